@@ -1,0 +1,33 @@
+#include "content/text_lists.h"
+
+#include "platform/ascii.h"
+
+void SplitString(TStringList& list, std::string_view text, std::string_view delimiters) {
+  list.clear();
+  std::string token;
+  for (char c : text) {
+    if (delimiters.find(c) != std::string_view::npos) {
+      list.push_back(std::move(token));
+      token.clear();
+    } else {
+      token += c;
+    }
+  }
+  if (!token.empty()) list.push_back(std::move(token));
+}
+
+TStringListContainer SplitToList(std::string_view text, std::string_view delimiters) {
+  TStringListContainer container;
+  SplitString(container.list(), text, delimiters);
+  return container;
+}
+
+int FindTextFrom(std::string_view text, std::string_view pattern, int start) {
+  if (text.empty() || pattern.empty()) return 0;
+  if (start < 1) start = 1;
+  if (static_cast<size_t>(start) > text.size()) return 0;
+  const std::string upper_text = plat::AsciiUpperCase(text);
+  const std::string upper_pattern = plat::AsciiUpperCase(pattern);
+  const size_t pos = upper_text.find(upper_pattern, static_cast<size_t>(start - 1));
+  return pos == std::string::npos ? 0 : static_cast<int>(pos) + 1;
+}

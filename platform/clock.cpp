@@ -1,0 +1,49 @@
+#include "platform/clock.h"
+
+#include <atomic>
+#include <ctime>
+
+namespace plat {
+
+LocalTime SystemClock::Now() const {
+  timespec ts{};
+  clock_gettime(CLOCK_REALTIME, &ts);
+  tm parts{};
+  localtime_r(&ts.tv_sec, &parts);
+  LocalTime t;
+  t.year = parts.tm_year + 1900;
+  t.month = parts.tm_mon + 1;
+  t.day = parts.tm_mday;
+  t.hour = parts.tm_hour;
+  t.minute = parts.tm_min;
+  t.second = parts.tm_sec;
+  t.hundredths = static_cast<int>(ts.tv_nsec / 10000000);
+  t.day_of_week = parts.tm_wday;
+  return t;
+}
+
+int64_t SystemClock::UtcSeconds() const {
+  timespec ts{};
+  clock_gettime(CLOCK_REALTIME, &ts);
+  return ts.tv_sec;
+}
+
+uint32_t SystemClock::TickCount() const {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  const uint64_t ms = static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
+  return static_cast<uint32_t>(ms);
+}
+
+namespace {
+const SystemClock kSystemClock;
+std::atomic<const Clock*> g_clock{&kSystemClock};
+}  // namespace
+
+const Clock& ProcessClock() { return *g_clock.load(std::memory_order_acquire); }
+
+void SetProcessClock(const Clock* clock) {
+  g_clock.store(clock ? clock : &kSystemClock, std::memory_order_release);
+}
+
+}  // namespace plat

@@ -1,0 +1,59 @@
+// The day-count date-time: days since 30 December 1899, the time of day as
+// the fraction. Negative values count days backwards while the fraction still
+// runs forward from midnight (-1.25 is 29 December 1899, 06:00).
+#pragma once
+
+#include <cstdint>
+
+#include "platform/clock.h"
+
+namespace plat {
+
+using DateTime = double;
+
+constexpr int64_t kMSecsPerDay = 86400000;
+constexpr int32_t kSecsPerDay = 86400;
+// Days from 1 January 0001 to 30 December 1899.
+constexpr int32_t kDateDelta = 693594;
+// Days from 30 December 1899 to 1 January 1970.
+constexpr int32_t kUnixDateDelta = 25569;
+
+struct CalendarDate {
+  int year = 0;
+  int month = 0;
+  int day = 0;
+};
+
+struct TimeOfDay {
+  int hour = 0;
+  int minute = 0;
+  int second = 0;
+  int millisecond = 0;
+};
+
+bool IsLeapYear(int year);
+int DaysInMonth(int year, int month);
+
+// Years 1..9999; false when any part is out of range.
+bool TryEncodeDate(int year, int month, int day, DateTime& out);
+bool TryEncodeTime(int hour, int minute, int second, int millisecond, DateTime& out);
+
+CalendarDate DecodeDate(DateTime value);
+TimeOfDay DecodeTime(DateTime value);
+// 1 = Sunday .. 7 = Saturday.
+int DayOfWeek(DateTime value);
+
+// Milliseconds of the value, rounded, with the date and time split as decoding does.
+struct DayAndTime {
+  int64_t days_since_epoch = 0;  // days since 30 December 1899
+  int32_t milliseconds = 0;      // 0 .. kMSecsPerDay - 1
+};
+DayAndTime SplitDateTime(DateTime value);
+DateTime JoinDateTime(int64_t days_since_epoch, int32_t milliseconds);
+
+DateTime ToDateTime(const LocalTime& time);
+// The process clock's local time as a date-time.
+DateTime NowDateTime();
+DateTime UnixSecondsToDateTime(int64_t seconds);
+
+}  // namespace plat

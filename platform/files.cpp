@@ -1,0 +1,153 @@
+#include "platform/files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace plat {
+
+namespace {
+
+std::string ErrnoText(int err) { return std::strerror(err); }
+
+// Closes a descriptor when it goes out of scope.
+class FdCloser {
+ public:
+  explicit FdCloser(int fd) : fd_(fd) {}
+  ~FdCloser() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  FdCloser(const FdCloser&) = delete;
+  FdCloser& operator=(const FdCloser&) = delete;
+  int get() const { return fd_; }
+  int release() {
+    int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
+
+ private:
+  int fd_;
+};
+
+void WriteAll(int fd, std::string_view data, const std::string& path) {
+  size_t done = 0;
+  while (done < data.size()) {
+    const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      throw FileError(path, ErrnoText(errno));
+    }
+    done += static_cast<size_t>(n);
+  }
+}
+
+}  // namespace
+
+FileError::FileError(const std::string& path, const std::string& reason)
+    : std::runtime_error("Cannot access file \"" + path + "\": " + reason), path_(path), reason_(reason) {}
+
+bool PathExists(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool FolderExists(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::optional<int64_t> FileSizeOf(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  return static_cast<int64_t>(st.st_size);
+}
+
+std::optional<int64_t> FileTimeOf(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  return static_cast<int64_t>(st.st_mtim.tv_sec);
+}
+
+std::string ReadWholeFile(const std::string& path) {
+  FdCloser fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.get() < 0) throw FileError(path, ErrnoText(errno));
+  struct stat st {};
+  if (::fstat(fd.get(), &st) == 0 && S_ISDIR(st.st_mode)) throw FileError(path, "is a folder");
+  std::string out;
+  char block[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd.get(), block, sizeof block);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      throw FileError(path, ErrnoText(errno));
+    }
+    if (n == 0) break;
+    out.append(block, static_cast<size_t>(n));
+  }
+  return out;
+}
+
+void CreateFolders(const std::string& folder) {
+  if (folder.empty()) return;
+  std::string partial;
+  size_t pos = 0;
+  while (pos <= folder.size()) {
+    size_t next = folder.find('/', pos);
+    if (next == std::string::npos) next = folder.size();
+    partial = folder.substr(0, next);
+    pos = next + 1;
+    if (partial.empty() || FolderExists(partial)) continue;
+    if (::mkdir(partial.c_str(), 0777) != 0 && errno != EEXIST) throw FileError(partial, ErrnoText(errno));
+    if (!FolderExists(partial)) throw FileError(partial, "not a folder");
+  }
+}
+
+void WriteFileAtomic(const std::string& path, std::string_view data) {
+  const std::string folder = FolderPart(path);
+  if (NamePart(path).empty()) throw FileError(path, "no file name");
+  CreateFolders(folder);
+
+  std::string temp = (folder.empty() ? std::string("./") : folder) + ".~qz" + NamePart(path) + ".XXXXXX";
+  FdCloser fd(::mkstemp(temp.data()));
+  if (fd.get() < 0) throw FileError(path, ErrnoText(errno));
+  try {
+    // Keep the permissions of the file being replaced, else the usual 0644.
+    struct stat old {};
+    const mode_t mode = ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
+    ::fchmod(fd.get(), mode);
+    WriteAll(fd.get(), data, path);
+    if (::fsync(fd.get()) != 0) throw FileError(path, ErrnoText(errno));
+    if (::close(fd.release()) != 0) throw FileError(path, ErrnoText(errno));
+    if (::rename(temp.c_str(), path.c_str()) != 0) throw FileError(path, ErrnoText(errno));
+  } catch (...) {
+    ::unlink(temp.c_str());
+    throw;
+  }
+}
+
+std::string FolderPart(std::string_view path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash + 1));
+}
+
+std::string NamePart(std::string_view path) {
+  const size_t slash = path.rfind('/');
+  return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+std::string WithTrailingSlash(std::string_view folder) {
+  std::string out(folder);
+  if (!out.empty() && out.back() != '/') out += '/';
+  return out;
+}
+
+}  // namespace plat

@@ -1,0 +1,48 @@
+// Whole files and folders on disk. Paths use '/'.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace plat {
+
+// A file or folder that could not be opened, created, read or written.
+class FileError : public std::runtime_error {
+ public:
+  FileError(const std::string& path, const std::string& reason);
+  const std::string& path() const { return path_; }
+  const std::string& reason() const { return reason_; }
+
+ private:
+  std::string path_;
+  std::string reason_;
+};
+
+bool PathExists(const std::string& path);
+bool FileExists(const std::string& path);    // a regular file (links followed)
+bool FolderExists(const std::string& path);  // a directory (links followed)
+std::optional<int64_t> FileSizeOf(const std::string& path);
+// Modification time in UTC seconds; it also stands for the creation time.
+std::optional<int64_t> FileTimeOf(const std::string& path);
+
+// Every byte of the file, NUL bytes included. Throws FileError.
+std::string ReadWholeFile(const std::string& path);
+
+// Creates the folder and every missing parent. Throws FileError.
+void CreateFolders(const std::string& folder);
+
+// Replaces the file's content in one step: the bytes go to a temporary file
+// in the same folder, which is flushed and renamed over the target. A failure
+// leaves the old file as it was. Missing parent folders are created. Throws FileError.
+void WriteFileAtomic(const std::string& path, std::string_view data);
+
+// The folder part with its trailing '/' ("" when there is none), and the name part.
+std::string FolderPart(std::string_view path);
+std::string NamePart(std::string_view path);
+// Appends '/' unless the text is empty or already ends with one.
+std::string WithTrailingSlash(std::string_view folder);
+
+}  // namespace plat

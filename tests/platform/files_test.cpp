@@ -1,0 +1,69 @@
+#include "platform/files.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace plat {
+namespace {
+
+class FilesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/varnel-files-XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    root_ = tmpl;
+  }
+  void TearDown() override { std::filesystem::remove_all(root_); }
+  std::string root_;
+};
+
+TEST_F(FilesTest, AtomicWriteCreatesFoldersAndReplacesLongerFile) {
+  const std::string path = root_ + "/a/b/c/file.txt";
+  WriteFileAtomic(path, std::string("long old content", 16));
+  WriteFileAtomic(path, std::string("n\0w", 3));
+  EXPECT_EQ(ReadWholeFile(path), std::string("n\0w", 3));
+  // No temporary file is left behind.
+  int entries = 0;
+  for (const auto& e : std::filesystem::directory_iterator(root_ + "/a/b/c")) {
+    (void)e;
+    ++entries;
+  }
+  EXPECT_EQ(entries, 1);
+}
+
+TEST_F(FilesTest, FailedWriteKeepsTheOldFile) {
+  const std::string path = root_ + "/keep.txt";
+  WriteFileAtomic(path, "old");
+  // The target is a folder now: the rename fails, nothing is lost.
+  const std::string folder_target = root_ + "/dir";
+  CreateFolders(folder_target + "/inner");
+  EXPECT_THROW(WriteFileAtomic(folder_target, "new"), FileError);
+  EXPECT_EQ(ReadWholeFile(path), "old");
+  EXPECT_TRUE(FolderExists(folder_target + "/inner"));
+}
+
+TEST_F(FilesTest, ReadErrorsNameThePath) {
+  try {
+    ReadWholeFile(root_ + "/missing");
+    FAIL();
+  } catch (const FileError& e) {
+    EXPECT_EQ(e.path(), root_ + "/missing");
+    EXPECT_NE(std::string(e.what()).find("missing"), std::string::npos);
+  }
+  EXPECT_THROW(ReadWholeFile(root_), FileError);
+}
+
+TEST(PathParts, FolderAndName) {
+  EXPECT_EQ(FolderPart("a/b/c.txt"), "a/b/");
+  EXPECT_EQ(FolderPart("c.txt"), "");
+  EXPECT_EQ(NamePart("a/b/c.txt"), "c.txt");
+  EXPECT_EQ(WithTrailingSlash("a"), "a/");
+  EXPECT_EQ(WithTrailingSlash("a/"), "a/");
+  EXPECT_EQ(WithTrailingSlash(""), "");
+}
+
+}  // namespace
+}  // namespace plat
