@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -42,8 +43,9 @@ inline std::string Record(std::string_view name, int64_t offset, int64_t size) {
 // A package holding data (plain, placed right after the magic, scrambled as
 // one run) and the given plain directory bytes; the directory offset is the
 // true one unless given.
-inline std::string Package(std::string_view data, std::string_view directory, int64_t directory_offset = -100) {
-  const int64_t offset = directory_offset == -100 ? static_cast<int64_t>(4 + data.size()) : directory_offset;
+inline std::string Package(std::string_view data, std::string_view directory,
+                           std::optional<int64_t> directory_offset = std::nullopt) {
+  const int64_t offset = directory_offset.value_or(static_cast<int64_t>(4 + data.size()));
   return kMagic + Scrambled(std::string(data)) + Scrambled(std::string(directory)) + Int64Le(offset);
 }
 

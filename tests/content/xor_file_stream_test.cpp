@@ -229,6 +229,9 @@ TEST_F(XorFileStreamTest, FileTimesComeFromThePackageFile) {
 TEST_F(XorFileStreamTest, OpeningFailuresAreClear) {
   EXPECT_THROW(TXORFileStream(root_ + "/missing.vrn", TXORFileStream::kRead, kPackageKey), plat::FileError);
   EXPECT_THROW(TXORFileStream(root_, TXORFileStream::kRead, kPackageKey), PackageFormatError);
+  const std::string fifo = root_ + "/fifo.vrn";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_THROW(TXORFileStream(fifo, TXORFileStream::kRead, kPackageKey), PackageFormatError);  // no waiting
   EXPECT_THROW(TXORFileStream(Write("k.vrn", FixtureBytes()), TXORFileStream::kRead, ""), std::invalid_argument);
 }
 
