@@ -1,0 +1,41 @@
+// One open entry of a content package: its own descriptor and read position.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// What every handle of one package shares, kept alive by the handles
+// themselves so that a handle outlives the reader that opened it.
+struct TXORPackageShared {
+  std::string path;
+  std::string key;
+};
+
+// Reads one entry from its first byte on, unscrambling as it goes. Each handle
+// reads by pread on a descriptor of its own, so handles never disturb each
+// other, take no lock, and stay readable after the reader is freed.
+class TXORFileHandle {
+ public:
+  // Takes ownership of fd. start and size are already checked against the file.
+  TXORFileHandle(int fd, std::shared_ptr<const TXORPackageShared> shared, int64_t start, int64_t size);
+  ~TXORFileHandle();
+  TXORFileHandle(const TXORFileHandle&) = delete;
+  TXORFileHandle& operator=(const TXORFileHandle&) = delete;
+
+  // Up to count bytes from the current position, unscrambled; the number read,
+  // 0 at the end of the entry (or when the file was cut short since it was
+  // opened). The key phase follows the entry position, so any block sizes give
+  // the same bytes. Throws plat::FileError when the file cannot be read.
+  int64_t Read(void* buffer, int64_t count);
+
+  int64_t GetSize() const { return size_; }
+  int64_t GetPosition() const { return position_; }
+
+ private:
+  int fd_;
+  std::shared_ptr<const TXORPackageShared> shared_;
+  int64_t start_;
+  int64_t size_;
+  int64_t position_ = 0;
+};

@@ -1,0 +1,323 @@
+#include "content/xor_file_stream.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <exception>
+
+#include "content/package_scramble.h"
+#include "platform/ascii.h"
+#include "platform/files.h"
+#include "platform/temp_file.h"
+
+namespace {
+
+constexpr int64_t kMagicSize = 4;
+constexpr int64_t kOffsetFieldSize = 8;
+constexpr int64_t kEntryOffsetField = 264;
+constexpr int64_t kEntrySizeField = 272;
+
+std::string ErrnoText() { return std::strerror(errno); }
+
+int64_t LoadInt64(const char* p) {
+  uint64_t v = 0;
+  for (int i = 7; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(p[i]);
+  return static_cast<int64_t>(v);
+}
+
+void StoreInt64(char* p, int64_t value) {
+  auto v = static_cast<uint64_t>(value);
+  for (int i = 0; i < 8; ++i, v >>= 8) p[i] = static_cast<char>(v & 0xFF);
+}
+
+// Reads until count bytes or the end of the file; the number read, -1 on error.
+int64_t PreadAll(int fd, char* out, int64_t count, int64_t offset) {
+  int64_t done = 0;
+  while (done < count) {
+    const ssize_t n = ::pread(fd, out + done, static_cast<size_t>(count - done), static_cast<off_t>(offset + done));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    if (n == 0) break;
+    done += n;
+  }
+  return done;
+}
+
+void PreadExactly(int fd, char* out, int64_t count, int64_t offset, const std::string& path) {
+  const int64_t n = PreadAll(fd, out, count, offset);
+  if (n < 0) throw plat::FileError(path, ErrnoText());
+  if (n != count) throw plat::FileError(path, "file shrank while being read");
+}
+
+void PwriteAll(int fd, const char* data, int64_t count, int64_t offset, const std::string& path) {
+  int64_t done = 0;
+  while (done < count) {
+    const ssize_t n = ::pwrite(fd, data + done, static_cast<size_t>(count - done), static_cast<off_t>(offset + done));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      throw plat::FileError(path, ErrnoText());
+    }
+    done += n;
+  }
+}
+
+void WriteAll(int fd, const char* data, int64_t count, const std::string& path) {
+  int64_t done = 0;
+  while (done < count) {
+    const ssize_t n = ::write(fd, data + done, static_cast<size_t>(count - done));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      throw plat::FileError(path, ErrnoText());
+    }
+    done += n;
+  }
+}
+
+// A directory record, its name cut at the first NUL (or at the field's end
+// when it has none) and its data range fitted to the file, so that no size
+// handed out promises bytes that are not there.
+TXORFileEntry ParseEntry(const char* record, int64_t file_size) {
+  TXORFileEntry entry;
+  const void* nul = std::memchr(record, '\0', kPackageNameFieldSize);
+  const size_t name_length = nul ? static_cast<size_t>(static_cast<const char*>(nul) - record)
+                                 : static_cast<size_t>(kPackageNameFieldSize);
+  entry.name.assign(record, name_length);
+  const int64_t offset = LoadInt64(record + kEntryOffsetField);
+  const int64_t size = LoadInt64(record + kEntrySizeField);
+  if (offset < 0 || offset > file_size) {
+    entry.offset = std::clamp<int64_t>(offset, 0, file_size);
+    entry.size = 0;
+  } else {
+    entry.offset = offset;
+    entry.size = std::clamp<int64_t>(size, 0, file_size - offset);
+  }
+  return entry;
+}
+
+void CheckEntryName(std::string_view name, const std::string& path) {
+  if (name.empty()) throw PackageFormatError(path, "an entry needs a name");
+  if (static_cast<int64_t>(name.size()) >= kPackageNameFieldSize)
+    throw PackageFormatError(path, "entry name longer than 263 bytes: " + std::string(name));
+  if (name.find_first_of(std::string_view("\0/\\", 3)) != std::string_view::npos)
+    throw PackageFormatError(path, "entry name holds NUL or a folder separator: " + std::string(name));
+}
+
+std::string CreateTempBeside(const std::string& path, int* fd) {
+  const std::string folder = plat::FolderPart(path);
+  if (plat::NamePart(path).empty()) throw plat::FileError(path, "no file name");
+  std::string temp = (folder.empty() ? std::string("./") : folder) + ".~qz" + plat::NamePart(path) + ".XXXXXX";
+  *fd = ::mkstemp(temp.data());
+  if (*fd < 0) throw plat::FileError(path, ErrnoText());
+  // Keep the permissions of a package being replaced, else the usual 0644.
+  struct stat old {};
+  ::fchmod(*fd, ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644);
+  return temp;
+}
+
+}  // namespace
+
+PackageFormatError::PackageFormatError(const std::string& path, const std::string& reason)
+    : std::runtime_error("Not a usable package \"" + path + "\": " + reason), path_(path) {}
+
+bool IsXORFileStream(const std::string& path) {
+  // Non-blocking so that a FIFO standing at the path cannot stall the caller.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return false;
+  char head[kMagicSize];
+  const int64_t n = PreadAll(fd, head, kMagicSize, 0);
+  ::close(fd);
+  if (n != kMagicSize) return false;
+  uint32_t magic = 0;
+  for (int i = 3; i >= 0; --i) magic = (magic << 8) | static_cast<unsigned char>(head[i]);
+  return magic == kPackageMagic;
+}
+
+TXORFileStream::TXORFileStream(const std::string& path, Mode mode, std::string_view key)
+    : mode_(mode),
+      shared_(std::make_shared<const TXORPackageShared>(TXORPackageShared{path, std::string(key)})) {
+  if (key.empty()) throw std::invalid_argument("the package key must not be empty");
+  if (mode_ == kRead) {
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd_ < 0) throw plat::FileError(path, ErrnoText());
+    try {
+      LoadDirectory();
+    } catch (...) {
+      ::close(fd_);
+      throw;
+    }
+    return;
+  }
+  temp_path_ = CreateTempBeside(path, &fd_);
+  uncaught_at_creation_ = std::uncaught_exceptions();
+  try {
+    char magic[kMagicSize];
+    for (int i = 0; i < kMagicSize; ++i) magic[i] = static_cast<char>((kPackageMagic >> (8 * i)) & 0xFF);
+    PwriteAll(fd_, magic, kMagicSize, 0, temp_path_);
+    write_offset_ = kMagicSize;
+  } catch (...) {
+    DiscardUnfinished();
+    ::close(fd_);
+    throw;
+  }
+}
+
+TXORFileStream::~TXORFileStream() {
+  if (mode_ == kCreate && !finished_) {
+    // A writer abandoned by an exception must not replace a good package with
+    // a partial one; otherwise the destructor completes the package.
+    if (std::uncaught_exceptions() > uncaught_at_creation_) {
+      DiscardUnfinished();
+    } else {
+      try {
+        Finish();
+      } catch (...) {
+        DiscardUnfinished();
+      }
+    }
+  }
+  if (fd_ >= 0) ::close(fd_);
+}
+
+void TXORFileStream::LoadDirectory() {
+  const std::string& path = shared_->path;
+  struct stat st {};
+  if (::fstat(fd_, &st) != 0) throw plat::FileError(path, ErrnoText());
+  if (!S_ISREG(st.st_mode)) throw PackageFormatError(path, "not a regular file");
+  const int64_t file_size = st.st_size;
+  if (file_size < kMagicSize + kOffsetFieldSize)
+    throw PackageFormatError(path, "only " + std::to_string(file_size) + " bytes long");
+
+  char tail[kOffsetFieldSize];
+  PreadExactly(fd_, tail, kOffsetFieldSize, file_size - kOffsetFieldSize, path);
+  const int64_t directory_offset = LoadInt64(tail);
+  if (directory_offset < kMagicSize || directory_offset > file_size - kOffsetFieldSize)
+    throw PackageFormatError(path, "directory offset " + std::to_string(directory_offset) + " lies outside the file");
+
+  std::string directory(static_cast<size_t>(file_size - kOffsetFieldSize - directory_offset), '\0');
+  PreadExactly(fd_, directory.data(), static_cast<int64_t>(directory.size()), directory_offset, path);
+  ScrambleRun(directory.data(), directory.size(), shared_->key, 0);
+
+  // A remainder shorter than one record is ignored.
+  const size_t count = directory.size() / kPackageDirectoryEntrySize;
+  entries_.reserve(count);
+  for (size_t i = 0; i < count; ++i)
+    entries_.push_back(ParseEntry(directory.data() + i * kPackageDirectoryEntrySize, file_size));
+}
+
+void TXORFileStream::DiscardUnfinished() noexcept {
+  if (!temp_path_.empty()) ::unlink(temp_path_.c_str());
+  temp_path_.clear();
+  finished_ = true;
+}
+
+const TXORFileEntry* TXORFileStream::Find(std::string_view name) const {
+  for (const TXORFileEntry& entry : entries_)
+    if (plat::SameText(entry.name, name)) return &entry;
+  return nullptr;
+}
+
+std::unique_ptr<TXORFileHandle> TXORFileStream::OpenFile(std::string_view name) const {
+  const TXORFileEntry* entry = Find(name);
+  if (!entry) return nullptr;
+  // A descriptor of the handle's own, on the very file the directory came from.
+  const int fd = ::fcntl(fd_, F_DUPFD_CLOEXEC, 0);
+  if (fd < 0) throw plat::FileError(shared_->path, ErrnoText());
+  return std::make_unique<TXORFileHandle>(fd, shared_, entry->offset, entry->size);
+}
+
+void TXORFileStream::CloseFile(std::unique_ptr<TXORFileHandle> handle) const { handle.reset(); }
+
+int64_t TXORFileStream::Read(TXORFileHandle& handle, void* buffer, int64_t count) const {
+  return handle.Read(buffer, count);
+}
+
+int64_t TXORFileStream::GetOpenFileSize(const TXORFileHandle& handle) const { return handle.GetSize(); }
+
+int64_t TXORFileStream::GetFileSize(std::string_view name) const {
+  const TXORFileEntry* entry = Find(name);
+  return entry ? entry->size : 0;
+}
+
+bool TXORFileStream::FileExists(std::string_view name) const { return Find(name) != nullptr; }
+
+bool TXORFileStream::ReadToStream(std::string_view name, std::string& stream) const {
+  std::unique_ptr<TXORFileHandle> handle = OpenFile(name);
+  if (!handle) return false;
+  std::string bytes(static_cast<size_t>(handle->GetSize()), '\0');
+  bytes.resize(static_cast<size_t>(handle->Read(bytes.data(), handle->GetSize())));
+  stream = std::move(bytes);
+  return true;
+}
+
+std::string TXORFileStream::ReadToString(std::string_view name) const {
+  std::string text;
+  if (!ReadToStream(name, text)) return "";
+  const size_t nul = text.find('\0');
+  if (nul != std::string::npos) text.resize(nul);
+  return text;
+}
+
+std::string TXORFileStream::ExtractToTempFile(std::string_view name) const {
+  std::unique_ptr<TXORFileHandle> handle = OpenFile(name);
+  if (!handle) return "";
+  plat::TempFile temp;
+  try {
+    char block[4096];
+    for (;;) {
+      const int64_t n = handle->Read(block, sizeof block);
+      if (n == 0) break;
+      WriteAll(temp.fd(), block, n, temp.path());
+    }
+    temp.Close();
+  } catch (...) {
+    ::unlink(temp.path().c_str());
+    throw;
+  }
+  return temp.path();
+}
+
+bool TXORFileStream::GetFileTime(int64_t* creation, int64_t* last_access, int64_t* last_write) const {
+  if (mode_ != kRead) return false;
+  struct stat st {};
+  if (::fstat(fd_, &st) != 0) return false;
+  if (creation) *creation = st.st_mtim.tv_sec;
+  if (last_access) *last_access = st.st_atim.tv_sec;
+  if (last_write) *last_write = st.st_mtim.tv_sec;
+  return true;
+}
+
+void TXORFileStream::AddFile(std::string_view name, std::string_view data) {
+  if (mode_ != kCreate || finished_) throw std::logic_error("entries can only be added to a package being created");
+  CheckEntryName(name, shared_->path);
+  std::string scrambled(data);
+  ScrambleRun(scrambled.data(), scrambled.size(), shared_->key, 0);
+  PwriteAll(fd_, scrambled.data(), static_cast<int64_t>(scrambled.size()), write_offset_, temp_path_);
+  entries_.push_back(TXORFileEntry{std::string(name), write_offset_, static_cast<int64_t>(data.size())});
+  write_offset_ += static_cast<int64_t>(data.size());
+}
+
+void TXORFileStream::Finish() {
+  if (mode_ != kCreate) throw std::logic_error("only a package being created can be finished");
+  if (finished_) return;
+  std::string tail(entries_.size() * kPackageDirectoryEntrySize + kOffsetFieldSize, '\0');
+  for (size_t i = 0; i < entries_.size(); ++i) {
+    char* record = tail.data() + i * kPackageDirectoryEntrySize;
+    std::memcpy(record, entries_[i].name.data(), entries_[i].name.size());
+    StoreInt64(record + kEntryOffsetField, entries_[i].offset);
+    StoreInt64(record + kEntrySizeField, entries_[i].size);
+  }
+  ScrambleRun(tail.data(), entries_.size() * kPackageDirectoryEntrySize, shared_->key, 0);
+  StoreInt64(tail.data() + tail.size() - kOffsetFieldSize, write_offset_);
+
+  PwriteAll(fd_, tail.data(), static_cast<int64_t>(tail.size()), write_offset_, temp_path_);
+  if (::fsync(fd_) != 0) throw plat::FileError(temp_path_, ErrnoText());
+  if (::rename(temp_path_.c_str(), shared_->path.c_str()) != 0) throw plat::FileError(shared_->path, ErrnoText());
+  temp_path_.clear();
+  finished_ = true;
+}
