@@ -9,6 +9,7 @@
 #include <cstring>
 #include <exception>
 
+#include "content/debug_log.h"
 #include "content/package_scramble.h"
 #include "platform/ascii.h"
 #include "platform/files.h"
@@ -126,8 +127,11 @@ PackageFormatError::PackageFormatError(const std::string& path, const std::strin
     : std::runtime_error("Not a usable package \"" + path + "\": " + reason), path_(path) {}
 
 bool IsXORFileStream(const std::string& path) {
+  LogMessage("IsXORFileStream");
+  LogMessage("Open File %s", path.c_str());
   // Non-blocking so that a FIFO standing at the path cannot stall the caller.
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  LogMessage("fileid = %d", fd < 0 ? -1 : fd);
   if (fd < 0) return false;
   char head[kMagicSize];
   const int64_t n = PreadAll(fd, head, kMagicSize, 0);
@@ -135,6 +139,7 @@ bool IsXORFileStream(const std::string& path) {
   if (n != kMagicSize) return false;
   uint32_t magic = 0;
   for (int i = 3; i >= 0; --i) magic = (magic << 8) | static_cast<unsigned char>(head[i]);
+  LogMessage("Read indent = %d == %d", static_cast<int32_t>(magic), static_cast<int32_t>(kPackageMagic));
   return magic == kPackageMagic;
 }
 
@@ -225,6 +230,9 @@ const TXORFileEntry* TXORFileStream::Find(std::string_view name) const {
 std::unique_ptr<TXORFileHandle> TXORFileStream::OpenFile(std::string_view name) const {
   const TXORFileEntry* entry = Find(name);
   if (!entry) return nullptr;
+  const auto size = static_cast<uint64_t>(entry->size);
+  LogMessage("Filename to get: %s %d %d", entry->name.c_str(), static_cast<int32_t>(size & 0xFFFFFFFFu),
+             static_cast<int32_t>(size >> 32));
   // A descriptor of the handle's own, on the very file the directory came from.
   const int fd = ::fcntl(fd_, F_DUPFD_CLOEXEC, 0);
   if (fd < 0) throw plat::FileError(shared_->path, ErrnoText());
