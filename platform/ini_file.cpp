@@ -69,7 +69,8 @@ void CheckWritable(std::string_view section, std::string_view key, std::string_v
 
 // The value as written, so that reading it gives it back unchanged.
 std::string WrittenValue(std::string_view value) {
-  const bool needs_quotes = !value.empty() && (IsBlank(value.front()) || IsBlank(value.back()) || IsQuoted(value));
+  const bool needs_quotes =
+      !value.empty() && (IsBlank(value.front()) || IsBlank(value.back()) || IsQuoted(value));
   return needs_quotes ? "\"" + std::string(value) + "\"" : std::string(value);
 }
 
@@ -124,7 +125,8 @@ std::vector<std::pair<std::string, std::string>> IniFile::ReadSection(std::strin
   for (size_t i = FindSection(section) + 1; i < lines_.size(); ++i) {
     const LineInfo info = Classify(lines_[i].text);
     if (info.kind == LineKind::kSection) break;
-    if (info.kind == LineKind::kKey) keys.emplace_back(std::string(info.name), std::string(Unquote(info.value)));
+    if (info.kind == LineKind::kKey)
+      keys.emplace_back(std::string(info.name), std::string(Unquote(info.value)));
   }
   return keys;
 }
@@ -139,7 +141,8 @@ std::optional<std::string> IniFile::Find(std::string_view section, std::string_v
   return std::nullopt;
 }
 
-std::string IniFile::ReadString(std::string_view section, std::string_view key, std::string_view fallback) const {
+std::string IniFile::ReadString(std::string_view section, std::string_view key,
+                                std::string_view fallback) const {
   std::optional<std::string> value = Find(section, key);
   return value ? std::move(*value) : std::string(fallback);
 }

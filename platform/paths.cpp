@@ -103,11 +103,14 @@ std::optional<std::string> FindCaseInsensitive(const std::string& folder, std::s
     return std::nullopt;
   const std::vector<std::string_view> parts = SplitComponents(relative);
   if (HasParentComponent(parts)) return std::nullopt;
-  if (parts.empty()) return PathExists(folder.empty() ? "." : folder) ? std::optional(WithTrailingSlash(folder)) : std::nullopt;
+  if (parts.empty())
+    return PathExists(folder.empty() ? "." : folder) ? std::optional(WithTrailingSlash(folder))
+                                                     : std::nullopt;
   return FindComponents(WithTrailingSlash(folder), parts, false);
 }
 
-std::optional<std::string> ResolveUnder(const std::string& root, std::string_view name, MissingLast missing_last) {
+std::optional<std::string> ResolveUnder(const std::string& root, std::string_view name,
+                                        MissingLast missing_last) {
   if (root.empty() || root.find('\0') != std::string::npos || name.find('\0') != std::string_view::npos)
     return std::nullopt;
   const std::vector<std::string_view> parts = SplitComponents(name);

@@ -42,7 +42,8 @@ std::optional<std::string> ReadSettingString(std::string_view key_path, std::str
 }
 
 void WriteSettingString(std::string_view key_path, std::string_view name, std::string_view value) {
-  if (!RelativeKeyPath(key_path)) throw SettingsError("Not a valid settings key: \"" + std::string(key_path) + "\"");
+  if (!RelativeKeyPath(key_path))
+    throw SettingsError("Not a valid settings key: \"" + std::string(key_path) + "\"");
   const std::optional<std::string> path = SettingsFileOf(key_path);
   if (!path) throw SettingsError("No folder for settings: neither XDG_CONFIG_HOME nor HOME is set");
   try {

@@ -28,7 +28,8 @@ std::optional<std::string> XmlElement::Attribute(std::string_view name) const {
 
 std::optional<XmlElement> XmlElement::Child(std::string_view name) const {
   for (const pugi::xml_node& child : NodeOf(node_).children())
-    if (child.type() == pugi::node_element && name == child.name()) return XmlElement(child.internal_object());
+    if (child.type() == pugi::node_element && name == child.name())
+      return XmlElement(child.internal_object());
   return std::nullopt;
 }
 
@@ -59,6 +60,14 @@ XmlDocument XmlDocument::Parse(std::string_view bytes) {
   const pugi::xml_parse_result result =
       impl->document.load_buffer(bytes.data(), bytes.size(), pugi::parse_default, pugi::encoding_auto);
   if (!result) throw XmlError(result.description(), static_cast<size_t>(result.offset));
+  // The parser accepts several top-level elements; a document has one.
+  const pugi::xml_node root = impl->document.document_element();
+  for (pugi::xml_node node = root.next_sibling(); node; node = node.next_sibling()) {
+    if (node.type() != pugi::node_element) continue;
+    const ptrdiff_t name_offset = node.offset_debug();  // just past the '<'
+    throw XmlError("More than one document element",
+                   name_offset > 0 ? static_cast<size_t>(name_offset - 1) : 0);
+  }
   return XmlDocument(std::move(impl));
 }
 

@@ -9,7 +9,8 @@
 // stored bytes, and bytes that are not UTF-8 pass through unchanged. Character
 // references (&#233;) come back as UTF-8. Line ends read as LF, as XML asks.
 // Document type declarations are skipped; no entity is expanded from them and
-// nothing outside the bytes is ever read.
+// nothing outside the bytes is ever read. Text outside the document element
+// is ignored; a second document element is an error.
 #pragma once
 
 #include <cstddef>
@@ -54,7 +55,7 @@ class XmlElement {
 
 class XmlDocument {
  public:
-  // Throws XmlError for malformed input, or input without a document element.
+  // Throws XmlError for malformed input, or input without exactly one document element.
   static XmlDocument Parse(std::string_view bytes);
 
   XmlDocument(XmlDocument&&) noexcept;
