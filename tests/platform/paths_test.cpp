@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "tests/platform/test_folder.h"
+#include "tests/support/test_folder.h"
 
 namespace plat {
 namespace {

@@ -1,4 +1,4 @@
-// Scratch folders and environment variables for the platform tests.
+// Scratch folders and environment variables for tests.
 #pragma once
 
 #include <stdlib.h>
