@@ -6,8 +6,9 @@
 
 size_t FindNoCase(std::string_view text, std::string_view pattern, size_t from) {
   if (pattern.empty() || from > text.size()) return std::string_view::npos;
-  const auto found = std::search(text.begin() + static_cast<std::ptrdiff_t>(from), text.end(), pattern.begin(),
-                                 pattern.end(), [](char a, char b) { return plat::AsciiUpper(a) == plat::AsciiUpper(b); });
+  const auto found =
+      std::search(text.begin() + static_cast<std::ptrdiff_t>(from), text.end(), pattern.begin(), pattern.end(),
+                  [](char a, char b) { return plat::AsciiUpper(a) == plat::AsciiUpper(b); });
   return found == text.end() ? std::string_view::npos : static_cast<size_t>(found - text.begin());
 }
 
