@@ -2,7 +2,8 @@
 //
 // Input is pulled: the readable callback says how many bytes wait, the user
 // takes them with Receive, and the next readable callback comes only after a
-// Receive (so bytes left unread are not reported over and over).
+// Receive (so bytes left unread are not reported over and over). The peer's
+// end of stream is reported once the bytes before it have been received.
 //
 // Output is pushed into a queue that goes out as the socket accepts it. A
 // RefillSource in the queue is asked for its next block only when everything
