@@ -46,10 +46,6 @@ class TcpConnection : public std::enable_shared_from_this<TcpConnection> {
   // stream before it closes regardless.
   static constexpr int kCloseTimeoutMs = 2000;
 
-  // Takes over a connected socket. The loop must outlive the connection.
-  // Usually the listener calls this; the socket is made non-blocking.
-  static std::shared_ptr<TcpConnection> Adopt(EventLoop& loop, int socket_fd);
-
   ~TcpConnection();
   TcpConnection(const TcpConnection&) = delete;
   TcpConnection& operator=(const TcpConnection&) = delete;
@@ -101,6 +97,8 @@ class TcpConnection : public std::enable_shared_from_this<TcpConnection> {
   struct Impl;
 
   explicit TcpConnection(EventLoop& loop);
+  // Takes over an accepted socket. The loop must outlive the connection.
+  static std::shared_ptr<TcpConnection> Adopt(EventLoop& loop, int socket_fd);
   void StartReading();
   // Closes without any further callback.
   void Drop();

@@ -149,6 +149,11 @@ std::chrono::microseconds ThreadCpuTime() {
 }
 
 TEST(TcpListenerTest, AcceptWithoutFreeDescriptorsWaitsAndRecovers) {
+#ifdef __SANITIZE_ADDRESS__
+  // The sanitizer runtime opens pipes of its own to check memory; with no
+  // descriptor left it reports false errors.
+  GTEST_SKIP() << "needs a build without sanitizers";
+#endif
   EventLoop loop;
   TcpListener listener(loop);
   ASSERT_FALSE(listener.Listen(0));
