@@ -11,19 +11,15 @@
 #include "content/file_helpers.h"
 #include "content/safe_name.h"
 #include "platform/files.h"
+#include "tests/support/test_folder.h"
 
 namespace {
 
 class TempTree : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/varnel-content-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    root_ = tmpl;
-  }
-  void TearDown() override { std::filesystem::remove_all(root_); }
   void Touch(const std::string& path, const std::string& text = "x") { std::ofstream(path) << text; }
-  std::string root_;
+  plat::testing::TestFolder folder_;
+  const std::string root_ = folder_.path();
 };
 
 TEST_F(TempTree, DeleteFolderTreeRemovesLinksNeverTheirTargets) {

@@ -2,6 +2,8 @@
 // can state exactly what lies on disk, malformed packages included.
 #pragma once
 
+#include "tests/support/test_folder.h"
+
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -51,12 +53,6 @@ inline std::string Package(std::string_view data, std::string_view directory,
 
 class TempFolder : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/varnel-package-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    root_ = tmpl;
-  }
-  void TearDown() override { std::filesystem::remove_all(root_); }
 
   std::string Write(const std::string& name, std::string_view bytes) {
     const std::string path = root_ + "/" + name;
@@ -73,7 +69,8 @@ class TempFolder : public ::testing::Test {
     return n;
   }
 
-  std::string root_;
+  plat::testing::TestFolder folder_;
+  const std::string root_ = folder_.path();
 };
 
 }  // namespace package_test

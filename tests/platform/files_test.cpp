@@ -1,4 +1,5 @@
 #include "platform/files.h"
+#include "tests/support/test_folder.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -11,13 +12,8 @@ namespace {
 
 class FilesTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/varnel-files-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    root_ = tmpl;
-  }
-  void TearDown() override { std::filesystem::remove_all(root_); }
-  std::string root_;
+  plat::testing::TestFolder folder_;
+  const std::string root_ = folder_.path();
 };
 
 TEST_F(FilesTest, AtomicWriteCreatesFoldersAndReplacesLongerFile) {

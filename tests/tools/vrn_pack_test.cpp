@@ -8,17 +8,12 @@
 
 #include "content/xor_file_stream.h"
 #include "platform/files.h"
+#include "tests/support/test_folder.h"
 
 namespace {
 
 class VrnPackTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/varnel-vrnpack-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    root_ = tmpl;
-  }
-  void TearDown() override { std::filesystem::remove_all(root_); }
 
   void Put(const std::string& relative, const std::string& bytes) {
     plat::CreateFolders(plat::FolderPart(root_ + "/course/" + relative));
@@ -31,7 +26,8 @@ class VrnPackTest : public ::testing::Test {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
 
-  std::string root_;
+  plat::testing::TestFolder folder_;
+  const std::string root_ = folder_.path();
 };
 
 TEST_F(VrnPackTest, PacksEveryFileUnderItsName) {
