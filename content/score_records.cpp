@@ -8,8 +8,8 @@
 namespace {
 
 int32_t ClampToInt32(int64_t value) {
-  return static_cast<int32_t>(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
-                                                  std::numeric_limits<int32_t>::max()));
+  return static_cast<int32_t>(
+      std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
 }
 
 // Truncating, as integer division does. A test worth 0 points (a crafted
@@ -44,9 +44,8 @@ TMonthScore& TMonthScores::FindOrAdd(int32_t month, int32_t year) {
 }
 
 void TMonthScores::Sort() {
-  std::stable_sort(months_.begin(), months_.end(), [](const auto& a, const auto& b) {
-    return MonthAfter(b->month, b->year, a->month, a->year);
-  });
+  std::stable_sort(months_.begin(), months_.end(),
+                   [](const auto& a, const auto& b) { return MonthAfter(b->month, b->year, a->month, a->year); });
 }
 
 int32_t TMonthScores::GetScore(int32_t month, int32_t year, std::string& grade) const {
