@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "content/content_paths.h"
 #include "content/record_fields.h"
 
 namespace {
@@ -129,8 +130,15 @@ void TQuestion::LoadFromString(std::string_view record) {
   LoadTrailingFields(fields, kRecordReservedText);
 }
 
-void TQuestion::LoadFromIndexRow(std::string_view row) {
+void TQuestion::LoadFromIndexRow(std::string_view row, const std::string& folder) {
   const TRecordFields fields(row);
   LoadCommonFields(fields);
   LoadTrailingFields(fields, kIndexRowReservedText);
+  if (folder.empty()) return;
+  for (int i = 0; i < kAnswerCount; ++i) {
+    feedback_upper_left_[i] = CombineContentPath(folder, feedback_upper_left_[i]);
+    feedback_upper_right_[i] = CombineContentPath(folder, feedback_upper_right_[i]);
+    feedback_center_left_[i] = CombineContentPath(folder, feedback_center_left_[i]);
+  }
+  question_movie_ = CombineContentPath(folder, question_movie_);
 }

@@ -72,8 +72,9 @@ class TQuestion : public TBaseProjectElement {
   // Fields missing at the end of the record read as empty, 0 or false.
   void LoadFromString(std::string_view record);
   // Leaves chosen answer, reserved number and max score as they are
-  // (-1, -1 and 0 for a new question).
-  void LoadFromIndexRow(std::string_view row);
+  // (-1, -1 and 0 for a new question). With a content folder, the question
+  // and feedback movies become full paths of the files found below it.
+  void LoadFromIndexRow(std::string_view row, const std::string& folder = "");
 
  private:
   using Texts = std::array<std::string, kAnswerCount>;

@@ -305,3 +305,26 @@ TEST(QuestionsList, ExchangeAndDeleteStayInsideTheList) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(QuestionsListFiles, IndexRowWithAFolderNamesTheMoviesFoundBelowIt) {
+  Write("q.swf", "x");
+  Write("up.swf", "x");
+  // Fields: text, five answers, five scores, five upper-left, five upper-right, five center-left movies,
+  // then the question movie.
+  std::string row = PercentEncode("text") + ";";
+  for (int i = 0; i < 5; ++i) row += ";";
+  for (int i = 0; i < 5; ++i) row += "1;";
+  row += "UP.SWF;;;;;missing.swf;;;;;../escape.swf;;;;;q.swf;";
+  TQuestion q(nullptr, "");
+  q.LoadFromIndexRow(row, root_);
+  EXPECT_EQ(q.GetFeedbackUpperLeft(0), folder_.path() + "/up.swf");
+  EXPECT_EQ(q.GetFeedbackUpperRight(0), "missing.swf");
+  EXPECT_EQ(q.GetFeedbackCenterLeft(0), "../escape.swf");
+  EXPECT_EQ(q.GetQuestionMovie(), folder_.path() + "/q.swf");
+  q.LoadFromIndexRow(row);
+  EXPECT_EQ(q.GetQuestionMovie(), "q.swf");
+}
+
+}  // namespace
