@@ -28,7 +28,14 @@ class LoosePieces {
   ~LoosePieces() {
     for (PPieceHeader p : pieces_) Marshal::FreeHGlobal(p);
   }
-  void Add(PPieceHeader piece) { pieces_.push_back(piece); }
+  void Add(PPieceHeader piece) {
+    try {
+      pieces_.push_back(piece);
+    } catch (...) {
+      Marshal::FreeHGlobal(piece);
+      throw;
+    }
+  }
   template <typename Fn>
   void ForEach(Fn fn) {
     for (PPieceHeader p : pieces_) fn(p);
