@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "platform/files.h"
 
@@ -41,7 +42,8 @@ int64_t TStream::CopyFrom(TStream& source, int64_t count) {
     count = source.GetSize();
   }
   constexpr int64_t kChunk = 61440;
-  uint8_t buffer[kChunk];
+  std::vector<uint8_t> chunk(kChunk);
+  uint8_t* buffer = chunk.data();
   int64_t left = count;
   while (left > 0) {
     const int64_t n = std::min(left, kChunk);
