@@ -146,4 +146,46 @@ std::u16string Utf8ToUtf16(std::string_view utf8) {
   return out;
 }
 
+char16_t AnsiCharToUnicode(char c) { return AnsiToCodePoint(c); }
+
+char UnicodeToAnsiChar(char32_t code_point) { return CodePointToAnsi(code_point); }
+
+char AnsiCharUpper(char c) {
+  const auto b = static_cast<unsigned char>(c);
+  if (b >= 'a' && b <= 'z') return static_cast<char>(b - 0x20);
+  if (b >= 0xE0 && b <= 0xFE && b != 0xF7) return static_cast<char>(b - 0x20);
+  switch (b) {
+    case 0x9A: return static_cast<char>(0x8A);  // s caron
+    case 0x9C: return static_cast<char>(0x8C);  // oe
+    case 0x9E: return static_cast<char>(0x8E);  // z caron
+    case 0xFF: return static_cast<char>(0x9F);  // y diaeresis
+    default: return c;
+  }
+}
+
+char AnsiCharLower(char c) {
+  const auto b = static_cast<unsigned char>(c);
+  if (b >= 'A' && b <= 'Z') return static_cast<char>(b + 0x20);
+  if (b >= 0xC0 && b <= 0xDE && b != 0xD7) return static_cast<char>(b + 0x20);
+  switch (b) {
+    case 0x8A: return static_cast<char>(0x9A);
+    case 0x8C: return static_cast<char>(0x9C);
+    case 0x8E: return static_cast<char>(0x9E);
+    case 0x9F: return static_cast<char>(0xFF);
+    default: return c;
+  }
+}
+
+std::string AnsiTextUpper(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = AnsiCharUpper(c);
+  return out;
+}
+
+std::string AnsiTextLower(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = AnsiCharLower(c);
+  return out;
+}
+
 }  // namespace plat

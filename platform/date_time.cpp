@@ -55,6 +55,16 @@ bool TryEncodeTime(int hour, int minute, int second, int millisecond, DateTime& 
   return true;
 }
 
+bool TryEncodeDateTime(int year, int month, int day, int hour, int minute, int second, int millisecond,
+                       DateTime& out) {
+  DateTime date = 0;
+  DateTime time = 0;
+  if (!TryEncodeDate(year, month, day, date) || !TryEncodeTime(hour, minute, second, millisecond, time))
+    return false;
+  out = date >= 0 ? date + time : date - time;
+  return true;
+}
+
 DayAndTime SplitDateTime(DateTime value) {
   // Rounded to the millisecond; the date part truncates towards zero and the
   // time part is the absolute remainder, as the day-count form defines it.
@@ -92,6 +102,35 @@ int DayOfWeek(DateTime value) {
   const int64_t days = SplitDateTime(value).days_since_epoch;
   const int64_t r = ((days - 1) % 7 + 7) % 7;  // 0 = Sunday
   return static_cast<int>(r) + 1;
+}
+
+TimeStamp DateTimeToTimeStamp(DateTime value) {
+  const DayAndTime split = SplitDateTime(value);
+  TimeStamp stamp;
+  stamp.date = static_cast<int32_t>(split.days_since_epoch + kDateDelta);
+  stamp.time = split.milliseconds;
+  return stamp;
+}
+
+bool TryTimeStampToDateTime(const TimeStamp& stamp, DateTime& out) {
+  if (stamp.time < 0 || stamp.date <= 0) return false;
+  const double day = static_cast<double>(stamp.date) - kDateDelta;
+  const double fraction = static_cast<double>(stamp.time) / static_cast<double>(kMSecsPerDay);
+  out = day >= 0 ? day + fraction : day - fraction;
+  return true;
+}
+
+double TimeStampToMSecs(const TimeStamp& stamp) {
+  return static_cast<double>(stamp.date) * static_cast<double>(kMSecsPerDay) + stamp.time;
+}
+
+bool TryMSecsToTimeStamp(double msecs, TimeStamp& out) {
+  // Up to the end of 31 December 9999 (day 3652059).
+  if (!(msecs >= 0) || msecs >= 3652060.0 * static_cast<double>(kMSecsPerDay)) return false;
+  const int64_t whole = std::llround(msecs);
+  out.date = static_cast<int32_t>(whole / kMSecsPerDay);
+  out.time = static_cast<int32_t>(whole % kMSecsPerDay);
+  return out.date > 0;
 }
 
 DateTime ToDateTime(const LocalTime& time) {

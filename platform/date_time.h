@@ -37,6 +37,10 @@ int DaysInMonth(int year, int month);
 // Years 1..9999; false when any part is out of range.
 bool TryEncodeDate(int year, int month, int day, DateTime& out);
 bool TryEncodeTime(int hour, int minute, int second, int millisecond, DateTime& out);
+// Both parts valid; the time is added from 30 December 1899 on and counted
+// away from zero before it, as the day-count form defines.
+bool TryEncodeDateTime(int year, int month, int day, int hour, int minute, int second, int millisecond,
+                       DateTime& out);
 
 CalendarDate DecodeDate(DateTime value);
 TimeOfDay DecodeTime(DateTime value);
@@ -50,6 +54,19 @@ struct DayAndTime {
 };
 DayAndTime SplitDateTime(DateTime value);
 DateTime JoinDateTime(int64_t days_since_epoch, int32_t milliseconds);
+
+// The class library's time stamp: milliseconds of the day, and days counted
+// from 1 January 0001 as day 1 (so 30 December 1899 is kDateDelta).
+struct TimeStamp {
+  int32_t time = 0;
+  int32_t date = 0;
+};
+TimeStamp DateTimeToTimeStamp(DateTime value);
+// False when the time is negative or the date not above 0.
+bool TryTimeStampToDateTime(const TimeStamp& stamp, DateTime& out);
+double TimeStampToMSecs(const TimeStamp& stamp);
+// False when the milliseconds give no valid stamp (date not above 0).
+bool TryMSecsToTimeStamp(double msecs, TimeStamp& out);
 
 DateTime ToDateTime(const LocalTime& time);
 // The process clock's local time as a date-time.

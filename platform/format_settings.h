@@ -5,6 +5,7 @@
 
 #include <array>
 #include <string>
+#include <vector>
 
 namespace plat {
 
@@ -34,6 +35,9 @@ struct FormatSettings {
   std::array<std::string, 7> short_day_names{"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
   std::array<std::string, 7> long_day_names{"Sunday",   "Monday", "Tuesday", "Wednesday",
                                             "Thursday", "Friday", "Saturday"};
+  // Words read as booleans (the first of each is written); an empty list counts as "True" / "False".
+  std::vector<std::string> true_bool_strs{"True"};
+  std::vector<std::string> false_bool_strs{"False"};
 };
 
 // The process-wide settings. Not synchronised: set them before threads start.

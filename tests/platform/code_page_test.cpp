@@ -54,5 +54,11 @@ TEST(CodePage, InvalidUtf8ReadsAsReplacementPerMaximalSubpart) {
   EXPECT_EQ(Utf8ToAnsi("\xC3\x61\xE9"), "?a?");
 }
 
+TEST(CodePage, CaseMappingCoversTheCodePageLetters) {
+  EXPECT_EQ(AnsiTextUpper("abc\xE9\xFF\x9A\x9C\x9E\xDF\xF7"), "ABC\xC9\x9F\x8A\x8C\x8E\xDF\xF7");
+  EXPECT_EQ(AnsiTextLower("ABC\xC9\x9F\x8A\x8C\x8E\xD7"), "abc\xE9\xFF\x9A\x9C\x9E\xD7");
+}
+
 }  // namespace
+
 }  // namespace plat

@@ -60,3 +60,40 @@ TEST(DateTime, DayOfWeekSundayIsOne) {
 
 }  // namespace
 }  // namespace plat
+
+namespace plat {
+namespace {
+
+TEST(DateTime, DateAndTimeBeforeTheEpochCountAwayFromZero) {
+  DateTime v = 0;
+  ASSERT_TRUE(TryEncodeDateTime(1899, 12, 30, 12, 0, 0, 0, v));
+  EXPECT_EQ(v, 0.5);  // day 0 adds the time
+  ASSERT_TRUE(TryEncodeDateTime(1899, 12, 29, 6, 0, 0, 0, v));
+  EXPECT_EQ(v, -1.25);
+  EXPECT_EQ(DecodeTime(v).hour, 6);
+  EXPECT_FALSE(TryEncodeDateTime(1900, 2, 29, 0, 0, 0, 0, v));
+  EXPECT_FALSE(TryEncodeDateTime(2000, 1, 1, 0, 60, 0, 0, v));
+}
+
+TEST(DateTime, TimeStampsRoundTrip) {
+  for (double v : {0.0, 0.5, 36526.75, -1.25, -700.5}) {
+    const TimeStamp s = DateTimeToTimeStamp(v);
+    DateTime back = 99;
+    ASSERT_TRUE(TryTimeStampToDateTime(s, back));
+    EXPECT_EQ(back, v);
+    TimeStamp again;
+    ASSERT_TRUE(TryMSecsToTimeStamp(TimeStampToMSecs(s), again));
+    EXPECT_EQ(again.date, s.date);
+    EXPECT_EQ(again.time, s.time);
+  }
+  EXPECT_EQ(DateTimeToTimeStamp(0).date, kDateDelta);
+  DateTime out = 0;
+  EXPECT_FALSE(TryTimeStampToDateTime(TimeStamp{-1, 5}, out));
+  EXPECT_FALSE(TryTimeStampToDateTime(TimeStamp{0, 0}, out));
+  TimeStamp s;
+  EXPECT_FALSE(TryMSecsToTimeStamp(-1, s));
+  EXPECT_FALSE(TryMSecsToTimeStamp(1e300, s));
+}
+
+}  // namespace
+}  // namespace plat

@@ -1,0 +1,198 @@
+#include "dac/framework/streams.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "platform/files.h"
+
+namespace dac {
+
+DAC_DEFINE_CLASS(TStream, TObject, ::dac::TMetaClass)
+DAC_DEFINE_CLASS(TMemoryStream, TStream, ::dac::TMetaClassOf<TMemoryStream>)
+DAC_DEFINE_CLASS(TFileStream, TStream, ::dac::TMetaClass)
+
+// --- TStream -------------------------------------------------------------
+
+int64_t TStream::GetSize() {
+  const int64_t position = Seek(0, SeekOrigin::Current);
+  const int64_t size = Seek(0, SeekOrigin::End);
+  Seek(position, SeekOrigin::Beginning);
+  return size;
+}
+
+void TStream::ReadBuffer(void* buffer, int64_t count) {
+  if (count != 0 && Read(buffer, count) != count) throw EReadError("Stream read error");
+}
+
+void TStream::WriteBuffer(const void* buffer, int64_t count) {
+  if (count != 0 && Write(buffer, count) != count) throw EWriteError("Stream write error");
+}
+
+int64_t TStream::CopyFrom(TStream& source, int64_t count) {
+  if (count == 0) {
+    source.SetPosition(0);
+    count = source.GetSize();
+  }
+  constexpr int64_t kChunk = 61440;
+  std::vector<uint8_t> chunk(kChunk);
+  uint8_t* buffer = chunk.data();
+  int64_t left = count;
+  while (left > 0) {
+    const int64_t n = std::min(left, kChunk);
+    source.ReadBuffer(buffer, n);
+    WriteBuffer(buffer, n);
+    left -= n;
+  }
+  return count;
+}
+
+// --- TMemoryStream --------------------------------------------------------
+
+TMemoryStream::~TMemoryStream() { std::free(memory_); }
+
+void TMemoryStream::SetCapacity(int64_t capacity) {
+  if (capacity == capacity_) return;
+  if (capacity == 0) {
+    std::free(memory_);
+    memory_ = nullptr;
+    capacity_ = 0;
+    return;
+  }
+  void* grown = std::realloc(memory_, static_cast<size_t>(capacity));
+  if (!grown) throw std::bad_alloc();
+  memory_ = static_cast<uint8_t*>(grown);
+  capacity_ = capacity;
+}
+
+int64_t TMemoryStream::Read(void* buffer, int64_t count) {
+  if (count <= 0 || position_ >= size_) return 0;
+  const int64_t n = std::min(count, size_ - position_);
+  std::memcpy(buffer, memory_ + position_, static_cast<size_t>(n));
+  position_ += n;
+  return n;
+}
+
+int64_t TMemoryStream::Write(const void* buffer, int64_t count) {
+  if (count <= 0) return 0;
+  const int64_t end = position_ + count;
+  if (end > capacity_) SetCapacity(std::max(end, capacity_ + capacity_ / 2));
+  if (position_ > size_) std::memset(memory_ + size_, 0, static_cast<size_t>(position_ - size_));
+  std::memcpy(memory_ + position_, buffer, static_cast<size_t>(count));
+  position_ = end;
+  size_ = std::max(size_, end);
+  return count;
+}
+
+int64_t TMemoryStream::Seek(int64_t offset, SeekOrigin origin) {
+  int64_t target = offset;
+  if (origin == SeekOrigin::Current) target = position_ + offset;
+  if (origin == SeekOrigin::End) target = size_ + offset;
+  if (target < 0) throw EStreamError("Invalid stream position");
+  position_ = target;
+  return position_;
+}
+
+void TMemoryStream::SetSize(int64_t size) {
+  if (size < 0) throw EStreamError("Invalid stream size");
+  if (size > capacity_) SetCapacity(size);
+  // Growth shows zero bytes, never what an earlier, longer content left.
+  if (size > size_) std::memset(memory_ + size_, 0, static_cast<size_t>(size - size_));
+  size_ = size;
+  position_ = std::min(position_, size_);
+}
+
+void TMemoryStream::Clear() {
+  SetCapacity(0);
+  size_ = 0;
+  position_ = 0;
+}
+
+void TMemoryStream::LoadFromStream(TStream& source) {
+  source.SetPosition(0);
+  const int64_t count = source.GetSize();
+  SetSize(count);
+  if (count != 0) source.ReadBuffer(memory_, count);
+  position_ = 0;
+}
+
+void TMemoryStream::SaveToStream(TStream& dest) { dest.WriteBuffer(memory_, size_); }
+
+void TMemoryStream::LoadFromFile(const std::string& path) {
+  TFileStream file(path, FileMode::OpenRead);
+  LoadFromStream(file);
+}
+
+void TMemoryStream::SaveToFile(const std::string& path) {
+  try {
+    plat::WriteFileAtomic(path, std::string_view(reinterpret_cast<const char*>(memory_), static_cast<size_t>(size_)));
+  } catch (const plat::FileError& e) {
+    throw EFCreateError("Cannot create file \"" + path + "\". " + e.reason());
+  }
+}
+
+// --- TFileStream ----------------------------------------------------------
+
+TFileStream::TFileStream(const std::string& path, FileMode mode) : path_(path) {
+  int flags = O_CLOEXEC;
+  switch (mode) {
+    case FileMode::Create: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
+    case FileMode::OpenRead: flags |= O_RDONLY; break;
+    case FileMode::OpenWrite: flags |= O_WRONLY; break;
+    case FileMode::OpenReadWrite: flags |= O_RDWR; break;
+  }
+  fd_ = ::open(path.c_str(), flags, 0666);
+  if (fd_ < 0) {
+    const std::string reason = std::strerror(errno);
+    if (mode == FileMode::Create) throw EFCreateError("Cannot create file \"" + path + "\". " + reason);
+    throw EFOpenError("Cannot open file \"" + path + "\". " + reason);
+  }
+}
+
+TFileStream::~TFileStream() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+int64_t TFileStream::Read(void* buffer, int64_t count) {
+  int64_t done = 0;
+  while (done < count) {
+    const ssize_t n = ::read(fd_, static_cast<uint8_t*>(buffer) + done, static_cast<size_t>(count - done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) throw EReadError("Stream read error: " + path_ + ": " + std::strerror(errno));
+    if (n == 0) break;
+    done += n;
+  }
+  return done;
+}
+
+int64_t TFileStream::Write(const void* buffer, int64_t count) {
+  int64_t done = 0;
+  while (done < count) {
+    const ssize_t n = ::write(fd_, static_cast<const uint8_t*>(buffer) + done, static_cast<size_t>(count - done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) throw EWriteError("Stream write error: " + path_ + ": " + std::strerror(errno));
+    done += n;
+  }
+  return done;
+}
+
+int64_t TFileStream::Seek(int64_t offset, SeekOrigin origin) {
+  const int whence = origin == SeekOrigin::Beginning ? SEEK_SET : origin == SeekOrigin::Current ? SEEK_CUR : SEEK_END;
+  const off_t r = ::lseek(fd_, offset, whence);
+  if (r < 0) throw EStreamError("Invalid stream position: " + path_);
+  return r;
+}
+
+void TFileStream::SetSize(int64_t size) {
+  if (size < 0 || ::ftruncate(fd_, size) != 0) throw EStreamError("Cannot set the size of " + path_);
+  if (GetPosition() > size) Seek(size, SeekOrigin::Beginning);
+}
+
+}  // namespace dac
