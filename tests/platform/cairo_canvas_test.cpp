@@ -76,6 +76,21 @@ TEST(CairoCanvasTest, RectangleCoversExactlyItsPixelsRightAndBottomExclusive) {
   }
 }
 
+TEST(CairoCanvasTest, ShapesReachingFarBeyondTheBitmapDrawTheirVisiblePart) {
+  CairoCanvas canvas(10, 10);
+  canvas.SetPenColor(kRed);
+  canvas.SetBrushColor(kBlue);
+  canvas.Rectangle(Rect{INT_MIN, INT_MIN, INT_MAX, INT_MAX});
+  EXPECT_EQ(canvas.PixelAt(0, 0), kBlue);
+  EXPECT_EQ(canvas.PixelAt(9, 9), kBlue);
+  canvas.Rectangle(Rect{5, INT_MIN, INT_MAX, 5});
+  EXPECT_EQ(canvas.PixelAt(5, 0), kRed);
+  EXPECT_EQ(canvas.PixelAt(9, 4), kRed);
+  EXPECT_EQ(canvas.PixelAt(7, 3), kBlue);
+  canvas.Ellipse(Rect{INT_MIN, INT_MIN, INT_MAX, INT_MAX});
+  EXPECT_EQ(canvas.PixelAt(5, 5), kBlue);
+}
+
 TEST(CairoCanvasTest, LinesStopBeforeTheirLastPixelAndContinueFromThere) {
   CairoCanvas canvas(20, 20);
   canvas.MoveTo(2, 5);
