@@ -242,6 +242,7 @@ void TQuizSession::OnClientRead(plat::TcpConnection& connection, size_t bytes_wa
 }
 
 void TQuizSession::AnswerRequest(plat::TcpConnection& connection) {
+  TMethodLog log("AnswerRequest");
   TNetStream channel(connection.shared_from_this());
   const std::string_view request = channel.GetRecord().Received();
   bool answered = false;
