@@ -68,7 +68,10 @@ bool TContentResolver::IsLearnerDataName(std::string_view name) {
 }
 
 std::optional<std::string> TContentResolver::ResolveInFolder(std::string_view name) const {
-  if (mode_ != Mode::kFolder || IsRefused(name)) return std::nullopt;
+  if (mode_ != Mode::kFolder) return std::nullopt;
+  // Handlers may name a file as content folder + name.
+  if (name.starts_with(folder_)) name.remove_prefix(folder_.size());
+  if (IsRefused(name)) return std::nullopt;
   const auto root = plat::ResolveUnder(folder_, "");
   auto path = plat::ResolveUnder(folder_, name);
   if (!root || !path) return std::nullopt;

@@ -45,9 +45,9 @@ class TContentResolver {
   // A file request: folder mode as Open; packed mode needs an entry named by
   // the whole name (entries have no folders).
   bool RequestedFileExists(std::string_view name) const;
-  // Opens a file as handlers name it: folder mode below the content folder,
-  // packed mode the entry named by the name's last part. Null when refused or
-  // absent.
+  // Opens a file as handlers name it: folder mode below the content folder
+  // (a name may also begin with the folder as given to SetFolder), packed
+  // mode the entry named by the name's last part. Null when refused or absent.
   std::unique_ptr<TContentFile> Open(std::string_view name) const;
 
   // Whether a name reaches learner data: a "Sessions" component, or a last

@@ -48,6 +48,8 @@ TEST_F(ContentResolver, FolderModeStaysBelowTheFolder) {
   EXPECT_EQ(ReadAll(*file), "start");
   EXPECT_TRUE(resolver_.Open("sub\\page.htm"));
   EXPECT_TRUE(resolver_.Open("/sub/page.htm"));  // an absolute-looking name is still taken below
+  EXPECT_TRUE(resolver_.Open(content_ + "sub/page.htm"));
+  EXPECT_FALSE(resolver_.Open(content_ + "../outside.html"));
   EXPECT_TRUE(resolver_.RequestedFileExists("sub/Page.htm"));
   for (const std::string& name : std::vector<std::string>{
            "../outside.html", "sub/../../outside.html", "..\\outside.html", folder_.path() + "/outside.html",
