@@ -1,0 +1,93 @@
+// Choosing the content and the listener around it.
+#include <gtest/gtest.h>
+
+#include "tests/server/server_test_support.h"
+
+namespace server_test {
+namespace {
+
+class SetPath : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    content_ = folder_.path() + "/course/";
+    PutFile(content_ + "index.html", "<html>folder</html>");
+    package_ = folder_.path() + "/course.vrn";
+    PutPackage(package_, {{"index.html", "<html>packed</html>"}});
+  }
+
+  bool Serves(const std::string& name) {
+    TReplySink sink;
+    TNetStream channel(sink);
+    return server_.SendFile(&channel, name);
+  }
+
+  plat::testing::TestFolder folder_;
+  std::string content_;
+  std::string package_;
+  plat::EventLoop loop_;
+  TQuizSession server_{loop_, 0};
+};
+
+TEST_F(SetPath, PackageFileOrFolder) {
+  ASSERT_TRUE(server_.IsListening());
+  const uint16_t port = server_.GetPort();
+
+  ASSERT_TRUE(server_.SetPath(package_));
+  EXPECT_FALSE(server_.IsListening());
+  EXPECT_TRUE(server_.GetPackedMode());
+  EXPECT_NE(server_.GetPackageReader(), nullptr);
+  EXPECT_EQ(server_.GetContentFolder(), package_);
+  EXPECT_EQ(server_.LoadFileToString("index.html"), "<html>packed</html>");
+  ASSERT_TRUE(server_.Open());
+  EXPECT_EQ(server_.GetPort(), port);
+
+  // A file inside a folder stands for its folder.
+  ASSERT_TRUE(server_.SetPath(content_ + "index.html"));
+  EXPECT_FALSE(server_.GetPackedMode());
+  EXPECT_EQ(server_.GetPackageReader(), nullptr);
+  EXPECT_EQ(server_.GetContentFolder(), content_);
+  EXPECT_EQ(server_.LoadFileToString("index.html"), "<html>folder</html>");
+
+  ASSERT_TRUE(server_.SetPath(folder_.path() + "/course"));
+  EXPECT_EQ(server_.GetContentFolder(), content_);
+}
+
+TEST_F(SetPath, APathThatIsNothingChangesNothingElse) {
+  ASSERT_TRUE(server_.SetPath(content_));
+  EXPECT_FALSE(server_.SetPath(folder_.path() + "/missing"));
+  EXPECT_FALSE(server_.GetContentError().empty());
+  EXPECT_EQ(server_.GetContentFolder(), content_);
+  EXPECT_TRUE(Serves("index.html"));
+
+  // After a package, the reader is gone all the same.
+  ASSERT_TRUE(server_.SetPath(package_));
+  EXPECT_FALSE(server_.SetPath(folder_.path() + "/missing"));
+  EXPECT_EQ(server_.GetPackageReader(), nullptr);
+  EXPECT_FALSE(Serves("index.html"));
+}
+
+TEST_F(SetPath, ABrokenPackageLeavesTheContentUnopened) {
+  ASSERT_TRUE(server_.SetPath(content_));
+  const std::string broken = folder_.path() + "/broken.vrn";
+  PutFile(broken, std::string("\x44\x89\x24\x67\xff\xff\xff\xff\xff\xff\xff\xff", 12));  // directory offset -1
+  EXPECT_FALSE(server_.SetPath(broken));
+  EXPECT_FALSE(server_.GetContentError().empty());
+  EXPECT_EQ(server_.GetPackageReader(), nullptr);
+  EXPECT_EQ(server_.GetContentFolder(), "");
+  EXPECT_FALSE(Serves("index.html"));
+}
+
+TEST_F(SetPath, AGivenPortListensOnlyFromOpen) {
+  const uint16_t port = server_.GetPort();
+  server_.Close();
+  TQuizSession other(loop_, port);
+  EXPECT_FALSE(other.IsListening());
+  EXPECT_EQ(other.GetPort(), port);
+  ASSERT_TRUE(other.Open());
+  EXPECT_TRUE(other.IsListening());
+  EXPECT_TRUE(other.Open());  // already listening
+  EXPECT_FALSE(server_.Open());  // the port is taken now
+}
+
+}  // namespace
+}  // namespace server_test
