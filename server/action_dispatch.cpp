@@ -1,11 +1,51 @@
 // The action dispatch: a query request names one server operation.
+#include <exception>
+#include <string>
+
 #include "content/debug_log.h"
+#include "content/percent_codec.h"
+#include "content/request_map.h"
+#include "content/text_lists.h"
 #include "server/method_log.h"
 #include "server/quiz_session.h"
 
-bool TQuizSession::ProcessRequest(TNetStream* /*channel*/, std::string_view query) {
+void TQuizSession::RegisterActions() {
+  actions_.Register("logout", [this](TNetStream* channel, TRequestMap& map) { return Logout(channel, map); });
+}
+
+bool TQuizSession::ProcessRequest(TNetStream* channel, std::string_view query) {
   TMethodLog log("ProcessRequest");
   LogMessage("Request: %s", std::string(query).c_str());
-  // No action is known yet: the caller answers with the error page.
-  return false;
+  // '&' and '=' both separate, before decoding: a value holding either must
+  // arrive percent-encoded.
+  TStringList tokens;
+  SplitString(tokens, query, "&=");
+  for (std::string& token : tokens) token = PercentDecode(token);
+  if (tokens.empty() || tokens[0] != "action" || tokens.size() < 2) return false;
+
+  const std::string& action = tokens[1];
+  const TActionHandler* handler = actions_.HandlerOf(action);
+  if (handler == nullptr) return false;
+  TRequestMap map(tokens);
+  // Handlers convert numbers, read files and parse documents: whatever one
+  // raises ends this request, never the server.
+  try {
+    return (*handler)(channel, map);
+  } catch (const std::exception& e) {
+    LogMessage("action %s failed: %s", action.c_str(), e.what());
+  } catch (...) {
+    LogMessage("action %s failed: %s", action.c_str(), "unknown exception");
+  }
+  if (channel == nullptr || channel->BytesWritten() == 0) return false;
+  // A reply had begun: an error page cannot follow it, so it ends here.
+  channel->Close();
+  return true;
+}
+
+bool TQuizSession::Logout(TNetStream* channel, TRequestMap& /*map*/) {
+  TMethodLog log("Logout");
+  restore_flag_ = false;
+  // Through the content road, so folder mode serves the content's own start
+  // page whatever the working folder is.
+  return SendFile(channel, "index.html");
 }

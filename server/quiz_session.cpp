@@ -49,6 +49,7 @@ TQuizSession::TQuizSession(plat::EventLoop& loop, uint16_t port, const TServerLi
     : loop_(loop), limits_(limits), timers_(loop), connections_(limits.max_connections), listener_(loop) {
   TMethodLog log("TQuizSession");
   plat::SeedProcessRandom(static_cast<uint64_t>(plat::ProcessClock().UtcSeconds()));
+  RegisterActions();
   listener_.SetOnAccept([this](const std::shared_ptr<plat::TcpConnection>& c) { OnClientConnect(c); });
   if (port != 0) {
     port_ = port;

@@ -18,11 +18,13 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <utility>
 
 #include "content/xor_file_stream.h"
 #include "platform/event_loop.h"
 #include "platform/tcp_listener.h"
 #include "platform/window_timers.h"
+#include "server/action_table.h"
 #include "server/connection_table.h"
 #include "server/content_resolver.h"
 #include "server/net_stream.h"
@@ -59,8 +61,15 @@ class TQuizSession {
 
   // Answers one complete request; false means the caller sends the error page.
   bool ProcessHttpRequest(TNetStream* channel, std::string_view request);
-  // A query request (the text after '?'): the action dispatch.
+  // A query request (the text after '?'): splits it at '&' and '=', decodes
+  // every token, and calls the handler that the action names. False (the
+  // error page) when the action is missing, unknown or not built, or when its
+  // handler fails before replying; a handler failing after its reply began
+  // gets its connection closed.
   bool ProcessRequest(TNetStream* channel, std::string_view query);
+  // The handlers, by action name. Handlers are registered at construction;
+  // tests may replace them.
+  TActionTable& GetActionTable() { return actions_; }
   // Sends a content file with its header and closes the channel. The name is
   // taken as the content road takes it (TContentResolver::Open). False when
   // its type is not served or it cannot be opened; nothing is sent then.
@@ -89,6 +98,19 @@ class TQuizSession {
   const TXORFileStream* GetPackageReader() const { return content_.GetPackage(); }
   const TContentResolver& GetContent() const { return content_; }
 
+  // The learner chose to restore the previous skip-start-page session: the
+  // start-up code sets these before SetPath and Open; "logout" clears the flag.
+  bool GetRestoreFlag() const { return restore_flag_; }
+  void SetRestoreFlag(bool restore) { restore_flag_ = restore; }
+  const std::string& GetRestoredUserName() const { return restored_user_name_; }
+  void SetRestoredUserName(std::string name) { restored_user_name_ = std::move(name); }
+  const std::string& GetStateFilePath() const { return state_file_path_; }
+  void SetStateFilePath(std::string path) { state_file_path_ = std::move(path); }
+
+  // Handlers.
+  // "logout": clears the restore flag and answers with the content's start page.
+  bool Logout(TNetStream* channel, TRequestMap& map);
+
  private:
   void OnClientConnect(const std::shared_ptr<plat::TcpConnection>& connection);
   void OnClientDisconnect(plat::TcpConnection& connection);
@@ -97,6 +119,8 @@ class TQuizSession {
   void OnSweepTimer();
   void OnIdleCheckTimer();
   void AnswerRequest(plat::TcpConnection& connection);
+  // Puts every built handler into the action table.
+  void RegisterActions();
 
   plat::EventLoop& loop_;
   TServerLimits limits_;
@@ -109,6 +133,10 @@ class TQuizSession {
   bool no_socket_ = false;
   std::string content_folder_;
   std::string content_error_;
+  TActionTable actions_;
+  bool restore_flag_ = false;
+  std::string restored_user_name_;
+  std::string state_file_path_;
   TConnectionTable connections_;
   // Last: destroyed first, while everything its connections call still exists.
   plat::TcpListener listener_;
