@@ -72,11 +72,13 @@ class TGroupsList : public TBaseProjectElement {
   // Replaces the table with the package's entry base + ".groups.csv"; an
   // absent or empty entry gives an empty table.
   void LoadFromPackage(const std::string& base, const TXORFileStream& package);
+  // Replaces the table with the records of a table file's text (for a file
+  // found under another letter case): one group per non-empty line; a line
+  // whose id is not a number is logged and skipped, so one bad line does not
+  // lose the rest of the table.
+  void LoadFromText(std::string_view text);
 
  private:
-  // One group per non-empty line; a line whose id is not a number is logged
-  // and skipped, so one bad line does not lose the rest of the table.
-  void LoadFromText(std::string_view text);
   int32_t NextGroupId() const;
 
   std::vector<std::unique_ptr<TGroup>> groups_;

@@ -113,9 +113,11 @@ class TUsersList : public TBaseProjectElement {
   // Replaces the table with the package's entry base + ".users.csv"; an
   // absent or empty entry gives an empty table.
   void LoadFromPackage(const std::string& base, const TXORFileStream& package);
+  // Replaces the table with the records of a table file's text (for a file
+  // found under another letter case).
+  void LoadFromText(std::string_view text);
 
  private:
-  void LoadFromText(std::string_view text);
 
   std::vector<std::unique_ptr<TUser>> users_;
   plat::DateTime stats_date_ = 0;

@@ -10,6 +10,7 @@
 #include "server/quiz_session.h"
 
 void TQuizSession::RegisterActions() {
+  actions_.Register("login", [this](TNetStream* channel, TRequestMap& map) { return DoLogin(channel, map); });
   actions_.Register("logout", [this](TNetStream* channel, TRequestMap& map) { return Logout(channel, map); });
 }
 

@@ -2,7 +2,6 @@
 
 #include <any>
 #include <array>
-#include <filesystem>
 #include <string>
 
 #include "content/debug_log.h"
@@ -35,12 +34,6 @@ std::shared_ptr<TSessionSocketData> RecordOf(plat::TcpConnection& connection) {
 void DiscardInput(plat::TcpConnection& connection, size_t bytes_waiting) {
   char scratch[4096];
   connection.Receive(scratch, std::min(bytes_waiting, sizeof scratch));
-}
-
-std::string AbsoluteFolder(const std::string& folder) {
-  std::error_code ignored;
-  const std::filesystem::path absolute = std::filesystem::absolute(folder, ignored);
-  return plat::WithTrailingSlash(absolute.empty() ? folder : absolute.lexically_normal().string());
 }
 
 }  // namespace
@@ -81,42 +74,6 @@ void TQuizSession::Close() {
   TMethodLog log("Close");
   if (no_socket_) return;
   listener_.Close();
-}
-
-bool TQuizSession::SetPath(const std::string& path) {
-  TMethodLog log("SetPath");
-  content_.Clear();
-  Close();
-  content_error_.clear();
-
-  if (IsXORFileStream(path)) {
-    content_folder_.clear();
-    try {
-      content_.SetPackage(std::make_unique<TXORFileStream>(path, TXORFileStream::kRead, kPackageKey));
-      content_folder_ = path;
-      return true;
-    } catch (const std::exception& e) {
-      content_error_ = e.what();
-      LogMessage("cannot open the package: %s", content_error_.c_str());
-      return false;
-    }
-  }
-
-  std::string folder = path;
-  if (plat::FileExists(folder)) {
-    folder = plat::FolderPart(path);
-    if (folder.empty()) folder = "./";
-  }
-  if (!plat::FolderExists(folder)) {
-    // Neither package, file nor folder: the previous folder, if any, stays.
-    if (!content_folder_.empty() && plat::FolderExists(content_folder_)) content_.SetFolder(content_folder_);
-    content_error_ = "no such file or folder: " + path;
-    LogMessage("%s", content_error_.c_str());
-    return false;
-  }
-  content_folder_ = AbsoluteFolder(folder);
-  content_.SetFolder(content_folder_);
-  return true;
 }
 
 bool TQuizSession::ProcessHttpRequest(TNetStream* channel, std::string_view request) {
@@ -256,11 +213,6 @@ void TQuizSession::AnswerRequest(plat::TcpConnection& connection) {
   }
   if (!answered) ReturnHttpError(&channel, kInvalidRequest);
   channel.Close();
-}
-
-void TQuizSession::OnSweepTimer() {
-  TMethodLog log("OnSweepTimer");
-  // Expired learner sessions are removed here once sessions exist.
 }
 
 void TQuizSession::OnIdleCheckTimer() {

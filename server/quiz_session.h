@@ -20,6 +20,9 @@
 #include <system_error>
 #include <utility>
 
+#include "content/groups.h"
+#include "content/text_lists.h"
+#include "content/users.h"
 #include "content/xor_file_stream.h"
 #include "platform/event_loop.h"
 #include "platform/tcp_listener.h"
@@ -27,7 +30,10 @@
 #include "server/action_table.h"
 #include "server/connection_table.h"
 #include "server/content_resolver.h"
+#include "server/grade_table.h"
 #include "server/net_stream.h"
+#include "server/session_params.h"
+#include "server/sessions_list.h"
 
 class TQuizSession {
  public:
@@ -57,6 +63,13 @@ class TQuizSession {
   // folder, and a folder folder mode. Frees the package reader and closes the
   // listener first (Open listens again). A path that is neither changes
   // nothing else. False when the path did not open (see GetContentError).
+  //
+  // Opening also picks the data folder, loads the users and groups tables
+  // (the data folder's copy first, else the content's) and the skip-start-page
+  // marker; a package further gives the project id, title, subject titles and
+  // grade table, and its data folder is checked against the package's time
+  // stamp and cleared of session folders of users who no longer exist. Files
+  // that cannot be read or written there are logged; the content still opens.
   bool SetPath(const std::string& path);
 
   // Answers one complete request; false means the caller sends the error page.
@@ -98,6 +111,40 @@ class TQuizSession {
   const TXORFileStream* GetPackageReader() const { return content_.GetPackage(); }
   const TContentResolver& GetContent() const { return content_; }
 
+  // Where learner records live, with a trailing '/'; "" before any content.
+  const std::string& GetDataFolder() const { return data_folder_; }
+  // Packed mode: the package's project id; "" when it has none usable as a folder name.
+  const std::string& GetProjectId() const { return project_id_; }
+  bool GetSkipStartPage() const { return skip_start_page_; }
+  // The name that the last skip-start-page login gave.
+  const std::string& GetSkipStartPageLoginName() const { return skip_start_page_login_name_; }
+  // The full name of the last learner who logged in, or the anonymous name
+  // of a skip-start-page login.
+  const std::string& GetUserNameText() const { return user_name_; }
+  TUsersList& GetUsers() { return users_; }
+  TGroupsList& GetGroups() { return groups_; }
+  // A package's "projecttitle.txt", "subjects.sysdata" lines (line i is the
+  // title of subject i + 1) and "grades.sysdata"; folder mode keeps those of
+  // a package opened before.
+  const std::string& GetProjectTitle() const { return project_title_; }
+  const TStringList& GetSubjectTitles() const { return subject_titles_; }
+  const TGradeTable& GetGradeTable() const { return grades_; }
+
+  // The learner sessions. Take TSessionsLock around any lookup and use.
+  TSessionsList& GetSessions() { return sessions_; }
+  // Some learner session exists (read without the lock).
+  bool IsActiveSession() const { return sessions_.Count() > 0; }
+  // Writes the session to path and its name to path + ".name" (both through
+  // a temporary name, folders created). An empty path (content without a
+  // project id) does nothing. Throws plat::FileError.
+  void StoreSession(const std::string& path, const TQuizSessionParams& session);
+  // Writes the session to the data folder's
+  // "Sessions/<safe login name>/lastsession.session". Nothing before content
+  // has opened. Throws plat::FileError.
+  void StoreCurrentSession(const TQuizSessionParams& session);
+  // Where the learner's last session is stored (see StoreCurrentSession).
+  std::string StoredSessionPath(const std::string& login_name) const;
+
   // The learner chose to restore the previous skip-start-page session: the
   // start-up code sets these before SetPath and Open; "logout" clears the flag.
   bool GetRestoreFlag() const { return restore_flag_; }
@@ -108,6 +155,12 @@ class TQuizSession {
   void SetStateFilePath(std::string path) { state_file_path_ = std::move(path); }
 
   // Handlers.
+  // "login": parameters "name", "email", "number", "username", "password".
+  // Checks the credentials (skip-start-page mode takes anyone), stores and
+  // replaces the learner's earlier session, fills the new one from the last
+  // stored session or state file, and answers
+  // <movie error="0" sessionid="..." UserName="..." />.
+  bool DoLogin(TNetStream* channel, TRequestMap& map);
   // "logout": clears the restore flag and answers with the content's start page.
   bool Logout(TNetStream* channel, TRequestMap& map);
 
@@ -122,17 +175,51 @@ class TQuizSession {
   // Puts every built handler into the action table.
   void RegisterActions();
 
+  // Content opening.
+  bool OpenPackage(const std::string& path);
+  void OpenFolder(const std::string& folder);
+  // Replaces the users and groups tables: the data folder's files when they
+  // exist, else the content folder's (folder mode) or the package's entries.
+  void LoadTables();
+  void LoadPackageSettings(const TXORFileStream& package);
+
+  // Data folder housekeeping (packed mode).
+  void CheckTimeStamp();
+  void WriteTimeStamp();
+  void RemoveStaleSessionFolders();
+  // Whether the data folder may be wiped: it is the project id's own folder
+  // and holds no part of the open package.
+  bool MayWipeDataFolder() const;
+  void WipeDataFolder();
+
+  // Login steps, under the session list's lock.
+  void ReplaceEarlierSessions(const std::string& login_name);
+  void FillNewSession(TQuizSessionParams& session, const std::string& name, const std::string& email,
+                      const std::string& number, const std::string& login_name);
+  bool LoadStoredSession(const std::string& path, TQuizSessionParams& session);
+  // Stores and logs a failure instead of raising it.
+  void TryStoreSession(const std::string& path, const TQuizSessionParams& session);
+
   plat::EventLoop& loop_;
   TServerLimits limits_;
-  // The session list and its sweep, and the users and groups tables, the
-  // administrator session and the caches of the later handlers go here.
+  TSessionsList sessions_;
   plat::WindowTimers timers_;
+  TUsersList users_;
+  TGroupsList groups_;
   // The content road; it owns the package reader (packed mode).
   TContentResolver content_;
   // Set only by hosts that serve without a socket: Open and Close leave the listener alone.
   bool no_socket_ = false;
   std::string content_folder_;
   std::string content_error_;
+  std::string data_folder_;
+  std::string project_id_;
+  bool skip_start_page_ = false;
+  std::string skip_start_page_login_name_;
+  std::string user_name_;
+  std::string project_title_;
+  TStringList subject_titles_;
+  TGradeTable grades_;
   TActionTable actions_;
   bool restore_flag_ = false;
   std::string restored_user_name_;

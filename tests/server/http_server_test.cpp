@@ -37,7 +37,7 @@ TEST_F(HttpServer, AnythingElseGetsTheErrorPage) {
   EXPECT_EQ(Fetch("get / HTTP/1.0\r\n\r\n"), kInvalidRequestPage);
   EXPECT_EQ(Get("/image.png"), kInvalidRequestPage);
   EXPECT_EQ(Get("/movie.swf?x=1"), kInvalidRequestPage);
-  EXPECT_EQ(Get("/?action=login"), kInvalidRequestPage);
+  EXPECT_EQ(Get("/?action=Login"), kInvalidRequestPage);
   EXPECT_EQ(Get("/missing.html"), kInvalidRequestPage);
   // Paths are not decoded.
   EXPECT_EQ(Get("/index%2Ehtml"), kInvalidRequestPage);

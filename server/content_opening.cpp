@@ -1,0 +1,147 @@
+// Selecting the content: folder or package, the data folder, and the small
+// files that come with the content.
+#include <filesystem>
+#include <memory>
+#include <optional>
+
+#include "content/content_paths.h"
+#include "content/debug_log.h"
+#include "content/table_file.h"
+#include "content/text_lines.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "server/data_folder.h"
+#include "server/method_log.h"
+#include "server/quiz_session.h"
+
+namespace {
+
+constexpr char kUsersFile[] = "all.users.csv";
+constexpr char kGroupsFile[] = "all.groups.csv";
+constexpr char kTablesBase[] = "all";
+
+std::string AbsoluteFolder(const std::string& folder) {
+  std::error_code ignored;
+  const std::filesystem::path absolute = std::filesystem::absolute(folder, ignored);
+  return plat::WithTrailingSlash(absolute.empty() ? folder : absolute.lexically_normal().string());
+}
+
+// The absolute folder that holds the file, with a trailing '/'.
+std::string FolderOfFile(const std::string& file) {
+  std::error_code ignored;
+  std::filesystem::path absolute = std::filesystem::absolute(file, ignored);
+  if (absolute.empty()) absolute = file;
+  return plat::WithTrailingSlash(absolute.lexically_normal().parent_path().string());
+}
+
+// The table file's text when folder holds it (under any letter case).
+// Throws plat::FileError when it exists but cannot be read.
+std::optional<std::string> ReadTableIn(const std::string& folder, const char* name) {
+  if (folder.empty()) return std::nullopt;
+  const std::optional<std::string> path = plat::FindCaseInsensitive(folder, name);
+  if (!path || !plat::FileExists(*path)) return std::nullopt;
+  return ReadTableFile(*path);
+}
+
+// Loads one table: the data folder's file first, else the content folder's
+// (folder mode) or the package's entry. A table that cannot be read stays empty.
+template <typename Table>
+void LoadTable(Table& table, const char* file_name, const std::string& data_folder,
+               const std::string& content_folder, const TXORFileStream* package) {
+  table.Clear();
+  try {
+    std::optional<std::string> text = ReadTableIn(data_folder, file_name);
+    if (!text && !package) text = ReadTableIn(content_folder, file_name);
+    if (text) {
+      table.LoadFromText(*text);
+    } else if (package) {
+      table.LoadFromPackage(kTablesBase, *package);
+    }
+  } catch (const std::exception& e) {
+    table.Clear();
+    LogMessage("cannot load %s: %s", file_name, e.what());
+  }
+}
+
+}  // namespace
+
+bool TQuizSession::SetPath(const std::string& path) {
+  TMethodLog log("SetPath");
+  content_.Clear();
+  Close();
+  content_error_.clear();
+
+  if (IsXORFileStream(path)) return OpenPackage(path);
+
+  std::string folder = path;
+  if (plat::FileExists(folder)) {
+    folder = plat::FolderPart(path);
+    if (folder.empty()) folder = "./";
+  }
+  if (!plat::FolderExists(folder)) {
+    // Neither package, file nor folder: the previous folder, if any, stays.
+    if (!content_folder_.empty() && plat::FolderExists(content_folder_)) content_.SetFolder(content_folder_);
+    content_error_ = "no such file or folder: " + path;
+    LogMessage("%s", content_error_.c_str());
+    return false;
+  }
+  OpenFolder(AbsoluteFolder(folder));
+  return true;
+}
+
+void TQuizSession::OpenFolder(const std::string& folder) {
+  content_folder_ = folder;
+  content_.SetFolder(content_folder_);
+  project_id_.clear();
+  const std::string shared_data = SessionDataFolder();
+  data_folder_ = shared_data.empty() ? content_folder_ : shared_data;
+  LoadTables();
+  skip_start_page_ = IsSkipStartPage(content_folder_);
+}
+
+bool TQuizSession::OpenPackage(const std::string& path) {
+  content_folder_.clear();
+  try {
+    content_.SetPackage(std::make_unique<TXORFileStream>(path, TXORFileStream::kRead, kPackageKey));
+  } catch (const std::exception& e) {
+    content_error_ = e.what();
+    LogMessage("cannot open the package: %s", content_error_.c_str());
+    return false;
+  }
+  const TXORFileStream& package = *content_.GetPackage();
+  content_folder_ = path;
+
+  const std::string shared_data = SessionDataFolder();
+  data_folder_ = shared_data.empty() ? FolderOfFile(path) : shared_data;
+  // The id names a folder: one that could lead elsewhere counts as none.
+  project_id_ = ReadProjectId(path);
+  if (project_id_.empty() && package.FileExists("projectid.txt"))
+    LogMessage("the project id cannot name a folder; learner data stays in %s", data_folder_.c_str());
+  if (!project_id_.empty()) data_folder_ += project_id_ + "/";
+
+  CheckTimeStamp();
+  LoadTables();
+  skip_start_page_ = package.FileExists("SkipStartPage.sysdata");
+  RemoveStaleSessionFolders();
+  LoadPackageSettings(package);
+  return true;
+}
+
+void TQuizSession::LoadTables() {
+  const TXORFileStream* package = content_.GetPackage();
+  LoadTable(users_, kUsersFile, data_folder_, content_folder_, package);
+  LoadTable(groups_, kGroupsFile, data_folder_, content_folder_, package);
+}
+
+void TQuizSession::LoadPackageSettings(const TXORFileStream& package) {
+  project_title_.clear();
+  subject_titles_.clear();
+  grades_.Clear();
+  try {
+    project_title_ = package.ReadToString("projecttitle.txt");
+    subject_titles_ = SplitLines(package.ReadToString("subjects.sysdata"));
+    grades_.LoadFromText(package.ReadToString("grades.sysdata"));
+  } catch (const std::exception& e) {
+    LogMessage("cannot read the content's settings: %s", e.what());
+  }
+}

@@ -1,0 +1,34 @@
+// Where sessions go: the learner's last session in the data folder, the state
+// file of skip-start-page mode, and the sweep of expired sessions.
+#include "content/debug_log.h"
+#include "content/file_helpers.h"
+#include "content/safe_name.h"
+#include "server/data_folder.h"
+#include "server/method_log.h"
+#include "server/quiz_session.h"
+#include "server/session_file.h"
+
+void TQuizSession::OnSweepTimer() {
+  TSessionsLock lock(sessions_);
+  sessions_.RemoveExpired();
+}
+
+void TQuizSession::StoreSession(const std::string& path, const TQuizSessionParams& session) {
+  TMethodLog log("StoreSession");
+  if (path.empty()) return;
+  LogMessage("Create a file");
+  LogMessage("Write to a file");
+  WriteSessionFile(path, session);
+  WriteStringToFile(path + ".name", session.GetName());
+  LogMessage("Store session");
+}
+
+std::string TQuizSession::StoredSessionPath(const std::string& login_name) const {
+  return DataFilePath(data_folder_, "Sessions/" + MakeSafeName(login_name) + "/lastsession.session");
+}
+
+void TQuizSession::StoreCurrentSession(const TQuizSessionParams& session) {
+  TMethodLog log("StoreCurrentSession");
+  if (data_folder_.empty()) return;
+  WriteSessionFile(StoredSessionPath(session.GetLoginName()), session);
+}
