@@ -13,7 +13,8 @@ TGradeBand TGradeBand::FromBytes(std::string_view bytes) {
 
 int32_t TGradeBand::IntAt(size_t offset) const {
   uint32_t value = 0;
-  for (size_t i = 0; i < 4; ++i) value |= static_cast<uint32_t>(static_cast<unsigned char>(bytes_[offset + i])) << (8 * i);
+  for (size_t i = 0; i < 4; ++i)
+    value |= static_cast<uint32_t>(static_cast<unsigned char>(bytes_[offset + i])) << (8 * i);
   return static_cast<int32_t>(value);
 }
 

@@ -93,7 +93,8 @@ TEST_F(ContentOpening, TheTimeStampDecidesWhetherLearnerDataStays) {
     const char* stamp;  // null: no stamp file
     bool kept;
   };
-  for (const Case& c : {Case{kPackageStamp, true}, Case{"5-9-15-3-2007", false}, Case{"", false}, Case{nullptr, false}}) {
+  for (const Case& c :
+       {Case{kPackageStamp, true}, Case{"5-9-15-3-2007", false}, Case{"", false}, Case{nullptr, false}}) {
     DeleteFolderTree(data);
     PutFile(data + "Sessions/ann/lastsession.session", "marker");
     if (c.stamp) PutFile(data + "timestamp.TXT", c.stamp);  // found without regard to case
@@ -190,7 +191,8 @@ TEST_F(ContentOpening, SessionFoldersOfFormerUsersGoAndLinksStay) {
 
 TEST_F(ContentOpening, PackedTablesComeFromTheDataFolderFirst) {
   const std::string package = Root() + "/cd/course.vrn";
-  MakePackage(package, {{"all.users.csv", "pkg;pw;;;From Package\r\n"}, {"all.groups.csv", "1;Crew\r\nx;bad\r\n2;Guests\r\n"}});
+  MakePackage(package,
+              {{"all.users.csv", "pkg;pw;;;From Package\r\n"}, {"all.groups.csv", "1;Crew\r\nx;bad\r\n2;Guests\r\n"}});
   ASSERT_TRUE(server_.SetPath(package));
   ASSERT_EQ(server_.GetUsers().Count(), 1);
   EXPECT_EQ(server_.GetUsers().GetUser(0)->GetFullName(), "From Package");
@@ -245,7 +247,8 @@ TEST(GradeTable, ReadsLinesAsTheCScannerDoes) {
   ASSERT_TRUE(row);
   EXPECT_EQ(row->name, std::string(TGradeTable::kMaxNameLength, 'n'));
   EXPECT_EQ(ParseGradeLine("1 2 ab%00cd")->name, "ab");
-  for (const char* bad : {"", "1", "1 x", "x 1 2", "- 1 2", "99999999999 1 a"}) EXPECT_FALSE(ParseGradeLine(bad)) << bad;
+  for (const char* bad : {"", "1", "1 x", "x 1 2", "- 1 2", "99999999999 1 a"})
+    EXPECT_FALSE(ParseGradeLine(bad)) << bad;
 
   std::string many;
   for (int i = 0; i < 150; ++i) many += std::to_string(i) + " " + std::to_string(i) + " g\n";

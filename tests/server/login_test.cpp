@@ -89,7 +89,8 @@ TEST_P(Login, ASessionCarriesTheUsersName) {
   const std::string reply = LoginQuery("ann", "secret");
   const LoginReply login = Parse(reply);
   ASSERT_TRUE(std::regex_match(login.id, std::regex("[0-9]{4,}")));
-  EXPECT_EQ(reply, FileReply("text/xml", "<movie error=\"0\" sessionid=\"" + login.id + "\" UserName=\"Ann Smith\" />"));
+  EXPECT_EQ(reply,
+            FileReply("text/xml", "<movie error=\"0\" sessionid=\"" + login.id + "\" UserName=\"Ann Smith\" />"));
   TQuizSessionParams* session = Session(login.id);
   ASSERT_NE(session, nullptr);
   EXPECT_EQ(session->GetLoginName(), "ann");
