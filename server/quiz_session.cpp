@@ -44,6 +44,7 @@ TQuizSession::TQuizSession(plat::EventLoop& loop, uint16_t port, const TServerLi
   plat::SeedProcessRandom(static_cast<uint64_t>(plat::ProcessClock().UtcSeconds()));
   RegisterActions();
   listener_.SetOnAccept([this](const std::shared_ptr<plat::TcpConnection>& c) { OnClientConnect(c); });
+  scanned_port_ = port == 0;
   if (port != 0) {
     port_ = port;
   } else {
@@ -65,7 +66,12 @@ bool TQuizSession::Open() {
   if (port_ == 0) return false;
   if (const std::error_code error = listener_.Listen(port_)) {
     LogMessage("cannot listen on port %d: %s", port_, error.message().c_str());
-    return false;
+    if (!scanned_port_) return false;
+    // Another program took the port while the content switched: the browser
+    // must not be sent to it. Find a port of our own again.
+    port_ = listener_.ListenOnFirstFree(kFirstScanPort, kLastScanPort, kBrowserRefusedPorts);
+    if (port_ == 0) LogMessage("no free port from %d to %d", kFirstScanPort, kLastScanPort);
+    return port_ != 0;
   }
   return true;
 }

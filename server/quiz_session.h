@@ -53,8 +53,10 @@ class TQuizSession {
   TQuizSession(const TQuizSession&) = delete;
   TQuizSession& operator=(const TQuizSession&) = delete;
 
-  // Listens on the port (already listening: nothing changes). False when it
-  // cannot, or when there is no port.
+  // Listens on the port (already listening: nothing changes). A scanned port
+  // that another program took meanwhile (SetPath closes the listener) is
+  // replaced by a new scan, so read GetPort after Open. False when it cannot
+  // listen, or when there is no port.
   bool Open();
   // Stops listening; every connection closes, replies in flight included.
   void Close();
@@ -228,4 +230,6 @@ class TQuizSession {
   // Last: destroyed first, while everything its connections call still exists.
   plat::TcpListener listener_;
   uint16_t port_ = 0;
+  // The port was found by scanning, not given.
+  bool scanned_port_ = false;
 };
