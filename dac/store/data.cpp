@@ -55,7 +55,7 @@ uint32_t MinSlotSize(const TFieldDesc& desc) {
 
 TData::TData() = default;
 
-TData::~TData() { ClearFields(); }
+TData::~TData() = default;
 
 std::string TData::GetArrayFieldName(TObjectType*, int index) { return "[" + std::to_string(index) + "]"; }
 

@@ -321,6 +321,58 @@ TEST_F(FieldAccess, RawRoundTrips) {
   EXPECT_TRUE(Get("B") == Variant(true));
 }
 
+// Every fixed-size type through the checked path: PutField, then GetField
+// gives the same bytes (dtUInt32 widened to 64 bits), the indicator cleared.
+TEST_F(FieldAccess, CheckedRoundTripOfFixedSizeTypes) {
+  auto bytes_of = [](auto value) {
+    std::vector<uint8_t> out(sizeof value);
+    std::memcpy(out.data(), &value, sizeof value);
+    return out;
+  };
+  Bcd bcd = StrToBcd("-98.765");
+  std::vector<uint8_t> var_bytes = {2, 0, 0xAA, 0xBB, 0, 0};
+  std::vector<uint8_t> guid(39, 0);
+  std::memcpy(guid.data(), "{01234567-89AB-CDEF-0123-456789ABCDEF}", 38);
+  struct Case {
+    const char* field;
+    std::vector<uint8_t> in;
+    std::vector<uint8_t> out;
+  };
+  const std::vector<Case> cases = {
+      {"I8", bytes_of(int8_t{-5}), bytes_of(int8_t{-5})},
+      {"I8W", bytes_of(int16_t{-5}), bytes_of(int16_t{-5})},
+      {"SI", bytes_of(int16_t{-300}), bytes_of(int16_t{-300})},
+      {"I", bytes_of(int32_t{123456}), bytes_of(int32_t{123456})},
+      {"F", bytes_of(1.5), bytes_of(1.5)},
+      {"D", bytes_of(int32_t{700000}), bytes_of(int32_t{700000})},
+      {"T", bytes_of(int32_t{1234567}), bytes_of(int32_t{1234567})},
+      {"DT", bytes_of(700000.0 * 86400000.0 + 1234.0), bytes_of(700000.0 * 86400000.0 + 1234.0)},
+      {"W", bytes_of(uint16_t{65000}), bytes_of(uint16_t{65000})},
+      {"B", bytes_of(int16_t{1}), bytes_of(int16_t{1})},
+      {"L", bytes_of(int64_t{-1} << 40), bytes_of(int64_t{-1} << 40)},
+      {"C", bytes_of(2.345), bytes_of(2.345)},
+      {"BY", {1, 2, 3, 4}, {1, 2, 3, 4}},
+      {"VB", var_bytes, var_bytes},
+      {"U", bytes_of(uint32_t{4000000000u}), bytes_of(uint64_t{4000000000u})},
+      {"BCD", bytes_of(int64_t{-987650}), bytes_of(int64_t{-987650})},
+      {"FB", bytes_of(bcd), bytes_of(bcd)},
+      {"G", guid, guid},
+  };
+  for (const Case& c : cases) {
+    data_.PutField(No(c.field), Rec(), c.in.data());
+    std::vector<uint8_t> out(c.out.size() + 4, 0xEE);
+    bool is_blank = true;
+    data_.GetField(No(c.field), Rec(), out.data(), c.out.size(), is_blank);
+    EXPECT_FALSE(is_blank) << c.field;
+    EXPECT_EQ(std::vector<uint8_t>(out.begin(), out.begin() + static_cast<long>(c.out.size())), c.out) << c.field;
+    EXPECT_EQ(out[c.out.size()], 0xEE) << c.field;  // nothing past the value
+    EXPECT_EQ(data_.GetFieldDataSize(Desc(c.field), Rec()), c.out.size()) << c.field;
+  }
+  EXPECT_TRUE(Get("FB") == Variant(bcd));
+  EXPECT_TRUE(Get("D") == Variant::FromDateTime(700000.0 - 693594.0));
+  EXPECT_TRUE(Get("G") == Variant("{01234567-89AB-CDEF-0123-456789ABCDEF}"));
+}
+
 TEST_F(FieldAccess, FixedSizeValuesNeedTheirRoom) {
   int32_t value = 5;
   data_.PutFieldData(Desc("I"), Rec(), &value);
