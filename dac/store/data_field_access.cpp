@@ -445,12 +445,14 @@ void* TData::GetFieldBuf(void* rec_buf, TFieldDesc* field, int& data_type, bool&
         }
         break;
       case dtExtString:
-        if (!child) value = LoadAt<uint8_t*>(value);
-        data_type = dtString;
-        break;
       case dtExtWideString:
-        if (!child) value = LoadAt<uint8_t*>(value);
-        data_type = dtWideString;
+        if (!child) {
+          // An absent heap text (written raw as none) reads as empty text.
+          static uint8_t empty_text[2] = {0, 0};
+          value = LoadAt<uint8_t*>(value);
+          if (!value) value = empty_text;
+        }
+        data_type = data_type == dtExtString ? dtString : dtWideString;
         break;
       case dtExtVarBytes:
         if (!child) value = LoadAt<uint8_t*>(value);

@@ -569,6 +569,14 @@ TEST_F(FieldAccess, FieldBufForms) {
   EXPECT_TRUE(native);
   EXPECT_STREQ(static_cast<const char*>(buf), "heap");
 
+  data_.PutFieldData(Desc("EWS"), Rec(), nullptr);
+  StoreAt<void*>(Rec(), Desc("EWS")->GetOffset(), nullptr);  // written raw as none, yet not null
+  data_.SetNull(No("EWS"), Rec(), false);
+  buf = data_.GetFieldBuf(Rec(), Desc("EWS"), type, is_blank, native);
+  EXPECT_EQ(type, dtWideString);
+  ASSERT_NE(buf, nullptr);
+  EXPECT_EQ(LoadAt<char16_t>(buf), 0);
+
   buf = data_.GetFieldBuf(Rec(), Desc("BY"), type, is_blank, native);
   EXPECT_FALSE(native);
   EXPECT_EQ(LoadAt<uint16_t>(buf), 4);
