@@ -1,0 +1,120 @@
+// TData: the life of the values a record buffer refers to (blobs, variant
+// holders, string-heap buffers). Each slot holds one reference.
+#include <cstring>
+
+#include "dac/framework/exceptions.h"
+#include "dac/store/blob.h"
+#include "dac/store/data.h"
+#include "dac/store/unaligned.h"
+
+namespace dac {
+
+namespace {
+
+bool IsHeapType(uint16_t type) { return type == dtExtString || type == dtExtVarBytes || type == dtExtWideString; }
+
+// Only top-level data slots hold references: child descriptors have no slot,
+// and the calculated area lies beyond the record.
+bool HasReferenceSlot(const TFieldDesc& desc) {
+  return !desc.HasParent() && desc.GetFieldDescKind() != fdkCalculated;
+}
+
+uint8_t* Slot(void* rec_buf, const TFieldDesc* field) { return static_cast<uint8_t*>(rec_buf) + field->GetOffset(); }
+
+TSharedObject* SharedAt(const void* slot) { return TSharedObject::FromGCHandle(LoadAt<void*>(slot)); }
+
+}  // namespace
+
+void TData::CreateComplexFields(void* rec_buf, bool with_blob) {
+  for (int i = 0; i < field_descs_.Count(); ++i) CreateComplexField(rec_buf, i, with_blob);
+}
+
+void TData::CreateComplexField(void* rec_buf, int index, bool with_blob) {
+  TFieldDesc* desc = field_descs_.GetItems(index);
+  if (!HasReferenceSlot(*desc)) return;
+  uint8_t* slot = Slot(rec_buf, desc);
+  const uint16_t type = desc->GetDataType();
+  if (type == dtBlob || type == dtMemo || type == dtWideMemo) {
+    if (!with_blob) return;
+    auto* blob = new TBlob(type == dtWideMemo);
+    blob->EnableRollback();
+    StoreAt<void*>(slot, 0, blob->GetGCHandle());
+  } else if (type == dtVariant) {
+    StoreAt<void*>(slot, 0, (new TVariantObject())->GetGCHandle());
+  } else if (IsHeapType(type)) {
+    StoreAt<void*>(slot, 0, nullptr);
+  }
+}
+
+void TData::FreeComplexFields(void* rec_buf, bool with_blob) {
+  for (int i = 0; i < field_descs_.Count(); ++i) {
+    TFieldDesc* desc = field_descs_.GetItems(i);
+    const uint16_t type = desc->GetDataType();
+    if (!HasReferenceSlot(*desc) || !IsComplexFieldType(type)) continue;
+    uint8_t* slot = Slot(rec_buf, desc);
+    if (IsHeapType(type)) {
+      // After the heap was cleared its buffers are gone with it.
+      if (!string_heap_.Empty()) string_heap_.DisposeBuf(LoadAt<void*>(slot));
+    } else {
+      if (IsBlobFieldType(type) && !with_blob) continue;
+      FreeShared(SharedAt(slot));
+    }
+    // The buffer owns no reference any more: a second release finds nothing.
+    StoreAt<void*>(slot, 0, nullptr);
+  }
+}
+
+void TData::AddRefComplexFields(void* rec_buf) {
+  for (int i = 0; i < field_descs_.Count(); ++i) {
+    TFieldDesc* desc = field_descs_.GetItems(i);
+    const uint16_t type = desc->GetDataType();
+    if (!HasReferenceSlot(*desc) || !IsComplexFieldType(type)) continue;
+    const uint8_t* slot = Slot(rec_buf, desc);
+    if (IsHeapType(type)) {
+      string_heap_.AddRef(LoadAt<void*>(slot));
+    } else {
+      TSharedObject* object = SharedAt(slot);
+      DAC_ASSERT(object, "Shared object for " + desc->GetName() + "=nil");
+      object->AddRef();
+    }
+  }
+}
+
+void TData::CopyComplexFields(void* source, void* dest, bool with_blob) {
+  DAC_ASSERT(!with_blob, "Blobs are not copied");
+  for (int i = 0; i < field_descs_.Count(); ++i) {
+    TFieldDesc* desc = field_descs_.GetItems(i);
+    if (!HasReferenceSlot(*desc)) continue;
+    const uint8_t* from = Slot(source, desc);
+    uint8_t* to = Slot(dest, desc);
+    switch (desc->GetDataType()) {
+      case dtVariant: {
+        auto* source_holder = dynamic_cast<TVariantObject*>(SharedAt(from));
+        auto* dest_holder = dynamic_cast<TVariantObject*>(SharedAt(to));
+        DAC_ASSERT(dest_holder, "Shared object for " + desc->GetName() + "=nil");
+        dest_holder->Value() = source_holder ? source_holder->Value() : Variant();
+        break;
+      }
+      case dtExtString:
+        StoreAt<void*>(to, 0, string_heap_.AllocStr(LoadAt<const char*>(from)));
+        break;
+      case dtExtWideString:
+        StoreAt<void*>(to, 0, string_heap_.AllocWideStr(LoadAt<const char16_t*>(from)));
+        break;
+      case dtExtVarBytes: {
+        const uint8_t* bytes = LoadAt<const uint8_t*>(from);
+        void* copy = nullptr;
+        if (bytes) {
+          const int length = LoadAt<uint16_t>(bytes) + 2;
+          copy = string_heap_.NewBuf(length);
+          std::memcpy(copy, bytes, static_cast<size_t>(length));
+        }
+        StoreAt<void*>(to, 0, copy);
+        break;
+      }
+      default: break;
+    }
+  }
+}
+
+}  // namespace dac
