@@ -201,8 +201,11 @@ void TMySqlSession::WriteHandshakeResponse(uint32_t flags, const std::string& us
     net_->WriteByte(0);
   }
   if (server_capabilities_ & CLIENT_CONNECT_WITH_DB) {
-    // The response ends with the database name, without its 0 byte.
+    // The response ends with the database name, without its 0 byte; an
+    // empty name keeps it, since a server finds nothing after the password
+    // a bad handshake.
     net_->WriteBytes(reinterpret_cast<const uint8_t*>(database.data()), 0, static_cast<int>(database.size()));
+    if (database.empty()) net_->WriteByte(0);
     database_ = database;
   }
   net_->Send();

@@ -22,26 +22,22 @@ class TMySqlResultSet;
 constexpr int ConnectTimeout = 20;
 
 // Client capability flags.
-enum : uint32_t {
-  CLIENT_LONG_PASSWORD = 0x1,
-  CLIENT_LONG_FLAG = 0x4,
-  CLIENT_CONNECT_WITH_DB = 0x8,
-  CLIENT_COMPRESS = 0x20,
-  CLIENT_LOCAL_FILES = 0x80,
-  CLIENT_PROTOCOL_41 = 0x200,
-  CLIENT_SSL = 0x800,
-  CLIENT_TRANSACTIONS = 0x2000,
-  CLIENT_SECURE_CONNECTION = 0x8000,
-  CLIENT_MULTI_STATEMENTS = 0x10000,
-  CLIENT_MULTI_RESULTS = 0x20000,
-};
+constexpr uint32_t CLIENT_LONG_PASSWORD = 0x1;
+constexpr uint32_t CLIENT_LONG_FLAG = 0x4;
+constexpr uint32_t CLIENT_CONNECT_WITH_DB = 0x8;
+constexpr uint32_t CLIENT_COMPRESS = 0x20;
+constexpr uint32_t CLIENT_LOCAL_FILES = 0x80;
+constexpr uint32_t CLIENT_PROTOCOL_41 = 0x200;
+constexpr uint32_t CLIENT_SSL = 0x800;
+constexpr uint32_t CLIENT_TRANSACTIONS = 0x2000;
+constexpr uint32_t CLIENT_SECURE_CONNECTION = 0x8000;
+constexpr uint32_t CLIENT_MULTI_STATEMENTS = 0x10000;
+constexpr uint32_t CLIENT_MULTI_RESULTS = 0x20000;
 
 // Server status flags.
-enum : uint32_t {
-  SERVER_STATUS_IN_TRANS = 0x1,
-  SERVER_STATUS_AUTOCOMMIT = 0x2,
-  SERVER_MORE_RESULTS_EXISTS = 0x8,
-};
+constexpr uint32_t SERVER_STATUS_IN_TRANS = 0x1;
+constexpr uint32_t SERVER_STATUS_AUTOCOMMIT = 0x2;
+constexpr uint32_t SERVER_MORE_RESULTS_EXISTS = 0x8;
 
 class TMySqlSession : public TObject {
   DAC_DECLARE_CLASS();
