@@ -131,8 +131,8 @@ std::string FormatErrorText(const std::string& format, const ErrorArgs& args) {
 }
 
 std::string GetError(int32_t code) {
-  if (code < CR_MIN_ERROR || code > CR_MAX_ERROR) return std::string();
-  return ClientErrors[code - CR_MIN_ERROR];
+  if (code < kCrMinError || code > kCrMaxError) return std::string();
+  return ClientErrors[code - kCrMinError];
 }
 
 std::string GetError(int32_t code, const ErrorArgs& args) { return FormatErrorText(GetError(code), args); }

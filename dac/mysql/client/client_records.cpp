@@ -28,8 +28,8 @@ void DecodeVersion(std::string_view version, int& major, int& minor, int& releas
 }
 
 bool IsNumField(uint8_t type, int32_t length) {
-  if (type == FIELD_TYPE_TIMESTAMP) return length == 14 || length == 8;
-  return type <= FIELD_TYPE_INT24 || type == FIELD_TYPE_YEAR;
+  if (type == mftTimestamp) return length == 14 || length == 8;
+  return type <= mftInt24 || type == mftYear;
 }
 
 TMySqlFieldInfo MySqlFieldInfo(std::string name, std::string org_name, std::string table, std::string org_table,
@@ -48,7 +48,7 @@ TMySqlFieldInfo MySqlFieldInfo(std::string name, std::string org_name, std::stri
   info.flags = flags;
   info.charsetnr = charsetnr;
   info.type = type;
-  if (IsNumField(type, length)) info.flags |= NUM_FLAG;
+  if (IsNumField(type, length)) info.flags |= kNumFlag;
   return info;
 }
 

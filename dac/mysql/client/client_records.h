@@ -26,46 +26,46 @@ struct MYSQL_TIME {
 
 // Column flag bits.
 enum : uint32_t {
-  NOT_NULL_FLAG = 0x1,
-  PRI_KEY_FLAG = 0x2,
-  UNIQUE_KEY_FLAG = 0x4,
-  MULTIPLE_KEY_FLAG = 0x8,
-  UNSIGNED_FLAG = 0x20,
-  ZEROFILL_FLAG = 0x40,
-  BINARY_FLAG = 0x80,
-  AUTO_INCREMENT_FLAG = 0x200,
-  NUM_FLAG = 0x8000,  // added by MySqlFieldInfo for numeric types
+  kNotNullFlag = 0x1,
+  kPriKeyFlag = 0x2,
+  kUniqueKeyFlag = 0x4,
+  kMultipleKeyFlag = 0x8,
+  kUnsignedFlag = 0x20,
+  kZeroFillFlag = 0x40,
+  kBinaryFlag = 0x80,
+  kAutoIncrementFlag = 0x200,
+  kNumFlag = 0x8000,  // added by MySqlFieldInfo for numeric types
 };
 
 // Column type codes of the client API.
 enum TMySqlFieldType : uint8_t {
-  FIELD_TYPE_DECIMAL = 0,
-  FIELD_TYPE_TINY = 1,
-  FIELD_TYPE_SHORT = 2,
-  FIELD_TYPE_LONG = 3,
-  FIELD_TYPE_FLOAT = 4,
-  FIELD_TYPE_DOUBLE = 5,
-  FIELD_TYPE_NULL = 6,
-  FIELD_TYPE_TIMESTAMP = 7,
-  FIELD_TYPE_LONGLONG = 8,
-  FIELD_TYPE_INT24 = 9,
-  FIELD_TYPE_DATE = 10,
-  FIELD_TYPE_TIME = 11,
-  FIELD_TYPE_DATETIME = 12,
-  FIELD_TYPE_YEAR = 13,
-  FIELD_TYPE_NEWDATE = 14,
-  FIELD_TYPE_VARCHAR = 15,
-  FIELD_TYPE_BIT = 16,
-  FIELD_TYPE_NEWDECIMAL = 246,
-  FIELD_TYPE_ENUM = 247,
-  FIELD_TYPE_SET = 248,
-  FIELD_TYPE_TINY_BLOB = 249,
-  FIELD_TYPE_MEDIUM_BLOB = 250,
-  FIELD_TYPE_LONG_BLOB = 251,
-  FIELD_TYPE_BLOB = 252,
-  FIELD_TYPE_VAR_STRING = 253,
-  FIELD_TYPE_STRING = 254,
-  FIELD_TYPE_GEOMETRY = 255,
+  mftDecimal = 0,
+  mftTiny = 1,
+  mftShort = 2,
+  mftLong = 3,
+  mftFloat = 4,
+  mftDouble = 5,
+  mftNull = 6,
+  mftTimestamp = 7,
+  mftLongLong = 8,
+  mftInt24 = 9,
+  mftDate = 10,
+  mftTime = 11,
+  mftDateTime = 12,
+  mftYear = 13,
+  mftNewDate = 14,
+  mftVarChar = 15,
+  mftBit = 16,
+  mftNewDecimal = 246,
+  mftEnum = 247,
+  mftSet = 248,
+  mftTinyBlob = 249,
+  mftMediumBlob = 250,
+  mftLongBlob = 251,
+  mftBlob = 252,
+  mftVarString = 253,
+  mftString = 254,
+  mftGeometry = 255,
 };
 
 // The description of one result column.
@@ -83,14 +83,14 @@ struct TMySqlFieldInfo {
   int32_t charsetnr = 0;
   uint8_t type = 0;
 
-  bool IsNotNull() const { return (flags & NOT_NULL_FLAG) != 0; }
-  bool IsPrimaryKey() const { return (flags & PRI_KEY_FLAG) != 0; }
-  bool IsUniqueKey() const { return (flags & UNIQUE_KEY_FLAG) != 0; }
-  bool IsMultipleKey() const { return (flags & MULTIPLE_KEY_FLAG) != 0; }
-  bool IsUnsigned() const { return (flags & UNSIGNED_FLAG) != 0; }
-  bool IsZeroFill() const { return (flags & ZEROFILL_FLAG) != 0; }
-  bool IsBinary() const { return (flags & BINARY_FLAG) != 0; }
-  bool IsAutoIncrement() const { return (flags & AUTO_INCREMENT_FLAG) != 0; }
+  bool IsNotNull() const { return (flags & kNotNullFlag) != 0; }
+  bool IsPrimaryKey() const { return (flags & kPriKeyFlag) != 0; }
+  bool IsUniqueKey() const { return (flags & kUniqueKeyFlag) != 0; }
+  bool IsMultipleKey() const { return (flags & kMultipleKeyFlag) != 0; }
+  bool IsUnsigned() const { return (flags & kUnsignedFlag) != 0; }
+  bool IsZeroFill() const { return (flags & kZeroFillFlag) != 0; }
+  bool IsBinary() const { return (flags & kBinaryFlag) != 0; }
+  bool IsAutoIncrement() const { return (flags & kAutoIncrementFlag) != 0; }
 };
 
 using TMySqlFieldInfos = std::vector<TMySqlFieldInfo>;
@@ -163,7 +163,7 @@ enum TPrepStmtState : uint8_t { psUnknown = 0, psPrepare = 1, psExecute = 2 };
 // Layout variant of the client library's structures.
 enum TClientStructVer : uint8_t { cvDirect = 0, cv3 = 1, cv4 = 2, cv410 = 3, cv411 = 4 };
 
-constexpr int packet_error = -1;
+constexpr int kPacketError = -1;
 
 // "5.0.22-nt" -> 5, 0, 22: the number before the first "."; the digits after
 // it; the digits that start one character after those. An empty part raises
@@ -174,7 +174,7 @@ void DecodeVersion(std::string_view version, int& major, int& minor, int& releas
 // or 8, and years.
 bool IsNumField(uint8_t type, int32_t length);
 
-// The record in argument order, with NUM_FLAG added for numeric types.
+// The record in argument order, with kNumFlag added for numeric types.
 TMySqlFieldInfo MySqlFieldInfo(std::string name, std::string org_name, std::string table, std::string org_table,
                                std::string db, std::string def, int32_t length, int32_t decimals,
                                int32_t max_length, uint32_t flags, int32_t charsetnr, uint8_t type);

@@ -15,7 +15,7 @@ constexpr const char* kNotOverridden = "Not overriden in an inherited class";
 }  // namespace
 
 void TMyIOHandler::SetIsSecure(TObject* /*handle*/, bool /*value*/) {
-  throw EMySqlException(CR_SSL_CONNECTION_ERROR);
+  throw EMySqlException(kCrSslConnectionError);
 }
 
 void TMyIOHandler::Disconnect(TObject* /*handle*/) { DAC_ASSERT(false, kNotOverridden); }
@@ -118,7 +118,7 @@ int TMySqlVioHandler::Write(const uint8_t* buffer, int offset, int count) {
 }
 
 void TMySqlVioHandler::SetIsSecure(bool value) {
-  if (!handle_) throw EMySqlException(CR_SSL_CONNECTION_ERROR);
+  if (!handle_) throw EMySqlException(kCrSslConnectionError);
   handler_->SetIsSecure(handle_, value);
 }
 

@@ -16,7 +16,7 @@ int32_t MaxAllowedPacket = 0x40000000;
 
 namespace {
 
-constexpr int kCompressedHeaderSize = NET_HEADER_SIZE + COMP_HEADER_SIZE;
+constexpr int kCompressedHeaderSize = kNetHeaderSize + kCompHeaderSize;
 // Skipped packets are read in pieces of this size.
 constexpr int kSkipChunk = 65536;
 
@@ -48,8 +48,8 @@ void TMySqlNet::SetPosition(int position) {
 }
 
 void TMySqlNet::Clear() {
-  buffer_.SetLength(NET_HEADER_SIZE);
-  buffer_.SetPosition(NET_HEADER_SIZE);
+  buffer_.SetLength(kNetHeaderSize);
+  buffer_.SetPosition(kNetHeaderSize);
 }
 
 void TMySqlNet::NewCommand() {
@@ -132,8 +132,8 @@ void TMySqlNet::WriteBytes(const uint8_t* bytes, int offset, int count) {
 
 void TMySqlNet::VioWrite(const uint8_t* source, int count) {
   if (count < 1) return;
-  if (!vio_) throw EMySqlException(CR_SERVER_LOST);
-  if (vio_->Write(source, 0, count) != count) throw EMySqlException(CR_SERVER_LOST, vio_->GetLastError());
+  if (!vio_) throw EMySqlException(kCrServerLost);
+  if (vio_->Write(source, 0, count) != count) throw EMySqlException(kCrServerLost, vio_->GetLastError());
 }
 
 void TMySqlNet::WriteHeaderAt(uint8_t* at, int length) {
@@ -188,10 +188,10 @@ void TMySqlNet::FlushCompressed() {
 }
 
 void TMySqlNet::Send() {
-  const int payload = GetLength() - NET_HEADER_SIZE;
+  const int payload = GetLength() - kNetHeaderSize;
   if (payload > 0) {
     uint8_t* data = GetBuffer().data();
-    int offset = NET_HEADER_SIZE;
+    int offset = kNetHeaderSize;
     int remaining = payload;
     int piece;
     try {
@@ -199,12 +199,12 @@ void TMySqlNet::Send() {
         piece = std::min(remaining, MaxPacketLength);
         // Each header goes in front of its piece; beyond the first it borrows
         // the 4 bytes that end the previous piece, restored once sent.
-        uint8_t* at = data + offset - NET_HEADER_SIZE;
-        uint8_t saved[NET_HEADER_SIZE];
-        std::memcpy(saved, at, NET_HEADER_SIZE);
+        uint8_t* at = data + offset - kNetHeaderSize;
+        uint8_t saved[kNetHeaderSize];
+        std::memcpy(saved, at, kNetHeaderSize);
         WriteHeaderAt(at, piece);
-        Emit(at, piece + NET_HEADER_SIZE);
-        std::memcpy(at, saved, NET_HEADER_SIZE);
+        Emit(at, piece + kNetHeaderSize);
+        std::memcpy(at, saved, kNetHeaderSize);
         offset += piece;
         remaining -= piece;
       } while (remaining > 0 || piece == MaxPacketLength);
@@ -220,11 +220,11 @@ void TMySqlNet::Send() {
 }
 
 void TMySqlNet::SendEmpty() {
-  DAC_ASSERT(GetLength() == NET_HEADER_SIZE, "SendEmpty with a staged payload");
-  uint8_t header[NET_HEADER_SIZE];
+  DAC_ASSERT(GetLength() == kNetHeaderSize, "SendEmpty with a staged payload");
+  uint8_t header[kNetHeaderSize];
   WriteHeaderAt(header, 0);
   try {
-    Emit(header, NET_HEADER_SIZE);
+    Emit(header, kNetHeaderSize);
     if (compress_) FlushCompressed();
   } catch (...) {
     deflate_pending_.clear();
@@ -237,8 +237,8 @@ void TMySqlNet::SendEmpty() {
 
 void TMySqlNet::VioRead(uint8_t* dest, int count) {
   if (count < 1) return;
-  if (!vio_) throw EMySqlException(CR_SERVER_LOST);
-  if (vio_->Read(dest, 0, count) != count) throw EMySqlException(CR_SERVER_LOST, vio_->GetLastError());
+  if (!vio_) throw EMySqlException(kCrServerLost);
+  if (vio_->Read(dest, 0, count) != count) throw EMySqlException(kCrServerLost, vio_->GetLastError());
 }
 
 void TMySqlNet::ReceiveCompressedPacket() {
@@ -247,7 +247,7 @@ void TMySqlNet::ReceiveCompressedPacket() {
   const uint8_t expected = sequence_++;
   compressed_sequence_ = sequence_;
   if (header[3] != expected)
-    throw EMySqlException(ER_NET_PACKETS_OUT_OF_ORDER,
+    throw EMySqlException(kErNetPacketsOutOfOrder,
                           Format("ReceiveCompHeader: Net packets out of order: received[%d], expected[%d]",
                                  header[3], expected));
   const uint32_t compressed_length = Load24(header);
@@ -288,13 +288,13 @@ void TMySqlNet::RawReceive(uint8_t* dest, int count) {
 }
 
 int TMySqlNet::ReceiveHeader() {
-  uint8_t header[NET_HEADER_SIZE];
-  RawReceive(header, NET_HEADER_SIZE);
+  uint8_t header[kNetHeaderSize];
+  RawReceive(header, kNetHeaderSize);
   if (!compress_) {
     const uint8_t expected = sequence_++;
     compressed_sequence_ = sequence_;
     if (header[3] != expected)
-      throw EMySqlException(ER_NET_PACKETS_OUT_OF_ORDER,
+      throw EMySqlException(kErNetPacketsOutOfOrder,
                             Format("ReceiveHeader: Net packets out of order: received[%d], expected[%d]", header[3],
                                    expected));
   }
@@ -308,7 +308,7 @@ void TMySqlNet::Receive() {
     piece = ReceiveHeader();
     if (total + piece > max_packet_size_) {
       buffer_.SetLength(0);
-      throw EMySqlException(CR_NET_PACKET_TOO_LARGE);
+      throw EMySqlException(kCrNetPacketTooLarge);
     }
     buffer_.SetLength(static_cast<int>(total + piece));
     RawReceive(GetBuffer().data() + total, piece);
@@ -334,7 +334,7 @@ int TMySqlNet::ReceiveBuffer(TBytes& bytes) {
       if (piece != MaxPacketLength) break;
       piece = ReceiveHeader();
     }
-    throw EMySqlException(CR_NET_PACKET_TOO_LARGE, "Cannot retrieve huge data in FetchAll mode");
+    throw EMySqlException(kCrNetPacketTooLarge, "Cannot retrieve huge data in FetchAll mode");
   }
   bytes.resize(static_cast<size_t>(length));
   RawReceive(bytes.data(), length);
@@ -380,7 +380,7 @@ int64_t TMySqlNet::SkipPacket(uint8_t* head, int head_size) {
       total += n;
       left -= n;
     }
-    if (total > max_packet_size_) throw EMySqlException(CR_NET_PACKET_TOO_LARGE);
+    if (total > max_packet_size_) throw EMySqlException(kCrNetPacketTooLarge);
   } while (piece == MaxPacketLength);
   return total;
 }

@@ -18,8 +18,8 @@
 
 namespace dac {
 
-constexpr int NET_HEADER_SIZE = 4;
-constexpr int COMP_HEADER_SIZE = 3;
+constexpr int kNetHeaderSize = 4;
+constexpr int kCompHeaderSize = 3;
 // Initial capacity of the packet buffer.
 constexpr int BufferLength = 8192;
 // Largest payload of one physical packet.
@@ -39,7 +39,7 @@ class TMySqlNet : public TObject {
   TMySqlNet(const TMySqlNet&) = delete;
   TMySqlNet& operator=(const TMySqlNet&) = delete;
 
-  // The packet buffer. While writing, its first NET_HEADER_SIZE bytes are
+  // The packet buffer. While writing, its first kNetHeaderSize bytes are
   // the header's place and the payload follows; after a receive it holds the
   // payload from offset 0.
   TBytes& GetBuffer() { return buffer_.GetBuffer(); }
@@ -48,7 +48,7 @@ class TMySqlNet : public TObject {
   void SetLength(int length) { buffer_.SetLength(length); }
   int GetPosition() const { return buffer_.GetPosition(); }
   void SetPosition(int position);
-  // Position and length := NET_HEADER_SIZE: an empty staged payload.
+  // Position and length := kNetHeaderSize: an empty staged payload.
   void Clear();
   // Sequence numbers 0, then Clear: the start of every command.
   void NewCommand();

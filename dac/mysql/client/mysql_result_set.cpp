@@ -101,7 +101,7 @@ void TMySqlResultSet::Decode(TMySqlBinds*& binds) {
     binds = result_binds_.get();
     return;
   }
-  if (!binds) throw EMySqlException(CR_NULL_POINTER);
+  if (!binds) throw EMySqlException(kCrNullPointer);
   DecodeTextRow(current_row_, current_row_length_, field_count_, *binds);
 }
 
@@ -156,7 +156,7 @@ void TMySqlResultSet::ReadFieldsInfo(int count, TMySqlFieldInfos& infos) {
   infos.reserve(static_cast<size_t>(count));
   const bool protocol41 = field_count_ >= 7;
   TMySqlBinds binds(field_count_);
-  const bool long_flag = (session_->GetServerCapabilities() & CLIENT_LONG_FLAG) != 0;
+  const bool long_flag = (session_->GetServerCapabilities() & kClientLongFlag) != 0;
   for (int i = 0; i < count; ++i) {
     const TBytes& row = rows_->Get(i);
     DecodeTextRow(row.data(), static_cast<int>(row.size()), field_count_, binds);

@@ -79,7 +79,7 @@ void TMySqlSession::SetSslSettings(const std::string& key, const std::string& ce
 }
 
 bool TMySqlSession::Getprotocol41() const {
-  return (server_capabilities_ & CLIENT_PROTOCOL_41) != 0 && (client_flags_ & CLIENT_PROTOCOL_41) != 0;
+  return (server_capabilities_ & kClientProtocol41) != 0 && (client_flags_ & kClientProtocol41) != 0;
 }
 
 // ---- connecting ----
@@ -100,13 +100,13 @@ std::unique_ptr<TMySqlVio> TMySqlSession::CreateTransport(const std::string& uni
       host_info_ = host + " via SSL";
       return std::make_unique<TMySqlVioTcp>(host, port);
     case MYSQL_PROTOCOL_SOCKET:
-      host_info_ = GetError(CR_LOCALHOST_CONNECTION);
+      host_info_ = GetError(kCrLocalhostConnection);
       return std::make_unique<TMySqlVioPipe>(host, port, unix_socket);
     case MYSQL_PROTOCOL_PIPE:
       host_info_ = host + " via pipes";
       return std::make_unique<TMySqlVioPipe>(host, port, unix_socket);
     default:
-      throw EMySqlException(CR_WRONG_PROTOCOL);
+      throw EMySqlException(kCrWrongProtocol);
   }
 }
 
@@ -115,7 +115,7 @@ void TMySqlSession::ReadGreeting() {
   PacketReader reader = net_->Reader();
   const uint8_t version = reader.ReadByte();
   if (version != kProtocolVersion)
-    throw EMySqlException(CR_VERSION_ERROR, ErrorArgs{version, kProtocolVersion}, std::string());
+    throw EMySqlException(kCrVersionError, ErrorArgs{version, kProtocolVersion}, std::string());
   server_version_ = reader.ReadString();
   thread_id_ = reader.ReadUInt32();
   scramble_.assign(SHA1HashSize, 0);
@@ -141,15 +141,15 @@ void TMySqlSession::ReadGreeting() {
 
 uint32_t TMySqlSession::NegotiateFlags(uint32_t client_flags) const {
   uint32_t flags = client_flags_ | client_flags | kDefaultClientFlags;
-  if (client_flags & CLIENT_MULTI_STATEMENTS) flags |= CLIENT_MULTI_RESULTS;
-  if (protocol_ == MYSQL_PROTOCOL_SSL) flags |= CLIENT_SSL;
-  flags |= CLIENT_CONNECT_WITH_DB;
-  const uint32_t offered_only = CLIENT_COMPRESS | CLIENT_PROTOCOL_41 | CLIENT_SSL;
+  if (client_flags & kClientMultiStatements) flags |= kClientMultiResults;
+  if (protocol_ == MYSQL_PROTOCOL_SSL) flags |= kClientSsl;
+  flags |= kClientConnectWithDb;
+  const uint32_t offered_only = kClientCompress | kClientProtocol41 | kClientSsl;
   flags &= ~offered_only | (server_capabilities_ & offered_only);
-  if ((server_capabilities_ & CLIENT_SSL) && (protocol_ == MYSQL_PROTOCOL_SSL || (flags & CLIENT_SSL)))
-    flags |= CLIENT_SSL;
+  if ((server_capabilities_ & kClientSsl) && (protocol_ == MYSQL_PROTOCOL_SSL || (flags & kClientSsl)))
+    flags |= kClientSsl;
   else
-    flags &= ~CLIENT_SSL;
+    flags &= ~kClientSsl;
   return flags;
 }
 
@@ -157,7 +157,7 @@ namespace {
 
 // The part of the handshake response before the user name.
 void WriteResponseHead(TMySqlNet& net, uint32_t flags) {
-  if (flags & CLIENT_PROTOCOL_41) {
+  if (flags & kClientProtocol41) {
     net.WriteInt32(static_cast<int32_t>(flags));
     net.WriteInt32(MaxAllowedPacket);
     net.WriteByte(kCharsetLatin1);
@@ -180,10 +180,10 @@ void TMySqlSession::SwitchToTls(uint32_t flags) {
 
 void TMySqlSession::WriteHandshakeResponse(uint32_t flags, const std::string& user, const std::string& password,
                                            const std::string& database) {
-  if (flags & CLIENT_SSL) SwitchToTls(flags);
+  if (flags & kClientSsl) SwitchToTls(flags);
   WriteResponseHead(*net_, flags);
   net_->WriteString(user);
-  if (server_capabilities_ & CLIENT_SECURE_CONNECTION) {
+  if (server_capabilities_ & kClientSecureConnection) {
     if (password.empty()) {
       net_->WriteByte(0);
     } else if (scramble_present_) {
@@ -200,7 +200,7 @@ void TMySqlSession::WriteHandshakeResponse(uint32_t flags, const std::string& us
   } else {
     net_->WriteByte(0);
   }
-  if (server_capabilities_ & CLIENT_CONNECT_WITH_DB) {
+  if (server_capabilities_ & kClientConnectWithDb) {
     // The response ends with the database name, without its 0 byte; an
     // empty name keeps it, since a server finds nothing after the password
     // a bad handshake.
@@ -222,7 +222,7 @@ void TMySqlSession::scramble41(const std::string& password) {
 
 void TMySqlSession::Authenticate(const std::string& password) {
   net_->Receive();
-  if (server_capabilities_ & CLIENT_SECURE_CONNECTION) {
+  if (server_capabilities_ & kClientSecureConnection) {
     const int length = net_->GetLength();
     const uint8_t* reply = net_->GetData();
     if (length == 1 && reply[0] == 0xFE) {
@@ -241,7 +241,7 @@ void TMySqlSession::Authenticate(const std::string& password) {
         stage1.resize(SHA1HashSize);
         for (int i = 0; i < SHA1HashSize; ++i) {
           const int hi = HexDigit(password[1 + 2 * i]), lo = HexDigit(password[2 + 2 * i]);
-          if (hi < 0 || lo < 0) throw EMySqlException(CR_SERVER_HANDSHAKE_ERR);
+          if (hi < 0 || lo < 0) throw EMySqlException(kCrServerHandshakeErr);
           stage1[static_cast<size_t>(i)] = static_cast<uint8_t>(hi * 16 + lo);
         }
       } else {
@@ -257,7 +257,7 @@ void TMySqlSession::Authenticate(const std::string& password) {
     }
   }
   // Only an OK packet is a login; an error packet has raised already.
-  if (net_->GetLength() < 1 || net_->GetData()[0] != 0) throw EMySqlException(CR_SERVER_HANDSHAKE_ERR);
+  if (net_->GetLength() < 1 || net_->GetData()[0] != 0) throw EMySqlException(kCrServerHandshakeErr);
   net_->SetPosition(1);
   ReadOkPacket();
 }
@@ -270,7 +270,7 @@ void TMySqlSession::Connect(const std::string& host, const std::string& user, co
   const std::string the_user = user.empty() ? user_ : user;
   const std::string the_password = password.empty() ? password_ : password;
   const std::string the_database = database.empty() ? database_ : database;
-  server_status_ = SERVER_STATUS_AUTOCOMMIT;
+  server_status_ = kServerStatusAutocommit;
   status_ = msReady;
   try {
     net_->SetCompress(false);
@@ -282,12 +282,12 @@ void TMySqlSession::Connect(const std::string& host, const std::string& user, co
     ReadGreeting();
     net_->Clear();
     const uint32_t flags = NegotiateFlags(client_flags);
-    if (protocol_ == MYSQL_PROTOCOL_SSL && !(flags & CLIENT_SSL))
-      throw EMySqlException(CR_SSL_CONNECTION_ERROR, "The server does not offer TLS");
+    if (protocol_ == MYSQL_PROTOCOL_SSL && !(flags & kClientSsl))
+      throw EMySqlException(kCrSslConnectionError, "The server does not offer TLS");
     WriteHandshakeResponse(flags, the_user, the_password, the_database);
     client_flags_ = flags;
     Authenticate(the_password);
-    net_->SetCompress((flags & CLIENT_COMPRESS) != 0);
+    net_->SetCompress((flags & kClientCompress) != 0);
   } catch (...) {
     net_->Close();
     closed_ = true;
@@ -315,7 +315,7 @@ void TMySqlSession::Close() {
 // ---- commands ----
 
 void TMySqlSession::WriteCommand(TServerCommand command) {
-  if (status_ != msReady) throw EMySqlException(CR_COMMANDS_OUT_OF_SYNC);
+  if (status_ != msReady) throw EMySqlException(kCrCommandsOutOfSync);
   info_.clear();
   affected_rows_ = 0;
   net_->NewCommand();
@@ -324,7 +324,7 @@ void TMySqlSession::WriteCommand(TServerCommand command) {
 
 void TMySqlSession::SimpleCommand(TServerCommand command, const uint8_t* argument, bool skip_reply, int length) {
   // A closed connection fails rather than answering nothing.
-  if (!net_->GetVio()) throw EMySqlException(CR_SERVER_GONE_ERROR);
+  if (!net_->GetVio()) throw EMySqlException(kCrServerGoneError);
   net_->GetVio()->SetTimeout(read_write_timeout_);
   WriteCommand(command);
   if (argument && length > 0) net_->WriteBytes(argument, 0, length);
@@ -338,7 +338,7 @@ void TMySqlSession::SimpleCommand(TServerCommand command, const uint8_t* argumen
 void TMySqlSession::ReadOkPacket() {
   affected_rows_ = net_->ReadFieldLength();
   insert_id_ = net_->ReadFieldLength();
-  if ((Getprotocol41() || (server_capabilities_ & CLIENT_TRANSACTIONS)) && net_->Remaining() >= 2)
+  if ((Getprotocol41() || (server_capabilities_ & kClientTransactions)) && net_->Remaining() >= 2)
     server_status_ = net_->ReadUInt16();
   if (Getprotocol41() && net_->Remaining() >= 2) warning_count_ = net_->ReadUInt16();
   info_ = net_->ReadString();
@@ -348,7 +348,7 @@ void TMySqlSession::ReadOkPacket() {
 
 void TMySqlSession::ReadResultSetHeader(int64_t field_count) {
   if (field_count < 1 || field_count > kMaxColumns) ThrowMalformed("column count out of range");
-  if (!(server_status_ & SERVER_STATUS_AUTOCOMMIT)) server_status_ |= SERVER_STATUS_IN_TRANS;
+  if (!(server_status_ & kServerStatusAutocommit)) server_status_ |= kServerStatusInTrans;
   if (net_->Remaining() > 0) extra_info_ = net_->ReadFieldLength();
   const int count = static_cast<int>(field_count);
   TMySqlResultSet definitions(this, TMySqlFieldInfos(), Getprotocol41() ? 7 : 5, nullptr);
@@ -362,7 +362,7 @@ void TMySqlSession::ReadResultSetHeader(int64_t field_count) {
 }
 
 void TMySqlSession::ReadQueryResult() {
-  server_status_ = SERVER_STATUS_AUTOCOMMIT;
+  server_status_ = kServerStatusAutocommit;
   net_->Receive();
   for (;;) {
     const int64_t field_count = net_->ReadFieldLength();
@@ -406,7 +406,7 @@ void TMySqlSession::FreeQuery() {
     // A procedure call ends with its own status packet, which the server
     // announces by the more-results flag.
     if (MoreResults()) {
-      server_status_ = SERVER_STATUS_AUTOCOMMIT;
+      server_status_ = kServerStatusAutocommit;
       net_->Receive();
       const int64_t field_count = net_->ReadFieldLength();
       if (field_count == 0)
@@ -441,10 +441,10 @@ void TMySqlSession::RefuseLocalFile(const std::string& reason, const std::string
     net_->Receive();
     if (net_->GetLength() > 0 && net_->ReadFieldLength() == 0) ReadOkPacket();
   } catch (const EMySqlException& e) {
-    if (e.ErrorCode() >= CR_MIN_ERROR) throw;
+    if (e.ErrorCode() >= kCrMinError) throw;
     // The server's own complaint about the empty file says less than ours.
   }
-  throw EMySqlException(CR_UNKNOWN_ERROR, "LOAD DATA LOCAL INFILE: " + reason + ": '" + name + "'");
+  throw EMySqlException(kCrUnknownError, "LOAD DATA LOCAL INFILE: " + reason + ": '" + name + "'");
 }
 
 void TMySqlSession::SendLocalFile(const std::string& name) {

@@ -22,22 +22,22 @@ class TMySqlResultSet;
 constexpr int ConnectTimeout = 20;
 
 // Client capability flags.
-constexpr uint32_t CLIENT_LONG_PASSWORD = 0x1;
-constexpr uint32_t CLIENT_LONG_FLAG = 0x4;
-constexpr uint32_t CLIENT_CONNECT_WITH_DB = 0x8;
-constexpr uint32_t CLIENT_COMPRESS = 0x20;
-constexpr uint32_t CLIENT_LOCAL_FILES = 0x80;
-constexpr uint32_t CLIENT_PROTOCOL_41 = 0x200;
-constexpr uint32_t CLIENT_SSL = 0x800;
-constexpr uint32_t CLIENT_TRANSACTIONS = 0x2000;
-constexpr uint32_t CLIENT_SECURE_CONNECTION = 0x8000;
-constexpr uint32_t CLIENT_MULTI_STATEMENTS = 0x10000;
-constexpr uint32_t CLIENT_MULTI_RESULTS = 0x20000;
+constexpr uint32_t kClientLongPassword = 0x1;
+constexpr uint32_t kClientLongFlag = 0x4;
+constexpr uint32_t kClientConnectWithDb = 0x8;
+constexpr uint32_t kClientCompress = 0x20;
+constexpr uint32_t kClientLocalFiles = 0x80;
+constexpr uint32_t kClientProtocol41 = 0x200;
+constexpr uint32_t kClientSsl = 0x800;
+constexpr uint32_t kClientTransactions = 0x2000;
+constexpr uint32_t kClientSecureConnection = 0x8000;
+constexpr uint32_t kClientMultiStatements = 0x10000;
+constexpr uint32_t kClientMultiResults = 0x20000;
 
 // Server status flags.
-constexpr uint32_t SERVER_STATUS_IN_TRANS = 0x1;
-constexpr uint32_t SERVER_STATUS_AUTOCOMMIT = 0x2;
-constexpr uint32_t SERVER_MORE_RESULTS_EXISTS = 0x8;
+constexpr uint32_t kServerStatusInTrans = 0x1;
+constexpr uint32_t kServerStatusAutocommit = 0x2;
+constexpr uint32_t kServerMoreResultsExists = 0x8;
 
 class TMySqlSession : public TObject {
   DAC_DECLARE_CLASS();
@@ -69,7 +69,7 @@ class TMySqlSession : public TObject {
   void FreeQuery();
   bool Getprotocol41() const;
   // True when the server said that another result follows.
-  bool MoreResults() const { return (server_status_ & SERVER_MORE_RESULTS_EXISTS) != 0; }
+  bool MoreResults() const { return (server_status_ & kServerMoreResultsExists) != 0; }
 
   void SelectDb(const std::string& name);
   std::string Statistics();

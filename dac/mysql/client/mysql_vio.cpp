@@ -68,6 +68,6 @@ int TMySqlVio::Write(const uint8_t* buffer, int offset, int count) {
   return done;
 }
 
-void TMySqlVio::SetIsSecure(bool /*value*/) { throw EMySqlException(CR_SSL_CONNECTION_ERROR); }
+void TMySqlVio::SetIsSecure(bool /*value*/) { throw EMySqlException(kCrSslConnectionError); }
 
 }  // namespace dac

@@ -21,14 +21,14 @@ void TMySqlVioPipe::Connect() {
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
   if (path_.find('\0') != std::string::npos)
-    throw EMySqlException(CR_CONNECTION_ERROR, ErrorArgs{path_, EINVAL}, std::string());
+    throw EMySqlException(kCrConnectionError, ErrorArgs{path_, EINVAL}, std::string());
   if (path_.size() >= sizeof address.sun_path)
-    throw EMySqlException(CR_CONNECTION_ERROR, ErrorArgs{path_, ENAMETOOLONG}, std::string());
+    throw EMySqlException(kCrConnectionError, ErrorArgs{path_, ENAMETOOLONG}, std::string());
   std::memcpy(address.sun_path, path_.data(), path_.size());
   if (!ConnectSocket(AF_UNIX, reinterpret_cast<const sockaddr*>(&address), sizeof address)) {
     const int error_number = errno;
     SetLastError(Format("Socket error on connect. WSAGetLastError return %d($%X)", error_number, error_number));
-    throw EMySqlException(CR_CONNECTION_ERROR, ErrorArgs{path_, error_number}, std::string());
+    throw EMySqlException(kCrConnectionError, ErrorArgs{path_, error_number}, std::string());
   }
 }
 

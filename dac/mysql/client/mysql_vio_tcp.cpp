@@ -14,7 +14,7 @@ namespace dac {
 DAC_DEFINE_CLASS(TMySqlVioTcp, TMySqlVioSocket, TMetaClass)
 
 SocketException::SocketException(int32_t code, const std::string& host, int error_number)
-    : EMySqlException(code, code == CR_IPSOCK_ERROR ? ErrorArgs{error_number} : ErrorArgs{host, error_number},
+    : EMySqlException(code, code == kCrIpsockError ? ErrorArgs{error_number} : ErrorArgs{host, error_number},
                       std::string()) {}
 
 std::vector<ResolvedAddress> ResolveHost(const std::string& host, int port, int& error_number) {
@@ -52,7 +52,7 @@ void TMySqlVioTcp::Connect() {
   TMySqlVio::Connect();
   int error_number = 0;
   const std::vector<ResolvedAddress> addresses = resolver_(host_, port_, error_number);
-  if (addresses.empty()) throw SocketException(CR_UNKNOWN_HOST, host_, error_number ? error_number : EAI_NONAME);
+  if (addresses.empty()) throw SocketException(kCrUnknownHost, host_, error_number ? error_number : EAI_NONAME);
 
   bool socket_failed_only = true;
   for (const ResolvedAddress& a : addresses) {
@@ -68,7 +68,7 @@ void TMySqlVioTcp::Connect() {
   }
   if (!IsConnected()) {
     SetLastError(Format("Socket error on connect. WSAGetLastError return %d($%X)", error_number, error_number));
-    throw SocketException(socket_failed_only ? CR_IPSOCK_ERROR : CR_CONN_HOST_ERROR, host_, error_number);
+    throw SocketException(socket_failed_only ? kCrIpsockError : kCrConnHostError, host_, error_number);
   }
   const int on = 1;
   ::setsockopt(GetSocket(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);

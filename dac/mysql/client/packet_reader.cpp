@@ -6,7 +6,7 @@
 
 namespace dac {
 
-void ThrowMalformed(const char* detail) { throw EMySqlException(CR_MALFORMED_PACKET, std::string(detail)); }
+void ThrowMalformed(const char* detail) { throw EMySqlException(kCrMalformedPacket, std::string(detail)); }
 
 PacketReader::PacketReader(const uint8_t* data, size_t length, size_t position)
     : data_(data), length_(length), position_(position) {

@@ -25,17 +25,17 @@ void PlaceValue(PacketReader& reader, TMySqlBind& bind) {
 
 int BinaryValueSize(uint8_t type) {
   switch (type) {
-    case FIELD_TYPE_TINY:
+    case mftTiny:
       return 1;
-    case FIELD_TYPE_SHORT:
-    case FIELD_TYPE_YEAR:
+    case mftShort:
+    case mftYear:
       return 2;
-    case FIELD_TYPE_LONG:
-    case FIELD_TYPE_FLOAT:
-    case FIELD_TYPE_INT24:
+    case mftLong:
+    case mftFloat:
+    case mftInt24:
       return 4;
-    case FIELD_TYPE_DOUBLE:
-    case FIELD_TYPE_LONGLONG:
+    case mftDouble:
+    case mftLongLong:
       return 8;
     default:
       return 0;

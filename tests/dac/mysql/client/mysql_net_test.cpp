@@ -129,7 +129,7 @@ TEST_F(NetTest, ErrorPacketsRaiseTheServersCodeAndMessage) {
 
   // A short error packet is malformed, not a read past its end.
   vio_->AddInput(Frame({0xFF, 0x28}, 1));
-  EXPECT_EQ(ErrorCode([&] { net_.Receive(); }), CR_MALFORMED_PACKET);
+  EXPECT_EQ(ErrorCode([&] { net_.Receive(); }), kCrMalformedPacket);
   // An empty packet is no error.
   vio_->AddInput(Frame({}, 2));
   net_.Receive();
@@ -152,7 +152,7 @@ TEST_F(NetTest, LengthCodedIntegers) {
   for (const Case& c : cases) {
     net_.Clear();
     net_.WriteFieldLength(c.value);
-    const TBytes written(net_.GetData() + NET_HEADER_SIZE, net_.GetData() + net_.GetLength());
+    const TBytes written(net_.GetData() + kNetHeaderSize, net_.GetData() + net_.GetLength());
     EXPECT_EQ(written, c.bytes) << c.value;
     vio_->AddInput(Frame(c.bytes, net_.GetSequence()));
     net_.Clear();
@@ -163,35 +163,35 @@ TEST_F(NetTest, LengthCodedIntegers) {
   net_.Receive();
   EXPECT_EQ(net_.ReadFieldLength(), NullLength);
   // 254 without its 8 bytes, and 255, are malformed.
-  EXPECT_EQ(ErrorCode([&] { net_.ReadFieldLength(); }), CR_MALFORMED_PACKET);
+  EXPECT_EQ(ErrorCode([&] { net_.ReadFieldLength(); }), kCrMalformedPacket);
   vio_->AddInput(Frame({0xFF}, net_.GetSequence()));
-  EXPECT_EQ(ErrorCode([&] { net_.Receive(); }), CR_MALFORMED_PACKET);
+  EXPECT_EQ(ErrorCode([&] { net_.Receive(); }), kCrMalformedPacket);
 }
 
 TEST_F(NetTest, BoundedReadsAndCaps) {
   vio_->AddInput(Frame({1, 2, 3}, 0));
   net_.Receive();
-  EXPECT_EQ(ErrorCode([&] { net_.ReadInt32(); }), CR_MALFORMED_PACKET);
+  EXPECT_EQ(ErrorCode([&] { net_.ReadInt32(); }), kCrMalformedPacket);
   EXPECT_EQ(net_.ReadInt24(), 0x030201);
   EXPECT_EQ(net_.ReadString(), "");
-  EXPECT_EQ(ErrorCode([&] { net_.ReadByte(); }), CR_MALFORMED_PACKET);
+  EXPECT_EQ(ErrorCode([&] { net_.ReadByte(); }), kCrMalformedPacket);
 
   // A logical packet beyond the cap is refused.
   net_.SetMaxPacketSize(100);
   vio_->AddInput(Frame(TBytes(101, 'a'), 1));
-  EXPECT_EQ(ErrorCode([&] { net_.Receive(); }), CR_NET_PACKET_TOO_LARGE);
+  EXPECT_EQ(ErrorCode([&] { net_.Receive(); }), kCrNetPacketTooLarge);
 }
 
 TEST_F(NetTest, ReceiveBufferRefusesEmptyAndHugePacketsButStaysInStep) {
   vio_->AddInput(Frame({}, 0));
   TBytes row;
-  EXPECT_EQ(ErrorCode([&] { net_.ReceiveBuffer(row); }), CR_MALFORMED_PACKET);
+  EXPECT_EQ(ErrorCode([&] { net_.ReceiveBuffer(row); }), kCrMalformedPacket);
 
   vio_->AddInput(Frame(TBytes(MaxPacketLength, 'h'), 1));
   vio_->AddInput(Frame(TBytes(5, 'h'), 2));
   vio_->AddInput(Frame(Bytes("next"), 3));
   std::string message;
-  EXPECT_EQ(ErrorCode([&] { net_.ReceiveBuffer(row); }, &message), CR_NET_PACKET_TOO_LARGE);
+  EXPECT_EQ(ErrorCode([&] { net_.ReceiveBuffer(row); }, &message), kCrNetPacketTooLarge);
   EXPECT_NE(message.find("Cannot retrieve huge data in FetchAll mode"), std::string::npos);
   EXPECT_EQ(net_.ReceiveBuffer(row), 4);
   EXPECT_EQ(row, Bytes("next"));
@@ -200,7 +200,7 @@ TEST_F(NetTest, ReceiveBufferRefusesEmptyAndHugePacketsButStaysInStep) {
 TEST_F(NetTest, ShortTransportReadIsALostConnection) {
   vio_->AddInput({10, 0, 0, 0, 'a', 'b'});
   std::string message;
-  EXPECT_EQ(ErrorCode([&] { net_.Receive(); }, &message), CR_SERVER_LOST);
+  EXPECT_EQ(ErrorCode([&] { net_.Receive(); }, &message), kCrServerLost);
   EXPECT_EQ(message, "Lost connection to MySQL server during query");
 }
 
@@ -292,12 +292,12 @@ TEST_F(CompressedNetTest, BadCompressedPacketsAreMalformedOrOutOfOrder) {
   TBytes packet = CompressedFrame(Frame(TBytes(200, 'z'), 0), 0, false);
   packet[4] = 150;  // announces fewer bytes than it inflates to
   vio_->AddInput(packet);
-  EXPECT_EQ(ErrorCode([&] { net_.Receive(); }), CR_MALFORMED_PACKET);
+  EXPECT_EQ(ErrorCode([&] { net_.Receive(); }), kCrMalformedPacket);
 
   net_.NewCommand();
   TBytes garbage = {4, 0, 0, 0, 100, 0, 0, 1, 2, 3, 4};
   vio_->AddInput(garbage);
-  EXPECT_EQ(ErrorCode([&] { net_.Receive(); }), CR_MALFORMED_PACKET);
+  EXPECT_EQ(ErrorCode([&] { net_.Receive(); }), kCrMalformedPacket);
 
   net_.NewCommand();
   vio_->AddInput(CompressedFrame(Frame(Bytes("x"), 0), 7, true));

@@ -180,15 +180,15 @@ TEST(ServerRowsTest, ColumnDescriptions) {
   EXPECT_EQ(f[0].org_name, "id");
   EXPECT_EQ(f[0].table, "c");
   EXPECT_EQ(f[0].db, s.database);
-  EXPECT_EQ(f[0].type, FIELD_TYPE_LONG);
+  EXPECT_EQ(f[0].type, mftLong);
   EXPECT_TRUE(f[0].IsNotNull());
   EXPECT_TRUE(f[0].IsPrimaryKey());
   EXPECT_TRUE(f[0].IsUnsigned());
-  EXPECT_TRUE(f[0].flags & NUM_FLAG);
-  EXPECT_EQ(f[1].type, FIELD_TYPE_VAR_STRING);
-  EXPECT_FALSE(f[1].flags & NUM_FLAG);
-  EXPECT_EQ(f[2].type, FIELD_TYPE_TIMESTAMP);
-  EXPECT_EQ(f[3].type, FIELD_TYPE_NEWDECIMAL);
+  EXPECT_TRUE(f[0].flags & kNumFlag);
+  EXPECT_EQ(f[1].type, mftVarString);
+  EXPECT_FALSE(f[1].flags & kNumFlag);
+  EXPECT_EQ(f[2].type, mftTimestamp);
+  EXPECT_EQ(f[3].type, mftNewDecimal);
   EXPECT_EQ(f[3].decimals, 1);
   EXPECT_TRUE(testing::FetchRows(*session, false).empty());
 }
@@ -197,7 +197,7 @@ TEST(ServerRowsTest, ResultFreedAfterAFewRowsThenANewQuery) {
   REQUIRE_TEST_SERVER(s);
   auto session = Login(s);
   for (bool compress : {false, true}) {
-    auto s2 = Login(s, compress ? CLIENT_COMPRESS : 0);
+    auto s2 = Login(s, compress ? kClientCompress : 0);
     SendQuery(*s2, "SELECT seq, REPEAT('z', 1000) FROM seq_1_to_5000");
     {
       TMySqlResultSet result(s2.get());
@@ -214,7 +214,7 @@ TEST(ServerRowsTest, ResultFreedAfterAFewRowsThenANewQuery) {
 TEST(ServerRowsTest, SecondResultOfAMultiStatementQueryAfterTheFirstIsFreed) {
   REQUIRE_TEST_SERVER(s);
   for (bool compress : {false, true}) {
-    auto session = Login(s, CLIENT_MULTI_STATEMENTS | (compress ? CLIENT_COMPRESS : 0));
+    auto session = Login(s, kClientMultiStatements | (compress ? kClientCompress : 0));
     SendQuery(*session, "SELECT seq FROM seq_1_to_1000; SELECT 'second'; DO 1");
     session->FreeQuery();
     ASSERT_TRUE(session->MoreResults());
@@ -233,7 +233,7 @@ TEST(ServerRowsTest, SecondResultOfAMultiStatementQueryAfterTheFirstIsFreed) {
 TEST(ServerCompressionTest, CompressionIsReallyOnAndResultsAreTheSame) {
   REQUIRE_TEST_SERVER(s);
   auto plain = Login(s);
-  auto compressed = Login(s, CLIENT_COMPRESS);
+  auto compressed = Login(s, kClientCompress);
   EXPECT_TRUE(compressed->GetNet().GetCompress());
   EXPECT_FALSE(plain->GetNet().GetCompress());
   const Rows status = Query(*compressed, "SHOW SESSION STATUS LIKE 'Compression'");
@@ -254,7 +254,7 @@ TEST(ServerLargePacketTest, ValueOver16MBAndQueriesOfExactMultiplesOfTheMaximumP
   REQUIRE_TEST_SERVER(s);
   for (bool compress : {false, true}) {
     SCOPED_TRACE(compress ? "compressed" : "plain");
-    auto session = Login(s, compress ? CLIENT_COMPRESS : 0);
+    auto session = Login(s, compress ? kClientCompress : 0);
     const Rows big = Query(*session, "SELECT REPEAT('q', 17000000), 'after'");
     ASSERT_EQ(big.size(), 1u);
     ASSERT_TRUE(big[0][0].has_value());
@@ -294,7 +294,7 @@ TEST_F(ServerLoadDataTest, MultiChunkAndEmptyFilesLoad) {
   const std::string path = WriteFile("rows's.tsv", content);
   const std::string empty = WriteFile("empty.tsv", "");
   for (bool compress : {false, true}) {
-    auto session = Login(s, compress ? CLIENT_COMPRESS : 0);
+    auto session = Login(s, compress ? kClientCompress : 0);
     Query(*session, "CREATE TEMPORARY TABLE l (id INT, name VARCHAR(40))");
     std::string quoted = path;
     quoted.replace(quoted.find('\''), 1, "\\'");
