@@ -15,7 +15,7 @@ class TMySqlVio : public TObject {
   DAC_DECLARE_CLASS();
 
  public:
-  static constexpr int kReadAheadSize = 16384;
+  static constexpr int kReadAheadSize = 65536;
   // Reads below this size are served through the read-ahead buffer.
   static constexpr int kSmallReadLimit = 2048;
 

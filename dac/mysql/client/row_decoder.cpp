@@ -44,11 +44,24 @@ int BinaryValueSize(uint8_t type) {
 
 void DecodeTextRow(const uint8_t* row, int length, int field_count, TMySqlBinds& binds) {
   DAC_ASSERT(binds.Count() >= field_count, "fewer binds than fields");
-  PacketReader reader(row, static_cast<size_t>(length));
+  const size_t size = static_cast<size_t>(length);
+  size_t pos = 0;
   for (int i = 0; i < field_count; ++i) {
     TMySqlBind& bind = binds[i];
     bind.type = 0;
+    // Most values are shorter than 251 bytes: a one-byte length.
+    if (pos < size && row[pos] < 251) {
+      const size_t n = row[pos++];
+      if (n > size - pos) ThrowMalformed("value runs past the packet");
+      bind.is_null = false;
+      bind.offset = static_cast<int32_t>(pos);
+      bind.length = static_cast<int32_t>(n);
+      pos += n;
+      continue;
+    }
+    PacketReader reader(row, size, pos);
     PlaceValue(reader, bind);
+    pos = reader.Position();
   }
   binds.SetBuffer(row, length);
 }
