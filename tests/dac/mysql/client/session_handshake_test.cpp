@@ -191,28 +191,30 @@ TEST(HandshakeTest, EveryTruncationOfTheGreetingIsACleanError) {
 TEST(HandshakeTest, TlsIsRefusedWhenTheServerLacksItOrTheTransportCannot) {
   {
     bool got_anything = false;
-    FakeServer server([&](PeerSocket& peer) {
+    auto server = std::make_unique<FakeServer>([&](PeerSocket& peer) {
       peer.Send(Greeting(kCapabilities41, kSalt), 0);
       got_anything = peer.ReadPacket().has_value();
     });
     TMySqlSession session;
     session.SetProtocol(MYSQL_PROTOCOL_SSL);
     std::string message;
-    EXPECT_EQ(ConnectError(session, server.Port(), "pw", &message), kCrSslConnectionError);
+    EXPECT_EQ(ConnectError(session, server->Port(), "pw", &message), kCrSslConnectionError);
     EXPECT_EQ(message, "SSL connection error\r\nThe server does not offer TLS");
     session.Close();
+    server.reset();
     EXPECT_FALSE(got_anything) << "no password may go out in clear";
   }
   {
     TBytes request;
-    FakeServer server([&](PeerSocket& peer) {
+    auto server = std::make_unique<FakeServer>([&](PeerSocket& peer) {
       peer.Send(Greeting(kCapabilities41 | 0x800, kSalt), 0);
       if (auto r = peer.ReadPacket()) request = r->payload;
       peer.ReadPacket();
     });
     TMySqlSession session;
     session.SetProtocol(MYSQL_PROTOCOL_SSL);
-    EXPECT_EQ(ConnectError(session, server.Port()), kCrSslConnectionError);
+    EXPECT_EQ(ConnectError(session, server->Port()), kCrSslConnectionError);
+    server.reset();
     // The TLS request is the 32-byte head of the response, with the SSL flag.
     ASSERT_EQ(request.size(), 32u);
     EXPECT_TRUE(request[1] & 0x08);
