@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "dac/framework/exceptions.h"
 #include "dac/mysql/client/client_errors.h"
@@ -260,7 +261,11 @@ void TMySqlNet::ReceiveCompressedPacket() {
   }
   scratch_.resize(compressed_length);
   VioRead(scratch_.data(), static_cast<int>(compressed_length));
-  inflated_.resize(uncompressed_length);
+  try {
+    inflated_.resize(uncompressed_length);
+  } catch (const std::bad_alloc&) {
+    throw EMySqlException(kErNetUncompressError);
+  }
   uLongf produced = uncompressed_length;
   const int rc = uncompress(inflated_.data(), &produced, scratch_.data(), compressed_length);
   if (rc != Z_OK || produced != uncompressed_length) {
@@ -310,7 +315,11 @@ void TMySqlNet::Receive() {
       buffer_.SetLength(0);
       throw EMySqlException(kCrNetPacketTooLarge);
     }
-    buffer_.SetLength(static_cast<int>(total + piece));
+    try {
+      buffer_.SetLength(static_cast<int>(total + piece));
+    } catch (const std::bad_alloc&) {
+      throw EMySqlException(kCrOutOfMemory);
+    }
     RawReceive(GetBuffer().data() + total, piece);
     total += piece;
   } while (piece == MaxPacketLength);
