@@ -1,0 +1,267 @@
+// The transports: the buffered read and retrying write of the base, TCP
+// failures, and an application transport over a socketpair.
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <memory>
+#include <thread>
+
+#include "dac/framework/exceptions.h"
+#include "dac/mysql/client/client_errors.h"
+#include "dac/mysql/client/io_handler.h"
+#include "dac/mysql/client/mysql_session.h"
+#include "dac/mysql/client/mysql_vio_tcp.h"
+#include "tests/dac/mysql/client/fake_server.h"
+#include "tests/dac/mysql/client/wire_test_support.h"
+
+namespace dac {
+namespace {
+
+using testing::Bytes;
+using testing::FakeServer;
+using testing::MemoryVio;
+using testing::PeerSocket;
+
+// Counts the primitive calls the base Read and Write make.
+class CountingVio : public MemoryVio {
+ public:
+  using MemoryVio::MemoryVio;
+  int ReadNoWait(uint8_t* buffer, int offset, int count) override {
+    ++reads;
+    last_read_size = count;
+    return MemoryVio::ReadNoWait(buffer, offset, count);
+  }
+  int WriteNoWait(const uint8_t* buffer, int offset, int count) override {
+    ++writes;
+    if (refuse_writes) return 0;
+    return MemoryVio::WriteNoWait(buffer, offset, count);
+  }
+  int reads = 0;
+  int last_read_size = 0;
+  int writes = 0;
+  bool refuse_writes = false;
+};
+
+TEST(VioTest, SmallReadsGoThroughTheReadAheadAndLargeOnesStraightThrough) {
+  TBytes input(100);
+  for (size_t i = 0; i < input.size(); ++i) input[i] = static_cast<uint8_t>(i);
+  CountingVio vio(input);
+  vio.Connect();
+  uint8_t buffer[4000] = {};
+  EXPECT_EQ(vio.Read(buffer, 0, 4), 4);
+  EXPECT_EQ(vio.reads, 1);
+  EXPECT_EQ(vio.Read(buffer, 4, 96), 96);
+  EXPECT_EQ(vio.reads, 1);  // the other 96 bytes came from the read-ahead buffer
+  EXPECT_EQ(buffer[99], 99);
+
+  CountingVio large(TBytes(3000, 7));
+  large.Connect();
+  EXPECT_EQ(large.Read(buffer, 0, 3000), 3000);
+  EXPECT_EQ(large.reads, 1);
+  EXPECT_EQ(large.last_read_size, 3000);  // straight into the caller's buffer
+}
+
+TEST(VioTest, ReadAtTheEndAndWritesThatGoNowhereGiveUp) {
+  CountingVio vio(TBytes(10, 1));
+  vio.Connect();
+  uint8_t buffer[64];
+  EXPECT_EQ(vio.Read(buffer, 0, 20), 10);
+  vio.refuse_writes = true;
+  EXPECT_EQ(vio.Write(buffer, 0, 5), 0);
+  EXPECT_EQ(vio.writes, 3);
+  EXPECT_EQ(vio.Write(buffer, 0, 0), 0);
+}
+
+int32_t CodeOf(const std::function<void()>& fn, std::string* message = nullptr) {
+  try {
+    fn();
+  } catch (const EMySqlException& e) {
+    if (message) *message = e.Message();
+    return e.ErrorCode();
+  }
+  return 0;
+}
+
+int UnusedPort() {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  socklen_t length = sizeof address;
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  ::close(fd);
+  return ntohs(address.sin_port);
+}
+
+TEST(TcpTest, RefusedPortIs2003WithTheSystemsErrorText) {
+  TMySqlVioTcp vio("127.0.0.1", UnusedPort());
+  std::string message;
+  EXPECT_EQ(CodeOf([&] { vio.Connect(); }, &message), kCrConnHostError);
+  EXPECT_EQ(message, "Can't connect to MySQL server on '127.0.0.1' (111)");
+  EXPECT_EQ(vio.GetLastError(), "Socket error on connect. WSAGetLastError return 111($6F)");
+  // A SocketException is an EMySqlException, so the API guards catch it.
+  EXPECT_THROW(vio.Connect(), SocketException);
+}
+
+TEST(TcpTest, UnknownHostIs2005) {
+  TMySqlVioTcp vio("no-such-host.invalid", 3306);
+  vio.SetResolver([](const std::string& host, int port, int& error) {
+    EXPECT_EQ(host, "no-such-host.invalid");
+    EXPECT_EQ(port, 3306);
+    error = -2;
+    return std::vector<ResolvedAddress>();
+  });
+  std::string message;
+  EXPECT_EQ(CodeOf([&] { vio.Connect(); }, &message), kCrUnknownHost);
+  EXPECT_EQ(message, "Unknown MySQL Server Host 'no-such-host.invalid' (-2)");
+}
+
+TEST(TcpTest, EmptyHostAndPortZeroMeanLocalhost3306) {
+  TMySqlVioTcp vio("", 0);
+  EXPECT_EQ(vio.GetHost(), "localhost");
+  EXPECT_EQ(vio.GetPort(), 3306);
+}
+
+TEST(TcpTest, SilentPeerIsALostConnectionWithinTheTimeout) {
+  FakeServer server([](PeerSocket& peer) {
+    uint8_t byte;
+    peer.ReadExactly(&byte, 1, 8000);  // says nothing until the client gives up
+  });
+  TMySqlSession session;
+  session.SetConnectTimeout(1);
+  const auto start = std::chrono::steady_clock::now();
+  std::string message;
+  EXPECT_EQ(CodeOf([&] { session.Connect("127.0.0.1", "u", "p", "", server.Port(), "", 0); }, &message),
+            kCrServerLost);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(6));
+  EXPECT_NE(message.find("Socket error on read. WSAGetLastError return 11($B)"), std::string::npos) << message;
+}
+
+TEST(TcpTest, WritingToAClosedPeerFailsWithoutASignal) {
+  FakeServer server([](PeerSocket&) {});
+  TMySqlVioTcp vio("127.0.0.1", server.Port());
+  vio.Connect();
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  const TBytes block(1 << 16, 'w');
+  int written = 0;
+  for (int i = 0; i < 50 && written >= 0; ++i) {
+    const int n = vio.Write(block.data(), 0, static_cast<int>(block.size()));
+    if (n < static_cast<int>(block.size())) {
+      written = -1;
+      break;
+    }
+  }
+  EXPECT_EQ(written, -1);
+  EXPECT_NE(vio.GetLastError().find("Socket error on write"), std::string::npos) << vio.GetLastError();
+  vio.Close();
+  EXPECT_EQ(vio.Write(block.data(), 0, 10), 0);
+}
+
+// An application transport over one end of a socketpair.
+class SocketPairHandle : public TObject {
+ public:
+  explicit SocketPairHandle(int fd) : fd(fd) {}
+  int fd;
+};
+
+class TSocketPairHandler : public TMyIOHandler {
+  DAC_DECLARE_CLASS();
+
+ public:
+  explicit TSocketPairHandler(int fd) : fd_(fd) {}
+  TObject* Connect(const std::string& server, int port, const std::string&, const std::string&,
+                   const std::string&) override {
+    server_ = server;
+    port_ = port;
+    return new SocketPairHandle(fd_);
+  }
+  void Disconnect(TObject* handle) override {
+    ::close(static_cast<SocketPairHandle*>(handle)->fd);
+    delete handle;
+    ++disconnects_;
+  }
+  // Hands out at most 3 bytes per call: the transport must keep asking.
+  int Read(TObject* handle, uint8_t* buffer, int offset, int count) override {
+    const ssize_t n = ::recv(static_cast<SocketPairHandle*>(handle)->fd, buffer + offset,
+                             static_cast<size_t>(std::min(count, 3)), 0);
+    return n > 0 ? static_cast<int>(n) : 0;
+  }
+  int Write(TObject* handle, const uint8_t* buffer, int offset, int count) override {
+    const ssize_t n =
+        ::send(static_cast<SocketPairHandle*>(handle)->fd, buffer + offset, static_cast<size_t>(count), MSG_NOSIGNAL);
+    return n > 0 ? static_cast<int>(n) : 0;
+  }
+  int GetTimeout(TObject*) override { return timeout_; }
+  void SetTimeout(TObject*, int seconds) override { timeout_ = seconds; }
+
+  std::string server_;
+  int port_ = 0;
+  int timeout_ = 0;
+  int disconnects_ = 0;
+
+ private:
+  int fd_;
+};
+
+DAC_DEFINE_CLASS(TSocketPairHandler, TMyIOHandler, TMetaClass)
+
+TEST(HandlerTransportTest, SessionRunsOverAnApplicationTransport) {
+  int fds[2];
+  ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
+  const uint8_t salt[20] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20};
+  std::thread server([&] {
+    PeerSocket peer(fds[1]);
+    peer.Send(testing::Greeting(0xF7FF & ~0x800 & ~0x20, salt), 0);
+    if (!peer.ReadPacket()) return;
+    peer.Send(testing::OkPacket(), 2);
+    auto ping = peer.ReadPacket();
+    if (ping && ping->payload == TBytes{14}) peer.Send(testing::OkPacket(), 1);
+    peer.ReadPacket();  // quit
+    ::close(fds[1]);
+  });
+  TSocketPairHandler handler(fds[0]);
+  {
+    TMySqlSession session;
+    session.SetIOHandler(&handler);
+    session.SetConnectTimeout(7);
+    session.Connect("", "user", "pw", "", 0, "", 0);
+    EXPECT_EQ(session.GetHostInfo(), "TSocketPairHandler via localhost");
+    EXPECT_EQ(handler.server_, "localhost");
+    EXPECT_EQ(handler.port_, 3306);
+    EXPECT_EQ(handler.timeout_, 7);
+    session.Ping();
+    EXPECT_EQ(CodeOf([&] { session.GetNet().GetVio()->SetIsSecure(true); }), kCrSslConnectionError);
+    session.Close();
+  }
+  server.join();
+  EXPECT_EQ(handler.disconnects_, 1);
+}
+
+TEST(HandlerTransportTest, WithoutAHandleNothingMoves) {
+  TSocketPairHandler handler(-1);
+  TMySqlVioHandler vio("h", 1, &handler, "", "", "");
+  uint8_t buffer[4];
+  EXPECT_EQ(vio.Read(buffer, 0, 4), 0);
+  EXPECT_EQ(vio.Write(buffer, 0, 4), 0);
+  vio.SetTimeout(9);
+  EXPECT_EQ(vio.GetTimeout(), 9);
+  EXPECT_FALSE(vio.GetIsSecure());
+  EXPECT_THROW(TMySqlVioHandler("h", 1, nullptr, "", "", ""), EAssertionFailed);
+}
+
+TEST(SessionTest, ProtocolWithoutATransportIs2046AndCommandsNeedAConnection) {
+  TMySqlSession session;
+  session.SetProtocol(MYSQL_PROTOCOL_MEMORY);
+  std::string message;
+  EXPECT_EQ(CodeOf([&] { session.Connect("h", "u", "p", "", 1, "", 0); }, &message), kCrWrongProtocol);
+  EXPECT_EQ(message, "Wrong or unknown protocol");
+  TMySqlSession idle;
+  EXPECT_EQ(CodeOf([&] { idle.Ping(); }), kCrServerGoneError);
+}
+
+}  // namespace
+}  // namespace dac
