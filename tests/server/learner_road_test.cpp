@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -279,6 +280,31 @@ TEST_F(LearnerRoad, SkipStartPageStoresTheHandlersOwnSessionAndNoAnswers) {
   EXPECT_EQ(plat::ReadWholeFile(state + ".name"), "sam");
   for (const auto& entry : std::filesystem::recursive_directory_iterator(folder_.path()))
     EXPECT_NE(entry.path().filename(), "answers.xml") << entry.path();
+}
+
+TEST_F(LearnerRoad, TheSampleCourseHasATestToDraw) {
+  const char* source = std::getenv("VARNEL_SOURCE_DIR");
+  ASSERT_NE(source, nullptr);
+  // A copy: learner data must never land in the sources.
+  const std::string copy = folder_.path() + "/knots";
+  std::filesystem::copy(std::string(source) + "/samples/knots", copy, std::filesystem::copy_options::recursive);
+  ASSERT_TRUE(server_.SetPath(copy));
+  ASSERT_TRUE(server_.Open());
+  const std::string id = LoginOverSocket();
+  EXPECT_TRUE(server_.HasSubjectQuestions(1));
+  EXPECT_EQ(Get("/?action=genquestions&sessionid=" + id + "&subject=1"),
+            Xml("<movie generated=\"1\" questionscount=\"3\" questionstimer=\"600\"/>"));
+  for (int q = 1; q <= 3; ++q) {
+    const TQuestion& question = *Session(id)->GetTest(1)->GetQuestions().GetQuestion(q - 1);
+    int best = 1;
+    for (int a = 0; a < 5; ++a)
+      if (question.GetAnswerScore(a) == question.GetMaxScore()) best = a + 1;
+    Get("/?action=putanswer&sessionid=" + id + "&subject=1&qindex=" + std::to_string(q) + "&answer=" +
+        std::to_string(best));
+  }
+  const std::string reply = Get("/?action=getoverallperfomance&sessionid=" + id + "&subject=1");
+  EXPECT_NE(reply.find("Score=\"30/30\" Grade=\"" + PercentEncode("Well tied") + "\""), std::string::npos) << reply;
+  EXPECT_NE(reply.find("HasText=\"1\"/>"), std::string::npos) << reply;
 }
 
 }  // namespace
