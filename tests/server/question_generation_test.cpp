@@ -211,6 +211,21 @@ TEST_P(Generation, GenQuestionsKeepsTheTestAndRegenQuestionsDrawsAfresh) {
   EXPECT_EQ(Session(id)->GetTest(7)->GetUsageCount(), 0);
 }
 
+TEST_P(Generation, RawGenerationNeedsATestInTheSlotAndStoresTheSession) {
+  OpenCourse(GetParam(), {{"project.ini", kProjectIni}, {"PresentationsIndex_questions_1.csv", FiveQuestions()}});
+  const std::string id = LoginSam();
+  TQuizSessionParams& session = *Session(id);
+  server_.RawGenerateQuestions(1, session);
+  EXPECT_EQ(session.GetTest(1), nullptr);
+  EXPECT_FALSE(plat::PathExists(StoredSessionFile()));
+  server_.RawGenerateQuestions(25, session);
+  session.CreateTest(1);
+  server_.RawGenerateQuestions(1, session);
+  EXPECT_EQ(session.GetTest(1)->GetQuestions().Count(), 3);
+  EXPECT_EQ(session.GetTest(1)->GetUsageCount(), 0);
+  EXPECT_TRUE(plat::PathExists(StoredSessionFile()));
+}
+
 TEST(QuestionDraw, OneQuestionStaysAndTheDrawsAreTakenAnyway) {
   TQuestionsList questions;
   questions.AddNew()->LoadFromIndexRow("Only;A;;;;;1;0;0;0;0");
