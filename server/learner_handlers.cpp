@@ -84,8 +84,8 @@ bool TQuizSession::PutAnswer(TNetStream* channel, TRequestMap& map, std::optiona
   return true;
 }
 
-void TQuizSession::WriteAnswersRecord(const TQuizSessionParams& session, const TSessionQuestions& test,
-                                      int32_t subject, const std::optional<plat::DateTime>& date) {
+void TQuizSession::WriteAnswersRecord(const TQuizSessionParams& session, const TSessionQuestions& test, int32_t subject,
+                                      const std::optional<plat::DateTime>& date) {
   const std::string path = AnswersFilePath(data_folder_, session.GetLoginName());
   if (path.empty()) {
     LogMessage("no answers folder for this login: no record written");

@@ -48,8 +48,7 @@ std::string QuestionReply(const TSessionQuestions& test, const TQuestion& questi
   Add(reply, "HasText", HasText(question.GetScriptText()));
   for (int i = 0; i < TQuestion::kAnswerCount; ++i)
     Add(reply, "Answer" + std::to_string(i + 1), PercentEncode(question.GetAnswerText(i)));
-  Add(reply, "Answered",
-      std::to_string(TSessionQuestions::IsAnswered(question) ? question.GetChosenAnswer() : 0));
+  Add(reply, "Answered", std::to_string(TSessionQuestions::IsAnswered(question) ? question.GetChosenAnswer() : 0));
   return reply + "/>";
 }
 

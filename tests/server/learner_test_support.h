@@ -38,7 +38,8 @@ struct IndexQuestion {
     for (const auto* movies : {&upper_left, &upper_right, &center_left})
       for (const std::string& name : *movies) row += name + ";";
     row += movie + ";;" + PercentEncode(script) + ";" + (use_script ? "1;" : "0;");
-    for (int i = 0; i < 5; ++i) row += PercentEncode(feedback_scripts[i]) + ";" + (feedback_use_script[i] ? "1;" : "0;");
+    for (int i = 0; i < 5; ++i)
+      row += PercentEncode(feedback_scripts[i]) + ";" + (feedback_use_script[i] ? "1;" : "0;");
     return row;
   }
 };

@@ -17,8 +17,8 @@ namespace {
 
 std::string Int(int32_t value) {
   const auto bits = static_cast<uint32_t>(value);
-  return {static_cast<char>(bits & 0xFF), static_cast<char>((bits >> 8) & 0xFF),
-          static_cast<char>((bits >> 16) & 0xFF), static_cast<char>((bits >> 24) & 0xFF)};
+  return {static_cast<char>(bits & 0xFF), static_cast<char>((bits >> 8) & 0xFF), static_cast<char>((bits >> 16) & 0xFF),
+          static_cast<char>((bits >> 24) & 0xFF)};
 }
 
 // A text field of the band record: the text, then zeros to the field's end.
@@ -149,14 +149,13 @@ TEST_P(Generation, SettingsTheSectionLacksTakeTheirDefaults) {
       {3, 0, 1200, 0, 0},     // negative MaxQuestions and band counts: none
       {4, 1, 1200, 1, 1000},  // an absurd band count is capped; a malformed Timer is the default
       {5, 0, 1200, 20, 0},    // no question index: an empty test
-      {0, 0, 1200, 20, 0},
-      {19, 0, 1200, 20, 0},
+      {0, 0, 1200, 20, 0},   {19, 0, 1200, 20, 0},
   };
   for (const Case& c : cases) {
     const std::string subject = std::to_string(c.subject);
     EXPECT_EQ(Ask("action=genquestions&sessionid=" + id + "&subject=" + subject),
-              Xml("<movie generated=\"1\" questionscount=\"" + std::to_string(c.questions) +
-                  "\" questionstimer=\"" + std::to_string(c.timer) + "\"/>"))
+              Xml("<movie generated=\"1\" questionscount=\"" + std::to_string(c.questions) + "\" questionstimer=\"" +
+                  std::to_string(c.timer) + "\"/>"))
         << subject;
     const TSessionQuestions* test = Session(id)->GetTest(c.subject);
     ASSERT_NE(test, nullptr) << subject;
@@ -177,7 +176,8 @@ TEST_P(Generation, GenQuestionsKeepsTheTestAndRegenQuestionsDrawsAfresh) {
   for (int i = 0; i < 6; ++i) questions[i] = Question("Q" + std::to_string(i), {"A", "B"}, {1});
   std::string index;
   for (const IndexQuestion& question : questions) index += question.Row() + "\n";
-  OpenCourse(GetParam(), {{"project.ini", "[Subject_0]\nMaxQuestions=6\n"}, {"PresentationsIndex_questions_0.csv", index}});
+  OpenCourse(GetParam(),
+             {{"project.ini", "[Subject_0]\nMaxQuestions=6\n"}, {"PresentationsIndex_questions_0.csv", index}});
   const std::string id = LoginSam();
   const std::string gen = "action=genquestions&sessionid=" + id + "&subject=0";
   const std::string regen = "action=regenquestions&sessionid=" + id + "&subject=0";
@@ -190,7 +190,8 @@ TEST_P(Generation, GenQuestionsKeepsTheTestAndRegenQuestionsDrawsAfresh) {
   };
   Ask(gen);
   const std::string first = order();
-  for (int q = 1; q <= 3; ++q) Ask("action=putanswer&sessionid=" + id + "&subject=0&qindex=" + std::to_string(q) + "&answer=1");
+  for (int q = 1; q <= 3; ++q)
+    Ask("action=putanswer&sessionid=" + id + "&subject=0&qindex=" + std::to_string(q) + "&answer=1");
   Ask(gen);
   EXPECT_EQ(order(), first);
   EXPECT_EQ(Session(id)->GetTest(0)->GetUsageCount(), 2);

@@ -11,8 +11,8 @@ namespace {
 
 struct Answered {
   int32_t max_score;
-  int32_t chosen;         // 1-5, or anything else for not answered
-  int32_t chosen_score;   // the score of that answer
+  int32_t chosen;        // 1-5, or anything else for not answered
+  int32_t chosen_score;  // the score of that answer
 };
 
 // A test of these questions with bands 0-49, 50-74, 60-100 (overlapping).
