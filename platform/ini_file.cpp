@@ -147,6 +147,11 @@ std::string IniFile::ReadString(std::string_view section, std::string_view key,
   return value ? std::move(*value) : std::string(fallback);
 }
 
+int32_t IniFile::ReadInteger(std::string_view section, std::string_view key, int32_t fallback) const {
+  const std::optional<std::string> value = Find(section, key);
+  return value ? ParseIntOr(*value, fallback) : fallback;
+}
+
 void IniFile::SetString(std::string_view section, std::string_view key, std::string_view value) {
   section = Trim(section);
   key = Trim(key);

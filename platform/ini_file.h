@@ -19,6 +19,7 @@
 // section holding ']'.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -44,6 +45,9 @@ class IniFile {
 
   std::optional<std::string> Find(std::string_view section, std::string_view key) const;
   std::string ReadString(std::string_view section, std::string_view key, std::string_view fallback) const;
+  // The value as a strict decimal integer (optional sign, digits only, within
+  // 32 bits); fallback when the key is missing or holds anything else.
+  int32_t ReadInteger(std::string_view section, std::string_view key, int32_t fallback) const;
   // Every key of the first matching section in file order, duplicates included.
   std::vector<std::pair<std::string, std::string>> ReadSection(std::string_view section) const;
 

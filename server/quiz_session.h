@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -24,6 +25,7 @@
 #include "content/text_lists.h"
 #include "content/users.h"
 #include "content/xor_file_stream.h"
+#include "platform/date_time.h"
 #include "platform/event_loop.h"
 #include "platform/tcp_listener.h"
 #include "platform/window_timers.h"
@@ -166,6 +168,41 @@ class TQuizSession {
   // "logout": clears the restore flag and answers with the content's start page.
   bool Logout(TNetStream* channel, TRequestMap& map);
 
+  // Question generation. "genquestions" and "regenquestions": parameters
+  // "sessionid" and "subject" (0-19, the test slot). The first draws the
+  // subject's test when its slot is empty, else keeps the test and its
+  // answers, and counts one more use; the second always draws afresh and
+  // counts one more test id. Both answer
+  // <movie generated="1" questionscount="N" questionstimer="T"/>, or
+  // <movie generated="0"/> when there is no such session or slot. A subject
+  // that is not a number raises before any session is touched.
+  bool GenerateQuestions(TNetStream* channel, TRequestMap& map);
+  bool ReGenerateQuestions(TNetStream* channel, TRequestMap& map);
+  // Draws the test in the session's slot for the subject (the slot must
+  // hold a test; nothing happens otherwise) and stores the session.
+  void RawGenerateQuestions(int32_t subject, TQuizSessionParams& session);
+  // The subject's question index holds a question. Never throws; takes no lock.
+  bool HasSubjectQuestions(int32_t subject) const;
+
+  // The learner road on a drawn test; parameters "sessionid", "subject" and
+  // as below. A missing session, a subject outside 0-19 or an empty slot
+  // gives <movie generated="0"/> and changes nothing. A subject that is not
+  // a number raises before any session is touched.
+  // "getquestion": "qindex" (from 1).
+  bool GetQuestion(TNetStream* channel, TRequestMap& map);
+  // "putanswer": "qindex" (from 1), "answer" (1-5). Records the choice and
+  // adds a record to the learner's answers.xml (not in skip-start-page
+  // mode), dated date when given, else today.
+  bool PutAnswer(TNetStream* channel, TRequestMap& map, std::optional<plat::DateTime> date = std::nullopt);
+  // "getfeedbackindex": which feedback lists have entries.
+  bool GetFeedbackIndex(TNetStream* channel, TRequestMap& map);
+  // "getoverallperfomance": score and grade band; <movie /> without a band.
+  bool GetOverallPerfomance(TNetStream* channel, TRequestMap& map);
+  // "getindividualfeedback": "wronganswers" (0: every answered question,
+  // else the wrongly answered ones), "feedbackquestionindex" (from 1 within
+  // them, default 1); <movie /> outside them.
+  bool GetIndividualFeedback(TNetStream* channel, TRequestMap& map);
+
  private:
   void OnClientConnect(const std::shared_ptr<plat::TcpConnection>& connection);
   void OnClientDisconnect(plat::TcpConnection& connection);
@@ -176,6 +213,8 @@ class TQuizSession {
   void AnswerRequest(plat::TcpConnection& connection);
   // Puts every built handler into the action table.
   void RegisterActions();
+  // The question generation and learner road handlers.
+  void RegisterLearnerActions();
 
   // Content opening.
   bool OpenPackage(const std::string& path);
@@ -201,6 +240,22 @@ class TQuizSession {
   bool LoadStoredSession(const std::string& path, TQuizSessionParams& session);
   // Stores and logs a failure instead of raising it.
   void TryStoreSession(const std::string& path, const TQuizSessionParams& session);
+  // After a learner request changed or read the session: the state file in
+  // skip-start-page mode, else the learner's last session; failures logged.
+  void StoreLearnerSession(const TQuizSessionParams& session);
+
+  // Question generation: the settings, index, draw and maximum scores of
+  // the subject's test.
+  void FillTest(int32_t subject, TSessionQuestions& test);
+  void LoadQuestionIndex(int32_t subject, TQuestionsList& questions) const;
+  // A content file's bytes up to its first NUL; nullopt when it is absent.
+  // Throws plat::FileError when it cannot be read.
+  std::optional<std::string> ReadContentText(std::string_view name) const;
+  // The test of the subject's slot in the session, or null.
+  static TSessionQuestions* FindTest(TQuizSessionParams* session, int32_t subject);
+  // Adds the answers record of the test's running totals.
+  void WriteAnswersRecord(const TQuizSessionParams& session, const TSessionQuestions& test, int32_t subject,
+                          const std::optional<plat::DateTime>& date);
 
   plat::EventLoop& loop_;
   TServerLimits limits_;

@@ -53,7 +53,15 @@ class TSessionQuestions {
   TQuestionsList& GetQuestions() { return questions_; }
   const TQuestionsList& GetQuestions() const { return questions_; }
 
-  // Questions whose chosen answer is above 0.
+  // A question is answered once its chosen answer is 1 to 5; any other
+  // value (none yet, or a damaged session file) counts as unanswered.
+  static bool IsAnswered(const TQuestion& question) {
+    return question.GetChosenAnswer() >= 1 && question.GetChosenAnswer() <= TQuestion::kAnswerCount;
+  }
+  // Answered, and the chosen answer scores other than the maximum.
+  static bool IsWrong(const TQuestion& question);
+
+  // Answered questions.
   int AnsweredCount() const;
   // Answered questions whose chosen answer scores other than the maximum.
   int WrongCount() const;
@@ -69,9 +77,6 @@ class TSessionQuestions {
   void LoadFromStream(TSessionReader& stream);
 
  private:
-  static bool IsAnswered(const TQuestion& question) { return question.GetChosenAnswer() > 0; }
-  static bool IsWrong(const TQuestion& question);
-
   int32_t band_count_ = 0;
   std::vector<TGradeBand> bands_;
   int32_t timer_ = 0;

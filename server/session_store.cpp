@@ -1,8 +1,10 @@
 // Where sessions go: the learner's last session in the data folder, the state
 // file of skip-start-page mode, and the sweep of expired sessions.
+#include "content/content_paths.h"
 #include "content/debug_log.h"
 #include "content/file_helpers.h"
 #include "content/safe_name.h"
+#include "platform/files.h"
 #include "server/data_folder.h"
 #include "server/method_log.h"
 #include "server/quiz_session.h"
@@ -31,4 +33,16 @@ void TQuizSession::StoreCurrentSession(const TQuizSessionParams& session) {
   TMethodLog log("StoreCurrentSession");
   if (data_folder_.empty()) return;
   WriteSessionFile(StoredSessionPath(session.GetLoginName()), session);
+}
+
+void TQuizSession::StoreLearnerSession(const TQuizSessionParams& session) {
+  if (skip_start_page_) {
+    TryStoreSession(GetLastSessionStatePath(content_folder_), session);
+    return;
+  }
+  try {
+    StoreCurrentSession(session);
+  } catch (const plat::FileError& e) {
+    LogMessage("cannot store the session: %s", e.what());
+  }
 }

@@ -37,11 +37,22 @@ TEST(IniFileRead, FollowsTheProfileRules) {
   EXPECT_EQ(ini.Find("Missing", "x"), std::nullopt);
   EXPECT_EQ(ini.ReadString("Subject1", "Missing", "fallback"), "fallback");
   EXPECT_EQ(ini.ReadString("Subject1", "MaxQuestions", "fallback"), "10");
+  EXPECT_EQ(ini.ReadInteger("Subject1", "MaxQuestions", 20), 10);
+  EXPECT_EQ(ini.ReadInteger("Subject1", "Missing", 20), 20);
+  EXPECT_EQ(ini.ReadInteger("General", "Title", 20), 20);  // not an integer: the default
 
   const std::vector<std::pair<std::string, std::string>> expected = {
       {"Title", "  My Quiz "}, {"Url", "a=b;c"}, {"title", "second"},
       {"Single", "x"},         {"Odd", "\"x'"},  {"Empty", ""}};
   EXPECT_EQ(ini.ReadSection("general"), expected);
+}
+
+TEST(IniFileRead, IntegersAreStrict) {
+  const IniFile ini = IniFile::FromBytes(
+      "[S]\nPlain=12\nSigned=-7\nQuoted=\"5\"\nTail=3x\nInner=1 2\nHuge=99999999999\nHex=$10\nBare=\n");
+  const std::pair<const char*, int32_t> cases[] = {{"Plain", 12}, {"Signed", -7}, {"Quoted", 5}, {"Tail", 99},
+                                                   {"Inner", 99}, {"Huge", 99},   {"Hex", 99},   {"Bare", 99}};
+  for (const auto& [key, expected] : cases) EXPECT_EQ(ini.ReadInteger("s", key, 99), expected) << key;
 }
 
 TEST(IniFileWrite, KeepsEveryOtherLineByteForByte) {
