@@ -13,6 +13,7 @@ void TQuizSession::RegisterActions() {
   actions_.Register("login", [this](TNetStream* channel, TRequestMap& map) { return DoLogin(channel, map); });
   actions_.Register("logout", [this](TNetStream* channel, TRequestMap& map) { return Logout(channel, map); });
   RegisterLearnerActions();
+  RegisterAdminActions();
 }
 
 bool TQuizSession::ProcessRequest(TNetStream* channel, std::string_view query) {

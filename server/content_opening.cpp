@@ -80,7 +80,10 @@ bool TQuizSession::SetPath(const std::string& path) {
   }
   if (!plat::FolderExists(folder)) {
     // Neither package, file nor folder: the previous folder, if any, stays.
-    if (!content_folder_.empty() && plat::FolderExists(content_folder_)) content_.SetFolder(content_folder_);
+    if (!content_folder_.empty() && plat::FolderExists(content_folder_)) {
+      content_.SetFolder(content_folder_);
+      content_.SetDataFolder(data_folder_);
+    }
     content_error_ = "no such file or folder: " + path;
     LogMessage("%s", content_error_.c_str());
     return false;
@@ -95,6 +98,7 @@ void TQuizSession::OpenFolder(const std::string& folder) {
   project_id_.clear();
   const std::string shared_data = SessionDataFolder();
   data_folder_ = shared_data.empty() ? content_folder_ : shared_data;
+  content_.SetDataFolder(data_folder_);
   LoadTables();
   skip_start_page_ = IsSkipStartPage(content_folder_);
 }

@@ -1,6 +1,7 @@
 #include "server/content_resolver.h"
 
 #include <algorithm>
+#include <filesystem>
 
 #include "content/debug_log.h"
 #include "platform/ascii.h"
@@ -37,6 +38,7 @@ TContentResolver::~TContentResolver() = default;
 void TContentResolver::Clear() {
   mode_ = Mode::kNone;
   folder_.clear();
+  data_folder_.clear();
   package_.reset();
 }
 
@@ -77,11 +79,22 @@ std::optional<std::string> TContentResolver::ResolveInFolder(std::string_view na
   if (!root || !path) return std::nullopt;
   // A link inside the content may lead to learner data under another name.
   const std::string_view below = std::string_view(*path).substr(std::min(path->size(), root->size()));
-  if (IsLearnerDataName(below)) {
+  if (IsLearnerDataName(below) || IsInsideDataFolder(*root, *path)) {
     LogMessage("refused learner data: %s", path->c_str());
     return std::nullopt;
   }
   return path;
+}
+
+bool TContentResolver::IsInsideDataFolder(const std::string& root, const std::string& path) const {
+  if (data_folder_.empty()) return false;
+  std::error_code error;
+  const std::string data = std::filesystem::canonical(data_folder_, error).string();
+  // A data folder that is gone holds nothing to refuse.
+  if (error || data.empty()) return false;
+  const std::string inside_root = root + '/';
+  if (!data.starts_with(inside_root) || data.size() <= inside_root.size()) return false;
+  return path == data || path.starts_with(data + '/');
 }
 
 bool TContentResolver::RequestedFileExists(std::string_view name) const {

@@ -6,7 +6,9 @@
 //  - packed mode: package entries only, never a disk file;
 //  - in both modes the learner data that may lie beside the content (session
 //    folders, administrator settings, user and group tables, the time stamp)
-//    is refused, whatever the case of its name.
+//    is refused, whatever the case of its name;
+//  - folder mode: a data folder that lies inside the content folder is
+//    refused whole, whatever names its files have.
 // The server's own reads of those files go by their own paths, not through here.
 #pragma once
 
@@ -34,6 +36,10 @@ class TContentResolver {
   void SetFolder(const std::string& folder);
   // Packed mode over the package.
   void SetPackage(std::unique_ptr<TXORFileStream> package);
+  // Where the learner data of the open content lies. Folder mode refuses
+  // every file at or below it when it lies inside the content folder; the
+  // content folder itself keeps only the name checks. Cleared with the content.
+  void SetDataFolder(const std::string& folder) { data_folder_ = folder; }
 
   Mode GetMode() const { return mode_; }
   bool IsPacked() const { return mode_ == Mode::kPacked; }
@@ -58,8 +64,12 @@ class TContentResolver {
  private:
   // Folder mode: the real path of the named regular-file candidate, or nullopt.
   std::optional<std::string> ResolveInFolder(std::string_view name) const;
+  // Whether the real path lies in a data folder strictly inside the content
+  // folder (whose real path is root).
+  bool IsInsideDataFolder(const std::string& root, const std::string& path) const;
 
   Mode mode_ = Mode::kNone;
   std::string folder_;
+  std::string data_folder_;
   std::unique_ptr<TXORFileStream> package_;
 };

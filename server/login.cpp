@@ -9,13 +9,13 @@
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/random.h"
+#include "server/login_reply.h"
 #include "server/method_log.h"
 #include "server/quiz_session.h"
 #include "server/session_file.h"
 
 namespace {
 
-constexpr char kLoginFailed[] = "<movie error=\"1\" errortext=\"Invalid login name or password.\" />";
 // Skip-start-page logins all share this login name, so each replaces the last.
 constexpr char kSkippedLogin[] = "skipped";
 
@@ -57,7 +57,7 @@ bool TQuizSession::DoLogin(TNetStream* channel, TRequestMap& map) {
       if (user->GetLoginName() == username && user->GetPassword() == password) match = user;
     }
     if (match == nullptr) {
-      ReturnXML(channel, kLoginFailed);
+      ReturnXML(channel, kLoginFailedReply);
       return true;
     }
     name = match->GetFullName();

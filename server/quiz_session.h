@@ -30,6 +30,7 @@
 #include "platform/tcp_listener.h"
 #include "platform/window_timers.h"
 #include "server/action_table.h"
+#include "server/admin_session.h"
 #include "server/connection_table.h"
 #include "server/content_resolver.h"
 #include "server/grade_table.h"
@@ -203,6 +204,32 @@ class TQuizSession {
   // them, default 1); <movie /> outside them.
   bool GetIndividualFeedback(TNetStream* channel, TRequestMap& map);
 
+  // Administrator requests. Groups and users are named by their index in
+  // their table, from 0; "-1" names a new one. Changed tables are written to
+  // the data folder at once; values that cannot stand in a table are refused
+  // and the request answers as when nothing changes.
+  //
+  // True when session_id names the administrator session and it has not
+  // lapsed (two hours after its login); a lapsed session is freed.
+  bool IsAdminOK(std::string_view session_id);
+  // How every administrator handler but the login begins: true when
+  // "sessionid" passes IsAdminOK; otherwise answers kAdminNotLoggedIn and
+  // gives false, and the handler returns true without doing anything else.
+  bool CheckAdminSession(TNetStream* channel, const TRequestMap& map);
+  bool AdminLogin(TNetStream* channel, TRequestMap& map);
+  bool AdminChangePass(TNetStream* channel, TRequestMap& map);
+  bool AdminModules(TNetStream* channel, TRequestMap& map);
+  bool AdminGetGroups(TNetStream* channel, TRequestMap& map);
+  bool AdminAddGroup(TNetStream* channel, TRequestMap& map);
+  bool AdminChangeGroup(TNetStream* channel, TRequestMap& map);
+  bool AdminDeleteGroup2(TNetStream* channel, TRequestMap& map);
+  bool AdminAddEditGroup(TNetStream* channel, TRequestMap& map);
+  bool AdminEditGroup(TNetStream* channel, TRequestMap& map);
+  bool AdminGetUser(TNetStream* channel, TRequestMap& map);
+  bool AdminAddEditUser(TNetStream* channel, TRequestMap& map);
+  bool AdminDeleteUser(TNetStream* channel, TRequestMap& map);
+  const TAdminSession& GetAdminSession() const { return admin_session_; }
+
  private:
   void OnClientConnect(const std::shared_ptr<plat::TcpConnection>& connection);
   void OnClientDisconnect(plat::TcpConnection& connection);
@@ -215,6 +242,8 @@ class TQuizSession {
   void RegisterActions();
   // The question generation and learner road handlers.
   void RegisterLearnerActions();
+
+  void RegisterAdminActions();
 
   // Content opening.
   bool OpenPackage(const std::string& path);
@@ -257,12 +286,23 @@ class TQuizSession {
   void WriteAnswersRecord(const TQuizSessionParams& session, const TSessionQuestions& test, int32_t subject,
                           const std::optional<plat::DateTime>& date);
 
+  // Administrator steps.
+  // The groups and users lists with "groupname" as the current group.
+  void ReturnAdminGroups(TNetStream* channel, const TRequestMap& map);
+  // Write the table to the data folder's "all.users.csv" / "all.groups.csv".
+  // Throw plat::FileError (also before any content opened) or RecordFieldError.
+  void SaveUsersTable() const;
+  void SaveGroupsTable() const;
+  // Takes the group id out of every user's list; true when some user had it.
+  bool RemoveGroupFromUsers(int32_t id);
+
   plat::EventLoop& loop_;
   TServerLimits limits_;
   TSessionsList sessions_;
   plat::WindowTimers timers_;
   TUsersList users_;
   TGroupsList groups_;
+  TAdminSession admin_session_;
   // The content road; it owns the package reader (packed mode).
   TContentResolver content_;
   // Set only by hosts that serve without a socket: Open and Close leave the listener alone.

@@ -1,0 +1,32 @@
+#include "server/admin_settings.h"
+
+#include "platform/files.h"
+#include "platform/ini_file.h"
+#include "server/data_folder.h"
+
+namespace {
+
+constexpr std::string_view kSettingsFile = "admin.sysdata";
+constexpr std::string_view kSection = "system";
+constexpr std::string_view kPasswordKey = "password";
+
+}  // namespace
+
+std::string ReadAdminPassword(const std::string& data_folder) {
+  if (data_folder.empty()) return "";
+  return plat::IniFile::Load(DataFilePath(data_folder, kSettingsFile)).ReadString(kSection, kPasswordKey, "");
+}
+
+std::string EffectiveAdminPassword(const std::string& data_folder) {
+  std::string stored = ReadAdminPassword(data_folder);
+  return stored.empty() ? std::string(kAdminLoginName) : stored;
+}
+
+bool IsStorableAdminPassword(std::string_view password) {
+  return password.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
+}
+
+void WriteAdminPassword(const std::string& data_folder, std::string_view password) {
+  if (data_folder.empty()) throw plat::FileError(std::string(kSettingsFile), "no content is open");
+  plat::WriteIniString(DataFilePath(data_folder, kSettingsFile), kSection, kPasswordKey, password);
+}
