@@ -12,11 +12,13 @@ constexpr std::string_view kReplyStart =
     "Pragma: no-cache\r\n"
     "Expires: -1\r\n";
 
-std::string Header(std::string_view content_type, int64_t size) {
+std::string Header(std::string_view content_type, int64_t size, std::string_view extra_line = {}) {
   std::string header(kReplyStart);
   header += "Content-Type: ";
   header += content_type;
-  header += "\r\nAccept-Ranges: bytes\r\nContent-Length: ";
+  header += "\r\n";
+  header += extra_line;
+  header += "Accept-Ranges: bytes\r\nContent-Length: ";
   header += std::to_string(size);
   header += "\r\n\r\n";
   return header;
@@ -48,6 +50,10 @@ std::string_view ContentTypeOf(std::string_view path) {
 }
 
 std::string FileReplyHeader(std::string_view content_type, int64_t size) { return Header(content_type, size); }
+
+std::string AttachmentReplyHeader(std::string_view content_type, std::string_view file_name, int64_t size) {
+  return Header(content_type, size, "Content-Disposition: attachment;filename=" + std::string(file_name) + "\r\n");
+}
 
 std::string BodyReply(std::string_view content_type, std::string_view body) {
   std::string reply = Header(content_type, static_cast<int64_t>(body.size()));

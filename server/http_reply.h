@@ -16,6 +16,9 @@ std::string_view ContentTypeOf(std::string_view path);
 
 // Status line and headers of a file reply, ending with the blank line.
 std::string FileReplyHeader(std::string_view content_type, int64_t size);
+// Status line and headers of a download the browser saves under file_name
+// (a name of the server's own, not from a request).
+std::string AttachmentReplyHeader(std::string_view content_type, std::string_view file_name, int64_t size);
 // A whole reply carrying body.
 std::string BodyReply(std::string_view content_type, std::string_view body);
 // The error page. It has no Content-Length and no "Connection:" line, and

@@ -37,6 +37,7 @@
 #include "server/net_stream.h"
 #include "server/session_params.h"
 #include "server/sessions_list.h"
+#include "server/stats_cache.h"
 
 class TQuizSession {
  public:
@@ -230,6 +231,30 @@ class TQuizSession {
   bool AdminDeleteUser(TNetStream* channel, TRequestMap& map);
   const TAdminSession& GetAdminSession() const { return admin_session_; }
 
+  // Statistics, for the administrator. Parameters "group" ("-1": all users,
+  // else a group's index), "module" ("-1": all, else a module's title
+  // index) and "employee" (a user's index, "-1": none). Each page answers
+  // with its figures and selection lists and replaces its own CSV text and
+  // graphs. The overview rereads every learner's answers first; the employee
+  // pages use the records the last overview read.
+  bool AdminStatsIndex(TNetStream* channel, TRequestMap& map);
+  bool AdminStatsEmployee(TNetStream* channel, TRequestMap& map);
+  bool AdminStatsModule(TNetStream* channel, TRequestMap& map);
+  // The CSV texts as the pages last left them (empty before).
+  bool AdminStatsGetGroupCSV(TNetStream* channel, TRequestMap& map);
+  bool AdminStatsGetEmployeeCSV(TNetStream* channel, TRequestMap& map);
+  bool AdminStatsGetModulesCSV(TNetStream* channel, TRequestMap& map);
+  // The graphs as JPEG images; without one the not-logged-in element.
+  bool AdminStatsGetIndexGraph(TNetStream* channel, TRequestMap& map);
+  bool AdminStatsGetModulesGraph(TNetStream* channel, TRequestMap& map);
+  bool AdminStatsGetEmployeeGraph(TNetStream* channel, TRequestMap& map);
+  bool AdminStatsGetEmployeeGraph2(TNetStream* channel, TRequestMap& map);
+  // A download saved as file_name; closes the channel.
+  bool SendCSV(TNetStream* channel, std::string_view text, std::string_view file_name);
+  // A JPEG image reply; closes the channel.
+  bool SendJPEG(TNetStream* channel, std::string_view image);
+  const TStatsCache& GetStatsCache() const { return stats_; }
+
  private:
   void OnClientConnect(const std::shared_ptr<plat::TcpConnection>& connection);
   void OnClientDisconnect(plat::TcpConnection& connection);
@@ -244,6 +269,7 @@ class TQuizSession {
   void RegisterLearnerActions();
 
   void RegisterAdminActions();
+  void RegisterStatsActions();
 
   // Content opening.
   bool OpenPackage(const std::string& path);
@@ -296,6 +322,12 @@ class TQuizSession {
   // Takes the group id out of every user's list; true when some user had it.
   bool RemoveGroupFromUsers(int32_t id);
 
+  // Statistics steps.
+  // The pages' Modules selection list: the titles whose subjects have questions.
+  std::string StatsModulesList() const;
+  // Sends the graph, or the not-logged-in element without it.
+  bool SendStatsGraph(TNetStream* channel, const TRequestMap& map, const std::optional<std::string>& graph);
+
   plat::EventLoop& loop_;
   TServerLimits limits_;
   TSessionsList sessions_;
@@ -317,6 +349,7 @@ class TQuizSession {
   std::string project_title_;
   TStringList subject_titles_;
   TGradeTable grades_;
+  TStatsCache stats_;
   TActionTable actions_;
   bool restore_flag_ = false;
   std::string restored_user_name_;

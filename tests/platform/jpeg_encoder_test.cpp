@@ -2,63 +2,19 @@
 
 #include <gtest/gtest.h>
 
-#include <csetjmp>
-#include <cstdio>
-#include <cstdlib>
+#include <cstdint>
 #include <string>
 #include <vector>
 
-#include <jpeglib.h>
-
 #include "platform/cairo_canvas.h"
+#include "tests/support/jpeg_decoder.h"
 
 namespace plat {
 namespace {
 
-struct Decoded {
-  bool ok = false;
-  RgbImage image;
-  std::vector<int> luma_quantizers;  // the first quantisation table
-};
+using Decoded = testing::DecodedJpeg;
 
-struct DecodeErrors {
-  jpeg_error_mgr base;
-  std::jmp_buf jump;
-};
-
-void DecodeFailed(j_common_ptr info) { std::longjmp(reinterpret_cast<DecodeErrors*>(info->err)->jump, 1); }
-
-// Reads the bytes back with the library's own decoder.
-Decoded Decode(const std::string& bytes) {
-  Decoded result;
-  jpeg_decompress_struct info;
-  DecodeErrors errors;
-  info.err = jpeg_std_error(&errors.base);
-  errors.base.error_exit = DecodeFailed;
-  if (setjmp(errors.jump)) {
-    jpeg_destroy_decompress(&info);
-    result.ok = false;
-    return result;
-  }
-  jpeg_create_decompress(&info);
-  jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
-  jpeg_read_header(&info, TRUE);
-  if (info.quant_tbl_ptrs[0])
-    for (int i = 0; i < DCTSIZE2; ++i) result.luma_quantizers.push_back(info.quant_tbl_ptrs[0]->quantval[i]);
-  info.out_color_space = JCS_RGB;
-  jpeg_start_decompress(&info);
-  result.image.width = static_cast<int>(info.output_width);
-  result.image.height = static_cast<int>(info.output_height);
-  result.image.pixels.resize(static_cast<size_t>(info.output_width) * info.output_height * 3);
-  while (info.output_scanline < info.output_height) {
-    JSAMPROW row = result.image.pixels.data() + static_cast<size_t>(info.output_scanline) * info.output_width * 3;
-    jpeg_read_scanlines(&info, &row, 1);
-  }
-  jpeg_finish_decompress(&info);
-  jpeg_destroy_decompress(&info);
-  result.ok = true;
-  return result;
-}
+Decoded Decode(const std::string& bytes) { return testing::DecodeJpeg(bytes); }
 
 void ExpectNear(Color got, Color want, int tolerance) {
   EXPECT_NEAR(got.red, want.red, tolerance);

@@ -1,0 +1,21 @@
+// What the statistics pages leave behind for their downloads: each page
+// request replaces its own CSV text and graphs, and only those. The
+// download requests send them as they stand.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "content/text_lists.h"
+
+struct TStatsCache {
+  // The CSV texts' lines ("adminstatsindex", "adminstatsemployee", "adminstatsmodules").
+  TStringList group_csv;
+  TStringList employee_csv;
+  TStringList modules_csv;
+  // JPEG images; none before their page drew one, or after it dropped it.
+  std::optional<std::string> index_graph;
+  std::optional<std::string> modules_graph;
+  std::optional<std::string> employee_graph;
+  std::optional<std::string> employee_graph2;
+};
