@@ -1,0 +1,238 @@
+#include "tools/sample_history.h"
+
+#include <algorithm>
+#include <array>
+#include <map>
+#include <string_view>
+#include <vector>
+
+#include "content/percent_codec.h"
+#include "platform/date_time.h"
+#include "platform/files.h"
+#include "platform/random.h"
+#include "server/answers_record.h"
+#include "server/quiz_session.h"
+#include "server/reply_sink.h"
+
+namespace {
+
+constexpr int kMonths = 4;
+constexpr int kNoTest = -1;
+
+struct SampleLearner {
+  std::string_view login;
+  std::string_view password;
+  std::string_view full_name;
+  std::vector<std::string_view> groups;
+  // The score aimed at in each month, oldest first, per subject (1, 2);
+  // kNoTest: no test that month.
+  std::array<int, kMonths> choosing;
+  std::array<int, kMonths> rope_care;
+  int tests_per_month;
+};
+
+constexpr std::string_view kDeckCrew = "Deck crew";
+constexpr std::string_view kRiggers = "Riggers";
+
+// Sam (already in the course) climbs steadily; Ann is strong throughout;
+// Ben slips; Cara starts late; Dan is up and down.
+const std::vector<SampleLearner>& Learners() {
+  static const std::vector<SampleLearner> learners = {
+      {"sam", "bowline", "Sam Rigger", {kRiggers}, {35, 50, 65, 85}, {40, 45, 60, 75}, 2},
+      {"ann", "reef", "Ann Hale", {kDeckCrew}, {80, 85, 90, 100}, {70, 80, 85, 90}, 2},
+      {"ben", "hitch", "Ben Ostby", {kDeckCrew, kRiggers}, {75, 65, 55, 45}, {70, 60, 60, 50}, 1},
+      {"cara", "splice", "Cara Lund", {kRiggers}, {kNoTest, kNoTest, 55, 75}, {kNoTest, kNoTest, 40, 70}, 3},
+      {"dan", "bight", "Dan Kerr", {kDeckCrew}, {50, 90, 40, 80}, {60, kNoTest, 50, 70}, 1},
+  };
+  return learners;
+}
+
+constexpr std::array<std::string_view, 2> kGroups = {kDeckCrew, kRiggers};
+
+// Values of administrator requests that decode their parameters twice.
+std::string Twice(std::string_view value) { return PercentEncode(PercentEncode(value)); }
+
+std::string AttributeOf(const std::string& reply, std::string_view name) {
+  const std::string key = " " + std::string(name) + "=\"";
+  const size_t start = reply.find(key);
+  if (start == std::string::npos) return "";
+  const size_t from = start + key.size();
+  return reply.substr(from, reply.find('"', from) - from);
+}
+
+class Seeder {
+ public:
+  Seeder(TQuizSession& server, plat::ManualClock& clock, const plat::LocalTime& today, uint64_t seed)
+      : server_(server), clock_(clock), today_(today), random_(seed) {}
+
+  SeedReport Run() {
+    // Module titles and grades come only with a package.
+    if (!server_.GetPackedMode()) throw SeedError("the sample history needs the packed course");
+    SeedReport report;
+    for (const SampleLearner& learner : Learners())
+      if (plat::FileExists(AnswersFilePath(server_.GetDataFolder(), learner.login))) return report;
+    report.seeded = true;
+    LogInAsAdministrator();
+    report.groups_added = AddGroups();
+    report.learners_added = EnrolLearners();
+    for (int month = 0; month < kMonths; ++month)
+      for (const SampleLearner& learner : Learners()) TakeTests(learner, month, report);
+    clock_.SetNow(today_);
+    return report;
+  }
+
+ private:
+  // The reply's body.
+  std::string Ask(const std::string& query) {
+    TReplySink sink;
+    TNetStream channel(sink);
+    if (!server_.ProcessRequest(&channel, query)) throw SeedError("refused: " + query);
+    const std::string& bytes = sink.Bytes();
+    const size_t body = bytes.find("\r\n\r\n");
+    return body == std::string::npos ? bytes : bytes.substr(body + 4);
+  }
+
+  void LogInAsAdministrator() {
+    const std::string reply = Ask("action=adminlogin&username=qorbe&password=qorbe");
+    admin_id_ = AttributeOf(reply, "sessionid");
+    if (admin_id_.empty()) throw SeedError("the administrator login failed (was its password changed?)");
+  }
+
+  std::string AskAsAdministrator(const std::string& action, const std::string& parameters) {
+    return Ask("action=" + action + "&sessionid=" + admin_id_ + parameters);
+  }
+
+  int GroupIndex(std::string_view title) {
+    const TGroupsList& groups = server_.GetGroups();
+    for (int i = 0; i < groups.Count(); ++i)
+      if (groups.GetGroup(i)->GetTitle() == title) return i;
+    return -1;
+  }
+
+  int AddGroups() {
+    int added = 0;
+    for (const std::string_view title : kGroups) {
+      if (GroupIndex(title) >= 0) continue;
+      AskAsAdministrator("adminaddgroup", "&groupname=" + PercentEncode(title));
+      ++added;
+    }
+    return added;
+  }
+
+  int UserIndex(std::string_view login) {
+    TUsersList& users = server_.GetUsers();
+    for (int i = 0; i < users.Count(); ++i)
+      if (users.GetUser(i)->GetLoginName() == login) return i;
+    return -1;
+  }
+
+  // New learners are added; one already in the course keeps its password
+  // and joins its groups.
+  int EnrolLearners() {
+    int added = 0;
+    for (const SampleLearner& learner : Learners()) {
+      std::string group_lines;
+      for (const std::string_view group : learner.groups) group_lines += std::to_string(GroupIndex(group)) + "\r\n";
+      const int index = UserIndex(learner.login);
+      if (index < 0) ++added;
+      AskAsAdministrator("adminaddedituser",
+                         "&username=" + std::to_string(index) + "&loginname=" + Twice(learner.login) +
+                             "&password=" + Twice(index < 0 ? learner.password : "") + "&fullname=" +
+                             Twice(learner.full_name) + "&usergroups=" + Twice(group_lines));
+      if (UserIndex(learner.login) < 0) throw SeedError("cannot enrol " + std::string(learner.login));
+    }
+    return added;
+  }
+
+  // Month m of the four (0 the oldest), on the given day or the nearest
+  // earlier one the month has (and not after today).
+  void SetDay(int month, int day, int hour) {
+    int year = today_.year;
+    int month_number = today_.month - (kMonths - 1 - month);
+    while (month_number < 1) {
+      month_number += 12;
+      --year;
+    }
+    day = std::min(day, plat::DaysInMonth(year, month_number));
+    if (month == kMonths - 1) day = std::min(day, today_.day);
+    plat::LocalTime now{year, month_number, std::max(day, 1), hour, 15, 0, 0, 0};
+    clock_.SetNow(now);
+  }
+
+  void TakeTests(const SampleLearner& learner, int month, SeedReport& report) {
+    const std::array<int, 2> targets = {learner.choosing[static_cast<size_t>(month)],
+                                        learner.rope_care[static_cast<size_t>(month)]};
+    if (targets[0] == kNoTest && targets[1] == kNoTest) return;
+    SetDay(month, 2, 9);
+    const std::string session = AttributeOf(
+        Ask("action=login&username=" + PercentEncode(learner.login) + "&password=" + PercentEncode(learner.password)),
+        "sessionid");
+    if (session.empty()) throw SeedError("cannot log in " + std::string(learner.login));
+    for (int attempt = 0; attempt < learner.tests_per_month; ++attempt) {
+      SetDay(month, 4 + attempt * 9 + static_cast<int>(plat::RandomBelow(random_, 4)), 10 + attempt);
+      for (int subject = 1; subject <= 2; ++subject) {
+        const int target = targets[static_cast<size_t>(subject - 1)];
+        if (target == kNoTest) continue;
+        // Scores wander a little around the month's aim.
+        const int aim = std::clamp(target + static_cast<int>(plat::RandomBelow(random_, 21)) - 10, 0, 100);
+        report.answers_given += TakeTest(session, subject, aim);
+        ++report.tests_taken;
+      }
+    }
+  }
+
+  // One fresh test answered to come near the aim; the number of answers.
+  int TakeTest(const std::string& session, int subject, int aim) {
+    const std::string slot = "&sessionid=" + session + "&subject=" + std::to_string(subject);
+    // A look at the subject first counts one use; then a fresh draw.
+    Ask("action=genquestions" + slot);
+    const std::string reply = Ask("action=regenquestions" + slot);
+    if (AttributeOf(reply, "generated") != "1") throw SeedError("no test drawn: " + reply);
+    const std::vector<int> answers = ChooseAnswers(session, subject, aim);
+    for (size_t q = 0; q < answers.size(); ++q)
+      Ask("action=putanswer" + slot + "&qindex=" + std::to_string(q + 1) + "&answer=" + std::to_string(answers[q]));
+    return static_cast<int>(answers.size());
+  }
+
+  // Answer numbers (from 1) for the drawn questions: the best answer for a
+  // share of them that matches the aim, another answer for the rest.
+  std::vector<int> ChooseAnswers(const std::string& session_id, int subject, int aim) {
+    TSessionsLock lock(server_.GetSessions());
+    const TQuizSessionParams* session = server_.GetSessions().FindById(session_id);
+    const TSessionQuestions* test = session != nullptr ? session->GetTest(subject) : nullptr;
+    if (test == nullptr) throw SeedError("the drawn test is missing");
+    const TQuestionsList& questions = test->GetQuestions();
+    const int count = questions.Count();
+    int right = (aim * count + 50) / 100;
+    std::vector<int> answers;
+    for (int q = 0; q < count; ++q) {
+      const TQuestion& question = *questions.GetQuestion(q);
+      std::vector<int> best, other;
+      for (int a = 0; a < 5; ++a) {
+        if (question.GetAnswerText(a).empty()) continue;
+        (question.GetAnswerScore(a) == question.GetMaxScore() ? best : other).push_back(a + 1);
+      }
+      // Right answers fall on random questions, as many as the aim asks.
+      const bool answer_right = plat::RandomBelow(random_, count - q) < right;
+      if (answer_right) --right;
+      const std::vector<int>* pool = answer_right ? &best : &other;
+      if (pool->empty()) pool = answer_right ? &other : &best;
+      const int32_t pick = plat::RandomBelow(random_, static_cast<int32_t>(pool->size()));
+      answers.push_back(pool->empty() ? 1 : (*pool)[static_cast<size_t>(pick)]);
+    }
+    return answers;
+  }
+
+  TQuizSession& server_;
+  plat::ManualClock& clock_;
+  plat::LocalTime today_;
+  plat::LcgRandom random_;
+  std::string admin_id_;
+};
+
+}  // namespace
+
+SeedReport SeedSampleHistory(TQuizSession& server, plat::ManualClock& clock, const plat::LocalTime& today,
+                             uint64_t seed) {
+  return Seeder(server, clock, today, seed).Run();
+}

@@ -1,0 +1,35 @@
+// The sample course's learner history: groups, learners and four months of
+// tests, made by driving the player's own request handlers in-process on the
+// packed course, so the records are exactly what the server writes.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+#include "platform/clock.h"
+#include "server/quiz_session.h"
+
+struct SeedError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+struct SeedReport {
+  // False when the course already had a history: nothing was added then.
+  bool seeded = false;
+  int groups_added = 0;
+  int learners_added = 0;
+  int tests_taken = 0;
+  int answers_given = 0;
+};
+
+// Seeds the data folder of the server's open package with the sample groups
+// and learners (through the administrator requests, so they land in the data
+// folder's tables) and their tests in the four months that end with today's,
+// taken on days up to today. `clock` must be the process clock; it is moved
+// month by month and set back to `today` at the end. Choices are drawn from
+// `seed`, so a seed gives the same history. The server's administrator
+// session is replaced. Throws SeedError when no package is open or a request
+// is refused.
+SeedReport SeedSampleHistory(TQuizSession& server, plat::ManualClock& clock, const plat::LocalTime& today,
+                             uint64_t seed = 1);
