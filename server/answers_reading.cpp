@@ -134,6 +134,7 @@ void CalcUserStats(TUsersList& users, const std::string& data_folder) {
   if (plat::TryEncodeDate(now.year, now.month, now.day, today)) users.SetStatsDate(today);
   LogMessage("Got datetime, users count = %d", users.Count());
   for (int i = 0; i < users.Count(); ++i) {
+    LogMessage("Users %d", i);
     TUser& user = *users.GetUser(i);
     // "" when the login gives no folder of its own: such a user has no file.
     const std::string path = AnswersFilePath(data_folder, user.GetLoginName());

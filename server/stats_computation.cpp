@@ -81,7 +81,7 @@ struct TRanking {
 
 TScoreFigures ScoreFigures(int64_t highest, int64_t lowest, const TGradeTable& grades) {
   const int64_t average = (highest + lowest) / 2;
-  return {std::to_string(highest),    std::to_string(lowest),    std::to_string(average),
+  return {std::to_string(highest),   std::to_string(lowest),   std::to_string(average),
           GetGrade(grades, highest), GetGrade(grades, lowest), GetGrade(grades, average)};
 }
 
@@ -96,10 +96,8 @@ TRankingStats RankingTexts(const TRanking& ranking, const TGradeTable& grades, N
   stats.lowest_usage = {std::to_string(ranking.usage.lowest()), name_of(ranking.usage.lowest_holder())};
   stats.highest_tests = {std::to_string(ranking.tests.highest()), name_of(ranking.tests.highest_holder())};
   stats.lowest_tests = {std::to_string(ranking.tests.lowest()), name_of(ranking.tests.lowest_holder())};
-  stats.most_improved = {ImprovementText(ranking.improvement.highest()),
-                         name_of(ranking.improvement.highest_holder())};
-  stats.least_improved = {ImprovementText(ranking.improvement.lowest()),
-                          name_of(ranking.improvement.lowest_holder())};
+  stats.most_improved = {ImprovementText(ranking.improvement.highest()), name_of(ranking.improvement.highest_holder())};
+  stats.least_improved = {ImprovementText(ranking.improvement.lowest()), name_of(ranking.improvement.lowest_holder())};
   return stats;
 }
 
@@ -237,9 +235,8 @@ TRankingStats EmployeeModulesStatistics(TUser& user, const TStringList& titles, 
     ranking.Offer(ValuesOf(subjects.FindOrAdd(index + 1)), index);
   }
 
-  TRankingStats stats = RankingTexts(ranking, grades, [&](int i) {
-    return i == kNoHolder ? std::string(kNoFigure) : titles[static_cast<size_t>(i)];
-  });
+  TRankingStats stats = RankingTexts(
+      ranking, grades, [&](int i) { return i == kNoHolder ? std::string(kNoFigure) : titles[static_cast<size_t>(i)]; });
   stats.history = History(stats_date, [&](int32_t month, int32_t year) {
     subjects.CalcStats(month, year);
     return subjects.Count() == 0 ? int64_t{0} : int64_t{subjects.GetBestScore()} / subjects.Count();

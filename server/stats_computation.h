@@ -101,8 +101,7 @@ TRankingStats GroupOverview(TUsersList& users, const TUserFilter& filter, std::o
                             const TGradeTable& grades);
 
 // One user's results in one subject.
-TEmployeeStats EmployeeStatistics(TUser& user, int32_t subject, const TGradeTable& grades,
-                                  plat::DateTime stats_date);
+TEmployeeStats EmployeeStatistics(TUser& user, int32_t subject, const TGradeTable& grades, plat::DateTime stats_date);
 
 // One user's modules ranked against each other: every non-empty title i
 // names subject i + 1. Ties go to the later title.

@@ -38,13 +38,11 @@ std::string CsvTextField(std::string_view text) {
 }
 
 TStringList StatsCsvLines(const TStatsCsvRow& row) {
-  const std::string data = CsvTextField(row.profile) + "," + row.highest_score + "," +
-                           CsvTextField(row.highest_holder) + "," + row.lowest_score + "," +
-                           CsvTextField(row.lowest_holder) + "," + row.average_score + "," + row.progress + "," +
-                           row.test_frequency + "," + row.usage_frequency + "," + row.percentile + ",\"" +
-                           row.history + "\"";
-  return {std::string(kTitleLine), std::string(kEmptyLine), std::string(kEmptyLine), std::string(kHeaderLine),
-          data};
+  const std::string data =
+      CsvTextField(row.profile) + "," + row.highest_score + "," + CsvTextField(row.highest_holder) + "," +
+      row.lowest_score + "," + CsvTextField(row.lowest_holder) + "," + row.average_score + "," + row.progress + "," +
+      row.test_frequency + "," + row.usage_frequency + "," + row.percentile + ",\"" + row.history + "\"";
+  return {std::string(kTitleLine), std::string(kEmptyLine), std::string(kEmptyLine), std::string(kHeaderLine), data};
 }
 
 std::string CsvText(const TStringList& lines) {

@@ -220,8 +220,7 @@ void DrawPercentileGraphic(plat::Canvas& canvas, const std::array<int32_t, 11>& 
   for (size_t i = 0; i < values.size(); ++i) Line(canvas, bar_x(i), base, bar_x(i), bar_top(i));
 }
 
-std::string ScoreGraphJpeg(const std::array<int32_t, 4>& values, const TGradeTable& grades,
-                           plat::DateTime stats_date) {
+std::string ScoreGraphJpeg(const std::array<int32_t, 4>& values, const TGradeTable& grades, plat::DateTime stats_date) {
   return GraphJpeg([&](plat::Canvas& canvas) { DrawScoreGraphic(canvas, values, grades, stats_date); });
 }
 

@@ -32,6 +32,5 @@ void AngleTextOut(plat::Canvas& canvas, int angle_degrees, int x, int y, std::st
 
 // The drawings on a fresh bitmap, as JPEG bytes. Throw plat::JpegError or
 // std::runtime_error when the picture cannot be made.
-std::string ScoreGraphJpeg(const std::array<int32_t, 4>& values, const TGradeTable& grades,
-                           plat::DateTime stats_date);
+std::string ScoreGraphJpeg(const std::array<int32_t, 4>& values, const TGradeTable& grades, plat::DateTime stats_date);
 std::string PercentileGraphJpeg(const std::array<int32_t, 11>& values);

@@ -97,8 +97,7 @@ std::string SelectionAttributes(const TRequestMap& map, const TGroupsList& group
 std::string ScoreAttributes(const TScoreFigures& scores) {
   return Attribute("HighestScore", scores.highest) + Attribute("LowestScore", scores.lowest) +
          Attribute("AverageScore", scores.average) + EncodedAttribute("HighestGrade", scores.highest_grade) +
-         EncodedAttribute("LowestGrade", scores.lowest_grade) +
-         EncodedAttribute("AverageGrade", scores.average_grade);
+         EncodedAttribute("LowestGrade", scores.lowest_grade) + EncodedAttribute("AverageGrade", scores.average_grade);
 }
 
 // The ranking's attributes after the scores; holders named with the suffix
@@ -114,24 +113,15 @@ std::string RankingAttributes(const TRankingStats& stats, const std::string& hol
          EncodedAttribute("HighestTests" + holder, stats.highest_tests.holder) +
          Attribute("LowestTests", stats.lowest_tests.value) +
          EncodedAttribute("LowestTests" + holder, stats.lowest_tests.holder) +
-         Attribute("MostImproved", stats.most_improved.value) +
-         Attribute("LeastImproved", stats.least_improved.value) +
+         Attribute("MostImproved", stats.most_improved.value) + Attribute("LeastImproved", stats.least_improved.value) +
          EncodedAttribute("MostImproved" + holder, stats.most_improved.holder) +
          EncodedAttribute("LeastImproved" + holder, stats.least_improved.holder);
 }
 
 TStatsCsvRow RankingCsvRow(std::string profile, const TRankingStats& stats) {
-  return {std::move(profile),
-          stats.scores.highest,
-          stats.highest_holder,
-          stats.scores.lowest,
-          stats.lowest_holder,
-          stats.scores.average,
-          stats.most_improved.value,
-          stats.highest_tests.value,
-          stats.highest_usage.value,
-          stats.history.MeanText(),
-          stats.history.Text()};
+  return {std::move(profile),        stats.scores.highest,     stats.highest_holder,      stats.scores.lowest,
+          stats.lowest_holder,       stats.scores.average,     stats.most_improved.value, stats.highest_tests.value,
+          stats.highest_usage.value, stats.history.MeanText(), stats.history.Text()};
 }
 
 // A freshly drawn graph; none when drawing fails, so the page still answers.
@@ -171,7 +161,8 @@ bool TQuizSession::AdminStatsIndex(TNetStream* channel, TRequestMap& map) {
 
   stats_.index_graph.reset();
   if (stats.computed)
-    stats_.index_graph = DrawnGraph([&] { return ScoreGraphJpeg(stats.history.values, grades_, users_.GetStatsDate()); });
+    stats_.index_graph =
+        DrawnGraph([&] { return ScoreGraphJpeg(stats.history.values, grades_, users_.GetStatsDate()); });
 
   stats_.group_csv = StatsCsvLines(RankingCsvRow(group.profile, stats));
 
@@ -198,10 +189,10 @@ bool TQuizSession::AdminStatsEmployee(TNetStream* channel, TRequestMap& map) {
   }
 
   const std::string module_title = module >= 0 ? TitleOf(subject_titles_, module) : "*";
-  stats_.employee_csv = StatsCsvLines({employee != nullptr ? employee->GetFullName() : "", stats.scores.highest,
-                                       module_title, stats.scores.lowest, module_title, stats.scores.average,
-                                       stats.progress, stats.test_frequency, stats.usage_frequency,
-                                       stats.history.MeanText(), stats.history.Text()});
+  stats_.employee_csv =
+      StatsCsvLines({employee != nullptr ? employee->GetFullName() : "", stats.scores.highest, module_title,
+                     stats.scores.lowest, module_title, stats.scores.average, stats.progress, stats.test_frequency,
+                     stats.usage_frequency, stats.history.MeanText(), stats.history.Text()});
 
   ReturnXML(channel, "<movie " + SelectionAttributes(map, groups_, StatsModulesList(), users_, "CurrentUser") +
                          ScoreAttributes(stats.scores) + Attribute("Progress", stats.progress) +
@@ -227,8 +218,7 @@ bool TQuizSession::AdminStatsModule(TNetStream* channel, TRequestMap& map) {
 
   stats_.modules_csv = StatsCsvLines(RankingCsvRow(employee != nullptr ? employee->GetFullName() : "", stats));
 
-  ReturnXML(channel, "<movie " +
-                         SelectionAttributes(map, groups_, StatsModulesList(), users_, "CurrentEmployee") +
+  ReturnXML(channel, "<movie " + SelectionAttributes(map, groups_, StatsModulesList(), users_, "CurrentEmployee") +
                          ScoreAttributes(stats.scores) + RankingAttributes(stats, "Module") +
                          EncodedAttribute("LastUpdated", ShortDate(users_.GetStatsDate())) + "/>");
   return true;

@@ -137,8 +137,8 @@ class Seeder {
       if (index < 0) ++added;
       AskAsAdministrator("adminaddedituser",
                          "&username=" + std::to_string(index) + "&loginname=" + Twice(learner.login) +
-                             "&password=" + Twice(index < 0 ? learner.password : "") + "&fullname=" +
-                             Twice(learner.full_name) + "&usergroups=" + Twice(group_lines));
+                             "&password=" + Twice(index < 0 ? learner.password : "") +
+                             "&fullname=" + Twice(learner.full_name) + "&usergroups=" + Twice(group_lines));
       if (UserIndex(learner.login) < 0) throw SeedError("cannot enrol " + std::string(learner.login));
     }
     return added;

@@ -34,8 +34,8 @@ int main(int argc, char** argv) {
       std::printf("%s already has a learner history; nothing added\n", argv[1]);
       return 0;
     }
-    std::printf("%s: %d groups and %d learners added, %d tests taken with %d answers\n", argv[1],
-                report.groups_added, report.learners_added, report.tests_taken, report.answers_given);
+    std::printf("%s: %d groups and %d learners added, %d tests taken with %d answers\n", argv[1], report.groups_added,
+                report.learners_added, report.tests_taken, report.answers_given);
     return 0;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "vrn-seed-history: %s\n", e.what());

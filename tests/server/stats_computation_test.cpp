@@ -27,8 +27,8 @@ std::string Record(const std::string& test_id, const std::string& date, const st
                    const std::string& max_score, const std::string& answered, const std::string& grade,
                    const std::string& usage = "1") {
   return "<Record><Testid>" + test_id + "</Testid><Date>" + date + "</Date><Subject>" + subject +
-         "</Subject><MaxScore>" + max_score + "</MaxScore><AnsweredScore>" + answered +
-         "</AnsweredScore><Grade>" + grade + "</Grade><Usage>" + usage + "</Usage></Record>";
+         "</Subject><MaxScore>" + max_score + "</MaxScore><AnsweredScore>" + answered + "</AnsweredScore><Grade>" +
+         grade + "</Grade><Usage>" + usage + "</Usage></Record>";
 }
 
 std::string Document(const std::vector<std::string>& records) {
@@ -48,7 +48,8 @@ class StatsTest : public ::testing::Test {
     TUser& user = *users_.AddNew();
     user.SetLoginName(name);
     user.SetFullName(name);
-    for (size_t i = 0; i < percentages.size(); ++i) AddTest(user, subject, static_cast<int>(i) + 1, percentages[i], date);
+    for (size_t i = 0; i < percentages.size(); ++i)
+      AddTest(user, subject, static_cast<int>(i) + 1, percentages[i], date);
     return user;
   }
   static void AddTest(TUser& user, int subject, int id, int percentage, plat::DateTime date) {
@@ -118,14 +119,13 @@ TEST_F(StatsTest, AnswersReadBackDayBeforeMonthAndTheBestRunningTotal) {
 
 TEST_F(StatsTest, HandEditedAnswersLoseOnlyTheBadRecords) {
   TSubjects subjects;
-  ASSERT_TRUE(ReadAnswersDocument(Document({Record("", "2024-01-01", "1", "10", "5", "A"),
-                                            Record("1", "2024-01-01", "x", "10", "5", "A"),
-                                            Record("2", "", "1", "10", "5", "A"),
-                                            Record("3", "2024-31-02", "1", "10", "5", "A"),
-                                            Record("4", "2024-01-01", "1", "10", " 7 ", "Pass & merit", "many"),
-                                            "<Record><Testid>5</Testid><Date>2024-02-01</Date><Subject>1</Subject>"
-                                            "<MaxScore>10</MaxScore><AnsweredScore>3</AnsweredScore></Record>"}),
-                                  subjects));
+  ASSERT_TRUE(ReadAnswersDocument(
+      Document({Record("", "2024-01-01", "1", "10", "5", "A"), Record("1", "2024-01-01", "x", "10", "5", "A"),
+                Record("2", "", "1", "10", "5", "A"), Record("3", "2024-31-02", "1", "10", "5", "A"),
+                Record("4", "2024-01-01", "1", "10", " 7 ", "Pass & merit", "many"),
+                "<Record><Testid>5</Testid><Date>2024-02-01</Date><Subject>1</Subject>"
+                "<MaxScore>10</MaxScore><AnsweredScore>3</AnsweredScore></Record>"}),
+      subjects));
   ASSERT_EQ(subjects.Count(), 1);
   const TSubject& subject = subjects.GetSubject(0);
   ASSERT_EQ(subject.TestCount(), 2);
@@ -258,7 +258,8 @@ TEST_F(StatsTest, PercentileBinsAreWholeTenthsAndStayInRange) {
   };
   for (const Case& c : cases) {
     TSubject subject(1);
-    for (size_t i = 0; i < c.percentages.size(); ++i) subject.FindOrAddTest(static_cast<int>(i)).answered_score = c.percentages[i];
+    for (size_t i = 0; i < c.percentages.size(); ++i)
+      subject.FindOrAddTest(static_cast<int>(i)).answered_score = c.percentages[i];
     for (int i = 0; i < subject.TestCount(); ++i) subject.GetTest(i).max_score = 100;
     EXPECT_EQ(PercentileBins(subject), c.bins) << c.percentages.front();
   }

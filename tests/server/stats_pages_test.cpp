@@ -23,8 +23,7 @@ const std::string kCsvTop =
 std::string CsvReply(const std::string& file_name, const std::string& body) {
   return "HTTP/1.0 200 OK\r\nServer: Varnel Server 1.0\r\nConnection: close\r\nPragma: no-cache\r\n"
          "Expires: -1\r\nContent-Type: text/csv\r\nContent-Disposition: attachment;filename=" +
-         file_name + "\r\nAccept-Ranges: bytes\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" +
-         body;
+         file_name + "\r\nAccept-Ranges: bytes\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
 }
 
 std::string AttributeOf(const std::string& reply, const std::string& name) {
@@ -56,8 +55,9 @@ class StatsPages : public AdminTest {
     const std::string package = folder_.path() + "/cd/course.vrn";
     plat::CreateFolders(folder_.path() + "/cd");
     PutPackage(package, {{"index.html", "<html/>"},
-                         {"all.users.csv", "ann;pw;;%31%0D%0A;Ann Lee\r\nbob;pw;;%31%0D%0A;Lee, Bob\r\n"
-                                           "cy;pw;;;=SUM(A1:A9)\r\n"},
+                         {"all.users.csv",
+                          "ann;pw;;%31%0D%0A;Ann Lee\r\nbob;pw;;%31%0D%0A;Lee, Bob\r\n"
+                          "cy;pw;;;=SUM(A1:A9)\r\n"},
                          {"all.groups.csv", "1;Deck\r\n"},
                          {"subjects.sysdata", "Intro\r\nLists\r\nSafety\r\n"},
                          {"grades.sysdata", "0 49 Fail\r\n50 100 Pass\r\n"},
@@ -84,12 +84,12 @@ TEST_F(StatsPages, NoUsersGiveTheLayoutsExactly) {
             "<movie  Groups=\"" + PercentEncode("*\r-1") + "\" CurrentGroup=\"-1\" Modules=\"" +
                 PercentEncode("*\r-1") +
                 "\" CurrentModule=\"-1\" Users=\"\" HighestScore=\"?\" LowestScore=\"?\" AverageScore=\"?\""
-                " HighestGrade=\"" + q + "\" LowestGrade=\"" + q + "\" AverageGrade=\"" + q + "\" HighestName=\"" +
-                q + "\" LowestName=\"" + q + "\" HighestUsage=\"?\" HighestUsageName=\"" + q +
-                "\" LowestUsage=\"?\" LowestUsageName=\"" + q + "\" HighestTests=\"?\" HighestTestsName=\"" + q +
-                "\" LowestTests=\"?\" LowestTestsName=\"" + q +
-                "\" MostImproved=\"?\" LeastImproved=\"?\" MostImprovedName=\"" + q + "\" LeastImprovedName=\"" +
-                q + "\" LastUpdated=\"" + PercentEncode("1/1/2000") + "\"/>");
+                " HighestGrade=\"" +
+                q + "\" LowestGrade=\"" + q + "\" AverageGrade=\"" + q + "\" HighestName=\"" + q + "\" LowestName=\"" +
+                q + "\" HighestUsage=\"?\" HighestUsageName=\"" + q + "\" LowestUsage=\"?\" LowestUsageName=\"" + q +
+                "\" HighestTests=\"?\" HighestTestsName=\"" + q + "\" LowestTests=\"?\" LowestTestsName=\"" + q +
+                "\" MostImproved=\"?\" LeastImproved=\"?\" MostImprovedName=\"" + q + "\" LeastImprovedName=\"" + q +
+                "\" LastUpdated=\"" + PercentEncode("1/1/2000") + "\"/>");
   EXPECT_EQ(AskRaw("adminstatsgroupcsv"), CsvReply("GroupStats.csv", kCsvTop + "*,?,?,?,?,?,?,?,?,?,\"?\"\r\n"));
   // Fresh content: no groups, so an absent "group" names none.
   EXPECT_EQ(AttributeOf(AskAsAdmin("adminstatsindex"), "HighestScore"), "?");
@@ -98,9 +98,15 @@ TEST_F(StatsPages, NoUsersGiveTheLayoutsExactly) {
 
 TEST_F(StatsPages, EveryRequestNeedsTheAdministratorAndGraphsNeedTheirPage) {
   OpenFolder();
-  const char* actions[] = {"adminstatsindex",         "adminstatsemployee",        "adminstatsmodules",
-                           "adminstatsgroupcsv",      "adminstatsemployeecsv",     "adminstatsmodulescsv",
-                           "adminstatsgetindexgraph", "adminstatsgetmodulesgraph", "adminstatsgetemployeegraph",
+  const char* actions[] = {"adminstatsindex",
+                           "adminstatsemployee",
+                           "adminstatsmodules",
+                           "adminstatsgroupcsv",
+                           "adminstatsemployeecsv",
+                           "adminstatsmodulescsv",
+                           "adminstatsgetindexgraph",
+                           "adminstatsgetmodulesgraph",
+                           "adminstatsgetemployeegraph",
                            "adminstatsgetemployeegraph2"};
   for (const char* action : actions) EXPECT_EQ(AskAsAdmin(action, "&group=-1"), kNotLoggedIn) << action;
   EXPECT_TRUE(server_.GetStatsCache().group_csv.empty());
@@ -109,6 +115,9 @@ TEST_F(StatsPages, EveryRequestNeedsTheAdministratorAndGraphsNeedTheirPage) {
   // Before any page: empty downloads, and graphs answered as to a stranger.
   EXPECT_EQ(AskRaw("adminstatsemployeecsv"), CsvReply("EmployeeStats.csv", ""));
   EXPECT_EQ(AskRaw("adminstatsmodulescsv"), CsvReply("AllModulesStats.csv", ""));
+  // The employee pages read the last overview's records: there is none yet.
+  EXPECT_EQ(AttributeOf(AskAsAdmin("adminstatsemployee", "&module=0&employee=0"), "LastUpdated"),
+            PercentEncode("12/30/1899"));
   for (const char* graph : {"adminstatsgetindexgraph", "adminstatsgetmodulesgraph", "adminstatsgetemployeegraph",
                             "adminstatsgetemployeegraph2"})
     EXPECT_EQ(AskAsAdmin(graph), kNotLoggedIn) << graph;
@@ -165,15 +174,15 @@ TEST_F(StatsPages, ParametersOutOfRangeOrHostileAreAnsweredAsDecided) {
   for (const char* employee : {"3", "-2", "x", ""}) {
     const std::string reply = AskAsAdmin("adminstatsemployee", std::string("&module=0&employee=") + employee);
     EXPECT_EQ(AttributeOf(reply, "HighestScore"), "?") << employee;
-    EXPECT_EQ(AttributeOf(AskAsAdmin("adminstatsmodules", std::string("&module=-1&employee=") + employee),
-                          "HighestScore"),
-              "?")
+    EXPECT_EQ(
+        AttributeOf(AskAsAdmin("adminstatsmodules", std::string("&module=-1&employee=") + employee), "HighestScore"),
+        "?")
         << employee;
   }
   EXPECT_EQ(Csv("adminstatsmodulescsv"), kCsvTop + ",?,?,?,?,?,?,?,?,?,\"?\"\r\n");
   // Echoes stay inside their attributes.
-  const std::string hostile = AskAsAdmin("adminstatsemployee", "&group=" + PercentEncode("\"/><x a=\"&") +
-                                                                   "&module=%3C&employee=" + PercentEncode("0\""));
+  const std::string hostile = AskAsAdmin(
+      "adminstatsemployee", "&group=" + PercentEncode("\"/><x a=\"&") + "&module=%3C&employee=" + PercentEncode("0\""));
   EXPECT_EQ(AttributeOf(hostile, "CurrentGroup"), "&quot;/&gt;&lt;x a=&quot;&amp;");
   EXPECT_EQ(AttributeOf(hostile, "CurrentModule"), "&lt;");
   EXPECT_NE(hostile.find(" CurrentUser=\"0&quot;\""), std::string::npos);

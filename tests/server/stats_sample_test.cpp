@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -55,8 +56,7 @@ plat::Color MedianOfColumn(const plat::RgbImage& image, int x, int top, int bott
   return {static_cast<uint8_t>(reds[mid]), static_cast<uint8_t>(greens[mid]), static_cast<uint8_t>(blues[mid])};
 }
 
-bool AnyPixel(const plat::RgbImage& image, int left, int top, int right, int bottom,
-              bool (*test)(plat::Color)) {
+bool AnyPixel(const plat::RgbImage& image, int left, int top, int right, int bottom, bool (*test)(plat::Color)) {
   for (int y = top; y < bottom; ++y)
     for (int x = left; x < right; ++x)
       if (test(image.At(x, y))) return true;
@@ -72,7 +72,9 @@ class SampleStats : public ServerTest {
   void SetUp() override {
     clock_.SetNow(kToday);
     std::map<std::string, std::string> entries;
-    const std::string sample = std::string(std::getenv("VARNEL_SOURCE_DIR")) + "/samples/knots";
+    const char* source = std::getenv("VARNEL_SOURCE_DIR");
+    ASSERT_NE(source, nullptr) << "VARNEL_SOURCE_DIR must name the source tree";
+    const std::string sample = std::string(source) + "/samples/knots";
     for (const auto& entry : std::filesystem::directory_iterator(sample))
       if (entry.is_regular_file()) entries[entry.path().filename().string()] = plat::ReadWholeFile(entry.path());
     const std::string package = folder_.path() + "/build/knots.vrn";

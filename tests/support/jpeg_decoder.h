@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
-#include <jpeglib.h>
+// clang-format off
+#include <jpeglib.h>  // after <cstdio>: it needs FILE and size_t
+// clang-format on
 
 #include "platform/rgb_image.h"
 
