@@ -168,6 +168,9 @@ TEST_F(StatsPages, ParametersOutOfRangeOrHostileAreAnsweredAsDecided) {
   // A group outside the table covers nobody; the CSV names no group.
   EXPECT_EQ(AttributeOf(AskAsAdmin("adminstatsindex", "&group=7&module=-1"), "HighestScore"), "?");
   EXPECT_EQ(Csv("adminstatsgroupcsv"), kCsvTop + ",?,?,?,?,?,?,?,?,?,\"?\"\r\n");
+  // Without "group" the first group is meant.
+  EXPECT_EQ(AttributeOf(AskAsAdmin("adminstatsindex", "&module=-1"), "HighestScore"), "80");
+  EXPECT_EQ(Csv("adminstatsgroupcsv").substr(kCsvTop.size(), 5), "Deck,");
   // A module beyond the titles is still a module: computed, titled "".
   EXPECT_EQ(AttributeOf(AskAsAdmin("adminstatsemployee", "&module=9&employee=2"), "HighestScore"), "0");
   EXPECT_EQ(Csv("adminstatsemployeecsv"), kCsvTop + "'=SUM(A1:A9),0,,0,,0,+0%,0,0,0,\"0,0,0,0\"\r\n");
