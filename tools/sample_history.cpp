@@ -60,6 +60,22 @@ std::string AttributeOf(const std::string& reply, std::string_view name) {
   return reply.substr(from, reply.find('"', from) - from);
 }
 
+// Installs a generator for the question draws of one seeding, so a seed
+// gives the same tests, and puts the earlier one back.
+class ScopedDrawRandom {
+ public:
+  explicit ScopedDrawRandom(uint64_t seed) : random_(seed), previous_(&plat::ProcessRandom()) {
+    plat::SetProcessRandom(&random_);
+  }
+  ~ScopedDrawRandom() { plat::SetProcessRandom(previous_); }
+  ScopedDrawRandom(const ScopedDrawRandom&) = delete;
+  ScopedDrawRandom& operator=(const ScopedDrawRandom&) = delete;
+
+ private:
+  plat::LcgRandom random_;
+  plat::RandomSource* previous_;
+};
+
 class Seeder {
  public:
   Seeder(TQuizSession& server, plat::ManualClock& clock, const plat::LocalTime& today, uint64_t seed)
@@ -72,6 +88,7 @@ class Seeder {
     for (const SampleLearner& learner : Learners())
       if (plat::FileExists(AnswersFilePath(server_.GetDataFolder(), learner.login))) return report;
     report.seeded = true;
+    ScopedDrawRandom draws(random_.Next31());
     LogInAsAdministrator();
     report.groups_added = AddGroups();
     report.learners_added = EnrolLearners();
