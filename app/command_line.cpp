@@ -21,11 +21,11 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& words) {
 }
 
 std::string_view UsageText() {
-  return "Usage: varnel-player [--serve] [CONTENT | -1 [FOLDER]]\n"
+  return "Usage: varnel-player [--serve] [CONTENT | -1 [PATH]]\n"
          "  Serves CONTENT (a content folder or a .vrn package) on 127.0.0.1 and opens\n"
          "  it in the default browser; with --serve, or without a display, prints its\n"
          "  URL instead. Runs until interrupted.\n"
-         "  Without CONTENT: Varnel.vrn beside the program, else on a mounted CD or DVD.\n"
-         "  -1: the content beside Varnel/Varnel.vrn below the program's folder, or\n"
-         "  beside FOLDER's Varnel.vrn.\n";
+         "  Without CONTENT: the Varnel.vrn beside the program, else on a mounted disc.\n"
+         "  -1: the folder of Varnel/Varnel.vrn below the program's folder, or of PATH,\n"
+         "  PATH/Varnel.vrn or the program folder's PATH/Varnel.vrn.\n";
 }

@@ -26,7 +26,7 @@ void ShowUrl(const std::string& url, bool headless, TBrowserLauncher& launcher, 
   auto print = [&out, url] { out << url << std::endl; };
   if (headless || !HasDisplay()) return print();
   const bool started = launcher.Open(url, [&terminal, print](const std::string& reason) {
-    terminal.Write("The browser could not be opened (" + reason + "); open the URL on standard output.\n");
+    terminal.Write("Could not open the default browser (" + reason + "). Open this URL in a browser:\n");
     print();
   });
   if (started) terminal.Write("Opening " + url + " in the default browser. Ctrl+C stops the player.\n");
