@@ -50,7 +50,8 @@ class Search {
         Searched(plat::WithTrailingSlash(second) + kContentPackageName);
         found = FindFile(second, kContentPackageName);
       }
-      // An absolute path names the same place behind the program folder too.
+      // An absolute path stands for itself: behind the program folder it
+      // would name some unrelated place.
       if (!found && !program_folder_.empty() && !second.starts_with('/')) {
         const std::string folder = program_folder_ + second;
         Searched(plat::WithTrailingSlash(folder) + kContentPackageName);
