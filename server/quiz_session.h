@@ -63,6 +63,10 @@ class TQuizSession {
   bool Open();
   // Stops listening; every connection closes, replies in flight included.
   void Close();
+  // Stops accepting and closes the connections that have not sent a whole
+  // request; replies under way go on, so GetConnectionCount falls to 0 as
+  // they finish. For closing the player without cutting a reply short.
+  void StopListening();
 
   // Selects the content: a package gives packed mode; an existing file its
   // folder, and a folder folder mode. Frees the package reader and closes the
