@@ -14,6 +14,7 @@ void TQuizSession::RegisterActions() {
   actions_.Register("logout", [this](TNetStream* channel, TRequestMap& map) { return Logout(channel, map); });
   RegisterLearnerActions();
   RegisterAdminActions();
+  RegisterContentPageActions();
 }
 
 bool TQuizSession::ProcessRequest(TNetStream* channel, std::string_view query) {
