@@ -1,16 +1,31 @@
 #include "app/command_line.h"
 
-TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
+TCommandLine ParseCommandLine(const std::vector<std::string>& words) {
   TCommandLine line;
-  if (arguments.size() == 2 && arguments[0] == "--serve" && !arguments[1].empty()) {
-    line.kind = TCommandLine::Kind::kServe;
-    line.content = arguments[1];
+  size_t i = 0;
+  for (; i < words.size() && words[i].starts_with("--"); ++i) {
+    if (words[i] == "--") {
+      ++i;
+      break;
+    }
+    if (words[i] != "--serve") return line;
+    line.serve = true;
   }
+  line.arguments.assign(words.begin() + static_cast<std::ptrdiff_t>(i), words.end());
+  if (line.arguments.size() > 2) {
+    line.arguments.clear();
+    return line;
+  }
+  line.kind = TCommandLine::Kind::kRun;
   return line;
 }
 
 std::string_view UsageText() {
-  return "Usage: varnel-player --serve CONTENT\n"
-         "  Serves CONTENT (a content folder or a .vrn package) on 127.0.0.1,\n"
-         "  prints its URL and runs until interrupted.\n";
+  return "Usage: varnel-player [--serve] [CONTENT | -1 [PATH]]\n"
+         "  Serves CONTENT (a content folder or a .vrn package) on 127.0.0.1 and opens\n"
+         "  it in the default browser; with --serve, or without a display, prints its\n"
+         "  URL instead. Runs until interrupted.\n"
+         "  Without CONTENT: the Varnel.vrn beside the program, else on a mounted disc.\n"
+         "  -1: the folder of Varnel/Varnel.vrn below the program's folder, or of PATH,\n"
+         "  PATH/Varnel.vrn or the program folder's PATH/Varnel.vrn.\n";
 }

@@ -1,4 +1,4 @@
-// The player's command line.
+// The player's command line: varnel-player [--serve] [ARG [ARG2]].
 #pragma once
 
 #include <string>
@@ -6,13 +6,18 @@
 #include <vector>
 
 struct TCommandLine {
-  enum class Kind { kUsage, kServe };
+  enum class Kind { kUsage, kRun };
   Kind kind = Kind::kUsage;
-  // kServe: the content folder or package to serve.
-  std::string content;
+  // Headless: print the URL instead of opening a browser.
+  bool serve = false;
+  // What names the content, as the start-up rules read it: "-1" and its
+  // second argument, a folder, a file, or nothing.
+  std::vector<std::string> arguments;
 };
 
-// "--serve CONTENT" serves the content headless; anything else asks for the usage text.
-TCommandLine ParseCommandLine(const std::vector<std::string>& arguments);
+// Options come first; the first word that is not an option, or anything
+// after "--", starts the arguments, so "-1" stays an argument. An unknown
+// option or more than two arguments asks for the usage text.
+TCommandLine ParseCommandLine(const std::vector<std::string>& words);
 
 std::string_view UsageText();

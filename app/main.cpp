@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "app/command_line.h"
-#include "app/serve_mode.h"
+#include "app/player_shell.h"
+#include "app/program_folder.h"
+#include "app/terminal.h"
 #include "platform/open_file_limit.h"
 
 int main(int argc, char** argv) {
@@ -15,14 +17,17 @@ int main(int argc, char** argv) {
   plat::RaiseOpenFileLimit();
 
   const TCommandLine line = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
-  if (line.kind != TCommandLine::Kind::kServe) {
+  if (line.kind != TCommandLine::Kind::kRun) {
     std::cerr << UsageText();
     return 2;
   }
   try {
-    return RunServeMode(line.content, std::cout, std::cerr);
+    TConsoleTerminal terminal;
+    return RunPlayer(line, TContentPlaces{ProgramFolder(), kProcessMountsFile}, terminal, std::cout);
   } catch (const std::exception& e) {
-    std::cerr << "varnel-player: " << e.what() << "\n";
-    return 1;
+    std::cerr << "Error: " << e.what() << "\n";
+  } catch (...) {
+    std::cerr << "Error: unexpected failure\n";
   }
+  return 1;
 }

@@ -175,6 +175,8 @@ uint16_t TcpListener::Port() const {
 
 size_t TcpListener::ConnectionCount() const { return impl_->connections.size(); }
 
+void TcpListener::StopListening() { impl_->StopListening(); }
+
 void TcpListener::Close() {
   impl_->StopListening();
   // Nothing of the listener is touched below: a closed callback may destroy it.

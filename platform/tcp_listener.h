@@ -47,6 +47,9 @@ class TcpListener {
   // Connections accepted whose closed callback has not run yet.
   size_t ConnectionCount() const;
 
+  // Stops accepting; the connections accepted stay open. Listen may be
+  // called again.
+  void StopListening();
   // Stops listening and closes every connection at once; their closed
   // callbacks run before this returns. Listen may be called again.
   void Close();

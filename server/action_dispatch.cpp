@@ -15,6 +15,7 @@ void TQuizSession::RegisterActions() {
   RegisterLearnerActions();
   RegisterAdminActions();
   RegisterStatsActions();
+  RegisterContentPageActions();
 }
 
 bool TQuizSession::ProcessRequest(TNetStream* channel, std::string_view query) {

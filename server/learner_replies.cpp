@@ -24,12 +24,12 @@ std::string DecodedName(std::string_view encoded) { return plat::XmlAttrEscape(P
 
 std::string Ratio(int64_t part, int64_t whole) { return std::to_string(part) + "/" + std::to_string(whole); }
 
+}  // namespace
+
 std::string PerformanceName(std::string_view kind, std::string_view subject, int band, std::string_view ext) {
   return "OverallPerfomance" + std::string(kind) + "_" + std::string(subject) + "_" + std::to_string(band) + "." +
          std::string(ext);
 }
-
-}  // namespace
 
 std::string GenerationReply(const TSessionQuestions& test) {
   return "<movie generated=\"1\" questionscount=\"" + std::to_string(test.GetQuestions().Count()) +

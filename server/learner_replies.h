@@ -35,7 +35,9 @@ std::string QuestionReply(const TSessionQuestions& test, const TQuestion& questi
 std::string FeedbackIndexReply(const TSessionQuestions& test, int32_t subject);
 
 // The names of a grade band's performance files; subject is the "subject"
-// parameter as received, band the band's number.
+// parameter as received, band the band's number:
+// "OverallPerfomance" + kind + "_" + subject + "_" + band + "." + ext.
+std::string PerformanceName(std::string_view kind, std::string_view subject, int band, std::string_view ext);
 std::string PerformanceScriptName(std::string_view subject, int band);
 
 // The score and grade band of the test (the score must have a band);

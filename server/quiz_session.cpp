@@ -82,6 +82,13 @@ void TQuizSession::Close() {
   listener_.Close();
 }
 
+void TQuizSession::StopListening() {
+  TMethodLog log("StopListening");
+  if (no_socket_) return;
+  listener_.StopListening();
+  connections_.CloseUnfinished(plat::ProcessClock().TickCount(), 0);
+}
+
 bool TQuizSession::ProcessHttpRequest(TNetStream* channel, std::string_view request) {
   TMethodLog log("ProcessHttpRequest");
   if (request.empty()) return false;

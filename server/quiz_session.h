@@ -64,6 +64,10 @@ class TQuizSession {
   bool Open();
   // Stops listening; every connection closes, replies in flight included.
   void Close();
+  // Stops accepting and closes the connections that have not sent a whole
+  // request; replies under way go on, so GetConnectionCount falls to 0 as
+  // they finish. For closing the player without cutting a reply short.
+  void StopListening();
 
   // Selects the content: a package gives packed mode; an existing file its
   // folder, and a folder folder mode. Frees the package reader and closes the
@@ -255,6 +259,34 @@ class TQuizSession {
   bool SendJPEG(TNetStream* channel, std::string_view image);
   const TStatsCache& GetStatsCache() const { return stats_; }
 
+  // Content pages. Names of files that a request supplies must be plain
+  // relative content names (IsRequestedContentName) and go through the
+  // content road; request values shown in a page are HTML-escaped.
+  //
+  // "search_text": "keywords", "sessionid". The hits of Search.xml with the
+  // keywords highlighted, or the no-match page; sent percent-encoded. A
+  // missing Search.xml finds nothing; one that cannot be read raises.
+  bool SearchText(TNetStream* channel, TRequestMap& map);
+  // "view_result": "sessionid", "id" (strict). The viewer page of one hit.
+  bool ViewResult(TNetStream* channel, TRequestMap& map);
+  // The viewer page of "id" for the session "sessionid"; "" when there is no
+  // such session or hit.
+  std::string BuildSearchResultPage(const TRequestMap& map);
+  // "getscript": "filename". The file as display text (PrepareHtmlText).
+  bool GetScript(TNetStream* channel, TRequestMap& map);
+  // "print_script": a printable question ("question" set), feedback
+  // ("feedback"), overall performance ("perfomance") or script page.
+  bool PrintScript(TNetStream* channel, TRequestMap& map);
+  // "loadstartpagexml": startpage.xml, with the restore offer while a
+  // previous session is being restored.
+  bool LoadStartPageXml(TNetStream* channel, TRequestMap& map);
+  // "getfile": "filename". Sends the content file; false (the error page)
+  // when the name is refused, absent or of a type not served.
+  bool ReturnFile(TNetStream* channel, TRequestMap& map);
+  // The text of the content file a request names; "" when the name is
+  // refused or the file is absent.
+  std::string LoadRequestedFile(std::string_view name);
+
  private:
   void OnClientConnect(const std::shared_ptr<plat::TcpConnection>& connection);
   void OnClientDisconnect(plat::TcpConnection& connection);
@@ -270,6 +302,9 @@ class TQuizSession {
 
   void RegisterAdminActions();
   void RegisterStatsActions();
+
+  // The content page handlers.
+  void RegisterContentPageActions();
 
   // Content opening.
   bool OpenPackage(const std::string& path);

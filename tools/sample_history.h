@@ -1,6 +1,6 @@
-// The sample course's learner history: groups, learners and four months of
-// tests, made by driving the player's own request handlers in-process on the
-// packed course, so the records are exactly what the server writes.
+// The sample course's learner history: four months of tests of its learners,
+// made by driving the player's own request handlers in-process on the packed
+// course, so the records are exactly what the server writes.
 #pragma once
 
 #include <cstdint>
@@ -17,19 +17,17 @@ struct SeedError : std::runtime_error {
 struct SeedReport {
   // False when the course already had a history: nothing was added then.
   bool seeded = false;
-  int groups_added = 0;
-  int learners_added = 0;
   int tests_taken = 0;
   int answers_given = 0;
 };
 
-// Seeds the data folder of the server's open package with the sample groups
-// and learners (through the administrator requests, so they land in the data
-// folder's tables) and their tests in the four months that end with today's,
-// taken on days up to today. `clock` must be the process clock; it is moved
-// month by month and set back to `today` at the end. Choices are drawn from
-// `seed`, so a seed gives the same history. The server's administrator
-// session is replaced. Throws SeedError when no package is open or a request
-// is refused.
+// Seeds the data folder of the server's open package with the tests of the
+// sample learners ("sam", "kim", "ann", "ben" and "cara", with their
+// passwords) in the four months that end with today's, taken on days up to
+// today: logins, draws and answers as a learner's pages make them. `clock`
+// must be the process clock; it is moved month by month and set back to
+// `today` at the end. Choices and draws come from `seed`, so a seed gives the
+// same history. Throws SeedError when no package is open, a learner cannot
+// log in or a request is refused.
 SeedReport SeedSampleHistory(TQuizSession& server, plat::ManualClock& clock, const plat::LocalTime& today,
                              uint64_t seed = 1);

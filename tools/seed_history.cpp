@@ -1,8 +1,8 @@
 // vrn-seed-history PACKAGE: gives the packed sample course a learner history
-// (groups, learners and four months of tests up to today) in the data folder
-// the player uses for that package. Run it after packing: a package with a
-// new time stamp clears its data folder when the player opens it. A course
-// that already has a history is left alone.
+// (four months of tests up to today) in the data folder the player uses for
+// that package. Run it after packing: a package with a new time stamp clears
+// its data folder when the player opens it. A course that already has a
+// history is left alone.
 #include <cstdio>
 #include <exception>
 
@@ -34,8 +34,7 @@ int main(int argc, char** argv) {
       std::printf("%s already has a learner history; nothing added\n", argv[1]);
       return 0;
     }
-    std::printf("%s: %d groups and %d learners added, %d tests taken with %d answers\n", argv[1], report.groups_added,
-                report.learners_added, report.tests_taken, report.answers_given);
+    std::printf("%s: %d tests taken with %d answers\n", argv[1], report.tests_taken, report.answers_given);
     return 0;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "vrn-seed-history: %s\n", e.what());

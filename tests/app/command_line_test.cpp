@@ -4,13 +4,36 @@
 
 namespace {
 
-TEST(CommandLine, OnlyServeWithContentServes) {
-  const TCommandLine serve = ParseCommandLine({"--serve", "course/"});
-  EXPECT_EQ(serve.kind, TCommandLine::Kind::kServe);
-  EXPECT_EQ(serve.content, "course/");
-  for (const std::vector<std::string>& other : std::vector<std::vector<std::string>>{
-           {}, {"--serve"}, {"--serve", ""}, {"course/"}, {"--serve", "a", "b"}, {"--SERVE", "a"}})
-    EXPECT_EQ(ParseCommandLine(other).kind, TCommandLine::Kind::kUsage);
+using Words = std::vector<std::string>;
+
+TEST(CommandLine, OptionsComeFirstAndTheRestAreTheArguments) {
+  struct Case {
+    Words words;
+    bool serve;
+    Words arguments;
+  };
+  for (const Case& c : std::vector<Case>{
+           {{}, false, {}},
+           {{"--serve"}, true, {}},
+           {{"--serve", "course/"}, true, {"course/"}},
+           {{"course.vrn"}, false, {"course.vrn"}},
+           {{"-1"}, false, {"-1"}},
+           {{"--serve", "-1", "disc"}, true, {"-1", "disc"}},
+           // After the first argument everything is an argument, "--serve" too.
+           {{"-1", "--serve"}, false, {"-1", "--serve"}},
+           {{"--", "--serve"}, false, {"--serve"}},
+           {{"--serve", "--serve", ""}, true, {""}},
+       }) {
+    const TCommandLine line = ParseCommandLine(c.words);
+    EXPECT_EQ(line.kind, TCommandLine::Kind::kRun) << testing::PrintToString(c.words);
+    EXPECT_EQ(line.serve, c.serve) << testing::PrintToString(c.words);
+    EXPECT_EQ(line.arguments, c.arguments) << testing::PrintToString(c.words);
+  }
+}
+
+TEST(CommandLine, UnknownOptionsAndExtraArgumentsAskForUsage) {
+  for (const Words& words : std::vector<Words>{{"--bogus"}, {"--SERVE", "a"}, {"--serve", "--x", "a"}, {"a", "b", "c"}})
+    EXPECT_EQ(ParseCommandLine(words).kind, TCommandLine::Kind::kUsage) << testing::PrintToString(words);
 }
 
 }  // namespace

@@ -1,157 +1,185 @@
-// The player's headless mode, end to end: the built executable as a user runs it.
+// The player end to end: the built executable as a user runs it.
 #include <gtest/gtest.h>
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/files.h"
-#include "tests/platform/loopback_test_util.h"
+#include "tests/app/player_process.h"
+#include "tests/server/server_test_support.h"
 #include "tests/support/test_folder.h"
-
-extern char** environ;
 
 namespace {
 
+using app_test::Get;
+using app_test::Player;
+using app_test::PortOfUrl;
 using plat::testing::ConnectTo;
-using plat::testing::ReadUpTo;
-using plat::testing::WriteAll;
-
-// Everything up to the writer's end.
-std::string ReadPipe(int fd) {
-  std::string all;
-  char buffer[4096];
-  for (ssize_t got; (got = ::read(fd, buffer, sizeof buffer)) > 0;) all.append(buffer, static_cast<size_t>(got));
-  return all;
-}
-
-// The player running with the given arguments, its output on pipes.
-class Player {
- public:
-  explicit Player(const std::vector<std::string>& arguments) {
-    int out[2], err[2];
-    if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) return;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-    std::vector<std::string> all = {VARNEL_PLAYER_PATH};
-    all.insert(all.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& argument : all) argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    if (posix_spawn(&pid_, VARNEL_PLAYER_PATH, &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(out[1]);
-    ::close(err[1]);
-    out_ = out[0];
-    err_ = err[0];
-  }
-  ~Player() {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGKILL);
-      Wait();
-    }
-    ::close(out_);
-    ::close(err_);
-  }
-
-  // The first line on standard output, without its line end; "" after the timeout or at the end.
-  std::string FirstLine(int timeout_ms = 10000) {
-    std::string line;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-    while (std::chrono::steady_clock::now() < deadline) {
-      pollfd ready{out_, POLLIN, 0};
-      if (::poll(&ready, 1, 50) <= 0) continue;
-      char c;
-      if (::read(out_, &c, 1) != 1) break;
-      if (c == '\n') return line;
-      line += c;
-    }
-    return "";
-  }
-  std::string RestOfStdout() { return ReadPipe(out_); }
-  std::string Stderr() { return ReadPipe(err_); }
-
-  void Signal(int number) { ::kill(pid_, number); }
-  // The exit status, or -1 when it did not exit normally.
-  int Wait() {
-    int status = 0;
-    if (pid_ <= 0 || ::waitpid(pid_, &status, 0) != pid_) return -1;
-    pid_ = -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-
- private:
-  pid_t pid_ = -1;
-  int out_ = -1;
-  int err_ = -1;
-};
 
 class ServeMode : public ::testing::Test {
  protected:
   void SetUp() override {
     content_ = folder_.path() + "/course/";
     plat::WriteFileAtomic(content_ + "index.html", "<html>start</html>");
+    plat::CreateFolders(home_);
   }
+  // Per-user folders inside the test's own folder, and no display.
+  std::map<std::string, std::string> Env() const {
+    return {{"XDG_DATA_HOME", home_ + "data"}, {"XDG_CONFIG_HOME", home_ + "config"}, {"DISPLAY", ""},
+            {"WAYLAND_DISPLAY", ""}};
+  }
+
   plat::testing::TestFolder folder_;
   std::string content_;
+  const std::string home_ = folder_.path() + "/home/";
 };
 
 TEST_F(ServeMode, PrintsItsUrlServesAndStopsOnSigterm) {
-  Player player({"--serve", content_});
+  Player player({"--serve", content_}, Env());
   const std::string url = player.FirstLine();
-  ASSERT_TRUE(url.starts_with("http://127.0.0.1:") && url.ends_with("/")) << url;
-  const int port = std::stoi(url.substr(17));
-  EXPECT_GE(port, 1000);
-  EXPECT_LE(port, 9999);
+  const uint16_t port = PortOfUrl(url);
+  ASSERT_NE(port, 0) << url;
 
-  const int fd = ConnectTo(static_cast<uint16_t>(port));
-  ASSERT_GE(fd, 0);
-  WriteAll(fd, "GET / HTTP/1.0\r\nHost: 127.0.0.1:" + std::to_string(port) + "\r\n\r\n");
-  const std::string reply = ReadUpTo(fd);
-  ::close(fd);
+  const std::string reply = Get(port, "/");
   EXPECT_TRUE(reply.starts_with("HTTP/1.0 200 OK\r\nServer: Varnel Server 1.0\r\n")) << reply;
   EXPECT_TRUE(reply.ends_with("\r\nContent-Length: 18\r\n\r\n<html>start</html>")) << reply;
 
   // Another loopback address reaches every interface's listener, but not this one.
-  const int elsewhere = ConnectTo(static_cast<uint16_t>(port), "127.0.0.2");
+  const int elsewhere = ConnectTo(port, "127.0.0.2");
   EXPECT_LT(elsewhere, 0);
   if (elsewhere >= 0) ::close(elsewhere);
 
   player.Signal(SIGTERM);
   EXPECT_EQ(player.Wait(), 0);
   EXPECT_EQ(player.RestOfStdout(), "");
+  EXPECT_LT(ConnectTo(port), 0);
 }
 
-TEST_F(ServeMode, SigintStopsItToo) {
-  Player player({"--serve", content_});
-  ASSERT_FALSE(player.FirstLine().empty());
-  player.Signal(SIGINT);
-  EXPECT_EQ(player.Wait(), 0);
+TEST_F(ServeMode, SigintAndSighupStopItToo) {
+  for (int signal_number : {SIGINT, SIGHUP}) {
+    Player player({"--serve", content_}, Env());
+    ASSERT_FALSE(player.FirstLine().empty());
+    player.Signal(signal_number);
+    EXPECT_EQ(player.Wait(), 0) << signal_number;
+  }
 }
 
 TEST_F(ServeMode, ContentThatCannotBeOpenedIsReported) {
   const std::string broken = folder_.path() + "/broken.vrn";
   plat::WriteFileAtomic(broken, std::string("\x44\x89\x24\x67\x02\0\0\0\0\0\0\0", 12));
-  for (const std::string& content : {folder_.path() + "/missing", broken}) {
-    Player player({"--serve", content});
-    EXPECT_EQ(player.FirstLine(), "");
-    EXPECT_NE(player.Wait(), 0);
-    EXPECT_NE(player.Stderr().find(content), std::string::npos);
-  }
+  Player player({"--serve", broken}, Env());
+  EXPECT_EQ(player.FirstLine(), "");
+  EXPECT_EQ(player.Wait(), 1);
+  const std::string err = player.Stderr();
+  EXPECT_TRUE(err.starts_with("Error: Cannot open the content " + broken + ": ")) << err;
+}
+
+TEST_F(ServeMode, NothingFoundNamesEveryPlaceSearchedAndServesNothing) {
+  const std::string missing = folder_.path() + "/missing";
+  Player player({"--serve", missing}, Env());
+  EXPECT_EQ(player.FirstLine(), "");
+  EXPECT_EQ(player.Wait(), 1);
+  const std::string program_folder = plat::FolderPart(VARNEL_PLAYER_PATH);
+  EXPECT_EQ(player.Stderr(), "No content to open. Places searched:\n  " + missing + "\n  " + program_folder +
+                                 "Varnel.vrn\nName a content folder or a .vrn package on the command line.\n");
 }
 
 TEST_F(ServeMode, OtherCommandLinesPrintUsage) {
   Player player({"--bogus"});
   EXPECT_EQ(player.Wait(), 2);
-  EXPECT_NE(player.Stderr().find("Usage: varnel-player --serve CONTENT"), std::string::npos);
+  EXPECT_NE(player.Stderr().find("Usage: varnel-player [--serve]"), std::string::npos);
+}
+
+// A skip-start-page package: the login stores the learner's state, and so
+// does closing.
+TEST_F(ServeMode, ClosingStoresTheRunningSessionInTheStateFile) {
+  const std::string package = folder_.path() + "/course.vrn";
+  server_test::PutPackage(package, {{"index.html", "<html>start</html>"},
+                                    {"projectid.txt", "shell-test"},
+                                    {"projecttitle.txt", "Knots"},
+                                    {"skipstartpage.sysdata", ""}});
+  const std::string state = home_ + "data/Kelmo Player/shell-test - lastsession.state";
+
+  Player player({"--serve", package}, Env());
+  const uint16_t port = PortOfUrl(player.FirstLine());
+  ASSERT_NE(port, 0);
+  EXPECT_NE(Get(port, "/").find("<html>start</html>"), std::string::npos);
+  EXPECT_NE(Get(port, "/?action=login&username=Ann").find("sessionid="), std::string::npos);
+  ASSERT_TRUE(plat::FileExists(state));
+
+  // Only closing can bring them back.
+  ASSERT_EQ(::unlink(state.c_str()), 0);
+  ASSERT_EQ(::unlink((state + ".name").c_str()), 0);
+  player.Signal(SIGTERM);
+  EXPECT_EQ(player.Wait(), 0);
+  EXPECT_TRUE(plat::FileExists(state));
+  EXPECT_EQ(plat::ReadWholeFile(state + ".name"), "Ann");
+  EXPECT_EQ(player.Stderr(), "Varnel Player - Knots\n");
+}
+
+// Without a project id there is no state path: closing stores nothing and still ends cleanly.
+TEST_F(ServeMode, ClosingWithoutAStatePathStillExitsCleanly) {
+  plat::WriteFileAtomic(content_ + "skipstartpage.sysdata", "");
+  Player player({"--serve", content_}, Env());
+  const uint16_t port = PortOfUrl(player.FirstLine());
+  ASSERT_NE(port, 0);
+  EXPECT_NE(Get(port, "/?action=login&username=Ann").find("sessionid="), std::string::npos);
+  player.Signal(SIGTERM);
+  EXPECT_EQ(player.Wait(), 0);
+  EXPECT_FALSE(plat::FolderExists(home_ + "data/Kelmo Player"));
+}
+
+// The launcher: with a display, a recording xdg-open first on PATH receives
+// the URL as its one argument; when it fails, the URL is printed instead.
+TEST_F(ServeMode, WithADisplayTheUrlGoesToXdgOpen) {
+  const std::string bin = folder_.path() + "/bin/";
+  const std::string record = folder_.path() + "/opened";
+  plat::WriteFileAtomic(bin + "xdg-open",
+                        "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$@\" > '" + record + ".tmp'\n"
+                        "mv '" + record + ".tmp' '" + record + "'\nexit $FAKE_EXIT\n");
+  ASSERT_EQ(::chmod((bin + "xdg-open").c_str(), 0755), 0);
+
+  for (const char* exit_status : {"0", "4"}) {
+    SCOPED_TRACE(exit_status);
+    ::unlink(record.c_str());
+    std::map<std::string, std::string> env = Env();
+    env["DISPLAY"] = ":99";
+    env["PATH"] = bin + ":" + std::getenv("PATH");
+    env["FAKE_EXIT"] = exit_status;
+    Player player({content_}, env);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!plat::FileExists(record) && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const std::string opened = plat::FileExists(record) ? plat::ReadWholeFile(record) : "";
+    ASSERT_TRUE(opened.starts_with("1\nhttp://127.0.0.1:")) << opened;
+    const std::string url = opened.substr(2, opened.size() - 3);
+    ASSERT_NE(PortOfUrl(url), 0) << url;
+    EXPECT_NE(Get(PortOfUrl(url), "/").find("<html>start</html>"), std::string::npos);
+
+    if (std::string(exit_status) == "0") {
+      player.Signal(SIGTERM);
+      EXPECT_EQ(player.Wait(), 0);
+      EXPECT_EQ(player.RestOfStdout(), "");
+    } else {
+      EXPECT_EQ(player.FirstLine(), url);
+      player.Signal(SIGTERM);
+      EXPECT_EQ(player.Wait(), 0);
+    }
+  }
+}
+
+TEST_F(ServeMode, WithoutXdgOpenTheUrlIsPrinted) {
+  std::map<std::string, std::string> env = Env();
+  env["DISPLAY"] = ":99";
+  env["PATH"] = folder_.path();  // holds no xdg-open
+  Player player({content_}, env);
+  EXPECT_NE(PortOfUrl(player.FirstLine()), 0);
+  player.Signal(SIGTERM);
+  EXPECT_EQ(player.Wait(), 0);
+  EXPECT_NE(player.Stderr().find("cannot start xdg-open"), std::string::npos);
 }
 
 }  // namespace

@@ -123,8 +123,8 @@ TEST_F(SampleStats, PagesDownloadsAndGraphsOverASocket) {
   EXPECT_EQ(Split(AskAsAdmin("adminstatsgetindexgraph")).body, "<movie errortext=\"You are not logged in.\" />");
 
   const std::string overview = Split(AskAsAdmin("adminstatsindex", "&group=-1&module=-1")).body;
-  EXPECT_EQ(PercentDecode(AttributeOf(overview, "Modules")), "*\r-1\rChoosing a knot\r0\rRope care\r1");
-  EXPECT_EQ(PercentDecode(AttributeOf(overview, "Groups")), "*\r-1\rDeck crew\r0\rRiggers\r1");
+  EXPECT_EQ(PercentDecode(AttributeOf(overview, "Modules")), "*\r-1\rThe three knots\r0\rRope words\r1");
+  EXPECT_EQ(PercentDecode(AttributeOf(overview, "Groups")), "*\r-1\rDeck crew\r0\rShore crew\r1");
   EXPECT_EQ(PercentDecode(AttributeOf(overview, "LastUpdated")), "3/14/2025");
   EXPECT_NE(AttributeOf(overview, "HighestScore"), "?");
   EXPECT_NE(PercentDecode(AttributeOf(overview, "MostImprovedName")), "?");

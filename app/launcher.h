@@ -1,0 +1,45 @@
+// Opens the served URL in the user's default browser.
+#pragma once
+
+#include <sys/types.h>
+
+#include <functional>
+#include <string>
+
+#include "platform/event_loop.h"
+#include "platform/window_timers.h"
+
+// A graphical display is at hand: $DISPLAY or $WAYLAND_DISPLAY is set and not empty.
+bool HasDisplay();
+
+// Starts xdg-open, found on $PATH and started directly, never through a
+// shell, with the URL as its one argument. It runs in a process group of its
+// own, so the Ctrl+C that stops the player does not reach a browser it
+// started; its output goes to standard error, keeping standard output for
+// the URL line.
+class TBrowserLauncher {
+ public:
+  // Receives why the browser could not be opened.
+  using FailureCallback = std::function<void(const std::string& reason)>;
+
+  static constexpr uint32_t kExitCheckIntervalMs = 100;
+
+  // The loop must outlive the launcher.
+  explicit TBrowserLauncher(plat::EventLoop& loop);
+  // Stops watching; a still running xdg-open is left alone.
+  ~TBrowserLauncher();
+  TBrowserLauncher(const TBrowserLauncher&) = delete;
+  TBrowserLauncher& operator=(const TBrowserLauncher&) = delete;
+
+  // False, with the reason in on_failed, when xdg-open cannot be started.
+  // Otherwise its exit is watched on the loop and on_failed called when it
+  // reports failure.
+  bool Open(const std::string& url, FailureCallback on_failed);
+
+ private:
+  void CheckExit();
+
+  plat::WindowTimers timers_;
+  pid_t child_ = -1;
+  FailureCallback on_failed_;
+};

@@ -1,0 +1,65 @@
+#include "app/player_shell.h"
+
+#include <stdexcept>
+
+#include "app/launcher.h"
+#include "app/restore_prompt.h"
+#include "app/shutdown.h"
+#include "platform/event_loop.h"
+#include "server/quiz_session.h"
+
+namespace {
+
+constexpr char kCaption[] = "Varnel Player - ";
+
+std::string ServerUrl(const TQuizSession& server) {
+  return "http://127.0.0.1:" + std::to_string(server.GetPort()) + "/";
+}
+
+void SelectContent(const std::string& path, TQuizSession& server) {
+  if (!server.SetPath(path)) throw std::runtime_error("Cannot open the content " + path + ": " + server.GetContentError());
+}
+
+// Shows the URL in the default browser when there is a display and serving
+// is not headless; otherwise, or when that fails, prints it.
+void ShowUrl(const std::string& url, bool headless, TBrowserLauncher& launcher, TTerminal& terminal, std::ostream& out) {
+  auto print = [&out, url] { out << url << std::endl; };
+  if (headless || !HasDisplay()) return print();
+  const bool started = launcher.Open(url, [&terminal, print](const std::string& reason) {
+    terminal.Write("Could not open the default browser (" + reason + "). Open this URL in a browser:\n");
+    print();
+  });
+  if (started) terminal.Write("Opening " + url + " in the default browser. Ctrl+C stops the player.\n");
+}
+
+}  // namespace
+
+std::string NoFreePortText() {
+  return "No free port between " + std::to_string(TQuizSession::kFirstScanPort) + " and " +
+         std::to_string(TQuizSession::kLastScanPort);
+}
+
+int RunPlayer(const TCommandLine& line, const TContentPlaces& places, TTerminal& terminal, std::ostream& out) {
+  const TContentLocation location = LocateContent(line.arguments, places);
+  if (location.path.empty()) {
+    terminal.Write(NothingFoundMessage(location));
+    return 1;
+  }
+
+  plat::EventLoop loop;
+  TQuizSession server(loop, 0);
+  if (server.GetPort() == 0) throw std::runtime_error(NoFreePortText());
+
+  OfferRestore(location.path, server, terminal);
+  SelectContent(location.path, server);
+  terminal.Write(kCaption + TerminalText(server.GetProjectTitle()) + "\n");
+  // From here a signal stores the session and closes; before, there is
+  // nothing to store and the default action ends the player.
+  TShutdown shutdown(loop, server, terminal);
+  if (!server.Open()) throw std::runtime_error(NoFreePortText());
+
+  TBrowserLauncher launcher(loop);
+  ShowUrl(ServerUrl(server), line.serve, launcher, terminal, out);
+  loop.Run();
+  return 0;
+}

@@ -1,0 +1,20 @@
+// The player as it runs: finds the content, offers to restore the last
+// session, serves the content and shows it, until a termination signal.
+#pragma once
+
+#include <ostream>
+#include <string>
+
+#include "app/command_line.h"
+#include "app/content_locator.h"
+#include "app/terminal.h"
+
+// Runs the player for the command line (kind kRun). The URL line goes to
+// out: always with line.serve or without a display, else only when the
+// browser cannot be opened. Messages and questions go to the terminal.
+// Returns 0 after a clean close, 1 when no content was found. Content that
+// cannot be opened, or no free port, throws std::runtime_error.
+int RunPlayer(const TCommandLine& line, const TContentPlaces& places, TTerminal& terminal, std::ostream& out);
+
+// "No free port between 1000 and 9999".
+std::string NoFreePortText();

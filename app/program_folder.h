@@ -1,0 +1,8 @@
+// Where the running program lies: content may be shipped beside it.
+#pragma once
+
+#include <string>
+
+// The folder of the running executable, with a trailing '/'; "" when it
+// cannot be found.
+std::string ProgramFolder();

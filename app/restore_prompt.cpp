@@ -1,0 +1,46 @@
+#include "app/restore_prompt.h"
+
+#include "content/content_paths.h"
+#include "content/debug_log.h"
+#include "platform/files.h"
+#include "server/session_file.h"
+
+namespace {
+
+constexpr char kUnnamed[] = "<Not entered before>";
+
+// A missing or unreadable companion reads as empty: the offer still stands.
+std::string ReadCompanionName(const std::string& state_path) {
+  try {
+    return plat::ReadWholeFile(state_path + ".name");
+  } catch (const plat::FileError& e) {
+    LogMessage("no session name: %s", e.what());
+    return "";
+  }
+}
+
+}  // namespace
+
+std::optional<TRestoreOffer> FindRestoreOffer(const std::string& content_path) {
+  if (!plat::FileExists(content_path)) return std::nullopt;
+  const std::string state = GetLastSessionStatePath(content_path);
+  if (state.empty() || !plat::FileExists(state)) return std::nullopt;
+  if (!IsSkipStartPage(content_path) || !IsSessionState(state)) return std::nullopt;
+  TRestoreOffer offer{state, ReadCompanionName(state)};
+  if (offer.name.empty()) offer.name = kUnnamed;
+  return offer;
+}
+
+std::string RestoreQuestion(const std::string& name) {
+  return "Do you want to restore a previous session for " + name + "?";
+}
+
+bool OfferRestore(const std::string& content_path, TQuizSession& server, TTerminal& terminal) {
+  const std::optional<TRestoreOffer> offer = FindRestoreOffer(content_path);
+  if (!offer) return false;
+  if (!AskYesNo(terminal, RestoreQuestion(TerminalText(offer->name)), true)) return false;
+  server.SetRestoreFlag(true);
+  server.SetRestoredUserName(offer->name);
+  server.SetStateFilePath(offer->state_path);
+  return true;
+}

@@ -1,0 +1,54 @@
+#include "app/shutdown.h"
+
+#include "content/content_paths.h"
+#include "content/debug_log.h"
+#include "platform/files.h"
+
+namespace {
+
+constexpr plat::WindowTimers::TimerId kDrainTimer = 1;
+
+}  // namespace
+
+void StoreRunningSession(TQuizSession& server, TTerminal& terminal) {
+  if (!server.IsActiveSession()) return;
+  const std::string state_path = GetLastSessionStatePath(server.GetContentFolder());
+  if (state_path.empty()) return;
+  TSessionsLock lock(server.GetSessions());
+  const TQuizSessionParams* session = server.GetSessions().At(0);
+  if (session == nullptr) return;  // swept out since the check
+  try {
+    server.StoreSession(state_path, *session);
+  } catch (const std::exception& e) {
+    LogMessage("cannot store the session: %s", e.what());
+    terminal.Write(std::string("The session could not be stored: ") + e.what() + "\n");
+  }
+}
+
+TShutdown::TShutdown(plat::EventLoop& loop, TQuizSession& server, TTerminal& terminal)
+    : loop_(loop), server_(server), terminal_(terminal), timers_(loop) {
+  loop_.SetSignalHandler([this](int) { Begin(); });
+}
+
+TShutdown::~TShutdown() { loop_.SetSignalHandler(nullptr); }
+
+void TShutdown::Begin() {
+  if (closing_) return;
+  closing_ = true;
+  server_.StopListening();
+  if (server_.GetConnectionCount() == 0) return Finish();
+  drain_deadline_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(kDrainLimitMs);
+  timers_.Set(kDrainTimer, kDrainCheckMs, [this] { CheckDrained(); });
+}
+
+void TShutdown::CheckDrained() {
+  if (server_.GetConnectionCount() > 0 && std::chrono::steady_clock::now() < drain_deadline_) return;
+  timers_.Kill(kDrainTimer);
+  Finish();
+}
+
+void TShutdown::Finish() {
+  StoreRunningSession(server_, terminal_);
+  server_.Close();
+  loop_.Quit();
+}
