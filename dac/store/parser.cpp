@@ -192,17 +192,17 @@ bool TParser::ReadNextBlock() {
 void TParser::CopyText(int position, int length, std::string& out) {
   out.clear();
   if (length <= 0) return;
-  if (!stream_ || position >= block_start_) {
-    const int32_t end = position + length;
-    if (stream_) GetChar(end - 1);  // makes sure the span's end is loaded
-    const int32_t base = stream_ ? block_start_ : 1;
-    if (position - base + length <= static_cast<int32_t>(text_.size())) {
-      out.assign(text_, static_cast<size_t>(position - base), static_cast<size_t>(length));
-      return;
-    }
+  const int64_t end = static_cast<int64_t>(position) + length;
+  // Loading the span's end may move the current block past its start, so
+  // the block is chosen only afterwards.
+  if (stream_ && end - 1 <= text_length_) GetChar(static_cast<int>(end - 1));
+  const int64_t base = stream_ ? block_start_ : 1;
+  if (position >= base && end - base <= static_cast<int64_t>(text_.size())) {
+    out.assign(text_, static_cast<size_t>(position - base), static_cast<size_t>(length));
+    return;
   }
   out.reserve(static_cast<size_t>(length));
-  for (int32_t p = position; p < position + length; ++p) out.push_back(GetChar(p));
+  for (int64_t p = position; p < end; ++p) out.push_back(p <= text_length_ ? GetChar(static_cast<int>(p)) : '\0');
 }
 
 // ---- Scanning ----

@@ -154,6 +154,27 @@ TEST(ParserStreamInput, ShortReadsAndRestart) {
   EXPECT_EQ(lexem, "other");
 }
 
+// Spans that start in the current block and end in blocks not read yet,
+// and spans reaching past the text, read as over text input.
+TEST(ParserStreamInput, CopyTextOfSpansAheadOfTheScan) {
+  const std::string text = "abcdefghij klmnop";
+  auto by_text = MakeParser<TParser>(text);
+  for (int block_size : {1, 2, 4, 7}) {
+    for (const auto& [position, length] : {std::pair{3, 6}, {1, 17}, {9, 5}, {15, 6}, {20, 2}}) {
+      TMemoryStream stream;
+      Fill(stream, text);
+      auto by_stream = MakeParser<TParser>(stream);
+      by_stream->SetBlockSize(block_size);
+      by_stream->GetChar(position);
+      std::string expected;
+      std::string got;
+      by_text->CopyText(position, length, expected);
+      by_stream->CopyText(position, length, got);
+      EXPECT_EQ(got, expected) << "block size " << block_size << ", span " << position << "+" << length;
+    }
+  }
+}
+
 TEST(ParserStreamInput, StreamEndingEarlyEndsTheText) {
   TShortStream stream;
   Fill(stream, "a 'b");
