@@ -81,8 +81,9 @@ int64_t TMemoryStream::Read(void* buffer, int64_t count) {
 }
 
 int64_t TMemoryStream::Write(const void* buffer, int64_t count) {
-  if (count <= 0) return 0;
-  const int64_t end = position_ + count;
+  int64_t end = 0;
+  // A position far past the content must not wrap the end around.
+  if (count <= 0 || __builtin_add_overflow(position_, count, &end)) return 0;
   if (end > capacity_) SetCapacity(std::max(end, capacity_ + capacity_ / 2));
   if (position_ > size_) std::memset(memory_ + size_, 0, static_cast<size_t>(position_ - size_));
   std::memcpy(memory_ + position_, buffer, static_cast<size_t>(count));
@@ -93,9 +94,10 @@ int64_t TMemoryStream::Write(const void* buffer, int64_t count) {
 
 int64_t TMemoryStream::Seek(int64_t offset, SeekOrigin origin) {
   int64_t target = offset;
-  if (origin == SeekOrigin::Current) target = position_ + offset;
-  if (origin == SeekOrigin::End) target = size_ + offset;
-  if (target < 0) throw EStreamError("Invalid stream position");
+  bool overflow = false;
+  if (origin == SeekOrigin::Current) overflow = __builtin_add_overflow(position_, offset, &target);
+  if (origin == SeekOrigin::End) overflow = __builtin_add_overflow(size_, offset, &target);
+  if (overflow || target < 0) throw EStreamError("Invalid stream position");
   position_ = target;
   return position_;
 }

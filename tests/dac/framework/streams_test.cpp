@@ -30,6 +30,17 @@ TEST(MemoryStreamClass, GrowsWithZerosAndKeepsPosition) {
   EXPECT_THROW(s.SetPosition(-1), EStreamError);
 }
 
+TEST(MemoryStreamClass, PositionsAtTheEndOfTheRangeNeitherWrapNorWrite) {
+  TMemoryStream s;
+  s.WriteBuffer("abc", 3);
+  s.SetPosition(INT64_MAX);
+  EXPECT_THROW(s.WriteBuffer("z", 1), EWriteError);
+  EXPECT_THROW(s.Seek(1, SeekOrigin::Current), EStreamError);
+  EXPECT_THROW(s.Seek(INT64_MAX, SeekOrigin::End), EStreamError);
+  EXPECT_EQ(s.GetSize(), 3);
+  EXPECT_EQ(std::memcmp(s.Memory(), "abc", 3), 0);
+}
+
 TEST(FileStreamClass, WritesReadsAndReportsMissingFiles) {
   plat::TempFile temp;
   temp.Close();
