@@ -1,9 +1,9 @@
 #include "dac/store/bit_converter.h"
 
 #include <bit>
-#include <cstring>
 
 #include "dac/framework/exceptions.h"
+#include "dac/store/unaligned.h"
 
 namespace dac {
 
@@ -14,7 +14,7 @@ namespace {
 template <typename T>
 TBytes ImageOf(T value) {
   TBytes bytes(sizeof value);
-  std::memcpy(bytes.data(), &value, sizeof value);
+  StoreAt(bytes.data(), 0, value);
   return bytes;
 }
 
@@ -23,16 +23,12 @@ T ReadChecked(const TBytes& bytes, int offset) {
   if (offset < 0 || static_cast<size_t>(offset) + sizeof(T) > bytes.size())
     throw ArgumentException("Offset out of range: " + std::to_string(offset) + " for " + std::to_string(sizeof(T)) +
                             " bytes in an array of " + std::to_string(bytes.size()));
-  T value;
-  std::memcpy(&value, bytes.data() + offset, sizeof value);
-  return value;
+  return LoadAt<T>(bytes.data(), static_cast<size_t>(offset));
 }
 
 template <typename T>
 T ReadAt(const void* address, ptrdiff_t offset) {
-  T value;
-  std::memcpy(&value, static_cast<const uint8_t*>(address) + offset, sizeof value);
-  return value;
+  return LoadAt<T>(static_cast<const uint8_t*>(address) + offset);
 }
 
 }  // namespace

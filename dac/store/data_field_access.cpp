@@ -25,13 +25,6 @@ void RequireRoom(size_t dest_size, size_t needed) {
   DAC_ASSERT(dest_size >= needed, "Destination too small for the field value");
 }
 
-// Characters before the terminator, looking at no more than max_chars.
-size_t WideLength(const void* text, size_t max_chars) {
-  size_t n = 0;
-  while (n < max_chars && LoadAt<char16_t>(text, n * 2) != 0) ++n;
-  return n;
-}
-
 // Text and terminator, cut to dest_size bytes.
 void CopyText8(const void* text, size_t chars, void* dest, size_t dest_size) {
   if (dest_size == 0) return;
@@ -132,7 +125,7 @@ void TData::GetFieldData(TFieldDesc* field, void* rec_buf, void* dest, size_t de
       StoreAt<uint64_t>(dest, 0, LoadAt<uint32_t>(slot));
       return;
     case dtWideString: {
-      const size_t length = WideLength(slot, size >= 2 ? size / 2 - 1 : 0);
+      const size_t length = WideLengthAt(slot, size >= 2 ? size / 2 - 1 : 0);
       if (NeedConvertEOL()) {
         if (dest_size >= 2) AddCRUnicode(slot, dest, dest_chars16, ClampCount(length));
       } else {
@@ -143,7 +136,7 @@ void TData::GetFieldData(TFieldDesc* field, void* rec_buf, void* dest, size_t de
     case dtExtWideString: {
       const void* text = LoadAt<const void*>(slot);
       DAC_ASSERT(text, "String heap value of " + field->GetName() + " is nil");
-      const size_t length = WideLength(text, SIZE_MAX);
+      const size_t length = WideLengthAt(text);
       if (NeedConvertEOL()) {
         if (dest_size >= 2) AddCRUnicode(text, dest, dest_chars16, ClampCount(length));
       } else {
@@ -178,13 +171,13 @@ size_t TData::GetFieldDataSize(TFieldDesc* field, void* rec_buf) {
       return (NeedConvertEOL() ? static_cast<size_t>(AddCRStringLength(text, ClampCount(length))) : length) + 1;
     }
     case dtWideString: {
-      const size_t length = WideLength(slot, size >= 2 ? size / 2 - 1 : 0);
+      const size_t length = WideLengthAt(slot, size >= 2 ? size / 2 - 1 : 0);
       return ((NeedConvertEOL() ? static_cast<size_t>(AddCRUnicodeLength(slot, ClampCount(length))) : length) + 1) * 2;
     }
     case dtExtWideString: {
       const void* text = LoadAt<const void*>(slot);
       if (!text) return 2;
-      const size_t length = WideLength(text, SIZE_MAX);
+      const size_t length = WideLengthAt(text);
       return ((NeedConvertEOL() ? static_cast<size_t>(AddCRUnicodeLength(text, ClampCount(length))) : length) + 1) * 2;
     }
     case dtExtVarBytes: {
@@ -247,7 +240,7 @@ void TData::PutFieldData(TFieldDesc* field, void* rec_buf, const void* source) {
     }
     case dtWideString: {
       if (size < 2) return;
-      const size_t length = WideLength(source, std::min<size_t>(field->GetLength(), size / 2 - 1));
+      const size_t length = WideLengthAt(source, std::min<size_t>(field->GetLength(), size / 2 - 1));
       std::memcpy(slot, source, length * 2);
       StoreAt<char16_t>(slot, length * 2, 0);
       return;
@@ -323,7 +316,7 @@ void TrimTrailingBlanks8(void* text, size_t capacity, int length) {
 
 void TrimTrailingBlanks16(void* text, size_t capacity, int length) {
   if (capacity < 2) return;
-  size_t n = WideLength(text, capacity / 2);
+  size_t n = WideLengthAt(text, capacity / 2);
   if (length >= 0) n = std::min(n, static_cast<size_t>(length));
   while (n > 0 && LoadAt<char16_t>(text, (n - 1) * 2) == u' ') StoreAt<char16_t>(text, --n * 2, 0);
 }

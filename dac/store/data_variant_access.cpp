@@ -39,12 +39,6 @@ int64_t IntegerFrom(const Variant& value, int64_t min, int64_t max) {
   return n;
 }
 
-size_t WideLength(const void* text, size_t max_chars) {
-  size_t n = 0;
-  while (n < max_chars && LoadAt<char16_t>(text, n * 2) != 0) ++n;
-  return n;
-}
-
 WideString ReadWide(const void* text, size_t chars) {
   WideString out(chars, u'\0');
   std::memcpy(out.data(), text, chars * 2);
@@ -89,7 +83,7 @@ Variant TData::ValueAsVariant(TFieldDesc* field, const uint8_t* value, size_t si
       return Variant(std::move(text));
     }
     case dtWideString: {
-      WideString text = ReadWide(value, WideLength(value, size / 2));
+      WideString text = ReadWide(value, WideLengthAt(value, size / 2));
       if (trim) TrimControlAndBlanks(text);
       return Variant(std::move(text));
     }
@@ -131,9 +125,9 @@ Variant TData::ValueAsVariant(TFieldDesc* field, const uint8_t* value, size_t si
       return Variant(std::string(text ? text : ""));
     }
     case dtExtWideString: {
-      if (child) return Variant(ReadWide(value, WideLength(value, size / 2)));
+      if (child) return Variant(ReadWide(value, WideLengthAt(value, size / 2)));
       const void* text = LoadAt<const void*>(value);
-      return Variant(text ? ReadWide(text, WideLength(text, SIZE_MAX)) : WideString());
+      return Variant(text ? ReadWide(text, WideLengthAt(text)) : WideString());
     }
     case dtBytes: return Variant(TBytes(value, value + field->GetLength()));
     case dtVarBytes:

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "dac/framework/exceptions.h"
+#include "dac/store/unaligned.h"
 
 namespace dac {
 
@@ -13,16 +14,15 @@ static_assert(std::endian::native == std::endian::little, "the byte routines ass
 
 namespace {
 
+// Offsets may be negative (headers in front of a block), so the address is formed first.
 template <typename T>
 T Load(const void* address, ptrdiff_t offset) {
-  T value;
-  std::memcpy(&value, static_cast<const uint8_t*>(address) + offset, sizeof value);
-  return value;
+  return LoadAt<T>(static_cast<const uint8_t*>(address) + offset);
 }
 
 template <typename T>
 void Store(void* address, ptrdiff_t offset, T value) {
-  std::memcpy(static_cast<uint8_t*>(address) + offset, &value, sizeof value);
+  StoreAt(static_cast<uint8_t*>(address) + offset, 0, value);
 }
 
 void CheckRange(size_t array_size, int start, int length) {
@@ -67,13 +67,9 @@ std::string Marshal::PtrToStringAnsi(const void* address, int length) {
 
 WideString Marshal::PtrToStringUni(const void* address, int length) {
   if (!address) return WideString();
-  const uint8_t* bytes = static_cast<const uint8_t*>(address);
-  if (length < 1) {
-    length = 0;
-    while (Load<char16_t>(bytes, static_cast<ptrdiff_t>(length) * 2) != 0) ++length;
-  }
-  WideString out(static_cast<size_t>(length), u'\0');
-  std::memcpy(out.data(), bytes, static_cast<size_t>(length) * 2);
+  const size_t units = length >= 1 ? static_cast<size_t>(length) : WideLengthAt(address);
+  WideString out(units, u'\0');
+  std::memcpy(out.data(), address, units * 2);
   return out;
 }
 

@@ -4,6 +4,7 @@
 
 #include "dac/framework/exceptions.h"
 #include "dac/store/marshal.h"
+#include "dac/store/unaligned.h"
 
 namespace dac {
 
@@ -16,24 +17,12 @@ constexpr size_t kLink = sizeof(void*);  // the page link in front of each page'
 // A page tail below this holds no buffer: the last buffer absorbs it.
 constexpr int32_t kMinTail = 14;
 
-int32_t LoadSize(const uint8_t* data) {
-  int32_t size;
-  std::memcpy(&size, data - kHeader, sizeof size);
-  return size;
-}
-void StoreSize(uint8_t* data, int32_t size) { std::memcpy(data - kHeader, &size, sizeof size); }
-uint16_t LoadCount(const uint8_t* data) {
-  uint16_t count;
-  std::memcpy(&count, data - 2, sizeof count);
-  return count;
-}
-void StoreCount(uint8_t* data, uint16_t count) { std::memcpy(data - 2, &count, sizeof count); }
-uint8_t* LoadLink(const uint8_t* at) {
-  uint8_t* link;
-  std::memcpy(&link, at, sizeof link);
-  return link;
-}
-void StoreLink(uint8_t* at, uint8_t* link) { std::memcpy(at, &link, sizeof link); }
+int32_t LoadSize(const uint8_t* data) { return LoadAt<int32_t>(data - kHeader); }
+void StoreSize(uint8_t* data, int32_t size) { StoreAt(data - kHeader, 0, size); }
+uint16_t LoadCount(const uint8_t* data) { return LoadAt<uint16_t>(data - 2); }
+void StoreCount(uint8_t* data, uint16_t count) { StoreAt(data - 2, 0, count); }
+uint8_t* LoadLink(const uint8_t* at) { return LoadAt<uint8_t*>(at); }
+void StoreLink(uint8_t* at, uint8_t* link) { StoreAt(at, 0, link); }
 
 // Holds the heap's critical section for a scope when thread safety is on.
 class OptionalLock {
@@ -50,17 +39,6 @@ class OptionalLock {
  private:
   plat::CriticalSection* section_;
 };
-
-size_t WideLength(const char16_t* text) {
-  // memcpy: the text may sit at any address inside a record buffer.
-  const uint8_t* bytes = reinterpret_cast<const uint8_t*>(text);
-  size_t n = 0;
-  for (;; ++n) {
-    char16_t c;
-    std::memcpy(&c, bytes + n * 2, sizeof c);
-    if (c == 0) return n;
-  }
-}
 
 }  // namespace
 
@@ -185,7 +163,7 @@ char* TStringHeap::AllocStr(const char* text, bool trim, int len) {
 char16_t* TStringHeap::AllocWideStr(const char16_t* text, bool trim, int len) {
   if (!text) return nullptr;
   const uint8_t* bytes = reinterpret_cast<const uint8_t*>(text);
-  size_t n = len < 0 ? WideLength(text) : static_cast<size_t>(len);
+  size_t n = len < 0 ? WideLengthAt(text) : static_cast<size_t>(len);
   if (trim) {
     while (n > 0 && bytes[(n - 1) * 2] == ' ' && bytes[(n - 1) * 2 + 1] == 0) --n;
   }

@@ -23,4 +23,11 @@ void StoreAt(void* base, size_t offset, T value) {
   std::memcpy(static_cast<uint8_t*>(base) + offset, &value, sizeof value);
 }
 
+// UTF-16 units before the first zero unit, looking at no more than max_units.
+inline size_t WideLengthAt(const void* text, size_t max_units = SIZE_MAX) {
+  size_t n = 0;
+  while (n < max_units && LoadAt<char16_t>(text, n * 2) != 0) ++n;
+  return n;
+}
+
 }  // namespace dac
