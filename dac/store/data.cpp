@@ -234,7 +234,7 @@ void TData::SetNull(uint16_t field_no, void* rec_buf, bool value) {
   }
   WriteIndicator(field, rec_buf, value);
   if (value && IsBlobFieldType(field->GetDataType()) && field->GetFieldDescKind() != fdkCalculated) {
-    auto* blob = dynamic_cast<TBlob*>(TSharedObject::FromGCHandle(LoadAt<void*>(rec_buf, field->GetOffset())));
+    auto* blob = TSharedObject::At<TBlob>(Slot(rec_buf, field));
     if (blob) blob->Clear();
   }
 }
@@ -254,7 +254,7 @@ void TData::GetChildFieldInfo(TFieldDesc* field, TFieldDesc*& root, std::string&
 
 TDBObject* TData::RootObject(TFieldDesc* root, void* rec_buf) const {
   if (root->GetFieldDescKind() == fdkCalculated) return nullptr;
-  return dynamic_cast<TDBObject*>(TSharedObject::FromGCHandle(LoadAt<void*>(rec_buf, root->GetOffset())));
+  return TSharedObject::At<TDBObject>(Slot(rec_buf, root));
 }
 
 void TData::GetChildField(TFieldDesc* field, void* rec_buf, void* dest, size_t dest_size, bool& is_blank) {

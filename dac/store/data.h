@@ -206,6 +206,9 @@ class TData : public TObject {
  private:
   // Room for a child value read into a temporary.
   static size_t ChildValueCapacity(const TFieldDesc& field);
+  static uint8_t* Slot(void* rec_buf, const TFieldDesc* field) {
+    return static_cast<uint8_t*>(rec_buf) + field->GetOffset();
+  }
   TFieldDesc* CheckedField(uint16_t field_no) const;
   TDBObject* RootObject(TFieldDesc* root, void* rec_buf) const;
   void LayOut();

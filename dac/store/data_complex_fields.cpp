@@ -19,10 +19,6 @@ bool HasReferenceSlot(const TFieldDesc& desc) {
   return !desc.HasParent() && desc.GetFieldDescKind() != fdkCalculated;
 }
 
-uint8_t* Slot(void* rec_buf, const TFieldDesc* field) { return static_cast<uint8_t*>(rec_buf) + field->GetOffset(); }
-
-TSharedObject* SharedAt(const void* slot) { return TSharedObject::FromGCHandle(LoadAt<void*>(slot)); }
-
 }  // namespace
 
 void TData::CreateComplexFields(void* rec_buf, bool with_blob) {
@@ -57,7 +53,7 @@ void TData::FreeComplexFields(void* rec_buf, bool with_blob) {
       if (!string_heap_.Empty()) string_heap_.DisposeBuf(LoadAt<void*>(slot));
     } else {
       if (IsBlobFieldType(type) && !with_blob) continue;
-      FreeShared(SharedAt(slot));
+      FreeShared(TSharedObject::At(slot));
     }
     // The buffer owns no reference any more: a second release finds nothing.
     StoreAt<void*>(slot, 0, nullptr);
@@ -73,7 +69,7 @@ void TData::AddRefComplexFields(void* rec_buf) {
     if (IsHeapType(type)) {
       string_heap_.AddRef(LoadAt<void*>(slot));
     } else {
-      TSharedObject* object = SharedAt(slot);
+      TSharedObject* object = TSharedObject::At(slot);
       DAC_ASSERT(object, "Shared object for " + desc->GetName() + "=nil");
       object->AddRef();
     }
@@ -89,8 +85,8 @@ void TData::CopyComplexFields(void* source, void* dest, bool with_blob) {
     uint8_t* to = Slot(dest, desc);
     switch (desc->GetDataType()) {
       case dtVariant: {
-        auto* source_holder = dynamic_cast<TVariantObject*>(SharedAt(from));
-        auto* dest_holder = dynamic_cast<TVariantObject*>(SharedAt(to));
+        auto* source_holder = TSharedObject::At<TVariantObject>(from);
+        auto* dest_holder = TSharedObject::At<TVariantObject>(to);
         DAC_ASSERT(dest_holder, "Shared object for " + desc->GetName() + "=nil");
         dest_holder->Value() = source_holder ? source_holder->Value() : Variant();
         break;

@@ -19,8 +19,6 @@ namespace dac {
 
 namespace {
 
-uint8_t* Slot(void* rec_buf, const TFieldDesc* field) { return static_cast<uint8_t*>(rec_buf) + field->GetOffset(); }
-
 void RequireRoom(size_t dest_size, size_t needed) {
   DAC_ASSERT(dest_size >= needed, "Destination too small for the field value");
 }
@@ -97,7 +95,7 @@ void TData::GetFieldData(TFieldDesc* field, void* rec_buf, void* dest, size_t de
       return;
     case dtVariant: {
       RequireRoom(dest_size, sizeof(Variant));
-      auto* holder = dynamic_cast<TVariantObject*>(TSharedObject::FromGCHandle(LoadAt<void*>(slot)));
+      auto* holder = TSharedObject::At<TVariantObject>(slot);
       *static_cast<Variant*>(dest) = holder ? holder->Value() : Variant();
       return;
     }
@@ -215,7 +213,7 @@ void TData::PutFieldData(TFieldDesc* field, void* rec_buf, const void* source) {
     case dtTime: PutDateToBuf(rec_buf, field->GetOffset(), source, dfTime); return;
     case dtDateTime: PutDateToBuf(rec_buf, field->GetOffset(), source, dfMSecs); return;
     case dtVariant: {
-      auto* holder = dynamic_cast<TVariantObject*>(TSharedObject::FromGCHandle(LoadAt<void*>(slot)));
+      auto* holder = TSharedObject::At<TVariantObject>(slot);
       DAC_ASSERT(holder, "Shared object for " + field->GetName() + "=nil");
       holder->Value() = *static_cast<const Variant*>(source);
       return;
@@ -464,7 +462,7 @@ void* TData::GetFieldBuf(void* rec_buf, TFieldDesc* field, int& data_type, bool&
       case dtBlob:
       case dtMemo:
       case dtWideMemo: {
-        auto* blob = dynamic_cast<TBlob*>(TSharedObject::FromGCHandle(LoadAt<void*>(value)));
+        auto* blob = TSharedObject::At<TBlob>(value);
         const std::string text = blob ? blob->GetAsString() : std::string();
         replacement = NewTemp(text.size() + 1);
         std::memcpy(replacement.get(), text.data(), text.size());

@@ -15,8 +15,6 @@ namespace dac {
 
 namespace {
 
-uint8_t* Slot(void* rec_buf, const TFieldDesc* field) { return static_cast<uint8_t*>(rec_buf) + field->GetOffset(); }
-
 [[noreturn]] void Refuse() { throw EConvertError("Cannot convert type"); }
 
 void Accept(const Variant& value, std::initializer_list<VarType> kinds) {
@@ -51,10 +49,6 @@ void TrimControlAndBlanks(Text& text) {
                               text.back())) < 33) {
     text.pop_back();
   }
-}
-
-TBlob* BlobAt(const void* handle_place) {
-  return dynamic_cast<TBlob*>(TSharedObject::FromGCHandle(LoadAt<void*>(handle_place)));
 }
 
 DateTime MSecsToDateTime(double msecs) {
@@ -110,12 +104,12 @@ Variant TData::ValueAsVariant(TFieldDesc* field, const uint8_t* value, size_t si
       return Variant::FromDateTime(LoadAt<double>(value));
     case dtMemo:
     case dtWideMemo: {
-      TBlob* blob = BlobAt(value);
+      TBlob* blob = TSharedObject::At<TBlob>(value);
       if (type == dtMemo) return Variant(blob ? blob->GetAsString() : std::string());
       return Variant(blob ? blob->GetAsWideString() : WideString());
     }
     case dtVariant: {
-      auto* holder = dynamic_cast<TVariantObject*>(TSharedObject::FromGCHandle(LoadAt<void*>(value)));
+      auto* holder = TSharedObject::At<TVariantObject>(value);
       return holder ? holder->Value() : Variant();
     }
     case dtExtString: {
@@ -278,7 +272,7 @@ void TData::PutVariantToSlot(TFieldDesc* field, void* rec_buf, const Variant& va
     case dtBlob:
     case dtMemo:
     case dtWideMemo: {
-      TBlob* blob = BlobAt(slot);
+      TBlob* blob = TSharedObject::At<TBlob>(slot);
       DAC_ASSERT(blob, "Shared object for " + field->GetName() + "=nil");
       if (type == dtWideMemo) {
         blob->SetAsWideString(value.AsWideString());
@@ -288,7 +282,7 @@ void TData::PutVariantToSlot(TFieldDesc* field, void* rec_buf, const Variant& va
       return;
     }
     case dtVariant: {
-      auto* holder = dynamic_cast<TVariantObject*>(TSharedObject::FromGCHandle(LoadAt<void*>(slot)));
+      auto* holder = TSharedObject::At<TVariantObject>(slot);
       DAC_ASSERT(holder, "Shared object for " + field->GetName() + "=nil");
       holder->Value() = value;
       return;

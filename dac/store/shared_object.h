@@ -8,6 +8,7 @@
 
 #include "dac/framework/meta_class.h"
 #include "dac/framework/variant.h"
+#include "dac/store/unaligned.h"
 
 namespace dac {
 
@@ -31,6 +32,12 @@ class TSharedObject : public TObject {
   // The handle record slots keep: the object's own address.
   void* GetGCHandle();
   static TSharedObject* FromGCHandle(void* handle) { return static_cast<TSharedObject*>(handle); }
+  // The object of class T whose handle lies at `place` (a record slot, at
+  // any address); null for an empty slot or an object of another class.
+  template <typename T = TSharedObject>
+  static T* At(const void* place) {
+    return dynamic_cast<T*>(FromGCHandle(LoadAt<void*>(place)));
+  }
 
  protected:
   // Only Free destroys; objects live on the heap.
