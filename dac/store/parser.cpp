@@ -211,6 +211,13 @@ void TParser::ClampPos() {
   if (pos_ > text_length_ + 1) pos_ = text_length_ + 1;
 }
 
+void TParser::PassLineBreak(char c) {
+  if (c == '\r' && GetChar(pos_ + 1) == '\n') ++pos_;
+  ++curr_line_;
+  curr_line_start_ = pos_ + 1;
+  ++pos_;
+}
+
 void TParser::ExtendLexem(int32_t start) {
   if (lexem_pos_ == -1) lexem_pos_ = start;
   lexem_length_ = pos_ - lexem_pos_;
@@ -254,12 +261,11 @@ int TParser::SkipBlanksAndComments() {
     char c = GetChar(pos_);
     while (pos_ <= text_length_ && IsBlank(c)) {
       const int32_t start = pos_;
-      if (c == '\r' && GetChar(pos_ + 1) == '\n') ++pos_;
       if (c == '\r' || c == '\n') {
-        ++curr_line_;
-        curr_line_start_ = pos_ + 1;
+        PassLineBreak(c);
+      } else {
+        ++pos_;
       }
-      ++pos_;
       ExtendLexem(start);
       c = GetChar(pos_);
     }
@@ -286,10 +292,7 @@ int TParser::SkipBlanksAndComments() {
       while (pos_ <= text_length_ && !closed) {
         c = GetChar(pos_);
         if (c == '\r' || c == '\n') {
-          if (c == '\r' && GetChar(pos_ + 1) == '\n') ++pos_;
-          ++curr_line_;
-          curr_line_start_ = pos_ + 1;
-          ++pos_;
+          PassLineBreak(c);
         } else if (MarkerAt(pos_, comment_end_)) {
           pos_ += static_cast<int32_t>(comment_end_.size());
           closed = true;
@@ -472,11 +475,10 @@ void TParser::ToRightQuoteP(char quote) {
     const char c = GetChar(pos_);
     if (c == quote) return;
     if (c == '\r' || c == '\n') {
-      if (c == '\r' && GetChar(pos_ + 1) == '\n') ++pos_;
-      ++curr_line_;
-      curr_line_start_ = pos_ + 1;
+      PassLineBreak(c);
+    } else {
+      ++pos_;
     }
-    ++pos_;
   }
 }
 

@@ -256,9 +256,11 @@ class TParser : public TObject {
   // A stream that ends before its announced size shortens the text under a
   // running scan: the scan position never passes the end by more than one.
   void ClampPos();
+  // At a CR or LF: past it (a CR LF pair is one break), counting the line.
+  void PassLineBreak(char c);
   void ExtendLexem(int32_t start);
   bool MarkerAt(int32_t position, const std::string& marker);
-  // Skips blanks and comments (step 2); returns a code to hand out, or kUndecided to go on.
+  // Skips blanks and comments; returns a code to hand out, or kUndecided to go on.
   int SkipBlanksAndComments();
   int ScanQuoted(char quote, int code, bool keep_quotes);
   int ScanSymbol();
