@@ -1,8 +1,10 @@
 #include "platform/files.h"
 #include "tests/support/test_folder.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -39,6 +41,23 @@ TEST_F(FilesTest, FailedWriteKeepsTheOldFile) {
   EXPECT_THROW(WriteFileAtomic(folder_target, "new"), FileError);
   EXPECT_EQ(ReadWholeFile(path), "old");
   EXPECT_TRUE(FolderExists(folder_target + "/inner"));
+}
+
+// A browser started while a file is being replaced must not inherit it.
+TEST_F(FilesTest, TempFileBesideKeepsTheModeAndIsClosedOnExec) {
+  const std::string path = root_ + "/kept.txt";
+  WriteFileAtomic(path, "old");
+  ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
+  int fd = -1;
+  const std::string temp = CreateTempFileBeside(path, &fd);
+  ASSERT_GE(fd, 0);
+  EXPECT_EQ(FolderPart(temp), FolderPart(path));
+  EXPECT_NE(::fcntl(fd, F_GETFD) & FD_CLOEXEC, 0);
+  struct stat st {};
+  ASSERT_EQ(::fstat(fd, &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  ::close(fd);
+  ::unlink(temp.c_str());
 }
 
 TEST_F(FilesTest, ReadErrorsNameThePath) {
