@@ -78,10 +78,14 @@ std::optional<int64_t> FileTimeOf(const std::string& path) {
 }
 
 std::string ReadWholeFile(const std::string& path) {
-  FdCloser fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  // Non-blocking, so that a FIFO at the path cannot hold the caller waiting for a writer.
+  FdCloser fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (fd.get() < 0) throw FileError(path, ErrnoText(errno));
   struct stat st {};
-  if (::fstat(fd.get(), &st) == 0 && S_ISDIR(st.st_mode)) throw FileError(path, "is a folder");
+  if (::fstat(fd.get(), &st) != 0) throw FileError(path, ErrnoText(errno));
+  if (S_ISDIR(st.st_mode)) throw FileError(path, "is a folder");
+  // A pipe or a device has no end that the read could wait for.
+  if (!S_ISREG(st.st_mode)) throw FileError(path, "not a regular file");
   std::string out;
   char block[65536];
   for (;;) {

@@ -28,7 +28,8 @@ std::optional<int64_t> FileSizeOf(const std::string& path);
 // Modification time in UTC seconds; it also stands for the creation time.
 std::optional<int64_t> FileTimeOf(const std::string& path);
 
-// Every byte of the file, NUL bytes included. Throws FileError.
+// Every byte of the file, NUL bytes included. Throws FileError, also for a
+// folder, a pipe or a device.
 std::string ReadWholeFile(const std::string& path);
 
 // Creates the folder and every missing parent. Throws FileError.

@@ -71,6 +71,14 @@ TEST_F(FilesTest, ReadErrorsNameThePath) {
   EXPECT_THROW(ReadWholeFile(root_), FileError);
 }
 
+// A pipe would hold the reader until some writer came; a device may never end.
+TEST_F(FilesTest, ReadRefusesPipesAndDevices) {
+  const std::string fifo = root_ + "/table.csv";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_THROW(ReadWholeFile(fifo), FileError);
+  EXPECT_THROW(ReadWholeFile("/dev/zero"), FileError);
+}
+
 TEST(PathParts, FolderAndName) {
   EXPECT_EQ(FolderPart("a/b/c.txt"), "a/b/");
   EXPECT_EQ(FolderPart("c.txt"), "");
