@@ -3,6 +3,7 @@
 #include "content/content_paths.h"
 #include "content/debug_log.h"
 #include "platform/files.h"
+#include "server/quiz_session.h"
 #include "server/session_file.h"
 
 namespace {

@@ -6,7 +6,8 @@
 #include <string>
 
 #include "app/terminal.h"
-#include "server/quiz_session.h"
+
+class TQuizSession;
 
 struct TRestoreOffer {
   std::string state_path;

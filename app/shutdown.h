@@ -8,7 +8,8 @@
 #include "app/terminal.h"
 #include "platform/event_loop.h"
 #include "platform/window_timers.h"
-#include "server/quiz_session.h"
+
+class TQuizSession;
 
 // Stores the first learner session in the content's state file. Skipped when
 // there is no session or no state path (content without a project id); a

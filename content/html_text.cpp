@@ -31,15 +31,15 @@ struct TagName {
 };
 
 // The name of the tag written between '<' and '>': up to the first blank,
-// line ends counting as blanks, without a leading '/'.
+// line ends counting as blanks, without a leading '/'. A name longer than the
+// tag list cannot be in it, so no more than that is looked at: a long run
+// without blanks costs the same as a short one.
 TagName ReadTagName(std::string_view inside) {
-  std::string name(inside);
-  std::replace(name.begin(), name.end(), '\r', ' ');
-  std::replace(name.begin(), name.end(), '\n', ' ');
-  name = name.substr(0, name.find(' '));
+  const std::string_view head = inside.substr(0, kKnownTags.size() + 1);
+  std::string_view name = head.substr(0, head.find_first_of(" \r\n"));
   const bool closing = !name.empty() && name[0] == '/';
-  if (closing) name.erase(0, 1);
-  return {std::move(name), closing};
+  if (closing) name.remove_prefix(1);
+  return {std::string(name), closing};
 }
 
 // Position of the '>' that ends the element opened at open: the one after the
@@ -58,8 +58,12 @@ size_t EndOfDroppedElement(std::string_view rest, size_t open, const std::string
 std::string HtmlToText(std::string_view html) {
   std::string result;
   std::string_view rest = html;
+  // The '>' found for an unknown tag also ends every '<' before it, so it is
+  // searched for once, not once per '<' ("a<b<c<d>"). Positions in html.
+  size_t known_gt = 0;
   for (size_t lt = rest.find('<'); lt != npos; lt = rest.find('<')) {
-    size_t gt = rest.find('>', lt + 1);
+    const auto done = static_cast<size_t>(rest.data() - html.data());
+    size_t gt = done + lt < known_gt ? known_gt - done : rest.find('>', lt + 1);
     if (gt == npos) {
       result += ' ';
       result += rest;
@@ -73,6 +77,7 @@ std::string HtmlToText(std::string_view html) {
       rest.remove_prefix(gt + 1);
     } else {
       // Not a tag after all ("a < b", or a tag nobody knows): the '<' is text.
+      known_gt = done + gt;
       result += rest.substr(0, lt + 1);
       rest.remove_prefix(lt + 1);
     }

@@ -16,7 +16,6 @@ std::optional<std::string> ReadTableFile(const std::string& path) {
 }
 
 std::string ReadTablePackageEntry(const std::string& name, const TXORFileStream& package) {
-  if (package.GetFileSize(name) == 0) return "";
   return package.ReadToString(name);
 }
 

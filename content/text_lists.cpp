@@ -1,6 +1,6 @@
 #include "content/text_lists.h"
 
-#include "platform/ascii.h"
+#include "content/replace_text.h"
 
 void SplitString(TStringList& list, std::string_view text, std::string_view delimiters) {
   list.clear();
@@ -23,11 +23,7 @@ TStringListContainer SplitToList(std::string_view text, std::string_view delimit
 }
 
 int FindTextFrom(std::string_view text, std::string_view pattern, int start) {
-  if (text.empty() || pattern.empty()) return 0;
   if (start < 1) start = 1;
-  if (static_cast<size_t>(start) > text.size()) return 0;
-  const std::string upper_text = plat::AsciiUpperCase(text);
-  const std::string upper_pattern = plat::AsciiUpperCase(pattern);
-  const size_t pos = upper_text.find(upper_pattern, static_cast<size_t>(start - 1));
-  return pos == std::string::npos ? 0 : static_cast<int>(pos) + 1;
+  const size_t pos = FindNoCase(text, pattern, static_cast<size_t>(start - 1));
+  return pos == std::string_view::npos ? 0 : static_cast<int>(pos) + 1;
 }

@@ -109,18 +109,6 @@ void CheckEntryName(std::string_view name, const std::string& path) {
     throw PackageFormatError(path, "entry name holds NUL or a folder separator: " + std::string(name));
 }
 
-std::string CreateTempBeside(const std::string& path, int* fd) {
-  const std::string folder = plat::FolderPart(path);
-  if (plat::NamePart(path).empty()) throw plat::FileError(path, "no file name");
-  std::string temp = (folder.empty() ? std::string("./") : folder) + ".~qz" + plat::NamePart(path) + ".XXXXXX";
-  *fd = ::mkstemp(temp.data());
-  if (*fd < 0) throw plat::FileError(path, ErrnoText());
-  // Keep the permissions of a package being replaced, else the usual 0644.
-  struct stat old {};
-  ::fchmod(*fd, ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644);
-  return temp;
-}
-
 }  // namespace
 
 PackageFormatError::PackageFormatError(const std::string& path, const std::string& reason)
@@ -158,7 +146,7 @@ TXORFileStream::TXORFileStream(const std::string& path, Mode mode, std::string_v
     }
     return;
   }
-  temp_path_ = CreateTempBeside(path, &fd_);
+  temp_path_ = plat::CreateTempFileBeside(path, &fd_);
   uncaught_at_creation_ = std::uncaught_exceptions();
   try {
     char magic[kMagicSize];

@@ -78,10 +78,14 @@ std::optional<int64_t> FileTimeOf(const std::string& path) {
 }
 
 std::string ReadWholeFile(const std::string& path) {
-  FdCloser fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  // Non-blocking, so that a FIFO at the path cannot hold the caller waiting for a writer.
+  FdCloser fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (fd.get() < 0) throw FileError(path, ErrnoText(errno));
   struct stat st {};
-  if (::fstat(fd.get(), &st) == 0 && S_ISDIR(st.st_mode)) throw FileError(path, "is a folder");
+  if (::fstat(fd.get(), &st) != 0) throw FileError(path, ErrnoText(errno));
+  if (S_ISDIR(st.st_mode)) throw FileError(path, "is a folder");
+  // A pipe or a device has no end that the read could wait for.
+  if (!S_ISREG(st.st_mode)) throw FileError(path, "not a regular file");
   std::string out;
   char block[65536];
   for (;;) {
@@ -111,19 +115,25 @@ void CreateFolders(const std::string& folder) {
   }
 }
 
-void WriteFileAtomic(const std::string& path, std::string_view data) {
-  const std::string folder = FolderPart(path);
+std::string CreateTempFileBeside(const std::string& path, int* fd) {
   if (NamePart(path).empty()) throw FileError(path, "no file name");
-  CreateFolders(folder);
-
+  const std::string folder = FolderPart(path);
   std::string temp = (folder.empty() ? std::string("./") : folder) + ".~qz" + NamePart(path) + ".XXXXXX";
-  FdCloser fd(::mkstemp(temp.data()));
-  if (fd.get() < 0) throw FileError(path, ErrnoText(errno));
+  *fd = ::mkostemp(temp.data(), O_CLOEXEC);
+  if (*fd < 0) throw FileError(path, ErrnoText(errno));
+  // Keep the permissions of the file being replaced, else the usual 0644.
+  struct stat old {};
+  ::fchmod(*fd, ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644);
+  return temp;
+}
+
+void WriteFileAtomic(const std::string& path, std::string_view data) {
+  if (NamePart(path).empty()) throw FileError(path, "no file name");
+  CreateFolders(FolderPart(path));
+  int temp_fd = -1;
+  const std::string temp = CreateTempFileBeside(path, &temp_fd);
+  FdCloser fd(temp_fd);
   try {
-    // Keep the permissions of the file being replaced, else the usual 0644.
-    struct stat old {};
-    const mode_t mode = ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
-    ::fchmod(fd.get(), mode);
     WriteAll(fd.get(), data, path);
     if (::fsync(fd.get()) != 0) throw FileError(path, ErrnoText(errno));
     if (::close(fd.release()) != 0) throw FileError(path, ErrnoText(errno));

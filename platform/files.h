@@ -28,11 +28,18 @@ std::optional<int64_t> FileSizeOf(const std::string& path);
 // Modification time in UTC seconds; it also stands for the creation time.
 std::optional<int64_t> FileTimeOf(const std::string& path);
 
-// Every byte of the file, NUL bytes included. Throws FileError.
+// Every byte of the file, NUL bytes included. Throws FileError, also for a
+// folder, a pipe or a device.
 std::string ReadWholeFile(const std::string& path);
 
 // Creates the folder and every missing parent. Throws FileError.
 void CreateFolders(const std::string& folder);
+
+// Creates a new empty file beside `path`, in the same folder so that a rename
+// can put it in place: named ".~qz" + path's name + a unique suffix, with the
+// permissions of the file at path (else 0644), closed on exec. Returns its
+// name; its descriptor goes to *fd and is the caller's. Throws FileError.
+std::string CreateTempFileBeside(const std::string& path, int* fd);
 
 // Replaces the file's content in one step: the bytes go to a temporary file
 // in the same folder, which is flushed and renamed over the target. A failure

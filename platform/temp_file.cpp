@@ -1,5 +1,6 @@
 #include "platform/temp_file.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,7 +19,7 @@ std::string TempFolder() {
 
 TempFile::TempFile() {
   std::string name = TempFolder() + "~qzXXXXXX";
-  fd_ = ::mkstemp(name.data());  // mkstemp creates the file with mode 0600
+  fd_ = ::mkostemp(name.data(), O_CLOEXEC);  // created with mode 0600
   if (fd_ < 0) throw FileError(name, std::strerror(errno));
   path_ = name;
 }

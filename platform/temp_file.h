@@ -5,7 +5,7 @@
 
 namespace plat {
 
-// An open temporary file, mode 0600, whose name starts with "~qz".
+// An open temporary file, mode 0600 and closed on exec, whose name starts with "~qz".
 // The file stays on disk after the object goes; Close only closes the descriptor.
 class TempFile {
  public:

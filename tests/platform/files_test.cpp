@@ -1,8 +1,10 @@
 #include "platform/files.h"
 #include "tests/support/test_folder.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -41,6 +43,23 @@ TEST_F(FilesTest, FailedWriteKeepsTheOldFile) {
   EXPECT_TRUE(FolderExists(folder_target + "/inner"));
 }
 
+// A browser started while a file is being replaced must not inherit it.
+TEST_F(FilesTest, TempFileBesideKeepsTheModeAndIsClosedOnExec) {
+  const std::string path = root_ + "/kept.txt";
+  WriteFileAtomic(path, "old");
+  ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
+  int fd = -1;
+  const std::string temp = CreateTempFileBeside(path, &fd);
+  ASSERT_GE(fd, 0);
+  EXPECT_EQ(FolderPart(temp), FolderPart(path));
+  EXPECT_NE(::fcntl(fd, F_GETFD) & FD_CLOEXEC, 0);
+  struct stat st {};
+  ASSERT_EQ(::fstat(fd, &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  ::close(fd);
+  ::unlink(temp.c_str());
+}
+
 TEST_F(FilesTest, ReadErrorsNameThePath) {
   try {
     ReadWholeFile(root_ + "/missing");
@@ -50,6 +69,14 @@ TEST_F(FilesTest, ReadErrorsNameThePath) {
     EXPECT_NE(std::string(e.what()).find("missing"), std::string::npos);
   }
   EXPECT_THROW(ReadWholeFile(root_), FileError);
+}
+
+// A pipe would hold the reader until some writer came; a device may never end.
+TEST_F(FilesTest, ReadRefusesPipesAndDevices) {
+  const std::string fifo = root_ + "/table.csv";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_THROW(ReadWholeFile(fifo), FileError);
+  EXPECT_THROW(ReadWholeFile("/dev/zero"), FileError);
 }
 
 TEST(PathParts, FolderAndName) {
