@@ -62,7 +62,6 @@ TQuizSession::~TQuizSession() {
 
 bool TQuizSession::Open() {
   TMethodLog log("Open");
-  if (no_socket_) return true;
   if (port_ == 0) return false;
   if (const std::error_code error = listener_.Listen(port_)) {
     LogMessage("cannot listen on port %d: %s", port_, error.message().c_str());
@@ -78,13 +77,11 @@ bool TQuizSession::Open() {
 
 void TQuizSession::Close() {
   TMethodLog log("Close");
-  if (no_socket_) return;
   listener_.Close();
 }
 
 void TQuizSession::StopListening() {
   TMethodLog log("StopListening");
-  if (no_socket_) return;
   listener_.StopListening();
   connections_.CloseUnfinished(plat::ProcessClock().TickCount(), 0);
 }

@@ -372,8 +372,6 @@ class TQuizSession {
   TAdminSession admin_session_;
   // The content road; it owns the package reader (packed mode).
   TContentResolver content_;
-  // Set only by hosts that serve without a socket: Open and Close leave the listener alone.
-  bool no_socket_ = false;
   std::string content_folder_;
   std::string content_error_;
   std::string data_folder_;
