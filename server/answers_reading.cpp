@@ -136,7 +136,6 @@ void CalcUserStats(TUsersList& users, const std::string& data_folder) {
   for (int i = 0; i < users.Count(); ++i) {
     LogMessage("Users %d", i);
     TUser& user = *users.GetUser(i);
-    // "" when the login gives no folder of its own: such a user has no file.
     const std::string path = AnswersFilePath(data_folder, user.GetLoginName());
     if (path.empty() || !plat::FileExists(path)) {
       LogMessage("File doesn't exist: %s", path.c_str());
