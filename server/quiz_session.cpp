@@ -125,8 +125,12 @@ bool TQuizSession::SendFile(TNetStream* channel, std::string_view path) {
 
 std::string TQuizSession::LoadFileToString(std::string_view path) {
   TMethodLog log("LoadFileToString");
+  return LoadFileText(path).value_or("");
+}
+
+std::optional<std::string> TQuizSession::LoadFileText(std::string_view path) {
   std::unique_ptr<TContentFile> file = content_.Open(path);
-  if (!file) return "";
+  if (!file) return std::nullopt;
   std::string text;
   std::string block(kFileBlockSize, '\0');
   for (;;) {

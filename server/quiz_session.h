@@ -100,6 +100,9 @@ class TQuizSession {
   // A content file's text, each block of it up to its first NUL; "" when it
   // cannot be opened.
   std::string LoadFileToString(std::string_view path);
+  // The same text, or nullopt when the file cannot be opened, for callers
+  // that tell a missing file from an empty one.
+  std::optional<std::string> LoadFileText(std::string_view path);
   // The error page; the caller closes the channel.
   void ReturnHttpError(TNetStream* channel, std::string_view message);
   // An XML reply; closes the channel. A null channel sends nothing.
