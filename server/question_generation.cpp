@@ -73,10 +73,6 @@ void TQuizSession::RawGenerateQuestions(int32_t subject, TQuizSessionParams& ses
   StoreLearnerSession(session);
 }
 
-TSessionQuestions* TQuizSession::FindTest(TQuizSessionParams* session, int32_t subject) {
-  return session != nullptr ? session->GetTest(subject) : nullptr;
-}
-
 void TQuizSession::RegisterLearnerActions() {
   actions_.Register("genquestions", [this](TNetStream* c, TRequestMap& m) { return GenerateQuestions(c, m); });
   actions_.Register("regenquestions", [this](TNetStream* c, TRequestMap& m) { return ReGenerateQuestions(c, m); });

@@ -344,8 +344,6 @@ class TQuizSession {
   // A content file's bytes up to its first NUL; nullopt when it is absent.
   // Throws plat::FileError when it cannot be read.
   std::optional<std::string> ReadContentText(std::string_view name) const;
-  // The test of the subject's slot in the session, or null.
-  static TSessionQuestions* FindTest(TQuizSessionParams* session, int32_t subject);
   // Adds the answers record of the test's running totals.
   void WriteAnswersRecord(const TQuizSessionParams& session, const TSessionQuestions& test, int32_t subject,
                           const std::optional<plat::DateTime>& date);
