@@ -74,15 +74,17 @@ void TQuizSession::RawGenerateQuestions(int32_t subject, TQuizSessionParams& ses
 }
 
 void TQuizSession::RegisterLearnerActions() {
-  actions_.Register("genquestions", [this](TNetStream* c, TRequestMap& m) { return GenerateQuestions(c, m); });
-  actions_.Register("regenquestions", [this](TNetStream* c, TRequestMap& m) { return ReGenerateQuestions(c, m); });
-  actions_.Register("getquestion", [this](TNetStream* c, TRequestMap& m) { return GetQuestion(c, m); });
-  actions_.Register("getfeedbackindex", [this](TNetStream* c, TRequestMap& m) { return GetFeedbackIndex(c, m); });
+  static constexpr MemberAction kRows[] = {
+      {"genquestions", &TQuizSession::GenerateQuestions},
+      {"regenquestions", &TQuizSession::ReGenerateQuestions},
+      {"getquestion", &TQuizSession::GetQuestion},
+      {"getfeedbackindex", &TQuizSession::GetFeedbackIndex},
+      {"getoverallperfomance", &TQuizSession::GetOverallPerfomance},
+      {"getindividualfeedback", &TQuizSession::GetIndividualFeedback},
+  };
+  RegisterMembers(kRows);
+  // A request carries no date: the answer is dated today.
   actions_.Register("putanswer", [this](TNetStream* c, TRequestMap& m) { return PutAnswer(c, m); });
-  actions_.Register("getoverallperfomance",
-                    [this](TNetStream* c, TRequestMap& m) { return GetOverallPerfomance(c, m); });
-  actions_.Register("getindividualfeedback",
-                    [this](TNetStream* c, TRequestMap& m) { return GetIndividualFeedback(c, m); });
 }
 
 bool TQuizSession::GenerateQuestions(TNetStream* channel, TRequestMap& map) {

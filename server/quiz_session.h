@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -298,14 +299,18 @@ class TQuizSession {
   void OnSweepTimer();
   void OnIdleCheckTimer();
   void AnswerRequest(plat::TcpConnection& connection);
+  // A handler that is a member function, by the action it answers.
+  struct MemberAction {
+    std::string_view action;
+    bool (TQuizSession::*handler)(TNetStream*, TRequestMap&);
+  };
   // Puts every built handler into the action table.
   void RegisterActions();
+  void RegisterMembers(std::span<const MemberAction> rows);
   // The question generation and learner road handlers.
   void RegisterLearnerActions();
-
   void RegisterAdminActions();
   void RegisterStatsActions();
-
   // The content page handlers.
   void RegisterContentPageActions();
 
