@@ -21,15 +21,6 @@ int32_t PlusOne(int32_t counter) { return static_cast<int32_t>(static_cast<uint3
 
 }  // namespace
 
-std::optional<std::string> TQuizSession::ReadContentText(std::string_view name) const {
-  std::unique_ptr<TContentFile> file = content_.Open(name);
-  if (!file) return std::nullopt;
-  std::string text;
-  char block[8192];
-  for (int64_t got; (got = file->Read(block, sizeof block)) > 0;) text.append(block, static_cast<size_t>(got));
-  return text.substr(0, text.find('\0'));
-}
-
 void TQuizSession::LoadQuestionIndex(int32_t subject, TQuestionsList& questions) const {
   // A subject without an index has no questions: that is no failure.
   try {

@@ -129,7 +129,11 @@ std::string TQuizSession::LoadFileToString(std::string_view path) {
 }
 
 std::optional<std::string> TQuizSession::LoadFileText(std::string_view path) {
-  std::unique_ptr<TContentFile> file = content_.Open(path);
+  return ReadContentText(path, NulEnd::kEachBlock);
+}
+
+std::optional<std::string> TQuizSession::ReadContentText(std::string_view name, NulEnd nul_end) const {
+  std::unique_ptr<TContentFile> file = content_.Open(name);
   if (!file) return std::nullopt;
   std::string text;
   std::string block(kFileBlockSize, '\0');
@@ -137,7 +141,9 @@ std::optional<std::string> TQuizSession::LoadFileText(std::string_view path) {
     const int64_t got = file->Read(block.data(), static_cast<int64_t>(block.size()));
     if (got <= 0) break;
     const std::string_view piece(block.data(), static_cast<size_t>(got));
-    text.append(piece.substr(0, piece.find('\0')));
+    const size_t nul = piece.find('\0');
+    text.append(piece.substr(0, nul));
+    if (nul != std::string_view::npos && nul_end == NulEnd::kWholeText) break;
   }
   return text;
 }

@@ -346,9 +346,12 @@ class TQuizSession {
   // the subject's test.
   void FillTest(int32_t subject, TSessionQuestions& test);
   void LoadQuestionIndex(int32_t subject, TQuestionsList& questions) const;
-  // A content file's bytes up to its first NUL; nullopt when it is absent.
-  // Throws plat::FileError when it cannot be read.
-  std::optional<std::string> ReadContentText(std::string_view name) const;
+  // Where a NUL ends a content file's text: in each block of kFileBlockSize
+  // bytes, as the content's pages are read, or once for the whole text.
+  enum class NulEnd { kEachBlock, kWholeText };
+  // A content file's text; nullopt when it cannot be opened. Throws
+  // plat::FileError when it cannot be read.
+  std::optional<std::string> ReadContentText(std::string_view name, NulEnd nul_end = NulEnd::kWholeText) const;
   // Adds the answers record of the test's running totals.
   void WriteAnswersRecord(const TQuizSessionParams& session, const TSessionQuestions& test, int32_t subject,
                           const std::optional<plat::DateTime>& date);
