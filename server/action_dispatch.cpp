@@ -10,12 +10,24 @@
 #include "server/quiz_session.h"
 
 void TQuizSession::RegisterActions() {
-  actions_.Register("login", [this](TNetStream* channel, TRequestMap& map) { return DoLogin(channel, map); });
-  actions_.Register("logout", [this](TNetStream* channel, TRequestMap& map) { return Logout(channel, map); });
+  static constexpr MemberAction kRows[] = {
+      {"login", &TQuizSession::DoLogin},
+      {"logout", &TQuizSession::Logout},
+  };
+  RegisterMembers(kRows);
   RegisterLearnerActions();
   RegisterAdminActions();
   RegisterStatsActions();
   RegisterContentPageActions();
+}
+
+void TQuizSession::RegisterMembers(std::span<const MemberAction> rows) {
+  for (const MemberAction& row : rows) {
+    actions_.Register(row.action,
+                      [this, handler = row.handler](TNetStream* channel, TRequestMap& map) {
+                        return (this->*handler)(channel, map);
+                      });
+  }
 }
 
 bool TQuizSession::ProcessRequest(TNetStream* channel, std::string_view query) {

@@ -1,12 +1,10 @@
 // The administrator's rows of the action table.
 #include <string_view>
-#include <utility>
 
 #include "server/quiz_session.h"
 
 void TQuizSession::RegisterAdminActions() {
-  using Handler = bool (TQuizSession::*)(TNetStream*, TRequestMap&);
-  static constexpr std::pair<std::string_view, Handler> kHandlers[] = {
+  static constexpr MemberAction kRows[] = {
       {"adminlogin", &TQuizSession::AdminLogin},
       {"adminchangepass", &TQuizSession::AdminChangePass},
       {"adminmodules", &TQuizSession::AdminModules},
@@ -20,8 +18,5 @@ void TQuizSession::RegisterAdminActions() {
       {"adminaddedituser", &TQuizSession::AdminAddEditUser},
       {"admindeleteuser", &TQuizSession::AdminDeleteUser},
   };
-  for (const auto& [action, handler] : kHandlers) {
-    actions_.Register(
-        action, [this, handler](TNetStream* channel, TRequestMap& map) { return (this->*handler)(channel, map); });
-  }
+  RegisterMembers(kRows);
 }

@@ -8,15 +8,6 @@
 #include "content/text_lists.h"
 #include "platform/ascii.h"
 
-namespace {
-
-// A folder name that stays one folder below "Sessions/".
-bool IsOwnFolderName(const std::string& name) {
-  return !name.empty() && name != "." && name != ".." && name.back() != '/' && name.back() != '\\';
-}
-
-}  // namespace
-
 TRequestMap DecodeOnceMore(const TRequestMap& map) {
   TStringList tokens;
   for (size_t i = 0; i < map.names().size(); ++i) {
@@ -32,7 +23,7 @@ bool MayUseLoginName(const TUsersList& users, int self, std::string_view login) 
   const TUser* own = users.GetUser(self);
   const bool renamed = own == nullptr || own->GetLoginName() != login;
   const std::string folder = MakeSafeName(login);
-  if (renamed && (login.empty() || !CanStoreAsIs(login) || !IsOwnFolderName(folder))) return false;
+  if (renamed && (login.empty() || !CanStoreAsIs(login))) return false;
   for (int i = 0; i < users.Count(); ++i) {
     if (i == self) continue;
     const std::string& other = users.GetUser(i)->GetLoginName();

@@ -22,10 +22,6 @@ std::string EffectiveAdminPassword(const std::string& data_folder) {
   return stored.empty() ? std::string(kAdminLoginName) : stored;
 }
 
-bool IsStorableAdminPassword(std::string_view password) {
-  return password.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
-}
-
 void WriteAdminPassword(const std::string& data_folder, std::string_view password) {
   if (data_folder.empty()) throw plat::FileError(std::string(kSettingsFile), "no content is open");
   plat::WriteIniString(DataFilePath(data_folder, kSettingsFile), kSection, kPasswordKey, password);

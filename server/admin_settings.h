@@ -15,10 +15,8 @@ inline constexpr std::string_view kAdminLoginName = "qorbe";
 std::string ReadAdminPassword(const std::string& data_folder);
 // The password that logs in: the stored one, or kAdminLoginName while that is empty.
 std::string EffectiveAdminPassword(const std::string& data_folder);
-// Whether a password can be stored: CR, LF or NUL would add lines (keys,
-// sections) to the file.
-bool IsStorableAdminPassword(std::string_view password);
 // Stores the password, every other line of the file kept; creates the file
 // and its folder when missing. Throws plat::FileError (also without a data
-// folder) or plat::IniError; the file then stays as it was.
+// folder) or plat::IniError (a CR, LF or NUL, which would add lines); the
+// file then stays as it was.
 void WriteAdminPassword(const std::string& data_folder, std::string_view password);

@@ -8,31 +8,14 @@
 #include "platform/files.h"
 #include "platform/xml_document.h"
 #include "server/answers_record.h"
+#include "server/c_scan.h"
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
-
 std::string_view Trimmed(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  while (!text.empty() && IsScanBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsScanBlank(text.back())) text.remove_suffix(1);
   return text;
-}
-
-// One "%d" of a C scanner; nullopt (and pos unchanged) when none stands at pos.
-std::optional<int> ScanInt(std::string_view text, size_t& pos) {
-  size_t at = pos;
-  while (at < text.size() && IsBlank(text[at])) ++at;
-  const size_t start = at;
-  if (at < text.size() && (text[at] == '+' || text[at] == '-')) ++at;
-  const size_t digits = at;
-  while (at < text.size() && text[at] >= '0' && text[at] <= '9') ++at;
-  if (at == digits) return std::nullopt;
-  // A number beyond 32 bits names no date part: it reads as not scanned.
-  const std::optional<int32_t> value = plat::ParseInt(text.substr(start, at - start));
-  if (!value) return std::nullopt;
-  pos = at;
-  return *value;
 }
 
 std::optional<std::string> TextOf(const plat::XmlElement& record, std::string_view name) {
@@ -98,7 +81,8 @@ std::array<int, 3> ScanAnswersDate(std::string_view text) {
       if (pos >= text.size() || text[pos] != '-') break;
       ++pos;
     }
-    const std::optional<int> number = ScanInt(text, pos);
+    // A number beyond 32 bits names no date part: it reads as not scanned.
+    const std::optional<int32_t> number = ScanDecimal(text, pos);
     if (!number) break;
     numbers[i] = *number;
   }
@@ -136,7 +120,6 @@ void CalcUserStats(TUsersList& users, const std::string& data_folder) {
   for (int i = 0; i < users.Count(); ++i) {
     LogMessage("Users %d", i);
     TUser& user = *users.GetUser(i);
-    // "" when the login gives no folder of its own: such a user has no file.
     const std::string path = AnswersFilePath(data_folder, user.GetLoginName());
     if (path.empty() || !plat::FileExists(path)) {
       LogMessage("File doesn't exist: %s", path.c_str());

@@ -35,10 +35,6 @@ std::string Line(std::string_view tag, std::string_view value) {
   return "    <" + std::string(tag) + ">" + std::string(value) + "</" + std::string(tag) + ">\r\n";
 }
 
-bool IsOwnFolderName(const std::string& name) {
-  return !name.empty() && name != "." && name != ".." && name.back() != '/' && name.back() != '\\';
-}
-
 }  // namespace
 
 std::string FormatAnswersDate(const plat::CalendarDate& date) {
@@ -65,9 +61,8 @@ std::optional<std::string> InsertAnswersRecord(std::string_view document, std::s
 }
 
 std::string AnswersFilePath(const std::string& data_folder, std::string_view login_name) {
-  const std::string safe = MakeSafeName(login_name);
-  if (data_folder.empty() || !IsOwnFolderName(safe)) return "";
-  return DataFilePath(data_folder, "Sessions/" + safe + "/" + std::string(kAnswersFileName));
+  if (data_folder.empty()) return "";
+  return DataFilePath(data_folder, "Sessions/" + MakeSafeName(login_name) + "/" + std::string(kAnswersFileName));
 }
 
 bool AppendAnswersRecord(const std::string& path, const TAnswersRecord& record) {

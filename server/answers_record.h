@@ -52,8 +52,7 @@ std::string FormatAnswersRecord(const TAnswersRecord& record);
 std::optional<std::string> InsertAnswersRecord(std::string_view document, std::string_view record);
 
 // The learner's answers file below the data folder (existing folders found
-// without regard to case); "" when there is no data folder or the login's
-// safe name could not name a folder of its own.
+// without regard to case); "" when there is no data folder.
 std::string AnswersFilePath(const std::string& data_folder, std::string_view login_name);
 
 // Adds the record to the file, creating the file (with its folders) when it

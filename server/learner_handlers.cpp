@@ -88,7 +88,7 @@ void TQuizSession::WriteAnswersRecord(const TQuizSessionParams& session, const T
                                       const std::optional<plat::DateTime>& date) {
   const std::string path = AnswersFilePath(data_folder_, session.GetLoginName());
   if (path.empty()) {
-    LogMessage("no answers folder for this login: no record written");
+    LogMessage("no data folder: no answers record written");
     return;
   }
   const TTestScore score = ScoreTest(test);

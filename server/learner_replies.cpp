@@ -22,9 +22,9 @@ std::string HasText(std::string_view html) { return Flag(HtmlToText(html).size()
 
 std::string DecodedName(std::string_view encoded) { return plat::XmlAttrEscape(PercentDecode(encoded)); }
 
-std::string Ratio(int64_t part, int64_t whole) { return std::to_string(part) + "/" + std::to_string(whole); }
-
 }  // namespace
+
+std::string ScoreRatio(int64_t part, int64_t whole) { return std::to_string(part) + "/" + std::to_string(whole); }
 
 std::string PerformanceName(std::string_view kind, std::string_view subject, int band, std::string_view ext) {
   return "OverallPerfomance" + std::string(kind) + "_" + std::string(subject) + "_" + std::to_string(band) + "." +
@@ -70,7 +70,7 @@ std::string OverallPerformanceReply(const TSessionQuestions& test, const TTestSc
   const int g = score.grade_band;
   const TGradeBand& band = test.GetBand(g);
   std::string reply(kBlankOpening);
-  Add(reply, "Score", Ratio(score.answered_score, score.max_score));
+  Add(reply, "Score", ScoreRatio(score.answered_score, score.max_score));
   Add(reply, "Grade", PercentEncode(band.GetGrade()));
   Add(reply, "UpperLeft", PerformanceName("UpperLeft", subject, g, DecodedName(band.GetUpperLeftExt())));
   Add(reply, "UpperRight", PerformanceName("UpperRight", subject, g, "swf"));
@@ -89,7 +89,7 @@ std::string IndividualFeedbackReply(const TQuestion& question, int position, int
   Add(reply, "wronganswersnumber", std::to_string(selection_size));
   Add(reply, "QuestionText", PercentEncode(question.GetQuestionText()));
   Add(reply, "AnswerText", PercentEncode(question.GetAnswerText(a)));
-  Add(reply, "Answer", Ratio(question.GetAnswerScore(a), question.GetMaxScore()));
+  Add(reply, "Answer", ScoreRatio(question.GetAnswerScore(a), question.GetMaxScore()));
   Add(reply, "WrongAnswerIndex", std::to_string(position));
   Add(reply, "UpperLeft", plat::XmlAttrEscape(question.GetFeedbackUpperLeft(a)));
   Add(reply, "UpperRight", plat::XmlAttrEscape(question.GetFeedbackUpperRight(a)));

@@ -25,6 +25,9 @@ inline constexpr std::string_view kAnswerTakenReply = "<movie generated=\"1\"/>"
 // No grade band or no feedback entry to show.
 inline constexpr std::string_view kEmptyMovieReply = "<movie />";
 
+// "part/whole": a score out of its maximum.
+std::string ScoreRatio(int64_t part, int64_t whole);
+
 // <movie generated="1" questionscount="N" questionstimer="T"/>
 std::string GenerationReply(const TSessionQuestions& test);
 

@@ -68,7 +68,8 @@ bool TQuizSession::DoLogin(TNetStream* channel, TRequestMap& map) {
   {
     TSessionsLock lock(sessions_);
     ReplaceEarlierSessions(username);
-    TQuizSessionParams& session = *sessions_.AddNew(no_socket_);
+    // Learner sessions never expire: only the administrator's lapses.
+    TQuizSessionParams& session = *sessions_.AddNew(false);
     FillNewSession(session, name, email, number, username);
     const std::string& display = session.GetName().empty() ? session.GetLoginName() : session.GetName();
     reply = "<movie error=\"0\" sessionid=\"" + session.GetId() + "\" UserName=\"" + plat::XmlAttrEscape(display) +

@@ -18,13 +18,6 @@
 
 namespace {
 
-std::string Ratio(int64_t part, int64_t whole) { return std::to_string(part) + "/" + std::to_string(whole); }
-
-// The test of the session's slot for the subject, or null.
-TSessionQuestions* FindTest(const TQuizSessionParams* session, int32_t subject) {
-  return session != nullptr ? session->GetTest(subject) : nullptr;
-}
-
 std::string QuestionPage(TQuizSession& server, const TRequestMap& map) {
   const std::string id = map.GetValue("sessionid");
   const int32_t subject = RequiredNumber(map, "subject");
@@ -71,7 +64,7 @@ std::string FeedbackPage(TQuizSession& server, const TRequestMap& map) {
   std::string page = server.LoadFileToString("PrintFeedback.html");
   page = FillPlaceholder(page, "{{FEEDBACK_CONTENT}}", PercentDecode(question.GetFeedbackScript(a)));
   page = FillPlaceholder(page, "{{FEEDBACK_PAGE_TITLE}}", question.GetQuestionText() + " Feedback");
-  page = FillPlaceholder(page, "{{YOUR_ANSWER}}", Ratio(question.GetAnswerScore(a), question.GetMaxScore()));
+  page = FillPlaceholder(page, "{{YOUR_ANSWER}}", ScoreRatio(question.GetAnswerScore(a), question.GetMaxScore()));
   page = FillPlaceholder(page, "{{QUESTION_NUMBER}}", std::to_string(number));
   page = FillPlaceholder(page, "{{QUESTION_TITLE}}", question.GetQuestionText());
   page = FillPlaceholder(page, "{{RESPONSE_TEXT}}", question.GetAnswerText(a));
@@ -100,7 +93,7 @@ std::string PerformancePage(TQuizSession& server, const TRequestMap& map) {
   page = FillPlaceholder(
       page, "{{PERFOMANCE_SWF}}",
       FlashObjectSnippet(PerformanceName("Right", subject_text, g, PercentDecode(band.GetCenterRightExt()))));
-  page = FillPlaceholder(page, "{{PERFOMANCE_SCORE}}", Ratio(score.answered_score, score.max_score));
+  page = FillPlaceholder(page, "{{PERFOMANCE_SCORE}}", ScoreRatio(score.answered_score, score.max_score));
   page = FillPlaceholder(page, "{{PERFOMANCE_GRADE}}", band.GetGrade());
   return page;
 }

@@ -21,15 +21,6 @@ int32_t PlusOne(int32_t counter) { return static_cast<int32_t>(static_cast<uint3
 
 }  // namespace
 
-std::optional<std::string> TQuizSession::ReadContentText(std::string_view name) const {
-  std::unique_ptr<TContentFile> file = content_.Open(name);
-  if (!file) return std::nullopt;
-  std::string text;
-  char block[8192];
-  for (int64_t got; (got = file->Read(block, sizeof block)) > 0;) text.append(block, static_cast<size_t>(got));
-  return text.substr(0, text.find('\0'));
-}
-
 void TQuizSession::LoadQuestionIndex(int32_t subject, TQuestionsList& questions) const {
   // A subject without an index has no questions: that is no failure.
   try {
@@ -73,20 +64,18 @@ void TQuizSession::RawGenerateQuestions(int32_t subject, TQuizSessionParams& ses
   StoreLearnerSession(session);
 }
 
-TSessionQuestions* TQuizSession::FindTest(TQuizSessionParams* session, int32_t subject) {
-  return session != nullptr ? session->GetTest(subject) : nullptr;
-}
-
 void TQuizSession::RegisterLearnerActions() {
-  actions_.Register("genquestions", [this](TNetStream* c, TRequestMap& m) { return GenerateQuestions(c, m); });
-  actions_.Register("regenquestions", [this](TNetStream* c, TRequestMap& m) { return ReGenerateQuestions(c, m); });
-  actions_.Register("getquestion", [this](TNetStream* c, TRequestMap& m) { return GetQuestion(c, m); });
-  actions_.Register("getfeedbackindex", [this](TNetStream* c, TRequestMap& m) { return GetFeedbackIndex(c, m); });
+  static constexpr MemberAction kRows[] = {
+      {"genquestions", &TQuizSession::GenerateQuestions},
+      {"regenquestions", &TQuizSession::ReGenerateQuestions},
+      {"getquestion", &TQuizSession::GetQuestion},
+      {"getfeedbackindex", &TQuizSession::GetFeedbackIndex},
+      {"getoverallperfomance", &TQuizSession::GetOverallPerfomance},
+      {"getindividualfeedback", &TQuizSession::GetIndividualFeedback},
+  };
+  RegisterMembers(kRows);
+  // A request carries no date: the answer is dated today.
   actions_.Register("putanswer", [this](TNetStream* c, TRequestMap& m) { return PutAnswer(c, m); });
-  actions_.Register("getoverallperfomance",
-                    [this](TNetStream* c, TRequestMap& m) { return GetOverallPerfomance(c, m); });
-  actions_.Register("getindividualfeedback",
-                    [this](TNetStream* c, TRequestMap& m) { return GetIndividualFeedback(c, m); });
 }
 
 bool TQuizSession::GenerateQuestions(TNetStream* channel, TRequestMap& map) {

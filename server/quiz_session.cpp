@@ -62,7 +62,6 @@ TQuizSession::~TQuizSession() {
 
 bool TQuizSession::Open() {
   TMethodLog log("Open");
-  if (no_socket_) return true;
   if (port_ == 0) return false;
   if (const std::error_code error = listener_.Listen(port_)) {
     LogMessage("cannot listen on port %d: %s", port_, error.message().c_str());
@@ -78,13 +77,11 @@ bool TQuizSession::Open() {
 
 void TQuizSession::Close() {
   TMethodLog log("Close");
-  if (no_socket_) return;
   listener_.Close();
 }
 
 void TQuizSession::StopListening() {
   TMethodLog log("StopListening");
-  if (no_socket_) return;
   listener_.StopListening();
   connections_.CloseUnfinished(plat::ProcessClock().TickCount(), 0);
 }
@@ -128,15 +125,25 @@ bool TQuizSession::SendFile(TNetStream* channel, std::string_view path) {
 
 std::string TQuizSession::LoadFileToString(std::string_view path) {
   TMethodLog log("LoadFileToString");
-  std::unique_ptr<TContentFile> file = content_.Open(path);
-  if (!file) return "";
+  return LoadFileText(path).value_or("");
+}
+
+std::optional<std::string> TQuizSession::LoadFileText(std::string_view path) {
+  return ReadContentText(path, NulEnd::kEachBlock);
+}
+
+std::optional<std::string> TQuizSession::ReadContentText(std::string_view name, NulEnd nul_end) const {
+  std::unique_ptr<TContentFile> file = content_.Open(name);
+  if (!file) return std::nullopt;
   std::string text;
   std::string block(kFileBlockSize, '\0');
   for (;;) {
     const int64_t got = file->Read(block.data(), static_cast<int64_t>(block.size()));
     if (got <= 0) break;
     const std::string_view piece(block.data(), static_cast<size_t>(got));
-    text.append(piece.substr(0, piece.find('\0')));
+    const size_t nul = piece.find('\0');
+    text.append(piece.substr(0, nul));
+    if (nul != std::string_view::npos && nul_end == NulEnd::kWholeText) break;
   }
   return text;
 }

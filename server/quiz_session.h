@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -100,6 +101,9 @@ class TQuizSession {
   // A content file's text, each block of it up to its first NUL; "" when it
   // cannot be opened.
   std::string LoadFileToString(std::string_view path);
+  // The same text, or nullopt when the file cannot be opened, for callers
+  // that tell a missing file from an empty one.
+  std::optional<std::string> LoadFileText(std::string_view path);
   // The error page; the caller closes the channel.
   void ReturnHttpError(TNetStream* channel, std::string_view message);
   // An XML reply; closes the channel. A null channel sends nothing.
@@ -295,14 +299,18 @@ class TQuizSession {
   void OnSweepTimer();
   void OnIdleCheckTimer();
   void AnswerRequest(plat::TcpConnection& connection);
+  // A handler that is a member function, by the action it answers.
+  struct MemberAction {
+    std::string_view action;
+    bool (TQuizSession::*handler)(TNetStream*, TRequestMap&);
+  };
   // Puts every built handler into the action table.
   void RegisterActions();
+  void RegisterMembers(std::span<const MemberAction> rows);
   // The question generation and learner road handlers.
   void RegisterLearnerActions();
-
   void RegisterAdminActions();
   void RegisterStatsActions();
-
   // The content page handlers.
   void RegisterContentPageActions();
 
@@ -338,11 +346,12 @@ class TQuizSession {
   // the subject's test.
   void FillTest(int32_t subject, TSessionQuestions& test);
   void LoadQuestionIndex(int32_t subject, TQuestionsList& questions) const;
-  // A content file's bytes up to its first NUL; nullopt when it is absent.
-  // Throws plat::FileError when it cannot be read.
-  std::optional<std::string> ReadContentText(std::string_view name) const;
-  // The test of the subject's slot in the session, or null.
-  static TSessionQuestions* FindTest(TQuizSessionParams* session, int32_t subject);
+  // Where a NUL ends a content file's text: in each block of kFileBlockSize
+  // bytes, as the content's pages are read, or once for the whole text.
+  enum class NulEnd { kEachBlock, kWholeText };
+  // A content file's text; nullopt when it cannot be opened. Throws
+  // plat::FileError when it cannot be read.
+  std::optional<std::string> ReadContentText(std::string_view name, NulEnd nul_end = NulEnd::kWholeText) const;
   // Adds the answers record of the test's running totals.
   void WriteAnswersRecord(const TQuizSessionParams& session, const TSessionQuestions& test, int32_t subject,
                           const std::optional<plat::DateTime>& date);
@@ -372,8 +381,6 @@ class TQuizSession {
   TAdminSession admin_session_;
   // The content road; it owns the package reader (packed mode).
   TContentResolver content_;
-  // Set only by hosts that serve without a socket: Open and Close leave the listener alone.
-  bool no_socket_ = false;
   std::string content_folder_;
   std::string content_error_;
   std::string data_folder_;

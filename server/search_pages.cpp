@@ -21,10 +21,7 @@ namespace {
 constexpr std::string_view kSearchDataName = "Search.xml";
 
 // The search data's text; nullopt when the content has none.
-std::optional<std::string> LoadSearchData(TQuizSession& server) {
-  if (!server.GetContent().Open(kSearchDataName)) return std::nullopt;
-  return server.LoadFileToString(kSearchDataName);
-}
+std::optional<std::string> LoadSearchData(TQuizSession& server) { return server.LoadFileText(kSearchDataName); }
 
 // One entry of the results page. The keywords come from the request, so the
 // highlight shows them escaped; the hit's title and excerpt are the content's.

@@ -79,3 +79,9 @@ class TQuizSessionParams {
   std::string spare_text_;
   std::string login_name_;
 };
+
+// The test of the session's slot; null when there is no session, no such
+// slot, or no test in it.
+inline TSessionQuestions* FindTest(const TQuizSessionParams* session, int slot) {
+  return session != nullptr ? session->GetTest(slot) : nullptr;
+}

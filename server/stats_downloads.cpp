@@ -1,7 +1,6 @@
 // The statistics downloads: the CSV texts and the graphs the pages left.
 #include <string>
 #include <string_view>
-#include <utility>
 
 #include "server/http_reply.h"
 #include "server/method_log.h"
@@ -9,8 +8,7 @@
 #include "server/stats_csv.h"
 
 void TQuizSession::RegisterStatsActions() {
-  using Handler = bool (TQuizSession::*)(TNetStream*, TRequestMap&);
-  static constexpr std::pair<std::string_view, Handler> kHandlers[] = {
+  static constexpr MemberAction kRows[] = {
       {"adminstatsindex", &TQuizSession::AdminStatsIndex},
       {"adminstatsmodules", &TQuizSession::AdminStatsModule},
       {"adminstatsemployee", &TQuizSession::AdminStatsEmployee},
@@ -22,10 +20,7 @@ void TQuizSession::RegisterStatsActions() {
       {"adminstatsgetemployeegraph", &TQuizSession::AdminStatsGetEmployeeGraph},
       {"adminstatsgetemployeegraph2", &TQuizSession::AdminStatsGetEmployeeGraph2},
   };
-  for (const auto& [action, handler] : kHandlers) {
-    actions_.Register(
-        action, [this, handler](TNetStream* channel, TRequestMap& map) { return (this->*handler)(channel, map); });
-  }
+  RegisterMembers(kRows);
 }
 
 bool TQuizSession::SendCSV(TNetStream* channel, std::string_view text, std::string_view file_name) {

@@ -59,6 +59,10 @@ TGroupSelection GroupSelection(const TRequestMap& map, const TGroupsList& groups
 // A title index from 0, kAll, or below kAll: neither.
 int32_t ModuleParameter(const TRequestMap& map) { return NumberOr(map, "module", kAll); }
 
+// Title index i names subject i + 1. The largest index has no number after
+// it and wraps to the lowest, which no real subject has.
+int32_t SubjectOfTitle(int32_t index) { return static_cast<int32_t>(static_cast<uint32_t>(index) + 1u); }
+
 // The user the "employee" parameter names, or null.
 TUser* EmployeeParameter(const TRequestMap& map, const TUsersList& users) {
   return users.GetUser(NumberOr(map, "employee", kAll));
@@ -154,7 +158,7 @@ bool TQuizSession::AdminStatsIndex(TNetStream* channel, TRequestMap& map) {
   const int32_t module = ModuleParameter(map);
   // Below -1 the number itself: a subject no record has.
   const std::optional<int32_t> subject =
-      module == kAll ? std::nullopt : std::optional<int32_t>(module >= 0 ? module + 1 : module);
+      module == kAll ? std::nullopt : std::optional<int32_t>(module >= 0 ? SubjectOfTitle(module) : module);
 
   CalcUserStats(users_, data_folder_);
   const TRankingStats stats = GroupOverview(users_, group.filter, subject, grades_);
@@ -182,7 +186,7 @@ bool TQuizSession::AdminStatsEmployee(TNetStream* channel, TRequestMap& map) {
   stats_.employee_graph.reset();
   stats_.employee_graph2.reset();
   if (employee != nullptr && module >= 0) {
-    stats = EmployeeStatistics(*employee, module + 1, grades_, users_.GetStatsDate());
+    stats = EmployeeStatistics(*employee, SubjectOfTitle(module), grades_, users_.GetStatsDate());
     stats_.employee_graph =
         DrawnGraph([&] { return ScoreGraphJpeg(stats.history.values, grades_, users_.GetStatsDate()); });
     stats_.employee_graph2 = DrawnGraph([&] { return PercentileGraphJpeg(stats.bins); });

@@ -174,6 +174,9 @@ TEST_F(StatsPages, ParametersOutOfRangeOrHostileAreAnsweredAsDecided) {
   // A module beyond the titles is still a module: computed, titled "".
   EXPECT_EQ(AttributeOf(AskAsAdmin("adminstatsemployee", "&module=9&employee=2"), "HighestScore"), "0");
   EXPECT_EQ(Csv("adminstatsemployeecsv"), kCsvTop + "'=SUM(A1:A9),0,,0,,0,+0%,0,0,0,\"0,0,0,0\"\r\n");
+  // The largest index names a subject nobody has results in.
+  EXPECT_EQ(AttributeOf(AskAsAdmin("adminstatsindex", "&group=-1&module=2147483647"), "HighestScore"), "0");
+  EXPECT_EQ(AttributeOf(AskAsAdmin("adminstatsemployee", "&module=2147483647&employee=0"), "HighestScore"), "0");
   for (const char* employee : {"3", "-2", "x", ""}) {
     const std::string reply = AskAsAdmin("adminstatsemployee", std::string("&module=0&employee=") + employee);
     EXPECT_EQ(AttributeOf(reply, "HighestScore"), "?") << employee;
