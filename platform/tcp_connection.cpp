@@ -44,12 +44,17 @@ struct TcpConnection::Impl {
   };
 
   Impl(TcpConnection& owner, EventLoop& loop)
-      : owner(owner), loop(loop), socket(loop.Context()), close_timer(loop.Context()) {}
+      : owner(owner), loop(loop), socket(loop.Context()), close_timer(loop.Context()), stall_timer(loop.Context()) {}
 
   TcpConnection& owner;
   EventLoop& loop;
   asio::ip::tcp::socket socket;
   asio::steady_timer close_timer;
+  // Armed while output waits for the socket; see SetSendStallTimeout.
+  asio::steady_timer stall_timer;
+  bool stall_armed = false;
+  int stall_timeout_ms = kDefaultSendStallTimeoutMs;
+  std::chrono::steady_clock::time_point last_progress = std::chrono::steady_clock::now();
   State state = State::kOpen;
   bool read_armed = false;
   bool write_armed = false;
@@ -163,6 +168,7 @@ struct TcpConnection::Impl {
   void ArmWrite() {
     if (write_armed || state == State::kClosed || state == State::kLingering) return;
     write_armed = true;
+    if (!output.empty()) ArmStallTimer();
     socket.async_wait(asio::socket_base::wait_write, [self = Self()](const std::error_code& ec) {
       Impl& impl = *self->impl_;
       impl.write_armed = false;
@@ -195,6 +201,7 @@ struct TcpConnection::Impl {
         return;
       }
       const auto count = static_cast<size_t>(sent);
+      if (count > 0) last_progress = std::chrono::steady_clock::now();
       front.offset += count;
       queued_bytes -= count;
       budget -= count;
@@ -224,9 +231,30 @@ struct TcpConnection::Impl {
     return true;
   }
 
+  // Fails the connection when its output has made no progress for the
+  // stall time-out; re-arms itself while output is pending and moving.
+  void ArmStallTimer() {
+    if (stall_armed || state == State::kClosed) return;
+    stall_armed = true;
+    const auto deadline = last_progress + std::chrono::milliseconds(stall_timeout_ms);
+    stall_timer.expires_at(deadline);
+    stall_timer.async_wait([self = Self()](const std::error_code& ec) {
+      Impl& impl = *self->impl_;
+      impl.stall_armed = false;
+      if (ec || impl.state == State::kClosed || impl.state == State::kLingering || impl.output.empty()) return;
+      const auto stalled = std::chrono::steady_clock::now() - impl.last_progress;
+      if (stalled >= std::chrono::milliseconds(impl.stall_timeout_ms)) {
+        impl.Fail(std::make_error_code(std::errc::timed_out));
+        return;
+      }
+      impl.ArmStallTimer();
+    });
+  }
+
   bool Send(std::string_view bytes) {
     if (state != State::kOpen) return false;
     if (bytes.empty()) return true;
+    if (output.empty()) last_progress = std::chrono::steady_clock::now();
     output.push_back(OutputItem{std::string(bytes), 0, nullptr});
     queued_bytes += bytes.size();
     ArmWrite();
@@ -236,6 +264,7 @@ struct TcpConnection::Impl {
   bool SendFrom(std::unique_ptr<RefillSource> source) {
     if (state != State::kOpen) return false;
     if (!source) return true;
+    if (output.empty()) last_progress = std::chrono::steady_clock::now();
     output.push_back(OutputItem{std::string(), 0, std::move(source)});
     ArmWrite();
     return true;
@@ -277,6 +306,7 @@ struct TcpConnection::Impl {
     output.clear();  // destroys the sources
     queued_bytes = 0;
     close_timer.cancel();
+    stall_timer.cancel();
     std::error_code ignored;
     socket.close(ignored);
     if (!closed_notified) asio::post(loop.Context(), [self = Self()] { self->impl_->Notify(); });
@@ -329,6 +359,7 @@ bool TcpConnection::Send(std::string_view bytes) { return impl_->Send(bytes); }
 bool TcpConnection::SendFrom(std::unique_ptr<RefillSource> source) { return impl_->SendFrom(std::move(source)); }
 size_t TcpConnection::QueuedBytes() const { return impl_->queued_bytes; }
 
+void TcpConnection::SetSendStallTimeout(int milliseconds) { impl_->stall_timeout_ms = milliseconds; }
 void TcpConnection::Close() { impl_->CloseAfterDrain(); }
 void TcpConnection::Abort() { impl_->CloseNow(); }
 bool TcpConnection::IsOpen() const { return impl_->state == Impl::State::kOpen; }

@@ -45,6 +45,10 @@ class TcpConnection : public std::enable_shared_from_this<TcpConnection> {
   // How long a connection closed after draining waits for the peer's end of
   // stream before it closes regardless.
   static constexpr int kCloseTimeoutMs = 2000;
+  // How long queued output may wait without a single byte going out before
+  // the connection fails with a time-out: a peer that never reads must not
+  // hold a connection for ever.
+  static constexpr int kDefaultSendStallTimeoutMs = 60000;
 
   ~TcpConnection();
   TcpConnection(const TcpConnection&) = delete;
@@ -77,6 +81,8 @@ class TcpConnection : public std::enable_shared_from_this<TcpConnection> {
   bool SendFrom(std::unique_ptr<RefillSource> source);
   // Bytes queued and not yet sent, not counting sources.
   size_t QueuedBytes() const;
+  // Replaces kDefaultSendStallTimeoutMs for this connection.
+  void SetSendStallTimeout(int milliseconds);
 
   // Close after drain: sends what is queued, then shuts the write side,
   // discards further input and closes on the peer's end of stream or after

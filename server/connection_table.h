@@ -20,6 +20,9 @@ struct TServerLimits {
   uint32_t idle_timeout_ms = 60000;
   // How often unfinished requests are checked against the timeout.
   uint32_t idle_check_interval_ms = 1000;
+  // A reply whose reader takes no byte for this long is dropped, so peers
+  // that never read cannot fill the connection table.
+  int send_stall_timeout_ms = plat::TcpConnection::kDefaultSendStallTimeoutMs;
 };
 
 class TConnectionTable {

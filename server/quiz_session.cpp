@@ -180,6 +180,7 @@ void TQuizSession::OnClientConnect(const std::shared_ptr<plat::TcpConnection>& c
   record->accepted_tick = plat::ProcessClock().TickCount();
   connection->UserData() = record;
   connections_.Add(connection, std::move(record));
+  connection->SetSendStallTimeout(limits_.send_stall_timeout_ms);
   connection->SetOnReadable([this](plat::TcpConnection& c, size_t waiting) { OnClientRead(c, waiting); });
   connection->SetOnError([this](plat::TcpConnection& c, std::error_code error) { OnSocketErrorEvent(c, error); });
   connection->SetOnClosed([this](plat::TcpConnection& c) { OnClientDisconnect(c); });
