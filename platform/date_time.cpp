@@ -81,6 +81,15 @@ DateTime JoinDateTime(int64_t days_since_epoch, int32_t milliseconds) {
   return days >= 0 ? days + fraction : days - fraction;
 }
 
+int CompareDateTime(DateTime a, DateTime b) {
+  const double day_a = std::trunc(a);
+  const double day_b = std::trunc(b);
+  if (day_a != day_b) return day_a < day_b ? -1 : 1;
+  const double time_a = std::fabs(a - day_a);
+  const double time_b = std::fabs(b - day_b);
+  return time_a < time_b ? -1 : time_a > time_b ? 1 : 0;
+}
+
 CalendarDate DecodeDate(DateTime value) {
   return CivilFromDays(SplitDateTime(value).days_since_epoch - kUnixDateDelta);
 }

@@ -55,6 +55,11 @@ struct DayAndTime {
 DayAndTime SplitDateTime(DateTime value);
 DateTime JoinDateTime(int64_t days_since_epoch, int32_t milliseconds);
 
+// -1, 0 or 1 in time order: by the day, then by the time of day. Raw values
+// misorder the times of a day before 30 December 1899, whose fraction counts
+// away from zero (-1.75 is 18:00, after -1.25 at 06:00).
+int CompareDateTime(DateTime a, DateTime b);
+
 // The class library's time stamp: milliseconds of the day, and days counted
 // from 1 January 0001 as day 1 (so 30 December 1899 is kDateDelta).
 struct TimeStamp {

@@ -5,12 +5,14 @@
 #include "dac/framework/exceptions.h"
 #include "dac/store/blob.h"
 #include "dac/store/db_object.h"
+#include "dac/store/filter_expression.h"
 #include "dac/store/marshal.h"
 #include "dac/store/unaligned.h"
 
 namespace dac {
 
-DAC_DEFINE_CLASS(TData, TObject, ::dac::TMetaClassOf<TData>)
+// Abstract: its metaclass has no default form.
+DAC_DEFINE_CLASS(TData, TObject, ::dac::TMetaClass)
 
 namespace {
 
@@ -67,7 +69,10 @@ const TMetaClass& TData::GetFieldDescType() { return TFieldDesc::ClassInfo(); }
 
 void TData::InternalInitFields() {}
 
-void TData::ClearFields() { field_descs_.Clear(); }
+void TData::ClearFields() {
+  FreeFilterExpression();
+  field_descs_.Clear();
+}
 
 bool TData::IsBlobFieldType(uint16_t type) { return type == dtBlob || type == dtMemo || type == dtWideMemo; }
 

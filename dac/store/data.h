@@ -1,5 +1,10 @@
-// TData, the record set base: its field descriptors, the layout of a record
-// buffer, and the operations that move one field's value in and out of it.
+// TData, the abstract record set: its lifecycle (prepare, open, close), its
+// field descriptors and the layout of a record buffer, the operations that
+// move one field's value in and out of a buffer, record editing with the
+// ownership of the values records refer to, the bookmark base, and filter
+// expressions. A concrete record set (the in-memory one and those above it)
+// implements the record operations and calls Close in its own destructor;
+// ~TData calls no virtual operation.
 //
 // Record buffer layout (InitFields):
 //   data area      DataSize bytes: every fdkData / fdkCached descriptor in list
@@ -19,26 +24,35 @@
 // release them.
 //
 // Field numbers are 1-based. A subclass describes its columns in
-// InternalInitFields; the record set's lifecycle joins this class later.
+// InternalInitFields.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "dac/framework/meta_class.h"
 #include "dac/framework/variant.h"
 #include "dac/store/data_types.h"
 #include "dac/store/field_desc.h"
 #include "dac/store/object_type.h"
+#include "dac/store/record_set_types.h"
 #include "dac/store/string_heap.h"
 
 namespace dac {
 
+class TBlob;
 class TDBObject;
+class TFilterTree;
+struct TExpressionNode;
+
+// The record store's common failure: Exception with the message.
+[[noreturn]] void DataError(const std::string& message);
 
 // The value rounded to `scale` decimals as formatting it in fixed notation
 // with 18 significant digits and reading it back does: how dtFloat and
@@ -50,9 +64,146 @@ class TData : public TObject {
 
  public:
   TData();
+  // Frees the filter tree, the descriptors and the string heap; the
+  // concrete class has closed the record set by then.
   ~TData() override;
   TData(const TData&) = delete;
   TData& operator=(const TData&) = delete;
+
+  // ---- Lifecycle ----
+  //
+  // Preparing is optional and survives Close. With AutoInitFields the field
+  // descriptors (built by InitFields, which the opening subclass calls) are
+  // dropped again by UnPrepare and by Close of an unprepared record set.
+
+  // InternalPrepare, then prepared.
+  virtual void Prepare();
+  // Only when prepared: not prepared, fields cleared (AutoInitFields), InternalUnPrepare.
+  virtual void UnPrepare();
+  // Only when not active: InitData, InternalOpen, then the filter tree of
+  // FilterText. On a failure the record set stays closed with its data
+  // freed and no filter tree (a failing filter after a successful
+  // InternalOpen also runs InternalClose), and the failure passes on.
+  virtual void Open();
+  // InternalClose when active; then, also when that fails: not active,
+  // FreeData, fields cleared (AutoInitFields, not prepared), no filter tree.
+  virtual void Close();
+  // True: Reopen is a full Close and Open.
+  virtual bool IsFullReopen();
+  virtual void Reopen();
+  bool GetActive() const { return active_; }
+  bool GetPrepared() const { return prepared_; }
+
+  // ---- Position ----
+
+  virtual bool GetEOF();
+  virtual bool GetBOF();
+  virtual int GetRecordCount();  // -1: unknown
+  virtual int GetRecordNo();     // -1: unknown
+  virtual void SetRecordNo(int value);
+  // BOF true, EOF false; SetToEnd the reverse.
+  virtual void SetToBegin();
+  virtual void SetToEnd();
+  // Added to an item's order to give its record number.
+  int32_t GetRecordNoOffset() const { return record_no_offset_; }
+
+  // ---- Records ----
+
+  // Copies the current record into rec_buf.
+  virtual void GetRecord(void* rec_buf) = 0;
+  virtual void GetNextRecord(void* rec_buf) = 0;
+  virtual void GetPriorRecord(void* rec_buf) = 0;
+  // Stores rec_buf as the current record.
+  virtual void PutRecord(void* rec_buf) = 0;
+  virtual void AppendRecord(void* rec_buf) = 0;
+  virtual void InsertRecord(void* rec_buf) = 0;
+  virtual void UpdateRecord(void* rec_buf) = 0;
+  virtual void DeleteRecord() = 0;
+
+  // A new all-null record appended.
+  void AppendBlankRecord();
+  // The editing protocol of the dataset layer, for a rec_buf that holds the
+  // current record's references: EditRecord gives the stored record copies
+  // of its own of variant, string-heap and byte-buffer values (blobs stay
+  // shared), so rec_buf owns the old ones. PostRecord stores rec_buf,
+  // commits its blobs and releases the copies; when the update fails they
+  // still belong to the stored record and nothing is released. CancelRecord
+  // brings back the blobs' contents and releases rec_buf's values.
+  void EditRecord(void* rec_buf);
+  void PostRecord(void* rec_buf);
+  virtual void CancelRecord(void* rec_buf);
+
+  // ---- Bookmarks ----
+  //
+  // The base knows only the bookmark's order: the record number, -1 for none.
+
+  virtual void GetBookmark(TRecBookmark* bookmark);
+  virtual void SetToBookmark(TRecBookmark* bookmark);
+  // A bookmark is given and has an order.
+  virtual bool BookmarkValid(TRecBookmark* bookmark);
+  // -1, 0 or 1 by order; an absent bookmark sorts after every present one.
+  virtual int CompareBookmarks(TRecBookmark* a, TRecBookmark* b);
+
+  // ---- Cached updates (nothing in the base) ----
+
+  bool GetCachedUpdates() const { return cached_updates_; }
+  virtual bool GetUpdatesPending();
+  // The statuses of the items shown while cached updates are on.
+  TItemTypes GetFilterItemTypes() const { return filter_item_types_; }
+  virtual void SetFilterItemTypes(TItemTypes value);
+  virtual TItemStatus GetUpdateStatus();
+  virtual TUpdateRecAction GetUpdateResult();
+  virtual void SetCacheRecBuf(void* new_buf, void* old_buf);
+  virtual void ApplyUpdates();
+  virtual void CommitUpdates();
+  virtual void CancelUpdates();
+  virtual void RestoreUpdates();
+  virtual void RevertRecord();
+  // Calls OnApplyRecord with the same arguments when it is set.
+  virtual void ApplyRecord(TUpdateRecKind kind, TUpdateRecAction& action, bool last_item);
+  virtual void GetOldRecord(void* rec_buf);
+
+  // ---- Events ----
+
+  void SetOnAppend(TOnModifyRecord handler) { on_append_ = std::move(handler); }
+  void SetOnDelete(TOnModifyRecord handler) { on_delete_ = std::move(handler); }
+  void SetOnUpdate(TOnModifyRecord handler) { on_update_ = std::move(handler); }
+  void SetOnApplyRecord(TOnApplyRecord handler) { on_apply_record_ = std::move(handler); }
+  const TOnGetCachedBuffer& GetOnGetCachedBuffer() const { return on_get_cached_buffer_; }
+  void SetOnGetCachedBuffer(TOnGetCachedBuffer handler) { on_get_cached_buffer_ = std::move(handler); }
+
+  // ---- Filter ----
+  //
+  // The filter text (see filter_expression.h) is parsed by Open and by a
+  // change while open; Close frees the tree. A text that does not parse
+  // leaves the text and the tree in force unchanged.
+
+  const std::string& GetFilterText() const { return filter_text_; }
+  virtual void SetFilterText(const std::string& value);
+  // The tree of the text replaces the current one only once it is parsed.
+  void CreateFilterExpression(const std::string& text);
+  void FreeFilterExpression();
+  // The root, or null without a filter text.
+  TExpressionNode* GetFilterExpression() const;
+  // Whether the record at FilterRecBuf passes the (sub)tree. Strings match
+  // as patterns under "=" and LIKE unless FilterNoPartialCompare; with the
+  // default options "x IS NULL" also holds for an empty string. A text
+  // compared with a date field must be a date (else EConvertError).
+  bool Eval(TExpressionNode* node);
+  // A filter callback or a filter tree is present.
+  bool Filtered() const;
+  // Nothing here; the in-memory record set checks its rows again.
+  virtual void FilterUpdated();
+  void* GetFilterRecBuf() const { return filter_rec_buf_; }
+  void SetFilterRecBuf(void* rec_buf) { filter_rec_buf_ = rec_buf; }
+  bool GetFilterCaseInsensitive() const { return filter_case_insensitive_; }
+  void SetFilterCaseInsensitive(bool value) { filter_case_insensitive_ = value; }
+  bool GetFilterNoPartialCompare() const { return filter_no_partial_compare_; }
+  void SetFilterNoPartialCompare(bool value) { filter_no_partial_compare_ = value; }
+  const TFilterFunc& GetFilterFunc() const { return filter_func_; }
+  void SetFilterFunc(TFilterFunc func) { filter_func_ = std::move(func); }
+  const TFilterFunc& GetFilterMDFunc() const { return filter_md_func_; }
+  void SetFilterMDFunc(TFilterFunc func) { filter_md_func_ = std::move(func); }
 
   int32_t GetRecordSize() const { return record_size_; }
   int32_t GetCalcRecordSize() const { return calc_record_size_; }
@@ -79,7 +230,7 @@ class TData : public TObject {
   void SetSparseArrays(bool value) { sparse_arrays_ = value; }
   bool GetHasComplexFields() const { return has_complex_fields_; }
   // Called by InitFields after InternalInitFields, to add cached fields.
-  void SetOnGetCachedFields(std::function<void()> handler) { on_get_cached_fields_ = std::move(handler); }
+  void SetOnGetCachedFields(TOnGetCachedFields handler) { on_get_cached_fields_ = std::move(handler); }
 
   // ---- Fields and layout ----
 
@@ -90,6 +241,7 @@ class TData : public TObject {
   // The class of the descriptors InitObjectFields makes; a TFieldDesc subclass.
   virtual const TMetaClass& GetFieldDescType();
   virtual void InitFields();
+  // Empties the descriptors, and drops the filter tree that refers to them.
   virtual void ClearFields();
 
   uint16_t GetFieldCount() const { return static_cast<uint16_t>(field_descs_.Count()); }
@@ -198,6 +350,20 @@ class TData : public TObject {
   virtual void AddRefComplexFields(void* rec_buf);
 
  protected:
+  // Steps of the lifecycle; nothing in the base.
+  virtual void InternalPrepare();
+  virtual void InternalUnPrepare();
+  virtual void InternalOpen();
+  virtual void InternalClose();
+  // BOF and EOF true, no records counted.
+  virtual void InitData();
+  // Releases the records; the base only runs InitData.
+  virtual void FreeData();
+  // The server's side of a change; the base calls OnAppend, OnDelete, OnUpdate.
+  virtual void InternalAppend(void* rec_buf);
+  virtual void InternalDelete();
+  virtual void InternalUpdate(void* rec_buf);
+
   // The subclass appends its descriptors (FieldNo = position + 1).
   virtual void InternalInitFields();
   // Appends the child descriptors of a structured column (recursively).
@@ -216,6 +382,16 @@ class TData : public TObject {
   Variant ValueAsVariant(TFieldDesc* field, const uint8_t* value, size_t size, bool child);
   void PutVariantToSlot(TFieldDesc* field, void* rec_buf, const Variant& value);
   void PutVariantToChild(TFieldDesc* field, void* rec_buf, const Variant& value);
+  // Runs the operation on every blob the buffer holds.
+  void ForEachBlob(void* rec_buf, void (TBlob::*operation)());
+  // Cleanup of a failed Open; its own failures must not hide the open's.
+  void UndoOpen(bool internal_open_done);
+
+  // Filter evaluation.
+  bool EvalChain(TExpressionNode* node);
+  bool EvalComparison(TExpressionNode* node);
+  Variant OperandValue(TExpressionNode* node, bool& is_date);
+  bool FilterEqual(const Variant& left, const Variant& right, bool dates) const;
 
   int32_t record_size_ = 0;
   int32_t calc_record_size_ = 0;
@@ -229,7 +405,34 @@ class TData : public TObject {
   bool trim_var_char_ = false;
   bool has_complex_fields_ = false;
   bool sparse_arrays_ = false;
-  std::function<void()> on_get_cached_fields_;
+  TOnGetCachedFields on_get_cached_fields_;
+
+  bool active_ = false;
+  bool prepared_ = false;
+  TOnModifyRecord on_append_;
+  TOnModifyRecord on_delete_;
+  TOnModifyRecord on_update_;
+  TOnApplyRecord on_apply_record_;
+  TOnGetCachedBuffer on_get_cached_buffer_;
+
+  std::string filter_text_;
+  std::unique_ptr<TFilterTree> filter_tree_;
+  void* filter_rec_buf_ = nullptr;
+  bool filter_case_insensitive_ = false;
+  bool filter_no_partial_compare_ = false;
+  TFilterFunc filter_func_;
+  TFilterFunc filter_md_func_;
+  // Right operands of the AND / OR chains under evaluation.
+  std::vector<TExpressionNode*> eval_stack_;
+
+ protected:
+  // State the concrete record sets keep.
+  bool bof_ = true;
+  bool eof_ = true;
+  int32_t record_no_offset_ = 0;
+  int32_t record_count_ = 0;
+  bool cached_updates_ = false;
+  TItemTypes filter_item_types_{isUnmodified, isUpdated, isAppended};
 };
 
 }  // namespace dac

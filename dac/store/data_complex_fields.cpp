@@ -1,5 +1,7 @@
 // TData: the life of the values a record buffer refers to (blobs, variant
-// holders, string-heap buffers). Each slot holds one reference.
+// holders, string-heap buffers), and record editing, which hands them
+// between the stored record and the caller's buffer. Each slot holds one
+// reference.
 #include <cstring>
 
 #include "dac/framework/exceptions.h"
@@ -18,6 +20,20 @@ bool IsHeapType(uint16_t type) { return type == dtExtString || type == dtExtVarB
 bool HasReferenceSlot(const TFieldDesc& desc) {
   return !desc.HasParent() && desc.GetFieldDescKind() != fdkCalculated;
 }
+
+// A record buffer of the record set, freed on every way out.
+class ScopedRecBuf {
+ public:
+  explicit ScopedRecBuf(TData& data) : data_(data) { data.AllocRecBuf(buf_); }
+  ~ScopedRecBuf() { data_.FreeRecBuf(buf_); }
+  ScopedRecBuf(const ScopedRecBuf&) = delete;
+  ScopedRecBuf& operator=(const ScopedRecBuf&) = delete;
+  void* get() const { return buf_; }
+
+ private:
+  TData& data_;
+  void* buf_ = nullptr;
+};
 
 }  // namespace
 
@@ -111,6 +127,50 @@ void TData::CopyComplexFields(void* source, void* dest, bool with_blob) {
       default: break;
     }
   }
+}
+
+void TData::ForEachBlob(void* rec_buf, void (TBlob::*operation)()) {
+  for (int i = 0; i < field_descs_.Count(); ++i) {
+    TFieldDesc* desc = field_descs_.GetItems(i);
+    if (!HasReferenceSlot(*desc) || !IsBlobFieldType(desc->GetDataType())) continue;
+    if (auto* blob = TSharedObject::At<TBlob>(Slot(rec_buf, desc))) (blob->*operation)();
+  }
+}
+
+// ---- Editing ----
+
+void TData::AppendBlankRecord() {
+  ScopedRecBuf record(*this);
+  InitRecord(record.get());
+  AppendRecord(record.get());
+}
+
+void TData::EditRecord(void* rec_buf) {
+  ScopedRecBuf copy(*this);
+  GetRecord(copy.get());
+  CreateComplexFields(copy.get(), false);
+  try {
+    CopyComplexFields(rec_buf, copy.get(), false);
+    PutRecord(copy.get());
+  } catch (...) {
+    // The copies never reached the stored record.
+    FreeComplexFields(copy.get(), false);
+    throw;
+  }
+}
+
+void TData::PostRecord(void* rec_buf) {
+  ScopedRecBuf old_version(*this);
+  GetRecord(old_version.get());
+  // Should the update fail, the old values still belong to the stored record.
+  UpdateRecord(rec_buf);
+  if (HasBlobFields()) ForEachBlob(rec_buf, &TBlob::Commit);
+  FreeComplexFields(old_version.get(), false);
+}
+
+void TData::CancelRecord(void* rec_buf) {
+  if (HasBlobFields()) ForEachBlob(rec_buf, &TBlob::Cancel);
+  FreeComplexFields(rec_buf, false);
 }
 
 }  // namespace dac

@@ -1,5 +1,6 @@
-// A record set for tests: describes the columns it is given, and a
-// structured-column value that keeps its attributes in a map.
+// A record set for tests: describes the columns it is given and keeps its
+// records in a list with a cursor; and a structured-column value that keeps
+// its attributes in a map.
 #pragma once
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "dac/framework/exceptions.h"
 #include "dac/store/data.h"
 #include "dac/store/db_object.h"
 
@@ -31,7 +33,50 @@ class TTestData : public TData {
   std::vector<Column> columns;
   bool convert_eol = false;
 
+  ~TTestData() override {
+    try {
+      Close();
+    } catch (...) {
+    }
+  }
+
   bool NeedConvertEOL() override { return convert_eol; }
+
+  // The stored records (each owns its complex values) and the cursor.
+  std::vector<void*> rows;
+  size_t current = 0;
+
+  void GetRecord(void* rec_buf) override { std::memcpy(rec_buf, Current(), Size()); }
+  void GetNextRecord(void* rec_buf) override {
+    if (current + 1 < rows.size()) ++current;
+    GetRecord(rec_buf);
+  }
+  void GetPriorRecord(void* rec_buf) override {
+    if (current > 0) --current;
+    GetRecord(rec_buf);
+  }
+  void PutRecord(void* rec_buf) override { std::memcpy(Current(), rec_buf, Size()); }
+  void AppendRecord(void* rec_buf) override {
+    current = rows.size();
+    InsertRecord(rec_buf);
+  }
+  void InsertRecord(void* rec_buf) override {
+    InternalAppend(rec_buf);
+    void* row = nullptr;
+    AllocRecBuf(row);
+    std::memcpy(row, rec_buf, Size());
+    current = std::min(current, rows.size());
+    rows.insert(rows.begin() + static_cast<std::ptrdiff_t>(current), row);
+  }
+  void UpdateRecord(void* rec_buf) override {
+    InternalUpdate(rec_buf);
+    PutRecord(rec_buf);
+  }
+  void DeleteRecord() override {
+    InternalDelete();
+    FreeRow(Current());
+    rows.erase(rows.begin() + static_cast<std::ptrdiff_t>(current));
+  }
 
   // Lays the columns out; returns this for chaining in tests.
   TTestData& Init() {
@@ -64,6 +109,13 @@ class TTestData : public TData {
   };
 
  protected:
+  void FreeData() override {
+    for (void* row : rows) FreeRow(row);
+    rows.clear();
+    current = 0;
+    TData::FreeData();
+  }
+
   void InternalInitFields() override {
     for (const Column& column : columns) {
       auto desc = std::make_unique<TFieldDesc>();
@@ -81,6 +133,17 @@ class TTestData : public TData {
       TFieldDesc* added = GetFieldDescs().Add(std::move(desc));
       if (column.object_type) InitObjectFields(column.object_type, added);
     }
+  }
+
+ private:
+  size_t Size() const { return static_cast<size_t>(GetRecordSize()); }
+  void* Current() const {
+    DAC_ASSERT(current < rows.size(), "No current record");
+    return rows[current];
+  }
+  void FreeRow(void* row) {
+    FreeComplexFields(row, true);
+    FreeRecBuf(row);
   }
 };
 

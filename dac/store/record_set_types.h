@@ -1,0 +1,83 @@
+// The small types record sets share with their items, the dataset layer and
+// the data-access layer. Enumerations keep their numbers: stored item headers
+// and the layers above rely on them.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <initializer_list>
+
+namespace dac {
+
+enum TUpdateRecKind : uint8_t { ukUpdate = 0, ukInsert = 1, ukDelete = 2 };
+
+enum TUpdateRecAction : uint8_t {
+  urFail = 0,
+  urAbort = 1,
+  urSkip = 2,
+  urRetry = 3,
+  urApplied = 4,
+  urNone = 5,  // a change not applied yet
+  urSuspended = 6,
+};
+
+enum TItemStatus : uint8_t { isUnmodified = 0, isUpdated = 1, isAppended = 2, isDeleted = 3 };
+
+// The filter verdict an item caches.
+enum TItemFilterState : uint8_t { fsNotChecked = 0, fsNotOmitted = 1, fsOmitted = 2 };
+
+// Why a connection was lost: the operation that was running. The failover
+// logic relies on the order.
+enum TConnLostCause : uint8_t {
+  clUnknown = 0,
+  clExecute,
+  clOpen,
+  clRefresh,
+  clApply,
+  clServiceQuery,
+  clTransStart,
+  clConnectionApply,
+  clConnect,  // 8
+};
+
+// How exact numbers reach the dataset layer.
+enum TDANumericType : uint8_t { ntFloat = 0, ntBCD = 1, ntFmtBCD = 2 };
+
+// A set of item statuses.
+class TItemTypes {
+ public:
+  constexpr TItemTypes() = default;
+  constexpr TItemTypes(std::initializer_list<TItemStatus> statuses) {
+    for (TItemStatus status : statuses) bits_ |= Bit(status);
+  }
+  constexpr bool Contains(TItemStatus status) const { return (bits_ & Bit(status)) != 0; }
+  constexpr bool operator==(const TItemTypes&) const = default;
+
+ private:
+  static constexpr uint8_t Bit(TItemStatus status) { return static_cast<uint8_t>(1u << status); }
+  uint8_t bits_ = 0;
+};
+
+struct TItemHeader;
+
+// A remembered position. The record set base uses only Order; the in-memory
+// record set fills the rest: the refresh iteration of its data when the
+// bookmark was taken, the item and the item's serial (TBlockManager), which
+// tells a reused item from the one the bookmark named.
+struct TRecBookmark {
+  int32_t RefreshIteration = 0;
+  TItemHeader* Item = nullptr;
+  uint64_t ItemSerial = 0;
+  int32_t Order = -1;  // record number when taken; -1: none
+};
+
+// Event and callback types of a record set.
+using TOnModifyRecord = std::function<void()>;
+using TOnApplyRecord = std::function<void(TUpdateRecKind kind, TUpdateRecAction& action, bool last_item)>;
+using TOnGetCachedFields = std::function<void()>;
+// Fills the calculated values of buffer, from source when it is given.
+using TOnGetCachedBuffer = std::function<void(void* buffer, void* source)>;
+// True when the record passes.
+using TFilterFunc = std::function<bool(void* rec_buf)>;
+
+}  // namespace dac
