@@ -162,16 +162,18 @@ void TBlockManager::AllocItem(PItemHeader& item) {
 void TBlockManager::FreeItem(PItemHeader item) {
   DAC_ASSERT(IsLiveItem(item), "Freed item not in use");
   PBlockHeader block = item->Block;
-  item->Flag = kItemFree;
   if (block->UsedItems != 1) {
+    item->Flag = kItemFree;
     PushFree(item);
     --block->UsedItems;
     return;
   }
   for (int i = 0; i < block->ItemCount; ++i) {
-    DAC_ASSERT(BlockItem(block, i)->Flag == kItemFree, "Item of an emptied block still in use");
+    PItemHeader other = BlockItem(block, i);
+    DAC_ASSERT(other == item || other->Flag == kItemFree, "Item of an emptied block still in use");
   }
-  FreeBlock(block);  // the item itself never joined the free list
+  // Takes the other items off the free list; this one never joined it.
+  FreeBlock(block);
 }
 
 void TBlockManager::InitItem(PItemHeader item) {

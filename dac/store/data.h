@@ -366,6 +366,8 @@ class TData : public TObject {
 
   // The subclass appends its descriptors (FieldNo = position + 1).
   virtual void InternalInitFields();
+  // Runs the operation (TBlob::Commit, TBlob::Cancel) on every blob the buffer holds.
+  void ForEachBlob(void* rec_buf, void (TBlob::*operation)());
   // Appends the child descriptors of a structured column (recursively).
   void InitObjectFields(TObjectType* type, TFieldDesc* parent);
 
@@ -382,8 +384,6 @@ class TData : public TObject {
   Variant ValueAsVariant(TFieldDesc* field, const uint8_t* value, size_t size, bool child);
   void PutVariantToSlot(TFieldDesc* field, void* rec_buf, const Variant& value);
   void PutVariantToChild(TFieldDesc* field, void* rec_buf, const Variant& value);
-  // Runs the operation on every blob the buffer holds.
-  void ForEachBlob(void* rec_buf, void (TBlob::*operation)());
   // Cleanup of a failed Open; its own failures must not hide the open's.
   void UndoOpen(bool internal_open_done);
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "dac/framework/exceptions.h"
+#include "dac/store/blob.h"
 #include "dac/store/data.h"
 #include "dac/store/db_object.h"
 
@@ -65,6 +66,7 @@ class TTestData : public TData {
     void* row = nullptr;
     AllocRecBuf(row);
     std::memcpy(row, rec_buf, Size());
+    if (HasBlobFields()) ForEachBlob(row, &TBlob::Commit);  // a stored row starts without rollback
     current = std::min(current, rows.size());
     rows.insert(rows.begin() + static_cast<std::ptrdiff_t>(current), row);
   }
