@@ -12,6 +12,7 @@
 #include "dac/store/pattern_match.h"
 #include "platform/code_page.h"
 #include "platform/date_time.h"
+#include "tests/dac/framework/settings_guard.h"
 #include "tests/dac/store/test_record_set.h"
 
 namespace dac {
@@ -257,6 +258,10 @@ TEST_F(FilterEval, Options) {
   EXPECT_EQ(Matches("S IS NULL"), (std::set<int>{3}));
   Fill(3, {{"S", Variant("A*")}});
   EXPECT_EQ(Matches("S = 'A*'"), (std::set<int>{3}));
+
+  SettingsGuard guard;
+  plat::ProcessFormatSettings().decimal_separator = ',';
+  EXPECT_EQ(Matches("F > 2,4 AND F < 2,6"), (std::set<int>{0}));
 }
 
 TEST(CompareDateTime, OrdersTimesBeforeTheEpochDay) {
