@@ -150,7 +150,9 @@ void TMySqlSession::scramble(const std::string& password) {
   BuildOldScrambleAnswer(out, password, scramble_);
 }
 
-void TMySqlSession::scramble41(const std::string& password) { net_->Writer().WriteBytes(Scramble41(password, scramble_.data())); }
+void TMySqlSession::scramble41(const std::string& password) {
+  net_->Writer().WriteBytes(Scramble41(password, scramble_.data()));
+}
 
 void TMySqlSession::Authenticate(const std::string& password) {
   const bool secure = (server_capabilities_ & kClientSecureConnection) != 0;
@@ -173,8 +175,7 @@ void TMySqlSession::Authenticate(const std::string& password) {
   }
   // Only an OK packet is a login; an error packet has raised already.
   if (reply.kind != AuthReply::kOk) throw EMySqlException(kCrServerHandshakeErr);
-  Apply(ParseOkPacket(net_->GetData(), static_cast<size_t>(net_->GetLength()), Getprotocol41(),
-                      (server_capabilities_ & kClientTransactions) != 0));
+  ApplyReceivedOk();
 }
 
 void TMySqlSession::Connect(const std::string& host, const std::string& user, const std::string& password,
@@ -291,6 +292,11 @@ void TMySqlSession::Apply(const EndPacket& end) {
 
 // ---- replies ----
 
+void TMySqlSession::ApplyReceivedOk() {
+  Apply(ParseOkPacket(net_->GetData(), static_cast<size_t>(net_->GetLength()), Getprotocol41(),
+                      (server_capabilities_ & kClientTransactions) != 0));
+}
+
 TMySqlFieldInfos TMySqlSession::ReadColumnDefinitions(int count, EndPacket& end) {
   const bool protocol41 = Getprotocol41();
   const bool long_flag = (server_capabilities_ & kClientLongFlag) != 0;
@@ -316,7 +322,7 @@ QueryReply TMySqlSession::ApplyReply(bool allow_local_file) {
   const QueryReply kind = ClassifyQueryReply(data, length);
   switch (kind) {
     case QueryReply::kOk:
-      Apply(ParseOkPacket(data, length, Getprotocol41(), (server_capabilities_ & kClientTransactions) != 0));
+      ApplyReceivedOk();
       break;
     case QueryReply::kResultSet: {
       const ResultSetHeader header = ParseResultSetHeader(data, length);
@@ -391,7 +397,7 @@ void TMySqlSession::RefuseLocalFile(const std::string& reason, const std::string
     const uint8_t* data = net_->GetData();
     const size_t length = static_cast<size_t>(net_->GetLength());
     if (length > 0 && ClassifyQueryReply(data, length) == QueryReply::kOk)
-      Apply(ParseOkPacket(data, length, Getprotocol41(), (server_capabilities_ & kClientTransactions) != 0));
+      ApplyReceivedOk();
   } catch (const EMySqlException& e) {
     if (e.ErrorCode() >= kCrMinError) throw;
     // The server's own complaint about the empty file says less than ours.

@@ -180,6 +180,8 @@ class TMySqlSession : public TObject {
   [[noreturn]] void RefuseOldScramble() const;
   // The state check and the start of every command.
   void BeginCommand();
+  // The received packet, an OK packet, applied.
+  void ApplyReceivedOk();
   // The received reply to a query, applied: an OK packet, or a result-set
   // header and its column definitions; a local file request is answered
   // when allowed, else malformed.

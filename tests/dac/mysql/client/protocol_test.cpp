@@ -17,15 +17,9 @@ namespace {
 using testing::Append;
 using testing::Bytes;
 
-TBytes Text(const std::string& text) {
-  TBytes out = {static_cast<uint8_t>(text.size())};
-  Append(out, Bytes(text));
-  return out;
-}
-
 TBytes Definition41() {
   TBytes d;
-  for (const char* part : {"def", "shop", "t", "orders", "id", "order_id"}) Append(d, Text(part));
+  for (const char* part : {"def", "shop", "t", "orders", "id", "order_id"}) Append(d, testing::LengthCoded(part));
   Append(d, {0x0C, 33, 0, 11, 0, 0, 0, mftLong, 0x23, 0x10, 0, 0, 0});
   return d;
 }

@@ -234,7 +234,8 @@ TEST(ServerRowsTest, AnyResultSetOverThePendingResultEndsOrDrainsItAndAStaleOneT
   for (bool read_all : {true, false}) {
     SendQuery(*session, "SELECT seq FROM seq_1_to_100");
     {
-      // Made the way a prepared statement makes its own, not from the session's pending result.
+      // Made the way a prepared statement makes its own, not from the
+      // session's pending result.
       TMySqlResultSet rows(session.get(), session->GetFieldsInfo(), session->GetFieldCount(), nullptr);
       TMySqlBinds* binds = rows.GetBinds();
       int n = 0;
