@@ -135,7 +135,8 @@ struct AuthReplyPacket {
   TBytes data;         // kAuthSwitch, kMoreData, kPreRelease41 (the 24 bytes)
 };
 // The old-scramble request and the pre-release exchange exist only towards
-// a server with secure connection; without it they are kUnknown.
+// a server with secure connection; without it such packets are told by
+// their first byte like any other.
 AuthReplyPacket ParseAuthReply(const uint8_t* data, size_t length, bool secure_connection);
 
 // ---- what the client sends ----
