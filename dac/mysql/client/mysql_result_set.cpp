@@ -51,7 +51,7 @@ void TMySqlResultSet::EndOfRows(const uint8_t* end_packet, int length) {
   eof_ = true;
 }
 
-void TMySqlResultSet::ReadRows(int max_rows) {
+void TMySqlResultSet::ReadRows() {
   TMySqlNet& net = ReadingSession().GetNet();
   rows_ = std::make_unique<TRows>();
   row_index_ = 0;
@@ -63,7 +63,6 @@ void TMySqlResultSet::ReadRows(int max_rows) {
       EndOfRows(row.data(), length);
       break;
     }
-    if (max_rows >= 0 && rows_->GetCount() >= max_rows) ThrowMalformed("more rows than announced");
     rows_->Add(std::move(row));
   }
   eof_ = rows_->GetCount() == 0;

@@ -56,9 +56,8 @@ class TMySqlResultSet : public TObject {
   TMySqlResultSet(const TMySqlResultSet&) = delete;
   TMySqlResultSet& operator=(const TMySqlResultSet&) = delete;
 
-  // Store mode: buffers every row up to the end packet. With max_rows at 0
-  // or above, more rows than that are malformed (2027).
-  void ReadRows(int max_rows = -1);
+  // Store mode: buffers every row up to the end packet.
+  void ReadRows();
   // Use mode: the next row from the connection; false at the end packet.
   bool ReadRow();
   // The next row decoded: text rows into binds (which must exist, else
