@@ -1,7 +1,9 @@
 // The record store's compression hooks. They have zlib's signatures (result
 // 0 on success) and stay empty until the MySQL provider's start-up installs
-// zlib's compress and uncompress; set them only at start-up.
+// zlib's compress and uncompress.
 #pragma once
+
+#include <atomic>
 
 namespace dac {
 
@@ -9,8 +11,12 @@ namespace dac {
 using CompressFunc = int (*)(unsigned char* dest, unsigned long* dest_length, const unsigned char* source,
                              unsigned long source_length);
 
-extern CompressFunc CompressProc;
-extern CompressFunc UncompressProc;
+// Set by the start-up, before other threads run. They are atomic because
+// any thread may compress (the connection pool's validation thread among
+// them): a change while threads run is seen whole, by calls that start
+// after it.
+extern std::atomic<CompressFunc> CompressProc;
+extern std::atomic<CompressFunc> UncompressProc;
 
 // Exception "Compressor function is not linked" when CompressProc is empty,
 // else "Uncompressor function is not linked" when UncompressProc is.

@@ -15,7 +15,9 @@ namespace dac {
 
 class TObjectType;
 
-// The most array elements turned into child descriptors.
+// The most array elements turned into child descriptors. Set before other
+// threads run and not changed afterwards: record layouts read it unlocked,
+// and the connection pool's validation thread builds none.
 extern int32_t MaxArrayItem;
 
 class TAttribute : public TObject {

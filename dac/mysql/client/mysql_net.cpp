@@ -8,12 +8,13 @@
 
 #include "dac/framework/exceptions.h"
 #include "dac/mysql/client/client_errors.h"
+#include "dac/mysql/client/protocol.h"
 
 namespace dac {
 
 DAC_DEFINE_CLASS(TMySqlNet, TObject, TMetaClass)
 
-int32_t MaxAllowedPacket = 0x40000000;
+std::atomic<int32_t> MaxAllowedPacket{0x40000000};
 
 namespace {
 
@@ -75,58 +76,6 @@ void TMySqlNet::Close() {
   deflate_pending_.shrink_to_fit();
   std::unique_ptr<TMySqlVio> vio = std::move(vio_);
   if (vio) vio->Close();
-}
-
-// ---- writing ----
-
-void TMySqlNet::WriteLittleEndian(uint64_t value, int size) {
-  uint8_t bytes[8];
-  for (int i = 0; i < size; ++i) bytes[i] = static_cast<uint8_t>(value >> (8 * i));
-  buffer_.Write(bytes, 0, size);
-}
-
-void TMySqlNet::WriteByte(uint8_t value) { buffer_.WriteByte(value); }
-void TMySqlNet::WriteInt16(int32_t value) { WriteLittleEndian(static_cast<uint32_t>(value), 2); }
-void TMySqlNet::WriteInt24(int32_t value) { WriteLittleEndian(static_cast<uint32_t>(value), 3); }
-void TMySqlNet::WriteInt32(int32_t value) { WriteLittleEndian(static_cast<uint32_t>(value), 4); }
-void TMySqlNet::WriteInt64(int64_t value) { WriteLittleEndian(static_cast<uint64_t>(value), 8); }
-
-void TMySqlNet::WriteDouble(double value) {
-  uint64_t bits;
-  std::memcpy(&bits, &value, sizeof bits);
-  WriteLittleEndian(bits, 8);
-}
-
-void TMySqlNet::Fill(uint8_t value, int count) {
-  if (count < 1) return;
-  const TBytes bytes(static_cast<size_t>(count), value);
-  buffer_.Write(bytes, 0, count);
-}
-
-void TMySqlNet::WriteString(const std::string& text) {
-  WriteBytes(reinterpret_cast<const uint8_t*>(text.data()), 0, static_cast<int>(text.size()));
-  WriteByte(0);
-}
-
-void TMySqlNet::WriteFieldLength(uint64_t value) {
-  if (value < 251) {
-    WriteByte(static_cast<uint8_t>(value));
-  } else if (value < 0x10000) {
-    WriteByte(252);
-    WriteLittleEndian(value, 2);
-  } else if (value < 0x1000000) {
-    WriteByte(253);
-    WriteLittleEndian(value, 3);
-  } else {
-    WriteByte(254);
-    WriteLittleEndian(value, 8);
-  }
-}
-
-void TMySqlNet::WriteBytes(const uint8_t* bytes, int offset, int count) {
-  if (count < 1) return;
-  // The whole payload is staged; Send frames it.
-  buffer_.Write(bytes, offset, count);
 }
 
 // ---- sending ----
@@ -324,7 +273,7 @@ void TMySqlNet::Receive() {
     total += piece;
   } while (piece == MaxPacketLength);
   buffer_.SetPosition(0);
-  if (total > 0 && GetData()[0] == 0xFF) ReadError();
+  if (IsErrorPacket(GetData(), static_cast<size_t>(total))) RaiseErrorPacket(GetData(), static_cast<size_t>(total));
 }
 
 int TMySqlNet::ReceiveBuffer(TBytes& bytes) {
@@ -347,12 +296,7 @@ int TMySqlNet::ReceiveBuffer(TBytes& bytes) {
   }
   bytes.resize(static_cast<size_t>(length));
   RawReceive(bytes.data(), length);
-  if (bytes[0] == 0xFF) {
-    buffer_.SetLength(length);
-    std::memcpy(GetBuffer().data(), bytes.data(), static_cast<size_t>(length));
-    buffer_.SetPosition(0);
-    ReadError();
-  }
+  if (IsErrorPacket(bytes.data(), bytes.size())) RaiseErrorPacket(bytes.data(), bytes.size());
   return length;
 }
 
@@ -371,8 +315,7 @@ int64_t TMySqlNet::SkipPacket(uint8_t* head, int head_size) {
         buffer_.SetLength(piece);
         GetBuffer()[0] = first;
         RawReceive(GetBuffer().data() + 1, piece - 1);
-        buffer_.SetPosition(0);
-        ReadError();
+        RaiseErrorPacket(GetData(), static_cast<size_t>(piece));
       }
       if (head_size > 0) head[0] = first;
       total = 1;
@@ -398,73 +341,6 @@ int64_t TMySqlNet::SkipPacket(uint8_t* head, int head_size) {
 
 PacketReader TMySqlNet::Reader() const {
   return PacketReader(GetData(), static_cast<size_t>(GetLength()), static_cast<size_t>(GetPosition()));
-}
-
-template <typename Fn>
-auto TMySqlNet::ReadWith(Fn fn) {
-  PacketReader reader = Reader();
-  auto value = fn(reader);
-  buffer_.SetPosition(static_cast<int>(reader.Position()));
-  return value;
-}
-
-void TMySqlNet::ReadBytes(void* dest, int count) {
-  if (count < 0) ThrowMalformed("negative count");
-  ReadWith([&](PacketReader& r) {
-    r.ReadBytes(dest, static_cast<size_t>(count));
-    return 0;
-  });
-}
-
-uint8_t TMySqlNet::ReadByte() {
-  return ReadWith([](PacketReader& r) { return r.ReadByte(); });
-}
-
-int16_t TMySqlNet::ReadInt16() {
-  return ReadWith([](PacketReader& r) { return static_cast<int16_t>(r.ReadUInt16()); });
-}
-
-uint16_t TMySqlNet::ReadUInt16() {
-  return ReadWith([](PacketReader& r) { return r.ReadUInt16(); });
-}
-
-int32_t TMySqlNet::ReadInt24() {
-  return ReadWith([](PacketReader& r) { return static_cast<int32_t>(r.ReadInt24()); });
-}
-
-int32_t TMySqlNet::ReadInt32() {
-  return ReadWith([](PacketReader& r) { return static_cast<int32_t>(r.ReadUInt32()); });
-}
-
-int64_t TMySqlNet::ReadInt64() {
-  return ReadWith([](PacketReader& r) { return static_cast<int64_t>(r.ReadUInt64()); });
-}
-
-double TMySqlNet::ReadDouble() {
-  return ReadWith([](PacketReader& r) { return r.ReadDouble(); });
-}
-
-std::string TMySqlNet::ReadString(int length) {
-  if (length < 0) ThrowMalformed("negative length");
-  return ReadWith([&](PacketReader& r) { return r.ReadString(static_cast<size_t>(length)); });
-}
-
-std::string TMySqlNet::ReadString() {
-  return ReadWith([](PacketReader& r) { return r.ReadString(); });
-}
-
-int64_t TMySqlNet::ReadFieldLength() {
-  return ReadWith([](PacketReader& r) { return r.ReadFieldLength(); });
-}
-
-void TMySqlNet::ReadError() {
-  PacketReader reader = Reader();
-  if (reader.AtEnd() || reader.Data()[reader.Position()] != 0xFF) return;
-  reader.Skip(1);
-  const int16_t code = static_cast<int16_t>(reader.ReadUInt16());
-  const std::string message = reader.ReadString();
-  buffer_.SetPosition(static_cast<int>(reader.Position()));
-  throw EMySqlException(code, message);
 }
 
 }  // namespace dac

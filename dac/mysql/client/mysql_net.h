@@ -2,10 +2,11 @@
 // frames it at Send (4-byte headers, pieces of at most 0xFFFFFF bytes, the
 // 7-byte compressed header when compression is on); reads logical packets
 // back, joining pieces and inflating compressed packets; checks sequence
-// numbers; turns error packets into EMySqlException. All reads of a received
-// payload are bounds-checked.
+// numbers; turns error packets into EMySqlException. What a payload holds is
+// protocol.h's business: reads go through Reader(), writes through Writer().
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -14,6 +15,7 @@
 #include "dac/framework/meta_class.h"
 #include "dac/mysql/client/mysql_vio.h"
 #include "dac/mysql/client/packet_reader.h"
+#include "dac/mysql/client/packet_writer.h"
 #include "dac/store/memory_stream.h"
 
 namespace dac {
@@ -27,8 +29,10 @@ constexpr int32_t MaxPacketLength = 0xFFFFFF;
 // Compressed packets of this many bytes or fewer go out stored.
 constexpr int kMinCompressLength = 50;
 // The maximum packet size announced to the server, and the default cap on a
-// received logical packet.
-extern int32_t MaxAllowedPacket;
+// received logical packet. It may change while threads run (the connection
+// pool's validation thread opens connections): new connections take the
+// value of the moment, open ones keep theirs.
+extern std::atomic<int32_t> MaxAllowedPacket;
 
 class TMySqlNet : public TObject {
   DAC_DECLARE_CLASS();
@@ -67,23 +71,8 @@ class TMySqlNet : public TObject {
   int32_t GetMaxPacketSize() const { return max_packet_size_; }
   void SetMaxPacketSize(int32_t value) { max_packet_size_ = value; }
 
-  // Writing: little-endian values appended at the position.
-  void WriteByte(uint8_t value);
-  void WriteBool(bool value) { WriteByte(value ? 1 : 0); }
-  void WriteInt16(int32_t value);
-  void WriteInt24(int32_t value);
-  void WriteInt32(int32_t value);
-  void WriteInt64(int64_t value);
-  void WriteDouble(double value);
-  // count copies of value; nothing for a count below 1.
-  void Fill(uint8_t value, int count);
-  // The characters and a terminating 0 byte.
-  void WriteString(const std::string& text);
-  // Length-coded integer: below 251 one byte; below 0x10000 252 and 2 bytes;
-  // below 0x1000000 253 and 3 bytes; else 254 and 8 bytes.
-  void WriteFieldLength(uint64_t value);
-  void WriteBytes(const uint8_t* bytes, int offset, int count);
-  void WriteBytes(const TBytes& bytes) { WriteBytes(bytes.data(), 0, static_cast<int>(bytes.size())); }
+  // Appends to the staged payload; protocol.h builds packets through it.
+  PacketWriter Writer() { return PacketWriter(buffer_); }
 
   // Frames and sends the staged payload (nothing when it is empty): pieces
   // of at most MaxPacketLength, and after an exact multiple of it the empty
@@ -103,30 +92,10 @@ class TMySqlNet : public TObject {
   // its first bytes in head; an error packet raises. The packet's length.
   int64_t SkipPacket(uint8_t* head, int head_size);
 
-  // Reading at the position of the received payload; short data raise 2027.
-  void ReadBytes(void* dest, int count);
-  uint8_t ReadByte();
-  int16_t ReadInt16();
-  uint16_t ReadUInt16();
-  int32_t ReadInt24();
-  int32_t ReadInt32();
-  int64_t ReadInt64();
-  double ReadDouble();
-  std::string ReadString(int length);
-  std::string ReadString();
-  int64_t ReadFieldLength();
-  // At a 0xFF byte: the error code and message, raised as EMySqlException.
-  void ReadError();
-
-  // A reader over the received payload at the current position.
+  // A reader over the received payload from the current position.
   PacketReader Reader() const;
-  // Bytes of the received payload left after the position.
-  int Remaining() const { return GetLength() - GetPosition(); }
 
  private:
-  template <typename Fn>
-  auto ReadWith(Fn fn);
-  void WriteLittleEndian(uint64_t value, int size);
   void VioRead(uint8_t* dest, int count);
   void VioWrite(const uint8_t* source, int count);
   int ReceiveHeader();

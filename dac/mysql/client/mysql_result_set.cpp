@@ -4,6 +4,7 @@
 #include "dac/mysql/client/client_errors.h"
 #include "dac/mysql/client/mysql_session.h"
 #include "dac/mysql/client/packet_reader.h"
+#include "dac/mysql/client/protocol.h"
 #include "dac/mysql/client/row_decoder.h"
 #include "dac/store/buffer_routines.h"
 
@@ -12,27 +13,16 @@ namespace dac {
 DAC_DEFINE_CLASS(TRows, TObject, TMetaClassOf<TRows>)
 DAC_DEFINE_CLASS(TMySqlResultSet, TObject, TMetaClass)
 
-namespace {
-
-// End packets: 0xFE and shorter than this (store mode: 8, use mode and draining: 9).
-constexpr int kStoreEndLimit = 8;
-constexpr int kUseEndLimit = 9;
-
-}  // namespace
-
-TMySqlResultSet::TMySqlResultSet(TMySqlSession* session) : session_(session) {
-  DAC_ASSERT(session_ != nullptr, "result set without a session");
-  field_count_ = session_->GetFieldCount();
-  fields_info_ = session_->GetFieldsInfo();
-  own_binds_ = std::make_unique<TMySqlBinds>(field_count_);
-  session_result_ = true;
-}
+TMySqlResultSet::TMySqlResultSet(TMySqlSession* session)
+    : TMySqlResultSet(session, session ? session->GetFieldsInfo() : TMySqlFieldInfos(),
+                      session ? session->GetFieldCount() : 0, nullptr) {}
 
 TMySqlResultSet::TMySqlResultSet(TMySqlSession* session, TMySqlFieldInfos fields, int field_count,
                                  std::unique_ptr<TMySqlBinds> result_binds)
-    : field_count_(field_count), result_binds_(std::move(result_binds)), fields_info_(std::move(fields)),
-      session_(session) {
-  DAC_ASSERT(session_ != nullptr, "result set without a session");
+    : field_count_(field_count), result_binds_(std::move(result_binds)), fields_info_(std::move(fields)) {
+  DAC_ASSERT(session != nullptr, "result set without a session");
+  link_ = session->GetLink();
+  result_id_ = session->GetOpenResult();
   own_binds_ = std::make_unique<TMySqlBinds>(field_count_);
 }
 
@@ -44,34 +34,35 @@ TMySqlResultSet::~TMySqlResultSet() {
   }
 }
 
+TMySqlSession* TMySqlResultSet::GetSession() const { return link_ ? link_->session : nullptr; }
+
+TMySqlSession& TMySqlResultSet::ReadingSession() {
+  TMySqlSession* session = GetSession();
+  if (!session) throw EMySqlException(kCrServerGoneError);
+  if (result_id_ != 0 && session->GetOpenResult() != result_id_) throw EMySqlException(kCrCommandsOutOfSync);
+  return *session;
+}
+
 void TMySqlResultSet::EndOfRows(const uint8_t* end_packet, int length) {
-  if (length > 1) {
-    if (length < 5) ThrowMalformed("short end packet");
-    PacketReader reader(end_packet, static_cast<size_t>(length), 1);
-    session_->SetWarningCount(reader.ReadUInt16());
-    session_->SetServerStatus(reader.ReadUInt16());
-  }
-  if (session_result_) session_->SetStatus(msReady);
+  GetSession()->Apply(ParseEndPacket(end_packet, static_cast<size_t>(length)));
   ended_ = true;
   current_row_ = nullptr;
   current_row_length_ = 0;
   eof_ = true;
 }
 
-void TMySqlResultSet::ReadRows(int max_rows) {
-  DAC_ASSERT(session_ != nullptr, "result set already cleared");
+void TMySqlResultSet::ReadRows() {
+  TMySqlNet& net = ReadingSession().GetNet();
   rows_ = std::make_unique<TRows>();
   row_index_ = 0;
   eof_ = false;
-  TMySqlNet& net = session_->GetNet();
   for (;;) {
     TBytes row;
     const int length = net.ReceiveBuffer(row);
-    if (length < kStoreEndLimit && row[0] == 0xFE) {
+    if (IsEndPacket(row.data(), static_cast<size_t>(length), kStoreEndLimit)) {
       EndOfRows(row.data(), length);
       break;
     }
-    if (max_rows >= 0 && rows_->GetCount() >= max_rows) ThrowMalformed("more rows than announced");
     rows_->Add(std::move(row));
   }
   eof_ = rows_->GetCount() == 0;
@@ -80,12 +71,12 @@ void TMySqlResultSet::ReadRows(int max_rows) {
 bool TMySqlResultSet::ReadRow() {
   ClearGCHandleData();
   if (eof_) return false;
-  TMySqlNet& net = session_->GetNet();
+  TMySqlNet& net = ReadingSession().GetNet();
   net.Receive();
   const int length = net.GetLength();
   const uint8_t* data = net.GetData();
   if (length < 1) ThrowMalformed("empty row packet");
-  if (length < kUseEndLimit && data[0] == 0xFE) {
+  if (IsEndPacket(data, static_cast<size_t>(length), kUseEndLimit)) {
     EndOfRows(data, length);
     return false;
   }
@@ -134,53 +125,17 @@ void TMySqlResultSet::Seek(int index) {
 
 int64_t TMySqlResultSet::GetRowCount() const { return rows_ ? rows_->GetCount() : rows_read_; }
 
-namespace {
-
-std::string ValueText(const uint8_t* row, const TMySqlBind& bind) {
-  if (bind.is_null) return std::string();
-  return std::string(reinterpret_cast<const char*>(row + bind.offset), static_cast<size_t>(bind.length));
-}
-
-// A fixed-size value of the older layout; its width must be exact.
-PacketReader FixedValue(const uint8_t* row, const TMySqlBind& bind, int min_length) {
-  if (bind.is_null || bind.length < min_length) ThrowMalformed("short column definition");
-  return PacketReader(row + bind.offset, static_cast<size_t>(bind.length));
-}
-
-}  // namespace
-
 void TMySqlResultSet::ReadFieldsInfo(int count, TMySqlFieldInfos& infos) {
   const int available = rows_ ? rows_->GetCount() : 0;
   if (count != available) ThrowMalformed("column definitions do not match the column count");
+  TMySqlSession* session = GetSession();
+  if (!session) throw EMySqlException(kCrServerGoneError);
+  const bool long_flag = (session->GetServerCapabilities() & kClientLongFlag) != 0;
   infos.clear();
   infos.reserve(static_cast<size_t>(count));
-  const bool protocol41 = field_count_ >= 7;
-  TMySqlBinds binds(field_count_);
-  const bool long_flag = (session_->GetServerCapabilities() & kClientLongFlag) != 0;
   for (int i = 0; i < count; ++i) {
     const TBytes& row = rows_->Get(i);
-    DecodeTextRow(row.data(), static_cast<int>(row.size()), field_count_, binds);
-    const uint8_t* data = row.data();
-    if (protocol41) {
-      PacketReader fixed = FixedValue(data, binds[6], 10);
-      const int32_t charsetnr = fixed.ReadUInt16();
-      const int32_t length = static_cast<int32_t>(fixed.ReadUInt32());
-      const uint8_t type = fixed.ReadByte();
-      const uint32_t flags = fixed.ReadUInt16();
-      const int32_t decimals = fixed.ReadByte();
-      infos.push_back(MySqlFieldInfo(ValueText(data, binds[4]), ValueText(data, binds[5]), ValueText(data, binds[2]),
-                                     ValueText(data, binds[3]), ValueText(data, binds[1]), std::string(), length,
-                                     decimals, 0, flags, charsetnr, type));
-    } else {
-      const std::string table = ValueText(data, binds[0]);
-      const int32_t length = static_cast<int32_t>(FixedValue(data, binds[2], 3).ReadInt24());
-      const uint8_t type = FixedValue(data, binds[3], 1).ReadByte();
-      PacketReader flags_value = FixedValue(data, binds[4], long_flag ? 3 : 2);
-      const uint32_t flags = long_flag ? flags_value.ReadUInt16() : flags_value.ReadByte();
-      const int32_t decimals = flags_value.ReadByte();
-      infos.push_back(MySqlFieldInfo(ValueText(data, binds[1]), std::string(), table, table, std::string(),
-                                     std::string(), length, decimals, 0, flags, 0, type));
-    }
+    infos.push_back(ParseColumnDefinition(row.data(), row.size(), field_count_ >= 7, long_flag));
   }
 }
 
@@ -199,15 +154,14 @@ void TMySqlResultSet::Clear() {
     rows_->Clear();
     rows_.reset();
   }
-  if (session_ && session_result_ && !ended_ && session_->GetStatus() != msReady) {
-    TMySqlSession* session = session_;
-    session_ = nullptr;
-    eof_ = true;
-    session->FreeQuery();
-  }
-  session_ = nullptr;
+  // Drained only while this result's rows are still on the connection.
+  TMySqlSession* session = GetSession();
+  const bool drain = session && !ended_ && result_id_ != 0 && session->GetOpenResult() == result_id_;
+  if (session && session->GetResultSet() == this) session->SetResultSet(nullptr);
+  link_.reset();
   eof_ = true;
   own_binds_.reset();
+  if (drain) session->FreeQuery();
 }
 
 void* TMySqlResultSet::GetGCHandleData() {

@@ -2,6 +2,13 @@
 // either all buffered at once (store mode, ReadRows) or one at a time from
 // the connection (use mode, ReadRow). Rows are split into values without
 // copying: binds record where each value lies in the row.
+//
+// Lifetime: a result set may outlive its session. Once the session is
+// destroyed, buffered rows stay readable, reading from the connection raises
+// 2006, and Clear and the destructor do no I/O. While the session lives, a
+// result set reads and drains only the result that was pending when it was
+// made (the session's open result); reading after another command has
+// taken the connection raises 2014.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +23,7 @@
 namespace dac {
 
 class TMySqlSession;
+struct SessionLink;
 
 // Buffered rows, each the packet payload as received.
 class TRows : public TObject {
@@ -38,18 +46,18 @@ class TMySqlResultSet : public TObject {
   // The session's pending result: its field count and descriptions. Reading
   // its last row returns the session to msReady.
   explicit TMySqlResultSet(TMySqlSession* session);
-  // Rows of the given shape; result_binds (owned, may be null) makes rows
-  // binary and decodes them into it.
+  // Rows of the given shape, of the result pending now (if any); reading
+  // its last row returns the session to msReady too. result_binds (owned,
+  // may be null) makes rows binary and decodes them into it.
   TMySqlResultSet(TMySqlSession* session, TMySqlFieldInfos fields, int field_count,
                   std::unique_ptr<TMySqlBinds> result_binds);
-  // Clears, draining unread use-mode rows; never throws.
+  // Clears, draining unread use-mode rows of a live session; never throws.
   ~TMySqlResultSet() override;
   TMySqlResultSet(const TMySqlResultSet&) = delete;
   TMySqlResultSet& operator=(const TMySqlResultSet&) = delete;
 
-  // Store mode: buffers every row up to the end packet. With max_rows at 0
-  // or above, more rows than that are malformed (2027).
-  void ReadRows(int max_rows = -1);
+  // Store mode: buffers every row up to the end packet.
+  void ReadRows();
   // Use mode: the next row from the connection; false at the end packet.
   bool ReadRow();
   // The next row decoded: text rows into binds (which must exist, else
@@ -64,13 +72,15 @@ class TMySqlResultSet : public TObject {
   // the 4.1 layout, 5 for the older one), into infos.
   void ReadFieldsInfo(int count, TMySqlFieldInfos& infos);
   void SetresultBind(std::unique_ptr<TMySqlBinds> binds);
-  // Ends either mode; in use mode unread rows are drained through the session.
+  // Ends either mode; in use mode the unread rows of the session's open
+  // result, when it is this one's, are drained through the session.
   void Clear();
   // The current row, pinned; ClearGCHandleData releases it.
   void* GetGCHandleData();
   void ClearGCHandleData();
 
-  TMySqlSession* GetSession() const { return session_; }
+  // Null once the session is destroyed or this result set cleared.
+  TMySqlSession* GetSession() const;
   int GetFieldCount() const { return field_count_; }
   const TMySqlFieldInfos& GetFieldsInfo() const { return fields_info_; }
   TMySqlBinds* GetBinds() const { return own_binds_.get(); }
@@ -82,6 +92,8 @@ class TMySqlResultSet : public TObject {
 
  private:
   void Decode(TMySqlBinds*& binds);
+  // The session, which must still be reading this result's rows.
+  TMySqlSession& ReadingSession();
   void EndOfRows(const uint8_t* end_packet, int length);
 
   std::unique_ptr<TRows> rows_;
@@ -92,12 +104,12 @@ class TMySqlResultSet : public TObject {
   int current_row_length_ = 0;
   std::unique_ptr<TMySqlBinds> result_binds_;
   TMySqlFieldInfos fields_info_;
-  TMySqlSession* session_;
+  std::shared_ptr<SessionLink> link_;
   bool eof_ = false;
   std::unique_ptr<TMySqlBinds> own_binds_;
   void* pinned_ = nullptr;
-  // This is the session's pending result: its end frees the session.
-  bool session_result_ = false;
+  // The session's open result when this was made; 0 for none.
+  uint64_t result_id_ = 0;
   // The end packet was read.
   bool ended_ = false;
 };

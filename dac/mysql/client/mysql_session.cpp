@@ -1,22 +1,18 @@
 #include "dac/mysql/client/mysql_session.h"
 
-#include <errno.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstring>
+#include <optional>
 
 #include "dac/framework/exceptions.h"
 #include "dac/mysql/client/client_errors.h"
 #include "dac/mysql/client/io_handler.h"
 #include "dac/mysql/client/local_infile.h"
-#include "dac/mysql/client/mysql_result_set.h"
 #include "dac/mysql/client/mysql_vio_pipe.h"
 #include "dac/mysql/client/mysql_vio_tcp.h"
 #include "dac/mysql/client/password_scramble.h"
 #include "dac/mysql/client/sha1.h"
+#include "platform/files.h"
+#include "platform/regular_file_reader.h"
 
 namespace dac {
 
@@ -24,44 +20,23 @@ DAC_DEFINE_CLASS(TMySqlSession, TObject, TMetaClassOf<TMySqlSession>)
 
 namespace {
 
-constexpr uint8_t kProtocolVersion = 10;
 // Flags always asked for: long password, long flag, local files, protocol
 // 4.1, transactions, secure connection, multi statements and results.
 constexpr uint32_t kDefaultClientFlags = 0x3A285;
-// A result has at most this many columns (the binary protocol counts them in 2 bytes).
-constexpr int64_t kMaxColumns = 0xFFFF;
-constexpr int kCharsetLatin1 = 8;
 
 // The upload chunk: BufferLength - 16 rounded up to a multiple of 4096.
 constexpr int kLocalFileChunk = ((BufferLength - 16 + 4095) / 4096) * 4096;
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-// A closed descriptor whatever happens.
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
 }  // namespace
 
-TMySqlSession::TMySqlSession() : net_(std::make_unique<TMySqlNet>()), scramble_(SHA1HashSize, 0) {}
+TMySqlSession::TMySqlSession()
+    : net_(std::make_unique<TMySqlNet>()), scramble_(SHA1HashSize, 0), link_(std::make_shared<SessionLink>()) {
+  link_->session = this;
+}
 
 TMySqlSession::~TMySqlSession() {
+  // Result sets that outlive the session see it gone and do no I/O.
+  link_->session = nullptr;
   try {
     Close();
   } catch (...) {
@@ -112,30 +87,15 @@ std::unique_ptr<TMySqlVio> TMySqlSession::CreateTransport(const std::string& uni
 
 void TMySqlSession::ReadGreeting() {
   net_->Receive();
-  PacketReader reader = net_->Reader();
-  const uint8_t version = reader.ReadByte();
-  if (version != kProtocolVersion)
-    throw EMySqlException(kCrVersionError, ErrorArgs{version, kProtocolVersion}, std::string());
-  server_version_ = reader.ReadString();
-  thread_id_ = reader.ReadUInt32();
-  scramble_.assign(SHA1HashSize, 0);
-  scramble_present_ = false;
-  reader.ReadBytes(scramble_.data(), 8);
-  const size_t p = reader.Position();
-  reader.Skip(1);  // filler
-  const size_t length = reader.Length();
-  server_capabilities_ = 0;
-  if (length >= p + 3) server_capabilities_ = reader.ReadUInt16();
-  if (length >= p + 6) {
-    server_language_ = reader.ReadByte();
-    server_status_ = reader.ReadUInt16();
-  }
-  // 13 filler bytes (extended capabilities and the like, not read), then
-  // the remaining 12 scramble bytes.
-  if (length >= p + 31) {
-    reader.SetPosition(p + 19);
-    reader.ReadBytes(scramble_.data() + 8, 12);
-    scramble_present_ = true;
+  ServerGreeting greeting = ParseGreeting(net_->GetData(), static_cast<size_t>(net_->GetLength()));
+  server_version_ = std::move(greeting.server_version);
+  thread_id_ = greeting.thread_id;
+  scramble_ = std::move(greeting.scramble);
+  scramble_present_ = greeting.scramble_complete;
+  server_capabilities_ = greeting.capabilities;
+  if (greeting.has_status) {
+    server_language_ = greeting.charset;
+    server_status_ = greeting.status;
   }
 }
 
@@ -153,113 +113,69 @@ uint32_t TMySqlSession::NegotiateFlags(uint32_t client_flags) const {
   return flags;
 }
 
-namespace {
-
-// The part of the handshake response before the user name.
-void WriteResponseHead(TMySqlNet& net, uint32_t flags) {
-  if (flags & kClientProtocol41) {
-    net.WriteInt32(static_cast<int32_t>(flags));
-    net.WriteInt32(MaxAllowedPacket);
-    net.WriteByte(kCharsetLatin1);
-    net.Fill(0, 23);
-  } else {
-    net.WriteInt16(static_cast<int32_t>(flags));
-    net.WriteInt24(MaxAllowedPacket & 0xFFFFFF);
-  }
-}
-
-}  // namespace
-
-void TMySqlSession::SwitchToTls(uint32_t flags) {
-  // The TLS request is the head of the response alone; the whole response
-  // follows over the secured transport.
-  WriteResponseHead(*net_, flags);
-  net_->Send();
-  net_->GetVio()->SetIsSecure(true);
+void TMySqlSession::RefuseOldScramble() const {
+  throw EMySqlException(kCrServerHandshakeErr,
+                        "the server wants the pre-4.1 password scramble, which secure authentication "
+                        "(MYSQL_SECURE_AUTH) refuses");
 }
 
 void TMySqlSession::WriteHandshakeResponse(uint32_t flags, const std::string& user, const std::string& password,
                                            const std::string& database) {
-  if (flags & kClientSsl) SwitchToTls(flags);
-  WriteResponseHead(*net_, flags);
-  net_->WriteString(user);
-  if (server_capabilities_ & kClientSecureConnection) {
-    if (password.empty()) {
-      net_->WriteByte(0);
-    } else if (scramble_present_) {
-      net_->WriteByte(SHA1HashSize);
-      scramble41(password);
-    } else {
-      // A pre-4.1 server with secure connection: it answers with 0xFE and
-      // takes the old scramble then.
-      net_->Fill('x', 8);
-      net_->WriteByte(0);
-    }
-  } else if (!password.empty()) {
-    scramble(password);
-  } else {
-    net_->WriteByte(0);
+  // Refused before anything goes out, so no weak scramble ever leaves.
+  if (secure_auth_ && LoginNeedsOldScramble(server_capabilities_, scramble_present_, password)) RefuseOldScramble();
+  const int32_t max_packet = MaxAllowedPacket.load();
+  if (flags & kClientSsl) {
+    // The TLS request is the head of the response alone; the whole response
+    // follows over the secured transport.
+    PacketWriter head = net_->Writer();
+    BuildHandshakeHead(head, flags, max_packet);
+    net_->Send();
+    net_->GetVio()->SetIsSecure(true);
   }
-  if (server_capabilities_ & kClientConnectWithDb) {
-    // The response ends with the database name, without its 0 byte; an
-    // empty name keeps it, since a server finds nothing after the password
-    // a bad handshake.
-    net_->WriteBytes(reinterpret_cast<const uint8_t*>(database.data()), 0, static_cast<int>(database.size()));
-    if (database.empty()) net_->WriteByte(0);
-    database_ = database;
-  }
+  HandshakeResponse response;
+  response.flags = flags;
+  response.max_packet = max_packet;
+  response.user = user;
+  response.auth = HandshakeAuthField(server_capabilities_, scramble_, scramble_present_, password);
+  response.with_database = (server_capabilities_ & kClientConnectWithDb) != 0;
+  response.database = database;
+  PacketWriter out = net_->Writer();
+  BuildHandshakeResponse(out, response);
+  if (response.with_database) database_ = database;
   net_->Send();
 }
 
 void TMySqlSession::scramble(const std::string& password) {
-  net_->WriteBytes(Scramble323(password, scramble_.data(), 8));
-  net_->WriteByte(0);
+  PacketWriter out = net_->Writer();
+  BuildOldScrambleAnswer(out, password, scramble_);
 }
 
 void TMySqlSession::scramble41(const std::string& password) {
-  net_->WriteBytes(Scramble41(password, scramble_.data()));
+  net_->Writer().WriteBytes(Scramble41(password, scramble_.data()));
 }
 
 void TMySqlSession::Authenticate(const std::string& password) {
-  net_->Receive();
-  if (server_capabilities_ & kClientSecureConnection) {
-    const int length = net_->GetLength();
-    const uint8_t* reply = net_->GetData();
-    if (length == 1 && reply[0] == 0xFE) {
-      // The server wants the pre-4.1 scramble.
-      net_->Clear();
-      scramble(password);
-      net_->Send();
-      net_->Receive();
-    } else if (length == 24 && reply[0] != 0) {
-      // The 4.1.0 pre-release exchange: 4 salt bytes and 20 encrypted bytes.
-      uint8_t salt[24];
-      std::memcpy(salt, reply, sizeof salt);
-      TBytes stage1;
-      if (password.size() >= 41 && password[0] == '*') {
-        // The stored hash form: "*" and 40 hex digits of the stage-1 digest.
-        stage1.resize(SHA1HashSize);
-        for (int i = 0; i < SHA1HashSize; ++i) {
-          const int hi = HexDigit(password[1 + 2 * i]), lo = HexDigit(password[2 + 2 * i]);
-          if (hi < 0 || lo < 0) throw EMySqlException(kCrServerHandshakeErr);
-          stage1[static_cast<size_t>(i)] = static_cast<uint8_t>(hi * 16 + lo);
-        }
-      } else {
-        stage1 = PasswordHashStage1(password);
-      }
-      const TBytes stage2 = PasswordHashStage2(stage1, salt);
-      TBytes answer = PasswordCrypt(salt + 4, stage2.data(), SHA1HashSize);
-      MyCrypt(answer.data(), stage1.data(), SHA1HashSize);
-      net_->Clear();
-      net_->WriteBytes(answer);
-      net_->Send();
-      net_->Receive();
-    }
+  const bool secure = (server_capabilities_ & kClientSecureConnection) != 0;
+  auto receive = [&] {
+    net_->Receive();
+    return ParseAuthReply(net_->GetData(), static_cast<size_t>(net_->GetLength()), secure);
+  };
+  AuthReplyPacket reply = receive();
+  if (reply.kind == AuthReply::kOldScrambleRequest) {
+    if (secure_auth_) RefuseOldScramble();
+    net_->Clear();
+    scramble(password);
+    net_->Send();
+    reply = receive();
+  } else if (reply.kind == AuthReply::kPreRelease41) {
+    net_->Clear();
+    net_->Writer().WriteBytes(PreRelease41Answer(password, reply.data.data()));
+    net_->Send();
+    reply = receive();
   }
   // Only an OK packet is a login; an error packet has raised already.
-  if (net_->GetLength() < 1 || net_->GetData()[0] != 0) throw EMySqlException(kCrServerHandshakeErr);
-  net_->SetPosition(1);
-  ReadOkPacket();
+  if (reply.kind != AuthReply::kOk) throw EMySqlException(kCrServerHandshakeErr);
+  ApplyReceivedOk();
 }
 
 void TMySqlSession::Connect(const std::string& host, const std::string& user, const std::string& password,
@@ -300,7 +216,9 @@ void TMySqlSession::Connect(const std::string& host, const std::string& user, co
 void TMySqlSession::Close() {
   if (closed_) return;
   closed_ = true;
+  // Nothing more is read: quit goes out whatever was pending.
   status_ = msReady;
+  server_status_ &= ~kServerMoreResultsExists;
   try {
     if (net_->GetVio()) {
       WriteCommand(scQuit);
@@ -314,84 +232,128 @@ void TMySqlSession::Close() {
 
 // ---- commands ----
 
-void TMySqlSession::WriteCommand(TServerCommand command) {
-  if (status_ != msReady) throw EMySqlException(kCrCommandsOutOfSync);
+void TMySqlSession::BeginCommand() {
+  if (status_ != msReady || MoreResults()) throw EMySqlException(kCrCommandsOutOfSync);
   info_.clear();
   affected_rows_ = 0;
   net_->NewCommand();
-  net_->WriteByte(command);
+}
+
+void TMySqlSession::WriteCommand(TServerCommand command) {
+  BeginCommand();
+  PacketWriter out = net_->Writer();
+  BuildCommand(out, command, nullptr, 0);
 }
 
 void TMySqlSession::SimpleCommand(TServerCommand command, const uint8_t* argument, bool skip_reply, int length) {
   // A closed connection fails rather than answering nothing.
   if (!net_->GetVio()) throw EMySqlException(kCrServerGoneError);
   net_->GetVio()->SetTimeout(read_write_timeout_);
-  WriteCommand(command);
-  if (argument && length > 0) net_->WriteBytes(argument, 0, length);
+  BeginCommand();
+  const size_t size = argument && length > 0 ? static_cast<size_t>(length) : 0;
+  PacketWriter out = net_->Writer();
+  BuildCommand(out, command, argument, size);
   local_files_.clear();
-  if (command == scQuery && argument && length > 0)
-    local_files_ = LocalInfileNames(argument, static_cast<size_t>(length));
+  if (command == scQuery && size > 0) local_files_ = LocalInfileNames(argument, size);
   net_->Send();
   if (!skip_reply) net_->Receive();
 }
 
-void TMySqlSession::ReadOkPacket() {
-  affected_rows_ = net_->ReadFieldLength();
-  insert_id_ = net_->ReadFieldLength();
-  if ((Getprotocol41() || (server_capabilities_ & kClientTransactions)) && net_->Remaining() >= 2)
-    server_status_ = net_->ReadUInt16();
-  if (Getprotocol41() && net_->Remaining() >= 2) warning_count_ = net_->ReadUInt16();
-  info_ = net_->ReadString();
+// ---- the protocol state ----
+
+void TMySqlSession::Apply(const OkPacket& ok) {
+  affected_rows_ = ok.affected_rows;
+  insert_id_ = ok.insert_id;
+  if (ok.has_status) server_status_ = ok.server_status;
+  if (ok.has_warnings) warning_count_ = ok.warning_count;
+  info_ = ok.info;
   field_count_ = 0;
   fields_info_.clear();
 }
 
-void TMySqlSession::ReadResultSetHeader(int64_t field_count) {
-  if (field_count < 1 || field_count > kMaxColumns) ThrowMalformed("column count out of range");
+void TMySqlSession::Apply(const ResultSetHeader& header, TMySqlFieldInfos fields, const EndPacket& definitions_end) {
   if (!(server_status_ & kServerStatusAutocommit)) server_status_ |= kServerStatusInTrans;
-  if (net_->Remaining() > 0) extra_info_ = net_->ReadFieldLength();
-  const int count = static_cast<int>(field_count);
-  TMySqlResultSet definitions(this, TMySqlFieldInfos(), Getprotocol41() ? 7 : 5, nullptr);
-  definitions.ReadRows(count);
-  TMySqlFieldInfos fields;
-  definitions.ReadFieldsInfo(count, fields);
+  if (header.has_extra) extra_info_ = header.extra;
+  if (definitions_end.has_status) server_status_ = definitions_end.server_status;
   fields_info_ = std::move(fields);
-  field_count_ = count;
+  field_count_ = header.field_count;
   status_ = msGetResult;
   warning_count_ = 0;
+  ++result_id_;
+}
+
+void TMySqlSession::Apply(const EndPacket& end) {
+  if (end.has_status) {
+    warning_count_ = end.warning_count;
+    server_status_ = end.server_status;
+  }
+  status_ = msReady;
+}
+
+// ---- replies ----
+
+void TMySqlSession::ApplyReceivedOk() {
+  Apply(ParseOkPacket(net_->GetData(), static_cast<size_t>(net_->GetLength()), Getprotocol41(),
+                      (server_capabilities_ & kClientTransactions) != 0));
+}
+
+TMySqlFieldInfos TMySqlSession::ReadColumnDefinitions(int count, EndPacket& end) {
+  const bool protocol41 = Getprotocol41();
+  const bool long_flag = (server_capabilities_ & kClientLongFlag) != 0;
+  TMySqlFieldInfos fields;
+  fields.reserve(static_cast<size_t>(count));
+  TBytes packet;
+  for (;;) {
+    const size_t length = static_cast<size_t>(net_->ReceiveBuffer(packet));
+    if (IsEndPacket(packet.data(), length, kStoreEndLimit)) {
+      end = ParseEndPacket(packet.data(), length);
+      break;
+    }
+    if (fields.size() >= static_cast<size_t>(count)) ThrowMalformed("more column definitions than columns");
+    fields.push_back(ParseColumnDefinition(packet.data(), length, protocol41, long_flag));
+  }
+  if (fields.size() != static_cast<size_t>(count)) ThrowMalformed("column definitions do not match the column count");
+  return fields;
+}
+
+QueryReply TMySqlSession::ApplyReply(bool allow_local_file) {
+  const uint8_t* data = net_->GetData();
+  const size_t length = static_cast<size_t>(net_->GetLength());
+  const QueryReply kind = ClassifyQueryReply(data, length);
+  switch (kind) {
+    case QueryReply::kOk:
+      ApplyReceivedOk();
+      break;
+    case QueryReply::kResultSet: {
+      const ResultSetHeader header = ParseResultSetHeader(data, length);
+      EndPacket end;
+      TMySqlFieldInfos fields = ReadColumnDefinitions(header.field_count, end);
+      Apply(header, std::move(fields), end);
+      break;
+    }
+    case QueryReply::kLocalFile:
+      if (!allow_local_file) ThrowMalformed("unexpected file request");
+      SendLocalFile(ParseLocalFileRequest(data, length));
+      break;
+  }
+  return kind;
 }
 
 void TMySqlSession::ReadQueryResult() {
   server_status_ = kServerStatusAutocommit;
   net_->Receive();
-  for (;;) {
-    const int64_t field_count = net_->ReadFieldLength();
-    if (field_count == 0) {
-      ReadOkPacket();
-      return;
-    }
-    if (field_count != NullLength) {
-      ReadResultSetHeader(field_count);
-      return;
-    }
-    // A LOAD DATA LOCAL request: the file name is the rest of the packet.
-    SendLocalFile(net_->ReadString(net_->Remaining()));
-    net_->Receive();
-  }
+  // After a file is sent, the server's reply to the statement follows.
+  while (ApplyReply(true) == QueryReply::kLocalFile) net_->Receive();
 }
 
 void TMySqlSession::FreeQuery() {
   if (status_ == msReady) return;
   try {
-    uint8_t head[9];
+    uint8_t head[kUseEndLimit];
     for (;;) {
       const int64_t length = net_->SkipPacket(head, sizeof head);
-      if (length > 0 && length < 9 && head[0] == 0xFE) {
-        if (length > 1) {
-          if (length < 5) ThrowMalformed("short end packet");
-          warning_count_ = static_cast<uint32_t>(head[1] | (head[2] << 8));
-          server_status_ = static_cast<uint32_t>(head[3] | (head[4] << 8));
-        }
+      if (length > 0 && IsEndPacket(head, static_cast<size_t>(length), kUseEndLimit)) {
+        Apply(ParseEndPacket(head, static_cast<size_t>(length)));
         break;
       }
     }
@@ -400,7 +362,6 @@ void TMySqlSession::FreeQuery() {
     stored_proc_ = false;
     throw;
   }
-  status_ = msReady;
   if (stored_proc_) {
     stored_proc_ = false;
     // A procedure call ends with its own status packet, which the server
@@ -408,13 +369,7 @@ void TMySqlSession::FreeQuery() {
     if (MoreResults()) {
       server_status_ = kServerStatusAutocommit;
       net_->Receive();
-      const int64_t field_count = net_->ReadFieldLength();
-      if (field_count == 0)
-        ReadOkPacket();
-      else if (field_count != NullLength)
-        ReadResultSetHeader(field_count);
-      else
-        ThrowMalformed("unexpected file request");
+      ApplyReply(false);
     }
   }
 }
@@ -439,7 +394,10 @@ void TMySqlSession::RefuseLocalFile(const std::string& reason, const std::string
   net_->SendEmpty();
   try {
     net_->Receive();
-    if (net_->GetLength() > 0 && net_->ReadFieldLength() == 0) ReadOkPacket();
+    const uint8_t* data = net_->GetData();
+    const size_t length = static_cast<size_t>(net_->GetLength());
+    if (length > 0 && ClassifyQueryReply(data, length) == QueryReply::kOk)
+      ApplyReceivedOk();
   } catch (const EMySqlException& e) {
     if (e.ErrorCode() >= kCrMinError) throw;
     // The server's own complaint about the empty file says less than ours.
@@ -454,21 +412,23 @@ void TMySqlSession::SendLocalFile(const std::string& name) {
     RefuseLocalFile("the server asked for a file the statement did not name", name);
   local_files_.erase(named);
 
-  FileDescriptor file(::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-  if (file.get() < 0) RefuseLocalFile(Format("cannot open the file (%s)", std::strerror(errno)), name);
-  struct stat info;
-  if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) RefuseLocalFile("not a regular file", name);
-
+  std::optional<plat::RegularFileReader> file;
+  try {
+    file.emplace(name);
+  } catch (const plat::FileError& e) {
+    RefuseLocalFile(e.reason(), name);
+  }
   TBytes chunk(static_cast<size_t>(kLocalFileChunk));
   net_->Clear();
   for (;;) {
-    ssize_t n;
-    do {
-      n = ::read(file.get(), chunk.data(), chunk.size());
-    } while (n < 0 && errno == EINTR);
-    if (n < 0) RefuseLocalFile(Format("cannot read the file (%s)", std::strerror(errno)), name);
+    size_t n = 0;
+    try {
+      n = file->Read(chunk.data(), chunk.size());
+    } catch (const plat::FileError& e) {
+      RefuseLocalFile(e.reason(), name);
+    }
     if (n == 0) break;
-    net_->WriteBytes(chunk.data(), 0, static_cast<int>(n));
+    net_->Writer().WriteBytes(chunk.data(), n);
     net_->Send();
   }
   net_->SendEmpty();

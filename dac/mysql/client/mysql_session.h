@@ -1,7 +1,9 @@
 // One client connection spoken natively: opens the transport, reads the
 // greeting, logs in, runs commands and reads their replies (OK packets,
 // result-set headers with their column definitions, requests for local
-// files), and drains unread results.
+// files), and drains unread results. The packets themselves are parsed and
+// built by protocol.h; the session does the I/O and owns the protocol state,
+// which changes only where it applies a parsed packet (Apply).
 #pragma once
 
 #include <cstdint>
@@ -13,31 +15,21 @@
 #include "dac/framework/meta_class.h"
 #include "dac/mysql/client/client_records.h"
 #include "dac/mysql/client/mysql_net.h"
+#include "dac/mysql/client/protocol.h"
 
 namespace dac {
 
 class TMyIOHandler;
 class TMySqlResultSet;
+class TMySqlSession;
 
 constexpr int ConnectTimeout = 20;
 
-// Client capability flags.
-constexpr uint32_t kClientLongPassword = 0x1;
-constexpr uint32_t kClientLongFlag = 0x4;
-constexpr uint32_t kClientConnectWithDb = 0x8;
-constexpr uint32_t kClientCompress = 0x20;
-constexpr uint32_t kClientLocalFiles = 0x80;
-constexpr uint32_t kClientProtocol41 = 0x200;
-constexpr uint32_t kClientSsl = 0x800;
-constexpr uint32_t kClientTransactions = 0x2000;
-constexpr uint32_t kClientSecureConnection = 0x8000;
-constexpr uint32_t kClientMultiStatements = 0x10000;
-constexpr uint32_t kClientMultiResults = 0x20000;
-
-// Server status flags.
-constexpr uint32_t kServerStatusInTrans = 0x1;
-constexpr uint32_t kServerStatusAutocommit = 0x2;
-constexpr uint32_t kServerMoreResultsExists = 0x8;
+// What a result set keeps of its session: the session while it lives, null
+// once it is destroyed.
+struct SessionLink {
+  TMySqlSession* session = nullptr;
+};
 
 class TMySqlSession : public TObject {
   DAC_DECLARE_CLASS();
@@ -56,7 +48,8 @@ class TMySqlSession : public TObject {
   // Once: sends scQuit without waiting and closes the packet layer.
   void Close();
 
-  // 2014 unless the state is msReady; then a new command with its byte.
+  // 2014 while a result is pending or the server has further results to
+  // send (nothing goes out then); else a new command with its byte.
   void WriteCommand(TServerCommand command);
   // With a transport attached: timeout, command, length bytes of the
   // argument, Send, and unless skip_reply the reply packet.
@@ -68,8 +61,23 @@ class TMySqlSession : public TObject {
   // that ends it (and, after a procedure call, its status packet).
   void FreeQuery();
   bool Getprotocol41() const;
-  // True when the server said that another result follows.
+  // True when the server said that another result follows: ReadQueryResult
+  // reads it, and until then no command may go out.
   bool MoreResults() const { return (server_status_ & kServerMoreResultsExists) != 0; }
+
+  // The protocol state changes here and only here, from parsed packets.
+  // An OK packet ends the reply: counts, status, warnings and info.
+  void Apply(const OkPacket& ok);
+  // A result-set header with its column definitions (and the end packet
+  // after them): the result is pending, msGetResult, under a new result id.
+  void Apply(const ResultSetHeader& header, TMySqlFieldInfos fields, const EndPacket& definitions_end);
+  // The end packet after a result's rows, whichever result set read them:
+  // warnings and status, and the session is ready again.
+  void Apply(const EndPacket& end);
+  // The id of the result whose rows are still on the connection; 0 when
+  // the session is ready. A result set reads and drains only its own.
+  uint64_t GetOpenResult() const { return status_ == msReady ? 0 : result_id_; }
+  const std::shared_ptr<SessionLink>& GetLink() const { return link_; }
 
   void SelectDb(const std::string& name);
   std::string Statistics();
@@ -112,9 +120,15 @@ class TMySqlSession : public TObject {
   int GetConnectTimeout() const { return connect_timeout_; }
   void SetConnectTimeout(int value) { connect_timeout_ = value; }
   int GetReadWriteTimeout() const { return read_write_timeout_; }
+  // Set on the transport before every command. The default 0 waits without
+  // limit once logged in: long queries are legitimate, and the client
+  // library waits the same way.
   void SetReadWriteTimeout(int value) { read_write_timeout_ = value; }
   uint32_t GetThreadId() const { return thread_id_; }
   uint32_t GetServerCapabilities() const { return server_capabilities_; }
+  // The setters of server status, warnings, command state, field count,
+  // affected rows and extra information are properties for the API and
+  // statement layers; the protocol paths change them through Apply.
   uint32_t GetServerStatus() const { return server_status_; }
   void SetServerStatus(uint32_t value) { server_status_ = value; }
   int GetServerLanguage() const { return server_language_; }
@@ -151,6 +165,11 @@ class TMySqlSession : public TObject {
   // Whether LOAD DATA LOCAL may send files at all (on by default).
   bool GetLocalInfile() const { return local_infile_; }
   void SetLocalInfile(bool value) { local_infile_ = value; }
+  // Secure authentication (MYSQL_SECURE_AUTH, on by default): a login that
+  // would send the weak pre-4.1 scramble is refused with 2012 instead, so
+  // nobody between client and server can downgrade it.
+  bool GetSecureAuth() const { return secure_auth_; }
+  void SetSecureAuth(bool value) { secure_auth_ = value; }
 
  private:
   std::unique_ptr<TMySqlVio> CreateTransport(const std::string& unix_socket);
@@ -158,12 +177,17 @@ class TMySqlSession : public TObject {
   uint32_t NegotiateFlags(uint32_t client_flags) const;
   void WriteHandshakeResponse(uint32_t flags, const std::string& user, const std::string& password,
                               const std::string& database);
-  void SwitchToTls(uint32_t flags);
-  // The rest of an OK packet after its leading 0.
-  void ReadOkPacket();
-  // After a result's rows: the end packet's warnings and status.
-  void ReadEndStatus(const uint8_t* packet, int length);
-  void ReadResultSetHeader(int64_t field_count);
+  [[noreturn]] void RefuseOldScramble() const;
+  // The state check and the start of every command.
+  void BeginCommand();
+  // The received packet, an OK packet, applied.
+  void ApplyReceivedOk();
+  // The received reply to a query, applied: an OK packet, or a result-set
+  // header and its column definitions; a local file request is answered
+  // when allowed, else malformed.
+  QueryReply ApplyReply(bool allow_local_file);
+  // count column definitions up to their end packet.
+  TMySqlFieldInfos ReadColumnDefinitions(int count, EndPacket& end);
   // Sends the named file in reply to a LOAD DATA LOCAL request, or refuses.
   void SendLocalFile(const std::string& name);
   [[noreturn]] void RefuseLocalFile(const std::string& reason, const std::string& name);
@@ -206,6 +230,9 @@ class TMySqlSession : public TObject {
   std::string ssl_cipher_;
   bool stored_proc_ = false;
   bool local_infile_ = true;
+  bool secure_auth_ = true;
+  uint64_t result_id_ = 0;
+  std::shared_ptr<SessionLink> link_;
   // Files the last query's LOAD DATA LOCAL statements named, not yet sent.
   std::vector<std::string> local_files_;
 };

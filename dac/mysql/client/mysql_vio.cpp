@@ -39,6 +39,9 @@ int TMySqlVio::Read(uint8_t* buffer, int offset, int count) {
     DAC_ASSERT(fill_count_ == 0, "read-ahead buffer not empty");
     fill_count_ = std::max(0, ReadNoWait(read_ahead_.data(), 0, static_cast<int>(read_ahead_.size())));
     read_position_ = 0;
+    // Nothing came: the peer ended or the time-out passed, and asking again
+    // would wait the time-out out a second time.
+    if (fill_count_ == 0) return done;
     hand_out();
   }
   while (done < count) {

@@ -1,9 +1,5 @@
 #include "dac/mysql/client/mysql_vio_pipe.h"
 
-#include <errno.h>
-#include <sys/un.h>
-
-#include <cstring>
 
 #include "dac/framework/exceptions.h"
 #include "dac/mysql/client/client_errors.h"
@@ -18,15 +14,12 @@ TMySqlVioPipe::TMySqlVioPipe(std::string host, int port, std::string path)
 void TMySqlVioPipe::Connect() {
   DAC_ASSERT(!IsConnected(), "socket already open");
   TMySqlVio::Connect();
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  if (path_.find('\0') != std::string::npos)
-    throw EMySqlException(kCrConnectionError, ErrorArgs{path_, EINVAL}, std::string());
-  if (path_.size() >= sizeof address.sun_path)
-    throw EMySqlException(kCrConnectionError, ErrorArgs{path_, ENAMETOOLONG}, std::string());
-  std::memcpy(address.sun_path, path_.data(), path_.size());
-  if (!ConnectSocket(AF_UNIX, reinterpret_cast<const sockaddr*>(&address), sizeof address)) {
-    const int error_number = errno;
+  plat::StreamAddress address;
+  int error_number = 0;
+  if (!plat::UnixSocketAddress(path_, address, error_number))
+    throw EMySqlException(kCrConnectionError, ErrorArgs{path_, error_number}, std::string());
+  error_number = ConnectSocket(address);
+  if (error_number != 0) {
     SetLastError(Format("Socket error on connect. WSAGetLastError return %d($%X)", error_number, error_number));
     throw EMySqlException(kCrConnectionError, ErrorArgs{path_, error_number}, std::string());
   }

@@ -2,11 +2,10 @@
 // and receive timeouts, reads and writes that report failures as text.
 #pragma once
 
-#include <sys/socket.h>
-
 #include <string>
 
 #include "dac/mysql/client/mysql_vio.h"
+#include "platform/client_socket.h"
 
 namespace dac {
 
@@ -14,29 +13,26 @@ class TMySqlVioSocket : public TMySqlVio {
   DAC_DECLARE_CLASS();
 
  public:
-  ~TMySqlVioSocket() override;
-
   int GetTimeout() override { return timeout_; }
-  // Seconds for SO_RCVTIMEO and SO_SNDTIMEO; 0 waits without limit.
+  // Seconds for the receive and send time-outs; 0 waits without limit.
   void SetTimeout(int seconds) override;
   int ReadNoWait(uint8_t* buffer, int offset, int count) override;
   int WriteNoWait(const uint8_t* buffer, int offset, int count) override;
   void Close() override;
   int Write(const uint8_t* buffer, int offset, int count) override;
 
-  int GetSocket() const { return socket_; }
-  bool IsConnected() const { return socket_ >= 0; }
+  bool IsConnected() const { return socket_.IsOpen(); }
 
  protected:
   TMySqlVioSocket() = default;
 
-  // Connects a new socket of the family to the address within the timeout;
-  // false with errno set when that fails (the socket is then closed).
-  bool ConnectSocket(int family, const sockaddr* address, socklen_t length);
-  void ApplyTimeouts();
+  // Connects the socket to the address within the timeout: 0, or the
+  // system's error number (the socket then stays closed).
+  int ConnectSocket(const plat::StreamAddress& address);
+  plat::ClientSocket& Socket() { return socket_; }
 
  private:
-  int socket_ = -1;
+  plat::ClientSocket socket_;
   int timeout_ = 30;
 };
 

@@ -1,8 +1,6 @@
 // The TCP/IP transport and its connect failure.
 #pragma once
 
-#include <sys/socket.h>
-
 #include <functional>
 #include <string>
 #include <vector>
@@ -20,19 +18,11 @@ class SocketException : public EMySqlException {
   SocketException(int32_t code, const std::string& host, int error_number);
 };
 
-struct ResolvedAddress {
-  sockaddr_storage address{};
-  socklen_t length = 0;
-  int family = 0;
-};
-
 // Host name and port to the addresses to try in order; on failure an empty
-// list and a non-zero error number.
+// list and a non-zero error number. plat::ResolveTcpHost unless a test
+// gives another.
 using AddressResolver =
-    std::function<std::vector<ResolvedAddress>(const std::string& host, int port, int& error_number)>;
-
-// getaddrinfo for TCP streams.
-std::vector<ResolvedAddress> ResolveHost(const std::string& host, int port, int& error_number);
+    std::function<std::vector<plat::StreamAddress>(const std::string& host, int port, int& error_number)>;
 
 class TMySqlVioTcp : public TMySqlVioSocket {
   DAC_DECLARE_CLASS();
@@ -52,7 +42,7 @@ class TMySqlVioTcp : public TMySqlVioSocket {
  private:
   std::string host_;
   int port_;
-  AddressResolver resolver_ = ResolveHost;
+  AddressResolver resolver_ = plat::ResolveTcpHost;
 };
 
 }  // namespace dac

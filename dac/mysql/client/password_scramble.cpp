@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "dac/mysql/client/client_errors.h"
 #include "dac/mysql/client/sha1.h"
 
 namespace dac {
@@ -79,6 +80,35 @@ TBytes PasswordCrypt(const uint8_t* from, const uint8_t* key, size_t length) {
 
 void MyCrypt(uint8_t* to, const uint8_t* key, size_t length) {
   for (size_t i = 0; i < length; ++i) to[i] ^= key[i];
+}
+
+namespace {
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+}  // namespace
+
+TBytes PreRelease41Answer(const std::string& password, const uint8_t* reply24) {
+  TBytes stage1;
+  if (password.size() >= 41 && password[0] == '*') {
+    stage1.resize(SHA1HashSize);
+    for (int i = 0; i < SHA1HashSize; ++i) {
+      const int hi = HexDigit(password[1 + 2 * i]), lo = HexDigit(password[2 + 2 * i]);
+      if (hi < 0 || lo < 0) throw EMySqlException(kCrServerHandshakeErr);
+      stage1[static_cast<size_t>(i)] = static_cast<uint8_t>(hi * 16 + lo);
+    }
+  } else {
+    stage1 = PasswordHashStage1(password);
+  }
+  const TBytes stage2 = PasswordHashStage2(stage1, reply24);
+  TBytes answer = PasswordCrypt(reply24 + 4, stage2.data(), SHA1HashSize);
+  MyCrypt(answer.data(), stage1.data(), SHA1HashSize);
+  return answer;
 }
 
 }  // namespace dac

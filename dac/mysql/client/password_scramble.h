@@ -36,5 +36,9 @@ TBytes PasswordHashStage2(const TBytes& stage1, const uint8_t* salt4);
 TBytes PasswordCrypt(const uint8_t* from, const uint8_t* key, size_t length);
 // XOR of length bytes of to with key, in place.
 void MyCrypt(uint8_t* to, const uint8_t* key, size_t length);
+// The 20-byte answer to the server's 24 bytes (4 salt bytes and 20
+// encrypted ones). A password of "*" and 40 hex digits is taken as the
+// stored stage-1 digest itself; bad digits there raise 2012.
+TBytes PreRelease41Answer(const std::string& password, const uint8_t* reply24);
 
 }  // namespace dac

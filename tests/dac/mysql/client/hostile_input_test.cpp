@@ -18,12 +18,7 @@ namespace {
 using testing::Append;
 using testing::Bytes;
 using testing::Frame;
-
-TBytes LengthCoded(const std::string& text) {
-  TBytes out = {static_cast<uint8_t>(text.size())};
-  Append(out, Bytes(text));
-  return out;
-}
+using testing::LengthCoded;
 
 TBytes ColumnDefinition(const std::string& name, uint8_t type, uint16_t flags) {
   TBytes d;

@@ -36,7 +36,7 @@ class NetTest : public ::testing::Test {
   // Sends payload and returns the physical packets written.
   std::vector<testing::PhysicalPacket> SendPayload(const TBytes& payload) {
     vio_->ClearOutput();
-    net_.WriteBytes(payload);
+    net_.Writer().WriteBytes(payload);
     net_.Send();
     return SplitPackets(vio_->Output());
   }
@@ -101,9 +101,9 @@ TEST_F(NetTest, ExactMultiplesOfTheMaximumPieceEndWithAnEmptyPacket) {
 
 TEST_F(NetTest, SequenceNumbersWrapAndAMismatchIs1156) {
   net_.SetSequence(255);
-  net_.WriteByte(1);
+  net_.Writer().WriteByte(1);
   net_.Send();
-  net_.WriteByte(2);
+  net_.Writer().WriteByte(2);
   net_.Send();
   const auto packets = SplitPackets(vio_->Output());
   ASSERT_EQ(packets.size(), 2u);
@@ -113,7 +113,7 @@ TEST_F(NetTest, SequenceNumbersWrapAndAMismatchIs1156) {
   vio_->AddInput(Frame(Bytes("ok"), 1));
   vio_->AddInput(Frame(Bytes("late"), 5));
   net_.Receive();
-  EXPECT_EQ(net_.ReadString(2), "ok");
+  EXPECT_EQ(net_.Reader().ReadString(2), "ok");
   std::string message;
   EXPECT_EQ(ErrorCode([&] { net_.Receive(); }, &message), 1156);
   EXPECT_EQ(message, "\r\nReceiveHeader: Net packets out of order: received[5], expected[2]");
@@ -151,19 +151,20 @@ TEST_F(NetTest, LengthCodedIntegers) {
   };
   for (const Case& c : cases) {
     net_.Clear();
-    net_.WriteFieldLength(c.value);
+    net_.Writer().WriteFieldLength(c.value);
     const TBytes written(net_.GetData() + kNetHeaderSize, net_.GetData() + net_.GetLength());
     EXPECT_EQ(written, c.bytes) << c.value;
     vio_->AddInput(Frame(c.bytes, net_.GetSequence()));
     net_.Clear();
     net_.Receive();
-    EXPECT_EQ(net_.ReadFieldLength(), static_cast<int64_t>(c.value));
+    EXPECT_EQ(net_.Reader().ReadFieldLength(), static_cast<int64_t>(c.value));
   }
   vio_->AddInput(Frame({0xFB, 0xFE, 0x01}, net_.GetSequence()));
   net_.Receive();
-  EXPECT_EQ(net_.ReadFieldLength(), NullLength);
+  PacketReader reader = net_.Reader();
+  EXPECT_EQ(reader.ReadFieldLength(), NullLength);
   // 254 without its 8 bytes, and 255, are malformed.
-  EXPECT_EQ(ErrorCode([&] { net_.ReadFieldLength(); }), kCrMalformedPacket);
+  EXPECT_EQ(ErrorCode([&] { reader.ReadFieldLength(); }), kCrMalformedPacket);
   vio_->AddInput(Frame({0xFF}, net_.GetSequence()));
   EXPECT_EQ(ErrorCode([&] { net_.Receive(); }), kCrMalformedPacket);
 }
@@ -171,10 +172,11 @@ TEST_F(NetTest, LengthCodedIntegers) {
 TEST_F(NetTest, BoundedReadsAndCaps) {
   vio_->AddInput(Frame({1, 2, 3}, 0));
   net_.Receive();
-  EXPECT_EQ(ErrorCode([&] { net_.ReadInt32(); }), kCrMalformedPacket);
-  EXPECT_EQ(net_.ReadInt24(), 0x030201);
-  EXPECT_EQ(net_.ReadString(), "");
-  EXPECT_EQ(ErrorCode([&] { net_.ReadByte(); }), kCrMalformedPacket);
+  PacketReader reader = net_.Reader();
+  EXPECT_EQ(ErrorCode([&] { reader.ReadUInt32(); }), kCrMalformedPacket);
+  EXPECT_EQ(reader.ReadInt24(), 0x030201u);
+  EXPECT_EQ(reader.ReadString(), "");
+  EXPECT_EQ(ErrorCode([&] { reader.ReadByte(); }), kCrMalformedPacket);
 
   // A logical packet beyond the cap is refused.
   net_.SetMaxPacketSize(100);
@@ -220,9 +222,9 @@ class CompressedNetTest : public NetTest {
 
 TEST_F(CompressedNetTest, FiftyBytesGoOutStoredAndMoreDeflated) {
   // 46 payload bytes + 4 header bytes = 50.
-  net_.WriteBytes(TBytes(46, 0));
+  net_.Writer().WriteBytes(TBytes(46, 0));
   net_.Send();
-  net_.WriteBytes(TBytes(47, 0));
+  net_.Writer().WriteBytes(TBytes(47, 0));
   net_.Send();
   const auto packets = SplitCompressed(vio_->Output());
   ASSERT_EQ(packets.size(), 2u);
@@ -241,7 +243,7 @@ TEST_F(CompressedNetTest, IncompressibleDataGoesOutStored) {
   TBytes noise(5000);
   uint32_t x = 12345;
   for (uint8_t& b : noise) b = static_cast<uint8_t>((x = x * 1103515245 + 12345) >> 16);
-  net_.WriteBytes(noise);
+  net_.Writer().WriteBytes(noise);
   net_.Send();
   const auto packets = SplitCompressed(vio_->Output());
   ASSERT_EQ(packets.size(), 1u);
@@ -251,7 +253,7 @@ TEST_F(CompressedNetTest, IncompressibleDataGoesOutStored) {
 
 TEST_F(CompressedNetTest, LargePayloadsAreSpreadOverCompressedPacketsOfAtMostTheMaximum) {
   const TBytes payload = Pattern(MaxPacketLength);
-  net_.WriteBytes(payload);
+  net_.Writer().WriteBytes(payload);
   net_.Send();
   const auto packets = SplitCompressed(vio_->Output());
   ASSERT_GE(packets.size(), 2u);
@@ -272,9 +274,9 @@ TEST_F(CompressedNetTest, SeveralLogicalPacketsInOneCompressedPacketAndOneAcross
   testing::Append(two, Frame(Bytes("second"), 1));
   vio_->AddInput(CompressedFrame(two, 0, false));
   net_.Receive();
-  EXPECT_EQ(net_.ReadString(5), "first");
+  EXPECT_EQ(net_.Reader().ReadString(5), "first");
   net_.Receive();
-  EXPECT_EQ(net_.ReadString(6), "second");
+  EXPECT_EQ(net_.Reader().ReadString(6), "second");
 
   const TBytes long_payload = Pattern(3000);
   const TBytes inner = Frame(long_payload, 9);  // inner sequence numbers are not checked

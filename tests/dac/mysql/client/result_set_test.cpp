@@ -108,6 +108,24 @@ TEST(ResultSetTest, StoreModeSeeksAndUseModeCountsRows) {
   }
 }
 
+TEST(ResultSetTest, AResultSetMayOutliveItsSession) {
+  auto p = std::make_unique<PlaybackSession>(std::vector<TBytes>{
+      {1}, Def41("a", mftVarString), {0xFE, 0, 0, 2, 0}, {1, 'x'}, {1, 'y'}, {0xFE, 0, 0, 2, 0}});
+  p->session.ReadQueryResult();
+  auto result = std::make_unique<TMySqlResultSet>(&p->session);
+  TMySqlBinds* binds = result->GetBinds();
+  ASSERT_TRUE(result->Read(binds));
+  p.reset();
+  EXPECT_EQ(result->GetSession(), nullptr);
+  try {
+    result->Read(binds);
+    ADD_FAILURE() << "read without a session";
+  } catch (const EMySqlException& e) {
+    EXPECT_EQ(e.ErrorCode(), kCrServerGoneError);
+  }
+  result.reset();  // no drain through the freed session
+}
+
 TEST(ResultSetTest, DefinitionsMustMatchTheColumnCount) {
   PlaybackSession p({{2}, Def41("a", mftLong), {0xFE, 0, 0, 2, 0}});
   try {

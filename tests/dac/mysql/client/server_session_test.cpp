@@ -114,6 +114,23 @@ TEST(ServerCommandTest, CommandsOutOfSyncWhileAResultIsPending) {
   EXPECT_EQ(Single(*session, "SELECT 3"), "3");
 }
 
+TEST(ServerCommandTest, FurtherResultsMustBeReadBeforeTheNextCommand) {
+  REQUIRE_TEST_SERVER(s);
+  for (const char* sql : {"SELECT 1; SELECT 2", "DO 1; DO 2"}) {
+    SCOPED_TRACE(sql);
+    auto session = Login(s, kClientMultiStatements);
+    SendQuery(*session, sql);
+    testing::FetchRows(*session, false);
+    ASSERT_TRUE(session->MoreResults());
+    // Refused before anything goes out, so the connection stays in step.
+    EXPECT_EQ(ErrorCodeOf([&] { session->Ping(); }), kCrCommandsOutOfSync);
+    session->ReadQueryResult();
+    testing::FetchRows(*session, true);
+    EXPECT_FALSE(session->MoreResults());
+    EXPECT_EQ(Single(*session, "SELECT 3"), "3");
+  }
+}
+
 TEST(ServerCommandTest, SelectDbPingStatisticsAndOkPackets) {
   REQUIRE_TEST_SERVER(s);
   auto session = Login(s, 0, "information_schema");
@@ -209,6 +226,35 @@ TEST(ServerRowsTest, ResultFreedAfterAFewRowsThenANewQuery) {
     EXPECT_EQ(s2->GetStatus(), msReady);
     EXPECT_EQ(Single(*s2, "SELECT 42"), "42");
   }
+}
+
+TEST(ServerRowsTest, AnyResultSetOverThePendingResultEndsOrDrainsItAndAStaleOneTouchesNothing) {
+  REQUIRE_TEST_SERVER(s);
+  auto session = Login(s);
+  for (bool read_all : {true, false}) {
+    SendQuery(*session, "SELECT seq FROM seq_1_to_100");
+    {
+      // Made the way a prepared statement makes its own, not from the
+      // session's pending result.
+      TMySqlResultSet rows(session.get(), session->GetFieldsInfo(), session->GetFieldCount(), nullptr);
+      TMySqlBinds* binds = rows.GetBinds();
+      int n = 0;
+      while ((read_all || n < 3) && rows.Read(binds)) ++n;
+      EXPECT_EQ(n, read_all ? 100 : 3);
+    }
+    EXPECT_EQ(session->GetStatus(), msReady);
+    EXPECT_EQ(Single(*session, "SELECT 42"), "42");
+  }
+
+  SendQuery(*session, "SELECT 1");
+  TMySqlResultSet stale(session.get());
+  session->FreeQuery();
+  SendQuery(*session, "SELECT 'fresh'");
+  TMySqlBinds* binds = stale.GetBinds();
+  EXPECT_EQ(ErrorCodeOf([&] { stale.Read(binds); }), kCrCommandsOutOfSync);
+  stale.Clear();
+  EXPECT_EQ(session->GetStatus(), msGetResult);
+  EXPECT_EQ(testing::FetchRows(*session, false), (Rows{Row{std::string("fresh")}}));
 }
 
 TEST(ServerRowsTest, SecondResultOfAMultiStatementQueryAfterTheFirstIsFreed) {

@@ -126,6 +126,7 @@ TEST(HandshakeTest, PreFourOneServerGetsEightXsThenTheOldScramble) {
     peer.Send(OkPacket(), 4);
   });
   TMySqlSession session;
+  session.SetSecureAuth(false);
   EXPECT_EQ(ConnectError(session, server.Port(), "pw"), 0);
   // After the 32-byte head and "user\0": eight 'x' and a 0 byte.
   ASSERT_GE(first.size(), 32u + 5 + 9);
@@ -136,6 +137,42 @@ TEST(HandshakeTest, PreFourOneServerGetsEightXsThenTheOldScramble) {
   for (int i = 0; i < 8; ++i) {
     EXPECT_GE(second[static_cast<size_t>(i)], 64) << i;
     EXPECT_LE(second[static_cast<size_t>(i)], 95) << i;
+  }
+}
+
+// With secure authentication on (the default) no login hands out the
+// pre-4.1 scramble, however the server asks for it.
+TEST(HandshakeTest, SecureAuthRefusesEveryRoadToTheOldScramble) {
+  struct Case {
+    const char* name;
+    uint16_t capabilities;
+    bool full_salt;
+    bool asks_after_response;  // the server answers a 4.1 scramble with 0xFE
+  };
+  const Case cases[] = {
+      {"short salt", kCapabilities41, false, false},
+      {"no secure connection", kCapabilities41 & ~0x8000, true, false},
+      {"0xFE after the 4.1 scramble", kCapabilities41, true, true},
+  };
+  for (const Case& c : cases) {
+    std::vector<TBytes> received;
+    auto server = std::make_unique<FakeServer>([&](PeerSocket& peer) {
+      peer.Send(Greeting(c.capabilities, kSalt, c.full_salt), 0);
+      while (auto p = peer.ReadPacket()) {
+        received.push_back(p->payload);
+        peer.Send({0xFE}, static_cast<uint8_t>(p->sequence + 1));
+      }
+    });
+    TMySqlSession session;
+    std::string message;
+    EXPECT_EQ(ConnectError(session, server->Port(), "pw", &message), kCrServerHandshakeErr) << c.name;
+    EXPECT_NE(message.find("MYSQL_SECURE_AUTH"), std::string::npos) << message;
+    server.reset();
+    // Nothing but the 4.1 response, if even that, went out.
+    ASSERT_EQ(received.size(), c.asks_after_response ? 1u : 0u) << c.name;
+    if (c.asks_after_response) {
+      EXPECT_EQ(ParseResponse41(received[0]).auth, OpenSslScramble("pw", kSalt));
+    }
   }
 }
 

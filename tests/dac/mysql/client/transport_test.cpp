@@ -69,6 +69,12 @@ TEST(VioTest, ReadAtTheEndAndWritesThatGoNowhereGiveUp) {
   vio.Connect();
   uint8_t buffer[64];
   EXPECT_EQ(vio.Read(buffer, 0, 20), 10);
+  // A small read that gets nothing (the peer ended or the time-out passed)
+  // asks once: one time-out is one wait.
+  CountingVio silent;
+  silent.Connect();
+  EXPECT_EQ(silent.Read(buffer, 0, 4), 0);
+  EXPECT_EQ(silent.reads, 1);
   vio.refuse_writes = true;
   EXPECT_EQ(vio.Write(buffer, 0, 5), 0);
   EXPECT_EQ(vio.writes, 3);
@@ -113,7 +119,7 @@ TEST(TcpTest, UnknownHostIs2005) {
     EXPECT_EQ(host, "no-such-host.invalid");
     EXPECT_EQ(port, 3306);
     error = -2;
-    return std::vector<ResolvedAddress>();
+    return std::vector<plat::StreamAddress>();
   });
   std::string message;
   EXPECT_EQ(CodeOf([&] { vio.Connect(); }, &message), kCrUnknownHost);

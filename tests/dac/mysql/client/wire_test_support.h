@@ -19,6 +19,13 @@ inline TBytes Bytes(const std::string& text) { return TBytes(text.begin(), text.
 
 inline void Append(TBytes& to, const TBytes& bytes) { to.insert(to.end(), bytes.begin(), bytes.end()); }
 
+// A text of fewer than 251 bytes with its one-byte length in front.
+inline TBytes LengthCoded(const std::string& text) {
+  TBytes out = {static_cast<uint8_t>(text.size())};
+  Append(out, Bytes(text));
+  return out;
+}
+
 inline void Put24(TBytes& to, uint32_t v) {
   to.push_back(static_cast<uint8_t>(v));
   to.push_back(static_cast<uint8_t>(v >> 8));

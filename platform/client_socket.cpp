@@ -1,0 +1,158 @@
+#include "platform/client_socket.h"
+
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/time.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace plat {
+
+std::vector<StreamAddress> ResolveTcpHost(const std::string& host, int port, int& error_number) {
+  error_number = 0;
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_protocol = IPPROTO_TCP;
+  addrinfo* list = nullptr;
+  const std::string service = std::to_string(port);
+  const int rc = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &list);
+  std::vector<StreamAddress> out;
+  if (rc != 0) {
+    error_number = rc == EAI_SYSTEM && errno != 0 ? errno : rc;
+    return out;
+  }
+  for (addrinfo* a = list; a; a = a->ai_next) {
+    if (a->ai_addrlen > sizeof(sockaddr_storage)) continue;
+    StreamAddress r;
+    std::memcpy(&r.address, a->ai_addr, a->ai_addrlen);
+    r.length = a->ai_addrlen;
+    r.family = a->ai_family;
+    out.push_back(r);
+  }
+  ::freeaddrinfo(list);
+  if (out.empty()) error_number = EAI_NONAME;
+  return out;
+}
+
+bool UnixSocketAddress(const std::string& path, StreamAddress& address, int& error_number) {
+  sockaddr_un un{};
+  un.sun_family = AF_UNIX;
+  if (path.find('\0') != std::string::npos) {
+    error_number = EINVAL;
+    return false;
+  }
+  if (path.size() >= sizeof un.sun_path) {
+    error_number = ENAMETOOLONG;
+    return false;
+  }
+  std::memcpy(un.sun_path, path.data(), path.size());
+  address = StreamAddress();
+  std::memcpy(&address.address, &un, sizeof un);
+  address.length = sizeof un;
+  address.family = AF_UNIX;
+  error_number = 0;
+  return true;
+}
+
+ClientSocket::~ClientSocket() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+namespace {
+
+// Waits for a non-blocking connect to finish: 0 or the error number.
+int FinishConnect(int fd, int timeout_seconds) {
+  pollfd p{fd, POLLOUT, 0};
+  const int wait_ms = timeout_seconds > 0 ? timeout_seconds * 1000 : -1;
+  int ready;
+  do {
+    ready = ::poll(&p, 1, wait_ms);
+  } while (ready < 0 && errno == EINTR);
+  if (ready == 0) return ETIMEDOUT;
+  if (ready < 0) return errno;
+  int error = 0;
+  socklen_t error_length = sizeof error;
+  if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &error_length) != 0) return errno;
+  return error;
+}
+
+}  // namespace
+
+int ClientSocket::Connect(const StreamAddress& address, int timeout_seconds) {
+  if (fd_ >= 0) return EISCONN;
+  const int fd = ::socket(address.family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  if (fd < 0) return errno;
+  int rc;
+  do {
+    rc = ::connect(fd, reinterpret_cast<const sockaddr*>(&address.address), address.length);
+  } while (rc < 0 && errno == EINTR);
+  // The wait is bounded by the caller's limit rather than the system's own.
+  int error = rc == 0 ? 0 : errno == EINPROGRESS ? FinishConnect(fd, timeout_seconds) : errno;
+  if (error == 0) {
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) error = errno;
+  }
+  if (error != 0) {
+    ::close(fd);
+    return error;
+  }
+  fd_ = fd;
+  return 0;
+}
+
+void ClientSocket::SetTimeouts(int seconds) {
+  if (fd_ < 0) return;
+  timeval tv{};
+  tv.tv_sec = seconds > 0 ? seconds : 0;
+  ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+  ::setsockopt(fd_, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
+}
+
+void ClientSocket::SetNoDelayAndKeepAlive() {
+  if (fd_ < 0) return;
+  const int on = 1;
+  ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+  ::setsockopt(fd_, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+}
+
+long ClientSocket::Receive(uint8_t* buffer, size_t count, int& error_number) {
+  if (fd_ < 0) {
+    error_number = EBADF;
+    return -1;
+  }
+  ssize_t n;
+  do {
+    n = ::recv(fd_, buffer, count, 0);
+  } while (n < 0 && errno == EINTR);
+  if (n < 0) error_number = errno;
+  return static_cast<long>(n);
+}
+
+long ClientSocket::Send(const uint8_t* buffer, size_t count, int& error_number) {
+  if (fd_ < 0) {
+    error_number = EBADF;
+    return -1;
+  }
+  ssize_t n;
+  do {
+    n = ::send(fd_, buffer, count, MSG_NOSIGNAL);
+  } while (n < 0 && errno == EINTR);
+  if (n < 0) error_number = errno;
+  return static_cast<long>(n);
+}
+
+void ClientSocket::Close() {
+  if (fd_ < 0) return;
+  ::shutdown(fd_, SHUT_RDWR);
+  ::close(fd_);
+  fd_ = -1;
+}
+
+}  // namespace plat

@@ -1,0 +1,61 @@
+// A blocking client stream socket, TCP or Unix domain: connects within a
+// time limit, then receives and sends with the socket's own time-outs.
+// Failures come back as error numbers (errno values), never as exceptions
+// or signals, so the caller words them.
+#pragma once
+
+#include <sys/socket.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace plat {
+
+// One address a stream socket can connect to.
+struct StreamAddress {
+  sockaddr_storage address{};
+  socklen_t length = 0;
+  int family = 0;
+};
+
+// The host's TCP addresses in the resolver's order. An empty list leaves a
+// non-zero error_number: errno, or the resolver's own (negative) code.
+std::vector<StreamAddress> ResolveTcpHost(const std::string& host, int port, int& error_number);
+
+// The address of a Unix domain socket; false with EINVAL (a NUL in the path)
+// or ENAMETOOLONG when the path cannot be one.
+bool UnixSocketAddress(const std::string& path, StreamAddress& address, int& error_number);
+
+class ClientSocket {
+ public:
+  ClientSocket() = default;
+  ~ClientSocket();
+  ClientSocket(const ClientSocket&) = delete;
+  ClientSocket& operator=(const ClientSocket&) = delete;
+
+  // A new socket connected to the address, waiting at most timeout_seconds
+  // (0: the system's own limit). 0 on success, else the error number; the
+  // socket is then closed. The socket must not be open.
+  int Connect(const StreamAddress& address, int timeout_seconds);
+  bool IsOpen() const { return fd_ >= 0; }
+  // Receive and send time-outs in seconds; 0 waits without limit.
+  void SetTimeouts(int seconds);
+  // TCP_NODELAY and SO_KEEPALIVE: small command packets go out at once and a
+  // dead peer is noticed.
+  void SetNoDelayAndKeepAlive();
+
+  // One receive call: the bytes received, 0 at the end of the stream, -1
+  // with error_number on failure (EAGAIN when the time-out passed).
+  long Receive(uint8_t* buffer, size_t count, int& error_number);
+  // One send call: the bytes sent, or -1 with error_number.
+  long Send(const uint8_t* buffer, size_t count, int& error_number);
+  // Shuts both directions down and closes; nothing when not open.
+  void Close();
+
+ private:
+  int fd_ = -1;
+};
+
+}  // namespace plat
