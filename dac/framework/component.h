@@ -77,6 +77,8 @@ class TComponent : public TPersistent {
   // Loaded ends loading.
   void BeginLoading();
   void EndReading() { state_.Exclude(csReading); }
+  // Ends loading without Loaded, after a failed read.
+  void EndLoading() { state_.Exclude(csLoading); }
   virtual void Loaded();
 
   // Asks to hear (through Notification with opRemove) when component is
