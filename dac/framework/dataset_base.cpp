@@ -13,12 +13,13 @@ namespace dac {
 
 namespace {
 
-// Date-times from 0001-01-01 to the end of 9999-12-31.
-constexpr DateTime kMinDateTime = -693593.0;
+// Date-times from 0001-01-01 to the end of 9999-12-31; before 1899-12-30
+// the fraction counts away from zero, so 0001-01-01 runs down to -693594.
+constexpr DateTime kMinDateTimeExcluded = -693594.0;
 constexpr DateTime kMaxDateTimeExcluded = 2958466.0;
 
 plat::TimeStamp ToTimeStamp(DateTime value) {
-  if (!(value >= kMinDateTime && value < kMaxDateTimeExcluded)) {
+  if (!(value > kMinDateTimeExcluded && value < kMaxDateTimeExcluded)) {
     throw EConvertError(Format("'%s' is not a valid date and time", FloatToStr(value).c_str()));
   }
   return plat::DateTimeToTimeStamp(value);
