@@ -167,7 +167,8 @@ void TStringList::SetText(std::string_view text) {
 }
 
 void TStringList::BeginUpdate() {
-  if (update_count_++ == 0) Changing();
+  if (update_count_ == 0) Changing();
+  ++update_count_;
 }
 
 void TStringList::EndUpdate() {

@@ -13,6 +13,7 @@
 #include "dac/framework/object_fields.h"
 #include "dac/framework/string_fields.h"
 #include "platform/code_page.h"
+#include "tests/dac/framework/error_text.h"
 #include "tests/dac/framework/settings_guard.h"
 #include "tests/dac/framework/stub_dataset.h"
 
@@ -44,15 +45,6 @@ class Fields : public ::testing::Test {
   SettingsGuard settings_;
   StubDataSet* dataset_;
 };
-
-std::string ErrorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const std::exception& e) {
-    return e.what();
-  }
-  return "no error";
-}
 
 TEST_F(Fields, EveryClassTakesTextAndVariantsAndReportsNull) {
   const DateTime date = 38051;  // 5 March 2004
