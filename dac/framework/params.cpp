@@ -360,13 +360,18 @@ void TParam::DefineProperties(TFiler& filer) {
   filer.DefineProperty(
       "Size", [this](TReader& r) { SetSize(r.ReadInteger()); }, [this](TWriter& w) { w.WriteInteger(GetSize()); },
       GetSize() != 0);
-  // A filed value is this parameter's own, even beside one of the same name.
+  // A filed value is this parameter's own, even beside one of the same name,
+  // and leaves the filed type as it is.
   filer.DefineProperty(
       "Value",
       [this](TReader& r) {
         const Variant value = r.ReadVariant();
         param_ref_ = this;
-        SetAsVariant(value);
+        if (GetDataType() == ftUnknown) {
+          WriteValue(value);
+        } else {
+          SetAsVariant(value);
+        }
       },
       [this](TWriter& w) { w.WriteVariant(GetAsVariant()); }, Bound() && !GetAsVariant().IsEmpty());
 }
