@@ -72,19 +72,11 @@ std::vector<TField*> TFields::GetFieldList(const std::string& names) const {
 }
 
 Variant TFields::GetValues(const std::string& names) const {
-  if (names.find(';') == std::string::npos) return FieldByName(names)->Value();
-  std::vector<Variant> values;
-  for (TField* field : GetFieldList(names)) values.push_back(field->Value());
-  return Variant(std::move(values));
+  return GetListValues(names, [this](const std::string& name) { return FieldByName(name); });
 }
 
 void TFields::SetValues(const std::string& names, const Variant& values) const {
-  if (names.find(';') == std::string::npos) {
-    FieldByName(names)->SetValue(values);
-    return;
-  }
-  const std::vector<TField*> list = GetFieldList(names);
-  for (size_t i = 0; i < list.size(); ++i) list[i]->SetValue(values.ArrayElement(i));
+  SetListValues(names, values, [this](const std::string& name) { return FieldByName(name); });
 }
 
 void TFields::CheckFieldName(const std::string& name, const TField* except) const {

@@ -63,4 +63,26 @@ class TFields {
 // moves past the ";". A loop runs while pos <= names.size().
 std::string ExtractFieldName(const std::string& names, size_t& pos);
 
+// The values of what a ";" list names, by_name finding each (and raising
+// for an unknown name): a name without ";" gives its Value, a list a
+// Variant array of them.
+template <typename ByName>
+Variant GetListValues(const std::string& names, ByName&& by_name) {
+  if (names.find(';') == std::string::npos) return by_name(names)->Value();
+  std::vector<Variant> values;
+  for (size_t pos = 1; pos <= names.size();) values.push_back(by_name(ExtractFieldName(names, pos))->Value());
+  return Variant(std::move(values));
+}
+
+// The reverse: one value, or one array element for each name in turn.
+template <typename ByName>
+void SetListValues(const std::string& names, const Variant& values, ByName&& by_name) {
+  if (names.find(';') == std::string::npos) {
+    by_name(names)->SetValue(values);
+    return;
+  }
+  size_t index = 0;
+  for (size_t pos = 1; pos <= names.size();) by_name(ExtractFieldName(names, pos))->SetValue(values.ArrayElement(index++));
+}
+
 }  // namespace dac

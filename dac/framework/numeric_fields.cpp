@@ -29,6 +29,10 @@ std::string IntText(int64_t value) { return std::to_string(value); }
 
 }  // namespace
 
+void TNumericField::CheckPlaces(int size) const {
+  if (size < 0 || size > kMaxBcdPlaces) FieldError("Invalid field size");
+}
+
 // ---- TIntegerField and kin ----
 
 TIntegerField::TIntegerField(TComponent* owner) : TIntegerField(owner, ftInteger, INT32_MIN, INT32_MAX) {}
@@ -44,8 +48,8 @@ TAutoIncField::TAutoIncField(TComponent* owner) : TIntegerField(owner, ftAutoInc
 
 int TIntegerField::GetDataSize() const { return DataType() == ftSmallint || DataType() == ftWord ? 2 : 4; }
 
-int64_t TIntegerField::MinLimit() const { return min_value_ != 0 || max_value_ != 0 ? min_value_ : min_range_; }
-int64_t TIntegerField::MaxLimit() const { return min_value_ != 0 || max_value_ != 0 ? max_value_ : max_range_; }
+int64_t TIntegerField::MinLimit() const { return Limited() ? MinValue() : min_range_; }
+int64_t TIntegerField::MaxLimit() const { return Limited() ? MaxValue() : max_range_; }
 
 bool TIntegerField::GetValue(int64_t& value) {
   uint8_t data[4] = {};
@@ -129,9 +133,7 @@ int64_t TLargeintField::GetAsLargeInt() {
 }
 
 void TLargeintField::SetAsLargeInt(int64_t value) {
-  if ((min_value_ != 0 || max_value_ != 0) && (value < min_value_ || value > max_value_)) {
-    RangeError(IntText(value), IntText(min_value_), IntText(max_value_));
-  }
+  if (Outside(value)) RangeError(IntText(value), IntText(MinValue()), IntText(MaxValue()));
   SetData(&value);
 }
 
@@ -166,9 +168,7 @@ double TFloatField::GetAsFloat() {
 }
 
 void TFloatField::SetAsFloat(double value) {
-  if ((min_value_ != 0 || max_value_ != 0) && (value < min_value_ || value > max_value_)) {
-    RangeError(FloatToStr(value), FloatToStr(min_value_), FloatToStr(max_value_));
-  }
+  if (Outside(value)) RangeError(FloatToStr(value), FloatToStr(MinValue()), FloatToStr(MaxValue()));
   SetData(&value);
 }
 
@@ -204,19 +204,13 @@ TBCDField::TBCDField(TComponent* owner) : TNumericField(owner) {
   InitSize(4);
 }
 
-void TBCDField::CheckTypeSize(int size) const {
-  if (size < 0 || size > kMaxBcdPlaces) FieldError("Invalid field size");
-}
-
 Currency TBCDField::GetAsCurrency() {
   Currency value;
   return GetData(&value.raw, false) ? value : Currency();
 }
 
 void TBCDField::SetAsCurrency(Currency value) {
-  if ((min_value_.raw != 0 || max_value_.raw != 0) && (value < min_value_ || value > max_value_)) {
-    RangeError(CurrToStr(value), CurrToStr(min_value_), CurrToStr(max_value_));
-  }
+  if (Outside(value)) RangeError(CurrToStr(value), CurrToStr(MinValue()), CurrToStr(MaxValue()));
   SetData(&value.raw, false);
 }
 
@@ -239,20 +233,16 @@ TFMTBCDField::TFMTBCDField(TComponent* owner) : TNumericField(owner) {
   InitSize(8);
 }
 
-void TFMTBCDField::CheckTypeSize(int size) const {
-  if (size < 0 || size > kMaxBcdPlaces) FieldError("Invalid field size");
-}
-
 Bcd TFMTBCDField::GetAsBCD() {
   Bcd value;
   return GetData(&value, false) ? value : IntegerToBcd(0);
 }
 
 void TFMTBCDField::SetAsBCD(const Bcd& value) {
-  const bool below = !min_value_.empty() && BcdCompare(value, StrToBcd(min_value_)) < 0;
-  const bool above = !max_value_.empty() && BcdCompare(value, StrToBcd(max_value_)) > 0;
+  const bool below = !MinValue().empty() && BcdCompare(value, StrToBcd(MinValue())) < 0;
+  const bool above = !MaxValue().empty() && BcdCompare(value, StrToBcd(MaxValue())) > 0;
   if (below || above) {
-    RangeError(BcdToStr(value), min_value_.empty() ? "-" : min_value_, max_value_.empty() ? "-" : max_value_);
+    RangeError(BcdToStr(value), MinValue().empty() ? "-" : MinValue(), MaxValue().empty() ? "-" : MaxValue());
   }
   SetData(&value, false);
 }

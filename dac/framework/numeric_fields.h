@@ -16,18 +16,36 @@ class TNumericField : public TField {
 
  public:
   using TField::TField;
+
+ protected:
+  // Sizes that count decimal places: 0 to 63.
+  void CheckPlaces(int size) const;
 };
 
-class TIntegerField : public TNumericField {
+// MinValue and MaxValue of a number field; both at their zero value: no range.
+template <typename T>
+class TFieldRange {
+ public:
+  const T& MinValue() const { return min_; }
+  void SetMinValue(const T& value) { min_ = value; }
+  const T& MaxValue() const { return max_; }
+  void SetMaxValue(const T& value) { max_ = value; }
+
+ protected:
+  bool Limited() const { return !(min_ == T{}) || !(max_ == T{}); }
+  bool Outside(const T& value) const { return Limited() && (value < min_ || max_ < value); }
+
+ private:
+  T min_{};
+  T max_{};
+};
+
+class TIntegerField : public TNumericField, public TFieldRange<int32_t> {
   DAC_DECLARE_CLASS();
 
  public:
   explicit TIntegerField(TComponent* owner);
 
-  int32_t MinValue() const { return min_value_; }
-  void SetMinValue(int32_t value) { min_value_ = value; }
-  int32_t MaxValue() const { return max_value_; }
-  void SetMaxValue(int32_t value) { max_value_ = value; }
   int GetDataSize() const override;
 
   int32_t GetAsInteger() override;
@@ -52,8 +70,6 @@ class TIntegerField : public TNumericField {
 
   int64_t min_range_;
   int64_t max_range_;
-  int32_t min_value_ = 0;
-  int32_t max_value_ = 0;
 };
 
 class TSmallintField : public TIntegerField {
@@ -77,16 +93,12 @@ class TAutoIncField : public TIntegerField {
   explicit TAutoIncField(TComponent* owner);
 };
 
-class TLargeintField : public TNumericField {
+class TLargeintField : public TNumericField, public TFieldRange<int64_t> {
   DAC_DECLARE_CLASS();
 
  public:
   explicit TLargeintField(TComponent* owner);
 
-  int64_t MinValue() const { return min_value_; }
-  void SetMinValue(int64_t value) { min_value_ = value; }
-  int64_t MaxValue() const { return max_value_; }
-  void SetMaxValue(int64_t value) { max_value_ = value; }
   int GetDataSize() const override { return 8; }
 
   // A value outside the 32-bit range raises the range error.
@@ -102,22 +114,14 @@ class TLargeintField : public TNumericField {
  protected:
   Variant GetAsVariant() override { return Variant(GetAsLargeInt()); }
   void SetVarValue(const Variant& value) override { SetAsLargeInt(value.AsInt64()); }
-
- private:
-  int64_t min_value_ = 0;
-  int64_t max_value_ = 0;
 };
 
-class TFloatField : public TNumericField {
+class TFloatField : public TNumericField, public TFieldRange<double> {
   DAC_DECLARE_CLASS();
 
  public:
   explicit TFloatField(TComponent* owner);
 
-  double MinValue() const { return min_value_; }
-  void SetMinValue(double value) { min_value_ = value; }
-  double MaxValue() const { return max_value_; }
-  void SetMaxValue(double value) { max_value_ = value; }
   // Significant digits shown; 15 by default.
   int Precision() const { return precision_; }
   void SetPrecision(int value) { precision_ = value; }
@@ -141,8 +145,6 @@ class TFloatField : public TNumericField {
   void SetVarValue(const Variant& value) override { SetAsFloat(value.AsDouble()); }
 
  private:
-  double min_value_ = 0;
-  double max_value_ = 0;
   int precision_ = 15;
   bool currency_ = false;
 };
@@ -155,16 +157,12 @@ class TCurrencyField : public TFloatField {
 };
 
 // Size is the number of decimal places (4 by default, 0 to 63).
-class TBCDField : public TNumericField {
+class TBCDField : public TNumericField, public TFieldRange<Currency> {
   DAC_DECLARE_CLASS();
 
  public:
   explicit TBCDField(TComponent* owner);
 
-  Currency MinValue() const { return min_value_; }
-  void SetMinValue(Currency value) { min_value_ = value; }
-  Currency MaxValue() const { return max_value_; }
-  void SetMaxValue(Currency value) { max_value_ = value; }
   int Precision() const { return precision_; }
   void SetPrecision(int value) { precision_ = value; }
   int GetDataSize() const override { return 8; }
@@ -185,26 +183,20 @@ class TBCDField : public TNumericField {
  protected:
   Variant GetAsVariant() override { return Variant(GetAsCurrency()); }
   void SetVarValue(const Variant& value) override { SetAsCurrency(value.AsCurrency()); }
-  void CheckTypeSize(int size) const override;
+  void CheckTypeSize(int size) const override { CheckPlaces(size); }
 
  private:
-  Currency min_value_;
-  Currency max_value_;
   int precision_ = 0;
 };
 
 // Size is the number of decimal places; MinValue and MaxValue are decimal
 // texts, empty for no limit.
-class TFMTBCDField : public TNumericField {
+class TFMTBCDField : public TNumericField, public TFieldRange<std::string> {
   DAC_DECLARE_CLASS();
 
  public:
   explicit TFMTBCDField(TComponent* owner);
 
-  const std::string& MinValue() const { return min_value_; }
-  void SetMinValue(const std::string& value) { min_value_ = value; }
-  const std::string& MaxValue() const { return max_value_; }
-  void SetMaxValue(const std::string& value) { max_value_ = value; }
   int Precision() const { return precision_; }
   void SetPrecision(int value) { precision_ = value; }
   int GetDataSize() const override { return static_cast<int>(sizeof(Bcd)); }
@@ -225,11 +217,9 @@ class TFMTBCDField : public TNumericField {
  protected:
   Variant GetAsVariant() override { return Variant(GetAsBCD()); }
   void SetVarValue(const Variant& value) override { SetAsBCD(value.AsBcd()); }
-  void CheckTypeSize(int size) const override;
+  void CheckTypeSize(int size) const override { CheckPlaces(size); }
 
  private:
-  std::string min_value_;
-  std::string max_value_;
   int precision_ = 15;
 };
 

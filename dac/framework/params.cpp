@@ -131,41 +131,23 @@ void TParam::WriteValue(const Variant& value) {
 
 std::string TParam::GetAsString() { return IsNull() ? std::string() : GetAsVariant().AsString(); }
 
-void TParam::SetAsString(const std::string& value) {
-  SetDataType(ftString);
-  WriteValue(Variant(value));
-}
+void TParam::SetAsString(const std::string& value) { SetTyped(ftString, Variant(value)); }
 
 WideString TParam::GetAsWideString() { return IsNull() ? WideString() : GetAsVariant().AsWideString(); }
 
-void TParam::SetAsWideString(const WideString& value) {
-  SetDataType(ftWideString);
-  WriteValue(Variant(value));
-}
+void TParam::SetAsWideString(const WideString& value) { SetTyped(ftWideString, Variant(value)); }
 
 int32_t TParam::GetAsInteger() { return IsNull() ? 0 : GetAsVariant().AsInt32(); }
 
-void TParam::SetAsInteger(int32_t value) {
-  SetDataType(ftInteger);
-  WriteValue(Variant(value));
-}
+void TParam::SetAsInteger(int32_t value) { SetTyped(ftInteger, Variant(value)); }
 
 double TParam::GetAsFloat() { return IsNull() ? 0 : GetAsVariant().AsDouble(); }
 
-void TParam::SetAsFloat(double value) {
-  SetDataType(ftFloat);
-  WriteValue(Variant(value));
-}
+void TParam::SetAsFloat(double value) { SetTyped(ftFloat, Variant(value)); }
 
-void TParam::SetAsBlob(const std::string& value) {
-  SetDataType(ftBlob);
-  WriteValue(Variant(value));
-}
+void TParam::SetAsBlob(const std::string& value) { SetTyped(ftBlob, Variant(value)); }
 
-void TParam::SetAsMemo(const std::string& value) {
-  SetDataType(ftMemo);
-  WriteValue(Variant(value));
-}
+void TParam::SetAsMemo(const std::string& value) { SetTyped(ftMemo, Variant(value)); }
 
 TSQLTimeStamp TParam::GetAsSQLTimeStamp() { return DateTimeToSQLTimeStamp(AsDateTime()); }
 
@@ -175,67 +157,37 @@ void TParam::SetText(const std::string& value) { SetAsVariant(Variant(value)); }
 
 bool TParam::AsBoolean() { return !IsNull() && GetAsVariant().AsBoolean(); }
 
-void TParam::SetAsBoolean(bool value) {
-  SetDataType(ftBoolean);
-  WriteValue(Variant(value));
-}
+void TParam::SetAsBoolean(bool value) { SetTyped(ftBoolean, Variant(value)); }
 
 int16_t TParam::AsSmallInt() { return IsNull() ? 0 : GetAsVariant().AsInt16(); }
 
-void TParam::SetAsSmallInt(int16_t value) {
-  SetDataType(ftSmallint);
-  WriteValue(Variant(value));
-}
+void TParam::SetAsSmallInt(int16_t value) { SetTyped(ftSmallint, Variant(value)); }
 
 uint16_t TParam::AsWord() { return IsNull() ? 0 : GetAsVariant().AsUInt16(); }
 
-void TParam::SetAsWord(uint16_t value) {
-  SetDataType(ftWord);
-  WriteValue(Variant(value));
-}
+void TParam::SetAsWord(uint16_t value) { SetTyped(ftWord, Variant(value)); }
 
 int64_t TParam::AsLargeInt() { return IsNull() ? 0 : GetAsVariant().AsInt64(); }
 
-void TParam::SetAsLargeInt(int64_t value) {
-  SetDataType(ftLargeint);
-  WriteValue(Variant(value));
-}
+void TParam::SetAsLargeInt(int64_t value) { SetTyped(ftLargeint, Variant(value)); }
 
 Currency TParam::AsCurrency() { return IsNull() ? Currency() : GetAsVariant().AsCurrency(); }
 
-void TParam::SetAsCurrency(Currency value) {
-  SetDataType(ftCurrency);
-  WriteValue(Variant(value));
-}
+void TParam::SetAsCurrency(Currency value) { SetTyped(ftCurrency, Variant(value)); }
 
-void TParam::SetAsBCD(Currency value) {
-  SetDataType(ftBCD);
-  WriteValue(Variant(value));
-}
+void TParam::SetAsBCD(Currency value) { SetTyped(ftBCD, Variant(value)); }
 
 Bcd TParam::AsFMTBCD() { return IsNull() ? IntegerToBcd(0) : GetAsVariant().AsBcd(); }
 
-void TParam::SetAsFMTBCD(const Bcd& value) {
-  SetDataType(ftFMTBcd);
-  WriteValue(Variant(value));
-}
+void TParam::SetAsFMTBCD(const Bcd& value) { SetTyped(ftFMTBcd, Variant(value)); }
 
 DateTime TParam::AsDateTime() { return IsNull() ? 0 : GetAsVariant().AsDateTime(); }
 
-void TParam::SetAsDateTime(DateTime value) {
-  SetDataType(ftDateTime);
-  WriteValue(Variant::FromDateTime(value));
-}
+void TParam::SetAsDateTime(DateTime value) { SetTyped(ftDateTime, Variant::FromDateTime(value)); }
 
-void TParam::SetAsDate(DateTime value) {
-  SetDataType(ftDate);
-  WriteValue(Variant::FromDateTime(value));
-}
+void TParam::SetAsDate(DateTime value) { SetTyped(ftDate, Variant::FromDateTime(value)); }
 
-void TParam::SetAsTime(DateTime value) {
-  SetDataType(ftTime);
-  WriteValue(Variant::FromDateTime(value));
-}
+void TParam::SetAsTime(DateTime value) { SetTyped(ftTime, Variant::FromDateTime(value)); }
 
 TBytes TParam::AsBytes() {
   if (IsNull()) return TBytes();
@@ -417,19 +369,11 @@ std::vector<TParam*> TParams::GetParamList(const std::string& names) const {
 }
 
 Variant TParams::GetParamValues(const std::string& names) const {
-  if (names.find(';') == std::string::npos) return ParamByName(names)->Value();
-  std::vector<Variant> values;
-  for (TParam* param : GetParamList(names)) values.push_back(param->Value());
-  return Variant(std::move(values));
+  return GetListValues(names, [this](const std::string& name) { return ParamByName(name); });
 }
 
 void TParams::SetParamValues(const std::string& names, const Variant& values) const {
-  if (names.find(';') == std::string::npos) {
-    ParamByName(names)->SetValue(values);
-    return;
-  }
-  const std::vector<TParam*> list = GetParamList(names);
-  for (size_t i = 0; i < list.size(); ++i) list[i]->SetValue(values.ArrayElement(i));
+  SetListValues(names, values, [this](const std::string& name) { return ParamByName(name); });
 }
 
 void TParams::AssignValues(const TParams& source) {

@@ -154,6 +154,11 @@ class TParam : public TCollectionItem {
   void AssignTo(TPersistent* dest) const override;
   // Writes the value through the reference, without touching the type.
   void WriteValue(const Variant& value);
+  // The typed setters: the type through SetDataType, then the value.
+  void SetTyped(TFieldType type, const Variant& value) {
+    SetDataType(type);
+    WriteValue(value);
+  }
 
  private:
   friend class TParams;
