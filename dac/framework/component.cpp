@@ -45,6 +45,8 @@ void TComponent::Free() {
     BeforeDestruction();
   } catch (const std::exception& error) {
     ApplicationHandleException(this, error);
+  } catch (...) {
+    ApplicationHandleException(this, Exception("Unknown error while closing " + ClassName()));
   }
   FreeOwnedComponents();
   SendFreeNotifications();

@@ -96,8 +96,9 @@ bool TDataSetBase::GetFieldData(int field_no, void* buffer) {
   return field && GetFieldData(field, buffer);
 }
 
+// A variant field's two forms are one: a Variant object.
 bool TDataSetBase::GetFieldData(TField* field, void* buffer, bool native_format) {
-  if (native_format || !buffer) return GetFieldData(field, buffer);
+  if (native_format || !buffer || field->DataType() == ftVariant) return GetFieldData(field, buffer);
   std::vector<uint8_t> native(static_cast<size_t>(std::max(field->DataSize(), 1)));
   if (!GetFieldData(field, native.data())) return false;
   DataConvert(field, native.data(), buffer, false);
@@ -105,7 +106,7 @@ bool TDataSetBase::GetFieldData(TField* field, void* buffer, bool native_format)
 }
 
 void TDataSetBase::SetFieldData(TField* field, const void* buffer, bool native_format) {
-  if (native_format || !buffer) {
+  if (native_format || !buffer || field->DataType() == ftVariant) {
     SetFieldData(field, buffer);
     return;
   }

@@ -11,12 +11,7 @@ DAC_DEFINE_CLASS(TDefCollection, TCollection, ::dac::TMetaClass)
 
 void TNamedItem::SetName(const std::string& name) {
   if (name == name_) return;
-  if (const auto* defs = dynamic_cast<const TDefCollection*>(Collection())) {
-    const TNamedItem* other = defs->FindItem(name);
-    if (other && other != this) {
-      DatabaseErrorFmt(defs->DataSet(), "Duplicate name '%s' in %s", name.c_str(), defs->ClassName().c_str());
-    }
-  }
+  if (const auto* defs = dynamic_cast<const TDefCollection*>(Collection())) defs->CheckName(name, this);
   name_ = name;
   Changed(false);
 }
@@ -31,6 +26,13 @@ int TDefCollection::IndexOf(const std::string& name) const {
     if (plat::SameText(static_cast<const TNamedItem*>(Items(i))->Name(), name)) return i;
   }
   return -1;
+}
+
+void TDefCollection::CheckName(const std::string& name, const TNamedItem* except) const {
+  const TNamedItem* other = FindItem(name);
+  if (other && other != except) {
+    DatabaseErrorFmt(DataSet(), "Duplicate name '%s' in %s", name.c_str(), ClassName().c_str());
+  }
 }
 
 TNamedItem* TDefCollection::FindItem(const std::string& name) const {

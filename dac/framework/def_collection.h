@@ -16,8 +16,7 @@ class TNamedItem : public TCollectionItem {
 
  public:
   const std::string& Name() const { return name_; }
-  // EDatabaseError "Duplicate name '%s' in %s" (name, collection class) when
-  // another item of the collection has the name.
+  // The collection's CheckName first.
   void SetName(const std::string& name);
   std::string GetDisplayName() const override { return name_; }
 
@@ -36,6 +35,9 @@ class TDefCollection : public TCollection {
   // -1 when no item has the name.
   int IndexOf(const std::string& name) const;
   TNamedItem* FindItem(const std::string& name) const;
+  // EDatabaseError "Duplicate name '%s' in %s" (name, collection class) when
+  // an item other than except has the name.
+  void CheckName(const std::string& name, const TNamedItem* except = nullptr) const;
   bool Updated() const { return updated_; }
   void SetUpdated(bool value) { updated_ = value; }
 

@@ -44,6 +44,9 @@ class TField : public TComponent {
   std::string DisplayName() const;
   int FieldNo() const { return field_no_; }
   void SetFieldNo(int field_no) { field_no_ = field_no; }
+  // Where the dataset keeps a calculated field's value in its calculated area.
+  int Offset() const { return offset_; }
+  void SetOffset(int offset) { offset_ = offset; }
   // Position in its Fields; -1 outside one.
   int Index() const;
   void SetIndex(int index);
@@ -203,6 +206,7 @@ class TField : public TComponent {
   std::string field_name_;
   std::string display_label_;
   int field_no_ = 0;
+  int offset_ = 0;
   TFieldType data_type_ = ftUnknown;
   TFieldKind field_kind_ = fkData;
   int size_ = 0;

@@ -131,6 +131,7 @@ TDataSetBase* TFieldDefs::DataSet() const { return parent_ ? parent_->DataSet() 
 
 TFieldDef* TFieldDefs::Add(const std::string& name, TFieldType type, int size, bool required) {
   if (name.empty()) DatabaseError("Field name missing", DataSet());
+  CheckName(name);
   TFieldDef* def = nullptr;
   WithinUpdate(*this, [&] {
     const int field_no = Count() + 1;

@@ -53,6 +53,7 @@ void TIndexDef::Assign(const TPersistent* source) {
 TIndexDefs::TIndexDefs(TDataSetBase* dataset) : TDefCollection(TIndexDef::ClassInfo(), dataset, dataset) {}
 
 TIndexDef* TIndexDefs::Add(const std::string& name, const std::string& fields, TIndexOptions options) {
+  CheckName(name);
   TIndexDef* def = nullptr;
   WithinUpdate(*this, [&] {
     def = AddIndexDef();

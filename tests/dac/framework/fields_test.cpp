@@ -259,6 +259,7 @@ TEST_F(Fields, ListsFindFieldsByNameAndValuesByLists) {
   EXPECT_EQ(dataset_->FieldDefs().FindFullName("ADT.X")->FullName(), "ADT.X");
   EXPECT_EQ(ErrorOf([&] { dataset_->FieldByName("nope"); }), "Stub: Field nope not found");
   EXPECT_EQ(ErrorOf([&] { Make(ftInteger, 0, "a"); }), "Stub: Duplicate name 'a' in TFieldDefs");
+  EXPECT_EQ(dataset_->FieldDefs().Count(), 3);  // no half-made definition stays
   EXPECT_EQ(ErrorOf([&] { b->SetFieldName("A"); }), "Stub: Duplicate field name 'A'");
   EXPECT_EQ(ErrorOf([&] { TFieldDefs(dataset_).Add("C", ftCursor)->CreateField(dataset_); }),
             "Stub: Field 'C' is of an unsupported type");
