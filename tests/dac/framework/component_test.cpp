@@ -123,6 +123,19 @@ TEST_F(Components, FailuresInInitAndCloseLoseNothing) {
   EXPECT_EQ(reported, (std::vector<std::string>{"Logged: close failed"}));
 }
 
+TEST_F(Components, TheExceptionHookNeverLetsAnErrorOut) {
+  std::vector<std::string> seen;
+  const TExceptionHandler previous = SetApplicationExceptionHandler([&](TObject*, const std::exception& e) {
+    seen.push_back(e.what());
+    throw EDatabaseError("handler failed");
+  });
+  EXPECT_NO_THROW(ApplicationShowException(EDatabaseError("shown")));
+  SetApplicationExceptionHandler(previous);
+  EXPECT_EQ(seen, (std::vector<std::string>{"shown"}));
+  EXPECT_EQ(ErrorOf(Abort), "Operation aborted");
+  EXPECT_NO_THROW(ApplicationHandleException(nullptr, EAbort("silent")));  // the default ignores it
+}
+
 TEST_F(Components, NamesStatesAndErrorsNameTheComponent) {
   auto* form = MakeComponent<Logged>(nullptr, "form");
   auto* a = static_cast<Logged*>(static_cast<const TComponentClass&>(Logged::ClassInfo()).Create(form));

@@ -281,6 +281,39 @@ TEST_F(Fields, ListsFindFieldsByNameAndValuesByLists) {
   dataset_->active = false;
 }
 
+TEST_F(Fields, BlobsGoThroughTheDatasetsStreamAndEventsReachIt) {
+  auto* blob = static_cast<TBlobField*>(Make(ftBlob, 0, "B"));
+  TMemoryStream source;
+  source.WriteBuffer("\x01\x02\x03", 3);
+  source.SetPosition(2);  // the whole stream is taken all the same
+  blob->LoadFromStream(source);
+  EXPECT_EQ(blob->BlobSize(), 3);
+  EXPECT_EQ(blob->AsBytes(), (TBytes{1, 2, 3}));
+  TMemoryStream copy;
+  blob->SaveToStream(copy);
+  EXPECT_EQ(copy.GetSize(), 3);
+  blob->SetModified(true);
+  blob->Clear();
+  EXPECT_TRUE(blob->IsNull());
+  blob->SetBlobType(ftOraBlob);
+  blob->SetBlobType(ftMemo);  // not one of this class's types
+  EXPECT_EQ(blob->BlobType(), ftOraBlob);
+
+  TField* field = Make(ftInteger, 0, "I");
+  dataset_->events.clear();
+  field->FocusControl();  // only for an open dataset
+  dataset_->active = true;
+  field->FocusControl();
+  field->SetAsInteger(1);
+  EXPECT_EQ(dataset_->events, (std::vector<std::pair<TDataEvent, intptr_t>>{
+                                  {deFocusControl, reinterpret_cast<intptr_t>(field)},
+                                  {deFieldChange, reinterpret_cast<intptr_t>(field)}}));
+  EXPECT_TRUE(field->CanModify());
+  field->SetReadOnly(true);
+  EXPECT_FALSE(field->CanModify());
+  dataset_->active = false;
+}
+
 TEST(ExtractFieldName, WalksASemicolonList) {
   const std::string names = " a ;b;; c";
   std::vector<std::string> parts;
