@@ -94,7 +94,6 @@ class TComponent : public TPersistent {
   ~TComponent() override;
   // Runs first in Free while the whole object stands.
   virtual void BeforeDestruction() {}
-  void SetComponentState(TComponentState state) { state_ = state; }
 
  private:
   void MarkDestroying();

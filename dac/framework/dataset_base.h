@@ -30,7 +30,7 @@ class TDataSetBase : public TComponent {
   // store's, sized by the field's DataSize) into buffer; false when it has
   // none. A null buffer only asks whether there is a value.
   virtual bool GetFieldData(TField* field, void* buffer) = 0;
-  // By field number: the base finds the field and asks the form above.
+  // By field number: the base finds the field and reads its native value.
   virtual bool GetFieldData(int field_no, void* buffer);
   // Either form; the base converts the native value through DataConvert.
   virtual bool GetFieldData(TField* field, void* buffer, bool native_format);

@@ -31,7 +31,7 @@ class CountingParams : public TParams {
   CountingParams() : TParams(CountingParam::ClassInfo(), nullptr) {}
 };
 
-// What Part of the dataset does after building statements: every parameter
+// What the dataset does after building statements: every parameter
 // made its own reference.
 void ResetParamRefs(TParams& params) {
   for (int i = 0; i < params.Count(); ++i) {
