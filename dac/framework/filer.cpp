@@ -1,7 +1,7 @@
 #include "dac/framework/filer.h"
 
 #include <cstring>
-#include <limits>
+#include <cstdint>
 
 #include "dac/framework/collection.h"
 #include "dac/framework/component.h"
