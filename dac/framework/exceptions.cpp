@@ -17,9 +17,7 @@ std::string UnitName(const char* file) {
 
 }  // namespace
 
-std::string Format(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
+std::string FormatV(const char* format, va_list args) {
   va_list copy;
   va_copy(copy, args);
   const int n = std::vsnprintf(nullptr, 0, format, copy);
@@ -30,6 +28,13 @@ std::string Format(const char* format, ...) {
     std::vsnprintf(buffer.data(), buffer.size(), format, args);
     out.assign(buffer.data(), static_cast<size_t>(n));
   }
+  return out;
+}
+
+std::string Format(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::string out = FormatV(format, args);
   va_end(args);
   return out;
 }
@@ -42,5 +47,7 @@ EAssertionFailed::EAssertionFailed(const std::string& text, const char* file, in
       line_(line) {}
 
 void AssertionFailed(const std::string& text, const char* file, int line) { throw EAssertionFailed(text, file, line); }
+
+void ListIndexError(int index) { throw EListError(Format("List index out of bounds (%d)", index)); }
 
 }  // namespace dac

@@ -1,6 +1,7 @@
 // The library's exception classes and its one assertion macro.
 #pragma once
 
+#include <cstdarg>
 #include <cstdint>
 #include <exception>
 #include <string>
@@ -9,6 +10,7 @@ namespace dac {
 
 // printf-style formatting into a std::string; the format must be a literal.
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string FormatV(const char* format, va_list args) __attribute__((format(printf, 1, 0)));
 
 // Root of every error the library raises: a message, nothing else.
 class Exception : public std::exception {
@@ -63,7 +65,15 @@ class EOleSysError : public Exception {
   uint32_t error_code_;
 };
 
+// A list or collection used out of bounds, or given a duplicate it refuses.
+class EListError : public Exception {
+ public:
+  using Exception::Exception;
+};
+
 [[noreturn]] void AssertionFailed(const std::string& text, const char* file, int line);
+// EListError "List index out of bounds (%d)".
+[[noreturn]] void ListIndexError(int index);
 
 }  // namespace dac
 
