@@ -1,7 +1,7 @@
 // The statistics of the packed sample course, with the history its seeding
 // tool makes, asked over a real socket: pages, downloads and the four graphs
 // as a browser receives them. The graphs are decoded again by libjpeg and
-// left in stats-graphs/ beside the test binary for a person to look at.
+// left in stats-graphs/ below the build folder for a person to look at.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -98,8 +98,8 @@ class SampleStats : public ServerTest {
     EXPECT_NE(reply.headers.find("Content-Type: image/jpeg\r\n"), std::string::npos) << action;
     EXPECT_NE(reply.headers.find("Content-Length: " + std::to_string(reply.body.size()) + "\r\n"), std::string::npos)
         << action;
-    std::filesystem::create_directories("stats-graphs");
-    std::ofstream("stats-graphs/" + action + ".jpg", std::ios::binary) << reply.body;
+    std::filesystem::create_directories(VARNEL_GRAPHS_DIR);
+    std::ofstream(VARNEL_GRAPHS_DIR "/" + action + ".jpg", std::ios::binary) << reply.body;
     const plat::testing::DecodedJpeg decoded = plat::testing::DecodeJpeg(reply.body);
     EXPECT_TRUE(decoded.ok) << action;
     EXPECT_EQ(decoded.image.width, 250);
