@@ -4,7 +4,7 @@
 #include "content/debug_log.h"
 #include "platform/files.h"
 #include "server/quiz_session.h"
-#include "server/session_file.h"
+#include "server/sessions/session_file.h"
 
 namespace {
 

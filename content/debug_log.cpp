@@ -39,12 +39,6 @@ void SetDebugLogFile(const std::string& path) {
   state.configured = true;
 }
 
-bool IsDebugLogEnabled() {
-  DebugLogState& state = State();
-  std::lock_guard<std::mutex> guard(state.lock);
-  return !LogPathLocked(state).empty();
-}
-
 void LogMessage(const char* format, ...) {
   DebugLogState& state = State();
   std::lock_guard<std::mutex> guard(state.lock);

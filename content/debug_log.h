@@ -9,4 +9,3 @@ void LogMessage(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // Points the log at a file ("" switches it off); overrides the environment.
 void SetDebugLogFile(const std::string& path);
-bool IsDebugLogEnabled();

@@ -6,7 +6,7 @@
 #include "content/percent_codec.h"
 #include "content/request_map.h"
 #include "content/text_lists.h"
-#include "server/method_log.h"
+#include "server/http/method_log.h"
 #include "server/quiz_session.h"
 
 void TQuizSession::RegisterActions() {
@@ -57,12 +57,4 @@ bool TQuizSession::ProcessRequest(TNetStream* channel, std::string_view query) {
   // A reply had begun: an error page cannot follow it, so it ends here.
   channel->Close();
   return true;
-}
-
-bool TQuizSession::Logout(TNetStream* channel, TRequestMap& /*map*/) {
-  TMethodLog log("Logout");
-  restore_flag_ = false;
-  // Through the content road, so folder mode serves the content's own start
-  // page whatever the working folder is.
-  return SendFile(channel, "index.html");
 }

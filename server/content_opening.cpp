@@ -10,9 +10,9 @@
 #include "content/text_lines.h"
 #include "platform/files.h"
 #include "platform/paths.h"
-#include "server/data_folder.h"
-#include "server/method_log.h"
+#include "server/http/method_log.h"
 #include "server/quiz_session.h"
+#include "server/road/data_folder.h"
 
 namespace {
 

@@ -11,10 +11,10 @@
 #include "content/safe_name.h"
 #include "platform/ascii.h"
 #include "platform/files.h"
-#include "server/data_folder.h"
-#include "server/method_log.h"
+#include "server/http/method_log.h"
+#include "server/quiz/time_stamp.h"
 #include "server/quiz_session.h"
-#include "server/time_stamp.h"
+#include "server/road/data_folder.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/random.h"
-#include "server/http_reply.h"
-#include "server/http_request.h"
-#include "server/method_log.h"
+#include "server/http/http_reply.h"
+#include "server/http/http_request.h"
+#include "server/http/method_log.h"
 
 namespace {
 

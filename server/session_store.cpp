@@ -5,10 +5,10 @@
 #include "content/file_helpers.h"
 #include "content/safe_name.h"
 #include "platform/files.h"
-#include "server/data_folder.h"
-#include "server/method_log.h"
+#include "server/http/method_log.h"
 #include "server/quiz_session.h"
-#include "server/session_file.h"
+#include "server/road/data_folder.h"
+#include "server/sessions/session_file.h"
 
 void TQuizSession::OnSweepTimer() {
   TSessionsLock lock(sessions_);

@@ -9,8 +9,8 @@
 #include "platform/date_time.h"
 #include "platform/files.h"
 #include "platform/random.h"
-#include "server/answers_record.h"
-#include "server/reply_sink.h"
+#include "server/http/reply_sink.h"
+#include "server/quiz/answers_record.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "content/content_paths.h"
 #include "platform/event_loop.h"
 #include "platform/files.h"
-#include "server/session_file.h"
+#include "server/sessions/session_file.h"
 #include "tests/app/fake_terminal.h"
 #include "tests/server/server_test_support.h"
 #include "tests/support/test_folder.h"

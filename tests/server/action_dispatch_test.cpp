@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "server/action_table.h"
-#include "server/reply_sink.h"
+#include "server/http/action_table.h"
+#include "server/http/reply_sink.h"
 #include "tests/server/server_test_support.h"
 
 namespace server_test {

@@ -10,7 +10,7 @@
 #include "content/percent_codec.h"
 #include "platform/clock.h"
 #include "platform/files.h"
-#include "server/reply_sink.h"
+#include "server/http/reply_sink.h"
 #include "tests/server/server_test_support.h"
 
 namespace server_test {

@@ -13,9 +13,9 @@
 #include "content/file_helpers.h"
 #include "platform/files.h"
 #include "platform/settings_store.h"
-#include "server/data_folder.h"
-#include "server/grade_table.h"
-#include "server/time_stamp.h"
+#include "server/quiz/grade_table.h"
+#include "server/quiz/time_stamp.h"
+#include "server/road/data_folder.h"
 #include "tests/server/server_test_support.h"
 
 namespace server_test {

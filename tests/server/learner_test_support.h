@@ -12,7 +12,7 @@
 #include "content/percent_codec.h"
 #include "platform/files.h"
 #include "platform/random.h"
-#include "server/reply_sink.h"
+#include "server/http/reply_sink.h"
 #include "tests/server/server_test_support.h"
 
 namespace server_test {

@@ -5,7 +5,7 @@
 #include "content/debug_log.h"
 #include "platform/clock.h"
 #include "platform/random.h"
-#include "server/reply_sink.h"
+#include "server/http/reply_sink.h"
 #include "tests/server/server_test_support.h"
 
 namespace server_test {

@@ -1,0 +1,53 @@
+#include "server/sessions/session_file.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <string_view>
+
+#include "content/debug_log.h"
+#include "content/file_helpers.h"
+#include "server/sessions/session_stream.h"
+
+std::string SessionFileBytes(const TQuizSessionParams& session) {
+  std::string bytes;
+  WriteStreamInt(bytes, static_cast<int32_t>(kSessionMagic));
+  session.SaveToStream(bytes);
+  return bytes;
+}
+
+void WriteSessionFile(const std::string& path, const TQuizSessionParams& session) {
+  WriteStringToFile(path, SessionFileBytes(session));
+}
+
+bool IsSessionState(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  char head[4];
+  size_t got = 0;
+  while (got < sizeof head) {
+    const ssize_t n = ::read(fd, head + got, sizeof head - got);
+    if (n <= 0) break;
+    got += static_cast<size_t>(n);
+  }
+  ::close(fd);
+  if (got < sizeof head) return false;
+  TSessionReader reader(std::string_view(head, sizeof head));
+  return static_cast<uint32_t>(ReadStreamInt(reader)) == kSessionMagic;
+}
+
+bool LoadSessionFile(const std::string& path, TQuizSessionParams& session) {
+  const std::string bytes = ReadFileToString(path);
+  TSessionReader reader(bytes);
+  try {
+    if (reader.Remaining() < 4 || static_cast<uint32_t>(ReadStreamInt(reader)) != kSessionMagic) {
+      LogMessage("not a stored session: %s", path.c_str());
+      return false;
+    }
+    session.LoadFromStream(reader);
+    return true;
+  } catch (const SessionFormatError& e) {
+    LogMessage("cannot read the stored session %s: %s", path.c_str(), e.what());
+    return false;
+  }
+}
