@@ -6,6 +6,7 @@
 #include "app/restore_prompt.h"
 #include "app/shutdown.h"
 #include "platform/event_loop.h"
+#include "server/http/http_server.h"
 #include "server/quiz_session.h"
 
 namespace {
@@ -35,8 +36,8 @@ void ShowUrl(const std::string& url, bool headless, TBrowserLauncher& launcher, 
 }  // namespace
 
 std::string NoFreePortText() {
-  return "No free port between " + std::to_string(TQuizSession::kFirstScanPort) + " and " +
-         std::to_string(TQuizSession::kLastScanPort);
+  return "No free port between " + std::to_string(THttpServer::kFirstScanPort) + " and " +
+         std::to_string(THttpServer::kLastScanPort);
 }
 
 int RunPlayer(const TCommandLine& line, const TContentPlaces& places, TTerminal& terminal, std::ostream& out) {

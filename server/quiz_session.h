@@ -1,7 +1,7 @@
-// The player's own HTTP/1.0 server. The browser reaches it at
-// http://127.0.0.1:<port>/; it serves the content's files and answers the
-// content's "?action=" requests, one request per connection, every reply
-// closing its connection.
+// The quiz session: the content the player serves, its learners and their
+// tests, and the administrator, answering the requests its HTTP transport
+// (THttpServer) hands it. It serves the content's files and answers the
+// content's "?action=" requests, every reply closing its connection.
 //
 // Everything runs on one event loop. Nothing waits inside a handler: a file
 // reply is queued on its connection and streamed as the client takes it.
@@ -14,12 +14,10 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <utility>
 
 #include "content/groups.h"
@@ -28,11 +26,11 @@
 #include "content/xor_file_stream.h"
 #include "platform/date_time.h"
 #include "platform/event_loop.h"
-#include "platform/tcp_listener.h"
 #include "platform/window_timers.h"
 #include "server/http/action_table.h"
-#include "server/http/connection_table.h"
+#include "server/http/http_server.h"
 #include "server/http/net_stream.h"
+#include "server/http/replies.h"
 #include "server/quiz/grade_table.h"
 #include "server/road/content_resolver.h"
 #include "server/sessions/admin_session.h"
@@ -42,33 +40,22 @@
 
 class TQuizSession {
  public:
-  // The port scan: the first port of this range that opens, skipping the
-  // ports browsers refuse to connect to.
-  static constexpr uint16_t kFirstScanPort = 1000;
-  static constexpr uint16_t kLastScanPort = 9999;
   static constexpr uint32_t kSweepIntervalMs = 5000;
 
-  // Port 0 scans for a free port and listens on it at once (GetPort stays 0
-  // when none opens); any other port is only remembered until Open. Seeds the
-  // process's pseudo-random generator from the clock. The loop must outlive
-  // the server.
+  // The transport's port (see THttpServer). Seeds the process's
+  // pseudo-random generator from the clock. The loop must outlive the server.
   TQuizSession(plat::EventLoop& loop, uint16_t port, const TServerLimits& limits = {});
   // Closes the listener and every connection.
   ~TQuizSession();
   TQuizSession(const TQuizSession&) = delete;
   TQuizSession& operator=(const TQuizSession&) = delete;
 
-  // Listens on the port (already listening: nothing changes). A scanned port
-  // that another program took meanwhile (SetPath closes the listener) is
-  // replaced by a new scan, so read GetPort after Open. False when it cannot
-  // listen, or when there is no port.
-  bool Open();
-  // Stops listening; every connection closes, replies in flight included.
-  void Close();
-  // Stops accepting and closes the connections that have not sent a whole
-  // request; replies under way go on, so GetConnectionCount falls to 0 as
-  // they finish. For closing the player without cutting a reply short.
-  void StopListening();
+  // The transport's (see THttpServer); SetPath closes the listener, so read
+  // GetPort after Open. StopListening is for closing the player without
+  // cutting a reply short.
+  bool Open() { return http_.Open(); }
+  void Close() { http_.Close(); }
+  void StopListening() { http_.StopListening(); }
 
   // Selects the content: a package gives packed mode; an existing file its
   // folder, and a folder folder mode. Frees the package reader and closes the
@@ -104,16 +91,14 @@ class TQuizSession {
   // The same text, or nullopt when the file cannot be opened, for callers
   // that tell a missing file from an empty one.
   std::optional<std::string> LoadFileText(std::string_view path);
-  // The error page; the caller closes the channel.
-  void ReturnHttpError(TNetStream* channel, std::string_view message);
-  // An XML reply; closes the channel. A null channel sends nothing.
-  void ReturnXML(TNetStream* channel, std::string_view body);
-  // An HTML reply, percent-encoded unless raw; closes the channel.
-  void ReturnHTML(TNetStream* channel, std::string_view html, bool raw);
+  // The transport's replies (server/http/replies.h), where handlers call them.
+  void ReturnHttpError(TNetStream* channel, std::string_view message) { ::ReturnHttpError(channel, message); }
+  void ReturnXML(TNetStream* channel, std::string_view body) { ::ReturnXML(channel, body); }
+  void ReturnHTML(TNetStream* channel, std::string_view html, bool raw) { ::ReturnHTML(channel, html, raw); }
 
-  uint16_t GetPort() const { return port_; }
-  bool IsListening() const { return listener_.IsListening(); }
-  size_t GetConnectionCount() const { return connections_.Count(); }
+  uint16_t GetPort() const { return http_.GetPort(); }
+  bool IsListening() const { return http_.IsListening(); }
+  size_t GetConnectionCount() const { return http_.GetConnectionCount(); }
 
   bool GetPackedMode() const { return content_.IsPacked(); }
   // Folder mode: the content folder with a trailing '/'; packed mode: the
@@ -292,13 +277,7 @@ class TQuizSession {
   std::string LoadRequestedFile(std::string_view name);
 
  private:
-  void OnClientConnect(const std::shared_ptr<plat::TcpConnection>& connection);
-  void OnClientDisconnect(plat::TcpConnection& connection);
-  void OnClientRead(plat::TcpConnection& connection, size_t bytes_waiting);
-  void OnSocketErrorEvent(plat::TcpConnection& connection, std::error_code error);
   void OnSweepTimer();
-  void OnIdleCheckTimer();
-  void AnswerRequest(plat::TcpConnection& connection);
   // A handler that is a member function, by the action it answers.
   struct MemberAction {
     std::string_view action;
@@ -372,8 +351,6 @@ class TQuizSession {
   // Sends the graph, or the not-logged-in element without it.
   bool SendStatsGraph(TNetStream* channel, const TRequestMap& map, const std::optional<std::string>& graph);
 
-  plat::EventLoop& loop_;
-  TServerLimits limits_;
   TSessionsList sessions_;
   plat::WindowTimers timers_;
   TUsersList users_;
@@ -396,10 +373,6 @@ class TQuizSession {
   bool restore_flag_ = false;
   std::string restored_user_name_;
   std::string state_file_path_;
-  TConnectionTable connections_;
   // Last: destroyed first, while everything its connections call still exists.
-  plat::TcpListener listener_;
-  uint16_t port_ = 0;
-  // The port was found by scanning, not given.
-  bool scanned_port_ = false;
+  THttpServer http_;
 };

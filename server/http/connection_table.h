@@ -1,5 +1,5 @@
-// The server's open connections, in the order they arrived, with the limits
-// that keep idle or half-sent connections from locking the learner out.
+// The server's open connections, in the order they arrived, so that idle or
+// half-sent connections can be found and closed.
 #pragma once
 
 #include <cstddef>
@@ -11,19 +11,6 @@
 
 #include "platform/tcp_connection.h"
 #include "server/http/session_socket_data.h"
-
-struct TServerLimits {
-  // Open connections at most; at the cap a newcomer displaces the oldest
-  // connection that has not sent a whole request yet.
-  size_t max_connections = 256;
-  // A request not complete after this long is closed without a reply.
-  uint32_t idle_timeout_ms = 60000;
-  // How often unfinished requests are checked against the timeout.
-  uint32_t idle_check_interval_ms = 1000;
-  // A reply whose reader takes no byte for this long is dropped, so peers
-  // that never read cannot fill the connection table.
-  int send_stall_timeout_ms = plat::TcpConnection::kDefaultSendStallTimeoutMs;
-};
 
 class TConnectionTable {
  public:
