@@ -9,27 +9,6 @@
 #include "server/http/method_log.h"
 #include "server/quiz_session.h"
 
-void TQuizSession::RegisterActions() {
-  static constexpr MemberAction kRows[] = {
-      {"login", &TQuizSession::DoLogin},
-      {"logout", &TQuizSession::Logout},
-  };
-  RegisterMembers(kRows);
-  RegisterLearnerActions();
-  RegisterAdminActions();
-  RegisterStatsActions();
-  RegisterContentPageActions();
-}
-
-void TQuizSession::RegisterMembers(std::span<const MemberAction> rows) {
-  for (const MemberAction& row : rows) {
-    actions_.Register(row.action,
-                      [this, handler = row.handler](TNetStream* channel, TRequestMap& map) {
-                        return (this->*handler)(channel, map);
-                      });
-  }
-}
-
 bool TQuizSession::ProcessRequest(TNetStream* channel, std::string_view query) {
   TMethodLog log("ProcessRequest");
   LogMessage("Request: %s", std::string(query).c_str());

@@ -14,8 +14,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -24,7 +24,6 @@
 #include "content/text_lists.h"
 #include "content/users.h"
 #include "content/xor_file_stream.h"
-#include "platform/date_time.h"
 #include "platform/event_loop.h"
 #include "platform/window_timers.h"
 #include "server/http/action_table.h"
@@ -78,8 +77,8 @@ class TQuizSession {
   // handler fails before replying; a handler failing after its reply began
   // gets its connection closed.
   bool ProcessRequest(TNetStream* channel, std::string_view query);
-  // The handlers, by action name. Handlers are registered at construction;
-  // tests may replace them.
+  // The handlers, by action name (server/actions/quiz_actions.cpp). They are
+  // registered at construction; tests may replace them.
   TActionTable& GetActionTable() { return actions_; }
   // Sends a content file with its header and closes the channel. The name is
   // taken as the content road takes it (TContentResolver::Open). False when
@@ -186,9 +185,9 @@ class TQuizSession {
   // "getquestion": "qindex" (from 1).
   bool GetQuestion(TNetStream* channel, TRequestMap& map);
   // "putanswer": "qindex" (from 1), "answer" (1-5). Records the choice and
-  // adds a record to the learner's answers.xml (not in skip-start-page
-  // mode), dated date when given, else today.
-  bool PutAnswer(TNetStream* channel, TRequestMap& map, std::optional<plat::DateTime> date = std::nullopt);
+  // adds a record to the learner's answers.xml, dated today (not in
+  // skip-start-page mode).
+  bool PutAnswer(TNetStream* channel, TRequestMap& map);
   // "getfeedbackindex": which feedback lists have entries.
   bool GetFeedbackIndex(TNetStream* channel, TRequestMap& map);
   // "getoverallperfomance": score and grade band; <movie /> without a band.
@@ -278,20 +277,8 @@ class TQuizSession {
 
  private:
   void OnSweepTimer();
-  // A handler that is a member function, by the action it answers.
-  struct MemberAction {
-    std::string_view action;
-    bool (TQuizSession::*handler)(TNetStream*, TRequestMap&);
-  };
-  // Puts every built handler into the action table.
+  // Puts every handler into the action table, by the action it answers.
   void RegisterActions();
-  void RegisterMembers(std::span<const MemberAction> rows);
-  // The question generation and learner road handlers.
-  void RegisterLearnerActions();
-  void RegisterAdminActions();
-  void RegisterStatsActions();
-  // The content page handlers.
-  void RegisterContentPageActions();
 
   // Content opening.
   bool OpenPackage(const std::string& path);
@@ -321,6 +308,17 @@ class TQuizSession {
   // skip-start-page mode, else the learner's last session; failures logged.
   void StoreLearnerSession(const TQuizSessionParams& session);
 
+  // The learner road's frame: reads "sessionid" and the strict "subject" (a
+  // subject that is not a number raises before any session is touched);
+  // under the session list's lock, when the session exists and the subject
+  // names one of its slots, use gives the reply, else it is
+  // <movie generated="0"/>. The reply goes out after the lock is left.
+  using TSessionUse = std::function<std::string(TQuizSessionParams& session, int32_t subject)>;
+  bool AnswerForSession(TNetStream* channel, const TRequestMap& map, const TSessionUse& use);
+  // The same where the slot must hold a test.
+  using TTestUse = std::function<std::string(TQuizSessionParams& session, TSessionQuestions& test, int32_t subject)>;
+  bool AnswerForTest(TNetStream* channel, const TRequestMap& map, const TTestUse& use);
+
   // Question generation: the settings, index, draw and maximum scores of
   // the subject's test.
   void FillTest(int32_t subject, TSessionQuestions& test);
@@ -332,8 +330,7 @@ class TQuizSession {
   // plat::FileError when it cannot be read.
   std::optional<std::string> ReadContentText(std::string_view name, NulEnd nul_end = NulEnd::kWholeText) const;
   // Adds the answers record of the test's running totals.
-  void WriteAnswersRecord(const TQuizSessionParams& session, const TSessionQuestions& test, int32_t subject,
-                          const std::optional<plat::DateTime>& date);
+  void WriteAnswersRecord(const TQuizSessionParams& session, const TSessionQuestions& test, int32_t subject);
 
   // Administrator steps.
   // The groups and users lists with "groupname" as the current group.

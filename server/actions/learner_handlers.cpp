@@ -2,7 +2,8 @@
 //
 // Each handler reads its numbers before taking the session list's lock (a
 // malformed subject raises there, touching nothing), finds the session and
-// its test under the lock, builds the reply, and sends it after leaving.
+// its test under the lock, builds the reply, and sends it after leaving
+// (AnswerForTest).
 #include <cstdint>
 #include <string>
 
@@ -38,54 +39,60 @@ plat::CalendarDate Today() {
 
 }  // namespace
 
+bool TQuizSession::AnswerForSession(TNetStream* channel, const TRequestMap& map, const TSessionUse& use) {
+  const std::string id = map.GetValue("sessionid");
+  const int32_t subject = RequiredNumber(map, "subject");
+  std::string reply(kNotGeneratedReply);
+  {
+    TSessionsLock lock(sessions_);
+    TQuizSessionParams* session = sessions_.FindById(id);
+    if (session != nullptr && TQuizSessionParams::IsValidSlot(subject)) reply = use(*session, subject);
+  }
+  ReturnXML(channel, reply);
+  return true;
+}
+
+bool TQuizSession::AnswerForTest(TNetStream* channel, const TRequestMap& map, const TTestUse& use) {
+  return AnswerForSession(channel, map, [&use](TQuizSessionParams& session, int32_t subject) {
+    TSessionQuestions* test = session.GetTest(subject);
+    return test != nullptr ? use(session, *test, subject) : std::string(kNotGeneratedReply);
+  });
+}
+
 bool TQuizSession::GetQuestion(TNetStream* channel, TRequestMap& map) {
   TMethodLog log("GetQuestion");
-  const std::string id = map.GetValue("sessionid");
-  const int32_t subject = RequiredNumber(map, "subject");
   const int32_t qindex = NumberOr(map, "qindex", 0);
-  std::string reply(kNotGeneratedReply);
-  {
-    TSessionsLock lock(sessions_);
-    TQuizSessionParams* session = sessions_.FindById(id);
-    if (TSessionQuestions* test = FindTest(session, subject)) {
-      if (const TQuestion* question = QuestionAt(*test, qindex)) {
-        reply = QuestionReply(*test, *question, subject);
-        session->Touch();
-      }
-      StoreLearnerSession(*session);
+  return AnswerForTest(channel, map, [&](TQuizSessionParams& session, TSessionQuestions& test, int32_t subject) {
+    std::string reply(kNotGeneratedReply);
+    if (const TQuestion* question = QuestionAt(test, qindex)) {
+      reply = QuestionReply(test, *question, subject);
+      session.Touch();
     }
-  }
-  ReturnXML(channel, reply);
-  return true;
+    StoreLearnerSession(session);
+    return reply;
+  });
 }
 
-bool TQuizSession::PutAnswer(TNetStream* channel, TRequestMap& map, std::optional<plat::DateTime> date) {
+bool TQuizSession::PutAnswer(TNetStream* channel, TRequestMap& map) {
   TMethodLog log("PutAnswer");
-  const std::string id = map.GetValue("sessionid");
-  const int32_t subject = RequiredNumber(map, "subject");
   const int32_t qindex = NumberOr(map, "qindex", 0);
   const int32_t answer = NumberOr(map, "answer", 0);
-  std::string reply(kNotGeneratedReply);
-  {
-    TSessionsLock lock(sessions_);
-    TQuizSessionParams* session = sessions_.FindById(id);
-    if (TSessionQuestions* test = FindTest(session, subject)) {
-      TQuestion* question = QuestionAt(*test, qindex);
-      if (question != nullptr && answer >= 1 && answer <= TQuestion::kAnswerCount) {
-        question->SetChosenAnswer(answer);
-        reply = kAnswerTakenReply;
-        if (!skip_start_page_) WriteAnswersRecord(*session, *test, subject, date);
-        session->Touch();
-      }
-      StoreLearnerSession(*session);
+  return AnswerForTest(channel, map, [&](TQuizSessionParams& session, TSessionQuestions& test, int32_t subject) {
+    std::string reply(kNotGeneratedReply);
+    TQuestion* question = QuestionAt(test, qindex);
+    if (question != nullptr && answer >= 1 && answer <= TQuestion::kAnswerCount) {
+      question->SetChosenAnswer(answer);
+      reply = kAnswerTakenReply;
+      if (!skip_start_page_) WriteAnswersRecord(session, test, subject);
+      session.Touch();
     }
-  }
-  ReturnXML(channel, reply);
-  return true;
+    StoreLearnerSession(session);
+    return reply;
+  });
 }
 
-void TQuizSession::WriteAnswersRecord(const TQuizSessionParams& session, const TSessionQuestions& test, int32_t subject,
-                                      const std::optional<plat::DateTime>& date) {
+void TQuizSession::WriteAnswersRecord(const TQuizSessionParams& session, const TSessionQuestions& test,
+                                      int32_t subject) {
   const std::string path = AnswersFilePath(data_folder_, session.GetLoginName());
   if (path.empty()) {
     LogMessage("no data folder: no answers record written");
@@ -94,7 +101,7 @@ void TQuizSession::WriteAnswersRecord(const TQuizSessionParams& session, const T
   const TTestScore score = ScoreTest(test);
   TAnswersRecord record;
   record.test_id = test.GetTestId();
-  record.date = date ? plat::DecodeDate(*date) : Today();
+  record.date = Today();
   record.subject = subject;
   record.max_score = score.max_score;
   record.answered_score = score.answered_score;
@@ -105,67 +112,37 @@ void TQuizSession::WriteAnswersRecord(const TQuizSessionParams& session, const T
 
 bool TQuizSession::GetFeedbackIndex(TNetStream* channel, TRequestMap& map) {
   TMethodLog log("GetFeedbackIndex");
-  const std::string id = map.GetValue("sessionid");
-  const int32_t subject = RequiredNumber(map, "subject");
-  std::string reply(kNotGeneratedReply);
-  {
-    TSessionsLock lock(sessions_);
-    TQuizSessionParams* session = sessions_.FindById(id);
-    if (const TSessionQuestions* test = FindTest(session, subject)) {
-      reply = FeedbackIndexReply(*test, subject);
-      session->Touch();
-    }
-  }
-  ReturnXML(channel, reply);
-  return true;
+  return AnswerForTest(channel, map, [](TQuizSessionParams& session, TSessionQuestions& test, int32_t subject) {
+    session.Touch();
+    return FeedbackIndexReply(test, subject);
+  });
 }
 
 bool TQuizSession::GetOverallPerfomance(TNetStream* channel, TRequestMap& map) {
   TMethodLog log("GetOverallPerfomance");
-  const std::string id = map.GetValue("sessionid");
   // The file names carry the subject as it was sent ("05" stays "05"); the
   // strict conversion has made sure it is a number.
   const std::string subject_text = map.GetValue("subject");
-  const int32_t subject = RequiredNumber(map, "subject");
-  std::string reply(kNotGeneratedReply);
-  {
-    TSessionsLock lock(sessions_);
-    TQuizSessionParams* session = sessions_.FindById(id);
-    if (const TSessionQuestions* test = FindTest(session, subject)) {
-      const TTestScore score = ScoreTest(*test);
-      if (score.HasBand()) {
-        const std::string script = LoadFileToString(PerformanceScriptName(subject_text, score.grade_band));
-        reply = OverallPerformanceReply(*test, score, subject_text, script);
-      } else {
-        reply = kEmptyMovieReply;
-      }
-      session->Touch();
-    }
-  }
-  ReturnXML(channel, reply);
-  return true;
+  return AnswerForTest(channel, map, [&](TQuizSessionParams& session, TSessionQuestions& test, int32_t) {
+    session.Touch();
+    const TTestScore score = ScoreTest(test);
+    if (!score.HasBand()) return std::string(kEmptyMovieReply);
+    const std::string script = LoadFileToString(PerformanceScriptName(subject_text, score.grade_band));
+    return OverallPerformanceReply(test, score, subject_text, script);
+  });
 }
 
 bool TQuizSession::GetIndividualFeedback(TNetStream* channel, TRequestMap& map) {
   TMethodLog log("GetIndividualFeedback");
-  const std::string id = map.GetValue("sessionid");
-  const int32_t subject = RequiredNumber(map, "subject");
   const bool wrong_only = NumberOr(map, "wronganswers", 0) != 0;
   const int64_t index = int64_t{NumberOr(map, "feedbackquestionindex", 1)} - 1;
-  std::string reply(kNotGeneratedReply);
-  {
-    TSessionsLock lock(sessions_);
-    TQuizSessionParams* session = sessions_.FindById(id);
-    if (const TSessionQuestions* test = FindTest(session, subject)) {
-      const int selection = wrong_only ? test->WrongCount() : test->AnsweredCount();
-      const TQuestion* question = nullptr;
-      if (index >= 0 && index < selection)
-        question = wrong_only ? test->WrongAt(static_cast<int>(index)) : test->AnsweredAt(static_cast<int>(index));
-      reply = question != nullptr ? IndividualFeedbackReply(*question, PositionOf(*test, question), selection)
-                                  : std::string(kEmptyMovieReply);
-      session->Touch();
-    }
-  }
-  ReturnXML(channel, reply);
-  return true;
+  return AnswerForTest(channel, map, [&](TQuizSessionParams& session, TSessionQuestions& test, int32_t) {
+    session.Touch();
+    const int selection = wrong_only ? test.WrongCount() : test.AnsweredCount();
+    const TQuestion* question = nullptr;
+    if (index >= 0 && index < selection)
+      question = wrong_only ? test.WrongAt(static_cast<int>(index)) : test.AnsweredAt(static_cast<int>(index));
+    return question != nullptr ? IndividualFeedbackReply(*question, PositionOf(test, question), selection)
+                               : std::string(kEmptyMovieReply);
+  });
 }

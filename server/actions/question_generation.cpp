@@ -64,63 +64,33 @@ void TQuizSession::RawGenerateQuestions(int32_t subject, TQuizSessionParams& ses
   StoreLearnerSession(session);
 }
 
-void TQuizSession::RegisterLearnerActions() {
-  static constexpr MemberAction kRows[] = {
-      {"genquestions", &TQuizSession::GenerateQuestions},
-      {"regenquestions", &TQuizSession::ReGenerateQuestions},
-      {"getquestion", &TQuizSession::GetQuestion},
-      {"getfeedbackindex", &TQuizSession::GetFeedbackIndex},
-      {"getoverallperfomance", &TQuizSession::GetOverallPerfomance},
-      {"getindividualfeedback", &TQuizSession::GetIndividualFeedback},
-  };
-  RegisterMembers(kRows);
-  // A request carries no date: the answer is dated today.
-  actions_.Register("putanswer", [this](TNetStream* c, TRequestMap& m) { return PutAnswer(c, m); });
-}
-
 bool TQuizSession::GenerateQuestions(TNetStream* channel, TRequestMap& map) {
   TMethodLog log("GenerateQuestions");
-  const std::string id = map.GetValue("sessionid");
-  const int32_t subject = RequiredNumber(map, "subject");
-  std::string reply(kNotGeneratedReply);
-  {
-    TSessionsLock lock(sessions_);
-    TQuizSessionParams* session = sessions_.FindById(id);
-    if (session != nullptr && TQuizSessionParams::IsValidSlot(subject)) {
-      TSessionQuestions* test = session->GetTest(subject);
-      // A test drawn before stays, with the answers given so far.
-      if (test == nullptr) {
-        test = session->CreateTest(subject);
-        FillTest(subject, *test);
-      }
-      session->Touch();
-      test->SetUsageCount(PlusOne(test->GetUsageCount()));
-      reply = GenerationReply(*test);
-      StoreLearnerSession(*session);
+  return AnswerForSession(channel, map, [this](TQuizSessionParams& session, int32_t subject) {
+    TSessionQuestions* test = session.GetTest(subject);
+    // A test drawn before stays, with the answers given so far.
+    if (test == nullptr) {
+      test = session.CreateTest(subject);
+      FillTest(subject, *test);
     }
-  }
-  ReturnXML(channel, reply);
-  return true;
+    session.Touch();
+    test->SetUsageCount(PlusOne(test->GetUsageCount()));
+    std::string reply = GenerationReply(*test);
+    StoreLearnerSession(session);
+    return reply;
+  });
 }
 
 bool TQuizSession::ReGenerateQuestions(TNetStream* channel, TRequestMap& map) {
   TMethodLog log("ReGenerateQuestions");
-  const std::string id = map.GetValue("sessionid");
-  const int32_t subject = RequiredNumber(map, "subject");
-  std::string reply(kNotGeneratedReply);
-  {
-    TSessionsLock lock(sessions_);
-    TQuizSessionParams* session = sessions_.FindById(id);
-    if (session != nullptr && TQuizSessionParams::IsValidSlot(subject)) {
-      TSessionQuestions* test = session->GetTest(subject);
-      if (test == nullptr) test = session->CreateTest(subject);
-      FillTest(subject, *test);
-      test->SetTestId(PlusOne(test->GetTestId()));
-      session->Touch();
-      reply = GenerationReply(*test);
-      StoreLearnerSession(*session);
-    }
-  }
-  ReturnXML(channel, reply);
-  return true;
+  return AnswerForSession(channel, map, [this](TQuizSessionParams& session, int32_t subject) {
+    TSessionQuestions* test = session.GetTest(subject);
+    if (test == nullptr) test = session.CreateTest(subject);
+    FillTest(subject, *test);
+    test->SetTestId(PlusOne(test->GetTestId()));
+    session.Touch();
+    std::string reply = GenerationReply(*test);
+    StoreLearnerSession(session);
+    return reply;
+  });
 }

@@ -7,22 +7,6 @@
 #include "server/quiz_session.h"
 #include "server/stats/stats_csv.h"
 
-void TQuizSession::RegisterStatsActions() {
-  static constexpr MemberAction kRows[] = {
-      {"adminstatsindex", &TQuizSession::AdminStatsIndex},
-      {"adminstatsmodules", &TQuizSession::AdminStatsModule},
-      {"adminstatsemployee", &TQuizSession::AdminStatsEmployee},
-      {"adminstatsgetindexgraph", &TQuizSession::AdminStatsGetIndexGraph},
-      {"adminstatsgroupcsv", &TQuizSession::AdminStatsGetGroupCSV},
-      {"adminstatsemployeecsv", &TQuizSession::AdminStatsGetEmployeeCSV},
-      {"adminstatsmodulescsv", &TQuizSession::AdminStatsGetModulesCSV},
-      {"adminstatsgetmodulesgraph", &TQuizSession::AdminStatsGetModulesGraph},
-      {"adminstatsgetemployeegraph", &TQuizSession::AdminStatsGetEmployeeGraph},
-      {"adminstatsgetemployeegraph2", &TQuizSession::AdminStatsGetEmployeeGraph2},
-  };
-  RegisterMembers(kRows);
-}
-
 bool TQuizSession::SendCSV(TNetStream* channel, std::string_view text, std::string_view file_name) {
   TMethodLog log("SendCSV");
   if (channel == nullptr) return true;

@@ -7,7 +7,6 @@
 #include <string>
 
 #include "platform/clock.h"
-#include "platform/date_time.h"
 #include "platform/files.h"
 #include "platform/xml_document.h"
 #include "tests/server/learner_test_support.h"
@@ -66,18 +65,19 @@ TEST_F(AnswersFile, TwoAnswersGiveTheseBytes) {
   EXPECT_EQ(records[1].Child("Grade")->SingleTextValue(), "R&D <pass>");
 }
 
-TEST_F(AnswersFile, AGivenDateTakesThePlaceOfTodayAndAGradeReadsBack) {
+TEST_F(AnswersFile, TheClocksDayDatesTheRecordAndAGradeReadsBack) {
   Session(id_)->GetTest(3)->GetBand(0).SetGrade("A & <B>");
   TRequestMap map;
   map.SetValue("sessionid", id_);
   map.SetValue("subject", "3");
   map.SetValue("qindex", "1");
   map.SetValue("answer", "2");
-  plat::DateTime date = 0;
-  ASSERT_TRUE(plat::TryEncodeDate(2025, 3, 1, date));
+  plat::ManualClock clock;
+  clock.SetNow({2025, 3, 1, 23, 59, 0, 0, 6});
+  plat::ScopedProcessClock scoped(clock);
   TReplySink sink;
   TNetStream channel(sink);
-  ASSERT_TRUE(server_.PutAnswer(&channel, map, date));
+  ASSERT_TRUE(server_.PutAnswer(&channel, map));
   const std::string file = plat::ReadWholeFile(path_);
   EXPECT_NE(file.find("<Date>2025-01-03</Date>"), std::string::npos) << file;
   const plat::XmlDocument document = plat::XmlDocument::Parse(file);
