@@ -1,12 +1,11 @@
 #include "app/content_locator.h"
 
-#include <filesystem>
 #include <optional>
 #include <string_view>
-#include <system_error>
 
 #include "content/xor_file_stream.h"
 #include "platform/files.h"
+#include "platform/path_lookup.h"
 #include "platform/paths.h"
 
 namespace {
@@ -23,12 +22,7 @@ std::optional<std::string> FindFile(const std::string& folder, std::string_view 
 }
 
 // Absolute, with "." and ".." resolved by name; no length limit.
-std::string FullPathName(const std::string& path) {
-  if (path.empty()) return path;
-  std::error_code error;
-  const std::filesystem::path absolute = std::filesystem::absolute(path, error);
-  return error ? path : absolute.lexically_normal().string();
-}
+std::string FullPathName(const std::string& path) { return plat::AbsolutePath(path); }
 
 class Search {
  public:

@@ -1,11 +1,11 @@
 // Opens the served URL in the user's default browser.
 #pragma once
 
-#include <sys/types.h>
-
 #include <functional>
+#include <memory>
 #include <string>
 
+#include "platform/child_process.h"
 #include "platform/event_loop.h"
 #include "platform/window_timers.h"
 
@@ -40,6 +40,6 @@ class TBrowserLauncher {
   void CheckExit();
 
   plat::WindowTimers timers_;
-  pid_t child_ = -1;
+  std::unique_ptr<plat::ChildProcess> child_;
   FailureCallback on_failed_;
 };

@@ -1,5 +1,4 @@
 // varnel-player: the quiz-content player.
-#include <csignal>
 #include <exception>
 #include <iostream>
 #include <string>
@@ -10,10 +9,11 @@
 #include "app/program_folder.h"
 #include "app/terminal.h"
 #include "platform/open_file_limit.h"
+#include "platform/process_setup.h"
 
 int main(int argc, char** argv) {
   // Writes to a client that has gone must fail, not end the player.
-  std::signal(SIGPIPE, SIG_IGN);
+  plat::IgnoreBrokenPipes();
   plat::RaiseOpenFileLimit();
 
   const TCommandLine line = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));

@@ -2,6 +2,7 @@
 
 #include "content/content_paths.h"
 #include "content/debug_log.h"
+#include "platform/clock.h"
 #include "platform/files.h"
 #include "server/quiz_session.h"
 
@@ -38,12 +39,12 @@ void TShutdown::Begin() {
   closing_ = true;
   server_.StopListening();
   if (server_.GetConnectionCount() == 0) return Finish();
-  drain_deadline_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(kDrainLimitMs);
+  drain_started_ = plat::ProcessClock().TickCount();
   timers_.Set(kDrainTimer, kDrainCheckMs, [this] { CheckDrained(); });
 }
 
 void TShutdown::CheckDrained() {
-  if (server_.GetConnectionCount() > 0 && std::chrono::steady_clock::now() < drain_deadline_) return;
+  if (server_.GetConnectionCount() > 0 && plat::ProcessClock().TickCount() - drain_started_ < kDrainLimitMs) return;
   timers_.Kill(kDrainTimer);
   Finish();
 }

@@ -2,7 +2,6 @@
 // it back, then the server closes.
 #pragma once
 
-#include <chrono>
 #include <cstdint>
 
 #include "app/terminal.h"
@@ -45,5 +44,6 @@ class TShutdown {
   TTerminal& terminal_;
   plat::WindowTimers timers_;
   bool closing_ = false;
-  std::chrono::steady_clock::time_point drain_deadline_;
+  // Tick count when the draining began (tick counts wrap).
+  uint32_t drain_started_ = 0;
 };

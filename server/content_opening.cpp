@@ -1,6 +1,5 @@
 // Selecting the content: folder or package, the data folder, and the small
 // files that come with the content.
-#include <filesystem>
 #include <memory>
 #include <optional>
 
@@ -9,6 +8,7 @@
 #include "content/table_file.h"
 #include "content/text_lines.h"
 #include "platform/files.h"
+#include "platform/path_lookup.h"
 #include "platform/paths.h"
 #include "server/http/method_log.h"
 #include "server/quiz_session.h"
@@ -20,19 +20,10 @@ constexpr char kUsersFile[] = "all.users.csv";
 constexpr char kGroupsFile[] = "all.groups.csv";
 constexpr char kTablesBase[] = "all";
 
-std::string AbsoluteFolder(const std::string& folder) {
-  std::error_code ignored;
-  const std::filesystem::path absolute = std::filesystem::absolute(folder, ignored);
-  return plat::WithTrailingSlash(absolute.empty() ? folder : absolute.lexically_normal().string());
-}
+std::string AbsoluteFolder(const std::string& folder) { return plat::WithTrailingSlash(plat::AbsolutePath(folder)); }
 
 // The absolute folder that holds the file, with a trailing '/'.
-std::string FolderOfFile(const std::string& file) {
-  std::error_code ignored;
-  std::filesystem::path absolute = std::filesystem::absolute(file, ignored);
-  if (absolute.empty()) absolute = file;
-  return plat::WithTrailingSlash(absolute.lexically_normal().parent_path().string());
-}
+std::string FolderOfFile(const std::string& file) { return plat::FolderPart(plat::AbsolutePath(file)); }
 
 // The table file's text when folder holds it (under any letter case).
 // Throws plat::FileError when it exists but cannot be read.

@@ -1,7 +1,6 @@
 // Data folder housekeeping when a package opens: learner data of another
 // build of the package is wiped, and session folders of users who no longer
 // exist are removed.
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,6 +10,9 @@
 #include "content/safe_name.h"
 #include "platform/ascii.h"
 #include "platform/files.h"
+#include "platform/folder_listing.h"
+#include "platform/path_lookup.h"
+#include "platform/removal.h"
 #include "server/http/method_log.h"
 #include "server/quiz/time_stamp.h"
 #include "server/quiz_session.h"
@@ -21,19 +23,10 @@ namespace {
 constexpr char kTimeStampFile[] = "TimeStamp.txt";
 constexpr char kSessionsFolder[] = "Sessions";
 
-std::optional<std::filesystem::path> RealPathOf(const std::string& path) {
-  std::error_code error;
-  std::filesystem::path real = std::filesystem::canonical(path, error);
-  if (error) return std::nullopt;
-  return real;
-}
-
-// Whether inner is outer or lies below it.
-bool IsSameOrBelow(const std::filesystem::path& inner, const std::filesystem::path& outer) {
-  auto in = inner.begin();
-  for (auto out = outer.begin(); out != outer.end(); ++out, ++in)
-    if (in == inner.end() || *in != *out) return false;
-  return true;
+// Whether inner is outer or lies below it; both are real paths.
+bool IsSameOrBelow(const std::string& inner, const std::string& outer) {
+  if (outer == "/" || inner == outer) return true;
+  return inner.starts_with(outer) && inner[outer.size()] == '/';
 }
 
 // The folder belongs to the user: its name is the login name (folded) or
@@ -52,10 +45,10 @@ bool TQuizSession::MayWipeDataFolder() const {
   // Without an id the data folder is shared: the package's own folder, or the
   // folder that keeps every content's data.
   if (project_id_.empty() || data_folder_.empty()) return false;
-  const std::optional<std::filesystem::path> data = RealPathOf(data_folder_);
+  const std::optional<std::string> data = plat::RealPath(data_folder_);
   if (!data) return false;
-  if (data->filename() != project_id_) return false;
-  const std::optional<std::filesystem::path> package = RealPathOf(content_folder_);
+  if (plat::NamePart(*data) != project_id_) return false;
+  const std::optional<std::string> package = plat::RealPath(content_folder_);
   return !package || !IsSameOrBelow(*package, *data);
 }
 
@@ -65,7 +58,7 @@ void TQuizSession::WipeDataFolder() {
     return;
   }
   LogMessage("the package changed: clearing %s", data_folder_.c_str());
-  DeleteFolderTree(data_folder_);
+  plat::RemoveFolderTree(data_folder_);
 }
 
 void TQuizSession::CheckTimeStamp() {
@@ -110,23 +103,20 @@ void TQuizSession::RemoveStaleSessionFolders() {
   // No users known (a missing or unreadable table): nobody's folder is stale.
   if (users_.Count() == 0 || data_folder_.empty()) return;
   const std::string sessions = DataFilePath(data_folder_, kSessionsFolder);
-  std::error_code link_error;
-  if (std::filesystem::is_symlink(sessions, link_error)) return;
-  std::vector<std::filesystem::path> stale;
-  std::error_code error;
-  for (std::filesystem::directory_iterator entries(sessions, error), end; !error && entries != end;
-       entries.increment(error)) {
-    std::error_code status_error;
-    // Links are left alone: what they point at is not ours to delete.
-    if (entries->is_symlink(status_error) || !entries->is_directory(status_error)) continue;
-    if (!IsFolderOfSomeUser(entries->path().filename().string(), users_)) stale.push_back(entries->path());
+  if (plat::IsLink(sessions)) return;
+  std::vector<std::string> stale;
+  try {
+    for (const plat::FolderEntry& entry : plat::ListFolder(sessions)) {
+      // Links are left alone: what they point at is not ours to delete.
+      if (entry.kind == plat::EntryKind::kFolder && !IsFolderOfSomeUser(entry.name, users_))
+        stale.push_back(entry.name);
+    }
+  } catch (const plat::FileError&) {
+    return;  // no session folders
   }
-  for (const std::filesystem::path& folder : stale) {
-    LogMessage("removing the session folder of a former user: %s", folder.filename().c_str());
-    DeleteFolderTree(folder.string());
+  for (const std::string& name : stale) {
+    LogMessage("removing the session folder of a former user: %s", name.c_str());
+    plat::RemoveFolderTree(sessions + "/" + name);
   }
-  if (!stale.empty()) {
-    std::error_code ignored;
-    std::filesystem::remove(sessions, ignored);  // only once it is empty
-  }
+  if (!stale.empty()) plat::RemoveEmptyFolder(sessions);  // only once it is empty
 }

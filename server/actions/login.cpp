@@ -1,5 +1,4 @@
 // The "login" action: a learner becomes a session.
-#include <unistd.h>
 
 #include <string>
 
@@ -9,6 +8,7 @@
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/random.h"
+#include "platform/removal.h"
 #include "server/actions/login_reply.h"
 #include "server/http/method_log.h"
 #include "server/quiz_session.h"
@@ -31,7 +31,7 @@ std::string AnonymousUserName() {
 }
 
 void RemoveFileIfAny(const std::string& path) {
-  if (!path.empty()) ::unlink(path.c_str());
+  if (!path.empty()) plat::RemoveFile(path);
 }
 
 }  // namespace

@@ -1,11 +1,12 @@
 #include "server/quiz/time_stamp.h"
 
-#include <ctime>
+#include <optional>
+
+#include "platform/utc_calendar.h"
 
 std::string FormatTimeStamp(int64_t utc_seconds) {
-  const auto seconds = static_cast<std::time_t>(utc_seconds);
-  std::tm fields{};
-  if (::gmtime_r(&seconds, &fields) == nullptr) return "";
-  return std::to_string(fields.tm_min) + "-" + std::to_string(fields.tm_hour) + "-" + std::to_string(fields.tm_mday) +
-         "-" + std::to_string(fields.tm_mon + 1) + "-" + std::to_string(fields.tm_year + 1900);
+  const std::optional<plat::LocalTime> time = plat::UtcCalendarTime(utc_seconds);
+  if (!time) return "";
+  return std::to_string(time->minute) + "-" + std::to_string(time->hour) + "-" + std::to_string(time->day) + "-" +
+         std::to_string(time->month) + "-" + std::to_string(time->year);
 }

@@ -1,42 +1,29 @@
 #include "server/road/content_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
+#include <utility>
 
-#include "platform/files.h"
+#include "platform/file.h"
 #include "server/http/http_reply.h"
 
 namespace {
 
 class DiskContentFile final : public TContentFile {
  public:
-  DiskContentFile(int fd, std::string path, int64_t size) : fd_(fd), path_(std::move(path)), size_(size) {}
-  ~DiskContentFile() override { ::close(fd_); }
-  DiskContentFile(const DiskContentFile&) = delete;
-  DiskContentFile& operator=(const DiskContentFile&) = delete;
+  DiskContentFile(plat::File file, int64_t size) : file_(std::move(file)), size_(size) {}
 
   int64_t Size() const override { return size_; }
 
   int64_t Read(char* buffer, int64_t count) override {
     count = std::min(count, size_ - position_);
     if (count <= 0) return 0;
-    ssize_t got;
-    do {
-      got = ::pread(fd_, buffer, static_cast<size_t>(count), position_);
-    } while (got < 0 && errno == EINTR);
-    if (got < 0) throw plat::FileError(path_, std::strerror(errno));
+    const int64_t got = file_.ReadAt(buffer, count, position_);
     position_ += got;
     return got;
   }
 
  private:
-  int fd_;
-  std::string path_;
+  plat::File file_;
   int64_t size_;
   int64_t position_ = 0;
 };
@@ -54,15 +41,13 @@ class EntryContentFile final : public TContentFile {
 }  // namespace
 
 std::unique_ptr<TContentFile> OpenDiskContentFile(const std::string& real_path) {
-  // O_NONBLOCK: opening a FIFO for reading must not wait for a writer.
-  const int fd = ::open(real_path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-  if (fd < 0) return nullptr;
-  struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    ::close(fd);
+  try {
+    plat::File file = plat::File::OpenToRead(real_path, plat::FollowLinks::kNo);
+    const int64_t size = file.GetStatus().size;
+    return std::make_unique<DiskContentFile>(std::move(file), size);
+  } catch (const plat::FileError&) {
     return nullptr;
   }
-  return std::make_unique<DiskContentFile>(fd, real_path, static_cast<int64_t>(info.st_size));
 }
 
 std::unique_ptr<TContentFile> MakeEntryContentFile(std::unique_ptr<TXORFileHandle> handle) {

@@ -1,11 +1,11 @@
 #include "server/road/content_resolver.h"
 
 #include <algorithm>
-#include <filesystem>
 
 #include "content/debug_log.h"
 #include "platform/ascii.h"
 #include "platform/files.h"
+#include "platform/path_lookup.h"
 #include "platform/paths.h"
 
 namespace {
@@ -88,10 +88,9 @@ std::optional<std::string> TContentResolver::ResolveInFolder(std::string_view na
 
 bool TContentResolver::IsInsideDataFolder(const std::string& root, const std::string& path) const {
   if (data_folder_.empty()) return false;
-  std::error_code error;
-  const std::string data = std::filesystem::canonical(data_folder_, error).string();
+  const std::string data = plat::RealPath(data_folder_).value_or("");
   // A data folder that is gone holds nothing to refuse.
-  if (error || data.empty()) return false;
+  if (data.empty()) return false;
   const std::string inside_root = root + '/';
   if (!data.starts_with(inside_root) || data.size() <= inside_root.size()) return false;
   return path == data || path.starts_with(data + '/');

@@ -1,12 +1,10 @@
 #include "server/sessions/session_file.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <string_view>
 
 #include "content/debug_log.h"
 #include "content/file_helpers.h"
+#include "platform/file.h"
 #include "server/sessions/session_stream.h"
 
 std::string SessionFileBytes(const TQuizSessionParams& session) {
@@ -21,17 +19,12 @@ void WriteSessionFile(const std::string& path, const TQuizSessionParams& session
 }
 
 bool IsSessionState(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
   char head[4];
-  size_t got = 0;
-  while (got < sizeof head) {
-    const ssize_t n = ::read(fd, head + got, sizeof head - got);
-    if (n <= 0) break;
-    got += static_cast<size_t>(n);
+  try {
+    if (plat::File::OpenToRead(path).Read(head, sizeof head) < static_cast<int64_t>(sizeof head)) return false;
+  } catch (const plat::FileError&) {
+    return false;
   }
-  ::close(fd);
-  if (got < sizeof head) return false;
   TSessionReader reader(std::string_view(head, sizeof head));
   return static_cast<uint32_t>(ReadStreamInt(reader)) == kSessionMagic;
 }

@@ -10,8 +10,8 @@
 #include <set>
 #include <string>
 
-#include "content/file_helpers.h"
 #include "platform/files.h"
+#include "platform/removal.h"
 #include "platform/settings_store.h"
 #include "server/quiz/grade_table.h"
 #include "server/quiz/time_stamp.h"
@@ -95,7 +95,7 @@ TEST_F(ContentOpening, TheTimeStampDecidesWhetherLearnerDataStays) {
   };
   for (const Case& c :
        {Case{kPackageStamp, true}, Case{"5-9-15-3-2007", false}, Case{"", false}, Case{nullptr, false}}) {
-    DeleteFolderTree(data);
+    plat::RemoveFolderTree(data);
     PutFile(data + "Sessions/ann/lastsession.session", "marker");
     if (c.stamp) PutFile(data + "timestamp.TXT", c.stamp);  // found without regard to case
     ASSERT_TRUE(server_.SetPath(package));
