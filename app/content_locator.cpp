@@ -8,6 +8,7 @@
 #include "platform/path_lookup.h"
 #include "platform/paths.h"
 
+namespace app {
 namespace {
 
 constexpr char kSubfolderPackage[] = "Varnel/Varnel.vrn";
@@ -61,7 +62,7 @@ class Search {
 
   void ExistingFile(const std::string& file) {
     const std::string full = FullPathName(file);
-    location_.path = IsXORFileStream(full) ? full : plat::FolderPart(full);
+    location_.path = content::IsXORFileStream(full) ? full : plat::FolderPart(full);
   }
 
   // The program folder, in folder mode, when it holds the package.
@@ -119,3 +120,5 @@ std::string NothingFoundMessage(const TContentLocation& location) {
   message += "Name a content folder or a .vrn package on the command line.\n";
   return message;
 }
+
+}  // namespace app

@@ -7,6 +7,7 @@
 
 #include "platform/environment.h"
 
+namespace app {
 namespace {
 
 constexpr char kOpener[] = "xdg-open";
@@ -53,3 +54,5 @@ void TBrowserLauncher::CheckExit() {
   if (succeeded || !on_failed_) return;
   on_failed_(EndText(*end));
 }
+
+}  // namespace app

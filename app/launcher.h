@@ -9,6 +9,8 @@
 #include "platform/event_loop.h"
 #include "platform/window_timers.h"
 
+namespace app {
+
 // A graphical display is at hand: $DISPLAY or $WAYLAND_DISPLAY is set and not empty.
 bool HasDisplay();
 
@@ -43,3 +45,5 @@ class TBrowserLauncher {
   std::unique_ptr<plat::ChildProcess> child_;
   FailureCallback on_failed_;
 };
+
+}  // namespace app

@@ -16,14 +16,15 @@ int main(int argc, char** argv) {
   plat::IgnoreBrokenPipes();
   plat::RaiseOpenFileLimit();
 
-  const TCommandLine line = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
-  if (line.kind != TCommandLine::Kind::kRun) {
-    std::cerr << UsageText();
+  const app::TCommandLine line = app::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+  if (line.kind != app::TCommandLine::Kind::kRun) {
+    std::cerr << app::UsageText();
     return 2;
   }
   try {
-    TConsoleTerminal terminal;
-    return RunPlayer(line, TContentPlaces{ProgramFolder(), kProcessMountsFile}, terminal, std::cout);
+    app::TConsoleTerminal terminal;
+    return app::RunPlayer(line, app::TContentPlaces{app::ProgramFolder(), app::kProcessMountsFile}, terminal,
+                          std::cout);
   } catch (const std::exception& e) {
     std::cerr << "Error: " << e.what() << "\n";
   } catch (...) {

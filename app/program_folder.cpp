@@ -3,7 +3,11 @@
 #include "platform/files.h"
 #include "platform/path_lookup.h"
 
+namespace app {
+
 std::string ProgramFolder() {
   const std::string program = plat::ProgramFile();
   return program.empty() ? "" : plat::FolderPart(program);
 }
+
+}  // namespace app

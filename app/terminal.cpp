@@ -6,6 +6,8 @@
 #include "platform/code_page.h"
 #include "platform/console.h"
 
+namespace app {
+
 void TConsoleTerminal::Write(std::string_view text) { std::cerr << text << std::flush; }
 
 bool TConsoleTerminal::IsInteractive() const { return plat::IsStandardInputTerminal(); }
@@ -61,3 +63,5 @@ std::string TerminalText(std::string_view text) {
   }
   return plat::AnsiToUtf8(safe);
 }
+
+}  // namespace app

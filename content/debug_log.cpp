@@ -8,6 +8,7 @@
 #include "platform/environment.h"
 #include "platform/file.h"
 
+namespace content {
 namespace {
 
 struct DebugLogState {
@@ -60,3 +61,5 @@ void LogMessage(const char* format, ...) {
     // A log that cannot be written loses the line, nothing more.
   }
 }
+
+}  // namespace content

@@ -2,6 +2,10 @@
 
 #include "platform/files.h"
 
+namespace content {
+
 std::string ReadFileToString(const std::string& path) { return plat::ReadWholeFile(path); }
 
 void WriteStringToFile(const std::string& path, std::string_view text) { plat::WriteFileAtomic(path, text); }
+
+}  // namespace content

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+namespace content {
+
 // Every byte of the file, NUL bytes included. Throws plat::FileError.
 std::string ReadFileToString(const std::string& path);
 
@@ -11,3 +13,5 @@ std::string ReadFileToString(const std::string& path);
 // step: a crash or a full disk leaves the old file or the new one, never half
 // of one. Throws plat::FileError.
 void WriteStringToFile(const std::string& path, std::string_view text);
+
+}  // namespace content

@@ -4,6 +4,8 @@
 
 #include "content/package_scramble.h"
 
+namespace content {
+
 TXORFileHandle::TXORFileHandle(plat::File file, std::shared_ptr<const TXORPackageShared> shared, int64_t start,
                                int64_t size)
     : file_(std::move(file)), shared_(std::move(shared)), start_(start), size_(size) {}
@@ -19,3 +21,5 @@ int64_t TXORFileHandle::Read(void* buffer, int64_t count) {
   position_ += done;
   return done;
 }
+
+}  // namespace content

@@ -7,6 +7,8 @@
 
 #include "platform/file.h"
 
+namespace content {
+
 // What every handle of one package shares, kept alive by the handles
 // themselves so that a handle outlives the reader that opened it.
 struct TXORPackageShared {
@@ -40,3 +42,5 @@ class TXORFileHandle {
   int64_t size_;
   int64_t position_ = 0;
 };
+
+}  // namespace content

@@ -11,6 +11,7 @@
 #include "platform/files.h"
 #include "platform/removal.h"
 
+namespace content {
 namespace {
 
 constexpr int64_t kMagicSize = 4;
@@ -267,3 +268,5 @@ void TXORFileStream::Finish() {
   temp_path_.clear();
   finished_ = true;
 }
+
+}  // namespace content

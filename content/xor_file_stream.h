@@ -17,6 +17,8 @@
 #include "content/xor_file_handle.h"
 #include "platform/file.h"
 
+namespace content {
+
 inline constexpr uint32_t kPackageMagic = 0x67248944;
 // The key every package of the system is scrambled with.
 inline constexpr std::string_view kPackageKey =
@@ -118,3 +120,5 @@ class TXORFileStream {
   bool finished_ = false;
   int uncaught_at_creation_ = 0;
 };
+
+}  // namespace content

@@ -18,6 +18,7 @@
 #include "server/quiz_session.h"
 #include "server/road/data_folder.h"
 
+namespace server {
 namespace {
 
 constexpr char kTimeStampFile[] = "TimeStamp.txt";
@@ -31,10 +32,10 @@ bool IsSameOrBelow(const std::string& inner, const std::string& outer) {
 
 // The folder belongs to the user: its name is the login name (folded) or
 // the login name's safe form, which is how session folders are named.
-bool IsFolderOfSomeUser(const std::string& folder_name, const TUsersList& users) {
+bool IsFolderOfSomeUser(const std::string& folder_name, const content::TUsersList& users) {
   for (int i = 0; i < users.Count(); ++i) {
     const std::string& login = users.GetUser(i)->GetLoginName();
-    if (plat::SameText(folder_name, login) || folder_name == MakeSafeName(login)) return true;
+    if (plat::SameText(folder_name, login) || folder_name == content::MakeSafeName(login)) return true;
   }
   return false;
 }
@@ -54,10 +55,10 @@ bool TQuizSession::MayWipeDataFolder() const {
 
 void TQuizSession::WipeDataFolder() {
   if (!MayWipeDataFolder()) {
-    LogMessage("the data folder %s is not the project's own: left as it is", data_folder_.c_str());
+    content::LogMessage("the data folder %s is not the project's own: left as it is", data_folder_.c_str());
     return;
   }
-  LogMessage("the package changed: clearing %s", data_folder_.c_str());
+  content::LogMessage("the package changed: clearing %s", data_folder_.c_str());
   plat::RemoveFolderTree(data_folder_);
 }
 
@@ -70,14 +71,14 @@ void TQuizSession::CheckTimeStamp() {
     return;
   }
   try {
-    const std::string stored = ReadFileToString(stamp_path);
+    const std::string stored = content::ReadFileToString(stamp_path);
     int64_t created = 0;
-    const TXORFileStream* package = content_.GetPackage();
+    const content::TXORFileStream* package = content_.GetPackage();
     if (package && package->GetFileTime(&created, nullptr, nullptr) && stored != FormatTimeStamp(created))
       WipeDataFolder();
   } catch (const plat::FileError& e) {
     // Unknown is not different: learner data is kept.
-    LogMessage("cannot read the time stamp: %s", e.what());
+    content::LogMessage("cannot read the time stamp: %s", e.what());
   }
   WriteTimeStamp();
 }
@@ -87,14 +88,14 @@ void TQuizSession::WriteTimeStamp() {
   // The flag is still the one of the content opened before: SetPath sets it
   // after this step.
   if (skip_start_page_) return;
-  const TXORFileStream* package = content_.GetPackage();
+  const content::TXORFileStream* package = content_.GetPackage();
   int64_t created = 0;
   if (!package || !package->GetFileTime(&created, nullptr, nullptr)) return;
   try {
-    WriteStringToFile(DataFilePath(data_folder_, kTimeStampFile), FormatTimeStamp(created));
+    content::WriteStringToFile(DataFilePath(data_folder_, kTimeStampFile), FormatTimeStamp(created));
   } catch (const plat::FileError& e) {
     // Content on a read-only medium still opens.
-    LogMessage("cannot write the time stamp: %s", e.what());
+    content::LogMessage("cannot write the time stamp: %s", e.what());
   }
 }
 
@@ -115,8 +116,10 @@ void TQuizSession::RemoveStaleSessionFolders() {
     return;  // no session folders
   }
   for (const std::string& name : stale) {
-    LogMessage("removing the session folder of a former user: %s", name.c_str());
+    content::LogMessage("removing the session folder of a former user: %s", name.c_str());
     plat::RemoveFolderTree(sessions + "/" + name);
   }
   if (!stale.empty()) plat::RemoveEmptyFolder(sessions);  // only once it is empty
 }
+
+}  // namespace server

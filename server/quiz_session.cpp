@@ -9,6 +9,7 @@
 #include "server/http/http_request.h"
 #include "server/http/method_log.h"
 
+namespace server {
 namespace {
 
 constexpr plat::WindowTimers::TimerId kSweepTimer = 1;
@@ -36,7 +37,7 @@ bool TQuizSession::ProcessHttpRequest(TNetStream* channel, std::string_view requ
   const std::optional<std::string> token = ReadGetToken(request);
   if (!token) return false;
   if (HasForeignHost(request)) {
-    LogMessage("request for another host refused");
+    content::LogMessage("request for another host refused");
     return false;
   }
   const std::string name = RequestedName(*token);
@@ -48,10 +49,10 @@ bool TQuizSession::ProcessHttpRequest(TNetStream* channel, std::string_view requ
 
 bool TQuizSession::SendFile(TNetStream* channel, std::string_view path) {
   TMethodLog log("SendFile");
-  LogMessage("filename: %s", std::string(path).c_str());
+  content::LogMessage("filename: %s", std::string(path).c_str());
   const std::string_view type = ContentTypeOf(path);
   if (type.empty()) {
-    LogMessage("invalid file type");
+    content::LogMessage("invalid file type");
     return false;
   }
   if (channel == nullptr) return false;
@@ -62,7 +63,7 @@ bool TQuizSession::SendFile(TNetStream* channel, std::string_view path) {
   // middle of the reply frees nothing it still reads.
   if (!channel->WriteString(FileReplyHeader(type, size)) ||
       !channel->WriteFrom(std::make_unique<TContentFileSource>(std::move(file))))
-    LogMessage("error");
+    content::LogMessage("error");
   channel->Close();
   return true;
 }
@@ -91,3 +92,5 @@ std::optional<std::string> TQuizSession::ReadContentText(std::string_view name, 
   }
   return text;
 }
+
+}  // namespace server

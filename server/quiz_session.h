@@ -37,6 +37,8 @@
 #include "server/sessions/sessions_list.h"
 #include "server/stats/stats_cache.h"
 
+namespace server {
+
 class TQuizSession {
  public:
   static constexpr uint32_t kSweepIntervalMs = 5000;
@@ -91,9 +93,9 @@ class TQuizSession {
   // that tell a missing file from an empty one.
   std::optional<std::string> LoadFileText(std::string_view path);
   // The transport's replies (server/http/replies.h), where handlers call them.
-  void ReturnHttpError(TNetStream* channel, std::string_view message) { ::ReturnHttpError(channel, message); }
-  void ReturnXML(TNetStream* channel, std::string_view body) { ::ReturnXML(channel, body); }
-  void ReturnHTML(TNetStream* channel, std::string_view html, bool raw) { ::ReturnHTML(channel, html, raw); }
+  void ReturnHttpError(TNetStream* channel, std::string_view message) { server::ReturnHttpError(channel, message); }
+  void ReturnXML(TNetStream* channel, std::string_view body) { server::ReturnXML(channel, body); }
+  void ReturnHTML(TNetStream* channel, std::string_view html, bool raw) { server::ReturnHTML(channel, html, raw); }
 
   uint16_t GetPort() const { return http_.GetPort(); }
   bool IsListening() const { return http_.IsListening(); }
@@ -106,7 +108,7 @@ class TQuizSession {
   // Why the last SetPath did not open its path.
   const std::string& GetContentError() const { return content_error_; }
   // The open package, null in folder mode.
-  const TXORFileStream* GetPackageReader() const { return content_.GetPackage(); }
+  const content::TXORFileStream* GetPackageReader() const { return content_.GetPackage(); }
   const TContentResolver& GetContent() const { return content_; }
 
   // Where learner records live, with a trailing '/'; "" before any content.
@@ -119,13 +121,13 @@ class TQuizSession {
   // The full name of the last learner who logged in, or the anonymous name
   // of a skip-start-page login.
   const std::string& GetUserNameText() const { return user_name_; }
-  TUsersList& GetUsers() { return users_; }
-  TGroupsList& GetGroups() { return groups_; }
+  content::TUsersList& GetUsers() { return users_; }
+  content::TGroupsList& GetGroups() { return groups_; }
   // A package's "projecttitle.txt", "subjects.sysdata" lines (line i is the
   // title of subject i + 1) and "grades.sysdata"; folder mode keeps those of
   // a package opened before.
   const std::string& GetProjectTitle() const { return project_title_; }
-  const TStringList& GetSubjectTitles() const { return subject_titles_; }
+  const content::TStringList& GetSubjectTitles() const { return subject_titles_; }
   const TGradeTable& GetGradeTable() const { return grades_; }
 
   // The learner sessions. Take TSessionsLock around any lookup and use.
@@ -158,9 +160,9 @@ class TQuizSession {
   // replaces the learner's earlier session, fills the new one from the last
   // stored session or state file, and answers
   // <movie error="0" sessionid="..." UserName="..." />.
-  bool DoLogin(TNetStream* channel, TRequestMap& map);
+  bool DoLogin(TNetStream* channel, content::TRequestMap& map);
   // "logout": clears the restore flag and answers with the content's start page.
-  bool Logout(TNetStream* channel, TRequestMap& map);
+  bool Logout(TNetStream* channel, content::TRequestMap& map);
 
   // Question generation. "genquestions" and "regenquestions": parameters
   // "sessionid" and "subject" (0-19, the test slot). The first draws the
@@ -170,8 +172,8 @@ class TQuizSession {
   // <movie generated="1" questionscount="N" questionstimer="T"/>, or
   // <movie generated="0"/> when there is no such session or slot. A subject
   // that is not a number raises before any session is touched.
-  bool GenerateQuestions(TNetStream* channel, TRequestMap& map);
-  bool ReGenerateQuestions(TNetStream* channel, TRequestMap& map);
+  bool GenerateQuestions(TNetStream* channel, content::TRequestMap& map);
+  bool ReGenerateQuestions(TNetStream* channel, content::TRequestMap& map);
   // Draws the test in the session's slot for the subject (the slot must
   // hold a test; nothing happens otherwise) and stores the session.
   void RawGenerateQuestions(int32_t subject, TQuizSessionParams& session);
@@ -183,19 +185,19 @@ class TQuizSession {
   // gives <movie generated="0"/> and changes nothing. A subject that is not
   // a number raises before any session is touched.
   // "getquestion": "qindex" (from 1).
-  bool GetQuestion(TNetStream* channel, TRequestMap& map);
+  bool GetQuestion(TNetStream* channel, content::TRequestMap& map);
   // "putanswer": "qindex" (from 1), "answer" (1-5). Records the choice and
   // adds a record to the learner's answers.xml, dated today (not in
   // skip-start-page mode).
-  bool PutAnswer(TNetStream* channel, TRequestMap& map);
+  bool PutAnswer(TNetStream* channel, content::TRequestMap& map);
   // "getfeedbackindex": which feedback lists have entries.
-  bool GetFeedbackIndex(TNetStream* channel, TRequestMap& map);
+  bool GetFeedbackIndex(TNetStream* channel, content::TRequestMap& map);
   // "getoverallperfomance": score and grade band; <movie /> without a band.
-  bool GetOverallPerfomance(TNetStream* channel, TRequestMap& map);
+  bool GetOverallPerfomance(TNetStream* channel, content::TRequestMap& map);
   // "getindividualfeedback": "wronganswers" (0: every answered question,
   // else the wrongly answered ones), "feedbackquestionindex" (from 1 within
   // them, default 1); <movie /> outside them.
-  bool GetIndividualFeedback(TNetStream* channel, TRequestMap& map);
+  bool GetIndividualFeedback(TNetStream* channel, content::TRequestMap& map);
 
   // Administrator requests. Groups and users are named by their index in
   // their table, from 0; "-1" names a new one. Changed tables are written to
@@ -208,19 +210,19 @@ class TQuizSession {
   // How every administrator handler but the login begins: true when
   // "sessionid" passes IsAdminOK; otherwise answers kAdminNotLoggedIn and
   // gives false, and the handler returns true without doing anything else.
-  bool CheckAdminSession(TNetStream* channel, const TRequestMap& map);
-  bool AdminLogin(TNetStream* channel, TRequestMap& map);
-  bool AdminChangePass(TNetStream* channel, TRequestMap& map);
-  bool AdminModules(TNetStream* channel, TRequestMap& map);
-  bool AdminGetGroups(TNetStream* channel, TRequestMap& map);
-  bool AdminAddGroup(TNetStream* channel, TRequestMap& map);
-  bool AdminChangeGroup(TNetStream* channel, TRequestMap& map);
-  bool AdminDeleteGroup2(TNetStream* channel, TRequestMap& map);
-  bool AdminAddEditGroup(TNetStream* channel, TRequestMap& map);
-  bool AdminEditGroup(TNetStream* channel, TRequestMap& map);
-  bool AdminGetUser(TNetStream* channel, TRequestMap& map);
-  bool AdminAddEditUser(TNetStream* channel, TRequestMap& map);
-  bool AdminDeleteUser(TNetStream* channel, TRequestMap& map);
+  bool CheckAdminSession(TNetStream* channel, const content::TRequestMap& map);
+  bool AdminLogin(TNetStream* channel, content::TRequestMap& map);
+  bool AdminChangePass(TNetStream* channel, content::TRequestMap& map);
+  bool AdminModules(TNetStream* channel, content::TRequestMap& map);
+  bool AdminGetGroups(TNetStream* channel, content::TRequestMap& map);
+  bool AdminAddGroup(TNetStream* channel, content::TRequestMap& map);
+  bool AdminChangeGroup(TNetStream* channel, content::TRequestMap& map);
+  bool AdminDeleteGroup2(TNetStream* channel, content::TRequestMap& map);
+  bool AdminAddEditGroup(TNetStream* channel, content::TRequestMap& map);
+  bool AdminEditGroup(TNetStream* channel, content::TRequestMap& map);
+  bool AdminGetUser(TNetStream* channel, content::TRequestMap& map);
+  bool AdminAddEditUser(TNetStream* channel, content::TRequestMap& map);
+  bool AdminDeleteUser(TNetStream* channel, content::TRequestMap& map);
   const TAdminSession& GetAdminSession() const { return admin_session_; }
 
   // Statistics, for the administrator. Parameters "group" ("-1": all users,
@@ -229,18 +231,18 @@ class TQuizSession {
   // with its figures and selection lists and replaces its own CSV text and
   // graphs. The overview rereads every learner's answers first; the employee
   // pages use the records the last overview read.
-  bool AdminStatsIndex(TNetStream* channel, TRequestMap& map);
-  bool AdminStatsEmployee(TNetStream* channel, TRequestMap& map);
-  bool AdminStatsModule(TNetStream* channel, TRequestMap& map);
+  bool AdminStatsIndex(TNetStream* channel, content::TRequestMap& map);
+  bool AdminStatsEmployee(TNetStream* channel, content::TRequestMap& map);
+  bool AdminStatsModule(TNetStream* channel, content::TRequestMap& map);
   // The CSV texts as the pages last left them (empty before).
-  bool AdminStatsGetGroupCSV(TNetStream* channel, TRequestMap& map);
-  bool AdminStatsGetEmployeeCSV(TNetStream* channel, TRequestMap& map);
-  bool AdminStatsGetModulesCSV(TNetStream* channel, TRequestMap& map);
+  bool AdminStatsGetGroupCSV(TNetStream* channel, content::TRequestMap& map);
+  bool AdminStatsGetEmployeeCSV(TNetStream* channel, content::TRequestMap& map);
+  bool AdminStatsGetModulesCSV(TNetStream* channel, content::TRequestMap& map);
   // The graphs as JPEG images; without one the not-logged-in element.
-  bool AdminStatsGetIndexGraph(TNetStream* channel, TRequestMap& map);
-  bool AdminStatsGetModulesGraph(TNetStream* channel, TRequestMap& map);
-  bool AdminStatsGetEmployeeGraph(TNetStream* channel, TRequestMap& map);
-  bool AdminStatsGetEmployeeGraph2(TNetStream* channel, TRequestMap& map);
+  bool AdminStatsGetIndexGraph(TNetStream* channel, content::TRequestMap& map);
+  bool AdminStatsGetModulesGraph(TNetStream* channel, content::TRequestMap& map);
+  bool AdminStatsGetEmployeeGraph(TNetStream* channel, content::TRequestMap& map);
+  bool AdminStatsGetEmployeeGraph2(TNetStream* channel, content::TRequestMap& map);
   // A download saved as file_name; closes the channel.
   bool SendCSV(TNetStream* channel, std::string_view text, std::string_view file_name);
   // A JPEG image reply; closes the channel.
@@ -254,23 +256,23 @@ class TQuizSession {
   // "search_text": "keywords", "sessionid". The hits of Search.xml with the
   // keywords highlighted, or the no-match page; sent percent-encoded. A
   // missing Search.xml finds nothing; one that cannot be read raises.
-  bool SearchText(TNetStream* channel, TRequestMap& map);
+  bool SearchText(TNetStream* channel, content::TRequestMap& map);
   // "view_result": "sessionid", "id" (strict). The viewer page of one hit.
-  bool ViewResult(TNetStream* channel, TRequestMap& map);
+  bool ViewResult(TNetStream* channel, content::TRequestMap& map);
   // The viewer page of "id" for the session "sessionid"; "" when there is no
   // such session or hit.
-  std::string BuildSearchResultPage(const TRequestMap& map);
+  std::string BuildSearchResultPage(const content::TRequestMap& map);
   // "getscript": "filename". The file as display text (PrepareHtmlText).
-  bool GetScript(TNetStream* channel, TRequestMap& map);
+  bool GetScript(TNetStream* channel, content::TRequestMap& map);
   // "print_script": a printable question ("question" set), feedback
   // ("feedback"), overall performance ("perfomance") or script page.
-  bool PrintScript(TNetStream* channel, TRequestMap& map);
+  bool PrintScript(TNetStream* channel, content::TRequestMap& map);
   // "loadstartpagexml": startpage.xml, with the restore offer while a
   // previous session is being restored.
-  bool LoadStartPageXml(TNetStream* channel, TRequestMap& map);
+  bool LoadStartPageXml(TNetStream* channel, content::TRequestMap& map);
   // "getfile": "filename". Sends the content file; false (the error page)
   // when the name is refused, absent or of a type not served.
-  bool ReturnFile(TNetStream* channel, TRequestMap& map);
+  bool ReturnFile(TNetStream* channel, content::TRequestMap& map);
   // The text of the content file a request names; "" when the name is
   // refused or the file is absent.
   std::string LoadRequestedFile(std::string_view name);
@@ -286,7 +288,7 @@ class TQuizSession {
   // Replaces the users and groups tables: the data folder's files when they
   // exist, else the content folder's (folder mode) or the package's entries.
   void LoadTables();
-  void LoadPackageSettings(const TXORFileStream& package);
+  void LoadPackageSettings(const content::TXORFileStream& package);
 
   // Data folder housekeeping (packed mode).
   void CheckTimeStamp();
@@ -314,15 +316,15 @@ class TQuizSession {
   // names one of its slots, use gives the reply, else it is
   // <movie generated="0"/>. The reply goes out after the lock is left.
   using TSessionUse = std::function<std::string(TQuizSessionParams& session, int32_t subject)>;
-  bool AnswerForSession(TNetStream* channel, const TRequestMap& map, const TSessionUse& use);
+  bool AnswerForSession(TNetStream* channel, const content::TRequestMap& map, const TSessionUse& use);
   // The same where the slot must hold a test.
   using TTestUse = std::function<std::string(TQuizSessionParams& session, TSessionQuestions& test, int32_t subject)>;
-  bool AnswerForTest(TNetStream* channel, const TRequestMap& map, const TTestUse& use);
+  bool AnswerForTest(TNetStream* channel, const content::TRequestMap& map, const TTestUse& use);
 
   // Question generation: the settings, index, draw and maximum scores of
   // the subject's test.
   void FillTest(int32_t subject, TSessionQuestions& test);
-  void LoadQuestionIndex(int32_t subject, TQuestionsList& questions) const;
+  void LoadQuestionIndex(int32_t subject, content::TQuestionsList& questions) const;
   // Where a NUL ends a content file's text: in each block of kFileBlockSize
   // bytes, as the content's pages are read, or once for the whole text.
   enum class NulEnd { kEachBlock, kWholeText };
@@ -334,7 +336,7 @@ class TQuizSession {
 
   // Administrator steps.
   // The groups and users lists with "groupname" as the current group.
-  void ReturnAdminGroups(TNetStream* channel, const TRequestMap& map);
+  void ReturnAdminGroups(TNetStream* channel, const content::TRequestMap& map);
   // Write the table to the data folder's "all.users.csv" / "all.groups.csv".
   // Throw plat::FileError (also before any content opened) or RecordFieldError.
   void SaveUsersTable() const;
@@ -346,12 +348,12 @@ class TQuizSession {
   // The pages' Modules selection list: the titles whose subjects have questions.
   std::string StatsModulesList() const;
   // Sends the graph, or the not-logged-in element without it.
-  bool SendStatsGraph(TNetStream* channel, const TRequestMap& map, const std::optional<std::string>& graph);
+  bool SendStatsGraph(TNetStream* channel, const content::TRequestMap& map, const std::optional<std::string>& graph);
 
   TSessionsList sessions_;
   plat::WindowTimers timers_;
-  TUsersList users_;
-  TGroupsList groups_;
+  content::TUsersList users_;
+  content::TGroupsList groups_;
   TAdminSession admin_session_;
   // The content road; it owns the package reader (packed mode).
   TContentResolver content_;
@@ -363,7 +365,7 @@ class TQuizSession {
   std::string skip_start_page_login_name_;
   std::string user_name_;
   std::string project_title_;
-  TStringList subject_titles_;
+  content::TStringList subject_titles_;
   TGradeTable grades_;
   TStatsCache stats_;
   TActionTable actions_;
@@ -373,3 +375,5 @@ class TQuizSession {
   // Last: destroyed first, while everything its connections call still exists.
   THttpServer http_;
 };
+
+}  // namespace server

@@ -16,6 +16,7 @@
 #include "platform/folder_listing.h"
 #include "platform/path_lookup.h"
 
+namespace tools {
 namespace {
 
 struct PackError : std::runtime_error {
@@ -79,13 +80,14 @@ void RefuseDuplicateNames(const std::vector<PackFile>& files) {
 size_t Pack(const std::string& folder, const std::string& output) {
   const std::vector<PackFile> files = CollectFiles(folder, output);
   RefuseDuplicateNames(files);
-  TXORFileStream package(output, TXORFileStream::kCreate, kPackageKey);
+  content::TXORFileStream package(output, content::TXORFileStream::kCreate, content::kPackageKey);
   for (const PackFile& file : files) package.AddFile(file.Name(), plat::ReadWholeFile(file.path));
   package.Finish();
   return files.size();
 }
 
 }  // namespace
+}  // namespace tools
 
 int main(int argc, char** argv) {
   if (argc != 3) {
@@ -93,7 +95,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
-    const size_t count = Pack(argv[1], argv[2]);
+    const size_t count = tools::Pack(argv[1], argv[2]);
     std::printf("packed %zu files into %s\n", count, argv[2]);
     return 0;
   } catch (const std::exception& e) {

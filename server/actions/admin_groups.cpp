@@ -12,9 +12,10 @@
 #include "server/http/method_log.h"
 #include "server/quiz_session.h"
 
+namespace server {
 namespace {
 
-bool HasGroupTitle(const TGroupsList& groups, const std::string& title) {
+bool HasGroupTitle(const content::TGroupsList& groups, const std::string& title) {
   for (int g = 0; g < groups.Count(); ++g)
     if (groups.GetGroup(g)->GetTitle() == title) return true;
   return false;
@@ -22,34 +23,34 @@ bool HasGroupTitle(const TGroupsList& groups, const std::string& title) {
 
 // A title that would add records or fields to the groups table.
 bool RefusedTitle(const std::string& title) {
-  if (CanStoreAsIs(title)) return false;
-  LogMessage("refused a group title holding ';', a line break or NUL");
+  if (content::CanStoreAsIs(title)) return false;
+  content::LogMessage("refused a group title holding ';', a line break or NUL");
   return true;
 }
 
 }  // namespace
 
-void TQuizSession::ReturnAdminGroups(TNetStream* channel, const TRequestMap& map) {
-  ReturnXML(channel, "<movie Groups=\"" + PercentEncode(GroupsWithCountsList(groups_, users_)) + "\" Users=\"" +
-                         PercentEncode(UsersWithGroupsList(users_, groups_)) + "\" CurrentGroup=\"" +
-                         PercentEncode(map.GetValue("groupname")) + "\" />");
+void TQuizSession::ReturnAdminGroups(TNetStream* channel, const content::TRequestMap& map) {
+  ReturnXML(channel, "<movie Groups=\"" + content::PercentEncode(GroupsWithCountsList(groups_, users_)) +
+                         "\" Users=\"" + content::PercentEncode(UsersWithGroupsList(users_, groups_)) +
+                         "\" CurrentGroup=\"" + content::PercentEncode(map.GetValue("groupname")) + "\" />");
 }
 
-bool TQuizSession::AdminGetGroups(TNetStream* channel, TRequestMap& map) {
+bool TQuizSession::AdminGetGroups(TNetStream* channel, content::TRequestMap& map) {
   TMethodLog log("AdminGetGroups");
   if (!CheckAdminSession(channel, map)) return true;
   ReturnAdminGroups(channel, map);
   return true;
 }
 
-bool TQuizSession::AdminAddGroup(TNetStream* channel, TRequestMap& map) {
+bool TQuizSession::AdminAddGroup(TNetStream* channel, content::TRequestMap& map) {
   TMethodLog log("AdminAddGroup");
   if (!CheckAdminSession(channel, map)) return true;
   const std::string title = map.GetValue("groupname");
   if (title == "*") {
     map.SetValue("groupname", "-1");
   } else if (!HasGroupTitle(groups_, title) && !RefusedTitle(title)) {
-    TGroup& group = *groups_.AddGroup();
+    content::TGroup& group = *groups_.AddGroup();
     group.SetTitle(title);
     // A new id may be one that users still name from an earlier group.
     if (RemoveGroupFromUsers(group.GetId())) SaveUsersTable();
@@ -60,12 +61,12 @@ bool TQuizSession::AdminAddGroup(TNetStream* channel, TRequestMap& map) {
   return true;
 }
 
-bool TQuizSession::AdminChangeGroup(TNetStream* channel, TRequestMap& map) {
+bool TQuizSession::AdminChangeGroup(TNetStream* channel, content::TRequestMap& map) {
   TMethodLog log("AdminChangeGroup");
   if (!CheckAdminSession(channel, map)) return true;
   const int index = plat::ParseIntOr(map.GetValue("groupname"), -1);
   const std::string title = map.GetValue("newgroupname");
-  TGroup* group = groups_.GetGroup(index);
+  content::TGroup* group = groups_.GetGroup(index);
   if (group != nullptr && !HasGroupTitle(groups_, title) && !RefusedTitle(title)) {
     group->SetTitle(title);
     SaveGroupsTable();
@@ -75,12 +76,12 @@ bool TQuizSession::AdminChangeGroup(TNetStream* channel, TRequestMap& map) {
   return true;
 }
 
-bool TQuizSession::AdminDeleteGroup2(TNetStream* channel, TRequestMap& map) {
+bool TQuizSession::AdminDeleteGroup2(TNetStream* channel, content::TRequestMap& map) {
   TMethodLog log("AdminDeleteGroup2");
   if (!CheckAdminSession(channel, map)) return true;
-  const TRequestMap decoded = DecodeOnceMore(map);
+  const content::TRequestMap decoded = DecodeOnceMore(map);
   const int index = plat::ParseIntOr(decoded.GetValue("groupname"), -1);
-  if (const TGroup* group = groups_.GetGroup(index)) {
+  if (const content::TGroup* group = groups_.GetGroup(index)) {
     RemoveGroupFromUsers(group->GetId());
     groups_.Delete(index);
     // The users first: the next new group may get the deleted id, and a
@@ -92,19 +93,19 @@ bool TQuizSession::AdminDeleteGroup2(TNetStream* channel, TRequestMap& map) {
   return true;
 }
 
-bool TQuizSession::AdminAddEditGroup(TNetStream* channel, TRequestMap& map) {
+bool TQuizSession::AdminAddEditGroup(TNetStream* channel, content::TRequestMap& map) {
   TMethodLog log("AdminAddEditGroup");
   if (!CheckAdminSession(channel, map)) return true;
-  const TRequestMap decoded = DecodeOnceMore(map);
+  const content::TRequestMap decoded = DecodeOnceMore(map);
   const std::string title = decoded.GetValue("grouptitle");
   if (!RefusedTitle(title)) {
-    TGroup* group = groups_.GetGroup(plat::ParseIntOr(decoded.GetValue("groupname"), -1));
+    content::TGroup* group = groups_.GetGroup(plat::ParseIntOr(decoded.GetValue("groupname"), -1));
     if (group == nullptr) group = groups_.AddGroup();
     group->SetTitle(title);
     const int32_t id = group->GetId();
     RemoveGroupFromUsers(id);
-    for (const std::string& line : SplitLines(decoded.GetValue("users")))
-      if (TUser* user = users_.GetUser(plat::ParseIntOr(line, -1))) user->AddGroup(id);
+    for (const std::string& line : content::SplitLines(decoded.GetValue("users")))
+      if (content::TUser* user = users_.GetUser(plat::ParseIntOr(line, -1))) user->AddGroup(id);
     SaveGroupsTable();
     SaveUsersTable();
   }
@@ -112,20 +113,23 @@ bool TQuizSession::AdminAddEditGroup(TNetStream* channel, TRequestMap& map) {
   return true;
 }
 
-bool TQuizSession::AdminEditGroup(TNetStream* channel, TRequestMap& map) {
+bool TQuizSession::AdminEditGroup(TNetStream* channel, content::TRequestMap& map) {
   TMethodLog log("AdminEditGroup");
   if (!CheckAdminSession(channel, map)) return true;
-  const TRequestMap decoded = DecodeOnceMore(map);
+  const content::TRequestMap decoded = DecodeOnceMore(map);
   std::string name = decoded.GetValue("groupname");
-  const TGroup* group = name == "-1" ? nullptr : groups_.GetGroup(plat::ParseIntOr(name, -1));
+  const content::TGroup* group = name == "-1" ? nullptr : groups_.GetGroup(plat::ParseIntOr(name, -1));
   std::string title = "Unnamed";
   if (group != nullptr) {
     title = group->GetTitle();
   } else {
     name = "-1";
   }
-  ReturnXML(channel, "<movie  Users=\"" + PercentEncode(GroupMembersList(users_, group, true)) + "\" UsersAvail=\"" +
-                         PercentEncode(GroupMembersList(users_, group, false)) + "\" GroupName=\"" +
-                         PercentEncode(name) + "\" GroupTitle=\"" + PercentEncode(title) + "\"/>");
+  ReturnXML(channel, "<movie  Users=\"" + content::PercentEncode(GroupMembersList(users_, group, true)) +
+                         "\" UsersAvail=\"" + content::PercentEncode(GroupMembersList(users_, group, false)) +
+                         "\" GroupName=\"" + content::PercentEncode(name) + "\" GroupTitle=\"" +
+                         content::PercentEncode(title) + "\"/>");
   return true;
 }
+
+}  // namespace server

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+namespace server {
 namespace {
 
 constexpr char kField = '\r';
@@ -13,7 +14,7 @@ void AddField(std::string& list, const std::string& field) {
 }
 
 // The table indexes of the groups the user's ids name, in the user's order.
-std::vector<int> GroupIndexesOf(const TUser* user, const TGroupsList& groups) {
+std::vector<int> GroupIndexesOf(const content::TUser* user, const content::TGroupsList& groups) {
   std::vector<int> indexes;
   if (user == nullptr) return indexes;
   for (int i = 0; i < user->GetGroupCount(); ++i) {
@@ -23,7 +24,7 @@ std::vector<int> GroupIndexesOf(const TUser* user, const TGroupsList& groups) {
   return indexes;
 }
 
-void AddEntry(std::string& list, const TGroupsList& groups, int index) {
+void AddEntry(std::string& list, const content::TGroupsList& groups, int index) {
   if (!list.empty()) list += kField;
   list += groups.GetGroup(index)->GetTitle();
   list += kField;
@@ -32,13 +33,13 @@ void AddEntry(std::string& list, const TGroupsList& groups, int index) {
 
 }  // namespace
 
-std::string UsersWithGroupsList(const TUsersList& users, const TGroupsList& groups) {
+std::string UsersWithGroupsList(const content::TUsersList& users, const content::TGroupsList& groups) {
   std::string list;
   for (int u = 0; u < users.Count(); ++u) {
-    const TUser& user = *users.GetUser(u);
+    const content::TUser& user = *users.GetUser(u);
     std::string titles;
     for (int g = 0; g < groups.Count(); ++g) {
-      const TGroup& group = *groups.GetGroup(g);
+      const content::TGroup& group = *groups.GetGroup(g);
       if (!user.IsInGroup(group.GetId())) continue;
       if (!titles.empty()) titles += ", ";
       titles += group.GetTitle();
@@ -50,10 +51,10 @@ std::string UsersWithGroupsList(const TUsersList& users, const TGroupsList& grou
   return list;
 }
 
-std::string GroupsWithCountsList(const TGroupsList& groups, const TUsersList& users) {
+std::string GroupsWithCountsList(const content::TGroupsList& groups, const content::TUsersList& users) {
   std::string list;
   for (int g = 0; g < groups.Count(); ++g) {
-    const TGroup& group = *groups.GetGroup(g);
+    const content::TGroup& group = *groups.GetGroup(g);
     int members = 0;
     for (int u = 0; u < users.Count(); ++u)
       if (users.GetUser(u)->IsInGroup(group.GetId())) ++members;
@@ -64,10 +65,10 @@ std::string GroupsWithCountsList(const TGroupsList& groups, const TUsersList& us
   return list;
 }
 
-std::string GroupMembersList(const TUsersList& users, const TGroup* group, bool members) {
+std::string GroupMembersList(const content::TUsersList& users, const content::TGroup* group, bool members) {
   std::string list;
   for (int u = 0; u < users.Count(); ++u) {
-    const TUser& user = *users.GetUser(u);
+    const content::TUser& user = *users.GetUser(u);
     const bool member = group != nullptr && user.IsInGroup(group->GetId());
     if (member != members) continue;
     AddField(list, user.GetFullName());
@@ -76,13 +77,13 @@ std::string GroupMembersList(const TUsersList& users, const TGroup* group, bool 
   return list;
 }
 
-std::string UserGroupsList(const TUser* user, const TGroupsList& groups) {
+std::string UserGroupsList(const content::TUser* user, const content::TGroupsList& groups) {
   std::string list;
   for (const int index : GroupIndexesOf(user, groups)) AddEntry(list, groups, index);
   return list;
 }
 
-std::string AvailableGroupsList(const TUser* user, const TGroupsList& groups) {
+std::string AvailableGroupsList(const content::TUser* user, const content::TGroupsList& groups) {
   // By index, not by the entry's text: one title may end another's
   // ("A" at 1 and "BA" at 12 give "A\r1" inside "BA\r12").
   const std::vector<int> taken = GroupIndexesOf(user, groups);
@@ -91,3 +92,5 @@ std::string AvailableGroupsList(const TUser* user, const TGroupsList& groups) {
     if (std::find(taken.begin(), taken.end(), g) == taken.end()) AddEntry(list, groups, g);
   return list;
 }
+
+}  // namespace server

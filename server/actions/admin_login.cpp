@@ -7,6 +7,7 @@
 #include "server/quiz/admin_settings.h"
 #include "server/quiz_session.h"
 
+namespace server {
 namespace {
 
 constexpr std::string_view kWrongCurrentPassword = "<movie errortext=\"The current password is invalid.\" />";
@@ -16,13 +17,13 @@ constexpr std::string_view kPasswordChanged = "<movie errortext=\"The password h
 
 bool TQuizSession::IsAdminOK(std::string_view session_id) { return admin_session_.Check(session_id); }
 
-bool TQuizSession::CheckAdminSession(TNetStream* channel, const TRequestMap& map) {
+bool TQuizSession::CheckAdminSession(TNetStream* channel, const content::TRequestMap& map) {
   if (IsAdminOK(map.GetValue("sessionid"))) return true;
   ReturnXML(channel, kAdminNotLoggedIn);
   return false;
 }
 
-bool TQuizSession::AdminLogin(TNetStream* channel, TRequestMap& map) {
+bool TQuizSession::AdminLogin(TNetStream* channel, content::TRequestMap& map) {
   TMethodLog log("AdminLogin");
   const std::string password = EffectiveAdminPassword(data_folder_);
   if (map.GetValue("username") != kAdminLoginName || map.GetValue("password") != password) {
@@ -38,7 +39,7 @@ bool TQuizSession::AdminLogin(TNetStream* channel, TRequestMap& map) {
   return true;
 }
 
-bool TQuizSession::AdminChangePass(TNetStream* channel, TRequestMap& map) {
+bool TQuizSession::AdminChangePass(TNetStream* channel, content::TRequestMap& map) {
   TMethodLog log("AdminChangePass");
   if (!CheckAdminSession(channel, map)) return true;
   // The session keeps the password it was opened with: a second change in
@@ -54,7 +55,7 @@ bool TQuizSession::AdminChangePass(TNetStream* channel, TRequestMap& map) {
   return true;
 }
 
-bool TQuizSession::AdminModules(TNetStream* channel, TRequestMap& map) {
+bool TQuizSession::AdminModules(TNetStream* channel, content::TRequestMap& map) {
   TMethodLog log("AdminModules");
   if (!CheckAdminSession(channel, map)) return true;
   std::string list;
@@ -64,6 +65,8 @@ bool TQuizSession::AdminModules(TNetStream* channel, TRequestMap& map) {
     if (title.empty() || !HasSubjectQuestions(static_cast<int>(i) + 1)) continue;
     list += title + '\r' + std::to_string(i) + '\r';
   }
-  ReturnXML(channel, "<movie  Modules=\"" + PercentEncode(list) + "\"/>");
+  ReturnXML(channel, "<movie  Modules=\"" + content::PercentEncode(list) + "\"/>");
   return true;
 }
+
+}  // namespace server

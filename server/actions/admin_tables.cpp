@@ -4,6 +4,7 @@
 #include "platform/files.h"
 #include "server/quiz_session.h"
 
+namespace server {
 namespace {
 
 // Both tables are "all.*.csv" in the data folder; the loader finds that
@@ -24,9 +25,11 @@ void TQuizSession::SaveGroupsTable() const { groups_.SaveToFile(TablesBase(data_
 bool TQuizSession::RemoveGroupFromUsers(int32_t id) {
   bool removed = false;
   for (int u = 0; u < users_.Count(); ++u) {
-    TUser& user = *users_.GetUser(u);
+    content::TUser& user = *users_.GetUser(u);
     // Every line of it: a table edited by hand may hold one twice.
     for (; user.IsInGroup(id); removed = true) user.RemoveGroup(id);
   }
   return removed;
 }
+
+}  // namespace server

@@ -11,6 +11,7 @@
 #include "server/http/method_log.h"
 #include "server/quiz_session.h"
 
+namespace server {
 namespace {
 
 constexpr std::string_view kNewOne = "-1";
@@ -21,32 +22,33 @@ constexpr std::string_view kEmptyReply = "<movie />";
 std::optional<int32_t> UserIndexOf(const std::string& text) {
   if (text == kNewOne) return -1;
   const std::optional<int32_t> index = plat::ParseInt(text);
-  if (!index) LogMessage("not a user index: %s", text.c_str());
+  if (!index) content::LogMessage("not a user index: %s", text.c_str());
   return index;
 }
 
 }  // namespace
 
-bool TQuizSession::AdminGetUser(TNetStream* channel, TRequestMap& map) {
+bool TQuizSession::AdminGetUser(TNetStream* channel, content::TRequestMap& map) {
   TMethodLog log("AdminGetUser");
   if (!CheckAdminSession(channel, map)) return true;
-  const TRequestMap decoded = DecodeOnceMore(map);
+  const content::TRequestMap decoded = DecodeOnceMore(map);
   const std::optional<int32_t> index = UserIndexOf(decoded.GetValue("username"));
   if (!index) return false;
   // An index outside the table answers as for a new user.
-  const TUser* user = users_.GetUser(*index);
+  const content::TUser* user = users_.GetUser(*index);
   const std::string full_name = user ? user->GetFullName() : "";
   const std::string login_name = user ? user->GetLoginName() : "";
-  ReturnXML(channel, "<movie Groups=\"" + PercentEncode(AvailableGroupsList(user, groups_)) + "\" UserGroups=\"" +
-                         PercentEncode(UserGroupsList(user, groups_)) + "\" UserFullName=\"" +
-                         PercentEncode(full_name) + "\" LoginName=\"" + PercentEncode(login_name) + "\" />");
+  ReturnXML(channel, "<movie Groups=\"" + content::PercentEncode(AvailableGroupsList(user, groups_)) +
+                         "\" UserGroups=\"" + content::PercentEncode(UserGroupsList(user, groups_)) +
+                         "\" UserFullName=\"" + content::PercentEncode(full_name) + "\" LoginName=\"" +
+                         content::PercentEncode(login_name) + "\" />");
   return true;
 }
 
-bool TQuizSession::AdminAddEditUser(TNetStream* channel, TRequestMap& map) {
+bool TQuizSession::AdminAddEditUser(TNetStream* channel, content::TRequestMap& map) {
   TMethodLog log("AdminAddEditUser");
   if (!CheckAdminSession(channel, map)) return true;
-  const TRequestMap decoded = DecodeOnceMore(map);
+  const content::TRequestMap decoded = DecodeOnceMore(map);
   const std::optional<int32_t> index = UserIndexOf(decoded.GetValue("username"));
   if (!index) return false;
   const std::string login_name = decoded.GetValue("loginname");
@@ -58,16 +60,16 @@ bool TQuizSession::AdminAddEditUser(TNetStream* channel, TRequestMap& map) {
     return true;
   }
   if (!MayUseLoginName(users_, *index, login_name)) {
-    LogMessage("login name not taken: %s", login_name.c_str());
+    content::LogMessage("login name not taken: %s", login_name.c_str());
     ReturnXML(channel, kEmptyReply);
     return true;
   }
-  if (!CanStoreAsIs(password) || !CanStoreAsIs(full_name)) {
-    LogMessage("refused a password or full name holding ';', a line break or NUL");
+  if (!content::CanStoreAsIs(password) || !content::CanStoreAsIs(full_name)) {
+    content::LogMessage("refused a password or full name holding ';', a line break or NUL");
     ReturnXML(channel, kEmptyReply);
     return true;
   }
-  TUser& user = is_new ? *users_.AddNew() : *users_.GetUser(*index);
+  content::TUser& user = is_new ? *users_.AddNew() : *users_.GetUser(*index);
   user.SetLoginName(login_name);
   // An existing user keeps the password unless a new one is given.
   if (is_new || !password.empty()) user.SetPassword(password);
@@ -78,10 +80,10 @@ bool TQuizSession::AdminAddEditUser(TNetStream* channel, TRequestMap& map) {
   return true;
 }
 
-bool TQuizSession::AdminDeleteUser(TNetStream* channel, TRequestMap& map) {
+bool TQuizSession::AdminDeleteUser(TNetStream* channel, content::TRequestMap& map) {
   TMethodLog log("AdminDeleteUser");
   if (!CheckAdminSession(channel, map)) return true;
-  const TRequestMap decoded = DecodeOnceMore(map);
+  const content::TRequestMap decoded = DecodeOnceMore(map);
   const std::optional<int32_t> index = UserIndexOf(decoded.GetValue("username"));
   if (!index) return false;
   if (users_.GetUser(*index) != nullptr) {
@@ -91,3 +93,5 @@ bool TQuizSession::AdminDeleteUser(TNetStream* channel, TRequestMap& map) {
   ReturnAdminGroups(channel, decoded);
   return true;
 }
+
+}  // namespace server

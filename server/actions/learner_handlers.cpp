@@ -16,17 +16,18 @@
 #include "server/quiz_session.h"
 #include "server/sessions/test_score.h"
 
+namespace server {
 namespace {
 
 // The question at a position counted from 1; null outside the test.
-TQuestion* QuestionAt(const TSessionQuestions& test, int32_t position) {
+content::TQuestion* QuestionAt(const TSessionQuestions& test, int32_t position) {
   const int64_t index = int64_t{position} - 1;
   if (index < 0 || index >= test.GetQuestions().Count()) return nullptr;
   return test.GetQuestions().GetQuestion(static_cast<int>(index));
 }
 
 // The question's place in the test, counted from 1.
-int PositionOf(const TSessionQuestions& test, const TQuestion* question) {
+int PositionOf(const TSessionQuestions& test, const content::TQuestion* question) {
   for (int i = 0; i < test.GetQuestions().Count(); ++i)
     if (test.GetQuestions().GetQuestion(i) == question) return i + 1;
   return 0;
@@ -39,7 +40,7 @@ plat::CalendarDate Today() {
 
 }  // namespace
 
-bool TQuizSession::AnswerForSession(TNetStream* channel, const TRequestMap& map, const TSessionUse& use) {
+bool TQuizSession::AnswerForSession(TNetStream* channel, const content::TRequestMap& map, const TSessionUse& use) {
   const std::string id = map.GetValue("sessionid");
   const int32_t subject = RequiredNumber(map, "subject");
   std::string reply(kNotGeneratedReply);
@@ -52,19 +53,19 @@ bool TQuizSession::AnswerForSession(TNetStream* channel, const TRequestMap& map,
   return true;
 }
 
-bool TQuizSession::AnswerForTest(TNetStream* channel, const TRequestMap& map, const TTestUse& use) {
+bool TQuizSession::AnswerForTest(TNetStream* channel, const content::TRequestMap& map, const TTestUse& use) {
   return AnswerForSession(channel, map, [&use](TQuizSessionParams& session, int32_t subject) {
     TSessionQuestions* test = session.GetTest(subject);
     return test != nullptr ? use(session, *test, subject) : std::string(kNotGeneratedReply);
   });
 }
 
-bool TQuizSession::GetQuestion(TNetStream* channel, TRequestMap& map) {
+bool TQuizSession::GetQuestion(TNetStream* channel, content::TRequestMap& map) {
   TMethodLog log("GetQuestion");
   const int32_t qindex = NumberOr(map, "qindex", 0);
   return AnswerForTest(channel, map, [&](TQuizSessionParams& session, TSessionQuestions& test, int32_t subject) {
     std::string reply(kNotGeneratedReply);
-    if (const TQuestion* question = QuestionAt(test, qindex)) {
+    if (const content::TQuestion* question = QuestionAt(test, qindex)) {
       reply = QuestionReply(test, *question, subject);
       session.Touch();
     }
@@ -73,14 +74,14 @@ bool TQuizSession::GetQuestion(TNetStream* channel, TRequestMap& map) {
   });
 }
 
-bool TQuizSession::PutAnswer(TNetStream* channel, TRequestMap& map) {
+bool TQuizSession::PutAnswer(TNetStream* channel, content::TRequestMap& map) {
   TMethodLog log("PutAnswer");
   const int32_t qindex = NumberOr(map, "qindex", 0);
   const int32_t answer = NumberOr(map, "answer", 0);
   return AnswerForTest(channel, map, [&](TQuizSessionParams& session, TSessionQuestions& test, int32_t subject) {
     std::string reply(kNotGeneratedReply);
-    TQuestion* question = QuestionAt(test, qindex);
-    if (question != nullptr && answer >= 1 && answer <= TQuestion::kAnswerCount) {
+    content::TQuestion* question = QuestionAt(test, qindex);
+    if (question != nullptr && answer >= 1 && answer <= content::TQuestion::kAnswerCount) {
       question->SetChosenAnswer(answer);
       reply = kAnswerTakenReply;
       if (!skip_start_page_) WriteAnswersRecord(session, test, subject);
@@ -95,7 +96,7 @@ void TQuizSession::WriteAnswersRecord(const TQuizSessionParams& session, const T
                                       int32_t subject) {
   const std::string path = AnswersFilePath(data_folder_, session.GetLoginName());
   if (path.empty()) {
-    LogMessage("no data folder: no answers record written");
+    content::LogMessage("no data folder: no answers record written");
     return;
   }
   const TTestScore score = ScoreTest(test);
@@ -110,7 +111,7 @@ void TQuizSession::WriteAnswersRecord(const TQuizSessionParams& session, const T
   AppendAnswersRecord(path, record);
 }
 
-bool TQuizSession::GetFeedbackIndex(TNetStream* channel, TRequestMap& map) {
+bool TQuizSession::GetFeedbackIndex(TNetStream* channel, content::TRequestMap& map) {
   TMethodLog log("GetFeedbackIndex");
   return AnswerForTest(channel, map, [](TQuizSessionParams& session, TSessionQuestions& test, int32_t subject) {
     session.Touch();
@@ -118,7 +119,7 @@ bool TQuizSession::GetFeedbackIndex(TNetStream* channel, TRequestMap& map) {
   });
 }
 
-bool TQuizSession::GetOverallPerfomance(TNetStream* channel, TRequestMap& map) {
+bool TQuizSession::GetOverallPerfomance(TNetStream* channel, content::TRequestMap& map) {
   TMethodLog log("GetOverallPerfomance");
   // The file names carry the subject as it was sent ("05" stays "05"); the
   // strict conversion has made sure it is a number.
@@ -132,17 +133,19 @@ bool TQuizSession::GetOverallPerfomance(TNetStream* channel, TRequestMap& map) {
   });
 }
 
-bool TQuizSession::GetIndividualFeedback(TNetStream* channel, TRequestMap& map) {
+bool TQuizSession::GetIndividualFeedback(TNetStream* channel, content::TRequestMap& map) {
   TMethodLog log("GetIndividualFeedback");
   const bool wrong_only = NumberOr(map, "wronganswers", 0) != 0;
   const int64_t index = int64_t{NumberOr(map, "feedbackquestionindex", 1)} - 1;
   return AnswerForTest(channel, map, [&](TQuizSessionParams& session, TSessionQuestions& test, int32_t) {
     session.Touch();
     const int selection = wrong_only ? test.WrongCount() : test.AnsweredCount();
-    const TQuestion* question = nullptr;
+    const content::TQuestion* question = nullptr;
     if (index >= 0 && index < selection)
       question = wrong_only ? test.WrongAt(static_cast<int>(index)) : test.AnsweredAt(static_cast<int>(index));
     return question != nullptr ? IndividualFeedbackReply(*question, PositionOf(test, question), selection)
                                : std::string(kEmptyMovieReply);
   });
 }
+
+}  // namespace server

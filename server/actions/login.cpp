@@ -14,6 +14,7 @@
 #include "server/quiz_session.h"
 #include "server/sessions/session_file.h"
 
+namespace server {
 namespace {
 
 // Skip-start-page logins all share this login name, so each replaces the last.
@@ -36,7 +37,7 @@ void RemoveFileIfAny(const std::string& path) {
 
 }  // namespace
 
-bool TQuizSession::DoLogin(TNetStream* channel, TRequestMap& map) {
+bool TQuizSession::DoLogin(TNetStream* channel, content::TRequestMap& map) {
   TMethodLog log("DoLogin");
   std::string name = map.GetValue("name");
   std::string email = map.GetValue("email");
@@ -51,9 +52,9 @@ bool TQuizSession::DoLogin(TNetStream* channel, TRequestMap& map) {
     email = number = username = kSkippedLogin;
     user_name_ = AnonymousUserName();
   } else {
-    const TUser* match = nullptr;
+    const content::TUser* match = nullptr;
     for (int i = 0; i < users_.Count(); ++i) {
-      const TUser* user = users_.GetUser(i);
+      const content::TUser* user = users_.GetUser(i);
       if (user->GetLoginName() == username && user->GetPassword() == password) match = user;
     }
     if (match == nullptr) {
@@ -88,12 +89,12 @@ void TQuizSession::ReplaceEarlierSessions(const std::string& login_name) {
     }
     try {
       if (skip_start_page_) {
-        StoreSession(GetLastSessionStatePath(content_folder_), earlier);
+        StoreSession(content::GetLastSessionStatePath(content_folder_), earlier);
       } else {
         StoreCurrentSession(earlier);
       }
     } catch (const plat::FileError& e) {
-      LogMessage("cannot store the earlier session: %s", e.what());
+      content::LogMessage("cannot store the earlier session: %s", e.what());
     }
     sessions_.Delete(i);
   }
@@ -110,7 +111,7 @@ void TQuizSession::FillNewSession(TQuizSessionParams& session, const std::string
     session.SetLoginName(kSkippedLogin);
     return;
   }
-  const std::string state_path = skip_start_page_ ? GetLastSessionStatePath(content_folder_) : "";
+  const std::string state_path = skip_start_page_ ? content::GetLastSessionStatePath(content_folder_) : "";
   if (skip_start_page_) {
     RemoveFileIfAny(state_path);
     RemoveFileIfAny(state_path.empty() ? "" : state_path + ".name");
@@ -132,7 +133,7 @@ bool TQuizSession::LoadStoredSession(const std::string& path, TQuizSessionParams
   try {
     return LoadSessionFile(path, session);
   } catch (const plat::FileError& e) {
-    LogMessage("cannot read the stored session: %s", e.what());
+    content::LogMessage("cannot read the stored session: %s", e.what());
     return false;
   }
 }
@@ -141,6 +142,8 @@ void TQuizSession::TryStoreSession(const std::string& path, const TQuizSessionPa
   try {
     StoreSession(path, session);
   } catch (const plat::FileError& e) {
-    LogMessage("cannot store the session: %s", e.what());
+    content::LogMessage("cannot store the session: %s", e.what());
   }
 }
+
+}  // namespace server

@@ -3,5 +3,9 @@
 
 #include <string_view>
 
+namespace server {
+
 inline constexpr std::string_view kLoginFailedReply =
     "<movie error=\"1\" errortext=\"Invalid login name or password.\" />";
+
+}  // namespace server

@@ -16,9 +16,10 @@
 #include "server/quiz_session.h"
 #include "server/sessions/test_score.h"
 
+namespace server {
 namespace {
 
-std::string QuestionPage(TQuizSession& server, const TRequestMap& map) {
+std::string QuestionPage(TQuizSession& server, const content::TRequestMap& map) {
   const std::string id = map.GetValue("sessionid");
   const int32_t subject = RequiredNumber(map, "subject");
   const int32_t qindex = NumberOr(map, "qindex", 0);
@@ -29,12 +30,12 @@ std::string QuestionPage(TQuizSession& server, const TRequestMap& map) {
   const int64_t index = int64_t{qindex} - 1;
   if (test == nullptr || index < 0 || index >= test->GetQuestions().Count())
     return std::string(kQuestionNotAvailablePage);
-  const TQuestion& question = *test->GetQuestions().GetQuestion(static_cast<int>(index));
+  const content::TQuestion& question = *test->GetQuestions().GetQuestion(static_cast<int>(index));
   // An answer number outside 1-5 names no answer: not submitted.
-  const bool submitted = qanswer >= 1 && qanswer <= TQuestion::kAnswerCount;
+  const bool submitted = qanswer >= 1 && qanswer <= content::TQuestion::kAnswerCount;
 
   std::string page = server.LoadFileToString("PrintQuestion.html");
-  page = FillPlaceholder(page, "{{QUESTION_CONTENT}}", PercentDecode(question.GetScriptText()));
+  page = FillPlaceholder(page, "{{QUESTION_CONTENT}}", content::PercentDecode(question.GetScriptText()));
   page = FillPlaceholder(page, "{{QUESTION_PAGE_TITLE}}", question.GetQuestionText());
   page = FillPlaceholder(page, "{{RESPONSE_TEXT}}",
                          submitted ? question.GetAnswerText(qanswer - 1) : std::string(kNotSubmittedText));
@@ -47,7 +48,7 @@ std::string QuestionPage(TQuizSession& server, const TRequestMap& map) {
   return page;
 }
 
-std::string FeedbackPage(TQuizSession& server, const TRequestMap& map) {
+std::string FeedbackPage(TQuizSession& server, const content::TRequestMap& map) {
   const std::string id = map.GetValue("sessionid");
   const int32_t subject = RequiredNumber(map, "subject");
   const int32_t number = NumberOr(map, "feedbackquestionindex", 1);
@@ -58,11 +59,11 @@ std::string FeedbackPage(TQuizSession& server, const TRequestMap& map) {
   session->Touch();
   const int64_t index = int64_t{number} - 1;
   if (index < 0 || index >= test->AnsweredCount()) return "";
-  const TQuestion& question = *test->AnsweredAt(static_cast<int>(index));
+  const content::TQuestion& question = *test->AnsweredAt(static_cast<int>(index));
   const int a = question.GetChosenAnswer() - 1;
 
   std::string page = server.LoadFileToString("PrintFeedback.html");
-  page = FillPlaceholder(page, "{{FEEDBACK_CONTENT}}", PercentDecode(question.GetFeedbackScript(a)));
+  page = FillPlaceholder(page, "{{FEEDBACK_CONTENT}}", content::PercentDecode(question.GetFeedbackScript(a)));
   page = FillPlaceholder(page, "{{FEEDBACK_PAGE_TITLE}}", question.GetQuestionText() + " Feedback");
   page = FillPlaceholder(page, "{{YOUR_ANSWER}}", ScoreRatio(question.GetAnswerScore(a), question.GetMaxScore()));
   page = FillPlaceholder(page, "{{QUESTION_NUMBER}}", std::to_string(number));
@@ -72,7 +73,7 @@ std::string FeedbackPage(TQuizSession& server, const TRequestMap& map) {
   return page;
 }
 
-std::string PerformancePage(TQuizSession& server, const TRequestMap& map) {
+std::string PerformancePage(TQuizSession& server, const content::TRequestMap& map) {
   const std::string id = map.GetValue("sessionid");
   // File names carry the subject as it was sent; the strict conversion has
   // made sure it is a number.
@@ -92,7 +93,7 @@ std::string PerformancePage(TQuizSession& server, const TRequestMap& map) {
   page = FillPlaceholder(page, "{{PERFOMANCE_TEXT}}", server.LoadFileToString(PerformanceScriptName(subject_text, g)));
   page = FillPlaceholder(
       page, "{{PERFOMANCE_SWF}}",
-      FlashObjectSnippet(PerformanceName("Right", subject_text, g, PercentDecode(band.GetCenterRightExt()))));
+      FlashObjectSnippet(PerformanceName("Right", subject_text, g, content::PercentDecode(band.GetCenterRightExt()))));
   page = FillPlaceholder(page, "{{PERFOMANCE_SCORE}}", ScoreRatio(score.answered_score, score.max_score));
   page = FillPlaceholder(page, "{{PERFOMANCE_GRADE}}", band.GetGrade());
   return page;
@@ -100,13 +101,13 @@ std::string PerformancePage(TQuizSession& server, const TRequestMap& map) {
 
 // An FAQ or presentation script, or any other content file as it stands.
 // "title", "page" and "swf" come from the request and are shown escaped.
-std::string ScriptPage(TQuizSession& server, const TRequestMap& map) {
+std::string ScriptPage(TQuizSession& server, const content::TRequestMap& map) {
   const std::string filename = map.GetValue("filename");
   const std::string text = server.LoadRequestedFile(filename);
   const std::string title = plat::HtmlEscape(map.GetValue("title"));
   if (filename.find("FAQScript_") != std::string::npos) {
     std::string page = server.LoadFileToString("PrintFAQ.html");
-    page = FillPlaceholder(page, "{{FAQ_TEXT}}", PercentDecode(text));
+    page = FillPlaceholder(page, "{{FAQ_TEXT}}", content::PercentDecode(text));
     page = FillPlaceholder(page, "{{FAQ_PAGE_TITLE}}", plat::HtmlEscape(map.GetValue("page")));
     page = FillPlaceholder(page, "{{FAQ_TITLE}}", title);
     page = FillPlaceholder(page, "{{FAQ_SWF}}", FlashObjectSnippet(plat::HtmlEscape(map.GetValue("swf"))));
@@ -114,7 +115,7 @@ std::string ScriptPage(TQuizSession& server, const TRequestMap& map) {
   }
   if (filename.find("PresentationScript_") != std::string::npos) {
     std::string page = server.LoadFileToString("PrintPresentation.html");
-    page = FillPlaceholder(page, "{{PRESENTATION_TEXT}}", PercentDecode(text));
+    page = FillPlaceholder(page, "{{PRESENTATION_TEXT}}", content::PercentDecode(text));
     page = FillPlaceholder(page, "{{PRESENTATION_TITLE}}", title);
     return page;
   }
@@ -123,7 +124,7 @@ std::string ScriptPage(TQuizSession& server, const TRequestMap& map) {
 
 }  // namespace
 
-bool TQuizSession::PrintScript(TNetStream* channel, TRequestMap& map) {
+bool TQuizSession::PrintScript(TNetStream* channel, content::TRequestMap& map) {
   std::string page;
   if (!map.GetValue("question").empty())
     page = QuestionPage(*this, map);
@@ -136,3 +137,5 @@ bool TQuizSession::PrintScript(TNetStream* channel, TRequestMap& map) {
   ReturnHTML(channel, FillPlaceholder(page, "{{LOGO_URL}}", kLogoUrl), true);
   return true;
 }
+
+}  // namespace server

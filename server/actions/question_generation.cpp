@@ -13,6 +13,7 @@
 #include "server/quiz/request_numbers.h"
 #include "server/quiz_session.h"
 
+namespace server {
 namespace {
 
 // Counters grow by one per request; a stored counter at its limit wraps
@@ -21,18 +22,18 @@ int32_t PlusOne(int32_t counter) { return static_cast<int32_t>(static_cast<uint3
 
 }  // namespace
 
-void TQuizSession::LoadQuestionIndex(int32_t subject, TQuestionsList& questions) const {
+void TQuizSession::LoadQuestionIndex(int32_t subject, content::TQuestionsList& questions) const {
   // A subject without an index has no questions: that is no failure.
   try {
     if (const std::optional<std::string> index = ReadContentText(QuestionIndexName(subject)))
       questions.LoadFromIndexText(*index);
   } catch (const std::exception& e) {
-    LogMessage("cannot read the question index of subject %d: %s", subject, e.what());
+    content::LogMessage("cannot read the question index of subject %d: %s", subject, e.what());
   }
 }
 
 bool TQuizSession::HasSubjectQuestions(int32_t subject) const {
-  TQuestionsList questions;
+  content::TQuestionsList questions;
   LoadQuestionIndex(subject, questions);
   return questions.Count() > 0;
 }
@@ -44,15 +45,15 @@ void TQuizSession::FillTest(int32_t subject, TSessionQuestions& test) {
     // Parsed from memory in both modes: no temporary copy of a package entry.
     ini = plat::IniFile::FromBytes(ReadContentText(kProjectIniName).value_or(""));
   } catch (const std::exception& e) {
-    LogMessage("cannot read %s: %s", std::string(kProjectIniName).c_str(), e.what());
+    content::LogMessage("cannot read %s: %s", std::string(kProjectIniName).c_str(), e.what());
   }
   ReadSubjectSettings(ini, subject, test);
-  TQuestionsList& questions = test.GetQuestions();
+  content::TQuestionsList& questions = test.GetQuestions();
   questions.Clear();
   LoadQuestionIndex(subject, questions);
   DrawQuestions(questions, test.GetMaxQuestions(), plat::ProcessRandom());
   for (int i = 0; i < questions.Count(); ++i) {
-    TQuestion& question = *questions.GetQuestion(i);
+    content::TQuestion& question = *questions.GetQuestion(i);
     question.SetMaxScore(QuestionMaxScore(question));
   }
 }
@@ -64,7 +65,7 @@ void TQuizSession::RawGenerateQuestions(int32_t subject, TQuizSessionParams& ses
   StoreLearnerSession(session);
 }
 
-bool TQuizSession::GenerateQuestions(TNetStream* channel, TRequestMap& map) {
+bool TQuizSession::GenerateQuestions(TNetStream* channel, content::TRequestMap& map) {
   TMethodLog log("GenerateQuestions");
   return AnswerForSession(channel, map, [this](TQuizSessionParams& session, int32_t subject) {
     TSessionQuestions* test = session.GetTest(subject);
@@ -81,7 +82,7 @@ bool TQuizSession::GenerateQuestions(TNetStream* channel, TRequestMap& map) {
   });
 }
 
-bool TQuizSession::ReGenerateQuestions(TNetStream* channel, TRequestMap& map) {
+bool TQuizSession::ReGenerateQuestions(TNetStream* channel, content::TRequestMap& map) {
   TMethodLog log("ReGenerateQuestions");
   return AnswerForSession(channel, map, [this](TQuizSessionParams& session, int32_t subject) {
     TSessionQuestions* test = session.GetTest(subject);
@@ -94,3 +95,5 @@ bool TQuizSession::ReGenerateQuestions(TNetStream* channel, TRequestMap& map) {
     return reply;
   });
 }
+
+}  // namespace server

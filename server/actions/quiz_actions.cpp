@@ -5,11 +5,12 @@
 
 #include "server/quiz_session.h"
 
+namespace server {
 namespace {
 
 struct TQuizAction {
   std::string_view action;
-  bool (TQuizSession::*handler)(TNetStream*, TRequestMap&);
+  bool (TQuizSession::*handler)(TNetStream*, content::TRequestMap&);
 };
 
 constexpr TQuizAction kQuizActions[] = {
@@ -56,8 +57,10 @@ constexpr TQuizAction kQuizActions[] = {
 
 void TQuizSession::RegisterActions() {
   for (const TQuizAction& row : kQuizActions) {
-    actions_.Register(row.action, [this, handler = row.handler](TNetStream* channel, TRequestMap& map) {
+    actions_.Register(row.action, [this, handler = row.handler](TNetStream* channel, content::TRequestMap& map) {
       return (this->*handler)(channel, map);
     });
   }
 }
+
+}  // namespace server

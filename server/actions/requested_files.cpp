@@ -8,27 +8,31 @@
 #include "server/quiz_session.h"
 #include "server/road/requested_name.h"
 
+namespace server {
+
 std::string TQuizSession::LoadRequestedFile(std::string_view name) {
   if (!IsRequestedContentName(name)) {
-    LogMessage("refused file name: %s", std::string(name).c_str());
+    content::LogMessage("refused file name: %s", std::string(name).c_str());
     return "";
   }
   return LoadFileToString(name);
 }
 
-bool TQuizSession::GetScript(TNetStream* channel, TRequestMap& map) {
-  ReturnHTML(channel, PrepareHtmlText(LoadRequestedFile(map.GetValue("filename"))), true);
+bool TQuizSession::GetScript(TNetStream* channel, content::TRequestMap& map) {
+  ReturnHTML(channel, content::PrepareHtmlText(LoadRequestedFile(map.GetValue("filename"))), true);
   return true;
 }
 
-bool TQuizSession::ReturnFile(TNetStream* channel, TRequestMap& map) {
-  LogMessage("TQuizSession::%s", "ReturnFile");
+bool TQuizSession::ReturnFile(TNetStream* channel, content::TRequestMap& map) {
+  content::LogMessage("TQuizSession::%s", "ReturnFile");
   const std::string name = map.GetValue("filename");
-  LogMessage("filename: %s", name.c_str());
-  LogMessage("Exit - %s", "ReturnFile");
+  content::LogMessage("filename: %s", name.c_str());
+  content::LogMessage("Exit - %s", "ReturnFile");
   if (!IsRequestedContentName(name)) {
-    LogMessage("refused file name: %s", name.c_str());
+    content::LogMessage("refused file name: %s", name.c_str());
     return false;
   }
   return SendFile(channel, name);
 }
+
+}  // namespace server

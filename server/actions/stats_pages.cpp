@@ -16,6 +16,7 @@
 #include "server/stats/stats_csv.h"
 #include "server/stats/stats_graphs.h"
 
+namespace server {
 namespace {
 
 constexpr int32_t kAll = -1;
@@ -25,10 +26,10 @@ std::string Attribute(std::string_view name, std::string_view value) {
   return " " + std::string(name) + "=\"" + std::string(value) + "\"";
 }
 std::string EncodedAttribute(std::string_view name, std::string_view value) {
-  return Attribute(name, PercentEncode(value));
+  return Attribute(name, content::PercentEncode(value));
 }
 // A parameter echoed as received: escaped so it stays inside its attribute.
-std::string EchoAttribute(const TRequestMap& map, std::string_view name, std::string_view parameter) {
+std::string EchoAttribute(const content::TRequestMap& map, std::string_view name, std::string_view parameter) {
   return Attribute(name, plat::XmlAttrEscape(map.GetValue(parameter)));
 }
 
@@ -49,36 +50,36 @@ struct TGroupSelection {
 // "-1" covers everyone; any other value is a group's index (a non-number
 // reads as 0, so an absent "group" means the first group). An index outside
 // the table covers nobody.
-TGroupSelection GroupSelection(const TRequestMap& map, const TGroupsList& groups) {
+TGroupSelection GroupSelection(const content::TRequestMap& map, const content::TGroupsList& groups) {
   if (map.GetValue("group") == "-1") return {TUserFilter::All(), "*"};
-  const TGroup* group = groups.GetGroup(NumberOr(map, "group", 0));
+  const content::TGroup* group = groups.GetGroup(NumberOr(map, "group", 0));
   if (group == nullptr) return {TUserFilter::Nobody(), ""};
   return {TUserFilter::Group(group->GetId()), group->GetTitle()};
 }
 
 // A title index from 0, kAll, or below kAll: neither.
-int32_t ModuleParameter(const TRequestMap& map) { return NumberOr(map, "module", kAll); }
+int32_t ModuleParameter(const content::TRequestMap& map) { return NumberOr(map, "module", kAll); }
 
 // Title index i names subject i + 1. The largest index has no number after
 // it and wraps to the lowest, which no real subject has.
 int32_t SubjectOfTitle(int32_t index) { return static_cast<int32_t>(static_cast<uint32_t>(index) + 1u); }
 
 // The user the "employee" parameter names, or null.
-TUser* EmployeeParameter(const TRequestMap& map, const TUsersList& users) {
+content::TUser* EmployeeParameter(const content::TRequestMap& map, const content::TUsersList& users) {
   return users.GetUser(NumberOr(map, "employee", kAll));
 }
 
-std::string TitleOf(const TStringList& titles, int32_t index) {
+std::string TitleOf(const content::TStringList& titles, int32_t index) {
   return index >= 0 && static_cast<size_t>(index) < titles.size() ? titles[static_cast<size_t>(index)] : "";
 }
 
-std::string GroupsList(const TGroupsList& groups) {
+std::string GroupsList(const content::TGroupsList& groups) {
   std::string list = "*\r-1";
   for (int i = 0; i < groups.Count(); ++i) list += "\r" + groups.GetGroup(i)->GetTitle() + "\r" + std::to_string(i);
   return list;
 }
 
-std::string UsersList(const TUsersList& users) {
+std::string UsersList(const content::TUsersList& users) {
   std::string list;
   for (int i = 0; i < users.Count(); ++i) {
     if (i > 0) list += "\r";
@@ -89,8 +90,9 @@ std::string UsersList(const TUsersList& users) {
 
 // Groups, CurrentGroup, Modules, CurrentModule, then the employee echoed
 // under its page's name (none on the overview), then Users.
-std::string SelectionAttributes(const TRequestMap& map, const TGroupsList& groups, const std::string& modules,
-                                const TUsersList& users, std::string_view employee_echo) {
+std::string SelectionAttributes(const content::TRequestMap& map, const content::TGroupsList& groups,
+                                const std::string& modules, const content::TUsersList& users,
+                                std::string_view employee_echo) {
   std::string attributes = EncodedAttribute("Groups", GroupsList(groups)) +
                            EchoAttribute(map, "CurrentGroup", "group") + EncodedAttribute("Modules", modules) +
                            EchoAttribute(map, "CurrentModule", "module");
@@ -134,7 +136,7 @@ std::optional<std::string> DrawnGraph(Draw draw) {
   try {
     return draw();
   } catch (const std::exception& e) {
-    LogMessage("cannot draw a statistics graph: %s", e.what());
+    content::LogMessage("cannot draw a statistics graph: %s", e.what());
     return std::nullopt;
   }
 }
@@ -151,7 +153,7 @@ std::string TQuizSession::StatsModulesList() const {
   return list;
 }
 
-bool TQuizSession::AdminStatsIndex(TNetStream* channel, TRequestMap& map) {
+bool TQuizSession::AdminStatsIndex(TNetStream* channel, content::TRequestMap& map) {
   TMethodLog log("AdminStatsIndex");
   if (!CheckAdminSession(channel, map)) return true;
   const TGroupSelection group = GroupSelection(map, groups_);
@@ -176,11 +178,11 @@ bool TQuizSession::AdminStatsIndex(TNetStream* channel, TRequestMap& map) {
   return true;
 }
 
-bool TQuizSession::AdminStatsEmployee(TNetStream* channel, TRequestMap& map) {
+bool TQuizSession::AdminStatsEmployee(TNetStream* channel, content::TRequestMap& map) {
   TMethodLog log("AdminStatsEmployee");
   if (!CheckAdminSession(channel, map)) return true;
   const int32_t module = ModuleParameter(map);
-  TUser* employee = EmployeeParameter(map, users_);
+  content::TUser* employee = EmployeeParameter(map, users_);
 
   TEmployeeStats stats;
   stats_.employee_graph.reset();
@@ -206,11 +208,11 @@ bool TQuizSession::AdminStatsEmployee(TNetStream* channel, TRequestMap& map) {
   return true;
 }
 
-bool TQuizSession::AdminStatsModule(TNetStream* channel, TRequestMap& map) {
+bool TQuizSession::AdminStatsModule(TNetStream* channel, content::TRequestMap& map) {
   TMethodLog log("AdminStatsModule");
   if (!CheckAdminSession(channel, map)) return true;
   const int32_t module = ModuleParameter(map);
-  TUser* employee = EmployeeParameter(map, users_);
+  content::TUser* employee = EmployeeParameter(map, users_);
 
   TRankingStats stats;
   stats_.modules_graph.reset();
@@ -227,3 +229,5 @@ bool TQuizSession::AdminStatsModule(TNetStream* channel, TRequestMap& map) {
                          EncodedAttribute("LastUpdated", ShortDate(users_.GetStatsDate())) + "/>");
   return true;
 }
+
+}  // namespace server

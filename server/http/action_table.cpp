@@ -1,5 +1,7 @@
 #include "server/http/action_table.h"
 
+namespace server {
+
 void TActionTable::Register(std::string_view action, TActionHandler handler) {
   for (auto& [name, registered] : rows_) {
     if (name == action) {
@@ -15,3 +17,5 @@ const TActionHandler* TActionTable::HandlerOf(std::string_view action) const {
     if (name == action) return handler ? &handler : nullptr;
   return nullptr;
 }
+
+}  // namespace server

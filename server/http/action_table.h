@@ -10,9 +10,11 @@
 #include "content/request_map.h"
 #include "server/http/net_stream.h"
 
+namespace server {
+
 // A request handler: replies through the channel and returns true, or
 // returns false for the "Invalid request" page.
-using TActionHandler = std::function<bool(TNetStream* channel, TRequestMap& map)>;
+using TActionHandler = std::function<bool(TNetStream* channel, content::TRequestMap& map)>;
 
 class TActionTable {
  public:
@@ -26,3 +28,5 @@ class TActionTable {
  private:
   std::vector<std::pair<std::string, TActionHandler>> rows_;
 };
+
+}  // namespace server

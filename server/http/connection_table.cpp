@@ -2,6 +2,8 @@
 
 #include "content/debug_log.h"
 
+namespace server {
+
 bool TConnectionTable::MakeRoom() {
   if (order_.size() < capacity_) return true;
   for (auto it = order_.begin(); it != order_.end(); ++it) {
@@ -9,7 +11,7 @@ bool TConnectionTable::MakeRoom() {
     std::shared_ptr<plat::TcpConnection> victim = it->connection.lock();
     index_.erase(it->key);
     order_.erase(it);
-    LogMessage("connection limit reached: closing the oldest unfinished request");
+    content::LogMessage("connection limit reached: closing the oldest unfinished request");
     // Its closed callback comes later and finds nothing to remove.
     if (victim) victim->Abort();
     return true;
@@ -38,7 +40,9 @@ void TConnectionTable::CloseUnfinished(uint32_t now_tick, uint32_t timeout_ms) {
     if (auto connection = entry.connection.lock(); connection && connection->IsOpen()) expired.push_back(connection);
   }
   for (const auto& connection : expired) {
-    LogMessage("closing a request that never completed");
+    content::LogMessage("closing a request that never completed");
     connection->Close();
   }
 }
+
+}  // namespace server

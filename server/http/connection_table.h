@@ -12,6 +12,8 @@
 #include "platform/tcp_connection.h"
 #include "server/http/session_socket_data.h"
 
+namespace server {
+
 class TConnectionTable {
  public:
   explicit TConnectionTable(size_t capacity) : capacity_(capacity) {}
@@ -41,3 +43,5 @@ class TConnectionTable {
   Order order_;
   std::unordered_map<const plat::TcpConnection*, Order::iterator> index_;
 };
+
+}  // namespace server

@@ -5,6 +5,7 @@
 
 #include "platform/ascii.h"
 
+namespace server {
 namespace {
 
 constexpr std::string_view kReplyStart =
@@ -69,3 +70,5 @@ std::string ErrorPage(std::string_view message) {
   page += "</CENTER></BODY></HTML>";
   return page;
 }
+
+}  // namespace server

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+namespace server {
+
 // File replies are read and queued in blocks of this size.
 inline constexpr size_t kFileBlockSize = 32585;
 
@@ -25,3 +27,5 @@ std::string BodyReply(std::string_view content_type, std::string_view body);
 // leaves its H1 open: clients have always received it so. The message is
 // HTML-escaped.
 std::string ErrorPage(std::string_view message);
+
+}  // namespace server

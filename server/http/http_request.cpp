@@ -2,6 +2,7 @@
 
 #include "platform/ascii.h"
 
+namespace server {
 namespace {
 
 std::string_view TrimBlanks(std::string_view text) {
@@ -52,3 +53,5 @@ bool HasForeignHost(std::string_view request) {
   }
   return false;
 }
+
+}  // namespace server

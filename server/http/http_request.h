@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+namespace server {
+
 // A request is complete once "\r\n\r\n" has arrived, anywhere in it.
 bool IsRequestComplete(std::string_view received);
 
@@ -22,3 +24,5 @@ std::string RequestedName(std::string_view token);
 // (any port), so a page that rebinds its own name to 127.0.0.1 cannot read
 // the replies. A request without Host passes.
 bool HasForeignHost(std::string_view request);
+
+}  // namespace server

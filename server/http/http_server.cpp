@@ -13,6 +13,7 @@
 #include "server/http/method_log.h"
 #include "server/http/replies.h"
 
+namespace server {
 namespace {
 
 constexpr plat::WindowTimers::TimerId kIdleCheckTimer = 2;
@@ -53,7 +54,7 @@ THttpServer::~THttpServer() { listener_.Close(); }
 
 uint16_t THttpServer::ListenOnScannedPort() {
   const uint16_t port = listener_.ListenOnFirstFree(kFirstScanPort, kLastScanPort, kBrowserRefusedPorts);
-  if (port == 0) LogMessage("no free port from %d to %d", kFirstScanPort, kLastScanPort);
+  if (port == 0) content::LogMessage("no free port from %d to %d", kFirstScanPort, kLastScanPort);
   return port;
 }
 
@@ -61,7 +62,7 @@ bool THttpServer::Open() {
   TMethodLog log("Open");
   if (port_ == 0) return false;
   if (const std::error_code error = listener_.Listen(port_)) {
-    LogMessage("cannot listen on port %d: %s", port_, error.message().c_str());
+    content::LogMessage("cannot listen on port %d: %s", port_, error.message().c_str());
     if (!scanned_port_) return false;
     // Another program took the port while the listener was closed: the
     // browser must not be sent to it. Find a port of our own again.
@@ -85,7 +86,7 @@ void THttpServer::StopListening() {
 void THttpServer::OnClientConnect(const std::shared_ptr<plat::TcpConnection>& connection) {
   TMethodLog log("OnClientConnect");
   if (!connections_.MakeRoom()) {
-    LogMessage("connection limit reached: refusing a new connection");
+    content::LogMessage("connection limit reached: refusing a new connection");
     connection->Abort();
     return;
   }
@@ -107,7 +108,7 @@ void THttpServer::OnClientDisconnect(plat::TcpConnection& connection) {
 
 void THttpServer::OnSocketErrorEvent(plat::TcpConnection& connection, std::error_code error) {
   TMethodLog log("OnSocketErrorEvent");
-  LogMessage("socket error: %s", error.message().c_str());
+  content::LogMessage("socket error: %s", error.message().c_str());
   if (const auto record = RecordOf(connection)) record->error = true;
 }
 
@@ -121,7 +122,7 @@ void THttpServer::OnClientRead(plat::TcpConnection& connection, size_t bytes_wai
   }
   const size_t room = kRequestBufferSize - 1 - record->length;
   if (room <= bytes_waiting) {
-    LogMessage("request too long: closing the connection");
+    content::LogMessage("request too long: closing the connection");
     connection.Abort();
     return;
   }
@@ -142,7 +143,7 @@ void THttpServer::AnswerRequest(plat::TcpConnection& connection) {
     // A NUL cannot stand in a request: it would cut names short on the way.
     answered = request.find('\0') == std::string_view::npos && on_request_(&channel, request);
   } catch (const std::exception& e) {
-    LogMessage("request failed: %s", e.what());
+    content::LogMessage("request failed: %s", e.what());
     answered = channel.BytesWritten() > 0;  // a reply begun cannot be replaced
   }
   if (!answered) ReturnHttpError(&channel, kInvalidRequest);
@@ -153,3 +154,5 @@ void THttpServer::OnIdleCheckTimer() {
   TMethodLog log("OnIdleCheckTimer");
   connections_.CloseUnfinished(plat::ProcessClock().TickCount(), limits_.idle_timeout_ms);
 }
+
+}  // namespace server

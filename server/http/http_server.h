@@ -21,6 +21,8 @@
 #include "server/http/connection_table.h"
 #include "server/http/net_stream.h"
 
+namespace server {
+
 struct TServerLimits {
   // Open connections at most; at the cap a newcomer displaces the oldest
   // connection that has not sent a whole request yet.
@@ -90,3 +92,5 @@ class THttpServer {
   // The port was found by scanning, not given.
   bool scanned_port_ = false;
 };
+
+}  // namespace server

@@ -5,6 +5,7 @@
 
 #include "server/http/http_reply.h"
 
+namespace server {
 namespace {
 
 std::shared_ptr<TSessionSocketData> RecordOf(plat::TcpConnection& connection) {
@@ -65,3 +66,5 @@ void TNetStream::Close() {
     sink_->Close();
   }
 }
+
+}  // namespace server

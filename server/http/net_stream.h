@@ -13,6 +13,8 @@
 #include "server/http/reply_sink.h"
 #include "server/http/session_socket_data.h"
 
+namespace server {
+
 class TNetStream {
  public:
   // Socket mode over the connection; its record is the one the server keeps
@@ -52,3 +54,5 @@ class TNetStream {
   std::shared_ptr<TSessionSocketData> record_;
   int64_t written_ = 0;
 };
+
+}  // namespace server

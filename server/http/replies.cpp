@@ -7,6 +7,8 @@
 #include "server/http/http_reply.h"
 #include "server/http/method_log.h"
 
+namespace server {
+
 void ReturnHttpError(TNetStream* channel, std::string_view message) {
   TMethodLog log("ReturnHttpError");
   if (channel == nullptr) return;
@@ -16,7 +18,7 @@ void ReturnHttpError(TNetStream* channel, std::string_view message) {
 void ReturnXML(TNetStream* channel, std::string_view body) {
   TMethodLog log("ReturnXML");
   if (channel == nullptr) return;
-  LogMessage("data: %s", std::string(body).c_str());
+  content::LogMessage("data: %s", std::string(body).c_str());
   channel->WriteString(BodyReply("text/xml", body));
   channel->Close();
 }
@@ -24,6 +26,8 @@ void ReturnXML(TNetStream* channel, std::string_view body) {
 void ReturnHTML(TNetStream* channel, std::string_view html, bool raw) {
   TMethodLog log("ReturnHTML");
   if (channel == nullptr) return;
-  channel->WriteString(BodyReply("text/html", raw ? std::string(html) : PercentEncode(html)));
+  channel->WriteString(BodyReply("text/html", raw ? std::string(html) : content::PercentEncode(html)));
   channel->Close();
 }
+
+}  // namespace server

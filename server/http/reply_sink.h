@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+namespace server {
+
 class TReplySink {
  public:
   // Appends the bytes; false (nothing kept) once the sink fails or is closed.
@@ -23,3 +25,5 @@ class TReplySink {
   bool closed_ = false;
   bool failing_ = false;
 };
+
+}  // namespace server

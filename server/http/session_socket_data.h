@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string_view>
 
+namespace server {
+
 // Room for one request, its terminating NUL included: a request may hold at
 // most kRequestBufferSize - 2 bytes, since a read must leave a byte spare.
 inline constexpr size_t kRequestBufferSize = 4096;
@@ -24,3 +26,5 @@ struct TSessionSocketData {
 
   std::string_view Received() const { return std::string_view(buffer.data(), length); }
 };
+
+}  // namespace server

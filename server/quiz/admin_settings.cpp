@@ -4,6 +4,7 @@
 #include "platform/ini_file.h"
 #include "server/road/data_folder.h"
 
+namespace server {
 namespace {
 
 constexpr std::string_view kSettingsFile = "admin.sysdata";
@@ -26,3 +27,5 @@ void WriteAdminPassword(const std::string& data_folder, std::string_view passwor
   if (data_folder.empty()) throw plat::FileError(std::string(kSettingsFile), "no content is open");
   plat::WriteIniString(DataFilePath(data_folder, kSettingsFile), kSection, kPasswordKey, password);
 }
+
+}  // namespace server

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+namespace server {
+
 inline constexpr std::string_view kAdminLoginName = "qorbe";
 
 // The stored password as it stands: "" when the file, section or key is
@@ -20,3 +22,5 @@ std::string EffectiveAdminPassword(const std::string& data_folder);
 // folder) or plat::IniError (a CR, LF or NUL, which would add lines); the
 // file then stays as it was.
 void WriteAdminPassword(const std::string& data_folder, std::string_view password);
+
+}  // namespace server

@@ -10,6 +10,7 @@
 #include "server/quiz/answers_record.h"
 #include "server/quiz/c_scan.h"
 
+namespace server {
 namespace {
 
 std::string_view Trimmed(std::string_view text) {
@@ -58,10 +59,10 @@ const char* ParseRecord(const plat::XmlElement& record, ParsedRecord& out) {
   return "";
 }
 
-void AddRecord(const ParsedRecord& record, TSubjects& subjects) {
-  TSubject& subject = subjects.FindOrAdd(record.subject);
+void AddRecord(const ParsedRecord& record, content::TSubjects& subjects) {
+  content::TSubject& subject = subjects.FindOrAdd(record.subject);
   subject.SetUsage(std::max(subject.GetUsage(), record.usage));
-  TTest& test = subject.FindOrAddTest(record.test_id);
+  content::TTest& test = subject.FindOrAddTest(record.test_id);
   test.max_score = std::max(test.max_score, record.max_score);
   // Records carry running totals: the first to reach the best keeps its day.
   if (record.answered_score > test.answered_score) {
@@ -89,22 +90,22 @@ std::array<int, 3> ScanAnswersDate(std::string_view text) {
   return numbers;
 }
 
-bool ReadAnswersDocument(std::string_view bytes, TSubjects& subjects) {
+bool ReadAnswersDocument(std::string_view bytes, content::TSubjects& subjects) {
   std::optional<plat::XmlDocument> document;
   try {
     document.emplace(plat::XmlDocument::Parse(bytes));
   } catch (const plat::XmlError& e) {
-    LogMessage("answers that are not XML: %s", e.what());
+    content::LogMessage("answers that are not XML: %s", e.what());
     return false;
   }
   subjects.Clear();
   const std::vector<plat::XmlElement> records = document->DocumentElement().Children();
-  LogMessage("Got root node, childnodes = %d", static_cast<int>(records.size()));
+  content::LogMessage("Got root node, childnodes = %d", static_cast<int>(records.size()));
   for (size_t j = 0; j < records.size(); ++j) {
     ParsedRecord record;
     const char* fault = ParseRecord(records[j], record);
     if (*fault != '\0') {
-      LogMessage("answers record %d skipped: %s", static_cast<int>(j), fault);
+      content::LogMessage("answers record %d skipped: %s", static_cast<int>(j), fault);
       continue;
     }
     AddRecord(record, subjects);
@@ -112,25 +113,27 @@ bool ReadAnswersDocument(std::string_view bytes, TSubjects& subjects) {
   return true;
 }
 
-void CalcUserStats(TUsersList& users, const std::string& data_folder) {
+void CalcUserStats(content::TUsersList& users, const std::string& data_folder) {
   const plat::LocalTime now = plat::ProcessClock().Now();
   plat::DateTime today = 0;
   if (plat::TryEncodeDate(now.year, now.month, now.day, today)) users.SetStatsDate(today);
-  LogMessage("Got datetime, users count = %d", users.Count());
+  content::LogMessage("Got datetime, users count = %d", users.Count());
   for (int i = 0; i < users.Count(); ++i) {
-    LogMessage("Users %d", i);
-    TUser& user = *users.GetUser(i);
+    content::LogMessage("Users %d", i);
+    content::TUser& user = *users.GetUser(i);
     const std::string path = AnswersFilePath(data_folder, user.GetLoginName());
     if (path.empty() || !plat::FileExists(path)) {
-      LogMessage("File doesn't exist: %s", path.c_str());
+      content::LogMessage("File doesn't exist: %s", path.c_str());
       continue;
     }
-    LogMessage("File exists: %s", path.c_str());
+    content::LogMessage("File exists: %s", path.c_str());
     try {
       if (!ReadAnswersDocument(plat::ReadWholeFile(path), user.GetSubjects()))
-        LogMessage("Users %d: %s kept the records of the last reading", i, path.c_str());
+        content::LogMessage("Users %d: %s kept the records of the last reading", i, path.c_str());
     } catch (const plat::FileError& e) {
-      LogMessage("Users %d: cannot read %s: %s", i, path.c_str(), e.what());
+      content::LogMessage("Users %d: cannot read %s: %s", i, path.c_str(), e.what());
     }
   }
 }
+
+}  // namespace server

@@ -16,6 +16,8 @@
 #include "content/score_records.h"
 #include "content/users.h"
 
+namespace server {
+
 // The three numbers of a "Date" value as "%d-%d-%d" reads them: blanks
 // before each number skipped, an optional sign, decimal digits; scanning
 // stops at the first mismatch and the numbers not reached stay 0. The file
@@ -27,10 +29,12 @@ std::array<int, 3> ScanAnswersDate(std::string_view text);
 // reach it), the largest maximum score seen, and its subject the largest
 // usage seen. Clears subjects first. False, with subjects untouched, when
 // the bytes are not an XML document.
-bool ReadAnswersDocument(std::string_view bytes, TSubjects& subjects);
+bool ReadAnswersDocument(std::string_view bytes, content::TSubjects& subjects);
 
 // Sets the users table's statistics date to today and refills every user's
 // records from the data folder's "Sessions/<safe login name>/answers.xml".
 // A user without a readable file keeps the records of an earlier reading.
 // Creates nothing.
-void CalcUserStats(TUsersList& users, const std::string& data_folder);
+void CalcUserStats(content::TUsersList& users, const std::string& data_folder);
+
+}  // namespace server

@@ -7,6 +7,7 @@
 #include "platform/files.h"
 #include "server/road/data_folder.h"
 
+namespace server {
 namespace {
 
 // Element text: & < > as entities.
@@ -62,7 +63,8 @@ std::optional<std::string> InsertAnswersRecord(std::string_view document, std::s
 
 std::string AnswersFilePath(const std::string& data_folder, std::string_view login_name) {
   if (data_folder.empty()) return "";
-  return DataFilePath(data_folder, "Sessions/" + MakeSafeName(login_name) + "/" + std::string(kAnswersFileName));
+  return DataFilePath(data_folder,
+                      "Sessions/" + content::MakeSafeName(login_name) + "/" + std::string(kAnswersFileName));
 }
 
 bool AppendAnswersRecord(const std::string& path, const TAnswersRecord& record) {
@@ -71,13 +73,15 @@ bool AppendAnswersRecord(const std::string& path, const TAnswersRecord& record) 
         plat::PathExists(path) ? plat::ReadWholeFile(path) : std::string(kEmptyAnswersDocument);
     const std::optional<std::string> grown = InsertAnswersRecord(document, FormatAnswersRecord(record));
     if (!grown) {
-      LogMessage("%s holds no closing tag: no record written", path.c_str());
+      content::LogMessage("%s holds no closing tag: no record written", path.c_str());
       return false;
     }
     plat::WriteFileAtomic(path, *grown);
     return true;
   } catch (const plat::FileError& e) {
-    LogMessage("cannot write an answers record: %s", e.what());
+    content::LogMessage("cannot write an answers record: %s", e.what());
     return false;
   }
 }
+
+}  // namespace server

@@ -25,6 +25,8 @@
 
 #include "platform/date_time.h"
 
+namespace server {
+
 inline constexpr std::string_view kAnswersFileName = "answers.xml";
 inline constexpr std::string_view kEmptyAnswersDocument =
     "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<Dataset>\r\n</Dataset>";
@@ -59,3 +61,5 @@ std::string AnswersFilePath(const std::string& data_folder, std::string_view log
 // is missing. The new file replaces the old in one step. False, with the
 // reason logged and the file as it was, when no record could be added.
 bool AppendAnswersRecord(const std::string& path, const TAnswersRecord& record);
+
+}  // namespace server

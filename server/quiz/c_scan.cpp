@@ -2,6 +2,7 @@
 
 #include "platform/ascii.h"
 
+namespace server {
 namespace {
 
 size_t SkipBlanks(std::string_view text, size_t pos) {
@@ -32,3 +33,5 @@ std::string ScanWord(std::string_view text, size_t& pos) {
   pos = at;
   return std::string(text.substr(start, at - start));
 }
+
+}  // namespace server

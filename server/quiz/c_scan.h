@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+namespace server {
+
 // What the scanner skips before an item: blank, tab, CR, LF, VT, FF.
 bool IsScanBlank(char c);
 
@@ -19,3 +21,5 @@ std::optional<int32_t> ScanDecimal(std::string_view text, size_t& pos);
 // "%s" at pos: blanks skipped, then the run of non-blank bytes ("" at the
 // end). Moves pos past it.
 std::string ScanWord(std::string_view text, size_t& pos);
+
+}  // namespace server

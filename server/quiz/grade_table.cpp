@@ -4,6 +4,8 @@
 #include "content/text_lines.h"
 #include "server/quiz/c_scan.h"
 
+namespace server {
+
 std::optional<TGradeRange> ParseGradeLine(std::string_view line) {
   TGradeRange row;
   size_t pos = 0;
@@ -13,7 +15,7 @@ std::optional<TGradeRange> ParseGradeLine(std::string_view line) {
   if (!high) return std::nullopt;
   row.low = *low;
   row.high = *high;
-  row.name = PercentDecode(ScanWord(line, pos));
+  row.name = content::PercentDecode(ScanWord(line, pos));
   row.name = row.name.substr(0, row.name.find('\0'));
   if (row.name.size() > TGradeTable::kMaxNameLength) row.name.resize(TGradeTable::kMaxNameLength);
   return row;
@@ -21,8 +23,10 @@ std::optional<TGradeRange> ParseGradeLine(std::string_view line) {
 
 void TGradeTable::LoadFromText(std::string_view text) {
   rows_.clear();
-  for (const std::string& line : NonEmptyLines(text)) {
+  for (const std::string& line : content::NonEmptyLines(text)) {
     if (Count() == kMaxRows) break;
     if (std::optional<TGradeRange> row = ParseGradeLine(line)) rows_.push_back(std::move(*row));
   }
 }
+
+}  // namespace server

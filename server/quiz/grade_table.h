@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+namespace server {
+
 struct TGradeRange {
   int32_t low = 0;
   int32_t high = 0;
@@ -40,3 +42,5 @@ class TGradeTable {
 
 // One line as a row; nullopt when it does not begin with two integers.
 std::optional<TGradeRange> ParseGradeLine(std::string_view line);
+
+}  // namespace server

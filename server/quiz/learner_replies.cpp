@@ -4,6 +4,7 @@
 #include "content/percent_codec.h"
 #include "platform/ascii.h"
 
+namespace server {
 namespace {
 
 // The opening of the question road's replies, and the one with two blanks
@@ -18,9 +19,9 @@ void Add(std::string& reply, std::string_view name, std::string_view value) {
 std::string Flag(bool flag) { return flag ? "1" : "0"; }
 
 // "0" when the script holds fewer than two characters of text.
-std::string HasText(std::string_view html) { return Flag(HtmlToText(html).size() >= 2); }
+std::string HasText(std::string_view html) { return Flag(content::HtmlToText(html).size() >= 2); }
 
-std::string DecodedName(std::string_view encoded) { return plat::XmlAttrEscape(PercentDecode(encoded)); }
+std::string DecodedName(std::string_view encoded) { return plat::XmlAttrEscape(content::PercentDecode(encoded)); }
 
 }  // namespace
 
@@ -36,18 +37,18 @@ std::string GenerationReply(const TSessionQuestions& test) {
          "\" questionstimer=\"" + std::to_string(test.GetTimer()) + "\"/>";
 }
 
-std::string QuestionReply(const TSessionQuestions& test, const TQuestion& question, int32_t subject) {
+std::string QuestionReply(const TSessionQuestions& test, const content::TQuestion& question, int32_t subject) {
   std::string reply(kGeneratedOpening);
   Add(reply, "UpperLeft", DecodedName(test.GetUpperLeftMovie()));
   Add(reply, "FeedbackIndexLogo", DecodedName(test.GetFeedbackIndexMovie()));
   Add(reply, "UpperRight", "QuestionTemplateUpperRight_" + std::to_string(subject) + ".swf");
   Add(reply, "CenterRight", plat::XmlAttrEscape(question.GetQuestionMovie()));
-  Add(reply, "QuestionText", PercentEncode(question.GetQuestionText()));
-  Add(reply, "ScriptText", PrepareHtmlText(question.GetScriptText()));
+  Add(reply, "QuestionText", content::PercentEncode(question.GetQuestionText()));
+  Add(reply, "ScriptText", content::PrepareHtmlText(question.GetScriptText()));
   Add(reply, "UseScript", Flag(question.GetUseScript()));
   Add(reply, "HasText", HasText(question.GetScriptText()));
-  for (int i = 0; i < TQuestion::kAnswerCount; ++i)
-    Add(reply, "Answer" + std::to_string(i + 1), PercentEncode(question.GetAnswerText(i)));
+  for (int i = 0; i < content::TQuestion::kAnswerCount; ++i)
+    Add(reply, "Answer" + std::to_string(i + 1), content::PercentEncode(question.GetAnswerText(i)));
   Add(reply, "Answered", std::to_string(TSessionQuestions::IsAnswered(question) ? question.GetChosenAnswer() : 0));
   return reply + "/>";
 }
@@ -71,7 +72,7 @@ std::string OverallPerformanceReply(const TSessionQuestions& test, const TTestSc
   const TGradeBand& band = test.GetBand(g);
   std::string reply(kBlankOpening);
   Add(reply, "Score", ScoreRatio(score.answered_score, score.max_score));
-  Add(reply, "Grade", PercentEncode(band.GetGrade()));
+  Add(reply, "Grade", content::PercentEncode(band.GetGrade()));
   Add(reply, "UpperLeft", PerformanceName("UpperLeft", subject, g, DecodedName(band.GetUpperLeftExt())));
   Add(reply, "UpperRight", PerformanceName("UpperRight", subject, g, "swf"));
   // The pages ask for the centre-left movie under this name.
@@ -83,20 +84,22 @@ std::string OverallPerformanceReply(const TSessionQuestions& test, const TTestSc
   return reply + "/>";
 }
 
-std::string IndividualFeedbackReply(const TQuestion& question, int position, int selection_size) {
+std::string IndividualFeedbackReply(const content::TQuestion& question, int position, int selection_size) {
   const int a = question.GetChosenAnswer() - 1;
   std::string reply(kBlankOpening);
   Add(reply, "wronganswersnumber", std::to_string(selection_size));
-  Add(reply, "QuestionText", PercentEncode(question.GetQuestionText()));
-  Add(reply, "AnswerText", PercentEncode(question.GetAnswerText(a)));
+  Add(reply, "QuestionText", content::PercentEncode(question.GetQuestionText()));
+  Add(reply, "AnswerText", content::PercentEncode(question.GetAnswerText(a)));
   Add(reply, "Answer", ScoreRatio(question.GetAnswerScore(a), question.GetMaxScore()));
   Add(reply, "WrongAnswerIndex", std::to_string(position));
   Add(reply, "UpperLeft", plat::XmlAttrEscape(question.GetFeedbackUpperLeft(a)));
   Add(reply, "UpperRight", plat::XmlAttrEscape(question.GetFeedbackUpperRight(a)));
   Add(reply, "CenterLeft", plat::XmlAttrEscape(question.GetFeedbackCenterLeft(a)));
   Add(reply, "QuestionMovie", plat::XmlAttrEscape(question.GetQuestionMovie()));
-  Add(reply, "ScriptText", PrepareHtmlText(question.GetFeedbackScript(a)));
+  Add(reply, "ScriptText", content::PrepareHtmlText(question.GetFeedbackScript(a)));
   Add(reply, "UseScript", Flag(question.GetFeedbackUseScript(a)));
   Add(reply, "HasText", HasText(question.GetFeedbackScript(a)));
   return reply + "/>";
 }
+
+}  // namespace server

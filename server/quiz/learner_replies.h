@@ -17,6 +17,8 @@
 #include "server/sessions/session_questions.h"
 #include "server/sessions/test_score.h"
 
+namespace server {
+
 // No session has the id, or the subject has no test, or the item asked for
 // does not exist (question generation and the question road).
 inline constexpr std::string_view kNotGeneratedReply = "<movie generated=\"0\"/>";
@@ -32,7 +34,7 @@ std::string ScoreRatio(int64_t part, int64_t whole);
 std::string GenerationReply(const TSessionQuestions& test);
 
 // One question of the test; subject is the parsed subject number.
-std::string QuestionReply(const TSessionQuestions& test, const TQuestion& question, int32_t subject);
+std::string QuestionReply(const TSessionQuestions& test, const content::TQuestion& question, int32_t subject);
 
 // Which feedback lists are worth showing.
 std::string FeedbackIndexReply(const TSessionQuestions& test, int32_t subject);
@@ -51,4 +53,6 @@ std::string OverallPerformanceReply(const TSessionQuestions& test, const TTestSc
 // The feedback on the question at position (counted from 1) of the test,
 // for its chosen answer; selection_size is the number of questions that the
 // learner walks through.
-std::string IndividualFeedbackReply(const TQuestion& question, int position, int selection_size);
+std::string IndividualFeedbackReply(const content::TQuestion& question, int position, int selection_size);
+
+}  // namespace server

@@ -2,6 +2,7 @@
 
 #include "content/replace_text.h"
 
+namespace server {
 namespace {
 
 // Where a browser without the Flash player would fetch it. Nothing here
@@ -80,7 +81,7 @@ constexpr std::string_view kViewer =
 }  // namespace
 
 std::string FillPlaceholder(std::string_view page, std::string_view placeholder, std::string_view value) {
-  return ReplaceTextNoCase(page, placeholder, value);
+  return content::ReplaceTextNoCase(page, placeholder, value);
 }
 
 std::string FlashObjectSnippet(std::string_view movie) { return FillPlaceholder(kSnippet, "{{SWF_FILENAME}}", movie); }
@@ -90,3 +91,5 @@ std::string_view SearchHitTemplate() { return kSearchHit; }
 std::string_view KeywordHighlightTemplate() { return kHighlight; }
 
 std::string_view SearchViewerTemplate() { return kViewer; }
+
+}  // namespace server

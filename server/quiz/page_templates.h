@@ -15,6 +15,8 @@
 #include <string>
 #include <string_view>
 
+namespace server {
+
 // The page with every {{placeholder}} (the braces included in placeholder)
 // replaced by value. An empty placeholder changes nothing.
 std::string FillPlaceholder(std::string_view page, std::string_view placeholder, std::string_view value);
@@ -41,3 +43,5 @@ std::string_view SearchViewerTemplate();
 inline constexpr std::string_view kQuestionNotAvailablePage = "<H1>Text is not available for the question.</H1>";
 // A question page's response and score when no answer was chosen.
 inline constexpr std::string_view kNotSubmittedText = "<FONT color=\"#FF0000\">-Not Submitted-</FONT>";
+
+}  // namespace server

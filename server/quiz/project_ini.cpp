@@ -4,6 +4,7 @@
 
 #include "content/debug_log.h"
 
+namespace server {
 namespace {
 
 constexpr int32_t kDefaultTimer = 1200;
@@ -33,7 +34,7 @@ void ReadSubjectSettings(const plat::IniFile& ini, int32_t subject, TSessionQues
   const std::string section = SubjectSection(subject);
   int32_t band_count = ini.ReadInteger(section, "OverallFeedbacks", 0);
   if (band_count > kMaxBandCount) {
-    LogMessage("%s: %d grade bands cut to %d", section.c_str(), band_count, kMaxBandCount);
+    content::LogMessage("%s: %d grade bands cut to %d", section.c_str(), band_count, kMaxBandCount);
     band_count = kMaxBandCount;
   }
   test.SetTimer(ini.ReadInteger(section, "Timer", kDefaultTimer));
@@ -44,3 +45,5 @@ void ReadSubjectSettings(const plat::IniFile& ini, int32_t subject, TSessionQues
   test.SetBandCount(band_count);
   for (int32_t i = 0; i < test.GetBandCount(); ++i) ReadBand(ini, section, i, test.GetBand(i));
 }
+
+}  // namespace server

@@ -17,6 +17,8 @@
 #include "platform/ini_file.h"
 #include "server/sessions/session_questions.h"
 
+namespace server {
+
 inline constexpr std::string_view kProjectIniName = "project.ini";
 // More bands than any content has; a larger count is cut to it, so a damaged
 // file cannot make a test allocate without bound.
@@ -33,3 +35,5 @@ std::string QuestionIndexName(int32_t subject);
 // as they were. A negative band count gives no bands, a negative MaxQuestions
 // gives 0 (an empty test).
 void ReadSubjectSettings(const plat::IniFile& ini, int32_t subject, TSessionQuestions& test);
+
+}  // namespace server

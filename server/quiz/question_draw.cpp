@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
-void DrawQuestions(TQuestionsList& questions, int32_t max_questions, plat::RandomSource& random) {
+namespace server {
+
+void DrawQuestions(content::TQuestionsList& questions, int32_t max_questions, plat::RandomSource& random) {
   const int keep = std::max(0, max_questions);
   while (questions.Count() > keep) {
     questions.Delete(plat::RandomBelow(random, questions.Count()));
@@ -16,10 +18,12 @@ void DrawQuestions(TQuestionsList& questions, int32_t max_questions, plat::Rando
   }
 }
 
-int32_t QuestionMaxScore(const TQuestion& question) {
+int32_t QuestionMaxScore(const content::TQuestion& question) {
   int32_t max_score = 0;
-  for (int i = 0; i < TQuestion::kAnswerCount; ++i)
+  for (int i = 0; i < content::TQuestion::kAnswerCount; ++i)
     if (!question.GetAnswerText(i).empty() && question.GetAnswerScore(i) > max_score)
       max_score = question.GetAnswerScore(i);
   return max_score;
 }
+
+}  // namespace server

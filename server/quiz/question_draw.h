@@ -8,12 +8,16 @@
 #include "content/questions_list.h"
 #include "platform/random.h"
 
+namespace server {
+
 // Removes random questions until at most max_questions remain (none for 0 or
 // less), then shuffles the order: as many times as questions remain, two
 // random positions are drawn and exchanged. Answers keep their order inside
 // each question. Stored tests depend on this exact use of the draws.
-void DrawQuestions(TQuestionsList& questions, int32_t max_questions, plat::RandomSource& random);
+void DrawQuestions(content::TQuestionsList& questions, int32_t max_questions, plat::RandomSource& random);
 
 // The highest score among the answers that have a text; 0 when none scores
 // above 0. An answer without text is absent, whatever its score.
-int32_t QuestionMaxScore(const TQuestion& question);
+int32_t QuestionMaxScore(const content::TQuestion& question);
+
+}  // namespace server

@@ -8,6 +8,8 @@
 
 #include "content/request_map.h"
 
+namespace server {
+
 // A parameter that must be a number and is not. Handlers let it escape before
 // they touch any session, so the request gets the "Invalid request" page.
 class TRequestNumberError : public std::invalid_argument {
@@ -17,6 +19,8 @@ class TRequestNumberError : public std::invalid_argument {
 
 // The parameter as a number; throws TRequestNumberError for a missing or
 // malformed value.
-int32_t RequiredNumber(const TRequestMap& map, std::string_view name);
+int32_t RequiredNumber(const content::TRequestMap& map, std::string_view name);
 // The parameter as a number; fallback for a missing or malformed value ("3x").
-int32_t NumberOr(const TRequestMap& map, std::string_view name, int32_t fallback);
+int32_t NumberOr(const content::TRequestMap& map, std::string_view name, int32_t fallback);
+
+}  // namespace server

@@ -1,5 +1,7 @@
 #include "server/quiz/start_page.h"
 
+namespace server {
+
 std::string StartPageXml(std::string_view text, bool restore) {
   const size_t close = text.rfind('>');
   if (close == std::string_view::npos || close == 0) return "";
@@ -9,3 +11,5 @@ std::string StartPageXml(std::string_view text, bool restore) {
   if (restore) xml += " RestoreSession=\"1\"";
   return xml + " />";
 }
+
+}  // namespace server

@@ -6,6 +6,7 @@
 #include "platform/file.h"
 #include "server/http/http_reply.h"
 
+namespace server {
 namespace {
 
 class DiskContentFile final : public TContentFile {
@@ -30,12 +31,12 @@ class DiskContentFile final : public TContentFile {
 
 class EntryContentFile final : public TContentFile {
  public:
-  explicit EntryContentFile(std::unique_ptr<TXORFileHandle> handle) : handle_(std::move(handle)) {}
+  explicit EntryContentFile(std::unique_ptr<content::TXORFileHandle> handle) : handle_(std::move(handle)) {}
   int64_t Size() const override { return handle_->GetSize(); }
   int64_t Read(char* buffer, int64_t count) override { return handle_->Read(buffer, count); }
 
  private:
-  std::unique_ptr<TXORFileHandle> handle_;
+  std::unique_ptr<content::TXORFileHandle> handle_;
 };
 
 }  // namespace
@@ -50,7 +51,7 @@ std::unique_ptr<TContentFile> OpenDiskContentFile(const std::string& real_path) 
   }
 }
 
-std::unique_ptr<TContentFile> MakeEntryContentFile(std::unique_ptr<TXORFileHandle> handle) {
+std::unique_ptr<TContentFile> MakeEntryContentFile(std::unique_ptr<content::TXORFileHandle> handle) {
   if (!handle) return nullptr;
   return std::make_unique<EntryContentFile>(std::move(handle));
 }
@@ -60,3 +61,5 @@ size_t TContentFileSource::Read(char* buffer, size_t size) {
   const int64_t got = file_->Read(buffer, count);
   return got > 0 ? static_cast<size_t>(got) : 0;
 }
+
+}  // namespace server

@@ -10,6 +10,8 @@
 #include "content/xor_file_handle.h"
 #include "platform/tcp_connection.h"
 
+namespace server {
+
 class TContentFile {
  public:
   virtual ~TContentFile() = default;
@@ -24,7 +26,7 @@ class TContentFile {
 // no wait on special files); null when it is no regular file or cannot be opened.
 std::unique_ptr<TContentFile> OpenDiskContentFile(const std::string& real_path);
 // Wraps an open package entry.
-std::unique_ptr<TContentFile> MakeEntryContentFile(std::unique_ptr<TXORFileHandle> handle);
+std::unique_ptr<TContentFile> MakeEntryContentFile(std::unique_ptr<content::TXORFileHandle> handle);
 
 // Streams a content file as the body of a reply, in blocks of kFileBlockSize.
 class TContentFileSource final : public plat::RefillSource {
@@ -35,3 +37,5 @@ class TContentFileSource final : public plat::RefillSource {
  private:
   std::unique_ptr<TContentFile> file_;
 };
+
+}  // namespace server

@@ -8,6 +8,7 @@
 #include "platform/path_lookup.h"
 #include "platform/paths.h"
 
+namespace server {
 namespace {
 
 bool EndsWithText(std::string_view text, std::string_view suffix) {
@@ -24,7 +25,7 @@ std::string_view LastPart(std::string_view name) {
 bool IsRefused(std::string_view name) {
   if (name.find('\0') != std::string_view::npos) return true;
   if (TContentResolver::IsLearnerDataName(name)) {
-    LogMessage("refused learner data: %s", std::string(name).c_str());
+    content::LogMessage("refused learner data: %s", std::string(name).c_str());
     return true;
   }
   return false;
@@ -48,7 +49,7 @@ void TContentResolver::SetFolder(const std::string& folder) {
   folder_ = folder;
 }
 
-void TContentResolver::SetPackage(std::unique_ptr<TXORFileStream> package) {
+void TContentResolver::SetPackage(std::unique_ptr<content::TXORFileStream> package) {
   Clear();
   if (!package) return;
   mode_ = Mode::kPacked;
@@ -80,7 +81,7 @@ std::optional<std::string> TContentResolver::ResolveInFolder(std::string_view na
   // A link inside the content may lead to learner data under another name.
   const std::string_view below = std::string_view(*path).substr(std::min(path->size(), root->size()));
   if (IsLearnerDataName(below) || IsInsideDataFolder(*root, *path)) {
-    LogMessage("refused learner data: %s", path->c_str());
+    content::LogMessage("refused learner data: %s", path->c_str());
     return std::nullopt;
   }
   return path;
@@ -124,3 +125,5 @@ std::unique_ptr<TContentFile> TContentResolver::Open(std::string_view name) cons
   }
   return nullptr;
 }
+
+}  // namespace server

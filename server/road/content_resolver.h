@@ -20,6 +20,8 @@
 #include "content/xor_file_stream.h"
 #include "server/road/content_file.h"
 
+namespace server {
+
 class TContentResolver {
  public:
   enum class Mode { kNone, kFolder, kPacked };
@@ -35,7 +37,7 @@ class TContentResolver {
   // Folder mode below folder.
   void SetFolder(const std::string& folder);
   // Packed mode over the package.
-  void SetPackage(std::unique_ptr<TXORFileStream> package);
+  void SetPackage(std::unique_ptr<content::TXORFileStream> package);
   // Where the learner data of the open content lies. Folder mode refuses
   // every file at or below it when it lies inside the content folder; the
   // content folder itself keeps only the name checks. Cleared with the content.
@@ -46,7 +48,7 @@ class TContentResolver {
   // Folder mode: the content folder as given; "" otherwise.
   const std::string& GetFolder() const { return folder_; }
   // Packed mode: the package reader; null otherwise.
-  const TXORFileStream* GetPackage() const { return package_.get(); }
+  const content::TXORFileStream* GetPackage() const { return package_.get(); }
 
   // A file request: folder mode as Open; packed mode needs an entry named by
   // the whole name (entries have no folders).
@@ -71,5 +73,7 @@ class TContentResolver {
   Mode mode_ = Mode::kNone;
   std::string folder_;
   std::string data_folder_;
-  std::unique_ptr<TXORFileStream> package_;
+  std::unique_ptr<content::TXORFileStream> package_;
 };
+
+}  // namespace server

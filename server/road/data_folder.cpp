@@ -7,11 +7,13 @@
 #include "platform/paths.h"
 #include "platform/settings_store.h"
 
+namespace server {
+
 std::string ReadSessionDataPath() {
   try {
     return plat::ReadSettingString(kSessionDataKey, kSessionDataValue).value_or("");
   } catch (const std::exception& e) {
-    LogMessage("cannot read the session data path: %s", e.what());
+    content::LogMessage("cannot read the session data path: %s", e.what());
     return "";
   }
 }
@@ -42,3 +44,5 @@ std::string DataFilePath(const std::string& folder, std::string_view relative) {
   }
   return path;
 }
+
+}  // namespace server

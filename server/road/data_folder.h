@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+namespace server {
+
 inline constexpr std::string_view kSessionDataKey = "Software\\Ostrand Consultants\\Corvik";
 inline constexpr std::string_view kSessionDataValue = "SessionDataPath";
 
@@ -21,3 +23,5 @@ std::string SessionDataFolder();
 // "skipstartpage.sysdata" finds "SkipStartPage.sysdata" and a new file lands
 // in the folders that already hold its kind. '/' and '\' separate.
 std::string DataFilePath(const std::string& folder, std::string_view relative);
+
+}  // namespace server

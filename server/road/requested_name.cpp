@@ -2,6 +2,7 @@
 
 #include "platform/ascii.h"
 
+namespace server {
 namespace {
 
 bool IsSeparator(char c) { return c == '/' || c == '\\'; }
@@ -28,3 +29,5 @@ bool IsRequestedContentName(std::string_view name) {
   if (IsSeparator(name.front()) || HasDrivePrefix(name)) return false;
   return !HasParentComponent(name);
 }
+
+}  // namespace server

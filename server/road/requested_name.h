@@ -10,6 +10,10 @@
 
 #include <string_view>
 
+namespace server {
+
 // False for an empty name, a NUL, a name beginning with '/' or '\', a drive
 // prefix ("C:"), and any ".." component ('/' and '\' both separate).
 bool IsRequestedContentName(std::string_view name);
+
+}  // namespace server

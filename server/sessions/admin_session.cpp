@@ -1,5 +1,7 @@
 #include "server/sessions/admin_session.h"
 
+namespace server {
+
 const std::string& TAdminSession::Begin(std::string_view password) {
   session_.reset();
   session_ = std::make_unique<TQuizSessionParams>(true);
@@ -20,3 +22,5 @@ const std::string& TAdminSession::GetPassword() const {
   static const std::string kNone;
   return session_ ? session_->GetSpareText() : kNone;
 }
+
+}  // namespace server

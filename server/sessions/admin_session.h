@@ -10,6 +10,8 @@
 
 #include "server/sessions/session_params.h"
 
+namespace server {
+
 // The answer to an administrator request without a live administrator session.
 inline constexpr std::string_view kAdminNotLoggedIn = "<movie errortext=\"You are not logged in.\" />";
 
@@ -32,3 +34,5 @@ class TAdminSession {
  private:
   std::unique_ptr<TQuizSessionParams> session_;
 };
+
+}  // namespace server

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <stdexcept>
 
+namespace server {
+
 TGradeBand TGradeBand::FromBytes(std::string_view bytes) {
   if (bytes.size() != kSize) throw std::invalid_argument("a grade band record holds 144 bytes");
   TGradeBand band;
@@ -34,3 +36,5 @@ void TGradeBand::SetTextAt(size_t offset, size_t size, std::string_view text) {
   std::memcpy(bytes_.data() + offset, text.data(), length);
   bytes_[offset + length] = '\0';
 }
+
+}  // namespace server

@@ -15,6 +15,8 @@
 #include <string>
 #include <string_view>
 
+namespace server {
+
 class TGradeBand {
  public:
   static constexpr size_t kSize = 144;
@@ -63,3 +65,5 @@ class TGradeBand {
 
   std::array<char, kSize> bytes_{};
 };
+
+}  // namespace server

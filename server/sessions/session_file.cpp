@@ -7,6 +7,8 @@
 #include "platform/file.h"
 #include "server/sessions/session_stream.h"
 
+namespace server {
+
 std::string SessionFileBytes(const TQuizSessionParams& session) {
   std::string bytes;
   WriteStreamInt(bytes, static_cast<int32_t>(kSessionMagic));
@@ -15,7 +17,7 @@ std::string SessionFileBytes(const TQuizSessionParams& session) {
 }
 
 void WriteSessionFile(const std::string& path, const TQuizSessionParams& session) {
-  WriteStringToFile(path, SessionFileBytes(session));
+  content::WriteStringToFile(path, SessionFileBytes(session));
 }
 
 bool IsSessionState(const std::string& path) {
@@ -30,17 +32,19 @@ bool IsSessionState(const std::string& path) {
 }
 
 bool LoadSessionFile(const std::string& path, TQuizSessionParams& session) {
-  const std::string bytes = ReadFileToString(path);
+  const std::string bytes = content::ReadFileToString(path);
   TSessionReader reader(bytes);
   try {
     if (reader.Remaining() < 4 || static_cast<uint32_t>(ReadStreamInt(reader)) != kSessionMagic) {
-      LogMessage("not a stored session: %s", path.c_str());
+      content::LogMessage("not a stored session: %s", path.c_str());
       return false;
     }
     session.LoadFromStream(reader);
     return true;
   } catch (const SessionFormatError& e) {
-    LogMessage("cannot read the stored session %s: %s", path.c_str(), e.what());
+    content::LogMessage("cannot read the stored session %s: %s", path.c_str(), e.what());
     return false;
   }
 }
+
+}  // namespace server

@@ -10,6 +10,8 @@
 
 #include "server/sessions/session_params.h"
 
+namespace server {
+
 // The bytes "7Y(g" at offset 0.
 inline constexpr uint32_t kSessionMagic = 0x67285937;
 
@@ -28,3 +30,5 @@ bool IsSessionState(const std::string& path);
 // lacks the magic or does not hold a whole session. Throws plat::FileError
 // when the file cannot be read.
 bool LoadSessionFile(const std::string& path, TQuizSessionParams& session);
+
+}  // namespace server

@@ -5,6 +5,7 @@
 #include "platform/clock.h"
 #include "platform/random.h"
 
+namespace server {
 namespace {
 
 constexpr int32_t kIdDrawModulus = 999999;
@@ -75,3 +76,5 @@ void TQuizSessionParams::LoadFromStream(TSessionReader& stream) {
   tests_ = std::move(tests);
   Touch();
 }
+
+}  // namespace server

@@ -18,6 +18,8 @@
 #include "server/sessions/session_questions.h"
 #include "server/sessions/session_stream.h"
 
+namespace server {
+
 class TQuizSessionParams {
  public:
   static constexpr int kTestSlots = 20;
@@ -85,3 +87,5 @@ class TQuizSessionParams {
 inline TSessionQuestions* FindTest(const TQuizSessionParams* session, int slot) {
   return session != nullptr ? session->GetTest(slot) : nullptr;
 }
+
+}  // namespace server

@@ -1,5 +1,7 @@
 #include "server/sessions/session_questions.h"
 
+namespace server {
+
 void TSessionQuestions::SetBandCount(int32_t count) {
   if (count <= 0) {
     band_count_ = 0;
@@ -9,7 +11,7 @@ void TSessionQuestions::SetBandCount(int32_t count) {
   band_count_ = count;
 }
 
-bool TSessionQuestions::IsWrong(const TQuestion& question) {
+bool TSessionQuestions::IsWrong(const content::TQuestion& question) {
   return IsAnswered(question) &&
          question.GetAnswerScore(question.GetChosenAnswer() - 1) != question.GetMaxScore();
 }
@@ -28,17 +30,17 @@ int TSessionQuestions::WrongCount() const {
   return count;
 }
 
-TQuestion* TSessionQuestions::AnsweredAt(int n) const {
+content::TQuestion* TSessionQuestions::AnsweredAt(int n) const {
   for (int i = 0; i < questions_.Count(); ++i) {
-    TQuestion* question = questions_.GetQuestion(i);
+    content::TQuestion* question = questions_.GetQuestion(i);
     if (IsAnswered(*question) && n-- == 0) return question;
   }
   return nullptr;
 }
 
-TQuestion* TSessionQuestions::WrongAt(int n) const {
+content::TQuestion* TSessionQuestions::WrongAt(int n) const {
   for (int i = 0; i < questions_.Count(); ++i) {
-    TQuestion* question = questions_.GetQuestion(i);
+    content::TQuestion* question = questions_.GetQuestion(i);
     if (IsWrong(*question) && n-- == 0) return question;
   }
   return nullptr;
@@ -80,3 +82,5 @@ void TSessionQuestions::LoadFromStream(TSessionReader& stream) {
   questions_.Clear();
   for (int32_t i = 0; i < question_count; ++i) questions_.AddNew()->LoadFromString(ReadStreamString(stream));
 }
+
+}  // namespace server

@@ -19,6 +19,8 @@
 #include "server/sessions/grade_band.h"
 #include "server/sessions/session_stream.h"
 
+namespace server {
+
 class TSessionQuestions {
  public:
   // No bands, empty texts, no questions, every number 0.
@@ -50,16 +52,16 @@ class TSessionQuestions {
   int32_t GetUsageCount() const { return usage_count_; }
   void SetUsageCount(int32_t count) { usage_count_ = count; }
 
-  TQuestionsList& GetQuestions() { return questions_; }
-  const TQuestionsList& GetQuestions() const { return questions_; }
+  content::TQuestionsList& GetQuestions() { return questions_; }
+  const content::TQuestionsList& GetQuestions() const { return questions_; }
 
   // A question is answered once its chosen answer is 1 to 5; any other
   // value (none yet, or a damaged session file) counts as unanswered.
-  static bool IsAnswered(const TQuestion& question) {
-    return question.GetChosenAnswer() >= 1 && question.GetChosenAnswer() <= TQuestion::kAnswerCount;
+  static bool IsAnswered(const content::TQuestion& question) {
+    return question.GetChosenAnswer() >= 1 && question.GetChosenAnswer() <= content::TQuestion::kAnswerCount;
   }
   // Answered, and the chosen answer scores other than the maximum.
-  static bool IsWrong(const TQuestion& question);
+  static bool IsWrong(const content::TQuestion& question);
 
   // Answered questions.
   int AnsweredCount() const;
@@ -67,8 +69,8 @@ class TSessionQuestions {
   int WrongCount() const;
   // The n-th answered (wrongly answered) question counted from 0, in test
   // order; null when there are not that many.
-  TQuestion* AnsweredAt(int n) const;
-  TQuestion* WrongAt(int n) const;
+  content::TQuestion* AnsweredAt(int n) const;
+  content::TQuestion* WrongAt(int n) const;
 
   void SaveToStream(std::string& stream) const;
   // Reads a stored test into this one, which must be new. Throws
@@ -84,7 +86,9 @@ class TSessionQuestions {
   std::string instructions_text_;
   std::string upper_left_movie_;
   std::string feedback_index_movie_;
-  TQuestionsList questions_;
+  content::TQuestionsList questions_;
   int32_t test_id_ = 0;
   int32_t usage_count_ = 0;
 };
+
+}  // namespace server

@@ -2,6 +2,8 @@
 
 #include <limits>
 
+namespace server {
+
 std::string_view TSessionReader::Take(size_t count) {
   if (count > rest_.size()) throw SessionFormatError("the stored session ends early");
   const std::string_view piece = rest_.substr(0, count);
@@ -35,3 +37,5 @@ std::string ReadStreamString(TSessionReader& stream) {
   const std::string_view text = stream.Take(static_cast<size_t>(length));
   return std::string(text.substr(0, text.find('\0')));
 }
+
+}  // namespace server

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+namespace server {
+
 // A stored session that cannot be read back whole.
 class SessionFormatError : public std::runtime_error {
  public:
@@ -37,3 +39,5 @@ void WriteStreamString(std::string& stream, std::string_view text);
 // (the whole count is still consumed).
 int32_t ReadStreamInt(TSessionReader& stream);
 std::string ReadStreamString(TSessionReader& stream);
+
+}  // namespace server

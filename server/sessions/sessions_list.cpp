@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace server {
+
 TQuizSessionParams* TSessionsList::AddNew(bool expires) {
   sessions_.push_back(std::make_unique<TQuizSessionParams>(expires));
   return sessions_.back().get();
@@ -25,3 +27,5 @@ void TSessionsList::Delete(int index) {
 void TSessionsList::RemoveExpired() {
   std::erase_if(sessions_, [](const auto& session) { return session->IsExpired(); });
 }
+
+}  // namespace server

@@ -12,6 +12,8 @@
 #include "platform/critical_section.h"
 #include "server/sessions/session_params.h"
 
+namespace server {
+
 class TSessionsList {
  public:
   TSessionsList() = default;
@@ -51,3 +53,5 @@ class TSessionsLock {
  private:
   TSessionsList& sessions_;
 };
+
+}  // namespace server

@@ -1,6 +1,8 @@
 #include "server/sessions/test_score.h"
 
-int32_t ChosenAnswerScore(const TQuestion& question) {
+namespace server {
+
+int32_t ChosenAnswerScore(const content::TQuestion& question) {
   return TSessionQuestions::IsAnswered(question) ? question.GetAnswerScore(question.GetChosenAnswer() - 1) : 0;
 }
 
@@ -14,9 +16,9 @@ int FindGradeBand(const TSessionQuestions& test, int64_t percentage) {
 
 TTestScore ScoreTest(const TSessionQuestions& test) {
   TTestScore score;
-  const TQuestionsList& questions = test.GetQuestions();
+  const content::TQuestionsList& questions = test.GetQuestions();
   for (int i = 0; i < questions.Count(); ++i) {
-    const TQuestion& question = *questions.GetQuestion(i);
+    const content::TQuestion& question = *questions.GetQuestion(i);
     score.answered_score += ChosenAnswerScore(question);
     score.max_score += question.GetMaxScore();
   }
@@ -24,3 +26,5 @@ TTestScore ScoreTest(const TSessionQuestions& test) {
   score.grade_band = FindGradeBand(test, score.percentage);
   return score;
 }
+
+}  // namespace server

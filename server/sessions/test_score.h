@@ -17,6 +17,8 @@
 #include "server/sessions/grade_band.h"
 #include "server/sessions/session_questions.h"
 
+namespace server {
+
 struct TTestScore {
   static constexpr int kNoBand = -1;
 
@@ -34,4 +36,6 @@ TTestScore ScoreTest(const TSessionQuestions& test);
 int FindGradeBand(const TSessionQuestions& test, int64_t percentage);
 
 // The score of the question's chosen answer; 0 when it is not answered.
-int32_t ChosenAnswerScore(const TQuestion& question);
+int32_t ChosenAnswerScore(const content::TQuestion& question);
+
+}  // namespace server

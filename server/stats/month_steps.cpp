@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+namespace server {
 namespace {
 
 plat::DateTime MonthWithDay(int year, int month, int day, plat::DateTime fallback) {
@@ -22,3 +23,5 @@ plat::DateTime MyIncMonth(plat::DateTime date) {
   const plat::CalendarDate d = plat::DecodeDate(date);
   return d.month == 12 ? MonthWithDay(d.year + 1, 1, d.day, date) : MonthWithDay(d.year, d.month + 1, d.day, date);
 }
+
+}  // namespace server

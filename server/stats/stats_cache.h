@@ -8,14 +8,18 @@
 
 #include "content/text_lists.h"
 
+namespace server {
+
 struct TStatsCache {
   // The CSV texts' lines ("adminstatsindex", "adminstatsemployee", "adminstatsmodules").
-  TStringList group_csv;
-  TStringList employee_csv;
-  TStringList modules_csv;
+  content::TStringList group_csv;
+  content::TStringList employee_csv;
+  content::TStringList modules_csv;
   // JPEG images; none before their page drew one, or after it dropped it.
   std::optional<std::string> index_graph;
   std::optional<std::string> modules_graph;
   std::optional<std::string> employee_graph;
   std::optional<std::string> employee_graph2;
 };
+
+}  // namespace server

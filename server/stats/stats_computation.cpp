@@ -6,6 +6,7 @@
 
 #include "server/stats/month_steps.h"
 
+namespace server {
 namespace {
 
 constexpr int kNoHolder = -1;
@@ -57,11 +58,11 @@ struct TRankedValues {
   int64_t improvement = 0;
 };
 
-TRankedValues ValuesOf(const TSubjects& subjects) {
+TRankedValues ValuesOf(const content::TSubjects& subjects) {
   return {subjects.GetBestScore(), subjects.GetUsage(), subjects.GetTestCount(), subjects.GetImprovement()};
 }
 
-TRankedValues ValuesOf(const TSubject& subject) {
+TRankedValues ValuesOf(const content::TSubject& subject) {
   return {subject.GetBestScore(), subject.GetUsage(), subject.GetTestCount(), subject.GetImprovement()};
 }
 
@@ -128,7 +129,7 @@ std::string ImprovementText(int64_t improvement) {
   return (improvement >= 0 ? "+" : "") + std::to_string(improvement) + "%";
 }
 
-bool TUserFilter::Includes(const TUser& user) const {
+bool TUserFilter::Includes(const content::TUser& user) const {
   switch (kind) {
     case Kind::kAll:
       return true;
@@ -157,7 +158,7 @@ std::string TScoreHistory::MeanText() const {
   return std::to_string(sum / 4);
 }
 
-TRankingStats GroupOverview(TUsersList& users, const TUserFilter& filter, std::optional<int32_t> subject,
+TRankingStats GroupOverview(content::TUsersList& users, const TUserFilter& filter, std::optional<int32_t> subject,
                             const TGradeTable& grades) {
   std::vector<int> members;
   for (int i = 0; i < users.Count(); ++i)
@@ -166,7 +167,7 @@ TRankingStats GroupOverview(TUsersList& users, const TUserFilter& filter, std::o
 
   // A user who never took the module gets an empty record: a zero.
   auto values_of = [&](int i) {
-    TSubjects& subjects = users.GetUser(i)->GetSubjects();
+    content::TSubjects& subjects = users.GetUser(i)->GetSubjects();
     return subject ? ValuesOf(subjects.FindOrAdd(*subject)) : ValuesOf(subjects);
   };
   for (const int i : members) users.GetUser(i)->GetSubjects().CalcStats(-1, -1);
@@ -184,7 +185,7 @@ TRankingStats GroupOverview(TUsersList& users, const TUserFilter& filter, std::o
   stats.history = History(users.GetStatsDate(), [&](int32_t month, int32_t year) {
     int64_t sum = 0;
     for (const int i : members) {
-      TSubjects& subjects = users.GetUser(i)->GetSubjects();
+      content::TSubjects& subjects = users.GetUser(i)->GetSubjects();
       subjects.CalcStats(month, year);
       sum += subject ? subjects.FindOrAdd(*subject).GetBestScore() : subjects.GetBestScore();
     }
@@ -193,9 +194,9 @@ TRankingStats GroupOverview(TUsersList& users, const TUserFilter& filter, std::o
   return stats;
 }
 
-TEmployeeStats EmployeeStatistics(TUser& user, int32_t subject_number, const TGradeTable& grades,
+TEmployeeStats EmployeeStatistics(content::TUser& user, int32_t subject_number, const TGradeTable& grades,
                                   plat::DateTime stats_date) {
-  TSubject& subject = user.GetSubjects().FindOrAdd(subject_number);
+  content::TSubject& subject = user.GetSubjects().FindOrAdd(subject_number);
   subject.CalcStats(-1, -1);
 
   // Without tests both read 0.
@@ -221,9 +222,9 @@ TEmployeeStats EmployeeStatistics(TUser& user, int32_t subject_number, const TGr
   return stats;
 }
 
-TRankingStats EmployeeModulesStatistics(TUser& user, const TStringList& titles, const TGradeTable& grades,
-                                        plat::DateTime stats_date) {
-  TSubjects& subjects = user.GetSubjects();
+TRankingStats EmployeeModulesStatistics(content::TUser& user, const content::TStringList& titles,
+                                        const TGradeTable& grades, plat::DateTime stats_date) {
+  content::TSubjects& subjects = user.GetSubjects();
   subjects.CalcStats(-1, -1);
 
   constexpr int64_t kLowestStart = 1410065407;
@@ -244,7 +245,7 @@ TRankingStats EmployeeModulesStatistics(TUser& user, const TStringList& titles, 
   return stats;
 }
 
-std::array<int32_t, 11> PercentileBins(const TSubject& subject) {
+std::array<int32_t, 11> PercentileBins(const content::TSubject& subject) {
   std::array<int64_t, 11> counters{};
   for (int i = 0; i < subject.TestCount(); ++i) {
     const int64_t bin = std::clamp<int64_t>(subject.GetTest(i).answered_score / 10, 0, 10);
@@ -257,3 +258,5 @@ std::array<int32_t, 11> PercentileBins(const TSubject& subject) {
   for (size_t i = 0; i < shares.size(); ++i) shares[i] = static_cast<int32_t>(counters[i] * 10 / tests);
   return shares;
 }
+
+}  // namespace server

@@ -20,6 +20,8 @@
 #include "platform/date_time.h"
 #include "server/quiz/grade_table.h"
 
+namespace server {
+
 inline constexpr std::string_view kNoFigure = "?";
 
 // The name of the first grade row with low <= score <= high; "" when none.
@@ -36,7 +38,7 @@ struct TUserFilter {
   static TUserFilter All() { return {}; }
   static TUserFilter Group(int32_t id) { return {Kind::kGroup, id}; }
   static TUserFilter Nobody() { return {Kind::kNobody, 0}; }
-  bool Includes(const TUser& user) const;
+  bool Includes(const content::TUser& user) const;
 };
 
 // Monthly scores of the four months ending with the statistics date's
@@ -97,19 +99,22 @@ struct TEmployeeStats {
 // all of them (nullopt). Nothing is computed when nobody is in the filter.
 // Ties go to the later user in table order. The history months end with the
 // table's statistics date.
-TRankingStats GroupOverview(TUsersList& users, const TUserFilter& filter, std::optional<int32_t> subject,
+TRankingStats GroupOverview(content::TUsersList& users, const TUserFilter& filter, std::optional<int32_t> subject,
                             const TGradeTable& grades);
 
 // One user's results in one subject.
-TEmployeeStats EmployeeStatistics(TUser& user, int32_t subject, const TGradeTable& grades, plat::DateTime stats_date);
+TEmployeeStats EmployeeStatistics(content::TUser& user, int32_t subject, const TGradeTable& grades,
+                                  plat::DateTime stats_date);
 
 // One user's modules ranked against each other: every non-empty title i
 // names subject i + 1. Ties go to the later title.
-TRankingStats EmployeeModulesStatistics(TUser& user, const TStringList& titles, const TGradeTable& grades,
-                                        plat::DateTime stats_date);
+TRankingStats EmployeeModulesStatistics(content::TUser& user, const content::TStringList& titles,
+                                        const TGradeTable& grades, plat::DateTime stats_date);
 
 // The share of the subject's tests in each tenth of the percentage range,
 // in tenths: bin i holds percentages 10i..10i+9, bin 10 holds 100 (and
 // anything above; anything below 0 falls into bin 0). The tests must hold
 // percentages (after CalcStats).
-std::array<int32_t, 11> PercentileBins(const TSubject& subject);
+std::array<int32_t, 11> PercentileBins(const content::TSubject& subject);
+
+}  // namespace server

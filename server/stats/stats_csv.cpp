@@ -1,5 +1,6 @@
 #include "server/stats/stats_csv.h"
 
+namespace server {
 namespace {
 
 constexpr std::string_view kTitleLine = "Kelmo Statistics,,,,,,,,,,";
@@ -37,7 +38,7 @@ std::string CsvTextField(std::string_view text) {
   return quoted + "\"";
 }
 
-TStringList StatsCsvLines(const TStatsCsvRow& row) {
+content::TStringList StatsCsvLines(const TStatsCsvRow& row) {
   const std::string data =
       CsvTextField(row.profile) + "," + row.highest_score + "," + CsvTextField(row.highest_holder) + "," +
       row.lowest_score + "," + CsvTextField(row.lowest_holder) + "," + row.average_score + "," + row.progress + "," +
@@ -45,8 +46,10 @@ TStringList StatsCsvLines(const TStatsCsvRow& row) {
   return {std::string(kTitleLine), std::string(kEmptyLine), std::string(kEmptyLine), std::string(kHeaderLine), data};
 }
 
-std::string CsvText(const TStringList& lines) {
+std::string CsvText(const content::TStringList& lines) {
   std::string text;
   for (const std::string& line : lines) text += line + "\r\n";
   return text;
 }
+
+}  // namespace server

@@ -13,6 +13,8 @@
 
 #include "content/text_lists.h"
 
+namespace server {
+
 inline constexpr std::string_view kGroupCsvName = "GroupStats.csv";
 inline constexpr std::string_view kEmployeeCsvName = "EmployeeStats.csv";
 inline constexpr std::string_view kModulesCsvName = "AllModulesStats.csv";
@@ -34,6 +36,8 @@ struct TStatsCsvRow {
 // A free-text field made safe (see above).
 std::string CsvTextField(std::string_view text);
 // The five lines of a statistics CSV text.
-TStringList StatsCsvLines(const TStatsCsvRow& row);
+content::TStringList StatsCsvLines(const TStatsCsvRow& row);
 // The download's body: every line followed by CR LF.
-std::string CsvText(const TStringList& lines);
+std::string CsvText(const content::TStringList& lines);
+
+}  // namespace server

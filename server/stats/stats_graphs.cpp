@@ -9,6 +9,7 @@
 #include "platform/jpeg_encoder.h"
 #include "server/stats/month_steps.h"
 
+namespace server {
 namespace {
 
 using plat::Color;
@@ -227,3 +228,5 @@ std::string ScoreGraphJpeg(const std::array<int32_t, 4>& values, const TGradeTab
 std::string PercentileGraphJpeg(const std::array<int32_t, 11>& values) {
   return GraphJpeg([&](plat::Canvas& canvas) { DrawPercentileGraphic(canvas, values); });
 }
+
+}  // namespace server

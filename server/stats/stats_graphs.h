@@ -17,6 +17,8 @@
 #include "platform/date_time.h"
 #include "server/quiz/grade_table.h"
 
+namespace server {
+
 inline constexpr int kGraphWidth = 250;
 inline constexpr int kGraphHeight = 155;
 inline constexpr int kGraphJpegQuality = 100;
@@ -34,3 +36,5 @@ void AngleTextOut(plat::Canvas& canvas, int angle_degrees, int x, int y, std::st
 // std::runtime_error when the picture cannot be made.
 std::string ScoreGraphJpeg(const std::array<int32_t, 4>& values, const TGradeTable& grades, plat::DateTime stats_date);
 std::string PercentileGraphJpeg(const std::array<int32_t, 11>& values);
+
+}  // namespace server

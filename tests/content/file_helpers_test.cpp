@@ -13,6 +13,7 @@
 #include "platform/files.h"
 #include "tests/support/test_folder.h"
 
+namespace content {
 namespace {
 
 class TempTree : public ::testing::Test {
@@ -70,3 +71,4 @@ TEST(SafeName, KeepsTheStoredRuleAndAlwaysGivesAFolderName) {
 }
 
 }  // namespace
+}  // namespace content

@@ -16,7 +16,7 @@
 #include "server/quiz/page_templates.h"
 #include "tests/server/server_test_support.h"
 
-namespace server_test {
+namespace server {
 namespace {
 
 const std::string kScript = "<p>script {{LOGO_URL}}</p>";
@@ -56,10 +56,10 @@ const std::vector<std::pair<std::string, std::string>> kActionEvidence = {
     {"adminstatsgetemployeegraph", "TQuizSession::AdminStatsGetEmployeeGraph\r\n"},
     {"adminstatsgetemployeegraph2", "TQuizSession::AdminStatsGetEmployeeGraph2\r\n"},
     {"getfile", "TQuizSession::ReturnFile\r\n"},
-    {"getscript", "\r\n\r\n" + PrepareHtmlText(kScript)},
+    {"getscript", "\r\n\r\n" + content::PrepareHtmlText(kScript)},
     {"adminmodules", "TQuizSession::AdminModules\r\n"},
     {"loadstartpagexml", "\r\n\r\n<startpage a=\"1\" />"},
-    {"search_text", "\r\n\r\n" + PercentEncode(kNoMatchesPage)},
+    {"search_text", "\r\n\r\n" + content::PercentEncode(kNoMatchesPage)},
     {"view_result", "Content-Type: text/html\r\nAccept-Ranges: bytes\r\nContent-Length: 0\r\n\r\n"},
     {"print_script", "\r\n\r\n<p>script ?action=getfile&filename=varnel-logo.jpg</p>"},
 };
@@ -74,7 +74,7 @@ TEST(ActionTable, EveryNameReachesItsOwnHandler) {
   TQuizSession server(loop, 1);
   ASSERT_TRUE(server.SetPath(content));
   const std::string log = folder.path() + "/debug.log";
-  SetDebugLogFile(log);
+  content::SetDebugLogFile(log);
   for (const auto& [action, evidence] : kActionEvidence) {
     plat::WriteFileAtomic(log, "");
     TReplySink sink;
@@ -82,7 +82,7 @@ TEST(ActionTable, EveryNameReachesItsOwnHandler) {
     server.ProcessRequest(&channel, "action=" + action + "&sessionid=none&subject=1&id=1&filename=script.html");
     EXPECT_NE((plat::ReadWholeFile(log) + sink.Bytes()).find(evidence), std::string::npos) << action;
   }
-  SetDebugLogFile("");
+  content::SetDebugLogFile("");
 }
 
 // A server without a socket whose every action is a stub that notes its
@@ -91,12 +91,13 @@ class DispatchTest : public ::testing::Test {
  protected:
   DispatchTest() : server_(loop_, 1) {
     for (const auto& [action, evidence] : kActionEvidence) {
-      server_.GetActionTable().Register(action, [this, action = action](TNetStream* channel, TRequestMap& map) {
-        called_.push_back(action);
-        map_ = map;
-        server_.ReturnXML(channel, "<movie/>");
-        return true;
-      });
+      server_.GetActionTable().Register(action,
+                                        [this, action = action](TNetStream* channel, content::TRequestMap& map) {
+                                          called_.push_back(action);
+                                          map_ = map;
+                                          server_.ReturnXML(channel, "<movie/>");
+                                          return true;
+                                        });
     }
   }
 
@@ -110,7 +111,7 @@ class DispatchTest : public ::testing::Test {
   plat::EventLoop loop_;
   TQuizSession server_;
   std::vector<std::string> called_;
-  TRequestMap map_;
+  content::TRequestMap map_;
 };
 
 TEST_F(DispatchTest, EachActionReachesItsOwnHandler) {
@@ -168,11 +169,11 @@ class DispatchOverSockets : public ServerTest {};
 
 TEST_F(DispatchOverSockets, AFailingHandlerGetsTheErrorPageAndTheServerGoesOn) {
   TActionTable& actions = server_.GetActionTable();
-  actions.Register("getquestion", [](TNetStream*, TRequestMap& map) -> bool {
+  actions.Register("getquestion", [](TNetStream*, content::TRequestMap& map) -> bool {
     throw std::invalid_argument("'" + map.GetValue("subject") + "' is not a valid integer value");
   });
-  actions.Register("getfile", [](TNetStream*, TRequestMap&) -> bool { throw 42; });
-  actions.Register("getscript", [](TNetStream* channel, TRequestMap&) -> bool {
+  actions.Register("getfile", [](TNetStream*, content::TRequestMap&) -> bool { throw 42; });
+  actions.Register("getscript", [](TNetStream* channel, content::TRequestMap&) -> bool {
     channel->WriteString("HTTP/1.0 200 OK\r\n");
     throw std::runtime_error("cannot read the script");
   });
@@ -209,4 +210,4 @@ TEST_F(DispatchOverSockets, LogoutWithoutAStartPageGetsTheErrorPage) {
 }
 
 }  // namespace
-}  // namespace server_test
+}  // namespace server

@@ -18,7 +18,7 @@
 #include "server/road/data_folder.h"
 #include "tests/server/server_test_support.h"
 
-namespace server_test {
+namespace server {
 namespace {
 
 using plat::testing::ScopedEnv;
@@ -213,7 +213,7 @@ TEST_F(ContentOpening, PackageSettingsAndTheGradeTable) {
                         {"skipstartpage.SYSDATA", ""}});
   ASSERT_TRUE(server_.SetPath(package));
   EXPECT_EQ(server_.GetProjectTitle(), "Knots");
-  EXPECT_EQ(server_.GetSubjectTitles(), (TStringList{"Reef", "", "Bowline", "Hitch"}));
+  EXPECT_EQ(server_.GetSubjectTitles(), (content::TStringList{"Reef", "", "Bowline", "Hitch"}));
   EXPECT_TRUE(server_.GetSkipStartPage());
   const auto& rows = server_.GetGradeTable().Rows();
   ASSERT_EQ(rows.size(), 3u);
@@ -302,4 +302,4 @@ TEST(DataFilePath, TakesWhatExistsAsItStandsAndTheRestAsGiven) {
 }
 
 }  // namespace
-}  // namespace server_test
+}  // namespace server

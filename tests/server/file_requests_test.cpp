@@ -11,7 +11,7 @@
 
 #include "tests/server/server_test_support.h"
 
-namespace server_test {
+namespace server {
 namespace {
 
 using plat::testing::ConnectTo;
@@ -124,4 +124,4 @@ TEST_F(FileRequests, SwitchingContentWhileAReplyStreamsEndsThatReplyCleanly) {
 }
 
 }  // namespace
-}  // namespace server_test
+}  // namespace server

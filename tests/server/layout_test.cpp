@@ -7,7 +7,7 @@
 
 #include "tests/support/source_tree.h"
 
-namespace server_test {
+namespace server {
 namespace {
 
 TEST(ServerLayout, OnlyTheRootAndActionsIncludeTheQuizSession) {
@@ -23,4 +23,4 @@ TEST(ServerLayout, OnlyTheRootAndActionsIncludeTheQuizSession) {
 }
 
 }  // namespace
-}  // namespace server_test
+}  // namespace server

@@ -15,7 +15,7 @@
 #include "tests/server/http/http_client_support.h"
 #include "tests/support/test_folder.h"
 
-namespace server_test {
+namespace server {
 
 inline void PutFile(const std::string& path, const std::string& bytes) {
   plat::CreateFolders(plat::FolderPart(path));
@@ -24,7 +24,7 @@ inline void PutFile(const std::string& path, const std::string& bytes) {
 
 // A package at path holding the entries, written by the project's writer.
 inline void PutPackage(const std::string& path, const std::map<std::string, std::string>& entries) {
-  TXORFileStream writer(path, TXORFileStream::kCreate, kPackageKey);
+  content::TXORFileStream writer(path, content::TXORFileStream::kCreate, content::kPackageKey);
   for (const auto& [name, bytes] : entries) writer.AddFile(name, bytes);
   writer.Finish();
 }
@@ -68,4 +68,4 @@ class ServerTest : public HttpClientTest {
   TQuizSession server_;
 };
 
-}  // namespace server_test
+}  // namespace server

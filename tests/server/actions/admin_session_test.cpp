@@ -7,7 +7,7 @@
 #include "server/quiz/admin_settings.h"
 #include "tests/server/admin_test_support.h"
 
-namespace server_test {
+namespace server {
 namespace {
 
 const std::string kLoginFailed = "<movie error=\"1\" errortext=\"Invalid login name or password.\" />";
@@ -129,11 +129,11 @@ TEST_F(AdminSession, ModulesAreTheTitledSubjectsWithQuestions) {
   ASSERT_TRUE(server_.SetPath(package));
   LogIn();
   EXPECT_EQ(AskAsAdmin("adminmodules"),
-            "<movie  Modules=\"" + PercentEncode("Knots\r0\rSplices & <Bends>\r3\r") + "\"/>");
+            "<movie  Modules=\"" + content::PercentEncode("Knots\r0\rSplices & <Bends>\r3\r") + "\"/>");
   EXPECT_TRUE(server_.HasSubjectQuestions(1));
   EXPECT_FALSE(server_.HasSubjectQuestions(2));
   EXPECT_FALSE(server_.HasSubjectQuestions(5));
 }
 
 }  // namespace
-}  // namespace server_test
+}  // namespace server

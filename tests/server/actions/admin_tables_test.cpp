@@ -6,7 +6,7 @@
 
 #include "tests/server/admin_test_support.h"
 
-namespace server_test {
+namespace server {
 namespace {
 
 const std::string kGroups = "1;Sales\r\n4;Support\r\n2;Night shift\r\n";
@@ -16,20 +16,21 @@ const std::string kUsers =
     "cat;pw3;;;Cat Moss\r\n";
 
 std::string GroupsReply(const std::string& groups, const std::string& users, const std::string& current) {
-  return "<movie Groups=\"" + PercentEncode(groups) + "\" Users=\"" + PercentEncode(users) + "\" CurrentGroup=\"" +
-         PercentEncode(current) + "\" />";
+  return "<movie Groups=\"" + content::PercentEncode(groups) + "\" Users=\"" + content::PercentEncode(users) +
+         "\" CurrentGroup=\"" + content::PercentEncode(current) + "\" />";
 }
 
 std::string EditGroupReply(const std::string& members, const std::string& available, const std::string& name,
                            const std::string& title) {
-  return "<movie  Users=\"" + PercentEncode(members) + "\" UsersAvail=\"" + PercentEncode(available) +
-         "\" GroupName=\"" + PercentEncode(name) + "\" GroupTitle=\"" + PercentEncode(title) + "\"/>";
+  return "<movie  Users=\"" + content::PercentEncode(members) + "\" UsersAvail=\"" + content::PercentEncode(available) +
+         "\" GroupName=\"" + content::PercentEncode(name) + "\" GroupTitle=\"" + content::PercentEncode(title) + "\"/>";
 }
 
 std::string UserReply(const std::string& available, const std::string& own, const std::string& full_name,
                       const std::string& login) {
-  return "<movie Groups=\"" + PercentEncode(available) + "\" UserGroups=\"" + PercentEncode(own) +
-         "\" UserFullName=\"" + PercentEncode(full_name) + "\" LoginName=\"" + PercentEncode(login) + "\" />";
+  return "<movie Groups=\"" + content::PercentEncode(available) + "\" UserGroups=\"" + content::PercentEncode(own) +
+         "\" UserFullName=\"" + content::PercentEncode(full_name) + "\" LoginName=\"" + content::PercentEncode(login) +
+         "\" />";
 }
 
 class AdminTables : public AdminTest {
@@ -196,8 +197,8 @@ TEST_F(AdminTables, ValuesThatWouldAddRecordsOrFieldsAreRefused) {
   // Each value arrives decoded as the page sends it: once for adminaddgroup
   // and adminchangegroup, twice for the rest.
   for (const std::string bad : {"x%3By", "x%0Dy", "x%0Ay", "x%00y", "x%0D%0Aevil;pw;;;Evil"}) {
-    const std::string twice = PercentEncode(PercentDecode(bad));
-    EXPECT_EQ(AskAsAdmin("adminaddgroup", "&groupname=" + bad), UnchangedGroups(PercentDecode(bad))) << bad;
+    const std::string twice = content::PercentEncode(content::PercentDecode(bad));
+    EXPECT_EQ(AskAsAdmin("adminaddgroup", "&groupname=" + bad), UnchangedGroups(content::PercentDecode(bad))) << bad;
     EXPECT_EQ(AskAsAdmin("adminchangegroup", "&groupname=0&newgroupname=" + bad), UnchangedGroups("0")) << bad;
     EXPECT_EQ(AskAsAdmin("adminaddeditgroup", "&groupname=-1&users=0&grouptitle=" + twice), "<movie />") << bad;
     EXPECT_EQ(AskAsAdmin("adminaddeditgroup", "&groupname=0&users=2&grouptitle=" + twice), "<movie />") << bad;
@@ -234,4 +235,4 @@ TEST_F(AdminTables, LoginNamesThatWouldShareALearnerFolderAreRefused) {
 }
 
 }  // namespace
-}  // namespace server_test
+}  // namespace server

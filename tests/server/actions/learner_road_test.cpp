@@ -16,7 +16,7 @@
 #include "server/sessions/session_file.h"
 #include "tests/server/learner_test_support.h"
 
-namespace server_test {
+namespace server {
 namespace {
 
 // Three bands: 50 % lies on band 1's Low and inside band 2, and the first wins.
@@ -69,7 +69,7 @@ class LearnerRoad : public LearnerTest {
   // The position (from 1) of each question of the drawn test, by its text.
   std::map<std::string, int> Positions(const std::string& id) {
     std::map<std::string, int> positions;
-    const TQuestionsList& questions = Session(id)->GetTest(1)->GetQuestions();
+    const content::TQuestionsList& questions = Session(id)->GetTest(1)->GetQuestions();
     for (int i = 0; i < questions.Count(); ++i) positions[questions.GetQuestion(i)->GetQuestionText()] = i + 1;
     return positions;
   }
@@ -97,10 +97,10 @@ TEST_F(LearnerRoad, EveryReplyHasItsWholeForm) {
     return Xml(
         "<movie generated=\"1\" UpperLeft=\"logo a.swf\" FeedbackIndexLogo=\"fb&amp;index.swf\" "
         "UpperRight=\"QuestionTemplateUpperRight_1.swf\" CenterRight=\"reef&amp;1.swf\" QuestionText=\"" +
-        PercentEncode("Which knot joins two ends?") + "\" ScriptText=\"" +
-        PercentEncode("Right over left<BR>then left over right<BR>") + "\" UseScript=\"1\" HasText=\"1\" Answer1=\"" +
-        PercentEncode("Reef knot") + "\" Answer2=\"" + PercentEncode("Granny") +
-        "\" Answer3=\"\" Answer4=\"\" Answer5=\"\" Answered=\"" + answered + "\"/>");
+        content::PercentEncode("Which knot joins two ends?") + "\" ScriptText=\"" +
+        content::PercentEncode("Right over left<BR>then left over right<BR>") +
+        "\" UseScript=\"1\" HasText=\"1\" Answer1=\"" + content::PercentEncode("Reef knot") + "\" Answer2=\"" +
+        content::PercentEncode("Granny") + "\" Answer3=\"\" Answer4=\"\" Answer5=\"\" Answered=\"" + answered + "\"/>");
   };
   // The template name carries the subject's number: "01" gives 1.
   EXPECT_EQ(Get("/?action=getquestion" + session + "&subject=01&qindex=" + reef), question_reply("0"));
@@ -118,19 +118,19 @@ TEST_F(LearnerRoad, EveryReplyHasItsWholeForm) {
   // 20 of 40 is 50 %: band 1's Low edge, also inside band 2; the first band
   // wins. The subject goes into the names as it was sent.
   EXPECT_EQ(Get("/?action=getoverallperfomance" + session + "&subject=01"),
-            Xml("<movie  generated=\"1\" Score=\"20/40\" Grade=\"" + PercentEncode("Well done!") +
+            Xml("<movie  generated=\"1\" Score=\"20/40\" Grade=\"" + content::PercentEncode("Well done!") +
                 "\" UpperLeft=\"OverallPerfomanceUpperLeft_01_1.swf\" "
                 "UpperRight=\"OverallPerfomanceUpperRight_01_1.swf\" "
                 "CenterLeft=\"OverallPerfomanceCenterRight_01_1.jp&quot;g\" "
                 "CenterRight=\"OverallPerfomanceRight_01_1.flv\" UseScript=\"1\" "
                 "Script=\"OverallPerfomanceScript_01_1.html\" HasText=\"1\"/>"));
 
-  const std::string clove_feedback =
-      Xml("<movie  generated=\"1\" wronganswersnumber=\"1\" QuestionText=\"" + PercentEncode("Rope to a post?") +
-          "\" AnswerText=\"" + PercentEncode("Sheet bend") + "\" Answer=\"0/10\" WrongAnswerIndex=\"" + clove +
-          "\" UpperLeft=\"clove-ul.swf\" UpperRight=\"clove-ur.swf\" CenterLeft=\"clove-cl.swf\" "
-          "QuestionMovie=\"clove.swf\" ScriptText=\"" +
-          PercentEncode("Look again") + "\" UseScript=\"1\" HasText=\"1\"/>");
+  const std::string clove_feedback = Xml(
+      "<movie  generated=\"1\" wronganswersnumber=\"1\" QuestionText=\"" + content::PercentEncode("Rope to a post?") +
+      "\" AnswerText=\"" + content::PercentEncode("Sheet bend") + "\" Answer=\"0/10\" WrongAnswerIndex=\"" + clove +
+      "\" UpperLeft=\"clove-ul.swf\" UpperRight=\"clove-ur.swf\" CenterLeft=\"clove-cl.swf\" "
+      "QuestionMovie=\"clove.swf\" ScriptText=\"" +
+      content::PercentEncode("Look again") + "\" UseScript=\"1\" HasText=\"1\"/>");
   EXPECT_EQ(Get("/?action=getindividualfeedback" + session + "&subject=1&wronganswers=1"), clove_feedback);
   EXPECT_EQ(Get("/?action=getindividualfeedback" + session + "&subject=1&wronganswers=1&feedbackquestionindex=2"),
             Xml("<movie />"));
@@ -260,7 +260,7 @@ TEST_F(LearnerRoad, SkipStartPageStoresTheHandlersOwnSessionAndNoAnswers) {
   // Another session stands first in the list.
   server_.GetSessions().AddNew(false)->SetName("Someone else");
   const std::string id = LoginSam();
-  const std::string state = GetLastSessionStatePath(server_.GetContentFolder());
+  const std::string state = content::GetLastSessionStatePath(server_.GetContentFolder());
   ASSERT_FALSE(state.empty());
 
   ASSERT_EQ(::unlink(state.c_str()), 0);
@@ -293,7 +293,7 @@ TEST_F(LearnerRoad, TheSampleCourseHasATestToDraw) {
   EXPECT_EQ(Get("/?action=genquestions&sessionid=" + id + "&subject=1"),
             Xml("<movie generated=\"1\" questionscount=\"3\" questionstimer=\"600\"/>"));
   for (int q = 1; q <= 3; ++q) {
-    const TQuestion& question = *Session(id)->GetTest(1)->GetQuestions().GetQuestion(q - 1);
+    const content::TQuestion& question = *Session(id)->GetTest(1)->GetQuestions().GetQuestion(q - 1);
     int best = 1;
     for (int a = 0; a < 5; ++a)
       if (question.GetAnswerScore(a) == question.GetMaxScore()) best = a + 1;
@@ -301,9 +301,10 @@ TEST_F(LearnerRoad, TheSampleCourseHasATestToDraw) {
         "&answer=" + std::to_string(best));
   }
   const std::string reply = Get("/?action=getoverallperfomance&sessionid=" + id + "&subject=1");
-  EXPECT_NE(reply.find("Score=\"30/30\" Grade=\"" + PercentEncode("Well tied") + "\""), std::string::npos) << reply;
+  EXPECT_NE(reply.find("Score=\"30/30\" Grade=\"" + content::PercentEncode("Well tied") + "\""), std::string::npos)
+      << reply;
   EXPECT_NE(reply.find("HasText=\"1\"/>"), std::string::npos) << reply;
 }
 
 }  // namespace
-}  // namespace server_test
+}  // namespace server

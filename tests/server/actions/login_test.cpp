@@ -12,7 +12,7 @@
 #include "server/sessions/session_file.h"
 #include "tests/server/server_test_support.h"
 
-namespace server_test {
+namespace server {
 namespace {
 
 using plat::testing::ScopedEnv;
@@ -113,7 +113,7 @@ TEST_P(Login, ASecondLoginContinuesTheEarlierSessionUnderANewId) {
   {
     TSessionsLock lock(server_.GetSessions());
     TSessionQuestions& test = *Session(first_id)->CreateTest(2);
-    TQuestion& question = *test.GetQuestions().AddNew();
+    content::TQuestion& question = *test.GetQuestions().AddNew();
     question.LoadFromIndexRow("Which%20knot%3F;Reef;Granny;;;;5;0;0;0;0");
     question.SetChosenAnswer(2);
     Session(first_id)->SetEmail("ann@example.org");
@@ -145,7 +145,7 @@ TEST_P(Login, AStoredSessionThatCannotBeReadGivesAnEmptySession) {
   const std::string bytes = SessionFileBytes(full);
   for (const std::string& corrupt : {bytes.substr(0, bytes.size() - 3), std::string("7Y(g\xff\xff\xff\xff", 8),
                                      std::string("junk"), std::string()}) {
-    WriteStringToFile(stored, corrupt);
+    content::WriteStringToFile(stored, corrupt);
     const LoginReply login = Parse(LoginQuery("ann", "secret"));
     EXPECT_EQ(login.user_name, "Ann Smith");
     ASSERT_NE(Session(login.id), nullptr);
@@ -221,4 +221,4 @@ INSTANTIATE_TEST_SUITE_P(BothModes, Login, ::testing::Values(Mode::kFolder, Mode
                          [](const auto& info) { return info.param == Mode::kFolder ? "Folder" : "Packed"; });
 
 }  // namespace
-}  // namespace server_test
+}  // namespace server

@@ -14,7 +14,7 @@
 #include "server/road/requested_name.h"
 #include "tests/server/learner_test_support.h"
 
-namespace server_test {
+namespace server {
 namespace {
 
 // How one road asks for a name and answers when it serves or refuses it.
@@ -30,13 +30,14 @@ std::string Html(const std::string& body) { return FileReply("text/html", body);
 std::vector<Road> Roads() {
   const auto action = [](const char* name) {
     return [name](const std::string& file) {
-      return "/?action=" + std::string(name) + "&filename=" + PercentEncode(file);
+      return "/?action=" + std::string(name) + "&filename=" + content::PercentEncode(file);
     };
   };
   return {
       {"getfile", action("getfile"), Html, kInvalidRequestPage},
       // The script text travels percent-encoded; a refused name reads as a missing file.
-      {"getscript", action("getscript"), [](const std::string& bytes) { return Html(PercentEncode(bytes)); }, Html("")},
+      {"getscript", action("getscript"), [](const std::string& bytes) { return Html(content::PercentEncode(bytes)); },
+       Html("")},
       {"print_script", action("print_script"), Html, Html("")},
       // The plain road takes its name undecoded: "%00" stands for a NUL.
       {"GET",
@@ -143,4 +144,4 @@ INSTANTIATE_TEST_SUITE_P(Modes, StartPage, ::testing::Values(CourseMode::kFolder
                          [](const auto& info) { return ModeName(info.param); });
 
 }  // namespace
-}  // namespace server_test
+}  // namespace server

@@ -11,7 +11,7 @@
 #include "platform/random.h"
 #include "tests/server/learner_test_support.h"
 
-namespace server_test {
+namespace server {
 namespace {
 
 // Draws that keep the question index's order: every exchange swaps a
@@ -193,4 +193,4 @@ INSTANTIATE_TEST_SUITE_P(Modes, PrintPages, ::testing::Values(CourseMode::kFolde
                          [](const auto& info) { return ModeName(info.param); });
 
 }  // namespace
-}  // namespace server_test
+}  // namespace server

@@ -12,7 +12,7 @@
 #include "server/sessions/grade_band.h"
 #include "tests/server/learner_test_support.h"
 
-namespace server_test {
+namespace server {
 namespace {
 
 std::string Int(int32_t value) {
@@ -83,12 +83,12 @@ TEST_P(Generation, AFixedSeedGivesTheOrderWorkedOutByHand) {
             Xml("<movie generated=\"1\" questionscount=\"3\" questionstimer=\"900\"/>"));
 
   const TSessionQuestions& test = *Session(id)->GetTest(1);
-  const TQuestionsList& questions = test.GetQuestions();
+  const content::TQuestionsList& questions = test.GetQuestions();
   ASSERT_EQ(questions.Count(), 3);
   EXPECT_EQ(questions.GetQuestion(0)->GetQuestionText(), "Q2");
   EXPECT_EQ(questions.GetQuestion(1)->GetQuestionText(), "Q5");
   EXPECT_EQ(questions.GetQuestion(2)->GetQuestionText(), "Q3");
-  const TQuestion& q2 = *questions.GetQuestion(0);
+  const content::TQuestion& q2 = *questions.GetQuestion(0);
   EXPECT_EQ(q2.GetAnswerText(0), "Yes");
   EXPECT_EQ(q2.GetAnswerText(3), "Maybe");
   EXPECT_EQ(q2.GetMaxScore(), 7);
@@ -184,7 +184,7 @@ TEST_P(Generation, GenQuestionsKeepsTheTestAndRegenQuestionsDrawsAfresh) {
 
   auto order = [&] {
     std::string texts;
-    const TQuestionsList& list = Session(id)->GetTest(0)->GetQuestions();
+    const content::TQuestionsList& list = Session(id)->GetTest(0)->GetQuestions();
     for (int i = 0; i < list.Count(); ++i) texts += list.GetQuestion(i)->GetQuestionText();
     return texts;
   };
@@ -228,7 +228,7 @@ TEST_P(Generation, RawGenerationNeedsATestInTheSlotAndStoresTheSession) {
 }
 
 TEST(QuestionDraw, OneQuestionStaysAndTheDrawsAreTakenAnyway) {
-  TQuestionsList questions;
+  content::TQuestionsList questions;
   questions.AddNew()->LoadFromIndexRow("Only;A;;;;;1;0;0;0;0");
   plat::LcgRandom random(1);
   DrawQuestions(questions, 5, random);
@@ -242,4 +242,4 @@ TEST(QuestionDraw, OneQuestionStaysAndTheDrawsAreTakenAnyway) {
 }
 
 }  // namespace
-}  // namespace server_test
+}  // namespace server

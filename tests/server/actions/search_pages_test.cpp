@@ -9,7 +9,7 @@
 #include "content/percent_codec.h"
 #include "tests/server/learner_test_support.h"
 
-namespace server_test {
+namespace server {
 namespace {
 
 const std::string kSearchXml =
@@ -60,7 +60,7 @@ class SearchPages : public LearnerTest, public ::testing::WithParamInterface<Cou
   }
 
   // The results page travels percent-encoded.
-  static std::string Encoded(const std::string& page) { return FileReply("text/html", PercentEncode(page)); }
+  static std::string Encoded(const std::string& page) { return FileReply("text/html", content::PercentEncode(page)); }
   static std::string Html(const std::string& page) { return FileReply("text/html", page); }
 
   std::string id_;
@@ -88,8 +88,8 @@ TEST_P(SearchPages, KeywordsAndSessionIdComeBackEscaped) {
 
 TEST_P(SearchPages, ViewerPageOfOneHit) {
   Open({{"Search.xml", kSearchXml}});
-  const std::string stitle = PercentEncode("Knots & Hitches");
-  const std::string user = PercentEncode("Sam Rigger");
+  const std::string stitle = content::PercentEncode("Knots & Hitches");
+  const std::string user = content::PercentEncode("Sam Rigger");
   EXPECT_EQ(
       Ask("action=view_result&sessionid=" + id_ + "&id=7"),
       Html(Viewer("FAQ.swf", "sindex=1&findex=2&pindex={{PINDEX}}&stitle=" + stitle + "&userfullname=" + user, id_)));
@@ -125,4 +125,4 @@ INSTANTIATE_TEST_SUITE_P(Modes, SearchPages, ::testing::Values(CourseMode::kFold
                          [](const auto& info) { return ModeName(info.param); });
 
 }  // namespace
-}  // namespace server_test
+}  // namespace server

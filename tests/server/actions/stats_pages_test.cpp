@@ -11,7 +11,7 @@
 #include "tests/server/admin_test_support.h"
 #include "tests/server/learner_test_support.h"
 
-namespace server_test {
+namespace server {
 namespace {
 
 const std::string kCsvTop =
@@ -79,17 +79,17 @@ class StatsPages : public AdminTest {
 TEST_F(StatsPages, NoUsersGiveTheLayoutsExactly) {
   OpenFolder();
   LogIn();
-  const std::string q = PercentEncode("?");
+  const std::string q = content::PercentEncode("?");
   EXPECT_EQ(AskAsAdmin("adminstatsindex", "&group=-1&module=-1"),
-            "<movie  Groups=\"" + PercentEncode("*\r-1") + "\" CurrentGroup=\"-1\" Modules=\"" +
-                PercentEncode("*\r-1") +
+            "<movie  Groups=\"" + content::PercentEncode("*\r-1") + "\" CurrentGroup=\"-1\" Modules=\"" +
+                content::PercentEncode("*\r-1") +
                 "\" CurrentModule=\"-1\" Users=\"\" HighestScore=\"?\" LowestScore=\"?\" AverageScore=\"?\""
                 " HighestGrade=\"" +
                 q + "\" LowestGrade=\"" + q + "\" AverageGrade=\"" + q + "\" HighestName=\"" + q + "\" LowestName=\"" +
                 q + "\" HighestUsage=\"?\" HighestUsageName=\"" + q + "\" LowestUsage=\"?\" LowestUsageName=\"" + q +
                 "\" HighestTests=\"?\" HighestTestsName=\"" + q + "\" LowestTests=\"?\" LowestTestsName=\"" + q +
                 "\" MostImproved=\"?\" LeastImproved=\"?\" MostImprovedName=\"" + q + "\" LeastImprovedName=\"" + q +
-                "\" LastUpdated=\"" + PercentEncode("1/1/2000") + "\"/>");
+                "\" LastUpdated=\"" + content::PercentEncode("1/1/2000") + "\"/>");
   EXPECT_EQ(AskRaw("adminstatsgroupcsv"), CsvReply("GroupStats.csv", kCsvTop + "*,?,?,?,?,?,?,?,?,?,\"?\"\r\n"));
   // Fresh content: no groups, so an absent "group" names none.
   EXPECT_EQ(AttributeOf(AskAsAdmin("adminstatsindex"), "HighestScore"), "?");
@@ -117,7 +117,7 @@ TEST_F(StatsPages, EveryRequestNeedsTheAdministratorAndGraphsNeedTheirPage) {
   EXPECT_EQ(AskRaw("adminstatsmodulescsv"), CsvReply("AllModulesStats.csv", ""));
   // The employee pages read the last overview's records: there is none yet.
   EXPECT_EQ(AttributeOf(AskAsAdmin("adminstatsemployee", "&module=0&employee=0"), "LastUpdated"),
-            PercentEncode("12/30/1899"));
+            content::PercentEncode("12/30/1899"));
   for (const char* graph : {"adminstatsgetindexgraph", "adminstatsgetmodulesgraph", "adminstatsgetemployeegraph",
                             "adminstatsgetemployeegraph2"})
     EXPECT_EQ(AskAsAdmin(graph), kNotLoggedIn) << graph;
@@ -126,14 +126,14 @@ TEST_F(StatsPages, EveryRequestNeedsTheAdministratorAndGraphsNeedTheirPage) {
 TEST_F(StatsPages, ModulesListKeepsTitleIndexesAndPagesCacheOnlyTheirOwn) {
   OpenCourse();
   const std::string overview = AskAsAdmin("adminstatsindex", "&group=0&module=-1");
-  EXPECT_EQ(AttributeOf(overview, "Modules"), PercentEncode("*\r-1\rIntro\r0\rSafety\r2"));
-  EXPECT_EQ(AttributeOf(overview, "Groups"), PercentEncode("*\r-1\rDeck\r0"));
-  EXPECT_EQ(AttributeOf(overview, "Users"), PercentEncode("Ann Lee\r0\rLee, Bob\r1\r=SUM(A1:A9)\r2"));
+  EXPECT_EQ(AttributeOf(overview, "Modules"), content::PercentEncode("*\r-1\rIntro\r0\rSafety\r2"));
+  EXPECT_EQ(AttributeOf(overview, "Groups"), content::PercentEncode("*\r-1\rDeck\r0"));
+  EXPECT_EQ(AttributeOf(overview, "Users"), content::PercentEncode("Ann Lee\r0\rLee, Bob\r1\r=SUM(A1:A9)\r2"));
   EXPECT_EQ(AttributeOf(overview, "HighestScore"), "80");
-  EXPECT_EQ(AttributeOf(overview, "HighestName"), PercentEncode("Ann Lee"));
+  EXPECT_EQ(AttributeOf(overview, "HighestName"), content::PercentEncode("Ann Lee"));
   EXPECT_EQ(AttributeOf(overview, "LowestScore"), "0");
-  EXPECT_EQ(AttributeOf(overview, "HighestGrade"), PercentEncode("Pass"));
-  EXPECT_EQ(AttributeOf(overview, "LastUpdated"), PercentEncode("3/14/2025"));
+  EXPECT_EQ(AttributeOf(overview, "HighestGrade"), content::PercentEncode("Pass"));
+  EXPECT_EQ(AttributeOf(overview, "LastUpdated"), content::PercentEncode("3/14/2025"));
   const std::string group_csv = Csv("adminstatsgroupcsv");
   EXPECT_EQ(group_csv, kCsvTop + "Deck,80,Ann Lee,0,\"Lee, Bob\",40,+80%,1,0,10,\"0,0,0,40\"\r\n");
 
@@ -154,11 +154,12 @@ TEST_F(StatsPages, ModulesListKeepsTitleIndexesAndPagesCacheOnlyTheirOwn) {
   EXPECT_NE(AskRaw("adminstatsgetindexgraph").find("Content-Type: image/jpeg"), std::string::npos);
 
   // The modules page with a module selected computes nothing.
-  EXPECT_EQ(AttributeOf(AskAsAdmin("adminstatsmodules", "&module=0&employee=0"), "HighestModule"), PercentEncode("?"));
+  EXPECT_EQ(AttributeOf(AskAsAdmin("adminstatsmodules", "&module=0&employee=0"), "HighestModule"),
+            content::PercentEncode("?"));
   EXPECT_EQ(AskAsAdmin("adminstatsgetmodulesgraph"), kNotLoggedIn);
   const std::string modules = AskAsAdmin("adminstatsmodules", "&module=-1&employee=0");
-  EXPECT_EQ(AttributeOf(modules, "HighestModule"), PercentEncode("Intro"));
-  EXPECT_EQ(AttributeOf(modules, "LowestModule"), PercentEncode("Safety"));
+  EXPECT_EQ(AttributeOf(modules, "HighestModule"), content::PercentEncode("Intro"));
+  EXPECT_EQ(AttributeOf(modules, "LowestModule"), content::PercentEncode("Safety"));
   EXPECT_EQ(AttributeOf(modules, "CurrentEmployee"), "0");
   EXPECT_EQ(Csv("adminstatsmodulescsv"), kCsvTop + "Ann Lee,80,Intro,0,Safety,40,+80%,1,0,6,\"0,0,0,26\"\r\n");
 }
@@ -187,8 +188,9 @@ TEST_F(StatsPages, ParametersOutOfRangeOrHostileAreAnsweredAsDecided) {
   }
   EXPECT_EQ(Csv("adminstatsmodulescsv"), kCsvTop + ",?,?,?,?,?,?,?,?,?,\"?\"\r\n");
   // Echoes stay inside their attributes.
-  const std::string hostile = AskAsAdmin(
-      "adminstatsemployee", "&group=" + PercentEncode("\"/><x a=\"&") + "&module=%3C&employee=" + PercentEncode("0\""));
+  const std::string hostile =
+      AskAsAdmin("adminstatsemployee", "&group=" + content::PercentEncode("\"/><x a=\"&") +
+                                           "&module=%3C&employee=" + content::PercentEncode("0\""));
   EXPECT_EQ(AttributeOf(hostile, "CurrentGroup"), "&quot;/&gt;&lt;x a=&quot;&amp;");
   EXPECT_EQ(AttributeOf(hostile, "CurrentModule"), "&lt;");
   EXPECT_NE(hostile.find(" CurrentUser=\"0&quot;\""), std::string::npos);
@@ -212,4 +214,4 @@ TEST(StatsCsv, FreeTextCannotAddRowsColumnsOrFormulas) {
 }
 
 }  // namespace
-}  // namespace server_test
+}  // namespace server

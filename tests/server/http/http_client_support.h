@@ -15,7 +15,7 @@
 #include "platform/event_loop.h"
 #include "tests/platform/loopback_test_util.h"
 
-namespace server_test {
+namespace server {
 
 // The exact reply a file of this type and body gets.
 inline std::string FileReply(const std::string& type, const std::string& body) {
@@ -69,4 +69,4 @@ class HttpClientTest : public ::testing::Test {
   plat::EventLoop loop_;
 };
 
-}  // namespace server_test
+}  // namespace server

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+namespace server {
 namespace {
 
 TEST(HttpRequest, TheTokenRunsFromGetToTheNextBlank) {
@@ -37,3 +38,4 @@ TEST(HttpRequest, OnlyLocalHostsPass) {
 }
 
 }  // namespace
+}  // namespace server

@@ -20,7 +20,7 @@
 #include "server/http/http_request.h"
 #include "tests/server/http/http_client_support.h"
 
-namespace server_test {
+namespace server {
 namespace {
 
 using plat::testing::ConnectTo;
@@ -235,4 +235,4 @@ TEST_F(HttpServerLimits, ReadersThatNeverReadDoNotLockOthersOut) {
 
 
 }  // namespace
-}  // namespace server_test
+}  // namespace server

@@ -11,7 +11,7 @@
 #include "platform/xml_document.h"
 #include "tests/server/learner_test_support.h"
 
-namespace server_test {
+namespace server {
 namespace {
 
 const std::string kProjectIni =
@@ -44,7 +44,7 @@ TEST_F(AnswersFile, TwoAnswersGiveTheseBytes) {
   plat::ManualClock clock;
   clock.SetNow({2024, 12, 25, 10, 30, 0, 0, 3});
   plat::ScopedProcessClock scoped(clock);
-  const TQuestionsList& questions = Session(id_)->GetTest(3)->GetQuestions();
+  const content::TQuestionsList& questions = Session(id_)->GetTest(3)->GetQuestions();
   const int one = questions.GetQuestion(0)->GetQuestionText() == "One" ? 1 : 2;
   ASSERT_EQ(Answer(one, 2), Xml("<movie generated=\"1\"/>"));      // 1 of 8: Fail
   ASSERT_EQ(Answer(3 - one, 1), Xml("<movie generated=\"1\"/>"));  // 5 of 8: 62 %
@@ -67,7 +67,7 @@ TEST_F(AnswersFile, TwoAnswersGiveTheseBytes) {
 
 TEST_F(AnswersFile, TheClocksDayDatesTheRecordAndAGradeReadsBack) {
   Session(id_)->GetTest(3)->GetBand(0).SetGrade("A & <B>");
-  TRequestMap map;
+  content::TRequestMap map;
   map.SetValue("sessionid", id_);
   map.SetValue("subject", "3");
   map.SetValue("qindex", "1");
@@ -116,4 +116,4 @@ TEST(AnswersRecordFile, FilesWithoutAClosingTagAreNeverOverwritten) {
 }
 
 }  // namespace
-}  // namespace server_test
+}  // namespace server

@@ -6,7 +6,7 @@
 
 #include "tests/server/server_test_support.h"
 
-namespace server_test {
+namespace server {
 namespace {
 
 std::string ReadAll(TContentFile& file) {
@@ -77,7 +77,8 @@ TEST_F(ContentResolver, SpecialFilesAreNotOpened) {
 TEST_F(ContentResolver, PackedModeReadsEntriesOnly) {
   const std::string package = folder_.path() + "/course.vrn";
   PutPackage(package, {{"index.html", "packed"}, {"page.htm", "packed page"}, {"all.users.csv", "bob;pw"}});
-  resolver_.SetPackage(std::make_unique<TXORFileStream>(package, TXORFileStream::kRead, kPackageKey));
+  resolver_.SetPackage(
+      std::make_unique<content::TXORFileStream>(package, content::TXORFileStream::kRead, content::kPackageKey));
   ScopedWorkingFolder cwd(content_);  // holds "sub/Page.htm" and "Index.html" on disk
 
   EXPECT_TRUE(resolver_.RequestedFileExists("INDEX.html"));
@@ -99,7 +100,8 @@ TEST_F(ContentResolver, PackedModeReadsEntriesOnly) {
 TEST_F(ContentResolver, OpenFilesOutliveTheContent) {
   const std::string package = folder_.path() + "/course.vrn";
   PutPackage(package, {{"index.html", "packed"}});
-  resolver_.SetPackage(std::make_unique<TXORFileStream>(package, TXORFileStream::kRead, kPackageKey));
+  resolver_.SetPackage(
+      std::make_unique<content::TXORFileStream>(package, content::TXORFileStream::kRead, content::kPackageKey));
   auto entry = resolver_.Open("index.html");
   resolver_.SetFolder(content_);
   auto disk = resolver_.Open("index.html");
@@ -111,4 +113,4 @@ TEST_F(ContentResolver, OpenFilesOutliveTheContent) {
 }
 
 }  // namespace
-}  // namespace server_test
+}  // namespace server

@@ -10,7 +10,7 @@
 #include "server/road/data_folder.h"
 #include "tests/server/server_test_support.h"
 
-namespace server_test {
+namespace server {
 namespace {
 
 using plat::testing::ScopedEnv;
@@ -105,4 +105,4 @@ TEST_F(ContentRoad, ADataFolderInsideTheContentIsRefusedWhole) {
 }
 
 }  // namespace
-}  // namespace server_test
+}  // namespace server

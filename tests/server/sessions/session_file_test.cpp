@@ -15,6 +15,7 @@
 #include "server/sessions/sessions_list.h"
 #include "tests/support/test_folder.h"
 
+namespace server {
 namespace {
 
 // The stored forms, built here by hand rather than by the writer.
@@ -72,7 +73,7 @@ void FillSession(TQuizSessionParams& session) {
   test.SetUpperLeftMovie("ul.swf");
   test.SetFeedbackIndexMovie("fi.swf");
   test.GetQuestions().AddNew()->LoadFromIndexRow("Which%20knot%3F;Reef;Granny;;;;5;0;0;0;0");
-  TQuestion& answered = *test.GetQuestions().AddNew();
+  content::TQuestion& answered = *test.GetQuestions().AddNew();
   answered.LoadFromIndexRow("Second;A;B;;;;0;3;0;0;0");
   answered.SetChosenAnswer(2);
   answered.SetMaxScore(3);
@@ -147,7 +148,7 @@ TEST(SessionFile, CutOrForgedFilesLeaveTheSessionAsItWas) {
   const std::string path = folder.path() + "/s.session";
 
   auto expect_refused = [&](const std::string& bytes, const std::string& what) {
-    WriteStringToFile(path, bytes);
+    content::WriteStringToFile(path, bytes);
     TQuizSessionParams session(false);
     session.SetName("untouched");
     EXPECT_FALSE(LoadSessionFile(path, session)) << what;
@@ -170,11 +171,11 @@ TEST(SessionFile, CutOrForgedFilesLeaveTheSessionAsItWas) {
 TEST(SessionFile, IsSessionStateNeedsTheWholeMagic) {
   plat::testing::TestFolder folder;
   const std::string path = folder.path() + "/state";
-  WriteStringToFile(path, "7Y(");
+  content::WriteStringToFile(path, "7Y(");
   EXPECT_FALSE(IsSessionState(path));
-  WriteStringToFile(path, "7Y(g");
+  content::WriteStringToFile(path, "7Y(g");
   EXPECT_TRUE(IsSessionState(path));
-  WriteStringToFile(path, "7Y(G and more");
+  content::WriteStringToFile(path, "7Y(G and more");
   EXPECT_FALSE(IsSessionState(path));
   EXPECT_FALSE(IsSessionState(folder.path() + "/missing"));
 }
@@ -213,10 +214,10 @@ TEST(SessionQuestions, BandCountZeroKeepsTheRecords) {
 
 TEST(SessionQuestions, CountsAndPicksAnsweredAndWrongQuestions) {
   TSessionQuestions test;
-  TQuestionsList& questions = test.GetQuestions();
+  content::TQuestionsList& questions = test.GetQuestions();
   const char* rows[] = {"Q0;A;B;;;;5;0;0;0;0", "Q1;A;B;;;;5;0;0;0;0", "Q2;A;B;;;;5;0;0;0;0", "Q3;A;B;;;;5;0;0;0;0"};
   for (const char* row : rows) {
-    TQuestion& question = *questions.AddNew();
+    content::TQuestion& question = *questions.AddNew();
     question.LoadFromIndexRow(row);
     question.SetMaxScore(5);
   }
@@ -295,3 +296,4 @@ TEST(SessionsList, RemoveExpiredTakesAdjacentExpiredSessions) {
 }
 
 }  // namespace
+}  // namespace server

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+namespace server {
 namespace {
 
 struct Answered {
@@ -18,7 +19,7 @@ struct Answered {
 // A test of these questions with bands 0-49, 50-74, 60-100 (overlapping).
 void Fill(TSessionQuestions& test, const std::vector<Answered>& questions) {
   for (const Answered& q : questions) {
-    TQuestion& question = *test.GetQuestions().AddNew();
+    content::TQuestion& question = *test.GetQuestions().AddNew();
     std::string row = "Q;A;B;C;D;E;";
     for (int i = 1; i <= 5; ++i) row += std::to_string(i == q.chosen ? q.chosen_score : 0) + ";";
     question.LoadFromIndexRow(row);
@@ -81,3 +82,4 @@ TEST(TestScore, NoBandsNoGrade) {
 }
 
 }  // namespace
+}  // namespace server

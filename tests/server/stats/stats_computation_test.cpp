@@ -15,6 +15,7 @@
 #include "server/stats/month_steps.h"
 #include "tests/support/test_folder.h"
 
+namespace server {
 namespace {
 
 plat::DateTime Day(int year, int month, int day) {
@@ -43,17 +44,17 @@ class StatsTest : public ::testing::Test {
   StatsTest() { clock_.SetNow({2025, 3, 14, 12, 0, 0, 0, 5}); }
 
   // A user whose subject holds one test per score, all on the given day.
-  TUser& AddUser(const std::string& name, int subject, const std::vector<int>& percentages,
-                 plat::DateTime date = Day(2025, 3, 1)) {
-    TUser& user = *users_.AddNew();
+  content::TUser& AddUser(const std::string& name, int subject, const std::vector<int>& percentages,
+                          plat::DateTime date = Day(2025, 3, 1)) {
+    content::TUser& user = *users_.AddNew();
     user.SetLoginName(name);
     user.SetFullName(name);
     for (size_t i = 0; i < percentages.size(); ++i)
       AddTest(user, subject, static_cast<int>(i) + 1, percentages[i], date);
     return user;
   }
-  static void AddTest(TUser& user, int subject, int id, int percentage, plat::DateTime date) {
-    TTest& test = user.GetSubjects().FindOrAdd(subject).FindOrAddTest(id);
+  static void AddTest(content::TUser& user, int subject, int id, int percentage, plat::DateTime date) {
+    content::TTest& test = user.GetSubjects().FindOrAdd(subject).FindOrAddTest(id);
     test.max_score = 100;
     test.answered_score = percentage;
     test.date = date;
@@ -61,7 +62,7 @@ class StatsTest : public ::testing::Test {
 
   plat::ManualClock clock_;
   plat::ScopedProcessClock scoped_{clock_};
-  TUsersList users_;
+  content::TUsersList users_;
   TGradeTable grades_;
 };
 
@@ -98,18 +99,18 @@ TEST_F(StatsTest, AnswersReadBackDayBeforeMonthAndTheBestRunningTotal) {
   EXPECT_EQ(ScanAnswersDate(" 2024- 3-x"), (std::array<int, 3>{2024, 3, 0}));
   EXPECT_EQ(ScanAnswersDate(""), (std::array<int, 3>{0, 0, 0}));
 
-  TSubjects subjects;
+  content::TSubjects subjects;
   ASSERT_TRUE(ReadAnswersDocument(Document({Record("7", "2024-25-12", "2", "100", "40", "Low", "3"),
                                             Record("7", "2024-03-01", "2", "120", "60", "High", "2"),
                                             Record("7", "2024-04-01", "2", "90", "60", "Later", "5"),
                                             Record("8", "2024-05-01", "1", "10", "5", "")}),
                                   subjects));
   ASSERT_EQ(subjects.Count(), 2);
-  const TSubject& second = subjects.GetSubject(0);
+  const content::TSubject& second = subjects.GetSubject(0);
   EXPECT_EQ(second.GetSubjectNumber(), 2);
   EXPECT_EQ(second.GetUsage(), 5);
   ASSERT_EQ(second.TestCount(), 1);
-  const TTest& test = second.GetTest(0);
+  const content::TTest& test = second.GetTest(0);
   EXPECT_EQ(test.answered_score, 60);
   EXPECT_EQ(test.max_score, 120);
   EXPECT_EQ(test.grade, "High");  // the first record to reach 60
@@ -118,7 +119,7 @@ TEST_F(StatsTest, AnswersReadBackDayBeforeMonthAndTheBestRunningTotal) {
 }
 
 TEST_F(StatsTest, HandEditedAnswersLoseOnlyTheBadRecords) {
-  TSubjects subjects;
+  content::TSubjects subjects;
   ASSERT_TRUE(ReadAnswersDocument(
       Document({Record("", "2024-01-01", "1", "10", "5", "A"), Record("1", "2024-01-01", "x", "10", "5", "A"),
                 Record("2", "", "1", "10", "5", "A"), Record("3", "2024-31-02", "1", "10", "5", "A"),
@@ -127,7 +128,7 @@ TEST_F(StatsTest, HandEditedAnswersLoseOnlyTheBadRecords) {
                 "<MaxScore>10</MaxScore><AnsweredScore>3</AnsweredScore></Record>"}),
       subjects));
   ASSERT_EQ(subjects.Count(), 1);
-  const TSubject& subject = subjects.GetSubject(0);
+  const content::TSubject& subject = subjects.GetSubject(0);
   ASSERT_EQ(subject.TestCount(), 2);
   EXPECT_EQ(subject.GetTest(0).test_id, 4);
   EXPECT_EQ(subject.GetTest(0).answered_score, 7);
@@ -143,8 +144,8 @@ TEST_F(StatsTest, HandEditedAnswersLoseOnlyTheBadRecords) {
 TEST_F(StatsTest, CalcUserStatsReadsWhatExistsAndCreatesNothing) {
   plat::testing::TestFolder folder;
   const std::string data = folder.path() + "/";
-  TUser& sam = AddUser("sam", 1, {});
-  TUser& ann = AddUser("ann", 4, {90});
+  content::TUser& sam = AddUser("sam", 1, {});
+  content::TUser& ann = AddUser("ann", 4, {90});
   AddUser("bad", 1, {});
   plat::CreateFolders(data + "Sessions/sam");
   plat::CreateFolders(data + "Sessions/bad");
@@ -199,7 +200,7 @@ TEST_F(StatsTest, GroupOverviewOfNobodyOrOfDecliningMembers) {
   AddUser("outsider", 1, {50}, Day(2025, 3, 1));
   // 90 in February against 10 and 20 in March: -20 % and -10 %.
   for (const auto& [name, march] : {std::pair{"down twenty", 10}, std::pair{"down ten", 20}}) {
-    TUser& user = AddUser(name, 1, {90}, Day(2025, 2, 10));
+    content::TUser& user = AddUser(name, 1, {90}, Day(2025, 2, 10));
     AddTest(user, 1, 2, march, Day(2025, 3, 2));
     user.AddGroup(5);
   }
@@ -212,7 +213,7 @@ TEST_F(StatsTest, GroupOverviewOfNobodyOrOfDecliningMembers) {
 }
 
 TEST_F(StatsTest, HistoryMonthsCrossTheYearEnd) {
-  TUser& user = AddUser("sam", 1, {60}, Day(2024, 12, 5));
+  content::TUser& user = AddUser("sam", 1, {60}, Day(2024, 12, 5));
   AddTest(user, 1, 2, 80, Day(2025, 2, 20));
   AddTest(user, 1, 3, 40, Day(2024, 11, 30));  // before the four months
   users_.SetStatsDate(Day(2025, 3, 14));
@@ -225,7 +226,7 @@ TEST_F(StatsTest, HistoryMonthsCrossTheYearEnd) {
 
 TEST_F(StatsTest, EmployeeFiguresWithAndWithoutTests) {
   grades_.LoadFromText("0 49 Fail\r\n50 100 Pass\r\n");
-  TUser& user = AddUser("sam", 1, {100, 95, 40, 40});
+  content::TUser& user = AddUser("sam", 1, {100, 95, 40, 40});
   user.GetSubjects().FindOrAdd(1).SetUsage(6);
   const TEmployeeStats stats = EmployeeStatistics(user, 1, grades_, Day(2025, 3, 14));
   EXPECT_EQ(stats.scores.highest, "100");
@@ -257,7 +258,7 @@ TEST_F(StatsTest, PercentileBinsAreWholeTenthsAndStayInRange) {
       {{150, -20}, {5, 0, 0, 0, 0, 0, 0, 0, 0, 0, 5}},
   };
   for (const Case& c : cases) {
-    TSubject subject(1);
+    content::TSubject subject(1);
     for (size_t i = 0; i < c.percentages.size(); ++i)
       subject.FindOrAddTest(static_cast<int>(i)).answered_score = c.percentages[i];
     for (int i = 0; i < subject.TestCount(); ++i) subject.GetTest(i).max_score = 100;
@@ -266,7 +267,7 @@ TEST_F(StatsTest, PercentileBinsAreWholeTenthsAndStayInRange) {
 }
 
 TEST_F(StatsTest, ModulesRankTitlesAndKeepAQuestionMarkWithoutHolder) {
-  TUser& user = AddUser("sam", 1, {70});
+  content::TUser& user = AddUser("sam", 1, {70});
   AddTest(user, 3, 1, 70, Day(2025, 3, 1));
   const TRankingStats stats = EmployeeModulesStatistics(user, {"Intro", "", "Safety"}, grades_, Day(2025, 3, 14));
   EXPECT_EQ(stats.scores.highest, "70");
@@ -285,3 +286,4 @@ TEST_F(StatsTest, ModulesRankTitlesAndKeepAQuestionMarkWithoutHolder) {
 }
 
 }  // namespace
+}  // namespace server

@@ -9,6 +9,7 @@
 
 #include "tests/support/recording_canvas.h"
 
+namespace server {
 namespace {
 
 using plat::Color;
@@ -191,3 +192,4 @@ TEST(PercentileGraph, BarsAndTheColouredCurve) {
 }
 
 }  // namespace
+}  // namespace server

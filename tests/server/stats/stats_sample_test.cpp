@@ -18,7 +18,7 @@
 #include "tests/support/jpeg_decoder.h"
 #include "tools/sample_history.h"
 
-namespace server_test {
+namespace server {
 namespace {
 
 struct Reply {
@@ -81,7 +81,7 @@ class SampleStats : public ServerTest {
     plat::CreateFolders(folder_.path() + "/build");
     PutPackage(package, entries);
     ASSERT_TRUE(server_.SetPath(package));
-    const SeedReport report = SeedSampleHistory(server_, clock_, kToday);
+    const tools::SeedReport report = tools::SeedSampleHistory(server_, clock_, kToday);
     ASSERT_TRUE(report.seeded);
     EXPECT_GT(report.tests_taken, 20);
     ASSERT_TRUE(server_.Open());
@@ -123,15 +123,15 @@ TEST_F(SampleStats, PagesDownloadsAndGraphsOverASocket) {
   EXPECT_EQ(Split(AskAsAdmin("adminstatsgetindexgraph")).body, "<movie errortext=\"You are not logged in.\" />");
 
   const std::string overview = Split(AskAsAdmin("adminstatsindex", "&group=-1&module=-1")).body;
-  EXPECT_EQ(PercentDecode(AttributeOf(overview, "Modules")), "*\r-1\rThe three knots\r0\rRope words\r1");
-  EXPECT_EQ(PercentDecode(AttributeOf(overview, "Groups")), "*\r-1\rDeck crew\r0\rShore crew\r1");
-  EXPECT_EQ(PercentDecode(AttributeOf(overview, "LastUpdated")), "3/14/2025");
+  EXPECT_EQ(content::PercentDecode(AttributeOf(overview, "Modules")), "*\r-1\rThe three knots\r0\rRope words\r1");
+  EXPECT_EQ(content::PercentDecode(AttributeOf(overview, "Groups")), "*\r-1\rDeck crew\r0\rShore crew\r1");
+  EXPECT_EQ(content::PercentDecode(AttributeOf(overview, "LastUpdated")), "3/14/2025");
   EXPECT_NE(AttributeOf(overview, "HighestScore"), "?");
-  EXPECT_NE(PercentDecode(AttributeOf(overview, "MostImprovedName")), "?");
+  EXPECT_NE(content::PercentDecode(AttributeOf(overview, "MostImprovedName")), "?");
   const std::string employee = Split(AskAsAdmin("adminstatsemployee", "&module=0&employee=0")).body;
   EXPECT_NE(AttributeOf(employee, "TestFrequency"), "0");
   const std::string modules = Split(AskAsAdmin("adminstatsmodules", "&module=-1&employee=0")).body;
-  EXPECT_EQ(PercentDecode(AttributeOf(modules, "LowestModule")), "Splicing");  // no questions, no tests
+  EXPECT_EQ(content::PercentDecode(AttributeOf(modules, "LowestModule")), "Splicing");  // no questions, no tests
 
   const char* downloads[][2] = {{"adminstatsgroupcsv", "GroupStats.csv"},
                                 {"adminstatsemployeecsv", "EmployeeStats.csv"},
@@ -194,4 +194,4 @@ TEST_F(SampleStats, PagesDownloadsAndGraphsOverASocket) {
 }
 
 }  // namespace
-}  // namespace server_test
+}  // namespace server
