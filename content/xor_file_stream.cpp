@@ -75,6 +75,7 @@ bool IsXORFileStream(const std::string& path) {
   try {
     file = plat::File::OpenToRead(path);
   } catch (const plat::FileError&) {
+    // Missing, unreadable or no regular file: no package.
   }
   LogMessage("fileid = %d", file.Id());
   if (!file.IsOpen()) return false;
