@@ -1,5 +1,7 @@
 #include "app/command_line.h"
 
+namespace app {
+
 TCommandLine ParseCommandLine(const std::vector<std::string>& words) {
   TCommandLine line;
   size_t i = 0;
@@ -29,3 +31,5 @@ std::string_view UsageText() {
          "  -1: the folder of Varnel/Varnel.vrn below the program's folder, or of PATH,\n"
          "  PATH/Varnel.vrn or the program folder's PATH/Varnel.vrn.\n";
 }
+
+}  // namespace app

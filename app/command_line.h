@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+namespace app {
+
 struct TCommandLine {
   enum class Kind { kUsage, kRun };
   Kind kind = Kind::kUsage;
@@ -21,3 +23,5 @@ struct TCommandLine {
 TCommandLine ParseCommandLine(const std::vector<std::string>& words);
 
 std::string_view UsageText();
+
+}  // namespace app

@@ -1,14 +1,14 @@
 #include "app/content_locator.h"
 
-#include <filesystem>
 #include <optional>
 #include <string_view>
-#include <system_error>
 
 #include "content/xor_file_stream.h"
 #include "platform/files.h"
+#include "platform/path_lookup.h"
 #include "platform/paths.h"
 
+namespace app {
 namespace {
 
 constexpr char kSubfolderPackage[] = "Varnel/Varnel.vrn";
@@ -23,12 +23,7 @@ std::optional<std::string> FindFile(const std::string& folder, std::string_view 
 }
 
 // Absolute, with "." and ".." resolved by name; no length limit.
-std::string FullPathName(const std::string& path) {
-  if (path.empty()) return path;
-  std::error_code error;
-  const std::filesystem::path absolute = std::filesystem::absolute(path, error);
-  return error ? path : absolute.lexically_normal().string();
-}
+std::string FullPathName(const std::string& path) { return plat::AbsolutePath(path); }
 
 class Search {
  public:
@@ -67,7 +62,7 @@ class Search {
 
   void ExistingFile(const std::string& file) {
     const std::string full = FullPathName(file);
-    location_.path = IsXORFileStream(full) ? full : plat::FolderPart(full);
+    location_.path = content::IsXORFileStream(full) ? full : plat::FolderPart(full);
   }
 
   // The program folder, in folder mode, when it holds the package.
@@ -125,3 +120,5 @@ std::string NothingFoundMessage(const TContentLocation& location) {
   message += "Name a content folder or a .vrn package on the command line.\n";
   return message;
 }
+
+}  // namespace app

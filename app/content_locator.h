@@ -7,6 +7,8 @@
 
 #include "app/optical_media.h"
 
+namespace app {
+
 // The places start-up looks at besides the command line.
 struct TContentPlaces {
   // With a trailing '/'; "" when unknown, and then not searched.
@@ -38,3 +40,5 @@ TContentLocation LocateContent(const std::vector<std::string>& arguments, const 
 
 // The text shown when nothing was found: every place searched.
 std::string NothingFoundMessage(const TContentLocation& location);
+
+}  // namespace app

@@ -1,13 +1,15 @@
 // Opens the served URL in the user's default browser.
 #pragma once
 
-#include <sys/types.h>
-
 #include <functional>
+#include <memory>
 #include <string>
 
+#include "platform/child_process.h"
 #include "platform/event_loop.h"
 #include "platform/window_timers.h"
+
+namespace app {
 
 // A graphical display is at hand: $DISPLAY or $WAYLAND_DISPLAY is set and not empty.
 bool HasDisplay();
@@ -40,6 +42,8 @@ class TBrowserLauncher {
   void CheckExit();
 
   plat::WindowTimers timers_;
-  pid_t child_ = -1;
+  std::unique_ptr<plat::ChildProcess> child_;
   FailureCallback on_failed_;
 };
+
+}  // namespace app

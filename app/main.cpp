@@ -1,5 +1,4 @@
 // varnel-player: the quiz-content player.
-#include <csignal>
 #include <exception>
 #include <iostream>
 #include <string>
@@ -10,20 +9,22 @@
 #include "app/program_folder.h"
 #include "app/terminal.h"
 #include "platform/open_file_limit.h"
+#include "platform/process_setup.h"
 
 int main(int argc, char** argv) {
   // Writes to a client that has gone must fail, not end the player.
-  std::signal(SIGPIPE, SIG_IGN);
+  plat::IgnoreBrokenPipes();
   plat::RaiseOpenFileLimit();
 
-  const TCommandLine line = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
-  if (line.kind != TCommandLine::Kind::kRun) {
-    std::cerr << UsageText();
+  const app::TCommandLine line = app::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+  if (line.kind != app::TCommandLine::Kind::kRun) {
+    std::cerr << app::UsageText();
     return 2;
   }
   try {
-    TConsoleTerminal terminal;
-    return RunPlayer(line, TContentPlaces{ProgramFolder(), kProcessMountsFile}, terminal, std::cout);
+    app::TConsoleTerminal terminal;
+    return app::RunPlayer(line, app::TContentPlaces{app::ProgramFolder(), app::kProcessMountsFile}, terminal,
+                          std::cout);
   } catch (const std::exception& e) {
     std::cerr << "Error: " << e.what() << "\n";
   } catch (...) {

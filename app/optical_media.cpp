@@ -2,6 +2,7 @@
 
 #include "platform/files.h"
 
+namespace app {
 namespace {
 
 bool IsOctalDigit(char c) { return c >= '0' && c <= '7'; }
@@ -61,3 +62,5 @@ std::vector<std::string> OpticalMountPoints(const std::string& mounts_file) {
     return {};
   }
 }
+
+}  // namespace app

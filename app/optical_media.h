@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+namespace app {
+
 // The kernel's list of the process's mounts.
 inline constexpr char kProcessMountsFile[] = "/proc/self/mounts";
 
@@ -15,3 +17,5 @@ std::vector<std::string> ParseOpticalMountPoints(std::string_view mounts_table);
 
 // The same, read from a mounts file; none when it cannot be read.
 std::vector<std::string> OpticalMountPoints(const std::string& mounts_file = kProcessMountsFile);
+
+}  // namespace app

@@ -6,17 +6,19 @@
 #include "app/restore_prompt.h"
 #include "app/shutdown.h"
 #include "platform/event_loop.h"
+#include "server/http/http_server.h"
 #include "server/quiz_session.h"
 
+namespace app {
 namespace {
 
 constexpr char kCaption[] = "Varnel Player - ";
 
-std::string ServerUrl(const TQuizSession& server) {
+std::string ServerUrl(const server::TQuizSession& server) {
   return "http://127.0.0.1:" + std::to_string(server.GetPort()) + "/";
 }
 
-void SelectContent(const std::string& path, TQuizSession& server) {
+void SelectContent(const std::string& path, server::TQuizSession& server) {
   if (!server.SetPath(path)) throw std::runtime_error("Cannot open the content " + path + ": " + server.GetContentError());
 }
 
@@ -35,8 +37,8 @@ void ShowUrl(const std::string& url, bool headless, TBrowserLauncher& launcher, 
 }  // namespace
 
 std::string NoFreePortText() {
-  return "No free port between " + std::to_string(TQuizSession::kFirstScanPort) + " and " +
-         std::to_string(TQuizSession::kLastScanPort);
+  return "No free port between " + std::to_string(server::THttpServer::kFirstScanPort) + " and " +
+         std::to_string(server::THttpServer::kLastScanPort);
 }
 
 int RunPlayer(const TCommandLine& line, const TContentPlaces& places, TTerminal& terminal, std::ostream& out) {
@@ -47,7 +49,7 @@ int RunPlayer(const TCommandLine& line, const TContentPlaces& places, TTerminal&
   }
 
   plat::EventLoop loop;
-  TQuizSession server(loop, 0);
+  server::TQuizSession server(loop, 0);
   if (server.GetPort() == 0) throw std::runtime_error(NoFreePortText());
 
   OfferRestore(location.path, server, terminal);
@@ -63,3 +65,5 @@ int RunPlayer(const TCommandLine& line, const TContentPlaces& places, TTerminal&
   loop.Run();
   return 0;
 }
+
+}  // namespace app

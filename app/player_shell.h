@@ -9,6 +9,8 @@
 #include "app/content_locator.h"
 #include "app/terminal.h"
 
+namespace app {
+
 // Runs the player for the command line (kind kRun). The URL line goes to
 // out: always with line.serve or without a display, else only when the
 // browser cannot be opened. Messages and questions go to the terminal.
@@ -18,3 +20,5 @@ int RunPlayer(const TCommandLine& line, const TContentPlaces& places, TTerminal&
 
 // "No free port between 1000 and 9999".
 std::string NoFreePortText();
+
+}  // namespace app

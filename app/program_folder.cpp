@@ -1,13 +1,13 @@
 #include "app/program_folder.h"
 
-#include <filesystem>
-#include <system_error>
-
 #include "platform/files.h"
+#include "platform/path_lookup.h"
+
+namespace app {
 
 std::string ProgramFolder() {
-  std::error_code error;
-  const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
-  if (error || !program.is_absolute()) return "";
-  return plat::WithTrailingSlash(program.parent_path().string());
+  const std::string program = plat::ProgramFile();
+  return program.empty() ? "" : plat::FolderPart(program);
 }
+
+}  // namespace app

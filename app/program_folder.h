@@ -3,6 +3,10 @@
 
 #include <string>
 
+namespace app {
+
 // The folder of the running executable, with a trailing '/'; "" when it
 // cannot be found.
 std::string ProgramFolder();
+
+}  // namespace app

@@ -4,8 +4,9 @@
 #include "content/debug_log.h"
 #include "platform/files.h"
 #include "server/quiz_session.h"
-#include "server/session_file.h"
+#include "server/sessions/session_file.h"
 
+namespace app {
 namespace {
 
 constexpr char kUnnamed[] = "<Not entered before>";
@@ -15,7 +16,7 @@ std::string ReadCompanionName(const std::string& state_path) {
   try {
     return plat::ReadWholeFile(state_path + ".name");
   } catch (const plat::FileError& e) {
-    LogMessage("no session name: %s", e.what());
+    content::LogMessage("no session name: %s", e.what());
     return "";
   }
 }
@@ -24,9 +25,9 @@ std::string ReadCompanionName(const std::string& state_path) {
 
 std::optional<TRestoreOffer> FindRestoreOffer(const std::string& content_path) {
   if (!plat::FileExists(content_path)) return std::nullopt;
-  const std::string state = GetLastSessionStatePath(content_path);
+  const std::string state = content::GetLastSessionStatePath(content_path);
   if (state.empty() || !plat::FileExists(state)) return std::nullopt;
-  if (!IsSkipStartPage(content_path) || !IsSessionState(state)) return std::nullopt;
+  if (!content::IsSkipStartPage(content_path) || !server::IsSessionState(state)) return std::nullopt;
   TRestoreOffer offer{state, ReadCompanionName(state)};
   if (offer.name.empty()) offer.name = kUnnamed;
   return offer;
@@ -36,7 +37,7 @@ std::string RestoreQuestion(const std::string& name) {
   return "Do you want to restore a previous session for " + name + "?";
 }
 
-bool OfferRestore(const std::string& content_path, TQuizSession& server, TTerminal& terminal) {
+bool OfferRestore(const std::string& content_path, server::TQuizSession& server, TTerminal& terminal) {
   const std::optional<TRestoreOffer> offer = FindRestoreOffer(content_path);
   if (!offer) return false;
   if (!AskYesNo(terminal, RestoreQuestion(TerminalText(offer->name)), true)) return false;
@@ -45,3 +46,5 @@ bool OfferRestore(const std::string& content_path, TQuizSession& server, TTermin
   server.SetStateFilePath(offer->state_path);
   return true;
 }
+
+}  // namespace app

@@ -7,7 +7,11 @@
 
 #include "app/terminal.h"
 
+namespace server {
 class TQuizSession;
+}  // namespace server
+
+namespace app {
 
 struct TRestoreOffer {
   std::string state_path;
@@ -25,4 +29,6 @@ std::string RestoreQuestion(const std::string& name);
 
 // Asks when there is an offer; Yes sets the server's restore flag, restored
 // user name and state file path. True when the session is to be restored.
-bool OfferRestore(const std::string& content_path, TQuizSession& server, TTerminal& terminal);
+bool OfferRestore(const std::string& content_path, server::TQuizSession& server, TTerminal& terminal);
+
+}  // namespace app

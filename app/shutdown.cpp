@@ -2,31 +2,33 @@
 
 #include "content/content_paths.h"
 #include "content/debug_log.h"
+#include "platform/clock.h"
 #include "platform/files.h"
 #include "server/quiz_session.h"
 
+namespace app {
 namespace {
 
 constexpr plat::WindowTimers::TimerId kDrainTimer = 1;
 
 }  // namespace
 
-void StoreRunningSession(TQuizSession& server, TTerminal& terminal) {
+void StoreRunningSession(server::TQuizSession& server, TTerminal& terminal) {
   if (!server.IsActiveSession()) return;
-  const std::string state_path = GetLastSessionStatePath(server.GetContentFolder());
+  const std::string state_path = content::GetLastSessionStatePath(server.GetContentFolder());
   if (state_path.empty()) return;
-  TSessionsLock lock(server.GetSessions());
-  const TQuizSessionParams* session = server.GetSessions().At(0);
+  server::TSessionsLock lock(server.GetSessions());
+  const server::TQuizSessionParams* session = server.GetSessions().At(0);
   if (session == nullptr) return;  // swept out since the check
   try {
     server.StoreSession(state_path, *session);
   } catch (const std::exception& e) {
-    LogMessage("cannot store the session: %s", e.what());
+    content::LogMessage("cannot store the session: %s", e.what());
     terminal.Write(std::string("The session could not be stored: ") + e.what() + "\n");
   }
 }
 
-TShutdown::TShutdown(plat::EventLoop& loop, TQuizSession& server, TTerminal& terminal)
+TShutdown::TShutdown(plat::EventLoop& loop, server::TQuizSession& server, TTerminal& terminal)
     : loop_(loop), server_(server), terminal_(terminal), timers_(loop) {
   loop_.SetSignalHandler([this](int) { Begin(); });
 }
@@ -38,12 +40,12 @@ void TShutdown::Begin() {
   closing_ = true;
   server_.StopListening();
   if (server_.GetConnectionCount() == 0) return Finish();
-  drain_deadline_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(kDrainLimitMs);
+  drain_started_ = plat::ProcessClock().TickCount();
   timers_.Set(kDrainTimer, kDrainCheckMs, [this] { CheckDrained(); });
 }
 
 void TShutdown::CheckDrained() {
-  if (server_.GetConnectionCount() > 0 && std::chrono::steady_clock::now() < drain_deadline_) return;
+  if (server_.GetConnectionCount() > 0 && plat::ProcessClock().TickCount() - drain_started_ < kDrainLimitMs) return;
   timers_.Kill(kDrainTimer);
   Finish();
 }
@@ -53,3 +55,5 @@ void TShutdown::Finish() {
   server_.Close();
   loop_.Quit();
 }
+
+}  // namespace app

@@ -2,19 +2,22 @@
 // it back, then the server closes.
 #pragma once
 
-#include <chrono>
 #include <cstdint>
 
 #include "app/terminal.h"
 #include "platform/event_loop.h"
 #include "platform/window_timers.h"
 
+namespace server {
 class TQuizSession;
+}  // namespace server
+
+namespace app {
 
 // Stores the first learner session in the content's state file. Skipped when
 // there is no session or no state path (content without a project id); a
 // failure is logged and reported on the terminal, never raised.
-void StoreRunningSession(TQuizSession& server, TTerminal& terminal);
+void StoreRunningSession(server::TQuizSession& server, TTerminal& terminal);
 
 // Ends the serving on the first termination signal (SIGINT, SIGTERM, SIGHUP,
 // delivered on the loop): stops accepting, lets replies under way finish
@@ -26,7 +29,7 @@ class TShutdown {
   static constexpr uint32_t kDrainCheckMs = 20;
 
   // Takes the termination signals from now on; all three must outlive it.
-  TShutdown(plat::EventLoop& loop, TQuizSession& server, TTerminal& terminal);
+  TShutdown(plat::EventLoop& loop, server::TQuizSession& server, TTerminal& terminal);
   // Gives the signals back their default action.
   ~TShutdown();
   TShutdown(const TShutdown&) = delete;
@@ -41,9 +44,12 @@ class TShutdown {
   void Finish();
 
   plat::EventLoop& loop_;
-  TQuizSession& server_;
+  server::TQuizSession& server_;
   TTerminal& terminal_;
   plat::WindowTimers timers_;
   bool closing_ = false;
-  std::chrono::steady_clock::time_point drain_deadline_;
+  // Tick count when the draining began (tick counts wrap).
+  uint32_t drain_started_ = 0;
 };
+
+}  // namespace app

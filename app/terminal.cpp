@@ -1,15 +1,16 @@
 #include "app/terminal.h"
 
-#include <unistd.h>
-
 #include <iostream>
 
 #include "platform/ascii.h"
 #include "platform/code_page.h"
+#include "platform/console.h"
+
+namespace app {
 
 void TConsoleTerminal::Write(std::string_view text) { std::cerr << text << std::flush; }
 
-bool TConsoleTerminal::IsInteractive() const { return ::isatty(STDIN_FILENO) == 1; }
+bool TConsoleTerminal::IsInteractive() const { return plat::IsStandardInputTerminal(); }
 
 std::optional<std::string> TConsoleTerminal::ReadLine() {
   std::string line;
@@ -62,3 +63,5 @@ std::string TerminalText(std::string_view text) {
   }
   return plat::AnsiToUtf8(safe);
 }
+
+}  // namespace app

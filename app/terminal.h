@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+namespace app {
+
 class TTerminal {
  public:
   virtual ~TTerminal() = default;
@@ -33,3 +35,5 @@ bool AskYesNo(TTerminal& terminal, std::string_view question, bool default_yes);
 // character replaced by '?', so that text read from a file cannot drive the
 // terminal.
 std::string TerminalText(std::string_view text);
+
+}  // namespace app

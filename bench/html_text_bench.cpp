@@ -17,7 +17,7 @@ std::string ComparisonsThenOneTag(size_t size) {
 
 void BM_HtmlToTextManyOpenBrackets(benchmark::State& state) {
   const std::string html = ComparisonsThenOneTag(static_cast<size_t>(state.range(0)));
-  for (auto _ : state) benchmark::DoNotOptimize(HtmlToText(html));
+  for (auto _ : state) benchmark::DoNotOptimize(content::HtmlToText(html));
   state.SetComplexityN(state.range(0));
 }
 BENCHMARK(BM_HtmlToTextManyOpenBrackets)->RangeMultiplier(4)->Range(1 << 10, 256 << 10)->Complexity();

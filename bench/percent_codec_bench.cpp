@@ -15,14 +15,14 @@ std::string SampleText(size_t size) {
 
 void BM_PercentEncode(benchmark::State& state) {
   const std::string text = SampleText(static_cast<size_t>(state.range(0)));
-  for (auto _ : state) benchmark::DoNotOptimize(PercentEncode(text));
+  for (auto _ : state) benchmark::DoNotOptimize(content::PercentEncode(text));
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * state.range(0));
 }
 BENCHMARK(BM_PercentEncode)->Arg(64)->Arg(64 << 10);
 
 void BM_PercentDecode(benchmark::State& state) {
-  const std::string encoded = PercentEncode(SampleText(static_cast<size_t>(state.range(0))));
-  for (auto _ : state) benchmark::DoNotOptimize(PercentDecode(encoded));
+  const std::string encoded = content::PercentEncode(SampleText(static_cast<size_t>(state.range(0))));
+  for (auto _ : state) benchmark::DoNotOptimize(content::PercentDecode(encoded));
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * state.range(0));
 }
 BENCHMARK(BM_PercentDecode)->Arg(64)->Arg(64 << 10);

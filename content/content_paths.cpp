@@ -8,6 +8,7 @@
 #include "platform/paths.h"
 #include "platform/special_folders.h"
 
+namespace content {
 namespace {
 
 // Opens the content as a package when it is one; null otherwise or when its
@@ -103,3 +104,5 @@ std::string GetLastSessionStatePath(const std::string& content_path) {
   }
   return ContentFolderOf(content_path) + file_name;
 }
+
+}  // namespace content

@@ -3,6 +3,8 @@
 
 #include <string>
 
+namespace content {
+
 // The full path of folder + name when that names an existing file or folder
 // below folder; otherwise the name unchanged (also for an empty or missing
 // folder, and for a name that would leave the folder).
@@ -26,3 +28,5 @@ std::string ReadProjectId(const std::string& content_path);
 // content: "<app data>/Kelmo Player/<id> - lastsession.state", or beside the
 // content when there is no application-data folder; "" without a project id.
 std::string GetLastSessionStatePath(const std::string& content_path);
+
+}  // namespace content

@@ -2,11 +2,13 @@
 
 #include <cstdarg>
 #include <cstdio>
-#include <cstdlib>
 #include <mutex>
 
 #include "platform/clock.h"
+#include "platform/environment.h"
+#include "platform/file.h"
 
+namespace content {
 namespace {
 
 struct DebugLogState {
@@ -23,8 +25,7 @@ DebugLogState& State() {
 // Under the lock: the log file, read from the environment on first use.
 const std::string& LogPathLocked(DebugLogState& state) {
   if (!state.configured) {
-    const char* env = std::getenv("VARNEL_DEBUG_LOG");
-    state.path = env ? env : "";
+    state.path = plat::EnvironmentValue("VARNEL_DEBUG_LOG").value_or("");
     state.configured = true;
   }
   return state.path;
@@ -37,12 +38,6 @@ void SetDebugLogFile(const std::string& path) {
   std::lock_guard<std::mutex> guard(state.lock);
   state.path = path;
   state.configured = true;
-}
-
-bool IsDebugLogEnabled() {
-  DebugLogState& state = State();
-  std::lock_guard<std::mutex> guard(state.lock);
-  return !LogPathLocked(state).empty();
 }
 
 void LogMessage(const char* format, ...) {
@@ -58,8 +53,13 @@ void LogMessage(const char* format, ...) {
   va_end(args);
 
   const plat::LocalTime now = plat::ProcessClock().Now();
-  FILE* file = std::fopen(path.c_str(), "a+b");
-  if (!file) return;
-  std::fprintf(file, "%d:%d:%d.%d %s\r\n", now.hour, now.minute, now.second, now.hundredths, message);
-  std::fclose(file);
+  char stamp[64];
+  std::snprintf(stamp, sizeof stamp, "%d:%d:%d.%d ", now.hour, now.minute, now.second, now.hundredths);
+  try {
+    plat::AppendToFile(path, std::string(stamp) + message + "\r\n");
+  } catch (const plat::FileError&) {
+    // A log that cannot be written loses the line, nothing more.
+  }
 }
+
+}  // namespace content

@@ -4,9 +4,12 @@
 
 #include <string>
 
+namespace content {
+
 // printf-style; request data must only ever go in through "%s".
 void LogMessage(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // Points the log at a file ("" switches it off); overrides the environment.
 void SetDebugLogFile(const std::string& path);
-bool IsDebugLogEnabled();
+
+}  // namespace content

@@ -1,8 +1,10 @@
-// Whole-file read and write and recursive folder deletion for learner data.
+// Whole-file read and write for learner data.
 #pragma once
 
 #include <string>
 #include <string_view>
+
+namespace content {
 
 // Every byte of the file, NUL bytes included. Throws plat::FileError.
 std::string ReadFileToString(const std::string& path);
@@ -12,8 +14,4 @@ std::string ReadFileToString(const std::string& path);
 // of one. Throws plat::FileError.
 void WriteStringToFile(const std::string& path, std::string_view text);
 
-// Deletes the folder and everything below it, going on past failures (what
-// cannot be deleted stays). Symbolic links are removed, never followed; a
-// folder argument that is itself a link is left alone. An empty path, "/", the home
-// folder and the folders that hold it are refused.
-void DeleteFolderTree(const std::string& folder);
+}  // namespace content

@@ -9,6 +9,7 @@
 #include "content/text_lines.h"
 #include "platform/ascii.h"
 
+namespace content {
 namespace {
 constexpr std::string_view kGroupsFileSuffix = ".groups.csv";
 }  // namespace
@@ -119,3 +120,5 @@ void TGroupsList::LoadFromFile(const std::string& base) {
 void TGroupsList::LoadFromPackage(const std::string& base, const TXORFileStream& package) {
   LoadFromText(ReadTablePackageEntry(base + std::string(kGroupsFileSuffix), package));
 }
+
+}  // namespace content

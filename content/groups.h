@@ -12,6 +12,8 @@
 
 #include "content/project_element.h"
 
+namespace content {
+
 class TXORFileStream;
 
 class TGroup : public TBaseProjectElement {
@@ -83,3 +85,5 @@ class TGroupsList : public TBaseProjectElement {
 
   std::vector<std::unique_ptr<TGroup>> groups_;
 };
+
+}  // namespace content

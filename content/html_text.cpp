@@ -5,6 +5,7 @@
 #include "content/percent_codec.h"
 #include "content/replace_text.h"
 
+namespace content {
 namespace {
 
 constexpr size_t npos = std::string_view::npos;
@@ -109,3 +110,5 @@ std::string PrepareHtmlText(std::string_view html) {
   shown.append(text, done);
   return PercentEncode(shown);
 }
+
+}  // namespace content

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+namespace content {
+
 // Removes the tags it knows (and the whole element of script-like tags such
 // as SCRIPT, STYLE or OBJECT), keeps unknown tags and a lone '<' as text,
 // decodes only &nbsp; &amp; &quot; and turns line ends into blanks. Bytes are
@@ -14,3 +16,5 @@ std::string HtmlToText(std::string_view html);
 // line breaks survive as "<BR>", every other tag goes (HtmlToText), and the
 // whole text comes back percent-encoded.
 std::string PrepareHtmlText(std::string_view html);
+
+}  // namespace content

@@ -1,5 +1,7 @@
 #include "content/package_scramble.h"
 
+namespace content {
+
 void ScrambleRun(char* data, size_t n, std::string_view key, int64_t phase) {
   const size_t length = key.size();
   size_t k = static_cast<size_t>(phase % static_cast<int64_t>(length));
@@ -8,3 +10,5 @@ void ScrambleRun(char* data, size_t n, std::string_view key, int64_t phase) {
     if (++k == length) k = 0;
   }
 }
+
+}  // namespace content

@@ -1,5 +1,7 @@
 #include "content/percent_codec.h"
 
+namespace content {
+
 std::string PercentEncode(std::string_view text) {
   static const char kDigits[] = "0123456789ABCDEF";
   std::string out;
@@ -36,3 +38,5 @@ std::string PercentDecode(std::string_view text) {
   }
   return out;
 }
+
+}  // namespace content

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+namespace content {
+
 // Element type codes; stored nowhere, asked by callers that hold a base pointer.
 enum TProjectElementType : int32_t {
   kQuestionElement = 1,
@@ -23,3 +25,5 @@ class TBaseProjectElement {
   TBaseProjectElement(const TBaseProjectElement&) = default;
   TBaseProjectElement& operator=(const TBaseProjectElement&) = default;
 };
+
+}  // namespace content

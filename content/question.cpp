@@ -5,6 +5,7 @@
 #include "content/content_paths.h"
 #include "content/record_fields.h"
 
+namespace content {
 namespace {
 // Field numbers of the two record forms.
 constexpr size_t kFirstAnswerText = 2;
@@ -142,3 +143,5 @@ void TQuestion::LoadFromIndexRow(std::string_view row, const std::string& folder
   }
   question_movie_ = CombineContentPath(folder, question_movie_);
 }
+
+}  // namespace content

@@ -19,6 +19,8 @@
 
 #include "content/project_element.h"
 
+namespace content {
+
 class TQuestionsList;
 class TRecordFields;
 
@@ -104,3 +106,5 @@ class TQuestion : public TBaseProjectElement {
   int32_t reserved_number_ = -1;
   int32_t max_score_ = 0;
 };
+
+}  // namespace content

@@ -6,6 +6,8 @@
 #include "content/text_lines.h"
 #include "content/xor_file_stream.h"
 
+namespace content {
+
 void TQuestionsList::Clear() {
   questions_.clear();
   modified_ = 0;
@@ -44,3 +46,5 @@ bool TQuestionsList::LoadFromPackage(std::string_view name, const TXORFileStream
   LoadFromIndexText(package.ReadToString(name));
   return true;
 }
+
+}  // namespace content

@@ -11,6 +11,8 @@
 #include "content/project_element.h"
 #include "content/question.h"
 
+namespace content {
+
 class TXORFileStream;
 
 class TQuestionsList : public TBaseProjectElement {
@@ -51,3 +53,5 @@ class TQuestionsList : public TBaseProjectElement {
   std::vector<std::unique_ptr<TQuestion>> questions_;
   int32_t owner_value_;
 };
+
+}  // namespace content

@@ -3,6 +3,8 @@
 #include "content/percent_codec.h"
 #include "platform/ascii.h"
 
+namespace content {
+
 bool CanStoreAsIs(std::string_view value) {
   return value.find_first_of(std::string_view(";\r\n\0", 4)) == std::string_view::npos;
 }
@@ -45,3 +47,5 @@ std::string TRecordBuilder::Separated() const {
   }
   return out;
 }
+
+}  // namespace content

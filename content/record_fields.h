@@ -12,6 +12,8 @@
 
 #include "content/text_lists.h"
 
+namespace content {
+
 // A record that cannot be read (a bad number where one is required) or a
 // value that cannot be written without changing the record's fields.
 class RecordFieldError : public std::runtime_error {
@@ -60,3 +62,5 @@ class TRecordBuilder {
  private:
   TStringList fields_;
 };
+
+}  // namespace content

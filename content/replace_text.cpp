@@ -4,6 +4,8 @@
 
 #include "platform/ascii.h"
 
+namespace content {
+
 size_t FindNoCase(std::string_view text, std::string_view pattern, size_t from) {
   if (pattern.empty() || from > text.size()) return std::string_view::npos;
   const auto found =
@@ -25,3 +27,5 @@ std::string ReplaceTextNoCase(std::string_view text, std::string_view from, std:
   out.append(text.substr(done));
   return out;
 }
+
+}  // namespace content

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+namespace content {
+
 // 0-based position of the first occurrence of pattern at or after from,
 // without regard to ASCII case; npos when there is none or pattern is empty.
 size_t FindNoCase(std::string_view text, std::string_view pattern, size_t from = 0);
@@ -13,3 +15,5 @@ size_t FindNoCase(std::string_view text, std::string_view pattern, size_t from =
 // Replaces every occurrence of from (scanning left to right, matches never
 // overlapping, replacement text never rescanned) by to. An empty from changes nothing.
 std::string ReplaceTextNoCase(std::string_view text, std::string_view from, std::string_view to);
+
+}  // namespace content

@@ -2,6 +2,8 @@
 
 #include "platform/ascii.h"
 
+namespace content {
+
 TRequestMap::TRequestMap(const TStringList& tokens) {
   for (size_t i = 0; i < tokens.size(); i += 2) {
     names_.push_back(plat::AsciiUpperCase(tokens[i]));
@@ -29,3 +31,5 @@ void TRequestMap::SetValue(std::string_view name, std::string_view value) {
   names_.push_back(plat::AsciiUpperCase(name));
   values_.emplace_back(value);
 }
+
+}  // namespace content

@@ -6,6 +6,8 @@
 
 #include "content/text_lists.h"
 
+namespace content {
+
 class TRequestMap {
  public:
   TRequestMap() = default;
@@ -27,3 +29,5 @@ class TRequestMap {
   TStringList names_;
   TStringList values_;
 };
+
+}  // namespace content

@@ -2,6 +2,7 @@
 
 #include "platform/ascii.h"
 
+namespace content {
 namespace {
 
 bool IsSafeChar(char c) { return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == ' '; }
@@ -21,3 +22,5 @@ std::string MakeSafeName(std::string_view name) {
   if (safe == "." || IsUnusableLastChar(safe.back())) safe.back() = '_';
   return safe;
 }
+
+}  // namespace content

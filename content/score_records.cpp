@@ -5,6 +5,7 @@
 
 #include "platform/clock.h"
 
+namespace content {
 namespace {
 
 int32_t ClampToInt32(int64_t value) {
@@ -168,3 +169,5 @@ void TSubjects::CalcStats(int32_t month, int32_t year) {
   test_count_ = ClampToInt32(test_count);
   if (improvement_ == kNoImprovement) improvement_ = 0;
 }
+
+}  // namespace content

@@ -11,6 +11,8 @@
 
 #include "platform/date_time.h"
 
+namespace content {
+
 // One test result. The statistics reader fills it field by field.
 struct TTest {
   int32_t test_id = 0;
@@ -135,3 +137,5 @@ class TSubjects {
   std::string best_grade_;
   plat::DateTime best_date_ = 0;
 };
+
+}  // namespace content

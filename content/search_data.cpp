@@ -7,6 +7,7 @@
 #include "platform/ascii.h"
 #include "platform/xml_document.h"
 
+namespace content {
 namespace {
 
 plat::XmlDocument ParseSearchData(std::string_view xml) {
@@ -110,3 +111,5 @@ std::optional<SearchItem> TSearchData::GetItemById(std::string_view xml, int32_t
   result.title = AttributeText(*found_item, "Title");
   return result;
 }
+
+}  // namespace content

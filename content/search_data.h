@@ -15,6 +15,8 @@
 #include <string_view>
 #include <vector>
 
+namespace content {
+
 // Where the phrase was found; the lower, the better the hit.
 enum SearchLevel : int32_t {
   kSearchLevelNone = 0,  // items fetched by id carry no level
@@ -63,3 +65,5 @@ class TSearchData {
   // Items whose ID is no number never match. Throws SearchDataError.
   std::optional<SearchItem> GetItemById(std::string_view xml, int32_t id) const;
 };
+
+}  // namespace content

@@ -4,6 +4,8 @@
 #include "content/xor_file_stream.h"
 #include "platform/files.h"
 
+namespace content {
+
 std::optional<std::string> ReadTableFile(const std::string& path) {
   try {
     return ReadFileToString(path);
@@ -27,3 +29,5 @@ void WriteTableFile(const std::string& path, const TStringList& records) {
   }
   WriteStringToFile(path, text);
 }
+
+}  // namespace content

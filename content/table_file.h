@@ -8,6 +8,8 @@
 
 #include "content/text_lists.h"
 
+namespace content {
+
 class TXORFileStream;
 
 // The file's bytes; nullopt when there is no such file. Throws
@@ -19,3 +21,5 @@ std::string ReadTablePackageEntry(const std::string& name, const TXORFileStream&
 // Writes every record followed by "\r\n", replacing the file in one step.
 // Throws plat::FileError; the old file then stays.
 void WriteTableFile(const std::string& path, const TStringList& records);
+
+}  // namespace content

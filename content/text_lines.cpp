@@ -1,5 +1,7 @@
 #include "content/text_lines.h"
 
+namespace content {
+
 TStringList SplitLines(std::string_view text) {
   TStringList lines;
   size_t start = 0;
@@ -23,3 +25,5 @@ TStringList NonEmptyLines(std::string_view text) {
   std::erase_if(lines, [](const std::string& line) { return line.empty(); });
   return lines;
 }
+
+}  // namespace content

@@ -2,6 +2,8 @@
 
 #include "content/replace_text.h"
 
+namespace content {
+
 void SplitString(TStringList& list, std::string_view text, std::string_view delimiters) {
   list.clear();
   std::string token;
@@ -27,3 +29,5 @@ int FindTextFrom(std::string_view text, std::string_view pattern, int start) {
   const size_t pos = FindNoCase(text, pattern, static_cast<size_t>(start - 1));
   return pos == std::string_view::npos ? 0 : static_cast<int>(pos) + 1;
 }
+
+}  // namespace content

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+namespace content {
+
 using TStringList = std::vector<std::string>;
 
 // Owner of one list of strings; copies copy every line.
@@ -30,3 +32,5 @@ TStringListContainer SplitToList(std::string_view text, std::string_view delimit
 // 1-based position of the first occurrence of pattern at or after start,
 // without regard to ASCII case; 0 when there is none. A start below 1 counts from 1.
 int FindTextFrom(std::string_view text, std::string_view pattern, int start);
+
+}  // namespace content

@@ -10,6 +10,7 @@
 #include "content/text_lines.h"
 #include "platform/ascii.h"
 
+namespace content {
 namespace {
 
 constexpr std::string_view kUsersFileSuffix = ".users.csv";
@@ -142,3 +143,5 @@ void TUsersList::LoadFromFile(const std::string& base) {
 void TUsersList::LoadFromPackage(const std::string& base, const TXORFileStream& package) {
   LoadFromText(ReadTablePackageEntry(base + std::string(kUsersFileSuffix), package));
 }
+
+}  // namespace content

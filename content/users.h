@@ -17,6 +17,8 @@
 #include "content/text_lists.h"
 #include "platform/date_time.h"
 
+namespace content {
+
 class TGroupsList;
 class TXORFileStream;
 
@@ -122,3 +124,5 @@ class TUsersList : public TBaseProjectElement {
   std::vector<std::unique_ptr<TUser>> users_;
   plat::DateTime stats_date_ = 0;
 };
+
+}  // namespace content

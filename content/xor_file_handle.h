@@ -5,6 +5,10 @@
 #include <memory>
 #include <string>
 
+#include "platform/file.h"
+
+namespace content {
+
 // What every handle of one package shares, kept alive by the handles
 // themselves so that a handle outlives the reader that opened it.
 struct TXORPackageShared {
@@ -13,13 +17,12 @@ struct TXORPackageShared {
 };
 
 // Reads one entry from its first byte on, unscrambling as it goes. Each handle
-// reads by pread on a descriptor of its own, so handles never disturb each
-// other, take no lock, and stay readable after the reader is freed.
+// reads at its own offsets through a descriptor of its own, so handles never
+// disturb each other, take no lock, and stay readable after the reader is freed.
 class TXORFileHandle {
  public:
-  // Takes ownership of fd. start and size are already checked against the file.
-  TXORFileHandle(int fd, std::shared_ptr<const TXORPackageShared> shared, int64_t start, int64_t size);
-  ~TXORFileHandle();
+  // start and size are already checked against the file.
+  TXORFileHandle(plat::File file, std::shared_ptr<const TXORPackageShared> shared, int64_t start, int64_t size);
   TXORFileHandle(const TXORFileHandle&) = delete;
   TXORFileHandle& operator=(const TXORFileHandle&) = delete;
 
@@ -33,9 +36,11 @@ class TXORFileHandle {
   int64_t GetPosition() const { return position_; }
 
  private:
-  int fd_;
+  plat::File file_;
   std::shared_ptr<const TXORPackageShared> shared_;
   int64_t start_;
   int64_t size_;
   int64_t position_ = 0;
 };
+
+}  // namespace content

@@ -1,28 +1,23 @@
 #include "content/xor_file_stream.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <exception>
 
 #include "content/debug_log.h"
 #include "content/package_scramble.h"
 #include "platform/ascii.h"
+#include "platform/file.h"
 #include "platform/files.h"
-#include "platform/temp_file.h"
+#include "platform/removal.h"
 
+namespace content {
 namespace {
 
 constexpr int64_t kMagicSize = 4;
 constexpr int64_t kOffsetFieldSize = 8;
 constexpr int64_t kEntryOffsetField = 264;
 constexpr int64_t kEntrySizeField = 272;
-
-std::string ErrnoText() { return std::strerror(errno); }
 
 int64_t LoadInt64(const char* p) {
   uint64_t v = 0;
@@ -35,49 +30,8 @@ void StoreInt64(char* p, int64_t value) {
   for (int i = 0; i < 8; ++i, v >>= 8) p[i] = static_cast<char>(v & 0xFF);
 }
 
-// Reads until count bytes or the end of the file; the number read, -1 on error.
-int64_t PreadAll(int fd, char* out, int64_t count, int64_t offset) {
-  int64_t done = 0;
-  while (done < count) {
-    const ssize_t n = ::pread(fd, out + done, static_cast<size_t>(count - done), static_cast<off_t>(offset + done));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return -1;
-    }
-    if (n == 0) break;
-    done += n;
-  }
-  return done;
-}
-
-void PreadExactly(int fd, char* out, int64_t count, int64_t offset, const std::string& path) {
-  const int64_t n = PreadAll(fd, out, count, offset);
-  if (n < 0) throw plat::FileError(path, ErrnoText());
-  if (n != count) throw plat::FileError(path, "file shrank while being read");
-}
-
-void PwriteAll(int fd, const char* data, int64_t count, int64_t offset, const std::string& path) {
-  int64_t done = 0;
-  while (done < count) {
-    const ssize_t n = ::pwrite(fd, data + done, static_cast<size_t>(count - done), static_cast<off_t>(offset + done));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      throw plat::FileError(path, ErrnoText());
-    }
-    done += n;
-  }
-}
-
-void WriteAll(int fd, const char* data, int64_t count, const std::string& path) {
-  int64_t done = 0;
-  while (done < count) {
-    const ssize_t n = ::write(fd, data + done, static_cast<size_t>(count - done));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      throw plat::FileError(path, ErrnoText());
-    }
-    done += n;
-  }
+void ReadExactly(const plat::File& file, char* out, int64_t count, int64_t offset) {
+  if (file.ReadAt(out, count, offset) != count) throw plat::FileError(file.path(), "file shrank while being read");
 }
 
 // A directory record, its name cut at the first NUL (or at the field's end
@@ -117,14 +71,20 @@ PackageFormatError::PackageFormatError(const std::string& path, const std::strin
 bool IsXORFileStream(const std::string& path) {
   LogMessage("IsXORFileStream");
   LogMessage("Open File %s", path.c_str());
-  // Non-blocking so that a FIFO standing at the path cannot stall the caller.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  LogMessage("fileid = %d", fd < 0 ? -1 : fd);
-  if (fd < 0) return false;
+  plat::File file;
+  try {
+    file = plat::File::OpenToRead(path);
+  } catch (const plat::FileError&) {
+    // Missing, unreadable or no regular file: no package.
+  }
+  LogMessage("fileid = %d", file.Id());
+  if (!file.IsOpen()) return false;
   char head[kMagicSize];
-  const int64_t n = PreadAll(fd, head, kMagicSize, 0);
-  ::close(fd);
-  if (n != kMagicSize) return false;
+  try {
+    if (file.ReadAt(head, kMagicSize, 0) != kMagicSize) return false;
+  } catch (const plat::FileError&) {
+    return false;
+  }
   uint32_t magic = 0;
   for (int i = 3; i >= 0; --i) magic = (magic << 8) | static_cast<unsigned char>(head[i]);
   LogMessage("Read indent = %d == %d", static_cast<int32_t>(magic), static_cast<int32_t>(kPackageMagic));
@@ -136,26 +96,24 @@ TXORFileStream::TXORFileStream(const std::string& path, Mode mode, std::string_v
       shared_(std::make_shared<const TXORPackageShared>(TXORPackageShared{path, std::string(key)})) {
   if (key.empty()) throw std::invalid_argument("the package key must not be empty");
   if (mode_ == kRead) {
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd_ < 0) throw plat::FileError(path, ErrnoText());
     try {
-      LoadDirectory();
-    } catch (...) {
-      ::close(fd_);
-      throw;
+      file_ = plat::File::OpenToRead(path);
+    } catch (const plat::NotRegularFileError&) {
+      throw PackageFormatError(path, "not a regular file");
     }
+    LoadDirectory();
     return;
   }
-  temp_path_ = plat::CreateTempFileBeside(path, &fd_);
+  file_ = plat::File::CreateBeside(path);
+  temp_path_ = file_.path();
   uncaught_at_creation_ = std::uncaught_exceptions();
   try {
     char magic[kMagicSize];
     for (int i = 0; i < kMagicSize; ++i) magic[i] = static_cast<char>((kPackageMagic >> (8 * i)) & 0xFF);
-    PwriteAll(fd_, magic, kMagicSize, 0, temp_path_);
+    file_.WriteAt(magic, kMagicSize, 0);
     write_offset_ = kMagicSize;
   } catch (...) {
     DiscardUnfinished();
-    ::close(fd_);
     throw;
   }
 }
@@ -174,26 +132,22 @@ TXORFileStream::~TXORFileStream() {
       }
     }
   }
-  if (fd_ >= 0) ::close(fd_);
 }
 
 void TXORFileStream::LoadDirectory() {
   const std::string& path = shared_->path;
-  struct stat st {};
-  if (::fstat(fd_, &st) != 0) throw plat::FileError(path, ErrnoText());
-  if (!S_ISREG(st.st_mode)) throw PackageFormatError(path, "not a regular file");
-  const int64_t file_size = st.st_size;
+  const int64_t file_size = file_.GetStatus().size;
   if (file_size < kMagicSize + kOffsetFieldSize)
     throw PackageFormatError(path, "only " + std::to_string(file_size) + " bytes long");
 
   char tail[kOffsetFieldSize];
-  PreadExactly(fd_, tail, kOffsetFieldSize, file_size - kOffsetFieldSize, path);
+  ReadExactly(file_, tail, kOffsetFieldSize, file_size - kOffsetFieldSize);
   const int64_t directory_offset = LoadInt64(tail);
   if (directory_offset < kMagicSize || directory_offset > file_size - kOffsetFieldSize)
     throw PackageFormatError(path, "directory offset " + std::to_string(directory_offset) + " lies outside the file");
 
   std::string directory(static_cast<size_t>(file_size - kOffsetFieldSize - directory_offset), '\0');
-  PreadExactly(fd_, directory.data(), static_cast<int64_t>(directory.size()), directory_offset, path);
+  ReadExactly(file_, directory.data(), static_cast<int64_t>(directory.size()), directory_offset);
   ScrambleRun(directory.data(), directory.size(), shared_->key, 0);
 
   // A remainder shorter than one record is ignored.
@@ -204,7 +158,7 @@ void TXORFileStream::LoadDirectory() {
 }
 
 void TXORFileStream::DiscardUnfinished() noexcept {
-  if (!temp_path_.empty()) ::unlink(temp_path_.c_str());
+  if (!temp_path_.empty()) plat::RemoveFile(temp_path_);
   temp_path_.clear();
   finished_ = true;
 }
@@ -222,9 +176,7 @@ std::unique_ptr<TXORFileHandle> TXORFileStream::OpenFile(std::string_view name) 
   LogMessage("Filename to get: %s %d %d", entry->name.c_str(), static_cast<int32_t>(size & 0xFFFFFFFFu),
              static_cast<int32_t>(size >> 32));
   // A descriptor of the handle's own, on the very file the directory came from.
-  const int fd = ::fcntl(fd_, F_DUPFD_CLOEXEC, 0);
-  if (fd < 0) throw plat::FileError(shared_->path, ErrnoText());
-  return std::make_unique<TXORFileHandle>(fd, shared_, entry->offset, entry->size);
+  return std::make_unique<TXORFileHandle>(file_.Duplicate(), shared_, entry->offset, entry->size);
 }
 
 void TXORFileStream::CloseFile(std::unique_ptr<TXORFileHandle> handle) const { handle.reset(); }
@@ -262,17 +214,13 @@ std::string TXORFileStream::ReadToString(std::string_view name) const {
 std::string TXORFileStream::ExtractToTempFile(std::string_view name) const {
   std::unique_ptr<TXORFileHandle> handle = OpenFile(name);
   if (!handle) return "";
-  plat::TempFile temp;
+  plat::File temp = plat::File::CreateTemporary();
   try {
     char block[4096];
-    for (;;) {
-      const int64_t n = handle->Read(block, sizeof block);
-      if (n == 0) break;
-      WriteAll(temp.fd(), block, n, temp.path());
-    }
+    while (const int64_t n = handle->Read(block, sizeof block)) temp.Write(block, n);
     temp.Close();
   } catch (...) {
-    ::unlink(temp.path().c_str());
+    plat::RemoveFile(temp.path());
     throw;
   }
   return temp.path();
@@ -280,11 +228,15 @@ std::string TXORFileStream::ExtractToTempFile(std::string_view name) const {
 
 bool TXORFileStream::GetFileTime(int64_t* creation, int64_t* last_access, int64_t* last_write) const {
   if (mode_ != kRead) return false;
-  struct stat st {};
-  if (::fstat(fd_, &st) != 0) return false;
-  if (creation) *creation = st.st_mtim.tv_sec;
-  if (last_access) *last_access = st.st_atim.tv_sec;
-  if (last_write) *last_write = st.st_mtim.tv_sec;
+  plat::File::Status status;
+  try {
+    status = file_.GetStatus();
+  } catch (const plat::FileError&) {
+    return false;
+  }
+  if (creation) *creation = status.modified;
+  if (last_access) *last_access = status.accessed;
+  if (last_write) *last_write = status.modified;
   return true;
 }
 
@@ -293,7 +245,7 @@ void TXORFileStream::AddFile(std::string_view name, std::string_view data) {
   CheckEntryName(name, shared_->path);
   std::string scrambled(data);
   ScrambleRun(scrambled.data(), scrambled.size(), shared_->key, 0);
-  PwriteAll(fd_, scrambled.data(), static_cast<int64_t>(scrambled.size()), write_offset_, temp_path_);
+  file_.WriteAt(scrambled.data(), static_cast<int64_t>(scrambled.size()), write_offset_);
   entries_.push_back(TXORFileEntry{std::string(name), write_offset_, static_cast<int64_t>(data.size())});
   write_offset_ += static_cast<int64_t>(data.size());
 }
@@ -311,9 +263,11 @@ void TXORFileStream::Finish() {
   ScrambleRun(tail.data(), entries_.size() * kPackageDirectoryEntrySize, shared_->key, 0);
   StoreInt64(tail.data() + tail.size() - kOffsetFieldSize, write_offset_);
 
-  PwriteAll(fd_, tail.data(), static_cast<int64_t>(tail.size()), write_offset_, temp_path_);
-  if (::fsync(fd_) != 0) throw plat::FileError(temp_path_, ErrnoText());
-  if (::rename(temp_path_.c_str(), shared_->path.c_str()) != 0) throw plat::FileError(shared_->path, ErrnoText());
+  file_.WriteAt(tail.data(), static_cast<int64_t>(tail.size()), write_offset_);
+  file_.Sync();
+  plat::RenameFile(temp_path_, shared_->path);
   temp_path_.clear();
   finished_ = true;
 }
+
+}  // namespace content

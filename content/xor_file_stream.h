@@ -15,6 +15,9 @@
 #include <vector>
 
 #include "content/xor_file_handle.h"
+#include "platform/file.h"
+
+namespace content {
 
 inline constexpr uint32_t kPackageMagic = 0x67248944;
 // The key every package of the system is scrambled with.
@@ -108,7 +111,7 @@ class TXORFileStream {
   const TXORFileEntry* Find(std::string_view name) const;
 
   std::vector<TXORFileEntry> entries_;
-  int fd_ = -1;
+  plat::File file_;
   Mode mode_;
   std::shared_ptr<const TXORPackageShared> shared_;
   // Create mode only.
@@ -117,3 +120,5 @@ class TXORFileStream {
   bool finished_ = false;
   int uncaught_at_creation_ = 0;
 };
+
+}  // namespace content

@@ -7,43 +7,13 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/file.h"
+
 namespace plat {
 
 namespace {
 
 std::string ErrnoText(int err) { return std::strerror(err); }
-
-// Closes a descriptor when it goes out of scope.
-class FdCloser {
- public:
-  explicit FdCloser(int fd) : fd_(fd) {}
-  ~FdCloser() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FdCloser(const FdCloser&) = delete;
-  FdCloser& operator=(const FdCloser&) = delete;
-  int get() const { return fd_; }
-  int release() {
-    int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
-
- private:
-  int fd_;
-};
-
-void WriteAll(int fd, std::string_view data, const std::string& path) {
-  size_t done = 0;
-  while (done < data.size()) {
-    const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      throw FileError(path, ErrnoText(errno));
-    }
-    done += static_cast<size_t>(n);
-  }
-}
 
 }  // namespace
 
@@ -78,25 +48,10 @@ std::optional<int64_t> FileTimeOf(const std::string& path) {
 }
 
 std::string ReadWholeFile(const std::string& path) {
-  // Non-blocking, so that a FIFO at the path cannot hold the caller waiting for a writer.
-  FdCloser fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  if (fd.get() < 0) throw FileError(path, ErrnoText(errno));
-  struct stat st {};
-  if (::fstat(fd.get(), &st) != 0) throw FileError(path, ErrnoText(errno));
-  if (S_ISDIR(st.st_mode)) throw FileError(path, "is a folder");
-  // A pipe or a device has no end that the read could wait for.
-  if (!S_ISREG(st.st_mode)) throw FileError(path, "not a regular file");
+  File file = File::OpenToRead(path);
   std::string out;
   char block[65536];
-  for (;;) {
-    const ssize_t n = ::read(fd.get(), block, sizeof block);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      throw FileError(path, ErrnoText(errno));
-    }
-    if (n == 0) break;
-    out.append(block, static_cast<size_t>(n));
-  }
+  while (const int64_t n = file.Read(block, sizeof block)) out.append(block, static_cast<size_t>(n));
   return out;
 }
 
@@ -130,16 +85,18 @@ std::string CreateTempFileBeside(const std::string& path, int* fd) {
 void WriteFileAtomic(const std::string& path, std::string_view data) {
   if (NamePart(path).empty()) throw FileError(path, "no file name");
   CreateFolders(FolderPart(path));
-  int temp_fd = -1;
-  const std::string temp = CreateTempFileBeside(path, &temp_fd);
-  FdCloser fd(temp_fd);
+  File temp = File::CreateBeside(path);
   try {
-    WriteAll(fd.get(), data, path);
-    if (::fsync(fd.get()) != 0) throw FileError(path, ErrnoText(errno));
-    if (::close(fd.release()) != 0) throw FileError(path, ErrnoText(errno));
-    if (::rename(temp.c_str(), path.c_str()) != 0) throw FileError(path, ErrnoText(errno));
+    temp.Write(data);
+    temp.Sync();
+    temp.Close();
+    RenameFile(temp.path(), path);
+  } catch (const FileError& e) {
+    ::unlink(temp.path().c_str());
+    // The reason, under the name the caller gave.
+    throw FileError(path, e.reason());
   } catch (...) {
-    ::unlink(temp.c_str());
+    ::unlink(temp.path().c_str());
     throw;
   }
 }

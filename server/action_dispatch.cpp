@@ -6,52 +6,33 @@
 #include "content/percent_codec.h"
 #include "content/request_map.h"
 #include "content/text_lists.h"
-#include "server/method_log.h"
+#include "server/http/method_log.h"
 #include "server/quiz_session.h"
 
-void TQuizSession::RegisterActions() {
-  static constexpr MemberAction kRows[] = {
-      {"login", &TQuizSession::DoLogin},
-      {"logout", &TQuizSession::Logout},
-  };
-  RegisterMembers(kRows);
-  RegisterLearnerActions();
-  RegisterAdminActions();
-  RegisterStatsActions();
-  RegisterContentPageActions();
-}
-
-void TQuizSession::RegisterMembers(std::span<const MemberAction> rows) {
-  for (const MemberAction& row : rows) {
-    actions_.Register(row.action,
-                      [this, handler = row.handler](TNetStream* channel, TRequestMap& map) {
-                        return (this->*handler)(channel, map);
-                      });
-  }
-}
+namespace server {
 
 bool TQuizSession::ProcessRequest(TNetStream* channel, std::string_view query) {
   TMethodLog log("ProcessRequest");
-  LogMessage("Request: %s", std::string(query).c_str());
+  content::LogMessage("Request: %s", std::string(query).c_str());
   // '&' and '=' both separate, before decoding: a value holding either must
   // arrive percent-encoded.
-  TStringList tokens;
-  SplitString(tokens, query, "&=");
-  for (std::string& token : tokens) token = PercentDecode(token);
+  content::TStringList tokens;
+  content::SplitString(tokens, query, "&=");
+  for (std::string& token : tokens) token = content::PercentDecode(token);
   if (tokens.empty() || tokens[0] != "action" || tokens.size() < 2) return false;
 
   const std::string& action = tokens[1];
   const TActionHandler* handler = actions_.HandlerOf(action);
   if (handler == nullptr) return false;
-  TRequestMap map(tokens);
+  content::TRequestMap map(tokens);
   // Handlers convert numbers, read files and parse documents: whatever one
   // raises ends this request, never the server.
   try {
     return (*handler)(channel, map);
   } catch (const std::exception& e) {
-    LogMessage("action %s failed: %s", action.c_str(), e.what());
+    content::LogMessage("action %s failed: %s", action.c_str(), e.what());
   } catch (...) {
-    LogMessage("action %s failed: %s", action.c_str(), "unknown exception");
+    content::LogMessage("action %s failed: %s", action.c_str(), "unknown exception");
   }
   if (channel == nullptr || channel->BytesWritten() == 0) return false;
   // A reply had begun: an error page cannot follow it, so it ends here.
@@ -59,10 +40,4 @@ bool TQuizSession::ProcessRequest(TNetStream* channel, std::string_view query) {
   return true;
 }
 
-bool TQuizSession::Logout(TNetStream* channel, TRequestMap& /*map*/) {
-  TMethodLog log("Logout");
-  restore_flag_ = false;
-  // Through the content road, so folder mode serves the content's own start
-  // page whatever the working folder is.
-  return SendFile(channel, "index.html");
-}
+}  // namespace server

@@ -1,6 +1,5 @@
 // Selecting the content: folder or package, the data folder, and the small
 // files that come with the content.
-#include <filesystem>
 #include <memory>
 #include <optional>
 
@@ -9,30 +8,23 @@
 #include "content/table_file.h"
 #include "content/text_lines.h"
 #include "platform/files.h"
+#include "platform/path_lookup.h"
 #include "platform/paths.h"
-#include "server/data_folder.h"
-#include "server/method_log.h"
+#include "server/http/method_log.h"
 #include "server/quiz_session.h"
+#include "server/road/data_folder.h"
 
+namespace server {
 namespace {
 
 constexpr char kUsersFile[] = "all.users.csv";
 constexpr char kGroupsFile[] = "all.groups.csv";
 constexpr char kTablesBase[] = "all";
 
-std::string AbsoluteFolder(const std::string& folder) {
-  std::error_code ignored;
-  const std::filesystem::path absolute = std::filesystem::absolute(folder, ignored);
-  return plat::WithTrailingSlash(absolute.empty() ? folder : absolute.lexically_normal().string());
-}
+std::string AbsoluteFolder(const std::string& folder) { return plat::WithTrailingSlash(plat::AbsolutePath(folder)); }
 
 // The absolute folder that holds the file, with a trailing '/'.
-std::string FolderOfFile(const std::string& file) {
-  std::error_code ignored;
-  std::filesystem::path absolute = std::filesystem::absolute(file, ignored);
-  if (absolute.empty()) absolute = file;
-  return plat::WithTrailingSlash(absolute.lexically_normal().parent_path().string());
-}
+std::string FolderOfFile(const std::string& file) { return plat::FolderPart(plat::AbsolutePath(file)); }
 
 // The table file's text when folder holds it (under any letter case).
 // Throws plat::FileError when it exists but cannot be read.
@@ -40,14 +32,14 @@ std::optional<std::string> ReadTableIn(const std::string& folder, const char* na
   if (folder.empty()) return std::nullopt;
   const std::optional<std::string> path = plat::FindCaseInsensitive(folder, name);
   if (!path || !plat::FileExists(*path)) return std::nullopt;
-  return ReadTableFile(*path);
+  return content::ReadTableFile(*path);
 }
 
 // Loads one table: the data folder's file first, else the content folder's
 // (folder mode) or the package's entry. A table that cannot be read stays empty.
 template <typename Table>
-void LoadTable(Table& table, const char* file_name, const std::string& data_folder,
-               const std::string& content_folder, const TXORFileStream* package) {
+void LoadTable(Table& table, const char* file_name, const std::string& data_folder, const std::string& content_folder,
+               const content::TXORFileStream* package) {
   table.Clear();
   try {
     std::optional<std::string> text = ReadTableIn(data_folder, file_name);
@@ -59,7 +51,7 @@ void LoadTable(Table& table, const char* file_name, const std::string& data_fold
     }
   } catch (const std::exception& e) {
     table.Clear();
-    LogMessage("cannot load %s: %s", file_name, e.what());
+    content::LogMessage("cannot load %s: %s", file_name, e.what());
   }
 }
 
@@ -71,7 +63,7 @@ bool TQuizSession::SetPath(const std::string& path) {
   Close();
   content_error_.clear();
 
-  if (IsXORFileStream(path)) return OpenPackage(path);
+  if (content::IsXORFileStream(path)) return OpenPackage(path);
 
   std::string folder = path;
   if (plat::FileExists(folder)) {
@@ -85,7 +77,7 @@ bool TQuizSession::SetPath(const std::string& path) {
       content_.SetDataFolder(data_folder_);
     }
     content_error_ = "no such file or folder: " + path;
-    LogMessage("%s", content_error_.c_str());
+    content::LogMessage("%s", content_error_.c_str());
     return false;
   }
   OpenFolder(AbsoluteFolder(folder));
@@ -100,27 +92,28 @@ void TQuizSession::OpenFolder(const std::string& folder) {
   data_folder_ = shared_data.empty() ? content_folder_ : shared_data;
   content_.SetDataFolder(data_folder_);
   LoadTables();
-  skip_start_page_ = IsSkipStartPage(content_folder_);
+  skip_start_page_ = content::IsSkipStartPage(content_folder_);
 }
 
 bool TQuizSession::OpenPackage(const std::string& path) {
   content_folder_.clear();
   try {
-    content_.SetPackage(std::make_unique<TXORFileStream>(path, TXORFileStream::kRead, kPackageKey));
+    content_.SetPackage(
+        std::make_unique<content::TXORFileStream>(path, content::TXORFileStream::kRead, content::kPackageKey));
   } catch (const std::exception& e) {
     content_error_ = e.what();
-    LogMessage("cannot open the package: %s", content_error_.c_str());
+    content::LogMessage("cannot open the package: %s", content_error_.c_str());
     return false;
   }
-  const TXORFileStream& package = *content_.GetPackage();
+  const content::TXORFileStream& package = *content_.GetPackage();
   content_folder_ = path;
 
   const std::string shared_data = SessionDataFolder();
   data_folder_ = shared_data.empty() ? FolderOfFile(path) : shared_data;
   // The id names a folder: one that could lead elsewhere counts as none.
-  project_id_ = ReadProjectId(path);
+  project_id_ = content::ReadProjectId(path);
   if (project_id_.empty() && package.FileExists("projectid.txt"))
-    LogMessage("the project id cannot name a folder; learner data stays in %s", data_folder_.c_str());
+    content::LogMessage("the project id cannot name a folder; learner data stays in %s", data_folder_.c_str());
   if (!project_id_.empty()) data_folder_ += project_id_ + "/";
 
   CheckTimeStamp();
@@ -132,20 +125,22 @@ bool TQuizSession::OpenPackage(const std::string& path) {
 }
 
 void TQuizSession::LoadTables() {
-  const TXORFileStream* package = content_.GetPackage();
+  const content::TXORFileStream* package = content_.GetPackage();
   LoadTable(users_, kUsersFile, data_folder_, content_folder_, package);
   LoadTable(groups_, kGroupsFile, data_folder_, content_folder_, package);
 }
 
-void TQuizSession::LoadPackageSettings(const TXORFileStream& package) {
+void TQuizSession::LoadPackageSettings(const content::TXORFileStream& package) {
   project_title_.clear();
   subject_titles_.clear();
   grades_.Clear();
   try {
     project_title_ = package.ReadToString("projecttitle.txt");
-    subject_titles_ = SplitLines(package.ReadToString("subjects.sysdata"));
+    subject_titles_ = content::SplitLines(package.ReadToString("subjects.sysdata"));
     grades_.LoadFromText(package.ReadToString("grades.sysdata"));
   } catch (const std::exception& e) {
-    LogMessage("cannot read the content's settings: %s", e.what());
+    content::LogMessage("cannot read the content's settings: %s", e.what());
   }
 }
+
+}  // namespace server

@@ -1,7 +1,6 @@
 // Data folder housekeeping when a package opens: learner data of another
 // build of the package is wiped, and session folders of users who no longer
 // exist are removed.
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,37 +10,32 @@
 #include "content/safe_name.h"
 #include "platform/ascii.h"
 #include "platform/files.h"
-#include "server/data_folder.h"
-#include "server/method_log.h"
+#include "platform/folder_listing.h"
+#include "platform/path_lookup.h"
+#include "platform/removal.h"
+#include "server/http/method_log.h"
+#include "server/quiz/time_stamp.h"
 #include "server/quiz_session.h"
-#include "server/time_stamp.h"
+#include "server/road/data_folder.h"
 
+namespace server {
 namespace {
 
 constexpr char kTimeStampFile[] = "TimeStamp.txt";
 constexpr char kSessionsFolder[] = "Sessions";
 
-std::optional<std::filesystem::path> RealPathOf(const std::string& path) {
-  std::error_code error;
-  std::filesystem::path real = std::filesystem::canonical(path, error);
-  if (error) return std::nullopt;
-  return real;
-}
-
-// Whether inner is outer or lies below it.
-bool IsSameOrBelow(const std::filesystem::path& inner, const std::filesystem::path& outer) {
-  auto in = inner.begin();
-  for (auto out = outer.begin(); out != outer.end(); ++out, ++in)
-    if (in == inner.end() || *in != *out) return false;
-  return true;
+// Whether inner is outer or lies below it; both are real paths.
+bool IsSameOrBelow(const std::string& inner, const std::string& outer) {
+  if (outer == "/" || inner == outer) return true;
+  return inner.starts_with(outer) && inner[outer.size()] == '/';
 }
 
 // The folder belongs to the user: its name is the login name (folded) or
 // the login name's safe form, which is how session folders are named.
-bool IsFolderOfSomeUser(const std::string& folder_name, const TUsersList& users) {
+bool IsFolderOfSomeUser(const std::string& folder_name, const content::TUsersList& users) {
   for (int i = 0; i < users.Count(); ++i) {
     const std::string& login = users.GetUser(i)->GetLoginName();
-    if (plat::SameText(folder_name, login) || folder_name == MakeSafeName(login)) return true;
+    if (plat::SameText(folder_name, login) || folder_name == content::MakeSafeName(login)) return true;
   }
   return false;
 }
@@ -52,20 +46,20 @@ bool TQuizSession::MayWipeDataFolder() const {
   // Without an id the data folder is shared: the package's own folder, or the
   // folder that keeps every content's data.
   if (project_id_.empty() || data_folder_.empty()) return false;
-  const std::optional<std::filesystem::path> data = RealPathOf(data_folder_);
+  const std::optional<std::string> data = plat::RealPath(data_folder_);
   if (!data) return false;
-  if (data->filename() != project_id_) return false;
-  const std::optional<std::filesystem::path> package = RealPathOf(content_folder_);
+  if (plat::NamePart(*data) != project_id_) return false;
+  const std::optional<std::string> package = plat::RealPath(content_folder_);
   return !package || !IsSameOrBelow(*package, *data);
 }
 
 void TQuizSession::WipeDataFolder() {
   if (!MayWipeDataFolder()) {
-    LogMessage("the data folder %s is not the project's own: left as it is", data_folder_.c_str());
+    content::LogMessage("the data folder %s is not the project's own: left as it is", data_folder_.c_str());
     return;
   }
-  LogMessage("the package changed: clearing %s", data_folder_.c_str());
-  DeleteFolderTree(data_folder_);
+  content::LogMessage("the package changed: clearing %s", data_folder_.c_str());
+  plat::RemoveFolderTree(data_folder_);
 }
 
 void TQuizSession::CheckTimeStamp() {
@@ -77,14 +71,14 @@ void TQuizSession::CheckTimeStamp() {
     return;
   }
   try {
-    const std::string stored = ReadFileToString(stamp_path);
+    const std::string stored = content::ReadFileToString(stamp_path);
     int64_t created = 0;
-    const TXORFileStream* package = content_.GetPackage();
+    const content::TXORFileStream* package = content_.GetPackage();
     if (package && package->GetFileTime(&created, nullptr, nullptr) && stored != FormatTimeStamp(created))
       WipeDataFolder();
   } catch (const plat::FileError& e) {
     // Unknown is not different: learner data is kept.
-    LogMessage("cannot read the time stamp: %s", e.what());
+    content::LogMessage("cannot read the time stamp: %s", e.what());
   }
   WriteTimeStamp();
 }
@@ -94,14 +88,14 @@ void TQuizSession::WriteTimeStamp() {
   // The flag is still the one of the content opened before: SetPath sets it
   // after this step.
   if (skip_start_page_) return;
-  const TXORFileStream* package = content_.GetPackage();
+  const content::TXORFileStream* package = content_.GetPackage();
   int64_t created = 0;
   if (!package || !package->GetFileTime(&created, nullptr, nullptr)) return;
   try {
-    WriteStringToFile(DataFilePath(data_folder_, kTimeStampFile), FormatTimeStamp(created));
+    content::WriteStringToFile(DataFilePath(data_folder_, kTimeStampFile), FormatTimeStamp(created));
   } catch (const plat::FileError& e) {
     // Content on a read-only medium still opens.
-    LogMessage("cannot write the time stamp: %s", e.what());
+    content::LogMessage("cannot write the time stamp: %s", e.what());
   }
 }
 
@@ -110,23 +104,22 @@ void TQuizSession::RemoveStaleSessionFolders() {
   // No users known (a missing or unreadable table): nobody's folder is stale.
   if (users_.Count() == 0 || data_folder_.empty()) return;
   const std::string sessions = DataFilePath(data_folder_, kSessionsFolder);
-  std::error_code link_error;
-  if (std::filesystem::is_symlink(sessions, link_error)) return;
-  std::vector<std::filesystem::path> stale;
-  std::error_code error;
-  for (std::filesystem::directory_iterator entries(sessions, error), end; !error && entries != end;
-       entries.increment(error)) {
-    std::error_code status_error;
-    // Links are left alone: what they point at is not ours to delete.
-    if (entries->is_symlink(status_error) || !entries->is_directory(status_error)) continue;
-    if (!IsFolderOfSomeUser(entries->path().filename().string(), users_)) stale.push_back(entries->path());
+  if (plat::IsLink(sessions)) return;
+  std::vector<std::string> stale;
+  try {
+    for (const plat::FolderEntry& entry : plat::ListFolder(sessions)) {
+      // Links are left alone: what they point at is not ours to delete.
+      if (entry.kind == plat::EntryKind::kFolder && !IsFolderOfSomeUser(entry.name, users_))
+        stale.push_back(entry.name);
+    }
+  } catch (const plat::FileError&) {
+    return;  // no session folders
   }
-  for (const std::filesystem::path& folder : stale) {
-    LogMessage("removing the session folder of a former user: %s", folder.filename().c_str());
-    DeleteFolderTree(folder.string());
+  for (const std::string& name : stale) {
+    content::LogMessage("removing the session folder of a former user: %s", name.c_str());
+    plat::RemoveFolderTree(sessions + "/" + name);
   }
-  if (!stale.empty()) {
-    std::error_code ignored;
-    std::filesystem::remove(sessions, ignored);  // only once it is empty
-  }
+  if (!stale.empty()) plat::RemoveEmptyFolder(sessions);  // only once it is empty
 }
+
+}  // namespace server

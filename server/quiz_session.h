@@ -1,7 +1,7 @@
-// The player's own HTTP/1.0 server. The browser reaches it at
-// http://127.0.0.1:<port>/; it serves the content's files and answers the
-// content's "?action=" requests, one request per connection, every reply
-// closing its connection.
+// The quiz session: the content the player serves, its learners and their
+// tests, and the administrator, answering the requests its HTTP transport
+// (THttpServer) hands it. It serves the content's files and answers the
+// content's "?action=" requests, every reply closing its connection.
 //
 // Everything runs on one event loop. Nothing waits inside a handler: a file
 // reply is queued on its connection and streamed as the client takes it.
@@ -14,61 +14,49 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
+#include <functional>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <utility>
 
 #include "content/groups.h"
 #include "content/text_lists.h"
 #include "content/users.h"
 #include "content/xor_file_stream.h"
-#include "platform/date_time.h"
 #include "platform/event_loop.h"
-#include "platform/tcp_listener.h"
 #include "platform/window_timers.h"
-#include "server/action_table.h"
-#include "server/admin_session.h"
-#include "server/connection_table.h"
-#include "server/content_resolver.h"
-#include "server/grade_table.h"
-#include "server/net_stream.h"
-#include "server/session_params.h"
-#include "server/sessions_list.h"
-#include "server/stats_cache.h"
+#include "server/http/action_table.h"
+#include "server/http/http_server.h"
+#include "server/http/net_stream.h"
+#include "server/http/replies.h"
+#include "server/quiz/grade_table.h"
+#include "server/road/content_resolver.h"
+#include "server/sessions/admin_session.h"
+#include "server/sessions/session_params.h"
+#include "server/sessions/sessions_list.h"
+#include "server/stats/stats_cache.h"
+
+namespace server {
 
 class TQuizSession {
  public:
-  // The port scan: the first port of this range that opens, skipping the
-  // ports browsers refuse to connect to.
-  static constexpr uint16_t kFirstScanPort = 1000;
-  static constexpr uint16_t kLastScanPort = 9999;
   static constexpr uint32_t kSweepIntervalMs = 5000;
 
-  // Port 0 scans for a free port and listens on it at once (GetPort stays 0
-  // when none opens); any other port is only remembered until Open. Seeds the
-  // process's pseudo-random generator from the clock. The loop must outlive
-  // the server.
+  // The transport's port (see THttpServer). Seeds the process's
+  // pseudo-random generator from the clock. The loop must outlive the server.
   TQuizSession(plat::EventLoop& loop, uint16_t port, const TServerLimits& limits = {});
   // Closes the listener and every connection.
   ~TQuizSession();
   TQuizSession(const TQuizSession&) = delete;
   TQuizSession& operator=(const TQuizSession&) = delete;
 
-  // Listens on the port (already listening: nothing changes). A scanned port
-  // that another program took meanwhile (SetPath closes the listener) is
-  // replaced by a new scan, so read GetPort after Open. False when it cannot
-  // listen, or when there is no port.
-  bool Open();
-  // Stops listening; every connection closes, replies in flight included.
-  void Close();
-  // Stops accepting and closes the connections that have not sent a whole
-  // request; replies under way go on, so GetConnectionCount falls to 0 as
-  // they finish. For closing the player without cutting a reply short.
-  void StopListening();
+  // The transport's (see THttpServer); SetPath closes the listener, so read
+  // GetPort after Open. StopListening is for closing the player without
+  // cutting a reply short.
+  bool Open() { return http_.Open(); }
+  void Close() { http_.Close(); }
+  void StopListening() { http_.StopListening(); }
 
   // Selects the content: a package gives packed mode; an existing file its
   // folder, and a folder folder mode. Frees the package reader and closes the
@@ -91,8 +79,8 @@ class TQuizSession {
   // handler fails before replying; a handler failing after its reply began
   // gets its connection closed.
   bool ProcessRequest(TNetStream* channel, std::string_view query);
-  // The handlers, by action name. Handlers are registered at construction;
-  // tests may replace them.
+  // The handlers, by action name (server/actions/quiz_actions.cpp). They are
+  // registered at construction; tests may replace them.
   TActionTable& GetActionTable() { return actions_; }
   // Sends a content file with its header and closes the channel. The name is
   // taken as the content road takes it (TContentResolver::Open). False when
@@ -104,16 +92,14 @@ class TQuizSession {
   // The same text, or nullopt when the file cannot be opened, for callers
   // that tell a missing file from an empty one.
   std::optional<std::string> LoadFileText(std::string_view path);
-  // The error page; the caller closes the channel.
-  void ReturnHttpError(TNetStream* channel, std::string_view message);
-  // An XML reply; closes the channel. A null channel sends nothing.
-  void ReturnXML(TNetStream* channel, std::string_view body);
-  // An HTML reply, percent-encoded unless raw; closes the channel.
-  void ReturnHTML(TNetStream* channel, std::string_view html, bool raw);
+  // The transport's replies (server/http/replies.h), where handlers call them.
+  void ReturnHttpError(TNetStream* channel, std::string_view message) { server::ReturnHttpError(channel, message); }
+  void ReturnXML(TNetStream* channel, std::string_view body) { server::ReturnXML(channel, body); }
+  void ReturnHTML(TNetStream* channel, std::string_view html, bool raw) { server::ReturnHTML(channel, html, raw); }
 
-  uint16_t GetPort() const { return port_; }
-  bool IsListening() const { return listener_.IsListening(); }
-  size_t GetConnectionCount() const { return connections_.Count(); }
+  uint16_t GetPort() const { return http_.GetPort(); }
+  bool IsListening() const { return http_.IsListening(); }
+  size_t GetConnectionCount() const { return http_.GetConnectionCount(); }
 
   bool GetPackedMode() const { return content_.IsPacked(); }
   // Folder mode: the content folder with a trailing '/'; packed mode: the
@@ -122,7 +108,7 @@ class TQuizSession {
   // Why the last SetPath did not open its path.
   const std::string& GetContentError() const { return content_error_; }
   // The open package, null in folder mode.
-  const TXORFileStream* GetPackageReader() const { return content_.GetPackage(); }
+  const content::TXORFileStream* GetPackageReader() const { return content_.GetPackage(); }
   const TContentResolver& GetContent() const { return content_; }
 
   // Where learner records live, with a trailing '/'; "" before any content.
@@ -135,13 +121,13 @@ class TQuizSession {
   // The full name of the last learner who logged in, or the anonymous name
   // of a skip-start-page login.
   const std::string& GetUserNameText() const { return user_name_; }
-  TUsersList& GetUsers() { return users_; }
-  TGroupsList& GetGroups() { return groups_; }
+  content::TUsersList& GetUsers() { return users_; }
+  content::TGroupsList& GetGroups() { return groups_; }
   // A package's "projecttitle.txt", "subjects.sysdata" lines (line i is the
   // title of subject i + 1) and "grades.sysdata"; folder mode keeps those of
   // a package opened before.
   const std::string& GetProjectTitle() const { return project_title_; }
-  const TStringList& GetSubjectTitles() const { return subject_titles_; }
+  const content::TStringList& GetSubjectTitles() const { return subject_titles_; }
   const TGradeTable& GetGradeTable() const { return grades_; }
 
   // The learner sessions. Take TSessionsLock around any lookup and use.
@@ -174,9 +160,9 @@ class TQuizSession {
   // replaces the learner's earlier session, fills the new one from the last
   // stored session or state file, and answers
   // <movie error="0" sessionid="..." UserName="..." />.
-  bool DoLogin(TNetStream* channel, TRequestMap& map);
+  bool DoLogin(TNetStream* channel, content::TRequestMap& map);
   // "logout": clears the restore flag and answers with the content's start page.
-  bool Logout(TNetStream* channel, TRequestMap& map);
+  bool Logout(TNetStream* channel, content::TRequestMap& map);
 
   // Question generation. "genquestions" and "regenquestions": parameters
   // "sessionid" and "subject" (0-19, the test slot). The first draws the
@@ -186,8 +172,8 @@ class TQuizSession {
   // <movie generated="1" questionscount="N" questionstimer="T"/>, or
   // <movie generated="0"/> when there is no such session or slot. A subject
   // that is not a number raises before any session is touched.
-  bool GenerateQuestions(TNetStream* channel, TRequestMap& map);
-  bool ReGenerateQuestions(TNetStream* channel, TRequestMap& map);
+  bool GenerateQuestions(TNetStream* channel, content::TRequestMap& map);
+  bool ReGenerateQuestions(TNetStream* channel, content::TRequestMap& map);
   // Draws the test in the session's slot for the subject (the slot must
   // hold a test; nothing happens otherwise) and stores the session.
   void RawGenerateQuestions(int32_t subject, TQuizSessionParams& session);
@@ -199,19 +185,19 @@ class TQuizSession {
   // gives <movie generated="0"/> and changes nothing. A subject that is not
   // a number raises before any session is touched.
   // "getquestion": "qindex" (from 1).
-  bool GetQuestion(TNetStream* channel, TRequestMap& map);
+  bool GetQuestion(TNetStream* channel, content::TRequestMap& map);
   // "putanswer": "qindex" (from 1), "answer" (1-5). Records the choice and
-  // adds a record to the learner's answers.xml (not in skip-start-page
-  // mode), dated date when given, else today.
-  bool PutAnswer(TNetStream* channel, TRequestMap& map, std::optional<plat::DateTime> date = std::nullopt);
+  // adds a record to the learner's answers.xml, dated today (not in
+  // skip-start-page mode).
+  bool PutAnswer(TNetStream* channel, content::TRequestMap& map);
   // "getfeedbackindex": which feedback lists have entries.
-  bool GetFeedbackIndex(TNetStream* channel, TRequestMap& map);
+  bool GetFeedbackIndex(TNetStream* channel, content::TRequestMap& map);
   // "getoverallperfomance": score and grade band; <movie /> without a band.
-  bool GetOverallPerfomance(TNetStream* channel, TRequestMap& map);
+  bool GetOverallPerfomance(TNetStream* channel, content::TRequestMap& map);
   // "getindividualfeedback": "wronganswers" (0: every answered question,
   // else the wrongly answered ones), "feedbackquestionindex" (from 1 within
   // them, default 1); <movie /> outside them.
-  bool GetIndividualFeedback(TNetStream* channel, TRequestMap& map);
+  bool GetIndividualFeedback(TNetStream* channel, content::TRequestMap& map);
 
   // Administrator requests. Groups and users are named by their index in
   // their table, from 0; "-1" names a new one. Changed tables are written to
@@ -224,19 +210,19 @@ class TQuizSession {
   // How every administrator handler but the login begins: true when
   // "sessionid" passes IsAdminOK; otherwise answers kAdminNotLoggedIn and
   // gives false, and the handler returns true without doing anything else.
-  bool CheckAdminSession(TNetStream* channel, const TRequestMap& map);
-  bool AdminLogin(TNetStream* channel, TRequestMap& map);
-  bool AdminChangePass(TNetStream* channel, TRequestMap& map);
-  bool AdminModules(TNetStream* channel, TRequestMap& map);
-  bool AdminGetGroups(TNetStream* channel, TRequestMap& map);
-  bool AdminAddGroup(TNetStream* channel, TRequestMap& map);
-  bool AdminChangeGroup(TNetStream* channel, TRequestMap& map);
-  bool AdminDeleteGroup2(TNetStream* channel, TRequestMap& map);
-  bool AdminAddEditGroup(TNetStream* channel, TRequestMap& map);
-  bool AdminEditGroup(TNetStream* channel, TRequestMap& map);
-  bool AdminGetUser(TNetStream* channel, TRequestMap& map);
-  bool AdminAddEditUser(TNetStream* channel, TRequestMap& map);
-  bool AdminDeleteUser(TNetStream* channel, TRequestMap& map);
+  bool CheckAdminSession(TNetStream* channel, const content::TRequestMap& map);
+  bool AdminLogin(TNetStream* channel, content::TRequestMap& map);
+  bool AdminChangePass(TNetStream* channel, content::TRequestMap& map);
+  bool AdminModules(TNetStream* channel, content::TRequestMap& map);
+  bool AdminGetGroups(TNetStream* channel, content::TRequestMap& map);
+  bool AdminAddGroup(TNetStream* channel, content::TRequestMap& map);
+  bool AdminChangeGroup(TNetStream* channel, content::TRequestMap& map);
+  bool AdminDeleteGroup2(TNetStream* channel, content::TRequestMap& map);
+  bool AdminAddEditGroup(TNetStream* channel, content::TRequestMap& map);
+  bool AdminEditGroup(TNetStream* channel, content::TRequestMap& map);
+  bool AdminGetUser(TNetStream* channel, content::TRequestMap& map);
+  bool AdminAddEditUser(TNetStream* channel, content::TRequestMap& map);
+  bool AdminDeleteUser(TNetStream* channel, content::TRequestMap& map);
   const TAdminSession& GetAdminSession() const { return admin_session_; }
 
   // Statistics, for the administrator. Parameters "group" ("-1": all users,
@@ -245,18 +231,18 @@ class TQuizSession {
   // with its figures and selection lists and replaces its own CSV text and
   // graphs. The overview rereads every learner's answers first; the employee
   // pages use the records the last overview read.
-  bool AdminStatsIndex(TNetStream* channel, TRequestMap& map);
-  bool AdminStatsEmployee(TNetStream* channel, TRequestMap& map);
-  bool AdminStatsModule(TNetStream* channel, TRequestMap& map);
+  bool AdminStatsIndex(TNetStream* channel, content::TRequestMap& map);
+  bool AdminStatsEmployee(TNetStream* channel, content::TRequestMap& map);
+  bool AdminStatsModule(TNetStream* channel, content::TRequestMap& map);
   // The CSV texts as the pages last left them (empty before).
-  bool AdminStatsGetGroupCSV(TNetStream* channel, TRequestMap& map);
-  bool AdminStatsGetEmployeeCSV(TNetStream* channel, TRequestMap& map);
-  bool AdminStatsGetModulesCSV(TNetStream* channel, TRequestMap& map);
+  bool AdminStatsGetGroupCSV(TNetStream* channel, content::TRequestMap& map);
+  bool AdminStatsGetEmployeeCSV(TNetStream* channel, content::TRequestMap& map);
+  bool AdminStatsGetModulesCSV(TNetStream* channel, content::TRequestMap& map);
   // The graphs as JPEG images; without one the not-logged-in element.
-  bool AdminStatsGetIndexGraph(TNetStream* channel, TRequestMap& map);
-  bool AdminStatsGetModulesGraph(TNetStream* channel, TRequestMap& map);
-  bool AdminStatsGetEmployeeGraph(TNetStream* channel, TRequestMap& map);
-  bool AdminStatsGetEmployeeGraph2(TNetStream* channel, TRequestMap& map);
+  bool AdminStatsGetIndexGraph(TNetStream* channel, content::TRequestMap& map);
+  bool AdminStatsGetModulesGraph(TNetStream* channel, content::TRequestMap& map);
+  bool AdminStatsGetEmployeeGraph(TNetStream* channel, content::TRequestMap& map);
+  bool AdminStatsGetEmployeeGraph2(TNetStream* channel, content::TRequestMap& map);
   // A download saved as file_name; closes the channel.
   bool SendCSV(TNetStream* channel, std::string_view text, std::string_view file_name);
   // A JPEG image reply; closes the channel.
@@ -270,49 +256,31 @@ class TQuizSession {
   // "search_text": "keywords", "sessionid". The hits of Search.xml with the
   // keywords highlighted, or the no-match page; sent percent-encoded. A
   // missing Search.xml finds nothing; one that cannot be read raises.
-  bool SearchText(TNetStream* channel, TRequestMap& map);
+  bool SearchText(TNetStream* channel, content::TRequestMap& map);
   // "view_result": "sessionid", "id" (strict). The viewer page of one hit.
-  bool ViewResult(TNetStream* channel, TRequestMap& map);
+  bool ViewResult(TNetStream* channel, content::TRequestMap& map);
   // The viewer page of "id" for the session "sessionid"; "" when there is no
   // such session or hit.
-  std::string BuildSearchResultPage(const TRequestMap& map);
+  std::string BuildSearchResultPage(const content::TRequestMap& map);
   // "getscript": "filename". The file as display text (PrepareHtmlText).
-  bool GetScript(TNetStream* channel, TRequestMap& map);
+  bool GetScript(TNetStream* channel, content::TRequestMap& map);
   // "print_script": a printable question ("question" set), feedback
   // ("feedback"), overall performance ("perfomance") or script page.
-  bool PrintScript(TNetStream* channel, TRequestMap& map);
+  bool PrintScript(TNetStream* channel, content::TRequestMap& map);
   // "loadstartpagexml": startpage.xml, with the restore offer while a
   // previous session is being restored.
-  bool LoadStartPageXml(TNetStream* channel, TRequestMap& map);
+  bool LoadStartPageXml(TNetStream* channel, content::TRequestMap& map);
   // "getfile": "filename". Sends the content file; false (the error page)
   // when the name is refused, absent or of a type not served.
-  bool ReturnFile(TNetStream* channel, TRequestMap& map);
+  bool ReturnFile(TNetStream* channel, content::TRequestMap& map);
   // The text of the content file a request names; "" when the name is
   // refused or the file is absent.
   std::string LoadRequestedFile(std::string_view name);
 
  private:
-  void OnClientConnect(const std::shared_ptr<plat::TcpConnection>& connection);
-  void OnClientDisconnect(plat::TcpConnection& connection);
-  void OnClientRead(plat::TcpConnection& connection, size_t bytes_waiting);
-  void OnSocketErrorEvent(plat::TcpConnection& connection, std::error_code error);
   void OnSweepTimer();
-  void OnIdleCheckTimer();
-  void AnswerRequest(plat::TcpConnection& connection);
-  // A handler that is a member function, by the action it answers.
-  struct MemberAction {
-    std::string_view action;
-    bool (TQuizSession::*handler)(TNetStream*, TRequestMap&);
-  };
-  // Puts every built handler into the action table.
+  // Puts every handler into the action table, by the action it answers.
   void RegisterActions();
-  void RegisterMembers(std::span<const MemberAction> rows);
-  // The question generation and learner road handlers.
-  void RegisterLearnerActions();
-  void RegisterAdminActions();
-  void RegisterStatsActions();
-  // The content page handlers.
-  void RegisterContentPageActions();
 
   // Content opening.
   bool OpenPackage(const std::string& path);
@@ -320,7 +288,7 @@ class TQuizSession {
   // Replaces the users and groups tables: the data folder's files when they
   // exist, else the content folder's (folder mode) or the package's entries.
   void LoadTables();
-  void LoadPackageSettings(const TXORFileStream& package);
+  void LoadPackageSettings(const content::TXORFileStream& package);
 
   // Data folder housekeeping (packed mode).
   void CheckTimeStamp();
@@ -342,10 +310,21 @@ class TQuizSession {
   // skip-start-page mode, else the learner's last session; failures logged.
   void StoreLearnerSession(const TQuizSessionParams& session);
 
+  // The learner road's frame: reads "sessionid" and the strict "subject" (a
+  // subject that is not a number raises before any session is touched);
+  // under the session list's lock, when the session exists and the subject
+  // names one of its slots, use gives the reply, else it is
+  // <movie generated="0"/>. The reply goes out after the lock is left.
+  using TSessionUse = std::function<std::string(TQuizSessionParams& session, int32_t subject)>;
+  bool AnswerForSession(TNetStream* channel, const content::TRequestMap& map, const TSessionUse& use);
+  // The same where the slot must hold a test.
+  using TTestUse = std::function<std::string(TQuizSessionParams& session, TSessionQuestions& test, int32_t subject)>;
+  bool AnswerForTest(TNetStream* channel, const content::TRequestMap& map, const TTestUse& use);
+
   // Question generation: the settings, index, draw and maximum scores of
   // the subject's test.
   void FillTest(int32_t subject, TSessionQuestions& test);
-  void LoadQuestionIndex(int32_t subject, TQuestionsList& questions) const;
+  void LoadQuestionIndex(int32_t subject, content::TQuestionsList& questions) const;
   // Where a NUL ends a content file's text: in each block of kFileBlockSize
   // bytes, as the content's pages are read, or once for the whole text.
   enum class NulEnd { kEachBlock, kWholeText };
@@ -353,12 +332,11 @@ class TQuizSession {
   // plat::FileError when it cannot be read.
   std::optional<std::string> ReadContentText(std::string_view name, NulEnd nul_end = NulEnd::kWholeText) const;
   // Adds the answers record of the test's running totals.
-  void WriteAnswersRecord(const TQuizSessionParams& session, const TSessionQuestions& test, int32_t subject,
-                          const std::optional<plat::DateTime>& date);
+  void WriteAnswersRecord(const TQuizSessionParams& session, const TSessionQuestions& test, int32_t subject);
 
   // Administrator steps.
   // The groups and users lists with "groupname" as the current group.
-  void ReturnAdminGroups(TNetStream* channel, const TRequestMap& map);
+  void ReturnAdminGroups(TNetStream* channel, const content::TRequestMap& map);
   // Write the table to the data folder's "all.users.csv" / "all.groups.csv".
   // Throw plat::FileError (also before any content opened) or RecordFieldError.
   void SaveUsersTable() const;
@@ -370,14 +348,12 @@ class TQuizSession {
   // The pages' Modules selection list: the titles whose subjects have questions.
   std::string StatsModulesList() const;
   // Sends the graph, or the not-logged-in element without it.
-  bool SendStatsGraph(TNetStream* channel, const TRequestMap& map, const std::optional<std::string>& graph);
+  bool SendStatsGraph(TNetStream* channel, const content::TRequestMap& map, const std::optional<std::string>& graph);
 
-  plat::EventLoop& loop_;
-  TServerLimits limits_;
   TSessionsList sessions_;
   plat::WindowTimers timers_;
-  TUsersList users_;
-  TGroupsList groups_;
+  content::TUsersList users_;
+  content::TGroupsList groups_;
   TAdminSession admin_session_;
   // The content road; it owns the package reader (packed mode).
   TContentResolver content_;
@@ -389,17 +365,15 @@ class TQuizSession {
   std::string skip_start_page_login_name_;
   std::string user_name_;
   std::string project_title_;
-  TStringList subject_titles_;
+  content::TStringList subject_titles_;
   TGradeTable grades_;
   TStatsCache stats_;
   TActionTable actions_;
   bool restore_flag_ = false;
   std::string restored_user_name_;
   std::string state_file_path_;
-  TConnectionTable connections_;
   // Last: destroyed first, while everything its connections call still exists.
-  plat::TcpListener listener_;
-  uint16_t port_ = 0;
-  // The port was found by scanning, not given.
-  bool scanned_port_ = false;
+  THttpServer http_;
 };
+
+}  // namespace server

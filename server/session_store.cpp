@@ -5,10 +5,12 @@
 #include "content/file_helpers.h"
 #include "content/safe_name.h"
 #include "platform/files.h"
-#include "server/data_folder.h"
-#include "server/method_log.h"
+#include "server/http/method_log.h"
 #include "server/quiz_session.h"
-#include "server/session_file.h"
+#include "server/road/data_folder.h"
+#include "server/sessions/session_file.h"
+
+namespace server {
 
 void TQuizSession::OnSweepTimer() {
   TSessionsLock lock(sessions_);
@@ -18,15 +20,15 @@ void TQuizSession::OnSweepTimer() {
 void TQuizSession::StoreSession(const std::string& path, const TQuizSessionParams& session) {
   TMethodLog log("StoreSession");
   if (path.empty()) return;
-  LogMessage("Create a file");
-  LogMessage("Write to a file");
+  content::LogMessage("Create a file");
+  content::LogMessage("Write to a file");
   WriteSessionFile(path, session);
-  WriteStringToFile(path + ".name", session.GetName());
-  LogMessage("Store session");
+  content::WriteStringToFile(path + ".name", session.GetName());
+  content::LogMessage("Store session");
 }
 
 std::string TQuizSession::StoredSessionPath(const std::string& login_name) const {
-  return DataFilePath(data_folder_, "Sessions/" + MakeSafeName(login_name) + "/lastsession.session");
+  return DataFilePath(data_folder_, "Sessions/" + content::MakeSafeName(login_name) + "/lastsession.session");
 }
 
 void TQuizSession::StoreCurrentSession(const TQuizSessionParams& session) {
@@ -37,12 +39,14 @@ void TQuizSession::StoreCurrentSession(const TQuizSessionParams& session) {
 
 void TQuizSession::StoreLearnerSession(const TQuizSessionParams& session) {
   if (skip_start_page_) {
-    TryStoreSession(GetLastSessionStatePath(content_folder_), session);
+    TryStoreSession(content::GetLastSessionStatePath(content_folder_), session);
     return;
   }
   try {
     StoreCurrentSession(session);
   } catch (const plat::FileError& e) {
-    LogMessage("cannot store the session: %s", e.what());
+    content::LogMessage("cannot store the session: %s", e.what());
   }
 }
+
+}  // namespace server

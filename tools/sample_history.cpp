@@ -9,9 +9,10 @@
 #include "platform/date_time.h"
 #include "platform/files.h"
 #include "platform/random.h"
-#include "server/answers_record.h"
-#include "server/reply_sink.h"
+#include "server/http/reply_sink.h"
+#include "server/quiz/answers_record.h"
 
+namespace tools {
 namespace {
 
 constexpr int kMonths = 4;
@@ -62,7 +63,7 @@ class ScopedDrawRandom {
 
 class Seeder {
  public:
-  Seeder(TQuizSession& server, plat::ManualClock& clock, const plat::LocalTime& today, uint64_t seed)
+  Seeder(server::TQuizSession& server, plat::ManualClock& clock, const plat::LocalTime& today, uint64_t seed)
       : server_(server), clock_(clock), today_(today), random_(seed) {}
 
   SeedReport Run() {
@@ -70,7 +71,7 @@ class Seeder {
     if (!server_.GetPackedMode()) throw SeedError("the sample history needs the packed course");
     SeedReport report;
     for (const SampleLearner& learner : kLearners)
-      if (plat::FileExists(AnswersFilePath(server_.GetDataFolder(), learner.login))) return report;
+      if (plat::FileExists(server::AnswersFilePath(server_.GetDataFolder(), learner.login))) return report;
     report.seeded = true;
     ScopedDrawRandom draws(random_.Next31());
     for (int month = 0; month < kMonths; ++month)
@@ -82,8 +83,8 @@ class Seeder {
  private:
   // The reply's body.
   std::string Ask(const std::string& query) {
-    TReplySink sink;
-    TNetStream channel(sink);
+    server::TReplySink sink;
+    server::TNetStream channel(sink);
     if (!server_.ProcessRequest(&channel, query)) throw SeedError("refused: " + query);
     const std::string& bytes = sink.Bytes();
     const size_t body = bytes.find("\r\n\r\n");
@@ -108,10 +109,9 @@ class Seeder {
     const size_t m = static_cast<size_t>(month);
     if (learner.aims[0][m] == kNoTest && learner.aims[1][m] == kNoTest) return;
     SetDay(month, 2, 9);
-    const std::string session =
-        AttributeOf(Ask("action=login&username=" + PercentEncode(learner.login) +
-                        "&password=" + PercentEncode(learner.password)),
-                    "sessionid");
+    const std::string session = AttributeOf(Ask("action=login&username=" + content::PercentEncode(learner.login) +
+                                                "&password=" + content::PercentEncode(learner.password)),
+                                            "sessionid");
     if (session.empty()) throw SeedError("the course has no learner \"" + std::string(learner.login) + "\"");
     for (int attempt = 0; attempt < learner.tests_per_month; ++attempt) {
       SetDay(month, 4 + attempt * 9 + plat::RandomBelow(random_, 4), 10 + attempt);
@@ -142,16 +142,16 @@ class Seeder {
   // Answer numbers (from 1) for the drawn questions: the best answer for a
   // share of them that matches the aim, another answer for the rest.
   std::vector<int> ChooseAnswers(const std::string& session_id, int subject, int aim) {
-    TSessionsLock lock(server_.GetSessions());
-    const TQuizSessionParams* session = server_.GetSessions().FindById(session_id);
-    const TSessionQuestions* test = session != nullptr ? session->GetTest(subject) : nullptr;
+    server::TSessionsLock lock(server_.GetSessions());
+    const server::TQuizSessionParams* session = server_.GetSessions().FindById(session_id);
+    const server::TSessionQuestions* test = session != nullptr ? session->GetTest(subject) : nullptr;
     if (test == nullptr) throw SeedError("the drawn test is missing");
-    const TQuestionsList& questions = test->GetQuestions();
+    const content::TQuestionsList& questions = test->GetQuestions();
     const int count = questions.Count();
     int right = (aim * count + 50) / 100;
     std::vector<int> answers;
     for (int q = 0; q < count; ++q) {
-      const TQuestion& question = *questions.GetQuestion(q);
+      const content::TQuestion& question = *questions.GetQuestion(q);
       std::vector<int> best, other;
       for (int a = 0; a < 5; ++a) {
         if (question.GetAnswerText(a).empty()) continue;
@@ -168,7 +168,7 @@ class Seeder {
     return answers;
   }
 
-  TQuizSession& server_;
+  server::TQuizSession& server_;
   plat::ManualClock& clock_;
   plat::LocalTime today_;
   plat::LcgRandom random_;
@@ -176,7 +176,9 @@ class Seeder {
 
 }  // namespace
 
-SeedReport SeedSampleHistory(TQuizSession& server, plat::ManualClock& clock, const plat::LocalTime& today,
+SeedReport SeedSampleHistory(server::TQuizSession& server, plat::ManualClock& clock, const plat::LocalTime& today,
                              uint64_t seed) {
   return Seeder(server, clock, today, seed).Run();
 }
+
+}  // namespace tools

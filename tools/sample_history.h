@@ -10,6 +10,8 @@
 #include "platform/clock.h"
 #include "server/quiz_session.h"
 
+namespace tools {
+
 struct SeedError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
@@ -29,5 +31,7 @@ struct SeedReport {
 // `today` at the end. Choices and draws come from `seed`, so a seed gives the
 // same history. Throws SeedError when no package is open, a learner cannot
 // log in or a request is refused.
-SeedReport SeedSampleHistory(TQuizSession& server, plat::ManualClock& clock, const plat::LocalTime& today,
+SeedReport SeedSampleHistory(server::TQuizSession& server, plat::ManualClock& clock, const plat::LocalTime& today,
                              uint64_t seed = 1);
+
+}  // namespace tools

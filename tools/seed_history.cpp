@@ -24,12 +24,12 @@ int main(int argc, char** argv) {
   try {
     plat::EventLoop loop;
     // Port 1 is only remembered: this server never listens.
-    TQuizSession server(loop, 1);
+    server::TQuizSession server(loop, 1);
     if (!server.SetPath(argv[1])) {
       std::fprintf(stderr, "vrn-seed-history: cannot open %s: %s\n", argv[1], server.GetContentError().c_str());
       return 1;
     }
-    const SeedReport report = SeedSampleHistory(server, clock, today);
+    const tools::SeedReport report = tools::SeedSampleHistory(server, clock, today);
     if (!report.seeded) {
       std::printf("%s already has a learner history; nothing added\n", argv[1]);
       return 0;

@@ -3,62 +3,91 @@
 // files of the same name (in any case) in different folders are refused.
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
 #include <map>
+#include <optional>
 #include <stdexcept>
 #include <string>
-#include <system_error>
+#include <utility>
 #include <vector>
 
 #include "content/xor_file_stream.h"
 #include "platform/ascii.h"
 #include "platform/files.h"
+#include "platform/folder_listing.h"
+#include "platform/path_lookup.h"
 
-namespace fs = std::filesystem;
-
+namespace tools {
 namespace {
 
 struct PackError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// The files to pack, sorted by their path below the folder so that packing the
-// same folder twice gives the same bytes.
-std::vector<fs::path> CollectFiles(const fs::path& folder, const fs::path& output) {
-  std::error_code ec;
-  if (!fs::is_directory(folder, ec)) throw PackError("not a folder: " + folder.string());
-  std::vector<fs::path> files;
-  for (fs::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    if (!it->is_regular_file(ec)) continue;
-    std::error_code same_ec;
-    if (fs::equivalent(it->path(), output, same_ec)) continue;  // an earlier output inside the folder
-    files.push_back(it->path());
+// A file to pack: its path and that path's components below the folder.
+struct PackFile {
+  std::string path;
+  std::vector<std::string> components;
+  const std::string& Name() const { return components.back(); }
+};
+
+// Adds every regular file below folder (links to files included, links to
+// folders not entered) except the output itself.
+void CollectBelow(const std::string& folder, const std::vector<std::string>& components,
+                  const std::optional<std::string>& output, std::vector<PackFile>& files) {
+  std::vector<plat::FolderEntry> entries;
+  try {
+    entries = plat::ListFolder(folder);
+  } catch (const plat::FileError& e) {
+    throw PackError("cannot list " + folder + ": " + e.reason());
   }
-  if (ec) throw PackError("cannot list " + folder.string() + ": " + ec.message());
-  std::sort(files.begin(), files.end());
+  for (const plat::FolderEntry& entry : entries) {
+    const std::string path = folder + "/" + entry.name;
+    std::vector<std::string> below = components;
+    below.push_back(entry.name);
+    if (entry.kind == plat::EntryKind::kFolder) {
+      CollectBelow(path, below, output, files);
+    } else if (entry.kind == plat::EntryKind::kFile ||
+               (entry.kind == plat::EntryKind::kLink && plat::FileExists(path))) {
+      if (output && plat::RealPath(path) == output) continue;  // an earlier output inside the folder
+      files.push_back(PackFile{path, std::move(below)});
+    }
+  }
+}
+
+// The files to pack, sorted by their path below the folder, component by
+// component, so that packing the same folder twice gives the same bytes.
+std::vector<PackFile> CollectFiles(const std::string& folder, const std::string& output) {
+  if (!plat::FolderExists(folder)) throw PackError("not a folder: " + folder);
+  std::string root = folder;
+  while (root.size() > 1 && root.back() == '/') root.pop_back();
+  std::vector<PackFile> files;
+  CollectBelow(root, {}, plat::RealPath(output), files);
+  std::sort(files.begin(), files.end(),
+            [](const PackFile& a, const PackFile& b) { return a.components < b.components; });
   return files;
 }
 
-void RefuseDuplicateNames(const std::vector<fs::path>& files) {
-  std::map<std::string, fs::path> seen;
-  for (const fs::path& file : files) {
-    auto [it, added] = seen.emplace(plat::AsciiLowerCase(file.filename().string()), file);
+void RefuseDuplicateNames(const std::vector<PackFile>& files) {
+  std::map<std::string, std::string> seen;
+  for (const PackFile& file : files) {
+    auto [it, added] = seen.emplace(plat::AsciiLowerCase(file.Name()), file.path);
     if (!added)
-      throw PackError("two files would share the entry name " + file.filename().string() + ": " +
-                      it->second.string() + " and " + file.string());
+      throw PackError("two files would share the entry name " + file.Name() + ": " + it->second + " and " +
+                      file.path);
   }
 }
 
-size_t Pack(const fs::path& folder, const std::string& output) {
-  const std::vector<fs::path> files = CollectFiles(folder, output);
+size_t Pack(const std::string& folder, const std::string& output) {
+  const std::vector<PackFile> files = CollectFiles(folder, output);
   RefuseDuplicateNames(files);
-  TXORFileStream package(output, TXORFileStream::kCreate, kPackageKey);
-  for (const fs::path& file : files) package.AddFile(file.filename().string(), plat::ReadWholeFile(file.string()));
+  content::TXORFileStream package(output, content::TXORFileStream::kCreate, content::kPackageKey);
+  for (const PackFile& file : files) package.AddFile(file.Name(), plat::ReadWholeFile(file.path));
   package.Finish();
   return files.size();
 }
 
 }  // namespace
+}  // namespace tools
 
 int main(int argc, char** argv) {
   if (argc != 3) {
@@ -66,7 +95,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
-    const size_t count = Pack(argv[1], argv[2]);
+    const size_t count = tools::Pack(argv[1], argv[2]);
     std::printf("packed %zu files into %s\n", count, argv[2]);
     return 0;
   } catch (const std::exception& e) {

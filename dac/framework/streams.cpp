@@ -1,11 +1,7 @@
 #include "dac/framework/streams.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -143,57 +139,55 @@ void TMemoryStream::SaveToFile(const std::string& path) {
 // --- TFileStream ----------------------------------------------------------
 
 TFileStream::TFileStream(const std::string& path, FileMode mode) : path_(path) {
-  int flags = O_CLOEXEC;
-  switch (mode) {
-    case FileMode::Create: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
-    case FileMode::OpenRead: flags |= O_RDONLY; break;
-    case FileMode::OpenWrite: flags |= O_WRONLY; break;
-    case FileMode::OpenReadWrite: flags |= O_RDWR; break;
-  }
-  fd_ = ::open(path.c_str(), flags, 0666);
-  if (fd_ < 0) {
-    const std::string reason = std::strerror(errno);
-    if (mode == FileMode::Create) throw EFCreateError("Cannot create file \"" + path + "\". " + reason);
-    throw EFOpenError("Cannot open file \"" + path + "\". " + reason);
+  try {
+    switch (mode) {
+      case FileMode::Create: file_ = plat::File::Open(path, plat::OpenFor::kCreate); break;
+      case FileMode::OpenRead: file_ = plat::File::OpenToRead(path); break;
+      case FileMode::OpenWrite: file_ = plat::File::Open(path, plat::OpenFor::kWrite); break;
+      case FileMode::OpenReadWrite: file_ = plat::File::Open(path, plat::OpenFor::kReadWrite); break;
+    }
+  } catch (const plat::FileError& e) {
+    if (mode == FileMode::Create) throw EFCreateError("Cannot create file \"" + path + "\". " + e.reason());
+    throw EFOpenError("Cannot open file \"" + path + "\". " + e.reason());
   }
 }
 
-TFileStream::~TFileStream() {
-  if (fd_ >= 0) ::close(fd_);
-}
+TFileStream::~TFileStream() = default;
 
 int64_t TFileStream::Read(void* buffer, int64_t count) {
-  int64_t done = 0;
-  while (done < count) {
-    const ssize_t n = ::read(fd_, static_cast<uint8_t*>(buffer) + done, static_cast<size_t>(count - done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) throw EReadError("Stream read error: " + path_ + ": " + std::strerror(errno));
-    if (n == 0) break;
-    done += n;
+  try {
+    return file_.Read(buffer, count);
+  } catch (const plat::FileError& e) {
+    throw EReadError("Stream read error: " + path_ + ": " + e.reason());
   }
-  return done;
 }
 
 int64_t TFileStream::Write(const void* buffer, int64_t count) {
-  int64_t done = 0;
-  while (done < count) {
-    const ssize_t n = ::write(fd_, static_cast<const uint8_t*>(buffer) + done, static_cast<size_t>(count - done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) throw EWriteError("Stream write error: " + path_ + ": " + std::strerror(errno));
-    done += n;
+  try {
+    file_.Write(buffer, count);
+  } catch (const plat::FileError& e) {
+    throw EWriteError("Stream write error: " + path_ + ": " + e.reason());
   }
-  return done;
+  return count;
 }
 
 int64_t TFileStream::Seek(int64_t offset, SeekOrigin origin) {
-  const int whence = origin == SeekOrigin::Beginning ? SEEK_SET : origin == SeekOrigin::Current ? SEEK_CUR : SEEK_END;
-  const off_t r = ::lseek(fd_, offset, whence);
-  if (r < 0) throw EStreamError("Invalid stream position: " + path_);
-  return r;
+  const plat::File::From from = origin == SeekOrigin::Beginning ? plat::File::From::kStart
+                                : origin == SeekOrigin::Current ? plat::File::From::kCurrent
+                                                                : plat::File::From::kEnd;
+  try {
+    return file_.Seek(offset, from);
+  } catch (const plat::FileError&) {
+    throw EStreamError("Invalid stream position: " + path_);
+  }
 }
 
 void TFileStream::SetSize(int64_t size) {
-  if (size < 0 || ::ftruncate(fd_, size) != 0) throw EStreamError("Cannot set the size of " + path_);
+  try {
+    file_.Truncate(size);
+  } catch (const plat::FileError&) {
+    throw EStreamError("Cannot set the size of " + path_);
+  }
   if (GetPosition() > size) Seek(size, SeekOrigin::Beginning);
 }
 

@@ -7,6 +7,7 @@
 
 #include "dac/framework/exceptions.h"
 #include "dac/framework/meta_class.h"
+#include "platform/file.h"
 
 namespace dac {
 
@@ -109,7 +110,7 @@ class TFileStream : public TStream {
 
  private:
   std::string path_;
-  int fd_ = -1;
+  plat::File file_;
 };
 
 }  // namespace dac

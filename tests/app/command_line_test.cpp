@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+namespace app {
 namespace {
 
 using Words = std::vector<std::string>;
@@ -37,3 +38,4 @@ TEST(CommandLine, UnknownOptionsAndExtraArgumentsAskForUsage) {
 }
 
 }  // namespace
+}  // namespace app

@@ -10,6 +10,7 @@
 #include "tests/server/server_test_support.h"
 #include "tests/support/test_folder.h"
 
+namespace app {
 namespace {
 
 using Strings = std::vector<std::string>;
@@ -41,12 +42,12 @@ struct Scene {
     const std::string path = root_ + name;
     if (name.ends_with("/")) return plat::CreateFolders(path);
     plat::CreateFolders(plat::FolderPart(path));
-    if (name.find("packages/") != std::string::npos) return server_test::PutPackage(path, {{"index.html", "x"}});
+    if (name.find("packages/") != std::string::npos) return server::PutPackage(path, {{"index.html", "x"}});
     plat::WriteFileAtomic(path, "x");
   }
   TContentLocation Locate(const Strings& arguments, const std::string& mounts = "") {
     plat::WriteFileAtomic(root_ + "mounts", mounts);
-    server_test::ScopedWorkingFolder in_work(root_ + "work");
+    server::ScopedWorkingFolder in_work(root_ + "work");
     return LocateContent(arguments, TContentPlaces{program_, root_ + "mounts"});
   }
 
@@ -144,7 +145,7 @@ TEST(ContentLocator, NothingFoundNamesEveryPlaceSearched) {
 TEST(ContentLocator, AnUnknownProgramFolderIsNotSearched) {
   Scene scene;
   const std::string& root_ = scene.root_;
-  server_test::ScopedWorkingFolder in_root(root_);
+  server::ScopedWorkingFolder in_root(root_);
   scene.Put("Varnel.vrn");  // in the working folder: must not be taken for the program folder's
   const TContentLocation found = LocateContent({}, TContentPlaces{"", "/nonexistent/mounts"});
   EXPECT_EQ(found.path, "");
@@ -152,3 +153,4 @@ TEST(ContentLocator, AnUnknownProgramFolderIsNotSearched) {
 }
 
 }  // namespace
+}  // namespace app

@@ -8,7 +8,7 @@
 
 #include "app/terminal.h"
 
-namespace app_test {
+namespace app {
 
 class FakeTerminal : public TTerminal {
  public:
@@ -33,4 +33,4 @@ class FakeTerminal : public TTerminal {
   std::string output_;
 };
 
-}  // namespace app_test
+}  // namespace app

@@ -20,7 +20,7 @@
 
 extern char** environ;
 
-namespace app_test {
+namespace app {
 
 // Everything up to the writer's end.
 inline std::string ReadPipe(int fd) {
@@ -130,4 +130,4 @@ inline std::string Get(uint16_t port, const std::string& target) {
   return reply;
 }
 
-}  // namespace app_test
+}  // namespace app

@@ -8,14 +8,13 @@
 #include "content/content_paths.h"
 #include "platform/event_loop.h"
 #include "platform/files.h"
-#include "server/session_file.h"
+#include "server/sessions/session_file.h"
 #include "tests/app/fake_terminal.h"
 #include "tests/server/server_test_support.h"
 #include "tests/support/test_folder.h"
 
+namespace app {
 namespace {
-
-using app_test::FakeTerminal;
 
 const std::string kMagic = "7Y(g";
 
@@ -24,7 +23,7 @@ class RestorePrompt : public ::testing::Test {
   // A skip-start-page package with a stored state whose companion holds name.
   void SetUp() override {
     PutContent(package_, {{"projectid.txt", "course-7"}, {"skipstartpage.sysdata", ""}});
-    state_ = GetLastSessionStatePath(package_);
+    state_ = content::GetLastSessionStatePath(package_);
     ASSERT_EQ(state_, folder_.path() + "/data/Kelmo Player/course-7 - lastsession.state");
     plat::WriteFileAtomic(state_, kMagic + "stored session");
     plat::WriteFileAtomic(state_ + ".name", "Ann");
@@ -32,7 +31,7 @@ class RestorePrompt : public ::testing::Test {
   void PutContent(const std::string& package, const std::map<std::string, std::string>& entries) {
     std::map<std::string, std::string> all = entries;
     all["index.html"] = "<html>start</html>";
-    server_test::PutPackage(package, all);
+    server::PutPackage(package, all);
   }
   // Offers the restore for path; what the terminal showed.
   std::string Offer(const std::string& path, FakeTerminal terminal, bool expect_restored) {
@@ -45,7 +44,7 @@ class RestorePrompt : public ::testing::Test {
   const std::string package_ = folder_.path() + "/course.vrn";
   std::string state_;
   plat::EventLoop loop_;
-  TQuizSession server_{loop_, 0};
+  server::TQuizSession server_{loop_, 0};
 };
 
 TEST_F(RestorePrompt, OfferedOnlyForAPackageInSkipStartPageModeWithAStoredSession) {
@@ -137,3 +136,4 @@ TEST_F(RestorePrompt, ANameCannotDriveTheTerminal) {
 }
 
 }  // namespace
+}  // namespace app

@@ -12,11 +12,9 @@
 #include "tests/server/server_test_support.h"
 #include "tests/support/test_folder.h"
 
+namespace app {
 namespace {
 
-using app_test::Get;
-using app_test::Player;
-using app_test::PortOfUrl;
 using plat::testing::ConnectTo;
 
 class ServeMode : public ::testing::Test {
@@ -97,10 +95,10 @@ TEST_F(ServeMode, OtherCommandLinesPrintUsage) {
 // does closing.
 TEST_F(ServeMode, ClosingStoresTheRunningSessionInTheStateFile) {
   const std::string package = folder_.path() + "/course.vrn";
-  server_test::PutPackage(package, {{"index.html", "<html>start</html>"},
-                                    {"projectid.txt", "shell-test"},
-                                    {"projecttitle.txt", "Knots"},
-                                    {"skipstartpage.sysdata", ""}});
+  server::PutPackage(package, {{"index.html", "<html>start</html>"},
+                               {"projectid.txt", "shell-test"},
+                               {"projecttitle.txt", "Knots"},
+                               {"skipstartpage.sysdata", ""}});
   const std::string state = home_ + "data/Kelmo Player/shell-test - lastsession.state";
 
   Player player({"--serve", package}, Env());
@@ -183,3 +181,4 @@ TEST_F(ServeMode, WithoutXdgOpenTheUrlIsPrinted) {
 }
 
 }  // namespace
+}  // namespace app

@@ -14,20 +14,20 @@
 #include "tests/server/server_test_support.h"
 #include "tests/support/test_folder.h"
 
+namespace app {
 namespace {
 
-using app_test::FakeTerminal;
 using plat::testing::ConnectTo;
 
 class Shutdown : public ::testing::Test {
  protected:
   void Open(const std::map<std::string, std::string>& files) {
-    for (const auto& [name, bytes] : files) server_test::PutFile(content_ + name, bytes);
+    for (const auto& [name, bytes] : files) server::PutFile(content_ + name, bytes);
     ASSERT_TRUE(server_.SetPath(content_));
     ASSERT_TRUE(server_.Open());
   }
   void AddSession(const std::string& name) {
-    TSessionsLock lock(server_.GetSessions());
+    server::TSessionsLock lock(server_.GetSessions());
     server_.GetSessions().AddNew(true)->SetName(name);
   }
 
@@ -36,7 +36,7 @@ class Shutdown : public ::testing::Test {
   const std::string content_ = folder_.path() + "/course/";
   const std::string state_ = folder_.path() + "/data/Kelmo Player/shut - lastsession.state";
   plat::EventLoop loop_;
-  TQuizSession server_{loop_, 0};
+  server::TQuizSession server_{loop_, 0};
   FakeTerminal terminal_;
 };
 
@@ -61,7 +61,7 @@ TEST_F(Shutdown, NoStatePathOrAFailedStoreNeverRaises) {
   EXPECT_EQ(terminal_.Output(), "");
 
   // A folder where the state file should go: the store fails and says so.
-  server_test::PutFile(content_ + "projectid.txt", "shut");
+  server::PutFile(content_ + "projectid.txt", "shut");
   ASSERT_TRUE(server_.SetPath(content_));
   plat::CreateFolders(state_ + "/");
   EXPECT_NO_THROW(StoreRunningSession(server_, terminal_));
@@ -113,3 +113,4 @@ TEST_F(Shutdown, RepliesUnderWayFinishBeforeTheServerCloses) {
 }
 
 }  // namespace
+}  // namespace app

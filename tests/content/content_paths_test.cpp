@@ -6,6 +6,7 @@
 #include "platform/files.h"
 #include "tests/support/test_folder.h"
 
+namespace content {
 namespace {
 
 using plat::testing::ScopedEnv;
@@ -78,3 +79,4 @@ TEST_F(ContentPaths, CombineContentPathStaysInsideTheFolder) {
 }
 
 }  // namespace
+}  // namespace content

@@ -13,6 +13,7 @@
 #include "platform/files.h"
 #include "tests/support/test_folder.h"
 
+namespace content {
 namespace {
 
 class TempTree : public ::testing::Test {
@@ -21,50 +22,6 @@ class TempTree : public ::testing::Test {
   plat::testing::TestFolder folder_;
   const std::string root_ = folder_.path();
 };
-
-TEST_F(TempTree, DeleteFolderTreeRemovesLinksNeverTheirTargets) {
-  const std::string outside = root_ + "/outside";
-  const std::string tree = root_ + "/tree";
-  plat::CreateFolders(outside + "/deep");
-  Touch(outside + "/keep.txt");
-  Touch(outside + "/deep/keep2.txt");
-  plat::CreateFolders(tree + "/a/b");
-  Touch(tree + "/a/b/f.txt");
-  Touch(tree + "/top.txt");
-  ASSERT_EQ(symlink(outside.c_str(), (tree + "/a/dirlink").c_str()), 0);
-  ASSERT_EQ(symlink((outside + "/keep.txt").c_str(), (tree + "/filelink").c_str()), 0);
-
-  DeleteFolderTree(tree + "/");
-
-  EXPECT_FALSE(plat::PathExists(tree));
-  EXPECT_TRUE(plat::FileExists(outside + "/keep.txt"));
-  EXPECT_TRUE(plat::FileExists(outside + "/deep/keep2.txt"));
-}
-
-TEST_F(TempTree, DeleteFolderTreeLeavesALinkArgumentAndRefusesRoots) {
-  const std::string real = root_ + "/real";
-  plat::CreateFolders(real);
-  Touch(real + "/f");
-  ASSERT_EQ(symlink(real.c_str(), (root_ + "/link").c_str()), 0);
-  DeleteFolderTree(root_ + "/link/");
-  EXPECT_TRUE(plat::FileExists(real + "/f"));
-
-  const auto cwd = std::filesystem::current_path();
-  std::filesystem::current_path(real);
-  DeleteFolderTree("");  // would name the working folder
-  std::filesystem::current_path(cwd);
-  EXPECT_TRUE(plat::FileExists(real + "/f"));
-
-  const std::string home = root_ + "/home";
-  plat::CreateFolders(home);
-  Touch(home + "/precious");
-  const std::string old_home = std::getenv("HOME") ? std::getenv("HOME") : "";
-  setenv("HOME", home.c_str(), 1);
-  DeleteFolderTree(home + "/");
-  DeleteFolderTree(root_ + "/");  // holds the home folder
-  setenv("HOME", old_home.c_str(), 1);
-  EXPECT_TRUE(plat::FileExists(home + "/precious"));
-}
 
 TEST_F(TempTree, WholeFileReadAndWrite) {
   const std::string path = root_ + "/one/two/three/file.bin";
@@ -114,3 +71,4 @@ TEST(SafeName, KeepsTheStoredRuleAndAlwaysGivesAFolderName) {
 }
 
 }  // namespace
+}  // namespace content

@@ -5,6 +5,7 @@
 #include "content/percent_codec.h"
 #include "content/replace_text.h"
 
+namespace content {
 namespace {
 
 struct HtmlCase {
@@ -67,3 +68,4 @@ TEST(ReplaceTextNoCase, EveryOccurrenceOnce) {
 }
 
 }  // namespace
+}  // namespace content

@@ -16,6 +16,8 @@
 
 #include "content/xor_file_stream.h"
 
+namespace content {
+
 namespace package_test {
 
 inline const std::string kMagic("\x44\x89\x24\x67", 4);
@@ -74,3 +76,5 @@ class TempFolder : public ::testing::Test {
 };
 
 }  // namespace package_test
+
+}  // namespace content

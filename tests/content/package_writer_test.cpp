@@ -9,6 +9,7 @@
 #include "platform/ascii.h"
 #include "platform/files.h"
 
+namespace content {
 namespace {
 
 class PackageWriterTest : public package_test::TempFolder {};
@@ -104,3 +105,4 @@ TEST_F(PackageWriterTest, ReplacedPackageKeepsItsPermissions) {
 }
 
 }  // namespace
+}  // namespace content

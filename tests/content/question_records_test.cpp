@@ -9,6 +9,7 @@
 #include "package_test_support.h"
 #include "platform/files.h"
 
+namespace content {
 namespace {
 
 // An index row written field by field: 40 fields.
@@ -328,3 +329,4 @@ TEST_F(QuestionsListFiles, IndexRowWithAFolderNamesTheMoviesFoundBelowIt) {
 }
 
 }  // namespace
+}  // namespace content

@@ -8,6 +8,7 @@
 #include "platform/clock.h"
 #include "platform/date_time.h"
 
+namespace content {
 namespace {
 
 plat::DateTime Day(int year, int month, int day) {
@@ -235,3 +236,4 @@ TEST(MonthScores, SortAndLookBack) {
 }
 
 }  // namespace
+}  // namespace content

@@ -4,6 +4,7 @@
 
 #include "content/percent_codec.h"
 
+namespace content {
 namespace {
 
 // One item element as the search data file writes it; text is plain and gets
@@ -170,3 +171,4 @@ TEST(SearchData, GetItemByIdTakesTheLastWithThatNumber) {
 }
 
 }  // namespace
+}  // namespace content

@@ -4,6 +4,7 @@
 #include "content/request_map.h"
 #include "content/text_lists.h"
 
+namespace content {
 namespace {
 
 TEST(PercentCodec, EveryByteRoundTrips) {
@@ -68,3 +69,4 @@ TEST(FindTextFrom, CaseInsensitiveFromAPosition) {
 }
 
 }  // namespace
+}  // namespace content

@@ -12,6 +12,7 @@
 #include "package_test_support.h"
 #include "platform/files.h"
 
+namespace content {
 namespace {
 
 TEST(TextLines, CrLfAndCrlfEndLines) {
@@ -304,3 +305,4 @@ TEST_F(TableFiles, PackageTables) {
 }
 
 }  // namespace
+}  // namespace content

@@ -12,6 +12,7 @@
 #include "package_test_support.h"
 #include "platform/files.h"
 
+namespace content {
 namespace {
 
 using package_test::Int64Le;
@@ -309,3 +310,4 @@ TEST_F(XorFileStreamTest, PackageCutShortAfterOpeningGivesShortReads) {
 }
 
 }  // namespace
+}  // namespace content

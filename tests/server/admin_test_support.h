@@ -10,10 +10,10 @@
 #include "content/percent_codec.h"
 #include "platform/clock.h"
 #include "platform/files.h"
-#include "server/reply_sink.h"
+#include "server/http/reply_sink.h"
 #include "tests/server/server_test_support.h"
 
-namespace server_test {
+namespace server {
 
 // What Ask gives for a request answered with the error page.
 inline const std::string kErrorPage = "<error page>";
@@ -76,4 +76,4 @@ class AdminTest : public ::testing::Test {
   std::string session_id_;
 };
 
-}  // namespace server_test
+}  // namespace server

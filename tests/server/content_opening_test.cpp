@@ -10,15 +10,15 @@
 #include <set>
 #include <string>
 
-#include "content/file_helpers.h"
 #include "platform/files.h"
+#include "platform/removal.h"
 #include "platform/settings_store.h"
-#include "server/data_folder.h"
-#include "server/grade_table.h"
-#include "server/time_stamp.h"
+#include "server/quiz/grade_table.h"
+#include "server/quiz/time_stamp.h"
+#include "server/road/data_folder.h"
 #include "tests/server/server_test_support.h"
 
-namespace server_test {
+namespace server {
 namespace {
 
 using plat::testing::ScopedEnv;
@@ -95,7 +95,7 @@ TEST_F(ContentOpening, TheTimeStampDecidesWhetherLearnerDataStays) {
   };
   for (const Case& c :
        {Case{kPackageStamp, true}, Case{"5-9-15-3-2007", false}, Case{"", false}, Case{nullptr, false}}) {
-    DeleteFolderTree(data);
+    plat::RemoveFolderTree(data);
     PutFile(data + "Sessions/ann/lastsession.session", "marker");
     if (c.stamp) PutFile(data + "timestamp.TXT", c.stamp);  // found without regard to case
     ASSERT_TRUE(server_.SetPath(package));
@@ -213,7 +213,7 @@ TEST_F(ContentOpening, PackageSettingsAndTheGradeTable) {
                         {"skipstartpage.SYSDATA", ""}});
   ASSERT_TRUE(server_.SetPath(package));
   EXPECT_EQ(server_.GetProjectTitle(), "Knots");
-  EXPECT_EQ(server_.GetSubjectTitles(), (TStringList{"Reef", "", "Bowline", "Hitch"}));
+  EXPECT_EQ(server_.GetSubjectTitles(), (content::TStringList{"Reef", "", "Bowline", "Hitch"}));
   EXPECT_TRUE(server_.GetSkipStartPage());
   const auto& rows = server_.GetGradeTable().Rows();
   ASSERT_EQ(rows.size(), 3u);
@@ -302,4 +302,4 @@ TEST(DataFilePath, TakesWhatExistsAsItStandsAndTheRestAsGiven) {
 }
 
 }  // namespace
-}  // namespace server_test
+}  // namespace server

@@ -12,10 +12,10 @@
 #include "content/percent_codec.h"
 #include "platform/files.h"
 #include "platform/random.h"
-#include "server/reply_sink.h"
+#include "server/http/reply_sink.h"
 #include "tests/server/server_test_support.h"
 
-namespace server_test {
+namespace server {
 
 // One row of a question index, built field by field.
 struct IndexQuestion {
@@ -32,14 +32,14 @@ struct IndexQuestion {
   std::array<bool, 5> feedback_use_script{};
 
   std::string Row() const {
-    std::string row = PercentEncode(text) + ";";
-    for (const std::string& answer : answers) row += PercentEncode(answer) + ";";
+    std::string row = content::PercentEncode(text) + ";";
+    for (const std::string& answer : answers) row += content::PercentEncode(answer) + ";";
     for (int score : scores) row += std::to_string(score) + ";";
     for (const auto* movies : {&upper_left, &upper_right, &center_left})
       for (const std::string& name : *movies) row += name + ";";
-    row += movie + ";;" + PercentEncode(script) + ";" + (use_script ? "1;" : "0;");
+    row += movie + ";;" + content::PercentEncode(script) + ";" + (use_script ? "1;" : "0;");
     for (int i = 0; i < 5; ++i)
-      row += PercentEncode(feedback_scripts[i]) + ";" + (feedback_use_script[i] ? "1;" : "0;");
+      row += content::PercentEncode(feedback_scripts[i]) + ";" + (feedback_use_script[i] ? "1;" : "0;");
     return row;
   }
 };
@@ -122,4 +122,4 @@ class ScopedProcessRandom {
   ScopedProcessRandom& operator=(const ScopedProcessRandom&) = delete;
 };
 
-}  // namespace server_test
+}  // namespace server

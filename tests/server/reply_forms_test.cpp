@@ -5,10 +5,10 @@
 #include "content/debug_log.h"
 #include "platform/clock.h"
 #include "platform/random.h"
-#include "server/reply_sink.h"
+#include "server/http/reply_sink.h"
 #include "tests/server/server_test_support.h"
 
-namespace server_test {
+namespace server {
 namespace {
 
 class ReplyForms : public ::testing::Test {
@@ -114,9 +114,9 @@ TEST_F(ReplyForms, LoadFileToStringReadsAnyTypeBlockByBlockUpToEachNul) {
 
 TEST_F(ReplyForms, OperationsLogTheirEntryAndExit) {
   const std::string log = folder_.path() + "/debug.log";
-  SetDebugLogFile(log);
+  content::SetDebugLogFile(log);
   server_.SendFile(&channel_, "index.html");
-  SetDebugLogFile("");
+  content::SetDebugLogFile("");
   const std::string lines = plat::ReadWholeFile(log);
   const size_t entry = lines.find(" TQuizSession::SendFile\r\n");
   const size_t name = lines.find(" filename: index.html\r\n");
@@ -138,4 +138,4 @@ TEST(QuizSessionStart, SeedsTheProcessGeneratorFromTheClock) {
 }
 
 }  // namespace
-}  // namespace server_test
+}  // namespace server

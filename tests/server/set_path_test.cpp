@@ -3,7 +3,7 @@
 
 #include "tests/server/server_test_support.h"
 
-namespace server_test {
+namespace server {
 namespace {
 
 class SetPath : public ::testing::Test {
@@ -97,4 +97,4 @@ TEST_F(SetPath, AGivenPortListensOnlyFromOpen) {
 }
 
 }  // namespace
-}  // namespace server_test
+}  // namespace server

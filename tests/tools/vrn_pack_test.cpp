@@ -10,6 +10,7 @@
 #include "platform/files.h"
 #include "tests/support/test_folder.h"
 
+namespace tools {
 namespace {
 
 class VrnPackTest : public ::testing::Test {
@@ -36,7 +37,7 @@ TEST_F(VrnPackTest, PacksEveryFileUnderItsName) {
   Put("data/questions/q1.xml", "<q/>");
   const std::string output = root_ + "/course.vrn";
   ASSERT_EQ(Pack(root_ + "/course " + output), 0);
-  TXORFileStream package(output, TXORFileStream::kRead, kPackageKey);
+  content::TXORFileStream package(output, content::TXORFileStream::kRead, content::kPackageKey);
   EXPECT_EQ(package.ReadToString("index.html"), "<html/>");
   std::string logo;
   ASSERT_TRUE(package.ReadToStream("logo.jpg", logo));
@@ -46,7 +47,7 @@ TEST_F(VrnPackTest, PacksEveryFileUnderItsName) {
   // Packing again into the folder itself leaves the earlier output out.
   ASSERT_EQ(Pack(root_ + "/course " + root_ + "/course/self.vrn"), 0);
   ASSERT_EQ(Pack(root_ + "/course " + root_ + "/course/self.vrn"), 0);
-  TXORFileStream self(root_ + "/course/self.vrn", TXORFileStream::kRead, kPackageKey);
+  content::TXORFileStream self(root_ + "/course/self.vrn", content::TXORFileStream::kRead, content::kPackageKey);
   EXPECT_FALSE(self.FileExists("self.vrn"));
   EXPECT_TRUE(self.FileExists("index.html"));
 }
@@ -62,3 +63,4 @@ TEST_F(VrnPackTest, RefusesWhatItCannotPackFaithfully) {
 }
 
 }  // namespace
+}  // namespace tools

@@ -1,0 +1,9 @@
+#include "platform/console.h"
+
+#include <unistd.h>
+
+namespace plat {
+
+bool IsStandardInputTerminal() { return ::isatty(STDIN_FILENO) == 1; }
+
+}  // namespace plat

@@ -1,0 +1,23 @@
+// What administrator requests may put into the tables, and the second
+// decoding some administrator pages need.
+#pragma once
+
+#include <string_view>
+
+#include "content/request_map.h"
+#include "content/users.h"
+
+namespace server {
+
+// The map with every value but "sessionid" percent-decoded once more: the
+// group and user editing pages encode their values twice.
+content::TRequestMap DecodeOnceMore(const content::TRequestMap& map);
+
+// Whether user `self` (-1 or outside the table: a new user) may carry the
+// login name. Never when another user has exactly that name. A name that
+// changes must also be one that can stand in the table (see CanStoreAsIs),
+// not be empty, and give a learner folder (MakeSafeName) of its own: "Ann"
+// and "ann", or "a!b" and "a?b", would share one folder and one history.
+bool MayUseLoginName(const content::TUsersList& users, int self, std::string_view login);
+
+}  // namespace server

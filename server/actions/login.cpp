@@ -1,0 +1,149 @@
+// The "login" action: a learner becomes a session.
+
+#include <string>
+
+#include "content/content_paths.h"
+#include "content/debug_log.h"
+#include "platform/ascii.h"
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "platform/random.h"
+#include "platform/removal.h"
+#include "server/actions/login_reply.h"
+#include "server/http/method_log.h"
+#include "server/quiz_session.h"
+#include "server/sessions/session_file.h"
+
+namespace server {
+namespace {
+
+// Skip-start-page logins all share this login name, so each replaces the last.
+constexpr char kSkippedLogin[] = "skipped";
+
+std::string TwoDigits(int value) { return (value < 10 ? "0" : "") + std::to_string(value); }
+
+// "Anon", the date as M/D/YYYY and the time as H:MM:SS without their
+// separators, and a number below 32768.
+std::string AnonymousUserName() {
+  const plat::LocalTime now = plat::ProcessClock().Now();
+  return "Anon" + std::to_string(now.month) + std::to_string(now.day) + std::to_string(now.year) +
+         std::to_string(now.hour) + TwoDigits(now.minute) + TwoDigits(now.second) +
+         std::to_string(plat::RandomBelow(plat::ProcessRandom(), 32768));
+}
+
+void RemoveFileIfAny(const std::string& path) {
+  if (!path.empty()) plat::RemoveFile(path);
+}
+
+}  // namespace
+
+bool TQuizSession::DoLogin(TNetStream* channel, content::TRequestMap& map) {
+  TMethodLog log("DoLogin");
+  std::string name = map.GetValue("name");
+  std::string email = map.GetValue("email");
+  std::string number = map.GetValue("number");
+  std::string username = map.GetValue("username");
+  const std::string password = map.GetValue("password");
+
+  if (skip_start_page_) {
+    if (restore_flag_) username = restored_user_name_;
+    skip_start_page_login_name_ = username;
+    name = username;
+    email = number = username = kSkippedLogin;
+    user_name_ = AnonymousUserName();
+  } else {
+    const content::TUser* match = nullptr;
+    for (int i = 0; i < users_.Count(); ++i) {
+      const content::TUser* user = users_.GetUser(i);
+      if (user->GetLoginName() == username && user->GetPassword() == password) match = user;
+    }
+    if (match == nullptr) {
+      ReturnXML(channel, kLoginFailedReply);
+      return true;
+    }
+    name = match->GetFullName();
+    user_name_ = name;
+  }
+
+  std::string reply;
+  {
+    TSessionsLock lock(sessions_);
+    ReplaceEarlierSessions(username);
+    // Learner sessions never expire: only the administrator's lapses.
+    TQuizSessionParams& session = *sessions_.AddNew(false);
+    FillNewSession(session, name, email, number, username);
+    const std::string& display = session.GetName().empty() ? session.GetLoginName() : session.GetName();
+    reply = "<movie error=\"0\" sessionid=\"" + session.GetId() + "\" UserName=\"" + plat::XmlAttrEscape(display) +
+            "\" />";
+  }
+  ReturnXML(channel, reply);
+  return true;
+}
+
+void TQuizSession::ReplaceEarlierSessions(const std::string& login_name) {
+  for (int i = 0; i < sessions_.Count();) {
+    const TQuizSessionParams& earlier = *sessions_.At(i);
+    if (earlier.GetLoginName() != login_name) {
+      ++i;
+      continue;
+    }
+    try {
+      if (skip_start_page_) {
+        StoreSession(content::GetLastSessionStatePath(content_folder_), earlier);
+      } else {
+        StoreCurrentSession(earlier);
+      }
+    } catch (const plat::FileError& e) {
+      content::LogMessage("cannot store the earlier session: %s", e.what());
+    }
+    sessions_.Delete(i);
+  }
+}
+
+void TQuizSession::FillNewSession(TQuizSessionParams& session, const std::string& name, const std::string& email,
+                                  const std::string& number, const std::string& login_name) {
+  if (skip_start_page_ && restore_flag_) {
+    if (!LoadStoredSession(state_file_path_, session)) {
+      session.SetName(name);
+      session.SetEmail(email);
+      session.SetNumber(number);
+    }
+    session.SetLoginName(kSkippedLogin);
+    return;
+  }
+  const std::string state_path = skip_start_page_ ? content::GetLastSessionStatePath(content_folder_) : "";
+  if (skip_start_page_) {
+    RemoveFileIfAny(state_path);
+    RemoveFileIfAny(state_path.empty() ? "" : state_path + ".name");
+  }
+  if (!data_folder_.empty() && LoadStoredSession(StoredSessionPath(login_name), session)) {
+    session.SetLoginName(login_name);
+    session.SetName(name);
+    return;
+  }
+  session.SetName(name);
+  session.SetEmail(email);
+  session.SetNumber(number);
+  session.SetLoginName(login_name);
+  if (skip_start_page_) TryStoreSession(state_path, session);
+}
+
+bool TQuizSession::LoadStoredSession(const std::string& path, TQuizSessionParams& session) {
+  if (path.empty() || !plat::FileExists(path)) return false;
+  try {
+    return LoadSessionFile(path, session);
+  } catch (const plat::FileError& e) {
+    content::LogMessage("cannot read the stored session: %s", e.what());
+    return false;
+  }
+}
+
+void TQuizSession::TryStoreSession(const std::string& path, const TQuizSessionParams& session) {
+  try {
+    StoreSession(path, session);
+  } catch (const plat::FileError& e) {
+    content::LogMessage("cannot store the session: %s", e.what());
+  }
+}
+
+}  // namespace server

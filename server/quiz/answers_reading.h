@@ -1,0 +1,40 @@
+// Reading the learners' "answers.xml" back into their score records, for the
+// statistics pages (see answers_record.h for the format).
+//
+// Reading is lenient: one hand-edited record or file must not blank the
+// statistics of everyone else. A record with a missing or non-integer
+// Testid, Subject, MaxScore or AnsweredScore, or a Date that names no day,
+// is skipped with a log line; a file that is not XML leaves its user's
+// records as they were.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "content/score_records.h"
+#include "content/users.h"
+
+namespace server {
+
+// The three numbers of a "Date" value as "%d-%d-%d" reads them: blanks
+// before each number skipped, an optional sign, decimal digits; scanning
+// stops at the first mismatch and the numbers not reached stay 0. The file
+// writes year, day, month.
+std::array<int, 3> ScanAnswersDate(std::string_view text);
+
+// Fills subjects from the document: each record's test keeps its best
+// answered score with that record's date and grade (the first record to
+// reach it), the largest maximum score seen, and its subject the largest
+// usage seen. Clears subjects first. False, with subjects untouched, when
+// the bytes are not an XML document.
+bool ReadAnswersDocument(std::string_view bytes, content::TSubjects& subjects);
+
+// Sets the users table's statistics date to today and refills every user's
+// records from the data folder's "Sessions/<safe login name>/answers.xml".
+// A user without a readable file keeps the records of an earlier reading.
+// Creates nothing.
+void CalcUserStats(content::TUsersList& users, const std::string& data_folder);
+
+}  // namespace server

@@ -1,0 +1,44 @@
+// Outside platform/ nothing calls the operating system: files, folders,
+// clocks, the environment, processes and sockets all go through platform/,
+// where tests can stand in for them.
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "tests/support/source_tree.h"
+
+namespace plat {
+namespace {
+
+const std::regex kOsCall(
+    R"((^|[^\w.>])(::|std::)?(open|openat|read|write|pread|pwrite|close|stat|lstat|fstat|fstatat|opendir|)"
+    R"(fdopendir|readdir|closedir|realpath|readlink|unlink|unlinkat|rename|mkdir|rmdir|ftruncate|fsync|mkstemp|)"
+    R"(mkostemp|fcntl|isatty|getenv|setenv|unsetenv|posix_spawnp?|waitpid|gmtime_r|localtime_r|clock_gettime|)"
+    R"(gettimeofday|time|fopen|signal|socket|connect|listen|accept|recv|send|poll|dlopen|dlsym|flock|getcwd|)"
+    R"(chdir)\s*\()");
+const std::regex kOsName(
+    R"(std::filesystem|std::[io]?fstream|steady_clock|system_clock|high_resolution_clock|EINTR|)"
+    R"(#include\s*<(filesystem|fstream|unistd\.h|fcntl\.h|dirent\.h|sys/.*|spawn\.h|dlfcn\.h|netinet/.*|arpa/.*|)"
+    R"(poll\.h|ctime|time\.h|csignal|signal\.h)>)");
+
+TEST(PlatformSeam, NoSourceOutsidePlatformCallsTheSystem) {
+  const std::string root = testing::SourceRoot();
+  ASSERT_FALSE(root.empty()) << "VARNEL_SOURCE_DIR must name the source tree";
+  std::vector<std::string> files;
+  for (const char* folder : {"content", "server", "app", "tools", "dac"})
+    // dac/mysql/client/ still speaks to its sockets, clock and environment itself.
+    testing::CollectSources(root, folder, {"dac/mysql/client"}, files);
+  ASSERT_GT(files.size(), 100u);
+  for (const std::string& file : files) {
+    const std::vector<std::string> lines = testing::CodeLines(root + file);
+    for (size_t i = 0; i < lines.size(); ++i) {
+      EXPECT_FALSE(std::regex_search(lines[i], kOsCall) || std::regex_search(lines[i], kOsName))
+          << file << ":" << i + 1 << ": " << lines[i];
+    }
+  }
+}
+
+}  // namespace
+}  // namespace plat

@@ -1,0 +1,238 @@
+// The administrator's group and user requests and the tables they write.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/server/admin_test_support.h"
+
+namespace server {
+namespace {
+
+const std::string kGroups = "1;Sales\r\n4;Support\r\n2;Night shift\r\n";
+const std::string kUsers =
+    "ann;pw1;;%31%0D%0A%34%0D%0A;Ann Lee\r\n"
+    "bob;pw2;;%34%0D%0A;Bob Ray\r\n"
+    "cat;pw3;;;Cat Moss\r\n";
+
+std::string GroupsReply(const std::string& groups, const std::string& users, const std::string& current) {
+  return "<movie Groups=\"" + content::PercentEncode(groups) + "\" Users=\"" + content::PercentEncode(users) +
+         "\" CurrentGroup=\"" + content::PercentEncode(current) + "\" />";
+}
+
+std::string EditGroupReply(const std::string& members, const std::string& available, const std::string& name,
+                           const std::string& title) {
+  return "<movie  Users=\"" + content::PercentEncode(members) + "\" UsersAvail=\"" + content::PercentEncode(available) +
+         "\" GroupName=\"" + content::PercentEncode(name) + "\" GroupTitle=\"" + content::PercentEncode(title) + "\"/>";
+}
+
+std::string UserReply(const std::string& available, const std::string& own, const std::string& full_name,
+                      const std::string& login) {
+  return "<movie Groups=\"" + content::PercentEncode(available) + "\" UserGroups=\"" + content::PercentEncode(own) +
+         "\" UserFullName=\"" + content::PercentEncode(full_name) + "\" LoginName=\"" + content::PercentEncode(login) +
+         "\" />";
+}
+
+class AdminTables : public AdminTest {
+ protected:
+  void SetUp() override {
+    OpenFolder({{"all.groups.csv", kGroups}, {"all.users.csv", kUsers}});
+    LogIn();
+  }
+
+  // The lists of the unchanged tables above.
+  static std::string UnchangedGroups(const std::string& current) {
+    return GroupsReply("Sales\r1\r0\rSupport\r2\r1\rNight shift\r0\r2\r",
+                       "Ann Lee\rSales, Support\r0\rBob Ray\rSupport\r1\rCat Moss\r\r2\r", current);
+  }
+
+  void ExpectTablesUnchanged() {
+    EXPECT_EQ(DataFile("all.groups.csv"), kGroups);
+    EXPECT_EQ(DataFile("all.users.csv"), kUsers);
+  }
+};
+
+TEST_F(AdminTables, GroupsAreAddedRenamedAndDeleted) {
+  EXPECT_EQ(AskAsAdmin("admingetgroups", "&groupname=x%22y"), UnchangedGroups("x\"y"));
+  EXPECT_EQ(AskAsAdmin("adminaddgroup", "&groupname=*"), UnchangedGroups("-1"));
+  EXPECT_EQ(AskAsAdmin("adminaddgroup", "&groupname=Support"), UnchangedGroups("Support"));
+  EXPECT_EQ(AskAsAdmin("adminchangegroup", "&groupname=0&newgroupname=Support"), UnchangedGroups("0"));
+  ExpectTablesUnchanged();
+
+  EXPECT_EQ(AskAsAdmin("adminaddgroup", "&groupname=Day%20shift"),
+            GroupsReply("Sales\r1\r0\rSupport\r2\r1\rNight shift\r0\r2\rDay shift\r0\r3\r",
+                        "Ann Lee\rSales, Support\r0\rBob Ray\rSupport\r1\rCat Moss\r\r2\r", "3"));
+  EXPECT_EQ(DataFile("all.groups.csv"), kGroups + "5;Day shift\r\n");
+
+  EXPECT_EQ(AskAsAdmin("adminchangegroup", "&groupname=1&newgroupname=Help%20desk"),
+            GroupsReply("Sales\r1\r0\rHelp desk\r2\r1\rNight shift\r0\r2\rDay shift\r0\r3\r",
+                        "Ann Lee\rSales, Help desk\r0\rBob Ray\rHelp desk\r1\rCat Moss\r\r2\r", "1"));
+  EXPECT_EQ(DataFile("all.groups.csv"), "1;Sales\r\n4;Help desk\r\n2;Night shift\r\n5;Day shift\r\n");
+
+  // Deleting a group takes it from every member, in memory and on disk.
+  EXPECT_EQ(AskAsAdmin("admindeletegroup", "&groupname=1"),
+            GroupsReply("Sales\r1\r0\rNight shift\r0\r1\rDay shift\r0\r2\r",
+                        "Ann Lee\rSales\r0\rBob Ray\r\r1\rCat Moss\r\r2\r", "1"));
+  EXPECT_EQ(DataFile("all.groups.csv"), "1;Sales\r\n2;Night shift\r\n5;Day shift\r\n");
+  EXPECT_EQ(DataFile("all.users.csv"), "ann;pw1;;%31%0D%0A;Ann Lee\r\nbob;pw2;;;Bob Ray\r\ncat;pw3;;;Cat Moss\r\n");
+}
+
+TEST_F(AdminTables, ADeletedGroupsMembersNeverJoinTheNextGroup) {
+  OpenFolder({{"all.groups.csv", "1;Sales\r\n3;Night shift\r\n4;Support\r\n"}});
+  LogIn();
+  // Support has the largest id: the next group gets it again.
+  AskAsAdmin("admindeletegroup", "&groupname=2");
+  AskAsAdmin("adminaddgroup", "&groupname=Fresh");
+  EXPECT_EQ(DataFile("all.groups.csv"), "1;Sales\r\n3;Night shift\r\n4;Fresh\r\n");
+  ASSERT_TRUE(server_.SetPath(content_));
+  LogIn();
+  EXPECT_EQ(AskAsAdmin("admineditgroup", "&groupname=2"),
+            EditGroupReply("", "Ann Lee\r0\rBob Ray\r1\rCat Moss\r2\r", "2", "Fresh"));
+
+  // Memberships that an older table holds for an unused id go as well.
+  OpenFolder({{"all.groups.csv", "1;Sales\r\n"}, {"all.users.csv", "ann;pw1;;%31%0D%0A%32%0D%0A;Ann Lee\r\n"}});
+  LogIn();
+  AskAsAdmin("adminaddgroup", "&groupname=Two");
+  EXPECT_EQ(DataFile("all.groups.csv"), "1;Sales\r\n2;Two\r\n");
+  EXPECT_EQ(DataFile("all.users.csv"), "ann;pw1;;%31%0D%0A;Ann Lee\r\n");
+}
+
+TEST_F(AdminTables, EditingAGroupSetsItsTitleAndMembers) {
+  EXPECT_EQ(AskAsAdmin("admineditgroup", "&groupname=1"),
+            EditGroupReply("Ann Lee\r0\rBob Ray\r1\r", "Cat Moss\r2\r", "1", "Support"));
+  for (const char* name : {"-1", "3", "x", "-2"}) {
+    EXPECT_EQ(AskAsAdmin("admineditgroup", std::string("&groupname=") + name),
+              EditGroupReply("", "Ann Lee\r0\rBob Ray\r1\rCat Moss\r2\r", "-1", "Unnamed"))
+        << name;
+  }
+
+  // The page encodes its values twice; lines that name no user are skipped.
+  EXPECT_EQ(AskAsAdmin("adminaddeditgroup", "&groupname=1&grouptitle=Help%2520desk&users=2%250D%250A7%250Ax%250D0"),
+            "<movie />");
+  EXPECT_EQ(DataFile("all.groups.csv"), "1;Sales\r\n4;Help desk\r\n2;Night shift\r\n");
+  EXPECT_EQ(DataFile("all.users.csv"),
+            "ann;pw1;;%31%0D%0A%34%0D%0A;Ann Lee\r\nbob;pw2;;;Bob Ray\r\ncat;pw3;;%34%0D%0A;Cat Moss\r\n");
+
+  EXPECT_EQ(AskAsAdmin("adminaddeditgroup", "&groupname=-1&grouptitle=50%2525&users=1"), "<movie />");
+  EXPECT_EQ(DataFile("all.groups.csv"), "1;Sales\r\n4;Help desk\r\n2;Night shift\r\n5;50%\r\n");
+  EXPECT_EQ(DataFile("all.users.csv"),
+            "ann;pw1;;%31%0D%0A%34%0D%0A;Ann Lee\r\nbob;pw2;;%35%0D%0A;Bob Ray\r\ncat;pw3;;%34%0D%0A;Cat Moss\r\n");
+  // "groupname" of adminaddgroup is a title, decoded once only.
+  AskAsAdmin("adminaddgroup", "&groupname=50%2525");
+  EXPECT_EQ(server_.GetGroups().GetGroup(4)->GetTitle(), "50%25");
+}
+
+TEST_F(AdminTables, UsersAreAddedEditedAndDeleted) {
+  EXPECT_EQ(AskAsAdmin("admingetuser", "&username=-1"), UserReply("Sales\r0\rSupport\r1\rNight shift\r2", "", "", ""));
+  EXPECT_EQ(AskAsAdmin("admingetuser", "&username=0"),
+            UserReply("Night shift\r2", "Sales\r0\rSupport\r1", "Ann Lee", "ann"));
+
+  // A new user; the same login name again changes nothing.
+  EXPECT_EQ(
+      AskAsAdmin(
+          "adminaddedituser",
+          "&username=-1&loginname=dan&password=p%2526w&fullname=Dan%2520O%2527Neil&usergroups=2%250D%250A9%250D%250A0"),
+      "<movie />");
+  const std::string with_dan = kUsers + "dan;p&w;;%32%0D%0A%31%0D%0A;Dan O'Neil\r\n";
+  EXPECT_EQ(DataFile("all.users.csv"), with_dan);
+  EXPECT_EQ(AskAsAdmin("adminaddedituser", "&username=-1&loginname=dan&password=x&fullname=Other&usergroups="),
+            "<movie />");
+  EXPECT_EQ(DataFile("all.users.csv"), with_dan);
+  EXPECT_EQ(AskAsAdmin("admingetuser", "&username=3"),
+            UserReply("Support\r1", "Night shift\r2\rSales\r0", "Dan O'Neil", "dan"));
+
+  // An empty password keeps the old one; another user's login name changes nothing.
+  AskAsAdmin("adminaddedituser", "&username=3&loginname=dave&password=&fullname=Dave&usergroups=1");
+  EXPECT_EQ(DataFile("all.users.csv"), kUsers + "dave;p&w;;%34%0D%0A;Dave\r\n");
+  AskAsAdmin("adminaddedituser", "&username=3&loginname=ann&password=x&fullname=X&usergroups=");
+  EXPECT_EQ(DataFile("all.users.csv"), kUsers + "dave;p&w;;%34%0D%0A;Dave\r\n");
+
+  EXPECT_EQ(AskAsAdmin("admindeleteuser", "&username=1"),
+            GroupsReply("Sales\r1\r0\rSupport\r2\r1\rNight shift\r0\r2\r",
+                        "Ann Lee\rSales, Support\r0\rCat Moss\r\r1\rDave\rSupport\r2\r", ""));
+  EXPECT_EQ(DataFile("all.users.csv"),
+            "ann;pw1;;%31%0D%0A%34%0D%0A;Ann Lee\r\ncat;pw3;;;Cat Moss\r\ndave;p&w;;%34%0D%0A;Dave\r\n");
+  // The learner login reads what was written.
+  ASSERT_TRUE(server_.SetPath(content_));
+  EXPECT_NE(Ask("action=login&username=dave&password=p%26w").find("UserName=\"Dave\""), std::string::npos);
+}
+
+TEST_F(AdminTables, AvailableGroupsAreComparedByIndexNotByText) {
+  std::string groups;
+  for (int i = 0; i < 13; ++i)
+    groups += std::to_string(i + 1) + ";" + (i == 1 ? "A" : i == 12 ? "BA" : "G" + std::to_string(i)) + "\r\n";
+  OpenFolder({{"all.groups.csv", groups}, {"all.users.csv", "ann;pw;;%31%33%0D%0A;Ann\r\n"}});
+  LogIn();
+  const std::string reply = AskAsAdmin("admingetuser", "&username=0");
+  std::string available;
+  for (int i = 0; i < 12; ++i)
+    available += (i ? "\r" : "") + server_.GetGroups().GetGroup(i)->GetTitle() + "\r" + std::to_string(i);
+  EXPECT_EQ(reply, UserReply(available, "BA\r12", "Ann", "ann"));
+}
+
+TEST_F(AdminTables, IndexesOutsideTheTablesChangeNothing) {
+  for (const char* index : {"3", "-2", "2147483647", "x", ""}) {
+    const std::string parameter = std::string("&groupname=") + index;
+    EXPECT_EQ(AskAsAdmin("adminchangegroup", parameter + "&newgroupname=Z"), UnchangedGroups(index)) << index;
+    EXPECT_EQ(AskAsAdmin("admindeletegroup", parameter), UnchangedGroups(index)) << index;
+  }
+  for (const char* index : {"3", "-2", "2147483647"}) {
+    const std::string parameter = std::string("&username=") + index;
+    EXPECT_EQ(AskAsAdmin("admingetuser", parameter), UserReply("Sales\r0\rSupport\r1\rNight shift\r2", "", "", ""));
+    EXPECT_EQ(AskAsAdmin("adminaddedituser", parameter + "&loginname=zed&password=p&fullname=Z&usergroups=0"),
+              "<movie />");
+    EXPECT_EQ(AskAsAdmin("admindeleteuser", parameter), UnchangedGroups("")) << index;
+  }
+  // A user index that is not a number fails the request.
+  for (const char* action : {"admingetuser", "adminaddedituser", "admindeleteuser"}) {
+    for (const char* index : {"x", "", "1x", "%2B"})
+      EXPECT_EQ(AskAsAdmin(action, std::string("&loginname=zed&username=") + index), kErrorPage) << action << index;
+  }
+  ExpectTablesUnchanged();
+  EXPECT_EQ(server_.GetUsers().Count(), 3);
+  EXPECT_EQ(server_.GetGroups().Count(), 3);
+}
+
+TEST_F(AdminTables, ValuesThatWouldAddRecordsOrFieldsAreRefused) {
+  // Each value arrives decoded as the page sends it: once for adminaddgroup
+  // and adminchangegroup, twice for the rest.
+  for (const std::string bad : {"x%3By", "x%0Dy", "x%0Ay", "x%00y", "x%0D%0Aevil;pw;;;Evil"}) {
+    const std::string twice = content::PercentEncode(content::PercentDecode(bad));
+    EXPECT_EQ(AskAsAdmin("adminaddgroup", "&groupname=" + bad), UnchangedGroups(content::PercentDecode(bad))) << bad;
+    EXPECT_EQ(AskAsAdmin("adminchangegroup", "&groupname=0&newgroupname=" + bad), UnchangedGroups("0")) << bad;
+    EXPECT_EQ(AskAsAdmin("adminaddeditgroup", "&groupname=-1&users=0&grouptitle=" + twice), "<movie />") << bad;
+    EXPECT_EQ(AskAsAdmin("adminaddeditgroup", "&groupname=0&users=2&grouptitle=" + twice), "<movie />") << bad;
+    for (const std::string& fields :
+         {"&loginname=" + twice + "&password=p&fullname=F", "&loginname=new&password=" + twice + "&fullname=F",
+          "&loginname=new&password=p&fullname=" + twice}) {
+      for (const char* user : {"-1", "2"})
+        EXPECT_EQ(AskAsAdmin("adminaddedituser", std::string("&username=") + user + fields + "&usergroups=0"),
+                  "<movie />")
+            << fields;
+    }
+    ExpectTablesUnchanged();
+  }
+  EXPECT_EQ(server_.GetUsers().Count(), 3);
+  EXPECT_EQ(server_.GetGroups().Count(), 3);
+}
+
+TEST_F(AdminTables, LoginNamesThatWouldShareALearnerFolderAreRefused) {
+  for (const char* login : {"Ann", "ANN", ""}) {
+    AskAsAdmin("adminaddedituser", std::string("&username=-1&password=p&fullname=F&usergroups=&loginname=") + login);
+    AskAsAdmin("adminaddedituser", std::string("&username=2&password=p&fullname=F&usergroups=&loginname=") + login);
+  }
+  AskAsAdmin("adminaddedituser", "&username=-1&password=p&fullname=F&usergroups=&loginname=b%2521b");
+  const std::string with_bang = kUsers + "b!b;p;;;F\r\n";
+  EXPECT_EQ(DataFile("all.users.csv"), with_bang);
+  AskAsAdmin("adminaddedituser", "&username=-1&password=p&fullname=F&usergroups=&loginname=b%253Fb");
+  AskAsAdmin("adminaddedituser", "&username=-1&password=p&fullname=F&usergroups=&loginname=B_b");
+  EXPECT_EQ(DataFile("all.users.csv"), with_bang);
+  // A user may keep its own name, and change its letter case.
+  AskAsAdmin("adminaddedituser", "&username=0&loginname=ann&password=&fullname=Ann%2520Smith&usergroups=");
+  AskAsAdmin("adminaddedituser", "&username=3&loginname=B!B&password=&fullname=F&usergroups=");
+  EXPECT_EQ(DataFile("all.users.csv"),
+            "ann;pw1;;;Ann Smith\r\nbob;pw2;;%34%0D%0A;Bob Ray\r\ncat;pw3;;;Cat Moss\r\nB!B;p;;;F\r\n");
+}
+
+}  // namespace
+}  // namespace server
