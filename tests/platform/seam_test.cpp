@@ -12,12 +12,15 @@
 namespace plat {
 namespace {
 
+// Names that only the system uses are caught anywhere; names that members and
+// callbacks share (read, write, open, send, ...) only when called at global scope.
 const std::regex kOsCall(
-    R"((^|[^\w.>])(::|std::)?(open|openat|read|write|pread|pwrite|close|stat|lstat|fstat|fstatat|opendir|)"
-    R"(fdopendir|readdir|closedir|realpath|readlink|unlink|unlinkat|rename|mkdir|rmdir|ftruncate|fsync|mkstemp|)"
-    R"(mkostemp|fcntl|isatty|getenv|setenv|unsetenv|posix_spawnp?|waitpid|gmtime_r|localtime_r|clock_gettime|)"
-    R"(gettimeofday|time|fopen|signal|socket|connect|listen|accept|recv|send|poll|dlopen|dlsym|flock|getcwd|)"
-    R"(chdir)\s*\()");
+    R"((^|[^\w.>:])(::|std::)?(pread|pwrite|fstatat|opendir|fdopendir|readdir|closedir|realpath|readlink|)"
+    R"(unlink|unlinkat|rmdir|ftruncate|fsync|mkstemp|mkostemp|fcntl|isatty|getenv|setenv|unsetenv|)"
+    R"(posix_spawnp?|waitpid|gmtime_r|localtime_r|clock_gettime|gettimeofday|fopen|dlopen|dlsym|flock|)"
+    R"(getcwd|chdir|openat|lstat)\s*\()"
+    R"(|(^|[^\w.>:])::(open|read|write|close|stat|fstat|rename|mkdir|time|signal|socket|connect|listen|)"
+    R"(accept|recv|send|poll)\s*\()");
 const std::regex kOsName(
     R"(std::filesystem|std::[io]?fstream|steady_clock|system_clock|high_resolution_clock|EINTR|)"
     R"(#include\s*<(filesystem|fstream|unistd\.h|fcntl\.h|dirent\.h|sys/.*|spawn\.h|dlfcn\.h|netinet/.*|arpa/.*|)"
@@ -28,8 +31,7 @@ TEST(PlatformSeam, NoSourceOutsidePlatformCallsTheSystem) {
   ASSERT_FALSE(root.empty()) << "VARNEL_SOURCE_DIR must name the source tree";
   std::vector<std::string> files;
   for (const char* folder : {"content", "server", "app", "tools", "dac"})
-    // dac/mysql/client/ still speaks to its sockets, clock and environment itself.
-    testing::CollectSources(root, folder, {"dac/mysql/client"}, files);
+    testing::CollectSources(root, folder, {}, files);
   ASSERT_GT(files.size(), 100u);
   for (const std::string& file : files) {
     const std::vector<std::string> lines = testing::CodeLines(root + file);

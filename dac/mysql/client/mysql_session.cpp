@@ -1,7 +1,6 @@
 #include "dac/mysql/client/mysql_session.h"
 
 #include <algorithm>
-#include <optional>
 
 #include "dac/framework/exceptions.h"
 #include "dac/mysql/client/client_errors.h"
@@ -12,7 +11,7 @@
 #include "dac/mysql/client/password_scramble.h"
 #include "dac/mysql/client/sha1.h"
 #include "platform/files.h"
-#include "platform/regular_file_reader.h"
+#include "platform/file.h"
 
 namespace dac {
 
@@ -412,20 +411,22 @@ void TMySqlSession::SendLocalFile(const std::string& name) {
     RefuseLocalFile("the server asked for a file the statement did not name", name);
   local_files_.erase(named);
 
-  std::optional<plat::RegularFileReader> file;
+  plat::File file;
   try {
-    file.emplace(name);
+    file = plat::File::OpenToRead(name);
+  } catch (const plat::NotRegularFileError&) {
+    RefuseLocalFile("not a regular file", name);
   } catch (const plat::FileError& e) {
-    RefuseLocalFile(e.reason(), name);
+    RefuseLocalFile("cannot open the file (" + e.reason() + ")", name);
   }
   TBytes chunk(static_cast<size_t>(kLocalFileChunk));
   net_->Clear();
   for (;;) {
     size_t n = 0;
     try {
-      n = file->Read(chunk.data(), chunk.size());
+      n = static_cast<size_t>(file.Read(chunk.data(), static_cast<int64_t>(chunk.size())));
     } catch (const plat::FileError& e) {
-      RefuseLocalFile(e.reason(), name);
+      RefuseLocalFile("cannot read the file (" + e.reason() + ")", name);
     }
     if (n == 0) break;
     net_->Writer().WriteBytes(chunk.data(), n);
