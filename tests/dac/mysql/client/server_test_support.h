@@ -6,7 +6,6 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <functional>
 #include <optional>
 #include <string>
 #include <thread>
@@ -15,6 +14,7 @@
 #include "dac/mysql/client/client_errors.h"
 #include "dac/mysql/client/mysql_result_set.h"
 #include "dac/mysql/client/mysql_session.h"
+#include "tests/dac/mysql/client/wire_test_support.h"
 
 namespace dac::testing {
 
@@ -109,17 +109,6 @@ inline std::string Single(TMySqlSession& session, const std::string& sql) {
   EXPECT_EQ(rows.size(), 1u) << sql;
   if (rows.empty() || rows[0].empty() || !rows[0][0]) return "<none>";
   return *rows[0][0];
-}
-
-// The code fn fails with (0 when it succeeds), and its message.
-inline int32_t ErrorCodeOf(const std::function<void()>& fn, std::string* message = nullptr) {
-  try {
-    fn();
-  } catch (const EMySqlException& e) {
-    if (message) *message = e.Message();
-    return e.ErrorCode();
-  }
-  return 0;
 }
 
 // A connection the server ends: the next command, even one too large for

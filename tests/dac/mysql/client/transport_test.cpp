@@ -24,6 +24,7 @@ namespace dac {
 namespace {
 
 using testing::Bytes;
+using testing::ErrorCodeOf;
 using testing::FakeServer;
 using testing::MemoryVio;
 using testing::PeerSocket;
@@ -84,16 +85,6 @@ TEST(VioTest, ReadAtTheEndAndWritesThatGoNowhereGiveUp) {
   EXPECT_EQ(vio.Write(buffer, 0, 0), 0);
 }
 
-int32_t CodeOf(const std::function<void()>& fn, std::string* message = nullptr) {
-  try {
-    fn();
-  } catch (const EMySqlException& e) {
-    if (message) *message = e.Message();
-    return e.ErrorCode();
-  }
-  return 0;
-}
-
 int UnusedPort() {
   const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in address{};
@@ -109,7 +100,7 @@ int UnusedPort() {
 TEST(TcpTest, RefusedPortIs2003WithTheSystemsErrorText) {
   TMySqlVioTcp vio("127.0.0.1", UnusedPort());
   std::string message;
-  EXPECT_EQ(CodeOf([&] { vio.Connect(); }, &message), kCrConnHostError);
+  EXPECT_EQ(ErrorCodeOf([&] { vio.Connect(); }, &message), kCrConnHostError);
   EXPECT_EQ(message, "Can't connect to MySQL server on '127.0.0.1' (111)");
   EXPECT_EQ(vio.GetLastError(), "Socket error on connect. WSAGetLastError return 111($6F)");
   // A SocketException is an EMySqlException, so the API guards catch it.
@@ -125,7 +116,7 @@ TEST(TcpTest, UnknownHostIs2005) {
     return std::vector<plat::StreamAddress>();
   });
   std::string message;
-  EXPECT_EQ(CodeOf([&] { vio.Connect(); }, &message), kCrUnknownHost);
+  EXPECT_EQ(ErrorCodeOf([&] { vio.Connect(); }, &message), kCrUnknownHost);
   EXPECT_EQ(message, "Unknown MySQL Server Host 'no-such-host.invalid' (-2)");
 }
 
@@ -144,7 +135,7 @@ TEST(TcpTest, SilentPeerIsALostConnectionWithinTheTimeout) {
   session.SetConnectTimeout(1);
   const auto start = std::chrono::steady_clock::now();
   std::string message;
-  EXPECT_EQ(CodeOf([&] { session.Connect("127.0.0.1", "u", "p", "", server.Port(), "", 0); }, &message),
+  EXPECT_EQ(ErrorCodeOf([&] { session.Connect("127.0.0.1", "u", "p", "", server.Port(), "", 0); }, &message),
             kCrServerLost);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(6));
   EXPECT_NE(message.find("Socket error on read. WSAGetLastError return 11($B)"), std::string::npos) << message;
@@ -243,7 +234,7 @@ TEST(HandlerTransportTest, SessionRunsOverAnApplicationTransport) {
     EXPECT_EQ(handler.port_, 3306);
     EXPECT_EQ(handler.timeout_, 7);
     session.Ping();
-    EXPECT_EQ(CodeOf([&] { session.GetNet().GetVio()->SetIsSecure(true); }), kCrSslConnectionError);
+    EXPECT_EQ(ErrorCodeOf([&] { session.GetNet().GetVio()->SetIsSecure(true); }), kCrSslConnectionError);
     session.Close();
   }
   server.join();
@@ -322,7 +313,7 @@ TEST(UnixSocketTest, FailuresAreBoundedAndNameTheirCause) {
     session.SetConnectTimeout(1);
     const auto start = std::chrono::steady_clock::now();
     std::string message;
-    EXPECT_EQ(CodeOf([&] { session.Connect(c.host, "u", "p", "", 0, c.path, 0); }, &message), c.code);
+    EXPECT_EQ(ErrorCodeOf([&] { session.Connect(c.host, "u", "p", "", 0, c.path, 0); }, &message), c.code);
     EXPECT_NE(message.find(c.in_message), std::string::npos) << message;
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
   }
@@ -348,10 +339,10 @@ TEST(SessionTest, ProtocolWithoutATransportIs2046AndCommandsNeedAConnection) {
   TMySqlSession session;
   session.SetProtocol(MYSQL_PROTOCOL_MEMORY);
   std::string message;
-  EXPECT_EQ(CodeOf([&] { session.Connect("h", "u", "p", "", 1, "", 0); }, &message), kCrWrongProtocol);
+  EXPECT_EQ(ErrorCodeOf([&] { session.Connect("h", "u", "p", "", 1, "", 0); }, &message), kCrWrongProtocol);
   EXPECT_EQ(message, "Wrong or unknown protocol");
   TMySqlSession idle;
-  EXPECT_EQ(CodeOf([&] { idle.Ping(); }), kCrServerGoneError);
+  EXPECT_EQ(ErrorCodeOf([&] { idle.Ping(); }), kCrServerGoneError);
 }
 
 }  // namespace
