@@ -118,8 +118,8 @@ inline void ExpectLostAfterKill(const ServerSettings& s, TMySqlSession& victim) 
   killer.Connect(s.host, s.user, s.password, s.database, s.port, "", 0);
   const std::string id = std::to_string(victim.GetThreadId());
   Query(killer, "KILL CONNECTION " + id);
-  for (int i = 0; i < 500 && Single(killer, "SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE ID = " + id) != "0";
-       ++i)
+  const std::string gone = "SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE ID = " + id;
+  for (int i = 0; i < 500 && Single(killer, gone) != "0"; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   EXPECT_EQ(ErrorCodeOf([&] { Query(victim, "SELECT '" + std::string(4'000'000, 'x') + "'"); }), kCrServerLost);
 }

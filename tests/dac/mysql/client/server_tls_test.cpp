@@ -54,7 +54,7 @@ TEST(ServerTlsTest, SettingsAndOutcomes) {
       {"cipher list OpenSSL rejects", {"", "", s.ssl_ca, "", "NO-SUCH-CIPHER"}, s.user, 2026, "NO-SUCH-CIPHER", ""},
       {"client certificate", {s.client_key, s.client_cert, s.ssl_ca, "", ""}, s.x509_user, 0, "", ""},
       {"no client certificate", {"", "", s.ssl_ca, "", ""}, s.x509_user, 1045, "Access denied", ""},
-      {"missing certificate", {s.client_key, missing, "", "", ""}, s.user, 2026, "file '" + missing + "'", ""},
+      {"missing certificate", {s.client_key, missing, "", "", ""}, s.user, 2026, "certificate file '" + missing, ""},
       {"missing key", {missing, s.client_cert, "", "", ""}, s.user, 2026, "key file '" + missing + "'", ""},
       {"key of another certificate", {s.client_key, s.ssl_ca, "", "", ""}, s.user, 2026, "key file", ""},
       {"missing CA file", {"", "", missing, "", ""}, s.user, 2026, "CA file '" + missing + "'", ""},
@@ -83,7 +83,8 @@ TEST(ServerTlsTest, LargeValuesBothWaysCompressedOrNotGiveWhatPlainTextGives) {
   REQUIRE_TEST_SERVER(s);
   TMySqlSession plain;
   plain.Connect(s.host, s.user, s.password, s.database, s.port, "", 0);
-  const std::string sql = "SELECT seq, IF(seq % 7 = 0, NULL, REPEAT(CHAR(65 + seq % 26), seq % 300)) FROM seq_1_to_2000";
+  const std::string sql =
+      "SELECT seq, IF(seq % 7 = 0, NULL, REPEAT(CHAR(65 + seq % 26), seq % 300)) FROM seq_1_to_2000";
   const Rows expected = Query(plain, sql);
   const size_t size = 20'000'000;
   for (uint32_t flags : {0u, static_cast<uint32_t>(kClientCompress)}) {
