@@ -10,7 +10,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 namespace plat {
 
@@ -83,16 +85,26 @@ int FinishConnect(int fd, int timeout_seconds) {
   return error;
 }
 
+// connect(), asked again after EINTR, and after EAGAIN (a Unix listener
+// with a full backlog, which a non-blocking socket cannot wait for) until
+// the time-out passes.
+int StartConnect(int fd, const StreamAddress& address, int timeout_seconds) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_seconds);
+  for (;;) {
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address.address), address.length) == 0) return 0;
+    if (errno == EINTR) continue;
+    if (errno != EAGAIN || (timeout_seconds > 0 && std::chrono::steady_clock::now() >= deadline)) return -1;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
 }  // namespace
 
 int ClientSocket::Connect(const StreamAddress& address, int timeout_seconds) {
   if (fd_ >= 0) return EISCONN;
   const int fd = ::socket(address.family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (fd < 0) return errno;
-  int rc;
-  do {
-    rc = ::connect(fd, reinterpret_cast<const sockaddr*>(&address.address), address.length);
-  } while (rc < 0 && errno == EINTR);
+  const int rc = StartConnect(fd, address, timeout_seconds);
   // The wait is bounded by the caller's limit rather than the system's own.
   int error = rc == 0 ? 0 : errno == EINPROGRESS ? FinishConnect(fd, timeout_seconds) : errno;
   if (error == 0) {
@@ -107,10 +119,15 @@ int ClientSocket::Connect(const StreamAddress& address, int timeout_seconds) {
   return 0;
 }
 
-void ClientSocket::SetTimeouts(int seconds) {
+void ClientSocket::SetTimeouts(int seconds) { SetTimeoutMilliseconds(seconds > 0 ? seconds * int64_t{1000} : 0); }
+
+void ClientSocket::SetTimeoutMilliseconds(int64_t milliseconds) {
   if (fd_ < 0) return;
   timeval tv{};
-  tv.tv_sec = seconds > 0 ? seconds : 0;
+  if (milliseconds > 0) {
+    tv.tv_sec = static_cast<time_t>(milliseconds / 1000);
+    tv.tv_usec = static_cast<suseconds_t>(milliseconds % 1000 * 1000);
+  }
   ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
   ::setsockopt(fd_, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
 }
@@ -135,14 +152,14 @@ long ClientSocket::Receive(uint8_t* buffer, size_t count, int& error_number) {
   return static_cast<long>(n);
 }
 
-long ClientSocket::Send(const uint8_t* buffer, size_t count, int& error_number) {
+long ClientSocket::Send(const uint8_t* buffer, size_t count, int& error_number, bool wait) {
   if (fd_ < 0) {
     error_number = EBADF;
     return -1;
   }
   ssize_t n;
   do {
-    n = ::send(fd_, buffer, count, MSG_NOSIGNAL);
+    n = ::send(fd_, buffer, count, MSG_NOSIGNAL | (wait ? 0 : MSG_DONTWAIT));
   } while (n < 0 && errno == EINTR);
   if (n < 0) error_number = errno;
   return static_cast<long>(n);

@@ -36,12 +36,15 @@ class ClientSocket {
   ClientSocket& operator=(const ClientSocket&) = delete;
 
   // A new socket connected to the address, waiting at most timeout_seconds
-  // (0: the system's own limit). 0 on success, else the error number; the
+  // (0: the system's own limit). A listener whose backlog is full (EAGAIN)
+  // is asked again until then. 0 on success, else the error number; the
   // socket is then closed. The socket must not be open.
   int Connect(const StreamAddress& address, int timeout_seconds);
   bool IsOpen() const { return fd_ >= 0; }
   // Receive and send time-outs in seconds; 0 waits without limit.
   void SetTimeouts(int seconds);
+  // The same in milliseconds, for waits shorter than a second.
+  void SetTimeoutMilliseconds(int64_t milliseconds);
   // TCP_NODELAY and SO_KEEPALIVE: small command packets go out at once and a
   // dead peer is noticed.
   void SetNoDelayAndKeepAlive();
@@ -49,8 +52,9 @@ class ClientSocket {
   // One receive call: the bytes received, 0 at the end of the stream, -1
   // with error_number on failure (EAGAIN when the time-out passed).
   long Receive(uint8_t* buffer, size_t count, int& error_number);
-  // One send call: the bytes sent, or -1 with error_number.
-  long Send(const uint8_t* buffer, size_t count, int& error_number);
+  // One send call: the bytes sent, or -1 with error_number. Without wait,
+  // a full send buffer fails at once with EAGAIN.
+  long Send(const uint8_t* buffer, size_t count, int& error_number, bool wait = true);
   // Shuts both directions down and closes; nothing when not open.
   void Close();
 

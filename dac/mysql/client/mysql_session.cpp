@@ -8,6 +8,7 @@
 #include "dac/mysql/client/local_infile.h"
 #include "dac/mysql/client/mysql_vio_pipe.h"
 #include "dac/mysql/client/mysql_vio_tcp.h"
+#include "dac/mysql/client/mysql_vio_tcp_ssl.h"
 #include "dac/mysql/client/password_scramble.h"
 #include "dac/mysql/client/sha1.h"
 #include "platform/files.h"
@@ -72,7 +73,8 @@ std::unique_ptr<TMySqlVio> TMySqlSession::CreateTransport(const std::string& uni
       return std::make_unique<TMySqlVioTcp>(host, port);
     case MYSQL_PROTOCOL_SSL:
       host_info_ = host + " via SSL";
-      return std::make_unique<TMySqlVioTcp>(host, port);
+      return std::make_unique<TMySqlVioTcpSSL>(host, port,
+                                               TlsSettings{ssl_key_, ssl_cert_, ssl_ca_, ssl_ca_path_, ssl_cipher_});
     case MYSQL_PROTOCOL_SOCKET:
       host_info_ = GetError(kCrLocalhostConnection);
       return std::make_unique<TMySqlVioPipe>(host, port, unix_socket);
@@ -197,7 +199,9 @@ void TMySqlSession::Connect(const std::string& host, const std::string& user, co
     ReadGreeting();
     net_->Clear();
     const uint32_t flags = NegotiateFlags(client_flags);
-    if (protocol_ == MYSQL_PROTOCOL_SSL && !(flags & kClientSsl))
+    // TLS asked for, by protocol or flag, never quietly becomes plain text.
+    const bool tls_wanted = protocol_ == MYSQL_PROTOCOL_SSL || ((client_flags_ | client_flags) & kClientSsl);
+    if (tls_wanted && !(flags & kClientSsl))
       throw EMySqlException(kCrSslConnectionError, "The server does not offer TLS");
     WriteHandshakeResponse(flags, the_user, the_password, the_database);
     client_flags_ = flags;

@@ -14,12 +14,13 @@ class TMySqlVioPipe : public TMySqlVioSocket {
   DAC_DECLARE_CLASS();
 
  public:
-  // An empty path is kDefaultServerSocket. The host and port are kept for
-  // the connection's description only.
+  // An empty path is kDefaultServerSocket. The host must name this
+  // machine; the port is kept for the connection's description only.
   TMySqlVioPipe(std::string host, int port, std::string path);
 
-  // EMySqlException 2002 with the path and the system's error number when
-  // the socket cannot be reached.
+  // EMySqlException 2017 naming host and path when the host is another
+  // machine's; 2002 with the path and the system's error number when the
+  // socket cannot be reached within the time-out.
   void Connect() override;
 
   const std::string& GetPath() const { return path_; }

@@ -1,5 +1,7 @@
 #include "dac/mysql/client/mysql_vio_socket.h"
 
+#include <algorithm>
+
 #include "dac/framework/exceptions.h"
 
 namespace dac {
@@ -19,28 +21,30 @@ int TMySqlVioSocket::ConnectSocket(const plat::StreamAddress& address) {
   return error_number;
 }
 
+long TMySqlVioSocket::SocketReceive(uint8_t* buffer, int count) {
+  int error_number = 0;
+  const long n = socket_.Receive(buffer, static_cast<size_t>(count), error_number);
+  if (n < 0) SetLastError(Format("Socket error on read. WSAGetLastError return %d($%X)", error_number, error_number));
+  return n;
+}
+
+long TMySqlVioSocket::SocketSend(const uint8_t* buffer, int count, bool wait) {
+  int error_number = 0;
+  const long n = socket_.Send(buffer, static_cast<size_t>(count), error_number, wait);
+  if (n < 0) SetLastError(Format("Socket error on write. WSAGetLastError return %d($%X)", error_number, error_number));
+  return n;
+}
+
 int TMySqlVioSocket::ReadNoWait(uint8_t* buffer, int offset, int count) {
   SetLastError(std::string());
   if (!socket_.IsOpen()) return 0;
-  int error_number = 0;
-  const long n = socket_.Receive(buffer + offset, static_cast<size_t>(count), error_number);
-  if (n < 0) {
-    SetLastError(Format("Socket error on read. WSAGetLastError return %d($%X)", error_number, error_number));
-    return 0;
-  }
-  return static_cast<int>(n);
+  return static_cast<int>(std::max(0L, SocketReceive(buffer + offset, count)));
 }
 
 int TMySqlVioSocket::WriteNoWait(const uint8_t* buffer, int offset, int count) {
   SetLastError(std::string());
   if (!socket_.IsOpen()) return 0;
-  int error_number = 0;
-  const long n = socket_.Send(buffer + offset, static_cast<size_t>(count), error_number);
-  if (n < 0) {
-    SetLastError(Format("Socket error on write. WSAGetLastError return %d($%X)", error_number, error_number));
-    return 0;
-  }
-  return static_cast<int>(n);
+  return static_cast<int>(std::max(0L, SocketSend(buffer + offset, count)));
 }
 
 int TMySqlVioSocket::Write(const uint8_t* buffer, int offset, int count) {

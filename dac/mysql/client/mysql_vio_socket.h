@@ -30,6 +30,11 @@ class TMySqlVioSocket : public TMySqlVio {
   // system's error number (the socket then stays closed).
   int ConnectSocket(const plat::StreamAddress& address);
   plat::ClientSocket& Socket() { return socket_; }
+  // One receive or send call on the open socket: the bytes moved, 0 at the
+  // end of the stream (receive), or -1 after a failure, whose text becomes
+  // the last error. Without wait, a full send buffer is a failure.
+  long SocketReceive(uint8_t* buffer, int count);
+  long SocketSend(const uint8_t* buffer, int count, bool wait = true);
 
  private:
   plat::ClientSocket socket_;

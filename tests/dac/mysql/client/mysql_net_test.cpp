@@ -12,6 +12,7 @@ namespace {
 
 using testing::Bytes;
 using testing::CompressedFrame;
+using testing::ErrorCodeOf;
 using testing::Frame;
 using testing::MemoryVio;
 using testing::SplitCompressed;
@@ -39,16 +40,6 @@ class NetTest : public ::testing::Test {
     net_.Writer().WriteBytes(payload);
     net_.Send();
     return SplitPackets(vio_->Output());
-  }
-
-  int32_t ErrorCode(const std::function<void()>& fn, std::string* message = nullptr) {
-    try {
-      fn();
-    } catch (const EMySqlException& e) {
-      if (message) *message = e.Message();
-      return e.ErrorCode();
-    }
-    return 0;
   }
 
   TMySqlNet net_;
@@ -115,7 +106,7 @@ TEST_F(NetTest, SequenceNumbersWrapAndAMismatchIs1156) {
   net_.Receive();
   EXPECT_EQ(net_.Reader().ReadString(2), "ok");
   std::string message;
-  EXPECT_EQ(ErrorCode([&] { net_.Receive(); }, &message), 1156);
+  EXPECT_EQ(ErrorCodeOf([&] { net_.Receive(); }, &message), 1156);
   EXPECT_EQ(message, "\r\nReceiveHeader: Net packets out of order: received[5], expected[2]");
 }
 
@@ -124,12 +115,12 @@ TEST_F(NetTest, ErrorPacketsRaiseTheServersCodeAndMessage) {
   testing::Append(error, Bytes("#42000You have an error"));
   vio_->AddInput(Frame(error, 0));
   std::string message;
-  EXPECT_EQ(ErrorCode([&] { net_.Receive(); }, &message), 1064);
+  EXPECT_EQ(ErrorCodeOf([&] { net_.Receive(); }, &message), 1064);
   EXPECT_EQ(message, "\r\n#42000You have an error");
 
   // A short error packet is malformed, not a read past its end.
   vio_->AddInput(Frame({0xFF, 0x28}, 1));
-  EXPECT_EQ(ErrorCode([&] { net_.Receive(); }), kCrMalformedPacket);
+  EXPECT_EQ(ErrorCodeOf([&] { net_.Receive(); }), kCrMalformedPacket);
   // An empty packet is no error.
   vio_->AddInput(Frame({}, 2));
   net_.Receive();
@@ -164,36 +155,36 @@ TEST_F(NetTest, LengthCodedIntegers) {
   PacketReader reader = net_.Reader();
   EXPECT_EQ(reader.ReadFieldLength(), NullLength);
   // 254 without its 8 bytes, and 255, are malformed.
-  EXPECT_EQ(ErrorCode([&] { reader.ReadFieldLength(); }), kCrMalformedPacket);
+  EXPECT_EQ(ErrorCodeOf([&] { reader.ReadFieldLength(); }), kCrMalformedPacket);
   vio_->AddInput(Frame({0xFF}, net_.GetSequence()));
-  EXPECT_EQ(ErrorCode([&] { net_.Receive(); }), kCrMalformedPacket);
+  EXPECT_EQ(ErrorCodeOf([&] { net_.Receive(); }), kCrMalformedPacket);
 }
 
 TEST_F(NetTest, BoundedReadsAndCaps) {
   vio_->AddInput(Frame({1, 2, 3}, 0));
   net_.Receive();
   PacketReader reader = net_.Reader();
-  EXPECT_EQ(ErrorCode([&] { reader.ReadUInt32(); }), kCrMalformedPacket);
+  EXPECT_EQ(ErrorCodeOf([&] { reader.ReadUInt32(); }), kCrMalformedPacket);
   EXPECT_EQ(reader.ReadInt24(), 0x030201u);
   EXPECT_EQ(reader.ReadString(), "");
-  EXPECT_EQ(ErrorCode([&] { reader.ReadByte(); }), kCrMalformedPacket);
+  EXPECT_EQ(ErrorCodeOf([&] { reader.ReadByte(); }), kCrMalformedPacket);
 
   // A logical packet beyond the cap is refused.
   net_.SetMaxPacketSize(100);
   vio_->AddInput(Frame(TBytes(101, 'a'), 1));
-  EXPECT_EQ(ErrorCode([&] { net_.Receive(); }), kCrNetPacketTooLarge);
+  EXPECT_EQ(ErrorCodeOf([&] { net_.Receive(); }), kCrNetPacketTooLarge);
 }
 
 TEST_F(NetTest, ReceiveBufferRefusesEmptyAndHugePacketsButStaysInStep) {
   vio_->AddInput(Frame({}, 0));
   TBytes row;
-  EXPECT_EQ(ErrorCode([&] { net_.ReceiveBuffer(row); }), kCrMalformedPacket);
+  EXPECT_EQ(ErrorCodeOf([&] { net_.ReceiveBuffer(row); }), kCrMalformedPacket);
 
   vio_->AddInput(Frame(TBytes(MaxPacketLength, 'h'), 1));
   vio_->AddInput(Frame(TBytes(5, 'h'), 2));
   vio_->AddInput(Frame(Bytes("next"), 3));
   std::string message;
-  EXPECT_EQ(ErrorCode([&] { net_.ReceiveBuffer(row); }, &message), kCrNetPacketTooLarge);
+  EXPECT_EQ(ErrorCodeOf([&] { net_.ReceiveBuffer(row); }, &message), kCrNetPacketTooLarge);
   EXPECT_NE(message.find("Cannot retrieve huge data in FetchAll mode"), std::string::npos);
   EXPECT_EQ(net_.ReceiveBuffer(row), 4);
   EXPECT_EQ(row, Bytes("next"));
@@ -202,7 +193,7 @@ TEST_F(NetTest, ReceiveBufferRefusesEmptyAndHugePacketsButStaysInStep) {
 TEST_F(NetTest, ShortTransportReadIsALostConnection) {
   vio_->AddInput({10, 0, 0, 0, 'a', 'b'});
   std::string message;
-  EXPECT_EQ(ErrorCode([&] { net_.Receive(); }, &message), kCrServerLost);
+  EXPECT_EQ(ErrorCodeOf([&] { net_.Receive(); }, &message), kCrServerLost);
   EXPECT_EQ(message, "Lost connection to MySQL server during query");
 }
 
@@ -294,17 +285,17 @@ TEST_F(CompressedNetTest, BadCompressedPacketsAreMalformedOrOutOfOrder) {
   TBytes packet = CompressedFrame(Frame(TBytes(200, 'z'), 0), 0, false);
   packet[4] = 150;  // announces fewer bytes than it inflates to
   vio_->AddInput(packet);
-  EXPECT_EQ(ErrorCode([&] { net_.Receive(); }), kCrMalformedPacket);
+  EXPECT_EQ(ErrorCodeOf([&] { net_.Receive(); }), kCrMalformedPacket);
 
   net_.NewCommand();
   TBytes garbage = {4, 0, 0, 0, 100, 0, 0, 1, 2, 3, 4};
   vio_->AddInput(garbage);
-  EXPECT_EQ(ErrorCode([&] { net_.Receive(); }), kCrMalformedPacket);
+  EXPECT_EQ(ErrorCodeOf([&] { net_.Receive(); }), kCrMalformedPacket);
 
   net_.NewCommand();
   vio_->AddInput(CompressedFrame(Frame(Bytes("x"), 0), 7, true));
   std::string message;
-  EXPECT_EQ(ErrorCode([&] { net_.Receive(); }, &message), 1156);
+  EXPECT_EQ(ErrorCodeOf([&] { net_.Receive(); }, &message), 1156);
   EXPECT_NE(message.find("ReceiveCompHeader: Net packets out of order: received[7], expected[0]"),
             std::string::npos);
 }

@@ -14,33 +14,18 @@
 namespace dac {
 namespace {
 
+using testing::ErrorCodeOf;
 using testing::Query;
 using testing::Row;
 using testing::Rows;
 using testing::SendQuery;
+using testing::Single;
 
 std::unique_ptr<TMySqlSession> Login(const testing::ServerSettings& s, uint32_t flags = 0,
                                      const std::string& database = "") {
   auto session = std::make_unique<TMySqlSession>();
   session->Connect(s.host, s.user, s.password, database.empty() ? s.database : database, s.port, "", flags);
   return session;
-}
-
-std::string Single(TMySqlSession& session, const std::string& sql) {
-  const Rows rows = Query(session, sql);
-  EXPECT_EQ(rows.size(), 1u) << sql;
-  if (rows.empty() || rows[0].empty() || !rows[0][0]) return "<none>";
-  return *rows[0][0];
-}
-
-int32_t ErrorCodeOf(const std::function<void()>& fn, std::string* message = nullptr) {
-  try {
-    fn();
-  } catch (const EMySqlException& e) {
-    if (message) *message = e.Message();
-    return e.ErrorCode();
-  }
-  return 0;
 }
 
 TEST(ServerLoginTest, LogsInWithAndWithoutDatabaseAndWithEmptyPassword) {
@@ -82,14 +67,26 @@ TEST(ServerLoginTest, WrongPasswordAndUnknownDatabaseGiveTheServersError) {
   EXPECT_EQ(ErrorCodeOf([&] { refused_user.Connect(s.host, s.nopw_user, "secret", "", s.port, "", 0); }), 1045);
 }
 
-TEST(ServerLoginTest, UnixSocketProtocol) {
+TEST(ServerLoginTest, UnixSocketProtocolsCarryCompressionAndLocalFilesAndLoseAVanishedServer) {
   REQUIRE_TEST_SERVER(s);
   if (s.socket.empty()) GTEST_SKIP() << "no socket path given";
-  TMySqlSession session;
-  session.SetProtocol(MYSQL_PROTOCOL_SOCKET);
-  session.Connect("localhost", s.user, s.password, s.database, 0, s.socket, 0);
-  EXPECT_EQ(session.GetHostInfo(), "Localhost via UNIX socket");
-  EXPECT_EQ(Single(session, "SELECT CURRENT_USER()"), s.user + "@localhost");
+  plat::testing::TestFolder folder;
+  const std::string path = folder.path() + "/rows.tsv";
+  std::ofstream(path) << "1\n2\n3\n";
+  for (uint8_t protocol : {MYSQL_PROTOCOL_SOCKET, MYSQL_PROTOCOL_PIPE}) {
+    SCOPED_TRACE(protocol);
+    TMySqlSession session;
+    session.SetProtocol(protocol);
+    session.Connect("localhost", s.user, s.password, s.database, 0, s.socket, kClientCompress);
+    EXPECT_EQ(session.GetHostInfo(), protocol == MYSQL_PROTOCOL_SOCKET ? "Localhost via UNIX socket"
+                                                                        : "localhost via pipes");
+    EXPECT_EQ(Single(session, "SELECT CURRENT_USER()"), s.user + "@localhost");
+    EXPECT_TRUE(session.GetNet().GetCompress());
+    Query(session, "CREATE TEMPORARY TABLE l (id INT)");
+    Query(session, "LOAD DATA LOCAL INFILE '" + path + "' INTO TABLE l");
+    EXPECT_EQ(Single(session, "SELECT SUM(id) FROM l"), "6");
+    testing::ExpectLostAfterKill(s, session);
+  }
 
   TMySqlSession missing;
   missing.SetProtocol(MYSQL_PROTOCOL_PIPE);

@@ -4,13 +4,17 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "dac/mysql/client/client_errors.h"
 #include "dac/mysql/client/mysql_result_set.h"
 #include "dac/mysql/client/mysql_session.h"
+#include "tests/dac/mysql/client/wire_test_support.h"
 
 namespace dac::testing {
 
@@ -22,6 +26,14 @@ struct ServerSettings {
   std::string password;
   std::string nopw_user;
   std::string database;
+  // TLS: the server's certificate (the CA to verify it by), the client's
+  // certificate and key, a certificate neither side trusts, and an account
+  // that needs the client certificate (with the password above).
+  std::string ssl_ca;
+  std::string client_cert;
+  std::string client_key;
+  std::string other_ca;
+  std::string x509_user;
 };
 
 // The settings from VARNEL_MYSQL_*; nullopt when they are absent.
@@ -41,6 +53,11 @@ inline std::optional<ServerSettings> TestServer() {
   s.password = env("VARNEL_MYSQL_PASSWORD");
   s.nopw_user = env("VARNEL_MYSQL_NOPW_USER");
   s.database = env("VARNEL_MYSQL_DATABASE");
+  s.ssl_ca = env("VARNEL_MYSQL_SSL_CA");
+  s.client_cert = env("VARNEL_MYSQL_SSL_CLIENT_CERT");
+  s.client_key = env("VARNEL_MYSQL_SSL_CLIENT_KEY");
+  s.other_ca = env("VARNEL_MYSQL_SSL_OTHER_CA");
+  s.x509_user = env("VARNEL_MYSQL_X509_USER");
   return s;
 }
 
@@ -84,6 +101,27 @@ inline Rows FetchRows(TMySqlSession& session, bool store) {
 inline Rows Query(TMySqlSession& session, const std::string& sql, bool store = false) {
   SendQuery(session, sql);
   return FetchRows(session, store);
+}
+
+// The first value of a query that gives one row.
+inline std::string Single(TMySqlSession& session, const std::string& sql) {
+  const Rows rows = Query(session, sql);
+  EXPECT_EQ(rows.size(), 1u) << sql;
+  if (rows.empty() || rows[0].empty() || !rows[0][0]) return "<none>";
+  return *rows[0][0];
+}
+
+// A connection the server ends: the next command, even one too large for
+// the socket's buffers, is a lost connection and never a signal.
+inline void ExpectLostAfterKill(const ServerSettings& s, TMySqlSession& victim) {
+  TMySqlSession killer;
+  killer.Connect(s.host, s.user, s.password, s.database, s.port, "", 0);
+  const std::string id = std::to_string(victim.GetThreadId());
+  Query(killer, "KILL CONNECTION " + id);
+  const std::string gone = "SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE ID = " + id;
+  for (int i = 0; i < 500 && Single(killer, gone) != "0"; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(ErrorCodeOf([&] { Query(victim, "SELECT '" + std::string(4'000'000, 'x') + "'"); }), kCrServerLost);
 }
 
 }  // namespace dac::testing

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <openssl/sha.h>
 
+#include <algorithm>
+#include <chrono>
 #include <fstream>
 #include <memory>
 
@@ -225,15 +227,17 @@ TEST(HandshakeTest, EveryTruncationOfTheGreetingIsACleanError) {
   }
 }
 
-TEST(HandshakeTest, TlsIsRefusedWhenTheServerLacksItOrTheTransportCannot) {
-  {
+TEST(HandshakeTest, TlsAskedForByProtocolOrFlagIsNeverDroppedToPlainText) {
+  for (bool by_protocol : {true, false}) {
+    SCOPED_TRACE(by_protocol ? "protocol" : "flag");
     bool got_anything = false;
     auto server = std::make_unique<FakeServer>([&](PeerSocket& peer) {
       peer.Send(Greeting(kCapabilities41, kSalt), 0);
       got_anything = peer.ReadPacket().has_value();
     });
     TMySqlSession session;
-    session.SetProtocol(MYSQL_PROTOCOL_SSL);
+    if (by_protocol) session.SetProtocol(MYSQL_PROTOCOL_SSL);
+    else session.SetClientFlags(kClientSsl);
     std::string message;
     EXPECT_EQ(ConnectError(session, server->Port(), "pw", &message), kCrSslConnectionError);
     EXPECT_EQ(message, "SSL connection error\r\nThe server does not offer TLS");
@@ -241,20 +245,41 @@ TEST(HandshakeTest, TlsIsRefusedWhenTheServerLacksItOrTheTransportCannot) {
     server.reset();
     EXPECT_FALSE(got_anything) << "no password may go out in clear";
   }
-  {
-    TBytes request;
+}
+
+// The server offers TLS, takes the request, then answers the handshake with
+// garbage, with nothing, or (to a plain TCP transport asked for TLS by flag)
+// not at all.
+TEST(HandshakeTest, AFailedTlsHandshakeIs2026WithinTheTimeOutAndNothingFollowsInClear) {
+  const TBytes garbage = Bytes("HTTP/1.0 400 Bad Request\r\n\r\n");
+  for (int reply : {0, 1, 2}) {
+    SCOPED_TRACE(reply);
+    TBytes request, after;
     auto server = std::make_unique<FakeServer>([&](PeerSocket& peer) {
       peer.Send(Greeting(kCapabilities41 | 0x800, kSalt), 0);
       if (auto r = peer.ReadPacket()) request = r->payload;
-      peer.ReadPacket();
+      if (reply == 0) peer.SendRaw(garbage);
+      for (uint8_t byte; peer.ReadExactly(&byte, 1, 4000);) after.push_back(byte);
     });
     TMySqlSession session;
-    session.SetProtocol(MYSQL_PROTOCOL_SSL);
-    EXPECT_EQ(ConnectError(session, server->Port()), kCrSslConnectionError);
+    session.SetConnectTimeout(1);
+    if (reply == 2) session.SetClientFlags(kClientSsl);
+    else session.SetProtocol(MYSQL_PROTOCOL_SSL);
+    const auto start = std::chrono::steady_clock::now();
+    std::string message;
+    EXPECT_EQ(ConnectError(session, server->Port(), "pw", &message), kCrSslConnectionError) << message;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    EXPECT_EQ(message.find(reply < 2 ? "SSL connection error\r\nSSL_do_handshake = " : "SSL connection error"), 0u)
+        << message;
     server.reset();
-    // The TLS request is the 32-byte head of the response, with the SSL flag.
+    // The TLS request is the 32-byte head of the response, with the SSL flag;
+    // what follows is TLS records (a handshake, perhaps an alert) or nothing.
     ASSERT_EQ(request.size(), 32u);
     EXPECT_TRUE(request[1] & 0x08);
+    EXPECT_TRUE(reply == 2 ? after.empty() : !after.empty() && after[0] == 0x16);
+    EXPECT_EQ(std::search(after.begin(), after.end(), request.begin(), request.begin() + 4), after.end());
+    const std::string user = "user";
+    EXPECT_EQ(std::search(after.begin(), after.end(), user.begin(), user.end()), after.end());
   }
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -13,14 +14,17 @@
 #include "dac/mysql/client/client_errors.h"
 #include "dac/mysql/client/io_handler.h"
 #include "dac/mysql/client/mysql_session.h"
+#include "dac/mysql/client/mysql_vio_pipe.h"
 #include "dac/mysql/client/mysql_vio_tcp.h"
 #include "tests/dac/mysql/client/fake_server.h"
 #include "tests/dac/mysql/client/wire_test_support.h"
+#include "tests/support/test_folder.h"
 
 namespace dac {
 namespace {
 
 using testing::Bytes;
+using testing::ErrorCodeOf;
 using testing::FakeServer;
 using testing::MemoryVio;
 using testing::PeerSocket;
@@ -81,16 +85,6 @@ TEST(VioTest, ReadAtTheEndAndWritesThatGoNowhereGiveUp) {
   EXPECT_EQ(vio.Write(buffer, 0, 0), 0);
 }
 
-int32_t CodeOf(const std::function<void()>& fn, std::string* message = nullptr) {
-  try {
-    fn();
-  } catch (const EMySqlException& e) {
-    if (message) *message = e.Message();
-    return e.ErrorCode();
-  }
-  return 0;
-}
-
 int UnusedPort() {
   const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in address{};
@@ -106,7 +100,7 @@ int UnusedPort() {
 TEST(TcpTest, RefusedPortIs2003WithTheSystemsErrorText) {
   TMySqlVioTcp vio("127.0.0.1", UnusedPort());
   std::string message;
-  EXPECT_EQ(CodeOf([&] { vio.Connect(); }, &message), kCrConnHostError);
+  EXPECT_EQ(ErrorCodeOf([&] { vio.Connect(); }, &message), kCrConnHostError);
   EXPECT_EQ(message, "Can't connect to MySQL server on '127.0.0.1' (111)");
   EXPECT_EQ(vio.GetLastError(), "Socket error on connect. WSAGetLastError return 111($6F)");
   // A SocketException is an EMySqlException, so the API guards catch it.
@@ -122,7 +116,7 @@ TEST(TcpTest, UnknownHostIs2005) {
     return std::vector<plat::StreamAddress>();
   });
   std::string message;
-  EXPECT_EQ(CodeOf([&] { vio.Connect(); }, &message), kCrUnknownHost);
+  EXPECT_EQ(ErrorCodeOf([&] { vio.Connect(); }, &message), kCrUnknownHost);
   EXPECT_EQ(message, "Unknown MySQL Server Host 'no-such-host.invalid' (-2)");
 }
 
@@ -141,7 +135,7 @@ TEST(TcpTest, SilentPeerIsALostConnectionWithinTheTimeout) {
   session.SetConnectTimeout(1);
   const auto start = std::chrono::steady_clock::now();
   std::string message;
-  EXPECT_EQ(CodeOf([&] { session.Connect("127.0.0.1", "u", "p", "", server.Port(), "", 0); }, &message),
+  EXPECT_EQ(ErrorCodeOf([&] { session.Connect("127.0.0.1", "u", "p", "", server.Port(), "", 0); }, &message),
             kCrServerLost);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(6));
   EXPECT_NE(message.find("Socket error on read. WSAGetLastError return 11($B)"), std::string::npos) << message;
@@ -240,7 +234,7 @@ TEST(HandlerTransportTest, SessionRunsOverAnApplicationTransport) {
     EXPECT_EQ(handler.port_, 3306);
     EXPECT_EQ(handler.timeout_, 7);
     session.Ping();
-    EXPECT_EQ(CodeOf([&] { session.GetNet().GetVio()->SetIsSecure(true); }), kCrSslConnectionError);
+    EXPECT_EQ(ErrorCodeOf([&] { session.GetNet().GetVio()->SetIsSecure(true); }), kCrSslConnectionError);
     session.Close();
   }
   server.join();
@@ -259,14 +253,96 @@ TEST(HandlerTransportTest, WithoutAHandleNothingMoves) {
   EXPECT_THROW(TMySqlVioHandler("h", 1, nullptr, "", "", ""), EAssertionFailed);
 }
 
+// A Unix listener that never accepts and never answers, with what the
+// kernel queued for it.
+class UnixListener {
+ public:
+  explicit UnixListener(const std::string& path) : address_{} {
+    address_.sun_family = AF_UNIX;
+    path.copy(address_.sun_path, sizeof address_.sun_path - 1);
+    fds_.push_back(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    ::bind(fds_[0], reinterpret_cast<sockaddr*>(&address_), sizeof address_);
+    ::listen(fds_[0], 0);
+  }
+  ~UnixListener() {
+    for (int fd : fds_) ::close(fd);
+  }
+  // Connects until the backlog refuses more (EAGAIN).
+  void FillBacklog() {
+    for (int i = 0; i < 64; ++i) {
+      const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+      if (::connect(fd, reinterpret_cast<sockaddr*>(&address_), sizeof address_) != 0) {
+        ::close(fd);
+        return;
+      }
+      fds_.push_back(fd);
+    }
+  }
+  void AcceptOne() { fds_.push_back(::accept(fds_[0], nullptr, nullptr)); }
+
+ private:
+  sockaddr_un address_;
+  std::vector<int> fds_;
+};
+
+TEST(UnixSocketTest, FailuresAreBoundedAndNameTheirCause) {
+  plat::testing::TestFolder folder;
+  const std::string silent = folder.path() + "/silent.sock";
+  const std::string full = folder.path() + "/full.sock";
+  UnixListener silent_listener(silent);
+  UnixListener full_listener(full);
+  full_listener.FillBacklog();
+  const std::string overlong = folder.path() + "/" + std::string(120, 's');
+  struct Case {
+    std::string host, path;
+    int32_t code;
+    std::string in_message;
+  };
+  const Case cases[] = {
+      {"localhost", silent, kCrServerLost, "Lost connection"},
+      {"LocalHost", folder.path() + "/missing.sock", kCrConnectionError, "missing.sock' (2)"},
+      {"::1", overlong, kCrConnectionError, "(36)"},
+      {"127.0.0.1", full, kCrConnectionError, "full.sock' (11)"},
+      {"db.example.com", silent, kCrNamedpipeopenError,
+       "Can't open named pipe to host: db.example.com  pipe: " + silent + " (a Unix socket reaches only this machine)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.host + " " + c.path);
+    TMySqlSession session;
+    session.SetProtocol(MYSQL_PROTOCOL_PIPE);
+    session.SetConnectTimeout(1);
+    const auto start = std::chrono::steady_clock::now();
+    std::string message;
+    EXPECT_EQ(ErrorCodeOf([&] { session.Connect(c.host, "u", "p", "", 0, c.path, 0); }, &message), c.code);
+    EXPECT_NE(message.find(c.in_message), std::string::npos) << message;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+  }
+}
+
+TEST(UnixSocketTest, AFullBacklogIsWaitedForWithinTheTimeout) {
+  plat::testing::TestFolder folder;
+  const std::string path = folder.path() + "/busy.sock";
+  UnixListener listener(path);
+  listener.FillBacklog();
+  std::thread acceptor([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    listener.AcceptOne();
+  });
+  TMySqlVioPipe vio("", 0, path);
+  vio.SetTimeout(5);
+  EXPECT_NO_THROW(vio.Connect());
+  EXPECT_TRUE(vio.IsConnected());
+  acceptor.join();
+}
+
 TEST(SessionTest, ProtocolWithoutATransportIs2046AndCommandsNeedAConnection) {
   TMySqlSession session;
   session.SetProtocol(MYSQL_PROTOCOL_MEMORY);
   std::string message;
-  EXPECT_EQ(CodeOf([&] { session.Connect("h", "u", "p", "", 1, "", 0); }, &message), kCrWrongProtocol);
+  EXPECT_EQ(ErrorCodeOf([&] { session.Connect("h", "u", "p", "", 1, "", 0); }, &message), kCrWrongProtocol);
   EXPECT_EQ(message, "Wrong or unknown protocol");
   TMySqlSession idle;
-  EXPECT_EQ(CodeOf([&] { idle.Ping(); }), kCrServerGoneError);
+  EXPECT_EQ(ErrorCodeOf([&] { idle.Ping(); }), kCrServerGoneError);
 }
 
 }  // namespace

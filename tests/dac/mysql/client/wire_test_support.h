@@ -6,14 +6,27 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "dac/framework/bytes.h"
+#include "dac/mysql/client/client_errors.h"
 #include "dac/mysql/client/io_handler.h"
 #include "dac/mysql/client/mysql_vio.h"
 
 namespace dac::testing {
+
+// The code fn fails with (0 when it succeeds), and its message.
+inline int32_t ErrorCodeOf(const std::function<void()>& fn, std::string* message = nullptr) {
+  try {
+    fn();
+  } catch (const EMySqlException& e) {
+    if (message) *message = e.Message();
+    return e.ErrorCode();
+  }
+  return 0;
+}
 
 inline TBytes Bytes(const std::string& text) { return TBytes(text.begin(), text.end()); }
 
