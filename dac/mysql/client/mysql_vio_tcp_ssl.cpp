@@ -6,6 +6,7 @@
 
 #include "dac/framework/exceptions.h"
 #include "dac/mysql/client/client_errors.h"
+#include "platform/clock.h"
 
 namespace dac {
 
@@ -74,7 +75,7 @@ void TMySqlVioTcpSSL::Handshake() {
   RecordVerifyFailures(connection_.get(), &verify_failure_);
 
   in_handshake_ = true;
-  handshake_deadline_ = std::chrono::steady_clock::now() + std::chrono::seconds(GetTimeout());
+  handshake_deadline_ = plat::ProcessClock().TickCount() + static_cast<uint32_t>(GetTimeout()) * 1000u;
   const int result = SSL_do_handshake(connection_.get());
   const int error = result == 1 ? SSL_ERROR_NONE : SSL_get_error(connection_.get(), result);
   in_handshake_ = false;
@@ -94,13 +95,13 @@ std::string TMySqlVioTcpSSL::HandshakeFailure(int result, int error) {
 
 bool TMySqlVioTcpSSL::WithinHandshakeTime() {
   if (!in_handshake_ || GetTimeout() <= 0) return true;
-  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(handshake_deadline_ -
-                                                                          std::chrono::steady_clock::now());
-  if (left.count() <= 0) {
+  // Tick counts wrap: the signed difference is right for any time-out below 24 days.
+  const int64_t left = static_cast<int32_t>(handshake_deadline_ - plat::ProcessClock().TickCount());
+  if (left <= 0) {
     SetLastError("the TLS handshake took longer than the connect time-out");
     return false;
   }
-  Socket().SetTimeoutMilliseconds(left.count());
+  Socket().SetTimeoutMilliseconds(left);
   return true;
 }
 

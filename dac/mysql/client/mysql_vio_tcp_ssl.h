@@ -3,7 +3,7 @@
 // peer is a failed call (never SIGPIPE) and the time-outs hold.
 #pragma once
 
-#include <chrono>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -56,7 +56,7 @@ class TMySqlVioTcpSSL : public TMySqlVioTcp {
   bool broken_ = false;
   bool closing_ = false;
   bool in_handshake_ = false;
-  std::chrono::steady_clock::time_point handshake_deadline_;
+  uint32_t handshake_deadline_ = 0;  // the process clock's tick count
   std::string verify_failure_;
 };
 
