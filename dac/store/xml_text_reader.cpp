@@ -11,6 +11,8 @@ DAC_DEFINE_CLASS(XmlTextReader, TObject, ::dac::TMetaClass)
 
 namespace {
 
+constexpr const char* kBlanks = " \t\r\n";
+
 bool IsTrimmed(char c) { return static_cast<unsigned char>(c) <= ' '; }
 
 std::string Trim(std::string_view s) {
@@ -211,7 +213,7 @@ bool XmlTextReader::ReadNode(XmlNodeType kind) {
 bool XmlTextReader::ReadElement() {
   std::string tag;
   if (!ReadUpTo(">", true, tag)) return false;
-  const size_t blank = tag.find_first_of(" \t\r\n");
+  const size_t blank = tag.find_first_of(kBlanks);
   std::string name = Trim(std::string_view(tag).substr(0, blank == std::string::npos ? tag.size() - 1 : blank));
   const std::string body = Trim(std::string_view(tag).substr(0, tag.size() - 1));
   last_start_tag_empty_ = !body.empty() && body.back() == '/';
@@ -225,7 +227,7 @@ bool XmlTextReader::ReadElement() {
 bool XmlTextReader::ReadDeclaration() {
   std::string text;
   if (!ReadUpTo("?>", false, text)) Fail("Invalid declaration tag");
-  const size_t blank = text.find(' ');
+  const size_t blank = text.find_first_of(kBlanks);
   name_ = Trim(std::string_view(text).substr(0, blank));
   if (blank != std::string::npos) value_ = Trim(std::string_view(text).substr(blank));
   return true;
