@@ -57,7 +57,9 @@ void TWin32Timer::UpdateTimer() {
 }
 
 void TWin32Timer::Timer() {
-  if (on_timer_) on_timer_(this);
+  // A copy: the handler may replace itself.
+  const TNotifyEvent handler = on_timer_;
+  if (handler) handler(this);
 }
 
 ITimerService::TickHandler TWin32Timer::MakeTickHandler() {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -62,92 +63,87 @@ struct HookRecorder {
   std::vector<std::string> messages;
 };
 
+std::string StateOf(const FakeClock& clock) {
+  return (clock.running ? std::to_string(clock.interval) + " ms" : std::string("stopped")) + " #" +
+         std::to_string(clock.starts);
+}
+
 TEST(Win32TimerTest, RunsExactlyWhileEnabledIntervalAndHandlerHold) {
   FakeTimer t;
-  FakeClock& clock = *t.clock;
-  EXPECT_EQ(t.timer->GetInterval(), 1000u);
-  EXPECT_TRUE(t.timer->GetEnabled());
-  EXPECT_FALSE(clock.running);  // no OnTimer yet
   std::vector<TObject*> senders;
-  t.timer->SetOnTimer([&](TObject* sender) { senders.push_back(sender); });
-  EXPECT_TRUE(clock.running);
-  EXPECT_EQ(clock.interval, 1000u);
-  clock.Fire();
+  const TNotifyEvent handler = [&](TObject* sender) { senders.push_back(sender); };
+  const std::pair<std::function<void()>, std::string> steps[] = {
+      {[] {}, "stopped #0"},  // Interval 1000 and Enabled, but no OnTimer yet
+      {[&] { t.timer->SetOnTimer(handler); }, "1000 ms #1"},
+      {[&] { t.timer->SetInterval(0); }, "stopped #1"},
+      {[&] { t.timer->SetInterval(500); }, "500 ms #2"},
+      {[&] { t.timer->SetEnabled(true), t.timer->SetInterval(500); }, "500 ms #2"},  // unchanged: no restart
+      {[&] { t.timer->SetOnTimer(handler); }, "500 ms #3"},  // every assignment restarts the period
+      {[&] { t.timer->SetEnabled(false); }, "stopped #3"},
+      {[&] { t.timer->SetEnabled(true); }, "500 ms #4"},
+      {[&] { t.timer->SetOnTimer(nullptr); }, "stopped #4"},
+      {[&] { t.timer->SetOnTimer(handler), t.clock->Fire(); }, "500 ms #5"},
+  };
+  for (const auto& [step, state] : steps) {
+    step();
+    EXPECT_EQ(StateOf(*t.clock), state);
+  }
   EXPECT_EQ(senders, std::vector<TObject*>{t.timer});
-
-  t.timer->SetInterval(0);
-  EXPECT_FALSE(clock.running);
-  EXPECT_TRUE(t.timer->GetEnabled());
-  t.timer->SetInterval(500);
-  EXPECT_TRUE(clock.running);
-  EXPECT_EQ(clock.interval, 500u);
-  const int starts = clock.starts;
-  t.timer->SetEnabled(true);  // unchanged values restart nothing
-  t.timer->SetInterval(500);
-  EXPECT_EQ(clock.starts, starts);
-  t.timer->SetOnTimer(t.timer->GetOnTimer());  // every assignment restarts the period
-  EXPECT_EQ(clock.starts, starts + 1);
-  t.timer->SetEnabled(false);
-  EXPECT_FALSE(clock.running);
-  t.timer->SetEnabled(true);
-  EXPECT_EQ(clock.starts, starts + 2);
-  t.timer->SetOnTimer(nullptr);
-  EXPECT_FALSE(clock.running);
-
-  t.timer->SetOnTimer([](TObject*) {});
   t.timer->Free();
-  EXPECT_FALSE(clock.running);
+  EXPECT_EQ(StateOf(*t.clock), "stopped #5");
 }
 
-TEST(Win32TimerTest, TwoTimersTickApart) {
-  FakeTimer a;
-  FakeTimer b;
-  int a_ticks = 0;
-  int b_ticks = 0;
-  a.timer->SetOnTimer([&](TObject*) { ++a_ticks; });
-  b.timer->SetOnTimer([&](TObject*) { ++b_ticks; });
-  a.clock->Fire();
-  a.clock->Fire();
-  b.clock->Fire();
-  b.timer->Free();
-  a.clock->Fire();
-  EXPECT_EQ(a_ticks, 3);
-  EXPECT_EQ(b_ticks, 1);
-  a.timer->Free();
-}
-
-TEST(Win32TimerTest, FailuresOfHandlerStartAndThread) {
+TEST(Win32TimerTest, HandlerErrorsAndFreeingInsideATick) {
   HookRecorder hook;
-  FakeTimer t;
+  FakeTimer failing;
+  FakeTimer other;
   int ticks = 0;
-  t.timer->SetOnTimer([&](TObject*) {
+  int other_ticks = 0;
+  failing.timer->SetOnTimer([&](TObject*) {
     if (++ticks == 1) throw EConvertError("tick failed");
   });
-  t.clock->Fire();
-  t.clock->Fire();
+  other.timer->SetOnTimer([&](TObject*) { ++other_ticks; });
+  failing.clock->Fire();
+  failing.clock->Fire();
+  other.clock->Fire();
   EXPECT_EQ(ticks, 2);  // still running after the error
-  EXPECT_EQ(hook.senders, std::vector<TObject*>{t.timer});
+  EXPECT_EQ(other_ticks, 1);
+  EXPECT_EQ(hook.senders, std::vector<TObject*>{failing.timer});
   EXPECT_EQ(hook.messages, std::vector<std::string>{"tick failed"});
+  failing.timer->Free();
 
+  // A handler that replaces itself runs to its end.
+  auto log = std::make_shared<std::string>();
+  other.timer->SetOnTimer([&, log](TObject*) {
+    other.timer->SetOnTimer(nullptr);
+    *log += "ran to the end";
+  });
+  other.clock->Fire();
+  EXPECT_EQ(*log, "ran to the end");
+
+  // A handler that frees its timer (here with the timer's owner), then fails.
+  TComponent* owner = MakeComponent<TComponent>(nullptr);
+  owner->InsertComponent(other.timer);
+  other.timer->SetOnTimer([&](TObject*) {
+    owner->Free();
+    throw EConvertError("after the free");
+  });
+  other.clock->Fire();
+  EXPECT_FALSE(other.clock->running);
+  EXPECT_EQ(hook.senders.back(), nullptr);  // never the freed timer
+}
+
+TEST(Win32TimerTest, RefusedStartsAndForeignThreads) {
+  FakeTimer t;
   t.clock->refuse = true;
-  t.timer->SetEnabled(false);
   try {
-    t.timer->SetEnabled(true);
+    t.timer->SetOnTimer([](TObject*) {});
     ADD_FAILURE() << "no error";
   } catch (const EOutOfResources& e) {
     EXPECT_EQ(e.Message(), "Not enough timers available");
   }
   EXPECT_FALSE(t.clock->running);
-
-  bool asserted = false;
-  std::thread([&] {
-    try {
-      t.timer->SetInterval(5);
-    } catch (const EAssertionFailed&) {
-      asserted = true;
-    }
-  }).join();
-  EXPECT_TRUE(asserted);
+  std::thread([&] { EXPECT_THROW(t.timer->SetInterval(5), EAssertionFailed); }).join();
   EXPECT_EQ(t.timer->GetInterval(), 1000u);
   t.timer->Free();
 
@@ -155,20 +151,6 @@ TEST(Win32TimerTest, FailuresOfHandlerStartAndThread) {
   TWin32Timer* loopless = MakeComponent<TWin32Timer>(nullptr);
   EXPECT_THROW(loopless->SetOnTimer([](TObject*) {}), EOutOfResources);
   loopless->Free();
-}
-
-TEST(Win32TimerTest, FreedInsideItsOwnTick) {
-  HookRecorder hook;
-  TComponent* owner = MakeComponent<TComponent>(nullptr);
-  auto clock = std::make_shared<FakeClock>();
-  TWin32Timer* timer = MakeComponent<TWin32Timer>(owner, std::make_unique<FakeService>(clock));
-  timer->SetOnTimer([&](TObject*) {
-    owner->Free();  // frees the timer with its owner
-    throw EConvertError("after the free");
-  });
-  clock->Fire();
-  EXPECT_FALSE(clock->running);
-  EXPECT_EQ(hook.senders, std::vector<TObject*>{nullptr});  // never the freed timer
 }
 
 TEST(Win32TimerTest, TicksOnTheCreatingThreadsLoopWithoutABacklog) {
