@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "dac/store/string_builder.h"
 #include "dac/store/xml_parser.h"
 
 namespace dac {
@@ -28,25 +29,14 @@ bool IsTextChar(char c) {
   return c == '.' || c == ':' || c == ';' || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
-// Every occurrence, left to right; replaced text is not searched again.
-std::string ReplaceAll(const std::string& s, std::string_view from, std::string_view to) {
-  std::string out;
-  size_t start = 0;
-  for (size_t at; (at = s.find(from, start)) != std::string::npos; start = at + from.size()) {
-    out.append(s, start, at - start);
-    out.append(to);
-  }
-  out.append(s, start, std::string::npos);
-  return out;
-}
-
 // The entities the writer's callers encode with; "&#x26;" last, so that an
 // encoded ampersand never starts another entity.
-std::string DecodeValue(std::string value) {
+std::string DecodeValue(const std::string& value) {
   static constexpr std::pair<std::string_view, std::string_view> kEntities[] = {
       {"&#x27;", "'"}, {"&#x22;", "\""}, {"&#x3c;", "<"}, {"&#x3e;", ">"}, {"&#x26;", "&"}};
-  for (const auto& [entity, text] : kEntities) value = ReplaceAll(value, entity, text);
-  return value;
+  StringBuilder text(value, static_cast<int>(value.size()));
+  for (const auto& [entity, replacement] : kEntities) text.Replace(entity, replacement);
+  return text.ToString();
 }
 
 }  // namespace
@@ -68,9 +58,9 @@ bool XmlTextReader::LoadBlock() {
   const int64_t want = std::min<int64_t>(static_cast<int64_t>(block_size_), size_ - read_);
   const size_t old_size = window_.size();
   window_.resize(old_size + static_cast<size_t>(want));
-  const int64_t got = stream_->Read(window_.data() + old_size, want);
-  window_.resize(old_size + static_cast<size_t>(std::clamp<int64_t>(got, 0, want)));
-  if (got <= 0) {
+  const int64_t got = std::clamp<int64_t>(stream_->Read(window_.data() + old_size, want), 0, want);
+  window_.resize(old_size + static_cast<size_t>(got));
+  if (got == 0) {
     stream_cut_short_ = true;
     return false;
   }
@@ -116,7 +106,6 @@ bool XmlTextReader::ReadUpTo(std::string_view marker, bool include_marker, std::
   if (marker.size() > block_size_) Fail("XML tag size is too long");
   const size_t at = Find(marker);
   if (at == std::string::npos) {
-    out = window_.substr(pos_);
     pos_ = window_.size();
     return false;
   }
@@ -149,6 +138,8 @@ XmlNodeType XmlTextReader::TagKind() {
 
 bool XmlTextReader::Ended() {
   node_type_ = XmlNodeType::None;
+  name_.clear();
+  value_.clear();
   return false;
 }
 
@@ -177,12 +168,7 @@ bool XmlTextReader::Read() {
     read_state_ = XmlReadState::Interactive;
   }
   node_type_ = kind;
-  if (!ReadNode(kind)) {
-    name_.clear();
-    value_.clear();
-    return Ended();
-  }
-  return true;
+  return ReadNode(kind) || Ended();
 }
 
 bool XmlTextReader::ReadNode(XmlNodeType kind) {

@@ -80,13 +80,22 @@ class XmlTextReader : public TObject {
 
  private:
   [[noreturn]] void Fail(const char* message);
+  // Appends the next block of the stream to the window; false at its end.
   bool LoadBlock();
+  // Whether count bytes lie ahead of the scan position, loading blocks as needed.
   bool Available(size_t count);
   bool StartsWith(std::string_view text);
+  // Moves the scan position onto the next c, dropping what it passes.
   bool SkipTo(char c);
+  // The window index of the marker at or after the scan position, npos when the input ends first.
   size_t Find(std::string_view marker);
+  // The text from the scan position up to the marker (and the marker, when
+  // included) into out, the scan position behind the marker; false when the
+  // input ends first.
   bool ReadUpTo(std::string_view marker, bool include_marker, std::string& out);
+  // After a start tag: whether text comes before the next "<".
   bool TextFollows();
+  // After "<": the kind of the tag, the scan position behind its opening.
   XmlNodeType TagKind();
   bool ReadNode(XmlNodeType kind);
   bool ReadElement();
@@ -95,6 +104,7 @@ class XmlTextReader : public TObject {
   bool ReadText();
   void ReadAttributes(const std::string& text);
   void CheckIndex(int index) const;
+  // No node: the input is done or the node was cut off. Always false.
   bool Ended();
 
   // Input: window_ holds the bytes of the blocks still needed, pos_ the scan
