@@ -282,7 +282,8 @@ const std::string& XmlTextReader::Items(int index) const {
 
 std::string XmlTextReader::Items(std::string_view name) const {
   const auto it = std::find(attribute_names_.begin(), attribute_names_.end(), name);
-  return it == attribute_names_.end() ? std::string() : attribute_values_[static_cast<size_t>(it - attribute_names_.begin())];
+  if (it == attribute_names_.end()) return std::string();
+  return attribute_values_[static_cast<size_t>(it - attribute_names_.begin())];
 }
 
 void XmlTextReader::MoveToAttribute(int index) {

@@ -45,7 +45,9 @@ class XmlTextWriter : public TObject {
   // XmlException "Cannot use a prefix with an empty namespace." for a prefix
   // without a namespace.
   void WriteStartElement(const std::string& local_name) { WriteStartElement("", local_name, ""); }
-  void WriteStartElement(const std::string& local_name, const std::string& ns) { WriteStartElement("", local_name, ns); }
+  void WriteStartElement(const std::string& local_name, const std::string& ns) {
+    WriteStartElement("", local_name, ns);
+  }
   void WriteStartElement(const std::string& prefix, const std::string& local_name, const std::string& ns);
   // Adds an attribute to the start tag last written. The prefix error as
   // above; XmlException "Token WriteAttributeString in state Content would

@@ -25,7 +25,8 @@ class BlockStream : public TStream {
   }
   int64_t Write(const void*, int64_t) override { return 0; }
   int64_t Seek(int64_t offset, SeekOrigin origin) override {
-    position_ = origin == SeekOrigin::Beginning ? offset : origin == SeekOrigin::Current ? position_ + offset : reported_;
+    if (origin == SeekOrigin::End) return position_ = reported_;
+    position_ = origin == SeekOrigin::Beginning ? offset : position_ + offset;
     return position_;
   }
   void SetSize(int64_t) override {}
