@@ -93,7 +93,7 @@ TEST(XmlTextReaderTest, ReadsBackWhatTheWriterWrote) {
   xml.SetFormatting(Formatting::Indented);
   xml.SetQuoteChar('\'');
   xml.WriteStartElement("xml");
-  xml.WriteAttributeString("xmlns:rs", "urn:schemas-microsoft-com:rowset");
+  xml.WriteAttributeString("xmlns:rs", "urn:rows");
   xml.WriteStartElement("z:row");
   xml.WriteAttributeString("c1", "a &#x26; b &#x3c;c&#x3e; &#x27;d&#x27;");
   xml.WriteAttributeString("dt", "z", "urn:dt", "2004-03-05T07:08:09");
@@ -102,7 +102,7 @@ TEST(XmlTextReaderTest, ReadsBackWhatTheWriterWrote) {
   xml.Close();
   XmlTextReader reader(stream);
   EXPECT_EQ(Dump(reader),
-            "1 xml= xmlns|xmlns:rs=urn:schemas-microsoft-com:rowset\n"
+            "1 xml= xmlns|xmlns:rs=urn:rows\n"
             "1 z:row= |c1=a & b <c> 'd' dt|dt:z=2004-03-05T07:08:09 xmlns|xmlns:dt=urn:dt\n"
             "3 xml=\n");
 }
