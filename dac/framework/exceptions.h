@@ -55,6 +55,12 @@ class NotSupportedException : public Exception {
   using Exception::Exception;
 };
 
+// A system resource (a timer, say) that could not be had.
+class EOutOfResources : public Exception {
+ public:
+  using Exception::Exception;
+};
+
 // A COM-style failure carrying its HRESULT (E_INVALIDARG is 0x80070057).
 class EOleSysError : public Exception {
  public:

@@ -1,0 +1,35 @@
+// A file written under a temporary name beside its target and renamed into
+// place only when it is complete, so the target holds the old or the whole
+// new content, never half of it.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace plat {
+
+class AtomicFile {
+ public:
+  // Creates the temporary file beside path; the folder must exist. Throws FileError.
+  explicit AtomicFile(std::string path);
+  // Removes the temporary file unless Commit succeeded.
+  ~AtomicFile();
+  AtomicFile(const AtomicFile&) = delete;
+  AtomicFile& operator=(const AtomicFile&) = delete;
+
+  // Appends to the temporary file. Throws FileError; after Commit, always.
+  void Write(std::string_view data);
+  // Flushes the temporary file to disk and renames it over the target.
+  // Throws FileError, leaving the target as it was.
+  void Commit();
+  const std::string& path() const { return path_; }
+
+ private:
+  void Discard() noexcept;
+
+  std::string path_;
+  std::string temp_;
+  int fd_ = -1;
+};
+
+}  // namespace plat
