@@ -1,51 +1,41 @@
 #include "platform/atomic_file.h"
 
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-
-#include "platform/files.h"
+#include "platform/removal.h"
 
 namespace plat {
 
-AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) { temp_ = CreateTempFileBeside(path_, &fd_); }
+AtomicFile::AtomicFile(std::string path) : path_(std::move(path)), temp_(File::CreateBeside(path_)) {}
 
 AtomicFile::~AtomicFile() { Discard(); }
 
 void AtomicFile::Discard() noexcept {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
-  if (!temp_.empty()) ::unlink(temp_.c_str());
-  temp_.clear();
+  if (temp_.path().empty()) return;
+  const std::string temp = temp_.path();
+  temp_ = File();
+  RemoveFile(temp);
 }
 
 void AtomicFile::Write(std::string_view data) {
-  if (fd_ < 0) throw FileError(path_, "the file is closed");
-  size_t done = 0;
-  while (done < data.size()) {
-    const ssize_t n = ::write(fd_, data.data() + done, data.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      throw FileError(path_, std::strerror(errno));
-    }
-    done += static_cast<size_t>(n);
+  if (!temp_.IsOpen()) throw FileError(path_, "the file is closed");
+  try {
+    temp_.Write(data);
+  } catch (const FileError& e) {
+    throw FileError(path_, e.reason());
   }
 }
 
 void AtomicFile::Commit() {
-  if (fd_ < 0) throw FileError(path_, "the file is closed");
-  const int fd = fd_;
-  fd_ = -1;
-  int err = 0;
-  if (::fsync(fd) != 0) err = errno;
-  if (::close(fd) != 0 && err == 0) err = errno;
-  if (err == 0 && ::rename(temp_.c_str(), path_.c_str()) != 0) err = errno;
-  if (err != 0) {
+  if (!temp_.IsOpen()) throw FileError(path_, "the file is closed");
+  try {
+    temp_.Sync();
+    temp_.Close();
+    RenameFile(temp_.path(), path_);
+  } catch (const FileError& e) {
     Discard();
-    throw FileError(path_, std::strerror(err));
+    // The reason, under the name the caller gave.
+    throw FileError(path_, e.reason());
   }
-  temp_.clear();
+  temp_ = File();
 }
 
 }  // namespace plat

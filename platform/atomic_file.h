@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/file.h"
+
 namespace plat {
 
 class AtomicFile {
@@ -20,7 +22,7 @@ class AtomicFile {
   // Appends to the temporary file. Throws FileError; after Commit, always.
   void Write(std::string_view data);
   // Flushes the temporary file to disk and renames it over the target.
-  // Throws FileError, leaving the target as it was.
+  // Throws FileError naming the target, which stays as it was.
   void Commit();
   const std::string& path() const { return path_; }
 
@@ -28,8 +30,7 @@ class AtomicFile {
   void Discard() noexcept;
 
   std::string path_;
-  std::string temp_;
-  int fd_ = -1;
+  File temp_;
 };
 
 }  // namespace plat

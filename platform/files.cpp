@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/atomic_file.h"
 #include "platform/file.h"
 
 namespace plat {
@@ -85,20 +86,9 @@ std::string CreateTempFileBeside(const std::string& path, int* fd) {
 void WriteFileAtomic(const std::string& path, std::string_view data) {
   if (NamePart(path).empty()) throw FileError(path, "no file name");
   CreateFolders(FolderPart(path));
-  File temp = File::CreateBeside(path);
-  try {
-    temp.Write(data);
-    temp.Sync();
-    temp.Close();
-    RenameFile(temp.path(), path);
-  } catch (const FileError& e) {
-    ::unlink(temp.path().c_str());
-    // The reason, under the name the caller gave.
-    throw FileError(path, e.reason());
-  } catch (...) {
-    ::unlink(temp.path().c_str());
-    throw;
-  }
+  AtomicFile file(path);
+  file.Write(data);
+  file.Commit();
 }
 
 std::string FolderPart(std::string_view path) {
