@@ -85,16 +85,16 @@ class TMessageTable {
  public:
   TMessageTable() { Add(kDataAccessRows); }
 
+  // Checks every row before it adds any.
   void Add(std::span<const TMessageRow> rows) {
     std::lock_guard lock(mutex_);
     for (const TMessageRow& row : rows) {
       auto found = index_.find(row.Identifier);
-      if (found != index_.end()) {
-        DAC_ASSERT(texts_[found->second] == row.Text, Format("Message %u already holds another text", row.Identifier));
-        continue;
-      }
-      index_.emplace(row.Identifier, EntryOf(row.Text));
+      DAC_ASSERT(found == index_.end() || texts_[found->second] == row.Text,
+                 Format("Message %u already holds another text", row.Identifier));
     }
+    for (const TMessageRow& row : rows)
+      if (!index_.contains(row.Identifier)) index_.emplace(row.Identifier, EntryOf(row.Text));
   }
 
   std::string Text(uint16_t identifier) const {
