@@ -7,9 +7,7 @@ namespace dac {
 
 DAC_DEFINE_CLASS(TDKCommand, TObject, TMetaClass)
 
-TParamDesc* TDKCommand::AddParam() {
-  return params_.Add(NewInstance<TParamDesc>(GetParamDescType()));
-}
+TParamDesc* TDKCommand::AddParam() { return params_.Add(NewInstance<TParamDesc>(GetParamDescType())); }
 
 bool TDKCommand::SetProp(int prop, const Variant& value) {
   switch (prop) {

@@ -55,7 +55,8 @@ class TDKConnection : public TObject {
   // Whether the session still answers; stores the answer in IsValid.
   virtual bool CheckIsValid() = 0;
   // Hands the connection, with ownership, back to its pool (there must be
-  // one) after dropping the error hook and the component.
+  // one) after dropping the error hook and the component. The pool may free
+  // the connection at once: nothing may touch it after this call.
   virtual void ReturnToPool();
   // True for a handled code; an unknown code is an assertion failure.
   virtual bool SetProp(int prop, const Variant& value);

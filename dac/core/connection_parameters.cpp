@@ -9,8 +9,7 @@ DAC_DEFINE_CLASS(TDKConnectionParameters, TPersistent, TMetaClassOf<TDKConnectio
 bool TDKConnectionParameters::Equals(const TDKConnectionParameters* other) const {
   return other != nullptr && MinPoolSize == other->MinPoolSize && MaxPoolSize == other->MaxPoolSize &&
          plat::SameText(Username, other->Username) && plat::SameText(Server, other->Server) &&
-         Password == other->Password && ConnectionLifetime == other->ConnectionLifetime &&
-         Validate == other->Validate;
+         Password == other->Password && ConnectionLifetime == other->ConnectionLifetime && Validate == other->Validate;
 }
 
 void TDKConnectionParameters::AssignTo(TPersistent* dest) const {

@@ -59,14 +59,18 @@ constexpr TMessageRow kDataAccessRows[] = {
     {65454, "sBlobNotCompressed", "Blob is not compressed"},
     {65455, "SCompressorNotLinked", "Compressor function is not linked"},
     {65424, "SUncompressorNotLinked", "Uncompressor function is not linked"},
-    {65425, "SUpdateComponentCircularReferences", "Circular references are not allowed between TCustomDADataset and TCustomDAUpdateSQL objects"},
+    {65425, "SUpdateComponentCircularReferences",
+     "Circular references are not allowed between TCustomDADataset and TCustomDAUpdateSQL objects"},
     {65426, "SUpdateComponentInvalidType", "Only %s and %s objects are allowed in update properties"},
-    {65427, "SUpdateObjectEmptySQL", "SQL property of InsertObject, ModifyObject, DeleteObject or RefreshObject cannot be empty"},
+    {65427, "SUpdateObjectEmptySQL",
+     "SQL property of InsertObject, ModifyObject, DeleteObject or RefreshObject cannot be empty"},
     {65428, "SDateEncodeError", "Invalid argument to date encode"},
     {65429, "SInvalidXML", "Invalid XML document"},
     {65430, "SWrongTblCount", "To execute BackupQuery TableNames must have not more than one table"},
-    {65431, "SBHCaption", "-- %s version: %s\r\n-- %s server version: %s\r\n-- %s client version: %s\r\n"
-     "-- Script date %s\r\n-- ---------------------------------------------------------------------- \r\n-- Server: %s\r\n-- Database: %s\r\n\r\n"},
+    {65431, "SBHCaption",
+     "-- %s version: %s\r\n-- %s server version: %s\r\n-- %s client version: %s\r\n-- Script date %s\r\n"
+     "-- ---------------------------------------------------------------------- \r\n"
+     "-- Server: %s\r\n-- Database: %s\r\n\r\n"},
     {65432, "SBHTableData", "-- \r\n-- Dumping data for table %s\r\n-- \r\n\r\n"},
     {65433, "SAreYouSureRestore", "Are you sure to restore data?"},
     {65434, "SInvalidBatchMove", "Invalid batch move parameters"},

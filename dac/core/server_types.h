@@ -56,24 +56,24 @@ enum TCompressBlobMode : uint8_t { cbNone = 0, cbClient, cbServer, cbClientServe
 
 // Property codes below 1000 are the generic ones; a provider's start at 1000.
 enum : int {
-  prUsername = 1,            // connection, get
-  prAutoCommit = 5,          // connection and command, set
-  prParamCheck = 11,         // command: whether it describes its parameters itself
-  prRowsProcessed = 13,      // command, get: rows affected by the last execution
-  prUniDirectional = 20,     // record set
-  prFetchRows = 21,          // record set
-  prFetchAll = 22,           // record set
-  prExecuting = 24,          // command, get
-  prLongStrings = 25,        // record set
-  prEnableEmptyStrings = 26, // record set
-  prFlatBuffers = 27,        // record set
-  prConvertEOL = 28,         // connection, set
-  prIndexFieldNames = 29,    // record set
-  prCompressBlobMode = 30,   // record set, passed to its command
-  prDisconnectedMode = 31,   // connection, set
-  prSQLChanging = 32,        // command: set while its owner changes the SQL text
-  prIsolationLevel = 33,     // transaction
-  prDefaultCloseAction = 34, // transaction, set
+  prUsername = 1,             // connection, get
+  prAutoCommit = 5,           // connection and command, set
+  prParamCheck = 11,          // command: whether it describes its parameters itself
+  prRowsProcessed = 13,       // command, get: rows affected by the last execution
+  prUniDirectional = 20,      // record set
+  prFetchRows = 21,           // record set
+  prFetchAll = 22,            // record set
+  prExecuting = 24,           // command, get
+  prLongStrings = 25,         // record set
+  prEnableEmptyStrings = 26,  // record set
+  prFlatBuffers = 27,         // record set
+  prConvertEOL = 28,          // connection, set
+  prIndexFieldNames = 29,     // record set
+  prCompressBlobMode = 30,    // record set, passed to its command
+  prDisconnectedMode = 31,    // connection, set
+  prSQLChanging = 32,         // command: set while its owner changes the SQL text
+  prIsolationLevel = 33,      // transaction
+  prDefaultCloseAction = 34,  // transaction, set
 };
 // An unknown property code: the assertion failure whose text is the code.
 #define DAC_UNKNOWN_PROP(prop) ::dac::AssertionFailed(std::to_string(prop), __FILE__, __LINE__)

@@ -24,8 +24,8 @@ class TDKTablesInfo;
 
 class TDKTableInfoClass : public TMetaClass {
  public:
-  using TMetaClass::TMetaClass;
   using TMetaClass::Create;
+  using TMetaClass::TMetaClass;
   // A new entry of this class, owned by the caller (or by owner once added).
   virtual TDKTableInfo* Create(TDKTablesInfo* owner) const = 0;
 
@@ -35,8 +35,7 @@ class TDKTableInfoClass : public TMetaClass {
   // not separate) quoted when quote_names is set or the part needs quotes,
   // otherwise unquoted. Parts after the first point go through the
   // two-argument form.
-  virtual std::string NormalizeName(std::string_view value, char left_quote, char right_quote,
-                                    bool quote_names) const;
+  virtual std::string NormalizeName(std::string_view value, char left_quote, char right_quote, bool quote_names) const;
   virtual char LeftQuote() const { return '"'; }
   virtual char RightQuote() const { return '"'; }
   // Longer than one character, opened and closed by the class's quotes.
@@ -57,8 +56,8 @@ class TDKTableInfoClass : public TMetaClass {
 template <typename T>
 class TDKTableInfoClassOf : public TDKTableInfoClass {
  public:
-  using TDKTableInfoClass::TDKTableInfoClass;
   using TDKTableInfoClass::Create;
+  using TDKTableInfoClass::TDKTableInfoClass;
   TDKTableInfo* Create(TDKTablesInfo* owner) const override { return new T(owner); }
 };
 

@@ -17,7 +17,8 @@ namespace {
 
 void CheckResult(HResult result, const char* call) {
   if (Failed(result))
-    throw EOleSysError(Format("%s failed (0x%08X)", call, static_cast<uint32_t>(result)), static_cast<uint32_t>(result));
+    throw EOleSysError(Format("%s failed (0x%08X)", call, static_cast<uint32_t>(result)),
+                       static_cast<uint32_t>(result));
 }
 
 }  // namespace

@@ -30,11 +30,11 @@ struct ErrorLoop {
   std::vector<bool> connected_while_notified;
 
   ErrorLoop() {
-    connection.SetOnError([this](Exception& e, bool& fail, bool& reconnect, bool& reexecute, int32_t attempt,
-                                 TConnLostCause& cause) {
-      calls.push_back({&e, attempt, connection.GetConnected()});
-      if (decide) decide(attempt, fail, reconnect, reexecute, cause);
-    });
+    connection.SetOnError(
+        [this](Exception& e, bool& fail, bool& reconnect, bool& reexecute, int32_t attempt, TConnLostCause& cause) {
+          calls.push_back({&e, attempt, connection.GetConnected()});
+          if (decide) decide(attempt, fail, reconnect, reexecute, cause);
+        });
     connection.SetOnReconnect([this] { ++reconnects; });
     connection.SetOnDisconnect([this] { connected_while_notified.push_back(connection.GetConnected()); });
     connection.Connect("");

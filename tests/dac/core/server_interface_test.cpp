@@ -35,9 +35,11 @@ TEST(Messages, TableHoldsEveryMessageOnceWithItsExactText) {
   EXPECT_EQ(LoadResString(sBlobNotCompressed), "Blob is not compressed");
   EXPECT_EQ(FormatMessage(SBHCaption, {"Kit", "1.0", "Server", "5.7", "Client", "5.1", "today", "host", "shop"}),
             "-- Kit version: 1.0\r\n-- Server server version: 5.7\r\n-- Client client version: 5.1\r\n"
-            "-- Script date today\r\n-- " + std::string(70, '-') + " \r\n-- Server: host\r\n-- Database: shop\r\n\r\n");
+            "-- Script date today\r\n-- " +
+                std::string(70, '-') + " \r\n-- Server: host\r\n-- Database: shop\r\n\r\n");
   EXPECT_EQ(FormatMessage(SUpdateFailed, {3}), "Update failed. Found 3 records");
-  EXPECT_EQ(FormatMessage(SInvalidLexem, {"@", 7, "SELECT @"}), "Invalid lexem \"@\" at position 7 in statement:\r\nSELECT @");
+  EXPECT_EQ(FormatMessage(SInvalidLexem, {"@", 7, "SELECT @"}),
+            "Invalid lexem \"@\" at position 7 in statement:\r\nSELECT @");
   EXPECT_EQ(FormatMessage(SUpdateWrongDB, {"Query1"}), "Cannot update, Query1 is not owned by %s");
   EXPECT_EQ(FormatText("100%% of %d", {-2}), "100% of -2");
 
@@ -61,8 +63,8 @@ TEST(ParamDescs, ValueRulesAndLookup) {
     Variant value;
     bool is_null;
   };
-  for (const Case& c : {Case{"Null", Variant::Null(), true}, Case{"Empty", Variant(), true}, Case{"0", Variant(0), false},
-                        Case{"empty text", Variant(""), false}}) {
+  for (const Case& c : {Case{"Null", Variant::Null(), true}, Case{"Empty", Variant(), true},
+                        Case{"0", Variant(0), false}, Case{"empty text", Variant(""), false}}) {
     TParamDesc param;
     param.SetValue(c.value);
     EXPECT_EQ(param.GetNull(), c.is_null) << c.name;

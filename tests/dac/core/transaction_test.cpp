@@ -21,7 +21,8 @@ constexpr HResult kFailure = static_cast<HResult>(0x80004005u);
 class HookedErrors {
  public:
   HookedErrors() {
-    previous_ = SetApplicationExceptionHandler([this](TObject*, const std::exception& e) { texts.push_back(e.what()); });
+    previous_ =
+        SetApplicationExceptionHandler([this](TObject*, const std::exception& e) { texts.push_back(e.what()); });
   }
   ~HookedErrors() { SetApplicationExceptionHandler(previous_); }
   std::vector<std::string> texts;
@@ -116,9 +117,9 @@ TEST(Transaction, FailingEnlistmentAbortsAndPassesItsErrorOn) {
     const char* error;
     size_t hooked;
   };
-  for (const Case& c : {Case{"refused", true, 0, "Enlisting failed", 0},
-                        Case{"abort fails too", true, kFailure, "Enlisting failed", 1},
-                        Case{"provider cannot enlist", false, 0, "MS DTC transactions not supported", 0}}) {
+  for (const Case& c :
+       {Case{"refused", true, 0, "Enlisting failed", 0}, Case{"abort fails too", true, kFailure, "Enlisting failed", 1},
+        Case{"provider cannot enlist", false, 0, "MS DTC transactions not supported", 0}}) {
     SCOPED_TRACE(c.name);
     FakeCoordinator coordinator;
     coordinator.abort_result = c.abort_result;
@@ -143,7 +144,8 @@ TEST(Transaction, DestroyedWhileActiveClosesByDefaultActionAndNeverThrows) {
     int commits, aborts;
     size_t hooked;
   };
-  for (const Case& c : {Case{taCommit, 0, 1, 0, 0}, Case{taCommit, kFailure, 1, 0, 1}, Case{taRollback, kFailure, 0, 1, 1}}) {
+  for (const Case& c :
+       {Case{taCommit, 0, 1, 0, 0}, Case{taCommit, kFailure, 1, 0, 1}, Case{taRollback, kFailure, 0, 1, 1}}) {
     FakeCoordinator coordinator;
     coordinator.commit_result = coordinator.abort_result = c.result;
     HookedErrors hooked;
