@@ -28,11 +28,12 @@ int64_t SystemClock::UtcSeconds() const {
   return ts.tv_sec;
 }
 
-uint32_t SystemClock::TickCount() const {
+uint32_t SystemClock::TickCount() const { return static_cast<uint32_t>(TickCount64()); }
+
+uint64_t SystemClock::TickCount64() const {
   timespec ts{};
   clock_gettime(CLOCK_MONOTONIC, &ts);
-  const uint64_t ms = static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
-  return static_cast<uint32_t>(ms);
+  return static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
 }
 
 namespace {

@@ -24,6 +24,8 @@ class Clock {
   virtual int64_t UtcSeconds() const = 0;
   // Milliseconds from CLOCK_MONOTONIC, wrapping at 2^32 like the Windows tick count.
   virtual uint32_t TickCount() const = 0;
+  // The same milliseconds without the wrap, for ages that must never overflow.
+  virtual uint64_t TickCount64() const = 0;
 };
 
 class SystemClock final : public Clock {
@@ -31,6 +33,7 @@ class SystemClock final : public Clock {
   LocalTime Now() const override;
   int64_t UtcSeconds() const override;
   uint32_t TickCount() const override;
+  uint64_t TickCount64() const override;
 };
 
 // A clock that stands still until the test moves it.
@@ -39,16 +42,23 @@ class ManualClock final : public Clock {
   LocalTime Now() const override { return now_; }
   int64_t UtcSeconds() const override { return utc_seconds_; }
   uint32_t TickCount() const override { return ticks_; }
+  uint64_t TickCount64() const override { return ticks64_; }
 
   void SetNow(const LocalTime& now) { now_ = now; }
   void SetUtcSeconds(int64_t seconds) { utc_seconds_ = seconds; }
   void SetTickCount(uint32_t ticks) { ticks_ = ticks; }
-  void AdvanceTicks(uint32_t ms) { ticks_ += ms; }
+  void SetTickCount64(uint64_t ticks) { ticks64_ = ticks; }
+  // Moves both tick counts.
+  void AdvanceTicks(uint32_t ms) {
+    ticks_ += ms;
+    ticks64_ += ms;
+  }
 
  private:
   LocalTime now_{2000, 1, 1, 0, 0, 0, 0, 6};
   int64_t utc_seconds_ = 946684800;
   uint32_t ticks_ = 0;
+  uint64_t ticks64_ = 0;
 };
 
 // The clock every part of the process reads.

@@ -1,0 +1,37 @@
+#include "dac/core/command.h"
+
+#include "dac/core/connection.h"
+#include "dac/core/new_instance.h"
+
+namespace dac {
+
+DAC_DEFINE_CLASS(TDKCommand, TObject, TMetaClass)
+
+TParamDesc* TDKCommand::AddParam() { return params_.Add(NewInstance<TParamDesc>(GetParamDescType())); }
+
+bool TDKCommand::SetProp(int prop, const Variant& value) {
+  switch (prop) {
+    case prAutoCommit:
+      auto_commit_ = value.AsBoolean();
+      return true;
+    case prSQLChanging:
+      return true;
+    default:
+      DAC_UNKNOWN_PROP(prop);
+  }
+}
+
+bool TDKCommand::GetProp(int prop, Variant& value) {
+  switch (prop) {
+    case prParamCheck:
+      value = false;
+      return true;
+    case prExecuting:
+      value = executing_;
+      return true;
+    default:
+      DAC_UNKNOWN_PROP(prop);
+  }
+}
+
+}  // namespace dac

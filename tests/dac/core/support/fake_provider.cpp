@@ -1,0 +1,153 @@
+#include "tests/dac/core/support/fake_provider.h"
+
+#include "dac/core/da_errors.h"
+#include "dac/framework/database_error.h"
+
+namespace dac::test {
+
+DAC_DEFINE_CLASS(FakeConnection, TDKConnection, TMetaClassOf<FakeConnection>)
+DAC_DEFINE_CLASS(FakeCommand, TDKCommand, TMetaClassOf<FakeCommand>)
+
+// ---- Server ----
+
+const FakeAnswer& FakeServer::AnswerFor(const std::string& sql) const {
+  static const FakeAnswer kNone;
+  auto found = answers_.find(sql);
+  return found == answers_.end() ? kNone : found->second;
+}
+
+bool FakeServer::AcceptConnect() {
+  if (!up_) return false;
+  if (failing_connects_ == 0) return true;
+  --failing_connects_;
+  return false;
+}
+
+// ---- Connection ----
+
+FakeConnection::FakeConnection(std::shared_ptr<FakeServer> server) : server_(std::move(server)) {}
+
+FakeConnection::~FakeConnection() {
+  if (connected_) FakeConnection::Disconnect();
+}
+
+void FakeConnection::Connect(const std::string& connect_string) {
+  ++calls.connect;
+  if (connected_) return;
+  if (!server_->AcceptConnect()) RaiseError(FakeServer::kCannotConnect, "Can't connect to the server", GetComponent());
+  connected_ = true;
+  TDKConnection::Connect(connect_string);
+}
+
+void FakeConnection::Disconnect() {
+  ++calls.disconnect;
+  connected_ = false;
+}
+
+void FakeConnection::StartTransaction() {
+  ++calls.start_transaction;
+  Run("BEGIN", GetComponent());
+}
+
+void FakeConnection::Commit() {
+  ++calls.commit;
+  Run("COMMIT", GetComponent());
+}
+
+void FakeConnection::Rollback() {
+  ++calls.rollback;
+  Run("ROLLBACK", GetComponent());
+}
+
+bool FakeConnection::CheckIsValid() {
+  ++calls.check_is_valid;
+  is_valid_ = connected_ && server_->IsUp() && valid_answer;
+  return is_valid_;
+}
+
+void FakeConnection::Enlist(IDKTransactionSC* transaction) {
+  ++calls.enlist;
+  if (!enlist_supported) TDKConnection::Enlist(transaction);
+  if (enlist_error != 0) RaiseError(enlist_error, "Enlisting failed", GetComponent());
+}
+
+void FakeConnection::UnEnlist(IDKTransactionSC* transaction) {
+  ++calls.unenlist;
+  if (!enlist_supported) TDKConnection::UnEnlist(transaction);
+}
+
+bool FakeConnection::SetProp(int prop, const Variant& value) {
+  props_set.emplace_back(prop, value);
+  return TDKConnection::SetProp(prop, value);
+}
+
+const FakeAnswer& FakeConnection::Run(const std::string& sql, TComponent* component) {
+  DAC_ASSERT(connected_, "Statement on a closed connection");
+  if (!server_->IsUp()) RaiseError(FakeServer::kLostConnection, "Lost connection to the server", component);
+  server_->Record(sql);
+  const FakeAnswer& answer = server_->AnswerFor(sql);
+  if (answer.error_code != 0) RaiseError(answer.error_code, answer.error_message, component);
+  return answer;
+}
+
+void FakeConnection::RaiseError(int32_t code, const std::string& message, TComponent* component) {
+  EDAError error(code, message);
+  error.SetComponent(component);
+  bool fail = true;
+  if (GetOnError()) DoError(error, fail);
+  if (fail) throw error;
+  Abort();
+}
+
+// ---- Command ----
+
+void FakeCommand::Prepare() {
+  prepared_ = true;
+  TDKCommand::Prepare();
+}
+
+void FakeCommand::Unprepare() {
+  prepared_ = false;
+  TDKCommand::Unprepare();
+}
+
+void FakeCommand::Execute(int iters) {
+  if (cursor_state_ != csInactive && cursor_state_ != csPrepared) return;
+  auto* connection = dynamic_cast<FakeConnection*>(connection_);
+  DAC_ASSERT(connection != nullptr, "A fake command runs on a fake connection");
+  const TCursorState before = cursor_state_;
+  Record(iters);
+  executing_ = true;
+  cursor_state_ = csExecuting;
+  try {
+    if (while_running) while_running();
+    const FakeAnswer& answer = connection->Run(sql_, component_);
+    rows_affected_ = answer.rows_affected;
+    cursor_state_ = answer.rows.empty() ? csInactive : csExecuted;
+    executing_ = false;
+  } catch (...) {
+    executing_ = false;
+    if (cursor_state_ != csInactive) cursor_state_ = before;
+    if (after_execute_) after_execute_(false);
+    throw;
+  }
+  if (after_execute_) after_execute_(true);
+}
+
+void FakeCommand::Record(int iters) {
+  FakeExecution execution{sql_, iters, {}};
+  for (int i = 0; i < params_.Count(); ++i) {
+    const TParamDesc* param = params_.Items(i);
+    execution.params.push_back({param->GetName(), param->GetDataType(), param->GetParamType(), param->GetSize(),
+                                param->GetValue(), param->GetNull()});
+  }
+  executions.push_back(std::move(execution));
+}
+
+bool FakeCommand::GetProp(int prop, Variant& value) {
+  if (prop != prRowsProcessed) return TDKCommand::GetProp(prop, value);
+  value = rows_affected_ < 0 ? 0 : rows_affected_;
+  return true;
+}
+
+}  // namespace dac::test
