@@ -123,7 +123,15 @@ int CompareFixed(int type, const void* value, const void* field) {
 
 // A BCD value (a double) against the field's value scaled by 10,000.
 int CompareBcd(const void* value, int64_t field_scaled) {
-  return Order(std::llround(LoadAt<double>(value) * 10000.0), static_cast<long long>(field_scaled));
+  const double scaled = std::round(LoadAt<double>(value) * 10000.0);
+  if (!(std::fabs(scaled) < 0x1p63)) return scaled > 0 ? 1 : -1;  // beyond every scaled value
+  return Order(static_cast<int64_t>(scaled), field_scaled);
+}
+
+// A child's BCD value comes as a double, like the value.
+int64_t ScaledBcd(const void* child_value) {
+  const double scaled = std::round(LoadAt<double>(child_value) * 10000.0);
+  return std::fabs(scaled) < 0x1p63 ? static_cast<int64_t>(scaled) : (scaled > 0 ? INT64_MAX : INT64_MIN);
 }
 
 }  // namespace
@@ -160,7 +168,7 @@ int TMemData::CompareFieldValue(const void* value, int value_type, TFieldDesc* f
     return CompareFixed(value_type, value, slot);
   }
   const FieldBuffer child(*this, rec_buf, field);
-  if (value_type == dtBCD) return CompareBcd(value, std::llround(LoadAt<double>(child.Get()) * 10000.0));
+  if (value_type == dtBCD) return CompareBcd(value, ScaledBcd(child.Get()));
   return CompareFixed(value_type, value, child.Get());
 }
 

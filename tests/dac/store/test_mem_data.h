@@ -24,6 +24,7 @@ class TTestMemData : public TColumnsData<TMemData> {
  public:
   std::vector<Row> source;
   int fetch_rows = 7;
+  bool fetch_all = true;  // else an open brings the first block only
 
   explicit TTestMemData(std::vector<Column> described) {
     columns = std::move(described);
@@ -65,7 +66,7 @@ class TTestMemData : public TColumnsData<TMemData> {
   void InternalOpen() override {
     fetched_ = 0;
     InitFields();
-    while (Fetch(false)) {
+    while (Fetch(false) && fetch_all) {
     }
   }
 
