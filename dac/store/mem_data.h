@@ -254,6 +254,8 @@ class TMemData : public TData {
   int32_t refresh_iteration_ = 0;
 
  private:
+  // GetNextRecord (forward) and GetPriorRecord.
+  void Step(void* rec_buf, bool forward);
   void LinkBefore(PItemHeader item, PItemHeader next);
   void Unlink(PItemHeader item);
   // Orders from `order` on to the visible items from `item` to the end, 0

@@ -89,38 +89,22 @@ void TMemData::GetRecord(void* rec_buf) {
   block_man_.GetRecord(current_item_, rec_buf);
 }
 
-void TMemData::GetNextRecord(void* rec_buf) {
-  if (GetEOF()) return;
-  PItemHeader item = nullptr;
-  if (GetBOF()) {
-    bof_ = false;
-    item = first_item_;
-  } else {
-    item = current_item_ ? current_item_->Next : first_item_;
-  }
-  while (item && OmitRecord(item)) item = item->Next;
-  if (!item) {
-    current_item_ = nullptr;
-    eof_ = true;
-    return;
-  }
-  SetCurrent(item);
-  if (rec_buf) GetRecord(rec_buf);
-}
+void TMemData::GetNextRecord(void* rec_buf) { Step(rec_buf, true); }
+void TMemData::GetPriorRecord(void* rec_buf) { Step(rec_buf, false); }
 
-void TMemData::GetPriorRecord(void* rec_buf) {
-  if (GetBOF()) return;
-  PItemHeader item = nullptr;
-  if (GetEOF()) {
-    eof_ = false;
-    item = last_item_;
-  } else {
-    item = current_item_ ? current_item_->Prev : last_item_;
-  }
-  while (item && OmitRecord(item)) item = item->Prev;
+void TMemData::Step(void* rec_buf, bool forward) {
+  // Leaving BOF going forward (EOF going back) clears it; running off the
+  // other end sets that end's flag.
+  bool& leaving = forward ? bof_ : eof_;
+  bool& reaching = forward ? eof_ : bof_;
+  if (!current_item_ && reaching) return;
+  if (!current_item_ && leaving) leaving = false;
+  auto next = [forward](PItemHeader item) { return forward ? item->Next : item->Prev; };
+  PItemHeader item = current_item_ ? next(current_item_) : (forward ? first_item_ : last_item_);
+  while (item && OmitRecord(item)) item = next(item);
   if (!item) {
     current_item_ = nullptr;
-    bof_ = true;
+    reaching = true;
     return;
   }
   SetCurrent(item);

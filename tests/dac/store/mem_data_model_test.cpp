@@ -1,6 +1,6 @@
 // The in-memory record set against a plain model: random appends, inserts,
-// deletes, edits, navigation, filters, sorting, positioning and bookmarks,
-// with every observable checked after each step.
+// deletes, edits, navigation, filters, sorting, positioning and bookmarks
+// (across deletes and reopens), with every observable checked after each step.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -20,10 +20,10 @@ struct ModelRow {
   int32_t k;
 };
 
-// Mirrors the record set: rows in list order, the cursor and its flags.
+// Rows in list order, the cursor (an index, -1 for none) and its end flags.
 struct Model {
   std::vector<ModelRow> rows;
-  int cur = -1;  // index into rows, -1 for none
+  int cur = -1;
   bool bof = true;
   bool eof = true;
   int filter = 0;  // 0 none, 1 a filter function (k % 3 != 0), 2 the text "K > 3"
@@ -40,43 +40,40 @@ struct Model {
     return ids;
   }
   int Find(int32_t id) const {
-    for (size_t i = 0; i < rows.size(); ++i) {
-      if (rows[i].id == id) return static_cast<int>(i);
-    }
-    return -1;
+    auto it = std::find_if(rows.begin(), rows.end(), [id](const ModelRow& row) { return row.id == id; });
+    return it == rows.end() ? -1 : static_cast<int>(it - rows.begin());
   }
   void Land(int index) {
     cur = index;
     bof = eof = false;
   }
-  // Puts rows[index] where the sort order wants it; the index it ends at.
-  int Place(int index) {
-    if (!sorted) return index;
+  // Moves rows[index] where the sort order wants it.
+  void Place(int index) {
+    if (!sorted) return Land(index);
     const ModelRow row = rows[static_cast<size_t>(index)];
     rows.erase(rows.begin() + index);
-    auto at = std::upper_bound(rows.begin(), rows.end(), row, Before);
-    return static_cast<int>(rows.insert(at, row) - rows.begin());
+    Land(static_cast<int>(rows.insert(std::upper_bound(rows.begin(), rows.end(), row, Before), row) - rows.begin()));
   }
   void SetRecordNo(int n) {
     const std::vector<int32_t> ids = VisibleIds();
     if (n >= 1 && n <= static_cast<int>(ids.size())) Land(Find(ids[static_cast<size_t>(n) - 1]));
   }
+  void ToEnd(bool begin) {
+    cur = -1;
+    (begin ? bof : eof) = true;
+    if (!rows.empty()) (begin ? eof : bof) = false;
+  }
   void Step(int direction) {
+    bool& leaving = direction > 0 ? bof : eof;
+    bool& reaching = direction > 0 ? eof : bof;
+    if (cur < 0 && reaching) return;
+    if (cur < 0) leaving = false;
     const int n = static_cast<int>(rows.size());
-    int i = 0;
-    if (direction > 0) {
-      if (cur < 0 && eof) return;
-      if (cur < 0 && bof) bof = false;
-      i = cur < 0 ? 0 : cur + 1;
-    } else {
-      if (cur < 0 && bof) return;
-      if (cur < 0 && eof) eof = false;
-      i = cur < 0 ? n - 1 : cur - 1;
-    }
+    int i = cur >= 0 ? cur + direction : (direction > 0 ? 0 : n - 1);
     while (i >= 0 && i < n && !Visible(rows[static_cast<size_t>(i)])) i += direction;
     if (i >= 0 && i < n) return Land(i);
     cur = -1;
-    (direction > 0 ? eof : bof) = true;
+    reaching = true;
   }
 };
 
@@ -103,100 +100,75 @@ class MemDataModel : public ::testing::Test {
     d.FreeRecBuf(rec);
   }
 
-  void ApplyFilter(int mode) {
-    m.filter = mode;
-    const uint32_t k_offset = d.FieldByName("K")->GetOffset();
-    d.SetFilterFunc(mode == 1 ? TFilterFunc([k_offset](void* rec) { return LoadAt<int32_t>(rec, k_offset) % 3 != 0; })
-                              : nullptr);
-    d.SetFilterText(mode == 2 ? "K > 3" : "");
-    d.FilterUpdated();
-    m.eof = m.VisibleIds().empty();
-  }
-
   void RandomStep() {
-    const bool on_row = m.cur >= 0;
-    int operation = Random(13);
+    int operation = Random(12);
     if (m.rows.size() > 40 && Random(2) == 0) operation = 2;  // a small set, where deletes and inserts meet
+    if (m.cur < 0 && (operation == 2 || operation == 3 || operation == 9)) return;  // these need a row
+    ModelRow* row = m.cur >= 0 ? &m.rows[static_cast<size_t>(m.cur)] : nullptr;
     switch (operation) {
       case 0:
-      case 1: {
-        const int32_t id = next_id++;
-        const int32_t k = Random(8);
-        const bool append = Random(2) == 0;
-        Write(append ? &TMemData::AppendRecord : &TMemData::InsertRecord, id, k);
+      case 1: {  // append, or insert in front of the cursor
+        const ModelRow added{next_id++, Random(8)};
+        Write(operation == 0 ? &TMemData::AppendRecord : &TMemData::InsertRecord, added.id, added.k);
         int at = static_cast<int>(m.rows.size());
-        if (!append && !(m.cur < 0 && m.eof)) at = m.cur >= 0 ? m.cur : 0;
-        m.rows.insert(m.rows.begin() + at, ModelRow{id, k});
-        m.Land(m.Place(at));
-        break;
+        if (operation == 1 && !(m.cur < 0 && m.eof)) at = std::max(m.cur, 0);
+        m.rows.insert(m.rows.begin() + at, added);
+        return m.Place(at);
       }
-      case 2:
-        if (!on_row) break;
+      case 2:  // the cursor moves to the next row, or the prior one at the end
         d.DeleteRecord();
         m.rows.erase(m.rows.begin() + m.cur);
-        if (m.rows.empty()) {
-          m.cur = -1;
-          m.bof = m.eof = true;
-        } else if (m.cur == static_cast<int>(m.rows.size())) {
-          --m.cur;
-        }
-        break;
-      case 3: {
-        if (!on_row) break;
-        const int32_t k = Random(8);
-        Write(&TMemData::UpdateRecord, m.rows[static_cast<size_t>(m.cur)].id, k);
-        m.rows[static_cast<size_t>(m.cur)].k = k;
-        m.cur = m.Place(m.cur);
-        break;
-      }
-      case 4:
-      case 5: {
+        m.cur = std::min(m.cur, static_cast<int>(m.rows.size()) - 1);
+        if (m.rows.empty()) m.bof = m.eof = true;
+        return;
+      case 3:
+        row->k = Random(8);
+        Write(&TMemData::UpdateRecord, row->id, row->k);
+        return m.Place(m.cur);
+      case 4: {
         const int direction = Random(2) == 0 ? 1 : -1;
         direction > 0 ? d.GetNextRecord(nullptr) : d.GetPriorRecord(nullptr);
-        m.Step(direction);
-        break;
+        return m.Step(direction);
       }
-      case 6: ApplyFilter(Random(3)); break;
-      case 7:
+      case 5: {
+        m.filter = Random(3);
+        const uint32_t k_at = d.FieldByName("K")->GetOffset();
+        d.SetFilterFunc(m.filter == 1 ? TFilterFunc([k_at](void* rec) { return LoadAt<int32_t>(rec, k_at) % 3 != 0; })
+                                      : nullptr);
+        d.SetFilterText(m.filter == 2 ? "K > 3" : "");
+        d.FilterUpdated();
+        m.eof = m.VisibleIds().empty();
+        return;
+      }
+      case 6:
         m.sorted = Random(2) == 0;
         d.SetIndexFieldNames(m.sorted ? "K DESC;ID" : "");
         if (m.sorted) std::stable_sort(m.rows.begin(), m.rows.end(), Model::Before);
         if (m.cur >= 0) m.cur = m.Find(CurrentId());
-        break;
-      case 8:
-      case 9: {
+        return;
+      case 7:
+      case 8: {
         if (Random(2) == 0) d.PrepareRecNoCache();
         const int n = Random(d.GetRecordCount() + 3) - 1;
         d.SetRecordNo(n);
-        m.SetRecordNo(n);
-        break;
+        return m.SetRecordNo(n);
       }
+      case 9:
+        mark = Mark{{}, row->id, m.generation};
+        return d.GetBookmark(&mark->bookmark);
       case 10:
-        if (!on_row) break;
-        mark = Mark{{}, m.rows[static_cast<size_t>(m.cur)].id, m.generation};
-        d.GetBookmark(&mark->bookmark);
-        break;
-      case 11: {
-        if (!mark) break;
+        if (!mark) return;
         d.SetToBookmark(&mark->bookmark);
-        const int at = m.Find(mark->id);
-        if (at >= 0 && mark->generation == m.generation) {
-          m.Land(at);
-        } else {
-          m.SetRecordNo(mark->bookmark.Order);
-        }
-        break;
-      }
-      case 12:
+        if (m.Find(mark->id) >= 0 && mark->generation == m.generation) return m.Land(m.Find(mark->id));
+        return m.SetRecordNo(mark->bookmark.Order);
+      case 11:
         d.source.clear();
-        for (const ModelRow& row : m.rows) d.source.push_back(Row{Variant(row.id), Variant(row.k)});
+        for (const ModelRow& kept : m.rows) d.source.push_back(Row{Variant(kept.id), Variant(kept.k)});
         d.Reopen();
         d.SetToBegin();
         ++m.generation;
-        m.cur = -1;
-        m.bof = true;
-        m.eof = m.rows.empty();
-        break;
+        m.bof = m.eof = true;
+        return m.ToEnd(true);
     }
   }
 
@@ -214,19 +186,19 @@ class MemDataModel : public ::testing::Test {
         ASSERT_EQ(d.GetRecordNo(), std::find(ids.begin(), ids.end(), row.id) - ids.begin() + 1);
       }
     }
-    std::vector<int32_t> forward;
-    for (d.SetToBegin(), d.GetNextRecord(nullptr); !d.GetEOF(); d.GetNextRecord(nullptr)) {
-      forward.push_back(CurrentId());
-      ASSERT_EQ(d.GetRecordNo(), static_cast<int>(forward.size()));
+    for (const bool forward : {true, false}) {
+      std::vector<int32_t> seen;
+      forward ? d.SetToBegin() : d.SetToEnd();
+      for (;;) {
+        forward ? d.GetNextRecord(nullptr) : d.GetPriorRecord(nullptr);
+        if (forward ? d.GetEOF() : d.GetBOF()) break;
+        seen.push_back(CurrentId());
+        const int expected = forward ? static_cast<int>(seen.size()) : count + 1 - static_cast<int>(seen.size());
+        ASSERT_EQ(d.GetRecordNo(), expected);
+      }
+      if (!forward) std::reverse(seen.begin(), seen.end());
+      ASSERT_EQ(seen, ids);
     }
-    ASSERT_EQ(forward, ids);
-    std::vector<int32_t> backward;
-    for (d.SetToEnd(), d.GetPriorRecord(nullptr); !d.GetBOF(); d.GetPriorRecord(nullptr)) {
-      backward.push_back(CurrentId());
-      ASSERT_EQ(d.GetRecordNo(), count - static_cast<int>(backward.size()) + 1);
-    }
-    std::reverse(backward.begin(), backward.end());
-    ASSERT_EQ(backward, ids);
     for (int probe = 0; probe < 3 && count > 0; ++probe) {
       const int n = 1 + Random(count);
       d.SetRecordNo(n);
@@ -239,21 +211,13 @@ class MemDataModel : public ::testing::Test {
   void Normalize() {
     const int count = d.GetRecordCount();
     const int choice = Random(4);
-    if (choice == 0 || count == 0) {
-      d.SetToBegin();
-      m.cur = -1;
-      m.bof = true;
-      if (!m.rows.empty()) m.eof = false;
-    } else if (choice == 1) {
-      d.SetToEnd();
-      m.cur = -1;
-      m.eof = true;
-      if (!m.rows.empty()) m.bof = false;
-    } else {
-      const int n = 1 + Random(count);
-      d.SetRecordNo(n);
-      m.SetRecordNo(n);
+    if (choice < 2 || count == 0) {
+      choice == 1 ? d.SetToEnd() : d.SetToBegin();
+      return m.ToEnd(choice != 1);
     }
+    const int n = 1 + Random(count);
+    d.SetRecordNo(n);
+    m.SetRecordNo(n);
   }
 };
 
