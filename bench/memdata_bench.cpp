@@ -148,6 +148,7 @@ void Task(const std::string& task, const std::string& peer, std::function<double
 
 // ---- The store ----
 
+// KEY is the first column, at offset 0.
 int32_t StoreKey() { return dac::LoadAt<int32_t>(dac::TBlockManager::GetRecordPtr(g.store->GetCurrentItem())); }
 
 double StoreSort(const char* index) {
@@ -164,7 +165,6 @@ double StoreKeysInPlace() {
   }
   return in_place;
 }
-
 
 double StoreLocate() {
   Store& s = *g.store;
@@ -321,7 +321,7 @@ void RegisterTasks() {
 
   Task("locate", "store", StoreLocate, [] { g.store->SetIndexFieldNames("KEY"); });
   Task("locate", "sqlite", [] { return SqliteSteps("SELECT value FROM t WHERE key = ?", &g.keys); },
-       [] { Exec("CREATE INDEX t_key ON t(key)"); });
+       [] { Exec("CREATE INDEX IF NOT EXISTS t_key ON t(key)"); });
   Task("locate", "vector", [] {
     double sum = 0;
     for (int32_t key : g.keys) {

@@ -1,4 +1,5 @@
 // TMemData: the cursor, record numbers, bookmarks and the filter verdicts.
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 

@@ -52,7 +52,6 @@ class TEnumSet {
     for (Enum value : values) bits_ |= Bit(value);
   }
   constexpr bool Contains(Enum value) const { return (bits_ & Bit(value)) != 0; }
-  constexpr uint8_t Bits() const { return bits_; }
   constexpr bool operator==(const TEnumSet&) const = default;
 
  private:
