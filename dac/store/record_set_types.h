@@ -43,20 +43,36 @@ enum TConnLostCause : uint8_t {
 // How exact numbers reach the dataset layer.
 enum TDANumericType : uint8_t { ntFloat = 0, ntBCD = 1, ntFmtBCD = 2 };
 
-// A set of item statuses.
-class TItemTypes {
+// A set of values of a small enumeration: value n is bit 1 << n.
+template <typename Enum>
+class TEnumSet {
  public:
-  constexpr TItemTypes() = default;
-  constexpr TItemTypes(std::initializer_list<TItemStatus> statuses) {
-    for (TItemStatus status : statuses) bits_ |= Bit(status);
+  constexpr TEnumSet() = default;
+  constexpr TEnumSet(std::initializer_list<Enum> values) {
+    for (Enum value : values) bits_ |= Bit(value);
   }
-  constexpr bool Contains(TItemStatus status) const { return (bits_ & Bit(status)) != 0; }
-  constexpr bool operator==(const TItemTypes&) const = default;
+  constexpr bool Contains(Enum value) const { return (bits_ & Bit(value)) != 0; }
+  constexpr bool operator==(const TEnumSet&) const = default;
 
  private:
-  static constexpr uint8_t Bit(TItemStatus status) { return static_cast<uint8_t>(1u << status); }
+  static constexpr uint8_t Bit(Enum value) { return static_cast<uint8_t>(1u << value); }
   uint8_t bits_ = 0;
 };
+
+using TItemTypes = TEnumSet<TItemStatus>;
+
+// How a value is compared with a field while sorting and locating. This
+// layer reads lxCaseInsensitive, lxPartialKey (the value is a prefix) and
+// lxPartialCompare (the value occurs anywhere in the field).
+enum TLocateExOption : uint8_t {
+  lxCaseInsensitive = 0,
+  lxPartialKey = 1,
+  lxNearest = 2,
+  lxNext = 3,
+  lxUp = 4,
+  lxPartialCompare = 5,
+};
+using TLocateExOptions = TEnumSet<TLocateExOption>;
 
 struct TItemHeader;
 

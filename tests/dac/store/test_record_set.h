@@ -29,9 +29,35 @@ struct Column {
   bool read_only = false;
 };
 
-class TTestData : public TData {
+// A record set of Base that describes the columns it is given.
+template <typename Base>
+class TColumnsData : public Base {
  public:
   std::vector<Column> columns;
+
+ protected:
+  void InternalInitFields() override {
+    for (const Column& column : columns) {
+      auto desc = std::make_unique<TFieldDesc>();
+      desc->SetName(column.name);
+      desc->SetFullName(column.name);
+      desc->SetDataType(column.type);
+      desc->SetSize(column.size);
+      desc->SetLength(column.length);
+      desc->SetScale(column.scale);
+      desc->SetFixed(column.fixed);
+      desc->SetFieldDescKind(column.kind);
+      desc->SetReadOnly(column.read_only);
+      desc->SetObjectType(column.object_type);
+      desc->SetFieldNo(static_cast<uint16_t>(this->GetFieldDescs().Count() + 1));
+      TFieldDesc* added = this->GetFieldDescs().Add(std::move(desc));
+      if (column.object_type) this->InitObjectFields(column.object_type, added);
+    }
+  }
+};
+
+class TTestData : public TColumnsData<TData> {
+ public:
   bool convert_eol = false;
 
   ~TTestData() override {
@@ -116,25 +142,6 @@ class TTestData : public TData {
     rows.clear();
     current = 0;
     TData::FreeData();
-  }
-
-  void InternalInitFields() override {
-    for (const Column& column : columns) {
-      auto desc = std::make_unique<TFieldDesc>();
-      desc->SetName(column.name);
-      desc->SetFullName(column.name);
-      desc->SetDataType(column.type);
-      desc->SetSize(column.size);
-      desc->SetLength(column.length);
-      desc->SetScale(column.scale);
-      desc->SetFixed(column.fixed);
-      desc->SetFieldDescKind(column.kind);
-      desc->SetReadOnly(column.read_only);
-      desc->SetObjectType(column.object_type);
-      desc->SetFieldNo(static_cast<uint16_t>(GetFieldDescs().Count() + 1));
-      TFieldDesc* added = GetFieldDescs().Add(std::move(desc));
-      if (column.object_type) InitObjectFields(column.object_type, added);
-    }
   }
 
  private:

@@ -1,0 +1,108 @@
+// Items of the in-memory record set: bookmarks whose item went away or was
+// reused (under ASan), numbering on an insert at the front, and rows that a
+// fetch links in, filtered and fetched on demand.
+#include <gtest/gtest.h>
+
+#include "tests/dac/store/test_mem_data.h"
+
+namespace dac {
+namespace {
+
+using testing::Row;
+using testing::TTestMemData;
+
+int32_t CurrentValue(TTestMemData& d) { return d.Value(d.GetCurrentItem(), 1).AsInt32(); }
+
+TEST(MemDataItems, BookmarksNeverLandOnAFreedOrReusedItem) {
+  TTestMemData d({{"V", dtInteger, 4}, {"T", dtExtString, kReferenceSlotSize}, {"M", dtMemo, kReferenceSlotSize}});
+  d.Open();
+  // Texts beyond the heap's pages and blobs: what closing must release.
+  for (int i = 1; i <= 30; ++i) d.Append({i, std::string(i % 2 ? 3000 : 5, 'x'), "memo"});
+
+  // Rows 1 to 10 filled the first block: deleting them returns it to the heap.
+  d.SetRecordNo(5);
+  TRecBookmark freed;
+  d.GetBookmark(&freed);
+  d.SetRecordNo(1);
+  for (int i = 0; i < 10; ++i) d.DeleteRecord();
+  EXPECT_FALSE(d.GetBlockMan().IsLiveItem(freed.Item));
+  EXPECT_TRUE(d.BookmarkValid(&freed));
+  d.SetToBookmark(&freed);
+  EXPECT_EQ(CurrentValue(d), 15);  // by its number
+
+  // A new row takes the item of the one just deleted.
+  d.SetRecordNo(10);
+  TRecBookmark reused;
+  d.GetBookmark(&reused);
+  d.DeleteRecord();
+  d.Append({99, "new", "memo"});
+  ASSERT_EQ(d.GetCurrentItem(), reused.Item);
+  TRecBookmark fresh;
+  d.GetBookmark(&fresh);
+  EXPECT_NE(d.CompareBookmarks(&reused, &fresh), 0);
+  d.SetToBookmark(&reused);
+  EXPECT_EQ(CurrentValue(d), 21);
+  d.SetToBookmark(&fresh);
+  EXPECT_EQ(CurrentValue(d), 99);
+
+  // Another generation of data: by number only.
+  d.SetRecordNo(3);
+  TRecBookmark before_reopen;
+  d.GetBookmark(&before_reopen);
+  d.source = {{Variant(7)}, {Variant(8)}, {Variant(9)}};
+  d.Reopen();
+  d.SetToBookmark(&before_reopen);
+  EXPECT_EQ(CurrentValue(d), 9);
+}
+
+TEST(MemDataItems, InsertAtTheFrontTouchesNoOtherItem) {
+  TTestMemData d({{"V", dtInteger, 4}});
+  d.Open();
+  for (int i = 1; i <= 100; ++i) d.Append({i});
+  std::vector<int32_t> orders;
+  for (PItemHeader item = d.GetFirstItem(); item; item = item->Next) orders.push_back(item->Order);
+  d.SetToBegin();
+  void* rec = nullptr;
+  d.AllocRecBuf(rec);
+  testing::FillRecord(d, rec, {0});
+  d.InsertRecord(rec);
+  d.FreeRecBuf(rec);
+
+  EXPECT_EQ(d.GetFirstItem()->Order, 0);
+  EXPECT_EQ(d.GetRecordNoOffset(), 1);
+  std::vector<int32_t> after;
+  for (PItemHeader item = d.GetFirstItem()->Next; item; item = item->Next) after.push_back(item->Order);
+  EXPECT_EQ(after, orders);
+  int n = 0;
+  for (d.SetToBegin(), d.GetNextRecord(nullptr); !d.GetEOF(); d.GetNextRecord(nullptr)) {
+    ASSERT_EQ(d.GetRecordNo(), ++n);
+    ASSERT_EQ(CurrentValue(d), n - 1);
+  }
+  EXPECT_EQ(d.GetRecordCount(), 101);
+}
+
+TEST(MemDataItems, FetchedRowsAreFilteredAndFetchedOnDemand) {
+  TTestMemData d({{"V", dtInteger, 4}});
+  for (int i = 1; i <= 50; ++i) d.source.push_back({Variant(i)});
+  d.fetch_all = false;
+  // Only the even rows show; the filter holds while the rows come in.
+  d.SetFilterFunc([](void* rec) { return LoadAt<int32_t>(rec) % 2 == 0; });
+  d.Open();
+  EXPECT_EQ(d.GetRecordCount(), 3);  // 2, 4, 6 of the first block
+  d.SetRecordNo(20);
+  EXPECT_EQ(CurrentValue(d), 40);
+  EXPECT_EQ(d.GetRecordNo(), 20);
+  EXPECT_EQ(d.GetRecordCount(), 21);  // six blocks: rows 1 to 42
+  d.SetRecordNo(25);
+  EXPECT_EQ(CurrentValue(d), 50);
+  d.SetRecordNo(26);
+  EXPECT_EQ(CurrentValue(d), 50);  // there is no 26th row
+  d.SetFilterFunc(nullptr);
+  d.FilterUpdated();
+  EXPECT_EQ(d.GetRecordCount(), 50);
+  d.SetRecordNo(50);
+  EXPECT_EQ(d.GetRecordNo(), 50);
+}
+
+}  // namespace
+}  // namespace dac
