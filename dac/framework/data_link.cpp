@@ -82,16 +82,18 @@ void TDataLink::DataEvent(TDataEvent event, intptr_t info) {
       if (!updating_) RecordChanged(reinterpret_cast<TField*>(info));
       break;
     case deDataSetChange:
-      FollowActive(static_cast<int>(info));
-      DataSetChanged();
-      break;
     case deDataSetScroll:
-      DataSetScrolled(FollowActive(static_cast<int>(info)));
+    case deLayoutChange: {
+      const int moved = FollowActive(static_cast<int>(info));
+      if (event == deDataSetScroll) {
+        DataSetScrolled(moved);
+      } else if (event == deLayoutChange) {
+        LayoutChanged();
+      } else {
+        DataSetChanged();
+      }
       break;
-    case deLayoutChange:
-      FollowActive(static_cast<int>(info));
-      LayoutChanged();
-      break;
+    }
     case deUpdateRecord:
       UpdateRecord();
       break;

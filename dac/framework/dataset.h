@@ -379,8 +379,15 @@ class TDataSet : public TDataSetBase {
   void ClearBuffers();
   void MoveBuffer(int from, int to);
   void SetCurrentRecord(int index);
+  // Reads the record of mode into the free buffer after the ring's records;
+  // false when there is none. Either way the cursor may have moved.
+  bool ReadSpare(TGetMode mode, bool do_check);
+  // The record read into the first buffer is the ring's only one.
+  void ActivateBuffers();
   bool ReadNext();
   bool ReadPrior();
+  // First (at_first) or Last: the ring read again from that end.
+  void ReloadFromEnd(bool at_first);
   void ReadNextRecords();
   void ReadPriorRecords();
   // Runs read, then sends event (also when read fails, before the error
@@ -394,6 +401,8 @@ class TDataSet : public TDataSetBase {
   // Makes room and starts the insert; a failure takes the new record out again.
   void EndInsertAppend(const TBookmark& back, const std::function<void()>& make_room);
   void AbandonInsert(const TBookmark& back);
+  // Set-key goes back to browse; true when an edit or insert is to end.
+  bool EndingEdit();
   void CheckRequiredFields();
 
   // fields (dataset_fields.cpp)

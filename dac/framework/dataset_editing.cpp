@@ -151,14 +151,16 @@ void TDataSet::AbandonInsert(const TBookmark& back) {
   }
 }
 
+bool TDataSet::EndingEdit() {
+  if (state_ == dsSetKey) SetState(dsBrowse);
+  if (state_ != dsEdit && state_ != dsInsert) return false;
+  DataEvent(deCheckBrowseMode, 0);
+  return true;
+}
+
 void TDataSet::Post() {
   UpdateRecord();
-  if (state_ == dsSetKey) {
-    SetState(dsBrowse);
-    return;
-  }
-  if (state_ != dsEdit && state_ != dsInsert) return;
-  DataEvent(deCheckBrowseMode, 0);
+  if (!EndingEdit()) return;
   DoBeforePost();
   CheckOperation([this] { InternalPost(); }, on_post_error_);
   SetState(dsBrowse);
@@ -167,12 +169,7 @@ void TDataSet::Post() {
 }
 
 void TDataSet::Cancel() {
-  if (state_ == dsSetKey) {
-    SetState(dsBrowse);
-    return;
-  }
-  if (state_ != dsEdit && state_ != dsInsert) return;
-  DataEvent(deCheckBrowseMode, 0);
+  if (!EndingEdit()) return;
   DoBeforeCancel();
   UpdateCursorPos();
   InternalCancel();

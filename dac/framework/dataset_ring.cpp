@@ -126,24 +126,29 @@ void TDataSet::UpdateCursorPos() {
   if (record_count_ > 0) SetCurrentRecord(active_record_);
 }
 
-bool TDataSet::ReadNext() {
-  if (record_count_ > 0) SetCurrentRecord(record_count_ - 1);
-  // The buffer after the ring's records is free (the temp buffer when the ring is full).
-  TGetResult result = grError;
+bool TDataSet::ReadSpare(TGetMode mode, bool do_check) {
   try {
-    result = GetRecord(buffers_[static_cast<size_t>(record_count_)], gmNext, true);
+    if (GetRecord(buffers_[static_cast<size_t>(record_count_)], mode, do_check) == grOK) return true;
   } catch (...) {
     CursorPosChanged();
     throw;
   }
-  if (result != grOK) {
-    CursorPosChanged();
-    return false;
-  }
+  CursorPosChanged();
+  return false;
+}
+
+void TDataSet::ActivateBuffers() {
+  record_count_ = 1;
+  active_record_ = 0;
+  current_record_ = 0;
+  bof_ = eof_ = false;
+}
+
+bool TDataSet::ReadNext() {
+  if (record_count_ > 0) SetCurrentRecord(record_count_ - 1);
+  if (!ReadSpare(gmNext, true)) return false;
   if (record_count_ == 0) {
-    record_count_ = 1;
-    active_record_ = 0;
-    bof_ = eof_ = false;
+    ActivateBuffers();
   } else if (record_count_ < buffer_count_) {
     ++record_count_;
   } else {
@@ -157,21 +162,9 @@ bool TDataSet::ReadNext() {
 
 bool TDataSet::ReadPrior() {
   if (record_count_ > 0) SetCurrentRecord(0);
-  TGetResult result = grError;
-  try {
-    result = GetRecord(buffers_[static_cast<size_t>(record_count_)], gmPrior, true);
-  } catch (...) {
-    CursorPosChanged();
-    throw;
-  }
-  if (result != grOK) {
-    CursorPosChanged();
-    return false;
-  }
+  if (!ReadSpare(gmPrior, true)) return false;
   if (record_count_ == 0) {
-    record_count_ = 1;
-    active_record_ = 0;
-    bof_ = eof_ = false;
+    ActivateBuffers();
   } else {
     MoveBuffer(record_count_, 0);
     ++active_record_;
@@ -209,29 +202,25 @@ void TDataSet::ReadAndNotify(const std::function<void()>& read, TDataEvent event
 
 // ---- navigation ----
 
-void TDataSet::First() {
-  CheckBrowseMode();
-  DoBeforeScroll();
-  ClearBuffers();
-  ReadAndNotify(
-      [this] {
-        InternalFirst();
-        ReadNextRecords();
-        bof_ = true;
-      },
-      deDataSetChange, false);
-  DoAfterScroll();
-}
+void TDataSet::First() { ReloadFromEnd(true); }
 
-void TDataSet::Last() {
+void TDataSet::Last() { ReloadFromEnd(false); }
+
+void TDataSet::ReloadFromEnd(bool at_first) {
   CheckBrowseMode();
   DoBeforeScroll();
   ClearBuffers();
   ReadAndNotify(
-      [this] {
-        InternalLast();
-        ReadPriorRecords();
-        eof_ = true;
+      [this, at_first] {
+        if (at_first) {
+          InternalFirst();
+          ReadNextRecords();
+          bof_ = true;
+        } else {
+          InternalLast();
+          ReadPriorRecords();
+          eof_ = true;
+        }
       },
       deDataSetChange, false);
   DoAfterScroll();
@@ -280,23 +269,17 @@ int TDataSet::MoveBy(int distance) {
 
 void TDataSet::Resync(TResyncMode mode) {
   if (buffers_.empty()) return;
-  // Reading into the free buffer moves the cursor wherever it was.
-  CursorPosChanged();
-  TRecordBuffer spare = buffers_[static_cast<size_t>(record_count_)];
   if (mode.Contains(rmExact)) {
-    if (GetRecord(spare, gmCurrent, true) != grOK) DatabaseError("Record not found", this);
-  } else if (GetRecord(spare, gmCurrent, false) != grOK && GetRecord(spare, gmNext, false) != grOK &&
-             GetRecord(spare, gmPrior, false) != grOK) {
+    CursorPosChanged();
+    if (!ReadSpare(gmCurrent, true)) DatabaseError("Record not found", this);
+  } else if (!ReadSpare(gmCurrent, false) && !ReadSpare(gmNext, false) && !ReadSpare(gmPrior, false)) {
     ClearBuffers();
     DataEvent(deDataSetChange, 0);
     return;
   }
   int priors = mode.Contains(rmCenter) ? (buffer_count_ - 1) / 2 : active_record_;
   MoveBuffer(record_count_, 0);
-  record_count_ = 1;
-  active_record_ = 0;
-  current_record_ = 0;
-  bof_ = eof_ = false;
+  ActivateBuffers();
   ReadAndNotify(
       [&] {
         for (; priors > 0 && ReadPrior(); --priors) {
@@ -347,25 +330,13 @@ void TDataSet::BlockReadNext() {
   if (eof_) return;
   DoBeforeScroll();
   UpdateCursorPos();
-  TRecordBuffer spare = buffers_[static_cast<size_t>(record_count_)];
-  TGetResult result = grError;
-  try {
-    result = GetRecord(spare, gmNext, true);
-  } catch (...) {
-    CursorPosChanged();
-    throw;
-  }
-  if (result != grOK) {
-    CursorPosChanged();
+  if (!ReadSpare(gmNext, true)) {
     eof_ = true;
     return;
   }
   // The record read stands alone in the ring; the others are free buffers now.
   MoveBuffer(record_count_, 0);
-  record_count_ = 1;
-  active_record_ = 0;
-  current_record_ = 0;
-  bof_ = false;
+  ActivateBuffers();
   DoAfterScroll();
 }
 
