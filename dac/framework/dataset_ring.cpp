@@ -52,6 +52,8 @@ void TDataSet::FreeRing() {
 
 void TDataSet::ResizeRing(int count) {
   if (count == buffer_count_) return;
+  // The record of a free buffer is no ring record: the cursor counts as lost.
+  if (current_record_ >= record_count_) CursorPosChanged();
   ReadAndNotify(
       [&] {
         while (buffer_count_ < count) {

@@ -66,9 +66,7 @@ TEST_F(Staff, CalculatedAndLookupValuesFillEveryRingBufferAndFollowChanges) {
   EXPECT_EQ(staff_->field_def_reads, 2);  // FieldDefs.Update on the closed dataset, then the open
   EXPECT_FALSE(staff_->DefaultFields());
   TDataLink link;
-  link.SetBufferCount(3);
-  link.SetDataSource(MakeComponent<TDataSource>(staff_));
-  link.DataSource()->SetDataSet(staff_);
+  Attach(link, staff_, 3);
   staff_->First();
   EXPECT_EQ(RingValues(link), (std::vector<std::string>{"ANN/sales", "BOB/n2", "CY/null"}));
   EXPECT_EQ(ErrorOf([&] { link.SetActiveRecord(3); }), "List index out of bounds (3)");

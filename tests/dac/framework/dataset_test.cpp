@@ -59,9 +59,7 @@ TEST(DataSetRing, RandomRunsFollowTheModelAtEveryRingSize) {
     RowDataSet* ds = MakeNames(12);
     ds->Close();
     TDataLink link;
-    link.SetBufferCount(ring_size);
-    link.SetDataSource(MakeComponent<TDataSource>(ds));
-    link.DataSource()->SetDataSet(ds);
+    Attach(link, ds, ring_size);
     ds->Open();
     Model model;
     for (int i = 1; i <= 12; ++i) model.ids.push_back(i);
@@ -124,19 +122,27 @@ TEST(DataSetRing, RandomRunsFollowTheModelAtEveryRingSize) {
           model.Settle();
           break;
         case 8:
-        case 9:
+        case 9: {
+          // Every fourth new record is cancelled: an appended one leaves the cursor on the last record.
+          const bool cancel = step % 4 == 0;
           if (op == 8) {
             ds->Insert();
-            model.ids.insert(model.ids.begin() + model.pos, next_id);
+            if (!cancel) model.ids.insert(model.ids.begin() + model.pos, next_id);
           } else {
             ds->Append();
-            model.ids.push_back(next_id);
+            if (!cancel) model.ids.push_back(next_id);
             model.pos = model.Count() - 1;
           }
-          ds->FieldByName("id")->SetAsInteger(next_id++);
-          ds->Post();
+          ds->FieldByName("id")->SetAsInteger(next_id);
+          if (cancel) {
+            ds->Cancel();
+          } else {
+            ds->Post();
+            ++next_id;
+          }
           model.Settle();
           break;
+        }
         case 10:
           if (empty) {
             ASSERT_EQ(ErrorOf([&] { ds->Delete(); }), "DS: Cannot perform this operation on an empty dataset");
@@ -180,26 +186,20 @@ class LogLink : public TDataLink {
 };
 
 void LogEvents(TDataSet* ds, std::vector<std::string>& log) {
-  const auto note = [&log](const char* name) { return [&log, name](TDataSet*) { log.emplace_back(name); }; };
-  ds->SetBeforeOpen(note("BeforeOpen"));
-  ds->SetAfterOpen(note("AfterOpen"));
-  ds->SetBeforeClose(note("BeforeClose"));
-  ds->SetAfterClose(note("AfterClose"));
-  ds->SetBeforeInsert(note("BeforeInsert"));
-  ds->SetAfterInsert(note("AfterInsert"));
-  ds->SetBeforeEdit(note("BeforeEdit"));
-  ds->SetAfterEdit(note("AfterEdit"));
-  ds->SetBeforePost(note("BeforePost"));
-  ds->SetAfterPost(note("AfterPost"));
-  ds->SetBeforeCancel(note("BeforeCancel"));
-  ds->SetAfterCancel(note("AfterCancel"));
-  ds->SetBeforeDelete(note("BeforeDelete"));
-  ds->SetAfterDelete(note("AfterDelete"));
-  ds->SetBeforeScroll(note("BeforeScroll"));
-  ds->SetAfterScroll(note("AfterScroll"));
-  ds->SetBeforeRefresh(note("BeforeRefresh"));
-  ds->SetAfterRefresh(note("AfterRefresh"));
-  ds->SetOnNewRecord(note("OnNewRecord"));
+  using Setter = void (TDataSet::*)(TDataSetNotifyEvent);
+  const std::vector<std::pair<Setter, const char*>> events = {
+      {&TDataSet::SetBeforeOpen, "BeforeOpen"},       {&TDataSet::SetAfterOpen, "AfterOpen"},
+      {&TDataSet::SetBeforeClose, "BeforeClose"},     {&TDataSet::SetAfterClose, "AfterClose"},
+      {&TDataSet::SetBeforeInsert, "BeforeInsert"},   {&TDataSet::SetAfterInsert, "AfterInsert"},
+      {&TDataSet::SetBeforeEdit, "BeforeEdit"},       {&TDataSet::SetAfterEdit, "AfterEdit"},
+      {&TDataSet::SetBeforePost, "BeforePost"},       {&TDataSet::SetAfterPost, "AfterPost"},
+      {&TDataSet::SetBeforeCancel, "BeforeCancel"},   {&TDataSet::SetAfterCancel, "AfterCancel"},
+      {&TDataSet::SetBeforeDelete, "BeforeDelete"},   {&TDataSet::SetAfterDelete, "AfterDelete"},
+      {&TDataSet::SetBeforeScroll, "BeforeScroll"},   {&TDataSet::SetAfterScroll, "AfterScroll"},
+      {&TDataSet::SetBeforeRefresh, "BeforeRefresh"}, {&TDataSet::SetAfterRefresh, "AfterRefresh"},
+      {&TDataSet::SetOnNewRecord, "OnNewRecord"},
+  };
+  for (const auto& [set, name] : events) (ds->*set)([&log, name](TDataSet*) { log.emplace_back(name); });
 }
 
 TEST(DataSetEvents, EachOperationSendsItsEventsInOrder) {
@@ -207,8 +207,7 @@ TEST(DataSetEvents, EachOperationSendsItsEventsInOrder) {
   ds->Close();
   std::vector<std::string> log;
   LogLink link(log);
-  link.SetDataSource(MakeComponent<TDataSource>(ds));
-  link.DataSource()->SetDataSet(ds);
+  Attach(link, ds);
   LogEvents(ds, log);
   const auto set_name = [](TDataSet* d, const char* text) { d->FieldByName("name")->SetAsString(text); };
   struct Step {
@@ -301,9 +300,7 @@ TEST(DataSetEvents, PostFailuresFollowTheErrorHandlersAction) {
     SCOPED_TRACE(c.error);
     RowDataSet* ds = MakeNames(4);
     TDataLink link;
-    link.SetBufferCount(3);
-    link.SetDataSource(MakeComponent<TDataSource>(ds));
-    link.DataSource()->SetDataSet(ds);
+    Attach(link, ds, 3);
     ds->First();
     ds->Next();
     const std::vector<int> ring = ds->RingIds();
@@ -360,9 +357,7 @@ TEST(DataSetEvents, AFailingHandlerLeavesStateAndRingAsTheyWere) {
     MakePersistentFields(ds);
     AddField(ds, MakeComponent<TStringField>(ds), "tag", fkCalculated);
     TDataLink link;
-    link.SetBufferCount(3);
-    link.SetDataSource(MakeComponent<TDataSource>(ds));
-    link.DataSource()->SetDataSet(ds);
+    Attach(link, ds, 3);
     ds->Open();
     ds->Next();
     c.arm(ds);

@@ -289,6 +289,13 @@ inline void MakePersistentFields(RowDataSet* dataset) {
   for (int i = 0; i < dataset->FieldDefs().Count(); ++i) dataset->FieldDefs().Items(i)->CreateField(dataset);
 }
 
+// Attaches link, wanting buffers records, through a new source owned by the dataset.
+inline void Attach(TDataLink& link, TDataSet* dataset, int buffers = 1) {
+  link.SetBufferCount(buffers);
+  link.SetDataSource(MakeComponent<TDataSource>(dataset));
+  link.DataSource()->SetDataSet(dataset);
+}
+
 // Joins field (a new field of the closed dataset's) as name of the given kind.
 inline TField* AddField(TDataSet* dataset, TField* field, const std::string& name, TFieldKind kind) {
   field->SetFieldName(name);
