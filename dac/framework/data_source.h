@@ -41,7 +41,6 @@ class TDataSource : public TComponent {
   // The dataset's state while enabled, else inactive.
   TDataSetState State() const { return state_; }
   void Edit();
-  int DataLinkCount() const { return static_cast<int>(links_.size()); }
 
   void SetOnStateChange(TNotifyEvent handler) { on_state_change_ = std::move(handler); }
   void SetOnDataChange(TDataChangeEvent handler) { on_data_change_ = std::move(handler); }

@@ -340,14 +340,12 @@ class TDataSet : public TDataSetBase {
   void SetModified(bool value) { modified_ = value; }
   void SetFound(bool value) { found_ = value; }
   void SetBookmarkSize(int size) { bookmark_size_ = size; }
-  bool InternalCalcFields() const { return internal_calc_fields_; }
 
   // The ring (see above). ActiveBuffer is null while the ring is freed.
   TRecordBuffer ActiveBuffer() const { return buffers_.empty() ? nullptr : buffers_[active_record_]; }
   TRecordBuffer TempBuffer() const { return buffers_.empty() ? nullptr : buffers_.back(); }
   // The buffer being calculated, null outside CalculateFields.
   TRecordBuffer CalcBuffer() const { return calc_buffer_; }
-  int BufferCount() const { return buffer_count_; }
   TRecordBuffer Buffer(int index) const { return buffers_[static_cast<size_t>(index)]; }
   int ActiveRecord() const { return active_record_; }
   // Records in the ring.
