@@ -1,9 +1,8 @@
-// What administrator requests may put into the tables, and the second
-// decoding some administrator pages need.
+// What administrator requests may put into the tables, the refusal of the
+// rest in words, and the second decoding some administrator pages need.
 #pragma once
 
 #include <optional>
-#include <string>
 #include <string_view>
 
 #include "content/request_map.h"
@@ -11,11 +10,11 @@
 
 namespace server {
 
+class TNetStream;
+
 // The map with every value but "sessionid" percent-decoded once more: the
 // group and user editing pages encode their values twice.
 content::TRequestMap DecodeOnceMore(const content::TRequestMap& map);
-
-class TNetStream;
 
 // When there is a refusal, answers it, the reason in words the administrator
 // can act on, as <movie errortext="..." />, and logs it; true when it did.

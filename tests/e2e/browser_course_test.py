@@ -321,7 +321,8 @@ def check_admin(checks, verdict, login, data_folder):
     checks.equal("figures of a group without members shown", verdict["emptyGroupFiguresShown"], False)
     checks.equal("words after a learner with a taken login", verdict["userRefused"],
                  "A user with this login name already exists.")
-    checks.equal("words after adding the learner", verdict["userAdded"], "The learner \u201c%s\u201d was saved." % login)
+    checks.equal("words after adding the learner", verdict["userAdded"],
+                 "The learner \u201c%s\u201d was saved." % login)
     checks.equal("the learner's row", verdict["userRow"], "%s: %s" % (name, group))
     checks.true("the welcome %r names %r" % (verdict.get("welcome"), name), name in verdict.get("welcome", ""))
     with open(os.path.join(data_folder, "all.groups.csv"), "rb") as f:
