@@ -8,6 +8,7 @@
 #include "app/player_shell.h"
 #include "app/program_folder.h"
 #include "app/terminal.h"
+#include "platform/console.h"
 #include "platform/open_file_limit.h"
 #include "platform/process_setup.h"
 
@@ -24,7 +25,7 @@ int main(int argc, char** argv) {
   try {
     app::TConsoleTerminal terminal;
     return app::RunPlayer(line, app::TContentPlaces{app::ProgramFolder(), app::kProcessMountsFile}, terminal,
-                          std::cout);
+                          app::TUrlOutput{std::cout, plat::IsStandardOutputTerminal()});
   } catch (const std::exception& e) {
     std::cerr << "Error: " << e.what() << "\n";
   } catch (...) {

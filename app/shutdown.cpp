@@ -14,18 +14,22 @@ constexpr plat::WindowTimers::TimerId kDrainTimer = 1;
 }  // namespace
 
 void StoreRunningSession(server::TQuizSession& server, TTerminal& terminal) {
-  if (!server.IsActiveSession()) return;
+  constexpr std::string_view kNothingStored = "No session to store.\n";
   const std::string state_path = content::GetLastSessionStatePath(server.GetContentFolder());
-  if (state_path.empty()) return;
+  if (!server.IsActiveSession() || state_path.empty()) return terminal.Write(kNothingStored);
   server::TSessionsLock lock(server.GetSessions());
   const server::TQuizSessionParams* session = server.GetSessions().At(0);
-  if (session == nullptr) return;  // swept out since the check
+  if (session == nullptr) return terminal.Write(kNothingStored);  // swept out since the check
   try {
     server.StoreSession(state_path, *session);
   } catch (const std::exception& e) {
     content::LogMessage("cannot store the session: %s", e.what());
     terminal.Write(std::string("The session could not be stored: ") + e.what() + "\n");
+    return;
   }
+  // Skip-start-page sessions share one login name; their name is the one typed.
+  const bool by_login = !server.GetSkipStartPage() && !session->GetLoginName().empty();
+  terminal.Write("Session stored for " + TerminalText(by_login ? session->GetLoginName() : session->GetName()) + ".\n");
 }
 
 TShutdown::TShutdown(plat::EventLoop& loop, server::TQuizSession& server, TTerminal& terminal)

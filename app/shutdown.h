@@ -14,9 +14,11 @@ class TQuizSession;
 
 namespace app {
 
-// Stores the first learner session in the content's state file. Skipped when
-// there is no session or no state path (content without a project id); a
-// failure is logged and reported on the terminal, never raised.
+// Stores the first learner session in the content's state file and says on
+// the terminal for whom ("Session stored for sam."). Skipped when there is no
+// session or no state path (content without a project id), which the
+// terminal hears as "No session to store."; a failure is logged and
+// reported on the terminal, never raised.
 void StoreRunningSession(server::TQuizSession& server, TTerminal& terminal);
 
 // Ends the serving on the first termination signal (SIGINT, SIGTERM, SIGHUP,

@@ -26,10 +26,14 @@ install_packages() {
   fi
 }
 
-# configure_and_build DIR BUILD_TYPE [extra cmake args...]
-configure_and_build() {
+# configure DIR BUILD_TYPE [extra cmake args...]
+configure() {
   local dir=$1 type=$2
   shift 2
-  cmake -S "$ROOT" -B "$ROOT/$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" "$@" >/dev/null &&
-    cmake --build "$ROOT/$dir" -- -j"$(nproc)"
+  cmake -S "$ROOT" -B "$ROOT/$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" "$@" >/dev/null
+}
+
+# configure_and_build DIR BUILD_TYPE [extra cmake args...]
+configure_and_build() {
+  configure "$@" && cmake --build "$ROOT/$1" -- -j"$(nproc)"
 }

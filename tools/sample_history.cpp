@@ -9,6 +9,7 @@
 #include "platform/date_time.h"
 #include "platform/files.h"
 #include "platform/random.h"
+#include "platform/removal.h"
 #include "server/http/reply_sink.h"
 #include "server/quiz/answers_record.h"
 
@@ -76,6 +77,14 @@ class Seeder {
     ScopedDrawRandom draws(random_.Next31());
     for (int month = 0; month < kMonths; ++month)
       for (const SampleLearner& learner : kLearners) TakeTests(learner, month, report);
+    // The history stays in answers.xml; a learner who logs in starts afresh
+    // rather than inside the last test seeded.
+    {
+      server::TSessionsLock lock(server_.GetSessions());
+      server_.GetSessions().Clear();
+    }
+    for (const SampleLearner& learner : kLearners)
+      plat::RemoveFile(server_.StoredSessionPath(std::string(learner.login)));
     clock_.SetNow(today_);
     return report;
   }

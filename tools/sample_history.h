@@ -29,8 +29,9 @@ struct SeedReport {
 // today: logins, draws and answers as a learner's pages make them. `clock`
 // must be the process clock; it is moved month by month and set back to
 // `today` at the end. Choices and draws come from `seed`, so a seed gives the
-// same history. Throws SeedError when no package is open, a learner cannot
-// log in or a request is refused.
+// same history. The learners' sessions end and their stored sessions are
+// removed, so each starts with no test drawn. Throws SeedError when no package is open, a learner
+// cannot log in or a request is refused.
 SeedReport SeedSampleHistory(server::TQuizSession& server, plat::ManualClock& clock, const plat::LocalTime& today,
                              uint64_t seed = 1);
 

@@ -1,8 +1,7 @@
 // The administrator's group requests.
-#include <algorithm>
+#include <optional>
 #include <string>
 
-#include "content/debug_log.h"
 #include "content/percent_codec.h"
 #include "content/record_fields.h"
 #include "content/text_lines.h"
@@ -15,17 +14,16 @@
 namespace server {
 namespace {
 
-bool HasGroupTitle(const content::TGroupsList& groups, const std::string& title) {
-  for (int g = 0; g < groups.Count(); ++g)
-    if (groups.GetGroup(g)->GetTitle() == title) return true;
-  return false;
-}
+constexpr std::string_view kUnstorableTitle = "A group title cannot hold ';' or a line break.";
+constexpr std::string_view kTakenTitle = "A group with this title already exists.";
 
-// A title that would add records or fields to the groups table.
-bool RefusedTitle(const std::string& title) {
-  if (content::CanStoreAsIs(title)) return false;
-  content::LogMessage("refused a group title holding ';', a line break or NUL");
-  return true;
+// Why group `self` (-1: a new group) may not take the title: one that would
+// add records or fields to the groups table, or one another group has.
+std::optional<std::string_view> TitleRefusal(const content::TGroupsList& groups, int self, const std::string& title) {
+  if (!content::CanStoreAsIs(title)) return kUnstorableTitle;
+  for (int g = 0; g < groups.Count(); ++g)
+    if (g != self && groups.GetGroup(g)->GetTitle() == title) return kTakenTitle;
+  return std::nullopt;
 }
 
 }  // namespace
@@ -49,7 +47,8 @@ bool TQuizSession::AdminAddGroup(TNetStream* channel, content::TRequestMap& map)
   const std::string title = map.GetValue("groupname");
   if (title == "*") {
     map.SetValue("groupname", "-1");
-  } else if (!HasGroupTitle(groups_, title) && !RefusedTitle(title)) {
+  } else {
+    if (Refused(channel, TitleRefusal(groups_, -1, title))) return true;
     content::TGroup& group = *groups_.AddGroup();
     group.SetTitle(title);
     // A new id may be one that users still name from an earlier group.
@@ -67,7 +66,9 @@ bool TQuizSession::AdminChangeGroup(TNetStream* channel, content::TRequestMap& m
   const int index = plat::ParseIntOr(map.GetValue("groupname"), -1);
   const std::string title = map.GetValue("newgroupname");
   content::TGroup* group = groups_.GetGroup(index);
-  if (group != nullptr && !HasGroupTitle(groups_, title) && !RefusedTitle(title)) {
+  // No group chosen: nothing to rename, and nothing refused.
+  if (group != nullptr) {
+    if (Refused(channel, TitleRefusal(groups_, index, title))) return true;
     group->SetTitle(title);
     SaveGroupsTable();
     map.SetValue("groupname", std::to_string(index));
@@ -98,17 +99,17 @@ bool TQuizSession::AdminAddEditGroup(TNetStream* channel, content::TRequestMap& 
   if (!CheckAdminSession(channel, map)) return true;
   const content::TRequestMap decoded = DecodeOnceMore(map);
   const std::string title = decoded.GetValue("grouptitle");
-  if (!RefusedTitle(title)) {
-    content::TGroup* group = groups_.GetGroup(plat::ParseIntOr(decoded.GetValue("groupname"), -1));
-    if (group == nullptr) group = groups_.AddGroup();
-    group->SetTitle(title);
-    const int32_t id = group->GetId();
-    RemoveGroupFromUsers(id);
-    for (const std::string& line : content::SplitLines(decoded.GetValue("users")))
-      if (content::TUser* user = users_.GetUser(plat::ParseIntOr(line, -1))) user->AddGroup(id);
-    SaveGroupsTable();
-    SaveUsersTable();
-  }
+  // Titles are not compared here: this request sets whatever title it is given.
+  if (Refused(channel, content::CanStoreAsIs(title) ? std::nullopt : std::optional(kUnstorableTitle))) return true;
+  content::TGroup* group = groups_.GetGroup(plat::ParseIntOr(decoded.GetValue("groupname"), -1));
+  if (group == nullptr) group = groups_.AddGroup();
+  group->SetTitle(title);
+  const int32_t id = group->GetId();
+  RemoveGroupFromUsers(id);
+  for (const std::string& line : content::SplitLines(decoded.GetValue("users")))
+    if (content::TUser* user = users_.GetUser(plat::ParseIntOr(line, -1))) user->AddGroup(id);
+  SaveGroupsTable();
+  SaveUsersTable();
   ReturnXML(channel, "<movie />");
   return true;
 }

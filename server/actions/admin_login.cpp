@@ -2,6 +2,9 @@
 #include <string>
 
 #include "content/percent_codec.h"
+#include "platform/files.h"
+#include "platform/ini_file.h"
+#include "server/actions/admin_checks.h"
 #include "server/actions/login_reply.h"
 #include "server/http/method_log.h"
 #include "server/quiz/admin_settings.h"
@@ -48,9 +51,17 @@ bool TQuizSession::AdminChangePass(TNetStream* channel, content::TRequestMap& ma
     ReturnXML(channel, kWrongCurrentPassword);
     return true;
   }
-  // A password that would add lines to the settings file raises there, so
-  // the request fails with the file unchanged.
-  WriteAdminPassword(data_folder_, map.GetValue("newpassword"));
+  // A password that would add lines to the settings file is refused there,
+  // the file unchanged.
+  try {
+    WriteAdminPassword(data_folder_, map.GetValue("newpassword"));
+  } catch (const plat::IniError&) {
+    Refused(channel, "A password cannot hold a line break.");
+    return true;
+  } catch (const plat::FileError& e) {
+    Refused(channel, "The password could not be stored: " + e.reason() + ".");
+    return true;
+  }
   ReturnXML(channel, kPasswordChanged);
   return true;
 }

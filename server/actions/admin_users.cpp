@@ -55,20 +55,16 @@ bool TQuizSession::AdminAddEditUser(TNetStream* channel, content::TRequestMap& m
   const std::string password = decoded.GetValue("password");
   const std::string full_name = decoded.GetValue("fullname");
   const bool is_new = *index == -1;
+  // A refusal says why, so the page can tell the administrator what to change.
+  std::optional<std::string_view> refusal;
   if (!is_new && users_.GetUser(*index) == nullptr) {
-    ReturnXML(channel, kEmptyReply);
-    return true;
+    refusal = "This user does not exist any more.";
+  } else if (!content::CanStoreAsIs(password) || !content::CanStoreAsIs(full_name)) {
+    refusal = "A password or full name cannot hold ';' or a line break.";
+  } else {
+    refusal = LoginNameRefusal(users_, *index, login_name);
   }
-  if (!MayUseLoginName(users_, *index, login_name)) {
-    content::LogMessage("login name not taken: %s", login_name.c_str());
-    ReturnXML(channel, kEmptyReply);
-    return true;
-  }
-  if (!content::CanStoreAsIs(password) || !content::CanStoreAsIs(full_name)) {
-    content::LogMessage("refused a password or full name holding ';', a line break or NUL");
-    ReturnXML(channel, kEmptyReply);
-    return true;
-  }
+  if (Refused(channel, refusal)) return true;
   content::TUser& user = is_new ? *users_.AddNew() : *users_.GetUser(*index);
   user.SetLoginName(login_name);
   // An existing user keeps the password unless a new one is given.

@@ -115,7 +115,7 @@ TEST_F(ServeMode, ClosingStoresTheRunningSessionInTheStateFile) {
   EXPECT_EQ(player.Wait(), 0);
   EXPECT_TRUE(plat::FileExists(state));
   EXPECT_EQ(plat::ReadWholeFile(state + ".name"), "Ann");
-  EXPECT_EQ(player.Stderr(), "Varnel Player - Knots\n");
+  EXPECT_EQ(player.Stderr(), "Varnel Player - Knots\nSession stored for Ann.\n");
 }
 
 // Without a project id there is no state path: closing stores nothing and still ends cleanly.
@@ -128,6 +128,8 @@ TEST_F(ServeMode, ClosingWithoutAStatePathStillExitsCleanly) {
   player.Signal(SIGTERM);
   EXPECT_EQ(player.Wait(), 0);
   EXPECT_FALSE(plat::FolderExists(home_ + "data/Kelmo Player"));
+  // A folder without a title is named by its folder name.
+  EXPECT_EQ(player.Stderr(), "Varnel Player - course\nNo session to store.\n");
 }
 
 // The launcher: with a display, a recording xdg-open first on PATH receives

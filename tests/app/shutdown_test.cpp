@@ -26,9 +26,11 @@ class Shutdown : public ::testing::Test {
     ASSERT_TRUE(server_.SetPath(content_));
     ASSERT_TRUE(server_.Open());
   }
-  void AddSession(const std::string& name) {
+  void AddSession(const std::string& name, const std::string& login = "") {
     server::TSessionsLock lock(server_.GetSessions());
-    server_.GetSessions().AddNew(true)->SetName(name);
+    server::TQuizSessionParams& session = *server_.GetSessions().AddNew(true);
+    session.SetName(name);
+    session.SetLoginName(login);
   }
 
   plat::testing::TestFolder folder_;
@@ -45,12 +47,12 @@ TEST_F(Shutdown, StoresTheFirstSessionInTheStateFile) {
   StoreRunningSession(server_, terminal_);
   EXPECT_FALSE(plat::FileExists(state_));  // no session, nothing stored
 
-  AddSession("Ann");
+  AddSession("Ann Lee", "ann");
   AddSession("Bob");
   StoreRunningSession(server_, terminal_);
-  EXPECT_EQ(plat::ReadWholeFile(state_ + ".name"), "Ann");
+  EXPECT_EQ(plat::ReadWholeFile(state_ + ".name"), "Ann Lee");
   EXPECT_TRUE(plat::ReadWholeFile(state_).starts_with("7Y(g"));
-  EXPECT_EQ(terminal_.Output(), "");
+  EXPECT_EQ(terminal_.Output(), "No session to store.\nSession stored for ann.\n");
 }
 
 TEST_F(Shutdown, NoStatePathOrAFailedStoreNeverRaises) {
@@ -58,14 +60,15 @@ TEST_F(Shutdown, NoStatePathOrAFailedStoreNeverRaises) {
   AddSession("Ann");
   EXPECT_NO_THROW(StoreRunningSession(server_, terminal_));
   EXPECT_FALSE(plat::FolderExists(folder_.path() + "/data/Kelmo Player"));
-  EXPECT_EQ(terminal_.Output(), "");
+  EXPECT_EQ(terminal_.Output(), "No session to store.\n");
 
   // A folder where the state file should go: the store fails and says so.
   server::PutFile(content_ + "projectid.txt", "shut");
   ASSERT_TRUE(server_.SetPath(content_));
   plat::CreateFolders(state_ + "/");
   EXPECT_NO_THROW(StoreRunningSession(server_, terminal_));
-  EXPECT_TRUE(terminal_.Output().starts_with("The session could not be stored: ")) << terminal_.Output();
+  EXPECT_TRUE(terminal_.Output().starts_with("No session to store.\nThe session could not be stored: "))
+      << terminal_.Output();
 }
 
 // Closing stops accepting, drops connections without a request, lets a

@@ -3,10 +3,15 @@
 
 The built player serves a temporary copy of the course (as a folder or as a
 package); a driver page added to that copy walks it in a same-origin frame as a
-learner would: log in, take a test, change one answer, review the feedback, read
-the result. The browser's DOM dump carries what the driver saw. The test then
-checks it against the course's own question index and grade bands, and checks
+person would. The learner's walk: log in, take a test, change one answer,
+review the feedback, read the result; the test checks what the driver saw
+against the course's own question index and grade bands, and checks
 answers.xml, which must hold one record per answer with the running totals.
+The administrator's walk: add a group, see the statistics of the empty group,
+add a learner in it (after one refusal), and log in as that learner; the test
+checks the page's words and the tables written. The stopped walk: the test
+stops the player while an answer is chosen; the page must say so and keep the
+answer on screen. The browser's DOM dump carries what the driver saw.
 
 Exit status: 0 passed, 1 failed, 77 skipped (no chromium).
 """
@@ -21,9 +26,11 @@ import re
 import selectors
 import shutil
 import signal
+import socket
 import subprocess
 import sys
 import tempfile
+import threading
 import urllib.parse
 import xml.etree.ElementTree as ET
 
@@ -268,6 +275,75 @@ def check_run(checks, verdict, questions, bands, name, subject, answers_path, to
         checks.equal(where + " usage", record.get("Usage"), "1")
 
 
+# ---- The stopped walk and the administrator's walk ---------------------------
+
+class StopChannel:
+    """A loopback listener the driver asks, once, to have the player stopped;
+    it answers when the player has exited."""
+
+    def __init__(self, player):
+        self.player = player
+        self.status = None
+        self.listener = socket.create_server(("127.0.0.1", 0))
+        self.url = "http://127.0.0.1:%d/stop" % self.listener.getsockname()[1]
+        self.thread = threading.Thread(target=self.serve, daemon=True)
+        self.thread.start()
+
+    def serve(self):
+        try:
+            connection, _ = self.listener.accept()
+        except OSError:
+            return
+        with connection:
+            connection.recv(4096)
+            try:
+                self.status = stop(self.player)
+            except Failure:
+                self.status = "not stopped"
+            connection.sendall(b"HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n")
+
+    def close(self):
+        self.listener.close()
+        self.thread.join(timeout=PLAYER_STOP_SECONDS)
+
+
+ADMIN_LEARNER = {"group": "Night watch", "name": "Nia Watch", "password": "knot"}
+
+
+def check_admin(checks, verdict, login, data_folder):
+    checks.true("the driver stopped early: %s" % verdict.get("error"), verdict.get("ok"))
+    checks.equal("script errors on the course's pages", verdict.get("pageErrors"), [])
+    if not verdict.get("ok"):
+        return
+    group, name, password = ADMIN_LEARNER["group"], ADMIN_LEARNER["name"], ADMIN_LEARNER["password"]
+    checks.equal("words after adding the group", verdict["groupAdded"], "The group \u201c%s\u201d was added." % group)
+    checks.equal("words after adding it again", verdict["groupRefused"], "A group with this title already exists.")
+    checks.equal("figures of a group without members shown", verdict["emptyGroupFiguresShown"], False)
+    checks.equal("words after a learner with a taken login", verdict["userRefused"],
+                 "A user with this login name already exists.")
+    checks.equal("words after adding the learner", verdict["userAdded"],
+                 "The learner \u201c%s\u201d was saved." % login)
+    checks.equal("the learner's row", verdict["userRow"], "%s: %s" % (name, group))
+    checks.true("the welcome %r names %r" % (verdict.get("welcome"), name), name in verdict.get("welcome", ""))
+    with open(os.path.join(data_folder, "all.groups.csv"), "rb") as f:
+        groups = f.read().decode("cp1252").splitlines()
+    checks.equal("groups named %r in the table" % group, len([g for g in groups if g.endswith(";" + group)]), 1)
+    with open(os.path.join(data_folder, "all.users.csv"), "rb") as f:
+        users = [u.split(";") for u in f.read().decode("cp1252").splitlines()]
+    added = [u for u in users if u[0] == login]
+    checks.equal("the learner's record", [(u[1], u[4]) for u in added], [(password, name)])
+
+
+def check_stopped(checks, verdict):
+    checks.true("the driver stopped early: %s" % verdict.get("error"), verdict.get("ok"))
+    checks.equal("script errors on the course's pages", verdict.get("pageErrors"), [])
+    if not verdict.get("ok"):
+        return
+    checks.true("the page says the player is not running: %r" % verdict["stopMessage"],
+                verdict["stopMessage"].startswith("The player is not running, so this answer is not saved yet."))
+    checks.true("the chosen answer %r stays on screen" % verdict["chosen"], verdict["answerKept"])
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--player", required=True)
@@ -280,6 +356,8 @@ def main():
     parser.add_argument("--subject", default="1")
     parser.add_argument("--answers", choices=("in-turn", "right"), default="in-turn",
                         help="take the answers in turn, or put every answer right after one change")
+    parser.add_argument("--walk", choices=("learner", "admin", "stop"), default="learner",
+                        help="the learner's walk, the administrator's (adding --user), or a player stopped mid-test")
     args = parser.parse_args()
 
     chromium = find_chromium()
@@ -314,25 +392,41 @@ def main():
         verdict = {}
         dates = set()
         player, url = start_player(args.player, content, env, work)
+        channel = StopChannel(player) if args.walk == "stop" else None
         try:
             dates.add(datetime.date.today().strftime("%Y-%d-%m"))
-            place = {"user": args.user, "password": args.password, "subject": args.subject}
+            place = {"walk": args.walk, "user": args.user, "password": args.password, "subject": args.subject}
             if args.answers == "right":
                 place["right"] = json.dumps(right_answers(questions))
+            if args.walk == "admin":
+                place["learner"] = json.dumps(ADMIN_LEARNER)
+            if channel:
+                place["stop"] = channel.url
             driver_url = url + "driver.html#" + urllib.parse.urlencode(place)
             verdict = run_browser(chromium, driver_url, env, work)
             dates.add(datetime.date.today().strftime("%Y-%d-%m"))
         finally:
             status = stop(player)
+            if channel:
+                channel.close()
+                status = channel.status
         checks.equal("player's exit status after SIGTERM", status, 0)
-        check_run(checks, verdict, questions, load_bands(course, args.subject),
-                  full_name(course, args.user), args.subject, answers_path, dates)
+        if args.walk == "admin":
+            check_admin(checks, verdict, args.user, data_folder)
+        elif args.walk == "stop":
+            check_stopped(checks, verdict)
+        else:
+            check_run(checks, verdict, questions, load_bands(course, args.subject),
+                      full_name(course, args.user), args.subject, answers_path, dates)
         if checks.failures:
             raise Failure("\n  ".join(["%d check(s) failed:" % len(checks.failures)] + checks.failures) +
                           "\nverdict: " + json.dumps(verdict, indent=1))
-        print("PASSED (%s mode): %s answered %d questions, score %s, grade %r, %d records in answers.xml" %
-              (args.mode, args.user, verdict["questionCount"], verdict["score"], verdict["grade"],
-               len(verdict["submissions"])))
+        if args.walk == "learner":
+            print("PASSED (%s mode): %s answered %d questions, score %s, grade %r, %d records in answers.xml" %
+                  (args.mode, args.user, verdict["questionCount"], verdict["score"], verdict["grade"],
+                   len(verdict["submissions"])))
+        else:
+            print("PASSED (%s mode, %s walk)" % (args.mode, args.walk))
         return 0
     except (Failure, subprocess.SubprocessError, OSError) as error:
         keep = os.environ.get("VARNEL_E2E_KEEP") == "1"

@@ -19,6 +19,9 @@ namespace server {
 inline const std::string kErrorPage = "<error page>";
 inline const std::string kNotLoggedIn = "<movie errortext=\"You are not logged in.\" />";
 
+// The reply that refuses a request for the reason given.
+inline std::string Refusal(const std::string& reason) { return "<movie errortext=\"" + reason + "\" />"; }
+
 class AdminTest : public ::testing::Test {
  protected:
   AdminTest()

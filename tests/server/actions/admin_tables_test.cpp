@@ -9,6 +9,11 @@
 namespace server {
 namespace {
 
+const std::string kTitleTaken = Refusal("A group with this title already exists.");
+const std::string kBadTitle = Refusal("A group title cannot hold ';' or a line break.");
+const std::string kLoginTaken = Refusal("A user with this login name already exists.");
+const std::string kNoSuchUser = Refusal("This user does not exist any more.");
+
 const std::string kGroups = "1;Sales\r\n4;Support\r\n2;Night shift\r\n";
 const std::string kUsers =
     "ann;pw1;;%31%0D%0A%34%0D%0A;Ann Lee\r\n"
@@ -55,8 +60,10 @@ class AdminTables : public AdminTest {
 TEST_F(AdminTables, GroupsAreAddedRenamedAndDeleted) {
   EXPECT_EQ(AskAsAdmin("admingetgroups", "&groupname=x%22y"), UnchangedGroups("x\"y"));
   EXPECT_EQ(AskAsAdmin("adminaddgroup", "&groupname=*"), UnchangedGroups("-1"));
-  EXPECT_EQ(AskAsAdmin("adminaddgroup", "&groupname=Support"), UnchangedGroups("Support"));
-  EXPECT_EQ(AskAsAdmin("adminchangegroup", "&groupname=0&newgroupname=Support"), UnchangedGroups("0"));
+  // A title another group has is refused in words; a group keeps its own.
+  EXPECT_EQ(AskAsAdmin("adminaddgroup", "&groupname=Support"), kTitleTaken);
+  EXPECT_EQ(AskAsAdmin("adminchangegroup", "&groupname=0&newgroupname=Support"), kTitleTaken);
+  EXPECT_EQ(AskAsAdmin("adminchangegroup", "&groupname=1&newgroupname=Support"), UnchangedGroups("1"));
   ExpectTablesUnchanged();
 
   EXPECT_EQ(AskAsAdmin("adminaddgroup", "&groupname=Day%20shift"),
@@ -136,7 +143,7 @@ TEST_F(AdminTables, UsersAreAddedEditedAndDeleted) {
   const std::string with_dan = kUsers + "dan;p&w;;%32%0D%0A%31%0D%0A;Dan O'Neil\r\n";
   EXPECT_EQ(DataFile("all.users.csv"), with_dan);
   EXPECT_EQ(AskAsAdmin("adminaddedituser", "&username=-1&loginname=dan&password=x&fullname=Other&usergroups="),
-            "<movie />");
+            kLoginTaken);
   EXPECT_EQ(DataFile("all.users.csv"), with_dan);
   EXPECT_EQ(AskAsAdmin("admingetuser", "&username=3"),
             UserReply("Support\r1", "Night shift\r2\rSales\r0", "Dan O'Neil", "dan"));
@@ -144,7 +151,8 @@ TEST_F(AdminTables, UsersAreAddedEditedAndDeleted) {
   // An empty password keeps the old one; another user's login name changes nothing.
   AskAsAdmin("adminaddedituser", "&username=3&loginname=dave&password=&fullname=Dave&usergroups=1");
   EXPECT_EQ(DataFile("all.users.csv"), kUsers + "dave;p&w;;%34%0D%0A;Dave\r\n");
-  AskAsAdmin("adminaddedituser", "&username=3&loginname=ann&password=x&fullname=X&usergroups=");
+  EXPECT_EQ(AskAsAdmin("adminaddedituser", "&username=3&loginname=ann&password=x&fullname=X&usergroups="),
+            kLoginTaken);
   EXPECT_EQ(DataFile("all.users.csv"), kUsers + "dave;p&w;;%34%0D%0A;Dave\r\n");
 
   EXPECT_EQ(AskAsAdmin("admindeleteuser", "&username=1"),
@@ -180,7 +188,7 @@ TEST_F(AdminTables, IndexesOutsideTheTablesChangeNothing) {
     const std::string parameter = std::string("&username=") + index;
     EXPECT_EQ(AskAsAdmin("admingetuser", parameter), UserReply("Sales\r0\rSupport\r1\rNight shift\r2", "", "", ""));
     EXPECT_EQ(AskAsAdmin("adminaddedituser", parameter + "&loginname=zed&password=p&fullname=Z&usergroups=0"),
-              "<movie />");
+              kNoSuchUser);
     EXPECT_EQ(AskAsAdmin("admindeleteuser", parameter), UnchangedGroups("")) << index;
   }
   // A user index that is not a number fails the request.
@@ -198,16 +206,17 @@ TEST_F(AdminTables, ValuesThatWouldAddRecordsOrFieldsAreRefused) {
   // and adminchangegroup, twice for the rest.
   for (const std::string bad : {"x%3By", "x%0Dy", "x%0Ay", "x%00y", "x%0D%0Aevil;pw;;;Evil"}) {
     const std::string twice = content::PercentEncode(content::PercentDecode(bad));
-    EXPECT_EQ(AskAsAdmin("adminaddgroup", "&groupname=" + bad), UnchangedGroups(content::PercentDecode(bad))) << bad;
-    EXPECT_EQ(AskAsAdmin("adminchangegroup", "&groupname=0&newgroupname=" + bad), UnchangedGroups("0")) << bad;
-    EXPECT_EQ(AskAsAdmin("adminaddeditgroup", "&groupname=-1&users=0&grouptitle=" + twice), "<movie />") << bad;
-    EXPECT_EQ(AskAsAdmin("adminaddeditgroup", "&groupname=0&users=2&grouptitle=" + twice), "<movie />") << bad;
-    for (const std::string& fields :
-         {"&loginname=" + twice + "&password=p&fullname=F", "&loginname=new&password=" + twice + "&fullname=F",
-          "&loginname=new&password=p&fullname=" + twice}) {
+    EXPECT_EQ(AskAsAdmin("adminaddgroup", "&groupname=" + bad), kBadTitle) << bad;
+    EXPECT_EQ(AskAsAdmin("adminchangegroup", "&groupname=0&newgroupname=" + bad), kBadTitle) << bad;
+    EXPECT_EQ(AskAsAdmin("adminaddeditgroup", "&groupname=-1&users=0&grouptitle=" + twice), kBadTitle) << bad;
+    EXPECT_EQ(AskAsAdmin("adminaddeditgroup", "&groupname=0&users=2&grouptitle=" + twice), kBadTitle) << bad;
+    const std::string bad_login = Refusal("A login name cannot hold ';' or a line break.");
+    const std::string bad_value = Refusal("A password or full name cannot hold ';' or a line break.");
+    for (const auto& [fields, reply] : {std::pair{"&loginname=" + twice + "&password=p&fullname=F", bad_login},
+                                        {"&loginname=new&password=" + twice + "&fullname=F", bad_value},
+                                        {"&loginname=new&password=p&fullname=" + twice, bad_value}}) {
       for (const char* user : {"-1", "2"})
-        EXPECT_EQ(AskAsAdmin("adminaddedituser", std::string("&username=") + user + fields + "&usergroups=0"),
-                  "<movie />")
+        EXPECT_EQ(AskAsAdmin("adminaddedituser", std::string("&username=") + user + fields + "&usergroups=0"), reply)
             << fields;
     }
     ExpectTablesUnchanged();
@@ -217,9 +226,16 @@ TEST_F(AdminTables, ValuesThatWouldAddRecordsOrFieldsAreRefused) {
 }
 
 TEST_F(AdminTables, LoginNamesThatWouldShareALearnerFolderAreRefused) {
-  for (const char* login : {"Ann", "ANN", ""}) {
-    AskAsAdmin("adminaddedituser", std::string("&username=-1&password=p&fullname=F&usergroups=&loginname=") + login);
-    AskAsAdmin("adminaddedituser", std::string("&username=2&password=p&fullname=F&usergroups=&loginname=") + login);
+  const std::string too_like =
+      Refusal("Another user's login name differs from this one only in letter case or punctuation. Choose another.");
+  const std::string empty = Refusal("Enter a login name.");
+  for (const auto& [login, reply] : {std::pair{"Ann", too_like}, {"ANN", too_like}, {"", empty}}) {
+    for (const char* user : {"-1", "2"}) {
+      EXPECT_EQ(AskAsAdmin("adminaddedituser",
+                           std::string("&password=p&fullname=F&usergroups=&username=") + user + "&loginname=" + login),
+                reply)
+          << login;
+    }
   }
   AskAsAdmin("adminaddedituser", "&username=-1&password=p&fullname=F&usergroups=&loginname=b%2521b");
   const std::string with_bang = kUsers + "b!b;p;;;F\r\n";
