@@ -88,7 +88,7 @@ TEST_F(ServeMode, NothingFoundNamesEveryPlaceSearchedAndServesNothing) {
 TEST_F(ServeMode, OtherCommandLinesPrintUsage) {
   Player player({"--bogus"});
   EXPECT_EQ(player.Wait(), 2);
-  EXPECT_NE(player.Stderr().find("Usage: varnel-player [--serve]"), std::string::npos);
+  EXPECT_NE(player.Stderr().find("Usage: varnel-player [--serve | --browser]"), std::string::npos);
 }
 
 // A skip-start-page package: the login stores the learner's state, and so
