@@ -31,7 +31,6 @@ class TBrowser {
   void ShowServer(uint16_t port);
   // Closes every window that content opened.
   void CloseOpenedWindows();
-  size_t OpenedWindowCount() const { return opened_windows_.size(); }
 
  private:
   // Connects the rules to a view: the main one or one that content opened.
