@@ -35,6 +35,33 @@ struct TOpenedContent {
   uint16_t port = 0;  // 0 when it could not listen again
 };
 
+std::string ReadLastQuiz(TTerminal& terminal) {
+  try {
+    return plat::ReadSettingString(kPlayerKey, kLastQuiz).value_or("");
+  } catch (const std::exception& e) {
+    terminal.Write(std::string("Cannot read the last content folder: ") + e.what() + "\n");
+    return "";
+  }
+}
+
+void WriteLastQuiz(const std::string& folder, TTerminal& terminal) {
+  try {
+    plat::WriteSettingString(kPlayerKey, kLastQuiz, folder);
+  } catch (const std::exception& e) {
+    terminal.Write(std::string("Cannot store the last content folder: ") + e.what() + "\n");
+  }
+}
+
+// The chosen file, with the package extension added to a name that has none
+// when only that names a file; nullopt when no file exists.
+std::optional<std::string> ExistingChoice(const std::string& file) {
+  if (plat::FileExists(file)) return file;
+  const std::string with_extension = file + kPackageExtension;
+  const bool has_extension = file.find('.', file.rfind('/') + 1) != std::string::npos;
+  if (!has_extension && plat::FileExists(with_extension)) return with_extension;
+  return std::nullopt;
+}
+
 class TWindowPlayer {
  public:
   TWindowPlayer(const std::vector<std::string>& arguments, const TContentPlaces& places, TTerminal& terminal);
@@ -86,33 +113,6 @@ void TWindowPlayer::OpenContent(const std::string& path) {
   if (!offer) return HandToServer(path, std::nullopt);
   AskYesNo(main_window_.Window(), "Question", RestoreQuestion(TerminalText(offer->name)),
            [this, path, offer](bool yes) { HandToServer(path, yes ? offer : std::nullopt); });
-}
-
-std::string ReadLastQuiz(TTerminal& terminal) {
-  try {
-    return plat::ReadSettingString(kPlayerKey, kLastQuiz).value_or("");
-  } catch (const std::exception& e) {
-    terminal.Write(std::string("Cannot read the last content folder: ") + e.what() + "\n");
-    return "";
-  }
-}
-
-void WriteLastQuiz(const std::string& folder, TTerminal& terminal) {
-  try {
-    plat::WriteSettingString(kPlayerKey, kLastQuiz, folder);
-  } catch (const std::exception& e) {
-    terminal.Write(std::string("Cannot store the last content folder: ") + e.what() + "\n");
-  }
-}
-
-// The chosen file, with the package extension added to a name that has none
-// when only that names a file; nullopt when no file exists.
-std::optional<std::string> ExistingChoice(const std::string& file) {
-  if (plat::FileExists(file)) return file;
-  const std::string with_extension = file + kPackageExtension;
-  const bool has_extension = file.find('.', file.rfind('/') + 1) != std::string::npos;
-  if (!has_extension && plat::FileExists(with_extension)) return with_extension;
-  return std::nullopt;
 }
 
 void TWindowPlayer::AskForContent() {

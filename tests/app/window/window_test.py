@@ -353,6 +353,9 @@ def case_browser(args, display, work):
     display.keys(main, "p")
     printed = display.window("Your result")
     expect(main in display.windows("Varnel Player - "), "the main window went away")
+    # Closing the page's window leaves the player as it was.
+    display.close_window(printed)
+    wait_for("the printable page's window to close", lambda: not display.windows("Your result"))
 
     display.keys(main, "x")
     wait_for("xdg-open to get the address", lambda: os.path.exists(opened))
@@ -363,10 +366,24 @@ def case_browser(args, display, work):
 
     display.close_window(main)
     expect(player.end() == 0, "the player did not end with status 0")
-    expect(printed not in display.windows("Your result"), "the printable page's window outlived the player")
 
 
-CASES = {"sample": case_sample, "open-dialog": case_open_dialog, "restore": case_restore, "browser": case_browser}
+def case_broken(args, display, work):
+    """Content that cannot be opened: an error message, and the window still shows the server."""
+    broken = os.path.join(work, "broken.vrn")
+    with open(broken, "wb") as f:
+        f.write(b"\x44\x89\x24\x67\x02" + bytes(7))
+    player = Player(args, display, work, [broken])
+    display.keys(display.window("Error"), "Return")
+    main = display.window("Varnel Player - ")
+    expect("Server error:" in player.ask("action=probe"), "the server does not answer with its error page")
+    expect("Cannot open the content " + broken in player.errors(), "the reason was not told")
+    display.close_window(main)
+    expect(player.end() == 0, "the player did not end with status 0")
+
+
+CASES = {"sample": case_sample, "open-dialog": case_open_dialog, "restore": case_restore, "browser": case_browser,
+         "broken": case_broken}
 
 
 def main():
