@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/launcher.h"
 #include "app/player_shell.h"
 #include "app/program_folder.h"
-#include "app/launcher.h"
 #include "app/terminal.h"
 #include "app/window/window_player.h"
 #include "platform/open_file_limit.h"
