@@ -59,7 +59,8 @@ void DrawRopeLoop(cairo_t* cr, double cx, double cy, double r, double thickness)
 }
 
 void ShowCentredText(cairo_t* cr, const char* text, double centre_x, double baseline, double size, bool bold) {
-  cairo_select_font_face(cr, "Arial", CAIRO_FONT_SLANT_NORMAL, bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
+  cairo_select_font_face(cr, "Arial", CAIRO_FONT_SLANT_NORMAL,
+                         bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
   cairo_set_font_size(cr, size);
   cairo_text_extents_t extents;
   cairo_text_extents(cr, text, &extents);

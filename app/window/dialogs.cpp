@@ -59,8 +59,8 @@ void ShowDialog(GtkWidget* dialog, std::function<void(int response)> on_response
 
 GtkWidget* NewMessageBox(GtkWindow* parent, GtkMessageType type, GtkButtonsType buttons, const std::string& caption,
                          const std::string& text) {
-  GtkWidget* box = gtk_message_dialog_new(parent, GtkDialogFlags(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT), type, buttons,
-                                          "%s", text.c_str());
+  const auto flags = GtkDialogFlags(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT);
+  GtkWidget* box = gtk_message_dialog_new(parent, flags, type, buttons, "%s", text.c_str());
   gtk_window_set_title(GTK_WINDOW(box), caption.c_str());
   return box;
 }

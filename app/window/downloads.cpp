@@ -49,7 +49,8 @@ void OnFailed(WebKitDownload* download, GError* error, gpointer terminal) {
 
 bool IsDownload(WebKitResponsePolicyDecision* decision) {
   if (!webkit_response_policy_decision_is_mime_type_supported(decision)) return true;
-  SoupMessageHeaders* headers = webkit_uri_response_get_http_headers(webkit_response_policy_decision_get_response(decision));
+  WebKitURIResponse* response = webkit_response_policy_decision_get_response(decision);
+  SoupMessageHeaders* headers = webkit_uri_response_get_http_headers(response);
   char* disposition = nullptr;
   if (headers == nullptr || !soup_message_headers_get_content_disposition(headers, &disposition, nullptr)) return false;
   const bool attachment = g_ascii_strcasecmp(disposition, "attachment") == 0;
