@@ -1,13 +1,16 @@
 // varnel-player: the quiz-content player.
 #include <exception>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/launcher.h"
 #include "app/player_shell.h"
 #include "app/program_folder.h"
 #include "app/terminal.h"
+#include "app/window/window_player.h"
 #include "platform/console.h"
 #include "platform/open_file_limit.h"
 #include "platform/process_setup.h"
@@ -24,8 +27,12 @@ int main(int argc, char** argv) {
   }
   try {
     app::TConsoleTerminal terminal;
-    return app::RunPlayer(line, app::TContentPlaces{app::ProgramFolder(), app::kProcessMountsFile}, terminal,
-                          app::TUrlOutput{std::cout, plat::IsStandardOutputTerminal()});
+    const app::TContentPlaces places{app::ProgramFolder(), app::kProcessMountsFile};
+    if (!line.serve && !line.browser && app::HasDisplay()) {
+      if (const std::optional<int> status = app::RunWindowPlayer(line.arguments, places, terminal)) return *status;
+      terminal.Write("Cannot open the display: showing the content in the default browser.\n");
+    }
+    return app::RunPlayer(line, places, terminal, app::TUrlOutput{std::cout, plat::IsStandardOutputTerminal()});
   } catch (const std::exception& e) {
     std::cerr << "Error: " << e.what() << "\n";
   } catch (...) {

@@ -41,10 +41,14 @@ bool OfferRestore(const std::string& content_path, server::TQuizSession& server,
   const std::optional<TRestoreOffer> offer = FindRestoreOffer(content_path);
   if (!offer) return false;
   if (!AskYesNo(terminal, RestoreQuestion(TerminalText(offer->name)), true)) return false;
-  server.SetRestoreFlag(true);
-  server.SetRestoredUserName(offer->name);
-  server.SetStateFilePath(offer->state_path);
+  AcceptRestoreOffer(*offer, server);
   return true;
+}
+
+void AcceptRestoreOffer(const TRestoreOffer& offer, server::TQuizSession& server) {
+  server.SetRestoreFlag(true);
+  server.SetRestoredUserName(offer.name);
+  server.SetStateFilePath(offer.state_path);
 }
 
 }  // namespace app

@@ -27,6 +27,9 @@ std::optional<TRestoreOffer> FindRestoreOffer(const std::string& content_path);
 // "Do you want to restore a previous session for <name>?"
 std::string RestoreQuestion(const std::string& name);
 
+// Sets the server's restore flag, restored user name and state file path.
+void AcceptRestoreOffer(const TRestoreOffer& offer, server::TQuizSession& server);
+
 // Asks when there is an offer; Yes sets the server's restore flag, restored
 // user name and state file path. True when the session is to be restored.
 bool OfferRestore(const std::string& content_path, server::TQuizSession& server, TTerminal& terminal);

@@ -30,10 +30,13 @@ TEST(CommandLine, OptionsComeFirstAndTheRestAreTheArguments) {
     EXPECT_EQ(line.serve, c.serve) << testing::PrintToString(c.words);
     EXPECT_EQ(line.arguments, c.arguments) << testing::PrintToString(c.words);
   }
+  const TCommandLine browser = ParseCommandLine({"--browser", "course/"});
+  EXPECT_TRUE(browser.browser && !browser.serve && browser.arguments == Words{"course/"});
 }
 
 TEST(CommandLine, UnknownOptionsAndExtraArgumentsAskForUsage) {
-  for (const Words& words : std::vector<Words>{{"--bogus"}, {"--SERVE", "a"}, {"--serve", "--x", "a"}, {"a", "b", "c"}})
+  for (const Words& words : std::vector<Words>{{"--bogus"}, {"--SERVE", "a"}, {"--serve", "--x", "a"}, {"a", "b", "c"},
+                                                {"--serve", "--browser"}, {"--browser", "--serve", "a"}})
     EXPECT_EQ(ParseCommandLine(words).kind, TCommandLine::Kind::kUsage) << testing::PrintToString(words);
 }
 

@@ -88,7 +88,7 @@ TEST_F(ServeMode, NothingFoundNamesEveryPlaceSearchedAndServesNothing) {
 TEST_F(ServeMode, OtherCommandLinesPrintUsage) {
   Player player({"--bogus"});
   EXPECT_EQ(player.Wait(), 2);
-  EXPECT_NE(player.Stderr().find("Usage: varnel-player [--serve]"), std::string::npos);
+  EXPECT_NE(player.Stderr().find("Usage: varnel-player [--serve | --browser]"), std::string::npos);
 }
 
 // A skip-start-page package: the login stores the learner's state, and so
@@ -132,7 +132,7 @@ TEST_F(ServeMode, ClosingWithoutAStatePathStillExitsCleanly) {
   EXPECT_EQ(player.Stderr(), "Varnel Player - course\nNo session to store.\n");
 }
 
-// The launcher: with a display, a recording xdg-open first on PATH receives
+// The launcher (--browser): with a display, a recording xdg-open first on PATH receives
 // the URL as its one argument; when it fails, the URL is printed instead.
 TEST_F(ServeMode, WithADisplayTheUrlGoesToXdgOpen) {
   const std::string bin = folder_.path() + "/bin/";
@@ -149,7 +149,7 @@ TEST_F(ServeMode, WithADisplayTheUrlGoesToXdgOpen) {
     env["DISPLAY"] = ":99";
     env["PATH"] = bin + ":" + std::getenv("PATH");
     env["FAKE_EXIT"] = exit_status;
-    Player player({content_}, env);
+    Player player({"--browser", content_}, env);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (!plat::FileExists(record) && std::chrono::steady_clock::now() < deadline)
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -173,13 +173,16 @@ TEST_F(ServeMode, WithADisplayTheUrlGoesToXdgOpen) {
 
 TEST_F(ServeMode, WithoutXdgOpenTheUrlIsPrinted) {
   std::map<std::string, std::string> env = Env();
-  env["DISPLAY"] = ":99";
+  // No X server answers there: the window cannot open, so the player falls back to the browser.
+  env["DISPLAY"] = ":64999";
   env["PATH"] = folder_.path();  // holds no xdg-open
   Player player({content_}, env);
   EXPECT_NE(PortOfUrl(player.FirstLine()), 0);
   player.Signal(SIGTERM);
   EXPECT_EQ(player.Wait(), 0);
-  EXPECT_NE(player.Stderr().find("cannot start xdg-open"), std::string::npos);
+  const std::string err = player.Stderr();
+  EXPECT_NE(err.find("Cannot open the display: showing the content in the default browser."), std::string::npos);
+  EXPECT_NE(err.find("cannot start xdg-open"), std::string::npos);
 }
 
 }  // namespace

@@ -1,0 +1,426 @@
+#!/usr/bin/env python3
+"""The player's own window on a private X server, driven as a user drives it.
+
+Each case starts Xvfb, runs the built player in window mode against a copy of
+the sample course, finds its windows with xdotool, types into them, and closes
+them the way a window manager does (WM_DELETE_WINDOW). What the web view does
+shows in the player's debug log (each action request) and in what the server
+answers over HTTP.
+
+Exit status: 0 passed, 1 failed, 77 skipped (no Xvfb, xdotool or GDK).
+"""
+
+import argparse
+import ctypes
+import ctypes.util
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import urllib.request
+
+SKIPPED = 77
+SCREEN = (1280, 1024)
+TITLE = "Varnel Player - Three Useful Knots"
+
+
+class Failure(Exception):
+    pass
+
+
+def wait_for(what, test, seconds=20):
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        result = test()
+        if result:
+            return result
+        time.sleep(0.1)
+    raise Failure("timed out waiting for " + what)
+
+
+class Display:
+    """A private Xvfb; the number is the one it found free itself."""
+
+    def __init__(self):
+        read, write = os.pipe()
+        self.server = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write), "-screen", "0", "%dx%dx24" % SCREEN, "-nolisten", "tcp"],
+            pass_fds=[write], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write)
+        with os.fdopen(read) as numbers:
+            self.name = ":" + numbers.readline().strip()
+
+    def close(self):
+        self.server.terminate()
+        self.server.wait()
+
+    def xdotool(self, *args):
+        done = subprocess.run(["xdotool"] + list(args), env=dict(os.environ, DISPLAY=self.name),
+                              stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        return done.stdout
+
+    def windows(self, name):
+        """The mapped windows whose whole name is `name`."""
+        found = self.xdotool("search", "--onlyvisible", "--name", "^%s$" % re.escape(name)).split()
+        return [int(window) for window in found]
+
+    def window(self, name, seconds=20):
+        return wait_for("a window named %r" % name, lambda: self.windows(name), seconds)[0]
+
+    def geometry(self, window):
+        shell = self.xdotool("getwindowgeometry", "--shell", str(window))
+        values = dict(line.split("=", 1) for line in shell.split())
+        return tuple(int(values[key]) for key in ("X", "Y", "WIDTH", "HEIGHT"))
+
+    def keys(self, window, *keys):
+        self.xdotool("windowfocus", "--sync", str(window))
+        time.sleep(0.2)
+        for key in keys:
+            if key.startswith("text:"):
+                self.xdotool("type", "--delay", "20", key[5:])
+            else:
+                self.xdotool("key", key)
+            time.sleep(0.15)
+
+    def close_window(self, window):
+        """What a window manager sends when the user closes the window."""
+        x11 = ctypes.CDLL(ctypes.util.find_library("X11"))
+        x11.XOpenDisplay.restype = ctypes.c_void_p
+        x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+        x11.XInternAtom.restype = ctypes.c_ulong
+        x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+        x11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
+        x11.XFlush.argtypes = x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+
+        class ClientMessage(ctypes.Structure):
+            _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                        ("display", ctypes.c_void_p), ("window", ctypes.c_ulong),
+                        ("message_type", ctypes.c_ulong), ("format", ctypes.c_int), ("data", ctypes.c_long * 5)]
+
+        class Event(ctypes.Union):
+            _fields_ = [("xclient", ClientMessage), ("pad", ctypes.c_long * 24)]
+
+        dpy = x11.XOpenDisplay(self.name.encode())
+        event = Event()
+        event.xclient.type = 33  # ClientMessage
+        event.xclient.window = window
+        event.xclient.message_type = x11.XInternAtom(dpy, b"WM_PROTOCOLS", 0)
+        event.xclient.format = 32
+        event.xclient.data[0] = x11.XInternAtom(dpy, b"WM_DELETE_WINDOW", 0)
+        x11.XSendEvent(dpy, window, 0, 0, ctypes.byref(event))
+        x11.XFlush(dpy)
+        x11.XCloseDisplay(dpy)
+
+    def screenshot(self, window, path):
+        """Saves the window as PNG; gives the number of distinct colours in it."""
+        x, y, width, height = self.geometry(window)
+        script = ("import gi, sys; gi.require_version('Gdk', '3.0'); from gi.repository import Gdk\n"
+                  "shot = Gdk.pixbuf_get_from_window(Gdk.get_default_root_window(), %d, %d, %d, %d)\n"
+                  "shot.savev(sys.argv[1], 'png', [], [])\n"
+                  "pixels, step = shot.get_pixels(), shot.get_n_channels()\n"
+                  "print(len({pixels[i:i + 3] for i in range(0, len(pixels) - 2, step)}))\n"
+                  % (x, y, width, height))
+        done = subprocess.run([sys.executable, "-c", script, path], env=dict(os.environ, DISPLAY=self.name),
+                              stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        if done.returncode != 0:
+            raise Failure("screenshot failed: " + done.stderr)
+        return int(done.stdout)
+
+
+class Player:
+    """The built player in window mode, with its own home and PATH; each run has its own log."""
+
+    runs = 0
+
+    def __init__(self, args, display, work, arguments):
+        Player.runs += 1
+        self.log = os.path.join(work, "debug-%d.log" % Player.runs)
+        self.errors_path = os.path.join(work, "player-%d.err" % Player.runs)
+        env = dict(os.environ, DISPLAY=display.name, WAYLAND_DISPLAY="", HOME=work,
+                   XDG_CONFIG_HOME=os.path.join(work, "config"), XDG_DATA_HOME=os.path.join(work, "data"),
+                   XDG_CACHE_HOME=os.path.join(work, "cache"), NO_AT_BRIDGE="1", GDK_BACKEND="x11",
+                   VARNEL_DEBUG_LOG=self.log, PATH=os.path.join(work, "bin") + ":" + os.environ["PATH"])
+        # GTK and WebKit keep allocations to the end of the process by design.
+        env["ASAN_OPTIONS"] = (env.get("ASAN_OPTIONS", "") + ":detect_leaks=0").lstrip(":")
+        with open(self.errors_path, "ab") as errors:
+            self.process = subprocess.Popen([args.player] + arguments, cwd=work, env=env, stdin=subprocess.DEVNULL,
+                                            stdout=subprocess.DEVNULL, stderr=errors)
+
+    def errors(self):
+        with open(self.errors_path, encoding="utf-8", errors="replace") as f:
+            return f.read()
+
+    def port(self):
+        found = wait_for("the served address", lambda: re.search(r"Showing http://127\.0\.0\.1:(\d+)/", self.errors()))
+        return int(found.group(1))
+
+    def logged(self):
+        try:
+            with open(self.log, encoding="cp1252") as f:
+                return f.read()
+        except OSError:
+            return ""
+
+    def wait_logged(self, pattern):
+        """Waits for a line of the debug log: "Request: QUERY" for actions, "filename: NAME" for files."""
+        return wait_for("a log line like %r" % pattern, lambda: re.search(pattern, self.logged(), re.M))
+
+    def ask(self, query):
+        with urllib.request.urlopen("http://127.0.0.1:%d/?%s" % (self.port(), query), timeout=10) as reply:
+            return reply.read().decode("cp1252")
+
+    def end(self, seconds=20):
+        try:
+            return self.process.wait(seconds)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            raise Failure("the player did not end:\n" + self.errors())
+
+
+def expect(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def attribute(reply, name):
+    found = re.search(r'\b%s="([^"]*)"' % name, reply)
+    return found.group(1) if found else None
+
+
+def state_file(work):
+    return os.path.join(work, "data", "Kelmo Player", "knots - lastsession.state")
+
+
+# ---- Cases ----------------------------------------------------------------
+
+def case_sample(args, display, work):
+    """Splash, main window, a login typed into the view, closing stores the session."""
+    started = time.monotonic()
+    player = Player(args, display, work, [args.package])
+    splash = wait_for("the splash", lambda: [window for window in display.windows("Varnel Player")
+                                             if display.geometry(window)[2:] == (499, 369)], 3)[0]
+    expect(display.geometry(splash) == ((SCREEN[0] - 499) // 2, (SCREEN[1] - 369) // 2, 499, 369),
+           "splash geometry %r" % (display.geometry(splash),))
+    main = display.window(TITLE)
+    expect(display.geometry(main) == ((SCREEN[0] - 798) // 2, (SCREEN[1] - 614) // 2, 798, 614),
+           "main window geometry %r" % (display.geometry(main),))
+    wait_for("the splash to close", lambda: splash not in display.windows("Varnel Player"), 6)
+    shown_for = time.monotonic() - started
+    expect(2.5 < shown_for < 5.5, "the splash closed after %.1f s" % shown_for)
+    time.sleep(1)  # the page has painted
+    colours = display.screenshot(main, os.path.join(args.shots, "window-sample.png"))
+    expect(colours > 20, "the window shows only %d colours" % colours)
+
+    display.keys(main, "Tab", "text:sam", "Tab", "text:bowline", "Return")
+    player.wait_logged(r"Request: action=login&username=sam&password=bowline$")
+    # After the login the page goes on to the course's subjects.
+    player.wait_logged(r"filename: subjects\.html$")
+    display.close_window(main)
+    expect(player.end() == 0, "closing did not end the player with status 0")
+    with open(state_file(work), "rb") as f:
+        expect(f.read(4) == b"7Y(g", "the stored session has no magic")
+
+
+def case_open_dialog(args, display, work):
+    """No content: the open dialog; LastQuiz brings the next one back to the package's folder."""
+    course = os.path.join(work, "courses")
+    os.makedirs(course)
+    package = os.path.join(course, "knots.vrn")
+    shutil.copy(args.package, package)
+    for typed in (package, "knots.vrn"):
+        player = Player(args, display, work, [])
+        dialog = display.window("Open")
+        display.keys(dialog, "ctrl+l", "text:" + typed, "Return")
+        main = display.window(TITLE)
+        display.close_window(main)
+        expect(player.end() == 0, "the player did not end with status 0")
+        with open(os.path.join(work, "config", "Software", "Ostrand Consultants", "QelPlayer.ini")) as f:
+            expect("LastQuiz=%s/" % course in f.read(), "LastQuiz does not name the package's folder")
+
+    player = Player(args, display, work, [])
+    display.keys(display.window("Open"), "Escape")
+    time.sleep(1)
+    main = display.window("Varnel Player")
+    expect(not display.windows("Open"), "the dialog stayed")
+    display.close_window(main)
+    expect(player.end() == 0, "the player did not end with status 0 after a cancelled dialog")
+
+
+def make_stored_state(args, work, package):
+    """A learner's session with one answer, stored by closing a headless player."""
+    env = dict(os.environ, DISPLAY="", WAYLAND_DISPLAY="", XDG_DATA_HOME=os.path.join(work, "data"),
+               XDG_CONFIG_HOME=os.path.join(work, "config"))
+    server = subprocess.Popen([args.player, "--serve", package], env=env, stdout=subprocess.PIPE,
+                              stderr=subprocess.DEVNULL, text=True)
+    address = server.stdout.readline().strip()
+
+    def ask(query):
+        with urllib.request.urlopen(address + "?" + query, timeout=10) as reply:
+            return reply.read().decode("cp1252")
+
+    session = attribute(ask("action=login&username=ann&password=x"), "sessionid")
+    ask("action=genquestions&sessionid=%s&subject=1" % session)
+    ask("action=putanswer&sessionid=%s&subject=1&qindex=1&answer=2" % session)
+    server.send_signal(signal.SIGTERM)
+    expect(server.wait(20) == 0, "the headless player did not store the session")
+
+
+def first_answer(player):
+    session = attribute(player.ask("action=login&username=ann&password=x"), "sessionid")
+    player.ask("action=genquestions&sessionid=%s&subject=1" % session)
+    return attribute(player.ask("action=getquestion&sessionid=%s&subject=1&qindex=1" % session), "Answered")
+
+
+def case_restore(args, display, work):
+    """Skip-start-page content with a stored state: the question, then Yes restores and No does not."""
+    course = os.path.join(work, "skip")
+    shutil.copytree(args.course, course)
+    open(os.path.join(course, "SkipStartPage.sysdata"), "w").close()
+    package = os.path.join(work, "skip.vrn")
+    subprocess.run([args.packer, course, package], check=True, stdout=subprocess.DEVNULL)
+    make_stored_state(args, work, package)
+
+    player = Player(args, display, work, [package])
+    display.keys(display.window("Question"), "Return")
+    expect(first_answer(player) == "2", "Yes did not restore the learner's answer")
+    # A termination signal closes the window as closing it does.
+    player.process.send_signal(signal.SIGTERM)
+    expect(player.end() == 0, "SIGTERM did not end the player with status 0")
+
+    player = Player(args, display, work, [package])
+    display.keys(display.window("Question"), "alt+n")
+    expect(first_answer(player) == "0", "No restored the learner's answer")
+    display.close_window(display.window("Varnel Player - Three Useful Knots"))
+    expect(player.end() == 0, "the player did not end with status 0")
+
+
+PROBE_PAGE = """<!DOCTYPE html>
+<html><head><meta charset="utf-8"><title>Window probe</title></head>
+<body><h1>Window probe</h1><script>
+function ask(query) { return fetch("/?" + query, { cache: "no-store" }).then(reply => reply.text()); }
+function note(what) { return ask("action=probe&what=" + what); }
+const session = text => /sessionid="([^"]*)"/.exec(text)[1];
+let admin, learner;
+(async () => {
+  admin = session(await ask("action=adminlogin&username=qorbe&password=qorbe"));
+  await ask("action=adminstatsindex&sessionid=" + admin + "&group=0&module=1");
+  learner = session(await ask("action=login&username=sam&password=bowline"));
+  await ask("action=genquestions&sessionid=" + learner + "&subject=1");
+  note("ready");
+})();
+document.addEventListener("keydown", event => {
+  if (event.key === "a") { alert("Probe alert"); note("alerted"); }
+  if (event.key === "d") location.href = "/?action=adminstatsgroupcsv&sessionid=" + admin;
+  if (event.key === "p") window.open("/?action=print_script&perfomance=1&sessionid=" + learner + "&subject=1");
+  if (event.key === "x") location.href = "http://example.invalid/elsewhere";
+  if (event.key === "m") note("still-here");
+});
+</script></body></html>
+"""
+
+
+def case_browser(args, display, work):
+    """Script dialogs, a CSV download, a printable page's window, and an address elsewhere."""
+    course = os.path.join(work, "probe")
+    shutil.copytree(args.course, course)
+    with open(os.path.join(course, "index.html"), "w") as f:
+        f.write(PROBE_PAGE)
+    opened = os.path.join(work, "opened")
+    os.makedirs(os.path.join(work, "bin"))
+    with open(os.path.join(work, "bin", "xdg-open"), "w") as f:
+        f.write("#!/bin/sh\nprintf '%%s\\n' \"$@\" > '%s'\n" % opened)
+    os.chmod(os.path.join(work, "bin", "xdg-open"), 0o755)
+
+    player = Player(args, display, work, [course])
+    main = display.window("Varnel Player - ")
+    player.wait_logged(r"Request: action=probe&what=ready$")
+
+    display.keys(main, "a")
+    display.keys(display.window("Varnel Player"), "Return")
+    player.wait_logged(r"Request: action=probe&what=alerted$")
+
+    saved = os.path.join(work, "saved.csv")
+    display.keys(main, "d")
+    display.keys(display.window("Save File"), "ctrl+a", "text:" + saved, "Return")
+    wait_for("the saved CSV text", lambda: os.path.exists(saved) and os.path.getsize(saved) > 0)
+    with open(saved, encoding="cp1252") as f:
+        expect(f.read().startswith("Kelmo Statistics,"), "the saved file is not the group statistics")
+
+    display.keys(main, "p")
+    printed = display.window("Your result")
+    expect(main in display.windows("Varnel Player - "), "the main window went away")
+    # Closing the page's window leaves the player as it was.
+    display.close_window(printed)
+    wait_for("the printable page's window to close", lambda: not display.windows("Your result"))
+
+    display.keys(main, "x")
+    wait_for("xdg-open to get the address", lambda: os.path.exists(opened))
+    with open(opened) as f:
+        expect(f.read() == "http://example.invalid/elsewhere\n", "xdg-open got another address")
+    display.keys(main, "m")
+    player.wait_logged(r"Request: action=probe&what=still-here$")
+
+    display.close_window(main)
+    expect(player.end() == 0, "the player did not end with status 0")
+
+
+def case_broken(args, display, work):
+    """Content that cannot be opened: an error message, and the window still shows the server."""
+    broken = os.path.join(work, "broken.vrn")
+    with open(broken, "wb") as f:
+        f.write(b"\x44\x89\x24\x67\x02" + bytes(7))
+    player = Player(args, display, work, [broken])
+    display.keys(display.window("Error"), "Return")
+    main = display.window("Varnel Player - ")
+    expect("Server error:" in player.ask("action=probe"), "the server does not answer with its error page")
+    expect("Cannot open the content " + broken in player.errors(), "the reason was not told")
+    display.close_window(main)
+    expect(player.end() == 0, "the player did not end with status 0")
+
+
+CASES = {"sample": case_sample, "open-dialog": case_open_dialog, "restore": case_restore, "browser": case_browser,
+         "broken": case_broken}
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--case", required=True, choices=sorted(CASES))
+    parser.add_argument("--player", required=True)
+    parser.add_argument("--packer", required=True)
+    parser.add_argument("--course", required=True)
+    parser.add_argument("--shots", required=True, help="folder for the screenshots")
+    args = parser.parse_args()
+
+    missing = [tool for tool in ("Xvfb", "xdotool") if shutil.which(tool) is None]
+    if missing:
+        print("SKIPPED: %s not installed (scripts/packages.txt lists them)" % ", ".join(missing))
+        return SKIPPED
+    work = tempfile.mkdtemp(prefix="varnel-window-")
+    display = Display()
+    try:
+        args.package = os.path.join(work, "knots.vrn")
+        subprocess.run([args.packer, args.course, args.package], check=True, stdout=subprocess.DEVNULL)
+        os.makedirs(args.shots, exist_ok=True)
+        os.makedirs(os.path.join(work, "home"))
+        CASES[args.case](args, display, os.path.join(work, "home"))
+        print("PASSED: " + args.case)
+        return 0
+    except Failure as failure:
+        print("FAILED: %s: %s" % (args.case, failure))
+        for name in ("player-%d.err" % Player.runs, "debug-%d.log" % Player.runs):
+            path = os.path.join(work, "home", name)
+            if os.path.exists(path):
+                with open(path, encoding="utf-8", errors="replace") as f:
+                    print("---- %s (end)\n%s" % (name, "".join(f.readlines()[-30:])))
+        return 1
+    finally:
+        display.close()
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
