@@ -23,15 +23,6 @@ void SelectContent(const std::string& path, server::TQuizSession& server) {
   if (!server.SetPath(path)) throw std::runtime_error("Cannot open the content " + path + ": " + server.GetContentError());
 }
 
-// The title line names the content's title, or the content's own folder or
-// file name when it has none.
-std::string CaptionTitle(const server::TQuizSession& server, const std::string& path) {
-  if (!server.GetProjectTitle().empty()) return server.GetProjectTitle();
-  std::string name = path;
-  while (name.size() > 1 && name.back() == '/') name.pop_back();
-  return plat::NamePart(name);
-}
-
 // Shows the URL in the default browser when there is a display and serving
 // is not headless; otherwise, or when that fails, prints it. A person who
 // reads it on a terminal also learns what to do with it.
@@ -53,6 +44,13 @@ void ShowUrl(const std::string& url, bool headless, const TUrlOutput& output, TB
 }
 
 }  // namespace
+
+std::string CaptionTitle(const server::TQuizSession& server, const std::string& path) {
+  if (!server.GetProjectTitle().empty()) return server.GetProjectTitle();
+  std::string name = path;
+  while (name.size() > 1 && name.back() == '/') name.pop_back();
+  return plat::NamePart(name);
+}
 
 std::string NoFreePortText() {
   return "No free port between " + std::to_string(server::THttpServer::kFirstScanPort) + " and " +

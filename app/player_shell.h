@@ -9,6 +9,10 @@
 #include "app/content_locator.h"
 #include "app/terminal.h"
 
+namespace server {
+class TQuizSession;
+}
+
 namespace app {
 
 // Where the served URL goes when it is printed.
@@ -25,6 +29,10 @@ struct TUrlOutput {
 // Returns 0 after a clean close, 1 when no content was found. Content that
 // cannot be opened, or no free port, throws std::runtime_error.
 int RunPlayer(const TCommandLine& line, const TContentPlaces& places, TTerminal& terminal, TUrlOutput output);
+
+// What the title line names after "Varnel Player - ": the content's title,
+// or the content's own folder or file name when it has none.
+std::string CaptionTitle(const server::TQuizSession& server, const std::string& path);
 
 // "No free port between 1000 and 9999".
 std::string NoFreePortText();

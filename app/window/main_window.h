@@ -24,7 +24,7 @@ class TMainWindow {
   TMainWindow& operator=(const TMainWindow&) = delete;
 
   GtkWindow* Window() const { return GTK_WINDOW(window_); }
-  // "Varnel Player - " + the project title (in the system's code page).
+  // "Varnel Player - " + the title (in the system's code page): the project's, or the content's name.
   void ShowProjectTitle(const std::string& project_title);
   void Hide() { gtk_widget_hide(window_); }
 

@@ -132,7 +132,7 @@ void TWindowPlayer::HandToServer(const std::string& path, std::optional<TRestore
     TOpenedContent opened;
     opened.opened = server.SetPath(path);
     opened.error = server.GetContentError();
-    opened.project_title = server.GetProjectTitle();
+    opened.project_title = CaptionTitle(server, path);
     if (server.Open()) opened.port = server.GetPort();
     PostToMainThread([this, path, opened] { ShowContent(path, opened); });
   });

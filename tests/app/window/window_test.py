@@ -336,7 +336,7 @@ def case_browser(args, display, work):
     os.chmod(os.path.join(work, "bin", "xdg-open"), 0o755)
 
     player = Player(args, display, work, [course])
-    main = display.window("Varnel Player - ")
+    main = display.window("Varnel Player - probe")
     player.wait_logged(r"Request: action=probe&what=ready$")
 
     display.keys(main, "a")
@@ -352,7 +352,7 @@ def case_browser(args, display, work):
 
     display.keys(main, "p")
     printed = display.window("Your result")
-    expect(main in display.windows("Varnel Player - "), "the main window went away")
+    expect(main in display.windows("Varnel Player - probe"), "the main window went away")
     # Closing the page's window leaves the player as it was.
     display.close_window(printed)
     wait_for("the printable page's window to close", lambda: not display.windows("Your result"))
@@ -375,7 +375,8 @@ def case_broken(args, display, work):
         f.write(b"\x44\x89\x24\x67\x02" + bytes(7))
     player = Player(args, display, work, [broken])
     display.keys(display.window("Error"), "Return")
-    main = display.window("Varnel Player - ")
+    # Without a project title the caption names the content itself.
+    main = display.window("Varnel Player - broken.vrn")
     expect("Server error:" in player.ask("action=probe"), "the server does not answer with its error page")
     expect("Cannot open the content " + broken in player.errors(), "the reason was not told")
     display.close_window(main)
