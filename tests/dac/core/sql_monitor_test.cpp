@@ -216,6 +216,15 @@ TEST_F(SQLMonitorTest, EveryEventReachesOnSQLOnceWithItsTextAndFlag) {
   EXPECT_TRUE(on_sql.empty());
   Class().SQLPrepare(query, sql, &params, id, true);
   EXPECT_EQ(on_sql.size(), 1u);
+
+  // A monitor read with its owner activates once loaded.
+  TComponent* form = MakeComponent<TComponent>(nullptr);
+  form->BeginLoading();
+  TestMonitor* read = MakeComponent<TestMonitor>(form);
+  EXPECT_FALSE(read->GetActive());
+  read->Loaded();
+  EXPECT_TRUE(read->GetActive());
+  form->Free();
 }
 
 TEST_F(SQLMonitorTest, ParametersRenderOneLineEach) {
