@@ -59,8 +59,7 @@ class TDKNetManager {
   static TDKServicesInfo GetServiceNames(IServiceBackend& backend, const std::string& server);
   static TDKServiceStatus GetServiceStatus(const std::string& server, const std::string& service_name);
   // The parameters are split like a command line into the arguments.
-  static void ServiceStart(const std::string& server, const std::string& service_name,
-                           const std::string& parameters);
+  static void ServiceStart(const std::string& server, const std::string& service_name, const std::string& parameters);
   static void ServiceStop(const std::string& server, const std::string& service_name);
   // The network's computers; "NetServerEnum error <code>" on failure.
   static void GetServerList(TStrings& list);

@@ -1,6 +1,5 @@
 // TDKNetManager's service operations and network list, over the bound
 // service backend.
-#include "dac/core/messages.h"
 #include "dac/core/net_manager.h"
 #include "dac/framework/database_error.h"
 #include "platform/ascii.h"
@@ -22,8 +21,8 @@ TServiceHandle OpenManager(IServiceBackend& backend, const std::string& server, 
   return manager;
 }
 
-void OpenService(IServiceBackend& backend, const std::string& server, const std::string& service_name,
-                 bool read_only, TServiceHandle& manager, TServiceHandle& service) {
+void OpenServiceHandles(IServiceBackend& backend, const std::string& server, const std::string& service_name,
+                        bool read_only, TServiceHandle& manager, TServiceHandle& service) {
   const TServiceHandle opened = OpenManager(backend, server, read_only);
   TServiceHandle handle = 0;
   const uint32_t status = backend.OpenService(opened, service_name, kServiceAllAccess, handle);
@@ -45,7 +44,7 @@ class OpenedService {
  public:
   OpenedService(const std::string& server, const std::string& service_name, bool read_only)
       : backend_(ServiceBackend()) {
-    OpenService(*backend_, server, service_name, read_only, manager_, service_);
+    OpenServiceHandles(*backend_, server, service_name, read_only, manager_, service_);
   }
   ~OpenedService() { CloseHandles(*backend_, manager_, service_); }
   OpenedService(const OpenedService&) = delete;
@@ -96,7 +95,8 @@ std::vector<std::string> SplitArguments(std::string_view text) {
 }  // namespace
 
 TDKServiceStatus ServiceStatusOf(uint32_t state) {
-  if (state < 1 || state > 7) DatabaseErrorFmt(nullptr, "Unknown service status $%X (%d)", state, static_cast<int>(state));
+  if (state < 1 || state > 7)
+    DatabaseErrorFmt(nullptr, "Unknown service status $%X (%d)", state, static_cast<int>(state));
   return static_cast<TDKServiceStatus>(state - 1);
 }
 
@@ -110,7 +110,7 @@ void TDKNetManager::ServiceManagerClose(TServiceHandle manager) {
 
 void TDKNetManager::ServiceOpen(const std::string& server, const std::string& service_name, bool read_only,
                                 TServiceHandle& manager, TServiceHandle& service) {
-  OpenService(*ServiceBackend(), server, service_name, read_only, manager, service);
+  OpenServiceHandles(*ServiceBackend(), server, service_name, read_only, manager, service);
 }
 
 void TDKNetManager::ServiceClose(TServiceHandle manager, TServiceHandle service) {

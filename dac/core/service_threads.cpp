@@ -1,5 +1,7 @@
 #include "dac/core/service_threads.h"
 
+#include <chrono>
+
 #include "dac/core/net_manager.h"
 #include "dac/core/server_cache.h"
 #include "platform/ascii.h"
@@ -43,7 +45,9 @@ TDKServiceNamesThread::TDKServiceNamesThread(std::string host, TLookupRequest re
 
 TDKServiceNamesThread::~TDKServiceNamesThread() { WaitFor(); }
 
-void TDKServiceNamesThread::Start() { thread_ = std::thread([this] { Execute(); }); }
+void TDKServiceNamesThread::Start() {
+  thread_ = std::thread([this] { Execute(); });
+}
 
 void TDKServiceNamesThread::WaitFor() {
   if (thread_.joinable()) thread_.join();

@@ -16,8 +16,8 @@ struct TCustomDASQLMonitor::SQLEventKind {
   const char* default_caption;
   const char* text_prefix;
   TDATraceFlag flag;
-  void (TCustomDASQLMonitor::*send)(const std::string&, const TSQLParams&, const std::string&, TComponent*,
-                                    TTracePoint, int32_t&);
+  void (TCustomDASQLMonitor::*send)(const std::string&, const TSQLParams&, const std::string&, TComponent*, TTracePoint,
+                                    int32_t&);
 };
 
 struct TCustomDASQLMonitor::LogInEventKind {
@@ -28,9 +28,9 @@ struct TCustomDASQLMonitor::LogInEventKind {
 };
 
 const TCustomDASQLMonitor::SQLEventKind TCustomDASQLMonitor::kExecute{"SQL Execute", "Execute", "", tfQExecute,
-                                                                   &TCustomDASQLMonitor::OnExecute};
-const TCustomDASQLMonitor::SQLEventKind TCustomDASQLMonitor::kPrepare{"SQL Prepare", "Prepare", "Prepare: ",
-                                                                   tfQPrepare, &TCustomDASQLMonitor::OnPrepare};
+                                                                      &TCustomDASQLMonitor::OnExecute};
+const TCustomDASQLMonitor::SQLEventKind TCustomDASQLMonitor::kPrepare{"SQL Prepare", "Prepare", "Prepare: ", tfQPrepare,
+                                                                      &TCustomDASQLMonitor::OnPrepare};
 const TCustomDASQLMonitor::SQLEventKind TCustomDASQLMonitor::kUnprepare{
     "SQL Unprepare", "Unprepare", "Unprepare: ", tfQPrepare, &TCustomDASQLMonitor::OnUnprepare};
 
@@ -92,20 +92,16 @@ void TCustomDASQLMonitor::AttachTracedesk() {
 }
 
 void TCustomDASQLMonitor::RegisterClient() {
-  if (sql_monitor_registered_ || MonitorClass().GetMonitor() != this) return;
+  if (sql_monitor_client_ || MonitorClass().GetMonitor() != this) return;
   std::unique_ptr<ISQLMonitorClient> client = CreateSQLMonitorClient();
   if (!client) return;
   std::string name = ApplicationTitle();
   if (ComponentState().Contains(csDesigning)) name += ": " + MonitorClass().GetCaption();
   client->Register(name, [this](TObject* sender, int32_t data) { SMClientSignal(sender, data); });
   sql_monitor_client_ = std::move(client);
-  sql_monitor_registered_ = true;
 }
 
-void TCustomDASQLMonitor::UnRegisterClient() {
-  sql_monitor_client_.reset();
-  sql_monitor_registered_ = false;
-}
+void TCustomDASQLMonitor::UnRegisterClient() { sql_monitor_client_.reset(); }
 
 void TCustomDASQLMonitor::AddStatement(const std::string& text) {
   if (sql_monitor_client_) sql_monitor_client_->AddStatement(text);
@@ -113,6 +109,11 @@ void TCustomDASQLMonitor::AddStatement(const std::string& text) {
 
 void TCustomDASQLMonitor::SMClientSignal(TObject* /*sender*/, int32_t data) {
   trace_flags_ = TDATraceFlags::FromBits(static_cast<uint32_t>(data) & 0xFFFF);
+}
+
+bool TCustomDASQLMonitor::Traces(TDATraceFlag flag) {
+  CheckActive();
+  return active_ && trace_flags_.Contains(flag);
 }
 
 void TCustomDASQLMonitor::Notify(const std::string& text, TDATraceFlag flag) {
@@ -136,8 +137,7 @@ std::string TCustomDASQLMonitor::GetCompHandle(TComponent* component) const {
 void TCustomDASQLMonitor::TraceSQL(const SQLEventKind& kind, TComponent* component, const std::string& sql,
                                    TParams* params, const std::string& caption, TTracePoint point,
                                    int32_t& message_id) {
-  CheckActive();
-  if (!active_ || !trace_flags_.Contains(kind.flag)) return;
+  if (!Traces(kind.flag)) return;
   if (options_.Contains(moDialog) && point == tpBeforeEvent && ShowsDialog(component))
     ShowDebug(component, sql, params, caption.empty() ? kind.default_caption : caption);
   TSQLParams records;
@@ -150,7 +150,8 @@ void TCustomDASQLMonitor::TraceSQL(const SQLEventKind& kind, TComponent* compone
   }
   (this->*kind.send)(sql, records, kind.title + handle + ": " + sql + "\r\n" + param_text, component, point,
                      message_id);
-  if (point != tpAfterEvent) Notify(kind.text_prefix + sql + (param_text.empty() ? "" : "\r\n" + param_text), kind.flag);
+  if (point != tpAfterEvent)
+    Notify(kind.text_prefix + sql + (param_text.empty() ? "" : "\r\n" + param_text), kind.flag);
 }
 
 void TCustomDASQLMonitor::InternalSQLExecute(TComponent* component, const std::string& sql, TParams* params,
@@ -170,8 +171,7 @@ void TCustomDASQLMonitor::InternalSQLUnprepare(TComponent* component, const std:
 
 void TCustomDASQLMonitor::TraceLogIn(const LogInEventKind& kind, TComponent* connection, TTracePoint point,
                                      int32_t& message_id) {
-  CheckActive();
-  if (!active_ || !trace_flags_.Contains(kind.flag)) return;
+  if (!Traces(kind.flag)) return;
   const IConnectionCredentials* credentials = CredentialsOf(connection);
   const std::string username = credentials ? credentials->GetUsername() : "";
   const std::string server = credentials ? credentials->GetServer() : "";
@@ -207,18 +207,15 @@ void TCustomDASQLMonitor::InternalTRRollback(TComponent* connection, TTracePoint
 }
 
 void TCustomDASQLMonitor::InternalDBError(const EDAError& error) {
-  CheckActive();
-  if (!active_ || !trace_flags_.Contains(tfError)) return;
+  if (!Traces(tfError)) return;
   const std::string message = "Error: " + error.Message();
   if (options_.Contains(moSQLMonitor)) AddStatement(message);
   OnError(error.Message());
   Notify(message, tfError);
 }
 
-void TCustomDASQLMonitor::InternalCustomMessage(TComponent* connection, const std::string& text,
-                                                int32_t& message_id) {
-  CheckActive();
-  if (!active_ || !trace_flags_.Contains(tfMisc)) return;
+void TCustomDASQLMonitor::InternalCustomMessage(TComponent* connection, const std::string& text, int32_t& message_id) {
+  if (!Traces(tfMisc)) return;
   if (options_.Contains(moSQLMonitor)) AddStatement(text);
   OnCustomMessage(text, connection, tpBeforeEvent, message_id);
   OnCustomMessage(text, connection, tpAfterEvent, message_id);

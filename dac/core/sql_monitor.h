@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "dac/core/tracedesk_interface.h"
@@ -111,8 +112,8 @@ class TDASQLMonitorClass : public TComponentClass {
 template <typename T>
 class TDASQLMonitorClassOf : public TDASQLMonitorClass {
  public:
-  using TDASQLMonitorClass::TDASQLMonitorClass;
   using TComponentClass::Create;
+  using TDASQLMonitorClass::TDASQLMonitorClass;
   TComponent* Create(TComponent* owner) const override { return MakeComponent<T>(owner); }
 };
 
@@ -181,16 +182,15 @@ class TCustomDASQLMonitor : public TComponent {
   void OnDisconnect(const std::string& username, const std::string& server, const std::string& message,
                     TComponent* component, TTracePoint point, int32_t& message_id);
   // kind 1 start, 2 commit, 3 rollback: one event per parent of the component.
-  void OnTransact(const std::string& message, TComponent* component, int kind, TTracePoint point,
-                  int32_t& message_id);
+  void OnTransact(const std::string& message, TComponent* component, int kind, TTracePoint point, int32_t& message_id);
   void OnError(const std::string& message);
   void OnCustomMessage(const std::string& text, TComponent* component, TTracePoint point, int32_t& message_id);
   void OnExecute(const std::string& sql, const TSQLParams& params, const std::string& message, TComponent* component,
                  TTracePoint point, int32_t& message_id);
-  void OnPrepare(const std::string& sql, const TSQLParams& params, const std::string& message,
-                 TComponent* component, TTracePoint point, int32_t& message_id);
-  void OnUnprepare(const std::string& sql, const TSQLParams& params, const std::string& message,
-                   TComponent* component, TTracePoint point, int32_t& message_id);
+  void OnPrepare(const std::string& sql, const TSQLParams& params, const std::string& message, TComponent* component,
+                 TTracePoint point, int32_t& message_id);
+  void OnUnprepare(const std::string& sql, const TSQLParams& params, const std::string& message, TComponent* component,
+                   TTracePoint point, int32_t& message_id);
   void PrepareExecuteMessage(const std::string& sql, const TSQLParams& params, const std::string& message,
                              TComponent* component, TTracePoint point, int32_t& message_id);
 
@@ -202,13 +202,15 @@ class TCustomDASQLMonitor : public TComponent {
   void TraceSQL(const SQLEventKind& kind, TComponent* component, const std::string& sql, TParams* params,
                 const std::string& caption, TTracePoint point, int32_t& message_id);
   void TraceLogIn(const LogInEventKind& kind, TComponent* connection, TTracePoint point, int32_t& message_id);
+  // Active (after CheckActive) and tracing events of the flag.
+  bool Traces(TDATraceFlag flag);
   bool ShowsDialog(TComponent* component) const;
   // " [" name "$" id ("; " parent name "$" parent id) "] " with moHandled, else "".
   std::string GetCompHandle(TComponent* component) const;
   void AttachTracedesk();
-  // The event record of a component, its parent taken as the class finds it.
-  TMonitorMessage MessageOf(TEventType type, TComponent* component, TComponent* parent,
-                            const std::string& description, TTracePoint point, int32_t message_id) const;
+  // The event record of a component under a parent (or none).
+  TMonitorMessage MessageOf(TEventType type, TComponent* component, TComponent* parent, const std::string& description,
+                            TTracePoint point, int32_t message_id) const;
   // Sends an event; a before event hands the id the object gave back to the caller.
   void SendEvent(TMonitorMessage message, const std::optional<std::string>& extra, int32_t& message_id);
   void Notify(const std::string& text, TDATraceFlag flag);
@@ -217,7 +219,7 @@ class TCustomDASQLMonitor : public TComponent {
   TDATraceFlags trace_flags_ = kDefaultTraceFlags;
   TMonitorOptions options_ = kDefaultOptions;
   bool requested_active_ = true;
-  bool sql_monitor_registered_ = false;
+  // Set while registered.
   std::unique_ptr<ISQLMonitorClient> sql_monitor_client_;
   std::shared_ptr<ITracedesk> tracedesk_;
   TOnSQLEvent on_sql_;

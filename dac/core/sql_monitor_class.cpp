@@ -17,14 +17,6 @@ void ShowDebug(TComponent* component, const std::string& sql, TParams* params, c
   if (ShowDebugFormProc) ShowDebugFormProc(component, sql, params, caption);
 }
 
-ITracedComponent* TracedComponentOf(const TComponent* component) {
-  return dynamic_cast<ITracedComponent*>(const_cast<TComponent*>(component));
-}
-
-IConnectionCredentials* CredentialsOf(const TComponent* component) {
-  return dynamic_cast<IConnectionCredentials*>(const_cast<TComponent*>(component));
-}
-
 uint32_t GetComponentID(const TComponent* component) {
   if (!component) return 0;
   auto id = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(component));
@@ -120,8 +112,8 @@ std::string TDASQLMonitorClass::GetParams(TParams* params, TSQLParams& records) 
   return text;
 }
 
-void TDASQLMonitorClass::SQLPrepare(TComponent* component, const std::string& sql, TParams* params,
-                                    int32_t& message_id, bool before) const {
+void TDASQLMonitorClass::SQLPrepare(TComponent* component, const std::string& sql, TParams* params, int32_t& message_id,
+                                    bool before) const {
   if (TCustomDASQLMonitor* monitor = GetMonitor())
     monitor->InternalSQLPrepare(component, sql, params, PointOf(before), message_id);
   else if (before)
@@ -162,8 +154,7 @@ void TDASQLMonitorClass::TRCommit(TComponent* connection, int32_t& message_id, b
 }
 
 void TDASQLMonitorClass::TRRollback(TComponent* connection, int32_t& message_id, bool before) const {
-  if (TCustomDASQLMonitor* monitor = GetMonitor())
-    monitor->InternalTRRollback(connection, PointOf(before), message_id);
+  if (TCustomDASQLMonitor* monitor = GetMonitor()) monitor->InternalTRRollback(connection, PointOf(before), message_id);
 }
 
 void TDASQLMonitorClass::DBError(const EDAError& error) const {

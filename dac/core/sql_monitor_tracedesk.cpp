@@ -26,9 +26,8 @@ void TCustomDASQLMonitor::SendEvent(TMonitorMessage message, const std::optional
   if (message.TracePoint == tpBeforeEvent) message_id = message.MessageID;
 }
 
-void TCustomDASQLMonitor::OnConnect(const std::string& username, const std::string& server,
-                                    const std::string& message, TComponent* component, TTracePoint point,
-                                    int32_t& message_id) {
+void TCustomDASQLMonitor::OnConnect(const std::string& username, const std::string& server, const std::string& message,
+                                    TComponent* component, TTracePoint point, int32_t& message_id) {
   if (!tracedesk_) return;
   TComponent* parent = MonitorClass().GetParent(component, 0);
   SendEvent(MessageOf(etConnect, component, parent, message, point, message_id),
@@ -43,8 +42,8 @@ void TCustomDASQLMonitor::OnDisconnect(const std::string& /*username*/, const st
   SendEvent(MessageOf(etDisconnect, component, parent, message, point, message_id), std::nullopt, message_id);
 }
 
-void TCustomDASQLMonitor::OnTransact(const std::string& message, TComponent* component, int kind,
-                                     TTracePoint point, int32_t& message_id) {
+void TCustomDASQLMonitor::OnTransact(const std::string& message, TComponent* component, int kind, TTracePoint point,
+                                     int32_t& message_id) {
   if (!tracedesk_) return;
   const TEventType type = kind == 2 ? etCommit : kind == 3 ? etRollback : etMisc;
   const int32_t given_id = message_id;
@@ -80,15 +79,14 @@ void TCustomDASQLMonitor::OnPrepare(const std::string& sql, const TSQLParams& pa
   PrepareExecuteMessage(sql, params, message, component, point, message_id);
 }
 
-void TCustomDASQLMonitor::OnUnprepare(const std::string& sql, const TSQLParams& params,
-                                      const std::string& message, TComponent* component, TTracePoint point,
-                                      int32_t& message_id) {
+void TCustomDASQLMonitor::OnUnprepare(const std::string& sql, const TSQLParams& params, const std::string& message,
+                                      TComponent* component, TTracePoint point, int32_t& message_id) {
   PrepareExecuteMessage(sql, params, message, component, point, message_id);
 }
 
 void TCustomDASQLMonitor::PrepareExecuteMessage(const std::string& sql, const TSQLParams& params,
-                                                const std::string& message, TComponent* component,
-                                                TTracePoint point, int32_t& message_id) {
+                                                const std::string& message, TComponent* component, TTracePoint point,
+                                                int32_t& message_id) {
   if (!tracedesk_) return;
   TComponent* parent = MonitorClass().GetParent(component, 0);
   TMonitorMessage record = MessageOf(etExecute, component, parent, message, point, message_id);

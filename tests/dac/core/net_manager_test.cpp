@@ -125,7 +125,8 @@ class NetManagerTest : public ::testing::Test {
   }
   // Lookup threads hold the backend until they end.
   void WaitForLookups() {
-    for (int i = 0; i < 1000 && backend.use_count() > 2; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    for (int i = 0; i < 1000 && backend.use_count() > 2; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
     ASSERT_EQ(backend.use_count(), 2);
   }
   std::vector<std::string> Lookup(TDKNetManager& manager, const std::string& keyword, int wait, int cache = 120) {

@@ -1,3 +1,5 @@
+#include "dac/core/sql_monitor.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -5,7 +7,6 @@
 #include <vector>
 
 #include "dac/core/da_errors.h"
-#include "dac/core/sql_monitor.h"
 #include "dac/core/sql_monitor_client.h"
 #include "dac/core/tracedesk_client.h"
 #include "dac/framework/params.h"
@@ -169,7 +170,7 @@ TEST_F(SQLMonitorTest, EveryEventReachesOnSQLOnceWithItsTextAndFlag) {
   EXPECT_TRUE(monitor->GetActive());
   EXPECT_EQ(monitor->GetTraceFlags().Bits(), 0x066Bu);
   EXPECT_EQ(monitor->GetOptions().Bits(), 15u);
-  using Call = std::function<void(int32_t& id, bool before)>;
+  using Call = std::function<void(int32_t & id, bool before)>;
   struct Case {
     Call call;
     std::string text;
@@ -177,8 +178,8 @@ TEST_F(SQLMonitorTest, EveryEventReachesOnSQLOnceWithItsTextAndFlag) {
   };
   const std::string sql = "select * from t where id = :ID";
   const Case cases[] = {
-      {[&](int32_t& id, bool b) { Class().SQLExecute(query, sql, &params, "", id, b); },
-       sql + "\r\n:ID(Integer,IN)=5", tfQExecute},
+      {[&](int32_t& id, bool b) { Class().SQLExecute(query, sql, &params, "", id, b); }, sql + "\r\n:ID(Integer,IN)=5",
+       tfQExecute},
       {[&](int32_t& id, bool b) { Class().SQLPrepare(query, sql, &params, id, b); },
        "Prepare: " + sql + "\r\n:ID(Integer,IN)=5", tfQPrepare},
       {[&](int32_t& id, bool b) { Class().SQLUnprepare(query, "begin", nullptr, id, b); }, "Unprepare: begin",
@@ -188,8 +189,7 @@ TEST_F(SQLMonitorTest, EveryEventReachesOnSQLOnceWithItsTextAndFlag) {
        tfConnect},
       {[&](int32_t& id, bool b) { Class().TRStart(connection, id, b); }, "Start: scott@db.example", tfTransact},
       {[&](int32_t& id, bool b) { Class().TRCommit(connection, id, b); }, "Commit: scott@db.example", tfTransact},
-      {[&](int32_t& id, bool b) { Class().TRRollback(connection, id, b); }, "Rollback: scott@db.example",
-       tfTransact},
+      {[&](int32_t& id, bool b) { Class().TRRollback(connection, id, b); }, "Rollback: scott@db.example", tfTransact},
       {[&](int32_t&, bool b) {
          if (b) Class().DBError(EDAError(1045, "Access denied"));
        },
@@ -317,7 +317,8 @@ TEST_F(SQLMonitorTest, OutputsAttachAndCarryStatementsEventsAndIds) {
   Class().DBConnect(connection, id, true);
   Class().SQLExecute(query, "select 1", nullptr, "", id, true);
   EXPECT_EQ(sql_log->statements[2], "Connect: scott@db.example [" + conn_handle + "] ");
-  EXPECT_EQ(sql_log->statements[3], "SQL Execute [Query1$" + Hex8(GetComponentID(query)) + "; " + conn_handle + "] : select 1");
+  EXPECT_EQ(sql_log->statements[3],
+            "SQL Execute [Query1$" + Hex8(GetComponentID(query)) + "; " + conn_handle + "] : select 1");
   EXPECT_EQ(tracedesk->extras.back(), "Username=scott\r\nServer=db.example");
 
   // One transaction event per parent; errors and custom messages as they are.
