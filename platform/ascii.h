@@ -18,6 +18,9 @@ bool SameText(std::string_view a, std::string_view b);
 // <0, 0, >0 comparing ASCII upper-cased bytes.
 int CompareText(std::string_view a, std::string_view b);
 
+// Without the control characters and blanks (bytes up to ' ') at both ends.
+std::string_view TrimBlanks(std::string_view text);
+
 // Optional sign, decimal digits only, no blanks; nullopt on anything else or on overflow.
 std::optional<int32_t> ParseInt(std::string_view text);
 std::optional<int64_t> ParseInt64(std::string_view text);

@@ -1,5 +1,6 @@
 #include "platform/settings_store.h"
 
+#include "platform/files.h"
 #include "platform/ini_file.h"
 #include "platform/special_folders.h"
 
@@ -51,6 +52,12 @@ void WriteSettingString(std::string_view key_path, std::string_view name, std::s
   } catch (const IniError& e) {
     throw SettingsError(e.what());
   }
+}
+
+bool SettingsKeyExists(std::string_view key_path) {
+  const std::optional<std::string> path = SettingsFileOf(key_path);
+  if (!path) return false;
+  return FileExists(*path) || FolderExists(path->substr(0, path->size() - 4));
 }
 
 }  // namespace plat

@@ -36,4 +36,9 @@ std::optional<std::string> ReadSettingString(std::string_view key_path, std::str
 // when the file cannot be written. A failed write leaves the old file.
 void WriteSettingString(std::string_view key_path, std::string_view name, std::string_view value);
 
+// The key exists when it holds values (its file) or keys below it (its
+// folder), as a registry key made by writing below it exists. False for a
+// refused key path.
+bool SettingsKeyExists(std::string_view key_path);
+
 }  // namespace plat

@@ -56,6 +56,15 @@ TEST_F(SettingsStoreTest, WriteKeepsOtherLinesAndRefusesLineBreaks) {
   EXPECT_EQ(ReadWholeFile(file), "; kept\n[Other]\nLastQuiz=a\n[Values]\nlastquiz=/new\n");
 }
 
+TEST_F(SettingsStoreTest, KeyExistsWithValuesOrKeysBelowIt) {
+  EXPECT_FALSE(SettingsKeyExists(kKey));
+  EXPECT_FALSE(SettingsKeyExists("..\\Software"));
+  WriteSettingString(kKey, "LastQuiz", "/new");
+  EXPECT_TRUE(SettingsKeyExists(kKey));
+  EXPECT_TRUE(SettingsKeyExists("Software\\Ostrand Consultants"));
+  EXPECT_FALSE(SettingsKeyExists("Software\\Ostrand"));
+}
+
 TEST(SettingsFolder, FallsBackToHomeConfig) {
   testing::ScopedEnv xdg("XDG_CONFIG_HOME", std::nullopt);
   testing::ScopedEnv home("HOME", "/home/someone");
