@@ -83,7 +83,7 @@ class TDKConnectionPoolManager : public TObject {
   mutable plat::CriticalSection list_lock_;  // pools_
   std::vector<std::shared_ptr<TDKConnectionPool>> pools_;
 
-  plat::CriticalSection thread_lock_;  // validate_thread_
+  plat::CriticalSection thread_lock_;                 // validate_thread_
   std::unique_ptr<TValidateThread> validate_thread_;  // last: joined before the rest goes
 };
 

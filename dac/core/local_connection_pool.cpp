@@ -20,9 +20,10 @@ int32_t CheckedMaxPoolSize(const TDKConnectionParameters& parameters) {
   const int32_t min = parameters.MinPoolSize;
   const int32_t max = parameters.MaxPoolSize;
   if (max < 1 || min < 0 || min > max) {
-    throw ArgumentException(Format("Invalid pool sizes: MinPoolSize %d, MaxPoolSize %d (MaxPoolSize must be at "
-                                   "least 1, MinPoolSize from 0 to MaxPoolSize)",
-                                   min, max));
+    throw ArgumentException(
+        Format("Invalid pool sizes: MinPoolSize %d, MaxPoolSize %d (MaxPoolSize must be at "
+               "least 1, MinPoolSize from 0 to MaxPoolSize)",
+               min, max));
   }
   if (parameters.ConnectionLifetime < 0) {
     throw ArgumentException(
@@ -46,7 +47,7 @@ TDKLocalConnectionPool::TDKLocalConnectionPool(TDKConnectionPoolManager* manager
                                                const TDKConnectionParameters& parameters)
     : TDKConnectionPool(manager, parameters),
       max_pool_size_(CheckedMaxPoolSize(parameters)),
-      slot_wait_(manager ? manager->GetSlotWait() : kDefaultSlotWait) {}
+      slot_wait_(manager ? manager->GetSlotWait() : TDKConnectionPoolManager::kDefaultSlotWait) {}
 
 // ---- Slots ----
 
@@ -151,7 +152,8 @@ std::unique_ptr<TDKConnection> TDKLocalConnectionPool::TakeUsable() {
 }
 
 void TDKLocalConnectionPool::InternalPutConnection(TDKConnection* connection) {
-  DAC_ASSERT(connection != nullptr && connection->GetPool().get() == this, "Connection returned to a pool it does not come from");
+  DAC_ASSERT(connection != nullptr && connection->GetPool().get() == this,
+             "Connection returned to a pool it does not come from");
   std::unique_ptr<TDKConnection> owned(connection);
   const int64_t version = owned->GetPoolVersion();
   bool keep = !IsDetached() && IsLive(*owned) && owned->GetIsValid() && version >= clear_version_.load();

@@ -26,11 +26,9 @@ class TDKLocalConnectionPool : public TDKConnectionPool {
   DAC_DECLARE_CLASS();
 
  public:
-  static constexpr uint32_t kDefaultSlotWait = 30000;
-
-  // Raises a clear error unless 1 <= MaxPoolSize and
-  // 0 <= MinPoolSize <= MaxPoolSize. Takes the slot wait from the manager.
-  // Idle connections are freed with the pool.
+  // Raises a clear error unless 1 <= MaxPoolSize,
+  // 0 <= MinPoolSize <= MaxPoolSize and 0 <= ConnectionLifetime. Takes the
+  // slot wait from the manager. Idle connections are freed with the pool.
   TDKLocalConnectionPool(TDKConnectionPoolManager* manager, const TDKConnectionParameters& parameters);
 
   // One validation pass (see the .cpp); the manager's thread runs it.

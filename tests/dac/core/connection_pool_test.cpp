@@ -27,9 +27,9 @@ struct Pool {
   std::shared_ptr<FakeConnectionScript> script = std::make_shared<FakeConnectionScript>();
   std::shared_ptr<FakeLocalPool> pool;
 
-  explicit Pool(const TDKConnectionParameters& parameters, uint32_t slot_wait = 50)
+  explicit Pool(const TDKConnectionParameters& parameters)
       : pool(std::make_shared<FakeLocalPool>(nullptr, parameters, script)) {
-    pool->SetSlotWait(slot_wait);
+    pool->SetSlotWait(50);
   }
   // Takes count connections and returns them all, so count lie idle.
   void FillIdle(int count) {
@@ -45,8 +45,9 @@ TEST(ConnectionPool, RefusesImpossibleSizes) {
     const char* error;
   };
   const Case cases[] = {
-      {0, 0, 0, "Invalid pool sizes: MinPoolSize 0, MaxPoolSize 0 (MaxPoolSize must be at least 1, MinPoolSize from "
-                "0 to MaxPoolSize)"},
+      {0, 0, 0,
+       "Invalid pool sizes: MinPoolSize 0, MaxPoolSize 0 (MaxPoolSize must be at least 1, MinPoolSize from "
+       "0 to MaxPoolSize)"},
       {3, 4, 0, "Invalid pool sizes: MinPoolSize 4, MaxPoolSize 3"},
       {3, -1, 0, "Invalid pool sizes: MinPoolSize -1, MaxPoolSize 3"},
       {3, 0, -1, "Invalid ConnectionLifetime -1: it must be 0 (no limit) or more"},

@@ -24,7 +24,8 @@ PooledFakeConnection::PooledFakeConnection(std::shared_ptr<FakeConnectionScript>
 PooledFakeConnection::~PooledFakeConnection() { ++script_->freed; }
 
 void PooledFakeConnection::Connect(const std::string& connect_string) {
-  if (TakeOne(script_->failing_connects)) RaiseError(FakeServer::kCannotConnect, "Can't connect to the server", nullptr);
+  if (TakeOne(script_->failing_connects))
+    RaiseError(FakeServer::kCannotConnect, "Can't connect to the server", nullptr);
   FakeConnection::Connect(connect_string);
 }
 
