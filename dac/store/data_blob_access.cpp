@@ -35,6 +35,8 @@ TSharedObject* TData::GetObject(uint16_t field_no, void* rec_buf) {
 void TData::SetObject(uint16_t field_no, void* rec_buf, TSharedObject* object) {
   TFieldDesc* field = CheckedField(field_no);
   CheckBlobField(*this, field);
+  // An attribute has no slot of its own: its object lives in the parent's.
+  DAC_ASSERT(!field->HasParent(), "Object of an attribute field");
   StoreAt<void*>(Slot(rec_buf, field), 0, object ? object->GetGCHandle() : nullptr);
 }
 
