@@ -1,11 +1,12 @@
 // Cached updates of the in-memory record set: scripted cases with apply
 // handlers that answer, throw, revert and remove rows, and random scripts
-// against a model of (status, values, pending). Each row carries a memo
-// that always reads "m" and its value, so every edit, revert, commit and
-// cancel also moves blob references (checked by the sanitizer build).
+// against a model of (status, values, pending). Every row's memo reads "m"
+// and its value, so edits, reverts, commits and cancels also move blob
+// references (the sanitizer build checks them).
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <random>
 #include <sstream>
 
@@ -14,14 +15,19 @@
 namespace dac {
 namespace {
 
-using testing::Row;
+constexpr char kStatus[] = "uUAD";   // isUnmodified .. isDeleted
+constexpr char kResult[] = "fbkrans";  // urFail .. urSuspended
 
-Row RowOf(int32_t id, int32_t v) { return Row{Variant(id), Variant(v), Variant::Null(), Variant("m" + std::to_string(v))}; }
+// id:<status><result><value>[s][<value before the edit[s]]; s: S is set.
+std::string RowText(int32_t id, TItemStatus status, TUpdateRecAction result, int32_t v, bool s, bool rollback,
+                    int32_t old_v, bool old_s) {
+  return std::to_string(id) + ":" + kStatus[status] + kResult[result] + std::to_string(v) + (s ? "s" : "") +
+         (rollback ? "<" + std::to_string(old_v) + (old_s ? "s" : "") : "") + " ";
+}
 
 class CachedData : public testing::TTestMemData {
  public:
   CachedData() : TTestMemData({{"ID", dtInteger, 4}, {"V", dtInteger, 4}, {"S", dtInteger, 4}, {"M", dtMemo, 8}}) {}
-  static void* RecOf(PItemHeader item) { return Rec(item); }
   std::string CacheOrder() {
     std::string ids;
     for (TCacheItem* c = first_cache_item_; c; c = c->Next) ids += (ids.empty() ? "" : " ") + Id(c->Item);
@@ -30,15 +36,14 @@ class CachedData : public testing::TTestMemData {
   std::string Id(PItemHeader item) { return std::to_string(Value(item, 1).AsInt32()); }
 };
 
-// Runs scripts of space-separated steps on rows 1, 2, 3 (values 10, 20, 30):
-// i insert a row (ids from 4, value 10 * id), eN edit row N (value + 1), dN
-// delete, rN revert, mN remove, a apply, c commit, x cancel, s restore,
-// t<uUAD> show those statuses, o cached updates off, zN mark row N
-// unmodified behind the record set's back, n update without a current row.
-// Apply handlers take their answers from `actions`: A applied, B applied
-// with S set to 1 in the new buffer, F fail, K skip, S suspended, R retry,
-// X throw, v revert and m remove their own row, wN / qN revert / remove row
-// N, Z try what is refused inside a handler; after the last, A.
+// Runs steps on rows 1, 2, 3 (values 10, 20, 30): i insert (ids from 4, value
+// 10 * id), eN edit (value + 1), dN delete, rN revert, mN remove, a apply, c
+// commit, x cancel, s restore, t<uUAD> show those statuses, o cached updates
+// off, zN make row N unmodified behind the record set's back, n update with
+// no current row. Apply handlers answer from `actions`, then A: A applied, B
+// applied with S set in the new buffer, F fail, K skip, S suspended, R retry,
+// X throw, v / m revert / remove their row, wN / qN revert / remove row N, Z
+// try what is refused inside a handler.
 class Runner {
  public:
   CachedData d;
@@ -59,8 +64,10 @@ class Runner {
     d.FreeRecBuf(new_buf_);
     d.FreeRecBuf(old_buf_);
   }
+  static testing::Row RowOf(int32_t id, int32_t v) {
+    return {Variant(id), Variant(v), Variant::Null(), Variant("m" + std::to_string(v))};
+  }
 
-  // The handlers' answers start again from the first.
   void Run(const std::string& script) {
     next_action_ = 0;
     std::istringstream steps(script);
@@ -75,60 +82,53 @@ class Runner {
     }
   }
 
-  // Rows in list order as id:<status><result><value>[<rollback value][s],
-  // then #count (p: updates pending) and the cache list. Checks on the way
-  // that every memo matches its value and that the visible rows are
-  // numbered 1.. with GetOldRecord giving their values from before the edit.
+  // The rows, #count (p: updates pending), the cache list. On the way: every
+  // memo matches its value, and the visible rows are numbered 1.. with
+  // GetOldRecord giving the values from before the edit.
   std::string State() {
     std::string s;
     for (PItemHeader item = d.GetFirstItem(); item; item = item->Next) {
-      s += d.Id(item) + ":" + "uUAD"[item->Status] + "fbkrans"[item->UpdateResult] + Values(item);
-      if (item->Rollback) s += "<" + Values(item->Rollback);
-      s += " ";
+      PItemHeader old = item->Rollback ? item->Rollback : item;
+      s += RowText(Field(item, 1), item->Status, item->UpdateResult, Field(item, 2), !d.Value(item, 3).IsNull(),
+                   item->Rollback, Field(old, 2), !d.Value(old, 3).IsNull());
     }
     s += "#" + std::to_string(d.GetRecordCount()) + (d.GetUpdatesPending() ? "p" : "") + " [" + d.CacheOrder() + "]";
     int n = 0;
     for (d.SetToBegin(), d.GetNextRecord(nullptr); !d.GetEOF(); d.GetNextRecord(nullptr)) {
       EXPECT_EQ(d.GetRecordNo(), ++n);
-      PItemHeader item = d.GetCurrentItem();
       d.GetOldRecord(old_buf_);
-      EXPECT_EQ(Field(old_buf_, 2), d.Value(item->Rollback ? item->Rollback : item, 2).AsInt32());
+      Variant old_v;
+      d.GetFieldAsVariant(2, old_buf_, old_v);
+      PItemHeader item = d.GetCurrentItem();
+      EXPECT_EQ(old_v.AsInt32(), Field(item->Rollback ? item->Rollback : item, 2));
     }
     EXPECT_EQ(n, d.GetRecordCount());
     return s;
   }
-
   std::string Cursor() { return d.GetCurrentItem() ? " @" + d.Id(d.GetCurrentItem()) : " @-"; }
 
-  void Seek(int32_t id) {
-    for (PItemHeader item = d.GetFirstItem(); item; item = item->Next) {
-      if (d.Value(item, 1).AsInt32() != id) continue;
-      TRecBookmark mark{d.GetRefreshIteration(), item, item->Serial, -1};
-      return d.SetToBookmark(&mark);
-    }
-    FAIL() << "no row " << id;
-  }
-
  private:
-  std::string Values(PItemHeader item) {
-    const int32_t v = d.Value(item, 2).AsInt32();
-    EXPECT_EQ(d.Value(item, 4).AsString(), "m" + std::to_string(v));
-    return std::to_string(v) + (d.Value(item, 3).IsNull() ? "" : "s");
+  int32_t Field(PItemHeader item, uint16_t field_no) {
+    if (field_no == 2) {
+      EXPECT_EQ(d.Value(item, 4).AsString(), "m" + d.Value(item, 2).AsString());
+    }
+    return d.Value(item, field_no).AsInt32();
   }
-  int32_t Field(void* rec, uint16_t field_no) {
-    Variant value;
-    d.GetFieldAsVariant(field_no, rec, value);
-    return value.AsInt32();
+  void Seek(int32_t id) {
+    PItemHeader item = d.GetFirstItem();
+    while (item && d.Value(item, 1).AsInt32() != id) item = item->Next;
+    ASSERT_NE(item, nullptr) << id;
+    TRecBookmark mark{d.GetRefreshIteration(), item, item->Serial, -1};
+    d.SetToBookmark(&mark);
   }
-
   // The dataset's way: the stored record's values, edited, then posted.
   void Edit(int32_t id) {
     Seek(id);
     void* rec = nullptr;
     d.AllocRecBuf(rec);
-    d.GetBlockMan().GetRecord(d.GetCurrentItem(), rec);
+    d.GetRecord(rec);
     d.EditRecord(rec);
-    const int32_t v = Field(rec, 2) + 1;
+    const int32_t v = d.Value(d.GetCurrentItem(), 2).AsInt32() + 1;
     d.PutFieldAsVariant(2, rec, Variant(v));
     d.PutFieldAsVariant(4, rec, Variant("m" + std::to_string(v)));
     try {
@@ -140,9 +140,9 @@ class Runner {
     }
     d.FreeRecBuf(rec);
   }
-
   void Step(char op, const std::string& arg) {
     const int32_t id = op == 't' || arg.empty() ? 0 : std::stoi(arg);
+    TItemTypes types;
     switch (op) {
       case 'i': d.Append(RowOf(next_id_, 10 * next_id_)), ++next_id_; break;
       case 'e': Edit(id); break;
@@ -156,48 +156,30 @@ class Runner {
       case 'o': d.SetCachedUpdates(false); break;
       case 'z': Seek(id), d.GetCurrentItem()->Status = isUnmodified; break;
       case 'n': d.SetToBegin(), d.UpdateRecord(new_buf_); break;
-      case 't': {
-        TItemTypes types;
-        for (char c : arg) types.Include(static_cast<TItemStatus>(std::string("uUAD").find(c)));
+      case 't':
+        for (char c : arg) types.Include(static_cast<TItemStatus>(std::string(kStatus).find(c)));
         d.SetFilterItemTypes(types);
         break;
-      }
-      default: FAIL() << "unknown step " << op;
     }
   }
-
   void Handle(TUpdateRecKind kind, TUpdateRecAction& action) {
     log += std::string(1, "uid"[kind]) + d.Id(d.GetCurrentItem()) + " ";
     const char answer = next_action_ < actions.size() ? actions[next_action_++] : 'A';
-    switch (answer) {
-      case 'B':
-        if (kind != ukDelete) d.PutFieldAsVariant(3, new_buf_, Variant(int32_t{1}));
-        [[fallthrough]];
-      case 'A': action = urApplied; break;
-      case 'F': action = urFail; break;
-      case 'K': action = urSkip; break;
-      case 'S': action = urSuspended; break;
-      case 'R': action = urRetry; break;
-      case 'X': throw Exception("boom");
-      case 'v': d.RevertRecord(); break;
-      case 'm': d.RemoveRecord(); break;
-      case 'w':
-      case 'q':
-        Seek(actions[next_action_++] - '0');
-        answer == 'w' ? d.RevertRecord() : d.RemoveRecord();
-        action = urApplied;
-        break;
-      case 'Z':
-        for (void (TMemData::*refused)() : {&TMemData::ApplyUpdates, &TMemData::CommitUpdates,
-                                            &TMemData::CancelUpdates, &TMemData::Close}) {
-          try {
-            (d.*refused)();
-            log += "? ";
-          } catch (const Exception&) {
-          }
-        }
-        action = urApplied;
-        break;
+    if (answer == 'B' && kind != ukDelete) d.PutFieldAsVariant(3, new_buf_, Variant(int32_t{1}));
+    if (answer == 'X') throw Exception("boom");
+    if (answer == 'v') d.RevertRecord();
+    if (answer == 'm') d.RemoveRecord();
+    if (answer == 'w' || answer == 'q') {
+      Seek(actions[next_action_++] - '0');
+      answer == 'w' ? d.RevertRecord() : d.RemoveRecord();
+    }
+    for (auto refused : {&TMemData::ApplyUpdates, &TMemData::CommitUpdates, &TMemData::CancelUpdates, &TMemData::Close}) {
+      if (answer != 'Z') break;
+      EXPECT_THROW((d.*refused)(), Exception);
+    }
+    const size_t at = std::string("FKSR").find(answer);
+    if (std::string("vmX").find(answer) == std::string::npos) {
+      action = at == std::string::npos ? urApplied : std::array{urFail, urSkip, urSuspended, urRetry}[at];
     }
   }
 
@@ -207,15 +189,13 @@ class Runner {
   size_t next_action_ = 0;
 };
 
-struct Case {
-  const char* script;
-  const char* actions;
-  const char* state;  // State and Cursor
-  const char* log;
-};
-
 TEST(CachedUpdates, ScriptedCases) {
-  const Case cases[] = {
+  const struct {
+    const char* script;
+    const char* actions;
+    const char* state;  // State and Cursor
+    const char* log;
+  } cases[] = {
       // Edit, then delete: one cache item, the values from before the edit, no rollback.
       {"e1 d1", "", "1:Dn10 2:un20 3:un30 #2p [1] @1", ""},
       {"i e4", "", "1:un10 2:un20 3:un30 4:An41 #4p [4] @4", ""},
@@ -251,7 +231,7 @@ TEST(CachedUpdates, ScriptedCases) {
       {"e1 z1 a", "", "1:un11<10 2:un20 3:un30 #3p [1] @1", "!assert "},
       {"n", "", "1:un10 2:un20 3:un30 #3 [] @-", "!assert "},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.script + std::string(" / ") + c.actions);
     Runner r;
     r.actions = c.actions;
@@ -262,42 +242,34 @@ TEST(CachedUpdates, ScriptedCases) {
   }
 }
 
-// The same steps on a plain model of the rows.
-struct ModelRow {
-  int32_t id;
-  int32_t v;
-  bool s = false;
-  TItemStatus status = isUnmodified;
-  TUpdateRecAction result = urNone;
-  bool rollback = false;
-  int32_t old_v = 0;
-  bool old_s = false;
-};
-
-class Model {
- public:
-  std::vector<ModelRow> rows{{1, 10}, {2, 20}, {3, 30}};
+// The same steps on plain rows.
+struct Model {
+  struct Row {
+    int32_t id, v;
+    TItemStatus status = isUnmodified;
+    TUpdateRecAction result = urNone;
+    bool s = false, rollback = false, old_s = false;
+    int32_t old_v = 0;
+  };
+  std::vector<Row> rows{{1, 10}, {2, 20}, {3, 30}};
   std::vector<int32_t> cache;
   std::string types = "uUA";
 
-  ModelRow* Find(int32_t id) {
-    auto it = std::find_if(rows.begin(), rows.end(), [id](const ModelRow& r) { return r.id == id; });
-    return it == rows.end() ? nullptr : &*it;
-  }
+  Row& Find(int32_t id) { return *std::find_if(rows.begin(), rows.end(), [id](const Row& r) { return r.id == id; }); }
+  bool Visible(const Row& r) const { return types.find(kStatus[r.status]) != std::string::npos; }
+  bool Cached(int32_t id) const { return std::find(cache.begin(), cache.end(), id) != cache.end(); }
   bool Pending() {
-    return std::any_of(cache.begin(), cache.end(), [this](int32_t id) { return Find(id)->result != urApplied; });
+    return std::any_of(cache.begin(), cache.end(), [this](int32_t id) { return Find(id).result != urApplied; });
   }
-  void Cache(int32_t id) { cache.push_back(id); }
+  void Erase(int32_t id) { rows.erase(rows.begin() + (&Find(id) - rows.data())); }
   void Uncache(int32_t id) { cache.erase(std::find(cache.begin(), cache.end(), id)); }
-  void Erase(int32_t id) { rows.erase(rows.begin() + (Find(id) - rows.data())); }
-  void Restore(ModelRow& r) {
+  static void Restore(Row& r) {
     if (r.rollback) r.v = r.old_v, r.s = r.old_s, r.rollback = false;
   }
 
-  void Edit(int32_t id) {
-    ModelRow& r = *Find(id);
+  void Edit(Row& r) {
     if (r.status == isDeleted) return;
-    if (r.status == isUnmodified) Cache(id);
+    if (r.status == isUnmodified) cache.push_back(r.id);
     if (r.status != isAppended || r.result == urApplied) {
       if (!r.rollback) r.rollback = true, r.old_v = r.v, r.old_s = r.s;
       r.status = isUpdated;
@@ -305,26 +277,24 @@ class Model {
     r.result = urNone;
     ++r.v;
   }
-  void Delete(int32_t id) {
-    ModelRow& r = *Find(id);
-    if (r.status == isAppended && r.result != urApplied) return Uncache(id), Erase(id);
-    if (r.status == isUnmodified) Cache(id);
+  void Delete(Row& r) {
+    if (r.status == isAppended && r.result != urApplied) return Uncache(r.id), Erase(r.id);
+    if (r.status == isUnmodified) cache.push_back(r.id);
     if (r.status != isDeleted) Restore(r), r.status = isDeleted, r.result = urNone;
   }
   void Revert(int32_t id) {
-    if (std::find(cache.begin(), cache.end(), id) == cache.end()) return;
+    if (!Cached(id)) return;
     Uncache(id);
-    ModelRow& r = *Find(id);
+    Row& r = Find(id);
     if (r.status == isAppended) return Erase(id);
     Restore(r);
-    r.status = isUnmodified;
-    r.result = urNone;
+    r.status = isUnmodified, r.result = urNone;
   }
   void Apply(const std::string& actions) {
     size_t next = 0;
     int batch = -1;
     for (size_t i = 0; i < cache.size();) {
-      ModelRow& r = *Find(cache[i]);
+      Row& r = Find(cache[i]);
       if (r.result == urApplied) {
         ++i;
         continue;
@@ -333,13 +303,13 @@ class Model {
       if (answer == 'v' || answer == 'm') {
         const int32_t id = r.id;
         Revert(id);
-        if (answer == 'm' && Find(id)) Erase(id);
+        if (answer == 'm' && std::any_of(rows.begin(), rows.end(), [id](const Row& row) { return row.id == id; })) Erase(id);
         continue;
       }
       if (answer == 'B' && r.status != isDeleted) r.s = true;
       const TUpdateRecAction result = answer == 'F' ? urFail : answer == 'K' ? urSkip : answer == 'S' ? urSuspended : urApplied;
-      for (int j = batch; result != urSuspended && j >= 0 && j < static_cast<int>(i); ++j) {
-        if (Find(cache[static_cast<size_t>(j)])->result != urApplied) Find(cache[static_cast<size_t>(j)])->result = result;
+      for (size_t j = batch < 0 || result == urSuspended ? i : static_cast<size_t>(batch); j < i; ++j) {
+        if (Find(cache[j]).result != urApplied) Find(cache[j]).result = result;
       }
       r.result = result;
       batch = result != urSuspended ? -1 : batch >= 0 ? batch : static_cast<int>(i);
@@ -350,7 +320,7 @@ class Model {
     if (Pending()) Apply(actions);
     std::vector<int32_t> kept;
     for (int32_t id : cache) {
-      ModelRow& r = *Find(id);
+      Row& r = Find(id);
       if (r.result != urApplied) {
         kept.push_back(id);
       } else if (r.status == isDeleted) {
@@ -361,18 +331,11 @@ class Model {
     }
     cache = kept;
   }
-
   std::string State() {
-    std::string s;
-    int count = 0;
-    for (const ModelRow& r : rows) {
-      s += std::to_string(r.id) + ":" + "uUAD"[r.status] + "fbkrans"[r.result] + std::to_string(r.v) + (r.s ? "s" : "");
-      if (r.rollback) s += "<" + std::to_string(r.old_v) + (r.old_s ? "s" : "");
-      s += " ";
-      count += types.find("uUAD"[r.status]) != std::string::npos;
-    }
-    std::string order;
+    std::string s, order;
+    for (const Row& r : rows) s += RowText(r.id, r.status, r.result, r.v, r.s, r.rollback, r.old_v, r.old_s);
     for (int32_t id : cache) order += (order.empty() ? "" : " ") + std::to_string(id);
+    const auto count = std::count_if(rows.begin(), rows.end(), [this](const Row& r) { return Visible(r); });
     return s + "#" + std::to_string(count) + (Pending() ? "p" : "") + " [" + order + "]";
   }
 };
@@ -385,43 +348,31 @@ TEST(CachedUpdates, RandomScriptsMatchTheModel) {
     Model m;
     int32_t next_id = 4;
     for (int step = 0; step < 150; ++step) {
-      // Rows are edited the dataset's way, which needs them visible.
-      std::vector<int32_t> all, visible;
-      for (const ModelRow& row : m.rows) {
-        all.push_back(row.id);
-        if (m.types.find("uUAD"[row.status]) != std::string::npos) visible.push_back(row.id);
-      }
-      std::string actions;
-      for (size_t i = 0; i < 2 * m.cache.size() + 2; ++i) actions += "AAABFKSvm"[random(9)];
       const char op = "ieeedraacxst"[random(12)];
-      const std::vector<int32_t>& targets = op == 'e' ? visible : all;
-      if (std::string("edr").find(op) != std::string::npos && targets.empty()) continue;
-      const int32_t id = targets.empty() ? 0 : targets[random(targets.size())];
-      std::string script(1, op);
-      if (id && std::string("edr").find(op) != std::string::npos) script += std::to_string(id);
-      if (op == 't') {
-        for (char c : std::string("uUAD")) script += random(2) ? std::string(1, c) : "";
+      // Rows are edited the dataset's way, which needs them visible.
+      std::vector<int32_t> targets;
+      for (const Model::Row& row : m.rows) {
+        if (op != 'e' || m.Visible(row)) targets.push_back(row.id);
       }
+      const bool on_row = std::string("edr").find(op) != std::string::npos;
+      if (on_row && targets.empty()) continue;
+      const int32_t id = on_row ? targets[random(targets.size())] : 0;
+      std::string script(1, op), actions;
+      if (on_row) script += std::to_string(id);
+      for (char c : std::string(op == 't' ? kStatus : "")) script += random(2) ? std::string(1, c) : "";
+      for (size_t i = 0; i < 2 * m.cache.size() + 2; ++i) actions += "AAABFKSvm"[random(9)];
       r.actions = actions;
-      r.log.clear();
       r.Run(script);
       SCOPED_TRACE(std::to_string(run) + "/" + std::to_string(step) + ": " + script + " " + actions);
       switch (op) {
-        case 'i':
-          m.rows.push_back({next_id, 10 * next_id, false, isAppended});
-          m.Cache(next_id++);
-          break;
-        case 'e': m.Edit(id); break;
-        case 'd': m.Delete(id); break;
+        case 'i': m.rows.push_back({next_id, 10 * next_id, isAppended}), m.cache.push_back(next_id++); break;
+        case 'e': m.Edit(m.Find(id)); break;
+        case 'd': m.Delete(m.Find(id)); break;
         case 'r': m.Revert(id); break;
         case 'a': m.Apply(actions); break;
         case 'c': m.Commit(actions); break;
-        case 'x':
-          while (!m.cache.empty()) m.Revert(m.cache.front());
-          break;
-        case 's':
-          for (int32_t cached : m.cache) m.Find(cached)->result = urNone;
-          break;
+        case 'x': while (!m.cache.empty()) m.Revert(m.cache.front()); break;
+        case 's': for (int32_t cached : m.cache) m.Find(cached).result = urNone; break;
         case 't': m.types = script.substr(1); break;
       }
       ASSERT_EQ(r.State(), m.State());
