@@ -72,6 +72,11 @@ class TMySqlResultSet : public TObject {
   // the 4.1 layout, 5 for the older one), into infos.
   void ReadFieldsInfo(int count, TMySqlFieldInfos& infos);
   void SetresultBind(std::unique_ptr<TMySqlBinds> binds);
+  // Nothing is read through this result set: it only describes its columns.
+  void EndWithoutRows() {
+    ended_ = true;
+    eof_ = true;
+  }
   // Ends either mode; in use mode the unread rows of the session's open
   // result, when it is this one's, are drained through the session.
   void Clear();
