@@ -22,6 +22,7 @@
 
 namespace dac {
 
+class TMySqlNet;
 class TMySqlSession;
 struct SessionLink;
 
@@ -100,6 +101,9 @@ class TMySqlResultSet : public TObject {
   // The session, which must still be reading this result's rows.
   TMySqlSession& ReadingSession();
   void EndOfRows(const uint8_t* end_packet, int length);
+  // The next row packet (into the bytes given, else the net's buffer); its
+  // length. A failure in its place ends the result before it is raised.
+  int ReceiveRow(TMySqlNet& net, TBytes* into);
 
   std::unique_ptr<TRows> rows_;
   int row_index_ = 0;

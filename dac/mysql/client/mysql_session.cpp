@@ -297,6 +297,12 @@ void TMySqlSession::Apply(const EndPacket& end) {
   status_ = msReady;
 }
 
+void TMySqlSession::Apply(const ErrorPacket&) {
+  server_status_ &= ~kServerMoreResultsExists;
+  stored_proc_ = false;
+  status_ = msReady;
+}
+
 // ---- replies ----
 
 void TMySqlSession::ApplyReceivedOk() {

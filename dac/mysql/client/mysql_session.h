@@ -79,6 +79,9 @@ class TMySqlSession : public TObject {
   // The end packet after a result's rows, whichever result set read them:
   // warnings and status, and the session is ready again.
   void Apply(const EndPacket& end);
+  // An error in place of a row ends the result, and no result follows it:
+  // the session is ready again.
+  void Apply(const ErrorPacket& error);
   // The id of the result whose rows are still on the connection; 0 when
   // the session is ready. A result set reads and drains only its own.
   uint64_t GetOpenResult() const { return status_ == msReady ? 0 : result_id_; }
