@@ -89,6 +89,7 @@ void TMySqlStmt::BindResult(std::unique_ptr<TMySqlBinds> binds) {
 }
 
 int TMySqlStmt::Fetch(TMySqlBinds*& binds) {
+  LiveSession();
   if (!result_set_) throw EMySqlException(kCrCommandsOutOfSync);
   return result_set_->Read(binds) ? 0 : MYSQL_NO_DATA;
 }

@@ -74,7 +74,16 @@ OkPacket ParseOkPacket(const uint8_t* data, size_t length, bool protocol41, bool
     ok.warning_count = reader.ReadUInt16();
     ok.has_warnings = true;
   }
-  ok.info = reader.ReadString();
+  // Servers send the message length-coded; text that cannot be one is taken as it stands.
+  const size_t start = reader.Position();
+  const uint8_t first = reader.AtEnd() ? 0 : data[start];
+  const int64_t coded = first < 251 ? first : -1;
+  if (coded >= 0 && static_cast<size_t>(coded) + 1 <= reader.Remaining()) {
+    reader.Skip(1);
+    ok.info = reader.ReadString(static_cast<size_t>(coded));
+  } else {
+    ok.info = reader.ReadString();
+  }
   return ok;
 }
 
