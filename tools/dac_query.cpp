@@ -159,27 +159,10 @@ class QueryRun {
     CheckStatement(stmt);
     api_._mysql_stmt_execute(stmt, dac::TParamDescs(), false);
     CheckStatement(stmt);
-    std::vector<dac::TMYSQL_FIELD> fields;
-    if (dac::PMySqlRes metadata = api_.mysql_stmt_result_metadata(stmt)) {
-      for (uint32_t i = 0; i < api_.mysql_num_fields(metadata); ++i)
-        fields.push_back(api_._mysql_fetch_field_direct(metadata, i, false));
-      api_.mysql_free_result(metadata);
-    }
-    if (fields.empty()) return;
+    const std::vector<dac::TMYSQL_FIELD> columns = StatementColumns(api_, stmt);
     dac::PMySqlRow row = nullptr;
-    dac::TMySqlLengths lengths;
-    while (api_._mysql_stmt_fetch(stmt, row) == 0) {
-      api_._mysql_stmt_fetch_lengths(stmt, lengths);
-      BatchRow values;
-      for (uint32_t i = 0; i < fields.size(); ++i) {
-        const char* value = api_._mysql_stmt_fetch_value_ptr(stmt, i);
-        if (!value)
-          values.push_back(std::nullopt);
-        else
-          values.push_back(BinaryValueText(fields[i], std::string_view(value, lengths.at(i))));
-      }
-      Print(BatchLine(values));
-    }
+    while (!columns.empty() && api_._mysql_stmt_fetch(stmt, row) == 0)
+      Print(BatchLine(StatementRow(api_, stmt, columns)));
     CheckStatement(stmt);
   }
 
@@ -189,16 +172,7 @@ class QueryRun {
     Check();
     if (!result) return;
     const uint32_t count = api_.mysql_num_fields(result);
-    while (dac::PMySqlRow row = api_.mysql_fetch_row(result)) {
-      BatchRow values;
-      for (uint32_t i = 0; i < count; ++i) {
-        if (api_._mysql_fetch_value_is_null(row, i))
-          values.push_back(std::nullopt);
-        else
-          values.push_back(api_._mysql_fetch_value_str(row, i));
-      }
-      Print(BatchLine(values));
-    }
+    while (dac::PMySqlRow row = api_.mysql_fetch_row(result)) Print(BatchLine(TextRow(api_, row, count)));
     api_.mysql_free_result(result);
     Check();
   }

@@ -39,7 +39,8 @@ class ValueReader {
   uint64_t Unsigned(size_t size) {
     if (position_ + size > value_.size()) throw std::invalid_argument("binary value too short for its type");
     uint64_t v = 0;
-    for (size_t i = 0; i < size; ++i) v |= static_cast<uint64_t>(static_cast<uint8_t>(value_[position_ + i])) << (8 * i);
+    for (size_t i = 0; i < size; ++i)
+      v |= static_cast<uint64_t>(static_cast<uint8_t>(value_[position_ + i])) << (8 * i);
     position_ += size;
     return v;
   }
@@ -246,6 +247,41 @@ std::string BinaryValueText(const dac::TMYSQL_FIELD& field, std::string_view val
     default:
       return std::string(value);
   }
+}
+
+BatchRow TextRow(dac::TMySQLAPI& api, dac::PMySqlRow row, uint32_t count) {
+  BatchRow values;
+  for (uint32_t i = 0; i < count; ++i) {
+    if (api._mysql_fetch_value_is_null(row, i))
+      values.push_back(std::nullopt);
+    else
+      values.push_back(api._mysql_fetch_value_str(row, i));
+  }
+  return values;
+}
+
+std::vector<dac::TMYSQL_FIELD> StatementColumns(dac::TMySQLAPI& api, dac::PMySqlStmt stmt) {
+  std::vector<dac::TMYSQL_FIELD> columns;
+  if (dac::PMySqlRes metadata = api.mysql_stmt_result_metadata(stmt)) {
+    for (uint32_t i = 0; i < api.mysql_num_fields(metadata); ++i)
+      columns.push_back(api._mysql_fetch_field_direct(metadata, i, false));
+    api.mysql_free_result(metadata);
+  }
+  return columns;
+}
+
+BatchRow StatementRow(dac::TMySQLAPI& api, dac::PMySqlStmt stmt, const std::vector<dac::TMYSQL_FIELD>& columns) {
+  dac::TMySqlLengths lengths;
+  api._mysql_stmt_fetch_lengths(stmt, lengths);
+  BatchRow values;
+  for (uint32_t i = 0; i < columns.size(); ++i) {
+    const char* value = api._mysql_stmt_fetch_value_ptr(stmt, i);
+    if (!value)
+      values.push_back(std::nullopt);
+    else
+      values.push_back(BinaryValueText(columns[i], std::string_view(value, lengths.at(i))));
+  }
+  return values;
 }
 
 std::string ErrorLine(uint32_t code, const std::string& message) {

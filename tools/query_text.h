@@ -1,7 +1,7 @@
 // How dac-query writes what a server returns, as the mariadb client writes
-// it in batch mode without column names: rows as TAB-separated lines, values
-// of the binary protocol as the server would have written them as text, and
-// the error line.
+// it in batch mode without column names: rows read through the client API
+// as TAB-separated lines, values of the binary protocol as the server would
+// have written them as text, and the error line.
 #pragma once
 
 #include <cstdint>
@@ -26,6 +26,14 @@ std::string BatchLine(const BatchRow& row);
 // column's decimals or in the server's shortest form, anything else as its
 // bytes. A value shorter than its type raises std::invalid_argument.
 std::string BinaryValueText(const dac::TMYSQL_FIELD& field, std::string_view value);
+
+// The current row of a text result, its values as they came.
+BatchRow TextRow(dac::TMySQLAPI& api, dac::PMySqlRow row, uint32_t count);
+
+// The columns of a prepared statement's result; none without one.
+std::vector<dac::TMYSQL_FIELD> StatementColumns(dac::TMySQLAPI& api, dac::PMySqlStmt stmt);
+// The row the statement fetched last, each value as BinaryValueText gives it.
+BatchRow StatementRow(dac::TMySQLAPI& api, dac::PMySqlStmt stmt, const std::vector<dac::TMYSQL_FIELD>& columns);
 
 // "ERROR code (state): message": a server's state and text come from the
 // message as the protocol forms it (CR LF, '#', five state characters); a

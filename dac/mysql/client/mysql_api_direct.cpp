@@ -62,7 +62,8 @@ size_t CopyValue(PMySqlRow row, uint32_t column, void* buffer, int length) {
 
 void CopyLengths(const TMySqlBinds* binds, int count, TMySqlLengths& lengths) {
   lengths.resize(static_cast<size_t>(binds ? std::min(count, binds->Count()) : 0));
-  for (size_t i = 0; i < lengths.size(); ++i) lengths[i] = static_cast<unsigned long>((*binds)[static_cast<int>(i)].length);
+  for (size_t i = 0; i < lengths.size(); ++i)
+    lengths[i] = static_cast<unsigned long>((*binds)[static_cast<int>(i)].length);
 }
 
 std::string Text(const char* text) { return text ? std::string(text) : std::string(); }

@@ -2,17 +2,13 @@
 // connecting, text results and their value accessors, column descriptions,
 // counts, multi-statement results, killing, prepared statements, and handles
 // that outlive their connection. Run once per API object (see the end).
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstring>
 #include <thread>
 
 #include "dac/store/data_types.h"
 #include "tests/dac/mysql/client/api_test_support.h"
+#include "tests/dac/mysql/client/fake_server.h"
 
 namespace dac {
 namespace {
@@ -28,22 +24,9 @@ class ApiConformanceTest : public ::testing::TestWithParam<testing::ApiUnderTest
   TMySQLAPI& api() { return GetParam().api(); }
 };
 
-// A loopback port nothing listens on.
-uint32_t RefusedPort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  socklen_t length = sizeof address;
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  ::close(fd);
-  return ntohs(address.sin_port);
-}
-
 TEST_P(ApiConformanceTest, FailedConnectsStillGiveTheHandle) {
   REQUIRE_TEST_SERVER(s);
-  ApiConnection refused(api(), s, 0, std::nullopt, RefusedPort());
+  ApiConnection refused(api(), s, 0, std::nullopt, static_cast<uint32_t>(testing::UnusedPort()));
   EXPECT_EQ(refused.errno_(), 2003u) << refused.error();
   ApiConnection denied(api(), s, 0, s.password + "x");
   EXPECT_EQ(denied.errno_(), 1045u);

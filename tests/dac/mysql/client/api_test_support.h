@@ -56,25 +56,13 @@ class ApiConnection {
   PMySqlCon con_ = nullptr;
 };
 
-// The values of a row as text.
-inline Row RowOf(TMySQLAPI& api, PMySqlRow row, uint32_t count) {
-  Row values;
-  for (uint32_t i = 0; i < count; ++i) {
-    if (api._mysql_fetch_value_is_null(row, i))
-      values.push_back(std::nullopt);
-    else
-      values.push_back(api._mysql_fetch_value_str(row, i));
-  }
-  return values;
-}
-
 // The rows of the last statement, read one by one.
 inline Rows FetchAll(TMySQLAPI& api, PMySqlCon con) {
   Rows rows;
   PMySqlRes result = api.mysql_use_result(con);
   if (!result) return rows;
   const uint32_t count = api.mysql_num_fields(result);
-  while (PMySqlRow row = api.mysql_fetch_row(result)) rows.push_back(RowOf(api, row, count));
+  while (PMySqlRow row = api.mysql_fetch_row(result)) rows.push_back(tools::TextRow(api, row, count));
   api.mysql_free_result(result);
   return rows;
 }
@@ -97,7 +85,9 @@ class ApiStatement {
   ApiStatement& operator=(const ApiStatement&) = delete;
 
   PMySqlStmt get() const { return stmt_; }
-  int32_t Prepare(const std::string& sql) { return api_.mysql_stmt_prepare(stmt_, sql, static_cast<uint32_t>(sql.size())); }
+  int32_t Prepare(const std::string& sql) {
+    return api_.mysql_stmt_prepare(stmt_, sql, static_cast<uint32_t>(sql.size()));
+  }
   int32_t Execute(const TParamDescs& params, bool unicode = false) {
     return api_._mysql_stmt_execute(stmt_, params, unicode);
   }
@@ -105,28 +95,12 @@ class ApiStatement {
 
   // The rows of the last execute, each value as the server writes it as text.
   Rows FetchAll() {
-    std::vector<TMYSQL_FIELD> fields;
-    if (PMySqlRes metadata = api_.mysql_stmt_result_metadata(stmt_)) {
-      for (uint32_t i = 0; i < api_.mysql_num_fields(metadata); ++i)
-        fields.push_back(api_._mysql_fetch_field_direct(metadata, i, false));
-      api_.mysql_free_result(metadata);
-    }
+    const std::vector<TMYSQL_FIELD> columns = tools::StatementColumns(api_, stmt_);
     Rows rows;
     PMySqlRow row = nullptr;
-    TMySqlLengths lengths;
     int32_t fetched;
-    while ((fetched = api_._mysql_stmt_fetch(stmt_, row)) == 0) {
-      api_._mysql_stmt_fetch_lengths(stmt_, lengths);
-      Row values;
-      for (uint32_t i = 0; i < fields.size(); ++i) {
-        const char* value = api_._mysql_stmt_fetch_value_ptr(stmt_, i);
-        if (!value)
-          values.push_back(std::nullopt);
-        else
-          values.push_back(tools::BinaryValueText(fields[i], std::string_view(value, lengths.at(i))));
-      }
-      rows.push_back(std::move(values));
-    }
+    while ((fetched = api_._mysql_stmt_fetch(stmt_, row)) == 0)
+      rows.push_back(tools::StatementRow(api_, stmt_, columns));
     EXPECT_EQ(fetched, 100) << error();
     return rows;
   }
