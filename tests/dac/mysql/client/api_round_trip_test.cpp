@@ -1,6 +1,7 @@
 // Every data type the execute packet encodes, inserted through a prepared
 // statement and read back by a text query and by a prepared SELECT: all
 // three must agree. Run once per API object.
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 
