@@ -30,18 +30,25 @@ class DacQueryTest : public ::testing::Test {
     const auto settings = dac::testing::TestServer();
     if (!settings) GTEST_SKIP() << "no test server: VARNEL_MYSQL_HOST/PORT are unset (scripts/test provides them)";
     s_ = *settings;
-    Mariadb("CREATE TABLE IF NOT EXISTS dq_types (tiny TINYINT, utiny TINYINT UNSIGNED, zf SMALLINT(5) ZEROFILL, "
+  }
+
+  // A table of every column type and three rows, under a name of the
+  // calling test's own: tests run side by side.
+  std::string TypesTable(const std::string& name) {
+    Mariadb("CREATE OR REPLACE TABLE " + name +
+            " (tiny TINYINT, utiny TINYINT UNSIGNED, zf SMALLINT(5) ZEROFILL, "
             "med MEDIUMINT, uint INT UNSIGNED, big BIGINT, ubig BIGINT UNSIGNED, yr YEAR, d DATE, dt DATETIME, "
             "dt3 DATETIME(3), ts TIMESTAMP(6) NULL, t TIME, t2 TIME(2), f FLOAT, f2 FLOAT(7,2), db DOUBLE, "
             "dec3 DECIMAL(10,3), b BIT(10), c CHAR(3), vc VARCHAR(10), bl BLOB, e ENUM('x','y'), st SET('p','q'))");
-    Mariadb("DELETE FROM dq_types");
-    Mariadb("INSERT INTO dq_types VALUES (-128, 255, 42, -8388608, 4294967295, -9223372036854775808, "
+    Mariadb("INSERT INTO " + name +
+            " VALUES (-128, 255, 42, -8388608, 4294967295, -9223372036854775808, "
             "18446744073709551615, 2024, '2024-02-29', '2024-02-29 13:45:10', '2004-02-29 13:45:10.250', "
             "'2020-01-01 00:00:00.000001', '-838:59:59', '36:00:00.5', 3.4028234e38, 12345.67, 1e15, -1234567.891, "
             "b'1010101010', 'ab', 'x\\ty', X'00FF0A5C', 'y', 'p,q'), (0, 0, 0, 0, 0, 0, 0, 0, '0000-00-00', "
             "'0000-00-00 00:00:00', NULL, NULL, '00:00:00', '-00:00:01.25', 123456789, -0.5, 1e14, 0, b'0', '', "
             "'', '', 'x', ''), (NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, "
             "NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL)");
+    return name;
   }
 
   std::vector<std::string> ConnectionArgs() const {
@@ -108,7 +115,7 @@ TEST_F(DacQueryTest, TextRowsEscapesAndSeveralResults) {
   ExpectSameAsMariadb("SELECT 'a\\tb', 'two\\nlines', 'back\\\\slash', CONCAT('nul', CHAR(0), 'x'), 'cr\\rhere', "
                       "NULL, '', 'caf\\xC3\\xA9'");
   ExpectSameAsMariadb("SELECT 1; DO 1; SELECT 2, 3 UNION SELECT 4, 5; SELECT 1 FROM DUAL WHERE 0; SELECT 'end'");
-  ExpectSameAsMariadb("SELECT * FROM dq_types");
+  ExpectSameAsMariadb("SELECT * FROM " + TypesTable("dq_text_types"));
   ExpectSameAsMariadb("SELECT 'caf\xC3\xA9', CHAR_LENGTH('caf\xC3\xA9')", {"--charset", "latin1"}, "latin1");
   const Outcome multi = DacQuery("SELECT 1; SELECT 2");
   EXPECT_EQ(multi.out, "1\n2\n");
@@ -116,14 +123,15 @@ TEST_F(DacQueryTest, TextRowsEscapesAndSeveralResults) {
 }
 
 TEST_F(DacQueryTest, PreparedRowsPrintAsTheServerPrintsText) {
-  const std::string all = "SELECT * FROM dq_types";
+  const std::string table = TypesTable("dq_prepared_types");
+  const std::string all = "SELECT * FROM " + table;
   const Outcome prepared = DacQuery(all, {"--prepare"});
   EXPECT_EQ(prepared.out, Mariadb(all).out) << prepared.err;
   EXPECT_EQ(prepared.status, 0);
-  for (const std::string sql : {"SELECT 3.4028234e38, 1e14, 1e15, 0.1e0 + 0.2e0, -1.5e-300, 1e-15, ROUND(2.5e0, 2)",
-                                "SELECT CAST(f AS FLOAT), f2 * 1, ROUND(db, 1), NOW() - NOW(), 'x' FROM dq_types",
+  for (const std::string& sql : std::vector<std::string>{"SELECT 3.4028234e38, 1e14, 1e15, 0.1e0 + 0.2e0, -1.5e-300, 1e-15, ROUND(2.5e0, 2)",
+                                "SELECT CAST(f AS FLOAT), f2 * 1, ROUND(db, 1), NOW() - NOW(), 'x' FROM " + table,
                                 "SELECT CAST('-01:30:00' AS TIME), CAST('36:00:00' AS TIME(3)), DATE('2024-02-29')",
-                                "SELECT uint, big, NULL, d FROM dq_types WHERE uint IS NULL"}) {
+                                "SELECT uint, big, NULL, d FROM " + table + " WHERE uint IS NULL"}) {
     SCOPED_TRACE(sql);
     const Outcome mine = DacQuery(sql, {"--prepare"});
     EXPECT_EQ(mine.out, Mariadb(sql).out) << mine.err;

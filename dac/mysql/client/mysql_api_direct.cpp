@@ -198,19 +198,12 @@ int32_t TMySQLAPIDirect::mysql_ping(PMySqlCon con) {
   return Guarded(session, [&] { session.Ping(); });
 }
 
-std::string TMySQLAPIDirect::mysql_get_server_info(PMySqlCon con) {
-  TMySqlSession& session = SessionOf(con);
-  Guarded(session, [] {});
-  return session.GetServerVersion();
-}
+// Reading what the connection knows leaves the last error as it was.
+std::string TMySQLAPIDirect::mysql_get_server_info(PMySqlCon con) { return SessionOf(con).GetServerVersion(); }
 
 std::string TMySQLAPIDirect::mysql_get_client_info() { return kClientInfo; }
 
-std::string TMySQLAPIDirect::mysql_get_host_info(PMySqlCon con) {
-  TMySqlSession& session = SessionOf(con);
-  Guarded(session, [] {});
-  return session.GetHostInfo();
-}
+std::string TMySQLAPIDirect::mysql_get_host_info(PMySqlCon con) { return SessionOf(con).GetHostInfo(); }
 
 int32_t TMySQLAPIDirect::mysql_options(PMySqlCon con, TMySqlOption option, const void* value) {
   TMySqlSession& session = SessionOf(con);

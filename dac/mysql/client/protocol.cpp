@@ -75,12 +75,10 @@ OkPacket ParseOkPacket(const uint8_t* data, size_t length, bool protocol41, bool
     ok.has_warnings = true;
   }
   // Servers send the message length-coded; text that cannot be one is taken as it stands.
-  const size_t start = reader.Position();
-  const uint8_t first = reader.AtEnd() ? 0 : data[start];
-  const int64_t coded = first < 251 ? first : -1;
-  if (coded >= 0 && static_cast<size_t>(coded) + 1 <= reader.Remaining()) {
+  const size_t coded = reader.AtEnd() ? 0 : data[reader.Position()];
+  if (!reader.AtEnd() && coded < 251 && coded < reader.Remaining()) {
     reader.Skip(1);
-    ok.info = reader.ReadString(static_cast<size_t>(coded));
+    ok.info = reader.ReadString(coded);
   } else {
     ok.info = reader.ReadString();
   }
