@@ -14,7 +14,6 @@
 #include "dac/store/blob.h"
 #include "dac/store/data_types.h"
 #include "dac/store/memory_stream.h"
-#include "platform/format_settings.h"
 #include "tests/dac/mysql/client/api_test_support.h"
 
 namespace dac {
@@ -134,18 +133,6 @@ TEST(ExecutePacketTest, ValuesByType) {
     Append(expected, c.value_bytes);
     EXPECT_EQ(Build(params, 1, {}, c.unicode).bytes, Head(expected));
   }
-}
-
-TEST(ExecutePacketTest, DecimalsGoOutWithAPointUnderAnyLocale) {
-  plat::FormatSettings saved = plat::ProcessFormatSettings();
-  plat::ProcessFormatSettings().decimal_separator = ',';
-  TParamDescs params;
-  AddParam(params, dtBCD, Currency::FromRaw(-12345));
-  AddParam(params, dtFmtBCD, 2.5);
-  const Built built = Build(params, 2);
-  plat::ProcessFormatSettings() = saved;
-  EXPECT_EQ(built.bytes, Head({0x00, 0x01, 0xFD, 0x00, 0xFD, 0x00, 7, '-', '1', '.', '2', '3', '4', '5', 3, '2',
-                               '.', '5'}));
 }
 
 TEST(ExecutePacketTest, BlobPiecesFollowOneAnotherThenTheNextParameter) {
