@@ -1,0 +1,74 @@
+#include "tests/dac/core/support/test_clients.h"
+
+#include "dac/core/da_errors.h"
+#include "dac/framework/scoped_value.h"
+#include "tests/dac/core/support/fake_provider.h"
+
+namespace dac::test {
+
+DAC_DEFINE_CLASS(TestSQL, TComponent, TComponentClassOf<TestSQL>)
+DAC_DEFINE_CLASS(TestDataSet, TDataSet, TComponentClassOf<TestDataSet>)
+
+namespace {
+
+void RunOn(TCustomDAConnection* connection, const std::string& sql, TComponent* component) {
+  auto* fake = dynamic_cast<FakeConnection*>(connection->GetIConnection());
+  DAC_ASSERT(fake != nullptr, "A test client works on a fake connection");
+  fake->Run(sql, component);
+}
+
+}  // namespace
+
+void TestClient::SetConnection(TCustomDAConnection* value) {
+  if (value == connection_) return;
+  if (connection_) connection_->UnRegisterClient(&self_);
+  connection_ = value;
+  if (!connection_) return;
+  connection_->RegisterClient(&self_, [this](TObject*, bool connecting) {
+    connect_events.push_back(connecting);
+    if (on_connect_change) on_connect_change(connecting);
+  });
+}
+
+void TestClient::BindServerConnection(TDKConnection* connection) {
+  if (connection) has_object_ = true;
+  if (has_object_) bound = connection;
+}
+
+void TestClient::ClientApplyUpdates() {
+  ++applies;
+  RunOn(connection_, apply_sql, &self_);
+}
+
+void TestClient::Work(TConnLostCause cause, const std::string& sql) {
+  TOperationScope operation(connection_, cause);
+  TScopedValue<bool> running(executing, true);
+  connection_->InternalConnect();
+  try {
+    for (;;) {
+      try {
+        RunOn(connection_, sql, &self_);
+        break;
+      } catch (const EFailOver&) {
+        connection_->RestoreAfterFailOver();
+        ++reruns;
+      }
+    }
+  } catch (...) {
+    connection_->InternalDisconnect();
+    throw;
+  }
+  connection_->InternalDisconnect();
+}
+
+void TestSQL::BeforeDestruction() {
+  SetConnection(nullptr);
+  TComponent::BeforeDestruction();
+}
+
+void TestDataSet::BeforeDestruction() {
+  SetConnection(nullptr);
+  RowDataSet::BeforeDestruction();
+}
+
+}  // namespace dac::test
