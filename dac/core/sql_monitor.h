@@ -160,7 +160,7 @@ class TCustomDASQLMonitor : public TComponent {
   virtual void InternalTRStart(TComponent* connection, TTracePoint point, int32_t& message_id);
   virtual void InternalTRCommit(TComponent* connection, TTracePoint point, int32_t& message_id);
   virtual void InternalTRRollback(TComponent* connection, TTracePoint point, int32_t& message_id);
-  virtual void InternalDBError(const EDAError& error);
+  void InternalDBError(const EDAError& error);
   void InternalCustomMessage(TComponent* connection, const std::string& text, int32_t& message_id);
 
  protected:

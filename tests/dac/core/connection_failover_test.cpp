@@ -27,9 +27,7 @@ struct Scene {
     for (TComponent* component : std::vector<TComponent*>{data_set, other, sql, connection}) component->Free();
   }
   // Counts reconnects from now on.
-  void Watch() {
-    connection->SetAfterConnect([this](TObject*) { ++reconnects; });
-  }
+  void Watch() { connection->SetAfterConnect([this](TObject*) { ++reconnects; }); }
   // Whether the work raised.
   bool Raised(TConnLostCause cause) {
     try {
@@ -85,11 +83,10 @@ TEST(Failover, DecisionTable) {
     TestConnection& connection = *scene.connection;
     connection.Options().SetLocalFailover(row.local_failover);
     if (row.handler) {
-      connection.SetOnConnectionLost(
-          [&](TObject*, TComponent* component, TConnLostCause, TRetryMode& mode) {
-            EXPECT_EQ(component, scene.data_set);
-            mode = *row.handler;
-          });
+      connection.SetOnConnectionLost([&](TObject*, TComponent* component, TConnLostCause, TRetryMode& mode) {
+        EXPECT_EQ(component, scene.data_set);
+        mode = *row.handler;
+      });
     }
     TConnLostCause cause = row.cause;
     if (cause == clConnect) {
@@ -120,8 +117,8 @@ TEST(Failover, DecisionTable) {
     EXPECT_EQ(connection.GetConnected(), row.connected);
     EXPECT_EQ(connection.resets, 1);
     EXPECT_FALSE(connection.GetInTransaction());
-    EXPECT_EQ(std::count(connection.server->Statements().begin(), connection.server->Statements().end(), "COMMIT"),
-              0);
+    const std::vector<std::string>& sent = connection.server->Statements();
+    EXPECT_EQ(std::count(sent.begin(), sent.end(), "COMMIT"), 0);
   }
 }
 
@@ -158,22 +155,18 @@ TEST(Failover, TheHighestOperationDecides) {
   EXPECT_EQ(connection.PushOperation(clApply), 0);
   EXPECT_EQ(connection.DetectConnLostCause(nullptr), clUnknown) << "no stack without LocalFailover";
   connection.PopOperation();
-
   connection.Options().SetLocalFailover(true);
   struct Case {
-    std::vector<std::pair<TConnLostCause, bool>> stack;
+    std::vector<std::pair<TConnLostCause, bool>> stack;  // operation, may fail over
     bool query;
     TConnLostCause cause;
     int32_t users_added;
   };
-  const Case cases[] = {
-      {{{clExecute, true}, {clApply, true}}, false, clApply, 0},
-      {{{clOpen, true}, {clExecute, false}}, false, clOpen, 2},
-      {{{clExecute, true}, {clOpen, false}}, false, clUnknown, 2},
-      {{{clExecute, true}}, true, clExecute, 0},
-      {{{clExecute, true}, {clConnect, true}}, false, clUnknown, 0},
-  };
-  for (const Case& c : cases) {
+  for (const Case& c : {Case{{{clExecute, true}, {clApply, true}}, false, clApply, 0},
+                        Case{{{clOpen, true}, {clExecute, false}}, false, clOpen, 2},
+                        Case{{{clExecute, true}, {clOpen, false}}, false, clUnknown, 2},
+                        Case{{{clExecute, true}}, true, clExecute, 0},
+                        Case{{{clExecute, true}, {clConnect, true}}, false, clUnknown, 0}}) {
     scene.data_set->is_query = c.query;
     for (const auto& [operation, allow] : c.stack) connection.PushOperation(operation, allow);
     const int32_t users = connection.ConnectCount();

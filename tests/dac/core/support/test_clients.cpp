@@ -9,18 +9,7 @@ namespace dac::test {
 DAC_DEFINE_CLASS(TestSQL, TComponent, TComponentClassOf<TestSQL>)
 DAC_DEFINE_CLASS(TestDataSet, TDataSet, TComponentClassOf<TestDataSet>)
 
-namespace {
-
-void RunOn(TCustomDAConnection* connection, const std::string& sql, TComponent* component) {
-  auto* fake = dynamic_cast<FakeConnection*>(connection->GetIConnection());
-  DAC_ASSERT(fake != nullptr, "A test client works on a fake connection");
-  fake->Run(sql, component);
-}
-
-}  // namespace
-
 void TestClient::SetConnection(TCustomDAConnection* value) {
-  if (value == connection_) return;
   if (connection_) connection_->UnRegisterClient(&self_);
   connection_ = value;
   if (!connection_) return;
@@ -30,14 +19,9 @@ void TestClient::SetConnection(TCustomDAConnection* value) {
   });
 }
 
-void TestClient::BindServerConnection(TDKConnection* connection) {
-  if (connection) has_object_ = true;
-  if (has_object_) bound = connection;
-}
-
 void TestClient::ClientApplyUpdates() {
   ++applies;
-  RunOn(connection_, apply_sql, &self_);
+  dynamic_cast<FakeConnection&>(*connection_->GetIConnection()).Run("UPDATE t", &self_);
 }
 
 void TestClient::Work(TConnLostCause cause, const std::string& sql) {
@@ -45,13 +29,11 @@ void TestClient::Work(TConnLostCause cause, const std::string& sql) {
   TScopedValue<bool> running(executing, true);
   connection_->InternalConnect();
   try {
-    for (;;) {
+    for (;; ++reruns, connection_->RestoreAfterFailOver()) {
       try {
-        RunOn(connection_, sql, &self_);
+        dynamic_cast<FakeConnection&>(*connection_->GetIConnection()).Run(sql, &self_);
         break;
       } catch (const EFailOver&) {
-        connection_->RestoreAfterFailOver();
-        ++reruns;
       }
     }
   } catch (...) {

@@ -9,19 +9,21 @@
 
 #include "dac/core/connection_client.h"
 #include "dac/core/connection_component.h"
-#include "dac/framework/component.h"
 #include "tests/dac/framework/row_dataset.h"
 
 namespace dac::test {
 
 class TestClient : public IDAConnectionClient {
  public:
+  // Registers with the new connection (hearing its connect events).
+  void SetConnection(TCustomDAConnection* value);
+  // One operation of the given cause: pushed, on the connection between
+  // InternalConnect and InternalDisconnect, run again after EFailOver.
+  void Work(TConnLostCause cause, const std::string& sql);
+
   TDAClientKind ClientKind() const override { return kind_; }
   TCustomDAConnection* ClientConnection() const override { return connection_; }
-  // Registers with the new connection (hearing its connect events) and
-  // unregisters from the old one.
-  void SetConnection(TCustomDAConnection* value);
-  void BindServerConnection(TDKConnection* connection) override;
+  void BindServerConnection(TDKConnection* connection) override { bound = connection; }
   void DetachFromConnection() override { SetConnection(nullptr); }
   bool ClientIsQuery() const override { return is_query; }
   bool ClientPrepared() const override { return prepared; }
@@ -30,26 +32,13 @@ class TestClient : public IDAConnectionClient {
   bool ClientFetched() const override { return fetched; }
   bool ClientActive() const override { return active; }
   bool ClientCachedUpdates() const override { return cached_updates; }
-  // Runs apply_sql.
+  // Runs "UPDATE t".
   void ClientApplyUpdates() override;
   void ClientCommitUpdates() override { ++commits; }
 
-  // One operation of the given cause: pushed, on the connection between
-  // InternalConnect and InternalDisconnect, run again after EFailOver.
-  void Work(TConnLostCause cause, const std::string& sql);
-
-  bool is_query = false;
-  bool prepared = false;
-  bool executing = false;
-  bool fetch_all = true;
-  bool fetched = true;
-  bool active = false;
-  bool cached_updates = false;
-  std::string apply_sql = "UPDATE t";
-  int applies = 0;
-  int commits = 0;
-  int reruns = 0;
-  // The server connection the command or record set is bound to.
+  bool is_query = false, prepared = false, executing = false, fetch_all = true, fetched = true;
+  bool active = false, cached_updates = false;
+  int applies = 0, commits = 0, reruns = 0;
   TDKConnection* bound = nullptr;
   // The connect events heard, in order; then the test's own handler.
   std::vector<bool> connect_events;
@@ -63,7 +52,6 @@ class TestClient : public IDAConnectionClient {
   TComponent& self_;
   TDAClientKind kind_;
   TCustomDAConnection* connection_ = nullptr;
-  bool has_object_ = false;
 };
 
 class TestSQL : public TComponent, public TestClient {

@@ -15,28 +15,6 @@ class RecordingMonitorClass : public TDASQLMonitorClassOf<RecordingMonitor> {
 DAC_DEFINE_CLASS(RecordingMonitor, TCustomDASQLMonitor, RecordingMonitorClass)
 DAC_DEFINE_CLASS(TestConnection, TCustomDAConnection, TComponentClassOf<TestConnection>)
 
-RecordingMonitor::RecordingMonitor(TComponent* owner) : TCustomDASQLMonitor(owner) { current = this; }
-
-RecordingMonitor::~RecordingMonitor() {
-  if (current == this) current = nullptr;
-}
-
-void RecordingMonitor::Record(const char* what, TTracePoint point) {
-  calls.push_back(std::string(what) + (point == tpBeforeEvent ? " before" : " after"));
-}
-
-void RecordingMonitor::InternalDBConnect(TComponent*, TTracePoint point, int32_t&) { Record("connect", point); }
-
-void RecordingMonitor::InternalDBDisconnect(TComponent*, TTracePoint point, int32_t&) { Record("disconnect", point); }
-
-void RecordingMonitor::InternalTRStart(TComponent*, TTracePoint point, int32_t&) { Record("start", point); }
-
-void RecordingMonitor::InternalTRCommit(TComponent*, TTracePoint point, int32_t&) { Record("commit", point); }
-
-void RecordingMonitor::InternalTRRollback(TComponent*, TTracePoint point, int32_t&) { Record("rollback", point); }
-
-void RecordingMonitor::InternalDBError(const EDAError& error) { calls.push_back("error " + error.Message()); }
-
 TestConnection::TestConnection(TComponent* owner) : TCustomDAConnection(owner) { SetLoginPrompt(false); }
 
 const TDASQLMonitorClass& TestConnection::SQLMonitorClass() const { return SQLMonitorClassOf<RecordingMonitor>(); }

@@ -23,25 +23,28 @@ class RecordingMonitor : public TCustomDASQLMonitor {
 
  public:
   // The latest made becomes the class's monitor.
-  explicit RecordingMonitor(TComponent* owner);
+  explicit RecordingMonitor(TComponent* owner) : TCustomDASQLMonitor(owner) { current = this; }
   static inline RecordingMonitor* current = nullptr;
 
   // "connect before", "connect after", and so for "disconnect", "start",
-  // "commit", "rollback"; "error <message>".
+  // "commit" and "rollback".
   std::vector<std::string> calls;
 
-  void InternalDBConnect(TComponent* connection, TTracePoint point, int32_t& message_id) override;
-  void InternalDBDisconnect(TComponent* connection, TTracePoint point, int32_t& message_id) override;
-  void InternalTRStart(TComponent* connection, TTracePoint point, int32_t& message_id) override;
-  void InternalTRCommit(TComponent* connection, TTracePoint point, int32_t& message_id) override;
-  void InternalTRRollback(TComponent* connection, TTracePoint point, int32_t& message_id) override;
-  void InternalDBError(const EDAError& error) override;
+  void InternalDBConnect(TComponent*, TTracePoint point, int32_t&) override { Record("connect", point); }
+  void InternalDBDisconnect(TComponent*, TTracePoint point, int32_t&) override { Record("disconnect", point); }
+  void InternalTRStart(TComponent*, TTracePoint point, int32_t&) override { Record("start", point); }
+  void InternalTRCommit(TComponent*, TTracePoint point, int32_t&) override { Record("commit", point); }
+  void InternalTRRollback(TComponent*, TTracePoint point, int32_t&) override { Record("rollback", point); }
 
  protected:
-  ~RecordingMonitor() override;
+  ~RecordingMonitor() override {
+    if (current == this) current = nullptr;
+  }
 
  private:
-  void Record(const char* what, TTracePoint point);
+  void Record(const char* what, TTracePoint point) {
+    calls.push_back(std::string(what) + (point == tpBeforeEvent ? " before" : " after"));
+  }
 };
 
 class TestConnection : public TCustomDAConnection {
