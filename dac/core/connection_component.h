@@ -134,6 +134,8 @@ class TCustomDAConnection : public TCustomConnection, public IConnectionCredenti
   // ---- transactions ----
   virtual bool GetInTransaction() const { return !transaction_id_.empty(); }
   virtual std::string GetTransactionID() const { return transaction_id_; }
+  // For the clients that mark an implicit transaction in disconnected mode.
+  void SetTransactionID(const std::string& value) { transaction_id_ = value; }
   // "Operation is not allowed when the connection is closed" or "User
   // transaction is already in progress"; repeated after a restored connection.
   virtual void StartTransaction();
@@ -227,7 +229,6 @@ class TCustomDAConnection : public TCustomConnection, public IConnectionCredenti
   // The reconnect notification: the session is new, so a transaction of
   // the lost one is over; fires AfterConnect.
   virtual void DoAfterConnect();
-  bool GetStreamedConnected() const { return streamed_connected_; }
 
  private:
   struct OperationEntry {
