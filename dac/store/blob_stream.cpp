@@ -179,15 +179,15 @@ bool TMemDataSet::InternalSetBlob(TFieldDesc* desc, TBlob* blob) {
   auto* current = dynamic_cast<TBlob*>(record_set_->GetObject(desc->GetFieldNo(), buffer));
   DAC_ASSERT(current, "Assertion failure");
   const bool same_class = &current->ClassType() == &blob->ClassType();
-  if (current == blob) return true;
-  if (!OwnsComplexFields(buffer)) {
+  if (current != blob && !OwnsComplexFields(buffer)) {
     // The blob belongs to the row (an edit may still cancel back to it): it takes the content.
     current->Assign(*blob);
-    return same_class;
+  } else if (current != blob) {
+    blob->AddRef();
+    current->Free();
+    record_set_->SetObject(desc->GetFieldNo(), buffer, blob);
   }
-  blob->AddRef();
-  current->Free();
-  record_set_->SetObject(desc->GetFieldNo(), buffer, blob);
+  record_set_->SetNull(desc->GetFieldNo(), buffer, blob->GetSize() == 0);
   return same_class;
 }
 

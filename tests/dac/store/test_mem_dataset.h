@@ -2,6 +2,7 @@
 // the changes that would reach a server.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -31,8 +32,14 @@ class TTestMemDataSet : public TMemDataSet {
     return text;
   }
 
-  // What PerformAppend, PerformUpdate and PerformDelete were asked, in order.
+  // What PerformAppend, PerformUpdate, PerformDelete (A, U, D) and FlushBatch
+  // (F) were asked, in order; on_perform runs inside each (it may throw).
   std::string performed;
+  std::function<void(char)> on_perform;
+  // A batching subclass: BatchUpdate and CanFlushBatch answer these.
+  bool batch = false;
+  bool can_flush = false;
+  using TMemDataSet::SetModified;
   using TMemDataSet::ActiveBuffer;
   using TMemDataSet::GetFieldType;
   using TMemDataSet::OwnsComplexFields;
@@ -42,11 +49,18 @@ class TTestMemDataSet : public TMemDataSet {
     auto data = std::make_unique<TTestMemData>(columns_);
     SetIRecordSet(data.release());
   }
-  void PerformAppend() override { performed += "A"; }
-  void PerformUpdate() override { performed += "U"; }
-  void PerformDelete() override { performed += "D"; }
+  void PerformAppend() override { Perform('A'); }
+  void PerformUpdate() override { Perform('U'); }
+  void PerformDelete() override { Perform('D'); }
+  bool BatchUpdate() override { return batch; }
+  bool CanFlushBatch() override { return can_flush; }
+  void FlushBatch() override { Perform('F'); }
 
  private:
+  void Perform(char what) {
+    performed += what;
+    if (on_perform) on_perform(what);
+  }
   std::vector<Column> columns_;
 };
 
