@@ -74,7 +74,10 @@ TMemData* TMemDataSet::MemData() const { return dynamic_cast<TMemData*>(record_s
 
 void TMemDataSet::DataReopen() { record_set_->Reopen(); }
 
+void TMemDataSet::CheckRecordSet() const { DAC_ASSERT(record_set_, "FIRecordSet must be setted to this time"); }
+
 void TMemDataSet::Prepare() {
+  CheckRecordSet();
   if (GetPrepared()) return;
   record_set_->Prepare();
   CreateFieldDefs();
@@ -141,7 +144,7 @@ void TMemDataSet::AssignTo(TPersistent* dest) const {
 // ---- field descriptors ----
 
 TFieldDesc* TMemDataSet::GetFieldDesc(TField* field) {
-  DAC_ASSERT(record_set_, "FIRecordSet must be setted to this time");
+  CheckRecordSet();
   DAC_ASSERT(field, "Field cannot be nil");
   DAC_ASSERT(field->DataSet() == this, "Wrong DataSet");
   TFieldDescs& descs = record_set_->GetFieldDescs();
@@ -199,6 +202,7 @@ bool TMemDataSet::FieldDefsStale() const {
 }
 
 void TMemDataSet::InternalInitFieldDefs() {
+  CheckRecordSet();
   if (record_set_->GetActive()) return;
   record_set_->InitFields();
   CreateFieldDefs();
@@ -319,7 +323,12 @@ void TMemDataSet::OpenCursor(bool info_query) {
 }
 
 void TMemDataSet::InternalOpen() {
+  CheckRecordSet();
   record_set_->Open();
+  // The layout first: calculating fields below reads record info.
+  rec_info_ofs_ = record_set_->GetRecordSize() + (cache_calc_fields_ ? 0 : record_set_->GetCalcRecordSize());
+  bookmark_ofs_ = rec_info_ofs_ + 7;
+  rec_buf_size_ = bookmark_ofs_ + static_cast<int32_t>(sizeof(TRecBookmark));
   CreateFieldDefs();
   if (DefaultFields()) {
     CreateFields();
@@ -345,9 +354,6 @@ void TMemDataSet::InternalOpen() {
   if (ObjectView()) CopyObjectTypeNames(Fields());
   SortRecordSet();
   SetBookmarkSize(static_cast<int>(sizeof(TRecBookmark)));
-  rec_info_ofs_ = record_set_->GetRecordSize() + (cache_calc_fields_ ? 0 : record_set_->GetCalcRecordSize());
-  bookmark_ofs_ = rec_info_ofs_ + 7;
-  rec_buf_size_ = bookmark_ofs_ + static_cast<int32_t>(sizeof(TRecBookmark));
   in_cache_processing_ = false;
   in_inserting_ = in_editing_ = false;
   if (Filtered()) {

@@ -323,7 +323,22 @@ class TMemDataSet : public TDataSet {
   bool cache_calc_fields_ = false;
 
  private:
+  // Restores the dataset's Modified flag on every way out.
+  class KeepModified {
+   public:
+    explicit KeepModified(TMemDataSet& dataset) : dataset_(dataset), saved_(dataset.Modified()) {}
+    ~KeepModified() { dataset_.SetModified(saved_); }
+    KeepModified(const KeepModified&) = delete;
+    KeepModified& operator=(const KeepModified&) = delete;
+
+   private:
+    TMemDataSet& dataset_;
+    bool saved_;
+  };
+
   // ---- opening (mem_dataset.cpp) ----
+  // The assertion "FIRecordSet must be setted to this time" without a record set.
+  void CheckRecordSet() const;
   void CreateChildDefs(TFieldDef* parent, TObjectType* type, int& next_field_no);
   bool FieldDefsStale() const;
   void SortRecordSet();
@@ -332,6 +347,10 @@ class TMemDataSet : public TDataSet {
   // ---- records (mem_dataset_records.cpp) ----
   int CalcFieldNo(TField* field);
   void SetRecInfo(TRecordBuffer buffer, int32_t record_number, uint8_t update_status, TBookmarkFlag flag);
+
+  // ---- locating (mem_dataset_locate.cpp) ----
+  // After a search: the ring read around the record found and the after-scroll event.
+  bool ScrollToFound(bool found, TResyncMode mode);
 
   // ---- editing and filters (mem_dataset_editing.cpp) ----
   void ClearDeferredPost();

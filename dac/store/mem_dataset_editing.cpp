@@ -12,23 +12,6 @@
 
 namespace dac {
 
-namespace {
-
-// Restores the dataset's Modified flag on every way out.
-class ModifiedGuard {
- public:
-  ModifiedGuard(bool saved, std::function<void(bool)> restore) : saved_(saved), restore_(std::move(restore)) {}
-  ~ModifiedGuard() { restore_(saved_); }
-  ModifiedGuard(const ModifiedGuard&) = delete;
-  ModifiedGuard& operator=(const ModifiedGuard&) = delete;
-
- private:
-  bool saved_;
-  std::function<void(bool)> restore_;
-};
-
-}  // namespace
-
 // ---- editing ----
 
 void TMemDataSet::ClearDeferredPost() {
@@ -140,7 +123,7 @@ void TMemDataSet::DoOnNewRecord() {
 
 void TMemDataSet::DoPerformAppend() {
   if (local_update_) return;
-  ModifiedGuard guard(Modified(), [this](bool value) { SetModified(value); });
+  const KeepModified keep(*this);
   // After a deferred post the row is on the server already.
   if (in_deferred_post_) {
     PerformUpdate();
@@ -151,13 +134,13 @@ void TMemDataSet::DoPerformAppend() {
 
 void TMemDataSet::DoPerformUpdate() {
   if (local_update_) return;
-  ModifiedGuard guard(Modified(), [this](bool value) { SetModified(value); });
+  const KeepModified keep(*this);
   PerformUpdate();
 }
 
 void TMemDataSet::DoPerformDelete() {
   if (local_update_) return;
-  ModifiedGuard guard(Modified(), [this](bool value) { SetModified(value); });
+  const KeepModified keep(*this);
   PerformDelete();
 }
 

@@ -151,45 +151,33 @@ class RowSearch {
 
 // ---- the searches ----
 
-bool TMemDataSet::Locate(const std::string& key_fields, const Variant& key_values, TLocateOptions options) {
-  DoBeforeScroll();
-  const bool found = LocateRecord(key_fields, key_values, ToLocateEx(options), false);
+bool TMemDataSet::ScrollToFound(bool found, TResyncMode mode) {
   if (found) {
-    Resync({rmExact, rmCenter});
+    Resync(mode);
     DoAfterScroll();
   }
   return found;
+}
+
+bool TMemDataSet::Locate(const std::string& key_fields, const Variant& key_values, TLocateOptions options) {
+  DoBeforeScroll();
+  return ScrollToFound(LocateRecord(key_fields, key_values, ToLocateEx(options), false), {rmExact, rmCenter});
 }
 
 bool TMemDataSet::Locate(const std::vector<TField*>& key_fields, const Variant& key_values, TLocateOptions options) {
   DoBeforeScroll();
-  const bool found = LocateRecord(key_fields, key_values, ToLocateEx(options), false);
-  if (found) {
-    Resync({rmExact, rmCenter});
-    DoAfterScroll();
-  }
-  return found;
+  return ScrollToFound(LocateRecord(key_fields, key_values, ToLocateEx(options), false), {rmExact, rmCenter});
 }
 
 bool TMemDataSet::LocateEx(const std::string& key_fields, const Variant& key_values, TLocateExOptions options) {
   DoBeforeScroll();
-  const bool found = LocateRecord(key_fields, key_values, options, false);
-  if (found) {
-    Resync({});
-    DoAfterScroll();
-  }
-  return found;
+  return ScrollToFound(LocateRecord(key_fields, key_values, options, false), {});
 }
 
 bool TMemDataSet::LocateEx(const std::vector<TField*>& key_fields, const Variant& key_values,
                            TLocateExOptions options) {
   DoBeforeScroll();
-  const bool found = LocateRecord(key_fields, key_values, options, false);
-  if (found) {
-    Resync({});
-    DoAfterScroll();
-  }
-  return found;
+  return ScrollToFound(LocateRecord(key_fields, key_values, options, false), {});
 }
 
 Variant TMemDataSet::Lookup(const std::string& key_fields, const Variant& key_values,

@@ -62,7 +62,7 @@ void TMemDataSet::FreeRecordBuffer(TRecordBuffer& buffer) {
 }
 
 void TMemDataSet::FreeRefComplexFields(TRecordBuffer buffer, bool with_blobs) {
-  if (!buffer || !OwnsComplexFields(buffer)) return;
+  if (!buffer || !record_set_ || !OwnsComplexFields(buffer)) return;
   record_set_->FreeComplexFields(buffer, with_blobs);
   SetOwnsComplexFields(buffer, false);
 }

@@ -214,11 +214,7 @@ void TMemDataSet::SetUpdateRecordTypes(TUpdateRecordTypes value) {
 // ---- one cached record ----
 
 void TMemDataSet::DoApplyRecord(TUpdateRecKind kind, TUpdateRecAction& action, bool last_item) {
-  struct RestoreModified {
-    TMemDataSet& dataset;
-    bool saved;
-    ~RestoreModified() { dataset.SetModified(saved); }
-  } restore{*this, Modified()};
+  const KeepModified keep(*this);
   const TUpdateKind update_kind = ToUpdateKind(kind);
   TUpdateAction local = uaFail;
   try {
