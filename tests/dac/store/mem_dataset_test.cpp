@@ -63,9 +63,23 @@ TEST(MemDataSetDefs, DefinitionsFollowTheDescriptors) {
   element->SetName("ELEMENT");
   element->SetDataType(dtInteger);
   array->AddAttribute(std::move(element));
-  auto ds = MakeDataSet({{"S0", dtString, 2, 0},   {"B0", dtBytes, 1, 0},      {"F", dtFloat, 8, 8, 2},
-                         {"I", dtInteger, 4, 4},   {"BIG", dtInteger, 4, 12},  {"A", dtArray, kReferenceSlotSize, 0, 0,
-                                                                                 false, fdkData, array}});
+  // An array of two attributes: the second attribute's elements get "_1" names.
+  SharedRef<TObjectType> pair = MakeShared<TObjectType>();
+  pair->SetDataType(dtArray);
+  pair->SetSize(2);
+  for (uint16_t type : {dtInteger, dtFloat}) {
+    auto attribute = std::make_unique<TAttribute>(pair.get());
+    attribute->SetName(type == dtInteger ? "X" : "Y");
+    attribute->SetDataType(type);
+    pair->AddAttribute(std::move(attribute));
+  }
+  auto ds = MakeDataSet({{"S0", dtString, 2, 0},
+                         {"B0", dtBytes, 1, 0},
+                         {"F", dtFloat, 8, 8, 2},
+                         {"I", dtInteger, 4, 4},
+                         {"BIG", dtInteger, 4, 12},
+                         {"A", dtArray, kReferenceSlotSize, 0, 0, false, fdkData, array},
+                         {"P", dtArray, kReferenceSlotSize, 0, 0, false, fdkData, pair.get()}});
   ds->SetNumberRange(true);
   ds->Open();
   EXPECT_EQ(ds->FieldDefs().Find("S0")->Size(), 1);
@@ -80,6 +94,10 @@ TEST(MemDataSetDefs, DefinitionsFollowTheDescriptors) {
   EXPECT_EQ(dynamic_cast<TIntegerField*>(ds->F("BIG"))->MinValue(), -2147483647);
   // Each child definition reads its own descriptor.
   EXPECT_EQ(ds->GetFieldDesc(ds->F("A.7"))->GetFullName(), "A[7]");
+  std::string names;
+  for (int i = 0; i < 4; ++i) names += ds->FieldDefs().Find("P")->ChildDefs().Items(i)->Name() + " ";
+  EXPECT_EQ(names, "0 1 0_1 1_1 ");
+  EXPECT_EQ(ds->GetFieldDesc(ds->F("P.0_1"))->GetDataType(), dtFloat);
   ds->Close();
   ds->SetSparseArrays(true);
   ds->Open();
