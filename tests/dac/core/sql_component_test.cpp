@@ -8,6 +8,7 @@
 
 #include "dac/core/da_param.h"
 #include "dac/core/macros.h"
+#include "dac/framework/filer.h"
 #include "dac/store/blob.h"
 #include "dac/store/data_types.h"
 #include "tests/dac/core/support/test_connection.h"
@@ -268,6 +269,16 @@ TEST_F(SQLComponentTest, CopiesAndTheConnectionItMakes) {
   EXPECT_EQ(copy->FinalSQL(), "SELECT ? FROM things");
   EXPECT_EQ(copy->ParamByName("a")->AsString(), "kept");
   EXPECT_TRUE(copy->GetDebug() && copy->GetAutoCommit());
+
+  // Filed, the parameters and macros come back into a component of the same text.
+  TMemoryStream stream;
+  TWriter(stream).WriteProperties(*sql);
+  stream.SetPosition(0);
+  auto* loaded = Make<TCustomDASQL>();
+  loaded->SQL().SetText("SELECT :a FROM &t");
+  TReader(stream).ReadProperties(*loaded);
+  EXPECT_EQ(loaded->FinalSQL(), "SELECT ? FROM things");
+  EXPECT_EQ(loaded->ParamByName("a")->AsString(), "kept");
 
   // Without a connection the text is kept; running it is refused.
   auto* lone = Make<TCustomDASQL>();

@@ -24,8 +24,8 @@ class TestSQLOwner : public TComponent, public IDASQLOwner {
   std::string OwnerSQLText() const override { return command->SQL().Text(); }
   std::string OwnerSavedSQL() const override { return saved_sql; }
   void SetOwnerSavedSQL(const std::string& value) override { saved_sql = value; }
-  char OwnerLeftQuote() const override { return left_quote; }
-  char OwnerRightQuote() const override { return right_quote; }
+  char OwnerLeftQuote() const override { return '"'; }
+  char OwnerRightQuote() const override { return '"'; }
   TCustomDASQL* OwnerCommand() const override { return command; }
   // The command's own steps, recorded: "final", "scan", "assemble".
   std::string OwnerFinalSQL() override;
@@ -42,8 +42,6 @@ class TestSQLOwner : public TComponent, public IDASQLOwner {
   TCustomDASQL* command = nullptr;
   bool active = false;
   std::string saved_sql;
-  char left_quote = '"';
-  char right_quote = '"';
   TCustomDAUpdateSQL* update_object = nullptr;
   std::vector<std::string> calls;
 };
