@@ -1,6 +1,7 @@
 // The SQL command component at work: the parameters handed to the command
 // and read back, prepare, execute with the failover repeat, the command's
 // report, and waiting for a command another thread runs.
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <thread>
