@@ -11,11 +11,11 @@
 #include "dac/core/connection_component.h"
 #include "dac/core/da_errors.h"
 #include "dac/core/da_param.h"
-#include "dac/core/data_type_map.h"
 #include "dac/core/sql_component.h"
 #include "dac/core/sql_monitor.h"
 #include "dac/store/data_types.h"
 #include "dac/store/host_hooks.h"
+#include "dac/store/mem_dataset.h"
 #include "platform/clock.h"
 
 namespace dac {
@@ -68,7 +68,7 @@ void TCustomDASQL::CreateParams() {
       const TParamDesc& desc = *icommand_->GetParam(i);
       auto* param = static_cast<TDAParam*>(params.Add());
       param->SetName(desc.GetName());
-      param->SetDataType(FieldTypeOfDataType(desc.GetDataType()));
+      param->SetDataType(GetFieldType(desc.GetDataType()));
       param->SetParamType(static_cast<TParamType>(desc.GetParamType()));
     }
   } catch (...) {
@@ -87,7 +87,7 @@ void TCustomDASQL::WriteParams(bool write_value) {
     TDAParam& holder = ValueHolder(param);
     TParamDesc& desc = i < command.GetParamCount() ? *command.GetParam(i) : *command.AddParam();
     desc.SetName(param.Name());
-    desc.SetDataType(DataTypeOfFieldType(holder.GetDataType()));
+    desc.SetDataType(GetDataType(holder.GetDataType()));
     desc.SetParamType(static_cast<TParamDirection>(param.ParamType()));
     if (write_value) WriteDescValue(holder, desc);
   }
