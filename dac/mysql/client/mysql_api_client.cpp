@@ -92,6 +92,8 @@ struct ClientConnection {
   MYSQL* mysql;
   Refusal refusal;
   std::vector<ClientStatement*> statements;
+  // The rows of the last statement have been handed out.
+  bool result_taken = false;
 };
 
 struct ClientStatement {
@@ -395,10 +397,12 @@ std::string TMySQLAPIClient::mysql_character_set_name(PMySqlCon con) {
   return Text(DAC_CALL(mysql_character_set_name)(Use(ConnectionOf(con))));
 }
 
+// Text travels in the system's 8-bit code page unless the caller sets another.
 PMySqlCon TMySQLAPIClient::mysql_init(PMySqlCon) {
   MYSQL* mysql = DAC_CALL(mysql_init)(nullptr);
   if (!mysql) return nullptr;
-  return reinterpret_cast<PMySqlCon>(new ClientConnection{mysql, {}, {}});
+  DAC_CALL(mysql_options)(mysql, ::MYSQL_SET_CHARSET_NAME, "latin1");
+  return reinterpret_cast<PMySqlCon>(new ClientConnection{mysql, {}, {}, false});
 }
 
 int32_t TMySQLAPIClient::mysql_ssl_set(PMySqlCon con, const char* key, const char* cert, const char* ca,
@@ -427,6 +431,7 @@ int32_t TMySQLAPIClient::mysql_select_db(PMySqlCon con, const char* db) {
 int32_t TMySQLAPIClient::mysql_real_query(PMySqlCon con, const std::string& query, uint32_t length) {
   ClientConnection& connection = ConnectionOf(con);
   MYSQL* mysql = Use(connection);
+  connection.result_taken = false;
   try {
     CheckedQueryLength(query, length);
   } catch (const EMySqlException& e) {
@@ -457,7 +462,10 @@ bool TMySQLAPIClient::mysql_more_results(PMySqlCon con) {
   return DAC_CALL(mysql_more_results)(Use(ConnectionOf(con))) != 0;
 }
 int32_t TMySQLAPIClient::mysql_next_result(PMySqlCon con) {
-  return DAC_CALL(mysql_next_result)(Use(ConnectionOf(con)));
+  ClientConnection& connection = ConnectionOf(con);
+  const int32_t outcome = DAC_CALL(mysql_next_result)(Use(connection));
+  if (outcome == 0) connection.result_taken = false;
+  return outcome;
 }
 
 int32_t TMySQLAPIClient::mysql_server_init(int argc, char** argv, char** groups) {
@@ -475,8 +483,19 @@ const void* TMySQLAPIClient::mysql_fetch_field_direct(PMySqlRes result, uint32_t
   return DAC_CALL(mysql_fetch_field_direct)(ResultOf(result).res, column);
 }
 
+// The library answers a second call for the same rows with nil and no
+// error, as if there were none: that is out of sync here, as it is on the
+// wire.
 PMySqlRes TMySQLAPIClient::mysql_use_result(PMySqlCon con) {
-  return ResultHandle(DAC_CALL(mysql_use_result)(Use(ConnectionOf(con))));
+  ClientConnection& connection = ConnectionOf(con);
+  MYSQL* mysql = Use(connection);
+  if (connection.result_taken && DAC_CALL(mysql_field_count)(mysql) > 0) {
+    connection.refusal.Set(kCrCommandsOutOfSync);
+    return nullptr;
+  }
+  PMySqlRes result = ResultHandle(DAC_CALL(mysql_use_result)(mysql));
+  connection.result_taken = result != nullptr;
+  return result;
 }
 
 void TMySQLAPIClient::mysql_free_result(PMySqlRes result) {

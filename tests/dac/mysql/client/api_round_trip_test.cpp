@@ -80,10 +80,10 @@ class ApiRoundTripTest : public ::testing::TestWithParam<testing::ApiUnderTest> 
   }
 
   void SetUp() override {
-    const auto settings = testing::TestServer();
+    const auto settings = testing::ServerOf(GetParam());
     if (!settings) GTEST_SKIP() << "no test server: VARNEL_MYSQL_HOST/PORT are unset (scripts/test provides them)";
-    latin1_ = std::make_unique<ApiConnection>(api(), *settings);
-    utf8_ = std::make_unique<ApiConnection>(api(), *settings);
+    latin1_ = std::make_unique<ApiConnection>(GetParam(), *settings);
+    utf8_ = std::make_unique<ApiConnection>(GetParam(), *settings);
     ApiQuery(api(), utf8_->get(), "SET NAMES utf8mb4");
   }
 
@@ -142,7 +142,9 @@ TEST_P(ApiRoundTripTest, BlobsOfSeveralPiecesAndSeveralPackets) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Api, ApiRoundTripTest, ::testing::Values(testing::DirectApi()), testing::ApiName);
+INSTANTIATE_TEST_SUITE_P(Api, ApiRoundTripTest,
+                         ::testing::Values(testing::DirectApi(), testing::ClientApi(false), testing::ClientApi(true)),
+                         testing::ApiName);
 
 }  // namespace
 }  // namespace dac
