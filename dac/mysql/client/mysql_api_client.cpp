@@ -84,6 +84,7 @@ struct Refusal {
 struct TimeSlot {
   dac::MYSQL_TIME* caller;
   ::MYSQL_TIME library;
+  unsigned long length;  // the embedded server reads a date's length, not its buffer's
 };
 
 struct ClientStatement;
@@ -194,9 +195,10 @@ std::vector<::MYSQL_BIND> LibraryBinds(const dac::MYSQL_BIND* binds, size_t coun
     to.is_unsigned = from.is_unsigned;
     if (IsTimeType(from.buffer_type) && from.buffer) {
       auto* caller = static_cast<dac::MYSQL_TIME*>(from.buffer);
-      times.push_back(TimeSlot{caller, LibraryTime(*caller)});
+      times.push_back(TimeSlot{caller, LibraryTime(*caller), sizeof(::MYSQL_TIME)});
       to.buffer = &times.back().library;
       to.buffer_length = sizeof(::MYSQL_TIME);
+      if (!to.length) to.length = &times.back().length;
     }
   }
   return out;
@@ -229,8 +231,10 @@ void PutNumber(::MYSQL_BIND& bind, ParamValue& value, Number number) {
 
 void PutTime(::MYSQL_BIND& bind, ParamValue& value, const dac::MYSQL_TIME& time) {
   value.time = LibraryTime(time);
+  value.length = sizeof value.time;
   bind.buffer = &value.time;
-  bind.buffer_length = sizeof value.time;
+  bind.buffer_length = value.length;
+  bind.length = &value.length;
 }
 
 void PutBytes(::MYSQL_BIND& bind, ParamValue& value, std::string bytes) {
@@ -402,6 +406,7 @@ PMySqlCon TMySQLAPIClient::mysql_init(PMySqlCon) {
   MYSQL* mysql = DAC_CALL(mysql_init)(nullptr);
   if (!mysql) return nullptr;
   DAC_CALL(mysql_options)(mysql, ::MYSQL_SET_CHARSET_NAME, "latin1");
+  ++open_connections_;
   return reinterpret_cast<PMySqlCon>(new ClientConnection{mysql, {}, {}, false});
 }
 
@@ -421,6 +426,7 @@ void TMySQLAPIClient::mysql_close(PMySqlCon con) {
   if (!con) return;
   std::unique_ptr<ClientConnection> connection(&ConnectionOf(con));
   for (ClientStatement* statement : connection->statements) statement->owner = nullptr;
+  --open_connections_;
   DAC_CALL(mysql_close)(connection->mysql);
 }
 

@@ -16,6 +16,7 @@
 // _mysql_stmt_fetch_value_ptr are the direct API's.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -133,6 +134,8 @@ class TMySQLAPIClient : public TMySQLAPI {
   const Functions& Bound() const;
 
   std::recursive_mutex load_lock_;
+  // Handles made by mysql_init and not yet closed.
+  std::atomic<int> open_connections_ = 0;
 
  private:
   plat::SharedLibrary library_;

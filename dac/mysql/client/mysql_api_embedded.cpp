@@ -183,6 +183,9 @@ void TMySQLAPIEmbedded::FailStart(const std::string& reason) {
 
 void TMySQLAPIEmbedded::FreeMySQLLib() {
   const std::lock_guard<std::recursive_mutex> guard(load_lock_);
+  // Ending the server under open connections aborts the process: it then
+  // ends with the process, and the connections keep working until then.
+  if (server_started_ && open_connections_ > 0) return;
   if (server_started_) {
     server_started_ = false;
     mysql_server_end();

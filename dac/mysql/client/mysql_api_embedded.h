@@ -44,7 +44,9 @@ class TMySQLAPIEmbedded : public TMySQLAPIClient {
   // GetMySQLEmbServerInitMessage on lines of their own) when the start
   // fails, which leaves no server, no lock and no binding.
   void LoadMySQLLib() override;
-  // Ends a running server, releases the data folder and drops the binding.
+  // Ends a running server, releases the data folder and drops the binding;
+  // nothing while connections to the server are open (ending it then would
+  // abort the process: it ends with the process instead).
   void FreeMySQLLib() override;
   std::string NotLinkedMessage() const override;
 
