@@ -659,6 +659,16 @@ bool TMySQLAPIClient::mysql_stmt_bind_result(PMySqlStmt stmt, MYSQL_BIND* binds)
   return DAC_CALL(mysql_stmt_bind_result)(live, library.data()) != 0;
 }
 
+bool TMySQLAPIClient::_mysql_stmt_bind_param(PMySqlStmt stmt, TMYSQL_BINDS& binds) {
+  DAC_ASSERT(binds.size() >= mysql_stmt_param_count(stmt), "fewer binds than parameters");
+  return mysql_stmt_bind_param(stmt, binds.data());
+}
+
+bool TMySQLAPIClient::_mysql_stmt_bind_result(PMySqlStmt stmt, TMYSQL_BINDS& binds) {
+  DAC_ASSERT(binds.size() >= mysql_stmt_field_count(stmt), "fewer binds than result columns");
+  return mysql_stmt_bind_result(stmt, binds.data());
+}
+
 bool TMySQLAPIClient::mysql_stmt_close(PMySqlStmt stmt) {
   if (!stmt) return false;
   std::unique_ptr<ClientStatement> statement(&StatementOf(stmt));

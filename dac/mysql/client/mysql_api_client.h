@@ -114,6 +114,9 @@ class TMySQLAPIClient : public TMySQLAPI {
   // Parameters as the direct API sends them: unsigned types unsigned, text
   // and bytes by their real length, a TIME as a signed span of days.
   int32_t _mysql_stmt_execute(PMySqlStmt stmt, const TParamDescs& params, bool use_unicode) override;
+  // Assertion failure for fewer binds than parameters (or result columns).
+  bool _mysql_stmt_bind_param(PMySqlStmt stmt, TMYSQL_BINDS& binds) override;
+  bool _mysql_stmt_bind_result(PMySqlStmt stmt, TMYSQL_BINDS& binds) override;
 
   // The library file: GetMySQLClientLibrary when set, else this object's default.
   std::string GetLibraryName() const;
