@@ -108,36 +108,30 @@ struct ClientStatement {
 // A result with its current row; the row handle is the result itself.
 struct ClientResult {
   MYSQL_RES* res;
+  uint32_t columns;
   MYSQL_ROW values = nullptr;
   unsigned long* lengths = nullptr;  // of the current row, asked for once
 };
 
-ClientConnection& ConnectionOf(PMySqlCon con) {
-  DAC_ASSERT(con != nullptr, "nil connection handle");
-  return *reinterpret_cast<ClientConnection*>(con);
+// What a handle of this object holds; assertion failure for nil.
+template <typename Held, typename Handle>
+Held& HeldBy(Handle handle, const char* what) {
+  DAC_ASSERT(handle != nullptr, std::string("nil ") + what);
+  return *reinterpret_cast<Held*>(handle);
 }
 
-ClientStatement& StatementOf(PMySqlStmt stmt) {
-  DAC_ASSERT(stmt != nullptr, "nil statement handle");
-  return *reinterpret_cast<ClientStatement*>(stmt);
-}
+ClientConnection& ConnectionOf(PMySqlCon con) { return HeldBy<ClientConnection>(con, "connection handle"); }
+ClientStatement& StatementOf(PMySqlStmt stmt) { return HeldBy<ClientStatement>(stmt, "statement handle"); }
+ClientResult& ResultOf(PMySqlRes result) { return HeldBy<ClientResult>(result, "result handle"); }
+ClientResult& RowOf(PMySqlRow row) { return HeldBy<ClientResult>(row, "row"); }
 
-ClientResult& ResultOf(PMySqlRes result) {
-  DAC_ASSERT(result != nullptr, "nil result handle");
-  return *reinterpret_cast<ClientResult*>(result);
+PMySqlRes ResultHandle(MYSQL_RES* res, uint32_t columns) {
+  return res ? reinterpret_cast<PMySqlRes>(new ClientResult{res, columns}) : nullptr;
 }
-
-ClientResult& RowOf(PMySqlRow row) {
-  DAC_ASSERT(row != nullptr, "nil row");
-  return *reinterpret_cast<ClientResult*>(row);
-}
-
-PMySqlRes ResultHandle(MYSQL_RES* res) { return res ? reinterpret_cast<PMySqlRes>(new ClientResult{res}) : nullptr; }
 
 std::string Text(const char* text) { return text ? std::string(text) : std::string(); }
 
-// The library's statements as the caller sees them on a connection, and
-// the connection's own refusal cleared for a new call.
+// The library's connection, this object's own refusal on it cleared for a new call.
 MYSQL* Use(ClientConnection& connection) {
   connection.refusal = Refusal();
   return connection.mysql;
@@ -481,9 +475,12 @@ void TMySQLAPIClient::mysql_server_end() { DAC_CALL(mysql_server_end)(); }
 
 // ---- results and rows ----
 
-uint32_t TMySQLAPIClient::mysql_num_fields(PMySqlRes result) {
-  return DAC_CALL(mysql_num_fields)(ResultOf(result).res);
+PMySqlRes TMySQLAPIClient::Wrap(void* res) {
+  auto* library = static_cast<MYSQL_RES*>(res);
+  return ResultHandle(library, library ? DAC_CALL(mysql_num_fields)(library) : 0);
 }
+
+uint32_t TMySQLAPIClient::mysql_num_fields(PMySqlRes result) { return ResultOf(result).columns; }
 
 const void* TMySQLAPIClient::mysql_fetch_field_direct(PMySqlRes result, uint32_t column) {
   return DAC_CALL(mysql_fetch_field_direct)(ResultOf(result).res, column);
@@ -499,7 +496,7 @@ PMySqlRes TMySQLAPIClient::mysql_use_result(PMySqlCon con) {
     connection.refusal.Set(kCrCommandsOutOfSync);
     return nullptr;
   }
-  PMySqlRes result = ResultHandle(DAC_CALL(mysql_use_result)(mysql));
+  PMySqlRes result = Wrap(DAC_CALL(mysql_use_result)(mysql));
   connection.result_taken = result != nullptr;
   return result;
 }
@@ -540,8 +537,8 @@ TMYSQL_FIELD TMySQLAPIClient::_mysql_fetch_field_direct(PMySqlRes result, uint32
 }
 
 bool TMySQLAPIClient::_mysql_fetch_value_is_null(PMySqlRow row, uint32_t column) {
-  ClientResult& rows = RowOf(row);
-  DAC_ASSERT(column < mysql_num_fields(reinterpret_cast<PMySqlRes>(&rows)), "column beyond the row");
+  const ClientResult& rows = RowOf(row);
+  DAC_ASSERT(column < rows.columns, "column beyond the row");
   return rows.values[column] == nullptr;
 }
 
@@ -720,12 +717,12 @@ bool TMySQLAPIClient::mysql_stmt_send_long_data(PMySqlStmt stmt, uint32_t param,
 
 PMySqlRes TMySQLAPIClient::mysql_stmt_result_metadata(PMySqlStmt stmt) {
   MYSQL_STMT* live = Live(StatementOf(stmt));
-  return live ? ResultHandle(DAC_CALL(mysql_stmt_result_metadata)(live)) : nullptr;
+  return live ? Wrap(DAC_CALL(mysql_stmt_result_metadata)(live)) : nullptr;
 }
 
 PMySqlRes TMySQLAPIClient::mysql_stmt_param_metadata(PMySqlStmt stmt) {
   MYSQL_STMT* live = Live(StatementOf(stmt));
-  return live ? ResultHandle(DAC_CALL(mysql_stmt_param_metadata)(live)) : nullptr;
+  return live ? Wrap(DAC_CALL(mysql_stmt_param_metadata)(live)) : nullptr;
 }
 
 uint64_t TMySQLAPIClient::mysql_stmt_affected_rows(PMySqlStmt stmt) {

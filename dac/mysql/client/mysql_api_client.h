@@ -135,6 +135,8 @@ class TMySQLAPIClient : public TMySQLAPI {
   // Drops the binding without anything else. Callers hold load_lock_.
   void Unbind();
   const Functions& Bound() const;
+  // A result handle of this object for the library's result; nil for nil.
+  PMySqlRes Wrap(void* res);
 
   std::recursive_mutex load_lock_;
   // Handles made by mysql_init and not yet closed.
