@@ -2,7 +2,8 @@
 // operations named after the MySQL C client API (mysql_...) plus auxiliary
 // ones (_mysql_...) that hide how each implementation holds rows and column
 // descriptions. The implementations are process-wide objects shared by every
-// connection (MyAPIDirect in mysql_api_direct.h).
+// connection: MyAPIDirect (mysql_api_direct.h), MyAPIClient
+// (mysql_api_client.h) and MyAPIEmbedded (mysql_api_embedded.h).
 //
 // Handles are opaque and owned by the implementation that made them; callers
 // only pass them back. Server and protocol failures do not escape as

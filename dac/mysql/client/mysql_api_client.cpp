@@ -69,10 +69,7 @@ struct Refusal {
   uint32_t code = 0;
   std::string text;
 
-  void Set(uint32_t error) {
-    const EMySqlException e(static_cast<int32_t>(error));
-    Set(e);
-  }
+  void Set(uint32_t error) { Set(EMySqlException(static_cast<int32_t>(error))); }
   void Set(const EMySqlException& e) {
     code = static_cast<uint32_t>(e.ErrorCode());
     text = e.Message();
@@ -124,10 +121,6 @@ ClientConnection& ConnectionOf(PMySqlCon con) { return HeldBy<ClientConnection>(
 ClientStatement& StatementOf(PMySqlStmt stmt) { return HeldBy<ClientStatement>(stmt, "statement handle"); }
 ClientResult& ResultOf(PMySqlRes result) { return HeldBy<ClientResult>(result, "result handle"); }
 ClientResult& RowOf(PMySqlRow row) { return HeldBy<ClientResult>(row, "row"); }
-
-PMySqlRes ResultHandle(MYSQL_RES* res, uint32_t columns) {
-  return res ? reinterpret_cast<PMySqlRes>(new ClientResult{res, columns}) : nullptr;
-}
 
 std::string Text(const char* text) { return text ? std::string(text) : std::string(); }
 
@@ -476,8 +469,9 @@ void TMySQLAPIClient::mysql_server_end() { DAC_CALL(mysql_server_end)(); }
 // ---- results and rows ----
 
 PMySqlRes TMySQLAPIClient::Wrap(void* res) {
+  if (!res) return nullptr;
   auto* library = static_cast<MYSQL_RES*>(res);
-  return ResultHandle(library, library ? DAC_CALL(mysql_num_fields)(library) : 0);
+  return reinterpret_cast<PMySqlRes>(new ClientResult{library, DAC_CALL(mysql_num_fields)(library)});
 }
 
 uint32_t TMySQLAPIClient::mysql_num_fields(PMySqlRes result) { return ResultOf(result).columns; }

@@ -125,9 +125,10 @@ class TMySQLAPIClient : public TMySQLAPI {
   // The system error of the last failed load.
   int32_t GetLoadError() const { return load_error_; }
 
+ protected:
+  // The bound functions, typed by the library's header.
   struct Functions;
 
- protected:
   // The file loaded when no name is set.
   virtual std::string DefaultLibraryName() const;
   // Loads and binds; false when the library did not load. Callers hold load_lock_.
