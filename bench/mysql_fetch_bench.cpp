@@ -13,8 +13,8 @@
 // The table (VARNEL_BENCH_ROWS rows, 300000 by default, about 100 MB) is
 // created once on the server, and in the embedded server's copy each run.
 #include <benchmark/benchmark.h>
+#include <stdlib.h>
 #include <time.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -24,6 +24,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
