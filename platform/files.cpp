@@ -42,12 +42,6 @@ std::optional<int64_t> FileSizeOf(const std::string& path) {
   return static_cast<int64_t>(st.st_size);
 }
 
-std::optional<int64_t> FileTimeOf(const std::string& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
-  return static_cast<int64_t>(st.st_mtim.tv_sec);
-}
-
 std::string ReadWholeFile(const std::string& path) {
   File file = File::OpenToRead(path);
   std::string out;

@@ -25,8 +25,6 @@ bool PathExists(const std::string& path);
 bool FileExists(const std::string& path);    // a regular file (links followed)
 bool FolderExists(const std::string& path);  // a directory (links followed)
 std::optional<int64_t> FileSizeOf(const std::string& path);
-// Modification time in UTC seconds; it also stands for the creation time.
-std::optional<int64_t> FileTimeOf(const std::string& path);
 
 // Every byte of the file, NUL bytes included. Throws FileError, also for a
 // folder, a pipe or a device.
