@@ -92,6 +92,7 @@ class File {
   void Close();
 
  private:
+  friend class ConfinedFolder;
   File(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
 
   int fd_ = -1;

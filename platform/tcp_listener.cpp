@@ -1,6 +1,7 @@
 #include "platform/tcp_listener.h"
 
 #include "platform/event_loop.h"
+#include "platform/process_setup.h"
 
 #include <asio/ip/tcp.hpp>
 #include <asio/steady_timer.hpp>
@@ -54,6 +55,9 @@ struct TcpListener::Impl : std::enable_shared_from_this<TcpListener::Impl> {
   uint64_t generation = 0;
 
   std::error_code Listen(uint16_t port) {
+    // Files go out with sendfile, which has no flag against SIGPIPE: a peer
+    // that leaves in the middle of a reply must not end the process.
+    IgnoreBrokenPipes();
     std::error_code ec;
     acceptor.open(asio::ip::tcp::v4(), ec);
     if (ec) return ec;

@@ -278,6 +278,8 @@ class TQuizSession {
   std::string LoadRequestedFile(std::string_view name);
 
  private:
+  // SendFile with the file already open (null: opened by its name here).
+  bool SendFile(TNetStream* channel, std::string_view path, std::unique_ptr<TContentFile> file);
   void OnSweepTimer();
   // Puts every handler into the action table, by the action it answers.
   void RegisterActions();

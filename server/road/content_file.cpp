@@ -4,7 +4,6 @@
 #include <utility>
 
 #include "platform/file.h"
-#include "server/http/http_reply.h"
 
 namespace server {
 namespace {
@@ -22,6 +21,9 @@ class DiskContentFile final : public TContentFile {
     position_ += got;
     return got;
   }
+
+  plat::FileStretch Remaining() const override { return {&file_, position_, size_ - position_}; }
+  void Skip(int64_t count) override { position_ = std::min(size_, position_ + count); }
 
  private:
   plat::File file_;
@@ -41,14 +43,8 @@ class EntryContentFile final : public TContentFile {
 
 }  // namespace
 
-std::unique_ptr<TContentFile> OpenDiskContentFile(const std::string& real_path) {
-  try {
-    plat::File file = plat::File::OpenToRead(real_path, plat::FollowLinks::kNo);
-    const int64_t size = file.GetStatus().size;
-    return std::make_unique<DiskContentFile>(std::move(file), size);
-  } catch (const plat::FileError&) {
-    return nullptr;
-  }
+std::unique_ptr<TContentFile> MakeDiskContentFile(plat::File file, int64_t size) {
+  return std::make_unique<DiskContentFile>(std::move(file), size);
 }
 
 std::unique_ptr<TContentFile> MakeEntryContentFile(std::unique_ptr<content::TXORFileHandle> handle) {
@@ -57,8 +53,7 @@ std::unique_ptr<TContentFile> MakeEntryContentFile(std::unique_ptr<content::TXOR
 }
 
 size_t TContentFileSource::Read(char* buffer, size_t size) {
-  const auto count = static_cast<int64_t>(std::min(size, kFileBlockSize));
-  const int64_t got = file_->Read(buffer, count);
+  const int64_t got = file_->Read(buffer, static_cast<int64_t>(size));
   return got > 0 ? static_cast<size_t>(got) : 0;
 }
 
