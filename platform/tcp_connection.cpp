@@ -77,6 +77,8 @@ struct TcpConnection::Impl {
   bool write_armed = false;
   bool flush_posted = false;
   bool peer_ended = false;
+  // Close waits for the peer's end of stream after the drain.
+  bool wait_for_peer = true;
   bool closed_notified = false;
   // Received bytes not taken yet: inbox[inbox_begin, inbox_end).
   std::unique_ptr<char[]> inbox;
@@ -391,9 +393,10 @@ struct TcpConnection::Impl {
     return true;
   }
 
-  void CloseAfterDrain() {
+  void CloseAfterDrain(bool wait = true) {
     if (state != State::kOpen) return;
     state = State::kDraining;
+    wait_for_peer = wait;
     ArmRead();
     ScheduleFlush();  // an empty queue finishes at once, from the loop
   }
@@ -402,7 +405,7 @@ struct TcpConnection::Impl {
   // to end its side, so it reads the whole reply before the socket goes.
   void FinishDrain() {
     state = State::kLingering;
-    if (peer_ended || ::shutdown(Fd(), SHUT_WR) != 0) {
+    if (peer_ended || !wait_for_peer || ::shutdown(Fd(), SHUT_WR) != 0) {
       CloseNow();
       return;
     }
@@ -483,6 +486,7 @@ size_t TcpConnection::QueuedBytes() const { return impl_->queued_bytes; }
 
 void TcpConnection::SetSendStallTimeout(int milliseconds) { impl_->stall_timeout_ms = milliseconds; }
 void TcpConnection::Close() { impl_->CloseAfterDrain(); }
+void TcpConnection::CloseWhenSent() { impl_->CloseAfterDrain(false); }
 void TcpConnection::Abort() { impl_->CloseNow(); }
 bool TcpConnection::IsOpen() const { return impl_->state == Impl::State::kOpen; }
 bool TcpConnection::IsClosed() const { return impl_->state == Impl::State::kClosed; }

@@ -105,6 +105,10 @@ class TcpConnection : public std::enable_shared_from_this<TcpConnection> {
   // discards further input and closes on the peer's end of stream or after
   // kCloseTimeoutMs. Nothing more can be sent or received.
   void Close();
+  // Close for a peer that has sent all it ever will: once everything queued
+  // has gone the socket closes at once, without waiting for the peer's end.
+  // Input that still comes after that resets the connection.
+  void CloseWhenSent();
   // Closes at once; queued output is dropped.
   void Abort();
   // Neither closing nor closed: Send and Receive work.

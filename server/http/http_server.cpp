@@ -117,6 +117,7 @@ void THttpServer::OnClientRead(plat::TcpConnection& connection, size_t bytes_wai
   const std::shared_ptr<TSessionSocketData> record = RecordOf(connection);
   if (!record || record->complete) {
     // One request per connection: whatever follows it is not read as another.
+    if (record) record->input_after_request = true;
     DiscardInput(connection, bytes_waiting);
     return;
   }

@@ -21,6 +21,8 @@ struct TSessionSocketData {
   // The request has come whole; any further input is discarded, so a
   // connection is answered once.
   bool complete = false;
+  // Input came after the request: the client may still be sending.
+  bool input_after_request = false;
   // Tick count at accept, for the idle timeout of unfinished requests.
   uint32_t accepted_tick = 0;
 
