@@ -41,6 +41,8 @@ class TXORFileHandle {
   int64_t Read(void* buffer, int64_t count);
 
   int64_t GetSize() const { return size_; }
+  // The entry's offset in the package: with the size, it tells entries apart.
+  int64_t GetStart() const { return start_; }
   int64_t GetPosition() const { return position_; }
 
  private:

@@ -1,6 +1,7 @@
 #include "platform/file.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -71,6 +72,12 @@ File File::CreateTemporary() {
   const int fd = ::mkostemp(name.data(), O_CLOEXEC);  // created with mode 0600
   if (fd < 0) throw FileError(name, ErrnoText());
   return File(fd, std::move(name));
+}
+
+File File::CreateInMemory(const std::string& name) {
+  const int fd = ::memfd_create(name.c_str(), MFD_CLOEXEC);
+  if (fd < 0) throw FileError(name, ErrnoText());
+  return File(fd, name);
 }
 
 int64_t File::Read(void* buffer, int64_t count) {

@@ -54,6 +54,9 @@ class File {
   // A new temporary file in TempFolder(), mode 0600, named "~qz" and a
   // unique suffix; path() names it. Throws FileError.
   static File CreateTemporary();
+  // A new empty file that lives in memory only and is gone with its last
+  // descriptor; path() is the name given, for messages. Throws FileError.
+  static File CreateInMemory(const std::string& name);
 
   bool IsOpen() const { return fd_ >= 0; }
   const std::string& path() const { return path_; }

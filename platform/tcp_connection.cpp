@@ -220,7 +220,7 @@ struct TcpConnection::Impl {
         return;
       }
       Sent sent = Sent::kMore;
-      if (front.Left() > 0) {
+      if (front.Left() > 0 || !Resident(front).empty()) {
         sent = SendGathered(budget);
       } else if (const FileStretch stretch = Stretch(front); stretch.length > 0) {
         sent = SendStretch(front, stretch, budget);
@@ -252,13 +252,15 @@ struct TcpConnection::Impl {
     bool failed = false;
     for (size_t i = 0; i < output.size() && count < kMaxGather && total < budget;) {
       OutputItem& item = output[i];
-      if (item.Left() > 0) {
-        const size_t length = std::min(item.Left(), budget - total);
-        pieces[count++] = iovec{const_cast<char*>(item.Data() + item.offset), length};
+      const std::string_view resident = Resident(item);
+      const std::string_view bytes = item.Left() > 0 ? std::string_view(item.Data() + item.offset, item.Left()) : resident;
+      if (!bytes.empty()) {
+        const size_t length = std::min(bytes.size(), budget - total);
+        pieces[count++] = iovec{const_cast<char*>(bytes.data()), length};
         total += length;
-        if (length < item.Left()) break;
+        if (length < bytes.size()) break;
       }
-      if (!item.source) {
+      if (!item.source || !resident.empty()) {
         ++i;
         continue;
       }
@@ -289,6 +291,12 @@ struct TcpConnection::Impl {
     Consumed(static_cast<size_t>(sent));
     budget -= static_cast<size_t>(sent);
     return static_cast<size_t>(sent) < total ? Sent::kWait : Sent::kMore;
+  }
+
+  // The bytes a source holds in memory, once its own block has gone.
+  static std::string_view Resident(const OutputItem& item) {
+    if (!item.source || item.Left() > 0) return {};
+    return item.source->Resident();
   }
 
   // Sends from the file of the source at the front of the queue.
@@ -323,12 +331,20 @@ struct TcpConnection::Impl {
   // Takes count sent bytes off the front of the queue.
   void Consumed(size_t count) {
     if (count > 0) last_progress = std::chrono::steady_clock::now();
-    queued_bytes -= count;
     while (count > 0) {
       OutputItem& front = output.front();
-      const size_t taken = std::min(count, front.Left());
-      front.offset += taken;
-      count -= taken;
+      if (const size_t resident = Resident(front).size(); resident > 0) {
+        const size_t taken = std::min(count, resident);
+        front.source->Skip(taken);
+        count -= taken;
+        if (taken == resident) front.source.reset();
+      } else {
+        const size_t taken = std::min(count, front.Left());
+        front.offset += taken;
+        queued_bytes -= taken;
+        count -= taken;
+        if (taken == 0 && !front.Used()) break;  // only what was gathered can have gone
+      }
       if (front.Used()) output.pop_front();
     }
   }

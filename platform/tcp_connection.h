@@ -50,6 +50,10 @@ class RefillSource {
   // reports what went with Skip. A stretch that ends early (the file shrank)
   // ends the source. By default there is none and Read is used.
   virtual FileStretch Remaining() const { return {}; }
+  // When everything the source has left is in memory, those bytes: the
+  // connection then sends them from there and reports what went with Skip.
+  // They must stay put until then. By default there are none.
+  virtual std::string_view Resident() const { return {}; }
   virtual void Skip(size_t count) { (void)count; }
 };
 

@@ -41,6 +41,7 @@ void TContentResolver::Clear() {
   data_folder_.clear();
   data_below_.reset();
   package_.reset();
+  entries_.Clear();
 }
 
 void TContentResolver::SetFolder(const std::string& folder) {
@@ -112,7 +113,23 @@ std::unique_ptr<TContentFile> TContentResolver::OpenRequested(std::string_view n
   if (mode_ != Mode::kPacked) return Open(name);
   // Entries have no folders: a file request names one whole.
   if (IsRefused(name)) return nullptr;
-  return MakeEntryContentFile(package_->OpenFile(name));
+  return OpenEntry(name);
+}
+
+std::unique_ptr<TContentFile> TContentResolver::OpenEntry(std::string_view entry_name) const {
+  std::unique_ptr<content::TXORFileHandle> handle = package_->OpenFile(entry_name);
+  if (!handle) return nullptr;
+  try {
+    if (std::optional<TKeptEntry> kept = entries_.Get(*handle)) {
+      if (kept->file) return MakeFileContentFile(std::move(kept->file), kept->offset, kept->size);
+      return MakeMemoryContentFile(std::move(kept->bytes), handle->GetSize());
+    }
+  } catch (const plat::FileError& e) {
+    // Read as it streams, where the failure ends the reply as it always did.
+    content::LogMessage("cannot keep %s: %s", std::string(entry_name).c_str(), e.what());
+    handle = package_->OpenFile(entry_name);
+  }
+  return MakeEntryContentFile(std::move(handle));
 }
 
 std::unique_ptr<TContentFile> TContentResolver::Open(std::string_view name) const {
@@ -121,7 +138,7 @@ std::unique_ptr<TContentFile> TContentResolver::Open(std::string_view name) cons
       return OpenInFolder(name);
     case Mode::kPacked:
       if (IsRefused(name)) return nullptr;
-      return MakeEntryContentFile(package_->OpenFile(LastPart(name)));
+      return OpenEntry(LastPart(name));
     case Mode::kNone:
       break;
   }

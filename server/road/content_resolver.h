@@ -20,6 +20,7 @@
 #include "content/xor_file_stream.h"
 #include "platform/confined_folder.h"
 #include "server/road/content_file.h"
+#include "server/road/entry_cache.h"
 
 namespace server {
 
@@ -68,6 +69,8 @@ class TContentResolver {
 
  private:
   std::unique_ptr<TContentFile> OpenInFolder(std::string_view name) const;
+  // Packed mode: the entry of that name, from the cache where it can.
+  std::unique_ptr<TContentFile> OpenEntry(std::string_view entry_name) const;
   // Whether a file at real_name below the content folder lies in a data
   // folder strictly inside it.
   bool IsInsideDataFolder(const std::string& real_name) const;
@@ -80,6 +83,7 @@ class TContentResolver {
   // strictly inside), found once the data folder exists.
   mutable std::optional<std::string> data_below_;
   std::unique_ptr<content::TXORFileStream> package_;
+  mutable TEntryCache entries_;
 };
 
 }  // namespace server
