@@ -1,13 +1,61 @@
 #include "server/quiz/question_draw.h"
 
 #include <algorithm>
+#include <bit>
+#include <vector>
 
 namespace server {
+namespace {
+
+// Which of n places are still taken, finding the k-th taken one and freeing
+// one in logarithmic time (a binary indexed tree of counts).
+class TakenPlaces {
+ public:
+  explicit TakenPlaces(int n) : counts_(static_cast<size_t>(n) + 1, 0) {
+    for (int i = 1; i <= n; ++i) {
+      counts_[static_cast<size_t>(i)] += 1;
+      const int parent = i + (i & -i);
+      if (parent <= n) counts_[static_cast<size_t>(parent)] += counts_[static_cast<size_t>(i)];
+    }
+  }
+
+  // The place (from 0) of the k-th taken place (from 0).
+  int Find(int k) const {
+    int place = 0;
+    const int n = static_cast<int>(counts_.size()) - 1;
+    for (int step = std::bit_floor(static_cast<unsigned>(n)); step > 0; step >>= 1) {
+      const int next = place + step;
+      if (next <= n && counts_[static_cast<size_t>(next)] <= k) {
+        place = next;
+        k -= counts_[static_cast<size_t>(next)];
+      }
+    }
+    return place;
+  }
+
+  void Free(int place) {
+    for (int i = place + 1; i < static_cast<int>(counts_.size()); i += i & -i) counts_[static_cast<size_t>(i)] -= 1;
+  }
+
+ private:
+  std::vector<int> counts_;
+};
+
+}  // namespace
 
 void DrawQuestions(content::TQuestionsList& questions, int32_t max_questions, plat::RandomSource& random) {
   const int keep = std::max(0, max_questions);
-  while (questions.Count() > keep) {
-    questions.Delete(plat::RandomBelow(random, questions.Count()));
+  if (questions.Count() > keep) {
+    // The same draws as deleting one question at a time, without moving the
+    // rest of the list at each deletion.
+    TakenPlaces taken(questions.Count());
+    std::vector<bool> dropped(static_cast<size_t>(questions.Count()), false);
+    for (int left = questions.Count(); left > keep; --left) {
+      const int place = taken.Find(plat::RandomBelow(random, left));
+      taken.Free(place);
+      dropped[static_cast<size_t>(place)] = true;
+    }
+    questions.DeleteMarked(dropped);
     questions.SetModified(true);
   }
   const int count = questions.Count();
