@@ -4,6 +4,8 @@
 #include <bit>
 #include <vector>
 
+#include "content/text_lines.h"
+
 namespace server {
 namespace {
 
@@ -41,29 +43,49 @@ class TakenPlaces {
   std::vector<int> counts_;
 };
 
-}  // namespace
-
-void DrawQuestions(content::TQuestionsList& questions, int32_t max_questions, plat::RandomSource& random) {
+// Which of count places the cut down to max_questions drops: the draws of
+// deleting one at a time, without moving the rest of the list at each one.
+std::vector<bool> DroppedPlaces(int count, int32_t max_questions, plat::RandomSource& random) {
+  std::vector<bool> dropped(static_cast<size_t>(count), false);
   const int keep = std::max(0, max_questions);
-  if (questions.Count() > keep) {
-    // The same draws as deleting one question at a time, without moving the
-    // rest of the list at each deletion.
-    TakenPlaces taken(questions.Count());
-    std::vector<bool> dropped(static_cast<size_t>(questions.Count()), false);
-    for (int left = questions.Count(); left > keep; --left) {
-      const int place = taken.Find(plat::RandomBelow(random, left));
-      taken.Free(place);
-      dropped[static_cast<size_t>(place)] = true;
-    }
-    questions.DeleteMarked(dropped);
-    questions.SetModified(true);
+  if (count <= keep) return dropped;
+  TakenPlaces taken(count);
+  for (int left = count; left > keep; --left) {
+    const int place = taken.Find(plat::RandomBelow(random, left));
+    taken.Free(place);
+    dropped[static_cast<size_t>(place)] = true;
   }
+  return dropped;
+}
+
+// As many times as questions remain, two random places are exchanged.
+void Shuffle(content::TQuestionsList& questions, plat::RandomSource& random) {
   const int count = questions.Count();
   for (int i = 0; i < count; ++i) {
     const int a = plat::RandomBelow(random, count);
     const int b = plat::RandomBelow(random, count);
     questions.Exchange(a, b);
   }
+}
+
+}  // namespace
+
+void DrawQuestions(content::TQuestionsList& questions, int32_t max_questions, plat::RandomSource& random) {
+  if (questions.Count() > std::max(0, max_questions)) {
+    questions.DeleteMarked(DroppedPlaces(questions.Count(), max_questions, random));
+    questions.SetModified(true);
+  }
+  Shuffle(questions, random);
+}
+
+void DrawQuestionsFromIndex(std::string_view index_text, content::TQuestionsList& questions, int32_t max_questions,
+                            plat::RandomSource& random) {
+  const content::TStringList rows = content::NonEmptyLines(index_text);
+  const std::vector<bool> dropped = DroppedPlaces(static_cast<int>(rows.size()), max_questions, random);
+  for (size_t i = 0; i < rows.size(); ++i)
+    if (!dropped[i]) questions.AddNew()->LoadFromIndexRow(rows[i]);
+  if (rows.size() > static_cast<size_t>(std::max(0, max_questions))) questions.SetModified(true);
+  Shuffle(questions, random);
 }
 
 int32_t QuestionMaxScore(const content::TQuestion& question) {
