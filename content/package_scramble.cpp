@@ -51,8 +51,4 @@ void TScrambleKey::Apply(char* data, size_t n, int64_t phase) const {
   }
 }
 
-void ScrambleRun(char* data, size_t n, std::string_view key, int64_t phase) {
-  if (n > 0) TScrambleKey(key).Apply(data, n, phase);
-}
-
 }  // namespace content

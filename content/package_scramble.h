@@ -28,7 +28,4 @@ class TScrambleKey {
   std::string pattern_;
 };
 
-// TScrambleKey(key).Apply(data, n, phase), for single runs.
-void ScrambleRun(char* data, size_t n, std::string_view key, int64_t phase);
-
 }  // namespace content

@@ -149,12 +149,6 @@ File::Status File::GetStatus() const {
                 static_cast<int64_t>(st.st_atim.tv_sec)};
 }
 
-File File::Duplicate() const {
-  File copy(::fcntl(fd_, F_DUPFD_CLOEXEC, 0), path_);
-  if (!copy.IsOpen()) throw FileError(path_, ErrnoText());
-  return copy;
-}
-
 void File::Close() {
   if (fd_ < 0) return;
   if (::close(std::exchange(fd_, -1)) != 0) throw FileError(path_, ErrnoText());

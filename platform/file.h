@@ -88,9 +88,6 @@ class File {
   };
   Status GetStatus() const;
 
-  // A second descriptor on the same open file, for a reader of its own
-  // through ReadAt (Read and Seek move a position both share).
-  File Duplicate() const;
   // Closes now; a failure to close (a write the disk refused late) throws.
   void Close();
 

@@ -71,6 +71,21 @@ class TcpConnectionTest : public ::testing::Test {
 
   uint16_t Port() const { return listener_.Port(); }
 
+  // Sends a request from a client of its own and reads the whole reply, once
+  // the server's side of the connection has closed.
+  std::string RequestAndReadAll(int timeout_ms = 5000) {
+    std::string got;
+    std::jthread client([&] {
+      const int fd = ConnectTo(Port());
+      WriteAll(fd, kRequest);
+      got = ReadUpTo(fd);
+      ::close(fd);
+    });
+    EXPECT_TRUE(RunUntil(loop_, [&] { return seen_.closed == 1; }, timeout_ms));
+    client.join();
+    return got;
+  }
+
   EventLoop loop_;
   TcpListener listener_{loop_};
   Seen seen_;
@@ -321,15 +336,7 @@ TEST_F(TcpConnectionTest, SourcesInAFileOrInMemoryGoOutInOrder) {
       c.Send("end");
       c.Close();
     });
-    std::string got;
-    std::jthread client([&] {
-      const int fd = ConnectTo(Port());
-      WriteAll(fd, kRequest);
-      got = ReadUpTo(fd);
-      ::close(fd);
-    });
-    ASSERT_TRUE(RunUntil(loop_, [&] { return seen_.closed == 1; }, 20000));
-    client.join();
+    const std::string got = RequestAndReadAll(20000);
     EXPECT_TRUE(got == kHeader + body + Pattern(100000) + "end") << got.size();
     EXPECT_EQ(seen_.errors, 0);
   }
@@ -345,15 +352,7 @@ TEST_F(TcpConnectionTest, FailingSourceAbortsTheConnection) {
     c.SendFrom(std::make_unique<FailingSource>());
     c.Close();
   });
-  std::string got;
-  std::jthread client([&] {
-    const int fd = ConnectTo(Port());
-    WriteAll(fd, kRequest);
-    got = ReadUpTo(fd);
-    ::close(fd);
-  });
-  ASSERT_TRUE(RunUntil(loop_, [&] { return seen_.closed == 1; }));
-  client.join();
+  const std::string got = RequestAndReadAll();
   EXPECT_EQ(exceptions_, 1);
   EXPECT_EQ(got, kHeader);  // what was queued ahead of the source went out
 }
