@@ -113,7 +113,7 @@ struct TcpConnection::Impl {
       PostReadable();
       return;
     }
-    if (!inbox) inbox = std::make_unique<char[]>(kInboxSize);
+    if (!inbox) inbox.reset(new char[kInboxSize]);  // no need to clear what recv fills
     read_armed = true;
     socket.async_receive(asio::buffer(inbox.get(), kInboxSize),
                          [self = Self()](const std::error_code& ec, size_t count) {

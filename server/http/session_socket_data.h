@@ -13,8 +13,11 @@ namespace server {
 inline constexpr size_t kRequestBufferSize = 4096;
 
 struct TSessionSocketData {
+  // Only the terminating NUL needs setting: every connection makes one.
+  TSessionSocketData() { buffer[0] = '\0'; }
+
   // Request bytes received so far, always NUL-terminated after the last one.
-  std::array<char, kRequestBufferSize> buffer{};
+  std::array<char, kRequestBufferSize> buffer;
   size_t length = 0;
   // Set once a socket error was reported, or a write to the client failed.
   bool error = false;
