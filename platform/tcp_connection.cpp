@@ -176,7 +176,15 @@ struct TcpConnection::Impl {
     const size_t count = std::min(size, InboxCount());
     std::memcpy(buffer, inbox.get() + inbox_begin, count);
     inbox_begin += count;
-    ArmRead();
+    if (InboxCount() > 0) {
+      PostReadable();
+    } else {
+      // Once the callback is done: a reply it closes at once needs no read.
+      asio::post(loop.Context(), [self = Self()] {
+        Impl& impl = *self->impl_;
+        if (impl.state == State::kOpen || impl.wait_for_peer) impl.ArmRead();
+      });
+    }
     return count;
   }
 
@@ -413,7 +421,7 @@ struct TcpConnection::Impl {
     if (state != State::kOpen) return;
     state = State::kDraining;
     wait_for_peer = wait;
-    ArmRead();
+    if (wait_for_peer) ArmRead();
     ScheduleFlush();  // an empty queue finishes at once, from the loop
   }
 
