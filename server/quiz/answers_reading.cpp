@@ -149,8 +149,13 @@ void CalcUserStats(content::TUsersList& users, const std::string& data_folder, T
   for (int i = 0; i < users.Count(); ++i) {
     content::LogMessage("Users %d", i);
     content::TUser& user = *users.GetUser(i);
-    const std::string path = AnswersFilePath(data_folder, user.GetLoginName());
-    const std::optional<plat::FileStamp> stamp = path.empty() ? std::nullopt : plat::FileStampOf(path);
+    // The names as written first: one look at the disk where they stand so.
+    std::string path = AnswersFilePathAsWritten(data_folder, user.GetLoginName());
+    std::optional<plat::FileStamp> stamp = path.empty() ? std::nullopt : plat::FileStampOf(path);
+    if (!stamp) {
+      path = AnswersFilePath(data_folder, user.GetLoginName());
+      stamp = path.empty() ? std::nullopt : plat::FileStampOf(path);
+    }
     if (!stamp) {
       content::LogMessage("File doesn't exist: %s", path.c_str());
       continue;
