@@ -10,8 +10,10 @@
 #include "dac/core/connection.h"
 #include "dac/core/connection_client.h"
 #include "dac/core/da_errors.h"
+#include "dac/core/dataset_component.h"
 #include "dac/core/messages.h"
 #include "dac/core/new_instance.h"
+#include "dac/core/record_set.h"
 #include "dac/core/sql_component.h"
 #include "dac/core/sql_monitor.h"
 #include "dac/framework/application.h"
@@ -95,6 +97,12 @@ std::unique_ptr<TDKCommand> TCustomDAConnection::CreateICommand() const {
   return command;
 }
 
+std::unique_ptr<TDKRecordSet> TCustomDAConnection::CreateIRecordSet() const {
+  std::unique_ptr<TDKRecordSet> record_set = NewInstance<TDKRecordSet>(GetIRecordSetClass());
+  record_set->SetConnection(iconnection_.get());
+  return record_set;
+}
+
 void TCustomDAConnection::SetIConnection(std::unique_ptr<TDKConnection> value) {
   if (iconnection_) {
     if (!ComponentState().Contains(csDestroying)) BindClients(nullptr);
@@ -161,20 +169,25 @@ void TCustomDAConnection::GetDatabaseNames(TStrings& list) { list.Clear(); }
 
 void TCustomDAConnection::GetStoredProcNames(TStrings& list) { list.Clear(); }
 
-TComponent* TCustomDAConnection::CreateDataSet() {
-  throw NotSupportedException(ClassName() + " makes no datasets");
-}
+namespace {
 
-TComponent* TCustomDAConnection::CreateSQL() {
-  TCustomDASQL* sql = MakeComponent<TCustomDASQL>(nullptr);
+template <typename T>
+TComponent* MakeClient(TCustomDAConnection* connection) {
+  T* client = MakeComponent<T>(nullptr);
   try {
-    sql->SetConnection(this);
+    client->SetConnection(connection);
   } catch (...) {
-    sql->Free();
+    client->Free();
     throw;
   }
-  return sql;
+  return client;
 }
+
+}  // namespace
+
+TComponent* TCustomDAConnection::CreateDataSet() { return MakeClient<TCustomDADataSet>(this); }
+
+TComponent* TCustomDAConnection::CreateSQL() { return MakeClient<TCustomDASQL>(this); }
 
 // ---- connecting ----
 

@@ -160,7 +160,7 @@ void TDKRecordSet::DoAfterFetch() {
   if (on_after_fetch_) on_after_fetch_();
 }
 
-bool TDKRecordSet::CanDisconnect() {
+bool TDKRecordSet::CanDisconnect() const {
   DAC_ASSERT(command_ != nullptr, "The record set has no command");
   const TCursorState state = command_->GetCursorState();
   return state == csInactive || state == csFetched;

@@ -98,9 +98,9 @@ class TDKRecordSet : public TMemData {
   // The next DoBeforeFetch cancels.
   virtual void BreakFetch() { fetch_break_ = true; }
   // No cursor is open on the server: the command is inactive or has fetched all.
-  virtual bool CanDisconnect();
+  virtual bool CanDisconnect() const;
   // The current statement returns rows.
-  virtual bool RowsReturn() { return command_type_ == ctCursor; }
+  virtual bool RowsReturn() const { return command_type_ == ctCursor; }
   virtual void SetConnection(TDKConnection* value);
   virtual void SetSQL(const std::string& value);
   // The property codes below; an unknown code is an assertion failure.
@@ -138,6 +138,8 @@ class TDKRecordSet : public TMemData {
   void SetComponent(TComponent* value);
   TDKTablesInfo& GetTablesInfo() const { return *tables_info_; }
   TCommandType GetCommandType() const { return command_type_; }
+  // A new SQL text: whether it returns rows is not known until it runs.
+  void SetCommandType(TCommandType value) { command_type_ = value; }
   bool GetUniDirectional() const { return uni_directional_; }
   int32_t GetFetchRows() const { return fetch_rows_; }
   bool GetFetchAll() const { return fetch_all_; }

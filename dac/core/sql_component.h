@@ -210,7 +210,6 @@ class TCustomDASQL : public TComponent, public IDAConnectionClient, public ITrac
   // Whether the command describes its parameters itself.
   bool CommandMakesParams() const;
   bool Traced() const;
-  void MaintainImplicitTransaction(TCustomDAConnection& connection);
   void AssembleParams();
   bool Designing() const { return ComponentState().Contains(csDesigning); }
 
