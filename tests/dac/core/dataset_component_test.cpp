@@ -13,6 +13,9 @@
 #include "dac/core/sql_component.h"
 #include "dac/core/update_sql.h"
 #include "dac/framework/field.h"
+#include "dac/core/da_param.h"
+#include "dac/framework/streams.h"
+#include "tests/dac/core/support/assertion_text.h"
 #include "tests/dac/core/support/fake_record_set.h"
 #include "tests/dac/core/support/test_connection.h"
 #include "tests/dac/core/support/test_da_dataset.h"
@@ -362,6 +365,64 @@ TEST_F(DataSetTest, OptionsAndSettings) {
   EXPECT_EQ(copy->QuoteName(""), "");
   EXPECT_EQ(copy->UnQuoteName(" \"a\" "), "a");
   EXPECT_EQ(copy->UnQuoteName("\"\""), "\"\"");
+}
+
+TEST_F(DataSetTest, AccessorsCopiesAndExportReachTheDataSet) {
+  TestDADataSet* query = Query();
+  TDBAccessUtils::SetAutoCommit(query, false);
+  EXPECT_FALSE(query->GetICommand()->GetAutoCommit());
+  TDBAccessUtils::SetLockDebug(query, true);
+  EXPECT_TRUE(TDBAccessUtils::GetLockDebug(query));
+  EXPECT_EQ(&TDBAccessUtils::GetSQL(query), &query->SQL());
+  EXPECT_EQ(AssertionTextOf([&] { TDBAccessUtils::Open(Make<TCustomDASQL>()); }), "TCustomDASQL");
+  EXPECT_EQ(&TDBAccessUtils::GetDataSetClass(*Make<TCustomDAUpdateSQL>()), &TCustomDADataSet::ClassInfo());
+  // A raw text reaches the record set's command unparsed.
+  TDBAccessUtils::SetSQLText(query, "SELECT * FROM t WHERE ID = :id", true, true, true);
+  EXPECT_EQ(query->ParamCount(), 0);
+  EXPECT_EQ(query->GetICommand()->GetSQL(), "SELECT * FROM t WHERE ID = :id\r\n");
+  connection->server->Script("SELECT * FROM t WHERE ID = :id\r\n", Table({7}));
+  TDBAccessUtils::Open(query);
+  EXPECT_EQ(ID(query), 7);
+  EXPECT_EQ(TDBAccessUtils::GetRowsAffected(query), -1);
+
+  // The export names each column's table.
+  TMemoryStream stream;
+  query->SaveToXML(stream);
+  const std::string xml(static_cast<const char*>(stream.Memory()), static_cast<size_t>(stream.GetSize()));
+  EXPECT_NE(xml.find("rs:basecolumn='ID' rs:keycolumn='true' rs:basetable='t'"), std::string::npos) << xml;
+
+  TestDADataSet* copy = Query("SELECT 1");
+  query->Close();
+  query->SetMasterFields("A");
+  query->SetFetchRows(7);
+  query->GetUpdateSQLIndex(stRefresh)->SetText("WHERE ID = :ID");
+  copy->Assign(query);
+  EXPECT_EQ(copy->SQL().Text(), query->SQL().Text());
+  EXPECT_EQ(copy->GetMasterFields(), "A");
+  EXPECT_EQ(copy->GetFetchRows(), 7);
+  EXPECT_FALSE(copy->GetAutoCommit());
+  EXPECT_EQ(copy->GetUpdateSQLIndex(stRefresh)->Text(), "WHERE ID = :ID\r\n");
+  // A refresh condition is added to the dataset's SQL.
+  EXPECT_EQ(copy->GetUpdateStatement(stRefresh), "SELECT * FROM t WHERE (ID = :id) AND ID = :ID ");
+}
+
+TEST(DataAccessRoutines, StatementTypesAndParameterReferences) {
+  EXPECT_EQ(StatementTypeToUpdateKind(stInsert), TUpdateKind::ukInsert);
+  EXPECT_EQ(StatementTypeToUpdateKind(stUpdate), TUpdateKind::ukModify);
+  EXPECT_EQ(StatementTypeToUpdateKind(stDelete), TUpdateKind::ukDelete);
+  EXPECT_EQ(AssertionTextOf([] { StatementTypeToUpdateKind(stLock); }), "Unknown statement type 4");
+  // Parameters of one name share their value until their references are reset.
+  TDAParams params;
+  TDAParam* first = params.CreateParam(ftInteger, "x", ptInput);
+  TDAParam* second = params.CreateParam(ftInteger, "x", ptInput);
+  first->SetAsInteger(1);
+  EXPECT_EQ(second->GetAsInteger(), 1);
+  ResetParamRefs(params);
+  second->SetAsInteger(2);
+  EXPECT_EQ(first->GetAsInteger(), 1);
+  EXPECT_EQ(second->GetAsInteger(), 2);
+  EXPECT_EQ(first->Name(), "x");
+  EXPECT_EQ(second->Name(), "x");
 }
 
 TEST_F(DataSetTest, QuickOpenNestsAndRestores) {
