@@ -28,16 +28,6 @@ DAC_DEFINE_CLASS(TCustomDAConnection, TCustomConnection, TComponentClass)
 
 namespace {
 
-// Runs one step of destruction; its error goes to the application's hook.
-template <typename Action>
-void Reporting(TObject* sender, Action action) {
-  try {
-    action();
-  } catch (const std::exception& error) {
-    ApplicationHandleException(sender, error);
-  }
-}
-
 struct FreeComponent {
   void operator()(TComponent* component) const { component->Free(); }
 };
@@ -55,14 +45,14 @@ void TCustomDAConnection::Init() {
 }
 
 void TCustomDAConnection::BeforeDestruction() {
-  Reporting(this, [this] { Disconnect(); });
+  ReportingErrors(this, [this] { Disconnect(); });
   std::vector<IDAConnectionClient*> clients = sqls_;
   for (int i = 0; i < DataSetCount(); ++i) {
     if (IDAConnectionClient* client = ConnectionClientOf(DataSets(i))) clients.push_back(client);
   }
-  for (IDAConnectionClient* client : clients) Reporting(this, [client] { client->DetachFromConnection(); });
-  Reporting(this, [this] { TCustomConnection::BeforeDestruction(); });
-  Reporting(this, [this] { FreeIConnection(); });
+  for (IDAConnectionClient* client : clients) ReportingErrors(this, [client] { client->DetachFromConnection(); });
+  ReportingErrors(this, [this] { TCustomConnection::BeforeDestruction(); });
+  ReportingErrors(this, [this] { FreeIConnection(); });
 }
 
 std::unique_ptr<TDAConnectionOptions> TCustomDAConnection::CreateOptions() {

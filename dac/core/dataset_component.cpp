@@ -35,16 +35,6 @@ DAC_DEFINE_CLASS(TCustomDADataSet, TMemDataSet, ::dac::TComponentClassOf<TCustom
 
 namespace {
 
-// Runs one step of destruction; its error goes to the application's hook.
-template <typename Action>
-void Reporting(TObject* sender, Action action) {
-  try {
-    action();
-  } catch (const std::exception& error) {
-    ApplicationHandleException(sender, error);
-  }
-}
-
 // Whether the ";"-separated list names the field.
 bool ListNames(const std::string& names, const std::string& name) {
   for (size_t pos = 1; pos <= names.size();) {
@@ -114,10 +104,10 @@ void TCustomDADataSet::Init() {
 }
 
 void TCustomDADataSet::BeforeDestruction() {
-  Reporting(this, [this] { Close(); });
-  Reporting(this, [this] { UnPrepare(); });
-  if (registered_) Reporting(this, [this] { std::exchange(registered_, nullptr)->UnRegisterClient(this); });
-  Reporting(this, [this] { SetUpdateObject(nullptr); });
+  ReportingErrors(this, [this] { Close(); });
+  ReportingErrors(this, [this] { UnPrepare(); });
+  ReportingErrors(this, [this] { registration_.MoveTo(nullptr); });
+  ReportingErrors(this, [this] { SetUpdateObject(nullptr); });
   FreeUpdateQueries();
   if (command_) {
     command_->SetICommand(nullptr);
@@ -231,7 +221,7 @@ void TCustomDADataSet::BindCommand() {
 }
 
 void TCustomDADataSet::FreeUpdateQueries() {
-  for (TComponent*& query : update_queries_) Reporting(this, [&query] { TComponent::FreeAndNil(query); });
+  for (TComponent*& query : update_queries_) ReportingErrors(this, [&query] { TComponent::FreeAndNil(query); });
   update_query_ = nullptr;
 }
 
@@ -253,12 +243,8 @@ void TCustomDADataSet::BindServerConnection(TDKConnection* connection) {
 void TCustomDADataSet::SetConnection(TCustomDAConnection* value) {
   if (value == connection_ && value == UsedConnection()) return;
   if (UsedConnection()) Disconnect();
-  if (registered_) std::exchange(registered_, nullptr)->UnRegisterClient(this);
   connection_ = value;
-  if (value) {
-    value->RegisterClient(this, [this](TObject* sender, bool connecting) { ConnectChange(sender, connecting); });
-    registered_ = value;
-  }
+  registration_.MoveTo(value);
   CheckIRecordSet();
   TCustomDAConnection* used = UsedConnection();
   if (irecord_set_) irecord_set_->SetConnection(used ? used->GetIConnection() : nullptr);
@@ -269,25 +255,13 @@ void TCustomDADataSet::CheckConnection() { BeginConnection(false); }
 
 void TCustomDADataSet::BeginConnection(bool always_connect) {
   TCustomDAConnection* used = UsedConnection();
-  if (!used) DatabaseError(LoadResString(SConnectionNotDefined), this);
-  if (always_connect) {
-    used->InternalConnect();
-  } else if (!used->GetConnected()) {
-    used->Connect();
-  }
-  try {
+  TakeClientConnection(used, this, always_connect, [&] {
     // A connection the provider chose rather than the user's.
-    if (!connection_ && registered_ != used) {
-      if (registered_) registered_->UnRegisterClient(this);
-      used->RegisterClient(this, [this](TObject* sender, bool connecting) { ConnectChange(sender, connecting); });
-      registered_ = used;
-      CheckIRecordSet();
-      irecord_set_->SetConnection(used->GetIConnection());
-    }
-  } catch (...) {
-    if (always_connect) used->InternalDisconnect();
-    throw;
-  }
+    if (connection_ || registration_.Connection() == used) return;
+    registration_.MoveTo(used);
+    CheckIRecordSet();
+    irecord_set_->SetConnection(used->GetIConnection());
+  });
 }
 
 void TCustomDADataSet::EndConnection() {

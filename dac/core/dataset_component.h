@@ -441,7 +441,10 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
     StatementHold(const StatementHold&) = delete;
     StatementHold& operator=(const StatementHold&) = delete;
 
-    void NewAttempt() { released_ = false; }
+    // Runs attempt until it ends without EFailOver (of clExecute only, with
+    // execute_only): each new attempt follows the connection's
+    // RestoreAfterFailOver. Any other failure gives the reference back.
+    void RunAttempts(TCustomDAConnection* used, const std::function<void()>& attempt, bool execute_only);
     // The end of the operation; keep_for_cursor: a cursor left open keeps the reference.
     void Finish(bool keep_for_cursor);
     // On failure: the operation's own error is the one to report.
@@ -536,8 +539,8 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   [[noreturn]] void NotBuilt(const char* operation) const;
 
   TCustomDAConnection* connection_ = nullptr;
-  // The connection this dataset registered at.
-  TCustomDAConnection* registered_ = nullptr;
+  // Where this dataset registered.
+  TClientRegistration registration_{this, [this](TObject* sender, bool connecting) { ConnectChange(sender, connecting); }};
   int32_t fetch_rows_ = 25;
   std::unique_ptr<TDADetailDataLink> data_link_;
   bool debug_ = false;

@@ -19,15 +19,7 @@ namespace dac {
 
 namespace {
 
-bool IsBlankChar(char c) { return static_cast<unsigned char>(c) <= ' '; }
-
-std::string Trim(const std::string& text) {
-  size_t first = 0;
-  size_t last = text.size();
-  while (first < last && IsBlankChar(text[first])) ++first;
-  while (last > first && IsBlankChar(text[last - 1])) --last;
-  return text.substr(first, last - first);
-}
+std::string Trim(const std::string& text) { return std::string(plat::TrimBlanks(text)); }
 
 }  // namespace
 
@@ -158,11 +150,7 @@ std::string TCustomDADataSet::QuoteName(const std::string& name) const {
 }
 
 std::string TCustomDADataSet::UnQuoteName(const std::string& name) const {
-  size_t first = 0;
-  size_t last = name.size();
-  while (first < last && static_cast<unsigned char>(name[first]) < 33) ++first;
-  while (last > first && static_cast<unsigned char>(name[last - 1]) < 33) --last;
-  const std::string trimmed = name.substr(first, last - first);
+  const std::string trimmed = Trim(name);
   const bool quoted = trimmed.size() >= 3 && trimmed.front() == left_quote_ && trimmed.back() == right_quote_;
   return options_->GetQuoteNames() && quoted ? trimmed.substr(1, trimmed.size() - 2) : trimmed;
 }

@@ -68,6 +68,26 @@ void TCustomDADataSet::StatementHold::Finish(bool keep_for_cursor) {
   GiveBack();
 }
 
+void TCustomDADataSet::StatementHold::RunAttempts(TCustomDAConnection* used, const std::function<void()>& attempt,
+                                                  bool execute_only) {
+  for (;;) {
+    try {
+      attempt();
+      return;
+    } catch (const EFailOver& failover) {
+      if (execute_only && failover.ConnLostCause() != clExecute) {
+        GiveBackQuietly();
+        throw;
+      }
+      used->RestoreAfterFailOver();
+      released_ = false;
+    } catch (...) {
+      GiveBackQuietly();
+      throw;
+    }
+  }
+}
+
 void TCustomDADataSet::ReleaseAttempt() {
   if (!attempt_released_ || *attempt_released_) return;
   *attempt_released_ = true;
@@ -167,23 +187,17 @@ void TCustomDADataSet::OpenCursor(bool field_info_only) {
   ps_key_fields_.clear();
   StatementHold hold(*this);
   if (GetActive()) return hold.Finish(false);
-  for (;;) {
-    try {
-      BeforeOpenCursor(field_info_only);
-      if (MasterActive() && !options_->GetLocalMasterDetail()) SetMasterParams(Params());
-      rec_count_ = options_->GetQueryRecCount() ? GetRecCount() : 0;
-      StartWait();
-      command_->WriteParams(true);
-      TMemDataSet::OpenCursor(field_info_only);
-      break;
-    } catch (const EFailOver&) {
-      used->RestoreAfterFailOver();
-      hold.NewAttempt();
-    } catch (...) {
-      hold.GiveBackQuietly();
-      throw;
-    }
-  }
+  hold.RunAttempts(
+      used,
+      [&] {
+        BeforeOpenCursor(field_info_only);
+        if (MasterActive() && !options_->GetLocalMasterDetail()) SetMasterParams(Params());
+        rec_count_ = options_->GetQueryRecCount() ? GetRecCount() : 0;
+        StartWait();
+        command_->WriteParams(true);
+        TMemDataSet::OpenCursor(field_info_only);
+      },
+      false);
   hold.Finish(true);
   rows_affected_ = -1;
   AfterOpenCursor(field_info_only);
@@ -249,38 +263,20 @@ void TCustomDADataSet::Execute() {
   TOperationScope operation(used, clExecute, true);
   if (Executing()) return;
   StatementHold hold(*this);
-  try {
-    if (GetActive()) Close();
-  } catch (...) {
-    hold.GiveBackQuietly();
-    throw;
-  }
-  for (;;) {
-    try {
-      BeforeExecute();
-      StartWait();
-      if (options_->GetAutoPrepare()) Prepare();
-      if (GetIsQuery()) {
-        Open();
-      } else {
+  hold.RunAttempts(
+      used,
+      [&] {
+        if (GetActive()) Close();
+        BeforeExecute();
+        StartWait();
+        if (options_->GetAutoPrepare()) Prepare();
+        if (GetIsQuery()) return Open();
         if (MasterActive()) SetMasterParams(Params());
         command_->WriteParams(true);
         InternalExecute();
         if (GetIsQuery()) Open();
-      }
-      break;
-    } catch (const EFailOver& failover) {
-      if (failover.ConnLostCause() != clExecute) {
-        hold.GiveBackQuietly();
-        throw;
-      }
-      used->RestoreAfterFailOver();
-      hold.NewAttempt();
-    } catch (...) {
-      hold.GiveBackQuietly();
-      throw;
-    }
-  }
+      },
+      true);
   hold.Finish(false);
 }
 
@@ -351,40 +347,28 @@ void TCustomDADataSet::InternalRefresh() {
   std::vector<TField*> key_fields;
   Variant key_values;
   bool first_pass = true;
-  for (;;) {
-    try {
-      if (first_pass) GetCurrentKeys(key_fields, key_values);
-      first_pass = false;
-      rec_count_ = options_->GetQueryRecCount() ? GetRecCount() : 0;
-      const bool traced = Traced();
-      int32_t message_id = 0;
-      if (traced) used->SQLMonitorClass().SQLExecute(this, GetFinalSQL(), &Params(), "Refresh", message_id, true);
-      StartWait();
-      command_->WriteParams(true);
-      // The reopen closes a cursor with rows still to come: its reference goes.
-      ReleaseCursor();
-      TMemDataSet::InternalRefresh();
-      if (traced) used->SQLMonitorClass().SQLExecute(this, GetFinalSQL(), &Params(), "Refresh", message_id, false);
-      if (key_fields.empty()) {
-        First();
-      } else {
+  hold.RunAttempts(
+      used,
+      [&] {
+        if (first_pass) GetCurrentKeys(key_fields, key_values);
+        first_pass = false;
+        rec_count_ = options_->GetQueryRecCount() ? GetRecCount() : 0;
+        const bool traced = Traced();
+        int32_t message_id = 0;
+        if (traced) used->SQLMonitorClass().SQLExecute(this, GetFinalSQL(), &Params(), "Refresh", message_id, true);
+        StartWait();
+        command_->WriteParams(true);
+        // The reopen closes a cursor with rows still to come: its reference goes.
+        ReleaseCursor();
+        TMemDataSet::InternalRefresh();
+        if (traced) used->SQLMonitorClass().SQLExecute(this, GetFinalSQL(), &Params(), "Refresh", message_id, false);
+        if (key_fields.empty()) return First();
         DoBeforeScroll();
-        if (LocateRecord(key_fields, key_values, {}, false)) {
-          Resync({});
-          DoAfterScroll();
-        } else {
-          First();
-        }
-      }
-      break;
-    } catch (const EFailOver&) {
-      used->RestoreAfterFailOver();
-      hold.NewAttempt();
-    } catch (...) {
-      hold.GiveBackQuietly();
-      throw;
-    }
-  }
+        if (!LocateRecord(key_fields, key_values, {}, false)) return First();
+        Resync({});
+        DoAfterScroll();
+      },
+      false);
   hold.Finish(true);
 }
 

@@ -5,20 +5,13 @@
 
 #include "dac/core/data_access_globals.h"
 #include "dac/store/parser.h"
+#include "platform/ascii.h"
 
 namespace dac {
 
 namespace {
 
-bool IsBlankChar(char c) { return static_cast<unsigned char>(c) <= ' '; }
-
-std::string Trim(const std::string& text) {
-  size_t first = 0;
-  size_t last = text.size();
-  while (first < last && IsBlankChar(text[first])) ++first;
-  while (last > first && IsBlankChar(text[last - 1])) --last;
-  return text.substr(first, last - first);
-}
+std::string Trim(const std::string& text) { return std::string(plat::TrimBlanks(text)); }
 
 // Lexer positions are 1-based character indexes; these edit at a position
 // (text inserted in front of the character at that index) and clamp what
@@ -145,6 +138,16 @@ void TrackBlank(ClauseScanner& scanner, ClauseRange& range) {
   }
 }
 
+// The clause setters read blanks as lexemes and skip comments; the scan
+// starts on the first lexeme after SELECT. False without a SELECT.
+bool StartSetter(ClauseScanner& scanner, int select_code) {
+  scanner.Parser().SetOmitBlank(false);
+  scanner.Parser().SetOmitComment(true);
+  if (!scanner.ToSelect(select_code)) return false;
+  scanner.Next();
+  return true;
+}
+
 // Reads the blank after a keyword; another lexeme is read again later.
 // False when there was none.
 bool SkipBlank(ClauseScanner& scanner) {
@@ -211,11 +214,8 @@ std::string AddWhereClause(const std::string& sql, const std::string& condition,
 std::string SetWhereClause(const std::string& sql, const std::string& condition, const TParserClass& parser_class,
                            int select_code, int where_code) {
   ClauseScanner scanner(parser_class, sql);
-  scanner.Parser().SetOmitBlank(false);
-  scanner.Parser().SetOmitComment(true);
-  if (!scanner.ToSelect(select_code)) return sql;
+  if (!StartSetter(scanner, select_code)) return sql;
   ClauseRange range;
-  scanner.Next();
   while (!scanner.AtEnd()) {
     TrackBlank(scanner, range);
     if (scanner.At(where_code)) {
@@ -248,11 +248,8 @@ std::string SetOrderByClause(const std::string& sql, const std::string& fields, 
   std::string list = fields;
   std::replace(list.begin(), list.end(), ';', ',');
   ClauseScanner scanner(parser_class, sql);
-  scanner.Parser().SetOmitBlank(false);
-  scanner.Parser().SetOmitComment(true);
-  if (!scanner.ToSelect(select_code)) return sql;
+  if (!StartSetter(scanner, select_code)) return sql;
   ClauseRange range;
-  scanner.Next();
   while (!scanner.AtEnd()) {
     if (scanner.At(order_code)) {
       range.start = list.empty() ? scanner.Parser().PrevPrevPos() + 1 : 0;
