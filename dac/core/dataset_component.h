@@ -535,7 +535,8 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   // A cursor is open on the server that has rows still to come.
   bool CursorUnfinished() const;
   bool FindKeyWith(const std::vector<Variant>& key_values, TLocateExOptions options);
-  bool Loading() const { return ComponentState().Contains(csLoading); }
+  // Read from a form: loading, or running Loaded.
+  bool Loading() const { return loading_ || ComponentState().Contains(csLoading); }
   [[noreturn]] void NotBuilt(const char* operation) const;
 
   TCustomDAConnection* connection_ = nullptr;

@@ -365,6 +365,18 @@ TEST_F(DataSetTest, OptionsAndSettings) {
   EXPECT_EQ(copy->QuoteName(""), "");
   EXPECT_EQ(copy->UnQuoteName(" \"a\" "), "a");
   EXPECT_EQ(copy->UnQuoteName("\"\""), "\"\"");
+
+  // Stored as open, a dataset opens when it is loaded only while its
+  // connection keeps its design connection.
+  for (bool keep : {false, true}) {
+    TestDADataSet* loaded = Query();
+    connection->Options().SetKeepDesignConnected(keep);
+    loaded->BeginLoading();
+    loaded->SetActive(true);
+    loaded->EndReading();
+    loaded->Loaded();
+    EXPECT_EQ(loaded->GetActive(), keep);
+  }
 }
 
 TEST_F(DataSetTest, AccessorsCopiesAndExportReachTheDataSet) {
