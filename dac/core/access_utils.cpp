@@ -31,6 +31,13 @@ Target TargetOf(TComponent* component, const std::string& prefix = "") {
   return target;
 }
 
+// Runs action on the SQL component or dataset; both give the same kind of answer.
+template <typename Action>
+decltype(auto) OnComponent(TComponent* component, Action action, const std::string& prefix = "") {
+  const Target target = TargetOf(component, prefix);
+  return target.data_set ? action(*target.data_set) : action(*target.sql);
+}
+
 TCustomDADataSet& DataSetOf(TComponent* component) {
   DAC_ASSERT(component != nullptr, "nil");
   auto* data_set = dynamic_cast<TCustomDADataSet*>(component);
@@ -104,72 +111,55 @@ std::unique_ptr<TDAParams> TDBAccessUtils::CreateParamsObject(TCustomDASQL& sql)
 // ---- any component ----
 
 void TDBAccessUtils::CheckConnection(TComponent* component) {
-  const Target target = TargetOf(component);
-  if (target.data_set) return target.data_set->CheckConnection();
-  target.sql->CheckConnection();
+  OnComponent(component, [](auto& target) { target.CheckConnection(); });
 }
 
 TCustomDAConnection* TDBAccessUtils::UsedConnection(TComponent* component) {
-  const Target target = TargetOf(component);
-  return target.data_set ? target.data_set->UsedConnection() : target.sql->UsedConnection();
+  return OnComponent(component, [](auto& target) { return target.UsedConnection(); });
 }
 
 bool TDBAccessUtils::GetAutoCommit(TComponent* component) {
-  const Target target = TargetOf(component);
-  return target.data_set ? target.data_set->GetAutoCommit() : target.sql->GetAutoCommit();
+  return OnComponent(component, [](auto& target) { return target.GetAutoCommit(); });
 }
 
 void TDBAccessUtils::SetAutoCommit(TComponent* component, bool value) {
-  const Target target = TargetOf(component);
-  if (target.data_set) return target.data_set->SetAutoCommit(value);
-  target.sql->SetAutoCommit(value);
+  OnComponent(component, [value](auto& target) { target.SetAutoCommit(value); });
 }
 
 bool TDBAccessUtils::GetDesignCreate(TComponent* component) {
   if (auto* update_sql = dynamic_cast<TCustomDAUpdateSQL*>(component)) return update_sql->GetDesignCreate();
   if (auto* data_source = dynamic_cast<TDKDataSource*>(component)) return data_source->GetDesignCreate();
-  const Target target = TargetOf(component);
-  return target.data_set ? target.data_set->GetDesignCreate() : target.sql->GetDesignCreate();
+  return OnComponent(component, [](auto& target) { return target.GetDesignCreate(); });
 }
 
 void TDBAccessUtils::SetDesignCreate(TComponent* component, bool value) {
   if (auto* update_sql = dynamic_cast<TCustomDAUpdateSQL*>(component)) return update_sql->SetDesignCreate(value);
   if (auto* data_source = dynamic_cast<TDKDataSource*>(component)) return data_source->SetDesignCreate(value);
-  const Target target = TargetOf(component);
-  if (target.data_set) return target.data_set->SetDesignCreate(value);
-  target.sql->SetDesignCreate(value);
+  OnComponent(component, [value](auto& target) { target.SetDesignCreate(value); });
 }
 
 bool TDBAccessUtils::GetLockDebug(TComponent* component) {
-  const Target target = TargetOf(component, kLockDebugPrefix);
-  return target.data_set ? target.data_set->GetLockDebug() : target.sql->GetLockDebug();
+  return OnComponent(component, [](auto& target) { return target.GetLockDebug(); }, kLockDebugPrefix);
 }
 
 void TDBAccessUtils::SetLockDebug(TComponent* component, bool value) {
-  const Target target = TargetOf(component, kLockDebugPrefix);
-  if (target.data_set) return target.data_set->SetLockDebug(value);
-  target.sql->SetLockDebug(value);
+  OnComponent(component, [value](auto& target) { target.SetLockDebug(value); }, kLockDebugPrefix);
 }
 
 TStrings& TDBAccessUtils::GetSQL(TComponent* component) {
-  const Target target = TargetOf(component);
-  return target.data_set ? target.data_set->SQL() : target.sql->SQL();
+  return OnComponent(component, [](auto& target) -> TStrings& { return target.SQL(); });
 }
 
 void TDBAccessUtils::SetSQL(TComponent* component, const TStrings& value) {
-  const Target target = TargetOf(component);
-  if (target.data_set) return target.data_set->SetSQL(value);
-  target.sql->SetSQL(value);
+  OnComponent(component, [&value](auto& target) { target.SetSQL(value); });
 }
 
 TDAParams& TDBAccessUtils::GetParams(TComponent* component) {
-  const Target target = TargetOf(component);
-  return target.data_set ? target.data_set->Params() : target.sql->Params();
+  return OnComponent(component, [](auto& target) -> TDAParams& { return target.Params(); });
 }
 
 int32_t TDBAccessUtils::GetRowsAffected(TComponent* component) {
-  const Target target = TargetOf(component);
-  return target.data_set ? target.data_set->RowsAffected() : target.sql->RowsAffected();
+  return OnComponent(component, [](auto& target) { return target.RowsAffected(); });
 }
 
 // A dataset's text goes through its own command component, which tells the
@@ -198,9 +188,7 @@ void TDBAccessUtils::SetSQLText(TComponent* component, const std::string& text, 
 }
 
 void TDBAccessUtils::Execute(TComponent* component) {
-  const Target target = TargetOf(component);
-  if (target.data_set) return target.data_set->Execute();
-  target.sql->Execute();
+  OnComponent(component, [](auto& target) { target.Execute(); });
 }
 
 void TDBAccessUtils::Open(TComponent* component) { DataSetOf(component).Open(); }
