@@ -1,7 +1,7 @@
 // TDBAccessUtils: how provider units and design-time code reach the
 // internals of the data-access components. Every method takes the component
 // first. A method that accepts any component works on an SQL command
-// component (and on the datasets, which add themselves); a null component,
+// component or a dataset; a null component,
 // or one of another class, is an assertion failure naming the class ("Obj is
 // " and the class name for the debug-lock pair).
 #pragma once
@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "dac/core/server_types.h"
 #include "dac/framework/custom_connection.h"
 #include "dac/framework/field_type.h"
 #include "dac/framework/string_list.h"
@@ -18,6 +19,13 @@
 namespace dac {
 
 class EDAError;
+class TCustomDADataSet;
+class TDADataSetOptions;
+class TDASQLGenerator;
+class TDKRecordSet;
+class TDKTablesInfo;
+class TField;
+struct TKeyAndDataFields;
 class IDAConnectionClient;
 class TCustomConnectDialog;
 class TCustomDAConnection;
@@ -80,7 +88,31 @@ class TDBAccessUtils {
   static void SetSQLText(TComponent* component, const std::string& text, bool raw_text, bool no_macro_scan,
                          bool third);
   static void Execute(TComponent* component);
+  // Only a dataset is accepted.
+  static void Open(TComponent* component);
   static void SetDesigning(TComponent* component, bool value, bool set_children);
+
+  // ---- datasets ----
+  static std::unique_ptr<TDKRecordSet> CreateIRecordSet(const TCustomDAConnection& connection);
+  static TDKRecordSet* GetIRecordSet(const TCustomDADataSet& data_set);
+  static TDKTablesInfo* GetTablesInfo(const TCustomDADataSet& data_set);
+  static TDASQLGenerator* SQLGenerator(const TCustomDADataSet& data_set);
+  static TField* GetIdentityField(const TCustomDADataSet& data_set);
+  static TComponent* GetUpdateQuery(const TCustomDADataSet& data_set);
+  static std::string GetUpdatingTable(const TCustomDADataSet& data_set);
+  static void SetUpdatingTable(TCustomDADataSet& data_set, const std::string& value);
+  static int32_t GetUpdatingTableIdx(const TCustomDADataSet& data_set);
+  // The table at that index of the record set's table list.
+  static void SetUpdatingTableIdx(TCustomDADataSet& data_set, int32_t value);
+  static void GetKeyAndDataFields(TCustomDADataSet& data_set, TKeyAndDataFields& fields, bool all_key_fields);
+  static TCustomDADataSet* FOwner(const TDADataSetOptions& options);
+  static std::string QuoteName(const TCustomDADataSet& data_set, const std::string& name);
+  static std::string UnQuoteName(const TCustomDADataSet& data_set, const std::string& name);
+  static TStatementTypes GetUpdateSQLStatementTypes(TCustomDADataSet& data_set);
+  // The update SQL a dataset runs for a statement type: null when its update
+  // object holds a component for the type; else the update object's list,
+  // and without an update object the dataset's own.
+  static TStrings* GetUpdateSQLIndex(const TCustomDADataSet& data_set, TStatementType statement_type);
 };
 
 }  // namespace dac

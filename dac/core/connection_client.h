@@ -5,9 +5,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+
+#include "dac/framework/custom_connection.h"
 
 namespace dac {
 
+class TComponent;
 class TCustomDAConnection;
 class TDKConnection;
 class TObject;
@@ -45,6 +49,30 @@ class IDAConnectionClient {
  protected:
   ~IDAConnectionClient() = default;
 };
+
+// Where a client is registered, with the handler that hears its connection
+// open and close.
+class TClientRegistration {
+ public:
+  TClientRegistration(TObject* client, TConnectChangeEvent on_change)
+      : client_(client), on_change_(std::move(on_change)) {}
+  TCustomDAConnection* Connection() const { return connection_; }
+  // Leaves the connection it is registered at and registers at the given
+  // one (none for null).
+  void MoveTo(TCustomDAConnection* connection);
+
+ private:
+  TObject* client_;
+  TConnectChangeEvent on_change_;
+  TCustomDAConnection* connection_ = nullptr;
+};
+
+// Takes a connection into use for a client: "Connection is not defined"
+// (naming the client) without one; with count_user one more user of it
+// (InternalConnect), else only made sure to be open. Then bind runs; when
+// it fails, the counted user is given back.
+void TakeClientConnection(TCustomDAConnection* connection, const TComponent* client, bool count_user,
+                          const std::function<void()>& bind);
 
 // The interface of an object, or null when it has none.
 IDAConnectionClient* ConnectionClientOf(const TObject* object);

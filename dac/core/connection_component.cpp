@@ -10,8 +10,10 @@
 #include "dac/core/connection.h"
 #include "dac/core/connection_client.h"
 #include "dac/core/da_errors.h"
+#include "dac/core/dataset_component.h"
 #include "dac/core/messages.h"
 #include "dac/core/new_instance.h"
+#include "dac/core/record_set.h"
 #include "dac/core/sql_component.h"
 #include "dac/core/sql_monitor.h"
 #include "dac/framework/application.h"
@@ -25,16 +27,6 @@ namespace dac {
 DAC_DEFINE_CLASS(TCustomDAConnection, TCustomConnection, TComponentClass)
 
 namespace {
-
-// Runs one step of destruction; its error goes to the application's hook.
-template <typename Action>
-void Reporting(TObject* sender, Action action) {
-  try {
-    action();
-  } catch (const std::exception& error) {
-    ApplicationHandleException(sender, error);
-  }
-}
 
 struct FreeComponent {
   void operator()(TComponent* component) const { component->Free(); }
@@ -53,14 +45,14 @@ void TCustomDAConnection::Init() {
 }
 
 void TCustomDAConnection::BeforeDestruction() {
-  Reporting(this, [this] { Disconnect(); });
+  ReportingErrors(this, [this] { Disconnect(); });
   std::vector<IDAConnectionClient*> clients = sqls_;
   for (int i = 0; i < DataSetCount(); ++i) {
     if (IDAConnectionClient* client = ConnectionClientOf(DataSets(i))) clients.push_back(client);
   }
-  for (IDAConnectionClient* client : clients) Reporting(this, [client] { client->DetachFromConnection(); });
-  Reporting(this, [this] { TCustomConnection::BeforeDestruction(); });
-  Reporting(this, [this] { FreeIConnection(); });
+  for (IDAConnectionClient* client : clients) ReportingErrors(this, [client] { client->DetachFromConnection(); });
+  ReportingErrors(this, [this] { TCustomConnection::BeforeDestruction(); });
+  ReportingErrors(this, [this] { FreeIConnection(); });
 }
 
 std::unique_ptr<TDAConnectionOptions> TCustomDAConnection::CreateOptions() {
@@ -93,6 +85,12 @@ std::unique_ptr<TDKCommand> TCustomDAConnection::CreateICommand() const {
   std::unique_ptr<TDKCommand> command = NewInstance<TDKCommand>(GetICommandClass());
   command->SetConnection(nullptr);
   return command;
+}
+
+std::unique_ptr<TDKRecordSet> TCustomDAConnection::CreateIRecordSet() const {
+  std::unique_ptr<TDKRecordSet> record_set = NewInstance<TDKRecordSet>(GetIRecordSetClass());
+  record_set->SetConnection(iconnection_.get());
+  return record_set;
 }
 
 void TCustomDAConnection::SetIConnection(std::unique_ptr<TDKConnection> value) {
@@ -161,20 +159,25 @@ void TCustomDAConnection::GetDatabaseNames(TStrings& list) { list.Clear(); }
 
 void TCustomDAConnection::GetStoredProcNames(TStrings& list) { list.Clear(); }
 
-TComponent* TCustomDAConnection::CreateDataSet() {
-  throw NotSupportedException(ClassName() + " makes no datasets");
-}
+namespace {
 
-TComponent* TCustomDAConnection::CreateSQL() {
-  TCustomDASQL* sql = MakeComponent<TCustomDASQL>(nullptr);
+template <typename T>
+TComponent* MakeClient(TCustomDAConnection* connection) {
+  T* client = MakeComponent<T>(nullptr);
   try {
-    sql->SetConnection(this);
+    client->SetConnection(connection);
   } catch (...) {
-    sql->Free();
+    client->Free();
     throw;
   }
-  return sql;
+  return client;
 }
+
+}  // namespace
+
+TComponent* TCustomDAConnection::CreateDataSet() { return MakeClient<TCustomDADataSet>(this); }
+
+TComponent* TCustomDAConnection::CreateSQL() { return MakeClient<TCustomDASQL>(this); }
 
 // ---- connecting ----
 

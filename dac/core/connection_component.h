@@ -36,6 +36,7 @@ class TCustomConnectDialog;
 class TDASQLMonitorClass;
 class TDKCommand;
 class TDKConnection;
+class TDKRecordSet;
 
 enum TRetryMode : uint8_t { rmRaise = 0, rmReconnect, rmReconnectExecute };
 
@@ -56,6 +57,9 @@ class TCustomDAConnection : public TCustomConnection, public IConnectionCredenti
   static constexpr int32_t kMaxReconnectAttempts = 3;
   // The transaction identifier of a local transaction.
   static constexpr const char* kLocalTransaction = "Local";
+  // The transaction identifier that marks statements run outside a
+  // transaction while auto-commit is off.
+  static constexpr const char* kImplicitTransaction = "DKImplicitTransaction";
 
   explicit TCustomDAConnection(TComponent* owner);
   // Makes the option objects through CreateOptions and CreatePoolingOptions.
@@ -76,6 +80,8 @@ class TCustomDAConnection : public TCustomConnection, public IConnectionCredenti
   virtual void SetIConnection(std::unique_ptr<TDKConnection> value);
   // A new command of GetICommandClass, bound to no connection.
   std::unique_ptr<TDKCommand> CreateICommand() const;
+  // A new record set of GetIRecordSetClass, bound to the server connection.
+  std::unique_ptr<TDKRecordSet> CreateIRecordSet() const;
   void FreeIConnection() { SetIConnection(nullptr); }
   // The monitor metaclass the component reports to, and the login dialog's
   // class (null for none).
@@ -136,6 +142,11 @@ class TCustomDAConnection : public TCustomConnection, public IConnectionCredenti
   virtual std::string GetTransactionID() const { return transaction_id_; }
   // For the clients that mark an implicit transaction in disconnected mode.
   void SetTransactionID(const std::string& value) { transaction_id_ = value; }
+  // After a client's statement in disconnected mode: one run while
+  // auto-commit is off (here or at the client) opened a transaction on the
+  // server, which the connection marks so that it stays open until the
+  // transaction ends.
+  void MaintainImplicitTransaction(bool client_auto_commit);
   // "Operation is not allowed when the connection is closed" or "User
   // transaction is already in progress"; repeated after a restored connection.
   virtual void StartTransaction();
@@ -154,8 +165,7 @@ class TCustomDAConnection : public TCustomConnection, public IConnectionCredenti
   virtual void GetTableNames(TStrings& list);
   virtual void GetDatabaseNames(TStrings& list);
   virtual void GetStoredProcNames(TStrings& list);
-  // A dataset or SQL component without owner on this connection; the
-  // component classes supply them.
+  // A dataset or SQL component without owner on this connection.
   virtual TComponent* CreateDataSet();
   virtual TComponent* CreateSQL();
 

@@ -121,4 +121,12 @@ void TCustomDAConnection::ApplyUpdatesOnce(const std::vector<TDataSet*>& data_se
   for (IDAConnectionClient* client : clients) client->ClientCommitUpdates();
 }
 
+void TCustomDAConnection::MaintainImplicitTransaction(bool client_auto_commit) {
+  if (!options_->GetDisconnectedMode() || !GetConnected()) return;
+  if (auto_commit_ && client_auto_commit) return SetTransactionID(GetTransactionID());
+  if (!transaction_id_.empty()) return;
+  SetTransactionID(kImplicitTransaction);
+  SetTransactionID(GetTransactionID());
+}
+
 }  // namespace dac

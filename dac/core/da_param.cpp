@@ -231,4 +231,13 @@ void TDAParams::Update(TCollectionItem* item) {
   if (need_update_) TParams::Update(item);
 }
 
+void ResetParamRefs(TParams& params) {
+  for (int i = 0; i < params.Count(); ++i) {
+    TParam* param = params.Items(i);
+    const std::string name = param->Name();
+    param->SetName("");
+    param->ParamRef()->SetName(name);
+  }
+}
+
 }  // namespace dac

@@ -118,4 +118,8 @@ class TDAParams : public TParams {
   bool need_update_ = true;
 };
 
+// Parameters that share a name become separate objects with values of their
+// own (each its own reference), as update statements need them.
+void ResetParamRefs(TParams& params);
+
 }  // namespace dac

@@ -42,7 +42,7 @@ void TCustomDASQL::BeforeDestruction() {
     failed = std::current_exception();
   }
   // Whatever happened, the connection must not keep a pointer to us.
-  if (registered_) std::exchange(registered_, nullptr)->UnRegisterClient(this);
+  registration_.MoveTo(nullptr);
   TComponent::BeforeDestruction();
   if (failed) std::rethrow_exception(failed);
 }
@@ -101,12 +101,8 @@ void TCustomDASQL::BindServerConnection(TDKConnection* connection) {
 void TCustomDASQL::SetConnection(TCustomDAConnection* value) {
   if (value == connection_ && value == UsedConnection()) return;
   if (UsedConnection()) Disconnect();
-  if (registered_) std::exchange(registered_, nullptr)->UnRegisterClient(this);
   connection_ = value;
-  if (value) {
-    value->RegisterClient(this, [this](TObject* sender, bool connecting) { ConnectChange(sender, connecting); });
-    registered_ = value;
-  }
+  registration_.MoveTo(value);
   CheckICommand();
   TCustomDAConnection* used = UsedConnection();
   if (icommand_) icommand_->SetConnection(used ? used->GetIConnection() : nullptr);
@@ -116,25 +112,12 @@ void TCustomDASQL::CheckConnection() { BeginConnection(false); }
 
 void TCustomDASQL::BeginConnection(bool no_connect_check) {
   TCustomDAConnection* used = UsedConnection();
-  if (!used) DatabaseError(LoadResString(SConnectionNotDefined), this);
-  if (no_connect_check) {
-    used->InternalConnect();
-  } else if (!used->GetConnected()) {
-    used->Connect();
-  }
-  try {
+  TakeClientConnection(used, this, no_connect_check, [&] {
     // A connection the provider chose rather than the user's.
-    if (!connection_ && registered_ != used) {
-      if (registered_) registered_->UnRegisterClient(this);
-      used->RegisterClient(this, [this](TObject* sender, bool connecting) { ConnectChange(sender, connecting); });
-      registered_ = used;
-    }
+    if (!connection_ && registration_.Connection() != used) registration_.MoveTo(used);
     CheckICommand();
     if (icommand_) icommand_->SetConnection(used->GetIConnection());
-  } catch (...) {
-    if (no_connect_check) used->InternalDisconnect();
-    throw;
-  }
+  });
 }
 
 void TCustomDASQL::EndConnection() {

@@ -210,7 +210,6 @@ class TCustomDASQL : public TComponent, public IDAConnectionClient, public ITrac
   // Whether the command describes its parameters itself.
   bool CommandMakesParams() const;
   bool Traced() const;
-  void MaintainImplicitTransaction(TCustomDAConnection& connection);
   void AssembleParams();
   bool Designing() const { return ComponentState().Contains(csDesigning); }
 
@@ -229,8 +228,8 @@ class TCustomDASQL : public TComponent, public IDAConnectionClient, public ITrac
   bool no_macro_scan_ = false;
   std::string final_sql_;
   bool lock_debug_ = false;
-  // The connection this component registered at.
-  TCustomDAConnection* registered_ = nullptr;
+  // Where this component registered.
+  TClientRegistration registration_{this, [this](TObject* sender, bool connecting) { ConnectChange(sender, connecting); }};
   // Set when the command reports during an Execute.
   bool reported_ = false;
   // Last: the command goes before the parameters whose objects it refers to.

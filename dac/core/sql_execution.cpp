@@ -22,9 +22,6 @@ namespace dac {
 
 namespace {
 
-// The transaction identifier that marks statements run outside a transaction
-// while auto-commit is off.
-constexpr const char* kImplicitTransaction = "DKImplicitTransaction";
 constexpr auto kExecutingPoll = std::chrono::milliseconds(5);
 
 // The parameter whose value a parameter sends: itself, or the first
@@ -205,24 +202,13 @@ void TCustomDASQL::DoAfterExecute(bool result) {
   reported_ = true;
   try {
     if (result) ReadParams();
-    if (TCustomDAConnection* used = UsedConnection()) MaintainImplicitTransaction(*used);
+    if (TCustomDAConnection* used = UsedConnection()) used->MaintainImplicitTransaction(auto_commit_);
   } catch (...) {
     EndConnection();
     throw;
   }
   EndConnection();
   if (after_execute_) after_execute_(this, result);
-}
-
-// In disconnected mode a statement run while auto-commit is off (on the
-// connection or here) opens a transaction on the server: the connection
-// marks it, so that it stays open until the transaction ends.
-void TCustomDASQL::MaintainImplicitTransaction(TCustomDAConnection& connection) {
-  if (!connection.Options().GetDisconnectedMode() || !connection.GetConnected()) return;
-  if (connection.GetAutoCommit() && auto_commit_) return connection.SetTransactionID(connection.GetTransactionID());
-  if (!connection.GetTransactionID().empty()) return;
-  connection.SetTransactionID(kImplicitTransaction);
-  connection.SetTransactionID(connection.GetTransactionID());
 }
 
 bool TCustomDASQL::WaitExecuting(int timeout_seconds) const {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "dac/core/dataset_component.h"
 #include "dac/core/messages.h"
 #include "dac/core/sql_component.h"
 #include "dac/core/sql_owner.h"
@@ -19,6 +20,16 @@ TStatementType UpdateKindToStatementType(TUpdateKind kind) {
     case TUpdateKind::ukDelete: return stDelete;
   }
   AssertionFailed("Unknown update kind " + std::to_string(static_cast<int>(kind)), __FILE__, __LINE__);
+}
+
+TUpdateKind StatementTypeToUpdateKind(TStatementType statement_type) {
+  switch (statement_type) {
+    case stInsert: return TUpdateKind::ukInsert;
+    case stUpdate: return TUpdateKind::ukModify;
+    case stDelete: return TUpdateKind::ukDelete;
+    default: break;
+  }
+  AssertionFailed("Unknown statement type " + std::to_string(static_cast<int>(statement_type)), __FILE__, __LINE__);
 }
 
 namespace {
@@ -77,9 +88,7 @@ void TCustomDAUpdateSQL::SetObjectIndex(int index, TComponent* value) {
     RemoveFreeNotification(old);
 }
 
-const TMetaClass& TCustomDAUpdateSQL::DataSetClass() const {
-  AssertionFailed("Must be overrided", __FILE__, __LINE__);
-}
+const TMetaClass& TCustomDAUpdateSQL::DataSetClass() const { return TCustomDADataSet::ClassInfo(); }
 
 const TMetaClass& TCustomDAUpdateSQL::SQLClass() const { return TCustomDASQL::ClassInfo(); }
 

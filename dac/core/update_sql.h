@@ -18,6 +18,9 @@ namespace dac {
 // Modify to stUpdate, insert to stInsert, delete to stDelete; any other
 // value is an assertion failure.
 TStatementType UpdateKindToStatementType(TUpdateKind kind);
+// The inverse for stInsert, stUpdate and stDelete; any other type is an
+// assertion failure.
+TUpdateKind StatementTypeToUpdateKind(TStatementType statement_type);
 
 class TCustomDAUpdateSQL : public TComponent {
   DAC_DECLARE_CLASS();
@@ -35,8 +38,7 @@ class TCustomDAUpdateSQL : public TComponent {
   // The dataset that uses this object (not owned), or null.
   virtual TComponent* GetDataSet() const { return data_set_; }
   virtual void SetDataSet(TComponent* value) { data_set_ = value; }
-  // The classes whose components may stand in for statements. The base has
-  // no dataset class: a descendant names its own.
+  // The classes whose components may stand in for statements.
   virtual const TMetaClass& DataSetClass() const;
   virtual const TMetaClass& SQLClass() const;
   // ExecSQL.

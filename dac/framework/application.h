@@ -21,6 +21,17 @@ TExceptionHandler SetApplicationExceptionHandler(TExceptionHandler handler);
 // reported by the default writer instead.
 void ApplicationHandleException(TObject* sender, const std::exception& error);
 
+// Runs one step (of a destruction, say) whose error must not stop the
+// steps after it: the error goes to the handler.
+template <typename Action>
+void ReportingErrors(TObject* sender, Action action) {
+  try {
+    action();
+  } catch (const std::exception& error) {
+    ApplicationHandleException(sender, error);
+  }
+}
+
 // The design-time display of an error: the same handler, without a sender.
 void ApplicationShowException(const std::exception& error);
 

@@ -379,6 +379,9 @@ class TData : public TObject {
   void SetBlobSize(uint16_t field_no, void* rec_buf, uint32_t size, bool use_rollback = false, bool raw = false);
 
  protected:
+  // For a record set that drops its server-side preparation but keeps its
+  // rows (a disconnected record set): only the flag changes.
+  void SetPrepared(bool value) { prepared_ = value; }
   // Steps of the lifecycle; nothing in the base.
   virtual void InternalPrepare();
   virtual void InternalUnPrepare();

@@ -402,7 +402,8 @@ void TMemDataSet::InternalClose() {
   BindFields(false);
   if (DefaultFields()) DestroyFields();
   calc_fields_mapping_.clear();
-  record_set_->Close();
+  // An open that failed before a record set was bound closes too.
+  if (record_set_) record_set_->Close();
 }
 
 bool TMemDataSet::IsCursorOpen() const { return record_set_ && record_set_->GetActive(); }

@@ -135,7 +135,7 @@ TEST_F(SQLComponentTest, OutputValuesComeBackAfterTheRun) {
   sql->ParamByName("in")->SetParamType(ptInput);
   sql->ParamByName("in")->SetAsInteger(1);
   sql->ParamByName("out")->SetParamType(ptOutput);
-  connection->server->Script("CALL p(?, ?)", FakeAnswer{4, {}, 0, ""});
+  connection->server->Script("CALL p(?, ?)", FakeAnswer{4, {}, 0, "", {}});
   Command(sql).while_running = [&] {
     Command(sql).GetParam(0)->SetValue(100);
     Command(sql).GetParam(1)->SetValue("answer");

@@ -72,8 +72,9 @@ TEST_F(UpdateSQLTest, SlotsTakeOnlyDataSetsAndSQLComponents) {
   EXPECT_EQ(copy->ModifySQL()->Text(), "UPDATE t SET a = :a\r\n");
   EXPECT_EQ(copy->GetDataSet(), data_set);
   EXPECT_EQ(copy->InsertObject(), other_set);
-  // The copy's checks run: the base class names no dataset class.
-  EXPECT_EQ(AssertionTextOf([&] { Make<TCustomDAUpdateSQL>()->Assign(update); }), "Must be overrided");
+  // The copy's checks run: the base class takes only the library's datasets.
+  EXPECT_EQ(ErrorOf([&] { Make<TCustomDAUpdateSQL>()->Assign(update); }),
+            "Only TCustomDADataSet and TCustomDASQL objects are allowed in update properties");
   EXPECT_EQ(ErrorOf([&] { Make<TestUpdateSQL>()->ExecSQL(TUpdateKind::ukDelete); }), "DataSet must be defined");
 
   // Freed, the update object leaves the dataset that uses it.

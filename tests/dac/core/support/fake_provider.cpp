@@ -131,8 +131,9 @@ void FakeCommand::Execute(int iters) {
     if (while_running) while_running();
     const FakeAnswer& answer = connection->Run(sql_, component_);
     rows_affected_ = answer.rows_affected;
-    cursor_state_ = answer.rows.empty() ? csInactive : csExecuted;
+    cursor_state_ = answer.rows.empty() && answer.columns.empty() ? csInactive : csExecuted;
     executing_ = false;
+    if (on_answer) on_answer(answer);
   } catch (...) {
     executing_ = false;
     if (cursor_state_ != csInactive) cursor_state_ = before;

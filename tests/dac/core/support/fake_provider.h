@@ -18,12 +18,24 @@
 
 namespace dac::test {
 
-// What the server answers to one statement.
+// A column of a result: its name, record-store data type (text length for
+// dtString), the table it comes from and whether it is part of the key.
+struct FakeColumn {
+  std::string name;
+  uint16_t data_type = 0;
+  uint16_t length = 0;
+  std::string table;
+  bool key = false;
+};
+
+// What the server answers to one statement; a statement with columns
+// returns a result (its rows in column order).
 struct FakeAnswer {
   int32_t rows_affected = 0;
   std::vector<std::vector<Variant>> rows;
   int32_t error_code = 0;  // non-zero: the statement fails with error_message
   std::string error_message;
+  std::vector<FakeColumn> columns;
 };
 
 // The server every fake connection of a test talks to.
@@ -142,7 +154,8 @@ class FakeCommand : public TDKCommand {
   void Prepare() override;
   void Unprepare() override;
   // From csInactive or csPrepared only: records the execution, runs the SQL
-  // on the connection's server, and tells the after-execute hook.
+  // on the connection's server (a result leaves the command csExecuted),
+  // and tells the after-execute hook.
   void Execute(int iters) override;
   TCursorState GetCursorState() const override { return cursor_state_; }
   void SetCursorState(TCursorState value) override { cursor_state_ = value; }
@@ -155,6 +168,9 @@ class FakeCommand : public TDKCommand {
   bool describes_params = false;
   // Called while a statement runs.
   std::function<void()> while_running;
+  // Told the server's answer of a statement that ran, before the
+  // after-execute hook (a record set takes its result here).
+  std::function<void(const FakeAnswer&)> on_answer;
 
  private:
   void Record(int iters);

@@ -1,5 +1,8 @@
 #include "tests/dac/core/support/test_connection.h"
 
+#include "tests/dac/core/support/fake_record_set.h"
+#include "tests/dac/core/support/test_da_dataset.h"
+
 namespace dac::test {
 
 namespace {
@@ -18,6 +21,19 @@ DAC_DEFINE_CLASS(TestConnection, TCustomDAConnection, TComponentClassOf<TestConn
 TestConnection::TestConnection(TComponent* owner) : TCustomDAConnection(owner) { SetLoginPrompt(false); }
 
 const TDASQLMonitorClass& TestConnection::SQLMonitorClass() const { return SQLMonitorClassOf<RecordingMonitor>(); }
+
+const TMetaClass& TestConnection::GetIRecordSetClass() const { return FakeRecordSet::ClassInfo(); }
+
+TComponent* TestConnection::CreateDataSet() {
+  auto* data_set = MakeComponent<TestDADataSet>(nullptr);
+  try {
+    data_set->SetConnection(this);
+  } catch (...) {
+    data_set->Free();
+    throw;
+  }
+  return data_set;
+}
 
 Variant TestConnection::ExecSQL(const std::string& text, const std::vector<Variant>&) {
   Fake()->Run(text, this);

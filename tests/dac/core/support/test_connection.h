@@ -62,6 +62,9 @@ class TestConnection : public TCustomDAConnection {
 
   const TMetaClass& GetIConnectionClass() const override { return FakeConnection::ClassInfo(); }
   const TMetaClass& GetICommandClass() const override { return FakeCommand::ClassInfo(); }
+  const TMetaClass& GetIRecordSetClass() const override;
+  // A TestDADataSet on this connection.
+  TComponent* CreateDataSet() override;
   const TDASQLMonitorClass& SQLMonitorClass() const override;
   bool IsFatalError(const EDAError& error) const override { return fatal_codes.contains(error.ErrorCode()); }
   void ResetOnFatalError() override { ++resets; }

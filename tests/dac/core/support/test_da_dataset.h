@@ -1,0 +1,30 @@
+// The dataset of the data-access tests: a dataset component over the fake
+// record set that takes its key fields from the columns' key flags (every
+// other column is a data field) and edits its SQL with the tests' dialect.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "dac/core/dataset_component.h"
+
+namespace dac::test {
+
+class TestDADataSet : public TCustomDADataSet {
+  DAC_DECLARE_CLASS();
+
+ public:
+  using TCustomDADataSet::TCustomDADataSet;
+
+  void GetKeyAndDataFields(TKeyAndDataFields& fields, bool all_key_fields) override;
+  std::string SQLAddWhere(const std::string& sql, const std::string& condition) override;
+  std::string SQLDeleteWhere(const std::string& sql) override;
+  std::string SQLGetWhere(const std::string& sql) override;
+  std::string SQLSetOrderBy(const std::string& sql, const std::string& fields) override;
+  std::string SQLGetOrderBy(const std::string& sql) override;
+
+  using TCustomDADataSet::GetCurrentKeys;
+  using TCustomDADataSet::SaveModifiedSQL;
+};
+
+}  // namespace dac::test
