@@ -1,0 +1,48 @@
+// A subject's question index (after a first byte that sets the test's
+// question limit), drawn into a test as question generation draws it; each
+// question as its stored record must load to the same record again, and each
+// line of the input is also read as a stored record.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "content/question.h"
+#include "content/questions_list.h"
+#include "content/text_lines.h"
+#include "fuzz/fuzz_support.h"
+#include "platform/random.h"
+#include "server/quiz/question_draw.h"
+
+namespace fuzz {
+namespace {
+
+void RequireStableRecord(const content::TQuestion& question) {
+  const std::string record = question.SaveToString();
+  content::TQuestion again(nullptr, "");
+  again.LoadFromString(record);
+  Require(again.SaveToString() == record, "a stored question changes when loaded again");
+}
+
+}  // namespace
+}  // namespace fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size == 0) return 0;
+  const std::string_view text = fuzz::AsText(data + 1, size - 1);
+  content::TQuestionsList questions;
+  questions.LoadFromIndexText(text);
+  plat::LcgRandom random(size);
+  server::DrawQuestions(questions, data[0], random);
+  fuzz::Require(questions.Count() <= data[0], "the draw left more questions than the test takes");
+  for (int i = 0; i < questions.Count(); ++i) {
+    content::TQuestion& question = *questions.GetQuestion(i);
+    question.SetMaxScore(server::QuestionMaxScore(question));
+    fuzz::RequireStableRecord(question);
+  }
+  for (const std::string& line : content::NonEmptyLines(text)) {
+    content::TQuestion question(nullptr, "");
+    question.LoadFromString(line);
+    fuzz::RequireStableRecord(question);
+  }
+  return 0;
+}
