@@ -25,17 +25,15 @@
 #include "server/quiz/question_draw.h"
 #include "server/sessions/session_file.h"
 #include "server/sessions/session_params.h"
-#include "tests/dac/mysql/client/fake_server.h"
-#include "tests/dac/mysql/client/wire_test_support.h"
+#include "tests/dac/mysql/client/query_capture.h"
 
 namespace fuzz {
 namespace {
 
 using dac::TBytes;
-using std::string_view_literals::operator""sv;
 using dac::testing::Append;
-using dac::testing::Frame;
 using dac::testing::LengthCoded;
+using std::string_view_literals::operator""sv;
 
 class Corpus {
  public:
@@ -119,7 +117,7 @@ void StoreSeeds(const Corpus& corpus) {
   corpus.Put("sql_lexer", "filter", std::string("\x01\x00\x08", 3) + "Price > -5 AND (Name = 'A*' OR Name IS NULL)");
   corpus.Put("sql_lexer", "attributes", std::string("\x02\x40\x03", 3) + "a='1' rs:n=\"q\" lone");
   corpus.Put("filter_expression", "mixed",
-             std::string(1, '\0') + "I32 > -5.5 AND (S = 'A*' OR S IS NULL) AND NOT [with blanks] = 3");
+             std::string(1, '\0') + "I32 > -5.5 AND (S = 'A*' OR S IS NULL) AND NOT [I32] = 3");
   corpus.Put("filter_expression", "dates",
              "\x01"
              "D < '1/1/1900' OR DT >= '3/1/2024 12:00' OR S LIKE '%p%'");
@@ -141,46 +139,6 @@ void StoreSeeds(const Corpus& corpus) {
              std::string_view(static_cast<const char*>(stream.Memory()), static_cast<size_t>(stream.GetSize())));
 }
 
-TBytes ColumnDefinition(const std::string& name, uint8_t type, uint16_t flags) {
-  TBytes d;
-  for (const char* part : {"def", "shop", "t", "t"}) Append(d, LengthCoded(part));
-  Append(d, LengthCoded(name));
-  Append(d, LengthCoded(name));
-  Append(d, {0x0C, 8, 0, 20, 0, 0, 0, type, static_cast<uint8_t>(flags), static_cast<uint8_t>(flags >> 8), 0, 0, 0});
-  return d;
-}
-
-const TBytes kEof = {0xFE, 0, 0, 2, 0};
-
-// "SELECT id, name, note FROM t" answered with three definitions and three rows.
-TBytes QueryReply() {
-  uint8_t seq = 1;
-  TBytes c;
-  Append(c, Frame({3}, seq++));
-  Append(c, Frame(ColumnDefinition("id", dac::mftLong, 0x1023), seq++));
-  Append(c, Frame(ColumnDefinition("name", dac::mftVarString, 0), seq++));
-  Append(c, Frame(ColumnDefinition("note", dac::mftBlob, 0x10), seq++));
-  Append(c, Frame(kEof, seq++));
-  for (int i = 0; i < 3; ++i) {
-    TBytes row;
-    Append(row, LengthCoded(std::to_string(i + 1)));
-    Append(row, i == 1 ? TBytes{0xFB} : LengthCoded("name " + std::to_string(i)));
-    Append(row, LengthCoded("note"));
-    Append(c, Frame(row, seq++));
-  }
-  Append(c, Frame(kEof, seq++));
-  return c;
-}
-
-// A login's greeting and OK, then the query's reply, compressed when the greeting offers it.
-TBytes SessionCapture(bool compressed) {
-  const uint8_t salt[20] = {3, 1, 4, 1, 5, 9, 2, 6, 5, 3, 5, 8, 9, 7, 9, 3, 2, 3, 8, 4};
-  TBytes c = Frame(dac::testing::Greeting(compressed ? 0xF7FF & ~0x800 : 0xF7FF & ~0x800 & ~0x20, salt), 0);
-  Append(c, Frame(dac::testing::OkPacket(), 2));
-  Append(c, compressed ? dac::testing::CompressedFrame(QueryReply(), 1, false) : QueryReply());
-  return c;
-}
-
 void MySqlSeeds(const Corpus& corpus) {
   const uint8_t salt[20] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20};
   auto packet = [&](const char* name, uint8_t expected, const TBytes& payload) {
@@ -190,18 +148,20 @@ void MySqlSeeds(const Corpus& corpus) {
   };
   packet("greeting", 0, dac::testing::Greeting(0xF7FF, salt));
   packet("ok", 0x31, {0, 1, 5, 2, 0, 1, 0, 'i', 'n', 'f', 'o'});
-  packet("end", 2, kEof);
+  packet("end", 2, dac::testing::kEof);
   packet("error", 3, {0xFF, 0x7A, 0x04, '#', '4', '2', '0', '0', '0', 'n', 'o'});
   packet("header", 5, {3, 7});
   packet("local-file", 6, {0xFB, 'd', 'a', 't', 'a', '.', 'c', 's', 'v'});
-  packet("column", 0x37, ColumnDefinition("id", dac::mftLong, 0x1023));
+  packet("column", 0x37, dac::testing::ColumnDefinition("id", dac::mftLong, 0x1023));
   packet("auth-switch", 0x18, {0xFE, 'm', 'y', 's', 'q', 'l', '_', 'n', 'a', 't', 'i', 'v', 'e', 0, 1, 2, 3});
 
+  // The reply to a query, numbered from 0: the target sends no command first.
+  const TBytes reply = dac::testing::QueryReply(0);
   TBytes plain = {0x00};
-  Append(plain, QueryReply());
+  Append(plain, reply);
   corpus.Put("mysql_framing", "plain", plain);
   TBytes compressed = {0x01};
-  Append(compressed, dac::testing::CompressedFrame(QueryReply(), 0, false));
+  Append(compressed, dac::testing::CompressedFrame(reply, 0, false));
   corpus.Put("mysql_framing", "compressed", compressed);
 
   TBytes text_row = {2, dac::mftLong, dac::mftVarString};
@@ -214,7 +174,7 @@ void MySqlSeeds(const Corpus& corpus) {
   const char* const names[] = {"row-by-row", "compressed", "stored", "compressed-stored"};
   for (uint8_t setup : {0, 1, 2, 3}) {
     TBytes session = {setup};
-    Append(session, SessionCapture(setup & 1));
+    Append(session, dac::testing::Capture(setup & 1));
     corpus.Put("mysql_session", names[setup], session);
   }
 }

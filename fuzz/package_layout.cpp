@@ -4,7 +4,6 @@
 #include <cstring>
 #include <optional>
 
-#include "content/package_scramble.h"
 #include "content/xor_file_stream.h"
 
 namespace fuzz {
@@ -33,8 +32,11 @@ std::optional<Range> DirectoryRange(std::string_view file) {
   return Range{offset, file.size() - kOffsetFieldSize - offset};
 }
 
+// The range XORed with the package key from its first character on, as the
+// writer scrambles each entry and the directory.
 void Scramble(std::string& file, Range range) {
-  content::ScrambleRun(file.data() + range.offset, range.size, content::kPackageKey, 0);
+  const std::string_view key = content::kPackageKey;
+  for (size_t i = 0; i < range.size; ++i) file[range.offset + i] ^= key[i % key.size()];
 }
 
 // Every record's data range that fits in the file, scrambled as a run of its own.

@@ -7,30 +7,17 @@
 #include <string_view>
 
 #include "dac/framework/streams.h"
-#include "dac/store/xml_exception.h"
 #include "dac/store/xml_text_reader.h"
 #include "fuzz/fuzz_support.h"
+#include "tests/dac/store/xml_node_dump.h"
 
 namespace fuzz {
 namespace {
 
-// Every node and its attributes, one line each; an error ends it.
 std::string Dump(dac::XmlTextReader& reader) {
-  std::string out;
-  try {
-    while (reader.Read()) {
-      out += std::to_string(static_cast<int>(reader.GetNodeType())) + " " + reader.GetName() + "=" + reader.GetValue();
-      for (int i = 0; i < reader.GetAttributeCount(); ++i) {
-        reader.MoveToAttribute(i);
-        out += " " + reader.GetPrefix() + "|" + reader.GetName() + "=" + reader.GetValue();
-      }
-      out += "\n";
-    }
-  } catch (const dac::XmlException& e) {
+  return dac::testing::DumpNodes(reader, nullptr, [&] {
     Require(reader.GetReadState() == dac::XmlReadState::Error && !reader.Read(), "a failed reader reads on");
-    out += "error: " + e.Message();
-  }
-  return out;
+  });
 }
 
 }  // namespace
