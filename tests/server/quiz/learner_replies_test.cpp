@@ -17,7 +17,8 @@ namespace {
 
 // Parses, and holds no control character but TAB, LF and CR.
 void ExpectWellFormed(const std::string& reply) {
-  for (char c : reply) EXPECT_TRUE(static_cast<unsigned char>(c) >= ' ' || c == '\t' || c == '\n' || c == '\r') << reply;
+  for (char c : reply)
+    EXPECT_TRUE(static_cast<unsigned char>(c) >= ' ' || c == '\t' || c == '\n' || c == '\r') << reply;
   EXPECT_NO_THROW(plat::XmlDocument::Parse(reply)) << reply;
 }
 
