@@ -64,7 +64,8 @@ void TCustomConnectDialog::Init() {
 void TCustomConnectDialog::SetConnection(TComponent* connection) {
   if (connection == connection_) return;
   DAC_ASSERT(!connection || CredentialsOf(connection), "The connection of a connect dialog has no log-in");
-  if (connection_) connection_->RemoveFreeNotification(this);
+  // The link to the old connection stays: it may still name this dialog
+  // as its own and must hear when the dialog goes.
   connection_ = connection;
   if (connection_) connection_->FreeNotification(this);
 }

@@ -81,8 +81,8 @@ class TDKConnection : public TObject {
 
   const std::shared_ptr<TDKConnectionPool>& GetPool() const { return pool_; }
   void SetPool(std::shared_ptr<TDKConnectionPool> pool) { pool_ = std::move(pool); }
-  int32_t GetPoolVersion() const { return pool_version_; }
-  void SetPoolVersion(int32_t value) { pool_version_ = value; }
+  int64_t GetPoolVersion() const { return pool_version_; }
+  void SetPoolVersion(int64_t value) { pool_version_ = value; }
   // The owning connection component, or null.
   TComponent* GetComponent() const { return component_; }
   void SetComponent(TComponent* component) { component_ = component; }
@@ -116,7 +116,7 @@ class TDKConnection : public TObject {
   TReconnectProc on_reconnect_;
   uint64_t connect_time_ = 0;
   std::shared_ptr<TDKConnectionPool> pool_;
-  int32_t pool_version_ = 0;
+  int64_t pool_version_ = 0;
   TComponent* component_ = nullptr;
   TDKTransaction* transaction_ = nullptr;
   bool in_process_error_ = false;

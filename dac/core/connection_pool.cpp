@@ -1,5 +1,6 @@
 #include "dac/core/connection_pool.h"
 
+#include "dac/core/connection_pool_manager.h"
 #include "dac/core/new_instance.h"
 
 namespace dac {
@@ -11,6 +12,20 @@ TDKConnectionPool::TDKConnectionPool(TDKConnectionPoolManager* manager, const TD
   connection_parameters_->Assign(&parameters);
 }
 
-void TDKConnectionPool::PutConnection(TDKConnection* connection) { InternalPutConnection(connection); }
+void TDKConnectionPool::PutConnection(TDKConnection* connection) {
+  // Letting the connection go may drop the pool's last other owner.
+  const std::shared_ptr<TDKConnectionPool> self = shared_from_this();
+  {
+    plat::CriticalSectionGuard guard(manager_lock_);
+    if (manager_) connection = manager_->InternalCheckConnection(connection);
+  }
+  InternalPutConnection(connection);
+}
+
+void TDKConnectionPool::Detach() {
+  plat::CriticalSectionGuard guard(manager_lock_);
+  manager_ = nullptr;
+  detached_.store(true, std::memory_order_release);
+}
 
 }  // namespace dac

@@ -4,11 +4,13 @@
 // its pool, so a pool lives until its last connection is back.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 
 #include "dac/core/connection_parameters.h"
 #include "dac/framework/meta_class.h"
+#include "platform/critical_section.h"
 
 namespace dac {
 
@@ -19,7 +21,7 @@ class TDKConnectionPool : public TObject, public std::enable_shared_from_this<TD
   DAC_DECLARE_CLASS();
 
  public:
-  // Copies the parameters through their own class.
+  // Copies the parameters through their own class. The manager may be null.
   TDKConnectionPool(TDKConnectionPoolManager* manager, const TDKConnectionParameters& parameters);
   TDKConnectionPool(const TDKConnectionPool&) = delete;
   TDKConnectionPool& operator=(const TDKConnectionPool&) = delete;
@@ -28,23 +30,37 @@ class TDKConnectionPool : public TObject, public std::enable_shared_from_this<TD
   virtual void Clear() {}
   virtual void AsyncClear() {}
   virtual int32_t GetTotalConnectionsCount() const { return taken_connections_count_; }
+
+ protected:
+  virtual void InternalPutConnection(TDKConnection* connection) = 0;
+
+ public:
   // A connected connection whose pool is this one; the caller owns it until
   // it returns it.
   virtual TDKConnection* GetConnection() = 0;
   virtual void Invalidate() {}
 
-  // Takes back a connection with its ownership.
+  // Takes back a connection with its ownership: the manager looks at it
+  // first, then the pool keeps or frees it.
   void PutConnection(TDKConnection* connection);
 
+  // The manager lets the pool go (it was cleared or stopped): from now on the
+  // pool forgets the manager, and connections come back only to be freed.
+  // Waits for returns that are still with the manager.
+  void Detach();
+  bool IsDetached() const { return detached_.load(std::memory_order_acquire); }
+
   const TDKConnectionParameters& ConnectionParameters() const { return *connection_parameters_; }
-  TDKConnectionPoolManager* Manager() const { return manager_; }
 
  protected:
-  virtual void InternalPutConnection(TDKConnection* connection) = 0;
-
   std::unique_ptr<TDKConnectionParameters> connection_parameters_;
-  TDKConnectionPoolManager* manager_;
   int32_t taken_connections_count_ = 0;
+
+ private:
+  // Guards manager_ while a return is with the manager.
+  plat::CriticalSection manager_lock_;
+  TDKConnectionPoolManager* manager_;
+  std::atomic<bool> detached_{false};
 };
 
 }  // namespace dac

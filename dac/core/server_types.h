@@ -10,6 +10,7 @@
 
 #include "dac/framework/exceptions.h"
 #include "dac/framework/small_set.h"
+#include "dac/store/compressed_blob.h"  // TCompressBlobMode
 #include "dac/store/record_set_types.h"
 
 namespace dac {
@@ -50,9 +51,6 @@ using TStatementTypes = TSet<TStatementType>;
 enum TCommandType : uint8_t { ctUnknown = 0, ctStatement, ctCursor };
 
 enum TDKIsolationLevel : uint8_t { ilReadCommitted = 0, ilSerializable = 1 };
-
-// Where blob values are compressed: on this side, on the server's, or both.
-enum TCompressBlobMode : uint8_t { cbNone = 0, cbClient, cbServer, cbClientServer };
 
 // Property codes below 1000 are the generic ones; a provider's start at 1000.
 enum : int {

@@ -155,8 +155,8 @@ class TCustomDASQLMonitor : public TComponent {
                           int32_t& message_id);
   void InternalSQLUnprepare(TComponent* component, const std::string& sql, TParams* params, TTracePoint point,
                             int32_t& message_id);
-  void InternalDBConnect(TComponent* connection, TTracePoint point, int32_t& message_id);
-  void InternalDBDisconnect(TComponent* connection, TTracePoint point, int32_t& message_id);
+  virtual void InternalDBConnect(TComponent* connection, TTracePoint point, int32_t& message_id);
+  virtual void InternalDBDisconnect(TComponent* connection, TTracePoint point, int32_t& message_id);
   virtual void InternalTRStart(TComponent* connection, TTracePoint point, int32_t& message_id);
   virtual void InternalTRCommit(TComponent* connection, TTracePoint point, int32_t& message_id);
   virtual void InternalTRRollback(TComponent* connection, TTracePoint point, int32_t& message_id);

@@ -206,18 +206,23 @@ void TBlob::SaveRollbackIfNeeded() {
 
 void TBlob::SaveToRollback() {
   CheckCached();
-  SharedRef<TBlob> copy = MakeShared<TBlob>(is_unicode_);
+  MoveToRollback(MakeShared<TBlob>(is_unicode_));
+}
+
+void TBlob::MoveToRollback(SharedRef<TBlob> copy) {
   copy->modified_ = modified_;
   copy->piece_size_ = piece_size_;
   if (first_piece_) {
-    const uint32_t size = GetDataSize();
-    PPieceHeader whole = nullptr;
+    const uint32_t size = GetSize();
+    LoosePieces whole;
     if (size > 0) {
-      AllocPiece(whole, size);
-      whole->used = ReadPieces(0, size, PieceData(whole));
+      PPieceHeader piece = nullptr;
+      AllocPiece(piece, size);
+      whole.Add(piece);
+      piece->used = Read(0, size, PieceData(piece));
     }
     SwapPieces(*copy);
-    if (whole) AppendPiece(whole);
+    whole.AppendTo(*this);
   }
   rollback_ = copy.Detach();
 }
@@ -489,7 +494,8 @@ void TBlob::SetAsWideString(const WideString& value) {
 
 uint32_t TBlob::TranslatePosition(uint32_t position) const {
   DAC_ASSERT(is_unicode_, "Assertion failure");
-  return position * 2;
+  // Saturates: a position past the largest content stays past it.
+  return static_cast<uint32_t>(std::min<uint64_t>(uint64_t{position} * 2, std::numeric_limits<uint32_t>::max()));
 }
 
 uint32_t TBlob::GetSizeAnsi() {

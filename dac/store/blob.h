@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "dac/framework/bytes.h"
 #include "dac/framework/streams.h"
@@ -100,6 +101,10 @@ class TBlob : public TSharedObject {
 
   void EnableRollback() { cached_ = true; }
   bool CanRollback() const { return rollback_ != nullptr; }
+  // The rollback copy, or null.
+  TBlob* GetRollback() const { return rollback_; }
+  // Hands the rollback copy, with its reference, to the caller; the blob keeps none.
+  TBlob* TakeRollback() { return std::exchange(rollback_, nullptr); }
   void CheckCached() const;
   // Exception "Invalid BLOB" unless the blob is live.
   void CheckValid() const;
@@ -127,8 +132,9 @@ class TBlob : public TSharedObject {
   // Moves this blob's piece list to other, and other's to this one.
   void SwapPieces(TBlob& other);
   void FreeAllPieces();
-  TBlob* RollbackCopy() const { return rollback_; }
-  void SetRollbackCopy(TBlob* copy) { rollback_ = copy; }
+  // Makes copy the rollback copy: it takes over the pieces, while the blob
+  // keeps its content (as Read gives it) in one new piece.
+  void MoveToRollback(SharedRef<TBlob> copy);
 
  private:
   void ConvertLineEnds(bool add);

@@ -48,6 +48,7 @@ namespace dac {
 
 class TBlob;
 class TDBObject;
+class TSharedObject;
 class TFilterTree;
 struct TExpressionNode;
 
@@ -147,6 +148,9 @@ class TData : public TObject {
   // ---- Cached updates (nothing in the base) ----
 
   bool GetCachedUpdates() const { return cached_updates_; }
+  // Switching off cancels the pending updates first (and changes nothing
+  // when that fails); switching on shows unmodified, updated and appended rows.
+  void SetCachedUpdates(bool value);
   virtual bool GetUpdatesPending();
   // The statuses of the items shown while cached updates are on.
   TItemTypes GetFilterItemTypes() const { return filter_item_types_; }
@@ -349,6 +353,31 @@ class TData : public TObject {
   // One more reference on every complex value of the buffer.
   virtual void AddRefComplexFields(void* rec_buf);
 
+  // ---- Blob access ----
+  //
+  // For fields whose type passes IsBlobFieldType (else Exception "Field is
+  // not BLOB"); the slot holds the object's handle. With use_rollback the
+  // blob's rollback copy is used when it has one. A Unicode blob is seen
+  // through its 8-bit view (one byte per character) unless raw is set, then
+  // positions and sizes are bytes of UTF-16.
+
+  // The object behind the field; an empty slot is an assertion failure.
+  TSharedObject* GetObject(uint16_t field_no, void* rec_buf);
+  // Stores the object's handle; no reference is taken or released.
+  void SetObject(uint16_t field_no, void* rec_buf, TSharedObject* object);
+  // Bytes copied to dest, never more than count (0: up to the end).
+  uint32_t ReadBlob(uint16_t field_no, void* rec_buf, uint32_t position, uint32_t count, void* dest,
+                    bool use_rollback = false, bool raw = false);
+  // Marks the field not null.
+  void WriteBlob(uint16_t field_no, void* rec_buf, uint32_t position, uint32_t count, const void* source,
+                 bool raw = false);
+  // Size 0 marks the field null.
+  void TruncateBlob(uint16_t field_no, void* rec_buf, uint32_t size, bool raw = false);
+  // 0 for a null field.
+  uint32_t GetBlobSize(uint16_t field_no, void* rec_buf, bool use_rollback = false, bool raw = false);
+  // Marks the field not null; growing appends zero bytes.
+  void SetBlobSize(uint16_t field_no, void* rec_buf, uint32_t size, bool use_rollback = false, bool raw = false);
+
  protected:
   // Steps of the lifecycle; nothing in the base.
   virtual void InternalPrepare();
@@ -378,6 +407,8 @@ class TData : public TObject {
     return static_cast<uint8_t*>(rec_buf) + field->GetOffset();
   }
   TFieldDesc* CheckedField(uint16_t field_no) const;
+  // The blob of a blob field (use_rollback: its rollback copy when it has one).
+  TBlob* BlobOf(uint16_t field_no, void* rec_buf, bool use_rollback);
   TDBObject* RootObject(TFieldDesc* root, void* rec_buf) const;
   void LayOut();
   void WriteIndicator(TFieldDesc* field, void* rec_buf, bool null);

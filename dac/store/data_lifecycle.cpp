@@ -140,6 +140,19 @@ void TData::InternalUpdate(void*) {
   if (on_update_) on_update_();
 }
 
+void TData::SetCachedUpdates(bool value) {
+  if (value == cached_updates_) return;
+  if (value) {
+    cached_updates_ = true;
+    SetFilterItemTypes({isUnmodified, isUpdated, isAppended});
+    return;
+  }
+  CancelUpdates();
+  cached_updates_ = false;
+  // Every row is unmodified now; those the item types hid are shown again.
+  if (!filter_item_types_.Contains(isUnmodified)) FilterUpdated();
+}
+
 bool TData::GetUpdatesPending() { return false; }
 void TData::SetFilterItemTypes(TItemTypes value) { filter_item_types_ = value; }
 TItemStatus TData::GetUpdateStatus() { return isUnmodified; }

@@ -76,6 +76,11 @@ void TMemData::Open() {
   if (GetFilterExpression()) FilterUpdated();
 }
 
+void TMemData::Close() {
+  CheckNotApplying();
+  TData::Close();
+}
+
 void TMemData::Reopen() {
   TData::Reopen();
   rec_no_cache_.clear();
@@ -143,11 +148,9 @@ PItemHeader TMemData::InsertItem() {
   return item;
 }
 
-void TMemData::DeleteItem(PItemHeader item) {
-  if (!item) return;
+void TMemData::DetachItem(PItemHeader item) {
   if (item == current_item_) current_item_ = item->Next ? item->Next : item->Prev;
   Unlink(item);
-  block_man_.FreeItem(item);
   if (!first_item_) {
     current_item_ = nullptr;
     bof_ = eof_ = true;
@@ -169,8 +172,9 @@ void TMemData::PutRecord(void* rec_buf) {
   block_man_.PutRecord(current_item_, rec_buf);
 }
 
-void TMemData::AddRecord(void* rec_buf) {
+void TMemData::AddRecord(void* rec_buf, TItemStatus status) {
   SetCurrent(InsertItem());
+  current_item_->Status = status;
   PutRecord(rec_buf);
   if (HasBlobFields()) ForEachBlob(Rec(current_item_), &TBlob::Commit);
   if (!sort_columns_.empty()) {
@@ -183,8 +187,15 @@ void TMemData::AddRecord(void* rec_buf) {
 }
 
 void TMemData::InsertRecord(void* rec_buf) {
-  InternalAppend(rec_buf);
-  AddRecord(rec_buf);
+  if (!cached_updates_) {
+    InternalAppend(rec_buf);
+    AddRecord(rec_buf);
+    return;
+  }
+  auto cache = std::make_unique<TCacheItem>();
+  AddRecord(rec_buf, isAppended);
+  cache->Item = current_item_;
+  AddCacheItem(std::move(cache));
 }
 
 void TMemData::AppendRecord(void* rec_buf) {
@@ -194,29 +205,42 @@ void TMemData::AppendRecord(void* rec_buf) {
 
 void TMemData::UpdateRecord(void* rec_buf) {
   DAC_ASSERT(current_item_, "No current record");
+  if (cached_updates_) {
+    UpdateCachedRecord(rec_buf);
+    return;
+  }
+  const bool was_visible = !OmitRecord(current_item_);
   InternalUpdate(rec_buf);
-  StoreUpdatedRecord(rec_buf);
+  StoreUpdatedRecord(rec_buf, was_visible);
 }
 
-void TMemData::StoreUpdatedRecord(void* rec_buf) {
+void TMemData::StoreUpdatedRecord(void* rec_buf, bool was_visible) {
   const int direction = CompareRecords(rec_buf, Rec(current_item_));
-  const bool was_visible = !OmitRecord(current_item_);
   PutRecord(rec_buf);
   if (!sort_columns_.empty()) {
     MoveSortedRecord(direction);
     ReorderItems(nullptr, roFull);
     return;
   }
-  const bool visible = !OmitRecord(current_item_);
+  Revisit(current_item_, was_visible);
+}
+
+void TMemData::Revisit(PItemHeader item, bool was_visible) {
+  item->FilterResult = fsNotChecked;
+  const bool visible = !OmitRecord(item);
   if (visible == was_visible) return;
   record_count_ += visible ? 1 : -1;
-  ReorderItems(current_item_, visible ? roInsert : roDelete);
+  ReorderItems(item, visible ? roInsert : roDelete);
 }
 
 void TMemData::DeleteRecord() {
   DAC_ASSERT(current_item_, "No current record");
   // So that the cursor can move on to a following row.
   if (!current_item_->Next) Fetch(false);
+  if (cached_updates_) {
+    DeleteCachedRecord();
+    return;
+  }
   InternalDelete();
   RemoveRecord();
 }
@@ -224,11 +248,12 @@ void TMemData::DeleteRecord() {
 void TMemData::RemoveRecord() {
   DAC_ASSERT(current_item_, "No current record");
   PItemHeader item = current_item_;
-  const bool visible = !OmitRecord(item);
-  if (GetHasComplexFields()) FreeComplexFields(Rec(item), true);
-  DeleteItem(item);
-  if (visible) --record_count_;
-  ReorderItems(current_item_, roDelete);
+  if (cached_updates_) {
+    const bool appended = item->Status == isAppended;
+    RevertRecord();
+    if (appended) return;  // the revert removed it
+  }
+  RemoveItem(item, true);
 }
 
 // ---- Fetching ----

@@ -12,10 +12,18 @@
 // front lowers the orders in front of it and raises the offset instead of
 // touching the items behind it.
 //
+// Cached updates: with CachedUpdates on, inserts, edits and deletes change
+// only the items. Each changed item is listed once, in the order of its
+// first change, with its Status and UpdateResult; an edited one keeps a
+// Rollback item holding its record from before the first edit. ApplyUpdates
+// hands the listed rows to ApplyRecord one by one; CommitUpdates forgets the
+// applied changes, CancelUpdates and RevertRecord undo them.
+//
 // Construction is two-phase: construct, then Create (which runs InitData).
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,6 +47,8 @@ using TSortColumns = std::vector<TSortColumn>;
 struct TCacheItem {
   PItemHeader Item = nullptr;
   TCacheItem* Next = nullptr;
+  // Out of the list while an apply walk may still hold it; Next is kept.
+  bool Unlinked = false;
 };
 
 class TMemData : public TData {
@@ -57,6 +67,8 @@ class TMemData : public TData {
   // Then checks every row against the filter text, so that the rows the
   // open brought are counted and numbered as the filter shows them.
   void Open() override;
+  // Not while updates are being applied.
+  void Close() override;
   // Sorts again when there are sort columns.
   void Reopen() override;
   // Also sizes the block manager's records and parses IndexFieldNames.
@@ -95,20 +107,65 @@ class TMemData : public TData {
   void AppendRecord(void* rec_buf) override;
   // InternalAppend, then a new row in front of the cursor (at the end from
   // EOF, at the front from BOF), moved into place when sorting is on; the
-  // cursor stands on it.
+  // cursor stands on it. Cached: an appended row, not passed to the server.
   void InsertRecord(void* rec_buf) override;
   // InternalUpdate, then the current record is written and kept in order.
+  // Cached: an unmodified row becomes updated with a rollback copy of its
+  // record (taking over the old contents of edited blobs); an appended row
+  // stays appended until it is applied. DataError "Cannot edit a deleted
+  // record" for a deleted row.
   void UpdateRecord(void* rec_buf) override;
-  // InternalDelete, then RemoveRecord.
+  // InternalDelete, then RemoveRecord. Cached: the row becomes deleted (an
+  // updated one with its values from before the edit); an appended row not
+  // yet applied is removed.
   void DeleteRecord() override;
   // Takes the current row out of the store without telling the server; the
   // cursor moves to the next row, or the prior one when it was the last.
+  // Cached: its pending change is reverted first.
   virtual void RemoveRecord();
 
   // The first step of every record operation on a row: true when the
   // filter (or, with cached updates, FilterItemTypes) hides it. Verdicts
   // are kept in the item until its record changes.
   bool OmitRecord(PItemHeader item);
+
+  // ---- Cached updates ----
+  //
+  // Record counts and numbers follow the rows as they enter and leave the
+  // visible set (FilterItemTypes), whatever the change.
+
+  // The buffers ApplyUpdates copies each row into: its new version and its
+  // old one (both the record for inserts and deletes). ApplyRecord may
+  // change the new buffer; for inserts and updates it is written back into
+  // the row unless the row was changed, reverted or removed meanwhile.
+  void SetCacheRecBuf(void* new_buf, void* old_buf) override;
+  // Some listed change is not applied.
+  bool GetUpdatesPending() override;
+  // Of the current row; unmodified and urNone without one.
+  TItemStatus GetUpdateStatus() override;
+  TUpdateRecAction GetUpdateResult() override;
+  // The walk over the listed rows: rows already applied are passed over;
+  // urSuspended defers a row into a batch that the next other action
+  // decides; urRetry applies the open batch (or the row) again; an exception
+  // ends the walk with the cursor on its row and passes on. ApplyRecord may
+  // revert or remove rows, its own or others: a removed row leaves the list
+  // and the count at once, its memory goes after the walk. The cursor comes
+  // back to where it was. Nothing without cached updates.
+  void ApplyUpdates() override;
+  // Applies first when updates are pending; then applied rows become
+  // unmodified (deleted ones are removed) and leave the list; failed ones
+  // stay, in order.
+  void CommitUpdates() override;
+  // Reverts every listed row.
+  void CancelUpdates() override;
+  // Applied but uncommitted rows count as pending again.
+  void RestoreUpdates() override;
+  // Reverts the current row: an appended row is removed, an updated one gets
+  // its old record back, a deleted one is shown again.
+  void RevertRecord() override;
+  // The current row (the next visible one when it is hidden) as it was
+  // before its edit.
+  void GetOldRecord(void* rec_buf) override;
 
   // ---- Bookmarks ----
   //
@@ -219,15 +276,23 @@ class TMemData : public TData {
   PItemHeader AppendItem();
   // A new item in front of the cursor (see InsertRecord), Order 0.
   PItemHeader InsertItem();
-  // Unlinks and frees the item (null is ignored); the cursor moves off it
-  // as RemoveRecord says.
-  void DeleteItem(PItemHeader item);
-  // The new row of InsertRecord: stored, blobs committed, put in order,
-  // counted when visible and numbered.
-  void AddRecord(void* rec_buf);
+  // Takes the item out of the list, releasing its values and memory (after
+  // the walk while updates are being applied); the cursor moves off it as
+  // RemoveRecord says. The count drops when it was visible; with renumber
+  // the numbers follow at once, else the caller renumbers all.
+  void RemoveItem(PItemHeader item, bool renumber);
+  // The new row of InsertRecord, with the status given: stored, blobs
+  // committed, put in order, counted when visible and numbered.
+  void AddRecord(void* rec_buf, TItemStatus status = isUnmodified);
   // Stores an edited current record: in order when sorting is on, counted
-  // and numbered again when its visibility changed.
-  void StoreUpdatedRecord(void* rec_buf);
+  // and numbered again when its visibility (was_visible before) changed.
+  void StoreUpdatedRecord(void* rec_buf, bool was_visible);
+  // Undoes the item's pending change (see RevertRecord); its cache item is
+  // the caller's. renumber as for RemoveItem.
+  void RevertItem(PItemHeader item, bool renumber);
+  // After a change of the item's status or record: its verdict is checked
+  // again, and the count and numbers follow when its visibility changed.
+  void Revisit(PItemHeader item, bool was_visible);
   // Renumbers after a change at `item` (roInsert, roDelete), or all rows
   // (roFull), walking toward the nearer end.
   void ReorderItems(PItemHeader item, TReorderOption option);
@@ -252,8 +317,38 @@ class TMemData : public TData {
   // The visible items in list order while prepared; empty otherwise.
   std::vector<PItemHeader> rec_no_cache_;
   int32_t refresh_iteration_ = 0;
+  void* new_cache_rec_buf_ = nullptr;
+  void* old_cache_rec_buf_ = nullptr;
 
  private:
+  struct ApplyWalk;
+
+  // ---- Cached updates ----
+  // DataError while updates are being applied.
+  void CheckNotApplying() const;
+  void UpdateCachedRecord(void* rec_buf);
+  void DeleteCachedRecord();
+  void AddCacheItem(std::unique_ptr<TCacheItem> cache);
+  // The cache item of the item and the one before it, or null.
+  TCacheItem* FindCacheItem(PItemHeader item, TCacheItem** prev);
+  // Out of the list, and freed (after the walk while applying).
+  void DropCacheItem(TCacheItem* cache, TCacheItem* prev);
+  // The first cache item from `cache` on (Next from it) still in the list.
+  static TCacheItem* Listed(TCacheItem* cache);
+  void MakeRollback(PItemHeader item);
+  // Blobs the rollback record shares with the item and that were edited:
+  // the rollback record takes their copies from before the edit.
+  void TakeBlobRollbacks(PItemHeader item);
+  // The item gets its record from before the edit back; the rollback goes.
+  void RestoreRollback(PItemHeader item);
+  void FreeRollback(PItemHeader item);
+  // Frees the item with its values and rollback.
+  void ReleaseItem(PItemHeader item);
+  void WalkCacheItems(ApplyWalk& walk);
+  void ApplyItem(TCacheItem* cache, TUpdateRecAction& action);
+  void RecordResult(TCacheItem* batch, TCacheItem* cache, TUpdateRecAction action);
+  void ReleaseRemoved(ApplyWalk& walk);
+
   // GetNextRecord (forward) and GetPriorRecord.
   void Step(void* rec_buf, bool forward);
   void LinkBefore(PItemHeader item, PItemHeader next);
@@ -269,6 +364,8 @@ class TMemData : public TData {
   bool PassesFilter(PItemHeader item);
   bool BookmarkedItemLive(const TRecBookmark& bookmark) const;
   bool NeedFreeComplexFields();
+  // Unlinks the item; the cursor moves off it.
+  void DetachItem(PItemHeader item);
   // The record with its calculated values, in buffer.
   void ExpandRecord(void* rec, std::vector<uint8_t>& buffer);
   int CompareText(const char* value, TFieldDesc* field, void* rec_buf, TLocateExOptions options);
@@ -276,6 +373,9 @@ class TMemData : public TData {
   int CompareVariantValue(const void* value, TFieldDesc* field, void* rec_buf, TLocateExOptions options);
   // A non-string field as text in the format settings.
   std::string FieldText(TFieldDesc* field, void* rec_buf);
+
+  // The apply walk under way, or null.
+  ApplyWalk* apply_walk_ = nullptr;
 };
 
 }  // namespace dac

@@ -52,6 +52,7 @@ class TEnumSet {
     for (Enum value : values) bits_ |= Bit(value);
   }
   constexpr bool Contains(Enum value) const { return (bits_ & Bit(value)) != 0; }
+  constexpr void Include(Enum value) { bits_ |= Bit(value); }
   constexpr bool operator==(const TEnumSet&) const = default;
 
  private:

@@ -51,6 +51,22 @@ void TMySqlResultSet::EndOfRows(const uint8_t* end_packet, int length) {
   eof_ = true;
 }
 
+int TMySqlResultSet::ReceiveRow(TMySqlNet& net, TBytes* into) {
+  try {
+    if (into) return net.ReceiveBuffer(*into);
+    net.Receive();
+    return net.GetLength();
+  } catch (const EMySqlException& e) {
+    // An error in place of a row ends the result: nothing more follows it.
+    GetSession()->Apply(ErrorPacket{e.ErrorCode(), e.Message()});
+    ended_ = true;
+    eof_ = true;
+    current_row_ = nullptr;
+    current_row_length_ = 0;
+    throw;
+  }
+}
+
 void TMySqlResultSet::ReadRows() {
   TMySqlNet& net = ReadingSession().GetNet();
   rows_ = std::make_unique<TRows>();
@@ -58,7 +74,7 @@ void TMySqlResultSet::ReadRows() {
   eof_ = false;
   for (;;) {
     TBytes row;
-    const int length = net.ReceiveBuffer(row);
+    const int length = ReceiveRow(net, &row);
     if (IsEndPacket(row.data(), static_cast<size_t>(length), kStoreEndLimit)) {
       EndOfRows(row.data(), length);
       break;
@@ -72,8 +88,7 @@ bool TMySqlResultSet::ReadRow() {
   ClearGCHandleData();
   if (eof_) return false;
   TMySqlNet& net = ReadingSession().GetNet();
-  net.Receive();
-  const int length = net.GetLength();
+  const int length = ReceiveRow(net, nullptr);
   const uint8_t* data = net.GetData();
   if (length < 1) ThrowMalformed("empty row packet");
   if (IsEndPacket(data, static_cast<size_t>(length), kUseEndLimit)) {

@@ -22,6 +22,7 @@
 
 namespace dac {
 
+class TMySqlNet;
 class TMySqlSession;
 struct SessionLink;
 
@@ -72,6 +73,11 @@ class TMySqlResultSet : public TObject {
   // the 4.1 layout, 5 for the older one), into infos.
   void ReadFieldsInfo(int count, TMySqlFieldInfos& infos);
   void SetresultBind(std::unique_ptr<TMySqlBinds> binds);
+  // Nothing is read through this result set: it only describes its columns.
+  void EndWithoutRows() {
+    ended_ = true;
+    eof_ = true;
+  }
   // Ends either mode; in use mode the unread rows of the session's open
   // result, when it is this one's, are drained through the session.
   void Clear();
@@ -95,6 +101,9 @@ class TMySqlResultSet : public TObject {
   // The session, which must still be reading this result's rows.
   TMySqlSession& ReadingSession();
   void EndOfRows(const uint8_t* end_packet, int length);
+  // The next row packet (into the bytes given, else the net's buffer); its
+  // length. A failure in its place ends the result before it is raised.
+  int ReceiveRow(TMySqlNet& net, TBytes* into);
 
   std::unique_ptr<TRows> rows_;
   int row_index_ = 0;

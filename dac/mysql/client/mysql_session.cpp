@@ -189,6 +189,7 @@ void TMySqlSession::Connect(const std::string& host, const std::string& user, co
   const std::string the_database = database.empty() ? database_ : database;
   server_status_ = kServerStatusAutocommit;
   status_ = msReady;
+  CutOffDependents();
   try {
     net_->SetCompress(false);
     net_->SetVio(CreateTransport(unix_socket));
@@ -216,9 +217,17 @@ void TMySqlSession::Connect(const std::string& host, const std::string& user, co
   password_ = the_password;
 }
 
+void TMySqlSession::CutOffDependents() {
+  result_set_ = nullptr;
+  link_->session = nullptr;
+  link_ = std::make_shared<SessionLink>();
+  link_->session = this;
+}
+
 void TMySqlSession::Close() {
   if (closed_) return;
   closed_ = true;
+  CutOffDependents();
   // Nothing more is read: quit goes out whatever was pending.
   status_ = msReady;
   server_status_ &= ~kServerMoreResultsExists;
@@ -235,27 +244,22 @@ void TMySqlSession::Close() {
 
 // ---- commands ----
 
-void TMySqlSession::BeginCommand() {
+void TMySqlSession::WriteCommand(TServerCommand command) {
+  // A closed connection fails rather than answering nothing.
+  if (!net_->GetVio()) throw EMySqlException(kCrServerGoneError);
   if (status_ != msReady || MoreResults()) throw EMySqlException(kCrCommandsOutOfSync);
+  net_->GetVio()->SetTimeout(read_write_timeout_);
   info_.clear();
   affected_rows_ = 0;
   net_->NewCommand();
-}
-
-void TMySqlSession::WriteCommand(TServerCommand command) {
-  BeginCommand();
   PacketWriter out = net_->Writer();
   BuildCommand(out, command, nullptr, 0);
 }
 
 void TMySqlSession::SimpleCommand(TServerCommand command, const uint8_t* argument, bool skip_reply, int length) {
-  // A closed connection fails rather than answering nothing.
-  if (!net_->GetVio()) throw EMySqlException(kCrServerGoneError);
-  net_->GetVio()->SetTimeout(read_write_timeout_);
-  BeginCommand();
+  WriteCommand(command);
   const size_t size = argument && length > 0 ? static_cast<size_t>(length) : 0;
-  PacketWriter out = net_->Writer();
-  BuildCommand(out, command, argument, size);
+  net_->Writer().WriteBytes(argument, size);
   local_files_.clear();
   if (command == scQuery && size > 0) local_files_ = LocalInfileNames(argument, size);
   net_->Send();
@@ -290,6 +294,12 @@ void TMySqlSession::Apply(const EndPacket& end) {
     warning_count_ = end.warning_count;
     server_status_ = end.server_status;
   }
+  status_ = msReady;
+}
+
+void TMySqlSession::Apply(const ErrorPacket&) {
+  server_status_ &= ~kServerMoreResultsExists;
+  stored_proc_ = false;
   status_ = msReady;
 }
 

@@ -45,11 +45,14 @@ class TMySqlSession : public TObject {
   // socket and pipe protocols.
   void Connect(const std::string& host, const std::string& user, const std::string& password,
                const std::string& database, int port, const std::string& unix_socket, uint32_t client_flags);
-  // Once: sends scQuit without waiting and closes the packet layer.
+  // Once: sends scQuit without waiting and closes the packet layer. Result
+  // sets and statements of this connection are cut off from it: their
+  // server-side state ended with it.
   void Close();
 
-  // 2014 while a result is pending or the server has further results to
-  // send (nothing goes out then); else a new command with its byte.
+  // 2006 without a transport; 2014 while a result is pending or the server
+  // has further results to send (nothing goes out then); else a new command
+  // with its byte, staged for Send after the arguments are appended.
   void WriteCommand(TServerCommand command);
   // With a transport attached: timeout, command, length bytes of the
   // argument, Send, and unless skip_reply the reply packet.
@@ -57,6 +60,8 @@ class TMySqlSession : public TObject {
   // The reply to a query or execute: an OK packet, a result-set header with
   // its column definitions (state msGetResult), or a local file request.
   void ReadQueryResult();
+  // count column definitions up to their end packet.
+  TMySqlFieldInfos ReadColumnDefinitions(int count, EndPacket& end);
   // Discards the unread rows of the pending result and reads the status
   // that ends it (and, after a procedure call, its status packet).
   void FreeQuery();
@@ -74,9 +79,14 @@ class TMySqlSession : public TObject {
   // The end packet after a result's rows, whichever result set read them:
   // warnings and status, and the session is ready again.
   void Apply(const EndPacket& end);
+  // An error in place of a row ends the result, and no result follows it:
+  // the session is ready again.
+  void Apply(const ErrorPacket& error);
   // The id of the result whose rows are still on the connection; 0 when
   // the session is ready. A result set reads and drains only its own.
   uint64_t GetOpenResult() const { return status_ == msReady ? 0 : result_id_; }
+  // Shared by the result sets and statements of the current connection;
+  // null inside once the session closes or is destroyed.
   const std::shared_ptr<SessionLink>& GetLink() const { return link_; }
 
   void SelectDb(const std::string& name);
@@ -172,22 +182,21 @@ class TMySqlSession : public TObject {
   void SetSecureAuth(bool value) { secure_auth_ = value; }
 
  private:
+  // A connection made later is another one: what belonged to the last one
+  // must not reach it (a statement id, say, may name another statement there).
+  void CutOffDependents();
   std::unique_ptr<TMySqlVio> CreateTransport(const std::string& unix_socket);
   void ReadGreeting();
   uint32_t NegotiateFlags(uint32_t client_flags) const;
   void WriteHandshakeResponse(uint32_t flags, const std::string& user, const std::string& password,
                               const std::string& database);
   [[noreturn]] void RefuseOldScramble() const;
-  // The state check and the start of every command.
-  void BeginCommand();
   // The received packet, an OK packet, applied.
   void ApplyReceivedOk();
   // The received reply to a query, applied: an OK packet, or a result-set
   // header and its column definitions; a local file request is answered
   // when allowed, else malformed.
   QueryReply ApplyReply(bool allow_local_file);
-  // count column definitions up to their end packet.
-  TMySqlFieldInfos ReadColumnDefinitions(int count, EndPacket& end);
   // Sends the named file in reply to a LOAD DATA LOCAL request, or refuses.
   void SendLocalFile(const std::string& name);
   [[noreturn]] void RefuseLocalFile(const std::string& reason, const std::string& name);

@@ -74,7 +74,14 @@ OkPacket ParseOkPacket(const uint8_t* data, size_t length, bool protocol41, bool
     ok.warning_count = reader.ReadUInt16();
     ok.has_warnings = true;
   }
-  ok.info = reader.ReadString();
+  // Servers send the message length-coded; text that cannot be one is taken as it stands.
+  const size_t coded = reader.AtEnd() ? 0 : data[reader.Position()];
+  if (!reader.AtEnd() && coded < 251 && coded < reader.Remaining()) {
+    reader.Skip(1);
+    ok.info = reader.ReadString(coded);
+  } else {
+    ok.info = reader.ReadString();
+  }
   return ok;
 }
 

@@ -71,7 +71,9 @@ struct OkPacket {
 };
 // From the leading 0. The status comes with the 4.1 protocol or the
 // server's transactions flag, the warnings with the 4.1 protocol; either is
-// left out when the packet ends first.
+// left out when the packet ends first. The message is length-coded (one
+// byte, as servers send it); a first byte that cannot be its length leaves
+// the rest as the message.
 OkPacket ParseOkPacket(const uint8_t* data, size_t length, bool protocol41, bool transactions);
 
 inline bool IsEndPacket(const uint8_t* data, size_t length, size_t limit) {

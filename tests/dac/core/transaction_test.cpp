@@ -10,26 +10,13 @@
 #include "tests/dac/core/support/assertion_text.h"
 #include "tests/dac/core/support/fake_coordinator.h"
 #include "tests/dac/core/support/fake_provider.h"
+#include "tests/dac/core/support/hooked_errors.h"
 #include "tests/dac/framework/error_text.h"
 
 namespace dac::test {
 namespace {
 
 constexpr HResult kFailure = static_cast<HResult>(0x80004005u);
-
-// Collects what reaches the application's exception hook.
-class HookedErrors {
- public:
-  HookedErrors() {
-    previous_ =
-        SetApplicationExceptionHandler([this](TObject*, const std::exception& e) { texts.push_back(e.what()); });
-  }
-  ~HookedErrors() { SetApplicationExceptionHandler(previous_); }
-  std::vector<std::string> texts;
-
- private:
-  TExceptionHandler previous_;
-};
 
 // Two connected members of one server.
 struct Members {

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <cstring>
 #include <string>
@@ -13,6 +12,7 @@
 #include "dac/store/string_compare.h"
 #include "dac/store/utf8_decode.h"
 #include "dac/store/variant_routines.h"
+#include "tests/dac/store/zlib_hooks.h"
 
 namespace dac {
 namespace {
@@ -188,24 +188,9 @@ TEST(BufferRoutines, CopiesTrimsAndByteOrder) {
   EXPECT_EQ(AllocGCHandle(&value, true), &value);
 }
 
-// zlib's compress takes a const source in newer releases; adapt both to the hook type.
-int ZCompress(unsigned char* d, unsigned long* dl, const unsigned char* s, unsigned long sl) { return compress(d, dl, s, sl); }
-int ZUncompress(unsigned char* d, unsigned long* dl, const unsigned char* s, unsigned long sl) {
-  return uncompress(d, dl, s, sl);
-}
-
-class HooksGuard {
- public:
-  HooksGuard() : compress_(CompressProc), uncompress_(UncompressProc) {}
-  ~HooksGuard() {
-    CompressProc = compress_;
-    UncompressProc = uncompress_;
-  }
-
- private:
-  CompressFunc compress_;
-  CompressFunc uncompress_;
-};
+using testing::HooksGuard;
+using testing::ZCompress;
+using testing::ZUncompress;
 
 TEST(CompressionHooks, EmptyUntilInstalled) {
   HooksGuard guard;

@@ -57,7 +57,11 @@ class TTestMemData : public TColumnsData<TMemData> {
     const int used = static_cast<int>(std::min<size_t>(static_cast<size_t>(fetch_rows), source.size() - fetched_));
     PBlockHeader block = nullptr;
     GetBlockMan().AllocBlock(block, fetch_rows);
-    for (int i = 0; i < used; ++i) FillRecord(*this, Rec(GetBlockMan().BlockItem(block, i)), source[fetched_++]);
+    for (int i = 0; i < used; ++i) {
+      void* rec = Rec(GetBlockMan().BlockItem(block, i));
+      FillRecord(*this, rec, source[fetched_++]);
+      ForEachBlob(rec, &TBlob::Commit);  // fetched values have no earlier version
+    }
     LinkFetchedItems(block, used);
     return true;
   }

@@ -23,6 +23,13 @@ bool FakeServer::AcceptConnect() {
   return false;
 }
 
+bool FakeServer::TakeDrop(const std::string& sql) {
+  auto found = drops_.find(sql);
+  if (found == drops_.end() || found->second == 0) return false;
+  --found->second;
+  return true;
+}
+
 // ---- Connection ----
 
 FakeConnection::FakeConnection(std::shared_ptr<FakeServer> server) : server_(std::move(server)) {}
@@ -83,7 +90,8 @@ bool FakeConnection::SetProp(int prop, const Variant& value) {
 
 const FakeAnswer& FakeConnection::Run(const std::string& sql, TComponent* component) {
   DAC_ASSERT(connected_, "Statement on a closed connection");
-  if (!server_->IsUp()) RaiseError(FakeServer::kLostConnection, "Lost connection to the server", component);
+  if (!server_->IsUp() || server_->TakeDrop(sql))
+    RaiseError(FakeServer::kLostConnection, "Lost connection to the server", component);
   server_->Record(sql);
   const FakeAnswer& answer = server_->AnswerFor(sql);
   if (answer.error_code != 0) RaiseError(answer.error_code, answer.error_message, component);

@@ -50,6 +50,10 @@ class FakeServer {
   void FailConnects(int count) { failing_connects_ = count; }
   // Counts one connect; false when it is to fail.
   bool AcceptConnect();
+  // The next count runs of exactly this text lose the connection.
+  void DropConnectionOn(const std::string& sql, int count = 1) { drops_[sql] += count; }
+  // Counts one run of the text; true when it is to lose the connection.
+  bool TakeDrop(const std::string& sql);
 
   // Every statement that reached the server, in order.
   const std::vector<std::string>& Statements() const { return statements_; }
@@ -57,6 +61,7 @@ class FakeServer {
 
  private:
   std::map<std::string, FakeAnswer> answers_;
+  std::map<std::string, int> drops_;
   std::vector<std::string> statements_;
   bool up_ = true;
   int failing_connects_ = 0;

@@ -103,6 +103,19 @@ class FakeServer {
   std::thread thread_;
 };
 
+// A loopback port nothing listens on.
+inline int UnusedPort() {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  socklen_t length = sizeof address;
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  ::close(fd);
+  return ntohs(address.sin_port);
+}
+
 // A protocol-10 greeting with a 20-byte salt. Without the tail, the
 // greeting ends after the 13 filler bytes (a pre-4.1 server).
 inline TBytes Greeting(uint16_t capabilities, const uint8_t* salt, bool with_tail = true) {

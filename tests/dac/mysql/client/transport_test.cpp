@@ -85,20 +85,8 @@ TEST(VioTest, ReadAtTheEndAndWritesThatGoNowhereGiveUp) {
   EXPECT_EQ(vio.Write(buffer, 0, 0), 0);
 }
 
-int UnusedPort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  socklen_t length = sizeof address;
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  ::close(fd);
-  return ntohs(address.sin_port);
-}
-
 TEST(TcpTest, RefusedPortIs2003WithTheSystemsErrorText) {
-  TMySqlVioTcp vio("127.0.0.1", UnusedPort());
+  TMySqlVioTcp vio("127.0.0.1", testing::UnusedPort());
   std::string message;
   EXPECT_EQ(ErrorCodeOf([&] { vio.Connect(); }, &message), kCrConnHostError);
   EXPECT_EQ(message, "Can't connect to MySQL server on '127.0.0.1' (111)");

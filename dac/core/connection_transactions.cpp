@@ -1,0 +1,124 @@
+// The connection component's local transactions and its connection-wide
+// apply of cached updates.
+#include "dac/core/connection.h"
+#include "dac/core/connection_client.h"
+#include "dac/core/connection_component.h"
+#include "dac/core/da_errors.h"
+#include "dac/core/messages.h"
+#include "dac/core/sql_monitor.h"
+#include "dac/framework/database_error.h"
+#include "dac/framework/dataset.h"
+
+namespace dac {
+
+namespace {
+
+// Runs work until it ends without EFailOver: each EFailOver comes after the
+// lost connection was restored.
+template <typename Work>
+void RepeatAfterFailOver(Work work) {
+  for (;;) {
+    try {
+      work();
+      return;
+    } catch (const EFailOver&) {
+    }
+  }
+}
+
+}  // namespace
+
+void TCustomDAConnection::CheckConnected() const {
+  if (!GetConnected()) DatabaseError(LoadResString(SConnectionIsClosed), this);
+}
+
+void TCustomDAConnection::InternalStartTransaction() {
+  iconnection_->StartTransaction();
+  transaction_id_ = kLocalTransaction;
+}
+
+void TCustomDAConnection::StartTransaction() {
+  const bool internal = options_->GetDisconnectedMode();
+  if (internal) InternalConnect();
+  try {
+    CheckConnected();
+    if (GetInTransaction()) DatabaseError(LoadResString(STransactionInProgress), this);
+    const TDASQLMonitorClass& monitor = SQLMonitorClass();
+    int32_t message_id = 0;
+    monitor.TRStart(this, message_id, true);
+    {
+      TOperationScope operation(this, clTransStart);
+      RepeatAfterFailOver([this] {
+        InternalStartTransaction();
+        transaction_id_ = kLocalTransaction;
+        iconnection_->SetProp(prAutoCommit, false);
+      });
+    }
+    monitor.TRStart(this, message_id, false);
+  } catch (...) {
+    // A start that failed does not keep the connection in use.
+    if (internal) InternalDisconnect();
+    throw;
+  }
+}
+
+void TCustomDAConnection::Commit() { EndTransaction(true); }
+
+void TCustomDAConnection::Rollback() { EndTransaction(false); }
+
+void TCustomDAConnection::EndTransaction(bool commit) {
+  CheckConnected();
+  const bool had_transaction = GetInTransaction();
+  const TDASQLMonitorClass& monitor = SQLMonitorClass();
+  int32_t message_id = 0;
+  if (commit) {
+    monitor.TRCommit(this, message_id, true);
+    iconnection_->Commit();
+  } else {
+    monitor.TRRollback(this, message_id, true);
+    iconnection_->Rollback();
+  }
+  transaction_id_.clear();
+  iconnection_->SetProp(prAutoCommit, auto_commit_);
+  if (commit) {
+    monitor.TRCommit(this, message_id, false);
+  } else {
+    monitor.TRRollback(this, message_id, false);
+  }
+  if (had_transaction && options_->GetDisconnectedMode()) InternalDisconnect();
+}
+
+void TCustomDAConnection::ApplyUpdates() {
+  std::vector<TDataSet*> data_sets;
+  for (int i = 0; i < DataSetCount(); ++i) data_sets.push_back(DataSets(i));
+  ApplyUpdates(data_sets);
+}
+
+void TCustomDAConnection::ApplyUpdates(const std::vector<TDataSet*>& data_sets) {
+  TOperationScope operation(this, clConnectionApply);
+  RepeatAfterFailOver([&] { ApplyUpdatesOnce(data_sets); });
+}
+
+void TCustomDAConnection::ApplyUpdatesOnce(const std::vector<TDataSet*>& data_sets) {
+  std::vector<IDAConnectionClient*> clients;
+  for (TDataSet* data_set : data_sets) {
+    IDAConnectionClient& client = DataSetClientOf(data_set);
+    if (client.ClientConnection() != this)
+      DatabaseError(FormatMessage(SUpdateWrongDB, {data_set->Name(), Name()}), this);
+    if (client.ClientActive() && client.ClientCachedUpdates()) clients.push_back(&client);
+  }
+  StartTransaction();
+  try {
+    for (IDAConnectionClient* client : clients) client->ClientApplyUpdates();
+    Commit();
+  } catch (const EFailOver&) {
+    throw;
+  } catch (...) {
+    // A lost connection took its transaction along, and its error matters.
+    if (GetConnected()) Rollback();
+    throw;
+  }
+  for (IDAConnectionClient* client : clients) client->ClientCommitUpdates();
+}
+
+}  // namespace dac

@@ -1,0 +1,182 @@
+// dac-query against the mariadb client on the same statements: the same
+// standard output and exit status, text rows and prepared rows alike; its
+// own error line and usage errors. Needs the test server of
+// scripts/with-mariadb; skipped without it.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/dac/mysql/client/server_test_support.h"
+#include "tests/support/test_folder.h"
+
+namespace tools {
+namespace {
+
+struct Outcome {
+  std::string out;
+  std::string err;
+  int status = -1;
+};
+
+class DacQueryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto settings = dac::testing::TestServer();
+    if (!settings) GTEST_SKIP() << "no test server: VARNEL_MYSQL_HOST/PORT are unset (scripts/test provides them)";
+    s_ = *settings;
+  }
+
+  // A table of every column type and three rows, under a name of the
+  // calling test's own: tests run side by side.
+  std::string TypesTable(const std::string& name) {
+    Mariadb("CREATE OR REPLACE TABLE " + name +
+            " (tiny TINYINT, utiny TINYINT UNSIGNED, zf SMALLINT(5) ZEROFILL, "
+            "med MEDIUMINT, uint INT UNSIGNED, big BIGINT, ubig BIGINT UNSIGNED, yr YEAR, d DATE, dt DATETIME, "
+            "dt3 DATETIME(3), ts TIMESTAMP(6) NULL, t TIME, t2 TIME(2), f FLOAT, f2 FLOAT(7,2), db DOUBLE, "
+            "dec3 DECIMAL(10,3), b BIT(10), c CHAR(3), vc VARCHAR(10), bl BLOB, e ENUM('x','y'), st SET('p','q'))");
+    Mariadb("INSERT INTO " + name +
+            " VALUES (-128, 255, 42, -8388608, 4294967295, -9223372036854775808, "
+            "18446744073709551615, 2024, '2024-02-29', '2024-02-29 13:45:10', '2004-02-29 13:45:10.250', "
+            "'2020-01-01 00:00:00.000001', '-838:59:59', '36:00:00.5', 3.4028234e38, 12345.67, 1e15, -1234567.891, "
+            "b'1010101010', 'ab', 'x\\ty', X'00FF0A5C', 'y', 'p,q'), (0, 0, 0, 0, 0, 0, 0, 0, '0000-00-00', "
+            "'0000-00-00 00:00:00', NULL, NULL, '00:00:00', '-00:00:01.25', 123456789, -0.5, 1e14, 0, b'0', '', "
+            "'', '', 'x', ''), (NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, "
+            "NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL)");
+    return name;
+  }
+
+  std::vector<std::string> ConnectionArgs() const {
+    return {"-h", s_.host, "-P", std::to_string(s_.port), "-u", s_.user, "-p" + s_.password, s_.database};
+  }
+
+  // The command line with its words quoted for the shell; SQL given goes
+  // through a file after -e, so that it reaches the program as it is.
+  Outcome Run(const std::string& program, const std::vector<std::string>& words,
+              const std::optional<std::string>& sql = std::nullopt) {
+    const std::string base = folder_.path() + "/run" + std::to_string(++runs_);
+    std::string command = program;
+    for (const std::string& word : words) command += " '" + word + "'";
+    if (sql) {
+      std::ofstream(base + ".sql", std::ios::binary) << *sql;
+      command += " -e \"$(cat '" + base + ".sql')\"";
+    }
+    command += " >'" + base + ".out' 2>'" + base + ".err'";
+    const int status = std::system(command.c_str());
+    Outcome outcome;
+    outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    outcome.out = Read(base + ".out");
+    outcome.err = Read(base + ".err");
+    return outcome;
+  }
+
+  Outcome DacQuery(const std::string& sql, std::vector<std::string> extra = {}) {
+    std::vector<std::string> words = {"--host", s_.host, "--port", std::to_string(s_.port), "--user", s_.user,
+                                      "--password", s_.password, "--db", s_.database};
+    words.insert(words.end(), extra.begin(), extra.end());
+    return Run(DAC_QUERY_PATH, words, sql);
+  }
+
+  Outcome Mariadb(const std::string& sql, const std::string& charset = "utf8mb4") {
+    std::vector<std::string> words = {"--no-defaults", "-N", "-B", "--default-character-set=" + charset};
+    const std::vector<std::string> connection = ConnectionArgs();
+    words.insert(words.end(), connection.begin(), connection.end());
+    return Run("mariadb", words, sql);
+  }
+
+  // The same output and status as the mariadb client.
+  void ExpectSameAsMariadb(const std::string& sql, std::vector<std::string> extra = {},
+                           const std::string& charset = "utf8mb4") {
+    SCOPED_TRACE(sql);
+    const Outcome mine = DacQuery(sql, extra);
+    const Outcome theirs = Mariadb(sql, charset);
+    EXPECT_EQ(mine.out, theirs.out) << mine.err;
+    EXPECT_EQ(mine.status, theirs.status) << mine.err << " / " << theirs.err;
+  }
+
+  static std::string Read(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream all;
+    all << in.rdbuf();
+    return all.str();
+  }
+
+  dac::testing::ServerSettings s_;
+  plat::testing::TestFolder folder_;
+  int runs_ = 0;
+};
+
+TEST_F(DacQueryTest, TextRowsEscapesAndSeveralResults) {
+  ExpectSameAsMariadb("SELECT 'a\\tb', 'two\\nlines', 'back\\\\slash', CONCAT('nul', CHAR(0), 'x'), 'cr\\rhere', "
+                      "NULL, '', 'caf\\xC3\\xA9'");
+  ExpectSameAsMariadb("SELECT 1; DO 1; SELECT 2, 3 UNION SELECT 4, 5; SELECT 1 FROM DUAL WHERE 0; SELECT 'end'");
+  ExpectSameAsMariadb("SELECT * FROM " + TypesTable("dq_text_types"));
+  ExpectSameAsMariadb("SELECT 'caf\xC3\xA9', CHAR_LENGTH('caf\xC3\xA9')", {"--charset", "latin1"}, "latin1");
+}
+
+TEST_F(DacQueryTest, PreparedRowsPrintAsTheServerPrintsText) {
+  const std::string table = TypesTable("dq_prepared_types");
+  const std::string all = "SELECT * FROM " + table;
+  const Outcome prepared = DacQuery(all, {"--prepare"});
+  EXPECT_EQ(prepared.out, Mariadb(all).out) << prepared.err;
+  EXPECT_EQ(prepared.status, 0);
+  for (const std::string& sql : std::vector<std::string>{"SELECT 3.4028234e38, 1e14, 1e15, 0.1e0 + 0.2e0, -1.5e-300, 1e-15, ROUND(2.5e0, 2)",
+                                "SELECT CAST(f AS FLOAT), f2 * 1, ROUND(db, 1), NOW() - NOW(), 'x' FROM " + table,
+                                "SELECT CAST('-01:30:00' AS TIME), CAST('36:00:00' AS TIME(3)), DATE('2024-02-29')",
+                                "SELECT uint, big, NULL, d FROM " + table + " WHERE uint IS NULL"}) {
+    SCOPED_TRACE(sql);
+    const Outcome mine = DacQuery(sql, {"--prepare"});
+    EXPECT_EQ(mine.out, Mariadb(sql).out) << mine.err;
+    EXPECT_EQ(mine.status, 0);
+  }
+}
+
+TEST_F(DacQueryTest, TheFirstErrorStopsWithOneLine) {
+  ExpectSameAsMariadb("SELECT 1; SELECT no_such_column; SELECT 3");
+  const Outcome failed = DacQuery("SELECT 1; SELECT no_such_column; SELECT 3");
+  EXPECT_EQ(failed.err, "ERROR 1054 (42S22): Unknown column 'no_such_column' in 'SELECT'\n");
+  const Outcome bad_prepare = DacQuery("SELEC 1", {"--prepare"});
+  EXPECT_EQ(bad_prepare.status, 1);
+  EXPECT_EQ(bad_prepare.err.rfind("ERROR 1064 (42000): You have an error in your SQL syntax", 0), 0u);
+
+  const Outcome refused = DacQuery("SELECT 1", {"--port", "1"});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(refused.err.rfind("ERROR 2003 (HY000): Can't connect to MySQL server on '", 0), 0u) << refused.err;
+  if (!s_.other_ca.empty()) {
+    // A client error's CR LF becomes a blank: still one line.
+    const Outcome untrusted = DacQuery("SELECT 1", {"--protocol", "ssl", "--ca", s_.other_ca});
+    EXPECT_EQ(untrusted.status, 1);
+    EXPECT_EQ(untrusted.err.rfind("ERROR 2026 (HY000): SSL connection error ", 0), 0u) << untrusted.err;
+    EXPECT_EQ(untrusted.err.find_first_of("\r"), std::string::npos);
+    EXPECT_EQ(untrusted.err.find('\n'), untrusted.err.size() - 1);
+  }
+}
+
+TEST_F(DacQueryTest, FilesSocketsAndUsage) {
+  const std::string file = folder_.path() + "/script.sql";
+  std::ofstream(file, std::ios::binary) << "SELECT 'from a file';\nSELECT 2;\n";
+  const Outcome from_file = Run(DAC_QUERY_PATH, {"--host", s_.host, "--port", std::to_string(s_.port), "--user",
+                                                 s_.user, "--password", s_.password, "-f", file});
+  EXPECT_EQ(from_file.out, "from a file\n2\n") << from_file.err;
+  const Outcome socket = DacQuery("SELECT CURRENT_USER()", {"--protocol", "socket", "--socket", s_.socket});
+  EXPECT_EQ(socket.out, s_.user + "@localhost\n") << socket.err;
+  for (const std::vector<std::string>& words :
+       {std::vector<std::string>{"--bogus", "-e", "SELECT 1"}, {"-e"}, {"--host"}, {"--protocol", "carrier-pigeon",
+        "-e", "SELECT 1"}, {"-e", "SELECT 1", "-f", file}, {}}) {
+    const Outcome usage = Run(DAC_QUERY_PATH, words);
+    EXPECT_EQ(usage.status, 2) << usage.err;
+    EXPECT_NE(usage.err.find("usage: dac-query"), std::string::npos);
+    EXPECT_EQ(usage.out, "");
+  }
+  const Outcome client = DacQuery("SELECT 1", {"--api", "client"});
+  EXPECT_EQ(client.status, 1);
+  EXPECT_EQ(client.err.rfind("ERROR 2000 (HY000): ", 0), 0u);
+}
+
+}  // namespace
+}  // namespace tools

@@ -1,0 +1,244 @@
+// dac-query [OPTIONS] (-e SQL | -f FILE): runs SQL through the library's
+// client API and prints every result set as the mariadb client does with
+// -N -B: one line per row, values separated by TAB. With --prepare the text
+// is prepared and executed once without parameters, its binary rows printed
+// as the server would print them as text. At the first error: one line on
+// standard error and exit status 1; a usage error: exit status 2.
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "dac/core/param_desc.h"
+#include "dac/mysql/client/mysql_api_direct.h"
+#include "dac/mysql/client/protocol.h"
+#include "platform/files.h"
+#include "tools/query_text.h"
+
+namespace tools {
+namespace {
+
+const char kUsage[] =
+    "usage: dac-query [--api direct|client|embedded] [--host HOST] [--port PORT] [--user USER] "
+    "[--password PASSWORD] [--db DATABASE] [--socket PATH] [--protocol tcp|socket|pipe|ssl] [--ca FILE] "
+    "[--cert FILE] [--key FILE] [--cipher LIST] [--compress] [--local-infile] [--prepare] [--charset NAME] "
+    "(-e SQL | -f FILE)\n";
+
+struct UsageError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+// The first failure, as the API reported it.
+struct QueryError {
+  uint32_t code;
+  std::string message;
+};
+
+struct Options {
+  std::map<std::string, std::string> values;  // by option name, without the dashes
+  bool compress = false;
+  bool local_infile = false;
+  bool prepare = false;
+
+  const char* Get(const std::string& name) const {
+    const auto found = values.find(name);
+    return found == values.end() ? nullptr : found->second.c_str();
+  }
+};
+
+Options ParseOptions(int argc, char** argv) {
+  static const std::vector<std::string> kWithValue = {"api",    "host", "port", "user",   "password", "db",
+                                                      "socket", "protocol", "ca", "cert", "key", "cipher",
+                                                      "charset", "e",  "f"};
+  Options options;
+  for (int i = 1; i < argc; ++i) {
+    std::string argument = argv[i];
+    std::optional<std::string> inline_value;
+    if (argument.starts_with("--")) {
+      argument.erase(0, 2);
+      if (const size_t equals = argument.find('='); equals != std::string::npos) {
+        inline_value = argument.substr(equals + 1);
+        argument.erase(equals);
+      }
+    } else if (argument == "-e" || argument == "-f") {
+      argument.erase(0, 1);
+    } else {
+      throw UsageError("unexpected argument: " + argument);
+    }
+    if (std::find(kWithValue.begin(), kWithValue.end(), argument) != kWithValue.end()) {
+      if (!inline_value && i + 1 >= argc) throw UsageError("missing value of " + std::string(argv[i]));
+      options.values[argument] = inline_value ? *inline_value : argv[++i];
+    } else if (argument == "compress" && !inline_value) {
+      options.compress = true;
+    } else if (argument == "local-infile" && !inline_value) {
+      options.local_infile = true;
+    } else if (argument == "prepare" && !inline_value) {
+      options.prepare = true;
+    } else {
+      throw UsageError("unknown option: " + std::string(argv[i]));
+    }
+  }
+  if ((options.Get("e") != nullptr) == (options.Get("f") != nullptr)) throw UsageError("give one of -e and -f");
+  const char* api = options.Get("api");
+  if (api && std::string(api) != "direct" && std::string(api) != "client" && std::string(api) != "embedded")
+    throw UsageError("unknown API: " + std::string(api));
+  return options;
+}
+
+uint32_t PortOf(const Options& options) {
+  const char* port = options.Get("port");
+  if (!port) return 0;
+  const std::string text = port;
+  if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos ||
+      std::stoul(text) > 65535)
+    throw UsageError("not a port: " + text);
+  return static_cast<uint32_t>(std::stoul(text));
+}
+
+std::optional<uint32_t> ProtocolOf(const Options& options) {
+  const char* name = options.Get("protocol");
+  if (!name) return std::nullopt;
+  static const std::map<std::string, uint32_t> kProtocols = {{"tcp", dac::MYSQL_PROTOCOL_TCP},
+                                                             {"socket", dac::MYSQL_PROTOCOL_SOCKET},
+                                                             {"pipe", dac::MYSQL_PROTOCOL_PIPE},
+                                                             {"ssl", dac::MYSQL_PROTOCOL_SSL}};
+  const auto found = kProtocols.find(name);
+  if (found == kProtocols.end()) throw UsageError("unknown protocol: " + std::string(name));
+  return found->second;
+}
+
+class QueryRun {
+ public:
+  QueryRun(dac::TMySQLAPI& api, const Options& options) : api_(api), options_(options) {}
+  ~QueryRun() { api_.mysql_close(con_); }
+  QueryRun(const QueryRun&) = delete;
+  QueryRun& operator=(const QueryRun&) = delete;
+
+  void Connect(uint32_t port, std::optional<uint32_t> protocol) {
+    api_.CheckMySQLLib();
+    con_ = api_.mysql_init(nullptr);
+    const uint32_t local_infile = options_.local_infile ? 1 : 0;
+    api_.mysql_options(con_, dac::MYSQL_OPT_LOCAL_INFILE, &local_infile);
+    const bool tls_files = options_.Get("ca") || options_.Get("cert") || options_.Get("key") || options_.Get("cipher");
+    if (protocol == dac::MYSQL_PROTOCOL_SSL || tls_files)
+      api_.mysql_ssl_set(con_, options_.Get("key"), options_.Get("cert"), options_.Get("ca"), nullptr,
+                         options_.Get("cipher"));
+    if (protocol && protocol != dac::MYSQL_PROTOCOL_SSL) api_.mysql_options(con_, dac::MYSQL_OPT_PROTOCOL, &*protocol);
+    const uint32_t flags = dac::kClientMultiStatements | (options_.compress ? dac::kClientCompress : 0);
+    api_.mysql_real_connect(con_, options_.Get("host"), options_.Get("user"), options_.Get("password"),
+                            options_.Get("db"), port, options_.Get("socket"), flags);
+    Check();
+    const char* charset = options_.Get("charset");
+    Query("SET NAMES " + std::string(charset ? charset : "utf8mb4"));
+  }
+
+  // Every result of the text, in order.
+  void Query(const std::string& sql) {
+    api_.mysql_real_query(con_, sql, static_cast<uint32_t>(sql.size()));
+    Check();
+    for (;;) {
+      if (api_.mysql_field_count(con_) > 0) PrintResult();
+      if (!api_.mysql_more_results(con_)) break;
+      api_.mysql_next_result(con_);
+      Check();
+    }
+  }
+
+  // The text prepared and executed once, its rows from the binary protocol.
+  void Prepared(const std::string& sql) {
+    dac::PMySqlStmt stmt = api_.mysql_stmt_init(con_);
+    struct Closer {
+      dac::TMySQLAPI& api;
+      dac::PMySqlStmt stmt;
+      ~Closer() { api.mysql_stmt_close(stmt); }
+    } closer{api_, stmt};
+    api_.mysql_stmt_prepare(stmt, sql, static_cast<uint32_t>(sql.size()));
+    CheckStatement(stmt);
+    api_._mysql_stmt_execute(stmt, dac::TParamDescs(), false);
+    CheckStatement(stmt);
+    const std::vector<dac::TMYSQL_FIELD> columns = StatementColumns(api_, stmt);
+    dac::PMySqlRow row = nullptr;
+    while (!columns.empty() && api_._mysql_stmt_fetch(stmt, row) == 0)
+      Print(BatchLine(StatementRow(api_, stmt, columns)));
+    CheckStatement(stmt);
+  }
+
+ private:
+  void PrintResult() {
+    dac::PMySqlRes result = api_.mysql_use_result(con_);
+    Check();
+    if (!result) return;
+    const uint32_t count = api_.mysql_num_fields(result);
+    while (dac::PMySqlRow row = api_.mysql_fetch_row(result)) Print(BatchLine(TextRow(api_, row, count)));
+    api_.mysql_free_result(result);
+    Check();
+  }
+
+  void Check() {
+    if (const uint32_t code = api_.mysql_errno(con_)) throw QueryError{code, api_.mysql_error(con_)};
+  }
+  void CheckStatement(dac::PMySqlStmt stmt) {
+    if (const uint32_t code = api_.mysql_stmt_errno(stmt)) throw QueryError{code, api_.mysql_stmt_error(stmt)};
+  }
+  static void Print(const std::string& line) { std::fwrite(line.data(), 1, line.size(), stdout); }
+
+  dac::TMySQLAPI& api_;
+  const Options& options_;
+  dac::PMySqlCon con_ = nullptr;
+};
+
+// The API the options name; only the direct one is built so far.
+dac::TMySQLAPI& ApiOf(const Options& options) {
+  const std::string name = options.Get("api") ? options.Get("api") : "direct";
+  if (name != "direct") throw QueryError{2000, "The " + name + " API is not available in this build"};
+  return dac::MyAPIDirect();
+}
+
+std::string SqlOf(const Options& options) {
+  if (!options.Get("f")) return options.Get("e");
+  try {
+    return plat::ReadWholeFile(options.Get("f"));
+  } catch (const plat::FileError& e) {
+    throw QueryError{2000, "Cannot read " + e.path() + ": " + e.reason()};
+  }
+}
+
+int Run(int argc, char** argv) {
+  Options options;
+  uint32_t port = 0;
+  std::optional<uint32_t> protocol;
+  try {
+    options = ParseOptions(argc, argv);
+    port = PortOf(options);
+    protocol = ProtocolOf(options);
+  } catch (const UsageError& e) {
+    std::fprintf(stderr, "dac-query: %s\n%s", e.what(), kUsage);
+    return 2;
+  }
+  std::optional<QueryError> failure;
+  try {
+    const std::string sql = SqlOf(options);
+    QueryRun run(ApiOf(options), options);
+    run.Connect(port, protocol);
+    if (options.prepare)
+      run.Prepared(sql);
+    else
+      run.Query(sql);
+  } catch (const QueryError& e) {
+    failure = e;
+  } catch (const std::exception& e) {
+    failure = QueryError{2000, e.what()};
+  }
+  std::fflush(stdout);
+  if (!failure) return 0;
+  std::fprintf(stderr, "%s\n", ErrorLine(failure->code, failure->message).c_str());
+  return 1;
+}
+
+}  // namespace
+}  // namespace tools
+
+int main(int argc, char** argv) { return tools::Run(argc, argv); }

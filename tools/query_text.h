@@ -1,0 +1,43 @@
+// How dac-query writes what a server returns, as the mariadb client writes
+// it in batch mode without column names: rows read through the client API
+// as TAB-separated lines, values of the binary protocol as the server would
+// have written them as text, and the error line.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "dac/mysql/client/mysql_api.h"
+
+namespace tools {
+
+using BatchRow = std::vector<std::optional<std::string>>;
+
+// Values separated by TAB, NULL as "NULL", ending in LF; inside values NUL,
+// TAB, LF and backslash become \0, \t, \n and \\.
+std::string BatchLine(const BatchRow& row);
+
+// A binary-protocol value as text, by its column: integers in decimal
+// (unsigned, zero-filled to the column length as the flags say), dates and
+// times with the column's fraction digits, FLOAT and DOUBLE fixed to the
+// column's decimals or in the server's shortest form, anything else as its
+// bytes. A value shorter than its type raises std::invalid_argument.
+std::string BinaryValueText(const dac::TMYSQL_FIELD& field, std::string_view value);
+
+// The current row of a text result, its values as they came.
+BatchRow TextRow(dac::TMySQLAPI& api, dac::PMySqlRow row, uint32_t count);
+
+// The columns of a prepared statement's result; none without one.
+std::vector<dac::TMYSQL_FIELD> StatementColumns(dac::TMySQLAPI& api, dac::PMySqlStmt stmt);
+// The row the statement fetched last, each value as BinaryValueText gives it.
+BatchRow StatementRow(dac::TMySQLAPI& api, dac::PMySqlStmt stmt, const std::vector<dac::TMYSQL_FIELD>& columns);
+
+// "ERROR code (state): message": a server's state and text come from the
+// message as the protocol forms it (CR LF, '#', five state characters); a
+// client error has state HY000, and its CR LF pairs become blanks.
+std::string ErrorLine(uint32_t code, const std::string& message);
+
+}  // namespace tools
