@@ -13,6 +13,7 @@
 #include "content/xor_file_stream.h"
 #include "dac/framework/streams.h"
 #include "dac/mysql/client/protocol.h"
+#include "dac/store/compressed_blob.h"
 #include "dac/store/stream_writer.h"
 #include "dac/store/xml_text_writer.h"
 #include "fuzz/fuzz_support.h"
@@ -26,6 +27,7 @@
 #include "server/sessions/session_file.h"
 #include "server/sessions/session_params.h"
 #include "tests/dac/mysql/client/query_capture.h"
+#include "tests/dac/store/zlib_hooks.h"
 
 namespace fuzz {
 namespace {
@@ -135,8 +137,46 @@ void StoreSeeds(const Corpus& corpus) {
   xml.WriteElementString("v", "5 apples");
   xml.WriteFullEndElement();
   xml.Close();
+  dac::CompressProc = dac::testing::ZCompress;
+  dac::UncompressProc = dac::testing::ZUncompress;
+  std::string pattern;
+  for (int i = 0; i < 1000; ++i) pattern += static_cast<char>('a' + i % 7);
+  dac::SharedRef<dac::TCompressedBlob> blob = dac::MakeShared<dac::TCompressedBlob>();
+  blob->Write(0, static_cast<uint32_t>(pattern.size()), pattern.data());
+  blob->SetCompressed(true);
+  std::string stored;
+  for (dac::PPieceHeader p = blob->FirstPiece(); p; p = p->next)
+    stored.append(reinterpret_cast<const char*>(dac::PieceData(p)), p->used);
+  corpus.Put("compressed_blob", "compressed", stored);
+  corpus.Put("compressed_blob", "plain", pattern.substr(0, 120));
+
   corpus.Put("xml_text_reader", "written",
              std::string_view(static_cast<const char*>(stream.Memory()), static_cast<size_t>(stream.GetSize())));
+}
+
+// The login, then "SELECT id, name FROM t" prepared (two columns, no
+// parameters) and executed: two binary rows, the second name NULL.
+TBytes PreparedCapture() {
+  using dac::testing::ColumnDefinition;
+  using dac::testing::Frame;
+  const uint8_t salt[20] = {3, 1, 4, 1, 5, 9, 2, 6, 5, 3, 5, 8, 9, 7, 9, 3, 2, 3, 8, 4};
+  TBytes c = {0x04};
+  Append(c, Frame(dac::testing::Greeting(0xF7FF & ~0x800 & ~0x20, salt), 0));
+  Append(c, Frame(dac::testing::OkPacket(), 2));
+  const TBytes definitions[] = {ColumnDefinition("id", dac::mftLong, 0x1023),
+                                ColumnDefinition("name", dac::mftVarString, 0)};
+  uint8_t seq = 1;
+  Append(c, Frame({0, 1, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0}, seq++));
+  for (const TBytes& definition : definitions) Append(c, Frame(definition, seq++));
+  Append(c, Frame(dac::testing::kEof, seq++));
+  seq = 1;
+  Append(c, Frame({2}, seq++));
+  for (const TBytes& definition : definitions) Append(c, Frame(definition, seq++));
+  Append(c, Frame(dac::testing::kEof, seq++));
+  Append(c, Frame({0, 0, 7, 0, 0, 0, 4, 'r', 'e', 'e', 'f'}, seq++));
+  Append(c, Frame({0, 0x08, 8, 0, 0, 0}, seq++));
+  Append(c, Frame(dac::testing::kEof, seq++));
+  return c;
 }
 
 void MySqlSeeds(const Corpus& corpus) {
@@ -153,6 +193,7 @@ void MySqlSeeds(const Corpus& corpus) {
   packet("header", 5, {3, 7});
   packet("local-file", 6, {0xFB, 'd', 'a', 't', 'a', '.', 'c', 's', 'v'});
   packet("column", 0x37, dac::testing::ColumnDefinition("id", dac::mftLong, 0x1023));
+  packet("prepare-ok", 9, {0, 1, 0, 0, 0, 2, 0, 1, 0, 0, 0, 0});
   packet("auth-switch", 0x18, {0xFE, 'm', 'y', 's', 'q', 'l', '_', 'n', 'a', 't', 'i', 'v', 'e', 0, 1, 2, 3});
 
   // The reply to a query, numbered from 0: the target sends no command first.
@@ -171,6 +212,7 @@ void MySqlSeeds(const Corpus& corpus) {
   TBytes binary_row = {2, dac::mftLong, dac::mftVarString, 0, 0, 17, 0, 0, 0, 3, 'a', 'b', 'c'};
   corpus.Put("mysql_rows", "binary", binary_row);
 
+  corpus.Put("mysql_session", "prepared", PreparedCapture());
   const char* const names[] = {"row-by-row", "compressed", "stored", "compressed-stored"};
   for (uint8_t setup : {0, 1, 2, 3}) {
     TBytes session = {setup};

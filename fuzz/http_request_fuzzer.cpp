@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -69,15 +70,22 @@ class Server {
  private:
   asio::io_context& Context() { return loop_.Context(); }
 
-  int Connect() const {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  // A few tries: the machine's other programs may hold every local port for
+  // a moment (connections waiting out their close).
+  int Connect() {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(http_.GetPort());
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    Require(fd >= 0 && ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0,
-            "cannot connect to the server");
-    return fd;
+    for (int attempt = 0; attempt < 50; ++attempt) {
+      const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+      if (fd >= 0 && ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) return fd;
+      std::perror("connect");
+      if (fd >= 0) ::close(fd);
+      Context().run_one_for(std::chrono::milliseconds(20));
+    }
+    Require(false, "cannot connect to the server");
+    return -1;
   }
 
   // False once the server has stopped reading (it answered or refused).

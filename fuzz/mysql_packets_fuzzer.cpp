@@ -7,6 +7,7 @@
 
 #include "dac/mysql/client/client_errors.h"
 #include "dac/mysql/client/protocol.h"
+#include "dac/mysql/client/statement_protocol.h"
 #include "fuzz/fuzz_support.h"
 
 namespace fuzz {
@@ -15,7 +16,7 @@ namespace {
 void Parse(uint8_t expected, const uint8_t* data, size_t size) {
   const bool first = expected & 0x10;
   const bool second = expected & 0x20;
-  switch (expected % 10) {
+  switch (expected & 0x0F) {
     case 0:
       dac::ParseGreeting(data, size);
       break;
@@ -42,6 +43,9 @@ void Parse(uint8_t expected, const uint8_t* data, size_t size) {
       break;
     case 8:
       dac::ParseAuthReply(data, size, first);
+      break;
+    case 9:
+      dac::ParsePrepareOk(data, size);
       break;
     default:
       dac::RaiseErrorPacket(data, size);
