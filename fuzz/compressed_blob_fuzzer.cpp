@@ -6,7 +6,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "dac/framework/exceptions.h"
 #include "dac/store/compressed_blob.h"
@@ -51,10 +50,14 @@ void CompressAndReadBack(dac::TCompressedBlob& blob, const std::string& value) {
 }  // namespace
 }  // namespace fuzz
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size == 0) return 0;
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
   dac::CompressProc = dac::testing::ZCompress;
   dac::UncompressProc = dac::testing::ZUncompress;
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size == 0) return 0;
   const std::string value(fuzz::AsText(data, size));
   fuzz::Blob blob = dac::MakeShared<dac::TCompressedBlob>();
   blob->Write(0, static_cast<uint32_t>(value.size()), value.data());

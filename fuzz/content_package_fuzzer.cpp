@@ -23,7 +23,7 @@
 namespace fuzz {
 namespace {
 
-// What opening a package reads from it besides the tables' own tests.
+// What the player reads from a package as it opens it.
 void ReadOpeningEntries(const std::string& path, const content::TXORFileStream& package) {
   content::ReadProjectId(path);
   content::IsSkipStartPage(path);

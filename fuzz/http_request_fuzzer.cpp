@@ -7,11 +7,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -70,8 +71,8 @@ class Server {
  private:
   asio::io_context& Context() { return loop_.Context(); }
 
-  // A few tries: the machine's other programs may hold every local port for
-  // a moment (connections waiting out their close).
+  // A few tries: on a busy machine a connect can fail for a moment (every
+  // local port still waiting out an earlier close).
   int Connect() {
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -80,10 +81,10 @@ class Server {
     for (int attempt = 0; attempt < 50; ++attempt) {
       const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
       if (fd >= 0 && ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) return fd;
-      std::perror("connect");
       if (fd >= 0) ::close(fd);
       Context().run_one_for(std::chrono::milliseconds(20));
     }
+    std::perror("connect");
     Require(false, "cannot connect to the server");
     return -1;
   }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "fuzz/fuzz_support.h"
 #include "platform/ini_file.h"
@@ -24,7 +25,7 @@ void ReadProjectIni(const plat::IniFile& ini) {
 }
 
 // The password is set to the file's first bytes, as the administrator might type them.
-void ChangePassword(const std::string_view bytes, plat::IniFile ini) {
+void ChangePassword(std::string_view bytes, plat::IniFile ini) {
   const std::string password(bytes.substr(0, 16));
   try {
     ini.SetString("system", "password", password);

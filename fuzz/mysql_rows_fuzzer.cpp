@@ -6,24 +6,9 @@
 
 #include "dac/mysql/client/client_errors.h"
 #include "dac/mysql/client/client_records.h"
-#include "dac/mysql/client/mysql_binds.h"
 #include "dac/mysql/client/row_decoder.h"
 #include "fuzz/fuzz_support.h"
-
-namespace fuzz {
-namespace {
-
-void RequireInsideRow(const dac::TMySqlBinds& binds, int length) {
-  for (int i = 0; i < binds.Count(); ++i) {
-    const dac::TMySqlBind& bind = binds[i];
-    if (bind.is_null) continue;
-    Require(bind.offset >= 0 && bind.length >= 0 && int64_t{bind.offset} + bind.length <= length,
-            "a value lies outside its row");
-  }
-}
-
-}  // namespace
-}  // namespace fuzz
+#include "fuzz/row_bounds.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
@@ -41,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         dac::DecodeBinaryRow(row, length, fields, count, binds);
       else
         dac::DecodeTextRow(row, length, count, binds);
-      fuzz::RequireInsideRow(binds, length);
+      fuzz::RequireValuesInsideRow(binds, length);
     } catch (const dac::EMySqlException& e) {
       fuzz::Require(e.ErrorCode() == dac::kCrMalformedPacket, "a row fails with another error than a malformed packet");
     }

@@ -16,25 +16,17 @@
 #include "dac/mysql/client/mysql_stmt.h"
 #include "dac/mysql/client/protocol.h"
 #include "fuzz/fuzz_support.h"
+#include "fuzz/row_bounds.h"
 #include "tests/dac/mysql/client/wire_test_support.h"
 
 namespace fuzz {
 namespace {
 
-void RequireInsideRow(const dac::TMySqlBinds& binds) {
-  for (int i = 0; i < binds.Count(); ++i) {
-    const dac::TMySqlBind& bind = binds[i];
-    if (bind.is_null) continue;
-    Require(bind.offset >= 0 && bind.length >= 0 && int64_t{bind.offset} + bind.length <= binds.GetBufferLength(),
-            "a value lies outside its row");
-  }
-}
-
 void ReadResult(dac::TMySqlSession& session, bool store) {
   dac::TMySqlResultSet result(&session);
   if (store) result.ReadRows();
   dac::TMySqlBinds* binds = result.GetBinds();
-  while (result.Read(binds)) RequireInsideRow(*binds);
+  while (result.Read(binds)) RequireValuesInsideRow(*binds, binds->GetBufferLength());
 }
 
 void RunStatement(dac::TMySqlSession& session, const std::string& sql) {
@@ -43,7 +35,7 @@ void RunStatement(dac::TMySqlSession& session, const std::string& sql) {
   statement.Execute(dac::TParamDescs(), false);
   if (statement.GetFieldCount() == 0) return;
   dac::TMySqlBinds* binds = nullptr;
-  while (statement.Fetch(binds) == 0) RequireInsideRow(*binds);
+  while (statement.Fetch(binds) == 0) RequireValuesInsideRow(*binds, binds->GetBufferLength());
 }
 
 void Converse(uint8_t setup, const uint8_t* data, size_t size) {

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <optional>
 #include <string_view>
-#include <vector>
 
 #include "content/search_data.h"
 #include "fuzz/fuzz_support.h"
