@@ -27,8 +27,9 @@ std::string FormatAnswersRecord(const TAnswersRecord& record) {
   return "  <Record>\r\n" + Line("Testid", std::to_string(record.test_id)) +
          Line("Date", FormatAnswersDate(record.date)) + Line("Subject", std::to_string(record.subject)) +
          Line("MaxScore", std::to_string(record.max_score)) +
-         Line("AnsweredScore", std::to_string(record.answered_score)) + Line("Grade", plat::XmlTextEscape(record.grade)) +
-         Line("Usage", std::to_string(record.usage)) + "  </Record>\r\n";
+         Line("AnsweredScore", std::to_string(record.answered_score)) +
+         Line("Grade", plat::XmlTextEscape(record.grade)) + Line("Usage", std::to_string(record.usage)) +
+         "  </Record>\r\n";
 }
 
 std::optional<std::string> InsertAnswersRecord(std::string_view document, std::string_view record) {
