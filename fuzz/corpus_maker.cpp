@@ -6,13 +6,10 @@
 #include <fstream>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "content/questions_list.h"
-#include "content/users.h"
 #include "content/xor_file_stream.h"
 #include "dac/framework/streams.h"
-#include "dac/mysql/client/protocol.h"
 #include "dac/store/compressed_blob.h"
 #include "dac/store/stream_writer.h"
 #include "dac/store/xml_text_writer.h"
@@ -68,8 +65,6 @@ void RequestSeeds(const Corpus& corpus) {
              "action=adminaddedituser&sessionid=1234567&userid=-1&username=k%2569m&fullname=Kim%20Lee&groups=0%0D%0A1");
 }
 
-std::string IndexWithScores(const Corpus& corpus) { return corpus.Sample("PresentationsIndex_questions_1.csv"); }
-
 void ContentSeeds(const Corpus& corpus) {
   const std::string path = ScratchFolder() + "knots.vrn";
   {
@@ -82,7 +77,7 @@ void ContentSeeds(const Corpus& corpus) {
   corpus.Put("content_package", "knots", UnscramblePackage(plat::ReadWholeFile(path)));
 
   corpus.Put("user_tables", "knots", corpus.Sample("all.users.csv") + '\0' + corpus.Sample("all.groups.csv"));
-  corpus.Put("question_records", "subject-1", "\x05" + IndexWithScores(corpus));
+  corpus.Put("question_records", "subject-1", "\x05" + corpus.Sample("PresentationsIndex_questions_1.csv"));
   corpus.Put("question_records", "subject-2", "\x14" + corpus.Sample("PresentationsIndex_questions_2.csv"));
   corpus.Put("ini_files", "project", corpus.Sample("project.ini"));
   corpus.Put("ini_files", "admin", "[system]\r\npassword=bowline\r\n");
@@ -95,7 +90,7 @@ void SessionSeed(const Corpus& corpus) {
   session.SetEmail("sam@example.org");
   server::TSessionQuestions& test = *session.CreateTest(1);
   server::ReadSubjectSettings(plat::IniFile::FromBytes(corpus.Sample("project.ini")), 1, test);
-  test.GetQuestions().LoadFromIndexText(IndexWithScores(corpus));
+  test.GetQuestions().LoadFromIndexText(corpus.Sample("PresentationsIndex_questions_1.csv"));
   plat::LcgRandom random(7);
   server::DrawQuestions(test.GetQuestions(), test.GetMaxQuestions(), random);
   test.GetQuestions().GetQuestion(0)->SetChosenAnswer(2);
@@ -112,7 +107,7 @@ void AnswersSeed(const Corpus& corpus) {
   corpus.Put("answers_xml", "three", "R&D <pass>" + std::string(1, '\0') + document);
 }
 
-void StoreSeeds(const Corpus& corpus) {
+void LexerSeeds(const Corpus& corpus) {
   // Dialect, switches, and the stream block size with how often to step back.
   corpus.Put("sql_lexer", "select",
              std::string("\x00\x01\x10", 3) + "SELECT a, b FROM t WHERE x = 'it''s' /* note */ AND y >= 2.5 // end\n");
@@ -123,7 +118,9 @@ void StoreSeeds(const Corpus& corpus) {
   corpus.Put("filter_expression", "dates",
              "\x01"
              "D < '1/1/1900' OR DT >= '3/1/2024 12:00' OR S LIKE '%p%'");
+}
 
+void XmlReaderSeed(const Corpus& corpus) {
   dac::TMemoryStream stream;
   dac::StreamWriter out(stream);
   dac::XmlTextWriter xml(out);
@@ -137,6 +134,11 @@ void StoreSeeds(const Corpus& corpus) {
   xml.WriteElementString("v", "5 apples");
   xml.WriteFullEndElement();
   xml.Close();
+  corpus.Put("xml_text_reader", "written",
+             std::string_view(static_cast<const char*>(stream.Memory()), static_cast<size_t>(stream.GetSize())));
+}
+
+void BlobSeeds(const Corpus& corpus) {
   dac::CompressProc = dac::testing::ZCompress;
   dac::UncompressProc = dac::testing::ZUncompress;
   std::string pattern;
@@ -149,9 +151,6 @@ void StoreSeeds(const Corpus& corpus) {
     stored.append(reinterpret_cast<const char*>(dac::PieceData(p)), p->used);
   corpus.Put("compressed_blob", "compressed", stored);
   corpus.Put("compressed_blob", "plain", pattern.substr(0, 120));
-
-  corpus.Put("xml_text_reader", "written",
-             std::string_view(static_cast<const char*>(stream.Memory()), static_cast<size_t>(stream.GetSize())));
 }
 
 // The login, then "SELECT id, name FROM t" prepared (two columns, no
@@ -234,7 +233,9 @@ int main(int argc, char** argv) {
   fuzz::ContentSeeds(corpus);
   fuzz::SessionSeed(corpus);
   fuzz::AnswersSeed(corpus);
-  fuzz::StoreSeeds(corpus);
+  fuzz::LexerSeeds(corpus);
+  fuzz::XmlReaderSeed(corpus);
+  fuzz::BlobSeeds(corpus);
   fuzz::MySqlSeeds(corpus);
   return 0;
 }
