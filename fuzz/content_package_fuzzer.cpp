@@ -3,6 +3,7 @@
 // read as opening reads it, the small entries the player parses when it opens
 // a package, and every entry the directory names read through the content
 // road, whose reported size must be exactly what can be read.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -66,7 +67,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   }
   fuzz::ReadOpeningEntries(path, *road.GetPackage());
-  for (const std::string& name : fuzz::PlainEntryNames(plain)) {
+  // The player reads one entry a request: reading every entry of a large
+  // directory, each of which may span the whole file, would cost the square
+  // of the input here and tell nothing more.
+  std::vector<std::string> names = fuzz::PlainEntryNames(plain);
+  names.resize(std::min<size_t>(names.size(), 16));
+  for (const std::string& name : names) {
     if (road.RequestedFileExists(name)) fuzz::ReadEntry(road, name);
   }
   return 0;
