@@ -1,5 +1,6 @@
 #include "content/debug_log.h"
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <mutex>
@@ -15,6 +16,9 @@ struct DebugLogState {
   std::mutex lock;
   std::string path;
   bool configured = false;
+  // Known to be off: every request logs several lines, and a log that is
+  // off must cost no lock.
+  std::atomic<bool> off = false;
 };
 
 DebugLogState& State() {
@@ -27,6 +31,7 @@ const std::string& LogPathLocked(DebugLogState& state) {
   if (!state.configured) {
     state.path = plat::EnvironmentValue("VARNEL_DEBUG_LOG").value_or("");
     state.configured = true;
+    state.off = state.path.empty();
   }
   return state.path;
 }
@@ -38,10 +43,12 @@ void SetDebugLogFile(const std::string& path) {
   std::lock_guard<std::mutex> guard(state.lock);
   state.path = path;
   state.configured = true;
+  state.off = path.empty();
 }
 
 void LogMessage(const char* format, ...) {
   DebugLogState& state = State();
+  if (state.off.load(std::memory_order_relaxed)) return;
   std::lock_guard<std::mutex> guard(state.lock);
   const std::string& path = LogPathLocked(state);
   if (path.empty()) return;

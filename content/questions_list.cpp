@@ -27,6 +27,13 @@ void TQuestionsList::Delete(int i) {
   questions_.erase(questions_.begin() + i);
 }
 
+void TQuestionsList::DeleteMarked(const std::vector<bool>& marked) {
+  size_t kept = 0;
+  for (size_t i = 0; i < questions_.size(); ++i)
+    if (i >= marked.size() || !marked[i]) questions_[kept++] = std::move(questions_[i]);
+  questions_.resize(kept);
+}
+
 void TQuestionsList::Exchange(int i, int j) {
   if (i < 0 || i >= Count() || j < 0 || j >= Count()) return;
   std::swap(questions_[static_cast<size_t>(i)], questions_[static_cast<size_t>(j)]);

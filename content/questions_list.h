@@ -32,6 +32,8 @@ class TQuestionsList : public TBaseProjectElement {
   TQuestion* AddNew();
   // Deletes the question at i; nothing outside the list.
   void Delete(int i);
+  // Deletes every question whose place is marked; the others keep their order.
+  void DeleteMarked(const std::vector<bool>& marked);
   // Swaps two questions; nothing when either position lies outside the list.
   void Exchange(int i, int j);
 

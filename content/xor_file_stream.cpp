@@ -91,19 +91,20 @@ bool IsXORFileStream(const std::string& path) {
   return magic == kPackageMagic;
 }
 
-TXORFileStream::TXORFileStream(const std::string& path, Mode mode, std::string_view key)
-    : mode_(mode),
-      shared_(std::make_shared<const TXORPackageShared>(TXORPackageShared{path, std::string(key)})) {
+TXORFileStream::TXORFileStream(const std::string& path, Mode mode, std::string_view key) : mode_(mode) {
   if (key.empty()) throw std::invalid_argument("the package key must not be empty");
   if (mode_ == kRead) {
+    plat::File file;
     try {
-      file_ = plat::File::OpenToRead(path);
+      file = plat::File::OpenToRead(path);
     } catch (const plat::NotRegularFileError&) {
       throw PackageFormatError(path, "not a regular file");
     }
+    shared_ = std::make_shared<const TXORPackageShared>(path, key, std::move(file));
     LoadDirectory();
     return;
   }
+  shared_ = std::make_shared<const TXORPackageShared>(path, key, plat::File());
   file_ = plat::File::CreateBeside(path);
   temp_path_ = file_.path();
   uncaught_at_creation_ = std::uncaught_exceptions();
@@ -136,25 +137,29 @@ TXORFileStream::~TXORFileStream() {
 
 void TXORFileStream::LoadDirectory() {
   const std::string& path = shared_->path;
-  const int64_t file_size = file_.GetStatus().size;
+  const plat::File& file = shared_->file;
+  const int64_t file_size = file.GetStatus().size;
   if (file_size < kMagicSize + kOffsetFieldSize)
     throw PackageFormatError(path, "only " + std::to_string(file_size) + " bytes long");
 
   char tail[kOffsetFieldSize];
-  ReadExactly(file_, tail, kOffsetFieldSize, file_size - kOffsetFieldSize);
+  ReadExactly(file, tail, kOffsetFieldSize, file_size - kOffsetFieldSize);
   const int64_t directory_offset = LoadInt64(tail);
   if (directory_offset < kMagicSize || directory_offset > file_size - kOffsetFieldSize)
     throw PackageFormatError(path, "directory offset " + std::to_string(directory_offset) + " lies outside the file");
 
   std::string directory(static_cast<size_t>(file_size - kOffsetFieldSize - directory_offset), '\0');
-  ReadExactly(file_, directory.data(), static_cast<int64_t>(directory.size()), directory_offset);
-  ScrambleRun(directory.data(), directory.size(), shared_->key, 0);
+  ReadExactly(file, directory.data(), static_cast<int64_t>(directory.size()), directory_offset);
+  shared_->key.Apply(directory.data(), directory.size(), 0);
 
   // A remainder shorter than one record is ignored.
   const size_t count = directory.size() / kPackageDirectoryEntrySize;
   entries_.reserve(count);
-  for (size_t i = 0; i < count; ++i)
+  index_.reserve(count);
+  for (size_t i = 0; i < count; ++i) {
     entries_.push_back(ParseEntry(directory.data() + i * kPackageDirectoryEntrySize, file_size));
+    index_.emplace(plat::AsciiLowerCase(entries_.back().name), i);  // the first of a name stays
+  }
 }
 
 void TXORFileStream::DiscardUnfinished() noexcept {
@@ -164,9 +169,8 @@ void TXORFileStream::DiscardUnfinished() noexcept {
 }
 
 const TXORFileEntry* TXORFileStream::Find(std::string_view name) const {
-  for (const TXORFileEntry& entry : entries_)
-    if (plat::SameText(entry.name, name)) return &entry;
-  return nullptr;
+  const auto found = index_.find(plat::AsciiLowerCase(name));
+  return found == index_.end() ? nullptr : &entries_[found->second];
 }
 
 std::unique_ptr<TXORFileHandle> TXORFileStream::OpenFile(std::string_view name) const {
@@ -175,8 +179,8 @@ std::unique_ptr<TXORFileHandle> TXORFileStream::OpenFile(std::string_view name) 
   const auto size = static_cast<uint64_t>(entry->size);
   LogMessage("Filename to get: %s %d %d", entry->name.c_str(), static_cast<int32_t>(size & 0xFFFFFFFFu),
              static_cast<int32_t>(size >> 32));
-  // A descriptor of the handle's own, on the very file the directory came from.
-  return std::make_unique<TXORFileHandle>(file_.Duplicate(), shared_, entry->offset, entry->size);
+  // On the very file the directory came from.
+  return std::make_unique<TXORFileHandle>(shared_, entry->offset, entry->size);
 }
 
 void TXORFileStream::CloseFile(std::unique_ptr<TXORFileHandle> handle) const { handle.reset(); }
@@ -230,7 +234,7 @@ bool TXORFileStream::GetFileTime(int64_t* creation, int64_t* last_access, int64_
   if (mode_ != kRead) return false;
   plat::File::Status status;
   try {
-    status = file_.GetStatus();
+    status = shared_->file.GetStatus();
   } catch (const plat::FileError&) {
     return false;
   }
@@ -244,7 +248,7 @@ void TXORFileStream::AddFile(std::string_view name, std::string_view data) {
   if (mode_ != kCreate || finished_) throw std::logic_error("entries can only be added to a package being created");
   CheckEntryName(name, shared_->path);
   std::string scrambled(data);
-  ScrambleRun(scrambled.data(), scrambled.size(), shared_->key, 0);
+  shared_->key.Apply(scrambled.data(), scrambled.size(), 0);
   file_.WriteAt(scrambled.data(), static_cast<int64_t>(scrambled.size()), write_offset_);
   entries_.push_back(TXORFileEntry{std::string(name), write_offset_, static_cast<int64_t>(data.size())});
   write_offset_ += static_cast<int64_t>(data.size());
@@ -260,7 +264,7 @@ void TXORFileStream::Finish() {
     StoreInt64(record + kEntryOffsetField, entries_[i].offset);
     StoreInt64(record + kEntrySizeField, entries_[i].size);
   }
-  ScrambleRun(tail.data(), entries_.size() * kPackageDirectoryEntrySize, shared_->key, 0);
+  shared_->key.Apply(tail.data(), entries_.size() * kPackageDirectoryEntrySize, 0);
   StoreInt64(tail.data() + tail.size() - kOffsetFieldSize, write_offset_);
 
   file_.WriteAt(tail.data(), static_cast<int64_t>(tail.size()), write_offset_);

@@ -12,6 +12,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "content/xor_file_handle.h"
@@ -51,10 +52,10 @@ struct TXORFileEntry {
 
 // Reads a package (read mode) or writes one (create mode).
 //
-// Read mode loads the directory once; entries are then found by name without
-// regard to ASCII case, the first match in directory order winning. The reader
-// takes no lock: every handle reads through a descriptor of its own and keeps
-// the package's path and key alive, so handles may outlive the reader.
+// Read mode loads the directory once and indexes it; entries are then found by
+// name without regard to ASCII case, the first match in directory order
+// winning. The reader takes no lock: every handle reads at its own offsets and
+// keeps the package's file and key alive, so handles may outlive the reader.
 //
 // Create mode writes into a temporary file beside path; Finish (or the
 // destructor) appends the directory and renames the file over path.
@@ -74,7 +75,6 @@ class TXORFileStream {
   TXORFileStream& operator=(const TXORFileStream&) = delete;
 
   // A new handle at position 0 on the first entry named so; null when none is.
-  // Throws plat::FileError when no descriptor is left for the handle.
   std::unique_ptr<TXORFileHandle> OpenFile(std::string_view name) const;
   void CloseFile(std::unique_ptr<TXORFileHandle> handle) const;
   // The handle's own Read; a handle can also be read directly.
@@ -111,6 +111,9 @@ class TXORFileStream {
   const TXORFileEntry* Find(std::string_view name) const;
 
   std::vector<TXORFileEntry> entries_;
+  // Read mode: each name, ASCII lower-cased, to its first entry.
+  std::unordered_map<std::string, size_t> index_;
+  // Create mode: the file being written.
   plat::File file_;
   Mode mode_;
   std::shared_ptr<const TXORPackageShared> shared_;

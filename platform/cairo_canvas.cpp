@@ -257,16 +257,31 @@ void CairoCanvas::Impl::DrawLinePixels(Point from, Point to) {
   }
   if (first > last) return;
 
+  // Pixels that follow each other along the major axis at the same minor
+  // coordinate make one run, added as one box: a path of a few boxes instead
+  // of one per pixel.
   bool any = false;
+  Rect run{};
+  bool in_run = false;
   for (int64_t t = first; t <= last; ++t) {
     const int64_t major = major0 + major_step * t;
     const int64_t minor = minor0 + DivRound(static_cast<Wide>(minor_delta) * t, steps);
     if (major < 0 || major >= major_limit || minor < 0 || minor >= minor_limit) continue;
     const int x = static_cast<int>(x_major ? major : minor);
     const int y = static_cast<int>(x_major ? minor : major);
-    AddRect(Rect{x, y, x + 1, y + 1});
+    const Rect pixel{x, y, x + 1, y + 1};
+    const bool extends = in_run && (x_major ? (y == run.top && (x == run.right || x + 1 == run.left))
+                                            : (x == run.left && (y == run.bottom || y + 1 == run.top)));
+    if (extends) {
+      run = Rect{std::min(run.left, x), std::min(run.top, y), std::max(run.right, x + 1), std::max(run.bottom, y + 1)};
+    } else {
+      if (in_run) AddRect(run);
+      run = pixel;
+      in_run = true;
+    }
     any = true;
   }
+  if (in_run) AddRect(run);
   if (!any) return;
   SetSourceColor(cr, pen);
   cairo_fill(cr);
@@ -403,18 +418,37 @@ void CairoCanvas::GradientFillHorizontal(const Rect& rect, Color left_color, Col
   const Rect r = Normalized(rect);
   if (IsEmpty(r)) return;
   ClippedDrawing drawing(*impl_);
-  // One solid column at a time keeps every column's colour exact; only the
-  // columns on the bitmap are drawn.
+  // Every column one exact solid colour: a row of them, repeated downwards
+  // pixel for pixel, filled in one go. Only the columns on the bitmap count.
   const int64_t steps = static_cast<int64_t>(r.right) - r.left - 1;
   const int first = std::max(r.left, 0);
   const int last = std::min(r.right, impl_->width) - 1;
+  if (first > last) return;
+  cairo_surface_t* row = cairo_image_surface_create(CAIRO_FORMAT_RGB24, last - first + 1, 1);
+  unsigned char* pixels = cairo_image_surface_get_data(row);
+  if (pixels == nullptr) {
+    cairo_surface_destroy(row);
+    throw std::runtime_error("cannot draw a gradient");
+  }
   for (int x = first; x <= last; ++x) {
     const int64_t step = static_cast<int64_t>(x) - r.left;
-    const Color c{Blend(left_color.red, right_color.red, step, steps),
-                  Blend(left_color.green, right_color.green, step, steps),
-                  Blend(left_color.blue, right_color.blue, step, steps)};
-    impl_->FillRect(Rect{x, r.top, x + 1, r.bottom}, c);
+    const uint32_t pixel = static_cast<uint32_t>(Blend(left_color.red, right_color.red, step, steps)) << 16 |
+                           static_cast<uint32_t>(Blend(left_color.green, right_color.green, step, steps)) << 8 |
+                           Blend(left_color.blue, right_color.blue, step, steps);
+    std::memcpy(pixels + static_cast<size_t>(x - first) * 4, &pixel, sizeof pixel);
   }
+  cairo_surface_mark_dirty(row);
+  cairo_pattern_t* pattern = cairo_pattern_create_for_surface(row);
+  cairo_pattern_set_extend(pattern, CAIRO_EXTEND_REPEAT);
+  cairo_pattern_set_filter(pattern, CAIRO_FILTER_NEAREST);
+  cairo_matrix_t placement;
+  cairo_matrix_init_translate(&placement, -first, 0);
+  cairo_pattern_set_matrix(pattern, &placement);
+  cairo_set_source(impl_->cr, pattern);
+  impl_->AddRect(Rect{first, r.top, last + 1, r.bottom});
+  cairo_fill(impl_->cr);
+  cairo_pattern_destroy(pattern);
+  cairo_surface_destroy(row);
 }
 
 void CairoCanvas::SetClipRect(const Rect& rect) {
@@ -449,11 +483,19 @@ RgbImage CairoCanvas::ToRgbImage() const {
   RgbImage image;
   image.width = impl_->width;
   image.height = impl_->height;
-  image.pixels.reserve(static_cast<size_t>(image.width) * image.height * 3);
+  image.pixels.resize(static_cast<size_t>(image.width) * image.height * 3);
+  // Row by row from the surface's own memory: a graph is drawn on every page request.
+  const unsigned char* data = cairo_image_surface_get_data(impl_->surface);
+  const auto stride = static_cast<size_t>(cairo_image_surface_get_stride(impl_->surface));
+  uint8_t* out = image.pixels.data();
   for (int y = 0; y < image.height; ++y) {
-    for (int x = 0; x < image.width; ++x) {
-      const Color c = impl_->StoredPixel(x, y);
-      image.pixels.insert(image.pixels.end(), {c.red, c.green, c.blue});
+    const unsigned char* row = data + static_cast<size_t>(y) * stride;
+    for (int x = 0; x < image.width; ++x, out += 3) {
+      uint32_t pixel;
+      std::memcpy(&pixel, row + static_cast<size_t>(x) * 4, sizeof pixel);
+      out[0] = static_cast<uint8_t>(pixel >> 16);
+      out[1] = static_cast<uint8_t>(pixel >> 8);
+      out[2] = static_cast<uint8_t>(pixel);
     }
   }
   return image;

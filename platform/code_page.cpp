@@ -146,10 +146,6 @@ std::u16string Utf8ToUtf16(std::string_view utf8) {
   return out;
 }
 
-char16_t AnsiCharToUnicode(char c) { return AnsiToCodePoint(c); }
-
-char UnicodeToAnsiChar(char32_t code_point) { return CodePointToAnsi(code_point); }
-
 char AnsiCharUpper(char c) {
   const auto b = static_cast<unsigned char>(c);
   if (b >= 'a' && b <= 'z') return static_cast<char>(b - 0x20);

@@ -26,10 +26,6 @@ std::string Utf8ToAnsi(std::string_view utf8);
 std::string Utf16ToUtf8(std::u16string_view text);
 std::u16string Utf8ToUtf16(std::string_view utf8);
 
-// One character each way.
-char16_t AnsiCharToUnicode(char c);
-char UnicodeToAnsiChar(char32_t code_point);
-
 // Case mapping by the code page's letters, for values; names fold ASCII only.
 char AnsiCharUpper(char c);
 char AnsiCharLower(char c);

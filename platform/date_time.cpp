@@ -150,10 +150,4 @@ DateTime ToDateTime(const LocalTime& time) {
   return date + tod;
 }
 
-DateTime NowDateTime() { return ToDateTime(ProcessClock().Now()); }
-
-DateTime UnixSecondsToDateTime(int64_t seconds) {
-  return static_cast<double>(seconds) / kSecsPerDay + kUnixDateDelta;
-}
-
 }  // namespace plat

@@ -74,8 +74,5 @@ double TimeStampToMSecs(const TimeStamp& stamp);
 bool TryMSecsToTimeStamp(double msecs, TimeStamp& out);
 
 DateTime ToDateTime(const LocalTime& time);
-// The process clock's local time as a date-time.
-DateTime NowDateTime();
-DateTime UnixSecondsToDateTime(int64_t seconds);
 
 }  // namespace plat

@@ -1,6 +1,7 @@
 #include "platform/file.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -73,6 +74,12 @@ File File::CreateTemporary() {
   return File(fd, std::move(name));
 }
 
+File File::CreateInMemory(const std::string& name) {
+  const int fd = ::memfd_create(name.c_str(), MFD_CLOEXEC);
+  if (fd < 0) throw FileError(name, ErrnoText());
+  return File(fd, name);
+}
+
 int64_t File::Read(void* buffer, int64_t count) {
   int64_t done = 0;
   while (done < count) {
@@ -140,12 +147,6 @@ File::Status File::GetStatus() const {
   if (::fstat(fd_, &st) != 0) throw FileError(path_, ErrnoText());
   return Status{S_ISREG(st.st_mode), static_cast<int64_t>(st.st_size), static_cast<int64_t>(st.st_mtim.tv_sec),
                 static_cast<int64_t>(st.st_atim.tv_sec)};
-}
-
-File File::Duplicate() const {
-  File copy(::fcntl(fd_, F_DUPFD_CLOEXEC, 0), path_);
-  if (!copy.IsOpen()) throw FileError(path_, ErrnoText());
-  return copy;
 }
 
 void File::Close() {

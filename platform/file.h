@@ -54,6 +54,9 @@ class File {
   // A new temporary file in TempFolder(), mode 0600, named "~qz" and a
   // unique suffix; path() names it. Throws FileError.
   static File CreateTemporary();
+  // A new empty file that lives in memory only and is gone with its last
+  // descriptor; path() is the name given, for messages. Throws FileError.
+  static File CreateInMemory(const std::string& name);
 
   bool IsOpen() const { return fd_ >= 0; }
   const std::string& path() const { return path_; }
@@ -85,13 +88,11 @@ class File {
   };
   Status GetStatus() const;
 
-  // A second descriptor on the same open file, for a reader of its own
-  // through ReadAt (Read and Seek move a position both share).
-  File Duplicate() const;
   // Closes now; a failure to close (a write the disk refused late) throws.
   void Close();
 
  private:
+  friend class ConfinedFolder;
   File(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
 
   int fd_ = -1;

@@ -42,10 +42,12 @@ std::optional<int64_t> FileSizeOf(const std::string& path) {
   return static_cast<int64_t>(st.st_size);
 }
 
-std::optional<int64_t> FileTimeOf(const std::string& path) {
+std::optional<FileStamp> FileStampOf(const std::string& path) {
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
-  return static_cast<int64_t>(st.st_mtim.tv_sec);
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  return FileStamp{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
+                   static_cast<int64_t>(st.st_size),
+                   static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
 }
 
 std::string ReadWholeFile(const std::string& path) {

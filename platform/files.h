@@ -25,8 +25,19 @@ bool PathExists(const std::string& path);
 bool FileExists(const std::string& path);    // a regular file (links followed)
 bool FolderExists(const std::string& path);  // a directory (links followed)
 std::optional<int64_t> FileSizeOf(const std::string& path);
-// Modification time in UTC seconds; it also stands for the creation time.
-std::optional<int64_t> FileTimeOf(const std::string& path);
+
+// What tells one version of a regular file from another: which file it is,
+// its size and its modification time to the nanosecond. A file rewritten or
+// replaced since gives another stamp.
+struct FileStamp {
+  uint64_t device = 0;
+  uint64_t inode = 0;
+  int64_t size = 0;
+  int64_t modified_ns = 0;
+  bool operator==(const FileStamp&) const = default;
+};
+// Nullopt when the path names no regular file (links followed).
+std::optional<FileStamp> FileStampOf(const std::string& path);
 
 // Every byte of the file, NUL bytes included. Throws FileError, also for a
 // folder, a pipe or a device.

@@ -131,14 +131,29 @@ std::vector<std::pair<std::string, std::string>> IniFile::ReadSection(std::strin
   return keys;
 }
 
-std::optional<std::string> IniFile::Find(std::string_view section, std::string_view key) const {
-  key = Trim(key);
-  for (size_t i = FindSection(section) + 1; i < lines_.size(); ++i) {
-    const LineInfo info = Classify(lines_[i].text);
-    if (info.kind == LineKind::kSection) break;
-    if (info.kind == LineKind::kKey && SameText(info.name, key)) return std::string(Unquote(info.value));
+const IniFile::SectionIndex& IniFile::Index() const {
+  if (index_) return *index_;
+  SectionIndex& index = index_.emplace();
+  KeyIndex* keys = nullptr;  // the current section's, unless it repeats an earlier one
+  for (const Line& line : lines_) {
+    const LineInfo info = Classify(line.text);
+    if (info.kind == LineKind::kSection) {
+      const auto [where, added] = index.try_emplace(AsciiLowerCase(info.name));
+      keys = added ? &where->second : nullptr;
+    } else if (info.kind == LineKind::kKey && keys != nullptr) {
+      keys->try_emplace(AsciiLowerCase(info.name), Unquote(info.value));
+    }
   }
-  return std::nullopt;
+  return index;
+}
+
+std::optional<std::string> IniFile::Find(std::string_view section, std::string_view key) const {
+  const SectionIndex& index = Index();
+  const auto keys = index.find(AsciiLowerCase(Trim(section)));
+  if (keys == index.end()) return std::nullopt;
+  const auto value = keys->second.find(AsciiLowerCase(Trim(key)));
+  if (value == keys->second.end()) return std::nullopt;
+  return value->second;
 }
 
 std::string IniFile::ReadString(std::string_view section, std::string_view key,
@@ -153,6 +168,7 @@ int32_t IniFile::ReadInteger(std::string_view section, std::string_view key, int
 }
 
 void IniFile::SetString(std::string_view section, std::string_view key, std::string_view value) {
+  index_.reset();
   section = Trim(section);
   key = Trim(key);
   CheckWritable(section, key, value);

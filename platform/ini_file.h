@@ -24,6 +24,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -65,8 +66,17 @@ class IniFile {
   // One past the last line that belongs to the section whose header is at `header`.
   size_t SectionEnd(size_t header) const;
 
+  // Each section's name, ASCII lower-cased, to the keys of its first
+  // occurrence (lower-cased) and their values, the first of each key. Built
+  // by the first look-up, so a file of many sections read key by key costs
+  // one pass; dropped by every change.
+  using KeyIndex = std::unordered_map<std::string, std::string>;
+  using SectionIndex = std::unordered_map<std::string, KeyIndex>;
+  const SectionIndex& Index() const;
+
   bool byte_order_mark_ = false;
   std::vector<Line> lines_;
+  mutable std::optional<SectionIndex> index_;
 };
 
 // Reads the file, sets one key and writes the file back through a temporary

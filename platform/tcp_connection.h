@@ -5,9 +5,11 @@
 // Receive (so bytes left unread are not reported over and over). The peer's
 // end of stream is reported once the bytes before it have been received.
 //
-// Output is pushed into a queue that goes out as the socket accepts it. A
-// RefillSource in the queue is asked for its next block only when everything
-// ahead of it has gone, so a long file is streamed, never held whole.
+// Output is pushed into a queue that goes out as the socket accepts it, from
+// the loop once the current callback has returned, gathered into as few
+// system calls as the socket allows. A RefillSource in the queue is asked for
+// its next block only when everything ahead of it is on its way, so a long
+// file is streamed, never held whole.
 //
 // The connection may be closed, aborted or let go of inside any of its
 // callbacks. The closed callback never runs inside Close or Abort: it follows
@@ -16,6 +18,7 @@
 
 #include <any>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string_view>
@@ -24,6 +27,14 @@
 namespace plat {
 
 class EventLoop;
+class File;
+
+// Bytes that stand unchanged in an open regular file: length bytes from offset.
+struct FileStretch {
+  const File* file = nullptr;
+  int64_t offset = 0;
+  int64_t length = 0;
+};
 
 // The rest of a reply, produced block by block. Owned by the connection and
 // destroyed when it has been read to the end or the connection ends.
@@ -34,6 +45,16 @@ class RefillSource {
   // many; 0 means the source is exhausted. An exception goes to the loop's
   // exception hook and aborts the connection (the reply cannot be completed).
   virtual size_t Read(char* buffer, size_t size) = 0;
+  // When everything the source has left stands unchanged in a file, that
+  // stretch: the connection then sends it from the file without copying and
+  // reports what went with Skip. A stretch that ends early (the file shrank)
+  // ends the source. By default there is none and Read is used.
+  virtual FileStretch Remaining() const { return {}; }
+  // When everything the source has left is in memory, those bytes: the
+  // connection then sends them from there and reports what went with Skip.
+  // They must stay put until then. By default there are none.
+  virtual std::string_view Resident() const { return {}; }
+  virtual void Skip(size_t count) { (void)count; }
 };
 
 class TcpConnection : public std::enable_shared_from_this<TcpConnection> {
@@ -88,6 +109,10 @@ class TcpConnection : public std::enable_shared_from_this<TcpConnection> {
   // discards further input and closes on the peer's end of stream or after
   // kCloseTimeoutMs. Nothing more can be sent or received.
   void Close();
+  // Close for a peer that has sent all it ever will: once everything queued
+  // has gone the socket closes at once, without waiting for the peer's end.
+  // Input that still comes after that resets the connection.
+  void CloseWhenSent();
   // Closes at once; queued output is dropped.
   void Abort();
   // Neither closing nor closed: Send and Receive work.

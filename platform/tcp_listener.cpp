@@ -1,11 +1,14 @@
 #include "platform/tcp_listener.h"
 
 #include "platform/event_loop.h"
+#include "platform/process_setup.h"
 
 #include <asio/ip/tcp.hpp>
 #include <asio/steady_timer.hpp>
 
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 
 #include <algorithm>
@@ -49,17 +52,25 @@ struct TcpListener::Impl : std::enable_shared_from_this<TcpListener::Impl> {
   asio::ip::tcp::acceptor acceptor;
   asio::steady_timer retry_timer;
   AcceptCallback on_accept;
+  int accept_on_first_bytes_s = 0;
   std::unordered_map<const TcpConnection*, std::shared_ptr<TcpConnection>> connections;
   // Bumped whenever listening starts or stops, so waits armed before know they are stale.
   uint64_t generation = 0;
 
   std::error_code Listen(uint16_t port) {
+    // Files go out with sendfile, which has no flag against SIGPIPE: a peer
+    // that leaves in the middle of a reply must not end the process.
+    IgnoreBrokenPipes();
     std::error_code ec;
     acceptor.open(asio::ip::tcp::v4(), ec);
     if (ec) return ec;
     ::fcntl(acceptor.native_handle(), F_SETFD, FD_CLOEXEC);  // children (a browser) must not inherit it
     acceptor.set_option(asio::socket_base::reuse_address(true), ec);
     if (!ec) acceptor.bind(asio::ip::tcp::endpoint(asio::ip::address_v4::loopback(), port), ec);
+    if (!ec && accept_on_first_bytes_s > 0 &&
+        ::setsockopt(acceptor.native_handle(), IPPROTO_TCP, TCP_DEFER_ACCEPT, &accept_on_first_bytes_s,
+                     sizeof accept_on_first_bytes_s) != 0)
+      ec = std::error_code(errno, std::system_category());
     if (!ec) acceptor.listen(asio::socket_base::max_listen_connections, ec);
     if (!ec) acceptor.native_non_blocking(true, ec);
     if (ec) {
@@ -147,6 +158,7 @@ TcpListener::~TcpListener() {
 }
 
 void TcpListener::SetOnAccept(AcceptCallback callback) { impl_->on_accept = std::move(callback); }
+void TcpListener::SetAcceptOnFirstBytes(int seconds) { impl_->accept_on_first_bytes_s = seconds; }
 
 std::error_code TcpListener::Listen(uint16_t port) {
   if (IsListening()) {

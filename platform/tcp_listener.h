@@ -33,6 +33,10 @@ class TcpListener {
 
   // Without this callback new connections are closed at once.
   void SetOnAccept(AcceptCallback callback);
+  // For peers that speak first: a connection is accepted only once its first
+  // bytes have come (or the system gives up waiting after about `seconds`),
+  // so the first read finds them. Applies from the next Listen.
+  void SetAcceptOnFirstBytes(int seconds);
 
   // Listens on 127.0.0.1:port with SO_REUSEADDR; port 0 takes any free port.
   // Already listening on that port: nothing changes. Returns the error, if any.

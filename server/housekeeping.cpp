@@ -3,6 +3,7 @@
 // exist are removed.
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "content/debug_log.h"
@@ -32,13 +33,26 @@ bool IsSameOrBelow(const std::string& inner, const std::string& outer) {
 
 // The folder belongs to the user: its name is the login name (folded) or
 // the login name's safe form, which is how session folders are named.
-bool IsFolderOfSomeUser(const std::string& folder_name, const content::TUsersList& users) {
-  for (int i = 0; i < users.Count(); ++i) {
-    const std::string& login = users.GetUser(i)->GetLoginName();
-    if (plat::SameText(folder_name, login) || folder_name == content::MakeSafeName(login)) return true;
+// The names of the users' folders: every login name folded, and every safe
+// form, gathered once so that a sweep is not users times folders.
+class TUserFolderNames {
+ public:
+  explicit TUserFolderNames(const content::TUsersList& users) {
+    for (int i = 0; i < users.Count(); ++i) {
+      const std::string& login = users.GetUser(i)->GetLoginName();
+      folded_.insert(plat::AsciiLowerCase(login));
+      safe_.insert(content::MakeSafeName(login));
+    }
   }
-  return false;
-}
+
+  bool IsFolderOfSomeUser(const std::string& folder_name) const {
+    return folded_.contains(plat::AsciiLowerCase(folder_name)) || safe_.contains(folder_name);
+  }
+
+ private:
+  std::unordered_set<std::string> folded_;
+  std::unordered_set<std::string> safe_;
+};
 
 }  // namespace
 
@@ -106,10 +120,11 @@ void TQuizSession::RemoveStaleSessionFolders() {
   const std::string sessions = DataFilePath(data_folder_, kSessionsFolder);
   if (plat::IsLink(sessions)) return;
   std::vector<std::string> stale;
+  const TUserFolderNames users(users_);
   try {
     for (const plat::FolderEntry& entry : plat::ListFolder(sessions)) {
       // Links are left alone: what they point at is not ours to delete.
-      if (entry.kind == plat::EntryKind::kFolder && !IsFolderOfSomeUser(entry.name, users_))
+      if (entry.kind == plat::EntryKind::kFolder && !users.IsFolderOfSomeUser(entry.name))
         stale.push_back(entry.name);
     }
   } catch (const plat::FileError&) {

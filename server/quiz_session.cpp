@@ -43,20 +43,26 @@ bool TQuizSession::ProcessHttpRequest(TNetStream* channel, std::string_view requ
   const std::string name = RequestedName(*token);
   if (const size_t query = name.find('?'); query != std::string::npos)
     return ProcessRequest(channel, std::string_view(name).substr(query + 1));
-  if (!content_.RequestedFileExists(name)) return false;
-  return SendFile(channel, name);
+  // One open serves both the check that the file is there and the reply.
+  std::unique_ptr<TContentFile> file = content_.OpenRequested(name);
+  if (!file) return false;
+  return SendFile(channel, name, std::move(file));
 }
 
 bool TQuizSession::SendFile(TNetStream* channel, std::string_view path) {
+  return SendFile(channel, path, nullptr);
+}
+
+bool TQuizSession::SendFile(TNetStream* channel, std::string_view path, std::unique_ptr<TContentFile> file) {
   TMethodLog log("SendFile");
-  content::LogMessage("filename: %s", std::string(path).c_str());
+  content::LogMessage("filename: %.*s", static_cast<int>(path.size()), path.data());
   const std::string_view type = ContentTypeOf(path);
   if (type.empty()) {
     content::LogMessage("invalid file type");
     return false;
   }
   if (channel == nullptr) return false;
-  std::unique_ptr<TContentFile> file = content_.Open(path);
+  if (!file) file = content_.Open(path);
   if (!file) return false;
   const int64_t size = file->Size();
   // The reply owns the open file: switching content or a disconnect in the

@@ -278,6 +278,8 @@ class TQuizSession {
   std::string LoadRequestedFile(std::string_view name);
 
  private:
+  // SendFile with the file already open (null: opened by its name here).
+  bool SendFile(TNetStream* channel, std::string_view path, std::unique_ptr<TContentFile> file);
   void OnSweepTimer();
   // Puts every handler into the action table, by the action it answers.
   void RegisterActions();
@@ -324,7 +326,8 @@ class TQuizSession {
   // Question generation: the settings, index, draw and maximum scores of
   // the subject's test.
   void FillTest(int32_t subject, TSessionQuestions& test);
-  void LoadQuestionIndex(int32_t subject, content::TQuestionsList& questions) const;
+  // The subject's question index as text; "" when it has none.
+  std::string QuestionIndexText(int32_t subject) const;
   // Where a NUL ends a content file's text: in each block of kFileBlockSize
   // bytes, as the content's pages are read, or once for the whole text.
   enum class NulEnd { kEachBlock, kWholeText };

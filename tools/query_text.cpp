@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "dac/mysql/client/client_records.h"
+#include "dac/mysql/client/mysql_api_direct.h"
 
 namespace tools {
 
@@ -270,16 +271,154 @@ std::vector<dac::TMYSQL_FIELD> StatementColumns(dac::TMySQLAPI& api, dac::PMySql
   return columns;
 }
 
-BatchRow StatementRow(dac::TMySQLAPI& api, dac::PMySqlStmt stmt, const std::vector<dac::TMYSQL_FIELD>& columns) {
+namespace {
+
+// Bytes the library writes for a bound column of each numeric type; 0 for
+// the types that come as bytes.
+size_t NumberSize(uint8_t type) {
+  switch (type) {
+    case dac::mftTiny:
+      return 1;
+    case dac::mftShort:
+    case dac::mftYear:
+      return 2;
+    case dac::mftLong:
+    case dac::mftInt24:
+    case dac::mftFloat:
+      return 4;
+    case dac::mftLongLong:
+    case dac::mftDouble:
+      return 8;
+    default:
+      return 0;
+  }
+}
+
+bool IsTimeColumn(uint8_t type) {
+  return type == dac::mftDate || type == dac::mftNewDate || type == dac::mftDateTime || type == dac::mftTimestamp ||
+         type == dac::mftTime;
+}
+
+void PutLittleEndian(std::string& out, uint64_t value, size_t size) {
+  for (size_t i = 0; i < size; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+// A MYSQL_TIME record as the protocol carries it, at full length.
+std::string WireTime(uint8_t type, const dac::MYSQL_TIME& t) {
+  std::string out;
+  if (type == dac::mftTime) {
+    PutLittleEndian(out, t.neg ? 1 : 0, 1);
+    PutLittleEndian(out, t.day + t.hour / 24, 4);
+    PutLittleEndian(out, t.hour % 24, 1);
+  } else {
+    PutLittleEndian(out, t.year, 2);
+    PutLittleEndian(out, t.month, 1);
+    PutLittleEndian(out, t.day, 1);
+    PutLittleEndian(out, t.hour, 1);
+  }
+  PutLittleEndian(out, t.minute, 1);
+  PutLittleEndian(out, t.second, 1);
+  PutLittleEndian(out, t.second_part, 4);
+  return out;
+}
+
+// A first read takes this much of a value that comes as bytes; the rest
+// is fetched again by column.
+constexpr unsigned long kFirstRead = 256;
+
+}  // namespace
+
+struct StatementRows::Binds {
+  dac::TMYSQL_BINDS binds;
+  std::vector<std::string> buffers;
+  std::vector<unsigned long> lengths;
+  std::unique_ptr<bool[]> nulls;
+  std::unique_ptr<bool[]> errors;
+};
+
+StatementRows::StatementRows(dac::TMySQLAPI& api, dac::PMySqlStmt stmt)
+    : api_(api), stmt_(stmt), columns_(StatementColumns(api, stmt)) {
+  if (dynamic_cast<dac::TMySQLAPIDirect*>(&api) || columns_.empty()) return;
+  const size_t count = columns_.size();
+  binds_ = std::make_unique<Binds>();
+  Binds& b = *binds_;
+  b.binds.resize(count);
+  b.buffers.resize(count);
+  b.lengths.assign(count, 0);
+  b.nulls = std::make_unique<bool[]>(count);
+  b.errors = std::make_unique<bool[]>(count);
+  for (size_t i = 0; i < count; ++i) {
+    const uint8_t type = columns_[i].type;
+    const size_t size = IsTimeColumn(type) ? sizeof(dac::MYSQL_TIME) : NumberSize(type) ? 8 : kFirstRead;
+    b.buffers[i].assign(size, '\0');
+    dac::MYSQL_BIND& bind = b.binds[i];
+    bind.buffer_type = type == dac::mftNull ? static_cast<uint8_t>(dac::mftString) : type;
+    bind.buffer = b.buffers[i].data();
+    bind.buffer_length = size;
+    bind.length = &b.lengths[i];
+    bind.is_null = &b.nulls[i];
+    bind.error = &b.errors[i];
+    bind.is_unsigned = (columns_[i].flags & dac::kUnsignedFlag) != 0;
+  }
+  if (api_._mysql_stmt_bind_result(stmt_, b.binds)) columns_.clear();
+}
+
+StatementRows::~StatementRows() = default;
+
+int32_t StatementRows::Next(BatchRow& row) {
+  row.clear();
+  if (columns_.empty()) return dac::kMySqlNoData;
+  dac::PMySqlRow fetched_row = nullptr;
+  const int32_t fetched = binds_ ? api_.mysql_stmt_fetch(stmt_) : api_._mysql_stmt_fetch(stmt_, fetched_row);
+  if (fetched != 0 && fetched != dac::kMySqlDataTruncated) return fetched;
+  row = binds_ ? BoundRow() : ValueRow();
+  return 0;
+}
+
+BatchRow StatementRows::ValueRow() {
   dac::TMySqlLengths lengths;
-  api._mysql_stmt_fetch_lengths(stmt, lengths);
+  api_._mysql_stmt_fetch_lengths(stmt_, lengths);
   BatchRow values;
-  for (uint32_t i = 0; i < columns.size(); ++i) {
-    const char* value = api._mysql_stmt_fetch_value_ptr(stmt, i);
+  for (uint32_t i = 0; i < columns_.size(); ++i) {
+    const char* value = api_._mysql_stmt_fetch_value_ptr(stmt_, i);
     if (!value)
       values.push_back(std::nullopt);
     else
-      values.push_back(BinaryValueText(columns[i], std::string_view(value, lengths.at(i))));
+      values.push_back(BinaryValueText(columns_[i], std::string_view(value, lengths.at(i))));
+  }
+  return values;
+}
+
+BatchRow StatementRows::BoundRow() {
+  Binds& b = *binds_;
+  BatchRow values;
+  for (uint32_t i = 0; i < columns_.size(); ++i) {
+    const uint8_t type = columns_[i].type;
+    if (b.nulls[i]) {
+      values.push_back(std::nullopt);
+      continue;
+    }
+    std::string bytes;
+    if (IsTimeColumn(type)) {
+      dac::MYSQL_TIME time;
+      std::memcpy(&time, b.buffers[i].data(), sizeof time);
+      bytes = WireTime(type, time);
+    } else if (const size_t size = NumberSize(type)) {
+      bytes = b.buffers[i].substr(0, size);
+    } else {
+      const unsigned long length = b.lengths[i];
+      const unsigned long got = std::min(length, kFirstRead);
+      bytes.assign(b.buffers[i].data(), got);
+      if (length > got) {
+        bytes.resize(length);
+        dac::TMYSQL_BINDS rest = b.binds;
+        rest[i].buffer = bytes.data() + got;
+        rest[i].buffer_length = length - got;
+        if (api_._mysql_stmt_fetch_column(stmt_, rest, i, got) != 0)
+          throw std::runtime_error("a long value could not be fetched: " + api_.mysql_stmt_error(stmt_));
+      }
+    }
+    values.push_back(BinaryValueText(columns_[i], bytes));
   }
   return values;
 }

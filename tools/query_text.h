@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -32,8 +33,34 @@ BatchRow TextRow(dac::TMySQLAPI& api, dac::PMySqlRow row, uint32_t count);
 
 // The columns of a prepared statement's result; none without one.
 std::vector<dac::TMYSQL_FIELD> StatementColumns(dac::TMySQLAPI& api, dac::PMySqlStmt stmt);
-// The row the statement fetched last, each value as BinaryValueText gives it.
-BatchRow StatementRow(dac::TMySQLAPI& api, dac::PMySqlStmt stmt, const std::vector<dac::TMYSQL_FIELD>& columns);
+
+// The rows of an executed statement, each value as BinaryValueText gives
+// it, read as the API hands them out: the direct API gives every value's
+// bytes as the protocol carries them; the library-backed APIs write binds,
+// dates and times as MYSQL_TIME records, long values fetched again column by
+// column.
+class StatementRows {
+ public:
+  StatementRows(dac::TMySQLAPI& api, dac::PMySqlStmt stmt);
+  ~StatementRows();
+  StatementRows(const StatementRows&) = delete;
+  StatementRows& operator=(const StatementRows&) = delete;
+
+  const std::vector<dac::TMYSQL_FIELD>& Columns() const { return columns_; }
+  // 0 with the row, kMySqlNoData after the last one, else what the fetch
+  // answered (the statement's error tells more).
+  int32_t Next(BatchRow& row);
+
+ private:
+  struct Binds;
+  BatchRow ValueRow();
+  BatchRow BoundRow();
+
+  dac::TMySQLAPI& api_;
+  dac::PMySqlStmt stmt_;
+  std::vector<dac::TMYSQL_FIELD> columns_;
+  std::unique_ptr<Binds> binds_;  // for the APIs that write binds
+};
 
 // "ERROR code (state): message": a server's state and text come from the
 // message as the protocol forms it (CR LF, '#', five state characters); a

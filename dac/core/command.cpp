@@ -14,6 +14,7 @@ bool TDKCommand::SetProp(int prop, const Variant& value) {
     case prAutoCommit:
       auto_commit_ = value.AsBoolean();
       return true;
+    case prParamCheck:  // the base makes no parameter descriptions: nothing to switch
     case prSQLChanging:
       return true;
     default:
@@ -27,7 +28,7 @@ bool TDKCommand::GetProp(int prop, Variant& value) {
       value = false;
       return true;
     case prExecuting:
-      value = executing_;
+      value = executing_.load();
       return true;
     default:
       DAC_UNKNOWN_PROP(prop);

@@ -3,6 +3,7 @@
 // state; the base only stores what the components set.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -60,7 +61,7 @@ class TDKCommand : public TObject {
   TDKConnection* GetConnection() const { return connection_; }
   const std::string& GetSQL() const { return sql_; }
   bool GetAutoCommit() const { return auto_commit_; }
-  bool GetExecuting() const { return executing_; }
+  bool GetExecuting() const { return executing_.load(); }
   void SetAfterExecute(TAfterExecuteProc hook) { after_execute_ = std::move(hook); }
   TCompressBlobMode GetCompressBlobMode() const { return compress_blob_mode_; }
   void SetCompressBlobMode(TCompressBlobMode value) { compress_blob_mode_ = value; }
@@ -71,7 +72,8 @@ class TDKCommand : public TObject {
   std::string sql_;
   TParamDescs params_;
   bool auto_commit_ = false;
-  bool executing_ = false;
+  // Read by other threads waiting for the statement.
+  std::atomic<bool> executing_ = false;
   TAfterExecuteProc after_execute_;
   TCompressBlobMode compress_blob_mode_ = cbNone;
 };

@@ -92,6 +92,7 @@ class TCustomConnectDialog : public TComponent {
   void Notification(TComponent* component, TOperation operation) override;
 
  protected:
+  friend class TDBAccessUtils;
   // "<store name> 1" = the connection's server, then the listed servers that
   // differ from it, numbered on, in the existing key GetKeyPath() + "Connect".
   void SaveServerListToRegistry();

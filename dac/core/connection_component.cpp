@@ -12,6 +12,7 @@
 #include "dac/core/da_errors.h"
 #include "dac/core/messages.h"
 #include "dac/core/new_instance.h"
+#include "dac/core/sql_component.h"
 #include "dac/core/sql_monitor.h"
 #include "dac/framework/application.h"
 #include "dac/framework/database_error.h"
@@ -164,7 +165,16 @@ TComponent* TCustomDAConnection::CreateDataSet() {
   throw NotSupportedException(ClassName() + " makes no datasets");
 }
 
-TComponent* TCustomDAConnection::CreateSQL() { throw NotSupportedException(ClassName() + " makes no SQL components"); }
+TComponent* TCustomDAConnection::CreateSQL() {
+  TCustomDASQL* sql = MakeComponent<TCustomDASQL>(nullptr);
+  try {
+    sql->SetConnection(this);
+  } catch (...) {
+    sql->Free();
+    throw;
+  }
+  return sql;
+}
 
 // ---- connecting ----
 

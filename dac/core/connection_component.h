@@ -231,6 +231,7 @@ class TCustomDAConnection : public TCustomConnection, public IConnectionCredenti
   virtual void DoAfterConnect();
 
  private:
+  friend class TDBAccessUtils;
   struct OperationEntry {
     TConnLostCause operation;
     bool allow_fail_over;

@@ -37,10 +37,9 @@ Binding& TheBinding() {
 
 }  // namespace
 
-EOSError::EOSError(uint32_t code, const std::string& text)
-    : Exception("System Error.  Code: " + std::to_string(code) + ".\r\n" + text), code_(code) {}
-
-void RaiseOSError(IServiceBackend& backend, uint32_t code) { throw EOSError(code, backend.ErrorText(code)); }
+void RaiseOSError(IServiceBackend& backend, uint32_t code) {
+  throw EOSError("System Error.  Code: " + std::to_string(code) + ".\r\n" + backend.ErrorText(code), code);
+}
 
 std::shared_ptr<IServiceBackend> ServiceBackend() {
   std::shared_ptr<IServiceBackend> bound = TheBinding().bound.Get();

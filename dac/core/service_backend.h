@@ -56,16 +56,7 @@ class IServiceBackend {
   virtual std::string ErrorText(uint32_t code) = 0;
 };
 
-// A failed system call: "System Error.  Code: <code>.\r\n<text>".
-class EOSError : public Exception {
- public:
-  EOSError(uint32_t code, const std::string& text);
-  uint32_t ErrorCode() const { return code_; }
-
- private:
-  uint32_t code_;
-};
-
+// Raises EOSError "System Error.  Code: <code>.\r\n<text>".
 [[noreturn]] void RaiseOSError(IServiceBackend& backend, uint32_t code);
 
 // The bound backend.

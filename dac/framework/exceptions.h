@@ -71,6 +71,16 @@ class EOleSysError : public Exception {
   uint32_t error_code_;
 };
 
+// An operating-system failure carrying the system's error code.
+class EOSError : public Exception {
+ public:
+  EOSError(std::string message, uint32_t error_code) : Exception(std::move(message)), error_code_(error_code) {}
+  uint32_t ErrorCode() const { return error_code_; }
+
+ private:
+  uint32_t error_code_;
+};
+
 // A list or collection used out of bounds, or given a duplicate it refuses.
 class EListError : public Exception {
  public:

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "content/debug_log.h"
+#include "content/text_lines.h"
 #include "platform/ini_file.h"
 #include "platform/random.h"
 #include "server/http/method_log.h"
@@ -22,20 +23,19 @@ int32_t PlusOne(int32_t counter) { return static_cast<int32_t>(static_cast<uint3
 
 }  // namespace
 
-void TQuizSession::LoadQuestionIndex(int32_t subject, content::TQuestionsList& questions) const {
+std::string TQuizSession::QuestionIndexText(int32_t subject) const {
   // A subject without an index has no questions: that is no failure.
   try {
-    if (const std::optional<std::string> index = ReadContentText(QuestionIndexName(subject)))
-      questions.LoadFromIndexText(*index);
+    return ReadContentText(QuestionIndexName(subject)).value_or("");
   } catch (const std::exception& e) {
     content::LogMessage("cannot read the question index of subject %d: %s", subject, e.what());
+    return "";
   }
 }
 
 bool TQuizSession::HasSubjectQuestions(int32_t subject) const {
-  content::TQuestionsList questions;
-  LoadQuestionIndex(subject, questions);
-  return questions.Count() > 0;
+  // One question per non-empty row: no need to build them.
+  return !content::NonEmptyLines(QuestionIndexText(subject)).empty();
 }
 
 void TQuizSession::FillTest(int32_t subject, TSessionQuestions& test) {
@@ -50,8 +50,7 @@ void TQuizSession::FillTest(int32_t subject, TSessionQuestions& test) {
   ReadSubjectSettings(ini, subject, test);
   content::TQuestionsList& questions = test.GetQuestions();
   questions.Clear();
-  LoadQuestionIndex(subject, questions);
-  DrawQuestions(questions, test.GetMaxQuestions(), plat::ProcessRandom());
+  DrawQuestionsFromIndex(QuestionIndexText(subject), questions, test.GetMaxQuestions(), plat::ProcessRandom());
   for (int i = 0; i < questions.Count(); ++i) {
     content::TQuestion& question = *questions.GetQuestion(i);
     question.SetMaxScore(QuestionMaxScore(question));

@@ -162,7 +162,7 @@ bool TQuizSession::AdminStatsIndex(TNetStream* channel, content::TRequestMap& ma
   const std::optional<int32_t> subject =
       module == kAll ? std::nullopt : std::optional<int32_t>(module >= 0 ? SubjectOfTitle(module) : module);
 
-  CalcUserStats(users_, data_folder_);
+  CalcUserStats(users_, data_folder_, &stats_.answers);
   const TRankingStats stats = GroupOverview(users_, group.filter, subject, grades_);
 
   stats_.index_graph.reset();

@@ -24,6 +24,8 @@ constexpr std::array<uint16_t, 16> kBrowserRefusedPorts = {1719, 1720, 1723, 204
 
 constexpr std::string_view kInvalidRequest = "Invalid request";
 
+constexpr int kAcceptOnFirstBytesS = 5;
+
 std::shared_ptr<TSessionSocketData> RecordOf(plat::TcpConnection& connection) {
   auto* record = std::any_cast<std::shared_ptr<TSessionSocketData>>(&connection.UserData());
   return record ? *record : nullptr;
@@ -45,6 +47,9 @@ THttpServer::THttpServer(plat::EventLoop& loop, uint16_t port, const TServerLimi
       connections_(limits.max_connections),
       listener_(loop) {
   listener_.SetOnAccept([this](const std::shared_ptr<plat::TcpConnection>& c) { OnClientConnect(c); });
+  // A browser speaks first: waking for a connection only once its request
+  // has begun saves a round of the loop and a read that finds nothing.
+  listener_.SetAcceptOnFirstBytes(kAcceptOnFirstBytesS);
   scanned_port_ = port == 0;
   port_ = scanned_port_ ? ListenOnScannedPort() : port;
   timers_.Set(kIdleCheckTimer, limits_.idle_check_interval_ms, [this] { OnIdleCheckTimer(); });
@@ -117,6 +122,7 @@ void THttpServer::OnClientRead(plat::TcpConnection& connection, size_t bytes_wai
   const std::shared_ptr<TSessionSocketData> record = RecordOf(connection);
   if (!record || record->complete) {
     // One request per connection: whatever follows it is not read as another.
+    if (record) record->input_after_request = true;
     DiscardInput(connection, bytes_waiting);
     return;
   }

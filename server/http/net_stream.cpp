@@ -61,7 +61,15 @@ bool TNetStream::WriteFrom(std::unique_ptr<plat::RefillSource> source) {
 
 void TNetStream::Close() {
   if (socket_) {
-    if (socket_->IsOpen()) socket_->Close();
+    if (!socket_->IsOpen()) return;
+    // A client that sent its request and nothing after it sends nothing
+    // more: the connection need not wait for its end once the reply is out.
+    const std::string_view received = record_->Received();
+    const size_t end = received.find("\r\n\r\n");
+    if (!record_->input_after_request && end != std::string_view::npos && end + 4 == received.size())
+      socket_->CloseWhenSent();
+    else
+      socket_->Close();
   } else {
     sink_->Close();
   }

@@ -31,18 +31,8 @@ std::optional<int32_t> IntegerOf(const plat::XmlElement& record, std::string_vie
   return plat::ParseInt(Trimmed(*text));
 }
 
-struct ParsedRecord {
-  int32_t test_id = 0;
-  int32_t subject = 0;
-  int32_t max_score = 0;
-  int32_t answered_score = 0;
-  plat::DateTime date = 0;
-  std::string grade;
-  int32_t usage = 0;
-};
-
 // Why the record cannot be used, or "" when it can.
-const char* ParseRecord(const plat::XmlElement& record, ParsedRecord& out) {
+const char* ParseRecord(const plat::XmlElement& record, TAnswersEntry& out) {
   const std::optional<int32_t> test_id = IntegerOf(record, "Testid");
   const std::optional<int32_t> subject = IntegerOf(record, "Subject");
   const std::optional<int32_t> max_score = IntegerOf(record, "MaxScore");
@@ -59,7 +49,7 @@ const char* ParseRecord(const plat::XmlElement& record, ParsedRecord& out) {
   return "";
 }
 
-void AddRecord(const ParsedRecord& record, content::TSubjects& subjects) {
+void AddRecord(const TAnswersEntry& record, content::TSubjects& subjects) {
   content::TSubject& subject = subjects.FindOrAdd(record.subject);
   subject.SetUsage(std::max(subject.GetUsage(), record.usage));
   content::TTest& test = subject.FindOrAddTest(record.test_id);
@@ -90,30 +80,68 @@ std::array<int, 3> ScanAnswersDate(std::string_view text) {
   return numbers;
 }
 
-bool ReadAnswersDocument(std::string_view bytes, content::TSubjects& subjects) {
+namespace {
+
+// The usable records of the document; nullopt when the bytes are not XML.
+std::optional<std::vector<TAnswersEntry>> ParseAnswersDocument(std::string_view bytes) {
   std::optional<plat::XmlDocument> document;
   try {
     document.emplace(plat::XmlDocument::Parse(bytes));
   } catch (const plat::XmlError& e) {
     content::LogMessage("answers that are not XML: %s", e.what());
-    return false;
+    return std::nullopt;
   }
-  subjects.Clear();
   const std::vector<plat::XmlElement> records = document->DocumentElement().Children();
   content::LogMessage("Got root node, childnodes = %d", static_cast<int>(records.size()));
+  std::vector<TAnswersEntry> entries;
+  entries.reserve(records.size());
   for (size_t j = 0; j < records.size(); ++j) {
-    ParsedRecord record;
+    TAnswersEntry record;
     const char* fault = ParseRecord(records[j], record);
     if (*fault != '\0') {
       content::LogMessage("answers record %d skipped: %s", static_cast<int>(j), fault);
       continue;
     }
-    AddRecord(record, subjects);
+    entries.push_back(std::move(record));
   }
+  return entries;
+}
+
+void FillSubjects(const std::vector<TAnswersEntry>& entries, content::TSubjects& subjects) {
+  subjects.Clear();
+  for (const TAnswersEntry& entry : entries) AddRecord(entry, subjects);
+}
+
+}  // namespace
+
+bool ReadAnswersDocument(std::string_view bytes, content::TSubjects& subjects) {
+  const std::optional<std::vector<TAnswersEntry>> entries = ParseAnswersDocument(bytes);
+  if (!entries) return false;
+  FillSubjects(*entries, subjects);
   return true;
 }
 
-void CalcUserStats(content::TUsersList& users, const std::string& data_folder) {
+bool TAnswersCache::Read(const std::string& path, const plat::FileStamp& stamp, content::TSubjects& subjects) {
+  const auto found = kept_.find(path);
+  if (found != kept_.end() && found->second.stamp == stamp) {
+    found->second.read = true;
+    FillSubjects(found->second.entries, subjects);
+    return true;
+  }
+  std::optional<std::vector<TAnswersEntry>> entries = ParseAnswersDocument(plat::ReadWholeFile(path));
+  if (!entries) return false;
+  FillSubjects(*entries, subjects);
+  // Kept with the stamp seen before the reading: a change meanwhile shows next time.
+  kept_.insert_or_assign(path, Kept{stamp, std::move(*entries), true});
+  return true;
+}
+
+void TAnswersCache::DropUnread() {
+  std::erase_if(kept_, [](const auto& entry) { return !entry.second.read; });
+  for (auto& entry : kept_) entry.second.read = false;
+}
+
+void CalcUserStats(content::TUsersList& users, const std::string& data_folder, TAnswersCache* cache) {
   const plat::LocalTime now = plat::ProcessClock().Now();
   plat::DateTime today = 0;
   if (plat::TryEncodeDate(now.year, now.month, now.day, today)) users.SetStatsDate(today);
@@ -121,19 +149,27 @@ void CalcUserStats(content::TUsersList& users, const std::string& data_folder) {
   for (int i = 0; i < users.Count(); ++i) {
     content::LogMessage("Users %d", i);
     content::TUser& user = *users.GetUser(i);
-    const std::string path = AnswersFilePath(data_folder, user.GetLoginName());
-    if (path.empty() || !plat::FileExists(path)) {
+    // The names as written first: one look at the disk where they stand so.
+    std::string path = AnswersFilePathAsWritten(data_folder, user.GetLoginName());
+    std::optional<plat::FileStamp> stamp = path.empty() ? std::nullopt : plat::FileStampOf(path);
+    if (!stamp) {
+      path = AnswersFilePath(data_folder, user.GetLoginName());
+      stamp = path.empty() ? std::nullopt : plat::FileStampOf(path);
+    }
+    if (!stamp) {
       content::LogMessage("File doesn't exist: %s", path.c_str());
       continue;
     }
     content::LogMessage("File exists: %s", path.c_str());
     try {
-      if (!ReadAnswersDocument(plat::ReadWholeFile(path), user.GetSubjects()))
-        content::LogMessage("Users %d: %s kept the records of the last reading", i, path.c_str());
+      const bool read = cache ? cache->Read(path, *stamp, user.GetSubjects())
+                              : ReadAnswersDocument(plat::ReadWholeFile(path), user.GetSubjects());
+      if (!read) content::LogMessage("Users %d: %s kept the records of the last reading", i, path.c_str());
     } catch (const plat::FileError& e) {
       content::LogMessage("Users %d: cannot read %s: %s", i, path.c_str(), e.what());
     }
   }
+  if (cache) cache->DropUnread();
 }
 
 }  // namespace server

@@ -12,9 +12,13 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 #include "content/score_records.h"
 #include "content/users.h"
+#include "platform/date_time.h"
+#include "platform/files.h"
 
 namespace server {
 
@@ -31,10 +35,41 @@ std::array<int, 3> ScanAnswersDate(std::string_view text);
 // the bytes are not an XML document.
 bool ReadAnswersDocument(std::string_view bytes, content::TSubjects& subjects);
 
+// One usable record of an answers file.
+struct TAnswersEntry {
+  int32_t test_id = 0;
+  int32_t subject = 0;
+  int32_t max_score = 0;
+  int32_t answered_score = 0;
+  plat::DateTime date = 0;
+  std::string grade;
+  int32_t usage = 0;
+};
+
+// The usable records of each answers file as last read, with the file's
+// stamp, so that the statistics parse only the files that changed since.
+class TAnswersCache {
+ public:
+  // Fills subjects from the file at path as ReadAnswersDocument does,
+  // reading and parsing it only when it is not the file read last time.
+  // False, with subjects untouched, when it is not XML. Throws plat::FileError.
+  bool Read(const std::string& path, const plat::FileStamp& stamp, content::TSubjects& subjects);
+  // Forgets the files not read since the last call.
+  void DropUnread();
+
+ private:
+  struct Kept {
+    plat::FileStamp stamp;
+    std::vector<TAnswersEntry> entries;
+    bool read = true;
+  };
+  std::unordered_map<std::string, Kept> kept_;
+};
+
 // Sets the users table's statistics date to today and refills every user's
-// records from the data folder's "Sessions/<safe login name>/answers.xml".
-// A user without a readable file keeps the records of an earlier reading.
-// Creates nothing.
-void CalcUserStats(content::TUsersList& users, const std::string& data_folder);
+// records from the data folder's "Sessions/<safe login name>/answers.xml",
+// through the cache when one is given. A user without a readable file keeps
+// the records of an earlier reading. Creates nothing.
+void CalcUserStats(content::TUsersList& users, const std::string& data_folder, TAnswersCache* cache = nullptr);
 
 }  // namespace server

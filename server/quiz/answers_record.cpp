@@ -15,6 +15,10 @@ std::string Line(std::string_view tag, std::string_view value) {
   return "    <" + std::string(tag) + ">" + std::string(value) + "</" + std::string(tag) + ">\r\n";
 }
 
+std::string AnswersBelowDataFolder(std::string_view login_name) {
+  return "Sessions/" + content::MakeSafeName(login_name) + "/" + std::string(kAnswersFileName);
+}
+
 }  // namespace
 
 std::string FormatAnswersDate(const plat::CalendarDate& date) {
@@ -43,8 +47,12 @@ std::optional<std::string> InsertAnswersRecord(std::string_view document, std::s
 
 std::string AnswersFilePath(const std::string& data_folder, std::string_view login_name) {
   if (data_folder.empty()) return "";
-  return DataFilePath(data_folder,
-                      "Sessions/" + content::MakeSafeName(login_name) + "/" + std::string(kAnswersFileName));
+  return DataFilePath(data_folder, AnswersBelowDataFolder(login_name));
+}
+
+std::string AnswersFilePathAsWritten(const std::string& data_folder, std::string_view login_name) {
+  if (data_folder.empty()) return "";
+  return plat::WithTrailingSlash(data_folder) + AnswersBelowDataFolder(login_name);
 }
 
 bool AppendAnswersRecord(const std::string& path, const TAnswersRecord& record) {

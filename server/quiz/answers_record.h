@@ -56,6 +56,9 @@ std::optional<std::string> InsertAnswersRecord(std::string_view document, std::s
 // The learner's answers file below the data folder (existing folders found
 // without regard to case); "" when there is no data folder.
 std::string AnswersFilePath(const std::string& data_folder, std::string_view login_name);
+// The same path with every name as written: what AnswersFilePath gives
+// whenever a file stands there.
+std::string AnswersFilePathAsWritten(const std::string& data_folder, std::string_view login_name);
 
 // Adds the record to the file, creating the file (with its folders) when it
 // is missing. The new file replaces the old in one step. False, with the

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "content/xor_file_handle.h"
 #include "platform/tcp_connection.h"
@@ -20,19 +21,34 @@ class TContentFile {
   // Up to count bytes from the current position; 0 at the end. Throws
   // plat::FileError when the file cannot be read.
   virtual int64_t Read(char* buffer, int64_t count) = 0;
+  // The bytes not read yet, when they stand unchanged in a file on disk (so
+  // a reply can send them from the file itself); none by default.
+  virtual plat::FileStretch Remaining() const { return {}; }
+  // The bytes not read yet, when they are held in memory; none by default.
+  virtual std::string_view Resident() const { return {}; }
+  // Moves on as if count bytes had been read.
+  virtual void Skip(int64_t count) { (void)count; }
 };
 
-// Opens a regular file by its real path (no link followed at the last step,
-// no wait on special files); null when it is no regular file or cannot be opened.
-std::unique_ptr<TContentFile> OpenDiskContentFile(const std::string& real_path);
+// Wraps a regular file opened for reading, whose size was size when opened.
+std::unique_ptr<TContentFile> MakeDiskContentFile(plat::File file, int64_t size);
+// Serves the size bytes from start of a file that others may share.
+std::unique_ptr<TContentFile> MakeFileContentFile(std::shared_ptr<const plat::File> file, int64_t start, int64_t size);
 // Wraps an open package entry.
 std::unique_ptr<TContentFile> MakeEntryContentFile(std::unique_ptr<content::TXORFileHandle> handle);
+// Serves bytes held in memory as a file of the given size (larger than the
+// bytes only for a package cut short: reads end with the bytes).
+std::unique_ptr<TContentFile> MakeMemoryContentFile(std::shared_ptr<const std::string> bytes, int64_t size);
 
-// Streams a content file as the body of a reply, in blocks of kFileBlockSize.
+// Streams a content file as the body of a reply, straight from the disk
+// file where there is one.
 class TContentFileSource final : public plat::RefillSource {
  public:
   explicit TContentFileSource(std::unique_ptr<TContentFile> file) : file_(std::move(file)) {}
   size_t Read(char* buffer, size_t size) override;
+  plat::FileStretch Remaining() const override { return file_->Remaining(); }
+  std::string_view Resident() const override { return file_->Resident(); }
+  void Skip(size_t count) override { file_->Skip(static_cast<int64_t>(count)); }
 
  private:
   std::unique_ptr<TContentFile> file_;

@@ -4,9 +4,7 @@
 
 #include "content/debug_log.h"
 #include "platform/ascii.h"
-#include "platform/files.h"
 #include "platform/path_lookup.h"
-#include "platform/paths.h"
 
 namespace server {
 namespace {
@@ -39,14 +37,27 @@ TContentResolver::~TContentResolver() = default;
 void TContentResolver::Clear() {
   mode_ = Mode::kNone;
   folder_.clear();
+  root_ = plat::ConfinedFolder();
   data_folder_.clear();
+  data_below_.reset();
   package_.reset();
+  entries_.Clear();
 }
 
 void TContentResolver::SetFolder(const std::string& folder) {
   Clear();
   mode_ = Mode::kFolder;
   folder_ = folder;
+  try {
+    root_ = plat::ConfinedFolder::Open(folder);
+  } catch (const plat::FileError& e) {
+    content::LogMessage("cannot open the content folder: %s", e.what());
+  }
+}
+
+void TContentResolver::SetDataFolder(const std::string& folder) {
+  data_folder_ = folder;
+  data_below_.reset();
 }
 
 void TContentResolver::SetPackage(std::unique_ptr<content::TXORFileStream> package) {
@@ -70,56 +81,64 @@ bool TContentResolver::IsLearnerDataName(std::string_view name) {
   }
 }
 
-std::optional<std::string> TContentResolver::ResolveInFolder(std::string_view name) const {
-  if (mode_ != Mode::kFolder) return std::nullopt;
+std::unique_ptr<TContentFile> TContentResolver::OpenInFolder(std::string_view name) const {
   // Handlers may name a file as content folder + name.
   if (name.starts_with(folder_)) name.remove_prefix(folder_.size());
-  if (IsRefused(name)) return std::nullopt;
-  const auto root = plat::ResolveUnder(folder_, "");
-  auto path = plat::ResolveUnder(folder_, name);
-  if (!root || !path) return std::nullopt;
+  if (IsRefused(name)) return nullptr;
+  std::optional<plat::ConfinedFolder::OpenedFile> opened = root_.OpenFile(name);
+  if (!opened) return nullptr;
   // A link inside the content may lead to learner data under another name.
-  const std::string_view below = std::string_view(*path).substr(std::min(path->size(), root->size()));
-  if (IsLearnerDataName(below) || IsInsideDataFolder(*root, *path)) {
-    content::LogMessage("refused learner data: %s", path->c_str());
-    return std::nullopt;
+  if (IsLearnerDataName(opened->real_name) || IsInsideDataFolder(opened->real_name)) {
+    content::LogMessage("refused learner data: %s", opened->real_name.c_str());
+    return nullptr;
   }
-  return path;
+  return MakeDiskContentFile(std::move(opened->file), opened->size);
 }
 
-bool TContentResolver::IsInsideDataFolder(const std::string& root, const std::string& path) const {
+bool TContentResolver::IsInsideDataFolder(const std::string& real_name) const {
   if (data_folder_.empty()) return false;
-  const std::string data = plat::RealPath(data_folder_).value_or("");
-  // A data folder that is gone holds nothing to refuse.
-  if (data.empty()) return false;
-  const std::string inside_root = root + '/';
-  if (!data.starts_with(inside_root) || data.size() <= inside_root.size()) return false;
-  return path == data || path.starts_with(data + '/');
+  if (!data_below_) {
+    // A data folder that is not there yet holds nothing to refuse.
+    const std::optional<std::string> data = plat::RealPath(data_folder_);
+    if (!data) return false;
+    const std::string inside_root = root_.RealPath() + '/';
+    data_below_ = data->starts_with(inside_root) ? data->substr(inside_root.size()) : std::string();
+  }
+  const std::string& below = *data_below_;
+  if (below.empty()) return false;
+  return real_name.starts_with(below) && (real_name.size() == below.size() || real_name[below.size()] == '/');
 }
 
-bool TContentResolver::RequestedFileExists(std::string_view name) const {
-  switch (mode_) {
-    case Mode::kFolder: {
-      const auto path = ResolveInFolder(name);
-      return path && plat::FileExists(*path);
+std::unique_ptr<TContentFile> TContentResolver::OpenRequested(std::string_view name) const {
+  if (mode_ != Mode::kPacked) return Open(name);
+  // Entries have no folders: a file request names one whole.
+  if (IsRefused(name)) return nullptr;
+  return OpenEntry(name);
+}
+
+std::unique_ptr<TContentFile> TContentResolver::OpenEntry(std::string_view entry_name) const {
+  std::unique_ptr<content::TXORFileHandle> handle = package_->OpenFile(entry_name);
+  if (!handle) return nullptr;
+  try {
+    if (std::optional<TKeptEntry> kept = entries_.Get(*handle)) {
+      if (kept->file) return MakeFileContentFile(std::move(kept->file), kept->offset, kept->size);
+      return MakeMemoryContentFile(std::move(kept->bytes), handle->GetSize());
     }
-    case Mode::kPacked:
-      return !IsRefused(name) && package_->FileExists(name);
-    case Mode::kNone:
-      break;
+  } catch (const plat::FileError& e) {
+    // Read as it streams, where the failure ends the reply as it always did.
+    content::LogMessage("cannot keep %s: %s", std::string(entry_name).c_str(), e.what());
+    handle = package_->OpenFile(entry_name);
   }
-  return false;
+  return MakeEntryContentFile(std::move(handle));
 }
 
 std::unique_ptr<TContentFile> TContentResolver::Open(std::string_view name) const {
   switch (mode_) {
-    case Mode::kFolder: {
-      const auto path = ResolveInFolder(name);
-      return path ? OpenDiskContentFile(*path) : nullptr;
-    }
+    case Mode::kFolder:
+      return OpenInFolder(name);
     case Mode::kPacked:
       if (IsRefused(name)) return nullptr;
-      return MakeEntryContentFile(package_->OpenFile(LastPart(name)));
+      return OpenEntry(LastPart(name));
     case Mode::kNone:
       break;
   }

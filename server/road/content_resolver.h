@@ -18,7 +18,9 @@
 #include <string_view>
 
 #include "content/xor_file_stream.h"
+#include "platform/confined_folder.h"
 #include "server/road/content_file.h"
+#include "server/road/entry_cache.h"
 
 namespace server {
 
@@ -34,14 +36,15 @@ class TContentResolver {
   // No content: nothing resolves. Frees the package reader; files already
   // open stay readable.
   void Clear();
-  // Folder mode below folder.
+  // Folder mode below folder, which is resolved and held open now: a folder
+  // that cannot be opened resolves nothing.
   void SetFolder(const std::string& folder);
   // Packed mode over the package.
   void SetPackage(std::unique_ptr<content::TXORFileStream> package);
   // Where the learner data of the open content lies. Folder mode refuses
   // every file at or below it when it lies inside the content folder; the
   // content folder itself keeps only the name checks. Cleared with the content.
-  void SetDataFolder(const std::string& folder) { data_folder_ = folder; }
+  void SetDataFolder(const std::string& folder);
 
   Mode GetMode() const { return mode_; }
   bool IsPacked() const { return mode_ == Mode::kPacked; }
@@ -51,8 +54,9 @@ class TContentResolver {
   const content::TXORFileStream* GetPackage() const { return package_.get(); }
 
   // A file request: folder mode as Open; packed mode needs an entry named by
-  // the whole name (entries have no folders).
-  bool RequestedFileExists(std::string_view name) const;
+  // the whole name (entries have no folders). Null when refused or absent.
+  std::unique_ptr<TContentFile> OpenRequested(std::string_view name) const;
+  bool RequestedFileExists(std::string_view name) const { return OpenRequested(name) != nullptr; }
   // Opens a file as handlers name it: folder mode below the content folder
   // (a name may also begin with the folder as given to SetFolder), packed
   // mode the entry named by the name's last part. Null when refused or absent.
@@ -64,16 +68,22 @@ class TContentResolver {
   static bool IsLearnerDataName(std::string_view name);
 
  private:
-  // Folder mode: the real path of the named regular-file candidate, or nullopt.
-  std::optional<std::string> ResolveInFolder(std::string_view name) const;
-  // Whether the real path lies in a data folder strictly inside the content
-  // folder (whose real path is root).
-  bool IsInsideDataFolder(const std::string& root, const std::string& path) const;
+  std::unique_ptr<TContentFile> OpenInFolder(std::string_view name) const;
+  // Packed mode: the entry of that name, from the cache where it can.
+  std::unique_ptr<TContentFile> OpenEntry(std::string_view entry_name) const;
+  // Whether a file at real_name below the content folder lies in a data
+  // folder strictly inside it.
+  bool IsInsideDataFolder(const std::string& real_name) const;
 
   Mode mode_ = Mode::kNone;
   std::string folder_;
+  plat::ConfinedFolder root_;
   std::string data_folder_;
+  // The data folder's real place below the content folder ("" when it is not
+  // strictly inside), found once the data folder exists.
+  mutable std::optional<std::string> data_below_;
   std::unique_ptr<content::TXORFileStream> package_;
+  mutable TEntryCache entries_;
 };
 
 }  // namespace server

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "content/text_lists.h"
+#include "server/quiz/answers_reading.h"
 
 namespace server {
 
@@ -20,6 +21,8 @@ struct TStatsCache {
   std::optional<std::string> modules_graph;
   std::optional<std::string> employee_graph;
   std::optional<std::string> employee_graph2;
+  // The answers files as last read, so a page parses only those that changed.
+  TAnswersCache answers;
 };
 
 }  // namespace server

@@ -53,7 +53,8 @@ TEST_F(ServeMode, PrintsItsUrlServesAndStopsOnSigterm) {
   player.Signal(SIGTERM);
   EXPECT_EQ(player.Wait(), 0);
   EXPECT_EQ(player.RestOfStdout(), "");
-  EXPECT_LT(ConnectTo(port), 0);
+  // Whether the port is free now says nothing: parallel tests listen from
+  // port 1000 up too and may take it the moment the player lets it go.
 }
 
 TEST_F(ServeMode, SigintAndSighupStopItToo) {

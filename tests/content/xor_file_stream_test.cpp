@@ -9,6 +9,7 @@
 #include <ctime>
 #include <limits>
 
+#include "content/package_scramble.h"
 #include "package_test_support.h"
 #include "platform/files.h"
 
@@ -80,6 +81,27 @@ std::string ReadAllIn(TXORFileHandle& handle, int64_t block) {
 }
 
 class XorFileStreamTest : public package_test::TempFolder {};
+
+// The key laid out for whole vectors combines every byte as the plain
+// byte-and-index loop does, at every phase, length and key.
+TEST(ScrambleKey, MatchesTheBytewiseLoop) {
+  std::srand(37);
+  for (int round = 0; round < 200; ++round) {
+    std::string key(static_cast<size_t>(1 + std::rand() % 130), '\0');
+    for (char& c : key) c = static_cast<char>(std::rand());
+    if (round == 0) key = std::string(kPackageKey);
+    const size_t length = static_cast<size_t>(round < 100 ? std::rand() % 300 : std::rand() % 20000);
+    const int64_t phase = std::rand() % 100000;
+    std::string bytes(length, '\0');
+    for (char& c : bytes) c = static_cast<char>(std::rand());
+    std::string expected = bytes;
+    for (size_t i = 0; i < length; ++i)
+      expected[i] = static_cast<char>(expected[i] ^ key[static_cast<size_t>((phase + static_cast<int64_t>(i)) %
+                                                                           static_cast<int64_t>(key.size()))]);
+    TScrambleKey(key).Apply(bytes.data(), bytes.size(), phase);
+    ASSERT_EQ(bytes, expected) << "key of " << key.size() << ", " << length << " bytes at phase " << phase;
+  }
+}
 
 TEST_F(XorFileStreamTest, ReadsTheHandMadeFixture) {
   const std::string path = Write("course.vrn", FixtureBytes());

@@ -64,7 +64,9 @@ TEST(IniFileWrite, KeepsEveryOtherLineByteForByte) {
       "\n"
       "[B]\r"
       "y=3");
+  EXPECT_EQ(ini.Find("A", "x"), "1");
   ini.SetString("a", "x", "new");         // replaces the first occurrence only
+  EXPECT_EQ(ini.Find("A", "x"), "new");   // a look-up after a change sees it
   ini.SetString("A", "z", "added");       // after the section's last key, before the blank line
   ini.SetString("B", "w", "  padded ");   // after an unterminated last line; quoted to read back
   ini.SetString("C", "v", "\"quoted\"");  // a new section at the end

@@ -10,9 +10,12 @@
 #include <thread>
 
 #include "platform/event_loop.h"
+#include "platform/file.h"
+#include "platform/files.h"
 #include "platform/tcp_listener.h"
 #include "platform/window_timers.h"
 #include "tests/platform/loopback_test_util.h"
+#include "tests/support/test_folder.h"
 
 namespace plat {
 namespace {
@@ -67,6 +70,21 @@ class TcpConnectionTest : public ::testing::Test {
   }
 
   uint16_t Port() const { return listener_.Port(); }
+
+  // Sends a request from a client of its own and reads the whole reply, once
+  // the server's side of the connection has closed.
+  std::string RequestAndReadAll(int timeout_ms = 5000) {
+    std::string got;
+    std::jthread client([&] {
+      const int fd = ConnectTo(Port());
+      WriteAll(fd, kRequest);
+      got = ReadUpTo(fd);
+      ::close(fd);
+    });
+    EXPECT_TRUE(RunUntil(loop_, [&] { return seen_.closed == 1; }, timeout_ms));
+    client.join();
+    return got;
+  }
 
   EventLoop loop_;
   TcpListener listener_{loop_};
@@ -276,6 +294,54 @@ TEST_F(TcpConnectionTest, ResetReachesTheErrorCallback) {
   EXPECT_EQ(seen_.last_error, std::errc::connection_reset);
 }
 
+// A source that stands in a file (sent with sendfile) or in memory (sent from
+// there), with its Read kept for when the file cannot be sent from.
+class StretchSource : public RefillSource {
+ public:
+  StretchSource(const File* file, std::string bytes, int64_t size)
+      : file_(file), bytes_(std::move(bytes)), size_(size) {}
+  size_t Read(char* buffer, size_t size) override {
+    const size_t count = std::min(size, static_cast<size_t>(size_ - position_));
+    const int64_t got = file_ ? file_->ReadAt(buffer, static_cast<int64_t>(count), position_) : 0;
+    if (!file_) bytes_.copy(buffer, count, static_cast<size_t>(position_));
+    position_ += file_ ? got : static_cast<int64_t>(count);
+    return file_ ? static_cast<size_t>(got) : count;
+  }
+  FileStretch Remaining() const override { return file_ ? FileStretch{file_, position_, size_ - position_} : FileStretch{}; }
+  std::string_view Resident() const override {
+    return file_ ? std::string_view() : std::string_view(bytes_).substr(static_cast<size_t>(position_));
+  }
+  void Skip(size_t count) override { position_ += static_cast<int64_t>(count); }
+
+ private:
+  const File* file_;
+  std::string bytes_;
+  int64_t size_;
+  int64_t position_ = 0;
+};
+
+TEST_F(TcpConnectionTest, SourcesInAFileOrInMemoryGoOutInOrder) {
+  testing::TestFolder folder;
+  const std::string path = folder.path() + "/body.bin";
+  const std::string body = Pattern(3 << 20);
+  WriteFileAtomic(path, body);
+  const File file = File::OpenToRead(path);
+  for (const int64_t promised : {static_cast<int64_t>(body.size()), static_cast<int64_t>(body.size()) + 1000}) {
+    // A file shorter than promised (cut after it was opened) ends its part early.
+    seen_ = Seen();
+    ServeRequests([&](TcpConnection& c) {
+      c.Send(kHeader);
+      c.SendFrom(std::make_unique<StretchSource>(&file, "", promised));
+      c.SendFrom(std::make_unique<StretchSource>(nullptr, Pattern(100000), 100000));
+      c.Send("end");
+      c.Close();
+    });
+    const std::string got = RequestAndReadAll(20000);
+    EXPECT_TRUE(got == kHeader + body + Pattern(100000) + "end") << got.size();
+    EXPECT_EQ(seen_.errors, 0);
+  }
+}
+
 TEST_F(TcpConnectionTest, FailingSourceAbortsTheConnection) {
   class FailingSource : public RefillSource {
    public:
@@ -286,15 +352,7 @@ TEST_F(TcpConnectionTest, FailingSourceAbortsTheConnection) {
     c.SendFrom(std::make_unique<FailingSource>());
     c.Close();
   });
-  std::string got;
-  std::jthread client([&] {
-    const int fd = ConnectTo(Port());
-    WriteAll(fd, kRequest);
-    got = ReadUpTo(fd);
-    ::close(fd);
-  });
-  ASSERT_TRUE(RunUntil(loop_, [&] { return seen_.closed == 1; }));
-  client.join();
+  const std::string got = RequestAndReadAll();
   EXPECT_EQ(exceptions_, 1);
   EXPECT_EQ(got, kHeader);  // what was queued ahead of the source went out
 }

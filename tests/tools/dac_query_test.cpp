@@ -1,11 +1,13 @@
 // dac-query against the mariadb client on the same statements: the same
-// standard output and exit status, text rows and prepared rows alike; its
-// own error line and usage errors. Needs the test server of
+// standard output and exit status, text rows and prepared rows alike,
+// through the library's own protocol, the client library and an embedded
+// server; its own error line and usage errors. Needs the test server of
 // scripts/with-mariadb; skipped without it.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <sstream>
@@ -112,27 +114,40 @@ class DacQueryTest : public ::testing::Test {
 };
 
 TEST_F(DacQueryTest, TextRowsEscapesAndSeveralResults) {
-  ExpectSameAsMariadb("SELECT 'a\\tb', 'two\\nlines', 'back\\\\slash', CONCAT('nul', CHAR(0), 'x'), 'cr\\rhere', "
-                      "NULL, '', 'caf\\xC3\\xA9'");
-  ExpectSameAsMariadb("SELECT 1; DO 1; SELECT 2, 3 UNION SELECT 4, 5; SELECT 1 FROM DUAL WHERE 0; SELECT 'end'");
-  ExpectSameAsMariadb("SELECT * FROM " + TypesTable("dq_text_types"));
-  ExpectSameAsMariadb("SELECT 'caf\xC3\xA9', CHAR_LENGTH('caf\xC3\xA9')", {"--charset", "latin1"}, "latin1");
+  const std::string table = TypesTable("dq_text_types");
+  for (const std::string api : {"direct", "client"}) {
+    SCOPED_TRACE(api);
+    ExpectSameAsMariadb("SELECT 'a\\tb', 'two\\nlines', 'back\\\\slash', CONCAT('nul', CHAR(0), 'x'), 'cr\\rhere', "
+                        "NULL, '', 'caf\\xC3\\xA9'",
+                        {"--api", api});
+    ExpectSameAsMariadb("SELECT 1; DO 1; SELECT 2, 3 UNION SELECT 4, 5; SELECT 1 FROM DUAL WHERE 0; SELECT 'end'",
+                        {"--api", api});
+    ExpectSameAsMariadb("SELECT * FROM " + table, {"--api", api});
+    ExpectSameAsMariadb("SELECT 'caf\xC3\xA9', CHAR_LENGTH('caf\xC3\xA9')", {"--api", api, "--charset", "latin1"},
+                        "latin1");
+  }
 }
 
 TEST_F(DacQueryTest, PreparedRowsPrintAsTheServerPrintsText) {
   const std::string table = TypesTable("dq_prepared_types");
   const std::string all = "SELECT * FROM " + table;
-  const Outcome prepared = DacQuery(all, {"--prepare"});
-  EXPECT_EQ(prepared.out, Mariadb(all).out) << prepared.err;
-  EXPECT_EQ(prepared.status, 0);
+  for (const std::string api : {"direct", "client"}) {
+    SCOPED_TRACE(api);
+    const Outcome prepared = DacQuery(all, {"--prepare", "--api", api});
+    EXPECT_EQ(prepared.out, Mariadb(all).out) << prepared.err;
+    EXPECT_EQ(prepared.status, 0);
+  }
   for (const std::string& sql : std::vector<std::string>{"SELECT 3.4028234e38, 1e14, 1e15, 0.1e0 + 0.2e0, -1.5e-300, 1e-15, ROUND(2.5e0, 2)",
                                 "SELECT CAST(f AS FLOAT), f2 * 1, ROUND(db, 1), NOW() - NOW(), 'x' FROM " + table,
                                 "SELECT CAST('-01:30:00' AS TIME), CAST('36:00:00' AS TIME(3)), DATE('2024-02-29')",
                                 "SELECT uint, big, NULL, d FROM " + table + " WHERE uint IS NULL"}) {
     SCOPED_TRACE(sql);
-    const Outcome mine = DacQuery(sql, {"--prepare"});
-    EXPECT_EQ(mine.out, Mariadb(sql).out) << mine.err;
-    EXPECT_EQ(mine.status, 0);
+    const std::string theirs = Mariadb(sql).out;
+    for (const std::string api : {"direct", "client"}) {
+      const Outcome mine = DacQuery(sql, {"--prepare", "--api", api});
+      EXPECT_EQ(mine.out, theirs) << api << ": " << mine.err;
+      EXPECT_EQ(mine.status, 0);
+    }
   }
 }
 
@@ -173,9 +188,26 @@ TEST_F(DacQueryTest, FilesSocketsAndUsage) {
     EXPECT_NE(usage.err.find("usage: dac-query"), std::string::npos);
     EXPECT_EQ(usage.out, "");
   }
-  const Outcome client = DacQuery("SELECT 1", {"--api", "client"});
-  EXPECT_EQ(client.status, 1);
-  EXPECT_EQ(client.err.rfind("ERROR 2000 (HY000): ", 0), 0u);
+}
+
+// An embedded server of dac-query's own, on a copy of the pristine data folder.
+TEST_F(DacQueryTest, EmbeddedServerRowsAsTheServerPrintsThem) {
+  const char* pristine = std::getenv("VARNEL_MYSQL_PRISTINE_DATA");
+  if (!pristine) GTEST_SKIP() << "VARNEL_MYSQL_PRISTINE_DATA is unset (scripts/test provides it)";
+  const std::string data = folder_.path() + "/data";
+  std::filesystem::copy(pristine, data, std::filesystem::copy_options::recursive);
+  const std::string sql =
+      "SELECT 1+1, CAST('-01:30:00' AS TIME), CAST('36:00:00' AS TIME(3)), DATE('2024-02-29'), "
+      "CAST('2004-02-29 13:45:10.25' AS DATETIME(2)), 3.4028234e38, CAST(4294967295 AS UNSIGNED), 'caf\xC3\xA9'";
+  const std::string theirs = Mariadb(sql).out;
+  for (const bool prepare : {false, true}) {
+    std::vector<std::string> words = {"--api", "embedded", "--server-arg", "--no-defaults", "--server-arg=# dropped",
+                                      "--server-arg", "--datadir=" + data};
+    if (prepare) words.push_back("--prepare");
+    const Outcome mine = Run(DAC_QUERY_PATH, words, sql);
+    EXPECT_EQ(mine.out, theirs) << mine.err;
+    EXPECT_EQ(mine.status, 0);
+  }
 }
 
 }  // namespace

@@ -165,6 +165,11 @@ enum TClientStructVer : uint8_t { cvDirect = 0, cv3 = 1, cv4 = 2, cv410 = 3, cv4
 
 constexpr int kPacketError = -1;
 
+// What a statement fetch answers besides 0 (a row) and 1 (an error): no more
+// rows, and a row some of whose values did not fit their binds.
+constexpr int kMySqlNoData = 100;
+constexpr int kMySqlDataTruncated = 101;
+
 // "5.0.22-nt" -> 5, 0, 22: the number before the first "."; the digits after
 // it; the digits that start one character after those. An empty part raises
 // the strict integer conversion's EConvertError.

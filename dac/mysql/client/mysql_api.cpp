@@ -1,9 +1,12 @@
 #include "dac/mysql/client/mysql_api.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
+#include <mutex>
 
 #include "dac/framework/exceptions.h"
+#include "dac/mysql/client/client_errors.h"
 
 namespace dac {
 
@@ -190,19 +193,50 @@ TClientStructVer ClientStructVerOf(std::string_view version) {
   }
 }
 
-std::string& MySQLClientLibrary() {
-  static std::string library;
-  return library;
+namespace {
+
+// The settings above, one lock for all.
+struct LibrarySettings {
+  std::mutex lock;
+  std::string client_library;
+  std::string init_message;
+  bool initing = false;
+};
+
+LibrarySettings& Settings() {
+  static LibrarySettings settings;
+  return settings;
 }
 
-std::string& MySQLEmbServerInitMessage() {
-  static std::string message;
-  return message;
+template <typename Value>
+Value Read(Value LibrarySettings::*member) {
+  LibrarySettings& settings = Settings();
+  const std::lock_guard<std::mutex> guard(settings.lock);
+  return settings.*member;
 }
 
-bool& MySQLEmbServerIniting() {
-  static bool initing = false;
-  return initing;
+template <typename Value>
+void Write(Value LibrarySettings::*member, Value value) {
+  LibrarySettings& settings = Settings();
+  const std::lock_guard<std::mutex> guard(settings.lock);
+  settings.*member = std::move(value);
+}
+
+}  // namespace
+
+std::string GetMySQLClientLibrary() { return Read(&LibrarySettings::client_library); }
+void SetMySQLClientLibrary(std::string name) { Write(&LibrarySettings::client_library, std::move(name)); }
+std::string GetMySQLEmbServerInitMessage() { return Read(&LibrarySettings::init_message); }
+void SetMySQLEmbServerInitMessage(std::string message) { Write(&LibrarySettings::init_message, std::move(message)); }
+bool GetMySQLEmbServerIniting() { return Read(&LibrarySettings::initing); }
+void SetMySQLEmbServerIniting(bool initing) { Write(&LibrarySettings::initing, initing); }
+
+int CheckedQueryLength(const std::string& query, uint32_t length) {
+  if (length > query.size())
+    throw EMySqlException(kCrUnknownError, "The length " + std::to_string(length) + " is beyond the text's " +
+                                               std::to_string(query.size()) + " bytes");
+  if (length > static_cast<uint32_t>(INT32_MAX)) throw EMySqlException(kCrNetPacketTooLarge);
+  return static_cast<int>(length);
 }
 
 }  // namespace dac

@@ -2,7 +2,8 @@
 // operations named after the MySQL C client API (mysql_...) plus auxiliary
 // ones (_mysql_...) that hide how each implementation holds rows and column
 // descriptions. The implementations are process-wide objects shared by every
-// connection (MyAPIDirect in mysql_api_direct.h).
+// connection: MyAPIDirect (mysql_api_direct.h), MyAPIClient
+// (mysql_api_client.h) and MyAPIEmbedded (mysql_api_embedded.h).
 //
 // Handles are opaque and owned by the implementation that made them; callers
 // only pass them back. Server and protocol failures do not escape as
@@ -204,11 +205,20 @@ class TMySQLAPI : public TObject {
 // major number; a version without three numbers raises EConvertError.
 TClientStructVer ClientStructVerOf(std::string_view version);
 
-// Settings of the library-backed implementations: the library file to load
-// instead of their default (empty: the default), and what the last start of
-// an embedded server left to report, while it runs and after.
-std::string& MySQLClientLibrary();
-std::string& MySQLEmbServerInitMessage();
-bool& MySQLEmbServerIniting();
+// Settings of the library-backed implementations, safe to read and write
+// from any thread: the library file to load instead of their default
+// (empty: the default), and what the last start of an embedded server left
+// to report (emptied at each start; an application may add to it while a
+// start is under way), and whether a start is under way.
+std::string GetMySQLClientLibrary();
+void SetMySQLClientLibrary(std::string name);
+std::string GetMySQLEmbServerInitMessage();
+void SetMySQLEmbServerInitMessage(std::string message);
+bool GetMySQLEmbServerIniting();
+void SetMySQLEmbServerIniting(bool initing);
+
+// The first length bytes of query, which must hold them: EMySqlException
+// 2000 for a length beyond the text, 2020 for one beyond 32 bits signed.
+int CheckedQueryLength(const std::string& query, uint32_t length);
 
 }  // namespace dac

@@ -88,15 +88,6 @@ int32_t Guarded(Target& target, Work&& work) {
   }
 }
 
-// The first length bytes of the text, which must hold them.
-int QueryLength(const std::string& query, uint32_t length) {
-  if (length > query.size())
-    throw EMySqlException(kCrUnknownError, "The length " + std::to_string(length) + " is beyond the text's " +
-                                               std::to_string(query.size()) + " bytes");
-  if (length > static_cast<uint32_t>(INT32_MAX)) throw EMySqlException(kCrNetPacketTooLarge);
-  return static_cast<int>(length);
-}
-
 [[noreturn]] void OutOfSync(const TMySqlSession& session) {
   throw EMySqlException(kCrCommandsOutOfSync, "mysql.status = " + std::to_string(session.GetStatus()));
 }
@@ -181,7 +172,7 @@ int32_t TMySQLAPIDirect::mysql_select_db(PMySqlCon con, const char* db) {
 int32_t TMySQLAPIDirect::mysql_real_query(PMySqlCon con, const std::string& query, uint32_t length) {
   TMySqlSession& session = SessionOf(con);
   return Guarded(session, [&] {
-    session.SimpleCommand(scQuery, reinterpret_cast<const uint8_t*>(query.data()), true, QueryLength(query, length));
+    session.SimpleCommand(scQuery, reinterpret_cast<const uint8_t*>(query.data()), true, CheckedQueryLength(query, length));
     session.ReadQueryResult();
   });
 }
@@ -378,7 +369,7 @@ PMySqlStmt TMySQLAPIDirect::mysql_stmt_init(PMySqlCon con) {
 int32_t TMySQLAPIDirect::mysql_stmt_prepare(PMySqlStmt stmt, const std::string& query, uint32_t length) {
   TMySqlStmt& statement = StmtOf(stmt);
   return Guarded(statement, [&] {
-    statement.Prepare(reinterpret_cast<const uint8_t*>(query.data()), QueryLength(query, length));
+    statement.Prepare(reinterpret_cast<const uint8_t*>(query.data()), CheckedQueryLength(query, length));
   });
 }
 
@@ -428,7 +419,7 @@ uint64_t TMySQLAPIDirect::mysql_stmt_affected_rows(PMySqlStmt stmt) {
 int32_t TMySQLAPIDirect::_mysql_stmt_fetch(PMySqlStmt stmt, PMySqlRow& row) {
   TMySqlStmt& statement = StmtOf(stmt);
   row = nullptr;
-  int fetched = MYSQL_NO_DATA;
+  int fetched = kMySqlNoData;
   TMySqlBinds* binds = nullptr;
   const int32_t error = Guarded(statement, [&] { fetched = statement.Fetch(binds); });
   if (error != 0) return error;

@@ -91,7 +91,7 @@ void TMySqlStmt::BindResult(std::unique_ptr<TMySqlBinds> binds) {
 int TMySqlStmt::Fetch(TMySqlBinds*& binds) {
   LiveSession();
   if (!result_set_) throw EMySqlException(kCrCommandsOutOfSync);
-  return result_set_->Read(binds) ? 0 : MYSQL_NO_DATA;
+  return result_set_->Read(binds) ? 0 : kMySqlNoData;
 }
 
 void TMySqlStmt::FreeResult() {

@@ -24,9 +24,6 @@ class TMySqlSession;
 class TParamDescs;
 struct SessionLink;
 
-// What Fetch answers after the last row.
-constexpr int MYSQL_NO_DATA = 100;
-
 class TMySqlStmt : public TObject {
   DAC_DECLARE_CLASS();
 
@@ -46,7 +43,7 @@ class TMySqlStmt : public TObject {
   // 2029 before Prepare, 2000 for a statement without columns.
   void BindResult(std::unique_ptr<TMySqlBinds> binds);
   // 0 with the next row decoded into the result binds (binds names them),
-  // MYSQL_NO_DATA after the last one; 2014 without rows of an execute.
+  // kMySqlNoData after the last one; 2014 without rows of an execute.
   int Fetch(TMySqlBinds*& binds);
   // Ends the rows of the last execute (unread ones are drained) and drops them.
   void FreeResult();

@@ -1,10 +1,15 @@
 #include "dac/mysql/client/param_types.h"
 
+#include <cmath>
+#include <cstdint>
+
 #include "dac/core/param_desc.h"
 #include "dac/framework/currency.h"
 #include "dac/framework/exceptions.h"
 #include "dac/mysql/client/client_records.h"
+#include "dac/store/blob.h"
 #include "dac/store/data_types.h"
+#include "platform/code_page.h"
 #include "platform/format_settings.h"
 
 namespace dac {
@@ -61,6 +66,55 @@ std::string BCDParamDescToStr(const TParamDesc& param) {
     if (at != std::string::npos) text[at] = '.';
   }
   return text;
+}
+
+namespace {
+
+bool IsTextType(uint16_t type) {
+  return type == dtUnknown || type == dtString || type == dtExtString || type == dtMemo || type == dtWideString ||
+         type == dtExtWideString || type == dtWideMemo;
+}
+
+}  // namespace
+
+BytesParamValue BytesParamValueOf(const TParamDesc& param, bool use_unicode) {
+  const Variant value = param.GetValue();
+  const bool as_text = IsTextType(param.GetDataType());
+  BytesParamValue out;
+  if (value.IsBytes()) {
+    const TBytes& bytes = value.AsBytes();
+    out.bytes.assign(bytes.begin(), bytes.end());
+  } else if (value.Type() == varByRef) {
+    TBlob* blob = dynamic_cast<TBlob*>(param.GetObject());
+    DAC_ASSERT(blob != nullptr, "Parameter object is not a blob");
+    if (as_text && use_unicode)
+      out.bytes = blob->IsUnicode() ? plat::Utf16ToUtf8(blob->GetAsWideString()) : plat::AnsiToUtf8(blob->GetAsString());
+    else if (as_text && blob->IsUnicode())
+      out.bytes = blob->GetAsString();
+    else
+      out.pieces = blob;
+  } else if (as_text && use_unicode) {
+    out.bytes = value.Type() == varOleStr ? plat::Utf16ToUtf8(value.AsWideString()) : plat::AnsiToUtf8(value.AsString());
+  } else {
+    out.bytes = value.AsString();
+  }
+  return out;
+}
+
+MYSQL_TIME TimeSpanToMYSQL_TIME(double value) {
+  int64_t ms = std::llround(std::fabs(value) * static_cast<double>(plat::kMSecsPerDay));
+  const int64_t days = ms / plat::kMSecsPerDay;
+  if (days > INT32_MAX) throw EConvertError("Time value out of range");
+  ms %= plat::kMSecsPerDay;
+  MYSQL_TIME time;
+  time.neg = value < 0 && (days > 0 || ms > 0);
+  time.day = static_cast<uint32_t>(days);
+  time.hour = static_cast<uint32_t>(ms / 3600000);
+  time.minute = static_cast<uint32_t>(ms / 60000 % 60);
+  time.second = static_cast<uint32_t>(ms / 1000 % 60);
+  time.second_part = static_cast<uint32_t>(ms % 1000 * 1000);
+  time.time_type = 2;
+  return time;
 }
 
 }  // namespace dac

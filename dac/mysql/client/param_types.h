@@ -6,8 +6,11 @@
 #include <cstdint>
 #include <string>
 
+#include "dac/mysql/client/client_records.h"
+
 namespace dac {
 
+class TBlob;
 class TParamDesc;
 
 // The flag byte that follows a parameter's type when it is unsigned.
@@ -27,5 +30,20 @@ bool IsUnsignedParamType(uint16_t data_type);
 // through the currency type, any other as it converts to text; the first
 // locale separator becomes '.'.
 std::string BCDParamDescToStr(const TParamDesc& param);
+
+// What a text or byte parameter sends: a byte array as it is, a blob's
+// content, else the value's text; text goes as UTF-8 when use_unicode (and
+// a Unicode blob always). A blob that goes as it is comes as its pieces
+// (bytes stays empty), so that nobody copies it whole.
+struct BytesParamValue {
+  std::string bytes;
+  TBlob* pieces = nullptr;
+};
+BytesParamValue BytesParamValueOf(const TParamDesc& param, bool use_unicode);
+
+// A dtTime value (days, fraction the time of day) as a TIME record: the
+// sign, whole days and hours below 24, so that -01:30 and 36:00 keep
+// their value. EConvertError beyond 2^31 days.
+MYSQL_TIME TimeSpanToMYSQL_TIME(double value);
 
 }  // namespace dac

@@ -1,6 +1,5 @@
 #include "dac/mysql/client/statement_protocol.h"
 
-#include <cmath>
 #include <vector>
 
 #include "dac/core/param_desc.h"
@@ -10,7 +9,6 @@
 #include "dac/mysql/client/param_types.h"
 #include "dac/store/blob.h"
 #include "dac/store/data_types.h"
-#include "platform/code_page.h"
 
 namespace dac {
 
@@ -56,17 +54,12 @@ void WriteDateTime(PacketWriter& out, DateTime value) {
 // A time is a signed span of days: its sign, whole days and the rest, so
 // that -01:30 and 36:00 arrive as they are.
 void WriteTime(PacketWriter& out, double value) {
-  int64_t ms = std::llround(std::fabs(value) * static_cast<double>(plat::kMSecsPerDay));
-  const int64_t days = ms / plat::kMSecsPerDay;
-  if (days > INT32_MAX) throw EConvertError("Time value out of range");
-  ms %= plat::kMSecsPerDay;
+  const MYSQL_TIME t = TimeSpanToMYSQL_TIME(value);
   out.WriteByte(12);
-  out.WriteBool(value < 0 && (days > 0 || ms > 0));
-  out.WriteInt32(static_cast<int32_t>(days));
-  out.WriteByte(static_cast<uint8_t>(ms / 3600000));
-  out.WriteByte(static_cast<uint8_t>(ms / 60000 % 60));
-  out.WriteByte(static_cast<uint8_t>(ms / 1000 % 60));
-  out.WriteInt32(static_cast<int32_t>(ms % 1000 * 1000));
+  out.WriteBool(t.neg);
+  out.WriteInt32(static_cast<int32_t>(t.day));
+  for (uint32_t part : {t.hour, t.minute, t.second}) out.WriteByte(static_cast<uint8_t>(part));
+  out.WriteInt32(static_cast<int32_t>(t.second_part));
 }
 
 void WriteLengthCoded(PacketWriter& out, const std::string& bytes) {
@@ -74,44 +67,16 @@ void WriteLengthCoded(PacketWriter& out, const std::string& bytes) {
   out.WriteBytes(bytes);
 }
 
-bool IsTextType(uint16_t type) {
-  return type == dtUnknown || type == dtString || type == dtExtString || type == dtMemo || type == dtWideString ||
-         type == dtExtWideString || type == dtWideMemo;
-}
-
-// A blob's content in piece order, without a copy, when it goes as it is:
-// bytes, or 8-bit text on a connection that is not UTF-8.
-void WriteBlob(PacketWriter& out, TBlob& blob, bool as_text, bool use_unicode) {
-  if (as_text && (use_unicode || blob.IsUnicode())) {
-    WriteLengthCoded(out, use_unicode ? (blob.IsUnicode() ? plat::Utf16ToUtf8(blob.GetAsWideString())
-                                                          : plat::AnsiToUtf8(blob.GetAsString()))
-                                      : blob.GetAsString());
+// Text and byte values, a blob's pieces as they are.
+void WriteBytesValue(PacketWriter& out, const TParamDesc& param, bool use_unicode) {
+  const BytesParamValue value = BytesParamValueOf(param, use_unicode);
+  if (!value.pieces) {
+    WriteLengthCoded(out, value.bytes);
     return;
   }
-  out.WriteFieldLength(blob.GetDataSize());
-  for (PPieceHeader piece = blob.FirstPiece(); piece; piece = NextPiece(piece))
+  out.WriteFieldLength(value.pieces->GetDataSize());
+  for (PPieceHeader piece = value.pieces->FirstPiece(); piece; piece = NextPiece(piece))
     out.WriteBytes(PieceData(piece), piece->used);
-}
-
-// Text and byte values: a byte array as it is, a blob's content, else the
-// value's text, in UTF-8 on a Unicode connection.
-void WriteBytesValue(PacketWriter& out, const TParamDesc& param, bool use_unicode) {
-  const Variant value = param.GetValue();
-  const bool as_text = IsTextType(param.GetDataType());
-  if (value.IsBytes()) {
-    const TBytes& bytes = value.AsBytes();
-    out.WriteFieldLength(bytes.size());
-    out.WriteBytes(bytes);
-  } else if (value.Type() == varByRef) {
-    TBlob* blob = dynamic_cast<TBlob*>(param.GetObject());
-    DAC_ASSERT(blob != nullptr, "Parameter object is not a blob");
-    WriteBlob(out, *blob, as_text, use_unicode);
-  } else if (as_text && use_unicode) {
-    WriteLengthCoded(out, value.Type() == varOleStr ? plat::Utf16ToUtf8(value.AsWideString())
-                                                    : plat::AnsiToUtf8(value.AsString()));
-  } else {
-    WriteLengthCoded(out, value.AsString());
-  }
 }
 
 void WriteValue(PacketWriter& out, const TParamDesc& param, bool use_unicode) {

@@ -151,14 +151,26 @@ TEST_F(StatsTest, CalcUserStatsReadsWhatExistsAndCreatesNothing) {
   plat::CreateFolders(data + "Sessions/bad");
   plat::WriteFileAtomic(data + "Sessions/sam/answers.xml", Document({Record("1", "2025-02-03", "1", "10", "8", "B")}));
   plat::WriteFileAtomic(data + "Sessions/bad/answers.xml", "not xml");
-
+  const auto expect_read = [&](int32_t score) {
+    EXPECT_EQ(users_.GetStatsDate(), Day(2025, 3, 14));
+    ASSERT_EQ(sam.GetSubjects().Count(), 1);
+    EXPECT_EQ(sam.GetSubjects().GetSubject(0).GetTest(0).answered_score, score);
+    // No file: the records of an earlier reading stay, and no folder appears.
+    EXPECT_EQ(ann.GetSubjects().GetSubject(0).GetTest(0).answered_score, 90);
+    EXPECT_FALSE(plat::PathExists(data + "Sessions/ann"));
+  };
   CalcUserStats(users_, data);
-  EXPECT_EQ(users_.GetStatsDate(), Day(2025, 3, 14));
-  ASSERT_EQ(sam.GetSubjects().Count(), 1);
-  EXPECT_EQ(sam.GetSubjects().GetSubject(0).GetTest(0).answered_score, 8);
-  // No file: the records of an earlier reading stay, and no folder appears.
-  EXPECT_EQ(ann.GetSubjects().GetSubject(0).GetTest(0).answered_score, 90);
-  EXPECT_FALSE(plat::PathExists(data + "Sessions/ann"));
+  expect_read(8);
+  // Through the cache of files read: the same, also when a file changes
+  // without changing its size.
+  TAnswersCache cache;
+  CalcUserStats(users_, data, &cache);
+  expect_read(8);
+  CalcUserStats(users_, data, &cache);
+  expect_read(8);
+  plat::WriteFileAtomic(data + "Sessions/sam/answers.xml", Document({Record("1", "2025-02-03", "1", "10", "9", "B")}));
+  CalcUserStats(users_, data, &cache);
+  expect_read(9);
 }
 
 TEST_F(StatsTest, GroupOverviewRanksMembersAndTheLaterUserWinsTies) {

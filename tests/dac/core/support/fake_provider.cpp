@@ -153,6 +153,10 @@ void FakeCommand::Record(int iters) {
 }
 
 bool FakeCommand::GetProp(int prop, Variant& value) {
+  if (prop == prParamCheck) {
+    value = describes_params;
+    return true;
+  }
   if (prop != prRowsProcessed) return TDKCommand::GetProp(prop, value);
   value = rows_affected_ < 0 ? 0 : rows_affected_;
   return true;

@@ -146,10 +146,13 @@ class FakeCommand : public TDKCommand {
   void Execute(int iters) override;
   TCursorState GetCursorState() const override { return cursor_state_; }
   void SetCursorState(TCursorState value) override { cursor_state_ = value; }
-  // 13: rows affected by the last execution (0 before the first).
+  // 13: rows affected by the last execution (0 before the first); 11:
+  // describes_params.
   bool GetProp(int prop, Variant& value) override;
 
   std::vector<FakeExecution> executions;
+  // Whether the command says it describes its parameters itself.
+  bool describes_params = false;
   // Called while a statement runs.
   std::function<void()> while_running;
 

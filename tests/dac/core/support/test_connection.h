@@ -27,7 +27,7 @@ class RecordingMonitor : public TCustomDASQLMonitor {
   static inline RecordingMonitor* current = nullptr;
 
   // "connect before", "connect after", and so for "disconnect", "start",
-  // "commit" and "rollback".
+  // "commit", "rollback" and "execute".
   std::vector<std::string> calls;
 
   void InternalDBConnect(TComponent*, TTracePoint point, int32_t&) override { Record("connect", point); }
@@ -35,6 +35,10 @@ class RecordingMonitor : public TCustomDASQLMonitor {
   void InternalTRStart(TComponent*, TTracePoint point, int32_t&) override { Record("start", point); }
   void InternalTRCommit(TComponent*, TTracePoint point, int32_t&) override { Record("commit", point); }
   void InternalTRRollback(TComponent*, TTracePoint point, int32_t&) override { Record("rollback", point); }
+  void InternalSQLExecute(TComponent*, const std::string&, TParams*, const std::string&, TTracePoint point,
+                          int32_t&) override {
+    Record("execute", point);
+  }
 
  protected:
   ~RecordingMonitor() override {

@@ -14,6 +14,7 @@
 
 #include "dac/core/param_desc.h"
 #include "dac/mysql/client/mysql_api.h"
+#include "dac/mysql/client/mysql_api_client.h"
 #include "dac/mysql/client/mysql_api_direct.h"
 #include "dac/mysql/client/protocol.h"
 #include "tests/dac/mysql/client/server_test_support.h"
@@ -24,23 +25,41 @@ namespace dac::testing {
 struct ApiUnderTest {
   std::string name;
   std::function<TMySQLAPI&()> api;
+  // Connect through the server's Unix socket instead of TCP.
+  bool socket = false;
+  // The server it talks to; the test server when unset.
+  std::function<std::optional<ServerSettings>()> server;
 };
 inline std::string ApiName(const ::testing::TestParamInfo<ApiUnderTest>& info) { return info.param.name; }
-inline ApiUnderTest DirectApi() { return {"direct", []() -> TMySQLAPI& { return MyAPIDirect(); }}; }
+inline ApiUnderTest DirectApi() { return {"direct", []() -> TMySQLAPI& { return MyAPIDirect(); }, false, {}}; }
+inline ApiUnderTest ClientApi(bool socket) {
+  return {socket ? "client_socket" : "client_tcp", []() -> TMySQLAPI& { return MyAPIClient(); }, socket, {}};
+}
+inline std::optional<ServerSettings> ServerOf(const ApiUnderTest& api) {
+  return api.server ? api.server() : TestServer();
+}
 
 // A connection handle closed at scope exit; errno() tells how connecting went.
+// Over the socket when `socket`; an empty host is the default one.
 class ApiConnection {
  public:
   ApiConnection(TMySQLAPI& api, const ServerSettings& s, uint32_t flags = 0,
-                const std::optional<std::string>& password = std::nullopt, uint32_t port = 0)
+                const std::optional<std::string>& password = std::nullopt, uint32_t port = 0, bool socket = false)
       : api_(api) {
     api_.CheckMySQLLib();
     con_ = api_.mysql_init(nullptr);
     const std::string pw = password.value_or(s.password);
-    EXPECT_EQ(api_.mysql_real_connect(con_, s.host.c_str(), s.user.c_str(), pw.c_str(), s.database.c_str(),
-                                      port ? port : static_cast<uint32_t>(s.port), nullptr, flags),
+    const uint32_t protocol = MYSQL_PROTOCOL_SOCKET;
+    if (socket) api_.mysql_options(con_, MYSQL_OPT_PROTOCOL, &protocol);
+    const char* host = socket ? "localhost" : s.host.empty() ? nullptr : s.host.c_str();
+    EXPECT_EQ(api_.mysql_real_connect(con_, host, s.user.c_str(), pw.c_str(), s.database.c_str(),
+                                      port ? port : static_cast<uint32_t>(s.port), socket ? s.socket.c_str() : nullptr,
+                                      flags),
               con_);
   }
+  ApiConnection(const ApiUnderTest& under_test, const ServerSettings& s, uint32_t flags = 0,
+                const std::optional<std::string>& password = std::nullopt, uint32_t port = 0)
+      : ApiConnection(under_test.api(), s, flags, password, port, under_test.socket) {}
   ~ApiConnection() { api_.mysql_close(con_); }
   ApiConnection(const ApiConnection&) = delete;
   ApiConnection& operator=(const ApiConnection&) = delete;
@@ -95,13 +114,12 @@ class ApiStatement {
 
   // The rows of the last execute, each value as the server writes it as text.
   Rows FetchAll() {
-    const std::vector<TMYSQL_FIELD> columns = tools::StatementColumns(api_, stmt_);
+    tools::StatementRows reader(api_, stmt_);
     Rows rows;
-    PMySqlRow row = nullptr;
+    Row row;
     int32_t fetched;
-    while ((fetched = api_._mysql_stmt_fetch(stmt_, row)) == 0)
-      rows.push_back(tools::StatementRow(api_, stmt_, columns));
-    EXPECT_EQ(fetched, 100) << error();
+    while ((fetched = reader.Next(row)) == 0) rows.push_back(row);
+    EXPECT_EQ(fetched, kMySqlNoData) << error();
     return rows;
   }
 

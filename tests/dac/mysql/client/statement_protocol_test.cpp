@@ -187,9 +187,10 @@ TEST(PrepareReplyTest, ParsesTheReplyAndRefusesAShortOne) {
 
 TEST(ClientVersionTest, MapsVersionsToLayoutFamilies) {
   const std::pair<const char*, TClientStructVer> cases[] = {
-      {"3.23.58", cv3}, {"4.0.20", cv4}, {"4.1.0", cv410}, {"4.1.7", cv411}, {"5.0.1", cv411}, {"5.0.22-nt", cv411}};
+      {"3.23.58", cv3}, {"4.0.20", cv4},      {"4.1.0", cv410},   {"4.1.7", cv411},
+      {"5.0.1", cv411},  {"5.0.22-nt", cv411}, {"3.3.20", cv3}};  // the client library's own number
   for (const auto& [version, expected] : cases) EXPECT_EQ(ClientStructVerOf(version), expected) << version;
-  for (const char* refused : {"6.0.0", "10.11.6", "2.0.1"}) {
+  for (const char* refused : {"6.0.0", "10.11.6", "2.0.1", "10.11.19", "11.4.2", "10.11.19-MariaDB"}) {
     try {
       ClientStructVerOf(refused);
       ADD_FAILURE() << refused;
