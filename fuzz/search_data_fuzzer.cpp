@@ -1,10 +1,13 @@
 // The content's search data (a phrase, a NUL, then Search.xml): the phrase
-// searched as the search page searches it, and every hit looked up by its id
-// as the result page looks it up, which must find it.
+// searched as the search page searches it, and the first hits looked up by
+// their ids as the result page looks one up (each look-up reads the whole
+// data), which must find them.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "content/search_data.h"
 #include "fuzz/fuzz_support.h"
@@ -17,8 +20,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view xml = text.substr(nul + 1);
   const content::TSearchData search;
   try {
-    for (const content::SearchItem& hit : search.Search(xml, phrase))
-      fuzz::Require(search.GetItemById(xml, hit.id).has_value(), "a hit cannot be found by its id");
+    const std::vector<content::SearchItem> hits = search.Search(xml, phrase);
+    for (size_t i = 0; i < std::min<size_t>(hits.size(), 4); ++i)
+      fuzz::Require(search.GetItemById(xml, hits[i].id).has_value(), "a hit cannot be found by its id");
     search.GetItemById(xml, 1);
   } catch (const content::SearchDataError&) {
   }
