@@ -68,7 +68,13 @@ std::optional<int32_t> ParseInt(std::string_view text) {
 int32_t ParseIntOr(std::string_view text, int32_t fallback) { return ParseInt(text).value_or(fallback); }
 
 namespace {
-std::string Escape(std::string_view text, bool apostrophe) {
+
+enum class EscapeFor { kXmlText, kXmlAttribute, kHtml };
+
+// Below the blank, TAB, LF and CR are the only characters an XML document may hold.
+bool XmlCannotCarry(char c) { return static_cast<unsigned char>(c) < ' ' && c != '\t' && c != '\n' && c != '\r'; }
+
+std::string Escape(std::string_view text, EscapeFor use) {
   std::string out;
   out.reserve(text.size());
   for (char c : text) {
@@ -76,21 +82,18 @@ std::string Escape(std::string_view text, bool apostrophe) {
       case '&': out += "&amp;"; break;
       case '<': out += "&lt;"; break;
       case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'':
-        if (apostrophe) {
-          out += "&#39;";
-          break;
-        }
-        [[fallthrough]];
-      default: out += c;
+      case '"': out += use == EscapeFor::kXmlText ? "\"" : "&quot;"; break;
+      case '\'': out += use == EscapeFor::kHtml ? "&#39;" : "'"; break;
+      default: out += use != EscapeFor::kHtml && XmlCannotCarry(c) ? '?' : c;
     }
   }
   return out;
 }
+
 }  // namespace
 
-std::string XmlAttrEscape(std::string_view text) { return Escape(text, false); }
-std::string HtmlEscape(std::string_view text) { return Escape(text, true); }
+std::string XmlTextEscape(std::string_view text) { return Escape(text, EscapeFor::kXmlText); }
+std::string XmlAttrEscape(std::string_view text) { return Escape(text, EscapeFor::kXmlAttribute); }
+std::string HtmlEscape(std::string_view text) { return Escape(text, EscapeFor::kHtml); }
 
 }  // namespace plat

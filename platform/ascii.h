@@ -26,7 +26,10 @@ std::optional<int32_t> ParseInt(std::string_view text);
 std::optional<int64_t> ParseInt64(std::string_view text);
 int32_t ParseIntOr(std::string_view text, int32_t fallback);
 
-// & < > " as entities: for values placed in XML attributes.
+// & < > as entities, and each control character no XML document may hold
+// (below the blank, but TAB, LF and CR) as '?': for values placed in XML text.
+std::string XmlTextEscape(std::string_view text);
+// The same, and " as an entity: for values placed in XML attributes.
 std::string XmlAttrEscape(std::string_view text);
 // & < > " ' as entities: for values placed in HTML.
 std::string HtmlEscape(std::string_view text);

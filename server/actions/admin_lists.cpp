@@ -1,6 +1,8 @@
 #include "server/actions/admin_lists.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 namespace server {
@@ -13,13 +15,34 @@ void AddField(std::string& list, const std::string& field) {
   list += kField;
 }
 
-// The table indexes of the groups the user's ids name, in the user's order.
-std::vector<int> GroupIndexesOf(const content::TUser* user, const content::TGroupsList& groups) {
+// The first group of each id, by table index. The lists look memberships up
+// here rather than scanning the tables for every user and group, so their
+// cost follows the tables' sizes, not their product.
+using TFirstIndexById = std::unordered_map<int32_t, int>;
+
+TFirstIndexById FirstIndexById(const content::TGroupsList& groups) {
+  TFirstIndexById first;
+  for (int g = 0; g < groups.Count(); ++g) first.emplace(groups.GetGroup(g)->GetId(), g);
+  return first;
+}
+
+// The ids the user's lines read as (IsInGroup's reading), each once.
+std::vector<int32_t> DistinctIdsOf(const content::TUser& user) {
+  std::vector<int32_t> ids;
+  for (int i = 0; i < user.GetGroupCount(); ++i) ids.push_back(user.GetGroupId(i));
+  std::sort(ids.begin(), ids.end());
+  ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+  return ids;
+}
+
+// The table indexes of the groups the user's ids name (the first group of
+// each id), in the user's order.
+std::vector<int> GroupIndexesOf(const content::TUser* user, const TFirstIndexById& first) {
   std::vector<int> indexes;
   if (user == nullptr) return indexes;
   for (int i = 0; i < user->GetGroupCount(); ++i) {
-    const int index = groups.IndexOfId(user->GetGroupId(i));
-    if (index >= 0) indexes.push_back(index);
+    const auto found = first.find(user->GetGroupId(i));
+    if (found != first.end()) indexes.push_back(found->second);
   }
   return indexes;
 }
@@ -34,15 +57,19 @@ void AddEntry(std::string& list, const content::TGroupsList& groups, int index) 
 }  // namespace
 
 std::string UsersWithGroupsList(const content::TUsersList& users, const content::TGroupsList& groups) {
+  const TFirstIndexById first = FirstIndexById(groups);
   std::string list;
   for (int u = 0; u < users.Count(); ++u) {
     const content::TUser& user = *users.GetUser(u);
+    // One group per id: in a damaged table whose groups share ids, naming
+    // every group of the id for every user would grow with their product.
+    std::vector<int> member_of = GroupIndexesOf(&user, first);
+    std::sort(member_of.begin(), member_of.end());
+    member_of.erase(std::unique(member_of.begin(), member_of.end()), member_of.end());
     std::string titles;
-    for (int g = 0; g < groups.Count(); ++g) {
-      const content::TGroup& group = *groups.GetGroup(g);
-      if (!user.IsInGroup(group.GetId())) continue;
+    for (const int g : member_of) {
       if (!titles.empty()) titles += ", ";
-      titles += group.GetTitle();
+      titles += groups.GetGroup(g)->GetTitle();
     }
     AddField(list, user.GetFullName());
     AddField(list, titles);
@@ -52,14 +79,15 @@ std::string UsersWithGroupsList(const content::TUsersList& users, const content:
 }
 
 std::string GroupsWithCountsList(const content::TGroupsList& groups, const content::TUsersList& users) {
+  std::unordered_map<int32_t, int> members_by_id;
+  for (int u = 0; u < users.Count(); ++u)
+    for (const int32_t id : DistinctIdsOf(*users.GetUser(u))) ++members_by_id[id];
   std::string list;
   for (int g = 0; g < groups.Count(); ++g) {
     const content::TGroup& group = *groups.GetGroup(g);
-    int members = 0;
-    for (int u = 0; u < users.Count(); ++u)
-      if (users.GetUser(u)->IsInGroup(group.GetId())) ++members;
+    const auto members = members_by_id.find(group.GetId());
     AddField(list, group.GetTitle());
-    AddField(list, std::to_string(members));
+    AddField(list, std::to_string(members == members_by_id.end() ? 0 : members->second));
     AddField(list, std::to_string(g));
   }
   return list;
@@ -79,17 +107,18 @@ std::string GroupMembersList(const content::TUsersList& users, const content::TG
 
 std::string UserGroupsList(const content::TUser* user, const content::TGroupsList& groups) {
   std::string list;
-  for (const int index : GroupIndexesOf(user, groups)) AddEntry(list, groups, index);
+  for (const int index : GroupIndexesOf(user, FirstIndexById(groups))) AddEntry(list, groups, index);
   return list;
 }
 
 std::string AvailableGroupsList(const content::TUser* user, const content::TGroupsList& groups) {
   // By index, not by the entry's text: one title may end another's
   // ("A" at 1 and "BA" at 12 give "A\r1" inside "BA\r12").
-  const std::vector<int> taken = GroupIndexesOf(user, groups);
+  std::vector<bool> taken(static_cast<size_t>(groups.Count()), false);
+  for (const int index : GroupIndexesOf(user, FirstIndexById(groups))) taken[static_cast<size_t>(index)] = true;
   std::string list;
   for (int g = 0; g < groups.Count(); ++g)
-    if (std::find(taken.begin(), taken.end(), g) == taken.end()) AddEntry(list, groups, g);
+    if (!taken[static_cast<size_t>(g)]) AddEntry(list, groups, g);
   return list;
 }
 

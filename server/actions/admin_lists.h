@@ -10,7 +10,8 @@
 
 namespace server {
 
-// Per user: full name, CR, the titles of the user's groups in table order
+// Per user: full name, CR, the titles of the user's groups (for each of the
+// user's ids the first group with it, as in UserGroupsList) in table order
 // joined by ", ", CR, index, CR.
 std::string UsersWithGroupsList(const content::TUsersList& users, const content::TGroupsList& groups);
 // Per group: title, CR, the number of its members, CR, index, CR.

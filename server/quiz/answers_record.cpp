@@ -4,33 +4,12 @@
 
 #include "content/debug_log.h"
 #include "content/safe_name.h"
+#include "platform/ascii.h"
 #include "platform/files.h"
 #include "server/road/data_folder.h"
 
 namespace server {
 namespace {
-
-// Element text: & < > as entities.
-std::string EscapeText(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
 
 std::string Line(std::string_view tag, std::string_view value) {
   return "    <" + std::string(tag) + ">" + std::string(value) + "</" + std::string(tag) + ">\r\n";
@@ -52,8 +31,9 @@ std::string FormatAnswersRecord(const TAnswersRecord& record) {
   return "  <Record>\r\n" + Line("Testid", std::to_string(record.test_id)) +
          Line("Date", FormatAnswersDate(record.date)) + Line("Subject", std::to_string(record.subject)) +
          Line("MaxScore", std::to_string(record.max_score)) +
-         Line("AnsweredScore", std::to_string(record.answered_score)) + Line("Grade", EscapeText(record.grade)) +
-         Line("Usage", std::to_string(record.usage)) + "  </Record>\r\n";
+         Line("AnsweredScore", std::to_string(record.answered_score)) +
+         Line("Grade", plat::XmlTextEscape(record.grade)) + Line("Usage", std::to_string(record.usage)) +
+         "  </Record>\r\n";
 }
 
 std::optional<std::string> InsertAnswersRecord(std::string_view document, std::string_view record) {

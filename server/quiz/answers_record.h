@@ -45,8 +45,8 @@ struct TAnswersRecord {
 // "yyyy-dd-mm": four-digit year, two-digit day, two-digit month.
 std::string FormatAnswersDate(const plat::CalendarDate& date);
 
-// The record's lines, each ended by CRLF. Only the grade is free text: its
-// & < > are written as entities so the file stays readable.
+// The record's lines, each ended by CRLF. Only the grade is free text: it is
+// written as XML text (plat::XmlTextEscape) so the file stays readable.
 std::string FormatAnswersRecord(const TAnswersRecord& record);
 
 // The document with the record inserted in front of its last closing tag;

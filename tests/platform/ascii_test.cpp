@@ -21,6 +21,10 @@ TEST(ParseInt, AcceptsOnlyPlainDecimalNumbers) {
 TEST(Escaping, XmlAndHtmlEntities) {
   EXPECT_EQ(XmlAttrEscape("a<b>&\"c'"), "a&lt;b&gt;&amp;&quot;c'");
   EXPECT_EQ(HtmlEscape("'<x>'"), "&#39;&lt;x&gt;&#39;");
+  // Control characters no XML document may hold become '?'; TAB, LF and CR stay.
+  EXPECT_EQ(XmlAttrEscape(std::string("a\0\x01\x1F\t\n\r\x7F", 8)), "a???\t\n\r\x7F");
+  EXPECT_EQ(XmlTextEscape("\"R&D\x0B\""), "\"R&amp;D?\"");
+  EXPECT_EQ(HtmlEscape("\x01"), "\x01");
 }
 
 TEST(AsciiCase, FoldsOnlyAsciiLetters) {

@@ -7,6 +7,7 @@
 #include "dac/store/stream_writer.h"
 #include "dac/store/xml_text_reader.h"
 #include "dac/store/xml_text_writer.h"
+#include "tests/dac/store/xml_node_dump.h"
 
 namespace dac {
 namespace {
@@ -38,26 +39,15 @@ class BlockStream : public TStream {
   int64_t position_ = 0;
 };
 
-// Every node as "type name=value", each attribute as " prefix|name=value"
-// (taken by index and checked by name), one line each; an error ends it.
+// Every node and attribute (see xml_node_dump.h), each attribute also checked
+// by name, and a failed reader checked to stay failed.
 std::string Dump(XmlTextReader& reader) {
-  std::string out;
-  try {
-    while (reader.Read()) {
-      out += std::to_string(static_cast<int>(reader.GetNodeType())) + " " + reader.GetName() + "=" + reader.GetValue();
-      for (int i = 0; i < reader.GetAttributeCount(); ++i) {
-        reader.MoveToAttribute(i);
-        EXPECT_EQ(reader.Items(reader.GetName()), reader.Items(i));
-        out += " " + reader.GetPrefix() + "|" + reader.GetName() + "=" + reader.GetValue();
-      }
-      out += "\n";
-    }
-  } catch (const XmlException& e) {
-    EXPECT_EQ(reader.GetReadState(), XmlReadState::Error);
-    EXPECT_FALSE(reader.Read());  // a failed reader stays failed
-    out += "error: " + e.Message();
-  }
-  return out;
+  return testing::DumpNodes(
+      reader, [&](int i) { EXPECT_EQ(reader.Items(reader.GetName()), reader.Items(i)); },
+      [&] {
+        EXPECT_EQ(reader.GetReadState(), XmlReadState::Error);
+        EXPECT_FALSE(reader.Read());
+      });
 }
 
 TEST(XmlTextReaderTest, NodesAttributesAndDecoding) {

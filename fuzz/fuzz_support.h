@@ -1,0 +1,27 @@
+// What the fuzz targets share: a scratch folder of the process's own for the
+// parsers that read files, and small helpers over the input bytes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace fuzz {
+
+// A folder below $TMPDIR that belongs to this process, with a trailing '/';
+// made on first use and removed, with everything in it, at exit.
+const std::string& ScratchFolder();
+
+// Writes the bytes to the name below the scratch folder (replacing what was
+// there) and returns the file's path.
+std::string PutScratchFile(std::string_view name, std::string_view bytes);
+
+inline std::string_view AsText(const uint8_t* data, size_t size) {
+  return std::string_view(reinterpret_cast<const char*>(data), size);
+}
+
+// A property every input must keep; a violation is a finding like a crash.
+void Require(bool holds, const char* what);
+
+}  // namespace fuzz
