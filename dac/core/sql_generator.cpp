@@ -180,8 +180,7 @@ bool TDASQLGenerator::FieldModified(TFieldDesc* field_desc) {
 std::string TDASQLGenerator::GetActualFieldNameEx(TDKFieldDesc* field_desc, TDKTableInfo* table_info) {
   std::string name = field_desc->GetActualName();
   const TDKTableInfo* own = field_desc->GetTableInfo();
-  const bool same_table =
-      table_info == own || (table_info && own && table_info->GetTableName() == own->GetTableName());
+  const bool same_table = table_info == own || (table_info && own && table_info->GetTableName() == own->GetTableName());
   if (!same_table || !own || own->GetTableName().empty()) return name;
   const size_t point = name.find('.');
   if (point != std::string::npos && name.compare(0, own->GetTableName().size(), own->GetTableName()) == 0) {

@@ -62,8 +62,7 @@ class TDASQLGenerator : public TObject {
   // dtObject and dtArray.
   virtual bool IsObjectDataType(uint16_t data_type) const;
   // True for a closed dataset; an object is null when all its attributes are.
-  virtual bool FieldIsNull(TFieldDesc* field_desc, bool old_value, TData* data, void* old_rec_buf,
-                           void* new_rec_buf);
+  virtual bool FieldIsNull(TFieldDesc* field_desc, bool old_value, TData* data, void* old_rec_buf, void* new_rec_buf);
   // With the dataset's record store and the row's buffers.
   virtual bool FieldIsNull(TFieldDesc* field_desc, bool old_value);
   // The new value differs from the old one (a blob: its object was written
@@ -84,8 +83,8 @@ class TDASQLGenerator : public TObject {
   virtual bool IsSubstituteParamName();
   // Writes one placeholder into sb and registers its parameter: "Old_"
   // before the name of an old value, "P_<index>_" in a batch.
-  virtual void AddParam(StringBuilder& sb, TFieldDesc* field_desc, TStatementType statement_type,
-                        TParamType param_type, int index, bool old);
+  virtual void AddParam(StringBuilder& sb, TFieldDesc* field_desc, TStatementType statement_type, TParamType param_type,
+                        int index, bool old);
   virtual void AddFieldToInsertSQL(TDKFieldDesc* field_desc, int index);
   virtual void AddFieldToUpdateSQL(TDKFieldDesc* field_desc, bool skip_unchanged, int index);
   virtual void AddFieldToRefreshSQL(TDKFieldDesc* field_desc);
