@@ -2,7 +2,9 @@
 // record through the write steps, whose statements may be collected into
 // batches; a lost connection runs the whole apply again only when nothing
 // it did was committed.
+#include "dac/core/connection.h"
 #include "dac/core/connection_component.h"
+#include "dac/core/da_errors.h"
 #include "dac/core/da_param.h"
 #include "dac/core/dataset_component.h"
 #include "dac/core/dataset_options.h"
@@ -61,7 +63,7 @@ void TCustomDADataSet::InternalApplyUpdates(bool allow_fail_over) {
 void TCustomDADataSet::ApplyUpdates() {
   TCustomDAConnection* used = UsedConnection();
   if (!used) DatabaseError(LoadResString(SConnectionNotDefined), this);
-  InternalApplyUpdates(!used->InTransaction() && !auto_commit_);
+  InternalApplyUpdates(!used->GetInTransaction() && !auto_commit_);
 }
 
 }  // namespace dac

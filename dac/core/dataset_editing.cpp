@@ -2,6 +2,7 @@
 // detail row that no longer belongs to its master leaves the store, an
 // inserted row may be read again), and the record store's write steps that
 // send each change to the server.
+#include "dac/core/connection.h"
 #include "dac/core/connection_component.h"
 #include "dac/core/dataset_component.h"
 #include "dac/core/dataset_options.h"

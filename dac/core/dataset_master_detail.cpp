@@ -2,6 +2,7 @@
 // fields (read again, at once or after DetailDelay, when the master moves),
 // or in memory with LocalMasterDetail, where a filter keeps the rows whose
 // detail fields equal the master's values.
+#include "dac/core/connection.h"
 #include "dac/core/connection_component.h"
 #include "dac/core/da_param.h"
 #include "dac/core/dataset_component.h"

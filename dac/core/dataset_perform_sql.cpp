@@ -7,6 +7,7 @@
 #include <cctype>
 
 #include "dac/core/access_utils.h"
+#include "dac/core/connection.h"
 #include "dac/core/connection_component.h"
 #include "dac/core/da_param.h"
 #include "dac/core/dataset_component.h"
@@ -21,6 +22,7 @@
 #include "dac/core/update_sql.h"
 #include "dac/framework/database_error.h"
 #include "dac/framework/field.h"
+#include "dac/framework/update_pair.h"
 #include "dac/store/blob.h"
 #include "platform/ascii.h"
 
