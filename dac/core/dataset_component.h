@@ -585,6 +585,7 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   void TakeRefreshedRow(TCustomDADataSet& query, TStatementTypes statement_types);
   // The query's fields that hold this dataset's key fields, and their names.
   std::vector<TField*> KeyFieldsOf(TCustomDADataSet& query, std::string& names);
+  TFieldDesc* RefreshTarget(const std::string& name);
   // Copies the fetched row into the current record.
   void CopyRecord(TData& source, void* source_buf, TStatementTypes statement_types);
   void CopyObjectValue(TData& source, void* source_buf, TFieldDesc* from, TFieldDesc* to, void* target);

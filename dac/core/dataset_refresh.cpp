@@ -5,6 +5,7 @@
 #include "dac/core/dataset_component.h"
 #include "dac/core/dataset_options.h"
 #include "dac/core/messages.h"
+#include "dac/core/sql_generator.h"
 #include "dac/framework/database_error.h"
 #include "dac/framework/field.h"
 #include "dac/framework/scoped_value.h"
@@ -163,6 +164,14 @@ void TCustomDADataSet::MergeChangedRows(TCustomDADataSet& query, TStatementTypes
 
 // ---- the record copy ----
 
+// The column of this dataset a fetched column fills: by name, or by the
+// position a generated refresh names it after ("_3").
+TFieldDesc* TCustomDADataSet::RefreshTarget(const std::string& name) {
+  if (TFieldDesc* desc = Data()->FindField(name)) return desc;
+  const int position = sql_generator_->DecodeFieldIndex(name);
+  return position >= 0 && position < Data()->GetFieldCount() ? Data()->GetFieldDescs().GetItems(position) : nullptr;
+}
+
 void TCustomDADataSet::CopyRecord(TData& source, void* source_buf, TStatementTypes statement_types) {
   const bool refresh = !(statement_types & kRefreshes).Empty();
   void* target = GetInCacheProcessing() ? GetNewCacheRecBuf() : ActiveBuffer();
@@ -170,7 +179,7 @@ void TCustomDADataSet::CopyRecord(TData& source, void* source_buf, TStatementTyp
   for (int i = 0; i < descs.Count(); ++i) {
     TFieldDesc* from = descs.GetItems(i);
     if (from->HasParent()) continue;
-    TFieldDesc* to = Data()->FindField(from->GetName());
+    TFieldDesc* to = RefreshTarget(from->GetName());
     if (!to) continue;
     const uint16_t type = to->GetDataType();
     if (Data()->IsBlobFieldType(type) || type == dtVariant) {
