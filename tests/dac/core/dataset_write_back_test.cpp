@@ -122,7 +122,7 @@ TEST_F(WriteBackTest, StatementsComeFromTheDataSetOrTheUpdateObject) {
   // number the field of that number.
   query->GetUpdateSQLIndex(stUpdate)->SetText("UPDATE t SET NAME = :NAME, X = :2 WHERE ID = :OLD_ID");
   connection->server->Script("UPDATE t SET NAME = ?, X = ? WHERE ID = ?", Affected(1));
-  ASSERT_EQ(ErrorOf([&] { Rename(query, "own"); }), "no error") << testing::PrintToString(Sent());
+  ASSERT_EQ(ErrorOf([&] { Rename(query, "own"); }), "no error");
   EXPECT_EQ(Sent(), std::vector<std::string>{"UPDATE t SET NAME = ?, X = ? WHERE ID = ? [NAME=own, 2=own, OLD_ID=1]"});
 
   // The update object's SQL takes precedence.
