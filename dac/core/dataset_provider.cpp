@@ -1,6 +1,7 @@
 // The dataset's provider operations: what a data provider reads of its
 // metadata, the statements it runs through it and the changes of a delta
 // it applies with the dataset's update object.
+#include <exception>
 #include <utility>
 #include <vector>
 
@@ -77,6 +78,54 @@ class ComponentGuard {
   TComponent* component_;
 };
 
+// Gives the component the connection made Debug, the text and the
+// parameters, and runs it; freed when that fails, else handed back.
+template <typename Component>
+Component* RunNumbered(TComponent* made, bool debug, const std::string& text, TParams* params) {
+  ComponentGuard guard(made);
+  auto* component = dynamic_cast<Component*>(made);
+  DAC_ASSERT(component != nullptr, "The connection made a component of another class");
+  component->SetDebug(debug);
+  component->SQL().SetText(text);
+  CopyNumberedParams(params, component->Params());
+  component->Execute();
+  guard.Release();
+  return component;
+}
+
+// Runs work on the dataset opened for its metadata only (one row, not
+// traced), then closes it with Debug, FetchAll and FetchRows as they were,
+// also when the open or the work fails.
+template <typename Work>
+void WithMetadataOpen(TCustomDADataSet& data_set, Work work) {
+  const bool debug = data_set.GetDebug();
+  const bool fetch_all = data_set.GetFetchAll();
+  const int32_t fetch_rows = data_set.GetFetchRows();
+  auto restore = [&] {
+    data_set.SetDebug(debug);
+    data_set.Close();
+    data_set.SetFetchAll(fetch_all);
+    data_set.SetFetchRows(fetch_rows);
+  };
+  std::exception_ptr failure;
+  try {
+    data_set.SetDebug(false);
+    data_set.SetFetchAll(false);
+    data_set.SetFetchRows(1);
+    data_set.Execute();
+    work();
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  if (!failure) return restore();
+  // The open's error is the one to report.
+  try {
+    restore();
+  } catch (...) {
+  }
+  std::rethrow_exception(failure);
+}
+
 }  // namespace
 
 TParams* TCustomDADataSet::PSGetParams() { return &Params(); }
@@ -136,36 +185,18 @@ std::string TCustomDADataSet::PSGetKeyFields() {
   if (!ps_key_fields_.empty()) return ps_key_fields_;
   if (!PreventPSKeyFields(result)) {
     const bool open_here = !GetActive() && connection_ && irecord_set_ && irecord_set_->GetFieldCount() == 0;
-    // Opened for its metadata only: one row, not traced; closed again with
-    // the settings as they were, also when the open fails.
-    struct MetadataOpen {
-      TCustomDADataSet& data_set;
-      bool active;
-      bool debug = data_set.debug_;
-      bool fetch_all = data_set.fetch_all_;
-      int32_t fetch_rows = data_set.fetch_rows_;
-      ~MetadataOpen() {
-        if (!active) return;
-        try {
-          data_set.Close();
-        } catch (...) {
-        }
-        data_set.SetDebug(debug);
-        data_set.SetFetchAll(fetch_all);
-        data_set.SetFetchRows(fetch_rows);
+    auto collect = [this, &result] {
+      TKeyAndDataFields fields;
+      GetKeyAndDataFields(fields, false);
+      for (TDKFieldDesc* key : fields.KeyFieldDescs) {
+        if (!result.empty()) result += ';';
+        result += key->GetName();
       }
-    } metadata{*this, open_here};
+    };
     if (open_here) {
-      SetDebug(false);
-      SetFetchAll(false);
-      SetFetchRows(1);
-      Execute();
-    }
-    TKeyAndDataFields fields;
-    GetKeyAndDataFields(fields, false);
-    for (TDKFieldDesc* key : fields.KeyFieldDescs) {
-      if (!result.empty()) result += ';';
-      result += key->GetName();
+      WithMetadataOpen(*this, collect);
+    } else {
+      collect();
     }
   }
   ps_key_fields_ = result;
@@ -210,26 +241,12 @@ int TCustomDADataSet::PSExecuteStatement(const std::string& sql, TParams* params
   if (!used) DatabaseError(LoadResString(SConnectionNotDefined), this);
   const std::string text = NumberMarkers(sql, Macros().ParserClass());
   if (result_set) {
-    TComponent* made = used->CreateDataSet();
-    ComponentGuard guard(made);
-    auto* query = dynamic_cast<TCustomDADataSet*>(made);
-    DAC_ASSERT(query != nullptr, "The connection made no dataset");
-    query->SetDebug(debug_);
-    query->SQL().SetText(text);
-    CopyNumberedParams(params, query->Params());
-    query->Execute();
+    auto* query = RunNumbered<TCustomDADataSet>(used->CreateDataSet(), debug_, text, params);
     *result_set = query;
-    guard.Release();
     return query->RowsAffected();
   }
-  TComponent* made = used->CreateSQL();
-  ComponentGuard guard(made);
-  auto* command = dynamic_cast<TCustomDASQL*>(made);
-  DAC_ASSERT(command != nullptr, "The connection made no SQL component");
-  command->SetDebug(debug_);
-  command->SQL().SetText(text);
-  CopyNumberedParams(params, command->Params());
-  command->Execute();
+  auto* command = RunNumbered<TCustomDASQL>(used->CreateSQL(), debug_, text, params);
+  ComponentGuard guard(command);
   return command->RowsAffected();
 }
 
