@@ -455,28 +455,6 @@ void TCustomDADataSet::SetDetailFields(const std::string& value) {
   if (was_linked || IsConnectedToMaster()) RefreshDetailSQL();
 }
 
-void TCustomDADataSet::RefreshDetailSQL() {
-  const bool was_open = GetActive();
-  Close();
-  UnPrepare();
-  AssembleSQL();
-  if (was_open) Open();
-}
-
-void TCustomDADataSet::CheckRefreshDetailTimer() {
-  if (detail_refresh_timer_) return;
-  detail_refresh_timer_ = MakeComponent<TWin32Timer>(this);
-  detail_refresh_timer_->SetEnabled(false);
-  detail_refresh_timer_->SetOnTimer([this](TObject* sender) { RefreshDetail(sender); });
-}
-
-void TCustomDADataSet::FreeLocalDetailLinks() {
-  for (LocalDetailLink& link : local_detail_links_) {
-    if (!link.value_is_borrowed && link.value) Marshal::FreeHGlobal(link.value);
-  }
-  local_detail_links_.clear();
-}
-
 void TCustomDADataSet::GetDetailLinkFields(std::vector<TField*>& master_fields, std::vector<TField*>& detail_fields) {
   master_fields.clear();
   detail_fields.clear();
