@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
 #include "dac/core/da_param.h"
 #include "dac/core/dataset_component.h"
+#include "dac/core/update_sql.h"
+#include "dac/framework/field.h"
 #include "dac/framework/index_defs.h"
 #include "tests/dac/core/support/fake_record_set.h"
 #include "tests/dac/core/support/test_connection.h"
@@ -22,6 +25,26 @@ FakeAnswer Emp() {
       {"ID", dtInteger, 0, "emp", true}, {"NAME", dtString, 10, "emp", false}, {"CITY", dtString, 10, "emp", false}};
   answer.rows = {{Variant(1), Variant("Ann"), Variant("Oslo")}, {Variant(2), Variant("Bob"), Variant("Rome")}};
   return answer;
+}
+
+// A delta as a provider hands it over: the old values, and new values only
+// for the fields that were changed.
+class DeltaDataSet : public UpdatingDataSet {
+ public:
+  using UpdatingDataSet::UpdatingDataSet;
+  Variant GetStateFieldValue(TDataSetState state, TField* field) override {
+    const auto& values = state == dsOldValue ? old_values : new_values;
+    auto found = values.find(field->FieldName());
+    return found == values.end() ? Variant() : found->second;
+  }
+  std::map<std::string, Variant> old_values;
+  std::map<std::string, Variant> new_values;
+};
+
+std::vector<Variant> BoundValues(const FakeStatement& statement) {
+  std::vector<Variant> values;
+  for (const auto& [name, value] : statement.params) values.push_back(value);
+  return values;
 }
 
 class ProviderTest : public ::testing::Test {
@@ -64,7 +87,8 @@ TEST_F(ProviderTest, StatementMarkersAreNumberedOutsideLiterals) {
 
   // Without a result set an SQL component runs it and goes.
   EXPECT_EQ(data_set->PSExecuteStatement(sent, &params), 1);
-  EXPECT_EQ(connection->server->Statements().size(), 2u);
+  ASSERT_EQ(connection->server->Executed().size(), 2u);
+  EXPECT_EQ(BoundValues(connection->server->Executed()[1]), (std::vector<Variant>{Variant(7), Variant("Eve")}));
   // A failing statement frees what it made and reports the server's error.
   connection->server->ScriptError(sent, 1064, "syntax");
   EXPECT_NE(ErrorOf([&] { data_set->PSExecuteStatement(sent, &params, &result); }).find("syntax"), std::string::npos);
@@ -149,6 +173,43 @@ TEST_F(ProviderTest, TableNameParamsAndTransactions) {
   data_set->PSEndTransaction(false);
   EXPECT_EQ(calls.start_transaction, 1);
   EXPECT_EQ(calls.rollback, 1);
+}
+
+TEST_F(ProviderTest, DeltaRecordsThroughTheUpdateObject) {
+  auto* delta = MakeComponent<DeltaDataSet>(nullptr);
+  delta->SetConnection(connection);
+  delta->SQL().SetText(kSelect);
+  delta->Open();
+  delta->old_values = {{"ID", Variant(1)}, {"NAME", Variant("Ann")}, {"CITY", Variant("Oslo")}};
+  delta->new_values = {{"NAME", Variant("Eve")}};
+  // Nobody applies it here: the provider does.
+  EXPECT_FALSE(data_set->PSUpdateRecord(TUpdateKind::ukModify, delta));
+
+  auto* update = MakeComponent<TCustomDAUpdateSQL>(nullptr);
+  update->ModifySQL()->SetText("UPDATE emp SET NAME = :NAME, CITY = :CITY, X = :X WHERE ID = :old_ID");
+  data_set->SetUpdateObject(update);
+  connection->server->ClearRecords();
+  EXPECT_TRUE(data_set->PSUpdateRecord(TUpdateKind::ukModify, delta));
+  ASSERT_EQ(connection->server->Executed().size(), 1u);
+  const FakeStatement& run = connection->server->Executed()[0];
+  EXPECT_EQ(run.sql, "UPDATE emp SET NAME = ?, CITY = ?, X = ? WHERE ID = ?");
+  // The unchanged CITY binds its old value; X matches no field and stays unset.
+  EXPECT_EQ(BoundValues(run), (std::vector<Variant>{Variant("Eve"), Variant("Oslo"), Variant::Null(), Variant(1)}));
+
+  // A handler decides instead.
+  std::vector<TUpdateAction> answers{uaApplied, uaSkip};
+  data_set->SetOnUpdateRecord([&](TDataSet* given, TUpdateKind, TUpdateAction& action) {
+    EXPECT_EQ(given, delta);
+    EXPECT_EQ(action, uaFail);
+    action = answers.front();
+    answers.erase(answers.begin());
+  });
+  EXPECT_TRUE(data_set->PSUpdateRecord(TUpdateKind::ukModify, delta));
+  EXPECT_FALSE(data_set->PSUpdateRecord(TUpdateKind::ukModify, delta));
+  EXPECT_EQ(connection->server->Executed().size(), 1u);
+  data_set->SetUpdateObject(nullptr);
+  update->Free();
+  delta->Free();
 }
 
 }  // namespace
