@@ -269,6 +269,39 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   void Resync(TResyncMode mode) override;
   std::unique_ptr<TStream> CreateBlobStream(TField* field, TBlobStreamMode mode) override;
 
+  // ---- provider operations (dataset_provider.cpp) ----
+  TParams* PSGetParams() override;
+  // An empty list leaves the parameters as they are.
+  void PSSetParams(TParams* params) override;
+  // An empty text leaves the SQL as it is.
+  void PSSetCommandText(const std::string& text) override;
+  std::string PSGetQuoteChar() override { return "\""; }
+  bool PSIsSQLBased() override { return true; }
+  bool PSIsSQLSupported() override { return true; }
+  void PSExecute() override { Execute(); }
+  // Opens again when open.
+  void PSReset() override;
+  bool PSInTransaction() override;
+  // Only while both the dataset and its connection commit automatically.
+  void PSStartTransaction() override;
+  void PSEndTransaction(bool commit) override;
+  // The updating table; while closed the one known at the last open, else
+  // UpdatingTable, else the table after FROM.
+  std::string PSGetTableName() override;
+  // The fields flagged as key, else the updating table's key fields. A
+  // closed dataset is opened for one row to learn them, and closed again
+  // with Debug, FetchAll and FetchRows as they were, whatever happens.
+  std::string PSGetKeyFields() override;
+  // The ORDER BY clause as an index definition; none without one.
+  std::unique_ptr<TIndexDef> PSGetDefaultOrder() override;
+  // Each "?" marker (outside literals and comments) becomes ":1", ":2", ...,
+  // bound by the parameters in order. With result_set the rows come back in
+  // a new dataset owned by the caller.
+  int PSExecuteStatement(const std::string& sql, TParams* params, TDataSet** result_set = nullptr) override;
+  // The OnUpdateRecord handler, else the update object's statement with
+  // its parameters bound from the delta; false: the provider applies it.
+  bool PSUpdateRecord(TUpdateKind kind, TDataSet* delta) override;
+
   // ---- IDAConnectionClient ----
   TDAClientKind ClientKind() const override { return dckDataSet; }
   TCustomDAConnection* ClientConnection() const override { return connection_; }

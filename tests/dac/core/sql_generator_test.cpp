@@ -37,6 +37,16 @@ FakeAnswer Notes() {
 
 using Arrange = std::function<void(UpdatingDataSet&)>;
 
+void Rename(UpdatingDataSet& data_set) {
+  data_set.Edit();
+  data_set.FieldByName("NAME")->SetAsString("Research");
+}
+
+void Rewrite(UpdatingDataSet& data_set) {
+  data_set.Edit();
+  data_set.FieldByName("C")->SetAsString("new text");
+}
+
 struct GeneratorCase {
   const char* what;
   const char* table;
@@ -44,217 +54,67 @@ struct GeneratorCase {
   bool skip_unchanged;
   bool target;  // a parameter collection receives the parameters
   int index;
-  bool rename;      // the row is edited: NAME becomes "Research"
+  Arrange edit;     // on the open dataset
   Arrange arrange;  // on the closed dataset
   const char* sql;
   // name=field [old] [#batch index] of each parameter.
   std::vector<std::string> params;
 };
 
+// clang-format off
 const GeneratorCase kCases[] = {
-    {"insert, named markers",
-     "dept",
-     stInsert,
-     false,
-     false,
-     -1,
-     false,
-     nullptr,
-     "INSERT INTO dept\r\n  (ID, NAME)\r\nVALUES\r\n  (:ID, :NAME)",
-     {}},
-    {"insert into a collection",
-     "dept",
-     stInsert,
-     false,
-     true,
-     -1,
-     false,
-     nullptr,
-     "INSERT INTO dept\r\n  (ID, NAME)\r\nVALUES\r\n  (?, ?)",
-     {"ID=ID", "NAME=NAME"}},
-    {"insert leaves out NULL values",
-     "notes",
-     stInsert,
-     true,
-     true,
-     -1,
-     false,
-     nullptr,
-     "INSERT INTO notes\r\n  (A, C)\r\nVALUES\r\n  (?, ?)",
-     {"A=A", "C=C"}},
-    {"update, named markers",
-     "dept",
-     stUpdate,
-     true,
-     false,
-     -1,
-     true,
-     nullptr,
-     "UPDATE dept\r\nSET\r\n  NAME = :NAME\r\nWHERE\r\n  ID = :Old_ID",
-     {}},
-    {"update into a collection",
-     "dept",
-     stUpdate,
-     true,
-     true,
-     -1,
-     true,
-     nullptr,
-     "UPDATE dept\r\nSET\r\n  NAME = ?\r\nWHERE\r\n  ID = ?",
-     {"NAME=NAME", "Old_ID=ID old"}},
-    {"update of every column",
-     "dept",
-     stUpdate,
-     false,
-     true,
-     -1,
-     false,
-     nullptr,
-     "UPDATE dept\r\nSET\r\n  ID = ?, NAME = ?\r\nWHERE\r\n  ID = ?",
-     {"ID=ID", "NAME=NAME", "Old_ID=ID old"}},
-    {"update with nothing changed", "dept", stUpdate, true, true, -1, false, nullptr, "", {}},
-    {"update in a batch",
-     "dept",
-     stUpdate,
-     true,
-     true,
-     3,
-     true,
-     nullptr,
-     "UPDATE dept\r\nSET\r\n  NAME = ?\r\nWHERE\r\n  ID = ?",
-     {"P_3_NAME=NAME #3", "P_3_Old_ID=ID old #3"}},
-    {"delete",
-     "dept",
-     stDelete,
-     true,
-     true,
-     -1,
-     false,
-     nullptr,
-     "DELETE FROM dept\r\nWHERE\r\n  ID = ?",
-     {"Old_ID=ID old"}},
-    {"delete in a batch",
-     "dept",
-     stDelete,
-     false,
-     false,
-     12,
-     false,
-     nullptr,
-     "DELETE FROM dept\r\nWHERE\r\n  ID = :P_12_Old_ID",
-     {}},
-    {"delete without keys: no blobs, NULL compared with IS NULL",
-     "notes",
-     stDelete,
-     true,
-     true,
-     -1,
-     false,
-     nullptr,
-     "DELETE FROM notes\r\nWHERE\r\n  A = ? AND B IS NULL",
-     {"Old_A=A old"}},
-    {"delete without keys, every value compared",
-     "notes",
-     stDelete,
-     false,
-     true,
-     -1,
-     false,
-     nullptr,
-     "DELETE FROM notes\r\nWHERE\r\n  A = ? AND B = ?",
-     {"Old_A=A old", "Old_B=B old"}},
-    {"quoted names",
-     "dept",
-     stInsert,
-     false,
-     true,
-     -1,
-     false,
+    {"insert, named markers", "dept", stInsert, false, false, -1, nullptr, nullptr,
+     "INSERT INTO dept\r\n  (ID, NAME)\r\nVALUES\r\n  (:ID, :NAME)", {}},
+    {"insert into a collection", "dept", stInsert, false, true, -1, nullptr, nullptr,
+     "INSERT INTO dept\r\n  (ID, NAME)\r\nVALUES\r\n  (?, ?)", {"ID=ID", "NAME=NAME"}},
+    {"insert leaves out NULL values", "notes", stInsert, true, true, -1, nullptr, nullptr,
+     "INSERT INTO notes\r\n  (A, C)\r\nVALUES\r\n  (?, ?)", {"A=A", "C=C"}},
+    {"update, named markers", "dept", stUpdate, true, false, -1, Rename, nullptr,
+     "UPDATE dept\r\nSET\r\n  NAME = :NAME\r\nWHERE\r\n  ID = :Old_ID", {}},
+    {"update into a collection", "dept", stUpdate, true, true, -1, Rename, nullptr,
+     "UPDATE dept\r\nSET\r\n  NAME = ?\r\nWHERE\r\n  ID = ?", {"NAME=NAME", "Old_ID=ID old"}},
+    {"update of every column", "dept", stUpdate, false, true, -1, nullptr, nullptr,
+     "UPDATE dept\r\nSET\r\n  ID = ?, NAME = ?\r\nWHERE\r\n  ID = ?", {"ID=ID", "NAME=NAME", "Old_ID=ID old"}},
+    {"update with nothing changed", "dept", stUpdate, true, true, -1, nullptr, nullptr, "", {}},
+    {"update in a batch", "dept", stUpdate, true, true, 3, Rename, nullptr,
+     "UPDATE dept\r\nSET\r\n  NAME = ?\r\nWHERE\r\n  ID = ?", {"P_3_NAME=NAME #3", "P_3_Old_ID=ID old #3"}},
+    {"update of a memo: its blob was written", "notes", stUpdate, true, true, -1, Rewrite, nullptr,
+     "UPDATE notes\r\nSET\r\n  C = ?\r\nWHERE\r\n  A = ? AND B IS NULL", {"C=C", "Old_A=A old"}},
+    {"delete", "dept", stDelete, true, true, -1, nullptr, nullptr,
+     "DELETE FROM dept\r\nWHERE\r\n  ID = ?", {"Old_ID=ID old"}},
+    {"delete in a batch", "dept", stDelete, false, false, 12, nullptr, nullptr,
+     "DELETE FROM dept\r\nWHERE\r\n  ID = :P_12_Old_ID", {}},
+    {"delete without keys: no blobs, NULL compared with IS NULL", "notes", stDelete, true, true, -1, nullptr, nullptr,
+     "DELETE FROM notes\r\nWHERE\r\n  A = ? AND B IS NULL", {"Old_A=A old"}},
+    {"delete without keys, every value compared", "notes", stDelete, false, true, -1, nullptr, nullptr,
+     "DELETE FROM notes\r\nWHERE\r\n  A = ? AND B = ?", {"Old_A=A old", "Old_B=B old"}},
+    {"quoted names", "dept", stInsert, false, true, -1, nullptr,
      [](UpdatingDataSet& d) { d.Options().SetQuoteNames(true); },
-     "INSERT INTO \"dept\"\r\n  (\"ID\", \"NAME\")\r\nVALUES\r\n  (?, ?)",
-     {"\"ID\"=ID", "\"NAME\"=NAME"}},
-    {"refresh",
-     "dept",
-     stRefresh,
-     true,
-     true,
-     -1,
-     false,
-     nullptr,
-     "SELECT dept.ID AS _0, dept.NAME AS _1 FROM dept\r\nWHERE\r\n  ID = ?",
-     {"ID=ID"}},
-    {"refresh while designing: no aliases",
-     "dept",
-     stRefresh,
-     true,
-     true,
-     -1,
-     false,
+     "INSERT INTO \"dept\"\r\n  (\"ID\", \"NAME\")\r\nVALUES\r\n  (?, ?)", {"\"ID\"=ID", "\"NAME\"=NAME"}},
+    {"refresh", "dept", stRefresh, true, true, -1, nullptr, nullptr,
+     "SELECT dept.ID AS _0, dept.NAME AS _1 FROM dept\r\nWHERE\r\n  ID = ?", {"ID=ID"}},
+    {"refresh while designing: no aliases", "dept", stRefresh, true, true, -1, nullptr,
      [](UpdatingDataSet& d) { d.SetDesigning(true); },
-     "SELECT dept.ID, dept.NAME FROM dept\r\nWHERE\r\n  ID = ?",
-     {"ID=ID"}},
-    {"refresh of cached updates compares old values",
-     "dept",
-     stRefresh,
-     true,
-     true,
-     -1,
-     false,
+     "SELECT dept.ID, dept.NAME FROM dept\r\nWHERE\r\n  ID = ?", {"ID=ID"}},
+    {"refresh of cached updates compares old values", "dept", stRefresh, true, true, -1, nullptr,
      [](UpdatingDataSet& d) { d.SetCachedUpdates(true); },
-     "SELECT dept.ID AS _0, dept.NAME AS _1 FROM dept\r\nWHERE\r\n  ID = ?",
-     {"Old_ID=ID old"}},
-    {"full refresh: the dataset's SQL and named markers",
-     "dept",
-     stRefresh,
-     true,
-     true,
-     -1,
-     false,
+     "SELECT dept.ID AS _0, dept.NAME AS _1 FROM dept\r\nWHERE\r\n  ID = ?", {"Old_ID=ID old"}},
+    {"full refresh: the dataset's SQL and named markers", "dept", stRefresh, true, true, -1, nullptr,
      [](UpdatingDataSet& d) { d.Options().SetFullRefresh(true); },
-     "SELECT * FROM dept\rWHERE \r\n  dept.ID = :ID ",
-     {"ID=ID"}},
-    {"read-only refresh: the table prefix",
-     "dept",
-     stRefresh,
-     true,
-     true,
-     -1,
-     false,
+     "SELECT * FROM dept\rWHERE \r\n  dept.ID = :ID ", {"ID=ID"}},
+    {"read-only refresh: the table prefix", "dept", stRefresh, true, true, -1, nullptr,
      [](UpdatingDataSet& d) { d.SetReadOnly(true); },
-     "SELECT * FROM dept\rWHERE \r\n  dept.ID = ? ",
-     {"ID=ID"}},
-    {"quick refresh",
-     "dept",
-     stRefreshQuick,
-     true,
-     true,
-     -1,
-     false,
-     nullptr,
-     "SELECT * FROM dept\rWHERE ID = ? ",
-     {"Old_ID=ID old"}},
-    {"check deleted",
-     "dept",
-     stRefreshCheckDeleted,
-     true,
-     true,
-     -1,
-     false,
-     nullptr,
-     "SELECT ID FROM dept ORDER BY ID",
-     {}},
-    {"check deleted, read-only",
-     "dept",
-     stRefreshCheckDeleted,
-     true,
-     true,
-     -1,
-     false,
+     "SELECT * FROM dept\rWHERE \r\n  dept.ID = ? ", {"ID=ID"}},
+    {"quick refresh", "dept", stRefreshQuick, true, true, -1, nullptr, nullptr,
+     "SELECT * FROM dept\rWHERE ID = ? ", {"Old_ID=ID old"}},
+    {"check deleted", "dept", stRefreshCheckDeleted, true, true, -1, nullptr, nullptr,
+     "SELECT ID FROM dept ORDER BY ID", {}},
+    {"check deleted, read-only", "dept", stRefreshCheckDeleted, true, true, -1, nullptr,
      [](UpdatingDataSet& d) { d.SetReadOnly(true); },
-     "SELECT dept.ID AS ID FROM dept ORDER BY dept.ID",
-     {}},
-    {"lock: nothing here", "dept", stLock, true, true, -1, false, nullptr, "", {}},
+     "SELECT dept.ID AS ID FROM dept ORDER BY dept.ID", {}},
+    {"lock: nothing here", "dept", stLock, true, true, -1, nullptr, nullptr, "", {}},
 };
+// clang-format on
 
 class SqlGeneratorTest : public ::testing::Test {
  protected:
@@ -304,10 +164,7 @@ TEST_F(SqlGeneratorTest, StatementTexts) {
     data_set->Options().SetFullRefresh(false);
     if (c.arrange) c.arrange(*data_set);
     Open(c.table);
-    if (c.rename) {
-      data_set->Edit();
-      data_set->FieldByName("NAME")->SetAsString("Research");
-    }
+    if (c.edit) c.edit(*data_set);
     TDAParams params;
     EXPECT_EQ(data_set->SQLGenerator()->GenerateSQL(c.type, c.skip_unchanged, c.target ? &params : nullptr, c.index),
               c.sql);
@@ -353,6 +210,18 @@ TEST(SqlGeneratorNames, FieldIndexes) {
   const std::pair<const char*, int> decoded[] = {{"_0", 0}, {"_12", 12}, {"_", -1}, {"12", -1}, {"_x", -1}, {"", -1}};
   for (const auto& [name, index] : decoded) EXPECT_EQ(generator.DecodeFieldIndex(name), index) << name;
   EXPECT_EQ(AssertionTextOf([] { TDASQLGenerator generator(nullptr); }), "Assertion failure");
+
+  // A column name qualified by its own table loses the qualifier.
+  TDKTableInfo dept(nullptr), dept_again(nullptr), emp(nullptr);
+  dept.SetTableName("dept");
+  dept_again.SetTableName("dept");
+  emp.SetTableName("emp");
+  TDKFieldDesc column;
+  column.SetActualName("dept.ID");
+  column.SetTableInfo(&dept);
+  EXPECT_EQ(generator.GetActualFieldNameEx(&column, &dept), "ID");
+  EXPECT_EQ(generator.GetActualFieldNameEx(&column, &dept_again), "ID");
+  EXPECT_EQ(generator.GetActualFieldNameEx(&column, &emp), "dept.ID");
   data_set->Free();
   connection->Free();
 }
