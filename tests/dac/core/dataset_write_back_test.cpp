@@ -10,6 +10,8 @@
 #include "dac/core/sql_component.h"
 #include "dac/core/update_sql.h"
 #include "dac/framework/field.h"
+#include "dac/framework/filer.h"
+#include "dac/framework/streams.h"
 #include "tests/dac/core/support/assertion_text.h"
 #include "tests/dac/core/support/data_set_fixture.h"
 #include "tests/dac/framework/error_text.h"
@@ -183,6 +185,34 @@ TEST_F(WriteBackTest, ReturnedParametersComeBackIntoTheRow) {
   });
   Rename(query, "x");
   EXPECT_EQ(query->FieldByName("NAME")->GetAsString(), "server");
+}
+
+TEST_F(WriteBackTest, FieldObjectsSizesAndFiledParameters) {
+  FakeAnswer table = Table({1});
+  table.columns[0].length = 10;
+  table.columns.push_back({"NOTE", dtMemo, 0, "t", false});
+  table.rows[0].push_back(Variant("text"));
+  connection->server->Script("SELECT * FROM t WHERE ID = ?", table);
+  TestDADataSet* query = Query("SELECT * FROM t WHERE ID = :ID");
+  query->ParamByName("ID")->SetAsInteger(5);
+  query->Open();
+  EXPECT_NE(query->GetFieldObject("NOTE"), nullptr);
+  EXPECT_EQ(ErrorOf([&] { query->GetFieldObject("NAME"); }), "Field is not BLOB");
+  EXPECT_EQ(query->GetFieldPrecision("ID"), 10);
+  EXPECT_EQ(query->GetFieldPrecision("NAME"), 0);
+
+  // The parameters travel with the filed dataset; none, nothing is written.
+  TMemoryStream stream;
+  TWriter(stream).WriteComponent(*query);
+  stream.SetPosition(0);
+  TestDADataSet* copy = Query("");
+  TReader(stream).ReadComponent(*copy);
+  ASSERT_EQ(copy->ParamCount(), 1);
+  EXPECT_EQ(copy->ParamByName("ID")->AsInteger(), 5);
+  TMemoryStream empty;
+  TWriter(empty).WriteComponent(*Query(""));
+  const std::string bytes(static_cast<const char*>(empty.Memory()), static_cast<size_t>(empty.GetSize()));
+  EXPECT_EQ(bytes.find("ParamData"), std::string::npos);
 }
 
 }  // namespace
