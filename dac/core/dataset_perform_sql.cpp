@@ -51,8 +51,8 @@ TStatementType SingleType(TStatementTypes types) {
 
 // "Insert", "Update,Refresh": the type names without their "st".
 std::string Description(TStatementTypes types) {
-  static const char* const kNames[] = {"Query",   "Insert", "Update",       "Delete",
-                                       "Lock",    "Refresh", "Check",       "Custom",
+  static const char* const kNames[] = {"Query",  "Insert", "Update",       "Delete",
+                                       "Lock",   "Refresh", "Check",       "Custom",
                                        "RefreshQuick", "RefreshCheckDeleted", "BatchUpdate"};
   std::string text;
   for (int type = stQuery; type <= stBatchUpdate; ++type) {
@@ -69,6 +69,12 @@ bool IsDecimal(const std::string& text) {
     if (!std::isdigit(static_cast<unsigned char>(c))) return false;
   }
   return true;
+}
+
+// The lists' text ends each line with a line end.
+std::string WithoutLineEnd(std::string text) {
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  return text;
 }
 
 bool IsObjectField(const TField* field) { return field->DataType() == ftADT || field->DataType() == ftArray; }
@@ -176,7 +182,7 @@ void TCustomDADataSet::CheckUpdateSQL(const std::string& sql, TStatementTypes st
   }
   if (generated) return;
   TStrings& query_sql = TDBAccessUtils::GetSQL(update_query_);
-  if (query_sql.Text() == text) return;
+  if (WithoutLineEnd(query_sql.Text()) == WithoutLineEnd(text)) return;
   TDBAccessUtils::GetParams(update_query_).Clear();
   query_sql.SetText(text);
 }
