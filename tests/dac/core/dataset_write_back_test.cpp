@@ -187,6 +187,25 @@ TEST_F(WriteBackTest, ReturnedParametersComeBackIntoTheRow) {
   EXPECT_EQ(query->FieldByName("NAME")->GetAsString(), "server");
 }
 
+// An edit that holds the connection gives it back once: after the post, or
+// after the cancel that follows a failed post.
+TEST_F(WriteBackTest, AnEditHoldsTheConnectionUntilItEnds) {
+  TestDADataSet* query = Open();
+  query->edit_preconnect = true;
+  const int32_t users = connection->ConnectCount();
+  query->Edit();
+  EXPECT_EQ(connection->ConnectCount(), users + 1);
+  query->FieldByName("NAME")->SetAsString("x");
+  connection->server->Script(kUpdate, Affected(0));
+  EXPECT_EQ(ErrorOf([&] { query->Post(); }), "Update failed. Found 0 records");
+  EXPECT_EQ(connection->ConnectCount(), users + 1);
+  query->Cancel();
+  EXPECT_EQ(connection->ConnectCount(), users);
+  connection->server->Script(kUpdate, Affected(1));
+  Rename(query, "y");
+  EXPECT_EQ(connection->ConnectCount(), users);
+}
+
 TEST_F(WriteBackTest, FieldObjectsSizesAndFiledParameters) {
   FakeAnswer table = Table({1});
   table.columns[0].length = 10;
