@@ -5,9 +5,11 @@
 // executes statements, refreshes and finds its row again, runs an operation
 // again after a restored connection, finds rows by key, and edits its SQL
 // text (WHERE, ORDER BY, the filter and the master/detail condition) with
-// the provider's lexer. The write-back side (update SQL, the update
-// queries, the SQL generator, master/detail parameters) completes the
-// slots declared here.
+// the provider's lexer. It writes edits back through update queries that
+// run generated statements, its own update SQL or an update object's,
+// re-reads rows, applies cached updates (in batches), and follows a master
+// dataset through parameters or in memory (see dataset_updates.cpp for
+// where each part lives).
 //
 // Connection use: every operation that talks to the server takes the
 // connection (BeginConnection) and gives it back once. A statement that
@@ -601,7 +603,7 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
 
   // ---- running update statements (dataset_perform_sql.cpp) ----
   // PerformSQL once the statement is chosen: bind, run, take the outcome.
-  void Run(TStatementTypes statement_types, TDAParamsInfo* params_info, TCustomDADataSet* query);
+  void RunUpdateStatement(TStatementTypes statement_types, TDAParamsInfo* params_info, TCustomDADataSet* query);
   // The parameters of the update query from the row (or into the batch).
   void FillUpdateParams(TStatementTypes statement_types, TDAParamsInfo* params_info);
   // The field a parameter binds, from the generator's information or by name.
@@ -632,8 +634,7 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   // ---- master and detail (dataset_master_detail.cpp) ----
   bool SetLocalMasterLinks();
   bool SetServerMasterParams(TDAParams& params);
-  // The master's row is no detail of another row: true when the posted row
-  // still belongs to the current master.
+  // The posted row's detail fields still equal the current master's fields.
   bool MatchesMaster();
 
   void BindCommand();

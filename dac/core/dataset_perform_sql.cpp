@@ -375,7 +375,7 @@ bool TCustomDADataSet::PerformSQL(const std::string& sql, TStatementTypes statem
         CheckUpdateSQL(sql, statement_types, params_info);
         if (TDBAccessUtils::GetSQL(update_query_).Count() == 0) return;
         query = dynamic_cast<TCustomDADataSet*>(update_query_);
-        Run(statement_types, params_info, query);
+        RunUpdateStatement(statement_types, params_info, query);
         performed = true;
       },
       [&] {
@@ -385,7 +385,7 @@ bool TCustomDADataSet::PerformSQL(const std::string& sql, TStatementTypes statem
   return performed;
 }
 
-void TCustomDADataSet::Run(TStatementTypes statement_types, TDAParamsInfo* params_info, TCustomDADataSet* query) {
+void TCustomDADataSet::RunUpdateStatement(TStatementTypes statement_types, TDAParamsInfo* params_info, TCustomDADataSet* query) {
   TDAParams& query_params = TDBAccessUtils::GetParams(update_query_);
   if (statement_types == TStatementTypes{stBatchUpdate}) {
     if (batch_params_) query_params.Assign(batch_params_.get());
