@@ -35,16 +35,6 @@ class CachedUpdatesTest : public DataSetTest {
     connection->server->ClearRecords();
     return query;
   }
-  // Each statement with its parameter names.
-  std::vector<std::string> Sent() const {
-    std::vector<std::string> sent;
-    for (const FakeStatement& statement : connection->server->Executed()) {
-      std::string text = statement.sql + " [";
-      for (const auto& [name, value] : statement.params) text += name + "=" + value.AsString() + " ";
-      sent.push_back(text + "]");
-    }
-    return sent;
-  }
 };
 
 TEST_F(CachedUpdatesTest, BatchesAreFlushedAtTheirSizeAndAtTheEnd) {
@@ -56,13 +46,13 @@ TEST_F(CachedUpdatesTest, BatchesAreFlushedAtTheirSizeAndAtTheEnd) {
   };
   const std::vector<Case> cases = {
       {1, false,
-       {kUpdate + " [NAME=a Old_ID=1 ]", kUpdate + " [NAME=b Old_ID=2 ]", kUpdate + " [NAME=c Old_ID=3 ]"}},
+       {kUpdate + " [NAME=a, Old_ID=1]", kUpdate + " [NAME=b, Old_ID=2]", kUpdate + " [NAME=c, Old_ID=3]"}},
       {2, false,
-       {two + " [P_0_NAME=a P_0_Old_ID=1 P_1_NAME=b P_1_Old_ID=2 ]", kUpdate + "; [P_0_NAME=c P_0_Old_ID=3 ]"}},
+       {two + " [P_0_NAME=a, P_0_Old_ID=1, P_1_NAME=b, P_1_Old_ID=2]", kUpdate + "; [P_0_NAME=c, P_0_Old_ID=3]"}},
       // An update object's statements run one by one.
       {2, true,
-       {"UPDATE t SET NAME = ? WHERE ID = ? [NAME=a OLD_ID=1 ]", "UPDATE t SET NAME = ? WHERE ID = ? [NAME=b OLD_ID=2 ]",
-        "UPDATE t SET NAME = ? WHERE ID = ? [NAME=c OLD_ID=3 ]"}},
+       {"UPDATE t SET NAME = ? WHERE ID = ? [NAME=a, OLD_ID=1]", "UPDATE t SET NAME = ? WHERE ID = ? [NAME=b, OLD_ID=2]",
+        "UPDATE t SET NAME = ? WHERE ID = ? [NAME=c, OLD_ID=3]"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.batch_size);

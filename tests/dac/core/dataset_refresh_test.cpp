@@ -63,25 +63,29 @@ TEST_F(RefreshTest, RefreshOptionsReadTheWrittenRowBack) {
   TestDADataSet* query = Open({1});
   connection->server->Script(kUpdate, FakeAnswer{1, {}, 0, "", {}});
   connection->server->Script(kInsert, FakeAnswer{1, {}, 0, "", {}});
-  connection->server->Script(kRefresh, Names({"server"}));
+  connection->server->ScriptSequence(kRefresh, {Names({"updated"}), Names({"inserted"})});
   query->SetRefreshOptions({roAfterInsert, roAfterUpdate});
   query->Edit();
   query->FieldByName("NAME")->SetAsString("edited");
   query->Post();
-  EXPECT_EQ(Name(query), "server");
+  EXPECT_EQ(Name(query), "updated");
   query->Append();
   query->FieldByName("ID")->SetAsInteger(9);
   query->FieldByName("NAME")->SetAsString("added");
   query->Post();
-  EXPECT_EQ(Name(query), "server");
+  EXPECT_EQ(Name(query), "inserted");
+  query->First();
+  EXPECT_EQ(Name(query), "updated");
+  EXPECT_EQ(query->RecordCount(), 2);
   EXPECT_EQ(connection->server->Statements(),
             (std::vector<std::string>{kSelect, kUpdate, kRefresh, kInsert, kRefresh}));
 
   // The user's refresh condition goes into the dataset's own SQL.
+  query->Last();
   query->GetUpdateSQLIndex(stRefresh)->SetText("  where ID = :ID");
   connection->server->Script("SELECT * FROM t\r\nWHERE ID = ?", Table({9}));
   EXPECT_EQ(ErrorOf([&] { query->RefreshRecord(); }), "no error");
-  EXPECT_EQ(connection->server->Statements().back(), "SELECT * FROM t\r\nWHERE ID = ?");
+  EXPECT_EQ(Shown(connection->server->Executed().back()), "SELECT * FROM t\r\nWHERE ID = ? [ID=9]");
   EXPECT_EQ(Name(query), "row 9");
 }
 

@@ -29,16 +29,6 @@ FakeAnswer Affected(int32_t rows) {
   return answer;
 }
 
-// "text [name=value, ...]" of what reached the server.
-std::string Shown(const FakeStatement& statement) {
-  std::string text = statement.sql + " [";
-  for (size_t i = 0; i < statement.params.size(); ++i) {
-    const Variant& value = statement.params[i].second;
-    text += (i ? ", " : "") + statement.params[i].first + "=" + (value.IsNull() ? "null" : value.AsString());
-  }
-  return text + "]";
-}
-
 class WriteBackTest : public DataSetTest {
  protected:
   // An open dataset over t with rows 1 and 2; the server counts one row per write.
@@ -49,11 +39,6 @@ class WriteBackTest : public DataSetTest {
     query->Open();
     connection->server->ClearRecords();
     return query;
-  }
-  std::vector<std::string> Sent() const {
-    std::vector<std::string> shown;
-    for (const FakeStatement& statement : connection->server->Executed()) shown.push_back(Shown(statement));
-    return shown;
   }
   static void Rename(TDataSet* data_set, const std::string& name) {
     data_set->Edit();

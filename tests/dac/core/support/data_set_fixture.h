@@ -29,6 +29,16 @@ inline std::vector<int> Count(int rows) {
   return ids;
 }
 
+// "text [name=value, ...]" of what reached the server.
+inline std::string Shown(const FakeStatement& statement) {
+  std::string text = statement.sql + " [";
+  for (size_t i = 0; i < statement.params.size(); ++i) {
+    const Variant& value = statement.params[i].second;
+    text += (i ? ", " : "") + statement.params[i].first + "=" + (value.IsNull() ? "null" : value.AsString());
+  }
+  return text + "]";
+}
+
 class DataSetTest : public ::testing::Test {
  protected:
   ~DataSetTest() override {
@@ -50,6 +60,12 @@ class DataSetTest : public ::testing::Test {
     return dynamic_cast<FakeRecordSet&>(*data_set->GetIRecordSet());
   }
   static int ID(TDataSet* data_set) { return data_set->FieldByName("ID")->GetAsInteger(); }
+  // What reached the server, each statement Shown.
+  std::vector<std::string> Sent() const {
+    std::vector<std::string> sent;
+    for (const FakeStatement& statement : connection->server->Executed()) sent.push_back(Shown(statement));
+    return sent;
+  }
 
   std::vector<TComponent*> owned_;
   TestConnection* connection = Make<TestConnection>();
