@@ -285,6 +285,9 @@ void TCustomDADataSet::ConnectChange(TObject* sender, bool connecting) {
   // The connection closed and forgot its users: nothing is held any more.
   cursor_ref_ = false;
   prepare_ref_ = false;
+  // Lost while cached updates are applied: the rows and their pending
+  // changes stay for another apply, and the apply's own error goes on.
+  if (GetInCacheProcessing()) return;
   if (used && used->Options().GetDisconnectedMode()) {
     if (irecord_set_) irecord_set_->Disconnect();
     return;

@@ -600,6 +600,8 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   };
 
   // ---- running update statements (dataset_perform_sql.cpp) ----
+  // PerformSQL once the statement is chosen: bind, run, take the outcome.
+  void Run(TStatementTypes statement_types, TDAParamsInfo* params_info, TCustomDADataSet* query);
   // The parameters of the update query from the row (or into the batch).
   void FillUpdateParams(TStatementTypes statement_types, TDAParamsInfo* params_info);
   // The field a parameter binds, from the generator's information or by name.

@@ -2,6 +2,8 @@
 // detail row that no longer belongs to its master leaves the store, an
 // inserted row may be read again), and the record store's write steps that
 // send each change to the server.
+#include <functional>
+
 #include "dac/core/connection.h"
 #include "dac/core/connection_component.h"
 #include "dac/core/dataset_component.h"
@@ -10,6 +12,7 @@
 #include "dac/framework/field.h"
 #include "dac/framework/fields.h"
 #include "dac/framework/numeric_fields.h"
+#include "dac/framework/scoped_value.h"
 #include "dac/store/mem_data.h"
 #include "platform/locale_compare.h"
 
@@ -17,27 +20,30 @@ namespace dac {
 
 // ---- edit, insert, cancel ----
 
-void TCustomDADataSet::InternalEdit() {
-  const bool preconnect = IsNeedEditPreconnect();
-  if (preconnect) BeginConnection(true);
+namespace {
+
+// Runs work holding the connection when preconnect is set; a failure gives it back.
+void WithPreconnect(TCustomDADataSet& data_set, bool preconnect, const std::function<void()>& work) {
+  if (preconnect) data_set.BeginConnection(true);
   try {
-    InternalBeforeEdit();
-    TMemDataSet::InternalEdit();
+    work();
   } catch (...) {
-    if (preconnect) EndConnection();
+    if (preconnect) data_set.EndConnection();
     throw;
   }
 }
 
+}  // namespace
+
+void TCustomDADataSet::InternalEdit() {
+  WithPreconnect(*this, IsNeedEditPreconnect(), [this] {
+    InternalBeforeEdit();
+    TMemDataSet::InternalEdit();
+  });
+}
+
 void TCustomDADataSet::InternalInsert() {
-  const bool preconnect = IsNeedInsertPreconnect();
-  if (preconnect) BeginConnection(true);
-  try {
-    TMemDataSet::InternalInsert();
-  } catch (...) {
-    if (preconnect) EndConnection();
-    throw;
-  }
+  WithPreconnect(*this, IsNeedInsertPreconnect(), [this] { TMemDataSet::InternalInsert(); });
 }
 
 void TCustomDADataSet::InternalCancel() {
@@ -92,17 +98,11 @@ void TCustomDADataSet::InternalPost() {
 
 void TCustomDADataSet::InternalDeferredPost() {
   const bool inserting = GetState() == dsInsert;
-  deferred_post_running_ = true;
-  try {
-    TMemDataSet::InternalDeferredPost();
-    if (inserting && !GetCachedUpdates() && refresh_options_.Contains(roAfterInsert) && RefreshAfterInsertAllowed()) {
-      InternalRefreshRecord();
-    }
-  } catch (...) {
-    deferred_post_running_ = false;
-    throw;
+  TScopedValue<bool> running(deferred_post_running_, true);
+  TMemDataSet::InternalDeferredPost();
+  if (inserting && !GetCachedUpdates() && refresh_options_.Contains(roAfterInsert) && RefreshAfterInsertAllowed()) {
+    InternalRefreshRecord();
   }
-  deferred_post_running_ = false;
 }
 
 // ---- the write steps ----
@@ -132,18 +132,12 @@ void TCustomDADataSet::SetStateFieldValue(TDataSetState state, TField* field, co
   auto* large = dynamic_cast<TLargeintField*>(field);
   if (!large) return TMemDataSet::SetStateFieldValue(state, field, value);
   if (field->FieldKind() != fkData) return;
-  const TDataSetState saved = SetTempState(state);
-  try {
-    if (value.IsEmptyOrNull()) {
-      field->Clear();
-    } else {
-      large->SetAsLargeInt(value.AsInt64());
-    }
-  } catch (...) {
-    RestoreState(saved);
-    throw;
+  TTempState temp(*this, state);
+  if (value.IsEmptyOrNull()) {
+    field->Clear();
+  } else {
+    large->SetAsLargeInt(value.AsInt64());
   }
-  RestoreState(saved);
 }
 
 }  // namespace dac

@@ -23,6 +23,7 @@
 #include "dac/framework/database_error.h"
 #include "dac/framework/field.h"
 #include "dac/framework/update_pair.h"
+#include "dac/framework/with_cleanup.h"
 #include "dac/store/blob.h"
 #include "platform/ascii.h"
 
@@ -50,8 +51,8 @@ TStatementType SingleType(TStatementTypes types) {
 
 // "Insert", "Update,Refresh": the type names without their "st".
 std::string Description(TStatementTypes types) {
-  static const char* const kNames[] = {"Query",   "Insert", "Update",       "Delete",
-                                       "Lock",    "Refresh", "Check",       "Custom",
+  static const char* const kNames[] = {"Query",  "Insert", "Update",       "Delete",
+                                       "Lock",   "Refresh", "Check",       "Custom",
                                        "RefreshQuick", "RefreshCheckDeleted", "BatchUpdate"};
   std::string text;
   for (int type = stQuery; type <= stBatchUpdate; ++type) {
@@ -68,6 +69,12 @@ bool IsDecimal(const std::string& text) {
     if (!std::isdigit(static_cast<unsigned char>(c))) return false;
   }
   return true;
+}
+
+// The lists' text ends each line with a line end.
+std::string WithoutLineEnd(std::string text) {
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  return text;
 }
 
 bool IsObjectField(const TField* field) { return field->DataType() == ftADT || field->DataType() == ftArray; }
@@ -175,7 +182,7 @@ void TCustomDADataSet::CheckUpdateSQL(const std::string& sql, TStatementTypes st
   }
   if (generated) return;
   TStrings& query_sql = TDBAccessUtils::GetSQL(update_query_);
-  if (query_sql.Text() == text) return;
+  if (WithoutLineEnd(query_sql.Text()) == WithoutLineEnd(text)) return;
   TDBAccessUtils::GetParams(update_query_).Clear();
   query_sql.SetText(text);
 }
@@ -361,57 +368,52 @@ void TCustomDADataSet::CheckRowsAffected(TStatementTypes statement_types, TDAPar
 bool TCustomDADataSet::PerformSQL(const std::string& sql, TStatementTypes statement_types) {
   BeginConnection(true);
   TCustomDADataSet* query = nullptr;
-  const auto finish = [&] {
-    if (query) query->Close();
-    EndConnection();
-  };
-  try {
-    TDAParamsInfo* params_info = nullptr;
-    CheckUpdateSQL(sql, statement_types, params_info);
-    if (TDBAccessUtils::GetSQL(update_query_).Count() == 0) {
-      finish();
-      return false;
-    }
-    query = dynamic_cast<TCustomDADataSet*>(update_query_);
-    TDAParams& query_params = TDBAccessUtils::GetParams(update_query_);
-    if (statement_types == TStatementTypes{stBatchUpdate}) {
-      if (batch_params_) query_params.Assign(batch_params_.get());
-      ResetParamRefs(query_params);
-    } else {
-      FillUpdateParams(statement_types, params_info);
-    }
-    const bool collecting = CollectingBatch(statement_types);
-    if (!collecting) {
-      DoBeforeUpdateExecute(this, statement_types, &query_params);
-      if (AssignedBeforeUpdateExecute()) {
-        for (int i = 0; i < query_params.Count(); ++i) {
-          TDAParam* param = query_params.Items(i);
-          if (param->GetDataType() == ftUnknown) {
-            DatabaseError(FormatMessage(SUnknownParamDataType, {param->Name()}), this);
-          }
-        }
-      }
-      UpdateExecute(statement_types);
-    }
-    if (query && statement_types == TStatementTypes{stRefreshCheckDeleted}) {
-      DropDeletedRows(*query);
-    } else if (query && Intersects(statement_types, kQuickRefreshes)) {
-      MergeChangedRows(*query, statement_types);
-    } else if (query && Intersects(statement_types, {stRefresh, stCheck}) && query->IsQuery()) {
-      TakeRefreshedRow(*query, statement_types);
-    } else if (!BatchUpdate()) {
-      CheckRowsAffected(statement_types, params_info);
-    }
-    if (!collecting) DoAfterUpdateExecute(this, statement_types, &query_params);
-  } catch (...) {
-    try {
-      finish();
-    } catch (...) {
-    }
-    throw;
+  bool performed = false;
+  WithCleanup(
+      [&] {
+        TDAParamsInfo* params_info = nullptr;
+        CheckUpdateSQL(sql, statement_types, params_info);
+        if (TDBAccessUtils::GetSQL(update_query_).Count() == 0) return;
+        query = dynamic_cast<TCustomDADataSet*>(update_query_);
+        Run(statement_types, params_info, query);
+        performed = true;
+      },
+      [&] {
+        if (query) query->Close();
+        EndConnection();
+      });
+  return performed;
+}
+
+void TCustomDADataSet::Run(TStatementTypes statement_types, TDAParamsInfo* params_info, TCustomDADataSet* query) {
+  TDAParams& query_params = TDBAccessUtils::GetParams(update_query_);
+  if (statement_types == TStatementTypes{stBatchUpdate}) {
+    if (batch_params_) query_params.Assign(batch_params_.get());
+    ResetParamRefs(query_params);
+  } else {
+    FillUpdateParams(statement_types, params_info);
   }
-  finish();
-  return true;
+  const bool collecting = CollectingBatch(statement_types);
+  if (!collecting) {
+    DoBeforeUpdateExecute(this, statement_types, &query_params);
+    if (AssignedBeforeUpdateExecute()) {
+      for (int i = 0; i < query_params.Count(); ++i) {
+        TDAParam* param = query_params.Items(i);
+        if (param->GetDataType() == ftUnknown) DatabaseError(FormatMessage(SUnknownParamDataType, {param->Name()}), this);
+      }
+    }
+    UpdateExecute(statement_types);
+  }
+  if (query && statement_types == TStatementTypes{stRefreshCheckDeleted}) {
+    DropDeletedRows(*query);
+  } else if (query && Intersects(statement_types, kQuickRefreshes)) {
+    MergeChangedRows(*query, statement_types);
+  } else if (query && Intersects(statement_types, {stRefresh, stCheck}) && query->IsQuery()) {
+    TakeRefreshedRow(*query, statement_types);
+  } else if (!BatchUpdate()) {
+    CheckRowsAffected(statement_types, params_info);
+  }
+  if (!collecting) DoAfterUpdateExecute(this, statement_types, &query_params);
 }
 
 }  // namespace dac

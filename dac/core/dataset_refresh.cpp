@@ -9,6 +9,7 @@
 #include "dac/framework/database_error.h"
 #include "dac/framework/field.h"
 #include "dac/framework/scoped_value.h"
+#include "dac/framework/with_cleanup.h"
 #include "dac/store/blob.h"
 #include "dac/store/mem_data.h"
 
@@ -103,31 +104,28 @@ void TCustomDADataSet::DropDeletedRows(TCustomDADataSet& query) {
     for (size_t i = 0; i < descs.size(); ++i) store.GetFieldAsVariant(descs[i]->GetFieldNo(), buffer, values[i]);
     return values.size() == 1 ? values.front() : Variant(std::move(values));
   };
-  const auto finish = [&] {
-    store.FreeRecBuf(buffer);
-    query.Close();
-    query.SetIndexFieldNames(saved_index);
-  };
-  try {
-    store.SetToBegin();
-    store.GetNextRecord(buffer);
-    PItemHeader kept = nullptr;
-    while (!store.GetEOF()) {
-      if (query.Locate(query_keys, key_values(), {})) {
-        kept = store.GetCurrentItem();
+  WithCleanup(
+      [&] {
+        store.SetToBegin();
         store.GetNextRecord(buffer);
-        continue;
-      }
-      store.RemoveRecord();
-      // The last row gone: the cursor stands on the one before, already kept.
-      if (store.GetEOF() || !store.GetCurrentItem() || store.GetCurrentItem() == kept) break;
-      store.GetRecord(buffer);
-    }
-  } catch (...) {
-    finish();
-    throw;
-  }
-  finish();
+        PItemHeader kept = nullptr;
+        while (!store.GetEOF()) {
+          if (query.Locate(query_keys, key_values(), {})) {
+            kept = store.GetCurrentItem();
+            store.GetNextRecord(buffer);
+            continue;
+          }
+          store.RemoveRecord();
+          // The last row gone: the cursor stands on the one before, already kept.
+          if (store.GetEOF() || !store.GetCurrentItem() || store.GetCurrentItem() == kept) break;
+          store.GetRecord(buffer);
+        }
+      },
+      [&] {
+        store.FreeRecBuf(buffer);
+        query.Close();
+        query.SetIndexFieldNames(saved_index);
+      });
   CursorPosChanged();
   Resync({});
 }
@@ -236,20 +234,10 @@ void TCustomDADataSet::CopyVariantValue(TData& source, void* source_buf, TFieldD
 void TCustomDADataSet::ForceFieldValue(TField* field, const Variant& value) {
   // While cached records are applied the row is written in its new-value state.
   const bool cached = GetInCacheProcessing() && GetState() == dsBrowse;
-  const TDataSetState state = cached ? SetTempState(dsNewValue) : GetState();
+  TTempState state(*this, cached ? dsNewValue : GetState());
   const bool read_only = field->ReadOnly();
   field->SetReadOnly(false);
-  const auto restore = [&] {
-    field->SetReadOnly(read_only);
-    if (cached) RestoreState(state);
-  };
-  try {
-    field->SetValue(value);
-  } catch (...) {
-    restore();
-    throw;
-  }
-  restore();
+  WithCleanup([&] { field->SetValue(value); }, [&] { field->SetReadOnly(read_only); });
 }
 
 }  // namespace dac

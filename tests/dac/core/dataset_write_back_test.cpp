@@ -10,6 +10,8 @@
 #include "dac/core/sql_component.h"
 #include "dac/core/update_sql.h"
 #include "dac/framework/field.h"
+#include "dac/framework/filer.h"
+#include "dac/framework/streams.h"
 #include "tests/dac/core/support/assertion_text.h"
 #include "tests/dac/core/support/data_set_fixture.h"
 #include "tests/dac/framework/error_text.h"
@@ -122,7 +124,7 @@ TEST_F(WriteBackTest, StatementsComeFromTheDataSetOrTheUpdateObject) {
   // number the field of that number.
   query->GetUpdateSQLIndex(stUpdate)->SetText("UPDATE t SET NAME = :NAME, X = :2 WHERE ID = :OLD_ID");
   connection->server->Script("UPDATE t SET NAME = ?, X = ? WHERE ID = ?", Affected(1));
-  ASSERT_EQ(ErrorOf([&] { Rename(query, "own"); }), "no error") << testing::PrintToString(Sent());
+  ASSERT_EQ(ErrorOf([&] { Rename(query, "own"); }), "no error");
   EXPECT_EQ(Sent(), std::vector<std::string>{"UPDATE t SET NAME = ?, X = ? WHERE ID = ? [NAME=own, 2=own, OLD_ID=1]"});
 
   // The update object's SQL takes precedence.
@@ -183,6 +185,53 @@ TEST_F(WriteBackTest, ReturnedParametersComeBackIntoTheRow) {
   });
   Rename(query, "x");
   EXPECT_EQ(query->FieldByName("NAME")->GetAsString(), "server");
+}
+
+// An edit that holds the connection gives it back once: after the post, or
+// after the cancel that follows a failed post.
+TEST_F(WriteBackTest, AnEditHoldsTheConnectionUntilItEnds) {
+  TestDADataSet* query = Open();
+  query->edit_preconnect = true;
+  const int32_t users = connection->ConnectCount();
+  query->Edit();
+  EXPECT_EQ(connection->ConnectCount(), users + 1);
+  query->FieldByName("NAME")->SetAsString("x");
+  connection->server->Script(kUpdate, Affected(0));
+  EXPECT_EQ(ErrorOf([&] { query->Post(); }), "Update failed. Found 0 records");
+  EXPECT_EQ(connection->ConnectCount(), users + 1);
+  query->Cancel();
+  EXPECT_EQ(connection->ConnectCount(), users);
+  connection->server->Script(kUpdate, Affected(1));
+  Rename(query, "y");
+  EXPECT_EQ(connection->ConnectCount(), users);
+}
+
+TEST_F(WriteBackTest, FieldObjectsSizesAndFiledParameters) {
+  FakeAnswer table = Table({1});
+  table.columns[0].length = 10;
+  table.columns.push_back({"NOTE", dtMemo, 0, "t", false});
+  table.rows[0].push_back(Variant("text"));
+  connection->server->Script("SELECT * FROM t WHERE ID = ?", table);
+  TestDADataSet* query = Query("SELECT * FROM t WHERE ID = :ID");
+  query->ParamByName("ID")->SetAsInteger(5);
+  query->Open();
+  EXPECT_NE(query->GetFieldObject("NOTE"), nullptr);
+  EXPECT_EQ(ErrorOf([&] { query->GetFieldObject("NAME"); }), "Field is not BLOB");
+  EXPECT_EQ(query->GetFieldPrecision("ID"), 10);
+  EXPECT_EQ(query->GetFieldPrecision("NAME"), 0);
+
+  // The parameters travel with the filed dataset; none, nothing is written.
+  TMemoryStream stream;
+  TWriter(stream).WriteComponent(*query);
+  stream.SetPosition(0);
+  TestDADataSet* copy = Query("");
+  TReader(stream).ReadComponent(*copy);
+  ASSERT_EQ(copy->ParamCount(), 1);
+  EXPECT_EQ(copy->ParamByName("ID")->AsInteger(), 5);
+  TMemoryStream empty;
+  TWriter(empty).WriteComponent(*Query(""));
+  const std::string bytes(static_cast<const char*>(empty.Memory()), static_cast<size_t>(empty.GetSize()));
+  EXPECT_EQ(bytes.find("ParamData"), std::string::npos);
 }
 
 }  // namespace

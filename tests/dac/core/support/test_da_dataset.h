@@ -23,6 +23,9 @@ class TestDADataSet : public TCustomDADataSet {
   // The detail refresh timer ticks when the test fires detail_clock.
   std::unique_ptr<ITimerService> MakeDetailTimerService() override;
   std::shared_ptr<FakeClock> detail_clock = std::make_shared<FakeClock>();
+  // An edit holds the connection, as for a row lock.
+  bool IsNeedEditPreconnect() override { return edit_preconnect; }
+  bool edit_preconnect = false;
 
   void GetKeyAndDataFields(TKeyAndDataFields& fields, bool all_key_fields) override;
   std::string SQLAddWhere(const std::string& sql, const std::string& condition) override;
