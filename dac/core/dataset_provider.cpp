@@ -1,7 +1,6 @@
 // The dataset's provider operations: what a data provider reads of its
 // metadata, the statements it runs through it and the changes of a delta
 // it applies with the dataset's update object.
-#include <exception>
 #include <utility>
 #include <vector>
 
@@ -20,6 +19,7 @@
 #include "dac/framework/field.h"
 #include "dac/framework/index_defs.h"
 #include "dac/framework/table_name_scanner.h"
+#include "dac/framework/with_cleanup.h"
 #include "dac/store/bool_parser.h"
 #include "platform/ascii.h"
 
@@ -107,23 +107,15 @@ void WithMetadataOpen(TCustomDADataSet& data_set, Work work) {
     data_set.SetFetchAll(fetch_all);
     data_set.SetFetchRows(fetch_rows);
   };
-  std::exception_ptr failure;
-  try {
-    data_set.SetDebug(false);
-    data_set.SetFetchAll(false);
-    data_set.SetFetchRows(1);
-    data_set.Execute();
-    work();
-  } catch (...) {
-    failure = std::current_exception();
-  }
-  if (!failure) return restore();
-  // The open's error is the one to report.
-  try {
-    restore();
-  } catch (...) {
-  }
-  std::rethrow_exception(failure);
+  WithCleanup(
+      [&] {
+        data_set.SetDebug(false);
+        data_set.SetFetchAll(false);
+        data_set.SetFetchRows(1);
+        data_set.Execute();
+        work();
+      },
+      restore);
 }
 
 }  // namespace

@@ -144,7 +144,9 @@ bool TDASQLGenerator::FieldIsNull(TFieldDesc* field_desc, bool old_value, TData*
       return !FieldIsNull(attribute, old_value, data, old_rec_buf, new_rec_buf);
     });
   }
-  return data->GetNull(field_desc->GetFieldNo(), old_value ? old_rec_buf : new_rec_buf);
+  void* buffer = old_value ? old_rec_buf : new_rec_buf;
+  // Without a row (an empty dataset) there is no value.
+  return !buffer || data->GetNull(field_desc->GetFieldNo(), buffer);
 }
 
 bool TDASQLGenerator::FieldIsNull(TFieldDesc* field_desc, bool old_value) {
@@ -152,6 +154,8 @@ bool TDASQLGenerator::FieldIsNull(TFieldDesc* field_desc, bool old_value) {
 }
 
 bool TDASQLGenerator::FieldModified(TFieldDesc* field_desc, TData* data, void* old_rec_buf, void* new_rec_buf) {
+  // Without a row (a closed or empty dataset) nothing was modified.
+  if (!old_rec_buf || !new_rec_buf) return false;
   const uint16_t type = field_desc->GetDataType();
   if (IsBlobDataType(type)) {
     const uint16_t field_no = field_desc->GetFieldNo();
@@ -182,9 +186,10 @@ std::string TDASQLGenerator::GetActualFieldNameEx(TDKFieldDesc* field_desc, TDKT
   const TDKTableInfo* own = field_desc->GetTableInfo();
   const bool same_table = table_info == own || (table_info && own && table_info->GetTableName() == own->GetTableName());
   if (!same_table || !own || own->GetTableName().empty()) return name;
-  const size_t point = name.find('.');
-  if (point != std::string::npos && name.compare(0, own->GetTableName().size(), own->GetTableName()) == 0) {
-    name.erase(0, point + 1);
+  // Only a name qualified by the table loses its first part: "dept.ID", not "deptx.ID".
+  const std::string& table = own->GetTableName();
+  if (name.compare(0, table.size(), table) == 0 && name.size() > table.size() && name[table.size()] == '.') {
+    name.erase(0, name.find('.') + 1);
   }
   return name;
 }

@@ -222,6 +222,8 @@ TEST(SqlGeneratorNames, FieldIndexes) {
   EXPECT_EQ(generator.GetActualFieldNameEx(&column, &dept), "ID");
   EXPECT_EQ(generator.GetActualFieldNameEx(&column, &dept_again), "ID");
   EXPECT_EQ(generator.GetActualFieldNameEx(&column, &emp), "dept.ID");
+  column.SetActualName("deptx.ID");
+  EXPECT_EQ(generator.GetActualFieldNameEx(&column, &dept), "deptx.ID");
   data_set->Free();
   connection->Free();
 }
