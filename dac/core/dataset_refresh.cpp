@@ -77,7 +77,8 @@ std::vector<TField*> TCustomDADataSet::KeyFieldsOf(TCustomDADataSet& query, std:
   names.clear();
   for (TField* field : own) {
     TField* match = query.FindField(field->FieldName());
-    DAC_ASSERT(match != nullptr, "The refresh statement does not return " + field->FieldName());
+    // A refresh text of the user's that does not return the key.
+    if (!match) DatabaseError(FormatMessage(SFieldNotFound, {field->FieldName()}), this);
     found.push_back(match);
     names += (names.empty() ? "" : ";") + match->FieldName();
   }

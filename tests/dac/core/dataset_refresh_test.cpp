@@ -89,6 +89,26 @@ TEST_F(RefreshTest, RefreshOptionsReadTheWrittenRowBack) {
   EXPECT_EQ(Name(query), "row 9");
 }
 
+TEST_F(RefreshTest, ARefreshedMemoIsTheFetchedOne) {
+  FakeAnswer table = Table({1, 2});
+  table.columns.push_back({"NOTE", dtMemo, 0, "t", false});
+  for (auto& row : table.rows) row.push_back(Variant("old note"));
+  connection->server->Script(kSelect, table);
+  TestDADataSet* query = Query();
+  query->Open();
+  FakeAnswer fresh = Names({"fresh"});
+  fresh.columns.push_back({"_2", dtMemo, 0, "t", false});
+  fresh.rows[0].push_back(Variant("new note"));
+  connection->server->Script("SELECT t.NAME AS _1, t.NOTE AS _2 FROM t\r\nWHERE\r\n  ID = ?", fresh);
+  query->RefreshRecord();
+  EXPECT_EQ(query->FieldByName("NOTE")->GetAsString(), "new note");
+  query->Next();
+  EXPECT_EQ(query->FieldByName("NOTE")->GetAsString(), "old note");
+  query->First();
+  EXPECT_EQ(query->FieldByName("NOTE")->GetAsString(), "new note");
+  query->Close();
+}
+
 TEST_F(RefreshTest, CheckComparesWithoutWriting) {
   TestDADataSet* query = Open({1});
   FakeAnswer same = Names({"row 1"});
