@@ -64,9 +64,10 @@ bool TCustomDADataSet::MatchesMaster() {
     if (!master_field || !detail_field) continue;
     const Variant detail_value = detail_field->Value();
     const Variant master_value = master_field->Value();
-    const bool equal = case_insensitive && detail_value.IsString() && master_value.IsString()
-                           ? plat::LocaleCompareWide(detail_value.AsWideString(), master_value.AsWideString(), true) == 0
-                           : detail_value == master_value;
+    const bool equal =
+        case_insensitive && detail_value.IsString() && master_value.IsString()
+            ? plat::LocaleCompareWide(detail_value.AsWideString(), master_value.AsWideString(), true) == 0
+            : detail_value == master_value;
     if (!equal) return false;
   }
   return true;

@@ -13,6 +13,7 @@
 #include "dac/framework/data_source.h"
 #include "dac/framework/field.h"
 #include "dac/framework/fields.h"
+#include "dac/framework/with_cleanup.h"
 #include "dac/store/host_hooks.h"
 #include "dac/store/marshal.h"
 #include "dac/store/mem_data.h"
@@ -67,37 +68,39 @@ void TCustomDADataSet::RefreshDetail(TObject*) {
   const bool traced = Traced();
   int32_t message_id = 0;
   const auto report = [&](bool before) {
-    if (traced) UsedConnection()->SQLMonitorClass().SQLExecute(this, GetFinalSQL(), &Params(), "Refresh", message_id, before);
+    if (!traced) return;
+    UsedConnection()->SQLMonitorClass().SQLExecute(this, GetFinalSQL(), &Params(), "Refresh", message_id, before);
   };
   report(true);
   // The command's report or the last fetched block gives the reference
   // back; a failure gives it back here.
   StatementHold hold(*this);
-  DisableControls();
   try {
-    StartWait();
-    command_->WriteParams(true);
-    DoBeforeRefresh();
-    CheckBrowseMode();
-    UpdateCursorPos();
-    try {
-      ReleaseCursor();
-      DataReopen();
-      if (MemData() && !MemData()->GetSortColumns().empty()) MemData()->SortItems();
-    } catch (...) {
-      Resync({});
-      DoAfterRefresh();
-      throw;
-    }
-    Resync({});
-    DoAfterRefresh();
-    if (!IsEmpty()) DoAfterScroll();
+    DisableControls();
+    WithCleanup(
+        [&] {
+          StartWait();
+          command_->WriteParams(true);
+          DoBeforeRefresh();
+          CheckBrowseMode();
+          UpdateCursorPos();
+          WithCleanup(
+              [&] {
+                ReleaseCursor();
+                DataReopen();
+                if (MemData() && !MemData()->GetSortColumns().empty()) MemData()->SortItems();
+              },
+              [&] {
+                Resync({});
+                DoAfterRefresh();
+                if (!IsEmpty()) DoAfterScroll();
+              });
+        },
+        [&] { EnableControls(); });
   } catch (...) {
-    EnableControls();
     hold.GiveBackQuietly();
     throw;
   }
-  EnableControls();
   hold.Finish(true);
   report(false);
   rec_count_ = options_->GetQueryRecCount() ? GetRecCount() : 0;

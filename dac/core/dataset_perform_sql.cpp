@@ -51,9 +51,9 @@ TStatementType SingleType(TStatementTypes types) {
 
 // "Insert", "Update,Refresh": the type names without their "st".
 std::string Description(TStatementTypes types) {
-  static const char* const kNames[] = {"Query",  "Insert", "Update",       "Delete",
-                                       "Lock",   "Refresh", "Check",       "Custom",
-                                       "RefreshQuick", "RefreshCheckDeleted", "BatchUpdate"};
+  static const char* const kNames[] = {"Query",      "Insert", "Update", "Delete",       "Lock",
+                                       "Refresh",    "Check",  "Custom", "RefreshQuick", "RefreshCheckDeleted",
+                                       "BatchUpdate"};
   std::string text;
   for (int type = stQuery; type <= stBatchUpdate; ++type) {
     if (!types.Contains(static_cast<TStatementType>(type))) continue;
@@ -132,7 +132,8 @@ void TCustomDADataSet::CheckUpdateSQL(const std::string& sql, TStatementTypes st
   // An update object's own component runs its own statement.
   if (update_query_) return;
   CheckUpdateQuery(statement_type);
-  DAC_ASSERT(update_query_ != nullptr, "FUpdateQuery = nil. StatementTypes = " + std::to_string(statement_types.Bits()));
+  DAC_ASSERT(update_query_ != nullptr,
+             "FUpdateQuery = nil. StatementTypes = " + std::to_string(statement_types.Bits()));
   // Refresh and lock statements never commit.
   TDBAccessUtils::SetAutoCommit(update_query_, Intersects(statement_types, kWrites) && IsAutoCommit());
 
@@ -152,17 +153,16 @@ void TCustomDADataSet::CheckUpdateSQL(const std::string& sql, TStatementTypes st
     if (text.empty()) {
       generated = true;
       const bool in_batch = BatchUpdate();
-      const bool server_detail = GetMasterSource() && !master_fields_.empty() && !detail_fields_.empty() &&
-                                 !options_->GetLocalMasterDetail();
+      const bool server_detail =
+          GetMasterSource() && !master_fields_.empty() && !detail_fields_.empty() && !options_->GetLocalMasterDetail();
       const bool quick = kQuickRefreshes.Contains(statement_type);
-      TDAParams* target = quick && (!filter_sql_.empty() || server_detail) ? nullptr
-                                                                           : &TDBAccessUtils::GetParams(update_query_);
+      TDAParams* target =
+          quick && (!filter_sql_.empty() || server_detail) ? nullptr : &TDBAccessUtils::GetParams(update_query_);
       const bool skip_unchanged = !ComponentState().Contains(csDesigning) && !options_->GetUpdateAllFields();
       text = sql_generator_->GenerateSQL(statement_type, skip_unchanged, target, in_batch ? batch_count_ : -1);
       // A refresh that names its parameters (dataset parameters, full
       // refresh) leaves them to the query's own parsing.
-      const bool named_refresh =
-          statement_type == stRefresh && (ParamCount() > 0 || options_->GetFullRefresh());
+      const bool named_refresh = statement_type == stRefresh && (ParamCount() > 0 || options_->GetFullRefresh());
       const bool registered = target && !quick && !named_refresh;
       const bool write = statement_type == stInsert || statement_type == stUpdate || statement_type == stDelete;
       TDBAccessUtils::SetSQLText(update_query_, text, registered, write, registered);
@@ -251,8 +251,7 @@ bool TCustomDADataSet::CollectingBatch(TStatementTypes statement_types) {
 TField* TCustomDADataSet::ParamField(TDAParam* param, int index, TStatementTypes statement_types,
                                      TDAParamsInfo* params_info, bool in_batch, bool& old) {
   old = false;
-  const bool use_info = params_info && index < params_info->Count() &&
-                        !Intersects(statement_types, kQuickRefreshes) &&
+  const bool use_info = params_info && index < params_info->Count() && !Intersects(statement_types, kQuickRefreshes) &&
                         (ParamCount() == 0 || !statement_types.Contains(stRefresh));
   if (use_info) {
     old = params_info->Items(index)->GetOld();
@@ -385,7 +384,8 @@ bool TCustomDADataSet::PerformSQL(const std::string& sql, TStatementTypes statem
   return performed;
 }
 
-void TCustomDADataSet::RunUpdateStatement(TStatementTypes statement_types, TDAParamsInfo* params_info, TCustomDADataSet* query) {
+void TCustomDADataSet::RunUpdateStatement(TStatementTypes statement_types, TDAParamsInfo* params_info,
+                                          TCustomDADataSet* query) {
   TDAParams& query_params = TDBAccessUtils::GetParams(update_query_);
   if (statement_types == TStatementTypes{stBatchUpdate}) {
     if (batch_params_) query_params.Assign(batch_params_.get());
@@ -399,7 +399,8 @@ void TCustomDADataSet::RunUpdateStatement(TStatementTypes statement_types, TDAPa
     if (AssignedBeforeUpdateExecute()) {
       for (int i = 0; i < query_params.Count(); ++i) {
         TDAParam* param = query_params.Items(i);
-        if (param->GetDataType() == ftUnknown) DatabaseError(FormatMessage(SUnknownParamDataType, {param->Name()}), this);
+        if (param->GetDataType() == ftUnknown)
+          DatabaseError(FormatMessage(SUnknownParamDataType, {param->Name()}), this);
       }
     }
     UpdateExecute(statement_types);

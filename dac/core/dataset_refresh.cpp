@@ -214,8 +214,8 @@ void TCustomDADataSet::CopyObjectValue(TData& source, void* source_buf, TFieldDe
   if (GetState() == dsEdit || GetState() == dsInsert) blob->EnableRollback();
 }
 
-void TCustomDADataSet::CopyVariantValue(TData& source, void* source_buf, TFieldDesc* from, TFieldDesc* to,
-                                        void* target, TStatementTypes statement_types) {
+void TCustomDADataSet::CopyVariantValue(TData& source, void* source_buf, TFieldDesc* from, TFieldDesc* to, void* target,
+                                        TStatementTypes statement_types) {
   Variant value;
   source.GetFieldAsVariant(from->GetFieldNo(), source_buf, value);
   TField* field = GetField(to);

@@ -51,7 +51,8 @@ TEST_F(CachedUpdatesTest, BatchesAreFlushedAtTheirSizeAndAtTheEnd) {
        {two + " [P_0_NAME=a, P_0_Old_ID=1, P_1_NAME=b, P_1_Old_ID=2]", kUpdate + "; [P_0_NAME=c, P_0_Old_ID=3]"}},
       // An update object's statements run one by one.
       {2, true,
-       {"UPDATE t SET NAME = ? WHERE ID = ? [NAME=a, OLD_ID=1]", "UPDATE t SET NAME = ? WHERE ID = ? [NAME=b, OLD_ID=2]",
+       {"UPDATE t SET NAME = ? WHERE ID = ? [NAME=a, OLD_ID=1]",
+        "UPDATE t SET NAME = ? WHERE ID = ? [NAME=b, OLD_ID=2]",
         "UPDATE t SET NAME = ? WHERE ID = ? [NAME=c, OLD_ID=3]"}},
   };
   for (const Case& c : cases) {

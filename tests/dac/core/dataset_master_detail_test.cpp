@@ -51,7 +51,9 @@ class MasterDetailTest : public DataSetTest {
   }
   static std::vector<int> DIDs(TDataSet* data_set) {
     std::vector<int> ids;
-    for (data_set->First(); !data_set->GetEOF(); data_set->Next()) ids.push_back(data_set->FieldByName("DID")->GetAsInteger());
+    for (data_set->First(); !data_set->GetEOF(); data_set->Next()) {
+      ids.push_back(data_set->FieldByName("DID")->GetAsInteger());
+    }
     return ids;
   }
 
