@@ -23,7 +23,6 @@
 #include "dac/framework/field.h"
 #include "dac/framework/fields.h"
 #include "dac/store/blob.h"
-#include "dac/store/marshal.h"
 #include "dac/store/win32_timer.h"
 #include "dac/store/xml_export_text.h"
 #include "dac/store/xml_text_writer.h"
