@@ -23,7 +23,6 @@
 #include "dac/framework/field.h"
 #include "dac/framework/fields.h"
 #include "dac/store/blob.h"
-#include "dac/store/marshal.h"
 #include "dac/store/win32_timer.h"
 #include "dac/store/xml_export_text.h"
 #include "dac/store/xml_text_writer.h"
@@ -285,6 +284,9 @@ void TCustomDADataSet::ConnectChange(TObject* sender, bool connecting) {
   // The connection closed and forgot its users: nothing is held any more.
   cursor_ref_ = false;
   prepare_ref_ = false;
+  // Lost while cached updates are applied: the rows and their pending
+  // changes stay for another apply, and the apply's own error goes on.
+  if (GetInCacheProcessing()) return;
   if (used && used->Options().GetDisconnectedMode()) {
     if (irecord_set_) irecord_set_->Disconnect();
     return;
@@ -453,28 +455,6 @@ void TCustomDADataSet::SetDetailFields(const std::string& value) {
   const bool was_linked = IsConnectedToMaster();
   detail_fields_ = value;
   if (was_linked || IsConnectedToMaster()) RefreshDetailSQL();
-}
-
-void TCustomDADataSet::RefreshDetailSQL() {
-  const bool was_open = GetActive();
-  Close();
-  UnPrepare();
-  AssembleSQL();
-  if (was_open) Open();
-}
-
-void TCustomDADataSet::CheckRefreshDetailTimer() {
-  if (detail_refresh_timer_) return;
-  detail_refresh_timer_ = MakeComponent<TWin32Timer>(this);
-  detail_refresh_timer_->SetEnabled(false);
-  detail_refresh_timer_->SetOnTimer([this](TObject* sender) { RefreshDetail(sender); });
-}
-
-void TCustomDADataSet::FreeLocalDetailLinks() {
-  for (LocalDetailLink& link : local_detail_links_) {
-    if (!link.value_is_borrowed && link.value) Marshal::FreeHGlobal(link.value);
-  }
-  local_detail_links_.clear();
 }
 
 void TCustomDADataSet::GetDetailLinkFields(std::vector<TField*>& master_fields, std::vector<TField*>& detail_fields) {

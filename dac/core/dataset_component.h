@@ -5,9 +5,11 @@
 // executes statements, refreshes and finds its row again, runs an operation
 // again after a restored connection, finds rows by key, and edits its SQL
 // text (WHERE, ORDER BY, the filter and the master/detail condition) with
-// the provider's lexer. The write-back side (update SQL, the update
-// queries, the SQL generator, master/detail parameters) completes the
-// slots declared here.
+// the provider's lexer. It writes edits back through update queries that
+// run generated statements, its own update SQL or an update object's,
+// re-reads rows, applies cached updates (in batches), and follows a master
+// dataset through parameters or in memory (see dataset_updates.cpp for
+// where each part lives).
 //
 // Connection use: every operation that talks to the server takes the
 // connection (BeginConnection) and gives it back once. A statement that
@@ -56,6 +58,7 @@ class TDataSource;
 class TMacro;
 class TMacros;
 class TParserClass;
+class ITimerService;
 class TSharedObject;
 class TWin32Timer;
 
@@ -236,6 +239,29 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   bool SetMasterParams(TDAParams& params);
   bool LocalDetailFilter(void* rec_buf);
 
+  // ---- writing back and reading again ----
+  // Re-reads the current row from the server; a row the server no longer
+  // has leaves the store with RemoveOnRefresh.
+  void RefreshRecord();
+  // The record store's apply, again after a restored connection only when
+  // nothing was committed on the way ("Connection is not defined" without one).
+  void ApplyUpdates() override;
+  // False when read-only or forward-only; true with local updates, an
+  // update handler under cached updates, or an update object.
+  bool GetCanModify() override;
+  // A large-integer data field takes the value without a variant conversion.
+  void SetStateFieldValue(TDataSetState state, TField* field, const Variant& value) override;
+  // The shared object (blob) the current record holds for the field; none
+  // without a current record; "Field is not BLOB" for other fields.
+  TSharedObject* GetFieldObject(TFieldDesc* field_desc);
+  TSharedObject* GetFieldObject(TField* field);
+  TSharedObject* GetFieldObject(const std::string& field_name);
+  // Length and scale of an integer or float column, else 0.
+  int GetFieldPrecision(const std::string& field_name);
+  int GetFieldScale(const std::string& field_name);
+  // The parameters and macros of the command component.
+  void DefineProperties(TFiler& filer) override;
+
   // ---- the framework's dataset ----
   int GetRecordCount() override;
   void SetFiltered(bool value) override;
@@ -244,6 +270,39 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   void Notification(TComponent* component, TOperation operation) override;
   void Resync(TResyncMode mode) override;
   std::unique_ptr<TStream> CreateBlobStream(TField* field, TBlobStreamMode mode) override;
+
+  // ---- provider operations (dataset_provider.cpp) ----
+  TParams* PSGetParams() override;
+  // An empty list leaves the parameters as they are.
+  void PSSetParams(TParams* params) override;
+  // An empty text leaves the SQL as it is.
+  void PSSetCommandText(const std::string& text) override;
+  std::string PSGetQuoteChar() override { return "\""; }
+  bool PSIsSQLBased() override { return true; }
+  bool PSIsSQLSupported() override { return true; }
+  void PSExecute() override { Execute(); }
+  // Opens again when open.
+  void PSReset() override;
+  bool PSInTransaction() override;
+  // Only while both the dataset and its connection commit automatically.
+  void PSStartTransaction() override;
+  void PSEndTransaction(bool commit) override;
+  // The updating table; while closed the one known at the last open, else
+  // UpdatingTable, else the table after FROM.
+  std::string PSGetTableName() override;
+  // The fields flagged as key, else the updating table's key fields. A
+  // closed dataset is opened for one row to learn them, and closed again
+  // with Debug, FetchAll and FetchRows as they were, whatever happens.
+  std::string PSGetKeyFields() override;
+  // The ORDER BY clause as an index definition; none without one.
+  std::unique_ptr<TIndexDef> PSGetDefaultOrder() override;
+  // Each "?" marker (outside literals and comments) becomes ":1", ":2", ...,
+  // bound by the parameters in order. With result_set the rows come back in
+  // a new dataset owned by the caller.
+  int PSExecuteStatement(const std::string& sql, TParams* params, TDataSet** result_set = nullptr) override;
+  // The OnUpdateRecord handler, else the update object's statement with
+  // its parameters bound from the delta; false: the provider applies it.
+  bool PSUpdateRecord(TUpdateKind kind, TDataSet* delta) override;
 
   // ---- IDAConnectionClient ----
   TDAClientKind ClientKind() const override { return dckDataSet; }
@@ -486,6 +545,25 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   void InternalRefresh() override;
   void DoOnNewRecord() override;
   void DoAfterScroll() override;
+  void InternalEdit() override;
+  void InternalInsert() override;
+  void InternalCancel() override;
+  // A posted detail row that no longer matches its master leaves the store.
+  void InternalPost() override;
+  void InternalDeferredPost() override;
+
+  // ---- the record store's write steps and batches ----
+  void PerformAppend() override;
+  void PerformUpdate() override;
+  void PerformDelete() override;
+  // Cached records are applied in batches of UpdateBatchSize statements.
+  bool BatchUpdate() override;
+  bool CanFlushBatch() override;
+  void FlushBatch() override;
+  void ClearBatch();
+  void InternalApplyUpdates(bool allow_fail_over);
+  // How the detail refresh timer reaches the event loop.
+  virtual std::unique_ptr<ITimerService> MakeDetailTimerService();
   void WriteFieldXMLAttributeType(TField* field, TFieldDesc* desc, const std::string& alias,
                                   XmlTextWriter& writer) override;
   void AssignTo(TPersistent* dest) const override;
@@ -513,14 +591,51 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   std::array<TKeyAndDataFields, 2> cached_key_and_data_fields_;
 
  private:
-  // A master/detail pair matched in memory (LocalMasterDetail).
+  // A master/detail pair matched in memory (LocalMasterDetail): a copy of
+  // the master's value in the detail column's form, owned by the link, so
+  // that the filter never reads a master buffer that moved on or went.
   struct LocalDetailLink {
     bool master_is_null = false;
     void* value = nullptr;
     int32_t value_type = 0;
-    bool value_is_borrowed = false;
     int32_t field_no = 0;
   };
+
+  // ---- running update statements (dataset_perform_sql.cpp) ----
+  // PerformSQL once the statement is chosen: bind, run, take the outcome.
+  void RunUpdateStatement(TStatementTypes statement_types, TDAParamsInfo* params_info, TCustomDADataSet* query);
+  // The parameters of the update query from the row (or into the batch).
+  void FillUpdateParams(TStatementTypes statement_types, TDAParamsInfo* params_info);
+  // The field a parameter binds, from the generator's information or by name.
+  TField* ParamField(TDAParam* param, int index, TStatementTypes statement_types, TDAParamsInfo* params_info,
+                     bool in_batch, bool& old);
+  void BindUnmatchedParam(TDAParam* param, const std::string& name, int field_no, TStatementTypes statement_types);
+  // The update query's values written back into the row.
+  void ReturnParams(TDAParamsInfo* params_info);
+  void CheckRowsAffected(TStatementTypes statement_types, TDAParamsInfo* params_info);
+  // Whether the statement, being batched, waits for the batch to run.
+  bool CollectingBatch(TStatementTypes statement_types);
+
+  // ---- rows read back (dataset_refresh.cpp) ----
+  void DropDeletedRows(TCustomDADataSet& query);
+  void MergeChangedRows(TCustomDADataSet& query, TStatementTypes statement_types);
+  void TakeRefreshedRow(TCustomDADataSet& query, TStatementTypes statement_types);
+  // The query's fields that hold this dataset's key fields, and their names.
+  std::vector<TField*> KeyFieldsOf(TCustomDADataSet& query, std::string& names);
+  TFieldDesc* RefreshTarget(const std::string& name);
+  // Copies the fetched row into the current record.
+  void CopyRecord(TData& source, void* source_buf, TStatementTypes statement_types);
+  void CopyObjectValue(TData& source, void* source_buf, TFieldDesc* from, TFieldDesc* to, void* target);
+  void CopyVariantValue(TData& source, void* source_buf, TFieldDesc* from, TFieldDesc* to, void* target,
+                        TStatementTypes statement_types);
+  // Writes the value through the field, read-only or not.
+  void ForceFieldValue(TField* field, const Variant& value);
+
+  // ---- master and detail (dataset_master_detail.cpp) ----
+  bool SetLocalMasterLinks();
+  bool SetServerMasterParams(TDAParams& params);
+  // The posted row's detail fields still equal the current master's fields.
+  bool MatchesMaster();
 
   void BindCommand();
   void SendOptionsToRecordSet();
@@ -537,7 +652,6 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   bool FindKeyWith(const std::vector<Variant>& key_values, TLocateExOptions options);
   // Read from a form: loading, or running Loaded.
   bool Loading() const { return loading_ || ComponentState().Contains(csLoading); }
-  [[noreturn]] void NotBuilt(const char* operation) const;
 
   TCustomDAConnection* connection_ = nullptr;
   // Where this dataset registered.

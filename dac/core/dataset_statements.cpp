@@ -14,28 +14,10 @@
 #include "dac/core/sql_generator.h"
 #include "dac/core/sql_monitor.h"
 #include "dac/framework/field.h"
+#include "dac/framework/with_cleanup.h"
 #include "dac/store/host_hooks.h"
 
 namespace dac {
-
-namespace {
-
-// Runs work; a failure of work is the one that goes on, cleanup's own is dropped.
-template <typename Work, typename Cleanup>
-void WithCleanup(Work work, Cleanup cleanup) {
-  try {
-    work();
-  } catch (...) {
-    try {
-      cleanup();
-    } catch (...) {
-    }
-    throw;
-  }
-  cleanup();
-}
-
-}  // namespace
 
 // ---- references on the connection ----
 

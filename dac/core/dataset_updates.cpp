@@ -1,7 +1,10 @@
-// The dataset's write-back side: the updating table, field descriptors by
-// number and name, and the update operations. Those that run update
-// statements, bind their parameters and follow a master are not available
-// yet: they raise NotSupportedException naming themselves.
+// The dataset's write-back side, what the others share: the updating table
+// and its key fields, field descriptors and objects by number and name, the
+// small steps a provider overrides, and the filed parameters and macros.
+// Statements run in dataset_perform_sql.cpp, rows are read back in
+// dataset_refresh.cpp, edits and posts are in dataset_editing.cpp, cached
+// updates and batches in dataset_cached_updates.cpp, master and detail in
+// dataset_master_detail.cpp.
 #include "dac/core/connection.h"
 #include "dac/core/connection_component.h"
 #include "dac/core/da_param.h"
@@ -12,12 +15,10 @@
 #include "dac/core/sql_component.h"
 #include "dac/framework/database_error.h"
 #include "dac/framework/field.h"
+#include "dac/framework/filer.h"
+#include "dac/store/shared_object.h"
 
 namespace dac {
-
-void TCustomDADataSet::NotBuilt(const char* operation) const {
-  throw NotSupportedException(ClassName() + "." + operation + " is not available");
-}
 
 // ---- updating table and key fields ----
 
@@ -116,32 +117,47 @@ void TCustomDADataSet::DoAfterUpdateExecute(TDataSet* sender, TStatementTypes st
   if (AssignedAfterUpdateExecute()) after_update_execute_(sender, statement_types, params);
 }
 
-// ---- not available yet ----
+// ---- objects and column sizes ----
 
-void TCustomDADataSet::InternalRefreshRecord() { NotBuilt("InternalRefreshRecord"); }
-
-void TCustomDADataSet::CheckUpdateQuery(TStatementType) { NotBuilt("CheckUpdateQuery"); }
-
-void TCustomDADataSet::UpdateExecute(TStatementTypes) { NotBuilt("UpdateExecute"); }
-
-void TCustomDADataSet::CheckUpdateSQL(const std::string&, TStatementTypes, TDAParamsInfo*&) {
-  NotBuilt("CheckUpdateSQL");
+TSharedObject* TCustomDADataSet::GetFieldObject(TFieldDesc* field_desc) {
+  TRecordBuffer buffer = nullptr;
+  if (!GetActiveRecBuf(buffer)) return nullptr;
+  const uint16_t type = field_desc->GetDataType();
+  if (Data()->IsBlobFieldType(type)) return Data()->GetObject(field_desc->GetFieldNo(), buffer);
+  // Structured columns keep their object in the same kind of slot.
+  if (type == dtObject || type == dtArray) return TSharedObject::At(buffer + field_desc->GetOffset());
+  DatabaseError(LoadResString(SNeedBlobType), this);
 }
 
-TField* TCustomDADataSet::FieldByParamName(std::string&, bool&, int&) { NotBuilt("FieldByParamName"); }
+TSharedObject* TCustomDADataSet::GetFieldObject(TField* field) {
+  TFieldDesc* desc = TMemDataSet::GetFieldDesc(field);
+  if (!desc) DatabaseError(FormatMessage(SFieldNotFound, {field->FieldName()}), this);
+  return GetFieldObject(desc);
+}
 
-bool TCustomDADataSet::PerformSQL(const std::string&, TStatementTypes) { NotBuilt("PerformSQL"); }
+TSharedObject* TCustomDADataSet::GetFieldObject(const std::string& field_name) {
+  TFieldDesc* desc = Data() ? Data()->FieldByName(field_name) : nullptr;
+  if (!desc) DatabaseError(FormatMessage(SFieldNotFound, {field_name}), this);
+  return GetFieldObject(desc);
+}
 
-void TCustomDADataSet::AssignFieldValue(TDAParam*, TField*, bool) { NotBuilt("AssignFieldValue"); }
+int TCustomDADataSet::GetFieldPrecision(const std::string& field_name) {
+  TFieldDesc* desc = GetFieldDesc(field_name);
+  return desc && (desc->GetDataType() == dtInteger || desc->GetDataType() == dtFloat) ? desc->GetLength() : 0;
+}
 
-void TCustomDADataSet::AssignFieldValue(TDAParam*, TFieldDesc*, bool) { NotBuilt("AssignFieldValue"); }
+int TCustomDADataSet::GetFieldScale(const std::string& field_name) {
+  TFieldDesc* desc = GetFieldDesc(field_name);
+  return desc && (desc->GetDataType() == dtInteger || desc->GetDataType() == dtFloat) ? desc->GetScale() : 0;
+}
 
-void TCustomDADataSet::RefreshParams() { NotBuilt("RefreshParams"); }
+// ---- filing ----
 
-void TCustomDADataSet::RefreshDetail(TObject*) { NotBuilt("RefreshDetail"); }
-
-bool TCustomDADataSet::SetMasterParams(TDAParams&) { NotBuilt("SetMasterParams"); }
-
-bool TCustomDADataSet::LocalDetailFilter(void*) { NotBuilt("LocalDetailFilter"); }
+void TCustomDADataSet::DefineProperties(TFiler& filer) {
+  TMemDataSet::DefineProperties(filer);
+  const auto* ancestor = dynamic_cast<const TCustomDADataSet*>(filer.Ancestor());
+  DefineParamsAndMacros(filer, Params(), Macros(), ancestor ? &ancestor->Params() : nullptr,
+                        ancestor ? &ancestor->Macros() : nullptr);
+}
 
 }  // namespace dac

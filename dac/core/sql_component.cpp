@@ -251,17 +251,23 @@ void TCustomDASQL::Loaded() {
   design_create_ = false;
 }
 
+void DefineParamsAndMacros(TFiler& filer, TDAParams& params, TMacros& macros, const TDAParams* ancestor_params,
+                           const TMacros* ancestor_macros) {
+  filer.DefineBinaryProperty(
+      "ParamData", [&params](TStream& stream) { TReader(stream).ReadCollection(params); },
+      [&params](TStream& stream) { TWriter(stream).WriteCollection(params); },
+      ancestor_params ? !params.IsEqual(*ancestor_params) : params.Count() > 0);
+  filer.DefineBinaryProperty(
+      "MacroData", [&macros](TStream& stream) { TReader(stream).ReadCollection(macros); },
+      [&macros](TStream& stream) { TWriter(stream).WriteCollection(macros); },
+      ancestor_macros ? !macros.IsEqual(*ancestor_macros) : macros.Count() > 0);
+}
+
 void TCustomDASQL::DefineProperties(TFiler& filer) {
   TComponent::DefineProperties(filer);
   const auto* ancestor = dynamic_cast<const TCustomDASQL*>(filer.Ancestor());
-  filer.DefineBinaryProperty(
-      "ParamData", [this](TStream& stream) { TReader(stream).ReadCollection(*params_); },
-      [this](TStream& stream) { TWriter(stream).WriteCollection(*params_); },
-      ancestor ? !params_->IsEqual(*ancestor->params_) : params_->Count() > 0);
-  filer.DefineBinaryProperty(
-      "MacroData", [this](TStream& stream) { TReader(stream).ReadCollection(*macros_); },
-      [this](TStream& stream) { TWriter(stream).WriteCollection(*macros_); },
-      ancestor ? !macros_->IsEqual(*ancestor->macros_) : macros_->Count() > 0);
+  DefineParamsAndMacros(filer, *params_, *macros_, ancestor ? ancestor->params_.get() : nullptr,
+                        ancestor ? ancestor->macros_.get() : nullptr);
 }
 
 void TCustomDASQL::AssignTo(TPersistent* dest) const {

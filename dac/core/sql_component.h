@@ -34,6 +34,7 @@ class TCustomDAConnection;
 class TDAParam;
 class TDAParams;
 class TDKCommand;
+class TFiler;
 class TMacro;
 class TMacros;
 class TParser;
@@ -235,5 +236,10 @@ class TCustomDASQL : public TComponent, public IDAConnectionClient, public ITrac
   // Last: the command goes before the parameters whose objects it refers to.
   std::unique_ptr<TDKCommand> owned_command_;
 };
+
+// The filed properties "ParamData" and "MacroData", written when they differ
+// from the ancestor's (without one: when not empty).
+void DefineParamsAndMacros(TFiler& filer, TDAParams& params, TMacros& macros, const TDAParams* ancestor_params,
+                           const TMacros* ancestor_macros);
 
 }  // namespace dac

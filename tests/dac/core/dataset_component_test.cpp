@@ -16,6 +16,7 @@
 #include "dac/core/da_param.h"
 #include "dac/framework/streams.h"
 #include "tests/dac/core/support/assertion_text.h"
+#include "tests/dac/core/support/data_set_fixture.h"
 #include "tests/dac/core/support/fake_record_set.h"
 #include "tests/dac/core/support/test_connection.h"
 #include "tests/dac/core/support/test_da_dataset.h"
@@ -23,48 +24,6 @@
 
 namespace dac::test {
 namespace {
-
-constexpr const char* kSelect = "SELECT * FROM t";
-
-// ID (key) and NAME of the table t; the rows hold the given IDs.
-FakeAnswer Table(const std::vector<int>& ids) {
-  FakeAnswer answer;
-  answer.columns = {{"ID", dtInteger, 0, "t", true}, {"NAME", dtString, 10, "t", false}};
-  for (int id : ids) answer.rows.push_back({Variant(id), Variant("row " + std::to_string(id))});
-  return answer;
-}
-
-std::vector<int> Count(int rows) {
-  std::vector<int> ids;
-  for (int i = 1; i <= rows; ++i) ids.push_back(i);
-  return ids;
-}
-
-class DataSetTest : public ::testing::Test {
- protected:
-  ~DataSetTest() override {
-    for (TComponent* component : owned_) component->Free();
-  }
-  template <typename T>
-  T* Make() {
-    owned_.insert(owned_.begin(), MakeComponent<T>(nullptr));
-    return static_cast<T*>(owned_.front());
-  }
-  void Forget(TComponent* component) { std::erase(owned_, component); }
-  TestDADataSet* Query(const std::string& sql = kSelect) {
-    auto* data_set = static_cast<TestDADataSet*>(connection->CreateDataSet());
-    owned_.insert(owned_.begin(), data_set);
-    data_set->SQL().SetText(sql);
-    return data_set;
-  }
-  static FakeRecordSet& Records(TCustomDADataSet* data_set) {
-    return dynamic_cast<FakeRecordSet&>(*data_set->GetIRecordSet());
-  }
-  static int ID(TDataSet* data_set) { return data_set->FieldByName("ID")->GetAsInteger(); }
-
-  std::vector<TComponent*> owned_;
-  TestConnection* connection = Make<TestConnection>();
-};
 
 TEST_F(DataSetTest, OpensAndFetchesInBlocks) {
   connection->server->Script(kSelect, Table(Count(25)));

@@ -9,41 +9,12 @@
 
 #include "dac/framework/application.h"
 #include "dac/store/win32_timer.h"
+#include "tests/dac/store/manual_timer_service.h"
 #include "platform/event_loop.h"
 #include "platform/window_timers.h"
 
 namespace dac {
 namespace {
-
-// A timer service driven by hand: the test sees every start and fires ticks itself.
-struct FakeClock {
-  bool running = false;
-  uint32_t interval = 0;
-  int starts = 0;
-  bool refuse = false;
-  ITimerService::TickHandler on_tick;
-
-  void Fire() {
-    ASSERT_TRUE(running);
-    ITimerService::TickHandler tick = on_tick;  // the tick may free the timer and with it the service
-    tick();
-  }
-};
-
-class FakeService : public ITimerService {
- public:
-  explicit FakeService(std::shared_ptr<FakeClock> clock) : clock_(std::move(clock)) {}
-  ~FakeService() override { Kill(); }
-  bool Start(uint32_t interval_ms, TickHandler on_tick) override {
-    if (clock_->refuse) return false;
-    *clock_ = FakeClock{true, interval_ms, clock_->starts + 1, false, std::move(on_tick)};
-    return true;
-  }
-  void Kill() noexcept override { clock_->running = false; }
-
- private:
-  std::shared_ptr<FakeClock> clock_;
-};
 
 struct FakeTimer {
   std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();

@@ -10,10 +10,43 @@ DAC_DEFINE_CLASS(FakeCommand, TDKCommand, TMetaClassOf<FakeCommand>)
 
 // ---- Server ----
 
+std::string FakeServer::Key(const std::string& sql) {
+  size_t end = sql.size();
+  while (end > 0 && static_cast<unsigned char>(sql[end - 1]) <= ' ') --end;
+  return sql.substr(0, end);
+}
+
+void FakeServer::ScriptError(const std::string& sql, int32_t code, std::string message) {
+  std::vector<FakeAnswer>& answers = answers_[Key(sql)];
+  if (answers.empty()) answers.emplace_back();
+  for (FakeAnswer& answer : answers) {
+    answer.error_code = code;
+    answer.error_message = message;
+  }
+}
+
+void FakeServer::ScriptSequence(const std::string& sql, std::vector<FakeAnswer> answers) {
+  if (!answers.empty()) answers_[Key(sql)] = std::move(answers);
+}
+
 const FakeAnswer& FakeServer::AnswerFor(const std::string& sql) const {
   static const FakeAnswer kNone;
-  auto found = answers_.find(sql);
-  return found == answers_.end() ? kNone : found->second;
+  auto found = answers_.find(Key(sql));
+  return found == answers_.end() ? kNone : found->second.front();
+}
+
+FakeAnswer FakeServer::TakeAnswer(const std::string& sql) {
+  auto found = answers_.find(Key(sql));
+  if (found == answers_.end()) return {};
+  std::vector<FakeAnswer>& answers = found->second;
+  FakeAnswer answer = answers.front();
+  if (answers.size() > 1) answers.erase(answers.begin());
+  return answer;
+}
+
+void FakeServer::Record(const std::string& sql, std::vector<std::pair<std::string, Variant>> params) {
+  statements_.push_back(Key(sql));
+  executed_.push_back({Key(sql), std::move(params)});
 }
 
 bool FakeServer::AcceptConnect() {
@@ -24,7 +57,7 @@ bool FakeServer::AcceptConnect() {
 }
 
 bool FakeServer::TakeDrop(const std::string& sql) {
-  auto found = drops_.find(sql);
+  auto found = drops_.find(Key(sql));
   if (found == drops_.end() || found->second == 0) return false;
   --found->second;
   return true;
@@ -88,12 +121,13 @@ bool FakeConnection::SetProp(int prop, const Variant& value) {
   return TDKConnection::SetProp(prop, value);
 }
 
-const FakeAnswer& FakeConnection::Run(const std::string& sql, TComponent* component) {
+FakeAnswer FakeConnection::Run(const std::string& sql, TComponent* component,
+                               std::vector<std::pair<std::string, Variant>> params) {
   DAC_ASSERT(connected_, "Statement on a closed connection");
   if (!server_->IsUp() || server_->TakeDrop(sql))
     RaiseError(FakeServer::kLostConnection, "Lost connection to the server", component);
-  server_->Record(sql);
-  const FakeAnswer& answer = server_->AnswerFor(sql);
+  server_->Record(sql, std::move(params));
+  FakeAnswer answer = server_->TakeAnswer(sql);
   if (answer.error_code != 0) RaiseError(answer.error_code, answer.error_message, component);
   return answer;
 }
@@ -129,7 +163,11 @@ void FakeCommand::Execute(int iters) {
   cursor_state_ = csExecuting;
   try {
     if (while_running) while_running();
-    const FakeAnswer& answer = connection->Run(sql_, component_);
+    std::vector<std::pair<std::string, Variant>> bound;
+    for (const FakeExecution::Param& param : executions.back().params) {
+      bound.emplace_back(param.name, param.is_null ? Variant::Null() : param.value);
+    }
+    const FakeAnswer answer = connection->Run(sql_, component_, std::move(bound));
     rows_affected_ = answer.rows_affected;
     cursor_state_ = answer.rows.empty() && answer.columns.empty() ? csInactive : csExecuted;
     executing_ = false;
@@ -159,7 +197,7 @@ bool FakeCommand::GetProp(int prop, Variant& value) {
     return true;
   }
   if (prop != prRowsProcessed) return TDKCommand::GetProp(prop, value);
-  value = rows_affected_ < 0 ? 0 : rows_affected_;
+  value = rows_affected_;
   return true;
 }
 

@@ -38,7 +38,14 @@ struct FakeAnswer {
   std::vector<FakeColumn> columns;
 };
 
-// The server every fake connection of a test talks to.
+// A statement as it reached the server, with the values bound to it in order.
+struct FakeStatement {
+  std::string sql;
+  std::vector<std::pair<std::string, Variant>> params;  // a null value is Null
+};
+
+// The server every fake connection of a test talks to. Texts are matched
+// without their trailing blanks and line ends.
 class FakeServer {
  public:
   // The error of a lost session; a provider treats it as fatal.
@@ -47,13 +54,15 @@ class FakeServer {
   static constexpr int32_t kCannotConnect = 2003;
 
   // The answer to every later execution of exactly this text.
-  void Script(const std::string& sql, FakeAnswer answer) { answers_[sql] = std::move(answer); }
-  void ScriptError(const std::string& sql, int32_t code, std::string message) {
-    answers_[sql].error_code = code;
-    answers_[sql].error_message = std::move(message);
-  }
-  // The scripted answer; no rows and no error for a text without one.
+  void Script(const std::string& sql, FakeAnswer answer) { answers_[Key(sql)] = {std::move(answer)}; }
+  void ScriptError(const std::string& sql, int32_t code, std::string message);
+  // Answers for the runs of this text in turn: the table changes between
+  // reads. The last one stays for every later run.
+  void ScriptSequence(const std::string& sql, std::vector<FakeAnswer> answers);
+  // The scripted answer the next run gets; no rows and no error for a text without one.
   const FakeAnswer& AnswerFor(const std::string& sql) const;
+  // The answer of one run (the sequence moves on).
+  FakeAnswer TakeAnswer(const std::string& sql);
 
   // Down: connects fail, and statements fail with kLostConnection.
   void SetUp(bool up) { up_ = up; }
@@ -63,18 +72,26 @@ class FakeServer {
   // Counts one connect; false when it is to fail.
   bool AcceptConnect();
   // The next count runs of exactly this text lose the connection.
-  void DropConnectionOn(const std::string& sql, int count = 1) { drops_[sql] += count; }
+  void DropConnectionOn(const std::string& sql, int count = 1) { drops_[Key(sql)] += count; }
   // Counts one run of the text; true when it is to lose the connection.
   bool TakeDrop(const std::string& sql);
 
-  // Every statement that reached the server, in order.
+  // Every statement that reached the server, in order, without and with its values.
   const std::vector<std::string>& Statements() const { return statements_; }
-  void Record(const std::string& sql) { statements_.push_back(sql); }
+  const std::vector<FakeStatement>& Executed() const { return executed_; }
+  void Record(const std::string& sql, std::vector<std::pair<std::string, Variant>> params = {});
+  void ClearRecords() {
+    statements_.clear();
+    executed_.clear();
+  }
 
  private:
-  std::map<std::string, FakeAnswer> answers_;
+  static std::string Key(const std::string& sql);
+
+  std::map<std::string, std::vector<FakeAnswer>> answers_;
   std::map<std::string, int> drops_;
   std::vector<std::string> statements_;
+  std::vector<FakeStatement> executed_;
   bool up_ = true;
   int failing_connects_ = 0;
 };
@@ -109,9 +126,10 @@ class FakeConnection : public TDKConnection {
   void UnEnlist(IDKTransactionSC* transaction) override;
   bool SetProp(int prop, const Variant& value) override;
 
-  // Runs one statement: the server's answer, or its error raised as a
-  // provider raises it.
-  const FakeAnswer& Run(const std::string& sql, TComponent* component);
+  // Runs one statement with its bound values: the server's answer, or its
+  // error raised as a provider raises it.
+  FakeAnswer Run(const std::string& sql, TComponent* component,
+                 std::vector<std::pair<std::string, Variant>> params = {});
   // The provider's error path.
   [[noreturn]] void RaiseError(int32_t code, const std::string& message, TComponent* component);
 
@@ -159,7 +177,7 @@ class FakeCommand : public TDKCommand {
   void Execute(int iters) override;
   TCursorState GetCursorState() const override { return cursor_state_; }
   void SetCursorState(TCursorState value) override { cursor_state_ = value; }
-  // 13: rows affected by the last execution (0 before the first); 11:
+  // 13: rows affected by the last execution as the server said (0 before the first); 11:
   // describes_params.
   bool GetProp(int prop, Variant& value) override;
 
@@ -177,7 +195,7 @@ class FakeCommand : public TDKCommand {
 
   bool prepared_ = false;
   TCursorState cursor_state_ = csInactive;
-  int32_t rows_affected_ = -1;
+  int32_t rows_affected_ = 0;
 };
 
 }  // namespace dac::test

@@ -20,6 +20,8 @@ uint16_t SlotSize(const FakeColumn& column) {
     case dtFloat:
     case dtLargeint:
     case dtDateTime: return 8;
+    case dtBlob:
+    case dtMemo: return kReferenceSlotSize;
     default:
       AssertionFailed("The fake record set has no slot for type " + std::to_string(column.data_type), __FILE__,
                       __LINE__);

@@ -14,6 +14,14 @@ const TParserClass& Dialect() { return TestDialectParser::ParserClass(); }
 
 }  // namespace
 
+bool TestDADataSet::GetCanModify() {
+  return TCustomDADataSet::GetCanModify() || (!GetReadOnly() && !GetUniDirectional());
+}
+
+std::unique_ptr<ITimerService> TestDADataSet::MakeDetailTimerService() {
+  return std::make_unique<FakeService>(detail_clock);
+}
+
 void TestDADataSet::GetKeyAndDataFields(TKeyAndDataFields& fields, bool) {
   fields = {};
   if (!Data()) return;

@@ -3,10 +3,12 @@
 // other column is a data field) and edits its SQL with the tests' dialect.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "dac/core/dataset_component.h"
+#include "tests/dac/store/manual_timer_service.h"
 
 namespace dac::test {
 
@@ -15,6 +17,15 @@ class TestDADataSet : public TCustomDADataSet {
 
  public:
   using TCustomDADataSet::TCustomDADataSet;
+
+  // As a provider's: modifiable unless read-only or forward-only.
+  bool GetCanModify() override;
+  // The detail refresh timer ticks when the test fires detail_clock.
+  std::unique_ptr<ITimerService> MakeDetailTimerService() override;
+  std::shared_ptr<FakeClock> detail_clock = std::make_shared<FakeClock>();
+  // An edit holds the connection, as for a row lock.
+  bool IsNeedEditPreconnect() override { return edit_preconnect; }
+  bool edit_preconnect = false;
 
   void GetKeyAndDataFields(TKeyAndDataFields& fields, bool all_key_fields) override;
   std::string SQLAddWhere(const std::string& sql, const std::string& condition) override;
