@@ -8,6 +8,7 @@
 #include "dac/framework/data_source.h"
 #include "dac/framework/field.h"
 #include "dac/framework/object_fields.h"
+#include "dac/framework/with_cleanup.h"
 
 namespace dac {
 
@@ -112,17 +113,7 @@ void TDataSet::InitFieldDefs() {
     InternalInitFieldDefs();
     return;
   }
-  try {
-    OpenCursor(true);
-  } catch (...) {
-    try {
-      CloseCursor();
-    } catch (...) {
-      // The definitions' error is the one to report.
-    }
-    throw;
-  }
-  CloseCursor();
+  WithCleanup([this] { OpenCursor(true); }, [this] { CloseCursor(); });
 }
 
 void TDataSet::Loaded() {

@@ -8,6 +8,7 @@
 #include "dac/framework/field.h"
 #include "dac/framework/string_fields.h"
 #include "dac/framework/text_conversions.h"
+#include "dac/framework/with_cleanup.h"
 #include "dac/store/atomic_file_stream.h"
 #include "dac/store/blob.h"
 #include "dac/store/mem_dataset.h"
@@ -238,19 +239,13 @@ void TMemDataSet::SaveToXML(TStream& stream) {
     if (was_active && !bookmark.empty()) GotoBookmark(bookmark);
     EnableControls();
   };
-  try {
-    SetActive(true);
-    bookmark = GetBookmark();
-    WriteXml(stream);
-  } catch (...) {
-    try {
-      restore();
-    } catch (...) {
-      // The export's error is the one to report.
-    }
-    throw;
-  }
-  restore();
+  WithCleanup(
+      [&] {
+        SetActive(true);
+        bookmark = GetBookmark();
+        WriteXml(stream);
+      },
+      restore);
 }
 
 void TMemDataSet::WriteXml(TStream& stream) {
