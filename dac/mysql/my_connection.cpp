@@ -165,7 +165,13 @@ void TMySQLConnection::DrainResults() {
     if (api_->mysql_field_count(handle_) > 0) {
       const PMySqlRes result = api_->mysql_use_result(handle_);
       Check(result, GetComponent());
+      // An error may arrive in place of a row: read them all and look.
+      while (api_->mysql_fetch_row(result)) {
+      }
+      const uint32_t code = api_->mysql_errno(handle_);
+      std::string text = code ? api_->mysql_error(handle_) : std::string();
       api_->mysql_free_result(result);
+      if (code != 0) RaiseError(code, std::move(text), GetComponent());
     }
     if (!api_->mysql_more_results(handle_)) return;
     const int32_t next = api_->mysql_next_result(handle_);
@@ -174,22 +180,26 @@ void TMySQLConnection::DrainResults() {
   }
 }
 
+// The server applies a level statement to the next transaction only, so the
+// session's level (the one set when its first transaction began) goes out
+// before every BEGIN; a level set later waits for the next session.
 void TMySQLConnection::StartTransaction() {
   if (!isolation_level_sent_) {
-    switch (isolation_level_) {
-      case TMyIsolationLevel::ilReadUnCommitted:
-        ExecStatement("SET TRANSACTION ISOLATION LEVEL READ UNCOMMITTED");
-        break;
-      case TMyIsolationLevel::ilRepeatableRead:
-        ExecStatement("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ");
-        break;
-      case TMyIsolationLevel::ilSerializable:
-        ExecStatement("SET TRANSACTION ISOLATION LEVEL SERIALIZABLE");
-        break;
-      default:
-        break;
-    }
+    session_isolation_level_ = isolation_level_;
     isolation_level_sent_ = true;
+  }
+  switch (session_isolation_level_) {
+    case TMyIsolationLevel::ilReadUnCommitted:
+      ExecStatement("SET TRANSACTION ISOLATION LEVEL READ UNCOMMITTED");
+      break;
+    case TMyIsolationLevel::ilRepeatableRead:
+      ExecStatement("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ");
+      break;
+    case TMyIsolationLevel::ilSerializable:
+      ExecStatement("SET TRANSACTION ISOLATION LEVEL SERIALIZABLE");
+      break;
+    default:
+      break;
   }
   ExecStatement("BEGIN");
   in_transaction_ = true;

@@ -43,7 +43,7 @@ class TMySQLConnection : public TDKConnection {
   void Connect(const std::string& connect_string) override;
   // Closes the session; the transaction flag is left as it is.
   void Disconnect() override;
-  // The isolation level goes out once per session, before the first BEGIN.
+  // BEGIN, after the level statement of the session's isolation level.
   void StartTransaction() override;
   void Commit() override;
   void Rollback() override;
@@ -133,6 +133,7 @@ class TMySQLConnection : public TDKConnection {
   int32_t connection_timeout_ = 15;
   TMyIsolationLevel isolation_level_ = TMyIsolationLevel::ilReadCommitted;
   bool isolation_level_sent_ = false;
+  TMyIsolationLevel session_isolation_level_ = TMyIsolationLevel::ilReadCommitted;
   TMyProtocol protocol_ = TMyProtocol::mpDefault;
   TDANumericType numeric_type_ = ntFloat;
   bool swap_connection_ = false;
