@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "dac/core/messages.h"
 #include "dac/framework/currency.h"
 #include "dac/framework/exceptions.h"
 #include "dac/store/blob.h"
@@ -180,7 +181,12 @@ Variant AsNumber(uint16_t type, const Variant& value) {
   }
 }
 
+// 0001-01-01 up to the end of 9999-12-31, as day counts.
+constexpr double kFirstDay = -693593.0;
+constexpr double kPastLastDay = 2958466.0;
+
 std::string DateText(double value, bool with_time) {
+  if (!(value >= kFirstDay && value < kPastLastDay)) throw EConvertError(LoadResString(SDateEncodeError));
   const plat::CalendarDate date = plat::DecodeDate(value);
   char text[64];
   if (!with_time) {

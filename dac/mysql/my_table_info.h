@@ -11,7 +11,9 @@
 
 namespace dac {
 
-class TMyTableInfoClass : public TDKTableInfoClassOf<class TMyTableInfo> {
+class TMyTableInfo;
+
+class TMyTableInfoClass : public TDKTableInfoClassOf<TMyTableInfo> {
  public:
   using TDKTableInfoClassOf::TDKTableInfoClassOf;
   using TDKTableInfoClass::NormalizeName;

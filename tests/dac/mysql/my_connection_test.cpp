@@ -212,6 +212,7 @@ TEST_P(MySQLConnectionTest, PropertyCodesReachTheSettings) {
   }
   EXPECT_EQ(c->GetEmbParams().Text(), "--datadir=/x\r\n--skip-grant-tables\r\n");
   EXPECT_EQ(c->GetNumericType(), ntBCD);
+  EXPECT_FALSE(c->GetClientVer().empty());
 
   c->ExecStatement("CREATE TEMPORARY TABLE my_conn_ids (id INT AUTO_INCREMENT PRIMARY KEY)");
   c->ExecStatement("INSERT INTO my_conn_ids VALUES (41)");

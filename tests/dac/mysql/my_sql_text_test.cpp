@@ -112,6 +112,7 @@ TEST(MySqlLiterals, TextThatIsNoNumberNeverReachesTheSqlBare) {
     EXPECT_THROW(ValueToSQL(type, Variant("1; DROP TABLE t"), false, false, false, 5), std::exception) << type;
   }
   EXPECT_THROW(ValueToSQL(dtTime, Variant::FromDateTime(1e300), false, false, false, 5), EConvertError);
+  EXPECT_THROW(ValueToSQL(dtDateTime, Variant::FromDateTime(-1e300), false, false, false, 5), EConvertError);
 }
 
 TEST(MySqlLiterals, BlobsGoAsTheirContentOrCompressed) {
