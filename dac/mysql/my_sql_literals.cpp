@@ -126,8 +126,8 @@ std::string BlobLiteral(TBlob& blob, bool use_unicode, bool compress_blob) {
     copy->SetCompressed(true);
     return BlobToSQL(*copy, use_unicode);
   }
-  if (IsCompressedForm(blob)) return QuoteContent(ContentBytes(blob), blob.IsUnicode(), use_unicode);
-  return BlobToSQL(blob, use_unicode);
+  // Not asked to compress: a compressed blob goes expanded, like any other.
+  return QuoteContent(ContentBytes(blob), blob.IsUnicode(), use_unicode);
 }
 
 // Text, bytes or a blob as a quoted literal.
