@@ -142,6 +142,8 @@ class TParser : public TObject {
   const std::string& GetDecSeparator() const { return dec_separator_; }
   void SetDecSeparator(std::string value) { dec_separator_ = std::move(value); }
   const std::string& GetCommentBegin() const { return comment_begin_; }
+  // Read from a stream in blocks rather than from a text in memory.
+  bool IsStreamInput() const { return stream_ != nullptr; }
   const std::string& GetCommentEnd() const { return comment_end_; }
 
   const TLexemList& GetSymbolLexems() const { return *symbol_lexems_; }
