@@ -23,15 +23,6 @@ TMySQLAPI& APIOf(const TMyConnectionParameters& parameters) {
   return MyAPIClient();
 }
 
-// StopWait follows StartWait however the connect ends.
-class WaitScope {
- public:
-  WaitScope() { StartWait(); }
-  ~WaitScope() { StopWait(); }
-  WaitScope(const WaitScope&) = delete;
-  WaitScope& operator=(const WaitScope&) = delete;
-};
-
 // The process's manager and the lock that makes it once. The client API
 // objects are made first, so they outlive the manager, whose last idle
 // connections close through them when the process ends.
@@ -119,11 +110,17 @@ std::unique_ptr<TDKConnection> TMyLocalConnectionPool::CreateNewConnector() {
   connection->SetProp(prMySSLCert, Variant(p.SSLCert));
 
   const TDKConnectionParameters& login = ConnectionParameters();
-  WaitScope wait;
-  connection->SetUsername(login.Username);
-  connection->SetPassword(login.Password);
-  connection->SetServer(login.Server);
-  connection->Connect("");
+  StartWait();
+  try {
+    connection->SetUsername(login.Username);
+    connection->SetPassword(login.Password);
+    connection->SetServer(login.Server);
+    connection->Connect("");
+  } catch (...) {
+    StopWait();
+    throw;
+  }
+  StopWait();
   return connection;
 }
 

@@ -4,7 +4,6 @@
 
 #include <string>
 
-#include "dac/framework/exceptions.h"
 #include "dac/mysql/client/zlib_routines.h"
 #include "dac/mysql/my_start_up.h"
 #include "dac/store/compressed_blob.h"
@@ -18,13 +17,11 @@ int NotZlib(unsigned char*, unsigned long*, const unsigned char*, unsigned long)
 
 TEST(MySQLStartUp, InstallsZlibAsTheBlobCompressorOnceAndNests) {
   testing::HooksGuard guard;
-  CompressProc = nullptr;
-  UncompressProc = nullptr;
+  CompressProc = UncompressProc = nullptr;
   MySQLShutdown();  // without a start-up: gives nothing back
   MySQLStartUp();
   EXPECT_EQ(CompressProc.load(), &MySqlCompress);
   EXPECT_EQ(UncompressProc.load(), &MySqlUncompress);
-
   std::string value;
   for (int i = 0; i < 5000; ++i) value += "row " + std::to_string(i % 17) + ";";
   SharedRef<TCompressedBlob> blob = MakeShared<TCompressedBlob>();
@@ -36,15 +33,12 @@ TEST(MySQLStartUp, InstallsZlibAsTheBlobCompressorOnceAndNests) {
   blob->Read(0, static_cast<uint32_t>(back.size()), back.data());
   EXPECT_EQ(back, value);
 
-  // A start-up inside another leaves the hooks as the host set them.
   CompressProc = NotZlib;
-  MySQLStartUp();
+  MySQLStartUp();  // inside the first: leaves the hooks as they are
   EXPECT_EQ(CompressProc.load(), &NotZlib);
   MySQLShutdown();
   MySQLShutdown();
-
-  // Started afresh, it installs them again.
-  MySQLStartUp();
+  MySQLStartUp();  // afresh: installs them again
   EXPECT_EQ(CompressProc.load(), &MySqlCompress);
   MySQLShutdown();
 }
@@ -52,17 +46,20 @@ TEST(MySQLStartUp, InstallsZlibAsTheBlobCompressorOnceAndNests) {
 TEST(MySQLStartUp, TheLastShutdownClearsThePools) {
   REQUIRE_TEST_SERVER(s);
   testing::HooksGuard guard;
-  MySQLStartUp();  // no manager yet: nothing to clear
+  MySQLStartUp();  // no pool manager yet: nothing to clear
   MySQLStartUp();
   testing::SessionWatcher watcher(s);
-  TDKConnection* connection = TMyConnectionPoolManager::GetConnection(testing::PoolParameters(s));
-  const uint32_t id = testing::SessionId(connection);
-  connection->ReturnToPool();
-
+  TDKConnection* idle = TMyConnectionPoolManager::GetConnection(testing::PoolParameters(s));
+  TDKConnection* out = TMyConnectionPoolManager::GetConnection(testing::PoolParameters(s));
+  const uint32_t idle_id = testing::SessionId(idle), out_id = testing::SessionId(out);
+  idle->ReturnToPool();
   MySQLShutdown();
-  EXPECT_TRUE(watcher.Alive(id)) << "an inner shutdown leaves the pools";
+  EXPECT_TRUE(watcher.Alive(idle_id)) << "an inner shutdown leaves the pools";
   MySQLShutdown();
-  EXPECT_TRUE(watcher.Ends(id));
+  EXPECT_TRUE(watcher.Ends(idle_id));
+  EXPECT_TRUE(watcher.Alive(out_id));
+  out->ReturnToPool();  // to a cleared pool: closed
+  EXPECT_TRUE(watcher.Ends(out_id));
 }
 
 }  // namespace

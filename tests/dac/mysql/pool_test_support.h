@@ -1,13 +1,11 @@
 // Pooled MySQL connections against the private test server: parameters
-// that reach it, and a watcher that sees the server's side of a connection.
+// that reach it, and a watcher that sees (and ends) the server's sessions.
 #pragma once
 
 #include <chrono>
-#include <cstdint>
 #include <string>
 #include <thread>
 
-#include "dac/mysql/my_connection.h"
 #include "dac/mysql/my_connection_pool.h"
 #include "tests/dac/mysql/client/api_test_support.h"
 
@@ -23,13 +21,14 @@ inline TMyConnectionParameters PoolParameters(const ServerSettings& s) {
   return p;
 }
 
-// The server's id of a pooled connection's session.
+inline TMySQLConnection& My(TDKConnection* connection) { return dynamic_cast<TMySQLConnection&>(*connection); }
 inline uint32_t SessionId(TDKConnection* connection) {
-  auto& my = dynamic_cast<TMySQLConnection&>(*connection);
-  return my.GetAPI().mysql_thread_id(my.GetHandle());
+  return My(connection).GetAPI().mysql_thread_id(My(connection).GetHandle());
+}
+inline Rows MyQuery(TDKConnection* connection, const std::string& sql) {
+  return ApiQuery(My(connection).GetAPI(), My(connection).GetHandle(), sql);
 }
 
-// A connection of its own that looks at (and ends) other sessions.
 class SessionWatcher {
  public:
   explicit SessionWatcher(const ServerSettings& s) {
@@ -41,18 +40,13 @@ class SessionWatcher {
   }
 
   bool Alive(uint32_t id) {
-    const Rows rows = ApiQuery(watcher_.GetAPI(), watcher_.GetHandle(),
-                               "SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE ID = " + std::to_string(id));
-    return rows.size() == 1 && rows[0][0] == "1";
+    return MyQuery(&watcher_, "SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE ID = " + std::to_string(id))
+               .at(0)[0] == "1";
   }
-  // Whether the session ends within five seconds (a closed session leaves
-  // the server a moment later).
+  // A closed session leaves the server a moment later: waits up to 5 s.
   bool Ends(uint32_t id) {
-    for (int i = 0; i < 500; ++i) {
-      if (!Alive(id)) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
+    for (int i = 0; i < 500 && Alive(id); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return !Alive(id);
   }
   void Kill(uint32_t id) {
     watcher_.ExecStatement("KILL CONNECTION " + std::to_string(id));
