@@ -1,13 +1,12 @@
 #include "dac/mysql/my_connection_pool.h"
 
-#include <mutex>
-
 #include "dac/mysql/client/mysql_api_client.h"
 #include "dac/mysql/client/mysql_api_direct.h"
 #include "dac/mysql/client/mysql_api_embedded.h"
 #include "dac/mysql/my_property_codes.h"
 #include "dac/store/host_hooks.h"
 #include "platform/ascii.h"
+#include "platform/critical_section.h"
 
 namespace dac {
 
@@ -32,7 +31,7 @@ struct ManagerSlot {
     MyAPIClient();
     MyAPIEmbedded();
   }
-  std::mutex lock;
+  plat::CriticalSection lock;
   std::unique_ptr<TMyConnectionPoolManager> manager;
 };
 
@@ -137,7 +136,7 @@ TDKConnection* TMyConnectionPoolManager::GetConnection(const TDKConnectionParame
   ManagerSlot& slot = Slot();
   TMyConnectionPoolManager* manager;
   {
-    std::lock_guard<std::mutex> guard(slot.lock);
+    plat::CriticalSectionGuard guard(slot.lock);
     if (!slot.manager) {
       auto made = std::make_unique<TMyConnectionPoolManager>();
       made->Init();
@@ -154,7 +153,7 @@ void TMyConnectionPoolManager::Clear() {
   ManagerSlot& slot = Slot();
   TMyConnectionPoolManager* manager;
   {
-    std::lock_guard<std::mutex> guard(slot.lock);
+    plat::CriticalSectionGuard guard(slot.lock);
     manager = slot.manager.get();
   }
   if (manager) manager->InternalClear();
