@@ -357,7 +357,7 @@ void TMySQLAPIClient::CheckMySQLLib() {
   std::string version = mysql_get_client_info();
   // Written only when it changes: other threads read it while connecting.
   if (version != client_version_) client_version_ = std::move(version);
-  struct_ver_ = cv411;
+  if (struct_ver_ != cv411) struct_ver_ = cv411;
 }
 
 // ---- connections ----

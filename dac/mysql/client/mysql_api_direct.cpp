@@ -241,9 +241,12 @@ int32_t TMySQLAPIDirect::mysql_next_result(PMySqlCon con) {
   return error != 0 ? error : outcome;
 }
 
+// Every connect calls this, from any thread, while others read the version.
 void TMySQLAPIDirect::CheckMySQLLib() {
-  struct_ver_ = cvDirect;
-  client_version_ = mysql_get_client_info();
+  std::call_once(checked_, [this] {
+    struct_ver_ = cvDirect;
+    client_version_ = mysql_get_client_info();
+  });
 }
 
 PMySqlCon TMySQLAPIDirect::SetIOHandler(PMySqlCon con, TMyIOHandler* handler) {

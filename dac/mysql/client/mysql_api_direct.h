@@ -10,6 +10,8 @@
 // for each other.
 #pragma once
 
+#include <mutex>
+
 #include "dac/mysql/client/mysql_api.h"
 
 namespace dac {
@@ -106,6 +108,9 @@ class TMySQLAPIDirect : public TMySQLAPI {
 
   // The application transport the session connects through (not owned).
   PMySqlCon SetIOHandler(PMySqlCon con, TMyIOHandler* handler);
+
+ private:
+  std::once_flag checked_;  // the version is decided once: threads connect at once
 };
 
 // The process-wide direct API, made on first use.
