@@ -295,7 +295,8 @@ void TMySQLRecordset::ExecCommand() {
   }
   if (command.GetSQLResult()) {
     command_type_ = ctCursor;
-  } else if (!command.GetOpenNext()) {
+  } else {
+    // A batch opens its first result with rows.
     command_type_ = ctStatement;
     FreeResult(true, true);
     if (sql_result_next_) {

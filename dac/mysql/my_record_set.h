@@ -106,8 +106,6 @@ class TMySQLRecordset : public TDKRecordSet {
   void BuildFields(bool is_show, bool is_explain, const std::string& sql);
   void ParseFromClause(const std::string& sql);
   int AddSQLObjectIfNeed(const std::string& name, bool aliased);
-  // The text made to give no rows: LIMIT 0.
-  static std::string EmptyResultSQL(const std::string& sql);
 
   // Rows.
   PItemHeader TakeItem();
@@ -149,5 +147,11 @@ class TMySQLRecordset : public TDKRecordSet {
   int fetch_used_ = 0;
   bool change_separator_ = false;
 };
+
+// The SELECT made to give no rows, to learn its columns: its LIMIT count
+// (the first number after LIMIT) 0, or "LIMIT 0" in front of PROCEDURE, FOR
+// or LOCK, or of the ";" after it, or at the end. A SET before the SELECT
+// leaves the text alone.
+std::string EmptyResultSQL(const std::string& sql);
 
 }  // namespace dac

@@ -328,7 +328,7 @@ void TMySQLRecordset::ParseFromClause(const std::string& sql) {
   }
 }
 
-std::string TMySQLRecordset::EmptyResultSQL(const std::string& sql) {
+std::string EmptyResultSQL(const std::string& sql) {
   auto parser = SqlParser(sql, true);
   if (parser->ToLexem(mySELECT) != mySELECT) return sql;
   const size_t select_end = static_cast<size_t>(parser->CurrPos());
