@@ -12,6 +12,7 @@
 #include "dac/framework/currency.h"
 #include "dac/framework/database_error.h"
 #include "dac/mysql/my_property_codes.h"
+#include "dac/mysql/my_sql_literals.h"
 #include "dac/store/block_manager.h"
 #include "platform/date_time.h"
 #include "tests/dac/mysql/my_provider_test_support.h"
@@ -183,6 +184,41 @@ TEST_P(MySQLRecordsetTest, EveryColumnTypeIntoItsSlot) {
       rs->UnPrepare();
     }
     connection->ExecStatement("DROP TEMPORARY TABLE rt");
+  }
+}
+
+TEST_P(MySQLRecordsetTest, UnicodeTextAndZeroDatesByTheSettings) {
+  connection->SetProp(prMyUseUnicode, true);
+  connection->ExecStatement("CREATE TEMPORARY TABLE u (name VARCHAR(30), memo TEXT, d DATE) CHARACTER SET utf8");
+  // Statements are written in the system code page.
+  connection->ExecStatement("INSERT INTO u VALUES ('\xE9t\xE9', 'x\x80y', '0000-00-00')");
+  for (bool prepared : {false, true}) {
+    if (prepared && !Direct()) continue;
+    Make("SELECT name, CONCAT(name), memo, d FROM u");
+    rs->SetProp(prMyNullForZeroDate, false);
+    if (prepared) rs->Prepare();
+    rs->Open();
+    TFieldDesc& name = *rs->GetFieldDescs().GetItems(0);
+    EXPECT_EQ(name.GetDataType(), dtWideString);
+    EXPECT_EQ(name.GetLength(), 30);
+    EXPECT_EQ(rs->GetFieldDescs().GetItems(1)->GetLength(), 92);
+    EXPECT_EQ(rs->GetFieldDescs().GetItems(2)->GetDataType(), dtWideMemo);
+    rs->SetToBegin();
+    rs->GetNextRecord(nullptr);
+    void* rec = Rec(rs->GetCurrentItem());
+    char16_t text[32] = {};
+    rs->GetFieldData(&name, rec, text, sizeof text);
+    EXPECT_EQ(std::u16string(text), u"\u00E9t\u00E9");
+    EXPECT_EQ(rs->GetBlobSize(3, rec, false, true), 6u);
+    char16_t memo[4] = {};
+    rs->ReadBlob(3, rec, 0, 6, memo, false, true);
+    EXPECT_EQ(std::u16string(memo), u"x\u20ACy");
+    // The zero date reads as the zero date when it is not to be null.
+    Variant d;
+    rs->GetFieldAsVariant(4, rec, d);
+    EXPECT_EQ(d.AsDouble(), ZeroDate);
+    rs->Close();
+    rs->UnPrepare();
   }
 }
 
