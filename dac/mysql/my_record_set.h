@@ -24,6 +24,15 @@ namespace dac {
 class TMySQLConnection;
 class TParser;
 
+// One value of a row as it came: its bytes, and whether numbers and dates
+// are in the binary protocol's form.
+struct TWireValue {
+  const char* data = nullptr;
+  size_t length = 0;
+  bool is_null = true;
+  bool binary = false;
+};
+
 class TMySQLRecordset : public TDKRecordSet {
   DAC_DECLARE_CLASS();
 
@@ -111,11 +120,16 @@ class TMySQLRecordset : public TDKRecordSet {
   PItemHeader TakeItem();
   bool ReadTextRow();
   bool ReadBinaryRow();
-  void ConvertRow(PMySqlRow row, void* rec_buf, bool binary);
-  void ConvertValue(TMySQLFieldDesc& field, PMySqlRow row, void* rec_buf, bool binary);
+  // Prepared rows through the client library, bound to buffers of ours.
+  void BindClientRow();
+  bool ReadClientRow();
+  // Every column of the row into the record, its value given by value_of.
+  template <typename ValueOf>
+  void ConvertRow(void* rec_buf, const ValueOf& value_of);
+  void ConvertValue(TMySQLFieldDesc& field, const TWireValue& value, uint8_t* slot);
   void PutString(TMySQLFieldDesc& field, const char* value, size_t length, uint8_t* slot);
   void PutBlob(TMySQLFieldDesc& field, const char* value, size_t length, uint8_t* slot);
-  void PutDate(TMySQLFieldDesc& field, const char* value, size_t length, uint8_t* slot, bool binary);
+  void PutDate(TMySQLFieldDesc& field, const TWireValue& value, uint8_t* slot);
   void ReadOutParams();
   void FreeFetchBlock();
 
@@ -134,6 +148,15 @@ class TMySQLRecordset : public TDKRecordSet {
   // The prepared statement was read to its end.
   bool stmt_exhausted_ = false;
   bool stmt_bound_ = false;
+  // The client library writes each column of a prepared row here.
+  struct TClientRowBinds {
+    TMYSQL_BINDS binds;
+    std::vector<std::vector<char>> buffers;
+    std::vector<unsigned long> lengths;
+    std::unique_ptr<bool[]> nulls;
+    std::unique_ptr<bool[]> errors;
+  };
+  TClientRowBinds client_binds_;
   std::vector<uint8_t> null_row_;
   TMySqlLengths lengths_;
   bool create_connection_ = true;

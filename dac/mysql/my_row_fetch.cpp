@@ -39,6 +39,38 @@ void StoreInteger(uint8_t* slot, uint16_t size, int64_t value) {
   }
 }
 
+// A value of a text or a binary row through the API.
+TWireValue WireValueOf(TMySQLAPI& api, PMySqlRow row, uint32_t column, const TMySqlLengths& lengths, bool binary) {
+  TWireValue value;
+  value.is_null = api._mysql_fetch_value_is_null(row, column);
+  if (value.is_null) return value;
+  int offset = 0;
+  value.data = api._mysql_fetch_value_arr(row, column, offset) + offset;
+  value.length = column < lengths.size() ? lengths[column] : 0;
+  value.binary = binary;
+  return value;
+}
+
+enum TBindForm { kBindInteger, kBindFloat, kBindText };
+
+// How the client library hands a prepared column over.
+TBindForm BindFormOf(uint8_t mysql_type) {
+  switch (mysql_type) {
+    case mftTiny:
+    case mftShort:
+    case mftLong:
+    case mftInt24:
+    case mftLongLong:
+    case mftYear:
+      return kBindInteger;
+    case mftFloat:
+    case mftDouble:
+      return kBindFloat;
+    default:
+      return kBindText;
+  }
+}
+
 // The decimal text with the locale's separator, for the conversions that read it.
 std::string WithLocaleSeparator(std::string_view text, bool change) {
   std::string out(text);
@@ -81,15 +113,19 @@ bool TMySQLRecordset::Fetch(bool) {
   int rows = 0;
   try {
     change_separator_ = plat::ProcessFormatSettings().decimal_separator != '.';
+    const bool direct = dynamic_cast<TMySQLAPIDirect*>(&API()) != nullptr;
     if (prepared && !stmt_bound_) {
-      if (!dynamic_cast<TMySQLAPIDirect*>(&API()))
-        DatabaseError("Rows of prepared statements are read through the built-in protocol only", GetComponent());
-      TMYSQL_BINDS binds;
-      command.GetMySQLConnection()->CheckStmt(command.GetStmt(), API()._mysql_stmt_bind_result(command.GetStmt(), binds),
-                                              GetComponent());
+      if (direct) {
+        TMYSQL_BINDS binds;
+        command.GetMySQLConnection()->CheckStmt(command.GetStmt(),
+                                                API()._mysql_stmt_bind_result(command.GetStmt(), binds), GetComponent());
+      } else {
+        BindClientRow();
+      }
       stmt_bound_ = true;
     }
-    while (rows < std::max(fetch_rows_, 1) && (prepared ? ReadBinaryRow() : ReadTextRow())) ++rows;
+    const auto read = [&] { return !prepared ? ReadTextRow() : direct ? ReadBinaryRow() : ReadClientRow(); };
+    while (rows < std::max(fetch_rows_, 1) && read()) ++rows;
     if (fetch_block_) {
       if (rows > 0) {
         LinkFetchedItems(std::exchange(fetch_block_, nullptr), rows);
@@ -143,7 +179,7 @@ bool TMySQLRecordset::ReadTextRow() {
     return false;
   }
   api._mysql_fetch_lengths(result, lengths_);
-  ConvertRow(row, Rec(TakeItem()), false);
+  ConvertRow(Rec(TakeItem()), [&](uint32_t column) { return WireValueOf(api, row, column, lengths_, false); });
   return true;
 }
 
@@ -160,14 +196,91 @@ bool TMySQLRecordset::ReadBinaryRow() {
   }
   if (answer != 0 && answer != kStatementTruncated) command.CheckStmt(answer);
   api._mysql_stmt_fetch_lengths(command.GetStmt(), lengths_);
-  ConvertRow(row, Rec(TakeItem()), true);
+  ConvertRow(Rec(TakeItem()), [&](uint32_t column) { return WireValueOf(api, row, column, lengths_, true); });
+  return true;
+}
+
+// ---- prepared rows through the client library ----
+
+void TMySQLRecordset::BindClientRow() {
+  const size_t count = static_cast<size_t>(GetFieldDescs().Count());
+  TClientRowBinds& row = client_binds_;
+  row.binds.assign(count, MYSQL_BIND{});
+  row.buffers.assign(count, {});
+  row.lengths.assign(count, 0);
+  row.nulls = std::make_unique<bool[]>(count);
+  row.errors = std::make_unique<bool[]>(count);
+  for (size_t i = 0; i < count; ++i) {
+    auto& field = static_cast<TMySQLFieldDesc&>(*GetFieldDescs().GetItems(static_cast<int>(i)));
+    MYSQL_BIND& bind = row.binds[i];
+    // Numbers come as 64-bit values; everything else as text, which the
+    // text rules read.
+    switch (BindFormOf(field.GetMySQLType())) {
+      case kBindInteger:
+        bind.buffer_type = mftLongLong;
+        row.buffers[i].resize(8);
+        break;
+      case kBindFloat:
+        bind.buffer_type = mftDouble;
+        row.buffers[i].resize(8);
+        break;
+      default:
+        bind.buffer_type = mftString;
+        row.buffers[i].resize(std::clamp<size_t>(field.GetLength() + 1u, 64, DefaultPieceSize));
+        break;
+    }
+    bind.is_unsigned = field.GetIsUnsigned();
+    bind.buffer = row.buffers[i].data();
+    bind.buffer_length = row.buffers[i].size();
+    bind.length = &row.lengths[i];
+    bind.is_null = &row.nulls[i];
+    bind.error = &row.errors[i];
+  }
+  command_->GetMySQLConnection()->CheckStmt(command_->GetStmt(), API()._mysql_stmt_bind_result(command_->GetStmt(), row.binds),
+                                            GetComponent());
+}
+
+bool TMySQLRecordset::ReadClientRow() {
+  TMySQLAPI& api = API();
+  TMySQLCommand& command = Command();
+  TClientRowBinds& row = client_binds_;
+  const int32_t answer = api.mysql_stmt_fetch(command.GetStmt());
+  if (answer == kStatementNoData) {
+    stmt_exhausted_ = true;
+    FreeResult(false, true);
+    command.SetCursorState(csFetched);
+    return false;
+  }
+  if (answer != 0 && answer != kStatementTruncated) command.CheckStmt(answer);
+  // A value longer than its buffer is read whole into a buffer of its size.
+  std::vector<std::vector<char>> whole(row.binds.size());
+  for (size_t i = 0; i < row.binds.size(); ++i) {
+    if (row.nulls[i] || row.lengths[i] <= row.binds[i].buffer_length) continue;
+    whole[i].resize(row.lengths[i]);
+    MYSQL_BIND bind = row.binds[i];
+    unsigned long length = 0;
+    bind.buffer = whole[i].data();
+    bind.buffer_length = row.lengths[i];
+    bind.length = &length;
+    command.CheckStmt(api.mysql_stmt_fetch_column(command.GetStmt(), &bind, static_cast<uint32_t>(i), 0));
+  }
+  ConvertRow(Rec(TakeItem()), [&](uint32_t column) {
+    TWireValue value;
+    value.is_null = row.nulls[column];
+    value.data = whole[column].empty() ? row.buffers[column].data() : whole[column].data();
+    value.length = std::min<size_t>(row.lengths[column], whole[column].empty() ? row.buffers[column].size()
+                                                                                : whole[column].size());
+    value.binary = row.binds[column].buffer_type != mftString;
+    if (value.binary) value.length = 8;
+    return value;
+  });
   return true;
 }
 
 // ---- converting a row ----
 
-void TMySQLRecordset::ConvertRow(PMySqlRow row, void* rec_buf, bool binary) {
-  TMySQLAPI& api = API();
+template <typename ValueOf>
+void TMySQLRecordset::ConvertRow(void* rec_buf, const ValueOf& value_of) {
   uint8_t* rec = static_cast<uint8_t*>(rec_buf);
   const int count = GetFieldDescs().Count();
   for (int i = 0; i < count; ++i) {
@@ -178,27 +291,24 @@ void TMySQLRecordset::ConvertRow(PMySqlRow row, void* rec_buf, bool binary) {
     }
     auto* desc = dynamic_cast<TMySQLFieldDesc*>(field);
     DAC_ASSERT(desc != nullptr, "Not a MySQL field");
-    const uint32_t column = static_cast<uint32_t>(desc->GetActualFieldNo());
-    const bool is_null = api._mysql_fetch_value_is_null(row, column);
-    null_row_[static_cast<size_t>(i)] = is_null ? 1 : 0;
-    if (!is_null) {
-      ConvertValue(*desc, row, rec_buf, binary);
+    const TWireValue value = value_of(static_cast<uint32_t>(desc->GetActualFieldNo()));
+    null_row_[static_cast<size_t>(i)] = value.is_null ? 1 : 0;
+    uint8_t* slot = rec + desc->GetOffset();
+    if (!value.is_null) {
+      ConvertValue(*desc, value, slot);
     } else if (IsBlobFieldType(desc->GetDataType())) {
-      PutBlob(*desc, nullptr, 0, rec + desc->GetOffset());
+      PutBlob(*desc, nullptr, 0, slot);
     }
   }
   std::memcpy(rec + GetDataSize(), null_row_.data(), null_row_.size());
 }
 
-void TMySQLRecordset::ConvertValue(TMySQLFieldDesc& field, PMySqlRow row, void* rec_buf, bool binary) {
-  const uint32_t column = static_cast<uint32_t>(field.GetActualFieldNo());
-  int offset = 0;
-  const char* base = API()._mysql_fetch_value_arr(row, column, offset);
-  const char* value = base + offset;
-  const size_t length = column < lengths_.size() ? lengths_[column] : 0;
+void TMySQLRecordset::ConvertValue(TMySQLFieldDesc& field, const TWireValue& wire, uint8_t* slot) {
+  const char* value = wire.data;
+  const size_t length = wire.length;
+  const bool binary = wire.binary;
   const std::string_view text(value, length);
   const auto* bytes = reinterpret_cast<const uint8_t*>(value);
-  uint8_t* slot = static_cast<uint8_t*>(rec_buf) + field.GetOffset();
   const uint16_t type = field.GetDataType();
   const uint16_t size = field.GetSize();
   switch (type) {
@@ -228,14 +338,13 @@ void TMySQLRecordset::ConvertValue(TMySQLFieldDesc& field, PMySqlRow row, void* 
       return StoreInteger(slot, size, number);
     }
     case dtFloat: {
-      const bool binary_float =
-          binary && (field.GetMySQLType() == mftFloat || field.GetMySQLType() == mftDouble);
+      const bool binary_float = binary && (field.GetMySQLType() == mftFloat || field.GetMySQLType() == mftDouble);
       return StoreAt<double>(slot, 0, binary_float ? FloatFromBinary(bytes, length) : FloatFromText(text));
     }
     case dtDate:
     case dtTime:
     case dtDateTime:
-      return PutDate(field, value, length, slot, binary);
+      return PutDate(field, wire, slot);
     case dtBCD:
       return StoreAt<int64_t>(slot, 0, StrToCurr(WithLocaleSeparator(text, change_separator_)).raw);
     case dtFmtBCD: {
@@ -321,13 +430,13 @@ void TMySQLRecordset::PutBlob(TMySQLFieldDesc& field, const char* value, size_t 
   }
 }
 
-void TMySQLRecordset::PutDate(TMySQLFieldDesc& field, const char* value, size_t length, uint8_t* slot, bool binary) {
+void TMySQLRecordset::PutDate(TMySQLFieldDesc& field, const TWireValue& value, uint8_t* slot) {
   double out = 0;
   const bool converted =
-      binary ? DateTimeFromBinary(field.GetMySQLType(), reinterpret_cast<const uint8_t*>(value), length,
-                                  null_for_zero_date_ ? 1.0 : ZeroDate, out)
-             : DateTimeFromText(field.GetMySQLType(), field.GetLength(), std::string_view(value, length),
-                                field.GetName(), out);
+      value.binary ? DateTimeFromBinary(field.GetMySQLType(), reinterpret_cast<const uint8_t*>(value.data),
+                                        value.length, null_for_zero_date_ ? 1.0 : ZeroDate, out)
+                   : DateTimeFromText(field.GetMySQLType(), field.GetLength(), std::string_view(value.data, value.length),
+                                      field.GetName(), out);
   if (!converted) {
     if (null_for_zero_date_) {
       null_row_[static_cast<size_t>(field.GetFieldNo() - 1)] = 1;
