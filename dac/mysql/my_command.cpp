@@ -216,6 +216,8 @@ void TMySQLCommand::ExecutePrepared() {
   prev_rows_affected_ = rows_affected_;
   rows_affected_ = CalcRowsAffected();
   if (result_wanted_) {
+    // The description of the last execution (or of Prepare) gives way.
+    if (sql_result_) api.mysql_free_result(std::exchange(sql_result_, nullptr));
     sql_result_ = api.mysql_stmt_result_metadata(stmt_);
     Check();
   } else {
