@@ -343,6 +343,10 @@ void TMySQLCommand::BreakExec() {
   }
 }
 
+void TMySQLCommand::CreateProcCall(const std::string& name) {
+  SetSQL(Connection().CreateProcCall(false, params_, name, false));
+}
+
 // ---- properties ----
 
 bool TMySQLCommand::SetProp(int prop, const Variant& value) {

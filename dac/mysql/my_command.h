@@ -64,6 +64,9 @@ class TMySQLCommand : public TDKCommand {
   // From another thread: kills the running statement through a second
   // connection. Nothing when no statement runs.
   void BreakExec();
+  // The text becomes the call of the stored procedure or function, over
+  // the parameters as they are (dac/mysql/my_proc_call.h).
+  void CreateProcCall(const std::string& name);
 
   TMySQLConnection* GetMySQLConnection() const { return my_connection_; }
   int32_t GetCommandTimeout() const { return command_timeout_; }

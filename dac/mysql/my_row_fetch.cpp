@@ -461,7 +461,16 @@ void TMySQLRecordset::ReadOutParams() {
     }
     if (!field) continue;
     if (IsBlobFieldType(field->GetDataType())) {
-      param->SetObject(GetObject(field->GetFieldNo(), rec));
+      // The record's blob goes with the record: a blob parameter gets a copy
+      // of its content, any other the text of it (user variables come back
+      // as blobs whatever they hold).
+      auto* blob = static_cast<TBlob*>(GetObject(field->GetFieldNo(), rec));
+      TBlob* target = IsBlobFieldType(param->GetDataType()) ? dynamic_cast<TBlob*>(param->GetObject()) : nullptr;
+      if (target) {
+        target->Assign(*blob);
+      } else {
+        param->SetValue(GetNull(field->GetFieldNo(), rec) ? Variant::Null() : Variant(blob->GetAsString()));
+      }
       continue;
     }
     Variant value;
