@@ -120,6 +120,9 @@ class TMySQLRecordset : public TDKRecordSet {
   PItemHeader TakeItem();
   bool ReadTextRow();
   bool ReadBinaryRow();
+  // The answer of a statement fetch: true for a row; at the end the
+  // statement is marked exhausted; an error is raised.
+  bool StatementRowCame(int32_t answer);
   // Prepared rows through the client library, bound to buffers of ours.
   void BindClientRow();
   bool ReadClientRow();

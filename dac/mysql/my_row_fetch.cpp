@@ -183,18 +183,23 @@ bool TMySQLRecordset::ReadTextRow() {
   return true;
 }
 
+bool TMySQLRecordset::StatementRowCame(int32_t answer) {
+  if (answer == kStatementNoData) {
+    stmt_exhausted_ = true;
+    FreeResult(false, true);
+    Command().SetCursorState(csFetched);
+    return false;
+  }
+  // A truncated value is read whole afterwards.
+  if (answer != 0 && answer != kStatementTruncated) Command().CheckStmt(answer);
+  return true;
+}
+
 bool TMySQLRecordset::ReadBinaryRow() {
   TMySQLAPI& api = API();
   TMySQLCommand& command = Command();
   PMySqlRow row = nullptr;
-  const int32_t answer = api._mysql_stmt_fetch(command.GetStmt(), row);
-  if (answer == kStatementNoData) {
-    stmt_exhausted_ = true;
-    FreeResult(false, true);
-    command.SetCursorState(csFetched);
-    return false;
-  }
-  if (answer != 0 && answer != kStatementTruncated) command.CheckStmt(answer);
+  if (!StatementRowCame(api._mysql_stmt_fetch(command.GetStmt(), row))) return false;
   api._mysql_stmt_fetch_lengths(command.GetStmt(), lengths_);
   ConvertRow(Rec(TakeItem()), [&](uint32_t column) { return WireValueOf(api, row, column, lengths_, true); });
   return true;
@@ -244,14 +249,7 @@ bool TMySQLRecordset::ReadClientRow() {
   TMySQLAPI& api = API();
   TMySQLCommand& command = Command();
   TClientRowBinds& row = client_binds_;
-  const int32_t answer = api.mysql_stmt_fetch(command.GetStmt());
-  if (answer == kStatementNoData) {
-    stmt_exhausted_ = true;
-    FreeResult(false, true);
-    command.SetCursorState(csFetched);
-    return false;
-  }
-  if (answer != 0 && answer != kStatementTruncated) command.CheckStmt(answer);
+  if (!StatementRowCame(api.mysql_stmt_fetch(command.GetStmt()))) return false;
   // A value longer than its buffer is read whole into a buffer of its size.
   std::vector<std::vector<char>> whole(row.binds.size());
   for (size_t i = 0; i < row.binds.size(); ++i) {

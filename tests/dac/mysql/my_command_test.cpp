@@ -17,15 +17,12 @@
 namespace dac {
 namespace {
 
-using testing::ApiUnderTest;
 
-class MySQLCommandTest : public ::testing::TestWithParam<ApiUnderTest> {
+class MySQLCommandTest : public testing::ProviderTest {
  protected:
   void SetUp() override {
-    const auto s = testing::TestServer();
-    if (!s) GTEST_SKIP() << "no test server";
-    settings = *s;
-    connection = testing::OpenConnection(GetParam(), settings);
+    ProviderTest::SetUp();
+    if (IsSkipped()) return;
     command.SetConnection(connection.get());
     Run("CREATE TEMPORARY TABLE cmd_t (id INT AUTO_INCREMENT PRIMARY KEY, name VARCHAR(40), note TEXT)");
   }
@@ -33,10 +30,6 @@ class MySQLCommandTest : public ::testing::TestWithParam<ApiUnderTest> {
   void Run(const std::string& sql) {
     command.SetSQL(sql);
     command.Execute(1);
-  }
-  std::string Value(const std::string& sql) {
-    const testing::Rows rows = testing::ApiQuery(connection->GetAPI(), connection->GetHandle(), sql);
-    return rows.size() == 1 && rows[0][0] ? *rows[0][0] : "<none>";
   }
   void AddParam(const std::string& name, uint16_t type, const Variant& value, bool is_null = false,
                 TParamDirection direction = pdInput) {
@@ -58,8 +51,6 @@ class MySQLCommandTest : public ::testing::TestWithParam<ApiUnderTest> {
     return id.AsUInt64();
   }
 
-  testing::ServerSettings settings;
-  std::unique_ptr<TMySQLConnection> connection;
   TMySQLCommand command;
 };
 

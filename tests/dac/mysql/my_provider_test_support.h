@@ -24,6 +24,26 @@ inline std::unique_ptr<TMySQLConnection> OpenConnection(const ApiUnderTest& api,
   return connection;
 }
 
+// A test of the provider through the API under test, with an open
+// connection to the test server (skipped without one).
+class ProviderTest : public ::testing::TestWithParam<ApiUnderTest> {
+ protected:
+  void SetUp() override {
+    const auto s = TestServer();
+    if (!s) GTEST_SKIP() << "no test server";
+    settings = *s;
+    connection = OpenConnection(GetParam(), settings);
+  }
+  // The one value of a query run straight through the API; "<none>" for NULL or no row.
+  std::string Value(const std::string& sql) {
+    const Rows rows = ApiQuery(connection->GetAPI(), connection->GetHandle(), sql);
+    return rows.size() == 1 && !rows[0].empty() && rows[0][0] ? *rows[0][0] : "<none>";
+  }
+
+  ServerSettings settings;
+  std::unique_ptr<TMySQLConnection> connection;
+};
+
 inline std::string MyErrorOf(const std::function<void()>& action) {
   try {
     action();

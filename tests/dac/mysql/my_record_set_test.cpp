@@ -22,7 +22,6 @@
 namespace dac {
 namespace {
 
-using testing::ApiUnderTest;
 
 std::string Padded(int value, int width) {
   char text[16];
@@ -81,13 +80,11 @@ std::string Shown(TMySQLRecordset& rs, TFieldDesc& field, void* rec) {
   }
 }
 
-class MySQLRecordsetTest : public ::testing::TestWithParam<ApiUnderTest> {
+class MySQLRecordsetTest : public testing::ProviderTest {
  protected:
   void SetUp() override {
-    const auto s = testing::TestServer();
-    if (!s) GTEST_SKIP() << "no test server";
-    settings = *s;
-    connection = testing::OpenConnection(GetParam(), settings);
+    ProviderTest::SetUp();
+    if (IsSkipped()) return;
     connection->ExecStatement("SET SESSION sql_mode = ''");
   }
 
@@ -117,13 +114,6 @@ class MySQLRecordsetTest : public ::testing::TestWithParam<ApiUnderTest> {
     }
     return rows;
   }
-  std::string Value(const std::string& sql) {
-    const testing::Rows rows = testing::ApiQuery(connection->GetAPI(), connection->GetHandle(), sql);
-    return rows.size() == 1 && rows[0][0] ? *rows[0][0] : "<none>";
-  }
-
-  testing::ServerSettings settings;
-  std::unique_ptr<TMySQLConnection> connection;
   std::unique_ptr<TMySQLRecordset> rs;
 };
 

@@ -12,6 +12,7 @@
 #include "dac/framework/exceptions.h"
 #include "dac/mysql/client/client_records.h"
 #include "platform/date_time.h"
+#include "tests/dac/framework/error_text.h"
 
 namespace dac {
 namespace {
@@ -20,15 +21,6 @@ double Date(int y, int m, int d, int hh = 0, int mm = 0, int ss = 0, int ms = 0)
   double out = 0;
   EXPECT_TRUE(plat::TryEncodeDateTime(y, m, d, hh, mm, ss, ms, out));
   return out;
-}
-
-std::string ErrorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const Exception& e) {
-    return e.Message();
-  }
-  return "no error";
 }
 
 TEST(MyValueConversion, IntegerTextsWrapAsTheirFieldWould) {
