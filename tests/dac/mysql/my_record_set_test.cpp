@@ -211,6 +211,36 @@ TEST_P(MySQLRecordsetTest, UnicodeTextAndZeroDatesByTheSettings) {
   }
 }
 
+TEST_P(MySQLRecordsetTest, SettingsChangeHowColumnsAreTyped) {
+  struct Case {
+    int prop;
+    bool value;
+    std::string column, literal;
+    uint16_t data_type;
+    std::string shown;
+  };
+  const Case cases[] = {
+      {prMyFieldsAsString, true, "INT", "-5", dtString, "-5"},
+      {prMyFieldsAsString, true, "DATE", "'2004-02-29'", dtString, "2004-02-29"},
+      {prMyFieldsAsString, true, "BLOB", "x'41'", dtBlob, "x41"},
+      {prMyEnableBoolean, false, "TINYINT(1)", "1", dtInt8, "1"},
+      {prFlatBuffers, false, "VARCHAR(40)", "'long enough'", dtExtString, "long enough"},
+      {prFlatBuffers, false, "VARCHAR(20)", "'short'", dtString, "short"},
+      {prLongStrings, false, "VARCHAR(300)", "'many'", dtMemo, "many"},
+  };
+  for (const Case& c : cases) {
+    connection->ExecStatement("CREATE TEMPORARY TABLE st (v " + c.column + ")");
+    connection->ExecStatement("INSERT INTO st VALUES (" + c.literal + ")");
+    Make("SELECT v FROM st");
+    rs->SetProp(c.prop, c.value);
+    rs->Open();
+    EXPECT_EQ(rs->GetFieldDescs().GetItems(0)->GetDataType(), c.data_type) << c.column;
+    EXPECT_EQ(Rows(), std::vector<std::string>{c.shown}) << c.column;
+    rs->Close();
+    connection->ExecStatement("DROP TEMPORARY TABLE st");
+  }
+}
+
 TEST_P(MySQLRecordsetTest, ColumnsTheirTablesAndKeys) {
   connection->ExecStatement(
       "CREATE TEMPORARY TABLE people (id INT AUTO_INCREMENT PRIMARY KEY, name VARCHAR(30) NOT NULL, price "
