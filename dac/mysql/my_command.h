@@ -92,11 +92,10 @@ class TMySQLCommand : public TDKCommand {
   // The current result; the record set takes it over and frees it.
   PMySqlRes GetSQLResult() const { return sql_result_; }
   void SetSQLResult(PMySqlRes value) { sql_result_ = value; }
+ private:
   // The text with the parameter values in place of its placeholders, as
   // it goes to the server (UTF-8 under UseUnicode).
   std::string BuildFinalSQL();
-
- private:
   TMySQLConnection& Connection() const;
   bool UseUnicode() const;
   void InternalExecute();

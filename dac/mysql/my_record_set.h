@@ -174,6 +174,10 @@ class TMySQLRecordset : public TDKRecordSet {
   bool change_separator_ = false;
 };
 
+// The process-wide switch (on at start) that types a VAR_STRING column of
+// length 65535 without a table as a memo (a blob when binary).
+bool& Strings65535ToMemo();
+
 // The SELECT made to give no rows, to learn its columns: its LIMIT count
 // (the first number after LIMIT) 0, or "LIMIT 0" in front of PROCEDURE, FOR
 // or LOCK, or of the ";" after it, or at the end. A SET before the SELECT

@@ -115,7 +115,6 @@ int32_t ShowColumnSize(const std::string& sql, const std::string& lower_name, in
 
 }  // namespace
 
-// The switch that reads VAR_STRING columns of 65535 without a table as memos.
 bool& Strings65535ToMemo() {
   static bool on = true;
   return on;

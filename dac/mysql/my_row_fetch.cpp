@@ -475,6 +475,8 @@ void TMySQLRecordset::ReadOutParams() {
     GetFieldAsVariant(field->GetFieldNo(), rec, value);
     param->SetValue(value);
   }
+  // The rows affected are the call's, not those of the SELECT after it.
+  command.SetPrevCount(true);
   if (command.GetReadParams()) command.GetReadParams()();
 }
 

@@ -108,9 +108,11 @@ TEST_P(MyProcCallServerTest, CallsBuiltFromTheServersDefinitionsRunAndReadTheirO
   auto connection = testing::OpenConnection(GetParam(), s);
   connection->ExecStatement("DROP PROCEDURE IF EXISTS proc_p");
   connection->ExecStatement("DROP FUNCTION IF EXISTS proc_f");
+  connection->ExecStatement("CREATE TEMPORARY TABLE proc_t (n INT)");
+  connection->ExecStatement("INSERT INTO proc_t VALUES (1), (2)");
   connection->ExecStatement(
       "CREATE PROCEDURE proc_p(IN a INT, INOUT b VARCHAR(10), OUT c DATE) BEGIN SET b = CONCAT(b, a); "
-      "SET c = '2004-02-29'; END");
+      "SET c = '2004-02-29'; DELETE FROM proc_t; END");
   connection->ExecStatement("CREATE FUNCTION proc_f(x INT) RETURNS INT DETERMINISTIC RETURN x * 2");
 
   TParamDescs params;
@@ -129,6 +131,7 @@ TEST_P(MyProcCallServerTest, CallsBuiltFromTheServersDefinitionsRunAndReadTheirO
   rs->SetConnection(connection.get());
   rs->SetProp(prMyStoredProc, true);
   rs->SetProp(prFetchAll, true);
+  rs->SetProp(prMyCreateConnection, false);
   TMySQLCommand& command = rs->Command();
   for (const char* name : {"a", "b", "c"}) {
     TParamDesc* param = command.AddParam();
@@ -147,6 +150,10 @@ TEST_P(MyProcCallServerTest, CallsBuiltFromTheServersDefinitionsRunAndReadTheirO
   EXPECT_TRUE(read_back);
   EXPECT_EQ(command.GetParam(1)->GetValue().AsString(), "x7");
   EXPECT_EQ(command.GetParam(2)->GetValue().AsDouble(), 38046.0);  // 2004-02-29
+  // The rows affected are the call's.
+  Variant rows;
+  command.GetProp(prRowsProcessed, rows);
+  EXPECT_EQ(rows.AsInt32(), 2);
   rs->Close();
   connection->ExecStatement("DROP PROCEDURE proc_p");
   connection->ExecStatement("DROP FUNCTION proc_f");
