@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "dac/core/messages.h"
 #include "dac/framework/database_error.h"
 #include "dac/framework/exceptions.h"
 #include "dac/mysql/client/mysql_api_direct.h"
@@ -57,6 +58,13 @@ TMySQLConnection& TMySQLCommand::Connection() const {
   return *my_connection_;
 }
 
+TMySQLConnection& TMySQLCommand::OpenConnection() const {
+  TMySQLConnection& connection = Connection();
+  // A closed connection has no session to hand to the API.
+  if (!connection.GetHandle()) DatabaseError(LoadResString(SConnectionIsClosed), component_);
+  return connection;
+}
+
 bool TMySQLCommand::UseUnicode() const { return my_connection_ && my_connection_->GetUseUnicode(); }
 
 // ---- checks ----
@@ -88,7 +96,7 @@ void TMySQLCommand::SetSQL(const std::string& value) {
 
 void TMySQLCommand::Prepare() {
   if (prepared_) return;
-  TMySQLConnection& connection = Connection();
+  TMySQLConnection& connection = OpenConnection();
   TMySQLAPI& api = connection.GetAPI();
   stmt_ = api.mysql_stmt_init(connection.GetHandle());
   Check(stmt_);
@@ -119,7 +127,7 @@ void TMySQLCommand::Unprepare() {
 
 void TMySQLCommand::Execute(int) {
   if (cursor_state_ != csInactive && cursor_state_ != csPrepared) return;
-  TMySQLConnection& connection = Connection();
+  TMySQLConnection& connection = OpenConnection();
   prev_count_ = false;
   const TCursorState old_state = cursor_state_;
   connection.GetAPI().SetTimeout(connection.GetHandle(), static_cast<uint32_t>(std::max(command_timeout_, 0)));

@@ -97,6 +97,8 @@ class TMySQLCommand : public TDKCommand {
   // it goes to the server (UTF-8 under UseUnicode).
   std::string BuildFinalSQL();
   TMySQLConnection& Connection() const;
+  // The connection, which must be open (database error otherwise).
+  TMySQLConnection& OpenConnection() const;
   bool UseUnicode() const;
   void InternalExecute();
   void ExecuteText();

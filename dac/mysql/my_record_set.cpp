@@ -1,5 +1,7 @@
 #include "dac/mysql/my_record_set.h"
 
+#include "dac/core/messages.h"
+#include "dac/framework/database_error.h"
 #include "dac/framework/exceptions.h"
 #include "dac/mysql/client/mysql_api_client.h"
 #include "dac/mysql/my_connection.h"
@@ -231,6 +233,7 @@ void TMySQLRecordset::QuerySwapConnection() {
   if (command.GetCursorState() == csExecuted || swap_connection_) return;
   TMySQLConnection* user = command.GetMySQLConnection();
   DAC_ASSERT(user != nullptr, "The command has no connection");
+  if (!user->GetHandle()) DatabaseError(LoadResString(SConnectionIsClosed), GetComponent());
   user->GetAPI().SetTimeout(user->GetHandle(), static_cast<uint32_t>(std::max(command.GetCommandTimeout(), 0)));
   Check(user->GetAPI().mysql_ping(user->GetHandle()));
   TMySQLConnection* second = nullptr;

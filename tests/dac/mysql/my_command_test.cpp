@@ -172,6 +172,10 @@ TEST_P(MySQLCommandTest, BreakExecKillsTheRunningStatement) {
   TMySQLCommand idle;
   idle.SetConnection(&nowhere);
   idle.BreakExec();
+  // A closed connection is refused, not handed to the API.
+  idle.SetSQL("SELECT 1");
+  EXPECT_THROW(idle.Execute(1), EDatabaseError);
+  EXPECT_THROW(idle.Prepare(), EDatabaseError);
 
   command.SetSQL("SELECT SLEEP(20)");
   std::thread breaker([&] {
