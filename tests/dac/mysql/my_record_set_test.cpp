@@ -222,6 +222,10 @@ TEST_P(MySQLRecordsetTest, SettingsChangeHowColumnsAreTyped) {
   const Case cases[] = {
       {prMyFieldsAsString, true, "INT", "-5", dtString, "-5"},
       {prMyFieldsAsString, true, "DATE", "'2004-02-29'", dtString, "2004-02-29"},
+      {prMyFieldsAsString, true, "DATETIME", "'2004-02-29 01:02:03'", dtString, "2004-02-29 01:02:03"},
+      {prMyFieldsAsString, true, "TIME", "'-01:30:00'", dtString, "-01:30:00"},
+      {prMyFieldsAsString, true, "DOUBLE", "0.1", dtString, "0.1"},
+      {prMyFieldsAsString, true, "BIGINT UNSIGNED", "18446744073709551615", dtString, "18446744073709551615"},
       {prMyFieldsAsString, true, "BLOB", "x'41'", dtBlob, "x41"},
       {prMyEnableBoolean, false, "TINYINT(1)", "1", dtInt8, "1"},
       {prFlatBuffers, false, "VARCHAR(40)", "'long enough'", dtExtString, "long enough"},
@@ -231,12 +235,15 @@ TEST_P(MySQLRecordsetTest, SettingsChangeHowColumnsAreTyped) {
   for (const Case& c : cases) {
     connection->ExecStatement("CREATE TEMPORARY TABLE st (v " + c.column + ")");
     connection->ExecStatement("INSERT INTO st VALUES (" + c.literal + ")");
-    Make("SELECT v FROM st");
-    rs->SetProp(c.prop, c.value);
-    rs->Open();
-    EXPECT_EQ(rs->GetFieldDescs().GetItems(0)->GetDataType(), c.data_type) << c.column;
-    EXPECT_EQ(Rows(), std::vector<std::string>{c.shown}) << c.column;
-    rs->Close();
+    for (bool prepared : {false, true}) {
+      Make("SELECT v FROM st");
+      rs->SetProp(c.prop, c.value);
+      if (prepared) rs->Prepare();
+      rs->Open();
+      EXPECT_EQ(rs->GetFieldDescs().GetItems(0)->GetDataType(), c.data_type) << c.column;
+      EXPECT_EQ(Rows(), std::vector<std::string>{c.shown}) << c.column << (prepared ? " prepared" : " text");
+      rs->Close();
+    }
     connection->ExecStatement("DROP TEMPORARY TABLE st");
   }
 }
