@@ -292,6 +292,17 @@ TEST_P(MySQLRecordsetTest, FetchesInBlocksOrAllAtOnce) {
     EXPECT_EQ(rs->GetRecordCount(), 10);
     rs->Close();
   }
+  // Described before it runs: the statement runs once without rows.
+  Make("SELECT n, n * 2 AS twice FROM seq ORDER BY n");
+  rs->InitFields();
+  ASSERT_EQ(rs->GetFieldDescs().Count(), 2);
+  EXPECT_EQ(rs->GetFieldDescs().GetItems(1)->GetName(), "twice");
+  EXPECT_EQ(rs->Command().GetSQL(), "SELECT n, n * 2 AS twice FROM seq ORDER BY n");
+  EXPECT_EQ(Value("SELECT 14"), "14");
+  rs->Open();
+  EXPECT_EQ(Rows().size(), 10u);
+  rs->Close();
+
   // Forward-only: the cache holds one block.
   Make("SELECT n FROM seq ORDER BY n", 4);
   rs->SetProp(prUniDirectional, true);
