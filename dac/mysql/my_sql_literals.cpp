@@ -126,8 +126,8 @@ std::string BlobLiteral(TBlob& blob, bool use_unicode, bool compress_blob) {
     copy->SetCompressed(true);
     return BlobToSQL(*copy, use_unicode);
   }
-  if (compressed && compressed->GetCompressed()) return QuoteContent(ContentBytes(blob), blob.IsUnicode(), use_unicode);
-  return BlobToSQL(blob, use_unicode);
+  // Not asked to compress: a compressed blob goes expanded, like any other.
+  return QuoteContent(ContentBytes(blob), blob.IsUnicode(), use_unicode);
 }
 
 // Text, bytes or a blob as a quoted literal.
@@ -253,9 +253,7 @@ std::string Literal(uint16_t type, const Variant& value, bool use_unicode, bool 
 
 int MySQLEscapeBuffer(char* dest, const char* source, int count) { return EscapeBuffer(dest, source, count); }
 
-int MySQLEscapeBufferW(char16_t* dest, const char16_t* source, int count) {
-  return EscapeBuffer(dest, source, count);
-}
+int MySQLEscapeBufferW(char16_t* dest, const char16_t* source, int count) { return EscapeBuffer(dest, source, count); }
 
 std::string QuoteEscapedString(const char* source, int length) { return Quote(source, length); }
 

@@ -15,8 +15,8 @@ class TMyTableInfo;
 
 class TMyTableInfoClass : public TDKTableInfoClassOf<TMyTableInfo> {
  public:
-  using TDKTableInfoClassOf::TDKTableInfoClassOf;
   using TDKTableInfoClass::NormalizeName;
+  using TDKTableInfoClassOf::TDKTableInfoClassOf;
 
   // With backquotes on both sides.
   std::string NormalizeName(std::string_view value, bool quote_names) const override;

@@ -168,8 +168,7 @@ void AddFetchBlockSize(int32_t& size, const TMySQLFieldDesc& field) {
       added = field.GetLength() * 3 + 7;
       break;
     default:
-      AssertionFailed("Data type " + std::to_string(field.GetDataType()) + " has no fetch buffer", __FILE__,
-                      __LINE__);
+      AssertionFailed("Data type " + std::to_string(field.GetDataType()) + " has no fetch buffer", __FILE__, __LINE__);
   }
   DAC_ASSERT(added >= 5, "Fetch buffer below 5 bytes");
   size += added;

@@ -128,42 +128,43 @@ TEST_P(MySQLConnectionTest, TheErrorHookDecidesAndASwapConnectionNeverReconnects
 
 TEST_P(MySQLConnectionTest, TransactionsRunAtTheSessionsIsolationLevel) {
   REQUIRE_TEST_SERVER(s);
+  // Each API's run has its own table: the runs may go at the same time.
+  const std::string table = "my_conn_tx_" + GetParam().name;
   auto writer = Make(s);
   writer->Connect("");
-  writer->ExecStatement("CREATE TABLE IF NOT EXISTS my_conn_tx (id INT) ENGINE=InnoDB");
-  writer->ExecStatement("DELETE FROM my_conn_tx");
+  writer->ExecStatement("CREATE TABLE " + table + " (id INT) ENGINE=InnoDB");
   auto reader = Make(s);
   reader->SetIsolationLevel(TMyIsolationLevel::ilReadUnCommitted);
   reader->Connect("");
 
   writer->StartTransaction();
   EXPECT_TRUE(writer->GetInTransaction());
-  writer->ExecStatement("INSERT INTO my_conn_tx VALUES (1)");
+  writer->ExecStatement("INSERT INTO " + table + " VALUES (1)");
   reader->StartTransaction();
-  EXPECT_EQ(Value(*reader, "SELECT COUNT(*) FROM my_conn_tx"), "1");  // a dirty read
+  EXPECT_EQ(Value(*reader, "SELECT COUNT(*) FROM " + table), "1");  // a dirty read
   reader->Commit();
   writer->Rollback();
   EXPECT_FALSE(writer->GetInTransaction());
-  EXPECT_EQ(Value(*writer, "SELECT COUNT(*) FROM my_conn_tx"), "0");
+  EXPECT_EQ(Value(*writer, "SELECT COUNT(*) FROM " + table), "0");
 
   // A new level waits for the next session, and every transaction of a
   // session runs at the session's level.
   reader->SetProp(prMyIsolationLevel, Variant(static_cast<int32_t>(TMyIsolationLevel::ilSerializable)));
   writer->StartTransaction();
-  writer->ExecStatement("INSERT INTO my_conn_tx VALUES (2)");
+  writer->ExecStatement("INSERT INTO " + table + " VALUES (2)");
   reader->StartTransaction();
-  EXPECT_EQ(Value(*reader, "SELECT COUNT(*) FROM my_conn_tx"), "1");
+  EXPECT_EQ(Value(*reader, "SELECT COUNT(*) FROM " + table), "1");
   reader->Rollback();
   reader->Disconnect();
   reader->Connect("");
   reader->ExecStatement("SET SESSION innodb_lock_wait_timeout = 1");
   reader->StartTransaction();
   // Serializable: the read waits for the writer's lock, and gives up.
-  EXPECT_EQ(ErrorOf([&] { reader->ExecStatement("SELECT COUNT(*) FROM my_conn_tx"); }).substr(0, 6), "1205: ");
+  EXPECT_EQ(ErrorOf([&] { reader->ExecStatement("SELECT COUNT(*) FROM " + table); }).substr(0, 6), "1205: ");
   reader->Rollback();
   writer->Commit();
-  EXPECT_EQ(Value(*writer, "SELECT COUNT(*) FROM my_conn_tx"), "1");
-  writer->ExecStatement("DROP TABLE my_conn_tx");
+  EXPECT_EQ(Value(*writer, "SELECT COUNT(*) FROM " + table), "1");
+  writer->ExecStatement("DROP TABLE " + table);
 }
 
 TEST_P(MySQLConnectionTest, CharacterSetsFollowUseUnicodeAndCharset) {
@@ -304,8 +305,12 @@ TEST_P(MySQLConnectionTest, QuotedNamesStayOneIdentifier) {
   REQUIRE_TEST_SERVER(s);
   auto c = Make(s);
   c->Connect("");
-  c->ExecStatement("CREATE TABLE my_conn_victim (i INT)");
-  for (const std::string name : {"my table", "a`b", "x`; DROP TABLE my_conn_victim; --x", "1abc", "t$1", "a``b"}) {
+  const std::string run = GetParam().name;  // the runs of the APIs may go at the same time
+  const std::string victim = "my_conn_victim_" + run;
+  c->ExecStatement("CREATE TABLE " + victim + " (i INT)");
+  const std::vector<std::string> names = {"my table", "a`b", "x`; DROP TABLE " + victim + "; --x", "1abc", "t$1", "a``b"};
+  for (const std::string& part : names) {
+    const std::string name = part + run;
     c->ExecStatement("CREATE TABLE " + BracketIfNeed(name) + " (i INT)");
     EXPECT_EQ(Value(*c, "SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE() AND "
                         "TABLE_NAME = " + QuoteEscapedString(name, static_cast<int>(name.size()))),
@@ -313,7 +318,7 @@ TEST_P(MySQLConnectionTest, QuotedNamesStayOneIdentifier) {
         << name;
     c->ExecStatement("DROP TABLE " + GenerateTableName(s.database, name, ""));
   }
-  c->ExecStatement("DROP TABLE my_conn_victim");
+  c->ExecStatement("DROP TABLE " + victim);
 }
 
 INSTANTIATE_TEST_SUITE_P(Api, MySQLConnectionTest, ::testing::Values(testing::DirectApi(), testing::ClientApi(false)),
