@@ -23,6 +23,7 @@ namespace dac {
 
 class TMyIOHandler;
 class TMySQLConnection;
+class TParamDescs;
 
 enum class TMyProtocol : uint8_t { mpDefault = 0, mpTCP, mpSocket, mpPipe, mpMemory, mpSSL };
 enum class TMyIsolationLevel : uint8_t { ilReadCommitted = 0, ilReadUnCommitted, ilRepeatableRead, ilSerializable };
@@ -74,6 +75,11 @@ class TMySQLConnection : public TDKConnection {
   // Sends "SET NAMES ..." as UseUnicode and Charset ask (4.1 servers and
   // later); an older server turns UseUnicode off.
   void TryToApplyUseUnicode();
+  // The SQL text that calls a stored procedure or function by name, read
+  // from its definition on the server (dac/mysql/my_proc_call.h). With
+  // need_description the parameters are made anew from the definition;
+  // quote_names puts the names in backquotes.
+  std::string CreateProcCall(bool need_description, TParamDescs& params, const std::string& name, bool quote_names);
   // The settings of another connection: not its TLS files, transport,
   // embedded parameters or callbacks.
   void Assign(const TMySQLConnection& source);
