@@ -1,0 +1,35 @@
+// TCustomMySQLMonitor: the SQL trace component of the MySQL components. Besides
+// what every monitor traces, it reports the final text of each statement a
+// TMyCommand or a MySQL dataset executes, as it goes to the server with the
+// parameter values in place, to the OnSQL handler.
+#pragma once
+
+#include <string>
+
+#include "dac/core/sql_monitor.h"
+
+namespace dac {
+
+class TCustomMySQLMonitor : public TCustomDASQLMonitor {
+  DAC_DECLARE_CLASS();
+
+ public:
+  explicit TCustomMySQLMonitor(TComponent* owner);
+  // The first monitor made becomes the class's monitor.
+  void Init() override;
+
+  // Before an execution the component's commands report their final text
+  // here; after it they stop.
+  void InternalSQLExecute(TComponent* component, const std::string& sql, TParams* params,
+                          const std::string& caption, TTracePoint point, int32_t& message_id) override;
+  // The final text to the OnSQL handler, from the executing component.
+  void OnExecuteNative(const std::string& sql);
+
+ protected:
+  ~TCustomMySQLMonitor() override;
+
+ private:
+  TComponent* executing_ = nullptr;
+};
+
+}  // namespace dac
