@@ -119,12 +119,25 @@ class TCustomMyConnection : public TCustomDAConnection {
 
  private:
   friend class TCustomMyConnectionOptions;
+  friend class TMyConnectionSSLOptions;
   // The first column (or the named one) of every row of sql.
   void ReadList(const std::string& sql, TStrings& list, const std::string& column = "");
   // Runs list_work with no database needed when closed; restores the
   // database and the closed state afterwards.
   template <typename Work>
   void WithoutDatabase(const Work& list_work);
+  // Runs work between InternalConnect and InternalDisconnect.
+  template <typename Work>
+  void WhileInUse(const Work& work) {
+    InternalConnect();
+    try {
+      work();
+    } catch (...) {
+      InternalDisconnect();
+      throw;
+    }
+    InternalDisconnect();
+  }
   void ExecText(const std::string& text);
   void ExecWithParams(const std::string& text, const std::vector<Variant>& params);
 

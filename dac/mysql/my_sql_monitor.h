@@ -4,6 +4,7 @@
 // parameter values in place, to the OnSQL handler.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "dac/core/sql_monitor.h"
@@ -14,9 +15,8 @@ class TCustomMySQLMonitor : public TCustomDASQLMonitor {
   DAC_DECLARE_CLASS();
 
  public:
+  // The first monitor made becomes the class's monitor, until it goes.
   explicit TCustomMySQLMonitor(TComponent* owner);
-  // The first monitor made becomes the class's monitor.
-  void Init() override;
 
   // Before an execution the component's commands report their final text
   // here; after it they stop.
@@ -30,6 +30,9 @@ class TCustomMySQLMonitor : public TCustomDASQLMonitor {
 
  private:
   TComponent* executing_ = nullptr;
+  // What a command's callback reaches; emptied when this monitor goes, so a
+  // command left with the callback by a failed run calls nothing.
+  std::shared_ptr<TCustomMySQLMonitor*> self_ = std::make_shared<TCustomMySQLMonitor*>(this);
 };
 
 }  // namespace dac
