@@ -186,8 +186,6 @@ TMySQLConnection& TCustomMyConnection::ConnectedIConnection() {
   return *my_connection_;
 }
 
-void TCustomMyConnection::DoConnect() { TCustomDAConnection::DoConnect(); }
-
 bool TCustomMyConnection::IsFatalError(const EDAError& error) const {
   if (!dynamic_cast<const EMyError*>(&error)) return TCustomDAConnection::IsFatalError(error);
   const int32_t code = error.ErrorCode();

@@ -107,7 +107,6 @@ class TCustomMyConnection : public TCustomDAConnection {
   // Database, ConnectionTimeout and IsolationLevel after the base's state.
   void AssignTo(TPersistent* dest) const override;
   void CreateIConnection() override;
-  void DoConnect() override;
 
   // The pool key, and the settings of a new server connection.
   virtual void FillConnectionParameters(TMyConnectionParameters& parameters) const;

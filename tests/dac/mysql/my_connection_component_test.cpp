@@ -217,6 +217,10 @@ TEST_P(MyConnectionComponentTest, FatalErrorsAreTheLostConnectionCodes) {
     EXPECT_EQ(c->IsKeyViolation(error), code == 1062);
   }
   EXPECT_EQ(c->GetClientVersion(), "4.1.3 Direct");
+  c->GetOptions().SetDirect(false);
+  const std::string library = c->GetClientVersion();
+  EXPECT_FALSE(library.empty());
+  EXPECT_NE(library, "4.1.3 Direct");
   EXPECT_FALSE(c->GetConnected());
 }
 
