@@ -435,7 +435,9 @@ void TCustomMyDataSet::GetIdentityField() {
     identity->SetReadOnly(false);
     WithCleanup(
         [&] {
-          TTempState temp(*this, GetState());
+          // While cached records are applied the row is written in its new-value state.
+          const bool cached = GetInCacheProcessing() && GetState() == dsBrowse;
+          TTempState temp(*this, cached ? dsNewValue : GetState());
           identity->SetAsLargeInt(id);
         },
         [&] { identity->SetReadOnly(read_only); });
