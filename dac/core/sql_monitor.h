@@ -144,6 +144,7 @@ class TCustomDASQLMonitor : public TComponent {
   void SetTraceFlags(TDATraceFlags value) { trace_flags_ = value; }
   TMonitorOptions GetOptions() const { return options_; }
   void SetOptions(TMonitorOptions value);
+  const TOnSQLEvent& GetOnSQL() const { return on_sql_; }
   void SetOnSQL(TOnSQLEvent handler) { on_sql_ = std::move(handler); }
 
   const TDASQLMonitorClass& MonitorClass() const { return static_cast<const TDASQLMonitorClass&>(ClassType()); }

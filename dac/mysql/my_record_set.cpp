@@ -347,7 +347,7 @@ void TMySQLRecordset::FreeResult(bool next_results, bool drain_rows) {
         PMySqlRow row = nullptr;
         const int32_t answer =
             client ? api.mysql_stmt_fetch(command->GetStmt()) : api._mysql_stmt_fetch(command->GetStmt(), row);
-        if (answer != 0 && answer != 101) break;
+        if (answer != 0 && answer != kMySqlDataTruncated) break;
       }
       stmt_exhausted_ = true;
     }
@@ -375,7 +375,8 @@ void TMySQLRecordset::FreeResult(bool next_results, bool drain_rows) {
       released = true;
     }
   } else if (result_state_ != rsNoMore) {
-    result_state_ = rsMore;
+    // Before the 4.1 protocol a statement has one result.
+    result_state_ = GetIsClient41() ? rsMore : rsNoMore;
   }
   if (!released && next_results && result_state_ != rsNoMore && !GetPrepared() && GetIsClient41())
     MoveToNextResult(released, killed);

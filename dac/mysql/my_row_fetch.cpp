@@ -53,19 +53,20 @@ TWireValue WireValueOf(TMySQLAPI& api, PMySqlRow row, uint32_t column, const TMy
 
 enum TBindForm { kBindInteger, kBindFloat, kBindText };
 
-// How the client library hands a prepared column over.
-TBindForm BindFormOf(uint8_t mysql_type) {
-  switch (mysql_type) {
-    case mftTiny:
-    case mftShort:
-    case mftLong:
-    case mftInt24:
-    case mftLongLong:
-    case mftYear:
-      return kBindInteger;
-    case mftFloat:
-    case mftDouble:
-      return kBindFloat;
+// How the client library hands a prepared column over: integers and
+// floats as numbers when the field holds them as numbers.
+TBindForm BindFormOf(const TMySQLFieldDesc& field) {
+  switch (field.GetDataType()) {
+    case dtInt8:
+    case dtSmallint:
+    case dtInteger:
+    case dtWord:
+    case dtBoolean:
+    case dtLargeint:
+    case dtUInt32:
+      return field.GetMySQLType() == mftBit ? kBindText : kBindInteger;
+    case dtFloat:
+      return field.GetMySQLType() == mftFloat || field.GetMySQLType() == mftDouble ? kBindFloat : kBindText;
     default:
       return kBindText;
   }
@@ -220,7 +221,7 @@ void TMySQLRecordset::BindClientRow() {
     MYSQL_BIND& bind = row.binds[i];
     // Numbers come as 64-bit values; everything else as text, which the
     // text rules read.
-    switch (BindFormOf(field.GetMySQLType())) {
+    switch (BindFormOf(field)) {
       case kBindInteger:
         bind.buffer_type = mftLongLong;
         row.buffers[i].resize(8);
@@ -315,8 +316,13 @@ void TMySQLRecordset::ConvertValue(TMySQLFieldDesc& field, const TWireValue& wir
     case dtVarBytes:
     case dtExtVarBytes:
     case dtWideString:
-    case dtExtWideString:
+    case dtExtWideString: {
+      // A number or date read as text (FieldsAsString) comes binary in a prepared row.
+      if (binary)
+        if (const auto text_form = TextOfBinary(field.GetMySQLType(), field.GetIsUnsigned(), bytes, length))
+          return PutString(field, text_form->data(), text_form->size(), slot);
       return PutString(field, value, length, slot);
+    }
     case dtInt8:
     case dtSmallint:
     case dtInteger:

@@ -216,4 +216,58 @@ bool DateTimeFromBinary(uint8_t mysql_type, const uint8_t* value, size_t length,
   }
 }
 
+namespace {
+
+std::string Padded(uint64_t value, int width) {
+  std::string digits = std::to_string(value);
+  if (static_cast<int>(digits.size()) < width) digits.insert(0, static_cast<size_t>(width) - digits.size(), '0');
+  return digits;
+}
+
+}  // namespace
+
+std::optional<std::string> TextOfBinary(uint8_t mysql_type, bool is_unsigned, const uint8_t* value, size_t length) {
+  const auto u = [&](size_t p, size_t n) { return static_cast<uint64_t>(IntegerFromBinary(value + p, n, false)); };
+  switch (mysql_type) {
+    case mftTiny:
+    case mftShort:
+    case mftLong:
+    case mftInt24:
+    case mftLongLong:
+    case mftYear: {
+      const int64_t number = IntegerFromBinary(value, length, !is_unsigned);
+      return is_unsigned && length == 8 ? std::to_string(static_cast<uint64_t>(number)) : std::to_string(number);
+    }
+    case mftFloat:
+    case mftDouble: {
+      char text[32];
+      const double number = FloatFromBinary(value, length);
+      const auto done = length == 4 ? std::to_chars(text, text + sizeof text, static_cast<float>(number))
+                                    : std::to_chars(text, text + sizeof text, number);
+      return std::string(text, done.ptr);
+    }
+    case mftDate:
+    case mftNewDate:
+    case mftDateTime:
+    case mftTimestamp: {
+      if (length < 4) return std::string("0000-00-00");
+      std::string text = Padded(u(0, 2), 4) + "-" + Padded(value[2], 2) + "-" + Padded(value[3], 2);
+      if (mysql_type == mftDate || mysql_type == mftNewDate) return text;
+      text += " " + Padded(length >= 7 ? value[4] : 0, 2) + ":" + Padded(length >= 7 ? value[5] : 0, 2) + ":" +
+              Padded(length >= 7 ? value[6] : 0, 2);
+      if (length >= 11) text += "." + Padded(u(7, 4), 6);
+      return text;
+    }
+    case mftTime: {
+      if (length < 8) return std::string("00:00:00");
+      std::string text = std::string(value[0] ? "-" : "") + Padded(u(1, 4) * 24 + value[5], 2) + ":" +
+                         Padded(value[6], 2) + ":" + Padded(value[7], 2);
+      if (length >= 12) text += "." + Padded(u(8, 4), 6);
+      return text;
+    }
+    default:
+      return std::nullopt;
+  }
+}
+
 }  // namespace dac

@@ -6,6 +6,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace dac {
@@ -39,5 +41,10 @@ bool DateTimeFromText(uint8_t mysql_type, int declared_length, std::string_view 
 // The binary protocol's packed date, date-time or time. A TIME of length 0
 // is time_of_zero.
 bool DateTimeFromBinary(uint8_t mysql_type, const uint8_t* value, size_t length, double time_of_zero, double& out);
+
+// A number or date of the binary protocol as the text protocol writes it
+// (for a column read as text); nullopt for a type the protocol sends as
+// text anyway.
+std::optional<std::string> TextOfBinary(uint8_t mysql_type, bool is_unsigned, const uint8_t* value, size_t length);
 
 }  // namespace dac

@@ -106,21 +106,24 @@ class MyProcCallServerTest : public ::testing::TestWithParam<testing::ApiUnderTe
 TEST_P(MyProcCallServerTest, CallsBuiltFromTheServersDefinitionsRunAndReadTheirOutValues) {
   REQUIRE_TEST_SERVER(s);
   auto connection = testing::OpenConnection(GetParam(), s);
-  connection->ExecStatement("DROP PROCEDURE IF EXISTS proc_p");
-  connection->ExecStatement("DROP FUNCTION IF EXISTS proc_f");
+  // Routines of this API's run alone: the runs may go at the same time.
+  const std::string p = "proc_p_" + GetParam().name;
+  const std::string f = "proc_f_" + GetParam().name;
+  connection->ExecStatement("DROP PROCEDURE IF EXISTS " + p);
+  connection->ExecStatement("DROP FUNCTION IF EXISTS " + f);
   connection->ExecStatement("CREATE TEMPORARY TABLE proc_t (n INT)");
   connection->ExecStatement("INSERT INTO proc_t VALUES (1), (2)");
   connection->ExecStatement(
-      "CREATE PROCEDURE proc_p(IN a INT, INOUT b VARCHAR(10), OUT c DATE) BEGIN SET b = CONCAT(b, a); "
+      "CREATE PROCEDURE " + p + "(IN a INT, INOUT b VARCHAR(10), OUT c DATE) BEGIN SET b = CONCAT(b, a); "
       "SET c = '2004-02-29'; DELETE FROM proc_t; END");
-  connection->ExecStatement("CREATE FUNCTION proc_f(x INT) RETURNS INT DETERMINISTIC RETURN x * 2");
+  connection->ExecStatement("CREATE FUNCTION " + f + "(x INT) RETURNS INT DETERMINISTIC RETURN x * 2");
 
   TParamDescs params;
-  EXPECT_EQ(connection->CreateProcCall(true, params, "proc_p", false),
-            "SET @b = :b; CALL proc_p(:a, @b, @c); SELECT @b AS '@b', CAST(@c AS DATE) AS '@c'");
+  EXPECT_EQ(connection->CreateProcCall(true, params, p, false),
+            "SET @b = :b; CALL " + p + "(:a, @b, @c); SELECT @b AS '@b', CAST(@c AS DATE) AS '@c'");
   EXPECT_EQ(Described(params), (std::vector<std::string>{"1 a 4 0", "3 b 1 10", "2 c 6 0"}));
   TParamDescs function;
-  EXPECT_EQ(connection->CreateProcCall(true, function, "proc_f", false), "SELECT proc_f(:x)");
+  EXPECT_EQ(connection->CreateProcCall(true, function, f, false), "SELECT " + f + "(:x)");
   EXPECT_EQ(Described(function), (std::vector<std::string>{"4 Result 4 0", "1 x 4 0"}));
   // A name that is no routine, whatever it holds, calls nothing with nothing.
   TParamDescs none;
@@ -141,9 +144,9 @@ TEST_P(MyProcCallServerTest, CallsBuiltFromTheServersDefinitionsRunAndReadTheirO
   }
   command.GetParam(0)->SetValue(Variant(7));
   command.GetParam(1)->SetValue(Variant("x"));
-  command.CreateProcCall("proc_p");
-  EXPECT_EQ(command.GetSQL(), "SET @b = :b; CALL proc_p(:a, @b, @c); SELECT @b AS '@b', @c AS '@c'");
-  rs->SetSQL("SET @b = ?; CALL proc_p(?, @b, @c); SELECT @b AS '@b', CAST(@c AS DATE) AS '@c'");
+  command.CreateProcCall(p);
+  EXPECT_EQ(command.GetSQL(), "SET @b = :b; CALL " + p + "(:a, @b, @c); SELECT @b AS '@b', @c AS '@c'");
+  rs->SetSQL("SET @b = ?; CALL " + p + "(?, @b, @c); SELECT @b AS '@b', CAST(@c AS DATE) AS '@c'");
   bool read_back = false;
   command.SetReadParams([&] { read_back = true; });
   rs->Open();
@@ -155,8 +158,8 @@ TEST_P(MyProcCallServerTest, CallsBuiltFromTheServersDefinitionsRunAndReadTheirO
   command.GetProp(prRowsProcessed, rows);
   EXPECT_EQ(rows.AsInt32(), 2);
   rs->Close();
-  connection->ExecStatement("DROP PROCEDURE proc_p");
-  connection->ExecStatement("DROP FUNCTION proc_f");
+  connection->ExecStatement("DROP PROCEDURE " + p);
+  connection->ExecStatement("DROP FUNCTION " + f);
 }
 
 INSTANTIATE_TEST_SUITE_P(Api, MyProcCallServerTest,
