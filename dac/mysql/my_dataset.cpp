@@ -13,6 +13,8 @@
 #include "platform/ascii.h"
 #include "dac/mysql/client/client_records.h"
 #include "dac/mysql/my_command.h"
+#include "dac/mysql/my_command_component.h"
+#include "dac/mysql/my_connection_component.h"
 #include "dac/mysql/my_connection.h"
 #include "dac/mysql/my_dataset_options.h"
 #include "dac/mysql/my_field_desc.h"
@@ -54,6 +56,8 @@ bool IsTimestamp(const TFieldDesc* desc) {
 
 const TMetaClass& TMyUpdateSQL::DataSetClass() const { return TCustomMyDataSet::ClassInfo(); }
 
+const TMetaClass& TMyUpdateSQL::SQLClass() const { return TMyCommand::ClassInfo(); }
+
 // ---- lifecycle ----
 
 TCustomMyDataSet::TCustomMyDataSet(TComponent* owner) : TCustomDADataSet(owner) {}
@@ -81,6 +85,20 @@ void TCustomMyDataSet::BeforeDestruction() {
 std::unique_ptr<TDADataSetOptions> TCustomMyDataSet::CreateOptions() {
   return std::make_unique<TMyDataSetOptions>(this);
 }
+
+void TCustomMyDataSet::CreateCommand() { SetCommand(MakeComponent<TMyCommand>(this)); }
+
+TCustomMyConnection* TCustomMyDataSet::GetConnection() const {
+  return static_cast<TCustomMyConnection*>(TCustomDADataSet::GetConnection());
+}
+
+void TCustomMyDataSet::SetConnection(TCustomMyConnection* value) { TCustomDADataSet::SetConnection(value); }
+
+TMyUpdateSQL* TCustomMyDataSet::GetUpdateObject() const {
+  return static_cast<TMyUpdateSQL*>(TCustomDADataSet::GetUpdateObject());
+}
+
+void TCustomMyDataSet::SetUpdateObject(TMyUpdateSQL* value) { TCustomDADataSet::SetUpdateObject(value); }
 
 void TCustomMyDataSet::CreateSQLGenerator() { SetSQLGenerator(std::make_unique<TMySQLGenerator>(this)); }
 
@@ -177,9 +195,9 @@ std::string TCustomMyDataSet::GetActualFieldName(TFieldDesc* field_desc, bool is
 
 void TCustomMyDataSet::Prepare() {
   WithConnection([this] {
-    TMySQLConnection& server = ServerConnection();
-    if (!server.GetIsClient41()) RaiseMy(my_messages::SPrepareNotSupportedC, this);
-    if (!server.GetIsServer41()) RaiseMy(my_messages::SPrepareNotSupportedS, this);
+    auto* used = dynamic_cast<TCustomMyConnection*>(UsedConnection());
+    DAC_ASSERT(used != nullptr, "A MySQL connection expected");
+    used->CheckPrepareSupport();
     TCustomDADataSet::Prepare();
   });
 }

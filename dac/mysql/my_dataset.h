@@ -24,7 +24,9 @@
 
 namespace dac {
 
+class TCustomMyConnection;
 class TMyDataSetOptions;
+class TMyUpdateSQL;
 class TMySQLCommand;
 class TMySQLConnection;
 class TMySQLFieldDesc;
@@ -43,6 +45,11 @@ class TCustomMyDataSet : public TCustomDADataSet {
   explicit TCustomMyDataSet(TComponent* owner);
   ~TCustomMyDataSet() override;
   void Init() override;
+
+  TCustomMyConnection* GetConnection() const;
+  void SetConnection(TCustomMyConnection* value);
+  TMyUpdateSQL* GetUpdateObject() const;
+  void SetUpdateObject(TMyUpdateSQL* value);
 
   // ---- MySQL operations ----
   // The next result of a multi-statement text: closes, then opens on it;
@@ -107,6 +114,7 @@ class TCustomMyDataSet : public TCustomDADataSet {
   void AssignTo(TPersistent* dest) const override;
   void BeforeDestruction() override;
   std::unique_ptr<TDADataSetOptions> CreateOptions() override;
+  void CreateCommand() override;
   void CreateSQLGenerator() override;
   void BeforeOpenCursor(bool field_info_only) override;
   void AfterOpenCursor(bool field_info_only) override;
@@ -168,6 +176,7 @@ class TMyUpdateSQL : public TCustomDAUpdateSQL {
   using TCustomDAUpdateSQL::TCustomDAUpdateSQL;
 
   const TMetaClass& DataSetClass() const override;
+  const TMetaClass& SQLClass() const override;
 };
 
 }  // namespace dac
