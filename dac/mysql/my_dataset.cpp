@@ -186,7 +186,8 @@ std::string TCustomMyDataSet::GetActualFieldName(TFieldDesc* field_desc, bool is
   DAC_ASSERT(desc != nullptr, "A MySQL field descriptor expected");
   if (!is_refresh) return QuoteName(desc->GetName().empty() ? desc->GetActualName() : desc->GetName());
   const TDKTableInfo* table = desc->GetTableInfo();
-  if (!table || GenerateTableName(*desc).empty()) return QuoteName(desc->GetActualName());
+  const std::string table_name = OwnTableName().empty() ? GenerateTableName(*desc) : OwnTableName();
+  if (!table || table_name.empty()) return QuoteName(desc->GetActualName());
   const std::string& prefix = table->GetTableAlias().empty() ? table->GetTableName() : table->GetTableAlias();
   return prefix + "." + QuoteName(desc->GetName());
 }
@@ -233,7 +234,9 @@ void TCustomMyDataSet::ReadFieldInfo() {
     auto* desc = dynamic_cast<TMySQLFieldDesc*>(TMemDataSet::GetFieldDesc(field));
     if (!desc) continue;
     if (Options().GetFieldsOrigin()) {
-      field->SetOrigin(GenerateTableName(*desc) + "." + QuoteName(desc->GetActualName()));
+      const std::string table = OwnTableName();
+      field->SetOrigin(table.empty() ? GenerateTableName(*desc) + "." + QuoteName(desc->GetActualName())
+                                     : table + "." + field->FieldName());
     }
     if (desc->GetIsAutoIncrement()) {
       if (Options().GetSetFieldsReadOnly()) field->SetReadOnly(true);
@@ -401,7 +404,7 @@ void TCustomMyDataSet::GetKeyAndDataFields(TKeyAndDataFields& key_and_data_field
     if (field->FieldKind() != fkData) continue;
     auto* desc = dynamic_cast<TMySQLFieldDesc*>(TMemDataSet::GetFieldDesc(field));
     if (!desc) continue;
-    if (filtered && desc->GetTableInfo() && desc->GetTableInfo() != updating) continue;
+    if (filtered && OwnTableName().empty() && desc->GetTableInfo() && desc->GetTableInfo() != updating) continue;
     if (desc->GetIsPrimaryKey()) key_and_data_fields.KeyFieldDescs.push_back(desc);
     if (!desc->GetReadOnly()) key_and_data_fields.DataFieldDescs.push_back(desc);
   }
@@ -410,7 +413,7 @@ void TCustomMyDataSet::GetKeyAndDataFields(TKeyAndDataFields& key_and_data_field
 
 bool TCustomMyDataSet::KeyFieldsFilteredByTable(bool all_key_fields) const {
   if (GetUpdatingTableIdx() < 0 || !GetTablesInfo()) return false;
-  return !(all_key_fields && Options().GetFullRefresh());
+  return !(all_key_fields && Options().GetFullRefresh() && OwnTableName().empty());
 }
 
 void TCustomMyDataSet::CheckUpdateQuery(TStatementType statement_type) {

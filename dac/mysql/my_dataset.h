@@ -130,6 +130,8 @@ class TCustomMyDataSet : public TCustomDADataSet {
   bool AssignedAfterUpdateExecute() override { return static_cast<bool>(after_update_execute_); }
   void DoAfterUpdateExecute(TDataSet* sender, TStatementTypes statement_types, TParams* params) override;
 
+  // The table a table component works on by name; "" for a query.
+  virtual std::string OwnTableName() const { return ""; }
   // The lock statement through PerformSQL with StrictUpdate off.
   void PerformLockSQL(const std::string& sql, TStatementTypes statement_types);
   // The descriptor of the last TIMESTAMP column found at open.
