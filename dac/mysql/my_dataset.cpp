@@ -210,6 +210,7 @@ void TCustomMyDataSet::BeforeOpenCursor(bool field_info_only) {
 
 void TCustomMyDataSet::AfterOpenCursor(bool field_info_only) {
   TCustomDADataSet::AfterOpenCursor(field_info_only);
+  if (MyOptions().GetDefaultValues()) GetFieldsInfo();
   if (field_info_only && my_command_) my_command_->SetCursorState(csInactive);
 }
 

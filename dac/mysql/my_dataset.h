@@ -63,6 +63,10 @@ class TCustomMyDataSet : public TCustomDADataSet {
   // LOCK TABLES on the updating table; UNLOCK TABLES.
   void LockTable(TLockType lock_type);
   void UnLockTable();
+  // The members of an ENUM or SET column (empty for other columns); the
+  // table of the field's column when table_name is empty. "Field name must
+  // be defined", "Field %s not found", "More than one field found".
+  void GetFieldEnum(TStrings& list, const std::string& field_name, const std::string& table_name = "");
   // SELECT ... FOR UPDATE (lrImmediately) or LOCK IN SHARE MODE (lrDelayed)
   // of the current row; inside a transaction only.
   void Lock(TLockRecordType lock_type = lrImmediately);
@@ -91,6 +95,8 @@ class TCustomMyDataSet : public TCustomDADataSet {
   // ---- overrides ----
   std::string PSGetQuoteChar() override { return "`"; }
   bool GetCanModify() override;
+  // With FetchAll off and QueryRecCount on: the count taken at open.
+  int GetRecordCount() override;
   void Prepare() override;
   std::string QuoteName(const std::string& name) const override;
   std::string UnQuoteName(const std::string& name) const override;
@@ -110,6 +116,15 @@ class TCustomMyDataSet : public TCustomDADataSet {
   void CreateIRecordSet() override;
   void SetIRecordSet(TData* value) override;
   void CreateFieldDefs() override;
+  // The ranges of the column's MySQL type.
+  void SetNumberRange(TFieldDef* def) override;
+  // SELECT COUNT(*) of the statement without its ORDER BY (FetchAll off, QueryRecCount on).
+  int GetRecCount() override;
+  // Auto-increment columns are not null; TIMESTAMP columns are row versions.
+  void WriteFieldXMLDataType(TField* field, TFieldDesc* desc, const std::string& alias,
+                             XmlTextWriter& writer) override;
+  void WriteFieldXMLAttributeType(TField* field, TFieldDesc* desc, const std::string& alias,
+                                  XmlTextWriter& writer) override;
   void PerformAppend() override;
   void AssignTo(TPersistent* dest) const override;
   void BeforeDestruction() override;
@@ -139,6 +154,10 @@ class TCustomMyDataSet : public TCustomDADataSet {
 
  private:
   void AutoRefreshTick();
+  // Default values of the fields from SHOW FULL COLUMNS.
+  void GetFieldsInfo();
+  // The work on an internal query, traced with caption unless LockDebug.
+  void RunTraced(TCustomMyDataSet& query, const std::string& caption, const std::function<void()>& work);
   // BeginConnection, the work, EndConnection on every way out.
   void WithConnection(const std::function<void()>& work);
   // The connection's last insert id; 0 without a server connection.
@@ -160,6 +179,7 @@ class TCustomMyDataSet : public TCustomDADataSet {
   TMySQLFieldDesc* timestamp_desc_ = nullptr;
   TWin32Timer* auto_refresh_timer_ = nullptr;
   bool initialized_ = false;
+  int server_rec_count_ = 0;
 };
 
 // The published MySQL query.
