@@ -30,6 +30,7 @@ namespace dac {
 
 DAC_DEFINE_CLASS(TCustomMyDataSet, TCustomDADataSet, ::dac::TComponentClassOf<TCustomMyDataSet>)
 DAC_DEFINE_CLASS(TMyQuery, TCustomMyDataSet, ::dac::TComponentClassOf<TMyQuery>)
+DAC_DEFINE_CLASS(TMyDataSource, TDKDataSource, ::dac::TComponentClassOf<TMyDataSource>)
 DAC_DEFINE_CLASS(TMyUpdateSQL, TCustomDAUpdateSQL, ::dac::TComponentClassOf<TMyUpdateSQL>)
 
 namespace {

@@ -18,6 +18,7 @@
 #include <memory>
 #include <string>
 
+#include "dac/core/data_source_component.h"
 #include "dac/core/dataset_component.h"
 #include "dac/core/update_sql.h"
 #include "dac/mysql/my_sql_generator.h"
@@ -147,6 +148,10 @@ class TCustomMyDataSet : public TCustomDADataSet {
 
   // The table a table component works on by name; "" for a query.
   virtual std::string OwnTableName() const { return ""; }
+  // The work reported to the SQL monitor as sql with params and caption,
+  // before and after, unless LockDebug; only with a monitor or Debug.
+  void RunTraced(const std::string& sql, TParams* params, const std::string& caption,
+                 const std::function<void()>& work);
   // The lock statement through PerformSQL with StrictUpdate off.
   void PerformLockSQL(const std::string& sql, TStatementTypes statement_types);
   // The descriptor of the last TIMESTAMP column found at open.
@@ -156,8 +161,7 @@ class TCustomMyDataSet : public TCustomDADataSet {
   void AutoRefreshTick();
   // Default values of the fields from SHOW FULL COLUMNS.
   void GetFieldsInfo();
-  // The work on an internal query, traced with caption unless LockDebug.
-  void RunTraced(TCustomMyDataSet& query, const std::string& caption, const std::function<void()>& work);
+
   // BeginConnection, the work, EndConnection on every way out.
   void WithConnection(const std::function<void()>& work);
   // The connection's last insert id; 0 without a server connection.
@@ -188,6 +192,14 @@ class TMyQuery : public TCustomMyDataSet {
 
  public:
   using TCustomMyDataSet::TCustomMyDataSet;
+};
+
+// The data source of MySQL datasets.
+class TMyDataSource : public TDKDataSource {
+  DAC_DECLARE_CLASS();
+
+ public:
+  using TDKDataSource::TDKDataSource;
 };
 
 // The update object of MySQL datasets.

@@ -148,7 +148,7 @@ void TCustomMyDataSet::GetFieldsInfo() {
   auto* query = dynamic_cast<TCustomMyDataSet*>(UpdateQuery());
   if (!query) return;
   query->SQL().SetText("SHOW FULL COLUMNS FROM " + GetTablesInfo()->Items(GetUpdatingTableIdx())->GetTableNameFull());
-  RunTraced(*query, "Get FieldsInfo", [&] { query->Execute(); });
+  RunTraced(query->SQL().Text(), &query->Params(), "Get FieldsInfo", [&] { query->Execute(); });
   for (query->First(); !query->GetEOF(); query->Next()) {
     TField* field = FindField(query->FieldByName("Field")->GetAsString());
     TField* column_default = query->FieldByName("Default");
@@ -182,7 +182,7 @@ void TCustomMyDataSet::GetFieldsInfo() {
   query->Close();
 }
 
-void TCustomMyDataSet::RunTraced(TCustomMyDataSet& query, const std::string& caption,
+void TCustomMyDataSet::RunTraced(const std::string& sql, TParams* params, const std::string& caption,
                                  const std::function<void()>& work) {
   const TDASQLMonitorClass* monitor = nullptr;
   if (!GetLockDebug() && UsedConnection()) {
@@ -190,10 +190,9 @@ void TCustomMyDataSet::RunTraced(TCustomMyDataSet& query, const std::string& cap
     if (cls.HasMonitor() || GetDebug()) monitor = &cls;
   }
   int32_t message_id = 0;
-  const std::string sql = query.SQL().Text();
-  if (monitor) monitor->SQLExecute(this, sql, &query.Params(), caption, message_id, true);
+  if (monitor) monitor->SQLExecute(this, sql, params, caption, message_id, true);
   work();
-  if (monitor) monitor->SQLExecute(this, sql, &query.Params(), caption, message_id, false);
+  if (monitor) monitor->SQLExecute(this, sql, params, caption, message_id, false);
 }
 
 // ---- ENUM and SET members ----
@@ -250,7 +249,7 @@ int TCustomMyDataSet::GetRecCount() {
     if (TDAParam* target = query->Params().FindParam(Params().Items(i)->Name())) target->Assign(Params().Items(i));
   }
   int count = 0;
-  RunTraced(*query, "Get RecCount", [&] {
+  RunTraced(query->SQL().Text(), &query->Params(), "Get RecCount", [&] {
     query->Open();
     count = query->IsEmpty() ? 0 : query->Fields().Fields(0)->GetAsInteger();
     query->Close();

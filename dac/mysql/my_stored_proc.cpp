@@ -5,7 +5,6 @@
 #include "dac/core/messages.h"
 #include "dac/core/param_desc.h"
 #include "dac/core/record_set.h"
-#include "dac/core/sql_monitor.h"
 #include "dac/framework/database_error.h"
 #include "dac/framework/exceptions.h"
 #include "dac/framework/with_cleanup.h"
@@ -120,19 +119,15 @@ void TCustomMyStoredProc::CreateIRecordSet() {
 
 void TCustomMyStoredProc::Execute() {
   DAC_ASSERT(GetICommand() != nullptr, "The stored procedure has no command");
-  const TDASQLMonitorClass* monitor = nullptr;
-  if (!GetLockDebug() && UsedConnection()) {
-    const TDASQLMonitorClass& cls = UsedConnection()->SQLMonitorClass();
-    if (cls.HasMonitor() || GetDebug()) monitor = &cls;
-  }
-  int32_t message_id = 0;
-  if (monitor) monitor->SQLExecute(this, GetFinalSQL(), &Params(), "", message_id, true);
-  const bool lock_debug = GetLockDebug();
-  SetLockDebug(true);
-  WithCleanup([this] { TCustomMyDataSet::Execute(); }, [&] { SetLockDebug(lock_debug); });
-  Variant rows;
-  if (GetICommand()->GetProp(prRowsProcessed, rows)) SetRowsAffected(rows.AsInt32());
-  if (monitor) monitor->SQLExecute(this, GetFinalSQL(), &Params(), "", message_id, false);
+  const std::string sql = GetFinalSQL();
+  RunTraced(sql, &Params(), "", [this] {
+    // The statements of the run are not traced again.
+    const bool lock_debug = GetLockDebug();
+    SetLockDebug(true);
+    WithCleanup([this] { TCustomMyDataSet::Execute(); }, [&] { SetLockDebug(lock_debug); });
+    Variant rows;
+    if (GetICommand()->GetProp(prRowsProcessed, rows)) SetRowsAffected(rows.AsInt32());
+  });
 }
 
 void TCustomMyStoredProc::AssignTo(TPersistent* dest) const {

@@ -12,6 +12,7 @@
 #include "dac/mysql/my_dataset_options.h"
 #include "dac/mysql/my_error.h"
 #include "tests/dac/mysql/my_dataset_test_support.h"
+#include "tests/dac/store/manual_timer_service.h"
 
 namespace dac {
 namespace {
@@ -196,6 +197,43 @@ TEST_F(MyQueryTest, StatementsWithoutRowsReportTheInsertId) {
   EXPECT_EQ(query->InsertId(), 3);
   query->SQL().SetText(" ");
   EXPECT_EQ(Error([&] { query->Open(); }), "No SQL statement provided");
+}
+
+}  // namespace
+}  // namespace dac
+
+namespace dac {
+namespace {
+
+// A query whose refresh timer ticks when the test fires it.
+class TickedQuery : public TMyQuery {
+ public:
+  using TMyQuery::TMyQuery;
+  std::unique_ptr<ITimerService> MakeDetailTimerService() override { return std::make_unique<FakeService>(clock); }
+  std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
+};
+
+TEST_F(MyQueryTest, AutoRefreshTicksOnlyInBrowseState) {
+  auto* ticked = MakeComponent<TickedQuery>(nullptr);
+  ticked->SetConnection(connection);
+  ticked->MyOptions().SetAutoRefreshInterval(5);
+  ticked->MyOptions().SetAutoRefresh(true);
+  EXPECT_TRUE(ticked->clock->running);
+  EXPECT_EQ(ticked->clock->interval, 5000u);
+  Open(ticked, "SELECT * FROM q_dept ORDER BY id");
+  Exec("UPDATE q_dept SET name = 'late', ts = '2030-01-01 00:00:00' WHERE id = 2");
+  ticked->Edit();
+  ticked->clock->Fire();  // editing: no refresh
+  ticked->Cancel();
+  ticked->Last();
+  EXPECT_EQ(ticked->FieldByName("name")->GetAsString(), "b");
+  const int starts = ticked->clock->starts;
+  ticked->clock->Fire();
+  EXPECT_EQ(ticked->FieldByName("name")->GetAsString(), "late");
+  EXPECT_GT(ticked->clock->starts, starts);  // a whole interval after the refresh
+  ticked->MyOptions().SetAutoRefresh(false);
+  EXPECT_FALSE(ticked->clock->running);
+  ticked->Free();
 }
 
 }  // namespace
