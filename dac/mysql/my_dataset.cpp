@@ -10,12 +10,11 @@
 #include "dac/framework/exceptions.h"
 #include "dac/framework/field.h"
 #include "dac/framework/with_cleanup.h"
-#include "platform/ascii.h"
 #include "dac/mysql/client/client_records.h"
 #include "dac/mysql/my_command.h"
 #include "dac/mysql/my_command_component.h"
-#include "dac/mysql/my_connection_component.h"
 #include "dac/mysql/my_connection.h"
+#include "dac/mysql/my_connection_component.h"
 #include "dac/mysql/my_dataset_options.h"
 #include "dac/mysql/my_field_desc.h"
 #include "dac/mysql/my_identifiers.h"
@@ -25,6 +24,7 @@
 #include "dac/mysql/my_record_set.h"
 #include "dac/mysql/my_table_info.h"
 #include "dac/store/win32_timer.h"
+#include "platform/ascii.h"
 
 namespace dac {
 
@@ -90,7 +90,7 @@ std::unique_ptr<TDADataSetOptions> TCustomMyDataSet::CreateOptions() {
 void TCustomMyDataSet::CreateCommand() { SetCommand(MakeComponent<TMyCommand>(this)); }
 
 TCustomMyConnection* TCustomMyDataSet::GetConnection() const {
-  return static_cast<TCustomMyConnection*>(TCustomDADataSet::GetConnection());
+  return dynamic_cast<TCustomMyConnection*>(TCustomDADataSet::GetConnection());
 }
 
 void TCustomMyDataSet::SetConnection(TCustomMyConnection* value) { TCustomDADataSet::SetConnection(value); }

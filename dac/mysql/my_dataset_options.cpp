@@ -14,38 +14,29 @@ TMyDataSetOptions::TMyDataSetOptions(TCustomDADataSet* owner) : TDADataSetOption
   SetFieldsOrigin(true);
 }
 
-void TMyDataSetOptions::SendToRecordSet(int prop, bool value) {
-  if (Owner() && Owner()->GetIRecordSet()) Owner()->GetIRecordSet()->SetProp(prop, value);
+void TMyDataSetOptions::SetRecordSetSwitch(bool& stored, bool value, int prop, bool redefine_fields) {
+  if (value == stored) return;
+  if (Owner()) Owner()->CheckInactive();
+  stored = value;
+  if (!Owner()) return;
+  if (TDKRecordSet* record_set = Owner()->GetIRecordSet()) record_set->SetProp(prop, value);
+  if (redefine_fields) Owner()->FieldDefs().SetUpdated(false);
 }
 
 void TMyDataSetOptions::SetFieldsAsString(bool value) {
-  if (value == fields_as_string_) return;
-  if (Owner()) Owner()->CheckInactive();
-  fields_as_string_ = value;
-  SendToRecordSet(prMyFieldsAsString, value);
-  if (Owner()) Owner()->FieldDefs().SetUpdated(false);
+  SetRecordSetSwitch(fields_as_string_, value, prMyFieldsAsString, true);
 }
 
 void TMyDataSetOptions::SetNullForZeroDate(bool value) {
-  if (value == null_for_zero_date_) return;
-  if (Owner()) Owner()->CheckInactive();
-  null_for_zero_date_ = value;
-  SendToRecordSet(prMyNullForZeroDate, value);
+  SetRecordSetSwitch(null_for_zero_date_, value, prMyNullForZeroDate, false);
 }
 
 void TMyDataSetOptions::SetEnableBoolean(bool value) {
-  if (value == enable_boolean_) return;
-  if (Owner()) Owner()->CheckInactive();
-  enable_boolean_ = value;
-  SendToRecordSet(prMyEnableBoolean, value);
-  if (Owner()) Owner()->FieldDefs().SetUpdated(false);
+  SetRecordSetSwitch(enable_boolean_, value, prMyEnableBoolean, true);
 }
 
 void TMyDataSetOptions::SetCreateConnection(bool value) {
-  if (value == create_connection_) return;
-  if (Owner()) Owner()->CheckInactive();
-  create_connection_ = value;
-  SendToRecordSet(prMyCreateConnection, value);
+  SetRecordSetSwitch(create_connection_, value, prMyCreateConnection, false);
 }
 
 void TMyDataSetOptions::SetAutoRefresh(bool value) {

@@ -45,8 +45,9 @@ class TMyDataSetOptions : public TDADataSetOptions {
   void AssignTo(TPersistent* dest) const override;
 
  private:
-  // Closed dataset; the value goes to the record set as prop.
-  void SendToRecordSet(int prop, bool value);
+  // Closed dataset; the value goes to the record set as prop, and the
+  // field definitions are made again at the next open when they depend on it.
+  void SetRecordSetSwitch(bool& stored, bool value, int prop, bool redefine_fields);
 
   bool fields_as_string_ = false;
   bool null_for_zero_date_ = true;

@@ -73,7 +73,7 @@ void TCustomMyStoredProc::SetStoredProcName(const std::string& value) {
   if (value == stored_proc_name_) return;
   SQL().Clear();
   stored_proc_name_ = std::string(plat::TrimBlanks(value));
-  if (GetConnection() && GetConnection()->GetConnected() && !stored_proc_name_.empty()) PrepareSQL();
+  if (UsedConnection() && UsedConnection()->GetConnected() && !stored_proc_name_.empty()) PrepareSQL();
 }
 
 void TCustomMyStoredProc::PSSetCommandText(const std::string& text) {
@@ -86,9 +86,10 @@ void TCustomMyStoredProc::PrepareSQL() {
   BeginConnection(true);
   WithCleanup(
       [this] {
+        auto* used = dynamic_cast<TCustomMyConnection*>(UsedConnection());
+        DAC_ASSERT(used != nullptr, "A MySQL connection expected");
         TDAParams described;
-        const std::string sql =
-            CreateProcCall(*GetConnection(), &described, stored_proc_name_, Options().GetQuoteNames());
+        const std::string sql = CreateProcCall(*used, &described, stored_proc_name_, Options().GetQuoteNames());
         described.AssignValues(Params());
         SQL().SetText(sql);
         Params().Assign(&described);

@@ -195,19 +195,19 @@ void TCustomMyTable::Execute() {
 
 void TCustomMyTable::BeforeOpenCursor(bool field_info_only) {
   PrepareSQL();
-  if (SeparatedHandler()) GetConnection()->ExecSQL(HandlerOf() + " OPEN", {});
+  if (SeparatedHandler()) UsedConnection()->ExecSQL(HandlerOf() + " OPEN", {});
   TCustomMyDataSet::BeforeOpenCursor(field_info_only);
 }
 
 void TCustomMyTable::AfterOpenCursor(bool field_info_only) {
-  if (SeparatedHandler()) GetConnection()->ExecSQL(HandlerOf() + " CLOSE", {});
+  if (SeparatedHandler()) UsedConnection()->ExecSQL(HandlerOf() + " CLOSE", {});
   TCustomMyDataSet::AfterOpenCursor(field_info_only);
 }
 
 // ---- indexes and emptying ----
 
 void TCustomMyTable::UpdateIndexDefs() {
-  if (!GetConnection() || !GetConnection()->GetConnected() || table_name_.empty()) return;
+  if (!UsedConnection() || !UsedConnection()->GetConnected() || table_name_.empty()) return;
   CheckUpdateQuery(stCustom);
   auto* query = dynamic_cast<TCustomMyDataSet*>(UpdateQuery());
   if (!query) return;
@@ -249,7 +249,7 @@ void TCustomMyTable::EmptyTable() {
   WithCleanup(
       [this] {
         // The name goes quoted: a name is never read as SQL of its own.
-        GetConnection()->ExecSQL("TRUNCATE TABLE " + QuoteName(table_name_), {Variant::Null()});
+        UsedConnection()->ExecSQL("TRUNCATE TABLE " + QuoteName(table_name_), {Variant::Null()});
         if (GetActive()) Refresh();
       },
       [this] { EndConnection(); });

@@ -189,6 +189,27 @@ TEST_F(MyQueryTest, AnUpdateObjectWritesWithItsOwnStatements) {
   update->Free();
 }
 
+TEST_F(MyQueryTest, RecordSetSwitchesNeedAClosedDataSet) {
+  TMyDataSetOptions& options = query->MyOptions();
+  EXPECT_TRUE(options.GetLongStrings());
+  EXPECT_FALSE(options.GetRequiredFields());
+  EXPECT_TRUE(options.GetFieldsOrigin());
+  options.SetEnableBoolean(false);
+  Exec("CREATE TEMPORARY TABLE q_flag (n INT, b TINYINT(1))");
+  Open(query, "SELECT * FROM q_flag");
+  EXPECT_NE(query->FieldByName("b")->DataType(), ftBoolean);
+  for (const auto& set : std::vector<std::function<void()>>{[&] { options.SetFieldsAsString(true); },
+                                                            [&] { options.SetNullForZeroDate(false); },
+                                                            [&] { options.SetEnableBoolean(true); },
+                                                            [&] { options.SetCreateConnection(false); }}) {
+    EXPECT_EQ(Error(set), "Cannot perform this operation on an open dataset");
+  }
+  query->Close();
+  options.SetFieldsAsString(true);
+  query->Open();
+  EXPECT_EQ(query->FieldByName("n")->DataType(), ftString);
+}
+
 TEST_F(MyQueryTest, StatementsWithoutRowsReportTheInsertId) {
   query->SQL().SetText("INSERT INTO q_dept (name) VALUES (:name)");
   query->ParamByName("name")->SetAsString("n");
