@@ -60,15 +60,23 @@ TEST_F(MyQueryTest, EditsInsertsAndDeletesReachTheServer) {
 }
 
 TEST_F(MyQueryTest, ColumnNamesHoldingQuestionMarksAndQuotes) {
-  Exec("DROP TABLE IF EXISTS q_odd");
-  Exec("CREATE TABLE q_odd (`id?` INT PRIMARY KEY, `say ?` VARCHAR(10))");
-  Exec("INSERT INTO q_odd VALUES (1, 'a')");
-  query->Options().SetQuoteNames(true);
-  Open(query, "SELECT * FROM q_odd");
+  Exec("DROP TABLE IF EXISTS `q odd`");
+  Exec("CREATE TABLE `q odd` (`id?` INT PRIMARY KEY, `say ?` VARCHAR(10)) ENGINE=InnoDB");
+  Exec("INSERT INTO `q odd` VALUES (1, 'a')");
+  Open(query, "SELECT * FROM `q odd`");
   query->Edit();
   query->FieldByName("say ?")->SetAsString("it's?");
   query->Post();
-  EXPECT_EQ(Value("SELECT `say ?` FROM q_odd WHERE `id?` = 1"), "it's?");
+  EXPECT_EQ(Value("SELECT `say ?` FROM `q odd` WHERE `id?` = 1"), "it's?");
+  // Refresh, lock and table lock name the table as it must be written.
+  Exec("UPDATE `q odd` SET `say ?` = 'new'");
+  query->RefreshRecord();
+  EXPECT_EQ(query->FieldByName("say ?")->GetAsString(), "new");
+  connection->StartTransaction();
+  query->Lock();
+  connection->Rollback();
+  query->LockTable(ltRead);
+  query->UnLockTable();
 }
 
 TEST_F(MyQueryTest, CachedUpdatesAreAppliedTogether) {
