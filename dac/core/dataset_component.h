@@ -582,6 +582,7 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   const TDKTableInfoClass& TableInfoClass() const;
   // Statements go to the SQL monitor.
   bool Traced() const;
+  // RowsAffected as a provider's own execution counted it.
   void SetRowsAffected(int32_t value) { rows_affected_ = value; }
   // The auto-increment field a provider found at open.
   void SetIdentityField(TField* field) { identity_field_ = field; }

@@ -133,7 +133,7 @@ TEST_F(MyQueryTest, RefreshAndQuickRefreshReadWhatChanged) {
 TEST_F(MyQueryTest, RowLocksHoldAgainstAnotherSession) {
   Open(query, "SELECT * FROM q_dept ORDER BY id");
   EXPECT_EQ(Error([&] { query->Lock(); }), "Lock cannot be called outside transaction context");
-  auto other = testing::OpenConnection(testing::DirectApi(), *testing::TestServer());
+  auto other = testing::OpenConnection(testing::DirectApi(), settings);
   other->ExecStatement("SET SESSION innodb_lock_wait_timeout = 1");
   const auto blocked = [&](const std::string& sql) {
     return testing::MyErrorOf([&] { other->ExecStatement(sql); }).rfind("1205:", 0) == 0;
@@ -158,7 +158,7 @@ TEST_F(MyQueryTest, RowLocksHoldAgainstAnotherSession) {
 TEST_F(MyQueryTest, TableLocksLockTheUpdatingTable) {
   Open(query, "SELECT * FROM q_dept");
   query->LockTable(ltWrite);
-  auto other = testing::OpenConnection(testing::DirectApi(), *testing::TestServer());
+  auto other = testing::OpenConnection(testing::DirectApi(), settings);
   other->ExecStatement("SET SESSION lock_wait_timeout = 1");
   EXPECT_EQ(testing::MyErrorOf([&] { other->ExecStatement("SELECT * FROM q_dept"); }).substr(0, 5), "1205:");
   query->UnLockTable();

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,19 +22,37 @@ class MyDataSetTest : public ::testing::Test {
   void SetUp() override {
     const auto s = TestServer();
     if (!s) GTEST_SKIP() << "no test server";
+    // Each test has a database of its own: the tests run side by side.
+    settings = *s;
+    settings.database = OwnDatabase();
+    {
+      auto setup = OpenConnection(DirectApi(), *s);
+      setup->ExecStatement("DROP DATABASE IF EXISTS " + settings.database);
+      setup->ExecStatement("CREATE DATABASE " + settings.database);
+    }
     connection = MakeComponent<TMyConnection>(nullptr);
     connection->SetLoginPrompt(false);
     connection->SetServer(s->host);
     connection->SetPort(s->port);
     connection->SetUsername(s->user);
     connection->SetPassword(s->password);
-    connection->SetDatabase(s->database);
+    connection->SetDatabase(settings.database);
     connection->Connect();
     query = MakeQuery();
   }
   void TearDown() override {
     for (TMyQuery* made : made_) made->Free();
-    if (connection) connection->Free();
+    if (connection) {
+      if (connection->GetConnected()) Exec("DROP DATABASE IF EXISTS " + settings.database);
+      connection->Free();
+    }
+  }
+  // "dst_" and the test's name in lower case, at most 64 characters.
+  static std::string OwnDatabase() {
+    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = std::string("dst_") + info->test_suite_name() + "_" + info->name();
+    for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? static_cast<char>(std::tolower(c)) : '_';
+    return name.substr(0, 64);
   }
   TMyQuery* MakeQuery() {
     auto* made = MakeComponent<TMyQuery>(nullptr);
@@ -53,6 +72,7 @@ class MyDataSetTest : public ::testing::Test {
     on->Open();
   }
 
+  ServerSettings settings;
   TMyConnection* connection = nullptr;
   TMyQuery* query = nullptr;
 
