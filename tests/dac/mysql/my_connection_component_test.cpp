@@ -228,34 +228,38 @@ TEST_P(MyConnectionComponentTest, ListsTablesIndexesRoutinesAndCharsets) {
   REQUIRE_TEST_SERVER(s);
   TMyConnection* c = Make(s);
   c->Connect();
-  c->ExecSQL("DROP TABLE IF EXISTS `conn list`", {});
-  c->ExecSQL("CREATE TABLE `conn list` (id INT PRIMARY KEY, a INT, b INT, KEY two (a, b))", {});
-  c->ExecSQL("DROP PROCEDURE IF EXISTS conn_list_proc", {});
-  c->ExecSQL("CREATE PROCEDURE conn_list_proc() SELECT 1", {});
+  // Each API's run has its own table and routine: the runs go side by side.
+  const std::string api = GetParam() ? "direct" : "client";
+  const std::string table = "conn list " + api;
+  const std::string proc = "conn_list_proc_" + api;
+  c->ExecSQL("DROP TABLE IF EXISTS `" + table + "`", {});
+  c->ExecSQL("CREATE TABLE `" + table + "` (id INT PRIMARY KEY, a INT, b INT, KEY two (a, b))", {});
+  c->ExecSQL("DROP PROCEDURE IF EXISTS " + proc, {});
+  c->ExecSQL("CREATE PROCEDURE " + proc + "() SELECT 1", {});
 
   TStringList list;
   list.Add("stale");
   c->GetTableNames(list);
-  EXPECT_TRUE(Holds(list, "conn list"));
+  EXPECT_TRUE(Holds(list, table));
   EXPECT_FALSE(Holds(list, "stale"));
-  c->GetIndexNames(list, "conn list");
+  c->GetIndexNames(list, table);
   EXPECT_EQ(Lines(list), (std::vector<std::string>{"PRIMARY", "two", "two"}));
-  GetIndexNames(c, list, "conn list");
+  GetIndexNames(c, list, table);
   EXPECT_EQ(list.Count(), 3);
   // A name that would end the quoting is one name.
-  EXPECT_THROW(c->GetIndexNames(list, "conn list` ; DROP TABLE `conn list"), EMyError);
+  EXPECT_THROW(c->GetIndexNames(list, table + "` ; DROP TABLE `" + table), EMyError);
   c->GetStoredProcNames(list);
-  EXPECT_TRUE(Holds(list, "conn_list_proc"));
+  EXPECT_TRUE(Holds(list, proc));
   c->GetCharsetNames(list);
   EXPECT_TRUE(Holds(list, "latin1"));
   EXPECT_TRUE(Holds(list, "utf8mb4"));
   c->GetDatabaseNames(list);
   EXPECT_TRUE(Holds(list, s.database));
   EXPECT_TRUE(c->GetConnected());
-  EXPECT_EQ(Value(*c, "SELECT COUNT(*) FROM `conn list`"), "0");
+  EXPECT_EQ(Value(*c, "SELECT COUNT(*) FROM `" + table + "`"), "0");
 
-  c->ExecSQL("DROP PROCEDURE conn_list_proc", {});
-  c->ExecSQL("DROP TABLE `conn list`", {});
+  c->ExecSQL("DROP PROCEDURE " + proc, {});
+  c->ExecSQL("DROP TABLE `" + table + "`", {});
 }
 
 TEST_P(MyConnectionComponentTest, ListsOnAClosedConnectionLeaveItClosed) {
