@@ -582,6 +582,10 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   const TDKTableInfoClass& TableInfoClass() const;
   // Statements go to the SQL monitor.
   bool Traced() const;
+  // RowsAffected as a provider's own execution counted it.
+  void SetRowsAffected(int32_t value) { rows_affected_ = value; }
+  // The auto-increment field a provider found at open.
+  void SetIdentityField(TField* field) { identity_field_ = field; }
   void SetQuotes(char left, char right) {
     left_quote_ = left;
     right_quote_ = right;

@@ -11,6 +11,7 @@
 #include "dac/mysql/my_command.h"
 #include "dac/mysql/my_command_component.h"
 #include "dac/mysql/my_connection_pool.h"
+#include "dac/mysql/my_dataset.h"
 #include "dac/mysql/my_error.h"
 #include "dac/mysql/my_messages.h"
 #include "dac/mysql/my_property_codes.h"
@@ -275,7 +276,16 @@ TComponent* TCustomMyConnection::CreateSQL() {
   return command;
 }
 
-TComponent* TCustomMyConnection::CreateDataSet() { return TCustomDAConnection::CreateDataSet(); }
+TComponent* TCustomMyConnection::CreateDataSet() {
+  auto* query = MakeComponent<TMyQuery>(nullptr);
+  try {
+    query->SetConnection(this);
+  } catch (...) {
+    query->Free();
+    throw;
+  }
+  return query;
+}
 
 // ---- TMyConnection ----
 

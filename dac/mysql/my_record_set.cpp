@@ -451,6 +451,12 @@ void TMySQLRecordset::InternalClose() {
   FreeFetchBlock();
   Command().SetCursorState(csInactive);
   if (!GetPrepared()) command_type_ = ctUnknown;
+  // The next open reads its TIMESTAMP values afresh.
+  for (int i = 0; i < GetFieldDescs().Count(); ++i) {
+    auto* field = dynamic_cast<TMySQLFieldDesc*>(GetFieldDescs().GetItems(i));
+    auto* table = field ? dynamic_cast<TMyTableInfo*>(field->GetTableInfo()) : nullptr;
+    if (table && field->GetMySQLType() == mftTimestamp) table->SetMaxTimestamp(0);
+  }
   TDKRecordSet::InternalClose();
 }
 

@@ -449,6 +449,10 @@ void TMySQLRecordset::PutDate(TMySQLFieldDesc& field, const TWireValue& value, u
     out = ZeroDate;
   }
   StoreAt<double>(slot, 0, out);
+  // A quick refresh starts at the latest TIMESTAMP read from the table.
+  if (field.GetMySQLType() != mftTimestamp) return;
+  if (auto* table = dynamic_cast<TMyTableInfo*>(field.GetTableInfo()); table && out > table->GetMaxTimestamp())
+    table->SetMaxTimestamp(out);
 }
 
 // The OUT values of a procedure call, read from its one row into the parameters.

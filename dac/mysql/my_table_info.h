@@ -43,9 +43,14 @@ class TMyTableInfo : public TDKTableInfo {
   // Stored and returned as given.
   std::string GetTableNameFull() const override { return table_name_full_; }
   void SetTableNameFull(const std::string& value) override { table_name_full_ = value; }
+  // The latest TIMESTAMP value read from the table (a date-time; 0 before
+  // any), where a quick refresh starts.
+  double GetMaxTimestamp() const { return max_timestamp_; }
+  void SetMaxTimestamp(double value) { max_timestamp_ = value; }
 
  private:
   std::string table_name_full_;
+  double max_timestamp_ = 0;
 };
 
 }  // namespace dac
