@@ -104,6 +104,17 @@ TEST_F(MyTableTest, HandlerReadsTheTableInOneText) {
   EXPECT_NE(table->SQL().Text().find("READ bk FIRST"), std::string::npos);
 }
 
+TEST_F(MyTableTest, HandlerTakesTheFilterOnce) {
+  table->TableOptions().SetUseHandler(true);
+  table->SetFilterSQL("b > 10");
+  table->PrepareSQL();
+  const std::string read = "HANDLER orders READ FIRST WHERE b > 10 LIMIT 0, 2147483647";
+  EXPECT_NE(table->GetFinalSQL().find(read), std::string::npos) << table->GetFinalSQL();
+  EXPECT_EQ(table->GetFinalSQL().find("WHERE"), table->GetFinalSQL().rfind("WHERE"));
+  table->Open();
+  EXPECT_EQ(Ids(), "23");
+}
+
 TEST_F(MyTableTest, IndexDefinitionsComeFromTheServer) {
   TIndexDefs& defs = table->GetIndexDefs();
   ASSERT_EQ(defs.Count(), 3);
