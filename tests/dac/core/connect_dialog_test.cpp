@@ -1,10 +1,10 @@
-#include "dac/core/connect_dialog.h"
+#include "dac/core/login/connect_dialog.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "dac/store/host_hooks.h"
+#include "dac/store/runtime/host_hooks.h"
 #include "platform/files.h"
 #include "platform/settings_store.h"
 #include "tests/dac/core/support/traced_components.h"

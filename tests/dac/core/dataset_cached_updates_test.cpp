@@ -4,10 +4,10 @@
 #include <vector>
 
 #include "dac/core/connection_options.h"
-#include "dac/core/dataset_component.h"
-#include "dac/core/dataset_options.h"
+#include "dac/core/dataset/dataset_component.h"
+#include "dac/core/dataset/dataset_options.h"
 #include "dac/core/update_sql.h"
-#include "dac/framework/field.h"
+#include "dac/framework/data/field.h"
 #include "tests/dac/core/support/data_set_fixture.h"
 #include "tests/dac/framework/error_text.h"
 

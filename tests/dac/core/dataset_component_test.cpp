@@ -1,4 +1,4 @@
-#include "dac/core/dataset_component.h"
+#include "dac/core/dataset/dataset_component.h"
 
 #include <gtest/gtest.h>
 
@@ -7,14 +7,14 @@
 #include <vector>
 
 #include "dac/core/access_utils.h"
-#include "dac/core/dataset_options.h"
-#include "dac/core/dataset_utils.h"
-#include "dac/core/record_set.h"
+#include "dac/core/da_param.h"
+#include "dac/core/dataset/dataset_options.h"
+#include "dac/core/dataset/dataset_utils.h"
+#include "dac/core/server/record_set.h"
 #include "dac/core/sql_component.h"
 #include "dac/core/update_sql.h"
-#include "dac/framework/field.h"
-#include "dac/core/da_param.h"
-#include "dac/framework/streams.h"
+#include "dac/framework/classes/streams.h"
+#include "dac/framework/data/field.h"
 #include "tests/dac/core/support/assertion_text.h"
 #include "tests/dac/core/support/data_set_fixture.h"
 #include "tests/dac/core/support/fake_record_set.h"

@@ -4,10 +4,10 @@
 #include <vector>
 
 #include "dac/core/da_param.h"
-#include "dac/core/dataset_component.h"
-#include "dac/core/dataset_options.h"
-#include "dac/framework/data_source.h"
-#include "dac/framework/field.h"
+#include "dac/core/dataset/dataset_component.h"
+#include "dac/core/dataset/dataset_options.h"
+#include "dac/framework/data/data_source.h"
+#include "dac/framework/data/field.h"
 #include "tests/dac/core/support/assertion_text.h"
 #include "tests/dac/core/support/data_set_fixture.h"
 #include "tests/dac/framework/error_text.h"

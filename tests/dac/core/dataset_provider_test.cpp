@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "dac/core/da_param.h"
-#include "dac/core/dataset_component.h"
+#include "dac/core/dataset/dataset_component.h"
 #include "dac/core/update_sql.h"
-#include "dac/framework/field.h"
-#include "dac/framework/index_defs.h"
+#include "dac/framework/data/field.h"
+#include "dac/framework/data/index_defs.h"
 #include "tests/dac/core/support/fake_record_set.h"
 #include "tests/dac/core/support/test_connection.h"
 #include "tests/dac/core/support/updating_data_set.h"

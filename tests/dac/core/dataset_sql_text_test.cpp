@@ -5,10 +5,10 @@
 
 #include "dac/core/da_param.h"
 #include "dac/core/data_access_globals.h"
-#include "dac/core/dataset_options.h"
+#include "dac/core/dataset/dataset_options.h"
 #include "dac/core/macros.h"
 #include "dac/core/sql_component.h"
-#include "dac/framework/data_source.h"
+#include "dac/framework/data/data_source.h"
 #include "tests/dac/core/support/test_connection.h"
 #include "tests/dac/core/support/test_da_dataset.h"
 #include "tests/dac/framework/error_text.h"

@@ -5,13 +5,13 @@
 #include <vector>
 
 #include "dac/core/da_param.h"
-#include "dac/core/dataset_component.h"
-#include "dac/core/dataset_options.h"
+#include "dac/core/dataset/dataset_component.h"
+#include "dac/core/dataset/dataset_options.h"
 #include "dac/core/sql_component.h"
 #include "dac/core/update_sql.h"
-#include "dac/framework/field.h"
-#include "dac/framework/filer.h"
-#include "dac/framework/streams.h"
+#include "dac/framework/classes/streams.h"
+#include "dac/framework/data/field.h"
+#include "dac/framework/data/filer.h"
 #include "tests/dac/core/support/assertion_text.h"
 #include "tests/dac/core/support/data_set_fixture.h"
 #include "tests/dac/framework/error_text.h"

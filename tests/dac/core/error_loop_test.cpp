@@ -5,8 +5,8 @@
 #include <stdexcept>
 #include <vector>
 
-#include "dac/core/da_errors.h"
-#include "dac/framework/component.h"
+#include "dac/core/server/da_errors.h"
+#include "dac/framework/classes/component.h"
 #include "tests/dac/core/support/fake_provider.h"
 
 namespace dac::test {

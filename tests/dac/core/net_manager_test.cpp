@@ -1,4 +1,4 @@
-#include "dac/core/net_manager.h"
+#include "dac/core/login/net_manager.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 #include <mutex>
 #include <thread>
 
-#include "dac/framework/database_error.h"
-#include "dac/store/host_hooks.h"
+#include "dac/framework/classes/database_error.h"
+#include "dac/store/runtime/host_hooks.h"
 #include "platform/clock.h"
 #include "platform/code_page.h"
 #include "tests/dac/framework/error_text.h"

@@ -1,4 +1,4 @@
-#include "dac/core/record_set.h"
+#include "dac/core/server/record_set.h"
 
 #include <gtest/gtest.h>
 

@@ -4,11 +4,11 @@
 #include <set>
 #include <string>
 
-#include "dac/core/connection_pool.h"
-#include "dac/core/da_errors.h"
-#include "dac/core/messages.h"
-#include "dac/framework/component.h"
-#include "dac/store/blob.h"
+#include "dac/core/pool/connection_pool.h"
+#include "dac/core/server/da_errors.h"
+#include "dac/core/server/messages.h"
+#include "dac/framework/classes/component.h"
+#include "dac/store/blob/blob.h"
 #include "platform/clock.h"
 #include "tests/dac/core/support/assertion_text.h"
 #include "tests/dac/core/support/fake_pool.h"

@@ -1,4 +1,4 @@
-#include "dac/core/sql_clauses.h"
+#include "dac/core/dataset/sql_clauses.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "dac/core/sql_generator.h"
+#include "dac/core/dataset/sql_generator.h"
 
 #include <gtest/gtest.h>
 
@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "dac/core/da_param.h"
-#include "dac/core/dataset_options.h"
-#include "dac/core/param_info.h"
-#include "dac/core/record_set.h"
-#include "dac/framework/field.h"
+#include "dac/core/dataset/dataset_options.h"
+#include "dac/core/dataset/param_info.h"
+#include "dac/core/server/record_set.h"
+#include "dac/framework/data/field.h"
 #include "tests/dac/core/support/assertion_text.h"
 #include "tests/dac/core/support/test_connection.h"
 #include "tests/dac/core/support/updating_data_set.h"

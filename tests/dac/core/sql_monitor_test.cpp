@@ -1,4 +1,4 @@
-#include "dac/core/sql_monitor.h"
+#include "dac/core/trace/sql_monitor.h"
 
 #include <gtest/gtest.h>
 
@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "dac/core/da_errors.h"
-#include "dac/core/sql_monitor_client.h"
-#include "dac/core/tracedesk_client.h"
-#include "dac/framework/params.h"
-#include "dac/store/buffer_routines.h"
-#include "dac/store/host_hooks.h"
+#include "dac/core/server/da_errors.h"
+#include "dac/core/trace/sql_monitor_client.h"
+#include "dac/core/trace/tracedesk_client.h"
+#include "dac/framework/data/params.h"
+#include "dac/store/runtime/buffer_routines.h"
+#include "dac/store/runtime/host_hooks.h"
 #include "platform/date_time.h"
 #include "platform/files.h"
 #include "platform/settings_store.h"

@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "dac/core/table_info.h"
+#include "dac/core/server/table_info.h"
 #include "tests/dac/core/support/assertion_text.h"
 #include "tests/dac/framework/error_text.h"
 

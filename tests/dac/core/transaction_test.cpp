@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "dac/core/da_errors.h"
-#include "dac/core/transaction.h"
-#include "dac/framework/application.h"
+#include "dac/core/server/da_errors.h"
+#include "dac/core/server/transaction.h"
+#include "dac/framework/classes/application.h"
 #include "tests/dac/core/support/assertion_text.h"
 #include "tests/dac/core/support/fake_coordinator.h"
 #include "tests/dac/core/support/fake_provider.h"

@@ -3,10 +3,10 @@
 #include <string>
 #include <vector>
 
-#include "dac/framework/application.h"
-#include "dac/framework/database_error.h"
-#include "dac/framework/field.h"
-#include "dac/framework/string_list.h"
+#include "dac/framework/classes/application.h"
+#include "dac/framework/classes/database_error.h"
+#include "dac/framework/classes/string_list.h"
+#include "dac/framework/data/field.h"
 #include "tests/dac/framework/error_text.h"
 #include "tests/dac/framework/stub_dataset.h"
 

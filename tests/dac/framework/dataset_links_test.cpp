@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "dac/framework/numeric_fields.h"
-#include "dac/framework/table_name_scanner.h"
+#include "dac/framework/data/numeric_fields.h"
+#include "dac/framework/data/table_name_scanner.h"
 #include "tests/dac/framework/error_text.h"
 #include "tests/dac/framework/row_dataset.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "dac/framework/string_fields.h"
+#include "dac/framework/data/string_fields.h"
 #include "tests/dac/framework/error_text.h"
 #include "tests/dac/framework/row_dataset.h"
 

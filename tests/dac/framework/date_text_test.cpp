@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "dac/framework/exceptions.h"
-#include "dac/framework/text_conversions.h"
+#include "dac/framework/classes/exceptions.h"
+#include "dac/framework/values/text_conversions.h"
 #include "platform/clock.h"
 #include "settings_guard.h"
 

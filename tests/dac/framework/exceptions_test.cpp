@@ -1,8 +1,8 @@
-#include "dac/framework/exceptions.h"
+#include "dac/framework/classes/exceptions.h"
 
 #include <gtest/gtest.h>
 
-#include "dac/framework/meta_class.h"
+#include "dac/framework/classes/meta_class.h"
 
 namespace dac {
 namespace {

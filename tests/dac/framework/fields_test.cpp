@@ -4,14 +4,14 @@
 #include <functional>
 #include <vector>
 
-#include "dac/framework/binary_fields.h"
-#include "dac/framework/blob_fields.h"
-#include "dac/framework/database_error.h"
-#include "dac/framework/date_time_fields.h"
-#include "dac/framework/index_defs.h"
-#include "dac/framework/numeric_fields.h"
-#include "dac/framework/object_fields.h"
-#include "dac/framework/string_fields.h"
+#include "dac/framework/classes/database_error.h"
+#include "dac/framework/data/binary_fields.h"
+#include "dac/framework/data/blob_fields.h"
+#include "dac/framework/data/date_time_fields.h"
+#include "dac/framework/data/index_defs.h"
+#include "dac/framework/data/numeric_fields.h"
+#include "dac/framework/data/object_fields.h"
+#include "dac/framework/data/string_fields.h"
 #include "platform/code_page.h"
 #include "tests/dac/framework/error_text.h"
 #include "tests/dac/framework/settings_guard.h"

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "dac/framework/component.h"
-#include "dac/framework/filer.h"
-#include "dac/framework/params.h"
+#include "dac/framework/classes/component.h"
+#include "dac/framework/data/filer.h"
+#include "dac/framework/data/params.h"
 #include "tests/dac/framework/error_text.h"
 
 namespace dac {

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "dac/framework/collection.h"
-#include "dac/framework/string_list.h"
+#include "dac/framework/classes/collection.h"
+#include "dac/framework/classes/string_list.h"
 #include "tests/dac/framework/error_text.h"
 
 namespace dac {

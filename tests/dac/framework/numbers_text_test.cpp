@@ -3,10 +3,10 @@
 #include <cmath>
 #include <limits>
 
-#include "dac/framework/bcd.h"
-#include "dac/framework/currency.h"
-#include "dac/framework/exceptions.h"
-#include "dac/framework/text_conversions.h"
+#include "dac/framework/classes/exceptions.h"
+#include "dac/framework/values/bcd.h"
+#include "dac/framework/values/currency.h"
+#include "dac/framework/values/text_conversions.h"
 #include "settings_guard.h"
 
 namespace dac {

@@ -3,10 +3,10 @@
 #include <string>
 #include <vector>
 
-#include "dac/framework/component.h"
-#include "dac/framework/params.h"
-#include "dac/framework/string_fields.h"
-#include "dac/framework/string_list.h"
+#include "dac/framework/classes/component.h"
+#include "dac/framework/classes/string_list.h"
+#include "dac/framework/data/params.h"
+#include "dac/framework/data/string_fields.h"
 #include "tests/dac/framework/error_text.h"
 #include "tests/dac/framework/stub_dataset.h"
 

@@ -1,4 +1,4 @@
-#include "dac/framework/streams.h"
+#include "dac/framework/classes/streams.h"
 
 #include <gtest/gtest.h>
 

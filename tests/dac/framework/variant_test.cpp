@@ -1,11 +1,11 @@
-#include "dac/framework/variant.h"
+#include "dac/framework/values/variant.h"
 
 #include <gtest/gtest.h>
 
 #include <limits>
 
-#include "dac/framework/exceptions.h"
-#include "dac/framework/meta_class.h"
+#include "dac/framework/classes/exceptions.h"
+#include "dac/framework/classes/meta_class.h"
 
 namespace dac {
 namespace {

@@ -7,12 +7,12 @@
 #include <vector>
 
 #include "dac/core/da_param.h"
-#include "dac/mysql/my_command.h"
-#include "dac/mysql/my_command_component.h"
-#include "dac/mysql/my_connection_component.h"
-#include "dac/mysql/my_error.h"
-#include "dac/mysql/my_property_codes.h"
-#include "dac/mysql/my_sql_monitor.h"
+#include "dac/mysql/components/my_command_component.h"
+#include "dac/mysql/components/my_connection_component.h"
+#include "dac/mysql/components/my_sql_monitor.h"
+#include "dac/mysql/provider/my_command.h"
+#include "dac/mysql/provider/my_error.h"
+#include "dac/mysql/provider/my_property_codes.h"
 #include "tests/dac/mysql/client/api_test_support.h"
 
 namespace dac {

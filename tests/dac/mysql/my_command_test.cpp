@@ -2,16 +2,16 @@
 // the client library: parameters written as literals or bound to a
 // prepared statement, rows affected, insert ids, results read away, errors
 // and a statement broken off from another thread.
-#include "dac/mysql/my_command.h"
+#include "dac/mysql/provider/my_command.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <thread>
 
-#include "dac/framework/database_error.h"
-#include "dac/mysql/my_property_codes.h"
-#include "dac/store/data_types.h"
+#include "dac/framework/classes/database_error.h"
+#include "dac/mysql/provider/my_property_codes.h"
+#include "dac/store/record/data_types.h"
 #include "tests/dac/mysql/my_provider_test_support.h"
 
 namespace dac {

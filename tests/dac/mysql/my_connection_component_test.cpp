@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "dac/core/connection_parameters.h"
-#include "dac/framework/database_error.h"
-#include "dac/mysql/my_connection_component.h"
-#include "dac/mysql/my_connection_lists.h"
-#include "dac/mysql/my_design_lists.h"
-#include "dac/mysql/my_error.h"
+#include "dac/core/pool/connection_parameters.h"
+#include "dac/framework/classes/database_error.h"
+#include "dac/mysql/components/my_connection_component.h"
+#include "dac/mysql/components/my_connection_lists.h"
+#include "dac/mysql/components/my_design_lists.h"
+#include "dac/mysql/provider/my_error.h"
 #include "tests/dac/mysql/client/api_test_support.h"
 
 namespace dac {

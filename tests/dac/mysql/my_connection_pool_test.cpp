@@ -11,10 +11,10 @@
 #include <tuple>
 #include <vector>
 
-#include "dac/mysql/client/io_handler.h"
-#include "dac/mysql/client/mysql_api_client.h"
-#include "dac/mysql/my_error.h"
-#include "dac/store/host_hooks.h"
+#include "dac/mysql/client/api/mysql_api_client.h"
+#include "dac/mysql/client/transport/io_handler.h"
+#include "dac/mysql/provider/my_error.h"
+#include "dac/store/runtime/host_hooks.h"
 #include "platform/ascii.h"
 #include "tests/dac/mysql/pool_test_support.h"
 

@@ -5,15 +5,15 @@
 #include <memory>
 #include <string>
 
-#include "dac/framework/database_error.h"
-#include "dac/mysql/client/mysql_api_client.h"
-#include "dac/mysql/client/mysql_api_direct.h"
-#include "dac/mysql/my_connection.h"
-#include "dac/mysql/my_error.h"
-#include "dac/mysql/my_identifiers.h"
-#include "dac/mysql/my_property_codes.h"
-#include "dac/mysql/my_sql_literals.h"
-#include "dac/store/data_types.h"
+#include "dac/framework/classes/database_error.h"
+#include "dac/mysql/client/api/mysql_api_client.h"
+#include "dac/mysql/client/api/mysql_api_direct.h"
+#include "dac/mysql/provider/my_connection.h"
+#include "dac/mysql/provider/my_error.h"
+#include "dac/mysql/provider/my_identifiers.h"
+#include "dac/mysql/provider/my_property_codes.h"
+#include "dac/mysql/provider/my_sql_literals.h"
+#include "dac/store/record/data_types.h"
 #include "platform/date_time.h"
 #include "tests/dac/mysql/client/api_test_support.h"
 

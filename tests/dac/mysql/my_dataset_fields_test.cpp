@@ -4,13 +4,13 @@
 #include <gtest/gtest.h>
 
 #include "dac/core/da_param.h"
-#include "dac/core/dataset_options.h"
-#include "dac/framework/database_error.h"
-#include "dac/framework/field.h"
-#include "dac/framework/string_list.h"
-#include "dac/framework/text_conversions.h"
-#include "dac/mysql/my_dataset.h"
-#include "dac/mysql/my_dataset_options.h"
+#include "dac/core/dataset/dataset_options.h"
+#include "dac/framework/classes/database_error.h"
+#include "dac/framework/classes/string_list.h"
+#include "dac/framework/data/field.h"
+#include "dac/framework/values/text_conversions.h"
+#include "dac/mysql/components/my_dataset.h"
+#include "dac/mysql/components/my_dataset_options.h"
 #include "platform/date_time.h"
 #include "tests/dac/mysql/my_dataset_test_support.h"
 

@@ -2,15 +2,15 @@
 // back through generated statements and read again from the server, cached
 // updates, refresh and quick refresh, row versions, row and table locks,
 // further results of a batch and an update object.
-#include "dac/mysql/my_dataset.h"
+#include "dac/mysql/components/my_dataset.h"
 
 #include <gtest/gtest.h>
 
 #include "dac/core/da_param.h"
-#include "dac/framework/database_error.h"
-#include "dac/framework/field.h"
-#include "dac/mysql/my_dataset_options.h"
-#include "dac/mysql/my_error.h"
+#include "dac/framework/classes/database_error.h"
+#include "dac/framework/data/field.h"
+#include "dac/mysql/components/my_dataset_options.h"
+#include "dac/mysql/provider/my_error.h"
 #include "tests/dac/mysql/my_dataset_test_support.h"
 #include "tests/dac/store/manual_timer_service.h"
 

@@ -5,8 +5,8 @@
 #include <utility>
 #include <vector>
 
-#include "dac/mysql/my_parser.h"
-#include "dac/framework/streams.h"
+#include "dac/framework/classes/streams.h"
+#include "dac/mysql/provider/my_parser.h"
 
 namespace dac {
 namespace {

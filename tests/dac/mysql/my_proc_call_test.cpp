@@ -1,14 +1,14 @@
 // Stored routine calls: definitions split and parsed into parameters, call
 // texts built, and a call run against the test server with its OUT values
 // read back into the parameters.
-#include "dac/mysql/my_proc_call.h"
+#include "dac/mysql/provider/my_proc_call.h"
 
 #include <gtest/gtest.h>
 
-#include "dac/core/param_desc.h"
-#include "dac/framework/exceptions.h"
-#include "dac/mysql/my_property_codes.h"
-#include "dac/mysql/my_record_set.h"
+#include "dac/core/server/param_desc.h"
+#include "dac/framework/classes/exceptions.h"
+#include "dac/mysql/provider/my_property_codes.h"
+#include "dac/mysql/provider/my_record_set.h"
 #include "tests/dac/mysql/my_provider_test_support.h"
 
 namespace dac {

@@ -2,7 +2,7 @@
 // record slot through the text protocol (built-in and client library) and
 // the binary one, NULLs, batches of results, block-wise and whole fetching,
 // the second connection of a partly read stream, and errors.
-#include "dac/mysql/my_record_set.h"
+#include "dac/mysql/provider/my_record_set.h"
 
 #include <gtest/gtest.h>
 
@@ -11,11 +11,11 @@
 #include <thread>
 #include <vector>
 
-#include "dac/framework/currency.h"
-#include "dac/framework/database_error.h"
-#include "dac/mysql/my_property_codes.h"
-#include "dac/mysql/my_sql_literals.h"
-#include "dac/store/block_manager.h"
+#include "dac/framework/classes/database_error.h"
+#include "dac/framework/values/currency.h"
+#include "dac/mysql/provider/my_property_codes.h"
+#include "dac/mysql/provider/my_sql_literals.h"
+#include "dac/store/record/block_manager.h"
 #include "platform/date_time.h"
 #include "tests/dac/mysql/my_provider_test_support.h"
 

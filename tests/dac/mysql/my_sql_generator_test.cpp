@@ -1,14 +1,14 @@
 // The MySQL update statements of a dataset open on the test server: texts
 // of delete, lock and refresh statements, row versions, the quick refresh
 // condition and where each placeholder stands.
-#include "dac/mysql/my_sql_generator.h"
+#include "dac/mysql/components/my_sql_generator.h"
 
 #include <gtest/gtest.h>
 
 #include "dac/core/da_param.h"
-#include "dac/framework/database_error.h"
-#include "dac/framework/field.h"
-#include "dac/mysql/my_dataset_options.h"
+#include "dac/framework/classes/database_error.h"
+#include "dac/framework/data/field.h"
+#include "dac/mysql/components/my_dataset_options.h"
 #include "tests/dac/mysql/my_dataset_test_support.h"
 
 namespace dac {

@@ -5,20 +5,20 @@
 #include <string>
 #include <vector>
 
-#include "dac/core/param_desc.h"
-#include "dac/mysql/my_error.h"
-#include "dac/mysql/my_field_desc.h"
-#include "dac/mysql/my_identifiers.h"
-#include "dac/mysql/my_messages.h"
-#include "dac/mysql/my_sql_literals.h"
-#include "dac/mysql/my_table_info.h"
-#include "dac/mysql/my_type_mapping.h"
-#include "dac/store/compressed_blob.h"
-#include "dac/store/data_types.h"
+#include "dac/core/server/param_desc.h"
+#include "dac/mysql/client/transport/zlib_routines.h"
+#include "dac/mysql/provider/my_error.h"
+#include "dac/mysql/provider/my_field_desc.h"
+#include "dac/mysql/provider/my_identifiers.h"
+#include "dac/mysql/provider/my_messages.h"
+#include "dac/mysql/provider/my_sql_literals.h"
+#include "dac/mysql/provider/my_table_info.h"
+#include "dac/mysql/provider/my_type_mapping.h"
+#include "dac/store/blob/compressed_blob.h"
+#include "dac/store/blob/compression_hooks.h"
+#include "dac/store/record/data_types.h"
 #include "platform/date_time.h"
 #include "platform/format_settings.h"
-#include "dac/mysql/client/zlib_routines.h"
-#include "dac/store/compression_hooks.h"
 #include "tests/dac/core/support/assertion_text.h"
 
 namespace dac {

@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "dac/mysql/client/zlib_routines.h"
-#include "dac/mysql/my_start_up.h"
-#include "dac/store/compressed_blob.h"
+#include "dac/mysql/client/transport/zlib_routines.h"
+#include "dac/mysql/components/my_start_up.h"
+#include "dac/store/blob/compressed_blob.h"
 #include "tests/dac/mysql/pool_test_support.h"
 #include "tests/dac/store/zlib_hooks.h"
 

@@ -1,13 +1,13 @@
 // The MySQL stored procedure component on the test server: routines
 // described by name, parameters kept or taken from the description, OUT
 // values read back and a function's result.
-#include "dac/mysql/my_stored_proc.h"
+#include "dac/mysql/components/my_stored_proc.h"
 
 #include <gtest/gtest.h>
 
 #include "dac/core/da_param.h"
-#include "dac/framework/database_error.h"
-#include "dac/framework/field.h"
+#include "dac/framework/classes/database_error.h"
+#include "dac/framework/data/field.h"
 #include "tests/dac/mysql/my_dataset_test_support.h"
 
 namespace dac {

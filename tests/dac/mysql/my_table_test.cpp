@@ -1,12 +1,12 @@
 // The MySQL table component on the test server: the statement it writes
 // from its settings, HANDLER reading, index definitions, emptying and
 // editing by table name.
-#include "dac/mysql/my_table.h"
+#include "dac/mysql/components/my_table.h"
 
 #include <gtest/gtest.h>
 
-#include "dac/framework/database_error.h"
-#include "dac/framework/field.h"
+#include "dac/framework/classes/database_error.h"
+#include "dac/framework/data/field.h"
 #include "tests/dac/mysql/my_dataset_test_support.h"
 
 namespace dac {

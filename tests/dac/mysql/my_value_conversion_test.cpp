@@ -1,6 +1,6 @@
 // Wire values to record-store values: number texts, binary numbers, and
 // date and time texts and packed forms, as tables of cases.
-#include "dac/mysql/my_value_conversion.h"
+#include "dac/mysql/provider/my_value_conversion.h"
 
 #include <gtest/gtest.h>
 
@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "dac/framework/database_error.h"
-#include "dac/framework/exceptions.h"
-#include "dac/mysql/client/client_records.h"
+#include "dac/framework/classes/database_error.h"
+#include "dac/framework/classes/exceptions.h"
+#include "dac/mysql/client/wire/client_records.h"
 #include "platform/date_time.h"
 #include "tests/dac/framework/error_text.h"
 

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "dac/framework/exceptions.h"
+#include "dac/framework/classes/exceptions.h"
 #include "tests/dac/store/test_mem_data.h"
 
 namespace dac {

@@ -1,4 +1,4 @@
-#include "dac/store/blob.h"
+#include "dac/store/blob/blob.h"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "dac/framework/exceptions.h"
-#include "dac/framework/streams.h"
+#include "dac/framework/classes/exceptions.h"
+#include "dac/framework/classes/streams.h"
 #include "platform/files.h"
 #include "platform/temp_file.h"
 

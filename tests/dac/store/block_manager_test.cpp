@@ -7,8 +7,8 @@
 #include <random>
 #include <vector>
 
-#include "dac/framework/exceptions.h"
-#include "dac/store/block_manager.h"
+#include "dac/framework/classes/exceptions.h"
+#include "dac/store/record/block_manager.h"
 
 namespace dac {
 namespace {

@@ -4,9 +4,9 @@
 #include <cstring>
 #include <memory>
 
-#include "dac/framework/exceptions.h"
-#include "dac/store/data.h"
-#include "dac/store/unaligned.h"
+#include "dac/framework/classes/exceptions.h"
+#include "dac/store/record/data.h"
+#include "dac/store/runtime/unaligned.h"
 #include "tests/dac/store/test_record_set.h"
 
 namespace dac {

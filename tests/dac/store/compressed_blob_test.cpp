@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "dac/framework/exceptions.h"
-#include "dac/store/compressed_blob.h"
+#include "dac/framework/classes/exceptions.h"
+#include "dac/store/blob/compressed_blob.h"
 #include "tests/dac/store/zlib_hooks.h"
 
 namespace dac {

@@ -6,10 +6,10 @@
 #include <memory>
 #include <vector>
 
-#include "dac/framework/exceptions.h"
-#include "dac/store/blob.h"
-#include "dac/store/data.h"
-#include "dac/store/unaligned.h"
+#include "dac/framework/classes/exceptions.h"
+#include "dac/store/blob/blob.h"
+#include "dac/store/record/data.h"
+#include "dac/store/runtime/unaligned.h"
 #include "tests/dac/framework/settings_guard.h"
 #include "tests/dac/store/test_record_set.h"
 

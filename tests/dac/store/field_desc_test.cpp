@@ -1,10 +1,10 @@
-#include "dac/store/field_desc.h"
+#include "dac/store/record/field_desc.h"
 
 #include <gtest/gtest.h>
 
-#include "dac/framework/exceptions.h"
-#include "dac/store/db_object.h"
-#include "dac/store/object_type.h"
+#include "dac/framework/classes/exceptions.h"
+#include "dac/store/record/db_object.h"
+#include "dac/store/record/object_type.h"
 
 namespace dac {
 namespace {

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "dac/framework/exceptions.h"
-#include "dac/framework/text_conversions.h"
-#include "dac/store/filter_expression.h"
-#include "dac/store/pattern_match.h"
+#include "dac/framework/classes/exceptions.h"
+#include "dac/framework/values/text_conversions.h"
+#include "dac/store/record/filter_expression.h"
+#include "dac/store/runtime/pattern_match.h"
 #include "platform/code_page.h"
 #include "tests/dac/framework/settings_guard.h"
 #include "tests/dac/store/scalar_records.h"

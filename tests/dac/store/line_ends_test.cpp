@@ -1,4 +1,4 @@
-#include "dac/store/line_ends.h"
+#include "dac/store/runtime/line_ends.h"
 
 #include <gtest/gtest.h>
 

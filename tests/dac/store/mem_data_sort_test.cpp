@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <functional>
 
-#include "dac/framework/bcd.h"
-#include "dac/framework/exceptions.h"
+#include "dac/framework/classes/exceptions.h"
+#include "dac/framework/values/bcd.h"
 #include "platform/code_page.h"
 #include "platform/locale_compare.h"
 #include "tests/dac/store/test_mem_data.h"

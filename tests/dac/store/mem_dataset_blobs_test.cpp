@@ -3,9 +3,9 @@
 // record, its row or the dataset (the sanitizer build checks those).
 #include <gtest/gtest.h>
 
-#include "dac/framework/blob_fields.h"
-#include "dac/store/blob.h"
-#include "dac/store/blob_stream.h"
+#include "dac/framework/data/blob_fields.h"
+#include "dac/store/blob/blob.h"
+#include "dac/store/dataset/blob_stream.h"
 #include "tests/dac/store/test_mem_dataset.h"
 
 namespace dac {

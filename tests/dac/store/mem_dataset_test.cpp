@@ -4,12 +4,12 @@
 // filters and the field access rules.
 #include <gtest/gtest.h>
 
-#include "dac/framework/application.h"
-#include "dac/framework/blob_fields.h"
-#include "dac/framework/field_defs.h"
-#include "dac/framework/numeric_fields.h"
-#include "dac/framework/string_fields.h"
-#include "dac/store/blob.h"
+#include "dac/framework/classes/application.h"
+#include "dac/framework/data/blob_fields.h"
+#include "dac/framework/data/field_defs.h"
+#include "dac/framework/data/numeric_fields.h"
+#include "dac/framework/data/string_fields.h"
+#include "dac/store/blob/blob.h"
 #include "tests/dac/store/test_mem_dataset.h"
 
 namespace dac {

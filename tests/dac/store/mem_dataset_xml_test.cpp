@@ -6,8 +6,8 @@
 
 #include <filesystem>
 
-#include "dac/framework/field.h"
-#include "dac/store/xml_export_text.h"
+#include "dac/framework/data/field.h"
+#include "dac/store/xml/xml_export_text.h"
 #include "platform/files.h"
 #include "platform/xml_document.h"
 #include "tests/dac/framework/settings_guard.h"

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "dac/framework/exceptions.h"
-#include "dac/framework/streams.h"
-#include "dac/store/parser.h"
+#include "dac/framework/classes/exceptions.h"
+#include "dac/framework/classes/streams.h"
+#include "dac/store/lexer/parser.h"
 
 namespace dac {
 namespace {

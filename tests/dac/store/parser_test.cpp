@@ -1,11 +1,11 @@
-#include "dac/store/parser.h"
+#include "dac/store/lexer/parser.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "dac/framework/exceptions.h"
+#include "dac/framework/classes/exceptions.h"
 #include "tests/dac/framework/settings_guard.h"
 
 namespace dac {

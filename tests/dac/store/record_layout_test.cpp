@@ -3,8 +3,8 @@
 #include <random>
 #include <set>
 
-#include "dac/framework/exceptions.h"
-#include "dac/store/data.h"
+#include "dac/framework/classes/exceptions.h"
+#include "dac/store/record/data.h"
 #include "platform/ascii.h"
 #include "tests/dac/store/test_record_set.h"
 

@@ -5,8 +5,8 @@
 #include <functional>
 #include <stdexcept>
 
-#include "dac/framework/exceptions.h"
-#include "dac/store/host_hooks.h"
+#include "dac/framework/classes/exceptions.h"
+#include "dac/store/runtime/host_hooks.h"
 #include "tests/dac/store/test_record_set.h"
 
 namespace dac {

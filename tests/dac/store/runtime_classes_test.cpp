@@ -2,13 +2,13 @@
 
 #include <cstring>
 
-#include "dac/framework/exceptions.h"
-#include "dac/store/bit_converter.h"
-#include "dac/store/buffer.h"
-#include "dac/store/encoding.h"
-#include "dac/store/marshal.h"
-#include "dac/store/memory_stream.h"
-#include "dac/store/string_builder.h"
+#include "dac/framework/classes/exceptions.h"
+#include "dac/store/runtime/bit_converter.h"
+#include "dac/store/runtime/buffer.h"
+#include "dac/store/runtime/encoding.h"
+#include "dac/store/runtime/marshal.h"
+#include "dac/store/runtime/memory_stream.h"
+#include "dac/store/runtime/string_builder.h"
 
 namespace dac {
 namespace {

@@ -1,4 +1,4 @@
-#include "dac/store/string_heap.h"
+#include "dac/store/record/string_heap.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "dac/framework/exceptions.h"
+#include "dac/framework/classes/exceptions.h"
 
 namespace dac {
 namespace {

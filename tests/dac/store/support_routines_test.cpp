@@ -4,14 +4,14 @@
 #include <string>
 #include <vector>
 
-#include "dac/framework/exceptions.h"
-#include "dac/framework/text_conversions.h"
-#include "dac/store/buffer_routines.h"
-#include "dac/store/compression_hooks.h"
-#include "dac/store/date_routines.h"
-#include "dac/store/string_compare.h"
-#include "dac/store/utf8_decode.h"
-#include "dac/store/variant_routines.h"
+#include "dac/framework/classes/exceptions.h"
+#include "dac/framework/values/text_conversions.h"
+#include "dac/store/blob/compression_hooks.h"
+#include "dac/store/runtime/buffer_routines.h"
+#include "dac/store/runtime/date_routines.h"
+#include "dac/store/runtime/string_compare.h"
+#include "dac/store/runtime/utf8_decode.h"
+#include "dac/store/runtime/variant_routines.h"
 #include "tests/dac/store/zlib_hooks.h"
 
 namespace dac {

@@ -7,11 +7,11 @@
 #include <thread>
 #include <vector>
 
-#include "dac/framework/application.h"
-#include "dac/store/win32_timer.h"
-#include "tests/dac/store/manual_timer_service.h"
+#include "dac/framework/classes/application.h"
+#include "dac/store/runtime/win32_timer.h"
 #include "platform/event_loop.h"
 #include "platform/window_timers.h"
+#include "tests/dac/store/manual_timer_service.h"
 
 namespace dac {
 namespace {

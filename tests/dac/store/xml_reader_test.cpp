@@ -4,9 +4,9 @@
 #include <random>
 #include <string>
 
-#include "dac/store/stream_writer.h"
-#include "dac/store/xml_text_reader.h"
-#include "dac/store/xml_text_writer.h"
+#include "dac/store/xml/stream_writer.h"
+#include "dac/store/xml/xml_text_reader.h"
+#include "dac/store/xml/xml_text_writer.h"
 #include "tests/dac/store/xml_node_dump.h"
 
 namespace dac {

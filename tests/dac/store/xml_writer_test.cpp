@@ -4,8 +4,8 @@
 #include <functional>
 #include <string>
 
-#include "dac/store/stream_writer.h"
-#include "dac/store/xml_text_writer.h"
+#include "dac/store/xml/stream_writer.h"
+#include "dac/store/xml/xml_text_writer.h"
 #include "platform/files.h"
 #include "tests/support/test_folder.h"
 

@@ -7,9 +7,9 @@
 #include <tuple>
 #include <type_traits>
 
-#include "dac/framework/exceptions.h"
-#include "dac/mysql/client/mysql_api_embedded.h"
-#include "dac/store/data_types.h"
+#include "dac/framework/classes/exceptions.h"
+#include "dac/mysql/client/api/mysql_api_embedded.h"
+#include "dac/store/record/data_types.h"
 #include "platform/path_lookup.h"
 #include "tests/dac/mysql/client/api_test_support.h"
 

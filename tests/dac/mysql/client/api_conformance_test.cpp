@@ -6,7 +6,7 @@
 #include <cstring>
 #include <thread>
 
-#include "dac/store/data_types.h"
+#include "dac/store/record/data_types.h"
 #include "tests/dac/mysql/client/api_test_support.h"
 #include "tests/dac/mysql/client/fake_server.h"
 

@@ -3,9 +3,9 @@
 // pre-4.1 server.
 #include <gtest/gtest.h>
 
-#include "dac/framework/exceptions.h"
-#include "dac/mysql/client/mysql_api_direct.h"
-#include "dac/mysql/client/mysql_session.h"
+#include "dac/framework/classes/exceptions.h"
+#include "dac/mysql/client/api/mysql_api_direct.h"
+#include "dac/mysql/client/session/mysql_session.h"
 #include "tests/dac/mysql/client/fake_server.h"
 
 namespace dac {

@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <limits>
 
-#include "dac/framework/bcd.h"
-#include "dac/store/blob.h"
-#include "dac/store/data_types.h"
+#include "dac/framework/values/bcd.h"
+#include "dac/store/blob/blob.h"
+#include "dac/store/record/data_types.h"
 #include "platform/date_time.h"
 #include "platform/format_settings.h"
 

@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "dac/core/param_desc.h"
-#include "dac/mysql/client/mysql_api.h"
-#include "dac/mysql/client/mysql_api_client.h"
-#include "dac/mysql/client/mysql_api_direct.h"
-#include "dac/mysql/client/protocol.h"
+#include "dac/core/server/param_desc.h"
+#include "dac/mysql/client/api/mysql_api.h"
+#include "dac/mysql/client/api/mysql_api_client.h"
+#include "dac/mysql/client/api/mysql_api_direct.h"
+#include "dac/mysql/client/wire/protocol.h"
 #include "tests/dac/mysql/client/server_test_support.h"
 #include "tools/query_text.h"
 

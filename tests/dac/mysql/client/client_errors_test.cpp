@@ -1,10 +1,10 @@
-#include "dac/mysql/client/client_errors.h"
+#include "dac/mysql/client/wire/client_errors.h"
 
 #include <gtest/gtest.h>
 
-#include "dac/framework/exceptions.h"
-#include "dac/mysql/client/client_records.h"
-#include "dac/mysql/client/mysql_vio_tcp.h"
+#include "dac/framework/classes/exceptions.h"
+#include "dac/mysql/client/transport/mysql_vio_tcp.h"
+#include "dac/mysql/client/wire/client_records.h"
 
 namespace dac {
 namespace {

@@ -5,10 +5,10 @@
 
 #include <memory>
 
-#include "dac/mysql/client/client_errors.h"
-#include "dac/mysql/client/mysql_result_set.h"
-#include "dac/mysql/client/mysql_session.h"
-#include "dac/mysql/client/row_decoder.h"
+#include "dac/mysql/client/session/mysql_result_set.h"
+#include "dac/mysql/client/session/mysql_session.h"
+#include "dac/mysql/client/wire/client_errors.h"
+#include "dac/mysql/client/wire/row_decoder.h"
 #include "tests/dac/mysql/client/query_capture.h"
 #include "tests/dac/mysql/client/wire_test_support.h"
 

@@ -1,4 +1,4 @@
-#include "dac/mysql/client/local_infile.h"
+#include "dac/mysql/client/session/local_infile.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
-#include "dac/mysql/client/mysql_net.h"
+#include "dac/mysql/client/transport/mysql_net.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
 
-#include "dac/mysql/client/client_errors.h"
+#include "dac/mysql/client/wire/client_errors.h"
 #include "tests/dac/mysql/client/wire_test_support.h"
 
 namespace dac {

@@ -2,13 +2,13 @@
 // each: a value or EMySqlException 2027, never a read past the bytes given
 // (each cut is copied to a buffer of exactly its size, so the sanitizer
 // build sees any overrun).
-#include "dac/mysql/client/protocol.h"
+#include "dac/mysql/client/wire/protocol.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
 
-#include "dac/mysql/client/client_errors.h"
+#include "dac/mysql/client/wire/client_errors.h"
 #include "tests/dac/mysql/client/fake_server.h"
 
 namespace dac {

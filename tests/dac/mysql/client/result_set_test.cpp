@@ -1,13 +1,13 @@
 // Result sets over an in-memory session transport: store and use modes, end
 // packets, binary rows and column definitions of both layouts.
-#include "dac/mysql/client/mysql_result_set.h"
+#include "dac/mysql/client/session/mysql_result_set.h"
 
 #include <gtest/gtest.h>
 
-#include "dac/framework/exceptions.h"
-#include "dac/mysql/client/client_errors.h"
-#include "dac/mysql/client/mysql_session.h"
-#include "dac/mysql/client/row_decoder.h"
+#include "dac/framework/classes/exceptions.h"
+#include "dac/mysql/client/session/mysql_session.h"
+#include "dac/mysql/client/wire/client_errors.h"
+#include "dac/mysql/client/wire/row_decoder.h"
 #include "tests/dac/mysql/client/fake_server.h"
 #include "tests/dac/mysql/client/wire_test_support.h"
 

@@ -5,9 +5,9 @@
 #include <memory>
 #include <string>
 
-#include "dac/mysql/client/client_errors.h"
-#include "dac/mysql/client/mysql_result_set.h"
-#include "dac/mysql/client/mysql_session.h"
+#include "dac/mysql/client/session/mysql_result_set.h"
+#include "dac/mysql/client/session/mysql_session.h"
+#include "dac/mysql/client/wire/client_errors.h"
 #include "tests/dac/mysql/client/server_test_support.h"
 #include "tests/support/test_folder.h"
 

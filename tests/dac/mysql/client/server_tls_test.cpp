@@ -5,8 +5,8 @@
 #include <memory>
 #include <string>
 
-#include "dac/mysql/client/mysql_session.h"
-#include "dac/mysql/client/tls_context.h"
+#include "dac/mysql/client/session/mysql_session.h"
+#include "dac/mysql/client/transport/tls_context.h"
 #include "tests/dac/mysql/client/server_test_support.h"
 
 namespace dac {

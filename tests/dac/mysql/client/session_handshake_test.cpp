@@ -8,8 +8,8 @@
 #include <fstream>
 #include <memory>
 
-#include "dac/mysql/client/client_errors.h"
-#include "dac/mysql/client/mysql_session.h"
+#include "dac/mysql/client/session/mysql_session.h"
+#include "dac/mysql/client/wire/client_errors.h"
 #include "tests/dac/mysql/client/fake_server.h"
 #include "tests/support/test_folder.h"
 

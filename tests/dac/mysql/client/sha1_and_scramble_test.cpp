@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 #include <openssl/sha.h>
 
-#include "dac/framework/exceptions.h"
-#include "dac/mysql/client/password_scramble.h"
-#include "dac/mysql/client/sha1.h"
+#include "dac/framework/classes/exceptions.h"
+#include "dac/mysql/client/wire/password_scramble.h"
+#include "dac/mysql/client/wire/sha1.h"
 
 namespace dac {
 namespace {

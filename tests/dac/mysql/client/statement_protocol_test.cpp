@@ -5,15 +5,15 @@
 #include <memory>
 #include <string>
 
-#include "dac/core/param_desc.h"
-#include "dac/framework/exceptions.h"
-#include "dac/mysql/client/client_errors.h"
-#include "dac/mysql/client/mysql_api.h"
-#include "dac/mysql/client/param_types.h"
-#include "dac/mysql/client/statement_protocol.h"
-#include "dac/store/blob.h"
-#include "dac/store/data_types.h"
-#include "dac/store/memory_stream.h"
+#include "dac/core/server/param_desc.h"
+#include "dac/framework/classes/exceptions.h"
+#include "dac/mysql/client/api/mysql_api.h"
+#include "dac/mysql/client/wire/client_errors.h"
+#include "dac/mysql/client/wire/param_types.h"
+#include "dac/mysql/client/wire/statement_protocol.h"
+#include "dac/store/blob/blob.h"
+#include "dac/store/record/data_types.h"
+#include "dac/store/runtime/memory_stream.h"
 #include "tests/dac/mysql/client/api_test_support.h"
 
 namespace dac {

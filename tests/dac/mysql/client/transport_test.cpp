@@ -10,12 +10,12 @@
 #include <memory>
 #include <thread>
 
-#include "dac/framework/exceptions.h"
-#include "dac/mysql/client/client_errors.h"
-#include "dac/mysql/client/io_handler.h"
-#include "dac/mysql/client/mysql_session.h"
-#include "dac/mysql/client/mysql_vio_pipe.h"
-#include "dac/mysql/client/mysql_vio_tcp.h"
+#include "dac/framework/classes/exceptions.h"
+#include "dac/mysql/client/session/mysql_session.h"
+#include "dac/mysql/client/transport/io_handler.h"
+#include "dac/mysql/client/transport/mysql_vio_pipe.h"
+#include "dac/mysql/client/transport/mysql_vio_tcp.h"
+#include "dac/mysql/client/wire/client_errors.h"
 #include "tests/dac/mysql/client/fake_server.h"
 #include "tests/dac/mysql/client/wire_test_support.h"
 #include "tests/support/test_folder.h"

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "dac/framework/bytes.h"
-#include "dac/mysql/client/client_errors.h"
-#include "dac/mysql/client/io_handler.h"
-#include "dac/mysql/client/mysql_vio.h"
+#include "dac/framework/values/bytes.h"
+#include "dac/mysql/client/transport/io_handler.h"
+#include "dac/mysql/client/transport/mysql_vio.h"
+#include "dac/mysql/client/wire/client_errors.h"
 
 namespace dac::testing {
 

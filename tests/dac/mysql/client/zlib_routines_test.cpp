@@ -1,10 +1,10 @@
-#include "dac/mysql/client/zlib_routines.h"
+#include "dac/mysql/client/transport/zlib_routines.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "dac/store/compression_hooks.h"
+#include "dac/store/blob/compression_hooks.h"
 
 namespace dac {
 namespace {

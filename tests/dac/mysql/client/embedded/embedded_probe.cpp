@@ -17,8 +17,8 @@
 #include <thread>
 #include <vector>
 
-#include "dac/framework/exceptions.h"
-#include "dac/mysql/client/mysql_api_embedded.h"
+#include "dac/framework/classes/exceptions.h"
+#include "dac/mysql/client/api/mysql_api_embedded.h"
 #include "platform/folder_lock.h"
 
 // Frames inside the embedded server's library only: what it keeps for the

@@ -12,8 +12,8 @@
 #include <filesystem>
 #include <memory>
 
-#include "dac/framework/exceptions.h"
-#include "dac/mysql/client/mysql_api_embedded.h"
+#include "dac/framework/classes/exceptions.h"
+#include "dac/mysql/client/api/mysql_api_embedded.h"
 #include "tests/dac/mysql/client/api_round_trip_cases.h"
 
 // Frames inside the embedded server's library only: what it keeps for the
