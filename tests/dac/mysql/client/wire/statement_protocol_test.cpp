@@ -7,14 +7,13 @@
 
 #include "dac/core/server/param_desc.h"
 #include "dac/framework/classes/exceptions.h"
-#include "dac/mysql/client/api/mysql_api.h"
 #include "dac/mysql/client/wire/client_errors.h"
 #include "dac/mysql/client/wire/param_types.h"
 #include "dac/mysql/client/wire/statement_protocol.h"
 #include "dac/store/blob/blob.h"
 #include "dac/store/record/data_types.h"
 #include "dac/store/runtime/memory_stream.h"
-#include "tests/dac/mysql/client/api_test_support.h"
+#include "tests/dac/mysql/client/wire/wire_samples.h"
 
 namespace dac {
 namespace {
@@ -183,25 +182,6 @@ TEST(PrepareReplyTest, ParsesTheReplyAndRefusesAShortOne) {
   EXPECT_EQ(testing::ErrorCodeOf([&] { ParsePrepareOk(reply.data(), 6); }), kCrMalformedPacket);
   const TBytes not_ok = {0x01, 0, 0, 0, 0, 0, 0, 0, 0};
   EXPECT_EQ(testing::ErrorCodeOf([&] { ParsePrepareOk(not_ok.data(), not_ok.size()); }), kCrMalformedPacket);
-}
-
-TEST(ClientVersionTest, MapsVersionsToLayoutFamilies) {
-  const std::pair<const char*, TClientStructVer> cases[] = {
-      {"3.23.58", cv3}, {"4.0.20", cv4},      {"4.1.0", cv410},   {"4.1.7", cv411},
-      {"5.0.1", cv411},  {"5.0.22-nt", cv411}, {"3.3.20", cv3}};  // the client library's own number
-  for (const auto& [version, expected] : cases) EXPECT_EQ(ClientStructVerOf(version), expected) << version;
-  for (const char* refused : {"6.0.0", "10.11.6", "2.0.1", "10.11.19", "11.4.2", "10.11.19-MariaDB"}) {
-    try {
-      ClientStructVerOf(refused);
-      ADD_FAILURE() << refused;
-    } catch (const Exception& e) {
-      EXPECT_EQ(e.Message(), "Invalid client version") << refused;
-    }
-  }
-  EXPECT_THROW(ClientStructVerOf("4.1"), EConvertError);
-  EXPECT_EQ(TMySQLAPI::CorrectFieldLen(16777215), 65535);
-  EXPECT_EQ(TMySQLAPI::CorrectFieldLen(4294967295u), 65535);
-  EXPECT_EQ(TMySQLAPI::CorrectFieldLen(255), 255);
 }
 
 }  // namespace

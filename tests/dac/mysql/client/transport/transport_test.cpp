@@ -333,5 +333,14 @@ TEST(SessionTest, ProtocolWithoutATransportIs2046AndCommandsNeedAConnection) {
   EXPECT_EQ(ErrorCodeOf([&] { idle.Ping(); }), kCrServerGoneError);
 }
 
+TEST(TransportTest, SocketExceptionIsAProtocolException) {
+  try {
+    throw SocketException(kCrUnknownHost, "nowhere", -2);
+  } catch (const EMySqlException& e) {
+    EXPECT_EQ(e.ErrorCode(), 2005);
+    EXPECT_EQ(e.Message(), "Unknown MySQL Server Host 'nowhere' (-2)");
+  }
+}
+
 }  // namespace
 }  // namespace dac

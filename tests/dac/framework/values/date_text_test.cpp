@@ -3,7 +3,7 @@
 #include "dac/framework/classes/exceptions.h"
 #include "dac/framework/values/text_conversions.h"
 #include "platform/clock.h"
-#include "settings_guard.h"
+#include "tests/dac/framework/settings_guard.h"
 
 namespace dac {
 namespace {

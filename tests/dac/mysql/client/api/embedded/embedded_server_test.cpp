@@ -14,7 +14,7 @@
 
 #include "dac/framework/classes/exceptions.h"
 #include "dac/mysql/client/api/mysql_api_embedded.h"
-#include "tests/dac/mysql/client/api_round_trip_cases.h"
+#include "tests/dac/mysql/client/api/api_round_trip_cases.h"
 
 // Frames inside the embedded server's library only: what it keeps for the
 // life of the process.

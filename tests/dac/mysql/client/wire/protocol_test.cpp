@@ -9,7 +9,7 @@
 #include <functional>
 
 #include "dac/mysql/client/wire/client_errors.h"
-#include "tests/dac/mysql/client/fake_server.h"
+#include "tests/dac/mysql/client/wire/wire_samples.h"
 
 namespace dac {
 namespace {

@@ -1,5 +1,5 @@
 // The round-trip cases of api_round_trip_cases.h.
-#include "tests/dac/mysql/client/api_round_trip_cases.h"
+#include "tests/dac/mysql/client/api/api_round_trip_cases.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "dac/framework/classes/exceptions.h"
-#include "dac/mysql/client/transport/mysql_vio_tcp.h"
 #include "dac/mysql/client/wire/client_records.h"
 
 namespace dac {
@@ -48,15 +47,6 @@ TEST(ClientErrorsTest, FormattingNeverFails) {
   EXPECT_EQ(FormatErrorText("%X/%x/%5d|%-4s|", {255, 255, 42, "ab"}), "FF/ff/   42|ab  |");
   EXPECT_EQ(FormatErrorText("trailing %", {}), "trailing %");
   EXPECT_EQ(FormatErrorText("%q", {1}), "%q");
-}
-
-TEST(ClientErrorsTest, SocketExceptionIsAProtocolException) {
-  try {
-    throw SocketException(kCrUnknownHost, "nowhere", -2);
-  } catch (const EMySqlException& e) {
-    EXPECT_EQ(e.ErrorCode(), 2005);
-    EXPECT_EQ(e.Message(), "Unknown MySQL Server Host 'nowhere' (-2)");
-  }
 }
 
 TEST(ClientRecordsTest, DecodeVersion) {

@@ -7,7 +7,7 @@
 #include "dac/framework/values/bcd.h"
 #include "dac/framework/values/currency.h"
 #include "dac/framework/values/text_conversions.h"
-#include "settings_guard.h"
+#include "tests/dac/framework/settings_guard.h"
 
 namespace dac {
 namespace {
