@@ -232,7 +232,7 @@ int32_t TMySQLAPIDirect::mysql_next_result(PMySqlCon con) {
   int32_t outcome = 0;
   const int32_t error = Guarded(session, [&] {
     if (session.GetStatus() != msReady) OutOfSync(session);
-    session.SetAffectedRows(-1);
+    session.Apply(NextResultRequested{});
     if (session.MoreResults())
       session.ReadQueryResult();
     else
@@ -267,8 +267,7 @@ PMySqlRes TMySQLAPIDirect::mysql_use_result(PMySqlCon con) {
     if (session.GetFieldCount() == 0) return;
     if (session.GetStatus() != msGetResult) OutOfSync(session);
     auto made = std::make_unique<TMySqlResultSet>(&session);
-    session.SetResultSet(made.get());
-    session.SetStatus(msUseResult);
+    session.Apply(ResultTaken{made.get(), nullptr});
     result = made.release();
   });
   return ResultHandle(result);

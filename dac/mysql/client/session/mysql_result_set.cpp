@@ -172,7 +172,7 @@ void TMySqlResultSet::Clear() {
   // Drained only while this result's rows are still on the connection.
   TMySqlSession* session = GetSession();
   const bool drain = session && !ended_ && result_id_ != 0 && session->GetOpenResult() == result_id_;
-  if (session && session->GetResultSet() == this) session->SetResultSet(nullptr);
+  if (session) session->Apply(ResultReleased{this});
   link_.reset();
   eof_ = true;
   own_binds_.reset();

@@ -303,6 +303,22 @@ void TMySqlSession::Apply(const ErrorPacket&) {
   status_ = msReady;
 }
 
+void TMySqlSession::Apply(const ResultTaken& taken) {
+  if (taken.fields_to) {
+    *taken.fields_to = std::move(fields_info_);
+    fields_info_.clear();
+    field_count_ = 0;
+  }
+  result_set_ = taken.tracked;
+  status_ = msUseResult;
+}
+
+void TMySqlSession::Apply(const ResultReleased& released) {
+  if (result_set_ == released.result_set) result_set_ = nullptr;
+}
+
+void TMySqlSession::Apply(const NextResultRequested&) { affected_rows_ = -1; }
+
 // ---- replies ----
 
 void TMySqlSession::ApplyReceivedOk() {

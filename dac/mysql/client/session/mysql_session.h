@@ -25,6 +25,21 @@ class TMySqlSession;
 
 constexpr int ConnectTimeout = 20;
 
+// A statement or the API took the pending result (msGetResult): from now on
+// its rows are read through a result set (msUseResult). The API's result set
+// is tracked by the session; a statement takes the column descriptions along.
+struct ResultTaken {
+  TMySqlResultSet* tracked = nullptr;
+  TMySqlFieldInfos* fields_to = nullptr;
+};
+// The tracked result set is gone.
+struct ResultReleased {
+  const TMySqlResultSet* result_set = nullptr;
+};
+// The API asks for the next result: until its reply says otherwise, no rows
+// were affected (-1).
+struct NextResultRequested {};
+
 // What a result set keeps of its session: the session while it lives, null
 // once it is destroyed.
 struct SessionLink {
@@ -82,6 +97,9 @@ class TMySqlSession : public TObject {
   // An error in place of a row ends the result, and no result follows it:
   // the session is ready again.
   void Apply(const ErrorPacket& error);
+  void Apply(const ResultTaken& taken);
+  void Apply(const ResultReleased& released);
+  void Apply(const NextResultRequested& request);
   // The id of the result whose rows are still on the connection; 0 when
   // the session is ready. A result set reads and drains only its own.
   uint64_t GetOpenResult() const { return status_ == msReady ? 0 : result_id_; }
@@ -107,7 +125,6 @@ class TMySqlSession : public TObject {
   void SetLastError(const std::string& value) { last_error_ = value; }
   bool GetClosed() const { return closed_; }
   TMySqlResultSet* GetResultSet() const { return result_set_; }
-  void SetResultSet(TMySqlResultSet* value) { result_set_ = value; }
   TMyIOHandler* GetIOHandler() const { return io_handler_; }
   void SetIOHandler(TMyIOHandler* value) { io_handler_ = value; }
 
@@ -136,29 +153,20 @@ class TMySqlSession : public TObject {
   void SetReadWriteTimeout(int value) { read_write_timeout_ = value; }
   uint32_t GetThreadId() const { return thread_id_; }
   uint32_t GetServerCapabilities() const { return server_capabilities_; }
-  // The setters of server status, warnings, command state, field count,
-  // affected rows and extra information are properties for the API and
-  // statement layers; the protocol paths change them through Apply.
   uint32_t GetServerStatus() const { return server_status_; }
-  void SetServerStatus(uint32_t value) { server_status_ = value; }
   int GetServerLanguage() const { return server_language_; }
   uint32_t GetWarningCount() const { return warning_count_; }
-  void SetWarningCount(uint32_t value) { warning_count_ = value; }
   TMySqlStatus GetStatus() const { return status_; }
-  void SetStatus(TMySqlStatus value) { status_ = value; }
   const TBytes& GetScramble() const { return scramble_; }
   uint8_t GetProtocol() const { return protocol_; }
   void SetProtocol(uint8_t value) { protocol_ = value; }
 
   // The column descriptions of the pending result.
-  TMySqlFieldInfos& GetFieldsInfo() { return fields_info_; }
+  const TMySqlFieldInfos& GetFieldsInfo() const { return fields_info_; }
   int GetFieldCount() const { return field_count_; }
-  void SetFieldCount(int value) { field_count_ = value; }
   int64_t GetAffectedRows() const { return affected_rows_; }
-  void SetAffectedRows(int64_t value) { affected_rows_ = value; }
   int64_t GetInsertId() const { return insert_id_; }
   int64_t GetExtraInfo() const { return extra_info_; }
-  void SetExtraInfo(int64_t value) { extra_info_ = value; }
 
   // TLS settings: key, certificate, CA file, CA path, cipher list.
   void SetSslSettings(const std::string& key, const std::string& cert, const std::string& ca,

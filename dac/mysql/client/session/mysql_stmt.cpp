@@ -71,13 +71,10 @@ void TMySqlStmt::Execute(const TParamDescs& params, bool use_unicode) {
   types_sent_ = std::move(types);
   session.ReadQueryResult();
   if (session.GetFieldCount() > 0) {
-    fields_info_ = std::move(session.GetFieldsInfo());
     field_count_ = session.GetFieldCount();
-    session.GetFieldsInfo().clear();
-    session.SetFieldCount(0);
+    session.Apply(ResultTaken{nullptr, &fields_info_});
     result_set_ = std::make_unique<TMySqlResultSet>(&session, fields_info_, field_count_,
                                                     std::make_unique<TMySqlBinds>(field_count_));
-    session.SetStatus(msUseResult);
   }
   affected_rows_ = session.GetAffectedRows();
 }
