@@ -32,8 +32,8 @@
 #include <string>
 #include <vector>
 
-#include "dac/store/mem_data.h"
-#include "dac/store/unaligned.h"
+#include "dac/store/record/mem_data.h"
+#include "dac/store/runtime/unaligned.h"
 #include "platform/locale_compare.h"
 
 namespace {

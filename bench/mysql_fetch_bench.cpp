@@ -28,13 +28,13 @@
 #include <string>
 #include <vector>
 
-#include "dac/framework/string_list.h"
-#include "dac/mysql/client/mysql_api_client.h"
-#include "dac/mysql/client/mysql_api_direct.h"
-#include "dac/mysql/client/mysql_api_embedded.h"
-#include "dac/mysql/client/mysql_result_set.h"
-#include "dac/mysql/client/mysql_session.h"
-#include "dac/mysql/client/protocol.h"
+#include "dac/framework/classes/string_list.h"
+#include "dac/mysql/client/api/mysql_api_client.h"
+#include "dac/mysql/client/api/mysql_api_direct.h"
+#include "dac/mysql/client/api/mysql_api_embedded.h"
+#include "dac/mysql/client/session/mysql_result_set.h"
+#include "dac/mysql/client/session/mysql_session.h"
+#include "dac/mysql/client/wire/protocol.h"
 
 namespace {
 

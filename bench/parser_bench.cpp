@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "dac/framework/streams.h"
-#include "dac/store/parser.h"
+#include "dac/framework/classes/streams.h"
+#include "dac/store/lexer/parser.h"
 
 namespace {
 

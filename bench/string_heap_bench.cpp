@@ -11,8 +11,8 @@
 #include <cstring>
 #include <vector>
 
-#include "dac/store/string_builder.h"
-#include "dac/store/string_heap.h"
+#include "dac/store/record/string_heap.h"
+#include "dac/store/runtime/string_builder.h"
 
 namespace {
 

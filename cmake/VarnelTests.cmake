@@ -8,3 +8,14 @@ function(varnel_add_test_suite name)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
     PROPERTIES ENVIRONMENT "VARNEL_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
 endfunction()
+
+# varnel_test_sources(VAR FOLDER...): the *_test.cpp files of the given
+# folders (relative to the calling CMakeLists.txt), one room each.
+function(varnel_test_sources var)
+  set(sources)
+  foreach(folder ${ARGN})
+    file(GLOB folder_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*_test.cpp)
+    list(APPEND sources ${folder_sources})
+  endforeach()
+  set(${var} ${sources} PARENT_SCOPE)
+endfunction()

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <string>
 
-#include "dac/framework/exceptions.h"
-#include "dac/store/compressed_blob.h"
+#include "dac/framework/classes/exceptions.h"
+#include "dac/store/blob/compressed_blob.h"
 #include "fuzz/fuzz_support.h"
 #include "tests/dac/store/zlib_hooks.h"
 

@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "dac/framework/exceptions.h"
-#include "dac/store/filter_expression.h"
+#include "dac/framework/classes/exceptions.h"
+#include "dac/store/record/filter_expression.h"
 #include "fuzz/fuzz_support.h"
 #include "tests/dac/store/scalar_records.h"
 

@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <memory>
 
-#include "dac/framework/bytes.h"
-#include "dac/mysql/client/client_errors.h"
-#include "dac/mysql/client/mysql_net.h"
+#include "dac/framework/values/bytes.h"
+#include "dac/mysql/client/transport/mysql_net.h"
+#include "dac/mysql/client/wire/client_errors.h"
 #include "fuzz/fuzz_support.h"
 #include "fuzz/server_bytes.h"
 

@@ -5,9 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "dac/mysql/client/client_errors.h"
-#include "dac/mysql/client/protocol.h"
-#include "dac/mysql/client/statement_protocol.h"
+#include "dac/mysql/client/wire/client_errors.h"
+#include "dac/mysql/client/wire/protocol.h"
+#include "dac/mysql/client/wire/statement_protocol.h"
 #include "fuzz/fuzz_support.h"
 
 namespace fuzz {

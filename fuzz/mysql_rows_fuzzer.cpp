@@ -4,9 +4,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "dac/mysql/client/client_errors.h"
-#include "dac/mysql/client/client_records.h"
-#include "dac/mysql/client/row_decoder.h"
+#include "dac/mysql/client/wire/client_errors.h"
+#include "dac/mysql/client/wire/client_records.h"
+#include "dac/mysql/client/wire/row_decoder.h"
 #include "fuzz/fuzz_support.h"
 #include "fuzz/row_bounds.h"
 

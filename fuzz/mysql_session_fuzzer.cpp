@@ -8,13 +8,13 @@
 #include <cstdint>
 #include <string>
 
-#include "dac/core/param_desc.h"
-#include "dac/framework/bytes.h"
-#include "dac/mysql/client/client_errors.h"
-#include "dac/mysql/client/mysql_result_set.h"
-#include "dac/mysql/client/mysql_session.h"
-#include "dac/mysql/client/mysql_stmt.h"
-#include "dac/mysql/client/protocol.h"
+#include "dac/core/server/param_desc.h"
+#include "dac/framework/values/bytes.h"
+#include "dac/mysql/client/session/mysql_result_set.h"
+#include "dac/mysql/client/session/mysql_session.h"
+#include "dac/mysql/client/session/mysql_stmt.h"
+#include "dac/mysql/client/wire/client_errors.h"
+#include "dac/mysql/client/wire/protocol.h"
 #include "fuzz/fuzz_support.h"
 #include "fuzz/row_bounds.h"
 #include "tests/dac/mysql/client/wire_test_support.h"

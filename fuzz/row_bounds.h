@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "dac/mysql/client/mysql_binds.h"
+#include "dac/mysql/client/wire/mysql_binds.h"
 #include "fuzz/fuzz_support.h"
 
 namespace fuzz {

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "dac/mysql/client/mysql_vio.h"
+#include "dac/mysql/client/transport/mysql_vio.h"
 
 namespace fuzz {
 

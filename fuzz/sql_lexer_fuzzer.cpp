@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "dac/framework/exceptions.h"
-#include "dac/framework/streams.h"
-#include "dac/store/bool_parser.h"
-#include "dac/store/parser.h"
-#include "dac/store/xml_parser.h"
+#include "dac/framework/classes/exceptions.h"
+#include "dac/framework/classes/streams.h"
+#include "dac/store/lexer/bool_parser.h"
+#include "dac/store/lexer/parser.h"
+#include "dac/store/xml/xml_parser.h"
 #include "fuzz/fuzz_support.h"
 
 namespace fuzz {

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "dac/framework/streams.h"
-#include "dac/store/xml_text_reader.h"
+#include "dac/framework/classes/streams.h"
+#include "dac/store/xml/xml_text_reader.h"
 #include "fuzz/fuzz_support.h"
 #include "tests/dac/store/xml_node_dump.h"
 

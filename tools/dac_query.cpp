@@ -15,12 +15,12 @@
 #include <string>
 #include <vector>
 
-#include "dac/core/param_desc.h"
-#include "dac/framework/string_list.h"
-#include "dac/mysql/client/mysql_api_client.h"
-#include "dac/mysql/client/mysql_api_direct.h"
-#include "dac/mysql/client/mysql_api_embedded.h"
-#include "dac/mysql/client/protocol.h"
+#include "dac/core/server/param_desc.h"
+#include "dac/framework/classes/string_list.h"
+#include "dac/mysql/client/api/mysql_api_client.h"
+#include "dac/mysql/client/api/mysql_api_direct.h"
+#include "dac/mysql/client/api/mysql_api_embedded.h"
+#include "dac/mysql/client/wire/protocol.h"
 #include "platform/files.h"
 #include "tools/query_text.h"
 

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "dac/mysql/client/client_records.h"
-#include "dac/mysql/client/mysql_api_direct.h"
+#include "dac/mysql/client/api/mysql_api_direct.h"
+#include "dac/mysql/client/wire/client_records.h"
 
 namespace tools {
 

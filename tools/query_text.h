@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "dac/mysql/client/mysql_api.h"
+#include "dac/mysql/client/api/mysql_api.h"
 
 namespace tools {
 

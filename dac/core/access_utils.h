@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "dac/core/server_types.h"
-#include "dac/framework/custom_connection.h"
-#include "dac/framework/field_type.h"
-#include "dac/framework/string_list.h"
+#include "dac/core/server/server_types.h"
+#include "dac/framework/classes/string_list.h"
+#include "dac/framework/data/custom_connection.h"
+#include "dac/framework/data/field_type.h"
 
 namespace dac {
 

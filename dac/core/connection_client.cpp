@@ -2,12 +2,12 @@
 
 #include <utility>
 
-#include "dac/core/connection.h"
 #include "dac/core/connection_component.h"
-#include "dac/core/messages.h"
-#include "dac/framework/database_error.h"
-#include "dac/framework/exceptions.h"
-#include "dac/framework/meta_class.h"
+#include "dac/core/server/connection.h"
+#include "dac/core/server/messages.h"
+#include "dac/framework/classes/database_error.h"
+#include "dac/framework/classes/exceptions.h"
+#include "dac/framework/classes/meta_class.h"
 
 namespace dac {
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "dac/framework/custom_connection.h"
+#include "dac/framework/data/custom_connection.h"
 
 namespace dac {
 

@@ -5,22 +5,22 @@
 #include <algorithm>
 #include <exception>
 
-#include "dac/core/command.h"
-#include "dac/core/connect_dialog.h"
-#include "dac/core/connection.h"
 #include "dac/core/connection_client.h"
-#include "dac/core/da_errors.h"
-#include "dac/core/dataset_component.h"
-#include "dac/core/messages.h"
-#include "dac/core/new_instance.h"
-#include "dac/core/record_set.h"
+#include "dac/core/dataset/dataset_component.h"
+#include "dac/core/login/connect_dialog.h"
+#include "dac/core/server/command.h"
+#include "dac/core/server/connection.h"
+#include "dac/core/server/da_errors.h"
+#include "dac/core/server/messages.h"
+#include "dac/core/server/new_instance.h"
+#include "dac/core/server/record_set.h"
 #include "dac/core/sql_component.h"
-#include "dac/core/sql_monitor.h"
-#include "dac/framework/application.h"
-#include "dac/framework/database_error.h"
-#include "dac/framework/dataset.h"
-#include "dac/framework/scoped_value.h"
-#include "dac/store/host_hooks.h"
+#include "dac/core/trace/sql_monitor.h"
+#include "dac/framework/classes/application.h"
+#include "dac/framework/classes/database_error.h"
+#include "dac/framework/classes/scoped_value.h"
+#include "dac/framework/data/dataset.h"
+#include "dac/store/runtime/host_hooks.h"
 
 namespace dac {
 

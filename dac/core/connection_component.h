@@ -21,11 +21,11 @@
 #include <vector>
 
 #include "dac/core/connection_options.h"
-#include "dac/core/traced_component.h"
-#include "dac/framework/custom_connection.h"
-#include "dac/framework/string_list.h"
-#include "dac/framework/variant.h"
-#include "dac/store/record_set_types.h"
+#include "dac/core/trace/traced_component.h"
+#include "dac/framework/classes/string_list.h"
+#include "dac/framework/data/custom_connection.h"
+#include "dac/framework/values/variant.h"
+#include "dac/store/record/record_set_types.h"
 
 namespace dac {
 

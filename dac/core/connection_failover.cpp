@@ -1,14 +1,14 @@
 // The connection component's decisions after a server error: what the
 // application was doing (the operation stack), whether the connection is
 // lost, whether it may be restored, and whether the operation runs again.
-#include "dac/core/connection.h"
 #include "dac/core/connection_client.h"
 #include "dac/core/connection_component.h"
-#include "dac/core/connection_pool.h"
-#include "dac/core/da_errors.h"
-#include "dac/core/sql_monitor.h"
-#include "dac/framework/dataset.h"
-#include "dac/framework/scoped_value.h"
+#include "dac/core/pool/connection_pool.h"
+#include "dac/core/server/connection.h"
+#include "dac/core/server/da_errors.h"
+#include "dac/core/trace/sql_monitor.h"
+#include "dac/framework/classes/scoped_value.h"
+#include "dac/framework/data/dataset.h"
 
 namespace dac {
 

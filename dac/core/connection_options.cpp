@@ -1,7 +1,7 @@
 #include "dac/core/connection_options.h"
 
-#include "dac/core/connection.h"
 #include "dac/core/connection_component.h"
+#include "dac/core/server/connection.h"
 
 namespace dac {
 

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "dac/framework/persistent.h"
+#include "dac/framework/classes/persistent.h"
 
 namespace dac {
 

@@ -1,13 +1,13 @@
 // The connection component's local transactions and its connection-wide
 // apply of cached updates.
-#include "dac/core/connection.h"
 #include "dac/core/connection_client.h"
 #include "dac/core/connection_component.h"
-#include "dac/core/da_errors.h"
-#include "dac/core/messages.h"
-#include "dac/core/sql_monitor.h"
-#include "dac/framework/database_error.h"
-#include "dac/framework/dataset.h"
+#include "dac/core/server/connection.h"
+#include "dac/core/server/da_errors.h"
+#include "dac/core/server/messages.h"
+#include "dac/core/trace/sql_monitor.h"
+#include "dac/framework/classes/database_error.h"
+#include "dac/framework/data/dataset.h"
 
 namespace dac {
 

@@ -2,14 +2,14 @@
 
 #include <utility>
 
-#include "dac/core/messages.h"
-#include "dac/framework/database_error.h"
-#include "dac/framework/filer.h"
-#include "dac/framework/stream_persist.h"
-#include "dac/framework/text_conversions.h"
-#include "dac/store/blob.h"
-#include "dac/store/encoding.h"
-#include "dac/store/marshal.h"
+#include "dac/core/server/messages.h"
+#include "dac/framework/classes/database_error.h"
+#include "dac/framework/classes/stream_persist.h"
+#include "dac/framework/data/filer.h"
+#include "dac/framework/values/text_conversions.h"
+#include "dac/store/blob/blob.h"
+#include "dac/store/runtime/encoding.h"
+#include "dac/store/runtime/marshal.h"
 #include "platform/code_page.h"
 
 namespace dac {

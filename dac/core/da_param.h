@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "dac/framework/params.h"
+#include "dac/framework/data/params.h"
 
 namespace dac {
 

@@ -1,7 +1,7 @@
 // TDKDataSource: the library's data source component.
 #pragma once
 
-#include "dac/framework/data_source.h"
+#include "dac/framework/data/data_source.h"
 
 namespace dac {
 

@@ -3,14 +3,14 @@
 #include <memory>
 
 #include "dac/core/data_access_globals.h"
-#include "dac/core/messages.h"
+#include "dac/core/server/messages.h"
 #include "dac/core/sql_component.h"
 #include "dac/core/sql_owner.h"
-#include "dac/framework/component.h"
-#include "dac/framework/database_error.h"
-#include "dac/framework/filer.h"
-#include "dac/framework/update_pair.h"
-#include "dac/store/parser.h"
+#include "dac/framework/classes/component.h"
+#include "dac/framework/classes/database_error.h"
+#include "dac/framework/classes/update_pair.h"
+#include "dac/framework/data/filer.h"
+#include "dac/store/lexer/parser.h"
 #include "platform/ascii.h"
 
 namespace dac {

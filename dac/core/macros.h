@@ -14,9 +14,9 @@
 #include <cstdint>
 #include <string>
 
-#include "dac/framework/collection.h"
-#include "dac/framework/streams.h"
-#include "dac/framework/text_conversions.h"
+#include "dac/framework/classes/collection.h"
+#include "dac/framework/classes/streams.h"
+#include "dac/framework/values/text_conversions.h"
 
 namespace dac {
 

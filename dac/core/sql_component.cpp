@@ -4,17 +4,17 @@
 
 #include <exception>
 
-#include "dac/core/command.h"
-#include "dac/core/connection.h"
 #include "dac/core/connection_component.h"
 #include "dac/core/da_param.h"
 #include "dac/core/macros.h"
-#include "dac/core/messages.h"
+#include "dac/core/server/command.h"
+#include "dac/core/server/connection.h"
+#include "dac/core/server/messages.h"
 #include "dac/core/sql_owner.h"
 #include "dac/core/update_sql.h"
-#include "dac/framework/database_error.h"
-#include "dac/framework/filer.h"
-#include "dac/framework/update_pair.h"
+#include "dac/framework/classes/database_error.h"
+#include "dac/framework/classes/update_pair.h"
+#include "dac/framework/data/filer.h"
 
 namespace dac {
 

@@ -23,10 +23,10 @@
 #include <string>
 
 #include "dac/core/connection_client.h"
-#include "dac/core/traced_component.h"
-#include "dac/framework/component.h"
-#include "dac/framework/string_list.h"
-#include "dac/framework/variant.h"
+#include "dac/core/trace/traced_component.h"
+#include "dac/framework/classes/component.h"
+#include "dac/framework/classes/string_list.h"
+#include "dac/framework/values/variant.h"
 
 namespace dac {
 

@@ -6,16 +6,16 @@
 #include <cmath>
 #include <thread>
 
-#include "dac/core/command.h"
-#include "dac/core/connection.h"
 #include "dac/core/connection_component.h"
-#include "dac/core/da_errors.h"
 #include "dac/core/da_param.h"
+#include "dac/core/server/command.h"
+#include "dac/core/server/connection.h"
+#include "dac/core/server/da_errors.h"
 #include "dac/core/sql_component.h"
-#include "dac/core/sql_monitor.h"
-#include "dac/store/data_types.h"
-#include "dac/store/host_hooks.h"
-#include "dac/store/mem_dataset.h"
+#include "dac/core/trace/sql_monitor.h"
+#include "dac/store/dataset/mem_dataset.h"
+#include "dac/store/record/data_types.h"
+#include "dac/store/runtime/host_hooks.h"
 #include "platform/clock.h"
 
 namespace dac {

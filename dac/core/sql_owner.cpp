@@ -1,6 +1,6 @@
 #include "dac/core/sql_owner.h"
 
-#include "dac/framework/meta_class.h"
+#include "dac/framework/classes/meta_class.h"
 
 namespace dac {
 

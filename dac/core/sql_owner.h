@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "dac/core/server_types.h"
+#include "dac/core/server/server_types.h"
 
 namespace dac {
 

@@ -4,8 +4,8 @@
 #include "dac/core/da_param.h"
 #include "dac/core/sql_component.h"
 #include "dac/core/sql_owner.h"
-#include "dac/framework/update_pair.h"
-#include "dac/store/parser.h"
+#include "dac/framework/classes/update_pair.h"
+#include "dac/store/lexer/parser.h"
 
 namespace dac {
 

@@ -2,12 +2,12 @@
 
 #include <algorithm>
 
-#include "dac/core/dataset_component.h"
-#include "dac/core/messages.h"
+#include "dac/core/dataset/dataset_component.h"
+#include "dac/core/server/messages.h"
 #include "dac/core/sql_component.h"
 #include "dac/core/sql_owner.h"
-#include "dac/framework/database_error.h"
-#include "dac/framework/update_pair.h"
+#include "dac/framework/classes/database_error.h"
+#include "dac/framework/classes/update_pair.h"
 
 namespace dac {
 

@@ -8,10 +8,10 @@
 #include <array>
 #include <memory>
 
-#include "dac/core/server_types.h"
-#include "dac/framework/component.h"
-#include "dac/framework/dataset_types.h"
-#include "dac/framework/string_list.h"
+#include "dac/core/server/server_types.h"
+#include "dac/framework/classes/component.h"
+#include "dac/framework/classes/string_list.h"
+#include "dac/framework/data/dataset_types.h"
 
 namespace dac {
 

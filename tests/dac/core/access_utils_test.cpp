@@ -6,7 +6,7 @@
 #include "dac/core/data_source_component.h"
 #include "dac/core/macros.h"
 #include "dac/core/sql_component.h"
-#include "dac/store/parser.h"
+#include "dac/store/lexer/parser.h"
 #include "tests/dac/core/support/assertion_text.h"
 
 namespace dac::test {

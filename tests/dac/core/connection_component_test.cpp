@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "dac/core/connect_dialog.h"
+#include "dac/core/login/connect_dialog.h"
 #include "tests/dac/core/support/hooked_errors.h"
 #include "tests/dac/core/support/test_clients.h"
 #include "tests/dac/core/support/test_connection.h"

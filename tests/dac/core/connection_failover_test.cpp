@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "dac/core/connection_component.h"
-#include "dac/core/da_errors.h"
+#include "dac/core/server/da_errors.h"
 #include "tests/dac/core/support/test_clients.h"
 #include "tests/dac/core/support/test_connection.h"
 #include "tests/dac/framework/error_text.h"

@@ -4,10 +4,10 @@
 
 #include <string>
 
-#include "dac/framework/filer.h"
-#include "dac/framework/stream_persist.h"
-#include "dac/framework/string_list.h"
-#include "dac/store/blob.h"
+#include "dac/framework/classes/stream_persist.h"
+#include "dac/framework/classes/string_list.h"
+#include "dac/framework/data/filer.h"
+#include "dac/store/blob/blob.h"
 #include "tests/dac/core/support/assertion_text.h"
 #include "tests/dac/framework/error_text.h"
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "dac/framework/filer.h"
-#include "dac/store/parser.h"
+#include "dac/framework/data/filer.h"
+#include "dac/store/lexer/parser.h"
 #include "tests/dac/core/support/test_sql_owner.h"
 #include "tests/dac/framework/error_text.h"
 

@@ -8,9 +8,9 @@
 
 #include "dac/core/da_param.h"
 #include "dac/core/macros.h"
-#include "dac/framework/filer.h"
-#include "dac/store/blob.h"
-#include "dac/store/data_types.h"
+#include "dac/framework/data/filer.h"
+#include "dac/store/blob/blob.h"
+#include "dac/store/record/data_types.h"
 #include "tests/dac/core/support/test_connection.h"
 #include "tests/dac/framework/error_text.h"
 

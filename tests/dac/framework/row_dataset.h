@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "dac/framework/data_link.h"
-#include "dac/framework/data_source.h"
-#include "dac/framework/dataset.h"
-#include "dac/framework/field.h"
-#include "dac/framework/string_fields.h"
+#include "dac/framework/data/data_link.h"
+#include "dac/framework/data/data_source.h"
+#include "dac/framework/data/dataset.h"
+#include "dac/framework/data/field.h"
+#include "dac/framework/data/string_fields.h"
 
 namespace dac {
 

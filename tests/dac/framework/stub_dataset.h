@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "dac/framework/dataset_base.h"
-#include "dac/framework/field.h"
+#include "dac/framework/data/dataset_base.h"
+#include "dac/framework/data/field.h"
 
 namespace dac {
 

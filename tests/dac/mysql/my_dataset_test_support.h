@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "dac/framework/component.h"
-#include "dac/mysql/my_connection.h"
-#include "dac/mysql/my_connection_component.h"
-#include "dac/mysql/my_dataset.h"
+#include "dac/framework/classes/component.h"
+#include "dac/mysql/components/my_connection_component.h"
+#include "dac/mysql/components/my_dataset.h"
+#include "dac/mysql/provider/my_connection.h"
 #include "tests/dac/mysql/my_provider_test_support.h"
 
 namespace dac::testing {

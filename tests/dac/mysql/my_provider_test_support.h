@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
-#include "dac/mysql/my_connection.h"
-#include "dac/mysql/my_error.h"
+#include "dac/mysql/provider/my_connection.h"
+#include "dac/mysql/provider/my_error.h"
 #include "tests/dac/mysql/client/api_test_support.h"
 
 namespace dac::testing {

@@ -6,7 +6,7 @@
 #include <string>
 #include <thread>
 
-#include "dac/mysql/my_connection_pool.h"
+#include "dac/mysql/provider/my_connection_pool.h"
 #include "tests/dac/mysql/client/api_test_support.h"
 
 namespace dac::testing {

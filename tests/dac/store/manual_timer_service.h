@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <utility>
 
-#include "dac/store/timer_service.h"
+#include "dac/store/runtime/timer_service.h"
 
 namespace dac {
 

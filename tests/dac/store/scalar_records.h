@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "dac/framework/text_conversions.h"
-#include "dac/framework/variant.h"
+#include "dac/framework/values/text_conversions.h"
+#include "dac/framework/values/variant.h"
 #include "platform/code_page.h"
 #include "tests/dac/store/test_record_set.h"
 

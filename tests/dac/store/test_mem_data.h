@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "dac/store/mem_data.h"
+#include "dac/store/record/mem_data.h"
 #include "tests/dac/store/test_record_set.h"
 
 namespace dac::testing {

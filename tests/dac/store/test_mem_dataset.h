@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "dac/framework/field.h"
-#include "dac/store/mem_dataset.h"
+#include "dac/framework/data/field.h"
+#include "dac/store/dataset/mem_dataset.h"
 #include "tests/dac/store/test_mem_data.h"
 
 namespace dac::testing {

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "dac/framework/exceptions.h"
-#include "dac/store/blob.h"
-#include "dac/store/data.h"
-#include "dac/store/db_object.h"
+#include "dac/framework/classes/exceptions.h"
+#include "dac/store/blob/blob.h"
+#include "dac/store/record/data.h"
+#include "dac/store/record/db_object.h"
 
 namespace dac::testing {
 

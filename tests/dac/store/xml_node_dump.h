@@ -4,8 +4,8 @@
 #include <functional>
 #include <string>
 
-#include "dac/store/xml_exception.h"
-#include "dac/store/xml_text_reader.h"
+#include "dac/store/xml/xml_exception.h"
+#include "dac/store/xml/xml_text_reader.h"
 
 namespace dac::testing {
 

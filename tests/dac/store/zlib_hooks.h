@@ -4,7 +4,7 @@
 
 #include <zlib.h>
 
-#include "dac/store/compression_hooks.h"
+#include "dac/store/blob/compression_hooks.h"
 
 namespace dac::testing {
 

@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "dac/framework/exceptions.h"
+#include "dac/framework/classes/exceptions.h"
 
 namespace dac::test {
 

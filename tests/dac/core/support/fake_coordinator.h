@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "dac/core/transaction_coordinator.h"
+#include "dac/core/server/transaction_coordinator.h"
 
 namespace dac::test {
 

@@ -8,8 +8,8 @@
 #include <memory>
 #include <string>
 
-#include "dac/core/connection_pool_manager.h"
-#include "dac/core/local_connection_pool.h"
+#include "dac/core/pool/connection_pool_manager.h"
+#include "dac/core/pool/local_connection_pool.h"
 #include "tests/dac/core/support/fake_provider.h"
 
 namespace dac::test {

@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "dac/core/connection_pool.h"
+#include "dac/core/pool/connection_pool.h"
 #include "tests/dac/core/support/fake_provider.h"
 
 namespace dac::test {

@@ -1,7 +1,7 @@
 #include "tests/dac/core/support/fake_provider.h"
 
-#include "dac/core/da_errors.h"
-#include "dac/framework/database_error.h"
+#include "dac/core/server/da_errors.h"
+#include "dac/framework/classes/database_error.h"
 
 namespace dac::test {
 

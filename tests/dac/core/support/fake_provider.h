@@ -12,9 +12,9 @@
 #include <utility>
 #include <vector>
 
-#include "dac/core/command.h"
-#include "dac/core/connection.h"
-#include "dac/framework/variant.h"
+#include "dac/core/server/command.h"
+#include "dac/core/server/connection.h"
+#include "dac/framework/values/variant.h"
 
 namespace dac::test {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <memory>
 
-#include "dac/store/blob.h"
+#include "dac/store/blob/blob.h"
 
 namespace dac::test {
 

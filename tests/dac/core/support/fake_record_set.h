@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "dac/core/record_set.h"
+#include "dac/core/server/record_set.h"
 #include "tests/dac/core/support/fake_provider.h"
 
 namespace dac::test {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "dac/framework/application.h"
+#include "dac/framework/classes/application.h"
 
 namespace dac::test {
 

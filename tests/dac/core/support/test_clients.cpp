@@ -1,7 +1,7 @@
 #include "tests/dac/core/support/test_clients.h"
 
-#include "dac/core/da_errors.h"
-#include "dac/framework/scoped_value.h"
+#include "dac/core/server/da_errors.h"
+#include "dac/framework/classes/scoped_value.h"
 #include "tests/dac/core/support/fake_provider.h"
 
 namespace dac::test {

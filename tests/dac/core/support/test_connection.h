@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "dac/core/connection_component.h"
-#include "dac/core/da_errors.h"
-#include "dac/core/sql_monitor.h"
+#include "dac/core/server/da_errors.h"
+#include "dac/core/trace/sql_monitor.h"
 #include "tests/dac/core/support/fake_pool.h"
 #include "tests/dac/core/support/fake_provider.h"
 

@@ -1,7 +1,7 @@
 #include "tests/dac/core/support/test_da_dataset.h"
 
-#include "dac/core/record_set.h"
-#include "dac/core/sql_clauses.h"
+#include "dac/core/dataset/sql_clauses.h"
+#include "dac/core/server/record_set.h"
 #include "tests/dac/core/support/test_dialect.h"
 
 namespace dac::test {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "dac/core/dataset_component.h"
+#include "dac/core/dataset/dataset_component.h"
 #include "tests/dac/store/manual_timer_service.h"
 
 namespace dac::test {

@@ -5,7 +5,7 @@
 // table: they arrive as plain symbol lexemes.
 #pragma once
 
-#include "dac/store/parser.h"
+#include "dac/store/lexer/parser.h"
 
 namespace dac::test {
 

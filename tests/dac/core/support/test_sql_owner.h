@@ -8,7 +8,7 @@
 
 #include "dac/core/sql_component.h"
 #include "dac/core/sql_owner.h"
-#include "dac/framework/component.h"
+#include "dac/framework/classes/component.h"
 
 namespace dac::test {
 

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "dac/core/traced_component.h"
-#include "dac/framework/component.h"
+#include "dac/core/trace/traced_component.h"
+#include "dac/framework/classes/component.h"
 
 namespace dac::test {
 

@@ -1,6 +1,6 @@
 #include "tests/dac/core/support/updating_data_set.h"
 
-#include "dac/core/record_set.h"
+#include "dac/core/server/record_set.h"
 
 namespace dac::test {
 

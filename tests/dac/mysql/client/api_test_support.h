@@ -12,12 +12,13 @@
 #include <string>
 #include <vector>
 
-#include "dac/core/param_desc.h"
-#include "dac/mysql/client/mysql_api.h"
-#include "dac/mysql/client/mysql_api_client.h"
-#include "dac/mysql/client/mysql_api_direct.h"
-#include "dac/mysql/client/protocol.h"
+#include "dac/core/server/param_desc.h"
+#include "dac/mysql/client/api/mysql_api.h"
+#include "dac/mysql/client/api/mysql_api_client.h"
+#include "dac/mysql/client/api/mysql_api_direct.h"
+#include "dac/mysql/client/wire/protocol.h"
 #include "tests/dac/mysql/client/server_test_support.h"
+#include "tests/dac/mysql/client/wire/wire_samples.h"
 #include "tools/query_text.h"
 
 namespace dac::testing {
@@ -127,14 +128,5 @@ class ApiStatement {
   TMySQLAPI& api_;
   PMySqlStmt stmt_;
 };
-
-inline TParamDesc* AddParam(TParamDescs& params, uint16_t type, const Variant& value,
-                            TParamDirection direction = pdInput) {
-  auto param = std::make_unique<TParamDesc>();
-  param->SetDataType(type);
-  param->SetParamType(direction);
-  param->SetValue(value);
-  return params.Add(std::move(param));
-}
 
 }  // namespace dac::testing

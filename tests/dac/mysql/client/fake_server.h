@@ -116,27 +116,4 @@ inline int UnusedPort() {
   return ntohs(address.sin_port);
 }
 
-// A protocol-10 greeting with a 20-byte salt. Without the tail, the
-// greeting ends after the 13 filler bytes (a pre-4.1 server).
-inline TBytes Greeting(uint16_t capabilities, const uint8_t* salt, bool with_tail = true) {
-  TBytes g = {10};
-  Append(g, Bytes(std::string("5.5.5-10.11.0-Fake", 19)));
-  Append(g, {42, 0, 0, 0});
-  g.insert(g.end(), salt, salt + 8);
-  g.push_back(0);
-  g.push_back(static_cast<uint8_t>(capabilities));
-  g.push_back(static_cast<uint8_t>(capabilities >> 8));
-  g.push_back(8);
-  Append(g, {2, 0});
-  Append(g, {0, 0, 21, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
-  if (with_tail) {
-    g.insert(g.end(), salt + 8, salt + 20);
-    g.push_back(0);
-    Append(g, Bytes(std::string("mysql_native_password", 22)));
-  }
-  return g;
-}
-
-inline TBytes OkPacket() { return {0, 0, 0, 2, 0, 0, 0}; }
-
 }  // namespace dac::testing

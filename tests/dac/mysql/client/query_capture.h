@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "dac/framework/bytes.h"
-#include "dac/mysql/client/client_records.h"
+#include "dac/framework/values/bytes.h"
+#include "dac/mysql/client/wire/client_records.h"
 #include "tests/dac/mysql/client/fake_server.h"
 #include "tests/dac/mysql/client/wire_test_support.h"
 

@@ -11,9 +11,9 @@
 #include <thread>
 #include <vector>
 
-#include "dac/mysql/client/client_errors.h"
-#include "dac/mysql/client/mysql_result_set.h"
-#include "dac/mysql/client/mysql_session.h"
+#include "dac/mysql/client/session/mysql_result_set.h"
+#include "dac/mysql/client/session/mysql_session.h"
+#include "dac/mysql/client/wire/client_errors.h"
 #include "tests/dac/mysql/client/wire_test_support.h"
 
 namespace dac::testing {

@@ -10,49 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "dac/framework/bytes.h"
-#include "dac/mysql/client/client_errors.h"
-#include "dac/mysql/client/io_handler.h"
-#include "dac/mysql/client/mysql_vio.h"
+#include "dac/framework/values/bytes.h"
+#include "dac/mysql/client/transport/io_handler.h"
+#include "dac/mysql/client/transport/mysql_vio.h"
+#include "dac/mysql/client/wire/client_errors.h"
+#include "tests/dac/mysql/client/wire/wire_samples.h"
 
 namespace dac::testing {
-
-// The code fn fails with (0 when it succeeds), and its message.
-inline int32_t ErrorCodeOf(const std::function<void()>& fn, std::string* message = nullptr) {
-  try {
-    fn();
-  } catch (const EMySqlException& e) {
-    if (message) *message = e.Message();
-    return e.ErrorCode();
-  }
-  return 0;
-}
-
-inline TBytes Bytes(const std::string& text) { return TBytes(text.begin(), text.end()); }
-
-inline void Append(TBytes& to, const TBytes& bytes) { to.insert(to.end(), bytes.begin(), bytes.end()); }
-
-// A text of fewer than 251 bytes with its one-byte length in front.
-inline TBytes LengthCoded(const std::string& text) {
-  TBytes out = {static_cast<uint8_t>(text.size())};
-  Append(out, Bytes(text));
-  return out;
-}
-
-inline void Put24(TBytes& to, uint32_t v) {
-  to.push_back(static_cast<uint8_t>(v));
-  to.push_back(static_cast<uint8_t>(v >> 8));
-  to.push_back(static_cast<uint8_t>(v >> 16));
-}
-
-// One physical packet: 3-byte length, sequence byte, payload.
-inline TBytes Frame(const TBytes& payload, uint8_t sequence) {
-  TBytes out;
-  Put24(out, static_cast<uint32_t>(payload.size()));
-  out.push_back(sequence);
-  Append(out, payload);
-  return out;
-}
 
 // One compressed packet around bytes: deflated unless stored is asked for.
 inline TBytes CompressedFrame(const TBytes& bytes, uint8_t sequence, bool stored) {

@@ -1,0 +1,189 @@
+// The dataset's SQL text: editing its WHERE and ORDER BY clauses, the
+// memory of the text the editing started from, the final SQL with the
+// filter and the server-side master/detail condition, and the names the
+// dataset quotes.
+#include "dac/core/connection_component.h"
+#include "dac/core/da_param.h"
+#include "dac/core/data_access_globals.h"
+#include "dac/core/dataset/dataset_component.h"
+#include "dac/core/dataset/dataset_options.h"
+#include "dac/core/macros.h"
+#include "dac/core/server/connection.h"
+#include "dac/core/server/record_set.h"
+#include "dac/core/sql_component.h"
+#include "dac/framework/data/field.h"
+#include "dac/framework/data/fields.h"
+#include "platform/ascii.h"
+
+namespace dac {
+
+namespace {
+
+std::string Trim(const std::string& text) { return std::string(plat::TrimBlanks(text)); }
+
+}  // namespace
+
+// ---- clause editing (a provider supplies the dialect) ----
+
+std::string TCustomDADataSet::SQLAddWhere(const std::string&, const std::string&) { return ""; }
+std::string TCustomDADataSet::SQLDeleteWhere(const std::string&) { return ""; }
+std::string TCustomDADataSet::SQLGetWhere(const std::string&) { return ""; }
+std::string TCustomDADataSet::SQLSetOrderBy(const std::string&, const std::string&) { return ""; }
+std::string TCustomDADataSet::SQLGetOrderBy(const std::string&) { return ""; }
+
+void TCustomDADataSet::AddWhere(const std::string& condition) {
+  SaveModifiedSQL(SQLAddWhere(Trim(SQL().Text()), condition));
+}
+
+void TCustomDADataSet::DeleteWhere() { SaveModifiedSQL(SQLDeleteWhere(Trim(SQL().Text()))); }
+
+void TCustomDADataSet::SetOrderBy(const std::string& fields) {
+  SaveModifiedSQL(SQLSetOrderBy(Trim(SQL().Text()), fields));
+}
+
+std::string TCustomDADataSet::GetOrderBy() { return SQLGetOrderBy(Trim(SQL().Text())); }
+
+// ---- base-SQL memory ----
+
+void TCustomDADataSet::SaveSQL() { base_sql_ = SQL().Text(); }
+
+void TCustomDADataSet::RestoreSQL() {
+  if (base_sql_.empty()) return;
+  SQL().SetText(base_sql_);
+  base_sql_.clear();
+}
+
+// A change of the text forgets the base (unless BaseSQLOldBehavior); an
+// edit made here keeps the text it started from, so that RestoreSQL brings
+// back the text before the first edit.
+void TCustomDADataSet::SaveModifiedSQL(const std::string& new_sql) {
+  if (new_sql == Trim(SQL().Text())) return;
+  if (base_sql_.empty()) base_sql_ = SQL().Text();
+  const std::string base = base_sql_;
+  SQL().SetText(new_sql);
+  if (!BaseSQLOldBehavior) base_sql_ = base;
+}
+
+std::string TCustomDADataSet::GetBaseSQL() {
+  std::string text = base_sql_.empty() ? SQL().Text() : base_sql_;
+  if (MacroCount() > 0) Macros().Expand(text);
+  return text;
+}
+
+// ---- the SQL sent ----
+
+std::string TCustomDADataSet::GetFinalSQL() {
+  std::string sql = command_->GetFinalSQL();
+  if (!filter_sql_.empty()) sql = SQLAddWhere(sql, filter_sql_);
+  if (!GetMasterSource() || master_fields_.empty() || detail_fields_.empty() || options_->GetLocalMasterDetail()) {
+    return sql;
+  }
+  // Each detail column equals a parameter named as the master field.
+  const TDKTableInfoClass& rules = TableInfoClass();
+  const bool quote_names = options_->GetQuoteNames();
+  std::string condition;
+  for (size_t m = 1, d = 1;;) {
+    const std::string master = ExtractFieldName(master_fields_, m);
+    const std::string detail = ExtractFieldName(detail_fields_, d);
+    if (master.empty() || detail.empty()) break;
+    if (!condition.empty()) condition += " and ";
+    condition += rules.NormalizeName(detail, quote_names) + " = :" + rules.NormalizeName(master, quote_names);
+  }
+  return condition.empty() ? sql : SQLAddWhere(sql, condition);
+}
+
+void TCustomDADataSet::AssembleSQL() {
+  command_->AssembleSQL();
+  UnPrepare();
+}
+
+void TCustomDADataSet::SetFilterSQL(const std::string& value) {
+  if (value == filter_sql_) return;
+  const std::string old = filter_sql_;
+  filter_sql_ = Trim(value);
+  const bool was_open = GetActive();
+  if (!Loading()) {
+    Close();
+    UnPrepare();
+  }
+  AssembleSQL();
+  if (!was_open) return;
+  try {
+    Open();
+    if (Filtered() && !Filter().empty()) {
+      Data()->FilterUpdated();
+      Resync({});
+      First();
+    }
+  } catch (...) {
+    filter_sql_ = old;
+    AssembleSQL();
+    throw;
+  }
+}
+
+// ---- client-side filter and record count ----
+
+void TCustomDADataSet::SetFiltered(bool value) {
+  if (value == Filtered() || !GetActive()) return TMemDataSet::SetFiltered(value);
+  std::vector<TField*> key_fields;
+  Variant key_values;
+  GetCurrentKeys(key_fields, key_values);
+  TMemDataSet::SetFiltered(value);
+  if (!key_fields.empty()) Locate(key_fields, key_values, {});
+}
+
+int TCustomDADataSet::GetRecordCount() {
+  if (GetActive() && !Fetched() && options_->GetQueryRecCount() && rec_count_ != 0) {
+    Variant read;
+    const int32_t rows_read = icommand_ && icommand_->GetProp(prRowsProcessed, read) ? read.AsInt32() : 0;
+    return rec_count_ - rows_read + Data()->GetRecordCount();
+  }
+  return TMemDataSet::GetRecordCount();
+}
+
+// ---- names ----
+
+std::string TCustomDADataSet::QuoteName(const std::string& name) const {
+  if (!options_->GetQuoteNames() || name.empty()) return name;
+  return left_quote_ + name + right_quote_;
+}
+
+std::string TCustomDADataSet::UnQuoteName(const std::string& name) const {
+  const std::string trimmed = Trim(name);
+  const bool quoted = trimmed.size() >= 3 && trimmed.front() == left_quote_ && trimmed.back() == right_quote_;
+  return options_->GetQuoteNames() && quoted ? trimmed.substr(1, trimmed.size() - 2) : trimmed;
+}
+
+std::string TCustomDADataSet::GetActualFieldName(TFieldDesc* field_desc) {
+  return QuoteName(field_desc->GetName().empty() ? field_desc->GetActualName() : field_desc->GetName());
+}
+
+std::string TCustomDADataSet::GetActualFieldName(TField* field) {
+  TFieldDesc* desc = GetFieldDesc(field);
+  DAC_ASSERT(desc != nullptr, "Field " + field->FieldName() + " has no descriptor");
+  return GetActualFieldName(desc);
+}
+
+// ---- macros of the SQL and the update SQL ----
+
+void TCustomDADataSet::ScanMacros(TObject*) {
+  if (!command_) return;
+  std::string text = SQL().Text();
+  for (const auto& list : update_sql_) {
+    if (list) text += list->Text();
+  }
+  Macros().Scan(text);
+}
+
+std::string TCustomDADataSet::GetUpdateStatement(TStatementType statement_type) {
+  const TStrings* list = GetUpdateSQLIndex(statement_type);
+  if (!list) return "";
+  if (statement_type != stRefresh) return list->Text();
+  std::string text = Trim(list->Text());
+  if (text.size() < 5 || !plat::SameText(text.substr(0, 5), "WHERE")) return text;
+  const std::string base = SQLGeneratorCompatibility ? GetBaseSQL() : GetFinalSQL();
+  return SQLAddWhere(base, Trim(text.substr(5)));
+}
+
+}  // namespace dac

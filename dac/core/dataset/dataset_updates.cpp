@@ -1,0 +1,163 @@
+// The dataset's write-back side, what the others share: the updating table
+// and its key fields, field descriptors and objects by number and name, the
+// small steps a provider overrides, and the filed parameters and macros.
+// Statements run in dataset_perform_sql.cpp, rows are read back in
+// dataset_refresh.cpp, edits and posts are in dataset_editing.cpp, cached
+// updates and batches in dataset_cached_updates.cpp, master and detail in
+// dataset_master_detail.cpp.
+#include "dac/core/connection_component.h"
+#include "dac/core/da_param.h"
+#include "dac/core/dataset/dataset_component.h"
+#include "dac/core/dataset/dataset_options.h"
+#include "dac/core/server/connection.h"
+#include "dac/core/server/messages.h"
+#include "dac/core/server/record_set.h"
+#include "dac/core/sql_component.h"
+#include "dac/framework/classes/database_error.h"
+#include "dac/framework/data/field.h"
+#include "dac/framework/data/filer.h"
+#include "dac/store/runtime/shared_object.h"
+
+namespace dac {
+
+// ---- updating table and key fields ----
+
+void TCustomDADataSet::SetUpdatingTable(const std::string& value) {
+  const std::string normalized = TableInfoClass().NormalizeName(value, false);
+  const std::string old = updating_table_;
+  updating_table_ = normalized;
+  if (updating_table_ != old) ClearCachedKeyAndDataFields();
+  if (!irecord_set_ || !irecord_set_->GetActive()) return;
+  const TDKTablesInfo& tables = irecord_set_->GetTablesInfo();
+  int index = -1;
+  if (tables.Count() > 0 && !normalized.empty()) {
+    index = tables.IndexByName(normalized);
+    if (index < 0) index = tables.IndexByAlias(normalized);
+    if (index < 0 && updating_table_ != old) {
+      updating_table_ = old;
+      DatabaseError(FormatMessage(SBadUpdatingTable, {value}));
+    }
+    if (index < 0) return SetUpdatingTable("");
+  } else if (tables.Count() > 0) {
+    index = 0;
+  }
+  updating_table_idx_ = index;
+  DetectIdentityField();
+  if (!read_only_ && options_->GetSetFieldsReadOnly() && ReadOnlyFieldsEnabled()) {
+    TKeyAndDataFields fields;
+    GetKeyAndDataFields(fields, false);
+    for (int i = 0; i < Fields().Count(); ++i) {
+      TField* field = Fields().Fields(i);
+      if (field->FieldKind() != fkData) continue;
+      field->SetReadOnly(true);
+      TFieldDesc* desc = TMemDataSet::GetFieldDesc(field);
+      TFieldDesc* root = desc;
+      while (root && root->GetParentField()) root = root->GetParentField();
+      for (TDKFieldDesc* data_desc : fields.DataFieldDescs) {
+        if (data_desc == desc || data_desc == root) field->SetReadOnly(false);
+      }
+    }
+  }
+  if (tables.Count() > 0) ps_key_fields_ = PSGetKeyFields();
+}
+
+void TCustomDADataSet::DetectIdentityField() { identity_field_ = nullptr; }
+
+void TCustomDADataSet::GetKeyAndDataFields(TKeyAndDataFields&, bool) { throw Exception("Abstract Error"); }
+
+void TCustomDADataSet::ClearCachedKeyAndDataFields() {
+  for (TKeyAndDataFields& fields : cached_key_and_data_fields_) {
+    fields.KeyFieldDescs.clear();
+    fields.DataFieldDescs.clear();
+  }
+}
+
+// ---- descriptors ----
+
+TField* TCustomDADataSet::GetField(TFieldDesc* field_desc) {
+  DAC_ASSERT(field_desc != nullptr, "No field descriptor");
+  for (int i = 0; i < Fields().Count(); ++i) {
+    if (Fields().Fields(i)->FieldNo() == field_desc->GetFieldNo()) return Fields().Fields(i);
+  }
+  return nullptr;
+}
+
+TFieldDesc* TCustomDADataSet::GetFieldDesc(int field_no) {
+  if (!Data() || field_no < 1 || field_no > Data()->GetFieldCount()) return nullptr;
+  return Data()->GetFieldDescs().GetItems(field_no - 1);
+}
+
+TFieldDesc* TCustomDADataSet::GetFieldDesc(const std::string& field_name) {
+  return Data() ? Data()->FindField(field_name) : nullptr;
+}
+
+uint16_t TCustomDADataSet::GetDataType(const std::string& field_name) {
+  TFieldDesc* desc = GetFieldDesc(field_name);
+  return desc ? desc->GetDataType() : dtUnknown;
+}
+
+// ---- small steps of the write-back side ----
+
+bool TCustomDADataSet::IsPreconnected() {
+  return (GetState() == dsEdit && IsNeedEditPreconnect()) || (GetState() == dsInsert && IsNeedInsertPreconnect());
+}
+
+bool TCustomDADataSet::NeedReturnParams() { return options_->GetReturnParams(); }
+
+bool TCustomDADataSet::NeedDetailRefresh(TDAParam* param, TSharedObject* object) {
+  param->SetParamObject(object);
+  return false;
+}
+
+void TCustomDADataSet::DoBeforeUpdateExecute(TDataSet* sender, TStatementTypes statement_types, TParams* params) {
+  if (AssignedBeforeUpdateExecute()) before_update_execute_(sender, statement_types, params);
+}
+
+void TCustomDADataSet::DoAfterUpdateExecute(TDataSet* sender, TStatementTypes statement_types, TParams* params) {
+  if (AssignedAfterUpdateExecute()) after_update_execute_(sender, statement_types, params);
+}
+
+// ---- objects and column sizes ----
+
+TSharedObject* TCustomDADataSet::GetFieldObject(TFieldDesc* field_desc) {
+  TRecordBuffer buffer = nullptr;
+  if (!GetActiveRecBuf(buffer)) return nullptr;
+  const uint16_t type = field_desc->GetDataType();
+  if (Data()->IsBlobFieldType(type)) return Data()->GetObject(field_desc->GetFieldNo(), buffer);
+  // Structured columns keep their object in the same kind of slot.
+  if (type == dtObject || type == dtArray) return TSharedObject::At(buffer + field_desc->GetOffset());
+  DatabaseError(LoadResString(SNeedBlobType), this);
+}
+
+TSharedObject* TCustomDADataSet::GetFieldObject(TField* field) {
+  TFieldDesc* desc = TMemDataSet::GetFieldDesc(field);
+  if (!desc) DatabaseError(FormatMessage(SFieldNotFound, {field->FieldName()}), this);
+  return GetFieldObject(desc);
+}
+
+TSharedObject* TCustomDADataSet::GetFieldObject(const std::string& field_name) {
+  TFieldDesc* desc = Data() ? Data()->FieldByName(field_name) : nullptr;
+  if (!desc) DatabaseError(FormatMessage(SFieldNotFound, {field_name}), this);
+  return GetFieldObject(desc);
+}
+
+int TCustomDADataSet::GetFieldPrecision(const std::string& field_name) {
+  TFieldDesc* desc = GetFieldDesc(field_name);
+  return desc && (desc->GetDataType() == dtInteger || desc->GetDataType() == dtFloat) ? desc->GetLength() : 0;
+}
+
+int TCustomDADataSet::GetFieldScale(const std::string& field_name) {
+  TFieldDesc* desc = GetFieldDesc(field_name);
+  return desc && (desc->GetDataType() == dtInteger || desc->GetDataType() == dtFloat) ? desc->GetScale() : 0;
+}
+
+// ---- filing ----
+
+void TCustomDADataSet::DefineProperties(TFiler& filer) {
+  TMemDataSet::DefineProperties(filer);
+  const auto* ancestor = dynamic_cast<const TCustomDADataSet*>(filer.Ancestor());
+  DefineParamsAndMacros(filer, Params(), Macros(), ancestor ? &ancestor->Params() : nullptr,
+                        ancestor ? &ancestor->Macros() : nullptr);
+}
+
+}  // namespace dac

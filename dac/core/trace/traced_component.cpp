@@ -1,0 +1,15 @@
+#include "dac/core/trace/traced_component.h"
+
+#include "dac/framework/classes/component.h"
+
+namespace dac {
+
+ITracedComponent* TracedComponentOf(const TComponent* component) {
+  return dynamic_cast<ITracedComponent*>(const_cast<TComponent*>(component));
+}
+
+IConnectionCredentials* CredentialsOf(const TComponent* component) {
+  return dynamic_cast<IConnectionCredentials*>(const_cast<TComponent*>(component));
+}
+
+}  // namespace dac

@@ -1,0 +1,155 @@
+#include "dac/framework/data/dataset_base.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "dac/framework/classes/database_error.h"
+#include "dac/framework/data/field.h"
+#include "dac/framework/data/field_classes.h"
+#include "dac/framework/values/text_conversions.h"
+
+namespace dac {
+
+namespace {
+
+// Date-times from 0001-01-01 to the end of 9999-12-31; before 1899-12-30
+// the fraction counts away from zero, so 0001-01-01 runs down to -693594.
+constexpr DateTime kMinDateTimeExcluded = -693594.0;
+constexpr DateTime kMaxDateTimeExcluded = 2958466.0;
+
+plat::TimeStamp ToTimeStamp(DateTime value) {
+  if (!(value > kMinDateTimeExcluded && value < kMaxDateTimeExcluded)) {
+    throw EConvertError(Format("'%s' is not a valid date and time", FloatToStr(value).c_str()));
+  }
+  return plat::DateTimeToTimeStamp(value);
+}
+
+DateTime FromTimeStamp(const plat::TimeStamp& stamp) {
+  DateTime value = 0;
+  if (stamp.time >= plat::kMSecsPerDay || !plat::TryTimeStampToDateTime(stamp, value)) {
+    throw EConvertError(Format("'%d.%d' is not a valid timestamp", stamp.date, stamp.time));
+  }
+  return value;
+}
+
+template <typename T>
+T Load(const void* source) {
+  T value;
+  std::memcpy(&value, source, sizeof value);
+  return value;
+}
+
+template <typename T>
+void Store(void* dest, T value) {
+  std::memcpy(dest, &value, sizeof value);
+}
+
+void DateToNative(TFieldType type, DateTime value, void* dest) {
+  const plat::TimeStamp stamp = ToTimeStamp(value);
+  if (type == ftDate) Store(dest, stamp.date);
+  if (type == ftTime) Store(dest, stamp.time);
+  if (type == ftDateTime) Store(dest, plat::TimeStampToMSecs(stamp));
+}
+
+DateTime DateFromNative(TFieldType type, const void* source) {
+  if (type == ftDate) return FromTimeStamp({0, Load<int32_t>(source)});
+  if (type == ftTime) return FromTimeStamp({Load<int32_t>(source), plat::kDateDelta});
+  plat::TimeStamp stamp;
+  const auto msecs = Load<double>(source);
+  if (!plat::TryMSecsToTimeStamp(msecs, stamp)) {
+    throw EConvertError(Format("'%s' is not a valid timestamp", FloatToStr(msecs).c_str()));
+  }
+  return FromTimeStamp(stamp);
+}
+
+// Zero-terminated UTF-16 of at most max_chars characters, buffers unaligned.
+void WideToNative(const WideString& value, int max_chars, void* dest) {
+  const size_t count = std::min(value.size(), static_cast<size_t>(std::max(max_chars, 0)));
+  std::memcpy(dest, value.data(), count * sizeof(char16_t));
+  Store(static_cast<char*>(dest) + count * sizeof(char16_t), char16_t{0});
+}
+
+WideString WideFromNative(const void* source, int max_chars) {
+  WideString value;
+  const auto* bytes = static_cast<const char*>(source);
+  for (int i = 0; i < max_chars; ++i) {
+    const auto c = Load<char16_t>(bytes + static_cast<size_t>(i) * sizeof(char16_t));
+    if (c == 0) break;
+    value.push_back(c);
+  }
+  return value;
+}
+
+}  // namespace
+
+DAC_DEFINE_CLASS(TDataSetBase, TComponent, ::dac::TComponentClass)
+
+TDataSetBase::TDataSetBase(TComponent* owner) : TComponent(owner), fields_(this), field_defs_(this) {}
+
+TDataSetBase::~TDataSetBase() { fields_.Detach(); }
+
+void TDataSetBase::BeforeDestruction() { fields_.Detach(); }
+
+bool TDataSetBase::GetFieldData(int field_no, void* buffer) {
+  TField* field = fields_.FieldByNumber(field_no);
+  return field && GetFieldData(field, buffer);
+}
+
+// A variant field's two forms are one: a Variant object.
+bool TDataSetBase::GetFieldData(TField* field, void* buffer, bool native_format) {
+  if (native_format || !buffer || field->DataType() == ftVariant) return GetFieldData(field, buffer);
+  std::vector<uint8_t> native(static_cast<size_t>(std::max(field->DataSize(), 1)));
+  if (!GetFieldData(field, native.data())) return false;
+  DataConvert(field, native.data(), buffer, false);
+  return true;
+}
+
+void TDataSetBase::SetFieldData(TField* field, const void* buffer, bool native_format) {
+  if (native_format || !buffer || field->DataType() == ftVariant) {
+    SetFieldData(field, buffer);
+    return;
+  }
+  std::vector<uint8_t> native(static_cast<size_t>(std::max(field->DataSize(), 1)));
+  DataConvert(field, buffer, native.data(), true);
+  SetFieldData(field, native.data());
+}
+
+void TDataSetBase::DataConvert(TField* field, const void* source, void* dest, bool to_native) {
+  const TFieldType type = field->DataType();
+  switch (type) {
+    case ftDate:
+    case ftTime:
+    case ftDateTime:
+      if (to_native) {
+        DateToNative(type, Load<DateTime>(source), dest);
+      } else {
+        Store(dest, DateFromNative(type, source));
+      }
+      return;
+    case ftWideString:
+      if (to_native) {
+        WideToNative(*static_cast<const WideString*>(source), field->Size(), dest);
+      } else {
+        *static_cast<WideString*>(dest) = WideFromNative(source, field->Size() + 1);
+      }
+      return;
+    case ftVariant:
+      *static_cast<Variant*>(dest) = *static_cast<const Variant*>(source);
+      return;
+    default:
+      std::memcpy(dest, source, static_cast<size_t>(field->DataSize()));
+  }
+}
+
+Variant TDataSetBase::Lookup(const std::string&, const Variant&, const std::string&) {
+  DatabaseError("Operation not supported", this);
+}
+
+const TComponentClass* TDataSetBase::GetFieldClass(TFieldType type) const { return DefaultFieldClass(type); }
+
+void TDataSetBase::CheckInactive() {
+  if (GetActive()) DatabaseError("Cannot perform this operation on an open dataset", this);
+}
+
+}  // namespace dac

@@ -1,0 +1,47 @@
+// Date and time fields. Native forms: TDateTimeField a double of
+// milliseconds, day number x 86,400,000 + milliseconds of the day [8];
+// TDateField an int32 day number, 0001-01-01 being day 1 [4]; TTimeField
+// an int32 of milliseconds since midnight [4]. The value form is the
+// runtime's date-time.
+#pragma once
+
+#include "dac/framework/data/field.h"
+
+namespace dac {
+
+class TDateTimeField : public TField {
+  DAC_DECLARE_CLASS();
+
+ public:
+  explicit TDateTimeField(TComponent* owner);
+
+  int GetDataSize() const override { return DataType() == ftDateTime ? 8 : 4; }
+  DateTime GetAsDateTime() override;
+  void SetAsDateTime(DateTime value) override;
+  double GetAsFloat() override { return GetAsDateTime(); }
+  void SetAsFloat(double value) override { SetAsDateTime(value); }
+  // In the format settings' short date and long time forms.
+  std::string GetAsString() override;
+  void SetAsString(const std::string& value) override;
+
+ protected:
+  TDateTimeField(TComponent* owner, TFieldType type);
+  Variant GetAsVariant() override { return Variant::FromDateTime(GetAsDateTime()); }
+  void SetVarValue(const Variant& value) override { SetAsDateTime(value.AsDateTime()); }
+};
+
+class TDateField : public TDateTimeField {
+  DAC_DECLARE_CLASS();
+
+ public:
+  explicit TDateField(TComponent* owner);
+};
+
+class TTimeField : public TDateTimeField {
+  DAC_DECLARE_CLASS();
+
+ public:
+  explicit TTimeField(TComponent* owner);
+};
+
+}  // namespace dac

@@ -1,0 +1,86 @@
+#include "dac/framework/data/string_fields.h"
+
+#include <cstring>
+#include <vector>
+
+#include "dac/framework/values/text_conversions.h"
+#include "platform/code_page.h"
+
+namespace dac {
+
+DAC_DEFINE_CLASS(TStringField, TField, ::dac::TComponentClassOf<TStringField>)
+DAC_DEFINE_CLASS(TWideStringField, TStringField, ::dac::TComponentClassOf<TWideStringField>)
+DAC_DEFINE_CLASS(TGuidField, TStringField, ::dac::TComponentClassOf<TGuidField>)
+
+TStringField::TStringField(TComponent* owner) : TStringField(owner, ftString, 20) {}
+
+TStringField::TStringField(TComponent* owner, TFieldType type, int size) : TField(owner) {
+  SetDataType(type);
+  InitSize(size);
+}
+
+void TStringField::SetFixedChar(bool value) { SetDataType(value ? ftFixedChar : ftString); }
+
+void TStringField::SetFieldType(TFieldType type) {
+  if (type == ftString || type == ftFixedChar) SetDataType(type);
+}
+
+void TStringField::CheckTypeSize(int size) const {
+  if (size < 0) FieldError("Invalid field size");
+}
+
+std::string TStringField::GetAsString() {
+  std::vector<char> buffer(static_cast<size_t>(Size()) + 1, '\0');
+  if (!GetData(buffer.data())) return std::string();
+  return std::string(buffer.data(), strnlen(buffer.data(), static_cast<size_t>(Size())));
+}
+
+void TStringField::SetAsString(const std::string& value) {
+  std::vector<char> buffer(static_cast<size_t>(Size()) + 1, '\0');
+  std::memcpy(buffer.data(), value.data(), std::min(value.size(), static_cast<size_t>(Size())));
+  SetData(buffer.data());
+}
+
+bool TStringField::GetAsBoolean() {
+  const std::string text = GetAsString();
+  return !text.empty() && std::strchr("TtYy", text[0]) != nullptr;
+}
+
+void TStringField::SetAsBoolean(bool value) { SetAsString(value ? "T" : "F"); }
+
+int32_t TStringField::GetAsInteger() { return IsNull() ? 0 : StrToInt(GetAsString()); }
+
+void TStringField::SetAsInteger(int32_t value) { SetAsString(std::to_string(value)); }
+
+int64_t TStringField::GetAsLargeInt() { return IsNull() ? 0 : StrToInt64(GetAsString()); }
+
+void TStringField::SetAsLargeInt(int64_t value) { SetAsString(std::to_string(value)); }
+
+double TStringField::GetAsFloat() { return IsNull() ? 0 : StrToFloat(GetAsString()); }
+
+void TStringField::SetAsFloat(double value) { SetAsString(FloatToStr(value)); }
+
+DateTime TStringField::GetAsDateTime() { return IsNull() ? 0 : StrToDateTime(GetAsString()); }
+
+void TStringField::SetAsDateTime(DateTime value) { SetAsString(DateTimeToStr(value)); }
+
+TWideStringField::TWideStringField(TComponent* owner) : TStringField(owner, ftWideString, 20) {}
+
+WideString TWideStringField::GetAsWideString() {
+  WideString value;
+  return GetData(&value, false) ? value : WideString();
+}
+
+void TWideStringField::SetAsWideString(const WideString& value) { SetData(&value, false); }
+
+std::string TWideStringField::GetAsString() { return plat::Utf16ToAnsi(GetAsWideString()); }
+
+void TWideStringField::SetAsString(const std::string& value) { SetAsWideString(plat::AnsiToUtf16(value)); }
+
+TGuidField::TGuidField(TComponent* owner) : TStringField(owner, ftGuid, 38) {}
+
+void TGuidField::CheckTypeSize(int size) const {
+  if (size != 38) FieldError("Invalid field size");
+}
+
+}  // namespace dac

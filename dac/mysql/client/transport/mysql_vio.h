@@ -1,0 +1,57 @@
+// The byte transport under the packet layer: a blocking read with a
+// read-ahead buffer and a blocking write with bounded retries, built on the
+// primitive operations each concrete transport supplies.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "dac/framework/classes/meta_class.h"
+
+namespace dac {
+
+class TMySqlVio : public TObject {
+  DAC_DECLARE_CLASS();
+
+ public:
+  static constexpr int kReadAheadSize = 65536;
+  // Reads below this size are served through the read-ahead buffer.
+  static constexpr int kSmallReadLimit = 2048;
+
+  TMySqlVio() = default;
+  ~TMySqlVio() override = default;
+  TMySqlVio(const TMySqlVio&) = delete;
+  TMySqlVio& operator=(const TMySqlVio&) = delete;
+
+  virtual int GetTimeout() = 0;
+  virtual void SetTimeout(int seconds) = 0;
+  // One receive or send call; may move fewer bytes; 0 on failure or end.
+  virtual int ReadNoWait(uint8_t* buffer, int offset, int count) = 0;
+  virtual int WriteNoWait(const uint8_t* buffer, int offset, int count) = 0;
+  // Resets the read-ahead buffer; every override calls it first.
+  virtual void Connect();
+  virtual void Close() = 0;
+  // Bytes handed out; fewer than count only when the connection failed.
+  virtual int Read(uint8_t* buffer, int offset, int count);
+  virtual int Write(const uint8_t* buffer, int offset, int count);
+  // The point of the handshake where TLS starts. A transport that cannot
+  // become secure raises EMySqlException 2026 "SSL connection error".
+  virtual void SetIsSecure(bool value);
+  virtual bool GetIsSecure() { return false; }
+
+  // Set by a transport when a socket call fails; the packet layer adds it to
+  // its "lost connection" error.
+  const std::string& GetLastError() const { return last_error_; }
+
+ protected:
+  void SetLastError(std::string text) { last_error_ = std::move(text); }
+
+ private:
+  std::string last_error_;
+  std::vector<uint8_t> read_ahead_;
+  int fill_count_ = 0;
+  int read_position_ = 0;
+};
+
+}  // namespace dac

@@ -1,0 +1,317 @@
+#include "dac/mysql/provider/my_proc_call.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "dac/core/server/messages.h"
+#include "dac/core/server/param_desc.h"
+#include "dac/framework/classes/database_error.h"
+#include "dac/framework/classes/exceptions.h"
+#include "dac/mysql/client/wire/client_records.h"
+#include "dac/mysql/provider/my_connection.h"
+#include "dac/mysql/provider/my_identifiers.h"
+#include "dac/mysql/provider/my_parser.h"
+#include "dac/mysql/provider/my_property_codes.h"
+#include "dac/mysql/provider/my_record_set.h"
+#include "dac/mysql/provider/my_sql_literals.h"
+#include "dac/store/blob/blob.h"
+#include "dac/store/record/block_manager.h"
+#include "platform/ascii.h"
+#include "platform/code_page.h"
+
+namespace dac {
+
+namespace {
+
+std::unique_ptr<TParser> RoutineParser(const std::string& text) {
+  auto parser = MakeParser<TMyParser>(text);
+  parser->SetOmitBlank(true);
+  parser->SetOmitComment(true);
+  parser->SetQuotedString(true);
+  parser->SetUppercase(false);
+  return parser;
+}
+
+std::string Upper(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; });
+  return text;
+}
+
+struct TypeEntry {
+  const char* name;
+  uint16_t data_type;
+};
+
+// Declared types and their data types; BOOL, BOOLEAN, NUMERIC and REAL are
+// the server's own names for TINYINT(1), DECIMAL and DOUBLE.
+constexpr TypeEntry kDeclaredTypes[] = {
+    {"BIT", dtBoolean},        {"BOOL", dtBoolean},        {"BOOLEAN", dtBoolean},
+    {"TINYINT", dtInt8},       {"SMALLINT", dtSmallint},   {"MEDIUMINT", dtInteger},
+    {"INT", dtInteger},        {"INTEGER", dtInteger},     {"BIGINT", dtLargeint},
+    {"DOUBLE", dtFloat},       {"FLOAT", dtFloat},         {"DECIMAL", dtFloat},
+    {"NUMERIC", dtFloat},      {"REAL", dtFloat},          {"CHAR", dtString},
+    {"VARCHAR", dtString},     {"ENUM", dtString},         {"SET", dtString},
+    {"DATE", dtDate},          {"TIME", dtTime},           {"TIMESTAMP", dtDateTime},
+    {"DATETIME", dtDateTime},  {"YEAR", dtWord},           {"TINYBLOB", dtBlob},
+    {"BLOB", dtBlob},          {"MEDIUMBLOB", dtBlob},     {"LONGBLOB", dtBlob},
+    {"TINYTEXT", dtMemo},      {"TEXT", dtMemo},           {"MEDIUMTEXT", dtMemo},
+    {"LONGTEXT", dtMemo},      {"GEOMETRY", dtBlob},       {"POINT", dtBlob},
+    {"LINESTRING", dtBlob},    {"POLYGON", dtBlob},        {"GEOMETRYCOLLECTION", dtBlob},
+    {"MULTIPOINT", dtBlob},    {"MULTILINESTRING", dtBlob}, {"MULTIPOLYGON", dtBlob},
+};
+
+uint16_t DataTypeOfDeclared(const std::string& type, const std::string& text) {
+  for (const TypeEntry& entry : kDeclaredTypes)
+    if (type == entry.name) return entry.data_type;
+  throw Exception("Unknown column type \"" + type + "\" in \"" + text + "\"");
+}
+
+// A name or type lexeme: an identifier, or a word the lexer knows as a
+// keyword (SET is a type; STATUS may well be a name).
+std::string NameLexem(TParser& parser, const std::string& text, const std::string& routine_name) {
+  std::string lexem;
+  const int code = parser.GetNext(lexem);
+  if (code != LexemIdent && code <= 0) {
+    AssertionFailed(lexem + " in " + text + ", Name = " + routine_name, __FILE__, __LINE__);
+  }
+  return lexem;
+}
+
+// The item that reads an OUT value back, cast by its declared type.
+std::string ReadBackItem(const std::string& name, const TMyParamTypeNote* note, bool quote_names) {
+  const std::string variable = "@" + BracketIfNeed(name, quote_names);
+  const std::string alias = QuoteEscapedString("@" + name, static_cast<int>(name.size() + 1));
+  const std::string type = note ? note->type : std::string();
+  const auto cast = [&](const char* as) { return "CAST(" + variable + " AS " + as + ") AS " + alias; };
+  if (type == "TINYINT" || type == "SMALLINT" || type == "MEDIUMINT" || type == "INT" || type == "INTEGER" ||
+      type == "BIGINT")
+    return cast(note->is_unsigned ? "UNSIGNED" : "SIGNED");
+  if (type == "YEAR") return cast("UNSIGNED");
+  if (type == "DECIMAL") return cast("DECIMAL");
+  if (type == "DATE" || type == "TIME" || type == "DATETIME") return cast(type.c_str());
+  if (type == "TINYBLOB" || type == "BLOB" || type == "MEDIUMBLOB" || type == "LONGBLOB") return cast("BINARY");
+  return variable + " AS " + alias;
+}
+
+std::string Joined(const std::vector<std::string>& items) {
+  std::string out;
+  for (const std::string& item : items) out += (out.empty() ? "" : ", ") + item;
+  return out;
+}
+
+}  // namespace
+
+TMyParamBlockResult SplitRoutineDefinition(const std::string& create_text) {
+  TMyParamBlockResult result;
+  auto parser = RoutineParser(create_text);
+  std::string lexem;
+  int returns_at = -1;
+  int code = parser->GetNext(lexem);
+  while (code != LexemEnd && !(code == LexemIdent && Upper(lexem) == "RETURNS")) code = parser->GetNext(lexem);
+  if (code != LexemEnd) {
+    returns_at = parser->CurrPos() - 7;
+    code = parser->GetNext(lexem);
+    if (code == LexemIdent) {
+      std::string type = lexem;
+      code = parser->GetNext(lexem);
+      if (code == LexemSymbol && lexem == "(") {
+        // Blanks count from here on: "DECIMAL(10, 2)" keeps its text.
+        parser->SetOmitBlank(false);
+        type += "(";
+        std::string inner;
+        for (code = parser->GetNext(lexem); code != LexemEnd && lexem != ")" && lexem != "(";
+             code = parser->GetNext(lexem))
+          inner += lexem;
+        if (lexem == ")") type += inner + ")";
+      }
+      result.return_type = type;
+    }
+  }
+  // The parameter list: the first "(" ahead of RETURNS and its match.
+  auto list = RoutineParser(create_text);
+  int depth = 0;
+  size_t start = std::string::npos;
+  for (code = list->GetNext(lexem); code != LexemEnd; code = list->GetNext(lexem)) {
+    if (lexem == "(") {
+      if (depth++ == 0 && start == std::string::npos) {
+        if (returns_at >= 0 && list->CurrPos() > returns_at) break;
+        start = static_cast<size_t>(list->CurrPos());
+      }
+    } else if (lexem == ")" && depth > 0 && --depth == 0 && start != std::string::npos) {
+      result.param_list = create_text.substr(start, static_cast<size_t>(list->CurrPos() - 1) - start);
+      break;
+    }
+  }
+  return result;
+}
+
+void ParseRoutineParams(const std::string& text, bool is_return_type, bool use_unicode,
+                        const std::string& routine_name, TParamDescs& params, TMyParamTypeNotes& notes) {
+  auto parser = RoutineParser(text);
+  std::string lexem;
+  for (;;) {
+    auto param = std::make_unique<TParamDesc>();
+    TMyParamTypeNote note;
+    std::string type;
+    if (is_return_type) {
+      param->SetParamType(pdResult);
+      param->SetName("Result");
+      type = NameLexem(*parser, text, routine_name);
+    } else {
+      std::string first = NameLexem(*parser, text, routine_name);
+      const std::string direction = Upper(first);
+      param->SetParamType(pdInput);
+      if (direction == "IN" || direction == "OUT" || direction == "INOUT") {
+        param->SetParamType(direction == "IN" ? pdInput : direction == "OUT" ? pdOutput : pdInputOutput);
+        first = NameLexem(*parser, text, routine_name);
+      }
+      param->SetName(UnbracketIfPossible(first));
+      type = NameLexem(*parser, text, routine_name);
+    }
+    note.type = Upper(type);
+    uint16_t data_type = DataTypeOfDeclared(note.type, text);
+    // The rest of the declaration: widths, UNSIGNED, character sets...
+    int code = parser->GetNext(lexem);
+    for (; code != LexemEnd && code != myComma; code = parser->GetNext(lexem)) {
+      if (lexem == "(") {
+        bool first_number = true;
+        for (code = parser->GetNext(lexem); code != LexemEnd && lexem != ")"; code = parser->GetNext(lexem)) {
+          if (code != LexemNumber || !first_number) continue;
+          first_number = false;
+          if (data_type == dtString) param->SetSize(std::atoi(lexem.c_str()));
+          // TINYINT(1) is how the server writes a boolean.
+          if (note.type == "TINYINT" && lexem == "1") data_type = dtBoolean;
+        }
+        if (code == LexemEnd) break;
+      } else if (Upper(lexem) == "UNSIGNED") {
+        note.is_unsigned = true;
+      }
+    }
+    if (use_unicode && data_type == dtString) data_type = dtWideString;
+    if (use_unicode && data_type == dtMemo) data_type = dtWideMemo;
+    param->SetDataType(data_type);
+    params.Add(std::move(param));
+    notes.push_back(note);
+    if (code == LexemEnd || is_return_type) return;
+  }
+}
+
+std::string BuildProcCallText(const std::string& name, bool is_function, const TParamDescs& params,
+                              const TMyParamTypeNotes& notes, bool quote_names) {
+  std::vector<std::string> arguments, set_list, select_list;
+  for (int i = is_function ? 1 : 0; i < params.Count(); ++i) {
+    const TParamDesc& param = *params.Items(i);
+    const std::string& n = param.GetName();
+    const TMyParamTypeNote* note = static_cast<size_t>(i) < notes.size() ? &notes[static_cast<size_t>(i)] : nullptr;
+    switch (param.GetParamType()) {
+      case pdInputOutput:
+        set_list.push_back("@" + BracketIfNeed(n, quote_names) + " = :" + n);
+        [[fallthrough]];
+      case pdOutput:
+        arguments.push_back("@" + BracketIfNeed(n, quote_names));
+        select_list.push_back(ReadBackItem(n, note, quote_names));
+        break;
+      case pdResult:
+        arguments.push_back(n);
+        break;
+      default:
+        arguments.push_back(":" + n);
+        break;
+    }
+  }
+  std::string sql = (is_function ? "SELECT " : "CALL ") + BracketIfNeed(name, quote_names) + "(" + Joined(arguments) + ")";
+  if (!set_list.empty()) sql = "SET " + Joined(set_list) + "; " + sql;
+  if (!select_list.empty()) sql += "; SELECT " + Joined(select_list);
+  return sql;
+}
+
+// ---- reading the definition from the server ----
+
+namespace {
+
+// The text of a column of the record set's first row; empty for NULL.
+std::string FirstRowText(TMySQLRecordset& rs, uint16_t field_no) {
+  void* rec = TBlockManager::GetRecordPtr(rs.GetFirstItem());
+  if (rs.GetNull(field_no, rec)) return std::string();
+  TFieldDesc* field = rs.GetFieldDescs().GetItems(field_no - 1);
+  if (rs.IsBlobFieldType(field->GetDataType()))
+    return static_cast<TBlob*>(rs.GetObject(field_no, rec))->GetAsString();
+  Variant value;
+  rs.GetFieldAsVariant(field_no, rec, value);
+  return VarToStr(value);
+}
+
+// The rows of a statement on the connection, all at once; false without a row.
+bool QueryFirstRow(TMySQLConnection& connection, const std::string& sql, TMySQLRecordset& rs) {
+  rs.SetConnection(&connection);
+  rs.SetSQL(sql);
+  rs.SetProp(prFlatBuffers, false);
+  rs.SetProp(prLongStrings, true);
+  rs.SetProp(prFetchAll, true);
+  rs.Open();
+  return rs.GetFirstItem() != nullptr;
+}
+
+std::unique_ptr<TMySQLRecordset> NewRecordSet() {
+  return std::unique_ptr<TMySQLRecordset>(static_cast<TMySQLRecordset*>(TMySQLRecordset::ClassInfo().Create()));
+}
+
+TMyParamBlockResult ReadRoutineDefinition(TMySQLConnection& connection, const std::string& name) {
+  TMyParamBlockResult result;
+  int major = 0, minor = 0, release = 0;
+  DecodeVersion(connection.GetServerVersion(), major, minor, release);
+  // The name goes into the statements as a quoted literal, so that no name
+  // brings SQL of its own.
+  const std::string quoted_name = QuoteEscapedString(name, static_cast<int>(name.size()));
+  std::string database = connection.GetDatabase();
+  std::transform(database.begin(), database.end(), database.begin(), plat::AnsiCharLower);
+  const std::string quoted_database = QuoteEscapedString(database, static_cast<int>(database.size()));
+  auto rs = NewRecordSet();
+  if (major == 5 && minor == 0 && release <= 3) {
+    if (!QueryFirstRow(connection,
+                       "SELECT type, returns, param_list FROM mysql.proc WHERE (name = " + quoted_name +
+                           ") AND (LOWER(db) = " + quoted_database + ")",
+                       *rs))
+      return result;
+    result.is_function = Upper(FirstRowText(*rs, 1)) == "FUNCTION";
+    result.return_type = FirstRowText(*rs, 2);
+    result.param_list = FirstRowText(*rs, 3);
+    return result;
+  }
+  if (!QueryFirstRow(connection,
+                     "SELECT ROUTINE_TYPE FROM INFORMATION_SCHEMA.ROUTINES WHERE (ROUTINE_NAME = " + quoted_name +
+                         ") AND (LOWER(ROUTINE_SCHEMA) = " + quoted_database + ")",
+                     *rs))
+    return result;
+  result.is_function = Upper(FirstRowText(*rs, 1)) == "FUNCTION";
+  rs = NewRecordSet();
+  const std::string show = std::string(result.is_function ? "SHOW CREATE FUNCTION " : "SHOW CREATE PROCEDURE ") +
+                           BracketIfNeed(database, true) + "." + BracketIfNeed(name, true);
+  if (!QueryFirstRow(connection, show, *rs) || rs->GetFieldDescs().Count() < 3) return result;
+  const std::string create_text = FirstRowText(*rs, 3);
+  if (create_text.empty()) return result;
+  const TMyParamBlockResult split = SplitRoutineDefinition(create_text);
+  result.param_list = split.param_list;
+  result.return_type = split.return_type;
+  return result;
+}
+
+}  // namespace
+
+std::string TMySQLConnection::CreateProcCall(bool need_description, TParamDescs& params, const std::string& name,
+                                             bool quote_names) {
+  Connect("");
+  const TMyParamBlockResult definition = ReadRoutineDefinition(*this, name);
+  TMyParamTypeNotes notes;
+  if (need_description) {
+    params.Clear();
+    if (definition.is_function && !definition.return_type.empty())
+      ParseRoutineParams(definition.return_type, true, use_unicode_, name, params, notes);
+    if (!definition.param_list.empty()) ParseRoutineParams(definition.param_list, false, use_unicode_, name, params, notes);
+  }
+  const bool is_function = definition.is_function && params.Count() > 0 && params.Items(0)->GetParamType() == pdResult;
+  return BuildProcCallText(name, is_function, params, notes, quote_names);
+}
+
+}  // namespace dac

@@ -1,0 +1,358 @@
+// TMySQLRecordset: describing the columns of a result and the tables they
+// come from.
+#include <algorithm>
+
+#include "dac/framework/classes/exceptions.h"
+#include "dac/mysql/provider/my_connection.h"
+#include "dac/mysql/provider/my_identifiers.h"
+#include "dac/mysql/provider/my_parser.h"
+#include "dac/mysql/provider/my_record_set.h"
+#include "dac/mysql/provider/my_type_mapping.h"
+#include "platform/ascii.h"
+#include "platform/code_page.h"
+
+namespace dac {
+
+namespace {
+
+// A column that is part of a key.
+constexpr uint32_t kPartKeyFlag = 16384;
+
+std::unique_ptr<TParser> SqlParser(const std::string& sql, bool omit_blank) {
+  auto parser = MakeParser<TMyParser>(sql);
+  parser->SetOmitBlank(omit_blank);
+  parser->SetOmitComment(true);
+  parser->SetQuotedString(true);
+  return parser;
+}
+
+bool Holds(const std::string& sql, int code) { return SqlParser(sql, true)->ToLexem(code) == code; }
+
+bool IsBlobColumn(uint8_t type) {
+  return type == mftTinyBlob || type == mftMediumBlob || type == mftLongBlob || type == mftBlob;
+}
+
+// Bytes of a column's slot, with its length and scale, by data type.
+void ApplySizeRule(TMySQLFieldDesc& desc, int32_t size, int32_t decimals) {
+  const uint16_t length = static_cast<uint16_t>(std::clamp(size, 0, 65535));
+  const auto slot = [&](int32_t bytes) { desc.SetSize(static_cast<uint16_t>(std::clamp(bytes, 0, 65535))); };
+  switch (desc.GetDataType()) {
+    case dtString:
+      desc.SetLength(length);
+      slot(size + 1);
+      break;
+    case dtInt8:
+    case dtSmallint:
+    case dtWord:
+    case dtBoolean:
+      slot(2);
+      break;
+    case dtInteger:
+    case dtUInt32:
+      slot(4);
+      break;
+    case dtBlob:
+    case dtMemo:
+    case dtWideMemo:
+      slot(kReferenceSlotSize);
+      break;
+    case dtFloat:
+    case dtBCD:
+      desc.SetLength(length);
+      desc.SetScale(static_cast<uint16_t>(std::max(decimals, 0)));
+      slot(8);
+      break;
+    case dtDate:
+    case dtTime:
+    case dtDateTime:
+      desc.SetLength(length);
+      slot(8);
+      break;
+    case dtLargeint:
+      slot(8);
+      break;
+    case dtExtString:
+    case dtExtWideString:
+      desc.SetLength(length == 0 ? 65535 : length);
+      slot(kReferenceSlotSize);
+      break;
+    case dtVarBytes:
+      desc.SetLength(length);
+      slot(size + 2);
+      break;
+    case dtExtVarBytes:
+      desc.SetLength(length);
+      slot(kReferenceSlotSize);
+      break;
+    case dtWideString:
+      desc.SetLength(length);
+      slot((size + 1) * 2);
+      break;
+    case dtFmtBCD:
+      desc.SetLength(length);
+      desc.SetScale(static_cast<uint16_t>(std::max(decimals, 0)));
+      slot(std::max(size + 1, 34));
+      break;
+    default:
+      AssertionFailed("Data type " + std::to_string(desc.GetDataType()) + " has no slot", __FILE__, __LINE__);
+  }
+}
+
+// SHOW statements describe some columns narrower than their values.
+int32_t ShowColumnSize(const std::string& sql, const std::string& lower_name, int32_t size, int32_t major,
+                       int32_t minor) {
+  if ((lower_name == "privilege" || lower_name == "context") && size < 30 && Holds(sql, myPRIVILEGES)) return 40;
+  if (Holds(sql, mySLAVE) && Holds(sql, mySTATUS)) {
+    if (lower_name == "slave_io_state" && size < 80) return 80;
+    if (lower_name == "last_error" && size < 80) return 2048;
+  }
+  if (Holds(sql, myCREATE)) {
+    if (major == 4 && minor == 0 && lower_name == "create table") return 65535;
+    if (major == 5 && lower_name == "create procedure") return 65535;
+  }
+  return size;
+}
+
+}  // namespace
+
+bool& Strings65535ToMemo() {
+  static bool on = true;
+  return on;
+}
+
+void TMySQLRecordset::InternalInitFields() {
+  TMySQLCommand& command = Command();
+  const std::string sql = command.GetSQL();
+  const bool is_show = Holds(sql, mySHOW);
+  const bool is_explain = (GetServerPrimaryVer() <= 4 && Holds(sql, myEXPLAIN)) || Holds(sql, myDESCRIBE);
+  may_kill_ = false;
+  if (command_type_ == ctUnknown) {
+    // Not run yet: run it without rows to learn its columns.
+    const TParamPositions positions = command.ParamPositions();
+    if (!command.GetIsStoredProc()) command.SetSQL(EmptyResultSQL(sql));
+    const auto restore = [&] {
+      command.SetSQL(sql);
+      command.ParamPositions() = positions;
+    };
+    try {
+      DAC_ASSERT(command.GetSQLResult() == nullptr, "FCommand.FSQLResult must be nil");
+      DAC_ASSERT(sql_result_next_ == nullptr, "FSQLResultNext must be nil");
+      result_state_ = rsNone;
+      command.Execute(1);
+      if (!command.GetSQLResult()) {
+        FreeResult(true, true);
+        if (sql_result_next_) TakeNextResult();
+      }
+      if (command.GetSQLResult()) BuildFields(is_show, is_explain, sql);
+      DrainResults();
+    } catch (...) {
+      try {
+        DrainResults();
+      } catch (...) {
+      }
+      restore();
+      throw;
+    }
+    restore();
+    command.SetCursorState(GetPrepared() ? csPrepared : csInactive);
+    return;
+  }
+  if (command_type_ != ctCursor) return;
+  if (GetPrepared() && GetFieldDescs().Count() > 0) return;
+  BuildFields(is_show, is_explain, sql);
+  if (swap_connection_) {
+    auto parser = SqlParser(sql, true);
+    may_kill_ = parser->ToLexem(mySELECT) == mySELECT && parser->ToLexem(mySemicolon) == 0;
+  }
+}
+
+void TMySQLRecordset::BuildFields(bool is_show, bool is_explain, const std::string& sql) {
+  TMySQLAPI& api = API();
+  const PMySqlRes result = Command().GetSQLResult();
+  DAC_ASSERT(result != nullptr, "No result to describe");
+  const bool unicode = GetUseUnicode();
+  const int32_t major = GetServerPrimaryVer();
+  const int32_t minor = GetServerMinorVer();
+  TDKTablesInfo& tables = GetTablesInfo();
+  tables.BeginUpdate();
+  const uint32_t count = api.mysql_num_fields(result);
+  for (uint32_t i = 0; i < count; ++i) {
+    TMYSQL_FIELD column = api._mysql_fetch_field_direct(result, i, unicode);
+    if (unicode) {
+      column.name = plat::Utf8ToAnsi(column.name);
+      column.org_name = plat::Utf8ToAnsi(column.org_name);
+      column.table = plat::Utf8ToAnsi(column.table);
+    }
+    const bool is_binary = (column.flags & kBinaryFlag) != 0;
+    const bool is_unsigned = (column.flags & kUnsignedFlag) != 0;
+    uint16_t type = dtString;
+    bool fixed = false;
+    int32_t size = column.length;
+    if (fields_as_string_ && !IsBlobColumn(column.type) && column.type != mftGeometry) {
+      type = dtString;
+    } else {
+      ConvertMySQLTypeToInternalFormat(column.type, column.length, is_binary, is_unsigned, enable_boolean_, unicode,
+                                       numeric_type_, type, fixed);
+      if (unicode && (type == dtMemo || type == dtWideString || type == dtExtWideString || type == dtWideMemo)) {
+        const std::string lower = plat::AsciiLowerCase(column.name);
+        const size_t open = lower.find('('), close = lower.find(')');
+        const bool computed = column.table.empty() && open != std::string::npos && open < close &&
+                              (lower.find("format") != std::string::npos ||
+                               lower.find("inet_ntoa") != std::string::npos || lower.find("concat") != std::string::npos);
+        size = is_show || computed ? column.length + 2 : column.length / 3;
+      }
+      if (column.type == mftVarString && column.length == 65535 && column.table.empty() && Strings65535ToMemo())
+        type = is_binary ? dtBlob : dtMemo;
+    }
+    const std::string lower_name = plat::AsciiLowerCase(column.name);
+    if (is_show) size = ShowColumnSize(sql, lower_name, size, major, minor);
+    if (is_explain && lower_name == "type") size = 65534;
+    if (!long_strings_ && size >= 257) {
+      if (type == dtString) type = dtMemo;
+      if (type == dtWideString) type = dtWideMemo;
+    }
+    if ((!flat_buffers_ && size >= 32) || size == 0) {
+      if (type == dtString) type = dtExtString;
+      if (type == dtVarBytes) type = dtExtVarBytes;
+      if (type == dtWideString) type = dtExtWideString;
+    }
+
+    std::unique_ptr<TFieldDesc> made(static_cast<TFieldDesc*>(TMySQLFieldDesc::ClassInfo().Create()));
+    auto& desc = static_cast<TMySQLFieldDesc&>(*made);
+    desc.SetFieldNo(static_cast<uint16_t>(i + 1));
+    desc.SetActualFieldNo(static_cast<int32_t>(i));
+    desc.SetFixed(fixed);
+    desc.SetName(column.name);
+    const bool aliased = !column.org_table.empty() && !plat::SameText(column.org_table, column.table);
+    desc.SetActualName(aliased || column.org_name.empty() ? column.name : column.org_name);
+    if (!column.table.empty()) {
+      TDKTableInfo* entry = tables.Items(AddSQLObjectIfNeed(column.table, aliased));
+      entry->SetTableAlias(column.table);
+      desc.SetTableInfo(entry);
+    }
+    desc.SetDataType(type);
+    desc.SetSubDataType(0);
+    desc.SetMySQLType(column.type);
+    desc.SetIsUnsigned(is_unsigned);
+    desc.SetIsPrimaryKey((column.flags & kPriKeyFlag) != 0);
+    desc.SetIsAutoIncrement((column.flags & kAutoIncrementFlag) != 0);
+    desc.SetIsBinary(is_binary);
+    desc.SetRequired((column.flags & kNotNullFlag) != 0);
+    desc.SetReadOnly(column.type == mftNull);
+    desc.SetIsKey((column.flags & (kPriKeyFlag | kUniqueKeyFlag | kMultipleKeyFlag | kPartKeyFlag)) != 0);
+    ApplySizeRule(desc, size, column.decimals);
+    GetFieldDescs().Add(std::move(made));
+  }
+  tables.Normalize();
+  tables.EndUpdate();
+  ParseFromClause(sql);
+  null_row_.clear();
+}
+
+int TMySQLRecordset::AddSQLObjectIfNeed(const std::string& name, bool aliased) {
+  TDKTablesInfo& tables = GetTablesInfo();
+  const std::string normalized = tables.TableInfoClass().NormalizeName(name, false);
+  int index = tables.IndexByName(normalized);
+  if (index >= 0) return index;
+  TDKTableInfo* entry = tables.Add();
+  entry->SetTableName(normalized);
+  entry->SetAliased(aliased);
+  index = tables.IndexOf(entry);
+  DAC_ASSERT(index >= 0, "The table entry is not in the list");
+  return index;
+}
+
+// The tables of the FROM clause with their aliases and qualified names.
+void TMySQLRecordset::ParseFromClause(const std::string& sql) {
+  TDKTablesInfo& tables = GetTablesInfo();
+  auto parser = SqlParser(sql, false);
+  const bool handler = use_handler_ && Holds(sql, myHANDLER);
+  if (!handler) {
+    if (!Holds(sql, mySELECT)) {
+      const bool columns = (Holds(sql, mySHOW) && Holds(sql, myCOLUMNS)) || Holds(sql, myDESC);
+      if (!columns) return;
+      if (TFieldDesc* type = FindField("Type")) {
+        type->SetLength(256);
+        if (!long_strings_) type->SetDataType(dtMemo);
+      }
+      return;
+    }
+    if (parser->ToLexem(myFROM) != myFROM) return;
+  } else {
+    parser->ToLexem(myHANDLER);
+  }
+  std::string lexem;
+  int code = 0;
+  const auto next_solid = [&] {
+    do code = parser->GetNext(lexem);
+    while (code == LexemBlank);
+  };
+  for (;;) {
+    next_solid();
+    if (code == LexemEnd) break;
+    std::string name;
+    while (code != LexemEnd && code != LexemBlank && lexem[0] != ',' && lexem[0] != ';' && code != mySemicolon) {
+      name += lexem;
+      code = parser->GetNext(lexem);
+    }
+    std::string alias;
+    if (code == LexemBlank && !handler) {
+      next_solid();
+      if (code == myAS) next_solid();
+      if (code == LexemIdent) {
+        alias = lexem;
+        next_solid();
+      }
+    }
+    const std::string unquoted = UnbracketIfPossible(name);
+    const size_t point = unquoted.rfind('.');
+    const std::string table = point == std::string::npos ? unquoted : unquoted.substr(point + 1);
+    DAC_ASSERT(!table.empty(), "TableName cannot be empty");
+    TDKTableInfo* entry = nullptr;
+    if (!alias.empty()) {
+      entry = tables.Items(AddSQLObjectIfNeed(UnbracketIfPossible(alias), false));
+      entry->SetTableName(table);
+    } else if (TDKTableInfo* known = tables.FindByName(table)) {
+      entry = known;
+      entry->SetTableAlias("");
+    } else if (GetServerPrimaryVer() >= 5) {
+      entry = tables.Items(AddSQLObjectIfNeed(table, true));
+    }
+    if (entry) entry->SetTableNameFull(unquoted);
+    if (handler || code != myComma) break;
+  }
+  for (int i = 0; i < tables.Count(); ++i) {
+    TDKTableInfo* entry = tables.Items(i);
+    if (entry->GetTableNameFull().empty()) entry->SetTableNameFull(entry->GetTableName());
+  }
+}
+
+std::string EmptyResultSQL(const std::string& sql) {
+  auto parser = SqlParser(sql, true);
+  if (parser->ToLexem(mySELECT) != mySELECT) return sql;
+  const size_t select_end = static_cast<size_t>(parser->CurrPos());
+  auto scan = SqlParser(sql, true);
+  if (scan->ToLexem(mySET) == mySET && static_cast<size_t>(scan->CurrPos()) < select_end) return sql;
+  std::string lexem;
+  const auto start_of = [&](TParser& p) { return static_cast<size_t>(p.CurrPos()) - lexem.size(); };
+  scan = SqlParser(sql, true);
+  if (scan->ToLexem(myLIMIT) == myLIMIT) {
+    if (scan->GetNext(lexem) == LexemNumber) {
+      std::string out = sql;
+      return out.replace(start_of(*scan), lexem.size(), "0");
+    }
+  }
+  for (const int keyword : {myPROCEDURE, myFOR, myLOCK}) {
+    scan = SqlParser(sql, true);
+    if (scan->ToLexem(keyword) != keyword) continue;
+    lexem = keyword == myPROCEDURE ? "PROCEDURE" : keyword == myFOR ? "FOR" : "LOCK";
+    return std::string(sql).insert(start_of(*scan), "LIMIT 0 ");
+  }
+  scan = SqlParser(sql, true);
+  if (scan->ToLexem(mySemicolon) != mySemicolon) return sql + " LIMIT 0";
+  const size_t semicolon = static_cast<size_t>(scan->CurrPos()) - 1;
+  if (semicolon < select_end) return sql;
+  return std::string(sql).insert(semicolon, " LIMIT 0 ");
+}
+
+}  // namespace dac

@@ -1,0 +1,302 @@
+#include "dac/mysql/provider/my_sql_literals.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "dac/core/server/messages.h"
+#include "dac/framework/classes/exceptions.h"
+#include "dac/framework/values/currency.h"
+#include "dac/store/blob/blob.h"
+#include "dac/store/blob/compressed_blob.h"
+#include "dac/store/record/data_types.h"
+#include "dac/store/runtime/string_builder.h"
+#include "platform/code_page.h"
+#include "platform/date_time.h"
+#include "platform/format_settings.h"
+
+namespace dac {
+
+namespace {
+
+// The escape letter of a character, or 0 when it is copied as it is.
+template <typename Char>
+Char EscapeOf(Char c) {
+  switch (c) {
+    case 0:
+      return '0';
+    case 10:
+      return 'n';
+    case 13:
+      return 'r';
+    case 26:
+      return 'Z';
+    case '"':
+    case '\'':
+    case '\\':
+      return c;
+    default:
+      return 0;
+  }
+}
+
+template <typename Char>
+int EscapeBuffer(Char* dest, const Char* source, int count) {
+  Char* out = dest;
+  for (int i = 0; i < count; ++i) {
+    const Char c = source[i];
+    const Char escape = EscapeOf(c);
+    if (escape != 0) {
+      *out++ = '\\';
+      *out++ = escape;
+    } else {
+      *out++ = c;
+    }
+  }
+  *out = 0;
+  return static_cast<int>(out - dest);
+}
+
+template <typename Char>
+std::basic_string<Char> Quote(const Char* source, int length) {
+  if (length < 0) length = 0;
+  std::basic_string<Char> out(static_cast<size_t>(length) * 2 + 3, Char(0));
+  out[0] = '\'';
+  const int written = EscapeBuffer(out.data() + 1, source, length);
+  out[static_cast<size_t>(written) + 1] = '\'';
+  out.resize(static_cast<size_t>(written) + 2);
+  return out;
+}
+
+std::string Quote(std::string_view text) { return Quote(text.data(), static_cast<int>(text.size())); }
+
+// ---- blobs ----
+
+// The blob's content as stored: for a compressed blob its compressed form.
+std::string StoredBytes(TBlob& blob) {
+  std::string bytes;
+  for (PPieceHeader piece = blob.FirstPiece(); piece; piece = NextPiece(piece))
+    bytes.append(reinterpret_cast<const char*>(PieceData(piece)), piece->used);
+  return bytes;
+}
+
+// The blob's content as it reads: a compressed blob expanded.
+std::string ContentBytes(TBlob& blob) {
+  std::string bytes(blob.GetSize(), '\0');
+  bytes.resize(blob.Read(0, static_cast<uint32_t>(bytes.size()), bytes.data()));
+  return bytes;
+}
+
+// Content bytes quoted; under use_unicode as UTF-8 (a Unicode blob holds UTF-16).
+std::string QuoteContent(const std::string& bytes, bool unicode_blob, bool use_unicode) {
+  if (!use_unicode) return Quote(bytes);
+  if (!unicode_blob) return plat::AnsiToUtf8(Quote(bytes));
+  std::u16string text(bytes.size() / 2, u'\0');
+  std::memcpy(text.data(), bytes.data(), text.size() * 2);
+  return plat::Utf16ToUtf8(Quote(text.data(), static_cast<int>(text.size())));
+}
+
+bool IsCompressedForm(TBlob& blob) {
+  auto* compressed = dynamic_cast<TCompressedBlob*>(&blob);
+  return compressed && compressed->GetCompressed();
+}
+
+// The compressed form travels as the bytes it is; any other as its text.
+std::string BlobToSQL(TBlob& blob, bool use_unicode) {
+  blob.Defrag();
+  if (IsCompressedForm(blob)) return Quote(StoredBytes(blob));
+  return QuoteContent(ContentBytes(blob), blob.IsUnicode(), use_unicode);
+}
+
+// Values this short are never worth compressing.
+constexpr uint32_t kLargestPlainBlob = 50;
+
+std::string BlobLiteral(TBlob& blob, bool use_unicode, bool compress_blob) {
+  blob.Defrag();
+  auto* compressed = dynamic_cast<TCompressedBlob*>(&blob);
+  if (compress_blob) {
+    if (compressed) {
+      compressed->SetCompressed(true);
+      return BlobToSQL(blob, use_unicode);
+    }
+    if (blob.GetSize() <= kLargestPlainBlob) return BlobToSQL(blob, use_unicode);
+    SharedRef<TCompressedBlob> copy = MakeShared<TCompressedBlob>(blob.IsUnicode());
+    const std::string content = ContentBytes(blob);
+    copy->Write(0, static_cast<uint32_t>(content.size()), content.data());
+    copy->SetCompressed(true);
+    return BlobToSQL(*copy, use_unicode);
+  }
+  // Not asked to compress: a compressed blob goes expanded, like any other.
+  return QuoteContent(ContentBytes(blob), blob.IsUnicode(), use_unicode);
+}
+
+// Text, bytes or a blob as a quoted literal.
+std::string ValueLiteral(const Variant& value, bool use_unicode, bool compress_blob) {
+  if (value.Type() == varByRef) {
+    auto* blob = dynamic_cast<TBlob*>(value.AsObject());
+    DAC_ASSERT(blob != nullptr, "Value is not a blob");
+    return BlobLiteral(*blob, use_unicode, compress_blob);
+  }
+  if (value.IsBytes()) {
+    const TBytes& bytes = value.AsBytes();
+    return Quote(reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size()));
+  }
+  if (use_unicode) {
+    if (value.IsEmpty()) return "''";
+    if (value.Type() == varOleStr) {
+      const WideString text = value.AsWideString();
+      return plat::Utf16ToUtf8(Quote(text.data(), static_cast<int>(text.size())));
+    }
+    // The whole text, NUL bytes included: nothing of the value is dropped.
+    return plat::AnsiToUtf8(Quote(value.AsString()));
+  }
+  return Quote(value.AsString());
+}
+
+// ---- numbers, dates and times ----
+
+bool IsIntegerType(uint16_t type) {
+  return type == dtInt8 || type == dtSmallint || type == dtInteger || type == dtWord || type == dtLargeint ||
+         type == dtUInt32;
+}
+
+// Text given for a number is read as a number of the type first, so that
+// only a number reaches the SQL text.
+Variant AsNumber(uint16_t type, const Variant& value) {
+  if (!value.IsString()) return value;
+  switch (type) {
+    case dtCurrency:
+      return Variant(value.AsCurrency());
+    case dtBCD:
+      return Variant(value.AsCurrency());
+    case dtFmtBCD:
+      return Variant(value.AsBcd());
+    case dtWord:
+    case dtUInt32:
+      return Variant(value.AsUInt64());
+    case dtFloat:
+      return Variant(value.AsDouble());
+    default:
+      return Variant(value.AsInt64());
+  }
+}
+
+// 0001-01-01 up to the end of 9999-12-31, as day counts.
+constexpr double kFirstDay = -693593.0;
+constexpr double kPastLastDay = 2958466.0;
+
+std::string DateText(double value, bool with_time) {
+  if (!(value >= kFirstDay && value < kPastLastDay)) throw EConvertError(LoadResString(SDateEncodeError));
+  const plat::CalendarDate date = plat::DecodeDate(value);
+  char text[64];
+  if (!with_time) {
+    std::snprintf(text, sizeof text, "'%04d-%02d-%02d'", date.year, date.month, date.day);
+  } else {
+    const plat::TimeOfDay time = plat::DecodeTime(value);
+    std::snprintf(text, sizeof text, "'%04d-%02d-%02d %02d:%02d:%02d'", date.year, date.month, date.day, time.hour,
+                  time.minute, time.second);
+  }
+  return text;
+}
+
+// Whole seconds, hours unbounded: 3661 seconds give '1:1:1'.
+std::string TimeText(double value) {
+  const double seconds_value = std::nearbyint(value * plat::kSecsPerDay);
+  // Beyond this the hours would not fit the server's TIME type nor int64.
+  if (!(std::fabs(seconds_value) < 1e15)) throw EConvertError("Time value out of range");
+  int64_t seconds = static_cast<int64_t>(seconds_value);
+  std::string text = seconds < 0 ? "'-" : "'";
+  if (seconds < 0) seconds = -seconds;
+  text += std::to_string(seconds / 3600) + ":" + std::to_string(seconds / 60 % 60) + ":" +
+          std::to_string(seconds % 60) + "'";
+  return text;
+}
+
+std::string Literal(uint16_t type, const Variant& value, bool use_unicode, bool compress_blob, int server_major) {
+  switch (type) {
+    case dtUnknown:
+    case dtBlob:
+    case dtBytes:
+    case dtVarBytes:
+    case dtExtVarBytes:
+      return ValueLiteral(value, false, compress_blob);
+    case dtString:
+    case dtMemo:
+    case dtExtString:
+    case dtWideString:
+    case dtExtWideString:
+    case dtWideMemo:
+      return ValueLiteral(value, use_unicode, compress_blob);
+    case dtFloat:
+    case dtCurrency:
+    case dtFmtBCD:
+      return ChangeDecimalSeparator(AsNumber(type, value));
+    case dtBCD:
+      return ChangeDecimalSeparator(Variant(CurrToStr(value.AsCurrency())));
+    case dtDate:
+      return DateText(value.AsDateTime(), false);
+    case dtDateTime:
+      return DateText(value.AsDateTime(), true);
+    case dtTime:
+      return TimeText(value.AsDateTime());
+    case dtBoolean:
+      if (server_major >= 5) return value.AsBoolean() ? "b'1'" : "b'0'";
+      return value.AsBoolean() ? "1" : "0";
+    default:
+      if (IsIntegerType(type)) return VarToStr(AsNumber(type, value));
+      // Anything else (a GUID, a variant) is text: quoted, never bare.
+      return ValueLiteral(value, use_unicode, false);
+  }
+}
+
+}  // namespace
+
+int MySQLEscapeBuffer(char* dest, const char* source, int count) { return EscapeBuffer(dest, source, count); }
+
+int MySQLEscapeBufferW(char16_t* dest, const char16_t* source, int count) { return EscapeBuffer(dest, source, count); }
+
+std::string QuoteEscapedString(const char* source, int length) { return Quote(source, length); }
+
+std::string QuoteEscapedString(const std::string& source, int length) {
+  if (length < 0) length = 0;
+  if (static_cast<size_t>(length) > source.size()) length = static_cast<int>(source.size());
+  return Quote(source.data(), length);
+}
+
+std::u16string QuoteEscapedString(const char16_t* source, int length) { return Quote(source, length); }
+
+std::u16string QuoteEscapedString(const WideString& source) {
+  const std::string text = plat::Utf16ToAnsi(source);
+  return plat::AnsiToUtf16(Quote(text));
+}
+
+std::string ChangeDecimalSeparator(const Variant& value) {
+  std::string text = VarToStr(value);
+  const char separator = plat::ProcessFormatSettings().decimal_separator;
+  if (separator == '.' || text.size() < 3) return text;
+  const size_t at = text.find(separator, 1);
+  if (at != std::string::npos && at < text.size() - 1) text[at] = '.';
+  return text;
+}
+
+void AppendValueToSQL(StringBuilder& sql, uint16_t data_type, const Variant& value, bool is_null, bool use_unicode,
+                      bool compress_blob, int server_major_version) {
+  if (is_null) {
+    sql.Append("NULL");
+    return;
+  }
+  if ((data_type == dtDate || data_type == dtTime || data_type == dtDateTime) && value.AsDateTime() == ZeroDate) {
+    sql.Append("'0000-00-00 00:00:00'");
+    return;
+  }
+  sql.Append(Literal(data_type, value, use_unicode, compress_blob, server_major_version));
+}
+
+std::string ValueToSQL(uint16_t data_type, const Variant& value, bool is_null, bool use_unicode, bool compress_blob,
+                       int server_major_version) {
+  StringBuilder sql;
+  AppendValueToSQL(sql, data_type, value, is_null, use_unicode, compress_blob, server_major_version);
+  return sql.ToString();
+}
+
+}  // namespace dac

@@ -1,0 +1,49 @@
+// Values written as MySQL SQL literals: escaped and quoted text, blobs,
+// numbers, dates, times and booleans, as the command substitutes parameter
+// values into its SQL text.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "dac/framework/values/bytes.h"
+#include "dac/framework/values/variant.h"
+
+namespace dac {
+
+class StringBuilder;
+
+// The in-memory value of the server's all-zero date (0001-01-01 as a day count).
+constexpr double ZeroDate = -693593.0;
+
+// Escapes count characters of source into dest, which holds 2 * count + 1:
+// NUL, LF, CR, Ctrl-Z, both quotes and the backslash become a backslash
+// and a letter or themselves; everything else is copied. A terminating zero
+// follows, not counted in the result.
+int MySQLEscapeBuffer(char* dest, const char* source, int count);
+int MySQLEscapeBufferW(char16_t* dest, const char16_t* source, int count);
+
+// A single quote, the escaped text, a single quote. A length beyond the
+// text is cut to the text; a negative one counts as 0.
+std::string QuoteEscapedString(const char* source, int length);
+std::string QuoteEscapedString(const std::string& source, int length);
+std::u16string QuoteEscapedString(const char16_t* source, int length);
+// Through the system code page and back.
+std::u16string QuoteEscapedString(const WideString& source);
+
+// The literal of a value of the data type: NULL; the zero date; quoted text
+// or blob content (as UTF-8 under use_unicode, compressed when
+// compress_blob); a number with '.' as its separator; a date, date-time or
+// time; a boolean as b'1' / b'0' from server version 5 on, else 1 / 0.
+// Text given for a number must be a number (EConvertError otherwise), so
+// no value can bring SQL of its own.
+void AppendValueToSQL(StringBuilder& sql, uint16_t data_type, const Variant& value, bool is_null, bool use_unicode,
+                      bool compress_blob, int server_major_version);
+std::string ValueToSQL(uint16_t data_type, const Variant& value, bool is_null, bool use_unicode, bool compress_blob,
+                       int server_major_version);
+
+// The value as text with '.' for the locale's decimal separator: the first
+// separator after the first character and before the last is replaced.
+std::string ChangeDecimalSeparator(const Variant& value);
+
+}  // namespace dac

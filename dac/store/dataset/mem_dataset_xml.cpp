@@ -1,0 +1,307 @@
+// TMemDataSet: the rowset XML export (schema, then one row element per
+// record), written with apostrophe quotes and two-space indentation.
+#include <string>
+#include <vector>
+
+#include "dac/framework/classes/with_cleanup.h"
+#include "dac/framework/data/field.h"
+#include "dac/framework/data/string_fields.h"
+#include "dac/framework/values/bcd.h"
+#include "dac/framework/values/currency.h"
+#include "dac/framework/values/text_conversions.h"
+#include "dac/store/blob/blob.h"
+#include "dac/store/dataset/mem_dataset.h"
+#include "dac/store/xml/atomic_file_stream.h"
+#include "dac/store/xml/stream_writer.h"
+#include "dac/store/xml/xml_export_text.h"
+#include "dac/store/xml/xml_text_writer.h"
+#include "platform/code_page.h"
+#include "platform/date_time.h"
+#include "platform/format_settings.h"
+
+namespace dac {
+
+namespace {
+
+// XMLEncode of UTF-8 text; a character XML cannot carry stops the export.
+std::string Encoded(const std::string& utf8, TField* field) {
+  if (!IsXmlText(utf8)) {
+    DatabaseErrorFmt(nullptr, "Field '%s' holds a control character that XML does not allow",
+                     field->FieldName().c_str());
+  }
+  return XMLEncode(utf8);
+}
+
+std::string EncodedName(const std::string& name, TField* field) { return Encoded(plat::AnsiToUtf8(name), field); }
+
+std::string PointDecimal(const std::string& text) {
+  return ChangeDecimalSeparator(text, plat::ProcessFormatSettings().decimal_separator, '.');
+}
+
+std::string TwoDigits(int value) { return (value < 10 ? "0" : "") + std::to_string(value); }
+
+std::string TimeText(DateTime value) {
+  const plat::TimeOfDay time = plat::DecodeTime(value);
+  return TwoDigits(time.hour) + ":" + TwoDigits(time.minute) + ":" + TwoDigits(time.second);
+}
+
+std::string DateTimeText(DateTime value) {
+  const plat::CalendarDate date = plat::DecodeDate(value);
+  std::string year = std::to_string(date.year);
+  year.insert(0, year.size() < 4 ? 4 - year.size() : 0, '0');
+  return year + "-" + TwoDigits(date.month) + "-" + TwoDigits(date.day) + "T" + TimeText(value);
+}
+
+// The string, memo, wide and binary types: they may be long.
+bool MayBeLong(uint16_t type) {
+  switch (type) {
+    case dtString:
+    case dtBlob:
+    case dtMemo:
+    case dtExtString:
+    case dtBytes:
+    case dtVarBytes:
+    case dtExtVarBytes:
+    case dtWideString:
+    case dtExtWideString:
+    case dtWideMemo: return true;
+    default: return false;
+  }
+}
+
+// A field of the export and the attribute name its rows use.
+struct ExportedField {
+  TField* field;
+  TFieldDesc* desc;
+  std::string row_name;
+};
+
+}  // namespace
+
+// ---- per field ----
+
+void TMemDataSet::WriteFieldXMLAttributeType(TField* field, TFieldDesc* desc, const std::string& alias,
+                                             XmlTextWriter& writer) {
+  const std::string name = EncodedName(desc->GetName(), field);
+  if (alias.empty()) {
+    writer.WriteAttributeString("name", name);
+  } else {
+    writer.WriteAttributeString("name", alias);
+    writer.WriteAttributeString("rs:name", name);
+  }
+  writer.WriteAttributeString("rs:number", std::to_string(desc->GetFieldNo()));
+  if (!field->Required() && !field->ReadOnly()) writer.WriteAttributeString("rs:nullable", "true");
+  if (!field->ReadOnly()) writer.WriteAttributeString("rs:writeunknown", "true");
+  if (!desc->GetFullName().empty()) writer.WriteAttributeString("rs:basecolumn", EncodedName(desc->GetFullName(), field));
+  if (desc->GetIsKey()) writer.WriteAttributeString("rs:keycolumn", "true");
+  if (field->AutoGenerateValue() == arAutoInc) writer.WriteAttributeString("rs:autoincrement", "true");
+}
+
+void TMemDataSet::WriteFieldXMLDataType(TField* field, TFieldDesc* desc, const std::string&, XmlTextWriter& writer) {
+  const std::string length = std::to_string(desc->GetLength());
+  const std::string scale = std::to_string(desc->GetScale());
+  const std::string size = std::to_string(desc->GetSize());
+  const auto write = [&writer](const char* name, const std::string& value) { writer.WriteAttributeString(name, value); };
+  const uint16_t type = desc->GetDataType();
+  switch (type) {
+    case dtUnknown:
+    case dtVariant: write("dt:type", "string"); break;
+    case dtString:
+    case dtExtString:
+      write("dt:type", "string");
+      write("dt:maxLength", length);
+      write("rs:dbtype", "str");
+      break;
+    case dtMemo:
+    case dtWideMemo:
+      write("dt:type", "string");
+      write("dt:maxLength", "2147483647");
+      if (type == dtMemo) write("rs:dbtype", "str");
+      break;
+    case dtWideString:
+    case dtExtWideString:
+      write("dt:type", "string");
+      write("dt:maxLength", length);
+      break;
+    case dtInt8:
+    case dtWord:
+    case dtUInt32:
+      write("dt:type", type == dtInt8 ? "i1" : (type == dtWord ? "ui2" : "ui4"));
+      write("dt:maxLength", size);
+      write("rs:precision", length);
+      break;
+    case dtSmallint:
+    case dtInteger:
+    case dtLargeint:
+      write("dt:type", type == dtSmallint ? "i2" : (type == dtInteger ? "int" : "i8"));
+      write("dt:maxLength", size);
+      write("rs:precision", type == dtSmallint ? "5" : (type == dtInteger ? "10" : "19"));
+      break;
+    case dtFloat:
+      if (desc->GetLength() < 8) {
+        write("dt:type", "r4");
+        write("dt:maxLength", "4");
+      } else {
+        write("dt:type", "float");
+        write("dt:maxLength", size);
+      }
+      write("rs:precision", length);
+      break;
+    case dtDate:
+    case dtTime:
+    case dtDateTime:
+      write("dt:type", type == dtDate ? "date" : (type == dtTime ? "time" : "datetime"));
+      if (type == dtDateTime) write("rs:dbtype", "variantdate");
+      write("dt:maxLength", size);
+      write("rs:scale", scale);
+      write("rs:precision", length);
+      break;
+    case dtBoolean:
+      write("dt:type", "boolean");
+      write("dt:maxLength", size);
+      break;
+    case dtCurrency:
+    case dtBCD:
+      write("dt:type", "number");
+      write("rs:dbtype", "currency");
+      write("dt:maxLength", size);
+      write("rs:precision", length);
+      break;
+    case dtFmtBCD:
+      write("dt:type", "number");
+      write("rs:dbtype", "numeric");
+      write("dt:maxLength", size);
+      write("rs:scale", scale);
+      write("rs:precision", length);
+      break;
+    case dtBlob:
+      write("dt:type", "bin.hex");
+      write("dt:maxLength", "2147483647");
+      break;
+    case dtBytes:
+    case dtVarBytes:
+    case dtExtVarBytes:
+      write("dt:type", "bin.hex");
+      write("dt:maxLength", length);
+      break;
+    case dtGuid:
+      write("dt:type", "uuid");
+      write("dt:maxLength", "16");
+      break;
+    default: DatabaseError("Data type is not supported");
+  }
+  if (MayBeLong(type) && field->IsBlob() && !desc->GetFixed()) write("rs:long", "true");
+  if (desc->GetFixed() && type != dtUnknown && type != dtVariant) write("rs:fixedlength", "true");
+  if (field->Required() && !field->ReadOnly()) write("rs:maybenull", "false");
+}
+
+std::string TMemDataSet::GetFieldXMLValue(TField* field, TFieldDesc* desc) {
+  switch (desc->GetDataType()) {
+    case dtBoolean: return BoolToStr(field->AsBoolean());
+    case dtFloat: return PointDecimal(FloatToStr(field->AsFloat()));
+    case dtCurrency:
+    case dtBCD: return PointDecimal(CurrToStr(field->AsCurrency()));
+    case dtFmtBCD: return BcdToStr(field->AsBCD());
+    case dtDate:
+    case dtDateTime: return DateTimeText(field->AsDateTime());
+    case dtTime: return TimeText(field->AsDateTime());
+    case dtBlob: return HexText(field->AsString());
+    case dtBytes:
+    case dtVarBytes:
+    case dtExtVarBytes: {
+      const TBytes bytes = field->AsBytes();
+      return HexText(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    }
+    case dtWideMemo: {
+      TBlob* blob = GetBlob(field);
+      return blob ? plat::Utf16ToUtf8(blob->GetAsWideString()) : std::string();
+    }
+    default:
+      if (dynamic_cast<TWideStringField*>(field)) return plat::Utf16ToUtf8(field->AsWideString());
+      return plat::AnsiToUtf8(field->AsString());
+  }
+}
+
+// ---- the document ----
+
+void TMemDataSet::SaveToXML(const std::string& file_name) {
+  TAtomicFileStream file(file_name);
+  SaveToXML(file);
+  file.Commit();
+}
+
+void TMemDataSet::SaveToXML(TStream& stream) {
+  const bool was_active = GetActive();
+  DisableControls();
+  TBookmark bookmark;
+  const auto restore = [&] {
+    SetActive(was_active);
+    if (was_active && !bookmark.empty()) GotoBookmark(bookmark);
+    EnableControls();
+  };
+  WithCleanup(
+      [&] {
+        SetActive(true);
+        bookmark = GetBookmark();
+        WriteXml(stream);
+      },
+      restore);
+}
+
+void TMemDataSet::WriteXml(TStream& stream) {
+  StreamWriter out(stream, &Encoding::Default());
+  XmlTextWriter xml(out);
+  xml.SetQuoteChar('\'');
+  xml.SetFormatting(Formatting::Indented);
+  xml.SetIndentation(2);
+  xml.SetIndentChar(' ');
+  xml.WriteStartElement("xml");
+  xml.WriteAttributeString("xmlns:s", "uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C14882");
+  xml.WriteAttributeString("xmlns:dt", "uuid:C2F41010-65B3-11d1-A29F-00AA00C14882");
+  xml.WriteAttributeString("xmlns:rs", "urn:schemas-microsoft-com:rowset");
+  xml.WriteAttributeString("xmlns:z", "#RowsetSchema");
+  xml.WriteStartElement("s:Schema");
+  xml.WriteAttributeString("id", "RowsetSchema");
+  xml.WriteStartElement("s:ElementType");
+  xml.WriteAttributeString("name", "row");
+  xml.WriteAttributeString("content", "eltOnly");
+  xml.WriteAttributeString("rs:updatable", "true");
+
+  std::vector<ExportedField> exported;
+  int aliases = 0;
+  for (int i = 0; i < Fields().Count(); ++i) {
+    TField* field = Fields().Fields(i);
+    if (field->FieldKind() == fkCalculated || field->FieldKind() == fkLookup) continue;
+    TFieldDesc* desc = GetFieldDesc(field);
+    if (!desc) continue;
+    const std::string alias = IsValidXmlName(desc->GetName()) ? std::string() : "c" + std::to_string(++aliases);
+    // The rows name the attribute as the schema declared it.
+    exported.push_back({field, desc, alias.empty() ? EncodedName(desc->GetName(), field) : alias});
+    xml.WriteStartElement("s:AttributeType");
+    WriteFieldXMLAttributeType(field, desc, alias, xml);
+    xml.WriteStartElement("s:datatype");
+    WriteFieldXMLDataType(field, desc, alias, xml);
+    xml.WriteEndElement();
+    xml.WriteFullEndElement();
+  }
+  xml.WriteStartElement("s:extends");
+  xml.WriteAttributeString("type", "rs:rowbase");
+  xml.WriteEndElement();
+  xml.WriteFullEndElement();
+  xml.WriteFullEndElement();
+
+  xml.WriteStartElement("rs:data");
+  for (First(); !GetEOF(); Next()) {
+    xml.WriteStartElement("z:row");
+    for (const ExportedField& item : exported) {
+      if (item.field->IsNull()) continue;
+      xml.WriteAttributeString(item.row_name, Encoded(GetFieldXMLValue(item.field, item.desc), item.field));
+    }
+    xml.WriteEndElement();
+  }
+  xml.WriteFullEndElement();
+  xml.WriteFullEndElement();
+  xml.Close();
+}
+
+}  // namespace dac

@@ -1,0 +1,485 @@
+// TData: raw and checked transfer of one field's value, dates, and the
+// comparable form of GetFieldBuf.
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "dac/framework/classes/exceptions.h"
+#include "dac/framework/values/decimal_text.h"
+#include "dac/store/blob/blob.h"
+#include "dac/store/record/data.h"
+#include "dac/store/runtime/date_routines.h"
+#include "dac/store/runtime/line_ends.h"
+#include "dac/store/runtime/marshal.h"
+#include "dac/store/runtime/unaligned.h"
+
+namespace dac {
+
+namespace {
+
+void RequireRoom(size_t dest_size, size_t needed) {
+  DAC_ASSERT(dest_size >= needed, "Destination too small for the field value");
+}
+
+// Text and terminator, cut to dest_size bytes.
+void CopyText8(const void* text, size_t chars, void* dest, size_t dest_size) {
+  if (dest_size == 0) return;
+  chars = std::min(chars, dest_size - 1);
+  std::memcpy(dest, text, chars);
+  StoreAt<char>(dest, chars, 0);
+}
+
+void CopyText16(const void* text, size_t chars, void* dest, size_t dest_size) {
+  if (dest_size < 2) return;
+  chars = std::min(chars, dest_size / 2 - 1);
+  std::memcpy(dest, text, chars * 2);
+  StoreAt<char16_t>(dest, chars * 2, 0);
+}
+
+int ClampCount(size_t n) { return static_cast<int>(std::min<size_t>(n, INT32_MAX)); }
+
+struct HGlobalFree {
+  void operator()(void* p) const { Marshal::FreeHGlobal(p); }
+};
+using TempBuffer = std::unique_ptr<uint8_t, HGlobalFree>;
+
+TempBuffer NewTemp(size_t size) {
+  TempBuffer buffer(static_cast<uint8_t*>(Marshal::AllocHGlobal(std::max<size_t>(size, 1))));
+  std::memset(buffer.get(), 0, std::max<size_t>(size, 1));
+  return buffer;
+}
+
+}  // namespace
+
+double RoundFloatToScale(double value, int scale) {
+  char digits[64];
+  std::snprintf(digits, sizeof digits, "%.17e", value);
+  Decimal decimal;
+  if (!ParseDecimal(digits, '.', decimal)) return value;  // NaN, infinity
+  const std::string fixed = DecimalToFixed(RoundDecimal(decimal, scale), '.', scale);
+  double rounded = value;
+  std::from_chars(fixed.data(), fixed.data() + fixed.size(), rounded);
+  return rounded;
+}
+
+// ---- Raw access ----
+
+void TData::GetFieldData(TFieldDesc* field, void* rec_buf, void* dest, size_t dest_size) {
+  const uint8_t* slot = Slot(rec_buf, field);
+  const size_t size = field->GetSize();
+  const int dest_chars8 = ClampCount(dest_size > 0 ? dest_size - 1 : 0);
+  const int dest_chars16 = ClampCount(dest_size >= 2 ? dest_size / 2 - 1 : 0);
+  switch (field->GetDataType()) {
+    case dtString: {
+      const size_t length = strnlen(reinterpret_cast<const char*>(slot), size);
+      if (NeedConvertEOL()) {
+        if (dest_size > 0) AddCRString(slot, dest, dest_chars8, ClampCount(length));
+      } else {
+        CopyText8(slot, std::min(length, size > 0 ? size - 1 : 0), dest, dest_size);
+      }
+      return;
+    }
+    case dtDate:
+      RequireRoom(dest_size, 4);
+      GetDateFromBuf(rec_buf, field->GetOffset(), dest, dfDate);
+      return;
+    case dtTime:
+      RequireRoom(dest_size, 4);
+      GetDateFromBuf(rec_buf, field->GetOffset(), dest, dfTime);
+      return;
+    case dtDateTime:
+      RequireRoom(dest_size, 8);
+      GetDateFromBuf(rec_buf, field->GetOffset(), dest, dfMSecs);
+      return;
+    case dtVariant: {
+      RequireRoom(dest_size, sizeof(Variant));
+      auto* holder = TSharedObject::At<TVariantObject>(slot);
+      *static_cast<Variant*>(dest) = holder ? holder->Value() : Variant();
+      return;
+    }
+    case dtExtString: {
+      const char* text = LoadAt<const char*>(slot);
+      DAC_ASSERT(text, "String heap value of " + field->GetName() + " is nil");
+      const size_t length = std::strlen(text);
+      if (NeedConvertEOL()) {
+        if (dest_size > 0) AddCRString(text, dest, dest_chars8, ClampCount(length));
+      } else {
+        CopyText8(text, length, dest, dest_size);
+      }
+      return;
+    }
+    case dtExtVarBytes: {
+      RequireRoom(dest_size, 2);
+      const uint8_t* buffer = LoadAt<const uint8_t*>(slot);
+      const size_t length = buffer ? std::min<size_t>(LoadAt<uint16_t>(buffer), dest_size - 2) : 0;
+      StoreAt<uint16_t>(dest, 0, static_cast<uint16_t>(length));
+      if (length > 0) std::memcpy(static_cast<uint8_t*>(dest) + 2, buffer + 2, length);
+      return;
+    }
+    case dtUInt32:
+      RequireRoom(dest_size, 8);
+      StoreAt<uint64_t>(dest, 0, LoadAt<uint32_t>(slot));
+      return;
+    case dtWideString: {
+      const size_t length = WideLengthAt(slot, size >= 2 ? size / 2 - 1 : 0);
+      if (NeedConvertEOL()) {
+        if (dest_size >= 2) AddCRUnicode(slot, dest, dest_chars16, ClampCount(length));
+      } else {
+        CopyText16(slot, length, dest, dest_size);
+      }
+      return;
+    }
+    case dtExtWideString: {
+      const void* text = LoadAt<const void*>(slot);
+      DAC_ASSERT(text, "String heap value of " + field->GetName() + " is nil");
+      const size_t length = WideLengthAt(text);
+      if (NeedConvertEOL()) {
+        if (dest_size >= 2) AddCRUnicode(text, dest, dest_chars16, ClampCount(length));
+      } else {
+        CopyText16(text, length, dest, dest_size);
+      }
+      return;
+    }
+    case dtFmtBCD:
+      RequireRoom(dest_size, 34);
+      std::memcpy(dest, slot, 34);
+      return;
+    default:
+      RequireRoom(dest_size, size);
+      std::memcpy(dest, slot, size);
+      return;
+  }
+}
+
+size_t TData::GetFieldDataSize(TFieldDesc* field, void* rec_buf) {
+  const uint8_t* slot = Slot(rec_buf, field);
+  const size_t size = field->GetSize();
+  switch (field->GetDataType()) {
+    case dtString: {
+      const size_t length = strnlen(reinterpret_cast<const char*>(slot), size);
+      if (NeedConvertEOL()) return static_cast<size_t>(AddCRStringLength(slot, ClampCount(length))) + 1;
+      return std::min(length, size > 0 ? size - 1 : 0) + 1;
+    }
+    case dtExtString: {
+      const char* text = LoadAt<const char*>(slot);
+      if (!text) return 1;
+      const size_t length = std::strlen(text);
+      return (NeedConvertEOL() ? static_cast<size_t>(AddCRStringLength(text, ClampCount(length))) : length) + 1;
+    }
+    case dtWideString: {
+      const size_t length = WideLengthAt(slot, size >= 2 ? size / 2 - 1 : 0);
+      return ((NeedConvertEOL() ? static_cast<size_t>(AddCRUnicodeLength(slot, ClampCount(length))) : length) + 1) * 2;
+    }
+    case dtExtWideString: {
+      const void* text = LoadAt<const void*>(slot);
+      if (!text) return 2;
+      const size_t length = WideLengthAt(text);
+      return ((NeedConvertEOL() ? static_cast<size_t>(AddCRUnicodeLength(text, ClampCount(length))) : length) + 1) * 2;
+    }
+    case dtExtVarBytes: {
+      const uint8_t* buffer = LoadAt<const uint8_t*>(slot);
+      return buffer ? LoadAt<uint16_t>(buffer) + 2u : 2u;
+    }
+    case dtDate:
+    case dtTime: return 4;
+    case dtDateTime:
+    case dtUInt32: return 8;
+    case dtVariant: return sizeof(Variant);
+    case dtFmtBCD: return 34;
+    default: return size;
+  }
+}
+
+void TData::PutFieldData(TFieldDesc* field, void* rec_buf, const void* source) {
+  uint8_t* slot = Slot(rec_buf, field);
+  const size_t size = field->GetSize();
+  switch (field->GetDataType()) {
+    case dtString: {
+      if (size == 0) return;
+      const size_t length = strnlen(static_cast<const char*>(source), size - 1);
+      std::memcpy(slot, source, length);
+      slot[length] = 0;
+      return;
+    }
+    case dtFloat: {
+      double value = LoadAt<double>(source);
+      if (field->GetScale() >= 1) value = RoundFloatToScale(value, field->GetScale());
+      StoreAt<double>(slot, 0, value);
+      return;
+    }
+    case dtDate: PutDateToBuf(rec_buf, field->GetOffset(), source, dfDate); return;
+    case dtTime: PutDateToBuf(rec_buf, field->GetOffset(), source, dfTime); return;
+    case dtDateTime: PutDateToBuf(rec_buf, field->GetOffset(), source, dfMSecs); return;
+    case dtVariant: {
+      auto* holder = TSharedObject::At<TVariantObject>(slot);
+      DAC_ASSERT(holder, "Shared object for " + field->GetName() + "=nil");
+      holder->Value() = *static_cast<const Variant*>(source);
+      return;
+    }
+    case dtExtString: {
+      // The new copy first: the source may be the old buffer itself.
+      char* copy = string_heap_.AllocStr(static_cast<const char*>(source));
+      string_heap_.DisposeBuf(LoadAt<void*>(slot));
+      StoreAt<void*>(slot, 0, copy);
+      return;
+    }
+    case dtExtVarBytes: {
+      void* copy = nullptr;
+      if (source) {
+        const int length = LoadAt<uint16_t>(source) + 2;
+        copy = string_heap_.NewBuf(length);
+        std::memcpy(copy, source, static_cast<size_t>(length));
+      }
+      string_heap_.DisposeBuf(LoadAt<void*>(slot));
+      StoreAt<void*>(slot, 0, copy);
+      return;
+    }
+    case dtWideString: {
+      if (size < 2) return;
+      const size_t length = WideLengthAt(source, std::min<size_t>(field->GetLength(), size / 2 - 1));
+      std::memcpy(slot, source, length * 2);
+      StoreAt<char16_t>(slot, length * 2, 0);
+      return;
+    }
+    case dtExtWideString: {
+      char16_t* copy = string_heap_.AllocWideStr(source ? static_cast<const char16_t*>(source) : u"");
+      string_heap_.DisposeBuf(LoadAt<void*>(slot));
+      StoreAt<void*>(slot, 0, copy);
+      return;
+    }
+    default:
+      std::memcpy(slot, source, size);
+      return;
+  }
+}
+
+// ---- Dates ----
+
+void TData::GetDateFromBuf(const void* buf, uint32_t offset, void* date, TDateFormat format) {
+  const DateTime value = LoadAt<double>(buf, offset);
+  switch (format) {
+    case dfMSecs: StoreAt<double>(date, 0, plat::TimeStampToMSecs(plat::DateTimeToTimeStamp(value))); return;
+    case dfDateTime: StoreAt<double>(date, 0, value); return;
+    case dfTime: StoreAt<int32_t>(date, 0, plat::DateTimeToTimeStamp(value).time); return;
+    case dfDate: StoreAt<int32_t>(date, 0, plat::DateTimeToTimeStamp(value).date); return;
+  }
+}
+
+void TData::PutDateToBuf(void* buf, uint32_t offset, const void* date, TDateFormat format) {
+  DateTime value = 0;
+  switch (format) {
+    case dfMSecs: {
+      const double msecs = LoadAt<double>(date);
+      TimeStamp stamp;
+      if (!plat::TryMSecsToTimeStamp(msecs, stamp)) {
+        throw EConvertError(Format("'%.0f' is not a valid timestamp", msecs));
+      }
+      value = TimeStampToDateTime(stamp);
+      break;
+    }
+    case dfDateTime: value = LoadAt<double>(date); break;
+    case dfTime: {
+      TimeStamp stamp;
+      stamp.date = plat::kDateDelta;
+      stamp.time = LoadAt<int32_t>(date);
+      if (stamp.time < 0 || stamp.time >= plat::kMSecsPerDay) {
+        throw EConvertError(Format("'%d.%d' is not a valid timestamp", stamp.date, stamp.time));
+      }
+      value = TimeStampToDateTime(stamp);
+      break;
+    }
+    case dfDate: {
+      TimeStamp stamp;
+      stamp.date = LoadAt<int32_t>(date);
+      value = TimeStampToDateTime(stamp);
+      break;
+    }
+  }
+  StoreAt<double>(buf, offset, value);
+}
+
+// ---- Checked access ----
+
+namespace {
+
+void TrimTrailingBlanks8(void* text, size_t capacity, int length) {
+  if (capacity == 0) return;
+  auto* chars = static_cast<char*>(text);
+  size_t n = strnlen(chars, capacity);
+  if (length >= 0) n = std::min(n, static_cast<size_t>(length));
+  while (n > 0 && chars[n - 1] == ' ') chars[--n] = 0;
+}
+
+void TrimTrailingBlanks16(void* text, size_t capacity, int length) {
+  if (capacity < 2) return;
+  size_t n = WideLengthAt(text, capacity / 2);
+  if (length >= 0) n = std::min(n, static_cast<size_t>(length));
+  while (n > 0 && LoadAt<char16_t>(text, (n - 1) * 2) == u' ') StoreAt<char16_t>(text, --n * 2, 0);
+}
+
+}  // namespace
+
+void TData::GetField(uint16_t field_no, void* rec_buf, void* dest, size_t dest_size, bool& is_blank) {
+  TFieldDesc* field = CheckedField(field_no);
+  is_blank = GetNull(field_no, rec_buf);
+  if (!dest) return;
+  const uint16_t type = field->GetDataType();
+  const bool heap_value = type == dtExtString || type == dtExtVarBytes || type == dtExtWideString;
+  if (is_blank && (!IsComplexFieldType(type) || heap_value)) return;
+  if (field->HasParent()) {
+    GetChildField(field, rec_buf, dest, dest_size, is_blank);
+  } else {
+    GetFieldData(field, rec_buf, dest, dest_size);
+  }
+  if (is_blank || (type != dtString && type != dtWideString)) return;
+  const bool fixed = field->GetFixed();
+  if (!(fixed ? trim_fixed_char_ : trim_var_char_)) return;
+  const int length = fixed ? field->GetLength() : -1;
+  if (type == dtString) {
+    TrimTrailingBlanks8(dest, dest_size, length);
+  } else {
+    TrimTrailingBlanks16(dest, dest_size, length);
+  }
+}
+
+void TData::PutField(uint16_t field_no, void* rec_buf, const void* source) {
+  TFieldDesc* field = CheckedField(field_no);
+  if (!source) {
+    SetNull(field_no, rec_buf, true);
+    return;
+  }
+  if (field->HasParent()) {
+    PutChildField(field, rec_buf, source);
+    return;
+  }
+  const uint16_t type = field->GetDataType();
+  if (!enable_empty_strings_) {
+    const bool empty8 = (type == dtString || type == dtExtString) && LoadAt<char>(source) == 0;
+    const bool empty16 = (type == dtWideString || type == dtExtWideString) && LoadAt<char16_t>(source) == 0;
+    if (empty8 || empty16) {
+      SetNull(field_no, rec_buf, true);
+      return;
+    }
+  }
+  PutFieldData(field, rec_buf, source);
+  WriteIndicator(field, rec_buf, false);
+}
+
+bool TData::GetNullByBlob(uint16_t field_no, void* rec_buf) {
+  TFieldDesc* field = CheckedField(field_no);
+  if (!IsBlobFieldType(field->GetDataType())) return true;
+  void* handle = nullptr;
+  if (field->HasParent()) {
+    bool is_blank = true;
+    GetChildField(field, rec_buf, &handle, sizeof handle, is_blank);
+    if (is_blank) handle = nullptr;
+  } else if (field->GetFieldDescKind() != fdkCalculated) {
+    handle = LoadAt<void*>(Slot(rec_buf, field));
+  }
+  auto* blob = dynamic_cast<TBlob*>(TSharedObject::FromGCHandle(handle));
+  if (!blob || blob->GetSize() == 0) return true;
+  WriteIndicator(field, rec_buf, false);
+  return false;
+}
+
+// ---- Comparable form ----
+
+// Room for a child value: from the descriptor, and never less than the
+// 4,000 characters the record store always allowed.
+size_t TData::ChildValueCapacity(const TFieldDesc& field) {
+  constexpr size_t kFloor = 4001;
+  const size_t length = field.GetLength();
+  size_t needed = 8;
+  switch (field.GetDataType()) {
+    case dtString:
+    case dtExtString:
+    case dtGuid: needed = length + 1; break;
+    case dtWideString:
+    case dtExtWideString: needed = (length + 1) * 2; break;
+    case dtBytes: needed = length; break;
+    case dtVarBytes:
+    case dtExtVarBytes: needed = length + 2; break;
+    case dtFmtBCD: needed = 34; break;
+    default: break;
+  }
+  return std::max(needed, kFloor);
+}
+
+void* TData::GetFieldBuf(void* rec_buf, TFieldDesc* field, int& data_type, bool& is_blank, bool& native_buffer) {
+  data_type = field->GetDataType();
+  const bool child = field->HasParent();
+  TempBuffer temp;
+  uint8_t* value = nullptr;
+  if (child) {
+    if (data_type == dtVariant) throw EConvertError(Format("Cannot convert type %d", data_type));
+    const size_t capacity = ChildValueCapacity(*field);
+    temp = NewTemp(capacity);
+    GetField(field->GetFieldNo(), rec_buf, temp.get(), capacity, is_blank);
+    value = temp.get();
+  } else {
+    value = Slot(rec_buf, field);
+    is_blank = GetNull(field->GetFieldNo(), rec_buf);
+  }
+  if (!is_blank) {
+    TempBuffer replacement;
+    switch (data_type) {
+      case dtDate:
+      case dtTime:
+      case dtDateTime:
+        replacement = NewTemp(8);
+        if (child) {
+          PutDateToBuf(replacement.get(), 0, value, dfMSecs);  // a child's date comes as milliseconds
+        } else {
+          GetDateFromBuf(rec_buf, field->GetOffset(), replacement.get(), dfDateTime);
+        }
+        break;
+      case dtExtString:
+      case dtExtWideString:
+        if (!child) {
+          // An absent heap text (written raw as none) reads as empty text.
+          static uint8_t empty_text[2] = {0, 0};
+          value = LoadAt<uint8_t*>(value);
+          if (!value) value = empty_text;
+        }
+        data_type = data_type == dtExtString ? dtString : dtWideString;
+        break;
+      case dtExtVarBytes:
+        if (!child) value = LoadAt<uint8_t*>(value);
+        break;
+      case dtBytes: {
+        const uint16_t length = field->GetLength();
+        replacement = NewTemp(length + 2u);
+        StoreAt<uint16_t>(replacement.get(), 0, length);
+        std::memcpy(replacement.get() + 2, value, length);
+        break;
+      }
+      case dtBCD:
+        replacement = NewTemp(8);
+        StoreAt<double>(replacement.get(), 0, static_cast<double>(LoadAt<int64_t>(value)) / 10000.0);
+        break;
+      case dtBlob:
+      case dtMemo:
+      case dtWideMemo: {
+        auto* blob = TSharedObject::At<TBlob>(value);
+        const std::string text = blob ? blob->GetAsString() : std::string();
+        replacement = NewTemp(text.size() + 1);
+        std::memcpy(replacement.get(), text.data(), text.size());
+        data_type = dtString;
+        break;
+      }
+      default: break;
+    }
+    if (replacement) {
+      temp = std::move(replacement);
+      value = temp.get();
+    }
+  }
+  native_buffer = !temp;
+  return native_buffer ? value : temp.release();
+}
+
+void TData::FreeFieldBuf(void* buffer) { Marshal::FreeHGlobal(buffer); }
+
+}  // namespace dac

@@ -1,0 +1,381 @@
+// TMemData, the in-memory record set: all rows of a result as a doubly
+// linked list of items from its TBlockManager, a cursor with BOF/EOF
+// semantics that steps over the rows the filter hides, record numbers kept
+// cheaply while rows come and go, bookmarks, ordering by IndexFieldNames,
+// and the comparison of field values that sorting and locating share.
+// Server record sets derive from it: they fill it through the fetch
+// operations and override Fetch to bring more rows on demand.
+//
+// Numbering: every visible item's record number is its Order plus
+// RecordNoOffset, 1 to RecordCount in list order; hidden items hold Order 0.
+// A change renumbers only the shorter side of the list: an insert near the
+// front lowers the orders in front of it and raises the offset instead of
+// touching the items behind it.
+//
+// Cached updates: with CachedUpdates on, inserts, edits and deletes change
+// only the items. Each changed item is listed once, in the order of its
+// first change, with its Status and UpdateResult; an edited one keeps a
+// Rollback item holding its record from before the first edit. ApplyUpdates
+// hands the listed rows to ApplyRecord one by one; CommitUpdates forgets the
+// applied changes, CancelUpdates and RevertRecord undo them.
+//
+// Construction is two-phase: construct, then Create (which runs InitData).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "dac/store/record/block_manager.h"
+#include "dac/store/record/data.h"
+
+namespace dac {
+
+enum TReorderOption : uint8_t { roInsert = 0, roDelete = 1, roFull = 2 };
+
+// One column of the sort order.
+struct TSortColumn {
+  TFieldDesc* FieldDesc = nullptr;
+  bool DescendingOrder = false;
+  bool CaseSensitive = true;
+};
+using TSortColumns = std::vector<TSortColumn>;
+
+// A changed item of the cached-update list, in the order of first change.
+struct TCacheItem {
+  PItemHeader Item = nullptr;
+  TCacheItem* Next = nullptr;
+  // Out of the list while an apply walk may still hold it; Next is kept.
+  bool Unlinked = false;
+};
+
+class TMemData : public TData {
+  DAC_DECLARE_CLASS();
+
+ public:
+  TMemData();
+  // Closes the record set as this class knows it; a subclass closes first.
+  ~TMemData() override;
+
+  // The second step of construction.
+  void Create();
+
+  // ---- Lifecycle ----
+
+  // Then checks every row against the filter text, so that the rows the
+  // open brought are counted and numbered as the filter shows them.
+  void Open() override;
+  // Not while updates are being applied.
+  void Close() override;
+  // Sorts again when there are sort columns.
+  void Reopen() override;
+  // Also sizes the block manager's records and parses IndexFieldNames.
+  void InitFields() override;
+  void ClearFields() override;
+
+  // ---- Position ----
+
+  // Only without a current item.
+  bool GetEOF() override;
+  bool GetBOF() override;
+  int GetRecordCount() override;
+  // 0 without a current item.
+  int GetRecordNo() override;
+  // Onto the n-th visible row (1-based); nothing when there is none. Walks
+  // from the nearest of the first, the current and the last row, fetching
+  // as it passes the end; with the cache prepared it indexes it instead.
+  void SetRecordNo(int n) override;
+  void SetToBegin() override;
+  void SetToEnd() override;
+  // Fills the record-number cache with the visible items in list order.
+  // Every change of order or numbering drops it again.
+  void PrepareRecNoCache();
+
+  // ---- Records ----
+
+  // Copies the current record; moves on first when the filter hides it.
+  void GetRecord(void* rec_buf) override;
+  // Onto the next (prior) visible row, copied to rec_buf when given; past
+  // the last (first) one the cursor stands at EOF (BOF).
+  void GetNextRecord(void* rec_buf) override;
+  void GetPriorRecord(void* rec_buf) override;
+  // Writes the current record (which must exist) and forgets its verdict.
+  void PutRecord(void* rec_buf) override;
+  // At the end (SetToEnd, then InsertRecord).
+  void AppendRecord(void* rec_buf) override;
+  // InternalAppend, then a new row in front of the cursor (at the end from
+  // EOF, at the front from BOF), moved into place when sorting is on; the
+  // cursor stands on it. Cached: an appended row, not passed to the server.
+  void InsertRecord(void* rec_buf) override;
+  // InternalUpdate, then the current record is written and kept in order.
+  // Cached: an unmodified row becomes updated with a rollback copy of its
+  // record (taking over the old contents of edited blobs); an appended row
+  // stays appended until it is applied. DataError "Cannot edit a deleted
+  // record" for a deleted row.
+  void UpdateRecord(void* rec_buf) override;
+  // InternalDelete, then RemoveRecord. Cached: the row becomes deleted (an
+  // updated one with its values from before the edit); an appended row not
+  // yet applied is removed.
+  void DeleteRecord() override;
+  // Takes the current row out of the store without telling the server; the
+  // cursor moves to the next row, or the prior one when it was the last.
+  // Cached: its pending change is reverted first.
+  virtual void RemoveRecord();
+
+  // The first step of every record operation on a row: true when the
+  // filter (or, with cached updates, FilterItemTypes) hides it. Verdicts
+  // are kept in the item until its record changes.
+  bool OmitRecord(PItemHeader item);
+
+  // ---- Cached updates ----
+  //
+  // Record counts and numbers follow the rows as they enter and leave the
+  // visible set (FilterItemTypes), whatever the change.
+
+  // The buffers ApplyUpdates copies each row into: its new version and its
+  // old one (both the record for inserts and deletes). ApplyRecord may
+  // change the new buffer; for inserts and updates it is written back into
+  // the row unless the row was changed, reverted or removed meanwhile.
+  void SetCacheRecBuf(void* new_buf, void* old_buf) override;
+  // Some listed change is not applied.
+  bool GetUpdatesPending() override;
+  // Of the current row; unmodified and urNone without one.
+  TItemStatus GetUpdateStatus() override;
+  TUpdateRecAction GetUpdateResult() override;
+  // The walk over the listed rows: rows already applied are passed over;
+  // urSuspended defers a row into a batch that the next other action
+  // decides; urRetry applies the open batch (or the row) again; an exception
+  // ends the walk with the cursor on its row and passes on. ApplyRecord may
+  // revert or remove rows, its own or others: a removed row leaves the list
+  // and the count at once, its memory goes after the walk. The cursor comes
+  // back to where it was. Nothing without cached updates.
+  void ApplyUpdates() override;
+  // Applies first when updates are pending; then applied rows become
+  // unmodified (deleted ones are removed) and leave the list; failed ones
+  // stay, in order.
+  void CommitUpdates() override;
+  // Reverts every listed row.
+  void CancelUpdates() override;
+  // Applied but uncommitted rows count as pending again.
+  void RestoreUpdates() override;
+  // Reverts the current row: an appended row is removed, an updated one gets
+  // its old record back, a deleted one is shown again.
+  void RevertRecord() override;
+  // The current row (the next visible one when it is hidden) as it was
+  // before its edit.
+  void GetOldRecord(void* rec_buf) override;
+
+  // ---- Bookmarks ----
+  //
+  // A bookmark names its item by address and serial; while that very item
+  // is still in use in the same generation of data it is found again, else
+  // the bookmark's record number decides.
+
+  void GetBookmark(TRecBookmark* bookmark) override;
+  void SetToBookmark(TRecBookmark* bookmark) override;
+  bool BookmarkValid(TRecBookmark* bookmark) override;
+  int CompareBookmarks(TRecBookmark* a, TRecBookmark* b) override;
+
+  // ---- Filter ----
+
+  // While open, the rows are checked against the new text at once.
+  void SetFilterText(const std::string& value) override;
+  // Checks every row again and renumbers; EOF when none is visible.
+  void FilterUpdated() override;
+  void SetFilterItemTypes(TItemTypes value) override;
+
+  // ---- Fetching ----
+
+  // Brings further rows; false when there are none (always here).
+  virtual bool Fetch(bool fetch_back);
+  // Links the first `used` items of a block from TBlockManager::AllocBlock,
+  // filled with records by a fetch, after the last item: numbered on from
+  // their predecessor, calculated values filled (UpdateCachedBuffer), then
+  // checked against the filter and counted. The rest of the block goes back
+  // to the block manager; a block with no item used is returned whole.
+  void LinkFetchedItems(PBlockHeader block, int used);
+  // Numbers items a fetch added, from `item` to the end (backward to the
+  // front with fetch_back); with neither flag the visible ones are counted.
+  void InitFetchedItems(PItemHeader item, bool no_count, bool fetch_back);
+  // OnGetCachedBuffer (record, null) for the items from `from` (null: the
+  // first) to `to` (null: the last), when it is set and the records have no
+  // calculated area it could write beyond.
+  void UpdateCachedBuffer(PItemHeader from, PItemHeader to);
+
+  // ---- Sorting ----
+
+  // Field names separated by "," or ";", each optionally in brackets (then
+  // it may hold blanks) or quotes, followed by at most one of ASC / DESC and
+  // one of CS / CIS, in either order and any case. While open the columns
+  // are parsed and the rows sorted at once. Exceptions: "Invalid
+  // IndexFieldNames format!", "Field %s not found"; the columns before the
+  // error stay.
+  const std::string& GetIndexFieldNames() const { return index_field_names_; }
+  virtual void SetIndexFieldNames(const std::string& value);
+  const TSortColumns& GetSortColumns() const { return sort_columns_; }
+  // Orders the rows by the sort columns (stable, by relinking), then numbers them.
+  virtual void SortItems();
+
+  // ---- Comparison ----
+  //
+  // Negative, 0 or positive. Null sorts before every value.
+
+  // By the sort columns in turn, a descending column negated; calculated
+  // columns on copies filled through OnGetCachedBuffer.
+  int CompareRecords(void* rec1, void* rec2);
+  virtual int CompareFields(void* rec1, void* rec2, const TSortColumn& column);
+  virtual int CompareFields(void* rec1, void* rec2, TFieldDesc* field, TLocateExOptions options);
+  int CompareFields(void* rec1, void* rec2, TFieldDesc* field) { return CompareFields(rec1, rec2, field, {}); }
+  // The value against the field's (non-null) value in rec_buf. The value is
+  // in the form TData::GetFieldBuf gives and value_type is the type it
+  // reports: zero-terminated text (1, 29) or UTF-16 text (25); dates as a
+  // double date-time; dtBCD as a double; bytes (21-23) as a 16-bit length
+  // and the bytes; dtVariant as a slot holding a TVariantObject; other types
+  // as stored. A text against a field of another type compares the field's
+  // text form (format settings). EAssertionFailed "Unknown ValueType = n"
+  // for any other type.
+  virtual int CompareFieldValue(const void* value, int value_type, TFieldDesc* field, void* rec_buf,
+                                TLocateExOptions options);
+  // Bytes in order (unsigned), the shorter first on a common prefix. With
+  // lxPartialCompare: 0 when the value occurs in the field, else 1; with
+  // lxPartialKey: 1 for a value longer than the field, else the field's
+  // first value_len bytes decide.
+  static int CompareBinValues(const void* value, size_t value_len, const void* field, size_t field_len,
+                              TLocateExOptions options);
+
+  // The locale comparers; lxCaseInsensitive picks the case-insensitive form.
+  virtual int InternalAnsiStrComp(const char* a, const char* b, TLocateExOptions options);
+  virtual int InternalAnsiCompareText(std::string_view a, std::string_view b, TLocateExOptions options);
+  // At most a's length in characters of each.
+  virtual int InternalWStrLComp(std::u16string_view a, std::u16string_view b, TLocateExOptions options);
+  virtual int InternalWStrComp(std::u16string_view a, std::u16string_view b, TLocateExOptions options);
+  // With lxPartialCompare 0 when a occurs in b, else 1. With lxPartialKey a
+  // is compared with b's prefix of a's length (an empty a: all of b), 1 when
+  // b is shorter. The wide form's partial key takes an empty a as equal.
+  virtual int CompareStrValues(std::string_view a, std::string_view b, TLocateExOptions options);
+  virtual int CompareWideStrValues(std::u16string_view a, std::u16string_view b, TLocateExOptions options);
+
+  // ---- Items ----
+
+  PItemHeader GetFirstItem() const { return first_item_; }
+  PItemHeader GetLastItem() const { return last_item_; }
+  PItemHeader GetCurrentItem() const { return current_item_; }
+  TBlockManager& GetBlockMan() { return block_man_; }
+  int32_t GetRefreshIteration() const { return refresh_iteration_; }
+
+ protected:
+  // No items, BOF and EOF, nothing counted, a new refresh iteration.
+  void InitData() override;
+  // Releases every record's values, the cache list, the string heap and
+  // the blocks, then InitData.
+  void FreeData() override;
+
+  // A new item after the last one, numbered after it.
+  PItemHeader AppendItem();
+  // A new item in front of the cursor (see InsertRecord), Order 0.
+  PItemHeader InsertItem();
+  // Takes the item out of the list, releasing its values and memory (after
+  // the walk while updates are being applied); the cursor moves off it as
+  // RemoveRecord says. The count drops when it was visible; with renumber
+  // the numbers follow at once, else the caller renumbers all.
+  void RemoveItem(PItemHeader item, bool renumber);
+  // The new row of InsertRecord, with the status given: stored, blobs
+  // committed, put in order, counted when visible and numbered.
+  void AddRecord(void* rec_buf, TItemStatus status = isUnmodified);
+  // Stores an edited current record: in order when sorting is on, counted
+  // and numbered again when its visibility (was_visible before) changed.
+  void StoreUpdatedRecord(void* rec_buf, bool was_visible);
+  // Undoes the item's pending change (see RevertRecord); its cache item is
+  // the caller's. renumber as for RemoveItem.
+  void RevertItem(PItemHeader item, bool renumber);
+  // After a change of the item's status or record: its verdict is checked
+  // again, and the count and numbers follow when its visibility changed.
+  void Revisit(PItemHeader item, bool was_visible);
+  // Renumbers after a change at `item` (roInsert, roDelete), or all rows
+  // (roFull), walking toward the nearer end.
+  void ReorderItems(PItemHeader item, TReorderOption option);
+  // Moves the current item forward (direction > 0) past the records it
+  // sorts after, or backward past those it sorts before.
+  void MoveSortedRecord(int direction);
+  void UpdateIndexFields();
+  // Every item's verdict is forgotten.
+  void ClearItemsOmittedStatus();
+  // The cursor onto an item.
+  void SetCurrent(PItemHeader item);
+  static void* Rec(PItemHeader item) { return TBlockManager::GetRecordPtr(item); }
+
+  PItemHeader first_item_ = nullptr;
+  PItemHeader last_item_ = nullptr;
+  PItemHeader current_item_ = nullptr;
+  TCacheItem* first_cache_item_ = nullptr;
+  TCacheItem* last_cache_item_ = nullptr;
+  TBlockManager block_man_;
+  TSortColumns sort_columns_;
+  std::string index_field_names_;
+  // The visible items in list order while prepared; empty otherwise.
+  std::vector<PItemHeader> rec_no_cache_;
+  int32_t refresh_iteration_ = 0;
+  void* new_cache_rec_buf_ = nullptr;
+  void* old_cache_rec_buf_ = nullptr;
+
+ private:
+  struct ApplyWalk;
+
+  // ---- Cached updates ----
+  // DataError while updates are being applied.
+  void CheckNotApplying() const;
+  void UpdateCachedRecord(void* rec_buf);
+  void DeleteCachedRecord();
+  void AddCacheItem(std::unique_ptr<TCacheItem> cache);
+  // The cache item of the item and the one before it, or null.
+  TCacheItem* FindCacheItem(PItemHeader item, TCacheItem** prev);
+  // Out of the list, and freed (after the walk while applying).
+  void DropCacheItem(TCacheItem* cache, TCacheItem* prev);
+  // The first cache item from `cache` on (Next from it) still in the list.
+  static TCacheItem* Listed(TCacheItem* cache);
+  void MakeRollback(PItemHeader item);
+  // Blobs the rollback record shares with the item and that were edited:
+  // the rollback record takes their copies from before the edit.
+  void TakeBlobRollbacks(PItemHeader item);
+  // The item gets its record from before the edit back; the rollback goes.
+  void RestoreRollback(PItemHeader item);
+  void FreeRollback(PItemHeader item);
+  // Frees the item with its values and rollback.
+  void ReleaseItem(PItemHeader item);
+  void WalkCacheItems(ApplyWalk& walk);
+  void ApplyItem(TCacheItem* cache, TUpdateRecAction& action);
+  void RecordResult(TCacheItem* batch, TCacheItem* cache, TUpdateRecAction action);
+  void ReleaseRemoved(ApplyWalk& walk);
+
+  // GetNextRecord (forward) and GetPriorRecord.
+  void Step(void* rec_buf, bool forward);
+  void LinkBefore(PItemHeader item, PItemHeader next);
+  void Unlink(PItemHeader item);
+  // Orders from `order` on to the visible items from `item` to the end, 0
+  // to the hidden ones; the number of visible ones.
+  int32_t NumberFrom(PItemHeader item, int32_t order);
+  // The nearest visible item in front of (behind) the item, or null.
+  PItemHeader VisibleBefore(PItemHeader item);
+  PItemHeader VisibleAfter(PItemHeader item);
+  void NumberForward(PItemHeader item);
+  void NumberBackward(PItemHeader item);
+  bool PassesFilter(PItemHeader item);
+  bool BookmarkedItemLive(const TRecBookmark& bookmark) const;
+  bool NeedFreeComplexFields();
+  // Unlinks the item; the cursor moves off it.
+  void DetachItem(PItemHeader item);
+  // The record with its calculated values, in buffer.
+  void ExpandRecord(void* rec, std::vector<uint8_t>& buffer);
+  int CompareText(const char* value, TFieldDesc* field, void* rec_buf, TLocateExOptions options);
+  int CompareWideText(const char16_t* value, TFieldDesc* field, void* rec_buf, TLocateExOptions options);
+  int CompareVariantValue(const void* value, TFieldDesc* field, void* rec_buf, TLocateExOptions options);
+  // A non-string field as text in the format settings.
+  std::string FieldText(TFieldDesc* field, void* rec_buf);
+
+  // The apply walk under way, or null.
+  ApplyWalk* apply_walk_ = nullptr;
+};
+
+}  // namespace dac

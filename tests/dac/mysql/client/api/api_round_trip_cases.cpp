@@ -1,0 +1,124 @@
+// The round-trip cases of api_round_trip_cases.h.
+#include "tests/dac/mysql/client/api/api_round_trip_cases.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+
+#include "dac/framework/values/bcd.h"
+#include "dac/store/blob/blob.h"
+#include "dac/store/record/data_types.h"
+#include "platform/date_time.h"
+#include "platform/format_settings.h"
+
+namespace dac::testing {
+namespace {
+
+DateTime At(int y, int mo, int d, int h, int mi, int s, int ms) {
+  DateTime value = 0;
+  EXPECT_TRUE(plat::TryEncodeDateTime(y, mo, d, h, mi, s, ms, value));
+  return value;
+}
+
+std::string AllBytes() {
+  std::string bytes;
+  for (int i = 0; i < 256; ++i) bytes += static_cast<char>(i);
+  return bytes;
+}
+
+// Equal without printing megabytes when they are not.
+void ExpectSameValue(const Rows& rows, const std::optional<std::string>& expected, const char* how) {
+  ASSERT_EQ(rows.size(), 1u) << how;
+  ASSERT_EQ(rows[0].size(), 1u) << how;
+  const std::optional<std::string>& got = rows[0][0];
+  ASSERT_EQ(got.has_value(), expected.has_value()) << how;
+  if (!got) return;
+  ASSERT_EQ(got->size(), expected->size()) << how;
+  if (got->size() > 1000) {
+    const auto differs = std::mismatch(got->begin(), got->end(), expected->begin()).first;
+    EXPECT_TRUE(differs == got->end()) << how << ": differs at " << differs - got->begin();
+  } else {
+    EXPECT_EQ(*got, *expected) << how;
+  }
+}
+
+}  // namespace
+
+void ApiRoundTripTest::Check(const RoundTrip& c) {
+  SCOPED_TRACE(c.name);
+  ApiConnection& con = c.unicode ? *utf8_ : *latin1_;
+  ApiQuery(api(), con.get(), "DROP TEMPORARY TABLE IF EXISTS rt");
+  ApiQuery(api(), con.get(), std::string("CREATE TEMPORARY TABLE rt (v ") + c.column + ")");
+  ApiStatement insert(api(), con.get());
+  ASSERT_EQ(insert.Prepare("INSERT INTO rt VALUES (?)"), 0) << insert.error();
+  TParamDescs params;
+  AddParam(params, c.type, c.value);
+  ASSERT_EQ(insert.Execute(params, c.unicode), 0) << insert.error();
+  ExpectSameValue(ApiQuery(api(), con.get(), "SELECT v FROM rt"), c.text, "text query");
+  ApiStatement select(api(), con.get());
+  ASSERT_EQ(select.Prepare("SELECT v FROM rt"), 0) << select.error();
+  ASSERT_EQ(select.Execute(TParamDescs()), 0) << select.error();
+  ExpectSameValue(select.FetchAll(), c.text, "prepared select");
+}
+
+void ApiRoundTripTest::SetUp() {
+  const auto settings = ServerOf(GetParam());
+  if (!settings) GTEST_SKIP() << "no test server: VARNEL_MYSQL_HOST/PORT are unset (scripts/test provides them)";
+  latin1_ = std::make_unique<ApiConnection>(GetParam(), *settings);
+  utf8_ = std::make_unique<ApiConnection>(GetParam(), *settings);
+  ApiQuery(api(), utf8_->get(), "SET NAMES utf8mb4");
+}
+
+TEST_P(ApiRoundTripTest, ScalarsDatesAndText) {
+  const std::u16string wide = u"\u00e9t\u00e9 \u20ac \U0001F600";
+  const std::string all_bytes = AllBytes();
+  const RoundTrip cases[] = {
+      {"uint32 max", "INT UNSIGNED", dtUInt32, uint32_t{4294967295u}, "4294967295"},
+      {"word max", "SMALLINT UNSIGNED", dtWord, uint16_t{65535}, "65535"},
+      {"int8 min", "TINYINT", dtInt8, int8_t{-128}, "-128"},
+      {"smallint min", "SMALLINT", dtSmallint, int16_t{-32768}, "-32768"},
+      {"integer min", "INT", dtInteger, std::numeric_limits<int32_t>::min(), "-2147483648"},
+      {"largeint min", "BIGINT", dtLargeint, std::numeric_limits<int64_t>::min(), "-9223372036854775808"},
+      {"boolean", "TINYINT(1)", dtBoolean, true, "1"},
+      {"small double", "DOUBLE", dtFloat, 1.5e-7, "0.00000015"},
+      {"large double", "DOUBLE", dtFloat, -1e300, "-1e300"},
+      {"date", "DATE", dtDate, Variant::FromDateTime(At(2024, 2, 29, 0, 0, 0, 0)), "2024-02-29"},
+      {"negative time", "TIME", dtTime, Variant::FromDateTime(-1.5 / 24), "-01:30:00"},
+      {"time beyond a day", "TIME", dtTime, Variant::FromDateTime(1.5), "36:00:00"},
+      {"date-time with milliseconds", "DATETIME(3)", dtDateTime,
+       Variant::FromDateTime(At(2004, 2, 29, 13, 45, 10, 250)), "2004-02-29 13:45:10.250"},
+      {"formatted decimal", "DECIMAL(20,4)", dtFmtBCD, StrToBcd("12345678901234.5678"), "12345678901234.5678"},
+      {"text with NUL bytes", "VARCHAR(20)", dtString, std::string("a\0b\0", 4), std::string("a\0b\0", 4)},
+      {"memo", "TEXT", dtMemo, "line 1\r\nline 2\t\\", "line 1\r\nline 2\t\\"},
+      {"code-page text as UTF-8", "VARCHAR(20) CHARACTER SET utf8mb4", dtString, "\xE9t\xE9", "\xC3\xA9t\xC3\xA9",
+       true},
+      {"wide text as UTF-8", "VARCHAR(20) CHARACTER SET utf8mb4", dtWideString, wide,
+       "\xC3\xA9t\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80", true},
+      {"bytes", "VARBINARY(256)", dtBytes, TBytes(all_bytes.begin(), all_bytes.end()), all_bytes},
+      {"NULL", "INT", dtInteger, Variant::Null(), std::nullopt},
+      {"NULL text", "VARCHAR(5)", dtString, Variant(), std::nullopt},
+  };
+  for (const RoundTrip& c : cases) Check(c);
+}
+
+TEST_P(ApiRoundTripTest, DecimalUnderACommaSeparator) {
+  const plat::FormatSettings saved = plat::ProcessFormatSettings();
+  plat::ProcessFormatSettings().decimal_separator = ',';
+  Check({"currency", "DECIMAL(10,4)", dtBCD, Currency::FromRaw(-12345), "-1.2345"});
+  Check({"double as decimal", "DECIMAL(10,2)", dtFmtBCD, 2.5, "2.50"});
+  plat::ProcessFormatSettings() = saved;
+}
+
+TEST_P(ApiRoundTripTest, BlobsOfSeveralPiecesAndSeveralPackets) {
+  for (const size_t size : {size_t{200} * 1024, size_t{20} * 1024 * 1024}) {
+    std::string content(size, '\0');
+    for (size_t i = 0; i < size; ++i) content[i] = static_cast<char>((i * 7 + i / 251) & 0xFF);
+    SharedRef<TBlob> blob = MakeShared<TBlob>();
+    blob->Write(0, static_cast<uint32_t>(size), content.data());
+    ASSERT_NE(NextPiece(blob->FirstPiece()), nullptr);
+    Check({size < 1024 * 1024 ? "200 KB" : "20 MB", "LONGBLOB", dtBlob, Variant::FromObject(blob.get()), content});
+  }
+}
+
+
+}  // namespace dac::testing

@@ -1,0 +1,190 @@
+// The rowset XML export: whole documents compared byte for byte with text
+// written out by hand, the data type attributes of every type, row values,
+// and failures that leave the target file and the dataset as they were.
+// Every document is parsed back.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "dac/framework/data/field.h"
+#include "dac/store/xml/xml_export_text.h"
+#include "platform/files.h"
+#include "platform/xml_document.h"
+#include "tests/dac/framework/settings_guard.h"
+#include "tests/dac/store/test_mem_dataset.h"
+#include "tests/support/test_folder.h"
+
+namespace dac {
+namespace {
+
+using testing::Column;
+using testing::MakeDataSet;
+
+constexpr char kHead[] =
+    "<xml xmlns:s='uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C14882' xmlns:dt='uuid:C2F41010-65B3-11d1-A29F-00AA00C14882' "
+    "xmlns:rs='urn:schemas-microsoft-com:rowset' xmlns:z='#RowsetSchema'>\r\n"
+    "  <s:Schema id='RowsetSchema'>\r\n"
+    "    <s:ElementType name='row' content='eltOnly' rs:updatable='true'>\r\n";
+
+// The whole document, parsed back to check it is XML.
+std::string Export(TMemDataSet& ds) {
+  TMemoryStream stream;
+  ds.SaveToXML(stream);
+  std::string text(static_cast<const char*>(stream.Memory()), static_cast<size_t>(stream.GetSize()));
+  EXPECT_EQ(plat::XmlDocument::Parse(text).DocumentElement().Name(), "xml");
+  return text;
+}
+
+TEST(MemDataSetXml, WritesTheWholeDocument) {
+  SettingsGuard settings;
+  plat::ProcessFormatSettings().decimal_separator = ',';
+  auto ds = MakeDataSet({{"ID", dtInteger, 4}, {"first name", dtString, 21, 20}, {"NOTE", dtMemo, kReferenceSlotSize},
+                         {"AMOUNT", dtFloat, 8, 15}});
+  ds->AddSource({{1, "Ann & <Bo>'s \"x\"", "line 1\r\nline 2\ttab", 3.5},
+                 {2, Variant::Null(), Variant::Null(), Variant::Null()},
+                 {Variant::Null(), Variant::Null(), Variant::Null(), Variant::Null()}});
+  ds->Open();
+  ds->Data()->FieldByName("ID")->SetIsKey(true);
+  ds->F("ID")->SetRequired(true);
+  ds->Next();
+  const std::string expected =
+      std::string(kHead) +
+      "      <s:AttributeType name='ID' rs:number='1' rs:writeunknown='true' rs:basecolumn='ID' rs:keycolumn='true'>\r\n"
+      "        <s:datatype dt:type='int' dt:maxLength='4' rs:precision='10' rs:maybenull='false' />\r\n"
+      "      </s:AttributeType>\r\n"
+      "      <s:AttributeType name='c1' rs:name='first name' rs:number='2' rs:nullable='true' rs:writeunknown='true' "
+      "rs:basecolumn='first name'>\r\n"
+      "        <s:datatype dt:type='string' dt:maxLength='20' rs:dbtype='str' />\r\n"
+      "      </s:AttributeType>\r\n"
+      "      <s:AttributeType name='NOTE' rs:number='3' rs:nullable='true' rs:writeunknown='true' rs:basecolumn='NOTE'>\r\n"
+      "        <s:datatype dt:type='string' dt:maxLength='2147483647' rs:dbtype='str' rs:long='true' />\r\n"
+      "      </s:AttributeType>\r\n"
+      "      <s:AttributeType name='AMOUNT' rs:number='4' rs:nullable='true' rs:writeunknown='true' "
+      "rs:basecolumn='AMOUNT'>\r\n"
+      "        <s:datatype dt:type='float' dt:maxLength='8' rs:precision='15' />\r\n"
+      "      </s:AttributeType>\r\n"
+      "      <s:extends type='rs:rowbase' />\r\n"
+      "    </s:ElementType>\r\n"
+      "  </s:Schema>\r\n"
+      "  <rs:data>\r\n"
+      "    <z:row ID='1' c1='Ann &#x26; &#x3c;Bo&#x3e;&#x27;s &#x22;x&#x22;' "
+      "NOTE='line 1&#xd;&#xa;line 2&#x9;tab' AMOUNT='3.5' />\r\n"
+      "    <z:row ID='2' />\r\n"
+      "    <z:row>\r\n"
+      "    </z:row>\r\n"
+      "  </rs:data>\r\n"
+      "</xml>";
+  const std::string text = Export(*ds);
+  EXPECT_EQ(text, expected);
+  // The export comes back to the record it started from.
+  EXPECT_EQ(ds->RecNo(), 2);
+  const plat::XmlDocument document = plat::XmlDocument::Parse(text);
+  const plat::XmlElement row = document.DocumentElement().Child("rs:data")->Children()[0];
+  EXPECT_EQ(row.Attribute("NOTE"), "line 1\r\nline 2\ttab");
+  EXPECT_EQ(row.Attribute("c1"), "Ann & <Bo>'s \"x\"");
+}
+
+TEST(MemDataSetXml, AnEmptyDatasetClosedBeforeIsClosedAfter) {
+  auto ds = MakeDataSet({{"a b", dtInteger, 4}, {"x y", dtInteger, 4}, {"1st", dtInteger, 4}, {"a1", dtInteger, 4}});
+  const std::string text = Export(*ds);
+  EXPECT_FALSE(ds->GetActive());
+  for (const char* part : {"name='c1' rs:name='a b'", "name='c2' rs:name='x y'", "name='c3' rs:name='1st'",
+                           "name='a1' rs:number='4'", "  <rs:data>\r\n  </rs:data>\r\n</xml>"}) {
+    EXPECT_NE(text.find(part), std::string::npos) << part;
+  }
+}
+
+TEST(MemDataSetXml, DescribesEveryDataType) {
+  struct Case {
+    Column column;
+    const char* datatype;
+  };
+  const Case cases[] = {
+      {{"I8", dtInt8, 2, 3}, "dt:type='i1' dt:maxLength='2' rs:precision='3'"},
+      {{"S", dtSmallint, 2}, "dt:type='i2' dt:maxLength='2' rs:precision='5'"},
+      {{"W", dtWord, 2, 5}, "dt:type='ui2' dt:maxLength='2' rs:precision='5'"},
+      {{"U", dtUInt32, 4, 10}, "dt:type='ui4' dt:maxLength='4' rs:precision='10'"},
+      {{"L", dtLargeint, 8}, "dt:type='i8' dt:maxLength='8' rs:precision='19'"},
+      {{"R", dtFloat, 8, 7}, "dt:type='r4' dt:maxLength='4' rs:precision='7'"},
+      {{"D", dtDate, 8}, "dt:type='date' dt:maxLength='8' rs:scale='0' rs:precision='0'"},
+      {{"T", dtTime, 8}, "dt:type='time' dt:maxLength='8' rs:scale='0' rs:precision='0'"},
+      {{"DT", dtDateTime, 8}, "dt:type='datetime' rs:dbtype='variantdate' dt:maxLength='8' rs:scale='0' rs:precision='0'"},
+      {{"B", dtBoolean, 2}, "dt:type='boolean' dt:maxLength='2'"},
+      {{"C", dtCurrency, 8, 19}, "dt:type='number' rs:dbtype='currency' dt:maxLength='8' rs:precision='19'"},
+      {{"N", dtBCD, 8, 12}, "dt:type='number' rs:dbtype='currency' dt:maxLength='8' rs:precision='12'"},
+      {{"FB", dtFmtBCD, 34, 10, 2}, "dt:type='number' rs:dbtype='numeric' dt:maxLength='34' rs:scale='2' rs:precision='10'"},
+      {{"BL", dtBlob, kReferenceSlotSize}, "dt:type='bin.hex' dt:maxLength='2147483647' rs:long='true'"},
+      {{"BY", dtBytes, 3, 3}, "dt:type='bin.hex' dt:maxLength='3'"},
+      {{"VB", dtVarBytes, 6, 4}, "dt:type='bin.hex' dt:maxLength='4'"},
+      {{"WS", dtWideString, 22, 10}, "dt:type='string' dt:maxLength='10'"},
+      {{"WM", dtWideMemo, kReferenceSlotSize}, "dt:type='string' dt:maxLength='2147483647' rs:long='true'"},
+      {{"G", dtGuid, 39, 38}, "dt:type='uuid' dt:maxLength='16'"},
+      {{"FX", dtString, 5, 4, 0, true}, "dt:type='string' dt:maxLength='4' rs:dbtype='str' rs:fixedlength='true'"},
+      {{"X", dtExtString, kReferenceSlotSize, 20}, "dt:type='string' dt:maxLength='20' rs:dbtype='str'"},
+      {{"V", dtVariant, kReferenceSlotSize}, "dt:type='string'"},
+  };
+  for (const Case& c : cases) {
+    auto ds = MakeDataSet({c.column});
+    EXPECT_NE(Export(*ds).find("<s:datatype " + std::string(c.datatype) + " />"), std::string::npos) << c.column.name;
+  }
+}
+
+TEST(MemDataSetXml, WritesRowValues) {
+  SettingsGuard settings;
+  plat::ProcessFormatSettings().decimal_separator = ',';
+  DateTime moment = 0;
+  ASSERT_TRUE(plat::TryEncodeDateTime(2004, 3, 5, 7, 8, 9, 250, moment));
+  auto ds = MakeDataSet({{"DT", dtDateTime, 8}, {"T", dtTime, 8}, {"D", dtDate, 8}, {"B", dtBoolean, 2},
+                         {"C", dtCurrency, 8, 19}, {"FB", dtFmtBCD, 34, 10, 2}, {"BL", dtBlob, kReferenceSlotSize},
+                         {"VB", dtVarBytes, 6, 4}, {"WS", dtWideString, 22, 10}, {"L", dtLargeint, 8}});
+  ds->AddSource({{Variant::FromDateTime(moment), Variant::FromDateTime(moment), Variant::FromDateTime(moment), true,
+                  12.5, Variant(StrToBcd("1,25")), std::string("\x00\xAB\x10", 3), Variant(TBytes{0x01, 0xFF}),
+                  Variant(WideString(u"\u00e9t\u00e9")), int64_t{-9000000000}}});
+  EXPECT_NE(Export(*ds).find("<z:row DT='2004-03-05T07:08:09' T='07:08:09' D='2004-03-05T00:00:00' B='True' C='12.5' "
+                             "FB='1,25' BL='00AB10' VB='01FF' WS='\xc3\xa9t\xc3\xa9' L='-9000000000' />"),
+            std::string::npos);
+}
+
+TEST(MemDataSetXml, FailuresLeaveTheFileAndTheDataset) {
+  plat::testing::TestFolder folder;
+  const std::string path = folder.path() + "/rows.xml";
+  plat::WriteFileAtomic(path, "old");
+  auto ds = MakeDataSet({{"ID", dtInteger, 4}, {"NAME", dtString, 11, 10}});
+  ds->AddSource({{1, "fine"}, {2, "bad\x01"}, {3, "after"}});
+  ds->Open();
+  ds->Last();
+  try {
+    ds->SaveToXML(path);
+    FAIL();
+  } catch (const EDatabaseError& error) {
+    EXPECT_STREQ(error.what(), "Field 'NAME' holds a control character that XML does not allow");
+  }
+  EXPECT_EQ(plat::ReadWholeFile(path), "old");
+  EXPECT_EQ(ds->RecNo(), 3);
+  EXPECT_FALSE(ds->ControlsDisabled());
+  ds->Rows().source[1][1] = "good";
+  ds->Close();
+  ds->SaveToXML(path);
+  EXPECT_NE(plat::ReadWholeFile(path).find("NAME='good'"), std::string::npos);
+  EXPECT_EQ(std::filesystem::directory_iterator(folder.path())->path().filename(), "rows.xml");
+
+  auto objects = MakeDataSet({{"ID", dtInteger, 4}, {"O", dtReference, kReferenceSlotSize}});
+  objects->SetObjectView(true);
+  TMemoryStream stream;
+  try {
+    objects->SaveToXML(stream);
+    FAIL();
+  } catch (const EDatabaseError& error) {
+    EXPECT_STREQ(error.what(), "Data type is not supported");
+  }
+  EXPECT_FALSE(objects->GetActive());
+}
+
+TEST(MemDataSetXml, TextHelpers) {
+  EXPECT_EQ(XMLEncode("a&b'c\"d<e>f\tg\nh\ri"), "a&#x26;b&#x27;c&#x22;d&#x3c;e&#x3e;f&#x9;g&#xa;h&#xd;i");
+  EXPECT_EQ(ChangeDecimalSeparator("1,5,6", ',', '.'), "1.5.6");
+  EXPECT_EQ(ChangeDecimalSeparator("1.5", '.', '.'), "1.5");
+}
+
+}  // namespace
+}  // namespace dac
