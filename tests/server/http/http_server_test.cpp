@@ -221,7 +221,7 @@ TEST_F(HttpServerLimits, ReadersThatNeverReadDoNotLockOthersOut) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the server reads every request
     // The table is full of complete requests; once their replies stall past
     // the time-out they are dropped and a newcomer is served.
-    for (int attempt = 0; attempt < 100 && reply.empty(); ++attempt) {
+    for (int attempt = 0; attempt < 600 && reply.empty(); ++attempt) {
       const int fd = ConnectTo(Port());
       WriteAll(fd, "GET / HTTP/1.0\r\n\r\n");
       reply = ReadUpTo(fd);

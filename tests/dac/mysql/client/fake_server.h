@@ -29,7 +29,7 @@ class PeerSocket {
  public:
   explicit PeerSocket(int fd) : fd_(fd) {}
 
-  bool ReadExactly(uint8_t* to, size_t count, int timeout_ms = 5000) {
+  bool ReadExactly(uint8_t* to, size_t count, int timeout_ms = 30000) {
     size_t done = 0;
     while (done < count) {
       pollfd p{fd_, POLLIN, 0};
