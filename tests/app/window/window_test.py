@@ -59,14 +59,27 @@ def wait_for(what, test, seconds=LIMIT):
 class Display:
     """A private Xvfb; the number is the one it found free itself."""
 
-    def __init__(self):
+    def __init__(self, work):
+        self.log = os.path.join(work, "xvfb.log")
         read, write = os.pipe()
-        self.server = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write), "-screen", "0", "%dx%dx24" % SCREEN, "-nolisten", "tcp"],
-            pass_fds=[write], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        with open(self.log, "wb") as log:
+            self.server = subprocess.Popen(
+                ["Xvfb", "-displayfd", str(write), "-screen", "0", "%dx%dx24" % SCREEN, "-nolisten", "tcp"],
+                pass_fds=[write], stdout=subprocess.DEVNULL, stderr=log)
         os.close(write)
         with os.fdopen(read) as numbers:
             self.name = ":" + numbers.readline().strip()
+        try:
+            if self.name == ":":
+                raise Failure("Xvfb did not start")
+            wait_for("the display %s to answer" % self.name, lambda: self.xdotool("getdisplaygeometry").strip())
+        except Failure as failure:
+            self.close()
+            raise Failure("%s:\n%s" % (failure, self.messages()))
+
+    def messages(self):
+        with open(self.log, encoding="utf-8", errors="replace") as f:
+            return "".join(f.readlines()[-20:])
 
     def close(self):
         self.server.terminate()
@@ -433,8 +446,9 @@ def main():
         print("SKIPPED: %s not installed (scripts/packages.txt lists them)" % ", ".join(missing))
         return SKIPPED
     work = tempfile.mkdtemp(prefix="varnel-window-")
-    display = Display()
+    display = None
     try:
+        display = Display(work)
         args.package = os.path.join(work, "knots.vrn")
         subprocess.run([args.packer, args.course, args.package], check=True, stdout=subprocess.DEVNULL)
         os.makedirs(args.shots, exist_ok=True)
@@ -449,9 +463,13 @@ def main():
             if os.path.exists(path):
                 with open(path, encoding="utf-8", errors="replace") as f:
                     print("---- %s (end)\n%s" % (name, "".join(f.readlines()[-30:])))
+        if display:
+            state = "running" if display.server.poll() is None else "ended with %d" % display.server.returncode
+            print("---- Xvfb on %s, %s (end)\n%s" % (display.name, state, display.messages()))
         return 1
     finally:
-        display.close()
+        if display:
+            display.close()
         shutil.rmtree(work, ignore_errors=True)
 
 
