@@ -57,14 +57,20 @@ def wait_for(what, test, seconds=LIMIT):
 
 
 class Display:
-    """A private Xvfb; the number is the one it found free itself."""
+    """A private Xvfb; the number is the one it found free itself.
+
+    Without -noreset the server resets whenever its last client leaves, and
+    drops a client still connecting then: a player starting while an xdotool
+    call ends would find no display.
+    """
 
     def __init__(self, work):
         self.log = os.path.join(work, "xvfb.log")
         read, write = os.pipe()
         with open(self.log, "wb") as log:
             self.server = subprocess.Popen(
-                ["Xvfb", "-displayfd", str(write), "-screen", "0", "%dx%dx24" % SCREEN, "-nolisten", "tcp"],
+                ["Xvfb", "-displayfd", str(write), "-screen", "0", "%dx%dx24" % SCREEN, "-nolisten", "tcp",
+                 "-noreset"],
                 pass_fds=[write], stdout=subprocess.DEVNULL, stderr=log)
         os.close(write)
         with os.fdopen(read) as numbers:
