@@ -80,7 +80,7 @@ class FakeServer {
     port_ = ntohs(address.sin_port);
     thread_ = std::thread([this, script = std::move(script)] {
       pollfd p{listener_, POLLIN, 0};
-      if (::poll(&p, 1, 10000) <= 0) return;
+      if (::poll(&p, 1, 30000) <= 0) return;
       const int fd = ::accept(listener_, nullptr, nullptr);
       if (fd < 0) return;
       PeerSocket peer(fd);

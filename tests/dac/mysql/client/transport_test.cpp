@@ -131,10 +131,10 @@ TEST(TcpTest, SilentPeerIsALostConnectionWithinTheTimeout) {
 }
 
 TEST(TcpTest, WritingToAClosedPeerFailsWithoutASignal) {
-  FakeServer server([](PeerSocket&) {});
-  TMySqlVioTcp vio("127.0.0.1", server.Port());
+  auto server = std::make_unique<FakeServer>([](PeerSocket&) {});
+  TMySqlVioTcp vio("127.0.0.1", server->Port());
   vio.Connect();
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  server.reset();  // its thread has closed the peer's end
   const TBytes block(1 << 16, 'w');
   int written = 0;
   for (int i = 0; i < 50 && written >= 0; ++i) {
