@@ -16,6 +16,8 @@
 
 namespace plat {
 
+const int kUnknownHostError = EAI_NONAME;
+
 std::vector<StreamAddress> ResolveTcpHost(const std::string& host, int port, int& error_number) {
   error_number = 0;
   addrinfo hints{};
@@ -39,7 +41,7 @@ std::vector<StreamAddress> ResolveTcpHost(const std::string& host, int port, int
     out.push_back(r);
   }
   ::freeaddrinfo(list);
-  if (out.empty()) error_number = EAI_NONAME;
+  if (out.empty()) error_number = kUnknownHostError;
   return out;
 }
 

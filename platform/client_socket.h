@@ -20,6 +20,9 @@ struct StreamAddress {
   int family = 0;
 };
 
+// The resolver's own code for a host name it does not know.
+extern const int kUnknownHostError;
+
 // The host's TCP addresses in the resolver's order. An empty list leaves a
 // non-zero error_number: errno, or the resolver's own (negative) code.
 std::vector<StreamAddress> ResolveTcpHost(const std::string& host, int port, int& error_number);

@@ -1,7 +1,9 @@
 #include "platform/clock.h"
 
 #include <atomic>
+#include <chrono>
 #include <ctime>
+#include <thread>
 
 namespace plat {
 
@@ -36,6 +38,14 @@ uint64_t SystemClock::TickCount64() const {
   return static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
 }
 
+void SystemClock::Sleep(uint32_t ms) const { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+void ManualClock::Sleep(uint32_t ms) const {
+  ticks_ += ms;
+  ticks64_ += ms;
+  std::this_thread::yield();
+}
+
 namespace {
 const SystemClock kSystemClock;
 std::atomic<const Clock*> g_clock{&kSystemClock};
@@ -46,5 +56,7 @@ const Clock& ProcessClock() { return *g_clock.load(std::memory_order_acquire); }
 void SetProcessClock(const Clock* clock) {
   g_clock.store(clock ? clock : &kSystemClock, std::memory_order_release);
 }
+
+void Sleep(uint32_t ms) { ProcessClock().Sleep(ms); }
 
 }  // namespace plat

@@ -1,6 +1,7 @@
 #include "app/window/splash.h"
 
 #include "app/window/artwork.h"
+#include "content/debug_log.h"
 
 namespace app {
 
@@ -25,6 +26,8 @@ TSplash::TSplash() {
   gtk_widget_show_all(window_);
   // On screen before anything else starts.
   while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
+  // The debug log shows how long the splash stays up.
+  content::LogMessage("splash shown");
   timer_ = g_timeout_add(
       kShownMs,
       [](gpointer self) -> gboolean {
@@ -48,6 +51,7 @@ void TSplash::Close() {
   if (window_ == nullptr) return;
   gtk_widget_destroy(window_);
   window_ = nullptr;
+  content::LogMessage("splash closed");
 }
 
 }  // namespace app

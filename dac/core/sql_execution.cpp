@@ -2,9 +2,7 @@
 // and read back, prepare, execute with the failover repeat, the command's
 // report, and waiting for a command another thread runs.
 #include <algorithm>
-#include <chrono>
 #include <cmath>
-#include <thread>
 
 #include "dac/core/connection_component.h"
 #include "dac/core/da_param.h"
@@ -22,7 +20,7 @@ namespace dac {
 
 namespace {
 
-constexpr auto kExecutingPoll = std::chrono::milliseconds(5);
+constexpr uint32_t kExecutingPollMs = 5;
 
 // The parameter whose value a parameter sends: itself, or the first
 // parameter of its name when only that one holds an object (a blob named
@@ -217,7 +215,7 @@ bool TCustomDASQL::WaitExecuting(int timeout_seconds) const {
   const uint64_t limit = static_cast<uint64_t>(std::max(timeout_seconds, 0)) * 1000;
   while (Executing()) {
     if (limit > 0 && clock.TickCount64() - start >= limit) break;
-    std::this_thread::sleep_for(kExecutingPoll);
+    plat::Sleep(kExecutingPollMs);
   }
   return !Executing();
 }

@@ -79,7 +79,7 @@ class Player {
   Player& operator=(const Player&) = delete;
 
   // The first line on standard output, without its line end; "" after the timeout or at the end.
-  std::string FirstLine(int timeout_ms = 10000) {
+  std::string FirstLine(int timeout_ms = 30000) {
     std::string line;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
     while (std::chrono::steady_clock::now() < deadline) {

@@ -151,7 +151,7 @@ TEST_F(ServeMode, WithADisplayTheUrlGoesToXdgOpen) {
     env["PATH"] = bin + ":" + std::getenv("PATH");
     env["FAKE_EXIT"] = exit_status;
     Player player({"--browser", content_}, env);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (!plat::FileExists(record) && std::chrono::steady_clock::now() < deadline)
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     const std::string opened = plat::FileExists(record) ? plat::ReadWholeFile(record) : "";

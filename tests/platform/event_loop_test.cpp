@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <csignal>
 #include <stdexcept>
 #include <thread>
@@ -113,18 +114,23 @@ TEST(EventLoopTest, TerminationSignalsRunOnTheLoopThread) {
   EventLoop loop;
   std::vector<int> received;
   std::vector<std::thread::id> threads;
+  std::atomic<size_t> handled = 0;
   loop.SetSignalHandler([&](int signal_number) {
     received.push_back(signal_number);
     threads.push_back(std::this_thread::get_id());
+    ++handled;
     if (received.size() == 3) loop.Quit();
   });
-  // Sent from another thread, so the loop thread learns of them only through the loop.
-  std::thread sender([] {
-    ::kill(::getpid(), SIGTERM);
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    ::kill(::getpid(), SIGHUP);
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    ::kill(::getpid(), SIGINT);
+  // Sent from another thread, so the loop thread learns of them only through
+  // the loop; each once the one before was handled, since signals pending
+  // together need not come in the order they were sent.
+  std::thread sender([&] {
+    size_t sent = 0;
+    for (int signal_number : {SIGTERM, SIGHUP, SIGINT}) {
+      ::kill(::getpid(), signal_number);
+      ++sent;
+      for (int i = 0; i < 30000 && handled < sent; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
   });
   loop.Run();
   sender.join();

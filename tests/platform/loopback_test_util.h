@@ -22,7 +22,7 @@ namespace plat::testing {
 
 // Runs the loop until `done` holds (checked every few milliseconds) or the
 // time is up. True when `done` held.
-inline bool RunUntil(EventLoop& loop, const std::function<bool()>& done, int timeout_ms = 5000) {
+inline bool RunUntil(EventLoop& loop, const std::function<bool()>& done, int timeout_ms = 30000) {
   WindowTimers timers(loop);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
   bool met = false;

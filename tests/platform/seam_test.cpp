@@ -1,6 +1,6 @@
 // Outside platform/ nothing calls the operating system: files, folders,
-// clocks, the environment, processes and sockets all go through platform/,
-// where tests can stand in for them.
+// clocks, sleeps, the environment, processes and sockets all go through
+// platform/, where tests can stand in for them.
 #include <gtest/gtest.h>
 
 #include <regex>
@@ -23,8 +23,9 @@ const std::regex kOsCall(
     R"(accept|recv|send|poll)\s*\()");
 const std::regex kOsName(
     R"(std::filesystem|std::[io]?fstream|steady_clock|system_clock|high_resolution_clock|EINTR|)"
+    R"(\b(sleep_for|sleep_until|usleep|nanosleep)\b|)"
     R"(#include\s*<(filesystem|fstream|unistd\.h|fcntl\.h|dirent\.h|sys/.*|spawn\.h|dlfcn\.h|netinet/.*|arpa/.*|)"
-    R"(poll\.h|ctime|time\.h|csignal|signal\.h)>)");
+    R"(poll\.h|netdb\.h|ctime|time\.h|csignal|signal\.h)>)");
 
 TEST(PlatformSeam, NoSourceOutsidePlatformCallsTheSystem) {
   const std::string root = testing::SourceRoot();

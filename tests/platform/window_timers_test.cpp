@@ -39,6 +39,7 @@ TEST(WindowTimersTest, KilledInsideItsOwnTickNeverFiresAgain) {
     ++ticks;
     timers.Kill(1);
   });
+  EXPECT_TRUE(RunUntil(loop, [&] { return ticks > 0; }));
   RunUntil(loop, [] { return false; }, 80);
   EXPECT_EQ(ticks, 1);
   EXPECT_FALSE(timers.IsSet(1));
@@ -71,6 +72,7 @@ TEST(WindowTimersTest, SetDestroyedInsideATickIsSafe) {
     timers.reset();
   });
   timers->Set(2, 10, [&] { ++ticks; });
+  EXPECT_TRUE(RunUntil(loop, [&] { return ticks > 0; }));
   RunUntil(loop, [] { return false; }, 60);
   EXPECT_EQ(ticks, 1);
 }

@@ -11,6 +11,7 @@
 #include "dac/framework/data/filer.h"
 #include "dac/store/blob/blob.h"
 #include "dac/store/record/data_types.h"
+#include "platform/clock.h"
 #include "tests/dac/core/support/test_connection.h"
 #include "tests/dac/framework/error_text.h"
 
@@ -233,6 +234,28 @@ TEST_F(SQLComponentTest, WaitExecutingFromAnotherThread) {
   EXPECT_FALSE(timed_out_result);
   EXPECT_TRUE(waited_result);
   EXPECT_TRUE(sql->WaitExecuting(0));
+}
+
+TEST_F(SQLComponentTest, WaitExecutingTimesOutOnTheProcessClock) {
+  // A manual clock moves only when the wait pauses on it: the limit passes
+  // on that clock alone, however long the wait takes in real time.
+  plat::ManualClock clock;
+  plat::ScopedProcessClock scoped(clock);
+  auto* sql = NewSQL("UPDATE t SET a = 1");
+  bool result = true;
+  uint64_t waited = 0;
+  Command(sql).while_running = [&] {
+    std::thread([&] {
+      const uint64_t start = clock.TickCount64();
+      result = sql->WaitExecuting(60);
+      waited = clock.TickCount64() - start;
+    }).join();
+  };
+  sql->Execute();
+  EXPECT_FALSE(result);
+  EXPECT_GE(waited, 60'000u);
+  EXPECT_LT(waited, 61'000u);
+  EXPECT_TRUE(sql->WaitExecuting(60));
 }
 
 TEST_F(SQLComponentTest, CommandThatDescribesItsParametersMakesThem) {

@@ -43,9 +43,9 @@ class SessionWatcher {
     return MyQuery(&watcher_, "SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE ID = " + std::to_string(id))
                .at(0)[0] == "1";
   }
-  // A closed session leaves the server a moment later: waits up to 5 s.
+  // A closed session leaves the server a moment later: waits up to 30 s.
   bool Ends(uint32_t id) {
-    for (int i = 0; i < 500 && Alive(id); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    for (int i = 0; i < 3000 && Alive(id); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     return !Alive(id);
   }
   void Kill(uint32_t id) {

@@ -1,12 +1,11 @@
 #include "dac/mysql/client/transport/mysql_vio.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
-#include <thread>
 
 #include "dac/framework/classes/exceptions.h"
 #include "dac/mysql/client/wire/client_errors.h"
+#include "platform/clock.h"
 
 namespace dac {
 
@@ -14,7 +13,7 @@ DAC_DEFINE_CLASS(TMySqlVio, TObject, TMetaClass)
 
 namespace {
 
-void PauseBeforeRetry() { std::this_thread::sleep_for(std::chrono::milliseconds(10)); }
+void PauseBeforeRetry() { plat::Sleep(10); }
 
 }  // namespace
 

@@ -1,7 +1,5 @@
 #include "dac/mysql/client/transport/mysql_vio_tcp.h"
 
-#include <netdb.h>
-
 #include <cerrno>
 
 #include "dac/framework/classes/exceptions.h"
@@ -22,7 +20,8 @@ void TMySqlVioTcp::Connect() {
   TMySqlVio::Connect();
   int error_number = 0;
   const std::vector<plat::StreamAddress> addresses = resolver_(host_, port_, error_number);
-  if (addresses.empty()) throw SocketException(kCrUnknownHost, host_, error_number ? error_number : EAI_NONAME);
+  if (addresses.empty())
+    throw SocketException(kCrUnknownHost, host_, error_number ? error_number : plat::kUnknownHostError);
 
   bool socket_failed_only = true;
   for (const plat::StreamAddress& a : addresses) {

@@ -125,7 +125,7 @@ class NetManagerTest : public ::testing::Test {
   }
   // Lookup threads hold the backend until they end.
   void WaitForLookups() {
-    for (int i = 0; i < 1000 && backend.use_count() > 2; ++i)
+    for (int i = 0; i < 3000 && backend.use_count() > 2; ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     ASSERT_EQ(backend.use_count(), 2);
   }
@@ -187,7 +187,7 @@ TEST_F(NetManagerTest, SlowHostMissedByTheWaitAppearsLaterAndOutlivesItsManager)
     EXPECT_EQ(Lookup(manager, "mysql", 1), Hosts{"cedar"});
     backend->SetGate(true);
     Hosts found;
-    for (int i = 0; i < 1000 && found.size() < 2; ++i) {
+    for (int i = 0; i < 3000 && found.size() < 2; ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
       found = Lookup(manager, "mysql", 1);
     }

@@ -235,7 +235,7 @@ TEST(ConnectionPoolManager, PassesDropEmptyPoolsNobodyHoldsAndSurviveRaisingChec
   pool->Invalidate();
   manager.SetValidatePeriod(1);
   manager.Init();
-  for (int i = 0; i < 10000 && pool->passes < 3; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  for (int i = 0; i < 30000 && pool->passes < 3; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   EXPECT_GE(pool->passes, 3);
   EXPECT_EQ(script->checks, 1);
   EXPECT_EQ(script->Live(), 0);

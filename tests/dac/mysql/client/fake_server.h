@@ -29,7 +29,7 @@ class PeerSocket {
  public:
   explicit PeerSocket(int fd) : fd_(fd) {}
 
-  bool ReadExactly(uint8_t* to, size_t count, int timeout_ms = 5000) {
+  bool ReadExactly(uint8_t* to, size_t count, int timeout_ms = 30000) {
     size_t done = 0;
     while (done < count) {
       pollfd p{fd_, POLLIN, 0};
@@ -80,7 +80,7 @@ class FakeServer {
     port_ = ntohs(address.sin_port);
     thread_ = std::thread([this, script = std::move(script)] {
       pollfd p{listener_, POLLIN, 0};
-      if (::poll(&p, 1, 10000) <= 0) return;
+      if (::poll(&p, 1, 30000) <= 0) return;
       const int fd = ::accept(listener_, nullptr, nullptr);
       if (fd < 0) return;
       PeerSocket peer(fd);

@@ -119,7 +119,7 @@ inline void ExpectLostAfterKill(const ServerSettings& s, TMySqlSession& victim) 
   const std::string id = std::to_string(victim.GetThreadId());
   Query(killer, "KILL CONNECTION " + id);
   const std::string gone = "SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE ID = " + id;
-  for (int i = 0; i < 500 && Single(killer, gone) != "0"; ++i)
+  for (int i = 0; i < 3000 && Single(killer, gone) != "0"; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   EXPECT_EQ(ErrorCodeOf([&] { Query(victim, "SELECT '" + std::string(4'000'000, 'x') + "'"); }), kCrServerLost);
 }

@@ -391,7 +391,7 @@ TEST_P(MySQLRecordsetTest, APartlyReadStreamRunsOnASecondConnectionAndIsCutOff) 
   EXPECT_EQ(Value("SELECT CONNECTION_ID()"), user_thread);
   // The killed session takes a moment to leave the list.
   const std::string gone = "SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE ID = '" + streaming + "'";
-  for (int i = 0; i < 100 && Value(gone) != "0"; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  for (int i = 0; i < 1500 && Value(gone) != "0"; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
   EXPECT_EQ(Value(gone), "0");
   // Read to its end, the stream gives its connection back without a kill.
   Make("SELECT n FROM " + big + " WHERE n <= 30", 10);

@@ -132,7 +132,7 @@ TEST(Win32TimerTest, TicksOnTheCreatingThreadsLoopWithoutABacklog) {
     creator = std::this_thread::get_id();
     plat::EventLoop loop;
     plat::WindowTimers guard(loop);
-    guard.Set(1, 5000, [&] { loop.Quit(); });  // a failing test ends, it does not hang
+    guard.Set(1, 30000, [&] { loop.Quit(); });  // a failing test ends, it does not hang
     TWin32Timer* timer = MakeComponent<TWin32Timer>(nullptr);
     TWin32Timer* fence = MakeComponent<TWin32Timer>(nullptr);
     TWin32Timer* self_freeing = MakeComponent<TWin32Timer>(nullptr);

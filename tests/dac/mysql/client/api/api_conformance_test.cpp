@@ -198,7 +198,7 @@ TEST_P(ApiConformanceTest, SelectDbPingAndKill) {
   const uint32_t id = api().mysql_thread_id(victim.get());
   EXPECT_EQ(api().mysql_kill(c.get(), id), 0) << c.error();
   const std::string gone = "SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE ID = " + std::to_string(id);
-  for (int i = 0; i < 500 && ApiQuery(api(), c.get(), gone) != Rows{Row{"0"}}; ++i)
+  for (int i = 0; i < 3000 && ApiQuery(api(), c.get(), gone) != Rows{Row{"0"}}; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   EXPECT_NE(api().mysql_ping(victim.get()), 0);
   const uint32_t lost = victim.errno_();

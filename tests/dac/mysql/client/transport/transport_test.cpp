@@ -117,7 +117,7 @@ TEST(TcpTest, EmptyHostAndPortZeroMeanLocalhost3306) {
 TEST(TcpTest, SilentPeerIsALostConnectionWithinTheTimeout) {
   FakeServer server([](PeerSocket& peer) {
     uint8_t byte;
-    peer.ReadExactly(&byte, 1, 8000);  // says nothing until the client gives up
+    peer.ReadExactly(&byte, 1, 60000);  // says nothing until the client gives up
   });
   TMySqlSession session;
   session.SetConnectTimeout(1);
@@ -125,15 +125,16 @@ TEST(TcpTest, SilentPeerIsALostConnectionWithinTheTimeout) {
   std::string message;
   EXPECT_EQ(ErrorCodeOf([&] { session.Connect("127.0.0.1", "u", "p", "", server.Port(), "", 0); }, &message),
             kCrServerLost);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(6));
+  // A second's time-out; the limit is for a client that waits for the peer.
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
   EXPECT_NE(message.find("Socket error on read. WSAGetLastError return 11($B)"), std::string::npos) << message;
 }
 
 TEST(TcpTest, WritingToAClosedPeerFailsWithoutASignal) {
-  FakeServer server([](PeerSocket&) {});
-  TMySqlVioTcp vio("127.0.0.1", server.Port());
+  auto server = std::make_unique<FakeServer>([](PeerSocket&) {});
+  TMySqlVioTcp vio("127.0.0.1", server->Port());
   vio.Connect();
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  server.reset();  // its thread has closed the peer's end
   const TBytes block(1 << 16, 'w');
   int written = 0;
   for (int i = 0; i < 50 && written >= 0; ++i) {
@@ -303,7 +304,7 @@ TEST(UnixSocketTest, FailuresAreBoundedAndNameTheirCause) {
     std::string message;
     EXPECT_EQ(ErrorCodeOf([&] { session.Connect(c.host, "u", "p", "", 0, c.path, 0); }, &message), c.code);
     EXPECT_NE(message.find(c.in_message), std::string::npos) << message;
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
   }
 }
 
