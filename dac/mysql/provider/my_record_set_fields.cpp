@@ -150,9 +150,6 @@ void TMySQLRecordset::InternalInitFields() {
 
 namespace {
 
-// The server's answer to a statement it cannot prepare.
-constexpr uint32_t kErUnsupportedPs = 1295;
-
 // The statements of a batch, split at the terminators outside strings,
 // quoted names and comments; blank ones left out.
 std::vector<std::string> SplitStatements(const std::string& sql) {
@@ -201,8 +198,8 @@ bool OnlyReads(const std::string& statement) {
 // columns: a prepared statement's metadata comes without the statement
 // running, so no row is read and nothing is changed. A statement that
 // returns no rows has no columns; after a CALL, whose results are known
-// only when it runs, nothing is described. A statement the server cannot
-// prepare is run instead only when every statement of the batch only reads.
+// only when it runs, nothing is described. A batch the server cannot
+// prepare is run instead only when every statement of it only reads.
 void TMySQLRecordset::DescribeWithoutRunning(const std::string& sql, bool is_show, bool is_explain) {
   TMySQLConnection* connection = Command().GetMySQLConnection();
   DAC_ASSERT(connection != nullptr, "The command has no connection");
@@ -219,8 +216,9 @@ void TMySQLRecordset::DescribeWithoutRunning(const std::string& sql, bool is_sho
         [&] {
           const std::string text = GetUseUnicode() ? plat::AnsiToUtf8(statement) : statement;
           if (api.mysql_stmt_prepare(stmt, text, static_cast<uint32_t>(text.size())) != 0) {
-            const bool all_read = std::all_of(statements.begin(), statements.end(), OnlyReads);
-            if (api.mysql_stmt_errno(stmt) != kErUnsupportedPs || !all_read)
+            // A HANDLER READ prepares only once its table is open: a batch
+            // that only reads runs as it is.
+            if (!std::all_of(statements.begin(), statements.end(), OnlyReads))
               connection->MySQLStmtError(stmt, GetComponent());
             run_instead = true;
             return;

@@ -75,6 +75,50 @@ size_t CharacterLength(TMyCharsetKind kind, std::string_view text, size_t at) {
   return IsTrail(kind, second) ? 2 : 1;
 }
 
+namespace {
+
+// The length of the UTF-8 sequence at text[at], or 0 when it is none.
+size_t Utf8Length(std::string_view text, size_t at, size_t longest) {
+  const unsigned char lead = At(text, at);
+  if (lead < 0x80) return 1;
+  const size_t length = In(lead, 0xC2, 0xDF) ? 2 : In(lead, 0xE0, 0xEF) ? 3 : In(lead, 0xF0, 0xF4) ? 4 : 0;
+  if (length == 0 || length > longest || at + length > text.size()) return 0;
+  for (size_t i = 1; i < length; ++i)
+    if (!In(At(text, at + i), 0x80, 0xBF)) return 0;
+  const unsigned char second = At(text, at + 1);
+  // Overlong forms, surrogates and code points past U+10FFFF.
+  if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F) || (lead == 0xF0 && second < 0x90) ||
+      (lead == 0xF4 && second > 0x8F))
+    return 0;
+  return length;
+}
+
+}  // namespace
+
+bool IsWellFormedIn(std::string_view charset, std::string_view bytes) {
+  const std::string lower = plat::AsciiLowerCase(charset);
+  const TMyCharsetKind kind = CharsetKindOf(lower);
+  const bool utf8 = lower == "utf8" || lower == "utf8mb3" || lower == "utf8mb4";
+  if (!utf8 && (kind == TMyCharsetKind::ckPlain || kind == TMyCharsetKind::ckUnknown)) return true;
+  for (size_t i = 0; i < bytes.size();) {
+    if (At(bytes, i) < 0x80) {
+      ++i;
+      continue;
+    }
+    size_t length = 0;
+    if (utf8) {
+      length = Utf8Length(bytes, i, lower == "utf8mb4" ? 4 : 3);
+    } else {
+      length = CharacterLength(kind, bytes, i);
+      // sjis and cp932 have single-byte katakana.
+      if (length == 1 && !(kind == TMyCharsetKind::ckSjis && In(At(bytes, i), 0xA1, 0xDF))) length = 0;
+    }
+    if (length == 0) return false;
+    i += length;
+  }
+  return true;
+}
+
 bool IsCharsetName(std::string_view name) {
   if (name.empty() || name.size() > 64) return false;
   return std::all_of(name.begin(), name.end(), [](char c) {

@@ -32,6 +32,12 @@ TMyCharsetKind CharsetKindOf(std::string_view name);
 // the set.
 size_t CharacterLength(TMyCharsetKind kind, std::string_view text, size_t at);
 
+// The bytes are whole characters of the named set, as the server checks a
+// literal that names its set: UTF-8 sequences (of at most three bytes in
+// utf8 and utf8mb3), the multibyte sets' characters; every single-byte set
+// takes any byte.
+bool IsWellFormedIn(std::string_view charset, std::string_view bytes);
+
 // A name the server can know as a character set: 1 to 64 ASCII letters,
 // digits and '_'.
 bool IsCharsetName(std::string_view name);

@@ -309,6 +309,9 @@ std::string TextLiteral(std::string_view bytes, const TMySQLEscaping& escaping) 
   if (!NeedsHexForm(bytes, escaping)) return QuotedForm(bytes, !escaping.no_backslash_escapes);
   // The introducer names the set; only a set's name may stand there.
   if (!IsCharsetName(escaping.charset)) DatabaseError("Invalid character set name \"" + escaping.charset + "\"");
+  // Bytes that are no text of the set (say for a binary column) go as
+  // they are: the server refuses them under the set's introducer.
+  if (!IsWellFormedIn(escaping.charset, bytes)) return "X'" + Hex(bytes) + "'";
   return "_" + escaping.charset + " X'" + Hex(bytes) + "'";
 }
 

@@ -32,7 +32,8 @@ struct TMySQLEscaping {
 // - bytes above 0x7F in a set whose characters can end in a quote or a
 //   backslash (gbk, big5, sjis, cp932, gb18030, or a set not known here),
 //   or a backslash under NO_BACKSLASH_ESCAPES: a hexadecimal literal with
-//   the set's introducer (_gbk X'..');
+//   the set's introducer (_gbk X'..'), or without it (X'..', the bytes as
+//   they are) when they are no well-formed text of the set;
 // - otherwise in single quotes, each single quote doubled, and with
 //   backslash escapes NUL, LF, CR, Ctrl-Z, '"' and the backslash escaped
 //   (without them nothing else is).
