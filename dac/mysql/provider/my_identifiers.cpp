@@ -59,8 +59,8 @@ bool IsPlainNameChar(char c) {
   return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == '$';
 }
 
-// The position after the quoted part that opens at text[open]: after its
-// closing quote, or the end of the text when it is not closed.
+// The position after the quoted part that opens at text[open], after its
+// closing quote; npos when it is not closed.
 size_t PastQuoted(std::string_view text, size_t open, TMyCharsetKind kind) {
   const char quote = text[open];
   size_t i = open + 1;
@@ -76,7 +76,7 @@ size_t PastQuoted(std::string_view text, size_t open, TMyCharsetKind kind) {
       return i + 1;
     }
   }
-  return text.size();
+  return std::string_view::npos;
 }
 
 void Collect(std::string& list, const std::string& part) { list.insert(0, part + kPartSeparator); }
@@ -183,7 +183,7 @@ std::vector<std::string> SplitName(std::string_view text, TMyCharsetKind kind) {
   size_t i = 0;
   while (i < text.size()) {
     if (i == start && IsQuoteChar(text[i])) {
-      i = PastQuoted(text, i, kind);
+      i = std::min(PastQuoted(text, i, kind), text.size());
     } else if (text[i] == '.') {
       parts.emplace_back(text.substr(start, i - start));
       start = ++i;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "dac/core/server/param_desc.h"
+#include "dac/framework/classes/database_error.h"
 #include "dac/mysql/client/transport/zlib_routines.h"
 #include "dac/mysql/provider/my_error.h"
 #include "dac/mysql/provider/my_field_desc.h"
@@ -140,6 +141,51 @@ TEST(MySqlLiterals, BlobsGoAsTheirContentOrCompressed) {
             "Value is not a blob");
 }
 
+TEST(MySqlLiterals, EachModeAndCharacterSetGetsAFormThatReadsBackTheBytes) {
+  struct Case {
+    std::string bytes;
+    bool no_backslash_escapes;
+    std::string charset;
+    std::string text;
+    std::string binary;
+  };
+  const std::vector<Case> cases = {
+      {"O'Hara", false, "latin1", "'O''Hara'", "'O''Hara'"},
+      {"O'Hara", true, "latin1", "'O''Hara'", "'O''Hara'"},
+      {"a\\'b", false, "utf8mb4", "'a\\\\''b'", "'a\\\\''b'"},
+      {"a\\'b", true, "utf8mb4", "_utf8mb4 X'615C2762'", "X'615C2762'"},
+      {std::string("\0\n\r\x1a\"", 5), false, "latin1", "'\\0\\n\\r\\Z\\\"'", "'\\0\\n\\r\\Z\\\"'"},
+      {std::string("\0\n\r\x1a\"", 5), true, "latin1", std::string("'\0\n\r\x1a\"'", 7),
+       std::string("'\0\n\r\x1a\"'", 7)},
+      {"", true, "gbk", "''", "''"},
+      {"' OR 1", false, "gbk", "''' OR 1'", "''' OR 1'"},
+      {"\x95\x5c'", false, "gbk", "_gbk X'955C27'", "X'955C27'"},
+      {"\xbf'", false, "gbk", "X'BF27'", "X'BF27'"},
+      {"\xa5\x5c", true, "big5", "_big5 X'A55C'", "X'A55C'"},
+      {"\x83\x5c", false, "sjis", "_sjis X'835C'", "X'835C'"},
+      {"\xbf'", false, "sjis", "_sjis X'BF27'", "X'BF27'"},
+      {"\x81\x5c", false, "cp932", "_cp932 X'815C'", "X'815C'"},
+      {"\x81\x30\x81\x30", false, "gb18030", "_gb18030 X'81308130'", "X'81308130'"},
+      {"\xe9", false, "latin1", "'\xe9'", "'\xe9'"},
+      {"caf\xc3\xa9", false, "utf8mb4", "'caf\xc3\xa9'", "'caf\xc3\xa9'"},
+      {"\xe9\\", true, "utf8mb4", "X'E95C'", "X'E95C'"},
+      {"\xf0\x9f\x98\x80\\", true, "utf8", "X'F09F98805C'", "X'F09F98805C'"},
+      {"\xf0\x9f\x98\x80\\", true, "utf8mb4", "_utf8mb4 X'F09F98805C'", "X'F09F98805C'"},
+      {"\xe9", false, "newset", "_newset X'E9'", "X'E9'"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.charset + (c.no_backslash_escapes ? " NO_BACKSLASH_ESCAPES " : " ") + c.bytes);
+    const TMySQLEscaping escaping{c.no_backslash_escapes, c.charset};
+    EXPECT_EQ(TextLiteral(c.bytes, escaping), c.text);
+    EXPECT_EQ(BinaryLiteral(c.bytes, escaping), c.binary);
+  }
+  // Parameters follow the same rules, and an introducer takes only a name.
+  const TMySQLEscaping gbk{false, "gbk"};
+  EXPECT_EQ(ValueToSQL(dtString, Variant("\x95\x5c"), false, false, false, 5, gbk), "_gbk X'955C'");
+  EXPECT_EQ(ValueToSQL(dtBlob, Variant(TBytes{0x95, 0x5c}), false, false, false, 5, gbk), "X'955C'");
+  EXPECT_THROW(TextLiteral("\xe9", TMySQLEscaping{false, "x; DROP"}), EDatabaseError);
+}
+
 TEST(MySqlLiterals, DecimalSeparatorBecomesAPointInsideTheNumberOnly) {
   plat::FormatSettings& settings = plat::ProcessFormatSettings();
   const char saved = settings.decimal_separator;
@@ -166,6 +212,85 @@ TEST(MySqlIdentifiers, BracketIfNeedQuotesOnlyWhatNeedsIt) {
       {"x` ; DROP TABLE y; -- ", false, "`x`` ; DROP TABLE y; -- `"},
   };
   for (const NameCase& c : cases) EXPECT_EQ(BracketIfNeed(c.name, c.force), c.expected) << c.name;
+}
+
+TEST(MySqlIdentifiers, NamesNeedQuotesWhenReservedOddOrStartingWithADigit) {
+  const std::pair<std::string, bool> cases[] = {
+      {"plain_name", false}, {"t$1", false},      {"$", false},        {"Mixed9", false},  {"", false},
+      {"order", true},       {"SELECT", true},    {"Where", true},     {"123", true},      {"1abc", true},
+      {"1e5", true},         {"a#b", true},       {"a@b", true},       {"a-b", true},      {"a b", true},
+      {"a.b", true},         {"a`b", true},       {"a\"b", true},      {"a'b", true},      {"caf\xe9", true},
+      {"tab\tname", true},   {"n\xc3\xa9", true}, {"status", false},   {"database", true}, {"_x", false},
+  };
+  for (const auto& [name, needs] : cases) EXPECT_EQ(IdentifierNeedsQuotes(name), needs) << name;
+  EXPECT_TRUE(IsReservedWord("union"));
+  EXPECT_FALSE(IsReservedWord("unions"));
+}
+
+TEST(MySqlIdentifiers, QualifiedNamesSplitOnlyOutsideQuotes) {
+  struct Case {
+    std::string text;
+    bool force;
+    std::string normalized;
+  };
+  const std::vector<Case> cases = {
+      {"db.t", false, "db.t"},
+      {"db.t", true, "`db`.`t`"},
+      {"`my.table`", false, "`my.table`"},
+      {"db.`my.table`", false, "db.`my.table`"},
+      {"`q``t`.x", false, "`q``t`.x"},
+      {"`a`; DROP TABLE x; `b`", false, "```a``; DROP TABLE x; ``b```"},
+      {"t#x", false, "`t#x`"},
+      {"order.select", false, "`order`.`select`"},
+      {"\"dq\".'sq'", false, "dq.sq"},
+      {"`a`b.c", false, "```a``b`.c"},
+      {".t", false, "`.t`"},
+      {"a..b", false, "`a..b`"},
+      {"`ab", false, "```ab`"},
+      {"x` ; DROP TABLE y; -- ", false, "`x`` ; DROP TABLE y; -- `"},
+  };
+  const TMyTableInfoClass& rules = TMyTableInfo::InfoClass();
+  for (const Case& c : cases) {
+    EXPECT_EQ(NormalizeQualifiedName(c.text, c.force), c.normalized) << c.text;
+    EXPECT_EQ(rules.NormalizeName(c.text, c.force), c.normalized) << c.text;
+  }
+  EXPECT_EQ(SplitName("a.`b.c`.\"d.e\""), (std::vector<std::string>{"a", "`b.c`", "\"d.e\""}));
+  EXPECT_FALSE(rules.QuotesNeeded("`my`"));
+  EXPECT_TRUE(rules.QuotesNeeded("`my.table`"));
+  EXPECT_TRUE(rules.IsQuoted("`my.table`"));
+  EXPECT_FALSE(rules.IsQuoted("`a`; DROP TABLE x; `b`"));
+  EXPECT_EQ(rules.QuoteIdentifier("a.b", false), "`a.b`");
+  EXPECT_EQ(rules.QuoteIdentifier("`x`", false), "```x```");
+  EXPECT_EQ(UnquoteIdentifier("`q``t`"), "q`t");
+  EXPECT_EQ(UnquoteIdentifier("`a`b`"), "`a`b`");
+}
+
+TEST(MySqlIdentifiers, MultibyteSetsAreReadCharacterByCharacter) {
+  // In gbk, big5 and sjis the byte of a backquote can end a character.
+  const std::string name = "\x95`; DROP TABLE canary; --";
+  EXPECT_EQ(QuoteIdentifier(name), "`\x95``; DROP TABLE canary; --`");
+  for (const std::string charset : {"gbk", "big5", "sjis", "cp932", "gb18030"}) {
+    SCOPED_TRACE(charset);
+    const TMyTableInfoClass& rules = TMyTableInfo::InfoClassFor(charset);
+    const TMyCharsetKind kind = rules.Kind();
+    const std::string lead = charset == "big5" ? "\xa5" : "\x95";
+    EXPECT_EQ(QuoteIdentifier(lead + "`x", kind), "`" + lead + "`x`");
+    EXPECT_EQ(UnquoteIdentifier("`" + lead + "`x`", kind), lead + "`x");
+    EXPECT_FALSE(IsQuotedIdentifier("`" + lead + "`", kind));
+    EXPECT_THROW(QuoteIdentifier("x" + lead, kind), EDatabaseError);
+    EXPECT_EQ(rules.NormalizeName("db.`" + lead + "`.x`", false), "db.`" + lead + "`.x`");
+    EXPECT_EQ(SplitName("`" + lead + "`.x`.y", kind).size(), 2u);
+  }
+  EXPECT_EQ(&TMyTableInfo::InfoClassFor("utf8mb4"), &TMyTableInfo::InfoClass());
+  EXPECT_TRUE(IsWellFormedIn("gbk", "\x95\x5c"));
+  EXPECT_FALSE(IsWellFormedIn("gbk", "\xbf'"));
+  EXPECT_TRUE(IsWellFormedIn("sjis", "\xbf'"));
+  EXPECT_FALSE(IsWellFormedIn("utf8mb4", "\xc3"));
+  EXPECT_FALSE(IsWellFormedIn("utf8", "\xf0\x9f\x98\x80"));
+  EXPECT_TRUE(IsWellFormedIn("latin1", "\xff\x80"));
+  EXPECT_TRUE(IsCharsetName("utf8mb4"));
+  EXPECT_FALSE(IsCharsetName("latin1 COLLATE x"));
+  EXPECT_FALSE(IsCharsetName(""));
 }
 
 TEST(MySqlIdentifiers, QuotesComeOffWhereTheyAreNotNeeded) {
