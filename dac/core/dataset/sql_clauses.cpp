@@ -174,12 +174,76 @@ std::string ReplaceClause(const std::string& sql, ClauseRange range, const std::
   return result;
 }
 
+// A statement whose SELECTs are combined by UNION, EXCEPT or INTERSECT at
+// its top level: where the statement ends (before its terminator) and the
+// ORDER BY list of the combined result.
+struct CombinedSelects {
+  bool combined = false;
+  size_t statement_end = 0;
+  std::string order_list;
+};
+
+bool IsWord(int code) { return code == LexemIdent || code > 0; }
+
+bool IsSetOperator(const std::string& word) {
+  return plat::SameText(word, "UNION") || plat::SameText(word, "EXCEPT") || plat::SameText(word, "INTERSECT");
+}
+
+CombinedSelects FindCombinedSelects(const std::string& sql, const TParserClass& parser_class, int select_code) {
+  CombinedSelects found;
+  found.statement_end = sql.size();
+  std::unique_ptr<TParser> parser = parser_class.Create(sql);
+  parser->SetOmitComment(true);
+  if (parser->ToLexem(select_code) != select_code) return found;
+  parser->ToBegin();
+  int depth = 0;
+  int order_start = 0;
+  int order_end = 0;
+  std::string lexem;
+  for (int code = parser->GetNext(lexem); code != LexemEnd; code = parser->GetNext(lexem)) {
+    if (code != LexemString) {
+      if (lexem == "(") ++depth;
+      if (lexem == ")") --depth;
+    }
+    if (depth != 0) continue;
+    if (parser->IsSemicolon(code)) {
+      found.statement_end = static_cast<size_t>(parser->CurrPos() - 1);
+      break;
+    }
+    if (!IsWord(code)) continue;
+    if (IsSetOperator(lexem)) {
+      found.combined = true;
+      order_start = order_end = 0;
+    } else if (found.combined && order_start == 0 && plat::SameText(lexem, "ORDER")) {
+      if (IsWord(parser->GetNext(lexem)) && plat::SameText(lexem, "BY")) order_start = parser->CurrPos() + 1;
+    } else if (order_start > 0 && order_end == 0 && parser->IsClauseLexem(code)) {
+      order_end = parser->PrevPos();
+    }
+  }
+  if (order_start > 0) {
+    const int last = order_end > 0 ? order_end : static_cast<int>(found.statement_end);
+    found.order_list = Trim(CopyRange(sql, order_start, last));
+  }
+  return found;
+}
+
+// The combined result as a derived table, the condition applied to all of
+// its rows and its order kept; the terminator and what follows it stay.
+std::string FilterCombined(const std::string& sql, const std::string& condition, const CombinedSelects& found) {
+  std::string result = "SELECT * FROM (" + Trim(sql.substr(0, found.statement_end)) + "\r\n) combined_rows\rWHERE " +
+                       condition + " ";
+  if (!found.order_list.empty()) result += "ORDER BY " + found.order_list + " ";
+  return result + sql.substr(found.statement_end);
+}
+
 }  // namespace
 
 std::string AddWhereClause(const std::string& sql, const std::string& condition, const TParserClass& parser_class,
                            bool omit_comment, int select_code, int where_code) {
   std::string result = sql;
   if (Trim(condition).empty()) return result;
+  const CombinedSelects combined = FindCombinedSelects(sql, parser_class, select_code);
+  if (combined.combined) return FilterCombined(sql, condition, combined);
   ClauseScanner scanner(parser_class, sql);
   scanner.Parser().SetOmitComment(omit_comment);
   if (!scanner.ToSelect(select_code)) return result;
@@ -213,6 +277,8 @@ std::string AddWhereClause(const std::string& sql, const std::string& condition,
 
 std::string SetWhereClause(const std::string& sql, const std::string& condition, const TParserClass& parser_class,
                            int select_code, int where_code) {
+  const CombinedSelects combined = FindCombinedSelects(sql, parser_class, select_code);
+  if (combined.combined) return condition.empty() ? sql : FilterCombined(sql, condition, combined);
   ClauseScanner scanner(parser_class, sql);
   if (!StartSetter(scanner, select_code)) return sql;
   ClauseRange range;
@@ -233,6 +299,7 @@ std::string SetWhereClause(const std::string& sql, const std::string& condition,
 
 std::string GetWhereClause(const std::string& sql, const TParserClass& parser_class, bool omit_comment,
                            int select_code, int where_code) {
+  if (FindCombinedSelects(sql, parser_class, select_code).combined) return "";
   ClauseScanner scanner(parser_class, sql);
   scanner.Parser().SetOmitComment(omit_comment);
   if (!scanner.ToSelect(select_code)) return "";

@@ -7,6 +7,12 @@
 // (the getters give ""). Clause keywords inside brackets, or right after the
 // macro character (a macro's name), are not clauses. The input is never
 // changed and nothing is raised.
+//
+// A statement whose SELECTs are combined at its top level by UNION, EXCEPT
+// or INTERSECT has no WHERE clause of its own: a condition is applied to
+// the whole combined result, which becomes a derived table ("SELECT * FROM
+// (...) combined_rows WHERE condition", its ORDER BY list repeated
+// outside), removing the WHERE leaves it as it is, and its WHERE is "".
 #pragma once
 
 #include <string>

@@ -339,7 +339,8 @@ void TDASQLGenerator::GenerateRefreshSQLSelectPart(const TKeyAndDataFields& fiel
 }
 
 void TDASQLGenerator::GenerateRefreshSQLFromPart() {
-  middle_.Append(NormalizedTableName(table_info_->GetTableName()));
+  // The qualified name: a table of another database is read from there.
+  middle_.Append(NormalizedTableName(table_info_->GetTableNameFull()));
   if (!table_info_->GetTableAlias().empty()) {
     middle_.Append(' ');
     middle_.Append(NormalizedTableName(table_info_->GetTableAlias()));
@@ -388,7 +389,8 @@ void TDASQLGenerator::GenerateRefreshCheckDeletedSQL(const TKeyAndDataFields& fi
     const std::string name = GetActualFieldName(key, false);
     field_list_.Append(name);
     footer_.Append(name);
-    if (!plat::SameText(unquoted(name), unquoted(key->GetName()))) field_list_.Append(" AS " + key->GetName());
+    if (!plat::SameText(unquoted(name), unquoted(key->GetName())))
+      field_list_.Append(" AS " + table_info_->GetInfoClass().QuoteIdentifier(key->GetName(), QuoteNames()));
   }
   middle_.Append(" FROM " + NormalizedTableName(table_info_->GetTableNameFull()));
   const std::string where = data_set_->SQLGetWhere(data_set_->GetFinalSQL());

@@ -14,7 +14,8 @@ const std::string& TDKFieldDesc::ActualNameQuoted(const TDKRecordSet& record_set
   std::string& cached = actual_name_quoted_[quote_names ? 1 : 0];
   if (!cached.empty()) return cached;
   const TDKTableInfoClass& rules = table_info_ ? table_info_->GetInfoClass() : record_set.GetTableInfoClass();
-  cached = rules.NormalizeName(GetActualName(), quote_names);
+  // The server's name of the column: one identifier, whatever it holds.
+  cached = rules.QuoteIdentifier(GetActualName(), quote_names);
   return cached;
 }
 

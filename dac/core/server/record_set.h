@@ -42,9 +42,9 @@ class TDKFieldDesc : public TFieldDesc {
   TDKTableInfo* GetTableInfo() const { return table_info_; }
   void SetTableInfo(TDKTableInfo* value) { table_info_ = value; }
 
-  // The underlying column's name normalized by the quoting rules of its
-  // table's class (the record set's table-info class when the table is not
-  // known). Computed once for each value of quote_names.
+  // The underlying column's name as one identifier, quoted by the rules of
+  // its table's class (the record set's table-info class when the table is
+  // not known). Computed once for each value of quote_names.
   virtual const std::string& ActualNameQuoted(const TDKRecordSet& record_set, bool quote_names);
 
  private:

@@ -17,6 +17,18 @@ bool IsNameChar(char c) {
 
 bool NameLess(const std::string& a, const std::string& b) { return plat::CompareText(a, b) < 0; }
 
+// Inside the quotes, each right quote doubled: whatever the name holds, it
+// stays one name.
+std::string Enclosed(std::string_view value, char left_quote, char right_quote) {
+  std::string out(1, left_quote);
+  for (char c : value) {
+    out += c;
+    if (c == right_quote) out += c;
+  }
+  out += right_quote;
+  return out;
+}
+
 }  // namespace
 
 // ---- Quoting rules ----
@@ -52,7 +64,13 @@ size_t TDKTableInfoClass::FindSeparator(std::string_view value) const {
 }
 
 bool TDKTableInfoClass::IsQuoted(std::string_view value) const {
-  return value.size() > 1 && value.front() == LeftQuote() && value.back() == RightQuote();
+  if (value.size() < 2 || value.front() != LeftQuote() || value.back() != RightQuote()) return false;
+  for (size_t i = 1; i + 1 < value.size(); ++i) {
+    if (value[i] != RightQuote()) continue;
+    if (i + 2 >= value.size() || value[i + 1] != RightQuote()) return false;
+    ++i;
+  }
+  return true;
 }
 
 bool TDKTableInfoClass::QuotesNeeded(std::string_view value) const {
@@ -60,14 +78,24 @@ bool TDKTableInfoClass::QuotesNeeded(std::string_view value) const {
   return !std::all_of(name.begin(), name.end(), IsNameChar);
 }
 
+std::string TDKTableInfoClass::QuoteIdentifier(std::string_view bare, bool quote_names) const {
+  if (bare.empty() || (!quote_names && std::all_of(bare.begin(), bare.end(), IsNameChar))) return std::string(bare);
+  return Enclosed(bare, LeftQuote(), RightQuote());
+}
+
 std::string TDKTableInfoClass::Quote(std::string_view value, char left_quote, char right_quote) const {
   if (IsQuoted(value)) return std::string(value);
-  return left_quote + std::string(value) + right_quote;
+  return Enclosed(value, left_quote, right_quote);
 }
 
 std::string TDKTableInfoClass::UnQuote(std::string_view value) const {
-  if (IsQuoted(value)) return std::string(value.substr(1, value.size() - 2));
-  return std::string(value);
+  if (!IsQuoted(value)) return std::string(value);
+  std::string out;
+  for (size_t i = 1; i + 1 < value.size(); ++i) {
+    out += value[i];
+    if (value[i] == RightQuote()) ++i;
+  }
+  return out;
 }
 
 // ---- Entries ----
@@ -90,7 +118,13 @@ void TDKTableInfo::SetTableAlias(std::string value) {
 
 // ---- The list ----
 
-TDKTablesInfo::TDKTablesInfo(const TDKTableInfoClass& table_info_class) : table_info_class_(table_info_class) {}
+TDKTablesInfo::TDKTablesInfo(const TDKTableInfoClass& table_info_class) : table_info_class_(&table_info_class) {}
+
+void TDKTablesInfo::SetTableInfoClass(const TDKTableInfoClass& table_info_class) {
+  if (table_info_class_ == &table_info_class) return;
+  DAC_ASSERT(items_.empty(), "The class of a table list changes only while it is empty");
+  table_info_class_ = &table_info_class;
+}
 
 // Entries are freed without telling this list.
 TDKTablesInfo::~TDKTablesInfo() {
@@ -98,7 +132,7 @@ TDKTablesInfo::~TDKTablesInfo() {
 }
 
 TDKTableInfo* TDKTablesInfo::Add() {
-  std::unique_ptr<TDKTableInfo> entry(table_info_class_.Create(this));
+  std::unique_ptr<TDKTableInfo> entry(table_info_class_->Create(this));
   entry->owner_ = this;
   entry->index_ = Count();
   items_.push_back(std::move(entry));
@@ -149,7 +183,7 @@ TDKTableInfo* TDKTablesInfo::FindByName(std::string_view name) const {
 }
 
 int TDKTablesInfo::Find(const Lookup& lookup, NameOf name_of, std::string_view name) const {
-  const std::string searched = normalized_ ? table_info_class_.NormalizeName(name, false) : std::string(name);
+  const std::string searched = normalized_ ? table_info_class_->NormalizeName(name, false) : std::string(name);
   if (update_count_ > 0) {
     for (const auto& entry : items_)
       if (plat::SameText((entry.get()->*name_of)(), searched)) return entry->index_;
@@ -188,9 +222,9 @@ void TDKTablesInfo::Normalize() {
   BeginUpdate();
   try {
     for (const auto& entry : items_) {
-      entry->SetTableName(table_info_class_.NormalizeName(entry->GetTableName(), false));
-      entry->SetTableAlias(table_info_class_.NormalizeName(entry->GetTableAlias(), false));
-      entry->SetTableNameFull(table_info_class_.NormalizeName(entry->GetTableNameFull(), false));
+      entry->SetTableName(table_info_class_->NormalizeName(entry->GetTableName(), false));
+      entry->SetTableAlias(table_info_class_->NormalizeName(entry->GetTableAlias(), false));
+      entry->SetTableNameFull(table_info_class_->NormalizeName(entry->GetTableNameFull(), false));
     }
   } catch (...) {
     EndUpdate();

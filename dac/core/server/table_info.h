@@ -38,14 +38,20 @@ class TDKTableInfoClass : public TMetaClass {
   virtual std::string NormalizeName(std::string_view value, char left_quote, char right_quote, bool quote_names) const;
   virtual char LeftQuote() const { return '"'; }
   virtual char RightQuote() const { return '"'; }
-  // Longer than one character, opened and closed by the class's quotes.
+  // One quoted name: longer than one character, opened and closed by the
+  // class's quotes, every right quote inside it doubled.
   virtual bool IsQuoted(std::string_view value) const;
   // Unquoted, the name holds something besides ASCII letters, digits and '_'.
   virtual bool QuotesNeeded(std::string_view value) const;
+  // A name as the server gives it (a column's, a table's), written as one
+  // identifier: quoted when quote_names is set or it needs quotes, never
+  // split at points and never taken as quoted already.
+  virtual std::string QuoteIdentifier(std::string_view bare, bool quote_names) const;
 
-  // The name as it is when already quoted, else inside the given quotes.
+  // The name as it is when already quoted, else inside the given quotes
+  // with each right quote in it doubled.
   std::string Quote(std::string_view value, char left_quote, char right_quote) const;
-  // The name without its quotes when it is quoted.
+  // The name without its quotes (doubled ones single again) when it is quoted.
   std::string UnQuote(std::string_view value) const;
 
  private:
@@ -140,7 +146,10 @@ class TDKTablesInfo : public TObject {
   // quotes); lookups then normalize the searched name too.
   void Normalize();
   bool GetNormalized() const { return normalized_; }
-  const TDKTableInfoClass& TableInfoClass() const { return table_info_class_; }
+  const TDKTableInfoClass& TableInfoClass() const { return *table_info_class_; }
+  // The class of the entries made from now on (the quoting rules of the
+  // session the names come from); only while the list is empty.
+  void SetTableInfoClass(const TDKTableInfoClass& table_info_class);
 
  private:
   using Lookup = std::vector<std::pair<std::string, TDKTableInfo*>>;
@@ -151,7 +160,7 @@ class TDKTablesInfo : public TObject {
 
   std::vector<std::unique_ptr<TDKTableInfo>> items_;
   int32_t update_count_ = 0;
-  const TDKTableInfoClass& table_info_class_;
+  const TDKTableInfoClass* table_info_class_;
   Lookup names_;
   Lookup aliases_;
   bool normalized_ = false;

@@ -17,7 +17,8 @@
 
 namespace dac {
 
-std::string StoredProcNamesSQL(const std::string& server_version, const std::string& database) {
+std::string StoredProcNamesSQL(const std::string& server_version, const std::string& database,
+                               const TMySQLEscaping& escaping) {
   int major = 0;
   int minor = 0;
   int release = 0;
@@ -25,8 +26,7 @@ std::string StoredProcNamesSQL(const std::string& server_version, const std::str
   if (major < 5) return "";
   if (major == 5 && minor == 0 && release == 0) return "SELECT name FROM mysql.proc ORDER BY name";
   // A string literal of the name, so that no name can end the literal early.
-  const std::string literal = database.empty() ? "'mysql'" : QuoteEscapedString(plat::AsciiLowerCase(database),
-                                                                                static_cast<int>(database.size()));
+  const std::string literal = database.empty() ? "'mysql'" : TextLiteral(plat::AsciiLowerCase(database), escaping);
   if (major == 5 && minor == 0 && release < 4)
     return "SELECT name FROM mysql.proc WHERE LOWER(db) = " + literal + " ORDER BY name";
   return "SELECT ROUTINE_NAME FROM information_schema.routines WHERE LOWER(routine_schema) = " + literal +
@@ -87,7 +87,8 @@ void TCustomMyConnection::GetDatabaseNames(TStrings& list) {
 void TCustomMyConnection::GetStoredProcNames(TStrings& list) {
   list.Clear();
   WithoutDatabase([&](const std::string& database) {
-    const std::string sql = StoredProcNamesSQL(ConnectedIConnection().GetServerVersion(), database);
+    const TMySQLConnection& connection = ConnectedIConnection();
+    const std::string sql = StoredProcNamesSQL(connection.GetServerVersion(), database, connection.GetEscaping());
     if (!sql.empty()) ReadList(sql, list);
   });
 }
@@ -103,7 +104,10 @@ void TCustomMyConnection::GetCharsetNames(TStrings& list) {
 
 void TCustomMyConnection::GetIndexNames(TStrings& list, const std::string& table_name) {
   list.Clear();
-  WhileInUse([&] { ReadList("SHOW INDEX FROM " + BracketIfNeed(table_name), list, "key_name"); });
+  WhileInUse([&] {
+    const std::string table = ConnectedIConnection().GetIdentifierRules().NormalizeName(table_name, false);
+    ReadList("SHOW INDEX FROM " + table, list, "key_name");
+  });
 }
 
 }  // namespace dac

@@ -156,8 +156,13 @@ void TCustomMyDataSet::AssignTo(TPersistent* dest) const {
 
 // ---- quoting and clauses ----
 
+// Names go by the rules of the record set's session (its character set).
 std::string TCustomMyDataSet::QuoteName(const std::string& name) const {
-  return TMyTableInfo::InfoClass().NormalizeName(name, '`', '`', Options().GetQuoteNames());
+  return TableInfoClass().NormalizeName(name, Options().GetQuoteNames());
+}
+
+std::string TCustomMyDataSet::QuoteIdentifier(const std::string& bare) const {
+  return TableInfoClass().QuoteIdentifier(bare, Options().GetQuoteNames());
 }
 
 std::string TCustomMyDataSet::UnQuoteName(const std::string& name) const { return UnbracketIfPossible(name); }
@@ -185,12 +190,13 @@ std::string TCustomMyDataSet::SQLGetOrderBy(const std::string& sql) {
 std::string TCustomMyDataSet::GetActualFieldName(TFieldDesc* field_desc, bool is_refresh) {
   auto* desc = dynamic_cast<TMySQLFieldDesc*>(field_desc);
   DAC_ASSERT(desc != nullptr, "A MySQL field descriptor expected");
-  if (!is_refresh) return QuoteName(desc->GetName().empty() ? desc->GetActualName() : desc->GetName());
+  // Column names are the server's: each one identifier.
+  if (!is_refresh) return QuoteIdentifier(desc->GetName().empty() ? desc->GetActualName() : desc->GetName());
   const TDKTableInfo* table = desc->GetTableInfo();
   const std::string table_name = OwnTableName().empty() ? GenerateTableName(*desc) : OwnTableName();
-  if (!table || table_name.empty()) return QuoteName(desc->GetActualName());
+  if (!table || table_name.empty()) return QuoteIdentifier(desc->GetActualName());
   const std::string& prefix = table->GetTableAlias().empty() ? table->GetTableName() : table->GetTableAlias();
-  return prefix + "." + QuoteName(desc->GetName());
+  return QuoteName(prefix) + "." + QuoteIdentifier(desc->GetName());
 }
 
 // ---- opening ----
@@ -237,7 +243,7 @@ void TCustomMyDataSet::ReadFieldInfo() {
     if (!desc) continue;
     if (Options().GetFieldsOrigin()) {
       const std::string table = OwnTableName();
-      field->SetOrigin(table.empty() ? GenerateTableName(*desc) + "." + QuoteName(desc->GetActualName())
+      field->SetOrigin(table.empty() ? GenerateTableName(*desc) + "." + QuoteIdentifier(desc->GetActualName())
                                      : table + "." + field->FieldName());
     }
     if (desc->GetIsAutoIncrement()) {
@@ -364,7 +370,8 @@ void TCustomMyDataSet::LockTable(TLockType lock_type) {
   if (!GetFetchAll()) RaiseMy(my_messages::SLockTableVsFetchAll, this);
   static constexpr const char* kModes[] = {" READ", " READ LOCAL", " WRITE", " LOW_PRIORITY WRITE"};
   const TDKTableInfo* table = GetTablesInfo()->Items(GetUpdatingTableIdx());
-  WithConnection([&] { PerformLockSQL("LOCK TABLES " + table->GetTableName() + kModes[lock_type], {stCustom}); });
+  const std::string name = table->GetTableNameFull().empty() ? table->GetTableName() : table->GetTableNameFull();
+  WithConnection([&] { PerformLockSQL("LOCK TABLES " + QuoteName(name) + kModes[lock_type], {stCustom}); });
 }
 
 void TCustomMyDataSet::UnLockTable() {

@@ -99,8 +99,11 @@ class TCustomMyDataSet : public TCustomDADataSet {
   // With FetchAll off and QueryRecCount on: the count taken at open.
   int GetRecordCount() override;
   void Prepare() override;
+  // A name as SQL text (qualified, perhaps quoted) normalized part by part.
   std::string QuoteName(const std::string& name) const override;
   std::string UnQuoteName(const std::string& name) const override;
+  // A name as the server gives it (a column's) as one identifier.
+  std::string QuoteIdentifier(const std::string& bare) const;
   void Execute() override;
   std::string SQLAddWhere(const std::string& sql, const std::string& condition) override;
   std::string SQLDeleteWhere(const std::string& sql) override;

@@ -80,16 +80,6 @@ void ScanMembers(const std::string& type, TStrings& list) {
   }
 }
 
-// A LIKE pattern matching the name only.
-std::string EscapedPattern(const std::string& name) {
-  std::string escaped;
-  for (char c : name) {
-    if (c == '%' || c == '\'' || c == '\\') escaped += '\\';
-    escaped += c;
-  }
-  return escaped;
-}
-
 }  // namespace
 
 // ---- number ranges ----
@@ -147,7 +137,8 @@ void TCustomMyDataSet::GetFieldsInfo() {
   CheckUpdateQuery(stCustom);
   auto* query = dynamic_cast<TCustomMyDataSet*>(UpdateQuery());
   if (!query) return;
-  query->SQL().SetText("SHOW FULL COLUMNS FROM " + GetTablesInfo()->Items(GetUpdatingTableIdx())->GetTableNameFull());
+  query->SQL().SetText("SHOW FULL COLUMNS FROM " +
+                       QuoteName(GetTablesInfo()->Items(GetUpdatingTableIdx())->GetTableNameFull()));
   RunTraced(query->SQL().Text(), &query->Params(), "Get FieldsInfo", [&] { query->Execute(); });
   for (query->First(); !query->GetEOF(); query->Next()) {
     TField* field = FindField(query->FieldByName("Field")->GetAsString());
@@ -213,7 +204,9 @@ void TCustomMyDataSet::GetFieldEnum(TStrings& list, const std::string& field_nam
   WithCleanup(
       [&] {
         query->SetConnection(GetConnection());
-        query->SQL().SetText("DESCRIBE " + QuoteName(table) + " " + QuoteName(EscapedPattern(field_name)));
+        // The column by its exact name: '_' and '%' are no wildcards here.
+        query->SQL().SetText("SHOW COLUMNS FROM " + QuoteName(table) + " WHERE Field = :field_name");
+        query->ParamByName("field_name")->SetAsString(field_name);
         query->Open();
         if (query->IsEmpty()) DatabaseError(FormatText("Field %s not found", {field_name}));
         if (query->RecordCount() > 1) {

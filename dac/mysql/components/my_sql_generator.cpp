@@ -113,7 +113,8 @@ void TMySQLGenerator::AddRefreshQuickCondition(StringBuilder& sb, const TKeyAndD
   if (const auto* table = dynamic_cast<const TMyTableInfo*>(timestamp->GetTableInfo())) latest = table->GetMaxTimestamp();
   sb.Append(GetActualFieldName(timestamp, true));
   sb.Append(" >= ");
-  sb.Append(ValueToSQL(dtDateTime, Variant(latest), false, false, false, server.GetServerPrimaryVer()));
+  sb.Append(ValueToSQL(dtDateTime, Variant(latest), false, false, false, server.GetServerPrimaryVer(),
+                       server.GetEscaping()));
 }
 
 void TMySQLGenerator::AddRowVersionConditions(StringBuilder& sb, TStatementType statement_type, bool skip_unchanged,
@@ -135,7 +136,9 @@ void TMySQLGenerator::AddRowVersionConditions(StringBuilder& sb, TStatementType 
 }
 
 void TMySQLGenerator::GenerateLockSQL(const TKeyAndDataFields& fields, int index) {
-  Header().Append("SELECT NULL FROM " + TableInfo()->GetTableName());
+  const TDKTableInfo& table = *TableInfo();
+  Header().Append("SELECT NULL FROM " +
+                  table.GetInfoClass().NormalizeName(table.GetTableName(), DataSet()->Options().GetQuoteNames()));
   for (const char* piece : {kLineBreak, "WHERE", kLineBreak, "  "}) Middle().Append(piece);
   GenerateConditions(Condition(), stLock, false, fields, index);
   Footer().Append(kLineBreak);

@@ -111,7 +111,8 @@ void TCustomMyTable::PSSetParams(TParams* params) {
     SQL().Clear();
     std::string condition;
     for (int i = 0; i < params->Count(); ++i) {
-      const std::string& name = params->Items(i)->Name();
+      // The column and the parameter reference, each one quoted name.
+      const std::string name = QuoteIdentifier(params->Items(i)->Name());
       condition += (i ? " AND " : "") + name + " = :" + name;
     }
     PrepareSQL();
@@ -211,7 +212,7 @@ void TCustomMyTable::UpdateIndexDefs() {
   CheckUpdateQuery(stCustom);
   auto* query = dynamic_cast<TCustomMyDataSet*>(UpdateQuery());
   if (!query) return;
-  query->SQL().SetText("SHOW INDEX FROM " + BracketIfNeed(table_name_));
+  query->SQL().SetText("SHOW INDEX FROM " + QuoteName(table_name_));
   const bool enable_boolean = query->MyOptions().GetEnableBoolean();
   WithCleanup(
       [&] {

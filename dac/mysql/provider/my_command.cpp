@@ -260,15 +260,16 @@ int32_t TMySQLCommand::BuilderCapacity() const {
 
 std::string TMySQLCommand::BuildFinalSQL() {
   StringBuilder sql(std::max(BuilderCapacity(), 16));
+  const TMySQLEscaping escaping = Connection().GetEscaping();
   if (param_positions_.empty()) {
-    AppendPieces(sql);
+    AppendPieces(sql, escaping);
   } else {
-    AppendPositions(sql);
+    AppendPositions(sql, escaping);
   }
   return sql.ToString();
 }
 
-void TMySQLCommand::AppendPieces(StringBuilder& sql) {
+void TMySQLCommand::AppendPieces(StringBuilder& sql, const TMySQLEscaping& escaping) {
   if (pieces_.empty()) {
     pieces_ = SplitAtPlaceholders(sql_);
     if (UseUnicode())
@@ -276,11 +277,11 @@ void TMySQLCommand::AppendPieces(StringBuilder& sql) {
   }
   for (size_t i = 0; i < pieces_.size(); ++i) {
     sql.Append(pieces_[i]);
-    if (i + 1 < pieces_.size()) AppendParam(sql, static_cast<int>(i));
+    if (i + 1 < pieces_.size()) AppendParam(sql, static_cast<int>(i), escaping);
   }
 }
 
-void TMySQLCommand::AppendPositions(StringBuilder& sql) {
+void TMySQLCommand::AppendPositions(StringBuilder& sql, const TMySQLEscaping& escaping) {
   if (!is_stored_proc_)
     DAC_ASSERT(static_cast<int>(param_positions_.size()) == params_.Count(),
                "The placeholder positions do not match the parameters");
@@ -296,7 +297,7 @@ void TMySQLCommand::AppendPositions(StringBuilder& sql) {
     if (position < 1 || static_cast<size_t>(position) > sql_.size() || static_cast<size_t>(position) <= from)
       DatabaseError("Wrong placeholder position " + std::to_string(position), component_);
     append_text(from, static_cast<size_t>(position) - 1);
-    AppendParam(sql, static_cast<int>(i));
+    AppendParam(sql, static_cast<int>(i), escaping);
     from = static_cast<size_t>(position);
   }
   append_text(from, sql_.size());
@@ -324,13 +325,13 @@ TParamDesc* TMySQLCommand::ParamFor(int placeholder) const {
   return nullptr;
 }
 
-void TMySQLCommand::AppendParam(StringBuilder& sql, int placeholder) {
+void TMySQLCommand::AppendParam(StringBuilder& sql, int placeholder, const TMySQLEscaping& escaping) {
   TParamDesc* param = ParamFor(placeholder);
   // A placeholder without a parameter would leave the text broken.
   if (!param) DatabaseError("No value for the parameter of placeholder " + std::to_string(placeholder + 1), component_);
   const bool compress = compress_blob_mode_ == cbServer || compress_blob_mode_ == cbClientServer;
   AppendValueToSQL(sql, param->GetDataType(), param->GetValue(), param->GetNull(), UseUnicode(), compress,
-                   Connection().GetServerPrimaryVer());
+                   Connection().GetServerPrimaryVer(), escaping);
 }
 
 // ---- breaking off ----

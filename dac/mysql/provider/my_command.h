@@ -13,6 +13,7 @@
 
 #include "dac/core/server/command.h"
 #include "dac/mysql/client/api/mysql_api.h"
+#include "dac/mysql/provider/my_sql_literals.h"
 #include "platform/critical_section.h"
 
 namespace dac {
@@ -105,9 +106,11 @@ class TMySQLCommand : public TDKCommand {
   void ExecutePrepared();
   // Every result the statement gave, read and freed.
   void DrainResults();
-  void AppendPieces(StringBuilder& sql);
-  void AppendPositions(StringBuilder& sql);
-  void AppendParam(StringBuilder& sql, int placeholder);
+  // Values are written for the session's escaping as it stands when the
+  // text is built.
+  void AppendPieces(StringBuilder& sql, const TMySQLEscaping& escaping);
+  void AppendPositions(StringBuilder& sql, const TMySQLEscaping& escaping);
+  void AppendParam(StringBuilder& sql, int placeholder, const TMySQLEscaping& escaping);
   // The parameter that fills the placeholder, in the order the text wants.
   TParamDesc* ParamFor(int placeholder) const;
   int32_t BuilderCapacity() const;

@@ -8,6 +8,7 @@
 #include "dac/mysql/client/api/mysql_api_direct.h"
 #include "dac/mysql/client/api/mysql_api_embedded.h"
 #include "dac/mysql/client/wire/client_records.h"
+#include "dac/mysql/provider/my_sql_charsets.h"
 #include "dac/mysql/provider/my_error.h"
 #include "dac/mysql/provider/my_identifiers.h"
 #include "dac/mysql/provider/my_messages.h"
@@ -24,6 +25,9 @@ namespace {
 constexpr uint32_t kClientFoundRows = 0x2;
 constexpr uint32_t kClientCompress = 0x20;
 constexpr uint32_t kClientMultiStatements = 0x10000;
+
+// The server status flag of NO_BACKSLASH_ESCAPES in sql_mode.
+constexpr uint32_t kStatusNoBackslashEscapes = 0x200;
 
 // The error of a session that could not even be made.
 constexpr uint32_t kCrUnknownError = 2000;
@@ -58,6 +62,10 @@ TMySQLConnection::~TMySQLConnection() {
 
 void TMySQLConnection::Connect(const std::string& connect_string) {
   if (connected_) return;
+  // Checked before anything goes out: the name becomes part of SQL text.
+  if (!charset_.empty() && !IsCharsetName(charset_))
+    DatabaseError("Invalid character set name \"" + charset_ + "\": a name of letters, digits and '_' expected",
+                  GetComponent());
   server_version_.clear();
   if (auto* embedded = dynamic_cast<TMySQLAPIEmbedded*>(api_)) embedded->SetParams(emb_params_);
   api_->CheckMySQLLib();
@@ -224,9 +232,24 @@ void TMySQLConnection::TryToApplyUseUnicode() {
   if (use_unicode_) {
     ExecStatement("SET NAMES utf8");
   } else if (!charset_.empty()) {
-    // A name that is not a plain word goes quoted, so it stays one name.
-    ExecStatement("SET NAMES " + BracketIfNeed(charset_));
+    // Connect let only a name of letters, digits and '_' through.
+    DAC_ASSERT(IsCharsetName(charset_), "A character set name expected");
+    ExecStatement("SET NAMES " + charset_);
   }
+}
+
+std::string TMySQLConnection::GetSessionCharset() const { return SessionCharset(use_unicode_, charset_); }
+
+TMySQLEscaping TMySQLConnection::GetEscaping() const {
+  TMySQLEscaping escaping;
+  escaping.charset = GetSessionCharset();
+  escaping.no_backslash_escapes =
+      handle_ != nullptr && (api_->_mysql_server_status(handle_) & kStatusNoBackslashEscapes) != 0;
+  return escaping;
+}
+
+const TMyTableInfoClass& TMySQLConnection::GetIdentifierRules() const {
+  return TMyTableInfo::InfoClassFor(GetSessionCharset());
 }
 
 void TMySQLConnection::SetDatabase(const std::string& name) {

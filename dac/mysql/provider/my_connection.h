@@ -17,6 +17,8 @@
 #include "dac/core/server/connection.h"
 #include "dac/framework/classes/string_list.h"
 #include "dac/mysql/client/api/mysql_api.h"
+#include "dac/mysql/provider/my_sql_literals.h"
+#include "dac/mysql/provider/my_table_info.h"
 #include "dac/store/record/record_set_types.h"
 
 namespace dac {
@@ -84,6 +86,14 @@ class TMySQLConnection : public TDKConnection {
   // embedded parameters or callbacks.
   void Assign(const TMySQLConnection& source);
 
+  // The client character set of the session's text (my_sql_charsets.h).
+  std::string GetSessionCharset() const;
+  // How the session reads a string literal now: its character set and the
+  // escaping mode of the server's last status.
+  TMySQLEscaping GetEscaping() const;
+  // How names are quoted for the session's character set.
+  const TMyTableInfoClass& GetIdentifierRules() const;
+
   std::string GetClientVer();
   bool GetIsClient41() const;
   bool GetIsServer41() const;
@@ -98,6 +108,7 @@ class TMySQLConnection : public TDKConnection {
   void SetCompress(bool value) { compress_ = value; }
   bool GetUseUnicode() const { return use_unicode_; }
   const std::string& GetCharset() const { return charset_; }
+  // Checked at Connect: only a character set's name is taken.
   void SetCharset(std::string value) { charset_ = std::move(value); }
   int32_t GetConnectionTimeout() const { return connection_timeout_; }
   void SetConnectionTimeout(int32_t seconds) { connection_timeout_ = seconds; }

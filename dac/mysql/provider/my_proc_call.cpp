@@ -80,8 +80,8 @@ std::string NameLexem(TParser& parser, const std::string& text, const std::strin
 
 // The item that reads an OUT value back, cast by its declared type.
 std::string ReadBackItem(const std::string& name, const TMyParamTypeNote* note, bool quote_names) {
-  const std::string variable = "@" + BracketIfNeed(name, quote_names);
-  const std::string alias = QuoteEscapedString("@" + name, static_cast<int>(name.size() + 1));
+  const std::string variable = "@" + IdentifierIfNeeded(name, quote_names);
+  const std::string alias = QuoteIdentifier("@" + name);
   const std::string type = note ? note->type : std::string();
   const auto cast = [&](const char* as) { return "CAST(" + variable + " AS " + as + ") AS " + alias; };
   if (type == "TINYINT" || type == "SMALLINT" || type == "MEDIUMINT" || type == "INT" || type == "INTEGER" ||
@@ -166,7 +166,7 @@ void ParseRoutineParams(const std::string& text, bool is_return_type, bool use_u
         param->SetParamType(direction == "IN" ? pdInput : direction == "OUT" ? pdOutput : pdInputOutput);
         first = NameLexem(*parser, text, routine_name);
       }
-      param->SetName(UnbracketIfPossible(first));
+      param->SetName(UnquoteIdentifier(first));
       type = NameLexem(*parser, text, routine_name);
     }
     note.type = Upper(type);
@@ -206,17 +206,17 @@ std::string BuildProcCallText(const std::string& name, bool is_function, const T
     const TMyParamTypeNote* note = static_cast<size_t>(i) < notes.size() ? &notes[static_cast<size_t>(i)] : nullptr;
     switch (param.GetParamType()) {
       case pdInputOutput:
-        set_list.push_back("@" + BracketIfNeed(n, quote_names) + " = :" + n);
+        set_list.push_back("@" + IdentifierIfNeeded(n, quote_names) + " = :" + IdentifierIfNeeded(n, false));
         [[fallthrough]];
       case pdOutput:
-        arguments.push_back("@" + BracketIfNeed(n, quote_names));
+        arguments.push_back("@" + IdentifierIfNeeded(n, quote_names));
         select_list.push_back(ReadBackItem(n, note, quote_names));
         break;
       case pdResult:
         arguments.push_back(n);
         break;
       default:
-        arguments.push_back(":" + n);
+        arguments.push_back(":" + IdentifierIfNeeded(n, false));
         break;
     }
   }
@@ -261,12 +261,16 @@ TMyParamBlockResult ReadRoutineDefinition(TMySQLConnection& connection, const st
   TMyParamBlockResult result;
   int major = 0, minor = 0, release = 0;
   DecodeVersion(connection.GetServerVersion(), major, minor, release);
-  // The name goes into the statements as a quoted literal, so that no name
-  // brings SQL of its own.
-  const std::string quoted_name = QuoteEscapedString(name, static_cast<int>(name.size()));
-  std::string database = connection.GetDatabase();
+  // The routine and its database (the connection's unless the name says),
+  // each a literal for the session, so that no name brings SQL of its own.
+  const std::vector<std::string> parts = SplitName(name);
+  const std::string routine = UnquoteIdentifier(parts.back());
+  const std::string schema = parts.size() > 1 ? UnquoteIdentifier(parts[parts.size() - 2]) : connection.GetDatabase();
+  std::string database = schema;
   std::transform(database.begin(), database.end(), database.begin(), plat::AnsiCharLower);
-  const std::string quoted_database = QuoteEscapedString(database, static_cast<int>(database.size()));
+  const TMySQLEscaping escaping = connection.GetEscaping();
+  const std::string quoted_name = TextLiteral(routine, escaping);
+  const std::string quoted_database = TextLiteral(database, escaping);
   auto rs = NewRecordSet();
   if (major == 5 && minor == 0 && release <= 3) {
     if (!QueryFirstRow(connection,
@@ -286,8 +290,9 @@ TMyParamBlockResult ReadRoutineDefinition(TMySQLConnection& connection, const st
     return result;
   result.is_function = Upper(FirstRowText(*rs, 1)) == "FUNCTION";
   rs = NewRecordSet();
+  const TMyTableInfoClass& rules = connection.GetIdentifierRules();
   const std::string show = std::string(result.is_function ? "SHOW CREATE FUNCTION " : "SHOW CREATE PROCEDURE ") +
-                           BracketIfNeed(database, true) + "." + BracketIfNeed(name, true);
+                           rules.QuoteIdentifier(schema, true) + "." + rules.QuoteIdentifier(routine, true);
   if (!QueryFirstRow(connection, show, *rs) || rs->GetFieldDescs().Count() < 3) return result;
   const std::string create_text = FirstRowText(*rs, 3);
   if (create_text.empty()) return result;

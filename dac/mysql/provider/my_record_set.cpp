@@ -54,6 +54,12 @@ void TMySQLRecordset::RefreshConnectionValues() const {
   numeric_type_ = connection->GetNumericType();
   server_primary_ver_ = connection->GetServerPrimaryVer();
   server_minor_ver_ = connection->GetServerMinorVer();
+  session_charset_ = connection->GetSessionCharset();
+}
+
+const TDKTableInfoClass& TMySQLRecordset::GetTableInfoClass() const {
+  RefreshConnectionValues();
+  return TMyTableInfo::InfoClassFor(session_charset_);
 }
 
 bool TMySQLRecordset::GetIsClient41() const {

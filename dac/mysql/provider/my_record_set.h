@@ -49,7 +49,8 @@ class TMySQLRecordset : public TDKRecordSet {
   bool RowsReturn() const override;
   bool CanDisconnect() const override;
   void Disconnect() override;
-  const TDKTableInfoClass& GetTableInfoClass() const override { return TMyTableInfo::InfoClass(); }
+  // The rules of the connection's character set.
+  const TDKTableInfoClass& GetTableInfoClass() const override;
   const TMetaClass& GetFieldDescType() override { return TMySQLFieldDesc::ClassInfo(); }
   void SetToEnd() override;
   // Blobs of text columns follow UseUnicode; with a compressed-blob mode
@@ -111,6 +112,8 @@ class TMySQLRecordset : public TDKRecordSet {
   void TakeNextResult();
 
   // Columns and tables.
+  void DescribeWithoutRunning(const std::string& sql, bool is_show, bool is_explain);
+  void DescribeByRunning(const std::string& sql, bool is_show, bool is_explain);
   void DescribeColumns(const std::string& sql);
   void BuildFields(bool is_show, bool is_explain, const std::string& sql);
   void ParseFromClause(const std::string& sql);
@@ -142,6 +145,7 @@ class TMySQLRecordset : public TDKRecordSet {
   mutable TDANumericType numeric_type_ = ntFloat;
   mutable int32_t server_primary_ver_ = 0;
   mutable int32_t server_minor_ver_ = 0;
+  mutable std::string session_charset_ = "latin1";
   // The user's connection while the statement runs on swap_owned_ (or a pooled one).
   TMySQLConnection* swap_connection_ = nullptr;
   std::unique_ptr<TMySQLConnection> swap_owned_;

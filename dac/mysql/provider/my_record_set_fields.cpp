@@ -2,7 +2,10 @@
 // come from.
 #include <algorithm>
 
+#include "dac/core/server/messages.h"
+#include "dac/framework/classes/database_error.h"
 #include "dac/framework/classes/exceptions.h"
+#include "dac/framework/classes/with_cleanup.h"
 #include "dac/mysql/provider/my_connection.h"
 #include "dac/mysql/provider/my_identifiers.h"
 #include "dac/mysql/provider/my_parser.h"
@@ -127,33 +130,10 @@ void TMySQLRecordset::InternalInitFields() {
   const bool is_explain = (GetServerPrimaryVer() <= 4 && Holds(sql, myEXPLAIN)) || Holds(sql, myDESCRIBE);
   may_kill_ = false;
   if (command_type_ == ctUnknown) {
-    // Not run yet: run it without rows to learn its columns.
-    const TParamPositions positions = command.ParamPositions();
-    if (!command.GetIsStoredProc()) command.SetSQL(EmptyResultSQL(sql));
-    const auto restore = [&] {
-      command.SetSQL(sql);
-      command.ParamPositions() = positions;
-    };
-    try {
-      DAC_ASSERT(command.GetSQLResult() == nullptr, "FCommand.FSQLResult must be nil");
-      DAC_ASSERT(sql_result_next_ == nullptr, "FSQLResultNext must be nil");
-      result_state_ = rsNone;
-      command.Execute(1);
-      if (!command.GetSQLResult()) {
-        FreeResult(true, true);
-        if (sql_result_next_) TakeNextResult();
-      }
-      if (command.GetSQLResult()) BuildFields(is_show, is_explain, sql);
-      DrainResults();
-    } catch (...) {
-      try {
-        DrainResults();
-      } catch (...) {
-      }
-      restore();
-      throw;
-    }
-    restore();
+    // Not run yet: the server describes it without running it.
+    DAC_ASSERT(command.GetSQLResult() == nullptr, "FCommand.FSQLResult must be nil");
+    DAC_ASSERT(sql_result_next_ == nullptr, "FSQLResultNext must be nil");
+    DescribeWithoutRunning(sql, is_show, is_explain);
     command.SetCursorState(GetPrepared() ? csPrepared : csInactive);
     return;
   }
@@ -166,6 +146,123 @@ void TMySQLRecordset::InternalInitFields() {
   }
 }
 
+// ---- describing a statement that has not run ----
+
+namespace {
+
+// The statements of a batch, split at the terminators outside strings,
+// quoted names and comments; blank ones left out.
+std::vector<std::string> SplitStatements(const std::string& sql) {
+  std::vector<std::string> statements;
+  auto parser = SqlParser(sql, true);
+  size_t start = 0;
+  std::string lexem;
+  for (int code = parser->GetNext(lexem); code != LexemEnd; code = parser->GetNext(lexem)) {
+    if (code != mySemicolon) continue;
+    const size_t end = static_cast<size_t>(parser->CurrPos());
+    statements.push_back(sql.substr(start, end - 1 - start));
+    start = end;
+  }
+  if (start < sql.size()) statements.push_back(sql.substr(start));
+  statements.erase(std::remove_if(statements.begin(), statements.end(),
+                                  [](const std::string& s) { return plat::TrimBlanks(s).empty(); }),
+                   statements.end());
+  return statements;
+}
+
+// The first word of a statement, upper case.
+std::string FirstWord(const std::string& statement) {
+  auto parser = SqlParser(statement, true);
+  std::string lexem;
+  parser->GetNext(lexem);
+  return plat::AsciiUpperCase(lexem);
+}
+
+// Statements that only read, which the server may refuse to prepare.
+bool OnlyReads(const std::string& statement) {
+  const std::string word = FirstWord(statement);
+  if (word == "EXPLAIN" || word == "DESCRIBE" || word == "DESC") {
+    auto parser = SqlParser(statement, true);
+    std::string lexem;
+    parser->GetNext(lexem);
+    parser->GetNext(lexem);
+    // EXPLAIN ANALYZE runs the statement.
+    return plat::AsciiUpperCase(lexem) != "ANALYZE";
+  }
+  return word == "SHOW" || word == "HANDLER" || word == "HELP";
+}
+
+}  // namespace
+
+// Each statement of the batch is prepared, in turn, until one describes
+// columns: a prepared statement's metadata comes without the statement
+// running, so no row is read and nothing is changed. A statement that
+// returns no rows has no columns; after a CALL, whose results are known
+// only when it runs, nothing is described. A batch the server cannot
+// prepare is run instead only when every statement of it only reads.
+void TMySQLRecordset::DescribeWithoutRunning(const std::string& sql, bool is_show, bool is_explain) {
+  TMySQLConnection* connection = Command().GetMySQLConnection();
+  DAC_ASSERT(connection != nullptr, "The command has no connection");
+  if (!connection->GetHandle()) DatabaseError(LoadResString(SConnectionIsClosed), GetComponent());
+  TMySQLAPI& api = connection->GetAPI();
+  const std::vector<std::string> statements = SplitStatements(sql);
+  for (const std::string& statement : statements) {
+    const PMySqlStmt stmt = api.mysql_stmt_init(connection->GetHandle());
+    Check(stmt);
+    PMySqlRes metadata = nullptr;
+    bool run_instead = false;
+    bool described = false;
+    WithCleanup(
+        [&] {
+          const std::string text = GetUseUnicode() ? plat::AnsiToUtf8(statement) : statement;
+          if (api.mysql_stmt_prepare(stmt, text, static_cast<uint32_t>(text.size())) != 0) {
+            // A HANDLER READ prepares only once its table is open: a batch
+            // that only reads runs as it is.
+            if (!std::all_of(statements.begin(), statements.end(), OnlyReads))
+              connection->MySQLStmtError(stmt, GetComponent());
+            run_instead = true;
+            return;
+          }
+          if (api.mysql_stmt_field_count(stmt) == 0) return;
+          metadata = api.mysql_stmt_result_metadata(stmt);
+          Check(metadata);
+          Command().SetSQLResult(metadata);
+          BuildFields(is_show, is_explain, sql);
+          described = true;
+        },
+        [&] {
+          Command().SetSQLResult(nullptr);
+          if (metadata) api.mysql_free_result(metadata);
+          api.mysql_stmt_close(stmt);
+        });
+    if (run_instead) return DescribeByRunning(sql, is_show, is_explain);
+    if (described || FirstWord(statement) == "CALL") return;
+  }
+}
+
+// Statements that only read, run as they are.
+void TMySQLRecordset::DescribeByRunning(const std::string& sql, bool is_show, bool is_explain) {
+  TMySQLCommand& command = Command();
+  try {
+    result_state_ = rsNone;
+    command.Execute(1);
+    if (!command.GetSQLResult()) {
+      FreeResult(true, true);
+      if (sql_result_next_) TakeNextResult();
+    }
+    if (command.GetSQLResult()) BuildFields(is_show, is_explain, sql);
+    DrainResults();
+  } catch (...) {
+    try {
+      DrainResults();
+    } catch (...) {
+    }
+    throw;
+  }
+}
+
+// ---- columns and tables ----
+
 void TMySQLRecordset::BuildFields(bool is_show, bool is_explain, const std::string& sql) {
   TMySQLAPI& api = API();
   const PMySqlRes result = Command().GetSQLResult();
@@ -174,6 +271,9 @@ void TMySQLRecordset::BuildFields(bool is_show, bool is_explain, const std::stri
   const int32_t major = GetServerPrimaryVer();
   const int32_t minor = GetServerMinorVer();
   TDKTablesInfo& tables = GetTablesInfo();
+  // Names are quoted by the rules of the session's character set.
+  if (tables.Count() == 0) tables.SetTableInfoClass(GetTableInfoClass());
+  const TDKTableInfoClass& rules = tables.TableInfoClass();
   tables.BeginUpdate();
   const uint32_t count = api.mysql_num_fields(result);
   for (uint32_t i = 0; i < count; ++i) {
@@ -227,7 +327,7 @@ void TMySQLRecordset::BuildFields(bool is_show, bool is_explain, const std::stri
     desc.SetActualName(aliased || column.org_name.empty() ? column.name : column.org_name);
     if (!column.table.empty()) {
       TDKTableInfo* entry = tables.Items(AddSQLObjectIfNeed(column.table, aliased));
-      entry->SetTableAlias(column.table);
+      entry->SetTableAlias(rules.QuoteIdentifier(column.table, false));
       desc.SetTableInfo(entry);
     }
     desc.SetDataType(type);
@@ -251,7 +351,8 @@ void TMySQLRecordset::BuildFields(bool is_show, bool is_explain, const std::stri
 
 int TMySQLRecordset::AddSQLObjectIfNeed(const std::string& name, bool aliased) {
   TDKTablesInfo& tables = GetTablesInfo();
-  const std::string normalized = tables.TableInfoClass().NormalizeName(name, false);
+  // A name the server gives is one name, whatever points or quotes it holds.
+  const std::string normalized = tables.TableInfoClass().QuoteIdentifier(name, false);
   int index = tables.IndexByName(normalized);
   if (index >= 0) return index;
   TDKTableInfo* entry = tables.Add();
@@ -265,6 +366,8 @@ int TMySQLRecordset::AddSQLObjectIfNeed(const std::string& name, bool aliased) {
 // The tables of the FROM clause with their aliases and qualified names.
 void TMySQLRecordset::ParseFromClause(const std::string& sql) {
   TDKTablesInfo& tables = GetTablesInfo();
+  const auto* my_rules = dynamic_cast<const TMyTableInfoClass*>(&tables.TableInfoClass());
+  const TMyCharsetKind kind = my_rules ? my_rules->Kind() : TMyCharsetKind::ckPlain;
   auto parser = SqlParser(sql, false);
   const bool handler = use_handler_ && Holds(sql, myHANDLER);
   if (!handler) {
@@ -304,21 +407,23 @@ void TMySQLRecordset::ParseFromClause(const std::string& sql) {
         next_solid();
       }
     }
-    const std::string unquoted = UnbracketIfPossible(name);
-    const size_t point = unquoted.rfind('.');
-    const std::string table = point == std::string::npos ? unquoted : unquoted.substr(point + 1);
+    // The qualified name as SQL text, each part quoted only as it needs.
+    const TDKTableInfoClass& rules = tables.TableInfoClass();
+    const std::string full = rules.NormalizeName(name, false);
+    const std::vector<std::string> parts = SplitName(full, kind);
+    const std::string table = parts.back();
     DAC_ASSERT(!table.empty(), "TableName cannot be empty");
     TDKTableInfo* entry = nullptr;
     if (!alias.empty()) {
-      entry = tables.Items(AddSQLObjectIfNeed(UnbracketIfPossible(alias), false));
+      entry = tables.Items(AddSQLObjectIfNeed(UnquoteIdentifier(alias, kind), false));
       entry->SetTableName(table);
     } else if (TDKTableInfo* known = tables.FindByName(table)) {
       entry = known;
       entry->SetTableAlias("");
     } else if (GetServerPrimaryVer() >= 5) {
-      entry = tables.Items(AddSQLObjectIfNeed(table, true));
+      entry = tables.Items(AddSQLObjectIfNeed(UnquoteIdentifier(table, kind), true));
     }
-    if (entry) entry->SetTableNameFull(unquoted);
+    if (entry) entry->SetTableNameFull(full);
     if (handler || code != myComma) break;
   }
   for (int i = 0; i < tables.Count(); ++i) {
@@ -336,17 +441,26 @@ std::string EmptyResultSQL(const std::string& sql) {
   std::string lexem;
   const auto start_of = [&](TParser& p) { return static_cast<size_t>(p.CurrPos()) - lexem.size(); };
   scan = SqlParser(sql, true);
-  if (scan->ToLexem(myLIMIT) == myLIMIT) {
-    if (scan->GetNext(lexem) == LexemNumber) {
-      std::string out = sql;
-      return out.replace(start_of(*scan), lexem.size(), "0");
+  if (scan->ToLexem(myLIMIT) == myLIMIT && scan->GetNext(lexem) == LexemNumber) {
+    // The count: the number after the offset in "LIMIT offset, count".
+    size_t count_at = start_of(*scan);
+    size_t count_size = lexem.size();
+    if (scan->GetNext(lexem) == myComma && scan->GetNext(lexem) == LexemNumber) {
+      count_at = start_of(*scan);
+      count_size = lexem.size();
     }
+    return std::string(sql).replace(count_at, count_size, "0");
   }
-  for (const int keyword : {myPROCEDURE, myFOR, myLOCK}) {
+  // Only the locking clauses: FOR UPDATE, LOCK IN SHARE MODE (not FOR SYSTEM_TIME).
+  const std::pair<int, const char*> clauses[] = {{myPROCEDURE, nullptr}, {myFOR, "UPDATE"}, {myLOCK, "IN"}};
+  for (const auto& [keyword, next] : clauses) {
     scan = SqlParser(sql, true);
-    if (scan->ToLexem(keyword) != keyword) continue;
-    lexem = keyword == myPROCEDURE ? "PROCEDURE" : keyword == myFOR ? "FOR" : "LOCK";
-    return std::string(sql).insert(start_of(*scan), "LIMIT 0 ");
+    while (scan->ToLexem(keyword) == keyword) {
+      const size_t at = static_cast<size_t>(scan->CurrPos()) - (keyword == myPROCEDURE ? 9 : keyword == myFOR ? 3 : 4);
+      std::string following;
+      scan->GetNext(following);
+      if (!next || plat::SameText(following, next)) return std::string(sql).insert(at, "LIMIT 0 ");
+    }
   }
   scan = SqlParser(sql, true);
   if (scan->ToLexem(mySemicolon) != mySemicolon) return sql + " LIMIT 0";

@@ -1,12 +1,15 @@
 #include "dac/mysql/provider/my_sql_literals.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 
 #include "dac/core/server/messages.h"
 #include "dac/framework/classes/exceptions.h"
+#include "dac/framework/classes/database_error.h"
 #include "dac/framework/values/currency.h"
+#include "dac/mysql/provider/my_sql_charsets.h"
 #include "dac/store/blob/blob.h"
 #include "dac/store/blob/compressed_blob.h"
 #include "dac/store/record/data_types.h"
@@ -68,7 +71,49 @@ std::basic_string<Char> Quote(const Char* source, int length) {
   return out;
 }
 
-std::string Quote(std::string_view text) { return Quote(text.data(), static_cast<int>(text.size())); }
+// ---- text and bytes for the session ----
+
+std::string Hex(std::string_view bytes) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(bytes.size() * 2);
+  for (const char c : bytes) {
+    const auto b = static_cast<unsigned char>(c);
+    out += kDigits[b >> 4];
+    out += kDigits[b & 0x0F];
+  }
+  return out;
+}
+
+// Where quoting cannot give the bytes back: a multibyte character could
+// swallow an escaping backslash or a quote, or a backslash would read
+// differently in the other escaping mode.
+bool NeedsHexForm(std::string_view bytes, const TMySQLEscaping& escaping) {
+  const bool high = std::any_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) > 0x7F; });
+  if (high && CharsetKindOf(escaping.charset) != TMyCharsetKind::ckPlain) return true;
+  return escaping.no_backslash_escapes && bytes.find('\\') != std::string_view::npos;
+}
+
+// Quotes doubled, so that no mode reads one as the literal's end; with
+// backslash escapes the characters that need it escaped.
+std::string QuotedForm(std::string_view bytes, bool backslash_escapes) {
+  std::string out;
+  out.reserve(bytes.size() + bytes.size() / 8 + 2);
+  out += '\'';
+  for (const char c : bytes) {
+    const char escape = backslash_escapes && c != '\'' ? EscapeOf(c) : '\0';
+    if (c == '\'') {
+      out += "''";
+    } else if (escape != 0) {
+      out += '\\';
+      out += escape;
+    } else {
+      out += c;
+    }
+  }
+  out += '\'';
+  return out;
+}
 
 // ---- blobs ----
 
@@ -87,13 +132,19 @@ std::string ContentBytes(TBlob& blob) {
   return bytes;
 }
 
-// Content bytes quoted; under use_unicode as UTF-8 (a Unicode blob holds UTF-16).
-std::string QuoteContent(const std::string& bytes, bool unicode_blob, bool use_unicode) {
-  if (!use_unicode) return Quote(bytes);
-  if (!unicode_blob) return plat::AnsiToUtf8(Quote(bytes));
+// Text or bytes as the literal of the value's kind.
+std::string PlainLiteral(std::string_view bytes, bool binary, const TMySQLEscaping& escaping) {
+  return binary ? BinaryLiteral(bytes, escaping) : TextLiteral(bytes, escaping);
+}
+
+// Content bytes as a literal; under use_unicode as UTF-8 text (a Unicode blob holds UTF-16).
+std::string ContentLiteral(const std::string& bytes, bool unicode_blob, bool use_unicode, bool binary,
+                           const TMySQLEscaping& escaping) {
+  if (!use_unicode) return PlainLiteral(bytes, binary, escaping);
+  if (!unicode_blob) return TextLiteral(plat::AnsiToUtf8(bytes), escaping);
   std::u16string text(bytes.size() / 2, u'\0');
   std::memcpy(text.data(), bytes.data(), text.size() * 2);
-  return plat::Utf16ToUtf8(Quote(text.data(), static_cast<int>(text.size())));
+  return TextLiteral(plat::Utf16ToUtf8(text), escaping);
 }
 
 bool IsCompressedForm(TBlob& blob) {
@@ -102,55 +153,55 @@ bool IsCompressedForm(TBlob& blob) {
 }
 
 // The compressed form travels as the bytes it is; any other as its text.
-std::string BlobToSQL(TBlob& blob, bool use_unicode) {
+std::string BlobToSQL(TBlob& blob, bool use_unicode, bool binary, const TMySQLEscaping& escaping) {
   blob.Defrag();
-  if (IsCompressedForm(blob)) return Quote(StoredBytes(blob));
-  return QuoteContent(ContentBytes(blob), blob.IsUnicode(), use_unicode);
+  if (IsCompressedForm(blob)) return BinaryLiteral(StoredBytes(blob), escaping);
+  return ContentLiteral(ContentBytes(blob), blob.IsUnicode(), use_unicode, binary, escaping);
 }
 
 // Values this short are never worth compressing.
 constexpr uint32_t kLargestPlainBlob = 50;
 
-std::string BlobLiteral(TBlob& blob, bool use_unicode, bool compress_blob) {
+std::string BlobLiteral(TBlob& blob, bool use_unicode, bool compress_blob, bool binary,
+                        const TMySQLEscaping& escaping) {
   blob.Defrag();
   auto* compressed = dynamic_cast<TCompressedBlob*>(&blob);
   if (compress_blob) {
     if (compressed) {
       compressed->SetCompressed(true);
-      return BlobToSQL(blob, use_unicode);
+      return BlobToSQL(blob, use_unicode, binary, escaping);
     }
-    if (blob.GetSize() <= kLargestPlainBlob) return BlobToSQL(blob, use_unicode);
+    if (blob.GetSize() <= kLargestPlainBlob) return BlobToSQL(blob, use_unicode, binary, escaping);
     SharedRef<TCompressedBlob> copy = MakeShared<TCompressedBlob>(blob.IsUnicode());
     const std::string content = ContentBytes(blob);
     copy->Write(0, static_cast<uint32_t>(content.size()), content.data());
     copy->SetCompressed(true);
-    return BlobToSQL(*copy, use_unicode);
+    return BlobToSQL(*copy, use_unicode, binary, escaping);
   }
   // Not asked to compress: a compressed blob goes expanded, like any other.
-  return QuoteContent(ContentBytes(blob), blob.IsUnicode(), use_unicode);
+  return ContentLiteral(ContentBytes(blob), blob.IsUnicode(), use_unicode, binary, escaping);
 }
 
-// Text, bytes or a blob as a quoted literal.
-std::string ValueLiteral(const Variant& value, bool use_unicode, bool compress_blob) {
+// Text, bytes or a blob as a literal; binary for the types of bytes.
+std::string ValueLiteral(const Variant& value, bool use_unicode, bool compress_blob, bool binary,
+                         const TMySQLEscaping& escaping) {
   if (value.Type() == varByRef) {
     auto* blob = dynamic_cast<TBlob*>(value.AsObject());
     DAC_ASSERT(blob != nullptr, "Value is not a blob");
-    return BlobLiteral(*blob, use_unicode, compress_blob);
+    return BlobLiteral(*blob, use_unicode, compress_blob, binary, escaping);
   }
   if (value.IsBytes()) {
     const TBytes& bytes = value.AsBytes();
-    return Quote(reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size()));
+    return PlainLiteral(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), binary,
+                        escaping);
   }
   if (use_unicode) {
     if (value.IsEmpty()) return "''";
-    if (value.Type() == varOleStr) {
-      const WideString text = value.AsWideString();
-      return plat::Utf16ToUtf8(Quote(text.data(), static_cast<int>(text.size())));
-    }
+    if (value.Type() == varOleStr) return TextLiteral(plat::Utf16ToUtf8(value.AsWideString()), escaping);
     // The whole text, NUL bytes included: nothing of the value is dropped.
-    return plat::AnsiToUtf8(Quote(value.AsString()));
+    return TextLiteral(plat::AnsiToUtf8(value.AsString()), escaping);
   }
-  return Quote(value.AsString());
+  return PlainLiteral(value.AsString(), binary, escaping);
 }
 
 // ---- numbers, dates and times ----
@@ -212,21 +263,23 @@ std::string TimeText(double value) {
   return text;
 }
 
-std::string Literal(uint16_t type, const Variant& value, bool use_unicode, bool compress_blob, int server_major) {
+std::string Literal(uint16_t type, const Variant& value, bool use_unicode, bool compress_blob, int server_major,
+                    const TMySQLEscaping& escaping) {
   switch (type) {
     case dtUnknown:
+      return ValueLiteral(value, false, compress_blob, false, escaping);
     case dtBlob:
     case dtBytes:
     case dtVarBytes:
     case dtExtVarBytes:
-      return ValueLiteral(value, false, compress_blob);
+      return ValueLiteral(value, false, compress_blob, true, escaping);
     case dtString:
     case dtMemo:
     case dtExtString:
     case dtWideString:
     case dtExtWideString:
     case dtWideMemo:
-      return ValueLiteral(value, use_unicode, compress_blob);
+      return ValueLiteral(value, use_unicode, compress_blob, false, escaping);
     case dtFloat:
     case dtCurrency:
     case dtFmtBCD:
@@ -245,11 +298,28 @@ std::string Literal(uint16_t type, const Variant& value, bool use_unicode, bool 
     default:
       if (IsIntegerType(type)) return VarToStr(AsNumber(type, value));
       // Anything else (a GUID, a variant) is text: quoted, never bare.
-      return ValueLiteral(value, use_unicode, false);
+      return ValueLiteral(value, use_unicode, false, false, escaping);
   }
 }
 
 }  // namespace
+
+std::string TextLiteral(std::string_view bytes, const TMySQLEscaping& escaping) {
+  if (bytes.empty()) return "''";
+  if (!NeedsHexForm(bytes, escaping)) return QuotedForm(bytes, !escaping.no_backslash_escapes);
+  // The introducer names the set; only a set's name may stand there.
+  if (!IsCharsetName(escaping.charset)) DatabaseError("Invalid character set name \"" + escaping.charset + "\"");
+  // Bytes that are no text of the set (say for a binary column) go as
+  // they are: the server refuses them under the set's introducer.
+  if (!IsWellFormedIn(escaping.charset, bytes)) return "X'" + Hex(bytes) + "'";
+  return "_" + escaping.charset + " X'" + Hex(bytes) + "'";
+}
+
+std::string BinaryLiteral(std::string_view bytes, const TMySQLEscaping& escaping) {
+  if (bytes.empty()) return "''";
+  if (!NeedsHexForm(bytes, escaping)) return QuotedForm(bytes, !escaping.no_backslash_escapes);
+  return "X'" + Hex(bytes) + "'";
+}
 
 int MySQLEscapeBuffer(char* dest, const char* source, int count) { return EscapeBuffer(dest, source, count); }
 
@@ -267,7 +337,7 @@ std::u16string QuoteEscapedString(const char16_t* source, int length) { return Q
 
 std::u16string QuoteEscapedString(const WideString& source) {
   const std::string text = plat::Utf16ToAnsi(source);
-  return plat::AnsiToUtf16(Quote(text));
+  return plat::AnsiToUtf16(Quote(text.data(), static_cast<int>(text.size())));
 }
 
 std::string ChangeDecimalSeparator(const Variant& value) {
@@ -280,7 +350,7 @@ std::string ChangeDecimalSeparator(const Variant& value) {
 }
 
 void AppendValueToSQL(StringBuilder& sql, uint16_t data_type, const Variant& value, bool is_null, bool use_unicode,
-                      bool compress_blob, int server_major_version) {
+                      bool compress_blob, int server_major_version, const TMySQLEscaping& escaping) {
   if (is_null) {
     sql.Append("NULL");
     return;
@@ -289,13 +359,13 @@ void AppendValueToSQL(StringBuilder& sql, uint16_t data_type, const Variant& val
     sql.Append("'0000-00-00 00:00:00'");
     return;
   }
-  sql.Append(Literal(data_type, value, use_unicode, compress_blob, server_major_version));
+  sql.Append(Literal(data_type, value, use_unicode, compress_blob, server_major_version, escaping));
 }
 
 std::string ValueToSQL(uint16_t data_type, const Variant& value, bool is_null, bool use_unicode, bool compress_blob,
-                       int server_major_version) {
+                       int server_major_version, const TMySQLEscaping& escaping) {
   StringBuilder sql;
-  AppendValueToSQL(sql, data_type, value, is_null, use_unicode, compress_blob, server_major_version);
+  AppendValueToSQL(sql, data_type, value, is_null, use_unicode, compress_blob, server_major_version, escaping);
   return sql.ToString();
 }
 

@@ -1,39 +1,59 @@
 #include "dac/mysql/provider/my_table_info.h"
 
-#include <algorithm>
-
 #include "dac/framework/classes/exceptions.h"
+#include "dac/mysql/provider/my_identifiers.h"
 
 namespace dac {
 
-DAC_DEFINE_CLASS(TMyTableInfo, TDKTableInfo, TMyTableInfoClass)
-
-namespace {
-
-bool IsPlainNameChar(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == '$' ||
-         c == '#' || c == '@';
+const TMetaClass& TMyTableInfo::ClassInfo() {
+  static const TMyTableInfoClass meta("TMyTableInfo", &TDKTableInfo::ClassInfo());
+  return meta;
 }
 
-bool IsQuoteChar(char c) { return c == '`' || c == '"' || c == '\''; }
+// An entry reports the rules it was made by.
+const TMetaClass& TMyTableInfo::ClassType() const { return rules_ ? *rules_ : ClassInfo(); }
 
-}  // namespace
+const TMyTableInfoClass& TMyTableInfo::InfoClassFor(std::string_view charset) {
+  static const TMyTableInfoClass gbk("TMyTableInfo", &ClassInfo(), TMyCharsetKind::ckGbk);
+  static const TMyTableInfoClass big5("TMyTableInfo", &ClassInfo(), TMyCharsetKind::ckBig5);
+  static const TMyTableInfoClass sjis("TMyTableInfo", &ClassInfo(), TMyCharsetKind::ckSjis);
+  static const TMyTableInfoClass gb18030("TMyTableInfo", &ClassInfo(), TMyCharsetKind::ckGb18030);
+  switch (CharsetKindOf(charset)) {
+    case TMyCharsetKind::ckGbk:
+      return gbk;
+    case TMyCharsetKind::ckBig5:
+      return big5;
+    case TMyCharsetKind::ckSjis:
+      return sjis;
+    case TMyCharsetKind::ckGb18030:
+      return gb18030;
+    default:
+      return InfoClass();
+  }
+}
+
+TDKTableInfo* TMyTableInfoClass::Create(TDKTablesInfo* owner) const { return new TMyTableInfo(owner, this); }
 
 std::string TMyTableInfoClass::NormalizeName(std::string_view value, bool quote_names) const {
-  return NormalizeName(value, '`', '`', quote_names);
+  return NormalizeQualifiedName(value, quote_names, kind_);
+}
+
+std::string TMyTableInfoClass::NormalizeName(std::string_view value, char, char, bool quote_names) const {
+  return NormalizeQualifiedName(value, quote_names, kind_);
 }
 
 bool TMyTableInfoClass::IsQuoted(std::string_view value) const {
-  DAC_ASSERT(value.find('.') == std::string_view::npos, "In func IsQuotedName delimited values not allowed");
-  return value.size() >= 2 && IsQuoteChar(value.front()) && value.back() == value.front();
+  DAC_ASSERT(SplitName(value, kind_).size() == 1, "In func IsQuotedName delimited values not allowed");
+  return IsQuotedIdentifier(value, kind_);
 }
 
 bool TMyTableInfoClass::QuotesNeeded(std::string_view value) const {
-  DAC_ASSERT(value.find('.') == std::string_view::npos, "In func IsBracketNeeds delimited values not allowed");
-  const std::string name = UnQuote(value);
-  if (name.empty()) return false;
-  if (name.front() >= '0' && name.front() <= '9') return true;
-  return !std::all_of(name.begin(), name.end(), IsPlainNameChar);
+  DAC_ASSERT(SplitName(value, kind_).size() == 1, "In func IsBracketNeeds delimited values not allowed");
+  return IdentifierNeedsQuotes(UnquoteIdentifier(value, kind_));
+}
+
+std::string TMyTableInfoClass::QuoteIdentifier(std::string_view bare, bool quote_names) const {
+  return IdentifierIfNeeded(bare, quote_names, kind_);
 }
 
 }  // namespace dac

@@ -73,7 +73,12 @@ void TParser::InitParser() {
   ToBegin();
 }
 
-bool TParser::IsBlank(char c) const { return c == 9 || c == 10 || c == 13 || c == 32; }
+// Every control byte separates lexemes as a blank does (the server reads
+// vertical tab and form feed as blanks; any other is no lexeme of its own).
+bool TParser::IsBlank(char c) const {
+  const unsigned char b = Byte(c);
+  return b <= 32 || b == 127;
+}
 
 bool TParser::IsSymbol(char c) const {
   const unsigned char b = Byte(c);

@@ -151,7 +151,7 @@ class TParser : public TObject {
   const TClausesArr& GetClauseLexems() const { return clause_lexems_; }
 
   // Character classes of the dialect.
-  virtual bool IsBlank(char c) const;         // tab, LF, CR, space
+  virtual bool IsBlank(char c) const;         // space and every control byte (0-31, 127)
   virtual bool IsSymbol(char c) const;        // 33-47, 58-64, 91-94, 96, 123-126 (not '_')
   virtual bool IsAlpha(char c) const;         // A-Z, a-z and every code from 128
   virtual bool IsNumber(char c) const;        // 0-9

@@ -18,6 +18,8 @@ const TLexemList& NoKeywords() {
 
 }  // namespace
 
+bool TXmlParser::IsBlank(char c) const { return c == '\t' || c == '\n' || c == '\r' || c == ' '; }
+
 void TXmlParser::InitParser() {
   TParser::InitParser();
   symbol_lexems_ = &XmlSymbolLexems();

@@ -19,6 +19,8 @@ class TXmlParser : public TParser {
  protected:
   using TParser::TParser;
   void InitParser() override;
+  // XML's white space only: any other control byte is no XML.
+  bool IsBlank(char c) const override;
 };
 
 }  // namespace dac

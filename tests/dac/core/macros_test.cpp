@@ -76,6 +76,9 @@ TEST(MacrosTest, ReferencesAreWhatTheLexerSays) {
       {"'&s' \"&q\" /* &c */ & x &&y &", false, "", "'&s' \"&q\" /* &c */ & x &&y &"},
       {"a&1st, &2 b", false, "", "a&1st, &2 b"},
       {"a&1st, &2 b, &3+4", true, "1st 2 3", "a<1st>, <2> b, <3>+4"},
+      // Control bytes are blanks.
+      {"SELECT\v&a\fFROM &t\f", false, "a t", "SELECT\v<a>\fFROM <t>\f"},
+      {"&x\x01&y\x7f", false, "x y", "<x>\x01<y>\x7f"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.sql);

@@ -164,6 +164,7 @@ int32_t TMySQLAPI::_mysql_stmt_fetch_column(PMySqlStmt stmt, TMYSQL_BINDS& binds
 
 void TMySQLAPI::_mysql_stmt_fetch_lengths(PMySqlStmt, TMySqlLengths&) { AbstractError(); }
 const char* TMySQLAPI::_mysql_stmt_fetch_value_ptr(PMySqlStmt, uint32_t) { AbstractError(); }
+uint32_t TMySQLAPI::_mysql_server_status(PMySqlCon) { AbstractError(); }
 
 int32_t TMySQLAPI::CorrectFieldLen(uint32_t length) {
   return length > static_cast<uint32_t>(kMaxFieldLen) ? kMaxFieldLen : static_cast<int32_t>(length);

@@ -183,6 +183,10 @@ class TMySQLAPI : public TObject {
                                            unsigned long offset);
   virtual void _mysql_stmt_fetch_lengths(PMySqlStmt stmt, TMySqlLengths& lengths);
   virtual const char* _mysql_stmt_fetch_value_ptr(PMySqlStmt stmt, uint32_t column);
+  // The server's status flags as the last OK or end packet of the session
+  // left them (protocol.h: kServerStatus...), kept across a failed
+  // statement: how the session reads string literals follows from them.
+  virtual uint32_t _mysql_server_status(PMySqlCon con);
 
   // A display length above 65535 becomes 65535.
   static int32_t CorrectFieldLen(uint32_t length);

@@ -15,6 +15,7 @@
 #include "dac/framework/classes/exceptions.h"
 #include "dac/mysql/client/wire/client_errors.h"
 #include "dac/mysql/client/wire/param_types.h"
+#include "dac/mysql/client/wire/protocol.h"
 #include "dac/store/blob/blob.h"
 #include "dac/store/record/data_types.h"
 
@@ -37,6 +38,8 @@ static_assert(mftNewDecimal == static_cast<int>(::MYSQL_TYPE_NEWDECIMAL) &&
               mftString == static_cast<int>(::MYSQL_TYPE_STRING) &&
               mftDateTime == static_cast<int>(::MYSQL_TYPE_DATETIME));
 static_assert(kMySqlNoData == MYSQL_NO_DATA && kMySqlDataTruncated == MYSQL_DATA_TRUNCATED);
+static_assert(kServerStatusNoBackslashEscapes == SERVER_STATUS_NO_BACKSLASH_ESCAPES &&
+              kServerMoreResultsExists == SERVER_MORE_RESULTS_EXIST);
 
 // The functions bound, in table order. mysql_stmt_prepare_result is looked
 // up too, but nothing calls it and the header does not declare it.
@@ -52,13 +55,16 @@ static_assert(kMySqlNoData == MYSQL_NO_DATA && kMySqlDataTruncated == MYSQL_DATA
   X(mysql_stmt_fetch_column) X(mysql_stmt_send_long_data)
 #define DAC_CLIENT_FUNCTIONS_AFTER_PREPARE_RESULT(X)                                                     \
   X(mysql_stmt_result_metadata) X(mysql_stmt_param_metadata) X(mysql_stmt_affected_rows)               \
-  X(mysql_stmt_store_result) X(mysql_more_results) X(mysql_next_result)
+  X(mysql_stmt_store_result) X(mysql_more_results) X(mysql_next_result) X(mysql_real_escape_string)
+// Not every library has it: the embedded server's lacks it.
+#define DAC_CLIENT_FUNCTIONS_OPTIONAL(X) X(mariadb_get_infov)
 
 struct TMySQLAPIClient::Functions {
 #define DAC_DECLARE_FUNCTION(name) decltype(&::name) name = nullptr;
   DAC_CLIENT_FUNCTIONS(DAC_DECLARE_FUNCTION)
   void* mysql_stmt_prepare_result = nullptr;
   DAC_CLIENT_FUNCTIONS_AFTER_PREPARE_RESULT(DAC_DECLARE_FUNCTION)
+  DAC_CLIENT_FUNCTIONS_OPTIONAL(DAC_DECLARE_FUNCTION)
 #undef DAC_DECLARE_FUNCTION
 };
 
@@ -327,6 +333,7 @@ bool TMySQLAPIClient::LoadAndBind() {
   DAC_CLIENT_FUNCTIONS(DAC_BIND_FUNCTION)
   f.mysql_stmt_prepare_result = library_.Symbol("mysql_stmt_prepare_result");
   DAC_CLIENT_FUNCTIONS_AFTER_PREPARE_RESULT(DAC_BIND_FUNCTION)
+  DAC_CLIENT_FUNCTIONS_OPTIONAL(DAC_BIND_FUNCTION)
 #undef DAC_BIND_FUNCTION
   return true;
 }
@@ -459,6 +466,20 @@ int32_t TMySQLAPIClient::mysql_next_result(PMySqlCon con) {
   const int32_t outcome = DAC_CALL(mysql_next_result)(Use(connection));
   if (outcome == 0) connection.result_taken = false;
   return outcome;
+}
+
+uint32_t TMySQLAPIClient::_mysql_server_status(PMySqlCon con) {
+  MYSQL* mysql = ConnectionOf(con).mysql;
+  if (Bound().mariadb_get_infov) {
+    unsigned int status = 0;
+    if (Bound().mariadb_get_infov(mysql, MARIADB_CONNECTION_SERVER_STATUS, &status) == 0) return status;
+  }
+  // The library escapes a quote as '' exactly when the flag is set.
+  char escaped[3] = {};
+  DAC_CALL(mysql_real_escape_string)(mysql, escaped, "'", 1);
+  uint32_t status = escaped[0] == '\'' ? kServerStatusNoBackslashEscapes : 0;
+  if (DAC_CALL(mysql_more_results)(mysql)) status |= kServerMoreResultsExists;
+  return status;
 }
 
 int32_t TMySQLAPIClient::mysql_server_init(int argc, char** argv, char** groups) {

@@ -117,6 +117,11 @@ class TMySQLAPIClient : public TMySQLAPI {
   // Assertion failure for fewer binds than parameters (or result columns).
   bool _mysql_stmt_bind_param(PMySqlStmt stmt, TMYSQL_BINDS& binds) override;
   bool _mysql_stmt_bind_result(PMySqlStmt stmt, TMYSQL_BINDS& binds) override;
+  // From the library's connection record through mariadb_get_infov; a
+  // library without it (the embedded server's) reports only the flag of
+  // NO_BACKSLASH_ESCAPES, as its own escaping routine reads it, and that of
+  // further results.
+  uint32_t _mysql_server_status(PMySqlCon con) override;
 
   // The library file: GetMySQLClientLibrary when set, else this object's default.
   std::string GetLibraryName() const;

@@ -454,6 +454,8 @@ const char* TMySQLAPIDirect::_mysql_stmt_fetch_value_ptr(PMySqlStmt stmt, uint32
   return ValuePtr(*binds, ValueOf(RowHandle(binds), column));
 }
 
+uint32_t TMySQLAPIDirect::_mysql_server_status(PMySqlCon con) { return SessionOf(con).GetServerStatus(); }
+
 // ---- what the direct protocol does not provide ----
 
 const void* TMySQLAPIDirect::mysql_fetch_field_direct(PMySqlRes, uint32_t) { NotProvided("mysql_fetch_field_direct"); }

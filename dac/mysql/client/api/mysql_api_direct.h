@@ -105,6 +105,7 @@ class TMySQLAPIDirect : public TMySQLAPI {
                                    unsigned long offset) override;
   void _mysql_stmt_fetch_lengths(PMySqlStmt stmt, TMySqlLengths& lengths) override;
   const char* _mysql_stmt_fetch_value_ptr(PMySqlStmt stmt, uint32_t column) override;
+  uint32_t _mysql_server_status(PMySqlCon con) override;
 
   // The application transport the session connects through (not owned).
   PMySqlCon SetIOHandler(PMySqlCon con, TMyIOHandler* handler);

@@ -268,6 +268,12 @@ void TMySqlSession::SimpleCommand(TServerCommand command, const uint8_t* argumen
 
 // ---- the protocol state ----
 
+// Before a reply: an error reply reports no status, and the escaping mode
+// it leaves is the one the session had.
+void TMySqlSession::ResetServerStatus() {
+  server_status_ = kServerStatusAutocommit | (server_status_ & kServerStatusNoBackslashEscapes);
+}
+
 void TMySqlSession::Apply(const OkPacket& ok) {
   affected_rows_ = ok.affected_rows;
   insert_id_ = ok.insert_id;
@@ -369,7 +375,7 @@ QueryReply TMySqlSession::ApplyReply(bool allow_local_file) {
 }
 
 void TMySqlSession::ReadQueryResult() {
-  server_status_ = kServerStatusAutocommit;
+  ResetServerStatus();
   net_->Receive();
   // After a file is sent, the server's reply to the statement follows.
   while (ApplyReply(true) == QueryReply::kLocalFile) net_->Receive();
@@ -396,7 +402,7 @@ void TMySqlSession::FreeQuery() {
     // A procedure call ends with its own status packet, which the server
     // announces by the more-results flag.
     if (MoreResults()) {
-      server_status_ = kServerStatusAutocommit;
+      ResetServerStatus();
       net_->Receive();
       ApplyReply(false);
     }

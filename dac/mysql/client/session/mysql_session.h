@@ -190,6 +190,8 @@ class TMySqlSession : public TObject {
   void SetSecureAuth(bool value) { secure_auth_ = value; }
 
  private:
+  // Status as a reply starts: autocommit, the escaping mode kept.
+  void ResetServerStatus();
   // A connection made later is another one: what belonged to the last one
   // must not reach it (a statement id, say, may name another statement there).
   void CutOffDependents();

@@ -32,6 +32,8 @@ constexpr uint32_t kClientMultiResults = 0x20000;
 constexpr uint32_t kServerStatusInTrans = 0x1;
 constexpr uint32_t kServerStatusAutocommit = 0x2;
 constexpr uint32_t kServerMoreResultsExists = 0x8;
+// sql_mode holds NO_BACKSLASH_ESCAPES: a backslash in a string literal is a plain character.
+constexpr uint32_t kServerStatusNoBackslashEscapes = 0x200;
 
 constexpr uint8_t kProtocolVersion = 10;
 constexpr size_t kScrambleLength = 20;

@@ -102,11 +102,50 @@ TEST(SQLClauses, SetWhereGetWhereAndOrderBy) {
   }
 }
 
+// The SELECTs of a UNION, EXCEPT or INTERSECT are one result: a condition
+// filters all of it. Control bytes are blanks, as the server reads them.
+TEST(SQLClauses, CombinedSelectsAreFilteredAsAWhole) {
+  const std::string wrap = "SELECT * FROM (";
+  const std::string rows = "\r\n) combined_rows\rWHERE ";
+  struct Case {
+    const char* sql;
+    std::string added;
+  };
+  const Case cases[] = {
+      {"SELECT id FROM t WHERE id = 1 UNION SELECT id FROM u",
+       wrap + "SELECT id FROM t WHERE id = 1 UNION SELECT id FROM u" + rows + "id = 5 "},
+      {"SELECT id FROM t UNION ALL SELECT id FROM u WHERE id = 2 ORDER BY id DESC LIMIT 3;",
+       wrap + "SELECT id FROM t UNION ALL SELECT id FROM u WHERE id = 2 ORDER BY id DESC LIMIT 3" + rows +
+           "id = 5 ORDER BY id DESC ;"},
+      {"(SELECT a FROM t) union (SELECT a FROM u) -- last", wrap + "(SELECT a FROM t) union (SELECT a FROM u) -- last" +
+                                                                 rows + "id = 5 "},
+      {"SELECT a FROM t EXCEPT SELECT a FROM u", wrap + "SELECT a FROM t EXCEPT SELECT a FROM u" + rows + "id = 5 "},
+      {"SELECT a FROM t INTERSECT SELECT a FROM u ORDER BY 1",
+       wrap + "SELECT a FROM t INTERSECT SELECT a FROM u ORDER BY 1" + rows + "id = 5 ORDER BY 1 "},
+      // A UNION inside brackets or a string is not the statement's.
+      {"SELECT a FROM t WHERE a IN (SELECT 1 UNION SELECT 2)", "SELECT a FROM t WHERE (a IN (SELECT 1 UNION SELECT 2)) AND id = 5 "},
+      {"SELECT 'x UNION y' FROM t", "SELECT 'x UNION y' FROM t\rWHERE id = 5 "},
+      {"SELECT *\vFROM t\fWHERE a = 1\fORDER BY a", "SELECT *\vFROM t\fWHERE (a = 1) AND id = 5 \fORDER BY a"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.sql);
+    EXPECT_EQ(AddWhere(c.sql, "id = 5"), c.added);
+  }
+  const std::string combined = "SELECT id FROM t WHERE id = 1 UNION SELECT id FROM u WHERE id = 2";
+  EXPECT_EQ(GetWhereClause(combined, Dialect(), false, kSelectCode, kWhereCode), "");
+  EXPECT_EQ(SetWhereClause(combined, "", Dialect(), kSelectCode, kWhereCode), combined);
+  EXPECT_EQ(SetWhereClause(combined, "id = 5", Dialect(), kSelectCode, kWhereCode), AddWhere(combined, "id = 5"));
+  EXPECT_EQ(SetOrderByClause("SELECT a\fFROM t\vORDER BY b", "c", Dialect(), kSelectCode, kOrderCode, kByCode),
+            "SELECT a\fFROM t\vORDER BY c");
+  EXPECT_EQ(GetWhereClause("SELECT a FROM t WHERE\va = 1\f", Dialect(), false, kSelectCode, kWhereCode), "a = 1\f");
+}
+
 // Texts made of SQL-like pieces in random order: every routine comes back
 // with a text, whatever brackets, comments and keywords it meets.
 TEST(SQLClauses, RandomTextsAreHandledSafely) {
   const char* pieces[] = {"SELECT", " ", "WHERE", "ORDER", "BY", "LIMIT", "(", ")", "'x(", "\"", "--", "-- c\n",
-                          "#",      "/*", "*/",   ";",     "&",  "a",     "1", "\r", "\n", "GROUP", "`q`", ","};
+                          "#",      "/*", "*/",   ";",     "&",  "a",     "1", "\r", "\n", "GROUP", "`q`", ",",
+                          "UNION",  "\v", "\f",  "\x01", "EXCEPT"};
   std::mt19937 random(20240229);
   for (int round = 0; round < 2000; ++round) {
     std::string sql;

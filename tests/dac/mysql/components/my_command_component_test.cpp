@@ -134,7 +134,7 @@ TEST_F(MyCommandComponentTest, TheMonitorSeesTheFinalTextOfEachTracedRun) {
   insert->Execute();
   ASSERT_EQ(native.size(), 1u);
   EXPECT_EQ(native[0].first, insert);
-  EXPECT_EQ(native[0].second, "INSERT INTO cmd_t (a, b) VALUES (5, 'it\\'s')");
+  EXPECT_EQ(native[0].second, "INSERT INTO cmd_t (a, b) VALUES (5, 'it''s')");
 
   monitor->SetTraceFlags(monitor->GetTraceFlags() - TDATraceFlags{tfQExecute});
   insert->Execute();

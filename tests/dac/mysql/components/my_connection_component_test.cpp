@@ -302,9 +302,13 @@ TEST(StoredProcNamesSQLTest, EachServerVersionReadsItsOwnCatalogue) {
       {"5.0.4", "shop", routines + "'shop' ORDER BY ROUTINE_NAME"},
       {"10.11.6-MariaDB", "", routines + "'mysql' ORDER BY ROUTINE_NAME"},
       {"5.1.0", "my-db", routines + "'my-db' ORDER BY ROUTINE_NAME"},
-      {"5.1.0", "x' OR '1'='1", routines + "'x\\' or \\'1\\'=\\'1' ORDER BY ROUTINE_NAME"},
+      {"5.1.0", "x' OR '1'='1", routines + "'x'' or ''1''=''1' ORDER BY ROUTINE_NAME"},
+      {"5.1.0", "x\\", routines + "'x\\\\' ORDER BY ROUTINE_NAME"},
   };
-  for (const Case& k : cases) EXPECT_EQ(StoredProcNamesSQL(k.version, k.database), k.sql) << k.version;
+  for (const Case& k : cases) EXPECT_EQ(StoredProcNamesSQL(k.version, k.database, {}), k.sql) << k.version;
+  TMySQLEscaping no_backslash_escapes;
+  no_backslash_escapes.no_backslash_escapes = true;
+  EXPECT_EQ(StoredProcNamesSQL("5.1.0", "x\\'", no_backslash_escapes), routines + "_latin1 X'785C27' ORDER BY ROUTINE_NAME");
 }
 
 TEST(TableNamesTest, ListsBecomeTextAndBack) {

@@ -179,12 +179,26 @@ TEST_P(MySQLConnectionTest, CharacterSetsFollowUseUnicodeAndCharset) {
   c->ExecStatement("SET @e = '\xe9'");
   EXPECT_EQ(Value(*c, "SELECT HEX(@e)"), "C3A9");
 
-  // A character set name stays one name, whatever it holds.
-  auto hostile = Make(s);
-  hostile->SetCharset("latin1; CREATE TABLE my_conn_injected (i INT)");
-  EXPECT_EQ(ErrorOf([&] { hostile->Connect(""); }).substr(0, 6), "1115: ");
-  EXPECT_FALSE(hostile->GetConnected());
+  // Only a character set's name is taken, refused before anything is sent.
+  for (const std::string charset : {"latin1; CREATE TABLE my_conn_injected (i INT)", "`latin1`", "latin1 COLLATE x",
+                                    "latin1\n", "caf\xe9"}) {
+    auto hostile = Make(s);
+    hostile->SetCharset(charset);
+    std::string refusal;
+    try {
+      hostile->Connect("");
+    } catch (const EDatabaseError& e) {
+      refusal = e.Message();
+    }
+    EXPECT_NE(refusal.find("Invalid character set name"), std::string::npos) << charset << ": " << refusal;
+    EXPECT_FALSE(hostile->GetConnected());
+    EXPECT_EQ(hostile->GetHandle(), nullptr);
+  }
   EXPECT_EQ(Value(*c, "SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_NAME = 'my_conn_injected'"), "0");
+  // A name of the right form that is no character set is the server's error.
+  auto unknown = Make(s);
+  unknown->SetCharset("nosuchset");
+  EXPECT_EQ(ErrorOf([&] { unknown->Connect(""); }).substr(0, 6), "1115: ");
 }
 
 TEST_P(MySQLConnectionTest, PropertyCodesReachTheSettings) {
@@ -268,7 +282,7 @@ TEST_P(MySQLConnectionTest, LiteralsReachTheServerAsTheValuesTheyWrite) {
   for (int b = 0; b < 256; ++b) every_byte += static_cast<char>(b);
   const TBytes bytes(every_byte.begin(), every_byte.end());
   for (const Variant& value : {Variant(every_byte), Variant(bytes)}) {
-    const std::string literal = ValueToSQL(dtString, value, false, false, false, c->GetServerPrimaryVer());
+    const std::string literal = ValueToSQL(dtString, value, false, false, false, c->GetServerPrimaryVer(), c->GetEscaping());
     EXPECT_EQ(Value(*c, "SELECT HEX(_binary " + literal + ")"), Hex(every_byte));
   }
 
@@ -294,7 +308,7 @@ TEST_P(MySQLConnectionTest, LiteralsReachTheServerAsTheValuesTheyWrite) {
   };
   c->SetProp(prMyUseUnicode, Variant(true));
   for (const Case& k : cases) {
-    const std::string literal = ValueToSQL(k.type, k.value, false, true, false, c->GetServerPrimaryVer());
+    const std::string literal = ValueToSQL(k.type, k.value, false, true, false, c->GetServerPrimaryVer(), c->GetEscaping());
     std::string select = k.select;
     select.replace(select.find("%s"), 2, literal);
     EXPECT_EQ(Value(*c, "SELECT " + select), k.expected) << literal;

@@ -55,7 +55,7 @@ TEST(MyProcCall, ParametersTheirTypesAndSizes) {
       "f TEXT, g SET('x','y'), h DECIMAL(10,2), i YEAR, j LONGBLOB",
       false, false, "p", params, notes);
   const std::vector<std::string> expected = {
-      "4 Result 4 0", "1 a 4 0",   "3 `b c` 1 20", "2 d 10 0", "1 e 2 0",  "2 status 8 0",
+      "4 Result 4 0", "1 a 4 0",   "3 b c 1 20", "2 d 10 0", "1 e 2 0",  "2 status 8 0",
       "1 f 14 0",     "1 g 1 0",   "1 h 5 0",    "1 i 9 0",  "1 j 13 0",
   };
   EXPECT_EQ(Described(params), expected);
@@ -80,10 +80,10 @@ TEST(MyProcCall, CallTexts) {
   TMyParamTypeNotes notes;
   ParseRoutineParams("IN a INT, INOUT b VARCHAR(10), OUT c DATE", false, false, "p", params, notes);
   EXPECT_EQ(BuildProcCallText("p", false, params, notes, false),
-            "SET @b = :b; CALL p(:a, @b, @c); SELECT @b AS '@b', CAST(@c AS DATE) AS '@c'");
+            "SET @b = :b; CALL p(:a, @b, @c); SELECT @b AS `@b`, CAST(@c AS DATE) AS `@c`");
   // Without the declared types every value is read back as it is.
   EXPECT_EQ(BuildProcCallText("my proc", false, params, {}, false),
-            "SET @b = :b; CALL `my proc`(:a, @b, @c); SELECT @b AS '@b', @c AS '@c'");
+            "SET @b = :b; CALL `my proc`(:a, @b, @c); SELECT @b AS `@b`, @c AS `@c`");
 
   TParamDescs function;
   TMyParamTypeNotes function_notes;
@@ -96,9 +96,9 @@ TEST(MyProcCall, CallTexts) {
   ParseRoutineParams("OUT u INT UNSIGNED, OUT s BIGINT, OUT y YEAR, OUT d DECIMAL(5,1), OUT b BLOB, OUT t TIME",
                      false, false, "p", casts, cast_notes);
   EXPECT_EQ(BuildProcCallText("p", false, casts, cast_notes, false),
-            "CALL p(@u, @s, @y, @d, @b, @t); SELECT CAST(@u AS UNSIGNED) AS '@u', CAST(@s AS SIGNED) AS '@s', "
-            "CAST(@y AS UNSIGNED) AS '@y', CAST(@d AS DECIMAL) AS '@d', CAST(@b AS BINARY) AS '@b', "
-            "CAST(@t AS TIME) AS '@t'");
+            "CALL p(@u, @s, @y, @d, @b, @t); SELECT CAST(@u AS UNSIGNED) AS `@u`, CAST(@s AS SIGNED) AS `@s`, "
+            "CAST(@y AS UNSIGNED) AS `@y`, CAST(@d AS DECIMAL) AS `@d`, CAST(@b AS BINARY) AS `@b`, "
+            "CAST(@t AS TIME) AS `@t`");
 }
 
 class MyProcCallServerTest : public ::testing::TestWithParam<testing::ApiUnderTest> {};
@@ -120,7 +120,7 @@ TEST_P(MyProcCallServerTest, CallsBuiltFromTheServersDefinitionsRunAndReadTheirO
 
   TParamDescs params;
   EXPECT_EQ(connection->CreateProcCall(true, params, p, false),
-            "SET @b = :b; CALL " + p + "(:a, @b, @c); SELECT @b AS '@b', CAST(@c AS DATE) AS '@c'");
+            "SET @b = :b; CALL " + p + "(:a, @b, @c); SELECT @b AS `@b`, CAST(@c AS DATE) AS `@c`");
   EXPECT_EQ(Described(params), (std::vector<std::string>{"1 a 4 0", "3 b 1 10", "2 c 6 0"}));
   TParamDescs function;
   EXPECT_EQ(connection->CreateProcCall(true, function, f, false), "SELECT " + f + "(:x)");
@@ -145,8 +145,8 @@ TEST_P(MyProcCallServerTest, CallsBuiltFromTheServersDefinitionsRunAndReadTheirO
   command.GetParam(0)->SetValue(Variant(7));
   command.GetParam(1)->SetValue(Variant("x"));
   command.CreateProcCall(p);
-  EXPECT_EQ(command.GetSQL(), "SET @b = :b; CALL " + p + "(:a, @b, @c); SELECT @b AS '@b', @c AS '@c'");
-  rs->SetSQL("SET @b = ?; CALL " + p + "(?, @b, @c); SELECT @b AS '@b', CAST(@c AS DATE) AS '@c'");
+  EXPECT_EQ(command.GetSQL(), "SET @b = :b; CALL " + p + "(:a, @b, @c); SELECT @b AS `@b`, @c AS `@c`");
+  rs->SetSQL("SET @b = ?; CALL " + p + "(?, @b, @c); SELECT @b AS `@b`, CAST(@c AS DATE) AS `@c`");
   bool read_back = false;
   command.SetReadParams([&] { read_back = true; });
   rs->Open();

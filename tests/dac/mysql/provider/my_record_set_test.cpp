@@ -407,7 +407,8 @@ TEST(MySQLEmptyResultSQL, SelectsLearnTheirColumnsWithoutRows) {
   const std::pair<std::string, std::string> cases[] = {
       {"SELECT a FROM t", "SELECT a FROM t LIMIT 0"},
       {"SELECT a FROM t LIMIT 10", "SELECT a FROM t LIMIT 0"},
-      {"SELECT a FROM t LIMIT 5, 10", "SELECT a FROM t LIMIT 0, 10"},
+      {"SELECT a FROM t LIMIT 5, 10", "SELECT a FROM t LIMIT 5, 0"},
+      {"SELECT a FROM t FOR SYSTEM_TIME ALL", "SELECT a FROM t FOR SYSTEM_TIME ALL LIMIT 0"},
       {"SELECT a FROM t FOR UPDATE", "SELECT a FROM t LIMIT 0 FOR UPDATE"},
       {"SELECT a FROM t LOCK IN SHARE MODE", "SELECT a FROM t LIMIT 0 LOCK IN SHARE MODE"},
       {"SELECT a FROM t;", "SELECT a FROM t LIMIT 0 ;"},

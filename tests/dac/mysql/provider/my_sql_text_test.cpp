@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "dac/core/server/param_desc.h"
+#include "dac/framework/classes/database_error.h"
 #include "dac/mysql/client/transport/zlib_routines.h"
 #include "dac/mysql/provider/my_error.h"
 #include "dac/mysql/provider/my_field_desc.h"
@@ -93,58 +94,103 @@ TEST(MySqlLiterals, WritesEachDataTypeAsItsLiteral) {
       {dtInteger, Variant(int32_t{-42}), false, false, 5, "-42"},
       {dtLargeint, Variant("9007199254740993"), false, false, 5, "9007199254740993"},
       {dtUInt32, Variant(uint32_t{4000000000u}), false, false, 5, "4000000000"},
-      {dtString, Variant("O'Hara"), false, false, 5, "'O\\'Hara'"},
+      {dtString, Variant("O'Hara"), false, false, 5, "'O''Hara'"},
       {dtString, Variant(std::string("a\0b", 3)), false, true, 5, std::string("'a\\0b'")},
       {dtString, Variant("\xe9"), false, true, 5, "'\xc3\xa9'"},
-      {dtWideString, Variant(WideString(u"\u20ac'")), false, true, 5, "'\xe2\x82\xac\\''"},
+      {dtWideString, Variant(WideString(u"\u20ac'")), false, true, 5, "'\xe2\x82\xac'''"},
       {dtString, Variant(), false, true, 5, "''"},
-      {dtBlob, Variant(TBytes{0, 0x27, 0xff}), false, true, 5, std::string("'\\0\\'\xff'")},
-      {dtGuid, Variant("{A}'"), false, false, 5, "'{A}\\''"},
+      {dtBlob, Variant(TBytes{0, 0x27, 0xff}), false, true, 5, std::string("'\\0''\xff'")},
+      {dtGuid, Variant("{A}'"), false, false, 5, "'{A}'''"},
   };
   for (const LiteralCase& c : cases) {
-    EXPECT_EQ(ValueToSQL(c.type, c.value, c.is_null, c.use_unicode, false, c.server_major), c.expected)
+    EXPECT_EQ(ValueToSQL(c.type, c.value, c.is_null, c.use_unicode, false, c.server_major, {}), c.expected)
         << "type " << c.type << " expected " << c.expected;
   }
 }
 
 TEST(MySqlLiterals, TextThatIsNoNumberNeverReachesTheSqlBare) {
   for (uint16_t type : {dtInteger, dtLargeint, dtFloat, dtFmtBCD, dtCurrency, dtUInt32}) {
-    EXPECT_THROW(ValueToSQL(type, Variant("1; DROP TABLE t"), false, false, false, 5), std::exception) << type;
+    EXPECT_THROW(ValueToSQL(type, Variant("1; DROP TABLE t"), false, false, false, 5, {}), std::exception) << type;
   }
-  EXPECT_THROW(ValueToSQL(dtTime, Variant::FromDateTime(1e300), false, false, false, 5), EConvertError);
-  EXPECT_THROW(ValueToSQL(dtDateTime, Variant::FromDateTime(-1e300), false, false, false, 5), EConvertError);
+  EXPECT_THROW(ValueToSQL(dtTime, Variant::FromDateTime(1e300), false, false, false, 5, {}), EConvertError);
+  EXPECT_THROW(ValueToSQL(dtDateTime, Variant::FromDateTime(-1e300), false, false, false, 5, {}), EConvertError);
 }
 
 TEST(MySqlLiterals, BlobsGoAsTheirContentOrCompressed) {
   const ZlibHooks zlib;
   SharedRef<TBlob> empty = MakeShared<TBlob>();
-  EXPECT_EQ(ValueToSQL(dtBlob, Variant::FromObject(empty.get()), false, false, false, 5), "''");
+  EXPECT_EQ(ValueToSQL(dtBlob, Variant::FromObject(empty.get()), false, false, false, 5, {}), "''");
 
   SharedRef<TBlob> text = MakeShared<TBlob>();
   text->SetAsString("it's\xe9");
-  EXPECT_EQ(ValueToSQL(dtMemo, Variant::FromObject(text.get()), false, true, false, 5), "'it\\'s\xc3\xa9'");
-  EXPECT_EQ(ValueToSQL(dtBlob, Variant::FromObject(text.get()), false, true, false, 5), "'it\\'s\xe9'");
+  EXPECT_EQ(ValueToSQL(dtMemo, Variant::FromObject(text.get()), false, true, false, 5, {}), "'it''s\xc3\xa9'");
+  EXPECT_EQ(ValueToSQL(dtBlob, Variant::FromObject(text.get()), false, true, false, 5, {}), "'it''s\xe9'");
 
   // A large value asked to go compressed travels in the compressed form,
   // which expands back to the value.
   SharedRef<TCompressedBlob> large = MakeShared<TCompressedBlob>();
   large->SetAsString(std::string(1000, 'a'));
-  const std::string compressed = ValueToSQL(dtBlob, Variant::FromObject(large.get()), false, false, true, 5);
+  const std::string compressed = ValueToSQL(dtBlob, Variant::FromObject(large.get()), false, false, true, 5, {});
   EXPECT_LT(compressed.size(), 200u);
   EXPECT_TRUE(large->GetCompressed());
   EXPECT_EQ(large->GetAsString(), std::string(1000, 'a'));
   // Not asked to: a compressed blob goes expanded.
-  EXPECT_EQ(ValueToSQL(dtMemo, Variant::FromObject(large.get()), false, false, false, 5),
+  EXPECT_EQ(ValueToSQL(dtMemo, Variant::FromObject(large.get()), false, false, false, 5, {}),
             "'" + std::string(1000, 'a') + "'");
-  EXPECT_EQ(AssertionTextOf([] { ValueToSQL(dtBlob, Variant::FromObject(nullptr), false, false, false, 5); }),
+  EXPECT_EQ(AssertionTextOf([] { ValueToSQL(dtBlob, Variant::FromObject(nullptr), false, false, false, 5, {}); }),
             "Value is not a blob");
+}
+
+TEST(MySqlLiterals, EachModeAndCharacterSetGetsAFormThatReadsBackTheBytes) {
+  struct Case {
+    std::string bytes;
+    bool no_backslash_escapes;
+    std::string charset;
+    std::string text;
+    std::string binary;
+  };
+  const std::vector<Case> cases = {
+      {"O'Hara", false, "latin1", "'O''Hara'", "'O''Hara'"},
+      {"O'Hara", true, "latin1", "'O''Hara'", "'O''Hara'"},
+      {"a\\'b", false, "utf8mb4", "'a\\\\''b'", "'a\\\\''b'"},
+      {"a\\'b", true, "utf8mb4", "_utf8mb4 X'615C2762'", "X'615C2762'"},
+      {std::string("\0\n\r\x1a\"", 5), false, "latin1", "'\\0\\n\\r\\Z\\\"'", "'\\0\\n\\r\\Z\\\"'"},
+      {std::string("\0\n\r\x1a\"", 5), true, "latin1", std::string("'\0\n\r\x1a\"'", 7),
+       std::string("'\0\n\r\x1a\"'", 7)},
+      {"", true, "gbk", "''", "''"},
+      {"' OR 1", false, "gbk", "''' OR 1'", "''' OR 1'"},
+      {"\x95\x5c'", false, "gbk", "_gbk X'955C27'", "X'955C27'"},
+      {"\xbf'", false, "gbk", "X'BF27'", "X'BF27'"},
+      {"\xa5\x5c", true, "big5", "_big5 X'A55C'", "X'A55C'"},
+      {"\x83\x5c", false, "sjis", "_sjis X'835C'", "X'835C'"},
+      {"\xbf'", false, "sjis", "_sjis X'BF27'", "X'BF27'"},
+      {"\x81\x5c", false, "cp932", "_cp932 X'815C'", "X'815C'"},
+      {"\x81\x30\x81\x30", false, "gb18030", "_gb18030 X'81308130'", "X'81308130'"},
+      {"\xe9", false, "latin1", "'\xe9'", "'\xe9'"},
+      {"caf\xc3\xa9", false, "utf8mb4", "'caf\xc3\xa9'", "'caf\xc3\xa9'"},
+      {"\xe9\\", true, "utf8mb4", "X'E95C'", "X'E95C'"},
+      {"\xf0\x9f\x98\x80\\", true, "utf8", "X'F09F98805C'", "X'F09F98805C'"},
+      {"\xf0\x9f\x98\x80\\", true, "utf8mb4", "_utf8mb4 X'F09F98805C'", "X'F09F98805C'"},
+      {"\xe9", false, "newset", "_newset X'E9'", "X'E9'"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.charset + (c.no_backslash_escapes ? " NO_BACKSLASH_ESCAPES " : " ") + c.bytes);
+    const TMySQLEscaping escaping{c.no_backslash_escapes, c.charset};
+    EXPECT_EQ(TextLiteral(c.bytes, escaping), c.text);
+    EXPECT_EQ(BinaryLiteral(c.bytes, escaping), c.binary);
+  }
+  // Parameters follow the same rules, and an introducer takes only a name.
+  const TMySQLEscaping gbk{false, "gbk"};
+  EXPECT_EQ(ValueToSQL(dtString, Variant("\x95\x5c"), false, false, false, 5, gbk), "_gbk X'955C'");
+  EXPECT_EQ(ValueToSQL(dtBlob, Variant(TBytes{0x95, 0x5c}), false, false, false, 5, gbk), "X'955C'");
+  EXPECT_THROW(TextLiteral("\xe9", TMySQLEscaping{false, "x; DROP"}), EDatabaseError);
 }
 
 TEST(MySqlLiterals, DecimalSeparatorBecomesAPointInsideTheNumberOnly) {
   plat::FormatSettings& settings = plat::ProcessFormatSettings();
   const char saved = settings.decimal_separator;
   settings.decimal_separator = ',';
-  EXPECT_EQ(ValueToSQL(dtFloat, Variant(3.5), false, false, false, 5), "3.5");
+  EXPECT_EQ(ValueToSQL(dtFloat, Variant(3.5), false, false, false, 5, {}), "3.5");
   EXPECT_EQ(ChangeDecimalSeparator(Variant("12,")), "12,");
   EXPECT_EQ(ChangeDecimalSeparator(Variant(",5")), ",5");
   EXPECT_EQ(ChangeDecimalSeparator(Variant("1,5,6")), "1.5,6");
@@ -161,11 +207,90 @@ TEST(MySqlIdentifiers, BracketIfNeedQuotesOnlyWhatNeedsIt) {
   const std::vector<NameCase> cases = {
       {"my table", false, "`my table`"}, {"db.my table", false, "db.`my table`"}, {"t1", false, "t1"},
       {"t1", true, "`t1`"},              {"1abc", false, "`1abc`"},               {"t$1", false, "t$1"},
-      {"a#b@c_d", false, "a#b@c_d"},     {"`done`", true, "`done`"},              {"", false, ""},
+      {"a#b@c_d", false, "`a#b@c_d`"},     {"`done`", true, "`done`"},              {"", false, ""},
       {".t", false, "`.t`"},             {"caf\xe9", false, "`caf\xe9`"},        {"a`b", false, "`a``b`"},
       {"x` ; DROP TABLE y; -- ", false, "`x`` ; DROP TABLE y; -- `"},
   };
   for (const NameCase& c : cases) EXPECT_EQ(BracketIfNeed(c.name, c.force), c.expected) << c.name;
+}
+
+TEST(MySqlIdentifiers, NamesNeedQuotesWhenReservedOddOrStartingWithADigit) {
+  const std::pair<std::string, bool> cases[] = {
+      {"plain_name", false}, {"t$1", false},      {"$", false},        {"Mixed9", false},  {"", false},
+      {"order", true},       {"SELECT", true},    {"Where", true},     {"123", true},      {"1abc", true},
+      {"1e5", true},         {"a#b", true},       {"a@b", true},       {"a-b", true},      {"a b", true},
+      {"a.b", true},         {"a`b", true},       {"a\"b", true},      {"a'b", true},      {"caf\xe9", true},
+      {"tab\tname", true},   {"n\xc3\xa9", true}, {"status", false},   {"database", true}, {"_x", false},
+  };
+  for (const auto& [name, needs] : cases) EXPECT_EQ(IdentifierNeedsQuotes(name), needs) << name;
+  EXPECT_TRUE(IsReservedWord("union"));
+  EXPECT_FALSE(IsReservedWord("unions"));
+}
+
+TEST(MySqlIdentifiers, QualifiedNamesSplitOnlyOutsideQuotes) {
+  struct Case {
+    std::string text;
+    bool force;
+    std::string normalized;
+  };
+  const std::vector<Case> cases = {
+      {"db.t", false, "db.t"},
+      {"db.t", true, "`db`.`t`"},
+      {"`my.table`", false, "`my.table`"},
+      {"db.`my.table`", false, "db.`my.table`"},
+      {"`q``t`.x", false, "`q``t`.x"},
+      {"`a`; DROP TABLE x; `b`", false, "```a``; DROP TABLE x; ``b```"},
+      {"t#x", false, "`t#x`"},
+      {"order.select", false, "`order`.`select`"},
+      {"\"dq\".'sq'", false, "dq.sq"},
+      {"`a`b.c", false, "```a``b`.c"},
+      {".t", false, "`.t`"},
+      {"a..b", false, "`a..b`"},
+      {"`ab", false, "```ab`"},
+      {"x` ; DROP TABLE y; -- ", false, "`x`` ; DROP TABLE y; -- `"},
+  };
+  const TMyTableInfoClass& rules = TMyTableInfo::InfoClass();
+  for (const Case& c : cases) {
+    EXPECT_EQ(NormalizeQualifiedName(c.text, c.force), c.normalized) << c.text;
+    EXPECT_EQ(rules.NormalizeName(c.text, c.force), c.normalized) << c.text;
+  }
+  EXPECT_EQ(SplitName("a.`b.c`.\"d.e\""), (std::vector<std::string>{"a", "`b.c`", "\"d.e\""}));
+  EXPECT_FALSE(rules.QuotesNeeded("`my`"));
+  EXPECT_TRUE(rules.QuotesNeeded("`my.table`"));
+  EXPECT_TRUE(rules.IsQuoted("`my.table`"));
+  EXPECT_FALSE(rules.IsQuoted("`a`; DROP TABLE x; `b`"));
+  EXPECT_EQ(rules.QuoteIdentifier("a.b", false), "`a.b`");
+  EXPECT_EQ(rules.QuoteIdentifier("`x`", false), "```x```");
+  EXPECT_EQ(UnquoteIdentifier("`q``t`"), "q`t");
+  EXPECT_EQ(UnquoteIdentifier("`a`b`"), "`a`b`");
+}
+
+TEST(MySqlIdentifiers, MultibyteSetsAreReadCharacterByCharacter) {
+  // In gbk, big5 and sjis the byte of a backquote can end a character.
+  const std::string name = "\x95`; DROP TABLE canary; --";
+  EXPECT_EQ(QuoteIdentifier(name), "`\x95``; DROP TABLE canary; --`");
+  for (const std::string charset : {"gbk", "big5", "sjis", "cp932", "gb18030"}) {
+    SCOPED_TRACE(charset);
+    const TMyTableInfoClass& rules = TMyTableInfo::InfoClassFor(charset);
+    const TMyCharsetKind kind = rules.Kind();
+    const std::string lead = charset == "big5" ? "\xa5" : "\x95";
+    EXPECT_EQ(QuoteIdentifier(lead + "`x", kind), "`" + lead + "`x`");
+    EXPECT_EQ(UnquoteIdentifier("`" + lead + "`x`", kind), lead + "`x");
+    EXPECT_FALSE(IsQuotedIdentifier("`" + lead + "`", kind));
+    EXPECT_THROW(QuoteIdentifier("x" + lead, kind), EDatabaseError);
+    EXPECT_EQ(rules.NormalizeName("db.`" + lead + "`.x`", false), "db.`" + lead + "`.x`");
+    EXPECT_EQ(SplitName("`" + lead + "`.x`.y", kind).size(), 2u);
+  }
+  EXPECT_EQ(&TMyTableInfo::InfoClassFor("utf8mb4"), &TMyTableInfo::InfoClass());
+  EXPECT_TRUE(IsWellFormedIn("gbk", "\x95\x5c"));
+  EXPECT_FALSE(IsWellFormedIn("gbk", "\xbf'"));
+  EXPECT_TRUE(IsWellFormedIn("sjis", "\xbf'"));
+  EXPECT_FALSE(IsWellFormedIn("utf8mb4", "\xc3"));
+  EXPECT_FALSE(IsWellFormedIn("utf8", "\xf0\x9f\x98\x80"));
+  EXPECT_TRUE(IsWellFormedIn("latin1", "\xff\x80"));
+  EXPECT_TRUE(IsCharsetName("utf8mb4"));
+  EXPECT_FALSE(IsCharsetName("latin1 COLLATE x"));
+  EXPECT_FALSE(IsCharsetName(""));
 }
 
 TEST(MySqlIdentifiers, QuotesComeOffWhereTheyAreNotNeeded) {

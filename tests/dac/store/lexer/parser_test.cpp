@@ -220,19 +220,22 @@ TEST(ParserLexemes, CharwiseQuoteSearchCountsLines) {
   EXPECT_EQ(parser->CurrLine(), 1);
 }
 
-TEST(ParserLexemes, UnknownSymbolMessage) {
+TEST(ParserLexemes, ControlBytesAreBlanks) {
   for (int c : {0, 1, 8, 11, 12, 14, 31, 127}) {
-    auto parser = MakeParser<TParser>(std::string("a ") + static_cast<char>(c));
+    const std::string text = std::string("a") + static_cast<char>(c) + "b" + static_cast<char>(c);
+    auto parser = MakeParser<TParser>(text);
     std::string lexem;
-    EXPECT_EQ(parser->GetNext(lexem), LexemIdent);
-    try {
-      parser->GetNext(lexem);
-      FAIL() << c;
-    } catch (const Exception& e) {
-      char hex[8];
-      std::snprintf(hex, sizeof hex, "%04X", c);
-      EXPECT_EQ(e.Message(), std::string("Parser: The unknown symbol '") + static_cast<char>(c) + "'  $" + hex);
-    }
+    EXPECT_EQ(parser->GetNext(lexem), LexemIdent) << c;
+    EXPECT_EQ(lexem, "a");
+    EXPECT_EQ(parser->GetNext(lexem), LexemIdent) << c;
+    EXPECT_EQ(lexem, "b");
+    EXPECT_EQ(parser->GetNext(lexem), LexemEnd) << c;
+
+    auto blanks = MakeParser<TParser>(text);
+    blanks->SetOmitBlank(false);
+    blanks->GetNext(lexem);
+    EXPECT_EQ(blanks->GetNext(lexem), LexemBlank) << c;
+    EXPECT_EQ(lexem, std::string(1, static_cast<char>(c)));
   }
 }
 
@@ -275,9 +278,9 @@ TEST(ParserNavigation, ToLexemByTextStopsAtAPrefix) {
   EXPECT_EQ(symbols->CurrPos(), 3);
   EXPECT_TRUE(symbols->ToLexem("("));
   EXPECT_EQ(symbols->CurrPos(), 5);
-  // The search ends cleanly on an error and the next read is a plain one.
-  auto broken = MakeParser<TParser>("a \x01 b");
-  EXPECT_THROW(broken->ToLexem("b"), Exception);
+  // A control byte is a blank: the search goes past it.
+  auto control = MakeParser<TParser>("a \x01\v\f b");
+  EXPECT_TRUE(control->ToLexem("b"));
 }
 
 TEST(ParserNavigation, ClauseListMustNotBeEmpty) {

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "dac/framework/values/bcd.h"
+#include "dac/mysql/client/wire/protocol.h"
 #include "dac/store/blob/blob.h"
 #include "dac/store/record/data_types.h"
 #include "platform/date_time.h"
@@ -67,6 +68,25 @@ void ApiRoundTripTest::SetUp() {
   latin1_ = std::make_unique<ApiConnection>(GetParam(), *settings);
   utf8_ = std::make_unique<ApiConnection>(GetParam(), *settings);
   ApiQuery(api(), utf8_->get(), "SET NAMES utf8mb4");
+}
+
+// The status flags say how the session reads string literals: they follow
+// every change of sql_mode, and a failed statement leaves them standing.
+TEST_P(ApiRoundTripTest, TheServerStatusFollowsTheEscapingMode) {
+  PMySqlCon con = latin1_->get();
+  const auto escapes_off = [&] { return (api()._mysql_server_status(con) & kServerStatusNoBackslashEscapes) != 0; };
+  EXPECT_FALSE(escapes_off());
+  ApiQuery(api(), con, "SET SESSION sql_mode = CONCAT(@@sql_mode, ',NO_BACKSLASH_ESCAPES')");
+  EXPECT_TRUE(escapes_off());
+  ApiQuery(api(), con, "SELECT 1");
+  EXPECT_TRUE(escapes_off());
+  const std::string failing = "SELECT * FROM no_such_table_anywhere";
+  EXPECT_NE(api().mysql_real_query(con, failing, static_cast<uint32_t>(failing.size())), 0);
+  EXPECT_TRUE(escapes_off());
+  // A lone backslash is a character of its own now.
+  EXPECT_EQ(ApiQuery(api(), con, "SELECT HEX('\\')"), (Rows{{std::string("5C")}}));
+  ApiQuery(api(), con, "SET SESSION sql_mode = REPLACE(@@sql_mode, 'NO_BACKSLASH_ESCAPES', '')");
+  EXPECT_FALSE(escapes_off());
 }
 
 TEST_P(ApiRoundTripTest, ScalarsDatesAndText) {
