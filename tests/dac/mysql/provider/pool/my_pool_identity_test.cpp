@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <exception>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -55,30 +56,37 @@ class MyPoolIdentityTest : public ::testing::Test {
     if (!s) GTEST_SKIP() << "no test server";
     settings = *s;
     admin = testing::OpenConnection(testing::DirectApi(), settings);
-    for (const char* db : {"pool_case", "POOL_CASE"}) {
-      admin->ExecStatement(std::string("DROP DATABASE IF EXISTS ") + db);
-      admin->ExecStatement(std::string("CREATE DATABASE ") + db);
-      admin->ExecStatement(std::string("CREATE TABLE ") + db + ".t (v VARCHAR(20))");
-      admin->ExecStatement(std::string("INSERT INTO ") + db + ".t VALUES ('" + db + "')");
+    // Two databases whose names differ only in case, each with a table
+    // that holds its name; named for the test, as tests run side by side.
+    const std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    lower_db = "pool_" + std::to_string(std::hash<std::string>{}(test) % 1000000);
+    upper_db = Upper(lower_db);
+    for (const std::string& db : {lower_db, upper_db}) {
+      admin->ExecStatement("DROP DATABASE IF EXISTS " + db);
+      admin->ExecStatement("CREATE DATABASE " + db);
+      admin->ExecStatement("CREATE TABLE " + db + ".t (v VARCHAR(20))");
+      admin->ExecStatement("INSERT INTO " + db + ".t VALUES ('" + db + "')");
     }
-    // An account named as the test user but in capitals, which may do nothing.
-    upper_user = plat_upper(settings.user);
-    DropUpper();
-    admin->ExecStatement("CREATE USER '" + upper_user + "'@'127.0.0.1' IDENTIFIED BY 'upper-pw'");
     TMyConnectionPoolManager::Clear();
   }
   void TearDown() override {
     for (TMyConnection* made : made_) made->Free();
     TMyConnectionPoolManager::Clear();
     if (!admin) return;
-    DropUpper();
-    for (const char* db : {"pool_case", "POOL_CASE"}) admin->ExecStatement(std::string("DROP DATABASE IF EXISTS ") + db);
+    if (!upper_user.empty()) DropUpperUser();
+    for (const std::string& db : {lower_db, upper_db}) admin->ExecStatement("DROP DATABASE IF EXISTS " + db);
   }
-  static std::string plat_upper(std::string text) {
+  static std::string Upper(std::string text) {
     for (char& c : text) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
     return text;
   }
-  void DropUpper() { admin->ExecStatement("DROP USER IF EXISTS '" + upper_user + "'@'127.0.0.1'"); }
+  // An account named as the test user but in capitals, which may do nothing.
+  void MakeUpperUser() {
+    upper_user = Upper(settings.user);
+    DropUpperUser();
+    admin->ExecStatement("CREATE USER '" + upper_user + "'@'127.0.0.1' IDENTIFIED BY 'upper-pw'");
+  }
+  void DropUpperUser() { admin->ExecStatement("DROP USER IF EXISTS '" + upper_user + "'@'127.0.0.1'"); }
 
   TMyConnection* Pooled(const Login& login, int port = 0) {
     auto* c = MakeComponent<TMyConnection>(nullptr);
@@ -119,6 +127,7 @@ class MyPoolIdentityTest : public ::testing::Test {
 
   testing::ServerSettings settings;
   std::unique_ptr<TMySQLConnection> admin;
+  std::string lower_db, upper_db;
   std::string upper_user;
 
  private:
@@ -127,7 +136,8 @@ class MyPoolIdentityTest : public ::testing::Test {
 
 TEST_F(MyPoolIdentityTest, APooledSessionGoesOnlyToTheSettingsThatOpenedIt) {
   const testing::ServerSettings& s = settings;
-  const Login plain{s.user, s.password, "pool_case"};
+  MakeUpperUser();
+  const Login plain{s.user, s.password, lower_db};
   const Login x509{s.x509_user, s.password, s.database, true, s.client_key, s.client_cert, s.ssl_ca};
   enum Outcome { kShared, kOwnSession, kRefused };
   struct Case {
@@ -139,13 +149,13 @@ TEST_F(MyPoolIdentityTest, APooledSessionGoesOnlyToTheSettingsThatOpenedIt) {
     std::string database;  // and its DATABASE()
   };
   const Case cases[] = {
-      {"the same settings share", plain, plain, kShared, s.user, "pool_case"},
-      {"a database differing in case", plain, {s.user, s.password, "POOL_CASE"}, kOwnSession, s.user, "POOL_CASE"},
-      {"a user differing in case", plain, {upper_user, "upper-pw", "pool_case"}, kRefused, "", ""},
+      {"the same settings share", plain, plain, kShared, s.user, lower_db},
+      {"a database differing in case", plain, {s.user, s.password, upper_db}, kOwnSession, s.user, upper_db},
+      {"a user differing in case", plain, {upper_user, "upper-pw", lower_db}, kRefused, "", ""},
       {"a user differing in case, no database", {s.user, s.password, ""}, {upper_user, "upper-pw", ""}, kOwnSession,
        upper_user, ""},
-      {"a wrong password", plain, {s.user, "wrong", "pool_case"}, kRefused, "", ""},
-      {"the password in another case", plain, {s.user, plat_upper(s.password), "pool_case"}, kRefused, "", ""},
+      {"a wrong password", plain, {s.user, "wrong", lower_db}, kRefused, "", ""},
+      {"the password in another case", plain, {s.user, Upper(s.password), lower_db}, kRefused, "", ""},
       {"TLS with the client certificate shares", x509, x509, kShared, s.x509_user, s.database},
       {"TLS without the client certificate",
        x509,
@@ -181,7 +191,7 @@ TEST_F(MyPoolIdentityTest, APooledSessionGoesOnlyToTheSettingsThatOpenedIt) {
     EXPECT_EQ(after.user.substr(0, after.user.find('@')), c.user);
     EXPECT_EQ(after.database, c.database);
     // The table of that very database.
-    if (c.database == "pool_case" || c.database == "POOL_CASE") {
+    if (c.database == lower_db || c.database == upper_db) {
       EXPECT_EQ(One(second, "SELECT v FROM t"), c.database);
     }
     second->Disconnect();
@@ -192,30 +202,30 @@ TEST_F(MyPoolIdentityTest, APooledSessionGoesOnlyToTheSettingsThatOpenedIt) {
   TMyConnectionPoolManager::Clear();
   TMyConnection* full = Pooled({s.user, s.password, ""});
   full->Connect();
-  EXPECT_EQ(One(full, "SELECT v FROM pool_case.t"), "pool_case");
+  EXPECT_EQ(One(full, "SELECT v FROM " + lower_db + ".t"), lower_db);
   full->Disconnect();
   TMyConnection* none = Pooled({upper_user, "upper-pw", ""});
   none->Connect();
-  EXPECT_THROW(One(none, "SELECT v FROM pool_case.t"), std::exception);
+  EXPECT_THROW(One(none, "SELECT v FROM " + lower_db + ".t"), std::exception);
 }
 
 TEST_F(MyPoolIdentityTest, AConnectionMovedToAnotherDatabaseGivesItsSessionNotBackToThePool) {
-  TMyConnection* moved = Pooled({settings.user, settings.password, "pool_case"});
+  TMyConnection* moved = Pooled({settings.user, settings.password, lower_db});
   moved->Connect();
   const Identity before = Who(moved);
-  moved->SetDatabase("POOL_CASE");
-  EXPECT_EQ(Who(moved).database, "POOL_CASE");
+  moved->SetDatabase(upper_db);
+  EXPECT_EQ(Who(moved).database, upper_db);
   moved->Disconnect();
-  TMyConnection* next = Pooled({settings.user, settings.password, "pool_case"});
+  TMyConnection* next = Pooled({settings.user, settings.password, lower_db});
   next->Connect();
   const Identity after = Who(next);
   EXPECT_NE(after.session, before.session);
-  EXPECT_EQ(after.database, "pool_case");
+  EXPECT_EQ(after.database, lower_db);
 }
 
 TEST_F(MyPoolIdentityTest, ASessionCutOnItsWayIsNotHandedOutAgain) {
   Relay relay(settings.host, settings.port);
-  const Login login{settings.user, settings.password, "pool_case"};
+  const Login login{settings.user, settings.password, lower_db};
   TMyConnection* first = Pooled(login, relay.Port());
   first->Connect();
   const Identity before = Who(first);
@@ -231,7 +241,7 @@ TEST_F(MyPoolIdentityTest, ASessionCutOnItsWayIsNotHandedOutAgain) {
     next.back()->Connect();
     sessions.push_back(Who(next.back()).session);
     EXPECT_NE(sessions.back(), before.session);
-    EXPECT_EQ(One(next.back(), "SELECT v FROM t"), "pool_case");
+    EXPECT_EQ(One(next.back(), "SELECT v FROM t"), lower_db);
   }
   EXPECT_NE(sessions[0], sessions[1]);
   EXPECT_NE(sessions[1], sessions[2]);
