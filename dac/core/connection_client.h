@@ -45,6 +45,10 @@ class IDAConnectionClient {
   virtual bool ClientCachedUpdates() const = 0;
   virtual void ClientApplyUpdates() = 0;
   virtual void ClientCommitUpdates() = 0;
+  // The connection's transaction ended: committed, or rolled back (also by
+  // a lost session). A dataset's rows applied in it stay applied, or count
+  // as pending again.
+  virtual void ClientTransactionEnded(bool committed) = 0;
 
  protected:
   ~IDAConnectionClient() = default;

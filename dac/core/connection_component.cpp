@@ -286,7 +286,7 @@ void TCustomDAConnection::DoConnect() {
 void TCustomDAConnection::DoAfterConnect() {
   if (GetInTransaction()) {
     // The transaction died with the lost session.
-    transaction_id_.clear();
+    TransactionEnded(false);
     iconnection_->SetProp(prAutoCommit, auto_commit_);
     if (options_->GetDisconnectedMode()) connect_count_ = std::max(connect_count_ - 1, 0);
   }
@@ -332,11 +332,12 @@ void TCustomDAConnection::FinishDisconnect() {
     TCustomConnection::SetConnected(false);
   } catch (...) {
     SetBeforeDisconnect(std::move(before_disconnect));
-    transaction_id_.clear();
+    TransactionEnded(false);
     throw;
   }
   SetBeforeDisconnect(std::move(before_disconnect));
-  transaction_id_.clear();
+  // Closed without a commit: whatever the transaction did is gone.
+  TransactionEnded(false);
 }
 
 void TCustomDAConnection::DoDisconnect() {

@@ -45,16 +45,19 @@ enum TRetryMode : uint8_t { rmRaise = 0, rmReconnect, rmReconnectExecute };
 using TDAConnectionErrorEvent = std::function<void(TObject* sender, EDAError& error, bool& fail)>;
 // Asked when a lost connection may be restored: rmRaise gives up,
 // rmReconnect restores it, rmReconnectExecute also runs the operation again.
-using TConnectionLostEvent =
-    std::function<void(TObject* sender, TComponent* component, TConnLostCause cause, TRetryMode& retry_mode)>;
+// attempt counts the tries to restore it that failed already (0 at first).
+using TConnectionLostEvent = std::function<void(TObject* sender, TComponent* component, TConnLostCause cause,
+                                                int32_t attempt, TRetryMode& retry_mode)>;
 
 class TCustomDAConnection : public TCustomConnection, public IConnectionCredentials, public ITracedComponent {
   DAC_DECLARE_CLASS();
 
  public:
-  // Without an OnConnectionLost handler to decide, a lost connection is
-  // tried again at most this many times before the error goes on.
+  // A lost connection is tried again at most this many times before the
+  // error goes on, whatever an OnConnectionLost handler answers; the tries
+  // after the first wait kReconnectPauseMs each on the process clock.
   static constexpr int32_t kMaxReconnectAttempts = 3;
+  static constexpr uint32_t kReconnectPauseMs = 1000;
   // The transaction identifier of a local transaction.
   static constexpr const char* kLocalTransaction = "Local";
   // The transaction identifier that marks statements run outside a
@@ -259,10 +262,14 @@ class TCustomDAConnection : public TCustomConnection, public IConnectionCredenti
   void DisconnectGuarded();
   void BindClients(TDKConnection* connection);
   void EndTransaction(bool commit);
+  // Forgets the transaction and tells the datasets how it ended.
+  void TransactionEnded(bool committed);
   void CheckConnected() const;
   void ApplyUpdatesOnce(const std::vector<TDataSet*>& data_sets);
+  void RollbackAfterFailedApply() noexcept;
   // Whether the clients allow a reconnect after a fatal error of component.
   bool ClientsAllowReconnect(TConnLostCause cause, const TComponent* component) const;
+  void PauseBeforeReconnect();
   bool Loading() const { return ComponentState().Contains(csLoading); }
   bool Designing() const { return ComponentState().Contains(csDesigning); }
 

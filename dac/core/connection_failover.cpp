@@ -9,6 +9,7 @@
 #include "dac/core/trace/sql_monitor.h"
 #include "dac/framework/classes/scoped_value.h"
 #include "dac/framework/data/dataset.h"
+#include "platform/clock.h"
 
 namespace dac {
 
@@ -66,6 +67,8 @@ bool TCustomDAConnection::ClientsAllowReconnect(TConnLostCause cause, const TCom
   return true;
 }
 
+void TCustomDAConnection::PauseBeforeReconnect() { plat::Sleep(kReconnectPauseMs); }
+
 void TCustomDAConnection::DoError(Exception& error, bool& fail, bool& reconnect, bool& reexecute,
                                   int32_t reconnect_attempt, TConnLostCause& conn_lost_cause) {
   conn_lost_cause = clUnknown;
@@ -80,8 +83,8 @@ void TCustomDAConnection::DoError(Exception& error, bool& fail, bool& reconnect,
     reconnect = (GetConnected() || (reconnect_attempt > 0 && local_failover) ||
                  (conn_lost_cause == clConnect && options_->GetDisconnectedMode())) &&
                 (transaction_id_.empty() || conn_lost_cause == clConnectionApply);
-    // Nobody decides for a server that stays down: give up after a few tries.
-    if (reconnect && reconnect_attempt >= kMaxReconnectAttempts && !(local_failover && on_connection_lost_)) {
+    // A server that stays down is not tried without end, whoever decides.
+    if (reconnect && reconnect_attempt >= kMaxReconnectAttempts) {
       reconnect = false;
       fail = true;
     }
@@ -90,12 +93,14 @@ void TCustomDAConnection::DoError(Exception& error, bool& fail, bool& reconnect,
   if (reconnect && local_failover) {
     TRetryMode retry_mode =
         conn_lost_cause == clUnknown || conn_lost_cause == clExecute ? rmRaise : rmReconnectExecute;
-    if (on_connection_lost_) on_connection_lost_(this, da_error->Component(), conn_lost_cause, retry_mode);
+    if (on_connection_lost_)
+      on_connection_lost_(this, da_error->Component(), conn_lost_cause, reconnect_attempt, retry_mode);
     reconnect = retry_mode != rmRaise;
     reexecute = (retry_mode == rmReconnectExecute && conn_lost_cause != clUnknown) ||
                 (conn_lost_cause == clConnect && retry_mode != rmRaise);
     fail = !reexecute;
   }
+  if (fatal && reconnect && reconnect_attempt > 0) PauseBeforeReconnect();
   if ((!local_failover || !reconnect) && on_error_) on_error_(this, *da_error, fail);
   if (fatal && iconnection_) {
     iconnection_->SetIsValid(false);

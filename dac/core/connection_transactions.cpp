@@ -78,7 +78,7 @@ void TCustomDAConnection::EndTransaction(bool commit) {
     monitor.TRRollback(this, message_id, true);
     iconnection_->Rollback();
   }
-  transaction_id_.clear();
+  TransactionEnded(commit);
   iconnection_->SetProp(prAutoCommit, auto_commit_);
   if (commit) {
     monitor.TRCommit(this, message_id, false);
@@ -86,6 +86,14 @@ void TCustomDAConnection::EndTransaction(bool commit) {
     monitor.TRRollback(this, message_id, false);
   }
   if (had_transaction && options_->GetDisconnectedMode()) InternalDisconnect();
+}
+
+void TCustomDAConnection::TransactionEnded(bool committed) {
+  if (transaction_id_.empty()) return;
+  transaction_id_.clear();
+  for (int i = 0; i < DataSetCount(); ++i) {
+    if (IDAConnectionClient* client = ConnectionClientOf(DataSets(i))) client->ClientTransactionEnded(committed);
+  }
 }
 
 void TCustomDAConnection::ApplyUpdates() {
@@ -115,10 +123,25 @@ void TCustomDAConnection::ApplyUpdatesOnce(const std::vector<TDataSet*>& data_se
     throw;
   } catch (...) {
     // A lost connection took its transaction along, and its error matters.
-    if (GetConnected()) Rollback();
+    RollbackAfterFailedApply();
     throw;
   }
   for (IDAConnectionClient* client : clients) client->ClientCommitUpdates();
+}
+
+// The rows of the failed apply become pending again with the rollback. A
+// rollback that fails too leaves the transaction's state unknown: the
+// session goes, which ends the transaction for sure.
+void TCustomDAConnection::RollbackAfterFailedApply() noexcept {
+  try {
+    if (GetConnected()) Rollback();
+  } catch (...) {
+    try {
+      DisconnectGuarded();
+    } catch (...) {
+    }
+  }
+  TransactionEnded(false);
 }
 
 void TCustomDAConnection::MaintainImplicitTransaction(bool client_auto_commit) {

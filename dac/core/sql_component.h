@@ -176,6 +176,7 @@ class TCustomDASQL : public TComponent, public IDAConnectionClient, public ITrac
   bool ClientCachedUpdates() const override { return false; }
   void ClientApplyUpdates() override {}
   void ClientCommitUpdates() override {}
+  void ClientTransactionEnded(bool) override {}
 
   // ---- ITracedComponent ----
   TComponent* GetTraceParent() const override;

@@ -9,6 +9,7 @@
 #include "dac/core/server/connection.h"
 #include "dac/core/server/da_errors.h"
 #include "dac/core/server/messages.h"
+#include "dac/core/server/record_set.h"
 #include "dac/framework/classes/database_error.h"
 
 namespace dac {
@@ -47,16 +48,29 @@ void TCustomDADataSet::InternalApplyUpdates(bool allow_fail_over) {
   TCustomDAConnection* used = UsedConnection();
   TOperationScope operation(used, clApply, allow_fail_over);
   for (;;) {
+    // Rows applied inside a transaction stay on the server only if it commits.
+    if (irecord_set_) irecord_set_->SetTentativeApply(used && used->GetInTransaction());
     try {
       TMemDataSet::ApplyUpdates();
       return;
-    } catch (const EFailOver&) {
+    } catch (const EFailOver& failover) {
       ClearBatch();
+      // A connection-wide apply runs again as a whole, from its own loop.
+      if (failover.ConnLostCause() != clApply) throw;
       used->RestoreAfterFailOver();
     } catch (...) {
       ClearBatch();
       throw;
     }
+  }
+}
+
+void TCustomDADataSet::ClientTransactionEnded(bool committed) {
+  if (!irecord_set_) return;
+  if (committed) {
+    irecord_set_->ConfirmTentativeUpdates();
+  } else {
+    irecord_set_->RestoreTentativeUpdates();
   }
 }
 

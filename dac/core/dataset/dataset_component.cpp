@@ -273,11 +273,19 @@ void TCustomDADataSet::Disconnect() {
   FieldDefs().SetUpdated(false);
 }
 
+bool TCustomDADataSet::CursorOnSecondSession() const {
+  TCustomDAConnection* used = UsedConnection();
+  TDKConnection* running = icommand_ ? icommand_->GetConnection() : nullptr;
+  return running && used && running != used->GetIConnection();
+}
+
 void TCustomDADataSet::ConnectChange(TObject* sender, bool connecting) {
   TCustomDAConnection* used = UsedConnection();
   if (connecting) {
     if (dynamic_cast<TCustomDAConnection*>(sender)) return;
     DAC_ASSERT(irecord_set_ && used && used->GetIConnection(), "No record set or server connection to bind");
+    // Rows still coming over a session of their own keep coming over it.
+    if (CursorOnSecondSession()) return;
     irecord_set_->SetConnection(used->GetIConnection());
     return;
   }
@@ -287,8 +295,12 @@ void TCustomDADataSet::ConnectChange(TObject* sender, bool connecting) {
   // Lost while cached updates are applied: the rows and their pending
   // changes stay for another apply, and the apply's own error goes on.
   if (GetInCacheProcessing()) return;
-  if (used && used->Options().GetDisconnectedMode()) {
-    if (irecord_set_) irecord_set_->Disconnect();
+  // A lost session takes along only what lived on it: the rows and their
+  // pending changes stay, and the next use connects again (or reports
+  // that it cannot).
+  const bool lost = used && used->GetDisconnectGuard();
+  if (used && (used->Options().GetDisconnectedMode() || lost)) {
+    if (irecord_set_ && !(lost && CursorOnSecondSession())) irecord_set_->Disconnect();
     return;
   }
   Disconnect();

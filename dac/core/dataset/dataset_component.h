@@ -318,6 +318,7 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   bool ClientCachedUpdates() const override { return GetCachedUpdates(); }
   void ClientApplyUpdates() override { ApplyUpdates(); }
   void ClientCommitUpdates() override { CommitUpdates(); }
+  void ClientTransactionEnded(bool committed) override;
 
   // ---- IDASQLOwner ----
   bool OwnerActive() const override { return GetActive(); }
@@ -368,8 +369,8 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   // 11. Closes, unprepares; the field definitions are read again at the next open.
   virtual void Disconnect();
   // 12. The connection opens (the record set is bound) or closes: in
-  // disconnected mode the record set lets its statement go and keeps its
-  // rows, otherwise the dataset disconnects.
+  // disconnected mode, or when the session was lost, the record set lets
+  // its statement go and keeps its rows, otherwise the dataset disconnects.
   virtual void ConnectChange(TObject* sender, bool connecting);
   // 13. Normalized; while open it must name a table of the statement
   // ("Wrong UpdatingTable value - table %s is unknown"); empty: the first.
@@ -642,6 +643,9 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   bool MatchesMaster();
 
   void BindCommand();
+  // The record set's statement runs on a second session of its own, not
+  // on the connection's.
+  bool CursorOnSecondSession() const;
   void SendOptionsToRecordSet();
   void FreeUpdateQueries();
   void FreeLocalDetailLinks();

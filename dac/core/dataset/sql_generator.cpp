@@ -153,15 +153,37 @@ bool TDASQLGenerator::FieldIsNull(TFieldDesc* field_desc, bool old_value) {
   return FieldIsNull(field_desc, old_value, Data(), OldRecBuf(), NewRecBuf());
 }
 
+namespace {
+
+std::string BlobBytes(TBlob& blob) {
+  std::string bytes(blob.GetSize(), '\0');
+  if (!bytes.empty()) bytes.resize(blob.Read(0, static_cast<uint32_t>(bytes.size()), bytes.data()));
+  return bytes;
+}
+
+// Both null, or both holding the same bytes.
+bool SameBlobValue(TData& data, uint16_t field_no, void* old_rec_buf, void* new_rec_buf) {
+  const bool old_null = data.GetNull(field_no, old_rec_buf);
+  if (old_null != data.GetNull(field_no, new_rec_buf)) return false;
+  if (old_null) return true;
+  auto* old_blob = dynamic_cast<TBlob*>(data.GetObject(field_no, old_rec_buf));
+  auto* new_blob = dynamic_cast<TBlob*>(data.GetObject(field_no, new_rec_buf));
+  if (old_blob == new_blob) return true;
+  if (!old_blob || !new_blob) return false;
+  return old_blob->GetSize() == new_blob->GetSize() && BlobBytes(*old_blob) == BlobBytes(*new_blob);
+}
+
+}  // namespace
+
 bool TDASQLGenerator::FieldModified(TFieldDesc* field_desc, TData* data, void* old_rec_buf, void* new_rec_buf) {
   // Without a row (a closed or empty dataset) nothing was modified.
   if (!old_rec_buf || !new_rec_buf) return false;
   const uint16_t type = field_desc->GetDataType();
   if (IsBlobDataType(type)) {
     const uint16_t field_no = field_desc->GetFieldNo();
-    if (data_set_->GetInCacheProcessing()) {
-      return data->GetObject(field_no, old_rec_buf) != data->GetObject(field_no, new_rec_buf);
-    }
+    // An edited cached row holds blobs of its own beside those of its old
+    // version: what counts is whether the value differs.
+    if (data_set_->GetInCacheProcessing()) return !SameBlobValue(*data, field_no, old_rec_buf, new_rec_buf);
     auto* blob = dynamic_cast<TBlob*>(data->GetObject(field_no, new_rec_buf));
     return blob && blob->GetModified();
   }

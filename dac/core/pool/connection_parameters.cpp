@@ -1,15 +1,15 @@
 #include "dac/core/pool/connection_parameters.h"
 
-#include "platform/ascii.h"
-
 namespace dac {
 
 DAC_DEFINE_CLASS(TDKConnectionParameters, TPersistent, TMetaClassOf<TDKConnectionParameters>)
 
+// Exact comparisons: a server tells user names apart by case, and a pooled
+// session must be the very one these settings would open.
 bool TDKConnectionParameters::Equals(const TDKConnectionParameters* other) const {
   return other != nullptr && MinPoolSize == other->MinPoolSize && MaxPoolSize == other->MaxPoolSize &&
-         plat::SameText(Username, other->Username) && plat::SameText(Server, other->Server) &&
-         Password == other->Password && ConnectionLifetime == other->ConnectionLifetime && Validate == other->Validate;
+         Username == other->Username && Server == other->Server && Password == other->Password &&
+         ConnectionLifetime == other->ConnectionLifetime && Validate == other->Validate;
 }
 
 void TDKConnectionParameters::AssignTo(TPersistent* dest) const {

@@ -17,8 +17,8 @@ class TDKConnectionParameters : public TPersistent {
  public:
   TDKConnectionParameters() = default;
 
-  // Same sizes, lifetime and Validate, user name and server without regard
-  // to case, the password exactly; false for null.
+  // Same sizes, lifetime and Validate, and the same user name, server and
+  // password, case included; false for null.
   virtual bool Equals(const TDKConnectionParameters* other) const;
 
   int32_t MinPoolSize = 0;

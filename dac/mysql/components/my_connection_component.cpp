@@ -58,6 +58,8 @@ void TCustomMyConnection::SendProp(int prop, const Variant& value) const {
 void TCustomMyConnection::SetDatabase(const std::string& value) {
   if (value == database_) return;
   database_ = value;
+  // A pooled session in another database no longer fits its pool's key.
+  if (GetPooling() && GetConnected()) RemoveFromPool();
   SendProp(prMyDatabase, value);
 }
 

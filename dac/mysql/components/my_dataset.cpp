@@ -190,13 +190,15 @@ std::string TCustomMyDataSet::SQLGetOrderBy(const std::string& sql) {
 std::string TCustomMyDataSet::GetActualFieldName(TFieldDesc* field_desc, bool is_refresh) {
   auto* desc = dynamic_cast<TMySQLFieldDesc*>(field_desc);
   DAC_ASSERT(desc != nullptr, "A MySQL field descriptor expected");
-  // Column names are the server's: each one identifier.
-  if (!is_refresh) return QuoteIdentifier(desc->GetName().empty() ? desc->GetActualName() : desc->GetName());
+  // The column as its table names it, one identifier: a column alias means
+  // nothing to the table a condition reads.
+  const std::string column = QuoteIdentifier(desc->GetActualName().empty() ? desc->GetName() : desc->GetActualName());
+  if (!is_refresh) return column;
   const TDKTableInfo* table = desc->GetTableInfo();
   const std::string table_name = OwnTableName().empty() ? GenerateTableName(*desc) : OwnTableName();
-  if (!table || table_name.empty()) return QuoteIdentifier(desc->GetActualName());
+  if (!table || table_name.empty()) return column;
   const std::string& prefix = table->GetTableAlias().empty() ? table->GetTableName() : table->GetTableAlias();
-  return QuoteName(prefix) + "." + QuoteIdentifier(desc->GetName());
+  return QuoteName(prefix) + "." + column;
 }
 
 // ---- opening ----
@@ -413,7 +415,9 @@ void TCustomMyDataSet::GetKeyAndDataFields(TKeyAndDataFields& key_and_data_field
     if (field->FieldKind() != fkData) continue;
     auto* desc = dynamic_cast<TMySQLFieldDesc*>(TMemDataSet::GetFieldDesc(field));
     if (!desc) continue;
-    if (filtered && OwnTableName().empty() && desc->GetTableInfo() && desc->GetTableInfo() != updating) continue;
+    // A column without a table (an expression) is read, never written.
+    if (!desc->GetTableInfo()) continue;
+    if (filtered && OwnTableName().empty() && desc->GetTableInfo() != updating) continue;
     if (desc->GetIsPrimaryKey()) key_and_data_fields.KeyFieldDescs.push_back(desc);
     if (!desc->GetReadOnly()) key_and_data_fields.DataFieldDescs.push_back(desc);
   }
@@ -438,8 +442,6 @@ void TCustomMyDataSet::CheckUpdateSQL(const std::string& sql, TStatementTypes st
                                       TDAParamsInfo*& params_info) {
   TCustomDADataSet::CheckUpdateSQL(sql, statement_types, params_info);
   if (!params_info) return;
-  if (statement_types.Contains(stRefreshQuick)) return;
-  if (statement_types.Contains(stRefresh) && (ParamCount() > 0 || Options().GetFullRefresh())) return;
   auto* query = dynamic_cast<TCustomDADataSet*>(UpdateQuery());
   TDKCommand* command = query ? query->GetICommand() : nullptr;
   auto* generator = dynamic_cast<TMySQLGenerator*>(SQLGenerator());
@@ -447,6 +449,11 @@ void TCustomMyDataSet::CheckUpdateSQL(const std::string& sql, TStatementTypes st
   // Positions of an earlier statement must not stay in front of these.
   command->SetProp(prMyKeepParamPositions, true);
   command->SetProp(prMyKeepParamPositions, false);
+  if (statement_types.Contains(stRefreshQuick)) return;
+  // A refresh built on the dataset's own statement has its condition
+  // somewhere inside that statement: the command finds the placeholders there.
+  const bool own_statement = Options().GetFullRefresh() || GetReadOnly();
+  if (statement_types.Contains(stRefresh) && (ParamCount() > 0 || own_statement)) return;
   for (int i = 0; i < params_info->Count(); ++i) command->SetProp(prMyParamPosition, generator->GetParamOffset(i));
 }
 

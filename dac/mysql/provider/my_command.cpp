@@ -336,19 +336,25 @@ void TMySQLCommand::AppendParam(StringBuilder& sql, int placeholder, const TMySQ
 
 // ---- breaking off ----
 
-void TMySQLCommand::BreakExec() {
-  plat::CriticalSectionGuard guard(lock_);
-  if (!executing_) return;
-  break_requested_ = true;
-  TMySQLConnection& running = Connection();
-  auto killer = std::make_unique<TMySQLConnection>();
-  killer->Assign(running);
-  killer->Connect("");
+void TMySQLCommand::BreakExec() noexcept {
   try {
-    const std::string kill = "KILL " + std::to_string(running.GetAPI().mysql_thread_id(running.GetHandle()));
-    killer->GetAPI().mysql_real_query(killer->GetHandle(), kill, static_cast<uint32_t>(kill.size()));
+    plat::CriticalSectionGuard guard(lock_);
+    if (!executing_) return;
+    TMySQLConnection& running = Connection();
+    TMySQLConnection killer;
+    killer.Assign(running);
+    // The second session's errors stay here: its failure only leaves the
+    // statement running to its end, and nothing may reach the components
+    // from this thread.
+    killer.SetOnError(nullptr);
+    killer.Connect("");
+    // The statement ends; the session, with its variables, temporary tables
+    // and transaction, stays.
+    const std::string kill = "KILL QUERY " + std::to_string(running.GetAPI().mysql_thread_id(running.GetHandle()));
+    if (killer.GetAPI().mysql_real_query(killer.GetHandle(), kill, static_cast<uint32_t>(kill.size())) == 0)
+      break_requested_ = true;
   } catch (...) {
-    // The statement may have ended meanwhile; nothing to report.
+    // The statement may have ended meanwhile, or the second session was refused.
   }
 }
 

@@ -62,9 +62,11 @@ class TMySQLCommand : public TDKCommand {
   // Rows affected by the last execution, and the cursor state it leaves:
   // csExecuted when it has columns, else csInactive.
   int32_t CalcRowsAffected();
-  // From another thread: kills the running statement through a second
-  // connection. Nothing when no statement runs.
-  void BreakExec();
+  // From another thread: ends the running statement (KILL QUERY) through a
+  // second session made like the command's, which keeps its session.
+  // Nothing when no statement runs; never raises: a statement that cannot
+  // be broken off runs to its end.
+  void BreakExec() noexcept;
   // The text becomes the call of the stored procedure or function, over
   // the parameters as they are (dac/mysql/provider/my_proc_call.h).
   void CreateProcCall(const std::string& name);

@@ -8,11 +8,11 @@
 #include "dac/mysql/client/api/mysql_api_direct.h"
 #include "dac/mysql/client/api/mysql_api_embedded.h"
 #include "dac/mysql/client/wire/client_records.h"
-#include "dac/mysql/provider/my_sql_charsets.h"
 #include "dac/mysql/provider/my_error.h"
 #include "dac/mysql/provider/my_identifiers.h"
 #include "dac/mysql/provider/my_messages.h"
 #include "dac/mysql/provider/my_property_codes.h"
+#include "dac/mysql/provider/my_sql_charsets.h"
 #include "platform/code_page.h"
 
 namespace dac {
@@ -345,6 +345,13 @@ void TMySQLConnection::Assign(const TMySQLConnection& source) {
   protocol_ = source.protocol_;
   api_ = source.api_;
   numeric_type_ = source.numeric_type_;
+  // A second session reaches the server the way the first does: through
+  // the same transport, with the same certificates.
+  io_handler_ = source.io_handler_;
+  ssl_cipher_ = source.ssl_cipher_;
+  ssl_ca_ = source.ssl_ca_;
+  ssl_key_ = source.ssl_key_;
+  ssl_cert_ = source.ssl_cert_;
 }
 
 bool TMySQLConnection::SetProp(int prop, const Variant& value) {

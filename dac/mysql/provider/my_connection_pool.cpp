@@ -5,7 +5,6 @@
 #include "dac/mysql/client/api/mysql_api_embedded.h"
 #include "dac/mysql/provider/my_property_codes.h"
 #include "dac/store/runtime/host_hooks.h"
-#include "platform/ascii.h"
 #include "platform/critical_section.h"
 
 namespace dac {
@@ -48,7 +47,8 @@ bool TMyConnectionParameters::Equals(const TDKConnectionParameters* other) const
   if (!TDKConnectionParameters::Equals(other)) return false;
   const auto* my = dynamic_cast<const TMyConnectionParameters*>(other);
   if (!my) return true;
-  const bool same = plat::SameText(Database, my->Database) && Port == my->Port && IOHandler == my->IOHandler &&
+  // The database as written: the server tells names apart by case.
+  const bool same = Database == my->Database && Port == my->Port && IOHandler == my->IOHandler &&
                     ConnectionTimeout == my->ConnectionTimeout && IsolationLevel == my->IsolationLevel &&
                     Compress == my->Compress && UseUnicode == my->UseUnicode && Charset == my->Charset &&
                     Protocol == my->Protocol && Embedded == my->Embedded && NumericType == my->NumericType &&

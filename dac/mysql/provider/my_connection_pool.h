@@ -26,9 +26,9 @@ class TMyConnectionParameters : public TDKConnectionParameters {
  public:
   TMyConnectionParameters() = default;
 
-  // The inherited comparison, then (for MySQL parameters) the database
-  // without regard to case, the character set exactly, the other settings
-  // equal, and the four TLS settings only under the TLS protocol.
+  // The inherited comparison, then (for MySQL parameters) the database and
+  // the character set exactly, the other settings equal, and the four TLS
+  // settings only under the TLS protocol (no other protocol uses them).
   bool Equals(const TDKConnectionParameters* other) const override;
 
   std::string Database;

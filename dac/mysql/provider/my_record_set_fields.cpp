@@ -324,7 +324,8 @@ void TMySQLRecordset::BuildFields(bool is_show, bool is_explain, const std::stri
     desc.SetFixed(fixed);
     desc.SetName(column.name);
     const bool aliased = !column.org_table.empty() && !plat::SameText(column.org_table, column.table);
-    desc.SetActualName(aliased || column.org_name.empty() ? column.name : column.org_name);
+    // The table's own name of the column, whatever the statement calls it or its table.
+    desc.SetActualName(column.org_name.empty() ? column.name : column.org_name);
     if (!column.table.empty()) {
       TDKTableInfo* entry = tables.Items(AddSQLObjectIfNeed(column.table, aliased));
       entry->SetTableAlias(rules.QuoteIdentifier(column.table, false));

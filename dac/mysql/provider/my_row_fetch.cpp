@@ -431,6 +431,8 @@ void TMySQLRecordset::PutBlob(TMySQLFieldDesc& field, const char* value, size_t 
     blob->SetModified(false);
     if (auto* compressed = dynamic_cast<TCompressedBlob*>(blob))
       compressed->SetCompressed(mode == cbClient || mode == cbClientServer);
+    // The server's value is where an edit goes back to, not the empty blob before it.
+    blob->Commit();
   }
 }
 

@@ -49,6 +49,8 @@ struct TCacheItem {
   TCacheItem* Next = nullptr;
   // Out of the list while an apply walk may still hold it; Next is kept.
   bool Unlinked = false;
+  // Applied inside a transaction that has not ended yet.
+  bool Tentative = false;
 };
 
 class TMemData : public TData {
@@ -160,6 +162,13 @@ class TMemData : public TData {
   void CancelUpdates() override;
   // Applied but uncommitted rows count as pending again.
   void RestoreUpdates() override;
+  // While on, the rows a walk applies are tentative: the transaction they
+  // went to the server in may still roll back.
+  void SetTentativeApply(bool value) { tentative_apply_ = value; }
+  // That transaction committed: its rows stay applied.
+  void ConfirmTentativeUpdates();
+  // It rolled back, or its session was lost: its rows are pending again.
+  void RestoreTentativeUpdates();
   // Reverts the current row: an appended row is removed, an updated one gets
   // its old record back, a deleted one is shown again.
   void RevertRecord() override;
@@ -376,6 +385,7 @@ class TMemData : public TData {
 
   // The apply walk under way, or null.
   ApplyWalk* apply_walk_ = nullptr;
+  bool tentative_apply_ = false;
 };
 
 }  // namespace dac

@@ -231,7 +231,22 @@ void TMemData::CancelUpdates() {
 
 void TMemData::RestoreUpdates() {
   if (!cached_updates_) return;
-  for (TCacheItem* cache = first_cache_item_; cache; cache = cache->Next) cache->Item->UpdateResult = urNone;
+  for (TCacheItem* cache = first_cache_item_; cache; cache = cache->Next) {
+    cache->Item->UpdateResult = urNone;
+    cache->Tentative = false;
+  }
+}
+
+void TMemData::ConfirmTentativeUpdates() {
+  for (TCacheItem* cache = first_cache_item_; cache; cache = cache->Next) cache->Tentative = false;
+}
+
+void TMemData::RestoreTentativeUpdates() {
+  for (TCacheItem* cache = first_cache_item_; cache; cache = cache->Next) {
+    if (!cache->Tentative) continue;
+    cache->Tentative = false;
+    if (cache->Item->UpdateResult == urApplied) cache->Item->UpdateResult = urNone;
+  }
 }
 
 void TMemData::CommitUpdates() {
@@ -348,13 +363,17 @@ void TMemData::ApplyItem(TCacheItem* cache, TUpdateRecAction& action) {
 }
 
 void TMemData::RecordResult(TCacheItem* batch, TCacheItem* cache, TUpdateRecAction action) {
+  const auto record = [&](TCacheItem* c) {
+    c->Item->UpdateResult = action;
+    c->Tentative = action == urApplied && tentative_apply_;
+  };
   if (action != urSuspended) {
     for (TCacheItem* c = batch; c && c != cache; c = c->Next) {
       // A row passed over was applied by an earlier walk and stays so.
-      if (!c->Unlinked && c->Item->UpdateResult != urApplied) c->Item->UpdateResult = action;
+      if (!c->Unlinked && c->Item->UpdateResult != urApplied) record(c);
     }
   }
-  cache->Item->UpdateResult = action;
+  record(cache);
 }
 
 void TMemData::ReleaseRemoved(ApplyWalk& walk) {

@@ -210,6 +210,8 @@ TEST_F(ConnectionTest, TransactionsEndWithTheConnection) {
   connection->SetName("Conn");
   EXPECT_EQ(ErrorOf([&] { connection->StartTransaction(); }),
             "Conn: Operation is not allowed when the connection is closed");
+  // The datasets hear how every transaction ended.
+  auto* watching = DataSet(connection);
   connection->Connect();
   connection->StartTransaction();
   connection->Disconnect();
@@ -222,6 +224,11 @@ TEST_F(ConnectionTest, TransactionsEndWithTheConnection) {
   EXPECT_EQ(ErrorOf([&] { connection->Disconnect(); }), "Lock wait timeout");
   EXPECT_FALSE(connection->GetConnected());
   EXPECT_FALSE(connection->GetInTransaction());
+
+  connection->Connect();
+  connection->StartTransaction();
+  connection->Rollback();
+  EXPECT_EQ(watching->transactions_ended, (std::vector<bool>{true, false, false}));
 }
 
 TEST_F(ConnectionTest, ApplyUpdatesChecksOwnersRollsBackAndRunsAgainAfterARestoredConnection) {
@@ -249,6 +256,9 @@ TEST_F(ConnectionTest, ApplyUpdatesChecksOwnersRollsBackAndRunsAgainAfterARestor
   EXPECT_EQ(Sent(), (Texts{"BEGIN", "UPDATE t", "ROLLBACK", "BEGIN", "BEGIN", "UPDATE t", "COMMIT"}));
   EXPECT_EQ(items->applies, 1 + 2);
   EXPECT_EQ(items->commits, 1);
+  // Rolled back, lost with its session, committed.
+  EXPECT_EQ(items->transactions_ended, (std::vector<bool>{false, false, true}));
+  EXPECT_TRUE(orders->transactions_ended.empty());
   EXPECT_EQ(connection->Fake()->calls.connect, 1 + 2);
 }
 

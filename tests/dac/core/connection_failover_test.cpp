@@ -10,6 +10,7 @@
 #include "tests/dac/core/support/test_clients.h"
 #include "tests/dac/core/support/test_connection.h"
 #include "tests/dac/framework/error_text.h"
+#include "tests/support/recording_clock.h"
 
 namespace dac::test {
 namespace {
@@ -83,7 +84,7 @@ TEST(Failover, DecisionTable) {
     TestConnection& connection = *scene.connection;
     connection.Options().SetLocalFailover(row.local_failover);
     if (row.handler) {
-      connection.SetOnConnectionLost([&](TObject*, TComponent* component, TConnLostCause, TRetryMode& mode) {
+      connection.SetOnConnectionLost([&](TObject*, TComponent* component, TConnLostCause, int32_t, TRetryMode& mode) {
         EXPECT_EQ(component, scene.data_set);
         mode = *row.handler;
       });
@@ -122,31 +123,52 @@ TEST(Failover, DecisionTable) {
   }
 }
 
-TEST(Failover, AServerThatStaysDownEndsTheRetries) {
+TEST(Failover, AServerThatStaysDownEndsTheRetriesWhateverTheHandlerAnswers) {
   Scene scene;
   TestConnection& connection = *scene.connection;
+  plat::testing::RecordingClock clock;
   connection.Options().SetLocalFailover(true);
-  connection.Connect();
-  connection.server->SetUp(false);
-  EXPECT_TRUE(scene.Raised(clOpen));
-  EXPECT_EQ(connection.Fake()->calls.connect, 1 + TCustomDAConnection::kMaxReconnectAttempts);
-  EXPECT_EQ(scene.errors, 1);
-  EXPECT_FALSE(connection.GetConnected());
-
-  // With a handler, the handler decides at every attempt.
-  connection.server->SetUp(true);
-  connection.Connect();
-  connection.server->SetUp(false);
-  std::vector<int32_t> attempts;
-  connection.SetOnConnectionLost([&](TObject*, TComponent*, TConnLostCause cause, TRetryMode& mode) {
-    EXPECT_EQ(cause, clOpen);
-    attempts.push_back(connection.ReconnectAttempt());
-    if (attempts.size() == 6) mode = rmRaise;
-  });
-  EXPECT_TRUE(scene.Raised(clOpen));
-  EXPECT_EQ(attempts, (std::vector<int32_t>{0, 1, 2, 3, 4, 5}));
-  EXPECT_EQ(scene.errors, 2);
-  EXPECT_FALSE(connection.GetConnected());
+  // No handler; a handler that always asks for more; one that gives up at
+  // its second call.
+  struct Case {
+    const char* name;
+    bool handler;
+    std::optional<int32_t> raise_at;
+    std::vector<int32_t> asked;
+  };
+  const Case cases[] = {{"no handler", false, {}, {}},
+                        {"handler that never gives up", true, {}, {0, 1, 2}},
+                        {"handler that gives up", true, 1, {0, 1}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    clock.Clear();
+    scene.errors = 0;
+    std::vector<int32_t> asked;
+    connection.SetOnConnectionLost(nullptr);
+    if (c.handler) {
+      connection.SetOnConnectionLost(
+          [&](TObject*, TComponent*, TConnLostCause cause, int32_t attempt, TRetryMode& mode) {
+            EXPECT_EQ(cause, clOpen);
+            EXPECT_EQ(attempt, connection.ReconnectAttempt());
+            asked.push_back(attempt);
+            mode = c.raise_at && attempt == *c.raise_at ? rmRaise : rmReconnectExecute;
+          });
+    }
+    connection.server->SetUp(true);
+    connection.Connect();
+    const int connects = connection.Fake()->calls.connect;
+    connection.server->SetUp(false);
+    EXPECT_TRUE(scene.Raised(clOpen));
+    EXPECT_EQ(asked, c.asked);
+    const int32_t tries = c.raise_at ? *c.raise_at : TCustomDAConnection::kMaxReconnectAttempts;
+    // The tries to restore the lost connection, with a pause before every
+    // try but the first.
+    EXPECT_EQ(connection.Fake()->calls.connect - connects, tries);
+    EXPECT_EQ(clock.Sleeps(),
+              std::vector<uint32_t>(static_cast<size_t>(tries - 1), TCustomDAConnection::kReconnectPauseMs));
+    EXPECT_EQ(scene.errors, 1);
+    EXPECT_FALSE(connection.GetConnected());
+  }
 }
 
 TEST(Failover, TheHighestOperationDecides) {

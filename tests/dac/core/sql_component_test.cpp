@@ -161,7 +161,7 @@ TEST_F(SQLComponentTest, ExecuteRunsOnceMoreOnlyForALostExecute) {
   EXPECT_EQ(Command(sql).executions.size(), 1u);
 
   connection->Options().SetLocalFailover(true);
-  connection->SetOnConnectionLost([](TObject*, TComponent*, TConnLostCause, TRetryMode& mode) {
+  connection->SetOnConnectionLost([](TObject*, TComponent*, TConnLostCause, int32_t, TRetryMode& mode) {
     mode = rmReconnectExecute;
   });
   Command(sql).while_running = nullptr;

@@ -182,7 +182,10 @@ TEST(ServerInterface, ConnectTimeAndPooling) {
   EXPECT_NE(&pool->ConnectionParameters(), &parameters);
   EXPECT_TRUE(pool->ConnectionParameters().Equals(&parameters));
   TDKConnectionParameters other = parameters;
+  // The server tells user names apart by case: so do pools.
   other.Username = "ANN";
+  EXPECT_FALSE(other.Equals(&parameters));
+  other.Username = "Ann";
   EXPECT_TRUE(other.Equals(&parameters));
   other.Password = "x";
   EXPECT_FALSE(other.Equals(&parameters));

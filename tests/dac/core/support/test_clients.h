@@ -35,11 +35,14 @@ class TestClient : public IDAConnectionClient {
   // Runs "UPDATE t".
   void ClientApplyUpdates() override;
   void ClientCommitUpdates() override { ++commits; }
+  void ClientTransactionEnded(bool committed) override { transactions_ended.push_back(committed); }
 
   bool is_query = false, prepared = false, executing = false, fetch_all = true, fetched = true;
   bool active = false, cached_updates = false;
   int applies = 0, commits = 0, reruns = 0;
   TDKConnection* bound = nullptr;
+  // How each transaction of the connection ended: true for a commit.
+  std::vector<bool> transactions_ended;
   // The connect events heard, in order; then the test's own handler.
   std::vector<bool> connect_events;
   std::function<void(bool connecting)> on_connect_change;

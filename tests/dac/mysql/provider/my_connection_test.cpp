@@ -235,14 +235,17 @@ TEST_P(MySQLConnectionTest, PropertyCodesReachTheSettings) {
   ASSERT_TRUE(c->GetProp(prMyLastInsertId, value));
   EXPECT_EQ(value.AsInt64(), 42);
 
-  // A copy takes the settings, not the TLS files.
+  // A copy takes the settings, the TLS files too: a second session reaches
+  // the server the way the first does.
   TMySQLConnection copy;
   copy.Assign(*c);
   EXPECT_EQ(copy.GetDatabase(), s.database);
   EXPECT_EQ(copy.GetConnectionTimeout(), 7);
   EXPECT_TRUE(copy.GetCompress());
   EXPECT_EQ(&copy.GetAPI(), &GetParam().api());
-  EXPECT_EQ(copy.GetSSLKey(), "");
+  EXPECT_EQ(copy.GetSSLKey(), c->GetSSLKey());
+  EXPECT_EQ(copy.GetSSLCert(), c->GetSSLCert());
+  EXPECT_EQ(copy.GetSSLCA(), c->GetSSLCA());
   copy.Connect("");
   EXPECT_EQ(Value(copy, "SELECT 5"), "5");
 }

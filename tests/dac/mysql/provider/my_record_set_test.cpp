@@ -263,7 +263,7 @@ TEST_P(MySQLRecordsetTest, ColumnsTheirTablesAndKeys) {
   EXPECT_TRUE(id.GetIsKey());
   EXPECT_TRUE(id.GetRequired());
   EXPECT_EQ(who.GetName(), "who");
-  EXPECT_EQ(who.GetActualName(), "who");
+  EXPECT_EQ(who.GetActualName(), "name");
   EXPECT_EQ(who.GetLength(), 30);
   EXPECT_EQ(who.GetSize(), 31);
   EXPECT_TRUE(price.GetIsUnsigned());

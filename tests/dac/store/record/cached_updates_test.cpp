@@ -38,7 +38,8 @@ class CachedData : public testing::TTestMemData {
 
 // Runs steps on rows 1, 2, 3 (values 10, 20, 30): i insert (ids from 4, value
 // 10 * id), eN edit (value + 1), dN delete, rN revert, mN remove, a apply, c
-// commit, x cancel, s restore, t<uUAD> show those statuses, o cached updates
+// commit, x cancel, s restore, y / Y tentative applies on / off, k confirm
+// and l restore the tentative ones, t<uUAD> show those statuses, o cached updates
 // off, zN make row N unmodified behind the record set's back, n update with
 // no current row. Apply handlers answer from `actions`, then A: A applied, B
 // applied with S set in the new buffer, F fail, K skip, S suspended, R retry,
@@ -153,6 +154,10 @@ class Runner {
       case 'c': d.CommitUpdates(); break;
       case 'x': d.CancelUpdates(); break;
       case 's': d.RestoreUpdates(); break;
+      case 'y': d.SetTentativeApply(true); break;
+      case 'Y': d.SetTentativeApply(false); break;
+      case 'k': d.ConfirmTentativeUpdates(); break;
+      case 'l': d.RestoreTentativeUpdates(); break;
       case 'o': d.SetCachedUpdates(false); break;
       case 'z': Seek(id), d.GetCurrentItem()->Status = isUnmodified; break;
       case 'n': d.SetToBegin(), d.UpdateRecord(new_buf_); break;
@@ -202,6 +207,12 @@ TEST(CachedUpdates, ScriptedCases) {
       {"i d4", "", "1:un10 2:un20 3:un30 #3 [] @3", ""},
       {"i a e4", "", "1:un10 2:un20 3:un30 4:Un41<40 #4p [4] @4", "i4 "},
       {"e1 a a s a", "", "1:Ua11<10 2:un20 3:un30 #3 [1] @1", "u1 u1 "},
+      // Rows applied in a transaction that rolls back are pending again, and
+      // only they; a commit keeps them applied.
+      {"e1 a y e2 i a l", "", "1:Ua11<10 2:Un21<20 3:un30 4:An40 #4p [1 2 4] @4", "u1 u2 i4 "},
+      {"y e1 e2 a k l", "", "1:Ua11<10 2:Ua21<20 3:un30 #3 [1 2] @2", "u1 u2 "},
+      {"y e1 e2 a l", "AF", "1:Un11<10 2:Uf21<20 3:un30 #3p [1 2] @2", "u1 u2 "},
+      {"y e1 a l Y a l", "", "1:Ua11<10 2:un20 3:un30 #3 [1] @1", "u1 u1 "},
       // Suspended rows are decided with the next row; retry applies the batch again.
       {"e1 e2 e3 a", "SSA", "1:Ua11<10 2:Ua21<20 3:Ua31<30 #3 [1 2 3] @3", "u1 u2 u3 "},
       {"e1 e2 e3 a", "SSRSSA", "1:Ua11<10 2:Ua21<20 3:Ua31<30 #3 [1 2 3] @3", "u1 u2 u3 u1 u2 u3 "},

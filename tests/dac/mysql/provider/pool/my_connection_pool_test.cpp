@@ -15,7 +15,6 @@
 #include "dac/mysql/client/transport/io_handler.h"
 #include "dac/mysql/provider/my_error.h"
 #include "dac/store/runtime/host_hooks.h"
-#include "platform/ascii.h"
 #include "tests/dac/mysql/pool_test_support.h"
 
 namespace dac {
@@ -35,12 +34,16 @@ class NoTransport : public TMyIOHandler {
 TEST(MyConnectionParameters, EverySettingThatReachesTheConnectionTellsPoolsApart) {
   TMyConnectionParameters base;
   base.Database = "quiz";
+  base.Username = "quizzer";
+  base.Server = "db.example";
   base.Charset = "latin1";
   NoTransport transport;
   using Change = std::function<void(TMyConnectionParameters&)>;
   // A change, and whether pools stay shared without TLS and under TLS.
   const std::vector<std::tuple<const char*, Change, bool, bool>> cases = {
-      {"database case", [](auto& p) { p.Database = "QUIZ"; }, true, true},
+      {"database case", [](auto& p) { p.Database = "QUIZ"; }, false, false},
+      {"user name case", [](auto& p) { p.Username = "Quizzer"; }, false, false},
+      {"server case", [](auto& p) { p.Server = "DB.example"; }, false, false},
       {"TLS cipher", [](auto& p) { p.SSLCipher = "AES"; }, true, false},
       {"TLS CA", [](auto& p) { p.SSLCA = "ca.pem"; }, true, false},
       {"TLS key", [](auto& p) { p.SSLKey = "key.pem"; }, true, false},
@@ -86,7 +89,6 @@ TEST_F(MyConnectionPoolTest, EqualParametersReuseTheSessionAndOthersGetOneWithTh
   TDKConnection* first = manager_.InternalGetConnection(p);
   first->ReturnToPool();
   TMyConnectionParameters same = p;
-  same.Database = plat::AsciiUpperCase(p.Database);
   EXPECT_EQ(manager_.InternalGetConnection(same), first);
   first->ReturnToPool();
 
