@@ -34,11 +34,18 @@ bool TDAParam::IsObjectDataType(TFieldType data_type) const { return data_type =
 
 bool TDAParam::IsBlobDataType(TFieldType data_type) const { return data_type == ftBlob || data_type == ftMemo; }
 
+// The parameter whose type and objects this one shares: its reference.
+TDAParam& TDAParam::Holder() const {
+  auto* holder = dynamic_cast<TDAParam*>(const_cast<TParam*>(ParamRef()));
+  return holder ? *holder : *const_cast<TDAParam*>(this);
+}
+
 void TDAParam::SetDataType(TFieldType type) {
   if (type == GetDataType()) return;
-  if (IsObjectDataType()) FreeObject();
+  TDAParam& holder = Holder();
+  if (holder.IsObjectDataType()) holder.FreeObject();
   TParam::SetDataType(type);
-  if (IsObjectDataType()) CreateObject();
+  if (holder.IsObjectDataType() && !holder.param_object_) holder.CreateObject();
 }
 
 void TDAParam::CreateObject() {
@@ -49,9 +56,10 @@ void TDAParam::CreateObject() {
 void TDAParam::FreeObject() { FreeShared(std::exchange(param_object_, nullptr)); }
 
 void TDAParam::SetParamObject(TSharedObject* value) {
-  if (value != param_object_) {
+  TDAParam& holder = Holder();
+  if (value != holder.param_object_) {
     if (value) value->AddRef();
-    FreeShared(std::exchange(param_object_, value));
+    FreeShared(std::exchange(holder.param_object_, value));
   }
   if (value) WriteValue(Variant("Object"));
 }
@@ -59,14 +67,15 @@ void TDAParam::SetParamObject(TSharedObject* value) {
 // ---- the blob ----
 
 TBlob* TDAParam::HeldBlob() const {
-  if (!param_object_) return nullptr;
-  auto* blob = dynamic_cast<TBlob*>(param_object_);
+  TSharedObject* object = Holder().param_object_;
+  if (!object) return nullptr;
+  auto* blob = dynamic_cast<TBlob*>(object);
   DAC_ASSERT(blob != nullptr, "Parameter object is not a blob");
   return blob;
 }
 
 TBlob& TDAParam::WritableBlob() {
-  if (!param_object_) CreateObject();
+  if (!Holder().param_object_) Holder().CreateObject();
   TBlob* blob = HeldBlob();
   DAC_ASSERT(blob != nullptr, "Parameter of type " + FieldTypeName(GetDataType()) + " holds no blob");
   return *blob;
@@ -152,13 +161,13 @@ TBlob* TDAParam::GetAsMemoRef() {
 }
 
 void TDAParam::SetAsBlobRef(TBlob* blob) {
-  FreeObject();
+  Holder().FreeObject();
   TParam::SetDataType(ftBlob);
   SetParamObject(blob);
 }
 
 void TDAParam::SetAsMemoRef(TBlob* blob) {
-  FreeObject();
+  Holder().FreeObject();
   TParam::SetDataType(ftMemo);
   SetParamObject(blob);
 }
@@ -171,7 +180,7 @@ void TDAParam::LoadFromStream(TStream& stream, TFieldType blob_type) {
   if (!IsStreamBlobType(blob_type)) DataTypeNotSupported();
   SetDataType(blob_type);
   stream.SetPosition(0);
-  DAC_ASSERT(param_object_ != nullptr, LoadResString(SDataTypeNotSupported));
+  DAC_ASSERT(Holder().param_object_ != nullptr, LoadResString(SDataTypeNotSupported));
   WritableBlob().LoadFromStream(stream);
   SetBound(true);
 }
@@ -195,7 +204,7 @@ void TDAParam::Assign(const TPersistent* source) {
     if (param == this) return;
     // The object is shared below: no copy of its content first.
     TParam::AssignParam(param);
-    SetParamObject(param->param_object_);
+    SetParamObject(param->Holder().param_object_);
   } else if (const auto* persist = dynamic_cast<const IStreamPersist*>(source)) {
     if (!IsStreamBlobType(GetDataType())) DataTypeNotSupported();
     TMemoryStream content;

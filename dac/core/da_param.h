@@ -2,7 +2,8 @@
 // the datasets. A parameter of an object type (ftBlob and ftMemo here; a
 // provider may add its own) keeps its value in a reference-counted object,
 // a TBlob for the blob types, which several parameters may share; every
-// other type keeps the framework's Variant. Types past the framework's
+// other type keeps the framework's Variant. Parameters of one name keep
+// the object with their reference, as they share type and value. Types past the framework's
 // table (38 and up) are filed as "ExtDataType".
 #pragma once
 
@@ -70,7 +71,7 @@ class TDAParam : public TParam {
   // The framework's properties, with "ExtDataType" for a type from 38 up.
   void DefineProperties(TFiler& filer) override;
 
-  TSharedObject* GetParamObject() const { return param_object_; }
+  TSharedObject* GetParamObject() const { return Holder().param_object_; }
   // Shares the object (its count raised) in place of the one held, which is
   // released; the value then counts as set.
   void SetParamObject(TSharedObject* value);
@@ -82,6 +83,7 @@ class TDAParam : public TParam {
   virtual void FreeObject();
 
  private:
+  TDAParam& Holder() const;
   // The blob of a blob type: null without one; made when writing.
   TBlob* HeldBlob() const;
   TBlob& WritableBlob();

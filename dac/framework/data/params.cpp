@@ -70,6 +70,8 @@ TSQLTimeStamp DateTimeToSQLTimeStamp(DateTime value) {
 
 void TParam::SetName(const std::string& name) {
   if (name == name_) return;
+  // Leaving its name's reference, a parameter keeps the type it had through it.
+  if (name.empty() && !name_.empty()) data_type_ = TypeHolder().data_type_;
   name_ = name;
   if (name.empty()) param_ref_ = nullptr;
   Changed(false);
@@ -79,6 +81,7 @@ std::string TParam::GetDisplayName() const { return name_.empty() ? TCollectionI
 
 void TParam::SetDataType(TFieldType type) {
   data_type_ = type;
+  if (param_ref_ || !name_.empty()) ParamRef()->data_type_ = type;
   Changed(false);
 }
 
@@ -207,9 +210,10 @@ void TParam::SetAsBytes(const TBytes& value) {
 void TParam::AssignParam(const TParam* param) {
   if (!param || param == this) return;
   auto* source = const_cast<TParam*>(param);  // reading resolves its reference
+  // A copy is its own reference: the parameters it shared a name with keep their type.
+  param_ref_ = this;
   SetDataType(source->GetDataType());
   SetName(source->Name());
-  param_ref_ = this;
   value_ = source->IsNull() ? Variant::Null() : source->GetAsVariant();
   bound_ = source->Bound();
   if (param_type_ == ptUnknown) param_type_ = source->ParamType();
