@@ -97,7 +97,7 @@ TEST(MyProcCall, CallTexts) {
                      false, false, "p", casts, cast_notes);
   EXPECT_EQ(BuildProcCallText("p", false, casts, cast_notes, false),
             "CALL p(@u, @s, @y, @d, @b, @t); SELECT CAST(@u AS UNSIGNED) AS '@u', CAST(@s AS SIGNED) AS '@s', "
-            "CAST(@y AS UNSIGNED) AS '@y', CAST(@d AS DECIMAL) AS '@d', CAST(@b AS BINARY) AS '@b', "
+            "CAST(@y AS UNSIGNED) AS '@y', CAST(@d AS DECIMAL(5,1)) AS '@d', CAST(@b AS BINARY) AS '@b', "
             "CAST(@t AS TIME) AS '@t'");
 }
 
