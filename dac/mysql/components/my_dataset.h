@@ -110,6 +110,9 @@ class TCustomMyDataSet : public TCustomDADataSet {
   void GetKeyAndDataFields(TKeyAndDataFields& key_and_data_fields, bool all_key_fields) override;
   void DoAfterExecute(bool result) override;
   bool GetIsQuery() const override;
+  // The server's own text of a value its field cannot hold exactly, while
+  // the record holds it as read (TMySQLRecordset::GetExactText).
+  bool GetFieldExactText(TField* field, std::string& text) override;
 
  protected:
   void InternalOpen() override;
@@ -141,6 +144,10 @@ class TCustomMyDataSet : public TCustomDADataSet {
   bool IsRefreshQuickField(TFieldDesc* field_desc) override;
   void SaveMaxRefreshQuickValue(TFieldDesc* field_desc, const Variant& value) override;
   void GetIdentityField() override;
+  // A value its field cannot hold exactly goes back as the server's text,
+  // so that writing the record back leaves it as it was.
+  void AssignFieldValue(TDAParam* param, TField* field, bool old) override;
+  using TCustomDADataSet::AssignFieldValue;
   bool AssignedBeforeUpdateExecute() override { return static_cast<bool>(before_update_execute_); }
   void DoBeforeUpdateExecute(TDataSet* sender, TStatementTypes statement_types, TParams* params) override;
   bool AssignedAfterUpdateExecute() override { return static_cast<bool>(after_update_execute_); }

@@ -134,6 +134,12 @@ void TMySQLGenerator::AddRowVersionConditions(StringBuilder& sb, TStatementType 
   }
 }
 
+void TMySQLGenerator::AddFieldToUpdateSQL(TDKFieldDesc* field_desc, bool skip_unchanged, int index) {
+  auto* desc = dynamic_cast<TMySQLFieldDesc*>(field_desc);
+  if (!skip_unchanged && desc && desc->GetMySQLType() == mftFloat && !FieldModified(field_desc)) return;
+  TDASQLGenerator::AddFieldToUpdateSQL(field_desc, skip_unchanged, index);
+}
+
 void TMySQLGenerator::GenerateLockSQL(const TKeyAndDataFields& fields, int index) {
   Header().Append("SELECT NULL FROM " + TableInfo()->GetTableName());
   for (const char* piece : {kLineBreak, "WHERE", kLineBreak, "  "}) Middle().Append(piece);

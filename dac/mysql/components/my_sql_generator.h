@@ -65,6 +65,10 @@ class TMySQLGenerator : public TDASQLGenerator {
   // zero timestamp instead of IS NULL.
   void AddFieldToCondition(StringBuilder& sb, TDKFieldDesc* field_desc, TStatementType statement_type,
                            bool skip_unchanged, int index) override;
+  // With every field written (UpdateAllFields), an unmodified FLOAT stays
+  // out: the text protocol brings it rounded to six digits, and writing
+  // that back would change it.
+  void AddFieldToUpdateSQL(TDKFieldDesc* field_desc, bool skip_unchanged, int index) override;
   // "SELECT NULL FROM <table> WHERE <keys> FOR UPDATE" (or LOCK IN SHARE MODE).
   void GenerateLockSQL(const TKeyAndDataFields& fields, int index) override;
   // Quick refresh: the rows whose TIMESTAMP is at least the latest seen.
