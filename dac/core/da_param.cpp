@@ -5,9 +5,11 @@
 #include "dac/core/server/messages.h"
 #include "dac/framework/classes/database_error.h"
 #include "dac/framework/classes/stream_persist.h"
+#include "dac/framework/data/field.h"
 #include "dac/framework/data/filer.h"
 #include "dac/framework/values/text_conversions.h"
 #include "dac/store/blob/blob.h"
+#include "dac/store/dataset/mem_dataset.h"
 #include "dac/store/runtime/encoding.h"
 #include "dac/store/runtime/marshal.h"
 #include "platform/code_page.h"
@@ -53,7 +55,10 @@ void TDAParam::CreateObject() {
   if (IsBlobDataType()) param_object_ = new TBlob(false);
 }
 
-void TDAParam::FreeObject() { FreeShared(std::exchange(param_object_, nullptr)); }
+void TDAParam::FreeObject() {
+  FreeShared(std::exchange(param_object_, nullptr));
+  empty_is_value_ = false;
+}
 
 void TDAParam::SetParamObject(TSharedObject* value) {
   TDAParam& holder = Holder();
@@ -61,6 +66,7 @@ void TDAParam::SetParamObject(TSharedObject* value) {
     if (value) value->AddRef();
     FreeShared(std::exchange(holder.param_object_, value));
   }
+  holder.empty_is_value_ = value != nullptr;
   if (value) WriteValue(Variant("Object"));
 }
 
@@ -83,18 +89,21 @@ TBlob& TDAParam::WritableBlob() {
 
 void TDAParam::WriteBlob(const std::string& value) {
   WritableBlob().SetAsString(value);
+  // Written, an empty text is a value: '' is not NULL.
+  Holder().empty_is_value_ = true;
   SetBound(true);
 }
 
 bool TDAParam::GetIsNull() {
   if (!IsBlobDataType()) return TParam::GetIsNull();
   TBlob* blob = HeldBlob();
-  return !blob || blob->GetSize() == 0;
+  return !blob || (blob->GetSize() == 0 && !Holder().empty_is_value_);
 }
 
 void TDAParam::Clear() {
   if (!IsBlobDataType()) return TParam::Clear();
   if (TBlob* blob = HeldBlob()) blob->Clear();
+  Holder().empty_is_value_ = false;
 }
 
 std::string TDAParam::GetAsString() {
@@ -182,6 +191,7 @@ void TDAParam::LoadFromStream(TStream& stream, TFieldType blob_type) {
   stream.SetPosition(0);
   DAC_ASSERT(Holder().param_object_ != nullptr, LoadResString(SDataTypeNotSupported));
   WritableBlob().LoadFromStream(stream);
+  Holder().empty_is_value_ = true;
   SetBound(true);
 }
 
@@ -205,6 +215,8 @@ void TDAParam::Assign(const TPersistent* source) {
     // The object is shared below: no copy of its content first.
     TParam::AssignParam(param);
     SetParamObject(param->Holder().param_object_);
+  } else if (const auto* field = dynamic_cast<const TField*>(source); field && field->IsBlob()) {
+    AssignBlobField(const_cast<TField*>(field));
   } else if (const auto* persist = dynamic_cast<const IStreamPersist*>(source)) {
     if (!IsStreamBlobType(GetDataType())) DataTypeNotSupported();
     TMemoryStream content;
@@ -213,6 +225,25 @@ void TDAParam::Assign(const TPersistent* source) {
   } else {
     TParam::Assign(source);
   }
+}
+
+// A blob field's own blob, copied whole: wide text stays wide, bytes stay bytes.
+void TDAParam::AssignBlobField(TField* field) {
+  auto* dataset = dynamic_cast<TMemDataSet*>(field->DataSet());
+  TBlob* blob = dataset ? dataset->GetBlob(field) : nullptr;
+  if (!blob) return TParam::Assign(field);
+  SetDataType(field->DataType() == ftBlob ? ftBlob : ftMemo);
+  if (field->IsNull()) {
+    Clear();
+  } else {
+    TBlob& own = WritableBlob();
+    own.Clear();
+    own.SetIsUnicode(blob->IsUnicode());
+    own.Assign(*blob);
+    Holder().empty_is_value_ = true;
+    SetBound(true);
+  }
+  SetName(field->FieldName());
 }
 
 void TDAParam::DefineProperties(TFiler& filer) {

@@ -41,9 +41,10 @@ class TDAParam : public TParam {
   Variant GetAsVariant() override;
   void SetAsVariant(const Variant& value) override;
   void SetText(const std::string& value) override;
-  // A blob type is null while its blob is empty.
+  // A blob type is null while its blob is empty and no value (not even an
+  // empty one) was written to it.
   bool GetIsNull() override;
-  // A blob type empties its blob.
+  // A blob type empties its blob, and is null.
   void Clear() override;
 
   // The blob, or null for a type that has none; an unknown type becomes
@@ -65,8 +66,9 @@ class TDAParam : public TParam {
   // The framework's copy; an object type takes the source's value into its
   // own object (emptied for a null source).
   void AssignParam(const TParam* param) override;
-  // Another TDAParam: its value and its object, shared. An object that
-  // persists to a stream: its content, for a blob type. Else as the framework.
+  // Another TDAParam: its value and its object, shared. A blob field: a
+  // copy of its blob (wide text kept wide). An object that persists to a
+  // stream: its content, for a blob type. Else as the framework.
   void Assign(const TPersistent* source) override;
   // The framework's properties, with "ExtDataType" for a type from 38 up.
   void DefineProperties(TFiler& filer) override;
@@ -84,12 +86,15 @@ class TDAParam : public TParam {
 
  private:
   TDAParam& Holder() const;
+  void AssignBlobField(TField* field);
   // The blob of a blob type: null without one; made when writing.
   TBlob* HeldBlob() const;
   TBlob& WritableBlob();
   void WriteBlob(const std::string& value);
 
   TSharedObject* param_object_ = nullptr;
+  // A value was written: an empty blob is then an empty value, not NULL.
+  bool empty_is_value_ = false;
 };
 
 class TDAParams : public TParams {

@@ -6,7 +6,11 @@
 #include "dac/framework/data/field.h"
 #include "dac/framework/data/fields.h"
 #include "dac/framework/data/filer.h"
+#include "dac/framework/data/boolean_field.h"
+#include "dac/framework/data/dataset_base.h"
+#include "dac/framework/data/numeric_fields.h"
 #include "dac/framework/data/string_fields.h"
+#include "platform/code_page.h"
 #include "platform/ascii.h"
 
 namespace dac {
@@ -225,7 +229,21 @@ void TParam::AssignParam(const TParam* param) {
 
 void TParam::AssignField(TField* field) {
   if (!field) return;
-  AssignFieldValue(field, field->Value());
+  // A value its field cannot hold exactly comes as its source's own text:
+  // a number as its digits, anything else as text.
+  std::string exact;
+  if (!field->IsBlob() && field->DataSet() && field->DataSet()->GetFieldExactText(field, exact)) {
+    const bool number = dynamic_cast<TNumericField*>(field) || dynamic_cast<TBooleanField*>(field);
+    SetDataType(number ? ftFMTBcd : dynamic_cast<TWideStringField*>(field) ? ftWideString : ftString);
+    if (DataType() == ftWideString) {
+      SetAsVariant(Variant(plat::Utf8ToUtf16(exact)));
+    } else {
+      SetAsVariant(Variant(exact));
+    }
+    SetBound(true);
+  } else {
+    AssignFieldValue(field, field->Value());
+  }
   SetName(field->FieldName());
 }
 

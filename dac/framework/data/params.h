@@ -137,7 +137,9 @@ class TParam : public TCollectionItem {
   // Type, value, Bound, name, sizes; the parameter type only while this
   // one's is ptUnknown.
   virtual void AssignParam(const TParam* param);
-  // The field's value (AssignFieldValue) and its name.
+  // The field's value (AssignFieldValue) and its name; a value the field
+  // cannot hold exactly (TDataSetBase::GetFieldExactText) as its source's
+  // text instead: ftFMTBcd digits for a number, else text.
   void AssignField(TField* field);
   // Type ftFixedChar for a fixed-length string field, ftString for a memo
   // field of more than 255 bytes, else the field's type; then Null clears,
