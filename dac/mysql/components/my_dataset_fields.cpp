@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 #include "dac/core/access_utils.h"
 #include "dac/core/da_param.h"
@@ -28,6 +29,7 @@
 #include "dac/mysql/provider/my_parser.h"
 #include "dac/mysql/provider/my_record_set.h"
 #include "dac/mysql/provider/my_value_conversion.h"
+#include "dac/store/blob/blob.h"
 #include "dac/store/xml/xml_text_writer.h"
 #include "platform/format_settings.h"
 
@@ -167,10 +169,21 @@ bool TCustomMyDataSet::GetFieldExactText(TField* field, std::string& text) {
 }
 
 void TCustomMyDataSet::AssignFieldValue(TDAParam* param, TField* field, bool old) {
+  // A blob goes as its blob, shared: wide text stays wide, and an empty one
+  // is an empty value, not NULL.
+  if (field->IsBlob()) {
+    std::optional<TTempState> state;
+    if (old) state.emplace(*this, dsOldValue);
+    TBlob* blob = field->IsNull() ? nullptr : GetBlob(field);
+    param->SetDataType(field->DataType() == ftBlob ? ftBlob : ftMemo);
+    if (!blob) return param->Clear();
+    if (param->DataType() == ftBlob) return param->SetAsBlobRef(blob);
+    return param->SetAsMemoRef(blob);
+  }
   std::string text;
   bool exact = false;
   // Text fields give their exact text as their value already.
-  if (!dynamic_cast<TStringField*>(field) && !field->IsBlob()) {
+  if (!dynamic_cast<TStringField*>(field)) {
     if (old) {
       TTempState state(*this, dsOldValue);
       exact = GetFieldExactText(field, text);
