@@ -186,9 +186,7 @@ Variant AsInteger(uint16_t type, const Variant& value) {
 // The fewest digits that read back as the same double; NaN and infinity
 // have no SQL form and are refused.
 std::string DoubleText(double value) {
-  if (!std::isfinite(value))
-    throw EConvertError(std::string("Cannot write ") + (std::isnan(value) ? "NaN" : "an infinity") +
-                        " as an SQL value: only a finite number can be written");
+  RefuseNonFinite(value);
   char text[32];
   const auto done = std::to_chars(text, text + sizeof text, value);
   return std::string(text, done.ptr);
@@ -285,6 +283,12 @@ std::string Literal(uint16_t type, const Variant& value, bool use_unicode, bool 
 }
 
 }  // namespace
+
+void RefuseNonFinite(double value) {
+  if (!std::isfinite(value))
+    throw EConvertError(std::string("Cannot write ") + (std::isnan(value) ? "NaN" : "an infinity") +
+                        " as an SQL value: only a finite number can be written");
+}
 
 int MySQLEscapeBuffer(char* dest, const char* source, int count) { return EscapeBuffer(dest, source, count); }
 

@@ -45,6 +45,9 @@ void AppendValueToSQL(StringBuilder& sql, uint16_t data_type, const Variant& val
 std::string ValueToSQL(uint16_t data_type, const Variant& value, bool is_null, bool use_unicode, bool compress_blob,
                        int server_major_version);
 
+// EConvertError for NaN and the infinities, which no SQL value holds.
+void RefuseNonFinite(double value);
+
 // The value as text with '.' for the locale's decimal separator: the first
 // separator after the first character and before the last is replaced.
 std::string ChangeDecimalSeparator(const Variant& value);

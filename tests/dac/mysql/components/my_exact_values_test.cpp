@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -17,6 +18,7 @@
 #include "dac/framework/data/field.h"
 #include "dac/framework/data/fields.h"
 #include "dac/framework/values/bcd.h"
+#include "dac/framework/values/currency.h"
 #include "dac/framework/values/decimal_text.h"
 #include "dac/mysql/client/wire/client_records.h"
 #include "dac/mysql/components/my_command_component.h"
@@ -441,6 +443,84 @@ TEST_F(MyExactValuesTest, GeneratedStatementsAndCachedUpdatesLeaveUnmodifiedValu
     for (auto& row : expected) row[note] = "edited";
     EXPECT_TRUE(SameRows(Table(way.table), expected));
     Exec("UPDATE ev SET note = NULL");
+  }
+}
+
+}  // namespace
+}  // namespace dac
+
+namespace dac {
+namespace {
+
+// Values a program writes reach the server exactly, through text
+// statements and prepared ones, over both APIs: doubles bit for bit,
+// fractions of a second, currency, GUIDs and variants; a name used twice
+// is one typed value; NaN is refused.
+TEST_F(MyExactValuesTest, ParameterValuesReachTheServerExactly) {
+  Exec("CREATE TABLE pv (n INT, d DOUBLE, dt DATETIME(6), tm TIME(6), cur DECIMAL(20,4), g CHAR(38), v VARCHAR(20))");
+  const double doubles[] = {0.1 + 0.2, 5e-324, 1.7976931348623157e308, -1.0 / 3, 123456789012345680.0};
+  double date_time = 0;
+  ASSERT_TRUE(plat::TryEncodeDateTime(2024, 2, 29, 13, 14, 15, 678, date_time));
+  for (const bool client_library : {false, true}) {
+    for (const bool prepared : {false, true}) {
+      SCOPED_TRACE(std::string(client_library ? "client library" : "direct") + (prepared ? " prepared" : ""));
+      Mode mode;
+      mode.client_library = client_library;
+      Apply(mode);
+      Exec("DELETE FROM pv");
+      auto* insert = MakeComponent<TMyCommand>(nullptr);
+      insert->SetConnection(connection);
+      insert->SQL().SetText("INSERT INTO pv VALUES (:n, :d, :dt, :tm, :cur, :g, :v)");
+      if (prepared) insert->Prepare();
+      for (size_t i = 0; i < std::size(doubles); ++i) {
+        insert->ParamByName("n")->SetAsInteger(static_cast<int32_t>(i));
+        insert->ParamByName("d")->SetAsFloat(doubles[i]);
+        insert->ParamByName("dt")->SetAsDateTime(date_time);
+        insert->ParamByName("tm")->SetAsTime(i % 2 ? -1.5 / 86400 : (838 * 3600 + 59 * 60 + 59.999) / 86400);
+        insert->ParamByName("cur")->SetAsCurrency(Currency::FromRaw(-123456789));
+        insert->ParamByName("g")->SetDataType(ftGuid);
+        insert->ParamByName("g")->SetAsVariant(Variant("{00000000-0000-0000-0000-000000000001}"));
+        insert->ParamByName("v")->SetDataType(ftVariant);
+        insert->ParamByName("v")->SetAsVariant(Variant(int64_t{-42}));
+        insert->Execute();
+      }
+      insert->ParamByName("d")->SetAsFloat(std::nan(""));
+      EXPECT_THROW(insert->Execute(), Exception);
+      insert->Free();
+      // Read back as binary rows: the double itself.
+      auto* read = MakeQuery();
+      read->SQL().SetText("SELECT d FROM pv ORDER BY n");
+      read->Prepare();
+      read->Open();
+      size_t i = 0;
+      for (read->First(); !read->GetEOF(); read->Next(), ++i) {
+        ASSERT_LT(i, std::size(doubles));
+        EXPECT_EQ(std::bit_cast<uint64_t>(read->Fields().Fields(0)->GetAsFloat()), std::bit_cast<uint64_t>(doubles[i]))
+            << doubles[i];
+      }
+      EXPECT_EQ(i, std::size(doubles));
+      read->Close();
+      EXPECT_EQ(Mariadb("SELECT dt, tm, cur, g, v FROM pv WHERE n < 2 ORDER BY n"),
+                (Rows{{"2024-02-29 13:14:15.678000", "838:59:59.999000", "-12345.6789",
+                       "{00000000-0000-0000-0000-000000000001}", "-42"},
+                      {"2024-02-29 13:14:15.678000", "-00:00:01.500000", "-12345.6789",
+                       "{00000000-0000-0000-0000-000000000001}", "-42"}}));
+
+      // One name, one value of one type, wherever it stands. (A prepared
+      // "? + ?" is typed by the server only when it runs: text only.)
+      auto* twice = MakeQuery();
+      twice->SQL().SetText(prepared ? "SELECT n FROM pv WHERE n <= :k ORDER BY n LIMIT :k"
+                                    : "SELECT :a + :a, n FROM pv WHERE n <= :k ORDER BY n LIMIT :k");
+      if (prepared) twice->Prepare();
+      if (!prepared) twice->ParamByName("a")->SetAsInteger(5);
+      twice->ParamByName("k")->SetAsInteger(2);
+      twice->Open();
+      EXPECT_EQ(twice->RecordCount(), 2);
+      if (!prepared) {
+        EXPECT_EQ(twice->Fields().Fields(0)->GetAsString(), "10");
+      }
+      twice->Close();
+    }
   }
 }
 
