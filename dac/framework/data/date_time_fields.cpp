@@ -74,6 +74,8 @@ bool TryTimeSpan(const std::string& text, DateTime& out) {
 
 }  // namespace
 
+std::string TimeFieldText(DateTime value) { return IsTimeOfDay(value) ? TimeToStr(value) : TimeSpanText(value); }
+
 DAC_DEFINE_CLASS(TDateTimeField, TField, ::dac::TComponentClassOf<TDateTimeField>)
 DAC_DEFINE_CLASS(TDateField, TDateTimeField, ::dac::TComponentClassOf<TDateField>)
 DAC_DEFINE_CLASS(TTimeField, TDateTimeField, ::dac::TComponentClassOf<TTimeField>)
@@ -98,7 +100,7 @@ std::string TDateTimeField::GetAsString() {
   DateTime value = 0;
   if (!GetData(&value, false)) return std::string();
   if (DataType() == ftDate) return DateToStr(value);
-  if (DataType() == ftTime) return IsTimeOfDay(value) ? TimeToStr(value) : TimeSpanText(value);
+  if (DataType() == ftTime) return TimeFieldText(value);
   return DateTimeToStr(value);
 }
 

@@ -11,6 +11,10 @@
 
 namespace dac {
 
+// The text a time field gives for a value: the long time form for a time
+// of day in whole seconds, else the span form ("-0:00:01.5", "838:59:59").
+std::string TimeFieldText(DateTime value);
+
 class TDateTimeField : public TField {
   DAC_DECLARE_CLASS();
 

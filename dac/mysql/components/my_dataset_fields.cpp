@@ -230,7 +230,8 @@ void TCustomMyDataSet::GetFieldsInfo() {
       if (dynamic_cast<TDateField*>(field)) {
         field->SetDefaultExpression(DateToStr(value));
       } else if (dynamic_cast<TTimeField*>(field)) {
-        field->SetDefaultExpression(TimeToStr(value));
+        // A TIME default is a span: -01:30:00 keeps its sign.
+        field->SetDefaultExpression(TimeFieldText(value));
       } else {
         field->SetDefaultExpression(DateTimeToStr(value));
       }
@@ -298,7 +299,9 @@ int TCustomMyDataSet::GetRecCount() {
   parser->SetOmitBlank(true);
   parser->SetOmitComment(true);
   if (parser->ToLexem(mySELECT) != mySELECT) return 0;
-  while (!sql.empty() && (sql.back() == ';' || static_cast<unsigned char>(sql.back()) <= ' ')) sql.pop_back();
+  // The statement ends at its ";": what follows is another one, or a comment.
+  if (parser->ToLexem(mySemicolon) == mySemicolon) sql.resize(static_cast<size_t>(parser->CurrPos()) - 1);
+  while (!sql.empty() && static_cast<unsigned char>(sql.back()) <= ' ') sql.pop_back();
   const std::string count_sql = "SELECT COUNT(*) FROM (" + sql + "\n) AS `rec_count`";
   CheckUpdateQuery(stCustom);
   auto* query = dynamic_cast<TCustomMyDataSet*>(UpdateQuery());
