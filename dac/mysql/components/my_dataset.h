@@ -148,6 +148,9 @@ class TCustomMyDataSet : public TCustomDADataSet {
   // so that writing the record back leaves it as it was.
   void AssignFieldValue(TDAParam* param, TField* field, bool old) override;
   using TCustomDADataSet::AssignFieldValue;
+  // The refreshed row's exact texts, each under the record's name of its column.
+  void CopyHiddenValue(TData& source, void* source_buf, TFieldDesc* from, TFieldDesc* to, void* target,
+                       const std::function<TFieldDesc*(const std::string&)>& target_of) override;
   bool AssignedBeforeUpdateExecute() override { return static_cast<bool>(before_update_execute_); }
   void DoBeforeUpdateExecute(TDataSet* sender, TStatementTypes statement_types, TParams* params) override;
   bool AssignedAfterUpdateExecute() override { return static_cast<bool>(after_update_execute_); }

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <limits>
 #include <optional>
+#include <set>
 
 #include "dac/core/access_utils.h"
 #include "dac/core/da_param.h"
@@ -197,6 +198,31 @@ void TCustomMyDataSet::AssignFieldValue(TDAParam* param, TField* field, bool old
   param->SetDataType(number ? ftFMTBcd : ftString);
   param->SetAsVariant(Variant(text));
   param->SetBound(true);
+}
+
+void TCustomMyDataSet::CopyHiddenValue(TData& source, void* source_buf, TFieldDesc* from, TFieldDesc* to, void* target,
+                                       const std::function<TFieldDesc*(const std::string&)>& target_of) {
+  auto* refreshed = dynamic_cast<TMySQLRecordset*>(&source);
+  if (!refreshed || !my_record_set_) {
+    return TCustomDADataSet::CopyHiddenValue(source, source_buf, from, to, target, target_of);
+  }
+  // The columns the refresh brought take its texts; the others keep theirs.
+  std::set<std::string> brought;
+  for (int i = 0; i < source.GetFieldDescs().Count(); ++i) {
+    TFieldDesc* column = source.GetFieldDescs().GetItems(i);
+    if (column == from) continue;
+    if (TFieldDesc* own = target_of(column->GetName())) brought.insert(own->GetName());
+  }
+  std::vector<TExactText> kept;
+  for (TExactText& text : my_record_set_->ExactTexts(target))
+    if (!brought.count(text.name)) kept.push_back(std::move(text));
+  for (TExactText& text : refreshed->ExactTexts(source_buf)) {
+    if (TFieldDesc* own = target_of(text.name)) {
+      text.name = own->GetName();
+      kept.push_back(std::move(text));
+    }
+  }
+  my_record_set_->SetExactTexts(target, kept);
 }
 
 // ---- default values ----

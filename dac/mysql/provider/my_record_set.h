@@ -34,6 +34,16 @@ struct TWireValue {
   bool binary = false;
 };
 
+// The server's text of one value of a record, kept beside the value its
+// field holds: the column's name, the slot as the value was read (and
+// whether it was NULL), and the text.
+struct TExactText {
+  std::string name;
+  bool was_null = false;
+  std::string image;
+  std::string text;
+};
+
 class TMySQLRecordset : public TDKRecordSet {
   DAC_DECLARE_CLASS();
 
@@ -98,6 +108,10 @@ class TMySQLRecordset : public TDKRecordSet {
   // record still holds the value as it was read; false for any other value.
   // The texts ride in a hidden last descriptor of each record.
   bool GetExactText(uint16_t field_no, const void* rec_buf, std::string& text);
+  // All of a record's texts, and the record's texts replaced (a refresh
+  // brings those of its row).
+  std::vector<TExactText> ExactTexts(const void* rec_buf);
+  void SetExactTexts(void* rec_buf, const std::vector<TExactText>& texts);
   // The descriptors of the result's columns, the first ones: the hidden
   // one and calculated ones follow them.
   int ColumnCount() const { return column_count_; }

@@ -550,19 +550,23 @@ void TMySQLRecordset::PutDate(TMySQLFieldDesc& field, const TWireValue& value, u
 
 // ---- the exact texts of a row ----
 
-// An entry: the field's index (2 bytes), its null state (1), the length of
-// its slot's image (2) and the image, the text's length (4) and the text.
+// An entry: the field's name (its length in 1 byte, then the name: a
+// refresh copies the texts by name into a record of other columns), its
+// null state (1), the length of its slot's image (2) and the image, the
+// text's length (4) and the text.
 void TMySQLRecordset::AddExactEntry(const TFieldDesc& field, const uint8_t* rec, bool is_null,
                                     const std::string& text) {
   const std::string image = is_null ? std::string() : SlotImage(field, rec);
+  const std::string& name = field.GetName();
   const auto put = [&](uint64_t value, size_t bytes) {
     for (size_t i = 0; i < bytes; ++i) exact_row_ += static_cast<char>((value >> (8 * i)) & 0xFF);
   };
-  const size_t entry = 2 + 1 + 2 + image.size() + 4 + text.size();
+  const size_t entry = 1 + name.size() + 1 + 2 + image.size() + 4 + text.size();
   // The row's texts live in one heap value of at most 65535 bytes: one that
   // does not fit stays as the field holds it.
-  if (image.size() > 65535 || exact_row_.size() + entry > 65535) return;
-  put(static_cast<uint64_t>(field.GetFieldNo() - 1), 2);
+  if (name.size() > 255 || image.size() > 65535 || exact_row_.size() + entry > 65535) return;
+  put(name.size(), 1);
+  exact_row_ += name;
   put(is_null ? 1 : 0, 1);
   put(image.size(), 2);
   exact_row_ += image;
@@ -618,38 +622,89 @@ std::string TMySQLRecordset::SlotImage(const TFieldDesc& field, const uint8_t* r
   }
 }
 
-bool TMySQLRecordset::GetExactText(uint16_t field_no, const void* rec_buf, std::string& text) {
-  if (!exact_desc_ || !rec_buf || field_no < 1 || field_no > GetFieldDescs().Count()) return false;
-  const auto* rec = static_cast<const uint8_t*>(rec_buf);
-  const size_t data_size = GetDataSize();
-  if (rec[data_size + exact_desc_->GetFieldNo() - 1] != 0) return false;
-  const uint8_t* buffer = LoadAt<const uint8_t*>(rec + exact_desc_->GetOffset());
-  if (!buffer) return false;
-  const size_t total = LoadAt<uint16_t>(buffer);
+namespace {
+
+// The entries of a record's exact texts, as AddExactEntry writes them; a
+// cut entry ends the list.
+std::vector<TExactText> ParseExactTexts(const uint8_t* buffer) {
+  std::vector<TExactText> texts;
+  if (!buffer) return texts;
   const uint8_t* p = buffer + 2;
-  const uint8_t* end = p + total;
+  const uint8_t* end = p + LoadAt<uint16_t>(buffer);
+  const auto left = [&] { return static_cast<size_t>(end - p); };
   const auto get = [&](size_t bytes) {
     uint64_t value = 0;
     for (size_t i = 0; i < bytes; ++i) value |= static_cast<uint64_t>(p[i]) << (8 * i);
     p += bytes;
     return value;
   };
-  while (end - p >= 5) {
-    const auto index = static_cast<uint16_t>(get(2));
-    const bool was_null = get(1) != 0;
+  const auto take = [&](size_t bytes) {
+    std::string out(reinterpret_cast<const char*>(p), bytes);
+    p += bytes;
+    return out;
+  };
+  while (left() >= 1) {
+    TExactText entry;
+    const size_t name_size = get(1);
+    if (left() < name_size + 3) break;
+    entry.name = take(name_size);
+    entry.was_null = get(1) != 0;
     const size_t image_size = get(2);
-    const std::string image(reinterpret_cast<const char*>(p), image_size);
-    p += image_size;
+    if (left() < image_size + 4) break;
+    entry.image = take(image_size);
     const size_t text_size = get(4);
-    if (index + 1 == field_no) {
-      // Only while the record holds the value read: an edit ends it.
-      TFieldDesc& field = *GetFieldDescs().GetItems(index);
-      const bool is_null = rec[data_size + index] != 0;
-      if (is_null != was_null || (!is_null && SlotImage(field, rec) != image)) return false;
-      text.assign(reinterpret_cast<const char*>(p), text_size);
-      return true;
-    }
-    p += text_size;
+    if (left() < text_size) break;
+    entry.text = take(text_size);
+    texts.push_back(std::move(entry));
+  }
+  return texts;
+}
+
+}  // namespace
+
+std::vector<TExactText> TMySQLRecordset::ExactTexts(const void* rec_buf) {
+  if (!exact_desc_ || !rec_buf) return {};
+  const auto* rec = static_cast<const uint8_t*>(rec_buf);
+  if (rec[GetDataSize() + exact_desc_->GetFieldNo() - 1] != 0) return {};
+  return ParseExactTexts(LoadAt<const uint8_t*>(rec + exact_desc_->GetOffset()));
+}
+
+void TMySQLRecordset::SetExactTexts(void* rec_buf, const std::vector<TExactText>& texts) {
+  if (!exact_desc_ || !rec_buf) return;
+  exact_row_.clear();
+  const auto put = [&](uint64_t value, size_t bytes) {
+    for (size_t i = 0; i < bytes; ++i) exact_row_ += static_cast<char>((value >> (8 * i)) & 0xFF);
+  };
+  for (const TExactText& entry : texts) {
+    const size_t size = 1 + entry.name.size() + 1 + 2 + entry.image.size() + 4 + entry.text.size();
+    if (entry.name.size() > 255 || entry.image.size() > 65535 || exact_row_.size() + size > 65535) continue;
+    put(entry.name.size(), 1);
+    exact_row_ += entry.name;
+    put(entry.was_null ? 1 : 0, 1);
+    put(entry.image.size(), 2);
+    exact_row_ += entry.image;
+    put(entry.text.size(), 4);
+    exact_row_ += entry.text;
+  }
+  if (exact_row_.empty()) {
+    PutFieldAsVariant(exact_desc_->GetFieldNo(), rec_buf, Variant::Null());
+  } else {
+    PutFieldAsVariant(exact_desc_->GetFieldNo(), rec_buf, Variant(TBytes(exact_row_.begin(), exact_row_.end())));
+  }
+  exact_row_.clear();
+}
+
+bool TMySQLRecordset::GetExactText(uint16_t field_no, const void* rec_buf, std::string& text) {
+  if (!exact_desc_ || !rec_buf || field_no < 1 || field_no > GetFieldDescs().Count()) return false;
+  const auto* rec = static_cast<const uint8_t*>(rec_buf);
+  TFieldDesc& field = *GetFieldDescs().GetItems(field_no - 1);
+  for (const TExactText& entry : ExactTexts(rec_buf)) {
+    if (entry.name != field.GetName()) continue;
+    // Only while the record holds the value read: an edit ends it.
+    const bool is_null = rec[GetDataSize() + field_no - 1] != 0;
+    if (is_null != entry.was_null || (!is_null && SlotImage(field, rec) != entry.image)) return false;
+    text = entry.text;
+    return true;
   }
   return false;
 }

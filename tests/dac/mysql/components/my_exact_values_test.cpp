@@ -526,3 +526,34 @@ TEST_F(MyExactValuesTest, ParameterValuesReachTheServerExactly) {
 
 }  // namespace
 }  // namespace dac
+
+namespace dac {
+namespace {
+
+// A refreshed record takes the server's texts of the refreshed values, by
+// name, whatever columns the refresh statement gives in whatever order.
+TEST_F(MyExactValuesTest, ARefreshBringsTheNewTexts) {
+  Apply(kModes[0]);
+  OpenTable(kModes[0]);
+  EXPECT_EQ(query->FieldByName("dt6")->GetAsString(), "2024-02-29 13:45:10.123456");
+  // The same milliseconds, other microseconds.
+  Exec("UPDATE ev SET dt6 = '2024-02-29 13:45:10.123999', dt = '2024-00-16' WHERE id = 1");
+  query->RefreshRecord();
+  EXPECT_EQ(query->FieldByName("dt6")->GetAsString(), "2024-02-29 13:45:10.123999");
+  EXPECT_EQ(query->FieldByName("dt")->GetAsString(), "2024-00-16");
+  query->Close();
+  query->GetUpdateSQLIndex(stRefresh)->SetText("SELECT dt, note, d65, id, dt6 FROM ev WHERE id = :id");
+  query->Open();
+  Exec("UPDATE ev SET dt6 = '2000-01-01 00:00:00.000001', dt = '0000-00-00' WHERE id = 1");
+  query->RefreshRecord();
+  EXPECT_EQ(query->FieldByName("dt6")->GetAsString(), "2000-01-01 00:00:00.000001");
+  EXPECT_EQ(query->FieldByName("dt")->GetAsString(), "0000-00-00");
+  EXPECT_EQ(query->FieldByName("d65")->GetAsString(),
+            "12345678901234567890123456789012345.123456789012345678901234567891");
+  EXPECT_EQ(query->FieldByName("vc")->GetAsString(), std::string("a\0b", 3));
+  query->Close();
+  query->GetUpdateSQLIndex(stRefresh)->Clear();
+}
+
+}  // namespace
+}  // namespace dac
