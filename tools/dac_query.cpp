@@ -5,8 +5,11 @@
 // as the server would print them as text. --api picks the library's own
 // protocol (direct, the default), the MariaDB client library (client) or an
 // embedded server started in this process with the --server-arg lines
-// (embedded; give no host). At the first error: one line on standard error
-// and exit status 1; a usage error: exit status 2.
+// (embedded; give no host), or the library's components (components:
+// TMyConnection and TMyQuery statement by statement, over the direct
+// protocol or, with --over client, the client library; each value printed
+// as the server's text of it). At the first error: one line on standard
+// error and exit status 1; a usage error: exit status 2.
 #include <algorithm>
 #include <cstdio>
 #include <map>
@@ -22,13 +25,15 @@
 #include "dac/mysql/client/api/mysql_api_embedded.h"
 #include "dac/mysql/client/wire/protocol.h"
 #include "platform/files.h"
+#include "tools/component_query.h"
 #include "tools/query_text.h"
 
 namespace tools {
 namespace {
 
 const char kUsage[] =
-    "usage: dac-query [--api direct|client|embedded] [--host HOST] [--port PORT] [--user USER] "
+    "usage: dac-query [--api direct|client|embedded|components] [--over direct|client] [--host HOST] "
+    "[--port PORT] [--user USER] "
     "[--password PASSWORD] [--db DATABASE] [--socket PATH] [--protocol tcp|socket|pipe|ssl] [--ca FILE] "
     "[--cert FILE] [--key FILE] [--cipher LIST] [--compress] [--local-infile] [--prepare] [--charset NAME] "
     "[--server-arg ARGUMENT]... (-e SQL | -f FILE)\n";
@@ -56,10 +61,28 @@ struct Options {
   }
 };
 
+bool ThroughComponents(const Options& options) {
+  return options.Get("api") && std::string(options.Get("api")) == "components";
+}
+
+// What the components mode takes: --over, and none of the socket, pipe,
+// LOAD DATA and embedded-server settings.
+void CheckComponentOptions(const Options& options) {
+  const char* over = options.Get("over");
+  if (over && !ThroughComponents(options)) throw UsageError("--over goes with --api components");
+  if (over && std::string(over) != "direct" && std::string(over) != "client")
+    throw UsageError("unknown API to go over: " + std::string(over));
+  if (!ThroughComponents(options)) return;
+  const char* protocol = options.Get("protocol");
+  if (options.Get("socket") || options.local_infile || !options.server_args.empty() ||
+      (protocol && std::string(protocol) != "tcp" && std::string(protocol) != "ssl"))
+    throw UsageError("--api components goes over TCP or TLS only");
+}
+
 Options ParseOptions(int argc, char** argv) {
   static const std::vector<std::string> kWithValue = {"api",    "host", "port", "user",   "password", "db",
                                                       "socket", "protocol", "ca", "cert", "key", "cipher",
-                                                      "charset", "e",  "f"};
+                                                      "charset", "e",  "f", "over"};
   Options options;
   for (int i = 1; i < argc; ++i) {
     std::string argument = argv[i];
@@ -95,8 +118,10 @@ Options ParseOptions(int argc, char** argv) {
   }
   if ((options.Get("e") != nullptr) == (options.Get("f") != nullptr)) throw UsageError("give one of -e and -f");
   const char* api = options.Get("api");
-  if (api && std::string(api) != "direct" && std::string(api) != "client" && std::string(api) != "embedded")
+  if (api && std::string(api) != "direct" && std::string(api) != "client" && std::string(api) != "embedded" &&
+      std::string(api) != "components")
     throw UsageError("unknown API: " + std::string(api));
+  CheckComponentOptions(options);
   return options;
 }
 
@@ -221,6 +246,41 @@ std::string SqlOf(const Options& options) {
   }
 }
 
+// Every statement through TMyConnection and TMyQuery.
+std::optional<QueryError> RunComponents(const Options& options, uint32_t port, std::optional<uint32_t> protocol,
+                                        const std::string& sql) {
+  const auto text = [&](const char* name) { return std::string(options.Get(name) ? options.Get(name) : ""); };
+  ComponentSettings settings;
+  settings.host = text("host");
+  settings.port = port;
+  settings.user = text("user");
+  settings.password = text("password");
+  settings.database = text("db");
+  settings.charset = text("charset");
+  settings.client_library = text("over") == "client";
+  settings.compress = options.compress;
+  settings.prepare = options.prepare;
+  settings.ca = text("ca");
+  settings.cert = text("cert");
+  settings.key = text("key");
+  settings.cipher = text("cipher");
+  settings.tls = protocol == dac::MYSQL_PROTOCOL_SSL || !settings.ca.empty() || !settings.cert.empty() ||
+                 !settings.key.empty() || !settings.cipher.empty();
+  const auto failure = RunThroughComponents(settings, sql, [](const std::string& line) {
+    std::fwrite(line.data(), 1, line.size(), stdout);
+  });
+  if (!failure) return std::nullopt;
+  return QueryError{failure->code, failure->message};
+}
+
+// The exit status of a run through the components, its error line written.
+int Finish(const std::optional<QueryError>& failure) {
+  std::fflush(stdout);
+  if (!failure) return 0;
+  std::fprintf(stderr, "%s\n", ErrorLine(failure->code, failure->message).c_str());
+  return 1;
+}
+
 int Run(int argc, char** argv) {
   Options options;
   uint32_t port = 0;
@@ -236,6 +296,7 @@ int Run(int argc, char** argv) {
   std::optional<QueryError> failure;
   try {
     const std::string sql = SqlOf(options);
+    if (ThroughComponents(options)) return Finish(RunComponents(options, port, protocol, sql));
     dac::TMySQLAPI& api = ApiOf(options);
     // An embedded server ends once its connection has closed.
     struct EmbeddedEnd {

@@ -2,22 +2,27 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstring>
 #include <stdexcept>
 
+#include "dac/framework/classes/exceptions.h"
+#include "dac/framework/data/field.h"
+#include "dac/framework/values/bcd.h"
+#include "dac/framework/values/decimal_text.h"
 #include "dac/mysql/client/api/mysql_api_direct.h"
 #include "dac/mysql/client/wire/client_records.h"
+#include "dac/mysql/components/my_dataset.h"
+#include "dac/mysql/provider/my_field_desc.h"
+#include "dac/mysql/provider/my_sql_literals.h"
+#include "dac/mysql/provider/my_value_conversion.h"
+#include "dac/store/blob/blob.h"
+#include "platform/code_page.h"
+#include "platform/date_time.h"
 
 namespace tools {
 
 namespace {
-
-// Beyond this the server writes a FLOAT or DOUBLE in its exponent form.
-constexpr int kMinFixedExponent = -15;
-constexpr int kMaxFixedExponent = 14;
-// Column decimals from this up mean "as many as needed".
-constexpr int kNotFixedDecimals = 31;
-constexpr int kFloatDigits = 6;
 
 std::string Escaped(std::string_view value) {
   std::string out;
@@ -34,169 +39,14 @@ std::string Escaped(std::string_view value) {
   return out;
 }
 
-class ValueReader {
- public:
-  explicit ValueReader(std::string_view value) : value_(value) {}
-  uint64_t Unsigned(size_t size) {
-    if (position_ + size > value_.size()) throw std::invalid_argument("binary value too short for its type");
-    uint64_t v = 0;
-    for (size_t i = 0; i < size; ++i)
-      v |= static_cast<uint64_t>(static_cast<uint8_t>(value_[position_ + i])) << (8 * i);
-    position_ += size;
-    return v;
-  }
-  // The value's two's complement of the given size.
-  int64_t Signed(size_t size) {
-    const uint64_t v = Unsigned(size);
-    const int shift = static_cast<int>(64 - 8 * size);
-    return static_cast<int64_t>(v << shift) >> shift;
-  }
-  size_t Length() const { return value_.size(); }
-
- private:
-  std::string_view value_;
-  size_t position_ = 0;
-};
-
-std::string Padded(uint64_t value, int width) {
-  std::string digits = std::to_string(value);
-  if (static_cast<int>(digits.size()) < width) digits.insert(0, static_cast<size_t>(width) - digits.size(), '0');
-  return digits;
-}
-
-std::string IntegerText(const dac::TMYSQL_FIELD& field, ValueReader& reader, size_t size) {
-  const bool is_unsigned = (field.flags & dac::kUnsignedFlag) != 0;
-  if (!is_unsigned) return std::to_string(reader.Signed(size));
-  const int width = (field.flags & dac::kZeroFillFlag) ? field.length : 0;
-  return Padded(reader.Unsigned(size), width);
-}
-
-// The fraction of a date or time: exactly the column's decimals (at most 6).
-std::string Fraction(const dac::TMYSQL_FIELD& field, uint64_t microseconds) {
-  const int decimals = std::min(field.decimals, 6);
-  if (decimals <= 0) return std::string();
-  return "." + Padded(microseconds, 6).substr(0, static_cast<size_t>(decimals));
-}
-
-std::string DateText(ValueReader& reader) {
-  if (reader.Length() == 0) return "0000-00-00";
-  const uint64_t year = reader.Unsigned(2);
-  const uint64_t month = reader.Unsigned(1);
-  const uint64_t day = reader.Unsigned(1);
-  return Padded(year, 4) + "-" + Padded(month, 2) + "-" + Padded(day, 2);
-}
-
-std::string DateTimeText(const dac::TMYSQL_FIELD& field, ValueReader& reader) {
-  const size_t length = reader.Length();
-  std::string text = DateText(reader);
-  uint64_t hms[3] = {0, 0, 0};
-  if (length >= 7)
-    for (uint64_t& part : hms) part = reader.Unsigned(1);
-  const uint64_t micro = length >= 11 ? reader.Unsigned(4) : 0;
-  return text + " " + Padded(hms[0], 2) + ":" + Padded(hms[1], 2) + ":" + Padded(hms[2], 2) + Fraction(field, micro);
-}
-
-std::string TimeText(const dac::TMYSQL_FIELD& field, ValueReader& reader) {
-  const size_t length = reader.Length();
-  bool negative = false;
-  uint64_t hours = 0, minutes = 0, seconds = 0, micro = 0;
-  if (length >= 8) {
-    negative = reader.Unsigned(1) != 0;
-    hours = reader.Unsigned(4) * 24 + reader.Unsigned(1);
-    minutes = reader.Unsigned(1);
-    seconds = reader.Unsigned(1);
-    if (length >= 12) micro = reader.Unsigned(4);
-  }
-  return std::string(negative ? "-" : "") + Padded(hours, 2) + ":" + Padded(minutes, 2) + ":" + Padded(seconds, 2) +
-         Fraction(field, micro);
-}
-
-// A FLOAT or DOUBLE as decimal digits: the value is 0 or d.ddd x 10^exponent.
-struct DecimalDigits {
-  bool negative = false;
-  std::string digits;
-  int exponent = 0;
-};
-
-// significant 0: the fewest digits that tell the value apart from every
-// other double; else that many, rounded. Trailing zeros are dropped.
-DecimalDigits DigitsOf(double value, int significant) {
-  char buffer[64];
-  const std::to_chars_result done =
-      significant > 0
-          ? std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, significant - 1)
-          : std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific);
-  const std::string_view text(buffer, static_cast<size_t>(done.ptr - buffer));
-  const size_t e = text.find('e');
-  DecimalDigits out;
-  for (char c : text.substr(0, e)) {
-    if (c == '-') out.negative = true;
-    else if (c != '.') out.digits += c;
-  }
-  while (out.digits.size() > 1 && out.digits.back() == '0') out.digits.pop_back();
-  const char* exponent = text.data() + e + 1;
-  if (*exponent == '+') ++exponent;
-  std::from_chars(exponent, text.data() + text.size(), out.exponent);
-  return out;
-}
-
-// Adds one to the last digit of a digit string.
-void Increment(std::string& digits) {
-  for (size_t i = digits.size(); i-- > 0;) {
-    if (digits[i] != '9') {
-      ++digits[i];
-      return;
-    }
-    digits[i] = '0';
-  }
-  digits.insert(0, 1, '1');
-}
-
-// Fixed notation; places below 0: every digit, else exactly that many
-// fraction digits, rounded half up. Zero has no sign.
-std::string FixedText(const DecimalDigits& d, int places) {
-  const int point = d.exponent + 1;
-  std::string whole = "0";
-  std::string fraction;
-  if (point > 0) {
-    whole = d.digits.substr(0, std::min(d.digits.size(), static_cast<size_t>(point)));
-    whole.append(static_cast<size_t>(point) - whole.size(), '0');
-    if (d.digits.size() > static_cast<size_t>(point)) fraction = d.digits.substr(static_cast<size_t>(point));
-  } else {
-    fraction = std::string(static_cast<size_t>(-point), '0') + d.digits;
-  }
-  if (places >= 0 && fraction.size() > static_cast<size_t>(places)) {
-    const bool up = fraction[static_cast<size_t>(places)] >= '5';
-    fraction.resize(static_cast<size_t>(places));
-    if (up) {
-      std::string all = whole + fraction;
-      Increment(all);
-      whole = all.substr(0, all.size() - fraction.size());
-      fraction = all.substr(whole.size());
-    }
-  } else if (places >= 0) {
-    fraction.append(static_cast<size_t>(places) - fraction.size(), '0');
-  }
-  const bool zero = (whole + fraction).find_first_not_of('0') == std::string::npos;
-  return (d.negative && !zero ? "-" : "") + whole + (fraction.empty() ? "" : "." + fraction);
-}
-
-// FLOAT to six significant digits, DOUBLE to as many as tell it apart; in
-// fixed notation for decimal exponents from -15 to 14, else as digits, 'e'
-// and the exponent ("3.40282e38", "1e15").
-std::string ShortestText(double value, bool is_float) {
-  const DecimalDigits d = DigitsOf(value, is_float ? kFloatDigits : 0);
-  if (d.digits == "0" || (d.exponent >= kMinFixedExponent && d.exponent <= kMaxFixedExponent))
-    return FixedText(d, -1);
-  return std::string(d.negative ? "-" : "") + d.digits.substr(0, 1) +
-         (d.digits.size() > 1 ? "." + d.digits.substr(1) : "") + "e" + std::to_string(d.exponent);
-}
-
-// With fixed decimals the server writes the DOUBLE's digits (a FLOAT's
-// widened), then pads or rounds them to the decimals.
-std::string FloatingText(const dac::TMYSQL_FIELD& field, double value, bool is_float) {
-  if (field.decimals >= kNotFixedDecimals) return ShortestText(value, is_float);
-  return FixedText(DigitsOf(value, 0), std::max(field.decimals, 0));
+dac::TColumnTextForm FormOf(const dac::TMYSQL_FIELD& field) {
+  dac::TColumnTextForm form;
+  form.mysql_type = field.type;
+  form.is_unsigned = (field.flags & dac::kUnsignedFlag) != 0;
+  form.zero_fill = (field.flags & dac::kZeroFillFlag) != 0;
+  form.length = field.length;
+  form.decimals = field.decimals;
+  return form;
 }
 
 }  // namespace
@@ -212,42 +62,13 @@ std::string BatchLine(const BatchRow& row) {
 }
 
 std::string BinaryValueText(const dac::TMYSQL_FIELD& field, std::string_view value) {
-  ValueReader reader(value);
-  switch (field.type) {
-    case dac::mftTiny:
-      return IntegerText(field, reader, 1);
-    case dac::mftShort:
-      return IntegerText(field, reader, 2);
-    case dac::mftLong:
-    case dac::mftInt24:
-      return IntegerText(field, reader, 4);
-    case dac::mftLongLong:
-      return IntegerText(field, reader, 8);
-    case dac::mftYear:
-      return Padded(reader.Unsigned(2), 4);
-    case dac::mftFloat: {
-      const uint32_t bits = static_cast<uint32_t>(reader.Unsigned(4));
-      float f;
-      std::memcpy(&f, &bits, sizeof f);
-      return FloatingText(field, f, true);
-    }
-    case dac::mftDouble: {
-      const uint64_t bits = reader.Unsigned(8);
-      double d;
-      std::memcpy(&d, &bits, sizeof d);
-      return FloatingText(field, d, false);
-    }
-    case dac::mftDate:
-    case dac::mftNewDate:
-      return DateText(reader);
-    case dac::mftDateTime:
-    case dac::mftTimestamp:
-      return DateTimeText(field, reader);
-    case dac::mftTime:
-      return TimeText(field, reader);
-    default:
-      return std::string(value);
+  try {
+    if (auto text = dac::TextOfBinary(FormOf(field), reinterpret_cast<const uint8_t*>(value.data()), value.size()))
+      return *text;
+  } catch (const dac::EConvertError& e) {
+    throw std::invalid_argument(e.Message());
   }
+  return std::string(value);
 }
 
 BatchRow TextRow(dac::TMySQLAPI& api, dac::PMySqlRow row, uint32_t count) {
@@ -421,6 +242,121 @@ BatchRow StatementRows::BoundRow() {
     values.push_back(BinaryValueText(columns_[i], bytes));
   }
   return values;
+}
+
+// ---- the components' values ----
+
+namespace {
+
+constexpr double kMicrosPerDay = 86400.0 * 1e6;
+
+bool IsIntegerColumn(uint8_t type) {
+  return type == dac::mftTiny || type == dac::mftShort || type == dac::mftLong || type == dac::mftInt24 ||
+         type == dac::mftLongLong || type == dac::mftYear;
+}
+
+bool IsTextOrBytesColumn(uint8_t type) {
+  return type == dac::mftString || type == dac::mftVarChar || type == dac::mftVarString || type == dac::mftEnum ||
+         type == dac::mftSet || type == dac::mftTinyBlob || type == dac::mftMediumBlob || type == dac::mftLongBlob ||
+         type == dac::mftBlob || type == dac::mftGeometry || type == dac::mftNull;
+}
+
+dac::TColumnTextForm FormOf(const dac::TMySQLFieldDesc& desc) {
+  dac::TColumnTextForm form;
+  form.mysql_type = desc.GetMySQLType();
+  form.is_unsigned = desc.GetIsUnsigned();
+  form.zero_fill = desc.GetIsZeroFill();
+  form.length = desc.GetDisplayLength();
+  form.decimals = desc.GetDecimals();
+  return form;
+}
+
+// A decimal to exactly its column's scale, zero-filled as the column says.
+std::string DecimalText(const std::string& digits, const dac::TColumnTextForm& form) {
+  dac::Decimal value;
+  if (!dac::ParseDecimal(digits, '.', value)) return digits;
+  std::string text = dac::DecimalToFixed(dac::RoundDecimal(value, std::max(form.decimals, 0)), '.', std::max(form.decimals, 0));
+  if (form.zero_fill && static_cast<int>(text.size()) < form.length) text.insert(0, static_cast<size_t>(form.length) - text.size(), '0');
+  return text;
+}
+
+// The bits of a BIT value as the server sends them: most significant byte
+// first, as many bytes as its width takes.
+std::string BitBytes(uint64_t bits, int32_t width) {
+  std::string bytes(static_cast<size_t>((std::max(width, 1) + 7) / 8), '\0');
+  for (size_t i = bytes.size(); i-- > 0; bits >>= 8) bytes[i] = static_cast<char>(bits & 0xFF);
+  return bytes;
+}
+
+std::string DateTimeText(double value, const dac::TColumnTextForm& form) {
+  const bool zero = value == dac::ZeroDate;
+  const plat::CalendarDate date = zero ? plat::CalendarDate{} : plat::DecodeDate(value);
+  if (form.mysql_type == dac::mftDate || form.mysql_type == dac::mftNewDate)
+    return dac::ServerDateText(date.year, date.month, date.day);
+  const plat::TimeOfDay time = zero ? plat::TimeOfDay{} : plat::DecodeTime(value);
+  return dac::ServerDateTimeText(date.year, date.month, date.day, time.hour, time.minute, time.second,
+                                 static_cast<uint32_t>(time.millisecond) * 1000, form.decimals);
+}
+
+std::string TimeText(double value, const dac::TColumnTextForm& form) {
+  const auto micros = static_cast<uint64_t>(std::nearbyint(std::fabs(value) * kMicrosPerDay));
+  return dac::ServerTimeText(value < 0, micros / 1000000, micros % 1000000, form.decimals);
+}
+
+std::string BlobText(dac::TCustomMyDataSet& dataset, dac::TField& field) {
+  dac::TBlob* blob = dataset.GetBlob(&field);
+  if (!blob) return std::string();
+  return blob->IsUnicode() ? plat::Utf16ToUtf8(blob->GetAsWideString()) : blob->GetAsString();
+}
+
+}  // namespace
+
+std::optional<std::string> FieldServerText(dac::TCustomMyDataSet& dataset, dac::TField& field) {
+  if (std::string exact; dataset.GetFieldExactText(&field, exact)) return exact;
+  if (field.IsNull()) return std::nullopt;
+  auto* desc = dynamic_cast<dac::TMySQLFieldDesc*>(dataset.GetFieldDesc(&field));
+  if (!desc) return field.GetAsString();
+  const dac::TColumnTextForm form = FormOf(*desc);
+  const uint8_t type = form.mysql_type;
+  if (field.IsBlob()) return BlobText(dataset, field);
+  if (IsTextOrBytesColumn(type)) {
+    if (field.DataType() == dac::ftBytes || field.DataType() == dac::ftVarBytes) {
+      const dac::TBytes bytes = field.GetAsBytes();
+      return std::string(bytes.begin(), bytes.end());
+    }
+    if (field.DataType() == dac::ftWideString) return plat::Utf16ToUtf8(field.GetAsWideString());
+    return field.GetAsString();
+  }
+  if (type == dac::mftBit) {
+    const uint64_t bits = field.DataType() == dac::ftFMTBcd ? std::stoull(field.GetAsString())
+                                                             : static_cast<uint64_t>(field.GetAsLargeInt());
+    return BitBytes(bits, form.length);
+  }
+  if (IsIntegerColumn(type)) {
+    if (field.DataType() == dac::ftFMTBcd) return dac::ServerUnsignedText(std::stoull(field.GetAsString()), form);
+    const int64_t number = field.GetAsLargeInt();
+    return form.is_unsigned ? dac::ServerUnsignedText(static_cast<uint64_t>(number), form)
+                            : dac::ServerSignedText(number, form);
+  }
+  switch (type) {
+    case dac::mftDecimal:
+    case dac::mftNewDecimal:
+      if (field.DataType() == dac::ftFMTBcd)
+        return DecimalText(dac::DecimalToFixed(dac::BcdToDecimal(field.GetAsBCD()), '.'), form);
+      return DecimalText(dac::ShortestDoubleText(field.GetAsFloat()), form);
+    case dac::mftFloat:
+    case dac::mftDouble:
+      return dac::ServerFloatText(field.GetAsFloat(), type == dac::mftFloat, form.decimals);
+    case dac::mftDate:
+    case dac::mftNewDate:
+    case dac::mftDateTime:
+    case dac::mftTimestamp:
+      return DateTimeText(field.GetAsDateTime(), form);
+    case dac::mftTime:
+      return TimeText(field.GetAsDateTime(), form);
+    default:
+      return field.GetAsString();
+  }
 }
 
 std::string ErrorLine(uint32_t code, const std::string& message) {

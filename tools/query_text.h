@@ -13,6 +13,11 @@
 
 #include "dac/mysql/client/api/mysql_api.h"
 
+namespace dac {
+class TCustomMyDataSet;
+class TField;
+}  // namespace dac
+
 namespace tools {
 
 using BatchRow = std::vector<std::optional<std::string>>;
@@ -61,6 +66,15 @@ class StatementRows {
   std::vector<dac::TMYSQL_FIELD> columns_;
   std::unique_ptr<Binds> binds_;  // for the APIs that write binds
 };
+
+// The server's text of a field's value in the dataset's current record,
+// nullopt for NULL: the dataset's exact text when the field cannot hold
+// the value, else the value written as the server writes its column's
+// type (integers zero-filled when the column says so, decimals to the
+// column's scale, FLOAT and DOUBLE in the server's form, dates and times
+// with the column's fraction digits, BIT as its bytes, text in UTF-8 when
+// the field is wide, blobs as their content).
+std::optional<std::string> FieldServerText(dac::TCustomMyDataSet& dataset, dac::TField& field);
 
 // "ERROR code (state): message": a server's state and text come from the
 // message as the protocol forms it (CR LF, '#', five state characters); a

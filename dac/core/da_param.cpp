@@ -5,9 +5,11 @@
 #include "dac/core/server/messages.h"
 #include "dac/framework/classes/database_error.h"
 #include "dac/framework/classes/stream_persist.h"
+#include "dac/framework/data/field.h"
 #include "dac/framework/data/filer.h"
 #include "dac/framework/values/text_conversions.h"
 #include "dac/store/blob/blob.h"
+#include "dac/store/dataset/mem_dataset.h"
 #include "dac/store/runtime/encoding.h"
 #include "dac/store/runtime/marshal.h"
 #include "platform/code_page.h"
@@ -34,11 +36,18 @@ bool TDAParam::IsObjectDataType(TFieldType data_type) const { return data_type =
 
 bool TDAParam::IsBlobDataType(TFieldType data_type) const { return data_type == ftBlob || data_type == ftMemo; }
 
+// The parameter whose type and objects this one shares: its reference.
+TDAParam& TDAParam::Holder() const {
+  auto* holder = dynamic_cast<TDAParam*>(const_cast<TParam*>(ParamRef()));
+  return holder ? *holder : *const_cast<TDAParam*>(this);
+}
+
 void TDAParam::SetDataType(TFieldType type) {
   if (type == GetDataType()) return;
-  if (IsObjectDataType()) FreeObject();
+  TDAParam& holder = Holder();
+  if (holder.IsObjectDataType()) holder.FreeObject();
   TParam::SetDataType(type);
-  if (IsObjectDataType()) CreateObject();
+  if (holder.IsObjectDataType() && !holder.param_object_) holder.CreateObject();
 }
 
 void TDAParam::CreateObject() {
@@ -46,27 +55,33 @@ void TDAParam::CreateObject() {
   if (IsBlobDataType()) param_object_ = new TBlob(false);
 }
 
-void TDAParam::FreeObject() { FreeShared(std::exchange(param_object_, nullptr)); }
+void TDAParam::FreeObject() {
+  FreeShared(std::exchange(param_object_, nullptr));
+  empty_is_value_ = false;
+}
 
 void TDAParam::SetParamObject(TSharedObject* value) {
-  if (value != param_object_) {
+  TDAParam& holder = Holder();
+  if (value != holder.param_object_) {
     if (value) value->AddRef();
-    FreeShared(std::exchange(param_object_, value));
+    FreeShared(std::exchange(holder.param_object_, value));
   }
+  holder.empty_is_value_ = value != nullptr;
   if (value) WriteValue(Variant("Object"));
 }
 
 // ---- the blob ----
 
 TBlob* TDAParam::HeldBlob() const {
-  if (!param_object_) return nullptr;
-  auto* blob = dynamic_cast<TBlob*>(param_object_);
+  TSharedObject* object = Holder().param_object_;
+  if (!object) return nullptr;
+  auto* blob = dynamic_cast<TBlob*>(object);
   DAC_ASSERT(blob != nullptr, "Parameter object is not a blob");
   return blob;
 }
 
 TBlob& TDAParam::WritableBlob() {
-  if (!param_object_) CreateObject();
+  if (!Holder().param_object_) Holder().CreateObject();
   TBlob* blob = HeldBlob();
   DAC_ASSERT(blob != nullptr, "Parameter of type " + FieldTypeName(GetDataType()) + " holds no blob");
   return *blob;
@@ -74,18 +89,21 @@ TBlob& TDAParam::WritableBlob() {
 
 void TDAParam::WriteBlob(const std::string& value) {
   WritableBlob().SetAsString(value);
+  // Written, an empty text is a value: '' is not NULL.
+  Holder().empty_is_value_ = true;
   SetBound(true);
 }
 
 bool TDAParam::GetIsNull() {
   if (!IsBlobDataType()) return TParam::GetIsNull();
   TBlob* blob = HeldBlob();
-  return !blob || blob->GetSize() == 0;
+  return !blob || (blob->GetSize() == 0 && !Holder().empty_is_value_);
 }
 
 void TDAParam::Clear() {
   if (!IsBlobDataType()) return TParam::Clear();
   if (TBlob* blob = HeldBlob()) blob->Clear();
+  Holder().empty_is_value_ = false;
 }
 
 std::string TDAParam::GetAsString() {
@@ -152,13 +170,13 @@ TBlob* TDAParam::GetAsMemoRef() {
 }
 
 void TDAParam::SetAsBlobRef(TBlob* blob) {
-  FreeObject();
+  Holder().FreeObject();
   TParam::SetDataType(ftBlob);
   SetParamObject(blob);
 }
 
 void TDAParam::SetAsMemoRef(TBlob* blob) {
-  FreeObject();
+  Holder().FreeObject();
   TParam::SetDataType(ftMemo);
   SetParamObject(blob);
 }
@@ -171,8 +189,9 @@ void TDAParam::LoadFromStream(TStream& stream, TFieldType blob_type) {
   if (!IsStreamBlobType(blob_type)) DataTypeNotSupported();
   SetDataType(blob_type);
   stream.SetPosition(0);
-  DAC_ASSERT(param_object_ != nullptr, LoadResString(SDataTypeNotSupported));
+  DAC_ASSERT(Holder().param_object_ != nullptr, LoadResString(SDataTypeNotSupported));
   WritableBlob().LoadFromStream(stream);
+  Holder().empty_is_value_ = true;
   SetBound(true);
 }
 
@@ -195,7 +214,9 @@ void TDAParam::Assign(const TPersistent* source) {
     if (param == this) return;
     // The object is shared below: no copy of its content first.
     TParam::AssignParam(param);
-    SetParamObject(param->param_object_);
+    SetParamObject(param->Holder().param_object_);
+  } else if (const auto* field = dynamic_cast<const TField*>(source); field && field->IsBlob()) {
+    AssignBlobField(const_cast<TField*>(field));
   } else if (const auto* persist = dynamic_cast<const IStreamPersist*>(source)) {
     if (!IsStreamBlobType(GetDataType())) DataTypeNotSupported();
     TMemoryStream content;
@@ -204,6 +225,25 @@ void TDAParam::Assign(const TPersistent* source) {
   } else {
     TParam::Assign(source);
   }
+}
+
+// A blob field's own blob, copied whole: wide text stays wide, bytes stay bytes.
+void TDAParam::AssignBlobField(TField* field) {
+  auto* dataset = dynamic_cast<TMemDataSet*>(field->DataSet());
+  TBlob* blob = dataset ? dataset->GetBlob(field) : nullptr;
+  if (!blob) return TParam::Assign(field);
+  SetDataType(field->DataType() == ftBlob ? ftBlob : ftMemo);
+  if (field->IsNull()) {
+    Clear();
+  } else {
+    TBlob& own = WritableBlob();
+    own.Clear();
+    own.SetIsUnicode(blob->IsUnicode());
+    own.Assign(*blob);
+    Holder().empty_is_value_ = true;
+    SetBound(true);
+  }
+  SetName(field->FieldName());
 }
 
 void TDAParam::DefineProperties(TFiler& filer) {

@@ -2,7 +2,8 @@
 // the datasets. A parameter of an object type (ftBlob and ftMemo here; a
 // provider may add its own) keeps its value in a reference-counted object,
 // a TBlob for the blob types, which several parameters may share; every
-// other type keeps the framework's Variant. Types past the framework's
+// other type keeps the framework's Variant. Parameters of one name keep
+// the object with their reference, as they share type and value. Types past the framework's
 // table (38 and up) are filed as "ExtDataType".
 #pragma once
 
@@ -40,9 +41,10 @@ class TDAParam : public TParam {
   Variant GetAsVariant() override;
   void SetAsVariant(const Variant& value) override;
   void SetText(const std::string& value) override;
-  // A blob type is null while its blob is empty.
+  // A blob type is null while its blob is empty and no value (not even an
+  // empty one) was written to it.
   bool GetIsNull() override;
-  // A blob type empties its blob.
+  // A blob type empties its blob, and is null.
   void Clear() override;
 
   // The blob, or null for a type that has none; an unknown type becomes
@@ -64,13 +66,14 @@ class TDAParam : public TParam {
   // The framework's copy; an object type takes the source's value into its
   // own object (emptied for a null source).
   void AssignParam(const TParam* param) override;
-  // Another TDAParam: its value and its object, shared. An object that
-  // persists to a stream: its content, for a blob type. Else as the framework.
+  // Another TDAParam: its value and its object, shared. A blob field: a
+  // copy of its blob (wide text kept wide). An object that persists to a
+  // stream: its content, for a blob type. Else as the framework.
   void Assign(const TPersistent* source) override;
   // The framework's properties, with "ExtDataType" for a type from 38 up.
   void DefineProperties(TFiler& filer) override;
 
-  TSharedObject* GetParamObject() const { return param_object_; }
+  TSharedObject* GetParamObject() const { return Holder().param_object_; }
   // Shares the object (its count raised) in place of the one held, which is
   // released; the value then counts as set.
   void SetParamObject(TSharedObject* value);
@@ -82,12 +85,16 @@ class TDAParam : public TParam {
   virtual void FreeObject();
 
  private:
+  TDAParam& Holder() const;
+  void AssignBlobField(TField* field);
   // The blob of a blob type: null without one; made when writing.
   TBlob* HeldBlob() const;
   TBlob& WritableBlob();
   void WriteBlob(const std::string& value);
 
   TSharedObject* param_object_ = nullptr;
+  // A value was written: an empty blob is then an empty value, not NULL.
+  bool empty_is_value_ = false;
 };
 
 class TDAParams : public TParams {

@@ -190,6 +190,57 @@ TEST_F(DacQueryTest, FilesSocketsAndUsage) {
   }
 }
 
+// Through TMyConnection and TMyQuery every value prints as the client
+// prints it: over the library's protocol and the client library, as text
+// and prepared rows, the odd corners of every type included.
+TEST_F(DacQueryTest, ComponentsPrintWhatTheClientPrints) {
+  const std::string types = TypesTable("dq_components_types");
+  const Outcome made = Mariadb("CREATE OR REPLACE TABLE dq_components_odd (d65 DECIMAL(65,30), bu BIGINT UNSIGNED, b64 BIT(64), "
+          "b1 BIT(1), t1 TINYINT(1), zf INT(6) ZEROFILL, dt DATE, dt6 DATETIME(6), tm6 TIME(6), c4 CHAR(4), "
+          "vc VARCHAR(10), bn BINARY(4), vb VARBINARY(10), tx TEXT, js JSON, g GEOMETRY, f FLOAT, db DOUBLE) "
+          "CHARACTER SET utf8mb4");
+  ASSERT_EQ(made.status, 0) << made.err;
+  const Outcome filled = Mariadb("SET sql_mode = 'ALLOW_INVALID_DATES'; INSERT INTO dq_components_odd VALUES "
+          "('-12345678901234567890123456789012345.123456789012345678901234567891', 18446744073709551615, "
+          "b'1111111111111111111111111111111111111111111111111111111111111111', b'1', 5, 7, '2024-00-15', "
+          "'2024-02-29 13:45:10.123456', '-838:59:59.999999', '\xC3\xA9\xF0\x9F\x98\x80', 'a\\0b', "
+          "x'00112233', x'610062', 'caf\xC3\xA9 \xF0\x9F\x98\x80', '{\"a\": 1}', ST_GeomFromText('POINT(1 2)'), "
+          "-1.17549435e-38, 0.1e0 + 0.2e0), "
+          "(0, 0, b'0', b'0', 0, 0, '0000-00-00', '2024-02-30 00:00:00.5', '00:00:00', '', '', x'00000000', '', '', "
+          "'[]', NULL, 0, -0e0), (NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, "
+          "NULL, NULL, NULL, NULL)");
+  ASSERT_EQ(filled.status, 0) << filled.err;
+  const std::vector<std::string> statements = {
+      "SELECT * FROM " + types,
+      "SELECT * FROM dq_components_odd",
+      "SELECT 1; DO 1; SELECT 2, 3 UNION SELECT 4, 5; SELECT 1 FROM DUAL WHERE 0; SELECT 'end' AS `a:b`",
+      "SELECT 3.4028234e38, 1e14, 1e15, 0.1e0 + 0.2e0, -1.5e-300, ROUND(2.5e0, 2), CAST('-01:30:00' AS TIME), "
+      "CAST('36:00:00' AS TIME(3)), NULL, '', CONCAT('nul', CHAR(0), 'x'), 7 & 3, @v := 'set'",
+  };
+  for (const std::string& sql : statements) {
+    SCOPED_TRACE(sql);
+    const std::string theirs = Mariadb(sql).out;
+    ASSERT_FALSE(theirs.empty());
+    for (const std::vector<std::string>& extra : std::vector<std::vector<std::string>>{
+             {"--api", "components"},
+             {"--api", "components", "--prepare"},
+             {"--api", "components", "--over", "client"},
+             {"--api", "components", "--over", "client", "--prepare"}}) {
+      const Outcome mine = DacQuery(sql, extra);
+      EXPECT_EQ(mine.out, theirs) << extra.back() << ": " << mine.err;
+      EXPECT_EQ(mine.status, 0);
+    }
+  }
+  // The first error stops the run with the line the other modes write.
+  const Outcome failed = DacQuery("SELECT 1; SELECT no_such_column; SELECT 3", {"--api", "components"});
+  EXPECT_EQ(failed.out, "1\n");
+  EXPECT_EQ(failed.err, "ERROR 1054 (42S22): Unknown column 'no_such_column' in 'SELECT'\n");
+  EXPECT_EQ(failed.status, 1);
+  const Outcome usage = DacQuery("SELECT 1", {"--api", "components", "--socket", s_.socket});
+  EXPECT_EQ(usage.status, 2);
+  EXPECT_EQ(DacQuery("SELECT 1", {"--over", "client"}).status, 2);
+}
+
 // An embedded server of dac-query's own, on a copy of the pristine data folder.
 TEST_F(DacQueryTest, EmbeddedServerRowsAsTheServerPrintsThem) {
   const char* pristine = std::getenv("VARNEL_MYSQL_PRISTINE_DATA");

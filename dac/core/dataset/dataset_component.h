@@ -459,6 +459,11 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   // 55-56. Around each fetched block; after the last one the connection is given back.
   virtual void DoOnBeforeFetch(bool& cancel);
   virtual void DoOnAfterFetch();
+  // A provider's hidden descriptor of a refreshed row, into the current
+  // record (target_of finds the record's descriptor of a column the
+  // refresh names); copied as it is here.
+  virtual void CopyHiddenValue(TData& source, void* source_buf, TFieldDesc* from, TFieldDesc* to, void* target,
+                               const std::function<TFieldDesc*(const std::string&)>& target_of);
   // 57. The statement returns rows.
   virtual bool GetIsQuery() const;
   // 58-61.

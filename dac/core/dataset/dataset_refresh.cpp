@@ -219,7 +219,12 @@ void TCustomDADataSet::CopyVariantValue(TData& source, void* source_buf, TFieldD
   Variant value;
   source.GetFieldAsVariant(from->GetFieldNo(), source_buf, value);
   TField* field = GetField(to);
-  if (!field) return;
+  if (!field) {
+    // A provider's hidden descriptor follows the refreshed row.
+    if (to->GetHidden() && !statement_types.Contains(stCheck))
+      CopyHiddenValue(source, source_buf, from, to, target, [this](const std::string& name) { return RefreshTarget(name); });
+    return;
+  }
   if (statement_types.Contains(stCheck)) {
     const TDataSetState state = GetState();
     const bool editing = state == dsEdit || state == dsInsert || state == dsSetKey;
@@ -229,6 +234,13 @@ void TCustomDADataSet::CopyVariantValue(TData& source, void* source_buf, TFieldD
     return;
   }
   if (GetInDeferredPost() || GetInCacheProcessing()) return ForceFieldValue(field, value);
+  Data()->PutFieldAsVariant(to->GetFieldNo(), target, value);
+}
+
+void TCustomDADataSet::CopyHiddenValue(TData& source, void* source_buf, TFieldDesc* from, TFieldDesc* to, void* target,
+                                       const std::function<TFieldDesc*(const std::string&)>&) {
+  Variant value;
+  source.GetFieldAsVariant(from->GetFieldNo(), source_buf, value);
   Data()->PutFieldAsVariant(to->GetFieldNo(), target, value);
 }
 

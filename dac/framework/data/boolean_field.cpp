@@ -18,7 +18,10 @@ void TBooleanField::SetAsBoolean(bool value) {
   SetData(&native);
 }
 
-std::string TBooleanField::GetAsString() { return IsNull() ? std::string() : BoolToStr(GetAsBoolean()); }
+std::string TBooleanField::GetAsString() {
+  if (std::string exact; ExactText(exact)) return exact;
+  return IsNull() ? std::string() : BoolToStr(GetAsBoolean());
+}
 
 void TBooleanField::SetAsString(const std::string& value) {
   if (!ClearIfEmpty(value)) SetAsBoolean(StrToBool(value));

@@ -1,6 +1,7 @@
 #include "dac/framework/data/dataset_base.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -45,16 +46,26 @@ void Store(void* dest, T value) {
   std::memcpy(dest, &value, sizeof value);
 }
 
+// Beyond the largest span a time holds (838:59:59.999999, the server's), a
+// value is a date and time: the time of day is its time.
+constexpr DateTime kLongestTimeSpan = 3020400.0 / 86400;
+
+// A time is a signed span of days of its own, not bound to one day.
 void DateToNative(TFieldType type, DateTime value, void* dest) {
+  if (type == ftTime) {
+    if (!std::isfinite(value)) throw EConvertError(Format("'%s' is not a valid time", FloatToStr(value).c_str()));
+    if (std::fabs(value) > kLongestTimeSpan) value = std::fabs(value - std::trunc(value));
+    Store(dest, value);
+    return;
+  }
   const plat::TimeStamp stamp = ToTimeStamp(value);
   if (type == ftDate) Store(dest, stamp.date);
-  if (type == ftTime) Store(dest, stamp.time);
   if (type == ftDateTime) Store(dest, plat::TimeStampToMSecs(stamp));
 }
 
 DateTime DateFromNative(TFieldType type, const void* source) {
   if (type == ftDate) return FromTimeStamp({0, Load<int32_t>(source)});
-  if (type == ftTime) return FromTimeStamp({Load<int32_t>(source), plat::kDateDelta});
+  if (type == ftTime) return Load<double>(source);
   plat::TimeStamp stamp;
   const auto msecs = Load<double>(source);
   if (!plat::TryMSecsToTimeStamp(msecs, stamp)) {

@@ -42,6 +42,11 @@ class TDataSetBase : public TComponent {
   // strings; every other type exchanges its native form unchanged.
   // EConvertError for a date that no native form holds.
   virtual void DataConvert(TField* field, const void* source, void* dest, bool to_native);
+  // The source's own text of the field's value in the current record (the
+  // one the field reads), when the field's type cannot hold that value
+  // exactly and the record still holds it as read; false otherwise, and
+  // always in the base. Text and number fields give it as their AsString.
+  virtual bool GetFieldExactText(TField* /*field*/, std::string& /*text*/) { return false; }
 
   // ---- state ----
   virtual TDataSetState GetState() const = 0;

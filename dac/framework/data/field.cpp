@@ -149,6 +149,8 @@ void TField::SetAsVariant(const Variant& value) {
   }
 }
 
+bool TField::ExactText(std::string& text) { return DataSet() && DataSet()->GetFieldExactText(this, text); }
+
 Variant TField::OldValue() {
   CheckDataSet();
   return DataSet()->GetStateFieldValue(dsOldValue, this);

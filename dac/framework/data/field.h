@@ -181,6 +181,8 @@ class TField : public TComponent {
   void SetDataType(TFieldType type) { data_type_ = type; }
   // Sets the size without checks (constructors).
   void InitSize(int size) { size_ = size; }
+  // The dataset's exact text of the value (TDataSetBase::GetFieldExactText).
+  bool ExactText(std::string& text);
 
   // Bytes through SetAsBytes, anything else through SetAsString.
   void SetBytesOrText(const Variant& value);

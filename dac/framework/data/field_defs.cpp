@@ -81,7 +81,9 @@ TField* TFieldDef::CreateField(TComponent* owner, TObjectField* parent, const st
     field->SetRequired(attributes_.Contains(faRequired));
     field->SetReadOnly(attributes_.Contains(faReadonly));
     if (attributes_.Contains(faHiddenCol)) field->SetVisible(false);
-    if (auto* text = dynamic_cast<TStringField*>(field); text && attributes_.Contains(faFixed)) {
+    // Wide text has no fixed-length type: its blanks are the record store's to trim.
+    if (auto* text = dynamic_cast<TStringField*>(field);
+        text && !dynamic_cast<TWideStringField*>(field) && attributes_.Contains(faFixed)) {
       text->SetFixedChar(true);
     }
     if (auto* bcd = dynamic_cast<TBCDField*>(field)) bcd->SetPrecision(precision_);

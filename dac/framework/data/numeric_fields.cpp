@@ -190,6 +190,7 @@ int64_t TFloatField::GetAsLargeInt() {
 
 std::string TFloatField::GetAsString() {
   double value = 0;
+  if (std::string exact; ExactText(exact)) return exact;
   return GetData(&value) ? FloatToStr(value) : std::string();
 }
 
@@ -220,7 +221,10 @@ void TBCDField::SetAsLargeInt(int64_t value) {
   SetAsCurrency(Currency::FromInt(value));
 }
 
-std::string TBCDField::GetAsString() { return IsNull() ? std::string() : CurrToStr(GetAsCurrency()); }
+std::string TBCDField::GetAsString() {
+  if (std::string exact; ExactText(exact)) return exact;
+  return IsNull() ? std::string() : CurrToStr(GetAsCurrency());
+}
 
 void TBCDField::SetAsString(const std::string& value) {
   if (!ClearIfEmpty(value)) SetAsCurrency(StrToCurr(value));
@@ -247,7 +251,10 @@ void TFMTBCDField::SetAsBCD(const Bcd& value) {
   SetData(&value, false);
 }
 
-std::string TFMTBCDField::GetAsString() { return IsNull() ? std::string() : BcdToStr(GetAsBCD()); }
+std::string TFMTBCDField::GetAsString() {
+  if (std::string exact; ExactText(exact)) return exact;
+  return IsNull() ? std::string() : BcdToStr(GetAsBCD());
+}
 
 void TFMTBCDField::SetAsString(const std::string& value) {
   if (!ClearIfEmpty(value)) SetAsBCD(StrToBcd(value));

@@ -6,7 +6,11 @@
 #include "dac/framework/data/field.h"
 #include "dac/framework/data/fields.h"
 #include "dac/framework/data/filer.h"
+#include "dac/framework/data/boolean_field.h"
+#include "dac/framework/data/dataset_base.h"
+#include "dac/framework/data/numeric_fields.h"
 #include "dac/framework/data/string_fields.h"
+#include "platform/code_page.h"
 #include "platform/ascii.h"
 
 namespace dac {
@@ -70,6 +74,8 @@ TSQLTimeStamp DateTimeToSQLTimeStamp(DateTime value) {
 
 void TParam::SetName(const std::string& name) {
   if (name == name_) return;
+  // Leaving its name's reference, a parameter keeps the type it had through it.
+  if (name.empty() && !name_.empty()) data_type_ = TypeHolder().data_type_;
   name_ = name;
   if (name.empty()) param_ref_ = nullptr;
   Changed(false);
@@ -79,6 +85,7 @@ std::string TParam::GetDisplayName() const { return name_.empty() ? TCollectionI
 
 void TParam::SetDataType(TFieldType type) {
   data_type_ = type;
+  if (param_ref_ || !name_.empty()) ParamRef()->data_type_ = type;
   Changed(false);
 }
 
@@ -207,9 +214,10 @@ void TParam::SetAsBytes(const TBytes& value) {
 void TParam::AssignParam(const TParam* param) {
   if (!param || param == this) return;
   auto* source = const_cast<TParam*>(param);  // reading resolves its reference
+  // A copy is its own reference: the parameters it shared a name with keep their type.
+  param_ref_ = this;
   SetDataType(source->GetDataType());
   SetName(source->Name());
-  param_ref_ = this;
   value_ = source->IsNull() ? Variant::Null() : source->GetAsVariant();
   bound_ = source->Bound();
   if (param_type_ == ptUnknown) param_type_ = source->ParamType();
@@ -221,7 +229,21 @@ void TParam::AssignParam(const TParam* param) {
 
 void TParam::AssignField(TField* field) {
   if (!field) return;
-  AssignFieldValue(field, field->Value());
+  // A value its field cannot hold exactly comes as its source's own text:
+  // a number as its digits, anything else as text.
+  std::string exact;
+  if (!field->IsBlob() && field->DataSet() && field->DataSet()->GetFieldExactText(field, exact)) {
+    const bool number = dynamic_cast<TNumericField*>(field) || dynamic_cast<TBooleanField*>(field);
+    SetDataType(number ? ftFMTBcd : dynamic_cast<TWideStringField*>(field) ? ftWideString : ftString);
+    if (DataType() == ftWideString) {
+      SetAsVariant(Variant(plat::Utf8ToUtf16(exact)));
+    } else {
+      SetAsVariant(Variant(exact));
+    }
+    SetBound(true);
+  } else {
+    AssignFieldValue(field, field->Value());
+  }
   SetName(field->FieldName());
 }
 

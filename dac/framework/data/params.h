@@ -1,11 +1,13 @@
 // Parameters of SQL statements and stored procedures.
 //
-// Parameters of one collection that share a name share their value: a
-// parameter's value (the Variant and its null state) and Bound go through
-// its reference, the first parameter of its collection with the same name,
-// found on first use by ParamRef() and kept. Without a name or a collection
-// the reference is the parameter itself. Name, types, size and a derived
-// class's objects stay its own. Renaming to "" drops the kept reference,
+// Parameters of one collection that share a name share their value and
+// its data type: a parameter's value (the Variant and its null state),
+// Bound and DataType go through its reference, the first parameter of its
+// collection with the same name, found on first use by ParamRef() and
+// kept, so that :a used twice is one typed value. Without a name or a
+// collection the reference is the parameter itself. Name, parameter type
+// and size stay its own; a derived class keeps its value objects with the
+// reference too. Renaming to "" drops the kept reference,
 // renaming to another name keeps it; a copy (Assign, AssignParam, filing)
 // writes its own value and becomes its own reference. A parameter that
 // leaves its collection takes every reference to it along.
@@ -50,7 +52,9 @@ class TParam : public TCollectionItem {
   const std::string& Name() const { return name_; }
   void SetName(const std::string& name);
   std::string GetDisplayName() const override;
-  virtual TFieldType GetDataType() const { return data_type_; }
+  // Through the reference; setting writes this one's own type as well,
+  // which it keeps when it is separated from the others.
+  virtual TFieldType GetDataType() const { return TypeHolder().data_type_; }
   virtual void SetDataType(TFieldType type);
   TFieldType DataType() const { return GetDataType(); }
   TParamType ParamType() const { return param_type_; }
@@ -66,6 +70,7 @@ class TParam : public TCollectionItem {
   // ---- shared through the reference ----
   // The parameter that holds this one's value (see above).
   TParam* ParamRef();
+  const TParam* ParamRef() const { return const_cast<TParam*>(this)->ParamRef(); }
   bool Bound();
   void SetBound(bool value);
   virtual bool GetIsNull();
@@ -132,7 +137,9 @@ class TParam : public TCollectionItem {
   // Type, value, Bound, name, sizes; the parameter type only while this
   // one's is ptUnknown.
   virtual void AssignParam(const TParam* param);
-  // The field's value (AssignFieldValue) and its name.
+  // The field's value (AssignFieldValue) and its name; a value the field
+  // cannot hold exactly (TDataSetBase::GetFieldExactText) as its source's
+  // text instead: ftFMTBcd digits for a number, else text.
   void AssignField(TField* field);
   // Type ftFixedChar for a fixed-length string field, ftString for a memo
   // field of more than 255 bytes, else the field's type; then Null clears,
@@ -162,6 +169,10 @@ class TParam : public TCollectionItem {
 
  private:
   friend class TParams;
+
+  // The reference, once there can be one: an unnamed parameter reads its own
+  // type without fixing its reference before it gets a name.
+  const TParam& TypeHolder() const { return param_ref_ || !name_.empty() ? *ParamRef() : *this; }
 
   std::string name_;
   TFieldType data_type_ = ftUnknown;

@@ -30,6 +30,7 @@ void TStringField::CheckTypeSize(int size) const {
 }
 
 std::string TStringField::GetAsString() {
+  if (std::string exact; ExactText(exact)) return exact;
   std::vector<char> buffer(static_cast<size_t>(Size()) + 1, '\0');
   if (!GetData(buffer.data())) return std::string();
   return std::string(buffer.data(), strnlen(buffer.data(), static_cast<size_t>(Size())));
@@ -67,6 +68,8 @@ void TStringField::SetAsDateTime(DateTime value) { SetAsString(DateTimeToStr(val
 TWideStringField::TWideStringField(TComponent* owner) : TStringField(owner, ftWideString, 20) {}
 
 WideString TWideStringField::GetAsWideString() {
+  // Wide text comes from the source as UTF-8.
+  if (std::string exact; ExactText(exact)) return plat::Utf8ToUtf16(exact);
   WideString value;
   return GetData(&value, false) ? value : WideString();
 }

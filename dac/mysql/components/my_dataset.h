@@ -113,6 +113,9 @@ class TCustomMyDataSet : public TCustomDADataSet {
   void GetKeyAndDataFields(TKeyAndDataFields& key_and_data_fields, bool all_key_fields) override;
   void DoAfterExecute(bool result) override;
   bool GetIsQuery() const override;
+  // The server's own text of a value its field cannot hold exactly, while
+  // the record holds it as read (TMySQLRecordset::GetExactText).
+  bool GetFieldExactText(TField* field, std::string& text) override;
 
  protected:
   void InternalOpen() override;
@@ -144,6 +147,13 @@ class TCustomMyDataSet : public TCustomDADataSet {
   bool IsRefreshQuickField(TFieldDesc* field_desc) override;
   void SaveMaxRefreshQuickValue(TFieldDesc* field_desc, const Variant& value) override;
   void GetIdentityField() override;
+  // A value its field cannot hold exactly goes back as the server's text,
+  // so that writing the record back leaves it as it was.
+  void AssignFieldValue(TDAParam* param, TField* field, bool old) override;
+  using TCustomDADataSet::AssignFieldValue;
+  // The refreshed row's exact texts, each under the record's name of its column.
+  void CopyHiddenValue(TData& source, void* source_buf, TFieldDesc* from, TFieldDesc* to, void* target,
+                       const std::function<TFieldDesc*(const std::string&)>& target_of) override;
   bool AssignedBeforeUpdateExecute() override { return static_cast<bool>(before_update_execute_); }
   void DoBeforeUpdateExecute(TDataSet* sender, TStatementTypes statement_types, TParams* params) override;
   bool AssignedAfterUpdateExecute() override { return static_cast<bool>(after_update_execute_); }

@@ -2,8 +2,11 @@
 // ranges by column type, default values, the members of ENUM and SET
 // columns, the server-side record count and the XML attributes of
 // auto-increment and TIMESTAMP columns.
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
+#include <set>
 
 #include "dac/core/access_utils.h"
 #include "dac/core/da_param.h"
@@ -15,6 +18,7 @@
 #include "dac/framework/data/date_time_fields.h"
 #include "dac/framework/data/field_defs.h"
 #include "dac/framework/data/numeric_fields.h"
+#include "dac/framework/data/string_fields.h"
 #include "dac/framework/values/currency.h"
 #include "dac/framework/values/text_conversions.h"
 #include "dac/mysql/client/wire/client_records.h"
@@ -26,6 +30,7 @@
 #include "dac/mysql/provider/my_parser.h"
 #include "dac/mysql/provider/my_record_set.h"
 #include "dac/mysql/provider/my_value_conversion.h"
+#include "dac/store/blob/blob.h"
 #include "dac/store/xml/xml_text_writer.h"
 #include "platform/format_settings.h"
 
@@ -80,6 +85,13 @@ void ScanMembers(const std::string& type, TStrings& list) {
   }
 }
 
+// A '.' decimal text with the locale's separator, as the fields read their ranges.
+std::string WithSeparator(std::string text) {
+  for (char& c : text)
+    if (c == '.') c = plat::ProcessFormatSettings().decimal_separator;
+  return text;
+}
+
 }  // namespace
 
 // ---- number ranges ----
@@ -98,7 +110,7 @@ void TCustomMyDataSet::SetNumberRange(TFieldDef* def) {
     case mftInt24: return is_unsigned ? SetRange(field, 0, 16777215) : SetRange(field, -8388608, 8388607);
     case mftLong:
       if (!dynamic_cast<TIntegerField*>(field)) return;
-      return is_unsigned ? SetRange(field, 0, 0) : SetRange(field, -2147483647, 2147483647);
+      return is_unsigned ? SetRange(field, 0, 0) : SetRange(field, -2147483648.0, 2147483647);
     case mftFloat:
     case mftDouble: {
       auto* number = dynamic_cast<TFloatField*>(field);
@@ -112,22 +124,95 @@ void TCustomMyDataSet::SetNumberRange(TFieldDef* def) {
       return;
     case mftDecimal:
     case mftNewDecimal: {
-      const double max = std::pow(10.0, length - scale) - std::pow(10.0, -scale);
+      // The descriptor's length is the column's digits: DECIMAL(5,2) runs to
+      // 999.99, exactly; an unsigned one starts at 0.
+      const int whole = std::max(length - scale, 0);
+      const std::string max_text = (whole > 0 ? std::string(static_cast<size_t>(whole), '9') : std::string("0")) +
+                                   (scale > 0 ? "." + std::string(static_cast<size_t>(scale), '9') : std::string());
+      const std::string min_text = is_unsigned ? std::string("0") : "-" + max_text;
+      const double max = std::pow(10.0, whole) - std::pow(10.0, -scale);
+      const double min = is_unsigned ? 0 : -max;
       if (auto* bcd = dynamic_cast<TBCDField*>(field)) {
         Currency limit;
-        if (!TryDoubleToCurrency(max, limit)) return;
+        if (!TryStrToCurr(WithSeparator(max_text), limit)) return;
         bcd->SetMaxValue(limit);
-        bcd->SetMinValue(DoubleToCurrency(-max));
+        // A zero minimum with a maximum is a range from 0.
+        bcd->SetMinValue(is_unsigned ? Currency() : StrToCurr(WithSeparator(min_text)));
       } else if (auto* fmt = dynamic_cast<TFMTBCDField*>(field)) {
-        fmt->SetMaxValue(FloatToStr(max));
-        fmt->SetMinValue(FloatToStr(-max));
+        fmt->SetMaxValue(WithSeparator(max_text));
+        fmt->SetMinValue(WithSeparator(min_text));
       } else {
-        SetRange(field, -max, max);
+        SetRange(field, min, max);
       }
       return;
     }
     default: return;
   }
+}
+
+// ---- values their fields cannot hold exactly ----
+
+bool TCustomMyDataSet::GetFieldExactText(TField* field, std::string& text) {
+  if (!my_record_set_ || field->FieldKind() != fkData || field->FieldNo() < 1 || !GetActive()) return false;
+  TRecordBuffer rec = nullptr;
+  if (!GetActiveRecBuf(rec)) return false;
+  return my_record_set_->GetExactText(static_cast<uint16_t>(field->FieldNo()), rec, text);
+}
+
+void TCustomMyDataSet::AssignFieldValue(TDAParam* param, TField* field, bool old) {
+  // A blob goes as its blob, shared: wide text stays wide, and an empty one
+  // is an empty value, not NULL.
+  if (field->IsBlob()) {
+    std::optional<TTempState> state;
+    if (old) state.emplace(*this, dsOldValue);
+    TBlob* blob = field->IsNull() ? nullptr : GetBlob(field);
+    param->SetDataType(field->DataType() == ftBlob ? ftBlob : ftMemo);
+    if (!blob) return param->Clear();
+    if (param->DataType() == ftBlob) return param->SetAsBlobRef(blob);
+    return param->SetAsMemoRef(blob);
+  }
+  std::string text;
+  bool exact = false;
+  // Text fields give their exact text as their value already.
+  if (!dynamic_cast<TStringField*>(field)) {
+    if (old) {
+      TTempState state(*this, dsOldValue);
+      exact = GetFieldExactText(field, text);
+    } else {
+      exact = GetFieldExactText(field, text);
+    }
+  }
+  if (!exact) return TCustomDADataSet::AssignFieldValue(param, field, old);
+  // A number goes as its digits, a date or time as the server's text of it.
+  const bool number = dynamic_cast<TNumericField*>(field) || dynamic_cast<TBooleanField*>(field);
+  param->SetDataType(number ? ftFMTBcd : ftString);
+  param->SetAsVariant(Variant(text));
+  param->SetBound(true);
+}
+
+void TCustomMyDataSet::CopyHiddenValue(TData& source, void* source_buf, TFieldDesc* from, TFieldDesc* to, void* target,
+                                       const std::function<TFieldDesc*(const std::string&)>& target_of) {
+  auto* refreshed = dynamic_cast<TMySQLRecordset*>(&source);
+  if (!refreshed || !my_record_set_) {
+    return TCustomDADataSet::CopyHiddenValue(source, source_buf, from, to, target, target_of);
+  }
+  // The columns the refresh brought take its texts; the others keep theirs.
+  std::set<std::string> brought;
+  for (int i = 0; i < source.GetFieldDescs().Count(); ++i) {
+    TFieldDesc* column = source.GetFieldDescs().GetItems(i);
+    if (column == from) continue;
+    if (TFieldDesc* own = target_of(column->GetName())) brought.insert(own->GetName());
+  }
+  std::vector<TExactText> kept;
+  for (TExactText& text : my_record_set_->ExactTexts(target))
+    if (!brought.count(text.name)) kept.push_back(std::move(text));
+  for (TExactText& text : refreshed->ExactTexts(source_buf)) {
+    if (TFieldDesc* own = target_of(text.name)) {
+      text.name = own->GetName();
+      kept.push_back(std::move(text));
+    }
+  }
+  my_record_set_->SetExactTexts(target, kept);
 }
 
 // ---- default values ----
@@ -162,7 +247,8 @@ void TCustomMyDataSet::GetFieldsInfo() {
       if (dynamic_cast<TDateField*>(field)) {
         field->SetDefaultExpression(DateToStr(value));
       } else if (dynamic_cast<TTimeField*>(field)) {
-        field->SetDefaultExpression(TimeToStr(value));
+        // A TIME default is a span: -01:30:00 keeps its sign.
+        field->SetDefaultExpression(TimeFieldText(value));
       } else {
         field->SetDefaultExpression(DateTimeToStr(value));
       }
@@ -225,15 +311,17 @@ void TCustomMyDataSet::GetFieldEnum(TStrings& list, const std::string& field_nam
 int TCustomMyDataSet::GetRecCount() {
   const bool result_param = ParamCount() > 0 && Params().Items(0)->ParamType() == ptResult;
   if (GetFetchAll() || !Options().GetQueryRecCount() || result_param) return TCustomDADataSet::GetRecCount();
-  const std::string sql = SQLSetOrderBy(GetFinalSQL(), "");
+  // The whole statement as a derived table counts what it gives, GROUP BY,
+  // DISTINCT, LIMIT and UNION included; its order is of no account.
+  std::string sql = SQLSetOrderBy(GetFinalSQL(), "");
   std::unique_ptr<TParser> parser = TMyParser::ParserClass().Create(sql);
-  parser->SetOmitBlank(false);
+  parser->SetOmitBlank(true);
   parser->SetOmitComment(true);
   if (parser->ToLexem(mySELECT) != mySELECT) return 0;
-  const size_t select_end = static_cast<size_t>(parser->CurrPos());
-  if (parser->ToLexem(myFROM) != myFROM) return 0;
-  const size_t from_start = static_cast<size_t>(parser->CurrPos()) - 4;
-  const std::string count_sql = sql.substr(0, select_end) + " COUNT(*)" + sql.substr(from_start > 0 ? from_start - 1 : 0);
+  // The statement ends at its ";": what follows is another one, or a comment.
+  if (parser->ToLexem(mySemicolon) == mySemicolon) sql.resize(static_cast<size_t>(parser->CurrPos()) - 1);
+  while (!sql.empty() && static_cast<unsigned char>(sql.back()) <= ' ') sql.pop_back();
+  const std::string count_sql = "SELECT COUNT(*) FROM (" + sql + "\n) AS `rec_count`";
   CheckUpdateQuery(stCustom);
   auto* query = dynamic_cast<TCustomMyDataSet*>(UpdateQuery());
   if (!query) return 0;

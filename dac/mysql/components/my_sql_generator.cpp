@@ -12,9 +12,12 @@
 #include "dac/mysql/provider/my_connection.h"
 #include "dac/mysql/provider/my_field_desc.h"
 #include "dac/mysql/provider/my_messages.h"
+#include "dac/mysql/provider/my_record_set.h"
 #include "dac/mysql/provider/my_sql_literals.h"
 #include "dac/mysql/provider/my_table_info.h"
+#include "dac/mysql/provider/my_type_mapping.h"
 #include "dac/store/record/data_types.h"
+#include "platform/ascii.h"
 
 namespace dac {
 
@@ -83,6 +86,15 @@ void TMySQLGenerator::AddFieldToCondition(StringBuilder& sb, TDKFieldDesc* field
     sb.Append(" = '00000000'");
     return;
   }
+  // Every field written, the statement is one for any values: a NULL old
+  // value has to match as well, which only the null-safe comparison does.
+  if (!skip_unchanged && (statement_type == stUpdate || statement_type == stDelete)) {
+    if (sb.Length() > 0) sb.Append(" AND ");
+    sb.Append(GetActualFieldName(field_desc, false));
+    sb.Append(" <=> ");
+    AddParam(sb, field_desc, statement_type, ptInput, index, true);
+    return;
+  }
   TDASQLGenerator::AddFieldToCondition(sb, field_desc, statement_type, skip_unchanged, index);
 }
 
@@ -133,6 +145,43 @@ void TMySQLGenerator::AddRowVersionConditions(StringBuilder& sb, TStatementType 
     if (std::find(keys.begin(), keys.end(), data->GetFieldNo()) != keys.end()) continue;
     AddFieldToCondition(sb, data, statement_type, skip_unchanged, index);
   }
+}
+
+namespace {
+
+bool IsTextType(uint16_t type) {
+  return type == dtString || type == dtExtString || type == dtWideString || type == dtExtWideString ||
+         type == dtMemo || type == dtWideMemo;
+}
+
+}  // namespace
+
+// What a full UPDATE may write back unmodified without changing it: not a
+// FLOAT read as text (six digits of it), and text only when the session
+// reads all of it (utf8mb4): in another character set the server sends '?'
+// for what that set lacks.
+bool TMySQLGenerator::RoundTrips(TDKFieldDesc* field_desc) {
+  auto* desc = dynamic_cast<TMySQLFieldDesc*>(field_desc);
+  if (!desc) return true;
+  if (desc->GetMySQLType() == mftFloat) return false;
+  if (!IsTextType(desc->GetDataType()) || desc->GetCharsetNr() == kBinaryCharsetNr) return true;
+  const TMySQLConnection& server = MyDataSet().ServerConnection();
+  return server.GetUnicodeMB4() || plat::AsciiLowerCase(server.GetCharset()) == "utf8mb4";
+}
+
+bool TMySQLGenerator::FieldIsNull(TFieldDesc* field_desc, bool old_value, TData* data, void* old_rec_buf,
+                                  void* new_rec_buf) {
+  void* buffer = old_value ? old_rec_buf : new_rec_buf;
+  std::string text;
+  if (auto* rs = dynamic_cast<TMySQLRecordset*>(data); rs && buffer && DataSet()->GetActive() &&
+                                                       rs->GetExactText(field_desc->GetFieldNo(), buffer, text))
+    return false;
+  return TDASQLGenerator::FieldIsNull(field_desc, old_value, data, old_rec_buf, new_rec_buf);
+}
+
+void TMySQLGenerator::AddFieldToUpdateSQL(TDKFieldDesc* field_desc, bool skip_unchanged, int index) {
+  if (!skip_unchanged && !RoundTrips(field_desc) && !FieldModified(field_desc)) return;
+  TDASQLGenerator::AddFieldToUpdateSQL(field_desc, skip_unchanged, index);
 }
 
 void TMySQLGenerator::GenerateLockSQL(const TKeyAndDataFields& fields, int index) {

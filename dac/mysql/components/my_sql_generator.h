@@ -62,9 +62,18 @@ class TMySQLGenerator : public TDASQLGenerator {
   void AddParam(StringBuilder& sb, TFieldDesc* field_desc, TStatementType statement_type, TParamType param_type,
                 int index, bool old) override;
   // A refresh of a TIMESTAMP column whose old value is NULL matches the
-  // zero timestamp instead of IS NULL.
+  // zero timestamp instead of IS NULL. With every field written, an update
+  // or delete compares with <=>, so that a NULL old value matches.
   void AddFieldToCondition(StringBuilder& sb, TDKFieldDesc* field_desc, TStatementType statement_type,
                            bool skip_unchanged, int index) override;
+  // A value read as NULL with an exact text (a zero date under
+  // NullForZeroDate) is the server's value still, not NULL.
+  bool FieldIsNull(TFieldDesc* field_desc, bool old_value, TData* data, void* old_rec_buf,
+                   void* new_rec_buf) override;
+  using TDASQLGenerator::FieldIsNull;
+  // With every field written (UpdateAllFields), an unmodified field whose
+  // value may not round trip stays out (see RoundTrips).
+  void AddFieldToUpdateSQL(TDKFieldDesc* field_desc, bool skip_unchanged, int index) override;
   // "SELECT NULL FROM <table> WHERE <keys> FOR UPDATE" (or LOCK IN SHARE MODE).
   void GenerateLockSQL(const TKeyAndDataFields& fields, int index) override;
   // Quick refresh: the rows whose TIMESTAMP is at least the latest seen.
@@ -76,6 +85,7 @@ class TMySQLGenerator : public TDASQLGenerator {
 
  private:
   TCustomMyDataSet& MyDataSet() const;
+  bool RoundTrips(TDKFieldDesc* field_desc);
   // The first data column of type TIMESTAMP, or null.
   static TDKFieldDesc* FirstTimestamp(const TKeyAndDataFields& fields);
   void AddRefreshQuickCondition(StringBuilder& sb, const TKeyAndDataFields& fields);

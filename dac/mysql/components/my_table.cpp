@@ -147,7 +147,9 @@ void TCustomMyTable::PrepareSQL() {
 std::string TCustomMyTable::SelectSQL() const {
   std::string sql = "SELECT * FROM " + QuoteName(table_name_);
   if (!order_fields_.empty()) sql += " ORDER BY " + order_fields_;
-  if (limit_ != -1 || offset_ != 0) sql += " LIMIT " + std::to_string(offset_) + ", " + std::to_string(limit_);
+  // No limit with an offset: the server takes only a count, so the largest one.
+  if (limit_ != -1 || offset_ != 0)
+    sql += " LIMIT " + std::to_string(offset_) + ", " + (limit_ == -1 ? std::string("18446744073709551615") : std::to_string(limit_));
   return sql;
 }
 

@@ -13,6 +13,7 @@
 #include "dac/mysql/provider/my_property_codes.h"
 #include "dac/mysql/provider/my_sql_literals.h"
 #include "dac/store/blob/compressed_blob.h"
+#include "dac/store/record/data_types.h"
 #include "dac/store/runtime/string_builder.h"
 #include "platform/code_page.h"
 
@@ -219,6 +220,13 @@ void TMySQLCommand::DrainResults() {
 }
 
 void TMySQLCommand::ExecutePrepared() {
+  // A bound double goes as its bits: NaN and infinity are refused as in SQL text.
+  for (int i = 0; i < params_.Count(); ++i) {
+    const TParamDesc& param = *params_.Items(i);
+    if (param.GetDataType() == dtFloat && !param.GetNull() && param.GetParamType() != pdOutput &&
+        param.GetParamType() != pdResult)
+      RefuseNonFinite(param.GetValue().AsDouble());
+  }
   TMySQLAPI& api = Connection().GetAPI();
   CheckStmt(api._mysql_stmt_execute(stmt_, params_, UseUnicode()));
   prev_rows_affected_ = rows_affected_;

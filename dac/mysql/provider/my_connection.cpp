@@ -13,6 +13,7 @@
 #include "dac/mysql/provider/my_messages.h"
 #include "dac/mysql/provider/my_property_codes.h"
 #include "dac/mysql/provider/my_sql_charsets.h"
+#include "platform/ascii.h"
 #include "platform/code_page.h"
 
 namespace dac {
@@ -74,8 +75,7 @@ void TMySQLConnection::Connect(const std::string& connect_string) {
     connected_ = true;
     TDKConnection::Connect(connect_string);
     server_version_ = api_->mysql_get_server_info(handle_);
-    int release = 0;
-    DecodeVersion(server_version_, server_major_, server_minor_, release);
+    DecodeVersion(server_version_, server_major_, server_minor_, server_release_);
     TryToApplyUseUnicode();
     isolation_level_sent_ = false;
   } catch (...) {
@@ -230,7 +230,13 @@ void TMySQLConnection::TryToApplyUseUnicode() {
     return;
   }
   if (use_unicode_) {
-    ExecStatement("SET NAMES utf8");
+    // Unicode is all of it: utf8mb4 where the server has it, unless
+    // Charset asks for the three-byte form by name.
+    const std::string asked = plat::AsciiLowerCase(charset_);
+    const bool has_mb4 = server_major_ > 5 || (server_major_ == 5 && server_minor_ > 5) ||
+                         (server_major_ == 5 && server_minor_ == 5 && server_release_ >= 3);
+    unicode_mb4_ = has_mb4 && asked != "utf8" && asked != "utf8mb3";
+    ExecStatement(unicode_mb4_ ? "SET NAMES utf8mb4" : "SET NAMES utf8");
   } else if (!charset_.empty()) {
     // Connect let only a name of letters, digits and '_' through.
     DAC_ASSERT(IsCharsetName(charset_), "A character set name expected");

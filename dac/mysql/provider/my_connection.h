@@ -107,6 +107,9 @@ class TMySQLConnection : public TDKConnection {
   bool GetCompress() const { return compress_; }
   void SetCompress(bool value) { compress_ = value; }
   bool GetUseUnicode() const { return use_unicode_; }
+  // Under UseUnicode: the session's text is utf8mb4 (every character),
+  // not the three-byte utf8 of servers before 5.5.3 or of Charset utf8.
+  bool GetUnicodeMB4() const { return use_unicode_ && unicode_mb4_; }
   const std::string& GetCharset() const { return charset_; }
   // Checked at Connect: only a character set's name is taken.
   void SetCharset(std::string value) { charset_ = std::move(value); }
@@ -146,6 +149,7 @@ class TMySQLConnection : public TDKConnection {
   int32_t port_ = 0;
   bool compress_ = false;
   bool use_unicode_ = false;
+  bool unicode_mb4_ = false;
   std::string charset_;
   int32_t connection_timeout_ = 15;
   TMyIsolationLevel isolation_level_ = TMyIsolationLevel::ilReadCommitted;
@@ -162,6 +166,7 @@ class TMySQLConnection : public TDKConnection {
   std::string server_version_;
   int32_t server_major_ = 0;
   int32_t server_minor_ = 0;
+  int32_t server_release_ = 0;
   bool in_transaction_ = false;
   TMyIOHandler* io_handler_ = nullptr;
   TGetMySQLConnection get_connection_;

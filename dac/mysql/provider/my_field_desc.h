@@ -23,6 +23,17 @@ class TMySQLFieldDesc : public TDKFieldDesc {
   void SetIsAutoIncrement(bool value) { is_auto_increment_ = value; }
   bool GetIsBinary() const { return is_binary_; }
   void SetIsBinary(bool value) { is_binary_ = value; }
+  // What the server's own text of a value needs besides the value: the
+  // column's decimals, its zero fill and display length, its character set
+  // (63: bytes).
+  int32_t GetDecimals() const { return decimals_; }
+  void SetDecimals(int32_t value) { decimals_ = value; }
+  bool GetIsZeroFill() const { return is_zero_fill_; }
+  void SetIsZeroFill(bool value) { is_zero_fill_ = value; }
+  int32_t GetDisplayLength() const { return display_length_; }
+  void SetDisplayLength(int32_t value) { display_length_ = value; }
+  int32_t GetCharsetNr() const { return charset_nr_; }
+  void SetCharsetNr(int32_t value) { charset_nr_ = value; }
 
  private:
   uint8_t mysql_type_ = 0;
@@ -30,6 +41,10 @@ class TMySQLFieldDesc : public TDKFieldDesc {
   bool is_primary_key_ = false;
   bool is_auto_increment_ = false;
   bool is_binary_ = false;
+  int32_t decimals_ = 0;
+  bool is_zero_fill_ = false;
+  int32_t display_length_ = 0;
+  int32_t charset_nr_ = 0;
 };
 
 }  // namespace dac

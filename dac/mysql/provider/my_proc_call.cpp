@@ -43,28 +43,54 @@ struct TypeEntry {
   uint16_t data_type;
 };
 
-// Declared types and their data types; BOOL, BOOLEAN, NUMERIC and REAL are
-// the server's own names for TINYINT(1), DECIMAL and DOUBLE.
+// Declared types and their data types, with the server's other names for
+// them (BOOL for TINYINT(1), INT4 for INT, REAL for DOUBLE, CHARACTER
+// VARYING for VARCHAR...). DECIMAL follows the connection's numeric type.
 constexpr TypeEntry kDeclaredTypes[] = {
-    {"BIT", dtBoolean},        {"BOOL", dtBoolean},        {"BOOLEAN", dtBoolean},
-    {"TINYINT", dtInt8},       {"SMALLINT", dtSmallint},   {"MEDIUMINT", dtInteger},
-    {"INT", dtInteger},        {"INTEGER", dtInteger},     {"BIGINT", dtLargeint},
-    {"DOUBLE", dtFloat},       {"FLOAT", dtFloat},         {"DECIMAL", dtFloat},
-    {"NUMERIC", dtFloat},      {"REAL", dtFloat},          {"CHAR", dtString},
-    {"VARCHAR", dtString},     {"ENUM", dtString},         {"SET", dtString},
-    {"DATE", dtDate},          {"TIME", dtTime},           {"TIMESTAMP", dtDateTime},
-    {"DATETIME", dtDateTime},  {"YEAR", dtWord},           {"TINYBLOB", dtBlob},
-    {"BLOB", dtBlob},          {"MEDIUMBLOB", dtBlob},     {"LONGBLOB", dtBlob},
-    {"TINYTEXT", dtMemo},      {"TEXT", dtMemo},           {"MEDIUMTEXT", dtMemo},
-    {"LONGTEXT", dtMemo},      {"GEOMETRY", dtBlob},       {"POINT", dtBlob},
-    {"LINESTRING", dtBlob},    {"POLYGON", dtBlob},        {"GEOMETRYCOLLECTION", dtBlob},
-    {"MULTIPOINT", dtBlob},    {"MULTILINESTRING", dtBlob}, {"MULTIPOLYGON", dtBlob},
+    {"BIT", dtBoolean},        {"BOOL", dtBoolean},         {"BOOLEAN", dtBoolean},
+    {"TINYINT", dtInt8},       {"INT1", dtInt8},            {"SMALLINT", dtSmallint},
+    {"INT2", dtSmallint},      {"MEDIUMINT", dtInteger},    {"MIDDLEINT", dtInteger},
+    {"INT3", dtInteger},       {"INT", dtInteger},          {"INTEGER", dtInteger},
+    {"INT4", dtInteger},       {"BIGINT", dtLargeint},      {"INT8", dtLargeint},
+    {"DOUBLE", dtFloat},       {"DOUBLE PRECISION", dtFloat}, {"FLOAT", dtFloat},
+    {"FLOAT4", dtFloat},       {"FLOAT8", dtFloat},         {"REAL", dtFloat},
+    {"DECIMAL", dtFloat},      {"DEC", dtFloat},            {"NUMERIC", dtFloat},
+    {"FIXED", dtFloat},        {"CHAR", dtString},          {"CHARACTER", dtString},
+    {"NCHAR", dtString},       {"VARCHAR", dtString},       {"NVARCHAR", dtString},
+    {"VARCHAR2", dtString},    {"ENUM", dtString},          {"SET", dtString},
+    {"INET4", dtString},       {"INET6", dtString},         {"UUID", dtString},
+    {"BINARY", dtVarBytes},    {"VARBINARY", dtVarBytes},   {"DATE", dtDate},
+    {"TIME", dtTime},          {"TIMESTAMP", dtDateTime},   {"DATETIME", dtDateTime},
+    {"YEAR", dtWord},          {"TINYBLOB", dtBlob},        {"BLOB", dtBlob},
+    {"MEDIUMBLOB", dtBlob},    {"LONGBLOB", dtBlob},        {"LONG VARBINARY", dtBlob},
+    {"TINYTEXT", dtMemo},      {"TEXT", dtMemo},            {"MEDIUMTEXT", dtMemo},
+    {"LONGTEXT", dtMemo},      {"LONG", dtMemo},            {"LONG VARCHAR", dtMemo},
+    {"JSON", dtMemo},          {"CLOB", dtMemo},            {"GEOMETRY", dtBlob},
+    {"POINT", dtBlob},         {"LINESTRING", dtBlob},      {"POLYGON", dtBlob},
+    {"GEOMETRYCOLLECTION", dtBlob}, {"MULTIPOINT", dtBlob}, {"MULTILINESTRING", dtBlob},
+    {"MULTIPOLYGON", dtBlob},
 };
 
-uint16_t DataTypeOfDeclared(const std::string& type, const std::string& text) {
+bool IsDecimalName(const std::string& type) {
+  return type == "DECIMAL" || type == "DEC" || type == "NUMERIC" || type == "FIXED";
+}
+
+uint16_t DataTypeOfDeclared(const std::string& type, const std::string& text, TDANumericType numeric_type) {
+  if (IsDecimalName(type)) return numeric_type == ntBCD ? dtBCD : numeric_type == ntFmtBCD ? dtFmtBCD : dtFloat;
   for (const TypeEntry& entry : kDeclaredTypes)
     if (type == entry.name) return entry.data_type;
   throw Exception("Unknown column type \"" + type + "\" in \"" + text + "\"");
+}
+
+// The second word of a type of two ("CHARACTER VARYING", "DOUBLE
+// PRECISION", "LONG VARBINARY"): the name it makes, or "" when the word
+// is not one.
+std::string TwoWordType(const std::string& first, const std::string& second) {
+  if ((first == "CHAR" || first == "CHARACTER" || first == "NCHAR") && (second == "VARYING" || second == "VARCHAR"))
+    return "VARCHAR";
+  if (first == "DOUBLE" && second == "PRECISION") return "DOUBLE PRECISION";
+  if (first == "LONG" && (second == "VARCHAR" || second == "VARBINARY")) return "LONG " + second;
+  return std::string();
 }
 
 // A name or type lexeme: an identifier, or a word the lexer knows as a
@@ -85,12 +111,19 @@ std::string ReadBackItem(const std::string& name, const TMyParamTypeNote* note, 
   const std::string type = note ? note->type : std::string();
   const auto cast = [&](const char* as) { return "CAST(" + variable + " AS " + as + ") AS " + alias; };
   if (type == "TINYINT" || type == "SMALLINT" || type == "MEDIUMINT" || type == "INT" || type == "INTEGER" ||
-      type == "BIGINT")
+      type == "BIGINT" || type == "INT1" || type == "INT2" || type == "INT3" || type == "INT4" || type == "INT8" ||
+      type == "MIDDLEINT")
     return cast(note->is_unsigned ? "UNSIGNED" : "SIGNED");
   if (type == "YEAR") return cast("UNSIGNED");
-  if (type == "DECIMAL") return cast("DECIMAL");
-  if (type == "DATE" || type == "TIME" || type == "DATETIME") return cast(type.c_str());
-  if (type == "TINYBLOB" || type == "BLOB" || type == "MEDIUMBLOB" || type == "LONGBLOB") return cast("BINARY");
+  // With its precision and scale: DECIMAL alone is DECIMAL(10,0) and would round.
+  if (IsDecimalName(type)) return cast(("DECIMAL" + (note->widths.empty() ? "" : "(" + note->widths + ")")).c_str());
+  // A time or date-time keeps its fraction digits.
+  if (type == "DATE") return cast("DATE");
+  if (type == "TIME" || type == "DATETIME")
+    return cast((type + (note->widths.empty() ? "" : "(" + note->widths + ")")).c_str());
+  if (type == "TINYBLOB" || type == "BLOB" || type == "MEDIUMBLOB" || type == "LONGBLOB" || type == "BINARY" ||
+      type == "VARBINARY" || type == "LONG VARBINARY")
+    return cast("BINARY");
   return variable + " AS " + alias;
 }
 
@@ -147,9 +180,13 @@ TMyParamBlockResult SplitRoutineDefinition(const std::string& create_text) {
 }
 
 void ParseRoutineParams(const std::string& text, bool is_return_type, bool use_unicode,
-                        const std::string& routine_name, TParamDescs& params, TMyParamTypeNotes& notes) {
+                        const std::string& routine_name, TParamDescs& params, TMyParamTypeNotes& notes,
+                        TDANumericType numeric_type) {
   auto parser = RoutineParser(text);
   std::string lexem;
+  // A list of blanks and comments has no parameter.
+  if (parser->GetNext(lexem) == LexemEnd) return;
+  parser->ToBegin();
   for (;;) {
     auto param = std::make_unique<TParamDesc>();
     TMyParamTypeNote note;
@@ -170,24 +207,39 @@ void ParseRoutineParams(const std::string& text, bool is_return_type, bool use_u
       type = NameLexem(*parser, text, routine_name);
     }
     note.type = Upper(type);
-    uint16_t data_type = DataTypeOfDeclared(note.type, text);
-    // The rest of the declaration: widths, UNSIGNED, character sets...
+    // NATIONAL CHAR and NATIONAL VARCHAR are text like any other.
+    if (note.type == "NATIONAL") note.type = Upper(NameLexem(*parser, text, routine_name));
+    // The rest of the declaration: a second word of the type, widths,
+    // UNSIGNED, character sets...
     int code = parser->GetNext(lexem);
+    if (code != LexemEnd && code != myComma) {
+      const std::string joined = TwoWordType(note.type, Upper(lexem));
+      if (!joined.empty()) {
+        note.type = joined;
+        code = parser->GetNext(lexem);
+      }
+    }
+    uint16_t data_type = DataTypeOfDeclared(note.type, text, numeric_type);
     for (; code != LexemEnd && code != myComma; code = parser->GetNext(lexem)) {
       if (lexem == "(") {
         bool first_number = true;
+        std::string widths;
         for (code = parser->GetNext(lexem); code != LexemEnd && lexem != ")"; code = parser->GetNext(lexem)) {
+          widths += lexem;
           if (code != LexemNumber || !first_number) continue;
           first_number = false;
-          if (data_type == dtString) param->SetSize(std::atoi(lexem.c_str()));
+          if (data_type == dtString || data_type == dtVarBytes) param->SetSize(std::atoi(lexem.c_str()));
           // TINYINT(1) is how the server writes a boolean.
           if (note.type == "TINYINT" && lexem == "1") data_type = dtBoolean;
         }
+        if (note.widths.empty()) note.widths = widths;
         if (code == LexemEnd) break;
       } else if (Upper(lexem) == "UNSIGNED") {
         note.is_unsigned = true;
       }
     }
+    // Beyond int64: an unsigned BIGINT is exact as a decimal.
+    if (data_type == dtLargeint && note.is_unsigned) data_type = dtFmtBCD;
     if (use_unicode && data_type == dtString) data_type = dtWideString;
     if (use_unicode && data_type == dtMemo) data_type = dtWideMemo;
     param->SetDataType(data_type);
@@ -263,19 +315,24 @@ TMyParamBlockResult ReadRoutineDefinition(TMySQLConnection& connection, const st
   DecodeVersion(connection.GetServerVersion(), major, minor, release);
   // The routine and its database (the connection's unless the name says),
   // each a literal for the session, so that no name brings SQL of its own.
+  // Database names are case-sensitive where the server keeps them so: the
+  // routine's own schema, in its case, is the one SHOW CREATE is given;
+  // one spelt as asked comes first.
   const std::vector<std::string> parts = SplitName(name);
   const std::string routine = UnquoteIdentifier(parts.back());
-  const std::string schema = parts.size() > 1 ? UnquoteIdentifier(parts[parts.size() - 2]) : connection.GetDatabase();
-  std::string database = schema;
-  std::transform(database.begin(), database.end(), database.begin(), plat::AnsiCharLower);
+  const std::string database =
+      parts.size() > 1 ? UnquoteIdentifier(parts[parts.size() - 2]) : connection.GetDatabase();
+  std::string lower_database = database;
+  std::transform(lower_database.begin(), lower_database.end(), lower_database.begin(), plat::AnsiCharLower);
   const TMySQLEscaping escaping = connection.GetEscaping();
   const std::string quoted_name = TextLiteral(routine, escaping);
   const std::string quoted_database = TextLiteral(database, escaping);
+  const std::string quoted_lower = TextLiteral(lower_database, escaping);
   auto rs = NewRecordSet();
   if (major == 5 && minor == 0 && release <= 3) {
     if (!QueryFirstRow(connection,
                        "SELECT type, returns, param_list FROM mysql.proc WHERE (name = " + quoted_name +
-                           ") AND (LOWER(db) = " + quoted_database + ")",
+                           ") AND (LOWER(db) = " + quoted_lower + ") ORDER BY db = " + quoted_database + " DESC",
                        *rs))
       return result;
     result.is_function = Upper(FirstRowText(*rs, 1)) == "FUNCTION";
@@ -284,15 +341,18 @@ TMyParamBlockResult ReadRoutineDefinition(TMySQLConnection& connection, const st
     return result;
   }
   if (!QueryFirstRow(connection,
-                     "SELECT ROUTINE_TYPE FROM INFORMATION_SCHEMA.ROUTINES WHERE (ROUTINE_NAME = " + quoted_name +
-                         ") AND (LOWER(ROUTINE_SCHEMA) = " + quoted_database + ")",
+                     "SELECT ROUTINE_TYPE, ROUTINE_SCHEMA FROM INFORMATION_SCHEMA.ROUTINES WHERE (ROUTINE_NAME = " +
+                         quoted_name + ") AND (LOWER(ROUTINE_SCHEMA) = " + quoted_lower +
+                         ") ORDER BY ROUTINE_SCHEMA = " + quoted_database + " DESC",
                      *rs))
     return result;
   result.is_function = Upper(FirstRowText(*rs, 1)) == "FUNCTION";
+  const std::string schema = FirstRowText(*rs, 2);
   rs = NewRecordSet();
   const TMyTableInfoClass& rules = connection.GetIdentifierRules();
   const std::string show = std::string(result.is_function ? "SHOW CREATE FUNCTION " : "SHOW CREATE PROCEDURE ") +
-                           rules.QuoteIdentifier(schema, true) + "." + rules.QuoteIdentifier(routine, true);
+                           rules.QuoteIdentifier(schema.empty() ? database : schema, true) + "." +
+                           rules.QuoteIdentifier(routine, true);
   if (!QueryFirstRow(connection, show, *rs) || rs->GetFieldDescs().Count() < 3) return result;
   const std::string create_text = FirstRowText(*rs, 3);
   if (create_text.empty()) return result;
@@ -312,8 +372,9 @@ std::string TMySQLConnection::CreateProcCall(bool need_description, TParamDescs&
   if (need_description) {
     params.Clear();
     if (definition.is_function && !definition.return_type.empty())
-      ParseRoutineParams(definition.return_type, true, use_unicode_, name, params, notes);
-    if (!definition.param_list.empty()) ParseRoutineParams(definition.param_list, false, use_unicode_, name, params, notes);
+      ParseRoutineParams(definition.return_type, true, use_unicode_, name, params, notes, numeric_type_);
+    if (!definition.param_list.empty())
+      ParseRoutineParams(definition.param_list, false, use_unicode_, name, params, notes, numeric_type_);
   }
   const bool is_function = definition.is_function && params.Count() > 0 && params.Items(0)->GetParamType() == pdResult;
   return BuildProcCallText(name, is_function, params, notes, quote_names);

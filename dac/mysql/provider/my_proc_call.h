@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "dac/store/record/record_set_types.h"
+
 namespace dac {
 
 class TParamDescs;
@@ -23,10 +25,12 @@ struct TMyParamBlockResult {
 };
 
 // What the call keeps of each parameter's declared type: the type name
-// upper-cased, and whether it was declared UNSIGNED.
+// upper-cased, whether it was declared UNSIGNED, and the text between its
+// parentheses ("10,2" of DECIMAL(10,2)).
 struct TMyParamTypeNote {
   std::string type;
   bool is_unsigned = false;
+  std::string widths;
 };
 using TMyParamTypeNotes = std::vector<TMyParamTypeNote>;
 
@@ -36,10 +40,12 @@ using TMyParamTypeNotes = std::vector<TMyParamTypeNote>;
 TMyParamBlockResult SplitRoutineDefinition(const std::string& create_text);
 
 // Appends one descriptor (and type note) per parameter of the list, or the
-// single "Result" of a return type. Exception "Unknown column type "TYPE"
-// in "text"" for a type it does not know.
+// single "Result" of a return type; a list of blanks and comments has none.
+// DECIMAL follows numeric_type; an unsigned BIGINT is dtFmtBCD. Exception
+// "Unknown column type "TYPE" in "text"" for a type it does not know.
 void ParseRoutineParams(const std::string& text, bool is_return_type, bool use_unicode,
-                        const std::string& routine_name, TParamDescs& params, TMyParamTypeNotes& notes);
+                        const std::string& routine_name, TParamDescs& params, TMyParamTypeNotes& notes,
+                        TDANumericType numeric_type = ntFloat);
 
 // The call text for the parameters (a function's result first). notes may
 // be empty: then every OUT value is read back as it is.

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,16 @@ struct TWireValue {
   size_t length = 0;
   bool is_null = true;
   bool binary = false;
+};
+
+// The server's text of one value of a record, kept beside the value its
+// field holds: the column's name, the slot as the value was read (and
+// whether it was NULL), and the text.
+struct TExactText {
+  std::string name;
+  bool was_null = false;
+  std::string image;
+  std::string text;
 };
 
 class TMySQLRecordset : public TDKRecordSet {
@@ -91,6 +102,22 @@ class TMySQLRecordset : public TDKRecordSet {
   // The connection the statement runs on while the user's one is swapped out.
   bool HasSwapConnection() const { return swap_connection_ != nullptr; }
 
+  // The server's own text of a value that its field cannot hold exactly
+  // (a DATETIME's microseconds, a DECIMAL beyond its field's digits, a
+  // zero or impossible date, a TINYINT(1) other than 0 and 1 read as a
+  // boolean, text with a NUL byte or longer than its field), while the
+  // record still holds the value as it was read; false for any other value.
+  // The texts ride in a hidden last descriptor of each record.
+  bool GetExactText(uint16_t field_no, const void* rec_buf, std::string& text);
+  // All of a record's texts, and the record's texts replaced (a refresh
+  // brings those of its row).
+  std::vector<TExactText> ExactTexts(const void* rec_buf);
+  void SetExactTexts(void* rec_buf, const std::vector<TExactText>& texts);
+  // The descriptors of the result's columns, the first ones: the hidden
+  // one and calculated ones follow them.
+  int ColumnCount() const { return column_count_; }
+  void ClearFields() override;
+
  protected:
   void InternalPrepare() override;
   void InternalUnPrepare() override;
@@ -133,7 +160,13 @@ class TMySQLRecordset : public TDKRecordSet {
   template <typename ValueOf>
   void ConvertRow(void* rec_buf, const ValueOf& value_of);
   void ConvertValue(TMySQLFieldDesc& field, const TWireValue& value, uint8_t* slot);
-  void PutString(TMySQLFieldDesc& field, const char* value, size_t length, uint8_t* slot);
+  // False when the slot could not keep the whole value.
+  bool PutString(TMySQLFieldDesc& field, const char* value, size_t length, uint8_t* slot);
+  void PutFmtBcd(TMySQLFieldDesc& field, const TWireValue& value, uint8_t* slot);
+  void AddExactEntry(const TFieldDesc& field, const uint8_t* rec, bool is_null, const std::string& text);
+  void StoreExactEntries(uint8_t* rec);
+  std::string SlotImage(const TFieldDesc& field, const uint8_t* rec) const;
+  void AddExactDesc();
   void PutBlob(TMySQLFieldDesc& field, const char* value, size_t length, uint8_t* slot);
   void PutDate(TMySQLFieldDesc& field, const TWireValue& value, uint8_t* slot);
   void ReadOutParams();
@@ -176,6 +209,12 @@ class TMySQLRecordset : public TDKRecordSet {
   PBlockHeader fetch_block_ = nullptr;
   int fetch_used_ = 0;
   bool change_separator_ = false;
+  // The hidden descriptor of the exact texts, the entries of the row being
+  // converted, and the text of the value being converted when it needs one.
+  TFieldDesc* exact_desc_ = nullptr;
+  int column_count_ = 0;
+  std::string exact_row_;
+  std::optional<std::string> exact_text_;
 };
 
 // The process-wide switch (on at start) that types a VAR_STRING column of

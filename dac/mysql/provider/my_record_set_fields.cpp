@@ -35,6 +35,29 @@ bool IsBlobColumn(uint8_t type) {
   return type == mftTinyBlob || type == mftMediumBlob || type == mftLongBlob || type == mftBlob;
 }
 
+bool IsTextColumn(uint8_t type) {
+  return type == mftString || type == mftVarChar || type == mftVarString || type == mftEnum || type == mftSet ||
+         type == mftNull;
+}
+
+// Room for the text of any number, date or time: "-2.2250738585072014e-308",
+// "2024-02-29 13:45:10.123456".
+constexpr int32_t kWidestValueText = 26;
+
+// UTF-16 units for a text column under UseUnicode, from its length in
+// bytes: a character of utf8mb4 takes at most four bytes and two units, one
+// of utf8 three bytes and one unit. A SHOW statement, and a computed column
+// whose name says it formats, may give more than they describe.
+int32_t UnicodeUnits(const TMYSQL_FIELD& column, bool is_show, bool mb4) {
+  const std::string lower = plat::AsciiLowerCase(column.name);
+  const size_t open = lower.find('('), close = lower.find(')');
+  const bool computed = column.table.empty() && open != std::string::npos && open < close &&
+                        (lower.find("format") != std::string::npos || lower.find("inet_ntoa") != std::string::npos ||
+                         lower.find("concat") != std::string::npos);
+  if (is_show || computed) return column.length + 2;
+  return mb4 ? column.length / 2 : column.length / 3;
+}
+
 // Bytes of a column's slot, with its length and scale, by data type.
 void ApplySizeRule(TMySQLFieldDesc& desc, int32_t size, int32_t decimals) {
   const uint16_t length = static_cast<uint16_t>(std::clamp(size, 0, 65535));
@@ -268,6 +291,7 @@ void TMySQLRecordset::BuildFields(bool is_show, bool is_explain, const std::stri
   const PMySqlRes result = Command().GetSQLResult();
   DAC_ASSERT(result != nullptr, "No result to describe");
   const bool unicode = GetUseUnicode();
+  const bool unicode_mb4 = unicode && Command().GetMySQLConnection() && Command().GetMySQLConnection()->GetUnicodeMB4();
   const int32_t major = GetServerPrimaryVer();
   const int32_t minor = GetServerMinorVer();
   TDKTablesInfo& tables = GetTablesInfo();
@@ -285,24 +309,35 @@ void TMySQLRecordset::BuildFields(bool is_show, bool is_explain, const std::stri
     }
     const bool is_binary = (column.flags & kBinaryFlag) != 0;
     const bool is_unsigned = (column.flags & kUnsignedFlag) != 0;
+    // Bytes by the character set; a server before 4.1 names none, only the flag.
+    const bool bytes = column.charsetnr == kBinaryCharsetNr || (column.charsetnr == 0 && is_binary);
     uint16_t type = dtString;
     bool fixed = false;
     int32_t size = column.length;
     if (fields_as_string_ && !IsBlobColumn(column.type) && column.type != mftGeometry) {
-      type = dtString;
-    } else {
-      ConvertMySQLTypeToInternalFormat(column.type, column.length, is_binary, is_unsigned, enable_boolean_, unicode,
-                                       numeric_type_, type, fixed);
-      if (unicode && (type == dtMemo || type == dtWideString || type == dtExtWideString || type == dtWideMemo)) {
-        const std::string lower = plat::AsciiLowerCase(column.name);
-        const size_t open = lower.find('('), close = lower.find(')');
-        const bool computed = column.table.empty() && open != std::string::npos && open < close &&
-                              (lower.find("format") != std::string::npos ||
-                               lower.find("inet_ntoa") != std::string::npos || lower.find("concat") != std::string::npos);
-        size = is_show || computed ? column.length + 2 : column.length / 3;
+      // The server's text of any value: bytes stay bytes (BIT's text is its
+      // bytes), numbers and dates get room for their widest text.
+      if (bytes && IsTextColumn(column.type)) {
+        type = dtVarBytes;
+      } else if (column.type == mftBit) {
+        type = dtVarBytes;
+        size = (column.length + 7) / 8;
+      } else {
+        type = unicode && IsTextColumn(column.type) ? dtWideString : dtString;
+        if (!IsTextColumn(column.type)) size = std::max(column.length + 2, kWidestValueText);
+        if (unicode && IsTextColumn(column.type)) size = UnicodeUnits(column, is_show, unicode_mb4);
       }
+    } else {
+      ConvertMySQLTypeToInternalFormat(column.type, column.length, bytes, is_unsigned, enable_boolean_, unicode,
+                                       numeric_type_, type, fixed);
+      if (unicode && (type == dtMemo || type == dtWideString || type == dtExtWideString || type == dtWideMemo))
+        size = UnicodeUnits(column, is_show, unicode_mb4);
       if (column.type == mftVarString && column.length == 65535 && column.table.empty() && Strings65535ToMemo())
-        type = is_binary ? dtBlob : dtMemo;
+        type = bytes ? dtBlob : (unicode ? dtWideMemo : dtMemo);
+      if (type == dtFmtBCD && (column.type == mftLongLong || column.type == mftBit)) size = 20;
+      // A DECIMAL's length counts its point and sign as well: the field's is its digits.
+      if (column.type == mftDecimal || column.type == mftNewDecimal)
+        size = std::max(column.length - (column.decimals > 0 ? 1 : 0) - (is_unsigned ? 0 : 1), 1);
     }
     const std::string lower_name = plat::AsciiLowerCase(column.name);
     if (is_show) size = ShowColumnSize(sql, lower_name, size, major, minor);
@@ -338,16 +373,76 @@ void TMySQLRecordset::BuildFields(bool is_show, bool is_explain, const std::stri
     desc.SetIsPrimaryKey((column.flags & kPriKeyFlag) != 0);
     desc.SetIsAutoIncrement((column.flags & kAutoIncrementFlag) != 0);
     desc.SetIsBinary(is_binary);
+    desc.SetDecimals(column.decimals);
+    desc.SetIsZeroFill((column.flags & kZeroFillFlag) != 0);
+    desc.SetDisplayLength(column.length);
+    desc.SetCharsetNr(column.charsetnr);
     desc.SetRequired((column.flags & kNotNullFlag) != 0);
     desc.SetReadOnly(column.type == mftNull);
     desc.SetIsKey((column.flags & (kPriKeyFlag | kUniqueKeyFlag | kMultipleKeyFlag | kPartKeyFlag)) != 0);
     ApplySizeRule(desc, size, column.decimals);
     GetFieldDescs().Add(std::move(made));
   }
+  column_count_ = static_cast<int>(count);
+  AddExactDesc();
   tables.Normalize();
   tables.EndUpdate();
   ParseFromClause(sql);
   null_row_.clear();
+}
+
+namespace {
+
+// Types whose field may not hold every value of the column exactly.
+bool MayNeedExactText(const TMySQLFieldDesc& desc) {
+  switch (desc.GetDataType()) {
+    case dtString:
+    case dtExtString:
+    case dtWideString:
+    case dtExtWideString:
+    case dtDate:
+    case dtDateTime:
+    case dtBCD:
+    case dtFmtBCD:
+      return true;
+    case dtFloat:
+      return desc.GetMySQLType() == mftDecimal || desc.GetMySQLType() == mftNewDecimal;
+    case dtBoolean:
+      return desc.GetMySQLType() == mftTiny;
+    default:
+      return false;
+  }
+}
+
+// Its name is no column's: it begins with a control character.
+const char kExactTextsName[] = "\x01exact texts";
+
+}  // namespace
+
+void TMySQLRecordset::ClearFields() {
+  exact_desc_ = nullptr;
+  column_count_ = 0;
+  TDKRecordSet::ClearFields();
+}
+
+// The hidden last descriptor that carries each record's exact texts.
+void TMySQLRecordset::AddExactDesc() {
+  bool needed = false;
+  for (int i = 0; i < column_count_ && !needed; ++i)
+    needed = MayNeedExactText(static_cast<const TMySQLFieldDesc&>(*GetFieldDescs().GetItems(i)));
+  if (!needed) return;
+  std::unique_ptr<TFieldDesc> made(static_cast<TFieldDesc*>(TMySQLFieldDesc::ClassInfo().Create()));
+  made->SetName(kExactTextsName);
+  made->SetFieldNo(static_cast<uint16_t>(GetFieldDescs().Count() + 1));
+  made->SetActualFieldNo(-1);
+  made->SetDataType(dtExtVarBytes);
+  made->SetLength(65535);
+  made->SetSize(kReferenceSlotSize);
+  made->SetHidden(true);
+  made->SetSkipFieldDef(true);
+  made->SetReadOnly(true);
+  exact_desc_ = made.get();
+  GetFieldDescs().Add(std::move(made));
 }
 
 int TMySQLRecordset::AddSQLObjectIfNeed(const std::string& name, bool aliased) {

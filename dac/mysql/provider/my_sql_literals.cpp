@@ -1,6 +1,7 @@
 #include "dac/mysql/provider/my_sql_literals.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -8,7 +9,9 @@
 #include "dac/core/server/messages.h"
 #include "dac/framework/classes/exceptions.h"
 #include "dac/framework/classes/database_error.h"
+#include "dac/framework/values/bcd.h"
 #include "dac/framework/values/currency.h"
+#include "dac/framework/values/decimal_text.h"
 #include "dac/mysql/provider/my_sql_charsets.h"
 #include "dac/store/blob/blob.h"
 #include "dac/store/blob/compressed_blob.h"
@@ -211,31 +214,52 @@ bool IsIntegerType(uint16_t type) {
          type == dtUInt32;
 }
 
-// Text given for a number is read as a number of the type first, so that
-// only a number reaches the SQL text.
-Variant AsNumber(uint16_t type, const Variant& value) {
+// Text given for a number must be a decimal number (a point, or the
+// locale's separator, an exponent): it goes as its digits, exact however
+// many, so that only a number reaches the SQL text.
+std::string NumberText(const std::string& text) {
+  Decimal number;
+  const char separator = plat::ProcessFormatSettings().decimal_separator;
+  if (!ParseDecimal(text, '.', number) && !(separator != '.' && ParseDecimal(text, separator, number)))
+    throw EConvertError("'" + text + "' is not a valid number");
+  std::string digits = DecimalToFixed(number, '.');
+  if (number.negative && digits != "0" && digits[0] != '-') digits.insert(0, 1, '-');
+  return digits;
+}
+
+// Text given for an integer is read as one of the type first.
+Variant AsInteger(uint16_t type, const Variant& value) {
   if (!value.IsString()) return value;
-  switch (type) {
-    case dtCurrency:
-      return Variant(value.AsCurrency());
-    case dtBCD:
-      return Variant(value.AsCurrency());
-    case dtFmtBCD:
-      return Variant(value.AsBcd());
-    case dtWord:
-    case dtUInt32:
-      return Variant(value.AsUInt64());
-    case dtFloat:
-      return Variant(value.AsDouble());
-    default:
-      return Variant(value.AsInt64());
-  }
+  if (type == dtWord || type == dtUInt32) return Variant(value.AsUInt64());
+  return Variant(value.AsInt64());
+}
+
+// The fewest digits that read back as the same double; NaN and infinity
+// have no SQL form and are refused.
+std::string DoubleText(double value) {
+  RefuseNonFinite(value);
+  char text[32];
+  const auto done = std::to_chars(text, text + sizeof text, value);
+  return std::string(text, done.ptr);
+}
+
+std::string FloatLiteral(const Variant& value) {
+  if (value.IsString()) return NumberText(value.AsString());
+  return DoubleText(value.AsDouble());
+}
+
+std::string DecimalLiteral(uint16_t type, const Variant& value) {
+  if (value.IsString()) return NumberText(value.AsString());
+  if (value.Type() == varDouble || value.Type() == varSingle) return DoubleText(value.AsDouble());
+  if (type == dtFmtBCD) return DecimalToFixed(BcdToDecimal(value.AsBcd()), '.');
+  return ChangeDecimalSeparator(Variant(CurrToStr(value.AsCurrency())));
 }
 
 // 0001-01-01 up to the end of 9999-12-31, as day counts.
 constexpr double kFirstDay = -693593.0;
 constexpr double kPastLastDay = 2958466.0;
 
+// With the milliseconds the value holds, when it holds any.
 std::string DateText(double value, bool with_time) {
   if (!(value >= kFirstDay && value < kPastLastDay)) throw EConvertError(LoadResString(SDateEncodeError));
   const plat::CalendarDate date = plat::DecodeDate(value);
@@ -244,23 +268,32 @@ std::string DateText(double value, bool with_time) {
     std::snprintf(text, sizeof text, "'%04d-%02d-%02d'", date.year, date.month, date.day);
   } else {
     const plat::TimeOfDay time = plat::DecodeTime(value);
-    std::snprintf(text, sizeof text, "'%04d-%02d-%02d %02d:%02d:%02d'", date.year, date.month, date.day, time.hour,
-                  time.minute, time.second);
+    const int length = std::snprintf(text, sizeof text, "'%04d-%02d-%02d %02d:%02d:%02d", date.year, date.month,
+                                     date.day, time.hour, time.minute, time.second);
+    if (time.millisecond != 0) std::snprintf(text + length, sizeof text - static_cast<size_t>(length), ".%03d", time.millisecond);
+    std::strcat(text, "'");
   }
   return text;
 }
 
-// Whole seconds, hours unbounded: 3661 seconds give '1:1:1'.
+// Hours unbounded, and the fraction of a second the value holds, to the
+// microsecond: 3661 seconds give '1:1:1', -1.5 seconds '-0:0:1.5'.
 std::string TimeText(double value) {
-  const double seconds_value = std::nearbyint(value * plat::kSecsPerDay);
+  const double micros_value = std::nearbyint(value * plat::kSecsPerDay * 1e6);
   // Beyond this the hours would not fit the server's TIME type nor int64.
-  if (!(std::fabs(seconds_value) < 1e15)) throw EConvertError("Time value out of range");
-  int64_t seconds = static_cast<int64_t>(seconds_value);
-  std::string text = seconds < 0 ? "'-" : "'";
-  if (seconds < 0) seconds = -seconds;
-  text += std::to_string(seconds / 3600) + ":" + std::to_string(seconds / 60 % 60) + ":" +
-          std::to_string(seconds % 60) + "'";
-  return text;
+  if (!(std::fabs(micros_value) < 1e18)) throw EConvertError("Time value out of range");
+  int64_t micros = static_cast<int64_t>(micros_value);
+  std::string text = micros < 0 ? "'-" : "'";
+  if (micros < 0) micros = -micros;
+  const int64_t seconds = micros / 1000000;
+  text += std::to_string(seconds / 3600) + ":" + std::to_string(seconds / 60 % 60) + ":" + std::to_string(seconds % 60);
+  if (const int64_t fraction = micros % 1000000) {
+    std::string digits = std::to_string(fraction);
+    digits.insert(0, 6 - digits.size(), '0');
+    while (digits.back() == '0') digits.pop_back();
+    text += "." + digits;
+  }
+  return text + "'";
 }
 
 std::string Literal(uint16_t type, const Variant& value, bool use_unicode, bool compress_blob, int server_major,
@@ -281,11 +314,11 @@ std::string Literal(uint16_t type, const Variant& value, bool use_unicode, bool 
     case dtWideMemo:
       return ValueLiteral(value, use_unicode, compress_blob, false, escaping);
     case dtFloat:
+      return FloatLiteral(value);
     case dtCurrency:
-    case dtFmtBCD:
-      return ChangeDecimalSeparator(AsNumber(type, value));
     case dtBCD:
-      return ChangeDecimalSeparator(Variant(CurrToStr(value.AsCurrency())));
+    case dtFmtBCD:
+      return DecimalLiteral(type, value);
     case dtDate:
       return DateText(value.AsDateTime(), false);
     case dtDateTime:
@@ -296,7 +329,7 @@ std::string Literal(uint16_t type, const Variant& value, bool use_unicode, bool 
       if (server_major >= 5) return value.AsBoolean() ? "b'1'" : "b'0'";
       return value.AsBoolean() ? "1" : "0";
     default:
-      if (IsIntegerType(type)) return VarToStr(AsNumber(type, value));
+      if (IsIntegerType(type)) return VarToStr(AsInteger(type, value));
       // Anything else (a GUID, a variant) is text: quoted, never bare.
       return ValueLiteral(value, use_unicode, false, false, escaping);
   }
@@ -319,6 +352,12 @@ std::string BinaryLiteral(std::string_view bytes, const TMySQLEscaping& escaping
   if (bytes.empty()) return "''";
   if (!NeedsHexForm(bytes, escaping)) return QuotedForm(bytes, !escaping.no_backslash_escapes);
   return "X'" + Hex(bytes) + "'";
+}
+
+void RefuseNonFinite(double value) {
+  if (!std::isfinite(value))
+    throw EConvertError(std::string("Cannot write ") + (std::isnan(value) ? "NaN" : "an infinity") +
+                        " as an SQL value: only a finite number can be written");
 }
 
 int MySQLEscapeBuffer(char* dest, const char* source, int count) { return EscapeBuffer(dest, source, count); }

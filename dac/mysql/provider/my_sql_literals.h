@@ -62,15 +62,21 @@ std::u16string QuoteEscapedString(const WideString& source);
 
 // The literal of a value of the data type: NULL; the zero date; quoted text
 // or blob content (as UTF-8 under use_unicode, compressed when
-// compress_blob); a number with '.' as its separator; a date, date-time or
-// time; a boolean as b'1' / b'0' from server version 5 on, else 1 / 0.
-// Text given for a number must be a number (EConvertError otherwise), so
-// no value can bring SQL of its own. Text and bytes are written by
-// TextLiteral and BinaryLiteral for the session's escaping.
+// compress_blob); a number with '.' as its separator, a double in the
+// fewest digits that read back as the same double (NaN and infinity raise
+// EConvertError); a date, a date-time with its milliseconds, a time with
+// its fraction to the microsecond; a boolean as b'1' / b'0' from server
+// version 5 on, else 1 / 0. Text given for a number must be a number
+// (EConvertError otherwise) and goes as its digits, so no value can bring
+// SQL of its own. Text and bytes are written by TextLiteral and
+// BinaryLiteral for the session's escaping.
 void AppendValueToSQL(StringBuilder& sql, uint16_t data_type, const Variant& value, bool is_null, bool use_unicode,
                       bool compress_blob, int server_major_version, const TMySQLEscaping& escaping);
 std::string ValueToSQL(uint16_t data_type, const Variant& value, bool is_null, bool use_unicode, bool compress_blob,
                        int server_major_version, const TMySQLEscaping& escaping);
+
+// EConvertError for NaN and the infinities, which no SQL value holds.
+void RefuseNonFinite(double value);
 
 // The value as text with '.' for the locale's decimal separator: the first
 // separator after the first character and before the last is replaced.

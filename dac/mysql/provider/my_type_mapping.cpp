@@ -48,17 +48,23 @@ uint16_t DataTypeOf(uint8_t mysql_type, int32_t length, bool is_binary, bool is_
     case mftFloat:
     case mftDouble:
       return dtFloat;
+    // Unsigned 64-bit values and 64 bits go beyond int64: exact as decimals.
     case mftLongLong:
+      return is_unsigned ? dtFmtBCD : dtLargeint;
     case mftBit:
-      return dtLargeint;
+      return length >= 64 ? dtFmtBCD : dtLargeint;
+    // Bytes stay bytes, NUL bytes and all; BINARY(n) values are always n
+    // bytes, but computed ones are not, so both are variable.
     case mftString:
+      if (is_binary) return dtVarBytes;
       fixed = true;
       return dtString;
-    case mftNull:
     case mftVarChar:
+    case mftVarString:
+      return is_binary ? dtVarBytes : dtString;
+    case mftNull:
     case mftEnum:
     case mftSet:
-    case mftVarString:
       return dtString;
     case mftTimestamp:
     case mftDateTime:

@@ -14,10 +14,16 @@ namespace dac {
 class TMySQLFieldDesc;
 class TParamDesc;
 
+// The character set of bytes, as the server names it in a column.
+constexpr int32_t kBinaryCharsetNr = 63;
+
 // The data type of a column: false (after an assertion failure "Unknown
 // MySQL datatype (N)") for a type it does not know. fixed is set for the
-// fixed-length STRING type. Under use_unicode text and memo types become
-// their wide forms.
+// fixed-length STRING type. is_binary says the column holds bytes (its
+// character set is binary): a CHAR or VARCHAR of bytes is dtVarBytes, a
+// BLOB dtBlob; text stays text. BIGINT UNSIGNED and BIT(64), beyond
+// int64, are dtFmtBCD of 20 digits. Under use_unicode text and memo types
+// become their wide forms.
 bool ConvertMySQLTypeToInternalFormat(uint8_t mysql_type, int32_t length, bool is_binary, bool is_unsigned,
                                       bool enable_boolean, bool use_unicode, TDANumericType numeric_type,
                                       uint16_t& data_type, bool& fixed);

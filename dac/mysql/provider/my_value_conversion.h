@@ -42,9 +42,41 @@ bool DateTimeFromText(uint8_t mysql_type, int declared_length, std::string_view 
 // is time_of_zero.
 bool DateTimeFromBinary(uint8_t mysql_type, const uint8_t* value, size_t length, double time_of_zero, double& out);
 
+// How the server writes a column's values as text: its type, its flags
+// and its display length and decimals.
+struct TColumnTextForm {
+  uint8_t mysql_type = 0;
+  bool is_unsigned = false;
+  bool zero_fill = false;
+  int32_t length = 0;
+  int32_t decimals = 0;
+};
+
+// FLOAT and DOUBLE as the server writes them: with decimals below 31
+// rounded to exactly that many; else a FLOAT to six significant digits and
+// a DOUBLE to the fewest that tell it apart, in fixed notation for decimal
+// exponents from -15 to 14, else as digits, 'e' and the exponent
+// ("3.40282e38", "1e15").
+std::string ServerFloatText(double value, bool is_float, int32_t decimals);
+// Integers in decimal, zero-filled to the display length when the column says so.
+std::string ServerUnsignedText(uint64_t value, const TColumnTextForm& form);
+std::string ServerSignedText(int64_t value, const TColumnTextForm& form);
+// "YYYY-MM-DD", "YYYY-MM-DD HH:MM:SS" and "[-]HH:MM:SS" (hours beyond 99
+// as many digits as they take), each with exactly decimals fraction digits
+// (at most 6) of micro.
+std::string ServerDateText(int year, int month, int day);
+std::string ServerDateTimeText(int year, int month, int day, int hour, int minute, int second, uint32_t micro,
+                               int32_t decimals);
+std::string ServerTimeText(bool negative, uint64_t seconds, uint64_t micro, int32_t decimals);
+
 // A number or date of the binary protocol as the text protocol writes it
 // (for a column read as text); nullopt for a type the protocol sends as
-// text anyway.
-std::optional<std::string> TextOfBinary(uint8_t mysql_type, bool is_unsigned, const uint8_t* value, size_t length);
+// text anyway. A value shorter than its type raises EConvertError.
+std::optional<std::string> TextOfBinary(const TColumnTextForm& form, const uint8_t* value, size_t length);
+
+// Two decimal texts of one value ("1.10" and "1.1", "1e2" and "100").
+bool SameDecimalValue(std::string_view a, std::string_view b);
+// The fewest digits that read back as the same double.
+std::string ShortestDoubleText(double value);
 
 }  // namespace dac

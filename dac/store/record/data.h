@@ -275,7 +275,8 @@ class TData : public TObject {
   //                             NeedConvertEOL adds carriage returns
   //   dtWideString, dtExtWideString  UTF-16 and terminator (a slot gives at
   //                             most Size / 2 - 1 characters)
-  //   dtDate, dtTime            int32 (dfDate, dfTime); dtDateTime double (dfMSecs)
+  //   dtDate                    int32 (dfDate); dtTime double days, a signed
+  //                             span (dfDateTime); dtDateTime double (dfMSecs)
   //   dtVariant                 dest is a Variant, assigned the held value
   //   dtExtVarBytes             16-bit length and the bytes
   //   dtUInt32                  64-bit value

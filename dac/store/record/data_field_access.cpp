@@ -86,8 +86,9 @@ void TData::GetFieldData(TFieldDesc* field, void* rec_buf, void* dest, size_t de
       GetDateFromBuf(rec_buf, field->GetOffset(), dest, dfDate);
       return;
     case dtTime:
-      RequireRoom(dest_size, 4);
-      GetDateFromBuf(rec_buf, field->GetOffset(), dest, dfTime);
+      // The whole span: a TIME is not bound to one day.
+      RequireRoom(dest_size, 8);
+      GetDateFromBuf(rec_buf, field->GetOffset(), dest, dfDateTime);
       return;
     case dtDateTime:
       RequireRoom(dest_size, 8);
@@ -182,8 +183,8 @@ size_t TData::GetFieldDataSize(TFieldDesc* field, void* rec_buf) {
       const uint8_t* buffer = LoadAt<const uint8_t*>(slot);
       return buffer ? LoadAt<uint16_t>(buffer) + 2u : 2u;
     }
-    case dtDate:
-    case dtTime: return 4;
+    case dtDate: return 4;
+    case dtTime:
     case dtDateTime:
     case dtUInt32: return 8;
     case dtVariant: return sizeof(Variant);
@@ -210,7 +211,7 @@ void TData::PutFieldData(TFieldDesc* field, void* rec_buf, const void* source) {
       return;
     }
     case dtDate: PutDateToBuf(rec_buf, field->GetOffset(), source, dfDate); return;
-    case dtTime: PutDateToBuf(rec_buf, field->GetOffset(), source, dfTime); return;
+    case dtTime: PutDateToBuf(rec_buf, field->GetOffset(), source, dfDateTime); return;
     case dtDateTime: PutDateToBuf(rec_buf, field->GetOffset(), source, dfMSecs); return;
     case dtVariant: {
       auto* holder = TSharedObject::At<TVariantObject>(slot);

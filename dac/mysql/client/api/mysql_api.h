@@ -45,6 +45,7 @@ struct TMYSQL_FIELD {
   uint8_t type = 0;    // the column type code
   int32_t length = 0;  // display length, at most 65535
   int32_t decimals = 0;
+  int32_t charsetnr = 0;  // the character set and collation; 63 for bytes
 };
 
 // One parameter or result column bound to the caller's memory, as the

@@ -548,6 +548,7 @@ TMYSQL_FIELD TMySQLAPIClient::_mysql_fetch_field_direct(PMySqlRes result, uint32
   field.type = static_cast<uint8_t>(info->type);
   field.length = CorrectFieldLen(static_cast<uint32_t>(std::min<unsigned long>(info->length, UINT32_MAX)));
   field.decimals = static_cast<int32_t>(info->decimals);
+  field.charsetnr = static_cast<int32_t>(info->charsetnr);
   return field;
 }
 

@@ -310,6 +310,7 @@ TMYSQL_FIELD TMySQLAPIDirect::_mysql_fetch_field_direct(PMySqlRes result, uint32
   field.flags = info.flags;
   field.type = info.type;
   field.decimals = info.decimals;
+  field.charsetnr = info.charsetnr;
   field.length = CorrectFieldLen(static_cast<uint32_t>(info.length));
   const TMySqlSession* session = rows.GetSession();
   if (use_unicode && !field.table.empty() && session && !session->Getprotocol41() && IsTextColumnType(field.type))

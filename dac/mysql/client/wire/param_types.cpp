@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "dac/core/server/param_desc.h"
+#include "dac/framework/classes/database_error.h"
 #include "dac/framework/classes/exceptions.h"
 #include "dac/framework/values/currency.h"
 #include "dac/mysql/client/wire/client_records.h"
@@ -38,7 +39,10 @@ uint8_t ConvertInternalTypeMySQLFormat(uint16_t data_type) {
     // Bytes go out as bytes, never through a character set.
     case dtBytes:
     case dtVarBytes:
+    case dtExtVarBytes:
       return mftBlob;
+    // Decimals, GUIDs and variants go as their text, which the server reads
+    // as the column needs it.
     case dtUnknown:
     case dtString:
     case dtBlob:
@@ -46,10 +50,19 @@ uint8_t ConvertInternalTypeMySQLFormat(uint16_t data_type) {
     case dtExtString:
     case dtWideString:
     case dtExtWideString:
+    case dtCurrency:
     case dtBCD:
     case dtFmtBCD:
+    case dtGuid:
+    case dtVariant:
     case dtWideMemo:
       return mftVarString;
+    // Objects, references, arrays and nested tables have no MySQL form.
+    case dtObject:
+    case dtReference:
+    case dtArray:
+    case dtTable:
+      throw EDatabaseError(Format("Data type is not supported: a parameter of type %d has no MySQL form", data_type));
     default:
       AssertionFailed(Format("Invalid internal field type $%X (%d)", data_type, data_type), __FILE__, __LINE__);
   }
@@ -59,7 +72,8 @@ bool IsUnsignedParamType(uint16_t data_type) { return data_type == dtWord || dat
 
 std::string BCDParamDescToStr(const TParamDesc& param) {
   const Variant value = param.GetValue();
-  std::string text = param.GetDataType() == dtBCD ? CurrToStr(value.AsCurrency()) : value.AsString();
+  const bool currency = (param.GetDataType() == dtBCD || param.GetDataType() == dtCurrency) && !value.IsString();
+  std::string text = currency ? CurrToStr(value.AsCurrency()) : value.AsString();
   const char separator = plat::ProcessFormatSettings().decimal_separator;
   if (separator != '.') {
     const size_t at = text.find(separator);
@@ -79,9 +93,12 @@ bool IsTextType(uint16_t type) {
 
 BytesParamValue BytesParamValueOf(const TParamDesc& param, bool use_unicode) {
   const Variant value = param.GetValue();
-  const bool as_text = IsTextType(param.GetDataType());
+  const uint16_t type = param.GetDataType();
+  const bool as_text = IsTextType(type) || type == dtGuid || type == dtVariant;
   BytesParamValue out;
-  if (value.IsBytes()) {
+  if (type == dtCurrency || type == dtBCD || type == dtFmtBCD) {
+    out.bytes = BCDParamDescToStr(param);
+  } else if (value.IsBytes()) {
     const TBytes& bytes = value.AsBytes();
     out.bytes.assign(bytes.begin(), bytes.end());
   } else if (value.Type() == varByRef) {

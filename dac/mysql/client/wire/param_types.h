@@ -18,21 +18,23 @@ constexpr uint8_t kParamUnsignedFlag = 0x80;
 
 // The MySQL type of a data type: TINY for dtInt8 and dtBoolean, SHORT for
 // dtSmallint, LONG for dtInteger, dtWord and dtUInt32, DOUBLE, LONGLONG,
-// DATE, TIME, DATETIME, BLOB for dtBytes and dtVarBytes, VAR_STRING for
-// text, blobs, decimals and dtUnknown. Any other type is an assertion
-// failure "Invalid internal field type $%X (%d)".
+// DATE, TIME, DATETIME, BLOB for the byte types, VAR_STRING for text,
+// blobs, decimals and currency, GUIDs, variants and dtUnknown. Objects,
+// references, arrays and tables raise EDatabaseError; any other code is an
+// assertion failure "Invalid internal field type $%X (%d)".
 uint8_t ConvertInternalTypeMySQLFormat(uint16_t data_type);
 
 // dtWord and dtUInt32 go out unsigned; any other type signed.
 bool IsUnsignedParamType(uint16_t data_type);
 
-// A decimal parameter's value as text with a '.' separator: a dtBCD value
-// through the currency type, any other as it converts to text; the first
-// locale separator becomes '.'.
+// A decimal parameter's value as text with a '.' separator: a dtBCD or
+// dtCurrency value through the currency type (text given as it is), any
+// other as it converts to text; the first locale separator becomes '.'.
 std::string BCDParamDescToStr(const TParamDesc& param);
 
-// What a text or byte parameter sends: a byte array as it is, a blob's
-// content, else the value's text; text goes as UTF-8 when use_unicode (and
+// What a text, byte, decimal, GUID or variant parameter sends: a decimal
+// as BCDParamDescToStr writes it, a byte array as it is, a blob's content,
+// else the value's text; text goes as UTF-8 when use_unicode (and
 // a Unicode blob always). A blob that goes as it is comes as its pieces
 // (bytes stays empty), so that nobody copies it whole.
 struct BytesParamValue {

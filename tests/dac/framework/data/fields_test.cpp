@@ -75,7 +75,7 @@ TEST_F(Fields, EveryClassTakesTextAndVariantsAndReportsNull) {
       {ftFMTBcd, 2, 34, "-1.50", "-1.5", Variant(StrToBcd("-1.5")), true},
       {ftBoolean, 0, 2, "true", "True", Variant(true), true},
       {ftDate, 0, 4, "3/5/2004", "3/5/2004", Variant::FromDateTime(date), true},
-      {ftTime, 0, 4, "7:08:09", "7:08:09", Variant::FromDateTime(time), true},
+      {ftTime, 0, 8, "7:08:09", "7:08:09", Variant::FromDateTime(time), true},
       {ftDateTime, 0, 8, "3/5/2004 7:08:09", "3/5/2004 7:08:09", Variant::FromDateTime(date + time), true},
       {ftBytes, 3, 3, "ab", std::string("ab\0", 3), Variant(TBytes{'a', 'b', 0}), false},
       {ftVarBytes, 3, 5, "abcd", "abc", Variant(TBytes{'a', 'b', 'c'}), false},
@@ -131,8 +131,26 @@ TEST_F(Fields, NativeFormsAreTheRecordStores) {
 
   TField* clock = Make(ftTime, 0, "T");
   clock->SetAsDateTime(38051 + 0.25);  // the date is dropped
-  EXPECT_EQ(NativeAs<int32_t>(clock), 6 * 3600000);
+  EXPECT_EQ(NativeAs<double>(clock), 0.25);
   EXPECT_EQ(clock->AsDateTime(), 0.25);
+  // A time is a span: signed, beyond a day, with its fraction of a second.
+  struct Span {
+    std::string text;
+    DateTime value;
+  };
+  for (const Span& span : {Span{"838:59:59", (838 * 3600 + 59 * 60 + 59) / 86400.0},
+                           Span{"-0:00:01.5", -1.5 / 86400}, Span{"36:00:00", 1.5},
+                           Span{"-100:00:00.001", -(100 * 3600 + 0.001) / 86400},
+                           Span{"13:14:15.678", (13 * 3600 + 14 * 60 + 15.678) / 86400},
+                           Span{"-838:59:59.999999", -(838 * 3600 + 59 * 60 + 59.999999) / 86400}}) {
+    SCOPED_TRACE(span.text);
+    clock->SetAsString(span.text);
+    EXPECT_NEAR(NativeAs<double>(clock), span.value, 1e-12);
+    EXPECT_EQ(clock->AsString(), span.text);
+    clock->SetAsDateTime(span.value);
+    EXPECT_EQ(clock->AsString(), span.text);
+  }
+  EXPECT_EQ(ErrorOf([&] { clock->SetAsString("12:61"); }), "'12:61' is not a valid time");
 
   TField* money = Make(ftBCD, 4, "B");
   money->SetAsFloat(12.5);

@@ -43,7 +43,7 @@ void ResetParamRefs(TParams& params) {
   }
 }
 
-TEST(Params, SameNamesShareValueAndBoundButNotTypes) {
+TEST(Params, SameNamesShareValueBoundAndTypeButNotDirection) {
   TParams params;
   TParam* first = params.CreateParam(ftInteger, "ID", ptInput);
   TParam* second = params.CreateParam(ftString, "id", ptOutput);
@@ -54,12 +54,27 @@ TEST(Params, SameNamesShareValueAndBoundButNotTypes) {
   EXPECT_TRUE(first->Bound());
   first->Clear();
   EXPECT_TRUE(second->IsNull());
-  EXPECT_EQ(second->DataType(), ftString);
+  // One name, one type: the one set last, through either.
+  EXPECT_EQ(first->DataType(), ftString);
+  first->SetAsInteger(5);
+  EXPECT_EQ(second->DataType(), ftInteger);
   EXPECT_EQ(second->ParamType(), ptOutput);
 
   // Renaming to another name keeps the reference.
   second->SetName("other");
   EXPECT_EQ(second->ParamRef(), first);
+
+  // Separated, each keeps the type it had.
+  TParams two;
+  TParam* a = two.CreateParam(ftUnknown, "a", ptInput);
+  TParam* b = two.CreateParam(ftUnknown, "a", ptInput);
+  a->SetAsInteger(6);
+  EXPECT_EQ(b->DataType(), ftInteger);
+  ResetParamRefs(two);
+  EXPECT_EQ(b->DataType(), ftInteger);
+  b->SetAsString("x");
+  EXPECT_EQ(a->DataType(), ftInteger);
+  EXPECT_EQ(a->AsInteger(), 6);
 }
 
 TEST(Params, ClearingTheNameSeparatesEvenOnceResolved) {

@@ -9,6 +9,7 @@
 #include "dac/framework/classes/string_list.h"
 #include "dac/framework/data/field.h"
 #include "dac/framework/values/text_conversions.h"
+#include "dac/mysql/components/my_connection_options.h"
 #include "dac/mysql/components/my_dataset.h"
 #include "dac/mysql/components/my_dataset_options.h"
 #include "platform/date_time.h"
@@ -25,8 +26,20 @@ class MyDataSetFieldsTest : public testing::MyDataSetTest {
     Exec("DROP TABLE IF EXISTS f_t");
     Exec("CREATE TABLE f_t (id INT PRIMARY KEY, l INT, u TINYINT UNSIGNED, "
          "e ENUM('a', 'it''s', ''), s SET('x', 'y'), v VARCHAR(5) DEFAULT 'dv', "
-         "t TIME DEFAULT '-01:30:00', d DATETIME DEFAULT '2007-01-02 03:04:05', b TINYINT(1) DEFAULT 1)");
+         "t TIME DEFAULT '-01:30:00', d DATETIME DEFAULT '2007-01-02 03:04:05', b TINYINT(1) DEFAULT 1, "
+         "dd DECIMAL(5,2), du DECIMAL(5,2) UNSIGNED)");
     Exec("INSERT INTO f_t (id, l, u) VALUES (1, 1, 1), (2, 2, 2), (3, 3, 3)");
+  }
+  bool AcceptsFloat(const std::string& field, double value) {
+    query->Edit();
+    try {
+      query->FieldByName(field)->SetAsFloat(value);
+    } catch (const EDatabaseError&) {
+      query->Cancel();
+      return false;
+    }
+    query->Cancel();
+    return true;
   }
   bool Accepts(const std::string& field, int value) {
     query->Edit();
@@ -45,10 +58,25 @@ TEST_F(MyDataSetFieldsTest, NumberRangesFollowTheColumnTypes) {
   query->Options().SetNumberRange(true);
   Open(query, "SELECT * FROM f_t");
   EXPECT_TRUE(Accepts("l", -2147483647));
-  EXPECT_FALSE(Accepts("l", -2147483647 - 1));
+  EXPECT_TRUE(Accepts("l", -2147483647 - 1));
   EXPECT_TRUE(Accepts("u", 255));
   EXPECT_FALSE(Accepts("u", 256));
   EXPECT_FALSE(Accepts("u", -1));
+  // A DECIMAL's range is its digits, as float, BCD and FMTBCD fields.
+  for (const TDANumericType type : {ntFloat, ntBCD, ntFmtBCD}) {
+    SCOPED_TRACE(static_cast<int>(type));
+    query->Close();
+    connection->Disconnect();
+    connection->GetOptions().SetNumericType(type);
+    Open(query, "SELECT * FROM f_t");
+    EXPECT_TRUE(AcceptsFloat("dd", 999.99));
+    EXPECT_TRUE(AcceptsFloat("dd", -999.99));
+    EXPECT_FALSE(AcceptsFloat("dd", 1000));
+    EXPECT_FALSE(AcceptsFloat("dd", -1000));
+    EXPECT_TRUE(AcceptsFloat("du", 0));
+    EXPECT_TRUE(AcceptsFloat("du", 999.99));
+    EXPECT_FALSE(AcceptsFloat("du", -1));
+  }
 }
 
 TEST_F(MyDataSetFieldsTest, EnumAndSetMembersComeFromTheColumnType) {
@@ -77,7 +105,7 @@ TEST_F(MyDataSetFieldsTest, DefaultValuesComeFromTheServer) {
   plat::DateTime d = 0;
   ASSERT_TRUE(plat::TryEncodeDateTime(2007, 1, 2, 3, 4, 5, 0, d));
   EXPECT_EQ(query->FieldByName("d")->DefaultExpression(), DateTimeToStr(d));
-  EXPECT_EQ(query->FieldByName("t")->DefaultExpression(), TimeToStr(-1.5 / 24));
+  EXPECT_EQ(query->FieldByName("t")->DefaultExpression(), "-1:30:00");
   EXPECT_EQ(query->FieldByName("l")->DefaultExpression(), "");
 }
 
@@ -90,6 +118,21 @@ TEST_F(MyDataSetFieldsTest, RecordCountIsCountedOnTheServer) {
   query->ParamByName("low")->SetAsInteger(1);
   query->Open();
   EXPECT_EQ(query->RecordCount(), 2);
+  // Whatever the statement gives is counted: groups, distinct rows, a
+  // limit, both sides of a union.
+  const std::pair<std::string, int> cases[] = {
+      {"SELECT l, COUNT(*) FROM f_t GROUP BY l ORDER BY l", 3},
+      {"SELECT DISTINCT u % 2 FROM f_t ORDER BY 1", 2},
+      {"SELECT id FROM f_t ORDER BY id LIMIT 2", 2},
+      {"SELECT id FROM f_t UNION ALL SELECT id FROM f_t ORDER BY id", 6},
+      {"SELECT id FROM f_t WHERE id > 1; -- the rest", 2},
+  };
+  for (const auto& [sql, count] : cases) {
+    SCOPED_TRACE(sql);
+    query->Close();
+    Open(query, sql);
+    EXPECT_EQ(query->RecordCount(), count);
+  }
 }
 
 }  // namespace

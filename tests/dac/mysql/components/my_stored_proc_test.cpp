@@ -73,6 +73,62 @@ TEST_F(MyStoredProcTest, AFunctionGivesItsResultParameter) {
   EXPECT_EQ(proc->ParamByName("Result")->GetAsInteger(), 42);
 }
 
+TEST_F(MyStoredProcTest, DeclaredTypesOfEveryKindAndBlankLists) {
+  Exec("CREATE PROCEDURE sp_d(OUT c DECIMAL(10,2), OUT n NUMERIC(6,3), OUT t TIME(3)) "
+       "BEGIN SET c = 4.5; SET n = -1.5; SET t = '-36:00:00.25'; END");
+  Exec("CREATE PROCEDURE sp_types(IN vb VARBINARY(4), IN j JSON, IN nv NATIONAL VARCHAR(5), "
+       "IN cv CHARACTER VARYING(5), IN u BIGINT UNSIGNED, OUT o VARBINARY(4), OUT len INT) "
+       "BEGIN SET o = vb; SET len = LENGTH(j) + LENGTH(nv) + LENGTH(cv) + (u = 18446744073709551615); END");
+  proc->SetStoredProcName("sp_d");
+  proc->ExecProc();
+  // The scale of the declaration: DECIMAL alone would round 4.5 to 5.
+  EXPECT_EQ(proc->ParamByName("c")->GetAsFloat(), 4.5);
+  EXPECT_EQ(proc->ParamByName("n")->GetAsFloat(), -1.5);
+  EXPECT_NEAR(proc->ParamByName("t")->GetAsFloat(), -(36 * 3600 + 0.25) / 86400, 1e-12);
+
+  proc->SetStoredProcName("sp_types");
+  EXPECT_EQ(Described(), "vb:1,j:1,nv:1,cv:1,u:1,o:2,len:2");
+  proc->ParamByName("vb")->SetAsBytes(TBytes{0, 1, 0, 2});
+  proc->ParamByName("j")->SetAsString("[1]");
+  proc->ParamByName("nv")->SetAsString("ab");
+  proc->ParamByName("cv")->SetAsString("c");
+  proc->ParamByName("u")->SetAsString("18446744073709551615");
+  proc->ExecProc();
+  EXPECT_EQ(proc->ParamByName("o")->AsBytes(), (TBytes{0, 1, 0, 2}));
+  EXPECT_EQ(proc->ParamByName("len")->GetAsInteger(), 7);
+
+  // A list of blanks or comments has no parameter.
+  for (const std::string list : {"( )", "(/* none */)", "(\n)"}) {
+    SCOPED_TRACE(list);
+    Exec("DROP PROCEDURE IF EXISTS sp_blank");
+    Exec("CREATE PROCEDURE sp_blank" + list + " BEGIN DELETE FROM sp_t; END");
+    proc->SetStoredProcName("sp_blank");
+    EXPECT_EQ(proc->Params().Count(), 0);
+    proc->ExecProc();
+    EXPECT_EQ(Value("SELECT COUNT(*) FROM sp_t"), "0");
+  }
+}
+
+TEST_F(MyStoredProcTest, TheDatabaseKeepsItsCase) {
+  // Two databases whose names differ in case only, each with its own sp_c.
+  const std::string upper = "Dst_Case_" + settings.database.substr(4, 40);
+  const std::string lower = "dst_case_" + settings.database.substr(4, 40);
+  for (const std::string& db : {upper, lower}) {
+    Exec("DROP DATABASE IF EXISTS `" + db + "`");
+    Exec("CREATE DATABASE `" + db + "`");
+  }
+  Exec("CREATE PROCEDURE `" + upper + "`.sp_c(IN a INT, OUT b INT) SET b = a + 1");
+  Exec("CREATE PROCEDURE `" + lower + "`.sp_c(IN z INT) BEGIN END");
+  connection->SetDatabase(upper);
+  proc->SetStoredProcName("sp_c");
+  EXPECT_EQ(Described(), "a:1,b:2");
+  proc->ParamByName("a")->SetAsInteger(41);
+  proc->ExecProc();
+  EXPECT_EQ(proc->ParamByName("b")->GetAsInteger(), 42);
+  connection->SetDatabase(settings.database);
+  for (const std::string& db : {upper, lower}) Exec("DROP DATABASE `" + db + "`");
+}
+
 TEST_F(MyStoredProcTest, AClosedConnectionDefersTheDescription) {
   connection->Disconnect();
   proc->SetStoredProcName("sp_f");

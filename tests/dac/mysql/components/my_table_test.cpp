@@ -49,7 +49,8 @@ TEST_F(MyTableTest, TheStatementFollowsNameOrderAndWindow) {
       {"", -1, 0, "SELECT * FROM orders", "123"},
       {"id DESC", 10, 1, "SELECT * FROM orders ORDER BY id DESC LIMIT 1, 10", "21"},
       {"id", 2, 0, "SELECT * FROM orders ORDER BY id LIMIT 0, 2", "12"},
-      {"id", -1, 1, "SELECT * FROM orders ORDER BY id LIMIT 1, -1", ""},
+      // No limit with an offset: every row from the offset on.
+      {"id", -1, 1, "SELECT * FROM orders ORDER BY id LIMIT 1, 18446744073709551615", "23"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.sql);

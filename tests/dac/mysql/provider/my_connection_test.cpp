@@ -174,7 +174,15 @@ TEST_P(MySQLConnectionTest, CharacterSetsFollowUseUnicodeAndCharset) {
   c->Connect("");
   EXPECT_EQ(Value(*c, "SELECT @@character_set_client"), "latin1");
   c->SetProp(prMyUseUnicode, Variant(true));  // applied at once
-  EXPECT_EQ(Value(*c, "SELECT @@character_set_client").substr(0, 4), "utf8");
+  // Unicode is all of it: utf8mb4, unless Charset names the three-byte utf8.
+  EXPECT_EQ(Value(*c, "SELECT @@character_set_client"), "utf8mb4");
+  EXPECT_TRUE(c->GetUnicodeMB4());
+  auto three = Make(s);
+  three->SetCharset("utf8");
+  three->SetProp(prMyUseUnicode, Variant(true));
+  three->Connect("");
+  EXPECT_EQ(Value(*three, "SELECT @@character_set_client"), "utf8mb3");
+  EXPECT_FALSE(three->GetUnicodeMB4());
   // Text goes out as UTF-8 from the system code page.
   c->ExecStatement("SET @e = '\xe9'");
   EXPECT_EQ(Value(*c, "SELECT HEX(@e)"), "C3A9");

@@ -67,6 +67,22 @@ TEST(MyProcCall, ParametersTheirTypesAndSizes) {
   TParamDescs wide;
   ParseRoutineParams("a VARCHAR(5), b TEXT", false, true, "p", wide, notes);
   EXPECT_EQ(Described(wide), (std::vector<std::string>{"1 a 25 5", "1 b 30 0"}));
+  // Other names of the types, two-word ones, bytes, decimals by the numeric type, blank lists.
+  TParamDescs more;
+  TMyParamTypeNotes more_notes;
+  ParseRoutineParams(
+      "a VARBINARY(8), b JSON, c NATIONAL VARCHAR(5), d CHARACTER VARYING(6), e DOUBLE PRECISION, f INT8, "
+      "g LONG VARCHAR, h BIGINT UNSIGNED, i DECIMAL(10,2), j NCHAR(2)",
+      false, false, "p", more, more_notes, ntFmtBCD);
+  EXPECT_EQ(Described(more), (std::vector<std::string>{"1 a 22 8", "1 b 14 0", "1 c 1 5", "1 d 1 6", "1 e 5 0",
+                                                        "1 f 11 0", "1 g 14 0", "1 h 28 0", "1 i 28 0",
+                                                        "1 j 1 2"}));
+  EXPECT_EQ(more_notes[8].widths, "10,2");
+  for (const char* blank : {"", " ", "/* none */", "\n  -- nothing\n"}) {
+    TParamDescs none;
+    ParseRoutineParams(blank, false, false, "p", none, more_notes);
+    EXPECT_EQ(none.Count(), 0) << blank;
+  }
   try {
     ParseRoutineParams("a JSONB", false, false, "p", wide, notes);
     FAIL() << "no error";
@@ -97,7 +113,7 @@ TEST(MyProcCall, CallTexts) {
                      false, false, "p", casts, cast_notes);
   EXPECT_EQ(BuildProcCallText("p", false, casts, cast_notes, false),
             "CALL p(@u, @s, @y, @d, @b, @t); SELECT CAST(@u AS UNSIGNED) AS `@u`, CAST(@s AS SIGNED) AS `@s`, "
-            "CAST(@y AS UNSIGNED) AS `@y`, CAST(@d AS DECIMAL) AS `@d`, CAST(@b AS BINARY) AS `@b`, "
+            "CAST(@y AS UNSIGNED) AS `@y`, CAST(@d AS DECIMAL(5,1)) AS `@d`, CAST(@b AS BINARY) AS `@b`, "
             "CAST(@t AS TIME) AS `@t`");
 }
 

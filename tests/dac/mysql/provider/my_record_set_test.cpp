@@ -68,6 +68,14 @@ std::string Shown(TMySQLRecordset& rs, TFieldDesc& field, void* rec) {
     }
     case dtBCD:
       return CurrToStr(value.AsCurrency());
+    case dtFmtBCD:
+      return VarToStr(value);
+    case dtVarBytes:
+    case dtExtVarBytes: {
+      std::string hex;
+      for (uint8_t c : value.AsBytes()) hex += std::string(1, "0123456789ABCDEF"[c >> 4]) + "0123456789ABCDEF"[c & 15];
+      return "x" + hex;
+    }
     case dtBoolean:
       return value.AsBoolean() ? "true" : "false";
     case dtString:
@@ -106,7 +114,7 @@ class MySQLRecordsetTest : public testing::ProviderTest {
     rs->SetToBegin();
     for (rs->GetNextRecord(nullptr); !rs->GetEOF(); rs->GetNextRecord(nullptr)) {
       std::string row;
-      for (int i = 0; i < rs->GetFieldDescs().Count(); ++i) {
+      for (int i = 0; i < rs->ColumnCount(); ++i) {
         if (i) row += "|";
         row += Shown(*rs, *rs->GetFieldDescs().GetItems(i), Rec(rs->GetCurrentItem()));
       }
@@ -135,7 +143,9 @@ TEST_P(MySQLRecordsetTest, EveryColumnTypeIntoItsSlot) {
       {"INT", "-2147483648", dtInteger, "-2147483648"},
       {"INT UNSIGNED", "4294967295", dtUInt32, "4294967295"},
       {"BIGINT", "-9223372036854775808", dtLargeint, "-9223372036854775808"},
-      {"BIGINT UNSIGNED", "18446744073709551615", dtLargeint, "-1"},
+      {"BIGINT UNSIGNED", "18446744073709551615", dtFmtBCD, "18446744073709551615"},
+      {"BIT(64)", "b'1111111111111111111111111111111111111111111111111111111111111110'", dtFmtBCD,
+       "18446744073709551614"},
       {"BIT(10)", "b'1000000001'", dtLargeint, "513"},
       {"FLOAT", "1.5", dtFloat, "1.5"},
       {"DOUBLE", "-2.25e-10", dtFloat, "-2.25e-10"},
@@ -152,7 +162,9 @@ TEST_P(MySQLRecordsetTest, EveryColumnTypeIntoItsSlot) {
       {"CHAR(5)", "'ab'", dtString, "ab"},
       {"VARCHAR(40)", "'it''s \\\\ \"q\"'", dtString, "it's \\ \"q\""},
       {"VARCHAR(300)", "REPEAT('z', 300)", dtString, std::string(300, 'z')},
-      {"VARBINARY(4)", "x'41004243'", dtString, std::string("A")},
+      {"VARBINARY(4)", "x'41004243'", dtVarBytes, "x41004243"},
+      {"BINARY(3)", "x'610062'", dtVarBytes, "x610062"},
+      {"TIME(6)", "'-838:59:59.999999'", dtTime, "-34.958333"},
       {"ENUM('a','b')", "'b'", dtString, "b"},
       {"SET('x','y')", "'x,y'", dtString, "x,y"},
       {"TEXT", "'line\\nnext'", dtMemo, "line\nnext"},
@@ -166,7 +178,7 @@ TEST_P(MySQLRecordsetTest, EveryColumnTypeIntoItsSlot) {
       Make("SELECT v FROM rt");
       if (prepared) rs->Prepare();
       rs->Open();
-      ASSERT_EQ(rs->GetFieldDescs().Count(), 1);
+      ASSERT_EQ(rs->ColumnCount(), 1);
       EXPECT_EQ(rs->GetFieldDescs().GetItems(0)->GetDataType(), c.data_type) << c.column;
       const std::vector<std::string> rows = Rows();
       EXPECT_EQ(rows, (std::vector<std::string>{c.shown, "NULL"})) << c.column << (prepared ? " prepared" : " text");
@@ -189,8 +201,9 @@ TEST_P(MySQLRecordsetTest, UnicodeTextAndZeroDatesByTheSettings) {
     rs->Open();
     TFieldDesc& name = *rs->GetFieldDescs().GetItems(0);
     EXPECT_EQ(name.GetDataType(), dtWideString);
-    EXPECT_EQ(name.GetLength(), 30);
-    EXPECT_EQ(rs->GetFieldDescs().GetItems(1)->GetLength(), 92);
+    // Thirty characters of utf8mb4 may take sixty UTF-16 units.
+    EXPECT_EQ(name.GetLength(), 60);
+    EXPECT_EQ(rs->GetFieldDescs().GetItems(1)->GetLength(), 122);
     EXPECT_EQ(rs->GetFieldDescs().GetItems(2)->GetDataType(), dtWideMemo);
     rs->SetToBegin();
     rs->GetNextRecord(nullptr);

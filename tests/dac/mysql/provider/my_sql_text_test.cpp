@@ -2,11 +2,13 @@
 // checked without a server.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
 #include "dac/core/server/param_desc.h"
 #include "dac/framework/classes/database_error.h"
+#include "dac/framework/values/bcd.h"
 #include "dac/mysql/client/transport/zlib_routines.h"
 #include "dac/mysql/provider/my_error.h"
 #include "dac/mysql/provider/my_field_desc.h"
@@ -101,6 +103,24 @@ TEST(MySqlLiterals, WritesEachDataTypeAsItsLiteral) {
       {dtString, Variant(), false, true, 5, "''"},
       {dtBlob, Variant(TBytes{0, 0x27, 0xff}), false, true, 5, std::string("'\\0''\xff'")},
       {dtGuid, Variant("{A}'"), false, false, 5, "'{A}'''"},
+      // Doubles in the fewest digits that read back as the same double.
+      {dtFloat, Variant(0.1 + 0.2), false, false, 5, "0.30000000000000004"},
+      {dtFloat, Variant(1.0 / 3), false, false, 5, "0.3333333333333333"},
+      {dtFloat, Variant(-1.7976931348623157e308), false, false, 5, "-1.7976931348623157e+308"},
+      {dtFloat, Variant(5e-324), false, false, 5, "5e-324"},
+      {dtFloat, Variant(123456789012345680.0), false, false, 5, "123456789012345680"},
+      // Decimal text goes as its digits, however many.
+      {dtFmtBCD, Variant("-12345678901234567890123456789012345.123456789012345678901234567891"), false, false, 5,
+       "-12345678901234567890123456789012345.123456789012345678901234567891"},
+      {dtFmtBCD, Variant("1e3"), false, false, 5, "1000"},
+      {dtFmtBCD, Variant(StrToBcd("-0.50")), false, false, 5, "-0.5"},
+      {dtCurrency, Variant(" 0.10 "), false, false, 5, "0.1"},
+      // Fractions of a second as far as the value holds them.
+      {dtDateTime, Variant::FromDateTime(date_time + 0.678 / 86400), false, false, 5, "'2024-02-29 13:05:09.678'"},
+      {dtTime, Variant::FromDateTime(-1.5 / 86400), false, false, 5, "'-0:0:1.5'"},
+      {dtTime, Variant::FromDateTime(-(838 * 3600 + 59 * 60 + 59.999999) / 86400), false, false, 5,
+       "'-838:59:59.999999'"},
+      {dtTime, Variant::FromDateTime((13 * 3600 + 14 * 60 + 15.678) / 86400), false, false, 5, "'13:14:15.678'"},
   };
   for (const LiteralCase& c : cases) {
     EXPECT_EQ(ValueToSQL(c.type, c.value, c.is_null, c.use_unicode, false, c.server_major, {}), c.expected)
@@ -111,6 +131,16 @@ TEST(MySqlLiterals, WritesEachDataTypeAsItsLiteral) {
 TEST(MySqlLiterals, TextThatIsNoNumberNeverReachesTheSqlBare) {
   for (uint16_t type : {dtInteger, dtLargeint, dtFloat, dtFmtBCD, dtCurrency, dtUInt32}) {
     EXPECT_THROW(ValueToSQL(type, Variant("1; DROP TABLE t"), false, false, false, 5, {}), std::exception) << type;
+  }
+  EXPECT_THROW(ValueToSQL(dtFmtBCD, Variant("1.2.3"), false, false, false, 5, {}), EConvertError);
+  // NaN and infinity have no SQL form: refused, never written as a word the server would take as a name.
+  for (const double value : {std::nan(""), HUGE_VAL, -HUGE_VAL}) {
+    try {
+      ValueToSQL(dtFloat, Variant(value), false, false, false, 5, {});
+      ADD_FAILURE() << value;
+    } catch (const EConvertError& e) {
+      EXPECT_NE(e.Message().find("only a finite number can be written"), std::string::npos) << e.Message();
+    }
   }
   EXPECT_THROW(ValueToSQL(dtTime, Variant::FromDateTime(1e300), false, false, false, 5, {}), EConvertError);
   EXPECT_THROW(ValueToSQL(dtDateTime, Variant::FromDateTime(-1e300), false, false, false, 5, {}), EConvertError);

@@ -81,6 +81,8 @@ TEST(MyValueConversion, DateAndTimeTexts) {
       {mftTime, 10, "-12:30:00", true, -(12.0 / 24) - 1800.0 / 86400},
       {mftTime, 10, "838:59:59", true, 838.0 / 24 + (59 * 60 + 59) / 86400.0},
       {mftTime, 10, "00:00:01", true, 1.0 / 86400},
+      {mftTime, 17, "-838:59:59.999999", true, -(838 * 3600 + 59 * 60 + 59.999999) / 86400},
+      {mftTime, 11, "-00:00:01.5", true, -1.5 / 86400},
   };
   for (const Case& c : cases) {
     double out = -1;
@@ -114,6 +116,9 @@ TEST(MyValueConversion, PackedDatesAndTimes) {
       {mftTime, {0, 1, 0, 0, 0, 12, 0, 0}, true, 1.5},
       {mftTime, {1, 0, 0, 0, 0, 12, 30, 0}, true, -(12.0 / 24) - 1800.0 / 86400},
       {mftTime, {0, 0, 0, 0, 0, 0, 0, 1, 0xE8, 0x03, 0, 0}, true, 1.001 / 86400},
+      // Microseconds and whole days: -838:59:59.999999.
+      {mftTime, {1, 34, 0, 0, 0, 22, 59, 59, 0x3F, 0x42, 0x0F, 0}, true, -(838 * 3600 + 59 * 60 + 59.999999) / 86400},
+      {mftTime, {0, 0, 0, 0, 0, 24, 0, 0}, false, 0},
   };
   for (size_t i = 0; i < cases.size(); ++i) {
     const Case& c = cases[i];

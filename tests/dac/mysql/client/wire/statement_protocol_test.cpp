@@ -6,7 +6,9 @@
 #include <string>
 
 #include "dac/core/server/param_desc.h"
+#include "dac/framework/classes/database_error.h"
 #include "dac/framework/classes/exceptions.h"
+#include "dac/framework/values/currency.h"
 #include "dac/mysql/client/wire/client_errors.h"
 #include "dac/mysql/client/wire/param_types.h"
 #include "dac/mysql/client/wire/statement_protocol.h"
@@ -122,6 +124,12 @@ TEST(ExecutePacketTest, ValuesByType) {
       {"wide text in the code page", dtWideString, wide, false, {0xFD, 0x00}, {2, 0xE9, 0x80}},
       {"unknown as its text", dtUnknown, 42, false, {0xFD, 0x00}, {2, '4', '2'}},
       {"external string", dtExtString, "x", false, {0xFD, 0x00}, {1, 'x'}},
+      // Currency, GUIDs and variants as their text, bytes as bytes.
+      {"currency", dtCurrency, Currency::FromRaw(-12345), false, {0xFD, 0x00}, {7, '-', '1', '.', '2', '3', '4', '5'}},
+      {"currency given as text", dtCurrency, "0.10", false, {0xFD, 0x00}, {4, '0', '.', '1', '0'}},
+      {"GUID", dtGuid, "{g}", true, {0xFD, 0x00}, {3, '{', 'g', '}'}},
+      {"variant", dtVariant, 12, false, {0xFD, 0x00}, {2, '1', '2'}},
+      {"external var bytes", dtExtVarBytes, TBytes{1, 0}, false, {0xFC, 0x00}, {2, 1, 0}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -154,7 +162,8 @@ TEST(ExecutePacketTest, BlobPiecesFollowOneAnotherThenTheNextParameter) {
 }
 
 TEST(ExecutePacketTest, TypeWithoutEncodingFailsBeforeAnythingIsWritten) {
-  for (uint16_t type : {dtCurrency, dtExtVarBytes, dtGuid, dtObject}) {
+  // Objects, references, arrays and tables have no MySQL form; an unknown code is a programming error.
+  for (uint16_t type : {dtObject, dtReference, dtArray, dtTable, uint16_t{99}}) {
     TParamDescs params;
     AddParam(params, type, 1);
     MemoryStream stream(16);
@@ -166,7 +175,11 @@ TEST(ExecutePacketTest, TypeWithoutEncodingFailsBeforeAnythingIsWritten) {
       BuildExecute(out, request);
       ADD_FAILURE() << "type " << type << " was encoded";
     } catch (const EAssertionFailed& e) {
+      EXPECT_EQ(type, 99);
       EXPECT_EQ(e.Text(), Format("Invalid internal field type $%X (%d)", type, type));
+    } catch (const EDatabaseError& e) {
+      EXPECT_NE(type, 99);
+      EXPECT_EQ(e.Message(), Format("Data type is not supported: a parameter of type %d has no MySQL form", type));
     }
     EXPECT_EQ(stream.GetLength(), 0) << type;
   }

@@ -1,0 +1,146 @@
+#include "tools/component_query.h"
+
+#include <memory>
+
+#include "dac/core/macros.h"
+#include "dac/core/server/da_errors.h"
+#include "dac/framework/classes/component.h"
+#include "dac/framework/classes/exceptions.h"
+#include "dac/framework/data/field.h"
+#include "dac/framework/data/fields.h"
+#include "dac/mysql/components/my_connection_component.h"
+#include "dac/mysql/components/my_connection_options.h"
+#include "dac/mysql/components/my_dataset.h"
+#include "dac/mysql/components/my_dataset_options.h"
+#include "dac/mysql/provider/my_parser.h"
+#include "platform/ascii.h"
+#include "tools/query_text.h"
+
+namespace tools {
+
+namespace {
+
+bool IsUnicodeCharset(const std::string& name) {
+  const std::string lower = plat::AsciiLowerCase(name);
+  return lower.empty() || lower == "utf8mb4" || lower == "utf8" || lower == "utf8mb3";
+}
+
+// Components are freed through their own Free.
+struct ComponentFree {
+  void operator()(dac::TComponent* component) const { component->Free(); }
+};
+template <typename T>
+using Owned = std::unique_ptr<T, ComponentFree>;
+
+Owned<dac::TMyConnection> Connected(const ComponentSettings& s) {
+  Owned<dac::TMyConnection> connection(dac::MakeComponent<dac::TMyConnection>(nullptr));
+  connection->SetLoginPrompt(false);
+  connection->SetServer(s.host.empty() ? "localhost" : s.host);
+  if (s.port != 0) connection->SetPort(static_cast<int32_t>(s.port));
+  connection->SetUsername(s.user);
+  connection->SetPassword(s.password);
+  connection->SetDatabase(s.database);
+  dac::TMyConnectionOptions& options = connection->GetOptions();
+  options.SetDirect(!s.client_library);
+  options.SetCompress(s.compress);
+  // Text as Unicode, every character of it; another character set as its bytes.
+  if (IsUnicodeCharset(s.charset)) {
+    options.SetCharset(s.charset.empty() ? "utf8mb4" : s.charset);
+    options.SetUseUnicode(true);
+  } else {
+    options.SetCharset(s.charset);
+  }
+  // Decimals to their last digit.
+  options.SetNumericType(dac::ntFmtBCD);
+  if (s.tls) {
+    options.SetProtocol(dac::TMyProtocol::mpSSL);
+    connection->SSLOptions().SetCACert(s.ca);
+    connection->SSLOptions().SetCert(s.cert);
+    connection->SSLOptions().SetKey(s.key);
+    connection->SSLOptions().SetChipherList(s.cipher);
+  }
+  connection->Connect();
+  return connection;
+}
+
+Owned<dac::TMyQuery> ExactQuery(dac::TMyConnection& connection) {
+  Owned<dac::TMyQuery> query(dac::MakeComponent<dac::TMyQuery>(nullptr));
+  query->SetConnection(&connection);
+  query->SetReadOnly(true);
+  // The text goes as it is: a ":name" or "&name" in it is the server's to read.
+  query->SetParamCheck(false);
+  dac::TMyDataSetOptions& options = query->MyOptions();
+  options.SetNullForZeroDate(false);
+  options.SetEnableBoolean(false);
+  return query;
+}
+
+// A macro reference in the text stands for itself.
+void KeepMacroText(dac::TMyQuery& query) {
+  dac::TMacros& macros = query.Macros();
+  for (int i = 0; i < macros.Count(); ++i) macros.Items(i)->SetValue("&" + macros.Items(i)->Name());
+}
+
+void RunStatement(dac::TMyQuery& query, const std::string& sql, bool prepare,
+                  const std::function<void(const std::string&)>& print) {
+  query.Close();
+  query.UnPrepare();
+  query.SQL().SetText(sql);
+  KeepMacroText(query);
+  if (prepare) query.Prepare();
+  query.Execute();
+  if (!query.GetActive()) return;
+  dac::TFields& fields = query.Fields();
+  for (query.First(); !query.GetEOF(); query.Next()) {
+    BatchRow row;
+    for (int i = 0; i < fields.Count(); ++i) row.push_back(FieldServerText(query, *fields.Fields(i)));
+    print(BatchLine(row));
+  }
+  query.Close();
+}
+
+}  // namespace
+
+std::vector<std::string> SplitStatements(const std::string& sql) {
+  std::vector<std::string> statements;
+  auto parser = dac::MakeParser<dac::TMyParser>(sql);
+  parser->SetOmitBlank(false);
+  parser->SetOmitComment(false);
+  parser->SetQuotedString(true);
+  size_t start = 0;
+  bool solid = false;  // the statement has more than blanks and comments
+  std::string lexem;
+  const auto take = [&](size_t end) {
+    if (solid) statements.push_back(sql.substr(start, end - start));
+    solid = false;
+  };
+  for (int code = parser->GetNext(lexem); code != dac::LexemEnd; code = parser->GetNext(lexem)) {
+    if (code == dac::mySemicolon) {
+      const size_t after = static_cast<size_t>(parser->CurrPos());
+      take(after - 1);
+      start = after;
+    } else if (code != dac::LexemBlank && code != dac::LexemComment) {
+      solid = true;
+    }
+  }
+  take(sql.size());
+  return statements;
+}
+
+std::optional<ComponentFailure> RunThroughComponents(const ComponentSettings& settings, const std::string& sql,
+                                                     const std::function<void(const std::string&)>& print) {
+  try {
+    Owned<dac::TMyConnection> connection = Connected(settings);
+    Owned<dac::TMyQuery> query = ExactQuery(*connection);
+    for (const std::string& statement : SplitStatements(sql)) RunStatement(*query, statement, settings.prepare, print);
+  } catch (const dac::EDAError& e) {
+    return ComponentFailure{static_cast<uint32_t>(e.ErrorCode()), e.Message()};
+  } catch (const dac::Exception& e) {
+    return ComponentFailure{2000, e.Message()};
+  } catch (const std::exception& e) {
+    return ComponentFailure{2000, e.what()};
+  }
+  return std::nullopt;
+}
+
+}  // namespace tools
