@@ -113,6 +113,21 @@ int64_t PacketReader::ReadFieldLength() {
   }
 }
 
+uint64_t PacketReader::ReadFieldNumber() {
+  const uint8_t b = ReadByte();
+  if (b <= 250) return b;
+  switch (b) {
+    case 252:
+      return ReadUInt16();
+    case 253:
+      return ReadInt24();
+    case 254:
+      return ReadUInt64();
+    default:
+      ThrowMalformed(b == 251 ? "NULL in place of a number" : "length prefix 255");
+  }
+}
+
 int64_t PacketReader::ReadValueLength() {
   const int64_t n = ReadFieldLength();
   if (n != NullLength && static_cast<uint64_t>(n) > Remaining()) ThrowMalformed("value runs past the packet");

@@ -45,6 +45,9 @@ class PacketReader {
   int64_t ReadFieldLength();
   // A length-coded length that must fit in what remains; NullLength for 251.
   int64_t ReadValueLength();
+  // A length-coded number of the full unsigned range (affected rows, an
+  // insert id); 251, the NULL marker, is malformed here.
+  uint64_t ReadFieldNumber();
 
  private:
   void Need(size_t count) const;

@@ -77,14 +77,14 @@ TEST(ProtocolTest, CapturesParseToTheirValues) {
   EXPECT_EQ(g.capabilities, 0xF7FFu);
   EXPECT_TRUE(g.scramble_complete);
   EXPECT_EQ(g.scramble, TBytes(kSalt, kSalt + 20));
-  const TBytes short_greeting = testing::Greeting(0xF7FF, kSalt, false);
+  const TBytes short_greeting = testing::Greeting(0xF7FF & ~kClientSecureConnection, kSalt, false);
   EXPECT_FALSE(ParseGreeting(short_greeting.data(), short_greeting.size()).scramble_complete);
 
   const std::vector<Capture> captures = Captures();
   const TBytes& ok_bytes = captures[1].packet;
   const OkPacket ok = ParseOkPacket(ok_bytes.data(), ok_bytes.size(), true, true);
-  EXPECT_EQ(ok.affected_rows, 3);
-  EXPECT_EQ(ok.insert_id, 10000);
+  EXPECT_EQ(ok.affected_rows, 3u);
+  EXPECT_EQ(ok.insert_id, 10000u);
   EXPECT_EQ(ok.server_status, 0x22);
   EXPECT_EQ(ok.warning_count, 1);
   EXPECT_EQ(ok.info, "Records: 3");
