@@ -52,7 +52,8 @@ static_assert(kMySqlNoData == MYSQL_NO_DATA && kMySqlDataTruncated == MYSQL_DATA
   X(mysql_stmt_fetch_column) X(mysql_stmt_send_long_data)
 #define DAC_CLIENT_FUNCTIONS_AFTER_PREPARE_RESULT(X)                                                     \
   X(mysql_stmt_result_metadata) X(mysql_stmt_param_metadata) X(mysql_stmt_affected_rows)               \
-  X(mysql_stmt_store_result) X(mysql_more_results) X(mysql_next_result)
+  X(mysql_stmt_store_result) X(mysql_more_results) X(mysql_next_result) X(mysql_sqlstate) X(mysql_stmt_sqlstate) \
+  X(mysql_stmt_next_result)
 
 struct TMySQLAPIClient::Functions {
 #define DAC_DECLARE_FUNCTION(name) decltype(&::name) name = nullptr;
@@ -461,6 +462,12 @@ int32_t TMySQLAPIClient::mysql_next_result(PMySqlCon con) {
   return outcome;
 }
 
+std::string TMySQLAPIClient::mysql_sqlstate(PMySqlCon con) {
+  const ClientConnection& connection = ConnectionOf(con);
+  if (connection.refusal.code) return SqlStateOf(static_cast<int32_t>(connection.refusal.code), connection.refusal.text);
+  return Text(DAC_CALL(mysql_sqlstate)(connection.mysql));
+}
+
 int32_t TMySQLAPIClient::mysql_server_init(int argc, char** argv, char** groups) {
   return DAC_CALL(mysql_server_init)(argc, argv, groups);
 }
@@ -660,10 +667,16 @@ bool TMySQLAPIClient::_mysql_stmt_bind_result(PMySqlStmt stmt, TMYSQL_BINDS& bin
   return mysql_stmt_bind_result(stmt, binds.data());
 }
 
+// The results a procedure call left unread are read first: the embedded
+// server frees them twice when the statement closes over them.
 bool TMySQLAPIClient::mysql_stmt_close(PMySqlStmt stmt) {
   if (!stmt) return false;
   std::unique_ptr<ClientStatement> statement(&StatementOf(stmt));
-  if (statement->owner) std::erase(statement->owner->statements, statement.get());
+  if (statement->owner) {
+    std::erase(statement->owner->statements, statement.get());
+    while (DAC_CALL(mysql_stmt_next_result)(statement->stmt) == 0) {
+    }
+  }
   return DAC_CALL(mysql_stmt_close)(statement->stmt) != 0;
 }
 
@@ -717,6 +730,21 @@ PMySqlRes TMySQLAPIClient::mysql_stmt_result_metadata(PMySqlStmt stmt) {
 PMySqlRes TMySQLAPIClient::mysql_stmt_param_metadata(PMySqlStmt stmt) {
   MYSQL_STMT* live = Live(StatementOf(stmt));
   return live ? Wrap(DAC_CALL(mysql_stmt_param_metadata)(live)) : nullptr;
+}
+
+std::string TMySQLAPIClient::mysql_stmt_sqlstate(PMySqlStmt stmt) {
+  const ClientStatement& statement = StatementOf(stmt);
+  if (statement.refusal.code) return SqlStateOf(static_cast<int32_t>(statement.refusal.code), statement.refusal.text);
+  return Text(DAC_CALL(mysql_stmt_sqlstate)(statement.stmt));
+}
+
+int32_t TMySQLAPIClient::mysql_stmt_next_result(PMySqlStmt stmt) {
+  ClientStatement& statement = StatementOf(stmt);
+  MYSQL_STMT* live = Live(statement);
+  if (!live) return static_cast<int32_t>(statement.refusal.code);
+  const int32_t outcome = DAC_CALL(mysql_stmt_next_result)(live);
+  if (outcome != 0 || !BuffersLaterStatementResults() || DAC_CALL(mysql_stmt_field_count)(live) == 0) return outcome;
+  return DAC_CALL(mysql_stmt_store_result)(live);
 }
 
 uint64_t TMySQLAPIClient::mysql_stmt_affected_rows(PMySqlStmt stmt) {

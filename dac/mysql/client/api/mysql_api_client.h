@@ -75,6 +75,7 @@ class TMySQLAPIClient : public TMySQLAPI {
   bool mysql_stmt_bind_param(PMySqlStmt stmt, MYSQL_BIND* binds) override;
   bool mysql_stmt_bind_result(PMySqlStmt stmt, MYSQL_BIND* binds) override;
   uint32_t mysql_stmt_field_count(PMySqlStmt stmt) override;
+  // Reads past the statement's results left unread first.
   bool mysql_stmt_close(PMySqlStmt stmt) override;
   bool mysql_stmt_free_result(PMySqlStmt stmt) override;
   uint32_t mysql_stmt_errno(PMySqlStmt stmt) override;
@@ -88,6 +89,10 @@ class TMySQLAPIClient : public TMySQLAPI {
   uint64_t mysql_stmt_affected_rows(PMySqlStmt stmt) override;
   bool mysql_more_results(PMySqlCon con) override;
   int32_t mysql_next_result(PMySqlCon con) override;
+  std::string mysql_sqlstate(PMySqlCon con) override;
+  std::string mysql_stmt_sqlstate(PMySqlStmt stmt) override;
+  // Statements of a closed connection fail with 2013.
+  int32_t mysql_stmt_next_result(PMySqlStmt stmt) override;
 
   bool LoadedMySQLLib() override;
   // Loads and binds once, under a lock: threads that connect first at the
@@ -131,6 +136,9 @@ class TMySQLAPIClient : public TMySQLAPI {
 
   // The file loaded when no name is set.
   virtual std::string DefaultLibraryName() const;
+  // Whether a statement's later results (mysql_stmt_next_result) are
+  // buffered before their rows are fetched.
+  virtual bool BuffersLaterStatementResults() const { return false; }
   // Loads and binds; false when the library did not load. Callers hold load_lock_.
   bool LoadAndBind();
   // Drops the binding without anything else. Callers hold load_lock_.

@@ -121,7 +121,7 @@ uint32_t TMySQLAPIDirect::mysql_field_count(PMySqlCon con) {
 uint64_t TMySQLAPIDirect::mysql_affected_rows(PMySqlCon con) {
   return static_cast<uint64_t>(SessionOf(con).GetAffectedRows());
 }
-uint64_t TMySQLAPIDirect::mysql_insert_id(PMySqlCon con) { return static_cast<uint64_t>(SessionOf(con).GetInsertId()); }
+uint64_t TMySQLAPIDirect::mysql_insert_id(PMySqlCon con) { return SessionOf(con).GetInsertId(); }
 uint32_t TMySQLAPIDirect::mysql_errno(PMySqlCon con) {
   return static_cast<uint32_t>(SessionOf(con).GetLastErrorCode());
 }
@@ -239,6 +239,11 @@ int32_t TMySQLAPIDirect::mysql_next_result(PMySqlCon con) {
       outcome = -1;
   });
   return error != 0 ? error : outcome;
+}
+
+std::string TMySQLAPIDirect::mysql_sqlstate(PMySqlCon con) {
+  const TMySqlSession& session = SessionOf(con);
+  return SqlStateOf(session.GetLastErrorCode(), session.GetLastError());
 }
 
 // Every connect calls this, from any thread, while others read the version.
@@ -412,6 +417,18 @@ PMySqlRes TMySQLAPIDirect::mysql_stmt_result_metadata(PMySqlStmt stmt) {
       std::make_unique<TMySqlResultSet>(session, statement.GetFieldsInfo(), statement.GetFieldCount(), nullptr);
   description->EndWithoutRows();
   return ResultHandle(description.release());
+}
+
+std::string TMySQLAPIDirect::mysql_stmt_sqlstate(PMySqlStmt stmt) {
+  const TMySqlStmt& statement = StmtOf(stmt);
+  return SqlStateOf(statement.GetLastErrorCode(), statement.GetLastError());
+}
+
+int32_t TMySQLAPIDirect::mysql_stmt_next_result(PMySqlStmt stmt) {
+  TMySqlStmt& statement = StmtOf(stmt);
+  int outcome = -1;
+  const int32_t error = Guarded(statement, [&] { outcome = statement.NextResult(); });
+  return error != 0 ? error : outcome;
 }
 
 uint64_t TMySQLAPIDirect::mysql_stmt_affected_rows(PMySqlStmt stmt) {
