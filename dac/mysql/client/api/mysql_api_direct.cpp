@@ -42,10 +42,19 @@ const TMySqlBinds& BindsOf(PMySqlRow row) {
   DAC_ASSERT(row != nullptr, "nil row");
   return *reinterpret_cast<const TMySqlBinds*>(row);
 }
+// Out of line, so that the checks cost the hot paths no stack frame.
+[[noreturn]] __attribute__((noinline, cold)) void ColumnBeyondTheRow() {
+  AssertionFailed("column beyond the row", __FILE__, __LINE__);
+}
+[[noreturn]] __attribute__((noinline, cold)) void NilHandle() {
+  AssertionFailed("nil result handle or row", __FILE__, __LINE__);
+}
+inline const TMySqlBinds& CheckedBinds(const TMySqlBinds& binds, uint32_t column) {
+  if (column >= static_cast<uint32_t>(binds.Count())) ColumnBeyondTheRow();
+  return binds;
+}
 const TMySqlBind& ValueOf(PMySqlRow row, uint32_t column) {
-  const TMySqlBinds& binds = BindsOf(row);
-  DAC_ASSERT(column < static_cast<uint32_t>(binds.Count()), "column beyond the row");
-  return binds[static_cast<int>(column)];
+  return CheckedBinds(BindsOf(row), column)[static_cast<int>(column)];
 }
 const char* ValuePtr(const TMySqlBinds& binds, const TMySqlBind& value) {
   return value.is_null ? nullptr : reinterpret_cast<const char*>(binds.GetBuffer()) + value.offset;
@@ -61,9 +70,12 @@ size_t CopyValue(PMySqlRow row, uint32_t column, void* buffer, int length) {
 }
 
 void CopyLengths(const TMySqlBinds* binds, int count, TMySqlLengths& lengths) {
-  lengths.resize(static_cast<size_t>(binds ? std::min(count, binds->Count()) : 0));
-  for (size_t i = 0; i < lengths.size(); ++i)
-    lengths[i] = static_cast<unsigned long>((*binds)[static_cast<int>(i)].length);
+  const size_t n = static_cast<size_t>(binds ? std::min(count, binds->Count()) : 0);
+  if (lengths.size() != n) lengths.resize(n);
+  if (n == 0) return;
+  const TMySqlBind* from = binds->Data();
+  unsigned long* to = lengths.data();
+  for (size_t i = 0; i < n; ++i) to[i] = static_cast<unsigned long>(from[i].length);
 }
 
 std::string Text(const char* text) { return text ? std::string(text) : std::string(); }
@@ -76,8 +88,10 @@ std::string Text(const char* text) { return text ? std::string(text) : std::stri
 // the target's error; the code, 0 on success.
 template <typename Target, typename Work>
 int32_t Guarded(Target& target, Work&& work) {
-  target.SetLastErrorCode(0);
-  target.SetLastError(std::string());
+  if (target.GetLastErrorCode() != 0 || !target.GetLastError().empty()) {
+    target.SetLastErrorCode(0);
+    target.SetLastError(std::string());
+  }
   try {
     work();
     return 0;
@@ -332,8 +346,8 @@ bool TMySQLAPIDirect::_mysql_fetch_value_is_null(PMySqlRow row, uint32_t column)
 }
 
 const char* TMySQLAPIDirect::_mysql_fetch_value_ptr(PMySqlRes result, PMySqlRow row, uint32_t column) {
-  ResultOf(result);
-  return ValuePtr(BindsOf(row), ValueOf(row, column));
+  if (!result || !row) NilHandle();
+  return CheckedBinds(*reinterpret_cast<const TMySqlBinds*>(row), column).ValuePtr(static_cast<int>(column));
 }
 
 void TMySQLAPIDirect::_mysql_fetch_value_to_buff(PMySqlRow row, uint32_t column, char* buffer, int offset,
@@ -466,9 +480,9 @@ void TMySQLAPIDirect::_mysql_stmt_fetch_lengths(PMySqlStmt stmt, TMySqlLengths& 
 
 const char* TMySQLAPIDirect::_mysql_stmt_fetch_value_ptr(PMySqlStmt stmt, uint32_t column) {
   const TMySqlResultSet* rows = StmtOf(stmt).GetResultSet();
-  TMySqlBinds* binds = rows ? rows->GetResultBinds() : nullptr;
+  const TMySqlBinds* binds = rows ? rows->GetResultBinds() : nullptr;
   DAC_ASSERT(binds != nullptr, "the statement has no rows");
-  return ValuePtr(*binds, ValueOf(RowHandle(binds), column));
+  return CheckedBinds(*binds, column).ValuePtr(static_cast<int>(column));
 }
 
 // ---- what the direct protocol does not provide ----
