@@ -61,15 +61,15 @@ void TMySqlStmt::Execute(const TParamDescs& params, bool use_unicode) {
   request.statement_id = stmt_id_;
   request.param_count = param_count_;
   request.params = &params;
-  request.types_sent_last = types_sent_;
+  request.types_sent_last = &types_sent_;
   request.use_unicode = use_unicode;
   session.WriteCommand(scExecute);
   executed_as_ = session.GetCommandCount();
   PacketWriter out = session.GetNet().Writer();
-  TBytes types = BuildExecute(out, request);
+  BuildExecute(out, request, types_staged_);
   session.GetNet().Send();
   // Only types the server has received count as sent.
-  types_sent_ = std::move(types);
+  types_sent_.swap(types_staged_);
   session.ReadQueryResult();
   TakeResult(session);
 }

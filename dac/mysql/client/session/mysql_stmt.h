@@ -100,8 +100,10 @@ class TMySqlStmt : public TObject {
   int64_t affected_rows_ = 0;
   // The session's command count when this statement last executed; 0 for never.
   uint64_t executed_as_ = 0;
-  // Two bytes per parameter, as the server last received them.
+  // Two bytes per parameter, as the server last received them, and as the
+  // execute being sent leaves them.
   TBytes types_sent_;
+  TBytes types_staged_;
 };
 
 }  // namespace dac
