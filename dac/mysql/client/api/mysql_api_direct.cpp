@@ -53,7 +53,7 @@ inline const TMySqlBinds& CheckedBinds(const TMySqlBinds& binds, uint32_t column
   if (column >= static_cast<uint32_t>(binds.Count())) ColumnBeyondTheRow();
   return binds;
 }
-const TMySqlBind& ValueOf(PMySqlRow row, uint32_t column) {
+TMySqlBind ValueOf(PMySqlRow row, uint32_t column) {
   return CheckedBinds(BindsOf(row), column)[static_cast<int>(column)];
 }
 const char* ValuePtr(const TMySqlBinds& binds, const TMySqlBind& value) {
@@ -62,7 +62,7 @@ const char* ValuePtr(const TMySqlBinds& binds, const TMySqlBind& value) {
 
 // Copies at most length bytes of the value, never more than it holds; the count.
 size_t CopyValue(PMySqlRow row, uint32_t column, void* buffer, int length) {
-  const TMySqlBind& value = ValueOf(row, column);
+  const TMySqlBind value = ValueOf(row, column);
   if (value.is_null || length <= 0 || !buffer) return 0;
   const size_t count = std::min(static_cast<size_t>(length), static_cast<size_t>(value.length));
   if (count > 0) std::memcpy(buffer, ValuePtr(BindsOf(row), value), count);
@@ -71,11 +71,11 @@ size_t CopyValue(PMySqlRow row, uint32_t column, void* buffer, int length) {
 
 void CopyLengths(const TMySqlBinds* binds, int count, TMySqlLengths& lengths) {
   const size_t n = static_cast<size_t>(binds ? std::min(count, binds->Count()) : 0);
-  if (lengths.size() != n) lengths.resize(n);
-  if (n == 0) return;
-  const TMySqlBind* from = binds->Data();
-  unsigned long* to = lengths.data();
-  for (size_t i = 0; i < n; ++i) to[i] = static_cast<unsigned long>(from[i].length);
+  if (n == 0) {
+    lengths.clear();
+    return;
+  }
+  lengths.assign(binds->Lengths(), binds->Lengths() + n);
 }
 
 std::string Text(const char* text) { return text ? std::string(text) : std::string(); }
@@ -342,7 +342,7 @@ void TMySQLAPIDirect::_mysql_fetch_lengths(PMySqlRes result, TMySqlLengths& leng
 }
 
 bool TMySQLAPIDirect::_mysql_fetch_value_is_null(PMySqlRow row, uint32_t column) {
-  return ValueOf(row, column).is_null;
+  return CheckedBinds(BindsOf(row), column).IsNull(static_cast<int>(column));
 }
 
 const char* TMySQLAPIDirect::_mysql_fetch_value_ptr(PMySqlRes result, PMySqlRow row, uint32_t column) {
@@ -376,7 +376,7 @@ const char* TMySQLAPIDirect::_mysql_fetch_value_arr(PMySqlRow row, uint32_t colu
 }
 
 std::string TMySQLAPIDirect::_mysql_fetch_value_str(PMySqlRow row, uint32_t column) {
-  const TMySqlBind& value = ValueOf(row, column);
+  const TMySqlBind value = ValueOf(row, column);
   const char* at = ValuePtr(BindsOf(row), value);
   return at ? std::string(at, static_cast<size_t>(value.length)) : std::string();
 }

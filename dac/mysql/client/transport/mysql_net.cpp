@@ -223,16 +223,23 @@ void TMySqlNet::ReceiveCompressedPacket() {
     VioRead(inflated_.data(), static_cast<int>(compressed_length));
     return;
   }
-  scratch_.resize(compressed_length);
-  VioRead(scratch_.data(), static_cast<int>(compressed_length));
+  // Inflated where the transport holds it when it came whole, else from a copy.
+  bool failed = false;
+  const uint8_t* source = vio_ ? vio_->Peek(static_cast<int>(compressed_length), failed) : nullptr;
+  if (failed) throw EMySqlException(kCrServerLost, vio_->GetLastError());
+  if (source) {
+    vio_->Consume(static_cast<int>(compressed_length));
+  } else {
+    scratch_.resize(compressed_length);
+    VioRead(scratch_.data(), static_cast<int>(compressed_length));
+    source = scratch_.data();
+  }
   try {
     inflated_.resize(uncompressed_length);
   } catch (const std::bad_alloc&) {
     throw EMySqlException(kErNetUncompressError);
   }
-  uLongf produced = uncompressed_length;
-  const int rc = uncompress(inflated_.data(), &produced, scratch_.data(), compressed_length);
-  if (rc != Z_OK || produced != uncompressed_length) {
+  if (!inflater_.Inflate(source, compressed_length, inflated_.data(), uncompressed_length)) {
     inflated_.clear();
     ThrowMalformed("compressed packet does not inflate to its announced length");
   }

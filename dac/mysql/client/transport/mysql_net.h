@@ -14,6 +14,7 @@
 #include "dac/framework/classes/meta_class.h"
 #include "dac/framework/values/bytes.h"
 #include "dac/mysql/client/transport/mysql_vio.h"
+#include "dac/mysql/client/transport/packet_inflater.h"
 #include "dac/mysql/client/wire/packet_reader.h"
 #include "dac/mysql/client/wire/packet_writer.h"
 #include "dac/store/runtime/memory_stream.h"
@@ -143,6 +144,7 @@ class TMySqlNet : public TObject {
   // built, after 7 reserved header bytes.
   TBytes deflate_pending_;
   TBytes scratch_;
+  PacketInflater inflater_;
   uint8_t sequence_ = 0;
   uint8_t compressed_sequence_ = 0;
   bool compress_ = false;

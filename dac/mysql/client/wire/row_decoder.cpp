@@ -9,18 +9,20 @@ namespace dac {
 
 namespace {
 
-void PlaceValue(PacketReader& reader, TMySqlBind& bind) {
-  const int64_t length = reader.ReadValueLength();
-  if (length == NullLength) {
-    bind.is_null = true;
-    bind.offset = 0;
-    bind.length = 0;
-    return;
+// A length-coded value at pos, read the long way: its offset (or
+// TMySqlBinds::kNull) and length, and the position after it.
+size_t PlaceCoded(const uint8_t* row, size_t size, size_t pos, int32_t& offset, unsigned long& length) {
+  PacketReader reader(row, size, pos);
+  const int64_t n = reader.ReadValueLength();
+  if (n == NullLength) {
+    offset = TMySqlBinds::kNull;
+    length = 0;
+    return reader.Position();
   }
-  bind.is_null = false;
-  bind.offset = static_cast<int32_t>(reader.Position());
-  bind.length = static_cast<int32_t>(length);
-  reader.Skip(static_cast<size_t>(length));
+  offset = static_cast<int32_t>(reader.Position());
+  length = static_cast<unsigned long>(n);
+  reader.Skip(static_cast<size_t>(n));
+  return reader.Position();
 }
 
 }  // namespace
@@ -44,50 +46,31 @@ int BinaryValueSize(uint8_t type) {
   }
 }
 
-namespace {
-
-// A length-coded value at pos: one byte for most, the reader for the rest.
-// The position after it.
-inline size_t PlaceCoded(const uint8_t* row, size_t size, size_t pos, TMySqlBind& bind) {
-  if (pos < size && row[pos] < 251) {
-    const size_t n = row[pos++];
-    if (n > size - pos) ThrowMalformed("value runs past the packet");
-    bind.is_null = false;
-    bind.offset = static_cast<int32_t>(pos);
-    bind.length = static_cast<int32_t>(n);
-    return pos + n;
-  }
-  PacketReader reader(row, size, pos);
-  PlaceValue(reader, bind);
-  return reader.Position();
-}
-
-}  // namespace
-
 void DecodeTextRow(const uint8_t* row, int length, int field_count, TMySqlBinds& binds) {
   DAC_ASSERT(binds.Count() >= field_count, "fewer binds than fields");
   const uint8_t* at = row;
   const uint8_t* const end = row + length;
-  TMySqlBind* bind = binds.Data();
-  TMySqlBind* const last = bind + field_count;
-  for (; bind != last; ++bind) {
+  int32_t* offset = binds.Offsets();
+  unsigned long* size = binds.MutableLengths();
+  int32_t* const last = offset + field_count;
+  for (; offset != last; ++offset, ++size) {
     // Most values are shorter than 251 bytes: a one-byte length.
     const size_t n = at < end ? *at : 255;
     if (n < 251 && n < static_cast<size_t>(end - at)) {
       ++at;
-      bind->offset = static_cast<int32_t>(at - row);
-      bind->length = static_cast<int32_t>(n);
-      bind->is_null = false;
-      bind->type = 0;
+      *offset = static_cast<int32_t>(at - row);
+      *size = n;
       at += n;
       continue;
     }
-    const size_t pos = static_cast<size_t>(at - row);
-    if (at < end && *at < 251) ThrowMalformed("value runs past the packet");
-    PacketReader reader(row, static_cast<size_t>(length), pos);
-    PlaceValue(reader, *bind);
-    bind->type = 0;
-    at = row + reader.Position();
+    if (n == 251) {
+      *offset = TMySqlBinds::kNull;
+      *size = 0;
+      ++at;
+      continue;
+    }
+    if (n < 251) ThrowMalformed("value runs past the packet");
+    at = row + PlaceCoded(row, static_cast<size_t>(length), static_cast<size_t>(at - row), *offset, *size);
   }
   binds.SetBuffer(row, length);
 }
@@ -107,27 +90,33 @@ void DecodeBinaryRow(const uint8_t* row, int length, const uint8_t* types, int f
   if (size < 1 + bitmap_size) ThrowMalformed("packet too short");
   const uint8_t* bitmap = row + 1;
   size_t pos = 1 + bitmap_size;
-  TMySqlBind* bind = binds.Data();
-  for (int i = 0; i < field_count; ++i, ++bind) {
+  int32_t* offsets = binds.Offsets();
+  unsigned long* lengths = binds.MutableLengths();
+  uint8_t* kinds = binds.Types();
+  for (int i = 0; i < field_count; ++i) {
     const uint8_t type = types[i];
-    bind->type = type;
+    kinds[i] = type;
     const int bit = i + 2;
     if (bitmap[bit / 8] & (1u << (bit % 8))) {
-      bind->is_null = true;
-      bind->offset = 0;
-      bind->length = 0;
+      offsets[i] = TMySqlBinds::kNull;
+      lengths[i] = 0;
       continue;
     }
     const size_t fixed = static_cast<size_t>(BinaryValueSize(type));
-    if (fixed == 0) {
-      pos = PlaceCoded(row, size, pos, *bind);
-      continue;
+    if (fixed > 0) {
+      if (fixed > size - pos) ThrowMalformed("packet too short");
+      offsets[i] = static_cast<int32_t>(pos);
+      lengths[i] = fixed;
+      pos += fixed;
+    } else if (pos < size && row[pos] < 251) {
+      const size_t n = row[pos++];
+      if (n > size - pos) ThrowMalformed("value runs past the packet");
+      offsets[i] = static_cast<int32_t>(pos);
+      lengths[i] = n;
+      pos += n;
+    } else {
+      pos = PlaceCoded(row, size, pos, offsets[i], lengths[i]);
     }
-    if (fixed > size - pos) ThrowMalformed("packet too short");
-    bind->is_null = false;
-    bind->offset = static_cast<int32_t>(pos);
-    bind->length = static_cast<int32_t>(fixed);
-    pos += fixed;
   }
   binds.SetBuffer(row, length);
 }
