@@ -224,6 +224,25 @@ TEST(HandshakeTest, EveryTruncationOfTheGreetingIsACleanError) {
   }
 }
 
+// A greeting of 36 to 62 bytes that claims secure connection lacks part of
+// its salt: malformed, and nothing goes out; not a server that wants the
+// old password scramble.
+TEST(HandshakeTest, AGreetingCutInItsSaltIsMalformedAndNothingGoesOut) {
+  const TBytes whole = Greeting(kCapabilities41, kSalt);
+  for (const size_t n : {size_t{36}, size_t{45}, size_t{51}, size_t{55}, size_t{62}}) {
+    bool answered = false;
+    auto server = std::make_unique<FakeServer>([&](PeerSocket& peer) {
+      peer.Send(TBytes(whole.begin(), whole.begin() + static_cast<long>(n)), 0);
+      answered = peer.ReadPacket().has_value();
+    });
+    TMySqlSession session;
+    std::string message;
+    EXPECT_EQ(ConnectError(session, server->Port(), "pw", &message), kCrMalformedPacket) << n << ": " << message;
+    server.reset();
+    EXPECT_FALSE(answered) << n;
+  }
+}
+
 TEST(HandshakeTest, TlsAskedForByProtocolOrFlagIsNeverDroppedToPlainText) {
   for (bool by_protocol : {true, false}) {
     SCOPED_TRACE(by_protocol ? "protocol" : "flag");
