@@ -592,6 +592,16 @@ std::string TMySQLAPIClient::_mysql_fetch_value_str(PMySqlRow row, uint32_t colu
 
 namespace {
 
+// The results of the statement's last execute that were not read (a
+// procedure call gives several): the library refuses to execute it again,
+// or to close it in the embedded server, before they are read past. A
+// library without the function has no later results to read.
+void DiscardLaterResults(decltype(&::mysql_stmt_next_result) next_result, MYSQL_STMT* stmt) {
+  if (!next_result) return;
+  while (next_result(stmt) == 0) {
+  }
+}
+
 // The library's statement while its connection is open; else the statement
 // fails as a lost connection, since the library would read the closed one.
 MYSQL_STMT* Live(ClientStatement& statement) {
@@ -630,7 +640,8 @@ int32_t TMySQLAPIClient::mysql_stmt_execute(PMySqlStmt stmt) {
   MYSQL_STMT* live = Live(statement);
   if (!live) return 1;
   RefreshLibraryTimes(statement.param_times);
-  return DAC_CALL(mysql_stmt_execute)(live);
+  DiscardLaterResults(Bound().mysql_stmt_next_result, live);
+  return BufferedIfAsked(live, DAC_CALL(mysql_stmt_execute)(live));
 }
 
 uint32_t TMySQLAPIClient::mysql_stmt_param_count(PMySqlStmt stmt) {
@@ -667,15 +678,14 @@ bool TMySQLAPIClient::_mysql_stmt_bind_result(PMySqlStmt stmt, TMYSQL_BINDS& bin
   return mysql_stmt_bind_result(stmt, binds.data());
 }
 
-// The results a procedure call left unread are read first: the embedded
-// server frees them twice when the statement closes over them.
+// The embedded server frees the results a procedure call left unread twice
+// when the statement closes over them: they are read past first.
 bool TMySQLAPIClient::mysql_stmt_close(PMySqlStmt stmt) {
   if (!stmt) return false;
   std::unique_ptr<ClientStatement> statement(&StatementOf(stmt));
   if (statement->owner) {
     std::erase(statement->owner->statements, statement.get());
-    while (DAC_CALL(mysql_stmt_next_result)(statement->stmt) == 0) {
-    }
+    DiscardLaterResults(Bound().mysql_stmt_next_result, statement->stmt);
   }
   return DAC_CALL(mysql_stmt_close)(statement->stmt) != 0;
 }
@@ -742,8 +752,12 @@ int32_t TMySQLAPIClient::mysql_stmt_next_result(PMySqlStmt stmt) {
   ClientStatement& statement = StatementOf(stmt);
   MYSQL_STMT* live = Live(statement);
   if (!live) return static_cast<int32_t>(statement.refusal.code);
-  const int32_t outcome = DAC_CALL(mysql_stmt_next_result)(live);
-  if (outcome != 0 || !BuffersLaterStatementResults() || DAC_CALL(mysql_stmt_field_count)(live) == 0) return outcome;
+  return BufferedIfAsked(live, DAC_CALL(mysql_stmt_next_result)(live));
+}
+
+int32_t TMySQLAPIClient::BufferedIfAsked(void* library_stmt, int32_t outcome) {
+  auto* live = static_cast<MYSQL_STMT*>(library_stmt);
+  if (outcome != 0 || !BuffersStatementResults() || DAC_CALL(mysql_stmt_field_count)(live) == 0) return outcome;
   return DAC_CALL(mysql_stmt_store_result)(live);
 }
 
@@ -755,6 +769,7 @@ int32_t TMySQLAPIClient::_mysql_stmt_execute(PMySqlStmt stmt, const TParamDescs&
   ClientStatement& statement = StatementOf(stmt);
   MYSQL_STMT* live = Live(statement);
   if (!live) return 1;
+  DiscardLaterResults(Bound().mysql_stmt_next_result, live);
   const int skip = params.Count() > 0 && params.Items(0)->GetParamType() == pdResult ? 1 : 0;
   const uint32_t count = mysql_stmt_param_count(stmt);
   DAC_ASSERT(count == static_cast<uint32_t>(params.Count() - skip), "the parameters do not match the placeholders");
@@ -773,9 +788,9 @@ int32_t TMySQLAPIClient::_mysql_stmt_execute(PMySqlStmt stmt, const TParamDescs&
     // The library copies the binds now and reads the values while executing.
     statement.param_times.clear();
     if (DAC_CALL(mysql_stmt_bind_param)(live, binds.data())) return 1;
-    return DAC_CALL(mysql_stmt_execute)(live);
+    return BufferedIfAsked(live, DAC_CALL(mysql_stmt_execute)(live));
   }
-  return DAC_CALL(mysql_stmt_execute)(live);
+  return BufferedIfAsked(live, DAC_CALL(mysql_stmt_execute)(live));
 }
 
 #undef DAC_CALL

@@ -68,7 +68,9 @@ class TMySQLAPIClient : public TMySQLAPI {
   void mysql_server_end() override;
   PMySqlStmt mysql_stmt_init(PMySqlCon con) override;
   int32_t mysql_stmt_prepare(PMySqlStmt stmt, const std::string& query, uint32_t length) override;
-  // Dates and times of the parameter binds are read again here.
+  // Dates and times of the parameter binds are read again here. Results of
+  // the last execute left unread are read past first, here and in
+  // _mysql_stmt_execute.
   int32_t mysql_stmt_execute(PMySqlStmt stmt) override;
   uint32_t mysql_stmt_param_count(PMySqlStmt stmt) override;
   // binds holds mysql_stmt_param_count entries (mysql_stmt_field_count for results).
@@ -136,9 +138,13 @@ class TMySQLAPIClient : public TMySQLAPI {
 
   // The file loaded when no name is set.
   virtual std::string DefaultLibraryName() const;
-  // Whether a statement's later results (mysql_stmt_next_result) are
-  // buffered before their rows are fetched.
-  virtual bool BuffersLaterStatementResults() const { return false; }
+  // Whether a statement's results (of an execute, and each later one of
+  // mysql_stmt_next_result) are buffered before their rows are fetched.
+  virtual bool BuffersStatementResults() const { return false; }
+  // The outcome of an execute or next result; when results are buffered
+  // and this one has rows, the outcome of buffering them. library_stmt is
+  // the library's statement.
+  int32_t BufferedIfAsked(void* library_stmt, int32_t outcome);
   // Loads and binds; false when the library did not load. Callers hold load_lock_.
   bool LoadAndBind();
   // Drops the binding without anything else. Callers hold load_lock_.

@@ -57,9 +57,10 @@ class TMySQLAPIEmbedded : public TMySQLAPIClient {
 
  protected:
   std::string DefaultLibraryName() const override;
-  // The embedded server frees the rows of a statement's later result twice
-  // at close when they were fetched one by one: they are buffered first.
-  bool BuffersLaterStatementResults() const override { return true; }
+  // The embedded server frees the rows of a procedure call's results twice
+  // (at close, or at the next command after an error in a later result)
+  // when they were fetched one by one: they are buffered first.
+  bool BuffersStatementResults() const override { return true; }
 
  private:
   void Start(const std::vector<std::string>& lines);
