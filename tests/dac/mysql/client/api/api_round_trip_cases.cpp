@@ -171,7 +171,13 @@ TEST_P(ApiRoundTripTest, PreparedProcedureCallsGiveEveryResult) {
     EXPECT_EQ(results, expected);
     EXPECT_EQ(ApiQuery(api(), con, "SELECT 'ready'"), Rows{Row{"ready"}});
   }
-  // Left after its first result: executing again, or closing, reads past the rest.
+  // Left after its first result: executing again, or closing, reads past
+  // the rest; the close reaches the server.
+  const auto closes = [&] {
+    const Rows status = ApiQuery(api(), con, "SHOW SESSION STATUS LIKE 'Com_stmt_close'");
+    return status.size() == 1 && status[0][1] ? *status[0][1] : "<none>";
+  };
+  const std::string closes_before = closes();
   for (const bool close : {false, true}) {
     SCOPED_TRACE(close ? "closed" : "executed again");
     ApiStatement again(api(), con);
@@ -185,6 +191,7 @@ TEST_P(ApiRoundTripTest, PreparedProcedureCallsGiveEveryResult) {
       }
     }
   }
+  EXPECT_EQ(std::stoi(closes()), std::stoi(closes_before) + 2);
   EXPECT_EQ(api().mysql_errno(con), 0u);
   EXPECT_EQ(ApiQuery(api(), con, "SELECT 'still ready'"), Rows{Row{"still ready"}});
   // An error in a later result ends the call with it.
