@@ -18,6 +18,8 @@
 // (VARNEL_BENCH_ROWS rows, 200000 by default, about 60 MB) is created once on
 // the server; the connect row makes rows / 500 cycles, the insert row
 // inserts rows / 2. VARNEL_BENCH_ROUNDS rounds (5 by default).
+// VARNEL_BENCH_SIDE=direct (or libmariadb) runs that side alone, for
+// perf or callgrind, and compares nothing.
 #include <benchmark/benchmark.h>
 #include <linux/perf_event.h>
 #include <sys/resource.h>
@@ -50,6 +52,8 @@ struct Settings {
   Target target;
   int rows = 200000;
   int rounds = 5;
+  // "direct" or "libmariadb": that side alone, for a profiler; nothing compared.
+  std::string only_side;
 };
 
 Settings g_settings;
@@ -378,11 +382,16 @@ void RunRow(benchmark::State& state, Row* row) {
     for (int k = 0; k < 2; ++k) {
       const bool direct_side = (k + round) % 2 == 0;
       const Side& side = direct_side ? row->direct : row->bare;
+      if (!g_settings.only_side.empty() && g_settings.only_side != side.name) continue;
       MeasuringWatch watch;
       const Outcome outcome = side.run(watch);
       (direct_side ? direct : bare) = watch.Result();
       sums[direct_side ? 0 : 1] = outcome.checksum;
       counts[direct_side ? 0 : 1] = outcome.count;
+    }
+    if (!g_settings.only_side.empty()) {
+      ++round;
+      continue;
     }
     if (sums[0] != sums[1] || counts[0] != row->expected_count || counts[1] != row->expected_count) {
       g_mismatch = true;
@@ -405,11 +414,12 @@ void RunRow(benchmark::State& state, Row* row) {
 void PrintTable() {
   std::printf("\n%d rows, %d rounds; medians of this thread's processor time, ratio direct / libmariadb\n",
               g_settings.rows, g_settings.rounds);
-  std::printf("| %-30s | %16s | %16s | %9s | %11s |\n", "row", "direct ms (user)", "libmariadb (user)",
+  std::printf("| %-30s | %16s | %17s | %9s | %12s |\n", "row", "direct ms (user)", "libmariadb (user)",
               "cpu ratio", "instructions");
   std::printf("|%s|%s|%s|%s|%s|\n", std::string(32, '-').c_str(), std::string(18, '-').c_str(),
-              std::string(19, '-').c_str(), std::string(11, '-').c_str(), std::string(13, '-').c_str());
+              std::string(19, '-').c_str(), std::string(11, '-').c_str(), std::string(14, '-').c_str());
   for (const Row& row : Rows()) {
+    if (row.cpu_ratio.empty()) continue;
     const std::string instructions =
         row.instruction_ratio.empty() ? "n/a" : std::to_string(Median(row.instruction_ratio)).substr(0, 5);
     const auto ms = [](const std::vector<double>& cpu, const std::vector<double>& user) {
@@ -417,7 +427,7 @@ void PrintTable() {
       std::snprintf(text, sizeof text, "%.1f (%.1f)", Median(cpu) * 1e3, Median(user) * 1e3);
       return std::string(text);
     };
-    std::printf("| %-30s | %16s | %17s | %9.3f | %11s |\n", row.name.c_str(),
+    std::printf("| %-30s | %16s | %17s | %9.3f | %12s |\n", row.name.c_str(),
                 ms(row.direct_cpu, row.direct_user).c_str(), ms(row.bare_cpu, row.bare_user).c_str(),
                 Median(row.cpu_ratio), instructions.c_str());
   }
@@ -491,6 +501,7 @@ int main(int argc, char** argv) {
   g_settings.target.database = env("VARNEL_MYSQL_BENCH_DATABASE", "varnel_bench");
   g_settings.rows = std::max(1, std::atoi(env("VARNEL_BENCH_ROWS", "200000").c_str()));
   g_settings.rounds = std::max(1, std::atoi(env("VARNEL_BENCH_ROUNDS", "5").c_str()));
+  g_settings.only_side = env("VARNEL_BENCH_SIDE", "");
   int status = 0;
   try {
     bench::EnsureTable();

@@ -153,7 +153,17 @@ void TMySqlNet::FlushCompressed() {
 void TMySqlNet::Send() {
   received_ = nullptr;
   const int payload = buffer_.GetLength() - kNetHeaderSize;
-  if (payload > 0) {
+  if (payload > 0 && payload < MaxPacketLength && !compress_) {
+    // One piece: its header in the room kept for it, one write.
+    uint8_t* data = buffer_.GetBuffer().data();
+    WriteHeaderAt(data, payload);
+    try {
+      VioWrite(data, payload + kNetHeaderSize);
+    } catch (...) {
+      Clear();
+      throw;
+    }
+  } else if (payload > 0) {
     uint8_t* data = buffer_.GetBuffer().data();
     int offset = kNetHeaderSize;
     int remaining = payload;
