@@ -40,6 +40,7 @@ Owned<dac::TMyConnection> Connected(const ComponentSettings& s) {
   connection->SetUsername(s.user);
   connection->SetPassword(s.password);
   connection->SetDatabase(s.database);
+  if (s.connect_timeout > 0) connection->SetConnectionTimeout(s.connect_timeout);
   dac::TMyConnectionOptions& options = connection->GetOptions();
   options.SetDirect(!s.client_library);
   options.SetCompress(s.compress);

@@ -30,6 +30,8 @@ struct ComponentSettings {
   std::string ca, cert, key, cipher;
   // Each statement prepared and executed, its rows from the binary protocol.
   bool prepare = false;
+  // Seconds to wait for the server's greeting and login; 0: the default.
+  int32_t connect_timeout = 0;
 };
 
 // An error as the server or the client reported it.

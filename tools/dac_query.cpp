@@ -8,8 +8,11 @@
 // (embedded; give no host), or the library's components (components:
 // TMyConnection and TMyQuery statement by statement, over the direct
 // protocol or, with --over client, the client library; each value printed
-// as the server's text of it). At the first error: one line on standard
-// error and exit status 1; a usage error: exit status 2.
+// as the server's text of it). A prepared procedure call prints every
+// result it gives, as the mariadb client prints the call run as text.
+// --connect-timeout and --read-timeout bound the waits for a server, in
+// seconds. At the first error: one line on standard error and exit status
+// 1; a usage error: exit status 2.
 #include <algorithm>
 #include <cstdio>
 #include <map>
@@ -36,7 +39,7 @@ const char kUsage[] =
     "[--port PORT] [--user USER] "
     "[--password PASSWORD] [--db DATABASE] [--socket PATH] [--protocol tcp|socket|pipe|ssl] [--ca FILE] "
     "[--cert FILE] [--key FILE] [--cipher LIST] [--compress] [--local-infile] [--prepare] [--charset NAME] "
-    "[--server-arg ARGUMENT]... (-e SQL | -f FILE)\n";
+    "[--connect-timeout SECONDS] [--read-timeout SECONDS] [--server-arg ARGUMENT]... (-e SQL | -f FILE)\n";
 
 struct UsageError : std::runtime_error {
   using std::runtime_error::runtime_error;
@@ -45,6 +48,7 @@ struct UsageError : std::runtime_error {
 // The first failure, as the API reported it.
 struct QueryError {
   uint32_t code;
+  std::string sqlstate;
   std::string message;
 };
 
@@ -77,12 +81,14 @@ void CheckComponentOptions(const Options& options) {
   if (options.Get("socket") || options.local_infile || !options.server_args.empty() ||
       (protocol && std::string(protocol) != "tcp" && std::string(protocol) != "ssl"))
     throw UsageError("--api components goes over TCP or TLS only");
+  if (options.Get("read-timeout")) throw UsageError("--read-timeout goes with --api direct, client or embedded");
 }
 
 Options ParseOptions(int argc, char** argv) {
   static const std::vector<std::string> kWithValue = {"api",    "host", "port", "user",   "password", "db",
                                                       "socket", "protocol", "ca", "cert", "key", "cipher",
-                                                      "charset", "e",  "f", "over"};
+                                                      "charset", "e",  "f", "over", "connect-timeout",
+                                                      "read-timeout"};
   Options options;
   for (int i = 1; i < argc; ++i) {
     std::string argument = argv[i];
@@ -135,6 +141,25 @@ uint32_t PortOf(const Options& options) {
   return static_cast<uint32_t>(std::stoul(text));
 }
 
+// A time-out option's seconds; none when it is not given.
+std::optional<uint32_t> SecondsOf(const Options& options, const std::string& name) {
+  const char* value = options.Get(name);
+  if (!value) return std::nullopt;
+  const std::string text = value;
+  if (text.empty() || text.size() > 7 || text.find_first_not_of("0123456789") != std::string::npos)
+    throw UsageError("not a number of seconds: --" + name + "=" + text);
+  return static_cast<uint32_t>(std::stoul(text));
+}
+
+struct Timeouts {
+  std::optional<uint32_t> connect;
+  std::optional<uint32_t> read;
+};
+
+Timeouts TimeoutsOf(const Options& options) {
+  return {SecondsOf(options, "connect-timeout"), SecondsOf(options, "read-timeout")};
+}
+
 std::optional<uint32_t> ProtocolOf(const Options& options) {
   const char* name = options.Get("protocol");
   if (!name) return std::nullopt;
@@ -154,9 +179,10 @@ class QueryRun {
   QueryRun(const QueryRun&) = delete;
   QueryRun& operator=(const QueryRun&) = delete;
 
-  void Connect(uint32_t port, std::optional<uint32_t> protocol) {
+  void Connect(uint32_t port, std::optional<uint32_t> protocol, const Timeouts& timeouts) {
     api_.CheckMySQLLib();
     con_ = api_.mysql_init(nullptr);
+    SetTimeouts(timeouts);
     const uint32_t local_infile = options_.local_infile ? 1 : 0;
     api_.mysql_options(con_, dac::MYSQL_OPT_LOCAL_INFILE, &local_infile);
     const bool tls_files = options_.Get("ca") || options_.Get("cert") || options_.Get("key") || options_.Get("cipher");
@@ -184,7 +210,8 @@ class QueryRun {
     }
   }
 
-  // The text prepared and executed once, its rows from the binary protocol.
+  // The text prepared and executed once, the rows of every result it gives
+  // from the binary protocol.
   void Prepared(const std::string& sql) {
     dac::PMySqlStmt stmt = api_.mysql_stmt_init(con_);
     struct Closer {
@@ -196,13 +223,27 @@ class QueryRun {
     CheckStatement(stmt);
     api_._mysql_stmt_execute(stmt, dac::TParamDescs(), false);
     CheckStatement(stmt);
+    for (;;) {
+      PrintStatementResult(stmt);
+      if (api_.mysql_stmt_next_result(stmt) < 0) break;
+      CheckStatement(stmt);
+    }
+  }
+
+ private:
+  void SetTimeouts(const Timeouts& timeouts) {
+    if (timeouts.connect) api_.mysql_options(con_, dac::MYSQL_OPT_CONNECT_TIMEOUT, &*timeouts.connect);
+    if (timeouts.read) api_.mysql_options(con_, dac::MYSQL_OPT_READ_TIMEOUT, &*timeouts.read);
+  }
+
+  void PrintStatementResult(dac::PMySqlStmt stmt) {
+    if (api_.mysql_stmt_field_count(stmt) == 0) return;
     StatementRows rows(api_, stmt);
     BatchRow row;
     while (rows.Next(row) == 0) Print(BatchLine(row));
     CheckStatement(stmt);
   }
 
- private:
   void PrintResult() {
     dac::PMySqlRes result = api_.mysql_use_result(con_);
     Check();
@@ -214,10 +255,12 @@ class QueryRun {
   }
 
   void Check() {
-    if (const uint32_t code = api_.mysql_errno(con_)) throw QueryError{code, api_.mysql_error(con_)};
+    if (const uint32_t code = api_.mysql_errno(con_))
+      throw QueryError{code, api_.mysql_sqlstate(con_), api_.mysql_error(con_)};
   }
   void CheckStatement(dac::PMySqlStmt stmt) {
-    if (const uint32_t code = api_.mysql_stmt_errno(stmt)) throw QueryError{code, api_.mysql_stmt_error(stmt)};
+    if (const uint32_t code = api_.mysql_stmt_errno(stmt))
+      throw QueryError{code, api_.mysql_stmt_sqlstate(stmt), api_.mysql_stmt_error(stmt)};
   }
   static void Print(const std::string& line) { std::fwrite(line.data(), 1, line.size(), stdout); }
 
@@ -242,7 +285,7 @@ std::string SqlOf(const Options& options) {
   try {
     return plat::ReadWholeFile(options.Get("f"));
   } catch (const plat::FileError& e) {
-    throw QueryError{2000, "Cannot read " + e.path() + ": " + e.reason()};
+    throw QueryError{2000, "HY000", "Cannot read " + e.path() + ": " + e.reason()};
   }
 }
 
@@ -260,6 +303,8 @@ std::optional<QueryError> RunComponents(const Options& options, uint32_t port, s
   settings.client_library = text("over") == "client";
   settings.compress = options.compress;
   settings.prepare = options.prepare;
+  if (const auto seconds = TimeoutsOf(options).connect)
+    settings.connect_timeout = static_cast<int32_t>(std::min<uint32_t>(*seconds, INT32_MAX));
   settings.ca = text("ca");
   settings.cert = text("cert");
   settings.key = text("key");
@@ -270,14 +315,14 @@ std::optional<QueryError> RunComponents(const Options& options, uint32_t port, s
     std::fwrite(line.data(), 1, line.size(), stdout);
   });
   if (!failure) return std::nullopt;
-  return QueryError{failure->code, failure->message};
+  return QueryError{failure->code, "", failure->message};
 }
 
 // The exit status of a run through the components, its error line written.
 int Finish(const std::optional<QueryError>& failure) {
   std::fflush(stdout);
   if (!failure) return 0;
-  std::fprintf(stderr, "%s\n", ErrorLine(failure->code, failure->message).c_str());
+  std::fprintf(stderr, "%s\n", ErrorLine(failure->code, failure->sqlstate, failure->message).c_str());
   return 1;
 }
 
@@ -285,10 +330,12 @@ int Run(int argc, char** argv) {
   Options options;
   uint32_t port = 0;
   std::optional<uint32_t> protocol;
+  Timeouts timeouts;
   try {
     options = ParseOptions(argc, argv);
     port = PortOf(options);
     protocol = ProtocolOf(options);
+    timeouts = TimeoutsOf(options);
   } catch (const UsageError& e) {
     std::fprintf(stderr, "dac-query: %s\n%s", e.what(), kUsage);
     return 2;
@@ -303,7 +350,7 @@ int Run(int argc, char** argv) {
       ~EmbeddedEnd() { dac::MyAPIEmbedded().FreeMySQLLib(); }
     } end;
     QueryRun run(api, options);
-    run.Connect(port, protocol);
+    run.Connect(port, protocol, timeouts);
     if (options.prepare)
       run.Prepared(sql);
     else
@@ -311,11 +358,11 @@ int Run(int argc, char** argv) {
   } catch (const QueryError& e) {
     failure = e;
   } catch (const std::exception& e) {
-    failure = QueryError{2000, e.what()};
+    failure = QueryError{2000, "HY000", e.what()};
   }
   std::fflush(stdout);
   if (!failure) return 0;
-  std::fprintf(stderr, "%s\n", ErrorLine(failure->code, failure->message).c_str());
+  std::fprintf(stderr, "%s\n", ErrorLine(failure->code, failure->sqlstate, failure->message).c_str());
   return 1;
 }
 

@@ -120,6 +120,27 @@ bool IsTimeColumn(uint8_t type) {
          type == dac::mftTime;
 }
 
+// The buffer a column is fetched into: its own type where the libraries
+// take that as a buffer type, else bytes (GEOMETRY, say, is no buffer type).
+uint8_t BufferTypeOf(uint8_t type) {
+  if (type == dac::mftNull) return dac::mftString;
+  if (NumberSize(type) > 0 || IsTimeColumn(type)) return type;
+  switch (type) {
+    case dac::mftDecimal:
+    case dac::mftNewDecimal:
+    case dac::mftBit:
+    case dac::mftString:
+    case dac::mftVarString:
+    case dac::mftTinyBlob:
+    case dac::mftMediumBlob:
+    case dac::mftLongBlob:
+    case dac::mftBlob:
+      return type;
+    default:
+      return dac::mftBlob;
+  }
+}
+
 void PutLittleEndian(std::string& out, uint64_t value, size_t size) {
   for (size_t i = 0; i < size; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
 }
@@ -173,7 +194,7 @@ StatementRows::StatementRows(dac::TMySQLAPI& api, dac::PMySqlStmt stmt)
     const size_t size = IsTimeColumn(type) ? sizeof(dac::MYSQL_TIME) : NumberSize(type) ? 8 : kFirstRead;
     b.buffers[i].assign(size, '\0');
     dac::MYSQL_BIND& bind = b.binds[i];
-    bind.buffer_type = type == dac::mftNull ? static_cast<uint8_t>(dac::mftString) : type;
+    bind.buffer_type = BufferTypeOf(type);
     bind.buffer = b.buffers[i].data();
     bind.buffer_length = size;
     bind.length = &b.lengths[i];
@@ -372,6 +393,13 @@ std::string ErrorLine(uint32_t code, const std::string& message) {
     }
   }
   return "ERROR " + std::to_string(code) + " (" + state + "): " + text;
+}
+
+std::string ErrorLine(uint32_t code, const std::string& sqlstate, const std::string& message) {
+  std::string line = ErrorLine(code, message);
+  if (sqlstate.size() != 5) return line;
+  const size_t open = line.find('(');
+  return line.replace(open + 1, 5, sqlstate);
 }
 
 }  // namespace tools

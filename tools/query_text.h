@@ -80,5 +80,8 @@ std::optional<std::string> FieldServerText(dac::TCustomMyDataSet& dataset, dac::
 // message as the protocol forms it (CR LF, '#', five state characters); a
 // client error has state HY000, and its CR LF pairs become blanks.
 std::string ErrorLine(uint32_t code, const std::string& message);
+// The same with the state the API reported (mysql_sqlstate), which wins
+// over the message's; a "#" and state at the message's start are dropped.
+std::string ErrorLine(uint32_t code, const std::string& sqlstate, const std::string& message);
 
 }  // namespace tools

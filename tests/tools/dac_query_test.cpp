@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/dac/mysql/client/fake_server.h"
 #include "tests/dac/mysql/client/server_test_support.h"
 #include "tests/support/test_folder.h"
 
@@ -151,10 +152,46 @@ TEST_F(DacQueryTest, PreparedRowsPrintAsTheServerPrintsText) {
   }
 }
 
+// A prepared procedure call prints every result the call gives, as the
+// mariadb client prints the call run as text, and an error in a later
+// result ends it as there.
+TEST_F(DacQueryTest, PreparedProcedureCallsPrintEveryResult) {
+  // One statement each: the mariadb client would split them at their ';'.
+  ASSERT_EQ(DacQuery("CREATE OR REPLACE PROCEDURE dq_results() BEGIN SELECT 1, 'a'; SELECT 'none' FROM DUAL WHERE 0; "
+                     "SELECT 2, 'b' UNION SELECT 3, 'c'; SELECT NOW() > '2000-01-01'; END")
+                .status,
+            0);
+  ASSERT_EQ(
+      DacQuery("CREATE OR REPLACE PROCEDURE dq_failing() BEGIN SELECT 'first'; SELECT * FROM no_such_table; END").status,
+      0);
+  for (const std::string call : {"CALL dq_results()", "CALL dq_failing()"}) {
+    SCOPED_TRACE(call);
+    const Outcome theirs = Mariadb(call);
+    for (const std::string api : {"direct", "client"}) {
+      const Outcome mine = DacQuery(call, {"--prepare", "--api", api});
+      EXPECT_EQ(mine.out, theirs.out) << api << ": " << mine.err;
+      EXPECT_EQ(mine.status, theirs.status) << api << ": " << mine.err;
+      if (theirs.status != 0) {
+        EXPECT_EQ(mine.err.rfind("ERROR 1146 (42S02): ", 0), 0u) << mine.err;
+      }
+    }
+  }
+}
+
 TEST_F(DacQueryTest, TheFirstErrorStopsWithOneLine) {
   ExpectSameAsMariadb("SELECT 1; SELECT no_such_column; SELECT 3");
   const Outcome failed = DacQuery("SELECT 1; SELECT no_such_column; SELECT 3");
   EXPECT_EQ(failed.err, "ERROR 1054 (42S22): Unknown column 'no_such_column' in 'SELECT'\n");
+  // The server's state, whichever API reads it, prepared or not.
+  const std::string missing = "ERROR 1146 (42S02): Table '" + s_.database + ".no_such_table' doesn't exist\n";
+  for (const std::string api : {"direct", "client"})
+    for (const bool prepare : {false, true}) {
+      std::vector<std::string> words = {"--api", api};
+      if (prepare) words.push_back("--prepare");
+      const Outcome mine = DacQuery("SELECT * FROM no_such_table", words);
+      EXPECT_EQ(mine.err, missing) << api << (prepare ? " prepared" : "");
+      EXPECT_EQ(mine.status, 1);
+    }
   const Outcome bad_prepare = DacQuery("SELEC 1", {"--prepare"});
   EXPECT_EQ(bad_prepare.status, 1);
   EXPECT_EQ(bad_prepare.err.rfind("ERROR 1064 (42000): You have an error in your SQL syntax", 0), 0u);
@@ -182,7 +219,8 @@ TEST_F(DacQueryTest, FilesSocketsAndUsage) {
   EXPECT_EQ(socket.out, s_.user + "@localhost\n") << socket.err;
   for (const std::vector<std::string>& words :
        {std::vector<std::string>{"--bogus", "-e", "SELECT 1"}, {"-e"}, {"--host"}, {"--protocol", "carrier-pigeon",
-        "-e", "SELECT 1"}, {"-e", "SELECT 1", "-f", file}, {}}) {
+        "-e", "SELECT 1"}, {"-e", "SELECT 1", "-f", file}, {}, {"--connect-timeout", "soon", "-e", "SELECT 1"},
+        {"--read-timeout=-1", "-e", "SELECT 1"}, {"--connect-timeout="}}) {
     const Outcome usage = Run(DAC_QUERY_PATH, words);
     EXPECT_EQ(usage.status, 2) << usage.err;
     EXPECT_NE(usage.err.find("usage: dac-query"), std::string::npos);
@@ -239,6 +277,21 @@ TEST_F(DacQueryTest, ComponentsPrintWhatTheClientPrints) {
   const Outcome usage = DacQuery("SELECT 1", {"--api", "components", "--socket", s_.socket});
   EXPECT_EQ(usage.status, 2);
   EXPECT_EQ(DacQuery("SELECT 1", {"--over", "client"}).status, 2);
+  EXPECT_EQ(DacQuery("SELECT 1", {"--api", "components", "--read-timeout", "5"}).status, 2);
+  EXPECT_EQ(DacQuery("SELECT 'in time'", {"--api", "components", "--connect-timeout", "20"}).out, "in time\n");
+}
+
+// A statement that outlasts the read time-out is a lost connection; one
+// that ends within it runs as ever.
+TEST_F(DacQueryTest, TheReadTimeOutEndsTheWaitForAnAnswer) {
+  for (const std::string api : {"direct", "client"}) {
+    SCOPED_TRACE(api);
+    const Outcome stalled = DacQuery("SELECT SLEEP(30)", {"--api", api, "--read-timeout", "1"});
+    EXPECT_EQ(stalled.status, 1) << stalled.out;
+    EXPECT_EQ(stalled.err.rfind("ERROR 2013 (HY000): ", 0), 0u) << stalled.err;
+    const Outcome quick = DacQuery("SELECT 'in time'", {"--api", api, "--read-timeout=20", "--connect-timeout", "20"});
+    EXPECT_EQ(quick.out, "in time\n") << quick.err;
+  }
 }
 
 // An embedded server of dac-query's own, on a copy of the pristine data folder.
@@ -249,15 +302,59 @@ TEST_F(DacQueryTest, EmbeddedServerRowsAsTheServerPrintsThem) {
   std::filesystem::copy(pristine, data, std::filesystem::copy_options::recursive);
   const std::string sql =
       "SELECT 1+1, CAST('-01:30:00' AS TIME), CAST('36:00:00' AS TIME(3)), DATE('2024-02-29'), "
-      "CAST('2004-02-29 13:45:10.25' AS DATETIME(2)), 3.4028234e38, CAST(4294967295 AS UNSIGNED), 'caf\xC3\xA9'";
+      "CAST('2004-02-29 13:45:10.25' AS DATETIME(2)), 3.4028234e38, CAST(4294967295 AS UNSIGNED), 'caf\xC3\xA9', "
+      "ST_GeomFromText('POINT(1 2)')";
   const std::string theirs = Mariadb(sql).out;
+  const std::vector<std::string> embedded = {"--api", "embedded", "--server-arg", "--no-defaults",
+                                             "--server-arg=# dropped", "--server-arg", "--datadir=" + data};
   for (const bool prepare : {false, true}) {
-    std::vector<std::string> words = {"--api", "embedded", "--server-arg", "--no-defaults", "--server-arg=# dropped",
-                                      "--server-arg", "--datadir=" + data};
+    std::vector<std::string> words = embedded;
     if (prepare) words.push_back("--prepare");
     const Outcome mine = Run(DAC_QUERY_PATH, words, sql);
     EXPECT_EQ(mine.out, theirs) << mine.err;
     EXPECT_EQ(mine.status, 0);
+  }
+  // A prepared procedure call, its results read to the end and the statement
+  // closed before the server ends: every result, and a clean exit.
+  const Outcome made = Run(DAC_QUERY_PATH, embedded,
+                           "CREATE DATABASE dq; CREATE PROCEDURE dq.two() BEGIN SELECT 1, 'a'; "
+                           "SELECT 2, 'b' UNION SELECT 3, 'c'; END");
+  ASSERT_EQ(made.status, 0) << made.err;
+  std::vector<std::string> prepared = embedded;
+  prepared.push_back("--prepare");
+  const Outcome call = Run(DAC_QUERY_PATH, prepared, "CALL dq.two()");
+  EXPECT_EQ(call.out, "1\ta\n2\tb\n3\tc\n") << call.err;
+  EXPECT_EQ(call.status, 0) << call.err;
+}
+
+// A server that accepts and never greets: the connect time-out, spelled
+// as the mariadb client spells it, ends the wait with a lost connection.
+// The stand-in waits far longer than the time-out for the client to hang
+// up, and only then greets and answers as a server would: a run that did
+// not time out would end well, long after.
+TEST(StalledServerTest, TheConnectTimeOutEndsTheWaitForAGreeting) {
+  const uint8_t salt[20] = {'0', '1', '2', '3', '4', '5', '6', '7', '8', '9',
+                            'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 'i', 'j'};
+  plat::testing::TestFolder folder;
+  for (const std::string api : {"direct", "client"}) {
+    SCOPED_TRACE(api);
+    dac::testing::FakeServer server([&](dac::testing::PeerSocket& peer) {
+      uint8_t byte;
+      if (!peer.ReadExactly(&byte, 1, 60000)) return;  // the client hung up
+      peer.Send(dac::testing::Greeting(0xF7FF & ~0x0820, salt), 0);
+      while (auto packet = peer.ReadPacket()) peer.Send(dac::testing::OkPacket(), packet->sequence + 1);
+    });
+    const std::string base = folder.path() + "/" + api;
+    const std::string command = std::string(DAC_QUERY_PATH) + " --api " + api +
+                                " --host 127.0.0.1 --port " + std::to_string(server.Port()) +
+                                " --user u --password pw --connect-timeout=1 -e 'SELECT 1' >'" + base +
+                                ".out' 2>'" + base + ".err'";
+    const int raw = std::system(command.c_str());
+    std::ifstream in(base + ".err");
+    std::string err;
+    std::getline(in, err);
+    EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 1) << raw << " " << err;
+    EXPECT_EQ(err.rfind("ERROR 2013 (HY000): ", 0), 0u) << err;
   }
 }
 

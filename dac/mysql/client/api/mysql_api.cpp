@@ -82,6 +82,9 @@ PMySqlRes TMySQLAPI::mysql_stmt_param_metadata(PMySqlStmt) { AbstractError(); }
 uint64_t TMySQLAPI::mysql_stmt_affected_rows(PMySqlStmt) { AbstractError(); }
 bool TMySQLAPI::mysql_more_results(PMySqlCon) { AbstractError(); }
 int32_t TMySQLAPI::mysql_next_result(PMySqlCon) { AbstractError(); }
+std::string TMySQLAPI::mysql_sqlstate(PMySqlCon) { AbstractError(); }
+std::string TMySQLAPI::mysql_stmt_sqlstate(PMySqlStmt) { AbstractError(); }
+int32_t TMySQLAPI::mysql_stmt_next_result(PMySqlStmt) { AbstractError(); }
 
 // ---- management ----
 

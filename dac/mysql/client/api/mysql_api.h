@@ -145,6 +145,15 @@ class TMySQLAPI : public TObject {
   virtual bool mysql_more_results(PMySqlCon con);
   // 0 the next result is read, -1 there is none, above 0 an error.
   virtual int32_t mysql_next_result(PMySqlCon con);
+  // The SQLSTATE of the last operation's error: the server's for a server
+  // error, "HY000" for a client error, "00000" when it succeeded.
+  virtual std::string mysql_sqlstate(PMySqlCon con);
+  virtual std::string mysql_stmt_sqlstate(PMySqlStmt stmt);
+  // The statement's next result (a procedure call gives several): the rows
+  // of the current one are read past first. 0 the next result is read
+  // (mysql_stmt_field_count tells whether it has rows), -1 there is none,
+  // above 0 an error.
+  virtual int32_t mysql_stmt_next_result(PMySqlStmt stmt);
 
   // ---- managing what the implementation needs ----
   virtual bool LoadedMySQLLib();

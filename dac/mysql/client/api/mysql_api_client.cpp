@@ -55,7 +55,8 @@ static_assert(kServerStatusNoBackslashEscapes == SERVER_STATUS_NO_BACKSLASH_ESCA
   X(mysql_stmt_fetch_column) X(mysql_stmt_send_long_data)
 #define DAC_CLIENT_FUNCTIONS_AFTER_PREPARE_RESULT(X)                                                     \
   X(mysql_stmt_result_metadata) X(mysql_stmt_param_metadata) X(mysql_stmt_affected_rows)               \
-  X(mysql_stmt_store_result) X(mysql_more_results) X(mysql_next_result) X(mysql_real_escape_string)
+  X(mysql_stmt_store_result) X(mysql_more_results) X(mysql_next_result) X(mysql_real_escape_string)          \
+  X(mysql_sqlstate) X(mysql_stmt_sqlstate) X(mysql_stmt_next_result)
 // Not every library has it: the embedded server's lacks it.
 #define DAC_CLIENT_FUNCTIONS_OPTIONAL(X) X(mariadb_get_infov)
 
@@ -482,6 +483,12 @@ uint32_t TMySQLAPIClient::_mysql_server_status(PMySqlCon con) {
   return status;
 }
 
+std::string TMySQLAPIClient::mysql_sqlstate(PMySqlCon con) {
+  const ClientConnection& connection = ConnectionOf(con);
+  if (connection.refusal.code) return SqlStateOf(static_cast<int32_t>(connection.refusal.code), connection.refusal.text);
+  return Text(DAC_CALL(mysql_sqlstate)(connection.mysql));
+}
+
 int32_t TMySQLAPIClient::mysql_server_init(int argc, char** argv, char** groups) {
   return DAC_CALL(mysql_server_init)(argc, argv, groups);
 }
@@ -607,6 +614,16 @@ std::string TMySQLAPIClient::_mysql_fetch_value_str(PMySqlRow row, uint32_t colu
 
 namespace {
 
+// The results of the statement's last execute that were not read (a
+// procedure call gives several): the library refuses to execute it again,
+// or to close it in the embedded server, before they are read past. A
+// library without the function has no later results to read.
+void DiscardLaterResults(decltype(&::mysql_stmt_next_result) next_result, MYSQL_STMT* stmt) {
+  if (!next_result) return;
+  while (next_result(stmt) == 0) {
+  }
+}
+
 // The library's statement while its connection is open; else the statement
 // fails as a lost connection, since the library would read the closed one.
 MYSQL_STMT* Live(ClientStatement& statement) {
@@ -645,7 +662,8 @@ int32_t TMySQLAPIClient::mysql_stmt_execute(PMySqlStmt stmt) {
   MYSQL_STMT* live = Live(statement);
   if (!live) return 1;
   RefreshLibraryTimes(statement.param_times);
-  return DAC_CALL(mysql_stmt_execute)(live);
+  DiscardLaterResults(Bound().mysql_stmt_next_result, live);
+  return BufferedIfAsked(live, DAC_CALL(mysql_stmt_execute)(live));
 }
 
 uint32_t TMySQLAPIClient::mysql_stmt_param_count(PMySqlStmt stmt) {
@@ -682,10 +700,15 @@ bool TMySQLAPIClient::_mysql_stmt_bind_result(PMySqlStmt stmt, TMYSQL_BINDS& bin
   return mysql_stmt_bind_result(stmt, binds.data());
 }
 
+// The embedded server frees the results a procedure call left unread twice
+// when the statement closes over them: they are read past first.
 bool TMySQLAPIClient::mysql_stmt_close(PMySqlStmt stmt) {
   if (!stmt) return false;
   std::unique_ptr<ClientStatement> statement(&StatementOf(stmt));
-  if (statement->owner) std::erase(statement->owner->statements, statement.get());
+  if (statement->owner) {
+    std::erase(statement->owner->statements, statement.get());
+    DiscardLaterResults(Bound().mysql_stmt_next_result, statement->stmt);
+  }
   return DAC_CALL(mysql_stmt_close)(statement->stmt) != 0;
 }
 
@@ -741,6 +764,25 @@ PMySqlRes TMySQLAPIClient::mysql_stmt_param_metadata(PMySqlStmt stmt) {
   return live ? Wrap(DAC_CALL(mysql_stmt_param_metadata)(live)) : nullptr;
 }
 
+std::string TMySQLAPIClient::mysql_stmt_sqlstate(PMySqlStmt stmt) {
+  const ClientStatement& statement = StatementOf(stmt);
+  if (statement.refusal.code) return SqlStateOf(static_cast<int32_t>(statement.refusal.code), statement.refusal.text);
+  return Text(DAC_CALL(mysql_stmt_sqlstate)(statement.stmt));
+}
+
+int32_t TMySQLAPIClient::mysql_stmt_next_result(PMySqlStmt stmt) {
+  ClientStatement& statement = StatementOf(stmt);
+  MYSQL_STMT* live = Live(statement);
+  if (!live) return static_cast<int32_t>(statement.refusal.code);
+  return BufferedIfAsked(live, DAC_CALL(mysql_stmt_next_result)(live));
+}
+
+int32_t TMySQLAPIClient::BufferedIfAsked(void* library_stmt, int32_t outcome) {
+  auto* live = static_cast<MYSQL_STMT*>(library_stmt);
+  if (outcome != 0 || !BuffersStatementResults() || DAC_CALL(mysql_stmt_field_count)(live) == 0) return outcome;
+  return DAC_CALL(mysql_stmt_store_result)(live);
+}
+
 uint64_t TMySQLAPIClient::mysql_stmt_affected_rows(PMySqlStmt stmt) {
   return DAC_CALL(mysql_stmt_affected_rows)(StatementOf(stmt).stmt);
 }
@@ -749,6 +791,7 @@ int32_t TMySQLAPIClient::_mysql_stmt_execute(PMySqlStmt stmt, const TParamDescs&
   ClientStatement& statement = StatementOf(stmt);
   MYSQL_STMT* live = Live(statement);
   if (!live) return 1;
+  DiscardLaterResults(Bound().mysql_stmt_next_result, live);
   const int skip = params.Count() > 0 && params.Items(0)->GetParamType() == pdResult ? 1 : 0;
   const uint32_t count = mysql_stmt_param_count(stmt);
   DAC_ASSERT(count == static_cast<uint32_t>(params.Count() - skip), "the parameters do not match the placeholders");
@@ -767,9 +810,9 @@ int32_t TMySQLAPIClient::_mysql_stmt_execute(PMySqlStmt stmt, const TParamDescs&
     // The library copies the binds now and reads the values while executing.
     statement.param_times.clear();
     if (DAC_CALL(mysql_stmt_bind_param)(live, binds.data())) return 1;
-    return DAC_CALL(mysql_stmt_execute)(live);
+    return BufferedIfAsked(live, DAC_CALL(mysql_stmt_execute)(live));
   }
-  return DAC_CALL(mysql_stmt_execute)(live);
+  return BufferedIfAsked(live, DAC_CALL(mysql_stmt_execute)(live));
 }
 
 #undef DAC_CALL

@@ -68,13 +68,16 @@ class TMySQLAPIClient : public TMySQLAPI {
   void mysql_server_end() override;
   PMySqlStmt mysql_stmt_init(PMySqlCon con) override;
   int32_t mysql_stmt_prepare(PMySqlStmt stmt, const std::string& query, uint32_t length) override;
-  // Dates and times of the parameter binds are read again here.
+  // Dates and times of the parameter binds are read again here. Results of
+  // the last execute left unread are read past first, here and in
+  // _mysql_stmt_execute.
   int32_t mysql_stmt_execute(PMySqlStmt stmt) override;
   uint32_t mysql_stmt_param_count(PMySqlStmt stmt) override;
   // binds holds mysql_stmt_param_count entries (mysql_stmt_field_count for results).
   bool mysql_stmt_bind_param(PMySqlStmt stmt, MYSQL_BIND* binds) override;
   bool mysql_stmt_bind_result(PMySqlStmt stmt, MYSQL_BIND* binds) override;
   uint32_t mysql_stmt_field_count(PMySqlStmt stmt) override;
+  // Reads past the statement's results left unread first.
   bool mysql_stmt_close(PMySqlStmt stmt) override;
   bool mysql_stmt_free_result(PMySqlStmt stmt) override;
   uint32_t mysql_stmt_errno(PMySqlStmt stmt) override;
@@ -88,6 +91,10 @@ class TMySQLAPIClient : public TMySQLAPI {
   uint64_t mysql_stmt_affected_rows(PMySqlStmt stmt) override;
   bool mysql_more_results(PMySqlCon con) override;
   int32_t mysql_next_result(PMySqlCon con) override;
+  std::string mysql_sqlstate(PMySqlCon con) override;
+  std::string mysql_stmt_sqlstate(PMySqlStmt stmt) override;
+  // Statements of a closed connection fail with 2013.
+  int32_t mysql_stmt_next_result(PMySqlStmt stmt) override;
 
   bool LoadedMySQLLib() override;
   // Loads and binds once, under a lock: threads that connect first at the
@@ -136,6 +143,13 @@ class TMySQLAPIClient : public TMySQLAPI {
 
   // The file loaded when no name is set.
   virtual std::string DefaultLibraryName() const;
+  // Whether a statement's results (of an execute, and each later one of
+  // mysql_stmt_next_result) are buffered before their rows are fetched.
+  virtual bool BuffersStatementResults() const { return false; }
+  // The outcome of an execute or next result; when results are buffered
+  // and this one has rows, the outcome of buffering them. library_stmt is
+  // the library's statement.
+  int32_t BufferedIfAsked(void* library_stmt, int32_t outcome);
   // Loads and binds; false when the library did not load. Callers hold load_lock_.
   bool LoadAndBind();
   // Drops the binding without anything else. Callers hold load_lock_.

@@ -42,10 +42,19 @@ const TMySqlBinds& BindsOf(PMySqlRow row) {
   DAC_ASSERT(row != nullptr, "nil row");
   return *reinterpret_cast<const TMySqlBinds*>(row);
 }
-const TMySqlBind& ValueOf(PMySqlRow row, uint32_t column) {
-  const TMySqlBinds& binds = BindsOf(row);
-  DAC_ASSERT(column < static_cast<uint32_t>(binds.Count()), "column beyond the row");
-  return binds[static_cast<int>(column)];
+// Out of line, so that the checks cost the hot paths no stack frame.
+[[noreturn]] __attribute__((noinline, cold)) void ColumnBeyondTheRow() {
+  AssertionFailed("column beyond the row", __FILE__, __LINE__);
+}
+[[noreturn]] __attribute__((noinline, cold)) void NilHandle() {
+  AssertionFailed("nil result handle or row", __FILE__, __LINE__);
+}
+inline const TMySqlBinds& CheckedBinds(const TMySqlBinds& binds, uint32_t column) {
+  if (column >= static_cast<uint32_t>(binds.Count())) ColumnBeyondTheRow();
+  return binds;
+}
+TMySqlBind ValueOf(PMySqlRow row, uint32_t column) {
+  return CheckedBinds(BindsOf(row), column)[static_cast<int>(column)];
 }
 const char* ValuePtr(const TMySqlBinds& binds, const TMySqlBind& value) {
   return value.is_null ? nullptr : reinterpret_cast<const char*>(binds.GetBuffer()) + value.offset;
@@ -53,7 +62,7 @@ const char* ValuePtr(const TMySqlBinds& binds, const TMySqlBind& value) {
 
 // Copies at most length bytes of the value, never more than it holds; the count.
 size_t CopyValue(PMySqlRow row, uint32_t column, void* buffer, int length) {
-  const TMySqlBind& value = ValueOf(row, column);
+  const TMySqlBind value = ValueOf(row, column);
   if (value.is_null || length <= 0 || !buffer) return 0;
   const size_t count = std::min(static_cast<size_t>(length), static_cast<size_t>(value.length));
   if (count > 0) std::memcpy(buffer, ValuePtr(BindsOf(row), value), count);
@@ -61,9 +70,12 @@ size_t CopyValue(PMySqlRow row, uint32_t column, void* buffer, int length) {
 }
 
 void CopyLengths(const TMySqlBinds* binds, int count, TMySqlLengths& lengths) {
-  lengths.resize(static_cast<size_t>(binds ? std::min(count, binds->Count()) : 0));
-  for (size_t i = 0; i < lengths.size(); ++i)
-    lengths[i] = static_cast<unsigned long>((*binds)[static_cast<int>(i)].length);
+  const size_t n = static_cast<size_t>(binds ? std::min(count, binds->Count()) : 0);
+  if (n == 0) {
+    lengths.clear();
+    return;
+  }
+  lengths.assign(binds->Lengths(), binds->Lengths() + n);
 }
 
 std::string Text(const char* text) { return text ? std::string(text) : std::string(); }
@@ -76,8 +88,10 @@ std::string Text(const char* text) { return text ? std::string(text) : std::stri
 // the target's error; the code, 0 on success.
 template <typename Target, typename Work>
 int32_t Guarded(Target& target, Work&& work) {
-  target.SetLastErrorCode(0);
-  target.SetLastError(std::string());
+  if (target.GetLastErrorCode() != 0 || !target.GetLastError().empty()) {
+    target.SetLastErrorCode(0);
+    target.SetLastError(std::string());
+  }
   try {
     work();
     return 0;
@@ -121,7 +135,7 @@ uint32_t TMySQLAPIDirect::mysql_field_count(PMySqlCon con) {
 uint64_t TMySQLAPIDirect::mysql_affected_rows(PMySqlCon con) {
   return static_cast<uint64_t>(SessionOf(con).GetAffectedRows());
 }
-uint64_t TMySQLAPIDirect::mysql_insert_id(PMySqlCon con) { return static_cast<uint64_t>(SessionOf(con).GetInsertId()); }
+uint64_t TMySQLAPIDirect::mysql_insert_id(PMySqlCon con) { return SessionOf(con).GetInsertId(); }
 uint32_t TMySQLAPIDirect::mysql_errno(PMySqlCon con) {
   return static_cast<uint32_t>(SessionOf(con).GetLastErrorCode());
 }
@@ -241,6 +255,11 @@ int32_t TMySQLAPIDirect::mysql_next_result(PMySqlCon con) {
   return error != 0 ? error : outcome;
 }
 
+std::string TMySQLAPIDirect::mysql_sqlstate(PMySqlCon con) {
+  const TMySqlSession& session = SessionOf(con);
+  return SqlStateOf(session.GetLastErrorCode(), session.GetLastError());
+}
+
 // Every connect calls this, from any thread, while others read the version.
 void TMySQLAPIDirect::CheckMySQLLib() {
   std::call_once(checked_, [this] {
@@ -324,12 +343,12 @@ void TMySQLAPIDirect::_mysql_fetch_lengths(PMySqlRes result, TMySqlLengths& leng
 }
 
 bool TMySQLAPIDirect::_mysql_fetch_value_is_null(PMySqlRow row, uint32_t column) {
-  return ValueOf(row, column).is_null;
+  return CheckedBinds(BindsOf(row), column).IsNull(static_cast<int>(column));
 }
 
 const char* TMySQLAPIDirect::_mysql_fetch_value_ptr(PMySqlRes result, PMySqlRow row, uint32_t column) {
-  ResultOf(result);
-  return ValuePtr(BindsOf(row), ValueOf(row, column));
+  if (!result || !row) NilHandle();
+  return CheckedBinds(*reinterpret_cast<const TMySqlBinds*>(row), column).ValuePtr(static_cast<int>(column));
 }
 
 void TMySQLAPIDirect::_mysql_fetch_value_to_buff(PMySqlRow row, uint32_t column, char* buffer, int offset,
@@ -358,7 +377,7 @@ const char* TMySQLAPIDirect::_mysql_fetch_value_arr(PMySqlRow row, uint32_t colu
 }
 
 std::string TMySQLAPIDirect::_mysql_fetch_value_str(PMySqlRow row, uint32_t column) {
-  const TMySqlBind& value = ValueOf(row, column);
+  const TMySqlBind value = ValueOf(row, column);
   const char* at = ValuePtr(BindsOf(row), value);
   return at ? std::string(at, static_cast<size_t>(value.length)) : std::string();
 }
@@ -415,6 +434,18 @@ PMySqlRes TMySQLAPIDirect::mysql_stmt_result_metadata(PMySqlStmt stmt) {
   return ResultHandle(description.release());
 }
 
+std::string TMySQLAPIDirect::mysql_stmt_sqlstate(PMySqlStmt stmt) {
+  const TMySqlStmt& statement = StmtOf(stmt);
+  return SqlStateOf(statement.GetLastErrorCode(), statement.GetLastError());
+}
+
+int32_t TMySQLAPIDirect::mysql_stmt_next_result(PMySqlStmt stmt) {
+  TMySqlStmt& statement = StmtOf(stmt);
+  int outcome = -1;
+  const int32_t error = Guarded(statement, [&] { outcome = statement.NextResult(); });
+  return error != 0 ? error : outcome;
+}
+
 uint64_t TMySQLAPIDirect::mysql_stmt_affected_rows(PMySqlStmt stmt) {
   return static_cast<uint64_t>(StmtOf(stmt).GetAffectedRows());
 }
@@ -450,9 +481,9 @@ void TMySQLAPIDirect::_mysql_stmt_fetch_lengths(PMySqlStmt stmt, TMySqlLengths& 
 
 const char* TMySQLAPIDirect::_mysql_stmt_fetch_value_ptr(PMySqlStmt stmt, uint32_t column) {
   const TMySqlResultSet* rows = StmtOf(stmt).GetResultSet();
-  TMySqlBinds* binds = rows ? rows->GetResultBinds() : nullptr;
+  const TMySqlBinds* binds = rows ? rows->GetResultBinds() : nullptr;
   DAC_ASSERT(binds != nullptr, "the statement has no rows");
-  return ValuePtr(*binds, ValueOf(RowHandle(binds), column));
+  return CheckedBinds(*binds, column).ValuePtr(static_cast<int>(column));
 }
 
 uint32_t TMySQLAPIDirect::_mysql_server_status(PMySqlCon con) { return SessionOf(con).GetServerStatus(); }

@@ -66,7 +66,9 @@ class TMySQLAPIDirect : public TMySQLAPI {
   int32_t mysql_stmt_prepare(PMySqlStmt stmt, const std::string& query, uint32_t length) override;
   uint32_t mysql_stmt_param_count(PMySqlStmt stmt) override;
   uint32_t mysql_stmt_field_count(PMySqlStmt stmt) override;
-  // Protocol errors are swallowed: the handle is freed in any case.
+  // Reads past the statement's results left unread, so that the
+  // connection takes commands again. Protocol errors are swallowed: the
+  // handle is freed in any case.
   bool mysql_stmt_close(PMySqlStmt stmt) override;
   bool mysql_stmt_free_result(PMySqlStmt stmt) override;
   uint32_t mysql_stmt_errno(PMySqlStmt stmt) override;
@@ -79,6 +81,10 @@ class TMySQLAPIDirect : public TMySQLAPI {
   bool mysql_more_results(PMySqlCon con) override;
   // Before the rows of the current result are read: 2014 with "mysql.status = ".
   int32_t mysql_next_result(PMySqlCon con) override;
+  // From the error packet's state marker.
+  std::string mysql_sqlstate(PMySqlCon con) override;
+  std::string mysql_stmt_sqlstate(PMySqlStmt stmt) override;
+  int32_t mysql_stmt_next_result(PMySqlStmt stmt) override;
 
   // StructVer cvDirect, ClientVersion "4.1.3 Direct".
   void CheckMySQLLib() override;

@@ -44,13 +44,16 @@ std::string JoinLines(const std::vector<std::string>& lines) {
   return text;
 }
 
-// The value of the first "name=value" line with that name (case aside).
+bool IsParam(const std::string& line, std::string_view name) {
+  const size_t equals = line.find('=');
+  return equals != std::string::npos && plat::SameText(std::string_view(line).substr(0, equals), name);
+}
+
+// The value of the last "name=value" line with that name (case aside): the
+// server takes the last one too.
 std::string ParamValue(const std::vector<std::string>& lines, std::string_view name) {
-  for (const std::string& line : lines) {
-    const size_t equals = line.find('=');
-    if (equals != std::string::npos && plat::SameText(std::string_view(line).substr(0, equals), name))
-      return line.substr(equals + 1);
-  }
+  for (auto line = lines.rbegin(); line != lines.rend(); ++line)
+    if (IsParam(*line, name)) return line->substr(line->find('=') + 1);
   return std::string();
 }
 
@@ -98,6 +101,15 @@ std::string EmbeddedDataFolder(const std::vector<std::string>& lines) {
     if (!base.empty()) folder = base + (base.ends_with('/') ? "" : "/") + "data";
   }
   return folder.empty() ? folder : plat::AbsolutePath(folder);
+}
+
+std::vector<std::string> EmbeddedServerLines(const std::vector<std::string>& lines, const std::string& folder) {
+  if (folder.empty()) return lines;
+  std::vector<std::string> out;
+  for (const std::string& line : lines)
+    if (!IsParam(line, "--datadir")) out.push_back(line);
+  out.push_back("--datadir=" + folder);
+  return out;
 }
 
 std::string EmbeddedLockName(const std::string& folder) {
@@ -153,7 +165,8 @@ void TMySQLAPIEmbedded::Start(const std::vector<std::string>& lines) {
     FailStart("The embedded server library has already been started in this process and cannot start again");
 
   std::vector<std::string> arguments{"ignored"};
-  arguments.insert(arguments.end(), lines.begin(), lines.end());
+  const std::vector<std::string> server_lines = EmbeddedServerLines(lines, folder);
+  arguments.insert(arguments.end(), server_lines.begin(), server_lines.end());
   ArgumentVector argv(arguments);
   ArgumentVector groups({"embedded", "server", ProgramName()});
   SetMySQLEmbServerInitMessage(std::string());

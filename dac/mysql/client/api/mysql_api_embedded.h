@@ -4,10 +4,13 @@
 // SetParams. One server per process, shared by every connection through
 // MyAPIEmbedded; connect with no host to reach it.
 //
-// The data folder (the --datadir line, else the --basedir line's folder
-// followed by "/data") is locked for the life of the server, so a second
-// process on it is refused after waiting 2000 ms; a folder that does not
-// exist is not locked. The library reads configuration files in the groups
+// The data folder (the last --datadir line, else the last --basedir line's
+// folder followed by "/data", a relative one taken from the working folder)
+// is locked for the life of the server, so a second process on it is
+// refused after waiting 2000 ms; a folder that does not exist is not
+// locked. The server is given that folder as its --datadir, absolute, so
+// that it opens the folder that is locked (it would take a relative one from
+// its base folder, and without --datadir a folder of its own). The library reads configuration files in the groups
 // "embedded", "server" and the program's name unless the first parameter is
 // --no-defaults.
 //
@@ -54,6 +57,10 @@ class TMySQLAPIEmbedded : public TMySQLAPIClient {
 
  protected:
   std::string DefaultLibraryName() const override;
+  // The embedded server frees the rows of a procedure call's results twice
+  // (at close, or at the next command after an error in a later result)
+  // when they were fetched one by one: they are buffered first.
+  bool BuffersStatementResults() const override { return true; }
 
  private:
   void Start(const std::vector<std::string>& lines);
@@ -71,9 +78,12 @@ TMySQLAPIEmbedded& MyAPIEmbedded();
 // The parameter lines without the empty ones, the blank ones and those whose
 // text begins with "#" after trimming.
 std::vector<std::string> CleanServerParams(const TStringList& params);
-// The data folder the lines name, made absolute: the --datadir value, else
-// the --basedir value followed by "/data"; "" when neither is given.
+// The data folder the lines name, made absolute: the last --datadir value,
+// else the last --basedir value followed by "/data"; "" when neither is given.
 std::string EmbeddedDataFolder(const std::vector<std::string>& lines);
+// The lines the server starts with: those given, with the data folder (when
+// there is one) as the only --datadir line, at the end.
+std::vector<std::string> EmbeddedServerLines(const std::vector<std::string>& lines, const std::string& folder);
 // The data folder's name as a named system lock would carry it: the path
 // trimmed, lower-cased, with "/", ":" and "\" as blanks. Assertion failure
 // for an empty result.

@@ -24,6 +24,8 @@ TMySqlResultSet::TMySqlResultSet(TMySqlSession* session, TMySqlFieldInfos fields
   link_ = session->GetLink();
   result_id_ = session->GetOpenResult();
   own_binds_ = std::make_unique<TMySqlBinds>(field_count_);
+  types_.reserve(fields_info_.size());
+  for (const TMySqlFieldInfo& field : fields_info_) types_.push_back(field.type);
 }
 
 TMySqlResultSet::~TMySqlResultSet() {
@@ -103,7 +105,8 @@ bool TMySqlResultSet::ReadRow() {
 
 void TMySqlResultSet::Decode(TMySqlBinds*& binds) {
   if (result_binds_) {
-    DecodeBinaryRow(current_row_, current_row_length_, fields_info_, field_count_, *result_binds_);
+    if (types_.size() < static_cast<size_t>(field_count_)) ThrowMalformed("row without its column descriptions");
+    DecodeBinaryRow(current_row_, current_row_length_, types_.data(), field_count_, *result_binds_);
     binds = result_binds_.get();
     return;
   }

@@ -113,6 +113,8 @@ class TMySqlResultSet : public TObject {
   int current_row_length_ = 0;
   std::unique_ptr<TMySqlBinds> result_binds_;
   TMySqlFieldInfos fields_info_;
+  // The fields' types, for decoding binary rows.
+  std::vector<uint8_t> types_;
   std::shared_ptr<SessionLink> link_;
   bool eof_ = false;
   std::unique_ptr<TMySqlBinds> own_binds_;

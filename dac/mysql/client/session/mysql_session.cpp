@@ -249,6 +249,7 @@ void TMySqlSession::WriteCommand(TServerCommand command) {
   if (!net_->GetVio()) throw EMySqlException(kCrServerGoneError);
   if (status_ != msReady || MoreResults()) throw EMySqlException(kCrCommandsOutOfSync);
   net_->GetVio()->SetTimeout(read_write_timeout_);
+  ++command_count_;
   info_.clear();
   affected_rows_ = 0;
   net_->NewCommand();
@@ -275,7 +276,8 @@ void TMySqlSession::ResetServerStatus() {
 }
 
 void TMySqlSession::Apply(const OkPacket& ok) {
-  affected_rows_ = ok.affected_rows;
+  // Counts past 2^63 keep their bits; mysql_affected_rows reads them unsigned.
+  affected_rows_ = static_cast<int64_t>(ok.affected_rows);
   insert_id_ = ok.insert_id;
   if (ok.has_status) server_status_ = ok.server_status;
   if (ok.has_warnings) warning_count_ = ok.warning_count;

@@ -103,6 +103,9 @@ class TMySqlSession : public TObject {
   // The id of the result whose rows are still on the connection; 0 when
   // the session is ready. A result set reads and drains only its own.
   uint64_t GetOpenResult() const { return status_ == msReady ? 0 : result_id_; }
+  // Counts the commands written: a statement knows by it whether further
+  // results pending on the connection are its own.
+  uint64_t GetCommandCount() const { return command_count_; }
   // Shared by the result sets and statements of the current connection;
   // null inside once the session closes or is destroyed.
   const std::shared_ptr<SessionLink>& GetLink() const { return link_; }
@@ -165,7 +168,7 @@ class TMySqlSession : public TObject {
   const TMySqlFieldInfos& GetFieldsInfo() const { return fields_info_; }
   int GetFieldCount() const { return field_count_; }
   int64_t GetAffectedRows() const { return affected_rows_; }
-  int64_t GetInsertId() const { return insert_id_; }
+  uint64_t GetInsertId() const { return insert_id_; }
   int64_t GetExtraInfo() const { return extra_info_; }
 
   // TLS settings: key, certificate, CA file, CA path, cipher list.
@@ -239,7 +242,7 @@ class TMySqlSession : public TObject {
   uint8_t protocol_ = MYSQL_PROTOCOL_DEFAULT;
   TMySqlFieldInfos fields_info_;
   int64_t affected_rows_ = 0;
-  int64_t insert_id_ = 0;
+  uint64_t insert_id_ = 0;
   int64_t extra_info_ = 0;
   int field_count_ = 0;
   std::string ssl_key_;
@@ -251,6 +254,7 @@ class TMySqlSession : public TObject {
   bool local_infile_ = true;
   bool secure_auth_ = true;
   uint64_t result_id_ = 0;
+  uint64_t command_count_ = 0;
   std::shared_ptr<SessionLink> link_;
   // Files the last query's LOAD DATA LOCAL statements named, not yet sent.
   std::vector<std::string> local_files_;

@@ -56,20 +56,25 @@ void TMySqlStmt::Prepare(const uint8_t* sql, int length) {
 void TMySqlStmt::Execute(const TParamDescs& params, bool use_unicode) {
   TMySqlSession& session = LiveSession();
   if (!prepared_) throw EMySqlException(kCrNoPrepareStmt);
-  FreeResult();
+  DiscardResults();
   ExecuteRequest request;
   request.statement_id = stmt_id_;
   request.param_count = param_count_;
   request.params = &params;
-  request.types_sent_last = types_sent_;
+  request.types_sent_last = &types_sent_;
   request.use_unicode = use_unicode;
   session.WriteCommand(scExecute);
+  executed_as_ = session.GetCommandCount();
   PacketWriter out = session.GetNet().Writer();
-  TBytes types = BuildExecute(out, request);
+  BuildExecute(out, request, types_staged_);
   session.GetNet().Send();
   // Only types the server has received count as sent.
-  types_sent_ = std::move(types);
+  types_sent_.swap(types_staged_);
   session.ReadQueryResult();
+  TakeResult(session);
+}
+
+void TMySqlStmt::TakeResult(TMySqlSession& session) {
   if (session.GetFieldCount() > 0) {
     field_count_ = session.GetFieldCount();
     session.Apply(ResultTaken{nullptr, &fields_info_});
@@ -77,6 +82,37 @@ void TMySqlStmt::Execute(const TParamDescs& params, bool use_unicode) {
                                                     std::make_unique<TMySqlBinds>(field_count_));
   }
   affected_rows_ = session.GetAffectedRows();
+}
+
+bool TMySqlStmt::ResultsPending(const TMySqlSession& session) const {
+  return executed_as_ != 0 && session.GetCommandCount() == executed_as_ && session.MoreResults();
+}
+
+int TMySqlStmt::NextResult() {
+  TMySqlSession& session = LiveSession();
+  if (!prepared_) throw EMySqlException(kCrNoPrepareStmt);
+  FreeResult();
+  if (!ResultsPending(session)) return -1;
+  session.ReadQueryResult();
+  if (session.GetFieldCount() == 0) {
+    // The status that ends a procedure call: no columns.
+    field_count_ = 0;
+    fields_info_.clear();
+  }
+  TakeResult(session);
+  return 0;
+}
+
+void TMySqlStmt::DiscardResults() {
+  for (;;) {
+    try {
+      if (NextResult() < 0) return;
+    } catch (const EMySqlException& e) {
+      // An error ends the results; the connection's own failure goes on.
+      if (IsClientError(e.ErrorCode())) throw;
+      return;
+    }
+  }
 }
 
 void TMySqlStmt::BindResult(std::unique_ptr<TMySqlBinds> binds) {
@@ -99,6 +135,13 @@ void TMySqlStmt::FreeResult() {
 
 void TMySqlStmt::Close() {
   TMySqlSession* session = GetSession();
+  if (session && prepared_) {
+    try {
+      DiscardResults();
+    } catch (const EMySqlException&) {
+      // The connection failed: the close below meets the same failure.
+    }
+  }
   const bool was_prepared = prepared_;
   prepared_ = false;
   param_count_ = 0;
@@ -108,6 +151,7 @@ void TMySqlStmt::Close() {
   FreeResult();
   const uint32_t id = stmt_id_;
   stmt_id_ = 0;
+  executed_as_ = 0;
   if (!session || !was_prepared) return;
   session->WriteCommand(scCloseStmt);
   session->GetNet().Writer().WriteInt32(static_cast<int32_t>(id));

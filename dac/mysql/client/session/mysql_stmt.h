@@ -36,10 +36,16 @@ class TMySqlStmt : public TObject {
 
   // Prepares the text, closing the statement prepared before, if any.
   void Prepare(const uint8_t* sql, int length);
-  // 2029 before Prepare. Ends the rows of the last execute, then executes
-  // with the parameters (use_unicode: text goes out as UTF-8). A result
-  // comes with binds of its own, so rows can be fetched without BindResult.
+  // 2029 before Prepare. Ends the rows and results of the last execute,
+  // then executes with the parameters (use_unicode: text goes out as
+  // UTF-8). A result comes with binds of its own, so rows can be fetched
+  // without BindResult.
   void Execute(const TParamDescs& params, bool use_unicode);
+  // The next result of the last execute (a procedure call sends several,
+  // the last one its status), the rows of the current one read past: 0
+  // when one was read (its columns, if any, replace the descriptions), -1
+  // when none is left. A server error in its place raises.
+  int NextResult();
   // 2029 before Prepare, 2000 for a statement without columns.
   void BindResult(std::unique_ptr<TMySqlBinds> binds);
   // 0 with the next row decoded into the result binds (binds names them),
@@ -47,8 +53,10 @@ class TMySqlStmt : public TObject {
   int Fetch(TMySqlBinds*& binds);
   // Ends the rows of the last execute (unread ones are drained) and drops them.
   void FreeResult();
-  // Frees the server's statement (scCloseStmt, without a reply) and forgets
-  // the result and the descriptions; Prepare may follow.
+  // Reads past what is left of the last execute's results (their server
+  // errors are dropped: nobody asked for them), frees the server's
+  // statement (scCloseStmt, without a reply) and forgets the result and the
+  // descriptions; Prepare may follow.
   void Close();
 
   int32_t GetLastErrorCode() const { return last_error_code_; }
@@ -71,6 +79,14 @@ class TMySqlStmt : public TObject {
   TMySqlSession& LiveSession() const;
   // The column or parameter definitions that follow a prepare reply.
   TMySqlFieldInfos ReadDefinitions(TMySqlSession& session, int count);
+  // The reply the session has just read, taken as this statement's result.
+  void TakeResult(TMySqlSession& session);
+  // True while further results of this statement's last execute wait on
+  // the connection.
+  bool ResultsPending(const TMySqlSession& session) const;
+  // Reads past the rest of the last execute's results. Their server errors
+  // are dropped; a failure of the connection raises.
+  void DiscardResults();
 
   int32_t last_error_code_ = 0;
   std::string last_error_;
@@ -82,8 +98,12 @@ class TMySqlStmt : public TObject {
   int field_count_ = 0;
   TMySqlFieldInfos fields_info_;
   int64_t affected_rows_ = 0;
-  // Two bytes per parameter, as the server last received them.
+  // The session's command count when this statement last executed; 0 for never.
+  uint64_t executed_as_ = 0;
+  // Two bytes per parameter, as the server last received them, and as the
+  // execute being sent leaves them.
   TBytes types_sent_;
+  TBytes types_staged_;
 };
 
 }  // namespace dac

@@ -66,6 +66,10 @@ class TMySqlVioHandler : public TMySqlVio {
 
   TMyIOHandler* GetHandler() const { return handler_; }
 
+ protected:
+  // Reads go straight to the handler.
+  bool ReadsAhead() const override { return false; }
+
  private:
   TMyIOHandler* handler_;
   TObject* handle_ = nullptr;

@@ -45,16 +45,28 @@ TMySqlNet::~TMySqlNet() {
 }
 
 void TMySqlNet::SetPosition(int position) {
+  TakeIntoBuffer();
   if (position < 0 || position > GetLength()) ThrowMalformed("position beyond the packet");
   buffer_.SetPosition(position);
 }
 
+void TMySqlNet::TakeIntoBuffer() {
+  if (!received_) return;
+  const uint8_t* data = received_;
+  received_ = nullptr;
+  buffer_.SetLength(received_length_);
+  if (received_length_ > 0) std::memcpy(buffer_.GetBuffer().data(), data, static_cast<size_t>(received_length_));
+  buffer_.SetPosition(0);
+}
+
 void TMySqlNet::Clear() {
+  received_ = nullptr;
   buffer_.SetLength(kNetHeaderSize);
   buffer_.SetPosition(kNetHeaderSize);
 }
 
 void TMySqlNet::NewCommand() {
+  received_ = nullptr;
   sequence_ = 0;
   compressed_sequence_ = 0;
   inflated_.clear();
@@ -68,6 +80,7 @@ void TMySqlNet::SetVio(std::unique_ptr<TMySqlVio> vio) {
 }
 
 void TMySqlNet::Close() {
+  received_ = nullptr;
   buffer_.Close();
   inflated_.clear();
   inflated_.shrink_to_fit();
@@ -138,9 +151,20 @@ void TMySqlNet::FlushCompressed() {
 }
 
 void TMySqlNet::Send() {
-  const int payload = GetLength() - kNetHeaderSize;
-  if (payload > 0) {
-    uint8_t* data = GetBuffer().data();
+  received_ = nullptr;
+  const int payload = buffer_.GetLength() - kNetHeaderSize;
+  if (payload > 0 && payload < MaxPacketLength && !compress_) {
+    // One piece: its header in the room kept for it, one write.
+    uint8_t* data = buffer_.GetBuffer().data();
+    WriteHeaderAt(data, payload);
+    try {
+      VioWrite(data, payload + kNetHeaderSize);
+    } catch (...) {
+      Clear();
+      throw;
+    }
+  } else if (payload > 0) {
+    uint8_t* data = buffer_.GetBuffer().data();
     int offset = kNetHeaderSize;
     int remaining = payload;
     int piece;
@@ -170,7 +194,8 @@ void TMySqlNet::Send() {
 }
 
 void TMySqlNet::SendEmpty() {
-  DAC_ASSERT(GetLength() == kNetHeaderSize, "SendEmpty with a staged payload");
+  received_ = nullptr;
+  DAC_ASSERT(buffer_.GetLength() == kNetHeaderSize, "SendEmpty with a staged payload");
   uint8_t header[kNetHeaderSize];
   WriteHeaderAt(header, 0);
   try {
@@ -208,16 +233,23 @@ void TMySqlNet::ReceiveCompressedPacket() {
     VioRead(inflated_.data(), static_cast<int>(compressed_length));
     return;
   }
-  scratch_.resize(compressed_length);
-  VioRead(scratch_.data(), static_cast<int>(compressed_length));
+  // Inflated where the transport holds it when it came whole, else from a copy.
+  bool failed = false;
+  const uint8_t* source = vio_ ? vio_->Peek(static_cast<int>(compressed_length), failed) : nullptr;
+  if (failed) throw EMySqlException(kCrServerLost, vio_->GetLastError());
+  if (source) {
+    vio_->Consume(static_cast<int>(compressed_length));
+  } else {
+    scratch_.resize(compressed_length);
+    VioRead(scratch_.data(), static_cast<int>(compressed_length));
+    source = scratch_.data();
+  }
   try {
     inflated_.resize(uncompressed_length);
   } catch (const std::bad_alloc&) {
     throw EMySqlException(kErNetUncompressError);
   }
-  uLongf produced = uncompressed_length;
-  const int rc = uncompress(inflated_.data(), &produced, scratch_.data(), compressed_length);
-  if (rc != Z_OK || produced != uncompressed_length) {
+  if (!inflater_.Inflate(source, compressed_length, inflated_.data(), uncompressed_length)) {
     inflated_.clear();
     ThrowMalformed("compressed packet does not inflate to its announced length");
   }
@@ -241,21 +273,57 @@ void TMySqlNet::RawReceive(uint8_t* dest, int count) {
   }
 }
 
+void TMySqlNet::OutOfOrder(uint8_t received, uint8_t expected, const char* where) {
+  throw EMySqlException(kErNetPacketsOutOfOrder,
+                        Format("%s: Net packets out of order: received[%d], expected[%d]", where, received, expected));
+}
+
 int TMySqlNet::ReceiveHeader() {
   uint8_t header[kNetHeaderSize];
   RawReceive(header, kNetHeaderSize);
-  if (!compress_) {
-    const uint8_t expected = sequence_++;
-    compressed_sequence_ = sequence_;
-    if (header[3] != expected)
-      throw EMySqlException(kErNetPacketsOutOfOrder,
-                            Format("ReceiveHeader: Net packets out of order: received[%d], expected[%d]", header[3],
-                                   expected));
-  }
+  if (!compress_) CheckSequence(header[3], "ReceiveHeader");
   return static_cast<int>(Load24(header));
 }
 
+bool TMySqlNet::ReceiveInPlace() {
+  const uint8_t* at = nullptr;
+  int length = 0;
+  if (!compress_) {
+    if (!vio_) return false;
+    bool failed = false;
+    at = vio_->Peek(kNetHeaderSize, failed);
+    if (at) {
+      length = static_cast<int>(Load24(at));
+      // Pieces of a long packet are joined, and caps refused, the long way.
+      if (length >= MaxPacketLength || length > max_packet_size_) return false;
+      at = vio_->Peek(kNetHeaderSize + length, failed);
+    }
+    if (failed) throw EMySqlException(kCrServerLost, vio_->GetLastError());
+    if (!at) return false;
+    CheckSequence(at[3], "ReceiveHeader");
+    vio_->Consume(kNetHeaderSize + length);
+  } else {
+    if (inflated_position_ >= inflated_.size()) ReceiveCompressedPacket();
+    const size_t left = inflated_.size() - inflated_position_;
+    if (left < static_cast<size_t>(kNetHeaderSize)) return false;
+    at = inflated_.data() + inflated_position_;
+    length = static_cast<int>(Load24(at));
+    if (length >= MaxPacketLength || length > max_packet_size_ || left < static_cast<size_t>(kNetHeaderSize + length))
+      return false;
+    inflated_position_ += static_cast<size_t>(kNetHeaderSize + length);
+  }
+  received_ = at + kNetHeaderSize;
+  received_length_ = length;
+  return true;
+}
+
 void TMySqlNet::Receive() {
+  received_ = nullptr;
+  if (ReceiveInPlace()) {
+    if (IsErrorPacket(received_, static_cast<size_t>(received_length_)))
+      RaiseErrorPacket(received_, static_cast<size_t>(received_length_));
+    return;
+  }
   int64_t total = 0;
   int piece;
   do {
@@ -277,6 +345,7 @@ void TMySqlNet::Receive() {
 }
 
 int TMySqlNet::ReceiveBuffer(TBytes& bytes) {
+  received_ = nullptr;
   const int length = ReceiveHeader();
   if (length < 1) ThrowMalformed("empty packet");
   if (length == MaxPacketLength) {
@@ -301,6 +370,7 @@ int TMySqlNet::ReceiveBuffer(TBytes& bytes) {
 }
 
 int64_t TMySqlNet::SkipPacket(uint8_t* head, int head_size) {
+  received_ = nullptr;
   int64_t total = 0;
   int piece;
   TBytes chunk;

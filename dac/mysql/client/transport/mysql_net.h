@@ -14,6 +14,7 @@
 #include "dac/framework/classes/meta_class.h"
 #include "dac/framework/values/bytes.h"
 #include "dac/mysql/client/transport/mysql_vio.h"
+#include "dac/mysql/client/transport/packet_inflater.h"
 #include "dac/mysql/client/wire/packet_reader.h"
 #include "dac/mysql/client/wire/packet_writer.h"
 #include "dac/store/runtime/memory_stream.h"
@@ -46,11 +47,20 @@ class TMySqlNet : public TObject {
   // The packet buffer. While writing, its first kNetHeaderSize bytes are
   // the header's place and the payload follows; after a receive it holds the
   // payload from offset 0.
-  TBytes& GetBuffer() { return buffer_.GetBuffer(); }
-  const uint8_t* GetData() const { return buffer_.GetBuffer().data(); }
-  int GetLength() const { return buffer_.GetLength(); }
-  void SetLength(int length) { buffer_.SetLength(length); }
-  int GetPosition() const { return buffer_.GetPosition(); }
+  TBytes& GetBuffer() {
+    TakeIntoBuffer();
+    return buffer_.GetBuffer();
+  }
+  // The received packet's payload, or the packet being staged. A received
+  // packet that came whole may be read where it arrived (the transport's
+  // buffer): valid until the next receive.
+  const uint8_t* GetData() const { return received_ ? received_ : buffer_.GetBuffer().data(); }
+  int GetLength() const { return received_ ? received_length_ : buffer_.GetLength(); }
+  void SetLength(int length) {
+    TakeIntoBuffer();
+    buffer_.SetLength(length);
+  }
+  int GetPosition() const { return received_ ? 0 : buffer_.GetPosition(); }
   void SetPosition(int position);
   // Position and length := kNetHeaderSize: an empty staged payload.
   void Clear();
@@ -72,7 +82,10 @@ class TMySqlNet : public TObject {
   void SetMaxPacketSize(int32_t value) { max_packet_size_ = value; }
 
   // Appends to the staged payload; protocol.h builds packets through it.
-  PacketWriter Writer() { return PacketWriter(buffer_); }
+  PacketWriter Writer() {
+    TakeIntoBuffer();
+    return PacketWriter(buffer_);
+  }
 
   // Frames and sends the staged payload (nothing when it is empty): pieces
   // of at most MaxPacketLength, and after an exact multiple of it the empty
@@ -81,8 +94,9 @@ class TMySqlNet : public TObject {
   // A packet with an empty payload (the staged payload must be empty).
   void SendEmpty();
 
-  // One logical packet into the packet buffer, position 0. An error packet
-  // raises the server's error; a packet beyond GetMaxPacketSize raises 2020.
+  // One logical packet, read from position 0 (GetData, GetLength, Reader).
+  // An error packet raises the server's error; a packet beyond
+  // GetMaxPacketSize raises 2020.
   void Receive();
   // One logical packet into bytes; its length. An empty packet is malformed
   // (2027); one of MaxPacketLength bytes or more is read past and refused
@@ -96,6 +110,17 @@ class TMySqlNet : public TObject {
   PacketReader Reader() const;
 
  private:
+  // A packet that lies whole in the transport's read-ahead (or, compressed,
+  // in the inflated bytes) is taken where it is; false when it does not.
+  bool ReceiveInPlace();
+  // A received packet read in place moves into the packet buffer.
+  void TakeIntoBuffer();
+  void CheckSequence(uint8_t received, const char* where) {
+    const uint8_t expected = sequence_++;
+    compressed_sequence_ = sequence_;
+    if (received != expected) OutOfOrder(received, expected, where);
+  }
+  [[noreturn]] static void OutOfOrder(uint8_t received, uint8_t expected, const char* where);
   void VioRead(uint8_t* dest, int count);
   void VioWrite(const uint8_t* source, int count);
   int ReceiveHeader();
@@ -109,6 +134,9 @@ class TMySqlNet : public TObject {
 
   std::unique_ptr<TMySqlVio> vio_;
   MemoryStream buffer_;
+  // The payload of a packet received in place; null when GetData is buffer_'s.
+  const uint8_t* received_ = nullptr;
+  int received_length_ = 0;
   // Compressed mode: inflated bytes not yet handed out.
   TBytes inflated_;
   size_t inflated_position_ = 0;
@@ -116,6 +144,7 @@ class TMySqlNet : public TObject {
   // built, after 7 reserved header bytes.
   TBytes deflate_pending_;
   TBytes scratch_;
+  PacketInflater inflater_;
   uint8_t sequence_ = 0;
   uint8_t compressed_sequence_ = 0;
   bool compress_ = false;

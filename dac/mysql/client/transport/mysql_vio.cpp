@@ -20,7 +20,8 @@ void PauseBeforeRetry() { plat::Sleep(10); }
 void TMySqlVio::Connect() {
   fill_count_ = 0;
   read_position_ = 0;
-  read_ahead_.assign(kReadAheadSize, 0);
+  // Only ever read back after being filled: no need to clear it.
+  if (!read_ahead_) read_ahead_.reset(new uint8_t[kReadAheadSize]);
 }
 
 int TMySqlVio::Read(uint8_t* buffer, int offset, int count) {
@@ -28,15 +29,15 @@ int TMySqlVio::Read(uint8_t* buffer, int offset, int count) {
   auto hand_out = [&] {
     const int n = std::min(count - done, fill_count_ - read_position_);
     if (n <= 0) return;
-    std::memcpy(buffer + offset + done, read_ahead_.data() + read_position_, static_cast<size_t>(n));
+    std::memcpy(buffer + offset + done, read_ahead_.get() + read_position_, static_cast<size_t>(n));
     read_position_ += n;
     done += n;
     if (read_position_ == fill_count_) read_position_ = fill_count_ = 0;
   };
   hand_out();
-  if (done < count && count - done < kSmallReadLimit && !read_ahead_.empty()) {
+  if (done < count && count - done < kSmallReadLimit && read_ahead_) {
     DAC_ASSERT(fill_count_ == 0, "read-ahead buffer not empty");
-    fill_count_ = std::max(0, ReadNoWait(read_ahead_.data(), 0, static_cast<int>(read_ahead_.size())));
+    fill_count_ = std::max(0, ReadNoWait(read_ahead_.get(), 0, kReadAheadSize));
     read_position_ = 0;
     // Nothing came: the peer ended or the time-out passed, and asking again
     // would wait the time-out out a second time.
@@ -52,6 +53,25 @@ int TMySqlVio::Read(uint8_t* buffer, int offset, int count) {
     done += n;
   }
   return done;
+}
+
+const uint8_t* TMySqlVio::PeekRefilled(int count, bool& failed) {
+  if (!read_ahead_ || count > kReadAheadSize || !ReadsAhead()) return nullptr;
+  // What is left moves to the front, and more is read behind it.
+  const int left = fill_count_ - read_position_;
+  if (read_position_ > 0 && left > 0)
+    std::memmove(read_ahead_.get(), read_ahead_.get() + read_position_, static_cast<size_t>(left));
+  fill_count_ = left;
+  read_position_ = 0;
+  while (fill_count_ < count) {
+    const int n = ReadNoWait(read_ahead_.get(), fill_count_, kReadAheadSize - fill_count_);
+    if (n <= 0) {
+      failed = true;
+      return nullptr;
+    }
+    fill_count_ += n;
+  }
+  return read_ahead_.get();
 }
 
 int TMySqlVio::Write(const uint8_t* buffer, int offset, int count) {

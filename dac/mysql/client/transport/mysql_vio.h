@@ -4,8 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
-#include <vector>
 
 #include "dac/framework/classes/meta_class.h"
 
@@ -34,6 +34,20 @@ class TMySqlVio : public TObject {
   virtual void Close() = 0;
   // Bytes handed out; fewer than count only when the connection failed.
   virtual int Read(uint8_t* buffer, int offset, int count);
+  // The next count bytes in place, one after another in the read-ahead
+  // buffer, read from the connection as far as needed; null when they do
+  // not fit in it or the transport has none, and null with failed set when
+  // the connection failed first. Valid until the next read; Consume hands
+  // them out.
+  const uint8_t* Peek(int count, bool& failed) {
+    failed = false;
+    if (count <= fill_count_ - read_position_) return read_ahead_.get() + read_position_;
+    return PeekRefilled(count, failed);
+  }
+  void Consume(int count) {
+    read_position_ += count;
+    if (read_position_ == fill_count_) read_position_ = fill_count_ = 0;
+  }
   virtual int Write(const uint8_t* buffer, int offset, int count);
   // The point of the handshake where TLS starts. A transport that cannot
   // become secure raises EMySqlException 2026 "SSL connection error".
@@ -46,10 +60,16 @@ class TMySqlVio : public TObject {
 
  protected:
   void SetLastError(std::string text) { last_error_ = std::move(text); }
+  // False for a transport whose Read bypasses the read-ahead buffer.
+  virtual bool ReadsAhead() const { return true; }
 
  private:
+  // Peek when the bytes are not all buffered yet.
+  const uint8_t* PeekRefilled(int count, bool& failed);
+
   std::string last_error_;
-  std::vector<uint8_t> read_ahead_;
+  // kReadAheadSize bytes once connected; nothing before.
+  std::unique_ptr<uint8_t[]> read_ahead_;
   int fill_count_ = 0;
   int read_position_ = 0;
 };

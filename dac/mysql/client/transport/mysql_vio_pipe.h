@@ -24,6 +24,7 @@ class TMySqlVioPipe : public TMySqlVioSocket {
   void Connect() override;
 
   const std::string& GetPath() const { return path_; }
+  int GetPort() const { return port_; }
 
  private:
   std::string host_;

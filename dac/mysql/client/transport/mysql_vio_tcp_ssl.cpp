@@ -81,6 +81,16 @@ void TMySqlVioTcpSSL::Handshake() {
   in_handshake_ = false;
   Socket().SetTimeouts(GetTimeout());
   if (result != 1) throw EMySqlException(kCrSslConnectionError, HandshakeFailure(result, error));
+  CheckServerName();
+}
+
+void TMySqlVioTcpSSL::CheckServerName() {
+  // A certificate the authority signed for another name proves nothing about this server.
+  if (!VerifiesServer(settings_)) return;
+  X509* certificate = SSL_get1_peer_certificate(connection_.get());
+  const std::string mismatch = ServerNameMismatch(certificate, GetHost());
+  X509_free(certificate);
+  if (!mismatch.empty()) throw EMySqlException(kCrSslConnectionError, mismatch);
 }
 
 std::string TMySqlVioTcpSSL::HandshakeFailure(int result, int error) {

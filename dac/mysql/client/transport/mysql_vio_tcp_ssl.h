@@ -22,8 +22,10 @@ class TMySqlVioTcpSSL : public TMySqlVioTcp {
   ~TMySqlVioTcpSSL() override;
 
   // The TLS handshake on the connected socket, bounded by the time-out set
-  // now (the connect time-out). A failure is 2026 with OpenSSL's reason,
-  // and the transport is closed: nothing follows in clear.
+  // now (the connect time-out); with a CA given, the certificate must name
+  // the host connected to. A failure is 2026 with the reason (OpenSSL's, or
+  // what the certificate names), and the transport is closed: nothing
+  // follows in clear.
   void SetIsSecure(bool value) override;
   bool GetIsSecure() override { return secure_; }
   // Once secure, one TLS read or write; 0 on failure.
@@ -38,6 +40,8 @@ class TMySqlVioTcpSSL : public TMySqlVioTcp {
   };
 
   void Handshake();
+  // With a CA given: 2026 unless the server's certificate names the host.
+  void CheckServerName();
   std::string HandshakeFailure(int result, int error);
   // After a TLS call that moved nothing: 0, and the connection is given up
   // unless the peer merely ended it.

@@ -6,6 +6,7 @@
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
+#include <openssl/x509v3.h>
 
 #include "dac/mysql/client/wire/client_errors.h"
 #include "platform/files.h"
@@ -88,7 +89,73 @@ void UseAuthorities(SSL_CTX* context, const TlsSettings& settings) {
   SSL_CTX_set_verify(context, SSL_VERIFY_PEER, RecordFailure);
 }
 
+std::string Text(const ASN1_STRING* text) {
+  return text ? std::string(reinterpret_cast<const char*>(ASN1_STRING_get0_data(text)),
+                            static_cast<size_t>(ASN1_STRING_length(text)))
+              : std::string();
+}
+
+std::string IpAddressText(const ASN1_OCTET_STRING* address) {
+  const unsigned char* b = ASN1_STRING_get0_data(address);
+  const int length = ASN1_STRING_length(address);
+  std::string text;
+  if (length == 4) {
+    for (int i = 0; i < 4; ++i) text += (i ? "." : "") + std::to_string(b[i]);
+  } else if (length == 16) {
+    static const char kHex[] = "0123456789abcdef";
+    for (int i = 0; i < 16; i += 2) {
+      if (i) text += ':';
+      text += {kHex[b[i] >> 4], kHex[b[i] & 15], kHex[b[i + 1] >> 4], kHex[b[i + 1] & 15]};
+    }
+  }
+  return text;
+}
+
+// The certificate's DNS and IP address names, as "DNS:name, IP:address".
+std::string AlternativeNames(X509* certificate, bool& any) {
+  auto* names = static_cast<GENERAL_NAMES*>(X509_get_ext_d2i(certificate, NID_subject_alt_name, nullptr, nullptr));
+  std::string text;
+  any = false;
+  for (int i = 0; names && i < sk_GENERAL_NAME_num(names); ++i) {
+    const GENERAL_NAME* name = sk_GENERAL_NAME_value(names, i);
+    std::string one;
+    if (name->type == GEN_DNS) one = "DNS:" + Text(name->d.dNSName);
+    if (name->type == GEN_IPADD) one = "IP:" + IpAddressText(name->d.iPAddress);
+    if (one.empty()) continue;
+    any = true;
+    text += (text.empty() ? "" : ", ") + one;
+  }
+  GENERAL_NAMES_free(names);
+  return text;
+}
+
+std::string CommonName(X509* certificate) {
+  X509_NAME* subject = X509_get_subject_name(certificate);
+  const int at = subject ? X509_NAME_get_index_by_NID(subject, NID_commonName, -1) : -1;
+  return at < 0 ? std::string() : Text(X509_NAME_ENTRY_get_data(X509_NAME_get_entry(subject, at)));
+}
+
 }  // namespace
+
+bool VerifiesServer(const TlsSettings& settings) { return !settings.ca.empty() || !settings.ca_path.empty(); }
+
+std::string ServerNameMismatch(x509_st* certificate, const std::string& host) {
+  if (!certificate) return "the server sent no certificate";
+  bool has_names = false;
+  const std::string names = AlternativeNames(certificate, has_names);
+  const std::string common_name = CommonName(certificate);
+  const int as_address = X509_check_ip_asc(certificate, host.c_str(), 0);
+  if (as_address == 1) return std::string();
+  if (as_address == 0) {
+    // An IP address: only a certificate without alternative names may name it as its common name.
+    if (!has_names && common_name == host) return std::string();
+  } else if (X509_check_host(certificate, host.data(), host.size(), 0, nullptr) == 1) {
+    return std::string();
+  }
+  ERR_clear_error();
+  return "the server's certificate is not for '" + host + "': it names " +
+         (has_names ? names : "no alternative names") + " (common name '" + common_name + "')";
+}
 
 void SslContextFree::operator()(ssl_ctx_st* context) const { SSL_CTX_free(context); }
 

@@ -10,6 +10,7 @@
 
 struct ssl_ctx_st;
 struct ssl_st;
+struct x509_st;
 
 namespace dac {
 
@@ -33,9 +34,18 @@ using SslContextPtr = std::unique_ptr<ssl_ctx_st, SslContextFree>;
 void InitTlsLibrary();
 
 // A context for TLS 1.2 or later. With a CA file or path the server's chain
-// and dates are verified against it (not its host name); without either the
-// connection is encrypted but unverified.
+// and dates are verified against it (its name by ServerNameMismatch, once
+// the handshake is done); without either the connection is encrypted but
+// unverified.
 SslContextPtr CreateClientContext(const TlsSettings& settings);
+bool VerifiesServer(const TlsSettings& settings);
+
+// Empty when the certificate names the host the client connected to: an IP
+// address among the certificate's IP address names, a host name among its
+// DNS names (a leading "*." standing for one label); a certificate without
+// such names is matched by its common name. Else why not, naming what the
+// certificate is for.
+std::string ServerNameMismatch(x509_st* certificate, const std::string& host);
 
 // While the connection verifies its server, the subject and issuer of a
 // certificate that fails are written to failure.

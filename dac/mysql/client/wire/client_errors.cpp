@@ -137,6 +137,13 @@ std::string GetError(int32_t code) {
 
 std::string GetError(int32_t code, const ErrorArgs& args) { return FormatErrorText(GetError(code), args); }
 
+std::string SqlStateOf(int32_t code, const std::string& message) {
+  if (code == 0) return "00000";
+  const size_t at = message.starts_with("\r\n") ? 2 : 0;
+  if (IsClientError(code) || message.size() < at + 6 || message[at] != '#') return "HY000";
+  return message.substr(at + 1, 5);
+}
+
 namespace {
 
 std::string WithExtra(std::string text, const std::string& extra) {

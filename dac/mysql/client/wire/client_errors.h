@@ -72,6 +72,14 @@ std::string GetError(int32_t code, const ErrorArgs& args);
 // The same formatting over any text.
 std::string FormatErrorText(const std::string& format, const ErrorArgs& args);
 
+// Codes 2000 to 2999 are the client's own; the server's lie below and above.
+inline bool IsClientError(int32_t code) { return code >= kCrMinError && code < 3000; }
+
+// The SQLSTATE of an error as the protocol layer keeps it: "00000" for code
+// 0; a server error's state from its message ("\r\n#" and five characters,
+// as the 4.1 protocol sends it), else "HY000", as for every client error.
+std::string SqlStateOf(int32_t code, const std::string& message);
+
 // A client or server error of the protocol layer, with its code.
 class EMySqlException : public Exception {
  public:

@@ -53,16 +53,18 @@ TMySqlFieldInfo MySqlFieldInfo(std::string name, std::string org_name, std::stri
 }
 
 MYSQL_TIME DateTimeToMYSQL_TIME(plat::DateTime value) {
-  const plat::CalendarDate date = plat::DecodeDate(value);
-  const plat::TimeOfDay time = plat::DecodeTime(value);
+  // Split once, as decoding splits: the whole day decodes to the same date.
+  const plat::DayAndTime split = plat::SplitDateTime(value);
+  const plat::CalendarDate date = plat::DecodeDate(static_cast<plat::DateTime>(split.days_since_epoch));
+  const uint32_t ms = static_cast<uint32_t>(split.milliseconds);
   MYSQL_TIME out;
   out.year = static_cast<uint32_t>(date.year);
   out.month = static_cast<uint32_t>(date.month);
   out.day = static_cast<uint32_t>(date.day);
-  out.hour = static_cast<uint32_t>(time.hour);
-  out.minute = static_cast<uint32_t>(time.minute);
-  out.second = static_cast<uint32_t>(time.second);
-  out.second_part = static_cast<uint32_t>(time.millisecond) * 1000;
+  out.hour = ms / 3600000;
+  out.minute = ms / 60000 % 60;
+  out.second = ms / 1000 % 60;
+  out.second_part = ms % 1000 * 1000;
   out.neg = false;
   out.time_type = 1;
   return out;

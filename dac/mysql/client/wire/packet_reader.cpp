@@ -13,45 +13,11 @@ PacketReader::PacketReader(const uint8_t* data, size_t length, size_t position)
   if (position > length) ThrowMalformed("position beyond the packet");
 }
 
-void PacketReader::Need(size_t count) const {
-  if (count > length_ - position_) ThrowMalformed("packet too short");
-}
+void PacketReader::TooShort() { ThrowMalformed("packet too short"); }
 
 void PacketReader::SetPosition(size_t position) {
   if (position > length_) ThrowMalformed("position beyond the packet");
   position_ = position;
-}
-
-void PacketReader::Skip(size_t count) {
-  Need(count);
-  position_ += count;
-}
-
-uint8_t PacketReader::ReadByte() {
-  Need(1);
-  return data_[position_++];
-}
-
-uint16_t PacketReader::ReadUInt16() {
-  Need(2);
-  const uint8_t* p = data_ + position_;
-  position_ += 2;
-  return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-
-uint32_t PacketReader::ReadInt24() {
-  Need(3);
-  const uint8_t* p = data_ + position_;
-  position_ += 3;
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16);
-}
-
-uint32_t PacketReader::ReadUInt32() {
-  Need(4);
-  const uint8_t* p = data_ + position_;
-  position_ += 4;
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
 }
 
 uint64_t PacketReader::ReadUInt64() {
@@ -110,6 +76,21 @@ int64_t PacketReader::ReadFieldLength() {
     }
     default:
       ThrowMalformed("length prefix 255");
+  }
+}
+
+uint64_t PacketReader::ReadFieldNumber() {
+  const uint8_t b = ReadByte();
+  if (b <= 250) return b;
+  switch (b) {
+    case 252:
+      return ReadUInt16();
+    case 253:
+      return ReadInt24();
+    case 254:
+      return ReadUInt64();
+    default:
+      ThrowMalformed(b == 251 ? "NULL in place of a number" : "length prefix 255");
   }
 }
 

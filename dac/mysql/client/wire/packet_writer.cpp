@@ -42,6 +42,13 @@ void PacketWriter::WriteFieldLength(uint64_t value) {
   }
 }
 
+uint8_t* PacketWriter::Extend(size_t count) {
+  const int at = stream_->GetPosition();
+  if (count > static_cast<size_t>(INT32_MAX - at)) throw EMySqlException(kCrNetPacketTooLarge);
+  stream_->SetPosition(at + static_cast<int>(count));
+  return stream_->GetBuffer().data() + at;
+}
+
 void PacketWriter::WriteBytes(const uint8_t* bytes, size_t count) {
   if (count == 0) return;
   // A logical packet holds at most what a MemoryStream can index.

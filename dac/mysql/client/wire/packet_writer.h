@@ -34,6 +34,10 @@ class PacketWriter {
   void WriteBytes(const uint8_t* bytes, size_t count);
   void WriteBytes(const TBytes& bytes) { WriteBytes(bytes.data(), bytes.size()); }
   void WriteBytes(const std::string& text) { WriteBytes(reinterpret_cast<const uint8_t*>(text.data()), text.size()); }
+  // Room for count bytes at the position, which moves past them; the
+  // caller fills them before anything else is written. 2020 beyond what a
+  // packet can hold.
+  uint8_t* Extend(size_t count);
 
  private:
   void WriteLittleEndian(uint64_t value, int size);

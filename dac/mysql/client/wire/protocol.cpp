@@ -44,15 +44,23 @@ ServerGreeting ParseGreeting(const uint8_t* data, size_t length) {
   reader.ReadBytes(greeting.scramble.data(), 8);
   const size_t p = reader.Position();
   reader.Skip(1);  // filler
-  if (length >= p + 3) greeting.capabilities = reader.ReadUInt16();
-  if (length >= p + 6) {
+  // What may follow the filler: nothing (the oldest servers), the
+  // capabilities, or those with the character set, the status and 13 filler
+  // bytes (before 4.1), then the other 12 salt bytes (4.1 and later). A
+  // greeting that ends anywhere else was cut short.
+  const size_t rest = length - p;
+  if (rest == 2 || (rest > 3 && rest < 19)) ThrowMalformed("greeting cut short");
+  if (rest >= 3) greeting.capabilities = reader.ReadUInt16();
+  if (rest >= 19) {
     greeting.charset = reader.ReadByte();
     greeting.status = reader.ReadUInt16();
     greeting.has_status = true;
   }
-  // 13 filler bytes (extended capabilities and the like, not read), then
-  // the remaining 12 salt bytes.
-  if (length >= p + 31) {
+  // A server that checks the 4.1 scramble sends the whole salt for it.
+  if (rest > 19 && rest < 31) ThrowMalformed("greeting cut short in its salt");
+  if (rest == 19 && (greeting.capabilities & kClientSecureConnection))
+    ThrowMalformed("greeting without the rest of its salt");
+  if (rest >= 31) {
     reader.SetPosition(p + 19);
     reader.ReadBytes(greeting.scramble.data() + 8, kScrambleLength - 8);
     greeting.scramble_complete = true;
@@ -64,8 +72,8 @@ OkPacket ParseOkPacket(const uint8_t* data, size_t length, bool protocol41, bool
   PacketReader reader(data, length);
   if (reader.ReadByte() != 0) ThrowMalformed("not an OK packet");
   OkPacket ok;
-  ok.affected_rows = reader.ReadFieldLength();
-  ok.insert_id = reader.ReadFieldLength();
+  ok.affected_rows = reader.ReadFieldNumber();
+  ok.insert_id = reader.ReadFieldNumber();
   if ((protocol41 || transactions) && reader.Remaining() >= 2) {
     ok.server_status = reader.ReadUInt16();
     ok.has_status = true;

@@ -51,7 +51,8 @@ struct ServerGreeting {
   uint32_t thread_id = 0;
   // The salt, zero-filled where a short greeting leaves it out.
   TBytes scramble = TBytes(kScrambleLength, 0);
-  // All 20 salt bytes came: the server can check the 4.1 scramble.
+  // All 20 salt bytes came: the server can check the 4.1 scramble (a
+  // server with secure connection always sends them).
   bool scramble_complete = false;
   uint32_t capabilities = 0;
   // The character set and status are present.
@@ -59,12 +60,13 @@ struct ServerGreeting {
   uint8_t charset = 0;
   uint16_t status = 0;
 };
-// 2007 "Protocol mismatch" when the version byte is not 10.
+// 2007 "Protocol mismatch" when the version byte is not 10; 2027 for a
+// greeting cut short, one claiming secure connection among them.
 ServerGreeting ParseGreeting(const uint8_t* data, size_t length);
 
 struct OkPacket {
-  int64_t affected_rows = 0;
-  int64_t insert_id = 0;
+  uint64_t affected_rows = 0;
+  uint64_t insert_id = 0;
   bool has_status = false;
   uint16_t server_status = 0;
   bool has_warnings = false;

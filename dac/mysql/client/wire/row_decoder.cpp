@@ -1,5 +1,7 @@
 #include "dac/mysql/client/wire/row_decoder.h"
 
+#include <vector>
+
 #include "dac/framework/classes/exceptions.h"
 #include "dac/mysql/client/wire/packet_reader.h"
 
@@ -7,18 +9,20 @@ namespace dac {
 
 namespace {
 
-void PlaceValue(PacketReader& reader, TMySqlBind& bind) {
-  const int64_t length = reader.ReadValueLength();
-  if (length == NullLength) {
-    bind.is_null = true;
-    bind.offset = 0;
-    bind.length = 0;
-    return;
+// A length-coded value at pos, read the long way: its offset (or
+// TMySqlBinds::kNull) and length, and the position after it.
+size_t PlaceCoded(const uint8_t* row, size_t size, size_t pos, int32_t& offset, unsigned long& length) {
+  PacketReader reader(row, size, pos);
+  const int64_t n = reader.ReadValueLength();
+  if (n == NullLength) {
+    offset = TMySqlBinds::kNull;
+    length = 0;
+    return reader.Position();
   }
-  bind.is_null = false;
-  bind.offset = static_cast<int32_t>(reader.Position());
-  bind.length = static_cast<int32_t>(length);
-  reader.Skip(static_cast<size_t>(length));
+  offset = static_cast<int32_t>(reader.Position());
+  length = static_cast<unsigned long>(n);
+  reader.Skip(static_cast<size_t>(n));
+  return reader.Position();
 }
 
 }  // namespace
@@ -44,56 +48,80 @@ int BinaryValueSize(uint8_t type) {
 
 void DecodeTextRow(const uint8_t* row, int length, int field_count, TMySqlBinds& binds) {
   DAC_ASSERT(binds.Count() >= field_count, "fewer binds than fields");
-  const size_t size = static_cast<size_t>(length);
-  size_t pos = 0;
-  for (int i = 0; i < field_count; ++i) {
-    TMySqlBind& bind = binds[i];
-    bind.type = 0;
-    // Most values are shorter than 251 bytes: a one-byte length.
-    if (pos < size && row[pos] < 251) {
-      const size_t n = row[pos++];
-      if (n > size - pos) ThrowMalformed("value runs past the packet");
-      bind.is_null = false;
-      bind.offset = static_cast<int32_t>(pos);
-      bind.length = static_cast<int32_t>(n);
-      pos += n;
-      continue;
+  const uint8_t* at = row;
+  size_t left = static_cast<size_t>(length);
+  int32_t* offset = binds.Offsets();
+  unsigned long* size = binds.MutableLengths();
+  int32_t* const last = offset + field_count;
+  for (; offset != last; ++offset, ++size) {
+    if (left > 0) {
+      // Most values are shorter than 251 bytes: a one-byte length.
+      const size_t n = *at;
+      if (n < 251 && n < left) {
+        *offset = static_cast<int32_t>(at + 1 - row);
+        *size = n;
+        at += n + 1;
+        left -= n + 1;
+        continue;
+      }
+      if (n == 251) {
+        *offset = TMySqlBinds::kNull;
+        *size = 0;
+        ++at;
+        --left;
+        continue;
+      }
+      if (n < 251) ThrowMalformed("value runs past the packet");
     }
-    PacketReader reader(row, size, pos);
-    PlaceValue(reader, bind);
-    pos = reader.Position();
+    const size_t pos = PlaceCoded(row, static_cast<size_t>(length), static_cast<size_t>(at - row), *offset, *size);
+    at = row + pos;
+    left = static_cast<size_t>(length) - pos;
   }
   binds.SetBuffer(row, length);
 }
 
 void DecodeBinaryRow(const uint8_t* row, int length, const TMySqlFieldInfos& fields, int field_count,
                      TMySqlBinds& binds) {
-  DAC_ASSERT(binds.Count() >= field_count, "fewer binds than fields");
   if (fields.size() < static_cast<size_t>(field_count)) ThrowMalformed("row without its column descriptions");
-  PacketReader reader(row, static_cast<size_t>(length));
-  reader.Skip(1);
+  std::vector<uint8_t> types(fields.size());
+  for (size_t i = 0; i < fields.size(); ++i) types[i] = fields[i].type;
+  DecodeBinaryRow(row, length, types.data(), field_count, binds);
+}
+
+void DecodeBinaryRow(const uint8_t* row, int length, const uint8_t* types, int field_count, TMySqlBinds& binds) {
+  DAC_ASSERT(binds.Count() >= field_count, "fewer binds than fields");
+  const size_t size = static_cast<size_t>(length);
   const size_t bitmap_size = static_cast<size_t>(field_count + 9) / 8;
-  const size_t bitmap = reader.Position();
-  reader.Skip(bitmap_size);
+  if (size < 1 + bitmap_size) ThrowMalformed("packet too short");
+  const uint8_t* bitmap = row + 1;
+  size_t pos = 1 + bitmap_size;
+  int32_t* offsets = binds.Offsets();
+  unsigned long* lengths = binds.MutableLengths();
+  uint8_t* kinds = binds.Types();
   for (int i = 0; i < field_count; ++i) {
-    TMySqlBind& bind = binds[i];
-    bind.type = fields[static_cast<size_t>(i)].type;
+    const uint8_t type = types[i];
+    kinds[i] = type;
     const int bit = i + 2;
-    if (row[bitmap + static_cast<size_t>(bit / 8)] & (1u << (bit % 8))) {
-      bind.is_null = true;
-      bind.offset = 0;
-      bind.length = 0;
+    if (bitmap[bit / 8] & (1u << (bit % 8))) {
+      offsets[i] = TMySqlBinds::kNull;
+      lengths[i] = 0;
       continue;
     }
-    const int size = BinaryValueSize(bind.type);
-    if (size == 0) {
-      PlaceValue(reader, bind);
-      continue;
+    const size_t fixed = static_cast<size_t>(BinaryValueSize(type));
+    if (fixed > 0) {
+      if (fixed > size - pos) ThrowMalformed("packet too short");
+      offsets[i] = static_cast<int32_t>(pos);
+      lengths[i] = fixed;
+      pos += fixed;
+    } else if (pos < size && row[pos] < 251) {
+      const size_t n = row[pos++];
+      if (n > size - pos) ThrowMalformed("value runs past the packet");
+      offsets[i] = static_cast<int32_t>(pos);
+      lengths[i] = n;
+      pos += n;
+    } else {
+      pos = PlaceCoded(row, size, pos, offsets[i], lengths[i]);
     }
-    bind.is_null = false;
-    bind.offset = static_cast<int32_t>(reader.Position());
-    bind.length = size;
-    reader.Skip(static_cast<size_t>(size));
   }
   binds.SetBuffer(row, length);
 }

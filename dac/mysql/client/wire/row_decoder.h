@@ -18,6 +18,8 @@ void DecodeTextRow(const uint8_t* row, int length, int field_count, TMySqlBinds&
 // length-coded. Types come from the field descriptions.
 void DecodeBinaryRow(const uint8_t* row, int length, const TMySqlFieldInfos& fields, int field_count,
                      TMySqlBinds& binds);
+// The same with the fields' types given, field_count of them.
+void DecodeBinaryRow(const uint8_t* row, int length, const uint8_t* types, int field_count, TMySqlBinds& binds);
 
 // The byte size of a fixed-size binary value of the type, 0 for length-coded ones.
 int BinaryValueSize(uint8_t type);

@@ -1,5 +1,7 @@
 #include "dac/mysql/client/wire/statement_protocol.h"
 
+#include <cstring>
+#include <iterator>
 #include <vector>
 
 #include "dac/core/server/param_desc.h"
@@ -14,114 +16,193 @@ namespace dac {
 
 namespace {
 
-using Params = std::vector<const TParamDesc*>;
+// Small values gather here and go into the packet a few hundred bytes at a
+// time, rather than a call to the stream per value.
+class StagedBytes {
+ public:
+  explicit StagedBytes(PacketWriter& out) : out_(out) {}
+  ~StagedBytes() = default;
+  StagedBytes(const StagedBytes&) = delete;
+  StagedBytes& operator=(const StagedBytes&) = delete;
 
-// The items that have a placeholder: all but a leading function result.
-Params PlaceholderParams(const TParamDescs* params) {
-  Params out;
-  if (!params) return out;
-  const int first = params->Count() > 0 && params->Items(0)->GetParamType() == pdResult ? 1 : 0;
-  for (int i = first; i < params->Count(); ++i) out.push_back(params->Items(i));
-  return out;
-}
-
-TBytes ParamTypes(const Params& params) {
-  TBytes types;
-  types.reserve(params.size() * 2);
-  for (const TParamDesc* param : params) {
-    types.push_back(ConvertInternalTypeMySQLFormat(param->GetDataType()));
-    types.push_back(IsUnsignedParamType(param->GetDataType()) ? kParamUnsignedFlag : 0);
+  // Room for count bytes; a count beyond the staging area goes to the packet.
+  uint8_t* Room(size_t count) {
+    if (used_ + count > sizeof staged_) {
+      Flush();
+      if (count > sizeof staged_) return out_.Extend(count);
+    }
+    uint8_t* at = staged_ + used_;
+    used_ += count;
+    return at;
   }
-  return types;
+  void Byte(uint8_t value) { *Room(1) = value; }
+  // The low Size bytes, least significant first.
+  template <size_t Size>
+  void Little(uint64_t value) {
+    uint8_t* at = Room(Size);
+    for (size_t i = 0; i < Size; ++i) at[i] = static_cast<uint8_t>(value >> (8 * i));
+  }
+  void FieldLength(uint64_t value) {
+    if (value < 251) {
+      Byte(static_cast<uint8_t>(value));
+    } else if (value < 0x10000) {
+      Byte(252);
+      Little<2>(value);
+    } else if (value < 0x1000000) {
+      Byte(253);
+      Little<3>(value);
+    } else {
+      Byte(254);
+      Little<8>(value);
+    }
+  }
+  void Bytes(const void* bytes, size_t count) {
+    if (count == 0) return;
+    if (used_ + count <= sizeof staged_) {
+      std::memcpy(staged_ + used_, bytes, count);
+      used_ += count;
+      return;
+    }
+    Flush();
+    out_.WriteBytes(static_cast<const uint8_t*>(bytes), count);
+  }
+  void Flush() {
+    if (used_ == 0) return;
+    std::memcpy(out_.Extend(used_), staged_, used_);
+    used_ = 0;
+  }
+
+ private:
+  PacketWriter& out_;
+  uint8_t staged_[512];
+  size_t used_ = 0;
+};
+
+// The index of the first item with a placeholder: a leading function result has none.
+int FirstPlaceholder(const TParamDescs& params) {
+  return params.Count() > 0 && params.Items(0)->GetParamType() == pdResult ? 1 : 0;
 }
 
-void WriteDate(PacketWriter& out, DateTime value) {
-  const MYSQL_TIME t = DateTimeToMYSQL_TIME(value);
-  out.WriteByte(4);
-  out.WriteInt16(static_cast<int32_t>(t.year));
-  out.WriteByte(static_cast<uint8_t>(t.month));
-  out.WriteByte(static_cast<uint8_t>(t.day));
+// The items with a placeholder, looked up once.
+class Placeholders {
+ public:
+  Placeholders(const TParamDescs& params, int first) : count_(params.Count() - first) {
+    if (count_ > static_cast<int>(std::size(few_))) {
+      many_.resize(static_cast<size_t>(count_));
+      items_ = many_.data();
+    }
+    for (int i = 0; i < count_; ++i) items_[i] = params.Items(first + i);
+  }
+  Placeholders(const Placeholders&) = delete;
+  Placeholders& operator=(const Placeholders&) = delete;
+
+  int Count() const { return count_; }
+  const TParamDesc& operator[](int index) const { return *items_[index]; }
+
+ private:
+  int count_;
+  const TParamDesc* few_[32];
+  std::vector<const TParamDesc*> many_;
+  const TParamDesc** items_ = few_;
+};
+
+void FillTypes(const Placeholders& params, TBytes& types) {
+  types.resize(static_cast<size_t>(params.Count()) * 2);
+  uint8_t* at = types.data();
+  for (int i = 0; i < params.Count(); ++i) {
+    const uint16_t data_type = params[i].GetDataType();
+    *at++ = ConvertInternalTypeMySQLFormat(data_type);
+    *at++ = IsUnsignedParamType(data_type) ? kParamUnsignedFlag : 0;
+  }
 }
 
-void WriteDateTime(PacketWriter& out, DateTime value) {
+void WriteDate(StagedBytes& out, DateTime value) {
   const MYSQL_TIME t = DateTimeToMYSQL_TIME(value);
-  out.WriteByte(11);
-  out.WriteInt16(static_cast<int32_t>(t.year));
-  for (uint32_t part : {t.month, t.day, t.hour, t.minute, t.second}) out.WriteByte(static_cast<uint8_t>(part));
-  out.WriteInt32(static_cast<int32_t>(t.second_part));
+  uint8_t* at = out.Room(5);
+  at[0] = 4;
+  at[1] = static_cast<uint8_t>(t.year);
+  at[2] = static_cast<uint8_t>(t.year >> 8);
+  at[3] = static_cast<uint8_t>(t.month);
+  at[4] = static_cast<uint8_t>(t.day);
+}
+
+void WriteDateTime(StagedBytes& out, DateTime value) {
+  const MYSQL_TIME t = DateTimeToMYSQL_TIME(value);
+  uint8_t* at = out.Room(12);
+  at[0] = 11;
+  at[1] = static_cast<uint8_t>(t.year);
+  at[2] = static_cast<uint8_t>(t.year >> 8);
+  at[3] = static_cast<uint8_t>(t.month);
+  at[4] = static_cast<uint8_t>(t.day);
+  at[5] = static_cast<uint8_t>(t.hour);
+  at[6] = static_cast<uint8_t>(t.minute);
+  at[7] = static_cast<uint8_t>(t.second);
+  for (int i = 0; i < 4; ++i) at[8 + i] = static_cast<uint8_t>(t.second_part >> (8 * i));
 }
 
 // A time is a signed span of days: its sign, whole days and the rest, so
 // that -01:30 and 36:00 arrive as they are.
-void WriteTime(PacketWriter& out, double value) {
+void WriteTime(StagedBytes& out, double value) {
   const MYSQL_TIME t = TimeSpanToMYSQL_TIME(value);
-  out.WriteByte(12);
-  out.WriteBool(t.neg);
-  out.WriteInt32(static_cast<int32_t>(t.day));
-  for (uint32_t part : {t.hour, t.minute, t.second}) out.WriteByte(static_cast<uint8_t>(part));
-  out.WriteInt32(static_cast<int32_t>(t.second_part));
+  out.Byte(12);
+  out.Byte(t.neg ? 1 : 0);
+  out.Little<4>(t.day);
+  out.Byte(static_cast<uint8_t>(t.hour));
+  out.Byte(static_cast<uint8_t>(t.minute));
+  out.Byte(static_cast<uint8_t>(t.second));
+  out.Little<4>(t.second_part);
 }
 
-void WriteLengthCoded(PacketWriter& out, const std::string& bytes) {
-  out.WriteFieldLength(bytes.size());
-  out.WriteBytes(bytes);
+void WriteLengthCoded(StagedBytes& out, const std::string& bytes) {
+  out.FieldLength(bytes.size());
+  out.Bytes(bytes.data(), bytes.size());
 }
 
 // Text and byte values, a blob's pieces as they are.
-void WriteBytesValue(PacketWriter& out, const TParamDesc& param, bool use_unicode) {
+void WriteBytesValue(StagedBytes& out, const TParamDesc& param, bool use_unicode) {
   const BytesParamValue value = BytesParamValueOf(param, use_unicode);
   if (!value.pieces) {
     WriteLengthCoded(out, value.bytes);
     return;
   }
-  out.WriteFieldLength(value.pieces->GetDataSize());
+  out.FieldLength(value.pieces->GetDataSize());
   for (PPieceHeader piece = value.pieces->FirstPiece(); piece; piece = NextPiece(piece))
-    out.WriteBytes(PieceData(piece), piece->used);
+    out.Bytes(PieceData(piece), piece->used);
 }
 
-void WriteValue(PacketWriter& out, const TParamDesc& param, bool use_unicode) {
-  const Variant value = param.GetValue();
+void WriteValue(StagedBytes& out, const TParamDesc& param, bool use_unicode) {
   switch (param.GetDataType()) {
     case dtInt8:
-      out.WriteByte(static_cast<uint8_t>(value.AsInt8()));
-      break;
+      return out.Byte(static_cast<uint8_t>(param.GetValue().AsInt8()));
     case dtBoolean:
-      out.WriteBool(value.AsBoolean());
-      break;
+      return out.Byte(param.GetValue().AsBoolean() ? 1 : 0);
     case dtSmallint:
-      out.WriteInt16(value.AsInt16());
-      break;
+      return out.Little<2>(static_cast<uint16_t>(param.GetValue().AsInt16()));
     case dtWord:
-      out.WriteInt32(static_cast<int32_t>(value.AsUInt16()));
-      break;
+      return out.Little<4>(param.GetValue().AsUInt16());
     case dtInteger:
-      out.WriteInt32(value.AsInt32());
-      break;
+      return out.Little<4>(static_cast<uint32_t>(param.GetValue().AsInt32()));
     case dtUInt32:
-      out.WriteInt32(static_cast<int32_t>(value.AsUInt32()));
-      break;
+      return out.Little<4>(param.GetValue().AsUInt32());
     case dtLargeint:
-      out.WriteInt64(value.AsInt64());
-      break;
-    case dtFloat:
-      out.WriteDouble(value.AsDouble());
-      break;
+      return out.Little<8>(static_cast<uint64_t>(param.GetValue().AsInt64()));
+    case dtFloat: {
+      const double number = param.GetValue().AsDouble();
+      uint64_t bits;
+      std::memcpy(&bits, &number, sizeof bits);
+      return out.Little<8>(bits);
+    }
     case dtDate:
-      WriteDate(out, value.AsDateTime());
-      break;
+      return WriteDate(out, param.GetValue().AsDateTime());
     case dtTime:
-      WriteTime(out, value.AsDateTime());
-      break;
+      return WriteTime(out, param.GetValue().AsDateTime());
     case dtDateTime:
-      WriteDateTime(out, value.AsDateTime());
-      break;
+      return WriteDateTime(out, param.GetValue().AsDateTime());
     case dtBCD:
     case dtFmtBCD:
-      WriteLengthCoded(out, BCDParamDescToStr(param));
-      break;
+      return WriteLengthCoded(out, BCDParamDescToStr(param));
     default:
-      WriteBytesValue(out, param, use_unicode);
-      break;
+      return WriteBytesValue(out, param, use_unicode);
   }
 }
 
@@ -141,25 +222,47 @@ PrepareOk ParsePrepareOk(const uint8_t* data, size_t length) {
   return ok;
 }
 
-TBytes BuildExecute(PacketWriter& out, const ExecuteRequest& request) {
-  const Params params = PlaceholderParams(request.params);
-  const bool with_params = request.param_count > 0 && params.size() == static_cast<size_t>(request.param_count);
+void BuildExecute(PacketWriter& out, const ExecuteRequest& request, TBytes& types) {
+  static const TBytes kNoTypes;
+  const TBytes& sent_last = request.types_sent_last ? *request.types_sent_last : kNoTypes;
+  const int count = request.params ? request.params->Count() - FirstPlaceholder(*request.params) : 0;
+  const bool with_params = request.param_count > 0 && count == request.param_count;
+  StagedBytes staged(out);
+  staged.Little<4>(request.statement_id);
+  staged.Byte(0);
+  staged.Little<4>(1);
+  if (!with_params) {
+    types = sent_last;
+    staged.Flush();
+    return;
+  }
+  const Placeholders params(*request.params, FirstPlaceholder(*request.params));
   // Checked before anything is written: a type without an encoding sends nothing.
-  const TBytes types = with_params ? ParamTypes(params) : request.types_sent_last;
-  out.WriteInt32(static_cast<int32_t>(request.statement_id));
-  out.WriteByte(0);
-  out.WriteInt32(1);
-  if (!with_params) return types;
+  FillTypes(params, types);
+  // The NULL flags are asked for once, and kept for the values below.
+  const size_t bitmap_size = (static_cast<size_t>(count) + 7) / 8;
+  uint8_t few[64];
+  std::vector<uint8_t> many;
+  uint8_t* nulls = few;
+  if (bitmap_size > sizeof few) {
+    many.resize(bitmap_size);
+    nulls = many.data();
+  }
+  std::memset(nulls, 0, bitmap_size);
+  for (int i = 0; i < count; ++i)
+    if (params[i].GetNull()) nulls[i / 8] |= static_cast<uint8_t>(1u << (i % 8));
+  staged.Bytes(nulls, bitmap_size);
+  const bool changed = types != sent_last;
+  staged.Byte(changed ? 1 : 0);
+  if (changed) staged.Bytes(types.data(), types.size());
+  for (int i = 0; i < count; ++i)
+    if (!(nulls[i / 8] & (1u << (i % 8)))) WriteValue(staged, params[i], request.use_unicode);
+  staged.Flush();
+}
 
-  TBytes bitmap((params.size() + 7) / 8, 0);
-  for (size_t i = 0; i < params.size(); ++i)
-    if (params[i]->GetNull()) bitmap[i / 8] |= static_cast<uint8_t>(1u << (i % 8));
-  out.WriteBytes(bitmap);
-  const bool changed = types != request.types_sent_last;
-  out.WriteBool(changed);
-  if (changed) out.WriteBytes(types);
-  for (const TParamDesc* param : params)
-    if (!param->GetNull()) WriteValue(out, *param, request.use_unicode);
+TBytes BuildExecute(PacketWriter& out, const ExecuteRequest& request) {
+  TBytes types;
+  BuildExecute(out, request, types);
   return types;
 }
 

@@ -31,8 +31,8 @@ struct ExecuteRequest {
   // and is skipped.
   const TParamDescs* params = nullptr;
   // What the last execute that went out sent: two bytes per parameter, the
-  // MySQL type and the unsigned flag.
-  TBytes types_sent_last;
+  // MySQL type and the unsigned flag. Null: nothing yet.
+  const TBytes* types_sent_last = nullptr;
   // Text parameters go out as UTF-8.
   bool use_unicode = false;
 };
@@ -40,10 +40,12 @@ struct ExecuteRequest {
 // Everything after the command byte: the statement id, no cursor, one
 // iteration; then, when the parameters match the placeholders, the NULL
 // bitmap, the new-types byte, the types when they changed, and the values
-// that are not NULL. Returns the types this packet leaves on the server, to
-// be kept once it has gone out. A data type without an encoding fails
-// before anything is written; a value that does not convert to its type
-// raises EConvertError.
+// that are not NULL. types receives the types this packet leaves on the
+// server, to be kept once it has gone out. A data type without an encoding
+// fails before anything is written; a value that does not convert to its
+// type raises EConvertError. Each value is read once (GetValue).
+void BuildExecute(PacketWriter& out, const ExecuteRequest& request, TBytes& types);
+// The same, the types returned.
 TBytes BuildExecute(PacketWriter& out, const ExecuteRequest& request);
 
 }  // namespace dac

@@ -34,6 +34,12 @@ struct ServerSettings {
   std::string client_key;
   std::string other_ca;
   std::string x509_user;
+  // Certificates with their keys that the CA above signed for other names:
+  // for elsewhere.invalid, and for 127.0.0.1 by common name only.
+  std::string elsewhere_cert;
+  std::string elsewhere_key;
+  std::string common_name_cert;
+  std::string common_name_key;
 };
 
 // The settings from VARNEL_MYSQL_*; nullopt when they are absent.
@@ -58,6 +64,10 @@ inline std::optional<ServerSettings> TestServer() {
   s.client_key = env("VARNEL_MYSQL_SSL_CLIENT_KEY");
   s.other_ca = env("VARNEL_MYSQL_SSL_OTHER_CA");
   s.x509_user = env("VARNEL_MYSQL_X509_USER");
+  s.elsewhere_cert = env("VARNEL_MYSQL_SSL_ELSEWHERE_CERT");
+  s.elsewhere_key = env("VARNEL_MYSQL_SSL_ELSEWHERE_KEY");
+  s.common_name_cert = env("VARNEL_MYSQL_SSL_COMMON_NAME_CERT");
+  s.common_name_key = env("VARNEL_MYSQL_SSL_COMMON_NAME_KEY");
   return s;
 }
 

@@ -173,9 +173,31 @@ TEST(EmbeddedParamsTest, CleaningDataFolderAndLockName) {
   EXPECT_EQ(EmbeddedDataFolder({"--basedir=/srv/db", "--DATADIR=/var/x/../y"}), "/var/y");
   EXPECT_EQ(EmbeddedDataFolder({"--datadir=rel"}), plat::AbsolutePath("rel"));
   EXPECT_EQ(EmbeddedDataFolder({"--no-defaults"}), "");
+  // The server takes the last of a repeated option, and so does the lock.
+  EXPECT_EQ(EmbeddedDataFolder({"--datadir=/first", "--basedir=/b", "--datadir=/last"}), "/last");
   EXPECT_EQ(EmbeddedLockName(" C:\\mysql\\data "), "c  mysql data");
   EXPECT_EQ(EmbeddedLockName("/Srv/Db"), " srv db");
   EXPECT_THROW(EmbeddedLockName("  "), EAssertionFailed);
+}
+
+// The server is told the data folder that is locked, absolute: it would
+// take a relative one from its base folder, not from the working folder.
+TEST(EmbeddedParamsTest, TheServerGetsTheFolderThatIsLocked) {
+  using Lines = std::vector<std::string>;
+  struct Case {
+    const char* name;
+    Lines lines;
+    Lines server;
+  };
+  const std::string here = plat::AbsolutePath("rel");
+  const Case cases[] = {
+      {"relative", {"--no-defaults", "--datadir=rel", "--port=0"}, {"--no-defaults", "--port=0", "--datadir=" + here}},
+      {"absolute, repeated", {"--datadir=/a", "--DataDir=/b"}, {"--datadir=/b"}},
+      {"from the base folder", {"--basedir=/srv/db"}, {"--basedir=/srv/db", "--datadir=/srv/db/data"}},
+      {"none", {"--no-defaults"}, {"--no-defaults"}},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(EmbeddedServerLines(c.lines, EmbeddedDataFolder(c.lines)), c.server) << c.name;
 }
 
 }  // namespace

@@ -140,5 +140,112 @@ TEST_P(ApiRoundTripTest, BlobsOfSeveralPiecesAndSeveralPackets) {
   }
 }
 
+// The server's SQLSTATE reaches the caller of every API, for statements
+// run as text and prepared alike; a success reads 00000.
+TEST_P(ApiRoundTripTest, ErrorsCarryTheServersState) {
+  struct Case {
+    const char* sql;
+    uint32_t code;
+    const char* state;
+  };
+  const Case cases[] = {
+      {"SELECT * FROM no_such_table", 1146, "42S02"},
+      {"SELECT no_such_column", 1054, "42S22"},
+      {"SELEC 1", 1064, "42000"},
+      {"SELECT 1", 0, "00000"},
+  };
+  const PMySqlCon con = latin1_->get();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.sql);
+    const std::string sql = c.sql;
+    api().mysql_real_query(con, sql, static_cast<uint32_t>(sql.size()));
+    EXPECT_EQ(api().mysql_errno(con), c.code);
+    EXPECT_EQ(api().mysql_sqlstate(con), c.state);
+    FetchAll(api(), con);
+    ApiStatement stmt(api(), con);
+    stmt.Prepare(sql);
+    EXPECT_EQ(api().mysql_stmt_errno(stmt.get()), c.code);
+    EXPECT_EQ(api().mysql_stmt_sqlstate(stmt.get()), c.state);
+  }
+}
+
+// A prepared procedure call gives each of its results in turn, then the
+// status that ends it; closing or executing again in the middle leaves the
+// connection ready for the next command.
+TEST_P(ApiRoundTripTest, PreparedProcedureCallsGiveEveryResult) {
+  const PMySqlCon con = latin1_->get();
+  ApiQuery(api(), con,
+           "CREATE OR REPLACE PROCEDURE rt_results() BEGIN SELECT 1, 'a'; SELECT 2, 'b' UNION SELECT 3, 'c'; "
+           "SELECT 'no rows' FROM DUAL WHERE 0; END");
+  const std::vector<Rows> expected = {{Row{"1", "a"}}, {Row{"2", "b"}, Row{"3", "c"}}, {}};
+  ApiStatement call(api(), con);
+  ASSERT_EQ(call.Prepare("CALL rt_results()"), 0) << call.error();
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    ASSERT_EQ(call.Execute(TParamDescs()), 0) << call.error();
+    std::vector<Rows> results;
+    int32_t next = 0;
+    for (; next == 0; next = api().mysql_stmt_next_result(call.get()))
+      if (api().mysql_stmt_field_count(call.get()) > 0) results.push_back(call.FetchAll());
+    EXPECT_EQ(next, -1) << call.error();
+    EXPECT_EQ(results, expected);
+    EXPECT_EQ(ApiQuery(api(), con, "SELECT 'ready'"), Rows{Row{"ready"}});
+  }
+  // Left after its first result: executing again, or closing, reads past
+  // the rest; the close reaches the server.
+  const auto closes = [&] {
+    const Rows status = ApiQuery(api(), con, "SHOW SESSION STATUS LIKE 'Com_stmt_close'");
+    return status.size() == 1 && status[0][1] ? *status[0][1] : "<none>";
+  };
+  const std::string closes_before = closes();
+  for (const bool close : {false, true}) {
+    SCOPED_TRACE(close ? "closed" : "executed again");
+    ApiStatement again(api(), con);
+    ASSERT_EQ(again.Prepare("CALL rt_results()"), 0) << again.error();
+    ASSERT_EQ(again.Execute(TParamDescs()), 0) << again.error();
+    EXPECT_EQ(again.FetchAll(), expected[0]);
+    if (!close) {
+      ASSERT_EQ(again.Execute(TParamDescs()), 0) << again.error();
+      EXPECT_EQ(again.FetchAll(), expected[0]);
+      while (api().mysql_stmt_next_result(again.get()) == 0) {
+      }
+    }
+  }
+  EXPECT_EQ(std::stoi(closes()), std::stoi(closes_before) + 2);
+  EXPECT_EQ(api().mysql_errno(con), 0u);
+  EXPECT_EQ(ApiQuery(api(), con, "SELECT 'still ready'"), Rows{Row{"still ready"}});
+  // An error in a later result ends the call with it.
+  ApiQuery(api(), con, "CREATE OR REPLACE PROCEDURE rt_failing() BEGIN SELECT 1; SELECT * FROM no_such_table; END");
+  ApiStatement failing(api(), con);
+  ASSERT_EQ(failing.Prepare("CALL rt_failing()"), 0) << failing.error();
+  ASSERT_EQ(failing.Execute(TParamDescs()), 0) << failing.error();
+  EXPECT_EQ(failing.FetchAll(), Rows{Row{"1"}});
+  EXPECT_GT(api().mysql_stmt_next_result(failing.get()), 0);
+  EXPECT_EQ(api().mysql_stmt_errno(failing.get()), 1146u);
+  EXPECT_EQ(api().mysql_stmt_sqlstate(failing.get()), "42S02");
+  EXPECT_EQ(ApiQuery(api(), con, "SELECT 'after the error'"), Rows{Row{"after the error"}});
+}
+
+// An AUTO_INCREMENT beyond 2^63 is an insert id like any other; a spatial
+// column comes through a prepared statement as its bytes.
+TEST_P(ApiRoundTripTest, UnsignedInsertIdsAndSpatialColumns) {
+  const PMySqlCon con = latin1_->get();
+  ApiQuery(api(), con, "DROP TEMPORARY TABLE IF EXISTS rt_ids");
+  ApiQuery(api(), con,
+           "CREATE TEMPORARY TABLE rt_ids (id BIGINT UNSIGNED AUTO_INCREMENT PRIMARY KEY, g GEOMETRY) "
+           "AUTO_INCREMENT = 18446744073709551610");
+  ApiQuery(api(), con, "INSERT INTO rt_ids (g) VALUES (ST_GeomFromText('POINT(1 2)'))");
+  EXPECT_EQ(api().mysql_insert_id(con), 18446744073709551610u);
+  ApiQuery(api(), con, "INSERT INTO rt_ids (g) VALUES (NULL)");
+  EXPECT_EQ(api().mysql_insert_id(con), 18446744073709551611u);
+  const std::string sql = "SELECT id, g, ST_AsText(g) FROM rt_ids ORDER BY id";
+  const Rows text = ApiQuery(api(), con, sql);
+  ASSERT_EQ(text.size(), 2u);
+  EXPECT_EQ(text[0][2], "POINT(1 2)");
+  ApiStatement select(api(), con);
+  ASSERT_EQ(select.Prepare(sql), 0) << select.error();
+  ASSERT_EQ(select.Execute(TParamDescs()), 0) << select.error();
+  EXPECT_EQ(select.FetchAll(), text);
+}
 
 }  // namespace dac::testing

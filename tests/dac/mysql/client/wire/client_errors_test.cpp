@@ -85,6 +85,23 @@ TEST(ClientRecordsTest, NumericFieldsAndFlags) {
   EXPECT_EQ(f.decimals, 2);
 }
 
+TEST(ClientErrorsTest, SqlStateOfServerAndClientErrors) {
+  struct Case {
+    int32_t code;
+    std::string message;
+    const char* state;
+  };
+  const Case cases[] = {
+      {0, "", "00000"},
+      {1146, "\r\n#42S02Table 't.x' doesn't exist", "42S02"},
+      {3024, "#HY000Query execution was interrupted", "HY000"},
+      {1045, "\r\nAccess denied (a pre-4.1 server sends no state)", "HY000"},
+      {1064, "\r\n#4200", "HY000"},
+      {kCrServerLost, "Lost connection to MySQL server during query\r\n#08S01 not a state", "HY000"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(SqlStateOf(c.code, c.message), c.state) << c.code << " " << c.message;
+}
+
 TEST(ClientRecordsTest, DateTimeToMysqlTime) {
   plat::DateTime value;
   ASSERT_TRUE(plat::TryEncodeDateTime(2004, 2, 29, 13, 45, 10, 250, value));

@@ -77,14 +77,14 @@ TEST(ProtocolTest, CapturesParseToTheirValues) {
   EXPECT_EQ(g.capabilities, 0xF7FFu);
   EXPECT_TRUE(g.scramble_complete);
   EXPECT_EQ(g.scramble, TBytes(kSalt, kSalt + 20));
-  const TBytes short_greeting = testing::Greeting(0xF7FF, kSalt, false);
+  const TBytes short_greeting = testing::Greeting(0xF7FF & ~kClientSecureConnection, kSalt, false);
   EXPECT_FALSE(ParseGreeting(short_greeting.data(), short_greeting.size()).scramble_complete);
 
   const std::vector<Capture> captures = Captures();
   const TBytes& ok_bytes = captures[1].packet;
   const OkPacket ok = ParseOkPacket(ok_bytes.data(), ok_bytes.size(), true, true);
-  EXPECT_EQ(ok.affected_rows, 3);
-  EXPECT_EQ(ok.insert_id, 10000);
+  EXPECT_EQ(ok.affected_rows, 3u);
+  EXPECT_EQ(ok.insert_id, 10000u);
   EXPECT_EQ(ok.server_status, 0x22);
   EXPECT_EQ(ok.warning_count, 1);
   EXPECT_EQ(ok.info, "Records: 3");
@@ -147,6 +147,43 @@ TEST(ProtocolTest, OutOfRangeValuesAreMalformed) {
       EXPECT_EQ(e.Message().rfind("Malformed packet", 0), 0u) << name << ": " << e.Message();
     }
   }
+}
+
+// A greeting may end after the filler byte (the oldest servers), after the
+// capabilities, after the 13 filler bytes of the servers before 4.1, or
+// after the whole salt; anywhere else it was cut short, and a server that
+// claims secure connection must send the whole salt.
+TEST(ProtocolTest, GreetingsCutShortAreMalformedWhateverTheyClaim) {
+  for (const bool secure : {true, false}) {
+    const TBytes whole = testing::Greeting(secure ? 0xF7FF : 0xF7FF & ~kClientSecureConnection, kSalt);
+    const size_t salt_end = 1 + 19 + 4 + 8;  // version byte, version text, thread id, first salt part
+    for (size_t n = salt_end; n <= whole.size(); ++n) {
+      const size_t rest = n - salt_end;
+      const bool sound = rest == 1 || rest == 3 || (rest == 19 && !secure) || rest >= 31;
+      SCOPED_TRACE(std::string(secure ? "secure connection" : "old server") + ", " + std::to_string(n) + " bytes");
+      try {
+        const ServerGreeting g = ParseGreeting(whole.data(), n);
+        EXPECT_TRUE(sound);
+        EXPECT_EQ(g.scramble_complete, rest >= 31);
+        EXPECT_EQ(g.has_status, rest >= 19);
+      } catch (const EMySqlException& e) {
+        EXPECT_FALSE(sound) << e.Message();
+        EXPECT_EQ(e.ErrorCode(), kCrMalformedPacket);
+      }
+    }
+  }
+}
+
+// Affected rows and insert ids take the whole unsigned range: an
+// AUTO_INCREMENT past 2^63 is an ordinary id.
+TEST(ProtocolTest, OkPacketNumbersAreUnsigned) {
+  const uint8_t ok[] = {0x00, 0xFE, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                        0xFE, 0xFA, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x02, 0x00, 0x00, 0x00};
+  const OkPacket parsed = ParseOkPacket(ok, sizeof ok, true, true);
+  EXPECT_EQ(parsed.affected_rows, UINT64_MAX);
+  EXPECT_EQ(parsed.insert_id, 18446744073709551610u);
+  const uint8_t null_id[] = {0x00, 0x01, 0xFB, 0x02, 0x00, 0x00, 0x00};
+  EXPECT_EQ(testing::ErrorCodeOf([&] { ParseOkPacket(null_id, sizeof null_id, true, true); }), kCrMalformedPacket);
 }
 
 TEST(ProtocolTest, AuthRepliesByShapeAndSecureConnection) {

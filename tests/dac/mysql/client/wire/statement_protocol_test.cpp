@@ -36,7 +36,7 @@ Built Build(const TParamDescs& params, int placeholders, const TBytes& sent_last
   request.statement_id = 0x01020304;
   request.param_count = placeholders;
   request.params = &params;
-  request.types_sent_last = sent_last;
+  request.types_sent_last = &sent_last;
   request.use_unicode = unicode;
   Built built;
   built.types = BuildExecute(out, request);

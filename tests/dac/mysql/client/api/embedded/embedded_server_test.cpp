@@ -194,6 +194,27 @@ TEST(EmbeddedServerTest, ASecondProcessOnTheFolderIsRefusedAfterTwoSeconds) {
   EXPECT_EQ(after.status, 0);
 }
 
+// A relative data folder is the working folder's, for the lock and for the
+// server alike: the server starts on it (it would look for it in its base
+// folder otherwise), and a second process naming it absolutely is refused.
+TEST(EmbeddedServerTest, ARelativeDataFolderIsLockedAndOpenedAsTheSameFolder) {
+  REQUIRE_PRISTINE_DATA(data);
+  const fs::path root = fs::path(data.Folder()).parent_path();
+  const std::string stop = (root / "stop").string();
+  const std::string command = "cd '" + root.string() + "' && " + ProbePath() + " hold data " + stop + " 2>/dev/null";
+  FILE* holder = ::popen(command.c_str(), "r");
+  ASSERT_NE(holder, nullptr);
+  char line[64] = {};
+  ASSERT_NE(std::fgets(line, sizeof line, holder), nullptr);
+  EXPECT_STREQ(line, "ready\n");
+  const ProbeRun second = RunProbe("query " + data.Folder());
+  EXPECT_EQ(second.output.rfind("error: Cannot run second Embedded server instance for single data folder", 0), 0u)
+      << second.output;
+  { std::FILE* f = std::fopen(stop.c_str(), "w"); ASSERT_NE(f, nullptr); std::fclose(f); }
+  const int status = ::pclose(holder);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+
 TEST(EmbeddedServerTest, FailedStartsSayWhyAndLeaveNothingHeld) {
   REQUIRE_PRISTINE_DATA(data);
   const ProbeRun missing = RunProbe("query " + data.Folder() + "/no-such-folder");
