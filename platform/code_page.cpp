@@ -104,6 +104,8 @@ void AppendUtf16(std::u16string& out, char32_t cp) {
 
 }  // namespace
 
+char16_t AnsiCharToUtf16(char c) { return AnsiToCodePoint(c); }
+
 std::u16string AnsiToUtf16(std::string_view ansi) {
   std::u16string out;
   out.reserve(ansi.size());

@@ -1,6 +1,4 @@
 // TMemData: the cursor, record numbers, bookmarks and the filter verdicts.
-#include <algorithm>
-#include <cstdlib>
 #include <cstring>
 
 #include "dac/framework/classes/exceptions.h"
@@ -41,7 +39,18 @@ bool TMemData::PassesFilter(PItemHeader item) {
 }
 
 void TMemData::ClearItemsOmittedStatus() {
-  for (PItemHeader item = first_item_; item; item = item->Next) item->FilterResult = fsNotChecked;
+  order_.ForEach([](PItemHeader item) { item->FilterResult = fsNotChecked; });
+}
+
+void TMemData::RecountAll() {
+  // In list order, which after a sort is no longer memory order: the items
+  // ahead are fetched while this one is checked.
+  constexpr size_t kAhead = 8;
+  for (TItemPlace place = order_.FrontPlace(); place; place = order_.Next(place)) {
+    if (place.slot + kAhead < place.chunk->size) __builtin_prefetch(place.chunk->items[place.slot + kAhead]);
+    order_.SetVisible(place, !OmitRecord(TItemOrder::ItemAt(place)));
+  }
+  Counted();
 }
 
 void TMemData::SetFilterText(const std::string& value) {
@@ -52,7 +61,7 @@ void TMemData::SetFilterText(const std::string& value) {
 
 void TMemData::FilterUpdated() {
   ClearItemsOmittedStatus();
-  ReorderItems(nullptr, roFull);
+  RecountAll();
   eof_ = record_count_ == 0;
 }
 
@@ -67,18 +76,21 @@ void TMemData::SetFilterItemTypes(TItemTypes value) {
 bool TMemData::GetEOF() { return !current_item_ && eof_; }
 bool TMemData::GetBOF() { return !current_item_ && bof_; }
 int TMemData::GetRecordCount() { return record_count_; }
-int TMemData::GetRecordNo() { return current_item_ ? current_item_->Order + record_no_offset_ : 0; }
+
+int TMemData::GetRecordNo() {
+  return current_item_ ? static_cast<int>(order_.RecordNoOf(order_.Find(current_item_))) : 0;
+}
 
 void TMemData::SetToBegin() {
   current_item_ = nullptr;
   bof_ = true;
-  if (first_item_) eof_ = false;
+  if (!order_.Empty()) eof_ = false;
 }
 
 void TMemData::SetToEnd() {
   current_item_ = nullptr;
   eof_ = true;
-  if (first_item_) bof_ = false;
+  if (!order_.Empty()) bof_ = false;
 }
 
 void TMemData::GetRecord(void* rec_buf) {
@@ -100,124 +112,31 @@ void TMemData::Step(void* rec_buf, bool forward) {
   bool& reaching = forward ? eof_ : bof_;
   if (!current_item_ && reaching) return;
   if (!current_item_ && leaving) leaving = false;
-  auto next = [forward](PItemHeader item) { return forward ? item->Next : item->Prev; };
-  PItemHeader item = current_item_ ? next(current_item_) : (forward ? first_item_ : last_item_);
-  while (item && OmitRecord(item)) item = next(item);
-  if (!item) {
+  TItemPlace place;
+  if (current_item_) {
+    const TItemPlace here = order_.Find(current_item_);
+    place = forward ? order_.Next(here) : order_.Prior(here);
+  } else {
+    place = forward ? order_.FrontPlace() : order_.BackPlace();
+  }
+  place = order_.VisibleFrom(place, forward);
+  if (!place) {
     current_item_ = nullptr;
     reaching = true;
     return;
   }
-  SetCurrent(item);
+  SetCurrent(TItemOrder::ItemAt(place));
   if (rec_buf) GetRecord(rec_buf);
 }
 
 // ---- Record numbers ----
 
-PItemHeader TMemData::VisibleBefore(PItemHeader item) {
-  PItemHeader before = item->Prev;
-  while (before && OmitRecord(before)) before = before->Prev;
-  return before;
-}
-
-PItemHeader TMemData::VisibleAfter(PItemHeader item) {
-  PItemHeader after = item->Next;
-  while (after && OmitRecord(after)) after = after->Next;
-  return after;
-}
-
-void TMemData::ReorderItems(PItemHeader item, TReorderOption option) {
-  rec_no_cache_.clear();
-  if (option == roFull) {
-    record_count_ = 0;
-    record_no_offset_ = 0;
-    if (first_item_) NumberForward(first_item_);
-    return;
-  }
-  if (!item) return;
-  PItemHeader reference = item->Next ? item->Next : item->Prev;
-  if (reference && reference->Order <= (record_count_ + record_no_offset_) / 2) {
-    NumberBackward(item);
-  } else {
-    NumberForward(item);
-  }
-}
-
-void TMemData::NumberForward(PItemHeader item) {
-  // The rows in front keep their numbers; those from `item` on follow them.
-  PItemHeader before = VisibleBefore(item);
-  if (!before) record_no_offset_ = 0;
-  const int32_t first = before ? before->Order + 1 : 1;
-  record_count_ = first - 1 + NumberFrom(item, first) + record_no_offset_;
-}
-
-void TMemData::NumberBackward(PItemHeader item) {
-  // The rows behind keep their orders; the offset is set so that the first
-  // visible row is number 1, whatever the change was.
-  PItemHeader after = VisibleAfter(item);
-  const int32_t start = after ? after->Order - 1 : record_count_;
-  int32_t visible = 0;
-  for (PItemHeader i = item; i; i = i->Prev) {
-    const bool omitted = OmitRecord(i);
-    i->Order = omitted ? 0 : start - visible;
-    visible += omitted ? 0 : 1;
-  }
-  record_no_offset_ = visible - start;
-  if (!after) record_count_ = visible;
-}
-
-int32_t TMemData::NumberFrom(PItemHeader item, int32_t order) {
-  int32_t visible = 0;
-  for (PItemHeader i = item; i; i = i->Next) {
-    // A hidden row keeps no number another row could be taken for.
-    const bool omitted = OmitRecord(i);
-    i->Order = omitted ? 0 : order + visible;
-    visible += omitted ? 0 : 1;
-  }
-  return visible;
-}
-
-void TMemData::PrepareRecNoCache() {
-  if (!rec_no_cache_.empty()) return;
-  rec_no_cache_.reserve(static_cast<size_t>(std::max(record_count_, 0)));
-  for (PItemHeader item = first_item_; item; item = item->Next) {
-    if (!OmitRecord(item)) rec_no_cache_.push_back(item);
-  }
-}
-
 void TMemData::SetRecordNo(int n) {
-  if (!first_item_ || n < 1) return;
-  if (!rec_no_cache_.empty()) {
-    if (static_cast<size_t>(n) <= rec_no_cache_.size()) SetCurrent(rec_no_cache_[static_cast<size_t>(n) - 1]);
-    return;
+  if (order_.Empty() || n < 1) return;
+  while (n > record_count_ && Fetch(false)) {
   }
-  PItemHeader last = OmitRecord(last_item_) ? VisibleBefore(last_item_) : last_item_;
-  if (!last) return;
-  // Start from the nearest known number: the first row, the last or the
-  // current one (only a visible row has a number).
-  auto distance = [&](PItemHeader item) { return std::llabs(int64_t{item->Order} + record_no_offset_ - n); };
-  PItemHeader current = current_item_ && !OmitRecord(current_item_) ? current_item_ : nullptr;
-  const int64_t d_last = distance(last);
-  const int64_t d_current = current ? distance(current) : INT64_MAX;
-  PItemHeader start = first_item_;
-  if (!(d_last > n && n < d_current)) start = d_last < d_current ? last : current;
-  const bool forward = start == first_item_ || n > start->Order + record_no_offset_;
-  for (PItemHeader item = start; item;) {
-    if (!OmitRecord(item)) {
-      const int64_t number = int64_t{item->Order} + record_no_offset_;
-      if (number == n) {
-        SetCurrent(item);
-        return;
-      }
-      if (forward ? number > n : number < n) return;
-    }
-    if (!forward) {
-      item = item->Prev;
-      continue;
-    }
-    if (!item->Next) Fetch(false);
-    item = item->Next;
-  }
+  const TItemPlace place = order_.PlaceOfRecordNo(static_cast<size_t>(n));
+  if (place) SetCurrent(TItemOrder::ItemAt(place));
 }
 
 // ---- Bookmarks ----
@@ -225,14 +144,14 @@ void TMemData::SetRecordNo(int n) {
 bool TMemData::BookmarkedItemLive(const TRecBookmark& bookmark) const {
   // The address is checked before anything is read through it.
   return bookmark.RefreshIteration == refresh_iteration_ && bookmark.Item && block_man_.IsLiveItem(bookmark.Item) &&
-         bookmark.Item->Serial == bookmark.ItemSerial;
+         bookmark.Item->Serial() == bookmark.ItemSerial;
 }
 
 void TMemData::GetBookmark(TRecBookmark* bookmark) {
   DAC_ASSERT(bookmark, "No bookmark");
   bookmark->RefreshIteration = refresh_iteration_;
   bookmark->Item = current_item_;
-  bookmark->ItemSerial = current_item_ ? current_item_->Serial : 0;
+  bookmark->ItemSerial = current_item_ ? current_item_->Serial() : 0;
   bookmark->Order = current_item_ ? GetRecordNo() : -1;
 }
 

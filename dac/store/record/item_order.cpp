@@ -1,0 +1,365 @@
+#include "dac/store/record/item_order.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+#include "dac/framework/classes/exceptions.h"
+
+namespace dac {
+
+namespace {
+
+constexpr uint32_t kWords = TItemOrder::kChunkItems / 64;
+// A chunk this small joins a neighbour that has room for it.
+constexpr uint32_t kSmallChunk = TItemOrder::kChunkItems / 8;
+
+uint64_t Below(uint32_t bit) { return bit == 0 ? 0 : (~uint64_t{0} >> (64 - bit)); }
+
+// Bits [slot, size) move up by one; `value` goes into slot.
+void InsertBit(uint64_t* bits, uint32_t slot, uint32_t size, bool value) {
+  const uint32_t first = slot / 64;
+  const uint32_t last = std::min(size / 64, kWords - 1);
+  for (uint32_t w = last; w > first; --w) bits[w] = bits[w] << 1 | bits[w - 1] >> 63;
+  const uint64_t low = Below(slot % 64);
+  const uint64_t word = bits[first];
+  bits[first] = (word & low) | (word & ~low) << 1 | uint64_t{value} << (slot % 64);
+}
+
+// Bit slot goes; bits (slot, size) move down by one.
+void EraseBit(uint64_t* bits, uint32_t slot, uint32_t size) {
+  const uint32_t first = slot / 64;
+  const uint32_t last = (size - 1) / 64;
+  const uint64_t low = Below(slot % 64);
+  const uint64_t word = bits[first];
+  bits[first] = (word & low) | ((word >> 1) & ~low);
+  for (uint32_t w = first; w < last; ++w) {
+    bits[w] |= (bits[w + 1] & 1) << 63;
+    bits[w + 1] >>= 1;
+  }
+}
+
+uint32_t CountBelow(const uint64_t* bits, uint32_t slot) {
+  uint32_t n = 0;
+  for (uint32_t w = 0; w < slot / 64; ++w) n += static_cast<uint32_t>(std::popcount(bits[w]));
+  return n + static_cast<uint32_t>(std::popcount(bits[slot / 64] & Below(slot % 64)));
+}
+
+// The slot of the k-th (0-based) set bit.
+uint32_t Select(const uint64_t* bits, uint32_t k) {
+  for (uint32_t w = 0;; ++w) {
+    uint64_t word = bits[w];
+    const auto n = static_cast<uint32_t>(std::popcount(word));
+    if (k >= n) {
+      k -= n;
+      continue;
+    }
+    for (; k > 0; --k) word &= word - 1;
+    return w * 64 + static_cast<uint32_t>(std::countr_zero(word));
+  }
+}
+
+// The first set bit at or after `from` below `end`, or end.
+uint32_t NextSet(const uint64_t* bits, uint32_t from, uint32_t end) {
+  if (from >= end) return end;
+  uint32_t w = from / 64;
+  uint64_t word = bits[w] & ~Below(from % 64);
+  for (;;) {
+    if (word != 0) return std::min(end, w * 64 + static_cast<uint32_t>(std::countr_zero(word)));
+    if (++w * 64 >= end) return end;
+    word = bits[w];
+  }
+}
+
+// The last set bit at or before `from`, or UINT32_MAX.
+uint32_t PriorSet(const uint64_t* bits, uint32_t from) {
+  uint32_t w = from / 64;
+  uint64_t word = bits[w] & (Below(from % 64) | uint64_t{1} << (from % 64));
+  for (;;) {
+    if (word != 0) return w * 64 + 63 - static_cast<uint32_t>(std::countl_zero(word));
+    if (w == 0) return UINT32_MAX;
+    word = bits[--w];
+  }
+}
+
+}  // namespace
+
+TItemOrder::~TItemOrder() { Clear(); }
+
+void TItemOrder::Clear() {
+  for (TItemChunk* chunk : chunks_) delete chunk;
+  chunks_.clear();
+  by_id_.clear();
+  free_ids_.clear();
+  items_before_.clear();
+  visible_before_.clear();
+  counted_ = 0;
+  last_found_ = {};
+  size_ = visible_ = 0;
+}
+
+PItemHeader TItemOrder::Front() const { return size_ ? chunks_.front()->items[0] : nullptr; }
+PItemHeader TItemOrder::Back() const { return size_ ? chunks_.back()->items[chunks_.back()->size - 1] : nullptr; }
+
+TItemPlace TItemOrder::FrontPlace() const { return size_ ? TItemPlace{chunks_.front(), 0} : TItemPlace{}; }
+
+TItemPlace TItemOrder::BackPlace() const {
+  return size_ ? TItemPlace{chunks_.back(), chunks_.back()->size - 1} : TItemPlace{};
+}
+
+// ---- chunks ----
+
+TItemChunk* TItemOrder::NewChunk(size_t index) {
+  auto* chunk = new TItemChunk();
+  if (free_ids_.empty()) {
+    chunk->id = static_cast<uint32_t>(by_id_.size());
+    by_id_.push_back(chunk);
+  } else {
+    chunk->id = free_ids_.back();
+    free_ids_.pop_back();
+    by_id_[chunk->id] = chunk;
+  }
+  chunks_.insert(chunks_.begin() + static_cast<std::ptrdiff_t>(index), chunk);
+  items_before_.resize(chunks_.size());
+  visible_before_.resize(chunks_.size());
+  Renumber(index);
+  Touched(index);
+  return chunk;
+}
+
+void TItemOrder::DeleteChunk(size_t index) {
+  TItemChunk* chunk = chunks_[index];
+  if (last_found_.chunk == chunk) last_found_ = {};
+  by_id_[chunk->id] = nullptr;
+  free_ids_.push_back(chunk->id);
+  chunks_.erase(chunks_.begin() + static_cast<std::ptrdiff_t>(index));
+  items_before_.resize(chunks_.size());
+  visible_before_.resize(chunks_.size());
+  delete chunk;
+  Renumber(index);
+  Touched(index);
+}
+
+void TItemOrder::Renumber(size_t from) {
+  for (size_t i = from; i < chunks_.size(); ++i) chunks_[i]->index = static_cast<uint32_t>(i);
+}
+
+void TItemOrder::Split(size_t index) {
+  TItemChunk* left = chunks_[index];
+  TItemChunk* right = NewChunk(index + 1);
+  const uint32_t half = left->size / 2;
+  const uint32_t moved = left->size - half;
+  std::memcpy(right->items, left->items + half, moved * sizeof(PItemHeader));
+  for (uint32_t i = 0; i < moved; ++i) {
+    right->items[i]->Link = right->id;
+    if (left->Visible(half + i)) right->bits[i / 64] |= uint64_t{1} << (i % 64);
+  }
+  for (uint32_t w = half / 64; w < kWords; ++w) left->bits[w] &= w == half / 64 ? Below(half % 64) : 0;
+  right->size = moved;
+  right->visible = 0;
+  for (uint64_t word : right->bits) right->visible += static_cast<uint32_t>(std::popcount(word));
+  left->size = half;
+  left->visible -= right->visible;
+  if (last_found_.chunk == left) last_found_ = {};
+  Touched(index + 1);
+}
+
+void TItemOrder::MergeSmall(size_t index) {
+  TItemChunk* chunk = chunks_[index];
+  if (chunk->size >= kSmallChunk) return;
+  size_t left = 0;
+  if (index > 0 && chunks_[index - 1]->size + chunk->size <= kChunkItems) {
+    left = index - 1;
+  } else if (index + 1 < chunks_.size() && chunks_[index + 1]->size + chunk->size <= kChunkItems) {
+    left = index;
+  } else {
+    return;
+  }
+  TItemChunk* into = chunks_[left];
+  TItemChunk* from = chunks_[left + 1];
+  for (uint32_t i = 0; i < from->size; ++i) {
+    const uint32_t slot = into->size + i;
+    into->items[slot] = from->items[i];
+    from->items[i]->Link = into->id;
+    if (from->Visible(i)) into->bits[slot / 64] |= uint64_t{1} << (slot % 64);
+  }
+  into->size += from->size;
+  into->visible += from->visible;
+  from->size = from->visible = 0;
+  if (last_found_.chunk == into) last_found_ = {};
+  DeleteChunk(left + 1);
+  Touched(left);
+}
+
+void TItemOrder::CountUpTo(size_t index) const {
+  for (size_t i = counted_; i <= index && i < chunks_.size(); ++i) {
+    items_before_[i] = i == 0 ? 0 : items_before_[i - 1] + chunks_[i - 1]->size;
+    visible_before_[i] = i == 0 ? 0 : visible_before_[i - 1] + chunks_[i - 1]->visible;
+    counted_ = i + 1;
+  }
+}
+
+// ---- places ----
+
+TItemPlace TItemOrder::Find(PItemHeader item) const {
+  DAC_ASSERT(item && item->Link < by_id_.size() && by_id_[item->Link], "Item not in the order");
+  TItemChunk* chunk = ChunkOf(item);
+  if (last_found_.chunk == chunk) {
+    const uint32_t at = last_found_.slot;
+    for (uint32_t slot : {at, at + 1, at - 1}) {
+      if (slot < chunk->size && chunk->items[slot] == item) return last_found_ = {chunk, slot};
+    }
+  }
+  PItemHeader* end = chunk->items + chunk->size;
+  PItemHeader* found = std::find(chunk->items, end, item);
+  DAC_ASSERT(found != end, "Item not in its chunk");
+  return last_found_ = {chunk, static_cast<uint32_t>(found - chunk->items)};
+}
+
+TItemPlace TItemOrder::Next(TItemPlace place) const {
+  if (place.slot + 1 < place.chunk->size) return {place.chunk, place.slot + 1};
+  const size_t index = place.chunk->index + 1;
+  return index < chunks_.size() ? TItemPlace{chunks_[index], 0} : TItemPlace{};
+}
+
+TItemPlace TItemOrder::Prior(TItemPlace place) const {
+  if (place.slot > 0) return {place.chunk, place.slot - 1};
+  if (place.chunk->index == 0) return {};
+  TItemChunk* chunk = chunks_[place.chunk->index - 1];
+  return {chunk, chunk->size - 1};
+}
+
+bool TItemOrder::IsVisible(TItemPlace place) const { return place.chunk->Visible(place.slot); }
+
+TItemPlace TItemOrder::VisibleFrom(TItemPlace place, bool forward) const {
+  if (!place) return {};
+  TItemChunk* chunk = place.chunk;
+  uint32_t slot = place.slot;
+  for (;;) {
+    if (chunk->visible > 0) {
+      if (forward) {
+        const uint32_t found = NextSet(chunk->bits, slot, chunk->size);
+        if (found < chunk->size) return {chunk, found};
+      } else {
+        const uint32_t found = PriorSet(chunk->bits, slot);
+        if (found != UINT32_MAX) return {chunk, found};
+      }
+    }
+    if (forward) {
+      if (chunk->index + 1 >= chunks_.size()) return {};
+      chunk = chunks_[chunk->index + 1];
+      slot = 0;
+    } else {
+      if (chunk->index == 0) return {};
+      chunk = chunks_[chunk->index - 1];
+      slot = chunk->size - 1;
+    }
+  }
+}
+
+size_t TItemOrder::IndexOf(TItemPlace place) const {
+  CountUpTo(place.chunk->index);
+  return items_before_[place.chunk->index] + place.slot;
+}
+
+TItemPlace TItemOrder::PlaceAt(size_t index) const {
+  if (index >= size_) return {};
+  CountUpTo(chunks_.size() - 1);
+  const auto it = std::upper_bound(items_before_.begin(), items_before_.end(), index);
+  const size_t chunk = static_cast<size_t>(it - items_before_.begin()) - 1;
+  return {chunks_[chunk], static_cast<uint32_t>(index - items_before_[chunk])};
+}
+
+size_t TItemOrder::RecordNoOf(TItemPlace place) const {
+  if (!place.chunk->Visible(place.slot)) return 0;
+  CountUpTo(place.chunk->index);
+  return visible_before_[place.chunk->index] + CountBelow(place.chunk->bits, place.slot) + 1;
+}
+
+TItemPlace TItemOrder::PlaceOfRecordNo(size_t n) const {
+  if (n < 1 || n > visible_) return {};
+  CountUpTo(chunks_.size() - 1);
+  const auto it = std::upper_bound(visible_before_.begin(), visible_before_.end(), n - 1);
+  const size_t index = static_cast<size_t>(it - visible_before_.begin()) - 1;
+  TItemChunk* chunk = chunks_[index];
+  return {chunk, Select(chunk->bits, static_cast<uint32_t>(n - 1 - visible_before_[index]))};
+}
+
+// ---- changes ----
+
+TItemPlace TItemOrder::PushBack(PItemHeader item, bool visible) {
+  if (chunks_.empty() || chunks_.back()->size == kChunkItems) NewChunk(chunks_.size());
+  TItemChunk* chunk = chunks_.back();
+  const uint32_t slot = chunk->size++;
+  chunk->items[slot] = item;
+  if (visible) {
+    chunk->bits[slot / 64] |= uint64_t{1} << (slot % 64);
+    ++chunk->visible;
+    ++visible_;
+  }
+  item->Link = chunk->id;
+  ++size_;
+  Touched(chunk->index + 1);
+  return last_found_ = {chunk, slot};
+}
+
+TItemPlace TItemOrder::Insert(TItemPlace at, PItemHeader item, bool visible) {
+  if (!at) return PushBack(item, visible);
+  if (at.chunk->size == kChunkItems) {
+    TItemChunk* left = at.chunk;
+    Split(left->index);
+    if (at.slot > left->size) at = {chunks_[left->index + 1], at.slot - left->size};
+  }
+  TItemChunk* chunk = at.chunk;
+  std::memmove(chunk->items + at.slot + 1, chunk->items + at.slot, (chunk->size - at.slot) * sizeof(PItemHeader));
+  InsertBit(chunk->bits, at.slot, chunk->size, visible);
+  chunk->items[at.slot] = item;
+  ++chunk->size;
+  item->Link = chunk->id;
+  ++size_;
+  if (visible) {
+    ++chunk->visible;
+    ++visible_;
+  }
+  Touched(chunk->index + 1);
+  return last_found_ = at;
+}
+
+void TItemOrder::Erase(TItemPlace place) {
+  TItemChunk* chunk = place.chunk;
+  const bool visible = chunk->Visible(place.slot);
+  EraseBit(chunk->bits, place.slot, chunk->size);
+  std::memmove(chunk->items + place.slot, chunk->items + place.slot + 1,
+               (chunk->size - place.slot - 1) * sizeof(PItemHeader));
+  --chunk->size;
+  --size_;
+  if (visible) {
+    --chunk->visible;
+    --visible_;
+  }
+  last_found_ = {};
+  Touched(chunk->index + 1);
+  if (chunk->size == 0) {
+    DeleteChunk(chunk->index);
+  } else {
+    MergeSmall(chunk->index);
+  }
+}
+
+void TItemOrder::SetVisible(TItemPlace place, bool visible) {
+  TItemChunk* chunk = place.chunk;
+  if (chunk->Visible(place.slot) == visible) return;
+  const uint64_t bit = uint64_t{1} << (place.slot % 64);
+  if (visible) {
+    chunk->bits[place.slot / 64] |= bit;
+    ++chunk->visible;
+    ++visible_;
+  } else {
+    chunk->bits[place.slot / 64] &= ~bit;
+    --chunk->visible;
+    --visible_;
+  }
+  Touched(chunk->index + 1);
+}
+
+}  // namespace dac

@@ -1,0 +1,142 @@
+// The order of an in-memory record set's items: the list as chunks of item
+// pointers, each chunk knowing which of its items are visible. Walking the
+// list steps through a chunk; the n-th item, the n-th visible item, an
+// item's place and its record number are found through the chunks' running
+// counts, so no operation on one item costs a walk over the list.
+//
+// An item in the list names its chunk in TItemHeader::Link; its slot in the
+// chunk is found by looking, starting where the last look ended (so walks
+// cost nothing extra). A TItemPlace is valid until the next change of the
+// order.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "dac/store/record/block_manager.h"
+
+namespace dac {
+
+struct TItemChunk;
+
+// Where an item stands: its chunk and slot; null chunk for "past the end".
+struct TItemPlace {
+  TItemChunk* chunk = nullptr;
+  uint32_t slot = 0;
+  explicit operator bool() const { return chunk != nullptr; }
+  bool operator==(const TItemPlace&) const = default;
+};
+
+class TItemOrder {
+ public:
+  // Items per chunk.
+  static constexpr uint32_t kChunkItems = 512;
+
+  TItemOrder() = default;
+  ~TItemOrder();
+  TItemOrder(const TItemOrder&) = delete;
+  TItemOrder& operator=(const TItemOrder&) = delete;
+
+  // Forgets every item (their memory is the block manager's).
+  void Clear();
+  bool Empty() const { return size_ == 0; }
+  size_t Size() const { return size_; }
+  size_t VisibleCount() const { return visible_; }
+
+  PItemHeader Front() const;
+  PItemHeader Back() const;
+  TItemPlace FrontPlace() const;
+  TItemPlace BackPlace() const;
+  // The item at a place (which must be valid).
+  static PItemHeader ItemAt(TItemPlace place);
+
+  // The item's place; it must be in the list.
+  TItemPlace Find(PItemHeader item) const;
+  TItemPlace Next(TItemPlace place) const;
+  TItemPlace Prior(TItemPlace place) const;
+  // The first visible place from `place` on (itself included) forward or
+  // backward; a null place for none.
+  TItemPlace VisibleFrom(TItemPlace place, bool forward) const;
+  TItemPlace FirstVisible() const { return VisibleFrom(FrontPlace(), true); }
+  TItemPlace LastVisible() const { return VisibleFrom(BackPlace(), false); }
+  bool IsVisible(TItemPlace place) const;
+
+  // 0-based among all items, and the place of such an index.
+  size_t IndexOf(TItemPlace place) const;
+  TItemPlace PlaceAt(size_t index) const;
+  // 1-based among the visible items (0 for a hidden one), and the place of
+  // the n-th visible item (null when there is none).
+  size_t RecordNoOf(TItemPlace place) const;
+  TItemPlace PlaceOfRecordNo(size_t n) const;
+
+  // The item in front of `at` (a null place: at the end); its place.
+  TItemPlace Insert(TItemPlace at, PItemHeader item, bool visible);
+  TItemPlace PushBack(PItemHeader item, bool visible);
+  // Takes the item at the place out of the order.
+  void Erase(TItemPlace place);
+  // Counts the item as visible or not; the item's count changes when it did.
+  void SetVisible(TItemPlace place, bool visible);
+  // The order becomes these items, the visible ones as visible() says.
+  template <typename Visible>
+  void Assign(const std::vector<PItemHeader>& items, Visible visible) {
+    Clear();
+    // The items are anywhere in memory: those ahead are fetched meanwhile.
+    constexpr size_t kAhead = 16;
+    for (size_t i = 0; i < items.size(); ++i) {
+      if (i + kAhead < items.size()) __builtin_prefetch(items[i + kAhead], 1);
+      PushBack(items[i], visible(items[i]));
+    }
+  }
+
+  // Calls visit(item) for every item front to back.
+  template <typename Visit>
+  void ForEach(Visit visit) const;
+
+ private:
+  TItemChunk* NewChunk(size_t index);
+  void DeleteChunk(size_t index);
+  // The chunk is full: its second half goes into a new chunk after it.
+  void Split(size_t index);
+  // A chunk that became small joins a neighbour when they fit together.
+  void MergeSmall(size_t index);
+  void Renumber(size_t from);
+  // The running counts up to (including) the chunk at index.
+  void CountUpTo(size_t index) const;
+  void Touched(size_t index) { counted_ = std::min(counted_, index); }
+  TItemChunk* ChunkOf(PItemHeader item) const { return by_id_[item->Link]; }
+
+  std::vector<TItemChunk*> chunks_;  // in order
+  std::vector<TItemChunk*> by_id_;   // by chunk id (TItemHeader::Link); null when free
+  std::vector<uint32_t> free_ids_;
+  // Items and visible items in the chunks before each chunk; valid for the
+  // chunks before counted_.
+  mutable std::vector<size_t> items_before_;
+  mutable std::vector<size_t> visible_before_;
+  mutable size_t counted_ = 0;
+  mutable TItemPlace last_found_;
+  size_t size_ = 0;
+  size_t visible_ = 0;
+};
+
+struct TItemChunk {
+  uint32_t id = 0;
+  uint32_t index = 0;  // among the chunks, in order
+  uint32_t size = 0;
+  uint32_t visible = 0;
+  uint64_t bits[TItemOrder::kChunkItems / 64] = {};  // slot i visible: bit i
+  PItemHeader items[TItemOrder::kChunkItems];
+
+  bool Visible(uint32_t slot) const { return (bits[slot / 64] >> (slot % 64) & 1) != 0; }
+};
+
+inline PItemHeader TItemOrder::ItemAt(TItemPlace place) { return place.chunk->items[place.slot]; }
+
+template <typename Visit>
+void TItemOrder::ForEach(Visit visit) const {
+  for (TItemChunk* chunk : chunks_) {
+    for (uint32_t i = 0; i < chunk->size; ++i) visit(chunk->items[i]);
+  }
+}
+
+}  // namespace dac
