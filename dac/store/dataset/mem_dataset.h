@@ -266,7 +266,8 @@ class TMemDataSet : public TDataSet {
   void BeforeDestruction() override;
 
   // ---- for descendants ----
-  TMemData* MemData() const;
+  // The record set as a TMemData, or null when it is none.
+  TMemData* MemData() const { return mem_data_; }
   // "Not in cached update mode".
   void CheckCachedUpdateMode() const;
   // The record set's callbacks: a change reaching the server, one cached record applied.
@@ -299,6 +300,7 @@ class TMemDataSet : public TDataSet {
   TRecordBuffer OldRecBuf() const { return old_rec_buf_; }
 
   TData* record_set_ = nullptr;  // FIRecordSet
+  TMemData* mem_data_ = nullptr;  // the same, when it is a TMemData
   TRecordBuffer old_rec_buf_ = nullptr;
   TRecordBuffer filter_buffer_ = nullptr;
   bool cached_updates_ = false;

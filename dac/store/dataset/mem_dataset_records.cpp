@@ -258,7 +258,7 @@ bool TMemDataSet::GetFieldData(TField* field, void* buffer, bool native_format) 
 }
 
 void TMemDataSet::SetFieldData(TField* field, const void* buffer, bool native_format) {
-  if (native_format || !buffer || !dynamic_cast<TWideStringField*>(field)) {
+  if (native_format || !buffer || field->DataType() != ftWideString || !dynamic_cast<TWideStringField*>(field)) {
     TDataSet::SetFieldData(field, buffer, native_format);
     return;
   }

@@ -39,6 +39,7 @@ struct TItemHeader {
   TItemStatus Status;
   TUpdateRecAction UpdateResult;
   uint8_t Flag;  // TBlockManager::kItemInUse or kItemFree
+  // Not used by the in-memory record set: its order keeps the verdicts.
   TItemFilterState FilterResult;
   uint16_t Reserved;
 

@@ -5,6 +5,7 @@
 #include "dac/framework/classes/exceptions.h"
 #include "dac/store/blob/blob.h"
 #include "dac/store/record/db_object.h"
+#include "dac/store/record/filter_code.h"
 #include "dac/store/record/filter_expression.h"
 #include "dac/store/runtime/marshal.h"
 #include "dac/store/runtime/unaligned.h"
@@ -120,6 +121,7 @@ void TData::InitFields() {
   }
   LayOut();
   CheckHasComplexFields();
+  filter_code_.reset();  // it read the old layout
 }
 
 void TData::LayOut() {

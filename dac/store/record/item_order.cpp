@@ -14,6 +14,14 @@ constexpr uint32_t kWords = TItemOrder::kChunkItems / 64;
 // A chunk this small joins a neighbour that has room for it.
 constexpr uint32_t kSmallChunk = TItemOrder::kChunkItems / 8;
 
+// Inline: without a target that has the instruction, std::popcount is a library call.
+uint32_t Ones(uint64_t x) {
+  x -= (x >> 1) & 0x5555555555555555ull;
+  x = (x & 0x3333333333333333ull) + ((x >> 2) & 0x3333333333333333ull);
+  x = (x + (x >> 4)) & 0x0f0f0f0f0f0f0f0full;
+  return static_cast<uint32_t>((x * 0x0101010101010101ull) >> 56);
+}
+
 uint64_t Below(uint32_t bit) { return bit == 0 ? 0 : (~uint64_t{0} >> (64 - bit)); }
 
 // Bits [slot, size) move up by one; `value` goes into slot.
@@ -41,15 +49,15 @@ void EraseBit(uint64_t* bits, uint32_t slot, uint32_t size) {
 
 uint32_t CountBelow(const uint64_t* bits, uint32_t slot) {
   uint32_t n = 0;
-  for (uint32_t w = 0; w < slot / 64; ++w) n += static_cast<uint32_t>(std::popcount(bits[w]));
-  return n + static_cast<uint32_t>(std::popcount(bits[slot / 64] & Below(slot % 64)));
+  for (uint32_t w = 0; w < slot / 64; ++w) n += Ones(bits[w]);
+  return n + Ones(bits[slot / 64] & Below(slot % 64));
 }
 
 // The slot of the k-th (0-based) set bit.
 uint32_t Select(const uint64_t* bits, uint32_t k) {
   for (uint32_t w = 0;; ++w) {
     uint64_t word = bits[w];
-    const auto n = static_cast<uint32_t>(std::popcount(word));
+    const uint32_t n = Ones(word);
     if (k >= n) {
       k -= n;
       continue;
@@ -87,6 +95,7 @@ uint32_t PriorSet(const uint64_t* bits, uint32_t from) {
 TItemOrder::~TItemOrder() { Clear(); }
 
 void TItemOrder::Clear() {
+  ++version_;
   for (TItemChunk* chunk : chunks_) delete chunk;
   chunks_.clear();
   by_id_.clear();
@@ -157,7 +166,7 @@ void TItemOrder::Split(size_t index) {
   for (uint32_t w = half / 64; w < kWords; ++w) left->bits[w] &= w == half / 64 ? Below(half % 64) : 0;
   right->size = moved;
   right->visible = 0;
-  for (uint64_t word : right->bits) right->visible += static_cast<uint32_t>(std::popcount(word));
+  for (uint64_t word : right->bits) right->visible += Ones(word);
   left->size = half;
   left->visible -= right->visible;
   if (last_found_.chunk == left) last_found_ = {};
@@ -288,6 +297,7 @@ TItemPlace TItemOrder::PlaceOfRecordNo(size_t n) const {
 // ---- changes ----
 
 TItemPlace TItemOrder::PushBack(PItemHeader item, bool visible) {
+  ++version_;
   if (chunks_.empty() || chunks_.back()->size == kChunkItems) NewChunk(chunks_.size());
   TItemChunk* chunk = chunks_.back();
   const uint32_t slot = chunk->size++;
@@ -304,6 +314,7 @@ TItemPlace TItemOrder::PushBack(PItemHeader item, bool visible) {
 }
 
 TItemPlace TItemOrder::Insert(TItemPlace at, PItemHeader item, bool visible) {
+  ++version_;
   if (!at) return PushBack(item, visible);
   if (at.chunk->size == kChunkItems) {
     TItemChunk* left = at.chunk;
@@ -326,6 +337,7 @@ TItemPlace TItemOrder::Insert(TItemPlace at, PItemHeader item, bool visible) {
 }
 
 void TItemOrder::Erase(TItemPlace place) {
+  ++version_;
   TItemChunk* chunk = place.chunk;
   const bool visible = chunk->Visible(place.slot);
   EraseBit(chunk->bits, place.slot, chunk->size);
@@ -349,6 +361,7 @@ void TItemOrder::Erase(TItemPlace place) {
 void TItemOrder::SetVisible(TItemPlace place, bool visible) {
   TItemChunk* chunk = place.chunk;
   if (chunk->Visible(place.slot) == visible) return;
+  ++version_;
   const uint64_t bit = uint64_t{1} << (place.slot % 64);
   if (visible) {
     chunk->bits[place.slot / 64] |= bit;

@@ -10,8 +10,10 @@
 // order.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <vector>
 
 #include "dac/store/record/block_manager.h"
@@ -41,6 +43,8 @@ class TItemOrder {
   // Forgets every item (their memory is the block manager's).
   void Clear();
   bool Empty() const { return size_ == 0; }
+  // Changes with every change of the order or of what it shows.
+  uint64_t Version() const { return version_; }
   size_t Size() const { return size_; }
   size_t VisibleCount() const { return visible_; }
 
@@ -77,16 +81,29 @@ class TItemOrder {
   void Erase(TItemPlace place);
   // Counts the item as visible or not; the item's count changes when it did.
   void SetVisible(TItemPlace place, bool visible);
-  // The order becomes these items, the visible ones as visible() says.
-  template <typename Visible>
-  void Assign(const std::vector<PItemHeader>& items, Visible visible) {
+  // The order becomes the items item(0) .. item(count - 1), the visible
+  // ones as visible(i) says.
+  template <typename Item, typename Visible>
+  void Assign(size_t count, Item item, Visible visible) {
     Clear();
     // The items are anywhere in memory: those ahead are fetched meanwhile.
     constexpr size_t kAhead = 16;
-    for (size_t i = 0; i < items.size(); ++i) {
-      if (i + kAhead < items.size()) __builtin_prefetch(items[i + kAhead], 1);
-      PushBack(items[i], visible(items[i]));
+    for (size_t i = 0; i < count; ++i) {
+      if (i + kAhead < count) __builtin_prefetch(item(i + kAhead), 1);
+      PushBack(item(i), visible(i));
     }
+  }
+
+  // Every item counted again as visible(item) says, front to back.
+  template <typename Visible>
+  void Reclassify(Visible visible);
+  // The same a chunk at a time: judge(items, count, visible) fills visible[i].
+  template <typename Judge>
+  void ReclassifyChunks(Judge judge);
+  // The header of an item and the start of its record, which may reach into the next line.
+  static void PrefetchItem(const TItemHeader* item) {
+    __builtin_prefetch(item);
+    __builtin_prefetch(reinterpret_cast<const char*>(item) + 64);
   }
 
   // Calls visit(item) for every item front to back.
@@ -104,6 +121,7 @@ class TItemOrder {
   // The running counts up to (including) the chunk at index.
   void CountUpTo(size_t index) const;
   void Touched(size_t index) { counted_ = std::min(counted_, index); }
+  void RecountTotal();
   TItemChunk* ChunkOf(PItemHeader item) const { return by_id_[item->Link]; }
 
   std::vector<TItemChunk*> chunks_;  // in order
@@ -117,6 +135,7 @@ class TItemOrder {
   mutable TItemPlace last_found_;
   size_t size_ = 0;
   size_t visible_ = 0;
+  uint64_t version_ = 0;
 };
 
 struct TItemChunk {
@@ -131,6 +150,49 @@ struct TItemChunk {
 };
 
 inline PItemHeader TItemOrder::ItemAt(TItemPlace place) { return place.chunk->items[place.slot]; }
+
+inline void TItemOrder::RecountTotal() {
+  visible_ = 0;
+  for (const TItemChunk* chunk : chunks_) visible_ += chunk->visible;
+}
+
+template <typename Judge>
+void TItemOrder::ReclassifyChunks(Judge judge) {
+  ++version_;
+  counted_ = 0;
+  try {
+    for (TItemChunk* chunk : chunks_) {
+      bool visible[kChunkItems];
+      judge(static_cast<const PItemHeader*>(chunk->items), chunk->size, visible);
+      uint64_t bits[kChunkItems / 64] = {};
+      uint32_t count = 0;
+      for (uint32_t i = 0; i < chunk->size; ++i) {
+        bits[i / 64] |= uint64_t{visible[i]} << (i % 64);
+        count += visible[i] ? 1 : 0;
+      }
+      std::copy(std::begin(bits), std::end(bits), std::begin(chunk->bits));
+      chunk->visible = count;
+    }
+  } catch (...) {
+    // The chunk being checked keeps its counts; the totals stay true.
+    RecountTotal();
+    throw;
+  }
+  RecountTotal();
+}
+
+template <typename Visible>
+void TItemOrder::Reclassify(Visible visible) {
+  ReclassifyChunks([&visible](const PItemHeader* items, uint32_t count, bool* verdicts) {
+    // In list order, which after a sort is no longer memory order: the items
+    // ahead are fetched while this one is checked.
+    constexpr uint32_t kAhead = 6;
+    for (uint32_t i = 0; i < count; ++i) {
+      if (i + kAhead < count) PrefetchItem(items[i + kAhead]);
+      verdicts[i] = visible(items[i]);
+    }
+  });
+}
 
 template <typename Visit>
 void TItemOrder::ForEach(Visit visit) const {

@@ -180,8 +180,7 @@ void TMemData::PutRecord(void* rec_buf) {
 }
 
 void TMemData::Recount(PItemHeader item) {
-  item->FilterResult = fsNotChecked;
-  order_.SetVisible(order_.Find(item), !OmitRecord(item));
+  order_.SetVisible(order_.Find(item), !Hidden(item));
   Counted();
 }
 
@@ -264,13 +263,12 @@ void TMemData::LinkFetchedItems(PBlockHeader block, int used) {
   for (int i = 0; i < used; ++i) {
     PItemHeader item = block_man_.BlockItem(block, i);
     block_man_.InitItem(item);
-    item->FilterResult = fsNotChecked;
     order_.PushBack(item, false);
   }
   UpdateCachedBuffer(first, order_.Back());
   // Checked also without a filter: with cached updates FilterItemTypes may hide rows.
   for (TItemPlace place = order_.Find(first); place; place = order_.Next(place)) {
-    order_.SetVisible(place, !OmitRecord(TItemOrder::ItemAt(place)));
+    order_.SetVisible(place, !Hidden(TItemOrder::ItemAt(place)));
   }
   Counted();
 }
@@ -278,7 +276,7 @@ void TMemData::LinkFetchedItems(PBlockHeader block, int used) {
 void TMemData::InitFetchedItems(PItemHeader item, bool, bool fetch_back) {
   if (!item) return;
   for (TItemPlace place = order_.Find(item); place; place = fetch_back ? order_.Prior(place) : order_.Next(place)) {
-    order_.SetVisible(place, !OmitRecord(TItemOrder::ItemAt(place)));
+    order_.SetVisible(place, !Hidden(TItemOrder::ItemAt(place)));
   }
   Counted();
 }

@@ -131,7 +131,8 @@ class TMemData : public TData {
 
   // The first step of every record operation on a row: true when the
   // filter (or, with cached updates, FilterItemTypes) hides it. Verdicts
-  // are kept in the item until its record changes.
+  // are kept in the order (which rows it shows) and checked again when the
+  // row's record or status, or the filter, changes.
   bool OmitRecord(PItemHeader item);
 
   // ---- Cached updates ----
@@ -317,8 +318,6 @@ class TMemData : public TData {
   // search: the list is in sort order).
   void MoveSortedRecord(int direction);
   void UpdateIndexFields();
-  // Every item's verdict is forgotten.
-  void ClearItemsOmittedStatus();
   // The cursor onto an item.
   void SetCurrent(PItemHeader item);
   static void* Rec(PItemHeader item) { return TBlockManager::GetRecordPtr(item); }
@@ -365,17 +364,19 @@ class TMemData : public TData {
 
   // GetNextRecord (forward) and GetPriorRecord.
   void Step(void* rec_buf, bool forward);
-  // Every item checked against the filter again, and counted.
+  // Every item checked again and counted.
   void RecountAll();
+  // Whether the item's status (with cached updates) or the filter hides it, checked now.
+  bool Hidden(PItemHeader item);
   void Counted() { record_count_ = static_cast<int32_t>(order_.VisibleCount()); }
   bool PassesFilter(PItemHeader item);
   bool BookmarkedItemLive(const TRecBookmark& bookmark) const;
   bool NeedFreeComplexFields();
   // Unlinks the item; the cursor moves off it.
   void DetachItem(PItemHeader item);
-  // SortItems reading each column's values once per row; false (nothing
-  // done) when a column needs CompareFields.
-  bool SortByKeys(std::vector<PItemHeader>& items);
+  // SortItems reading each column's values once per row: the places of the
+  // items in sort order; false (nothing done) when a column needs CompareFields.
+  bool SortByKeys(const std::vector<PItemHeader>& items, std::vector<uint32_t>& order);
   // The record with its calculated values, in buffer.
   void ExpandRecord(void* rec, std::vector<uint8_t>& buffer);
   int CompareText(const char* value, TFieldDesc* field, void* rec_buf, TLocateExOptions options);
@@ -384,6 +385,10 @@ class TMemData : public TData {
   // A non-string field as text in the format settings.
   std::string FieldText(TFieldDesc* field, void* rec_buf);
 
+  // The record number of numbered_item_ while the order is at numbered_version_.
+  int32_t numbered_no_ = 0;
+  PItemHeader numbered_item_ = nullptr;
+  uint64_t numbered_version_ = 0;
   // The apply walk under way, or null.
   ApplyWalk* apply_walk_ = nullptr;
   // The cache item of each item in the cached-update list.

@@ -1,4 +1,5 @@
 // TMemData: the cursor, record numbers, bookmarks and the filter verdicts.
+#include <algorithm>
 #include <cstring>
 
 #include "dac/framework/classes/exceptions.h"
@@ -8,13 +9,11 @@ namespace dac {
 
 // ---- Filter verdicts ----
 
-bool TMemData::OmitRecord(PItemHeader item) {
-  if (!item) return true;
-  if (item->FilterResult != fsNotChecked) return item->FilterResult == fsOmitted;
-  bool omitted = cached_updates_ && !filter_item_types_.Contains(item->Status);
-  if (!omitted && Filtered()) omitted = !PassesFilter(item);
-  item->FilterResult = omitted ? fsOmitted : fsNotOmitted;
-  return omitted;
+bool TMemData::OmitRecord(PItemHeader item) { return !item || !order_.IsVisible(order_.Find(item)); }
+
+bool TMemData::Hidden(PItemHeader item) {
+  if (cached_updates_ && !filter_item_types_.Contains(item->Status)) return true;
+  return Filtered() && !PassesFilter(item);
 }
 
 bool TMemData::PassesFilter(PItemHeader item) {
@@ -38,17 +37,20 @@ bool TMemData::PassesFilter(PItemHeader item) {
   return !expression || Eval(expression);
 }
 
-void TMemData::ClearItemsOmittedStatus() {
-  order_.ForEach([](PItemHeader item) { item->FilterResult = fsNotChecked; });
-}
-
 void TMemData::RecountAll() {
-  // In list order, which after a sort is no longer memory order: the items
-  // ahead are fetched while this one is checked.
-  constexpr size_t kAhead = 8;
-  for (TItemPlace place = order_.FrontPlace(); place; place = order_.Next(place)) {
-    if (place.slot + kAhead < place.chunk->size) __builtin_prefetch(place.chunk->items[place.slot + kAhead]);
-    order_.SetVisible(place, !OmitRecord(TItemOrder::ItemAt(place)));
+  if (cached_updates_ || GetFilterFunc() || GetFilterMDFunc() || GetCalcRecordSize() > 0) {
+    order_.Reclassify([this](PItemHeader item) { return !Hidden(item); });
+  } else if (const TFilterCode* code = CompiledFilter()) {
+    // The filter text alone decides: Hidden's steps, without their tests per row.
+    order_.ReclassifyChunks([this, code](const PItemHeader* items, uint32_t count, bool* passes) {
+      void* records[TItemOrder::kChunkItems];
+      for (uint32_t i = 0; i < count; ++i) records[i] = Rec(items[i]);
+      PassCompiledFilter(*code, records, count, passes);
+    });
+  } else {
+    order_.ReclassifyChunks([](const PItemHeader*, uint32_t count, bool* visible) {
+      std::fill(visible, visible + count, true);
+    });
   }
   Counted();
 }
@@ -60,7 +62,6 @@ void TMemData::SetFilterText(const std::string& value) {
 }
 
 void TMemData::FilterUpdated() {
-  ClearItemsOmittedStatus();
   RecountAll();
   eof_ = record_count_ == 0;
 }
@@ -78,7 +79,13 @@ bool TMemData::GetBOF() { return !current_item_ && bof_; }
 int TMemData::GetRecordCount() { return record_count_; }
 
 int TMemData::GetRecordNo() {
-  return current_item_ ? static_cast<int>(order_.RecordNoOf(order_.Find(current_item_))) : 0;
+  if (!current_item_) return 0;
+  if (numbered_item_ != current_item_ || numbered_version_ != order_.Version()) {
+    numbered_no_ = static_cast<int32_t>(order_.RecordNoOf(order_.Find(current_item_)));
+    numbered_item_ = current_item_;
+    numbered_version_ = order_.Version();
+  }
+  return numbered_no_;
 }
 
 void TMemData::SetToBegin() {
@@ -113,10 +120,17 @@ void TMemData::Step(void* rec_buf, bool forward) {
   if (!current_item_ && reaching) return;
   if (!current_item_ && leaving) leaving = false;
   TItemPlace place;
+  // The number of the row the step starts from, when it is known: a walk numbers as it goes.
+  int32_t from_no = -1;
   if (current_item_) {
+    // Only a visible row's number counts on (a hidden one has none).
+    if (numbered_item_ == current_item_ && numbered_version_ == order_.Version() && numbered_no_ > 0) {
+      from_no = numbered_no_;
+    }
     const TItemPlace here = order_.Find(current_item_);
     place = forward ? order_.Next(here) : order_.Prior(here);
   } else {
+    from_no = forward ? 0 : record_count_ + 1;
     place = forward ? order_.FrontPlace() : order_.BackPlace();
   }
   place = order_.VisibleFrom(place, forward);
@@ -126,6 +140,11 @@ void TMemData::Step(void* rec_buf, bool forward) {
     return;
   }
   SetCurrent(TItemOrder::ItemAt(place));
+  if (from_no >= 0) {
+    numbered_no_ = forward ? from_no + 1 : from_no - 1;
+    numbered_item_ = current_item_;
+    numbered_version_ = order_.Version();
+  }
   if (rec_buf) GetRecord(rec_buf);
 }
 

@@ -166,7 +166,7 @@ std::basic_string_view<Char> Trimmed(std::basic_string_view<Char> text) {
 
 }  // namespace
 
-bool TMemData::SortByKeys(std::vector<PItemHeader>& items) {
+bool TMemData::SortByKeys(const std::vector<PItemHeader>& items, std::vector<uint32_t>& order) {
   std::vector<ColumnKeys> columns(sort_columns_.size());
   for (size_t c = 0; c < sort_columns_.size(); ++c) {
     if (!KeyKindOf(*sort_columns_[c].FieldDesc, columns[c].kind)) return false;
@@ -227,7 +227,7 @@ bool TMemData::SortByKeys(std::vector<PItemHeader>& items) {
       }
     }
   }
-  std::vector<uint32_t> order(n);
+  order.resize(n);
   for (size_t i = 0; i < n; ++i) order[i] = static_cast<uint32_t>(i);
   std::stable_sort(order.begin(), order.end(), [&columns](uint32_t a, uint32_t b) {
     for (const ColumnKeys& keys : columns) {
@@ -236,24 +236,29 @@ bool TMemData::SortByKeys(std::vector<PItemHeader>& items) {
     }
     return false;
   });
-  std::vector<PItemHeader> sorted(n);
-  for (size_t i = 0; i < n; ++i) sorted[i] = items[order[i]];
-  items.swap(sorted);
   return true;
 }
 
 void TMemData::SortItems() {
   if (sort_columns_.empty() || order_.Empty()) return;
   std::vector<PItemHeader> items;
+  std::vector<bool> visible;
   items.reserve(order_.Size());
-  order_.ForEach([&items](PItemHeader item) { items.push_back(item); });
-  // The order is replaced only once it stands, so a failing comparison
-  // leaves it as it was.
-  if (!SortByKeys(items)) {
-    std::stable_sort(items.begin(), items.end(),
-                     [this](PItemHeader a, PItemHeader b) { return CompareRecords(Rec(a), Rec(b)) < 0; });
+  visible.reserve(order_.Size());
+  for (TItemPlace place = order_.FrontPlace(); place; place = order_.Next(place)) {
+    items.push_back(TItemOrder::ItemAt(place));
+    visible.push_back(order_.IsVisible(place));
   }
-  order_.Assign(items, [this](PItemHeader item) { return !OmitRecord(item); });
+  // The places of the rows in sort order; the order is replaced only once
+  // it stands, so a failing comparison leaves it as it was.
+  std::vector<uint32_t> sorted;
+  if (!SortByKeys(items, sorted)) {
+    sorted.resize(items.size());
+    for (size_t i = 0; i < sorted.size(); ++i) sorted[i] = static_cast<uint32_t>(i);
+    std::stable_sort(sorted.begin(), sorted.end(),
+                     [&](uint32_t a, uint32_t b) { return CompareRecords(Rec(items[a]), Rec(items[b])) < 0; });
+  }
+  order_.Assign(sorted.size(), [&](size_t i) { return items[sorted[i]]; }, [&](size_t i) { return visible[sorted[i]]; });
   Counted();
 }
 
