@@ -28,7 +28,8 @@
 // per round for the store; the peers then do the same operations).
 //
 // VARNEL_BENCH_ROWS: the row counts (default 10000,100000,1000000);
-// VARNEL_BENCH_ROUNDS: rounds (default 5, 3 from 1,000,000 rows).
+// VARNEL_BENCH_ROUNDS: rounds (default 5, 3 from 1,000,000 rows); VARNEL_BENCH_OPS:
+// operations on single rows per round (default 1,000).
 // The run fails (exit status 1) when the peers disagree.
 #include <benchmark/benchmark.h>
 
@@ -642,14 +643,21 @@ std::vector<uint32_t> Draws(int n, int round, const std::string& task, size_t co
   return out;
 }
 
-constexpr size_t kMaxOps = 1000;
+// Operations per round on single rows (VARNEL_BENCH_OPS, default 1000).
+size_t MaxOps() {
+  static const size_t ops = [] {
+    const char* text = std::getenv("VARNEL_BENCH_OPS");
+    return text ? static_cast<size_t>(std::max(1, std::atoi(text))) : size_t{1000};
+  }();
+  return ops;
+}
 
-// Runs op(i) for i = 0.. until kMaxOps or the budget is spent; remembers the count.
+// Runs op(i) for i = 0.. until MaxOps() or the budget is spent; remembers the count.
 Measure PerOpSubject(int n, const std::string& task, int round, const std::function<void(size_t)>& op) {
   const double budget = Budget();
   const double start = CpuSeconds();
   size_t done = 0;
-  while (done < kMaxOps && (done == 0 || CpuSeconds() - start < budget)) op(done++);
+  while (done < MaxOps() && (done == 0 || CpuSeconds() - start < budget)) op(done++);
   const double seconds = CpuSeconds() - start;
   F(n).ops[task + "#" + std::to_string(round)] = static_cast<int>(done);
   return {seconds / static_cast<double>(done), false, 0};
@@ -675,7 +683,7 @@ void RegisterLocate(int n, int rounds) {
   // A key in a set sorted by it: binary search.
   Task(n, rounds, "locate_key (sorted)", "dataset Locate", Unit::kPerOp, [n](int round) {
     DataSet& ds = DataSetByKey(F(n));
-    const std::vector<uint32_t> keys = Draws(n, round, "locate_key", kMaxOps);
+    const std::vector<uint32_t> keys = Draws(n, round, "locate_key", MaxOps());
     TField* amount = ds.FieldByName("AMOUNT");
     uint64_t sum = 0;
     Measure m = PerOpSubject(n, "locate_key", round, [&](size_t i) {
@@ -687,7 +695,7 @@ void RegisterLocate(int n, int rounds) {
   });
   Task(n, rounds, "locate_key (sorted)", "vector lower_bound", Unit::kPerOp, [n](int round) {
     const std::vector<Row>& v = F(n).by_key;
-    const std::vector<uint32_t> keys = Draws(n, round, "locate_key", kMaxOps);
+    const std::vector<uint32_t> keys = Draws(n, round, "locate_key", MaxOps());
     uint64_t sum = 0;
     Measure m = PerOpPeer(n, "locate_key", round, [&](size_t i) {
       Row probe;
@@ -701,7 +709,7 @@ void RegisterLocate(int n, int rounds) {
   });
   Task(n, rounds, "locate_key (sorted)", "sqlite index", Unit::kPerOp, [n](int round) {
     Sqlite& db = SqliteRO(F(n));
-    const std::vector<uint32_t> keys = Draws(n, round, "locate_key", kMaxOps);
+    const std::vector<uint32_t> keys = Draws(n, round, "locate_key", MaxOps());
     Statement st(db, "SELECT amount FROM t WHERE key = ? LIMIT 1");
     uint64_t sum = 0;
     Measure m = PerOpPeer(n, "locate_key", round, [&](size_t i) {
@@ -717,7 +725,7 @@ void RegisterLocate(int n, int rounds) {
   // A name in the unsorted set: a scan that stops at the first match.
   Task(n, rounds, "locate_name (scan)", "dataset Locate", Unit::kPerOp, [n](int round) {
     DataSet& ds = DataSetRO(F(n));
-    const std::vector<uint32_t> at = Draws(n, round, "locate_name", kMaxOps);
+    const std::vector<uint32_t> at = Draws(n, round, "locate_name", MaxOps());
     TField* key = ds.FieldByName("KEY");
     uint64_t sum = 0;
     Measure m = PerOpSubject(n, "locate_name", round, [&](size_t i) {
@@ -729,7 +737,7 @@ void RegisterLocate(int n, int rounds) {
   });
   Task(n, rounds, "locate_name (scan)", "vector find (collator)", Unit::kPerOp, [n](int round) {
     const std::vector<Row>& v = F(n).rows;
-    const std::vector<uint32_t> at = Draws(n, round, "locate_name", kMaxOps);
+    const std::vector<uint32_t> at = Draws(n, round, "locate_name", MaxOps());
     const Collator& collator = TheCollator();
     uint64_t sum = 0;
     Measure m = PerOpPeer(n, "locate_name", round, [&](size_t i) {
@@ -743,7 +751,7 @@ void RegisterLocate(int n, int rounds) {
   });
   Task(n, rounds, "locate_name (scan)", "sqlite LIMIT 1", Unit::kPerOp, [n](int round) {
     Sqlite& db = SqliteRO(F(n));
-    const std::vector<uint32_t> at = Draws(n, round, "locate_name", kMaxOps);
+    const std::vector<uint32_t> at = Draws(n, round, "locate_name", MaxOps());
     Statement st(db, "SELECT key FROM t WHERE name = ? COLLATE icu LIMIT 1");
     uint64_t sum = 0;
     Measure m = PerOpPeer(n, "locate_name", round, [&](size_t i) {
@@ -759,7 +767,7 @@ void RegisterLocate(int n, int rounds) {
 
   Task(n, rounds, "position", "dataset RecNo", Unit::kPerOp, [n](int round) {
     DataSet& ds = DataSetByKey(F(n));
-    const std::vector<uint32_t> at = Draws(n, round, "position", kMaxOps);
+    const std::vector<uint32_t> at = Draws(n, round, "position", MaxOps());
     TField* key = ds.FieldByName("KEY");
     uint64_t sum = 0;
     Measure m = PerOpSubject(n, "position", round, [&](size_t i) {
@@ -772,7 +780,7 @@ void RegisterLocate(int n, int rounds) {
   });
   Task(n, rounds, "position", "vector index", Unit::kPerOp, [n](int round) {
     const std::vector<Row>& v = F(n).by_key;
-    const std::vector<uint32_t> at = Draws(n, round, "position", kMaxOps);
+    const std::vector<uint32_t> at = Draws(n, round, "position", MaxOps());
     uint64_t sum = 0;
     Measure m = PerOpPeer(n, "position", round, [&](size_t i) { sum += static_cast<uint64_t>(v[at[i]].key); });
     m.has_answer = true;
@@ -922,7 +930,7 @@ void RegisterSortedEdits(int n, int rounds) {
     Task(n, rounds, task, "dataset", Unit::kPerOp, [n, edit, task](int round) {
       DataSetPtr ds = SortedDataSet(F(n));
       Fields f(*ds);
-      const std::vector<uint32_t> draws = Draws(n, round, task, kMaxOps + 1);
+      const std::vector<uint32_t> draws = Draws(n, round, task, MaxOps() + 1);
       Measure m = PerOpSubject(n, task, round, [&](size_t i) { edit.ds_op(*ds, f, draws, i); });
       m.has_answer = true;
       m.answer = DataSetKeys(*ds) ^ (std::string(edit.task).rfind("sorted_edit (", 0) == 0 ? DataSetContent(*ds) : 0);
@@ -930,7 +938,7 @@ void RegisterSortedEdits(int n, int rounds) {
     });
     Task(n, rounds, task, "vector", Unit::kPerOp, [n, edit, task](int round) {
       std::vector<Row> v = F(n).by_key;
-      const std::vector<uint32_t> draws = Draws(n, round, task, kMaxOps + 1);
+      const std::vector<uint32_t> draws = Draws(n, round, task, MaxOps() + 1);
       Measure m = PerOpPeer(n, task, round, [&](size_t i) { edit.vector_op(v, draws, i); });
       m.has_answer = true;
       m.answer = VectorKeys(v) ^ (std::string(edit.task).rfind("sorted_edit (", 0) == 0 ? VectorContent(v) : 0);
@@ -938,7 +946,7 @@ void RegisterSortedEdits(int n, int rounds) {
     });
     Task(n, rounds, task, "sqlite", Unit::kPerOp, [n, edit, task](int round) {
       Sqlite& db = SqliteRO(F(n));
-      const std::vector<uint32_t> draws = Draws(n, round, task, kMaxOps + 1);
+      const std::vector<uint32_t> draws = Draws(n, round, task, MaxOps() + 1);
       db.Exec("BEGIN");
       Measure m;
       {
@@ -978,7 +986,7 @@ void RegisterCachedUpdates(int n, int rounds) {
     m.value /= static_cast<double>(edits);
     m.has_answer = false;
 
-    const size_t reverts = std::min<size_t>(edits, kMaxOps);
+    const size_t reverts = std::min<size_t>(edits, MaxOps());
     const double start = CpuSeconds();
     for (size_t i = 0; i < reverts; ++i) {
       ds->SetRecNo(static_cast<int>(draws[edits - 1 - i]) + 1);

@@ -100,9 +100,7 @@ void TItemOrder::Clear() {
   chunks_.clear();
   by_id_.clear();
   free_ids_.clear();
-  items_before_.clear();
-  visible_before_.clear();
-  counted_ = 0;
+  Invalidate();
   last_found_ = {};
   size_ = visible_ = 0;
 }
@@ -129,10 +127,8 @@ TItemChunk* TItemOrder::NewChunk(size_t index) {
     by_id_[chunk->id] = chunk;
   }
   chunks_.insert(chunks_.begin() + static_cast<std::ptrdiff_t>(index), chunk);
-  items_before_.resize(chunks_.size());
-  visible_before_.resize(chunks_.size());
   Renumber(index);
-  Touched(index);
+  Invalidate();
   return chunk;
 }
 
@@ -142,11 +138,9 @@ void TItemOrder::DeleteChunk(size_t index) {
   by_id_[chunk->id] = nullptr;
   free_ids_.push_back(chunk->id);
   chunks_.erase(chunks_.begin() + static_cast<std::ptrdiff_t>(index));
-  items_before_.resize(chunks_.size());
-  visible_before_.resize(chunks_.size());
   delete chunk;
   Renumber(index);
-  Touched(index);
+  Invalidate();
 }
 
 void TItemOrder::Renumber(size_t from) {
@@ -170,7 +164,7 @@ void TItemOrder::Split(size_t index) {
   left->size = half;
   left->visible -= right->visible;
   if (last_found_.chunk == left) last_found_ = {};
-  Touched(index + 1);
+  Invalidate();
 }
 
 void TItemOrder::MergeSmall(size_t index) {
@@ -197,28 +191,78 @@ void TItemOrder::MergeSmall(size_t index) {
   from->size = from->visible = 0;
   if (last_found_.chunk == into) last_found_ = {};
   DeleteChunk(left + 1);
-  Touched(left);
 }
 
-void TItemOrder::CountUpTo(size_t index) const {
-  for (size_t i = counted_; i <= index && i < chunks_.size(); ++i) {
-    items_before_[i] = i == 0 ? 0 : items_before_[i - 1] + chunks_[i - 1]->size;
-    visible_before_[i] = i == 0 ? 0 : visible_before_[i - 1] + chunks_[i - 1]->visible;
-    counted_ = i + 1;
+void TItemOrder::BuildTrees() const {
+  const size_t n = chunks_.size();
+  size_tree_.assign(n + 1, 0);
+  visible_tree_.assign(n + 1, 0);
+  for (size_t i = 1; i <= n; ++i) {
+    size_tree_[i] += chunks_[i - 1]->size;
+    visible_tree_[i] += chunks_[i - 1]->visible;
+    const size_t parent = i + (i & (~i + 1));
+    if (parent <= n) {
+      size_tree_[parent] += size_tree_[i];
+      visible_tree_[parent] += visible_tree_[i];
+    }
   }
+  trees_valid_ = true;
+}
+
+void TItemOrder::CountChange(const TItemChunk* chunk, int64_t items, int64_t visible) {
+  if (!trees_valid_) return;
+  for (size_t i = chunk->index + size_t{1}; i < size_tree_.size(); i += i & (~i + 1)) {
+    size_tree_[i] += items;
+    visible_tree_[i] += visible;
+  }
+}
+
+size_t TItemOrder::ItemsBefore(size_t index) const {
+  if (!trees_valid_) BuildTrees();
+  int64_t sum = 0;
+  for (size_t i = index; i > 0; i -= i & (~i + 1)) sum += size_tree_[i];
+  return static_cast<size_t>(sum);
+}
+
+size_t TItemOrder::VisibleBefore(size_t index) const {
+  if (!trees_valid_) BuildTrees();
+  int64_t sum = 0;
+  for (size_t i = index; i > 0; i -= i & (~i + 1)) sum += visible_tree_[i];
+  return static_cast<size_t>(sum);
+}
+
+size_t TItemOrder::ChunkOfIndex(const std::vector<int64_t>& tree, size_t& index) const {
+  // The most chunks whose count stays at or below the index.
+  const size_t n = tree.size() - 1;
+  size_t chunks = 0;
+  auto rest = static_cast<int64_t>(index);
+  for (size_t step = std::bit_floor(n); step > 0; step >>= 1) {
+    if (chunks + step <= n && tree[chunks + step] <= rest) {
+      chunks += step;
+      rest -= tree[chunks];
+    }
+  }
+  index = static_cast<size_t>(rest);
+  return chunks;
 }
 
 // ---- places ----
 
 TItemPlace TItemOrder::Find(PItemHeader item) const {
-  DAC_ASSERT(item && item->Link < by_id_.size() && by_id_[item->Link], "Item not in the order");
-  TItemChunk* chunk = ChunkOf(item);
-  if (last_found_.chunk == chunk) {
+  // Near the last place found first: walks and the cursor's neighbours cost
+  // no look at the item itself, which may lie anywhere in memory.
+  if (TItemChunk* near = last_found_.chunk) {
     const uint32_t at = last_found_.slot;
-    for (uint32_t slot : {at, at + 1, at - 1}) {
-      if (slot < chunk->size && chunk->items[slot] == item) return last_found_ = {chunk, slot};
+    for (uint32_t slot : {at + 1, at, at - 1}) {
+      if (slot < near->size && near->items[slot] == item) return last_found_ = {near, slot};
+    }
+    if (at + 1 >= near->size && near->index + size_t{1} < chunks_.size() &&
+        chunks_[near->index + 1]->items[0] == item) {
+      return last_found_ = {chunks_[near->index + 1], 0};
     }
   }
+  DAC_ASSERT(item && item->Link < by_id_.size() && by_id_[item->Link], "Item not in the order");
+  TItemChunk* chunk = ChunkOf(item);
   PItemHeader* end = chunk->items + chunk->size;
   PItemHeader* found = std::find(chunk->items, end, item);
   DAC_ASSERT(found != end, "Item not in its chunk");
@@ -266,39 +310,33 @@ TItemPlace TItemOrder::VisibleFrom(TItemPlace place, bool forward) const {
   }
 }
 
-size_t TItemOrder::IndexOf(TItemPlace place) const {
-  CountUpTo(place.chunk->index);
-  return items_before_[place.chunk->index] + place.slot;
-}
+size_t TItemOrder::IndexOf(TItemPlace place) const { return ItemsBefore(place.chunk->index) + place.slot; }
 
 TItemPlace TItemOrder::PlaceAt(size_t index) const {
   if (index >= size_) return {};
-  CountUpTo(chunks_.size() - 1);
-  const auto it = std::upper_bound(items_before_.begin(), items_before_.end(), index);
-  const size_t chunk = static_cast<size_t>(it - items_before_.begin()) - 1;
-  return {chunks_[chunk], static_cast<uint32_t>(index - items_before_[chunk])};
+  if (!trees_valid_) BuildTrees();
+  const size_t chunk = ChunkOfIndex(size_tree_, index);
+  return {chunks_[chunk], static_cast<uint32_t>(index)};
 }
 
 size_t TItemOrder::RecordNoOf(TItemPlace place) const {
   if (!place.chunk->Visible(place.slot)) return 0;
-  CountUpTo(place.chunk->index);
-  return visible_before_[place.chunk->index] + CountBelow(place.chunk->bits, place.slot) + 1;
+  return VisibleBefore(place.chunk->index) + CountBelow(place.chunk->bits, place.slot) + 1;
 }
 
 TItemPlace TItemOrder::PlaceOfRecordNo(size_t n) const {
   if (n < 1 || n > visible_) return {};
-  CountUpTo(chunks_.size() - 1);
-  const auto it = std::upper_bound(visible_before_.begin(), visible_before_.end(), n - 1);
-  const size_t index = static_cast<size_t>(it - visible_before_.begin()) - 1;
-  TItemChunk* chunk = chunks_[index];
-  return {chunk, Select(chunk->bits, static_cast<uint32_t>(n - 1 - visible_before_[index]))};
+  if (!trees_valid_) BuildTrees();
+  size_t rest = n - 1;
+  TItemChunk* chunk = chunks_[ChunkOfIndex(visible_tree_, rest)];
+  return {chunk, Select(chunk->bits, static_cast<uint32_t>(rest))};
 }
 
 // ---- changes ----
 
 TItemPlace TItemOrder::PushBack(PItemHeader item, bool visible) {
   ++version_;
-  if (chunks_.empty() || chunks_.back()->size == kChunkItems) NewChunk(chunks_.size());
+  if (chunks_.empty() || chunks_.back()->size >= kFilledItems) NewChunk(chunks_.size());
   TItemChunk* chunk = chunks_.back();
   const uint32_t slot = chunk->size++;
   chunk->items[slot] = item;
@@ -309,7 +347,7 @@ TItemPlace TItemOrder::PushBack(PItemHeader item, bool visible) {
   }
   item->Link = chunk->id;
   ++size_;
-  Touched(chunk->index + 1);
+  CountChange(chunk, 1, visible ? 1 : 0);
   return last_found_ = {chunk, slot};
 }
 
@@ -332,7 +370,7 @@ TItemPlace TItemOrder::Insert(TItemPlace at, PItemHeader item, bool visible) {
     ++chunk->visible;
     ++visible_;
   }
-  Touched(chunk->index + 1);
+  CountChange(chunk, 1, visible ? 1 : 0);
   return last_found_ = at;
 }
 
@@ -350,7 +388,7 @@ void TItemOrder::Erase(TItemPlace place) {
     --visible_;
   }
   last_found_ = {};
-  Touched(chunk->index + 1);
+  CountChange(chunk, -1, visible ? -1 : 0);
   if (chunk->size == 0) {
     DeleteChunk(chunk->index);
   } else {
@@ -372,7 +410,7 @@ void TItemOrder::SetVisible(TItemPlace place, bool visible) {
     --chunk->visible;
     --visible_;
   }
-  Touched(chunk->index + 1);
+  CountChange(chunk, 0, visible ? 1 : -1);
 }
 
 }  // namespace dac

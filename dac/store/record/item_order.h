@@ -32,8 +32,10 @@ struct TItemPlace {
 
 class TItemOrder {
  public:
-  // Items per chunk.
+  // Items per chunk. Rows appended or put in order fill a chunk only to
+  // kFilledItems: inserts in the middle find room without splitting it.
   static constexpr uint32_t kChunkItems = 512;
+  static constexpr uint32_t kFilledItems = kChunkItems / 8 * 7;
 
   TItemOrder() = default;
   ~TItemOrder();
@@ -118,20 +120,27 @@ class TItemOrder {
   // A chunk that became small joins a neighbour when they fit together.
   void MergeSmall(size_t index);
   void Renumber(size_t from);
-  // The running counts up to (including) the chunk at index.
-  void CountUpTo(size_t index) const;
-  void Touched(size_t index) { counted_ = std::min(counted_, index); }
+  // The running counts over the chunks are Fenwick trees: kept up to date
+  // as counts within chunks change, made anew after chunks came or went.
+  void Invalidate() { trees_valid_ = false; }
+  void CountChange(const TItemChunk* chunk, int64_t items, int64_t visible);
+  void BuildTrees() const;
+  // Items (visible items) in the chunks before the index-th.
+  size_t ItemsBefore(size_t index) const;
+  size_t VisibleBefore(size_t index) const;
+  // The chunk holding the item at `index` among all (visible) items, and the
+  // index within it.
+  size_t ChunkOfIndex(const std::vector<int64_t>& tree, size_t& index) const;
   void RecountTotal();
   TItemChunk* ChunkOf(PItemHeader item) const { return by_id_[item->Link]; }
 
   std::vector<TItemChunk*> chunks_;  // in order
   std::vector<TItemChunk*> by_id_;   // by chunk id (TItemHeader::Link); null when free
   std::vector<uint32_t> free_ids_;
-  // Items and visible items in the chunks before each chunk; valid for the
-  // chunks before counted_.
-  mutable std::vector<size_t> items_before_;
-  mutable std::vector<size_t> visible_before_;
-  mutable size_t counted_ = 0;
+  // 1-based Fenwick trees of the chunks' item and visible counts.
+  mutable std::vector<int64_t> size_tree_;
+  mutable std::vector<int64_t> visible_tree_;
+  mutable bool trees_valid_ = false;
   mutable TItemPlace last_found_;
   size_t size_ = 0;
   size_t visible_ = 0;
@@ -159,7 +168,7 @@ inline void TItemOrder::RecountTotal() {
 template <typename Judge>
 void TItemOrder::ReclassifyChunks(Judge judge) {
   ++version_;
-  counted_ = 0;
+  Invalidate();
   try {
     for (TItemChunk* chunk : chunks_) {
       bool visible[kChunkItems];
