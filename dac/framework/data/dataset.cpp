@@ -214,6 +214,7 @@ void TDataSet::DataEvent(TDataEvent event, intptr_t info) {
 }
 
 void TDataSet::NotifySources(TDataEvent event, intptr_t info) {
+  if (data_sources_.empty()) return;
   // Handlers may detach sources: only those still attached hear the event.
   const std::vector<TDataSource*> sources = data_sources_;
   for (TDataSource* source : sources) {

@@ -44,7 +44,7 @@ void TMemDataSet::InternalAddRecord(const void* buffer, bool append) {
 void TMemDataSet::InternalPost() {
   TDataSet::InternalPost();
   TRecordBuffer active = ActiveBuffer();
-  for (int i = 0; i < Fields().Count(); ++i) {
+  for (int i = 0; record_set_->HasBlobFields() && i < Fields().Count(); ++i) {
     TField* data_field = Fields().Fields(i);
     if (data_field->FieldKind() != fkData || !data_field->IsBlob()) continue;
     auto* field = dynamic_cast<TBlobField*>(data_field);

@@ -455,6 +455,9 @@ class TData : public TObject {
   bool trim_var_char_ = false;
   bool has_complex_fields_ = false;
   bool sparse_arrays_ = false;
+  // HasBlobFields as CheckHasComplexFields found it, for that many descriptors.
+  bool has_blob_fields_ = false;
+  int blob_fields_known_for_ = -1;
   TOnGetCachedFields on_get_cached_fields_;
 
   bool active_ = false;

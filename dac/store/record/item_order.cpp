@@ -96,6 +96,7 @@ TItemOrder::~TItemOrder() { Clear(); }
 
 void TItemOrder::Clear() {
   ++version_;
+  ++places_version_;
   for (TItemChunk* chunk : chunks_) delete chunk;
   chunks_.clear();
   by_id_.clear();
@@ -128,7 +129,17 @@ TItemChunk* TItemOrder::NewChunk(size_t index) {
   }
   chunks_.insert(chunks_.begin() + static_cast<std::ptrdiff_t>(index), chunk);
   Renumber(index);
-  Invalidate();
+  if (index + 1 == chunks_.size() && trees_valid_) {
+    // A chunk at the end (appending): its tree nodes hold the counts of the
+    // chunks they cover before it; its own count is 0.
+    const size_t node = chunks_.size();
+    const size_t first = node - (node & (~node + 1));
+    size_tree_.push_back(static_cast<int64_t>(ItemsBefore(node - 1) - ItemsBefore(first)));
+    visible_tree_.push_back(static_cast<int64_t>(VisibleBefore(node - 1) - VisibleBefore(first)));
+  } else {
+    Invalidate();
+  }
+  ++places_version_;
   return chunk;
 }
 
@@ -141,6 +152,7 @@ void TItemOrder::DeleteChunk(size_t index) {
   delete chunk;
   Renumber(index);
   Invalidate();
+  ++places_version_;
 }
 
 void TItemOrder::Renumber(size_t from) {
@@ -336,6 +348,7 @@ TItemPlace TItemOrder::PlaceOfRecordNo(size_t n) const {
 
 TItemPlace TItemOrder::PushBack(PItemHeader item, bool visible) {
   ++version_;
+  ++places_version_;
   if (chunks_.empty() || chunks_.back()->size >= kFilledItems) NewChunk(chunks_.size());
   TItemChunk* chunk = chunks_.back();
   const uint32_t slot = chunk->size++;
@@ -353,6 +366,7 @@ TItemPlace TItemOrder::PushBack(PItemHeader item, bool visible) {
 
 TItemPlace TItemOrder::Insert(TItemPlace at, PItemHeader item, bool visible) {
   ++version_;
+  ++places_version_;
   if (!at) return PushBack(item, visible);
   if (at.chunk->size == kChunkItems) {
     TItemChunk* left = at.chunk;
@@ -376,6 +390,7 @@ TItemPlace TItemOrder::Insert(TItemPlace at, PItemHeader item, bool visible) {
 
 void TItemOrder::Erase(TItemPlace place) {
   ++version_;
+  ++places_version_;
   TItemChunk* chunk = place.chunk;
   const bool visible = chunk->Visible(place.slot);
   EraseBit(chunk->bits, place.slot, chunk->size);

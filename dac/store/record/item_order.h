@@ -45,8 +45,11 @@ class TItemOrder {
   // Forgets every item (their memory is the block manager's).
   void Clear();
   bool Empty() const { return size_ == 0; }
-  // Changes with every change of the order or of what it shows.
+  // Changes with every change of the order or of what it shows; the places
+  // version only when items move (places found before stay valid while it
+  // stands).
   uint64_t Version() const { return version_; }
+  uint64_t PlacesVersion() const { return places_version_; }
   size_t Size() const { return size_; }
   size_t VisibleCount() const { return visible_; }
 
@@ -145,6 +148,7 @@ class TItemOrder {
   size_t size_ = 0;
   size_t visible_ = 0;
   uint64_t version_ = 0;
+  uint64_t places_version_ = 0;
 };
 
 struct TItemChunk {

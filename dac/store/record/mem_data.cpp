@@ -147,12 +147,12 @@ PItemHeader TMemData::InsertItem() {
   if (GetBOF()) current_item_ = order_.Front();
   PItemHeader item = nullptr;
   block_man_.AllocItem(item);
-  order_.Insert(current_item_ ? order_.Find(current_item_) : TItemPlace{}, item, false);
+  order_.Insert(current_item_ ? PlaceOf(current_item_) : TItemPlace{}, item, false);
   return item;
 }
 
 void TMemData::DetachItem(PItemHeader item) {
-  const TItemPlace place = order_.Find(item);
+  const TItemPlace place = PlaceOf(item);
   if (item == current_item_) {
     const TItemPlace next = order_.Next(place);
     const TItemPlace prior = order_.Prior(place);
@@ -180,7 +180,7 @@ void TMemData::PutRecord(void* rec_buf) {
 }
 
 void TMemData::Recount(PItemHeader item) {
-  order_.SetVisible(order_.Find(item), !Hidden(item));
+  order_.SetVisible(PlaceOf(item), !Hidden(item));
   Counted();
 }
 
@@ -193,6 +193,11 @@ void TMemData::AddRecord(void* rec_buf, TItemStatus status) {
     // Compared with the row it went in front of: from BOF that is the first row.
     PItemHeader next = NextItem(current_item_);
     MoveSortedRecord(next ? CompareRecords(rec_buf, Rec(next)) : -1);
+  } else if (current_item_ == order_.Back() && order_.IsVisible(PlaceOf(current_item_))) {
+    // Appended and shown: the last number.
+    numbered_no_ = record_count_;
+    numbered_item_ = current_item_;
+    numbered_version_ = order_.Version();
   }
 }
 
@@ -275,7 +280,7 @@ void TMemData::LinkFetchedItems(PBlockHeader block, int used) {
 
 void TMemData::InitFetchedItems(PItemHeader item, bool, bool fetch_back) {
   if (!item) return;
-  for (TItemPlace place = order_.Find(item); place; place = fetch_back ? order_.Prior(place) : order_.Next(place)) {
+  for (TItemPlace place = PlaceOf(item); place; place = fetch_back ? order_.Prior(place) : order_.Next(place)) {
     order_.SetVisible(place, !Hidden(TItemOrder::ItemAt(place)));
   }
   Counted();

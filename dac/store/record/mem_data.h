@@ -364,6 +364,8 @@ class TMemData : public TData {
 
   // GetNextRecord (forward) and GetPriorRecord.
   void Step(void* rec_buf, bool forward);
+  // The item's place in the order (the cursor's is kept while places stand).
+  TItemPlace PlaceOf(PItemHeader item);
   // Every item checked again and counted.
   void RecountAll();
   // Whether the item's status (with cached updates) or the filter hides it, checked now.
@@ -385,6 +387,10 @@ class TMemData : public TData {
   // A non-string field as text in the format settings.
   std::string FieldText(TFieldDesc* field, void* rec_buf);
 
+  // The place of placed_item_ while the order's places are at placed_version_.
+  TItemPlace placed_;
+  PItemHeader placed_item_ = nullptr;
+  uint64_t placed_version_ = 0;
   // The record number of numbered_item_ while the order is at numbered_version_.
   int32_t numbered_no_ = 0;
   PItemHeader numbered_item_ = nullptr;

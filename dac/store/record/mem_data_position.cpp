@@ -9,7 +9,17 @@ namespace dac {
 
 // ---- Filter verdicts ----
 
-bool TMemData::OmitRecord(PItemHeader item) { return !item || !order_.IsVisible(order_.Find(item)); }
+TItemPlace TMemData::PlaceOf(PItemHeader item) {
+  if (item != current_item_) return order_.Find(item);
+  if (placed_item_ != item || placed_version_ != order_.PlacesVersion()) {
+    placed_ = order_.Find(item);
+    placed_item_ = item;
+    placed_version_ = order_.PlacesVersion();
+  }
+  return placed_;
+}
+
+bool TMemData::OmitRecord(PItemHeader item) { return !item || !order_.IsVisible(PlaceOf(item)); }
 
 bool TMemData::Hidden(PItemHeader item) {
   if (cached_updates_ && !filter_item_types_.Contains(item->Status)) return true;
@@ -81,7 +91,7 @@ int TMemData::GetRecordCount() { return record_count_; }
 int TMemData::GetRecordNo() {
   if (!current_item_) return 0;
   if (numbered_item_ != current_item_ || numbered_version_ != order_.Version()) {
-    numbered_no_ = static_cast<int32_t>(order_.RecordNoOf(order_.Find(current_item_)));
+    numbered_no_ = static_cast<int32_t>(order_.RecordNoOf(PlaceOf(current_item_)));
     numbered_item_ = current_item_;
     numbered_version_ = order_.Version();
   }
@@ -127,7 +137,7 @@ void TMemData::Step(void* rec_buf, bool forward) {
     if (numbered_item_ == current_item_ && numbered_version_ == order_.Version() && numbered_no_ > 0) {
       from_no = numbered_no_;
     }
-    const TItemPlace here = order_.Find(current_item_);
+    const TItemPlace here = PlaceOf(current_item_);
     place = forward ? order_.Next(here) : order_.Prior(here);
   } else {
     from_no = forward ? 0 : record_count_ + 1;
@@ -140,6 +150,9 @@ void TMemData::Step(void* rec_buf, bool forward) {
     return;
   }
   SetCurrent(TItemOrder::ItemAt(place));
+  placed_ = place;
+  placed_item_ = current_item_;
+  placed_version_ = order_.PlacesVersion();
   if (from_no >= 0) {
     numbered_no_ = forward ? from_no + 1 : from_no - 1;
     numbered_item_ = current_item_;

@@ -265,7 +265,7 @@ void TMemData::SortItems() {
 void TMemData::MoveSortedRecord(int direction) {
   PItemHeader item = current_item_;
   if (!item || direction == 0) return;
-  const TItemPlace place = order_.Find(item);
+  const TItemPlace place = PlaceOf(item);
   const size_t index = order_.IndexOf(place);
   const auto other = [this](size_t at) { return Rec(TItemOrder::ItemAt(order_.PlaceAt(at))); };
   size_t target = index;
