@@ -243,6 +243,8 @@ bool TMemDataSet::GetFieldData(TField* field, void* buffer) {
 }
 
 bool TMemDataSet::GetFieldData(TField* field, void* buffer, bool native_format) {
+  // The native form is what the record set gives (as the base would find).
+  if ((native_format || !buffer) && field->DataType() != ftVariant) return GetFieldData(field, buffer);
   if (native_format || !buffer || field->DataType() != ftWideString) {
     return TDataSet::GetFieldData(field, buffer, native_format);
   }

@@ -1,5 +1,9 @@
 // TMemDataSet: the rowset XML export (schema, then one row element per
 // record), written with apostrophe quotes and two-space indentation.
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -24,7 +28,14 @@ namespace dac {
 namespace {
 
 // XMLEncode of UTF-8 text; a character XML cannot carry stops the export.
-std::string Encoded(const std::string& utf8, TField* field) {
+std::string Encoded(std::string utf8, TField* field) {
+  // One look finds plain text, which goes as it is.
+  if (std::none_of(utf8.begin(), utf8.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 || c == '&' || c == '\'' || c == '"' || c == '<' || c == '>';
+      })) {
+    return utf8;  // moved out
+  }
   if (!IsXmlText(utf8)) {
     DatabaseErrorFmt(nullptr, "Field '%s' holds a control character that XML does not allow",
                      field->FieldName().c_str());
@@ -38,18 +49,72 @@ std::string PointDecimal(const std::string& text) {
   return ChangeDecimalSeparator(text, plat::ProcessFormatSettings().decimal_separator, '.');
 }
 
-std::string TwoDigits(int value) { return (value < 10 ? "0" : "") + std::to_string(value); }
+// FloatToStr's text with a point, without its formatting of all 15 digits:
+// when the shortest digits that read back as the value number 15 or fewer,
+// they are the digits FloatToStr rounds to (a 15-digit rounding lies within
+// half a step of them), and are laid out as it lays them out.
+std::string FloatText(double value) {
+  const char separator = plat::ProcessFormatSettings().decimal_separator;
+  // A separator that could stand in the text for anything else: the long way.
+  if (std::strchr("0123456789+-EINFA", separator) != nullptr || !std::isfinite(value) || value == 0) {
+    return PointDecimal(FloatToStr(value));
+  }
+  char buffer[64];
+  const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific);
+  if (error != std::errc()) return PointDecimal(FloatToStr(value));
+  // [-]d[.ddd]e[+-]xx
+  const std::string_view text(buffer, static_cast<size_t>(end - buffer));
+  const bool negative = text.front() == '-';
+  const size_t e = text.find('e');
+  std::string digits(text.substr(negative ? 1 : 0, 1));
+  if (text[negative ? 2 : 1] == '.') digits += text.substr(negative ? 3 : 2, e - (negative ? 3 : 2));
+  constexpr int kPrecision = 15;
+  if (digits.size() > static_cast<size_t>(kPrecision)) return PointDecimal(FloatToStr(value));
+  while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+  int exp10 = 0;
+  std::from_chars(text.data() + e + (text[e + 1] == '+' ? 2 : 1), text.data() + text.size(), exp10);
+  const int point = exp10 + 1;
+  std::string out = negative ? "-" : "";
+  if (point > kPrecision || point < -3) {
+    out += digits[0];
+    if (digits.size() > 1) (out += '.') += digits.substr(1);
+    out += 'E';
+    out += std::to_string(exp10);
+  } else if (point <= 0) {
+    out += "0.";
+    out.append(static_cast<size_t>(-point), '0');
+    out += digits;
+  } else if (static_cast<size_t>(point) >= digits.size()) {
+    out += digits;
+    out.append(static_cast<size_t>(point) - digits.size(), '0');
+  } else {
+    ((out += digits.substr(0, static_cast<size_t>(point))) += '.') += digits.substr(static_cast<size_t>(point));
+  }
+  return out;
+}
+
+void PutTwoDigits(char* at, int value) {
+  at[0] = static_cast<char>('0' + value / 10 % 10);
+  at[1] = static_cast<char>('0' + value % 10);
+}
 
 std::string TimeText(DateTime value) {
   const plat::TimeOfDay time = plat::DecodeTime(value);
-  return TwoDigits(time.hour) + ":" + TwoDigits(time.minute) + ":" + TwoDigits(time.second);
+  char text[8] = {0, 0, ':', 0, 0, ':', 0, 0};
+  PutTwoDigits(text, time.hour);
+  PutTwoDigits(text + 3, time.minute);
+  PutTwoDigits(text + 6, time.second);
+  return std::string(text, sizeof text);
 }
 
 std::string DateTimeText(DateTime value) {
   const plat::CalendarDate date = plat::DecodeDate(value);
   std::string year = std::to_string(date.year);
   year.insert(0, year.size() < 4 ? 4 - year.size() : 0, '0');
-  return year + "-" + TwoDigits(date.month) + "-" + TwoDigits(date.day) + "T" + TimeText(value);
+  char text[7] = {'-', 0, 0, '-', 0, 0, 'T'};
+  PutTwoDigits(text + 1, date.month);
+  PutTwoDigits(text + 4, date.day);
+  return (year += std::string_view(text, sizeof text)) += TimeText(value);
 }
 
 // The string, memo, wide and binary types: they may be long.
@@ -198,7 +263,7 @@ void TMemDataSet::WriteFieldXMLDataType(TField* field, TFieldDesc* desc, const s
 std::string TMemDataSet::GetFieldXMLValue(TField* field, TFieldDesc* desc) {
   switch (desc->GetDataType()) {
     case dtBoolean: return BoolToStr(field->AsBoolean());
-    case dtFloat: return PointDecimal(FloatToStr(field->AsFloat()));
+    case dtFloat: return FloatText(field->AsFloat());
     case dtCurrency:
     case dtBCD: return PointDecimal(CurrToStr(field->AsCurrency()));
     case dtFmtBCD: return BcdToStr(field->AsBCD());
@@ -216,9 +281,17 @@ std::string TMemDataSet::GetFieldXMLValue(TField* field, TFieldDesc* desc) {
       TBlob* blob = GetBlob(field);
       return blob ? plat::Utf16ToUtf8(blob->GetAsWideString()) : std::string();
     }
-    default:
-      if (dynamic_cast<TWideStringField*>(field)) return plat::Utf16ToUtf8(field->AsWideString());
-      return plat::AnsiToUtf8(field->AsString());
+    default: {
+      if (field->DataType() == ftWideString && dynamic_cast<TWideStringField*>(field)) {
+        return plat::Utf16ToUtf8(field->AsWideString());
+      }
+      std::string text = field->AsString();
+      // ASCII reads the same in UTF-8.
+      if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        return text;
+      }
+      return plat::AnsiToUtf8(text);
+    }
   }
 }
 

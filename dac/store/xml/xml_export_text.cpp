@@ -4,10 +4,32 @@
 
 namespace dac {
 
+namespace {
+
+bool NeedsReference(char c) {
+  switch (c) {
+    case '&':
+    case '\'':
+    case '"':
+    case '<':
+    case '>':
+    case '\t':
+    case '\n':
+    case '\r': return true;
+    default: return false;
+  }
+}
+
+}  // namespace
+
 std::string XMLEncode(std::string_view text) {
-  std::string result;
-  result.reserve(text.size());
-  for (char c : text) {
+  // Most values hold none of the characters: they go as they are.
+  size_t plain = 0;
+  while (plain < text.size() && !NeedsReference(text[plain])) ++plain;
+  std::string result(text.substr(0, plain));
+  if (plain == text.size()) return result;
+  result.reserve(text.size() + 16);
+  for (char c : text.substr(plain)) {
     switch (c) {
       case '&': result += "&#x26;"; break;
       case '\'': result += "&#x27;"; break;

@@ -51,12 +51,36 @@ void XmlTextWriter::WriteAttributeString(const std::string& prefix, const std::s
   CheckPrefix(prefix, ns);
   if (!StartTagOpen())
     throw XmlException("Token WriteAttributeString in state Content would result in an invalid XML document.");
-  std::string text = " " + QualifiedName(prefix, local_name) + "=" + Quoted(value);
-  // Without a prefix the declaration is the default one: "xmlns:=" is no XML.
-  if (!ns.empty()) text += (prefix.empty() ? " xmlns=" : " xmlns:" + prefix + "=") + Quoted(ns);
   size_t& at = insertion_points_.back();
-  pending_.insert(at, text);
-  at += text.size();
+  const size_t tail = pending_.size() - at;
+  // The start tag ends the pending text (the common case): appended in place.
+  std::string moved = tail > 0 ? pending_.substr(at) : std::string();
+  pending_.resize(at);
+  pending_ += ' ';
+  if (!prefix.empty()) (pending_ += prefix) += ':';
+  pending_ += local_name;
+  ((pending_ += '=') += quote_char_) += value;
+  pending_ += quote_char_;
+  // Without a prefix the declaration is the default one: "xmlns:=" is no XML.
+  if (!ns.empty()) {
+    pending_ += prefix.empty() ? " xmlns=" : " xmlns:" + prefix + "=";
+    ((pending_ += quote_char_) += ns) += quote_char_;
+  }
+  at = pending_.size();
+  pending_ += moved;
+  state_ = State::Attribute;
+}
+
+void XmlTextWriter::WriteAttributeString(const std::string& local_name, const std::string& value) {
+  if (!StartTagOpen() || insertion_points_.back() != pending_.size()) {
+    WriteAttributeString(std::string(), local_name, std::string(), value);
+    return;
+  }
+  // The start tag ends the pending text (the common case): the attribute goes on it.
+  pending_.reserve(pending_.size() + local_name.size() + value.size() + 4);
+  ((pending_ += ' ') += local_name) += '=';
+  ((pending_ += quote_char_) += value) += quote_char_;
+  insertion_points_.back() = pending_.size();
   state_ = State::Attribute;
 }
 
