@@ -1,8 +1,6 @@
 // TMemDataSet: the rowset XML export (schema, then one row element per
 // record), written with apostrophe quotes and two-space indentation.
 #include <algorithm>
-#include <charconv>
-#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -47,50 +45,6 @@ std::string EncodedName(const std::string& name, TField* field) { return Encoded
 
 std::string PointDecimal(const std::string& text) {
   return ChangeDecimalSeparator(text, plat::ProcessFormatSettings().decimal_separator, '.');
-}
-
-// FloatToStr's text with a point, without its formatting of all 15 digits:
-// when the shortest digits that read back as the value number 15 or fewer,
-// they are the digits FloatToStr rounds to (a 15-digit rounding lies within
-// half a step of them), and are laid out as it lays them out.
-std::string FloatText(double value) {
-  const char separator = plat::ProcessFormatSettings().decimal_separator;
-  // A separator that could stand in the text for anything else: the long way.
-  if (std::strchr("0123456789+-EINFA", separator) != nullptr || !std::isfinite(value) || value == 0) {
-    return PointDecimal(FloatToStr(value));
-  }
-  char buffer[64];
-  const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific);
-  if (error != std::errc()) return PointDecimal(FloatToStr(value));
-  // [-]d[.ddd]e[+-]xx
-  const std::string_view text(buffer, static_cast<size_t>(end - buffer));
-  const bool negative = text.front() == '-';
-  const size_t e = text.find('e');
-  std::string digits(text.substr(negative ? 1 : 0, 1));
-  if (text[negative ? 2 : 1] == '.') digits += text.substr(negative ? 3 : 2, e - (negative ? 3 : 2));
-  constexpr int kPrecision = 15;
-  if (digits.size() > static_cast<size_t>(kPrecision)) return PointDecimal(FloatToStr(value));
-  while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
-  int exp10 = 0;
-  std::from_chars(text.data() + e + (text[e + 1] == '+' ? 2 : 1), text.data() + text.size(), exp10);
-  const int point = exp10 + 1;
-  std::string out = negative ? "-" : "";
-  if (point > kPrecision || point < -3) {
-    out += digits[0];
-    if (digits.size() > 1) (out += '.') += digits.substr(1);
-    out += 'E';
-    out += std::to_string(exp10);
-  } else if (point <= 0) {
-    out += "0.";
-    out.append(static_cast<size_t>(-point), '0');
-    out += digits;
-  } else if (static_cast<size_t>(point) >= digits.size()) {
-    out += digits;
-    out.append(static_cast<size_t>(point) - digits.size(), '0');
-  } else {
-    ((out += digits.substr(0, static_cast<size_t>(point))) += '.') += digits.substr(static_cast<size_t>(point));
-  }
-  return out;
 }
 
 void PutTwoDigits(char* at, int value) {
@@ -263,7 +217,7 @@ void TMemDataSet::WriteFieldXMLDataType(TField* field, TFieldDesc* desc, const s
 std::string TMemDataSet::GetFieldXMLValue(TField* field, TFieldDesc* desc) {
   switch (desc->GetDataType()) {
     case dtBoolean: return BoolToStr(field->AsBoolean());
-    case dtFloat: return FloatText(field->AsFloat());
+    case dtFloat: return FloatToXmlText(field->AsFloat());
     case dtCurrency:
     case dtBCD: return PointDecimal(CurrToStr(field->AsCurrency()));
     case dtFmtBCD: return BcdToStr(field->AsBCD());

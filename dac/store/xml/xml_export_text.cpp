@@ -1,6 +1,12 @@
 #include "dac/store/xml/xml_export_text.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+#include "dac/framework/values/text_conversions.h"
+#include "platform/format_settings.h"
 
 namespace dac {
 
@@ -49,6 +55,48 @@ std::string ChangeDecimalSeparator(std::string_view value, char old_separator, c
   std::string result(value);
   if (old_separator != new_separator) std::replace(result.begin(), result.end(), old_separator, new_separator);
   return result;
+}
+
+std::string FloatToXmlText(double value) {
+  const char separator = plat::ProcessFormatSettings().decimal_separator;
+  const auto long_way = [&] { return ChangeDecimalSeparator(FloatToStr(value), separator, '.'); };
+  // A separator that could stand in the text for anything else: the long way.
+  // Below the normal range a double's step is no longer small against its digits.
+  if (std::strchr("0123456789+-EINFA", separator) != nullptr || !std::isnormal(value)) return long_way();
+  char buffer[64];
+  const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific);
+  if (error != std::errc()) return long_way();
+  // [-]d[.ddd]e[+-]xx
+  const std::string_view text(buffer, static_cast<size_t>(end - buffer));
+  const size_t lead = text.front() == '-' ? 1 : 0;
+  const size_t e = text.find('e');
+  std::string digits(text.substr(lead, 1));
+  if (text[lead + 1] == '.') digits += text.substr(lead + 2, e - lead - 2);
+  // A 15-digit rounding lies within half a step of digits as few as these.
+  constexpr int kPrecision = 15;
+  if (digits.size() > static_cast<size_t>(kPrecision)) return long_way();
+  while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+  int exp10 = 0;
+  std::from_chars(text.data() + e + (text[e + 1] == '+' ? 2 : 1), text.data() + text.size(), exp10);
+  // Laid out as FloatToStr lays out its digits.
+  const int point = exp10 + 1;
+  std::string out = lead ? "-" : "";
+  if (point > kPrecision || point < -3) {
+    out += digits[0];
+    if (digits.size() > 1) (out += '.') += digits.substr(1);
+    out += 'E';
+    out += std::to_string(exp10);
+  } else if (point <= 0) {
+    out += "0.";
+    out.append(static_cast<size_t>(-point), '0');
+    out += digits;
+  } else if (static_cast<size_t>(point) >= digits.size()) {
+    out += digits;
+    out.append(static_cast<size_t>(point) - digits.size(), '0');
+  } else {
+    ((out += digits.substr(0, static_cast<size_t>(point))) += '.') += digits.substr(static_cast<size_t>(point));
+  }
+  return out;
 }
 
 bool IsXmlText(std::string_view text) {

@@ -4,11 +4,18 @@
 // Every document is parsed back.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
 #include <filesystem>
+#include <limits>
+#include <random>
+#include <vector>
 
 #include "dac/framework/data/field.h"
+#include "dac/framework/values/text_conversions.h"
 #include "dac/store/xml/xml_export_text.h"
 #include "platform/files.h"
+#include "platform/format_settings.h"
 #include "platform/xml_document.h"
 #include "tests/dac/framework/settings_guard.h"
 #include "tests/dac/store/test_mem_dataset.h"
@@ -184,6 +191,30 @@ TEST(MemDataSetXml, TextHelpers) {
   EXPECT_EQ(XMLEncode("a&b'c\"d<e>f\tg\nh\ri"), "a&#x26;b&#x27;c&#x22;d&#x3c;e&#x3e;f&#x9;g&#xa;h&#xd;i");
   EXPECT_EQ(ChangeDecimalSeparator("1,5,6", ',', '.'), "1.5.6");
   EXPECT_EQ(ChangeDecimalSeparator("1.5", '.', '.'), "1.5");
+}
+
+// The export's float text is FloatToStr's with a point, for every kind of value and separator.
+TEST(MemDataSetXml, FloatTextIsFloatToStrWithAPoint) {
+  std::vector<double> values = {0.0, -0.0, 1.0, -1.0, 0.1, 0.5, 2.5, 1e15, 1e16, 123456789012345.0, 1234567890123456.0,
+                                1e-3, 1e-4, 1.5e-5, 9.99999999999999e14, 0.1 + 0.2, 1.0 / 3, -2.0 / 3, 1e300, 5e-324,
+                                std::numeric_limits<double>::max(), std::numeric_limits<double>::infinity(),
+                                -std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN()};
+  std::mt19937_64 random(1505);
+  for (int i = 0; i < 20000; ++i) {
+    uint64_t bits = random();
+    double value = 0;
+    std::memcpy(&value, &bits, sizeof value);
+    values.push_back(value);
+    values.push_back(static_cast<double>(random() % 10000000) / 100);                    // cents
+    values.push_back(static_cast<double>(static_cast<int64_t>(random() % 2000000) - 1000000) * std::pow(10.0, static_cast<int>(random() % 40) - 20));
+  }
+  for (const char separator : {'.', ','}) {
+    SettingsGuard guard;
+    plat::ProcessFormatSettings().decimal_separator = separator;
+    for (double value : values) {
+      ASSERT_EQ(FloatToXmlText(value), ChangeDecimalSeparator(FloatToStr(value), separator, '.')) << value;
+    }
+  }
 }
 
 }  // namespace
