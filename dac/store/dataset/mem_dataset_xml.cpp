@@ -7,6 +7,9 @@
 
 #include "dac/framework/classes/with_cleanup.h"
 #include "dac/framework/data/field.h"
+#include "dac/framework/data/boolean_field.h"
+#include "dac/framework/data/date_time_fields.h"
+#include "dac/framework/data/numeric_fields.h"
 #include "dac/framework/data/string_fields.h"
 #include "dac/framework/values/bcd.h"
 #include "dac/framework/values/currency.h"
@@ -63,12 +66,18 @@ std::string TimeText(DateTime value) {
 
 std::string DateTimeText(DateTime value) {
   const plat::CalendarDate date = plat::DecodeDate(value);
-  std::string year = std::to_string(date.year);
-  year.insert(0, year.size() < 4 ? 4 - year.size() : 0, '0');
-  char text[7] = {'-', 0, 0, '-', 0, 0, 'T'};
-  PutTwoDigits(text + 1, date.month);
-  PutTwoDigits(text + 4, date.day);
-  return (year += std::string_view(text, sizeof text)) += TimeText(value);
+  const plat::TimeOfDay time = plat::DecodeTime(value);
+  // yyyy-mm-ddThh:mm:ss, the year in four digits (0005 for 5).
+  char text[19] = {0, 0, 0, 0, '-', 0, 0, '-', 0, 0, 'T', 0, 0, ':', 0, 0, ':', 0, 0};
+  PutTwoDigits(text, date.year / 100);
+  PutTwoDigits(text + 2, date.year % 100);
+  PutTwoDigits(text + 5, date.month);
+  PutTwoDigits(text + 8, date.day);
+  PutTwoDigits(text + 11, time.hour);
+  PutTwoDigits(text + 14, time.minute);
+  PutTwoDigits(text + 17, time.second);
+  if (date.year >= 0 && date.year <= 9999) return std::string(text, sizeof text);
+  return std::to_string(date.year) + std::string(text + 4, sizeof text - 4);
 }
 
 // The string, memo, wide and binary types: they may be long.
@@ -88,12 +97,28 @@ bool MayBeLong(uint16_t type) {
   }
 }
 
-// A field of the export and the attribute name its rows use.
+// A field of the export and the attribute name its rows use; for fields of
+// the scalar classes, whose null test is the record's null indicator, the
+// number of that indicator (0 for the field's own test).
 struct ExportedField {
   TField* field;
   TFieldDesc* desc;
   std::string row_name;
+  uint16_t null_indicator = 0;
 };
+
+// The standard scalar field classes: none of them tests for null otherwise.
+bool TestsNullByIndicator(const TField& field) {
+  static const TMetaClass* const kClasses[] = {
+      &TStringField::ClassInfo(),   &TWideStringField::ClassInfo(), &TGuidField::ClassInfo(),
+      &TIntegerField::ClassInfo(),  &TSmallintField::ClassInfo(),   &TWordField::ClassInfo(),
+      &TAutoIncField::ClassInfo(),  &TLargeintField::ClassInfo(),   &TFloatField::ClassInfo(),
+      &TCurrencyField::ClassInfo(), &TBCDField::ClassInfo(),        &TFMTBCDField::ClassInfo(),
+      &TDateTimeField::ClassInfo(), &TDateField::ClassInfo(),       &TTimeField::ClassInfo(),
+      &TBooleanField::ClassInfo()};
+  const TMetaClass* type = &field.ClassType();
+  return std::find(std::begin(kClasses), std::end(kClasses), type) != std::end(kClasses);
+}
 
 }  // namespace
 
@@ -303,7 +328,10 @@ void TMemDataSet::WriteXml(TStream& stream) {
     if (!desc) continue;
     const std::string alias = IsValidXmlName(desc->GetName()) ? std::string() : "c" + std::to_string(++aliases);
     // The rows name the attribute as the schema declared it.
-    exported.push_back({field, desc, alias.empty() ? EncodedName(desc->GetName(), field) : alias});
+    const bool by_indicator = TestsNullByIndicator(*field) && field->FieldKind() == fkData &&
+                              field->FieldNo() == desc->GetFieldNo() && !desc->HasParent();
+    exported.push_back({field, desc, alias.empty() ? EncodedName(desc->GetName(), field) : alias,
+                        by_indicator ? desc->GetFieldNo() : uint16_t{0}});
     xml.WriteStartElement("s:AttributeType");
     WriteFieldXMLAttributeType(field, desc, alias, xml);
     xml.WriteStartElement("s:datatype");
@@ -320,8 +348,13 @@ void TMemDataSet::WriteXml(TStream& stream) {
   xml.WriteStartElement("rs:data");
   for (First(); !GetEOF(); Next()) {
     xml.WriteStartElement("z:row");
+    TRecordBuffer record = nullptr;
+    GetActiveRecBuf(record);
     for (const ExportedField& item : exported) {
-      if (item.field->IsNull()) continue;
+      // As the field would find it, without the way through the field.
+      const bool null = item.null_indicator && record ? record_set_->GetNull(item.null_indicator, record)
+                                                      : item.field->IsNull();
+      if (null) continue;
       xml.WriteAttributeString(item.row_name, Encoded(GetFieldXMLValue(item.field, item.desc), item.field));
     }
     xml.WriteEndElement();

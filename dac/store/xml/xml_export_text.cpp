@@ -70,8 +70,8 @@ std::string FloatToXmlText(double value) {
   const std::string_view text(buffer, static_cast<size_t>(end - buffer));
   const size_t lead = text.front() == '-' ? 1 : 0;
   const size_t e = text.find('e');
-  std::string digits(text.substr(lead, 1));
-  if (text[lead + 1] == '.') digits += text.substr(lead + 2, e - lead - 2);
+  std::string digits(text.substr(lead, 1));  // short: no allocation
+  if (text[lead + 1] == '.') digits.append(text.substr(lead + 2, e - lead - 2));
   // A 15-digit rounding lies within half a step of digits as few as these.
   constexpr int kPrecision = 15;
   if (digits.size() > static_cast<size_t>(kPrecision)) return long_way();
@@ -80,23 +80,32 @@ std::string FloatToXmlText(double value) {
   std::from_chars(text.data() + e + (text[e + 1] == '+' ? 2 : 1), text.data() + text.size(), exp10);
   // Laid out as FloatToStr lays out its digits.
   const int point = exp10 + 1;
-  std::string out = lead ? "-" : "";
+  char laid[48];
+  char* out = laid;
+  if (lead) *out++ = '-';
+  const auto put = [&out](std::string_view part) { out = std::copy(part.begin(), part.end(), out); };
+  const std::string_view all(digits);
   if (point > kPrecision || point < -3) {
-    out += digits[0];
-    if (digits.size() > 1) (out += '.') += digits.substr(1);
-    out += 'E';
-    out += std::to_string(exp10);
+    *out++ = digits[0];
+    if (digits.size() > 1) {
+      *out++ = '.';
+      put(all.substr(1));
+    }
+    *out++ = 'E';
+    out = std::to_chars(out, laid + sizeof laid, exp10).ptr;
   } else if (point <= 0) {
-    out += "0.";
-    out.append(static_cast<size_t>(-point), '0');
-    out += digits;
+    put("0.");
+    out = std::fill_n(out, -point, '0');
+    put(all);
   } else if (static_cast<size_t>(point) >= digits.size()) {
-    out += digits;
-    out.append(static_cast<size_t>(point) - digits.size(), '0');
+    put(all);
+    out = std::fill_n(out, point - static_cast<int>(digits.size()), '0');
   } else {
-    ((out += digits.substr(0, static_cast<size_t>(point))) += '.') += digits.substr(static_cast<size_t>(point));
+    put(all.substr(0, static_cast<size_t>(point)));
+    *out++ = '.';
+    put(all.substr(static_cast<size_t>(point)));
   }
-  return out;
+  return std::string(laid, static_cast<size_t>(out - laid));
 }
 
 bool IsXmlText(std::string_view text) {

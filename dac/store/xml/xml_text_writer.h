@@ -76,6 +76,7 @@ class XmlTextWriter : public TObject {
   enum class State { Start, Element, Attribute, Content };
 
   std::string Quoted(const std::string& value) const;
+  void AppendIndent();
   std::string Indent() const;
   bool StartTagOpen() const { return state_ == State::Element || state_ == State::Attribute; }
   void CloseStartTag();
