@@ -266,6 +266,9 @@ class TMemDataSet : public TDataSet {
   void BeforeDestruction() override;
 
   // ---- for descendants ----
+  // The export's way to a scalar field's value in the record (see mem_dataset_xml.cpp).
+  const uint8_t* NativeSlot(TField* field, TFieldDesc* desc, const TMetaClass& type, TRecordBuffer& record);
+  bool ReadNativeValue(TField* field, TFieldDesc* desc, const TMetaClass& type, void* dest);
   // The record set as a TMemData, or null when it is none.
   TMemData* MemData() const { return mem_data_; }
   // "Not in cached update mode".
@@ -301,6 +304,7 @@ class TMemDataSet : public TDataSet {
 
   TData* record_set_ = nullptr;  // FIRecordSet
   TMemData* mem_data_ = nullptr;  // the same, when it is a TMemData
+  TRecordBuffer xml_record_ = nullptr;  // the row WriteXml is writing, while it writes it
   TRecordBuffer old_rec_buf_ = nullptr;
   TRecordBuffer filter_buffer_ = nullptr;
   bool cached_updates_ = false;

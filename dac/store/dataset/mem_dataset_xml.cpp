@@ -31,12 +31,7 @@ namespace {
 // XMLEncode of UTF-8 text; a character XML cannot carry stops the export.
 std::string Encoded(std::string utf8, TField* field) {
   // One look finds plain text, which goes as it is.
-  if (std::none_of(utf8.begin(), utf8.end(), [](char c) {
-        const auto byte = static_cast<unsigned char>(c);
-        return byte < 0x20 || c == '&' || c == '\'' || c == '"' || c == '<' || c == '>';
-      })) {
-    return utf8;  // moved out
-  }
+  if (IsPlainXmlText(utf8)) return utf8;  // moved out
   if (!IsXmlText(utf8)) {
     DatabaseErrorFmt(nullptr, "Field '%s' holds a control character that XML does not allow",
                      field->FieldName().c_str());
@@ -239,15 +234,71 @@ void TMemDataSet::WriteFieldXMLDataType(TField* field, TFieldDesc* desc, const s
   if (field->Required() && !field->ReadOnly()) write("rs:maybenull", "false");
 }
 
+// Where a scalar field of the standard class keeps its value in the current
+// record (WriteXml's row while it writes it), the record with it; null when
+// there is no record, the field is not one the record holds directly, or its
+// value is null.
+const uint8_t* TMemDataSet::NativeSlot(TField* field, TFieldDesc* desc, const TMetaClass& type,
+                                       TRecordBuffer& record) {
+  if (&field->ClassType() != &type || field->FieldKind() != fkData || field->FieldNo() != desc->GetFieldNo() ||
+      desc->HasParent()) {
+    return nullptr;
+  }
+  record = xml_record_;
+  if (!record && !GetActiveRecBuf(record)) return nullptr;
+  if (record_set_->GetNull(desc->GetFieldNo(), record)) return nullptr;
+  return record + desc->GetOffset();
+}
+
+// A scalar field's value in its native form as the field itself reads it
+// (GetData); false when NativeSlot finds none.
+bool TMemDataSet::ReadNativeValue(TField* field, TFieldDesc* desc, const TMetaClass& type, void* dest) {
+  TRecordBuffer record = nullptr;
+  if (!NativeSlot(field, desc, type, record)) return false;
+  bool blank = true;
+  record_set_->GetField(desc->GetFieldNo(), record, dest, static_cast<size_t>(field->DataSize()), blank);
+  return !blank;
+}
+
 std::string TMemDataSet::GetFieldXMLValue(TField* field, TFieldDesc* desc) {
   switch (desc->GetDataType()) {
     case dtBoolean: return BoolToStr(field->AsBoolean());
-    case dtFloat: return FloatToXmlText(field->AsFloat());
+    case dtFloat: {
+      TRecordBuffer record = nullptr;
+      const uint8_t* slot = desc->GetSize() == sizeof(double) ? NativeSlot(field, desc, TFloatField::ClassInfo(), record)
+                                                               : nullptr;
+      if (slot) {
+        double value = 0;
+        std::memcpy(&value, slot, sizeof value);
+        return FloatToXmlText(value);
+      }
+      return FloatToXmlText(field->AsFloat());
+    }
     case dtCurrency:
     case dtBCD: return PointDecimal(CurrToStr(field->AsCurrency()));
     case dtFmtBCD: return BcdToStr(field->AsBCD());
     case dtDate:
-    case dtDateTime: return DateTimeText(field->AsDateTime());
+    case dtDateTime: {
+      TRecordBuffer record = nullptr;
+      const uint8_t* slot = field->DataType() == ftDateTime && desc->GetDataType() == dtDateTime &&
+                                    desc->GetSize() == sizeof(DateTime)
+                                ? NativeSlot(field, desc, TDateTimeField::ClassInfo(), record)
+                                : nullptr;
+      if (slot) {
+        // The record keeps the date-time, which the field reads by way of its
+        // milliseconds; within the range the milliseconds read back from, the
+        // way there and back is the time stamp's.
+        DateTime stored = 0;
+        std::memcpy(&stored, slot, sizeof stored);
+        const plat::TimeStamp stamp = plat::DateTimeToTimeStamp(stored);
+        DateTime value = 0;
+        if (stamp.date > 0 && stamp.date < 3652060 && stamp.time >= 0 && stamp.time < plat::kMSecsPerDay &&
+            plat::TryTimeStampToDateTime(stamp, value)) {
+          return DateTimeText(value);
+        }
+      }
+      return DateTimeText(field->AsDateTime());
+    }
     case dtTime: return TimeText(field->AsDateTime());
     case dtBlob: return HexText(field->AsString());
     case dtBytes:
@@ -264,11 +315,27 @@ std::string TMemDataSet::GetFieldXMLValue(TField* field, TFieldDesc* desc) {
       if (field->DataType() == ftWideString && dynamic_cast<TWideStringField*>(field)) {
         return plat::Utf16ToUtf8(field->AsWideString());
       }
-      std::string text = field->AsString();
-      // ASCII reads the same in UTF-8.
-      if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
-        return text;
+      std::string text;
+      if (field->DataType() == ftInteger && desc->GetDataType() == dtInteger && desc->GetSize() == sizeof(int32_t)) {
+        TRecordBuffer record = nullptr;
+        if (const uint8_t* slot = NativeSlot(field, desc, TIntegerField::ClassInfo(), record)) {
+          int32_t number = 0;
+          std::memcpy(&number, slot, sizeof number);
+          return std::to_string(number);
+        }
       }
+      if (field->DataType() == ftString && field->Size() < 256) {
+        char chars[257] = {};
+        if (ReadNativeValue(field, desc, TStringField::ClassInfo(), chars)) {
+          text.assign(chars, strnlen(chars, static_cast<size_t>(field->Size())));
+        } else {
+          text = field->AsString();
+        }
+      } else {
+        text = field->AsString();
+      }
+      // ASCII reads the same in UTF-8.
+      if (IsAsciiText(text)) return text;
       return plat::AnsiToUtf8(text);
     }
   }
@@ -346,10 +413,16 @@ void TMemDataSet::WriteXml(TStream& stream) {
   xml.WriteFullEndElement();
 
   xml.WriteStartElement("rs:data");
+  // The row's record is the values' only while its row is written.
+  struct RowRecord {
+    TRecordBuffer& record;
+    ~RowRecord() { record = nullptr; }
+  } row_record{xml_record_};
   for (First(); !GetEOF(); Next()) {
     xml.WriteStartElement("z:row");
     TRecordBuffer record = nullptr;
     GetActiveRecBuf(record);
+    xml_record_ = record;
     for (const ExportedField& item : exported) {
       // As the field would find it, without the way through the field.
       const bool null = item.null_indicator && record ? record_set_->GetNull(item.null_indicator, record)
@@ -357,6 +430,7 @@ void TMemDataSet::WriteXml(TStream& stream) {
       if (null) continue;
       xml.WriteAttributeString(item.row_name, Encoded(GetFieldXMLValue(item.field, item.desc), item.field));
     }
+    xml_record_ = nullptr;
     xml.WriteEndElement();
   }
   xml.WriteFullEndElement();

@@ -23,6 +23,13 @@ std::string FloatToXmlText(double value);
 // Whether XML 1.0 can carry the text: no character below 0x20 but TAB, LF and CR.
 bool IsXmlText(std::string_view text);
 
+// Whether the text goes into an attribute as it is: no character below 0x20
+// and none of "&", "'", the double quote, "<" and ">".
+bool IsPlainXmlText(std::string_view text);
+
+// Whether every byte is below 0x80 (ASCII reads the same in UTF-8).
+bool IsAsciiText(std::string_view text);
+
 // Letters A-Z, a-z and "_", and digits from the second character on; the empty name too.
 bool IsValidXmlName(std::string_view name);
 
