@@ -260,6 +260,11 @@ bool TMemDataSet::GetFieldData(TField* field, void* buffer, bool native_format) 
 }
 
 void TMemDataSet::SetFieldData(TField* field, const void* buffer, bool native_format) {
+  // Native values go as they are (as the base would pass them on).
+  if (native_format) {
+    SetFieldData(field, buffer);
+    return;
+  }
   if (native_format || !buffer || field->DataType() != ftWideString || !dynamic_cast<TWideStringField*>(field)) {
     TDataSet::SetFieldData(field, buffer, native_format);
     return;
@@ -283,7 +288,11 @@ void TMemDataSet::SetFieldData(TField* field, const void* buffer) {
     default: DatabaseError("Dataset not in edit or insert mode");
   }
   TRecordBuffer record = nullptr;
-  GetActiveRecBuf(record);
+  if (state == dsInsert || state == dsEdit) {
+    record = ActiveBuffer();  // as GetActiveRecBuf finds it
+  } else {
+    GetActiveRecBuf(record);
+  }
   if (field->FieldNo() > 0) {
     if (state == dsCalcFields) DatabaseError("Dataset not in edit or insert mode");
     if (field->ReadOnly() && state != dsSetKey && state != dsFilter) {
