@@ -87,7 +87,7 @@ void TMemDataSet::InternalInitRecord(TRecordBuffer buffer) {
 void TMemDataSet::InitRecord(TRecordBuffer buffer) {
   TDataSet::InitRecord(buffer);
   SetRecInfo(buffer, 0, usInserted, bfInserted);
-  if (old_rec_buf_) record_set_->InitRecord(old_rec_buf_);
+  // The old record buffer is made afresh whenever it is read (GetOldRecord).
 }
 
 // ---- reading ----
@@ -367,6 +367,8 @@ void TMemDataSet::DoGetCachedBuffer(void* dest, void* source) {
 }
 
 void TMemDataSet::ClearCalcFields(TRecordBuffer buffer) {
+  // Calculated and cached descriptors come only from the calculated fields' mapping.
+  if (calc_fields_mapping_.empty()) return;
   TFieldDescs& descs = record_set_->GetFieldDescs();
   for (int i = 0; i < descs.Count(); ++i) {
     TFieldDesc* desc = descs.GetItems(i);
