@@ -104,6 +104,8 @@ void AppendUtf16(std::u16string& out, char32_t cp) {
 
 }  // namespace
 
+char16_t AnsiCharToUtf16(char c) { return AnsiToCodePoint(c); }
+
 std::u16string AnsiToUtf16(std::string_view ansi) {
   std::u16string out;
   out.reserve(ansi.size());
@@ -119,9 +121,13 @@ std::string Utf16ToAnsi(std::u16string_view text) {
 }
 
 std::string AnsiToUtf8(std::string_view ansi) {
-  std::string out;
-  out.reserve(ansi.size());
-  for (char c : ansi) AppendUtf8(out, AnsiToCodePoint(c));
+  // ASCII is the same in both: most text needs no conversion at all.
+  size_t ascii = 0;
+  while (ascii < ansi.size() && static_cast<unsigned char>(ansi[ascii]) < 0x80) ++ascii;
+  std::string out(ansi.substr(0, ascii));
+  if (ascii == ansi.size()) return out;
+  out.reserve(ansi.size() + (ansi.size() - ascii));
+  for (char c : ansi.substr(ascii)) AppendUtf8(out, AnsiToCodePoint(c));
   return out;
 }
 

@@ -18,6 +18,8 @@
 namespace plat {
 
 std::u16string AnsiToUtf16(std::string_view ansi);
+// One character of the code page as its UTF-16 unit (every one is a single unit).
+char16_t AnsiCharToUtf16(char c);
 std::string Utf16ToAnsi(std::u16string_view text);
 
 std::string AnsiToUtf8(std::string_view ansi);

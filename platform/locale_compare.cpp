@@ -68,8 +68,48 @@ int LocaleCompareWide(std::u16string_view a, std::u16string_view b, bool ignore_
   return r == UCOL_LESS ? -1 : r == UCOL_GREATER ? 1 : 0;
 }
 
+namespace {
+
+// 8-bit text as UTF-16, on the stack when it is short: a comparison costs no allocation.
+class Utf16Of {
+ public:
+  explicit Utf16Of(std::string_view ansi) : size_(ansi.size()) {
+    char16_t* out = ansi.size() <= kInline ? inline_ : (heap_.resize(ansi.size()), heap_.data());
+    for (size_t i = 0; i < ansi.size(); ++i) out[i] = AnsiCharToUtf16(ansi[i]);
+    data_ = out;
+  }
+  std::u16string_view View() const { return std::u16string_view(data_, size_); }
+
+ private:
+  static constexpr size_t kInline = 256;
+  char16_t inline_[kInline];
+  std::u16string heap_;
+  const char16_t* data_ = nullptr;
+  size_t size_;
+};
+
+}  // namespace
+
 int LocaleCompareAnsi(std::string_view a, std::string_view b, bool ignore_case) {
-  return LocaleCompareWide(AnsiToUtf16(a), AnsiToUtf16(b), ignore_case);
+  return LocaleCompareWide(Utf16Of(a).View(), Utf16Of(b).View(), ignore_case);
+}
+
+void LocaleSortKeyWide(std::u16string_view text, bool ignore_case, std::string& key) {
+  const UCollator* collator = Collator(ignore_case);
+  const int32_t length = IcuLength(text.size());
+  if (key.size() < 64) key.resize(64);
+  int32_t size = ucol_getSortKey(collator, text.data(), length, reinterpret_cast<uint8_t*>(key.data()),
+                                 IcuLength(key.size()));
+  if (size > static_cast<int32_t>(key.size())) {
+    key.resize(static_cast<size_t>(size));
+    size = ucol_getSortKey(collator, text.data(), length, reinterpret_cast<uint8_t*>(key.data()), size);
+  }
+  // The key's own terminator stays out of the string.
+  key.resize(size > 0 ? static_cast<size_t>(size) - 1 : 0);
+}
+
+void LocaleSortKeyAnsi(std::string_view text, bool ignore_case, std::string& key) {
+  LocaleSortKeyWide(Utf16Of(text).View(), ignore_case, key);
 }
 
 std::u16string WideUpperCase(std::u16string_view text) { return MapCase(text, u_toupper); }

@@ -195,29 +195,26 @@ void TDKRecordSet::GetPriorRecord(void* rec_buf) {
 void TDKRecordSet::FetchingStep(void* rec_buf, bool forward) {
   bool& reaching = forward ? eof_ : bof_;
   if (!current_item_ && reaching) return;
-  const auto next = [forward](PItemHeader item) { return forward ? item->Next : item->Prev; };
+  const auto next = [this, forward](PItemHeader item) { return forward ? NextItem(item) : PriorItem(item); };
   const auto run_out = [&] {
     current_item_ = nullptr;
     reaching = true;
   };
+  const auto end = [this, forward] { return forward ? GetFirstItem() : GetLastItem(); };
   PItemHeader item = nullptr;
-  if (!first_item_) {
+  if (!GetFirstItem()) {
     if (!Fetch(!forward)) return run_out();
-    item = forward ? first_item_ : last_item_;
+    item = end();
   } else {
-    item = current_item_ ? next(current_item_) : (forward ? first_item_ : last_item_);
+    item = current_item_ ? next(current_item_) : end();
   }
   for (;;) {
     if (!item) {
       // Forward-only fetching replaced the cache: the old end is gone.
-      PItemHeader end = forward ? last_item_ : first_item_;
+      PItemHeader last = forward ? GetLastItem() : GetFirstItem();
       if (!Fetch(!forward)) return run_out();
-      if (uni_directional_ || CanFetchBack()) {
-        if (first_item_) first_item_->Prev = nullptr;
-        if (last_item_) last_item_->Next = nullptr;
-      }
-      if (uni_directional_ || !end) end = nullptr;
-      item = end ? next(end) : (forward ? first_item_ : last_item_);
+      if (uni_directional_) last = nullptr;
+      item = last ? next(last) : end();
       continue;
     }
     if (OmitRecord(item)) {

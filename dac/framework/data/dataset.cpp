@@ -209,11 +209,12 @@ void TDataSet::DataEvent(TDataEvent event, intptr_t info) {
     default:
       break;
   }
-  if (ControlsDisabled() || temp_state_depth_ > 0 || state_ == dsBlockRead) return;
+  if (data_sources_.empty() || ControlsDisabled() || temp_state_depth_ > 0 || state_ == dsBlockRead) return;
   NotifySources(event, info);
 }
 
 void TDataSet::NotifySources(TDataEvent event, intptr_t info) {
+  if (data_sources_.empty()) return;
   // Handlers may detach sources: only those still attached hear the event.
   const std::vector<TDataSource*> sources = data_sources_;
   for (TDataSource* source : sources) {
@@ -224,6 +225,7 @@ void TDataSet::NotifySources(TDataEvent event, intptr_t info) {
 }
 
 void TDataSet::UpdateCalcFields() {
+  if (calc_fields_size_ == 0 && !internal_calc_fields_) return;  // nothing to calculate
   if (auto_calc_fields_ && (state_ == dsEdit || state_ == dsInsert)) CalculateFields(ActiveBuffer());
 }
 

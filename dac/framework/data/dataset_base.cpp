@@ -14,6 +14,24 @@ namespace dac {
 
 namespace {
 
+// A value's native bytes, zeroed: on the stack when they are few, so a
+// conversion costs no allocation.
+class NativeBytes {
+ public:
+  explicit NativeBytes(int size) : size_(static_cast<size_t>(std::max(size, 1))) {
+    if (size_ > sizeof inline_) heap_.resize(size_);
+    data_ = size_ > sizeof inline_ ? heap_.data() : inline_;
+    std::memset(data_, 0, size_);
+  }
+  uint8_t* data() { return data_; }
+
+ private:
+  alignas(16) uint8_t inline_[64];
+  std::vector<uint8_t> heap_;
+  uint8_t* data_ = nullptr;
+  size_t size_;
+};
+
 // Date-times from 0001-01-01 to the end of 9999-12-31; before 1899-12-30
 // the fraction counts away from zero, so 0001-01-01 runs down to -693594.
 constexpr DateTime kMinDateTimeExcluded = -693594.0;
@@ -110,7 +128,7 @@ bool TDataSetBase::GetFieldData(int field_no, void* buffer) {
 // A variant field's two forms are one: a Variant object.
 bool TDataSetBase::GetFieldData(TField* field, void* buffer, bool native_format) {
   if (native_format || !buffer || field->DataType() == ftVariant) return GetFieldData(field, buffer);
-  std::vector<uint8_t> native(static_cast<size_t>(std::max(field->DataSize(), 1)));
+  NativeBytes native(field->DataSize());
   if (!GetFieldData(field, native.data())) return false;
   DataConvert(field, native.data(), buffer, false);
   return true;
@@ -121,7 +139,7 @@ void TDataSetBase::SetFieldData(TField* field, const void* buffer, bool native_f
     SetFieldData(field, buffer);
     return;
   }
-  std::vector<uint8_t> native(static_cast<size_t>(std::max(field->DataSize(), 1)));
+  NativeBytes native(field->DataSize());
   DataConvert(field, buffer, native.data(), true);
   SetFieldData(field, native.data());
 }

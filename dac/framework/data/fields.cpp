@@ -35,11 +35,6 @@ std::string Trim(const std::string& text) {
 
 TDataSetBase* TFields::DataSet() const { return parent_ ? parent_->DataSet() : dataset_; }
 
-TField* TFields::Fields(int index) const {
-  if (index < 0 || index >= Count()) ListIndexError(index);
-  return fields_[static_cast<size_t>(index)];
-}
-
 int TFields::IndexOf(const TField* field) const {
   const auto it = std::find(fields_.begin(), fields_.end(), field);
   return it == fields_.end() ? -1 : static_cast<int>(it - fields_.begin());

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "dac/framework/classes/exceptions.h"
 #include "dac/framework/values/variant.h"
 
 namespace dac {
@@ -24,7 +25,10 @@ class TFields {
 
   int Count() const { return static_cast<int>(fields_.size()); }
   // EListError "List index out of bounds (%d)".
-  TField* Fields(int index) const;
+  TField* Fields(int index) const {
+    if (index < 0 || index >= Count()) ListIndexError(index);
+    return fields_[static_cast<size_t>(index)];
+  }
   int IndexOf(const TField* field) const;
   // By field name, or by full name ("parent.child") through object fields.
   TField* FindField(const std::string& name) const;

@@ -8,6 +8,28 @@
 
 namespace dac {
 
+namespace {
+
+// A field's text and its terminator, zeroed: on the stack when it is short,
+// so reading or writing a value costs no allocation beyond the string.
+class TextBytes {
+ public:
+  explicit TextBytes(size_t size) : size_(size) {
+    if (size_ > sizeof inline_) heap_.resize(size_);
+    data_ = size_ > sizeof inline_ ? heap_.data() : inline_;
+    std::memset(data_, 0, size_);
+  }
+  char* data() { return data_; }
+
+ private:
+  char inline_[256];
+  std::vector<char> heap_;
+  char* data_ = nullptr;
+  size_t size_;
+};
+
+}  // namespace
+
 DAC_DEFINE_CLASS(TStringField, TField, ::dac::TComponentClassOf<TStringField>)
 DAC_DEFINE_CLASS(TWideStringField, TStringField, ::dac::TComponentClassOf<TWideStringField>)
 DAC_DEFINE_CLASS(TGuidField, TStringField, ::dac::TComponentClassOf<TGuidField>)
@@ -31,13 +53,13 @@ void TStringField::CheckTypeSize(int size) const {
 
 std::string TStringField::GetAsString() {
   if (std::string exact; ExactText(exact)) return exact;
-  std::vector<char> buffer(static_cast<size_t>(Size()) + 1, '\0');
+  TextBytes buffer(static_cast<size_t>(Size()) + 1);
   if (!GetData(buffer.data())) return std::string();
   return std::string(buffer.data(), strnlen(buffer.data(), static_cast<size_t>(Size())));
 }
 
 void TStringField::SetAsString(const std::string& value) {
-  std::vector<char> buffer(static_cast<size_t>(Size()) + 1, '\0');
+  TextBytes buffer(static_cast<size_t>(Size()) + 1);
   std::memcpy(buffer.data(), value.data(), std::min(value.size(), static_cast<size_t>(Size())));
   SetData(buffer.data());
 }

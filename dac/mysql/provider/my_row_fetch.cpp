@@ -157,13 +157,7 @@ bool TMySQLRecordset::Fetch(bool) {
 // row of a fetch; forward-only, the rows cached before go first.
 PItemHeader TMySQLRecordset::TakeItem() {
   if (!fetch_block_) {
-    if (uni_directional_ && first_item_) {
-      for (PItemHeader item = first_item_; item; item = item->Next) FreeComplexFields(Rec(item), true);
-      GetBlockMan().FreeAllBlock();
-      first_item_ = last_item_ = current_item_ = nullptr;
-      record_count_ = 0;
-      rec_no_cache_.clear();
-    }
+    if (uni_directional_ && GetFirstItem()) ClearItems();
     GetBlockMan().AllocBlock(fetch_block_, std::max(fetch_rows_, 1));
   }
   PItemHeader item = GetBlockMan().BlockItem(fetch_block_, fetch_used_++);
@@ -714,7 +708,7 @@ bool TMySQLRecordset::GetExactText(uint16_t field_no, const void* rec_buf, std::
 // The OUT values of a procedure call, read from its one row into the parameters.
 void TMySQLRecordset::ReadOutParams() {
   TMySQLCommand& command = Command();
-  void* rec = Rec(first_item_);
+  void* rec = Rec(GetFirstItem());
   for (int i = 0; i < command.GetParamCount(); ++i) {
     TParamDesc* param = command.GetParam(i);
     TFieldDesc* field = nullptr;

@@ -44,6 +44,7 @@ void TMemDataSet::BeforeDestruction() {
   ClearDeferredPost();
   delete record_set_;
   record_set_ = nullptr;
+  mem_data_ = nullptr;
 }
 
 // ---- record set ----
@@ -57,6 +58,7 @@ void TMemDataSet::CreateIRecordSet() {
 
 void TMemDataSet::SetIRecordSet(TData* value) {
   record_set_ = value;
+  mem_data_ = dynamic_cast<TMemData*>(value);
   calc_fields_mapping_.clear();
   if (!value) return;
   value->SetCachedUpdates(cached_updates_);
@@ -69,8 +71,6 @@ void TMemDataSet::SetIRecordSet(TData* value) {
   value->SetOnGetCachedFields([this] { DoGetCachedFields(); });
   value->SetOnGetCachedBuffer([this](void* dest, void* source) { DoGetCachedBuffer(dest, source); });
 }
-
-TMemData* TMemDataSet::MemData() const { return dynamic_cast<TMemData*>(record_set_); }
 
 void TMemDataSet::DataReopen() { record_set_->Reopen(); }
 

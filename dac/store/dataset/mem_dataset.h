@@ -266,7 +266,11 @@ class TMemDataSet : public TDataSet {
   void BeforeDestruction() override;
 
   // ---- for descendants ----
-  TMemData* MemData() const;
+  // The export's way to a scalar field's value in the record (see mem_dataset_xml.cpp).
+  const uint8_t* NativeSlot(TField* field, TFieldDesc* desc, const TMetaClass& type, TRecordBuffer& record);
+  bool ReadNativeValue(TField* field, TFieldDesc* desc, const TMetaClass& type, void* dest);
+  // The record set as a TMemData, or null when it is none.
+  TMemData* MemData() const { return mem_data_; }
   // "Not in cached update mode".
   void CheckCachedUpdateMode() const;
   // The record set's callbacks: a change reaching the server, one cached record applied.
@@ -299,6 +303,8 @@ class TMemDataSet : public TDataSet {
   TRecordBuffer OldRecBuf() const { return old_rec_buf_; }
 
   TData* record_set_ = nullptr;  // FIRecordSet
+  TMemData* mem_data_ = nullptr;  // the same, when it is a TMemData
+  TRecordBuffer xml_record_ = nullptr;  // the row WriteXml is writing, while it writes it
   TRecordBuffer old_rec_buf_ = nullptr;
   TRecordBuffer filter_buffer_ = nullptr;
   bool cached_updates_ = false;

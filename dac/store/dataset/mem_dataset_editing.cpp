@@ -44,9 +44,11 @@ void TMemDataSet::InternalAddRecord(const void* buffer, bool append) {
 void TMemDataSet::InternalPost() {
   TDataSet::InternalPost();
   TRecordBuffer active = ActiveBuffer();
-  for (int i = 0; i < Fields().Count(); ++i) {
-    auto* field = dynamic_cast<TBlobField*>(Fields().Fields(i));
-    TFieldDesc* desc = field && field->FieldKind() == fkData ? GetFieldDesc(field) : nullptr;
+  for (int i = 0; record_set_->HasBlobFields() && i < Fields().Count(); ++i) {
+    TField* data_field = Fields().Fields(i);
+    if (data_field->FieldKind() != fkData || !data_field->IsBlob()) continue;
+    auto* field = dynamic_cast<TBlobField*>(data_field);
+    TFieldDesc* desc = field ? GetFieldDesc(field) : nullptr;
     if (!desc || !record_set_->IsBlobFieldType(desc->GetDataType())) continue;
     auto* blob = dynamic_cast<TBlob*>(record_set_->GetObject(desc->GetFieldNo(), active));
     if (blob && blob->GetModified()) field->SetModified(true);
@@ -160,16 +162,18 @@ bool TMemDataSet::RecordFilter(void* buffer) {
   return accept;
 }
 
+// The record set takes the text without checking its rows: every caller
+// lets it check them once afterwards (FilterUpdated).
 void TMemDataSet::ActivateFilters() {
   DeactivateFilters();
   if (OnFilterRecord()) record_set_->SetFilterFunc([this](void* buffer) { return RecordFilter(buffer); });
   const std::string_view text = plat::TrimBlanks(Filter());
-  if (!text.empty()) record_set_->SetFilterText(std::string(text));
+  if (!text.empty()) record_set_->TData::SetFilterText(std::string(text));
 }
 
 void TMemDataSet::DeactivateFilters() {
   record_set_->SetFilterFunc(nullptr);
-  record_set_->SetFilterText("");
+  record_set_->TData::SetFilterText("");
 }
 
 void TMemDataSet::SetFiltered(bool value) {
@@ -203,8 +207,11 @@ void TMemDataSet::SetFilterData(const std::string& text, TFilterOptions options)
   if (record_set_) {
     record_set_->SetFilterCaseInsensitive(options.Contains(foCaseInsensitive));
     record_set_->SetFilterNoPartialCompare(options.Contains(foNoPartialCompare));
-    record_set_->SetFilterText(Filtered() ? std::string(plat::TrimBlanks(text)) : std::string());
-    if (GetActive() && Filtered()) record_set_->FilterUpdated();
+    const std::string shown = Filtered() ? std::string(plat::TrimBlanks(text)) : std::string();
+    const bool changes = shown != record_set_->GetFilterText();
+    // Checked once below, not also as the text changes.
+    record_set_->TData::SetFilterText(shown);
+    if (GetActive() && (Filtered() || changes)) record_set_->FilterUpdated();
   }
   // These store the values and read from the first record when filtered.
   TDataSet::SetFilterText(text);

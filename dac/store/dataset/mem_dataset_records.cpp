@@ -87,7 +87,7 @@ void TMemDataSet::InternalInitRecord(TRecordBuffer buffer) {
 void TMemDataSet::InitRecord(TRecordBuffer buffer) {
   TDataSet::InitRecord(buffer);
   SetRecInfo(buffer, 0, usInserted, bfInserted);
-  if (old_rec_buf_) record_set_->InitRecord(old_rec_buf_);
+  // The old record buffer is made afresh whenever it is read (GetOldRecord).
 }
 
 // ---- reading ----
@@ -243,6 +243,8 @@ bool TMemDataSet::GetFieldData(TField* field, void* buffer) {
 }
 
 bool TMemDataSet::GetFieldData(TField* field, void* buffer, bool native_format) {
+  // The native form is what the record set gives (as the base would find).
+  if ((native_format || !buffer) && field->DataType() != ftVariant) return GetFieldData(field, buffer);
   if (native_format || !buffer || field->DataType() != ftWideString) {
     return TDataSet::GetFieldData(field, buffer, native_format);
   }
@@ -258,7 +260,12 @@ bool TMemDataSet::GetFieldData(TField* field, void* buffer, bool native_format) 
 }
 
 void TMemDataSet::SetFieldData(TField* field, const void* buffer, bool native_format) {
-  if (native_format || !buffer || !dynamic_cast<TWideStringField*>(field)) {
+  // Native values go as they are (as the base would pass them on).
+  if (native_format) {
+    SetFieldData(field, buffer);
+    return;
+  }
+  if (native_format || !buffer || field->DataType() != ftWideString || !dynamic_cast<TWideStringField*>(field)) {
     TDataSet::SetFieldData(field, buffer, native_format);
     return;
   }
@@ -281,7 +288,11 @@ void TMemDataSet::SetFieldData(TField* field, const void* buffer) {
     default: DatabaseError("Dataset not in edit or insert mode");
   }
   TRecordBuffer record = nullptr;
-  GetActiveRecBuf(record);
+  if (state == dsInsert || state == dsEdit) {
+    record = ActiveBuffer();  // as GetActiveRecBuf finds it
+  } else {
+    GetActiveRecBuf(record);
+  }
   if (field->FieldNo() > 0) {
     if (state == dsCalcFields) DatabaseError("Dataset not in edit or insert mode");
     if (field->ReadOnly() && state != dsSetKey && state != dsFilter) {
@@ -356,6 +367,8 @@ void TMemDataSet::DoGetCachedBuffer(void* dest, void* source) {
 }
 
 void TMemDataSet::ClearCalcFields(TRecordBuffer buffer) {
+  // Calculated and cached descriptors come only from the calculated fields' mapping.
+  if (calc_fields_mapping_.empty()) return;
   TFieldDescs& descs = record_set_->GetFieldDescs();
   for (int i = 0; i < descs.Count(); ++i) {
     TFieldDesc* desc = descs.GetItems(i);

@@ -1,10 +1,15 @@
 // TMemDataSet: the rowset XML export (schema, then one row element per
 // record), written with apostrophe quotes and two-space indentation.
+#include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "dac/framework/classes/with_cleanup.h"
 #include "dac/framework/data/field.h"
+#include "dac/framework/data/boolean_field.h"
+#include "dac/framework/data/date_time_fields.h"
+#include "dac/framework/data/numeric_fields.h"
 #include "dac/framework/data/string_fields.h"
 #include "dac/framework/values/bcd.h"
 #include "dac/framework/values/currency.h"
@@ -24,7 +29,9 @@ namespace dac {
 namespace {
 
 // XMLEncode of UTF-8 text; a character XML cannot carry stops the export.
-std::string Encoded(const std::string& utf8, TField* field) {
+std::string Encoded(std::string utf8, TField* field) {
+  // One look finds plain text, which goes as it is.
+  if (IsPlainXmlText(utf8)) return utf8;  // moved out
   if (!IsXmlText(utf8)) {
     DatabaseErrorFmt(nullptr, "Field '%s' holds a control character that XML does not allow",
                      field->FieldName().c_str());
@@ -38,18 +45,34 @@ std::string PointDecimal(const std::string& text) {
   return ChangeDecimalSeparator(text, plat::ProcessFormatSettings().decimal_separator, '.');
 }
 
-std::string TwoDigits(int value) { return (value < 10 ? "0" : "") + std::to_string(value); }
+void PutTwoDigits(char* at, int value) {
+  at[0] = static_cast<char>('0' + value / 10 % 10);
+  at[1] = static_cast<char>('0' + value % 10);
+}
 
 std::string TimeText(DateTime value) {
   const plat::TimeOfDay time = plat::DecodeTime(value);
-  return TwoDigits(time.hour) + ":" + TwoDigits(time.minute) + ":" + TwoDigits(time.second);
+  char text[8] = {0, 0, ':', 0, 0, ':', 0, 0};
+  PutTwoDigits(text, time.hour);
+  PutTwoDigits(text + 3, time.minute);
+  PutTwoDigits(text + 6, time.second);
+  return std::string(text, sizeof text);
 }
 
 std::string DateTimeText(DateTime value) {
   const plat::CalendarDate date = plat::DecodeDate(value);
-  std::string year = std::to_string(date.year);
-  year.insert(0, year.size() < 4 ? 4 - year.size() : 0, '0');
-  return year + "-" + TwoDigits(date.month) + "-" + TwoDigits(date.day) + "T" + TimeText(value);
+  const plat::TimeOfDay time = plat::DecodeTime(value);
+  // yyyy-mm-ddThh:mm:ss, the year in four digits (0005 for 5).
+  char text[19] = {0, 0, 0, 0, '-', 0, 0, '-', 0, 0, 'T', 0, 0, ':', 0, 0, ':', 0, 0};
+  PutTwoDigits(text, date.year / 100);
+  PutTwoDigits(text + 2, date.year % 100);
+  PutTwoDigits(text + 5, date.month);
+  PutTwoDigits(text + 8, date.day);
+  PutTwoDigits(text + 11, time.hour);
+  PutTwoDigits(text + 14, time.minute);
+  PutTwoDigits(text + 17, time.second);
+  if (date.year >= 0 && date.year <= 9999) return std::string(text, sizeof text);
+  return std::to_string(date.year) + std::string(text + 4, sizeof text - 4);
 }
 
 // The string, memo, wide and binary types: they may be long.
@@ -69,12 +92,28 @@ bool MayBeLong(uint16_t type) {
   }
 }
 
-// A field of the export and the attribute name its rows use.
+// A field of the export and the attribute name its rows use; for fields of
+// the scalar classes, whose null test is the record's null indicator, the
+// number of that indicator (0 for the field's own test).
 struct ExportedField {
   TField* field;
   TFieldDesc* desc;
   std::string row_name;
+  uint16_t null_indicator = 0;
 };
+
+// The standard scalar field classes: none of them tests for null otherwise.
+bool TestsNullByIndicator(const TField& field) {
+  static const TMetaClass* const kClasses[] = {
+      &TStringField::ClassInfo(),   &TWideStringField::ClassInfo(), &TGuidField::ClassInfo(),
+      &TIntegerField::ClassInfo(),  &TSmallintField::ClassInfo(),   &TWordField::ClassInfo(),
+      &TAutoIncField::ClassInfo(),  &TLargeintField::ClassInfo(),   &TFloatField::ClassInfo(),
+      &TCurrencyField::ClassInfo(), &TBCDField::ClassInfo(),        &TFMTBCDField::ClassInfo(),
+      &TDateTimeField::ClassInfo(), &TDateField::ClassInfo(),       &TTimeField::ClassInfo(),
+      &TBooleanField::ClassInfo()};
+  const TMetaClass* type = &field.ClassType();
+  return std::find(std::begin(kClasses), std::end(kClasses), type) != std::end(kClasses);
+}
 
 }  // namespace
 
@@ -195,15 +234,71 @@ void TMemDataSet::WriteFieldXMLDataType(TField* field, TFieldDesc* desc, const s
   if (field->Required() && !field->ReadOnly()) write("rs:maybenull", "false");
 }
 
+// Where a scalar field of the standard class keeps its value in the current
+// record (WriteXml's row while it writes it), the record with it; null when
+// there is no record, the field is not one the record holds directly, or its
+// value is null.
+const uint8_t* TMemDataSet::NativeSlot(TField* field, TFieldDesc* desc, const TMetaClass& type,
+                                       TRecordBuffer& record) {
+  if (&field->ClassType() != &type || field->FieldKind() != fkData || field->FieldNo() != desc->GetFieldNo() ||
+      desc->HasParent()) {
+    return nullptr;
+  }
+  record = xml_record_;
+  if (!record && !GetActiveRecBuf(record)) return nullptr;
+  if (record_set_->GetNull(desc->GetFieldNo(), record)) return nullptr;
+  return record + desc->GetOffset();
+}
+
+// A scalar field's value in its native form as the field itself reads it
+// (GetData); false when NativeSlot finds none.
+bool TMemDataSet::ReadNativeValue(TField* field, TFieldDesc* desc, const TMetaClass& type, void* dest) {
+  TRecordBuffer record = nullptr;
+  if (!NativeSlot(field, desc, type, record)) return false;
+  bool blank = true;
+  record_set_->GetField(desc->GetFieldNo(), record, dest, static_cast<size_t>(field->DataSize()), blank);
+  return !blank;
+}
+
 std::string TMemDataSet::GetFieldXMLValue(TField* field, TFieldDesc* desc) {
   switch (desc->GetDataType()) {
     case dtBoolean: return BoolToStr(field->AsBoolean());
-    case dtFloat: return PointDecimal(FloatToStr(field->AsFloat()));
+    case dtFloat: {
+      TRecordBuffer record = nullptr;
+      const uint8_t* slot = desc->GetSize() == sizeof(double) ? NativeSlot(field, desc, TFloatField::ClassInfo(), record)
+                                                               : nullptr;
+      if (slot) {
+        double value = 0;
+        std::memcpy(&value, slot, sizeof value);
+        return FloatToXmlText(value);
+      }
+      return FloatToXmlText(field->AsFloat());
+    }
     case dtCurrency:
     case dtBCD: return PointDecimal(CurrToStr(field->AsCurrency()));
     case dtFmtBCD: return BcdToStr(field->AsBCD());
     case dtDate:
-    case dtDateTime: return DateTimeText(field->AsDateTime());
+    case dtDateTime: {
+      TRecordBuffer record = nullptr;
+      const uint8_t* slot = field->DataType() == ftDateTime && desc->GetDataType() == dtDateTime &&
+                                    desc->GetSize() == sizeof(DateTime)
+                                ? NativeSlot(field, desc, TDateTimeField::ClassInfo(), record)
+                                : nullptr;
+      if (slot) {
+        // The record keeps the date-time, which the field reads by way of its
+        // milliseconds; within the range the milliseconds read back from, the
+        // way there and back is the time stamp's.
+        DateTime stored = 0;
+        std::memcpy(&stored, slot, sizeof stored);
+        const plat::TimeStamp stamp = plat::DateTimeToTimeStamp(stored);
+        DateTime value = 0;
+        if (stamp.date > 0 && stamp.date < 3652060 && stamp.time >= 0 && stamp.time < plat::kMSecsPerDay &&
+            plat::TryTimeStampToDateTime(stamp, value)) {
+          return DateTimeText(value);
+        }
+      }
+      return DateTimeText(field->AsDateTime());
+    }
     case dtTime: return TimeText(field->AsDateTime());
     case dtBlob: return HexText(field->AsString());
     case dtBytes:
@@ -216,9 +311,33 @@ std::string TMemDataSet::GetFieldXMLValue(TField* field, TFieldDesc* desc) {
       TBlob* blob = GetBlob(field);
       return blob ? plat::Utf16ToUtf8(blob->GetAsWideString()) : std::string();
     }
-    default:
-      if (dynamic_cast<TWideStringField*>(field)) return plat::Utf16ToUtf8(field->AsWideString());
-      return plat::AnsiToUtf8(field->AsString());
+    default: {
+      if (field->DataType() == ftWideString && dynamic_cast<TWideStringField*>(field)) {
+        return plat::Utf16ToUtf8(field->AsWideString());
+      }
+      std::string text;
+      if (field->DataType() == ftInteger && desc->GetDataType() == dtInteger && desc->GetSize() == sizeof(int32_t)) {
+        TRecordBuffer record = nullptr;
+        if (const uint8_t* slot = NativeSlot(field, desc, TIntegerField::ClassInfo(), record)) {
+          int32_t number = 0;
+          std::memcpy(&number, slot, sizeof number);
+          return std::to_string(number);
+        }
+      }
+      if (field->DataType() == ftString && field->Size() < 256) {
+        char chars[257] = {};
+        if (ReadNativeValue(field, desc, TStringField::ClassInfo(), chars)) {
+          text.assign(chars, strnlen(chars, static_cast<size_t>(field->Size())));
+        } else {
+          text = field->AsString();
+        }
+      } else {
+        text = field->AsString();
+      }
+      // ASCII reads the same in UTF-8.
+      if (IsAsciiText(text)) return text;
+      return plat::AnsiToUtf8(text);
+    }
   }
 }
 
@@ -276,7 +395,10 @@ void TMemDataSet::WriteXml(TStream& stream) {
     if (!desc) continue;
     const std::string alias = IsValidXmlName(desc->GetName()) ? std::string() : "c" + std::to_string(++aliases);
     // The rows name the attribute as the schema declared it.
-    exported.push_back({field, desc, alias.empty() ? EncodedName(desc->GetName(), field) : alias});
+    const bool by_indicator = TestsNullByIndicator(*field) && field->FieldKind() == fkData &&
+                              field->FieldNo() == desc->GetFieldNo() && !desc->HasParent();
+    exported.push_back({field, desc, alias.empty() ? EncodedName(desc->GetName(), field) : alias,
+                        by_indicator ? desc->GetFieldNo() : uint16_t{0}});
     xml.WriteStartElement("s:AttributeType");
     WriteFieldXMLAttributeType(field, desc, alias, xml);
     xml.WriteStartElement("s:datatype");
@@ -291,12 +413,24 @@ void TMemDataSet::WriteXml(TStream& stream) {
   xml.WriteFullEndElement();
 
   xml.WriteStartElement("rs:data");
+  // The row's record is the values' only while its row is written.
+  struct RowRecord {
+    TRecordBuffer& record;
+    ~RowRecord() { record = nullptr; }
+  } row_record{xml_record_};
   for (First(); !GetEOF(); Next()) {
     xml.WriteStartElement("z:row");
+    TRecordBuffer record = nullptr;
+    GetActiveRecBuf(record);
+    xml_record_ = record;
     for (const ExportedField& item : exported) {
-      if (item.field->IsNull()) continue;
+      // As the field would find it, without the way through the field.
+      const bool null = item.null_indicator && record ? record_set_->GetNull(item.null_indicator, record)
+                                                      : item.field->IsNull();
+      if (null) continue;
       xml.WriteAttributeString(item.row_name, Encoded(GetFieldXMLValue(item.field, item.desc), item.field));
     }
+    xml_record_ = nullptr;
     xml.WriteEndElement();
   }
   xml.WriteFullEndElement();

@@ -1,5 +1,6 @@
 #include "dac/store/record/block_manager.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -14,9 +15,11 @@ namespace {
 
 constexpr size_t kItemAlign = alignof(TItemHeader);
 
-constexpr size_t RoundUp(size_t size) { return (size + kItemAlign - 1) / kItemAlign * kItemAlign; }
+constexpr size_t RoundUp(size_t size, size_t align) { return (size + align - 1) / align * align; }
 
-constexpr size_t kItemsOffset = RoundUp(sizeof(TBlockHeader));
+constexpr size_t kItemsOffset = RoundUp(sizeof(TBlockHeader), alignof(std::max_align_t));
+
+constexpr uint64_t kSerialLimit = uint64_t{1} << 48;
 
 }  // namespace
 
@@ -31,9 +34,18 @@ void TBlockManager::SetRecordSize(int32_t value) {
 void TBlockManager::SetDefaultItemCount(uint16_t value) {
   DAC_ASSERT(value >= 1, "Default item count below 1");
   default_item_count_ = value;
+  max_item_count_ = std::max(max_item_count_, value);
+  next_item_count_ = std::clamp(next_item_count_, value, max_item_count_);
 }
 
-size_t TBlockManager::ItemStride() const { return RoundUp(sizeof(TItemHeader) + static_cast<size_t>(record_size_)); }
+void TBlockManager::SetMaxItemCount(uint16_t value) {
+  max_item_count_ = std::max(value, default_item_count_);
+  next_item_count_ = std::clamp(next_item_count_, default_item_count_, max_item_count_);
+}
+
+size_t TBlockManager::ItemStride() const {
+  return RoundUp(sizeof(TItemHeader) + static_cast<size_t>(record_size_), kItemAlign);
+}
 
 size_t TBlockManager::BlockBytes(uint16_t item_count) const { return kItemsOffset + item_count * ItemStride(); }
 
@@ -44,7 +56,31 @@ PItemHeader TBlockManager::BlockItem(PBlockHeader block, int index) const {
   return reinterpret_cast<PItemHeader>(FirstItemAddress(block) + static_cast<size_t>(index) * ItemStride());
 }
 
+int TBlockManager::IndexOf(PBlockHeader block, PItemHeader item) const {
+  return static_cast<int>(static_cast<size_t>(reinterpret_cast<uint8_t*>(item) - FirstItemAddress(block)) /
+                          ItemStride());
+}
+
 // ---- Blocks ----
+
+void TBlockManager::LinkPartial(PBlockHeader block) {
+  if (first_partial_ == block) return;
+  if (block->PrevPartial || block->NextPartial) UnlinkPartial(block);
+  block->PrevPartial = nullptr;
+  block->NextPartial = first_partial_;
+  if (first_partial_) first_partial_->PrevPartial = block;
+  first_partial_ = block;
+}
+
+void TBlockManager::UnlinkPartial(PBlockHeader block) {
+  if (block->PrevPartial) {
+    block->PrevPartial->NextPartial = block->NextPartial;
+  } else if (first_partial_ == block) {
+    first_partial_ = block->NextPartial;
+  }
+  if (block->NextPartial) block->NextPartial->PrevPartial = block->PrevPartial;
+  block->PrevPartial = block->NextPartial = nullptr;
+}
 
 void TBlockManager::AllocBlock(PBlockHeader& block, int64_t item_count) {
   if (item_count < 1 || item_count > UINT16_MAX) {
@@ -57,25 +93,25 @@ void TBlockManager::AllocBlock(PBlockHeader& block, int64_t item_count) {
   auto* header = static_cast<PBlockHeader>(memory);
   header->ItemCount = count;
   header->UsedItems = count;
+  header->FirstFree = 0;
   header->Prev = nullptr;
   header->Next = first_block_;
+  header->PrevPartial = header->NextPartial = nullptr;
   if (first_block_) first_block_->Prev = header;
   first_block_ = header;
   blocks_by_address_.emplace(FirstItemAddress(header), header);
   for (int i = 0; i < count; ++i) {
     PItemHeader item = BlockItem(header, i);
-    item->Prev = item->Next = nullptr;
-    MarkInUse(item, header);
+    item->Link = 0;
+    item->Reserved = 0;
+    MarkInUse(item);
   }
   block = header;
 }
 
 void TBlockManager::FreeBlock(PBlockHeader block) {
   DAC_ASSERT(block && blocks_by_address_.count(FirstItemAddress(block)) == 1, "Block not of this manager");
-  for (int i = 0; i < block->ItemCount; ++i) {
-    PItemHeader item = BlockItem(block, i);
-    if (item->Flag == kItemFree) UnlinkFree(item);
-  }
+  UnlinkPartial(block);
   if (block->Prev) {
     block->Prev->Next = block->Next;
   } else {
@@ -93,16 +129,18 @@ void TBlockManager::FreeAllBlock() {
     first_block_ = next;
   }
   blocks_by_address_.clear();
-  first_free_ = nullptr;
+  first_partial_ = nullptr;
+  next_item_count_ = default_item_count_;
 }
 
 void TBlockManager::AddFreeBlock() {
   PBlockHeader block = nullptr;
-  AllocBlock(block, default_item_count_);
+  AllocBlock(block, next_item_count_);
+  next_item_count_ = static_cast<uint16_t>(std::min<uint32_t>(uint32_t{next_item_count_} * 2, max_item_count_));
   for (int i = 0; i < block->ItemCount; ++i) {
     PItemHeader item = BlockItem(block, i);
     item->Flag = kItemFree;
-    PushFree(item);
+    PushFree(block, item);
   }
   block->UsedItems = 0;
 }
@@ -113,7 +151,7 @@ void TBlockManager::ReleaseUnusedItems(PBlockHeader block, int used) {
     PItemHeader item = BlockItem(block, i);
     DAC_ASSERT(item->Flag == kItemInUse, "Released item not in use");
     item->Flag = kItemFree;
-    PushFree(item);
+    PushFree(block, item);
     --block->UsedItems;
   }
   if (block->UsedItems == 0) FreeBlock(block);
@@ -121,50 +159,54 @@ void TBlockManager::ReleaseUnusedItems(PBlockHeader block, int used) {
 
 // ---- Items ----
 
-void TBlockManager::PushFree(PItemHeader item) {
-  item->Prev = nullptr;
-  item->Next = first_free_;
-  if (first_free_) first_free_->Prev = item;
-  first_free_ = item;
+void TBlockManager::PushFree(PBlockHeader block, PItemHeader item) {
+  item->Link = block->FirstFree;
+  block->FirstFree = static_cast<uint16_t>(IndexOf(block, item) + 1);
+  LinkPartial(block);
 }
 
-void TBlockManager::UnlinkFree(PItemHeader item) {
-  if (item->Prev) {
-    item->Prev->Next = item->Next;
-  } else {
-    first_free_ = item->Next;
-  }
-  if (item->Next) item->Next->Prev = item->Prev;
+PItemHeader TBlockManager::GetFirstFree() const {
+  return first_partial_ ? BlockItem(first_partial_, first_partial_->FirstFree - 1) : nullptr;
 }
 
-void TBlockManager::MarkInUse(PItemHeader item, PBlockHeader block) {
-  item->Block = block;
+PItemHeader TBlockManager::NextFree(PItemHeader item) const {
+  PBlockHeader block = BlockOf(item);
+  DAC_ASSERT(block && item->Flag == kItemFree, "Not a free item");
+  if (item->Link != 0) return BlockItem(block, static_cast<int>(item->Link) - 1);
+  PBlockHeader next = block->NextPartial;
+  return next ? BlockItem(next, next->FirstFree - 1) : nullptr;
+}
+
+void TBlockManager::MarkInUse(PItemHeader item) {
+  DAC_ASSERT(next_serial_ < kSerialLimit, "Item serials exhausted");
   item->Flag = kItemInUse;
-  item->Rollback = nullptr;
   item->Status = isUnmodified;
   item->UpdateResult = urNone;
-  item->Order = 0;
   item->FilterResult = fsNotChecked;
-  item->Serial = next_serial_++;
+  item->SerialLow = static_cast<uint32_t>(next_serial_);
+  item->SerialHigh = static_cast<uint16_t>(next_serial_ >> 32);
+  ++next_serial_;
 }
 
 void TBlockManager::AllocItem(PItemHeader& item) {
-  if (!first_free_) AddFreeBlock();
-  PItemHeader taken = first_free_;
+  if (!first_partial_) AddFreeBlock();
+  PBlockHeader block = first_partial_;
+  PItemHeader taken = BlockItem(block, block->FirstFree - 1);
   DAC_ASSERT(taken->Flag == kItemFree, "Free list item not free");
-  first_free_ = taken->Next;
-  if (first_free_) first_free_->Prev = nullptr;
-  MarkInUse(taken, taken->Block);
-  ++taken->Block->UsedItems;
+  block->FirstFree = static_cast<uint16_t>(taken->Link);
+  if (block->FirstFree == 0) UnlinkPartial(block);
+  taken->Link = 0;
+  MarkInUse(taken);
+  ++block->UsedItems;
   item = taken;
 }
 
 void TBlockManager::FreeItem(PItemHeader item) {
   DAC_ASSERT(IsLiveItem(item), "Freed item not in use");
-  PBlockHeader block = item->Block;
+  PBlockHeader block = BlockOf(item);
   if (block->UsedItems != 1) {
     item->Flag = kItemFree;
-    PushFree(item);
+    PushFree(block, item);
     --block->UsedItems;
     return;
   }
@@ -172,12 +214,10 @@ void TBlockManager::FreeItem(PItemHeader item) {
     PItemHeader other = BlockItem(block, i);
     DAC_ASSERT(other == item || other->Flag == kItemFree, "Item of an emptied block still in use");
   }
-  // Takes the other items off the free list; this one never joined it.
   FreeBlock(block);
 }
 
 void TBlockManager::InitItem(PItemHeader item) {
-  item->Rollback = nullptr;
   item->Status = isUnmodified;
   item->UpdateResult = urNone;
 }

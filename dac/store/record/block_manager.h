@@ -1,7 +1,8 @@
 // The rows of an in-memory record set live in items: a header followed by
 // RecordSize bytes of record. TBlockManager takes items from the general
-// heap in blocks, keeps the free ones on a list, and returns a block to the
-// heap as soon as its last item is freed, so no empty block stays cached.
+// heap in blocks, keeps the free ones on a list per block, and returns a
+// block to the heap as soon as its last item is freed, so no empty block
+// stays cached.
 //
 // Block layout: the TBlockHeader, then ItemCount items back to back, each
 // ItemStride() bytes (header and record, rounded up to the header's
@@ -23,31 +24,41 @@ namespace dac {
 
 struct TBlockHeader;
 
+// 16 bytes. The item's place in its record set's order, its cached-update
+// state and its filter verdict; the record follows. (Which block holds the
+// item follows from its address; the rollback copy of an edited row is kept
+// with its cache item.)
 struct TItemHeader {
-  TBlockHeader* Block;
-  // The owner's item list while in use; the free list while free.
-  TItemHeader* Prev;
-  TItemHeader* Next;
-  // The item holding the record as it was before the first edit (cached updates), or null.
-  TItemHeader* Rollback;
+  // In use: the chunk of the owner's order that lists the item (TItemOrder).
+  // Free: 1 + the index of the next free item of its block, 0 at the end.
+  uint32_t Link;
+  // Set on every allocation from a counter of the manager (48 bits): a
+  // bookmark keeps it to tell a reused item from the one it named.
+  uint32_t SerialLow;
+  uint16_t SerialHigh;
   TItemStatus Status;
   TUpdateRecAction UpdateResult;
-  // Place among the visible items; the record number is Order plus the
-  // record set's offset. 0 for an omitted or not yet numbered item.
-  int32_t Order;
   uint8_t Flag;  // TBlockManager::kItemInUse or kItemFree
+  // Not used by the in-memory record set: its order keeps the verdicts.
   TItemFilterState FilterResult;
-  // Set on every allocation from a counter of the manager: a bookmark keeps
-  // it to tell a reused item from the one it named.
-  uint64_t Serial;
+  uint16_t Reserved;
+
+  uint64_t Serial() const { return uint64_t{SerialHigh} << 32 | SerialLow; }
 };
 using PItemHeader = TItemHeader*;
+static_assert(sizeof(TItemHeader) == 16, "items stay small");
 
 struct TBlockHeader {
   uint16_t ItemCount;
   uint16_t UsedItems;
+  // 1 + the index of the first free item, 0 when every item is in use.
+  uint16_t FirstFree;
+  // Every block of the manager.
   TBlockHeader* Prev;
   TBlockHeader* Next;
+  // The blocks with free items, the one freed into last first.
+  TBlockHeader* PrevPartial;
+  TBlockHeader* NextPartial;
 };
 using PBlockHeader = TBlockHeader*;
 
@@ -68,12 +79,20 @@ class TBlockManager : public TObject {
   // its fields. Changing it while blocks exist is an assertion failure.
   int32_t GetRecordSize() const { return record_size_; }
   void SetRecordSize(int32_t value);
-  // Items per block made when the free list runs dry; at least 1.
+  // Items per block made when no block has a free item; at least 1.
   uint16_t GetDefaultItemCount() const { return default_item_count_; }
   void SetDefaultItemCount(uint16_t value);
+  // Each further block AddFreeBlock makes holds twice the items of the one
+  // before, up to this many (not below DefaultItemCount); FreeAllBlock
+  // starts again from DefaultItemCount. Default: DefaultItemCount, no growth.
+  uint16_t GetMaxItemCount() const { return max_item_count_; }
+  void SetMaxItemCount(uint16_t value);
 
   PBlockHeader GetFirstBlock() const { return first_block_; }
-  PItemHeader GetFirstFree() const { return first_free_; }
+  // The item AllocItem hands out next (null when a new block is needed),
+  // and the free items after it.
+  PItemHeader GetFirstFree() const;
+  PItemHeader NextFree(PItemHeader item) const;
   // Bytes from one item to the next in a block.
   size_t ItemStride() const;
 
@@ -82,35 +101,37 @@ class TBlockManager : public TObject {
   // ItemCount); ReleaseUnusedItems gives back what the caller does not fill.
   // Exception for a count outside 1..65535; std::bad_alloc when the heap is out.
   void AllocBlock(PBlockHeader& block, int64_t item_count);
-  // Unlinks the block, takes its free items off the free list and returns
-  // its memory. Items of it still in use become invalid.
+  // Unlinks the block and returns its memory with its free items. Items of
+  // it still in use become invalid.
   void FreeBlock(PBlockHeader block);
-  // Returns every block; the free list becomes empty.
+  // Returns every block.
   void FreeAllBlock();
-  // A block of DefaultItemCount items, all put on the front of the free
-  // list from the first to the last, so its last item becomes FirstFree.
+  // A block of free items, put on its free list from the first to the last,
+  // so its last item is handed out first.
   void AddFreeBlock();
 
-  // The item at FirstFree (a new block first when there is none), marked in
-  // use: no rollback, unmodified, no update result, Order 0, not checked, a
-  // new Serial. Prev and Next are left for the caller to link.
+  // The item freed last (a new block first when there is none), marked in
+  // use: unmodified, no update result, not checked, a new serial. Link is
+  // left for the caller.
   void AllocItem(PItemHeader& item);
-  // Puts the item on the free list, or returns its block when it was the
-  // block's last item in use. An address that is no item in use of this
+  // Puts the item on its block's free list, or returns its block when it was
+  // the block's last item in use. An address that is no item in use of this
   // manager (a double free, a foreign pointer) is an assertion failure.
   void FreeItem(PItemHeader item);
-  // No rollback, unmodified, no update result; nothing else.
+  // Unmodified, no update result; nothing else.
   void InitItem(PItemHeader item);
 
   // The index-th item (0-based) of a block.
   PItemHeader BlockItem(PBlockHeader block, int index) const;
   // A block filled in place holds `used` items from its start: the others
-  // go to the free list and UsedItems becomes `used`. A block with no item
+  // go to its free list and UsedItems becomes `used`. A block with no item
   // used is returned to the heap.
   void ReleaseUnusedItems(PBlockHeader block, int used);
 
+  // The live block whose item area holds the address, or null. Reads no
+  // freed memory, so a bookmark may ask with any address.
+  PBlockHeader BlockOf(const void* address) const;
   // Whether the address is an item in use of one of this manager's blocks.
-  // Reads no freed memory, so a bookmark may ask with any address.
   bool IsLiveItem(const void* address) const;
 
   static void* GetRecordPtr(PItemHeader item) { return reinterpret_cast<uint8_t*>(item) + sizeof(TItemHeader); }
@@ -121,18 +142,21 @@ class TBlockManager : public TObject {
  private:
   static uint8_t* FirstItemAddress(PBlockHeader block);
   size_t BlockBytes(uint16_t item_count) const;
-  // The live block whose item area holds the address, or null.
-  PBlockHeader BlockOf(const void* address) const;
-  void PushFree(PItemHeader item);
-  void UnlinkFree(PItemHeader item);
-  void MarkInUse(PItemHeader item, PBlockHeader block);
+  int IndexOf(PBlockHeader block, PItemHeader item) const;
+  void PushFree(PBlockHeader block, PItemHeader item);
+  // Into (out of) the list of blocks with free items; to its front.
+  void LinkPartial(PBlockHeader block);
+  void UnlinkPartial(PBlockHeader block);
+  void MarkInUse(PItemHeader item);
 
-  PItemHeader first_free_ = nullptr;
   PBlockHeader first_block_ = nullptr;
+  PBlockHeader first_partial_ = nullptr;
   int32_t record_size_ = 0;
   uint16_t default_item_count_ = kDefaultItemCount;
+  uint16_t max_item_count_ = kDefaultItemCount;
+  uint16_t next_item_count_ = kDefaultItemCount;
   uint64_t next_serial_ = 1;
-  // Live blocks by the address of their first item, for IsLiveItem.
+  // Live blocks by the address of their first item, for BlockOf.
   std::map<const uint8_t*, PBlockHeader> blocks_by_address_;
 };
 

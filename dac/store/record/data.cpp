@@ -5,6 +5,7 @@
 #include "dac/framework/classes/exceptions.h"
 #include "dac/store/blob/blob.h"
 #include "dac/store/record/db_object.h"
+#include "dac/store/record/filter_code.h"
 #include "dac/store/record/filter_expression.h"
 #include "dac/store/runtime/marshal.h"
 #include "dac/store/runtime/unaligned.h"
@@ -72,6 +73,7 @@ void TData::InternalInitFields() {}
 void TData::ClearFields() {
   FreeFilterExpression();
   field_descs_.Clear();
+  blob_fields_known_for_ = -1;
 }
 
 bool TData::IsBlobFieldType(uint16_t type) { return type == dtBlob || type == dtMemo || type == dtWideMemo; }
@@ -91,6 +93,8 @@ bool TData::HasFields(std::initializer_list<uint16_t> types) const {
 }
 
 bool TData::HasBlobFields() {
+  // Known from the layout; otherwise (descriptors added since) looked up.
+  if (blob_fields_known_for_ == field_descs_.Count()) return has_blob_fields_;
   for (int i = 0; i < field_descs_.Count(); ++i) {
     if (IsBlobFieldType(field_descs_.GetItems(i)->GetDataType())) return true;
   }
@@ -99,9 +103,13 @@ bool TData::HasBlobFields() {
 
 void TData::CheckHasComplexFields() {
   has_complex_fields_ = false;
-  for (int i = 0; i < field_descs_.Count() && !has_complex_fields_; ++i) {
-    has_complex_fields_ = IsComplexFieldType(field_descs_.GetItems(i)->GetDataType());
+  has_blob_fields_ = false;
+  for (int i = 0; i < field_descs_.Count(); ++i) {
+    const uint16_t type = field_descs_.GetItems(i)->GetDataType();
+    has_complex_fields_ = has_complex_fields_ || IsComplexFieldType(type);
+    has_blob_fields_ = has_blob_fields_ || IsBlobFieldType(type);
   }
+  blob_fields_known_for_ = field_descs_.Count();
 }
 
 TFieldDesc* TData::CheckedField(uint16_t field_no) const {
@@ -120,6 +128,7 @@ void TData::InitFields() {
   }
   LayOut();
   CheckHasComplexFields();
+  filter_code_.reset();  // it read the old layout
 }
 
 void TData::LayOut() {
@@ -203,14 +212,11 @@ void TData::FreeRecBuf(void* rec_buf) { Marshal::FreeHGlobal(rec_buf); }
 void TData::InitRecord(void* rec_buf) {
   // Always zero-filled, so that copies and comparisons never meet stale bytes.
   std::memset(rec_buf, 0, static_cast<size_t>(record_size_));
-  for (int i = 0; i < field_descs_.Count(); ++i) {
-    TFieldDesc* desc = field_descs_.GetItems(i);
-    if (desc->HasParent()) {
-      WriteIndicator(desc, rec_buf, true);
-    } else {
-      SetNull(desc->GetFieldNo(), rec_buf, true);
-    }
-  }
+  // Every field null: the indicators of all descriptors (children too) are
+  // the bytes behind the data area; no blob is held yet that could be cleared.
+  const int64_t count = field_descs_.Count();
+  DAC_ASSERT(data_size_ + count <= record_size_, "Null indicator outside the record");
+  std::memset(static_cast<uint8_t*>(rec_buf) + data_size_, 1, static_cast<size_t>(count));
 }
 
 // ---- Nulls ----

@@ -51,6 +51,8 @@ class TDBObject;
 class TSharedObject;
 class TFilterTree;
 struct TExpressionNode;
+struct TFilterCode;
+struct TFilterOp;
 
 // The record store's common failure: Exception with the message.
 [[noreturn]] void DataError(const std::string& message);
@@ -399,6 +401,11 @@ class TData : public TObject {
 
   // The subclass appends its descriptors (FieldNo = position + 1).
   virtual void InternalInitFields();
+  // For a caller that checks many records against the filter text alone:
+  // its compiled tree (null without a text), and whether each of `count`
+  // records passes it.
+  const TFilterCode* CompiledFilter();
+  void PassCompiledFilter(const TFilterCode& code, void* const* records, size_t count, bool* passes);
   // Runs the operation (TBlob::Commit, TBlob::Cancel) on every blob the buffer holds.
   void ForEachBlob(void* rec_buf, void (TBlob::*operation)());
   // Appends the child descriptors of a structured column (recursively).
@@ -423,6 +430,15 @@ class TData : public TObject {
   void UndoOpen(bool internal_open_done);
 
   // Filter evaluation.
+  // The compiled form of the tree (filter_code.h) for the current options.
+  const TFilterCode& FilterCode();
+  uint32_t CompileFilter(TFilterCode& code, TExpressionNode* node, int depth);
+  bool EvalFilterOp(const TFilterCode& code, uint32_t index);
+  bool FilterNull(const TFilterOp& op) const;
+  bool EvalNumberOp(const TFilterOp& op);
+  bool EvalTextOp(const TFilterCode& code, const TFilterOp& op);
+  // The tree's own evaluation.
+  bool EvalTree(TExpressionNode* node);
   bool EvalChain(TExpressionNode* node);
   bool EvalComparison(TExpressionNode* node);
   Variant OperandValue(TExpressionNode* node, bool& is_date);
@@ -440,6 +456,9 @@ class TData : public TObject {
   bool trim_var_char_ = false;
   bool has_complex_fields_ = false;
   bool sparse_arrays_ = false;
+  // HasBlobFields as CheckHasComplexFields found it, for that many descriptors.
+  bool has_blob_fields_ = false;
+  int blob_fields_known_for_ = -1;
   TOnGetCachedFields on_get_cached_fields_;
 
   bool active_ = false;
@@ -452,6 +471,7 @@ class TData : public TObject {
 
   std::string filter_text_;
   std::unique_ptr<TFilterTree> filter_tree_;
+  std::unique_ptr<TFilterCode> filter_code_;
   void* filter_rec_buf_ = nullptr;
   bool filter_case_insensitive_ = false;
   bool filter_no_partial_compare_ = false;

@@ -1,7 +1,12 @@
 // TData: the filter text, its tree, and the check of a record against it.
+#include <cmath>
+#include <cstring>
+
 #include "dac/framework/classes/exceptions.h"
 #include "dac/store/record/data.h"
+#include "dac/store/record/filter_code.h"
 #include "dac/store/record/filter_expression.h"
+#include "dac/store/runtime/unaligned.h"
 #include "dac/store/runtime/pattern_match.h"
 #include "platform/code_page.h"
 #include "platform/date_time.h"
@@ -35,6 +40,76 @@ bool MatchesPattern(const Variant& text, const Variant& pattern) {
   return MatchPattern(text.AsString(), VarToStr(pattern));
 }
 
+// The types whose variant is a number that compares as a double with a
+// number constant (the filter's numbers are doubles).
+bool IsCompiledNumberType(uint16_t type) {
+  switch (type) {
+    case dtInt8:
+    case dtSmallint:
+    case dtInteger:
+    case dtWord:
+    case dtUInt32:
+    case dtLargeint:
+    case dtFloat:
+    case dtCurrency: return true;
+    default: return false;
+  }
+}
+
+// As the variant comparison orders doubles: NaN first and equal to itself.
+int CompareNumbers(double a, double b) {
+  if (std::isnan(a) || std::isnan(b)) return std::isnan(a) == std::isnan(b) ? 0 : std::isnan(a) ? -1 : 1;
+  return a < b ? -1 : a > b ? 1 : 0;
+}
+
+bool OrderHolds(TExpressionType compare, int order) {
+  switch (compare) {
+    case ntMore: return order > 0;
+    case ntLess: return order < 0;
+    case ntMoreEqual: return order >= 0;
+    case ntLessEqual: return order <= 0;
+    default: return false;
+  }
+}
+
+bool IsComparison(TExpressionType type) { return type <= ntNoEqual || type == ntLike; }
+
+// A number op on the record.
+inline bool NumberVerdict(const TFilterOp& op, const uint8_t* rec) {
+  // A null field reads as the Null variant: equal to no number.
+  if (rec[op.null_at] == 1) return op.compare == ntNoEqual;
+  const uint8_t* slot = rec + op.offset;
+  double value = 0;
+  switch (op.data_type) {
+    case dtInt8: value = op.size == 1 ? LoadAt<int8_t>(slot) : LoadAt<int16_t>(slot); break;
+    case dtSmallint: value = LoadAt<int16_t>(slot); break;
+    case dtInteger: value = LoadAt<int32_t>(slot); break;
+    case dtWord: value = LoadAt<uint16_t>(slot); break;
+    case dtUInt32: value = LoadAt<uint32_t>(slot); break;
+    case dtLargeint: value = static_cast<double>(LoadAt<int64_t>(slot)); break;
+    default: value = LoadAt<double>(slot); break;
+  }
+  const int order = CompareNumbers(value, op.number);
+  if (op.compare == ntEqual || op.compare == ntLike) return order == 0;
+  if (op.compare == ntNoEqual) return order != 0;
+  return OrderHolds(op.compare, order);
+}
+
+// An in-place text op on the record.
+inline bool InPlaceTextVerdict(const TFilterOp& op, const uint8_t* rec) {
+  bool holds = false;
+  if (rec[op.null_at] == 1) {
+    holds = op.null_constant;  // the Null variant equals only a null constant
+  } else {
+    const char* chars = reinterpret_cast<const char*>(rec + op.offset);
+    holds = true;
+    for (uint32_t i = 0; holds && i < op.fixed; ++i) holds = chars[i] == op.text[i];
+    // A literal is the whole text: its end follows (fixed < size).
+    if (holds && op.pattern == TFilterOp::kLiteral) holds = chars[op.fixed] == 0;
+  }
+  return op.compare == ntNoEqual ? !holds : holds;
+}
+
 }  // namespace
 
 // ---- The text and the tree ----
@@ -46,10 +121,15 @@ void TData::SetFilterText(const std::string& value) {
 }
 
 void TData::CreateFilterExpression(const std::string& text) {
-  filter_tree_ = ParseFilterExpression(text, field_descs_);
+  std::unique_ptr<TFilterTree> tree = ParseFilterExpression(text, field_descs_);
+  filter_code_.reset();
+  filter_tree_ = std::move(tree);
 }
 
-void TData::FreeFilterExpression() { filter_tree_.reset(); }
+void TData::FreeFilterExpression() {
+  filter_code_.reset();
+  filter_tree_.reset();
+}
 
 TExpressionNode* TData::GetFilterExpression() const { return filter_tree_ ? filter_tree_->Root() : nullptr; }
 
@@ -59,12 +139,203 @@ void TData::FilterUpdated() {}
 
 // ---- Evaluation ----
 
+// ---- The compiled tree ----
+
+const TFilterCode& TData::FilterCode() {
+  TExpressionNode* root = filter_tree_->Root();
+  if (!filter_code_ || filter_code_->root != root || filter_code_->case_insensitive != filter_case_insensitive_ ||
+      filter_code_->no_partial_compare != filter_no_partial_compare_ || filter_code_->trim_fixed != trim_fixed_char_ ||
+      filter_code_->trim_var != trim_var_char_) {
+    auto code = std::make_unique<TFilterCode>();
+    code->root = root;
+    code->case_insensitive = filter_case_insensitive_;
+    code->no_partial_compare = filter_no_partial_compare_;
+    code->trim_fixed = trim_fixed_char_;
+    code->trim_var = trim_var_char_;
+    CompileFilter(*code, root, 0);
+    filter_code_ = std::move(code);
+  }
+  return *filter_code_;
+}
+
+uint32_t TData::CompileFilter(TFilterCode& code, TExpressionNode* node, int depth) {
+  const auto index = static_cast<uint32_t>(code.ops.size());
+  code.ops.emplace_back();
+  code.ops[index].node = node;
+  // Deep trees (the parser allows only so much nesting) stay with the tree.
+  if (!node || depth > 2 * kMaxFilterNesting) return index;
+  const TExpressionType type = node->NodeType;
+  if (type == ntTrue || type == ntFalse) {
+    code.ops[index].kind = type == ntTrue ? TFilterOp::kTrue : TFilterOp::kFalse;
+    return index;
+  }
+  if (type == ntNot && node->LeftOperand) {
+    const uint32_t operand = CompileFilter(code, node->LeftOperand, depth + 1);
+    code.ops[index].kind = TFilterOp::kNot;
+    code.ops[index].operands = {operand};
+    return index;
+  }
+  if (type == ntAnd || type == ntOr) {
+    // A left-deep chain, operands in the order the tree's evaluation takes them.
+    std::vector<TExpressionNode*> rights;
+    TExpressionNode* first = node;
+    for (; first && first->NodeType == type; first = first->LeftOperand) {
+      if (!first->LeftOperand || !first->RightOperand) return index;
+      rights.push_back(first->RightOperand);
+    }
+    std::vector<uint32_t> operands{CompileFilter(code, first, depth + 1)};
+    for (size_t i = rights.size(); i-- > 0;) operands.push_back(CompileFilter(code, rights[i], depth + 1));
+    code.ops[index].kind = type == ntAnd ? TFilterOp::kAnd : TFilterOp::kOr;
+    code.ops[index].operands = std::move(operands);
+    return index;
+  }
+  if (!IsComparison(type) || !node->LeftOperand || !node->RightOperand) return index;
+  TExpressionNode* left = node->LeftOperand;
+  TExpressionNode* right = node->RightOperand;
+  if (left->NodeType != ntField || right->NodeType != ntValue || !left->FieldDesc || left->FieldDesc->HasParent()) {
+    return index;
+  }
+  TFilterOp& op = code.ops[index];
+  op.compare = type;
+  op.field = left->FieldDesc;
+  const uint16_t data_type = op.field->GetDataType();
+  op.data_type = data_type;
+  op.null_at = static_cast<uint32_t>(data_size_) + op.field->GetFieldNo() - 1;
+  op.offset = op.field->GetOffset();
+  op.size = op.field->GetSize();
+  if (IsCompiledNumberType(data_type) && right->Value.Type() == varDouble) {
+    op.kind = TFilterOp::kNumber;
+    op.number = right->Value.AsDouble();
+  } else if ((data_type == dtString || data_type == dtExtString) &&
+             (right->Value.Type() == varString || right->Value.IsNull())) {
+    op.kind = TFilterOp::kText;
+    op.null_constant = right->Value.IsNull();
+    if (!op.null_constant) op.text = right->Value.AsString();
+    if (code.case_insensitive) op.text = plat::AnsiTextUpper(op.text);
+    const size_t wildcard = op.text.find_first_of("*%_");
+    if (wildcard == std::string::npos) {
+      op.pattern = TFilterOp::kLiteral;
+    } else if (wildcard + 1 == op.text.size() && op.text[wildcard] != '_') {
+      op.pattern = TFilterOp::kPrefix;
+    }
+    op.fixed = static_cast<uint32_t>(op.pattern == TFilterOp::kPrefix ? op.text.size() - 1 : op.text.size());
+    const bool trim = op.field->GetFixed() ? trim_fixed_char_ : trim_var_char_;
+    op.in_place = data_type == dtString && op.pattern != TFilterOp::kWildcards && !trim && !code.case_insensitive &&
+                  !code.no_partial_compare && (type == ntEqual || type == ntLike || type == ntNoEqual) &&
+                  op.fixed < op.size && op.text.find('\0') == std::string::npos;
+  }
+  return index;
+}
+
+bool TData::EvalFilterOp(const TFilterCode& code, uint32_t index) {
+  const TFilterOp& op = code.ops[index];
+  switch (op.kind) {
+    case TFilterOp::kTrue: return true;
+    case TFilterOp::kFalse: return false;
+    case TFilterOp::kNot: return !EvalFilterOp(code, op.operands[0]);
+    case TFilterOp::kAnd:
+    case TFilterOp::kOr: {
+      const bool decisive = op.kind == TFilterOp::kOr;
+      for (uint32_t operand : op.operands) {
+        const TFilterOp& part = code.ops[operand];
+        const auto* rec = static_cast<const uint8_t*>(filter_rec_buf_);
+        const bool verdict = part.kind == TFilterOp::kNumber                  ? NumberVerdict(part, rec)
+                             : part.kind == TFilterOp::kText && part.in_place ? InPlaceTextVerdict(part, rec)
+                                                                              : EvalFilterOp(code, operand);
+        if (verdict == decisive) return decisive;
+      }
+      return !decisive;
+    }
+    case TFilterOp::kNumber: return EvalNumberOp(op);
+    case TFilterOp::kText:
+      return op.in_place ? InPlaceTextVerdict(op, static_cast<const uint8_t*>(filter_rec_buf_)) : EvalTextOp(code, op);
+    case TFilterOp::kGeneric: break;
+  }
+  return EvalTree(op.node);
+}
+
+bool TData::FilterNull(const TFilterOp& op) const { return LoadAt<uint8_t>(filter_rec_buf_, op.null_at) == 1; }
+
+bool TData::EvalNumberOp(const TFilterOp& op) { return NumberVerdict(op, static_cast<const uint8_t*>(filter_rec_buf_)); }
+
+bool TData::EvalTextOp(const TFilterCode& code, const TFilterOp& op) {
+  const bool equality = op.compare == ntEqual || op.compare == ntLike || op.compare == ntNoEqual;
+  bool holds = false;
+  if (FilterNull(op)) {
+    // The Null variant: equal only to a null constant, in no order.
+    if (!equality) return false;
+    holds = op.null_constant;
+  } else {
+    const uint8_t* slot = Slot(filter_rec_buf_, op.field);
+    std::string_view text;
+    if (op.field->GetDataType() == dtString) {
+      const char* chars = reinterpret_cast<const char*>(slot);
+      const bool trim = op.field->GetFixed() ? trim_fixed_char_ : trim_var_char_;
+      text = std::string_view(chars, strnlen(chars, op.field->GetSize()));
+      if (trim) {
+        while (!text.empty() && static_cast<unsigned char>(text.back()) < 33) text.remove_suffix(1);
+      }
+    } else if (const char* heap = LoadAt<const char*>(slot)) {
+      text = heap;
+    }
+    std::string upper;
+    if (code.case_insensitive) {
+      upper = plat::AnsiTextUpper(text);
+      text = upper;
+    }
+    if (equality && code.no_partial_compare) {
+      // The variants must be equal (the text as given, whatever its wildcards).
+      holds = !op.null_constant && text == op.text;
+    } else if (equality) {
+      // A null constant is the empty pattern.
+      switch (op.pattern) {
+        case TFilterOp::kLiteral: holds = text == op.text; break;
+        case TFilterOp::kPrefix: holds = text.substr(0, op.text.size() - 1) == std::string_view(op.text).substr(0, op.text.size() - 1); break;
+        case TFilterOp::kWildcards: holds = MatchPattern(text, op.text); break;
+      }
+    } else {
+      if (op.null_constant) return false;
+      int order = plat::LocaleCompareAnsi(text, op.text, false);
+      if (order == 0) order = text.compare(op.text) < 0 ? -1 : (text.compare(op.text) > 0 ? 1 : 0);
+      return OrderHolds(op.compare, order);
+    }
+  }
+  return op.compare == ntNoEqual ? !holds : holds;
+}
+
+const TFilterCode* TData::CompiledFilter() { return filter_tree_ && filter_tree_->Root() ? &FilterCode() : nullptr; }
+
+void TData::PassCompiledFilter(const TFilterCode& code, void* const* records, size_t count, bool* passes) {
+  struct Reset {
+    void*& rec;
+    ~Reset() { rec = nullptr; }
+  } reset{filter_rec_buf_};
+  // The records may lie anywhere: those ahead are fetched while one is checked.
+  constexpr size_t kAhead = 6;
+  for (size_t i = 0; i < count; ++i) {
+    if (i + kAhead < count) {
+      __builtin_prefetch(records[i + kAhead]);
+      __builtin_prefetch(static_cast<const char*>(records[i + kAhead]) + 64);
+    }
+    filter_rec_buf_ = records[i];
+    passes[i] = EvalFilterOp(code, 0);
+  }
+}
+
+// ---- Evaluation ----
+
 bool TData::Eval(TExpressionNode* node) {
+  DAC_ASSERT(node, "Filter node is nil");
+  if (filter_tree_ && node == filter_tree_->Root()) return EvalFilterOp(FilterCode(), 0);
+  return EvalTree(node);
+}
+
+bool TData::EvalTree(TExpressionNode* node) {
   DAC_ASSERT(node, "Filter node is nil");
   switch (node->NodeType) {
     case ntAnd:
     case ntOr: return EvalChain(node);
-    case ntNot: return !Eval(node->LeftOperand);
+    case ntNot: return !EvalTree(node->LeftOperand);
     case ntTrue: return true;
     case ntFalse: return false;
     case ntField:
@@ -90,10 +361,10 @@ bool TData::EvalChain(TExpressionNode* node) {
     DAC_ASSERT(first->LeftOperand && first->RightOperand, "Filter operator without an operand");
     eval_stack_.push_back(first->RightOperand);
   }
-  if (Eval(first) == decisive) return decisive;
+  if (EvalTree(first) == decisive) return decisive;
   // A nested chain pushes above these entries and takes its own off again.
   for (size_t i = eval_stack_.size(); i-- > base;) {
-    if (Eval(eval_stack_[i]) == decisive) return decisive;
+    if (EvalTree(eval_stack_[i]) == decisive) return decisive;
   }
   return !decisive;
 }

@@ -1,6 +1,7 @@
 // TMemData: lifecycle, the item list, record operations and the fetch side.
 #include "dac/store/record/mem_data.h"
 
+#include <algorithm>
 #include <atomic>
 
 #include "dac/framework/classes/exceptions.h"
@@ -34,9 +35,10 @@ void TMemData::Create() { InitData(); }
 
 void TMemData::InitData() {
   TData::InitData();
-  first_item_ = last_item_ = current_item_ = nullptr;
+  order_.Clear();
+  current_item_ = nullptr;
   first_cache_item_ = last_cache_item_ = nullptr;
-  rec_no_cache_.clear();
+  cache_of_.clear();
   refresh_iteration_ = g_refresh_iteration.fetch_add(1) + 1;
 }
 
@@ -56,9 +58,9 @@ void TMemData::FreeData() {
   const bool free_fields = NeedFreeComplexFields();
   if (!heap.SysGetMem()) heap.Clear();
   if (free_fields) {
-    for (PItemHeader item = first_item_; item; item = item->Next) FreeComplexFields(Rec(item), true);
+    order_.ForEach([this](PItemHeader item) { FreeComplexFields(Rec(item), true); });
     for (TCacheItem* cache = first_cache_item_; cache; cache = cache->Next) {
-      if (cache->Item->Rollback) FreeComplexFields(Rec(cache->Item->Rollback), true);
+      if (cache->Rollback) FreeComplexFields(Rec(cache->Rollback), true);
     }
   }
   while (first_cache_item_) {
@@ -66,9 +68,30 @@ void TMemData::FreeData() {
     delete first_cache_item_;
     first_cache_item_ = next;
   }
+  cache_of_.clear();
   heap.Clear();
   block_man_.FreeAllBlock();
   InitData();
+}
+
+void TMemData::ClearItems() {
+  if (GetHasComplexFields()) {
+    order_.ForEach([this](PItemHeader item) { FreeComplexFields(Rec(item), true); });
+    for (TCacheItem* cache = first_cache_item_; cache; cache = cache->Next) {
+      if (cache->Rollback) FreeComplexFields(Rec(cache->Rollback), true);
+    }
+  }
+  while (first_cache_item_) {
+    TCacheItem* next = first_cache_item_->Next;
+    delete first_cache_item_;
+    first_cache_item_ = next;
+  }
+  last_cache_item_ = nullptr;
+  cache_of_.clear();
+  block_man_.FreeAllBlock();
+  order_.Clear();
+  current_item_ = nullptr;
+  record_count_ = 0;
 }
 
 void TMemData::Open() {
@@ -83,13 +106,15 @@ void TMemData::Close() {
 
 void TMemData::Reopen() {
   TData::Reopen();
-  rec_no_cache_.clear();
   if (!sort_columns_.empty()) SortItems();
 }
 
 void TMemData::InitFields() {
   TData::InitFields();
   block_man_.SetRecordSize(GetRecordSize());
+  // Appended rows come in blocks that grow to some 64 KB.
+  const size_t per_block = (size_t{64} << 10) / block_man_.ItemStride();
+  block_man_.SetMaxItemCount(static_cast<uint16_t>(std::clamp<size_t>(per_block, 1, UINT16_MAX)));
   UpdateIndexFields();
 }
 
@@ -100,61 +125,44 @@ void TMemData::ClearFields() {
 
 // ---- Items ----
 
-void TMemData::LinkBefore(PItemHeader item, PItemHeader next) {
-  item->Next = next;
-  item->Prev = next ? next->Prev : last_item_;
-  if (item->Prev) {
-    item->Prev->Next = item;
-  } else {
-    first_item_ = item;
-  }
-  if (next) {
-    next->Prev = item;
-  } else {
-    last_item_ = item;
-  }
-  rec_no_cache_.clear();
+PItemHeader TMemData::NextItem(PItemHeader item) const {
+  const TItemPlace next = order_.Next(order_.Find(item));
+  return next ? TItemOrder::ItemAt(next) : nullptr;
 }
 
-void TMemData::Unlink(PItemHeader item) {
-  if (item->Prev) {
-    item->Prev->Next = item->Next;
-  } else {
-    first_item_ = item->Next;
-  }
-  if (item->Next) {
-    item->Next->Prev = item->Prev;
-  } else {
-    last_item_ = item->Prev;
-  }
-  item->Prev = item->Next = nullptr;
-  rec_no_cache_.clear();
+PItemHeader TMemData::PriorItem(PItemHeader item) const {
+  const TItemPlace prior = order_.Prior(order_.Find(item));
+  return prior ? TItemOrder::ItemAt(prior) : nullptr;
 }
 
 PItemHeader TMemData::AppendItem() {
   PItemHeader item = nullptr;
   block_man_.AllocItem(item);
-  item->Order = last_item_ ? last_item_->Order + 1 : 1;
-  LinkBefore(item, nullptr);
+  order_.PushBack(item, false);
   return item;
 }
 
 PItemHeader TMemData::InsertItem() {
   if (GetEOF()) return AppendItem();
-  if (GetBOF()) current_item_ = first_item_;
+  if (GetBOF()) current_item_ = order_.Front();
   PItemHeader item = nullptr;
   block_man_.AllocItem(item);
-  LinkBefore(item, current_item_);
+  order_.Insert(current_item_ ? PlaceOf(current_item_) : TItemPlace{}, item, false);
   return item;
 }
 
 void TMemData::DetachItem(PItemHeader item) {
-  if (item == current_item_) current_item_ = item->Next ? item->Next : item->Prev;
-  Unlink(item);
-  if (!first_item_) {
+  const TItemPlace place = PlaceOf(item);
+  if (item == current_item_) {
+    const TItemPlace next = order_.Next(place);
+    const TItemPlace prior = order_.Prior(place);
+    current_item_ = next ? TItemOrder::ItemAt(next) : (prior ? TItemOrder::ItemAt(prior) : nullptr);
+  }
+  order_.Erase(place);
+  Counted();
+  if (order_.Empty()) {
     current_item_ = nullptr;
     bof_ = eof_ = true;
-    record_no_offset_ = 0;  // the next first row is number 1 again
   }
 }
 
@@ -167,9 +175,13 @@ void TMemData::SetCurrent(PItemHeader item) {
 
 void TMemData::PutRecord(void* rec_buf) {
   DAC_ASSERT(current_item_, "No current record");
-  rec_no_cache_.clear();
-  current_item_->FilterResult = fsNotChecked;
   block_man_.PutRecord(current_item_, rec_buf);
+  Recount(current_item_);
+}
+
+void TMemData::Recount(PItemHeader item) {
+  order_.SetVisible(PlaceOf(item), !Hidden(item));
+  Counted();
 }
 
 void TMemData::AddRecord(void* rec_buf, TItemStatus status) {
@@ -179,11 +191,14 @@ void TMemData::AddRecord(void* rec_buf, TItemStatus status) {
   if (HasBlobFields()) ForEachBlob(Rec(current_item_), &TBlob::Commit);
   if (!sort_columns_.empty()) {
     // Compared with the row it went in front of: from BOF that is the first row.
-    PItemHeader next = current_item_->Next;
+    PItemHeader next = NextItem(current_item_);
     MoveSortedRecord(next ? CompareRecords(rec_buf, Rec(next)) : -1);
+  } else if (current_item_ == order_.Back() && order_.IsVisible(PlaceOf(current_item_))) {
+    // Appended and shown: the last number.
+    numbered_no_ = record_count_;
+    numbered_item_ = current_item_;
+    numbered_version_ = order_.Version();
   }
-  if (!OmitRecord(current_item_)) ++record_count_;
-  ReorderItems(current_item_, roInsert);
 }
 
 void TMemData::InsertRecord(void* rec_buf) {
@@ -209,34 +224,20 @@ void TMemData::UpdateRecord(void* rec_buf) {
     UpdateCachedRecord(rec_buf);
     return;
   }
-  const bool was_visible = !OmitRecord(current_item_);
   InternalUpdate(rec_buf);
-  StoreUpdatedRecord(rec_buf, was_visible);
+  StoreUpdatedRecord(rec_buf);
 }
 
-void TMemData::StoreUpdatedRecord(void* rec_buf, bool was_visible) {
-  const int direction = CompareRecords(rec_buf, Rec(current_item_));
+void TMemData::StoreUpdatedRecord(void* rec_buf) {
+  const int direction = sort_columns_.empty() ? 0 : CompareRecords(rec_buf, Rec(current_item_));
   PutRecord(rec_buf);
-  if (!sort_columns_.empty()) {
-    MoveSortedRecord(direction);
-    ReorderItems(nullptr, roFull);
-    return;
-  }
-  Revisit(current_item_, was_visible);
-}
-
-void TMemData::Revisit(PItemHeader item, bool was_visible) {
-  item->FilterResult = fsNotChecked;
-  const bool visible = !OmitRecord(item);
-  if (visible == was_visible) return;
-  record_count_ += visible ? 1 : -1;
-  ReorderItems(item, visible ? roInsert : roDelete);
+  if (!sort_columns_.empty()) MoveSortedRecord(direction);
 }
 
 void TMemData::DeleteRecord() {
   DAC_ASSERT(current_item_, "No current record");
   // So that the cursor can move on to a following row.
-  if (!current_item_->Next) Fetch(false);
+  if (!NextItem(current_item_)) Fetch(false);
   if (cached_updates_) {
     DeleteCachedRecord();
     return;
@@ -253,7 +254,7 @@ void TMemData::RemoveRecord() {
     RevertRecord();
     if (appended) return;  // the revert removed it
   }
-  RemoveItem(item, true);
+  RemoveItem(item);
 }
 
 // ---- Fetching ----
@@ -267,33 +268,30 @@ void TMemData::LinkFetchedItems(PBlockHeader block, int used) {
   for (int i = 0; i < used; ++i) {
     PItemHeader item = block_man_.BlockItem(block, i);
     block_man_.InitItem(item);
-    item->FilterResult = fsNotChecked;
-    LinkBefore(item, nullptr);
+    order_.PushBack(item, false);
   }
-  UpdateCachedBuffer(first, last_item_);
-  // Every row before them is counted, so numbering goes on from the count.
+  UpdateCachedBuffer(first, order_.Back());
   // Checked also without a filter: with cached updates FilterItemTypes may hide rows.
-  record_count_ += NumberFrom(first, record_count_ + 1 - record_no_offset_);
+  for (TItemPlace place = order_.Find(first); place; place = order_.Next(place)) {
+    order_.SetVisible(place, !Hidden(TItemOrder::ItemAt(place)));
+  }
+  Counted();
 }
 
-void TMemData::InitFetchedItems(PItemHeader item, bool no_count, bool fetch_back) {
-  rec_no_cache_.clear();
+void TMemData::InitFetchedItems(PItemHeader item, bool, bool fetch_back) {
   if (!item) return;
-  if (fetch_back) {
-    int32_t number = item->Order;
-    for (PItemHeader i = item; i; i = i->Prev) i->Order = OmitRecord(i) ? 0 : number--;
-    return;
+  for (TItemPlace place = PlaceOf(item); place; place = fetch_back ? order_.Prior(place) : order_.Next(place)) {
+    order_.SetVisible(place, !Hidden(TItemOrder::ItemAt(place)));
   }
-  PItemHeader before = VisibleBefore(item);
-  const int32_t visible = NumberFrom(item, before ? before->Order + 1 : 1 - record_no_offset_);
-  if (!no_count) record_count_ += visible;
+  Counted();
 }
 
 void TMemData::UpdateCachedBuffer(PItemHeader from, PItemHeader to) {
   const TOnGetCachedBuffer& handler = GetOnGetCachedBuffer();
-  if (!handler || GetCalcDataSize() >= 1) return;
-  const PItemHeader last = to ? to : last_item_;
-  for (PItemHeader item = from ? from : first_item_; item; item = item->Next) {
+  if (!handler || GetCalcDataSize() >= 1 || order_.Empty()) return;
+  const PItemHeader last = to ? to : order_.Back();
+  for (TItemPlace place = order_.Find(from ? from : order_.Front()); place; place = order_.Next(place)) {
+    PItemHeader item = TItemOrder::ItemAt(place);
     handler(Rec(item), nullptr);
     if (item == last) break;
   }

@@ -6,11 +6,12 @@
 // Server record sets derive from it: they fill it through the fetch
 // operations and override Fetch to bring more rows on demand.
 //
-// Numbering: every visible item's record number is its Order plus
-// RecordNoOffset, 1 to RecordCount in list order; hidden items hold Order 0.
-// A change renumbers only the shorter side of the list: an insert near the
-// front lowers the orders in front of it and raises the offset instead of
-// touching the items behind it.
+// Order and numbering: the list is a TItemOrder, chunks of item pointers
+// that know which of their items the filter shows. A visible item's record
+// number (1 to RecordCount in list order) follows from the chunks' running
+// counts, so no change renumbers other items, and positioning by number,
+// finding a row's number and placing a row in sort order each cost a few
+// chunk lookups, never a walk over the list. RecordNoOffset stays 0.
 //
 // Cached updates: with CachedUpdates on, inserts, edits and deletes change
 // only the items. Each changed item is listed once, in the order of its
@@ -28,12 +29,13 @@
 #include <string_view>
 #include <vector>
 
+#include <unordered_map>
+
 #include "dac/store/record/block_manager.h"
 #include "dac/store/record/data.h"
+#include "dac/store/record/item_order.h"
 
 namespace dac {
-
-enum TReorderOption : uint8_t { roInsert = 0, roDelete = 1, roFull = 2 };
 
 // One column of the sort order.
 struct TSortColumn {
@@ -47,6 +49,9 @@ using TSortColumns = std::vector<TSortColumn>;
 struct TCacheItem {
   PItemHeader Item = nullptr;
   TCacheItem* Next = nullptr;
+  TCacheItem* Prev = nullptr;
+  // The item holding the record as it was before the first edit, or null.
+  PItemHeader Rollback = nullptr;
   // Out of the list while an apply walk may still hold it; Next is kept.
   bool Unlinked = false;
   // Applied inside a transaction that has not ended yet.
@@ -85,15 +90,14 @@ class TMemData : public TData {
   int GetRecordCount() override;
   // 0 without a current item.
   int GetRecordNo() override;
-  // Onto the n-th visible row (1-based); nothing when there is none. Walks
-  // from the nearest of the first, the current and the last row, fetching
-  // as it passes the end; with the cache prepared it indexes it instead.
+  // Onto the n-th visible row (1-based), fetching while there are fewer;
+  // nothing when there is none.
   void SetRecordNo(int n) override;
   void SetToBegin() override;
   void SetToEnd() override;
-  // Fills the record-number cache with the visible items in list order.
-  // Every change of order or numbering drops it again.
-  void PrepareRecNoCache();
+  // Nothing: positioning by number needs no preparation (it once filled a
+  // cache of the visible items).
+  void PrepareRecNoCache() {}
 
   // ---- Records ----
 
@@ -103,7 +107,8 @@ class TMemData : public TData {
   // the last (first) one the cursor stands at EOF (BOF).
   void GetNextRecord(void* rec_buf) override;
   void GetPriorRecord(void* rec_buf) override;
-  // Writes the current record (which must exist) and forgets its verdict.
+  // Writes the current record (which must exist) and checks it against the
+  // filter again; the count follows.
   void PutRecord(void* rec_buf) override;
   // At the end (SetToEnd, then InsertRecord).
   void AppendRecord(void* rec_buf) override;
@@ -128,7 +133,8 @@ class TMemData : public TData {
 
   // The first step of every record operation on a row: true when the
   // filter (or, with cached updates, FilterItemTypes) hides it. Verdicts
-  // are kept in the item until its record changes.
+  // are kept in the order (which rows it shows) and checked again when the
+  // row's record or status, or the filter, changes.
   bool OmitRecord(PItemHeader item);
 
   // ---- Cached updates ----
@@ -170,11 +176,14 @@ class TMemData : public TData {
   // It rolled back, or its session was lost: its rows are pending again.
   void RestoreTentativeUpdates();
   // Reverts the current row: an appended row is removed, an updated one gets
-  // its old record back, a deleted one is shown again.
+  // its old record back, a deleted one is shown again. Its cache item is
+  // found directly, not by a walk over the list.
   void RevertRecord() override;
   // The current row (the next visible one when it is hidden) as it was
   // before its edit.
   void GetOldRecord(void* rec_buf) override;
+  // The item holding the row's record from before its first edit, or null.
+  PItemHeader GetRollbackItem(PItemHeader item) const;
 
   // ---- Bookmarks ----
   //
@@ -205,8 +214,10 @@ class TMemData : public TData {
   // checked against the filter and counted. The rest of the block goes back
   // to the block manager; a block with no item used is returned whole.
   void LinkFetchedItems(PBlockHeader block, int used);
-  // Numbers items a fetch added, from `item` to the end (backward to the
-  // front with fetch_back); with neither flag the visible ones are counted.
+  // Checks the items a fetch added against the filter, from `item` to the
+  // end (backward to the front with fetch_back), and counts the visible
+  // ones (the count always follows the verdicts; no_count is kept for
+  // callers).
   void InitFetchedItems(PItemHeader item, bool no_count, bool fetch_back);
   // OnGetCachedBuffer (record, null) for the items from `from` (null: the
   // first) to `to` (null: the last), when it is set and the records have no
@@ -224,7 +235,11 @@ class TMemData : public TData {
   const std::string& GetIndexFieldNames() const { return index_field_names_; }
   virtual void SetIndexFieldNames(const std::string& value);
   const TSortColumns& GetSortColumns() const { return sort_columns_; }
-  // Orders the rows by the sort columns (stable, by relinking), then numbers them.
+  // Orders the rows by the sort columns (stable). Rows stay where they are
+  // in memory; only the order changes. The columns' values are read once
+  // per row (text as collation keys), and only types the comparison below
+  // does not know, calculated and child columns are compared through
+  // CompareFields.
   virtual void SortItems();
 
   // ---- Comparison ----
@@ -268,8 +283,11 @@ class TMemData : public TData {
 
   // ---- Items ----
 
-  PItemHeader GetFirstItem() const { return first_item_; }
-  PItemHeader GetLastItem() const { return last_item_; }
+  PItemHeader GetFirstItem() const { return order_.Front(); }
+  PItemHeader GetLastItem() const { return order_.Back(); }
+  // The neighbours of an item of the list (hidden ones included), or null.
+  PItemHeader NextItem(PItemHeader item) const;
+  PItemHeader PriorItem(PItemHeader item) const;
   PItemHeader GetCurrentItem() const { return current_item_; }
   TBlockManager& GetBlockMan() { return block_man_; }
   int32_t GetRefreshIteration() const { return refresh_iteration_; }
@@ -281,50 +299,45 @@ class TMemData : public TData {
   // the blocks, then InitData.
   void FreeData() override;
 
-  // A new item after the last one, numbered after it.
+  // A new item after the last one, not counted yet.
   PItemHeader AppendItem();
-  // A new item in front of the cursor (see InsertRecord), Order 0.
+  // A new item in front of the cursor (see InsertRecord), not counted yet.
   PItemHeader InsertItem();
   // Takes the item out of the list, releasing its values and memory (after
   // the walk while updates are being applied); the cursor moves off it as
-  // RemoveRecord says. The count drops when it was visible; with renumber
-  // the numbers follow at once, else the caller renumbers all.
-  void RemoveItem(PItemHeader item, bool renumber);
+  // RemoveRecord says, and the count follows.
+  void RemoveItem(PItemHeader item);
+  // Every row released (values, rollback copies, the cache list) with the
+  // blocks; the cursor on no row. For a forward-only fetch that replaces
+  // the rows it holds.
+  void ClearItems();
   // The new row of InsertRecord, with the status given: stored, blobs
-  // committed, put in order, counted when visible and numbered.
+  // committed, put in order and counted when visible.
   void AddRecord(void* rec_buf, TItemStatus status = isUnmodified);
-  // Stores an edited current record: in order when sorting is on, counted
-  // and numbered again when its visibility (was_visible before) changed.
-  void StoreUpdatedRecord(void* rec_buf, bool was_visible);
-  // Undoes the item's pending change (see RevertRecord); its cache item is
-  // the caller's. renumber as for RemoveItem.
-  void RevertItem(PItemHeader item, bool renumber);
+  // Stores an edited current record, in order when sorting is on.
+  void StoreUpdatedRecord(void* rec_buf);
+  // Undoes the item's pending change (see RevertRecord); its cache item
+  // (holding the rollback copy, or null) is the caller's.
+  void RevertItem(PItemHeader item, TCacheItem* cache);
   // After a change of the item's status or record: its verdict is checked
-  // again, and the count and numbers follow when its visibility changed.
-  void Revisit(PItemHeader item, bool was_visible);
-  // Renumbers after a change at `item` (roInsert, roDelete), or all rows
-  // (roFull), walking toward the nearer end.
-  void ReorderItems(PItemHeader item, TReorderOption option);
+  // again and the count follows.
+  void Recount(PItemHeader item);
   // Moves the current item forward (direction > 0) past the records it
-  // sorts after, or backward past those it sorts before.
+  // sorts after, or backward past those it sorts before (found by binary
+  // search: the list is in sort order).
   void MoveSortedRecord(int direction);
   void UpdateIndexFields();
-  // Every item's verdict is forgotten.
-  void ClearItemsOmittedStatus();
   // The cursor onto an item.
   void SetCurrent(PItemHeader item);
   static void* Rec(PItemHeader item) { return TBlockManager::GetRecordPtr(item); }
 
-  PItemHeader first_item_ = nullptr;
-  PItemHeader last_item_ = nullptr;
   PItemHeader current_item_ = nullptr;
   TCacheItem* first_cache_item_ = nullptr;
   TCacheItem* last_cache_item_ = nullptr;
   TBlockManager block_man_;
+  TItemOrder order_;
   TSortColumns sort_columns_;
   std::string index_field_names_;
-  // The visible items in list order while prepared; empty otherwise.
-  std::vector<PItemHeader> rec_no_cache_;
   int32_t refresh_iteration_ = 0;
   void* new_cache_rec_buf_ = nullptr;
   void* old_cache_rec_buf_ = nullptr;
@@ -338,20 +351,20 @@ class TMemData : public TData {
   void UpdateCachedRecord(void* rec_buf);
   void DeleteCachedRecord();
   void AddCacheItem(std::unique_ptr<TCacheItem> cache);
-  // The cache item of the item and the one before it, or null.
-  TCacheItem* FindCacheItem(PItemHeader item, TCacheItem** prev);
+  // The cache item of the item, or null.
+  TCacheItem* FindCacheItem(PItemHeader item) const;
   // Out of the list, and freed (after the walk while applying).
-  void DropCacheItem(TCacheItem* cache, TCacheItem* prev);
+  void DropCacheItem(TCacheItem* cache);
   // The first cache item from `cache` on (Next from it) still in the list.
   static TCacheItem* Listed(TCacheItem* cache);
-  void MakeRollback(PItemHeader item);
+  void MakeRollback(TCacheItem* cache);
   // Blobs the rollback record shares with the item and that were edited:
   // the rollback record takes their copies from before the edit.
-  void TakeBlobRollbacks(PItemHeader item);
+  void TakeBlobRollbacks(TCacheItem* cache);
   // The item gets its record from before the edit back; the rollback goes.
-  void RestoreRollback(PItemHeader item);
-  void FreeRollback(PItemHeader item);
-  // Frees the item with its values and rollback.
+  void RestoreRollback(TCacheItem* cache);
+  void FreeRollback(TCacheItem* cache);
+  // Frees the item with its values.
   void ReleaseItem(PItemHeader item);
   void WalkCacheItems(ApplyWalk& walk);
   void ApplyItem(TCacheItem* cache, TUpdateRecAction& action);
@@ -360,21 +373,21 @@ class TMemData : public TData {
 
   // GetNextRecord (forward) and GetPriorRecord.
   void Step(void* rec_buf, bool forward);
-  void LinkBefore(PItemHeader item, PItemHeader next);
-  void Unlink(PItemHeader item);
-  // Orders from `order` on to the visible items from `item` to the end, 0
-  // to the hidden ones; the number of visible ones.
-  int32_t NumberFrom(PItemHeader item, int32_t order);
-  // The nearest visible item in front of (behind) the item, or null.
-  PItemHeader VisibleBefore(PItemHeader item);
-  PItemHeader VisibleAfter(PItemHeader item);
-  void NumberForward(PItemHeader item);
-  void NumberBackward(PItemHeader item);
+  // The item's place in the order (the cursor's is kept while places stand).
+  TItemPlace PlaceOf(PItemHeader item);
+  // Every item checked again and counted.
+  void RecountAll();
+  // Whether the item's status (with cached updates) or the filter hides it, checked now.
+  bool Hidden(PItemHeader item);
+  void Counted() { record_count_ = static_cast<int32_t>(order_.VisibleCount()); }
   bool PassesFilter(PItemHeader item);
   bool BookmarkedItemLive(const TRecBookmark& bookmark) const;
   bool NeedFreeComplexFields();
   // Unlinks the item; the cursor moves off it.
   void DetachItem(PItemHeader item);
+  // SortItems reading each column's values once per row: the places of the
+  // items in sort order; false (nothing done) when a column needs CompareFields.
+  bool SortByKeys(const std::vector<PItemHeader>& items, std::vector<uint32_t>& order);
   // The record with its calculated values, in buffer.
   void ExpandRecord(void* rec, std::vector<uint8_t>& buffer);
   int CompareText(const char* value, TFieldDesc* field, void* rec_buf, TLocateExOptions options);
@@ -383,9 +396,19 @@ class TMemData : public TData {
   // A non-string field as text in the format settings.
   std::string FieldText(TFieldDesc* field, void* rec_buf);
 
+  // The place of placed_item_ while the order's places are at placed_version_.
+  TItemPlace placed_;
+  PItemHeader placed_item_ = nullptr;
+  uint64_t placed_version_ = 0;
+  // The record number of numbered_item_ while the order is at numbered_version_.
+  int32_t numbered_no_ = 0;
+  PItemHeader numbered_item_ = nullptr;
+  uint64_t numbered_version_ = 0;
   // The apply walk under way, or null.
   ApplyWalk* apply_walk_ = nullptr;
   bool tentative_apply_ = false;
+  // The cache item of each item in the cached-update list.
+  std::unordered_map<PItemHeader, TCacheItem*> cache_of_;
 };
 
 }  // namespace dac

@@ -29,24 +29,27 @@ void TMemData::CheckNotApplying() const {
 // ---- The cache list ----
 
 void TMemData::AddCacheItem(std::unique_ptr<TCacheItem> cache) {
-  TCacheItem* added = cache.release();
+  TCacheItem* added = cache.get();
+  cache_of_.emplace(added->Item, added);
+  cache.release();
+  added->Next = nullptr;
+  added->Prev = last_cache_item_;
   (last_cache_item_ ? last_cache_item_->Next : first_cache_item_) = added;
   last_cache_item_ = added;
 }
 
-TCacheItem* TMemData::FindCacheItem(PItemHeader item, TCacheItem** prev) {
-  *prev = nullptr;
-  for (TCacheItem* cache = first_cache_item_; cache; *prev = cache, cache = cache->Next) {
-    if (cache->Item == item) return cache;
-  }
-  return nullptr;
+TCacheItem* TMemData::FindCacheItem(PItemHeader item) const {
+  const auto it = cache_of_.find(item);
+  return it == cache_of_.end() ? nullptr : it->second;
 }
 
-void TMemData::DropCacheItem(TCacheItem* cache, TCacheItem* prev) {
-  if (apply_walk_) apply_walk_->removed_cache_items.push_back(cache);
-  (prev ? prev->Next : first_cache_item_) = cache->Next;
-  if (last_cache_item_ == cache) last_cache_item_ = prev;
+void TMemData::DropCacheItem(TCacheItem* cache) {
+  (cache->Prev ? cache->Prev->Next : first_cache_item_) = cache->Next;
+  (cache->Next ? cache->Next->Prev : last_cache_item_) = cache->Prev;
+  cache_of_.erase(cache->Item);
   if (apply_walk_) {
+    // Its Next stays, so that the walk finds its way on.
+    apply_walk_->removed_cache_items.push_back(cache);
     cache->Unlinked = true;
   } else {
     delete cache;
@@ -60,23 +63,24 @@ TCacheItem* TMemData::Listed(TCacheItem* cache) {
 
 // ---- Rollback records ----
 
-void TMemData::MakeRollback(PItemHeader item) {
+void TMemData::MakeRollback(TCacheItem* cache) {
   PItemHeader rollback = nullptr;
   block_man_.AllocItem(rollback);
-  block_man_.CopyRecord(item, rollback);
+  block_man_.CopyRecord(cache->Item, rollback);
   if (GetHasComplexFields()) AddRefComplexFields(Rec(rollback));
-  item->Rollback = rollback;
+  cache->Rollback = rollback;
 }
 
-void TMemData::TakeBlobRollbacks(PItemHeader item) {
-  if (!item->Rollback || !HasBlobFields()) return;
+void TMemData::TakeBlobRollbacks(TCacheItem* cache) {
+  if (!cache->Rollback || !HasBlobFields()) return;
+  PItemHeader item = cache->Item;
   for (int i = 0; i < GetFieldDescs().Count(); ++i) {
     TFieldDesc* desc = GetFieldDescs().GetItems(i);
     if (desc->HasParent() || desc->GetFieldDescKind() == fdkCalculated || !IsBlobFieldType(desc->GetDataType())) {
       continue;
     }
     auto* blob = TSharedObject::At<TBlob>(static_cast<uint8_t*>(Rec(item)) + desc->GetOffset());
-    void* old_slot = static_cast<uint8_t*>(Rec(item->Rollback)) + desc->GetOffset();
+    void* old_slot = static_cast<uint8_t*>(Rec(cache->Rollback)) + desc->GetOffset();
     if (!blob || !blob->CanRollback() || TSharedObject::At<TBlob>(old_slot) != blob) continue;
     TBlob* copy = blob->TakeRollback();
     copy->EnableRollback();  // a stored value like any other from now on
@@ -85,78 +89,81 @@ void TMemData::TakeBlobRollbacks(PItemHeader item) {
   }
 }
 
-void TMemData::RestoreRollback(PItemHeader item) {
-  PItemHeader rollback = item->Rollback;
+void TMemData::RestoreRollback(TCacheItem* cache) {
+  PItemHeader rollback = cache ? cache->Rollback : nullptr;
   if (!rollback) return;
-  if (GetHasComplexFields()) FreeComplexFields(Rec(item), true);
-  block_man_.CopyRecord(rollback, item);
-  item->Rollback = nullptr;
+  if (GetHasComplexFields()) FreeComplexFields(Rec(cache->Item), true);
+  block_man_.CopyRecord(rollback, cache->Item);
+  cache->Rollback = nullptr;
   block_man_.FreeItem(rollback);
 }
 
-void TMemData::FreeRollback(PItemHeader item) {
-  PItemHeader rollback = item->Rollback;
+void TMemData::FreeRollback(TCacheItem* cache) {
+  PItemHeader rollback = cache ? cache->Rollback : nullptr;
   if (!rollback) return;
   if (GetHasComplexFields()) FreeComplexFields(Rec(rollback), true);
-  item->Rollback = nullptr;
+  cache->Rollback = nullptr;
   block_man_.FreeItem(rollback);
 }
 
 // ---- Rows ----
 
 void TMemData::ReleaseItem(PItemHeader item) {
-  FreeRollback(item);
   if (GetHasComplexFields()) FreeComplexFields(Rec(item), true);
   block_man_.FreeItem(item);
 }
 
-void TMemData::RemoveItem(PItemHeader item, bool renumber) {
-  const bool was_visible = !OmitRecord(item);
-  PItemHeader neighbour = item->Next ? item->Next : item->Prev;
+void TMemData::RemoveItem(PItemHeader item) {
   if (apply_walk_) {
     apply_walk_->removed_items.push_back(item);
-    if (apply_walk_->restore_item == item) apply_walk_->restore_item = neighbour;
+    if (apply_walk_->restore_item == item) {
+      apply_walk_->restore_item = NextItem(item);
+      if (!apply_walk_->restore_item) apply_walk_->restore_item = PriorItem(item);
+    }
   }
   DetachItem(item);
   if (!apply_walk_) ReleaseItem(item);
-  if (!was_visible) return;
-  --record_count_;
-  if (renumber) ReorderItems(neighbour, roDelete);
 }
 
 void TMemData::UpdateCachedRecord(void* rec_buf) {
   PItemHeader item = current_item_;
   if (item->Status == isDeleted) DataError("Cannot edit a deleted record");
-  const bool was_visible = !OmitRecord(item);
-  std::unique_ptr<TCacheItem> cache;
-  if (item->Status == isUnmodified) cache.reset(new TCacheItem{item});
+  TCacheItem* cache = FindCacheItem(item);
+  std::unique_ptr<TCacheItem> added;
+  if (item->Status == isUnmodified) {
+    added = std::make_unique<TCacheItem>();
+    added->Item = item;
+    cache = added.get();
+  }
+  DAC_ASSERT(cache, "Changed item without a cache item");
   // A row the server does not hold yet stays an insert.
   if (item->Status != isAppended || item->UpdateResult == urApplied) {
-    if (!item->Rollback) MakeRollback(item);
-    TakeBlobRollbacks(item);
+    if (!cache->Rollback) MakeRollback(cache);
+    TakeBlobRollbacks(cache);
     item->Status = isUpdated;
   }
-  if (cache) AddCacheItem(std::move(cache));
+  if (added) AddCacheItem(std::move(added));
   item->UpdateResult = urNone;
-  StoreUpdatedRecord(rec_buf, was_visible);
+  StoreUpdatedRecord(rec_buf);
 }
 
 void TMemData::DeleteCachedRecord() {
   PItemHeader item = current_item_;
-  const bool was_visible = !OmitRecord(item);
   switch (item->Status) {
-    case isUnmodified:
-      AddCacheItem(std::unique_ptr<TCacheItem>(new TCacheItem{item}));
+    case isUnmodified: {
+      auto cache = std::make_unique<TCacheItem>();
+      cache->Item = item;
+      AddCacheItem(std::move(cache));
       break;
+    }
     case isUpdated:
-      RestoreRollback(item);  // a deleted row shows its values from before the edit
+      RestoreRollback(FindCacheItem(item));  // a deleted row shows its values from before the edit
       break;
     case isAppended: {
       // Once applied, the server holds the row: it is deleted there like any other.
       if (item->UpdateResult == urApplied) break;
-      TCacheItem* prev = nullptr;
-      if (TCacheItem* cache = FindCacheItem(item, &prev)) DropCacheItem(cache, prev);
-      RemoveItem(item, true);
+      if (TCacheItem* cache = FindCacheItem(item)) DropCacheItem(cache);
+      RemoveItem(item);
       return;
     }
     case isDeleted:
@@ -164,23 +171,18 @@ void TMemData::DeleteCachedRecord() {
   }
   item->Status = isDeleted;
   item->UpdateResult = urNone;
-  Revisit(item, was_visible);
+  Recount(item);
 }
 
-void TMemData::RevertItem(PItemHeader item, bool renumber) {
+void TMemData::RevertItem(PItemHeader item, TCacheItem* cache) {
   if (item->Status == isAppended) {
-    RemoveItem(item, renumber);
+    RemoveItem(item);
     return;
   }
-  const bool was_visible = !OmitRecord(item);
-  RestoreRollback(item);
+  RestoreRollback(cache);
   item->Status = isUnmodified;
   item->UpdateResult = urNone;
-  if (renumber) {
-    Revisit(item, was_visible);
-  } else {
-    item->FilterResult = fsNotChecked;
-  }
+  Recount(item);
 }
 
 // ---- Operations ----
@@ -201,32 +203,41 @@ TItemStatus TMemData::GetUpdateStatus() { return current_item_ ? current_item_->
 
 TUpdateRecAction TMemData::GetUpdateResult() { return current_item_ ? current_item_->UpdateResult : urNone; }
 
+PItemHeader TMemData::GetRollbackItem(PItemHeader item) const {
+  const TCacheItem* cache = first_cache_item_ ? FindCacheItem(item) : nullptr;
+  return cache ? cache->Rollback : nullptr;
+}
+
 void TMemData::GetOldRecord(void* rec_buf) {
   if (current_item_ && OmitRecord(current_item_)) GetNextRecord(rec_buf);
   if (!current_item_) return;
-  block_man_.GetRecord(current_item_->Rollback ? current_item_->Rollback : current_item_, rec_buf);
+  PItemHeader rollback = GetRollbackItem(current_item_);
+  block_man_.GetRecord(rollback ? rollback : current_item_, rec_buf);
 }
 
 void TMemData::RevertRecord() {
   if (!current_item_) return;
   PItemHeader item = current_item_;
-  TCacheItem* prev = nullptr;
-  TCacheItem* cache = FindCacheItem(item, &prev);
+  TCacheItem* cache = FindCacheItem(item);
   if (!cache) return;
-  DropCacheItem(cache, prev);
-  RevertItem(item, true);
+  // The revert needs the rollback copy the cache item holds; the walk may
+  // keep the cache item itself.
+  TCacheItem holder = *cache;
+  cache->Rollback = nullptr;
+  DropCacheItem(cache);
+  RevertItem(item, &holder);
 }
 
 void TMemData::CancelUpdates() {
   CheckNotApplying();
-  if (!first_cache_item_) return;
   while (first_cache_item_) {
     std::unique_ptr<TCacheItem> cache(first_cache_item_);
     first_cache_item_ = cache->Next;
-    RevertItem(cache->Item, false);
+    if (first_cache_item_) first_cache_item_->Prev = nullptr;
+    cache_of_.erase(cache->Item);
+    RevertItem(cache->Item, cache.get());
   }
   last_cache_item_ = nullptr;
-  ReorderItems(nullptr, roFull);
 }
 
 void TMemData::RestoreUpdates() {
@@ -252,29 +263,24 @@ void TMemData::RestoreTentativeUpdates() {
 void TMemData::CommitUpdates() {
   CheckNotApplying();
   if (GetUpdatesPending()) ApplyUpdates();
-  TCacheItem* prev = nullptr;
   for (TCacheItem* cache = first_cache_item_; cache;) {
     TCacheItem* next = cache->Next;
     PItemHeader item = cache->Item;
     if (item->UpdateResult != urApplied) {
-      prev = cache;
       cache = next;
       continue;
     }
-    FreeRollback(item);
+    FreeRollback(cache);
+    DropCacheItem(cache);
     if (item->Status == isDeleted) {
-      RemoveItem(item, true);
+      RemoveItem(item);
     } else {
-      const bool was_visible = !OmitRecord(item);
       item->Status = isUnmodified;
       item->UpdateResult = urNone;
-      Revisit(item, was_visible);
+      Recount(item);
     }
-    (prev ? prev->Next : first_cache_item_) = next;
-    delete cache;
     cache = next;
   }
-  last_cache_item_ = prev;
 }
 
 // ---- Applying ----
@@ -292,7 +298,7 @@ void TMemData::ApplyUpdates() {
   }
   apply_walk_ = nullptr;
   current_item_ = walk.restore_item;
-  if (!current_item_ && first_item_) {
+  if (!current_item_ && !order_.Empty()) {
     bof_ = walk.bof;
     eof_ = walk.eof;
   }
@@ -347,7 +353,7 @@ void TMemData::ApplyItem(TCacheItem* cache, TUpdateRecAction& action) {
   const TItemStatus status = item->Status;
   const TUpdateRecKind kind = status == isAppended ? ukInsert : status == isDeleted ? ukDelete : ukUpdate;
   if (new_cache_rec_buf_) block_man_.GetRecord(item, new_cache_rec_buf_);
-  if (old_cache_rec_buf_) block_man_.GetRecord(item->Rollback ? item->Rollback : item, old_cache_rec_buf_);
+  if (old_cache_rec_buf_) block_man_.GetRecord(cache->Rollback ? cache->Rollback : item, old_cache_rec_buf_);
   const bool write_back = kind != ukDelete && new_cache_rec_buf_;
   // The row as handed out: the new buffer goes back only into a row nothing else changed meanwhile.
   std::vector<uint8_t> before;
@@ -357,9 +363,8 @@ void TMemData::ApplyItem(TCacheItem* cache, TUpdateRecAction& action) {
       std::memcmp(Rec(item), before.data(), before.size()) != 0) {
     return;
   }
-  const bool was_visible = !OmitRecord(item);
   block_man_.PutRecord(item, new_cache_rec_buf_);
-  Revisit(item, was_visible);
+  Recount(item);
 }
 
 void TMemData::RecordResult(TCacheItem* batch, TCacheItem* cache, TUpdateRecAction action) {

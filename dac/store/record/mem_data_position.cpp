@@ -1,6 +1,5 @@
 // TMemData: the cursor, record numbers, bookmarks and the filter verdicts.
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 
 #include "dac/framework/classes/exceptions.h"
@@ -10,13 +9,21 @@ namespace dac {
 
 // ---- Filter verdicts ----
 
-bool TMemData::OmitRecord(PItemHeader item) {
-  if (!item) return true;
-  if (item->FilterResult != fsNotChecked) return item->FilterResult == fsOmitted;
-  bool omitted = cached_updates_ && !filter_item_types_.Contains(item->Status);
-  if (!omitted && Filtered()) omitted = !PassesFilter(item);
-  item->FilterResult = omitted ? fsOmitted : fsNotOmitted;
-  return omitted;
+TItemPlace TMemData::PlaceOf(PItemHeader item) {
+  if (item != current_item_) return order_.Find(item);
+  if (placed_item_ != item || placed_version_ != order_.PlacesVersion()) {
+    placed_ = order_.Find(item);
+    placed_item_ = item;
+    placed_version_ = order_.PlacesVersion();
+  }
+  return placed_;
+}
+
+bool TMemData::OmitRecord(PItemHeader item) { return !item || !order_.IsVisible(PlaceOf(item)); }
+
+bool TMemData::Hidden(PItemHeader item) {
+  if (cached_updates_ && !filter_item_types_.Contains(item->Status)) return true;
+  return Filtered() && !PassesFilter(item);
 }
 
 bool TMemData::PassesFilter(PItemHeader item) {
@@ -40,8 +47,22 @@ bool TMemData::PassesFilter(PItemHeader item) {
   return !expression || Eval(expression);
 }
 
-void TMemData::ClearItemsOmittedStatus() {
-  for (PItemHeader item = first_item_; item; item = item->Next) item->FilterResult = fsNotChecked;
+void TMemData::RecountAll() {
+  if (cached_updates_ || GetFilterFunc() || GetFilterMDFunc() || GetCalcRecordSize() > 0) {
+    order_.Reclassify([this](PItemHeader item) { return !Hidden(item); });
+  } else if (const TFilterCode* code = CompiledFilter()) {
+    // The filter text alone decides: Hidden's steps, without their tests per row.
+    order_.ReclassifyChunks([this, code](const PItemHeader* items, uint32_t count, bool* passes) {
+      void* records[TItemOrder::kChunkItems];
+      for (uint32_t i = 0; i < count; ++i) records[i] = Rec(items[i]);
+      PassCompiledFilter(*code, records, count, passes);
+    });
+  } else {
+    order_.ReclassifyChunks([](const PItemHeader*, uint32_t count, bool* visible) {
+      std::fill(visible, visible + count, true);
+    });
+  }
+  Counted();
 }
 
 void TMemData::SetFilterText(const std::string& value) {
@@ -51,8 +72,7 @@ void TMemData::SetFilterText(const std::string& value) {
 }
 
 void TMemData::FilterUpdated() {
-  ClearItemsOmittedStatus();
-  ReorderItems(nullptr, roFull);
+  RecountAll();
   eof_ = record_count_ == 0;
 }
 
@@ -67,18 +87,27 @@ void TMemData::SetFilterItemTypes(TItemTypes value) {
 bool TMemData::GetEOF() { return !current_item_ && eof_; }
 bool TMemData::GetBOF() { return !current_item_ && bof_; }
 int TMemData::GetRecordCount() { return record_count_; }
-int TMemData::GetRecordNo() { return current_item_ ? current_item_->Order + record_no_offset_ : 0; }
+
+int TMemData::GetRecordNo() {
+  if (!current_item_) return 0;
+  if (numbered_item_ != current_item_ || numbered_version_ != order_.Version()) {
+    numbered_no_ = static_cast<int32_t>(order_.RecordNoOf(PlaceOf(current_item_)));
+    numbered_item_ = current_item_;
+    numbered_version_ = order_.Version();
+  }
+  return numbered_no_;
+}
 
 void TMemData::SetToBegin() {
   current_item_ = nullptr;
   bof_ = true;
-  if (first_item_) eof_ = false;
+  if (!order_.Empty()) eof_ = false;
 }
 
 void TMemData::SetToEnd() {
   current_item_ = nullptr;
   eof_ = true;
-  if (first_item_) bof_ = false;
+  if (!order_.Empty()) bof_ = false;
 }
 
 void TMemData::GetRecord(void* rec_buf) {
@@ -100,124 +129,46 @@ void TMemData::Step(void* rec_buf, bool forward) {
   bool& reaching = forward ? eof_ : bof_;
   if (!current_item_ && reaching) return;
   if (!current_item_ && leaving) leaving = false;
-  auto next = [forward](PItemHeader item) { return forward ? item->Next : item->Prev; };
-  PItemHeader item = current_item_ ? next(current_item_) : (forward ? first_item_ : last_item_);
-  while (item && OmitRecord(item)) item = next(item);
-  if (!item) {
+  TItemPlace place;
+  // The number of the row the step starts from, when it is known: a walk numbers as it goes.
+  int32_t from_no = -1;
+  if (current_item_) {
+    // Only a visible row's number counts on (a hidden one has none).
+    if (numbered_item_ == current_item_ && numbered_version_ == order_.Version() && numbered_no_ > 0) {
+      from_no = numbered_no_;
+    }
+    const TItemPlace here = PlaceOf(current_item_);
+    place = forward ? order_.Next(here) : order_.Prior(here);
+  } else {
+    from_no = forward ? 0 : record_count_ + 1;
+    place = forward ? order_.FrontPlace() : order_.BackPlace();
+  }
+  place = order_.VisibleFrom(place, forward);
+  if (!place) {
     current_item_ = nullptr;
     reaching = true;
     return;
   }
-  SetCurrent(item);
+  SetCurrent(TItemOrder::ItemAt(place));
+  placed_ = place;
+  placed_item_ = current_item_;
+  placed_version_ = order_.PlacesVersion();
+  if (from_no >= 0) {
+    numbered_no_ = forward ? from_no + 1 : from_no - 1;
+    numbered_item_ = current_item_;
+    numbered_version_ = order_.Version();
+  }
   if (rec_buf) GetRecord(rec_buf);
 }
 
 // ---- Record numbers ----
 
-PItemHeader TMemData::VisibleBefore(PItemHeader item) {
-  PItemHeader before = item->Prev;
-  while (before && OmitRecord(before)) before = before->Prev;
-  return before;
-}
-
-PItemHeader TMemData::VisibleAfter(PItemHeader item) {
-  PItemHeader after = item->Next;
-  while (after && OmitRecord(after)) after = after->Next;
-  return after;
-}
-
-void TMemData::ReorderItems(PItemHeader item, TReorderOption option) {
-  rec_no_cache_.clear();
-  if (option == roFull) {
-    record_count_ = 0;
-    record_no_offset_ = 0;
-    if (first_item_) NumberForward(first_item_);
-    return;
-  }
-  if (!item) return;
-  PItemHeader reference = item->Next ? item->Next : item->Prev;
-  if (reference && reference->Order <= (record_count_ + record_no_offset_) / 2) {
-    NumberBackward(item);
-  } else {
-    NumberForward(item);
-  }
-}
-
-void TMemData::NumberForward(PItemHeader item) {
-  // The rows in front keep their numbers; those from `item` on follow them.
-  PItemHeader before = VisibleBefore(item);
-  if (!before) record_no_offset_ = 0;
-  const int32_t first = before ? before->Order + 1 : 1;
-  record_count_ = first - 1 + NumberFrom(item, first) + record_no_offset_;
-}
-
-void TMemData::NumberBackward(PItemHeader item) {
-  // The rows behind keep their orders; the offset is set so that the first
-  // visible row is number 1, whatever the change was.
-  PItemHeader after = VisibleAfter(item);
-  const int32_t start = after ? after->Order - 1 : record_count_;
-  int32_t visible = 0;
-  for (PItemHeader i = item; i; i = i->Prev) {
-    const bool omitted = OmitRecord(i);
-    i->Order = omitted ? 0 : start - visible;
-    visible += omitted ? 0 : 1;
-  }
-  record_no_offset_ = visible - start;
-  if (!after) record_count_ = visible;
-}
-
-int32_t TMemData::NumberFrom(PItemHeader item, int32_t order) {
-  int32_t visible = 0;
-  for (PItemHeader i = item; i; i = i->Next) {
-    // A hidden row keeps no number another row could be taken for.
-    const bool omitted = OmitRecord(i);
-    i->Order = omitted ? 0 : order + visible;
-    visible += omitted ? 0 : 1;
-  }
-  return visible;
-}
-
-void TMemData::PrepareRecNoCache() {
-  if (!rec_no_cache_.empty()) return;
-  rec_no_cache_.reserve(static_cast<size_t>(std::max(record_count_, 0)));
-  for (PItemHeader item = first_item_; item; item = item->Next) {
-    if (!OmitRecord(item)) rec_no_cache_.push_back(item);
-  }
-}
-
 void TMemData::SetRecordNo(int n) {
-  if (!first_item_ || n < 1) return;
-  if (!rec_no_cache_.empty()) {
-    if (static_cast<size_t>(n) <= rec_no_cache_.size()) SetCurrent(rec_no_cache_[static_cast<size_t>(n) - 1]);
-    return;
+  if (order_.Empty() || n < 1) return;
+  while (n > record_count_ && Fetch(false)) {
   }
-  PItemHeader last = OmitRecord(last_item_) ? VisibleBefore(last_item_) : last_item_;
-  if (!last) return;
-  // Start from the nearest known number: the first row, the last or the
-  // current one (only a visible row has a number).
-  auto distance = [&](PItemHeader item) { return std::llabs(int64_t{item->Order} + record_no_offset_ - n); };
-  PItemHeader current = current_item_ && !OmitRecord(current_item_) ? current_item_ : nullptr;
-  const int64_t d_last = distance(last);
-  const int64_t d_current = current ? distance(current) : INT64_MAX;
-  PItemHeader start = first_item_;
-  if (!(d_last > n && n < d_current)) start = d_last < d_current ? last : current;
-  const bool forward = start == first_item_ || n > start->Order + record_no_offset_;
-  for (PItemHeader item = start; item;) {
-    if (!OmitRecord(item)) {
-      const int64_t number = int64_t{item->Order} + record_no_offset_;
-      if (number == n) {
-        SetCurrent(item);
-        return;
-      }
-      if (forward ? number > n : number < n) return;
-    }
-    if (!forward) {
-      item = item->Prev;
-      continue;
-    }
-    if (!item->Next) Fetch(false);
-    item = item->Next;
-  }
+  const TItemPlace place = order_.PlaceOfRecordNo(static_cast<size_t>(n));
+  if (place) SetCurrent(TItemOrder::ItemAt(place));
 }
 
 // ---- Bookmarks ----
@@ -225,14 +176,14 @@ void TMemData::SetRecordNo(int n) {
 bool TMemData::BookmarkedItemLive(const TRecBookmark& bookmark) const {
   // The address is checked before anything is read through it.
   return bookmark.RefreshIteration == refresh_iteration_ && bookmark.Item && block_man_.IsLiveItem(bookmark.Item) &&
-         bookmark.Item->Serial == bookmark.ItemSerial;
+         bookmark.Item->Serial() == bookmark.ItemSerial;
 }
 
 void TMemData::GetBookmark(TRecBookmark* bookmark) {
   DAC_ASSERT(bookmark, "No bookmark");
   bookmark->RefreshIteration = refresh_iteration_;
   bookmark->Item = current_item_;
-  bookmark->ItemSerial = current_item_ ? current_item_->Serial : 0;
+  bookmark->ItemSerial = current_item_ ? current_item_->Serial() : 0;
   bookmark->Order = current_item_ ? GetRecordNo() : -1;
 }
 

@@ -1,11 +1,16 @@
 // TMemData: IndexFieldNames, sorting by relinking, and the comparison of records.
 #include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "dac/framework/classes/exceptions.h"
 #include "dac/store/lexer/bool_parser.h"
 #include "dac/store/record/mem_data.h"
+#include "dac/store/runtime/unaligned.h"
 #include "platform/ascii.h"
+#include "platform/locale_compare.h"
 
 namespace dac {
 
@@ -88,39 +93,215 @@ void TMemData::UpdateIndexFields() {
 
 // ---- Sorting ----
 
-void TMemData::SortItems() {
-  if (sort_columns_.empty() || !first_item_) return;
-  std::vector<PItemHeader> items;
-  for (PItemHeader item = first_item_; item; item = item->Next) items.push_back(item);
-  // The list is relinked only once the order stands, so a failing
-  // comparison leaves it as it was.
-  std::stable_sort(items.begin(), items.end(),
-                   [this](PItemHeader a, PItemHeader b) { return CompareRecords(Rec(a), Rec(b)) < 0; });
-  for (size_t i = 0; i < items.size(); ++i) {
-    items[i]->Prev = i > 0 ? items[i - 1] : nullptr;
-    items[i]->Next = i + 1 < items.size() ? items[i + 1] : nullptr;
+namespace {
+
+// How a sort column's values are read once per row and compared after.
+enum class KeyKind : uint8_t { kInteger, kFloat, kText };
+
+// The values of one column, by the row's place before the sort.
+struct ColumnKeys {
+  KeyKind kind = KeyKind::kInteger;
+  bool descending = false;
+  std::vector<uint8_t> null;
+  std::vector<int64_t> integers;
+  std::vector<double> floats;
+  std::vector<uint32_t> text_at;  // offsets of collation keys in `texts`
+  std::string texts;
+
+  int Compare(uint32_t a, uint32_t b) const {
+    if (null[a] || null[b]) return null[a] == null[b] ? 0 : (null[a] ? -1 : 1);
+    switch (kind) {
+      case KeyKind::kInteger: return integers[a] < integers[b] ? -1 : (integers[b] < integers[a] ? 1 : 0);
+      case KeyKind::kFloat: return floats[a] < floats[b] ? -1 : (floats[b] < floats[a] ? 1 : 0);
+      case KeyKind::kText: return std::strcmp(texts.data() + text_at[a], texts.data() + text_at[b]);
+    }
+    return 0;
   }
-  first_item_ = items.front();
-  last_item_ = items.back();
-  ReorderItems(nullptr, roFull);
+};
+
+// The kind the comparison of the type reads, when the sort can read the
+// values itself; false for the types CompareFields must decide.
+bool KeyKindOf(const TFieldDesc& field, KeyKind& kind) {
+  if (field.HasParent() || field.GetFieldDescKind() == fdkCalculated) return false;
+  switch (field.GetDataType()) {
+    case dtInt8:
+    case dtSmallint:
+    case dtInteger:
+    case dtWord:
+    case dtUInt32:
+    case dtLargeint:
+    case dtBoolean: kind = KeyKind::kInteger; return true;
+    case dtFloat:
+    case dtCurrency:
+    case dtDate:
+    case dtTime:
+    case dtDateTime: kind = KeyKind::kFloat; return true;
+    case dtString:
+    case dtExtString:
+    case dtWideString:
+    case dtExtWideString: kind = KeyKind::kText; return true;
+    default: return false;
+  }
+}
+
+int64_t IntegerAt(uint16_t type, const uint8_t* slot) {
+  switch (type) {
+    case dtInt8: return LoadAt<int8_t>(slot);
+    case dtSmallint: return LoadAt<int16_t>(slot);
+    case dtInteger: return LoadAt<int32_t>(slot);
+    case dtWord: return LoadAt<uint16_t>(slot);
+    case dtUInt32: return LoadAt<uint32_t>(slot);
+    case dtBoolean: return LoadAt<uint16_t>(slot) != 0 ? 1 : 0;
+    default: return LoadAt<int64_t>(slot);
+  }
+}
+
+// Codes up to 32 removed at both ends, as the text comparison trims.
+template <typename Char>
+std::basic_string_view<Char> Trimmed(std::basic_string_view<Char> text) {
+  while (!text.empty() && static_cast<uint32_t>(text.front()) <= 32) text.remove_prefix(1);
+  while (!text.empty() && static_cast<uint32_t>(text.back()) <= 32) text.remove_suffix(1);
+  return text;
+}
+
+}  // namespace
+
+bool TMemData::SortByKeys(const std::vector<PItemHeader>& items, std::vector<uint32_t>& order) {
+  std::vector<ColumnKeys> columns(sort_columns_.size());
+  for (size_t c = 0; c < sort_columns_.size(); ++c) {
+    if (!KeyKindOf(*sort_columns_[c].FieldDesc, columns[c].kind)) return false;
+    columns[c].descending = sort_columns_[c].DescendingOrder;
+  }
+  const size_t n = items.size();
+  std::string key;
+  for (size_t c = 0; c < columns.size(); ++c) {
+    ColumnKeys& keys = columns[c];
+    TFieldDesc* field = sort_columns_[c].FieldDesc;
+    const uint16_t type = field->GetDataType();
+    const uint16_t field_no = field->GetFieldNo();
+    const size_t size = field->GetSize();
+    const bool ignore_case = !sort_columns_[c].CaseSensitive;
+    const bool trim = field->GetFixed() ? GetTrimFixedChar() : GetTrimVarChar();
+    keys.null.resize(n);
+    if (keys.kind == KeyKind::kInteger) keys.integers.resize(n);
+    if (keys.kind == KeyKind::kFloat) keys.floats.resize(n);
+    if (keys.kind == KeyKind::kText) keys.text_at.resize(n);
+    for (size_t i = 0; i < n; ++i) {
+      if (i + 8 < n) __builtin_prefetch(Rec(items[i + 8]));
+      void* rec = Rec(items[i]);
+      keys.null[i] = GetNull(field_no, rec) ? 1 : 0;
+      if (keys.null[i]) continue;
+      const uint8_t* slot = static_cast<const uint8_t*>(rec) + field->GetOffset();
+      switch (keys.kind) {
+        case KeyKind::kInteger: keys.integers[i] = IntegerAt(type, slot); break;
+        case KeyKind::kFloat: {
+          const double value = LoadAt<double>(slot);
+          // Dates before day 0 and NaN do not order as plain numbers: the comparison decides those.
+          if (std::isnan(value) || (type != dtFloat && type != dtCurrency && value < 0)) return false;
+          keys.floats[i] = value;
+          break;
+        }
+        case KeyKind::kText: {
+          if (type == dtString || type == dtExtString) {
+            const char* text = type == dtString ? reinterpret_cast<const char*>(slot) : LoadAt<const char*>(slot);
+            std::string_view view = !text ? std::string_view()
+                                    : type == dtString ? std::string_view(text, strnlen(text, size))
+                                                       : std::string_view(text);
+            plat::LocaleSortKeyAnsi(trim ? Trimmed(view) : view, ignore_case, key);
+          } else {
+            const void* text = type == dtWideString ? static_cast<const void*>(slot) : LoadAt<const void*>(slot);
+            std::u16string wide;
+            if (text) {
+              wide.resize(WideLengthAt(text, type == dtWideString ? size / 2 : SIZE_MAX));
+              std::memcpy(wide.data(), text, wide.size() * 2);
+            }
+            const std::u16string_view view(wide);
+            plat::LocaleSortKeyWide(trim ? Trimmed(view) : view, ignore_case, key);
+          }
+          keys.text_at[i] = static_cast<uint32_t>(keys.texts.size());
+          DAC_ASSERT(keys.texts.size() + key.size() < UINT32_MAX, "Sort keys too long");
+          keys.texts.append(key);
+          keys.texts.push_back('\0');
+          break;
+        }
+      }
+    }
+  }
+  order.resize(n);
+  for (size_t i = 0; i < n; ++i) order[i] = static_cast<uint32_t>(i);
+  std::stable_sort(order.begin(), order.end(), [&columns](uint32_t a, uint32_t b) {
+    for (const ColumnKeys& keys : columns) {
+      const int result = keys.Compare(a, b);
+      if (result != 0) return keys.descending ? result > 0 : result < 0;
+    }
+    return false;
+  });
+  return true;
+}
+
+void TMemData::SortItems() {
+  if (sort_columns_.empty() || order_.Empty()) return;
+  std::vector<PItemHeader> items;
+  std::vector<bool> visible;
+  items.reserve(order_.Size());
+  visible.reserve(order_.Size());
+  for (TItemPlace place = order_.FrontPlace(); place; place = order_.Next(place)) {
+    items.push_back(TItemOrder::ItemAt(place));
+    visible.push_back(order_.IsVisible(place));
+  }
+  // The places of the rows in sort order; the order is replaced only once
+  // it stands, so a failing comparison leaves it as it was.
+  std::vector<uint32_t> sorted;
+  if (!SortByKeys(items, sorted)) {
+    sorted.resize(items.size());
+    for (size_t i = 0; i < sorted.size(); ++i) sorted[i] = static_cast<uint32_t>(i);
+    std::stable_sort(sorted.begin(), sorted.end(),
+                     [&](uint32_t a, uint32_t b) { return CompareRecords(Rec(items[a]), Rec(items[b])) < 0; });
+  }
+  order_.Assign(sorted.size(), [&](size_t i) { return items[sorted[i]]; }, [&](size_t i) { return visible[sorted[i]]; });
+  Counted();
 }
 
 void TMemData::MoveSortedRecord(int direction) {
   PItemHeader item = current_item_;
   if (!item || direction == 0) return;
+  const TItemPlace place = PlaceOf(item);
+  const size_t index = order_.IndexOf(place);
+  const auto other = [this](size_t at) { return Rec(TItemOrder::ItemAt(order_.PlaceAt(at))); };
+  size_t target = index;
   if (direction > 0) {
-    PItemHeader next = item->Next;
-    while (next && CompareRecords(Rec(item), Rec(next)) >= 1) next = next->Next;
-    if (next == item->Next) return;
-    Unlink(item);
-    LinkBefore(item, next);
+    // Past the rows it sorts after: in front of the first one it does not.
+    size_t low = index + 1;
+    size_t high = order_.Size();
+    if (low < high && CompareRecords(Rec(item), other(low)) < 1) return;
+    while (low < high) {
+      const size_t mid = low + (high - low) / 2;
+      if (CompareRecords(Rec(item), other(mid)) >= 1) {
+        low = mid + 1;
+      } else {
+        high = mid;
+      }
+    }
+    target = low - 1;  // counted without the item itself
   } else {
-    PItemHeader prev = item->Prev;
-    while (prev && CompareRecords(Rec(item), Rec(prev)) < 0) prev = prev->Prev;
-    if (prev == item->Prev) return;
-    Unlink(item);
-    LinkBefore(item, prev ? prev->Next : first_item_);
+    // Back past the rows it sorts before: behind the last one it does not.
+    size_t low = 0;
+    size_t high = index;
+    if (high > 0 && CompareRecords(Rec(item), other(high - 1)) >= 0) return;
+    while (low < high) {
+      const size_t mid = low + (high - low) / 2;
+      if (CompareRecords(Rec(item), other(mid)) < 0) {
+        high = mid;
+      } else {
+        low = mid + 1;
+      }
+    }
+    target = low;
   }
+  if (target == index) return;
+  const bool visible = order_.IsVisible(place);
+  order_.Erase(place);
+  order_.Insert(order_.PlaceAt(target), item, visible);
 }
 
 // ---- Records ----

@@ -67,22 +67,25 @@ void StringBuilder::Insert(int index, std::string_view text) {
 void StringBuilder::Replace(std::string_view old_text, std::string_view new_text) {
   if (old_text.empty()) throw ArgumentException("Replace of an empty text");
   const std::string from(old_text);
-  const std::string to(new_text);
-  const int old_n = static_cast<int>(from.size());
-  const int new_n = static_cast<int>(to.size());
-  size_t at = 0;
-  while (true) {
-    const std::string_view used(buffer_.data(), static_cast<size_t>(length_));
-    at = used.find(from, at);
-    if (at == std::string_view::npos) break;
-    const int pos = static_cast<int>(at);
-    if (new_n > old_n) Reserve(new_n - old_n);
-    const int tail = length_ - pos - old_n;
-    std::memmove(buffer_.data() + pos + new_n, buffer_.data() + pos + old_n, static_cast<size_t>(tail));
-    std::memcpy(buffer_.data() + pos, to.data(), to.size());
-    length_ += new_n - old_n;
-    at = static_cast<size_t>(pos + new_n);
+  const std::string to(new_text);  // either may point into this buffer
+  const std::string_view used(buffer_.data(), static_cast<size_t>(length_));
+  size_t at = used.find(from);
+  if (at == std::string_view::npos) return;
+  // One pass into a new buffer: every occurrence costs its own length, not
+  // a move of the rest of the text.
+  std::string result;
+  result.reserve(used.size());
+  size_t done = 0;
+  for (; at != std::string_view::npos; at = used.find(from, done)) {
+    result.append(used.substr(done, at - done));
+    result.append(to);
+    done = at + from.size();
   }
+  result.append(used.substr(done));
+  if (result.size() > static_cast<size_t>(std::numeric_limits<int>::max())) throw ArgumentException("StringBuilder too long");
+  if (result.size() > buffer_.size()) buffer_.resize(result.size() + buffer_.size() / 2);
+  std::memcpy(buffer_.data(), result.data(), result.size());
+  length_ = static_cast<int>(result.size());
 }
 
 void StringBuilder::SetActualLength(int length) {

@@ -25,7 +25,8 @@ StreamWriter::~StreamWriter() = default;
 
 void StreamWriter::Write(const std::string& text) {
   if (!stream_) throw EWriteError("Stream write error: the writer is closed");
-  if (encoding_) {
+  // The default encoding gives the text's own bytes: no copy needed.
+  if (encoding_ && encoding_ != &Encoding::Default()) {
     const TBytes bytes = encoding_->GetBytes(text);
     stream_->WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
   } else {

@@ -14,8 +14,21 @@ std::string XMLEncode(std::string_view text);
 // Every old separator replaced by the new one; unchanged when they are equal.
 std::string ChangeDecimalSeparator(std::string_view value, char old_separator, char new_separator);
 
+// The class library's shortest float text (FloatToStr) with the locale's
+// decimal separator changed to ".", as the export writes floats. Made from
+// the value's shortest digits when they are 15 or fewer (they are then the
+// digits FloatToStr rounds to), else by FloatToStr itself.
+std::string FloatToXmlText(double value);
+
 // Whether XML 1.0 can carry the text: no character below 0x20 but TAB, LF and CR.
 bool IsXmlText(std::string_view text);
+
+// Whether the text goes into an attribute as it is: no character below 0x20
+// and none of "&", "'", the double quote, "<" and ">".
+bool IsPlainXmlText(std::string_view text);
+
+// Whether every byte is below 0x80 (ASCII reads the same in UTF-8).
+bool IsAsciiText(std::string_view text);
 
 // Letters A-Z, a-z and "_", and digits from the second character on; the empty name too.
 bool IsValidXmlName(std::string_view name);

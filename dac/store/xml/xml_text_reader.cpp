@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <utility>
 
-#include "dac/store/runtime/string_builder.h"
 #include "dac/store/xml/xml_parser.h"
 
 namespace dac {
@@ -29,14 +28,32 @@ bool IsTextChar(char c) {
   return c == '.' || c == ':' || c == ';' || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
-// The entities the writer's callers encode with; "&#x26;" last, so that an
-// encoded ampersand never starts another entity.
+// The entities the writer's callers encode with, in one pass: an ampersand
+// an entity gives never starts another entity (as when "&#x26;" is decoded
+// last, after the others), and the others give no character an entity holds.
 std::string DecodeValue(const std::string& value) {
-  static constexpr std::pair<std::string_view, std::string_view> kEntities[] = {
-      {"&#x27;", "'"}, {"&#x22;", "\""}, {"&#x3c;", "<"}, {"&#x3e;", ">"}, {"&#x26;", "&"}};
-  StringBuilder text(value, static_cast<int>(value.size()));
-  for (const auto& [entity, replacement] : kEntities) text.Replace(entity, replacement);
-  return text.ToString();
+  static constexpr std::pair<std::string_view, char> kEntities[] = {
+      {"&#x27;", '\''}, {"&#x22;", '"'}, {"&#x3c;", '<'}, {"&#x3e;", '>'}, {"&#x26;", '&'}};
+  size_t at = value.find('&');
+  if (at == std::string::npos) return value;
+  std::string text(value, 0, at);
+  text.reserve(value.size());
+  while (at < value.size()) {
+    const std::string_view rest = std::string_view(value).substr(at);
+    char decoded = 0;
+    for (const auto& [entity, replacement] : kEntities) {
+      if (rest.substr(0, entity.size()) == entity) decoded = replacement;
+    }
+    if (decoded != 0) {
+      text += decoded;
+      at += 6;
+      continue;
+    }
+    const size_t next = value.find('&', at + 1);
+    text.append(value, at, (next == std::string::npos ? value.size() : next) - at);
+    at = next == std::string::npos ? value.size() : next;
+  }
+  return text;
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "dac/store/xml/xml_text_writer.h"
 
+#include <algorithm>
+
 namespace dac {
 
 DAC_DEFINE_CLASS(XmlTextWriter, TObject, ::dac::TMetaClass)
@@ -25,6 +27,11 @@ std::string XmlTextWriter::Indent() const {
   return std::string(static_cast<size_t>(depth_) * static_cast<size_t>(indentation_), indent_char_);
 }
 
+void XmlTextWriter::AppendIndent() {
+  if (formatting_ != Formatting::Indented || depth_ <= 0 || indentation_ <= 0) return;
+  pending_.append(static_cast<size_t>(depth_) * static_cast<size_t>(indentation_), indent_char_);
+}
+
 void XmlTextWriter::CloseStartTag() {
   if (!StartTagOpen()) return;
   insertion_points_.pop_back();
@@ -37,12 +44,13 @@ void XmlTextWriter::WriteStartElement(const std::string& prefix, const std::stri
   CloseStartTag();
   if (state_ == State::Content) Flush();
   if (depth_ > 0) pending_ += "\r\n";
-  const std::string name = QualifiedName(prefix, local_name);
-  pending_ += Indent() + "<" + name;
+  std::string name = QualifiedName(prefix, local_name);
+  AppendIndent();
+  (pending_ += '<') += name;
   if (!ns.empty()) pending_ += (prefix.empty() ? " xmlns=" : " xmlns:" + prefix + "=") + Quoted(ns);
   insertion_points_.push_back(pending_.size());
   ++depth_;
-  names_.push_back(name);
+  names_.push_back(std::move(name));
   state_ = State::Element;
 }
 
@@ -51,12 +59,42 @@ void XmlTextWriter::WriteAttributeString(const std::string& prefix, const std::s
   CheckPrefix(prefix, ns);
   if (!StartTagOpen())
     throw XmlException("Token WriteAttributeString in state Content would result in an invalid XML document.");
-  std::string text = " " + QualifiedName(prefix, local_name) + "=" + Quoted(value);
-  // Without a prefix the declaration is the default one: "xmlns:=" is no XML.
-  if (!ns.empty()) text += (prefix.empty() ? " xmlns=" : " xmlns:" + prefix + "=") + Quoted(ns);
   size_t& at = insertion_points_.back();
-  pending_.insert(at, text);
-  at += text.size();
+  const size_t tail = pending_.size() - at;
+  // The start tag ends the pending text (the common case): appended in place.
+  std::string moved = tail > 0 ? pending_.substr(at) : std::string();
+  pending_.resize(at);
+  pending_ += ' ';
+  if (!prefix.empty()) (pending_ += prefix) += ':';
+  pending_ += local_name;
+  ((pending_ += '=') += quote_char_) += value;
+  pending_ += quote_char_;
+  // Without a prefix the declaration is the default one: "xmlns:=" is no XML.
+  if (!ns.empty()) {
+    pending_ += prefix.empty() ? " xmlns=" : " xmlns:" + prefix + "=";
+    ((pending_ += quote_char_) += ns) += quote_char_;
+  }
+  at = pending_.size();
+  pending_ += moved;
+  state_ = State::Attribute;
+}
+
+void XmlTextWriter::WriteAttributeString(const std::string& local_name, const std::string& value) {
+  if (!StartTagOpen() || insertion_points_.back() != pending_.size()) {
+    WriteAttributeString(std::string(), local_name, std::string(), value);
+    return;
+  }
+  // The start tag ends the pending text (the common case): the attribute goes on it.
+  const size_t at = pending_.size();
+  pending_.resize(at + local_name.size() + value.size() + 4);
+  char* out = pending_.data() + at;
+  *out++ = ' ';
+  out = std::copy(local_name.begin(), local_name.end(), out);
+  *out++ = '=';
+  *out++ = quote_char_;
+  out = std::copy(value.begin(), value.end(), out);
+  *out = quote_char_;
+  insertion_points_.back() = pending_.size();
   state_ = State::Attribute;
 }
 
@@ -85,10 +123,11 @@ void XmlTextWriter::WriteEndTag() {
   const size_t n = pending_.size();
   // After a line break (or a one-character pending text) the end tag follows
   // directly; otherwise it starts a line of its own.
-  if (n > 0 && (n < 2 || pending_[n - 1] == '\n' || pending_[n - 2] == '\r'))
-    pending_ += "</" + name + ">";
-  else
-    pending_ += "\r\n" + Indent() + "</" + name + ">";
+  if (!(n > 0 && (n < 2 || pending_[n - 1] == '\n' || pending_[n - 2] == '\r'))) {
+    pending_ += "\r\n";
+    AppendIndent();
+  }
+  ((pending_ += "</") += name) += '>';
   names_.pop_back();
   state_ = State::Content;
 }

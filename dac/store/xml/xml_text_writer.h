@@ -52,9 +52,7 @@ class XmlTextWriter : public TObject {
   // Adds an attribute to the start tag last written. The prefix error as
   // above; XmlException "Token WriteAttributeString in state Content would
   // result in an invalid XML document." when no start tag is open.
-  void WriteAttributeString(const std::string& local_name, const std::string& value) {
-    WriteAttributeString("", local_name, "", value);
-  }
+  void WriteAttributeString(const std::string& local_name, const std::string& value);
   void WriteAttributeString(const std::string& prefix, const std::string& local_name, const std::string& ns,
                             const std::string& value);
   // A whole element on a line of its own: start tag, value, end tag.
@@ -78,6 +76,7 @@ class XmlTextWriter : public TObject {
   enum class State { Start, Element, Attribute, Content };
 
   std::string Quoted(const std::string& value) const;
+  void AppendIndent();
   std::string Indent() const;
   bool StartTagOpen() const { return state_ == State::Element || state_ == State::Attribute; }
   void CloseStartTag();

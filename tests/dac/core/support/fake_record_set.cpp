@@ -85,13 +85,7 @@ void FakeRecordSet::InternalClose() {
   if (state != csInactive) Command().SetCursorState(GetPrepared() ? csPrepared : csInactive);
 }
 
-void FakeRecordSet::DropCache() {
-  for (PItemHeader item = first_item_; item; item = item->Next) FreeComplexFields(Rec(item), true);
-  GetBlockMan().FreeAllBlock();
-  first_item_ = last_item_ = current_item_ = nullptr;
-  record_count_ = 0;
-  rec_no_cache_.clear();
-}
+void FakeRecordSet::DropCache() { ClearItems(); }
 
 bool FakeRecordSet::Fetch(bool) {
   FakeCommand& command = Command();

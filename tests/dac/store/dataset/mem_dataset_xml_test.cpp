@@ -4,11 +4,19 @@
 // Every document is parsed back.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstring>
 #include <filesystem>
+#include <limits>
+#include <random>
+#include <vector>
 
 #include "dac/framework/data/field.h"
+#include "dac/framework/values/text_conversions.h"
 #include "dac/store/xml/xml_export_text.h"
 #include "platform/files.h"
+#include "platform/format_settings.h"
 #include "platform/xml_document.h"
 #include "tests/dac/framework/settings_guard.h"
 #include "tests/dac/store/test_mem_dataset.h"
@@ -184,6 +192,48 @@ TEST(MemDataSetXml, TextHelpers) {
   EXPECT_EQ(XMLEncode("a&b'c\"d<e>f\tg\nh\ri"), "a&#x26;b&#x27;c&#x22;d&#x3c;e&#x3e;f&#x9;g&#xa;h&#xd;i");
   EXPECT_EQ(ChangeDecimalSeparator("1,5,6", ',', '.'), "1.5.6");
   EXPECT_EQ(ChangeDecimalSeparator("1.5", '.', '.'), "1.5");
+}
+
+// The word-at-a-time tests agree with a byte-by-byte look at every length and place.
+TEST(MemDataSetXml, PlainAndAsciiTestsAreTheBytewiseOnes) {
+  std::mt19937 random(47);
+  const std::string_view odd("&'\"<>\t\n\x01\x1f\x80\xff#=;?");
+  for (int i = 0; i < 20000; ++i) {
+    std::string text(random() % 40, 'a');
+    for (char& c : text) c = static_cast<char>(' ' + random() % 95);
+    if (!text.empty() && random() % 2) text[random() % text.size()] = odd[random() % odd.size()];
+    const bool plain = std::none_of(text.begin(), text.end(), [](char c) {
+      return static_cast<unsigned char>(c) < 0x20 || c == '&' || c == '\'' || c == '"' || c == '<' || c == '>';
+    });
+    const bool ascii = std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    ASSERT_EQ(IsPlainXmlText(text), plain) << text;
+    ASSERT_EQ(IsAsciiText(text), ascii) << text;
+  }
+}
+
+// The export's float text is FloatToStr's with a point, for every kind of value and separator.
+TEST(MemDataSetXml, FloatTextIsFloatToStrWithAPoint) {
+  std::vector<double> values = {0.0, -0.0, 1.0, -1.0, 0.1, 0.5, 2.5, 1e15, 1e16, 123456789012345.0, 1234567890123456.0,
+                                1e-3, 1e-4, 1.5e-5, 9.99999999999999e14, 0.1 + 0.2, 1.0 / 3, -2.0 / 3, 1e300, 5e-324,
+                                std::numeric_limits<double>::max(), std::numeric_limits<double>::infinity(),
+                                -std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN()};
+  std::mt19937_64 random(1505);
+  for (int i = 0; i < 20000; ++i) {
+    uint64_t bits = random();
+    double value = 0;
+    std::memcpy(&value, &bits, sizeof value);
+    values.push_back(value);
+    values.push_back(static_cast<double>(random() % 10000000) / 100);                    // cents
+    values.push_back(static_cast<double>(random() % 1000000000000000) / std::pow(10.0, static_cast<int>(random() % 8)));
+    values.push_back(static_cast<double>(static_cast<int64_t>(random() % 2000000) - 1000000) * std::pow(10.0, static_cast<int>(random() % 40) - 20));
+  }
+  for (const char separator : {'.', ','}) {
+    SettingsGuard guard;
+    plat::ProcessFormatSettings().decimal_separator = separator;
+    for (double value : values) {
+      ASSERT_EQ(FloatToXmlText(value), ChangeDecimalSeparator(FloatToStr(value), separator, '.')) << value;
+    }
+  }
 }
 
 }  // namespace

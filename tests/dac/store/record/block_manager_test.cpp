@@ -21,7 +21,7 @@ int BlockCount(const TBlockManager& manager) {
 
 int FreeCount(const TBlockManager& manager) {
   int n = 0;
-  for (PItemHeader i = manager.GetFirstFree(); i; i = i->Next) ++n;
+  for (PItemHeader i = manager.GetFirstFree(); i; i = manager.NextFree(i)) ++n;
   return n;
 }
 
@@ -44,16 +44,19 @@ TEST(BlockManager, BlocksComeAndGo) {
   EXPECT_EQ(BlockCount(manager), 2);
   EXPECT_EQ(FreeCount(manager), 9);
   // The 11th came from a fresh block: its last item is handed out first.
-  EXPECT_EQ(items[10], manager.BlockItem(items[10]->Block, 9));
-  EXPECT_EQ(items[10]->Block->UsedItems, 1);
+  EXPECT_EQ(items[10], manager.BlockItem(manager.BlockOf(items[10]), 9));
+  EXPECT_EQ(manager.BlockOf(items[10])->UsedItems, 1);
   manager.FreeItem(items[10]);
   EXPECT_EQ(BlockCount(manager), 1);
   EXPECT_EQ(FreeCount(manager), 0);
 
-  *items[3] = TItemHeader{items[3]->Block, nullptr, nullptr, items[0], isDeleted, urSkip, 7, 0xEE, fsOmitted, 1};
+  items[3]->Status = isDeleted;
+  items[3]->UpdateResult = urSkip;
+  items[3]->Link = 7;
+  items[3]->FilterResult = fsOmitted;
   manager.InitItem(items[3]);
-  EXPECT_TRUE(!items[3]->Rollback && items[3]->Status == isUnmodified && items[3]->UpdateResult == urNone);
-  EXPECT_TRUE(items[3]->Order == 7 && items[3]->FilterResult == fsOmitted);
+  EXPECT_TRUE(items[3]->Status == isUnmodified && items[3]->UpdateResult == urNone);
+  EXPECT_TRUE(items[3]->Link == 7 && items[3]->FilterResult == fsOmitted);
   for (int i = 0; i < 10; ++i) manager.FreeItem(items[i]);
   EXPECT_EQ(manager.GetFirstBlock(), nullptr);
   EXPECT_EQ(manager.GetFirstFree(), nullptr);
@@ -92,7 +95,7 @@ TEST(BlockManager, BlocksFilledInPlace) {
   manager.AllocBlock(block, 25);
   PItemHeader seventh = manager.BlockItem(block, 6);
   EXPECT_TRUE(manager.IsLiveItem(seventh));
-  EXPECT_EQ(seventh->Block, block);
+  EXPECT_EQ(manager.BlockOf(seventh), block);
   manager.ReleaseUnusedItems(block, 7);
   EXPECT_EQ(block->UsedItems, 7);
   EXPECT_EQ(FreeCount(manager), 18);
@@ -119,7 +122,7 @@ TEST(BlockManager, BadFreesAndTheLiveItemCheck) {
   ExpectAssertion([&] { manager.FreeItem(&on_stack); });
 
   // The block goes back to the heap with its last item; the stale pointer is refused unread.
-  const uint64_t serial = kept->Serial;
+  const uint64_t serial = kept->Serial();
   PItemHeader stale = kept;
   manager.FreeItem(kept);
   EXPECT_FALSE(manager.IsLiveItem(stale));
@@ -135,8 +138,8 @@ TEST(BlockManager, BadFreesAndTheLiveItemCheck) {
   manager.AllocItem(reused);
   EXPECT_EQ(reused, second);
   EXPECT_TRUE(manager.IsLiveItem(reused));
-  EXPECT_NE(reused->Serial, serial);
-  EXPECT_GT(reused->Serial, first->Serial);
+  EXPECT_NE(reused->Serial(), serial);
+  EXPECT_GT(reused->Serial(), first->Serial());
 }
 
 // Random allocations, frees, blocks filled in place and drops of everything,
@@ -187,7 +190,7 @@ TEST(BlockManager, RandomRunAgainstAModel) {
     }
     ASSERT_EQ(FreeCount(manager), spare);
     ASSERT_EQ(used_items, in_use.size());
-    for (PItemHeader i = manager.GetFirstFree(); i; i = i->Next) ASSERT_EQ(i->Flag, TBlockManager::kItemFree);
+    for (PItemHeader i = manager.GetFirstFree(); i; i = manager.NextFree(i)) ASSERT_EQ(i->Flag, TBlockManager::kItemFree);
     for (const auto& entry : in_use) ASSERT_TRUE(manager.IsLiveItem(entry.first));
   }
 }

@@ -88,10 +88,11 @@ class Runner {
   // GetOldRecord giving the values from before the edit.
   std::string State() {
     std::string s;
-    for (PItemHeader item = d.GetFirstItem(); item; item = item->Next) {
-      PItemHeader old = item->Rollback ? item->Rollback : item;
+    for (PItemHeader item = d.GetFirstItem(); item; item = d.NextItem(item)) {
+      PItemHeader rollback = d.GetRollbackItem(item);
+      PItemHeader old = rollback ? rollback : item;
       s += RowText(Field(item, 1), item->Status, item->UpdateResult, Field(item, 2), !d.Value(item, 3).IsNull(),
-                   item->Rollback, Field(old, 2), !d.Value(old, 3).IsNull());
+                   rollback, Field(old, 2), !d.Value(old, 3).IsNull());
     }
     s += "#" + std::to_string(d.GetRecordCount()) + (d.GetUpdatesPending() ? "p" : "") + " [" + d.CacheOrder() + "]";
     int n = 0;
@@ -101,7 +102,7 @@ class Runner {
       Variant old_v;
       d.GetFieldAsVariant(2, old_buf_, old_v);
       PItemHeader item = d.GetCurrentItem();
-      EXPECT_EQ(old_v.AsInt32(), Field(item->Rollback ? item->Rollback : item, 2));
+      EXPECT_EQ(old_v.AsInt32(), Field(d.GetRollbackItem(item) ? d.GetRollbackItem(item) : item, 2));
     }
     EXPECT_EQ(n, d.GetRecordCount());
     return s;
@@ -117,9 +118,9 @@ class Runner {
   }
   void Seek(int32_t id) {
     PItemHeader item = d.GetFirstItem();
-    while (item && d.Value(item, 1).AsInt32() != id) item = item->Next;
+    while (item && d.Value(item, 1).AsInt32() != id) item = d.NextItem(item);
     ASSERT_NE(item, nullptr) << id;
-    TRecBookmark mark{d.GetRefreshIteration(), item, item->Serial, -1};
+    TRecBookmark mark{d.GetRefreshIteration(), item, item->Serial(), -1};
     d.SetToBookmark(&mark);
   }
   // The dataset's way: the stored record's values, edited, then posted.

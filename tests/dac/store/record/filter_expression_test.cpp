@@ -2,6 +2,7 @@
 // against them, the wildcard matcher against a reference, and hostile texts.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 #include <set>
 #include <string>
@@ -256,6 +257,54 @@ TEST_F(FilterEval, RandomTextsFailCleanly) {
       ADD_FAILURE() << text << ": " << e.Message();
     } catch (const Exception&) {
     }
+  }
+}
+
+// The compiled evaluation (the whole tree) against the tree's own (a
+// subtree): random conditions on every kind, random values, every option.
+TEST_F(FilterEval, CompiledVerdictsAreTheTreesVerdicts) {
+  const char* const fields[] = {"S", "ES", "I8", "I16", "I32", "I64", "U16", "U32", "F", "C", "W", "B", "D", "V"};
+  const char* const ops[] = {"=", "<>", "<", ">", "<=", ">=", "LIKE"};
+  const char* const texts[] = {"'A*'", "'a%'", "'Apple'", "''", "'%p%'", "'_pple'", "'apr*'", "'M'", "'heap'", "'5'"};
+  const char* const numbers[] = {"5", "-5", "0", "2.5", "-3", "300", "65535", "4000000000", "-9000000000", "1.25"};
+  const char* const words[] = {"", "Apple", "apple", "APPLE  ", "apricot", "M", "m", "Zebra", "a%", "5 "};
+  std::mt19937 random(2047);
+  const auto pick = [&random](const auto& list) { return std::string(list[random() % std::size(list)]); };
+  std::function<std::string(int)> condition = [&](int depth) -> std::string {
+    const unsigned kind = random() % (depth > 2 ? 4 : 7);
+    const std::string field = pick(fields);
+    switch (kind) {
+      case 0: return field + " " + pick(ops) + " " + pick(numbers);
+      case 1: return field + " " + pick(ops) + " " + pick(texts);
+      case 2: return field + (random() % 2 ? " IS NULL" : " IS NOT NULL");
+      case 3: return random() % 2 ? "TRUE" : "FALSE";
+      case 4: return "NOT " + condition(depth + 1);
+      case 5: return "(" + condition(depth + 1) + (random() % 2 ? " AND " : " OR ") + condition(depth + 1) + ")";
+      default: return condition(depth + 1) + " AND " + condition(depth + 1) + " OR " + condition(depth + 1);
+    }
+  };
+  const auto verdict = [this](TExpressionNode* node) -> int {
+    try {
+      return data_.Eval(node) ? 1 : 0;
+    } catch (const EConvertError&) {
+      return -1;
+    }
+  };
+  for (int i = 0; i < 3000; ++i) {
+    data_.SetFilterCaseInsensitive(random() % 3 == 0);
+    data_.SetFilterNoPartialCompare(random() % 4 == 0);
+    data_.SetTrimVarChar(random() % 3 == 0);
+    const size_t row = random() % rows_.size();
+    if (random() % 2) {
+      const std::string word = pick(words);
+      Fill(row, {{"S", Variant(word)}, {"ES", Variant(word)}});
+    }
+    const std::string text = condition(0);
+    data_.CreateFilterExpression("(" + text + ") OR FALSE");
+    TExpressionNode* root = data_.GetFilterExpression();
+    ASSERT_TRUE(root && root->NodeType == ntOr) << text;
+    data_.SetFilterRecBuf(rows_[row]->get());
+    ASSERT_EQ(verdict(root), verdict(root->LeftOperand)) << text << " on row " << row;
   }
 }
 

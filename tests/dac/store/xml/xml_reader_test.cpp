@@ -76,6 +76,32 @@ TEST(XmlTextReaderTest, NodesAttributesAndDecoding) {
   EXPECT_EQ(element.GetName(), "y");
 }
 
+// Attribute values of random entity fragments decode as five replacements
+// in turn would decode them ("&#x26;" last), long ones too.
+TEST(XmlTextReaderTest, EntitiesDecodeAsTheReplacementsInTurn) {
+  const auto reference = [](std::string text) {
+    const std::pair<std::string, std::string> entities[] = {
+        {"&#x27;", "'"}, {"&#x22;", "\""}, {"&#x3c;", "<"}, {"&#x3e;", ">"}, {"&#x26;", "&"}};
+    for (const auto& [entity, replacement] : entities) {
+      for (size_t at = text.find(entity); at != std::string::npos; at = text.find(entity, at + replacement.size())) {
+        text.replace(at, entity.size(), replacement);
+      }
+    }
+    return text;
+  };
+  const char* const fragments[] = {"&#x27;", "&#x22;", "&#x3c;", "&#x3e;", "&#x26;", "&", "&#x2", "#x3c;", "a", ";", "x"};
+  std::mt19937 random(77);
+  for (int i = 0; i < 2000; ++i) {
+    std::string value;
+    const int count = i == 0 ? 200000 : static_cast<int>(random() % 12);
+    for (int n = 0; n < count; ++n) value += fragments[random() % std::size(fragments)];
+    XmlTextReader reader("<a v=\"" + value + "\" />");
+    ASSERT_TRUE(reader.Read());
+    ASSERT_EQ(reader.GetAttributeCount(), 1) << value;
+    ASSERT_EQ(reader.Items(0), reference(value)) << value;
+  }
+}
+
 TEST(XmlTextReaderTest, ReadsBackWhatTheWriterWrote) {
   TMemoryStream stream;
   StreamWriter out(stream);
