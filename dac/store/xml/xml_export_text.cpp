@@ -102,7 +102,7 @@ std::string FloatToXmlText(double value) {
     // [-]d[.ddd]e[+-]xx
     const std::string_view text(buffer, static_cast<size_t>(end - buffer));
     const size_t e = text.find('e');
-    digits.assign(text.substr(lead, 1));
+    digits.assign(1, text[lead]);
     if (text[lead + 1] == '.') digits.append(text.substr(lead + 2, e - lead - 2));
     std::from_chars(text.data() + e + (text[e + 1] == '+' ? 2 : 1), text.data() + text.size(), exp10);
   }
