@@ -27,8 +27,9 @@ void TCustomDADataSet::SetUpdatingTable(const std::string& value) {
   const std::string old = updating_table_;
   updating_table_ = normalized;
   if (updating_table_ != old) ClearCachedKeyAndDataFields();
-  if (!irecord_set_ || !irecord_set_->GetActive()) return;
-  const TDKTablesInfo& tables = irecord_set_->GetTablesInfo();
+  TDKRecordSet* record_set = GetIRecordSet();
+  if (!record_set || !record_set->GetActive()) return;
+  const TDKTablesInfo& tables = record_set->GetTablesInfo();
   int index = -1;
   if (tables.Count() > 0 && !normalized.empty()) {
     index = tables.IndexByName(normalized);
@@ -43,25 +44,44 @@ void TCustomDADataSet::SetUpdatingTable(const std::string& value) {
   }
   updating_table_idx_ = index;
   DetectIdentityField();
-  if (!read_only_ && options_->GetSetFieldsReadOnly() && ReadOnlyFieldsEnabled()) {
-    TKeyAndDataFields fields;
-    GetKeyAndDataFields(fields, false);
-    for (int i = 0; i < Fields().Count(); ++i) {
-      TField* field = Fields().Fields(i);
-      if (field->FieldKind() != fkData) continue;
-      field->SetReadOnly(true);
-      TFieldDesc* desc = TMemDataSet::GetFieldDesc(field);
-      TFieldDesc* root = desc;
-      while (root && root->GetParentField()) root = root->GetParentField();
-      for (TDKFieldDesc* data_desc : fields.DataFieldDescs) {
-        if (data_desc == desc || data_desc == root) field->SetReadOnly(false);
-      }
-    }
-  }
-  if (tables.Count() > 0) ps_key_fields_ = PSGetKeyFields();
+  if (!GetReadOnly() && Options().GetSetFieldsReadOnly() && ReadOnlyFieldsEnabled()) SetFieldsReadOnly();
+  if (tables.Count() > 0) CachePSKeyFields(true);
 }
 
-void TCustomDADataSet::DetectIdentityField() { identity_field_ = nullptr; }
+// Only the updating table's data fields stay writable.
+void TCustomDADataSet::SetFieldsReadOnly() {
+  TKeyAndDataFields fields;
+  GetKeyAndDataFields(fields, false);
+  for (int i = 0; i < Fields().Count(); ++i) {
+    TField* field = Fields().Fields(i);
+    if (field->FieldKind() != fkData) continue;
+    field->SetReadOnly(true);
+    TFieldDesc* desc = TMemDataSet::GetFieldDesc(field);
+    TFieldDesc* root = desc;
+    while (root && root->GetParentField()) root = root->GetParentField();
+    for (TDKFieldDesc* data_desc : fields.DataFieldDescs) {
+      if (data_desc == desc || data_desc == root) field->SetReadOnly(false);
+    }
+  }
+}
+
+void TCustomDADataSet::InitUpdatingTable() {
+  std::string name = updating_table_;
+  TDKRecordSet* record_set = GetIRecordSet();
+  if (!name.empty() && record_set) {
+    name = TableInfoClass().NormalizeName(name, false);
+    const TDKTablesInfo& tables = record_set->GetTablesInfo();
+    if (tables.IndexByName(name) < 0 && tables.IndexByAlias(name) < 0) name.clear();
+  }
+  SetUpdatingTable(name);
+}
+
+void TCustomDADataSet::ForgetUpdatingTable() {
+  if (TDKRecordSet* record_set = GetIRecordSet()) record_set->GetTablesInfo().Clear();
+  updating_table_idx_ = -1;
+}
+
+void TCustomDADataSet::DetectIdentityField() { SetIdentityField(nullptr); }
 
 void TCustomDADataSet::GetKeyAndDataFields(TKeyAndDataFields&, bool) { throw Exception("Abstract Error"); }
 
@@ -102,7 +122,7 @@ bool TCustomDADataSet::IsPreconnected() {
   return (GetState() == dsEdit && IsNeedEditPreconnect()) || (GetState() == dsInsert && IsNeedInsertPreconnect());
 }
 
-bool TCustomDADataSet::NeedReturnParams() { return options_->GetReturnParams(); }
+bool TCustomDADataSet::NeedReturnParams() { return Options().GetReturnParams(); }
 
 bool TCustomDADataSet::NeedDetailRefresh(TDAParam* param, TSharedObject* object) {
   param->SetParamObject(object);
