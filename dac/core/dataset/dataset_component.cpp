@@ -22,7 +22,6 @@
 #include "dac/framework/data/field.h"
 #include "dac/framework/data/fields.h"
 #include "dac/store/blob/blob.h"
-#include "dac/store/runtime/win32_timer.h"
 #include "dac/store/xml/xml_export_text.h"
 #include "dac/store/xml/xml_text_writer.h"
 #include "platform/code_page.h"

@@ -391,8 +391,10 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   // 34. The trimmed condition goes into the SQL; an open dataset opens
   // again, and the old condition comes back when that fails.
   virtual void SetFilterSQL(const std::string& value);
-  // 35-38.
+  // 35. Reads the current row again (stRefresh).
   virtual void InternalRefreshRecord();
+  // 36-38. The update query of the type made ready, the statement chosen,
+  // the query run: the update statement runner's work.
   virtual void CheckUpdateQuery(TStatementType statement_type);
   virtual void UpdateExecute(TStatementTypes statement_types);
   virtual void CheckUpdateSQL(const std::string& sql, TStatementTypes statement_types, TDAParamsInfo*& params_info);
@@ -400,7 +402,7 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   virtual bool UseParamType() { return false; }
   // 40.
   virtual TField* FieldByParamName(std::string& param_name, bool& old, int& index);
-  // 41. Runs one update statement; false when there was none.
+  // 41. Runs one update statement (through the runner); false when there was none.
   virtual bool PerformSQL(const std::string& sql, TStatementTypes statement_types);
   // 42-44.
   virtual bool RefreshAfterInsertAllowed() { return true; }

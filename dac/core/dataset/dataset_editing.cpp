@@ -9,9 +9,7 @@
 #include "dac/core/dataset/dataset_options.h"
 #include "dac/core/server/connection.h"
 #include "dac/framework/classes/scoped_value.h"
-#include "dac/framework/data/data_source.h"
 #include "dac/framework/data/field.h"
-#include "dac/framework/data/fields.h"
 #include "dac/framework/data/numeric_fields.h"
 #include "dac/store/record/mem_data.h"
 

@@ -1,10 +1,12 @@
 // The dataset's write-back side, what the others share: the updating table
 // and its key fields, field descriptors and objects by number and name, the
 // small steps a provider overrides, and the filed parameters and macros.
-// Statements run in dataset_perform_sql.cpp, rows are read back in
-// dataset_refresh.cpp, edits and posts are in dataset_editing.cpp, cached
-// updates and batches in dataset_cached_updates.cpp, master and detail in
-// dataset_master_detail.cpp.
+// Statements are chosen and run by the update statement runner
+// (dataset_perform_sql.cpp has the dataset's steps that hand them to it),
+// the rows a refresh reads back are merged by the row merge, one record is
+// refreshed in dataset_refresh.cpp, edits and posts are in
+// dataset_editing.cpp, cached updates and batches in
+// dataset_cached_updates.cpp, master and detail in dataset_master_detail.cpp.
 #include "dac/core/connection_component.h"
 #include "dac/core/da_param.h"
 #include "dac/core/dataset/dataset_component.h"
