@@ -542,8 +542,8 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   std::array<TKeyAndDataFields, 2> cached_key_and_data_fields_;
 
  private:
-  // The collaborators call the dataset's members, never its fields.
-  friend class TConnectionHold;
+  // The collaborators that take its protected steps; they call the
+  // dataset's members, never its fields.
   friend class TLocalDetailFilter;
   friend class TRefreshRowMerge;
   friend class TUpdateStatementRunner;
