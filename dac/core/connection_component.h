@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "dac/core/connection_options.h"
+#include "dac/core/trace/connection_credentials.h"
 #include "dac/core/trace/traced_component.h"
 #include "dac/framework/classes/string_list.h"
 #include "dac/framework/data/custom_connection.h"

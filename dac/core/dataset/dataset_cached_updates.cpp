@@ -17,29 +17,15 @@ namespace dac {
 // ---- batches ----
 
 bool TCustomDADataSet::BatchUpdate() {
-  return GetInCacheProcessing() && options_->GetUpdateBatchSize() >= 2 && !update_object_;
+  return GetInCacheProcessing() && Options().GetUpdateBatchSize() >= 2 && !GetUpdateObject();
 }
 
-bool TCustomDADataSet::CanFlushBatch() {
-  return BatchUpdate() && batch_count_ > 0 && batch_count_ >= options_->GetUpdateBatchSize();
-}
+bool TCustomDADataSet::CanFlushBatch() { return BatchUpdate() && batch_.Full(Options().GetUpdateBatchSize()); }
 
-void TCustomDADataSet::ClearBatch() {
-  batch_sql_.clear();
-  if (batch_params_) batch_params_->Clear();
-  batch_count_ = 0;
-}
+void TCustomDADataSet::ClearBatch() { batch_.Clear(); }
 
 void TCustomDADataSet::FlushBatch() {
-  if (batch_count_ == 0) return;
-  // A failed batch is not sent again with the next one.
-  try {
-    PerformSQL("", {stBatchUpdate});
-  } catch (...) {
-    ClearBatch();
-    throw;
-  }
-  ClearBatch();
+  batch_.Flush([this] { PerformSQL("", {stBatchUpdate}); });
 }
 
 // ---- applying ----
@@ -49,7 +35,7 @@ void TCustomDADataSet::InternalApplyUpdates(bool allow_fail_over) {
   TOperationScope operation(used, clApply, allow_fail_over);
   for (;;) {
     // Rows applied inside a transaction stay on the server only if it commits.
-    if (irecord_set_) irecord_set_->SetTentativeApply(used && used->GetInTransaction());
+    if (TDKRecordSet* record_set = GetIRecordSet()) record_set->SetTentativeApply(used && used->GetInTransaction());
     try {
       TMemDataSet::ApplyUpdates();
       return;
@@ -66,18 +52,19 @@ void TCustomDADataSet::InternalApplyUpdates(bool allow_fail_over) {
 }
 
 void TCustomDADataSet::ClientTransactionEnded(bool committed) {
-  if (!irecord_set_) return;
+  TDKRecordSet* record_set = GetIRecordSet();
+  if (!record_set) return;
   if (committed) {
-    irecord_set_->ConfirmTentativeUpdates();
+    record_set->ConfirmTentativeUpdates();
   } else {
-    irecord_set_->RestoreTentativeUpdates();
+    record_set->RestoreTentativeUpdates();
   }
 }
 
 void TCustomDADataSet::ApplyUpdates() {
   TCustomDAConnection* used = UsedConnection();
   if (!used) DatabaseError(LoadResString(SConnectionNotDefined), this);
-  InternalApplyUpdates(!used->GetInTransaction() && !auto_commit_);
+  InternalApplyUpdates(!used->GetInTransaction() && !GetAutoCommit());
 }
 
 }  // namespace dac

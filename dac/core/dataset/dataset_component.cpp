@@ -12,7 +12,6 @@
 #include "dac/core/dataset/sql_generator.h"
 #include "dac/core/macros.h"
 #include "dac/core/server/connection.h"
-#include "dac/core/server/connection.h"
 #include "dac/core/server/messages.h"
 #include "dac/core/server/record_set.h"
 #include "dac/core/sql_component.h"
@@ -23,7 +22,6 @@
 #include "dac/framework/data/field.h"
 #include "dac/framework/data/fields.h"
 #include "dac/store/blob/blob.h"
-#include "dac/store/runtime/win32_timer.h"
 #include "dac/store/xml/xml_export_text.h"
 #include "dac/store/xml/xml_text_writer.h"
 #include "platform/code_page.h"
@@ -91,14 +89,12 @@ void TCustomDADataSet::Init() {
     list = std::make_unique<TStringList>();
     list->SetOnChange([this](TObject* sender) { ScanMacros(sender); });
   }
-  batch_sql_.reserve(100);
   CreateCommand();
   CreateSQLGenerator();
   SetIRecordSet(Data());
   options_ = CreateOptions();
   // A record set bound before the options existed takes their values now.
   SendOptionsToRecordSet();
-  updating_table_idx_ = -1;
   design_create_ = ComponentState().Contains(csDesigning);
 }
 
@@ -107,15 +103,15 @@ void TCustomDADataSet::BeforeDestruction() {
   ReportingErrors(this, [this] { UnPrepare(); });
   ReportingErrors(this, [this] { registration_.MoveTo(nullptr); });
   ReportingErrors(this, [this] { SetUpdateObject(nullptr); });
-  FreeUpdateQueries();
+  update_runner_.FreeQueries();
   if (command_) {
     command_->SetICommand(nullptr);
     TComponent::FreeAndNil(command_);
   }
-  TComponent::FreeAndNil(detail_refresh_timer_);
+  FreeDetailRefreshTimer();
   sql_generator_.reset();
   if (data_link_) data_link_->SetDataSource(nullptr);
-  FreeLocalDetailLinks();
+  local_detail_filter_.Clear();
   TMemDataSet::BeforeDestruction();
   irecord_set_ = nullptr;
   icommand_ = nullptr;
@@ -187,7 +183,7 @@ void TCustomDADataSet::SetIRecordSet(TData* value) {
     irecord_set_->SetComponent(this);
   }
   BindCommand();
-  FreeUpdateQueries();
+  update_runner_.FreeQueries();
 }
 
 void TCustomDADataSet::SendOptionsToRecordSet() {
@@ -217,11 +213,6 @@ void TCustomDADataSet::BindCommand() {
   icommand_->SetConnection(used ? used->GetIConnection() : nullptr);
   icommand_->SetProp(prAutoCommit, auto_commit_);
   icommand_->SetAfterExecute([this](bool result) { DoAfterExecute(result); });
-}
-
-void TCustomDADataSet::FreeUpdateQueries() {
-  for (TComponent*& query : update_queries_) ReportingErrors(this, [&query] { TComponent::FreeAndNil(query); });
-  update_query_ = nullptr;
 }
 
 TDKTablesInfo* TCustomDADataSet::GetTablesInfo() const {
@@ -290,8 +281,7 @@ void TCustomDADataSet::ConnectChange(TObject* sender, bool connecting) {
     return;
   }
   // The connection closed and forgot its users: nothing is held any more.
-  cursor_ref_ = false;
-  prepare_ref_ = false;
+  connection_hold_.Forget();
   // Lost while cached updates are applied: the rows and their pending
   // changes stay for another apply, and the apply's own error goes on.
   if (GetInCacheProcessing()) return;
@@ -340,17 +330,6 @@ TMacro* TCustomDADataSet::MacroByName(const std::string& name) const { return co
 
 std::string TCustomDADataSet::OwnerSQLText() const { return SQL().Text(); }
 
-void TCustomDADataSet::OwnerSQLChanged() {
-  if (!BaseSQLOldBehavior) base_sql_.clear();
-  Close();
-  UnPrepare();
-  FieldDefs().SetUpdated(false);
-  if (icommand_) icommand_->SetCursorState(csInactive);
-  if (irecord_set_) irecord_set_->SetCommandType(ctUnknown);
-  updating_table_idx_ = -1;
-  ps_table_name_.clear();
-}
-
 // ---- settings ----
 
 void TCustomDADataSet::SetFetchRows(int32_t value) {
@@ -391,7 +370,7 @@ void TCustomDADataSet::SetActive(bool value) {
   const bool stays_closed = Loading() && !ComponentState().Contains(csDesigning) && connection &&
                             !connection->Options().GetKeepDesignConnected();
   if (!stays_closed) TMemDataSet::SetActive(value);
-  if (value && GetActive()) ps_table_name_ = PSGetTableName();
+  if (value && GetActive()) CachePSTableName(true);
 }
 
 TStrings* TCustomDADataSet::GetUpdateSQLIndex(int index) const {
@@ -438,73 +417,12 @@ TDataSource* TCustomDADataSet::GetMasterSource() const { return data_link_ ? dat
 
 TDataSource* TCustomDADataSet::GetDataSource() const { return GetMasterSource(); }
 
-bool TCustomDADataSet::IsConnectedToMaster() const {
-  return GetMasterSource() && !master_fields_.empty() && !detail_fields_.empty();
-}
-
-bool TCustomDADataSet::MasterActive() const {
-  TDataSource* source = GetMasterSource();
-  return source && source->DataSet() && source->DataSet()->GetActive();
-}
-
 void TCustomDADataSet::SetMasterSource(TDataSource* value) {
   if (value == GetMasterSource()) return;
   if (value && value->IsLinkedTo(this)) DatabaseError("Circular datalinks are not allowed", this);
   const bool was_linked = IsConnectedToMaster();
   data_link_->SetDataSource(value);
   if (was_linked || IsConnectedToMaster()) RefreshDetailSQL();
-}
-
-void TCustomDADataSet::SetMasterFields(const std::string& value) {
-  if (value == master_fields_) return;
-  const bool was_linked = IsConnectedToMaster();
-  master_fields_ = value;
-  if (was_linked || IsConnectedToMaster()) RefreshDetailSQL();
-}
-
-void TCustomDADataSet::SetDetailFields(const std::string& value) {
-  if (value == detail_fields_) return;
-  const bool was_linked = IsConnectedToMaster();
-  detail_fields_ = value;
-  if (was_linked || IsConnectedToMaster()) RefreshDetailSQL();
-}
-
-void TCustomDADataSet::GetDetailLinkFields(std::vector<TField*>& master_fields, std::vector<TField*>& detail_fields) {
-  master_fields.clear();
-  detail_fields.clear();
-  TDataSource* source = GetMasterSource();
-  TDataSet* master = source ? source->DataSet() : nullptr;
-  if (!master) return;
-  const auto add = [&](TField* master_field, TField* detail_field) {
-    master_fields.push_back(master_field);
-    if (detail_field) detail_fields.push_back(detail_field);
-  };
-  if (ParamCount() > 0) {
-    for (int i = 0; i < ParamCount(); ++i) {
-      const std::string& name = Params().Items(i)->Name();
-      if (TField* master_field = master->FindField(name)) add(master_field, FindField(name));
-    }
-    return;
-  }
-  if (master_fields_.empty() || detail_fields_.empty() || !master->GetActive()) return;
-  for (size_t m = 1, d = 1; m <= master_fields_.size() && d <= detail_fields_.size();) {
-    const std::string master_name = ExtractFieldName(master_fields_, m);
-    const std::string detail_name = ExtractFieldName(detail_fields_, d);
-    if (TField* master_field = master->FindField(master_name)) add(master_field, FindField(detail_name));
-  }
-}
-
-void TCustomDADataSet::DoOnNewRecord() {
-  TDataSource* source = GetMasterSource();
-  TDataSet* master = source ? source->DataSet() : nullptr;
-  if (master && master->GetActive() && !master_fields_.empty() && !detail_fields_.empty()) {
-    for (size_t m = 1, d = 1; m <= master_fields_.size() && d <= detail_fields_.size();) {
-      TField* master_field = master->FindField(ExtractFieldName(master_fields_, m));
-      TField* detail_field = FindField(ExtractFieldName(detail_fields_, d));
-      if (master_field && detail_field && !detail_field->ReadOnly()) detail_field->SetValue(master_field->Value());
-    }
-  }
-  TMemDataSet::DoOnNewRecord();
 }
 
 // ---- blobs and XML ----
@@ -543,23 +461,23 @@ void TCustomDADataSet::AssignTo(TPersistent* dest) const {
   if (!other) return;
   other->SetConnection(connection_);
   other->SetMasterSource(GetMasterSource());
-  other->SetMasterFields(master_fields_);
-  other->SetDetailFields(detail_fields_);
+  other->SetMasterFields(GetMasterFields());
+  other->SetDetailFields(GetDetailFields());
   other->SetParamCheck(GetParamCheck());
   other->SQL().SetText(SQL().Text());
   for (int type = stQuery; type <= stBatchUpdate; ++type) {
     const TStrings* mine = GetUpdateSQLIndex(type);
     if (mine && other->GetUpdateSQLIndex(type)) other->SetUpdateSQLIndex(type, *mine);
   }
-  other->SetFilterSQL(filter_sql_);
+  other->SetFilterSQL(GetFilterSQL());
   other->SetMacros(Macros());
   other->SetParams(Params());
-  other->SetDebug(debug_);
+  other->SetDebug(GetDebug());
   other->SetFetchRows(fetch_rows_);
   other->SetUniDirectional(uni_directional_);
   other->SetAutoCommit(auto_commit_);
-  other->SetRefreshOptions(refresh_options_);
-  other->SetUpdatingTable(updating_table_);
+  other->SetRefreshOptions(GetRefreshOptions());
+  other->SetUpdatingTable(GetUpdatingTable());
   other->SetOptions(*options_);
 }
 

@@ -11,6 +11,13 @@
 // dataset through parameters or in memory (see dataset_updates.cpp for
 // where each part lives).
 //
+// The state its parts share lives in collaborators, each in a file of its
+// own: the update batch (TUpdateBatch), the update statement runner with
+// its update queries (TUpdateStatementRunner) and the row merge of refresh
+// (TRefreshRowMerge), the references on the connection (TConnectionHold)
+// and the local master/detail filter (TLocalDetailFilter). Every other
+// field is written by one .cpp file; the others go through the accessors.
+//
 // Connection use: every operation that talks to the server takes the
 // connection (BeginConnection) and gives it back once. A statement that
 // leaves a cursor open on the server keeps its reference until the last row
@@ -32,6 +39,10 @@
 #include <vector>
 
 #include "dac/core/connection_client.h"
+#include "dac/core/dataset/connection_hold.h"
+#include "dac/core/dataset/local_detail_filter.h"
+#include "dac/core/dataset/update_batch.h"
+#include "dac/core/dataset/update_statement_runner.h"
 #include "dac/core/server/server_types.h"
 #include "dac/core/sql_owner.h"
 #include "dac/core/trace/traced_component.h"
@@ -176,7 +187,7 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   TDKCommand* GetICommand() const { return icommand_; }
   TDASQLGenerator* SQLGenerator() const { return sql_generator_.get(); }
   // The update query of the statement being run, and the auto-increment field.
-  TComponent* UpdateQuery() const { return update_query_; }
+  TComponent* UpdateQuery() const { return update_runner_.Query(); }
   TField* IdentityField() const { return identity_field_; }
 
   // ---- settings ----
@@ -304,46 +315,6 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   // its parameters bound from the delta; false: the provider applies it.
   bool PSUpdateRecord(TUpdateKind kind, TDataSet* delta) override;
 
-  // ---- IDAConnectionClient ----
-  TDAClientKind ClientKind() const override { return dckDataSet; }
-  TCustomDAConnection* ClientConnection() const override { return connection_; }
-  void BindServerConnection(TDKConnection* connection) override;
-  void DetachFromConnection() override { SetConnection(nullptr); }
-  bool ClientIsQuery() const override { return GetIsQuery(); }
-  bool ClientPrepared() const override { return GetPrepared(); }
-  bool ClientExecuting() const override { return Executing(); }
-  bool ClientFetchAll() const override { return fetch_all_; }
-  bool ClientFetched() const override { return Fetched(); }
-  bool ClientActive() const override { return GetActive(); }
-  bool ClientCachedUpdates() const override { return GetCachedUpdates(); }
-  void ClientApplyUpdates() override { ApplyUpdates(); }
-  void ClientCommitUpdates() override { CommitUpdates(); }
-  void ClientTransactionEnded(bool committed) override;
-
-  // ---- IDASQLOwner ----
-  bool OwnerActive() const override { return GetActive(); }
-  std::string OwnerSQLText() const override;
-  std::string OwnerSavedSQL() const override { return base_sql_; }
-  void SetOwnerSavedSQL(const std::string& value) override { base_sql_ = value; }
-  char OwnerLeftQuote() const override { return left_quote_; }
-  char OwnerRightQuote() const override { return right_quote_; }
-  TCustomDASQL* OwnerCommand() const override { return command_; }
-  std::string OwnerFinalSQL() override { return GetFinalSQL(); }
-  void OwnerScanMacros() override { ScanMacros(this); }
-  void OwnerAssembleSQL() override { AssembleSQL(); }
-  void OwnerDisconnect() override { Disconnect(); }
-  void OwnerSQLChanged() override;
-  bool OwnerPerformSQL(const std::string& sql, TStatementTypes statement_types) override {
-    return PerformSQL(sql, statement_types);
-  }
-  TCustomDAUpdateSQL* OwnerUpdateObject() const override { return update_object_; }
-  void ClearOwnerUpdateObject() override { SetUpdateObject(nullptr); }
-
-  // ---- ITracedComponent ----
-  TComponent* GetTraceParent() const override;
-  bool GetTraceDebug() const override { return debug_; }
-  int32_t GetTraceRowsAffected() const override { return rows_affected_; }
-
   // ---- the operations this class adds, in slot order ----
   // 1. True keeps the provider from computing key fields.
   virtual bool PreventPSKeyFields(std::string& /*key_fields*/) { return false; }
@@ -420,8 +391,10 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   // 34. The trimmed condition goes into the SQL; an open dataset opens
   // again, and the old condition comes back when that fails.
   virtual void SetFilterSQL(const std::string& value);
-  // 35-38.
+  // 35. Reads the current row again (stRefresh).
   virtual void InternalRefreshRecord();
+  // 36-38. The update query of the type made ready, the statement chosen,
+  // the query run: the update statement runner's work.
   virtual void CheckUpdateQuery(TStatementType statement_type);
   virtual void UpdateExecute(TStatementTypes statement_types);
   virtual void CheckUpdateSQL(const std::string& sql, TStatementTypes statement_types, TDAParamsInfo*& params_info);
@@ -429,7 +402,7 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   virtual bool UseParamType() { return false; }
   // 40.
   virtual TField* FieldByParamName(std::string& param_name, bool& old, int& index);
-  // 41. Runs one update statement; false when there was none.
+  // 41. Runs one update statement (through the runner); false when there was none.
   virtual bool PerformSQL(const std::string& sql, TStatementTypes statement_types);
   // 42-44.
   virtual bool RefreshAfterInsertAllowed() { return true; }
@@ -491,38 +464,6 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   virtual TFieldDesc* GetFieldDesc(int field_no);
 
  protected:
-  // The reference one operation that runs the dataset's statement (open,
-  // execute, refresh) takes on the connection. It is given back once: by
-  // the command's report of a statement without rows, by the last fetched
-  // block, by the operation's failure, or at its end; a cursor still open on
-  // the server keeps it until its last row is fetched or it is closed. After
-  // a restored connection the new attempt holds a reference again (the
-  // connection counted one more user for it, or the old one was kept).
-  class StatementHold {
-   public:
-    // BeginConnection(true).
-    explicit StatementHold(TCustomDADataSet& data_set);
-    ~StatementHold() { data_set_.attempt_released_ = outer_; }
-    StatementHold(const StatementHold&) = delete;
-    StatementHold& operator=(const StatementHold&) = delete;
-
-    // Runs attempt until it ends without EFailOver (of clExecute only, with
-    // execute_only): each new attempt follows the connection's
-    // RestoreAfterFailOver. Any other failure gives the reference back.
-    void RunAttempts(TCustomDAConnection* used, const std::function<void()>& attempt, bool execute_only);
-    // The end of the operation; keep_for_cursor: a cursor left open keeps the reference.
-    void Finish(bool keep_for_cursor);
-    // On failure: the operation's own error is the one to report.
-    void GiveBackQuietly();
-
-   private:
-    void GiveBack();
-
-    TCustomDADataSet& data_set_;
-    bool* outer_;
-    bool released_ = false;
-  };
-
   // The record set's report hooks.
   void DoAfterExecFetch(bool result);
   void DoAfterFetchAll(bool /*result*/) {}
@@ -601,70 +542,90 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   std::array<TKeyAndDataFields, 2> cached_key_and_data_fields_;
 
  private:
-  // A master/detail pair matched in memory (LocalMasterDetail): a copy of
-  // the master's value in the detail column's form, owned by the link, so
-  // that the filter never reads a master buffer that moved on or went.
-  struct LocalDetailLink {
-    bool master_is_null = false;
-    void* value = nullptr;
-    int32_t value_type = 0;
-    int32_t field_no = 0;
-  };
+  // The collaborators that take its protected steps; they call the
+  // dataset's members, never its fields.
+  friend class TLocalDetailFilter;
+  friend class TRefreshRowMerge;
+  friend class TUpdateStatementRunner;
 
-  // ---- running update statements (dataset_perform_sql.cpp) ----
-  // PerformSQL once the statement is chosen: bind, run, take the outcome.
-  void RunUpdateStatement(TStatementTypes statement_types, TDAParamsInfo* params_info, TCustomDADataSet* query);
-  // The parameters of the update query from the row (or into the batch).
-  void FillUpdateParams(TStatementTypes statement_types, TDAParamsInfo* params_info);
-  // The field a parameter binds, from the generator's information or by name.
-  TField* ParamField(TDAParam* param, int index, TStatementTypes statement_types, TDAParamsInfo* params_info,
-                     bool in_batch, bool& old);
-  void BindUnmatchedParam(TDAParam* param, const std::string& name, int field_no, TStatementTypes statement_types);
-  // The update query's values written back into the row.
-  void ReturnParams(TDAParamsInfo* params_info);
-  void CheckRowsAffected(TStatementTypes statement_types, TDAParamsInfo* params_info);
-  // Whether the statement, being batched, waits for the batch to run.
-  bool CollectingBatch(TStatementTypes statement_types);
+  // The interfaces the connection, the SQL component, its macros, the
+  // update object and the SQL monitor reach the dataset through.
+  // ---- IDAConnectionClient ----
+  TDAClientKind ClientKind() const override { return dckDataSet; }
+  TCustomDAConnection* ClientConnection() const override { return connection_; }
+  void BindServerConnection(TDKConnection* connection) override;
+  void DetachFromConnection() override { SetConnection(nullptr); }
+  bool ClientIsQuery() const override { return GetIsQuery(); }
+  bool ClientPrepared() const override { return GetPrepared(); }
+  bool ClientExecuting() const override { return Executing(); }
+  bool ClientFetchAll() const override { return fetch_all_; }
+  bool ClientFetched() const override { return Fetched(); }
+  bool ClientActive() const override { return GetActive(); }
+  bool ClientCachedUpdates() const override { return GetCachedUpdates(); }
+  void ClientApplyUpdates() override { ApplyUpdates(); }
+  void ClientCommitUpdates() override { CommitUpdates(); }
+  void ClientTransactionEnded(bool committed) override;
 
-  // ---- rows read back (dataset_refresh.cpp) ----
-  void DropDeletedRows(TCustomDADataSet& query);
-  void MergeChangedRows(TCustomDADataSet& query, TStatementTypes statement_types);
-  void TakeRefreshedRow(TCustomDADataSet& query, TStatementTypes statement_types);
-  // The query's fields that hold this dataset's key fields, and their names.
-  std::vector<TField*> KeyFieldsOf(TCustomDADataSet& query, std::string& names);
-  TFieldDesc* RefreshTarget(const std::string& name);
-  // Copies the fetched row into the current record.
-  void CopyRecord(TData& source, void* source_buf, TStatementTypes statement_types);
-  void CopyObjectValue(TData& source, void* source_buf, TFieldDesc* from, TFieldDesc* to, void* target);
-  void CopyVariantValue(TData& source, void* source_buf, TFieldDesc* from, TFieldDesc* to, void* target,
-                        TStatementTypes statement_types);
-  // Writes the value through the field, read-only or not.
-  void ForceFieldValue(TField* field, const Variant& value);
+  // ---- IDASQLOwner ----
+  bool OwnerActive() const override { return GetActive(); }
+  std::string OwnerSQLText() const override;
+  std::string OwnerSavedSQL() const override { return base_sql_; }
+  void SetOwnerSavedSQL(const std::string& value) override { base_sql_ = value; }
+  char OwnerLeftQuote() const override { return left_quote_; }
+  char OwnerRightQuote() const override { return right_quote_; }
+  TCustomDASQL* OwnerCommand() const override { return command_; }
+  std::string OwnerFinalSQL() override { return GetFinalSQL(); }
+  void OwnerScanMacros() override { ScanMacros(this); }
+  void OwnerAssembleSQL() override { AssembleSQL(); }
+  void OwnerDisconnect() override { Disconnect(); }
+  void OwnerSQLChanged() override;
+  bool OwnerPerformSQL(const std::string& sql, TStatementTypes statement_types) override {
+    return PerformSQL(sql, statement_types);
+  }
+  TCustomDAUpdateSQL* OwnerUpdateObject() const override { return update_object_; }
+  void ClearOwnerUpdateObject() override { SetUpdateObject(nullptr); }
+
+  // ---- ITracedComponent ----
+  TComponent* GetTraceParent() const override;
+  bool GetTraceDebug() const override { return debug_; }
+  int32_t GetTraceRowsAffected() const override { return rows_affected_; }
 
   // ---- master and detail (dataset_master_detail.cpp) ----
   bool SetLocalMasterLinks();
   bool SetServerMasterParams(TDAParams& params);
   // The posted row's detail fields still equal the current master's fields.
   bool MatchesMaster();
+  bool MasterActive() const;
+  void ReopenDetail();
+  void FreeDetailRefreshTimer();
 
+  // ---- record set and command (dataset_component.cpp) ----
   void BindCommand();
   // The record set's statement runs on a second session of its own, not
   // on the connection's.
   bool CursorOnSecondSession() const;
   void SendOptionsToRecordSet();
-  void FreeUpdateQueries();
-  void FreeLocalDetailLinks();
-  void InitUpdatingTable();
-  bool MasterActive() const;
-  // The running operation's reference goes back (the command reported).
-  void ReleaseAttempt();
-  // The open cursor's reference goes back.
-  void ReleaseCursor();
-  // A cursor is open on the server that has rows still to come.
-  bool CursorUnfinished() const;
-  bool FindKeyWith(const std::vector<Variant>& key_values, TLocateExOptions options);
   // Read from a form: loading, or running Loaded.
   bool Loading() const { return loading_ || ComponentState().Contains(csLoading); }
+
+  // ---- running (dataset_statements.cpp) ----
+  // RecCount counted on the server for QueryRecCount, else 0.
+  void CountRecords();
+  bool FindKeyWith(const std::vector<Variant>& key_values, TLocateExOptions options);
+  // A failed preparation gives back the reference it took.
+  void EndConnectionQuietly();
+
+  // ---- updating table (dataset_updates.cpp) ----
+  // The updating table of the open dataset, by name or alias; else none.
+  void InitUpdatingTable();
+  void SetFieldsReadOnly();
+  // The record set's table list is emptied and no table is the updating one.
+  void ForgetUpdatingTable();
+
+  // ---- the provider's caches (dataset_provider.cpp) ----
+  // Filled from PSGetKeyFields (PSGetTableName), or emptied.
+  void CachePSKeyFields(bool fill);
+  void CachePSTableName(bool fill);
 
   TCustomDAConnection* connection_ = nullptr;
   // Where this dataset registered.
@@ -681,7 +642,6 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   bool deferred_post_running_ = false;
   std::string base_sql_;
   TWin32Timer* detail_refresh_timer_ = nullptr;
-  std::vector<LocalDetailLink> local_detail_links_;
   TDAAfterExecuteEvent after_execute_;
   TBeforeFetchEvent before_fetch_;
   TAfterFetchEvent after_fetch_;
@@ -702,8 +662,6 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   std::string master_fields_;
   std::string detail_fields_;
   bool lock_debug_ = false;
-  TComponent* update_query_ = nullptr;
-  std::array<TComponent*, stBatchUpdate + 1> update_queries_{};
   std::array<std::unique_ptr<TStringList>, stBatchUpdate + 1> update_sql_;
   int32_t rec_count_ = 0;
   bool fetch_all_ = true;
@@ -711,16 +669,13 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   char left_quote_ = '"';
   char right_quote_ = '"';
   bool loading_ = false;
-  std::string batch_sql_;
-  std::unique_ptr<TDAParams> batch_params_;
-  int32_t batch_count_ = 0;
   bool design_create_ = false;
 
-  // References on the connection (see StatementHold): the running
-  // operation's flag "given back", the open cursor's and the preparation's.
-  bool* attempt_released_ = nullptr;
-  bool cursor_ref_ = false;
-  bool prepare_ref_ = false;
+  // The collaborators (see above); the runner takes the batch.
+  TUpdateBatch batch_;
+  TUpdateStatementRunner update_runner_{*this, batch_};
+  TConnectionHold connection_hold_{*this};
+  TLocalDetailFilter local_detail_filter_;
 };
 
 }  // namespace dac

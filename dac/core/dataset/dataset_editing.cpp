@@ -9,12 +9,9 @@
 #include "dac/core/dataset/dataset_options.h"
 #include "dac/core/server/connection.h"
 #include "dac/framework/classes/scoped_value.h"
-#include "dac/framework/data/data_source.h"
 #include "dac/framework/data/field.h"
-#include "dac/framework/data/fields.h"
 #include "dac/framework/data/numeric_fields.h"
 #include "dac/store/record/mem_data.h"
-#include "platform/locale_compare.h"
 
 namespace dac {
 
@@ -53,25 +50,6 @@ void TCustomDADataSet::InternalCancel() {
 }
 
 // ---- post ----
-
-bool TCustomDADataSet::MatchesMaster() {
-  TDataSet* master = GetMasterSource()->DataSet();
-  TCustomDAConnection* used = UsedConnection();
-  const bool case_insensitive = used && !used->IsCaseSensitive();
-  for (size_t m = 1, d = 1; m <= master_fields_.size() && d <= detail_fields_.size();) {
-    TField* master_field = master->FindField(ExtractFieldName(master_fields_, m));
-    TField* detail_field = FindField(ExtractFieldName(detail_fields_, d));
-    if (!master_field || !detail_field) continue;
-    const Variant detail_value = detail_field->Value();
-    const Variant master_value = master_field->Value();
-    const bool equal =
-        case_insensitive && detail_value.IsString() && master_value.IsString()
-            ? plat::LocaleCompareWide(detail_value.AsWideString(), master_value.AsWideString(), true) == 0
-            : detail_value == master_value;
-    if (!equal) return false;
-  }
-  return true;
-}
 
 void TCustomDADataSet::InternalPost() {
   const bool inserting = GetState() == dsInsert;
@@ -125,8 +103,8 @@ void TCustomDADataSet::PerformDelete() { PerformSQL("", {stDelete}); }
 // ---- what may change ----
 
 bool TCustomDADataSet::GetCanModify() {
-  if (read_only_ || uni_directional_) return false;
-  return GetLocalUpdate() || (GetCachedUpdates() && on_update_record_) || update_object_ != nullptr;
+  if (read_only_ || GetUniDirectional()) return false;
+  return GetLocalUpdate() || (GetCachedUpdates() && on_update_record_) || GetUpdateObject() != nullptr;
 }
 
 void TCustomDADataSet::SetStateFieldValue(TDataSetState state, TField* field, const Variant& value) {

@@ -1,7 +1,8 @@
 // A detail dataset follows its master: through parameters named as master
 // fields (read again, at once or after DetailDelay, when the master moves),
-// or in memory with LocalMasterDetail, where a filter keeps the rows whose
-// detail fields equal the master's values.
+// or in memory with LocalMasterDetail, where a filter (TLocalDetailFilter)
+// keeps the rows whose detail fields equal the master's values. The master
+// and detail field lists live here.
 #include "dac/core/connection_component.h"
 #include "dac/core/da_param.h"
 #include "dac/core/dataset/dataset_component.h"
@@ -16,10 +17,94 @@
 #include "dac/framework/data/fields.h"
 #include "dac/store/record/mem_data.h"
 #include "dac/store/runtime/host_hooks.h"
-#include "dac/store/runtime/marshal.h"
 #include "dac/store/runtime/win32_timer.h"
+#include "platform/locale_compare.h"
 
 namespace dac {
+
+// ---- the link ----
+
+bool TCustomDADataSet::IsConnectedToMaster() const {
+  return GetMasterSource() && !master_fields_.empty() && !detail_fields_.empty();
+}
+
+bool TCustomDADataSet::MasterActive() const {
+  TDataSource* source = GetMasterSource();
+  return source && source->DataSet() && source->DataSet()->GetActive();
+}
+
+void TCustomDADataSet::SetMasterFields(const std::string& value) {
+  if (value == master_fields_) return;
+  const bool was_linked = IsConnectedToMaster();
+  master_fields_ = value;
+  if (was_linked || IsConnectedToMaster()) RefreshDetailSQL();
+}
+
+void TCustomDADataSet::SetDetailFields(const std::string& value) {
+  if (value == detail_fields_) return;
+  const bool was_linked = IsConnectedToMaster();
+  detail_fields_ = value;
+  if (was_linked || IsConnectedToMaster()) RefreshDetailSQL();
+}
+
+void TCustomDADataSet::GetDetailLinkFields(std::vector<TField*>& master_fields, std::vector<TField*>& detail_fields) {
+  master_fields.clear();
+  detail_fields.clear();
+  TDataSource* source = GetMasterSource();
+  TDataSet* master = source ? source->DataSet() : nullptr;
+  if (!master) return;
+  const auto add = [&](TField* master_field, TField* detail_field) {
+    master_fields.push_back(master_field);
+    if (detail_field) detail_fields.push_back(detail_field);
+  };
+  if (ParamCount() > 0) {
+    for (int i = 0; i < ParamCount(); ++i) {
+      const std::string& name = Params().Items(i)->Name();
+      if (TField* master_field = master->FindField(name)) add(master_field, FindField(name));
+    }
+    return;
+  }
+  if (master_fields_.empty() || detail_fields_.empty() || !master->GetActive()) return;
+  for (size_t m = 1, d = 1; m <= master_fields_.size() && d <= detail_fields_.size();) {
+    const std::string master_name = ExtractFieldName(master_fields_, m);
+    const std::string detail_name = ExtractFieldName(detail_fields_, d);
+    if (TField* master_field = master->FindField(master_name)) add(master_field, FindField(detail_name));
+  }
+}
+
+void TCustomDADataSet::DoOnNewRecord() {
+  TDataSource* source = GetMasterSource();
+  TDataSet* master = source ? source->DataSet() : nullptr;
+  if (master && master->GetActive() && !master_fields_.empty() && !detail_fields_.empty()) {
+    for (size_t m = 1, d = 1; m <= master_fields_.size() && d <= detail_fields_.size();) {
+      TField* master_field = master->FindField(ExtractFieldName(master_fields_, m));
+      TField* detail_field = FindField(ExtractFieldName(detail_fields_, d));
+      if (master_field && detail_field && !detail_field->ReadOnly()) detail_field->SetValue(master_field->Value());
+    }
+  }
+  TMemDataSet::DoOnNewRecord();
+}
+
+// The posted row's detail fields against the master's current ones; texts
+// compare without case on a connection that is not case-sensitive.
+bool TCustomDADataSet::MatchesMaster() {
+  TDataSet* master = GetMasterSource()->DataSet();
+  TCustomDAConnection* used = UsedConnection();
+  const bool case_insensitive = used && !used->IsCaseSensitive();
+  for (size_t m = 1, d = 1; m <= master_fields_.size() && d <= detail_fields_.size();) {
+    TField* master_field = master->FindField(ExtractFieldName(master_fields_, m));
+    TField* detail_field = FindField(ExtractFieldName(detail_fields_, d));
+    if (!master_field || !detail_field) continue;
+    const Variant detail_value = detail_field->Value();
+    const Variant master_value = master_field->Value();
+    const bool equal =
+        case_insensitive && detail_value.IsString() && master_value.IsString()
+            ? plat::LocaleCompareWide(detail_value.AsWideString(), master_value.AsWideString(), true) == 0
+            : detail_value == master_value;
+    if (!equal) return false;
+  }
+  return true;
+}
 
 // ---- the detail's SQL and the delay ----
 
@@ -40,6 +125,8 @@ void TCustomDADataSet::CheckRefreshDetailTimer() {
   detail_refresh_timer_->SetOnTimer([this](TObject* sender) { RefreshDetail(sender); });
 }
 
+void TCustomDADataSet::FreeDetailRefreshTimer() { TComponent::FreeAndNil(detail_refresh_timer_); }
+
 // ---- following the master ----
 
 void TCustomDADataSet::RefreshParams() {
@@ -59,7 +146,7 @@ void TCustomDADataSet::RefreshParams() {
 
 void TCustomDADataSet::RefreshDetail(TObject*) {
   if (detail_refresh_timer_) detail_refresh_timer_->SetEnabled(false);
-  if (options_->GetLocalMasterDetail()) {
+  if (Options().GetLocalMasterDetail()) {
     Data()->FilterUpdated();
     Resync({});
     First();
@@ -74,41 +161,42 @@ void TCustomDADataSet::RefreshDetail(TObject*) {
   report(true);
   // The command's report or the last fetched block gives the reference
   // back; a failure gives it back here.
-  StatementHold hold(*this);
+  TConnectionHold::Statement hold(connection_hold_);
   try {
     DisableControls();
-    WithCleanup(
-        [&] {
-          StartWait();
-          command_->WriteParams(true);
-          DoBeforeRefresh();
-          CheckBrowseMode();
-          UpdateCursorPos();
-          WithCleanup(
-              [&] {
-                ReleaseCursor();
-                DataReopen();
-                if (MemData() && !MemData()->GetSortColumns().empty()) MemData()->SortItems();
-              },
-              [&] {
-                Resync({});
-                DoAfterRefresh();
-                if (!IsEmpty()) DoAfterScroll();
-              });
-        },
-        [&] { EnableControls(); });
+    WithCleanup([&] { ReopenDetail(); }, [&] { EnableControls(); });
   } catch (...) {
     hold.GiveBackQuietly();
     throw;
   }
   hold.Finish(true);
   report(false);
-  rec_count_ = options_->GetQueryRecCount() ? GetRecCount() : 0;
-  rows_affected_ = -1;
+  CountRecords();
+  SetRowsAffected(-1);
+}
+
+// The rows of the master's new values, the cursor kept where it can be.
+void TCustomDADataSet::ReopenDetail() {
+  StartWait();
+  GetCommand()->WriteParams(true);
+  DoBeforeRefresh();
+  CheckBrowseMode();
+  UpdateCursorPos();
+  WithCleanup(
+      [&] {
+        connection_hold_.ReleaseCursor();
+        DataReopen();
+        if (MemData() && !MemData()->GetSortColumns().empty()) MemData()->SortItems();
+      },
+      [&] {
+        Resync({});
+        DoAfterRefresh();
+        if (!IsEmpty()) DoAfterScroll();
+      });
 }
 
 bool TCustomDADataSet::SetMasterParams(TDAParams& params) {
-  return options_->GetLocalMasterDetail() ? SetLocalMasterLinks() : SetServerMasterParams(params);
+  return Options().GetLocalMasterDetail() ? SetLocalMasterLinks() : SetServerMasterParams(params);
 }
 
 bool TCustomDADataSet::SetServerMasterParams(TDAParams& params) {
@@ -137,47 +225,16 @@ bool TCustomDADataSet::SetServerMasterParams(TDAParams& params) {
   return changed;
 }
 
-// Each link keeps its own copy of the master's value, in the detail
-// column's form: the master may scroll, fetch or close while the filter stands.
+// The filter keeps its own copies of the master's values: the master may
+// scroll, fetch or close while the filter stands.
 bool TCustomDADataSet::SetLocalMasterLinks() {
   TDataSource* source = GetMasterSource();
   auto* master = dynamic_cast<TCustomDADataSet*>(source ? source->DataSet() : nullptr);
   DAC_ASSERT(master != nullptr, "The master of a local detail must be a data-access dataset");
-  FreeLocalDetailLinks();
-  for (size_t m = 1, d = 1; m <= master_fields_.size() && d <= detail_fields_.size();) {
-    const std::string master_name = ExtractFieldName(master_fields_, m);
-    const std::string detail_name = ExtractFieldName(detail_fields_, d);
-    TField* master_field = master->FindField(master_name);
-    if (!master_field || !FindField(detail_name)) continue;
-    TFieldDesc* detail_desc = Data()->FindField(detail_name);
-    if (!detail_desc) throw Exception(FormatMessage(SFieldNotFound, {detail_name}));
-    if (!master->TMemDataSet::GetFieldDesc(master_field)) throw Exception(FormatMessage(SFieldNotFound, {master_name}));
-    LocalDetailLink link;
-    link.field_no = detail_desc->GetFieldNo();
-    const Variant value = master_field->Value();
-    link.master_is_null = value.IsEmptyOrNull();
-    int value_type = 0;
-    CopyFieldValue(value, link.value, value_type, detail_desc, true);
-    link.value_type = value_type;
-    local_detail_links_.push_back(link);
-  }
+  local_detail_filter_.Take(*master, *this, master_fields_, detail_fields_);
   return true;
 }
 
-bool TCustomDADataSet::LocalDetailFilter(void* rec_buf) {
-  for (const LocalDetailLink& link : local_detail_links_) {
-    if (link.master_is_null || !link.value) return false;
-    const auto field_no = static_cast<uint16_t>(link.field_no);
-    if (Data()->GetNull(field_no, rec_buf)) return false;
-    TFieldDesc* desc = Data()->GetFieldDescs().GetItems(link.field_no - 1);
-    if (MemData()->CompareFieldValue(link.value, link.value_type, desc, rec_buf, {}) != 0) return false;
-  }
-  return true;
-}
-
-void TCustomDADataSet::FreeLocalDetailLinks() {
-  for (LocalDetailLink& link : local_detail_links_) Marshal::FreeHGlobal(link.value);
-  local_detail_links_.clear();
-}
+bool TCustomDADataSet::LocalDetailFilter(void* rec_buf) { return local_detail_filter_.Accepts(*MemData(), rec_buf); }
 
 }  // namespace dac

@@ -144,12 +144,12 @@ bool TCustomDADataSet::PSInTransaction() {
 
 void TCustomDADataSet::PSStartTransaction() {
   TCustomDAConnection* used = UsedConnection();
-  if (used && auto_commit_ && used->GetAutoCommit()) used->StartTransaction();
+  if (used && GetAutoCommit() && used->GetAutoCommit()) used->StartTransaction();
 }
 
 void TCustomDADataSet::PSEndTransaction(bool commit) {
   TCustomDAConnection* used = UsedConnection();
-  if (!used || !auto_commit_ || !used->GetAutoCommit()) return;
+  if (!used || !GetAutoCommit() || !used->GetAutoCommit()) return;
   if (commit) {
     used->Commit();
   } else {
@@ -160,13 +160,12 @@ void TCustomDADataSet::PSEndTransaction(bool commit) {
 std::string TCustomDADataSet::PSGetTableName() {
   if (GetActive()) {
     TDKTablesInfo* tables = GetTablesInfo();
-    if (tables && updating_table_idx_ >= 0 && updating_table_idx_ < tables->Count()) {
-      return tables->Items(updating_table_idx_)->GetTableName();
-    }
-    return updating_table_;
+    const int32_t index = GetUpdatingTableIdx();
+    if (tables && index >= 0 && index < tables->Count()) return tables->Items(index)->GetTableName();
+    return GetUpdatingTable();
   }
   std::string name = ps_table_name_;
-  if (name.empty()) name = TableInfoClass().NormalizeName(updating_table_, false);
+  if (name.empty()) name = TableInfoClass().NormalizeName(GetUpdatingTable(), false);
   if (name.empty()) name = TableInfoClass().NormalizeName(GetTableNameFromSQL(SQL().Text()), false);
   return name;
 }
@@ -176,7 +175,7 @@ std::string TCustomDADataSet::PSGetKeyFields() {
   if (!result.empty()) return result;
   if (!ps_key_fields_.empty()) return ps_key_fields_;
   if (!PreventPSKeyFields(result)) {
-    const bool open_here = !GetActive() && connection_ && irecord_set_ && irecord_set_->GetFieldCount() == 0;
+    const bool open_here = !GetActive() && GetConnection() && GetIRecordSet() && GetIRecordSet()->GetFieldCount() == 0;
     auto collect = [this, &result] {
       TKeyAndDataFields fields;
       GetKeyAndDataFields(fields, false);
@@ -194,6 +193,10 @@ std::string TCustomDADataSet::PSGetKeyFields() {
   ps_key_fields_ = result;
   return result;
 }
+
+void TCustomDADataSet::CachePSKeyFields(bool fill) { ps_key_fields_ = fill ? PSGetKeyFields() : ""; }
+
+void TCustomDADataSet::CachePSTableName(bool fill) { ps_table_name_ = fill ? PSGetTableName() : ""; }
 
 std::unique_ptr<TIndexDef> TCustomDADataSet::PSGetDefaultOrder() {
   const std::string order = GetOrderBy();
@@ -233,11 +236,11 @@ int TCustomDADataSet::PSExecuteStatement(const std::string& sql, TParams* params
   if (!used) DatabaseError(LoadResString(SConnectionNotDefined), this);
   const std::string text = NumberMarkers(sql, Macros().ParserClass());
   if (result_set) {
-    auto* query = RunNumbered<TCustomDADataSet>(used->CreateDataSet(), debug_, text, params);
+    auto* query = RunNumbered<TCustomDADataSet>(used->CreateDataSet(), GetDebug(), text, params);
     *result_set = query;
     return query->RowsAffected();
   }
-  auto* command = RunNumbered<TCustomDASQL>(used->CreateSQL(), debug_, text, params);
+  auto* command = RunNumbered<TCustomDASQL>(used->CreateSQL(), GetDebug(), text, params);
   ComponentGuard guard(command);
   return command->RowsAffected();
 }
@@ -248,15 +251,17 @@ bool TCustomDADataSet::PSUpdateRecord(TUpdateKind kind, TDataSet* delta) {
     on_update_record_(delta, kind, action);
     return action == uaApplied;
   }
-  if (!update_object_ || !delta) return false;
+  TCustomDAUpdateSQL* update_object = GetUpdateObject();
+  if (!update_object || !delta) return false;
   const TStatementType statement_type = UpdateKindToStatementType(kind);
   CheckUpdateQuery(statement_type);
-  TDBAccessUtils::SetAutoCommit(update_query_, auto_commit_);
+  TComponent* query = UpdateQuery();
+  TDBAccessUtils::SetAutoCommit(query, GetAutoCommit());
   // The update query runs the update object's statement of the kind.
-  const std::string statement = update_object_->GetSQL(kind)->Text();
-  TStrings& query_sql = TDBAccessUtils::GetSQL(update_query_);
+  const std::string statement = update_object->GetSQL(kind)->Text();
+  TStrings& query_sql = TDBAccessUtils::GetSQL(query);
   if (query_sql.Text() != statement) query_sql.SetText(statement);
-  TDAParams& params = TDBAccessUtils::GetParams(update_query_);
+  TDAParams& params = TDBAccessUtils::GetParams(query);
   for (int i = 0; i < params.Count(); ++i) {
     TDAParam* param = params.Items(i);
     const std::string& name = param->Name();
@@ -267,7 +272,7 @@ bool TCustomDADataSet::PSUpdateRecord(TUpdateKind kind, TDataSet* delta) {
     if (!old && value.IsEmpty()) value = field->OldValue();
     param->AssignFieldValue(field, value);
   }
-  TDBAccessUtils::Execute(update_query_);
+  TDBAccessUtils::Execute(query);
   return true;
 }
 

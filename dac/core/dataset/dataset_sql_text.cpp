@@ -64,6 +64,18 @@ void TCustomDADataSet::SaveModifiedSQL(const std::string& new_sql) {
   if (!BaseSQLOldBehavior) base_sql_ = base;
 }
 
+// The SQL component's text changed.
+void TCustomDADataSet::OwnerSQLChanged() {
+  if (!BaseSQLOldBehavior) base_sql_.clear();
+  Close();
+  UnPrepare();
+  FieldDefs().SetUpdated(false);
+  if (TDKCommand* command = GetICommand()) command->SetCursorState(csInactive);
+  if (TDKRecordSet* record_set = GetIRecordSet()) record_set->SetCommandType(ctUnknown);
+  ForgetUpdatingTable();
+  CachePSTableName(false);
+}
+
 std::string TCustomDADataSet::GetBaseSQL() {
   std::string text = base_sql_.empty() ? SQL().Text() : base_sql_;
   if (MacroCount() > 0) Macros().Expand(text);
@@ -73,18 +85,18 @@ std::string TCustomDADataSet::GetBaseSQL() {
 // ---- the SQL sent ----
 
 std::string TCustomDADataSet::GetFinalSQL() {
-  std::string sql = command_->GetFinalSQL();
+  std::string sql = GetCommand()->GetFinalSQL();
   if (!filter_sql_.empty()) sql = SQLAddWhere(sql, filter_sql_);
-  if (!GetMasterSource() || master_fields_.empty() || detail_fields_.empty() || options_->GetLocalMasterDetail()) {
-    return sql;
-  }
+  if (!IsConnectedToMaster() || Options().GetLocalMasterDetail()) return sql;
   // Each detail column equals a parameter named as the master field.
   const TDKTableInfoClass& rules = TableInfoClass();
-  const bool quote_names = options_->GetQuoteNames();
+  const bool quote_names = Options().GetQuoteNames();
+  const std::string& master_fields = GetMasterFields();
+  const std::string& detail_fields = GetDetailFields();
   std::string condition;
   for (size_t m = 1, d = 1;;) {
-    const std::string master = ExtractFieldName(master_fields_, m);
-    const std::string detail = ExtractFieldName(detail_fields_, d);
+    const std::string master = ExtractFieldName(master_fields, m);
+    const std::string detail = ExtractFieldName(detail_fields, d);
     if (master.empty() || detail.empty()) break;
     if (!condition.empty()) condition += " and ";
     condition += rules.NormalizeName(detail, quote_names) + " = :" + rules.NormalizeName(master, quote_names);
@@ -93,7 +105,7 @@ std::string TCustomDADataSet::GetFinalSQL() {
 }
 
 void TCustomDADataSet::AssembleSQL() {
-  command_->AssembleSQL();
+  GetCommand()->AssembleSQL();
   UnPrepare();
 }
 
@@ -122,7 +134,7 @@ void TCustomDADataSet::SetFilterSQL(const std::string& value) {
   }
 }
 
-// ---- client-side filter and record count ----
+// ---- client-side filter ----
 
 void TCustomDADataSet::SetFiltered(bool value) {
   if (value == Filtered() || !GetActive()) return TMemDataSet::SetFiltered(value);
@@ -133,26 +145,17 @@ void TCustomDADataSet::SetFiltered(bool value) {
   if (!key_fields.empty()) Locate(key_fields, key_values, {});
 }
 
-int TCustomDADataSet::GetRecordCount() {
-  if (GetActive() && !Fetched() && options_->GetQueryRecCount() && rec_count_ != 0) {
-    Variant read;
-    const int32_t rows_read = icommand_ && icommand_->GetProp(prRowsProcessed, read) ? read.AsInt32() : 0;
-    return rec_count_ - rows_read + Data()->GetRecordCount();
-  }
-  return TMemDataSet::GetRecordCount();
-}
-
 // ---- names ----
 
 std::string TCustomDADataSet::QuoteName(const std::string& name) const {
-  if (!options_->GetQuoteNames() || name.empty()) return name;
+  if (!Options().GetQuoteNames() || name.empty()) return name;
   return left_quote_ + name + right_quote_;
 }
 
 std::string TCustomDADataSet::UnQuoteName(const std::string& name) const {
   const std::string trimmed = Trim(name);
   const bool quoted = trimmed.size() >= 3 && trimmed.front() == left_quote_ && trimmed.back() == right_quote_;
-  return options_->GetQuoteNames() && quoted ? trimmed.substr(1, trimmed.size() - 2) : trimmed;
+  return Options().GetQuoteNames() && quoted ? trimmed.substr(1, trimmed.size() - 2) : trimmed;
 }
 
 std::string TCustomDADataSet::GetActualFieldName(TFieldDesc* field_desc) {
@@ -168,10 +171,10 @@ std::string TCustomDADataSet::GetActualFieldName(TField* field) {
 // ---- macros of the SQL and the update SQL ----
 
 void TCustomDADataSet::ScanMacros(TObject*) {
-  if (!command_) return;
+  if (!GetCommand()) return;
   std::string text = SQL().Text();
-  for (const auto& list : update_sql_) {
-    if (list) text += list->Text();
+  for (int type = stQuery; type <= stBatchUpdate; ++type) {
+    if (const TStrings* list = GetUpdateSQLIndex(type)) text += list->Text();
   }
   Macros().Scan(text);
 }

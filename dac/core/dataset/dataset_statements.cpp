@@ -19,99 +19,45 @@
 
 namespace dac {
 
-// ---- references on the connection ----
-
-TCustomDADataSet::StatementHold::StatementHold(TCustomDADataSet& data_set)
-    : data_set_(data_set), outer_(data_set.attempt_released_) {
-  data_set.BeginConnection(true);
-  data_set.attempt_released_ = &released_;
-}
-
-void TCustomDADataSet::StatementHold::GiveBack() {
-  if (released_) return;
-  released_ = true;
-  data_set_.EndConnection();
-}
-
-void TCustomDADataSet::StatementHold::GiveBackQuietly() {
-  try {
-    GiveBack();
-  } catch (...) {
-  }
-}
-
-void TCustomDADataSet::StatementHold::Finish(bool keep_for_cursor) {
-  if (released_) return;
-  if (keep_for_cursor && data_set_.CursorUnfinished() && !data_set_.cursor_ref_) {
-    released_ = true;
-    data_set_.cursor_ref_ = true;
-    return;
-  }
-  GiveBack();
-}
-
-void TCustomDADataSet::StatementHold::RunAttempts(TCustomDAConnection* used, const std::function<void()>& attempt,
-                                                  bool execute_only) {
-  for (;;) {
-    try {
-      attempt();
-      return;
-    } catch (const EFailOver& failover) {
-      if (execute_only && failover.ConnLostCause() != clExecute) {
-        GiveBackQuietly();
-        throw;
-      }
-      used->RestoreAfterFailOver();
-      released_ = false;
-    } catch (...) {
-      GiveBackQuietly();
-      throw;
-    }
-  }
-}
-
-void TCustomDADataSet::ReleaseAttempt() {
-  if (!attempt_released_ || *attempt_released_) return;
-  *attempt_released_ = true;
-  EndConnection();
-}
-
-void TCustomDADataSet::ReleaseCursor() {
-  if (!cursor_ref_) return;
-  cursor_ref_ = false;
-  EndConnection();
-}
-
-bool TCustomDADataSet::CursorUnfinished() const {
-  return irecord_set_ && irecord_set_->GetCommand() && irecord_set_->CursorState() != csInactive &&
-         !irecord_set_->CanDisconnect();
-}
+// ---- the monitor and the counts ----
 
 bool TCustomDADataSet::Traced() const {
   TCustomDAConnection* used = UsedConnection();
-  return !lock_debug_ && used && (debug_ || used->SQLMonitorClass().HasMonitor());
+  return !lock_debug_ && used && (GetDebug() || used->SQLMonitorClass().HasMonitor());
+}
+
+void TCustomDADataSet::CountRecords() { rec_count_ = Options().GetQueryRecCount() ? GetRecCount() : 0; }
+
+int TCustomDADataSet::GetRecordCount() {
+  if (GetActive() && !Fetched() && Options().GetQueryRecCount() && rec_count_ != 0) {
+    Variant read;
+    TDKCommand* command = GetICommand();
+    const int32_t rows_read = command && command->GetProp(prRowsProcessed, read) ? read.AsInt32() : 0;
+    return rec_count_ - rows_read + Data()->GetRecordCount();
+  }
+  return TMemDataSet::GetRecordCount();
 }
 
 // ---- state of the statement ----
 
-bool TCustomDADataSet::GetIsQuery() const { return irecord_set_ && irecord_set_->RowsReturn(); }
+bool TCustomDADataSet::GetIsQuery() const { return GetIRecordSet() && GetIRecordSet()->RowsReturn(); }
 
 bool TCustomDADataSet::Executing() const {
   Variant executing;
-  return icommand_ && icommand_->GetProp(prExecuting, executing) && executing.AsBoolean();
+  return GetICommand() && GetICommand()->GetProp(prExecuting, executing) && executing.AsBoolean();
 }
 
 bool TCustomDADataSet::Fetching() const {
-  const TCursorState state = irecord_set_ ? irecord_set_->CursorState() : csInactive;
+  const TCursorState state = GetIRecordSet() ? GetIRecordSet()->CursorState() : csInactive;
   return state == csFetching || state == csFetchingAll;
 }
 
 bool TCustomDADataSet::FetchingAll() const {
-  return irecord_set_ && irecord_set_->CursorState() == csFetchingAll;
+  return GetIRecordSet() && GetIRecordSet()->CursorState() == csFetchingAll;
 }
 
 bool TCustomDADataSet::Fetched() const {
-  const TCursorState state = irecord_set_ ? irecord_set_->CursorState() : csInactive;
+  const TCursorState state = GetIRecordSet() ? GetIRecordSet()->CursorState() : csInactive;
   if (state == csFetched) return true;
   if (!GetActive()) return false;
   return state == csInactive;
@@ -129,18 +75,20 @@ void TCustomDADataSet::Prepare() {
     int32_t message_id = 0;
     if (traced) monitor.SQLPrepare(this, GetFinalSQL(), &Params(), message_id, true);
     StartWait();
-    command_->WriteParams(false);
+    GetCommand()->WriteParams(false);
     TMemDataSet::Prepare();
-    prepare_ref_ = true;
+    connection_hold_.TakePrepared();
     if (traced) monitor.SQLPrepare(this, GetFinalSQL(), &Params(), message_id, false);
   } catch (...) {
-    if (!prepare_ref_) {
-      try {
-        EndConnection();
-      } catch (...) {
-      }
-    }
+    if (!connection_hold_.Prepared()) EndConnectionQuietly();
     throw;
+  }
+}
+
+void TCustomDADataSet::EndConnectionQuietly() {
+  try {
+    EndConnection();
+  } catch (...) {
   }
 }
 
@@ -149,15 +97,8 @@ void TCustomDADataSet::UnPrepare() {
   const bool traced = was_prepared && Traced();
   int32_t message_id = 0;
   if (traced) UsedConnection()->SQLMonitorClass().SQLUnprepare(this, GetFinalSQL(), &Params(), message_id, true);
-  WithCleanup([this] { TMemDataSet::UnPrepare(); },
-              [this] {
-                if (prepare_ref_ && !GetPrepared()) {
-                  prepare_ref_ = false;
-                  EndConnection();
-                }
-              });
-  if (irecord_set_) irecord_set_->GetTablesInfo().Clear();
-  updating_table_idx_ = -1;
+  WithCleanup([this] { TMemDataSet::UnPrepare(); }, [this] { connection_hold_.ReleasePrepared(GetPrepared()); });
+  ForgetUpdatingTable();
   if (traced) UsedConnection()->SQLMonitorClass().SQLUnprepare(this, GetFinalSQL(), &Params(), message_id, false);
 }
 
@@ -166,17 +107,17 @@ void TCustomDADataSet::UnPrepare() {
 void TCustomDADataSet::OpenCursor(bool field_info_only) {
   TCustomDAConnection* used = UsedConnection();
   TOperationScope operation(used, clOpen, OpenCursorAllowFailOver());
-  ps_key_fields_.clear();
-  StatementHold hold(*this);
+  CachePSKeyFields(false);
+  TConnectionHold::Statement hold(connection_hold_);
   if (GetActive()) return hold.Finish(false);
   hold.RunAttempts(
       used,
       [&] {
         BeforeOpenCursor(field_info_only);
-        if (MasterActive() && !options_->GetLocalMasterDetail()) SetMasterParams(Params());
-        rec_count_ = options_->GetQueryRecCount() ? GetRecCount() : 0;
+        if (MasterActive() && !Options().GetLocalMasterDetail()) SetMasterParams(Params());
+        CountRecords();
         StartWait();
-        command_->WriteParams(true);
+        GetCommand()->WriteParams(true);
         TMemDataSet::OpenCursor(field_info_only);
       },
       false);
@@ -186,14 +127,11 @@ void TCustomDADataSet::OpenCursor(bool field_info_only) {
 }
 
 void TCustomDADataSet::CloseCursor() {
-  const bool held = cursor_ref_;
-  cursor_ref_ = false;
+  const bool held = connection_hold_.TakeCursor();
   WithCleanup(
       [this] {
         TMemDataSet::CloseCursor();
-        for (TComponent* query : update_queries_) {
-          if (auto* data_set = dynamic_cast<TCustomDADataSet*>(query)) data_set->UnPrepare();
-        }
+        update_runner_.UnprepareQueries();
       },
       [this, held] {
         if (held) EndConnection();
@@ -201,15 +139,15 @@ void TCustomDADataSet::CloseCursor() {
 }
 
 void TCustomDADataSet::InternalOpen() {
-  if (options_->GetAutoPrepare()) Prepare();
-  const bool traced = Traced() && !(icommand_ && icommand_->GetCursorState() == csExecuted);
+  if (Options().GetAutoPrepare()) Prepare();
+  const bool traced = Traced() && !(GetICommand() && GetICommand()->GetCursorState() == csExecuted);
   int32_t message_id = 0;
   if (traced) UsedConnection()->SQLMonitorClass().SQLExecute(this, GetFinalSQL(), &Params(), "", message_id, true);
   TMemDataSet::InternalOpen();
   if (traced) UsedConnection()->SQLMonitorClass().SQLExecute(this, GetFinalSQL(), &Params(), "", message_id, false);
   ClearCachedKeyAndDataFields();
   InitUpdatingTable();
-  if (options_->GetLocalMasterDetail() && MasterActive()) {
+  if (Options().GetLocalMasterDetail() && MasterActive()) {
     SetMasterParams(Params());
     Data()->FilterUpdated();
   }
@@ -218,24 +156,11 @@ void TCustomDADataSet::InternalOpen() {
 void TCustomDADataSet::InternalClose() {
   WithCleanup([this] { TMemDataSet::InternalClose(); },
               [this] {
-                identity_field_ = nullptr;
-                if (!GetPrepared()) {
-                  if (irecord_set_) irecord_set_->GetTablesInfo().Clear();
-                  updating_table_idx_ = -1;
-                }
+                SetIdentityField(nullptr);
+                if (!GetPrepared()) ForgetUpdatingTable();
                 ClearCachedKeyAndDataFields();
-                FreeLocalDetailLinks();
+                local_detail_filter_.Clear();
               });
-}
-
-void TCustomDADataSet::InitUpdatingTable() {
-  std::string name = updating_table_;
-  if (!name.empty() && irecord_set_) {
-    name = TableInfoClass().NormalizeName(name, false);
-    const TDKTablesInfo& tables = irecord_set_->GetTablesInfo();
-    if (tables.IndexByName(name) < 0 && tables.IndexByAlias(name) < 0) name.clear();
-  }
-  SetUpdatingTable(name);
 }
 
 // ---- execute ----
@@ -244,17 +169,17 @@ void TCustomDADataSet::Execute() {
   TCustomDAConnection* used = UsedConnection();
   TOperationScope operation(used, clExecute, true);
   if (Executing()) return;
-  StatementHold hold(*this);
+  TConnectionHold::Statement hold(connection_hold_);
   hold.RunAttempts(
       used,
       [&] {
         if (GetActive()) Close();
         BeforeExecute();
         StartWait();
-        if (options_->GetAutoPrepare()) Prepare();
+        if (Options().GetAutoPrepare()) Prepare();
         if (GetIsQuery()) return Open();
         if (MasterActive()) SetMasterParams(Params());
-        command_->WriteParams(true);
+        GetCommand()->WriteParams(true);
         InternalExecute();
         if (GetIsQuery()) Open();
       },
@@ -263,11 +188,11 @@ void TCustomDADataSet::Execute() {
 }
 
 void TCustomDADataSet::InternalExecute() {
-  DAC_ASSERT(irecord_set_ != nullptr, Name() + " has no record set");
+  DAC_ASSERT(GetIRecordSet() != nullptr, Name() + " has no record set");
   const bool traced = Traced();
   int32_t message_id = 0;
   if (traced) UsedConnection()->SQLMonitorClass().SQLExecute(this, GetFinalSQL(), &Params(), "", message_id, true);
-  irecord_set_->ExecCommand();
+  GetIRecordSet()->ExecCommand();
   if (traced) UsedConnection()->SQLMonitorClass().SQLExecute(this, GetFinalSQL(), &Params(), "", message_id, false);
 }
 
@@ -275,19 +200,19 @@ void TCustomDADataSet::InternalExecute() {
 
 void TCustomDADataSet::DoAfterExecute(bool result) {
   if (result) {
-    command_->ReadParams();
+    GetCommand()->ReadParams();
     Variant rows;
-    if (icommand_ && icommand_->GetProp(prRowsProcessed, rows)) rows_affected_ = rows.AsInt32();
+    if (GetICommand() && GetICommand()->GetProp(prRowsProcessed, rows)) rows_affected_ = rows.AsInt32();
   }
   if (!GetIsQuery()) {
-    if (TCustomDAConnection* used = UsedConnection()) used->MaintainImplicitTransaction(auto_commit_);
-    ReleaseAttempt();
+    if (TCustomDAConnection* used = UsedConnection()) used->MaintainImplicitTransaction(GetAutoCommit());
+    connection_hold_.ReleaseAttempt();
   }
   if (after_execute_) after_execute_(this, result);
 }
 
 void TCustomDADataSet::DoAfterExecFetch(bool result) {
-  if (result) command_->ReadParams();
+  if (result) GetCommand()->ReadParams();
   if (after_execute_) after_execute_(this, result);
 }
 
@@ -298,14 +223,10 @@ void TCustomDADataSet::DoOnBeforeFetch(bool& cancel) {
 }
 
 void TCustomDADataSet::DoOnAfterFetch() {
-  const bool more_to_come = fetch_all_ && irecord_set_->CursorState() != csFetched;
+  TDKRecordSet* record_set = GetIRecordSet();
+  const bool more_to_come = GetFetchAll() && record_set->CursorState() != csFetched;
   if (after_fetch_ && !more_to_come) after_fetch_(this);
-  if (!irecord_set_->CanDisconnect()) return;
-  if (attempt_released_ && !*attempt_released_) {
-    ReleaseAttempt();
-  } else {
-    ReleaseCursor();
-  }
+  if (record_set->CanDisconnect()) connection_hold_.ReleaseAfterFetch();
 }
 
 void TCustomDADataSet::DoAfterScroll() {
@@ -325,7 +246,7 @@ void TCustomDADataSet::Resync(TResyncMode mode) {
 void TCustomDADataSet::InternalRefresh() {
   TCustomDAConnection* used = UsedConnection();
   TOperationScope operation(used, clRefresh, OpenCursorAllowFailOver());
-  StatementHold hold(*this);
+  TConnectionHold::Statement hold(connection_hold_);
   std::vector<TField*> key_fields;
   Variant key_values;
   bool first_pass = true;
@@ -334,14 +255,14 @@ void TCustomDADataSet::InternalRefresh() {
       [&] {
         if (first_pass) GetCurrentKeys(key_fields, key_values);
         first_pass = false;
-        rec_count_ = options_->GetQueryRecCount() ? GetRecCount() : 0;
+        CountRecords();
         const bool traced = Traced();
         int32_t message_id = 0;
         if (traced) used->SQLMonitorClass().SQLExecute(this, GetFinalSQL(), &Params(), "Refresh", message_id, true);
         StartWait();
-        command_->WriteParams(true);
+        GetCommand()->WriteParams(true);
         // The reopen closes a cursor with rows still to come: its reference goes.
-        ReleaseCursor();
+        connection_hold_.ReleaseCursor();
         TMemDataSet::InternalRefresh();
         if (traced) used->SQLMonitorClass().SQLExecute(this, GetFinalSQL(), &Params(), "Refresh", message_id, false);
         if (key_fields.empty()) return First();
@@ -370,7 +291,7 @@ void TCustomDADataSet::GetCurrentKeys(std::vector<TField*>& key_fields, Variant&
   if (descs.empty()) {
     for (TDKFieldDesc* desc : fields.DataFieldDescs) {
       const uint16_t type = desc->GetDataType();
-      if (!sql_generator_->IsBlobDataType(type) && !sql_generator_->IsObjectDataType(type)) descs.push_back(desc);
+      if (!SQLGenerator()->IsBlobDataType(type) && !SQLGenerator()->IsObjectDataType(type)) descs.push_back(desc);
     }
   }
   std::vector<TFieldDesc*> found;
@@ -397,14 +318,15 @@ void TCustomDADataSet::InternalRefreshQuick(bool with_deleted_check) {
         GetKeyAndDataFields(fields, false);
         if (fields.KeyFieldDescs.empty()) DatabaseError(LoadResString(SKeyFieldsReq));
         CheckBrowseMode();
-        if (updating_table_idx_ == -1) return;
-        const bool strict_update = options_->GetStrictUpdate();
+        if (GetUpdatingTableIdx() == -1) return;
+        TDADataSetOptions& options = Options();
+        const bool strict_update = options.GetStrictUpdate();
         const bool filtered = Filtered();
         DisableControls();
         WithCleanup(
             [&] {
               SetFiltered(false);
-              options_->SetStrictUpdate(false);
+              options.SetStrictUpdate(false);
               std::vector<TField*> key_fields;
               Variant key_values;
               GetCurrentKeys(key_fields, key_values);
@@ -413,7 +335,7 @@ void TCustomDADataSet::InternalRefreshQuick(bool with_deleted_check) {
               if (!Locate(key_fields, key_values, {})) First();
             },
             [&] {
-              options_->SetStrictUpdate(strict_update);
+              options.SetStrictUpdate(strict_update);
               SetFiltered(filtered);
               EnableControls();
               DoAfterRefresh();

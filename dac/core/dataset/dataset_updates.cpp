@@ -1,10 +1,12 @@
 // The dataset's write-back side, what the others share: the updating table
 // and its key fields, field descriptors and objects by number and name, the
 // small steps a provider overrides, and the filed parameters and macros.
-// Statements run in dataset_perform_sql.cpp, rows are read back in
-// dataset_refresh.cpp, edits and posts are in dataset_editing.cpp, cached
-// updates and batches in dataset_cached_updates.cpp, master and detail in
-// dataset_master_detail.cpp.
+// Statements are chosen and run by the update statement runner
+// (dataset_perform_sql.cpp has the dataset's steps that hand them to it),
+// the rows a refresh reads back are merged by the row merge, one record is
+// refreshed in dataset_refresh.cpp, edits and posts are in
+// dataset_editing.cpp, cached updates and batches in
+// dataset_cached_updates.cpp, master and detail in dataset_master_detail.cpp.
 #include "dac/core/connection_component.h"
 #include "dac/core/da_param.h"
 #include "dac/core/dataset/dataset_component.h"
@@ -27,8 +29,9 @@ void TCustomDADataSet::SetUpdatingTable(const std::string& value) {
   const std::string old = updating_table_;
   updating_table_ = normalized;
   if (updating_table_ != old) ClearCachedKeyAndDataFields();
-  if (!irecord_set_ || !irecord_set_->GetActive()) return;
-  const TDKTablesInfo& tables = irecord_set_->GetTablesInfo();
+  TDKRecordSet* record_set = GetIRecordSet();
+  if (!record_set || !record_set->GetActive()) return;
+  const TDKTablesInfo& tables = record_set->GetTablesInfo();
   int index = -1;
   if (tables.Count() > 0 && !normalized.empty()) {
     index = tables.IndexByName(normalized);
@@ -43,25 +46,44 @@ void TCustomDADataSet::SetUpdatingTable(const std::string& value) {
   }
   updating_table_idx_ = index;
   DetectIdentityField();
-  if (!read_only_ && options_->GetSetFieldsReadOnly() && ReadOnlyFieldsEnabled()) {
-    TKeyAndDataFields fields;
-    GetKeyAndDataFields(fields, false);
-    for (int i = 0; i < Fields().Count(); ++i) {
-      TField* field = Fields().Fields(i);
-      if (field->FieldKind() != fkData) continue;
-      field->SetReadOnly(true);
-      TFieldDesc* desc = TMemDataSet::GetFieldDesc(field);
-      TFieldDesc* root = desc;
-      while (root && root->GetParentField()) root = root->GetParentField();
-      for (TDKFieldDesc* data_desc : fields.DataFieldDescs) {
-        if (data_desc == desc || data_desc == root) field->SetReadOnly(false);
-      }
-    }
-  }
-  if (tables.Count() > 0) ps_key_fields_ = PSGetKeyFields();
+  if (!GetReadOnly() && Options().GetSetFieldsReadOnly() && ReadOnlyFieldsEnabled()) SetFieldsReadOnly();
+  if (tables.Count() > 0) CachePSKeyFields(true);
 }
 
-void TCustomDADataSet::DetectIdentityField() { identity_field_ = nullptr; }
+// Only the updating table's data fields stay writable.
+void TCustomDADataSet::SetFieldsReadOnly() {
+  TKeyAndDataFields fields;
+  GetKeyAndDataFields(fields, false);
+  for (int i = 0; i < Fields().Count(); ++i) {
+    TField* field = Fields().Fields(i);
+    if (field->FieldKind() != fkData) continue;
+    field->SetReadOnly(true);
+    TFieldDesc* desc = TMemDataSet::GetFieldDesc(field);
+    TFieldDesc* root = desc;
+    while (root && root->GetParentField()) root = root->GetParentField();
+    for (TDKFieldDesc* data_desc : fields.DataFieldDescs) {
+      if (data_desc == desc || data_desc == root) field->SetReadOnly(false);
+    }
+  }
+}
+
+void TCustomDADataSet::InitUpdatingTable() {
+  std::string name = updating_table_;
+  TDKRecordSet* record_set = GetIRecordSet();
+  if (!name.empty() && record_set) {
+    name = TableInfoClass().NormalizeName(name, false);
+    const TDKTablesInfo& tables = record_set->GetTablesInfo();
+    if (tables.IndexByName(name) < 0 && tables.IndexByAlias(name) < 0) name.clear();
+  }
+  SetUpdatingTable(name);
+}
+
+void TCustomDADataSet::ForgetUpdatingTable() {
+  if (TDKRecordSet* record_set = GetIRecordSet()) record_set->GetTablesInfo().Clear();
+  updating_table_idx_ = -1;
+}
+
+void TCustomDADataSet::DetectIdentityField() { SetIdentityField(nullptr); }
 
 void TCustomDADataSet::GetKeyAndDataFields(TKeyAndDataFields&, bool) { throw Exception("Abstract Error"); }
 
@@ -102,7 +124,7 @@ bool TCustomDADataSet::IsPreconnected() {
   return (GetState() == dsEdit && IsNeedEditPreconnect()) || (GetState() == dsInsert && IsNeedInsertPreconnect());
 }
 
-bool TCustomDADataSet::NeedReturnParams() { return options_->GetReturnParams(); }
+bool TCustomDADataSet::NeedReturnParams() { return Options().GetReturnParams(); }
 
 bool TCustomDADataSet::NeedDetailRefresh(TDAParam* param, TSharedObject* object) {
   param->SetParamObject(object);

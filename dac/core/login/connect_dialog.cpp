@@ -1,7 +1,7 @@
 #include "dac/core/login/connect_dialog.h"
 
 #include "dac/core/server/messages.h"
-#include "dac/core/trace/traced_component.h"
+#include "dac/core/trace/connection_credentials.h"
 #include "dac/framework/classes/database_error.h"
 #include "dac/store/runtime/host_hooks.h"
 #include "platform/ascii.h"

@@ -1,6 +1,7 @@
 #include "dac/core/trace/sql_monitor.h"
 
 #include "dac/core/server/da_errors.h"
+#include "dac/core/trace/connection_credentials.h"
 #include "dac/core/trace/sql_monitor_client.h"
 #include "dac/core/trace/traced_component.h"
 #include "dac/core/trace/tracedesk_client.h"

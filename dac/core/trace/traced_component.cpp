@@ -8,8 +8,4 @@ ITracedComponent* TracedComponentOf(const TComponent* component) {
   return dynamic_cast<ITracedComponent*>(const_cast<TComponent*>(component));
 }
 
-IConnectionCredentials* CredentialsOf(const TComponent* component) {
-  return dynamic_cast<IConnectionCredentials*>(const_cast<TComponent*>(component));
-}
-
 }  // namespace dac

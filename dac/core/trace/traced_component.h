@@ -1,10 +1,9 @@
-// What the SQL monitor and the connect dialog read of the components that
-// report to them. A component implements these beside its TComponent base;
-// the monitor and the dialog find them by a cross cast.
+// What the SQL monitor reads of the components that report to it. A
+// component implements this beside its TComponent base; the monitor finds
+// it by a cross cast. (The connection's log-in: connection_credentials.h.)
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 namespace dac {
 
@@ -24,22 +23,7 @@ class ITracedComponent {
   ~ITracedComponent() = default;
 };
 
-// The log-in of a connection component.
-class IConnectionCredentials {
- public:
-  virtual std::string GetUsername() const = 0;
-  virtual void SetUsername(const std::string& value) = 0;
-  virtual std::string GetPassword() const = 0;
-  virtual void SetPassword(const std::string& value) = 0;
-  virtual std::string GetServer() const = 0;
-  virtual void SetServer(const std::string& value) = 0;
-
- protected:
-  ~IConnectionCredentials() = default;
-};
-
-// The interfaces of a component, or null when it has none.
+// The interface of a component, or null when it has none.
 ITracedComponent* TracedComponentOf(const TComponent* component);
-IConnectionCredentials* CredentialsOf(const TComponent* component);
 
 }  // namespace dac

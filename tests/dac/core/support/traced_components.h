@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "dac/core/trace/connection_credentials.h"
 #include "dac/core/trace/traced_component.h"
 #include "dac/framework/classes/component.h"
 
