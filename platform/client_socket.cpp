@@ -109,10 +109,9 @@ int ClientSocket::Connect(const StreamAddress& address, int timeout_seconds) {
   const int rc = StartConnect(fd, address, timeout_seconds);
   // The wait is bounded by the caller's limit rather than the system's own.
   int error = rc == 0 ? 0 : errno == EINPROGRESS ? FinishConnect(fd, timeout_seconds) : errno;
-  if (error == 0) {
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) error = errno;
-  }
+  // O_NONBLOCK is the only status flag the socket was made with: clearing
+  // them all takes one call, not a read and a write.
+  if (error == 0 && ::fcntl(fd, F_SETFL, 0) != 0) error = errno;
   if (error != 0) {
     ::close(fd);
     return error;
