@@ -1,6 +1,5 @@
 #include "platform/client_socket.h"
 
-#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -71,7 +70,7 @@ ClientSocket::~ClientSocket() {
 
 namespace {
 
-// Waits for a non-blocking connect to finish: 0 or the error number.
+// Waits for an interrupted TCP connect to finish: 0 or the error number.
 int FinishConnect(int fd, int timeout_seconds) {
   pollfd p{fd, POLLOUT, 0};
   const int wait_ms = timeout_seconds > 0 ? timeout_seconds * 1000 : -1;
@@ -87,15 +86,31 @@ int FinishConnect(int fd, int timeout_seconds) {
   return error;
 }
 
-// connect(), asked again after EINTR, and after EAGAIN (a Unix listener
-// with a full backlog, which a non-blocking socket cannot wait for) until
-// the time-out passes.
-int StartConnect(int fd, const StreamAddress& address, int timeout_seconds) {
+void SetTimeoutsOf(int fd, int64_t milliseconds) {
+  timeval tv{};
+  if (milliseconds > 0) {
+    tv.tv_sec = static_cast<time_t>(milliseconds / 1000);
+    tv.tv_usec = static_cast<suseconds_t>(milliseconds % 1000 * 1000);
+  }
+  ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+  ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
+}
+
+// connect() on a blocking socket, which the send time-out bounds (EINPROGRESS
+// when it passed): 0 or the error number. Interrupted, a TCP connection goes
+// on and is waited for, a Unix one was not made and is asked for again; a
+// Unix listener with a full backlog (EAGAIN) is asked again until the
+// time-out passes.
+int ConnectWithin(int fd, const StreamAddress& address, int timeout_seconds) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_seconds);
   for (;;) {
     if (::connect(fd, reinterpret_cast<const sockaddr*>(&address.address), address.length) == 0) return 0;
-    if (errno == EINTR) continue;
-    if (errno != EAGAIN || (timeout_seconds > 0 && std::chrono::steady_clock::now() >= deadline)) return -1;
+    if (errno == EINTR) {
+      if (address.family == AF_UNIX) continue;
+      return FinishConnect(fd, timeout_seconds);
+    }
+    if (errno == EINPROGRESS) return ETIMEDOUT;
+    if (errno != EAGAIN || (timeout_seconds > 0 && std::chrono::steady_clock::now() >= deadline)) return errno;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
 }
@@ -104,15 +119,12 @@ int StartConnect(int fd, const StreamAddress& address, int timeout_seconds) {
 
 int ClientSocket::Connect(const StreamAddress& address, int timeout_seconds) {
   if (fd_ >= 0) return EISCONN;
-  const int fd = ::socket(address.family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  const int fd = ::socket(address.family, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return errno;
-  const int rc = StartConnect(fd, address, timeout_seconds);
-  // The wait is bounded by the caller's limit rather than the system's own.
-  int error = rc == 0 ? 0 : errno == EINPROGRESS ? FinishConnect(fd, timeout_seconds) : errno;
-  if (error == 0) {
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) error = errno;
-  }
+  // The time-outs bound the connect itself, and the exchanges after it: a
+  // blocking connect needs no poll and no switch between modes.
+  if (timeout_seconds > 0) SetTimeoutsOf(fd, timeout_seconds * int64_t{1000});
+  const int error = ConnectWithin(fd, address, timeout_seconds);
   if (error != 0) {
     ::close(fd);
     return error;
@@ -124,14 +136,7 @@ int ClientSocket::Connect(const StreamAddress& address, int timeout_seconds) {
 void ClientSocket::SetTimeouts(int seconds) { SetTimeoutMilliseconds(seconds > 0 ? seconds * int64_t{1000} : 0); }
 
 void ClientSocket::SetTimeoutMilliseconds(int64_t milliseconds) {
-  if (fd_ < 0) return;
-  timeval tv{};
-  if (milliseconds > 0) {
-    tv.tv_sec = static_cast<time_t>(milliseconds / 1000);
-    tv.tv_usec = static_cast<suseconds_t>(milliseconds % 1000 * 1000);
-  }
-  ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-  ::setsockopt(fd_, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
+  if (fd_ >= 0) SetTimeoutsOf(fd_, milliseconds);
 }
 
 void ClientSocket::SetNoDelayAndKeepAlive() {

@@ -39,9 +39,10 @@ class ClientSocket {
   ClientSocket& operator=(const ClientSocket&) = delete;
 
   // A new socket connected to the address, waiting at most timeout_seconds
-  // (0: the system's own limit). A listener whose backlog is full (EAGAIN)
-  // is asked again until then. 0 on success, else the error number; the
-  // socket is then closed. The socket must not be open.
+  // (0: the system's own limit; ETIMEDOUT when it passed), with that many
+  // seconds as its receive and send time-outs. A listener whose backlog is
+  // full (EAGAIN) is asked again until then. 0 on success, else the error
+  // number; the socket is then closed. The socket must not be open.
   int Connect(const StreamAddress& address, int timeout_seconds);
   bool IsOpen() const { return fd_ >= 0; }
   // Receive and send time-outs in seconds; 0 waits without limit.

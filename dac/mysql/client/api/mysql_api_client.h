@@ -22,6 +22,7 @@
 #include <string>
 
 #include "dac/mysql/client/api/mysql_api.h"
+#include "dac/mysql/client/api/mysql_api_overrides.h"
 #include "platform/shared_library.h"
 
 namespace dac {
@@ -34,101 +35,49 @@ class TMySQLAPIClient : public TMySQLAPI {
   // Drops the binding; the library stays mapped (see platform/shared_library.h).
   ~TMySQLAPIClient() override;
 
-  uint32_t mysql_num_fields(PMySqlRes result) override;
-  const void* mysql_fetch_field_direct(PMySqlRes result, uint32_t column) override;
-  uint32_t mysql_field_count(PMySqlCon con) override;
-  uint64_t mysql_affected_rows(PMySqlCon con) override;
-  uint64_t mysql_insert_id(PMySqlCon con) override;
-  uint32_t mysql_errno(PMySqlCon con) override;
-  std::string mysql_error(PMySqlCon con) override;
-  std::string mysql_info(PMySqlCon con) override;
-  uint32_t mysql_thread_id(PMySqlCon con) override;
-  std::string mysql_character_set_name(PMySqlCon con) override;
-  PMySqlCon mysql_init(PMySqlCon con) override;
-  int32_t mysql_ssl_set(PMySqlCon con, const char* key, const char* cert, const char* ca, const char* capath,
-                        const char* cipher) override;
-  PMySqlCon mysql_real_connect(PMySqlCon con, const char* host, const char* user, const char* passwd, const char* db,
-                               uint32_t port, const char* unix_socket, uint32_t client_flag) override;
-  // Statements still open stay valid handles that fail with 2013.
-  void mysql_close(PMySqlCon con) override;
-  int32_t mysql_select_db(PMySqlCon con, const char* db) override;
-  // A length beyond the text fails with 2000 on the handle, nothing sent.
-  int32_t mysql_real_query(PMySqlCon con, const std::string& query, uint32_t length) override;
-  int32_t mysql_kill(PMySqlCon con, uint32_t pid) override;
-  int32_t mysql_ping(PMySqlCon con) override;
-  std::string mysql_get_server_info(PMySqlCon con) override;
-  std::string mysql_get_client_info() override;
-  std::string mysql_get_host_info(PMySqlCon con) override;
-  PMySqlRes mysql_use_result(PMySqlCon con) override;
-  int32_t mysql_options(PMySqlCon con, TMySqlOption option, const void* value) override;
-  void mysql_free_result(PMySqlRes result) override;
-  PMySqlRow mysql_fetch_row(PMySqlRes result) override;
-  unsigned long* mysql_fetch_lengths(PMySqlRes result) override;
-  int32_t mysql_server_init(int argc, char** argv, char** groups) override;
-  void mysql_server_end() override;
-  PMySqlStmt mysql_stmt_init(PMySqlCon con) override;
-  int32_t mysql_stmt_prepare(PMySqlStmt stmt, const std::string& query, uint32_t length) override;
+  // The operations every implementation answers; here, where it matters:
+  // - mysql_close: statements still open stay valid handles that fail with 2013.
+  // - mysql_real_query: a length beyond the text fails with 2000 on the
+  //   handle, nothing sent.
+  // - mysql_stmt_close: reads past the statement's results left unread first.
+  // - mysql_stmt_fetch: writes the bound columns, dates and times as the
+  //   project's MYSQL_TIME.
+  // - mysql_stmt_next_result: statements of a closed connection fail with 2013.
+  // - CheckMySQLLib: loads, or raises EOSError with the load error as its
+  //   code; then ClientVersion is the library's text and StructVer cv411, the
+  //   layout of the installed header, whatever number the library gives.
+  // - _mysql_fetch_field_direct: the library's column record; org_name is
+  //   the name when the library gives none.
+  // - _mysql_fetch_value_to_buff, _mysql_fetch_value_to_str: copies stop at
+  //   the value's length.
+  // - _mysql_fetch_value_str: the whole value, NUL bytes included.
+  // - _mysql_stmt_execute: parameters as the direct API sends them: unsigned
+  //   types unsigned, text and bytes by their real length, a TIME as a signed
+  //   span of days.
+  // - _mysql_stmt_bind_result: assertion failure for fewer binds than result
+  //   columns.
+  // - _mysql_server_status: from the library's connection record through
+  //   mariadb_get_infov; a library without it (the embedded server's) reports
+  //   only the flag of NO_BACKSLASH_ESCAPES, as its own escaping routine
+  //   reads it, and that of further results.
+  DAC_MYSQL_API_SHARED_OVERRIDES
+
+  // This implementation's own: the library's binds, and loading it.
   // Dates and times of the parameter binds are read again here. Results of
   // the last execute left unread are read past first, here and in
   // _mysql_stmt_execute.
   int32_t mysql_stmt_execute(PMySqlStmt stmt) override;
-  uint32_t mysql_stmt_param_count(PMySqlStmt stmt) override;
   // binds holds mysql_stmt_param_count entries (mysql_stmt_field_count for results).
   bool mysql_stmt_bind_param(PMySqlStmt stmt, MYSQL_BIND* binds) override;
   bool mysql_stmt_bind_result(PMySqlStmt stmt, MYSQL_BIND* binds) override;
-  uint32_t mysql_stmt_field_count(PMySqlStmt stmt) override;
-  // Reads past the statement's results left unread first.
-  bool mysql_stmt_close(PMySqlStmt stmt) override;
-  bool mysql_stmt_free_result(PMySqlStmt stmt) override;
-  uint32_t mysql_stmt_errno(PMySqlStmt stmt) override;
-  std::string mysql_stmt_error(PMySqlStmt stmt) override;
-  // Writes the bound columns, dates and times as the project's MYSQL_TIME.
-  int32_t mysql_stmt_fetch(PMySqlStmt stmt) override;
   int32_t mysql_stmt_fetch_column(PMySqlStmt stmt, MYSQL_BIND* bind, uint32_t column, unsigned long offset) override;
-  bool mysql_stmt_send_long_data(PMySqlStmt stmt, uint32_t param, const char* data, unsigned long length) override;
-  PMySqlRes mysql_stmt_result_metadata(PMySqlStmt stmt) override;
-  PMySqlRes mysql_stmt_param_metadata(PMySqlStmt stmt) override;
-  uint64_t mysql_stmt_affected_rows(PMySqlStmt stmt) override;
-  bool mysql_more_results(PMySqlCon con) override;
-  int32_t mysql_next_result(PMySqlCon con) override;
-  std::string mysql_sqlstate(PMySqlCon con) override;
-  std::string mysql_stmt_sqlstate(PMySqlStmt stmt) override;
-  // Statements of a closed connection fail with 2013.
-  int32_t mysql_stmt_next_result(PMySqlStmt stmt) override;
-
   bool LoadedMySQLLib() override;
   // Loads and binds once, under a lock: threads that connect first at the
   // same moment wait for one load.
   void LoadMySQLLib() override;
   void FreeMySQLLib() override;
-  // Loads, or raises EOSError with the load error as its code; then
-  // ClientVersion is the library's text and StructVer cv411, the layout of
-  // the installed header, whatever number the library gives.
-  void CheckMySQLLib() override;
-
-  // The library's column record; org_name is the name when the library gives none.
-  TMYSQL_FIELD _mysql_fetch_field_direct(PMySqlRes result, uint32_t column, bool use_unicode) override;
-  bool _mysql_fetch_value_is_null(PMySqlRow row, uint32_t column) override;
-  const char* _mysql_fetch_value_ptr(PMySqlRes result, PMySqlRow row, uint32_t column) override;
-  // Copies stop at the value's length.
-  void _mysql_fetch_value_to_buff(PMySqlRow row, uint32_t column, char* buffer, int offset, int length) override;
-  void _mysql_fetch_value_to_buff(PMySqlRow row, uint32_t column, void* buffer, int length) override;
-  void _mysql_fetch_value_to_str(PMySqlRow row, uint32_t column, char* buffer, int offset, int length) override;
-  void _mysql_fetch_value_to_str(PMySqlRow row, uint32_t column, void* buffer, int length) override;
-  const char* _mysql_fetch_value_arr(PMySqlRow row, uint32_t column, int& offset) override;
-  // The whole value, NUL bytes included.
-  std::string _mysql_fetch_value_str(PMySqlRow row, uint32_t column) override;
-  // Parameters as the direct API sends them: unsigned types unsigned, text
-  // and bytes by their real length, a TIME as a signed span of days.
-  int32_t _mysql_stmt_execute(PMySqlStmt stmt, const TParamDescs& params, bool use_unicode) override;
-  // Assertion failure for fewer binds than parameters (or result columns).
+  // Assertion failure for fewer binds than parameters.
   bool _mysql_stmt_bind_param(PMySqlStmt stmt, TMYSQL_BINDS& binds) override;
-  bool _mysql_stmt_bind_result(PMySqlStmt stmt, TMYSQL_BINDS& binds) override;
-  // From the library's connection record through mariadb_get_infov; a
-  // library without it (the embedded server's) reports only the flag of
-  // NO_BACKSLASH_ESCAPES, as its own escaping routine reads it, and that of
-  // further results.
-  uint32_t _mysql_server_status(PMySqlCon con) override;
 
   // The library file: GetMySQLClientLibrary when set, else this object's default.
   std::string GetLibraryName() const;

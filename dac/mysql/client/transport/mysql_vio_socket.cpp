@@ -16,9 +16,8 @@ void TMySqlVioSocket::SetTimeout(int seconds) {
 
 int TMySqlVioSocket::ConnectSocket(const plat::StreamAddress& address) {
   DAC_ASSERT(!socket_.IsOpen(), "socket already open");
-  const int error_number = socket_.Connect(address, timeout_);
-  if (error_number == 0) socket_.SetTimeouts(timeout_);
-  return error_number;
+  // Connected, the socket has timeout_ as its time-outs already.
+  return socket_.Connect(address, timeout_);
 }
 
 long TMySqlVioSocket::SocketReceive(uint8_t* buffer, int count) {

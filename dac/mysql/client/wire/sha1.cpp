@@ -12,18 +12,24 @@ namespace {
 
 inline uint32_t S(uint32_t x, int n) { return (x << n) | (x >> (32 - n)); }
 
-inline uint32_t F(int t, uint32_t b, uint32_t c, uint32_t d) {
-  if (t < 20) return (b & c) | (~b & d);
-  if (t < 40) return b ^ c ^ d;
-  if (t < 60) return (b & c) | (b & d) | (c & d);
-  return b ^ c ^ d;
-}
-
-inline uint32_t K(int t) {
-  if (t < 20) return 0x5A827999;
-  if (t < 40) return 0x6ED9EBA1;
-  if (t < 60) return 0x8F1BBCDC;
-  return 0xCA62C1D6;
+// The twenty rounds of one stage, with its function and constant, as a loop
+// of their own: no round asks which stage it is in.
+template <typename Function>
+inline void Rounds(int from, int to, const uint32_t* w, uint32_t k, Function f, uint32_t (&v)[5]) {
+  uint32_t a = v[0], b = v[1], c = v[2], d = v[3], e = v[4];
+  for (int t = from; t < to; ++t) {
+    const uint32_t temp = S(a, 5) + f(b, c, d) + e + w[t] + k;
+    e = d;
+    d = c;
+    c = S(b, 30);
+    b = a;
+    a = temp;
+  }
+  v[0] = a;
+  v[1] = b;
+  v[2] = c;
+  v[3] = d;
+  v[4] = e;
 }
 
 }  // namespace
@@ -34,20 +40,12 @@ void TSHA1Managed::DoCycle(const uint8_t* block) {
     w[t] = (static_cast<uint32_t>(block[4 * t]) << 24) | (static_cast<uint32_t>(block[4 * t + 1]) << 16) |
            (static_cast<uint32_t>(block[4 * t + 2]) << 8) | static_cast<uint32_t>(block[4 * t + 3]);
   for (int t = 16; t < 80; ++t) w[t] = S(w[t - 3] ^ w[t - 8] ^ w[t - 14] ^ w[t - 16], 1);
-  uint32_t a = state_[0], b = state_[1], c = state_[2], d = state_[3], e = state_[4];
-  for (int t = 0; t < 80; ++t) {
-    const uint32_t temp = S(a, 5) + F(t, b, c, d) + e + w[t] + K(t);
-    e = d;
-    d = c;
-    c = S(b, 30);
-    b = a;
-    a = temp;
-  }
-  state_[0] += a;
-  state_[1] += b;
-  state_[2] += c;
-  state_[3] += d;
-  state_[4] += e;
+  uint32_t v[5] = {state_[0], state_[1], state_[2], state_[3], state_[4]};
+  Rounds(0, 20, w, 0x5A827999, [](uint32_t b, uint32_t c, uint32_t d) { return (b & c) | (~b & d); }, v);
+  Rounds(20, 40, w, 0x6ED9EBA1, [](uint32_t b, uint32_t c, uint32_t d) { return b ^ c ^ d; }, v);
+  Rounds(40, 60, w, 0x8F1BBCDC, [](uint32_t b, uint32_t c, uint32_t d) { return (b & c) | (b & d) | (c & d); }, v);
+  Rounds(60, 80, w, 0xCA62C1D6, [](uint32_t b, uint32_t c, uint32_t d) { return b ^ c ^ d; }, v);
+  for (int i = 0; i < 5; ++i) state_[i] += v[i];
 }
 
 TBytes TSHA1Managed::ComputeHash(const uint8_t* data, size_t count) {
