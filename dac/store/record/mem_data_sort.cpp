@@ -267,36 +267,20 @@ void TMemData::MoveSortedRecord(int direction) {
   if (!item || direction == 0) return;
   const TItemPlace place = PlaceOf(item);
   const size_t index = order_.IndexOf(place);
-  const auto other = [this](size_t at) { return Rec(TItemOrder::ItemAt(order_.PlaceAt(at))); };
+  void* rec = Rec(item);
   size_t target = index;
   if (direction > 0) {
     // Past the rows it sorts after: in front of the first one it does not.
-    size_t low = index + 1;
-    size_t high = order_.Size();
-    if (low < high && CompareRecords(Rec(item), other(low)) < 1) return;
-    while (low < high) {
-      const size_t mid = low + (high - low) / 2;
-      if (CompareRecords(Rec(item), other(mid)) >= 1) {
-        low = mid + 1;
-      } else {
-        high = mid;
-      }
-    }
+    const TItemPlace next = order_.Next(place);
+    if (!next || CompareRecords(rec, Rec(TItemOrder::ItemAt(next))) < 1) return;
+    const size_t low = order_.PartitionPoint(index + 1, order_.Size(),
+                                             [&](PItemHeader other) { return CompareRecords(rec, Rec(other)) >= 1; });
     target = low - 1;  // counted without the item itself
   } else {
     // Back past the rows it sorts before: behind the last one it does not.
-    size_t low = 0;
-    size_t high = index;
-    if (high > 0 && CompareRecords(Rec(item), other(high - 1)) >= 0) return;
-    while (low < high) {
-      const size_t mid = low + (high - low) / 2;
-      if (CompareRecords(Rec(item), other(mid)) < 0) {
-        high = mid;
-      } else {
-        low = mid + 1;
-      }
-    }
-    target = low;
+    const TItemPlace prior = order_.Prior(place);
+    if (!prior || CompareRecords(rec, Rec(TItemOrder::ItemAt(prior))) >= 0) return;
+    target = order_.PartitionPoint(0, index, [&](PItemHeader other) { return CompareRecords(rec, Rec(other)) >= 0; });
   }
   if (target == index) return;
   const bool visible = order_.IsVisible(place);
