@@ -396,9 +396,20 @@ class TDataSet : public TDataSetBase {
   void CheckCanModify();
   void CheckOperation(const std::function<void()>& operation, const TDataSetErrorEvent& on_error);
   void BeginInsertAppend();
+  // The active record's bookmark an insert returns to, held on the stack
+  // (empty when there is none): one is taken for every insert.
+  struct TBackMark {
+    alignas(8) uint8_t inline_data[32];
+    TBookmark heap;
+    const uint8_t* data = nullptr;
+    bool empty() const { return data == nullptr; }
+  };
+  void TakeBackMark(TBackMark& mark);
+  // The active record is one the cursor can find again (dataset_ring.cpp).
+  bool ActiveBookmarked();
   // Makes room and starts the insert; a failure takes the new record out again.
-  void EndInsertAppend(const TBookmark& back, const std::function<void()>& make_room);
-  void AbandonInsert(const TBookmark& back);
+  void EndInsertAppend(const TBackMark& back, const std::function<void()>& make_room);
+  void AbandonInsert(const TBackMark& back);
   // Set-key goes back to browse; true when an edit or insert is to end.
   bool EndingEdit();
   void CheckRequiredFields();

@@ -87,9 +87,21 @@ void TDataSet::BeginInsertAppend() {
   DoBeforeScroll();
 }
 
+void TDataSet::TakeBackMark(TBackMark& mark) {
+  if (!ActiveBookmarked()) return;
+  uint8_t* data = mark.inline_data;
+  if (static_cast<size_t>(bookmark_size_) > sizeof mark.inline_data) {
+    mark.heap.resize(static_cast<size_t>(bookmark_size_));
+    data = mark.heap.data();
+  }
+  GetBookmarkData(ActiveBuffer(), data);
+  mark.data = data;
+}
+
 void TDataSet::Insert() {
   BeginInsertAppend();
-  const TBookmark back = GetBookmark();
+  TBackMark back;
+  TakeBackMark(back);
   EndInsertAppend(back, [&] {
     // The new record takes the active record's place; the ring's last record
     // leaves when the ring is full.
@@ -100,14 +112,15 @@ void TDataSet::Insert() {
     if (back.empty()) {
       SetBookmarkFlag(buffer, bfBOF);
     } else {
-      SetBookmarkData(buffer, back.data());
+      SetBookmarkData(buffer, back.data);
     }
   });
 }
 
 void TDataSet::Append() {
   BeginInsertAppend();
-  const TBookmark back = GetBookmark();
+  TBackMark back;
+  TakeBackMark(back);
   EndInsertAppend(back, [this] {
     ClearBuffers();
     TRecordBuffer buffer = buffers_.front();
@@ -119,7 +132,7 @@ void TDataSet::Append() {
   });
 }
 
-void TDataSet::EndInsertAppend(const TBookmark& back, const std::function<void()>& make_room) {
+void TDataSet::EndInsertAppend(const TBackMark& back, const std::function<void()>& make_room) {
   try {
     make_room();
     InternalInsert();
@@ -135,14 +148,14 @@ void TDataSet::EndInsertAppend(const TBookmark& back, const std::function<void()
   DoAfterScroll();
 }
 
-void TDataSet::AbandonInsert(const TBookmark& back) {
+void TDataSet::AbandonInsert(const TBackMark& back) {
   try {
     SetState(dsBrowse);
     CursorPosChanged();
     if (back.empty()) {
       InternalFirst();
     } else {
-      InternalGotoBookmark(back.data());
+      InternalGotoBookmark(back.data);
     }
     Resync({});
   } catch (...) {

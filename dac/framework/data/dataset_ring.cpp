@@ -294,9 +294,13 @@ void TDataSet::Resync(TResyncMode mode) {
 
 // ---- bookmarks ----
 
-TBookmark TDataSet::GetBookmark() {
+bool TDataSet::ActiveBookmarked() {
   const bool has_records = state_ == dsBrowse || state_ == dsEdit || state_ == dsInsert || state_ == dsBlockRead;
-  if (bookmark_size_ <= 0 || !has_records || IsEmpty() || GetBookmarkFlag(ActiveBuffer()) != bfCurrent) return {};
+  return bookmark_size_ > 0 && has_records && !IsEmpty() && GetBookmarkFlag(ActiveBuffer()) == bfCurrent;
+}
+
+TBookmark TDataSet::GetBookmark() {
+  if (!ActiveBookmarked()) return {};
   TBookmark bookmark(static_cast<size_t>(bookmark_size_));
   GetBookmarkData(ActiveBuffer(), bookmark.data());
   return bookmark;

@@ -58,28 +58,39 @@ class RowSearch {
     if (calculate_) calculate_(work_);
   }
 
-  // The first `count` keys against the row, in sort order: <0 when the
-  // keys come before it, >0 after it.
-  int CompareSorted(size_t count) {
+  // The first `count` keys against the row (the work buffer's or the
+  // stored one), in sort order: <0 when the keys come before it, >0 after it.
+  int CompareSorted(size_t count, void* row) {
     for (size_t k = 0; k < count; ++k) {
       const SearchKey& key = keys_[k];
-      const bool row_null = data_.GetNull(key.desc->GetFieldNo(), work_);
+      const bool row_null = data_.GetNull(key.desc->GetFieldNo(), row);
       int result = 0;
       if (!key.value) {
         result = row_null ? 0 : -1;
       } else if (row_null) {
         result = 1;
       } else {
-        result = Sign(data_.CompareFieldValue(key.value.get(), key.value_type, key.desc, work_, options_));
+        result = Sign(data_.CompareFieldValue(key.value.get(), key.value_type, key.desc, row, options_));
       }
       if (key.descending) result = -result;
       if (result != 0) return result;
     }
     return 0;
   }
+  // Stored values are compared where they lie; calculated ones in the work buffer.
   int CompareSortedAt(int n, size_t count) {
+    if (!calculate_ && StoredKeys(count)) {
+      data_.SetRecordNo(n);
+      if (PItemHeader item = data_.GetCurrentItem()) return CompareSorted(count, TBlockManager::GetRecordPtr(item));
+    }
     Read(n);
-    return CompareSorted(count);
+    return CompareSorted(count, work_);
+  }
+  bool StoredKeys(size_t count) const {
+    for (size_t k = 0; k < count; ++k) {
+      if (keys_[k].desc->GetFieldDescKind() != fdkData) return false;
+    }
+    return true;
   }
 
   // Every key against the row: equal, or (lxNearest) the row's value greater.

@@ -331,6 +331,33 @@ TItemPlace TItemOrder::PlaceAt(size_t index) const {
   return {chunks_[chunk], static_cast<uint32_t>(index)};
 }
 
+size_t TItemOrder::PartitionPoint(size_t low, size_t high, const std::function<bool(PItemHeader)>& before) const {
+  if (low >= high) return low;
+  if (!trees_valid_) BuildTrees();
+  size_t low_slot = low;
+  const size_t low_chunk = ChunkOfIndex(size_tree_, low_slot);
+  size_t last_slot = high - 1;
+  const size_t high_chunk = ChunkOfIndex(size_tree_, last_slot);
+  // The first chunk after low's whose first item is not before: the point
+  // lies in the chunk ahead of it (or at its start).
+  size_t first = low_chunk + 1;
+  size_t end = high_chunk + 1;
+  while (first < end) {
+    const size_t mid = first + (end - first) / 2;
+    if (before(chunks_[mid]->items[0])) {
+      first = mid + 1;
+    } else {
+      end = mid;
+    }
+  }
+  const size_t chunk = first - 1;
+  const TItemChunk* in = chunks_[chunk];
+  auto* from = in->items + (chunk == low_chunk ? low_slot : 0);
+  auto* to = in->items + (chunk == high_chunk ? last_slot + 1 : in->size);
+  const auto* point = std::partition_point(from, to, [&](PItemHeader item) { return before(item); });
+  return ItemsBefore(chunk) + static_cast<size_t>(point - in->items);
+}
+
 size_t TItemOrder::RecordNoOf(TItemPlace place) const {
   if (!place.chunk->Visible(place.slot)) return 0;
   return VisibleBefore(place.chunk->index) + CountBelow(place.chunk->bits, place.slot) + 1;

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <iterator>
 #include <vector>
 
@@ -74,6 +75,11 @@ class TItemOrder {
   // 0-based among all items, and the place of such an index.
   size_t IndexOf(TItemPlace place) const;
   TItemPlace PlaceAt(size_t index) const;
+  // The first index of [low, high) whose item `before` is false for, where
+  // it is true for the items of a prefix of the range (high when for all):
+  // a binary search over the chunks' first items, then inside one chunk,
+  // so that the probes need no count look-ups.
+  size_t PartitionPoint(size_t low, size_t high, const std::function<bool(PItemHeader)>& before) const;
   // 1-based among the visible items (0 for a hidden one), and the place of
   // the n-th visible item (null when there is none).
   size_t RecordNoOf(TItemPlace place) const;

@@ -329,6 +329,9 @@ class TMemData : public TData {
   void UpdateIndexFields();
   // The cursor onto an item.
   void SetCurrent(PItemHeader item);
+  // The item at place current, with its place and (when not negative) its
+  // record number known.
+  void SetCurrentPlaced(TItemPlace place, int32_t number);
   static void* Rec(PItemHeader item) { return TBlockManager::GetRecordPtr(item); }
 
   PItemHeader current_item_ = nullptr;

@@ -149,16 +149,19 @@ void TMemData::Step(void* rec_buf, bool forward) {
     reaching = true;
     return;
   }
+  SetCurrentPlaced(place, from_no < 0 ? -1 : (forward ? from_no + 1 : from_no - 1));
+  if (rec_buf) GetRecord(rec_buf);
+}
+
+void TMemData::SetCurrentPlaced(TItemPlace place, int32_t number) {
   SetCurrent(TItemOrder::ItemAt(place));
   placed_ = place;
   placed_item_ = current_item_;
   placed_version_ = order_.PlacesVersion();
-  if (from_no >= 0) {
-    numbered_no_ = forward ? from_no + 1 : from_no - 1;
-    numbered_item_ = current_item_;
-    numbered_version_ = order_.Version();
-  }
-  if (rec_buf) GetRecord(rec_buf);
+  if (number < 0) return;
+  numbered_no_ = number;
+  numbered_item_ = current_item_;
+  numbered_version_ = order_.Version();
 }
 
 // ---- Record numbers ----
@@ -168,7 +171,8 @@ void TMemData::SetRecordNo(int n) {
   while (n > record_count_ && Fetch(false)) {
   }
   const TItemPlace place = order_.PlaceOfRecordNo(static_cast<size_t>(n));
-  if (place) SetCurrent(TItemOrder::ItemAt(place));
+  // The place and number are known: reading the row finds neither again.
+  if (place) SetCurrentPlaced(place, n);
 }
 
 // ---- Bookmarks ----
@@ -189,7 +193,11 @@ void TMemData::GetBookmark(TRecBookmark* bookmark) {
 
 void TMemData::SetToBookmark(TRecBookmark* bookmark) {
   DAC_ASSERT(bookmark, "No bookmark");
-  if (BookmarkedItemLive(*bookmark)) {
+  // The current item is live: its own bookmark needs no look-up of its block.
+  const bool current = bookmark->Item && bookmark->Item == current_item_ &&
+                       bookmark->RefreshIteration == refresh_iteration_ &&
+                       current_item_->Serial() == bookmark->ItemSerial;
+  if (current || BookmarkedItemLive(*bookmark)) {
     SetCurrent(bookmark->Item);
   } else {
     TData::SetToBookmark(bookmark);

@@ -164,6 +164,59 @@ std::basic_string_view<Char> Trimmed(std::basic_string_view<Char> text) {
   return text;
 }
 
+// An order-keeping 64 bits of the value of a row that is not null: rows
+// whose first values differ in them need no other comparison.
+uint64_t PrefixOf(const ColumnKeys& keys, uint32_t i) {
+  switch (keys.kind) {
+    case KeyKind::kInteger: return static_cast<uint64_t>(keys.integers[i]) ^ (uint64_t{1} << 63);
+    case KeyKind::kFloat: {
+      const double value = keys.floats[i] == 0 ? 0.0 : keys.floats[i];  // -0 is 0
+      uint64_t bits = 0;
+      std::memcpy(&bits, &value, sizeof bits);
+      return bits >> 63 ? ~bits : bits | (uint64_t{1} << 63);
+    }
+    case KeyKind::kText: {
+      // The key's first 8 bytes, most significant first, zeros past its end.
+      const auto* text = reinterpret_cast<const uint8_t*>(keys.texts.data() + keys.text_at[i]);
+      uint64_t prefix = 0;
+      int at = 0;
+      for (; at < 8 && text[at] != 0; ++at) prefix = prefix << 8 | text[at];
+      return at == 0 ? 0 : prefix << (8 * (8 - at));
+    }
+  }
+  return 0;
+}
+
+// The rows' places in sort order, stable. The rows are sorted with the
+// first column's prefixes beside them, so that most comparisons read no
+// scattered key.
+void SortedOrder(const std::vector<ColumnKeys>& columns, size_t n, std::vector<uint32_t>& order) {
+  struct Entry {
+    uint64_t prefix;
+    uint32_t row;
+    uint32_t present;  // 0 for null, which comes first
+  };
+  const ColumnKeys& first = columns.front();
+  std::vector<Entry> entries(n);
+  for (size_t i = 0; i < n; ++i) {
+    const auto row = static_cast<uint32_t>(i);
+    entries[i] = first.null[i] ? Entry{0, row, 0} : Entry{PrefixOf(first, row), row, 1};
+  }
+  std::stable_sort(entries.begin(), entries.end(), [&columns, &first](const Entry& a, const Entry& b) {
+    if (a.present != b.present || a.prefix != b.prefix) {
+      const bool less = a.present != b.present ? a.present < b.present : a.prefix < b.prefix;
+      return first.descending ? !less : less;
+    }
+    for (const ColumnKeys& keys : columns) {
+      const int result = keys.Compare(a.row, b.row);
+      if (result != 0) return keys.descending ? result > 0 : result < 0;
+    }
+    return false;
+  });
+  order.resize(n);
+  for (size_t i = 0; i < n; ++i) order[i] = entries[i].row;
+}
+
 }  // namespace
 
 bool TMemData::SortByKeys(const std::vector<PItemHeader>& items, std::vector<uint32_t>& order) {
@@ -227,15 +280,7 @@ bool TMemData::SortByKeys(const std::vector<PItemHeader>& items, std::vector<uin
       }
     }
   }
-  order.resize(n);
-  for (size_t i = 0; i < n; ++i) order[i] = static_cast<uint32_t>(i);
-  std::stable_sort(order.begin(), order.end(), [&columns](uint32_t a, uint32_t b) {
-    for (const ColumnKeys& keys : columns) {
-      const int result = keys.Compare(a, b);
-      if (result != 0) return keys.descending ? result > 0 : result < 0;
-    }
-    return false;
-  });
+  SortedOrder(columns, n, order);
   return true;
 }
 
@@ -267,36 +312,20 @@ void TMemData::MoveSortedRecord(int direction) {
   if (!item || direction == 0) return;
   const TItemPlace place = PlaceOf(item);
   const size_t index = order_.IndexOf(place);
-  const auto other = [this](size_t at) { return Rec(TItemOrder::ItemAt(order_.PlaceAt(at))); };
+  void* rec = Rec(item);
   size_t target = index;
   if (direction > 0) {
     // Past the rows it sorts after: in front of the first one it does not.
-    size_t low = index + 1;
-    size_t high = order_.Size();
-    if (low < high && CompareRecords(Rec(item), other(low)) < 1) return;
-    while (low < high) {
-      const size_t mid = low + (high - low) / 2;
-      if (CompareRecords(Rec(item), other(mid)) >= 1) {
-        low = mid + 1;
-      } else {
-        high = mid;
-      }
-    }
+    const TItemPlace next = order_.Next(place);
+    if (!next || CompareRecords(rec, Rec(TItemOrder::ItemAt(next))) < 1) return;
+    const size_t low = order_.PartitionPoint(index + 1, order_.Size(),
+                                             [&](PItemHeader other) { return CompareRecords(rec, Rec(other)) >= 1; });
     target = low - 1;  // counted without the item itself
   } else {
     // Back past the rows it sorts before: behind the last one it does not.
-    size_t low = 0;
-    size_t high = index;
-    if (high > 0 && CompareRecords(Rec(item), other(high - 1)) >= 0) return;
-    while (low < high) {
-      const size_t mid = low + (high - low) / 2;
-      if (CompareRecords(Rec(item), other(mid)) < 0) {
-        high = mid;
-      } else {
-        low = mid + 1;
-      }
-    }
-    target = low;
+    const TItemPlace prior = order_.Prior(place);
+    if (!prior || CompareRecords(rec, Rec(TItemOrder::ItemAt(prior))) >= 0) return;
+    target = order_.PartitionPoint(0, index, [&](PItemHeader other) { return CompareRecords(rec, Rec(other)) >= 0; });
   }
   if (target == index) return;
   const bool visible = order_.IsVisible(place);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <tuple>
 
 #include "dac/framework/classes/exceptions.h"
 #include "dac/framework/values/bcd.h"
@@ -104,6 +105,35 @@ TEST(MemDataSort, MixedDirectionsAndCalculatedColumn) {
   EXPECT_EQ(d.Values(2), (std::vector<Variant>{"m", "a", "x", "b", "y"}));
   d.SetIndexFieldNames("C;B DESC");
   EXPECT_EQ(d.Values(2), (std::vector<Variant>{"m", "x", "a", "y", "b"}));
+}
+
+// Keys alike in their first bytes, and equal keys of differing bits (-0 and
+// 0): the later columns and the order before the sort decide.
+TEST(MemDataSort, KeysAlikeInTheirFirstBytesAndEqualKeys) {
+  TTestMemData d({{"T", dtString, 32}, {"F", dtFloat, 8}, {"N", dtInteger, 4}});
+  d.Open();
+  const std::vector<std::tuple<const char*, double, int>> rows{
+      {"abcdefghijklmnopq", 0.0, 1}, {"abcdefghijklmnopa", -0.0, 2}, {"abcdefghijklmnop", 0.0, 3},
+      {"abcdefghijklmnopq", -0.0, 4}, {"ABCDEFGHIJKLMNOPQ", 1e-300, 5}, {"abcdefghijklmnopa", -1e-300, 6}};
+  for (const auto& [t, f, n] : rows) d.Append({t, f, n});
+  struct Case {
+    const char* spec;
+    std::vector<Variant> numbers;
+  } cases[] = {
+      {"T", {3, 2, 6, 1, 4, 5}},
+      {"T DESC", {5, 1, 4, 2, 6, 3}},
+      {"T;N DESC", {3, 6, 2, 4, 1, 5}},
+      // Equal keys keep the order of the sort before.
+      {"F", {6, 3, 2, 4, 1, 5}},
+      {"F DESC", {5, 3, 2, 4, 1, 6}},
+      {"N DESC", {6, 5, 4, 3, 2, 1}},
+      {"F;T", {6, 3, 2, 4, 1, 5}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.spec);
+    d.SetIndexFieldNames(c.spec);
+    EXPECT_EQ(d.Values(3), c.numbers);
+  }
 }
 
 TEST(MemDataSort, LargeOrderedReversedAndEqualInputs) {
