@@ -342,7 +342,6 @@ void TMySQLRecordset::ConvertValue(TMySQLFieldDesc& field, const TWireValue& wir
   const std::string_view text(value, length);
   const auto* bytes = reinterpret_cast<const uint8_t*>(value);
   const uint16_t type = field.GetDataType();
-  const uint16_t size = field.GetSize();
   switch (type) {
     case dtString:
     case dtExtString:
@@ -364,22 +363,7 @@ void TMySQLRecordset::ConvertValue(TMySQLFieldDesc& field, const TWireValue& wir
     case dtWord:
     case dtBoolean:
     case dtLargeint:
-    case dtUInt32: {
-      if (field.GetMySQLType() == mftBit) {
-        const uint64_t bits = BitFromBytes(bytes, length);
-        if (type == dtBoolean) return StoreAt<int16_t>(slot, 0, length > 0 && bytes[length - 1] != 0 ? 1 : 0);
-        return StoreInteger(slot, size, static_cast<int64_t>(bits));
-      }
-      const bool is_signed = type == dtInt8 || type == dtSmallint || type == dtInteger || type == dtLargeint;
-      const int64_t number = binary ? IntegerFromBinary(bytes, length, is_signed || size == 8)
-                                    : IntegerFromText(text, size == 8 || (type == dtUInt32 && size == 4));
-      if (type == dtBoolean) {
-        // A TINYINT(1) may hold any of its numbers: the boolean keeps only true or false.
-        if (number != 0 && number != 1) exact_text_ = binary ? std::to_string(number) : std::string(text);
-        return StoreAt<int16_t>(slot, 0, number != 0 ? 1 : 0);
-      }
-      return StoreInteger(slot, size, number);
-    }
+    case dtUInt32: return PutInteger(field, wire, slot);
     case dtFloat: {
       const bool binary_float = binary && (field.GetMySQLType() == mftFloat || field.GetMySQLType() == mftDouble);
       const double number = binary_float ? FloatFromBinary(bytes, length) : FloatFromText(text);
@@ -406,6 +390,28 @@ void TMySQLRecordset::ConvertValue(TMySQLFieldDesc& field, const TWireValue& wir
     default:
       AssertionFailed("Unknown data type " + std::to_string(type), __FILE__, __LINE__);
   }
+}
+
+void TMySQLRecordset::PutInteger(TMySQLFieldDesc& field, const TWireValue& wire, uint8_t* slot) {
+  const size_t length = wire.length;
+  const auto* bytes = reinterpret_cast<const uint8_t*>(wire.data);
+  const uint16_t type = field.GetDataType();
+  const uint16_t size = field.GetSize();
+  if (field.GetMySQLType() == mftBit) {
+    const uint64_t bits = BitFromBytes(bytes, length);
+    if (type == dtBoolean) return StoreAt<int16_t>(slot, 0, length > 0 && bytes[length - 1] != 0 ? 1 : 0);
+    return StoreInteger(slot, size, static_cast<int64_t>(bits));
+  }
+  const std::string_view text(wire.data, length);
+  const bool is_signed = type == dtInt8 || type == dtSmallint || type == dtInteger || type == dtLargeint;
+  const int64_t number = wire.binary ? IntegerFromBinary(bytes, length, is_signed || size == 8)
+                                     : IntegerFromText(text, size == 8 || (type == dtUInt32 && size == 4));
+  if (type == dtBoolean) {
+    // A TINYINT(1) may hold any of its numbers: the boolean keeps only true or false.
+    if (number != 0 && number != 1) exact_text_ = wire.binary ? std::to_string(number) : std::string(text);
+    return StoreAt<int16_t>(slot, 0, number != 0 ? 1 : 0);
+  }
+  StoreInteger(slot, size, number);
 }
 
 void TMySQLRecordset::PutFmtBcd(TMySQLFieldDesc& field, const TWireValue& wire, uint8_t* slot) {
