@@ -20,6 +20,7 @@
 #include "dac/store/blob/blob.h"
 #include "dac/store/blob/compressed_blob.h"
 #include "dac/store/record/block_manager.h"
+#include "dac/store/record/data_type_traits.h"
 #include "dac/store/runtime/unaligned.h"
 #include "dac/store/runtime/utf8_decode.h"
 #include "platform/format_settings.h"
@@ -58,20 +59,12 @@ enum TBindForm { kBindInteger, kBindFloat, kBindText };
 // How the client library hands a prepared column over: integers and
 // floats as numbers when the field holds them as numbers.
 TBindForm BindFormOf(const TMySQLFieldDesc& field) {
-  switch (field.GetDataType()) {
-    case dtInt8:
-    case dtSmallint:
-    case dtInteger:
-    case dtWord:
-    case dtBoolean:
-    case dtLargeint:
-    case dtUInt32:
-      return field.GetMySQLType() == mftBit ? kBindText : kBindInteger;
-    case dtFloat:
-      return field.GetMySQLType() == mftFloat || field.GetMySQLType() == mftDouble ? kBindFloat : kBindText;
-    default:
-      return kBindText;
+  const TValueFamily family = FamilyOf(field.GetDataType());
+  if (family == TValueFamily::kInteger || family == TValueFamily::kBoolean) {
+    return field.GetMySQLType() == mftBit ? kBindText : kBindInteger;
   }
+  if (field.GetDataType() != dtFloat) return kBindText;
+  return field.GetMySQLType() == mftFloat || field.GetMySQLType() == mftDouble ? kBindFloat : kBindText;
 }
 
 // The decimal text with the locale's separator, for the conversions that read it.

@@ -258,10 +258,13 @@ std::string TMemDataSet::XmlTextValue(TField* field, TFieldDesc* desc) {
     }
   }
   std::string text;
-  char chars[257] = {};
-  if (field->DataType() == ftString && field->Size() < 256 &&
-      ReadNativeValue(field, desc, TStringField::ClassInfo(), chars)) {
-    text.assign(chars, strnlen(chars, static_cast<size_t>(field->Size())));
+  if (field->DataType() == ftString && field->Size() < 256) {
+    char chars[257] = {};
+    if (ReadNativeValue(field, desc, TStringField::ClassInfo(), chars)) {
+      text.assign(chars, strnlen(chars, static_cast<size_t>(field->Size())));
+    } else {
+      text = field->AsString();
+    }
   } else {
     text = field->AsString();
   }

@@ -17,7 +17,6 @@ namespace dac {
 
 namespace {
 
-bool IsDateType(uint16_t type) { return type == dtDate || type == dtTime || type == dtDateTime; }
 
 // A value that orders on the time line.
 bool IsChronological(const Variant& value) { return value.Type() == varDate || value.IsNumeric(); }
@@ -370,7 +369,7 @@ Variant TData::OperandValue(TExpressionNode* node, bool& is_date) {
   if (node->NodeType == ntValue) return node->Value;
   if (node->NodeType != ntField) return Variant();
   DAC_ASSERT(filter_rec_buf_, "No filter record");
-  is_date = IsDateType(node->FieldDesc->GetDataType());
+  is_date = FamilyOf(node->FieldDesc->GetDataType()) == TValueFamily::kDate;
   Variant value;
   GetFieldAsVariant(node->FieldDesc->GetFieldNo(), filter_rec_buf_, value);
   return value;
