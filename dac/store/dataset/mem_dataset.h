@@ -269,10 +269,6 @@ class TMemDataSet : public TDataSet {
   // The export's way to a scalar field's value in the record (see mem_dataset_xml.cpp).
   const uint8_t* NativeSlot(TField* field, TFieldDesc* desc, const TMetaClass& type, TRecordBuffer& record);
   bool ReadNativeValue(TField* field, TFieldDesc* desc, const TMetaClass& type, void* dest);
-  // GetFieldXMLValue's forms of a float, a date-time and the others.
-  std::string XmlFloatValue(TField* field, TFieldDesc* desc);
-  std::string XmlDateTimeValue(TField* field, TFieldDesc* desc);
-  std::string XmlTextValue(TField* field, TFieldDesc* desc);
   // The record set as a TMemData, or null when it is none.
   TMemData* MemData() const { return mem_data_; }
   // "Not in cached update mode".

@@ -213,22 +213,18 @@ bool TMemDataSet::ReadNativeValue(TField* field, TFieldDesc* desc, const TMetaCl
   return !blank;
 }
 
-std::string TMemDataSet::XmlFloatValue(TField* field, TFieldDesc* desc) {
-  TRecordBuffer record = nullptr;
-  const uint8_t* slot = desc->GetSize() == sizeof(double) ? NativeSlot(field, desc, TFloatField::ClassInfo(), record)
-                                                           : nullptr;
+namespace {
+
+// A float's text, from its slot when it has one (else as the field reads it).
+std::string FloatXmlText(TField* field, const uint8_t* slot) {
   if (!slot) return FloatToXmlText(field->AsFloat());
   double value = 0;
   std::memcpy(&value, slot, sizeof value);
   return FloatToXmlText(value);
 }
 
-std::string TMemDataSet::XmlDateTimeValue(TField* field, TFieldDesc* desc) {
-  TRecordBuffer record = nullptr;
-  const uint8_t* slot = field->DataType() == ftDateTime && desc->GetDataType() == dtDateTime &&
-                                desc->GetSize() == sizeof(DateTime)
-                            ? NativeSlot(field, desc, TDateTimeField::ClassInfo(), record)
-                            : nullptr;
+// A date-time's text, from its slot when it has one.
+std::string DateTimeXmlText(TField* field, const uint8_t* slot) {
   if (slot) {
     // The record keeps the date-time, which the field reads by way of its
     // milliseconds; within the range the milliseconds read back from, the
@@ -245,7 +241,40 @@ std::string TMemDataSet::XmlDateTimeValue(TField* field, TFieldDesc* desc) {
   return DateTimeText(field->AsDateTime());
 }
 
-std::string TMemDataSet::XmlTextValue(TField* field, TFieldDesc* desc) {
+}  // namespace
+
+std::string TMemDataSet::GetFieldXMLValue(TField* field, TFieldDesc* desc) {
+  switch (desc->GetDataType()) {
+    case dtBoolean: return BoolToStr(field->AsBoolean());
+    case dtFloat: {
+      TRecordBuffer record = nullptr;
+      const bool native = desc->GetSize() == sizeof(double);
+      return FloatXmlText(field, native ? NativeSlot(field, desc, TFloatField::ClassInfo(), record) : nullptr);
+    }
+    case dtCurrency:
+    case dtBCD: return PointDecimal(CurrToStr(field->AsCurrency()));
+    case dtFmtBCD: return BcdToStr(field->AsBCD());
+    case dtDate:
+    case dtDateTime: {
+      TRecordBuffer record = nullptr;
+      const bool native = field->DataType() == ftDateTime && desc->GetDataType() == dtDateTime &&
+                          desc->GetSize() == sizeof(DateTime);
+      return DateTimeXmlText(field, native ? NativeSlot(field, desc, TDateTimeField::ClassInfo(), record) : nullptr);
+    }
+    case dtTime: return TimeText(field->AsDateTime());
+    case dtBlob: return HexText(field->AsString());
+    case dtBytes:
+    case dtVarBytes:
+    case dtExtVarBytes: {
+      const TBytes bytes = field->AsBytes();
+      return HexText(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    }
+    case dtWideMemo: {
+      TBlob* blob = GetBlob(field);
+      return blob ? plat::Utf16ToUtf8(blob->GetAsWideString()) : std::string();
+    }
+    default: break;
+  }
   if (field->DataType() == ftWideString && dynamic_cast<TWideStringField*>(field)) {
     return plat::Utf16ToUtf8(field->AsWideString());
   }
@@ -271,31 +300,6 @@ std::string TMemDataSet::XmlTextValue(TField* field, TFieldDesc* desc) {
   // ASCII reads the same in UTF-8.
   if (IsAsciiText(text)) return text;
   return plat::AnsiToUtf8(text);
-}
-
-std::string TMemDataSet::GetFieldXMLValue(TField* field, TFieldDesc* desc) {
-  switch (desc->GetDataType()) {
-    case dtBoolean: return BoolToStr(field->AsBoolean());
-    case dtFloat: return XmlFloatValue(field, desc);
-    case dtCurrency:
-    case dtBCD: return PointDecimal(CurrToStr(field->AsCurrency()));
-    case dtFmtBCD: return BcdToStr(field->AsBCD());
-    case dtDate:
-    case dtDateTime: return XmlDateTimeValue(field, desc);
-    case dtTime: return TimeText(field->AsDateTime());
-    case dtBlob: return HexText(field->AsString());
-    case dtBytes:
-    case dtVarBytes:
-    case dtExtVarBytes: {
-      const TBytes bytes = field->AsBytes();
-      return HexText(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
-    }
-    case dtWideMemo: {
-      TBlob* blob = GetBlob(field);
-      return blob ? plat::Utf16ToUtf8(blob->GetAsWideString()) : std::string();
-    }
-    default: return XmlTextValue(field, desc);
-  }
 }
 
 // ---- the document ----

@@ -49,7 +49,7 @@ void TData::ClearFields() {
 bool TData::IsBlobFieldType(uint16_t type) { return IsBlobDataType(type); }
 
 bool TData::IsComplexFieldType(uint16_t type) {
-  return StorageOf(type) == TStorageKind::kVariantObject || IsHeapDataType(type) || IsBlobFieldType(type);
+  return type == dtVariant || IsHeapDataType(type) || IsBlobFieldType(type);
 }
 
 bool TData::HasFields(std::initializer_list<uint16_t> types) const {

@@ -69,31 +69,31 @@ double RoundFloatToScale(double value, int scale) {
 
 namespace {
 
-// The outside form of a stored date-time: DATE as a day number, TIME as the
-// whole span (a TIME is not bound to one day), DATETIME as milliseconds.
-TDateFormat OutsideDateForm(uint16_t type) {
-  return type == dtDate ? dfDate : (type == dtTime ? dfDateTime : dfMSecs);
-}
-
 // Text of the four text types, where it lies and its length in units.
 struct TextAt {
   const void* chars;
   size_t length;
 };
 
-TextAt StoredText(TFieldDesc* field, const uint8_t* slot) {
+// The heap buffer a heap text's slot points to; it is never none here.
+const void* HeapText(TFieldDesc* field, const uint8_t* slot) {
+  const void* text = LoadAt<const void*>(slot);
+  DAC_ASSERT(text, "String heap value of " + field->GetName() + " is nil");
+  return text;
+}
+
+inline TextAt StoredText(TFieldDesc* field, const uint8_t* slot) {
   const size_t size = field->GetSize();
   switch (field->GetDataType()) {
-    case dtString: {
-      const size_t length = strnlen(reinterpret_cast<const char*>(slot), size);
-      return {slot, length};
-    }
+    case dtString: return {slot, strnlen(reinterpret_cast<const char*>(slot), size)};
     case dtWideString: return {slot, WideLengthAt(slot, size >= 2 ? size / 2 - 1 : 0)};
-    default: {
-      const void* text = LoadAt<const void*>(slot);
-      DAC_ASSERT(text, "String heap value of " + field->GetName() + " is nil");
-      const bool wide = CharsOf(field->GetDataType()) == TCharKind::kWide;
-      return {text, wide ? WideLengthAt(text) : std::strlen(static_cast<const char*>(text))};
+    case dtExtWideString: {
+      const void* text = HeapText(field, slot);
+      return {text, WideLengthAt(text)};
+    }
+    default: {  // dtExtString
+      const void* text = HeapText(field, slot);
+      return {text, std::strlen(static_cast<const char*>(text))};
     }
   }
 }
@@ -103,7 +103,7 @@ void CopyStoredText(TFieldDesc* field, const uint8_t* slot, bool convert_eol, vo
   const uint16_t type = field->GetDataType();
   const TextAt text = StoredText(field, slot);
   const size_t size = field->GetSize();
-  if (CharsOf(type) == TCharKind::kWide) {
+  if (IsWideTextType(type)) {
     if (!convert_eol) return CopyText16(text.chars, text.length, dest, dest_size);
     if (dest_size >= 2) AddCRUnicode(text.chars, dest, ClampCount(dest_size / 2 - 1), ClampCount(text.length));
     return;
@@ -127,10 +127,15 @@ void TData::GetFieldData(TFieldDesc* field, void* rec_buf, void* dest, size_t de
     case dtWideString:
     case dtExtWideString: return CopyStoredText(field, slot, NeedConvertEOL(), dest, dest_size);
     case dtDate:
+      RequireRoom(dest_size, DataTypeTraits(dtDate).value_size);
+      return GetDateFromBuf(rec_buf, field->GetOffset(), dest, dfDate);
     case dtTime:
+      // The whole span: a TIME is not bound to one day.
+      RequireRoom(dest_size, DataTypeTraits(dtTime).value_size);
+      return GetDateFromBuf(rec_buf, field->GetOffset(), dest, dfDateTime);
     case dtDateTime:
-      RequireRoom(dest_size, DataTypeTraits(type).value_size);
-      return GetDateFromBuf(rec_buf, field->GetOffset(), dest, OutsideDateForm(type));
+      RequireRoom(dest_size, DataTypeTraits(dtDateTime).value_size);
+      return GetDateFromBuf(rec_buf, field->GetOffset(), dest, dfMSecs);
     case dtVariant: {
       RequireRoom(dest_size, sizeof(Variant));
       auto* holder = TSharedObject::At<TVariantObject>(slot);
@@ -222,9 +227,9 @@ void TData::PutFieldData(TFieldDesc* field, void* rec_buf, const void* source) {
       StoreAt<double>(slot, 0, value);
       return;
     }
-    case dtDate:
-    case dtTime:
-    case dtDateTime: return PutDateToBuf(rec_buf, field->GetOffset(), source, OutsideDateForm(type));
+    case dtDate: return PutDateToBuf(rec_buf, field->GetOffset(), source, dfDate);
+    case dtTime: return PutDateToBuf(rec_buf, field->GetOffset(), source, dfDateTime);
+    case dtDateTime: return PutDateToBuf(rec_buf, field->GetOffset(), source, dfMSecs);
     case dtVariant: {
       auto* holder = TSharedObject::At<TVariantObject>(slot);
       DAC_ASSERT(holder, "Shared object for " + field->GetName() + "=nil");
@@ -345,9 +350,9 @@ void TData::PutField(uint16_t field_no, void* rec_buf, const void* source) {
   }
   const uint16_t type = field->GetDataType();
   if (!enable_empty_strings_) {
-    const bool empty8 = IsAnsiTextType(type) && LoadAt<char>(source) == 0;
-    const bool empty16 = IsWideTextType(type) && LoadAt<char16_t>(source) == 0;
-    if (empty8 || empty16) {
+    const bool empty = IsTextDataType(type) &&
+                       (IsWideTextType(type) ? LoadAt<char16_t>(source) == 0 : LoadAt<char>(source) == 0);
+    if (empty) {
       SetNull(field_no, rec_buf, true);
       return;
     }

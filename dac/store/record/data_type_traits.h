@@ -167,19 +167,65 @@ constexpr TStorageKind StorageOf(uint16_t type) { return DataTypeTraits(type).st
 constexpr TValueFamily FamilyOf(uint16_t type) { return DataTypeTraits(type).family; }
 constexpr TCharKind CharsOf(uint16_t type) { return DataTypeTraits(type).chars; }
 
-// Text of 8-bit or wide characters (in place or on the heap; not GUIDs or memos).
-constexpr bool IsAnsiTextType(uint16_t type) { return FamilyOf(type) == TValueFamily::kText && CharsOf(type) == TCharKind::kAnsi; }
-constexpr bool IsWideTextType(uint16_t type) { return FamilyOf(type) == TValueFamily::kText && CharsOf(type) == TCharKind::kWide; }
-constexpr bool IsBytesDataType(uint16_t type) { return FamilyOf(type) == TValueFamily::kBytes; }
-constexpr bool IsHeapDataType(uint16_t type) { return StorageOf(type) == TStorageKind::kHeapReference; }
-constexpr bool IsBlobDataType(uint16_t type) { return StorageOf(type) == TStorageKind::kBlobReference; }
+namespace data_type_traits_detail {
 
-// The types whose slot holds an owned reference the record store frees and
-// copies: heap buffers, blobs and variants.
-constexpr bool IsReferenceDataType(uint16_t type) {
-  const TStorageKind storage = StorageOf(type);
-  return storage == TStorageKind::kHeapReference || storage == TStorageKind::kBlobReference ||
-         storage == TStorageKind::kVariantObject;
+// The codes whose row satisfies holds, as bits: a test of a code against a
+// set then costs what comparing it with one code does.
+template <typename Holds>
+constexpr uint32_t TypesWhere(Holds holds) {
+  static_assert(kTable.size() <= 32);
+  uint32_t mask = 0;
+  for (size_t type = 0; type < kTable.size(); ++type) {
+    if (holds(kTable[type])) mask |= uint32_t{1} << type;
+  }
+  return mask;
+}
+
+constexpr bool InSet(uint32_t mask, uint16_t type) { return type < 32 && ((mask >> type) & 1u) != 0; }
+
+constexpr uint32_t kText = TypesWhere([](const TDataTypeTraits& t) { return t.family == F::kText; });
+constexpr uint32_t kAnsiText =
+    TypesWhere([](const TDataTypeTraits& t) { return t.family == F::kText && t.chars == C::kAnsi; });
+constexpr uint32_t kWideText =
+    TypesWhere([](const TDataTypeTraits& t) { return t.family == F::kText && t.chars == C::kWide; });
+constexpr uint32_t kTextOrGuid =
+    TypesWhere([](const TDataTypeTraits& t) { return t.family == F::kText || t.family == F::kGuid; });
+constexpr uint32_t kFixed = TypesWhere([](const TDataTypeTraits& t) { return t.storage == S::kInlineFixed; });
+constexpr uint32_t kBytes = TypesWhere([](const TDataTypeTraits& t) { return t.family == F::kBytes; });
+constexpr uint32_t kHeap = TypesWhere([](const TDataTypeTraits& t) { return t.storage == S::kHeapReference; });
+constexpr uint32_t kBlob = TypesWhere([](const TDataTypeTraits& t) { return t.storage == S::kBlobReference; });
+
+static_assert(kAnsiText == ((1u << dtString) | (1u << dtExtString)));
+static_assert(kBlob == ((1u << dtBlob) | (1u << dtMemo) | (1u << dtWideMemo)));
+
+}  // namespace data_type_traits_detail
+
+// Text of 8-bit or wide characters, in place or on the heap (not GUIDs, not memos).
+constexpr bool IsTextDataType(uint16_t type) {
+  return data_type_traits_detail::InSet(data_type_traits_detail::kText, type);
+}
+constexpr bool IsAnsiTextType(uint16_t type) {
+  return data_type_traits_detail::InSet(data_type_traits_detail::kAnsiText, type);
+}
+constexpr bool IsWideTextType(uint16_t type) {
+  return data_type_traits_detail::InSet(data_type_traits_detail::kWideText, type);
+}
+// Text or a GUID's text: what reads and writes as a string.
+constexpr bool IsTextOrGuidType(uint16_t type) {
+  return data_type_traits_detail::InSet(data_type_traits_detail::kTextOrGuid, type);
+}
+// A number, date or decimal of a fixed width in its slot.
+constexpr bool IsFixedDataType(uint16_t type) {
+  return data_type_traits_detail::InSet(data_type_traits_detail::kFixed, type);
+}
+constexpr bool IsBytesDataType(uint16_t type) {
+  return data_type_traits_detail::InSet(data_type_traits_detail::kBytes, type);
+}
+constexpr bool IsHeapDataType(uint16_t type) {
+  return data_type_traits_detail::InSet(data_type_traits_detail::kHeap, type);
+}
+constexpr bool IsBlobDataType(uint16_t type) {
+  return data_type_traits_detail::InSet(data_type_traits_detail::kBlob, type);
 }
 
 }  // namespace dac

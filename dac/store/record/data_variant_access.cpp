@@ -111,11 +111,10 @@ Variant BytesVariant(TFieldDesc* field, const uint8_t* value, size_t size, bool 
 
 Variant TData::ValueAsVariant(TFieldDesc* field, const uint8_t* value, size_t size, bool child) {
   const uint16_t type = field->GetDataType();
-  const TValueFamily family = FamilyOf(type);
-  if (family == TValueFamily::kText || family == TValueFamily::kGuid) {
+  if (IsTextOrGuidType(type)) {
     return TextVariant(type, value, size, child, field->GetFixed() ? trim_fixed_char_ : trim_var_char_);
   }
-  if (family == TValueFamily::kBytes) return BytesVariant(field, value, size, child);
+  if (IsBytesDataType(type)) return BytesVariant(field, value, size, child);
   switch (type) {
     case dtInt8: {
       if (child || size == 1) return Variant(LoadAt<int8_t>(value));
@@ -309,10 +308,9 @@ void TData::PutVariantToSlot(TFieldDesc* field, void* rec_buf, const Variant& va
   uint8_t* slot = Slot(rec_buf, field);
   const size_t size = field->GetSize();
   const uint16_t type = field->GetDataType();
-  const TValueFamily family = FamilyOf(type);
-  if (family == TValueFamily::kText || family == TValueFamily::kGuid) return PutTextToSlot(string_heap_, field, slot, value);
-  if (family == TValueFamily::kBytes) return PutBytesToSlot(string_heap_, field, slot, value);
-  if (family == TValueFamily::kBlob) return PutBlobToSlot(field, slot, value);
+  if (IsTextOrGuidType(type)) return PutTextToSlot(string_heap_, field, slot, value);
+  if (IsBytesDataType(type)) return PutBytesToSlot(string_heap_, field, slot, value);
+  if (IsBlobDataType(type)) return PutBlobToSlot(field, slot, value);
   switch (type) {
     case dtInt8: {
       DAC_ASSERT(size == 1 || size == 2, "Invalid size of " + field->GetName());
@@ -396,13 +394,12 @@ std::vector<uint8_t> ChildNumber(T number) {
 
 void TData::PutVariantToChild(TFieldDesc* field, void* rec_buf, const Variant& value) {
   const uint16_t type = field->GetDataType();
-  const TValueFamily family = FamilyOf(type);
   std::vector<uint8_t> buffer;
-  if (family == TValueFamily::kText || family == TValueFamily::kGuid) {
+  if (IsTextOrGuidType(type)) {
     buffer = ChildText(type, value);
-  } else if (family == TValueFamily::kBytes) {
+  } else if (IsBytesDataType(type)) {
     buffer = ChildBytes(field, value);
-  } else if (family == TValueFamily::kBlob) {
+  } else if (IsBlobDataType(type)) {
     Refuse();
   } else if (type == dtVariant) {
     return PutChildField(field, rec_buf, &value);
@@ -411,7 +408,7 @@ void TData::PutVariantToChild(TFieldDesc* field, void* rec_buf, const Variant& v
   } else if (type == dtUInt32) {
     Accept(value, {varLongWord});
     buffer = ChildNumber<uint64_t>(value.AsUInt32());
-  } else if (family == TValueFamily::kDate) {
+  } else if (FamilyOf(type) == TValueFamily::kDate) {
     buffer = ChildNumber<double>(plat::TimeStampToMSecs(plat::DateTimeToTimeStamp(value.AsDateTime())));
   } else if (type == dtFmtBCD) {
     const Bcd bcd = StrToBcd(value.AsString());

@@ -63,7 +63,7 @@ class FieldBuffer {
 
 // A comparable form's type: a data-type code, or none.
 bool IsFixedSizeType(int type) {
-  return type >= 0 && type <= UINT16_MAX && StorageOf(static_cast<uint16_t>(type)) == TStorageKind::kInlineFixed;
+  return type >= 0 && type <= UINT16_MAX && IsFixedDataType(static_cast<uint16_t>(type));
 }
 bool IsBytesType(int type) { return type >= 0 && type <= UINT16_MAX && IsBytesDataType(static_cast<uint16_t>(type)); }
 

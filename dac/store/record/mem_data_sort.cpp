@@ -158,7 +158,7 @@ std::basic_string_view<Char> Trimmed(std::basic_string_view<Char> text) {
 // text comparison trims.
 void TextSortKey(uint16_t type, const uint8_t* slot, size_t size, bool trim, bool ignore_case, std::string& key) {
   const bool in_place = !IsHeapDataType(type);
-  if (CharsOf(type) == TCharKind::kAnsi) {
+  if (IsAnsiTextType(type)) {
     const char* text = in_place ? reinterpret_cast<const char*>(slot) : LoadAt<const char*>(slot);
     std::string_view view = !text     ? std::string_view()
                             : in_place ? std::string_view(text, strnlen(text, size))
