@@ -91,7 +91,10 @@ constexpr TDataTypeTraits Fixed(F family, uint8_t width, VarType kind, const cha
           digits, false};
 }
 
-// Indexed by the code: the order of data_types.h.
+// Indexed by the code: the order of data_types.h. The columns: storage,
+// family, chars, slot_size, slot_adds_length, length_prefix, value_size,
+// variant_kind, mysql_text_fetch, xml_type, xml_dbtype, xml_max_length,
+// xml_precision, xml_digits, xml_scale.
 constexpr std::array<TDataTypeTraits, dtWideMemo + 1> kTable = {{
     /* dtUnknown */ {S::kNone, F::kNone, C::kNone, 0, false, false, 0, varEmpty, false, "string", nullptr, L::kNone,
                      P::kNone, nullptr, false},
