@@ -308,10 +308,18 @@ void TData::PutVariantToSlot(TFieldDesc* field, void* rec_buf, const Variant& va
   uint8_t* slot = Slot(rec_buf, field);
   const size_t size = field->GetSize();
   const uint16_t type = field->GetDataType();
-  if (IsTextOrGuidType(type)) return PutTextToSlot(string_heap_, field, slot, value);
-  if (IsBytesDataType(type)) return PutBytesToSlot(string_heap_, field, slot, value);
-  if (IsBlobDataType(type)) return PutBlobToSlot(field, slot, value);
   switch (type) {
+    case dtString:
+    case dtGuid:
+    case dtWideString:
+    case dtExtString:
+    case dtExtWideString: return PutTextToSlot(string_heap_, field, slot, value);
+    case dtBytes:
+    case dtVarBytes:
+    case dtExtVarBytes: return PutBytesToSlot(string_heap_, field, slot, value);
+    case dtBlob:
+    case dtMemo:
+    case dtWideMemo: return PutBlobToSlot(field, slot, value);
     case dtInt8: {
       DAC_ASSERT(size == 1 || size == 2, "Invalid size of " + field->GetName());
       const int64_t n = IntegerFrom(value, INT8_MIN, INT8_MAX);
