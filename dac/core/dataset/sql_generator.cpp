@@ -10,7 +10,7 @@
 #include "dac/framework/classes/database_error.h"
 #include "dac/framework/classes/exceptions.h"
 #include "dac/store/blob/blob.h"
-#include "dac/store/record/data_types.h"
+#include "dac/store/record/data_type_traits.h"
 #include "dac/store/record/mem_data.h"
 #include "platform/ascii.h"
 
@@ -126,9 +126,7 @@ std::string TDASQLGenerator::AssembleSB(TStatementType) {
   return sql.ToString();
 }
 
-bool TDASQLGenerator::IsBlobDataType(uint16_t data_type) const {
-  return data_type == dtBlob || data_type == dtMemo || data_type == dtWideMemo;
-}
+bool TDASQLGenerator::IsBlobDataType(uint16_t data_type) const { return dac::IsBlobDataType(data_type); }
 
 bool TDASQLGenerator::IsObjectDataType(uint16_t data_type) const {
   return data_type == dtObject || data_type == dtArray;

@@ -99,12 +99,96 @@ void CheckDateRange(DateTime value) {
   if (!(value > -693594.0 && value < 2958466.0)) throw EConvertError(Format("%g is not a valid date and time", value));
 }
 
+// The value being written, decoded once for all the tokens of its format.
+struct DateParts {
+  DateTime value;
+  int depth;
+  plat::CalendarDate date;
+  plat::TimeOfDay time;
+  bool twelve_hour;
+};
+
+// A date token (Y, M, D or C) repeated run times at i, appended; the
+// characters it takes.
+size_t AppendDateToken(std::string& out, char token, size_t run, const DateParts& parts) {
+  const plat::FormatSettings& fs = Settings();
+  const plat::CalendarDate& date = parts.date;
+  if (token == 'Y') {
+    out += run <= 2 ? Padded(date.year % 100, 2) : Padded(date.year, 4);
+  } else if (token == 'M') {
+    if (run == 1) out += std::to_string(date.month);
+    else if (run == 2) out += Padded(date.month, 2);
+    else if (run == 3) out += fs.short_month_names[static_cast<size_t>(date.month - 1)];
+    else out += fs.long_month_names[static_cast<size_t>(date.month - 1)];
+  } else if (token == 'D') {
+    const size_t weekday = static_cast<size_t>(plat::DayOfWeek(parts.value) - 1);
+    if (run == 1) out += std::to_string(date.day);
+    else if (run == 2) out += Padded(date.day, 2);
+    else if (run == 3) out += fs.short_day_names[weekday];
+    else if (run == 4) out += fs.long_day_names[weekday];
+    else AppendFormatted(out, run == 5 ? fs.short_date_format : fs.long_date_format, parts.value, parts.depth + 1);
+  } else {  // 'C'
+    const plat::TimeOfDay& time = parts.time;
+    AppendFormatted(out, fs.short_date_format, parts.value, parts.depth + 1);
+    if (time.hour || time.minute || time.second || time.millisecond) {
+      out += ' ';
+      AppendFormatted(out, fs.long_time_format, parts.value, parts.depth + 1);
+    }
+    return 1;
+  }
+  return run;
+}
+
+// The am/pm marker at i ("am/pm", "a/p" or "ampm"), appended; the characters
+// it takes, 1 for a lone "a".
+size_t AppendDayHalf(std::string& out, std::string_view format, size_t i, bool pm) {
+  if (StartsWithNoCase(format, i, "am/pm")) {
+    out.append(format.substr(pm ? i + 3 : i, 2));
+    return 5;
+  }
+  if (StartsWithNoCase(format, i, "a/p")) {
+    out += format[pm ? i + 2 : i];
+    return 3;
+  }
+  if (StartsWithNoCase(format, i, "ampm")) {
+    out += pm ? Settings().time_pm_string : Settings().time_am_string;
+    return 4;
+  }
+  out += format[i];
+  return 1;
+}
+
+// A time token (H, N, S, Z, T or A) at i, appended; the characters it takes.
+size_t AppendTimeToken(std::string& out, std::string_view format, size_t i, char token, size_t run,
+                       const DateParts& parts) {
+  const plat::TimeOfDay& time = parts.time;
+  const auto two = [&out, run](int n) {
+    out += run >= 2 ? Padded(n, 2) : std::to_string(n);
+    return run >= 2 ? size_t{2} : size_t{1};
+  };
+  switch (token) {
+    case 'H': {
+      int hour = time.hour;
+      if (parts.twelve_hour) hour = hour % 12 == 0 ? 12 : hour % 12;
+      return two(hour);
+    }
+    case 'N': return two(time.minute);
+    case 'S': return two(time.second);
+    case 'Z':
+      out += run >= 3 ? Padded(time.millisecond, 3) : std::to_string(time.millisecond);
+      return run >= 3 ? 3 : 1;
+    case 'T': {
+      const plat::FormatSettings& fs = Settings();
+      AppendFormatted(out, run >= 2 ? fs.long_time_format : fs.short_time_format, parts.value, parts.depth + 1);
+      return run >= 2 ? 2 : 1;
+    }
+    default: return AppendDayHalf(out, format, i, time.hour >= 12);  // 'A'
+  }
+}
+
 void AppendFormatted(std::string& out, std::string_view format, DateTime value, int depth) {
   if (depth > 2) return;  // nested formats ("c", "ddddd", "t") go two levels at most
-  const plat::FormatSettings& fs = Settings();
-  const plat::CalendarDate date = plat::DecodeDate(value);
-  const plat::TimeOfDay time = plat::DecodeTime(value);
-  const bool twelve_hour = UsesTwelveHourClock(format);
+  const DateParts parts{value, depth, plat::DecodeDate(value), plat::DecodeTime(value), UsesTwelveHourClock(format)};
   char last_token = 0;
   size_t i = 0;
   while (i < format.size()) {
@@ -120,88 +204,22 @@ void AppendFormatted(std::string& out, std::string_view format, DateTime value, 
       continue;
     }
     if (token >= 'A' && token <= 'Z') {
+      // An M after an hour is the minute.
       const char effective = token == 'M' && last_token == 'H' ? 'N' : token;
       last_token = token;
-      switch (effective) {
-        case 'Y':
-          out += run <= 2 ? Padded(date.year % 100, 2) : Padded(date.year, 4);
-          i += run;
-          continue;
-        case 'M':
-          if (run == 1) out += std::to_string(date.month);
-          else if (run == 2) out += Padded(date.month, 2);
-          else if (run == 3) out += fs.short_month_names[static_cast<size_t>(date.month - 1)];
-          else out += fs.long_month_names[static_cast<size_t>(date.month - 1)];
-          i += run;
-          continue;
-        case 'D': {
-          const size_t weekday = static_cast<size_t>(plat::DayOfWeek(value) - 1);
-          if (run == 1) out += std::to_string(date.day);
-          else if (run == 2) out += Padded(date.day, 2);
-          else if (run == 3) out += fs.short_day_names[weekday];
-          else if (run == 4) out += fs.long_day_names[weekday];
-          else if (run == 5) AppendFormatted(out, fs.short_date_format, value, depth + 1);
-          else AppendFormatted(out, fs.long_date_format, value, depth + 1);
-          i += run;
-          continue;
-        }
-        case 'H': {
-          int hour = time.hour;
-          if (twelve_hour) hour = hour % 12 == 0 ? 12 : hour % 12;
-          out += run >= 2 ? Padded(hour, 2) : std::to_string(hour);
-          i += run >= 2 ? 2 : 1;
-          continue;
-        }
-        case 'N':
-          out += run >= 2 ? Padded(time.minute, 2) : std::to_string(time.minute);
-          i += run >= 2 ? 2 : 1;
-          continue;
-        case 'S':
-          out += run >= 2 ? Padded(time.second, 2) : std::to_string(time.second);
-          i += run >= 2 ? 2 : 1;
-          continue;
-        case 'Z':
-          out += run >= 3 ? Padded(time.millisecond, 3) : std::to_string(time.millisecond);
-          i += run >= 3 ? 3 : 1;
-          continue;
-        case 'T':
-          AppendFormatted(out, run >= 2 ? fs.long_time_format : fs.short_time_format, value, depth + 1);
-          i += run >= 2 ? 2 : 1;
-          continue;
-        case 'C':
-          AppendFormatted(out, fs.short_date_format, value, depth + 1);
-          if (time.hour || time.minute || time.second || time.millisecond) {
-            out += ' ';
-            AppendFormatted(out, fs.long_time_format, value, depth + 1);
-          }
-          i += 1;
-          continue;
-        case 'A': {
-          const bool pm = time.hour >= 12;
-          if (StartsWithNoCase(format, i, "am/pm")) {
-            const std::string_view word = format.substr(pm ? i + 3 : i, 2);
-            out.append(word);
-            i += 5;
-          } else if (StartsWithNoCase(format, i, "a/p")) {
-            out += format[pm ? i + 2 : i];
-            i += 3;
-          } else if (StartsWithNoCase(format, i, "ampm")) {
-            out += pm ? fs.time_pm_string : fs.time_am_string;
-            i += 4;
-          } else {
-            out += c;
-            i += 1;
-          }
-          continue;
-        }
-        default:
-          break;
+      if (std::string_view("YMDC").find(effective) != std::string_view::npos) {
+        i += AppendDateToken(out, effective, run, parts);
+        continue;
+      }
+      if (std::string_view("HNSZTA").find(effective) != std::string_view::npos) {
+        i += AppendTimeToken(out, format, i, effective, run, parts);
+        continue;
       }
     }
     if (c == '/') {
-      out += fs.date_separator;
+      out += Settings().date_separator;
     } else if (c == ':') {
-      out += fs.time_separator;
+      out += Settings().time_separator;
     } else {
       out += c;
     }

@@ -16,7 +16,7 @@
 #include "dac/mysql/provider/my_sql_literals.h"
 #include "dac/mysql/provider/my_table_info.h"
 #include "dac/mysql/provider/my_type_mapping.h"
-#include "dac/store/record/data_types.h"
+#include "dac/store/record/data_type_traits.h"
 #include "platform/ascii.h"
 
 namespace dac {
@@ -149,9 +149,10 @@ void TMySQLGenerator::AddRowVersionConditions(StringBuilder& sb, TStatementType 
 
 namespace {
 
+// Text and memos, 8-bit or wide.
 bool IsTextType(uint16_t type) {
-  return type == dtString || type == dtExtString || type == dtWideString || type == dtExtWideString ||
-         type == dtMemo || type == dtWideMemo;
+  const TValueFamily family = FamilyOf(type);
+  return family == TValueFamily::kText || (family == TValueFamily::kBlob && CharsOf(type) != TCharKind::kBytes);
 }
 
 }  // namespace

@@ -104,6 +104,26 @@ std::string NameLexem(TParser& parser, const std::string& text, const std::strin
   return lexem;
 }
 
+// A declaration's direction and name (a function's result has neither) into
+// the parameter; the first word of its type.
+std::string ReadParamHead(TParser& parser, const std::string& text, const std::string& routine_name,
+                          bool is_return_type, TParamDesc& param) {
+  if (is_return_type) {
+    param.SetParamType(pdResult);
+    param.SetName("Result");
+    return NameLexem(parser, text, routine_name);
+  }
+  std::string first = NameLexem(parser, text, routine_name);
+  const std::string direction = Upper(first);
+  param.SetParamType(pdInput);
+  if (direction == "IN" || direction == "OUT" || direction == "INOUT") {
+    param.SetParamType(direction == "IN" ? pdInput : direction == "OUT" ? pdOutput : pdInputOutput);
+    first = NameLexem(parser, text, routine_name);
+  }
+  param.SetName(UnquoteIdentifier(first));
+  return NameLexem(parser, text, routine_name);
+}
+
 // The item that reads an OUT value back, cast by its declared type.
 std::string ReadBackItem(const std::string& name, const TMyParamTypeNote* note, bool quote_names) {
   const std::string variable = "@" + IdentifierIfNeeded(name, quote_names);
@@ -190,23 +210,7 @@ void ParseRoutineParams(const std::string& text, bool is_return_type, bool use_u
   for (;;) {
     auto param = std::make_unique<TParamDesc>();
     TMyParamTypeNote note;
-    std::string type;
-    if (is_return_type) {
-      param->SetParamType(pdResult);
-      param->SetName("Result");
-      type = NameLexem(*parser, text, routine_name);
-    } else {
-      std::string first = NameLexem(*parser, text, routine_name);
-      const std::string direction = Upper(first);
-      param->SetParamType(pdInput);
-      if (direction == "IN" || direction == "OUT" || direction == "INOUT") {
-        param->SetParamType(direction == "IN" ? pdInput : direction == "OUT" ? pdOutput : pdInputOutput);
-        first = NameLexem(*parser, text, routine_name);
-      }
-      param->SetName(UnquoteIdentifier(first));
-      type = NameLexem(*parser, text, routine_name);
-    }
-    note.type = Upper(type);
+    note.type = Upper(ReadParamHead(*parser, text, routine_name, is_return_type, *param));
     // NATIONAL CHAR and NATIONAL VARCHAR are text like any other.
     if (note.type == "NATIONAL") note.type = Upper(NameLexem(*parser, text, routine_name));
     // The rest of the declaration: a second word of the type, widths,

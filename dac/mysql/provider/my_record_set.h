@@ -17,6 +17,7 @@
 #include "dac/mysql/client/api/mysql_api.h"
 #include "dac/mysql/provider/my_command.h"
 #include "dac/mysql/provider/my_field_desc.h"
+#include "dac/mysql/provider/my_sql_charsets.h"
 #include "dac/mysql/provider/my_table_info.h"
 #include "dac/store/record/record_set_types.h"
 
@@ -144,6 +145,8 @@ class TMySQLRecordset : public TDKRecordSet {
   void DescribeColumns(const std::string& sql);
   void BuildFields(bool is_show, bool is_explain, const std::string& sql);
   void ParseFromClause(const std::string& sql);
+  // A table of the FROM clause by its name as written and its alias.
+  void AddFromTable(const std::string& name, const std::string& alias, TMyCharsetKind kind);
   int AddSQLObjectIfNeed(const std::string& name, bool aliased);
 
   // Rows.
@@ -163,6 +166,8 @@ class TMySQLRecordset : public TDKRecordSet {
   // False when the slot could not keep the whole value.
   bool PutString(TMySQLFieldDesc& field, const char* value, size_t length, uint8_t* slot);
   void PutFmtBcd(TMySQLFieldDesc& field, const TWireValue& value, uint8_t* slot);
+  // An integer or boolean column's value, from its text, binary form or bits.
+  void PutInteger(TMySQLFieldDesc& field, const TWireValue& value, uint8_t* slot);
   void AddExactEntry(const TFieldDesc& field, const uint8_t* rec, bool is_null, const std::string& text);
   void StoreExactEntries(uint8_t* rec);
   std::string SlotImage(const TFieldDesc& field, const uint8_t* rec) const;

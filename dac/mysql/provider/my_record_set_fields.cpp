@@ -11,6 +11,7 @@
 #include "dac/mysql/provider/my_parser.h"
 #include "dac/mysql/provider/my_record_set.h"
 #include "dac/mysql/provider/my_type_mapping.h"
+#include "dac/store/record/data_type_traits.h"
 #include "platform/ascii.h"
 #include "platform/code_page.h"
 
@@ -60,65 +61,45 @@ int32_t UnicodeUnits(const TMYSQL_FIELD& column, bool is_show, bool mb4) {
 
 // Bytes of a column's slot, with its length and scale, by data type.
 void ApplySizeRule(TMySQLFieldDesc& desc, int32_t size, int32_t decimals) {
+  const uint16_t type = desc.GetDataType();
+  const TDataTypeTraits& traits = DataTypeTraits(type);
   const uint16_t length = static_cast<uint16_t>(std::clamp(size, 0, 65535));
   const auto slot = [&](int32_t bytes) { desc.SetSize(static_cast<uint16_t>(std::clamp(bytes, 0, 65535))); };
-  switch (desc.GetDataType()) {
-    case dtString:
-      desc.SetLength(length);
-      slot(size + 1);
-      break;
-    case dtInt8:
+  switch (type) {
+    case dtInt8:  // in 16 bits, as the other small integers
     case dtSmallint:
     case dtWord:
     case dtBoolean:
-      slot(2);
-      break;
     case dtInteger:
     case dtUInt32:
-      slot(4);
-      break;
-    case dtBlob:
-    case dtMemo:
-    case dtWideMemo:
-      slot(kReferenceSlotSize);
-      break;
+    case dtLargeint: return slot(std::max<int32_t>(traits.slot_size, 2));
     case dtFloat:
     case dtBCD:
-      desc.SetLength(length);
+    case dtFmtBCD:
       desc.SetScale(static_cast<uint16_t>(std::max(decimals, 0)));
-      slot(8);
-      break;
+      [[fallthrough]];
     case dtDate:
     case dtTime:
     case dtDateTime:
       desc.SetLength(length);
-      slot(8);
-      break;
-    case dtLargeint:
-      slot(8);
-      break;
+      return slot(type == dtFmtBCD ? std::max<int32_t>(size + 1, traits.slot_size) : traits.slot_size);
+    case dtBlob:
+    case dtMemo:
+    case dtWideMemo: return slot(kReferenceSlotSize);
     case dtExtString:
     case dtExtWideString:
       desc.SetLength(length == 0 ? 65535 : length);
-      slot(kReferenceSlotSize);
-      break;
-    case dtVarBytes:
-      desc.SetLength(length);
-      slot(size + 2);
-      break;
+      return slot(kReferenceSlotSize);
     case dtExtVarBytes:
       desc.SetLength(length);
-      slot(kReferenceSlotSize);
-      break;
+      return slot(kReferenceSlotSize);
+    case dtString:
     case dtWideString:
       desc.SetLength(length);
-      slot((size + 1) * 2);
-      break;
-    case dtFmtBCD:
+      return slot((size + 1) * (CharsOf(type) == TCharKind::kWide ? 2 : 1));
+    case dtVarBytes:
       desc.SetLength(length);
-      desc.SetScale(static_cast<uint16_t>(std::max(decimals, 0)));
-      slot(std::max(size + 1, 34));
-      break;
+      return slot(size + 2);
     default:
       AssertionFailed("Data type " + std::to_string(desc.GetDataType()) + " has no slot", __FILE__, __LINE__);
   }
@@ -286,14 +267,86 @@ void TMySQLRecordset::DescribeByRunning(const std::string& sql, bool is_show, bo
 
 // ---- columns and tables ----
 
+namespace {
+
+void NamesToAnsi(TMYSQL_FIELD& column) {
+  column.name = plat::Utf8ToAnsi(column.name);
+  column.org_name = plat::Utf8ToAnsi(column.org_name);
+  column.table = plat::Utf8ToAnsi(column.table);
+}
+
+// The type of a column fetched as the server's text of its value: bytes stay
+// bytes (BIT's text is its bytes), numbers and dates get room for their
+// widest text.
+uint16_t TextFormType(const TMYSQL_FIELD& column, bool bytes, bool unicode, bool is_show, bool mb4, int32_t& size) {
+  if (bytes && IsTextColumn(column.type)) return dtVarBytes;
+  if (column.type == mftBit) {
+    size = (column.length + 7) / 8;
+    return dtVarBytes;
+  }
+  if (!IsTextColumn(column.type)) size = std::max(column.length + 2, kWidestValueText);
+  if (!unicode || !IsTextColumn(column.type)) return dtString;
+  size = UnicodeUnits(column, is_show, mb4);
+  return dtWideString;
+}
+
+// The type of a column fetched in its own form, from the type its MySQL type
+// maps to, and its size in the field's terms.
+uint16_t NativeFormType(const TMYSQL_FIELD& column, uint16_t type, bool bytes, bool unicode, bool is_show, bool mb4,
+                        int32_t& size) {
+  if (unicode && (type == dtMemo || type == dtWideString || type == dtExtWideString || type == dtWideMemo))
+    size = UnicodeUnits(column, is_show, mb4);
+  if (column.type == mftVarString && column.length == 65535 && column.table.empty() && Strings65535ToMemo())
+    type = bytes ? dtBlob : (unicode ? dtWideMemo : dtMemo);
+  if (type == dtFmtBCD && (column.type == mftLongLong || column.type == mftBit)) size = 20;
+  // A DECIMAL's length counts its point and sign as well: the field's is its digits.
+  if (column.type == mftDecimal || column.type == mftNewDecimal) {
+    const bool is_unsigned = (column.flags & kUnsignedFlag) != 0;
+    size = std::max(column.length - (column.decimals > 0 ? 1 : 0) - (is_unsigned ? 0 : 1), 1);
+  }
+  return type;
+}
+
+// Long text as a memo (unless long strings are kept), and text or bytes of
+// 32 or more (unless buffers are flat) or of no stated size on the heap.
+uint16_t StoredTextType(uint16_t type, int32_t size, bool long_strings, bool flat_buffers) {
+  if (!long_strings && size >= 257) {
+    if (type == dtString) type = dtMemo;
+    if (type == dtWideString) type = dtWideMemo;
+  }
+  if ((!flat_buffers && size >= 32) || size == 0) {
+    if (type == dtString) type = dtExtString;
+    if (type == dtVarBytes) type = dtExtVarBytes;
+    if (type == dtWideString) type = dtExtWideString;
+  }
+  return type;
+}
+
+// What the column's description says of it besides its name, type and size.
+void DescribeColumn(TMySQLFieldDesc& desc, const TMYSQL_FIELD& column) {
+  desc.SetSubDataType(0);
+  desc.SetMySQLType(column.type);
+  desc.SetIsUnsigned((column.flags & kUnsignedFlag) != 0);
+  desc.SetIsPrimaryKey((column.flags & kPriKeyFlag) != 0);
+  desc.SetIsAutoIncrement((column.flags & kAutoIncrementFlag) != 0);
+  desc.SetIsBinary((column.flags & kBinaryFlag) != 0);
+  desc.SetDecimals(column.decimals);
+  desc.SetIsZeroFill((column.flags & kZeroFillFlag) != 0);
+  desc.SetDisplayLength(column.length);
+  desc.SetCharsetNr(column.charsetnr);
+  desc.SetRequired((column.flags & kNotNullFlag) != 0);
+  desc.SetReadOnly(column.type == mftNull);
+  desc.SetIsKey((column.flags & (kPriKeyFlag | kUniqueKeyFlag | kMultipleKeyFlag | kPartKeyFlag)) != 0);
+}
+
+}  // namespace
+
 void TMySQLRecordset::BuildFields(bool is_show, bool is_explain, const std::string& sql) {
   TMySQLAPI& api = API();
   const PMySqlRes result = Command().GetSQLResult();
   DAC_ASSERT(result != nullptr, "No result to describe");
   const bool unicode = GetUseUnicode();
   const bool unicode_mb4 = unicode && Command().GetMySQLConnection() && Command().GetMySQLConnection()->GetUnicodeMB4();
-  const int32_t major = GetServerPrimaryVer();
-  const int32_t minor = GetServerMinorVer();
   TDKTablesInfo& tables = GetTablesInfo();
   // Names are quoted by the rules of the session's character set.
   if (tables.Count() == 0) tables.SetTableInfoClass(GetTableInfoClass());
@@ -302,55 +355,25 @@ void TMySQLRecordset::BuildFields(bool is_show, bool is_explain, const std::stri
   const uint32_t count = api.mysql_num_fields(result);
   for (uint32_t i = 0; i < count; ++i) {
     TMYSQL_FIELD column = api._mysql_fetch_field_direct(result, i, unicode);
-    if (unicode) {
-      column.name = plat::Utf8ToAnsi(column.name);
-      column.org_name = plat::Utf8ToAnsi(column.org_name);
-      column.table = plat::Utf8ToAnsi(column.table);
-    }
-    const bool is_binary = (column.flags & kBinaryFlag) != 0;
+    if (unicode) NamesToAnsi(column);
     const bool is_unsigned = (column.flags & kUnsignedFlag) != 0;
     // Bytes by the character set; a server before 4.1 names none, only the flag.
-    const bool bytes = column.charsetnr == kBinaryCharsetNr || (column.charsetnr == 0 && is_binary);
+    const bool bytes =
+        column.charsetnr == kBinaryCharsetNr || (column.charsetnr == 0 && (column.flags & kBinaryFlag) != 0);
     uint16_t type = dtString;
     bool fixed = false;
     int32_t size = column.length;
     if (fields_as_string_ && !IsBlobColumn(column.type) && column.type != mftGeometry) {
-      // The server's text of any value: bytes stay bytes (BIT's text is its
-      // bytes), numbers and dates get room for their widest text.
-      if (bytes && IsTextColumn(column.type)) {
-        type = dtVarBytes;
-      } else if (column.type == mftBit) {
-        type = dtVarBytes;
-        size = (column.length + 7) / 8;
-      } else {
-        type = unicode && IsTextColumn(column.type) ? dtWideString : dtString;
-        if (!IsTextColumn(column.type)) size = std::max(column.length + 2, kWidestValueText);
-        if (unicode && IsTextColumn(column.type)) size = UnicodeUnits(column, is_show, unicode_mb4);
-      }
+      type = TextFormType(column, bytes, unicode, is_show, unicode_mb4, size);
     } else {
       ConvertMySQLTypeToInternalFormat(column.type, column.length, bytes, is_unsigned, enable_boolean_, unicode,
                                        numeric_type_, type, fixed);
-      if (unicode && (type == dtMemo || type == dtWideString || type == dtExtWideString || type == dtWideMemo))
-        size = UnicodeUnits(column, is_show, unicode_mb4);
-      if (column.type == mftVarString && column.length == 65535 && column.table.empty() && Strings65535ToMemo())
-        type = bytes ? dtBlob : (unicode ? dtWideMemo : dtMemo);
-      if (type == dtFmtBCD && (column.type == mftLongLong || column.type == mftBit)) size = 20;
-      // A DECIMAL's length counts its point and sign as well: the field's is its digits.
-      if (column.type == mftDecimal || column.type == mftNewDecimal)
-        size = std::max(column.length - (column.decimals > 0 ? 1 : 0) - (is_unsigned ? 0 : 1), 1);
+      type = NativeFormType(column, type, bytes, unicode, is_show, unicode_mb4, size);
     }
     const std::string lower_name = plat::AsciiLowerCase(column.name);
-    if (is_show) size = ShowColumnSize(sql, lower_name, size, major, minor);
+    if (is_show) size = ShowColumnSize(sql, lower_name, size, GetServerPrimaryVer(), GetServerMinorVer());
     if (is_explain && lower_name == "type") size = 65534;
-    if (!long_strings_ && size >= 257) {
-      if (type == dtString) type = dtMemo;
-      if (type == dtWideString) type = dtWideMemo;
-    }
-    if ((!flat_buffers_ && size >= 32) || size == 0) {
-      if (type == dtString) type = dtExtString;
-      if (type == dtVarBytes) type = dtExtVarBytes;
-      if (type == dtWideString) type = dtExtWideString;
-    }
+    type = StoredTextType(type, size, long_strings_, flat_buffers_);
 
     std::unique_ptr<TFieldDesc> made(static_cast<TFieldDesc*>(TMySQLFieldDesc::ClassInfo().Create()));
     auto& desc = static_cast<TMySQLFieldDesc&>(*made);
@@ -367,19 +390,7 @@ void TMySQLRecordset::BuildFields(bool is_show, bool is_explain, const std::stri
       desc.SetTableInfo(entry);
     }
     desc.SetDataType(type);
-    desc.SetSubDataType(0);
-    desc.SetMySQLType(column.type);
-    desc.SetIsUnsigned(is_unsigned);
-    desc.SetIsPrimaryKey((column.flags & kPriKeyFlag) != 0);
-    desc.SetIsAutoIncrement((column.flags & kAutoIncrementFlag) != 0);
-    desc.SetIsBinary(is_binary);
-    desc.SetDecimals(column.decimals);
-    desc.SetIsZeroFill((column.flags & kZeroFillFlag) != 0);
-    desc.SetDisplayLength(column.length);
-    desc.SetCharsetNr(column.charsetnr);
-    desc.SetRequired((column.flags & kNotNullFlag) != 0);
-    desc.SetReadOnly(column.type == mftNull);
-    desc.SetIsKey((column.flags & (kPriKeyFlag | kUniqueKeyFlag | kMultipleKeyFlag | kPartKeyFlag)) != 0);
+    DescribeColumn(desc, column);
     ApplySizeRule(desc, size, column.decimals);
     GetFieldDescs().Add(std::move(made));
   }
@@ -459,6 +470,26 @@ int TMySQLRecordset::AddSQLObjectIfNeed(const std::string& name, bool aliased) {
   return index;
 }
 
+void TMySQLRecordset::AddFromTable(const std::string& name, const std::string& alias, TMyCharsetKind kind) {
+  TDKTablesInfo& tables = GetTablesInfo();
+  // The qualified name as SQL text, each part quoted only as it needs.
+  const std::string full = tables.TableInfoClass().NormalizeName(name, false);
+  const std::vector<std::string> parts = SplitName(full, kind);
+  const std::string table = parts.back();
+  DAC_ASSERT(!table.empty(), "TableName cannot be empty");
+  TDKTableInfo* entry = nullptr;
+  if (!alias.empty()) {
+    entry = tables.Items(AddSQLObjectIfNeed(UnquoteIdentifier(alias, kind), false));
+    entry->SetTableName(table);
+  } else if (TDKTableInfo* known = tables.FindByName(table)) {
+    entry = known;
+    entry->SetTableAlias("");
+  } else if (GetServerPrimaryVer() >= 5) {
+    entry = tables.Items(AddSQLObjectIfNeed(UnquoteIdentifier(table, kind), true));
+  }
+  if (entry) entry->SetTableNameFull(full);
+}
+
 // The tables of the FROM clause with their aliases and qualified names.
 void TMySQLRecordset::ParseFromClause(const std::string& sql) {
   TDKTablesInfo& tables = GetTablesInfo();
@@ -503,23 +534,7 @@ void TMySQLRecordset::ParseFromClause(const std::string& sql) {
         next_solid();
       }
     }
-    // The qualified name as SQL text, each part quoted only as it needs.
-    const TDKTableInfoClass& rules = tables.TableInfoClass();
-    const std::string full = rules.NormalizeName(name, false);
-    const std::vector<std::string> parts = SplitName(full, kind);
-    const std::string table = parts.back();
-    DAC_ASSERT(!table.empty(), "TableName cannot be empty");
-    TDKTableInfo* entry = nullptr;
-    if (!alias.empty()) {
-      entry = tables.Items(AddSQLObjectIfNeed(UnquoteIdentifier(alias, kind), false));
-      entry->SetTableName(table);
-    } else if (TDKTableInfo* known = tables.FindByName(table)) {
-      entry = known;
-      entry->SetTableAlias("");
-    } else if (GetServerPrimaryVer() >= 5) {
-      entry = tables.Items(AddSQLObjectIfNeed(UnquoteIdentifier(table, kind), true));
-    }
-    if (entry) entry->SetTableNameFull(full);
+    AddFromTable(name, alias, kind);
     if (handler || code != myComma) break;
   }
   for (int i = 0; i < tables.Count(); ++i) {

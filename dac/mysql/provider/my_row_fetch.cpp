@@ -20,6 +20,7 @@
 #include "dac/store/blob/blob.h"
 #include "dac/store/blob/compressed_blob.h"
 #include "dac/store/record/block_manager.h"
+#include "dac/store/record/data_type_traits.h"
 #include "dac/store/runtime/unaligned.h"
 #include "dac/store/runtime/utf8_decode.h"
 #include "platform/format_settings.h"
@@ -58,20 +59,12 @@ enum TBindForm { kBindInteger, kBindFloat, kBindText };
 // How the client library hands a prepared column over: integers and
 // floats as numbers when the field holds them as numbers.
 TBindForm BindFormOf(const TMySQLFieldDesc& field) {
-  switch (field.GetDataType()) {
-    case dtInt8:
-    case dtSmallint:
-    case dtInteger:
-    case dtWord:
-    case dtBoolean:
-    case dtLargeint:
-    case dtUInt32:
-      return field.GetMySQLType() == mftBit ? kBindText : kBindInteger;
-    case dtFloat:
-      return field.GetMySQLType() == mftFloat || field.GetMySQLType() == mftDouble ? kBindFloat : kBindText;
-    default:
-      return kBindText;
+  const TValueFamily family = FamilyOf(field.GetDataType());
+  if (family == TValueFamily::kInteger || family == TValueFamily::kBoolean) {
+    return field.GetMySQLType() == mftBit ? kBindText : kBindInteger;
   }
+  if (field.GetDataType() != dtFloat) return kBindText;
+  return field.GetMySQLType() == mftFloat || field.GetMySQLType() == mftDouble ? kBindFloat : kBindText;
 }
 
 // The decimal text with the locale's separator, for the conversions that read it.
@@ -342,7 +335,6 @@ void TMySQLRecordset::ConvertValue(TMySQLFieldDesc& field, const TWireValue& wir
   const std::string_view text(value, length);
   const auto* bytes = reinterpret_cast<const uint8_t*>(value);
   const uint16_t type = field.GetDataType();
-  const uint16_t size = field.GetSize();
   switch (type) {
     case dtString:
     case dtExtString:
@@ -364,22 +356,7 @@ void TMySQLRecordset::ConvertValue(TMySQLFieldDesc& field, const TWireValue& wir
     case dtWord:
     case dtBoolean:
     case dtLargeint:
-    case dtUInt32: {
-      if (field.GetMySQLType() == mftBit) {
-        const uint64_t bits = BitFromBytes(bytes, length);
-        if (type == dtBoolean) return StoreAt<int16_t>(slot, 0, length > 0 && bytes[length - 1] != 0 ? 1 : 0);
-        return StoreInteger(slot, size, static_cast<int64_t>(bits));
-      }
-      const bool is_signed = type == dtInt8 || type == dtSmallint || type == dtInteger || type == dtLargeint;
-      const int64_t number = binary ? IntegerFromBinary(bytes, length, is_signed || size == 8)
-                                    : IntegerFromText(text, size == 8 || (type == dtUInt32 && size == 4));
-      if (type == dtBoolean) {
-        // A TINYINT(1) may hold any of its numbers: the boolean keeps only true or false.
-        if (number != 0 && number != 1) exact_text_ = binary ? std::to_string(number) : std::string(text);
-        return StoreAt<int16_t>(slot, 0, number != 0 ? 1 : 0);
-      }
-      return StoreInteger(slot, size, number);
-    }
+    case dtUInt32: return PutInteger(field, wire, slot);
     case dtFloat: {
       const bool binary_float = binary && (field.GetMySQLType() == mftFloat || field.GetMySQLType() == mftDouble);
       const double number = binary_float ? FloatFromBinary(bytes, length) : FloatFromText(text);
@@ -406,6 +383,28 @@ void TMySQLRecordset::ConvertValue(TMySQLFieldDesc& field, const TWireValue& wir
     default:
       AssertionFailed("Unknown data type " + std::to_string(type), __FILE__, __LINE__);
   }
+}
+
+void TMySQLRecordset::PutInteger(TMySQLFieldDesc& field, const TWireValue& wire, uint8_t* slot) {
+  const size_t length = wire.length;
+  const auto* bytes = reinterpret_cast<const uint8_t*>(wire.data);
+  const uint16_t type = field.GetDataType();
+  const uint16_t size = field.GetSize();
+  if (field.GetMySQLType() == mftBit) {
+    const uint64_t bits = BitFromBytes(bytes, length);
+    if (type == dtBoolean) return StoreAt<int16_t>(slot, 0, length > 0 && bytes[length - 1] != 0 ? 1 : 0);
+    return StoreInteger(slot, size, static_cast<int64_t>(bits));
+  }
+  const std::string_view text(wire.data, length);
+  const bool is_signed = type == dtInt8 || type == dtSmallint || type == dtInteger || type == dtLargeint;
+  const int64_t number = wire.binary ? IntegerFromBinary(bytes, length, is_signed || size == 8)
+                                     : IntegerFromText(text, size == 8 || (type == dtUInt32 && size == 4));
+  if (type == dtBoolean) {
+    // A TINYINT(1) may hold any of its numbers: the boolean keeps only true or false.
+    if (number != 0 && number != 1) exact_text_ = wire.binary ? std::to_string(number) : std::string(text);
+    return StoreAt<int16_t>(slot, 0, number != 0 ? 1 : 0);
+  }
+  StoreInteger(slot, size, number);
 }
 
 void TMySQLRecordset::PutFmtBcd(TMySQLFieldDesc& field, const TWireValue& wire, uint8_t* slot) {

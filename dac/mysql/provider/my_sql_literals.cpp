@@ -15,7 +15,7 @@
 #include "dac/mysql/provider/my_sql_charsets.h"
 #include "dac/store/blob/blob.h"
 #include "dac/store/blob/compressed_blob.h"
-#include "dac/store/record/data_types.h"
+#include "dac/store/record/data_type_traits.h"
 #include "dac/store/runtime/string_builder.h"
 #include "platform/code_page.h"
 #include "platform/date_time.h"
@@ -209,10 +209,7 @@ std::string ValueLiteral(const Variant& value, bool use_unicode, bool compress_b
 
 // ---- numbers, dates and times ----
 
-bool IsIntegerType(uint16_t type) {
-  return type == dtInt8 || type == dtSmallint || type == dtInteger || type == dtWord || type == dtLargeint ||
-         type == dtUInt32;
-}
+bool IsIntegerType(uint16_t type) { return FamilyOf(type) == TValueFamily::kInteger; }
 
 // Text given for a number must be a decimal number (a point, or the
 // locale's separator, an exponent): it goes as its digits, exact however

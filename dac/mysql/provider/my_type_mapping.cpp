@@ -7,7 +7,7 @@
 #include "dac/mysql/client/wire/client_records.h"
 #include "dac/mysql/provider/my_field_desc.h"
 #include "dac/store/blob/blob.h"
-#include "dac/store/record/data_types.h"
+#include "dac/store/record/data_type_traits.h"
 
 namespace dac {
 
@@ -103,29 +103,9 @@ bool ConvertMySQLTypeToInternalFormat(uint8_t mysql_type, int32_t length, bool i
 
 bool IsLargeDataTypeUsed(const TMySQLFieldDesc& field) { return IsBlobType(field.GetMySQLType()); }
 
-bool IsLargeDataTypeUsed(const TParamDesc& param) {
-  const uint16_t type = param.GetDataType();
-  return type == dtBlob || type == dtMemo || type == dtWideMemo;
-}
+bool IsLargeDataTypeUsed(const TParamDesc& param) { return IsBlobDataType(param.GetDataType()); }
 
-bool IsTextFetchType(uint16_t data_type) {
-  switch (data_type) {
-    case dtDate:
-    case dtTime:
-    case dtDateTime:
-    case dtBlob:
-    case dtMemo:
-    case dtExtString:
-    case dtWideString:
-    case dtExtWideString:
-    case dtBCD:
-    case dtFmtBCD:
-    case dtWideMemo:
-      return true;
-    default:
-      return false;
-  }
-}
+bool IsTextFetchType(uint16_t data_type) { return DataTypeTraits(data_type).mysql_text_fetch; }
 
 namespace {
 

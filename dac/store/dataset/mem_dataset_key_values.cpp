@@ -6,6 +6,7 @@
 
 #include "dac/framework/values/text_conversions.h"
 #include "dac/store/dataset/mem_dataset.h"
+#include "dac/store/record/data_type_traits.h"
 #include "dac/store/runtime/marshal.h"
 #include "dac/store/runtime/unaligned.h"
 #include "platform/code_page.h"
@@ -63,12 +64,12 @@ void* IntegerKey(Convert convert) {
   }
 }
 
+// The columns a text compares with as 8-bit text.
 bool IsText8Like(uint16_t type) {
-  return type == dtString || type == dtBlob || type == dtMemo || type == dtVariant || type == dtExtString ||
-         type == dtGuid || type == dtWideMemo;
+  const TValueFamily family = FamilyOf(type);
+  return IsAnsiTextType(type) || family == TValueFamily::kGuid || family == TValueFamily::kBlob ||
+         family == TValueFamily::kVariant;
 }
-bool IsWideLike(uint16_t type) { return type == dtWideString || type == dtExtWideString; }
-bool IsBytesLike(uint16_t type) { return type == dtBytes || type == dtVarBytes || type == dtExtVarBytes; }
 
 // The text read as the value a typed column holds; Empty for a column that takes no such conversion.
 Variant TextAsColumnValue(const std::string& text, uint16_t type) {
@@ -91,6 +92,42 @@ Variant TextAsColumnValue(const std::string& text, uint16_t type) {
   }
 }
 
+// A value of no text kind in the column's native form; a variant column
+// takes text only.
+void* NativeKey(const Variant& value, uint16_t type, int& value_type) {
+  if (IsText8Like(type) && type != dtVariant) {
+    value_type = dtString;
+    return TextKey(value.AsString());
+  }
+  if (IsWideTextType(type)) {
+    value_type = dtWideString;
+    return WideTextKey(value.AsWideString());
+  }
+  if (IsBytesDataType(type)) {
+    if (!value.IsBytes()) CannotConvert();
+    const TBytes& bytes = value.AsBytes();
+    return BytesKey(bytes.data(), bytes.size());
+  }
+  switch (type) {
+    case dtInt8: return IntegerKey<int8_t>([&] { return value.AsInt8(); });
+    case dtSmallint: return IntegerKey<int16_t>([&] { return value.AsInt16(); });
+    case dtInteger: return IntegerKey<int32_t>([&] { return value.AsInt32(); });
+    case dtWord: return IntegerKey<uint16_t>([&] { return value.AsUInt16(); });
+    case dtUInt32: return IntegerKey<uint32_t>([&] { return value.AsUInt32(); });
+    case dtLargeint: return IntegerKey<int64_t>([&] { return value.AsInt64(); });
+    case dtFloat:
+    case dtCurrency:
+    case dtBCD: return FixedKey<double>(value.AsDouble());
+    case dtDate:
+    case dtTime:
+    case dtDateTime: return FixedKey<double>(value.AsDateTime());
+    // Booleans compare as 16 bits.
+    case dtBoolean: return FixedKey<uint16_t>(value.AsBoolean() ? 1 : 0);
+    case dtFmtBCD: return FixedKey<Bcd>(value.AsBcd());
+    default: CannotConvert();
+  }
+}
+
 }  // namespace
 
 void TMemDataSet::CopyFieldValue(const Variant& value, void*& buffer, int& value_type, TFieldDesc* desc,
@@ -102,12 +139,12 @@ void TMemDataSet::CopyFieldValue(const Variant& value, void*& buffer, int& value
   if (value.IsString()) {
     // Wide and byte columns take text as it is on both paths: a sorted wide
     // column compares UTF-16 text like an unsorted one.
-    if (IsWideLike(type)) {
+    if (IsWideTextType(type)) {
       value_type = dtWideString;
       buffer = WideTextKey(value.AsWideString());
       return;
     }
-    if (IsBytesLike(type)) {
+    if (IsBytesDataType(type)) {
       const std::string bytes = value.AsString();
       buffer = BytesKey(bytes.data(), bytes.size());
       return;
@@ -131,46 +168,7 @@ void TMemDataSet::CopyFieldValue(const Variant& value, void*& buffer, int& value
     CopyFieldValue(typed, buffer, value_type, desc, false);
     return;
   }
-  switch (type) {
-    case dtString:
-    case dtBlob:
-    case dtMemo:
-    case dtExtString:
-    case dtGuid:
-    case dtWideMemo:
-      value_type = dtString;
-      buffer = TextKey(value.AsString());
-      return;
-    case dtWideString:
-    case dtExtWideString:
-      value_type = dtWideString;
-      buffer = WideTextKey(value.AsWideString());
-      return;
-    case dtInt8: buffer = IntegerKey<int8_t>([&] { return value.AsInt8(); }); return;
-    case dtSmallint: buffer = IntegerKey<int16_t>([&] { return value.AsInt16(); }); return;
-    case dtInteger: buffer = IntegerKey<int32_t>([&] { return value.AsInt32(); }); return;
-    case dtWord: buffer = IntegerKey<uint16_t>([&] { return value.AsUInt16(); }); return;
-    case dtUInt32: buffer = IntegerKey<uint32_t>([&] { return value.AsUInt32(); }); return;
-    case dtLargeint: buffer = IntegerKey<int64_t>([&] { return value.AsInt64(); }); return;
-    case dtFloat:
-    case dtCurrency:
-    case dtBCD: buffer = FixedKey<double>(value.AsDouble()); return;
-    case dtDate:
-    case dtTime:
-    case dtDateTime: buffer = FixedKey<double>(value.AsDateTime()); return;
-    // Booleans compare as 16 bits.
-    case dtBoolean: buffer = FixedKey<uint16_t>(value.AsBoolean() ? 1 : 0); return;
-    case dtFmtBCD: buffer = FixedKey<Bcd>(value.AsBcd()); return;
-    case dtBytes:
-    case dtVarBytes:
-    case dtExtVarBytes: {
-      if (!value.IsBytes()) CannotConvert();
-      const TBytes& bytes = value.AsBytes();
-      buffer = BytesKey(bytes.data(), bytes.size());
-      return;
-    }
-    default: CannotConvert();
-  }
+  buffer = NativeKey(value, type, value_type);
 }
 
 }  // namespace dac

@@ -158,6 +158,34 @@ class RowSearch {
   std::function<void(TRecordBuffer)> calculate_;
 };
 
+// The keys that lead the sort order, in its order, moved first; their count.
+// Partial, nearest and differently cased searches use no order.
+size_t LeadSortedKeys(std::vector<SearchKey>& search, TMemData& data, TLocateExOptions options) {
+  size_t sorted = 0;
+  if (options.Contains(lxPartialKey) || options.Contains(lxPartialCompare) || options.Contains(lxNearest)) return 0;
+  for (const TSortColumn& column : data.GetSortColumns()) {
+    if (column.CaseSensitive == options.Contains(lxCaseInsensitive)) break;
+    auto it = std::find_if(search.begin() + static_cast<std::ptrdiff_t>(sorted), search.end(),
+                           [&](const SearchKey& key) { return key.desc == column.FieldDesc; });
+    if (it == search.end()) break;
+    it->descending = column.DescendingOrder;
+    std::iter_swap(search.begin() + static_cast<std::ptrdiff_t>(sorted), it);
+    ++sorted;
+  }
+  return sorted;
+}
+
+// The first matching row of first..last (last..first when up); 0 for none.
+// Sorted leading keys are found by halving, the others by a scan from there.
+int FindRow(RowSearch& rows, int first, int last, size_t sorted, size_t keys, bool up) {
+  if (sorted == 0) return up ? rows.Scan(last, first) : rows.Scan(first, last);
+  const int hit = rows.BinarySearch(first, last, sorted);
+  if (hit <= 0) return 0;
+  const int edge = rows.EdgeOfEqual(hit, first, last, sorted, up);
+  if (sorted == keys) return edge;
+  return up ? rows.Scan(edge, first) : rows.Scan(edge, last);
+}
+
 }  // namespace
 
 // ---- the searches ----
@@ -244,19 +272,7 @@ bool TMemDataSet::InternalLocateRecord(std::vector<TFieldDesc*> keys, const Vari
   FreeRefComplexFields(work, true);
   DetachBlobStreams(work);
 
-  // Keys that lead the sort order, in its order, go first.
-  size_t sorted = 0;
-  if (!options.Contains(lxPartialKey) && !options.Contains(lxPartialCompare) && !options.Contains(lxNearest)) {
-    for (const TSortColumn& column : data->GetSortColumns()) {
-      if (column.CaseSensitive == options.Contains(lxCaseInsensitive)) break;
-      auto it = std::find_if(search.begin() + static_cast<std::ptrdiff_t>(sorted), search.end(),
-                             [&](const SearchKey& key) { return key.desc == column.FieldDesc; });
-      if (it == search.end()) break;
-      it->descending = column.DescendingOrder;
-      std::iter_swap(search.begin() + static_cast<std::ptrdiff_t>(sorted), it);
-      ++sorted;
-    }
-  }
+  const size_t sorted = LeadSortedKeys(search, *data, options);
   bool calculated = false;
   for (size_t k = 0; k < search.size(); ++k) {
     SearchKey& key = search[k];
@@ -280,20 +296,9 @@ bool TMemDataSet::InternalLocateRecord(std::vector<TFieldDesc*> keys, const Vari
   RowSearch rows(*data, work, search, options,
                  calculated ? std::function<void(TRecordBuffer)>([this](TRecordBuffer b) { CalculateFields(b); })
                             : nullptr);
-  int found = 0;
   // Rows outside 1..count do not exist: nothing is read then.
-  if (first >= 1 && first <= last && last <= count) {
-    if (sorted == 0) {
-      found = up ? rows.Scan(last, first) : rows.Scan(first, last);
-    } else if (const int hit = rows.BinarySearch(first, last, sorted); hit > 0) {
-      const int edge = rows.EdgeOfEqual(hit, first, last, sorted, up);
-      if (sorted == search.size()) {
-        found = edge;
-      } else {
-        found = up ? rows.Scan(edge, first) : rows.Scan(edge, last);
-      }
-    }
-  }
+  const bool in_range = first >= 1 && first <= last && last <= count;
+  const int found = in_range ? FindRow(rows, first, last, sorted, search.size(), up) : 0;
   // The found row stays in the work buffer (Lookup reads it there).
   if (found > 0) rows.Read(found);
   if ((save_position || found == 0) && count > 0) data->SetToBookmark(&saved);

@@ -16,6 +16,7 @@
 #include "dac/framework/values/text_conversions.h"
 #include "dac/store/blob/blob.h"
 #include "dac/store/dataset/mem_dataset.h"
+#include "dac/store/record/data_type_traits.h"
 #include "dac/store/xml/atomic_file_stream.h"
 #include "dac/store/xml/stream_writer.h"
 #include "dac/store/xml/xml_export_text.h"
@@ -77,18 +78,45 @@ std::string DateTimeText(DateTime value) {
 
 // The string, memo, wide and binary types: they may be long.
 bool MayBeLong(uint16_t type) {
-  switch (type) {
-    case dtString:
-    case dtBlob:
-    case dtMemo:
-    case dtExtString:
-    case dtBytes:
-    case dtVarBytes:
-    case dtExtVarBytes:
-    case dtWideString:
-    case dtExtWideString:
-    case dtWideMemo: return true;
-    default: return false;
+  const TValueFamily family = FamilyOf(type);
+  return family == TValueFamily::kText || family == TValueFamily::kBytes || family == TValueFamily::kBlob;
+}
+
+// The document's start up to the row's element type, and the end of the schema.
+void WriteSchemaStart(XmlTextWriter& xml) {
+  xml.SetQuoteChar('\'');
+  xml.SetFormatting(Formatting::Indented);
+  xml.SetIndentation(2);
+  xml.SetIndentChar(' ');
+  xml.WriteStartElement("xml");
+  xml.WriteAttributeString("xmlns:s", "uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C14882");
+  xml.WriteAttributeString("xmlns:dt", "uuid:C2F41010-65B3-11d1-A29F-00AA00C14882");
+  xml.WriteAttributeString("xmlns:rs", "urn:schemas-microsoft-com:rowset");
+  xml.WriteAttributeString("xmlns:z", "#RowsetSchema");
+  xml.WriteStartElement("s:Schema");
+  xml.WriteAttributeString("id", "RowsetSchema");
+  xml.WriteStartElement("s:ElementType");
+  xml.WriteAttributeString("name", "row");
+  xml.WriteAttributeString("content", "eltOnly");
+  xml.WriteAttributeString("rs:updatable", "true");
+}
+
+void WriteSchemaEnd(XmlTextWriter& xml) {
+  xml.WriteStartElement("s:extends");
+  xml.WriteAttributeString("type", "rs:rowbase");
+  xml.WriteEndElement();
+  xml.WriteFullEndElement();
+  xml.WriteFullEndElement();
+}
+
+// The export's dt:maxLength of a field; empty for none.
+std::string XmlMaxLength(TXmlLength kind, const TFieldDesc& desc) {
+  switch (kind) {
+    case TXmlLength::kLength: return std::to_string(desc.GetLength());
+    case TXmlLength::kSize: return std::to_string(desc.GetSize());
+    case TXmlLength::kUnbounded: return "2147483647";
+    case TXmlLength::kGuid: return "16";
+    default: return "";
   }
 }
 
@@ -137,98 +165,23 @@ void TMemDataSet::WriteFieldXMLAttributeType(TField* field, TFieldDesc* desc, co
 }
 
 void TMemDataSet::WriteFieldXMLDataType(TField* field, TFieldDesc* desc, const std::string&, XmlTextWriter& writer) {
-  const std::string length = std::to_string(desc->GetLength());
-  const std::string scale = std::to_string(desc->GetScale());
-  const std::string size = std::to_string(desc->GetSize());
-  const auto write = [&writer](const char* name, const std::string& value) { writer.WriteAttributeString(name, value); };
   const uint16_t type = desc->GetDataType();
-  switch (type) {
-    case dtUnknown:
-    case dtVariant: write("dt:type", "string"); break;
-    case dtString:
-    case dtExtString:
-      write("dt:type", "string");
-      write("dt:maxLength", length);
-      write("rs:dbtype", "str");
-      break;
-    case dtMemo:
-    case dtWideMemo:
-      write("dt:type", "string");
-      write("dt:maxLength", "2147483647");
-      if (type == dtMemo) write("rs:dbtype", "str");
-      break;
-    case dtWideString:
-    case dtExtWideString:
-      write("dt:type", "string");
-      write("dt:maxLength", length);
-      break;
-    case dtInt8:
-    case dtWord:
-    case dtUInt32:
-      write("dt:type", type == dtInt8 ? "i1" : (type == dtWord ? "ui2" : "ui4"));
-      write("dt:maxLength", size);
-      write("rs:precision", length);
-      break;
-    case dtSmallint:
-    case dtInteger:
-    case dtLargeint:
-      write("dt:type", type == dtSmallint ? "i2" : (type == dtInteger ? "int" : "i8"));
-      write("dt:maxLength", size);
-      write("rs:precision", type == dtSmallint ? "5" : (type == dtInteger ? "10" : "19"));
-      break;
-    case dtFloat:
-      if (desc->GetLength() < 8) {
-        write("dt:type", "r4");
-        write("dt:maxLength", "4");
-      } else {
-        write("dt:type", "float");
-        write("dt:maxLength", size);
-      }
-      write("rs:precision", length);
-      break;
-    case dtDate:
-    case dtTime:
-    case dtDateTime:
-      write("dt:type", type == dtDate ? "date" : (type == dtTime ? "time" : "datetime"));
-      if (type == dtDateTime) write("rs:dbtype", "variantdate");
-      write("dt:maxLength", size);
-      write("rs:scale", scale);
-      write("rs:precision", length);
-      break;
-    case dtBoolean:
-      write("dt:type", "boolean");
-      write("dt:maxLength", size);
-      break;
-    case dtCurrency:
-    case dtBCD:
-      write("dt:type", "number");
-      write("rs:dbtype", "currency");
-      write("dt:maxLength", size);
-      write("rs:precision", length);
-      break;
-    case dtFmtBCD:
-      write("dt:type", "number");
-      write("rs:dbtype", "numeric");
-      write("dt:maxLength", size);
-      write("rs:scale", scale);
-      write("rs:precision", length);
-      break;
-    case dtBlob:
-      write("dt:type", "bin.hex");
-      write("dt:maxLength", "2147483647");
-      break;
-    case dtBytes:
-    case dtVarBytes:
-    case dtExtVarBytes:
-      write("dt:type", "bin.hex");
-      write("dt:maxLength", length);
-      break;
-    case dtGuid:
-      write("dt:type", "uuid");
-      write("dt:maxLength", "16");
-      break;
-    default: DatabaseError("Data type is not supported");
+  const TDataTypeTraits& traits = DataTypeTraits(type);
+  if (type > dtWideMemo || !traits.xml_type) DatabaseError("Data type is not supported");
+  const auto write = [&writer](const char* name, const std::string& value) { writer.WriteAttributeString(name, value); };
+  // A FLOAT column (less than 8 digits) exports as four bytes.
+  const bool single = type == dtFloat && desc->GetLength() < 8;
+  write("dt:type", single ? "r4" : traits.xml_type);
+  // Text names its database type after the length, numbers before it.
+  const bool text = traits.chars != TCharKind::kNone;
+  if (traits.xml_dbtype && !text) write("rs:dbtype", traits.xml_dbtype);
+  if (const std::string length = single ? "4" : XmlMaxLength(traits.xml_max_length, *desc); !length.empty()) {
+    write("dt:maxLength", length);
   }
+  if (traits.xml_dbtype && text) write("rs:dbtype", traits.xml_dbtype);
+  if (traits.xml_scale) write("rs:scale", std::to_string(desc->GetScale()));
+  if (traits.xml_precision == TXmlPrecision::kLength) write("rs:precision", std::to_string(desc->GetLength()));
+  if (traits.xml_precision == TXmlPrecision::kDigits) write("rs:precision", traits.xml_digits);
   if (MayBeLong(type) && field->IsBlob() && !desc->GetFixed()) write("rs:long", "true");
   if (desc->GetFixed() && type != dtUnknown && type != dtVariant) write("rs:fixedlength", "true");
   if (field->Required() && !field->ReadOnly()) write("rs:maybenull", "false");
@@ -260,19 +213,43 @@ bool TMemDataSet::ReadNativeValue(TField* field, TFieldDesc* desc, const TMetaCl
   return !blank;
 }
 
+namespace {
+
+// A float's text, from its slot when it has one (else as the field reads it).
+std::string FloatXmlText(TField* field, const uint8_t* slot) {
+  if (!slot) return FloatToXmlText(field->AsFloat());
+  double value = 0;
+  std::memcpy(&value, slot, sizeof value);
+  return FloatToXmlText(value);
+}
+
+// A date-time's text, from its slot when it has one.
+std::string DateTimeXmlText(TField* field, const uint8_t* slot) {
+  if (slot) {
+    // The record keeps the date-time, which the field reads by way of its
+    // milliseconds; within the range the milliseconds read back from, the
+    // way there and back is the time stamp's.
+    DateTime stored = 0;
+    std::memcpy(&stored, slot, sizeof stored);
+    const plat::TimeStamp stamp = plat::DateTimeToTimeStamp(stored);
+    DateTime value = 0;
+    if (stamp.date > 0 && stamp.date < 3652060 && stamp.time >= 0 && stamp.time < plat::kMSecsPerDay &&
+        plat::TryTimeStampToDateTime(stamp, value)) {
+      return DateTimeText(value);
+    }
+  }
+  return DateTimeText(field->AsDateTime());
+}
+
+}  // namespace
+
 std::string TMemDataSet::GetFieldXMLValue(TField* field, TFieldDesc* desc) {
   switch (desc->GetDataType()) {
     case dtBoolean: return BoolToStr(field->AsBoolean());
     case dtFloat: {
       TRecordBuffer record = nullptr;
-      const uint8_t* slot = desc->GetSize() == sizeof(double) ? NativeSlot(field, desc, TFloatField::ClassInfo(), record)
-                                                               : nullptr;
-      if (slot) {
-        double value = 0;
-        std::memcpy(&value, slot, sizeof value);
-        return FloatToXmlText(value);
-      }
-      return FloatToXmlText(field->AsFloat());
+      const bool native = desc->GetSize() == sizeof(double);
+      return FloatXmlText(field, native ? NativeSlot(field, desc, TFloatField::ClassInfo(), record) : nullptr);
     }
     case dtCurrency:
     case dtBCD: return PointDecimal(CurrToStr(field->AsCurrency()));
@@ -280,24 +257,9 @@ std::string TMemDataSet::GetFieldXMLValue(TField* field, TFieldDesc* desc) {
     case dtDate:
     case dtDateTime: {
       TRecordBuffer record = nullptr;
-      const uint8_t* slot = field->DataType() == ftDateTime && desc->GetDataType() == dtDateTime &&
-                                    desc->GetSize() == sizeof(DateTime)
-                                ? NativeSlot(field, desc, TDateTimeField::ClassInfo(), record)
-                                : nullptr;
-      if (slot) {
-        // The record keeps the date-time, which the field reads by way of its
-        // milliseconds; within the range the milliseconds read back from, the
-        // way there and back is the time stamp's.
-        DateTime stored = 0;
-        std::memcpy(&stored, slot, sizeof stored);
-        const plat::TimeStamp stamp = plat::DateTimeToTimeStamp(stored);
-        DateTime value = 0;
-        if (stamp.date > 0 && stamp.date < 3652060 && stamp.time >= 0 && stamp.time < plat::kMSecsPerDay &&
-            plat::TryTimeStampToDateTime(stamp, value)) {
-          return DateTimeText(value);
-        }
-      }
-      return DateTimeText(field->AsDateTime());
+      const bool native = field->DataType() == ftDateTime && desc->GetDataType() == dtDateTime &&
+                          desc->GetSize() == sizeof(DateTime);
+      return DateTimeXmlText(field, native ? NativeSlot(field, desc, TDateTimeField::ClassInfo(), record) : nullptr);
     }
     case dtTime: return TimeText(field->AsDateTime());
     case dtBlob: return HexText(field->AsString());
@@ -311,34 +273,33 @@ std::string TMemDataSet::GetFieldXMLValue(TField* field, TFieldDesc* desc) {
       TBlob* blob = GetBlob(field);
       return blob ? plat::Utf16ToUtf8(blob->GetAsWideString()) : std::string();
     }
-    default: {
-      if (field->DataType() == ftWideString && dynamic_cast<TWideStringField*>(field)) {
-        return plat::Utf16ToUtf8(field->AsWideString());
-      }
-      std::string text;
-      if (field->DataType() == ftInteger && desc->GetDataType() == dtInteger && desc->GetSize() == sizeof(int32_t)) {
-        TRecordBuffer record = nullptr;
-        if (const uint8_t* slot = NativeSlot(field, desc, TIntegerField::ClassInfo(), record)) {
-          int32_t number = 0;
-          std::memcpy(&number, slot, sizeof number);
-          return std::to_string(number);
-        }
-      }
-      if (field->DataType() == ftString && field->Size() < 256) {
-        char chars[257] = {};
-        if (ReadNativeValue(field, desc, TStringField::ClassInfo(), chars)) {
-          text.assign(chars, strnlen(chars, static_cast<size_t>(field->Size())));
-        } else {
-          text = field->AsString();
-        }
-      } else {
-        text = field->AsString();
-      }
-      // ASCII reads the same in UTF-8.
-      if (IsAsciiText(text)) return text;
-      return plat::AnsiToUtf8(text);
+    default: break;
+  }
+  if (field->DataType() == ftWideString && dynamic_cast<TWideStringField*>(field)) {
+    return plat::Utf16ToUtf8(field->AsWideString());
+  }
+  if (field->DataType() == ftInteger && desc->GetDataType() == dtInteger && desc->GetSize() == sizeof(int32_t)) {
+    TRecordBuffer record = nullptr;
+    if (const uint8_t* slot = NativeSlot(field, desc, TIntegerField::ClassInfo(), record)) {
+      int32_t number = 0;
+      std::memcpy(&number, slot, sizeof number);
+      return std::to_string(number);
     }
   }
+  std::string text;
+  if (field->DataType() == ftString && field->Size() < 256) {
+    char chars[257] = {};
+    if (ReadNativeValue(field, desc, TStringField::ClassInfo(), chars)) {
+      text.assign(chars, strnlen(chars, static_cast<size_t>(field->Size())));
+    } else {
+      text = field->AsString();
+    }
+  } else {
+    text = field->AsString();
+  }
+  // ASCII reads the same in UTF-8.
+  if (IsAsciiText(text)) return text;
+  return plat::AnsiToUtf8(text);
 }
 
 // ---- the document ----
@@ -370,21 +331,7 @@ void TMemDataSet::SaveToXML(TStream& stream) {
 void TMemDataSet::WriteXml(TStream& stream) {
   StreamWriter out(stream, &Encoding::Default());
   XmlTextWriter xml(out);
-  xml.SetQuoteChar('\'');
-  xml.SetFormatting(Formatting::Indented);
-  xml.SetIndentation(2);
-  xml.SetIndentChar(' ');
-  xml.WriteStartElement("xml");
-  xml.WriteAttributeString("xmlns:s", "uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C14882");
-  xml.WriteAttributeString("xmlns:dt", "uuid:C2F41010-65B3-11d1-A29F-00AA00C14882");
-  xml.WriteAttributeString("xmlns:rs", "urn:schemas-microsoft-com:rowset");
-  xml.WriteAttributeString("xmlns:z", "#RowsetSchema");
-  xml.WriteStartElement("s:Schema");
-  xml.WriteAttributeString("id", "RowsetSchema");
-  xml.WriteStartElement("s:ElementType");
-  xml.WriteAttributeString("name", "row");
-  xml.WriteAttributeString("content", "eltOnly");
-  xml.WriteAttributeString("rs:updatable", "true");
+  WriteSchemaStart(xml);
 
   std::vector<ExportedField> exported;
   int aliases = 0;
@@ -406,11 +353,7 @@ void TMemDataSet::WriteXml(TStream& stream) {
     xml.WriteEndElement();
     xml.WriteFullEndElement();
   }
-  xml.WriteStartElement("s:extends");
-  xml.WriteAttributeString("type", "rs:rowbase");
-  xml.WriteEndElement();
-  xml.WriteFullEndElement();
-  xml.WriteFullEndElement();
+  WriteSchemaEnd(xml);
 
   xml.WriteStartElement("rs:data");
   // The row's record is the values' only while its row is written.

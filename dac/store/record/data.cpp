@@ -4,6 +4,7 @@
 
 #include "dac/framework/classes/exceptions.h"
 #include "dac/store/blob/blob.h"
+#include "dac/store/record/data_type_traits.h"
 #include "dac/store/record/db_object.h"
 #include "dac/store/record/filter_code.h"
 #include "dac/store/record/filter_expression.h"
@@ -19,39 +20,8 @@ namespace {
 
 // The least Size a slot of the type needs, so that every typed access stays inside it.
 uint32_t MinSlotSize(const TFieldDesc& desc) {
-  switch (desc.GetDataType()) {
-    case dtString:
-    case dtGuid:
-    case dtInt8: return 1;
-    case dtSmallint:
-    case dtWord:
-    case dtBoolean:
-    case dtWideString: return 2;
-    case dtInteger:
-    case dtUInt32: return 4;
-    case dtFloat:
-    case dtDate:
-    case dtTime:
-    case dtDateTime:
-    case dtLargeint:
-    case dtCurrency:
-    case dtBCD: return 8;
-    case dtFmtBCD: return 34;
-    case dtBytes: return desc.GetLength();
-    case dtVarBytes: return desc.GetLength() + 2u;
-    case dtBlob:
-    case dtMemo:
-    case dtObject:
-    case dtReference:
-    case dtArray:
-    case dtTable:
-    case dtVariant:
-    case dtExtString:
-    case dtExtVarBytes:
-    case dtExtWideString:
-    case dtWideMemo: return kReferenceSlotSize;
-    default: return 0;
-  }
+  const TDataTypeTraits& traits = DataTypeTraits(desc.GetDataType());
+  return traits.slot_size + (traits.slot_adds_length ? desc.GetLength() : 0u);
 }
 
 }  // namespace
@@ -76,11 +46,10 @@ void TData::ClearFields() {
   blob_fields_known_for_ = -1;
 }
 
-bool TData::IsBlobFieldType(uint16_t type) { return type == dtBlob || type == dtMemo || type == dtWideMemo; }
+bool TData::IsBlobFieldType(uint16_t type) { return IsBlobDataType(type); }
 
 bool TData::IsComplexFieldType(uint16_t type) {
-  return type == dtVariant || type == dtExtString || type == dtExtVarBytes || type == dtExtWideString ||
-         IsBlobFieldType(type);
+  return type == dtVariant || IsHeapDataType(type) || IsBlobFieldType(type);
 }
 
 bool TData::HasFields(std::initializer_list<uint16_t> types) const {

@@ -7,13 +7,12 @@
 #include "dac/framework/classes/exceptions.h"
 #include "dac/store/blob/blob.h"
 #include "dac/store/record/data.h"
+#include "dac/store/record/data_type_traits.h"
 #include "dac/store/runtime/unaligned.h"
 
 namespace dac {
 
 namespace {
-
-bool IsHeapType(uint16_t type) { return type == dtExtString || type == dtExtVarBytes || type == dtExtWideString; }
 
 // Only top-level data slots hold references: child descriptors have no slot,
 // and the calculated area lies beyond the record.
@@ -46,14 +45,14 @@ void TData::CreateComplexField(void* rec_buf, int index, bool with_blob) {
   if (!HasReferenceSlot(*desc)) return;
   uint8_t* slot = Slot(rec_buf, desc);
   const uint16_t type = desc->GetDataType();
-  if (type == dtBlob || type == dtMemo || type == dtWideMemo) {
+  if (IsBlobDataType(type)) {
     if (!with_blob) return;
     auto* blob = new TBlob(type == dtWideMemo);
     blob->EnableRollback();
     StoreAt<void*>(slot, 0, blob->GetGCHandle());
   } else if (type == dtVariant) {
     StoreAt<void*>(slot, 0, (new TVariantObject())->GetGCHandle());
-  } else if (IsHeapType(type)) {
+  } else if (IsHeapDataType(type)) {
     StoreAt<void*>(slot, 0, nullptr);
   }
 }
@@ -64,7 +63,7 @@ void TData::FreeComplexFields(void* rec_buf, bool with_blob) {
     const uint16_t type = desc->GetDataType();
     if (!HasReferenceSlot(*desc) || !IsComplexFieldType(type)) continue;
     uint8_t* slot = Slot(rec_buf, desc);
-    if (IsHeapType(type)) {
+    if (IsHeapDataType(type)) {
       // After the heap was cleared its buffers are gone with it.
       if (!string_heap_.Empty()) string_heap_.DisposeBuf(LoadAt<void*>(slot));
     } else {
@@ -82,7 +81,7 @@ void TData::AddRefComplexFields(void* rec_buf) {
     const uint16_t type = desc->GetDataType();
     if (!HasReferenceSlot(*desc) || !IsComplexFieldType(type)) continue;
     const uint8_t* slot = Slot(rec_buf, desc);
-    if (IsHeapType(type)) {
+    if (IsHeapDataType(type)) {
       string_heap_.AddRef(LoadAt<void*>(slot));
     } else {
       TSharedObject* object = TSharedObject::At(slot);

@@ -10,6 +10,7 @@
 #include "dac/framework/values/decimal_text.h"
 #include "dac/store/blob/blob.h"
 #include "dac/store/record/data.h"
+#include "dac/store/record/data_type_traits.h"
 #include "dac/store/runtime/date_routines.h"
 #include "dac/store/runtime/line_ends.h"
 #include "dac/store/runtime/marshal.h"
@@ -66,49 +67,79 @@ double RoundFloatToScale(double value, int scale) {
 
 // ---- Raw access ----
 
+namespace {
+
+// Text of the four text types, where it lies and its length in units.
+struct TextAt {
+  const void* chars;
+  size_t length;
+};
+
+// The heap buffer a heap text's slot points to; it is never none here.
+const void* HeapText(TFieldDesc* field, const uint8_t* slot) {
+  const void* text = LoadAt<const void*>(slot);
+  DAC_ASSERT(text, "String heap value of " + field->GetName() + " is nil");
+  return text;
+}
+
+inline TextAt StoredText(TFieldDesc* field, const uint8_t* slot) {
+  const size_t size = field->GetSize();
+  switch (field->GetDataType()) {
+    case dtString: return {slot, strnlen(reinterpret_cast<const char*>(slot), size)};
+    case dtWideString: return {slot, WideLengthAt(slot, size >= 2 ? size / 2 - 1 : 0)};
+    case dtExtWideString: {
+      const void* text = HeapText(field, slot);
+      return {text, WideLengthAt(text)};
+    }
+    default: {  // dtExtString
+      const void* text = HeapText(field, slot);
+      return {text, std::strlen(static_cast<const char*>(text))};
+    }
+  }
+}
+
+// A text field's value to dest, cut to dest_size bytes and terminated.
+void CopyStoredText(TFieldDesc* field, const uint8_t* slot, bool convert_eol, void* dest, size_t dest_size) {
+  const uint16_t type = field->GetDataType();
+  const TextAt text = StoredText(field, slot);
+  const size_t size = field->GetSize();
+  if (IsWideTextType(type)) {
+    if (!convert_eol) return CopyText16(text.chars, text.length, dest, dest_size);
+    if (dest_size >= 2) AddCRUnicode(text.chars, dest, ClampCount(dest_size / 2 - 1), ClampCount(text.length));
+    return;
+  }
+  if (!convert_eol) {
+    // In place, the last byte of the slot is the terminator's.
+    const size_t length = type == dtString ? std::min(text.length, size > 0 ? size - 1 : 0) : text.length;
+    return CopyText8(text.chars, length, dest, dest_size);
+  }
+  if (dest_size > 0) AddCRString(text.chars, dest, ClampCount(dest_size - 1), ClampCount(text.length));
+}
+
+}  // namespace
+
 void TData::GetFieldData(TFieldDesc* field, void* rec_buf, void* dest, size_t dest_size) {
   const uint8_t* slot = Slot(rec_buf, field);
-  const size_t size = field->GetSize();
-  const int dest_chars8 = ClampCount(dest_size > 0 ? dest_size - 1 : 0);
-  const int dest_chars16 = ClampCount(dest_size >= 2 ? dest_size / 2 - 1 : 0);
-  switch (field->GetDataType()) {
-    case dtString: {
-      const size_t length = strnlen(reinterpret_cast<const char*>(slot), size);
-      if (NeedConvertEOL()) {
-        if (dest_size > 0) AddCRString(slot, dest, dest_chars8, ClampCount(length));
-      } else {
-        CopyText8(slot, std::min(length, size > 0 ? size - 1 : 0), dest, dest_size);
-      }
-      return;
-    }
+  const uint16_t type = field->GetDataType();
+  switch (type) {
+    case dtString:
+    case dtExtString:
+    case dtWideString:
+    case dtExtWideString: return CopyStoredText(field, slot, NeedConvertEOL(), dest, dest_size);
     case dtDate:
-      RequireRoom(dest_size, 4);
-      GetDateFromBuf(rec_buf, field->GetOffset(), dest, dfDate);
-      return;
+      RequireRoom(dest_size, DataTypeTraits(dtDate).value_size);
+      return GetDateFromBuf(rec_buf, field->GetOffset(), dest, dfDate);
     case dtTime:
       // The whole span: a TIME is not bound to one day.
-      RequireRoom(dest_size, 8);
-      GetDateFromBuf(rec_buf, field->GetOffset(), dest, dfDateTime);
-      return;
+      RequireRoom(dest_size, DataTypeTraits(dtTime).value_size);
+      return GetDateFromBuf(rec_buf, field->GetOffset(), dest, dfDateTime);
     case dtDateTime:
-      RequireRoom(dest_size, 8);
-      GetDateFromBuf(rec_buf, field->GetOffset(), dest, dfMSecs);
-      return;
+      RequireRoom(dest_size, DataTypeTraits(dtDateTime).value_size);
+      return GetDateFromBuf(rec_buf, field->GetOffset(), dest, dfMSecs);
     case dtVariant: {
       RequireRoom(dest_size, sizeof(Variant));
       auto* holder = TSharedObject::At<TVariantObject>(slot);
       *static_cast<Variant*>(dest) = holder ? holder->Value() : Variant();
-      return;
-    }
-    case dtExtString: {
-      const char* text = LoadAt<const char*>(slot);
-      DAC_ASSERT(text, "String heap value of " + field->GetName() + " is nil");
-      const size_t length = std::strlen(text);
-      if (NeedConvertEOL()) {
-        if (dest_size > 0) AddCRString(text, dest, dest_chars8, ClampCount(length));
-      } else {
-        CopyText8(text, length, dest, dest_size);
-      }
       return;
     }
     case dtExtVarBytes: {
@@ -123,80 +154,66 @@ void TData::GetFieldData(TFieldDesc* field, void* rec_buf, void* dest, size_t de
       RequireRoom(dest_size, 8);
       StoreAt<uint64_t>(dest, 0, LoadAt<uint32_t>(slot));
       return;
-    case dtWideString: {
-      const size_t length = WideLengthAt(slot, size >= 2 ? size / 2 - 1 : 0);
-      if (NeedConvertEOL()) {
-        if (dest_size >= 2) AddCRUnicode(slot, dest, dest_chars16, ClampCount(length));
-      } else {
-        CopyText16(slot, length, dest, dest_size);
-      }
-      return;
-    }
-    case dtExtWideString: {
-      const void* text = LoadAt<const void*>(slot);
-      DAC_ASSERT(text, "String heap value of " + field->GetName() + " is nil");
-      const size_t length = WideLengthAt(text);
-      if (NeedConvertEOL()) {
-        if (dest_size >= 2) AddCRUnicode(text, dest, dest_chars16, ClampCount(length));
-      } else {
-        CopyText16(text, length, dest, dest_size);
-      }
-      return;
-    }
-    case dtFmtBCD:
-      RequireRoom(dest_size, 34);
-      std::memcpy(dest, slot, 34);
-      return;
-    default:
+    default: {
+      // Raw bytes: the packed decimal's record, or the slot.
+      const size_t size = type == dtFmtBCD ? DataTypeTraits(type).value_size : field->GetSize();
       RequireRoom(dest_size, size);
       std::memcpy(dest, slot, size);
       return;
+    }
   }
 }
 
 size_t TData::GetFieldDataSize(TFieldDesc* field, void* rec_buf) {
-  const uint8_t* slot = Slot(rec_buf, field);
-  const size_t size = field->GetSize();
-  switch (field->GetDataType()) {
-    case dtString: {
-      const size_t length = strnlen(reinterpret_cast<const char*>(slot), size);
-      if (NeedConvertEOL()) return static_cast<size_t>(AddCRStringLength(slot, ClampCount(length))) + 1;
-      return std::min(length, size > 0 ? size - 1 : 0) + 1;
-    }
-    case dtExtString: {
-      const char* text = LoadAt<const char*>(slot);
-      if (!text) return 1;
-      const size_t length = std::strlen(text);
-      return (NeedConvertEOL() ? static_cast<size_t>(AddCRStringLength(text, ClampCount(length))) : length) + 1;
-    }
-    case dtWideString: {
-      const size_t length = WideLengthAt(slot, size >= 2 ? size / 2 - 1 : 0);
-      return ((NeedConvertEOL() ? static_cast<size_t>(AddCRUnicodeLength(slot, ClampCount(length))) : length) + 1) * 2;
-    }
-    case dtExtWideString: {
-      const void* text = LoadAt<const void*>(slot);
-      if (!text) return 2;
-      const size_t length = WideLengthAt(text);
-      return ((NeedConvertEOL() ? static_cast<size_t>(AddCRUnicodeLength(text, ClampCount(length))) : length) + 1) * 2;
-    }
-    case dtExtVarBytes: {
-      const uint8_t* buffer = LoadAt<const uint8_t*>(slot);
-      return buffer ? LoadAt<uint16_t>(buffer) + 2u : 2u;
-    }
-    case dtDate: return 4;
-    case dtTime:
-    case dtDateTime:
-    case dtUInt32: return 8;
-    case dtVariant: return sizeof(Variant);
-    case dtFmtBCD: return 34;
-    default: return size;
+  const uint16_t type = field->GetDataType();
+  if (type == dtExtVarBytes) {
+    const uint8_t* buffer = LoadAt<const uint8_t*>(Slot(rec_buf, field));
+    return buffer ? LoadAt<uint16_t>(buffer) + 2u : 2u;
   }
+  if (!IsAnsiTextType(type) && !IsWideTextType(type)) {
+    const uint16_t value_size = DataTypeTraits(type).value_size;
+    return value_size != 0 ? value_size : field->GetSize();
+  }
+  const uint8_t* slot = Slot(rec_buf, field);
+  const bool wide = IsWideTextType(type);
+  if (IsHeapDataType(type) && !LoadAt<const void*>(slot)) return wide ? 2 : 1;
+  const TextAt text = StoredText(field, slot);
+  size_t length = text.length;
+  if (NeedConvertEOL()) {
+    length = static_cast<size_t>(wide ? AddCRUnicodeLength(text.chars, ClampCount(length))
+                                      : AddCRStringLength(text.chars, ClampCount(length)));
+  } else if (const size_t size = field->GetSize(); type == dtString) {
+    length = std::min(length, size > 0 ? size - 1 : 0);
+  }
+  return (length + 1) * (wide ? 2 : 1);
 }
+
+namespace {
+
+// The slot's buffer replaced by a copy made before: the source may be the old
+// buffer itself.
+void ReplaceHeapBuffer(TStringHeap& heap, uint8_t* slot, void* copy) {
+  heap.DisposeBuf(LoadAt<void*>(slot));
+  StoreAt<void*>(slot, 0, copy);
+}
+
+void* HeapCopy(TStringHeap& heap, uint16_t type, const void* source) {
+  if (type == dtExtString) return heap.AllocStr(static_cast<const char*>(source));
+  if (type == dtExtWideString) return heap.AllocWideStr(source ? static_cast<const char16_t*>(source) : u"");
+  if (!source) return nullptr;
+  const int length = LoadAt<uint16_t>(source) + 2;
+  void* copy = heap.NewBuf(length);
+  std::memcpy(copy, source, static_cast<size_t>(length));
+  return copy;
+}
+
+}  // namespace
 
 void TData::PutFieldData(TFieldDesc* field, void* rec_buf, const void* source) {
   uint8_t* slot = Slot(rec_buf, field);
   const size_t size = field->GetSize();
-  switch (field->GetDataType()) {
+  const uint16_t type = field->GetDataType();
+  switch (type) {
     case dtString: {
       if (size == 0) return;
       const size_t length = strnlen(static_cast<const char*>(source), size - 1);
@@ -210,33 +227,18 @@ void TData::PutFieldData(TFieldDesc* field, void* rec_buf, const void* source) {
       StoreAt<double>(slot, 0, value);
       return;
     }
-    case dtDate: PutDateToBuf(rec_buf, field->GetOffset(), source, dfDate); return;
-    case dtTime: PutDateToBuf(rec_buf, field->GetOffset(), source, dfDateTime); return;
-    case dtDateTime: PutDateToBuf(rec_buf, field->GetOffset(), source, dfMSecs); return;
+    case dtDate: return PutDateToBuf(rec_buf, field->GetOffset(), source, dfDate);
+    case dtTime: return PutDateToBuf(rec_buf, field->GetOffset(), source, dfDateTime);
+    case dtDateTime: return PutDateToBuf(rec_buf, field->GetOffset(), source, dfMSecs);
     case dtVariant: {
       auto* holder = TSharedObject::At<TVariantObject>(slot);
       DAC_ASSERT(holder, "Shared object for " + field->GetName() + "=nil");
       holder->Value() = *static_cast<const Variant*>(source);
       return;
     }
-    case dtExtString: {
-      // The new copy first: the source may be the old buffer itself.
-      char* copy = string_heap_.AllocStr(static_cast<const char*>(source));
-      string_heap_.DisposeBuf(LoadAt<void*>(slot));
-      StoreAt<void*>(slot, 0, copy);
-      return;
-    }
-    case dtExtVarBytes: {
-      void* copy = nullptr;
-      if (source) {
-        const int length = LoadAt<uint16_t>(source) + 2;
-        copy = string_heap_.NewBuf(length);
-        std::memcpy(copy, source, static_cast<size_t>(length));
-      }
-      string_heap_.DisposeBuf(LoadAt<void*>(slot));
-      StoreAt<void*>(slot, 0, copy);
-      return;
-    }
+    case dtExtString:
+    case dtExtVarBytes:
+    case dtExtWideString: return ReplaceHeapBuffer(string_heap_, slot, HeapCopy(string_heap_, type, source));
     case dtWideString: {
       if (size < 2) return;
       const size_t length = WideLengthAt(source, std::min<size_t>(field->GetLength(), size / 2 - 1));
@@ -244,15 +246,7 @@ void TData::PutFieldData(TFieldDesc* field, void* rec_buf, const void* source) {
       StoreAt<char16_t>(slot, length * 2, 0);
       return;
     }
-    case dtExtWideString: {
-      char16_t* copy = string_heap_.AllocWideStr(source ? static_cast<const char16_t*>(source) : u"");
-      string_heap_.DisposeBuf(LoadAt<void*>(slot));
-      StoreAt<void*>(slot, 0, copy);
-      return;
-    }
-    default:
-      std::memcpy(slot, source, size);
-      return;
+    default: std::memcpy(slot, source, size); return;
   }
 }
 
@@ -327,8 +321,7 @@ void TData::GetField(uint16_t field_no, void* rec_buf, void* dest, size_t dest_s
   is_blank = GetNull(field_no, rec_buf);
   if (!dest) return;
   const uint16_t type = field->GetDataType();
-  const bool heap_value = type == dtExtString || type == dtExtVarBytes || type == dtExtWideString;
-  if (is_blank && (!IsComplexFieldType(type) || heap_value)) return;
+  if (is_blank && (!IsComplexFieldType(type) || IsHeapDataType(type))) return;
   if (field->HasParent()) {
     GetChildField(field, rec_buf, dest, dest_size, is_blank);
   } else {
@@ -357,9 +350,9 @@ void TData::PutField(uint16_t field_no, void* rec_buf, const void* source) {
   }
   const uint16_t type = field->GetDataType();
   if (!enable_empty_strings_) {
-    const bool empty8 = (type == dtString || type == dtExtString) && LoadAt<char>(source) == 0;
-    const bool empty16 = (type == dtWideString || type == dtExtWideString) && LoadAt<char16_t>(source) == 0;
-    if (empty8 || empty16) {
+    const bool empty = IsTextDataType(type) &&
+                       (IsWideTextType(type) ? LoadAt<char16_t>(source) == 0 : LoadAt<char>(source) == 0);
+    if (empty) {
       SetNull(field_no, rec_buf, true);
       return;
     }
@@ -390,23 +383,78 @@ bool TData::GetNullByBlob(uint16_t field_no, void* rec_buf) {
 // Room for a child value: from the descriptor, and never less than the
 // 4,000 characters the record store always allowed.
 size_t TData::ChildValueCapacity(const TFieldDesc& field) {
-  constexpr size_t kFloor = 4001;
+  constexpr size_t kFloor = 4001;  // above every fixed value's size
+  const TDataTypeTraits& traits = DataTypeTraits(field.GetDataType());
   const size_t length = field.GetLength();
-  size_t needed = 8;
-  switch (field.GetDataType()) {
-    case dtString:
-    case dtExtString:
-    case dtGuid: needed = length + 1; break;
-    case dtWideString:
-    case dtExtWideString: needed = (length + 1) * 2; break;
-    case dtBytes: needed = length; break;
-    case dtVarBytes:
-    case dtExtVarBytes: needed = length + 2; break;
-    case dtFmtBCD: needed = 34; break;
-    default: break;
+  size_t needed = 0;
+  if (traits.family == TValueFamily::kText || traits.family == TValueFamily::kGuid) {
+    needed = (length + 1) * (traits.chars == TCharKind::kWide ? 2 : 1);
+  } else if (traits.family == TValueFamily::kBytes) {
+    needed = length + (traits.length_prefix ? 2 : 0);
   }
   return std::max(needed, kFloor);
 }
+
+namespace {
+
+// The value's comparable form when it is not the stored one: dates as the
+// double date-time, BCD as a double, bytes with their length before, blobs
+// as their 8-bit text; none where the value already is comparable. Heap
+// values and their type are turned to the in-place ones on the way.
+TempBuffer ComparableForm(TData& data, void* rec_buf, TFieldDesc* field, bool child, uint8_t*& value,
+                          int& data_type) {
+  TempBuffer replacement;
+  switch (data_type) {
+    case dtDate:
+    case dtTime:
+    case dtDateTime:
+      replacement = NewTemp(8);
+      if (child) {
+        data.PutDateToBuf(replacement.get(), 0, value, dfMSecs);  // a child's date comes as milliseconds
+      } else {
+        data.GetDateFromBuf(rec_buf, field->GetOffset(), replacement.get(), dfDateTime);
+      }
+      break;
+    case dtExtString:
+    case dtExtWideString:
+      if (!child) {
+        // An absent heap text (written raw as none) reads as empty text.
+        static uint8_t empty_text[2] = {0, 0};
+        value = LoadAt<uint8_t*>(value);
+        if (!value) value = empty_text;
+      }
+      data_type = data_type == dtExtString ? dtString : dtWideString;
+      break;
+    case dtExtVarBytes:
+      if (!child) value = LoadAt<uint8_t*>(value);
+      break;
+    case dtBytes: {
+      const uint16_t length = field->GetLength();
+      replacement = NewTemp(length + 2u);
+      StoreAt<uint16_t>(replacement.get(), 0, length);
+      std::memcpy(replacement.get() + 2, value, length);
+      break;
+    }
+    case dtBCD:
+      replacement = NewTemp(8);
+      StoreAt<double>(replacement.get(), 0, static_cast<double>(LoadAt<int64_t>(value)) / 10000.0);
+      break;
+    case dtBlob:
+    case dtMemo:
+    case dtWideMemo: {
+      auto* blob = TSharedObject::At<TBlob>(value);
+      const std::string text = blob ? blob->GetAsString() : std::string();
+      replacement = NewTemp(text.size() + 1);
+      std::memcpy(replacement.get(), text.data(), text.size());
+      data_type = dtString;
+      break;
+    }
+    default: break;
+  }
+  return replacement;
+}
+
+}  // namespace
 
 void* TData::GetFieldBuf(void* rec_buf, TFieldDesc* field, int& data_type, bool& is_blank, bool& native_buffer) {
   data_type = field->GetDataType();
@@ -424,55 +472,7 @@ void* TData::GetFieldBuf(void* rec_buf, TFieldDesc* field, int& data_type, bool&
     is_blank = GetNull(field->GetFieldNo(), rec_buf);
   }
   if (!is_blank) {
-    TempBuffer replacement;
-    switch (data_type) {
-      case dtDate:
-      case dtTime:
-      case dtDateTime:
-        replacement = NewTemp(8);
-        if (child) {
-          PutDateToBuf(replacement.get(), 0, value, dfMSecs);  // a child's date comes as milliseconds
-        } else {
-          GetDateFromBuf(rec_buf, field->GetOffset(), replacement.get(), dfDateTime);
-        }
-        break;
-      case dtExtString:
-      case dtExtWideString:
-        if (!child) {
-          // An absent heap text (written raw as none) reads as empty text.
-          static uint8_t empty_text[2] = {0, 0};
-          value = LoadAt<uint8_t*>(value);
-          if (!value) value = empty_text;
-        }
-        data_type = data_type == dtExtString ? dtString : dtWideString;
-        break;
-      case dtExtVarBytes:
-        if (!child) value = LoadAt<uint8_t*>(value);
-        break;
-      case dtBytes: {
-        const uint16_t length = field->GetLength();
-        replacement = NewTemp(length + 2u);
-        StoreAt<uint16_t>(replacement.get(), 0, length);
-        std::memcpy(replacement.get() + 2, value, length);
-        break;
-      }
-      case dtBCD:
-        replacement = NewTemp(8);
-        StoreAt<double>(replacement.get(), 0, static_cast<double>(LoadAt<int64_t>(value)) / 10000.0);
-        break;
-      case dtBlob:
-      case dtMemo:
-      case dtWideMemo: {
-        auto* blob = TSharedObject::At<TBlob>(value);
-        const std::string text = blob ? blob->GetAsString() : std::string();
-        replacement = NewTemp(text.size() + 1);
-        std::memcpy(replacement.get(), text.data(), text.size());
-        data_type = dtString;
-        break;
-      }
-      default: break;
-    }
-    if (replacement) {
+    if (TempBuffer replacement = ComparableForm(*this, rec_buf, field, child, value, data_type)) {
       temp = std::move(replacement);
       value = temp.get();
     }

@@ -4,6 +4,7 @@
 
 #include "dac/framework/classes/exceptions.h"
 #include "dac/store/record/data.h"
+#include "dac/store/record/data_type_traits.h"
 #include "dac/store/record/filter_code.h"
 #include "dac/store/record/filter_expression.h"
 #include "dac/store/runtime/unaligned.h"
@@ -16,7 +17,6 @@ namespace dac {
 
 namespace {
 
-bool IsDateType(uint16_t type) { return type == dtDate || type == dtTime || type == dtDateTime; }
 
 // A value that orders on the time line.
 bool IsChronological(const Variant& value) { return value.Type() == varDate || value.IsNumeric(); }
@@ -43,17 +43,7 @@ bool MatchesPattern(const Variant& text, const Variant& pattern) {
 // The types whose variant is a number that compares as a double with a
 // number constant (the filter's numbers are doubles).
 bool IsCompiledNumberType(uint16_t type) {
-  switch (type) {
-    case dtInt8:
-    case dtSmallint:
-    case dtInteger:
-    case dtWord:
-    case dtUInt32:
-    case dtLargeint:
-    case dtFloat:
-    case dtCurrency: return true;
-    default: return false;
-  }
+  return FamilyOf(type) == TValueFamily::kInteger || FamilyOf(type) == TValueFamily::kFloat;
 }
 
 // As the variant comparison orders doubles: NaN first and equal to itself.
@@ -73,6 +63,26 @@ bool OrderHolds(TExpressionType compare, int order) {
 }
 
 bool IsComparison(TExpressionType type) { return type <= ntNoEqual || type == ntLike; }
+
+// An 8-bit text field against a text constant or null: the pattern's form,
+// and whether the text in place can be matched right in the record.
+void CompileTextOp(TFilterOp& op, const Variant& constant, const TFilterCode& code, bool trim) {
+  op.kind = TFilterOp::kText;
+  op.null_constant = constant.IsNull();
+  if (!op.null_constant) op.text = constant.AsString();
+  if (code.case_insensitive) op.text = plat::AnsiTextUpper(op.text);
+  const size_t wildcard = op.text.find_first_of("*%_");
+  if (wildcard == std::string::npos) {
+    op.pattern = TFilterOp::kLiteral;
+  } else if (wildcard + 1 == op.text.size() && op.text[wildcard] != '_') {
+    op.pattern = TFilterOp::kPrefix;
+  }
+  op.fixed = static_cast<uint32_t>(op.pattern == TFilterOp::kPrefix ? op.text.size() - 1 : op.text.size());
+  const TExpressionType type = op.compare;
+  op.in_place = op.data_type == dtString && op.pattern != TFilterOp::kWildcards && !trim && !code.case_insensitive &&
+                !code.no_partial_compare && (type == ntEqual || type == ntLike || type == ntNoEqual) &&
+                op.fixed < op.size && op.text.find('\0') == std::string::npos;
+}
 
 // A number op on the record.
 inline bool NumberVerdict(const TFilterOp& op, const uint8_t* rec) {
@@ -206,23 +216,8 @@ uint32_t TData::CompileFilter(TFilterCode& code, TExpressionNode* node, int dept
   if (IsCompiledNumberType(data_type) && right->Value.Type() == varDouble) {
     op.kind = TFilterOp::kNumber;
     op.number = right->Value.AsDouble();
-  } else if ((data_type == dtString || data_type == dtExtString) &&
-             (right->Value.Type() == varString || right->Value.IsNull())) {
-    op.kind = TFilterOp::kText;
-    op.null_constant = right->Value.IsNull();
-    if (!op.null_constant) op.text = right->Value.AsString();
-    if (code.case_insensitive) op.text = plat::AnsiTextUpper(op.text);
-    const size_t wildcard = op.text.find_first_of("*%_");
-    if (wildcard == std::string::npos) {
-      op.pattern = TFilterOp::kLiteral;
-    } else if (wildcard + 1 == op.text.size() && op.text[wildcard] != '_') {
-      op.pattern = TFilterOp::kPrefix;
-    }
-    op.fixed = static_cast<uint32_t>(op.pattern == TFilterOp::kPrefix ? op.text.size() - 1 : op.text.size());
-    const bool trim = op.field->GetFixed() ? trim_fixed_char_ : trim_var_char_;
-    op.in_place = data_type == dtString && op.pattern != TFilterOp::kWildcards && !trim && !code.case_insensitive &&
-                  !code.no_partial_compare && (type == ntEqual || type == ntLike || type == ntNoEqual) &&
-                  op.fixed < op.size && op.text.find('\0') == std::string::npos;
+  } else if (IsAnsiTextType(data_type) && (right->Value.Type() == varString || right->Value.IsNull())) {
+    CompileTextOp(op, right->Value, code, op.field->GetFixed() ? trim_fixed_char_ : trim_var_char_);
   }
   return index;
 }
@@ -374,7 +369,7 @@ Variant TData::OperandValue(TExpressionNode* node, bool& is_date) {
   if (node->NodeType == ntValue) return node->Value;
   if (node->NodeType != ntField) return Variant();
   DAC_ASSERT(filter_rec_buf_, "No filter record");
-  is_date = IsDateType(node->FieldDesc->GetDataType());
+  is_date = FamilyOf(node->FieldDesc->GetDataType()) == TValueFamily::kDate;
   Variant value;
   GetFieldAsVariant(node->FieldDesc->GetFieldNo(), filter_rec_buf_, value);
   return value;

@@ -8,6 +8,7 @@
 #include "dac/framework/values/text_conversions.h"
 #include "dac/store/blob/blob.h"
 #include "dac/store/record/data.h"
+#include "dac/store/record/data_type_traits.h"
 #include "dac/store/runtime/date_routines.h"
 #include "dac/store/runtime/unaligned.h"
 
@@ -66,21 +67,55 @@ TBytes BytesFrom(const Variant& value) {
 
 // ---- Reading ----
 
+namespace {
+
+// The text types' value: in place (a child's heap text comes in place too)
+// or from the heap.
+Variant TextVariant(uint16_t type, const uint8_t* value, size_t size, bool child, bool trim) {
+  const bool in_place = !IsHeapDataType(type) || child;
+  if (CharsOf(type) == TCharKind::kWide) {
+    if (in_place) {
+      WideString text = ReadWide(value, WideLengthAt(value, size / 2));
+      if (trim && !IsHeapDataType(type)) TrimControlAndBlanks(text);
+      return Variant(std::move(text));
+    }
+    const void* text = LoadAt<const void*>(value);
+    return Variant(text ? ReadWide(text, WideLengthAt(text)) : WideString());
+  }
+  if (in_place) {
+    std::string text(reinterpret_cast<const char*>(value), strnlen(reinterpret_cast<const char*>(value), size));
+    if (type == dtString && trim) TrimControlAndBlanks(text);
+    return Variant(std::move(text));
+  }
+  const char* text = LoadAt<const char*>(value);
+  return Variant(std::string(text ? text : ""));
+}
+
+// The byte types' value: Length bytes in place, or a 16-bit length and the
+// bytes in place or on the heap, never beyond the room they have.
+Variant BytesVariant(TFieldDesc* field, const uint8_t* value, size_t size, bool child) {
+  const uint16_t type = field->GetDataType();
+  if (type == dtBytes) return Variant(TBytes(value, value + field->GetLength()));
+  const uint8_t* buffer = value;
+  size_t room = size >= 2 ? size - 2 : 0;
+  if (type == dtExtVarBytes && !child) {
+    buffer = LoadAt<const uint8_t*>(value);
+    if (!buffer) return Variant(TBytes());
+    room = static_cast<size_t>(std::max(TStringHeap::BufSize(buffer) - 2, 0));
+  }
+  const size_t length = std::min<size_t>(LoadAt<uint16_t>(buffer), room);
+  return Variant(TBytes(buffer + 2, buffer + 2 + length));
+}
+
+}  // namespace
+
 Variant TData::ValueAsVariant(TFieldDesc* field, const uint8_t* value, size_t size, bool child) {
   const uint16_t type = field->GetDataType();
-  const bool trim = field->GetFixed() ? trim_fixed_char_ : trim_var_char_;
+  if (IsTextOrGuidType(type)) {
+    return TextVariant(type, value, size, child, field->GetFixed() ? trim_fixed_char_ : trim_var_char_);
+  }
+  if (IsBytesDataType(type)) return BytesVariant(field, value, size, child);
   switch (type) {
-    case dtString:
-    case dtGuid: {
-      std::string text(reinterpret_cast<const char*>(value), strnlen(reinterpret_cast<const char*>(value), size));
-      if (type == dtString && trim) TrimControlAndBlanks(text);
-      return Variant(std::move(text));
-    }
-    case dtWideString: {
-      WideString text = ReadWide(value, WideLengthAt(value, size / 2));
-      if (trim) TrimControlAndBlanks(text);
-      return Variant(std::move(text));
-    }
     case dtInt8: {
       if (child || size == 1) return Variant(LoadAt<int8_t>(value));
       const int16_t wide = LoadAt<int16_t>(value);
@@ -111,30 +146,6 @@ Variant TData::ValueAsVariant(TFieldDesc* field, const uint8_t* value, size_t si
     case dtVariant: {
       auto* holder = TSharedObject::At<TVariantObject>(value);
       return holder ? holder->Value() : Variant();
-    }
-    case dtExtString: {
-      if (child) return Variant(std::string(reinterpret_cast<const char*>(value),
-                                            strnlen(reinterpret_cast<const char*>(value), size)));
-      const char* text = LoadAt<const char*>(value);
-      return Variant(std::string(text ? text : ""));
-    }
-    case dtExtWideString: {
-      if (child) return Variant(ReadWide(value, WideLengthAt(value, size / 2)));
-      const void* text = LoadAt<const void*>(value);
-      return Variant(text ? ReadWide(text, WideLengthAt(text)) : WideString());
-    }
-    case dtBytes: return Variant(TBytes(value, value + field->GetLength()));
-    case dtVarBytes:
-    case dtExtVarBytes: {
-      const uint8_t* buffer = value;
-      size_t room = size >= 2 ? size - 2 : 0;
-      if (type == dtExtVarBytes && !child) {
-        buffer = LoadAt<const uint8_t*>(value);
-        if (!buffer) return Variant(TBytes());
-        room = static_cast<size_t>(std::max(TStringHeap::BufSize(buffer) - 2, 0));
-      }
-      const size_t length = std::min<size_t>(LoadAt<uint16_t>(buffer), room);
-      return Variant(TBytes(buffer + 2, buffer + 2 + length));
     }
     case dtBCD: return Variant(Currency::FromRaw(LoadAt<int64_t>(value)));
     case dtFmtBCD: {
@@ -232,19 +243,17 @@ NumericForm NumericValue(const TFieldDesc* field, const Variant& value) {
 
 }  // namespace
 
-void TData::PutVariantToSlot(TFieldDesc* field, void* rec_buf, const Variant& value) {
-  uint8_t* slot = Slot(rec_buf, field);
+namespace {
+
+void ReplaceHeapBuffer(TStringHeap& heap, uint8_t* slot, void* copy) {
+  heap.DisposeBuf(LoadAt<void*>(slot));
+  StoreAt<void*>(slot, 0, copy);
+}
+
+// The text types: in place cut to the slot, on the heap whole.
+void PutTextToSlot(TStringHeap& heap, TFieldDesc* field, uint8_t* slot, const Variant& value) {
   const size_t size = field->GetSize();
-  const uint16_t type = field->GetDataType();
-  switch (type) {
-    case dtString:
-    case dtGuid: {
-      const std::string text = value.AsString();
-      const size_t length = std::min(text.size(), size - 1);
-      std::memcpy(slot, text.data(), length);
-      slot[length] = 0;
-      return;
-    }
+  switch (field->GetDataType()) {
     case dtWideString: {
       const WideString text = value.AsWideString();
       const size_t length = std::min(text.size(), size / 2 - 1);
@@ -252,6 +261,65 @@ void TData::PutVariantToSlot(TFieldDesc* field, void* rec_buf, const Variant& va
       StoreAt<char16_t>(slot, length * 2, 0);
       return;
     }
+    case dtExtString: return ReplaceHeapBuffer(heap, slot, heap.AllocStr(value.AsString().c_str()));
+    case dtExtWideString: return ReplaceHeapBuffer(heap, slot, heap.AllocWideStr(value.AsWideString().c_str()));
+    default: {  // dtString, dtGuid
+      const std::string text = value.AsString();
+      const size_t length = std::min(text.size(), size - 1);
+      std::memcpy(slot, text.data(), length);
+      slot[length] = 0;
+      return;
+    }
+  }
+}
+
+// The byte types: exactly Length bytes, up to Length, or up to 64 KB on the heap.
+void PutBytesToSlot(TStringHeap& heap, TFieldDesc* field, uint8_t* slot, const Variant& value) {
+  const uint16_t type = field->GetDataType();
+  if (type == dtBytes) {
+    DAC_ASSERT(value.Type() == varBytes, "Invalid VType");
+    const TBytes& bytes = value.AsBytes();
+    DAC_ASSERT(bytes.size() == field->GetLength(), "Invalid data size");
+    std::memcpy(slot, bytes.data(), bytes.size());
+    return;
+  }
+  const TBytes bytes = BytesFrom(value);
+  if (bytes.size() > (type == dtVarBytes ? field->GetLength() : UINT16_MAX)) Refuse();
+  uint8_t* target = slot;
+  if (type == dtExtVarBytes) target = static_cast<uint8_t*>(heap.NewBuf(static_cast<int>(bytes.size()) + 2));
+  StoreAt<uint16_t>(target, 0, static_cast<uint16_t>(bytes.size()));
+  if (!bytes.empty()) std::memcpy(target + 2, bytes.data(), bytes.size());
+  if (type == dtExtVarBytes) ReplaceHeapBuffer(heap, slot, target);
+}
+
+void PutBlobToSlot(TFieldDesc* field, uint8_t* slot, const Variant& value) {
+  TBlob* blob = TSharedObject::At<TBlob>(slot);
+  DAC_ASSERT(blob, "Shared object for " + field->GetName() + "=nil");
+  if (field->GetDataType() == dtWideMemo) {
+    blob->SetAsWideString(value.AsWideString());
+  } else {
+    blob->SetAsString(value.AsString());
+  }
+}
+
+}  // namespace
+
+void TData::PutVariantToSlot(TFieldDesc* field, void* rec_buf, const Variant& value) {
+  uint8_t* slot = Slot(rec_buf, field);
+  const size_t size = field->GetSize();
+  const uint16_t type = field->GetDataType();
+  switch (type) {
+    case dtString:
+    case dtGuid:
+    case dtWideString:
+    case dtExtString:
+    case dtExtWideString: return PutTextToSlot(string_heap_, field, slot, value);
+    case dtBytes:
+    case dtVarBytes:
+    case dtExtVarBytes: return PutBytesToSlot(string_heap_, field, slot, value);
+    case dtBlob:
+    case dtMemo:
+    case dtWideMemo: return PutBlobToSlot(field, slot, value);
     case dtInt8: {
       DAC_ASSERT(size == 1 || size == 2, "Invalid size of " + field->GetName());
       const int64_t n = IntegerFrom(value, INT8_MIN, INT8_MAX);
@@ -269,58 +337,10 @@ void TData::PutVariantToSlot(TFieldDesc* field, void* rec_buf, const Variant& va
       PutDateToBuf(rec_buf, field->GetOffset(), &date, dfDateTime);
       return;
     }
-    case dtBlob:
-    case dtMemo:
-    case dtWideMemo: {
-      TBlob* blob = TSharedObject::At<TBlob>(slot);
-      DAC_ASSERT(blob, "Shared object for " + field->GetName() + "=nil");
-      if (type == dtWideMemo) {
-        blob->SetAsWideString(value.AsWideString());
-      } else {
-        blob->SetAsString(value.AsString());
-      }
-      return;
-    }
     case dtVariant: {
       auto* holder = TSharedObject::At<TVariantObject>(slot);
       DAC_ASSERT(holder, "Shared object for " + field->GetName() + "=nil");
       holder->Value() = value;
-      return;
-    }
-    case dtExtString: {
-      char* copy = string_heap_.AllocStr(value.AsString().c_str());
-      string_heap_.DisposeBuf(LoadAt<void*>(slot));
-      StoreAt<void*>(slot, 0, copy);
-      return;
-    }
-    case dtExtWideString: {
-      char16_t* copy = string_heap_.AllocWideStr(value.AsWideString().c_str());
-      string_heap_.DisposeBuf(LoadAt<void*>(slot));
-      StoreAt<void*>(slot, 0, copy);
-      return;
-    }
-    case dtBytes: {
-      DAC_ASSERT(value.Type() == varBytes, "Invalid VType");
-      const TBytes& bytes = value.AsBytes();
-      DAC_ASSERT(bytes.size() == field->GetLength(), "Invalid data size");
-      std::memcpy(slot, bytes.data(), bytes.size());
-      return;
-    }
-    case dtVarBytes: {
-      const TBytes bytes = BytesFrom(value);
-      if (bytes.size() > field->GetLength()) Refuse();
-      StoreAt<uint16_t>(slot, 0, static_cast<uint16_t>(bytes.size()));
-      if (!bytes.empty()) std::memcpy(slot + 2, bytes.data(), bytes.size());
-      return;
-    }
-    case dtExtVarBytes: {
-      const TBytes bytes = BytesFrom(value);
-      if (bytes.size() > UINT16_MAX) Refuse();
-      auto* copy = static_cast<uint8_t*>(string_heap_.NewBuf(static_cast<int>(bytes.size()) + 2));
-      StoreAt<uint16_t>(copy, 0, static_cast<uint16_t>(bytes.size()));
-      if (!bytes.empty()) std::memcpy(copy + 2, bytes.data(), bytes.size());
-      string_heap_.DisposeBuf(LoadAt<void*>(slot));
-      StoreAt<void*>(slot, 0, copy);
       return;
     }
     case dtUInt32:
@@ -340,68 +360,71 @@ void TData::PutVariantToSlot(TFieldDesc* field, void* rec_buf, const Variant& va
   }
 }
 
+namespace {
+
+std::vector<uint8_t> ChildText(uint16_t type, const Variant& value) {
+  std::vector<uint8_t> buffer;
+  if (CharsOf(type) == TCharKind::kWide) {
+    const WideString text = value.AsWideString();
+    buffer.resize((text.size() + 1) * 2, 0);
+    std::memcpy(buffer.data(), text.data(), text.size() * 2);
+  } else {
+    const std::string text = value.AsString();
+    buffer.assign(text.begin(), text.end());
+    buffer.push_back(0);
+  }
+  return buffer;
+}
+
+std::vector<uint8_t> ChildBytes(TFieldDesc* field, const Variant& value) {
+  const uint16_t type = field->GetDataType();
+  if (type == dtBytes) {
+    DAC_ASSERT(value.Type() == varBytes, "Invalid VType");
+    std::vector<uint8_t> buffer = value.AsBytes();
+    DAC_ASSERT(buffer.size() == field->GetLength(), "Invalid data size");
+    return buffer;
+  }
+  const TBytes bytes = BytesFrom(value);
+  if (bytes.size() > (type == dtVarBytes ? field->GetLength() : UINT16_MAX)) Refuse();
+  std::vector<uint8_t> buffer(bytes.size() + 2);
+  StoreAt<uint16_t>(buffer.data(), 0, static_cast<uint16_t>(bytes.size()));
+  std::copy(bytes.begin(), bytes.end(), buffer.begin() + 2);
+  return buffer;
+}
+
+template <typename T>
+std::vector<uint8_t> ChildNumber(T number) {
+  const NumericForm form = Form<T>(number);
+  return std::vector<uint8_t>(form.bytes, form.bytes + form.size);
+}
+
+}  // namespace
+
 void TData::PutVariantToChild(TFieldDesc* field, void* rec_buf, const Variant& value) {
   const uint16_t type = field->GetDataType();
   std::vector<uint8_t> buffer;
-  auto put_text8 = [&buffer](const std::string& text) {
-    buffer.assign(text.begin(), text.end());
-    buffer.push_back(0);
-  };
-  switch (type) {
-    case dtString:
-    case dtExtString:
-    case dtGuid: put_text8(value.AsString()); break;
-    case dtWideString:
-    case dtExtWideString: {
-      const WideString text = value.AsWideString();
-      buffer.resize((text.size() + 1) * 2, 0);
-      std::memcpy(buffer.data(), text.data(), text.size() * 2);
-      break;
-    }
-    case dtInt8: buffer.push_back(static_cast<uint8_t>(static_cast<int8_t>(IntegerFrom(value, INT8_MIN, INT8_MAX)))); break;
-    case dtUInt32: {
-      Accept(value, {varLongWord});
-      const NumericForm form = Form<uint64_t>(value.AsUInt32());
-      buffer.assign(form.bytes, form.bytes + form.size);
-      break;
-    }
-    case dtDate:
-    case dtTime:
-    case dtDateTime: {
-      const NumericForm form = Form<double>(plat::TimeStampToMSecs(plat::DateTimeToTimeStamp(value.AsDateTime())));
-      buffer.assign(form.bytes, form.bytes + form.size);
-      break;
-    }
-    case dtVariant: PutChildField(field, rec_buf, &value); return;
-    case dtBytes: {
-      DAC_ASSERT(value.Type() == varBytes, "Invalid VType");
-      buffer = value.AsBytes();
-      DAC_ASSERT(buffer.size() == field->GetLength(), "Invalid data size");
-      break;
-    }
-    case dtVarBytes:
-    case dtExtVarBytes: {
-      const TBytes bytes = BytesFrom(value);
-      if (bytes.size() > (type == dtVarBytes ? field->GetLength() : UINT16_MAX)) Refuse();
-      buffer.resize(bytes.size() + 2);
-      StoreAt<uint16_t>(buffer.data(), 0, static_cast<uint16_t>(bytes.size()));
-      std::copy(bytes.begin(), bytes.end(), buffer.begin() + 2);
-      break;
-    }
-    case dtFmtBCD: {
-      const Bcd bcd = StrToBcd(value.AsString());
-      buffer.resize(sizeof bcd);
-      std::memcpy(buffer.data(), &bcd, sizeof bcd);
-      break;
-    }
-    case dtBlob:
-    case dtMemo:
-    case dtWideMemo: Refuse();
-    default: {
-      const NumericForm form = NumericValue(field, value);
-      buffer.assign(form.bytes, form.bytes + form.size);
-      break;
-    }
+  if (IsTextOrGuidType(type)) {
+    buffer = ChildText(type, value);
+  } else if (IsBytesDataType(type)) {
+    buffer = ChildBytes(field, value);
+  } else if (IsBlobDataType(type)) {
+    Refuse();
+  } else if (type == dtVariant) {
+    return PutChildField(field, rec_buf, &value);
+  } else if (type == dtInt8) {
+    buffer.push_back(static_cast<uint8_t>(static_cast<int8_t>(IntegerFrom(value, INT8_MIN, INT8_MAX))));
+  } else if (type == dtUInt32) {
+    Accept(value, {varLongWord});
+    buffer = ChildNumber<uint64_t>(value.AsUInt32());
+  } else if (FamilyOf(type) == TValueFamily::kDate) {
+    buffer = ChildNumber<double>(plat::TimeStampToMSecs(plat::DateTimeToTimeStamp(value.AsDateTime())));
+  } else if (type == dtFmtBCD) {
+    const Bcd bcd = StrToBcd(value.AsString());
+    buffer.resize(sizeof bcd);
+    std::memcpy(buffer.data(), &bcd, sizeof bcd);
+  } else {
+    const NumericForm form = NumericValue(field, value);
+    buffer.assign(form.bytes, form.bytes + form.size);
   }
   PutChildField(field, rec_buf, buffer.data());
 }

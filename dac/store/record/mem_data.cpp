@@ -6,6 +6,7 @@
 
 #include "dac/framework/classes/exceptions.h"
 #include "dac/store/blob/blob.h"
+#include "dac/store/record/data_type_traits.h"
 
 namespace dac {
 
@@ -16,7 +17,6 @@ namespace {
 // Starts at 1; every InitData of any record set, on any thread, takes the next value.
 std::atomic<int32_t> g_refresh_iteration{1};
 
-bool IsHeapStoredType(uint16_t type) { return type == dtExtString || type == dtExtVarBytes || type == dtExtWideString; }
 
 }  // namespace
 
@@ -48,7 +48,7 @@ bool TMemData::NeedFreeComplexFields() {
   if (GetStringHeap().SysGetMem()) return true;
   for (int i = 0; i < GetFieldDescs().Count(); ++i) {
     const uint16_t type = GetFieldDescs().GetItems(i)->GetDataType();
-    if (IsComplexFieldType(type) && !IsHeapStoredType(type)) return true;
+    if (IsComplexFieldType(type) && !IsHeapDataType(type)) return true;
   }
   return false;
 }

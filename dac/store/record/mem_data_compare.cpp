@@ -8,6 +8,7 @@
 #include "dac/framework/values/bcd.h"
 #include "dac/framework/values/text_conversions.h"
 #include "dac/store/blob/blob.h"
+#include "dac/store/record/data_type_traits.h"
 #include "dac/store/record/mem_data.h"
 #include "dac/store/runtime/string_compare.h"
 #include "dac/store/runtime/unaligned.h"
@@ -60,29 +61,11 @@ class FieldBuffer {
   bool native_ = true;
 };
 
-bool IsText8Type(uint16_t type) { return type == dtString || type == dtExtString; }
-bool IsText16Type(uint16_t type) { return type == dtWideString || type == dtExtWideString; }
-bool IsBytesType(int type) { return type == dtBytes || type == dtVarBytes || type == dtExtVarBytes; }
-
+// A comparable form's type: a data-type code, or none.
 bool IsFixedSizeType(int type) {
-  switch (type) {
-    case dtInt8:
-    case dtSmallint:
-    case dtInteger:
-    case dtWord:
-    case dtUInt32:
-    case dtLargeint:
-    case dtFloat:
-    case dtCurrency:
-    case dtDate:
-    case dtTime:
-    case dtDateTime:
-    case dtBoolean:
-    case dtBCD:
-    case dtFmtBCD: return true;
-    default: return false;
-  }
+  return type >= 0 && type <= UINT16_MAX && IsFixedDataType(static_cast<uint16_t>(type));
 }
+bool IsBytesType(int type) { return type >= 0 && type <= UINT16_MAX && IsBytesDataType(static_cast<uint16_t>(type)); }
 
 // Codes up to 32 removed at both ends.
 template <typename Text>
@@ -201,7 +184,7 @@ std::string TMemData::FieldText(TFieldDesc* field, void* rec_buf) {
 }
 
 int TMemData::CompareText(const char* value, TFieldDesc* field, void* rec_buf, TLocateExOptions options) {
-  const bool text_field = IsText8Type(field->GetDataType());
+  const bool text_field = IsAnsiTextType(field->GetDataType());
   const bool trim = text_field && (field->GetFixed() ? GetTrimFixedChar() : GetTrimVarChar());
   const bool partial = options.Contains(lxPartialKey) || options.Contains(lxPartialCompare);
   std::string field_text;
@@ -218,7 +201,7 @@ int TMemData::CompareText(const char* value, TFieldDesc* field, void* rec_buf, T
 }
 
 int TMemData::CompareWideText(const char16_t* value, TFieldDesc* field, void* rec_buf, TLocateExOptions options) {
-  const bool text_field = IsText16Type(field->GetDataType());
+  const bool text_field = IsWideTextType(field->GetDataType());
   const bool trim = text_field && (field->GetFixed() ? GetTrimFixedChar() : GetTrimVarChar());
   const bool partial = options.Contains(lxPartialKey) || options.Contains(lxPartialCompare);
   const std::u16string value_text = FieldBuffer::WideTextAt(value);

@@ -7,6 +7,7 @@
 
 #include "dac/framework/classes/exceptions.h"
 #include "dac/store/lexer/bool_parser.h"
+#include "dac/store/record/data_type_traits.h"
 #include "dac/store/record/mem_data.h"
 #include "dac/store/runtime/unaligned.h"
 #include "platform/ascii.h"
@@ -123,23 +124,12 @@ struct ColumnKeys {
 // values itself; false for the types CompareFields must decide.
 bool KeyKindOf(const TFieldDesc& field, KeyKind& kind) {
   if (field.HasParent() || field.GetFieldDescKind() == fdkCalculated) return false;
-  switch (field.GetDataType()) {
-    case dtInt8:
-    case dtSmallint:
-    case dtInteger:
-    case dtWord:
-    case dtUInt32:
-    case dtLargeint:
-    case dtBoolean: kind = KeyKind::kInteger; return true;
-    case dtFloat:
-    case dtCurrency:
-    case dtDate:
-    case dtTime:
-    case dtDateTime: kind = KeyKind::kFloat; return true;
-    case dtString:
-    case dtExtString:
-    case dtWideString:
-    case dtExtWideString: kind = KeyKind::kText; return true;
+  switch (FamilyOf(field.GetDataType())) {
+    case TValueFamily::kInteger:
+    case TValueFamily::kBoolean: kind = KeyKind::kInteger; return true;
+    case TValueFamily::kFloat:
+    case TValueFamily::kDate: kind = KeyKind::kFloat; return true;
+    case TValueFamily::kText: kind = KeyKind::kText; return true;
     default: return false;
   }
 }
@@ -217,6 +207,28 @@ void SortedOrder(const std::vector<ColumnKeys>& columns, size_t n, std::vector<u
   for (size_t i = 0; i < n; ++i) order[i] = entries[i].row;
 }
 
+// The collation key of a text slot (in place or on the heap), trimmed as the
+// text comparison trims.
+void TextSortKey(uint16_t type, const uint8_t* slot, size_t size, bool trim, bool ignore_case, std::string& key) {
+  const bool in_place = !IsHeapDataType(type);
+  if (IsAnsiTextType(type)) {
+    const char* text = in_place ? reinterpret_cast<const char*>(slot) : LoadAt<const char*>(slot);
+    std::string_view view = !text     ? std::string_view()
+                            : in_place ? std::string_view(text, strnlen(text, size))
+                                       : std::string_view(text);
+    plat::LocaleSortKeyAnsi(trim ? Trimmed(view) : view, ignore_case, key);
+    return;
+  }
+  const void* text = in_place ? static_cast<const void*>(slot) : LoadAt<const void*>(slot);
+  std::u16string wide;
+  if (text) {
+    wide.resize(WideLengthAt(text, in_place ? size / 2 : SIZE_MAX));
+    std::memcpy(wide.data(), text, wide.size() * 2);
+  }
+  const std::u16string_view view(wide);
+  plat::LocaleSortKeyWide(trim ? Trimmed(view) : view, ignore_case, key);
+}
+
 }  // namespace
 
 bool TMemData::SortByKeys(const std::vector<PItemHeader>& items, std::vector<uint32_t>& order) {
@@ -250,27 +262,12 @@ bool TMemData::SortByKeys(const std::vector<PItemHeader>& items, std::vector<uin
         case KeyKind::kFloat: {
           const double value = LoadAt<double>(slot);
           // Dates before day 0 and NaN do not order as plain numbers: the comparison decides those.
-          if (std::isnan(value) || (type != dtFloat && type != dtCurrency && value < 0)) return false;
+          if (std::isnan(value) || (FamilyOf(type) == TValueFamily::kDate && value < 0)) return false;
           keys.floats[i] = value;
           break;
         }
         case KeyKind::kText: {
-          if (type == dtString || type == dtExtString) {
-            const char* text = type == dtString ? reinterpret_cast<const char*>(slot) : LoadAt<const char*>(slot);
-            std::string_view view = !text ? std::string_view()
-                                    : type == dtString ? std::string_view(text, strnlen(text, size))
-                                                       : std::string_view(text);
-            plat::LocaleSortKeyAnsi(trim ? Trimmed(view) : view, ignore_case, key);
-          } else {
-            const void* text = type == dtWideString ? static_cast<const void*>(slot) : LoadAt<const void*>(slot);
-            std::u16string wide;
-            if (text) {
-              wide.resize(WideLengthAt(text, type == dtWideString ? size / 2 : SIZE_MAX));
-              std::memcpy(wide.data(), text, wide.size() * 2);
-            }
-            const std::u16string_view view(wide);
-            plat::LocaleSortKeyWide(trim ? Trimmed(view) : view, ignore_case, key);
-          }
+          TextSortKey(type, slot, size, trim, ignore_case, key);
           keys.text_at[i] = static_cast<uint32_t>(keys.texts.size());
           DAC_ASSERT(keys.texts.size() + key.size() < UINT32_MAX, "Sort keys too long");
           keys.texts.append(key);
