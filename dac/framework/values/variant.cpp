@@ -132,7 +132,7 @@ int64_t Variant::SignedValue(int64_t min, int64_t max, VarType to) const {
     CannotConvert(to);
   }
   if (value < min || value > max) {
-    throw EConvertError("Variant value " + VarToStr(*this) + " is out of the range of type (" + VarTypeName(to) + ")");
+    throw EConvertError("Variant value " + Excerpt(VarToStr(*this)) + " is out of the range of type (" + VarTypeName(to) + ")");
   }
   return static_cast<int64_t>(value);
 }
@@ -140,7 +140,7 @@ int64_t Variant::SignedValue(int64_t min, int64_t max, VarType to) const {
 uint64_t Variant::UnsignedValue(uint64_t max, VarType to) const {
   if (type_ == varUInt64) {
     const uint64_t v = std::get<uint64_t>(storage_);
-    if (v > max) throw EConvertError("Variant value " + VarToStr(*this) + " is out of the range of type (" + VarTypeName(to) + ")");
+    if (v > max) throw EConvertError("Variant value " + Excerpt(VarToStr(*this)) + " is out of the range of type (" + VarTypeName(to) + ")");
     return v;
   }
   if (IsString()) {
@@ -154,14 +154,14 @@ uint64_t Variant::UnsignedValue(uint64_t max, VarType to) const {
       const unsigned long long v = std::strtoull(begin, &end, 10);
       while (*end == ' ') ++end;
       if (*end == 0 && errno == 0) {
-        if (v > max) throw EConvertError("Variant value " + text + " is out of the range of type (" + VarTypeName(to) + ")");
+        if (v > max) throw EConvertError("Variant value " + Excerpt(text) + " is out of the range of type (" + VarTypeName(to) + ")");
         return v;
       }
     }
   }
   const int64_t v = SignedValue(0, std::numeric_limits<int64_t>::max(), to);
   if (static_cast<uint64_t>(v) > max) {
-    throw EConvertError("Variant value " + VarToStr(*this) + " is out of the range of type (" + VarTypeName(to) + ")");
+    throw EConvertError("Variant value " + Excerpt(VarToStr(*this)) + " is out of the range of type (" + VarTypeName(to) + ")");
   }
   return static_cast<uint64_t>(v);
 }
@@ -194,7 +194,7 @@ uint64_t Variant::AsUInt64() const { return UnsignedValue(UINT64_MAX, varUInt64)
 float Variant::AsSingle() const {
   const double d = AsDouble();
   if (std::isfinite(d) && std::fabs(d) > std::numeric_limits<float>::max()) {
-    throw EConvertError("Variant value " + VarToStr(*this) + " is out of the range of type (Single)");
+    throw EConvertError("Variant value " + Excerpt(VarToStr(*this)) + " is out of the range of type (Single)");
   }
   return static_cast<float>(d);
 }
