@@ -24,4 +24,12 @@ inline std::string_view AsText(const uint8_t* data, size_t size) {
 // A property every input must keep; a violation is a finding like a crash.
 void Require(bool holds, const char* what);
 
+// An error the parser does not document: a finding, shown with its message.
+[[noreturn]] void ReportUnexpected(const std::string& message);
+
+// The longest message an error about outside text may have: messages quote
+// a short excerpt of the input, never all of it.
+constexpr size_t kLongestMessage = 400;
+void RequireShortMessage(const std::string& message);
+
 }  // namespace fuzz
