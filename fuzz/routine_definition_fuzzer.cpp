@@ -76,18 +76,8 @@ std::vector<std::string> Placeholders(const std::string& call) {
   return names;
 }
 
-// A symbol of the lexer's table taken for a name or a type, as the parser
-// does (reported): its comma is then no separator.
-bool SymbolTaken(const dac::TParamDescs& params, const dac::TMyParamTypeNotes& notes) {
-  const auto symbol = [](const std::string& word) {
-    return word.size() == 1 && std::string_view("*=:,./;").find(word[0]) != std::string_view::npos;
-  };
-  for (int i = 0; i < params.Count(); ++i)
-    if (symbol(params.Items(i)->GetName())) return true;
-  return std::any_of(notes.begin(), notes.end(), [&](const dac::TMyParamTypeNote& note) { return symbol(note.type); });
-}
-
 bool Documented(const dac::Exception& e, const Setup& setup) {
+  RequireShortMessage(e.Message());
   if (e.Message().starts_with("Unknown column type \"")) return true;
   const auto* assertion = dynamic_cast<const dac::EAssertionFailed*>(&e);
   return assertion && assertion->Text().find(" in ") != std::string::npos &&
@@ -115,7 +105,7 @@ void Run(const std::string& create_text, const Setup& setup) {
     const int commas = TopLevelCommas(split.param_list);
     if (split.param_list.empty() || IsBlank(split.param_list)) {
       Require(params.Count() == before, "parameters from an empty list");
-    } else if (commas >= 0 && !SymbolTaken(params, notes)) {
+    } else if (commas >= 0) {
       Require(params.Count() - before == commas + 1, "parameters other than the list's commas tell");
     }
   } catch (const dac::Exception& e) {
@@ -123,10 +113,9 @@ void Run(const std::string& create_text, const Setup& setup) {
     return;
   }
   Require(params.Count() == static_cast<int>(notes.size()), "a parameter without its type note");
-  // Widths go into the call's CASTs as they stand (reported): only the
-  // server's own form of them, digits and commas, is followed further.
+  // Widths go into the call's CASTs: only the server's form of them.
   for (const dac::TMyParamTypeNote& note : notes)
-    if (note.widths.find_first_not_of("0123456789, ") != std::string::npos) return;
+    Require(note.widths.find_first_not_of("0123456789,") == std::string::npos, "widths that are not numbers");
   std::vector<std::string> inputs;
   for (int i = 0; i < params.Count(); ++i) {
     const dac::TParamDesc& param = *params.Items(i);

@@ -112,10 +112,14 @@ void Macros(const std::string& sql, const Setup& setup) {
   Require(macros.Count() <= static_cast<int>(std::count(sql.begin(), sql.end(), setup.macro_char)),
           "more macros than macro characters");
   std::set<std::string> names;
+  // Macros come in the order of their first references: each is looked for
+  // from where the one before it was found, which keeps the check linear.
+  size_t from = 0;
   for (int i = 0; i < macros.Count(); ++i) {
     const std::string& name = macros.Items(i)->Name();
     Require(!name.empty() && names.insert(plat::AsciiUpperCase(name)).second, "an empty or repeated macro name");
-    Require(Within(sql, setup.macro_char + name), "a macro name that does not follow a macro character");
+    from = sql.find(setup.macro_char + name, from);
+    Require(from != std::string::npos, "a macro name that does not follow a macro character, or out of order");
   }
   std::string same = sql;
   if (macros.Count() == 0) {
@@ -169,10 +173,6 @@ void Placeholders(dac::TCustomDASQL& sql, const std::string& text, dac::TMySQLCo
   command->SetProp(dac::prMyKeepParamPositions, false);
 }
 
-// Scanning compares each macro name with every one before it (reported):
-// texts with more macro characters than this are left to the other operations.
-constexpr std::ptrdiff_t kMostMacroCharacters = 1000;
-
 constexpr int kClauseOperations = 7;
 
 void Run(int op, const std::string& sql, const std::string& condition, const Setup& setup) {
@@ -183,7 +183,7 @@ void Run(int op, const std::string& sql, const std::string& condition, const Set
     if (op < kClauseOperations) {
       Clause(op, sql, condition, setup);
     } else if (op == kClauseOperations) {
-      if (std::count(sql.begin(), sql.end(), setup.macro_char) <= kMostMacroCharacters) Macros(sql, setup);
+      Macros(sql, setup);
     } else if (setup.mysql) {
       Owned<dac::TMyCommand> command;
       Placeholders(*command, sql, command->GetMySQLCommand());
