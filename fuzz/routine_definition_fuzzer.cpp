@@ -143,7 +143,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   setup.use_unicode = data[0] & 16;
   setup.numeric_type = fuzz::kNumericTypes[data[0] >> 5 & 3];
   try {
-    fuzz::Run(std::string(fuzz::AsText(data + 1, size - 1)), setup);
+    fuzz::Run(std::string(fuzz::AsText(data + 1, std::min(size - 1, fuzz::kLongestLexedText))), setup);
   } catch (const dac::Exception& e) {
     fuzz::ReportUnexpected(e.Message());
   }

@@ -203,7 +203,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   const fuzz::Setup setup{(data[0] & 1) == 0, (data[0] & 2) != 0, "&%:!"[data[0] >> 2 & 3]};
   const int op = (data[0] >> 4) % (fuzz::kClauseOperations + 2);
-  const std::string_view rest = fuzz::AsText(data + 1, size - 1);
+  const std::string_view rest = fuzz::AsText(data + 1, std::min(size - 1, fuzz::kLongestLexedText));
   const size_t nul = rest.find('\0');
   const std::string condition(nul == std::string_view::npos ? "b = 2" : rest.substr(0, nul));
   const std::string sql(nul == std::string_view::npos ? rest : rest.substr(nul + 1));
