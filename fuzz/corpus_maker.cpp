@@ -2,13 +2,21 @@
 // own writers, from the sample course and from the tests' captures. Run by
 // hand after a format changes:  build-fuzz/bin/make-fuzz-corpus SOURCE_FOLDER
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <functional>
+#include <initializer_list>
 #include <fstream>
 #include <string>
 #include <string_view>
 
 #include "content/questions_list.h"
 #include "content/xor_file_stream.h"
+#include "dac/core/da_param.h"
+#include "dac/core/macros.h"
+#include "dac/core/sql_component.h"
+#include "dac/framework/data/filer.h"
+#include "dac/mysql/provider/my_value_conversion.h"
 #include "dac/framework/classes/streams.h"
 #include "dac/store/blob/compressed_blob.h"
 #include "dac/store/xml/stream_writer.h"
@@ -220,6 +228,157 @@ void MySqlSeeds(const Corpus& corpus) {
   }
 }
 
+// A mode byte, then what the writer wrote.
+std::string Filed(char mode, const std::function<void(dac::TWriter&)>& write) {
+  dac::TMemoryStream stream;
+  dac::TWriter writer(stream);
+  write(writer);
+  return std::string(1, mode) +
+         std::string(static_cast<const char*>(stream.Memory()), static_cast<size_t>(stream.GetSize()));
+}
+
+void FillParams(dac::TDAParams& params) {
+  params.CreateParam(dac::ftString, "name", dac::ptInput)->SetAsString("Sam's");
+  params.CreateParam(dac::ftInteger, "id", dac::ptInputOutput)->SetAsInteger(-70000);
+  params.CreateParam(dac::ftLargeint, "big", dac::ptOutput)->SetAsLargeInt(INT64_MIN);
+  params.CreateParam(dac::ftDateTime, "at", dac::ptInput)->SetAsDateTime(45351.5);
+  params.CreateParam(dac::ftBlob, "data", dac::ptInput)->SetAsBlob(std::string("\0\1\2", 3));
+  params.CreateParam(dac::ftMemo, "note", dac::ptInput)->SetAsMemo("line\r\nline");
+  dac::TDAParam* wide = params.CreateParam(dac::ftWideString, "wide", dac::ptInput);
+  wide->SetAsWideString(u"w\u00e9");
+  wide->SetSize(40);
+  params.CreateParam(static_cast<dac::TFieldType>(45), "ext", dac::ptInput)->SetAsVariant(dac::Variant(2.5));
+  params.CreateParam(dac::ftFloat, "none", dac::ptResult);
+}
+
+void FillMacros(dac::TMacros& macros) {
+  macros.Scan("SELECT * FROM &table &where ORDER BY &order");
+  macros.Items(0)->SetValue("items");
+  macros.Items(1)->SetAsString("it's");
+  macros.Items(2)->SetActive(false);
+}
+
+void ComponentSeeds(const Corpus& corpus) {
+  const dac::Variant every_kind(std::vector<dac::Variant>{
+      dac::Variant(), dac::Variant::Null(), dac::Variant(true), dac::Variant(int8_t{-8}), dac::Variant(int16_t{-16}),
+      dac::Variant(-32), dac::Variant(int64_t{-64}), dac::Variant(uint8_t{8}), dac::Variant(uint16_t{16}),
+      dac::Variant(uint32_t{32}), dac::Variant(uint64_t{64}), dac::Variant(1.5f), dac::Variant(2.5),
+      dac::Variant(dac::Currency::FromRaw(12345)), dac::Variant::FromDateTime(38051.25), dac::Variant("text"),
+      dac::Variant(u"wide"), dac::Variant(dac::TBytes{0, 1, 255}), dac::Variant(dac::StrToBcd("-12.345")),
+      dac::Variant(std::vector<dac::Variant>{dac::Variant(1), dac::Variant(std::vector<dac::Variant>{})})});
+  corpus.Put("component_stream", "variants", Filed(0, [&](dac::TWriter& w) { w.WriteVariant(every_kind); }));
+  corpus.Put("component_stream", "params", Filed(1, [](dac::TWriter& w) {
+               dac::TDAParams params;
+               FillParams(params);
+               w.WriteCollection(params);
+             }));
+  corpus.Put("component_stream", "macros", Filed(2, [](dac::TWriter& w) {
+               dac::TMacros macros;
+               FillMacros(macros);
+               w.WriteCollection(macros);
+             }));
+  corpus.Put("component_stream", "component", Filed(3, [](dac::TWriter& w) {
+               dac::TCustomDASQL* sql = dac::MakeComponent<dac::TCustomDASQL>(nullptr);
+               sql->SetName("Command1");
+               sql->SQL().SetText("UPDATE &table SET a = :a WHERE id = :id");
+               sql->MacroByName("table")->SetValue("items");
+               sql->ParamByName("a")->SetAsString("x");
+               sql->ParamByName("id")->SetAsInteger(7);
+               w.WriteComponent(*sql);
+               sql->Free();
+             }));
+  // Macro data is never written: its layout (version 100 and a byte more,
+  // then per macro a name, a value and whether it is active) as it is read,
+  // for the macros of "SELECT &a FROM &b WHERE &c".
+  const std::string data = std::string("d\0" "\x01" "a" "\x05\0" "items" "\x01", 12) +
+                           std::string("\x01" "b" "\x02\0" "id" "\0", 7) + std::string("\x01" "c" "\0\0" "\x01", 5);
+  corpus.Put("component_stream", "macro-data", Filed(4, [&](dac::TWriter& w) {
+               w.DefineBinaryProperty(
+                   "Data", nullptr,
+                   [&](dac::TStream& s) { s.WriteBuffer(data.data(), static_cast<int64_t>(data.size())); }, true);
+             }) + std::string(1, '\0'));
+  corpus.Put("component_stream", "param", Filed(5, [](dac::TWriter& w) {
+               dac::TDAParams params;
+               FillParams(params);
+               w.WriteProperties(*params.Items(7));
+             }));
+}
+
+// A settings byte (bit 0: the base lexer instead of MySQL's, bit 1: comments
+// skipped, bits 2-3: the macro character, bits 4-7: the operation: WHERE
+// added, set, removed, read, ORDER BY set, removed, read, macros,
+// placeholders), a condition, NUL, the SQL.
+void SqlTextSeeds(const Corpus& corpus) {
+  const auto put = [&](const char* name, int setup, std::initializer_list<int> operations, std::string_view condition,
+                       std::string_view sql) {
+    for (int op : operations)
+      corpus.Put("sql_text", std::string(name) + "-" + std::to_string(op),
+                 std::string(1, static_cast<char>(setup | op << 4)) + std::string(condition) + '\0' + std::string(sql));
+  };
+  put("clauses", 0, {0, 1, 2, 3, 4, 5, 6}, "b = 2", "SELECT * FROM t WHERE a = 1 ORDER BY a LIMIT 5");
+  put("comments", 2, {0, 1, 3}, "x > 1",
+      "SELECT a, (SELECT b FROM u WHERE c) FROM t -- note\r\nWHERE a = 'it\\'s' # more\n GROUP BY a;");
+  put("macros", 0, {4, 7, 8}, "id;name", "SELECT * FROM &table &where ORDER BY &order, :p, &1st");
+  put("union", 4, {0, 1, 2, 7}, "k = 3", "SELECT * FROM %tbl WHERE x = :x UNION SELECT * FROM u ORDER BY 1;");
+  put("placeholders", 1, {7, 8}, "",
+      "UPDATE t SET a = :a, b = :and, c = :@c, d = ':x' /* :y */ WHERE e::int = :1 AND f := 2 AND g = &g");
+}
+
+template <typename T>
+std::string LittleEndian(T value) {
+  std::string bytes(sizeof value, '\0');
+  std::memcpy(bytes.data(), &value, sizeof value);
+  return bytes;
+}
+
+// A byte that picks the conversion, a byte of its settings, the value (for
+// the text form of a binary number, a byte of decimals first); the texts
+// as the server's text writers give them.
+void ValueSeeds(const Corpus& corpus) {
+  const auto put = [&](const char* name, char kind, char settings, const std::string& value) {
+    corpus.Put("value_conversion", name, std::string{kind, settings} + value);
+  };
+  dac::TColumnTextForm form;
+  put("bigint", 0, 1, dac::ServerSignedText(INT64_MIN, form));
+  put("int-unsigned", 0, 0, dac::ServerUnsignedText(UINT32_MAX, form));
+  put("double", 1, 0, dac::ServerFloatText(-1.25e-7, false, 31));
+  put("double-max", 1, 0, dac::ShortestDoubleText(1.7976931348623157e308));
+  put("decimal", 1, 0, dac::ServerFloatText(12345.678, false, 2));
+  put("binary-bigint", 2, 1, LittleEndian(int64_t{-2}));
+  put("binary-float", 2, 0, LittleEndian(2.5f));
+  put("date", 3, 0, dac::ServerDateText(2024, 2, 29));
+  put("time", 3, 2, dac::ServerTimeText(true, 45296, 500000, 6));
+  put("datetime", 3, 3 + 5, dac::ServerDateTimeText(2004, 2, 29, 12, 34, 56, 789000, 3));
+  put("timestamp-14", 3, 4, "20040229123456");
+  const std::string date = LittleEndian(uint16_t{2024}) + "\x02\x1d";
+  put("packed-date", 4, 0, date);
+  put("packed-datetime", 4, 2, date + "\x0c\x22\x38" + LittleEndian(uint32_t{789000}));
+  put("packed-time", 4, 4, std::string(1, '\1') + LittleEndian(uint32_t{2}) + "\x0c\x22\x38" + LittleEndian(uint32_t{5}));
+  put("double-text", 5, 7, "\x1f" + LittleEndian(0.1));
+  put("float-text", 5, 6, "\x02" + LittleEndian(3.14159f));
+  put("year-text", 5, 5 | 16, std::string(1, '\0') + LittleEndian(uint16_t{1999}));
+}
+
+// A settings byte (bits 0-1: the routine's name, bit 2: a function, bit 3:
+// names quoted, bit 4: UseUnicode, bits 5-6: the numeric type), then the
+// CREATE text in the server's form.
+void RoutineSeeds(const Corpus& corpus) {
+  const auto put = [&](const char* name, char setup, std::string_view create) {
+    corpus.Put("routine_definition", name, std::string(1, setup) + std::string(create));
+  };
+  put("procedure", 0,
+      "CREATE DEFINER=`root`@`localhost` PROCEDURE `p`(IN a INT, INOUT b VARCHAR(10), OUT c DATE)\n"
+      "BEGIN SELECT a; END");
+  put("function", 4 | 8 | 0x20,
+      "CREATE DEFINER=`root`@`%` FUNCTION `f`(x INT UNSIGNED) RETURNS decimal(10,2)\n    DETERMINISTIC\n"
+      "RETURN x * 1.5");
+  put("odd-types", 16,
+      "CREATE PROCEDURE q(OUT t TIME(3), INOUT `my var` TINYINT(1), IN e ENUM('a,b','c') CHARACTER SET utf8mb4,\n"
+      "  d DOUBLE PRECISION, OUT u BIGINT UNSIGNED -- last\n) SELECT 1");
+  put("blank-list", 1, "CREATE PROCEDURE e( /* none */ ) SELECT 1");
+  put("returns-text", 4 | 16, "CREATE FUNCTION g() RETURNS char(20) CHARSET utf8mb4 RETURN 'x'");
+}
+
 }  // namespace
 }  // namespace fuzz
 
@@ -237,5 +396,9 @@ int main(int argc, char** argv) {
   fuzz::XmlReaderSeed(corpus);
   fuzz::BlobSeeds(corpus);
   fuzz::MySqlSeeds(corpus);
+  fuzz::ComponentSeeds(corpus);
+  fuzz::SqlTextSeeds(corpus);
+  fuzz::ValueSeeds(corpus);
+  fuzz::RoutineSeeds(corpus);
   return 0;
 }

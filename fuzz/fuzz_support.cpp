@@ -1,5 +1,6 @@
 #include "fuzz/fuzz_support.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -55,6 +56,18 @@ std::string PutScratchFile(std::string_view name, std::string_view bytes) {
 void Require(bool holds, const char* what) {
   if (holds) return;
   std::fprintf(stderr, "property broken: %s\n", what);
+  std::abort();
+}
+
+void ReportUnexpected(const std::string& message) {
+  std::fprintf(stderr, "undocumented error: %.*s\n", static_cast<int>(std::min<size_t>(message.size(), 2000)),
+               message.c_str());
+  std::abort();
+}
+
+void RequireShortMessage(const std::string& message) {
+  if (message.size() <= kLongestMessage) return;
+  std::fprintf(stderr, "message of %zu bytes: %.200s...\n", message.size(), message.c_str());
   std::abort();
 }
 

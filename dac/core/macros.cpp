@@ -1,6 +1,9 @@
 #include "dac/core/macros.h"
 
+#include <cstdint>
 #include <memory>
+#include <string_view>
+#include <unordered_map>
 
 #include "dac/core/data_access_globals.h"
 #include "dac/core/server/messages.h"
@@ -74,6 +77,35 @@ void ForEachReference(const TParserClass& parser_class, const std::string& sql, 
     found(MacroReference{begin, end, sql.substr(begin + 1, end - begin - 1)});
   }
 }
+
+// Macros by name without regard to case, the first of a name winning as in
+// FindMacro: a text with many references looks each up in constant time.
+// The keys are the macros' own names, which outlive the index.
+class MacroIndex {
+ public:
+  explicit MacroIndex(const TMacros& macros) {
+    by_name_.reserve(static_cast<size_t>(macros.Count()));
+    for (int i = 0; i < macros.Count(); ++i) Add(macros.Items(i));
+  }
+  void Add(TMacro* macro) { by_name_.emplace(macro->Name(), macro); }
+  TMacro* Find(std::string_view name) const {
+    const auto it = by_name_.find(name);
+    return it == by_name_.end() ? nullptr : it->second;
+  }
+
+ private:
+  struct CaselessHash {
+    size_t operator()(std::string_view text) const {
+      uint64_t hash = 14695981039346656037ull;  // FNV-1a over the upper-cased bytes
+      for (char c : text) hash = (hash ^ static_cast<unsigned char>(plat::AsciiUpper(c))) * 1099511628211ull;
+      return static_cast<size_t>(hash);
+    }
+  };
+  struct CaselessEqual {
+    bool operator()(std::string_view a, std::string_view b) const { return plat::SameText(a, b); }
+  };
+  std::unordered_map<std::string_view, TMacro*, CaselessHash, CaselessEqual> by_name_;
+};
 
 // Reads count bytes of the "Data" stream; a stream that ends first is an error.
 std::string ReadDataBytes(TStream& stream, size_t count) {
@@ -184,14 +216,17 @@ TComponent* TMacros::Owner() const { return dynamic_cast<TComponent*>(GetOwner()
 void TMacros::Scan(const std::string& sql) {
   if (sql.find(MacroChar) == std::string::npos) return Clear();
   TMacros found;
+  MacroIndex found_index(found);
+  const MacroIndex held_index(*this);
   ForEachReference(*parser_class_, sql, [&](const MacroReference& reference) {
-    if (found.FindMacro(reference.name)) return;
+    if (found_index.Find(reference.name)) return;
     auto* macro = static_cast<TMacro*>(found.Add());
-    if (const TMacro* held = FindMacro(reference.name)) {
+    if (const TMacro* held = held_index.Find(reference.name)) {
       macro->Assign(held);
     } else {
       macro->SetName(reference.name);
     }
+    found_index.Add(macro);
   });
   if (!IsEqual(found)) Assign(&found);
 }
@@ -199,9 +234,10 @@ void TMacros::Scan(const std::string& sql) {
 void TMacros::Expand(std::string& sql) const {
   std::string expanded;
   size_t copied = 0;
+  const MacroIndex index(*this);
   ForEachReference(*parser_class_, sql, [&](const MacroReference& reference) {
     expanded.append(sql, copied, reference.begin - copied);
-    if (const TMacro* macro = FindMacro(reference.name)) expanded += GetMacroValue(*macro);
+    if (const TMacro* macro = index.Find(reference.name)) expanded += GetMacroValue(*macro);
     copied = reference.end;
   });
   if (copied == 0) return;

@@ -253,14 +253,16 @@ void TCustomDASQL::Loaded() {
 
 void DefineParamsAndMacros(TFiler& filer, TDAParams& params, TMacros& macros, const TDAParams* ancestor_params,
                            const TMacros* ancestor_macros) {
-  filer.DefineBinaryProperty(
-      "ParamData", [&params](TStream& stream) { TReader(stream).ReadCollection(params); },
-      [&params](TStream& stream) { TWriter(stream).WriteCollection(params); },
-      ancestor_params ? !params.IsEqual(*ancestor_params) : params.Count() > 0);
+  // Macros first: reading them reassembles the SQL and its parameters, which
+  // would drop parameters read before that its text does not name.
   filer.DefineBinaryProperty(
       "MacroData", [&macros](TStream& stream) { TReader(stream).ReadCollection(macros); },
       [&macros](TStream& stream) { TWriter(stream).WriteCollection(macros); },
       ancestor_macros ? !macros.IsEqual(*ancestor_macros) : macros.Count() > 0);
+  filer.DefineBinaryProperty(
+      "ParamData", [&params](TStream& stream) { TReader(stream).ReadCollection(params); },
+      [&params](TStream& stream) { TWriter(stream).WriteCollection(params); },
+      ancestor_params ? !params.IsEqual(*ancestor_params) : params.Count() > 0);
 }
 
 void TCustomDASQL::DefineProperties(TFiler& filer) {

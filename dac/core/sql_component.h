@@ -238,8 +238,8 @@ class TCustomDASQL : public TComponent, public IDAConnectionClient, public ITrac
   std::unique_ptr<TDKCommand> owned_command_;
 };
 
-// The filed properties "ParamData" and "MacroData", written when they differ
-// from the ancestor's (without one: when not empty).
+// The filed properties "MacroData" and "ParamData", in that order, written
+// when they differ from the ancestor's (without one: when not empty).
 void DefineParamsAndMacros(TFiler& filer, TDAParams& params, TMacros& macros, const TDAParams* ancestor_params,
                            const TMacros* ancestor_macros);
 

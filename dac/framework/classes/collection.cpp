@@ -1,6 +1,7 @@
 #include "dac/framework/classes/collection.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "dac/framework/classes/exceptions.h"
 #include "dac/framework/classes/update_pair.h"
@@ -81,6 +82,13 @@ TCollectionItem* TCollection::FindItemID(int id) const {
   return nullptr;
 }
 
+void TCollection::ExchangeItems(TCollection& other) {
+  DAC_ASSERT(&item_class_ == &other.item_class_, "Collections of one item class expected");
+  items_.swap(other.items_);
+  for (TCollectionItem* item : items_) item->collection_ = this;
+  for (TCollectionItem* item : other.items_) item->collection_ = &other;
+}
+
 void TCollection::EndUpdate() {
   if (update_count_ > 0 && --update_count_ == 0) Changed();
 }
@@ -112,8 +120,9 @@ void TCollection::InsertItem(TCollectionItem* item, int index) {
 
 void TCollection::RemoveItem(TCollectionItem* item, TCollectionNotification action) {
   Notify(item, action);
-  const auto it = std::find(items_.begin(), items_.end(), item);
-  if (it != items_.end()) items_.erase(it);
+  // From the back: Clear and a failed read remove the last item each time.
+  const auto it = std::find(items_.rbegin(), items_.rend(), item);
+  if (it != items_.rend()) items_.erase(std::next(it).base());
   item->collection_ = nullptr;
   Changed();
 }

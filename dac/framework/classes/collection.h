@@ -72,6 +72,10 @@ class TCollection : public TPersistent {
   void Delete(int index);
   void Clear();
   TCollectionItem* FindItemID(int id) const;
+  // Trades items with another collection of the same item class, without
+  // notifications and in time independent of the owners: each item moves
+  // with its id, and the items of each side keep their order.
+  void ExchangeItems(TCollection& other);
 
   // Counted; the last EndUpdate sends one Update(nullptr).
   void BeginUpdate() { ++update_count_; }

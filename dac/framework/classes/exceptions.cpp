@@ -17,6 +17,12 @@ std::string UnitName(const char* file) {
 
 }  // namespace
 
+std::string Excerpt(std::string_view text) {
+  constexpr size_t kExcerpt = 64;
+  if (text.size() <= kExcerpt) return std::string(text);
+  return std::string(text.substr(0, kExcerpt)) + "...";
+}
+
 std::string FormatV(const char* format, va_list args) {
   va_list copy;
   va_copy(copy, args);

@@ -5,8 +5,13 @@
 #include <cstdint>
 #include <exception>
 #include <string>
+#include <string_view>
 
 namespace dac {
+
+// What a message quotes of outside text: the text itself when short, else
+// its first 64 characters and "...". A message never grows with its input.
+std::string Excerpt(std::string_view text);
 
 // printf-style formatting into a std::string; the format must be a literal.
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -5,6 +5,7 @@
 
 #include "dac/framework/classes/collection.h"
 #include "dac/framework/classes/component.h"
+#include "dac/framework/classes/scoped_value.h"
 #include "platform/ascii.h"
 
 namespace dac {
@@ -12,6 +13,11 @@ namespace dac {
 namespace {
 
 constexpr char kSignature[4] = {'D', 'A', 'C', 'F'};
+
+// Arrays nest at most this deep, written as read: reading recurses once per
+// level, and what is written must read back.
+constexpr int kMaxArrayDepth = 64;
+constexpr const char* kTooDeep = "Variant arrays nest deeper than 64 levels";
 
 [[noreturn]] void InvalidValue() { throw EReadError("Invalid property value"); }
 [[noreturn]] void InvalidFormat() { throw EReadError("Invalid stream format"); }
@@ -59,7 +65,9 @@ void TWriter::WriteWideString(std::u16string_view value) {
   WriteCounted(vaWString, value.data(), value.size(), sizeof(char16_t));
 }
 
-void TWriter::WriteVariant(const Variant& value) {
+void TWriter::WriteVariant(const Variant& value) { WriteVariantAt(value, 0); }
+
+void TWriter::WriteVariantAt(const Variant& value, int depth) {
   switch (value.Type()) {
     case varEmpty: WriteTag(vaNil); return;
     case varNull: WriteTag(vaNull); return;
@@ -81,9 +89,10 @@ void TWriter::WriteVariant(const Variant& value) {
     case varFMTBcd: WriteValue(vaBcd, value.AsBcd()); return;
     case varBytes: WriteCounted(vaBinary, value.AsBytes().data(), value.AsBytes().size(), 1); return;
     case varVariantArray:
+      if (depth >= kMaxArrayDepth) throw EWriteError(kTooDeep);
       WriteTag(vaArray);
       WriteLength(value.ArrayCount());
-      for (const Variant& element : value.AsArray()) WriteVariant(element);
+      for (const Variant& element : value.AsArray()) WriteVariantAt(element, depth + 1);
       return;
     default:
       throw EWriteError("Cannot file a value of type " + VarTypeName(value.Type()));
@@ -138,7 +147,13 @@ void TWriter::WriteRaw(const void* data, size_t size) { stream_.WriteBuffer(data
 void TReader::DefineProperty(const std::string& name, const TReaderProc& read, const TWriterProc&, bool) {
   if (found_ || !read || !plat::SameText(name, property_)) return;
   found_ = true;
-  read(*this);
+  // A value its property cannot take (a date out of range for an integer
+  // parameter, say) makes the stream malformed like a wrong tag does.
+  try {
+    read(*this);
+  } catch (const EConvertError& e) {
+    throw EReadError("Invalid property value: " + e.Message());
+  }
 }
 
 void TReader::DefineBinaryProperty(const std::string& name, const TStreamProc& read, const TStreamProc&, bool) {
@@ -213,15 +228,16 @@ Variant TReader::ReadVariant() { return ReadVariantValue(ReadTag()); }
 
 void TReader::ReadCollection(TCollection& collection) {
   ExpectTag(vaCollection);
-  // The present items wait aside until the new ones are read whole.
+  // The present items wait aside until the new ones are read whole; the
+  // losing side goes with kept, whose end deletes it without notifying
+  // every other item of each one.
   TCollection kept(collection.ItemClass());
   collection.BeginUpdate();
-  while (collection.Count() > 0) collection.Items(0)->SetCollection(&kept);
+  collection.ExchangeItems(kept);
   try {
     ReadCollectionItems(collection);
   } catch (...) {
-    collection.Clear();
-    while (kept.Count() > 0) kept.Items(0)->SetCollection(&collection);
+    collection.ExchangeItems(kept);
     collection.EndUpdate();
     throw;
   }
@@ -347,8 +363,13 @@ Variant TReader::ReadVariantValue(TValueType tag) {
       return Variant(value);
     }
     case vaArray: {
-      std::vector<Variant> elements(ReadLength(1));
-      for (Variant& element : elements) element = ReadVariant();
+      const size_t count = ReadLength(1);
+      if (array_depth_ >= kMaxArrayDepth) throw EReadError(kTooDeep);
+      const TScopedValue<int> deeper(array_depth_, array_depth_ + 1);
+      // Only the elements read are held: each took a byte of the stream at
+      // least, whatever count the stream claims.
+      std::vector<Variant> elements;
+      for (size_t i = 0; i < count; ++i) elements.push_back(ReadVariant());
       return Variant(std::move(elements));
     }
     default: InvalidValue();

@@ -2,8 +2,9 @@
 // that objects describe through DefineProperties and that only has to round
 // trip. Every value carries a type tag; names are a length byte and bytes; a
 // property list ends with an empty name; collections stream item by item.
-// Reading checks every tag and length: a truncated or malformed stream
-// raises EReadError and reads nothing past its end.
+// Reading checks every tag and length: a truncated or malformed stream, or
+// a value its property cannot take, raises EReadError and reads nothing
+// past its end.
 #pragma once
 
 #include <cstdint>
@@ -95,7 +96,8 @@ class TWriter : public TFiler {
   void WriteDate(DateTime value);
   void WriteString(std::string_view value);
   void WriteWideString(std::u16string_view value);
-  // Every kind but object references (EWriteError), with its exact type.
+  // Every kind but object references (EWriteError), with its exact type;
+  // arrays nest at most 64 deep (EWriteError beyond).
   void WriteVariant(const Variant& value);
   void WriteCollection(const TCollection& collection);
   void WriteProperties(TPersistent& instance);
@@ -109,6 +111,7 @@ class TWriter : public TFiler {
     WriteTag(tag);
     WriteRaw(&value, sizeof value);
   }
+  void WriteVariantAt(const Variant& value, int depth);
   void WriteCounted(TValueType tag, const void* data, size_t count, size_t unit);
   void WriteName(std::string_view name);
   void WriteLength(size_t length);
@@ -135,6 +138,7 @@ class TReader : public TFiler {
   DateTime ReadDate();
   std::string ReadString();
   WideString ReadWideString();
+  // Arrays nest at most 64 deep (EReadError beyond).
   Variant ReadVariant();
   // Replaces the items; on an error the collection keeps the items it had.
   void ReadCollection(TCollection& collection);
@@ -165,6 +169,7 @@ class TReader : public TFiler {
 
   std::string property_;  // the name being read
   bool found_ = false;    // whether DefineProperties has defined it
+  int array_depth_ = 0;   // variant arrays open around the value being read
 };
 
 }  // namespace dac

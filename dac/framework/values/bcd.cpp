@@ -106,7 +106,7 @@ bool TryStrToBcd(std::string_view text, Bcd& out) {
 Bcd StrToBcd(std::string_view text) {
   Bcd value;
   if (!TryStrToBcd(text, value)) {
-    throw EConvertError("'" + std::string(text) + "' is not a valid BCD value");
+    throw EConvertError("'" + Excerpt(text) + "' is not a valid BCD value");
   }
   return value;
 }

@@ -78,7 +78,7 @@ bool TryStrToCurr(std::string_view text, Currency& out) {
 Currency StrToCurr(std::string_view text) {
   Currency c;
   if (!TryStrToCurr(text, c)) {
-    throw EConvertError(Format("'%.*s' is not a valid floating point value", static_cast<int>(text.size()), text.data()));
+    throw EConvertError("'" + Excerpt(text) + "' is not a valid floating point value");
   }
   return c;
 }

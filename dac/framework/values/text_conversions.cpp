@@ -18,7 +18,7 @@ namespace {
 
 const plat::FormatSettings& Settings() { return plat::ProcessFormatSettings(); }
 
-std::string Quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
+std::string Quoted(std::string_view text) { return "'" + Excerpt(text) + "'"; }
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 

@@ -15,6 +15,32 @@ namespace dac {
 
 namespace {
 
+// A single is held as a double. NaNs keep their payload both ways, a
+// signalling one too, which the hardware conversions would quieten: a
+// single read from a stream is written back bit for bit.
+double SingleToDouble(float value) {
+  if (!std::isnan(value)) return value;
+  uint32_t bits = 0;
+  std::memcpy(&bits, &value, sizeof bits);
+  const uint64_t wide = uint64_t{bits >> 31} << 63 | uint64_t{0x7FF} << 52 | uint64_t{bits & 0x7FFFFF} << 29;
+  double result = 0;
+  std::memcpy(&result, &wide, sizeof result);
+  return result;
+}
+
+float DoubleToSingle(double value) {
+  if (!std::isnan(value)) return static_cast<float>(value);
+  uint64_t bits = 0;
+  std::memcpy(&bits, &value, sizeof bits);
+  uint32_t narrow = static_cast<uint32_t>(bits >> 63) << 31 | uint32_t{0xFF} << 23 |
+                    static_cast<uint32_t>(bits >> 29 & 0x7FFFFF);
+  // A payload only in the bits a single has no room for: still a NaN.
+  if ((narrow & 0x7FFFFF) == 0) narrow |= 0x400000;
+  float result = 0;
+  std::memcpy(&result, &narrow, sizeof result);
+  return result;
+}
+
 bool IsSignedCode(VarType t) { return t == varShortInt || t == varSmallint || t == varInteger || t == varInt64; }
 bool IsUnsignedCode(VarType t) { return t == varByte || t == varWord || t == varLongWord || t == varUInt64; }
 bool IsFloatCode(VarType t) { return t == varSingle || t == varDouble || t == varDate; }
@@ -78,7 +104,7 @@ Variant::Variant(int32_t value) : Variant(varInteger, int64_t{value}) {}
 Variant::Variant(uint32_t value) : Variant(varLongWord, uint64_t{value}) {}
 Variant::Variant(int64_t value) : Variant(varInt64, value) {}
 Variant::Variant(uint64_t value) : Variant(varUInt64, value) {}
-Variant::Variant(float value) : Variant(varSingle, static_cast<double>(value)) {}
+Variant::Variant(float value) : Variant(varSingle, SingleToDouble(value)) {}
 Variant::Variant(double value) : Variant(varDouble, value) {}
 Variant::Variant(Currency value) : Variant(varCurrency, value) {}
 Variant::Variant(const Bcd& value) : Variant(varFMTBcd, value) {}
@@ -132,7 +158,7 @@ int64_t Variant::SignedValue(int64_t min, int64_t max, VarType to) const {
     CannotConvert(to);
   }
   if (value < min || value > max) {
-    throw EConvertError("Variant value " + VarToStr(*this) + " is out of the range of type (" + VarTypeName(to) + ")");
+    throw EConvertError("Variant value " + Excerpt(VarToStr(*this)) + " is out of the range of type (" + VarTypeName(to) + ")");
   }
   return static_cast<int64_t>(value);
 }
@@ -140,7 +166,7 @@ int64_t Variant::SignedValue(int64_t min, int64_t max, VarType to) const {
 uint64_t Variant::UnsignedValue(uint64_t max, VarType to) const {
   if (type_ == varUInt64) {
     const uint64_t v = std::get<uint64_t>(storage_);
-    if (v > max) throw EConvertError("Variant value " + VarToStr(*this) + " is out of the range of type (" + VarTypeName(to) + ")");
+    if (v > max) throw EConvertError("Variant value " + Excerpt(VarToStr(*this)) + " is out of the range of type (" + VarTypeName(to) + ")");
     return v;
   }
   if (IsString()) {
@@ -154,14 +180,14 @@ uint64_t Variant::UnsignedValue(uint64_t max, VarType to) const {
       const unsigned long long v = std::strtoull(begin, &end, 10);
       while (*end == ' ') ++end;
       if (*end == 0 && errno == 0) {
-        if (v > max) throw EConvertError("Variant value " + text + " is out of the range of type (" + VarTypeName(to) + ")");
+        if (v > max) throw EConvertError("Variant value " + Excerpt(text) + " is out of the range of type (" + VarTypeName(to) + ")");
         return v;
       }
     }
   }
   const int64_t v = SignedValue(0, std::numeric_limits<int64_t>::max(), to);
   if (static_cast<uint64_t>(v) > max) {
-    throw EConvertError("Variant value " + VarToStr(*this) + " is out of the range of type (" + VarTypeName(to) + ")");
+    throw EConvertError("Variant value " + Excerpt(VarToStr(*this)) + " is out of the range of type (" + VarTypeName(to) + ")");
   }
   return static_cast<uint64_t>(v);
 }
@@ -194,9 +220,9 @@ uint64_t Variant::AsUInt64() const { return UnsignedValue(UINT64_MAX, varUInt64)
 float Variant::AsSingle() const {
   const double d = AsDouble();
   if (std::isfinite(d) && std::fabs(d) > std::numeric_limits<float>::max()) {
-    throw EConvertError("Variant value " + VarToStr(*this) + " is out of the range of type (Single)");
+    throw EConvertError("Variant value " + Excerpt(VarToStr(*this)) + " is out of the range of type (Single)");
   }
-  return static_cast<float>(d);
+  return DoubleToSingle(d);
 }
 
 double Variant::AsDouble() const {

@@ -79,7 +79,7 @@ uint16_t DataTypeOfDeclared(const std::string& type, const std::string& text, TD
   if (IsDecimalName(type)) return numeric_type == ntBCD ? dtBCD : numeric_type == ntFmtBCD ? dtFmtBCD : dtFloat;
   for (const TypeEntry& entry : kDeclaredTypes)
     if (type == entry.name) return entry.data_type;
-  throw Exception("Unknown column type \"" + type + "\" in \"" + text + "\"");
+  throw Exception("Unknown column type \"" + Excerpt(type) + "\" in \"" + Excerpt(text) + "\"");
 }
 
 // The second word of a type of two ("CHARACTER VARYING", "DOUBLE
@@ -94,12 +94,15 @@ std::string TwoWordType(const std::string& first, const std::string& second) {
 }
 
 // A name or type lexeme: an identifier, or a word the lexer knows as a
-// keyword (SET is a type; STATUS may well be a name).
+// keyword (SET is a type; STATUS may well be a name), never one of its
+// symbols: a comma taken for a name would join two parameters into one.
 std::string NameLexem(TParser& parser, const std::string& text, const std::string& routine_name) {
   std::string lexem;
   const int code = parser.GetNext(lexem);
-  if (code != LexemIdent && code <= 0) {
-    AssertionFailed(lexem + " in " + text + ", Name = " + routine_name, __FILE__, __LINE__);
+  const char c = lexem.empty() ? '\0' : lexem[0];
+  const bool word = code > 0 && ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_');
+  if (code != LexemIdent && !word) {
+    AssertionFailed(Excerpt(lexem) + " in " + Excerpt(text) + ", Name = " + routine_name, __FILE__, __LINE__);
   }
   return lexem;
 }
@@ -123,6 +126,10 @@ std::string ReadParamHead(TParser& parser, const std::string& text, const std::s
   param.SetName(UnquoteIdentifier(first));
   return NameLexem(parser, text, routine_name);
 }
+
+// Widths as the server writes them, digits and commas ("10,2"); anything
+// else would go into the call's CASTs as SQL of its own, so it is dropped.
+bool ServerWidths(const std::string& widths) { return widths.find_first_not_of("0123456789,") == std::string::npos; }
 
 // The item that reads an OUT value back, cast by its declared type.
 std::string ReadBackItem(const std::string& name, const TMyParamTypeNote* note, bool quote_names) {
@@ -236,7 +243,7 @@ void ParseRoutineParams(const std::string& text, bool is_return_type, bool use_u
           // TINYINT(1) is how the server writes a boolean.
           if (note.type == "TINYINT" && lexem == "1") data_type = dtBoolean;
         }
-        if (note.widths.empty()) note.widths = widths;
+        if (note.widths.empty() && ServerWidths(widths)) note.widths = widths;
         if (code == LexemEnd) break;
       } else if (Upper(lexem) == "UNSIGNED") {
         note.is_unsigned = true;

@@ -26,7 +26,7 @@ struct TMyParamBlockResult {
 
 // What the call keeps of each parameter's declared type: the type name
 // upper-cased, whether it was declared UNSIGNED, and the text between its
-// parentheses ("10,2" of DECIMAL(10,2)).
+// parentheses when it is digits and commas ("10,2" of DECIMAL(10,2)).
 struct TMyParamTypeNote {
   std::string type;
   bool is_unsigned = false;
@@ -42,7 +42,9 @@ TMyParamBlockResult SplitRoutineDefinition(const std::string& create_text);
 // Appends one descriptor (and type note) per parameter of the list, or the
 // single "Result" of a return type; a list of blanks and comments has none.
 // DECIMAL follows numeric_type; an unsigned BIGINT is dtFmtBCD. Exception
-// "Unknown column type "TYPE" in "text"" for a type it does not know.
+// "Unknown column type "TYPE" in "text"" for a type it does not know, and
+// an assertion failure "LEXEME in text, Name = routine_name" where a name
+// or type is no word; each quotes a short excerpt of the text.
 void ParseRoutineParams(const std::string& text, bool is_return_type, bool use_unicode,
                         const std::string& routine_name, TParamDescs& params, TMyParamTypeNotes& notes,
                         TDANumericType numeric_type = ntFloat);

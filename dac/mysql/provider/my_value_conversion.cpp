@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstring>
 #include <string>
 
@@ -86,7 +87,7 @@ bool TimestampFromText(int declared_length, std::string_view text, double& out) 
 bool TimeFromText(std::string_view text, std::string_view field_name, double& out) {
   const size_t colon = text.find(':');
   if (colon == std::string_view::npos || colon > 4) {
-    DatabaseError("Wrong time format. Field " + std::string(field_name) + ", value " + std::string(text));
+    DatabaseError("Wrong time format. Field " + Excerpt(field_name) + ", value " + Excerpt(text));
   }
   const bool negative = !text.empty() && text[0] == '-';
   const int hours = Digits(text, negative ? 1 : 0, colon - (negative ? 1 : 0));
@@ -131,10 +132,10 @@ double FloatFromText(std::string_view text) {
   if (i < text.size()) {
     const std::string_view exponent = text.substr(i + 1);
     size_t j = !exponent.empty() && (exponent[0] == '-' || exponent[0] == '+') ? 1 : 0;
-    if (j == exponent.size()) throw EConvertError("'" + std::string(exponent) + "' is not a valid integer value");
+    if (j == exponent.size()) throw EConvertError("'" + Excerpt(exponent) + "' is not a valid integer value");
     for (; j < exponent.size(); ++j)
       if (exponent[j] < '0' || exponent[j] > '9')
-        throw EConvertError("'" + std::string(exponent) + "' is not a valid integer value");
+        throw EConvertError("'" + Excerpt(exponent) + "' is not a valid integer value");
   }
   // Checked above: the standard reader rounds correctly however long the text.
   const std::string_view body = !text.empty() && text[0] == '+' ? text.substr(1) : text;
@@ -393,6 +394,9 @@ std::string BinaryTimeText(const TColumnTextForm& form, ValueReader& reader) {
 }  // namespace
 
 std::string ServerFloatText(double value, bool is_float, int32_t decimals) {
+  // No column holds these; a row that brings one anyway gets a word, not digits.
+  if (std::isnan(value)) return "nan";
+  if (std::isinf(value)) return value < 0 ? "-inf" : "inf";
   if (decimals >= kNotFixedDecimals) return ShortestText(value, is_float);
   return FixedText(DigitsOf(value, 0), std::max(decimals, 0));
 }

@@ -19,7 +19,8 @@ int64_t IntegerFromText(std::string_view text, bool wide);
 
 // A decimal number with an optional sign, point and exponent. EConvertError
 // "'%s' is not a valid floating point value" for another character, "'%s'
-// is not a valid integer value" for a bad exponent.
+// is not a valid integer value" for a bad exponent, each quoting a short
+// excerpt.
 double FloatFromText(std::string_view text);
 
 // A 1, 2, 4 or 8-byte little-endian integer, sign-extended when is_signed;
@@ -35,7 +36,8 @@ double FloatFromBinary(const uint8_t* value, size_t length);
 // false for a zero or impossible date. mysql_type is the column's type;
 // declared_length selects the old TIMESTAMP layouts. A TIME whose ":" lies
 // beyond its fifth character raises the database error "Wrong time
-// format. Field %s, value %s" with field_name.
+// format. Field %s, value %s" with field_name (each quoted by a short
+// excerpt).
 bool DateTimeFromText(uint8_t mysql_type, int declared_length, std::string_view text, std::string_view field_name,
                       double& out);
 // The binary protocol's packed date, date-time or time. A TIME of length 0
@@ -56,7 +58,8 @@ struct TColumnTextForm {
 // rounded to exactly that many; else a FLOAT to six significant digits and
 // a DOUBLE to the fewest that tell it apart, in fixed notation for decimal
 // exponents from -15 to 14, else as digits, 'e' and the exponent
-// ("3.40282e38", "1e15").
+// ("3.40282e38", "1e15"). A NaN or an infinity, which no column holds, is
+// "nan", "inf" or "-inf".
 std::string ServerFloatText(double value, bool is_float, int32_t decimals);
 // Integers in decimal, zero-filled to the display length when the column says so.
 std::string ServerUnsignedText(uint64_t value, const TColumnTextForm& form);

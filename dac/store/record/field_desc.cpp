@@ -66,7 +66,7 @@ TFieldDesc* TFieldDescs::FindField(std::string_view name) const {
 
 TFieldDesc* TFieldDescs::FieldByName(std::string_view name) const {
   TFieldDesc* desc = FindField(name);
-  if (!desc) throw Exception(Format("Field %s not found", std::string(name).c_str()));
+  if (!desc) throw Exception("Field " + Excerpt(name) + " not found");
   return desc;
 }
 

@@ -132,5 +132,34 @@ TEST(DAParamTest, FilingKeepsTypesValuesAndExtendedTypes) {
   EXPECT_EQ(back.Items(2)->DataType(), kProviderType);
 }
 
+TEST(DAParamTest, AFiledValueItsParameterCannotTakeIsAReadErrorThatKeepsTheOldParameters) {
+  TDAParams params;
+  params.CreateParam(ftBlob, "blob", ptInput)->SetAsBlob("12345678");
+  TMemoryStream written;
+  TWriter(written).WriteCollection(params);
+  std::string bytes(static_cast<const char*>(written.Memory()), static_cast<size_t>(written.GetSize()));
+  // The blob's value becomes a date that has no text.
+  const std::string value = std::string(1, char{vaString}) + std::string("\x08\0\0\0", 4) + "12345678";
+  const double date = 1e300;
+  const size_t at = bytes.find(value);
+  ASSERT_NE(at, std::string::npos);
+  bytes.replace(at, value.size(), std::string(1, char{vaDate}) + std::string(reinterpret_cast<const char*>(&date), 8));
+
+  TDAParams back;
+  back.CreateParam(ftString, "kept", ptInput)->SetAsString("old");
+  TMemoryStream stream;
+  stream.WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+  stream.SetPosition(0);
+  try {
+    TReader(stream).ReadCollection(back);
+    FAIL() << "no error";
+  } catch (const EReadError& e) {
+    EXPECT_EQ(std::string(e.what()).rfind("Invalid property value: ", 0), 0u) << e.what();
+  }
+  ASSERT_EQ(back.Count(), 1);
+  EXPECT_EQ(back.Items(0)->Name(), "kept");
+  EXPECT_EQ(back.Items(0)->AsString(), "old");
+}
+
 }  // namespace
 }  // namespace dac::test

@@ -103,6 +103,33 @@ TEST(MacrosTest, ReferencesAreWhatTheLexerSays) {
   EXPECT_EQ(ErrorOf([&] { none.MacroByName("gone"); }), "Macro gone not found");
 }
 
+TEST(MacrosTest, ManyNamesEachReferencedOftenTakeTheirFirstMacro) {
+  std::string sql;
+  std::string expected;
+  constexpr int kNames = 20000;
+  for (int i = 0; i < kNames; ++i) sql += "&m" + std::to_string(i) + " ";
+  for (int i = kNames; i-- > 0;) sql += "&M" + std::to_string(i) + ",";
+  TMacros macros;
+  // Two macros of one name: the first is the one a reference finds.
+  static_cast<TMacro*>(macros.Add())->SetName("m7");
+  macros.Items(0)->SetValue("first");
+  static_cast<TMacro*>(macros.Add())->SetName("M7");
+  macros.Items(1)->SetValue("second");
+  std::string both = "&m7 &M7";
+  macros.Expand(both);
+  EXPECT_EQ(both, "first first");
+
+  macros.Scan(sql);
+  ASSERT_EQ(macros.Count(), kNames);
+  EXPECT_EQ(macros.Items(7)->Name(), "m7");
+  EXPECT_EQ(macros.Items(7)->Value(), "first");
+  for (int i = 0; i < kNames; ++i) macros.Items(i)->SetValue(std::to_string(i));
+  for (int i = 0; i < kNames; ++i) expected += std::to_string(i) + " ";
+  for (int i = kNames; i-- > 0;) expected += std::to_string(i) + ",";
+  macros.Expand(sql);
+  EXPECT_EQ(sql, expected);
+}
+
 TEST(MacrosTest, ScanKeepsValuesAndReassemblesOnlyOnChange) {
   auto* owner = MakeComponent<TestSQLOwner>(nullptr);
   TCustomDASQL& sql = *owner->command;

@@ -302,6 +302,16 @@ TEST_F(SQLComponentTest, CopiesAndTheConnectionItMakes) {
   TReader(stream).ReadProperties(*loaded);
   EXPECT_EQ(loaded->FinalSQL(), "SELECT ? FROM things");
   EXPECT_EQ(loaded->ParamByName("a")->AsString(), "kept");
+  // And into a component without the text: the macros do not take the
+  // parameters with them when the text is reassembled.
+  TMemoryStream whole;
+  TWriter(whole).WriteComponent(*sql);
+  whole.SetPosition(0);
+  auto* bare = Make<TCustomDASQL>();
+  TReader(whole).ReadComponent(*bare);
+  ASSERT_EQ(bare->ParamCount(), 1);
+  EXPECT_EQ(bare->ParamByName("a")->AsString(), "kept");
+  EXPECT_EQ(bare->MacroByName("t")->Value(), "things");
 
   // Without a connection the text is kept; running it is refused.
   auto* lone = Make<TCustomDASQL>();

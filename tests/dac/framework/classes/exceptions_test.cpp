@@ -23,6 +23,13 @@ TEST(Assertion, ThrowsNamingTextUnitAndLine) {
   EXPECT_THROW(throw EConvertError("x"), std::exception);
 }
 
+TEST(Excerpt, QuotesShortTextWholeAndLongTextByItsStart) {
+  EXPECT_EQ(Excerpt(""), "");
+  EXPECT_EQ(Excerpt(std::string(64, 'a')), std::string(64, 'a'));
+  EXPECT_EQ(Excerpt(std::string(65, 'a')), std::string(64, 'a') + "...");
+  EXPECT_EQ(Excerpt(std::string(1 << 20, 'b')), std::string(64, 'b') + "...");
+}
+
 TEST(Format, BuildsMessagesOfAnyLength) {
   EXPECT_EQ(Format("'%d.%d' is not a valid timestamp", 0, -1), "'0.-1' is not a valid timestamp");
   const std::string long_text(5000, 'x');

@@ -175,5 +175,63 @@ TEST_F(Filing, MalformedStreamsRaiseClearErrors) {
   EXPECT_EQ(with(type_at + 1, char{60}), "Invalid property value");
 }
 
+std::string WrittenVariant(const Variant& value) {
+  TMemoryStream stream;
+  TWriter(stream).WriteVariant(value);
+  return std::string(static_cast<const char*>(stream.Memory()), static_cast<size_t>(stream.GetSize()));
+}
+
+Variant ReadVariant(const std::string& bytes) {
+  TMemoryStream stream;
+  stream.WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+  stream.SetPosition(0);
+  return TReader(stream).ReadVariant();
+}
+
+Variant Nested(int depth) {
+  Variant value(1);
+  for (int i = 0; i < depth; ++i) value = Variant(std::vector<Variant>{value});
+  return value;
+}
+
+// An array of one element, depth times over, around a final byte.
+std::string NestedBytes(int depth, uint32_t count, const std::string& end) {
+  std::string bytes;
+  for (int i = 0; i < depth; ++i) {
+    bytes += char{vaArray};
+    bytes.append(reinterpret_cast<const char*>(&count), sizeof count);
+  }
+  return bytes + end;
+}
+
+TEST(VariantFiling, ArraysNestAtMostSixtyFourDeepBothWays) {
+  const std::string deepest = WrittenVariant(Nested(64));
+  EXPECT_EQ(WrittenVariant(ReadVariant(deepest)), deepest);
+  EXPECT_EQ(ErrorOf([] { WrittenVariant(Nested(65)); }), "Variant arrays nest deeper than 64 levels");
+  // Far deeper than any stack could follow: refused at the limit, in one piece.
+  const std::string hostile = NestedBytes(100000, 1, std::string(1, char{vaNull}));
+  EXPECT_EQ(ErrorOf([&] { ReadVariant(hostile); }), "Variant arrays nest deeper than 64 levels");
+  EXPECT_THROW(ReadVariant(hostile), EReadError);
+}
+
+TEST(VariantFiling, ArraysHoldOnlyTheElementsTheStreamHas) {
+  // Each level claims as many elements as bytes remain: nothing is held
+  // for elements that never come, and the end of the stream is the error.
+  const std::string claiming = NestedBytes(60, 4000, std::string(4000, char{vaNull}));
+  EXPECT_EQ(ErrorOf([&] { ReadVariant(claiming); }), "Stream read error");
+  EXPECT_EQ(ErrorOf([] { ReadVariant(NestedBytes(1, 10, "")); }), "Stream read error");
+}
+
+TEST(VariantFiling, SinglesKeepEveryBitNaNsIncluded) {
+  for (uint32_t bits : {0x7fa00001u, 0xff8803f8u, 0x7fc00000u, 0x80000000u, 0x3f800000u}) {
+    float single = 0;
+    std::memcpy(&single, &bits, sizeof single);
+    const std::string written = WrittenVariant(Variant(single));
+    EXPECT_EQ(WrittenVariant(ReadVariant(written)), written) << std::hex << bits;
+    const float back = ReadVariant(written).AsSingle();
+    EXPECT_EQ(std::memcmp(&back, &single, sizeof back), 0) << std::hex << bits;
+  }
+}
+
 }  // namespace
 }  // namespace dac

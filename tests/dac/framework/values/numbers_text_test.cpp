@@ -7,6 +7,8 @@
 #include "dac/framework/values/bcd.h"
 #include "dac/framework/values/currency.h"
 #include "dac/framework/values/text_conversions.h"
+#include "dac/framework/values/variant.h"
+#include "tests/dac/framework/error_text.h"
 #include "tests/dac/framework/settings_guard.h"
 
 namespace dac {
@@ -44,6 +46,14 @@ TEST(FloatText, ParsingAndRefusals) {
   } catch (const EConvertError& e) {
     EXPECT_STREQ(e.what(), "'x1' is not a valid floating point value");
   }
+  // A long text comes back as its start only, whatever refuses it.
+  const std::string long_text = std::string(100000, '1') + "x";
+  const std::string excerpt = "'" + std::string(64, '1') + "...'";
+  EXPECT_EQ(ErrorOf([&] { StrToFloat(long_text); }), excerpt + " is not a valid floating point value");
+  EXPECT_EQ(ErrorOf([&] { StrToInt(long_text); }), excerpt + " is not a valid integer value");
+  EXPECT_EQ(ErrorOf([&] { StrToCurr(long_text); }), excerpt + " is not a valid floating point value");
+  EXPECT_EQ(ErrorOf([&] { StrToBcd(long_text); }), excerpt + " is not a valid BCD value");
+  EXPECT_LT(ErrorOf([] { Variant(std::string(100000, '9')).AsInt32(); }).size(), 200u);
   for (double d : {0.1, 1.0 / 3, 6.02214076e23, -1e-300, 123.456}) {
     EXPECT_EQ(StrToFloat(FloatToStr(d)), std::stod(FloatToStr(d))) << d;
   }

@@ -91,6 +91,44 @@ TEST(MyProcCall, ParametersTheirTypesAndSizes) {
   }
 }
 
+// Definitions no server writes: errors that quote a short excerpt, no
+// symbol taken for a name, and no widths that are not numbers in a CAST.
+TEST(MyProcCall, DefinitionsNoServerWritesRaiseShortErrorsOrLoseTheirOddWidths) {
+  const auto error_of = [](const std::string& list) {
+    TParamDescs params;
+    TMyParamTypeNotes notes;
+    try {
+      ParseRoutineParams(list, false, false, "p", params, notes);
+    } catch (const EAssertionFailed& e) {
+      return e.Text();
+    } catch (const Exception& e) {
+      return e.Message();
+    }
+    return std::string("no error");
+  };
+  const std::string long_type(100000, 'T');
+  EXPECT_EQ(error_of("a " + long_type + ", b INT"),
+            "Unknown column type \"" + std::string(64, 'T') + "...\" in \"a " + std::string(62, 'T') + "...\"");
+  EXPECT_EQ(error_of("a INT, , b INT"), ", in a INT, , b INT, Name = p");
+  EXPECT_EQ(error_of("IN , INT"), ", in IN , INT, Name = p");
+  EXPECT_EQ(error_of("a = INT"), "= in a = INT, Name = p");
+  EXPECT_EQ(error_of("a INT, 'b' INT" + std::string(100, ' ')),
+            "'b' in a INT, 'b' INT" + std::string(64 - 14, ' ') + "..., Name = p");
+
+  TParamDescs params;
+  TMyParamTypeNotes notes;
+  ParseRoutineParams("OUT d DECIMAL(5,1), OUT e DECIMAL(@x := 1), OUT t TIME(3) ; DROP, OUT u DATETIME('a')", false,
+                     false, "p", params, notes);
+  ASSERT_EQ(notes.size(), 4u);
+  EXPECT_EQ(notes[0].widths, "5,1");
+  EXPECT_EQ(notes[1].widths, "");
+  EXPECT_EQ(notes[2].widths, "3");
+  EXPECT_EQ(notes[3].widths, "");
+  EXPECT_EQ(BuildProcCallText("p", false, params, notes, false),
+            "CALL p(@d, @e, @t, @u); SELECT CAST(@d AS DECIMAL(5,1)) AS `@d`, CAST(@e AS DECIMAL) AS `@e`, "
+            "CAST(@t AS TIME(3)) AS `@t`, CAST(@u AS DATETIME) AS `@u`");
+}
+
 TEST(MyProcCall, CallTexts) {
   TParamDescs params;
   TMyParamTypeNotes notes;

@@ -51,6 +51,11 @@ TEST(MyValueConversion, FloatTexts) {
   EXPECT_EQ(ErrorOf([] { FloatFromText("12a"); }), "'12a' is not a valid floating point value");
   EXPECT_EQ(ErrorOf([] { FloatFromText(""); }), "'' is not a valid floating point value");
   EXPECT_EQ(ErrorOf([] { FloatFromText("1e+x"); }), "'+x' is not a valid integer value");
+  // A long text comes back by its start only.
+  EXPECT_EQ(ErrorOf([] { FloatFromText("1e" + std::string(100000, '5') + "x"); }),
+            "'" + std::string(64, '5') + "...' is not a valid integer value");
+  EXPECT_EQ(ErrorOf([] { FloatFromText(std::string(100000, '5') + "x"); }),
+            "'" + std::string(36, '5') + "' is not a valid floating point value");
   const uint8_t single[] = {0x00, 0x00, 0xC0, 0x3F};
   EXPECT_EQ(FloatFromBinary(single, 4), 1.5);
   EXPECT_EQ(ErrorOf([&] { FloatFromBinary(single, 3); }).find("Float Len = 3") != std::string::npos, true);
@@ -94,6 +99,8 @@ TEST(MyValueConversion, DateAndTimeTexts) {
   double out = 0;
   EXPECT_EQ(ErrorOf([&] { DateTimeFromText(mftTime, 10, "123456:00", "start", out); }),
             "Wrong time format. Field start, value 123456:00");
+  EXPECT_EQ(ErrorOf([&] { DateTimeFromText(mftTime, 10, std::string(100000, '7'), std::string(300, 'f'), out); }),
+            "Wrong time format. Field " + std::string(64, 'f') + "..., value " + std::string(64, '7') + "...");
   EXPECT_NE(ErrorOf([&] { DateTimeFromText(mftTimestamp, 9, "123", "f", out); })
                 .find("Invalid FIELD_TYPE_TIMESTAMP Field.Length (9)"),
             std::string::npos);
@@ -135,6 +142,34 @@ TEST(MyValueConversion, PackedDatesAndTimes) {
   EXPECT_NE(ErrorOf([&] { DateTimeFromBinary(mftTime, five, 5, 0, out); })
                 .find("Error DateTimeFromStrPrep function Len = 5"),
             std::string::npos);
+}
+
+// What a row of a hostile server may bring in a FLOAT or DOUBLE column read
+// as text: no column holds a NaN or an infinity, and none becomes digits.
+TEST(MyValueConversion, FloatsWithoutDigitsHaveWordsAsText) {
+  struct Case {
+    uint8_t type;
+    std::vector<uint8_t> bytes;
+    const char* text;
+  };
+  const std::vector<Case> cases = {
+      {mftDouble, {0, 0, 0, 0, 0, 0, 0xF8, 0x7F}, "nan"},
+      {mftDouble, {1, 0, 0, 0, 0, 0, 0xF0, 0xFF}, "nan"},
+      {mftDouble, {0, 0, 0, 0, 0, 0, 0xF0, 0x7F}, "inf"},
+      {mftFloat, {0, 0, 0x80, 0xFF}, "-inf"},
+      {mftFloat, {0, 0, 0xC0, 0x7F}, "nan"},
+      {mftFloat, {0, 0, 0xC0, 0x3F}, "1.5"},
+  };
+  for (int32_t decimals : {2, 31}) {
+    for (const Case& c : cases) {
+      TColumnTextForm form;
+      form.mysql_type = c.type;
+      form.decimals = decimals;
+      EXPECT_EQ(TextOfBinary(form, c.bytes.data(), c.bytes.size()).value_or("none"),
+                decimals == 2 && std::string(c.text) == "1.5" ? "1.50" : c.text)
+          << c.text << " " << decimals;
+    }
+  }
 }
 
 }  // namespace

@@ -102,6 +102,10 @@ TEST_F(FilterParse, Errors) {
   EXPECT_EQ(Error("nosuch = 1"), "Field nosuch not found");
   EXPECT_EQ(Error("[no such] = 1"), "Field no such not found");
   EXPECT_EQ(Error("obj.nosuch = 1"), "Field obj.nosuch not found");
+  // Outside text comes back in a message only as a short excerpt.
+  EXPECT_EQ(Error(std::string(1 << 20, 'n') + " = 1"), "Field " + std::string(64, 'n') + "... not found");
+  EXPECT_EQ(Error("A = " + std::string(1 << 20, '9')),
+            "'" + std::string(64, '9') + "...' is not a valid floating point value");
 }
 
 TEST_F(FilterParse, NestingIsBoundedAndChainsAreNot) {
