@@ -98,7 +98,11 @@ void TDataSet::MoveBuffer(int from, int to) {
   if (from == to) return;
   const auto at = [this](int index) { return buffers_.begin() + index; };
   const int current = current_record_;
-  if (from < to) {
+  if (from - to == 1 || to - from == 1) {
+    // Neighbours (the one-record ring and its spare): a rotation is a swap.
+    std::swap(buffers_[static_cast<size_t>(from)], buffers_[static_cast<size_t>(to)]);
+    if (current == to) current_record_ = from;
+  } else if (from < to) {
     std::rotate(at(from), at(from + 1), at(to + 1));
     if (current > from && current <= to) --current_record_;
   } else {
@@ -241,12 +245,17 @@ void TDataSet::Prior() { MoveBy(-1); }
 int TDataSet::MoveBy(int distance) {
   CheckBrowseMode();
   DoBeforeScroll();
-  int moved = 0;
+  // One reference besides this: the read fits in the std::function itself,
+  // with no allocation per step of a walk.
+  struct Steps {
+    int distance;
+    int moved;
+  } steps{distance, 0};
   if ((distance > 0 && !eof_) || (distance < 0 && !bof_)) {
     bof_ = eof_ = false;
     ReadAndNotify(
-        [&] {
-          for (; distance > 0; --distance, ++moved) {
+        [this, &steps] {
+          for (; steps.distance > 0; --steps.distance, ++steps.moved) {
             if (active_record_ < record_count_ - 1 || ReadNext()) {
               ++active_record_;
             } else {
@@ -254,7 +263,7 @@ int TDataSet::MoveBy(int distance) {
               break;
             }
           }
-          for (; distance < 0; ++distance, --moved) {
+          for (; steps.distance < 0; ++steps.distance, --steps.moved) {
             if (active_record_ > 0 || ReadPrior()) {
               --active_record_;
             } else {
@@ -265,8 +274,8 @@ int TDataSet::MoveBy(int distance) {
         },
         deDataSetScroll, true);
   }
-  if (moved != 0) DoAfterScroll();
-  return moved;
+  if (steps.moved != 0) DoAfterScroll();
+  return steps.moved;
 }
 
 void TDataSet::Resync(TResyncMode mode) {
