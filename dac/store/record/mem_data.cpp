@@ -57,25 +57,14 @@ void TMemData::FreeData() {
   TStringHeap& heap = GetStringHeap();
   const bool free_fields = NeedFreeComplexFields();
   if (!heap.SysGetMem()) heap.Clear();
-  if (free_fields) {
-    order_.ForEach([this](PItemHeader item) { FreeComplexFields(Rec(item), true); });
-    for (TCacheItem* cache = first_cache_item_; cache; cache = cache->Next) {
-      if (cache->Rollback) FreeComplexFields(Rec(cache->Rollback), true);
-    }
-  }
-  while (first_cache_item_) {
-    TCacheItem* next = first_cache_item_->Next;
-    delete first_cache_item_;
-    first_cache_item_ = next;
-  }
-  cache_of_.clear();
+  ReleaseRowsAndCache(free_fields);
   heap.Clear();
   block_man_.FreeAllBlock();
   InitData();
 }
 
-void TMemData::ClearItems() {
-  if (GetHasComplexFields()) {
+void TMemData::ReleaseRowsAndCache(bool free_fields) {
+  if (free_fields) {
     order_.ForEach([this](PItemHeader item) { FreeComplexFields(Rec(item), true); });
     for (TCacheItem* cache = first_cache_item_; cache; cache = cache->Next) {
       if (cache->Rollback) FreeComplexFields(Rec(cache->Rollback), true);
@@ -88,6 +77,10 @@ void TMemData::ClearItems() {
   }
   last_cache_item_ = nullptr;
   cache_of_.clear();
+}
+
+void TMemData::ClearItems() {
+  ReleaseRowsAndCache(GetHasComplexFields());
   block_man_.FreeAllBlock();
   order_.Clear();
   current_item_ = nullptr;

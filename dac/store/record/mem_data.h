@@ -311,6 +311,9 @@ class TMemData : public TData {
   // blocks; the cursor on no row. For a forward-only fetch that replaces
   // the rows it holds.
   void ClearItems();
+  // The values of every row and rollback copy (with free_fields), and the
+  // cache list; the items and blocks stay.
+  void ReleaseRowsAndCache(bool free_fields);
   // The new row of InsertRecord, with the status given: stored, blobs
   // committed, put in order and counted when visible.
   void AddRecord(void* rec_buf, TItemStatus status = isUnmodified);

@@ -17,30 +17,13 @@
 #include "dac/store/blob/compression_hooks.h"
 #include "tests/dac/mysql/my_dataset_test_support.h"
 #include "tests/dac/mysql/support/relay.h"
+#include "tests/dac/mysql/support/zlib_hooks.h"
 
 namespace dac {
 namespace {
 
 using testing::Relay;
-
-// The protocol's zlib routines as the blob compression hooks, for one scope.
-class ZlibHooks {
- public:
-  ZlibHooks() : compress_(CompressProc), uncompress_(UncompressProc) {
-    CompressProc = MySqlCompress;
-    UncompressProc = MySqlUncompress;
-  }
-  ~ZlibHooks() {
-    CompressProc = compress_;
-    UncompressProc = uncompress_;
-  }
-  ZlibHooks(const ZlibHooks&) = delete;
-  ZlibHooks& operator=(const ZlibHooks&) = delete;
-
- private:
-  CompressFunc compress_;
-  CompressFunc uncompress_;
-};
+using testing::ZlibHooks;
 
 class MyWrittenColumnsTest : public testing::MyDataSetTest {
  protected:

@@ -23,30 +23,13 @@
 #include "platform/date_time.h"
 #include "platform/format_settings.h"
 #include "tests/dac/core/support/assertion_text.h"
+#include "tests/dac/mysql/support/zlib_hooks.h"
 
 namespace dac {
 namespace {
 
 using test::AssertionTextOf;
-
-// The protocol's zlib routines as the blob compression hooks, for one scope.
-class ZlibHooks {
- public:
-  ZlibHooks() : compress_(CompressProc), uncompress_(UncompressProc) {
-    CompressProc = MySqlCompress;
-    UncompressProc = MySqlUncompress;
-  }
-  ~ZlibHooks() {
-    CompressProc = compress_;
-    UncompressProc = uncompress_;
-  }
-  ZlibHooks(const ZlibHooks&) = delete;
-  ZlibHooks& operator=(const ZlibHooks&) = delete;
-
- private:
-  CompressFunc compress_;
-  CompressFunc uncompress_;
-};
+using testing::ZlibHooks;
 
 TEST(MySqlLiterals, EscapesEveryCharacterThatNeedsIt) {
   const char source[] = {0, 10, 13, 26, '\'', '\\', '"', 'a'};
