@@ -278,6 +278,11 @@ class TDataSet : public TDataSetBase {
   virtual void ClearCalcFields(TRecordBuffer /*buffer*/) {}
   // InternalInitRecord, ClearCalcFields, flag inserted.
   virtual void InitRecord(TRecordBuffer buffer);
+  // After a post, in a ring of one record: true when reading the cursor's
+  // record back would give exactly what the posted buffer holds, which the
+  // descendant has then completed as such a read completes a buffer (record
+  // info, bookmark). Post's resync then keeps the buffer. False in the base.
+  virtual bool KeepPostedRecord(TRecordBuffer /*buffer*/) { return false; }
 
   // ---- steps that descendants extend ----
   // info_query: InternalInitFieldDefs only; else InternalOpen.
@@ -391,6 +396,8 @@ class TDataSet : public TDataSetBase {
   // Runs read, then sends event (also when read fails, before the error
   // goes on), with the places the ring's records moved when send_shift.
   void ReadAndNotify(const std::function<void()>& read, TDataEvent event, bool send_shift);
+  // Post's resync may keep the posted buffer (KeepPostedRecord).
+  bool KeepsPostedRecord(TResyncMode mode);
 
   // editing (dataset_editing.cpp)
   void CheckCanModify();
@@ -436,6 +443,8 @@ class TDataSet : public TDataSetBase {
   int current_record_ = -1;
   // Places the ring's records moved during the running read.
   int ring_shift_ = 0;
+  // The resync about to run is Post's (see KeepPostedRecord).
+  bool resync_after_post_ = false;
   int bookmark_size_ = 0;
   TRecordBuffer calc_buffer_ = nullptr;
 

@@ -177,7 +177,14 @@ void TDataSet::Post() {
   DoBeforePost();
   CheckOperation([this] { InternalPost(); }, on_post_error_);
   SetState(dsBrowse);
-  Resync({});
+  resync_after_post_ = true;
+  try {
+    Resync({});
+  } catch (...) {
+    resync_after_post_ = false;
+    throw;
+  }
+  resync_after_post_ = false;
   DoAfterPost();
 }
 

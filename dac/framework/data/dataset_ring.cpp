@@ -1,6 +1,7 @@
 // The ring of record buffers around the cursor, navigation, resynchronising,
 // bookmarks and block reading.
 #include <algorithm>
+#include <utility>
 
 #include "dac/framework/data/data_link.h"
 #include "dac/framework/data/data_source.h"
@@ -280,6 +281,13 @@ int TDataSet::MoveBy(int distance) {
 
 void TDataSet::Resync(TResyncMode mode) {
   if (buffers_.empty()) return;
+  if (std::exchange(resync_after_post_, false) && KeepsPostedRecord(mode)) {
+    // What the read below would do in a ring of one, without reading.
+    ActivateBuffers();
+    ring_shift_ = 0;
+    DataEvent(deDataSetChange, 0);
+    return;
+  }
   if (mode.Contains(rmExact)) {
     CursorPosChanged();
     if (!ReadSpare(gmCurrent, true)) DatabaseError("Record not found", this);
@@ -299,6 +307,14 @@ void TDataSet::Resync(TResyncMode mode) {
         ReadPriorRecords();
       },
       deDataSetChange, false);
+}
+
+bool TDataSet::KeepsPostedRecord(TResyncMode mode) {
+  // Calculated fields would be calculated again on the way in; a larger ring
+  // reads the neighbours too.
+  if (!mode.Empty() || buffer_count_ != 1 || record_count_ != 1 || active_record_ != 0) return false;
+  if (calc_fields_size_ != 0 || internal_calc_fields_) return false;
+  return KeepPostedRecord(buffers_[0]);
 }
 
 // ---- bookmarks ----

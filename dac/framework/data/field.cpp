@@ -107,8 +107,9 @@ bool TField::GetData(void* buffer, bool native_format) {
 }
 
 void TField::SetData(const void* buffer, bool native_format) {
-  CheckDataSet();
-  DataSet()->SetFieldData(this, buffer, native_format);
+  TDataSetBase* dataset = DataSet();
+  if (!dataset) CheckDataSet();
+  dataset->SetFieldData(this, buffer, native_format);
 }
 
 void TField::Validate(const void* buffer) {

@@ -107,6 +107,8 @@ class TField : public TComponent {
   void SetData(const void* buffer, bool native_format = true);
   // Runs OnValidate over the native value about to be written (null: none).
   void Validate(const void* buffer);
+  // An OnValidate handler is set: a write must hand it the native value.
+  bool HasOnValidate() const { return static_cast<bool>(on_validate_); }
   // Called by the dataset when the field's value changed.
   void Change();
   // Moves the input focus to the field's control (a focus-control event).

@@ -256,6 +256,7 @@ class TMemDataSet : public TDataSet {
   void InternalPost() override;
   void ClearCalcFields(TRecordBuffer buffer) override;
   void InitRecord(TRecordBuffer buffer) override;
+  bool KeepPostedRecord(TRecordBuffer buffer) override;
   void OpenCursor(bool info_query) override;
   void CloseCursor() override;
   void CheckFieldCompatibility(TField* field, TFieldDef* def) override;
@@ -352,6 +353,11 @@ class TMemDataSet : public TDataSet {
 
   // ---- records (mem_dataset_records.cpp) ----
   int CalcFieldNo(TField* field);
+  bool PutDirect(TField* field, const void* buffer, bool native_format);
+  // The general ways of SetFieldData, converted and native.
+  void SetConvertedFieldData(TField* field, const void* buffer);
+  void PutFieldData(TField* field, const void* buffer);
+  void MakeDirectSlots();
   void SetRecInfo(TRecordBuffer buffer, int32_t record_number, uint8_t update_status, TBookmarkFlag flag);
 
   // ---- locating (mem_dataset_locate.cpp) ----
@@ -381,6 +387,18 @@ class TMemDataSet : public TDataSet {
   void DetachBlobStreams(TRecordBuffer buffer);
 
   std::vector<TBlobStream*> blob_streams_;
+  // Per descriptor number, how PutDirect writes the field bound to it.
+  struct TDirectSlot {
+    enum Kind : uint8_t { kNone, kBytes, kText, kDateTime };
+    TField* field = nullptr;
+    uint32_t offset = 0;
+    uint32_t indicator = 0;
+    uint16_t size = 0;
+    Kind kind = kNone;
+  };
+  std::vector<TDirectSlot> direct_slots_;
+  // The record set's refresh iteration the slots were made for; 0: none.
+  int32_t direct_iteration_ = 0;
   // The descriptor names the definitions were made from.
   std::vector<std::string> field_def_names_;
 };

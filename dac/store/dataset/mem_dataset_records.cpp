@@ -10,6 +10,7 @@
 #include "dac/store/record/mem_data.h"
 #include "dac/store/runtime/marshal.h"
 #include "dac/store/runtime/unaligned.h"
+#include "platform/date_time.h"
 
 namespace dac {
 
@@ -74,8 +75,8 @@ void TMemDataSet::FreeRefBuffers() {
 int TMemDataSet::GetRecordSize() { return record_set_->GetRecordSize(); }
 
 void TMemDataSet::InternalInitRecord(TRecordBuffer buffer) {
-  FreeRefComplexFields(buffer, true);
-  DetachBlobStreams(buffer);
+  if (buffer && OwnsComplexFields(buffer)) FreeRefComplexFields(buffer, true);
+  if (!blob_streams_.empty()) DetachBlobStreams(buffer);
   record_set_->InitRecord(buffer);
   if (record_set_->GetHasComplexFields()) {
     record_set_->CreateComplexFields(buffer, true);
@@ -110,6 +111,31 @@ TGetResult TMemDataSet::GetRecord(TRecordBuffer buffer, TGetMode mode, bool) {
   StoreAt<TRecBookmark>(buffer, static_cast<size_t>(bookmark_ofs_), bookmark);
   if (!cache_calc_fields_) CalculateFields(buffer);
   return grOK;
+}
+
+// Only where nothing but the record set's bytes can make the read differ:
+// no calculated or cached values, blobs or other referenced values, filter,
+// sort order, cached updates or blob streams. Then the cursor's row, shown
+// and holding the buffer's very bytes, reads back as the buffer.
+bool TMemDataSet::KeepPostedRecord(TRecordBuffer buffer) {
+  TMemData* data = MemData();
+  if (!data || data->GetCachedUpdates() || data->GetHasComplexFields() || data->GetCalcRecordSize() != 0 ||
+      !calc_fields_mapping_.empty() || data->Filtered() || data->GetFilterMDFunc() ||
+      !data->GetSortColumns().empty() || !blob_streams_.empty() || in_cache_processing_ || in_deferred_post_) {
+    return false;
+  }
+  PItemHeader item = data->GetCurrentItem();
+  if (!item || data->OmitRecord(item)) return false;
+  if (std::memcmp(TBlockManager::GetRecordPtr(item), buffer, static_cast<size_t>(data->GetRecordSize())) != 0) {
+    return false;
+  }
+  // The rest of what GetRecord writes.
+  SetOwnsComplexFields(buffer, false);
+  SetRecInfo(buffer, data->GetRecordNo(), data->GetUpdateStatus(), bfCurrent);
+  TRecBookmark bookmark;
+  data->GetBookmark(&bookmark);
+  StoreAt<TRecBookmark>(buffer, static_cast<size_t>(bookmark_ofs_), bookmark);
+  return true;
 }
 
 void TMemDataSet::InternalFirst() { record_set_->SetToBegin(); }
@@ -259,14 +285,131 @@ bool TMemDataSet::GetFieldData(TField* field, void* buffer, bool native_format) 
   return true;
 }
 
+namespace {
+
+// Date-times from 0001-01-01 to the end of 9999-12-31, as the conversion
+// to the native form takes them; the day numbers of that span.
+constexpr DateTime kMinDateTimeExcluded = -693594.0;
+constexpr DateTime kMaxDateTimeExcluded = 2958466.0;
+constexpr int32_t kDaysEnd = 3652060;
+
+template <size_t kSize>
+void CopySlot(uint8_t* slot, const void* source) {
+  std::memcpy(slot, source, kSize);
+}
+
+}  // namespace
+
+// A value the record takes as it comes, written straight into the buffer:
+// numbers and booleans in their native form, 8-bit text that is not empty,
+// and a date-time as the record's own date-time, without its way through
+// the milliseconds of the native form (which gives back the same value for
+// every date-time it accepts). The same bytes, checks and field-change
+// event as the general way; false, with nothing done, for anything else
+// (another state, a read-only or validated field, a calculated or child
+// one, other types, values that way refuses or turns to null).
+bool TMemDataSet::PutDirect(TField* field, const void* buffer, bool native_format) {
+  const TDataSetState state = GetState();
+  if ((state != dsInsert && state != dsEdit) || !mem_data_) return false;
+  if (direct_iteration_ != mem_data_->GetRefreshIteration()) MakeDirectSlots();
+  const size_t index = static_cast<size_t>(field->FieldNo()) - 1;  // none for numbers below 1
+  if (index >= direct_slots_.size()) return false;
+  const TDirectSlot& direct = direct_slots_[index];
+  TRecordBuffer record = ActiveBuffer();
+  if (direct.field != field || !record || field->ReadOnly() || field->HasOnValidate()) return false;
+  uint8_t* slot = record + direct.offset;
+  switch (direct.kind) {
+    case TDirectSlot::kBytes:
+      if (!native_format) return false;
+      switch (direct.size) {
+        case 2: CopySlot<2>(slot, buffer); break;
+        case 4: CopySlot<4>(slot, buffer); break;
+        default: CopySlot<8>(slot, buffer); break;
+      }
+      break;
+    case TDirectSlot::kText: {
+      const auto* text = static_cast<const char*>(buffer);
+      if (!native_format || text[0] == 0) return false;
+      const size_t length = strnlen(text, direct.size - 1u);
+      std::memcpy(slot, text, length);
+      slot[length] = 0;
+      break;
+    }
+    case TDirectSlot::kDateTime: {
+      if (native_format) return false;
+      const auto value = LoadAt<DateTime>(buffer);
+      if (!(value > kMinDateTimeExcluded && value < kMaxDateTimeExcluded)) return false;
+      const plat::TimeStamp stamp = plat::DateTimeToTimeStamp(value);
+      DateTime stored = 0;
+      if (stamp.date >= kDaysEnd || !plat::TryTimeStampToDateTime(stamp, stored)) return false;
+      StoreAt<DateTime>(slot, 0, stored);
+      break;
+    }
+    default: return false;
+  }
+  record[direct.indicator] = 0;  // not null
+  DataEvent(deFieldChange, reinterpret_cast<intptr_t>(field));
+  return true;
+}
+
+// For the record set's rows as they are now: a new open or refresh lays
+// them out again under a new refresh iteration.
+void TMemDataSet::MakeDirectSlots() {
+  direct_slots_.clear();
+  direct_iteration_ = mem_data_->GetRefreshIteration();
+  TFieldDescs& descs = record_set_->GetFieldDescs();
+  direct_slots_.resize(static_cast<size_t>(descs.Count()));
+  for (int i = 0; i < Fields().Count(); ++i) {
+    TField* field = Fields().Fields(i);
+    const int field_no = field->FieldNo();
+    if (field_no < 1 || field_no > descs.Count() || field->FieldKind() != fkData) continue;
+    TFieldDesc* desc = descs.GetItems(field_no - 1);
+    if (desc->HasParent() || desc->GetFieldDescKind() != fdkData) continue;
+    TDirectSlot direct;
+    direct.size = desc->GetSize();
+    switch (desc->GetDataType()) {
+      case dtFloat:
+        if (desc->GetScale() >= 1) continue;  // rounded to the scale on the general way
+        [[fallthrough]];
+      case dtSmallint:
+      case dtInteger:
+      case dtWord:
+      case dtBoolean:
+      case dtLargeint:
+      case dtCurrency:
+        if (field->DataSize() != direct.size || (direct.size != 2 && direct.size != 4 && direct.size != 8)) continue;
+        direct.kind = TDirectSlot::kBytes;
+        break;
+      case dtString:
+        if (direct.size == 0) continue;
+        direct.kind = TDirectSlot::kText;
+        break;
+      case dtDateTime:
+        if (field->DataType() != ftDateTime) continue;
+        direct.kind = TDirectSlot::kDateTime;
+        break;
+      default: continue;
+    }
+    direct.field = field;
+    direct.offset = desc->GetOffset();
+    direct.indicator = static_cast<uint32_t>(record_set_->GetDataSize() + field_no - 1);
+    direct_slots_[static_cast<size_t>(field_no - 1)] = direct;
+  }
+}
+
 void TMemDataSet::SetFieldData(TField* field, const void* buffer, bool native_format) {
   // Native values go as they are (as the base would pass them on).
   if (native_format) {
     SetFieldData(field, buffer);
     return;
   }
-  if (native_format || !buffer || field->DataType() != ftWideString || !dynamic_cast<TWideStringField*>(field)) {
-    TDataSet::SetFieldData(field, buffer, native_format);
+  if (buffer && field->DataType() == ftDateTime && PutDirect(field, buffer, false)) return;
+  SetConvertedFieldData(field, buffer);
+}
+
+void TMemDataSet::SetConvertedFieldData(TField* field, const void* buffer) {
+  if (!buffer || field->DataType() != ftWideString || !dynamic_cast<TWideStringField*>(field)) {
+    TDataSet::SetFieldData(field, buffer, false);
     return;
   }
   const auto& value = *static_cast<const WideString*>(buffer);
@@ -276,6 +419,11 @@ void TMemDataSet::SetFieldData(TField* field, const void* buffer, bool native_fo
 }
 
 void TMemDataSet::SetFieldData(TField* field, const void* buffer) {
+  if (buffer && PutDirect(field, buffer, true)) return;
+  PutFieldData(field, buffer);
+}
+
+void TMemDataSet::PutFieldData(TField* field, const void* buffer) {
   const TDataSetState state = GetState();
   switch (state) {
     case dsEdit:
