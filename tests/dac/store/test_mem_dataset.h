@@ -43,6 +43,7 @@ class TTestMemDataSet : public TMemDataSet {
   using TMemDataSet::ActiveBuffer;
   using TMemDataSet::GetFieldType;
   using TMemDataSet::OwnsComplexFields;
+  using TMemDataSet::BookmarkOfs;
 
  protected:
   void CreateIRecordSet() override {

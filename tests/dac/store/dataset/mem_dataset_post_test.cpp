@@ -1,0 +1,264 @@
+// What a post leaves behind, and what the setters write: the dataset keeps
+// the buffer it posted (instead of reading the row back) and writes some
+// values straight into the record; both must leave exactly what the
+// general way leaves, whatever the columns, values and settings.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "dac/framework/data/data_link.h"
+#include "dac/framework/data/data_source.h"
+#include "dac/framework/data/numeric_fields.h"
+#include "tests/dac/store/test_mem_dataset.h"
+
+namespace dac {
+namespace {
+
+using testing::Column;
+using testing::MakeDataSet;
+using testing::TTestMemDataSet;
+
+// Everything the dataset shows of its active record, and the buffer's bytes.
+struct Shown {
+  TDataSetState state = dsInactive;
+  bool modified = false;
+  bool bof = false;
+  bool eof = false;
+  int rec_no = 0;
+  int count = 0;
+  TUpdateStatus status = usUnmodified;
+  // The bookmark's fields (its padding bytes are whatever they were).
+  std::vector<int64_t> bookmark;
+  std::vector<std::string> values;  // null as "<null>"
+  std::vector<uint8_t> buffer;      // record data and record info
+
+  bool operator==(const Shown&) const = default;
+};
+
+Shown ShownOf(TTestMemDataSet& ds) {
+  Shown shown;
+  shown.state = ds.GetState();
+  shown.modified = ds.Modified();
+  shown.bof = ds.GetBOF();
+  shown.eof = ds.GetEOF();
+  shown.rec_no = ds.RecNo();
+  shown.count = ds.RecordCount();
+  shown.status = ds.UpdateStatus();
+  const TBookmark bookmark = ds.GetBookmark();
+  TRecBookmark mark;
+  if (bookmark.size() == sizeof mark) {
+    std::memcpy(&mark, bookmark.data(), sizeof mark);
+    shown.bookmark = {mark.RefreshIteration, reinterpret_cast<intptr_t>(mark.Item),
+                      static_cast<int64_t>(mark.ItemSerial), mark.Order};
+  }
+  for (int i = 0; i < ds.Fields().Count(); ++i) {
+    TField* field = ds.Fields().Fields(i);
+    shown.values.push_back(field->IsNull() ? "<null>" : field->AsString());
+  }
+  const uint8_t* buffer = ds.ActiveBuffer();
+  shown.buffer.assign(buffer, buffer + ds.BookmarkOfs());
+  return shown;
+}
+
+std::string Describe(const Shown& shown) {
+  std::string text = "recno " + std::to_string(shown.rec_no) + " of " + std::to_string(shown.count) + ":";
+  for (const std::string& value : shown.values) text += " [" + value + "]";
+  text += " buffer";
+  for (uint8_t byte : shown.buffer) text += " " + std::to_string(byte);
+  return text;
+}
+
+class Recorder : public TDataLink {
+ public:
+  std::string events;
+  void DataSetChanged() override { events += "C"; }
+  void EditingChanged() override { events += "E"; }
+  void RecordChanged(TField* field) override { events += field ? "F" : "R"; }
+};
+
+struct Setting {
+  const char* name;
+  std::vector<Column> extra;  // columns besides the plain ones
+  bool calculated = false;
+  const char* index = "";
+  const char* filter = "";
+  bool cached = false;
+  int link_buffers = 0;  // 0: no link
+  bool kept;             // the posted buffer stays in the ring
+};
+
+std::vector<Column> PlainColumns() {
+  return {{"ID", dtInteger, 4},   {"NAME", dtString, 11, 10}, {"AMOUNT", dtFloat, 8},
+          {"STAMP", dtDateTime, 8}, {"SMALL", dtSmallint, 2}, {"BIG", dtLargeint, 8},
+          {"FLAG", dtBoolean, 2},  {"PRICE", dtFloat, 8, 0, 2}};
+}
+
+// The values of row i; every third row leaves some fields null.
+void FillRow(TTestMemDataSet& ds, int i) {
+  ds.F("ID")->SetAsInteger(i % 2 == 0 ? 100 - i : i);  // out of key order
+  // At its full size, longer (cut), and empty (null).
+  const char* names[] = {"abcdefghij", "abcdefghijKLM", "", "x"};
+  ds.F("NAME")->SetAsString(names[i % 4]);
+  if (i % 3 != 0) {
+    ds.F("AMOUNT")->SetAsFloat(i * 1.25);
+    ds.F("STAMP")->SetAsDateTime(45000.5 + i * 0.3333333);
+    ds.F("SMALL")->SetAsInteger(-i);
+    ds.F("BIG")->SetAsLargeInt(int64_t{1} << (40 + i % 8));
+    ds.F("FLAG")->SetAsBoolean(i % 2 == 1);
+    ds.F("PRICE")->SetAsFloat(i / 3.0);
+  }
+  if (TField* note = ds.FindField("NOTE")) note->SetAsString("note " + std::to_string(i));
+  if (TField* ext = ds.FindField("EXT")) ext->SetAsString("ext " + std::to_string(i));
+}
+
+class PostLeaves : public ::testing::TestWithParam<Setting> {};
+
+TEST_P(PostLeaves, WhatReadingTheRowBackGives) {
+  const Setting& setting = GetParam();
+  std::vector<Column> columns = PlainColumns();
+  columns.insert(columns.end(), setting.extra.begin(), setting.extra.end());
+  auto ds = MakeDataSet(columns);
+  ds->AddSource({{5, "five"}, {50, "fifty"}});
+  ds->SetCachedUpdates(setting.cached);
+  if (setting.calculated) {
+    ds->InitFieldDefs();
+    for (int i = 0; i < ds->FieldDefs().Count(); ++i) ds->FieldDefs().Items(i)->CreateField(ds.get());
+    auto* twice = MakeComponent<TIntegerField>(ds.get());
+    twice->SetFieldName("TWICE");
+    twice->SetFieldKind(fkCalculated);
+    twice->SetDataSet(ds.get());
+    ds->SetOnCalcFields([](TDataSet* d) {
+      TField* id = d->FieldByName("ID");
+      if (!id->IsNull()) d->FieldByName("TWICE")->SetAsInteger(id->AsInteger() * 2);
+    });
+  }
+  ds->Open();
+  ds->SetIndexFieldNames(setting.index);
+  ds->SetFilterText(setting.filter);
+  ds->SetFiltered(*setting.filter != 0);
+  Recorder link;
+  if (setting.link_buffers > 0) {
+    link.SetBufferCount(setting.link_buffers);
+    link.SetDataSource(MakeComponent<TDataSource>(ds.get()));
+    link.DataSource()->SetDataSet(ds.get());
+  }
+  std::string posts;
+  ds->SetAfterPost([&](TDataSet*) { posts += "P"; });
+
+  for (int i = 0; i < 12; ++i) {
+    SCOPED_TRACE(std::string(setting.name) + ", step " + std::to_string(i));
+    switch (i % 3) {
+      case 0: ds->Append(); break;
+      case 1: ds->Insert(); break;
+      default: ds->Edit(); break;
+    }
+    FillRow(*ds, i);
+    const TRecordBuffer posted = ds->ActiveBuffer();
+    link.events.clear();
+    ds->Post();
+    const std::string events = link.events;
+    const bool kept = ds->ActiveBuffer() == posted;
+    const Shown after_post = ShownOf(*ds);
+    // The general way: the ring read again around the active record.
+    link.events.clear();
+    ds->UpdateCursorPos();
+    ds->Resync({});
+    const Shown read_back = ShownOf(*ds);
+    EXPECT_EQ(after_post, read_back) << Describe(after_post) << "\nread back: " << Describe(read_back);
+    EXPECT_EQ(kept, setting.kept && ds->RecNo() > 0);
+    if (setting.link_buffers > 0) {
+      // Editing ends, then the dataset has changed: as a resync tells it.
+      EXPECT_EQ(events, "EC");
+      EXPECT_EQ(link.events, "C");
+    }
+  }
+  EXPECT_EQ(posts, std::string(12, 'P'));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Settings, PostLeaves,
+    ::testing::Values(
+        Setting{"plain", {}, false, "", "", false, 0, true},
+        Setting{"linked", {}, false, "", "", false, 1, true},
+        Setting{"ring of three", {}, false, "", "", false, 3, false},
+        Setting{"blobs", {{"NOTE", dtMemo, kReferenceSlotSize}}, false, "", "", false, 0, false},
+        Setting{"heap text", {{"EXT", dtExtString, kReferenceSlotSize, 30}}, false, "", "", false, 0, false},
+        Setting{"calculated", {}, true, "", "", false, 0, false},
+        Setting{"sorted", {}, false, "ID", "", false, 0, false},
+        Setting{"sorted by text, descending", {}, false, "NAME DESC;ID", "", false, 0, false},
+        Setting{"filtered", {}, false, "", "ID > 10", false, 0, false},
+        Setting{"cached updates", {}, false, "", "", true, 0, false}),
+    [](const ::testing::TestParamInfo<Setting>& info) {
+      std::string name;
+      for (const char* c = info.param.name; *c; ++c) name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
+      return name;
+    });
+
+// A field with an OnValidate handler takes the general way: the same value
+// written both ways must give the same stored value, or the same refusal.
+TEST(DirectWrites, StoreWhatTheGeneralWayStores) {
+  auto ds = MakeDataSet({{"D1", dtDateTime, 8}, {"D2", dtDateTime, 8}, {"S1", dtString, 11, 10},
+                         {"S2", dtString, 11, 10}, {"F1", dtFloat, 8}, {"F2", dtFloat, 8},
+                         {"I1", dtInteger, 4}, {"I2", dtInteger, 4}});
+  ds->Open();
+  int validated = 0;
+  for (const char* name : {"D2", "S2", "F2", "I2"}) ds->F(name)->SetOnValidate([&](TField*) { ++validated; });
+  ds->Append();
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double dates[] = {0.0,       -0.5,          -693593.5,    -693593.9999999999, -693594.0 + 1e-12,
+                          45000.25,  45000.9999999, 45000.99999999, 2958465.9999999,  2958465.99999999999,
+                          2958466.0, 1e300,         nan,          1.0 / 3,            -1.0 / 3};
+  for (double value : dates) {
+    SCOPED_TRACE(value);
+    std::string direct_error;
+    std::string general_error;
+    try {
+      ds->F("D1")->SetAsDateTime(value);
+    } catch (const Exception& e) {
+      direct_error = e.Message();
+    }
+    try {
+      ds->F("D2")->SetAsDateTime(value);
+    } catch (const Exception& e) {
+      general_error = e.Message();
+    }
+    EXPECT_EQ(direct_error, general_error);
+    if (!direct_error.empty()) continue;
+    EXPECT_EQ(ds->F("D1")->AsFloat(), ds->F("D2")->AsFloat());
+    EXPECT_EQ(ds->F("D1")->AsString(), ds->F("D2")->AsString());
+  }
+  for (const char* text : {"", "a", "abcdefghij", "abcdefghijk", "abc\0def"}) {
+    SCOPED_TRACE(text);
+    ds->F("S1")->SetAsString(text);
+    ds->F("S2")->SetAsString(text);
+    EXPECT_EQ(ds->F("S1")->IsNull(), ds->F("S2")->IsNull());
+    EXPECT_EQ(ds->F("S1")->AsString(), ds->F("S2")->AsString());
+  }
+  for (double value : {0.0, -0.0, 1e-300, 12.345, nan}) {
+    ds->F("F1")->SetAsFloat(value);
+    ds->F("F2")->SetAsFloat(value);
+    EXPECT_EQ(ds->F("F1")->AsString(), ds->F("F2")->AsString());
+  }
+  ds->F("I1")->SetAsInteger(-7);
+  ds->F("I2")->SetAsInteger(-7);
+  ds->F("I1")->Clear();
+  ds->F("I2")->Clear();
+  EXPECT_TRUE(ds->F("I1")->IsNull() && ds->F("I2")->IsNull());
+  ds->F("I1")->SetAsInteger(8);
+  ds->Post();
+  EXPECT_EQ(ds->F("I1")->AsInteger(), 8);
+  EXPECT_GT(validated, 0);
+  // A read-only field is refused on both ways.
+  ds->F("I1")->SetReadOnly(true);
+  ds->Edit();
+  EXPECT_THROW(ds->F("I1")->SetAsInteger(9), EDatabaseError);
+  EXPECT_EQ(ds->F("I1")->AsInteger(), 8);
+}
+
+}  // namespace
+}  // namespace dac
