@@ -195,7 +195,7 @@ void TDataSet::DataEvent(TDataEvent event, intptr_t info) {
       if (!field) break;
       if (field->FieldKind() == fkData || field->FieldKind() == fkInternalCalc) {
         modified_ = true;
-        UpdateCalcFields();
+        if (calc_fields_size_ != 0 || internal_calc_fields_) UpdateCalcFields();
       }
       field->Change();
       break;

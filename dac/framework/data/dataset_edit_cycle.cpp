@@ -98,6 +98,23 @@ void TDataSet::TakeBackMark(TBackMark& mark) {
   mark.data = data;
 }
 
+template <typename MakeRoom>
+void TDataSet::EndInsertAppend(const TBackMark& back, const MakeRoom& make_room) {
+  try {
+    make_room();
+    InternalInsert();
+    SetState(dsInsert);
+    DoOnNewRecord();
+  } catch (...) {
+    AbandonInsert(back);
+    throw;
+  }
+  modified_ = false;
+  DataEvent(deDataSetChange, 0);
+  DoAfterInsert();
+  DoAfterScroll();
+}
+
 void TDataSet::Insert() {
   BeginInsertAppend();
   TBackMark back;
@@ -132,22 +149,6 @@ void TDataSet::Append() {
   });
 }
 
-void TDataSet::EndInsertAppend(const TBackMark& back, const std::function<void()>& make_room) {
-  try {
-    make_room();
-    InternalInsert();
-    SetState(dsInsert);
-    DoOnNewRecord();
-  } catch (...) {
-    AbandonInsert(back);
-    throw;
-  }
-  modified_ = false;
-  DataEvent(deDataSetChange, 0);
-  DoAfterInsert();
-  DoAfterScroll();
-}
-
 void TDataSet::AbandonInsert(const TBackMark& back) {
   try {
     SetState(dsBrowse);
@@ -175,7 +176,13 @@ void TDataSet::Post() {
   UpdateRecord();
   if (!EndingEdit()) return;
   DoBeforePost();
-  CheckOperation([this] { InternalPost(); }, on_post_error_);
+  if (on_post_error_) {
+    CheckOperation([this] { InternalPost(); }, on_post_error_);
+  } else {
+    // Without a handler an error only passes on: the same, without the wrapper.
+    UpdateCursorPos();
+    InternalPost();
+  }
   SetState(dsBrowse);
   resync_after_post_ = true;
   try {

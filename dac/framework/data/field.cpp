@@ -127,10 +127,6 @@ void TField::Validate(const void* buffer) {
   validating_buffer_ = nullptr;
 }
 
-void TField::Change() {
-  if (on_change_) on_change_(this);
-}
-
 void TField::FocusControl() {
   TDataSetBase* dataset = DataSet();
   if (dataset && dataset->GetActive()) dataset->DataEvent(deFocusControl, reinterpret_cast<intptr_t>(this));

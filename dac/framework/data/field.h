@@ -110,7 +110,9 @@ class TField : public TComponent {
   // An OnValidate handler is set: a write must hand it the native value.
   bool HasOnValidate() const { return static_cast<bool>(on_validate_); }
   // Called by the dataset when the field's value changed.
-  void Change();
+  void Change() {
+    if (on_change_) on_change_(this);
+  }
   // Moves the input focus to the field's control (a focus-control event).
   void FocusControl();
   virtual void Clear() { SetData(nullptr); }

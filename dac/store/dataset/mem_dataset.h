@@ -354,6 +354,8 @@ class TMemDataSet : public TDataSet {
   // ---- records (mem_dataset_records.cpp) ----
   int CalcFieldNo(TField* field);
   bool PutDirect(TField* field, const void* buffer, bool native_format);
+  static bool PutDirectText(uint8_t* slot, const char* text, uint16_t size);
+  static bool PutDirectDateTime(uint8_t* slot, DateTime value);
   // The general ways of SetFieldData, converted and native.
   void SetConvertedFieldData(TField* field, const void* buffer);
   void PutFieldData(TField* field, const void* buffer);
@@ -397,6 +399,7 @@ class TMemDataSet : public TDataSet {
     Kind kind = kNone;
   };
   std::vector<TDirectSlot> direct_slots_;
+  size_t direct_count_ = 0;
   // The record set's refresh iteration the slots were made for; 0: none.
   int32_t direct_iteration_ = 0;
   // The descriptor names the definitions were made from.

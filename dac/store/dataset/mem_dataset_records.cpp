@@ -304,16 +304,17 @@ void CopySlot(uint8_t* slot, const void* source) {
 // numbers and booleans in their native form, 8-bit text that is not empty,
 // and a date-time as the record's own date-time, without its way through
 // the milliseconds of the native form (which gives back the same value for
-// every date-time it accepts). The same bytes, checks and field-change
-// event as the general way; false, with nothing done, for anything else
-// (another state, a read-only or validated field, a calculated or child
-// one, other types, values that way refuses or turns to null).
+// every date-time it accepts). The same bytes and checks as the general
+// way (the caller sends the same field-change event); false, with nothing
+// done, for anything else (another state, a read-only or validated field,
+// a calculated or child one, other types, values that way refuses or turns
+// to null).
 bool TMemDataSet::PutDirect(TField* field, const void* buffer, bool native_format) {
-  const TDataSetState state = GetState();
+  const TDataSetState state = TDataSet::GetState();
   if ((state != dsInsert && state != dsEdit) || !mem_data_) return false;
   if (direct_iteration_ != mem_data_->GetRefreshIteration()) MakeDirectSlots();
   const size_t index = static_cast<size_t>(field->FieldNo()) - 1;  // none for numbers below 1
-  if (index >= direct_slots_.size()) return false;
+  if (index >= direct_count_) return false;
   const TDirectSlot& direct = direct_slots_[index];
   TRecordBuffer record = ActiveBuffer();
   if (direct.field != field || !record || field->ReadOnly() || field->HasOnValidate()) return false;
@@ -327,28 +328,32 @@ bool TMemDataSet::PutDirect(TField* field, const void* buffer, bool native_forma
         default: CopySlot<8>(slot, buffer); break;
       }
       break;
-    case TDirectSlot::kText: {
-      const auto* text = static_cast<const char*>(buffer);
-      if (!native_format || text[0] == 0) return false;
-      const size_t length = strnlen(text, direct.size - 1u);
-      std::memcpy(slot, text, length);
-      slot[length] = 0;
+    case TDirectSlot::kText:
+      if (!native_format || !PutDirectText(slot, static_cast<const char*>(buffer), direct.size)) return false;
       break;
-    }
-    case TDirectSlot::kDateTime: {
-      if (native_format) return false;
-      const auto value = LoadAt<DateTime>(buffer);
-      if (!(value > kMinDateTimeExcluded && value < kMaxDateTimeExcluded)) return false;
-      const plat::TimeStamp stamp = plat::DateTimeToTimeStamp(value);
-      DateTime stored = 0;
-      if (stamp.date >= kDaysEnd || !plat::TryTimeStampToDateTime(stamp, stored)) return false;
-      StoreAt<DateTime>(slot, 0, stored);
+    case TDirectSlot::kDateTime:
+      if (native_format || !PutDirectDateTime(slot, LoadAt<DateTime>(buffer))) return false;
       break;
-    }
     default: return false;
   }
   record[direct.indicator] = 0;  // not null
-  DataEvent(deFieldChange, reinterpret_cast<intptr_t>(field));
+  return true;
+}
+
+bool TMemDataSet::PutDirectText(uint8_t* slot, const char* text, uint16_t size) {
+  if (text[0] == 0) return false;  // an empty text may become null
+  const size_t length = strnlen(text, size - 1u);
+  std::memcpy(slot, text, length);
+  slot[length] = 0;
+  return true;
+}
+
+bool TMemDataSet::PutDirectDateTime(uint8_t* slot, DateTime value) {
+  if (!(value > kMinDateTimeExcluded && value < kMaxDateTimeExcluded)) return false;
+  const plat::TimeStamp stamp = plat::DateTimeToTimeStamp(value);
+  DateTime stored = 0;
+  if (stamp.date >= kDaysEnd || !plat::TryTimeStampToDateTime(stamp, stored)) return false;
+  StoreAt<DateTime>(slot, 0, stored);
   return true;
 }
 
@@ -356,6 +361,7 @@ bool TMemDataSet::PutDirect(TField* field, const void* buffer, bool native_forma
 // them out again under a new refresh iteration.
 void TMemDataSet::MakeDirectSlots() {
   direct_slots_.clear();
+  direct_count_ = 0;
   direct_iteration_ = mem_data_->GetRefreshIteration();
   TFieldDescs& descs = record_set_->GetFieldDescs();
   direct_slots_.resize(static_cast<size_t>(descs.Count()));
@@ -395,6 +401,7 @@ void TMemDataSet::MakeDirectSlots() {
     direct.indicator = static_cast<uint32_t>(record_set_->GetDataSize() + field_no - 1);
     direct_slots_[static_cast<size_t>(field_no - 1)] = direct;
   }
+  direct_count_ = direct_slots_.size();
 }
 
 void TMemDataSet::SetFieldData(TField* field, const void* buffer, bool native_format) {
@@ -403,7 +410,10 @@ void TMemDataSet::SetFieldData(TField* field, const void* buffer, bool native_fo
     SetFieldData(field, buffer);
     return;
   }
-  if (buffer && field->DataType() == ftDateTime && PutDirect(field, buffer, false)) return;
+  if (buffer && field->DataType() == ftDateTime && PutDirect(field, buffer, false)) {
+    DataEvent(deFieldChange, reinterpret_cast<intptr_t>(field));
+    return;
+  }
   SetConvertedFieldData(field, buffer);
 }
 
@@ -419,7 +429,10 @@ void TMemDataSet::SetConvertedFieldData(TField* field, const void* buffer) {
 }
 
 void TMemDataSet::SetFieldData(TField* field, const void* buffer) {
-  if (buffer && PutDirect(field, buffer, true)) return;
+  if (buffer && PutDirect(field, buffer, true)) {
+    DataEvent(deFieldChange, reinterpret_cast<intptr_t>(field));
+    return;
+  }
   PutFieldData(field, buffer);
 }
 
