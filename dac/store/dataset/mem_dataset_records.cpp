@@ -129,11 +129,12 @@ bool TMemDataSet::KeepPostedRecord(TRecordBuffer buffer) {
   if (std::memcmp(TBlockManager::GetRecordPtr(item), buffer, static_cast<size_t>(data->GetRecordSize())) != 0) {
     return false;
   }
-  // The rest of what GetRecord writes.
-  SetOwnsComplexFields(buffer, false);
-  SetRecInfo(buffer, data->GetRecordNo(), data->GetUpdateStatus(), bfCurrent);
+  // The rest of what GetRecord writes; the bookmark of the current row
+  // carries its record number.
   TRecBookmark bookmark;
   data->GetBookmark(&bookmark);
+  SetOwnsComplexFields(buffer, false);
+  SetRecInfo(buffer, bookmark.Order, data->GetUpdateStatus(), bfCurrent);
   StoreAt<TRecBookmark>(buffer, static_cast<size_t>(bookmark_ofs_), bookmark);
   return true;
 }
