@@ -1,6 +1,8 @@
 // TMemDataSet: the rowset XML export (schema, then one row element per
 // record), written with apostrophe quotes and two-space indentation.
 #include <algorithm>
+#include <charconv>
+#include <string_view>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -18,6 +20,7 @@
 #include "dac/store/dataset/mem_dataset.h"
 #include "dac/store/record/data_type_traits.h"
 #include "dac/store/xml/atomic_file_stream.h"
+#include "dac/store/xml/chunk_writer.h"
 #include "dac/store/xml/stream_writer.h"
 #include "dac/store/xml/xml_export_text.h"
 #include "dac/store/xml/xml_text_writer.h"
@@ -120,14 +123,29 @@ std::string XmlMaxLength(TXmlLength kind, const TFieldDesc& desc) {
   }
 }
 
-// A field of the export and the attribute name its rows use; for fields of
-// the scalar classes, whose null test is the record's null indicator, the
-// number of that indicator (0 for the field's own test).
+// How the rows write a field's value.
+enum class ValueWay : uint8_t {
+  kField,     // GetFieldXMLValue, escaped
+  kInt32,     // from the record's slot: the integer in decimal
+  kFloat,     // FloatToXmlText of the slot's double
+  kDateTime,  // the slot's date-time (by way of the field outside 0001 to 9999)
+  kText,      // the slot's text, of the code page
+};
+
+// A field of the export, the attribute its rows write (" name='"), and for
+// fields of the scalar classes, whose null test is the record's null
+// indicator, the number of that indicator (0 for the field's own test).
 struct ExportedField {
   TField* field;
   TFieldDesc* desc;
-  std::string row_name;
+  std::string attribute;
   uint16_t null_indicator = 0;
+  ValueWay way = ValueWay::kField;
+  // kText: the most bytes the field reads of the slot, whether trailing
+  // blanks are trimmed and up to which length (none: the whole text).
+  size_t text_limit = 0;
+  bool trim = false;
+  size_t trim_length = 0;
 };
 
 // The standard scalar field classes: none of them tests for null otherwise.
@@ -141,6 +159,72 @@ bool TestsNullByIndicator(const TField& field) {
       &TBooleanField::ClassInfo()};
   const TMetaClass* type = &field.ClassType();
   return std::find(std::begin(kClasses), std::end(kClasses), type) != std::end(kClasses);
+}
+
+// The way of a field whose value the record holds directly; kField for the
+// others, for subclasses (which may read themselves otherwise) and for text
+// the record set changes on reading (line ends).
+ValueWay StoredWay(TField& field, const TFieldDesc& desc, bool convert_eol) {
+  if (field.FieldKind() != fkData || field.FieldNo() != desc.GetFieldNo() || desc.HasParent()) return ValueWay::kField;
+  const TMetaClass* type = &field.ClassType();
+  const TFieldType field_type = field.DataType();
+  const uint16_t stored = desc.GetDataType();
+  const size_t size = desc.GetSize();
+  if (type == &TIntegerField::ClassInfo() && field_type == ftInteger && stored == dtInteger && size == 4) {
+    return ValueWay::kInt32;
+  }
+  if (type == &TFloatField::ClassInfo() && stored == dtFloat && size == sizeof(double)) return ValueWay::kFloat;
+  if (type == &TDateTimeField::ClassInfo() && field_type == ftDateTime && stored == dtDateTime &&
+      size == sizeof(DateTime)) {
+    return ValueWay::kDateTime;
+  }
+  if (type == &TStringField::ClassInfo() && field_type == ftString && stored == dtString && field.Size() < 256 &&
+      size > 0 && !convert_eol) {
+    return ValueWay::kText;
+  }
+  return ValueWay::kField;
+}
+
+// The field's text as it reads it from the slot (GetField into a buffer of
+// its DataSize, trimmed as the record set trims, cut to its Size).
+std::string_view StoredText(const ExportedField& item, const uint8_t* slot) {
+  size_t length = strnlen(reinterpret_cast<const char*>(slot), item.text_limit);
+  if (item.trim) {
+    length = std::min(length, item.trim_length);
+    while (length > 0 && slot[length - 1] == ' ') --length;
+  }
+  length = std::min(length, static_cast<size_t>(item.field->Size()));
+  return std::string_view(reinterpret_cast<const char*>(slot), length);
+}
+
+template <typename T>
+T Load(const uint8_t* slot) {
+  T value;
+  std::memcpy(&value, slot, sizeof value);
+  return value;
+}
+
+// The value of a field of a stored way written at out (room for attribute
+// text of the value reserved), its end returned; null when the value must go
+// by way of the field.
+char* PutStoredValue(const ExportedField& item, const uint8_t* slot, char* out) {
+  switch (item.way) {
+    case ValueWay::kInt32: return std::to_chars(out, out + 12, Load<int32_t>(slot)).ptr;
+    case ValueWay::kFloat: return PutFloatXmlText(out, Load<double>(slot));
+    case ValueWay::kDateTime: return PutXmlDateTime(out, Load<DateTime>(slot));
+    case ValueWay::kText: return PutXmlText(out, StoredText(item, slot));
+    case ValueWay::kField: break;
+  }
+  return nullptr;
+}
+
+// The room a stored value may need.
+size_t StoredRoom(const ExportedField& item) {
+  switch (item.way) {
+    case ValueWay::kFloat: return kFloatXmlTextRoom;
+    case ValueWay::kText: return XmlTextRoom(item.text_limit);
+    default: return 24;
+  }
 }
 
 }  // namespace
@@ -333,6 +417,26 @@ void TMemDataSet::WriteXml(TStream& stream) {
   XmlTextWriter xml(out);
   WriteSchemaStart(xml);
 
+  // Whether values may be read as the record holds them: neither the
+  // dataset's value text nor the record set's reading and null test are
+  // replaced in a descendant. Told by the addresses of the object's own
+  // operations (a GCC extension); elsewhere every value goes by way of the field.
+  const bool stored_values = [this] {
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpmf-conversions"
+    using Any = void (*)();
+    TData* data = record_set_;
+    return reinterpret_cast<Any>(this->*(&TMemDataSet::GetFieldXMLValue)) ==
+               reinterpret_cast<Any>(&TMemDataSet::GetFieldXMLValue) &&
+           reinterpret_cast<Any>(data->*(&TData::GetFieldData)) == reinterpret_cast<Any>(&TData::GetFieldData) &&
+           reinterpret_cast<Any>(data->*(&TData::GetNull)) == reinterpret_cast<Any>(&TData::GetNull);
+#pragma GCC diagnostic pop
+#else
+    return false;
+#endif
+  }();
+  const bool convert_eol = record_set_->NeedConvertEOL();
   std::vector<ExportedField> exported;
   int aliases = 0;
   for (int i = 0; i < Fields().Count(); ++i) {
@@ -344,8 +448,17 @@ void TMemDataSet::WriteXml(TStream& stream) {
     // The rows name the attribute as the schema declared it.
     const bool by_indicator = TestsNullByIndicator(*field) && field->FieldKind() == fkData &&
                               field->FieldNo() == desc->GetFieldNo() && !desc->HasParent();
-    exported.push_back({field, desc, alias.empty() ? EncodedName(desc->GetName(), field) : alias,
-                        by_indicator ? desc->GetFieldNo() : uint16_t{0}});
+    ExportedField& item = exported.emplace_back();
+    item.field = field;
+    item.desc = desc;
+    item.attribute = " " + (alias.empty() ? EncodedName(desc->GetName(), field) : alias) + "='";
+    item.null_indicator = by_indicator ? desc->GetFieldNo() : uint16_t{0};
+    item.way = stored_values && by_indicator ? StoredWay(*field, *desc, convert_eol) : ValueWay::kField;
+    if (item.way == ValueWay::kText) {
+      item.text_limit = std::min<size_t>(desc->GetSize() - 1u, static_cast<size_t>(field->DataSize()) - 1u);
+      item.trim = desc->GetFixed() ? record_set_->GetTrimFixedChar() : record_set_->GetTrimVarChar();
+      item.trim_length = desc->GetFixed() ? desc->GetLength() : item.text_limit;
+    }
     xml.WriteStartElement("s:AttributeType");
     WriteFieldXMLAttributeType(field, desc, alias, xml);
     xml.WriteStartElement("s:datatype");
@@ -356,26 +469,70 @@ void TMemDataSet::WriteXml(TStream& stream) {
   WriteSchemaEnd(xml);
 
   xml.WriteStartElement("rs:data");
+  xml.WriteString("");  // the start tag closed: the rows follow it
+  xml.Flush();
+  // The rows, each laid out in place; a failure leaves the rows before its own
+  // in the stream, as a writer of whole rows would.
+  static constexpr std::string_view kRowStart = "\r\n    <z:row";
+  static constexpr std::string_view kEmptyRowEnd = ">\r\n    </z:row>";
+  ChunkWriter chunk(out);
   // The row's record is the values' only while its row is written.
   struct RowRecord {
     TRecordBuffer& record;
     ~RowRecord() { record = nullptr; }
   } row_record{xml_record_};
-  for (First(); !GetEOF(); Next()) {
-    xml.WriteStartElement("z:row");
-    TRecordBuffer record = nullptr;
-    GetActiveRecBuf(record);
-    xml_record_ = record;
-    for (const ExportedField& item : exported) {
-      // As the field would find it, without the way through the field.
-      const bool null = item.null_indicator && record ? record_set_->GetNull(item.null_indicator, record)
-                                                      : item.field->IsNull();
-      if (null) continue;
-      xml.WriteAttributeString(item.row_name, Encoded(GetFieldXMLValue(item.field, item.desc), item.field));
+  const auto data_size = static_cast<size_t>(record_set_->GetDataSize());  // the null indicators follow
+  size_t row_start = 0;
+  try {
+    for (First(); !GetEOF(); Next()) {
+      row_start = chunk.Size();
+      TRecordBuffer record = nullptr;
+      GetActiveRecBuf(record);
+      xml_record_ = record;
+      char* at = chunk.Room(kRowStart.size());
+      at = std::copy(kRowStart.begin(), kRowStart.end(), at);
+      bool any = false;
+      for (const ExportedField& item : exported) {
+        // As the field would find it, without the way through the field.
+        bool null = false;
+        if (!item.null_indicator || !record) {
+          null = item.field->IsNull();
+        } else if (stored_values) {
+          null = record[data_size + item.null_indicator - 1] == 1;
+        } else {
+          null = record_set_->GetNull(item.null_indicator, record);
+        }
+        if (null) continue;
+        any = true;
+        chunk.End(at);
+        const std::string& attribute = item.attribute;
+        char* value = nullptr;
+        if (item.way != ValueWay::kField && record) {
+          at = chunk.Room(attribute.size() + StoredRoom(item) + 1);
+          char* after_name = std::copy(attribute.begin(), attribute.end(), at);
+          value = PutStoredValue(item, record + item.desc->GetOffset(), after_name);
+        }
+        if (!value) {
+          const std::string text = Encoded(GetFieldXMLValue(item.field, item.desc), item.field);
+          at = chunk.Room(attribute.size() + text.size() + 1);
+          value = std::copy(text.begin(), text.end(), std::copy(attribute.begin(), attribute.end(), at));
+        }
+        *value++ = '\'';
+        at = value;
+      }
+      chunk.End(at);
+      const std::string_view end = any ? std::string_view(" />") : kEmptyRowEnd;
+      chunk.End(std::copy(end.begin(), end.end(), chunk.Room(end.size())));
+      xml_record_ = nullptr;
+      row_start = chunk.Size();
+      chunk.FlushWhenFull();
     }
-    xml_record_ = nullptr;
-    xml.WriteEndElement();
+  } catch (...) {
+    chunk.Truncate(row_start);
+    chunk.Flush();
+    throw;
   }
+  chunk.Flush();
   xml.WriteFullEndElement();
   xml.WriteFullEndElement();
   xml.Close();
