@@ -470,12 +470,16 @@ void TMemDataSet::WriteXml(TStream& stream) {
 
   xml.WriteStartElement("rs:data");
   xml.WriteString("");  // the start tag closed: the rows follow it
-  xml.Flush();
-  // The rows, each laid out in place; a failure leaves the rows before its own
-  // in the stream, as a writer of whole rows would.
+  // The rows, each laid out in place; a failure leaves in the stream what a
+  // writer of one row at a time would leave: the rows before the failing one,
+  // and without a row not even the start tag of "rs:data".
   static constexpr std::string_view kRowStart = "\r\n    <z:row";
   static constexpr std::string_view kEmptyRowEnd = ">\r\n    </z:row>";
   ChunkWriter chunk(out);
+  const auto hand_on = [&] {
+    xml.Flush();
+    chunk.Flush();
+  };
   // The row's record is the values' only while its row is written.
   struct RowRecord {
     TRecordBuffer& record;
@@ -525,14 +529,14 @@ void TMemDataSet::WriteXml(TStream& stream) {
       chunk.End(std::copy(end.begin(), end.end(), chunk.Room(end.size())));
       xml_record_ = nullptr;
       row_start = chunk.Size();
-      chunk.FlushWhenFull();
+      if (row_start >= ChunkWriter::kChunk) hand_on();
     }
   } catch (...) {
     chunk.Truncate(row_start);
-    chunk.Flush();
+    if (chunk.Size() > 0) hand_on();
     throw;
   }
-  chunk.Flush();
+  hand_on();
   xml.WriteFullEndElement();
   xml.WriteFullEndElement();
   xml.Close();

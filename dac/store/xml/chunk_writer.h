@@ -11,7 +11,7 @@ namespace dac {
 
 class ChunkWriter {
  public:
-  // The chunk size at which FlushWhenFull hands the text on.
+  // The size of chunk worth handing on.
   static constexpr size_t kChunk = 64 * 1024;
 
   // The writer is not owned and must outlive this one.
@@ -31,9 +31,6 @@ class ChunkWriter {
   // Drops what was collected after the first size bytes.
   void Truncate(size_t size) {
     if (size < used_) used_ = size;
-  }
-  void FlushWhenFull() {
-    if (used_ >= kChunk) Flush();
   }
   // Hands on what was collected; it is gone even when the writer fails.
   void Flush();

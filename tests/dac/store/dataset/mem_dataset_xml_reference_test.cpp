@@ -199,6 +199,30 @@ class TEolDataSet : public TTestMemDataSet {
   std::vector<Column> columns_;
 };
 
+// A record set with a null test of its own: NAME is null in rows of even KEY.
+class TOwnNullsMemData : public testing::TTestMemData {
+ public:
+  using TTestMemData::TTestMemData;
+  bool GetNull(uint16_t field_no, void* rec_buf) override {
+    if (field_no != 2 || TTestMemData::GetNull(1, rec_buf)) return TTestMemData::GetNull(field_no, rec_buf);
+    Variant key;
+    GetFieldAsVariant(1, rec_buf, key);
+    return key.AsInt32() % 2 == 0 || TTestMemData::GetNull(field_no, rec_buf);
+  }
+};
+
+class TOwnNullsDataSet : public TTestMemDataSet {
+ public:
+  TOwnNullsDataSet(TComponent* owner, std::vector<Column> columns)
+      : TTestMemDataSet(owner, columns), columns_(columns) {}
+
+ protected:
+  void CreateIRecordSet() override { SetIRecordSet(new TOwnNullsMemData(columns_)); }
+
+ private:
+  std::vector<Column> columns_;
+};
+
 // A descendant that writes a value of its own for one field.
 class TOwnValueDataSet : public TTestMemDataSet {
  public:
@@ -344,6 +368,12 @@ std::vector<Case> Cases() {
          ComponentPtr<TTestMemDataSet> ds(MakeComponent<TEolDataSet>(
              nullptr, std::vector<Column>{{"S", dtString, 21, 20}, {"WS", dtWideString, 42, 20}, {"M", dtMemo, kReferenceSlotSize}}));
          ds->AddSource({{"a\nb\n", Variant(WideString(u"c\nd")), "e\nf"}, {"\r\n", Variant(WideString(u"\n")), "\n\n"}});
+         return ds;
+       }},
+      {"own_nulls", '.',
+       [](auto&) {
+         ComponentPtr<TTestMemDataSet> ds(MakeComponent<TOwnNullsDataSet>(nullptr, BenchColumns()));
+         ds->AddSource(RandomRows(30));
          return ds;
        }},
       {"own_values", '.',
