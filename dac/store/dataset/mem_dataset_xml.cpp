@@ -136,9 +136,11 @@ enum class ValueWay : uint8_t {
 // fields of the scalar classes, whose null test is the record's null
 // indicator, the number of that indicator (0 for the field's own test).
 struct ExportedField {
+  static constexpr size_t kShortAttribute = 32;
   TField* field;
   TFieldDesc* desc;
   std::string attribute;
+  char short_attribute[kShortAttribute] = {};  // the attribute when it fits, padded
   uint16_t null_indicator = 0;
   ValueWay way = ValueWay::kField;
   // kText: the most bytes the field reads of the slot, whether trailing
@@ -421,8 +423,8 @@ void TMemDataSet::WriteXml(TStream& stream) {
   // dataset's value text nor the record set's reading and null test are
   // replaced in a descendant. Told by the addresses of the object's own
   // operations (a GCC extension); elsewhere every value goes by way of the field.
-  const bool stored_values = [this] {
 #if defined(__GNUC__) && !defined(__clang__)
+  const bool stored_values = [this] {
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wpmf-conversions"
     using Any = void (*)();
@@ -432,10 +434,10 @@ void TMemDataSet::WriteXml(TStream& stream) {
            reinterpret_cast<Any>(data->*(&TData::GetFieldData)) == reinterpret_cast<Any>(&TData::GetFieldData) &&
            reinterpret_cast<Any>(data->*(&TData::GetNull)) == reinterpret_cast<Any>(&TData::GetNull);
 #pragma GCC diagnostic pop
-#else
-    return false;
-#endif
   }();
+#else
+  constexpr bool stored_values = false;
+#endif
   const bool convert_eol = record_set_->NeedConvertEOL();
   std::vector<ExportedField> exported;
   int aliases = 0;
@@ -452,6 +454,7 @@ void TMemDataSet::WriteXml(TStream& stream) {
     item.field = field;
     item.desc = desc;
     item.attribute = " " + (alias.empty() ? EncodedName(desc->GetName(), field) : alias) + "='";
+    item.attribute.copy(item.short_attribute, ExportedField::kShortAttribute);
     item.null_indicator = by_indicator ? desc->GetFieldNo() : uint16_t{0};
     item.way = stored_values && by_indicator ? StoredWay(*field, *desc, convert_eol) : ValueWay::kField;
     if (item.way == ValueWay::kText) {
@@ -512,9 +515,14 @@ void TMemDataSet::WriteXml(TStream& stream) {
         const std::string& attribute = item.attribute;
         char* value = nullptr;
         if (item.way != ValueWay::kField && record) {
-          at = chunk.Room(attribute.size() + StoredRoom(item) + 1);
-          char* after_name = std::copy(attribute.begin(), attribute.end(), at);
-          value = PutStoredValue(item, record + item.desc->GetOffset(), after_name);
+          at = chunk.Room(ExportedField::kShortAttribute + attribute.size() + StoredRoom(item) + 1);
+          // A short name goes in one fixed-size copy.
+          if (attribute.size() <= ExportedField::kShortAttribute) {
+            std::memcpy(at, item.short_attribute, ExportedField::kShortAttribute);
+          } else {
+            std::memcpy(at, attribute.data(), attribute.size());
+          }
+          value = PutStoredValue(item, record + item.desc->GetOffset(), at + attribute.size());
         }
         if (!value) {
           const std::string text = Encoded(GetFieldXMLValue(item.field, item.desc), item.field);

@@ -200,7 +200,12 @@ char* PutXmlDateTime(char* out, double value) {
   if (!(std::fabs(value) < 4e6)) return nullptr;
   // Rounded to the millisecond; the day truncates towards zero and the time
   // is the absolute remainder, as the day-count form has it.
-  const int64_t total = std::llround(value * static_cast<double>(kMSecsPerDay));
+  const double scaled = value * static_cast<double>(kMSecsPerDay);
+  // As llround has it (halves away from zero), without the library call: the
+  // fraction left after truncating is exact at this size.
+  int64_t total = static_cast<int64_t>(scaled);
+  const double fraction = scaled - static_cast<double>(total);
+  total += fraction >= 0.5 ? 1 : fraction <= -0.5 ? -1 : 0;
   const int64_t days = total / kMSecsPerDay;  // since 1899-12-30
   const auto msecs = static_cast<int32_t>((total < 0 ? -total : total) % kMSecsPerDay);
   // Day 1 of the time stamp is 0001-01-01, 3652059 is 9999-12-31.
