@@ -2,9 +2,9 @@
 // record), written with apostrophe quotes and two-space indentation.
 #include <algorithm>
 #include <charconv>
-#include <string_view>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "dac/framework/classes/with_cleanup.h"
@@ -476,12 +476,16 @@ void TMemDataSet::WriteXml(TStream& stream) {
   // The rows, each laid out in place; a failure leaves in the stream what a
   // writer of one row at a time would leave: the rows before the failing one,
   // and without a row not even the start tag of "rs:data".
+  // A row as the writer would lay it out at its depth (two, indented by two).
   static constexpr std::string_view kRowStart = "\r\n    <z:row";
   static constexpr std::string_view kEmptyRowEnd = ">\r\n    </z:row>";
   ChunkWriter chunk(out);
+  bool stream_failed = false;  // handing on failed: nothing more goes to the stream
   const auto hand_on = [&] {
+    stream_failed = true;
     xml.Flush();
     chunk.Flush();
+    stream_failed = false;
   };
   // The row's record is the values' only while its row is written.
   struct RowRecord {
@@ -541,7 +545,7 @@ void TMemDataSet::WriteXml(TStream& stream) {
     }
   } catch (...) {
     chunk.Truncate(row_start);
-    if (chunk.Size() > 0) hand_on();
+    if (!stream_failed && chunk.Size() > 0) hand_on();
     throw;
   }
   hand_on();
