@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "dac/framework/classes/with_cleanup.h"
@@ -229,6 +231,149 @@ size_t StoredRoom(const ExportedField& item) {
   }
 }
 
+// Whether the record set reads values and tests for null with its own code,
+// not a descendant's: told by the addresses of its operations, which GCC
+// gives for an object (an extension); elsewhere always false.
+bool ReadsAsStored(TData& data) {
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpmf-conversions"
+  using Any = void (*)();
+  return reinterpret_cast<Any>(data.*(&TData::GetFieldData)) == reinterpret_cast<Any>(&TData::GetFieldData) &&
+         reinterpret_cast<Any>(data.*(&TData::GetNull)) == reinterpret_cast<Any>(&TData::GetNull);
+#pragma GCC diagnostic pop
+#else
+  static_cast<void>(data);
+  return false;
+#endif
+}
+
+// An exported field with the attribute its rows write and the way its
+// values go.
+ExportedField PlanField(TField* field, TFieldDesc* desc, const std::string& name, bool stored_values,
+                        bool convert_eol, const TData& data) {
+  ExportedField item;
+  item.field = field;
+  item.desc = desc;
+  item.attribute = " " + name + "='";
+  item.attribute.copy(item.short_attribute, ExportedField::kShortAttribute);
+  const bool by_indicator = TestsNullByIndicator(*field) && field->FieldKind() == fkData &&
+                            field->FieldNo() == desc->GetFieldNo() && !desc->HasParent();
+  item.null_indicator = by_indicator ? desc->GetFieldNo() : uint16_t{0};
+  item.way = stored_values && by_indicator ? StoredWay(*field, *desc, convert_eol) : ValueWay::kField;
+  if (item.way == ValueWay::kText) {
+    item.text_limit = std::min<size_t>(desc->GetSize() - 1u, static_cast<size_t>(field->DataSize()) - 1u);
+    item.trim = desc->GetFixed() ? data.GetTrimFixedChar() : data.GetTrimVarChar();
+    item.trim_length = desc->GetFixed() ? desc->GetLength() : item.text_limit;
+  }
+  return item;
+}
+
+// The rows of an export, each laid out in place in a chunk that goes to the
+// stream when full. A failure leaves in the stream what a writer of one row
+// at a time would leave: the rows before the failing one, and without a row
+// not even the start tag of "rs:data" (still pending in the XML writer).
+class XmlRows {
+ public:
+  // A value of a field that goes by way of the field, escaped.
+  using FieldText = std::function<std::string(const ExportedField&)>;
+
+  XmlRows(const std::vector<ExportedField>& fields, TData& data, bool stored_values, XmlTextWriter& xml,
+          StreamWriter& out, FieldText field_text)
+      : fields_(fields),
+        data_(data),
+        data_size_(static_cast<size_t>(data.GetDataSize())),
+        stored_values_(stored_values),
+        xml_(xml),
+        chunk_(out),
+        field_text_(std::move(field_text)) {}
+
+  // Every row of the dataset from its first; record is the row's record while it is written.
+  void WriteAll(TMemDataSet& ds, TRecordBuffer& record) {
+    try {
+      for (ds.First(); !ds.GetEOF(); ds.Next()) {
+        row_start_ = chunk_.Size();
+        ds.GetActiveRecBuf(record);
+        PutRow(record);
+        record = nullptr;
+        row_start_ = chunk_.Size();
+        if (row_start_ >= ChunkWriter::kChunk) HandOn();
+      }
+    } catch (...) {
+      chunk_.Truncate(row_start_);
+      if (!stream_failed_ && chunk_.Size() > 0) HandOn();
+      throw;
+    }
+    HandOn();
+  }
+
+ private:
+  // A row as the writer would lay it out at its depth (two, indented by two).
+  static constexpr std::string_view kRowStart = "\r\n    <z:row";
+  static constexpr std::string_view kEmptyRowEnd = ">\r\n    </z:row>";
+
+  void HandOn() {
+    stream_failed_ = true;  // until both went out
+    xml_.Flush();
+    chunk_.Flush();
+    stream_failed_ = false;
+  }
+
+  // As the field would find it, without the way through the field.
+  bool IsNull(const ExportedField& item, TRecordBuffer record) const {
+    if (!item.null_indicator || !record) return item.field->IsNull();
+    if (stored_values_) return record[data_size_ + item.null_indicator - 1] == 1;  // the indicators follow the data
+    return data_.GetNull(item.null_indicator, record);
+  }
+
+  void PutRow(TRecordBuffer record) {
+    char* at = std::copy(kRowStart.begin(), kRowStart.end(), chunk_.Room(kRowStart.size()));
+    bool any = false;
+    for (const ExportedField& item : fields_) {
+      if (IsNull(item, record)) continue;
+      any = true;
+      chunk_.End(at);
+      at = PutAttribute(item, record);
+    }
+    chunk_.End(at);
+    const std::string_view end = any ? std::string_view(" />") : kEmptyRowEnd;
+    chunk_.End(std::copy(end.begin(), end.end(), chunk_.Room(end.size())));
+  }
+
+  // The attribute at the chunk's end; returns where it ends.
+  char* PutAttribute(const ExportedField& item, TRecordBuffer record) {
+    const std::string& attribute = item.attribute;
+    char* value = nullptr;
+    if (item.way != ValueWay::kField && record) {
+      char* at = chunk_.Room(ExportedField::kShortAttribute + attribute.size() + StoredRoom(item) + 1);
+      // A short name goes in one fixed-size copy.
+      if (attribute.size() <= ExportedField::kShortAttribute) {
+        std::memcpy(at, item.short_attribute, ExportedField::kShortAttribute);
+      } else {
+        std::memcpy(at, attribute.data(), attribute.size());
+      }
+      value = PutStoredValue(item, record + item.desc->GetOffset(), at + attribute.size());
+    }
+    if (!value) {
+      const std::string text = field_text_(item);
+      char* at = chunk_.Room(attribute.size() + text.size() + 1);
+      value = std::copy(text.begin(), text.end(), std::copy(attribute.begin(), attribute.end(), at));
+    }
+    *value++ = '\'';
+    return value;
+  }
+
+  const std::vector<ExportedField>& fields_;
+  TData& data_;
+  const size_t data_size_;
+  const bool stored_values_;
+  XmlTextWriter& xml_;
+  ChunkWriter chunk_;
+  FieldText field_text_;
+  size_t row_start_ = 0;        // where the row being written begins in the chunk
+  bool stream_failed_ = false;  // handing on failed: nothing more goes to the stream
+};
+
 }  // namespace
 
 // ---- per field ----
@@ -418,26 +563,18 @@ void TMemDataSet::WriteXml(TStream& stream) {
   StreamWriter out(stream, &Encoding::Default());
   XmlTextWriter xml(out);
   WriteSchemaStart(xml);
-
-  // Whether values may be read as the record holds them: neither the
-  // dataset's value text nor the record set's reading and null test are
-  // replaced in a descendant. Told by the addresses of the object's own
-  // operations (a GCC extension); elsewhere every value goes by way of the field.
+  // Values may be read as the record holds them when neither the dataset's
+  // value text nor the record set's reading is a descendant's own.
 #if defined(__GNUC__) && !defined(__clang__)
-  const bool stored_values = [this] {
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wpmf-conversions"
-    using Any = void (*)();
-    TData* data = record_set_;
-    return reinterpret_cast<Any>(this->*(&TMemDataSet::GetFieldXMLValue)) ==
-               reinterpret_cast<Any>(&TMemDataSet::GetFieldXMLValue) &&
-           reinterpret_cast<Any>(data->*(&TData::GetFieldData)) == reinterpret_cast<Any>(&TData::GetFieldData) &&
-           reinterpret_cast<Any>(data->*(&TData::GetNull)) == reinterpret_cast<Any>(&TData::GetNull);
+  const bool own_text = reinterpret_cast<void (*)()>(this->*(&TMemDataSet::GetFieldXMLValue)) ==
+                        reinterpret_cast<void (*)()>(&TMemDataSet::GetFieldXMLValue);
 #pragma GCC diagnostic pop
-  }();
 #else
-  constexpr bool stored_values = false;
+  const bool own_text = false;
 #endif
+  const bool stored_values = own_text && ReadsAsStored(*record_set_);
   const bool convert_eol = record_set_->NeedConvertEOL();
   std::vector<ExportedField> exported;
   int aliases = 0;
@@ -448,20 +585,8 @@ void TMemDataSet::WriteXml(TStream& stream) {
     if (!desc) continue;
     const std::string alias = IsValidXmlName(desc->GetName()) ? std::string() : "c" + std::to_string(++aliases);
     // The rows name the attribute as the schema declared it.
-    const bool by_indicator = TestsNullByIndicator(*field) && field->FieldKind() == fkData &&
-                              field->FieldNo() == desc->GetFieldNo() && !desc->HasParent();
-    ExportedField& item = exported.emplace_back();
-    item.field = field;
-    item.desc = desc;
-    item.attribute = " " + (alias.empty() ? EncodedName(desc->GetName(), field) : alias) + "='";
-    item.attribute.copy(item.short_attribute, ExportedField::kShortAttribute);
-    item.null_indicator = by_indicator ? desc->GetFieldNo() : uint16_t{0};
-    item.way = stored_values && by_indicator ? StoredWay(*field, *desc, convert_eol) : ValueWay::kField;
-    if (item.way == ValueWay::kText) {
-      item.text_limit = std::min<size_t>(desc->GetSize() - 1u, static_cast<size_t>(field->DataSize()) - 1u);
-      item.trim = desc->GetFixed() ? record_set_->GetTrimFixedChar() : record_set_->GetTrimVarChar();
-      item.trim_length = desc->GetFixed() ? desc->GetLength() : item.text_limit;
-    }
+    const std::string name = alias.empty() ? EncodedName(desc->GetName(), field) : alias;
+    exported.push_back(PlanField(field, desc, name, stored_values, convert_eol, *record_set_));
     xml.WriteStartElement("s:AttributeType");
     WriteFieldXMLAttributeType(field, desc, alias, xml);
     xml.WriteStartElement("s:datatype");
@@ -473,82 +598,15 @@ void TMemDataSet::WriteXml(TStream& stream) {
 
   xml.WriteStartElement("rs:data");
   xml.WriteString("");  // the start tag closed: the rows follow it
-  // The rows, each laid out in place; a failure leaves in the stream what a
-  // writer of one row at a time would leave: the rows before the failing one,
-  // and without a row not even the start tag of "rs:data".
-  // A row as the writer would lay it out at its depth (two, indented by two).
-  static constexpr std::string_view kRowStart = "\r\n    <z:row";
-  static constexpr std::string_view kEmptyRowEnd = ">\r\n    </z:row>";
-  ChunkWriter chunk(out);
-  bool stream_failed = false;  // handing on failed: nothing more goes to the stream
-  const auto hand_on = [&] {
-    stream_failed = true;
-    xml.Flush();
-    chunk.Flush();
-    stream_failed = false;
-  };
+  XmlRows rows(exported, *record_set_, stored_values, xml, out, [this](const ExportedField& item) {
+    return Encoded(GetFieldXMLValue(item.field, item.desc), item.field);
+  });
   // The row's record is the values' only while its row is written.
   struct RowRecord {
     TRecordBuffer& record;
     ~RowRecord() { record = nullptr; }
   } row_record{xml_record_};
-  const auto data_size = static_cast<size_t>(record_set_->GetDataSize());  // the null indicators follow
-  size_t row_start = 0;
-  try {
-    for (First(); !GetEOF(); Next()) {
-      row_start = chunk.Size();
-      TRecordBuffer record = nullptr;
-      GetActiveRecBuf(record);
-      xml_record_ = record;
-      char* at = chunk.Room(kRowStart.size());
-      at = std::copy(kRowStart.begin(), kRowStart.end(), at);
-      bool any = false;
-      for (const ExportedField& item : exported) {
-        // As the field would find it, without the way through the field.
-        bool null = false;
-        if (!item.null_indicator || !record) {
-          null = item.field->IsNull();
-        } else if (stored_values) {
-          null = record[data_size + item.null_indicator - 1] == 1;
-        } else {
-          null = record_set_->GetNull(item.null_indicator, record);
-        }
-        if (null) continue;
-        any = true;
-        chunk.End(at);
-        const std::string& attribute = item.attribute;
-        char* value = nullptr;
-        if (item.way != ValueWay::kField && record) {
-          at = chunk.Room(ExportedField::kShortAttribute + attribute.size() + StoredRoom(item) + 1);
-          // A short name goes in one fixed-size copy.
-          if (attribute.size() <= ExportedField::kShortAttribute) {
-            std::memcpy(at, item.short_attribute, ExportedField::kShortAttribute);
-          } else {
-            std::memcpy(at, attribute.data(), attribute.size());
-          }
-          value = PutStoredValue(item, record + item.desc->GetOffset(), at + attribute.size());
-        }
-        if (!value) {
-          const std::string text = Encoded(GetFieldXMLValue(item.field, item.desc), item.field);
-          at = chunk.Room(attribute.size() + text.size() + 1);
-          value = std::copy(text.begin(), text.end(), std::copy(attribute.begin(), attribute.end(), at));
-        }
-        *value++ = '\'';
-        at = value;
-      }
-      chunk.End(at);
-      const std::string_view end = any ? std::string_view(" />") : kEmptyRowEnd;
-      chunk.End(std::copy(end.begin(), end.end(), chunk.Room(end.size())));
-      xml_record_ = nullptr;
-      row_start = chunk.Size();
-      if (row_start >= ChunkWriter::kChunk) hand_on();
-    }
-  } catch (...) {
-    chunk.Truncate(row_start);
-    if (!stream_failed && chunk.Size() > 0) hand_on();
-    throw;
-  }
-  hand_on();
+  rows.WriteAll(*this, xml_record_);
   xml.WriteFullEndElement();
   xml.WriteFullEndElement();
   xml.Close();
