@@ -71,7 +71,10 @@ DayAndTime SplitDateTime(DateTime value) {
   const int64_t total = std::llround(value * static_cast<double>(kMSecsPerDay));
   DayAndTime result;
   result.days_since_epoch = total / kMSecsPerDay;
-  result.milliseconds = static_cast<int32_t>((total < 0 ? -total : total) % kMSecsPerDay);
+  // The magnitude unsigned: a value beyond the 64-bit range rounds to the
+  // lowest one, which has no positive counterpart.
+  const uint64_t magnitude = total < 0 ? 0 - static_cast<uint64_t>(total) : static_cast<uint64_t>(total);
+  result.milliseconds = static_cast<int32_t>(magnitude % static_cast<uint64_t>(kMSecsPerDay));
   return result;
 }
 

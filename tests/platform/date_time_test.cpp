@@ -93,6 +93,11 @@ TEST(DateTime, TimeStampsRoundTrip) {
   TimeStamp s;
   EXPECT_FALSE(TryMSecsToTimeStamp(-1, s));
   EXPECT_FALSE(TryMSecsToTimeStamp(1e300, s));
+  // Values beyond every day still split into a time of day in range.
+  for (double v : {1e300, -1e300, 1e20, -1e20}) {
+    const int32_t ms = SplitDateTime(v).milliseconds;
+    EXPECT_TRUE(ms >= 0 && ms < kMSecsPerDay) << v;
+  }
 }
 
 }  // namespace

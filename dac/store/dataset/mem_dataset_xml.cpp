@@ -1,8 +1,12 @@
 // TMemDataSet: the rowset XML export (schema, then one row element per
 // record), written with apostrophe quotes and two-space indentation.
 #include <algorithm>
+#include <charconv>
 #include <cstring>
+#include <functional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "dac/framework/classes/with_cleanup.h"
@@ -18,6 +22,7 @@
 #include "dac/store/dataset/mem_dataset.h"
 #include "dac/store/record/data_type_traits.h"
 #include "dac/store/xml/atomic_file_stream.h"
+#include "dac/store/xml/chunk_writer.h"
 #include "dac/store/xml/stream_writer.h"
 #include "dac/store/xml/xml_export_text.h"
 #include "dac/store/xml/xml_text_writer.h"
@@ -120,14 +125,31 @@ std::string XmlMaxLength(TXmlLength kind, const TFieldDesc& desc) {
   }
 }
 
-// A field of the export and the attribute name its rows use; for fields of
-// the scalar classes, whose null test is the record's null indicator, the
-// number of that indicator (0 for the field's own test).
+// How the rows write a field's value.
+enum class ValueWay : uint8_t {
+  kField,     // GetFieldXMLValue, escaped
+  kInt32,     // from the record's slot: the integer in decimal
+  kFloat,     // FloatToXmlText of the slot's double
+  kDateTime,  // the slot's date-time (by way of the field outside 0001 to 9999)
+  kText,      // the slot's text, of the code page
+};
+
+// A field of the export, the attribute its rows write (" name='"), and for
+// fields of the scalar classes, whose null test is the record's null
+// indicator, the number of that indicator (0 for the field's own test).
 struct ExportedField {
+  static constexpr size_t kShortAttribute = 32;
   TField* field;
   TFieldDesc* desc;
-  std::string row_name;
+  std::string attribute;
+  char short_attribute[kShortAttribute] = {};  // the attribute when it fits, padded
   uint16_t null_indicator = 0;
+  ValueWay way = ValueWay::kField;
+  // kText: the most bytes the field reads of the slot, whether trailing
+  // blanks are trimmed and up to which length (none: the whole text).
+  size_t text_limit = 0;
+  bool trim = false;
+  size_t trim_length = 0;
 };
 
 // The standard scalar field classes: none of them tests for null otherwise.
@@ -142,6 +164,215 @@ bool TestsNullByIndicator(const TField& field) {
   const TMetaClass* type = &field.ClassType();
   return std::find(std::begin(kClasses), std::end(kClasses), type) != std::end(kClasses);
 }
+
+// The way of a field whose value the record holds directly; kField for the
+// others, for subclasses (which may read themselves otherwise) and for text
+// the record set changes on reading (line ends).
+ValueWay StoredWay(TField& field, const TFieldDesc& desc, bool convert_eol) {
+  if (field.FieldKind() != fkData || field.FieldNo() != desc.GetFieldNo() || desc.HasParent()) return ValueWay::kField;
+  const TMetaClass* type = &field.ClassType();
+  const TFieldType field_type = field.DataType();
+  const uint16_t stored = desc.GetDataType();
+  const size_t size = desc.GetSize();
+  if (type == &TIntegerField::ClassInfo() && field_type == ftInteger && stored == dtInteger && size == 4) {
+    return ValueWay::kInt32;
+  }
+  if (type == &TFloatField::ClassInfo() && stored == dtFloat && size == sizeof(double)) return ValueWay::kFloat;
+  if (type == &TDateTimeField::ClassInfo() && field_type == ftDateTime && stored == dtDateTime &&
+      size == sizeof(DateTime)) {
+    return ValueWay::kDateTime;
+  }
+  if (type == &TStringField::ClassInfo() && field_type == ftString && stored == dtString && field.Size() < 256 &&
+      size > 0 && !convert_eol) {
+    return ValueWay::kText;
+  }
+  return ValueWay::kField;
+}
+
+// The field's text as it reads it from the slot (GetField into a buffer of
+// its DataSize, trimmed as the record set trims, cut to its Size).
+std::string_view StoredText(const ExportedField& item, const uint8_t* slot) {
+  size_t length = strnlen(reinterpret_cast<const char*>(slot), item.text_limit);
+  if (item.trim) {
+    length = std::min(length, item.trim_length);
+    while (length > 0 && slot[length - 1] == ' ') --length;
+  }
+  length = std::min(length, static_cast<size_t>(item.field->Size()));
+  return std::string_view(reinterpret_cast<const char*>(slot), length);
+}
+
+template <typename T>
+T Load(const uint8_t* slot) {
+  T value;
+  std::memcpy(&value, slot, sizeof value);
+  return value;
+}
+
+// The value of a field of a stored way written at out (room for attribute
+// text of the value reserved), its end returned; null when the value must go
+// by way of the field.
+char* PutStoredValue(const ExportedField& item, const uint8_t* slot, char* out) {
+  switch (item.way) {
+    case ValueWay::kInt32: return std::to_chars(out, out + 12, Load<int32_t>(slot)).ptr;
+    case ValueWay::kFloat: return PutFloatXmlText(out, Load<double>(slot));
+    case ValueWay::kDateTime: return PutXmlDateTime(out, Load<DateTime>(slot));
+    case ValueWay::kText: return PutXmlText(out, StoredText(item, slot));
+    case ValueWay::kField: break;
+  }
+  return nullptr;
+}
+
+// The room a stored value may need.
+size_t StoredRoom(const ExportedField& item) {
+  switch (item.way) {
+    case ValueWay::kFloat: return kFloatXmlTextRoom;
+    case ValueWay::kText: return XmlTextRoom(item.text_limit);
+    default: return 24;
+  }
+}
+
+// Whether the record set reads values and tests for null with its own code,
+// not a descendant's: told by the addresses of its operations, which GCC
+// gives for an object (an extension); elsewhere always false.
+bool ReadsAsStored(TData& data) {
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpmf-conversions"
+  using Any = void (*)();
+  return reinterpret_cast<Any>(data.*(&TData::GetFieldData)) == reinterpret_cast<Any>(&TData::GetFieldData) &&
+         reinterpret_cast<Any>(data.*(&TData::GetNull)) == reinterpret_cast<Any>(&TData::GetNull);
+#pragma GCC diagnostic pop
+#else
+  static_cast<void>(data);
+  return false;
+#endif
+}
+
+// An exported field with the attribute its rows write and the way its
+// values go.
+ExportedField PlanField(TField* field, TFieldDesc* desc, const std::string& name, bool stored_values,
+                        bool convert_eol, const TData& data) {
+  ExportedField item;
+  item.field = field;
+  item.desc = desc;
+  item.attribute = " " + name + "='";
+  item.attribute.copy(item.short_attribute, ExportedField::kShortAttribute);
+  const bool by_indicator = TestsNullByIndicator(*field) && field->FieldKind() == fkData &&
+                            field->FieldNo() == desc->GetFieldNo() && !desc->HasParent();
+  item.null_indicator = by_indicator ? desc->GetFieldNo() : uint16_t{0};
+  item.way = stored_values && by_indicator ? StoredWay(*field, *desc, convert_eol) : ValueWay::kField;
+  if (item.way == ValueWay::kText) {
+    item.text_limit = std::min<size_t>(desc->GetSize() - 1u, static_cast<size_t>(field->DataSize()) - 1u);
+    item.trim = desc->GetFixed() ? data.GetTrimFixedChar() : data.GetTrimVarChar();
+    item.trim_length = desc->GetFixed() ? desc->GetLength() : item.text_limit;
+  }
+  return item;
+}
+
+// The rows of an export, each laid out in place in a chunk that goes to the
+// stream when full. A failure leaves in the stream what a writer of one row
+// at a time would leave: the rows before the failing one, and without a row
+// not even the start tag of "rs:data" (still pending in the XML writer).
+class XmlRows {
+ public:
+  // A value of a field that goes by way of the field, escaped.
+  using FieldText = std::function<std::string(const ExportedField&)>;
+
+  XmlRows(const std::vector<ExportedField>& fields, TData& data, bool stored_values, XmlTextWriter& xml,
+          StreamWriter& out, FieldText field_text)
+      : fields_(fields),
+        data_(data),
+        data_size_(static_cast<size_t>(data.GetDataSize())),
+        stored_values_(stored_values),
+        xml_(xml),
+        chunk_(out),
+        field_text_(std::move(field_text)) {}
+
+  // Every row of the dataset from its first; record is the row's record while it is written.
+  void WriteAll(TMemDataSet& ds, TRecordBuffer& record) {
+    try {
+      for (ds.First(); !ds.GetEOF(); ds.Next()) {
+        row_start_ = chunk_.Size();
+        ds.GetActiveRecBuf(record);
+        PutRow(record);
+        record = nullptr;
+        row_start_ = chunk_.Size();
+        if (row_start_ >= ChunkWriter::kChunk) HandOn();
+      }
+    } catch (...) {
+      chunk_.Truncate(row_start_);
+      if (!stream_failed_ && chunk_.Size() > 0) HandOn();
+      throw;
+    }
+    HandOn();
+  }
+
+ private:
+  // A row as the writer would lay it out at its depth (two, indented by two).
+  static constexpr std::string_view kRowStart = "\r\n    <z:row";
+  static constexpr std::string_view kEmptyRowEnd = ">\r\n    </z:row>";
+
+  void HandOn() {
+    stream_failed_ = true;  // until both went out
+    xml_.Flush();
+    chunk_.Flush();
+    stream_failed_ = false;
+  }
+
+  // As the field would find it, without the way through the field.
+  bool IsNull(const ExportedField& item, TRecordBuffer record) const {
+    if (!item.null_indicator || !record) return item.field->IsNull();
+    if (stored_values_) return record[data_size_ + item.null_indicator - 1] == 1;  // the indicators follow the data
+    return data_.GetNull(item.null_indicator, record);
+  }
+
+  void PutRow(TRecordBuffer record) {
+    char* at = std::copy(kRowStart.begin(), kRowStart.end(), chunk_.Room(kRowStart.size()));
+    bool any = false;
+    for (const ExportedField& item : fields_) {
+      if (IsNull(item, record)) continue;
+      any = true;
+      chunk_.End(at);
+      at = PutAttribute(item, record);
+    }
+    chunk_.End(at);
+    const std::string_view end = any ? std::string_view(" />") : kEmptyRowEnd;
+    chunk_.End(std::copy(end.begin(), end.end(), chunk_.Room(end.size())));
+  }
+
+  // The attribute at the chunk's end; returns where it ends.
+  char* PutAttribute(const ExportedField& item, TRecordBuffer record) {
+    const std::string& attribute = item.attribute;
+    char* value = nullptr;
+    if (item.way != ValueWay::kField && record) {
+      char* at = chunk_.Room(ExportedField::kShortAttribute + attribute.size() + StoredRoom(item) + 1);
+      // A short name goes in one fixed-size copy.
+      if (attribute.size() <= ExportedField::kShortAttribute) {
+        std::memcpy(at, item.short_attribute, ExportedField::kShortAttribute);
+      } else {
+        std::memcpy(at, attribute.data(), attribute.size());
+      }
+      value = PutStoredValue(item, record + item.desc->GetOffset(), at + attribute.size());
+    }
+    if (!value) {
+      const std::string text = field_text_(item);
+      char* at = chunk_.Room(attribute.size() + text.size() + 1);
+      value = std::copy(text.begin(), text.end(), std::copy(attribute.begin(), attribute.end(), at));
+    }
+    *value++ = '\'';
+    return value;
+  }
+
+  const std::vector<ExportedField>& fields_;
+  TData& data_;
+  const size_t data_size_;
+  const bool stored_values_;
+  XmlTextWriter& xml_;
+  ChunkWriter chunk_;
+  FieldText field_text_;
+  size_t row_start_ = 0;        // where the row being written begins in the chunk
+  bool stream_failed_ = false;  // handing on failed: nothing more goes to the stream
+};
 
 }  // namespace
 
@@ -332,7 +563,19 @@ void TMemDataSet::WriteXml(TStream& stream) {
   StreamWriter out(stream, &Encoding::Default());
   XmlTextWriter xml(out);
   WriteSchemaStart(xml);
-
+  // Values may be read as the record holds them when neither the dataset's
+  // value text nor the record set's reading is a descendant's own.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpmf-conversions"
+  const bool own_text = reinterpret_cast<void (*)()>(this->*(&TMemDataSet::GetFieldXMLValue)) ==
+                        reinterpret_cast<void (*)()>(&TMemDataSet::GetFieldXMLValue);
+#pragma GCC diagnostic pop
+#else
+  const bool own_text = false;
+#endif
+  const bool stored_values = own_text && ReadsAsStored(*record_set_);
+  const bool convert_eol = record_set_->NeedConvertEOL();
   std::vector<ExportedField> exported;
   int aliases = 0;
   for (int i = 0; i < Fields().Count(); ++i) {
@@ -342,10 +585,8 @@ void TMemDataSet::WriteXml(TStream& stream) {
     if (!desc) continue;
     const std::string alias = IsValidXmlName(desc->GetName()) ? std::string() : "c" + std::to_string(++aliases);
     // The rows name the attribute as the schema declared it.
-    const bool by_indicator = TestsNullByIndicator(*field) && field->FieldKind() == fkData &&
-                              field->FieldNo() == desc->GetFieldNo() && !desc->HasParent();
-    exported.push_back({field, desc, alias.empty() ? EncodedName(desc->GetName(), field) : alias,
-                        by_indicator ? desc->GetFieldNo() : uint16_t{0}});
+    const std::string name = alias.empty() ? EncodedName(desc->GetName(), field) : alias;
+    exported.push_back(PlanField(field, desc, name, stored_values, convert_eol, *record_set_));
     xml.WriteStartElement("s:AttributeType");
     WriteFieldXMLAttributeType(field, desc, alias, xml);
     xml.WriteStartElement("s:datatype");
@@ -356,26 +597,16 @@ void TMemDataSet::WriteXml(TStream& stream) {
   WriteSchemaEnd(xml);
 
   xml.WriteStartElement("rs:data");
+  xml.WriteString("");  // the start tag closed: the rows follow it
+  XmlRows rows(exported, *record_set_, stored_values, xml, out, [this](const ExportedField& item) {
+    return Encoded(GetFieldXMLValue(item.field, item.desc), item.field);
+  });
   // The row's record is the values' only while its row is written.
   struct RowRecord {
     TRecordBuffer& record;
     ~RowRecord() { record = nullptr; }
   } row_record{xml_record_};
-  for (First(); !GetEOF(); Next()) {
-    xml.WriteStartElement("z:row");
-    TRecordBuffer record = nullptr;
-    GetActiveRecBuf(record);
-    xml_record_ = record;
-    for (const ExportedField& item : exported) {
-      // As the field would find it, without the way through the field.
-      const bool null = item.null_indicator && record ? record_set_->GetNull(item.null_indicator, record)
-                                                      : item.field->IsNull();
-      if (null) continue;
-      xml.WriteAttributeString(item.row_name, Encoded(GetFieldXMLValue(item.field, item.desc), item.field));
-    }
-    xml_record_ = nullptr;
-    xml.WriteEndElement();
-  }
+  rows.WriteAll(*this, xml_record_);
   xml.WriteFullEndElement();
   xml.WriteFullEndElement();
   xml.Close();

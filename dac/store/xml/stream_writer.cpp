@@ -23,14 +23,16 @@ StreamWriter::StreamWriter(TStream& stream, const Encoding* encoding) : stream_(
 
 StreamWriter::~StreamWriter() = default;
 
-void StreamWriter::Write(const std::string& text) {
+void StreamWriter::Write(const std::string& text) { Write(text.data(), text.size()); }
+
+void StreamWriter::Write(const char* text, size_t size) {
   if (!stream_) throw EWriteError("Stream write error: the writer is closed");
   // The default encoding gives the text's own bytes: no copy needed.
   if (encoding_ && encoding_ != &Encoding::Default()) {
-    const TBytes bytes = encoding_->GetBytes(text);
+    const TBytes bytes = encoding_->GetBytes(std::string(text, size));
     stream_->WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
   } else {
-    stream_->WriteBuffer(text.data(), static_cast<int64_t>(text.size()));
+    stream_->WriteBuffer(text, static_cast<int64_t>(size));
   }
 }
 

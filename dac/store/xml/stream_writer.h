@@ -30,6 +30,8 @@ class StreamWriter : public TObject {
   // The string's bytes, or with an encoding the bytes of its GetBytes.
   // EWriteError when the stream fails, or the writer's own file was closed.
   void Write(const std::string& text);
+  // The same for size bytes at text.
+  void Write(const char* text, size_t size);
   void WriteLine(const std::string& text) { Write(text + "\r\n"); }
   // The writer's own file is finished (a new one put in place) and the writer
   // writes no more; over a given stream nothing happens.

@@ -1,6 +1,7 @@
 // Text helpers of the rowset XML export.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -19,6 +20,26 @@ std::string ChangeDecimalSeparator(std::string_view value, char old_separator, c
 // the value's shortest digits when they are 15 or fewer (they are then the
 // digits FloatToStr rounds to), else by FloatToStr itself.
 std::string FloatToXmlText(double value);
+
+// The room PutFloatXmlText needs at most.
+constexpr size_t kFloatXmlTextRoom = 40;
+// FloatToXmlText's text written at out; returns its end.
+char* PutFloatXmlText(char* out, double value);
+
+// The room PutXmlDateTime needs.
+constexpr size_t kXmlDateTimeRoom = 19;
+// A date-time as the record keeps it (days since 1899-12-30 and the time of
+// day as their fraction) rounded to the millisecond, written at out as
+// yyyy-mm-ddThh:mm:ss (the milliseconds dropped); returns its end, or null
+// without writing when it lies outside 0001-01-01 to 9999-12-31.
+char* PutXmlDateTime(char* out, double value);
+
+// The room PutXmlText may need for text of that many bytes.
+constexpr size_t XmlTextRoom(size_t size) { return size * 6; }
+// Text of the system code page written at out in UTF-8 with XMLEncode's
+// references, in one pass; returns its end, or null at a character below
+// 0x20 but TAB, LF and CR (what stands at out is then undefined).
+char* PutXmlText(char* out, std::string_view ansi);
 
 // Whether XML 1.0 can carry the text: no character below 0x20 but TAB, LF and CR.
 bool IsXmlText(std::string_view text);

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <limits>
@@ -15,6 +16,8 @@
 #include "dac/framework/data/field.h"
 #include "dac/framework/values/text_conversions.h"
 #include "dac/store/xml/xml_export_text.h"
+#include "platform/code_page.h"
+#include "platform/date_time.h"
 #include "platform/files.h"
 #include "platform/format_settings.h"
 #include "platform/xml_document.h"
@@ -208,6 +211,96 @@ TEST(MemDataSetXml, PlainAndAsciiTestsAreTheBytewiseOnes) {
     const bool ascii = std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     ASSERT_EQ(IsPlainXmlText(text), plain) << text;
     ASSERT_EQ(IsAsciiText(text), ascii) << text;
+  }
+}
+
+// The date-time text laid out from the stored value is the one its calendar
+// date and time of day give, on days from 0001 to 9999 and for values of
+// any kind; outside those days nothing is written.
+TEST(MemDataSetXml, DateTimeTextIsTheCalendarsText) {
+  const auto reference = [](double value, std::string& text) {
+    const plat::TimeStamp stamp = plat::DateTimeToTimeStamp(value);
+    DateTime rounded = 0;
+    if (!(stamp.date > 0 && stamp.date < 3652060) || !plat::TryTimeStampToDateTime(stamp, rounded)) return false;
+    const plat::CalendarDate date = plat::DecodeDate(rounded);
+    const plat::TimeOfDay time = plat::DecodeTime(rounded);
+    char laid[32];
+    std::snprintf(laid, sizeof laid, "%04d-%02d-%02dT%02d:%02d:%02d", date.year, date.month, date.day, time.hour,
+                  time.minute, time.second);
+    text = laid;
+    return true;
+  };
+  std::vector<double> values = {0.0, -0.0, 0.5, -0.5, 1.25, -1.25, -693593.0, -693593.99999999, -693594.0,
+                                -693594.5, 2958465.0, 2958465.99999999, 2958466.0, 2958465.999999999, 1e300, -1e300,
+                                std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
+                                4e6, -4e6, 5e-324, 0.999999999, -0.999999999};
+  std::mt19937_64 random(1899);
+  for (int i = 0; i < 200000; ++i) {
+    values.push_back(std::uniform_real_distribution<double>(-700000, 3000000)(random));
+    values.push_back(plat::JoinDateTime(static_cast<int64_t>(random() % 3652059) - 693593,
+                                        static_cast<int32_t>(random() % plat::kMSecsPerDay)));
+  }
+  // Every day of two 400-year cycles of the calendar (1599 to 2401), every 13th elsewhere.
+  for (int64_t day = -693593; day <= 2958465; day += day >= -109938 && day <= 182623 ? 1 : 13) {
+    values.push_back(static_cast<double>(day) + 0.75);
+  }
+  for (double value : values) {
+    char laid[kXmlDateTimeRoom];
+    const char* end = PutXmlDateTime(laid, value);
+    std::string expected;
+    const bool in_range = reference(value, expected);
+    ASSERT_EQ(end != nullptr, in_range) << value;
+    if (end) {
+      ASSERT_EQ(std::string(laid, static_cast<size_t>(end - laid)), expected) << value;
+    }
+  }
+}
+
+// The one-pass text is the code page's text in UTF-8, escaped; a character
+// XML cannot carry gives none.
+TEST(MemDataSetXml, TextInOnePassIsTheConvertedAndEscapedText) {
+  std::vector<std::string> texts = {"", "a", "plain ascii text", "&'\"<>\t\n\r", std::string(1, '\0'), "\x01",
+                                    "abcdefg\x1f", "\x7f\x80\x81\x8d\x9f\xa0\xff"};
+  for (int c = 0; c < 256; ++c) {
+    texts.push_back(std::string(1, static_cast<char>(c)));
+    texts.push_back("seven b" + std::string(1, static_cast<char>(c)) + "and more of them");
+  }
+  std::mt19937 random(6);
+  for (int i = 0; i < 20000; ++i) {
+    std::string text(random() % 50, 'a');
+    for (char& c : text) c = random() % 4 ? static_cast<char>('a' + random() % 26) : static_cast<char>(random() % 256);
+    texts.push_back(text);
+  }
+  for (const std::string& text : texts) {
+    std::vector<char> laid(XmlTextRoom(text.size()) + 1);
+    const char* end = PutXmlText(laid.data(), text);
+    const std::string utf8 = plat::AnsiToUtf8(text);
+    ASSERT_EQ(end != nullptr, IsXmlText(utf8)) << text;
+    if (end) {
+      ASSERT_EQ(std::string(laid.data(), static_cast<size_t>(end - laid.data())), XMLEncode(utf8)) << text;
+    }
+  }
+}
+
+// A failure partway leaves in the stream what a writer of one row at a time
+// leaves: the rows before the failing one (also after a chunk of them went
+// out), and at the first row not even the start of "rs:data".
+TEST(MemDataSetXml, AFailureLeavesTheRowsBeforeIt) {
+  std::vector<testing::Row> rows;
+  for (int i = 0; i < 3000; ++i) rows.push_back({i, "name " + std::to_string(i)});
+  auto good = MakeDataSet({{"ID", dtInteger, 4}, {"NAME", dtString, 21, 20}});
+  good->AddSource(rows);
+  const std::string whole = Export(*good);
+  for (const int bad : {0, 1, 2000}) {
+    auto ds = MakeDataSet({{"ID", dtInteger, 4}, {"NAME", dtString, 21, 20}});
+    ds->AddSource(rows);
+    ds->Rows().source[static_cast<size_t>(bad)][1] = "bad\x02";
+    TMemoryStream stream;
+    EXPECT_THROW(ds->SaveToXML(stream), EDatabaseError);
+    const std::string row = bad == 0 ? "\r\n  <rs:data>" : "\r\n    <z:row ID='" + std::to_string(bad) + "' ";
+    EXPECT_EQ(std::string(static_cast<const char*>(stream.Memory()), static_cast<size_t>(stream.GetSize())),
+              whole.substr(0, whole.find(row)))
+        << bad;
   }
 }
 
