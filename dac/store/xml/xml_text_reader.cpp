@@ -31,22 +31,27 @@ bool IsTextChar(char c) {
 // The entities the writer's callers encode with, in one pass: an ampersand
 // an entity gives never starts another entity (as when "&#x26;" is decoded
 // last, after the others), and the others give no character an entity holds.
+// TAB, LF and CR come as references too: the writer writes them so, since
+// an XML parser would read them as they stand as blanks.
 std::string DecodeValue(const std::string& value) {
   static constexpr std::pair<std::string_view, char> kEntities[] = {
-      {"&#x27;", '\''}, {"&#x22;", '"'}, {"&#x3c;", '<'}, {"&#x3e;", '>'}, {"&#x26;", '&'}};
+      {"&#x27;", '\''}, {"&#x22;", '"'},  {"&#x3c;", '<'},  {"&#x3e;", '>'},
+      {"&#x9;", '\t'},  {"&#xa;", '\n'}, {"&#xd;", '\r'}, {"&#x26;", '&'}};
   size_t at = value.find('&');
   if (at == std::string::npos) return value;
   std::string text(value, 0, at);
   text.reserve(value.size());
   while (at < value.size()) {
     const std::string_view rest = std::string_view(value).substr(at);
-    char decoded = 0;
+    size_t length = 0;
     for (const auto& [entity, replacement] : kEntities) {
-      if (rest.substr(0, entity.size()) == entity) decoded = replacement;
+      if (rest.substr(0, entity.size()) != entity) continue;
+      text += replacement;
+      length = entity.size();
+      break;
     }
-    if (decoded != 0) {
-      text += decoded;
-      at += 6;
+    if (length != 0) {
+      at += length;
       continue;
     }
     const size_t next = value.find('&', at + 1);

@@ -76,12 +76,13 @@ TEST(XmlTextReaderTest, NodesAttributesAndDecoding) {
   EXPECT_EQ(element.GetName(), "y");
 }
 
-// Attribute values of random entity fragments decode as five replacements
+// Attribute values of random entity fragments decode as the replacements
 // in turn would decode them ("&#x26;" last), long ones too.
 TEST(XmlTextReaderTest, EntitiesDecodeAsTheReplacementsInTurn) {
   const auto reference = [](std::string text) {
     const std::pair<std::string, std::string> entities[] = {
-        {"&#x27;", "'"}, {"&#x22;", "\""}, {"&#x3c;", "<"}, {"&#x3e;", ">"}, {"&#x26;", "&"}};
+        {"&#x27;", "'"},   {"&#x22;", "\""},  {"&#x3c;", "<"},   {"&#x3e;", ">"},
+        {"&#x9;", "\t"},   {"&#xa;", "\n"},   {"&#xd;", "\r"},   {"&#x26;", "&"}};
     for (const auto& [entity, replacement] : entities) {
       for (size_t at = text.find(entity); at != std::string::npos; at = text.find(entity, at + replacement.size())) {
         text.replace(at, entity.size(), replacement);
@@ -89,7 +90,8 @@ TEST(XmlTextReaderTest, EntitiesDecodeAsTheReplacementsInTurn) {
     }
     return text;
   };
-  const char* const fragments[] = {"&#x27;", "&#x22;", "&#x3c;", "&#x3e;", "&#x26;", "&", "&#x2", "#x3c;", "a", ";", "x"};
+  const char* const fragments[] = {"&#x27;", "&#x22;", "&#x3c;", "&#x3e;", "&#x26;", "&#x9;", "&#xa;",
+                                   "&#xd;",  "&",      "&#x2",   "&#x",    "#x3c;",  "a",     ";", "x"};
   std::mt19937 random(77);
   for (int i = 0; i < 2000; ++i) {
     std::string value;
