@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <type_traits>
 
 namespace dac {
 
@@ -81,12 +82,17 @@ struct TItemHeader;
 // record set fills the rest: the refresh iteration of its data when the
 // bookmark was taken, the item and the item's serial (TBlockManager), which
 // tells a reused item from the one the bookmark named.
+// Its bytes are the dataset's bookmark, which callers may compare as bytes:
+// no padding, so two bookmarks of one row are the same bytes.
 struct TRecBookmark {
   int32_t RefreshIteration = 0;
+  int32_t Reserved1 = 0;
   TItemHeader* Item = nullptr;
   uint64_t ItemSerial = 0;
   int32_t Order = -1;  // record number when taken; -1: none
+  int32_t Reserved2 = 0;
 };
+static_assert(std::has_unique_object_representations_v<TRecBookmark>, "a bookmark's bytes hold no padding");
 
 // Event and callback types of a record set.
 using TOnModifyRecord = std::function<void()>;

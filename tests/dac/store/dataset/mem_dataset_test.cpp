@@ -315,5 +315,25 @@ TEST(MemDataSetFilters, FilterTextHandlerAndFind) {
   EXPECT_NE(reported.find("odd"), std::string::npos);
 }
 
+// Callers keep bookmarks as bytes and compare them so: the same row gives the
+// same bytes however the cursor came to it.
+TEST(MemDataSetEditing, BookmarksOfOneRowAreTheSameBytes) {
+  auto ds = MakeDataSet(EditColumns());
+  ds->AddSource(EditRows());
+  ds->Open();
+  ds->Last();
+  const TBookmark by_last = ds->GetBookmark();
+  ds->First();
+  ds->Next();
+  EXPECT_EQ(ds->GetBookmark(), by_last);
+  ds->First();
+  ds->GotoBookmark(by_last);
+  EXPECT_EQ(ds->GetBookmark(), by_last);
+  ds->Edit();
+  ds->F("EXT")->SetAsString("edited");
+  ds->Post();
+  EXPECT_EQ(ds->GetBookmark(), by_last);
+}
+
 }  // namespace
 }  // namespace dac

@@ -120,7 +120,7 @@ class Runner {
     PItemHeader item = d.GetFirstItem();
     while (item && d.Value(item, 1).AsInt32() != id) item = d.NextItem(item);
     ASSERT_NE(item, nullptr) << id;
-    TRecBookmark mark{d.GetRefreshIteration(), item, item->Serial(), -1};
+    TRecBookmark mark{.RefreshIteration = d.GetRefreshIteration(), .Item = item, .ItemSerial = item->Serial()};
     d.SetToBookmark(&mark);
   }
   // The dataset's way: the stored record's values, edited, then posted.
