@@ -139,7 +139,7 @@ class MeasuringWatch : public Stopwatch {
 
 // ---- the direct API's side ----
 
-dac::TMySQLAPI& Api() { return dac::MyAPIDirect(); }
+dac::TMySQLAPIDirect& Api() { return dac::MyAPIDirect(); }
 
 class DirectConnection {
  public:
@@ -163,17 +163,18 @@ class DirectConnection {
   }
   // Every value of the pending result folded; its rows.
   int64_t FoldResult(uint64_t& h) {
+    // As the provider reads rows of this API: the values where they lie.
     dac::TMySQLAPI& api = Api();
     dac::PMySqlRes result = api.mysql_use_result(con_);
     Check("use_result");
     if (!result) throw std::runtime_error("direct: no result");
-    const uint32_t fields = api.mysql_num_fields(result);
-    dac::TMySqlLengths lengths;
+    const int fields = static_cast<int>(api.mysql_num_fields(result));
     int64_t rows = 0;
     while (dac::PMySqlRow row = api._mysql_fetch_row(result)) {
-      api._mysql_fetch_lengths(result, lengths);
-      for (uint32_t i = 0; i < fields; ++i) {
-        const char* value = api._mysql_fetch_value_ptr(result, row, i);
+      const dac::TMySqlBinds& values = dac::TMySQLAPIDirect::RowValues(row);
+      const unsigned long* lengths = values.Lengths();
+      for (int i = 0; i < fields; ++i) {
+        const char* value = values.ValuePtr(i);
         h = Fold(h, value ? value : "", value ? lengths[i] : 0, value == nullptr);
       }
       ++rows;
@@ -267,16 +268,16 @@ Outcome DirectBinaryFetch(Stopwatch& watch) {
   c.CheckStatement(stmt, "execute");
   dac::TMYSQL_BINDS binds(types.size());
   api._mysql_stmt_bind_result(stmt, binds);
-  dac::TMySqlLengths lengths;
   dac::PMySqlRow row = nullptr;
   int32_t fetched;
   uint64_t& h = out.checksum;
-  const uint32_t count = static_cast<uint32_t>(types.size());
+  const int count = static_cast<int>(types.size());
   while ((fetched = api._mysql_stmt_fetch(stmt, row)) == 0) {
-    api._mysql_stmt_fetch_lengths(stmt, lengths);
-    for (uint32_t i = 0; i < count; ++i) {
-      const char* value = api._mysql_stmt_fetch_value_ptr(stmt, i);
-      const uint8_t type = types[i];
+    const dac::TMySqlBinds& values = dac::TMySQLAPIDirect::RowValues(row);
+    const unsigned long* lengths = values.Lengths();
+    for (int i = 0; i < count; ++i) {
+      const char* value = values.ValuePtr(i);
+      const uint8_t type = types[static_cast<size_t>(i)];
       if (!value)
         h = Fold(h, "", 0, true);
       else if (const size_t size = BinaryNumberSize(type))

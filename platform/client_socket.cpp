@@ -65,8 +65,20 @@ bool UnixSocketAddress(const std::string& path, StreamAddress& address, int& err
 }
 
 ClientSocket::~ClientSocket() {
-  if (fd_ >= 0) ::close(fd_);
+  const int fd = fd_.load();
+  if (fd >= 0) ::close(fd);
 }
+
+class ClientSocket::InsideCall {
+ public:
+  explicit InsideCall(std::atomic<int>& count) : count_(count) { count_.fetch_add(1); }
+  ~InsideCall() { count_.fetch_sub(1); }
+  InsideCall(const InsideCall&) = delete;
+  InsideCall& operator=(const InsideCall&) = delete;
+
+ private:
+  std::atomic<int>& count_;
+};
 
 namespace {
 
@@ -118,7 +130,7 @@ int ConnectWithin(int fd, const StreamAddress& address, int timeout_seconds) {
 }  // namespace
 
 int ClientSocket::Connect(const StreamAddress& address, int timeout_seconds) {
-  if (fd_ >= 0) return EISCONN;
+  if (fd_.load() >= 0) return EISCONN;
   const int fd = ::socket(address.family, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return errno;
   // The time-outs bound the connect itself, and the exchanges after it: a
@@ -129,54 +141,68 @@ int ClientSocket::Connect(const StreamAddress& address, int timeout_seconds) {
     ::close(fd);
     return error;
   }
-  fd_ = fd;
+  fd_.store(fd);
   return 0;
 }
 
 void ClientSocket::SetTimeouts(int seconds) { SetTimeoutMilliseconds(seconds > 0 ? seconds * int64_t{1000} : 0); }
 
 void ClientSocket::SetTimeoutMilliseconds(int64_t milliseconds) {
-  if (fd_ >= 0) SetTimeoutsOf(fd_, milliseconds);
+  const int fd = fd_.load();
+  if (fd >= 0) SetTimeoutsOf(fd, milliseconds);
 }
 
 void ClientSocket::SetNoDelayAndKeepAlive() {
-  if (fd_ < 0) return;
+  const int fd = fd_.load();
+  if (fd < 0) return;
   const int on = 1;
-  ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-  ::setsockopt(fd_, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+  ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+  ::setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
 }
 
+// The count goes up before the descriptor is read, so that a Close that
+// took the descriptor away sees the call and does not close under it.
 long ClientSocket::Receive(uint8_t* buffer, size_t count, int& error_number) {
-  if (fd_ < 0) {
+  const InsideCall inside(calls_inside_);
+  const int fd = fd_.load();
+  if (fd < 0) {
     error_number = EBADF;
     return -1;
   }
   ssize_t n;
   do {
-    n = ::recv(fd_, buffer, count, 0);
+    n = ::recv(fd, buffer, count, 0);
   } while (n < 0 && errno == EINTR);
   if (n < 0) error_number = errno;
   return static_cast<long>(n);
 }
 
 long ClientSocket::Send(const uint8_t* buffer, size_t count, int& error_number, bool wait) {
-  if (fd_ < 0) {
+  const InsideCall inside(calls_inside_);
+  const int fd = fd_.load();
+  if (fd < 0) {
     error_number = EBADF;
     return -1;
   }
   ssize_t n;
   do {
-    n = ::send(fd_, buffer, count, MSG_NOSIGNAL | (wait ? 0 : MSG_DONTWAIT));
+    n = ::send(fd, buffer, count, MSG_NOSIGNAL | (wait ? 0 : MSG_DONTWAIT));
   } while (n < 0 && errno == EINTR);
   if (n < 0) error_number = errno;
   return static_cast<long>(n);
 }
 
+// A close from the thread that uses the socket, the common case, is one
+// call; a shutdown is needed only to wake a call inside in another thread.
 void ClientSocket::Close() {
-  if (fd_ < 0) return;
-  ::shutdown(fd_, SHUT_RDWR);
-  ::close(fd_);
-  fd_ = -1;
+  const int fd = fd_.exchange(-1);
+  if (fd < 0) return;
+  if (calls_inside_.load() > 0) {
+    ::shutdown(fd, SHUT_RDWR);
+    // Shut down, the socket lets every call inside return at once.
+    while (calls_inside_.load() > 0) std::this_thread::yield();
+  }
+  ::close(fd);
 }
 
 }  // namespace plat

@@ -6,6 +6,7 @@
 
 #include <sys/socket.h>
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -59,11 +60,17 @@ class ClientSocket {
   // One send call: the bytes sent, or -1 with error_number. Without wait,
   // a full send buffer fails at once with EAGAIN.
   long Send(const uint8_t* buffer, size_t count, int& error_number, bool wait = true);
-  // Shuts both directions down and closes; nothing when not open.
+  // Closes; nothing when not open. May be called while another thread is
+  // inside Receive or Send: the socket is then shut down first, which wakes
+  // that call (it returns 0 or fails), and closed once no call is inside.
   void Close();
 
  private:
-  int fd_ = -1;
+  // Counts a call inside Receive or Send for as long as it lasts.
+  class InsideCall;
+
+  std::atomic<int> fd_{-1};
+  std::atomic<int> calls_inside_{0};
 };
 
 }  // namespace plat

@@ -151,7 +151,9 @@ class TMySQLRecordset : public TDKRecordSet {
 
   // Rows.
   PItemHeader TakeItem();
-  bool ReadTextRow();
+  // direct: the API is the direct one, whose rows are read in place.
+  bool ReadTextRow(bool direct);
+  // The direct API's binary rows (the client library's are ReadClientRow's).
   bool ReadBinaryRow();
   // The answer of a statement fetch: true for a row; at the end the
   // statement is marked exhausted; an error is raised.

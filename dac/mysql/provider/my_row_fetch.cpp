@@ -54,6 +54,19 @@ TWireValue WireValueOf(TMySQLAPI& api, PMySqlRow row, uint32_t column, const TMy
   return value;
 }
 
+// A value of a row of the direct API, read where it lies.
+TWireValue DirectValueOf(const TMySqlBinds& values, uint32_t column, bool binary) {
+  DAC_ASSERT(column < static_cast<uint32_t>(values.Count()), "column beyond the row");
+  TWireValue value;
+  const int index = static_cast<int>(column);
+  value.is_null = values.IsNull(index);
+  if (value.is_null) return value;
+  value.data = values.ValuePtr(index);
+  value.length = values.Lengths()[column];
+  value.binary = binary;
+  return value;
+}
+
 enum TBindForm { kBindInteger, kBindFloat, kBindText };
 
 // How the client library hands a prepared column over: integers and
@@ -120,7 +133,7 @@ bool TMySQLRecordset::Fetch(bool) {
       }
       stmt_bound_ = true;
     }
-    const auto read = [&] { return !prepared ? ReadTextRow() : direct ? ReadBinaryRow() : ReadClientRow(); };
+    const auto read = [&] { return !prepared ? ReadTextRow(direct) : direct ? ReadBinaryRow() : ReadClientRow(); };
     while (rows < std::max(fetch_rows_, 1) && read()) ++rows;
     if (fetch_block_) {
       if (rows > 0) {
@@ -158,7 +171,7 @@ PItemHeader TMySQLRecordset::TakeItem() {
   return item;
 }
 
-bool TMySQLRecordset::ReadTextRow() {
+bool TMySQLRecordset::ReadTextRow(bool direct) {
   TMySQLAPI& api = API();
   const PMySqlRes result = Command().GetSQLResult();
   const PMySqlRow row = api._mysql_fetch_row(result);
@@ -167,6 +180,12 @@ bool TMySQLRecordset::ReadTextRow() {
     Check();
     FreeResult(true, true);
     return false;
+  }
+  if (direct) {
+    // The direct API's values are read where they lie: no call a value.
+    const TMySqlBinds& values = TMySQLAPIDirect::RowValues(row);
+    ConvertRow(Rec(TakeItem()), [&](uint32_t column) { return DirectValueOf(values, column, false); });
+    return true;
   }
   api._mysql_fetch_lengths(result, lengths_);
   ConvertRow(Rec(TakeItem()), [&](uint32_t column) { return WireValueOf(api, row, column, lengths_, false); });
@@ -190,8 +209,8 @@ bool TMySQLRecordset::ReadBinaryRow() {
   TMySQLCommand& command = Command();
   PMySqlRow row = nullptr;
   if (!StatementRowCame(api._mysql_stmt_fetch(command.GetStmt(), row))) return false;
-  api._mysql_stmt_fetch_lengths(command.GetStmt(), lengths_);
-  ConvertRow(Rec(TakeItem()), [&](uint32_t column) { return WireValueOf(api, row, column, lengths_, true); });
+  const TMySqlBinds& values = TMySQLAPIDirect::RowValues(row);
+  ConvertRow(Rec(TakeItem()), [&](uint32_t column) { return DirectValueOf(values, column, true); });
   return true;
 }
 

@@ -14,12 +14,13 @@
 
 #include "dac/mysql/client/api/mysql_api.h"
 #include "dac/mysql/client/api/mysql_api_overrides.h"
+#include "dac/mysql/client/wire/mysql_binds.h"
 
 namespace dac {
 
 class TMyIOHandler;
 
-class TMySQLAPIDirect : public TMySQLAPI {
+class TMySQLAPIDirect final : public TMySQLAPI {
   DAC_DECLARE_CLASS();
 
  public:
@@ -59,6 +60,13 @@ class TMySQLAPIDirect : public TMySQLAPI {
                                    unsigned long offset) override;
   void _mysql_stmt_fetch_lengths(PMySqlStmt stmt, TMySqlLengths& lengths) override;
   const char* _mysql_stmt_fetch_value_ptr(PMySqlStmt stmt, uint32_t column) override;
+
+  // The way through a row for callers that know the API is this one: a
+  // row handle from mysql_fetch_row, _mysql_fetch_row or _mysql_stmt_fetch
+  // is the row's values where they lie (ValuePtr, IsNull, and Lengths, one
+  // per column, handed out without a copy), with no call a value. Valid
+  // until the next fetch, like the row.
+  static const TMySqlBinds& RowValues(PMySqlRow row) { return *reinterpret_cast<const TMySqlBinds*>(row); }
 
   // The application transport the session connects through (not owned).
   PMySqlCon SetIOHandler(PMySqlCon con, TMyIOHandler* handler);

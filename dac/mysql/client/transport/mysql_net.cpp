@@ -317,7 +317,7 @@ bool TMySqlNet::ReceiveInPlace() {
   return true;
 }
 
-void TMySqlNet::Receive() {
+void TMySqlNet::ReceiveTheLongWay() {
   received_ = nullptr;
   if (ReceiveInPlace()) {
     if (IsErrorPacket(received_, static_cast<size_t>(received_length_)))

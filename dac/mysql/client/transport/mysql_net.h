@@ -97,7 +97,9 @@ class TMySqlNet : public TObject {
   // One logical packet, read from position 0 (GetData, GetLength, Reader).
   // An error packet raises the server's error; a packet beyond
   // GetMaxPacketSize raises 2020.
-  void Receive();
+  void Receive() {
+    if (!ReceiveWholeAtHand()) ReceiveTheLongWay();
+  }
   // One logical packet into bytes; its length. An empty packet is malformed
   // (2027); one of MaxPacketLength bytes or more is read past and refused
   // with 2020 "Cannot retrieve huge data in FetchAll mode".
@@ -110,6 +112,26 @@ class TMySqlNet : public TObject {
   PacketReader Reader() const;
 
  private:
+  // The common case of Receive, inline: an uncompressed packet, not an
+  // error, that lies whole in the transport's read-ahead buffer already is
+  // taken where it is. False, with nothing changed, for anything else.
+  bool ReceiveWholeAtHand() {
+    received_ = nullptr;
+    if (compress_ || !vio_) return false;
+    bool failed = false;
+    const uint8_t* at = vio_->Peek(kNetHeaderSize, failed);
+    if (!at) return false;
+    const int length = static_cast<int>(at[0] | (at[1] << 8) | (at[2] << 16));
+    if (length >= MaxPacketLength || length > max_packet_size_ || at[3] != sequence_) return false;
+    at = vio_->PeekBuffered(kNetHeaderSize + length);
+    if (!at || (length > 0 && at[kNetHeaderSize] == 0xFF)) return false;
+    compressed_sequence_ = ++sequence_;
+    vio_->Consume(kNetHeaderSize + length);
+    received_ = at + kNetHeaderSize;
+    received_length_ = length;
+    return true;
+  }
+  void ReceiveTheLongWay();
   // A packet that lies whole in the transport's read-ahead (or, compressed,
   // in the inflated bytes) is taken where it is; false when it does not.
   bool ReceiveInPlace();

@@ -44,6 +44,11 @@ class TMySqlVio : public TObject {
     if (count <= fill_count_ - read_position_) return read_ahead_.get() + read_position_;
     return PeekRefilled(count, failed);
   }
+  // The next count bytes when the read-ahead buffer holds them all already;
+  // null otherwise. Reads nothing.
+  const uint8_t* PeekBuffered(int count) const {
+    return count <= fill_count_ - read_position_ ? read_ahead_.get() + read_position_ : nullptr;
+  }
   void Consume(int count) {
     read_position_ += count;
     if (read_position_ == fill_count_) read_position_ = fill_count_ = 0;

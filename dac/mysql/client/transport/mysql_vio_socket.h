@@ -37,8 +37,13 @@ class TMySqlVioSocket : public TMySqlVio {
   long SocketSend(const uint8_t* buffer, int count, bool wait = true);
 
  private:
+  bool WaitsOn(long result, int error_number) const;
+
   plat::ClientSocket socket_;
+  // The time-out asked for, and the one the open socket has: they differ
+  // only when no limit is asked for and the socket keeps its own.
   int timeout_ = 30;
+  int socket_seconds_ = 0;
 };
 
 }  // namespace dac

@@ -49,33 +49,29 @@ int BinaryValueSize(uint8_t type) {
 void DecodeTextRow(const uint8_t* row, int length, int field_count, TMySqlBinds& binds) {
   DAC_ASSERT(binds.Count() >= field_count, "fewer binds than fields");
   const uint8_t* at = row;
-  size_t left = static_cast<size_t>(length);
-  int32_t* offset = binds.Offsets();
-  unsigned long* size = binds.MutableLengths();
-  int32_t* const last = offset + field_count;
-  for (; offset != last; ++offset, ++size) {
+  const uint8_t* const end = row + length;
+  int32_t* const offsets = binds.Offsets();
+  unsigned long* const sizes = binds.MutableLengths();
+  for (int i = 0; i < field_count; ++i) {
+    const size_t left = static_cast<size_t>(end - at);
     if (left > 0) {
       // Most values are shorter than 251 bytes: a one-byte length.
       const size_t n = *at;
-      if (n < 251 && n < left) {
-        *offset = static_cast<int32_t>(at + 1 - row);
-        *size = n;
+      if (n < left && n < 251) {
+        offsets[i] = static_cast<int32_t>(at + 1 - row);
+        sizes[i] = n;
         at += n + 1;
-        left -= n + 1;
         continue;
       }
       if (n == 251) {
-        *offset = TMySqlBinds::kNull;
-        *size = 0;
+        offsets[i] = TMySqlBinds::kNull;
+        sizes[i] = 0;
         ++at;
-        --left;
         continue;
       }
       if (n < 251) ThrowMalformed("value runs past the packet");
     }
-    const size_t pos = PlaceCoded(row, static_cast<size_t>(length), static_cast<size_t>(at - row), *offset, *size);
-    at = row + pos;
-    left = static_cast<size_t>(length) - pos;
+    at = row + PlaceCoded(row, static_cast<size_t>(length), static_cast<size_t>(at - row), offsets[i], sizes[i]);
   }
   binds.SetBuffer(row, length);
 }

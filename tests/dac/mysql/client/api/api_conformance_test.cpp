@@ -61,6 +61,13 @@ TEST_P(ApiConformanceTest, RowsAndEveryValueAccessor) {
     ASSERT_EQ(lengths.size(), 2u);
     EXPECT_EQ(api()._mysql_fetch_value_is_null(row, 1), !value.has_value());
     const char* at = api()._mysql_fetch_value_ptr(result, row, 1);
+    if (&api() == &MyAPIDirect()) {
+      // The direct API's row, read in place, says what the calls say.
+      const TMySqlBinds& values = TMySQLAPIDirect::RowValues(row);
+      EXPECT_EQ(values.IsNull(1), !value.has_value());
+      EXPECT_EQ(values.ValuePtr(1), at);
+      EXPECT_EQ(values.Lengths()[1], lengths[1]);
+    }
     // NULL: a nil pointer, and a copy that still ends the reused buffer.
     std::memset(buffer, 'Z', sizeof buffer);
     api()._mysql_fetch_value_to_str(row, 1, buffer, 2, 350);

@@ -6,6 +6,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <thread>
@@ -128,6 +129,56 @@ TEST(TcpTest, SilentPeerIsALostConnectionWithinTheTimeout) {
   // A second's time-out; the limit is for a client that waits for the peer.
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
   EXPECT_NE(message.find("Socket error on read. WSAGetLastError return 11($B)"), std::string::npos) << message;
+}
+
+// The connect time-out bounds the connect; a read without a limit after it
+// waits however long the peer takes, as long as the connect time-out and more.
+TEST(TcpTest, NoTimeOutAfterTheConnectTimeOutWaitsForTheSlowPeer) {
+  FakeServer server([](PeerSocket& peer) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    peer.SendRaw(TBytes{1, 2, 3});
+    uint8_t byte;
+    peer.ReadExactly(&byte, 1, 60000);
+  });
+  TMySqlVioTcp vio("127.0.0.1", server.Port());
+  vio.SetTimeout(1);
+  vio.Connect();
+  vio.SetTimeout(0);
+  EXPECT_EQ(vio.GetTimeout(), 0);
+  uint8_t buffer[3] = {};
+  EXPECT_EQ(vio.Read(buffer, 0, 3), 3) << vio.GetLastError();
+  EXPECT_EQ(buffer[2], 3);
+  // A limit asked for again is the socket's again: a silent peer fails it.
+  vio.SetTimeout(1);
+  EXPECT_EQ(vio.Read(buffer, 0, 1), 0);
+  EXPECT_NE(vio.GetLastError().find("WSAGetLastError return 11($B)"), std::string::npos) << vio.GetLastError();
+  vio.Close();
+}
+
+TEST(TcpTest, CloseFromAnotherThreadEndsABlockedRead) {
+  FakeServer server([](PeerSocket& peer) {
+    uint8_t byte;
+    peer.ReadExactly(&byte, 1, 60000);  // sends nothing: the client's read waits
+  });
+  TMySqlVioTcp vio("127.0.0.1", server.Port());
+  vio.SetTimeout(0);  // no time-out: only the close can end the read
+  vio.Connect();
+  std::atomic<bool> started{false};
+  int got = -1;
+  std::thread reader([&] {
+    uint8_t buffer[16];
+    started = true;
+    got = vio.Read(buffer, 0, sizeof buffer);
+  });
+  while (!started) std::this_thread::yield();
+  // The read ends whether the close comes before its receive or while it
+  // waits inside; the pause only makes the second, the one that needs the
+  // shutdown, the likely one.
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  vio.Close();
+  reader.join();
+  EXPECT_EQ(got, 0);
+  EXPECT_FALSE(vio.IsConnected());
 }
 
 TEST(TcpTest, WritingToAClosedPeerFailsWithoutASignal) {
