@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "dac/framework/data/field.h"
+#include "dac/framework/data/numeric_fields.h"
+#include "dac/framework/data/string_fields.h"
 #include "dac/store/dataset/mem_dataset.h"
 #include "tests/dac/store/test_mem_data.h"
 
@@ -73,6 +75,37 @@ using ComponentPtr = std::unique_ptr<T, FreeComponent>;
 
 inline ComponentPtr<TTestMemDataSet> MakeDataSet(std::vector<Column> columns) {
   return ComponentPtr<TTestMemDataSet>(MakeComponent<TTestMemDataSet>(nullptr, std::move(columns)));
+}
+
+// The fields the definitions give, made before the dataset opens, so that
+// calculated and lookup fields can stand beside them.
+inline void CreateDefinedFields(TDataSet& ds) {
+  ds.InitFieldDefs();
+  for (int i = 0; i < ds.FieldDefs().Count(); ++i) ds.FieldDefs().Items(i)->CreateField(&ds);
+}
+
+// A calculated integer field named name (the dataset's OnCalcFields sets it).
+inline TIntegerField* AddCalculatedInteger(TDataSet& ds, const std::string& name) {
+  auto* field = MakeComponent<TIntegerField>(&ds);
+  field->SetFieldName(name);
+  field->SetFieldKind(fkCalculated);
+  field->SetDataSet(&ds);
+  return field;
+}
+
+// A lookup text field named name: lookup's result for the row's key.
+inline TStringField* AddLookupText(TDataSet& ds, const std::string& name, int size, TDataSet* lookup,
+                                   const std::string& key, const std::string& lookup_key, const std::string& result) {
+  auto* field = MakeComponent<TStringField>(&ds);
+  field->SetFieldName(name);
+  field->SetSize(size);
+  field->SetFieldKind(fkLookup);
+  field->SetLookupDataSet(lookup);
+  field->SetKeyFields(key);
+  field->SetLookupKeyFields(lookup_key);
+  field->SetLookupResultField(result);
+  field->SetDataSet(&ds);
+  return field;
 }
 
 }  // namespace dac::testing

@@ -20,6 +20,8 @@ namespace dac {
 namespace {
 
 using testing::Column;
+using testing::AddCalculatedInteger;
+using testing::CreateDefinedFields;
 using testing::MakeDataSet;
 using testing::TTestMemDataSet;
 
@@ -126,12 +128,8 @@ TEST_P(PostLeaves, WhatReadingTheRowBackGives) {
   ds->AddSource({{5, "five"}, {50, "fifty"}});
   ds->SetCachedUpdates(setting.cached);
   if (setting.calculated) {
-    ds->InitFieldDefs();
-    for (int i = 0; i < ds->FieldDefs().Count(); ++i) ds->FieldDefs().Items(i)->CreateField(ds.get());
-    auto* twice = MakeComponent<TIntegerField>(ds.get());
-    twice->SetFieldName("TWICE");
-    twice->SetFieldKind(fkCalculated);
-    twice->SetDataSet(ds.get());
+    CreateDefinedFields(*ds);
+    AddCalculatedInteger(*ds, "TWICE");
     ds->SetOnCalcFields([](TDataSet* d) {
       TField* id = d->FieldByName("ID");
       if (!id->IsNull()) d->FieldByName("TWICE")->SetAsInteger(id->AsInteger() * 2);

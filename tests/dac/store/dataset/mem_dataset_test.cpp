@@ -16,6 +16,9 @@ namespace dac {
 namespace {
 
 using testing::Column;
+using testing::AddCalculatedInteger;
+using testing::AddLookupText;
+using testing::CreateDefinedFields;
 using testing::MakeDataSet;
 using testing::TTestMemDataSet;
 
@@ -242,21 +245,9 @@ TEST_P(CalcFields, AreKeptInTheRecordSet) {
   auto ds = MakeDataSet({{"ID", dtInteger, 4}, {"K", dtInteger, 4}});
   ds->AddSource({{1, 3}, {2, 1}, {3, 2}});
   ds->SetCacheCalcFields(GetParam());
-  ds->InitFieldDefs();
-  for (int i = 0; i < ds->FieldDefs().Count(); ++i) ds->FieldDefs().Items(i)->CreateField(ds.get());
-  auto* twice = MakeComponent<TIntegerField>(ds.get());
-  twice->SetFieldName("TWICE");
-  twice->SetFieldKind(fkCalculated);
-  twice->SetDataSet(ds.get());
-  auto* title = MakeComponent<TStringField>(ds.get());
-  title->SetFieldName("TITLE");
-  title->SetSize(10);
-  title->SetFieldKind(fkLookup);
-  title->SetLookupDataSet(names.get());
-  title->SetKeyFields("K");
-  title->SetLookupKeyFields("K");
-  title->SetLookupResultField("TITLE");
-  title->SetDataSet(ds.get());
+  CreateDefinedFields(*ds);
+  AddCalculatedInteger(*ds, "TWICE");
+  AddLookupText(*ds, "TITLE", 10, names.get(), "K", "K", "TITLE");
   int calculations = 0;
   ds->SetOnCalcFields([&](TDataSet* d) {
     ++calculations;

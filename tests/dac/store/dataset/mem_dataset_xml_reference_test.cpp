@@ -39,6 +39,9 @@ namespace {
 
 using testing::Column;
 using testing::ComponentPtr;
+using testing::AddCalculatedInteger;
+using testing::AddLookupText;
+using testing::CreateDefinedFields;
 using testing::MakeDataSet;
 using testing::Row;
 using testing::TTestMemDataSet;
@@ -311,21 +314,9 @@ std::vector<Case> Cases() {
                         {3, 2, "cy & di", Variant::Null(), Stamp(1800, 3, 3, 3, 3, 3, 3), 30},
                         {4, 3, "dee", -4.5, Variant::Null(), 40},
                         {5, 1, "eve", 5e-5, Stamp(1999, 12, 31, 23, 59, 59, 999), 50}});
-         ds->InitFieldDefs();
-         for (int i = 0; i < ds->FieldDefs().Count(); ++i) ds->FieldDefs().Items(i)->CreateField(ds.get());
-         auto* twice = MakeComponent<TIntegerField>(ds.get());
-         twice->SetFieldName("TWICE");
-         twice->SetFieldKind(fkCalculated);
-         twice->SetDataSet(ds.get());
-         auto* title = MakeComponent<TStringField>(ds.get());
-         title->SetFieldName("TITLE");
-         title->SetSize(10);
-         title->SetFieldKind(fkLookup);
-         title->SetLookupDataSet(names.get());
-         title->SetKeyFields("K");
-         title->SetLookupKeyFields("K");
-         title->SetLookupResultField("TITLE");
-         title->SetDataSet(ds.get());
+         CreateDefinedFields(*ds);
+         AddCalculatedInteger(*ds, "TWICE");
+         AddLookupText(*ds, "TITLE", 10, names.get(), "K", "K", "TITLE");
          ds->SetOnCalcFields([](TDataSet* d) {
            d->FieldByName("TWICE")->SetAsInteger(d->FieldByName("ID")->AsInteger() * 2);
          });
