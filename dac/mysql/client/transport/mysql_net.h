@@ -114,12 +114,12 @@ class TMySqlNet : public TObject {
  private:
   // The common case of Receive, inline: an uncompressed packet, not an
   // error, that lies whole in the transport's read-ahead buffer already is
-  // taken where it is. False, with nothing changed, for anything else.
+  // taken where it is. False, with nothing changed, for anything else. It
+  // reads nothing: a read that waits and fails is the long way's, once.
   bool ReceiveWholeAtHand() {
     received_ = nullptr;
     if (compress_ || !vio_) return false;
-    bool failed = false;
-    const uint8_t* at = vio_->Peek(kNetHeaderSize, failed);
+    const uint8_t* at = vio_->PeekBuffered(kNetHeaderSize);
     if (!at) return false;
     const int length = static_cast<int>(at[0] | (at[1] << 8) | (at[2] << 16));
     if (length >= MaxPacketLength || length > max_packet_size_ || at[3] != sequence_) return false;

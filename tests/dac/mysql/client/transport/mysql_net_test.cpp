@@ -46,6 +46,30 @@ class NetTest : public ::testing::Test {
   MemoryVio* vio_;
 };
 
+// A peer that sends nothing (it ended, or the time-out passed) is asked once
+// per receive: one time-out is one wait, however the packet is looked for.
+TEST(NetReceiveTest, ASilentPeerIsAskedOnceAndTheConnectionIsLost) {
+  class CountingVio : public MemoryVio {
+   public:
+    int ReadNoWait(uint8_t* buffer, int offset, int count) override {
+      ++reads;
+      return MemoryVio::ReadNoWait(buffer, offset, count);
+    }
+    int reads = 0;
+  };
+  for (const TBytes& input : {TBytes{}, TBytes{5, 0}}) {
+    auto vio = std::make_unique<CountingVio>();
+    CountingVio* counting = vio.get();
+    vio->AddInput(input);
+    vio->Connect();
+    TMySqlNet net;
+    net.SetVio(std::move(vio));
+    net.NewCommand();
+    EXPECT_EQ(ErrorCodeOf([&] { net.Receive(); }), kCrServerLost) << input.size();
+    EXPECT_EQ(counting->reads, input.empty() ? 1 : 2) << input.size();
+  }
+}
+
 TEST_F(NetTest, PayloadsAroundTheBufferLengthGoOutAsOnePacketEach) {
   uint8_t expected_sequence = 0;
   for (size_t size : {1u, 8187u, 8188u, 8189u, 8192u, 100000u}) {
