@@ -81,10 +81,7 @@ void TData::CheckHasComplexFields() {
   blob_fields_known_for_ = field_descs_.Count();
 }
 
-TFieldDesc* TData::CheckedField(uint16_t field_no) const {
-  DAC_ASSERT(field_no >= 1 && field_no <= field_descs_.Count(), "Field number out of range");
-  return field_descs_.GetItems(field_no - 1);
-}
+void TData::FieldNumberOutOfRange() { AssertionFailed("Field number out of range", __FILE__, __LINE__); }
 
 // ---- Layout ----
 
@@ -198,12 +195,14 @@ void TData::WriteIndicator(TFieldDesc* field, void* rec_buf, bool null) {
 
 bool TData::GetNull(uint16_t field_no, void* rec_buf) {
   TFieldDesc* field = CheckedField(field_no);
-  if (field->HasParent()) {
-    bool is_blank = true;
-    GetChildField(field, rec_buf, nullptr, 0, is_blank);
-    return is_blank;
-  }
-  return LoadAt<uint8_t>(rec_buf, static_cast<size_t>(data_size_) + field_no - 1) == 1;
+  if (field->HasParent()) [[unlikely]] return ChildNull(field, rec_buf);
+  return IndicatorNull(field_no, rec_buf);
+}
+
+bool TData::ChildNull(TFieldDesc* field, void* rec_buf) {
+  bool is_blank = true;
+  GetChildField(field, rec_buf, nullptr, 0, is_blank);
+  return is_blank;
 }
 
 void TData::SetNull(uint16_t field_no, void* rec_buf, bool value) {

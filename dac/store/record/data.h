@@ -412,12 +412,25 @@ class TData : public TObject {
   void InitObjectFields(TObjectType* type, TFieldDesc* parent);
 
  private:
+  // GetNull of a child field: through its root column's object.
+  bool ChildNull(TFieldDesc* field, void* rec_buf);
   // Room for a child value read into a temporary.
   static size_t ChildValueCapacity(const TFieldDesc& field);
   static uint8_t* Slot(void* rec_buf, const TFieldDesc* field) {
     return static_cast<uint8_t*>(rec_buf) + field->GetOffset();
   }
-  TFieldDesc* CheckedField(uint16_t field_no) const;
+  // Inline: every field read starts here.
+  // The rest of GetField, for what its common case leaves: children, nulls, trimmed text.
+  void GetFieldRest(TFieldDesc* field, void* rec_buf, void* dest, size_t dest_size, bool& is_blank);
+  TFieldDesc* CheckedField(uint16_t field_no) const {
+    if (!field_descs_.HasFieldNo(field_no)) [[unlikely]] FieldNumberOutOfRange();
+    return field_descs_.ByFieldNo(field_no);
+  }
+  [[noreturn]] static void FieldNumberOutOfRange();
+  // The base null test of a top-level field: its indicator byte.
+  bool IndicatorNull(uint16_t field_no, const void* rec_buf) const {
+    return static_cast<const uint8_t*>(rec_buf)[static_cast<size_t>(data_size_) + field_no - 1] == 1;
+  }
   // The blob of a blob field (use_rollback: its rollback copy when it has one).
   TBlob* BlobOf(uint16_t field_no, void* rec_buf, bool use_rollback);
   TDBObject* RootObject(TFieldDesc* root, void* rec_buf) const;

@@ -20,8 +20,23 @@ namespace dac {
 
 namespace {
 
-void RequireRoom(size_t dest_size, size_t needed) {
-  DAC_ASSERT(dest_size >= needed, "Destination too small for the field value");
+[[noreturn, gnu::cold]] void DestinationTooSmall() {
+  AssertionFailed("Destination too small for the field value", __FILE__, __LINE__);
+}
+
+inline void RequireRoom(size_t dest_size, size_t needed) {
+  if (dest_size < needed) [[unlikely]] DestinationTooSmall();
+}
+
+// A fixed-size value: the common sizes without a call.
+inline void CopyValue(void* dest, const void* source, size_t size) {
+  switch (size) {
+    case 1: std::memcpy(dest, source, 1); return;
+    case 2: std::memcpy(dest, source, 2); return;
+    case 4: std::memcpy(dest, source, 4); return;
+    case 8: std::memcpy(dest, source, 8); return;
+    default: std::memcpy(dest, source, size); return;
+  }
 }
 
 // Text and terminator, cut to dest_size bytes.
@@ -99,7 +114,7 @@ inline TextAt StoredText(TFieldDesc* field, const uint8_t* slot) {
 }
 
 // A text field's value to dest, cut to dest_size bytes and terminated.
-void CopyStoredText(TFieldDesc* field, const uint8_t* slot, bool convert_eol, void* dest, size_t dest_size) {
+[[gnu::noinline]] void CopyStoredText(TFieldDesc* field, const uint8_t* slot, bool convert_eol, void* dest, size_t dest_size) {
   const uint16_t type = field->GetDataType();
   const TextAt text = StoredText(field, slot);
   const size_t size = field->GetSize();
@@ -116,13 +131,41 @@ void CopyStoredText(TFieldDesc* field, const uint8_t* slot, bool convert_eol, vo
   if (dest_size > 0) AddCRString(text.chars, dest, ClampCount(dest_size - 1), ClampCount(text.length));
 }
 
+// CopyStoredText of a dtString slot without line-end conversion: the text
+// stops at its terminator, the slot's last byte and dest_size.
+inline void CopySlotText8(const uint8_t* slot, size_t size, void* dest, size_t dest_size) {
+  if (dest_size == 0) return;
+  const size_t length = size > 0 ? strnlen(reinterpret_cast<const char*>(slot), std::min(size, dest_size) - 1) : 0;
+  std::memcpy(dest, slot, length);
+  StoreAt<char>(dest, length, 0);
+}
+
+[[gnu::noinline]] void CopyVariant(const uint8_t* slot, void* dest, size_t dest_size) {
+  RequireRoom(dest_size, sizeof(Variant));
+  auto* holder = TSharedObject::At<TVariantObject>(slot);
+  *static_cast<Variant*>(dest) = holder ? holder->Value() : Variant();
+}
+
+[[gnu::noinline]] void CopyExtVarBytes(const uint8_t* slot, void* dest, size_t dest_size) {
+  RequireRoom(dest_size, 2);
+  const uint8_t* buffer = LoadAt<const uint8_t*>(slot);
+  const size_t length = buffer ? std::min<size_t>(LoadAt<uint16_t>(buffer), dest_size - 2) : 0;
+  StoreAt<uint16_t>(dest, 0, static_cast<uint16_t>(length));
+  if (length > 0) std::memcpy(static_cast<uint8_t*>(dest) + 2, buffer + 2, length);
+}
+
 }  // namespace
 
 void TData::GetFieldData(TFieldDesc* field, void* rec_buf, void* dest, size_t dest_size) {
+  // The common types stay in this frame; the rest is called.
   const uint8_t* slot = Slot(rec_buf, field);
   const uint16_t type = field->GetDataType();
   switch (type) {
-    case dtString:
+    case dtString: {
+      const bool convert_eol = NeedConvertEOL();
+      if (!convert_eol) return CopySlotText8(slot, field->GetSize(), dest, dest_size);
+      return CopyStoredText(field, slot, convert_eol, dest, dest_size);
+    }
     case dtExtString:
     case dtWideString:
     case dtExtWideString: return CopyStoredText(field, slot, NeedConvertEOL(), dest, dest_size);
@@ -136,20 +179,8 @@ void TData::GetFieldData(TFieldDesc* field, void* rec_buf, void* dest, size_t de
     case dtDateTime:
       RequireRoom(dest_size, DataTypeTraits(dtDateTime).value_size);
       return GetDateFromBuf(rec_buf, field->GetOffset(), dest, dfMSecs);
-    case dtVariant: {
-      RequireRoom(dest_size, sizeof(Variant));
-      auto* holder = TSharedObject::At<TVariantObject>(slot);
-      *static_cast<Variant*>(dest) = holder ? holder->Value() : Variant();
-      return;
-    }
-    case dtExtVarBytes: {
-      RequireRoom(dest_size, 2);
-      const uint8_t* buffer = LoadAt<const uint8_t*>(slot);
-      const size_t length = buffer ? std::min<size_t>(LoadAt<uint16_t>(buffer), dest_size - 2) : 0;
-      StoreAt<uint16_t>(dest, 0, static_cast<uint16_t>(length));
-      if (length > 0) std::memcpy(static_cast<uint8_t*>(dest) + 2, buffer + 2, length);
-      return;
-    }
+    case dtVariant: return CopyVariant(slot, dest, dest_size);
+    case dtExtVarBytes: return CopyExtVarBytes(slot, dest, dest_size);
     case dtUInt32:
       RequireRoom(dest_size, 8);
       StoreAt<uint64_t>(dest, 0, LoadAt<uint32_t>(slot));
@@ -158,7 +189,7 @@ void TData::GetFieldData(TFieldDesc* field, void* rec_buf, void* dest, size_t de
       // Raw bytes: the packed decimal's record, or the slot.
       const size_t size = type == dtFmtBCD ? DataTypeTraits(type).value_size : field->GetSize();
       RequireRoom(dest_size, size);
-      std::memcpy(dest, slot, size);
+      CopyValue(dest, slot, size);
       return;
     }
   }
@@ -252,10 +283,39 @@ void TData::PutFieldData(TFieldDesc* field, void* rec_buf, const void* source) {
 
 // ---- Dates ----
 
+namespace {
+
+// TimeStampToMSecs(DateTimeToTimeStamp(value)) without the stamp. Within
+// 2^52 milliseconds of the epoch every step is exact in 64-bit integers: the
+// rounding is llround's (half away from zero; the fraction of a double that
+// size is exact), the day stays inside 32 bits, and the day's milliseconds
+// plus the time of day stay below 2^53, so the double sum the stamp makes is
+// this integer. Anything else (far dates, infinities, NaN) takes the stamp.
+inline double MSecsOfDateTime(DateTime value) {
+  constexpr double kExactLimit = 4503599627370496.0;  // 2^52
+  const double product = value * static_cast<double>(plat::kMSecsPerDay);
+  if (!(product > -kExactLimit && product < kExactLimit)) [[unlikely]] {
+    return plat::TimeStampToMSecs(plat::DateTimeToTimeStamp(value));
+  }
+  int64_t total = static_cast<int64_t>(product);
+  const double fraction = product - static_cast<double>(total);
+  if (fraction >= 0.5) {
+    ++total;
+  } else if (fraction <= -0.5) {
+    --total;
+  }
+  // The day truncates towards zero; the time of day is the magnitude of the rest.
+  const int64_t days = total / plat::kMSecsPerDay;
+  const int64_t rest = total % plat::kMSecsPerDay;
+  return static_cast<double>((days + plat::kDateDelta) * plat::kMSecsPerDay + (rest < 0 ? -rest : rest));
+}
+
+}  // namespace
+
 void TData::GetDateFromBuf(const void* buf, uint32_t offset, void* date, TDateFormat format) {
   const DateTime value = LoadAt<double>(buf, offset);
   switch (format) {
-    case dfMSecs: StoreAt<double>(date, 0, plat::TimeStampToMSecs(plat::DateTimeToTimeStamp(value))); return;
+    case dfMSecs: StoreAt<double>(date, 0, MSecsOfDateTime(value)); return;
     case dfDateTime: StoreAt<double>(date, 0, value); return;
     case dfTime: StoreAt<int32_t>(date, 0, plat::DateTimeToTimeStamp(value).time); return;
     case dfDate: StoreAt<int32_t>(date, 0, plat::DateTimeToTimeStamp(value).date); return;
@@ -318,8 +378,18 @@ void TrimTrailingBlanks16(void* text, size_t capacity, int length) {
 
 void TData::GetField(uint16_t field_no, void* rec_buf, void* dest, size_t dest_size, bool& is_blank) {
   TFieldDesc* field = CheckedField(field_no);
-  is_blank = GetNull(field_no, rec_buf);
+  const bool blank = GetNull(field_no, rec_buf);
+  is_blank = blank;
   if (!dest) return;
+  // The common case, a value of a top-level field that no trimming touches.
+  const uint16_t type = field->GetDataType();
+  const bool may_trim = (type == dtString || type == dtWideString) &&
+                        (field->GetFixed() ? trim_fixed_char_ : trim_var_char_);
+  if (!blank && !may_trim && !field->HasParent()) return GetFieldData(field, rec_buf, dest, dest_size);
+  GetFieldRest(field, rec_buf, dest, dest_size, is_blank);
+}
+
+void TData::GetFieldRest(TFieldDesc* field, void* rec_buf, void* dest, size_t dest_size, bool& is_blank) {
   const uint16_t type = field->GetDataType();
   if (is_blank && (!IsComplexFieldType(type) || IsHeapDataType(type))) return;
   if (field->HasParent()) {

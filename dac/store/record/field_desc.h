@@ -126,6 +126,9 @@ class TFieldDescs {
   int Count() const { return static_cast<int>(items_.size()); }
   // The descriptor at a 0-based index.
   TFieldDesc* GetItems(int index) const { return items_.at(static_cast<size_t>(index)).get(); }
+  // Whether a 1-based field number names a descriptor, and that descriptor unchecked.
+  bool HasFieldNo(uint16_t field_no) const { return static_cast<size_t>(field_no) - 1 < items_.size(); }
+  TFieldDesc* ByFieldNo(uint16_t field_no) const { return items_[static_cast<size_t>(field_no) - 1].get(); }
   TFieldDesc* Add(std::unique_ptr<TFieldDesc> desc);
   // 0-based index, -1 when not in the list.
   int IndexOf(const TFieldDesc* desc) const;

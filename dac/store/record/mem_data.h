@@ -381,6 +381,11 @@ class TMemData : public TData {
   void Step(void* rec_buf, bool forward);
   // The item's place in the order (the cursor's is kept while places stand).
   TItemPlace PlaceOf(PItemHeader item);
+  // PlaceOf without a call while the cursor's place is kept.
+  TItemPlace KeptPlaceOf(PItemHeader item) {
+    const bool kept = item == current_item_ && placed_item_ == item && placed_version_ == order_.PlacesVersion();
+    return kept ? placed_ : PlaceOf(item);
+  }
   // Every item checked again and counted.
   void RecountAll();
   // Whether the item's status (with cached updates) or the filter hides it, checked now.

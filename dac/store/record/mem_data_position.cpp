@@ -11,7 +11,7 @@ namespace dac {
 
 TItemPlace TMemData::PlaceOf(PItemHeader item) {
   if (item != current_item_) return order_.Find(item);
-  if (placed_item_ != item || placed_version_ != order_.PlacesVersion()) {
+  if (placed_item_ != item || placed_version_ != order_.PlacesVersion()) [[unlikely]] {
     placed_ = order_.Find(item);
     placed_item_ = item;
     placed_version_ = order_.PlacesVersion();
@@ -19,7 +19,11 @@ TItemPlace TMemData::PlaceOf(PItemHeader item) {
   return placed_;
 }
 
-bool TMemData::OmitRecord(PItemHeader item) { return !item || !order_.IsVisible(PlaceOf(item)); }
+bool TMemData::OmitRecord(PItemHeader item) {
+  if (!item) return true;
+  const TItemPlace place = KeptPlaceOf(item);
+  return !place.chunk->Visible(place.slot);
+}
 
 bool TMemData::Hidden(PItemHeader item) {
   if (cached_updates_ && !filter_item_types_.Contains(item->Status)) return true;
@@ -112,11 +116,11 @@ void TMemData::SetToEnd() {
 
 void TMemData::GetRecord(void* rec_buf) {
   if (GetEOF() || GetBOF() || !current_item_) return;
-  if (OmitRecord(current_item_)) {
+  if (OmitRecord(current_item_)) [[unlikely]] {
     GetNextRecord(rec_buf);
     return;
   }
-  block_man_.GetRecord(current_item_, rec_buf);
+  std::memcpy(rec_buf, Rec(current_item_), static_cast<size_t>(block_man_.GetRecordSize()));
 }
 
 void TMemData::GetNextRecord(void* rec_buf) { Step(rec_buf, true); }
@@ -137,13 +141,18 @@ void TMemData::Step(void* rec_buf, bool forward) {
     if (numbered_item_ == current_item_ && numbered_version_ == order_.Version() && numbered_no_ > 0) {
       from_no = numbered_no_;
     }
-    const TItemPlace here = PlaceOf(current_item_);
-    place = forward ? order_.Next(here) : order_.Prior(here);
+    const TItemPlace here = KeptPlaceOf(current_item_);
+    const uint32_t next_slot = here.slot + 1;
+    if (forward && next_slot < here.chunk->size && here.chunk->Visible(next_slot)) {
+      // A walk's usual step: the next row of the chunk, shown.
+      place = {here.chunk, next_slot};
+    } else {
+      place = order_.VisibleFrom(forward ? order_.Next(here) : order_.Prior(here), forward);
+    }
   } else {
     from_no = forward ? 0 : record_count_ + 1;
-    place = forward ? order_.FrontPlace() : order_.BackPlace();
+    place = order_.VisibleFrom(forward ? order_.FrontPlace() : order_.BackPlace(), forward);
   }
-  place = order_.VisibleFrom(place, forward);
   if (!place) {
     current_item_ = nullptr;
     reaching = true;
@@ -154,7 +163,8 @@ void TMemData::Step(void* rec_buf, bool forward) {
 }
 
 void TMemData::SetCurrentPlaced(TItemPlace place, int32_t number) {
-  SetCurrent(TItemOrder::ItemAt(place));
+  current_item_ = TItemOrder::ItemAt(place);  // SetCurrent's work, in this frame
+  bof_ = eof_ = false;
   placed_ = place;
   placed_item_ = current_item_;
   placed_version_ = order_.PlacesVersion();

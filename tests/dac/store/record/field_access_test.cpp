@@ -1,15 +1,21 @@
 // Raw, checked and variant access to every data type of a record buffer.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <memory>
+#include <random>
+#include <string>
 #include <vector>
 
 #include "dac/framework/classes/exceptions.h"
 #include "dac/store/blob/blob.h"
 #include "dac/store/record/data.h"
 #include "dac/store/runtime/unaligned.h"
+#include "platform/date_time.h"
 #include "tests/dac/framework/settings_guard.h"
 #include "tests/dac/store/test_record_set.h"
 
@@ -533,6 +539,126 @@ TEST_F(FieldAccess, DateFormatsBeforeTheEpochWithATimeOfDay) {
   int32_t first_day = 1;  // 0001-01-01
   data_.PutDateToBuf(out, 0, &first_day, dfDate);
   EXPECT_EQ(LoadAt<double>(out), -693593.0);
+}
+
+TEST_F(FieldAccess, DateTimeMillisecondsAreTheTimeStampsOfEveryStoredValue) {
+  // Whatever double a DATETIME slot holds, its milliseconds read as the time
+  // stamp's: range ends, days before 1899 with times, ties of half a
+  // millisecond, the edge of exact 64-bit arithmetic, huge values, NaN.
+  constexpr double kMs = 86400000.0;
+  const double inf = std::numeric_limits<double>::infinity();
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  std::vector<double> values = {0.0, -0.0, 4.9e-324, -4.9e-324, 1e-300, 0.5 / kMs, -0.5 / kMs, 1.5 / kMs,
+                                -1.5 / kMs, 0.25, -0.25, -1.25, -1.75, 0.999999999, -0.999999999,
+                                -693593.0,   // 0001-01-01
+                                -693593.999999999, -693594.0, -693594.25, -693595.5,
+                                2958465.0,  // 9999-12-31
+                                2958465.99999999, 2958466.0, 1e6, -1e6, 1e9, -1e9, 1e18, -1e18, 1e300, -1e300,
+                                std::numeric_limits<double>::max(), -std::numeric_limits<double>::max(), inf, -inf,
+                                nan, -nan};
+  const double edge = 4503599627370496.0 / kMs;  // 2^52 milliseconds
+  for (double v : {edge, -edge, 2147483647.0, -2147483648.0 - 693594.0}) {
+    values.insert(values.end(), {std::nextafter(v, 0.0), v, std::nextafter(v, 2 * v)});
+  }
+  std::mt19937_64 rng(47);
+  std::uniform_real_distribution<double> days(-1e8, 1e8);
+  for (int i = 0; i < 20000; ++i) {
+    const int64_t ms = static_cast<int64_t>(rng() % 800000000000000ull) - 400000000000000;
+    values.insert(values.end(), {static_cast<double>(ms) / kMs, (static_cast<double>(ms) + 0.5) / kMs,
+                                 (static_cast<double>(ms) - 0.5) / kMs, days(rng), std::bit_cast<double>(rng())});
+  }
+  const uint32_t offset = Desc("DT")->GetOffset();
+  for (double value : values) {
+    data_.PutDateToBuf(Rec(), offset, &value, dfDateTime);
+    data_.SetNull(No("DT"), Rec(), false);
+    double read = 0;
+    bool is_blank = true;
+    data_.GetField(No("DT"), Rec(), &read, sizeof read, is_blank);
+    ASSERT_FALSE(is_blank);
+    const double stamp = plat::TimeStampToMSecs(plat::DateTimeToTimeStamp(value));
+    ASSERT_EQ(std::bit_cast<uint64_t>(read), std::bit_cast<uint64_t>(stamp)) << std::hexfloat << value;
+  }
+}
+
+TEST_F(FieldAccess, TextStopsAtItsTerminatorTheSlotAndTheDestination) {
+  const uint32_t offset = Desc("S")->GetOffset();  // Size 11
+  for (const char* slot : {"", "a", "abc", "abcdefghij", "abcdefghijk"}) {
+    for (size_t dest_size = 0; dest_size <= 14; ++dest_size) {
+      char raw[11] = {};
+      std::memcpy(raw, slot, std::strlen(slot));  // the last, without a terminator
+      std::memcpy(static_cast<uint8_t*>(Rec()) + offset, raw, sizeof raw);
+      data_.SetNull(No("S"), Rec(), false);
+      char dest[16];
+      std::memset(dest, 0x7f, sizeof dest);
+      bool is_blank = true;
+      data_.GetField(No("S"), Rec(), dest, dest_size, is_blank);
+      char expected[16];
+      std::memset(expected, 0x7f, sizeof expected);
+      if (dest_size > 0) {
+        const size_t n = std::min({strnlen(raw, sizeof raw), sizeof raw - 1, dest_size - 1});
+        std::memcpy(expected, raw, n);
+        expected[n] = 0;
+      }
+      ASSERT_EQ(std::string(dest, sizeof dest), std::string(expected, sizeof expected))
+          << "slot " << slot << ", room " << dest_size;
+    }
+  }
+}
+
+// A record set with reads of its own: INTEGER null when negative, text with
+// a mark in front, DATETIME milliseconds a day later.
+class TOwnReadsData : public TTestData {
+ public:
+  bool GetNull(uint16_t field_no, void* rec_buf) override {
+    TFieldDesc* field = FieldByName("I");
+    if (field_no == field->GetFieldNo() && !TTestData::GetNull(field_no, rec_buf)) {
+      return LoadAt<int32_t>(rec_buf, field->GetOffset()) < 0;
+    }
+    return TTestData::GetNull(field_no, rec_buf);
+  }
+  void GetFieldData(TFieldDesc* field, void* rec_buf, void* dest, size_t dest_size) override {
+    TTestData::GetFieldData(field, rec_buf, dest, dest_size);
+    if (field->GetDataType() == dtString && dest_size > 1 && LoadAt<char>(dest) != 0) StoreAt<char>(dest, 0, '#');
+  }
+  void GetDateFromBuf(const void* buf, uint32_t offset, void* date, TDateFormat format) override {
+    TTestData::GetDateFromBuf(buf, offset, date, format);
+    if (format == dfMSecs) StoreAt<double>(date, 0, LoadAt<double>(date) + 86400000.0);
+  }
+};
+
+TEST(FieldAccessOverrides, GetFieldTakesTheDescendantsReads) {
+  TOwnReadsData data;
+  data.columns = {{"I", dtInteger, 4}, {"S", dtString, 11, 10}, {"DT", dtDateTime, 8}};
+  data.Init();
+  TTestData::Record record(data, false, false);
+  void* rec = record.get();
+  const int32_t negative = -5;
+  const int32_t positive = 7;
+  const double msecs = 693594.0 * 86400000.0 + 3600000.0;
+  data.PutField(1, rec, &negative);
+  data.PutField(2, rec, "abc  ");
+  data.PutField(3, rec, &msecs);
+
+  int32_t i = 0;
+  bool is_blank = false;
+  data.GetField(1, rec, &i, sizeof i, is_blank);
+  EXPECT_TRUE(is_blank);
+  EXPECT_EQ(i, 0);
+  data.PutField(1, rec, &positive);
+  data.GetField(1, rec, &i, sizeof i, is_blank);
+  EXPECT_FALSE(is_blank);
+  EXPECT_EQ(i, 7);
+
+  char text[11];
+  data.GetField(2, rec, text, sizeof text, is_blank);
+  EXPECT_STREQ(text, "#bc  ");
+  data.SetTrimVarChar(true);  // trimming follows the descendant's text
+  data.GetField(2, rec, text, sizeof text, is_blank);
+  EXPECT_STREQ(text, "#bc");
+
+  double read = 0;
+  data.GetField(3, rec, &read, sizeof read, is_blank);
+  EXPECT_EQ(read, msecs + 86400000.0);
 }
 
 TEST_F(FieldAccess, ImpossibleDatesAreRefused) {
