@@ -376,19 +376,6 @@ void TrimTrailingBlanks16(void* text, size_t capacity, int length) {
 
 }  // namespace
 
-void TData::GetField(uint16_t field_no, void* rec_buf, void* dest, size_t dest_size, bool& is_blank) {
-  TFieldDesc* field = CheckedField(field_no);
-  const bool blank = GetNull(field_no, rec_buf);
-  is_blank = blank;
-  if (!dest) return;
-  // The common case, a value of a top-level field that no trimming touches.
-  const uint16_t type = field->GetDataType();
-  const bool may_trim = (type == dtString || type == dtWideString) &&
-                        (field->GetFixed() ? trim_fixed_char_ : trim_var_char_);
-  if (!blank && !may_trim && !field->HasParent()) return GetFieldData(field, rec_buf, dest, dest_size);
-  GetFieldRest(field, rec_buf, dest, dest_size, is_blank);
-}
-
 void TData::GetFieldRest(TFieldDesc* field, void* rec_buf, void* dest, size_t dest_size, bool& is_blank) {
   const uint16_t type = field->GetDataType();
   if (is_blank && (!IsComplexFieldType(type) || IsHeapDataType(type))) return;

@@ -116,14 +116,29 @@ void TMemData::SetToEnd() {
 
 void TMemData::GetRecord(void* rec_buf) {
   if (GetEOF() || GetBOF() || !current_item_) return;
-  if (OmitRecord(current_item_)) [[unlikely]] {
+  const TItemPlace place = KeptPlaceOf(current_item_);  // OmitRecord's test, in this frame
+  if (!place.chunk->Visible(place.slot)) [[unlikely]] {
     GetNextRecord(rec_buf);
     return;
   }
   std::memcpy(rec_buf, Rec(current_item_), static_cast<size_t>(block_man_.GetRecordSize()));
 }
 
-void TMemData::GetNextRecord(void* rec_buf) { Step(rec_buf, true); }
+void TMemData::GetNextRecord(void* rec_buf) {
+  // A walk's usual step, without a call: the next row of the cursor's chunk
+  // is shown and the cursor's place (and maybe its number) is known.
+  if (current_item_ && placed_item_ == current_item_ && placed_version_ == order_.PlacesVersion()) {
+    TItemChunk* chunk = placed_.chunk;
+    const uint32_t next_slot = placed_.slot + 1;
+    if (next_slot < chunk->size && chunk->Visible(next_slot)) {
+      const bool numbered = numbered_item_ == current_item_ && numbered_version_ == order_.Version() && numbered_no_ > 0;
+      SetCurrentPlaced({chunk, next_slot}, numbered ? numbered_no_ + 1 : -1);
+      if (rec_buf) GetRecord(rec_buf);
+      return;
+    }
+  }
+  Step(rec_buf, true);
+}
 void TMemData::GetPriorRecord(void* rec_buf) { Step(rec_buf, false); }
 
 void TMemData::Step(void* rec_buf, bool forward) {
@@ -142,13 +157,7 @@ void TMemData::Step(void* rec_buf, bool forward) {
       from_no = numbered_no_;
     }
     const TItemPlace here = KeptPlaceOf(current_item_);
-    const uint32_t next_slot = here.slot + 1;
-    if (forward && next_slot < here.chunk->size && here.chunk->Visible(next_slot)) {
-      // A walk's usual step: the next row of the chunk, shown.
-      place = {here.chunk, next_slot};
-    } else {
-      place = order_.VisibleFrom(forward ? order_.Next(here) : order_.Prior(here), forward);
-    }
+    place = order_.VisibleFrom(forward ? order_.Next(here) : order_.Prior(here), forward);
   } else {
     from_no = forward ? 0 : record_count_ + 1;
     place = order_.VisibleFrom(forward ? order_.FrontPlace() : order_.BackPlace(), forward);
