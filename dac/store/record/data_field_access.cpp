@@ -114,7 +114,8 @@ inline TextAt StoredText(TFieldDesc* field, const uint8_t* slot) {
 }
 
 // A text field's value to dest, cut to dest_size bytes and terminated.
-[[gnu::noinline]] void CopyStoredText(TFieldDesc* field, const uint8_t* slot, bool convert_eol, void* dest, size_t dest_size) {
+[[gnu::noinline]] void CopyStoredText(TFieldDesc* field, const uint8_t* slot, bool convert_eol, void* dest,
+                                      size_t dest_size) {
   const uint16_t type = field->GetDataType();
   const TextAt text = StoredText(field, slot);
   const size_t size = field->GetSize();

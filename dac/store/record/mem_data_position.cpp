@@ -131,7 +131,8 @@ void TMemData::GetNextRecord(void* rec_buf) {
     TItemChunk* chunk = placed_.chunk;
     const uint32_t next_slot = placed_.slot + 1;
     if (next_slot < chunk->size && chunk->Visible(next_slot)) {
-      const bool numbered = numbered_item_ == current_item_ && numbered_version_ == order_.Version() && numbered_no_ > 0;
+      const bool numbered =
+          numbered_item_ == current_item_ && numbered_version_ == order_.Version() && numbered_no_ > 0;
       SetCurrentPlaced({chunk, next_slot}, numbered ? numbered_no_ + 1 : -1);
       if (rec_buf) GetRecord(rec_buf);
       return;
