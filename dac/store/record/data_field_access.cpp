@@ -141,6 +141,14 @@ inline void CopySlotText8(const uint8_t* slot, size_t size, void* dest, size_t d
   StoreAt<char>(dest, length, 0);
 }
 
+// Called, so that the fixed-size types need no frame in GetFieldData.
+[[gnu::noinline]] void CopyTextField(TData& data, TFieldDesc* field, const uint8_t* slot, void* dest,
+                                     size_t dest_size) {
+  const bool convert_eol = data.NeedConvertEOL();
+  if (!convert_eol && field->GetDataType() == dtString) return CopySlotText8(slot, field->GetSize(), dest, dest_size);
+  CopyStoredText(field, slot, convert_eol, dest, dest_size);
+}
+
 [[gnu::noinline]] void CopyVariant(const uint8_t* slot, void* dest, size_t dest_size) {
   RequireRoom(dest_size, sizeof(Variant));
   auto* holder = TSharedObject::At<TVariantObject>(slot);
@@ -162,14 +170,10 @@ void TData::GetFieldData(TFieldDesc* field, void* rec_buf, void* dest, size_t de
   const uint8_t* slot = Slot(rec_buf, field);
   const uint16_t type = field->GetDataType();
   switch (type) {
-    case dtString: {
-      const bool convert_eol = NeedConvertEOL();
-      if (!convert_eol) return CopySlotText8(slot, field->GetSize(), dest, dest_size);
-      return CopyStoredText(field, slot, convert_eol, dest, dest_size);
-    }
+    case dtString:
     case dtExtString:
     case dtWideString:
-    case dtExtWideString: return CopyStoredText(field, slot, NeedConvertEOL(), dest, dest_size);
+    case dtExtWideString: return CopyTextField(*this, field, slot, dest, dest_size);
     case dtDate:
       RequireRoom(dest_size, DataTypeTraits(dtDate).value_size);
       return GetDateFromBuf(rec_buf, field->GetOffset(), dest, dfDate);
@@ -300,6 +304,11 @@ inline double MSecsOfDateTime(DateTime value) {
   }
   int64_t total = static_cast<int64_t>(product);
   const double fraction = product - static_cast<double>(total);
+  constexpr int64_t kDeltaMSecs = int64_t{plat::kDateDelta} * plat::kMSecsPerDay;
+  if (product >= 0) {
+    // From 30 December 1899 on the day and the time of day add up to the total again.
+    return static_cast<double>(total + (fraction >= 0.5 ? 1 : 0) + kDeltaMSecs);
+  }
   if (fraction >= 0.5) {
     ++total;
   } else if (fraction <= -0.5) {
