@@ -82,14 +82,21 @@ void SelectRows(const TFilterRows& rows, const uint64_t* in, uint64_t* out, bool
     uint64_t got = 0;
     if (lead) {
       const uint32_t n = std::min<uint32_t>(64, rows.count - w * 64);
-      // In the loop itself: a function made only of fetches counts as one
-      // without effects, and its calls are dropped.
-      for (uint32_t i = 0; i < n; ++i) {
-        const uint8_t* ahead = at[i + kFilterAhead];
-        __builtin_prefetch(ahead + rows.fetch[0]);
-        __builtin_prefetch(ahead + rows.fetch[1]);
-        for (uint32_t f = 2; f < rows.fetches; ++f) __builtin_prefetch(ahead + rows.fetch[f]);
-        got |= static_cast<uint64_t>(pass(at[i])) << i;
+      // The fetches in the loop itself: a function made only of fetches
+      // counts as one without effects, and its calls are dropped.
+      const uint32_t first = rows.fetch[0];
+      const uint32_t second = rows.fetch[1];
+      if (rows.fetches <= 2) {
+        for (uint32_t i = 0; i < n; ++i) {
+          __builtin_prefetch(at[i + kFilterAhead] + first);
+          __builtin_prefetch(at[i + kFilterAhead] + second);
+          got |= static_cast<uint64_t>(pass(at[i])) << i;
+        }
+      } else {
+        for (uint32_t i = 0; i < n; ++i) {
+          for (uint32_t f = 0; f < rows.fetches; ++f) __builtin_prefetch(at[i + kFilterAhead] + rows.fetch[f]);
+          got |= static_cast<uint64_t>(pass(at[i])) << i;
+        }
       }
       got &= rest;
     } else if (rest == ~uint64_t{0}) {
