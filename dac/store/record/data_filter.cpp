@@ -1,6 +1,5 @@
 // TData: the filter text, its tree, and the check of a record against it.
-#include <cmath>
-#include <cstring>
+#include <algorithm>
 
 #include "dac/framework/classes/exceptions.h"
 #include "dac/store/record/data.h"
@@ -8,7 +7,6 @@
 #include "dac/store/record/filter_code.h"
 #include "dac/store/record/filter_expression.h"
 #include "dac/store/record/filter_pass.h"
-#include "dac/store/runtime/unaligned.h"
 #include "dac/store/runtime/pattern_match.h"
 #include "platform/code_page.h"
 #include "platform/date_time.h"
