@@ -414,9 +414,10 @@ class TData : public TObject {
   virtual void InternalInitFields();
   // For a caller that checks many records against the filter text alone:
   // its compiled tree (null without a text), and whether each of `count`
-  // records passes it.
+  // records passes it (bit i % 64 of bits[i / 64]). records holds
+  // kFilterAhead more pointers after them, only fetched ahead (filter_code.h).
   const TFilterCode* CompiledFilter();
-  void PassCompiledFilter(const TFilterCode& code, void* const* records, size_t count, bool* passes);
+  void PassCompiledFilter(const TFilterCode& code, const uint8_t* const* records, size_t count, uint64_t* bits);
   // Runs the operation (TBlob::Commit, TBlob::Cancel) on every blob the buffer holds.
   void ForEachBlob(void* rec_buf, void (TBlob::*operation)());
   // Appends the child descriptors of a structured column (recursively).
@@ -462,7 +463,6 @@ class TData : public TObject {
   const TFilterCode& FilterCode();
   uint32_t CompileFilter(TFilterCode& code, TExpressionNode* node, int depth);
   bool EvalFilterOp(const TFilterCode& code, uint32_t index);
-  bool FilterNull(const TFilterOp& op) const;
   bool EvalNumberOp(const TFilterOp& op);
   bool EvalTextOp(const TFilterCode& code, const TFilterOp& op);
   // The tree's own evaluation.

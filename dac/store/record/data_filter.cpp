@@ -1,13 +1,12 @@
 // TData: the filter text, its tree, and the check of a record against it.
-#include <cmath>
-#include <cstring>
+#include <algorithm>
 
 #include "dac/framework/classes/exceptions.h"
 #include "dac/store/record/data.h"
 #include "dac/store/record/data_type_traits.h"
 #include "dac/store/record/filter_code.h"
 #include "dac/store/record/filter_expression.h"
-#include "dac/store/runtime/unaligned.h"
+#include "dac/store/record/filter_pass.h"
 #include "dac/store/runtime/pattern_match.h"
 #include "platform/code_page.h"
 #include "platform/date_time.h"
@@ -46,22 +45,6 @@ bool IsCompiledNumberType(uint16_t type) {
   return FamilyOf(type) == TValueFamily::kInteger || FamilyOf(type) == TValueFamily::kFloat;
 }
 
-// As the variant comparison orders doubles: NaN first and equal to itself.
-int CompareNumbers(double a, double b) {
-  if (std::isnan(a) || std::isnan(b)) return std::isnan(a) == std::isnan(b) ? 0 : std::isnan(a) ? -1 : 1;
-  return a < b ? -1 : a > b ? 1 : 0;
-}
-
-bool OrderHolds(TExpressionType compare, int order) {
-  switch (compare) {
-    case ntMore: return order > 0;
-    case ntLess: return order < 0;
-    case ntMoreEqual: return order >= 0;
-    case ntLessEqual: return order <= 0;
-    default: return false;
-  }
-}
-
 bool IsComparison(TExpressionType type) { return type <= ntNoEqual || type == ntLike; }
 
 // An 8-bit text field against a text constant or null: the pattern's form,
@@ -82,42 +65,6 @@ void CompileTextOp(TFilterOp& op, const Variant& constant, const TFilterCode& co
   op.in_place = op.data_type == dtString && op.pattern != TFilterOp::kWildcards && !trim && !code.case_insensitive &&
                 !code.no_partial_compare && (type == ntEqual || type == ntLike || type == ntNoEqual) &&
                 op.fixed < op.size && op.text.find('\0') == std::string::npos;
-}
-
-// A number op on the record.
-inline bool NumberVerdict(const TFilterOp& op, const uint8_t* rec) {
-  // A null field reads as the Null variant: equal to no number.
-  if (rec[op.null_at] == 1) return op.compare == ntNoEqual;
-  const uint8_t* slot = rec + op.offset;
-  double value = 0;
-  switch (op.data_type) {
-    case dtInt8: value = op.size == 1 ? LoadAt<int8_t>(slot) : LoadAt<int16_t>(slot); break;
-    case dtSmallint: value = LoadAt<int16_t>(slot); break;
-    case dtInteger: value = LoadAt<int32_t>(slot); break;
-    case dtWord: value = LoadAt<uint16_t>(slot); break;
-    case dtUInt32: value = LoadAt<uint32_t>(slot); break;
-    case dtLargeint: value = static_cast<double>(LoadAt<int64_t>(slot)); break;
-    default: value = LoadAt<double>(slot); break;
-  }
-  const int order = CompareNumbers(value, op.number);
-  if (op.compare == ntEqual || op.compare == ntLike) return order == 0;
-  if (op.compare == ntNoEqual) return order != 0;
-  return OrderHolds(op.compare, order);
-}
-
-// An in-place text op on the record.
-inline bool InPlaceTextVerdict(const TFilterOp& op, const uint8_t* rec) {
-  bool holds = false;
-  if (rec[op.null_at] == 1) {
-    holds = op.null_constant;  // the Null variant equals only a null constant
-  } else {
-    const char* chars = reinterpret_cast<const char*>(rec + op.offset);
-    holds = true;
-    for (uint32_t i = 0; holds && i < op.fixed; ++i) holds = chars[i] == op.text[i];
-    // A literal is the whole text: its end follows (fixed < size).
-    if (holds && op.pattern == TFilterOp::kLiteral) holds = chars[op.fixed] == 0;
-  }
-  return op.compare == ntNoEqual ? !holds : holds;
 }
 
 }  // namespace
@@ -163,6 +110,7 @@ const TFilterCode& TData::FilterCode() {
     code->trim_fixed = trim_fixed_char_;
     code->trim_var = trim_var_char_;
     CompileFilter(*code, root, 0);
+    PlanFilterCode(*code);
     filter_code_ = std::move(code);
   }
   return *filter_code_;
@@ -219,6 +167,7 @@ uint32_t TData::CompileFilter(TFilterCode& code, TExpressionNode* node, int dept
   } else if (IsAnsiTextType(data_type) && (right->Value.Type() == varString || right->Value.IsNull())) {
     CompileTextOp(op, right->Value, code, op.field->GetFixed() ? trim_fixed_char_ : trim_var_char_);
   }
+  op.select = ChooseSelect(op);
   return index;
 }
 
@@ -249,71 +198,35 @@ bool TData::EvalFilterOp(const TFilterCode& code, uint32_t index) {
   return EvalTree(op.node);
 }
 
-bool TData::FilterNull(const TFilterOp& op) const { return LoadAt<uint8_t>(filter_rec_buf_, op.null_at) == 1; }
-
 bool TData::EvalNumberOp(const TFilterOp& op) { return NumberVerdict(op, static_cast<const uint8_t*>(filter_rec_buf_)); }
 
 bool TData::EvalTextOp(const TFilterCode& code, const TFilterOp& op) {
-  const bool equality = op.compare == ntEqual || op.compare == ntLike || op.compare == ntNoEqual;
-  bool holds = false;
-  if (FilterNull(op)) {
-    // The Null variant: equal only to a null constant, in no order.
-    if (!equality) return false;
-    holds = op.null_constant;
-  } else {
-    const uint8_t* slot = Slot(filter_rec_buf_, op.field);
-    std::string_view text;
-    if (op.field->GetDataType() == dtString) {
-      const char* chars = reinterpret_cast<const char*>(slot);
-      const bool trim = op.field->GetFixed() ? trim_fixed_char_ : trim_var_char_;
-      text = std::string_view(chars, strnlen(chars, op.field->GetSize()));
-      if (trim) {
-        while (!text.empty() && static_cast<unsigned char>(text.back()) < 33) text.remove_suffix(1);
-      }
-    } else if (const char* heap = LoadAt<const char*>(slot)) {
-      text = heap;
-    }
-    std::string upper;
-    if (code.case_insensitive) {
-      upper = plat::AnsiTextUpper(text);
-      text = upper;
-    }
-    if (equality && code.no_partial_compare) {
-      // The variants must be equal (the text as given, whatever its wildcards).
-      holds = !op.null_constant && text == op.text;
-    } else if (equality) {
-      // A null constant is the empty pattern.
-      switch (op.pattern) {
-        case TFilterOp::kLiteral: holds = text == op.text; break;
-        case TFilterOp::kPrefix: holds = text.substr(0, op.text.size() - 1) == std::string_view(op.text).substr(0, op.text.size() - 1); break;
-        case TFilterOp::kWildcards: holds = MatchPattern(text, op.text); break;
-      }
-    } else {
-      if (op.null_constant) return false;
-      int order = plat::LocaleCompareAnsi(text, op.text, false);
-      if (order == 0) order = text.compare(op.text) < 0 ? -1 : (text.compare(op.text) > 0 ? 1 : 0);
-      return OrderHolds(op.compare, order);
-    }
-  }
-  return op.compare == ntNoEqual ? !holds : holds;
+  return TextVerdict(code, op, static_cast<const uint8_t*>(filter_rec_buf_));
 }
 
 const TFilterCode* TData::CompiledFilter() { return filter_tree_ && filter_tree_->Root() ? &FilterCode() : nullptr; }
 
-void TData::PassCompiledFilter(const TFilterCode& code, void* const* records, size_t count, bool* passes) {
+void TData::PassCompiledFilter(const TFilterCode& code, const uint8_t* const* records, size_t count, uint64_t* bits) {
+  std::fill(bits, bits + (count + 63) / 64, 0);
+  if (code.by_chunks) {
+    // Each op over a chunk of rows in turn: no choice per row, and the
+    // records read once from memory (the later ops find them cached).
+    for (size_t done = 0; done < count; done += kFilterChunkRows) {
+      const auto rows = static_cast<uint32_t>(std::min<size_t>(kFilterChunkRows, count - done));
+      PassChunk(code, FilterRows(code, records + done, rows), bits + done / 64);
+    }
+    return;
+  }
   struct Reset {
     void*& rec;
     ~Reset() { rec = nullptr; }
   } reset{filter_rec_buf_};
   // The records may lie anywhere: those ahead are fetched while one is checked.
-  constexpr size_t kAhead = 6;
   for (size_t i = 0; i < count; ++i) {
-    if (i + kAhead < count) {
-      __builtin_prefetch(records[i + kAhead]);
-      __builtin_prefetch(static_cast<const char*>(records[i + kAhead]) + 64);
-    }
-    filter_rec_buf_ = records[i];
-    passes[i] = EvalFilterOp(code, 0);
+    __builtin_prefetch(records[i + kFilterAhead]);
+    __builtin_prefetch(records[i + kFilterAhead] + 64);
+    filter_rec_buf_ = const_cast<uint8_t*>(records[i]);
+    bits[i / 64] |= uint64_t{EvalFilterOp(code, 0)} << (i % 64);
   }
 }
 

@@ -14,6 +14,28 @@
 
 namespace dac {
 
+struct TFilterOp;
+struct TFilterCode;
+
+// The records a chunk check reads: `count` of them, then kFilterAhead more
+// that are only fetched ahead (the next rows in list order, or any readable
+// address). The verdicts go to bit i % 64 of word i / 64.
+constexpr uint32_t kFilterAhead = 16;
+struct TFilterRows {
+  const uint8_t* const* records = nullptr;
+  uint32_t count = 0;
+  // Where in a record the checks read: the places fetched ahead (fetch[0]
+  // and fetch[1] always set, the same place when one will do).
+  uint32_t fetch[4] = {};
+  uint32_t fetches = 0;
+};
+
+// A leaf's check of the rows of `in` (a bit set of rows): out gets those it
+// holds for. `lead`: the first check of the rows, which fetches ahead.
+// out may be in.
+using TFilterSelect = void (*)(const TFilterCode& code, const TFilterOp& op, const TFilterRows& rows,
+                               const uint64_t* in, uint64_t* out, bool lead);
+
 struct TFilterOp {
   enum Kind : uint8_t {
     kTrue,
@@ -45,6 +67,13 @@ struct TFilterOp {
   // case-sensitively without trimming).
   bool in_place = false;
   uint32_t fixed = 0;
+  // Its verdict follows from the record's bytes alone and it raises no
+  // error (the op and all below it), so the order in which such ops are
+  // checked, on one record or across records, changes nothing.
+  bool pure = false;
+  // kNumber, kText: the check of many rows at once, specialised for the
+  // field's type and the comparison.
+  TFilterSelect select = nullptr;
   std::vector<uint32_t> operands;
 };
 
@@ -55,6 +84,12 @@ struct TFilterCode {
   bool no_partial_compare = false;
   bool trim_fixed = false;
   bool trim_var = false;
+  // The whole tree is pure and shallow enough to be checked a chunk of
+  // rows at a time, one op after the other (filter_pass.h).
+  bool by_chunks = false;
+  // The record bytes the ops read, first to last (for fetching ahead).
+  uint32_t touch_first = UINT32_MAX;
+  uint32_t touch_last = 0;
   std::vector<TFilterOp> ops;  // ops[0] is the root
 };
 

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -108,7 +109,9 @@ class TItemOrder {
   // Every item counted again as visible(item) says, front to back.
   template <typename Visible>
   void Reclassify(Visible visible);
-  // The same a chunk at a time: judge(items, count, visible) fills visible[i].
+  // The same a chunk at a time: judge(items, count, ahead, ahead_count,
+  // bits) sets bit i % 64 of bits[i / 64] for a visible items[i]; ahead are
+  // the items that follow in the list (the next chunk's), to fetch ahead.
   template <typename Judge>
   void ReclassifyChunks(Judge judge);
   // The header of an item and the start of its record, which may reach into the next line.
@@ -180,14 +183,18 @@ void TItemOrder::ReclassifyChunks(Judge judge) {
   ++version_;
   Invalidate();
   try {
-    for (TItemChunk* chunk : chunks_) {
-      bool visible[kChunkItems];
-      judge(static_cast<const PItemHeader*>(chunk->items), chunk->size, visible);
+    for (size_t index = 0; index < chunks_.size(); ++index) {
+      TItemChunk* chunk = chunks_[index];
+      const TItemChunk* next = index + 1 < chunks_.size() ? chunks_[index + 1] : nullptr;
       uint64_t bits[kChunkItems / 64] = {};
+      judge(static_cast<const PItemHeader*>(chunk->items), chunk->size,
+            next ? static_cast<const PItemHeader*>(next->items) : nullptr, next ? next->size : 0, bits);
+      // Only the chunk's own slots count.
+      if (chunk->size % 64 != 0) bits[chunk->size / 64] &= (uint64_t{1} << (chunk->size % 64)) - 1;
       uint32_t count = 0;
-      for (uint32_t i = 0; i < chunk->size; ++i) {
-        bits[i / 64] |= uint64_t{visible[i]} << (i % 64);
-        count += visible[i] ? 1 : 0;
+      for (size_t w = 0; w < std::size(bits); ++w) {
+        if (w * 64 >= chunk->size) bits[w] = 0;
+        count += static_cast<uint32_t>(std::popcount(bits[w]));
       }
       std::copy(std::begin(bits), std::end(bits), std::begin(chunk->bits));
       chunk->visible = count;
@@ -202,13 +209,18 @@ void TItemOrder::ReclassifyChunks(Judge judge) {
 
 template <typename Visible>
 void TItemOrder::Reclassify(Visible visible) {
-  ReclassifyChunks([&visible](const PItemHeader* items, uint32_t count, bool* verdicts) {
+  ReclassifyChunks([&visible](const PItemHeader* items, uint32_t count, const PItemHeader* ahead, uint32_t ahead_count,
+                              uint64_t* bits) {
     // In list order, which after a sort is no longer memory order: the items
-    // ahead are fetched while this one is checked.
+    // ahead (into the next chunk) are fetched while this one is checked.
     constexpr uint32_t kAhead = 6;
     for (uint32_t i = 0; i < count; ++i) {
-      if (i + kAhead < count) PrefetchItem(items[i + kAhead]);
-      verdicts[i] = visible(items[i]);
+      if (i + kAhead < count) {
+        PrefetchItem(items[i + kAhead]);
+      } else if (i + kAhead - count < ahead_count) {
+        PrefetchItem(ahead[i + kAhead - count]);
+      }
+      if (visible(items[i])) bits[i / 64] |= uint64_t{1} << (i % 64);
     }
   });
 }

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "dac/framework/classes/exceptions.h"
+#include "dac/store/record/filter_code.h"
 #include "dac/store/record/mem_data.h"
 
 namespace dac {
@@ -56,14 +57,20 @@ void TMemData::RecountAll() {
     order_.Reclassify([this](PItemHeader item) { return !Hidden(item); });
   } else if (const TFilterCode* code = CompiledFilter()) {
     // The filter text alone decides: Hidden's steps, without their tests per row.
-    order_.ReclassifyChunks([this, code](const PItemHeader* items, uint32_t count, bool* passes) {
-      void* records[TItemOrder::kChunkItems];
-      for (uint32_t i = 0; i < count; ++i) records[i] = Rec(items[i]);
-      PassCompiledFilter(*code, records, count, passes);
+    order_.ReclassifyChunks([this, code](const PItemHeader* items, uint32_t count, const PItemHeader* ahead,
+                                         uint32_t ahead_count, uint64_t* bits) {
+      if (count == 0) return;
+      // The chunk's records, then the next chunk's first ones to fetch ahead.
+      const uint8_t* records[TItemOrder::kChunkItems + kFilterAhead];
+      for (uint32_t i = 0; i < count; ++i) records[i] = static_cast<const uint8_t*>(Rec(items[i]));
+      for (uint32_t i = 0; i < kFilterAhead; ++i) {
+        records[count + i] = i < ahead_count ? static_cast<const uint8_t*>(Rec(ahead[i])) : records[count - 1];
+      }
+      PassCompiledFilter(*code, records, count, bits);
     });
   } else {
-    order_.ReclassifyChunks([](const PItemHeader*, uint32_t count, bool* visible) {
-      std::fill(visible, visible + count, true);
+    order_.ReclassifyChunks([](const PItemHeader*, uint32_t count, const PItemHeader*, uint32_t, uint64_t* bits) {
+      for (uint32_t i = 0; i < count; ++i) bits[i / 64] |= uint64_t{1} << (i % 64);
     });
   }
   Counted();
