@@ -66,16 +66,18 @@ void Store(void* dest, T value) {
 
 // A date-time's native milliseconds to its value: plat::TryMSecsToTimeStamp
 // and then FromTimeStamp, step for step (every field of a walk comes here).
+[[noreturn, gnu::noinline]] void InvalidTimeStamp(double msecs) {
+  throw EConvertError(Format("'%s' is not a valid timestamp", FloatToStr(msecs).c_str()));
+}
+
 DateTime DateTimeFromMSecs(double msecs) {
-  if (!(msecs >= 0) || msecs >= 3652060.0 * static_cast<double>(plat::kMSecsPerDay)) {
-    throw EConvertError(Format("'%s' is not a valid timestamp", FloatToStr(msecs).c_str()));
-  }
+  if (!(msecs >= 0) || msecs >= 3652060.0 * static_cast<double>(plat::kMSecsPerDay)) InvalidTimeStamp(msecs);
   // std::llround of a value in [0, 2^53): the truncation and its fraction are exact.
   int64_t whole = static_cast<int64_t>(msecs);
   if (msecs - static_cast<double>(whole) >= 0.5) ++whole;
   const auto date = static_cast<int32_t>(whole / plat::kMSecsPerDay);
   const auto time = static_cast<int32_t>(whole % plat::kMSecsPerDay);
-  if (date <= 0) throw EConvertError(Format("'%s' is not a valid timestamp", FloatToStr(msecs).c_str()));
+  if (date <= 0) InvalidTimeStamp(msecs);
   const double day = static_cast<double>(date) - plat::kDateDelta;
   const double fraction = static_cast<double>(time) / static_cast<double>(plat::kMSecsPerDay);
   return day >= 0 ? day + fraction : day - fraction;
@@ -140,7 +142,15 @@ bool TDataSetBase::GetFieldData(int field_no, void* buffer) {
 // A variant field's two forms are one: a Variant object.
 bool TDataSetBase::GetFieldData(TField* field, void* buffer, bool native_format) {
   if (native_format || !buffer || field->DataType() == ftVariant) return GetFieldData(field, buffer);
-  NativeBytes native(field->DataSize());
+  const int size = field->DataSize();
+  if (size <= 16) {
+    // A date or time of a walk: its bytes on the stack, without NativeBytes.
+    alignas(16) uint8_t native[16] = {};
+    if (!GetFieldData(field, native)) return false;
+    DataConvert(field, native, buffer, false);
+    return true;
+  }
+  NativeBytes native(size);
   if (!GetFieldData(field, native.data())) return false;
   DataConvert(field, native.data(), buffer, false);
   return true;
