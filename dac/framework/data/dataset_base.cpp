@@ -168,6 +168,11 @@ void TDataSetBase::SetFieldData(TField* field, const void* buffer, bool native_f
 
 void TDataSetBase::DataConvert(TField* field, const void* source, void* dest, bool to_native) {
   const TFieldType type = field->DataType();
+  if (type == ftDateTime && !to_native) {
+    // The one conversion of a walk, before the switch and what it keeps.
+    Store(dest, DateTimeFromMSecs(Load<double>(source)));
+    return;
+  }
   switch (type) {
     case ftDate:
     case ftTime:

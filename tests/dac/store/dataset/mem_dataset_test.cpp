@@ -4,17 +4,20 @@
 // filters and the field access rules.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "dac/framework/classes/application.h"
+#include "dac/framework/classes/exceptions.h"
 #include "dac/framework/data/blob_fields.h"
 #include "dac/framework/data/data_link.h"
 #include "dac/framework/data/data_source.h"
 #include "dac/framework/data/field_defs.h"
 #include "dac/framework/data/numeric_fields.h"
 #include "dac/framework/data/string_fields.h"
+#include "dac/framework/values/text_conversions.h"
 #include "dac/store/blob/blob.h"
 #include "platform/date_time.h"
 #include "tests/dac/store/test_mem_dataset.h"
@@ -460,6 +463,43 @@ TEST(MemDataSetWalk, ListenersHearEveryStepAndTheValuesStayTheSame) {
   ds->Cancel();
   EXPECT_EQ(seen, (std::vector<std::string>{"41", std::to_string(2.5)}));
   EXPECT_EQ(ds->F("ID")->AsInteger(), 1);
+}
+
+// A date-time's native milliseconds convert as the general conversion does,
+// bit for bit, rounding halves up and refusing what no date holds.
+TEST(MemDataSetWalk, DateTimesConvertFromTheirMillisecondsExactly) {
+  auto ds = MakeDataSet(WalkColumns());
+  ds->AddSource(WalkRows());
+  CreateDefinedFields(*ds);
+  ds->Open();
+  TField* stamp = ds->F("STAMP");
+  const double day = static_cast<double>(plat::kMSecsPerDay);
+  const double last = 3652060.0 * day;
+  for (const double msecs : {day, day + 0.5, day + 0.49999999999999994, day + 1.5, 693594.0 * day,
+                             693594.0 * day - 0.5, 693593.0 * day + 21600000.0, 730000.0 * day + 12345.678,
+                             last - 1.0, last - 0.5000001, last - 0.5, std::nextafter(day, 0.0) + 0.5}) {
+    SCOPED_TRACE(std::to_string(msecs));
+    plat::TimeStamp parts;
+    plat::DateTime expected = 0;
+    ASSERT_TRUE(plat::TryMSecsToTimeStamp(msecs, parts));
+    ASSERT_TRUE(plat::TryTimeStampToDateTime(parts, expected));
+    plat::DateTime value = 0;
+    ds->DataConvert(stamp, &msecs, &value, false);
+    EXPECT_EQ(std::memcmp(&value, &expected, sizeof value), 0) << value << " against " << expected;
+  }
+  for (const double msecs : {-1.0, 0.0, day / 2, day - 0.5000001, last, 1e300, std::nan("")}) {
+    SCOPED_TRACE(std::to_string(msecs));
+    plat::TimeStamp parts;
+    const bool valid = plat::TryMSecsToTimeStamp(msecs, parts);
+    plat::DateTime value = 0;
+    try {
+      ds->DataConvert(stamp, &msecs, &value, false);
+      ADD_FAILURE() << "converted to " << value << " (the general way: " << valid << ")";
+    } catch (const EConvertError& error) {
+      EXPECT_FALSE(valid);
+      EXPECT_EQ(std::string(error.what()), "'" + FloatToStr(msecs) + "' is not a valid timestamp");
+    }
+  }
 }
 
 }  // namespace
