@@ -1,9 +1,7 @@
 // TMemDataSet: record buffers and their record info, reading records,
 // bookmarks, field access by state, and the calculated and lookup values
 // the record set keeps.
-#include <algorithm>
 #include <cstring>
-#include <utility>
 #include <vector>
 
 #include "dac/framework/data/field.h"
@@ -249,40 +247,6 @@ int TMemDataSet::CalcFieldNo(TField* field) {
   return GetFieldDescNo(field);
 }
 
-namespace {
-
-using CalcFieldsMapping = std::vector<std::pair<TField*, uint16_t>>;
-
-// Every read but a data field's while browsing: the buffer of the state,
-// calculated and lookup fields by their own descriptors (see CalcFieldNo).
-// Out of line, so that the browsing read saves few registers.
-[[gnu::noinline]] bool ReadStateFieldData(TMemDataSet& dataset, const CalcFieldsMapping& calc_fields, TField* field,
-                                          void* buffer) {
-  TRecordBuffer record = nullptr;
-  if (!dataset.GetActiveRecBuf(record)) return false;
-  int field_no = field->FieldNo();
-  if (field_no < 1) {
-    switch (dataset.GetState()) {
-      case dsBrowse:
-      case dsEdit:
-      case dsInsert:
-      case dsCalcFields:
-      case dsFilter:
-      case dsBlockRead: break;
-      default: return false;
-    }
-    const auto mapped = std::find_if(calc_fields.begin(), calc_fields.end(),
-                                     [field](const auto& entry) { return entry.first == field; });
-    field_no = mapped != calc_fields.end() ? mapped->second : dataset.GetFieldDescNo(field);
-  }
-  bool is_blank = true;
-  dataset.Data()->GetField(static_cast<uint16_t>(field_no), record, buffer,
-                           buffer ? static_cast<size_t>(field->DataSize()) : 0, is_blank);
-  return !is_blank;
-}
-
-}  // namespace
-
 bool TMemDataSet::GetFieldData(TField* field, void* buffer) {
   // Browsing outside the apply of cached updates (a walk) reads a data field
   // of the active buffer, as GetActiveRecBuf finds it, without its switch.
@@ -294,7 +258,25 @@ bool TMemDataSet::GetFieldData(TField* field, void* buffer) {
                           buffer ? static_cast<size_t>(field->DataSize()) : 0, is_blank);
     return !is_blank;
   }
-  return ReadStateFieldData(*this, calc_fields_mapping_, field, buffer);
+  TRecordBuffer record = nullptr;
+  if (!GetActiveRecBuf(record)) return false;
+  int field_no = field->FieldNo();
+  if (field_no < 1) {
+    switch (GetState()) {
+      case dsBrowse:
+      case dsEdit:
+      case dsInsert:
+      case dsCalcFields:
+      case dsFilter:
+      case dsBlockRead: break;
+      default: return false;
+    }
+    field_no = CalcFieldNo(field);
+  }
+  bool is_blank = true;
+  record_set_->GetField(static_cast<uint16_t>(field_no), record, buffer,
+                        buffer ? static_cast<size_t>(field->DataSize()) : 0, is_blank);
+  return !is_blank;
 }
 
 namespace {
