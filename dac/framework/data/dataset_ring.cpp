@@ -159,7 +159,13 @@ bool TDataSet::ReadNext() {
   } else if (record_count_ < buffer_count_) {
     ++record_count_;
   } else {
-    MoveBuffer(0, record_count_);
+    // The ring of one (a walk without links) and its spare: a swap; the
+    // cursor's record is set below.
+    if (record_count_ == 1) {
+      std::swap(buffers_[0], buffers_[1]);
+    } else {
+      MoveBuffer(0, record_count_);
+    }
     --active_record_;
     --ring_shift_;
   }
@@ -246,37 +252,40 @@ void TDataSet::Prior() { MoveBy(-1); }
 int TDataSet::MoveBy(int distance) {
   CheckBrowseMode();
   DoBeforeScroll();
-  // One reference besides this: the read fits in the std::function itself,
-  // with no allocation per step of a walk.
-  struct Steps {
-    int distance;
-    int moved;
-  } steps{distance, 0};
+  int moved = 0;
   if ((distance > 0 && !eof_) || (distance < 0 && !bof_)) {
     bof_ = eof_ = false;
-    ReadAndNotify(
-        [this, &steps] {
-          for (; steps.distance > 0; --steps.distance, ++steps.moved) {
-            if (active_record_ < record_count_ - 1 || ReadNext()) {
-              ++active_record_;
-            } else {
-              eof_ = true;
-              break;
-            }
-          }
-          for (; steps.distance < 0; ++steps.distance, --steps.moved) {
-            if (active_record_ > 0 || ReadPrior()) {
-              --active_record_;
-            } else {
-              bof_ = true;
-              break;
-            }
-          }
-        },
-        deDataSetScroll, true);
+    // ReadAndNotify's work, written out: a walk steps here once a record.
+    ring_shift_ = 0;
+    try {
+      for (; distance > 0; --distance, ++moved) {
+        if (active_record_ < record_count_ - 1 || ReadNext()) {
+          ++active_record_;
+        } else {
+          eof_ = true;
+          break;
+        }
+      }
+      for (; distance < 0; ++distance, --moved) {
+        if (active_record_ > 0 || ReadPrior()) {
+          --active_record_;
+        } else {
+          bof_ = true;
+          break;
+        }
+      }
+    } catch (...) {
+      try {
+        DataEvent(deDataSetScroll, ring_shift_);
+      } catch (...) {
+        // The reading error is the one to report.
+      }
+      throw;
+    }
+    DataEvent(deDataSetScroll, ring_shift_);
   }
-  if (steps.moved != 0) DoAfterScroll();
-  return steps.moved;
+  if (moved != 0) DoAfterScroll();
+  return moved;
 }
 
 void TDataSet::Resync(TResyncMode mode) {

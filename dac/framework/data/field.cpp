@@ -92,18 +92,33 @@ void TField::BeforeDestruction() {
   if (TFields* list = OwnerList()) list->Remove(this);
 }
 
-bool TField::GetData(void* buffer, bool native_format) {
-  CheckDataSet();
-  if (!validating_) return DataSet()->GetFieldData(this, buffer, native_format);
-  if (!validating_buffer_) return false;
+namespace {
+
+// The value being validated, in place of the record's.
+[[gnu::noinline]] bool ReadValidating(TField& field, const void* validating_buffer, void* buffer, bool native_format) {
+  if (!validating_buffer) return false;
   if (buffer) {
     if (native_format) {
-      std::memcpy(buffer, validating_buffer_, static_cast<size_t>(DataSize()));
+      std::memcpy(buffer, validating_buffer, static_cast<size_t>(field.DataSize()));
     } else {
-      DataSet()->DataConvert(this, validating_buffer_, buffer, false);
+      field.DataSet()->DataConvert(&field, validating_buffer, buffer, false);
     }
   }
   return true;
+}
+
+}  // namespace
+
+bool TField::GetData(void* buffer, bool native_format) {
+  // Every value of a walk comes through here: each way is one call, so the
+  // usual one saves no registers.
+  TDataSetBase* dataset = parent_ ? DataSet() : dataset_;
+  if (!dataset) {
+    CheckDataSet();
+    return false;
+  }
+  if (validating_) return ReadValidating(*this, validating_buffer_, buffer, native_format);
+  return dataset->GetFieldData(this, buffer, native_format);
 }
 
 void TField::SetData(const void* buffer, bool native_format) {

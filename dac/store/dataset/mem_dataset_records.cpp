@@ -94,8 +94,8 @@ void TMemDataSet::InitRecord(TRecordBuffer buffer) {
 // ---- reading ----
 
 TGetResult TMemDataSet::GetRecord(TRecordBuffer buffer, TGetMode mode, bool) {
-  FreeRefComplexFields(buffer, true);
-  DetachBlobStreams(buffer);
+  if (buffer && OwnsComplexFields(buffer)) FreeRefComplexFields(buffer, true);
+  if (!blob_streams_.empty()) DetachBlobStreams(buffer);
   switch (mode) {
     case gmCurrent: record_set_->GetRecord(buffer); break;
     case gmNext: record_set_->GetNextRecord(buffer); break;
@@ -248,6 +248,16 @@ int TMemDataSet::CalcFieldNo(TField* field) {
 }
 
 bool TMemDataSet::GetFieldData(TField* field, void* buffer) {
+  // Browsing outside the apply of cached updates (a walk) reads a data field
+  // of the active buffer, as GetActiveRecBuf finds it, without its switch.
+  if (GetState() == dsBrowse && !in_cache_processing_ && field->FieldNo() >= 1) [[likely]] {
+    TRecordBuffer record = IsEmpty() ? nullptr : ActiveBuffer();
+    if (!record) return false;
+    bool is_blank = true;
+    record_set_->GetField(static_cast<uint16_t>(field->FieldNo()), record, buffer,
+                          buffer ? static_cast<size_t>(field->DataSize()) : 0, is_blank);
+    return !is_blank;
+  }
   TRecordBuffer record = nullptr;
   if (!GetActiveRecBuf(record)) return false;
   int field_no = field->FieldNo();
@@ -269,21 +279,29 @@ bool TMemDataSet::GetFieldData(TField* field, void* buffer) {
   return !is_blank;
 }
 
+namespace {
+
+// Wide text arrives as a std::u16string (out of line: the other reads save
+// no registers for it).
+[[gnu::noinline]] bool ReadWideString(TDataSetBase& dataset, TField* field, WideString& value) {
+  std::vector<char16_t> text(static_cast<size_t>(field->Size()) + 9, u'\0');
+  if (!dataset.GetFieldData(field, text.data())) {
+    value.clear();
+    return false;
+  }
+  value.assign(text.data());
+  return true;
+}
+
+}  // namespace
+
 bool TMemDataSet::GetFieldData(TField* field, void* buffer, bool native_format) {
   // The native form is what the record set gives (as the base would find).
   if ((native_format || !buffer) && field->DataType() != ftVariant) return GetFieldData(field, buffer);
   if (native_format || !buffer || field->DataType() != ftWideString) {
     return TDataSet::GetFieldData(field, buffer, native_format);
   }
-  // Wide text arrives as a std::u16string.
-  std::vector<char16_t> text(static_cast<size_t>(field->Size()) + 9, u'\0');
-  auto& value = *static_cast<WideString*>(buffer);
-  if (!GetFieldData(field, text.data())) {
-    value.clear();
-    return false;
-  }
-  value.assign(text.data());
-  return true;
+  return ReadWideString(*this, field, *static_cast<WideString*>(buffer));
 }
 
 namespace {

@@ -4,12 +4,22 @@
 // filters and the field access rules.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
 #include "dac/framework/classes/application.h"
+#include "dac/framework/classes/exceptions.h"
 #include "dac/framework/data/blob_fields.h"
+#include "dac/framework/data/data_link.h"
+#include "dac/framework/data/data_source.h"
 #include "dac/framework/data/field_defs.h"
 #include "dac/framework/data/numeric_fields.h"
 #include "dac/framework/data/string_fields.h"
+#include "dac/framework/values/text_conversions.h"
 #include "dac/store/blob/blob.h"
+#include "platform/date_time.h"
 #include "tests/dac/store/test_mem_dataset.h"
 
 namespace dac {
@@ -324,6 +334,172 @@ TEST(MemDataSetEditing, BookmarksOfOneRowAreTheSameBytes) {
   ds->F("EXT")->SetAsString("edited");
   ds->Post();
   EXPECT_EQ(ds->GetBookmark(), by_last);
+}
+
+// ---- the walk ----
+
+std::vector<Column> WalkColumns() {
+  return {{"ID", dtInteger, 4}, {"NAME", dtString, 41, 40}, {"AMOUNT", dtFloat, 8}, {"STAMP", dtDateTime, 8}};
+}
+
+// Dates at both ends of the range, around day zero (before it the fraction
+// counts away from zero) and a millisecond before midnight; a null row.
+std::vector<testing::Row> WalkRows() {
+  const auto at = [](int year, int month, int day, int hour, int minute, int second, int msec) {
+    plat::DateTime value = 0;
+    EXPECT_TRUE(plat::TryEncodeDateTime(year, month, day, hour, minute, second, msec, value));
+    return Variant::FromDateTime(value);
+  };
+  return {{1, "one", 1.25, at(1, 1, 1, 0, 0, 0, 0)},
+          {2, "a name of exactly forty characters, long", -0.1, at(9999, 12, 31, 23, 59, 59, 999)},
+          {3, "", 1e300, at(1899, 12, 30, 12, 0, 0, 0)},
+          {4, "three", 0.0, at(1899, 12, 29, 6, 0, 0, 0)},
+          {Variant::Null(), Variant::Null(), Variant::Null(), Variant::Null()},
+          {6, "last", 3.5, at(2024, 2, 29, 23, 59, 59, 999)}};
+}
+
+// What the walk reads of a row, the date as its exact bits.
+std::string RowText(TTestMemDataSet& ds) {
+  const plat::DateTime stamp = ds.F("STAMP")->AsDateTime();
+  uint64_t bits = 0;
+  std::memcpy(&bits, &stamp, sizeof bits);
+  return std::to_string(ds.F("ID")->AsInteger()) + "," + ds.F("NAME")->AsString() + "," +
+         std::to_string(ds.F("AMOUNT")->AsFloat()) + "," + std::to_string(bits);
+}
+
+// The date the record's native milliseconds give by the general conversion.
+plat::DateTime ReferenceDate(TField* field) {
+  double msecs = 0;
+  if (!field->GetData(&msecs, true)) return 0;
+  plat::TimeStamp stamp;
+  plat::DateTime value = 0;
+  EXPECT_TRUE(plat::TryMSecsToTimeStamp(msecs, stamp));
+  EXPECT_TRUE(plat::TryTimeStampToDateTime(stamp, value));
+  return value;
+}
+
+class ScrollLink : public TDataLink {
+ public:
+  std::vector<int> scrolls;
+
+ protected:
+  void DataSetScrolled(int distance) override { scrolls.push_back(distance); }
+};
+
+// A walk reads the same values however many listen: scroll handlers, links
+// with rings of one and of several records, calculated fields, a validating
+// field reading its new value; and every listener hears each step.
+TEST(MemDataSetWalk, ListenersHearEveryStepAndTheValuesStayTheSame) {
+  std::string plain;
+  for (const int setup : {0, 1, 2, 3}) {
+    SCOPED_TRACE("setup " + std::to_string(setup));
+    auto ds = MakeDataSet(WalkColumns());
+    ds->AddSource(WalkRows());
+    CreateDefinedFields(*ds);
+    int calculations = 0;
+    if (setup == 3) {
+      AddCalculatedInteger(*ds, "TWICE");
+      ds->SetOnCalcFields([&](TDataSet* d) {
+        ++calculations;
+        d->FieldByName("TWICE")->SetAsInteger(d->FieldByName("ID")->AsInteger() * 2);
+      });
+    }
+    ScrollLink link;
+    if (setup == 1 || setup == 2) {
+      link.SetBufferCount(setup == 1 ? 1 : 3);
+      link.SetDataSource(MakeComponent<TDataSource>(ds.get()));
+      link.DataSource()->SetDataSet(ds.get());
+    }
+    int before = 0;
+    int after = 0;
+    if (setup != 0) {
+      ds->SetBeforeScroll([&](TDataSet*) { ++before; });
+      ds->SetAfterScroll([&](TDataSet*) { ++after; });
+    }
+    ds->Open();
+    std::string walked;
+    int rows = 0;
+    for (ds->First(); !ds->GetEOF(); ds->Next()) {
+      walked += RowText(*ds) + "|";
+      EXPECT_EQ(ds->F("STAMP")->AsDateTime(), ReferenceDate(ds->F("STAMP")));
+      if (setup == 3) {
+        EXPECT_EQ(ds->FieldByName("TWICE")->AsInteger(), ds->F("ID")->AsInteger() * 2);
+      }
+      ++rows;
+    }
+    EXPECT_EQ(rows, 6);
+    if (setup == 0) plain = walked;
+    EXPECT_EQ(walked, plain);
+    if (setup != 0) {
+      // The open and First, then five steps; the step that finds the end
+      // is announced but moves nowhere.
+      EXPECT_EQ(before, 7);
+      EXPECT_EQ(after, 7);
+    }
+    if (setup == 1) {
+      EXPECT_EQ(link.scrolls, (std::vector<int>{1, 1, 1, 1, 1, 0})) << "a ring of one shifts by one each step";
+    }
+    if (setup == 2) {
+      EXPECT_EQ(link.scrolls, (std::vector<int>{0, 0, 1, 1, 1, 0})) << "the ring fills, then shifts";
+    }
+    if (setup == 3) {
+      EXPECT_GE(calculations, 6);
+    }
+  }
+  EXPECT_NE(plain.find(",one,1.250000,"), std::string::npos);
+
+  // A validating field reads the value it is given, not the record's.
+  auto ds = MakeDataSet(WalkColumns());
+  ds->AddSource(WalkRows());
+  CreateDefinedFields(*ds);
+  ds->Open();
+  std::vector<std::string> seen;
+  ds->F("ID")->SetOnValidate([&](TField* field) { seen.push_back(std::to_string(field->AsInteger())); });
+  ds->F("STAMP")->SetOnValidate([&](TField* field) { seen.push_back(std::to_string(field->AsDateTime())); });
+  ds->Edit();
+  ds->F("ID")->SetAsInteger(41);
+  ds->F("STAMP")->SetAsDateTime(2.5);
+  EXPECT_EQ(ds->F("ID")->AsInteger(), 41);
+  ds->Cancel();
+  EXPECT_EQ(seen, (std::vector<std::string>{"41", std::to_string(2.5)}));
+  EXPECT_EQ(ds->F("ID")->AsInteger(), 1);
+}
+
+// A date-time's native milliseconds convert as the general conversion does,
+// bit for bit, rounding halves up and refusing what no date holds.
+TEST(MemDataSetWalk, DateTimesConvertFromTheirMillisecondsExactly) {
+  auto ds = MakeDataSet(WalkColumns());
+  ds->AddSource(WalkRows());
+  CreateDefinedFields(*ds);
+  ds->Open();
+  TField* stamp = ds->F("STAMP");
+  const double day = static_cast<double>(plat::kMSecsPerDay);
+  const double last = 3652060.0 * day;
+  for (const double msecs : {day, day + 0.5, day + 0.49999999999999994, day + 1.5, 693594.0 * day,
+                             693594.0 * day - 0.5, 693593.0 * day + 21600000.0, 730000.0 * day + 12345.678,
+                             last - 1.0, last - 0.5000001, last - 0.5, std::nextafter(day, 0.0) + 0.5}) {
+    SCOPED_TRACE(std::to_string(msecs));
+    plat::TimeStamp parts;
+    plat::DateTime expected = 0;
+    ASSERT_TRUE(plat::TryMSecsToTimeStamp(msecs, parts));
+    ASSERT_TRUE(plat::TryTimeStampToDateTime(parts, expected));
+    plat::DateTime value = 0;
+    ds->DataConvert(stamp, &msecs, &value, false);
+    EXPECT_EQ(std::memcmp(&value, &expected, sizeof value), 0) << value << " against " << expected;
+  }
+  for (const double msecs : {-1.0, 0.0, day / 2, day - 0.5000001, last, 1e300, std::nan("")}) {
+    SCOPED_TRACE(std::to_string(msecs));
+    plat::TimeStamp parts;
+    const bool valid = plat::TryMSecsToTimeStamp(msecs, parts);
+    plat::DateTime value = 0;
+    try {
+      ds->DataConvert(stamp, &msecs, &value, false);
+      ADD_FAILURE() << "converted to " << value << " (the general way: " << valid << ")";
+    } catch (const EConvertError& error) {
+      EXPECT_FALSE(valid);
+      EXPECT_EQ(std::string(error.what()), "'" + FloatToStr(msecs) + "' is not a valid timestamp");
+    }
+  }
 }
 
 }  // namespace
