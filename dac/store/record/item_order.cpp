@@ -53,17 +53,28 @@ uint32_t CountBelow(const uint64_t* bits, uint32_t slot) {
   return n + Ones(bits[slot / 64] & Below(slot % 64));
 }
 
+// The place of the k-th (0-based) set bit of a word that has more than k.
+uint32_t SelectInWord(uint64_t word, uint32_t k) {
+  uint32_t at = 0;
+  // Halves, quarters and eighths by their counts; then at most 7 bits cleared.
+  for (uint32_t width = 32; width >= 8; width /= 2) {
+    const uint32_t low = Ones(word & Below(width));
+    if (k >= low) {
+      k -= low;
+      word >>= width;
+      at += width;
+    }
+  }
+  for (; k > 0; --k) word &= word - 1;
+  return at + static_cast<uint32_t>(std::countr_zero(word));
+}
+
 // The slot of the k-th (0-based) set bit.
 uint32_t Select(const uint64_t* bits, uint32_t k) {
   for (uint32_t w = 0;; ++w) {
-    uint64_t word = bits[w];
-    const uint32_t n = Ones(word);
-    if (k >= n) {
-      k -= n;
-      continue;
-    }
-    for (; k > 0; --k) word &= word - 1;
-    return w * 64 + static_cast<uint32_t>(std::countr_zero(word));
+    const uint32_t n = Ones(bits[w]);
+    if (k < n) return w * 64 + SelectInWord(bits[w], k);
+    k -= n;
   }
 }
 
@@ -103,6 +114,7 @@ void TItemOrder::Clear() {
   free_ids_.clear();
   Invalidate();
   last_found_ = {};
+  numbered_ = {};
   size_ = visible_ = 0;
 }
 
@@ -146,6 +158,7 @@ TItemChunk* TItemOrder::NewChunk(size_t index) {
 void TItemOrder::DeleteChunk(size_t index) {
   TItemChunk* chunk = chunks_[index];
   if (last_found_.chunk == chunk) last_found_ = {};
+  if (numbered_.chunk == chunk) numbered_ = {};
   by_id_[chunk->id] = nullptr;
   free_ids_.push_back(chunk->id);
   chunks_.erase(chunks_.begin() + static_cast<std::ptrdiff_t>(index));
@@ -359,16 +372,35 @@ size_t TItemOrder::PartitionPoint(size_t low, size_t high, const std::function<b
 }
 
 size_t TItemOrder::RecordNoOf(TItemPlace place) const {
-  if (!place.chunk->Visible(place.slot)) return 0;
-  return VisibleBefore(place.chunk->index) + CountBelow(place.chunk->bits, place.slot) + 1;
+  const TItemChunk* chunk = place.chunk;
+  if (!chunk->Visible(place.slot)) return 0;
+  const size_t below = chunk->visible == chunk->size ? place.slot : CountBelow(chunk->bits, place.slot);
+  return NumberedChunk(chunk) + below + 1;
+}
+
+size_t TItemOrder::NumberedChunk(const TItemChunk* chunk) const {
+  if (numbered_.chunk != chunk || numbered_.version != version_) {
+    numbered_ = {chunk, version_, VisibleBefore(chunk->index)};
+  }
+  return numbered_.before;
 }
 
 TItemPlace TItemOrder::PlaceOfRecordNo(size_t n) const {
   if (n < 1 || n > visible_) return {};
-  if (!trees_valid_) BuildTrees();
   size_t rest = n - 1;
-  TItemChunk* chunk = chunks_[ChunkOfIndex(visible_tree_, rest)];
-  return {chunk, Select(chunk->bits, static_cast<uint32_t>(rest))};
+  // Searches and walks by number mostly stay within the chunk of the last look-up.
+  const TItemChunk* chunk = numbered_.chunk;
+  if (chunk && numbered_.version == version_ && rest >= numbered_.before && rest - numbered_.before < chunk->visible) {
+    rest -= numbered_.before;
+  } else {
+    if (!trees_valid_) BuildTrees();
+    const size_t index = ChunkOfIndex(visible_tree_, rest);
+    chunk = chunks_[index];
+    numbered_ = {chunk, version_, n - 1 - rest};
+  }
+  const auto rank = static_cast<uint32_t>(rest);
+  auto* in = const_cast<TItemChunk*>(chunk);
+  return {in, chunk->visible == chunk->size ? rank : Select(chunk->bits, rank)};
 }
 
 // ---- changes ----

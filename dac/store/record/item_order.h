@@ -142,6 +142,9 @@ class TItemOrder {
   size_t ChunkOfIndex(const std::vector<int64_t>& tree, size_t& index) const;
   void RecountTotal();
   TItemChunk* ChunkOf(PItemHeader item) const { return by_id_[item->Link]; }
+  // The visible items before the chunk, remembered for the last chunk asked
+  // about while the order stands.
+  size_t NumberedChunk(const TItemChunk* chunk) const;
 
   std::vector<TItemChunk*> chunks_;  // in order
   std::vector<TItemChunk*> by_id_;   // by chunk id (TItemHeader::Link); null when free
@@ -151,6 +154,14 @@ class TItemOrder {
   mutable std::vector<int64_t> visible_tree_;
   mutable bool trees_valid_ = false;
   mutable TItemPlace last_found_;
+  // A chunk, the version of the order it was counted at and the visible
+  // items before it then.
+  struct Numbered {
+    const TItemChunk* chunk = nullptr;
+    uint64_t version = 0;
+    size_t before = 0;
+  };
+  mutable Numbered numbered_;
   size_t size_ = 0;
   size_t visible_ = 0;
   uint64_t version_ = 0;

@@ -396,6 +396,8 @@ class TMemData : public TData {
   bool SortByKeys(const std::vector<PItemHeader>& items, std::vector<uint32_t>& order);
   // The record with its calculated values, in buffer.
   void ExpandRecord(void* rec, std::vector<uint8_t>& buffer);
+  // CompareRecords from the sort column `from` on, which is calculated.
+  int CompareExpandedRecords(void* rec1, void* rec2, size_t from);
   int CompareText(const char* value, TFieldDesc* field, void* rec_buf, TLocateExOptions options);
   int CompareWideText(const char16_t* value, TFieldDesc* field, void* rec_buf, TLocateExOptions options);
   int CompareVariantValue(const void* value, TFieldDesc* field, void* rec_buf, TLocateExOptions options);
