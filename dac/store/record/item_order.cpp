@@ -403,6 +403,56 @@ TItemPlace TItemOrder::PlaceOfRecordNo(size_t n) const {
   return {in, chunk->visible == chunk->size ? rank : Select(chunk->bits, rank)};
 }
 
+PItemHeader TItemOrder::VisibleItemOfRank(const TItemChunk* chunk, size_t rank) {
+  const auto r = static_cast<uint32_t>(rank);
+  return chunk->items[chunk->visible == chunk->size ? r : Select(chunk->bits, r)];
+}
+
+PItemHeader TItemOrder::FirstVisibleFrom(size_t index) const {
+  if (chunks_[index]->visible > 0) return VisibleItemOfRank(chunks_[index], 0);
+  // A chunk the filter empties: the next visible item is found by its number.
+  size_t rest = VisibleBefore(index);
+  const size_t chunk = ChunkOfIndex(visible_tree_, rest);
+  return VisibleItemOfRank(chunks_[chunk], rest);
+}
+
+size_t TItemOrder::VisiblePartitionPoint(size_t first, size_t last,
+                                         const std::function<bool(PItemHeader)>& before) const {
+  if (first < 1 || first > last || last > visible_) return first;
+  if (!trees_valid_) BuildTrees();
+  size_t first_rank = first - 1;
+  const size_t first_chunk = ChunkOfIndex(visible_tree_, first_rank);
+  size_t last_rank = last - 1;
+  const size_t last_chunk = ChunkOfIndex(visible_tree_, last_rank);
+  if (!before(VisibleItemOfRank(chunks_[first_chunk], first_rank))) return first;
+  // The first chunk after first's whose first visible item (that of a later
+  // chunk for an emptied one) is not before: the point lies in the chunk ahead of it.
+  size_t low = first_chunk + 1;
+  size_t high = last_chunk + 1;
+  while (low < high) {
+    const size_t mid = low + (high - low) / 2;
+    if (before(FirstVisibleFrom(mid))) {
+      low = mid + 1;
+    } else {
+      high = mid;
+    }
+  }
+  // That chunk has visible items: an emptied one would have shared its verdict with the next.
+  const size_t chunk = low - 1;
+  const TItemChunk* in = chunks_[chunk];
+  size_t rank_low = (chunk == first_chunk ? first_rank : 0) + 1;  // the rank before it is before
+  size_t rank_high = chunk == last_chunk ? last_rank + 1 : in->visible;
+  while (rank_low < rank_high) {
+    const size_t mid = rank_low + (rank_high - rank_low) / 2;
+    if (before(VisibleItemOfRank(in, mid))) {
+      rank_low = mid + 1;
+    } else {
+      rank_high = mid;
+    }
+  }
+  return VisibleBefore(chunk) + rank_low + 1;
+}
+
 // ---- changes ----
 
 TItemPlace TItemOrder::PushBack(PItemHeader item, bool visible) {
