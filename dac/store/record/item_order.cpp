@@ -103,10 +103,11 @@ uint32_t PriorSet(const uint64_t* bits, uint32_t from) {
 
 // A probe's item and the record after it (the lines a comparison reads), fetched ahead.
 void PrefetchProbe(const TItemHeader* item) {
-  const auto* at = reinterpret_cast<const char*>(item);
-  __builtin_prefetch(at);
-  __builtin_prefetch(at + 64);
-  __builtin_prefetch(at + 120);
+  // As addresses: the last lines may lie past the item's block, which a fetch ahead may name.
+  const auto at = reinterpret_cast<uintptr_t>(item);
+  __builtin_prefetch(item);
+  __builtin_prefetch(reinterpret_cast<const void*>(at + 64));
+  __builtin_prefetch(reinterpret_cast<const void*>(at + 120));
 }
 
 // What a chunk-level probe reads first: the counts and the first items.
