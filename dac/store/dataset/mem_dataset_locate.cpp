@@ -86,6 +86,21 @@ class RowSearch {
     Read(n);
     return CompareSorted(count, work_);
   }
+  // The keys can be compared with the stored rows as they lie (no calculated values).
+  bool Direct(size_t count) const { return !calculate_ && StoredKeys(count); }
+  // The first row of first..last where the first `count` keys compare equal
+  // (the last one going up), or 0: the edge of the equal rows is found by
+  // halving over the order's items, the rows before it (after it going up)
+  // being those the keys come after (come after or equal).
+  int EqualEdge(int first, int last, size_t count, bool up) {
+    const int point = data_.PartitionRecords(first, last, [this, count, up](PItemHeader item) {
+      const int result = CompareSorted(count, TBlockManager::GetRecordPtr(item));
+      return up ? result >= 0 : result > 0;
+    });
+    const int edge = up ? point - 1 : point;
+    if (edge < first || edge > last) return 0;
+    return CompareSortedAt(edge, count) == 0 ? edge : 0;
+  }
   bool StoredKeys(size_t count) const {
     for (size_t k = 0; k < count; ++k) {
       if (keys_[k].desc->GetFieldDescKind() != fdkData) return false;
@@ -179,9 +194,14 @@ size_t LeadSortedKeys(std::vector<SearchKey>& search, TMemData& data, TLocateExO
 // Sorted leading keys are found by halving, the others by a scan from there.
 int FindRow(RowSearch& rows, int first, int last, size_t sorted, size_t keys, bool up) {
   if (sorted == 0) return up ? rows.Scan(last, first) : rows.Scan(first, last);
-  const int hit = rows.BinarySearch(first, last, sorted);
-  if (hit <= 0) return 0;
-  const int edge = rows.EdgeOfEqual(hit, first, last, sorted, up);
+  int edge = 0;
+  if (rows.Direct(sorted)) {
+    edge = rows.EqualEdge(first, last, sorted, up);
+  } else {
+    const int hit = rows.BinarySearch(first, last, sorted);
+    edge = hit > 0 ? rows.EdgeOfEqual(hit, first, last, sorted, up) : 0;
+  }
+  if (edge <= 0) return 0;
   if (sorted == keys) return edge;
   return up ? rows.Scan(edge, first) : rows.Scan(edge, last);
 }

@@ -53,17 +53,28 @@ uint32_t CountBelow(const uint64_t* bits, uint32_t slot) {
   return n + Ones(bits[slot / 64] & Below(slot % 64));
 }
 
+// The place of the k-th (0-based) set bit of a word that has more than k.
+uint32_t SelectInWord(uint64_t word, uint32_t k) {
+  uint32_t at = 0;
+  // Halves, quarters and eighths by their counts; then at most 7 bits cleared.
+  for (uint32_t width = 32; width >= 8; width /= 2) {
+    const uint32_t low = Ones(word & Below(width));
+    if (k >= low) {
+      k -= low;
+      word >>= width;
+      at += width;
+    }
+  }
+  for (; k > 0; --k) word &= word - 1;
+  return at + static_cast<uint32_t>(std::countr_zero(word));
+}
+
 // The slot of the k-th (0-based) set bit.
 uint32_t Select(const uint64_t* bits, uint32_t k) {
   for (uint32_t w = 0;; ++w) {
-    uint64_t word = bits[w];
-    const uint32_t n = Ones(word);
-    if (k >= n) {
-      k -= n;
-      continue;
-    }
-    for (; k > 0; --k) word &= word - 1;
-    return w * 64 + static_cast<uint32_t>(std::countr_zero(word));
+    const uint32_t n = Ones(bits[w]);
+    if (k < n) return w * 64 + SelectInWord(bits[w], k);
+    k -= n;
   }
 }
 
@@ -90,6 +101,40 @@ uint32_t PriorSet(const uint64_t* bits, uint32_t from) {
   }
 }
 
+// A probe's item and the record after it (the lines a comparison reads), fetched ahead.
+void PrefetchProbe(const TItemHeader* item) {
+  // As addresses: the last lines may lie past the item's block, which a fetch ahead may name.
+  const auto at = reinterpret_cast<uintptr_t>(item);
+  __builtin_prefetch(item);
+  __builtin_prefetch(reinterpret_cast<const void*>(at + 64));
+  __builtin_prefetch(reinterpret_cast<const void*>(at + 120));
+}
+
+// What a chunk-level probe reads first: the counts and the first items.
+void PrefetchChunk(const TItemChunk* chunk) {
+  __builtin_prefetch(chunk);
+  __builtin_prefetch(chunk->items);
+}
+
+// The first index of [low, high) whose item `before` is false for (high
+// when none): while one probe is compared, the items of both possible next
+// probes are fetched, so that the misses of a search over scattered rows
+// overlap.
+template <typename ItemAt, typename Before>
+size_t SearchItems(size_t low, size_t high, ItemAt item_at, const Before& before) {
+  while (low < high) {
+    const size_t mid = low + (high - low) / 2;
+    if (low < mid) PrefetchProbe(item_at(low + (mid - low) / 2));
+    if (mid + 1 < high) PrefetchProbe(item_at(mid + 1 + (high - mid - 1) / 2));
+    if (before(item_at(mid))) {
+      low = mid + 1;
+    } else {
+      high = mid;
+    }
+  }
+  return low;
+}
+
 }  // namespace
 
 TItemOrder::~TItemOrder() { Clear(); }
@@ -103,6 +148,7 @@ void TItemOrder::Clear() {
   free_ids_.clear();
   Invalidate();
   last_found_ = {};
+  numbered_ = {};
   size_ = visible_ = 0;
 }
 
@@ -146,6 +192,7 @@ TItemChunk* TItemOrder::NewChunk(size_t index) {
 void TItemOrder::DeleteChunk(size_t index) {
   TItemChunk* chunk = chunks_[index];
   if (last_found_.chunk == chunk) last_found_ = {};
+  if (numbered_.chunk == chunk) numbered_ = {};
   by_id_[chunk->id] = nullptr;
   free_ids_.push_back(chunk->id);
   chunks_.erase(chunks_.begin() + static_cast<std::ptrdiff_t>(index));
@@ -344,6 +391,8 @@ size_t TItemOrder::PartitionPoint(size_t low, size_t high, const std::function<b
   size_t end = high_chunk + 1;
   while (first < end) {
     const size_t mid = first + (end - first) / 2;
+    if (first < mid) PrefetchChunk(chunks_[first + (mid - first) / 2]);
+    if (mid + 1 < end) PrefetchChunk(chunks_[mid + 1 + (end - mid - 1) / 2]);
     if (before(chunks_[mid]->items[0])) {
       first = mid + 1;
     } else {
@@ -352,23 +401,90 @@ size_t TItemOrder::PartitionPoint(size_t low, size_t high, const std::function<b
   }
   const size_t chunk = first - 1;
   const TItemChunk* in = chunks_[chunk];
-  auto* from = in->items + (chunk == low_chunk ? low_slot : 0);
-  auto* to = in->items + (chunk == high_chunk ? last_slot + 1 : in->size);
-  const auto* point = std::partition_point(from, to, [&](PItemHeader item) { return before(item); });
-  return ItemsBefore(chunk) + static_cast<size_t>(point - in->items);
+  const size_t from = chunk == low_chunk ? low_slot : 0;
+  const size_t to = chunk == high_chunk ? last_slot + 1 : in->size;
+  const size_t point = SearchItems(from, to, [in](size_t slot) { return in->items[slot]; }, before);
+  return ItemsBefore(chunk) + point;
 }
 
 size_t TItemOrder::RecordNoOf(TItemPlace place) const {
-  if (!place.chunk->Visible(place.slot)) return 0;
-  return VisibleBefore(place.chunk->index) + CountBelow(place.chunk->bits, place.slot) + 1;
+  const TItemChunk* chunk = place.chunk;
+  if (!chunk->Visible(place.slot)) return 0;
+  const size_t below = chunk->visible == chunk->size ? place.slot : CountBelow(chunk->bits, place.slot);
+  return NumberedChunk(chunk) + below + 1;
+}
+
+size_t TItemOrder::NumberedChunk(const TItemChunk* chunk) const {
+  if (numbered_.chunk != chunk || numbered_.version != version_) {
+    numbered_ = {chunk, version_, VisibleBefore(chunk->index)};
+  }
+  return numbered_.before;
 }
 
 TItemPlace TItemOrder::PlaceOfRecordNo(size_t n) const {
   if (n < 1 || n > visible_) return {};
-  if (!trees_valid_) BuildTrees();
   size_t rest = n - 1;
-  TItemChunk* chunk = chunks_[ChunkOfIndex(visible_tree_, rest)];
-  return {chunk, Select(chunk->bits, static_cast<uint32_t>(rest))};
+  // Searches and walks by number mostly stay within the chunk of the last look-up.
+  const TItemChunk* chunk = numbered_.chunk;
+  if (chunk && numbered_.version == version_ && rest >= numbered_.before && rest - numbered_.before < chunk->visible) {
+    rest -= numbered_.before;
+  } else {
+    if (!trees_valid_) BuildTrees();
+    const size_t index = ChunkOfIndex(visible_tree_, rest);
+    chunk = chunks_[index];
+    numbered_ = {chunk, version_, n - 1 - rest};
+  }
+  const auto rank = static_cast<uint32_t>(rest);
+  auto* in = const_cast<TItemChunk*>(chunk);
+  return {in, chunk->visible == chunk->size ? rank : Select(chunk->bits, rank)};
+}
+
+PItemHeader TItemOrder::VisibleItemOfRank(const TItemChunk* chunk, size_t rank) {
+  const auto r = static_cast<uint32_t>(rank);
+  return chunk->items[chunk->visible == chunk->size ? r : Select(chunk->bits, r)];
+}
+
+PItemHeader TItemOrder::FirstVisibleFrom(size_t index) const {
+  if (chunks_[index]->visible > 0) return VisibleItemOfRank(chunks_[index], 0);
+  // A chunk the filter empties: the next visible item is found by its number.
+  size_t rest = VisibleBefore(index);
+  const size_t chunk = ChunkOfIndex(visible_tree_, rest);
+  return VisibleItemOfRank(chunks_[chunk], rest);
+}
+
+size_t TItemOrder::VisiblePartitionPoint(size_t first, size_t last,
+                                         const std::function<bool(PItemHeader)>& before) const {
+  if (first < 1 || first > last || last > visible_) return first;
+  if (!trees_valid_) BuildTrees();
+  size_t first_rank = first - 1;
+  const size_t first_chunk = ChunkOfIndex(visible_tree_, first_rank);
+  size_t last_rank = last - 1;
+  const size_t last_chunk = ChunkOfIndex(visible_tree_, last_rank);
+  if (!before(VisibleItemOfRank(chunks_[first_chunk], first_rank))) return first;
+  // The first chunk after first's whose first visible item (that of a later
+  // chunk for an emptied one) is not before: the point lies in the chunk ahead of it.
+  size_t low = first_chunk + 1;
+  size_t high = last_chunk + 1;
+  while (low < high) {
+    const size_t mid = low + (high - low) / 2;
+    if (low < mid) PrefetchChunk(chunks_[low + (mid - low) / 2]);
+    if (mid + 1 < high) PrefetchChunk(chunks_[mid + 1 + (high - mid - 1) / 2]);
+    if (before(FirstVisibleFrom(mid))) {
+      low = mid + 1;
+    } else {
+      high = mid;
+    }
+  }
+  // That chunk has visible items: an emptied one would have shared its verdict with the next.
+  const size_t chunk = low - 1;
+  const TItemChunk* in = chunks_[chunk];
+  const size_t rank_low = (chunk == first_chunk ? first_rank : 0) + 1;  // the rank before it is before
+  const size_t rank_high = chunk == last_chunk ? last_rank + 1 : in->visible;
+  const size_t point =
+      in->visible == in->size
+          ? SearchItems(rank_low, rank_high, [in](size_t slot) { return in->items[slot]; }, before)
+          : SearchItems(rank_low, rank_high, [in](size_t rank) { return VisibleItemOfRank(in, rank); }, before);
+  return VisibleBefore(chunk) + point + 1;
 }
 
 // ---- changes ----

@@ -85,6 +85,12 @@ class TItemOrder {
   // the n-th visible item (null when there is none).
   size_t RecordNoOf(TItemPlace place) const;
   TItemPlace PlaceOfRecordNo(size_t n) const;
+  // The first record number of first..last (1-based, visible items) whose
+  // item `before` is false for, where it is true for the items of a prefix
+  // of that range (last + 1 when for all): a binary search over the chunks'
+  // first visible items, then inside one chunk, so that the probes need no
+  // count look-ups.
+  size_t VisiblePartitionPoint(size_t first, size_t last, const std::function<bool(PItemHeader)>& before) const;
 
   // The item in front of `at` (a null place: at the end); its place.
   TItemPlace Insert(TItemPlace at, PItemHeader item, bool visible);
@@ -145,6 +151,13 @@ class TItemOrder {
   size_t ChunkOfIndex(const std::vector<int64_t>& tree, size_t& index) const;
   void RecountTotal();
   TItemChunk* ChunkOf(PItemHeader item) const { return by_id_[item->Link]; }
+  // The visible items before the chunk, remembered for the last chunk asked
+  // about while the order stands.
+  size_t NumberedChunk(const TItemChunk* chunk) const;
+  // The chunk's visible item of the rank (0-based among its visible ones).
+  static PItemHeader VisibleItemOfRank(const TItemChunk* chunk, size_t rank);
+  // The first visible item of the chunk at the index or of one after it; there must be one.
+  PItemHeader FirstVisibleFrom(size_t index) const;
 
   std::vector<TItemChunk*> chunks_;  // in order
   std::vector<TItemChunk*> by_id_;   // by chunk id (TItemHeader::Link); null when free
@@ -154,6 +167,14 @@ class TItemOrder {
   mutable std::vector<int64_t> visible_tree_;
   mutable bool trees_valid_ = false;
   mutable TItemPlace last_found_;
+  // A chunk, the version of the order it was counted at and the visible
+  // items before it then.
+  struct Numbered {
+    const TItemChunk* chunk = nullptr;
+    uint64_t version = 0;
+    size_t before = 0;
+  };
+  mutable Numbered numbered_;
   size_t size_ = 0;
   size_t visible_ = 0;
   uint64_t version_ = 0;

@@ -184,8 +184,8 @@ void TMemData::AddRecord(void* rec_buf, TItemStatus status) {
   if (HasBlobFields()) ForEachBlob(Rec(current_item_), &TBlob::Commit);
   if (!sort_columns_.empty()) {
     // Compared with the row it went in front of: from BOF that is the first row.
-    PItemHeader next = NextItem(current_item_);
-    MoveSortedRecord(next ? CompareRecords(rec_buf, Rec(next)) : -1);
+    const TItemPlace next = order_.Next(PlaceOf(current_item_));
+    MoveSortedRecord(next ? CompareRecords(rec_buf, Rec(TItemOrder::ItemAt(next))) : -1);
   } else if (current_item_ == order_.Back() && order_.IsVisible(PlaceOf(current_item_))) {
     // Appended and shown: the last number.
     numbered_no_ = record_count_;
@@ -230,7 +230,7 @@ void TMemData::StoreUpdatedRecord(void* rec_buf) {
 void TMemData::DeleteRecord() {
   DAC_ASSERT(current_item_, "No current record");
   // So that the cursor can move on to a following row.
-  if (!NextItem(current_item_)) Fetch(false);
+  if (!order_.Next(PlaceOf(current_item_))) Fetch(false);
   if (cached_updates_) {
     DeleteCachedRecord();
     return;

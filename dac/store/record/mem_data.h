@@ -24,6 +24,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -289,6 +290,13 @@ class TMemData : public TData {
   PItemHeader NextItem(PItemHeader item) const;
   PItemHeader PriorItem(PItemHeader item) const;
   PItemHeader GetCurrentItem() const { return current_item_; }
+  // The first row of first..last (record numbers) whose item `before` is
+  // false for, where it is true for the rows of a prefix of that range
+  // (last + 1 when for all); by binary search, the cursor staying where it is.
+  int PartitionRecords(int first, int last, const std::function<bool(PItemHeader)>& before) const {
+    if (first < 1 || first > last || last > record_count_) return first;
+    return static_cast<int>(order_.VisiblePartitionPoint(static_cast<size_t>(first), static_cast<size_t>(last), before));
+  }
   TBlockManager& GetBlockMan() { return block_man_; }
   int32_t GetRefreshIteration() const { return refresh_iteration_; }
 
@@ -401,6 +409,8 @@ class TMemData : public TData {
   bool SortByKeys(const std::vector<PItemHeader>& items, std::vector<uint32_t>& order);
   // The record with its calculated values, in buffer.
   void ExpandRecord(void* rec, std::vector<uint8_t>& buffer);
+  // CompareRecords from the sort column `from` on, which is calculated.
+  int CompareExpandedRecords(void* rec1, void* rec2, size_t from);
   int CompareText(const char* value, TFieldDesc* field, void* rec_buf, TLocateExOptions options);
   int CompareWideText(const char16_t* value, TFieldDesc* field, void* rec_buf, TLocateExOptions options);
   int CompareVariantValue(const void* value, TFieldDesc* field, void* rec_buf, TLocateExOptions options);

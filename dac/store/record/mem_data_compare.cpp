@@ -61,6 +61,22 @@ class FieldBuffer {
   bool native_ = true;
 };
 
+// Types whose stored value is already in the comparable form of TData::GetFieldBuf.
+bool IsInPlaceComparable(uint16_t type) {
+  switch (type) {
+    case dtInt8:
+    case dtSmallint:
+    case dtInteger:
+    case dtWord:
+    case dtUInt32:
+    case dtLargeint:
+    case dtFloat:
+    case dtCurrency:
+    case dtBoolean: return true;
+    default: return false;
+  }
+}
+
 // A comparable form's type: a data-type code, or none.
 bool IsFixedSizeType(int type) {
   return type >= 0 && type <= UINT16_MAX && IsFixedDataType(static_cast<uint16_t>(type));
@@ -120,6 +136,15 @@ int64_t ScaledBcd(const void* child_value) {
 }  // namespace
 
 int TMemData::CompareFields(void* rec1, void* rec2, TFieldDesc* field, TLocateExOptions options) {
+  const uint16_t type = field->GetDataType();
+  if (!field->HasParent() && IsInPlaceComparable(type)) {
+    // GetFieldBuf would hand out the slot itself: no buffer to make or free.
+    const bool null = GetNull(field->GetFieldNo(), rec1);
+    const bool other_null = GetNull(field->GetFieldNo(), rec2);
+    if (null) return other_null ? 0 : -1;
+    if (other_null) return 1;
+    return CompareFieldValue(static_cast<const uint8_t*>(rec1) + field->GetOffset(), type, field, rec2, options);
+  }
   const FieldBuffer value(*this, rec1, field);
   const bool other_null = GetNull(field->GetFieldNo(), rec2);
   if (value.IsBlank()) return other_null ? 0 : -1;
@@ -129,6 +154,10 @@ int TMemData::CompareFields(void* rec1, void* rec2, TFieldDesc* field, TLocateEx
 
 int TMemData::CompareFieldValue(const void* value, int value_type, TFieldDesc* field, void* rec_buf,
                                 TLocateExOptions options) {
+  if (value_type >= 0 && value_type <= UINT16_MAX && IsInPlaceComparable(static_cast<uint16_t>(value_type)) &&
+      !field->HasParent()) {
+    return CompareFixed(value_type, value, static_cast<const uint8_t*>(rec_buf) + field->GetOffset());
+  }
   switch (value_type) {
     case dtString:
     case dtGuid: return CompareText(static_cast<const char*>(value), field, rec_buf, options);

@@ -339,20 +339,25 @@ void TMemData::ExpandRecord(void* rec, std::vector<uint8_t>& buffer) {
 }
 
 int TMemData::CompareRecords(void* rec1, void* rec2) {
+  for (size_t c = 0; c < sort_columns_.size(); ++c) {
+    const TSortColumn& column = sort_columns_[c];
+    // From the first calculated column on, both records are compared with their calculated values.
+    if (column.FieldDesc->GetFieldDescKind() == fdkCalculated) return CompareExpandedRecords(rec1, rec2, c);
+    const int result = CompareFields(rec1, rec2, column);
+    if (result != 0) return column.DescendingOrder ? (result < 0 ? 1 : -1) : result;
+  }
+  return 0;
+}
+
+int TMemData::CompareExpandedRecords(void* rec1, void* rec2, size_t from) {
   std::vector<uint8_t> expanded1;
   std::vector<uint8_t> expanded2;
-  for (const TSortColumn& column : sort_columns_) {
-    void* a = rec1;
-    void* b = rec2;
-    if (column.FieldDesc->GetFieldDescKind() == fdkCalculated) {
-      if (expanded1.empty()) {
-        ExpandRecord(rec1, expanded1);
-        ExpandRecord(rec2, expanded2);
-      }
-      a = expanded1.data();
-      b = expanded2.data();
-    }
-    const int result = CompareFields(a, b, column);
+  ExpandRecord(rec1, expanded1);
+  ExpandRecord(rec2, expanded2);
+  for (size_t c = from; c < sort_columns_.size(); ++c) {
+    const TSortColumn& column = sort_columns_[c];
+    const bool calculated = column.FieldDesc->GetFieldDescKind() == fdkCalculated;
+    const int result = CompareFields(calculated ? expanded1.data() : rec1, calculated ? expanded2.data() : rec2, column);
     if (result != 0) return column.DescendingOrder ? (result < 0 ? 1 : -1) : result;
   }
   return 0;

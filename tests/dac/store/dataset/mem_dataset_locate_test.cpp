@@ -1,6 +1,7 @@
 // Locate, LocateEx and Lookup against a plain scan of the rows: random rows
 // with duplicates and nulls, sorted by zero to two columns either way (text
-// also without case), searched from random places with every option set.
+// also without case), searched from random places with every option set;
+// and large sorted sets, filtered or not, after inserts and deletes.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -116,6 +117,59 @@ TEST(MemDataSetLocate, FindsWhatAPlainScanFinds) {
       const Variant id = ds->Lookup(names, key_values, "ID");
       EXPECT_EQ(id.IsNull() ? 0 : id.AsInt32(), expected);
       EXPECT_EQ(ds->RecNo(), current);
+    }
+  }
+}
+
+// Thousands of rows, so that a search crosses chunks of the order: some
+// shrunk by deletes, some grown by inserts, some the filter shows in part
+// and some it empties; duplicates, nulls, both directions and every range.
+TEST(MemDataSetLocate, LargeSortedSetsFindWhatAPlainScanFinds) {
+  std::mt19937 random(47);
+  const char* filters[] = {"", "F = 1", "N < 10 OR N > 30", "(N < 10 OR N > 30) AND F = 1"};
+  for (const char* sort : {"N", "N DESC", "N;ID DESC", "N DESC;F"}) {
+    for (const char* filter : filters) {
+      auto ds = MakeDataSet({{"ID", dtInteger, 4}, {"N", dtInteger, 4}, {"F", dtInteger, 4}});
+      int next_id = 1;
+      for (; next_id <= 6000; ++next_id) {
+        const int n = static_cast<int>(random() % 41);
+        ds->Rows().source.push_back({next_id, n == 40 ? Variant::Null() : Variant(n), static_cast<int>(random() % 2)});
+      }
+      ds->SetIndexFieldNames(sort);
+      ds->Open();
+      // Deletes and inserts in the middle change the chunks' sizes.
+      for (int change = 0; change < 1500; ++change) {
+        ds->SetRecNo(1 + static_cast<int>(random() % static_cast<uint32_t>(ds->RecordCount())));
+        if (change % 3 == 0) {
+          ds->Insert();
+          ds->F("ID")->SetAsInteger(next_id++);
+          ds->F("N")->SetAsInteger(static_cast<int>(random() % 40));
+          ds->F("F")->SetAsInteger(static_cast<int>(random() % 2));
+          ds->Post();
+        } else {
+          ds->Delete();
+        }
+      }
+      ds->SetFilterText(filter);
+      ds->SetFiltered(*filter != 0);
+      std::vector<Row> rows;
+      for (ds->First(); !ds->GetEOF(); ds->Next()) rows.push_back({ds->F("ID")->AsInteger(), ds->F("N")->Value(), {}});
+      const int count = static_cast<int>(rows.size());
+      ASSERT_GT(count, 0);
+      for (int search = 0; search < 150; ++search) {
+        const int value = static_cast<int>(random() % 43) - 1;  // -1 and 41: before and after every row
+        const Variant key = value == 40 ? Variant::Null() : Variant(value);
+        TLocateExOptions options;
+        if (search % 3 == 1) options.Include(lxNext);
+        if (search % 3 == 2) options.Include(lxUp);
+        ds->SetRecNo(1 + static_cast<int>(random() % static_cast<uint32_t>(count)));
+        const int current = ds->RecNo();
+        const int expected = ExpectedId(rows, current, {{false, key}}, options);
+        const std::string what = std::string("sort '") + sort + "' filter '" + filter + "' key " +
+                                 std::to_string(value) + " from " + std::to_string(current);
+        ASSERT_EQ(ds->LocateEx("N", key, options), expected != 0) << what;
+        ASSERT_EQ(expected != 0 ? ds->F("ID")->AsInteger() : ds->RecNo(), expected != 0 ? expected : current) << what;
+      }
     }
   }
 }

@@ -1,8 +1,9 @@
 // The in-memory record set against a plain model: random appends, inserts,
 // deletes, edits, navigation, filters, sorting, positioning and bookmarks
 // (across deletes and reopens), with every observable checked after each step;
-// and on a large set also locates by value and cached updates (edits,
-// deletes, reverts, applying and committing, cancelling, which statuses show).
+// and on a large set also locates by value, halving over the sorted rows of a
+// range, and cached updates (edits, deletes, reverts, applying and
+// committing, cancelling, which statuses show).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -118,6 +119,7 @@ class MemDataModel : public ::testing::Test {
   TTestMemData d{{{"ID", dtInteger, 4}, {"K", dtInteger, 4}}};
   Model m;
   std::mt19937 rng{20240607};
+  std::mt19937 range_rng{47};
   int32_t next_id = 1;
   struct Mark {
     TRecBookmark bookmark;
@@ -306,6 +308,7 @@ class MemDataModel : public ::testing::Test {
   // sorted by K (descending), else by a scan; the cursor stays on it.
   void Locate(int32_t k) {
     const std::vector<int32_t> ids = m.VisibleIds();
+    if (m.sorted && !ids.empty()) PartitionRecords(ids, k);
     int expected = 0;
     for (size_t i = 0; i < ids.size() && expected == 0; ++i) {
       if (m.rows[static_cast<size_t>(m.Find(ids[i]))].k == k) expected = static_cast<int>(i) + 1;
@@ -350,6 +353,27 @@ class MemDataModel : public ::testing::Test {
       d.SetToBegin();
       m.ToEnd(true);
     }
+  }
+
+  // The rows of a random range that come before the value (a greater K, as
+  // the rows run from the greatest K down) are found by halving, the cursor
+  // staying where it is.
+  void PartitionRecords(const std::vector<int32_t>& ids, int32_t k) {
+    // Drawn apart, so that the steps' own draws stay as they were.
+    const int count = static_cast<int>(ids.size());
+    const int first = 1 + static_cast<int>(range_rng() % static_cast<unsigned>(count));
+    const int last = first + static_cast<int>(range_rng() % static_cast<unsigned>(count - first + 1));
+    int expected = first;
+    for (int n = first; n <= last; ++n) {
+      if (m.rows[static_cast<size_t>(m.Find(ids[static_cast<size_t>(n) - 1]))].k > k) expected = n + 1;
+    }
+    const PItemHeader cursor = d.GetCurrentItem();
+    const uint32_t k_at = d.FieldByName("K")->GetOffset();
+    const int point = d.PartitionRecords(first, last, [k, k_at](PItemHeader item) {
+      return LoadAt<int32_t>(TBlockManager::GetRecordPtr(item), k_at) > k;
+    });
+    ASSERT_EQ(point, expected) << "K " << k << " in " << first << ".." << last;
+    ASSERT_EQ(d.GetCurrentItem(), cursor);
   }
 
   // The large set is walked whole every walk_every steps; every step checks the rest.
