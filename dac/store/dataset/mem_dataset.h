@@ -360,8 +360,7 @@ class TMemDataSet : public TDataSet {
   TRecordBuffer LaidOutDirectRecord(TField* field, const TDirectSlot*& direct);
   // The same after the slots are laid out again (a new open or refresh).
   [[gnu::noinline]] TRecordBuffer DirectRecordAfterLayout(TField* field, const TDirectSlot*& direct);
-  // A native value, and a date-time in its converted form.
-  bool PutDirect(TField* field, const void* buffer);
+  // A date-time in its converted form (SetFieldData writes native values).
   bool PutDirectConverted(TField* field, const void* buffer);
   [[gnu::noinline]] static bool PutDirectText(TRecordBuffer record, const TDirectSlot& direct, const char* text);
   static bool PutDirectDateTime(uint8_t* slot, DateTime value);
@@ -398,7 +397,7 @@ class TMemDataSet : public TDataSet {
   void DetachBlobStreams(TRecordBuffer buffer);
 
   std::vector<TBlobStream*> blob_streams_;
-  // Per descriptor number, how PutDirect writes the field bound to it.
+  // Per descriptor number, how a direct write puts the field bound to it.
   struct TDirectSlot {
     enum Kind : uint8_t { kNone, kBytes2, kBytes4, kBytes8, kText, kDateTime };
     TField* field = nullptr;

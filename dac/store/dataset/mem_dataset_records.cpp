@@ -323,11 +323,10 @@ void CopySlot(uint8_t* slot, const void* source) {
 // numbers and booleans in their native form, 8-bit text that is not empty,
 // and a date-time as the record's own date-time, without its way through
 // the milliseconds of the native form (which gives back the same value for
-// every date-time it accepts). The same bytes and checks as the general
-// way (the caller sends the same field-change event); false, with nothing
-// done, for anything else (another state, a read-only or validated field,
-// a calculated or child one, other types, values that way refuses or turns
-// to null).
+// every date-time it accepts). The same bytes, checks and field-change
+// event as the general way, which takes anything else (another state, a
+// read-only or validated field, a calculated or child one, other types,
+// values that way refuses or turns to null).
 inline TRecordBuffer TMemDataSet::LaidOutDirectRecord(TField* field, const TDirectSlot*& direct) {
   const size_t index = static_cast<size_t>(field->FieldNo()) - 1;  // none for numbers below 1
   if (index >= direct_count_) return nullptr;
@@ -346,23 +345,6 @@ inline TRecordBuffer TMemDataSet::DirectRecord(TField* field, const TDirectSlot*
 TRecordBuffer TMemDataSet::DirectRecordAfterLayout(TField* field, const TDirectSlot*& direct) {
   MakeDirectSlots();
   return LaidOutDirectRecord(field, direct);
-}
-
-// Without a call on the way of numbers (text goes on in a tail call).
-bool TMemDataSet::PutDirect(TField* field, const void* buffer) {
-  const TDirectSlot* direct = nullptr;
-  TRecordBuffer record = DirectRecord(field, direct);
-  if (!record) return false;
-  uint8_t* slot = record + direct->offset;
-  switch (direct->kind) {
-    case TDirectSlot::kBytes2: CopySlot<2>(slot, buffer); break;
-    case TDirectSlot::kBytes4: CopySlot<4>(slot, buffer); break;
-    case TDirectSlot::kBytes8: CopySlot<8>(slot, buffer); break;
-    case TDirectSlot::kText: return PutDirectText(record, *direct, static_cast<const char*>(buffer));
-    default: return false;
-  }
-  record[direct->indicator] = 0;  // not null
-  return true;
 }
 
 bool TMemDataSet::PutDirectConverted(TField* field, const void* buffer) {
@@ -473,11 +455,22 @@ void TMemDataSet::SetConvertedFieldData(TField* field, const void* buffer) {
 }
 
 void TMemDataSet::SetFieldData(TField* field, const void* buffer) {
-  if (buffer && PutDirect(field, buffer)) {
-    DataEvent(deFieldChange, reinterpret_cast<intptr_t>(field));
-    return;
+  // Each way ends in a tail call: numbers need no frame.
+  const TDirectSlot* direct = nullptr;
+  TRecordBuffer record = buffer ? DirectRecord(field, direct) : nullptr;
+  if (!record) return PutFieldData(field, buffer);
+  uint8_t* slot = record + direct->offset;
+  switch (direct->kind) {
+    case TDirectSlot::kBytes2: CopySlot<2>(slot, buffer); break;
+    case TDirectSlot::kBytes4: CopySlot<4>(slot, buffer); break;
+    case TDirectSlot::kBytes8: CopySlot<8>(slot, buffer); break;
+    case TDirectSlot::kText:
+      if (!PutDirectText(record, *direct, static_cast<const char*>(buffer))) return PutFieldData(field, buffer);
+      return DataEvent(deFieldChange, reinterpret_cast<intptr_t>(field));
+    default: return PutFieldData(field, buffer);
   }
-  PutFieldData(field, buffer);
+  record[direct->indicator] = 0;  // not null
+  DataEvent(deFieldChange, reinterpret_cast<intptr_t>(field));
 }
 
 void TMemDataSet::PutFieldData(TField* field, const void* buffer) {
