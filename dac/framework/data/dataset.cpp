@@ -189,27 +189,41 @@ void TDataSet::EnableControls() {
 }
 
 void TDataSet::DataEvent(TDataEvent event, intptr_t info) {
-  switch (event) {
-    case deFieldChange: {
-      auto* field = reinterpret_cast<TField*>(info);
-      if (!field) break;
-      if (field->FieldKind() == fkData || field->FieldKind() == fkInternalCalc) {
-        modified_ = true;
-        if (calc_fields_size_ != 0 || internal_calc_fields_) UpdateCalcFields();
+  // Several events go out for every record edited: the usual ones, without
+  // sources or handlers, make no call and need no frame (the rest go on in
+  // a tail call).
+  if (event == deFieldChange) {
+    auto* field = reinterpret_cast<TField*>(info);
+    if (field) {
+      const bool data = field->FieldKind() == fkData || field->FieldKind() == fkInternalCalc;
+      if (data) modified_ = true;
+      if ((data && (calc_fields_size_ != 0 || internal_calc_fields_)) || field->HasOnChange()) {
+        return RunFieldChange(field, data);
       }
-      field->Change();
-      break;
     }
-    case dePropertyChange:
-      FieldDefs().SetUpdated(false);
-      break;
-    case deLayoutChange:
-      if (ControlsDisabled()) enable_event_ = deLayoutChange;
-      break;
-    default:
-      break;
+  } else if (event == dePropertyChange || event == deLayoutChange) {
+    return RunDataEvent(event, info);
   }
-  if (data_sources_.empty() || ControlsDisabled() || temp_state_depth_ > 0 || state_ == dsBlockRead) return;
+  if (!data_sources_.empty()) NotifyEnabledSources(event, info);
+}
+
+void TDataSet::RunFieldChange(TField* field, bool data) {
+  if (data) UpdateCalcFields();
+  field->Change();
+  if (!data_sources_.empty()) NotifyEnabledSources(deFieldChange, reinterpret_cast<intptr_t>(field));
+}
+
+void TDataSet::RunDataEvent(TDataEvent event, intptr_t info) {
+  if (event == dePropertyChange) {
+    FieldDefs().SetUpdated(false);
+  } else if (ControlsDisabled()) {
+    enable_event_ = deLayoutChange;
+  }
+  if (!data_sources_.empty()) NotifyEnabledSources(event, info);
+}
+
+void TDataSet::NotifyEnabledSources(TDataEvent event, intptr_t info) {
+  if (ControlsDisabled() || temp_state_depth_ > 0 || state_ == dsBlockRead) return;
   NotifySources(event, info);
 }
 

@@ -368,6 +368,14 @@ class TDataSet : public TDataSetBase {
   void AddDataSource(TDataSource* source);
   void RemoveDataSource(TDataSource* source);
   void NotifySources(TDataEvent event, intptr_t info);
+  // The sources hear the event unless the controls are disabled or a
+  // temporary state or a block read runs (kept out of DataEvent, whose usual
+  // way then needs no frame).
+  [[gnu::noinline]] void NotifyEnabledSources(TDataEvent event, intptr_t info);
+  // DataEvent's other ways: a field's change with calculated fields (data:
+  // a data or internal field) or OnChange to run; a property or layout change.
+  [[gnu::noinline]] void RunFieldChange(TField* field, bool data);
+  [[gnu::noinline]] void RunDataEvent(TDataEvent event, intptr_t info);
   void UpdateCalcFields();
   void Run(const TDataSetNotifyEvent& handler) {
     if (handler) handler(this);

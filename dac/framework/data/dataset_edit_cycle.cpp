@@ -249,8 +249,9 @@ void TDataSet::InitRecord(TRecordBuffer buffer) {
 void TDataSet::InternalPost() { CheckRequiredFields(); }
 
 void TDataSet::CheckRequiredFields() {
-  for (int i = 0; i < Fields().Count(); ++i) {
-    TField* field = Fields().Fields(i);
+  const std::vector<TField*>& fields = Fields().List();
+  for (size_t i = 0; i < fields.size(); ++i) {
+    TField* field = fields[i];
     if (field->Required() && !field->ReadOnly() && field->FieldKind() == fkData && field->IsNull()) {
       field->FocusControl();
       DatabaseErrorFmt(nullptr, "Field '%s' must have a value", field->DisplayName().c_str());

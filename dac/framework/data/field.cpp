@@ -122,9 +122,10 @@ bool TField::GetData(void* buffer, bool native_format) {
 }
 
 void TField::SetData(const void* buffer, bool native_format) {
-  TDataSetBase* dataset = DataSet();
-  if (!dataset) CheckDataSet();
-  dataset->SetFieldData(this, buffer, native_format);
+  // Every setter comes through here: the usual way is one tail call.
+  TDataSetBase* dataset = parent_ ? DataSet() : dataset_;
+  if (dataset) return dataset->SetFieldData(this, buffer, native_format);
+  CheckDataSet();
 }
 
 void TField::Validate(const void* buffer) {

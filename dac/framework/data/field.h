@@ -109,6 +109,7 @@ class TField : public TComponent {
   void Validate(const void* buffer);
   // An OnValidate handler is set: a write must hand it the native value.
   bool HasOnValidate() const { return static_cast<bool>(on_validate_); }
+  bool HasOnChange() const { return static_cast<bool>(on_change_); }
   // Called by the dataset when the field's value changed.
   void Change() {
     if (on_change_) on_change_(this);

@@ -29,6 +29,8 @@ class TFields {
     if (index < 0 || index >= Count()) ListIndexError(index);
     return fields_[static_cast<size_t>(index)];
   }
+  // The fields in order, for loops that read every one.
+  const std::vector<TField*>& List() const { return fields_; }
   int IndexOf(const TField* field) const;
   // By field name, or by full name ("parent.child") through object fields.
   TField* FindField(const std::string& name) const;

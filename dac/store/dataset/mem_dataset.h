@@ -353,8 +353,16 @@ class TMemDataSet : public TDataSet {
 
   // ---- records (mem_dataset_records.cpp) ----
   int CalcFieldNo(TField* field);
-  bool PutDirect(TField* field, const void* buffer, bool native_format);
-  static bool PutDirectText(uint8_t* slot, const char* text, uint16_t size);
+  // The active buffer when field's value may go straight into it (direct:
+  // how), else null.
+  struct TDirectSlot;
+  TRecordBuffer DirectRecord(TField* field, const TDirectSlot*& direct);
+  TRecordBuffer LaidOutDirectRecord(TField* field, const TDirectSlot*& direct);
+  // The same after the slots are laid out again (a new open or refresh).
+  [[gnu::noinline]] TRecordBuffer DirectRecordAfterLayout(TField* field, const TDirectSlot*& direct);
+  // A date-time in its converted form (SetFieldData writes native values).
+  bool PutDirectConverted(TField* field, const void* buffer);
+  [[gnu::noinline]] static bool PutDirectText(TRecordBuffer record, const TDirectSlot& direct, const char* text);
   static bool PutDirectDateTime(uint8_t* slot, DateTime value);
   // The general ways of SetFieldData, converted and native.
   void SetConvertedFieldData(TField* field, const void* buffer);
@@ -389,9 +397,9 @@ class TMemDataSet : public TDataSet {
   void DetachBlobStreams(TRecordBuffer buffer);
 
   std::vector<TBlobStream*> blob_streams_;
-  // Per descriptor number, how PutDirect writes the field bound to it.
+  // Per descriptor number, how a direct write puts the field bound to it.
   struct TDirectSlot {
-    enum Kind : uint8_t { kNone, kBytes, kText, kDateTime };
+    enum Kind : uint8_t { kNone, kBytes2, kBytes4, kBytes8, kText, kDateTime };
     TField* field = nullptr;
     uint32_t offset = 0;
     uint32_t indicator = 0;

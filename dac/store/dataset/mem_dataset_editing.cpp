@@ -110,8 +110,10 @@ void TMemDataSet::SetDefaultExpressionValue(TField* field) { field->SetAsString(
 
 void TMemDataSet::DoOnNewRecord() {
   try {
-    for (int i = 0; i < Fields().Count(); ++i) {
-      TField* field = Fields().Fields(i);
+    // Read afresh at every step: a default value's handlers may change the list.
+    const std::vector<TField*>& fields = Fields().List();
+    for (size_t i = 0; i < fields.size(); ++i) {
+      TField* field = fields[i];
       if (!field->DefaultExpression().empty()) SetDefaultExpressionValue(field);
     }
     TDataSet::DoOnNewRecord();

@@ -323,47 +323,46 @@ void CopySlot(uint8_t* slot, const void* source) {
 // numbers and booleans in their native form, 8-bit text that is not empty,
 // and a date-time as the record's own date-time, without its way through
 // the milliseconds of the native form (which gives back the same value for
-// every date-time it accepts). The same bytes and checks as the general
-// way (the caller sends the same field-change event); false, with nothing
-// done, for anything else (another state, a read-only or validated field,
-// a calculated or child one, other types, values that way refuses or turns
-// to null).
-bool TMemDataSet::PutDirect(TField* field, const void* buffer, bool native_format) {
-  const TDataSetState state = TDataSet::GetState();
-  if ((state != dsInsert && state != dsEdit) || !mem_data_) return false;
-  if (direct_iteration_ != mem_data_->GetRefreshIteration()) MakeDirectSlots();
+// every date-time it accepts). The same bytes, checks and field-change
+// event as the general way, which takes anything else (another state, a
+// read-only or validated field, a calculated or child one, other types,
+// values that way refuses or turns to null).
+inline TRecordBuffer TMemDataSet::LaidOutDirectRecord(TField* field, const TDirectSlot*& direct) {
   const size_t index = static_cast<size_t>(field->FieldNo()) - 1;  // none for numbers below 1
-  if (index >= direct_count_) return false;
-  const TDirectSlot& direct = direct_slots_[index];
-  TRecordBuffer record = ActiveBuffer();
-  if (direct.field != field || !record || field->ReadOnly() || field->HasOnValidate()) return false;
-  uint8_t* slot = record + direct.offset;
-  switch (direct.kind) {
-    case TDirectSlot::kBytes:
-      if (!native_format) return false;
-      switch (direct.size) {
-        case 2: CopySlot<2>(slot, buffer); break;
-        case 4: CopySlot<4>(slot, buffer); break;
-        default: CopySlot<8>(slot, buffer); break;
-      }
-      break;
-    case TDirectSlot::kText:
-      if (!native_format || !PutDirectText(slot, static_cast<const char*>(buffer), direct.size)) return false;
-      break;
-    case TDirectSlot::kDateTime:
-      if (native_format || !PutDirectDateTime(slot, LoadAt<DateTime>(buffer))) return false;
-      break;
-    default: return false;
-  }
-  record[direct.indicator] = 0;  // not null
+  if (index >= direct_count_) return nullptr;
+  direct = &direct_slots_[index];
+  if (direct->field != field || field->ReadOnly() || field->HasOnValidate()) return nullptr;
+  return ActiveBuffer();
+}
+
+inline TRecordBuffer TMemDataSet::DirectRecord(TField* field, const TDirectSlot*& direct) {
+  const TDataSetState state = TDataSet::GetState();
+  if ((state != dsInsert && state != dsEdit) || !mem_data_) return nullptr;
+  if (direct_iteration_ != mem_data_->GetRefreshIteration()) return DirectRecordAfterLayout(field, direct);
+  return LaidOutDirectRecord(field, direct);
+}
+
+TRecordBuffer TMemDataSet::DirectRecordAfterLayout(TField* field, const TDirectSlot*& direct) {
+  MakeDirectSlots();
+  return LaidOutDirectRecord(field, direct);
+}
+
+bool TMemDataSet::PutDirectConverted(TField* field, const void* buffer) {
+  const TDirectSlot* direct = nullptr;
+  TRecordBuffer record = DirectRecord(field, direct);
+  if (!record || direct->kind != TDirectSlot::kDateTime) return false;
+  if (!PutDirectDateTime(record + direct->offset, LoadAt<DateTime>(buffer))) return false;
+  record[direct->indicator] = 0;  // not null
   return true;
 }
 
-bool TMemDataSet::PutDirectText(uint8_t* slot, const char* text, uint16_t size) {
+bool TMemDataSet::PutDirectText(TRecordBuffer record, const TDirectSlot& direct, const char* text) {
   if (text[0] == 0) return false;  // an empty text may become null
-  const size_t length = strnlen(text, size - 1u);
+  uint8_t* slot = record + direct.offset;
+  const size_t length = strnlen(text, direct.size - 1u);
   std::memcpy(slot, text, length);
   slot[length] = 0;
+  record[direct.indicator] = 0;  // not null
   return true;
 }
 
@@ -402,8 +401,16 @@ void TMemDataSet::MakeDirectSlots() {
       case dtBoolean:
       case dtLargeint:
       case dtCurrency:
-        if (field->DataSize() != direct.size || (direct.size != 2 && direct.size != 4 && direct.size != 8)) continue;
-        direct.kind = TDirectSlot::kBytes;
+        if (field->DataSize() != direct.size) continue;
+        if (direct.size == 2) {
+          direct.kind = TDirectSlot::kBytes2;
+        } else if (direct.size == 4) {
+          direct.kind = TDirectSlot::kBytes4;
+        } else if (direct.size == 8) {
+          direct.kind = TDirectSlot::kBytes8;
+        } else {
+          continue;
+        }
         break;
       case dtString:
         if (direct.size == 0) continue;
@@ -429,7 +436,7 @@ void TMemDataSet::SetFieldData(TField* field, const void* buffer, bool native_fo
     SetFieldData(field, buffer);
     return;
   }
-  if (buffer && field->DataType() == ftDateTime && PutDirect(field, buffer, false)) {
+  if (buffer && field->DataType() == ftDateTime && PutDirectConverted(field, buffer)) {
     DataEvent(deFieldChange, reinterpret_cast<intptr_t>(field));
     return;
   }
@@ -448,11 +455,22 @@ void TMemDataSet::SetConvertedFieldData(TField* field, const void* buffer) {
 }
 
 void TMemDataSet::SetFieldData(TField* field, const void* buffer) {
-  if (buffer && PutDirect(field, buffer, true)) {
-    DataEvent(deFieldChange, reinterpret_cast<intptr_t>(field));
-    return;
+  // Each way ends in a tail call: numbers need no frame.
+  const TDirectSlot* direct = nullptr;
+  TRecordBuffer record = buffer ? DirectRecord(field, direct) : nullptr;
+  if (!record) return PutFieldData(field, buffer);
+  uint8_t* slot = record + direct->offset;
+  switch (direct->kind) {
+    case TDirectSlot::kBytes2: CopySlot<2>(slot, buffer); break;
+    case TDirectSlot::kBytes4: CopySlot<4>(slot, buffer); break;
+    case TDirectSlot::kBytes8: CopySlot<8>(slot, buffer); break;
+    case TDirectSlot::kText:
+      if (!PutDirectText(record, *direct, static_cast<const char*>(buffer))) return PutFieldData(field, buffer);
+      return DataEvent(deFieldChange, reinterpret_cast<intptr_t>(field));
+    default: return PutFieldData(field, buffer);
   }
-  PutFieldData(field, buffer);
+  record[direct->indicator] = 0;  // not null
+  DataEvent(deFieldChange, reinterpret_cast<intptr_t>(field));
 }
 
 void TMemDataSet::PutFieldData(TField* field, const void* buffer) {

@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <string>
 #include <vector>
@@ -20,6 +21,7 @@ namespace dac {
 namespace {
 
 using testing::Column;
+using testing::ComponentPtr;
 using testing::AddCalculatedInteger;
 using testing::CreateDefinedFields;
 using testing::MakeDataSet;
@@ -256,6 +258,107 @@ TEST(DirectWrites, StoreWhatTheGeneralWayStores) {
   ds->Edit();
   EXPECT_THROW(ds->F("I1")->SetAsInteger(9), EDatabaseError);
   EXPECT_EQ(ds->F("I1")->AsInteger(), 8);
+}
+
+// A descendant that hears every event the dataset sends itself.
+class TListeningDataSet : public TTestMemDataSet {
+ public:
+  using TTestMemDataSet::TTestMemDataSet;
+  std::string heard;
+  void DataEvent(TDataEvent event, intptr_t info) override {
+    if (event == deFieldChange) heard += reinterpret_cast<TField*>(info)->FieldName() + ";";
+    TTestMemDataSet::DataEvent(event, info);
+  }
+};
+
+// Every column type a setter may write straight into the record: a field
+// written that way (A) and its twin with an OnValidate handler, which takes
+// the general way (B), give the same bytes and null indicator in the record,
+// the same events to a link, OnChange, the modified flag and a descendant's
+// DataEvent, before and after the post.
+TEST(DirectWrites, EveryTypeGivesTheGeneralWaysBytesAndEvents) {
+  struct Case {
+    Column column;
+    std::function<void(TField*)> set;
+  };
+  const std::vector<Case> cases = {
+      {{"", dtInteger, 4}, [](TField* f) { f->SetAsInteger(-123456); }},
+      {{"", dtSmallint, 2}, [](TField* f) { f->SetAsInteger(-321); }},
+      {{"", dtWord, 2}, [](TField* f) { f->SetAsInteger(65000); }},
+      {{"", dtLargeint, 8}, [](TField* f) { f->SetAsLargeInt(int64_t{1} << 50); }},
+      {{"", dtBoolean, 2}, [](TField* f) { f->SetAsBoolean(true); }},
+      {{"", dtFloat, 8}, [](TField* f) { f->SetAsFloat(12.345); }},
+      {{"", dtFloat, 8, 0, 2}, [](TField* f) { f->SetAsFloat(1.005); }},  // rounded to the scale
+      {{"", dtCurrency, 8}, [](TField* f) { f->SetAsFloat(12.3456); }},
+      {{"", dtString, 11, 10}, [](TField* f) { f->SetAsString("abcdefghijKLM"); }},  // cut
+      {{"", dtString, 11, 10}, [](TField* f) { f->SetAsString(""); }},               // null
+      {{"", dtString, 11, 10}, [](TField* f) { f->SetAsString("x"); }},
+      {{"", dtDateTime, 8}, [](TField* f) { f->SetAsDateTime(45000.123456789); }},
+      {{"", dtDateTime, 8}, [](TField* f) { f->SetAsDateTime(2958465.9999999); }},
+      {{"", dtInteger, 4}, [](TField* f) { f->Clear(); }},
+  };
+  std::vector<Column> columns;
+  for (size_t i = 0; i < cases.size(); ++i) {
+    for (const char* side : {"A", "B"}) {
+      Column column = cases[i].column;
+      column.name = side + std::to_string(i);
+      columns.push_back(column);
+    }
+  }
+  ComponentPtr<TListeningDataSet> ds(MakeComponent<TListeningDataSet>(nullptr, columns));
+  ds->Open();
+  Recorder link;
+  link.SetDataSource(MakeComponent<TDataSource>(ds.get()));
+  link.DataSource()->SetDataSet(ds.get());
+  std::string changed;
+  for (int i = 0; i < ds->Fields().Count(); ++i) {
+    TField* field = ds->Fields().Fields(i);
+    field->SetOnChange([&](TField* f) { changed += f->FieldName() + ";"; });
+    if (field->FieldName()[0] == 'B') field->SetOnValidate([](TField*) {});
+  }
+  TData& data = *ds->Data();
+  const auto bytes_of = [&](const std::string& name) {
+    TFieldDesc* desc = data.GetFieldDescs().GetItems(ds->F(name)->FieldNo() - 1);
+    const uint8_t* record = ds->ActiveBuffer();
+    std::vector<uint8_t> bytes(record + desc->GetOffset(), record + desc->GetOffset() + desc->GetSize());
+    bytes.push_back(record[data.GetDataSize() + desc->GetFieldNo() - 1]);  // the null indicator
+    return bytes;
+  };
+  ds->Append();
+  for (size_t i = 0; i < cases.size(); ++i) {
+    const std::string a = "A" + std::to_string(i);
+    const std::string b = "B" + std::to_string(i);
+    SCOPED_TRACE(a);
+    for (const std::string& name : {a, b}) {
+      ds->SetModified(false);
+      link.events.clear();
+      changed.clear();
+      ds->heard.clear();
+      cases[i].set(ds->F(name));
+      EXPECT_TRUE(ds->Modified());
+      EXPECT_EQ(link.events, "F");
+      EXPECT_EQ(changed, name + ";");
+      EXPECT_EQ(ds->heard, name + ";");
+    }
+    EXPECT_EQ(bytes_of(a), bytes_of(b));
+  }
+  link.events.clear();
+  ds->Post();
+  EXPECT_EQ(link.events, "EC");
+  for (size_t i = 0; i < cases.size(); ++i) {
+    const std::string a = "A" + std::to_string(i);
+    const std::string b = "B" + std::to_string(i);
+    SCOPED_TRACE(a);
+    EXPECT_EQ(bytes_of(a), bytes_of(b));
+    EXPECT_EQ(ds->F(a)->IsNull(), ds->F(b)->IsNull());
+    EXPECT_EQ(ds->F(a)->AsString(), ds->F(b)->AsString());
+  }
+  // Read back from the record set, the same.
+  ds->UpdateCursorPos();
+  ds->Resync({});
+  for (size_t i = 0; i < cases.size(); ++i) {
+    EXPECT_EQ(bytes_of("A" + std::to_string(i)), bytes_of("B" + std::to_string(i))) << i;
+  }
 }
 
 }  // namespace
