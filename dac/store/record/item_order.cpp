@@ -116,6 +116,25 @@ void PrefetchChunk(const TItemChunk* chunk) {
   __builtin_prefetch(chunk->items);
 }
 
+// The first of the chunks [low, high) whose leading item (item_of) is not
+// before; high when every one is. Both chunks the next probe may be are
+// fetched while this one is compared.
+template <typename ItemOf>
+size_t FirstChunkNotBefore(const std::vector<TItemChunk*>& chunks, size_t low, size_t high, ItemOf item_of,
+                           const std::function<bool(PItemHeader)>& before) {
+  while (low < high) {
+    const size_t mid = low + (high - low) / 2;
+    if (low < mid) PrefetchChunk(chunks[low + (mid - low) / 2]);
+    if (mid + 1 < high) PrefetchChunk(chunks[mid + 1 + (high - mid - 1) / 2]);
+    if (before(item_of(mid))) {
+      low = mid + 1;
+    } else {
+      high = mid;
+    }
+  }
+  return low;
+}
+
 // The first index of [low, high) whose item `before` is false for (high
 // when none): while one probe is compared, the items of both possible next
 // probes are fetched, so that the misses of a search over scattered rows
@@ -387,18 +406,8 @@ size_t TItemOrder::PartitionPoint(size_t low, size_t high, const std::function<b
   const size_t high_chunk = ChunkOfIndex(size_tree_, last_slot);
   // The first chunk after low's whose first item is not before: the point
   // lies in the chunk ahead of it (or at its start).
-  size_t first = low_chunk + 1;
-  size_t end = high_chunk + 1;
-  while (first < end) {
-    const size_t mid = first + (end - first) / 2;
-    if (first < mid) PrefetchChunk(chunks_[first + (mid - first) / 2]);
-    if (mid + 1 < end) PrefetchChunk(chunks_[mid + 1 + (end - mid - 1) / 2]);
-    if (before(chunks_[mid]->items[0])) {
-      first = mid + 1;
-    } else {
-      end = mid;
-    }
-  }
+  const size_t first = FirstChunkNotBefore(
+      chunks_, low_chunk + 1, high_chunk + 1, [this](size_t mid) { return chunks_[mid]->items[0]; }, before);
   const size_t chunk = first - 1;
   const TItemChunk* in = chunks_[chunk];
   const size_t from = chunk == low_chunk ? low_slot : 0;
@@ -463,18 +472,8 @@ size_t TItemOrder::VisiblePartitionPoint(size_t first, size_t last,
   if (!before(VisibleItemOfRank(chunks_[first_chunk], first_rank))) return first;
   // The first chunk after first's whose first visible item (that of a later
   // chunk for an emptied one) is not before: the point lies in the chunk ahead of it.
-  size_t low = first_chunk + 1;
-  size_t high = last_chunk + 1;
-  while (low < high) {
-    const size_t mid = low + (high - low) / 2;
-    if (low < mid) PrefetchChunk(chunks_[low + (mid - low) / 2]);
-    if (mid + 1 < high) PrefetchChunk(chunks_[mid + 1 + (high - mid - 1) / 2]);
-    if (before(FirstVisibleFrom(mid))) {
-      low = mid + 1;
-    } else {
-      high = mid;
-    }
-  }
+  const size_t low = FirstChunkNotBefore(
+      chunks_, first_chunk + 1, last_chunk + 1, [this](size_t mid) { return FirstVisibleFrom(mid); }, before);
   // That chunk has visible items: an emptied one would have shared its verdict with the next.
   const size_t chunk = low - 1;
   const TItemChunk* in = chunks_[chunk];
