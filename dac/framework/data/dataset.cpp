@@ -127,9 +127,7 @@ void TDataSet::Loaded() {
   }
 }
 
-void TDataSet::CheckActive() const {
-  if (!GetActive()) DatabaseError("Cannot perform this operation on a closed dataset", this);
-}
+void TDataSet::ClosedError() const { DatabaseError("Cannot perform this operation on a closed dataset", this); }
 
 void TDataSet::CheckInactive() {
   if (!GetActive()) return;
@@ -152,13 +150,6 @@ void TDataSet::InternalHandleException() {
 }
 
 // ---- states ----
-
-void TDataSet::SetState(TDataSetState state) {
-  if (state == state_) return;
-  state_ = state;
-  modified_ = false;
-  DataEvent(deUpdateState, 0);
-}
 
 TDataSetState TDataSet::SetTempState(TDataSetState state) {
   const TDataSetState saved = state_;

@@ -55,11 +55,17 @@ class TDataSet : public TDataSetBase {
   void Loaded() override;
   TDataSetState GetState() const override { return state_; }
   // EDatabaseError "Cannot perform this operation on a closed dataset".
-  void CheckActive() const;
+  void CheckActive() const {
+    if (!GetActive()) ClosedError();
+  }
   // Closes the dataset instead of refusing while designing or updating.
   void CheckInactive() override;
   // Ends an edit or insert (Post when modified, else Cancel) and posts a key.
-  void CheckBrowseMode();
+  void CheckBrowseMode() {
+    CheckActive();
+    DataEvent(deCheckBrowseMode, 0);
+    if (state_ == dsEdit || state_ == dsInsert || state_ == dsSetKey) EndEditForBrowse();
+  }
   // The definitions of the open cursor, else of an information-only cursor
   // opened and closed for the purpose (FieldDefs.Update).
   void InitFieldDefs() override;
@@ -88,7 +94,9 @@ class TDataSet : public TDataSetBase {
   // record is gone; rmCenter: the record in the middle of the ring.
   virtual void Resync(TResyncMode mode);
   // Puts the descendant's cursor back on the active record.
-  void UpdateCursorPos();
+  void UpdateCursorPos() {
+    if (record_count_ > 0 && current_record_ != active_record_) SetCurrentRecord(active_record_);
+  }
   // The descendant's cursor left the ring's records.
   void CursorPosChanged() { current_record_ = -1; }
 
@@ -102,7 +110,10 @@ class TDataSet : public TDataSetBase {
   void Refresh();
   // Asks the links to write their pending input (EDatabaseError "Dataset not
   // in edit or insert mode" outside edit, insert and set-key).
-  void UpdateRecord();
+  void UpdateRecord() {
+    if (state_ != dsEdit && state_ != dsInsert && state_ != dsSetKey) NotEditingError();
+    DataEvent(deUpdateRecord, 0);
+  }
   bool Modified() const { return modified_; }
   // The update status of the current record; unmodified in the base.
   virtual TUpdateStatus UpdateStatus() { return usUnmodified; }
@@ -271,13 +282,19 @@ class TDataSet : public TDataSetBase {
   // The base checks required fields: the first required, writable data
   // field that is null gets the focus and EDatabaseError "Field '%s' must
   // have a value".
-  virtual void InternalPost();
+  virtual void InternalPost() {
+    if (Fields().AnyRequired()) CheckRequiredFields();
+  }
   // Inside a catch handler: hands the exception to the application's hook.
   virtual void InternalHandleException();
   // The calculated area of buffer back to null; nothing in the base.
   virtual void ClearCalcFields(TRecordBuffer /*buffer*/) {}
   // InternalInitRecord, ClearCalcFields, flag inserted.
-  virtual void InitRecord(TRecordBuffer buffer);
+  virtual void InitRecord(TRecordBuffer buffer) {
+    InternalInitRecord(buffer);
+    ClearCalcFields(buffer);
+    SetBookmarkFlag(buffer, bfInserted);
+  }
   // After a post, in a ring of one record: true when reading the cursor's
   // record back would give exactly what the posted buffer holds, which the
   // descendant has then completed as such a read completes a buffer (record
@@ -326,7 +343,13 @@ class TDataSet : public TDataSetBase {
   // ClearCalcFields, the lookup values, OnCalcFields. Nothing without
   // calculated or lookup fields.
   void CalculateFields(TRecordBuffer buffer);
-  void SetState(TDataSetState state);
+  // A change clears Modified and sends update-state.
+  void SetState(TDataSetState state) {
+    if (state == state_) return;
+    state_ = state;
+    modified_ = false;
+    DataEvent(deUpdateState, 0);
+  }
   // A silent state switch: no events reach the sources meanwhile.
   TDataSetState SetTempState(TDataSetState state);
   void RestoreState(TDataSetState state);
@@ -363,6 +386,7 @@ class TDataSet : public TDataSetBase {
   friend class TDataLink;
 
   // lifecycle (dataset.cpp)
+  [[noreturn]] void ClosedError() const;
   void OpenDataSet();
   void CloseDataSet();
   void AddDataSource(TDataSource* source);
@@ -387,7 +411,13 @@ class TDataSet : public TDataSetBase {
   void AllocateRing(int count);
   void FreeRing();
   void ResizeRing(int count);
-  void ClearBuffers();
+  void ClearBuffers() {
+    record_count_ = 0;
+    active_record_ = 0;
+    current_record_ = -1;
+    bof_ = true;
+    eof_ = true;
+  }
   void MoveBuffer(int from, int to);
   void SetCurrentRecord(int index);
   // Reads the record of mode into the free buffer after the ring's records;
@@ -399,15 +429,24 @@ class TDataSet : public TDataSetBase {
   bool ReadPrior();
   // First (at_first) or Last: the ring read again from that end.
   void ReloadFromEnd(bool at_first);
-  void ReadNextRecords();
-  void ReadPriorRecords();
+  void ReadNextRecords() {
+    while (record_count_ < buffer_count_ && ReadNext()) {
+    }
+  }
+  void ReadPriorRecords() {
+    while (record_count_ < buffer_count_ && ReadPrior()) {
+    }
+  }
   // Runs read, then sends event (also when read fails, before the error
   // goes on), with the places the ring's records moved when send_shift.
   void ReadAndNotify(const std::function<void()>& read, TDataEvent event, bool send_shift);
   // Post's resync may keep the posted buffer (KeepPostedRecord).
   bool KeepsPostedRecord(TResyncMode mode);
 
-  // editing (dataset_editing.cpp)
+  // editing (dataset_edit_cycle.cpp)
+  [[noreturn]] void NotEditingError();
+  // CheckBrowseMode's way out of edit, insert and set-key.
+  void EndEditForBrowse();
   void CheckCanModify();
   void CheckOperation(const std::function<void()>& operation, const TDataSetErrorEvent& on_error);
   void BeginInsertAppend();
@@ -421,7 +460,10 @@ class TDataSet : public TDataSetBase {
   };
   void TakeBackMark(TBackMark& mark);
   // The active record is one the cursor can find again (dataset_ring.cpp).
-  bool ActiveBookmarked();
+  bool ActiveBookmarked() {
+    const bool has_records = state_ == dsBrowse || state_ == dsEdit || state_ == dsInsert || state_ == dsBlockRead;
+    return bookmark_size_ > 0 && has_records && !IsEmpty() && GetBookmarkFlag(ActiveBuffer()) == bfCurrent;
+  }
   // Makes room and starts the insert; a failure takes the new record out again.
   // (A template for the two callers in dataset_edit_cycle.cpp: no wrapper per insert.)
   template <typename MakeRoom>

@@ -4,33 +4,20 @@
 
 namespace dac {
 
-void TDataSet::CheckBrowseMode() {
-  CheckActive();
-  DataEvent(deCheckBrowseMode, 0);
-  switch (state_) {
-    case dsEdit:
-    case dsInsert:
-      UpdateRecord();
-      if (modified_) {
-        Post();
-      } else {
-        Cancel();
-      }
-      break;
-    case dsSetKey:
-      Post();
-      break;
-    default:
-      break;
+void TDataSet::EndEditForBrowse() {
+  if (state_ == dsSetKey) {
+    Post();
+    return;
+  }
+  UpdateRecord();
+  if (modified_) {
+    Post();
+  } else {
+    Cancel();
   }
 }
 
-void TDataSet::UpdateRecord() {
-  if (state_ != dsEdit && state_ != dsInsert && state_ != dsSetKey) {
-    DatabaseError("Dataset not in edit or insert mode", this);
-  }
-  DataEvent(deUpdateRecord, 0);
-}
+void TDataSet::NotEditingError() { DatabaseError("Dataset not in edit or insert mode", this); }
 
 void TDataSet::CheckCanModify() {
   if (!GetCanModify()) DatabaseError("Cannot modify a read-only dataset", this);
@@ -165,7 +152,7 @@ void TDataSet::AbandonInsert(const TBackMark& back) {
   }
 }
 
-bool TDataSet::EndingEdit() {
+inline bool TDataSet::EndingEdit() {
   if (state_ == dsSetKey) SetState(dsBrowse);
   if (state_ != dsEdit && state_ != dsInsert) return false;
   DataEvent(deCheckBrowseMode, 0);
@@ -239,14 +226,6 @@ void TDataSet::Refresh() {
   Resync({});
   DoAfterRefresh();
 }
-
-void TDataSet::InitRecord(TRecordBuffer buffer) {
-  InternalInitRecord(buffer);
-  ClearCalcFields(buffer);
-  SetBookmarkFlag(buffer, bfInserted);
-}
-
-void TDataSet::InternalPost() { CheckRequiredFields(); }
 
 void TDataSet::CheckRequiredFields() {
   const std::vector<TField*>& fields = Fields().List();

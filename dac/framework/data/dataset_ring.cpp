@@ -86,14 +86,6 @@ void TDataSet::ResizeRing(int count) {
       deDataSetChange, true);
 }
 
-void TDataSet::ClearBuffers() {
-  record_count_ = 0;
-  active_record_ = 0;
-  current_record_ = -1;
-  bof_ = true;
-  eof_ = true;
-}
-
 // The cursor's record stays with its buffer.
 void TDataSet::MoveBuffer(int from, int to) {
   if (from == to) return;
@@ -127,10 +119,6 @@ void TDataSet::SetCurrentRecord(int index) {
       InternalSetToRecord(buffer);
   }
   current_record_ = index;
-}
-
-void TDataSet::UpdateCursorPos() {
-  if (record_count_ > 0) SetCurrentRecord(active_record_);
 }
 
 bool TDataSet::ReadSpare(TGetMode mode, bool do_check) {
@@ -186,16 +174,6 @@ bool TDataSet::ReadPrior() {
   }
   current_record_ = 0;
   return true;
-}
-
-void TDataSet::ReadNextRecords() {
-  while (record_count_ < buffer_count_ && ReadNext()) {
-  }
-}
-
-void TDataSet::ReadPriorRecords() {
-  while (record_count_ < buffer_count_ && ReadPrior()) {
-  }
 }
 
 void TDataSet::ReadAndNotify(const std::function<void()>& read, TDataEvent event, bool send_shift) {
@@ -288,6 +266,14 @@ int TDataSet::MoveBy(int distance) {
   return moved;
 }
 
+inline bool TDataSet::KeepsPostedRecord(TResyncMode mode) {
+  // Calculated fields would be calculated again on the way in; a larger ring
+  // reads the neighbours too.
+  if (!mode.Empty() || buffer_count_ != 1 || record_count_ != 1 || active_record_ != 0) return false;
+  if (calc_fields_size_ != 0 || internal_calc_fields_) return false;
+  return KeepPostedRecord(buffers_[0]);
+}
+
 void TDataSet::Resync(TResyncMode mode) {
   if (buffers_.empty()) return;
   if (std::exchange(resync_after_post_, false) && KeepsPostedRecord(mode)) {
@@ -318,20 +304,7 @@ void TDataSet::Resync(TResyncMode mode) {
       deDataSetChange, false);
 }
 
-bool TDataSet::KeepsPostedRecord(TResyncMode mode) {
-  // Calculated fields would be calculated again on the way in; a larger ring
-  // reads the neighbours too.
-  if (!mode.Empty() || buffer_count_ != 1 || record_count_ != 1 || active_record_ != 0) return false;
-  if (calc_fields_size_ != 0 || internal_calc_fields_) return false;
-  return KeepPostedRecord(buffers_[0]);
-}
-
 // ---- bookmarks ----
-
-bool TDataSet::ActiveBookmarked() {
-  const bool has_records = state_ == dsBrowse || state_ == dsEdit || state_ == dsInsert || state_ == dsBlockRead;
-  return bookmark_size_ > 0 && has_records && !IsEmpty() && GetBookmarkFlag(ActiveBuffer()) == bfCurrent;
-}
 
 TBookmark TDataSet::GetBookmark() {
   if (!ActiveBookmarked()) return {};

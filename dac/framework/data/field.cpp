@@ -46,6 +46,18 @@ void TField::SetFieldName(const std::string& name) {
   field_name_ = name;
 }
 
+void TField::SetRequired(bool value) {
+  if (value == required_) return;
+  if (TFields* list = OwnerList()) list->required_count_ += value ? 1 : -1;
+  required_ = value;
+}
+
+void TField::SetDefaultExpression(const std::string& text) {
+  const bool had = !default_expression_.empty();
+  if (TFields* list = OwnerList(); list && had != !text.empty()) list->default_count_ += had ? -1 : 1;
+  default_expression_ = text;
+}
+
 std::string TField::FullName() const { return parent_ ? parent_->FullName() + "." + field_name_ : field_name_; }
 
 std::string TField::DisplayName() const { return display_label_.empty() ? field_name_ : display_label_; }

@@ -74,11 +74,12 @@ class TField : public TComponent {
   bool ReadOnly() const { return read_only_; }
   void SetReadOnly(bool value) { read_only_ = value; }
   bool Required() const { return required_; }
-  void SetRequired(bool value) { required_ = value; }
+  // Its list counts the required fields and those with a default.
+  void SetRequired(bool value);
   bool Visible() const { return visible_; }
   void SetVisible(bool value) { visible_ = value; }
   const std::string& DefaultExpression() const { return default_expression_; }
-  void SetDefaultExpression(const std::string& text) { default_expression_ = text; }
+  void SetDefaultExpression(const std::string& text);
   TAutoRefreshFlag AutoGenerateValue() const { return auto_generate_value_; }
   void SetAutoGenerateValue(TAutoRefreshFlag value) { auto_generate_value_ = value; }
   const std::string& Origin() const { return origin_; }

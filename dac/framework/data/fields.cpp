@@ -80,8 +80,14 @@ void TFields::CheckFieldName(const std::string& name, const TField* except) cons
   if (other && other != except) DatabaseErrorFmt(DataSet(), "Duplicate field name '%s'", name.c_str());
 }
 
+void TFields::Tally(const TField* field, int sign) {
+  if (field->Required()) required_count_ += sign;
+  if (!field->DefaultExpression().empty()) default_count_ += sign;
+}
+
 void TFields::Add(TField* field) {
   fields_.push_back(field);
+  Tally(field, 1);
   field->dataset_ = parent_ ? nullptr : dataset_;
   field->parent_ = parent_;
   Changed();
@@ -91,6 +97,7 @@ void TFields::Remove(TField* field) {
   const auto it = std::find(fields_.begin(), fields_.end(), field);
   if (it == fields_.end()) return;
   fields_.erase(it);
+  Tally(field, -1);
   field->dataset_ = nullptr;
   field->parent_ = nullptr;
   Changed();
@@ -121,6 +128,8 @@ void TFields::Detach() {
     field->parent_ = nullptr;
   }
   fields_.clear();
+  required_count_ = 0;
+  default_count_ = 0;
 }
 
 void TFields::Changed() {

@@ -31,6 +31,10 @@ class TFields {
   }
   // The fields in order, for loops that read every one.
   const std::vector<TField*>& List() const { return fields_; }
+  // Whether a field is Required, or has a DefaultExpression: an insert and a
+  // post look for them only when there are some.
+  bool AnyRequired() const { return required_count_ != 0; }
+  bool AnyDefaultExpression() const { return default_count_ != 0; }
   int IndexOf(const TField* field) const;
   // By field name, or by full name ("parent.child") through object fields.
   TField* FindField(const std::string& name) const;
@@ -58,11 +62,16 @@ class TFields {
   TObjectField* Parent() const { return parent_; }
 
  private:
+  friend class TField;
   void Changed();
+  void Tally(const TField* field, int sign);
 
   TDataSetBase* dataset_;
   TObjectField* parent_;
   std::vector<TField*> fields_;
+  // Kept by Add, Remove, Detach and the fields' setters.
+  int required_count_ = 0;
+  int default_count_ = 0;
 };
 
 // The name from one-based pos to the next ";" (or the end), trimmed; pos

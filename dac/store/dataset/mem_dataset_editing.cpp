@@ -112,7 +112,7 @@ void TMemDataSet::DoOnNewRecord() {
   try {
     // Read afresh at every step: a default value's handlers may change the list.
     const std::vector<TField*>& fields = Fields().List();
-    for (size_t i = 0; i < fields.size(); ++i) {
+    for (size_t i = 0; Fields().AnyDefaultExpression() && i < fields.size(); ++i) {
       TField* field = fields[i];
       if (!field->DefaultExpression().empty()) SetDefaultExpressionValue(field);
     }

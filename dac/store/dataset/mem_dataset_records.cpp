@@ -119,9 +119,9 @@ TGetResult TMemDataSet::GetRecord(TRecordBuffer buffer, TGetMode mode, bool) {
 // and holding the buffer's very bytes, reads back as the buffer.
 bool TMemDataSet::KeepPostedRecord(TRecordBuffer buffer) {
   TMemData* data = MemData();
-  if (!data || data->GetCachedUpdates() || data->GetHasComplexFields() || data->GetCalcRecordSize() != 0 ||
-      !calc_fields_mapping_.empty() || data->Filtered() || data->GetFilterMDFunc() ||
-      !data->GetSortColumns().empty() || !blob_streams_.empty() || in_cache_processing_ || in_deferred_post_) {
+  if (!data || in_cache_processing_ || in_deferred_post_ || !calc_fields_mapping_.empty() || !blob_streams_.empty() ||
+      data->GetCachedUpdates() || data->GetHasComplexFields() || data->GetCalcRecordSize() != 0 ||
+      !data->GetSortColumns().empty() || data->Filtered()) {  // Filtered: the filter function too
     return false;
   }
   PItemHeader item = data->GetCurrentItem();

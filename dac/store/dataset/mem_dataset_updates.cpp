@@ -60,7 +60,7 @@ void TMemDataSet::InternalDeferredPost() {
 }
 
 void TMemDataSet::CheckRequiredFields() {
-  for (int i = 0; i < Fields().Count(); ++i) {
+  for (int i = 0; Fields().AnyRequired() && i < Fields().Count(); ++i) {
     TField* field = Fields().Fields(i);
     if (!field->Required() || field->ReadOnly() || field->FieldKind() != fkData || !field->IsNull()) continue;
     field->FocusControl();
