@@ -442,6 +442,8 @@ class TDataSet : public TDataSetBase {
   void ReadAndNotify(const std::function<void()>& read, TDataEvent event, bool send_shift);
   // Post's resync may keep the posted buffer (KeepPostedRecord).
   bool KeepsPostedRecord(TResyncMode mode);
+  // Resync's reading (apart: keeping the posted buffer needs no frame).
+  [[gnu::noinline]] void ReadRing(TResyncMode mode);
 
   // editing (dataset_edit_cycle.cpp)
   [[noreturn]] void NotEditingError();
@@ -462,7 +464,9 @@ class TDataSet : public TDataSetBase {
   // The active record is one the cursor can find again (dataset_ring.cpp).
   bool ActiveBookmarked() {
     const bool has_records = state_ == dsBrowse || state_ == dsEdit || state_ == dsInsert || state_ == dsBlockRead;
-    return bookmark_size_ > 0 && has_records && !IsEmpty() && GetBookmarkFlag(ActiveBuffer()) == bfCurrent;
+    // A ring with records has its buffers.
+    return bookmark_size_ > 0 && has_records && !IsEmpty() &&
+           GetBookmarkFlag(buffers_[static_cast<size_t>(active_record_)]) == bfCurrent;
   }
   // Makes room and starts the insert; a failure takes the new record out again.
   // (A template for the two callers in dataset_edit_cycle.cpp: no wrapper per insert.)

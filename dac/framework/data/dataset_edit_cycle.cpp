@@ -19,7 +19,7 @@ void TDataSet::EndEditForBrowse() {
 
 void TDataSet::NotEditingError() { DatabaseError("Dataset not in edit or insert mode", this); }
 
-void TDataSet::CheckCanModify() {
+inline void TDataSet::CheckCanModify() {
   if (!GetCanModify()) DatabaseError("Cannot modify a read-only dataset", this);
 }
 
@@ -77,11 +77,11 @@ void TDataSet::BeginInsertAppend() {
 void TDataSet::TakeBackMark(TBackMark& mark) {
   if (!ActiveBookmarked()) return;
   uint8_t* data = mark.inline_data;
-  if (static_cast<size_t>(bookmark_size_) > sizeof mark.inline_data) {
+  if (static_cast<size_t>(bookmark_size_) > sizeof mark.inline_data) [[unlikely]] {
     mark.heap.resize(static_cast<size_t>(bookmark_size_));
     data = mark.heap.data();
   }
-  GetBookmarkData(ActiveBuffer(), data);
+  GetBookmarkData(buffers_[static_cast<size_t>(active_record_)], data);  // not empty: bookmarked
   mark.data = data;
 }
 

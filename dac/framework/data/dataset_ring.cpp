@@ -283,6 +283,10 @@ void TDataSet::Resync(TResyncMode mode) {
     DataEvent(deDataSetChange, 0);
     return;
   }
+  ReadRing(mode);
+}
+
+void TDataSet::ReadRing(TResyncMode mode) {
   if (mode.Contains(rmExact)) {
     CursorPosChanged();
     if (!ReadSpare(gmCurrent, true)) DatabaseError("Record not found", this);

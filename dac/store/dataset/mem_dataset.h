@@ -296,8 +296,12 @@ class TMemDataSet : public TDataSet {
   // Record info of a buffer.
   int32_t RecordNumberOf(TRecordBuffer buffer) const;
   uint8_t UpdateStatusOf(TRecordBuffer buffer) const;
-  bool OwnsComplexFields(TRecordBuffer buffer) const;
-  void SetOwnsComplexFields(TRecordBuffer buffer, bool value);
+  bool OwnsComplexFields(TRecordBuffer buffer) const { return buffer[rec_info_ofs_ + kRefComplexFields] != 0; }
+  void SetOwnsComplexFields(TRecordBuffer buffer, bool value) {
+    buffer[rec_info_ofs_ + kRefComplexFields] = value ? 1 : 0;
+  }
+  // Where RefComplexFields lies in the record info.
+  static constexpr int kRefComplexFields = 6;
   int32_t RecInfoOfs() const { return rec_info_ofs_; }
   int32_t BookmarkOfs() const { return bookmark_ofs_; }
   int32_t RecBufSize() const { return rec_buf_size_; }
@@ -376,6 +380,9 @@ class TMemDataSet : public TDataSet {
 
   // ---- editing and filters (mem_dataset_editing.cpp) ----
   void ClearDeferredPost();
+  // A blob field whose blob changed is marked modified (apart: a post without
+  // blobs needs no frame for it).
+  [[gnu::noinline]] void MarkModifiedBlobFields(TRecordBuffer active);
   bool RecordFilter(void* buffer);
   void SetFilterData(const std::string& text, TFilterOptions options);
 

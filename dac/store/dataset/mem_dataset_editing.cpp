@@ -41,9 +41,7 @@ void TMemDataSet::InternalAddRecord(const void* buffer, bool append) {
   }
 }
 
-void TMemDataSet::InternalPost() {
-  TDataSet::InternalPost();
-  TRecordBuffer active = ActiveBuffer();
+void TMemDataSet::MarkModifiedBlobFields(TRecordBuffer active) {
   for (int i = 0; record_set_->HasBlobFields() && i < Fields().Count(); ++i) {
     TField* data_field = Fields().Fields(i);
     if (data_field->FieldKind() != fkData || !data_field->IsBlob()) continue;
@@ -53,7 +51,13 @@ void TMemDataSet::InternalPost() {
     auto* blob = dynamic_cast<TBlob*>(record_set_->GetObject(desc->GetFieldNo(), active));
     if (blob && blob->GetModified()) field->SetModified(true);
   }
-  if (GetState() != dsEdit) {
+}
+
+void TMemDataSet::InternalPost() {
+  TDataSet::InternalPost();
+  TRecordBuffer active = ActiveBuffer();
+  if (record_set_->HasBlobFields()) MarkModifiedBlobFields(active);
+  if (TDataSet::GetState() != dsEdit) {
     record_set_->InsertRecord(active);
     // The row holds the record's values now.
     SetOwnsComplexFields(active, false);

@@ -20,7 +20,6 @@ namespace {
 constexpr int kRecordNumber = 0;
 constexpr int kUpdateStatus = 4;
 constexpr int kBookmarkFlag = 5;
-constexpr int kRefComplexFields = 6;
 
 TRecBookmark LoadBookmark(const void* data) { return LoadAt<TRecBookmark>(data); }
 
@@ -34,16 +33,11 @@ int32_t TMemDataSet::RecordNumberOf(TRecordBuffer buffer) const {
 
 uint8_t TMemDataSet::UpdateStatusOf(TRecordBuffer buffer) const { return buffer[rec_info_ofs_ + kUpdateStatus]; }
 
-bool TMemDataSet::OwnsComplexFields(TRecordBuffer buffer) const { return buffer[rec_info_ofs_ + kRefComplexFields] != 0; }
-
-void TMemDataSet::SetOwnsComplexFields(TRecordBuffer buffer, bool value) {
-  buffer[rec_info_ofs_ + kRefComplexFields] = value ? 1 : 0;
-}
-
 void TMemDataSet::SetRecInfo(TRecordBuffer buffer, int32_t record_number, uint8_t update_status, TBookmarkFlag flag) {
-  StoreAt<int32_t>(buffer, static_cast<size_t>(rec_info_ofs_ + kRecordNumber), record_number);
-  buffer[rec_info_ofs_ + kUpdateStatus] = update_status;
-  buffer[rec_info_ofs_ + kBookmarkFlag] = flag;
+  uint8_t* info = buffer + rec_info_ofs_;
+  StoreAt<int32_t>(info, kRecordNumber, record_number);
+  info[kUpdateStatus] = update_status;
+  info[kBookmarkFlag] = flag;
 }
 
 // ---- buffers ----
