@@ -461,7 +461,7 @@ class TDataSet : public TDataSetBase {
     bool empty() const { return data == nullptr; }
   };
   void TakeBackMark(TBackMark& mark);
-  // The active record is one the cursor can find again (dataset_ring.cpp).
+  // The active record is one the cursor can find again.
   bool ActiveBookmarked() {
     const bool has_records = state_ == dsBrowse || state_ == dsEdit || state_ == dsInsert || state_ == dsBlockRead;
     // A ring with records has its buffers.
