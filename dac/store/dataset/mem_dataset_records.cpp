@@ -366,12 +366,30 @@ bool TMemDataSet::PutDirectText(TRecordBuffer record, const TDirectSlot& direct,
   return true;
 }
 
+// The date-time its time stamp gives back, computed from the milliseconds
+// directly. Inside the accepted span the product is below 2^38 in magnitude,
+// so its fraction is exact and the rounding is llround's (half away from
+// zero); the day truncates towards zero and the time of day is the
+// magnitude of the rest, as the stamp splits them. NaN and infinities fail
+// the span's test.
 bool TMemDataSet::PutDirectDateTime(uint8_t* slot, DateTime value) {
   if (!(value > kMinDateTimeExcluded && value < kMaxDateTimeExcluded)) return false;
-  const plat::TimeStamp stamp = plat::DateTimeToTimeStamp(value);
-  DateTime stored = 0;
-  if (stamp.date >= kDaysEnd || !plat::TryTimeStampToDateTime(stamp, stored)) return false;
-  StoreAt<DateTime>(slot, 0, stored);
+  constexpr int64_t kMSecsPerDay = plat::kMSecsPerDay;
+  const double product = value * static_cast<double>(kMSecsPerDay);
+  int64_t total = static_cast<int64_t>(product);
+  const double fraction = product - static_cast<double>(total);
+  if (fraction >= 0.5) {
+    ++total;
+  } else if (fraction <= -0.5) {
+    --total;
+  }
+  const int64_t days = total / kMSecsPerDay;
+  const int64_t rest = total % kMSecsPerDay;
+  const int64_t date = days + plat::kDateDelta;
+  if (date <= 0 || date >= kDaysEnd) return false;
+  const double day = static_cast<double>(days);
+  const double time = static_cast<double>(rest < 0 ? -rest : rest) / static_cast<double>(kMSecsPerDay);
+  StoreAt<DateTime>(slot, 0, day >= 0 ? day + time : day - time);
   return true;
 }
 
