@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "dac/framework/data/field_write.h"
 #include "dac/framework/values/text_conversions.h"
 #include "platform/date_time.h"
 
@@ -93,7 +94,7 @@ DateTime TDateTimeField::GetAsDateTime() {
   return GetData(&value, false) ? value : 0;
 }
 
-void TDateTimeField::SetAsDateTime(DateTime value) { SetData(&value, false); }
+void TDateTimeField::SetAsDateTime(DateTime value) { WriteFieldData(*this, &value, false); }
 
 std::string TDateTimeField::GetAsString() {
   if (std::string exact; ExactText(exact)) return exact;

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 
+#include "dac/framework/data/field_write.h"
 #include "dac/framework/values/text_conversions.h"
 
 namespace dac {
@@ -77,8 +78,12 @@ int64_t TIntegerField::GetAsLargeInt() {
   return GetValue(value) ? value : 0;
 }
 
+void TIntegerField::OutOfRange(int64_t value) const {
+  RangeError(IntText(value), IntText(MinLimit()), IntText(MaxLimit()));
+}
+
 void TIntegerField::SetAsLargeInt(int64_t value) {
-  if (value < MinLimit() || value > MaxLimit()) RangeError(IntText(value), IntText(MinLimit()), IntText(MaxLimit()));
+  if (value < MinLimit() || value > MaxLimit()) OutOfRange(value);
   uint8_t data[4] = {};
   if (DataType() == ftSmallint) {
     const auto v = static_cast<int16_t>(value);
@@ -90,7 +95,7 @@ void TIntegerField::SetAsLargeInt(int64_t value) {
     const auto v = static_cast<int32_t>(value);
     std::memcpy(data, &v, sizeof v);
   }
-  SetData(data);
+  WriteFieldData(*this, data);
 }
 
 void TIntegerField::SetAsFloat(double value) {
@@ -167,9 +172,13 @@ double TFloatField::GetAsFloat() {
   return GetData(&value) ? value : 0;
 }
 
+void TFloatField::OutOfRange(double value) const {
+  RangeError(FloatToStr(value), FloatToStr(MinValue()), FloatToStr(MaxValue()));
+}
+
 void TFloatField::SetAsFloat(double value) {
-  if (Outside(value)) RangeError(FloatToStr(value), FloatToStr(MinValue()), FloatToStr(MaxValue()));
-  SetData(&value);
+  if (Outside(value)) OutOfRange(value);
+  WriteFieldData(*this, &value);
 }
 
 int32_t TFloatField::GetAsInteger() {

@@ -67,6 +67,8 @@ class TIntegerField : public TNumericField, public TFieldRange<int32_t> {
  private:
   int64_t MinLimit() const;
   int64_t MaxLimit() const;
+  // Out of line: the setter's usual way keeps no frame for the texts.
+  [[noreturn, gnu::cold, gnu::noinline]] void OutOfRange(int64_t value) const;
 
   int64_t min_range_;
   int64_t max_range_;
@@ -145,6 +147,8 @@ class TFloatField : public TNumericField, public TFieldRange<double> {
   void SetVarValue(const Variant& value) override { SetAsFloat(value.AsDouble()); }
 
  private:
+  [[noreturn, gnu::cold, gnu::noinline]] void OutOfRange(double value) const;
+
   int precision_ = 15;
   bool currency_ = false;
 };

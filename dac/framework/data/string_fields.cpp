@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "dac/framework/data/field_write.h"
 #include "dac/framework/values/text_conversions.h"
 #include "platform/code_page.h"
 
@@ -58,10 +59,26 @@ std::string TStringField::GetAsString() {
   return std::string(buffer.data(), strnlen(buffer.data(), static_cast<size_t>(Size())));
 }
 
+namespace {
+
+// The text cut to the field's size, zeroed to its end and terminated, as a
+// write hands it on (the long ones off the usual way).
+[[gnu::noinline]] void WriteLongText(TField& field, const std::string& value, size_t size) {
+  TextBytes buffer(size + 1);
+  std::memcpy(buffer.data(), value.data(), std::min(value.size(), size));
+  WriteFieldData(field, buffer.data());
+}
+
+}  // namespace
+
 void TStringField::SetAsString(const std::string& value) {
-  TextBytes buffer(static_cast<size_t>(Size()) + 1);
-  std::memcpy(buffer.data(), value.data(), std::min(value.size(), static_cast<size_t>(Size())));
-  SetData(buffer.data());
+  const auto size = static_cast<size_t>(Size());
+  char buffer[256];
+  if (size >= sizeof buffer) return WriteLongText(*this, value, size);
+  const size_t length = std::min(value.size(), size);
+  std::memcpy(buffer, value.data(), length);
+  std::memset(buffer + length, 0, size + 1 - length);
+  WriteFieldData(*this, buffer);
 }
 
 bool TStringField::GetAsBoolean() {

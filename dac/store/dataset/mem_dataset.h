@@ -357,21 +357,15 @@ class TMemDataSet : public TDataSet {
 
   // ---- records (mem_dataset_records.cpp) ----
   int CalcFieldNo(TField* field);
-  // The active buffer when field's value may go straight into it (direct:
-  // how), else null.
+  // How field's value may go straight into the active buffer, else null.
   struct TDirectSlot;
-  TRecordBuffer DirectRecord(TField* field, const TDirectSlot*& direct);
-  TRecordBuffer LaidOutDirectRecord(TField* field, const TDirectSlot*& direct);
-  // The same after the slots are laid out again (a new open or refresh).
-  [[gnu::noinline]] TRecordBuffer DirectRecordAfterLayout(TField* field, const TDirectSlot*& direct);
-  // A date-time in its converted form (SetFieldData writes native values).
-  bool PutDirectConverted(TField* field, const void* buffer);
+  const TDirectSlot* DirectSlot(TField* field);
   [[gnu::noinline]] static bool PutDirectText(TRecordBuffer record, const TDirectSlot& direct, const char* text);
   static bool PutDirectDateTime(uint8_t* slot, DateTime value);
   // The general ways of SetFieldData, converted and native.
   void SetConvertedFieldData(TField* field, const void* buffer);
   void PutFieldData(TField* field, const void* buffer);
-  void MakeDirectSlots();
+  [[gnu::noinline]] void MakeDirectSlots();
   void SetRecInfo(TRecordBuffer buffer, int32_t record_number, uint8_t update_status, TBookmarkFlag flag);
 
   // ---- locating (mem_dataset_locate.cpp) ----

@@ -321,33 +321,15 @@ void CopySlot(uint8_t* slot, const void* source) {
 // event as the general way, which takes anything else (another state, a
 // read-only or validated field, a calculated or child one, other types,
 // values that way refuses or turns to null).
-inline TRecordBuffer TMemDataSet::LaidOutDirectRecord(TField* field, const TDirectSlot*& direct) {
-  const size_t index = static_cast<size_t>(field->FieldNo()) - 1;  // none for numbers below 1
-  if (index >= direct_count_) return nullptr;
-  direct = &direct_slots_[index];
-  if (direct->field != field || field->ReadOnly() || field->HasOnValidate()) return nullptr;
-  return ActiveBuffer();
-}
-
-inline TRecordBuffer TMemDataSet::DirectRecord(TField* field, const TDirectSlot*& direct) {
+inline const TMemDataSet::TDirectSlot* TMemDataSet::DirectSlot(TField* field) {
   const TDataSetState state = TDataSet::GetState();
   if ((state != dsInsert && state != dsEdit) || !mem_data_) return nullptr;
-  if (direct_iteration_ != mem_data_->GetRefreshIteration()) return DirectRecordAfterLayout(field, direct);
-  return LaidOutDirectRecord(field, direct);
-}
-
-TRecordBuffer TMemDataSet::DirectRecordAfterLayout(TField* field, const TDirectSlot*& direct) {
-  MakeDirectSlots();
-  return LaidOutDirectRecord(field, direct);
-}
-
-bool TMemDataSet::PutDirectConverted(TField* field, const void* buffer) {
-  const TDirectSlot* direct = nullptr;
-  TRecordBuffer record = DirectRecord(field, direct);
-  if (!record || direct->kind != TDirectSlot::kDateTime) return false;
-  if (!PutDirectDateTime(record + direct->offset, LoadAt<DateTime>(buffer))) return false;
-  record[direct->indicator] = 0;  // not null
-  return true;
+  if (direct_iteration_ != mem_data_->GetRefreshIteration()) [[unlikely]] MakeDirectSlots();
+  const size_t index = static_cast<size_t>(field->FieldNo()) - 1;  // none for numbers below 1
+  if (index >= direct_count_) return nullptr;
+  const TDirectSlot* direct = &direct_slots_[index];
+  if (direct->field != field || field->ReadOnly() || field->HasOnValidate() || !ActiveBuffer()) return nullptr;
+  return direct;
 }
 
 bool TMemDataSet::PutDirectText(TRecordBuffer record, const TDirectSlot& direct, const char* text) {
@@ -360,12 +342,30 @@ bool TMemDataSet::PutDirectText(TRecordBuffer record, const TDirectSlot& direct,
   return true;
 }
 
-bool TMemDataSet::PutDirectDateTime(uint8_t* slot, DateTime value) {
+// The date-time its time stamp gives back, computed from the milliseconds
+// directly. Inside the accepted span the product is below 2^38 in magnitude,
+// so its fraction is exact and the rounding is llround's (half away from
+// zero); the day truncates towards zero and the time of day is the
+// magnitude of the rest, as the stamp splits them. NaN and infinities fail
+// the span's test.
+inline bool TMemDataSet::PutDirectDateTime(uint8_t* slot, DateTime value) {
   if (!(value > kMinDateTimeExcluded && value < kMaxDateTimeExcluded)) return false;
-  const plat::TimeStamp stamp = plat::DateTimeToTimeStamp(value);
-  DateTime stored = 0;
-  if (stamp.date >= kDaysEnd || !plat::TryTimeStampToDateTime(stamp, stored)) return false;
-  StoreAt<DateTime>(slot, 0, stored);
+  constexpr int64_t kMSecsPerDay = plat::kMSecsPerDay;
+  const double product = value * static_cast<double>(kMSecsPerDay);
+  int64_t total = static_cast<int64_t>(product);
+  const double fraction = product - static_cast<double>(total);
+  if (fraction >= 0.5) {
+    ++total;
+  } else if (fraction <= -0.5) {
+    --total;
+  }
+  const int64_t days = total / kMSecsPerDay;
+  const int64_t rest = total % kMSecsPerDay;
+  const int64_t date = days + plat::kDateDelta;
+  if (date <= 0 || date >= kDaysEnd) return false;
+  const double day = static_cast<double>(days);
+  const double time = static_cast<double>(rest < 0 ? -rest : rest) / static_cast<double>(kMSecsPerDay);
+  StoreAt<DateTime>(slot, 0, day >= 0 ? day + time : day - time);
   return true;
 }
 
@@ -426,13 +426,16 @@ void TMemDataSet::MakeDirectSlots() {
 
 void TMemDataSet::SetFieldData(TField* field, const void* buffer, bool native_format) {
   // Native values go as they are (as the base would pass them on).
-  if (native_format) {
-    SetFieldData(field, buffer);
-    return;
-  }
-  if (buffer && field->DataType() == ftDateTime && PutDirectConverted(field, buffer)) {
-    DataEvent(deFieldChange, reinterpret_cast<intptr_t>(field));
-    return;
+  if (native_format) return SetFieldData(field, buffer);
+  if (buffer && field->DataType() == ftDateTime) {
+    const TDirectSlot* direct = DirectSlot(field);
+    if (direct && direct->kind == TDirectSlot::kDateTime) {
+      TRecordBuffer record = ActiveBuffer();
+      if (PutDirectDateTime(record + direct->offset, LoadAt<DateTime>(buffer))) {
+        record[direct->indicator] = 0;  // not null
+        return DataEvent(deFieldChange, reinterpret_cast<intptr_t>(field));
+      }
+    }
   }
   SetConvertedFieldData(field, buffer);
 }
@@ -450,9 +453,9 @@ void TMemDataSet::SetConvertedFieldData(TField* field, const void* buffer) {
 
 void TMemDataSet::SetFieldData(TField* field, const void* buffer) {
   // Each way ends in a tail call: numbers need no frame.
-  const TDirectSlot* direct = nullptr;
-  TRecordBuffer record = buffer ? DirectRecord(field, direct) : nullptr;
-  if (!record) return PutFieldData(field, buffer);
+  const TDirectSlot* direct = buffer ? DirectSlot(field) : nullptr;
+  if (!direct) return PutFieldData(field, buffer);
+  TRecordBuffer record = ActiveBuffer();
   uint8_t* slot = record + direct->offset;
   switch (direct->kind) {
     case TDirectSlot::kBytes2: CopySlot<2>(slot, buffer); break;
