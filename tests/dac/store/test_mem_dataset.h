@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "dac/framework/data/data_link.h"
 #include "dac/framework/data/field.h"
 #include "dac/framework/data/numeric_fields.h"
 #include "dac/framework/data/string_fields.h"
@@ -107,5 +108,15 @@ inline TStringField* AddLookupText(TDataSet& ds, const std::string& name, int si
   field->SetDataSet(&ds);
   return field;
 }
+
+// A data link that writes down what it hears: C a dataset change, E an
+// editing change, F a field's change, R a record's.
+class LinkRecorder : public TDataLink {
+ public:
+  std::string events;
+  void DataSetChanged() override { events += "C"; }
+  void EditingChanged() override { events += "E"; }
+  void RecordChanged(TField* field) override { events += field ? "F" : "R"; }
+};
 
 }  // namespace dac::testing

@@ -16,6 +16,7 @@ namespace dac {
 namespace {
 
 using testing::ComponentPtr;
+using testing::LinkRecorder;
 using testing::CreateDefinedFields;
 using testing::MakeDataSet;
 using testing::TTestMemDataSet;
@@ -144,14 +145,6 @@ class TStepLoggingDataSet : public TTestMemDataSet {
   }
 };
 
-class Recorder : public TDataLink {
- public:
-  std::string events;
-  void DataSetChanged() override { events += "C"; }
-  void EditingChanged() override { events += "E"; }
-  void RecordChanged(TField* field) override { events += field ? "F" : "R"; }
-};
-
 // The steps of one cycle, the same whether handlers and a link listen or
 // not: the handlers and the link only add what they hear.
 TEST(EditCycle, RunsEveryOverriddenStepInOrder) {
@@ -210,7 +203,7 @@ TEST(EditCycle, RunsEveryOverriddenStepInOrder) {
       ds->AddSource({{1, "one"}});
       ds->Open();
       std::string handlers;
-      Recorder link;
+      LinkRecorder link;
       if (listening) {
         ds->SetBeforeInsert([&](TDataSet*) { handlers += "bi "; });
         ds->SetAfterInsert([&](TDataSet*) { handlers += "ai "; });

@@ -22,6 +22,7 @@ namespace {
 
 using testing::Column;
 using testing::ComponentPtr;
+using testing::LinkRecorder;
 using testing::AddCalculatedInteger;
 using testing::CreateDefinedFields;
 using testing::MakeDataSet;
@@ -76,14 +77,6 @@ std::string Describe(const Shown& shown) {
   for (uint8_t byte : shown.buffer) text += " " + std::to_string(byte);
   return text;
 }
-
-class Recorder : public TDataLink {
- public:
-  std::string events;
-  void DataSetChanged() override { events += "C"; }
-  void EditingChanged() override { events += "E"; }
-  void RecordChanged(TField* field) override { events += field ? "F" : "R"; }
-};
 
 struct Setting {
   const char* name;
@@ -141,7 +134,7 @@ TEST_P(PostLeaves, WhatReadingTheRowBackGives) {
   ds->SetIndexFieldNames(setting.index);
   ds->SetFilterText(setting.filter);
   ds->SetFiltered(*setting.filter != 0);
-  Recorder link;
+  LinkRecorder link;
   if (setting.link_buffers > 0) {
     link.SetBufferCount(setting.link_buffers);
     link.SetDataSource(MakeComponent<TDataSource>(ds.get()));
@@ -361,7 +354,7 @@ TEST(DirectWrites, EveryTypeGivesTheGeneralWaysBytesAndEvents) {
   }
   ComponentPtr<TListeningDataSet> ds(MakeComponent<TListeningDataSet>(nullptr, columns));
   ds->Open();
-  Recorder link;
+  LinkRecorder link;
   link.SetDataSource(MakeComponent<TDataSource>(ds.get()));
   link.DataSource()->SetDataSet(ds.get());
   std::string changed;
