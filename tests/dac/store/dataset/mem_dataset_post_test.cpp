@@ -408,5 +408,108 @@ TEST(DirectWrites, EveryTypeGivesTheGeneralWaysBytesAndEvents) {
   }
 }
 
+// What decides a direct write may change between two writes of the same
+// field: the field turns read-only or back, gets an OnValidate handler or
+// loses it, or the dataset opens again over other columns. Each write must
+// then do what the general way does, in an appended row and in an edited one.
+TEST(DirectWrites, FollowWhatChangesBetweenTwoWrites) {
+  struct Setter {
+    const char* field;
+    std::function<void(TField*, int)> set;  // the value for 1 and for 2
+  };
+  const std::vector<Setter> setters = {
+      {"I", [](TField* f, int n) { f->SetAsInteger(100 + n); }},
+      {"S", [](TField* f, int n) { f->SetAsString(std::string(static_cast<size_t>(n) * 7, 'a' + n)); }},
+      {"F", [](TField* f, int n) { f->SetAsFloat(n + 0.25); }},
+      {"D", [](TField* f, int n) { f->SetAsDateTime(45000.5 + n); }},
+  };
+  enum Change { kReadOnly, kWritable, kValidated, kUnvalidated, kRelaid };
+  const std::vector<Column> first = {{"I", dtInteger, 4}, {"S", dtString, 11, 10}, {"F", dtFloat, 8},
+                                     {"D", dtDateTime, 8}};
+  const std::vector<Column> second = {{"X", dtLargeint, 8}, {"D", dtDateTime, 8}, {"F", dtFloat, 8},
+                                      {"S", dtString, 21, 20}, {"I", dtInteger, 4}};
+  for (const Setter& setter : setters) {
+    for (Change change : {kReadOnly, kWritable, kValidated, kUnvalidated, kRelaid}) {
+      for (bool edit : {false, true}) {
+        SCOPED_TRACE(::testing::Message() << setter.field << " change " << change << (edit ? " edit" : " append"));
+        auto ds = MakeDataSet(first);
+        ds->Open();
+        if (edit) {
+          ds->Append();
+          ds->Post();
+        }
+        int validated = 0;
+        std::string seen;
+        const auto validate = [&](TField* f) {
+          ++validated;
+          seen = f->AsString();
+        };
+        TField* field = ds->F(setter.field);
+        if (change == kWritable) field->SetReadOnly(true);
+        if (change == kUnvalidated) field->SetOnValidate(validate);
+        if (edit) {
+          ds->Edit();
+        } else {
+          ds->Append();
+        }
+        if (change == kWritable) {
+          EXPECT_THROW(setter.set(field, 1), EDatabaseError);
+          EXPECT_TRUE(field->IsNull());
+        } else {
+          setter.set(field, 1);
+        }
+        const std::string one = field->AsString();
+        switch (change) {
+          case kReadOnly: field->SetReadOnly(true); break;
+          case kWritable: field->SetReadOnly(false); break;
+          case kValidated: field->SetOnValidate(validate); break;
+          case kUnvalidated: field->SetOnValidate(nullptr); break;
+          case kRelaid:
+            ds->Cancel();
+            ds->Close();
+            ds->Rows().columns = second;
+            ds->Open();
+            ASSERT_NE(ds->FindField("X"), nullptr);  // laid out anew
+            field = ds->F(setter.field);
+            if (edit) {
+              ds->Append();
+              ds->Post();
+              ds->Edit();
+            } else {
+              ds->Append();
+            }
+            break;
+        }
+        const int validated_before = validated;
+        if (change == kReadOnly) {
+          try {
+            setter.set(field, 2);
+            ADD_FAILURE() << "a read-only field took a value";
+          } catch (const EDatabaseError& e) {
+            EXPECT_EQ(e.Message(), std::string("Field '") + setter.field + "' cannot be modified");
+          }
+          EXPECT_EQ(field->AsString(), one);
+          continue;
+        }
+        setter.set(field, 2);
+        // The general way's value, as an identical field with a handler takes it.
+        auto twin = MakeDataSet(change == kRelaid ? second : first);
+        twin->Open();
+        twin->Append();
+        twin->F(setter.field)->SetOnValidate([](TField*) {});
+        setter.set(twin->F(setter.field), 2);
+        EXPECT_EQ(field->AsString(), twin->Text(setter.field));
+        EXPECT_EQ(validated - validated_before, change == kValidated ? 1 : 0);
+        if (change == kValidated) {
+          EXPECT_EQ(seen, field->AsString());
+        }
+        ds->Post();
+        EXPECT_EQ(field->AsString(), twin->Text(setter.field));
+        EXPECT_EQ(ds->RecordCount(), 1);
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace dac
