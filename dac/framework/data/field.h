@@ -72,7 +72,10 @@ class TField : public TComponent {
 
   // ---- settings ----
   bool ReadOnly() const { return read_only_; }
-  void SetReadOnly(bool value) { read_only_ = value; }
+  void SetReadOnly(bool value) {
+    read_only_ = value;
+    guarded_ = read_only_ || on_validate_;
+  }
   bool Required() const { return required_; }
   // Its list counts the required fields and those with a default.
   void SetRequired(bool value);
@@ -112,6 +115,9 @@ class TField : public TComponent {
   void Validate(const void* buffer);
   // An OnValidate handler is set: a write must hand it the native value.
   bool HasOnValidate() const { return static_cast<bool>(on_validate_); }
+  // ReadOnly or HasOnValidate, in one test: a write that needs neither check
+  // may take a shorter way.
+  bool WriteGuarded() const { return guarded_; }
   bool HasOnChange() const { return static_cast<bool>(on_change_); }
   // Called by the dataset when the field's value changed.
   void Change() {
@@ -174,7 +180,10 @@ class TField : public TComponent {
   Variant CurValue();
 
   void SetOnChange(std::function<void(TField*)> handler) { on_change_ = std::move(handler); }
-  void SetOnValidate(std::function<void(TField*)> handler) { on_validate_ = std::move(handler); }
+  void SetOnValidate(std::function<void(TField*)> handler) {
+    on_validate_ = std::move(handler);
+    guarded_ = read_only_ || on_validate_;
+  }
 
   void Notification(TComponent* component, TOperation operation) override;
 
@@ -221,6 +230,8 @@ class TField : public TComponent {
   TFieldKind field_kind_ = fkData;
   int size_ = 0;
   bool read_only_ = false;
+  // Kept by SetReadOnly and SetOnValidate, the only writers of either.
+  bool guarded_ = false;
   bool required_ = false;
   bool visible_ = true;
   std::string default_expression_;

@@ -360,8 +360,18 @@ class TMemDataSet : public TDataSet {
   // How field's value may go straight into the active buffer, else null.
   struct TDirectSlot;
   const TDirectSlot* DirectSlot(TField* field);
-  [[gnu::noinline]] static bool PutDirectText(TRecordBuffer record, const TDirectSlot& direct, const char* text);
+  // Makes the slots again when the record set's rows were laid out anew
+  // since, and says so.
+  [[gnu::noinline]] bool DirectSlotsStale();
+  // SetFieldData's ways for a value no slot takes as it is.
+  [[gnu::noinline]] void SetFieldDataOnGeneralWay(TField* field, const void* buffer);
+  // A text written directly (or, empty, the general way), with its event.
+  [[gnu::noinline]] void PutDirectText(TField* field, const char* text, TRecordBuffer record,
+                                       const TDirectSlot& direct);
   static bool PutDirectDateTime(uint8_t* slot, DateTime value);
+  // SetFieldData of a value not in the native form.
+  [[gnu::noinline]] void SetForeignFieldData(TField* field, const void* buffer);
+  [[gnu::noinline]] void SetForeignOnGeneralWay(TField* field, const void* buffer);
   // The general ways of SetFieldData, converted and native.
   void SetConvertedFieldData(TField* field, const void* buffer);
   void PutFieldData(TField* field, const void* buffer);

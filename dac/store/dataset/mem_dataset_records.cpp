@@ -324,22 +324,39 @@ void CopySlot(uint8_t* slot, const void* source) {
 inline const TMemDataSet::TDirectSlot* TMemDataSet::DirectSlot(TField* field) {
   const TDataSetState state = TDataSet::GetState();
   if ((state != dsInsert && state != dsEdit) || !mem_data_) return nullptr;
-  if (direct_iteration_ != mem_data_->GetRefreshIteration()) [[unlikely]] MakeDirectSlots();
+  if (direct_iteration_ != mem_data_->GetRefreshIteration()) [[unlikely]] return nullptr;  // made on the general way
   const size_t index = static_cast<size_t>(field->FieldNo()) - 1;  // none for numbers below 1
   if (index >= direct_count_) return nullptr;
   const TDirectSlot* direct = &direct_slots_[index];
-  if (direct->field != field || field->ReadOnly() || field->HasOnValidate() || !ActiveBuffer()) return nullptr;
+  if (direct->field != field || field->WriteGuarded() || !ActiveBuffer()) return nullptr;
   return direct;
 }
 
-bool TMemDataSet::PutDirectText(TRecordBuffer record, const TDirectSlot& direct, const char* text) {
-  if (text[0] == 0) return false;  // an empty text may become null
+// Slots not made for the record set's rows as they are now: made again,
+// the write may try again (a call of no direct slot; the slots are made
+// apart so that the direct ways need no frame for the call).
+bool TMemDataSet::DirectSlotsStale() {
+  const TDataSetState state = TDataSet::GetState();
+  if ((state != dsInsert && state != dsEdit) || !mem_data_) return false;
+  if (direct_iteration_ == mem_data_->GetRefreshIteration()) return false;
+  MakeDirectSlots();
+  return true;
+}
+
+void TMemDataSet::SetFieldDataOnGeneralWay(TField* field, const void* buffer) {
+  if (buffer && DirectSlotsStale()) return TMemDataSet::SetFieldData(field, buffer);
+  PutFieldData(field, buffer);
+}
+
+// Apart from the numbers' way, which keeps no frame for the call it makes.
+void TMemDataSet::PutDirectText(TField* field, const char* text, TRecordBuffer record, const TDirectSlot& direct) {
+  if (text[0] == 0) return PutFieldData(field, text);  // an empty text may become null
   uint8_t* slot = record + direct.offset;
   const size_t length = strnlen(text, direct.size - 1u);
   std::memcpy(slot, text, length);
   slot[length] = 0;
   record[direct.indicator] = 0;  // not null
-  return true;
+  DataEvent(deFieldChange, reinterpret_cast<intptr_t>(field));
 }
 
 // The date-time its time stamp gives back, computed from the milliseconds
@@ -425,8 +442,13 @@ void TMemDataSet::MakeDirectSlots() {
 }
 
 void TMemDataSet::SetFieldData(TField* field, const void* buffer, bool native_format) {
-  // Native values go as they are (as the base would pass them on).
+  // Native values go as they are (as the base would pass them on); the hop
+  // keeps no frame.
   if (native_format) return SetFieldData(field, buffer);
+  SetForeignFieldData(field, buffer);
+}
+
+void TMemDataSet::SetForeignFieldData(TField* field, const void* buffer) {
   if (buffer && field->DataType() == ftDateTime) {
     const TDirectSlot* direct = DirectSlot(field);
     if (direct && direct->kind == TDirectSlot::kDateTime) {
@@ -435,8 +457,15 @@ void TMemDataSet::SetFieldData(TField* field, const void* buffer, bool native_fo
         record[direct->indicator] = 0;  // not null
         return DataEvent(deFieldChange, reinterpret_cast<intptr_t>(field));
       }
+    } else if (!direct) {
+      return SetForeignOnGeneralWay(field, buffer);
     }
   }
+  SetConvertedFieldData(field, buffer);
+}
+
+void TMemDataSet::SetForeignOnGeneralWay(TField* field, const void* buffer) {
+  if (DirectSlotsStale()) return SetForeignFieldData(field, buffer);
   SetConvertedFieldData(field, buffer);
 }
 
@@ -454,16 +483,14 @@ void TMemDataSet::SetConvertedFieldData(TField* field, const void* buffer) {
 void TMemDataSet::SetFieldData(TField* field, const void* buffer) {
   // Each way ends in a tail call: numbers need no frame.
   const TDirectSlot* direct = buffer ? DirectSlot(field) : nullptr;
-  if (!direct) return PutFieldData(field, buffer);
+  if (!direct) return SetFieldDataOnGeneralWay(field, buffer);
   TRecordBuffer record = ActiveBuffer();
   uint8_t* slot = record + direct->offset;
   switch (direct->kind) {
     case TDirectSlot::kBytes2: CopySlot<2>(slot, buffer); break;
     case TDirectSlot::kBytes4: CopySlot<4>(slot, buffer); break;
     case TDirectSlot::kBytes8: CopySlot<8>(slot, buffer); break;
-    case TDirectSlot::kText:
-      if (!PutDirectText(record, *direct, static_cast<const char*>(buffer))) return PutFieldData(field, buffer);
-      return DataEvent(deFieldChange, reinterpret_cast<intptr_t>(field));
+    case TDirectSlot::kText: return PutDirectText(field, static_cast<const char*>(buffer), record, *direct);
     default: return PutFieldData(field, buffer);
   }
   record[direct->indicator] = 0;  // not null
