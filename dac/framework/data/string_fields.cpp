@@ -29,6 +29,26 @@ class TextBytes {
   size_t size_;
 };
 
+// Copies length bytes, below 64, in a few moves of fixed width; the moves
+// of a width overlap where the length is no multiple of it, writing the
+// same bytes twice.
+inline void CopyShortText(char* dest, const char* source, size_t length) {
+  if (length >= 16) {
+    for (size_t at = 0; at + 16 < length; at += 16) std::memcpy(dest + at, source + at, 16);
+    std::memcpy(dest + length - 16, source + length - 16, 16);
+  } else if (length >= 8) {
+    std::memcpy(dest, source, 8);
+    std::memcpy(dest + length - 8, source + length - 8, 8);
+  } else if (length >= 4) {
+    std::memcpy(dest, source, 4);
+    std::memcpy(dest + length - 4, source + length - 4, 4);
+  } else if (length > 0) {
+    dest[0] = source[0];
+    dest[length / 2] = source[length / 2];
+    dest[length - 1] = source[length - 1];
+  }
+}
+
 }  // namespace
 
 DAC_DEFINE_CLASS(TStringField, TField, ::dac::TComponentClassOf<TStringField>)
@@ -62,7 +82,7 @@ std::string TStringField::GetAsString() {
 namespace {
 
 // The text cut to the field's size, zeroed to its end and terminated, as a
-// write hands it on (the long ones off the usual way).
+// write hands it on (the long ones off the usual way, on the stack up to 255).
 [[gnu::noinline]] void WriteLongText(TField& field, const std::string& value, size_t size) {
   TextBytes buffer(size + 1);
   std::memcpy(buffer.data(), value.data(), std::min(value.size(), size));
@@ -72,12 +92,11 @@ namespace {
 }  // namespace
 
 void TStringField::SetAsString(const std::string& value) {
+  // Below 64 characters the text and its zeroes go in fixed-width moves.
   const auto size = static_cast<size_t>(Size());
-  char buffer[256];
-  if (size >= sizeof buffer) return WriteLongText(*this, value, size);
-  const size_t length = std::min(value.size(), size);
-  std::memcpy(buffer, value.data(), length);
-  std::memset(buffer + length, 0, size + 1 - length);
+  if (size >= 64) return WriteLongText(*this, value, size);
+  alignas(16) char buffer[64] = {};
+  CopyShortText(buffer, value.data(), std::min(value.size(), size));
   WriteFieldData(*this, buffer);
 }
 
