@@ -83,7 +83,13 @@ void TIntegerField::OutOfRange(int64_t value) const {
 }
 
 void TIntegerField::SetAsLargeInt(int64_t value) {
-  if (value < MinLimit() || value > MaxLimit()) OutOfRange(value);
+  int64_t low = min_range_;
+  int64_t high = max_range_;
+  if (Limited()) [[unlikely]] {
+    low = MinValue();
+    high = MaxValue();
+  }
+  if (value < low || value > high) OutOfRange(value);
   uint8_t data[4] = {};
   if (DataType() == ftSmallint) {
     const auto v = static_cast<int16_t>(value);

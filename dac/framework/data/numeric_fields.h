@@ -27,17 +27,25 @@ template <typename T>
 class TFieldRange {
  public:
   const T& MinValue() const { return min_; }
-  void SetMinValue(const T& value) { min_ = value; }
+  void SetMinValue(const T& value) {
+    min_ = value;
+    limited_ = !(min_ == T{}) || !(max_ == T{});
+  }
   const T& MaxValue() const { return max_; }
-  void SetMaxValue(const T& value) { max_ = value; }
+  void SetMaxValue(const T& value) {
+    max_ = value;
+    limited_ = !(min_ == T{}) || !(max_ == T{});
+  }
 
  protected:
-  bool Limited() const { return !(min_ == T{}) || !(max_ == T{}); }
+  // Kept by the setters: a setter's check of the value tests one flag.
+  bool Limited() const { return limited_; }
   bool Outside(const T& value) const { return Limited() && (value < min_ || max_ < value); }
 
  private:
   T min_{};
   T max_{};
+  bool limited_ = false;
 };
 
 class TIntegerField : public TNumericField, public TFieldRange<int32_t> {
