@@ -110,7 +110,8 @@ class TField : public TComponent {
   // A null buffer makes the field null.
   void SetData(const void* buffer, bool native_format = true);
   // The dataset of a field that is no child field (SetData's usual one).
-  TDataSetBase* OwnDataSet() const { return parent_ ? nullptr : dataset_; }
+  // (The field list leaves dataset_ null for a child field.)
+  TDataSetBase* OwnDataSet() const { return dataset_; }
   // Runs OnValidate over the native value about to be written (null: none).
   void Validate(const void* buffer);
   // An OnValidate handler is set: a write must hand it the native value.
