@@ -45,6 +45,7 @@ void TMemDataSet::BeforeDestruction() {
   delete record_set_;
   record_set_ = nullptr;
   mem_data_ = nullptr;
+  direct_count_ = 0;
 }
 
 // ---- record set ----
@@ -59,6 +60,7 @@ void TMemDataSet::CreateIRecordSet() {
 void TMemDataSet::SetIRecordSet(TData* value) {
   record_set_ = value;
   mem_data_ = dynamic_cast<TMemData*>(value);
+  direct_count_ = 0;  // the slots were made for the rows of the one before
   calc_fields_mapping_.clear();
   if (!value) return;
   value->SetCachedUpdates(cached_updates_);

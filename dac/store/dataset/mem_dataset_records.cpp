@@ -323,10 +323,11 @@ void CopySlot(uint8_t* slot, const void* source) {
 // values that way refuses or turns to null).
 inline const TMemDataSet::TDirectSlot* TMemDataSet::DirectSlot(TField* field) {
   const TDataSetState state = TDataSet::GetState();
-  if ((state != dsInsert && state != dsEdit) || !mem_data_) return nullptr;
-  if (direct_iteration_ != mem_data_->GetRefreshIteration()) [[unlikely]] return nullptr;  // made on the general way
+  if (state != dsInsert && state != dsEdit) return nullptr;
   const size_t index = static_cast<size_t>(field->FieldNo()) - 1;  // none for numbers below 1
+  // No slots without a record set of rows (SetIRecordSet drops them).
   if (index >= direct_count_) return nullptr;
+  if (direct_iteration_ != mem_data_->GetRefreshIteration()) [[unlikely]] return nullptr;  // made on the general way
   const TDirectSlot* direct = &direct_slots_[index];
   if (direct->field != field || field->WriteGuarded() || !ActiveBuffer()) return nullptr;
   return direct;
@@ -351,11 +352,10 @@ void TMemDataSet::SetFieldDataOnGeneralWay(TField* field, const void* buffer) {
 // Apart from the numbers' way, which keeps no frame for the call it makes.
 void TMemDataSet::PutDirectText(TField* field, const char* text, TRecordBuffer record, const TDirectSlot& direct) {
   if (text[0] == 0) return PutFieldData(field, text);  // an empty text may become null
+  record[direct.indicator] = 0;                         // not null
   uint8_t* slot = record + direct.offset;
   const size_t length = strnlen(text, direct.size - 1u);
-  std::memcpy(slot, text, length);
-  slot[length] = 0;
-  record[direct.indicator] = 0;  // not null
+  *static_cast<uint8_t*>(mempcpy(slot, text, length)) = 0;  // terminated
   DataEvent(deFieldChange, reinterpret_cast<intptr_t>(field));
 }
 
@@ -366,9 +366,20 @@ void TMemDataSet::PutDirectText(TField* field, const char* text, TRecordBuffer r
 // magnitude of the rest, as the stamp splits them. NaN and infinities fail
 // the span's test.
 inline bool TMemDataSet::PutDirectDateTime(uint8_t* slot, DateTime value) {
-  if (!(value > kMinDateTimeExcluded && value < kMaxDateTimeExcluded)) return false;
   constexpr int64_t kMSecsPerDay = plat::kMSecsPerDay;
   const double product = value * static_cast<double>(kMSecsPerDay);
+  if (product >= 0.5 && value < kMaxDateTimeExcluded) {
+    // From half a millisecond on everything is positive, half up is half
+    // away from zero, and adding the half is exact or rounds to no other
+    // integer part (below it the sum may round up to 1).
+    const auto total = static_cast<uint64_t>(static_cast<int64_t>(product + 0.5));
+    const uint64_t days = total / kMSecsPerDay;
+    if (days >= static_cast<uint64_t>(kDaysEnd - plat::kDateDelta)) return false;
+    const double time = static_cast<double>(total - days * kMSecsPerDay) / static_cast<double>(kMSecsPerDay);
+    StoreAt<DateTime>(slot, 0, static_cast<double>(days) + time);
+    return true;
+  }
+  if (!(value > kMinDateTimeExcluded && value < kMaxDateTimeExcluded)) return false;
   int64_t total = static_cast<int64_t>(product);
   const double fraction = product - static_cast<double>(total);
   if (fraction >= 0.5) {
