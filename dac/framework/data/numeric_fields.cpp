@@ -90,13 +90,12 @@ void TIntegerField::SetAsLargeInt(int64_t value) {
     high = MaxValue();
   }
   if (value < low || value > high) OutOfRange(value);
-  uint8_t data[4] = {};
-  if (DataType() == ftSmallint) {
-    const auto v = static_cast<int16_t>(value);
-    std::memcpy(data, &v, sizeof v);
-  } else if (DataType() == ftWord) {
+  // The short types: two bytes (the same, signed or not) and two zeroes.
+  uint8_t data[4];
+  if (DataType() == ftSmallint || DataType() == ftWord) {
     const auto v = static_cast<uint16_t>(value);
     std::memcpy(data, &v, sizeof v);
+    data[2] = data[3] = 0;
   } else {
     const auto v = static_cast<int32_t>(value);
     std::memcpy(data, &v, sizeof v);

@@ -497,12 +497,18 @@ void TMemDataSet::SetFieldData(TField* field, const void* buffer) {
   if (!direct) return SetFieldDataOnGeneralWay(field, buffer);
   TRecordBuffer record = ActiveBuffer();
   uint8_t* slot = record + direct->offset;
-  switch (direct->kind) {
-    case TDirectSlot::kBytes2: CopySlot<2>(slot, buffer); break;
-    case TDirectSlot::kBytes4: CopySlot<4>(slot, buffer); break;
-    case TDirectSlot::kBytes8: CopySlot<8>(slot, buffer); break;
-    case TDirectSlot::kText: return PutDirectText(field, static_cast<const char*>(buffer), record, *direct);
-    default: return PutFieldData(field, buffer);
+  // The kinds in the order of their frequency, most common first.
+  const TDirectSlot::Kind kind = direct->kind;
+  if (kind == TDirectSlot::kBytes4) {
+    CopySlot<4>(slot, buffer);
+  } else if (kind == TDirectSlot::kBytes8) {
+    CopySlot<8>(slot, buffer);
+  } else if (kind == TDirectSlot::kText) {
+    return PutDirectText(field, static_cast<const char*>(buffer), record, *direct);
+  } else if (kind == TDirectSlot::kBytes2) {
+    CopySlot<2>(slot, buffer);
+  } else {
+    return PutFieldData(field, buffer);
   }
   record[direct->indicator] = 0;  // not null
   DataEvent(deFieldChange, reinterpret_cast<intptr_t>(field));
