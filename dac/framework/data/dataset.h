@@ -456,7 +456,7 @@ class TDataSet : public TDataSetBase {
   // (empty when there is none): one is taken for every insert.
   struct TBackMark {
     alignas(8) uint8_t inline_data[32];
-    TBookmark heap;
+    std::unique_ptr<uint8_t[]> heap;
     const uint8_t* data = nullptr;
     bool empty() const { return data == nullptr; }
   };
