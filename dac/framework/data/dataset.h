@@ -506,6 +506,8 @@ class TDataSet : public TDataSetBase {
 
   int calc_fields_size_ = 0;
   bool internal_calc_fields_ = false;
+  // Either of the two: the fields bound include calculated ones (BindFields).
+  bool computes_fields_ = false;
   bool calculating_lookups_ = false;
   bool auto_calc_fields_ = true;
   bool object_view_ = false;
