@@ -186,9 +186,10 @@ void TDataSet::DataEvent(TDataEvent event, intptr_t info) {
   if (event == deFieldChange) {
     auto* field = reinterpret_cast<TField*>(info);
     if (field) {
-      const bool data = field->FieldKind() == fkData || field->FieldKind() == fkInternalCalc;
+      // fkData and fkInternalCalc, in one test.
+      const bool data = ((1u << field->FieldKind()) & (1u << fkData | 1u << fkInternalCalc)) != 0;
       if (data) modified_ = true;
-      if ((data && (calc_fields_size_ != 0 || internal_calc_fields_)) || field->HasOnChange()) {
+      if ((data && computes_fields_) || field->HasOnChange()) {
         return RunFieldChange(field, data);
       }
     }
@@ -230,7 +231,7 @@ void TDataSet::NotifySources(TDataEvent event, intptr_t info) {
 }
 
 void TDataSet::UpdateCalcFields() {
-  if (calc_fields_size_ == 0 && !internal_calc_fields_) return;  // nothing to calculate
+  if (!computes_fields_) return;  // nothing to calculate
   if (auto_calc_fields_ && (state_ == dsEdit || state_ == dsInsert)) CalculateFields(ActiveBuffer());
 }
 

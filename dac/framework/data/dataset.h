@@ -456,7 +456,7 @@ class TDataSet : public TDataSetBase {
   // (empty when there is none): one is taken for every insert.
   struct TBackMark {
     alignas(8) uint8_t inline_data[32];
-    TBookmark heap;
+    std::unique_ptr<uint8_t[]> heap;
     const uint8_t* data = nullptr;
     bool empty() const { return data == nullptr; }
   };
@@ -506,6 +506,8 @@ class TDataSet : public TDataSetBase {
 
   int calc_fields_size_ = 0;
   bool internal_calc_fields_ = false;
+  // Either of the two: the fields bound include calculated ones (BindFields).
+  bool computes_fields_ = false;
   bool calculating_lookups_ = false;
   bool auto_calc_fields_ = true;
   bool object_view_ = false;

@@ -54,6 +54,11 @@ void TDataSet::CreateFlatFields(TFieldDefs& defs) {
 void TDataSet::BindFields(bool binding) {
   calc_fields_size_ = 0;
   internal_calc_fields_ = false;
+  // Known again however the binding ends: a failure leaves the fields bound so far.
+  struct Summarise {
+    TDataSet& dataset;
+    ~Summarise() { dataset.computes_fields_ = dataset.calc_fields_size_ != 0 || dataset.internal_calc_fields_; }
+  } summarise{*this};
   BindFieldList(Fields(), binding);
 }
 
@@ -89,7 +94,7 @@ void TDataSet::CheckFieldCompatibility(TField* field, TFieldDef* def) {
 // ---- calculated and lookup values ----
 
 void TDataSet::CalculateFields(TRecordBuffer buffer) {
-  if (calc_fields_size_ == 0 && !internal_calc_fields_) return;
+  if (!computes_fields_) return;
   // Neither the state nor the calculation buffer outlives the calculation.
   struct RestoreBuffer {
     TDataSet& dataset;

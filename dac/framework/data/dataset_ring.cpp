@@ -270,7 +270,7 @@ inline bool TDataSet::KeepsPostedRecord(TResyncMode mode) {
   // Calculated fields would be calculated again on the way in; a larger ring
   // reads the neighbours too.
   if (!mode.Empty() || buffer_count_ != 1 || record_count_ != 1 || active_record_ != 0) return false;
-  if (calc_fields_size_ != 0 || internal_calc_fields_) return false;
+  if (computes_fields_) return false;
   return KeepPostedRecord(buffers_[0]);
 }
 

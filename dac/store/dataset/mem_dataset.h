@@ -384,6 +384,8 @@ class TMemDataSet : public TDataSet {
 
   // ---- editing and filters (mem_dataset_editing.cpp) ----
   void ClearDeferredPost();
+  // DoOnNewRecord's default values (apart: a record without them needs no frame for them).
+  [[gnu::noinline]] void SetDefaultValues();
   // A blob field whose blob changed is marked modified (apart: a post without
   // blobs needs no frame for it).
   [[gnu::noinline]] void MarkModifiedBlobFields(TRecordBuffer active);

@@ -114,16 +114,20 @@ void TMemDataSet::SetDefaultExpressionValue(TField* field) { field->SetAsString(
 
 void TMemDataSet::DoOnNewRecord() {
   try {
-    // Read afresh at every step: a default value's handlers may change the list.
-    const std::vector<TField*>& fields = Fields().List();
-    for (size_t i = 0; Fields().AnyDefaultExpression() && i < fields.size(); ++i) {
-      TField* field = fields[i];
-      if (!field->DefaultExpression().empty()) SetDefaultExpressionValue(field);
-    }
+    if (Fields().AnyDefaultExpression()) SetDefaultValues();
     TDataSet::DoOnNewRecord();
   } catch (...) {
     InternalCancel();
     throw;
+  }
+}
+
+void TMemDataSet::SetDefaultValues() {
+  // Read afresh at every step: a default value's handlers may change the list.
+  const std::vector<TField*>& fields = Fields().List();
+  for (size_t i = 0; Fields().AnyDefaultExpression() && i < fields.size(); ++i) {
+    TField* field = fields[i];
+    if (!field->DefaultExpression().empty()) SetDefaultExpressionValue(field);
   }
 }
 

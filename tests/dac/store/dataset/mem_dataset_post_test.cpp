@@ -192,6 +192,53 @@ INSTANTIATE_TEST_SUITE_P(
       return name;
     });
 
+// Whether the bound fields compute values is known once they are bound: it
+// must follow every binding as calculated fields come and go between opens,
+// both for the values recalculated while inserting and for the post.
+TEST(PostLeaves, CalculatedFieldsFollowEveryBinding) {
+  struct Step {
+    const char* name;
+    bool calculated;
+  };
+  const std::vector<Step> steps = {{"plain", false},
+                                   {"calculated added", true},
+                                   {"reopened with it", true},
+                                   {"calculated removed", false},
+                                   {"added back", true}};
+  auto ds = MakeDataSet(PlainColumns());
+  CreateDefinedFields(*ds);
+  ds->SetOnCalcFields([](TDataSet* d) {
+    TField* twice = d->FindField("TWICE");
+    TField* id = d->FieldByName("ID");
+    if (twice && !id->IsNull()) twice->SetAsInteger(id->AsInteger() * 2);
+  });
+  int row = 0;
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.name);
+    ds->Close();
+    TField* twice = ds->FindField("TWICE");
+    if (step.calculated && !twice) AddCalculatedInteger(*ds, "TWICE");
+    if (!step.calculated && twice) {
+      twice->SetDataSet(nullptr);
+      twice->Free();
+    }
+    ds->Open();
+    ds->Append();
+    FillRow(*ds, ++row);
+    if (step.calculated) {
+      EXPECT_EQ(ds->FieldByName("TWICE")->AsInteger(), ds->F("ID")->AsInteger() * 2);
+    }
+    const TRecordBuffer posted = ds->ActiveBuffer();
+    ds->Post();
+    EXPECT_EQ(ds->ActiveBuffer() == posted, !step.calculated);
+    const Shown after_post = ShownOf(*ds);
+    ds->UpdateCursorPos();
+    ds->Resync({});
+    const Shown read_back = ShownOf(*ds);
+    EXPECT_EQ(after_post, read_back) << Describe(after_post) << "\nread back: " << Describe(read_back);
+  }
+}
+
 // A field with an OnValidate handler takes the general way: the same value
 // written both ways must give the same stored value, or the same refusal.
 TEST(DirectWrites, StoreWhatTheGeneralWayStores) {
