@@ -7,7 +7,8 @@
 // checked by the sequence of values they produce (and, between the stable
 // peers, of keys).
 //
-// Tasks, each in several rounds (the median counts), by process CPU time:
+// Tasks, each in several rounds (the median counts; the peers of a task take
+// their rounds in turn), by process CPU time:
 //   append       AppendRecord; dataset Append + 4 setters + Post; push_back; INSERT
 //   memory       heap bytes per row of each structure
 //   open         the dataset opening over the rows, fetched 25 at a time
@@ -113,28 +114,51 @@ void Record(int rows, const std::string& task, const std::string& peer, int roun
   }
 }
 
-// One benchmark: each repetition is one round of `run`.
+// A task's rounds wait for the end of their group (EndGroup): the group's
+// tasks then take their rounds in turn, so that a load that changes during
+// the run falls on every peer of a row alike.
+struct PendingTask {
+  int rows;
+  int rounds;
+  std::string task;
+  std::string peer;
+  Unit unit;
+  std::function<Measure(int round)> run;
+};
+std::vector<PendingTask> g_pending;
+
 void Task(int rows, int rounds, const std::string& task, const std::string& peer, Unit unit,
           std::function<Measure(int round)> run) {
   const std::string key = Key(rows, task, peer);
   g_series[key].unit = unit;
   g_order.push_back(key);
-  auto round = std::make_shared<int>(0);
-  benchmark::RegisterBenchmark(key.c_str(), [=](benchmark::State& state) {
-    for (auto _ : state) {
-      const Measure m = run(*round);
-      Record(rows, task, peer, (*round)++, m);
-      // Google Benchmark shows seconds; the other units are in the counters.
-      state.SetIterationTime(unit == Unit::kSeconds || unit == Unit::kPerOp ? m.value : 1e-9);
-      if (unit == Unit::kBytesPerRow) state.counters["bytes_per_row"] = m.value;
-      if (unit == Unit::kMBps) state.counters["MB_per_s"] = m.value;
+  g_pending.push_back({rows, rounds, task, peer, unit, std::move(run)});
+}
+
+// One benchmark a round: round 0 of every task of the group, then round 1, ...
+void EndGroup() {
+  int most = 0;
+  for (const PendingTask& t : g_pending) most = std::max(most, t.rounds);
+  for (int round = 0; round < most; ++round) {
+    for (const PendingTask& t : g_pending) {
+      if (round >= t.rounds) continue;
+      const std::string name = Key(t.rows, t.task, t.peer) + "/round:" + std::to_string(round);
+      benchmark::RegisterBenchmark(name.c_str(), [t, round](benchmark::State& state) {
+        for (auto _ : state) {
+          const Measure m = t.run(round);
+          Record(t.rows, t.task, t.peer, round, m);
+          // Google Benchmark shows seconds; the other units are in the counters.
+          state.SetIterationTime(t.unit == Unit::kSeconds || t.unit == Unit::kPerOp ? m.value : 1e-9);
+          if (t.unit == Unit::kBytesPerRow) state.counters["bytes_per_row"] = m.value;
+          if (t.unit == Unit::kMBps) state.counters["MB_per_s"] = m.value;
+        }
+      })
+          ->Iterations(1)
+          ->UseManualTime()
+          ->Unit(benchmark::kMillisecond);
     }
-  })
-      ->Iterations(1)
-      ->Repetitions(rounds)
-      ->ReportAggregatesOnly(true)
-      ->UseManualTime()
-      ->Unit(benchmark::kMillisecond);
+  }
+  g_pending.clear();
 }
 
 Measure Timed(const std::function<uint64_t()>& work) {
@@ -1208,18 +1232,27 @@ void RegisterAll() {
   for (int n : RowCounts()) {
     const int rounds = rounds_text ? std::max(1, std::atoi(rounds_text)) : (n >= 1000000 ? 3 : 5);
     RegisterAppend(n, rounds);
+    EndGroup();
     for (const char* peer : {"store (appended)", "store (fetched)", "vector", "sqlite"}) {
       g_series[Key(n, "memory", peer)].unit = Unit::kBytesPerRow;
       g_order.push_back(Key(n, "memory", peer));
     }
     RegisterSorts(n, rounds);
+    EndGroup();
     RegisterFilter(n, rounds, false);
+    EndGroup();
     RegisterFilter(n, rounds, true);
+    EndGroup();
     RegisterWalk(n, rounds);
+    EndGroup();
     RegisterLocate(n, rounds);
+    EndGroup();
     RegisterSortedEdits(n, rounds);
+    EndGroup();
     RegisterCachedUpdates(n, rounds);
+    EndGroup();
     RegisterXml(n, rounds);
+    EndGroup();
   }
 }
 
