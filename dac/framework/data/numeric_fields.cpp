@@ -49,9 +49,6 @@ TAutoIncField::TAutoIncField(TComponent* owner) : TIntegerField(owner, ftAutoInc
 
 int TIntegerField::GetDataSize() const { return DataType() == ftSmallint || DataType() == ftWord ? 2 : 4; }
 
-int64_t TIntegerField::MinLimit() const { return Limited() ? MinValue() : min_range_; }
-int64_t TIntegerField::MaxLimit() const { return Limited() ? MaxValue() : max_range_; }
-
 bool TIntegerField::GetValue(int64_t& value) {
   uint8_t data[4] = {};
   if (!GetData(data)) return false;
@@ -83,13 +80,7 @@ void TIntegerField::OutOfRange(int64_t value) const {
 }
 
 void TIntegerField::SetAsLargeInt(int64_t value) {
-  int64_t low = min_range_;
-  int64_t high = max_range_;
-  if (Limited()) [[unlikely]] {
-    low = MinValue();
-    high = MaxValue();
-  }
-  if (value < low || value > high) OutOfRange(value);
+  if (value < MinLimit() || value > MaxLimit()) OutOfRange(value);
   // The short types: two bytes (the same, signed or not) and two zeroes.
   uint8_t data[4];
   if (DataType() == ftSmallint || DataType() == ftWord) {

@@ -73,8 +73,9 @@ class TIntegerField : public TNumericField, public TFieldRange<int32_t> {
   bool GetValue(int64_t& value);
 
  private:
-  int64_t MinLimit() const;
-  int64_t MaxLimit() const;
+  // The range set, else the type's own.
+  int64_t MinLimit() const { return Limited() ? MinValue() : min_range_; }
+  int64_t MaxLimit() const { return Limited() ? MaxValue() : max_range_; }
   // Out of line: the setter's usual way keeps no frame for the texts.
   [[noreturn, gnu::cold, gnu::noinline]] void OutOfRange(int64_t value) const;
 
