@@ -12,7 +12,7 @@
 #include "dac/mysql/components/my_connection_options.h"
 #include "dac/mysql/components/my_dataset.h"
 #include "dac/mysql/components/my_dataset_options.h"
-#include "dac/mysql/provider/my_parser.h"
+#include "dac/mysql/components/my_start_up.h"
 #include "platform/ascii.h"
 #include "tools/query_text.h"
 
@@ -53,7 +53,11 @@ Owned<dac::TMyConnection> Connected(const ComponentSettings& s) {
   }
   // Decimals to their last digit.
   options.SetNumericType(dac::ntFmtBCD);
-  if (s.tls) {
+  if (s.socket) {
+    // A server named by a path is reached through that socket.
+    options.SetProtocol(dac::TMyProtocol::mpSocket);
+    if (!s.socket_path.empty()) connection->SetServer(s.socket_path);
+  } else if (s.tls) {
     options.SetProtocol(dac::TMyProtocol::mpSSL);
     connection->SSLOptions().SetCACert(s.ca);
     connection->SSLOptions().SetCert(s.cert);
@@ -73,6 +77,10 @@ Owned<dac::TMyQuery> ExactQuery(dac::TMyConnection& connection) {
   dac::TMyDataSetOptions& options = query->MyOptions();
   options.SetNullForZeroDate(false);
   options.SetEnableBoolean(false);
+  // Rows on demand, so that OpenNext can reach the further results; on the
+  // one connection, so that every statement sees the session the others left.
+  query->SetFetchAll(false);
+  options.SetCreateConnection(false);
   return query;
 }
 
@@ -80,6 +88,15 @@ Owned<dac::TMyQuery> ExactQuery(dac::TMyConnection& connection) {
 void KeepMacroText(dac::TMyQuery& query) {
   dac::TMacros& macros = query.Macros();
   for (int i = 0; i < macros.Count(); ++i) macros.Items(i)->SetValue("&" + macros.Items(i)->Name());
+}
+
+void PrintRows(dac::TMyQuery& query, const std::function<void(const std::string&)>& print) {
+  dac::TFields& fields = query.Fields();
+  for (query.First(); !query.GetEOF(); query.Next()) {
+    BatchRow row;
+    for (int i = 0; i < fields.Count(); ++i) row.push_back(FieldServerText(query, *fields.Fields(i)));
+    print(BatchLine(row));
+  }
 }
 
 void RunStatement(dac::TMyQuery& query, const std::string& sql, bool prepare,
@@ -90,50 +107,29 @@ void RunStatement(dac::TMyQuery& query, const std::string& sql, bool prepare,
   KeepMacroText(query);
   if (prepare) query.Prepare();
   query.Execute();
-  if (!query.GetActive()) return;
-  dac::TFields& fields = query.Fields();
-  for (query.First(); !query.GetEOF(); query.Next()) {
-    BatchRow row;
-    for (int i = 0; i < fields.Count(); ++i) row.push_back(FieldServerText(query, *fields.Fields(i)));
-    print(BatchLine(row));
-  }
+  for (bool more = query.GetActive(); more; more = !prepare && query.OpenNext())
+    if (query.GetActive()) PrintRows(query, print);
   query.Close();
 }
 
+// The provider started for as long as the run lasts.
+struct ProviderRun {
+  ProviderRun() { dac::MySQLStartUp(); }
+  ~ProviderRun() { dac::MySQLShutdown(); }
+  ProviderRun(const ProviderRun&) = delete;
+  ProviderRun& operator=(const ProviderRun&) = delete;
+};
+
 }  // namespace
 
-std::vector<std::string> SplitStatements(const std::string& sql) {
-  std::vector<std::string> statements;
-  auto parser = dac::MakeParser<dac::TMyParser>(sql);
-  parser->SetOmitBlank(false);
-  parser->SetOmitComment(false);
-  parser->SetQuotedString(true);
-  size_t start = 0;
-  bool solid = false;  // the statement has more than blanks and comments
-  std::string lexem;
-  const auto take = [&](size_t end) {
-    if (solid) statements.push_back(sql.substr(start, end - start));
-    solid = false;
-  };
-  for (int code = parser->GetNext(lexem); code != dac::LexemEnd; code = parser->GetNext(lexem)) {
-    if (code == dac::mySemicolon) {
-      const size_t after = static_cast<size_t>(parser->CurrPos());
-      take(after - 1);
-      start = after;
-    } else if (code != dac::LexemBlank && code != dac::LexemComment) {
-      solid = true;
-    }
-  }
-  take(sql.size());
-  return statements;
-}
-
-std::optional<ComponentFailure> RunThroughComponents(const ComponentSettings& settings, const std::string& sql,
+std::optional<ComponentFailure> RunThroughComponents(const ComponentSettings& settings,
+                                                     const std::vector<std::string>& statements,
                                                      const std::function<void(const std::string&)>& print) {
+  const ProviderRun provider;
   try {
     Owned<dac::TMyConnection> connection = Connected(settings);
     Owned<dac::TMyQuery> query = ExactQuery(*connection);
-    for (const std::string& statement : SplitStatements(sql)) RunStatement(*query, statement, settings.prepare, print);
+    for (const std::string& statement : statements) RunStatement(*query, statement, settings.prepare, print);
   } catch (const dac::EDAError& e) {
     return ComponentFailure{static_cast<uint32_t>(e.ErrorCode()), e.Message()};
   } catch (const dac::Exception& e) {

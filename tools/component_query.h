@@ -1,8 +1,10 @@
-// dac-query --api components: the statements of a text run one by one
+// dac-query --api components: the statements of a script run one by one
 // through the library's components, a TMyConnection and a TMyQuery, with
 // the options that keep every value exact (FMTBCD decimals, utf8mb4 text
-// read as Unicode, zero dates as zero dates, TINYINT(1) as a number), each
-// row printed as the other modes print it.
+// read as Unicode, zero dates as zero dates, TINYINT(1) as a number), every
+// result of each statement in turn (OpenNext), each row printed as the
+// other modes print it. The run is a host of the library: it starts the
+// MySQL provider up and shuts it down.
 #pragma once
 
 #include <cstdint>
@@ -25,6 +27,10 @@ struct ComponentSettings {
   // The MariaDB client library instead of the library's own protocol.
   bool client_library = false;
   bool compress = false;
+  // Through the local server's Unix socket (its default path when empty)
+  // instead of TCP.
+  bool socket = false;
+  std::string socket_path;
   // TLS, with these files when given.
   bool tls = false;
   std::string ca, cert, key, cipher;
@@ -40,15 +46,12 @@ struct ComponentFailure {
   std::string message;
 };
 
-// The statements of a text as the mariadb client sends them: split at each
-// ";" outside quotes and comments; blank ones (only blanks and comments)
-// are left out.
-std::vector<std::string> SplitStatements(const std::string& sql);
-
-// Connects and runs every statement of sql in order, handing each row's
-// line (as BatchLine writes it) to print; stops at the first failure and
-// returns it.
-std::optional<ComponentFailure> RunThroughComponents(const ComponentSettings& settings, const std::string& sql,
+// Connects and runs the statements in order, handing each row's line (as
+// BatchLine writes it) to print; stops at the first failure and returns it.
+// A prepared statement prints its first result only: the components do not
+// open the next result of a prepared statement.
+std::optional<ComponentFailure> RunThroughComponents(const ComponentSettings& settings,
+                                                     const std::vector<std::string>& statements,
                                                      const std::function<void(const std::string&)>& print);
 
 }  // namespace tools
