@@ -64,11 +64,13 @@ class QueryRun {
     SetTimeouts(timeouts);
     const uint32_t local_infile = options_.local_infile ? 1 : 0;
     api_.mysql_options(con_, dac::MYSQL_OPT_LOCAL_INFILE, &local_infile);
+    // The protocol before the TLS settings: the direct API takes a protocol
+    // set afterwards for the way in and would drop TLS for it.
+    if (protocol && protocol != dac::MYSQL_PROTOCOL_SSL) api_.mysql_options(con_, dac::MYSQL_OPT_PROTOCOL, &*protocol);
     const bool tls_files = options_.Get("ca") || options_.Get("cert") || options_.Get("key") || options_.Get("cipher");
     if (protocol == dac::MYSQL_PROTOCOL_SSL || tls_files)
       api_.mysql_ssl_set(con_, options_.Get("key"), options_.Get("cert"), options_.Get("ca"), nullptr,
                          options_.Get("cipher"));
-    if (protocol && protocol != dac::MYSQL_PROTOCOL_SSL) api_.mysql_options(con_, dac::MYSQL_OPT_PROTOCOL, &*protocol);
     const uint32_t flags = dac::kClientMultiStatements | (options_.compress ? dac::kClientCompress : 0);
     api_.mysql_real_connect(con_, options_.Get("host"), options_.Get("user"), options_.Get("password"),
                             options_.Get("db"), port, options_.Get("socket"), flags);
@@ -212,7 +214,6 @@ ComponentSettings ComponentSettingsOf(const QueryOptions& options) {
 // be cut runs none of them.
 int RunComponents(const QueryOptions& options, const std::string& sql) {
   const ComponentSettings settings = ComponentSettingsOf(options);
-  if (settings.socket && settings.tls) return UsageFailure("--api components takes TLS over TCP only");
   std::vector<std::string> statements;
   try {
     statements = SplitScript(sql);

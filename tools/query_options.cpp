@@ -84,6 +84,16 @@ void CheckComponentOptions(const QueryOptions& options) {
   if (options.Get("read-timeout")) throw UsageError("--read-timeout goes with --api direct, client or embedded");
 }
 
+// The library's own protocol and the components carry TLS over TCP only.
+void CheckTlsWay(const QueryOptions& options) {
+  const std::optional<uint32_t> protocol = ProtocolOf(options);
+  const bool tls = protocol == dac::MYSQL_PROTOCOL_SSL || options.Get("ca") || options.Get("cert") ||
+                   options.Get("key") || options.Get("cipher");
+  const bool local = protocol == dac::MYSQL_PROTOCOL_SOCKET || protocol == dac::MYSQL_PROTOCOL_PIPE;
+  const std::string api = TextOf(options.Get("api"));
+  if (tls && local && api != "client") throw UsageError("TLS over a Unix socket needs --api client");
+}
+
 void CheckOptions(const QueryOptions& options) {
   if ((options.Get("e") != nullptr) == (options.Get("f") != nullptr)) throw UsageError("give one of -e and -f");
   const std::string api = TextOf(options.Get("api"));
@@ -94,6 +104,7 @@ void CheckOptions(const QueryOptions& options) {
   ProtocolOf(options);
   SecondsOf(options, "connect-timeout");
   SecondsOf(options, "read-timeout");
+  CheckTlsWay(options);
 }
 
 // The option an argument names, its value split off when given after "=".
@@ -173,7 +184,7 @@ QueryOptions ParseQueryOptions(int argc, char** argv) {
     }
     options.values[name] = value;
     if (name == "password") HideValue(value);
-    if (name == "socket" || name == "port") options.socket_last = name == "socket";
+    if (name == "socket" || name == "port") options.port_or_socket = name;
   }
   CheckOptions(options);
   return options;
@@ -202,7 +213,8 @@ std::optional<uint32_t> ProtocolOf(const QueryOptions& options) {
   const char* name = options.Get("protocol");
   if (!name) {
     const std::string host = TextOf(options.Get("host"));
-    if (options.socket_last && (host.empty() || host == "localhost")) return dac::MYSQL_PROTOCOL_SOCKET;
+    if (options.port_or_socket == "port") return dac::MYSQL_PROTOCOL_TCP;
+    if (options.port_or_socket == "socket" && (host.empty() || host == "localhost")) return dac::MYSQL_PROTOCOL_SOCKET;
     return std::nullopt;
   }
   static const std::map<std::string, uint32_t> kProtocols = {{"tcp", dac::MYSQL_PROTOCOL_TCP},

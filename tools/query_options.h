@@ -23,9 +23,9 @@ struct QueryOptions {
   bool compress = false;
   bool local_infile = false;
   bool prepare = false;
-  // --socket came after the last --port: without --protocol the socket is
-  // the way in, as the mariadb client takes it.
-  bool socket_last = false;
+  // The later of --port and --socket ("port", "socket" or ""): without
+  // --protocol it chooses TCP or the socket, as with the mariadb client.
+  std::string port_or_socket;
   std::vector<std::string> server_args;  // for the embedded server, in order
 
   const char* Get(const std::string& name) const {
@@ -46,9 +46,9 @@ QueryOptions ParseQueryOptions(int argc, char** argv);
 uint32_t PortOf(const QueryOptions& options);
 // A time-out option's seconds; none when it is not given.
 std::optional<uint32_t> SecondsOf(const QueryOptions& options, const std::string& name);
-// The protocol --protocol names; else the socket when --socket is the way
-// in to a local server (no host, or localhost), as the mariadb client
-// chooses; else none.
+// The protocol --protocol names; else, as the mariadb client chooses, TCP
+// after --port, the socket after --socket to a local server (no host, or
+// localhost); else none.
 std::optional<uint32_t> ProtocolOf(const QueryOptions& options);
 
 }  // namespace tools

@@ -3,8 +3,11 @@
 // through the library's own protocol, the client library and an embedded
 // server; its own error line and usage errors. Needs the test server of
 // scripts/with-mariadb; skipped without it.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -12,11 +15,14 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/dac/mysql/client/fake_server.h"
 #include "tests/dac/mysql/client/server_test_support.h"
 #include "tests/support/test_folder.h"
+
+extern char** environ;
 
 namespace tools {
 namespace {
@@ -60,8 +66,9 @@ class DacQueryTest : public ::testing::Test {
 
   // The command line with its words quoted for the shell; SQL given goes
   // through a file after -e, so that it reaches the program as it is.
+  // Standard output goes to out_to when given.
   Outcome Run(const std::string& program, const std::vector<std::string>& words,
-              const std::optional<std::string>& sql = std::nullopt) {
+              const std::optional<std::string>& sql = std::nullopt, const std::string& out_to = "") {
     const std::string base = folder_.path() + "/run" + std::to_string(++runs_);
     std::string command = program;
     for (const std::string& word : words) command += " '" + word + "'";
@@ -69,7 +76,7 @@ class DacQueryTest : public ::testing::Test {
       std::ofstream(base + ".sql", std::ios::binary) << *sql;
       command += " -e \"$(cat '" + base + ".sql')\"";
     }
-    command += " >'" + base + ".out' 2>'" + base + ".err'";
+    command += " >'" + (out_to.empty() ? base + ".out" : out_to) + "' 2>'" + base + ".err'";
     const int status = std::system(command.c_str());
     Outcome outcome;
     outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -100,6 +107,23 @@ class DacQueryTest : public ::testing::Test {
     const Outcome theirs = Mariadb(sql, charset);
     EXPECT_EQ(mine.out, theirs.out) << mine.err;
     EXPECT_EQ(mine.status, theirs.status) << mine.err << " / " << theirs.err;
+  }
+
+  // dac-query started with its standard output to out, as a process of its
+  // own that the test can watch while it runs.
+  static pid_t Spawn(const std::vector<std::string>& words, const std::string& out) {
+    std::vector<std::string> all = {DAC_QUERY_PATH};
+    all.insert(all.end(), words.begin(), words.end());
+    std::vector<char*> argv;
+    for (std::string& word : all) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, DAC_QUERY_PATH, &actions, nullptr, argv.data(), environ) != 0) pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
   }
 
   static std::string Read(const std::string& path) {
@@ -217,14 +241,79 @@ TEST_F(DacQueryTest, FilesSocketsAndUsage) {
   EXPECT_EQ(from_file.out, "from a file\n2\n") << from_file.err;
   const Outcome socket = DacQuery("SELECT CURRENT_USER()", {"--protocol", "socket", "--socket", s_.socket});
   EXPECT_EQ(socket.out, s_.user + "@localhost\n") << socket.err;
+  // --socket is the way in unless a later --port or a host says otherwise,
+  // through every API that has a socket, as with the mariadb client.
+  const std::vector<std::string> login = {"--user", s_.user, "--password=" + s_.password};
+  const std::string port = std::to_string(s_.port);
+  for (const std::vector<std::string>& way : std::vector<std::vector<std::string>>{
+           {"--socket", s_.socket}, {"--port", port, "--socket", s_.socket}, {"--socket", s_.socket, "--port", port},
+           {"--socket", "/nonexistent/socket", "--host", s_.host, "--port", port}}) {
+    std::vector<std::string> words = {"--no-defaults", "-N", "-B"};
+    words.insert(words.end(), login.begin(), login.end());
+    words.insert(words.end(), way.begin(), way.end());
+    const Outcome theirs = Run("mariadb", words, "SELECT CURRENT_USER()");
+    ASSERT_EQ(theirs.status, 0) << theirs.err;
+    words.erase(words.begin(), words.begin() + 3);
+    for (const std::string api : {"direct", "client", "components"}) {
+      std::vector<std::string> mine = words;
+      mine.insert(mine.end(), {"--api", api});
+      EXPECT_EQ(Run(DAC_QUERY_PATH, mine, "SELECT CURRENT_USER()").out, theirs.out) << api << " " << way[0];
+    }
+  }
+  // TLS asked for is TLS, however the way in is given; over a socket only
+  // through the client library.
+  for (const std::string api : {"direct", "client", "components"})
+    for (const std::vector<std::string>& tls : std::vector<std::vector<std::string>>{
+             {"--ca", s_.ssl_ca}, {"--ca", s_.ssl_ca, "--protocol", "tcp"}, {"--protocol", "ssl", "--port", port}}) {
+      std::vector<std::string> words = {"--api", api};
+      words.insert(words.end(), tls.begin(), tls.end());
+      const Outcome cipher = DacQuery("SHOW STATUS LIKE 'Ssl_cipher'", words);
+      EXPECT_NE(cipher.out.find("Ssl_cipher\tTLS"), std::string::npos) << api << " " << tls[1] << cipher.err;
+    }
+  std::vector<std::string> tls_socket = login;
+  tls_socket.insert(tls_socket.end(), {"--socket", s_.socket, "--ca", s_.ssl_ca});
+  EXPECT_NE(Run(DAC_QUERY_PATH, tls_socket, "SHOW STATUS LIKE 'Ssl_cipher'").status, 0);
+  tls_socket.insert(tls_socket.end(), {"--api", "client"});
+  EXPECT_NE(Run(DAC_QUERY_PATH, tls_socket, "SHOW STATUS LIKE 'Ssl_cipher'").out.find("\tTLS"), std::string::npos);
+  // Usage errors: what was wrong on one line, a hint on the next, nothing run.
   for (const std::vector<std::string>& words :
        {std::vector<std::string>{"--bogus", "-e", "SELECT 1"}, {"-e"}, {"--host"}, {"--protocol", "carrier-pigeon",
         "-e", "SELECT 1"}, {"-e", "SELECT 1", "-f", file}, {}, {"--connect-timeout", "soon", "-e", "SELECT 1"},
-        {"--read-timeout=-1", "-e", "SELECT 1"}, {"--connect-timeout="}}) {
+        {"--read-timeout=-1", "-e", "SELECT 1"}, {"--connect-timeout="}, {"-x", "-e", "SELECT 1"},
+        {"--prepare=yes", "-e", "SELECT 1"}, {"-e", "SELECT 1", "stray"}, {"--e=SELECT 1"}}) {
     const Outcome usage = Run(DAC_QUERY_PATH, words);
     EXPECT_EQ(usage.status, 2) << usage.err;
-    EXPECT_NE(usage.err.find("usage: dac-query"), std::string::npos);
+    EXPECT_EQ(usage.err.rfind("dac-query: ", 0), 0u) << usage.err;
+    EXPECT_EQ(usage.err.find('\n'), usage.err.find("\nTry 'dac-query --help' for more information.\n")) << usage.err;
     EXPECT_EQ(usage.out, "");
+  }
+  EXPECT_NE(Run(DAC_QUERY_PATH, {"--bogus"}).err.find("'--bogus'"), std::string::npos);
+  EXPECT_NE(Run(DAC_QUERY_PATH, {"--user"}).err.find("'--user' requires an argument"), std::string::npos);
+  // A file that cannot be read is the caller's mistake, named with the reason.
+  for (const std::string& unreadable : {folder_.path() + "/missing.sql", folder_.path()}) {
+    const Outcome missing = Run(DAC_QUERY_PATH, {"--host", s_.host, "--port", port, "-f", unreadable});
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_EQ(missing.err.rfind("dac-query: cannot read " + unreadable + ": ", 0), 0u) << missing.err;
+    EXPECT_EQ(missing.err.find('\n'), missing.err.size() - 1) << missing.err;
+  }
+  // --help and -h: the usage on standard output, every line fit for a terminal.
+  for (const std::string help : {"--help", "-h"}) {
+    const Outcome usage = Run(DAC_QUERY_PATH, {"--host", s_.host, help, "--bogus"});
+    EXPECT_EQ(usage.status, 0);
+    EXPECT_EQ(usage.err, "");
+    EXPECT_EQ(usage.out.rfind("Usage: dac-query [OPTION]...", 0), 0u) << usage.out;
+    for (const std::string option : {"\n      --api API ", "\n      --socket PATH ", "\n      --server-arg ARGUMENT ",
+                                     "\n  -e SQL ", "\n  -f FILE ", "\n  -h, --help "})
+      EXPECT_NE(usage.out.find(option), std::string::npos) << option;
+    std::istringstream lines(usage.out);
+    for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), 80u) << line;
+  }
+  // Rows that never reach standard output are no success.
+  for (const std::string api : {"direct", "components"}) {
+    const Outcome full = Run(DAC_QUERY_PATH, {"--host", s_.host, "--port", port, "--user", s_.user, "--password",
+                                              s_.password, "--api", api, "-e", "SELECT 1"}, std::nullopt, "/dev/full");
+    EXPECT_EQ(full.status, 1) << api;
+    EXPECT_EQ(full.err, "dac-query: cannot write to standard output\n") << api;
   }
 }
 
@@ -274,11 +363,100 @@ TEST_F(DacQueryTest, ComponentsPrintWhatTheClientPrints) {
   EXPECT_EQ(failed.out, "1\n");
   EXPECT_EQ(failed.err, "ERROR 1054 (42S22): Unknown column 'no_such_column' in 'SELECT'\n");
   EXPECT_EQ(failed.status, 1);
-  const Outcome usage = DacQuery("SELECT 1", {"--api", "components", "--socket", s_.socket});
-  EXPECT_EQ(usage.status, 2);
+  EXPECT_EQ(DacQuery("SELECT 1", {"--api", "components", "--protocol", "pipe"}).status, 2);
+  EXPECT_EQ(DacQuery("SELECT 1", {"--api", "components", "--protocol", "socket", "--ca", s_.ssl_ca}).status, 2);
   EXPECT_EQ(DacQuery("SELECT 1", {"--over", "client"}).status, 2);
   EXPECT_EQ(DacQuery("SELECT 1", {"--api", "components", "--read-timeout", "5"}).status, 2);
   EXPECT_EQ(DacQuery("SELECT 'in time'", {"--api", "components", "--connect-timeout", "20"}).out, "in time\n");
+}
+
+// Through the components a script is cut into statements as the mariadb
+// client cuts it, DELIMITER lines included, and every result of each
+// statement prints: the same output and status as the client's.
+TEST_F(DacQueryTest, ComponentsCutScriptsAsTheClientDoes) {
+  const std::vector<std::string> scripts = {
+      "DELIMITER //\n"
+      "CREATE OR REPLACE PROCEDURE dq_cut() BEGIN\n"
+      "  SELECT 'a;b', \"c;d//\", `x;` FROM (SELECT 1 AS `x;`) t; -- a comment; with //\n"
+      "  SELECT 2 /* ; // */ UNION SELECT 3; # another ;\n"
+      "  SELECT 'none' FROM DUAL WHERE 0;\n"
+      "END //\n"
+      "DELIMITER ;\n"
+      "CALL dq_cut();\n"
+      "SELECT ROUTINE_NAME FROM information_schema.ROUTINES WHERE ROUTINE_NAME = 'dq_cut';",
+      "SELECT 'it''s;', 'back\\';slash', \"q\\\";\";SELECT 1--1;\nSELECT 2 -- ;\n;;; SELECT 3 --\t;\n, 4;",
+      "delimiter $$\nSELECT 1 $$ SELECT 2$$\n  DeLiMiTeR   ;   trailing words\nSELECT 3;\n",
+      "DELIMITER go\nSELECT 'go' go SELECT 1 GO\n",
+      "DELIMITER #\nSELECT 1 # SELECT 2 #\nDELIMITER '; ;'\nSELECT 3; ;\n",
+      "SELECT 1 /*! , 2 */; SELECT /*+ ; */ 3; SELECT 4 /* left open;",
+      "/* a DELIMITER line may follow comments\n*/ -- and this\nDELIMITER //\nSELECT 1; DO 2; SELECT 3, 4//\n",
+      "SELECT 1;\r\nDELIMITER //\r\nSELECT 2//\r\n",
+      "SELECT 1;\nSELECT 2 DELIMITER //\nSELECT 3//",
+      // Every statement on the one session: variables and temporary tables carry over.
+      "SET @a = 5; CREATE TEMPORARY TABLE dq_cut_tmp (i INT); INSERT INTO dq_cut_tmp VALUES (@a), (6);"
+      "SELECT i FROM dq_cut_tmp ORDER BY i; SELECT @a, COUNT(*) FROM dq_cut_tmp",
+      "SELECT 'first'; SELECT * FROM no_such_table; SELECT 'never'",
+  };
+  for (const std::string& script : scripts) {
+    SCOPED_TRACE(script);
+    const Outcome theirs = Mariadb(script);
+    for (const std::string over : {"direct", "client"}) {
+      const Outcome mine = DacQuery(script, {"--api", "components", "--over", over});
+      EXPECT_EQ(mine.out, theirs.out) << over << ": " << mine.err;
+      EXPECT_EQ(mine.status, theirs.status) << over << ": " << mine.err;
+    }
+  }
+  // A DELIMITER line without a delimiter: the client's own error, and none
+  // of the script runs (the client would run on with the old delimiter).
+  for (const auto& [script, error] : std::vector<std::pair<std::string, std::string>>{
+           {"CREATE TABLE dq_cut_never (i INT);\n  delimiter  \nSELECT 1;",
+            "ERROR at line 2: DELIMITER must be followed by a 'delimiter' character or string\n"},
+           {"CREATE TABLE dq_cut_never (i INT);\nDELIMITER;\n", 
+            "ERROR at line 2: DELIMITER must be followed by a 'delimiter' character or string\n"},
+           {"CREATE TABLE dq_cut_never (i INT);\n\nDELIMITER \\\\\n",
+            "ERROR at line 3: DELIMITER cannot contain a backslash character\n"}}) {
+    const Outcome bad = DacQuery(script, {"--api", "components"});
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_EQ(bad.err, error);
+    EXPECT_EQ(bad.out, "");
+  }
+  EXPECT_EQ(Mariadb("SHOW TABLES LIKE 'dq_cut_never'").out, "");
+}
+
+// A password given on the command line leaves the process list once
+// dac-query has read it, and still logs in. Each run waits on a lock this
+// test holds, so its command line is read while it runs.
+TEST_F(DacQueryTest, ThePasswordLeavesTheProcessList) {
+  dac::TMySqlSession holder;
+  holder.Connect(s_.host, s_.user, s_.password, s_.database, s_.port, "", 0);
+  int run = 0;
+  for (const bool inline_value : {false, true})
+    for (const std::string api : {"direct", "components"}) {
+      SCOPED_TRACE(api + (inline_value ? " --password=" : " --password"));
+      const std::string lock = "dq_pw_" + std::to_string(::getpid()) + "_" + std::to_string(++run);
+      ASSERT_EQ(dac::testing::Single(holder, "SELECT GET_LOCK('" + lock + "', 0)"), "1");
+      std::vector<std::string> words = {"--api", api, "--host", s_.host, "--port", std::to_string(s_.port),
+                                        "--user", s_.user, "-e", "SELECT GET_LOCK('" + lock + "', 600)"};
+      if (inline_value)
+        words.push_back("--password=" + s_.password);
+      else
+        words.insert(words.end(), {"--password", s_.password});
+      const std::string out = folder_.path() + "/" + lock + ".out";
+      const pid_t pid = Spawn(words, out);
+      ASSERT_GT(pid, 0);
+      const std::string waiting = "SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE STATE = 'User lock' "
+                                  "AND INFO LIKE '%" + lock + "%'";
+      int status = 0;
+      while (dac::testing::Single(holder, waiting) == "0" && ::waitpid(pid, &status, WNOHANG) == 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      const std::string command_line = Read("/proc/" + std::to_string(pid) + "/cmdline");
+      EXPECT_NE(command_line.find(s_.user), std::string::npos) << "the run ended before it was seen";
+      EXPECT_EQ(command_line.find(s_.password), std::string::npos);
+      dac::testing::Single(holder, "SELECT RELEASE_LOCK('" + lock + "')");
+      ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+      EXPECT_EQ(Read(out), "1\n");
+    }
 }
 
 // A statement that outlasts the read time-out is a lost connection; one
