@@ -14,9 +14,7 @@
 // standard error and exit status 1; a usage error: exit status 2.
 #include <algorithm>
 #include <cstdio>
-#include <map>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -50,6 +48,8 @@ struct Timeouts {
 Timeouts TimeoutsOf(const QueryOptions& options) {
   return {SecondsOf(options, "connect-timeout"), SecondsOf(options, "read-timeout")};
 }
+
+void Print(const std::string& line) { std::fwrite(line.data(), 1, line.size(), stdout); }
 
 class QueryRun {
  public:
@@ -143,7 +143,6 @@ class QueryRun {
     if (const uint32_t code = api_.mysql_stmt_errno(stmt))
       throw QueryError{code, api_.mysql_stmt_sqlstate(stmt), api_.mysql_stmt_error(stmt)};
   }
-  static void Print(const std::string& line) { std::fwrite(line.data(), 1, line.size(), stdout); }
 
   dac::TMySQLAPI& api_;
   const QueryOptions& options_;
@@ -181,8 +180,6 @@ int Finish(const std::optional<QueryError>& failure) {
   std::fprintf(stderr, "%s\n", ErrorLine(failure->code, failure->sqlstate, failure->message).c_str());
   return 1;
 }
-
-void Print(const std::string& line) { std::fwrite(line.data(), 1, line.size(), stdout); }
 
 ComponentSettings ComponentSettingsOf(const QueryOptions& options) {
   const auto text = [&](const char* name) { return std::string(options.Get(name) ? options.Get(name) : ""); };
