@@ -411,7 +411,7 @@ TEST_F(DacQueryTest, ComponentsCutScriptsAsTheClientDoes) {
   for (const auto& [script, error] : std::vector<std::pair<std::string, std::string>>{
            {"CREATE TABLE dq_cut_never (i INT);\n  delimiter  \nSELECT 1;",
             "ERROR at line 2: DELIMITER must be followed by a 'delimiter' character or string\n"},
-           {"CREATE TABLE dq_cut_never (i INT);\nDELIMITER;\n", 
+           {"CREATE TABLE dq_cut_never (i INT);\nDELIMITER;\n",
             "ERROR at line 2: DELIMITER must be followed by a 'delimiter' character or string\n"},
            {"CREATE TABLE dq_cut_never (i INT);\n\nDELIMITER \\\\\n",
             "ERROR at line 3: DELIMITER cannot contain a backslash character\n"}}) {
