@@ -121,7 +121,8 @@ TEST_F(UnwritableData, ChangesAreStoredOrNotMadeAndEveryFailureIsSaid) {
              "The users table could not be stored, so the change was not made: ",
              "The groups table could not be stored, so the change was not made: ",
              "A test result could not be recorded: Cannot access file \"" + course_ + answers_path + "\": ",
-             "A learner's session could not be stored: "})
+             "A learner's session could not be stored: ",
+             "The administrator's password could not be stored, so it was not changed: "})
       EXPECT_NE(err.find(line), std::string::npos) << line << "\n" << err;
     EXPECT_NE(err.find(full), std::string::npos) << err;
     EXPECT_NE(err.find(read_only), std::string::npos) << err;

@@ -1,5 +1,6 @@
 // The administrator's group and user requests and the tables they write.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -267,6 +268,24 @@ TEST_F(AdminTables, LoginNamesThatWouldShareALearnerFolderAreRefused) {
   AskAsAdmin("adminaddedituser", "&username=3&loginname=B!B&password=&fullname=F&usergroups=");
   EXPECT_EQ(DataFile("all.users.csv"),
             "ann;pw1;;;Ann Smith\r\nbob;pw2;;%34%0D%0A;Bob Ray\r\ncat;pw3;;;Cat Moss\r\nB!B;p;;;F\r\n");
+}
+
+// A change of both tables whose groups file cannot be written (a folder
+// stands in its place) puts the users file back: neither change is made.
+TEST_F(AdminTables, AChangeToBothTablesIsStoredWholeOrNotAtAll) {
+  ASSERT_EQ(::unlink((content_ + "all.groups.csv").c_str()), 0);
+  plat::CreateFolders(content_ + "all.groups.csv/inside");
+  OpenFolder();
+  LogIn();
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(AskAsAdmin("adminaddeditgroup", "&groupname=-1&grouptitle=Fresh&users=0%250D%250A2"),
+            Refusal("The change could not be stored: Is a directory."));
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  EXPECT_TRUE(err.starts_with("The groups table could not be stored, so the change was not made: ")) << err;
+  EXPECT_EQ(DataFile("all.users.csv"), kUsers);
+  EXPECT_EQ(server_.GetGroups().Count(), 0);
+  EXPECT_EQ(server_.GetUsers().GetUser(2)->GetGroupCount(), 0);
+  EXPECT_TRUE(plat::FolderExists(content_ + "all.groups.csv/inside"));
 }
 
 // A table the opening could not read whole is said on standard error; it
