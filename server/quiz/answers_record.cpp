@@ -21,7 +21,7 @@ std::string AnswersBelowDataFolder(std::string_view login_name) {
 
 // The document after its last whole record (or its opening), when all that
 // follows is blanks and the start of the closing tag: that, a line end, the
-// record and the closing tag.
+// record and the closing tag, if that makes a readable answers file.
 std::optional<std::string> CompletedAnswersDocument(std::string_view document, std::string_view record) {
   std::string_view head = document;
   for (size_t n = kAnswersClosingTag.size() - 1; n > 0; --n) {
@@ -35,6 +35,7 @@ std::optional<std::string> CompletedAnswersDocument(std::string_view document, s
   if (!head.ends_with("</Record>") && !head.ends_with("<Dataset>")) return std::nullopt;
   std::string out(head);
   out.append("\r\n").append(record).append(kAnswersClosingTag);
+  if (AnswersDocumentFault(out)) return std::nullopt;
   return out;
 }
 
