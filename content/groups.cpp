@@ -12,6 +12,8 @@
 namespace content {
 namespace {
 constexpr std::string_view kGroupsFileSuffix = ".groups.csv";
+// The id and the title.
+constexpr size_t kGroupFieldCount = 2;
 }  // namespace
 
 void TGroup::SetTitle(std::string_view title) {
@@ -86,7 +88,7 @@ int TGroupsList::IndexOfId(int32_t id) const {
   return -1;
 }
 
-void TGroupsList::SaveToFile(const std::string& base) const {
+std::string TGroupsList::SaveToText() const {
   TStringList records;
   for (const auto& group : groups_) {
     if (!CanStoreAsIs(group->GetTitle())) {
@@ -95,7 +97,17 @@ void TGroupsList::SaveToFile(const std::string& base) const {
     }
     records.push_back(group->SaveToString());
   }
-  WriteTableFile(base + std::string(kGroupsFileSuffix), records);
+  return TableText(records);
+}
+
+void TGroupsList::SaveToFile(const std::string& base) const {
+  WriteTableFile(base + std::string(kGroupsFileSuffix), SaveToText());
+}
+
+std::optional<std::string> TGroupsList::TextFault(std::string_view text) {
+  return TableTextFault(text, kGroupFieldCount, [](std::string_view record) -> const char* {
+    return plat::ParseInt(TRecordFields(record).Text(1)) ? nullptr : "does not begin with a group id";
+  });
 }
 
 void TGroupsList::LoadFromText(std::string_view text) {

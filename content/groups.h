@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -67,6 +68,8 @@ class TGroupsList : public TBaseProjectElement {
   // written, when a title holds ';', a line break or NUL; plat::FileError
   // when the file cannot be written. Either way the old file stays.
   void SaveToFile(const std::string& base) const;
+  // The text SaveToFile writes. Throws RecordFieldError as it does.
+  std::string SaveToText() const;
   // Replaces the table with base + ".groups.csv"; a missing file gives an
   // empty table. Throws plat::FileError when the file exists but cannot be
   // read (the table is then unchanged).
@@ -79,6 +82,9 @@ class TGroupsList : public TBaseProjectElement {
   // whose id is not a number is logged and skipped, so one bad line does not
   // lose the rest of the table.
   void LoadFromText(std::string_view text);
+  // Why a table read from the text would not hold all of it (see
+  // TableTextFault; a line skipped for its id is one); nullopt when it would.
+  static std::optional<std::string> TextFault(std::string_view text);
 
  private:
   int32_t NextGroupId() const;

@@ -18,8 +18,20 @@ std::optional<std::string> ReadTableFile(const std::string& path);
 // The package entry's text up to its first NUL; "" when absent.
 std::string ReadTablePackageEntry(const std::string& name, const TXORFileStream& package);
 
-// Writes every record followed by "\r\n", replacing the file in one step.
-// Throws plat::FileError; the old file then stays.
-void WriteTableFile(const std::string& path, const TStringList& records);
+// Every record followed by "\r\n": the file's text.
+std::string TableText(const TStringList& records);
+
+// Writes the text, replacing the file in one step. Throws plat::FileError;
+// the old file then stays.
+void WriteTableFile(const std::string& path, std::string_view text);
+
+// Why a table read from the text would not hold all of it, so that saving
+// it would lose the rest: the text holds a NUL byte, its last record has no
+// line end (the file was cut short), a record has more than max_fields
+// fields, or record_fault (when given) names what is wrong with a record.
+// nullopt when none of these. Records count from 1.
+using TRecordFault = const char* (*)(std::string_view record);
+std::optional<std::string> TableTextFault(std::string_view text, size_t max_fields,
+                                          TRecordFault record_fault = nullptr);
 
 }  // namespace content

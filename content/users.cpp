@@ -14,6 +14,8 @@ namespace content {
 namespace {
 
 constexpr std::string_view kUsersFileSuffix = ".users.csv";
+// Login name, password, reserved text, group ids, full name.
+constexpr size_t kUserFieldCount = 5;
 
 int32_t GroupIdOfLine(const std::string& line) { return plat::ParseIntOr(line, -1); }
 
@@ -118,7 +120,7 @@ bool TUsersList::HasLoginName(std::string_view name) const {
                      [name](const auto& user) { return plat::SameText(user->GetLoginName(), name); });
 }
 
-void TUsersList::SaveToFile(const std::string& base) const {
+std::string TUsersList::SaveToText() const {
   TStringList records;
   for (int i = 0; i < Count(); ++i) {
     const TUser& user = *users_[static_cast<size_t>(i)];
@@ -127,12 +129,20 @@ void TUsersList::SaveToFile(const std::string& base) const {
     }
     records.push_back(user.SaveToString());
   }
-  WriteTableFile(base + std::string(kUsersFileSuffix), records);
+  return TableText(records);
+}
+
+void TUsersList::SaveToFile(const std::string& base) const {
+  WriteTableFile(base + std::string(kUsersFileSuffix), SaveToText());
 }
 
 void TUsersList::LoadFromText(std::string_view text) {
   users_.clear();
   for (const std::string& line : NonEmptyLines(text)) AddNew()->LoadFromString(line);
+}
+
+std::optional<std::string> TUsersList::TextFault(std::string_view text) {
+  return TableTextFault(text, kUserFieldCount);
 }
 
 void TUsersList::LoadFromFile(const std::string& base) {

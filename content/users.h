@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -104,6 +105,9 @@ class TUsersList : public TBaseProjectElement {
   plat::DateTime GetStatsDate() const { return stats_date_; }
   void SetStatsDate(plat::DateTime date) { stats_date_ = date; }
 
+  // The text SaveToFile writes. Throws RecordFieldError when a user's
+  // unencoded field holds ';', a line break or NUL.
+  std::string SaveToText() const;
   // Writes base + ".users.csv". Throws RecordFieldError, before anything is
   // written, when a user's unencoded field holds ';', a line break or NUL;
   // plat::FileError when the file cannot be written. Either way the old file stays.
@@ -118,6 +122,9 @@ class TUsersList : public TBaseProjectElement {
   // Replaces the table with the records of a table file's text (for a file
   // found under another letter case).
   void LoadFromText(std::string_view text);
+  // Why a table read from the text would not hold all of it (see
+  // TableTextFault); nullopt when it would.
+  static std::optional<std::string> TextFault(std::string_view text);
 
  private:
 

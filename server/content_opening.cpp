@@ -2,6 +2,7 @@
 // files that come with the content.
 #include <memory>
 #include <optional>
+#include <utility>
 
 #include "content/content_paths.h"
 #include "content/debug_log.h"
@@ -26,33 +27,39 @@ std::string AbsoluteFolder(const std::string& folder) { return plat::WithTrailin
 // The absolute folder that holds the file, with a trailing '/'.
 std::string FolderOfFile(const std::string& file) { return plat::FolderPart(plat::AbsolutePath(file)); }
 
-// The table file's text when folder holds it (under any letter case).
-// Throws plat::FileError when it exists but cannot be read.
-std::optional<std::string> ReadTableIn(const std::string& folder, const char* name) {
+// The table file's path and text when folder holds it (under any letter
+// case). Throws plat::FileError when it exists but cannot be read.
+std::optional<std::pair<std::string, std::string>> ReadTableIn(const std::string& folder, const char* name) {
   if (folder.empty()) return std::nullopt;
   const std::optional<std::string> path = plat::FindCaseInsensitive(folder, name);
   if (!path || !plat::FileExists(*path)) return std::nullopt;
-  return content::ReadTableFile(*path);
+  return std::pair(*path, content::ReadTableFile(*path).value_or(""));
 }
 
 // Loads one table: the data folder's file first, else the content folder's
-// (folder mode) or the package's entry. A table that cannot be read stays empty.
+// (folder mode) or the package's entry. A table that cannot be read stays
+// empty; one read only in part holds that part. Either gives the fault.
 template <typename Table>
-void LoadTable(Table& table, const char* file_name, const std::string& data_folder, const std::string& content_folder,
-               const content::TXORFileStream* package) {
+std::optional<TTableFault> LoadTable(Table& table, const char* file_name, const std::string& data_folder,
+                                     const std::string& content_folder, const content::TXORFileStream* package) {
   table.Clear();
   try {
-    std::optional<std::string> text = ReadTableIn(data_folder, file_name);
-    if (!text && !package) text = ReadTableIn(content_folder, file_name);
-    if (text) {
-      table.LoadFromText(*text);
+    auto file = ReadTableIn(data_folder, file_name);
+    if (!file && !package) file = ReadTableIn(content_folder, file_name);
+    if (file) {
+      table.LoadFromText(file->second);
+      if (std::optional<std::string> fault = Table::TextFault(file->second)) return TTableFault{file->first, *fault};
     } else if (package) {
       table.LoadFromPackage(kTablesBase, *package);
     }
+  } catch (const plat::FileError& e) {
+    table.Clear();
+    return TTableFault{e.path(), e.reason()};
   } catch (const std::exception& e) {
     table.Clear();
-    content::LogMessage("cannot load %s: %s", file_name, e.what());
+    return TTableFault{file_name, e.what()};
   }
+  return std::nullopt;
 }
 
 }  // namespace
@@ -126,8 +133,9 @@ bool TQuizSession::OpenPackage(const std::string& path) {
 
 void TQuizSession::LoadTables() {
   const content::TXORFileStream* package = content_.GetPackage();
-  LoadTable(users_, kUsersFile, data_folder_, content_folder_, package);
-  LoadTable(groups_, kGroupsFile, data_folder_, content_folder_, package);
+  users_fault_ = LoadTable(users_, kUsersFile, data_folder_, content_folder_, package);
+  groups_fault_ = LoadTable(groups_, kGroupsFile, data_folder_, content_folder_, package);
+  ReportTableFaults();
 }
 
 void TQuizSession::LoadPackageSettings(const content::TXORFileStream& package) {

@@ -39,6 +39,13 @@
 
 namespace server {
 
+// A table file that could not be read whole when the content opened: the
+// table holds what could be read, and no change is stored over the file.
+struct TTableFault {
+  std::string path;
+  std::string reason;
+};
+
 class TQuizSession {
  public:
   static constexpr uint32_t kSweepIntervalMs = 5000;
@@ -69,6 +76,8 @@ class TQuizSession {
   // grade table, and its data folder is checked against the package's time
   // stamp and cleared of session folders of users who no longer exist. Files
   // that cannot be read or written there are logged; the content still opens.
+  // A table that cannot be read whole is said on standard error and kept
+  // from being written over (see ChangeTables).
   bool SetPath(const std::string& path);
 
   // Answers one complete request; false means the caller sends the error page.
@@ -202,7 +211,9 @@ class TQuizSession {
   // Administrator requests. Groups and users are named by their index in
   // their table, from 0; "-1" names a new one. Changed tables are written to
   // the data folder at once; values that cannot stand in a table are refused
-  // and the request answers as when nothing changes.
+  // and the request answers as when nothing changes. A change whose table
+  // cannot be written, or was not read whole, is not made: the answer is
+  // <movie errortext="..." /> saying why.
   //
   // True when session_id names the administrator session and it has not
   // lapsed (two hours after its login); a lapsed session is freed.
@@ -306,11 +317,13 @@ class TQuizSession {
   void FillNewSession(TQuizSessionParams& session, const std::string& name, const std::string& email,
                       const std::string& number, const std::string& login_name);
   bool LoadStoredSession(const std::string& path, TQuizSessionParams& session);
-  // Stores and logs a failure instead of raising it.
-  void TryStoreSession(const std::string& path, const TQuizSessionParams& session);
+  // Stores, and says a failure on standard error instead of raising it:
+  // why the session could not be stored, or nullopt when it was.
+  std::optional<std::string> TryStoreSession(const std::string& path, const TQuizSessionParams& session);
   // After a learner request changed or read the session: the state file in
-  // skip-start-page mode, else the learner's last session; failures logged.
-  void StoreLearnerSession(const TQuizSessionParams& session);
+  // skip-start-page mode, else the learner's last session; failures as
+  // TryStoreSession gives them.
+  std::optional<std::string> StoreLearnerSession(const TQuizSessionParams& session);
 
   // The learner road's frame: reads "sessionid" and the strict "subject" (a
   // subject that is not a number raises before any session is touched);
@@ -334,18 +347,31 @@ class TQuizSession {
   // A content file's text; nullopt when it cannot be opened. Throws
   // plat::FileError when it cannot be read.
   std::optional<std::string> ReadContentText(std::string_view name, NulEnd nul_end = NulEnd::kWholeText) const;
-  // Adds the answers record of the test's running totals.
-  void WriteAnswersRecord(const TQuizSessionParams& session, const TSessionQuestions& test, int32_t subject);
+  // Adds the answers record of the test's running totals. Why it could not
+  // (said on standard error too), or nullopt when it did.
+  std::optional<std::string> WriteAnswersRecord(const TQuizSessionParams& session, const TSessionQuestions& test,
+                                                int32_t subject);
 
   // Administrator steps.
   // The groups and users lists with "groupname" as the current group.
   void ReturnAdminGroups(TNetStream* channel, const content::TRequestMap& map);
-  // Write the table to the data folder's "all.users.csv" / "all.groups.csv".
-  // Throw plat::FileError (also before any content opened) or RecordFieldError.
-  void SaveUsersTable() const;
-  void SaveGroupsTable() const;
-  // Takes the group id out of every user's list; true when some user had it.
-  bool RemoveGroupFromUsers(int32_t id);
+  // A change to the users and groups tables, made on the tables it is given.
+  // It must read nothing but them and the request: it runs twice.
+  using TTablesChange = std::function<void(content::TUsersList& users, content::TGroupsList& groups)>;
+  // Makes the change so that it is stored or not made: first on copies of
+  // the tables, whose files are then written where the change altered them
+  // (users first), and only then on the tables themselves. Nullopt when it
+  // was made; otherwise why not, in words for the administrator (and a line
+  // on standard error), with the tables and their files as they were. While
+  // a table could not be read whole, every change is refused.
+  std::optional<std::string> ChangeTables(const TTablesChange& change);
+  // Writes the tables whose text differs from the server's own. Throws
+  // plat::FileError; a users file already written is then put back.
+  void StoreChangedTables(const content::TUsersList& users, const content::TGroupsList& groups) const;
+  // Says on standard error which table could not be read whole at opening.
+  void ReportTableFaults() const;
+  // Takes the group id out of every user's list.
+  static void RemoveGroupFromUsers(content::TUsersList& users, int32_t id);
 
   // Statistics steps.
   // The pages' Modules selection list: the titles whose subjects have questions.
@@ -357,6 +383,9 @@ class TQuizSession {
   plat::WindowTimers timers_;
   content::TUsersList users_;
   content::TGroupsList groups_;
+  // Set when the content opened: see TTableFault.
+  std::optional<TTableFault> users_fault_;
+  std::optional<TTableFault> groups_fault_;
   TAdminSession admin_session_;
   // The content road; it owns the package reader (packed mode).
   TContentResolver content_;

@@ -4,6 +4,7 @@
 #include "content/debug_log.h"
 #include "content/file_helpers.h"
 #include "content/safe_name.h"
+#include "content/user_notice.h"
 #include "platform/files.h"
 #include "server/http/method_log.h"
 #include "server/quiz_session.h"
@@ -37,16 +38,15 @@ void TQuizSession::StoreCurrentSession(const TQuizSessionParams& session) {
   WriteSessionFile(StoredSessionPath(session.GetLoginName()), session);
 }
 
-void TQuizSession::StoreLearnerSession(const TQuizSessionParams& session) {
-  if (skip_start_page_) {
-    TryStoreSession(content::GetLastSessionStatePath(content_folder_), session);
-    return;
-  }
+std::optional<std::string> TQuizSession::StoreLearnerSession(const TQuizSessionParams& session) {
+  if (skip_start_page_) return TryStoreSession(content::GetLastSessionStatePath(content_folder_), session);
   try {
     StoreCurrentSession(session);
   } catch (const plat::FileError& e) {
-    content::LogMessage("cannot store the session: %s", e.what());
+    content::NoticeToUser("A learner's session could not be stored: %s", e.what());
+    return e.reason();
   }
+  return std::nullopt;
 }
 
 }  // namespace server

@@ -49,11 +49,14 @@ bool TQuizSession::AdminAddGroup(TNetStream* channel, content::TRequestMap& map)
     map.SetValue("groupname", "-1");
   } else {
     if (Refused(channel, TitleRefusal(groups_, -1, title))) return true;
-    content::TGroup& group = *groups_.AddGroup();
-    group.SetTitle(title);
-    // A new id may be one that users still name from an earlier group.
-    if (RemoveGroupFromUsers(group.GetId())) SaveUsersTable();
-    SaveGroupsTable();
+    const std::optional<std::string> failure =
+        ChangeTables([&](content::TUsersList& users, content::TGroupsList& groups) {
+          content::TGroup& group = *groups.AddGroup();
+          group.SetTitle(title);
+          // A new id may be one that users still name from an earlier group.
+          RemoveGroupFromUsers(users, group.GetId());
+        });
+    if (Refused(channel, failure)) return true;
     map.SetValue("groupname", std::to_string(groups_.Count() - 1));
   }
   ReturnAdminGroups(channel, map);
@@ -69,8 +72,9 @@ bool TQuizSession::AdminChangeGroup(TNetStream* channel, content::TRequestMap& m
   // No group chosen: nothing to rename, and nothing refused.
   if (group != nullptr) {
     if (Refused(channel, TitleRefusal(groups_, index, title))) return true;
-    group->SetTitle(title);
-    SaveGroupsTable();
+    const std::optional<std::string> failure = ChangeTables(
+        [&](content::TUsersList&, content::TGroupsList& groups) { groups.GetGroup(index)->SetTitle(title); });
+    if (Refused(channel, failure)) return true;
     map.SetValue("groupname", std::to_string(index));
   }
   ReturnAdminGroups(channel, map);
@@ -82,13 +86,14 @@ bool TQuizSession::AdminDeleteGroup2(TNetStream* channel, content::TRequestMap& 
   if (!CheckAdminSession(channel, map)) return true;
   const content::TRequestMap decoded = DecodeOnceMore(map);
   const int index = plat::ParseIntOr(decoded.GetValue("groupname"), -1);
-  if (const content::TGroup* group = groups_.GetGroup(index)) {
-    RemoveGroupFromUsers(group->GetId());
-    groups_.Delete(index);
-    // The users first: the next new group may get the deleted id, and a
-    // users file that still names it would make its members join that group.
-    SaveUsersTable();
-    SaveGroupsTable();
+  if (groups_.GetGroup(index) != nullptr) {
+    // The users file loses the id too: the next new group may get it again.
+    const std::optional<std::string> failure =
+        ChangeTables([&](content::TUsersList& users, content::TGroupsList& groups) {
+          RemoveGroupFromUsers(users, groups.GetGroup(index)->GetId());
+          groups.Delete(index);
+        });
+    if (Refused(channel, failure)) return true;
   }
   ReturnAdminGroups(channel, decoded);
   return true;
@@ -101,16 +106,19 @@ bool TQuizSession::AdminAddEditGroup(TNetStream* channel, content::TRequestMap& 
   const std::string title = decoded.GetValue("grouptitle");
   // Titles are not compared here: this request sets whatever title it is given.
   if (Refused(channel, content::CanStoreAsIs(title) ? std::nullopt : std::optional(kUnstorableTitle))) return true;
-  content::TGroup* group = groups_.GetGroup(plat::ParseIntOr(decoded.GetValue("groupname"), -1));
-  if (group == nullptr) group = groups_.AddGroup();
-  group->SetTitle(title);
-  const int32_t id = group->GetId();
-  RemoveGroupFromUsers(id);
-  for (const std::string& line : content::SplitLines(decoded.GetValue("users")))
-    if (content::TUser* user = users_.GetUser(plat::ParseIntOr(line, -1))) user->AddGroup(id);
-  SaveGroupsTable();
-  SaveUsersTable();
-  ReturnXML(channel, "<movie />");
+  const int index = plat::ParseIntOr(decoded.GetValue("groupname"), -1);
+  const content::TStringList members = content::SplitLines(decoded.GetValue("users"));
+  const std::optional<std::string> failure =
+      ChangeTables([&](content::TUsersList& users, content::TGroupsList& groups) {
+        content::TGroup* group = groups.GetGroup(index);
+        if (group == nullptr) group = groups.AddGroup();
+        group->SetTitle(title);
+        const int32_t id = group->GetId();
+        RemoveGroupFromUsers(users, id);
+        for (const std::string& line : members)
+          if (content::TUser* user = users.GetUser(plat::ParseIntOr(line, -1))) user->AddGroup(id);
+      });
+  if (!Refused(channel, failure)) ReturnXML(channel, "<movie />");
   return true;
 }
 

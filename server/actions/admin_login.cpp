@@ -2,6 +2,7 @@
 #include <string>
 
 #include "content/percent_codec.h"
+#include "content/user_notice.h"
 #include "platform/files.h"
 #include "platform/ini_file.h"
 #include "server/actions/admin_checks.h"
@@ -59,6 +60,7 @@ bool TQuizSession::AdminChangePass(TNetStream* channel, content::TRequestMap& ma
     Refused(channel, "A password cannot hold a line break.");
     return true;
   } catch (const plat::FileError& e) {
+    content::NoticeToUser("The administrator's password could not be stored, so it was not changed: %s", e.what());
     Refused(channel, "The password could not be stored: " + e.reason() + ".");
     return true;
   }

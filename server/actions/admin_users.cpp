@@ -65,14 +65,17 @@ bool TQuizSession::AdminAddEditUser(TNetStream* channel, content::TRequestMap& m
     refusal = LoginNameRefusal(users_, *index, login_name);
   }
   if (Refused(channel, refusal)) return true;
-  content::TUser& user = is_new ? *users_.AddNew() : *users_.GetUser(*index);
-  user.SetLoginName(login_name);
-  // An existing user keeps the password unless a new one is given.
-  if (is_new || !password.empty()) user.SetPassword(password);
-  user.SetFullName(full_name);
-  user.SetGroupsFromIndexes(decoded.GetValue("usergroups"), groups_);
-  SaveUsersTable();
-  ReturnXML(channel, kEmptyReply);
+  const std::string group_indexes = decoded.GetValue("usergroups");
+  const std::optional<std::string> failure =
+      ChangeTables([&](content::TUsersList& users, const content::TGroupsList& groups) {
+        content::TUser& user = is_new ? *users.AddNew() : *users.GetUser(*index);
+        user.SetLoginName(login_name);
+        // An existing user keeps the password unless a new one is given.
+        if (is_new || !password.empty()) user.SetPassword(password);
+        user.SetFullName(full_name);
+        user.SetGroupsFromIndexes(group_indexes, groups);
+      });
+  if (!Refused(channel, failure)) ReturnXML(channel, kEmptyReply);
   return true;
 }
 
@@ -83,8 +86,9 @@ bool TQuizSession::AdminDeleteUser(TNetStream* channel, content::TRequestMap& ma
   const std::optional<int32_t> index = UserIndexOf(decoded.GetValue("username"));
   if (!index) return false;
   if (users_.GetUser(*index) != nullptr) {
-    users_.Delete(*index);
-    SaveUsersTable();
+    const std::optional<std::string> failure =
+        ChangeTables([&](content::TUsersList& users, content::TGroupsList&) { users.Delete(*index); });
+    if (Refused(channel, failure)) return true;
   }
   ReturnAdminGroups(channel, decoded);
   return true;

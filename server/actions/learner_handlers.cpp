@@ -5,10 +5,13 @@
 // its test under the lock, builds the reply, and sends it after leaving
 // (AnswerForTest).
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "content/debug_log.h"
+#include "content/user_notice.h"
 #include "platform/clock.h"
+#include "platform/files.h"
 #include "server/http/method_log.h"
 #include "server/quiz/answers_record.h"
 #include "server/quiz/learner_replies.h"
@@ -81,23 +84,32 @@ bool TQuizSession::PutAnswer(TNetStream* channel, content::TRequestMap& map) {
   return AnswerForTest(channel, map, [&](TQuizSessionParams& session, TSessionQuestions& test, int32_t subject) {
     std::string reply(kNotGeneratedReply);
     content::TQuestion* question = QuestionAt(test, qindex);
-    if (question != nullptr && answer >= 1 && answer <= content::TQuestion::kAnswerCount) {
-      question->SetChosenAnswer(answer);
-      reply = kAnswerTakenReply;
-      if (!skip_start_page_) WriteAnswersRecord(session, test, subject);
-      session.Touch();
+    if (question == nullptr || answer < 1 || answer > content::TQuestion::kAnswerCount) {
+      StoreLearnerSession(session);
+      return reply;
     }
-    StoreLearnerSession(session);
-    return reply;
+    // The answer stays in the session whatever cannot be stored.
+    question->SetChosenAnswer(answer);
+    const std::optional<std::string> unrecorded =
+        skip_start_page_ ? std::nullopt : WriteAnswersRecord(session, test, subject);
+    session.Touch();
+    const std::optional<std::string> unstored = StoreLearnerSession(session);
+    if (unrecorded)
+      return AnswerNotStoredReply("Your answer was taken, but your result could not be recorded: " + *unrecorded +
+                                  ". Tell the person who looks after this course.");
+    if (unstored)
+      return AnswerNotStoredReply("Your answer was taken, but it could not be stored for your next login: " +
+                                  *unstored + ". Tell the person who looks after this course.");
+    return std::string(kAnswerTakenReply);
   });
 }
 
-void TQuizSession::WriteAnswersRecord(const TQuizSessionParams& session, const TSessionQuestions& test,
-                                      int32_t subject) {
+std::optional<std::string> TQuizSession::WriteAnswersRecord(const TQuizSessionParams& session,
+                                                            const TSessionQuestions& test, int32_t subject) {
   const std::string path = AnswersFilePath(data_folder_, session.GetLoginName());
   if (path.empty()) {
     content::LogMessage("no data folder: no answers record written");
-    return;
+    return std::nullopt;
   }
   const TTestScore score = ScoreTest(test);
   TAnswersRecord record;
@@ -108,7 +120,13 @@ void TQuizSession::WriteAnswersRecord(const TQuizSessionParams& session, const T
   record.answered_score = score.answered_score;
   if (score.HasBand()) record.grade = test.GetBand(score.grade_band).GetGrade();
   record.usage = test.GetUsageCount();
-  AppendAnswersRecord(path, record);
+  try {
+    AppendAnswersRecord(path, record);
+  } catch (const plat::FileError& e) {
+    content::NoticeToUser("A test result could not be recorded: %s", e.what());
+    return e.reason();
+  }
+  return std::nullopt;
 }
 
 bool TQuizSession::GetFeedbackIndex(TNetStream* channel, content::TRequestMap& map) {

@@ -4,6 +4,7 @@
 
 #include "content/content_paths.h"
 #include "content/debug_log.h"
+#include "content/user_notice.h"
 #include "platform/ascii.h"
 #include "platform/clock.h"
 #include "platform/files.h"
@@ -138,12 +139,14 @@ bool TQuizSession::LoadStoredSession(const std::string& path, TQuizSessionParams
   }
 }
 
-void TQuizSession::TryStoreSession(const std::string& path, const TQuizSessionParams& session) {
+std::optional<std::string> TQuizSession::TryStoreSession(const std::string& path, const TQuizSessionParams& session) {
   try {
     StoreSession(path, session);
   } catch (const plat::FileError& e) {
-    content::LogMessage("cannot store the session: %s", e.what());
+    content::NoticeToUser("A learner's session could not be stored: %s", e.what());
+    return e.reason();
   }
+  return std::nullopt;
 }
 
 }  // namespace server

@@ -49,9 +49,16 @@ std::string FormatAnswersDate(const plat::CalendarDate& date);
 // written as XML text (plat::XmlTextEscape) so the file stays readable.
 std::string FormatAnswersRecord(const TAnswersRecord& record);
 
-// The document with the record inserted in front of its last closing tag;
-// nullopt when the document has none (so nothing of it is overwritten).
+// The document with the record inserted in front of its last closing tag.
+// A document whose records are whole but whose closing tag is missing, or
+// cut short (a write that an older player did not finish, an editor), gets
+// the record after its last one and the closing tag after it. Nullopt for
+// any other document, so nothing of it is overwritten.
 std::optional<std::string> InsertAnswersRecord(std::string_view document, std::string_view record);
+
+// Why the document is no answers file the statistics can read: a NUL byte,
+// malformed XML, or another document element than Dataset. Nullopt when it is one.
+std::optional<std::string> AnswersDocumentFault(std::string_view document);
 
 // The learner's answers file below the data folder (existing folders found
 // without regard to case); "" when there is no data folder.
@@ -61,8 +68,10 @@ std::string AnswersFilePath(const std::string& data_folder, std::string_view log
 std::string AnswersFilePathAsWritten(const std::string& data_folder, std::string_view login_name);
 
 // Adds the record to the file, creating the file (with its folders) when it
-// is missing. The new file replaces the old in one step. False, with the
-// reason logged and the file as it was, when no record could be added.
-bool AppendAnswersRecord(const std::string& path, const TAnswersRecord& record);
+// is missing. The new file replaces the old in one step, and only when it is
+// an answers file the statistics can read. Throws plat::FileError, the file
+// as it was, when the record cannot be added: the disk refused, or the file
+// is damaged (the reason then says so).
+void AppendAnswersRecord(const std::string& path, const TAnswersRecord& record);
 
 }  // namespace server

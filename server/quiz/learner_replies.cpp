@@ -32,6 +32,12 @@ std::string PerformanceName(std::string_view kind, std::string_view subject, int
          std::string(ext);
 }
 
+std::string AnswerNotStoredReply(std::string_view words) {
+  std::string reply(kGeneratedOpening);
+  Add(reply, "errortext", plat::XmlAttrEscape(words));
+  return reply + "/>";
+}
+
 std::string GenerationReply(const TSessionQuestions& test) {
   return "<movie generated=\"1\" questionscount=\"" + std::to_string(test.GetQuestions().Count()) +
          "\" questionstimer=\"" + std::to_string(test.GetTimer()) + "\"/>";

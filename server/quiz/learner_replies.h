@@ -24,6 +24,9 @@ namespace server {
 inline constexpr std::string_view kNotGeneratedReply = "<movie generated=\"0\"/>";
 // An answer was taken.
 inline constexpr std::string_view kAnswerTakenReply = "<movie generated=\"1\"/>";
+// An answer was taken but not stored: <movie generated="1" errortext="..."/>,
+// the words escaped.
+std::string AnswerNotStoredReply(std::string_view words);
 // No grade band or no feedback entry to show.
 inline constexpr std::string_view kEmptyMovieReply = "<movie />";
 

@@ -11,9 +11,13 @@ The administrator's walk: add a group, see the statistics of the empty group,
 add a learner in it (after one refusal), and log in as that learner; the test
 checks the page's words and the tables written. The stopped walk: the test
 stops the player while an answer is chosen; the page must say so and keep the
-answer on screen. The browser's DOM dump carries what the driver saw.
+answer on screen. The full walk: the course lies on a small disk of its own,
+which the test fills in the middle of a test; the page must say that the
+result was not recorded, and answers.xml must keep what it held. The
+browser's DOM dump carries what the driver saw.
 
-Exit status: 0 passed, 1 failed, 77 skipped (no chromium).
+Exit status: 0 passed, 1 failed, 77 skipped (no chromium, or no small disk
+can be mounted for the full walk).
 """
 
 import argparse
@@ -277,17 +281,18 @@ def check_run(checks, verdict, questions, bands, name, subject, answers_path, to
         checks.equal(where + " usage", record.get("Usage"), "1")
 
 
-# ---- The stopped walk and the administrator's walk ---------------------------
+# ---- The stopped, full and administrator's walks -----------------------------
 
-class StopChannel:
-    """A loopback listener the driver asks, once, to have the player stopped;
-    it answers when the player has exited."""
+class RequestChannel:
+    """A loopback listener the driver asks, once, to have something done (the
+    player stopped, its disk filled); it answers when that is done, and keeps
+    what the action gave."""
 
-    def __init__(self, player):
-        self.player = player
+    def __init__(self, action):
+        self.action = action
         self.status = None
         self.listener = socket.create_server(("127.0.0.1", 0))
-        self.url = "http://127.0.0.1:%d/stop" % self.listener.getsockname()[1]
+        self.url = "http://127.0.0.1:%d/do" % self.listener.getsockname()[1]
         self.thread = threading.Thread(target=self.serve, daemon=True)
         self.thread.start()
 
@@ -299,9 +304,9 @@ class StopChannel:
         with connection:
             connection.recv(4096)
             try:
-                self.status = stop(self.player)
-            except Failure:
-                self.status = "not stopped"
+                self.status = self.action()
+            except (Failure, OSError) as error:
+                self.status = "not done: %s" % error
             connection.sendall(b"HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n")
 
     def close(self):
@@ -336,6 +341,38 @@ def check_admin(checks, verdict, login, data_folder):
     checks.equal("the learner's record", [(u[1], u[4]) for u in added], [(password, name)])
 
 
+def mount_small_disk(folder, size_kb):
+    """A tmpfs of its own at folder; False where mounting is not allowed."""
+    command = ["mount", "-t", "tmpfs", "-o", "size=%dk,mode=0755" % size_kb, "tmpfs", folder]
+    return subprocess.run(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode == 0
+
+
+def fill_disk(folder):
+    """Takes every free block of the disk at folder, so the next write fails."""
+    with open(os.path.join(folder, ".filler"), "wb", buffering=0) as filler:
+        for size in (1 << 16, 1):
+            try:
+                while True:
+                    filler.write(b"\0" * size)
+            except OSError:
+                pass
+    return "filled"
+
+
+def check_full(checks, verdict, answers_before, answers_path, work):
+    checks.true("the driver stopped early: %s" % verdict.get("error"), verdict.get("ok"))
+    checks.equal("script errors on the course's pages", verdict.get("pageErrors"), [])
+    if not verdict.get("ok"):
+        return
+    checks.true("the page says the result was not recorded: %r" % verdict["fullMessage"],
+                verdict["fullMessage"].startswith("Your answer was taken, but your result could not be recorded: "
+                                                  "No space left on device."))
+    with open(answers_path, "rb") as f:
+        checks.equal("answers.xml after the disk filled", f.read(), answers_before.get("bytes"))
+    checks.true("the player said so on standard error",
+                "A test result could not be recorded: " in tail(os.path.join(work, "player.err"), 100))
+
+
 def check_stopped(checks, verdict):
     checks.true("the driver stopped early: %s" % verdict.get("error"), verdict.get("ok"))
     checks.equal("script errors on the course's pages", verdict.get("pageErrors"), [])
@@ -358,8 +395,9 @@ def main():
     parser.add_argument("--subject", default="1")
     parser.add_argument("--answers", choices=("in-turn", "right"), default="in-turn",
                         help="take the answers in turn, or put every answer right after one change")
-    parser.add_argument("--walk", choices=("learner", "admin", "stop"), default="learner",
-                        help="the learner's walk, the administrator's (adding --user), or a player stopped mid-test")
+    parser.add_argument("--walk", choices=("learner", "admin", "stop", "full"), default="learner",
+                        help="the learner's walk, the administrator's (adding --user), a player stopped mid-test, "
+                             "or a disk that fills mid-test (folder mode)")
     args = parser.parse_args()
 
     chromium = find_chromium()
@@ -369,8 +407,17 @@ def main():
 
     work = tempfile.mkdtemp(prefix="varnel-e2e-")
     keep = False
+    disk = None
     try:
         course = os.path.join(work, "course")
+        if args.walk == "full":
+            disk = os.path.join(work, "disk")
+            os.mkdir(disk)
+            if not mount_small_disk(disk, 2048):
+                disk = None
+                print("SKIPPED: no small disk can be mounted here (the full walk needs root)")
+                return SKIPPED
+            course = os.path.join(disk, "course")
         shutil.copytree(args.course, course)
         shutil.copyfile(args.driver, os.path.join(course, "driver.html"))
         if args.mode == "package":
@@ -394,7 +441,19 @@ def main():
         verdict = {}
         dates = set()
         player, url = start_player(args.player, content, env, work)
-        channel = StopChannel(player) if args.walk == "stop" else None
+        answers_before = {}
+
+        def fill():
+            # What answers.xml held when the disk filled must stay.
+            with open(answers_path, "rb") as f:
+                answers_before["bytes"] = f.read()
+            return fill_disk(disk)
+
+        channel = None
+        if args.walk == "stop":
+            channel = RequestChannel(lambda: stop(player))
+        elif args.walk == "full":
+            channel = RequestChannel(fill)
         try:
             dates.add(datetime.date.today().strftime("%Y-%d-%m"))
             place = {"walk": args.walk, "user": args.user, "password": args.password, "subject": args.subject}
@@ -403,7 +462,7 @@ def main():
             if args.walk == "admin":
                 place["learner"] = json.dumps(ADMIN_LEARNER)
             if channel:
-                place["stop"] = channel.url
+                place[args.walk] = channel.url
             driver_url = url + "driver.html#" + urllib.parse.urlencode(place)
             verdict = run_browser(chromium, driver_url, env, work)
             dates.add(datetime.date.today().strftime("%Y-%d-%m"))
@@ -411,12 +470,15 @@ def main():
             status = stop(player)
             if channel:
                 channel.close()
-                status = channel.status
+                if args.walk == "stop":
+                    status = channel.status
         checks.equal("player's exit status after SIGTERM", status, 0)
         if args.walk == "admin":
             check_admin(checks, verdict, args.user, data_folder)
         elif args.walk == "stop":
             check_stopped(checks, verdict)
+        elif args.walk == "full":
+            check_full(checks, verdict, answers_before, answers_path, work)
         else:
             check_run(checks, verdict, questions, load_bands(course, args.subject),
                       full_name(course, args.user), args.subject, answers_path, dates)
@@ -441,6 +503,8 @@ def main():
             print("kept the run's files in " + work)
         return 1
     finally:
+        if disk:
+            subprocess.run(["umount", "-l", disk], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         if not keep:
             shutil.rmtree(work, ignore_errors=True)
 

@@ -1,5 +1,6 @@
 // The administrator's group and user requests and the tables they write.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -267,6 +268,74 @@ TEST_F(AdminTables, LoginNamesThatWouldShareALearnerFolderAreRefused) {
   AskAsAdmin("adminaddedituser", "&username=3&loginname=B!B&password=&fullname=F&usergroups=");
   EXPECT_EQ(DataFile("all.users.csv"),
             "ann;pw1;;;Ann Smith\r\nbob;pw2;;%34%0D%0A;Bob Ray\r\ncat;pw3;;;Cat Moss\r\nB!B;p;;;F\r\n");
+}
+
+// A change of both tables whose groups file cannot be written (a folder
+// stands in its place) puts the users file back: neither change is made.
+TEST_F(AdminTables, AChangeToBothTablesIsStoredWholeOrNotAtAll) {
+  ASSERT_EQ(::unlink((content_ + "all.groups.csv").c_str()), 0);
+  plat::CreateFolders(content_ + "all.groups.csv/inside");
+  OpenFolder();
+  LogIn();
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(AskAsAdmin("adminaddeditgroup", "&groupname=-1&grouptitle=Fresh&users=0%250D%250A2"),
+            Refusal("The change could not be stored: Is a directory."));
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  EXPECT_TRUE(err.starts_with("The groups table could not be stored, so the change was not made: ")) << err;
+  EXPECT_EQ(DataFile("all.users.csv"), kUsers);
+  EXPECT_EQ(server_.GetGroups().Count(), 0);
+  EXPECT_EQ(server_.GetUsers().GetUser(2)->GetGroupCount(), 0);
+  EXPECT_TRUE(plat::FolderExists(content_ + "all.groups.csv/inside"));
+}
+
+// A table the opening could not read whole is said on standard error; it
+// serves as far as it was read, and no change is stored over its file, each
+// refused in words.
+TEST_F(AdminTables, ATableReadOnlyInPartIsNeverWrittenOver) {
+  const std::string nul_user = "ann;pw1;;;Ann Lee\r\nbob;p" + std::string(1, '\0') + "w2;;;Bob Ray\r\n";
+  struct Damage {
+    const char* file;
+    std::string bytes;
+    const char* table;
+    const char* reason;
+  };
+  for (const Damage& damage : {
+           Damage{"all.users.csv", nul_user, "users", "record 2 holds a NUL byte"},
+           Damage{"all.users.csv", kUsers.substr(0, kUsers.size() - 5), "users",
+                  "the last record has no line end (the file was cut short)"},
+           Damage{"all.users.csv", kUsers + "eve;pw;;;Eve;Extra\r\n", "users",
+                  "record 4 has more fields than a record of this table"},
+           Damage{"all.groups.csv", "1;Sales\r\nfour;Support\r\n", "groups", "record 2 does not begin with a group id"},
+           Damage{"all.groups.csv", kGroups.substr(0, 12), "groups",
+                  "the last record has no line end (the file was cut short)"},
+       }) {
+    PutFile(content_ + "all.groups.csv", kGroups);
+    PutFile(content_ + "all.users.csv", kUsers);
+    ::testing::internal::CaptureStderr();
+    OpenFolder({{damage.file, damage.bytes}});
+    const std::string path = server_.GetDataFolder() + damage.file;
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              std::string("The ") + damage.table + " table " + path + " cannot be read whole (" + damage.reason +
+                  "): it is used as far as it could be read, and no change to the learners or groups is stored "
+                  "until it is mended.\n");
+    LogIn();
+    const std::string refusal =
+        Refusal(std::string("No change can be stored while the ") + damage.table + " table cannot be read whole (" +
+                damage.reason + "). Mend " + path + ", then start the player again.");
+    for (const auto& [action, parameters] : std::vector<std::pair<std::string, std::string>>{
+             {"adminaddedituser", "&username=-1&loginname=dan&password=p&fullname=Dan&usergroups=0"},
+             {"adminaddedituser", "&username=0&loginname=ann&password=new&fullname=Ann&usergroups="},
+             {"admindeleteuser", "&username=0"},
+             {"adminaddgroup", "&groupname=Fresh"},
+             {"adminchangegroup", "&groupname=0&newgroupname=Fresh"},
+             {"admindeletegroup", "&groupname=0"},
+             {"adminaddeditgroup", "&groupname=-1&grouptitle=Fresh&users=0"}}) {
+      EXPECT_EQ(AskAsAdmin(action, parameters), refusal) << action << " " << damage.reason;
+    }
+    EXPECT_EQ(DataFile(damage.file), damage.bytes) << damage.reason;
+    // What was read still serves: the first learner logs in.
+    EXPECT_NE(Ask("action=login&username=ann&password=pw1").find("error=\"0\""), std::string::npos);
+  }
 }
 
 }  // namespace

@@ -71,7 +71,7 @@ class StatsPages : public AdminTest {
     record.subject = 1;
     record.max_score = 10;
     record.answered_score = 8;
-    ASSERT_TRUE(AppendAnswersRecord(AnswersFilePath(server_.GetDataFolder(), "ann"), record));
+    ASSERT_NO_THROW(AppendAnswersRecord(AnswersFilePath(server_.GetDataFolder(), "ann"), record));
     LogIn();
   }
 };

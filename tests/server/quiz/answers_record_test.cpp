@@ -3,8 +3,10 @@
 #include "server/quiz/answers_record.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/clock.h"
 #include "platform/files.h"
@@ -84,7 +86,37 @@ TEST_F(AnswersFile, TheClocksDayDatesTheRecordAndAGradeReadsBack) {
   EXPECT_EQ(document.DocumentElement().Children().at(0).Child("Grade")->SingleTextValue(), "A & <B>");
 }
 
-TEST(AnswersRecordFile, FilesWithoutAClosingTagAreNeverOverwritten) {
+// A result that cannot be recorded: the learner's page and standard error
+// say so, the answer stays chosen, and the file stays as it was; once the
+// file ends in whole records again the next answer is recorded.
+TEST_F(AnswersFile, AResultThatCannotBeRecordedIsSaidAndTheFileKept) {
+  ASSERT_EQ(Answer(1, 1), Xml("<movie generated=\"1\"/>"));
+  const std::string whole = plat::ReadWholeFile(path_);
+  const std::string halved = whole.substr(0, whole.size() / 2);
+  plat::WriteFileAtomic(path_, halved);
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(Answer(2, 2), Xml("<movie generated=\"1\" errortext=\"Your answer was taken, but your result could not "
+                              "be recorded: answers.xml is damaged (it does not end with a whole record). Tell the "
+                              "person who looks after this course.\"/>"));
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            "A test result could not be recorded: Cannot access file \"" + path_ +
+                "\": answers.xml is damaged (it does not end with a whole record)\n");
+  EXPECT_EQ(plat::ReadWholeFile(path_), halved);
+  EXPECT_NE(Ask("action=getquestion&sessionid=" + id_ + "&subject=3&qindex=2").find("Answered=\"2\""),
+            std::string::npos);
+
+  // An editor dropped the closing tag: the next record completes the file.
+  plat::WriteFileAtomic(path_, whole.substr(0, whole.size() - 10));
+  EXPECT_EQ(Answer(2, 1), Xml("<movie generated=\"1\"/>"));
+  const std::string grown = plat::ReadWholeFile(path_);
+  EXPECT_TRUE(grown.starts_with(whole.substr(0, whole.size() - 10))) << grown;
+  EXPECT_EQ(plat::XmlDocument::Parse(grown).DocumentElement().Children().size(), 2u);
+}
+
+// A file is appended to only when the result is an answers file the
+// statistics can read; one whose records are whole but whose closing tag is
+// missing or cut is completed. Anything else stays byte for byte.
+TEST(AnswersRecordFile, OnlyFilesEndingInAWholeRecordAreAppendedTo) {
   plat::testing::TestFolder folder;
   const std::string path = folder.path() + "/Sessions/ann/answers.xml";
   TAnswersRecord record;
@@ -97,22 +129,49 @@ TEST(AnswersRecordFile, FilesWithoutAClosingTagAreNeverOverwritten) {
   EXPECT_EQ(AnswersFilePath("/data/", "Ann"), "/data/Sessions/ann/answers.xml");
   EXPECT_EQ(AnswersFilePath("", "ann"), "");  // no content opened
   // A missing file (and folder) is created with the record in it.
-  ASSERT_TRUE(AppendAnswersRecord(path, record));
-  EXPECT_EQ(plat::ReadWholeFile(path), std::string(kEmptyAnswersDocument).insert(51, lines));
+  ASSERT_NO_THROW(AppendAnswersRecord(path, record));
+  const std::string one = std::string(kEmptyAnswersDocument).insert(51, lines);
+  EXPECT_EQ(plat::ReadWholeFile(path), one);
   EXPECT_EQ(kEmptyAnswersDocument.size(), 61u);
 
   // A trailing line end stays behind the closing tag; the record goes before it.
   const std::string edited = std::string(kEmptyAnswersDocument) + "\r\n";
   plat::WriteFileAtomic(path, edited);
-  ASSERT_TRUE(AppendAnswersRecord(path, record));
+  ASSERT_NO_THROW(AppendAnswersRecord(path, record));
   EXPECT_EQ(plat::ReadWholeFile(path), std::string(edited).insert(51, lines));
 
-  for (const std::string& damaged :
-       {std::string("garbage that is no document"), std::string("<?xml"), std::string("</Datase"), std::string()}) {
+  const std::string two = one.substr(0, one.size() - 10) + lines + "</Dataset>";
+  for (const std::string& cut :
+       {one.substr(0, one.size() - 10), one.substr(0, one.size() - 4), one.substr(0, one.size() - 12) + " \n"}) {
+    plat::WriteFileAtomic(path, cut);
+    ASSERT_NO_THROW(AppendAnswersRecord(path, record)) << cut;
+    EXPECT_EQ(plat::ReadWholeFile(path), two) << cut;
+  }
+  plat::WriteFileAtomic(path, kEmptyAnswersDocument.substr(0, 51));
+  ASSERT_NO_THROW(AppendAnswersRecord(path, record));
+  EXPECT_EQ(plat::ReadWholeFile(path), one);
+
+  std::string nul_inside = two;
+  nul_inside[100] = '\0';
+  for (const std::string& damaged : std::vector<std::string>{
+           "garbage that is no document", "<?xml", "</Datase", "", two.substr(0, two.size() / 2),
+           std::string(two.size(), '\0'), "garbage</Record>", "garbage</Dataset>",
+           "<Other>\r\n</Other><!-- </Dataset> -->", nul_inside}) {
     plat::WriteFileAtomic(path, damaged);
-    EXPECT_FALSE(AppendAnswersRecord(path, record)) << damaged;
+    try {
+      AppendAnswersRecord(path, record);
+      ADD_FAILURE() << "appended to " << damaged;
+    } catch (const plat::FileError& e) {
+      EXPECT_TRUE(e.reason().starts_with("answers.xml is damaged (")) << e.reason();
+    }
     EXPECT_EQ(plat::ReadWholeFile(path), damaged);
   }
+
+  // A folder in the file's place stays one.
+  ASSERT_EQ(::unlink(path.c_str()), 0);
+  plat::CreateFolders(path + "/inside");
+  EXPECT_THROW(AppendAnswersRecord(path, record), plat::FileError);
+  EXPECT_TRUE(plat::FolderExists(path + "/inside"));
 }
 
 }  // namespace
