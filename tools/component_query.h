@@ -38,6 +38,7 @@ struct ComponentSettings {
 struct ComponentFailure {
   uint32_t code = 0;
   std::string message;
+  std::string sqlstate;  // empty where the error carries none
 };
 
 // The statements of a text as the mariadb client sends them: split at each

@@ -315,7 +315,7 @@ std::optional<QueryError> RunComponents(const Options& options, uint32_t port, s
     std::fwrite(line.data(), 1, line.size(), stdout);
   });
   if (!failure) return std::nullopt;
-  return QueryError{failure->code, "", failure->message};
+  return QueryError{failure->code, failure->sqlstate, failure->message};
 }
 
 // The exit status of a run through the components, its error line written.
