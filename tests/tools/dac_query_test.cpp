@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -16,6 +17,7 @@
 
 #include "tests/dac/mysql/client/fake_server.h"
 #include "tests/dac/mysql/client/server_test_support.h"
+#include "tests/dac/mysql/support/relay.h"
 #include "tests/support/test_folder.h"
 
 namespace tools {
@@ -78,8 +80,9 @@ class DacQueryTest : public ::testing::Test {
     return outcome;
   }
 
-  Outcome DacQuery(const std::string& sql, std::vector<std::string> extra = {}) {
-    std::vector<std::string> words = {"--host", s_.host, "--port", std::to_string(s_.port), "--user", s_.user,
+  // port: the test server's when 0.
+  Outcome DacQuery(const std::string& sql, std::vector<std::string> extra = {}, int port = 0) {
+    std::vector<std::string> words = {"--host", s_.host, "--port", std::to_string(port ? port : s_.port), "--user", s_.user,
                                       "--password", s_.password, "--db", s_.database};
     words.insert(words.end(), extra.begin(), extra.end());
     return Run(DAC_QUERY_PATH, words, sql);
@@ -279,6 +282,76 @@ TEST_F(DacQueryTest, ComponentsPrintWhatTheClientPrints) {
   EXPECT_EQ(DacQuery("SELECT 1", {"--over", "client"}).status, 2);
   EXPECT_EQ(DacQuery("SELECT 1", {"--api", "components", "--read-timeout", "5"}).status, 2);
   EXPECT_EQ(DacQuery("SELECT 'in time'", {"--api", "components", "--connect-timeout", "20"}).out, "in time\n");
+}
+
+// Through a man in the middle that takes the TLS offer out of the greeting,
+// every API and the components over each refuse with 2026 before any
+// statement: the relay sees none in clear, and a second session sees that
+// the server ran none. Only the client library without a CA cannot be kept
+// from logging in first. Answers cut or altered on the way are errors with
+// their code, never rows cut short.
+TEST_F(DacQueryTest, AManInTheMiddleAndBrokenAnswersAreErrorsThroughEveryApi) {
+  using dac::testing::Relay;
+  ASSERT_EQ(Mariadb("CREATE OR REPLACE TABLE dq_mitm (n INT)").status, 0);
+  const std::vector<std::vector<std::string>> apis = {
+      {"--api", "direct"}, {"--api", "client"}, {"--api", "components"}, {"--api", "components", "--over", "client"}};
+  struct TlsCase {
+    const char* name;
+    std::vector<std::string> words;
+    bool with_ca;
+  };
+  const TlsCase tls_cases[] = {{"ssl protocol and CA", {"--protocol", "ssl", "--ca", s_.ssl_ca}, true},
+                               {"CA alone", {"--ca", s_.ssl_ca}, true},
+                               {"ssl protocol alone", {"--protocol", "ssl"}, false}};
+  for (const std::vector<std::string>& api : apis) {
+    const bool client_library = api.back() == "client";
+    for (const TlsCase& c : tls_cases) {
+      SCOPED_TRACE(api.back() + ", " + c.name);
+      Relay relay(s_.host, s_.port);
+      relay.SetStripTls(true);
+      std::vector<std::string> words = api;
+      words.insert(words.end(), c.words.begin(), c.words.end());
+      const Outcome mine = DacQuery("INSERT INTO dq_mitm VALUES (1); SELECT 'leaked'", words, relay.Port());
+      EXPECT_EQ(mine.status, 1);
+      EXPECT_EQ(mine.out, "");
+      if (client_library && c.with_ca) {
+        EXPECT_EQ(mine.err.rfind("ERROR 2026 (HY000): ", 0), 0u) << mine.err;
+      } else {
+        EXPECT_EQ(mine.err, "ERROR 2026 (HY000): SSL connection error The server does not offer TLS\n");
+      }
+      EXPECT_EQ(relay.Statements(), std::vector<std::string>{});
+      EXPECT_EQ(relay.PlainLogins(), client_library && !c.with_ca ? 1 : 0);
+    }
+  }
+  EXPECT_EQ(Mariadb("SELECT COUNT(*) FROM dq_mitm").out, "0\n");
+
+  const std::string rows = "SELECT seq, REPEAT('x', 50) FROM seq_1_to_20000";
+  struct Broken {
+    const char* name;
+    std::function<void(Relay&)> arm;
+    bool prepare;
+    std::string error;  // how the error line begins
+  };
+  const Broken broken[] = {
+      {"prepared rows cut", [](Relay& r) { r.CutOn("seq_1_to_20000", Relay::Cut::kInExecuteReply, 1, 3000); }, true,
+       "ERROR 2013 (HY000): Lost connection to "},
+      {"text rows cut", [](Relay& r) { r.CutOn("seq_1_to_20000", Relay::Cut::kInReply, 1, 3000); }, false,
+       "ERROR 2013 (HY000): Lost connection to "},
+      {"column count malformed", [](Relay& r) { r.AlterReply("seq_1_to_20000", 4, 0xFC); }, false,
+       "ERROR 2027 (HY000): "},
+  };
+  for (const std::vector<std::string>& api : apis)
+    for (const Broken& b : broken) {
+      SCOPED_TRACE(api.back() + ", " + b.name);
+      Relay relay(s_.host, s_.port);
+      b.arm(relay);
+      std::vector<std::string> words = api;
+      if (b.prepare) words.push_back("--prepare");
+      const Outcome mine = DacQuery(rows, words, relay.Port());
+      EXPECT_EQ(mine.status, 1);
+      EXPECT_EQ(mine.err.rfind(b.error, 0), 0u) << mine.err;
+      EXPECT_EQ(mine.err.find('\n'), mine.err.size() - 1) << mine.err;
+    }
 }
 
 // A statement that outlasts the read time-out is a lost connection; one
