@@ -185,14 +185,15 @@ TEST_F(DacQueryTest, TheFirstErrorStopsWithOneLine) {
   ExpectSameAsMariadb("SELECT 1; SELECT no_such_column; SELECT 3");
   const Outcome failed = DacQuery("SELECT 1; SELECT no_such_column; SELECT 3");
   EXPECT_EQ(failed.err, "ERROR 1054 (42S22): Unknown column 'no_such_column' in 'SELECT'\n");
-  // The server's state, whichever API reads it, prepared or not.
+  // The server's state, whichever API reads it, prepared or not, through the components too.
   const std::string missing = "ERROR 1146 (42S02): Table '" + s_.database + ".no_such_table' doesn't exist\n";
-  for (const std::string api : {"direct", "client"})
+  for (const std::vector<std::string>& api : std::vector<std::vector<std::string>>{
+           {"--api", "direct"}, {"--api", "client"}, {"--api", "components"}, {"--api", "components", "--over", "client"}})
     for (const bool prepare : {false, true}) {
-      std::vector<std::string> words = {"--api", api};
+      std::vector<std::string> words = api;
       if (prepare) words.push_back("--prepare");
       const Outcome mine = DacQuery("SELECT * FROM no_such_table", words);
-      EXPECT_EQ(mine.err, missing) << api << (prepare ? " prepared" : "");
+      EXPECT_EQ(mine.err, missing) << api.back() << (prepare ? " prepared" : "");
       EXPECT_EQ(mine.status, 1);
     }
   const Outcome bad_prepare = DacQuery("SELEC 1", {"--prepare"});
