@@ -399,6 +399,18 @@ TEST_F(DacQueryTest, EmbeddedServerRowsAsTheServerPrintsThem) {
   const Outcome call = Run(DAC_QUERY_PATH, prepared, "CALL dq.two()");
   EXPECT_EQ(call.out, "1\ta\n2\tb\n3\tc\n") << call.err;
   EXPECT_EQ(call.status, 0) << call.err;
+  // TLS to a server elsewhere, whose offer a man in the middle took out:
+  // refused, no statement run.
+  dac::testing::Relay relay(s_.host, s_.port);
+  relay.SetStripTls(true);
+  std::vector<std::string> remote = embedded;
+  remote.insert(remote.end(), {"--host", s_.host, "--port", std::to_string(relay.Port()), "--user", s_.user,
+                               "--password", s_.password, "--protocol", "ssl"});
+  const Outcome refused = Run(DAC_QUERY_PATH, remote, "SELECT 'leaked'");
+  EXPECT_EQ(refused.out, "");
+  EXPECT_EQ(refused.err, "ERROR 2026 (HY000): SSL connection error The server does not offer TLS\n");
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(relay.Statements(), std::vector<std::string>{});
 }
 
 // A server that accepts and never greets: the connect time-out, spelled
