@@ -2,7 +2,6 @@
 // library is the header's own, and every function is typed by the header's
 // declaration.
 #include "dac/mysql/client/api/mysql_api_client.h"
-#include "dac/mysql/client/api/mysql_api_embedded.h"
 
 #include <mariadb/mysql.h>
 
@@ -14,6 +13,7 @@
 
 #include "dac/core/server/param_desc.h"
 #include "dac/framework/classes/exceptions.h"
+#include "dac/mysql/client/api/mysql_api_embedded.h"
 #include "dac/mysql/client/wire/client_errors.h"
 #include "dac/mysql/client/wire/param_types.h"
 #include "dac/mysql/client/wire/protocol.h"
@@ -314,8 +314,6 @@ Function Need(const TMySQLAPIClient& api, Function function) {
   return function;
 }
 
-}  // namespace
-
 // The error a handle reports: this object's refusal when it set one, else
 // the library's.
 template <typename Bound>
@@ -356,6 +354,8 @@ Result Named(const TMySQLAPIClient& api, const Bound& f, Holder& holder, Result 
   if (failed) NameFailure(api, f, holder);
   return result;
 }
+
+}  // namespace
 
 #define DAC_CALL(name) Need(*this, Bound().name)
 #define DAC_NAMED(holder, result, failed) Named(*this, Bound(), holder, result, failed)
