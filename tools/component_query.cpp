@@ -13,6 +13,7 @@
 #include "dac/mysql/components/my_dataset.h"
 #include "dac/mysql/components/my_dataset_options.h"
 #include "dac/mysql/components/my_start_up.h"
+#include "dac/mysql/provider/my_error.h"
 #include "platform/ascii.h"
 #include "tools/query_text.h"
 
@@ -130,12 +131,14 @@ std::optional<ComponentFailure> RunThroughComponents(const ComponentSettings& se
     Owned<dac::TMyConnection> connection = Connected(settings);
     Owned<dac::TMyQuery> query = ExactQuery(*connection);
     for (const std::string& statement : statements) RunStatement(*query, statement, settings.prepare, print);
+  } catch (const dac::EMyError& e) {
+    return ComponentFailure{static_cast<uint32_t>(e.ErrorCode()), e.Message(), e.SqlState()};
   } catch (const dac::EDAError& e) {
-    return ComponentFailure{static_cast<uint32_t>(e.ErrorCode()), e.Message()};
+    return ComponentFailure{static_cast<uint32_t>(e.ErrorCode()), e.Message(), ""};
   } catch (const dac::Exception& e) {
-    return ComponentFailure{2000, e.Message()};
+    return ComponentFailure{2000, e.Message(), ""};
   } catch (const std::exception& e) {
-    return ComponentFailure{2000, e.what()};
+    return ComponentFailure{2000, e.what(), ""};
   }
   return std::nullopt;
 }

@@ -44,6 +44,7 @@ struct ComponentSettings {
 struct ComponentFailure {
   uint32_t code = 0;
   std::string message;
+  std::string sqlstate;  // empty where the error carries none
 };
 
 // Connects and runs the statements in order, handing each row's line (as

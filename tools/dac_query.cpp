@@ -220,7 +220,7 @@ int RunComponents(const QueryOptions& options, const std::string& sql) {
   }
   const auto failure = RunThroughComponents(settings, statements, Print);
   if (!failure) return Finish(std::nullopt);
-  return Finish(QueryError{failure->code, "", failure->message});
+  return Finish(QueryError{failure->code, failure->sqlstate, failure->message});
 }
 
 // The text through the API the options name.

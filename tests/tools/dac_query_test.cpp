@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -20,6 +21,7 @@
 
 #include "tests/dac/mysql/client/fake_server.h"
 #include "tests/dac/mysql/client/server_test_support.h"
+#include "tests/dac/mysql/support/relay.h"
 #include "tests/support/test_folder.h"
 
 extern char** environ;
@@ -85,8 +87,9 @@ class DacQueryTest : public ::testing::Test {
     return outcome;
   }
 
-  Outcome DacQuery(const std::string& sql, std::vector<std::string> extra = {}) {
-    std::vector<std::string> words = {"--host", s_.host, "--port", std::to_string(s_.port), "--user", s_.user,
+  // port: the test server's when 0.
+  Outcome DacQuery(const std::string& sql, std::vector<std::string> extra = {}, int port = 0) {
+    std::vector<std::string> words = {"--host", s_.host, "--port", std::to_string(port ? port : s_.port), "--user", s_.user,
                                       "--password", s_.password, "--db", s_.database};
     words.insert(words.end(), extra.begin(), extra.end());
     return Run(DAC_QUERY_PATH, words, sql);
@@ -206,14 +209,15 @@ TEST_F(DacQueryTest, TheFirstErrorStopsWithOneLine) {
   ExpectSameAsMariadb("SELECT 1; SELECT no_such_column; SELECT 3");
   const Outcome failed = DacQuery("SELECT 1; SELECT no_such_column; SELECT 3");
   EXPECT_EQ(failed.err, "ERROR 1054 (42S22): Unknown column 'no_such_column' in 'SELECT'\n");
-  // The server's state, whichever API reads it, prepared or not.
+  // The server's state, whichever API reads it, prepared or not, through the components too.
   const std::string missing = "ERROR 1146 (42S02): Table '" + s_.database + ".no_such_table' doesn't exist\n";
-  for (const std::string api : {"direct", "client"})
+  for (const std::vector<std::string>& api : std::vector<std::vector<std::string>>{
+           {"--api", "direct"}, {"--api", "client"}, {"--api", "components"}, {"--api", "components", "--over", "client"}})
     for (const bool prepare : {false, true}) {
-      std::vector<std::string> words = {"--api", api};
+      std::vector<std::string> words = api;
       if (prepare) words.push_back("--prepare");
       const Outcome mine = DacQuery("SELECT * FROM no_such_table", words);
-      EXPECT_EQ(mine.err, missing) << api << (prepare ? " prepared" : "");
+      EXPECT_EQ(mine.err, missing) << api.back() << (prepare ? " prepared" : "");
       EXPECT_EQ(mine.status, 1);
     }
   const Outcome bad_prepare = DacQuery("SELEC 1", {"--prepare"});
@@ -459,6 +463,76 @@ TEST_F(DacQueryTest, ThePasswordLeavesTheProcessList) {
     }
 }
 
+// Through a man in the middle that takes the TLS offer out of the greeting,
+// every API and the components over each refuse with 2026 before any
+// statement: the relay sees none in clear, and a second session sees that
+// the server ran none. Only the client library without a CA cannot be kept
+// from logging in first. Answers cut or altered on the way are errors with
+// their code, never rows cut short.
+TEST_F(DacQueryTest, AManInTheMiddleAndBrokenAnswersAreErrorsThroughEveryApi) {
+  using dac::testing::Relay;
+  ASSERT_EQ(Mariadb("CREATE OR REPLACE TABLE dq_mitm (n INT)").status, 0);
+  const std::vector<std::vector<std::string>> apis = {
+      {"--api", "direct"}, {"--api", "client"}, {"--api", "components"}, {"--api", "components", "--over", "client"}};
+  struct TlsCase {
+    const char* name;
+    std::vector<std::string> words;
+    bool with_ca;
+  };
+  const TlsCase tls_cases[] = {{"ssl protocol and CA", {"--protocol", "ssl", "--ca", s_.ssl_ca}, true},
+                               {"CA alone", {"--ca", s_.ssl_ca}, true},
+                               {"ssl protocol alone", {"--protocol", "ssl"}, false}};
+  for (const std::vector<std::string>& api : apis) {
+    const bool client_library = api.back() == "client";
+    for (const TlsCase& c : tls_cases) {
+      SCOPED_TRACE(api.back() + ", " + c.name);
+      Relay relay(s_.host, s_.port);
+      relay.SetStripTls(true);
+      std::vector<std::string> words = api;
+      words.insert(words.end(), c.words.begin(), c.words.end());
+      const Outcome mine = DacQuery("INSERT INTO dq_mitm VALUES (1); SELECT 'leaked'", words, relay.Port());
+      EXPECT_EQ(mine.status, 1);
+      EXPECT_EQ(mine.out, "");
+      if (client_library && c.with_ca) {
+        EXPECT_EQ(mine.err.rfind("ERROR 2026 (HY000): ", 0), 0u) << mine.err;
+      } else {
+        EXPECT_EQ(mine.err, "ERROR 2026 (HY000): SSL connection error The server does not offer TLS\n");
+      }
+      EXPECT_EQ(relay.Statements(), std::vector<std::string>{});
+      EXPECT_EQ(relay.PlainLogins(), client_library && !c.with_ca ? 1 : 0);
+    }
+  }
+  EXPECT_EQ(Mariadb("SELECT COUNT(*) FROM dq_mitm").out, "0\n");
+
+  const std::string rows = "SELECT seq, REPEAT('x', 50) FROM seq_1_to_20000";
+  struct Broken {
+    const char* name;
+    std::function<void(Relay&)> arm;
+    bool prepare;
+    std::string error;  // how the error line begins
+  };
+  const Broken broken[] = {
+      {"prepared rows cut", [](Relay& r) { r.CutOn("seq_1_to_20000", Relay::Cut::kInExecuteReply, 1, 3000); }, true,
+       "ERROR 2013 (HY000): Lost connection to "},
+      {"text rows cut", [](Relay& r) { r.CutOn("seq_1_to_20000", Relay::Cut::kInReply, 1, 3000); }, false,
+       "ERROR 2013 (HY000): Lost connection to "},
+      {"column count malformed", [](Relay& r) { r.AlterReply("seq_1_to_20000", 4, 0xFC); }, false,
+       "ERROR 2027 (HY000): "},
+  };
+  for (const std::vector<std::string>& api : apis)
+    for (const Broken& b : broken) {
+      SCOPED_TRACE(api.back() + ", " + b.name);
+      Relay relay(s_.host, s_.port);
+      b.arm(relay);
+      std::vector<std::string> words = api;
+      if (b.prepare) words.push_back("--prepare");
+      const Outcome mine = DacQuery(rows, words, relay.Port());
+      EXPECT_EQ(mine.status, 1);
+      EXPECT_EQ(mine.err.rfind(b.error, 0), 0u) << mine.err;
+      EXPECT_EQ(mine.err.find('\n'), mine.err.size() - 1) << mine.err;
+    }
+}
+
 // A statement that outlasts the read time-out is a lost connection; one
 // that ends within it runs as ever.
 TEST_F(DacQueryTest, TheReadTimeOutEndsTheWaitForAnAnswer) {
@@ -503,6 +577,20 @@ TEST_F(DacQueryTest, EmbeddedServerRowsAsTheServerPrintsThem) {
   const Outcome call = Run(DAC_QUERY_PATH, prepared, "CALL dq.two()");
   EXPECT_EQ(call.out, "1\ta\n2\tb\n3\tc\n") << call.err;
   EXPECT_EQ(call.status, 0) << call.err;
+  // TLS to a server elsewhere, whose offer a man in the middle took out:
+  // refused, no statement run.
+  dac::testing::Relay relay(s_.host, s_.port);
+  relay.SetStripTls(true);
+  std::vector<std::string> remote = embedded;
+  remote.insert(remote.end(), {"--host", s_.host, "--port", std::to_string(relay.Port()), "--user", s_.user,
+                               "--password", s_.password, "--protocol", "ssl"});
+  const Outcome refused = Run(DAC_QUERY_PATH, remote, "SELECT 'leaked'");
+  EXPECT_EQ(refused.out, "");
+  // (LeakSanitizer may add its summary of suppressions after the line.)
+  EXPECT_EQ(refused.err.rfind("ERROR 2026 (HY000): SSL connection error The server does not offer TLS\n", 0), 0u)
+      << refused.err;
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(relay.Statements(), std::vector<std::string>{});
 }
 
 // A server that accepts and never greets: the connect time-out, spelled

@@ -191,8 +191,7 @@ TMySQLConnection& TCustomMyConnection::ConnectedIConnection() {
 
 bool TCustomMyConnection::IsFatalError(const EDAError& error) const {
   if (!dynamic_cast<const EMyError*>(&error)) return TCustomDAConnection::IsFatalError(error);
-  const int32_t code = error.ErrorCode();
-  return code == 2003 || code == 2013 || code == 2006 || code == 1053;
+  return IsLostSessionError(error.ErrorCode(), my_connection_ ? my_connection_->GetServerVersion() : "");
 }
 
 bool TCustomMyConnection::IsKeyViolation(const EDAError& error) const {

@@ -178,8 +178,9 @@ void TMySQLConnection::DrainResults() {
       }
       const uint32_t code = api_->mysql_errno(handle_);
       std::string text = code ? api_->mysql_error(handle_) : std::string();
+      std::string state = code ? api_->mysql_sqlstate(handle_) : std::string();
       api_->mysql_free_result(result);
-      if (code != 0) RaiseError(code, std::move(text), GetComponent());
+      if (code != 0) RaiseError(code, std::move(text), std::move(state), GetComponent());
     }
     if (!api_->mysql_more_results(handle_)) return;
     const int32_t next = api_->mysql_next_result(handle_);
@@ -283,16 +284,17 @@ void TMySQLConnection::CheckStmt(PMySqlStmt stmt, int32_t result, TComponent* co
 }
 
 void TMySQLConnection::MySQLError(TComponent* component) {
-  if (!handle_) RaiseError(kCrUnknownError, "Unknown MySQL error", component);
-  RaiseError(api_->mysql_errno(handle_), api_->mysql_error(handle_), component);
+  if (!handle_) RaiseError(kCrUnknownError, "Unknown MySQL error", "HY000", component);
+  RaiseError(api_->mysql_errno(handle_), api_->mysql_error(handle_), api_->mysql_sqlstate(handle_), component);
 }
 
 void TMySQLConnection::MySQLStmtError(PMySqlStmt stmt, TComponent* component) {
-  RaiseError(api_->mysql_stmt_errno(stmt), api_->mysql_stmt_error(stmt), component);
+  RaiseError(api_->mysql_stmt_errno(stmt), api_->mysql_stmt_error(stmt), api_->mysql_stmt_sqlstate(stmt), component);
 }
 
-void TMySQLConnection::RaiseError(uint32_t code, std::string text, TComponent* component) {
+void TMySQLConnection::RaiseError(uint32_t code, std::string text, std::string state, TComponent* component) {
   EMyError error(static_cast<int32_t>(code), std::move(text));
+  error.SetSqlState(std::move(state));
   error.SetComponent(component);
   bool fail = true;
   if (GetOnError()) DoError(error, fail);

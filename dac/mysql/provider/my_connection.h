@@ -141,7 +141,7 @@ class TMySQLConnection : public TDKConnection {
   void OpenSession();
   void ApplyOptions();
   void DrainResults();
-  [[noreturn]] void RaiseError(uint32_t code, std::string text, TComponent* component);
+  [[noreturn]] void RaiseError(uint32_t code, std::string text, std::string state, TComponent* component);
 
   TMySQLAPI* api_;
   PMySqlCon handle_ = nullptr;

@@ -13,6 +13,7 @@
 
 #include "dac/core/server/param_desc.h"
 #include "dac/framework/classes/exceptions.h"
+#include "dac/mysql/client/api/mysql_api_embedded.h"
 #include "dac/mysql/client/wire/client_errors.h"
 #include "dac/mysql/client/wire/param_types.h"
 #include "dac/mysql/client/wire/protocol.h"
@@ -57,8 +58,8 @@ static_assert(kServerStatusNoBackslashEscapes == SERVER_STATUS_NO_BACKSLASH_ESCA
   X(mysql_stmt_result_metadata) X(mysql_stmt_param_metadata) X(mysql_stmt_affected_rows)               \
   X(mysql_stmt_store_result) X(mysql_more_results) X(mysql_next_result) X(mysql_real_escape_string)          \
   X(mysql_sqlstate) X(mysql_stmt_sqlstate) X(mysql_stmt_next_result)
-// Not every library has it: the embedded server's lacks it.
-#define DAC_CLIENT_FUNCTIONS_OPTIONAL(X) X(mariadb_get_infov)
+// Not every library has them: the embedded server's lacks mariadb_get_infov.
+#define DAC_CLIENT_FUNCTIONS_OPTIONAL(X) X(mariadb_get_infov) X(mysql_get_ssl_cipher)
 
 struct TMySQLAPIClient::Functions {
 #define DAC_DECLARE_FUNCTION(name) decltype(&::name) name = nullptr;
@@ -71,15 +72,19 @@ struct TMySQLAPIClient::Functions {
 
 namespace {
 
-// A failure this object reports on a handle without the library.
+// A failure this object reports on a handle in place of the library's: a
+// refusal of its own, or the error it names for a call that the library
+// let fail without one.
 struct Refusal {
   uint32_t code = 0;
   std::string text;
+  std::string state;
 
   void Set(uint32_t error) { Set(EMySqlException(static_cast<int32_t>(error))); }
   void Set(const EMySqlException& e) {
     code = static_cast<uint32_t>(e.ErrorCode());
     text = e.Message();
+    state = SqlStateOf(e.ErrorCode(), text);
   }
 };
 
@@ -94,11 +99,14 @@ struct TimeSlot {
 struct ClientStatement;
 
 struct ClientConnection {
-  MYSQL* mysql;
+  MYSQL* mysql = nullptr;
   Refusal refusal;
   std::vector<ClientStatement*> statements;
   // The rows of the last statement have been handed out.
   bool result_taken = false;
+  // TLS asked for (mysql_ssl_set), and with a CA or CA path to verify by.
+  bool tls_wanted = false;
+  bool tls_verified = false;
 };
 
 struct ClientStatement {
@@ -306,9 +314,51 @@ Function Need(const TMySQLAPIClient& api, Function function) {
   return function;
 }
 
+// The error a handle reports: this object's refusal when it set one, else
+// the library's.
+template <typename Bound>
+Refusal ErrorOf(const TMySQLAPIClient& api, const Bound& f, const ClientConnection& connection) {
+  if (connection.refusal.code) return connection.refusal;
+  MYSQL* mysql = connection.mysql;
+  return Refusal{Need(api, f.mysql_errno)(mysql), Text(Need(api, f.mysql_error)(mysql)),
+                 Text(Need(api, f.mysql_sqlstate)(mysql))};
+}
+
+template <typename Bound>
+Refusal ErrorOf(const TMySQLAPIClient& api, const Bound& f, const ClientStatement& statement) {
+  if (statement.refusal.code) return statement.refusal;
+  MYSQL_STMT* stmt = statement.stmt;
+  return Refusal{Need(api, f.mysql_stmt_errno)(stmt), Text(Need(api, f.mysql_stmt_error)(stmt)),
+                 Text(Need(api, f.mysql_stmt_sqlstate)(stmt))};
+}
+
+// A call that failed is never left without an error: where the library
+// named none, a statement takes its connection's (a cut connection is
+// reported there), and else the library lost its footing in what it read
+// without saying so: a malformed packet.
+template <typename Bound>
+void NameFailure(const TMySQLAPIClient& api, const Bound& f, ClientConnection& connection) {
+  if (ErrorOf(api, f, connection).code == 0) connection.refusal.Set(kCrMalformedPacket);
+}
+
+template <typename Bound>
+void NameFailure(const TMySQLAPIClient& api, const Bound& f, ClientStatement& statement) {
+  if (ErrorOf(api, f, statement).code != 0) return;
+  if (statement.owner) statement.refusal = ErrorOf(api, f, *statement.owner);
+  if (statement.refusal.code == 0) statement.refusal.Set(kCrMalformedPacket);
+}
+
+// The call's result, its failure named first when failed.
+template <typename Bound, typename Holder, typename Result>
+Result Named(const TMySQLAPIClient& api, const Bound& f, Holder& holder, Result result, bool failed) {
+  if (failed) NameFailure(api, f, holder);
+  return result;
+}
+
 }  // namespace
 
 #define DAC_CALL(name) Need(*this, Bound().name)
+#define DAC_NAMED(holder, result, failed) Named(*this, Bound(), holder, result, failed)
 
 // ---- the library ----
 
@@ -378,15 +428,9 @@ uint64_t TMySQLAPIClient::mysql_affected_rows(PMySqlCon con) {
 }
 uint64_t TMySQLAPIClient::mysql_insert_id(PMySqlCon con) { return DAC_CALL(mysql_insert_id)(Use(ConnectionOf(con))); }
 
-uint32_t TMySQLAPIClient::mysql_errno(PMySqlCon con) {
-  const ClientConnection& connection = ConnectionOf(con);
-  return connection.refusal.code ? connection.refusal.code : DAC_CALL(mysql_errno)(connection.mysql);
-}
-
-std::string TMySQLAPIClient::mysql_error(PMySqlCon con) {
-  const ClientConnection& connection = ConnectionOf(con);
-  return connection.refusal.code ? connection.refusal.text : Text(DAC_CALL(mysql_error)(connection.mysql));
-}
+uint32_t TMySQLAPIClient::mysql_errno(PMySqlCon con) { return ErrorOf(*this, Bound(), ConnectionOf(con)).code; }
+std::string TMySQLAPIClient::mysql_error(PMySqlCon con) { return ErrorOf(*this, Bound(), ConnectionOf(con)).text; }
+std::string TMySQLAPIClient::mysql_sqlstate(PMySqlCon con) { return ErrorOf(*this, Bound(), ConnectionOf(con)).state; }
 
 std::string TMySQLAPIClient::mysql_info(PMySqlCon con) { return Text(DAC_CALL(mysql_info)(Use(ConnectionOf(con)))); }
 uint32_t TMySQLAPIClient::mysql_thread_id(PMySqlCon con) {
@@ -397,24 +441,60 @@ std::string TMySQLAPIClient::mysql_character_set_name(PMySqlCon con) {
 }
 
 // Text travels in the system's 8-bit code page unless the caller sets another.
-PMySqlCon TMySQLAPIClient::mysql_init(PMySqlCon) {
+void* TMySQLAPIClient::NewLibraryConnection() {
   MYSQL* mysql = DAC_CALL(mysql_init)(nullptr);
+  if (mysql) DAC_CALL(mysql_options)(mysql, ::MYSQL_SET_CHARSET_NAME, "latin1");
+  return mysql;
+}
+
+PMySqlCon TMySQLAPIClient::mysql_init(PMySqlCon) {
+  auto* mysql = static_cast<MYSQL*>(NewLibraryConnection());
   if (!mysql) return nullptr;
-  DAC_CALL(mysql_options)(mysql, ::MYSQL_SET_CHARSET_NAME, "latin1");
   ++open_connections_;
-  return reinterpret_cast<PMySqlCon>(new ClientConnection{mysql, {}, {}, false});
+  auto* connection = new ClientConnection();
+  connection->mysql = mysql;
+  return reinterpret_cast<PMySqlCon>(connection);
 }
 
 int32_t TMySQLAPIClient::mysql_ssl_set(PMySqlCon con, const char* key, const char* cert, const char* ca,
                                        const char* capath, const char* cipher) {
-  return static_cast<int32_t>(DAC_CALL(mysql_ssl_set)(Use(ConnectionOf(con)), key, cert, ca, capath, cipher));
+  ClientConnection& connection = ConnectionOf(con);
+  connection.tls_wanted = true;
+  connection.tls_verified = (ca && *ca) || (capath && *capath);
+  return static_cast<int32_t>(DAC_CALL(mysql_ssl_set)(Use(connection), key, cert, ca, capath, cipher));
 }
 
+// With a CA the library verifies the server, and then also refuses a
+// greeting without the TLS offer before the log-in goes out. Without one
+// nothing stops it from logging in in clear: such a connection is closed
+// at once, before any statement, and refused as the direct API refuses it.
 PMySqlCon TMySQLAPIClient::mysql_real_connect(PMySqlCon con, const char* host, const char* user, const char* passwd,
                                               const char* db, uint32_t port, const char* unix_socket,
                                               uint32_t client_flag) {
-  DAC_CALL(mysql_real_connect)(Use(ConnectionOf(con)), host, user, passwd, db, port, unix_socket, client_flag);
-  return con;
+  ClientConnection& connection = ConnectionOf(con);
+  MYSQL* mysql = Use(connection);
+  if (connection.tls_verified) {
+    const my_bool verify = 1;
+    DAC_CALL(mysql_options)(mysql, ::MYSQL_OPT_SSL_VERIFY_SERVER_CERT, &verify);
+  }
+  const bool connected = DAC_CALL(mysql_real_connect)(mysql, host, user, passwd, db, port, unix_socket, client_flag);
+  if (connected && connection.tls_wanted && !TlsInUse(mysql, connection.tls_verified)) {
+    DAC_CALL(mysql_close)(mysql);
+    connection.mysql = static_cast<MYSQL*>(NewLibraryConnection());
+    connection.refusal.Set(EMySqlException(kCrSslConnectionError, "The server does not offer TLS"));
+  }
+  return DAC_NAMED(connection, con, !connected);
+}
+
+bool TMySQLAPIClient::TlsInUse(void* library_mysql, bool) {
+  auto cipher = Bound().mysql_get_ssl_cipher;
+  return cipher && cipher(static_cast<MYSQL*>(library_mysql)) != nullptr;
+}
+
+// Defined here, beside the library's header: the embedded server's library
+// gives no cipher, and no host information for its server in the process.
+bool TMySQLAPIEmbedded::TlsInUse(void* library_mysql, bool verified) {
+  return verified || DAC_CALL(mysql_get_host_info)(static_cast<MYSQL*>(library_mysql)) == nullptr;
 }
 
 void TMySQLAPIClient::mysql_close(PMySqlCon con) {
@@ -426,7 +506,9 @@ void TMySQLAPIClient::mysql_close(PMySqlCon con) {
 }
 
 int32_t TMySQLAPIClient::mysql_select_db(PMySqlCon con, const char* db) {
-  return DAC_CALL(mysql_select_db)(Use(ConnectionOf(con)), db);
+  ClientConnection& connection = ConnectionOf(con);
+  const int32_t outcome = DAC_CALL(mysql_select_db)(Use(connection), db);
+  return DAC_NAMED(connection, outcome, outcome != 0);
 }
 
 int32_t TMySQLAPIClient::mysql_real_query(PMySqlCon con, const std::string& query, uint32_t length) {
@@ -439,13 +521,20 @@ int32_t TMySQLAPIClient::mysql_real_query(PMySqlCon con, const std::string& quer
     connection.refusal.Set(e);
     return 1;
   }
-  return DAC_CALL(mysql_real_query)(mysql, query.data(), length);
+  const int32_t outcome = DAC_CALL(mysql_real_query)(mysql, query.data(), length);
+  return DAC_NAMED(connection, outcome, outcome != 0);
 }
 
 int32_t TMySQLAPIClient::mysql_kill(PMySqlCon con, uint32_t pid) {
-  return DAC_CALL(mysql_kill)(Use(ConnectionOf(con)), pid);
+  ClientConnection& connection = ConnectionOf(con);
+  const int32_t outcome = DAC_CALL(mysql_kill)(Use(connection), pid);
+  return DAC_NAMED(connection, outcome, outcome != 0);
 }
-int32_t TMySQLAPIClient::mysql_ping(PMySqlCon con) { return DAC_CALL(mysql_ping)(Use(ConnectionOf(con))); }
+int32_t TMySQLAPIClient::mysql_ping(PMySqlCon con) {
+  ClientConnection& connection = ConnectionOf(con);
+  const int32_t outcome = DAC_CALL(mysql_ping)(Use(connection));
+  return DAC_NAMED(connection, outcome, outcome != 0);
+}
 
 std::string TMySQLAPIClient::mysql_get_server_info(PMySqlCon con) {
   return Text(DAC_CALL(mysql_get_server_info)(ConnectionOf(con).mysql));
@@ -466,7 +555,7 @@ int32_t TMySQLAPIClient::mysql_next_result(PMySqlCon con) {
   ClientConnection& connection = ConnectionOf(con);
   const int32_t outcome = DAC_CALL(mysql_next_result)(Use(connection));
   if (outcome == 0) connection.result_taken = false;
-  return outcome;
+  return DAC_NAMED(connection, outcome, outcome > 0);
 }
 
 uint32_t TMySQLAPIClient::_mysql_server_status(PMySqlCon con) {
@@ -481,12 +570,6 @@ uint32_t TMySQLAPIClient::_mysql_server_status(PMySqlCon con) {
   uint32_t status = escaped[0] == '\'' ? kServerStatusNoBackslashEscapes : 0;
   if (DAC_CALL(mysql_more_results)(mysql)) status |= kServerMoreResultsExists;
   return status;
-}
-
-std::string TMySQLAPIClient::mysql_sqlstate(PMySqlCon con) {
-  const ClientConnection& connection = ConnectionOf(con);
-  if (connection.refusal.code) return SqlStateOf(static_cast<int32_t>(connection.refusal.code), connection.refusal.text);
-  return Text(DAC_CALL(mysql_sqlstate)(connection.mysql));
 }
 
 int32_t TMySQLAPIClient::mysql_server_init(int argc, char** argv, char** groups) {
@@ -520,7 +603,7 @@ PMySqlRes TMySQLAPIClient::mysql_use_result(PMySqlCon con) {
   }
   PMySqlRes result = Wrap(DAC_CALL(mysql_use_result)(mysql));
   connection.result_taken = result != nullptr;
-  return result;
+  return DAC_NAMED(connection, result, !result && DAC_CALL(mysql_field_count)(mysql) > 0);
 }
 
 void TMySQLAPIClient::mysql_free_result(PMySqlRes result) {
@@ -638,7 +721,7 @@ MYSQL_STMT* Live(ClientStatement& statement) {
 PMySqlStmt TMySQLAPIClient::mysql_stmt_init(PMySqlCon con) {
   ClientConnection& connection = ConnectionOf(con);
   MYSQL_STMT* stmt = DAC_CALL(mysql_stmt_init)(Use(connection));
-  if (!stmt) return nullptr;
+  if (!stmt) return DAC_NAMED(connection, PMySqlStmt{}, true);
   auto* statement = new ClientStatement{stmt, &connection, {}, {}, {}};
   connection.statements.push_back(statement);
   return reinterpret_cast<PMySqlStmt>(statement);
@@ -654,7 +737,8 @@ int32_t TMySQLAPIClient::mysql_stmt_prepare(PMySqlStmt stmt, const std::string& 
     statement.refusal.Set(e);
     return 1;
   }
-  return DAC_CALL(mysql_stmt_prepare)(live, query.data(), length);
+  const int32_t outcome = DAC_CALL(mysql_stmt_prepare)(live, query.data(), length);
+  return DAC_NAMED(statement, outcome, outcome != 0);
 }
 
 int32_t TMySQLAPIClient::mysql_stmt_execute(PMySqlStmt stmt) {
@@ -663,7 +747,8 @@ int32_t TMySQLAPIClient::mysql_stmt_execute(PMySqlStmt stmt) {
   if (!live) return 1;
   RefreshLibraryTimes(statement.param_times);
   DiscardLaterResults(Bound().mysql_stmt_next_result, live);
-  return BufferedIfAsked(live, DAC_CALL(mysql_stmt_execute)(live));
+  const int32_t outcome = BufferedIfAsked(live, DAC_CALL(mysql_stmt_execute)(live));
+  return DAC_NAMED(statement, outcome, outcome != 0);
 }
 
 uint32_t TMySQLAPIClient::mysql_stmt_param_count(PMySqlStmt stmt) {
@@ -679,7 +764,8 @@ bool TMySQLAPIClient::mysql_stmt_bind_param(PMySqlStmt stmt, MYSQL_BIND* binds) 
   MYSQL_STMT* live = Live(statement);
   if (!live) return true;
   std::vector<::MYSQL_BIND> library = LibraryBinds(binds, mysql_stmt_param_count(stmt), statement.param_times);
-  return DAC_CALL(mysql_stmt_bind_param)(live, library.data()) != 0;
+  const bool failed = DAC_CALL(mysql_stmt_bind_param)(live, library.data()) != 0;
+  return DAC_NAMED(statement, failed, failed);
 }
 
 bool TMySQLAPIClient::mysql_stmt_bind_result(PMySqlStmt stmt, MYSQL_BIND* binds) {
@@ -687,7 +773,8 @@ bool TMySQLAPIClient::mysql_stmt_bind_result(PMySqlStmt stmt, MYSQL_BIND* binds)
   MYSQL_STMT* live = Live(statement);
   if (!live) return true;
   std::vector<::MYSQL_BIND> library = LibraryBinds(binds, mysql_stmt_field_count(stmt), statement.result_times);
-  return DAC_CALL(mysql_stmt_bind_result)(live, library.data()) != 0;
+  const bool failed = DAC_CALL(mysql_stmt_bind_result)(live, library.data()) != 0;
+  return DAC_NAMED(statement, failed, failed);
 }
 
 bool TMySQLAPIClient::_mysql_stmt_bind_param(PMySqlStmt stmt, TMYSQL_BINDS& binds) {
@@ -713,18 +800,18 @@ bool TMySQLAPIClient::mysql_stmt_close(PMySqlStmt stmt) {
 }
 
 bool TMySQLAPIClient::mysql_stmt_free_result(PMySqlStmt stmt) {
-  MYSQL_STMT* live = Live(StatementOf(stmt));
-  return !live || DAC_CALL(mysql_stmt_free_result)(live) != 0;
+  ClientStatement& statement = StatementOf(stmt);
+  MYSQL_STMT* live = Live(statement);
+  const bool failed = !live || DAC_CALL(mysql_stmt_free_result)(live) != 0;
+  return DAC_NAMED(statement, failed, failed);
 }
 
-uint32_t TMySQLAPIClient::mysql_stmt_errno(PMySqlStmt stmt) {
-  const ClientStatement& statement = StatementOf(stmt);
-  return statement.refusal.code ? statement.refusal.code : DAC_CALL(mysql_stmt_errno)(statement.stmt);
-}
-
+uint32_t TMySQLAPIClient::mysql_stmt_errno(PMySqlStmt stmt) { return ErrorOf(*this, Bound(), StatementOf(stmt)).code; }
 std::string TMySQLAPIClient::mysql_stmt_error(PMySqlStmt stmt) {
-  const ClientStatement& statement = StatementOf(stmt);
-  return statement.refusal.code ? statement.refusal.text : Text(DAC_CALL(mysql_stmt_error)(statement.stmt));
+  return ErrorOf(*this, Bound(), StatementOf(stmt)).text;
+}
+std::string TMySQLAPIClient::mysql_stmt_sqlstate(PMySqlStmt stmt) {
+  return ErrorOf(*this, Bound(), StatementOf(stmt)).state;
 }
 
 int32_t TMySQLAPIClient::mysql_stmt_fetch(PMySqlStmt stmt) {
@@ -734,24 +821,27 @@ int32_t TMySQLAPIClient::mysql_stmt_fetch(PMySqlStmt stmt) {
   for (TimeSlot& slot : statement.result_times) slot.library = ::MYSQL_TIME{};
   const int32_t fetched = DAC_CALL(mysql_stmt_fetch)(live);
   if (fetched == 0 || fetched == kMySqlDataTruncated) HandBackTimes(statement.result_times);
-  return fetched;
+  return DAC_NAMED(statement, fetched, fetched == 1);
 }
 
 int32_t TMySQLAPIClient::mysql_stmt_fetch_column(PMySqlStmt stmt, MYSQL_BIND* bind, uint32_t column,
                                                  unsigned long offset) {
-  MYSQL_STMT* live = Live(StatementOf(stmt));
+  ClientStatement& statement = StatementOf(stmt);
+  MYSQL_STMT* live = Live(statement);
   if (!live) return 1;
   std::vector<TimeSlot> times;
   std::vector<::MYSQL_BIND> library = LibraryBinds(bind, 1, times);
   const int32_t fetched = DAC_CALL(mysql_stmt_fetch_column)(live, library.data(), column, offset);
   if (fetched == 0) HandBackTimes(times);
-  return fetched;
+  return DAC_NAMED(statement, fetched, fetched != 0);
 }
 
 bool TMySQLAPIClient::mysql_stmt_send_long_data(PMySqlStmt stmt, uint32_t param, const char* data,
                                                 unsigned long length) {
-  MYSQL_STMT* live = Live(StatementOf(stmt));
-  return !live || DAC_CALL(mysql_stmt_send_long_data)(live, param, data, length) != 0;
+  ClientStatement& statement = StatementOf(stmt);
+  MYSQL_STMT* live = Live(statement);
+  const bool failed = !live || DAC_CALL(mysql_stmt_send_long_data)(live, param, data, length) != 0;
+  return DAC_NAMED(statement, failed, failed);
 }
 
 PMySqlRes TMySQLAPIClient::mysql_stmt_result_metadata(PMySqlStmt stmt) {
@@ -764,17 +854,12 @@ PMySqlRes TMySQLAPIClient::mysql_stmt_param_metadata(PMySqlStmt stmt) {
   return live ? Wrap(DAC_CALL(mysql_stmt_param_metadata)(live)) : nullptr;
 }
 
-std::string TMySQLAPIClient::mysql_stmt_sqlstate(PMySqlStmt stmt) {
-  const ClientStatement& statement = StatementOf(stmt);
-  if (statement.refusal.code) return SqlStateOf(static_cast<int32_t>(statement.refusal.code), statement.refusal.text);
-  return Text(DAC_CALL(mysql_stmt_sqlstate)(statement.stmt));
-}
-
 int32_t TMySQLAPIClient::mysql_stmt_next_result(PMySqlStmt stmt) {
   ClientStatement& statement = StatementOf(stmt);
   MYSQL_STMT* live = Live(statement);
   if (!live) return static_cast<int32_t>(statement.refusal.code);
-  return BufferedIfAsked(live, DAC_CALL(mysql_stmt_next_result)(live));
+  const int32_t outcome = BufferedIfAsked(live, DAC_CALL(mysql_stmt_next_result)(live));
+  return DAC_NAMED(statement, outcome, outcome > 0);
 }
 
 int32_t TMySQLAPIClient::BufferedIfAsked(void* library_stmt, int32_t outcome) {
@@ -795,26 +880,27 @@ int32_t TMySQLAPIClient::_mysql_stmt_execute(PMySqlStmt stmt, const TParamDescs&
   const int skip = params.Count() > 0 && params.Items(0)->GetParamType() == pdResult ? 1 : 0;
   const uint32_t count = mysql_stmt_param_count(stmt);
   DAC_ASSERT(count == static_cast<uint32_t>(params.Count() - skip), "the parameters do not match the placeholders");
-  if (count > 0) {
-    std::vector<::MYSQL_BIND> binds(count);
-    std::vector<ParamValue> values(count);
-    for (uint32_t i = 0; i < count; ++i) {
-      const TParamDesc& param = *params.Items(static_cast<int>(i) + skip);
-      ::MYSQL_BIND& bind = binds[i];
-      bind.buffer_type = static_cast<enum_field_types>(ConvertInternalTypeMySQLFormat(param.GetDataType()));
-      bind.is_unsigned = IsUnsignedParamType(param.GetDataType());
-      values[i].is_null = param.GetNull();
-      bind.is_null = &values[i].is_null;
-      if (!param.GetNull()) PutValue(bind, values[i], param, use_unicode);
-    }
-    // The library copies the binds now and reads the values while executing.
-    statement.param_times.clear();
-    if (DAC_CALL(mysql_stmt_bind_param)(live, binds.data())) return 1;
-    return BufferedIfAsked(live, DAC_CALL(mysql_stmt_execute)(live));
+  // The library copies the binds when they are bound and reads the values while executing.
+  std::vector<::MYSQL_BIND> binds(count);
+  std::vector<ParamValue> values(count);
+  for (uint32_t i = 0; i < count; ++i) {
+    const TParamDesc& param = *params.Items(static_cast<int>(i) + skip);
+    ::MYSQL_BIND& bind = binds[i];
+    bind.buffer_type = static_cast<enum_field_types>(ConvertInternalTypeMySQLFormat(param.GetDataType()));
+    bind.is_unsigned = IsUnsignedParamType(param.GetDataType());
+    values[i].is_null = param.GetNull();
+    bind.is_null = &values[i].is_null;
+    if (!param.GetNull()) PutValue(bind, values[i], param, use_unicode);
   }
-  return BufferedIfAsked(live, DAC_CALL(mysql_stmt_execute)(live));
+  if (count > 0) {
+    statement.param_times.clear();
+    if (DAC_CALL(mysql_stmt_bind_param)(live, binds.data())) return DAC_NAMED(statement, 1, true);
+  }
+  const int32_t outcome = BufferedIfAsked(live, DAC_CALL(mysql_stmt_execute)(live));
+  return DAC_NAMED(statement, outcome, outcome != 0);
 }
 
+#undef DAC_NAMED
 #undef DAC_CALL
 
 }  // namespace dac

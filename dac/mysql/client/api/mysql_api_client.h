@@ -36,6 +36,13 @@ class TMySQLAPIClient : public TMySQLAPI {
   ~TMySQLAPIClient() override;
 
   // The operations every implementation answers; here, where it matters:
+  // - mysql_real_connect: with TLS asked for (mysql_ssl_set), never a
+  //   session in plain text: with a CA or CA path the library verifies the
+  //   server (chain, dates and host name) and refuses a greeting without the
+  //   TLS offer before logging in; without either, a session that came up
+  //   without TLS is closed at once and refused with 2026.
+  // - Every call that fails leaves an error: where the library names none,
+  //   a statement's is its connection's, else 2027 (malformed packet).
   // - mysql_close: statements still open stay valid handles that fail with 2013.
   // - mysql_real_query: a length beyond the text fails with 2000 on the
   //   handle, nothing sent.
@@ -106,6 +113,12 @@ class TMySQLAPIClient : public TMySQLAPI {
   const Functions& Bound() const;
   // A result handle of this object for the library's result; nil for nil.
   PMySqlRes Wrap(void* res);
+  // Whether the library's connection, just made with TLS asked for, runs
+  // over TLS, as far as the library tells; verified: a CA was given.
+  virtual bool TlsInUse(void* library_mysql, bool verified);
+  // A library connection not yet connected, in the system's code page; nil
+  // when the library has no memory for one.
+  void* NewLibraryConnection();
 
   std::recursive_mutex load_lock_;
   // Handles made by mysql_init and not yet closed.

@@ -61,6 +61,11 @@ class TMySQLAPIEmbedded : public TMySQLAPIClient {
   // (at close, or at the next command after an error in a later result)
   // when they were fetched one by one: they are buffered first.
   bool BuffersStatementResults() const override { return true; }
+  // A connection to the server in the process runs over no transport. One
+  // to a server elsewhere cannot say whether it runs over TLS: it counts as
+  // such only when the server was verified, which also stops the library
+  // from logging in in clear.
+  bool TlsInUse(void* library_mysql, bool verified) override;
 
  private:
   void Start(const std::vector<std::string>& lines);

@@ -208,12 +208,43 @@ TEST_P(MyConnectionComponentTest, ExecSqlRunsTextsAndFillsMissingValuesWithNull)
   EXPECT_EQ(Value(*c, "SELECT COUNT(*) FROM conn_exec"), "5");
 }
 
+// A server error carries the server's SQLSTATE, whichever API read it. A
+// statement too large for the server ends the session on the server's
+// side: the component knows it at once, and comes back on a new session
+// outside a transaction, or closes within one.
+TEST_P(MyConnectionComponentTest, ServerErrorsCarryTheirStateAndASessionTheServerClosedIsLostAtOnce) {
+  REQUIRE_TEST_SERVER(s);
+  TMyConnection* c = Make(s);
+  c->Connect();
+  const auto failure = [&](const std::string& sql) {
+    try {
+      c->ExecSQL(sql, {});
+    } catch (const EMyError& e) {
+      return std::to_string(e.ErrorCode()) + " " + e.SqlState();
+    }
+    return std::string("no error");
+  };
+  EXPECT_EQ(failure("SELECT * FROM nope"), "1146 42S02");
+  const std::string first = Value(*c, "SELECT CONNECTION_ID()");
+  const std::string too_large = "SELECT LENGTH('" + std::string(64u << 20, 'x') + "')";
+  EXPECT_EQ(failure(too_large), "1153 08S01");
+  ASSERT_TRUE(c->GetConnected());
+  const std::string second = Value(*c, "SELECT CONNECTION_ID()");
+  EXPECT_NE(second, first);
+  c->StartTransaction();
+  EXPECT_EQ(failure(too_large), "1153 08S01");
+  EXPECT_FALSE(c->GetConnected());
+  EXPECT_FALSE(c->GetInTransaction());
+  c->Connect();
+  EXPECT_EQ(Value(*c, "SELECT 6 * 7"), "42");
+}
+
 TEST_P(MyConnectionComponentTest, FatalErrorsAreTheLostConnectionCodes) {
   TMyConnection* c = Own(MakeComponent<TMyConnection>(nullptr));
-  for (int32_t code : {2003, 2013, 2006, 1053, 1062, 1146, 2002}) {
+  for (int32_t code : {2003, 2013, 2006, 1053, 1062, 1146, 2002, 1153, 1158, 1927, 2027}) {
     SCOPED_TRACE(code);
     const EMyError error(code, "text");
-    EXPECT_EQ(c->IsFatalError(error), code == 2003 || code == 2013 || code == 2006 || code == 1053);
+    EXPECT_EQ(c->IsFatalError(error), code != 1062 && code != 1146 && code != 2002 && code != 2027);
     EXPECT_EQ(c->IsKeyViolation(error), code == 1062);
   }
   EXPECT_EQ(c->GetClientVersion(), "4.1.3 Direct");

@@ -20,6 +20,7 @@ namespace {
 
 constexpr uint8_t kComQuery = 0x03;
 constexpr uint8_t kComStmtPrepare = 0x16;
+constexpr uint8_t kComStmtExecute = 0x17;
 constexpr uint32_t kClientCompress = 0x20;
 constexpr uint32_t kClientSsl = 0x800;
 constexpr size_t kHeaderSize = 4;
@@ -58,13 +59,31 @@ int ConnectTo(const std::string& host, int port) {
   return fd;
 }
 
+// The greeting without CLIENT_SSL among the server's capabilities, whose
+// low two bytes follow the version text, thread id, scramble and filler.
+void StripTlsOffer(std::vector<uint8_t>& greeting) {
+  size_t at = kHeaderSize + 1;
+  while (at < greeting.size() && greeting[at] != 0) ++at;
+  at += 1 + 4 + 8 + 1;
+  if (at + 2 <= greeting.size()) greeting[at + 1] &= static_cast<uint8_t>(~(kClientSsl >> 8));
+}
+
 struct Session {
   int client = -1;
   int server = -1;
   std::vector<uint8_t> pending;  // client bytes short of a whole packet
   bool raw = false;              // TLS or compression: the bytes pass unread
+  bool login_seen = false;
   bool cut_in_answer = false;
   size_t answer_bytes = 0;  // of the answer still to pass before the cut
+  std::string last_prepared;
+  // The greeting is held until whole, to take the TLS offer out.
+  bool strip_tls = false;
+  std::vector<uint8_t> greeting;
+  // A byte of the answer under way to alter: how far on, and to what.
+  bool altering = false;
+  size_t alter_at = 0;
+  uint8_t alter_value = 0;
 
   void Close() {
     CloseFd(client);
@@ -85,6 +104,12 @@ struct Relay::State {
   size_t cut_reply_bytes = 0;
   bool down = false;
   int cuts = 0;
+  bool strip_tls = false;
+  int plain_logins = 0;
+  std::string alter_text;
+  size_t alter_offset = 0;
+  uint8_t alter_value = 0;
+  bool alter_armed = false;
 
   // The relay thread's own.
   std::string host;
@@ -100,9 +125,12 @@ struct Relay::State {
   void FromClient(Session& session);
   void FromServer(Session& session);
   void Packet(Session& session, std::vector<uint8_t> packet);
+  void Login(Session& session, const std::vector<uint8_t>& packet);
+  // Holds the greeting back until it is whole, then passes it on stripped.
+  void PassGreeting(Session& session, const uint8_t* data, size_t size);
   // What the statement of a command packet asks of its session.
   enum class Decision { kPass, kCutBefore, kCutInAnswer };
-  Decision Inspect(const std::vector<uint8_t>& packet, size_t& reply_bytes);
+  Decision Inspect(Session& session, const std::vector<uint8_t>& packet, size_t& reply_bytes);
   void CountCut() {
     std::lock_guard<std::mutex> guard(lock);
     ++cuts;
@@ -145,7 +173,25 @@ void Relay::CutOn(const std::string& text, Cut when, int occurrence, size_t repl
   state_->cut_text = text;
   state_->cut_when = when;
   state_->cut_countdown = std::max(occurrence, 1);
-  state_->cut_reply_bytes = when == Cut::kInReply ? reply_bytes : 0;
+  state_->cut_reply_bytes = when == Cut::kInReply || when == Cut::kInExecuteReply ? reply_bytes : 0;
+}
+
+void Relay::AlterReply(const std::string& text, size_t offset, uint8_t value) {
+  std::lock_guard<std::mutex> guard(state_->lock);
+  state_->alter_text = text;
+  state_->alter_offset = offset;
+  state_->alter_value = value;
+  state_->alter_armed = true;
+}
+
+void Relay::SetStripTls(bool strip) {
+  std::lock_guard<std::mutex> guard(state_->lock);
+  state_->strip_tls = strip;
+}
+
+int Relay::PlainLogins() const {
+  std::lock_guard<std::mutex> guard(state_->lock);
+  return state_->plain_logins;
 }
 
 void Relay::SetDown(bool down) {
@@ -208,11 +254,12 @@ void Relay::State::Accept() {
   const int client = ::accept(listener, nullptr, nullptr);
   if (client < 0) return;
   bool is_down = false;
+  Session session;
   {
     std::lock_guard<std::mutex> guard(lock);
     is_down = down;
+    session.strip_tls = strip_tls;
   }
-  Session session;
   session.client = client;
   if (!is_down) session.server = ConnectTo(host, port);
   if (session.server < 0) {
@@ -249,14 +296,9 @@ void Relay::State::FromClient(Session& session) {
 
 void Relay::State::Packet(Session& session, std::vector<uint8_t> packet) {
   const uint8_t sequence = packet[3];
-  // The log-in packet: its capabilities tell whether the packets stay plain.
-  if (sequence == 1 && packet.size() >= kHeaderSize + 4) {
-    const uint32_t capabilities =
-        packet[4] | (packet[5] << 8) | (packet[6] << 16) | (static_cast<uint32_t>(packet[7]) << 24);
-    if (capabilities & (kClientSsl | kClientCompress)) session.raw = true;
-  }
+  if (sequence == 1 && !session.login_seen) Login(session, packet);
   size_t reply_bytes = 0;
-  const Decision decision = sequence == 0 ? Inspect(packet, reply_bytes) : Decision::kPass;
+  const Decision decision = sequence == 0 ? Inspect(session, packet, reply_bytes) : Decision::kPass;
   if (decision == Decision::kCutBefore) {
     CountCut();
     return session.Close();
@@ -268,22 +310,65 @@ void Relay::State::Packet(Session& session, std::vector<uint8_t> packet) {
   }
 }
 
-Relay::State::Decision Relay::State::Inspect(const std::vector<uint8_t>& packet, size_t& reply_bytes) {
+// The log-in packet (or the TLS request in its place): its capabilities
+// tell whether the packets stay plain.
+void Relay::State::Login(Session& session, const std::vector<uint8_t>& packet) {
+  session.login_seen = true;
+  if (packet.size() < kHeaderSize + 4) return;
+  const uint32_t capabilities =
+      packet[4] | (packet[5] << 8) | (packet[6] << 16) | (static_cast<uint32_t>(packet[7]) << 24);
+  if (capabilities & (kClientSsl | kClientCompress)) session.raw = true;
+  if (capabilities & kClientSsl) return;
+  std::lock_guard<std::mutex> guard(lock);
+  ++plain_logins;
+}
+
+Relay::State::Decision Relay::State::Inspect(Session& session, const std::vector<uint8_t>& packet,
+                                             size_t& reply_bytes) {
   if (packet.size() <= kHeaderSize) return Decision::kPass;
   const uint8_t command = packet[kHeaderSize];
-  if (command != kComQuery && command != kComStmtPrepare) return Decision::kPass;
-  const std::string text(packet.begin() + kHeaderSize + 1, packet.end());
+  const bool execute = command == kComStmtExecute;
+  if (command != kComQuery && command != kComStmtPrepare && !execute) return Decision::kPass;
+  const std::string text = execute ? session.last_prepared : std::string(packet.begin() + kHeaderSize + 1, packet.end());
+  if (command == kComStmtPrepare) session.last_prepared = text;
   std::lock_guard<std::mutex> guard(lock);
-  statements.push_back(text);
-  if (cut_countdown == 0 || text.find(cut_text) == std::string::npos || --cut_countdown > 0) return Decision::kPass;
+  if (!execute) statements.push_back(text);
+  if (alter_armed && !execute && text.find(alter_text) != std::string::npos) {
+    alter_armed = false;
+    session.altering = true;
+    session.alter_at = alter_offset;
+    session.alter_value = alter_value;
+  }
+  if (cut_countdown == 0 || execute != (cut_when == Cut::kInExecuteReply) ||
+      text.find(cut_text) == std::string::npos || --cut_countdown > 0)
+    return Decision::kPass;
   reply_bytes = cut_reply_bytes;
   return cut_when == Cut::kBefore ? Decision::kCutBefore : Decision::kCutInAnswer;
+}
+
+void Relay::State::PassGreeting(Session& session, const uint8_t* data, size_t size) {
+  std::vector<uint8_t>& greeting = session.greeting;
+  greeting.insert(greeting.end(), data, data + size);
+  if (greeting.size() < kHeaderSize) return;
+  const size_t length = greeting[0] | (greeting[1] << 8) | (greeting[2] << 16);
+  if (greeting.size() < kHeaderSize + length) return;
+  StripTlsOffer(greeting);
+  session.strip_tls = false;
+  if (!SendAll(session.client, greeting.data(), greeting.size())) session.Close();
+  greeting.clear();
 }
 
 void Relay::State::FromServer(Session& session) {
   uint8_t buffer[65536];
   const ssize_t n = ::recv(session.server, buffer, sizeof buffer, 0);
   if (n <= 0) return session.Close();
+  if (session.strip_tls) return PassGreeting(session, buffer, static_cast<size_t>(n));
+  if (session.altering && session.alter_at < static_cast<size_t>(n)) {
+    buffer[session.alter_at] = session.alter_value;
+    session.altering = false;
+  } else if (session.altering) {
+    session.alter_at -= static_cast<size_t>(n);
+  }
   size_t pass = static_cast<size_t>(n);
   if (session.cut_in_answer) pass = std::min(pass, session.answer_bytes);
   if (pass > 0 && !SendAll(session.client, buffer, pass)) return session.Close();

@@ -1,7 +1,8 @@
 // A hostile server holding a certificate that the trusted authority signed
 // for another name: the TLS handshake itself succeeds, and only the name
-// check stops the client. The certificates come from scripts/with-mariadb;
-// skipped without them.
+// check stops the client, the library's own protocol and the client
+// library alike. The certificates come from scripts/with-mariadb; skipped
+// without them.
 #include <gtest/gtest.h>
 #include <openssl/ssl.h>
 #include <pthread.h>
@@ -10,6 +11,7 @@
 
 #include <string>
 
+#include "dac/mysql/client/api/mysql_api_client.h"
 #include "dac/mysql/client/session/mysql_session.h"
 #include "tests/dac/mysql/client/fake_server.h"
 #include "tests/dac/mysql/client/server_test_support.h"
@@ -27,8 +29,9 @@ const uint8_t kSalt[20] = {'s', '4', 'L', 't', '!', 'q', '9', 'Z', 'x', '2', 'W'
 constexpr uint16_t kCapabilitiesTls = (0xF7FF | 0x0800) & ~0x0020;
 
 // Greets offering TLS, takes the client's TLS request, completes the
-// handshake with the certificate and reads what follows; then hangs up.
-void StandIn(PeerSocket& peer, const std::string& cert, const std::string& key) {
+// handshake with the certificate and reads what follows (the log-in, when
+// the client took the certificate); then hangs up.
+void StandIn(PeerSocket& peer, const std::string& cert, const std::string& key, bool& logged_in) {
   // OpenSSL writes to a client that may have gone: a failed write, not SIGPIPE.
   sigset_t pipe;
   sigemptyset(&pipe);
@@ -36,7 +39,10 @@ void StandIn(PeerSocket& peer, const std::string& cert, const std::string& key) 
   pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
   const timeval ten_seconds{10, 0};
   ::setsockopt(peer.fd(), SOL_SOCKET, SO_RCVTIMEO, &ten_seconds, sizeof ten_seconds);
-  peer.Send(Greeting(kCapabilitiesTls, kSalt), 0);
+  // The client library wants authentication plugins offered (upper capabilities).
+  TBytes greeting = Greeting(kCapabilitiesTls, kSalt);
+  greeting[38] |= 0x08;
+  peer.Send(greeting, 0);
   if (!peer.ReadPacket()) return;
   SSL_CTX* context = SSL_CTX_new(TLS_server_method());
   if (SSL_CTX_use_certificate_chain_file(context, cert.c_str()) == 1 &&
@@ -45,7 +51,7 @@ void StandIn(PeerSocket& peer, const std::string& cert, const std::string& key) 
     SSL_set_fd(connection, peer.fd());
     if (SSL_accept(connection) == 1) {
       char login[512];
-      SSL_read(connection, login, sizeof login);
+      logged_in = SSL_read(connection, login, sizeof login) > 0;
     }
     SSL_free(connection);
   }
@@ -61,7 +67,7 @@ TEST(TlsServerNameTest, TheCertificateMustNameTheHostConnectedTo) {
     const char* name;
     std::string cert, key, host;
     bool with_ca;
-    std::string refusal;  // in the 2026 message; empty: the name passes (the stand-in then hangs up: 2013)
+    std::string refusal;  // in the 2026 message; empty: the name passes and the log-in follows
   };
   const Case cases[] = {
       {"another host's, by IP address", s.elsewhere_cert, s.elsewhere_key, "127.0.0.1", true,
@@ -75,22 +81,42 @@ TEST(TlsServerNameTest, TheCertificateMustNameTheHostConnectedTo) {
       {"the server's, by IP address", server_cert, server_key, "127.0.0.1", true, ""},
       {"the server's, by name", server_cert, server_key, "localhost", true, ""},
   };
+  TMySQLAPIClient& api = MyAPIClient();
+  api.CheckMySQLLib();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    FakeServer server([&](PeerSocket& peer) { StandIn(peer, c.cert, c.key); });
-    TMySqlSession session;
-    session.SetConnectTimeout(10);
-    session.SetProtocol(MYSQL_PROTOCOL_SSL);
-    session.SetSslSettings("", "", c.with_ca ? s.ssl_ca : "", "", "");
-    std::string message;
-    const int32_t code =
-        ErrorCodeOf([&] { session.Connect(c.host, "user", "pw", "", server.Port(), "", 0); }, &message);
-    if (c.refusal.empty()) {
-      EXPECT_EQ(code, kCrServerLost) << message;
-    } else {
-      EXPECT_EQ(code, kCrSslConnectionError) << message;
+    bool logged_in = false;
+    {
+      FakeServer server([&](PeerSocket& peer) { StandIn(peer, c.cert, c.key, logged_in); });
+      TMySqlSession session;
+      session.SetConnectTimeout(10);
+      session.SetProtocol(MYSQL_PROTOCOL_SSL);
+      session.SetSslSettings("", "", c.with_ca ? s.ssl_ca : "", "", "");
+      std::string message;
+      const int32_t code =
+          ErrorCodeOf([&] { session.Connect(c.host, "user", "pw", "", server.Port(), "", 0); }, &message);
+      EXPECT_EQ(code, c.refusal.empty() ? kCrServerLost : kCrSslConnectionError) << message;
       EXPECT_NE(message.find(c.refusal), std::string::npos) << message;
     }
+    EXPECT_EQ(logged_in, c.refusal.empty());
+    // The client library, over TCP to the same names, by the same rules.
+    logged_in = false;
+    {
+      FakeServer server([&](PeerSocket& peer) { StandIn(peer, c.cert, c.key, logged_in); });
+      const PMySqlCon con = api.mysql_init(nullptr);
+      const uint32_t ten = 10, tcp = MYSQL_PROTOCOL_TCP;
+      api.mysql_options(con, MYSQL_OPT_CONNECT_TIMEOUT, &ten);
+      api.mysql_options(con, MYSQL_OPT_PROTOCOL, &tcp);
+      api.mysql_ssl_set(con, nullptr, nullptr, c.with_ca ? s.ssl_ca.c_str() : nullptr, nullptr, nullptr);
+      api.mysql_real_connect(con, c.host.c_str(), "user", "pw", nullptr, static_cast<uint32_t>(server.Port()), nullptr,
+                             0);
+      EXPECT_NE(api.mysql_errno(con), 0u);
+      if (!c.refusal.empty()) {
+        EXPECT_EQ(api.mysql_errno(con), kCrSslConnectionError) << api.mysql_error(con);
+      }
+      api.mysql_close(con);
+    }
+    EXPECT_EQ(logged_in, c.refusal.empty());
   }
 }
 
