@@ -51,6 +51,12 @@ void TMySqlSession::SetSslSettings(const std::string& key, const std::string& ce
   ssl_ca_ = ca;
   ssl_ca_path_ = ca_path;
   ssl_cipher_ = cipher;
+  tls_requested_ = true;
+}
+
+uint8_t TMySqlSession::EffectiveProtocol() const {
+  const bool tcp = protocol_ == MYSQL_PROTOCOL_DEFAULT || protocol_ == MYSQL_PROTOCOL_TCP;
+  return tls_requested_ && tcp ? static_cast<uint8_t>(MYSQL_PROTOCOL_SSL) : protocol_;
 }
 
 bool TMySqlSession::Getprotocol41() const {
@@ -66,7 +72,10 @@ std::unique_ptr<TMySqlVio> TMySqlSession::CreateTransport(const std::string& uni
     host_info_ = io_handler_->ClassName() + " via " + host;
     return std::make_unique<TMySqlVioHandler>(host, port, io_handler_, ssl_key_, ssl_cert_, ssl_ca_);
   }
-  switch (protocol_) {
+  const uint8_t protocol = EffectiveProtocol();
+  if (tls_requested_ && protocol != MYSQL_PROTOCOL_SSL)
+    throw EMySqlException(kCrSslConnectionError, "TLS is not spoken over the local server's socket");
+  switch (protocol) {
     case MYSQL_PROTOCOL_DEFAULT:
     case MYSQL_PROTOCOL_TCP:
       host_info_ = host + " via TCP/IP";
@@ -103,11 +112,11 @@ void TMySqlSession::ReadGreeting() {
 uint32_t TMySqlSession::NegotiateFlags(uint32_t client_flags) const {
   uint32_t flags = client_flags_ | client_flags | kDefaultClientFlags;
   if (client_flags & kClientMultiStatements) flags |= kClientMultiResults;
-  if (protocol_ == MYSQL_PROTOCOL_SSL) flags |= kClientSsl;
+  if (EffectiveProtocol() == MYSQL_PROTOCOL_SSL) flags |= kClientSsl;
   flags |= kClientConnectWithDb;
   const uint32_t offered_only = kClientCompress | kClientProtocol41 | kClientSsl;
   flags &= ~offered_only | (server_capabilities_ & offered_only);
-  if ((server_capabilities_ & kClientSsl) && (protocol_ == MYSQL_PROTOCOL_SSL || (flags & kClientSsl)))
+  if ((server_capabilities_ & kClientSsl) && (EffectiveProtocol() == MYSQL_PROTOCOL_SSL || (flags & kClientSsl)))
     flags |= kClientSsl;
   else
     flags &= ~kClientSsl;
@@ -201,7 +210,7 @@ void TMySqlSession::Connect(const std::string& host, const std::string& user, co
     net_->Clear();
     const uint32_t flags = NegotiateFlags(client_flags);
     // TLS asked for, by protocol or flag, never quietly becomes plain text.
-    const bool tls_wanted = protocol_ == MYSQL_PROTOCOL_SSL || ((client_flags_ | client_flags) & kClientSsl);
+    const bool tls_wanted = EffectiveProtocol() == MYSQL_PROTOCOL_SSL || ((client_flags_ | client_flags) & kClientSsl);
     if (tls_wanted && !(flags & kClientSsl))
       throw EMySqlException(kCrSslConnectionError, "The server does not offer TLS");
     WriteHandshakeResponse(flags, the_user, the_password, the_database);

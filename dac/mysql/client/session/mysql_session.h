@@ -171,7 +171,9 @@ class TMySqlSession : public TObject {
   uint64_t GetInsertId() const { return insert_id_; }
   int64_t GetExtraInfo() const { return extra_info_; }
 
-  // TLS settings: key, certificate, CA file, CA path, cipher list.
+  // TLS settings: key, certificate, CA file, CA path, cipher list. Once
+  // given, TLS is asked for whatever protocol is set afterwards: over TCP
+  // it is TLS, over a local socket an error, never plain text.
   void SetSslSettings(const std::string& key, const std::string& cert, const std::string& ca,
                       const std::string& ca_path, const std::string& cipher);
   const std::string& GetSslKey() const { return ssl_key_; }
@@ -198,6 +200,8 @@ class TMySqlSession : public TObject {
   // A connection made later is another one: what belonged to the last one
   // must not reach it (a statement id, say, may name another statement there).
   void CutOffDependents();
+  // The protocol that connects: TCP becomes TLS once TLS was asked for.
+  uint8_t EffectiveProtocol() const;
   std::unique_ptr<TMySqlVio> CreateTransport(const std::string& unix_socket);
   void ReadGreeting();
   uint32_t NegotiateFlags(uint32_t client_flags) const;
@@ -240,6 +244,7 @@ class TMySqlSession : public TObject {
   TBytes scramble_;
   bool scramble_present_ = false;
   uint8_t protocol_ = MYSQL_PROTOCOL_DEFAULT;
+  bool tls_requested_ = false;
   TMySqlFieldInfos fields_info_;
   int64_t affected_rows_ = 0;
   uint64_t insert_id_ = 0;

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "dac/mysql/client/api/mysql_api_client.h"
+#include "dac/mysql/client/api/mysql_api_direct.h"
 #include "dac/mysql/client/session/mysql_session.h"
 #include "tests/dac/mysql/client/fake_server.h"
 #include "tests/dac/mysql/client/server_test_support.h"
@@ -81,8 +82,8 @@ TEST(TlsServerNameTest, TheCertificateMustNameTheHostConnectedTo) {
       {"the server's, by IP address", server_cert, server_key, "127.0.0.1", true, ""},
       {"the server's, by name", server_cert, server_key, "localhost", true, ""},
   };
-  TMySQLAPIClient& api = MyAPIClient();
-  api.CheckMySQLLib();
+  TMySQLAPIClient& client = MyAPIClient();
+  client.CheckMySQLLib();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     bool logged_in = false;
@@ -99,24 +100,31 @@ TEST(TlsServerNameTest, TheCertificateMustNameTheHostConnectedTo) {
       EXPECT_NE(message.find(c.refusal), std::string::npos) << message;
     }
     EXPECT_EQ(logged_in, c.refusal.empty());
-    // The client library, over TCP to the same names, by the same rules.
-    logged_in = false;
-    {
-      FakeServer server([&](PeerSocket& peer) { StandIn(peer, c.cert, c.key, logged_in); });
-      const PMySqlCon con = api.mysql_init(nullptr);
-      const uint32_t ten = 10, tcp = MYSQL_PROTOCOL_TCP;
-      api.mysql_options(con, MYSQL_OPT_CONNECT_TIMEOUT, &ten);
-      api.mysql_options(con, MYSQL_OPT_PROTOCOL, &tcp);
-      api.mysql_ssl_set(con, nullptr, nullptr, c.with_ca ? s.ssl_ca.c_str() : nullptr, nullptr, nullptr);
-      api.mysql_real_connect(con, c.host.c_str(), "user", "pw", nullptr, static_cast<uint32_t>(server.Port()), nullptr,
-                             0);
-      EXPECT_NE(api.mysql_errno(con), 0u);
-      if (!c.refusal.empty()) {
-        EXPECT_EQ(api.mysql_errno(con), kCrSslConnectionError) << api.mysql_error(con);
+    // Both APIs, over TCP to the same names, by the same rules, whichever
+    // of the protocol and the TLS settings is set first.
+    for (TMySQLAPI* api : {static_cast<TMySQLAPI*>(&client), static_cast<TMySQLAPI*>(&MyAPIDirect())})
+      for (const bool tls_first : {false, true}) {
+        SCOPED_TRACE(std::string(api == &client ? "client library" : "direct") + (tls_first ? ", TLS first" : ""));
+        logged_in = false;
+        {
+          FakeServer server([&](PeerSocket& peer) { StandIn(peer, c.cert, c.key, logged_in); });
+          const PMySqlCon con = api->mysql_init(nullptr);
+          const uint32_t ten = 10, tcp = MYSQL_PROTOCOL_TCP;
+          api->mysql_options(con, MYSQL_OPT_CONNECT_TIMEOUT, &ten);
+          const char* ca = c.with_ca ? s.ssl_ca.c_str() : nullptr;
+          if (tls_first) api->mysql_ssl_set(con, nullptr, nullptr, ca, nullptr, nullptr);
+          api->mysql_options(con, MYSQL_OPT_PROTOCOL, &tcp);
+          if (!tls_first) api->mysql_ssl_set(con, nullptr, nullptr, ca, nullptr, nullptr);
+          api->mysql_real_connect(con, c.host.c_str(), "user", "pw", nullptr, static_cast<uint32_t>(server.Port()),
+                                  nullptr, 0);
+          EXPECT_NE(api->mysql_errno(con), 0u);
+          if (!c.refusal.empty()) {
+            EXPECT_EQ(api->mysql_errno(con), kCrSslConnectionError) << api->mysql_error(con);
+          }
+          api->mysql_close(con);
+        }
+        EXPECT_EQ(logged_in, c.refusal.empty());
       }
-      api.mysql_close(con);
-    }
-    EXPECT_EQ(logged_in, c.refusal.empty());
   }
 }
 
