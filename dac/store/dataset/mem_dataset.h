@@ -228,6 +228,9 @@ class TMemDataSet : public TDataSet {
   virtual void WriteFieldXMLAttributeType(TField* field, TFieldDesc* desc, const std::string& alias,
                                           XmlTextWriter& writer);
   virtual std::string GetFieldXMLValue(TField* field, TFieldDesc* desc);
+  // True when a descendant's GetFieldXMLValue makes values of its own: the
+  // export then asks it for every value, none taken from the record.
+  virtual bool WritesOwnXMLValues() const { return false; }
 
   // ---- the framework's record-buffer protocol ----
   TRecordBuffer AllocRecordBuffer() override;

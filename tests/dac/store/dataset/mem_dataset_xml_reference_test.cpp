@@ -6,7 +6,8 @@
 // views with calculated, lookup and aliased fields; trimmed text, line ends
 // the record set converts, and a dataset and a field that make values of
 // their own. The bytes must not change. Each document is read back by the
-// store's own reader, which must find what a DOM parser finds.
+// store's own reader, which must find what a DOM parser finds. Values are
+// taken straight from the record unless the record set reads its own way.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -24,7 +25,9 @@
 #include "dac/framework/values/bcd.h"
 #include "dac/framework/values/currency.h"
 #include "dac/framework/values/text_conversions.h"
+#include "dac/store/runtime/unaligned.h"
 #include "dac/store/xml/xml_text_reader.h"
+#include "platform/ascii.h"
 #include "platform/code_page.h"
 #include "platform/date_time.h"
 #include "platform/files.h"
@@ -184,23 +187,27 @@ std::vector<Row> RandomRows(int count) {
   return rows;
 }
 
+// A dataset over a record set of the class RecordSet.
+template <typename RecordSet>
+class TDataSetOver : public TTestMemDataSet {
+ public:
+  TDataSetOver(TComponent* owner, std::vector<Column> columns) : TTestMemDataSet(owner, columns), columns_(columns) {}
+  RecordSet& Records() { return *static_cast<RecordSet*>(Data()); }
+
+ protected:
+  void CreateIRecordSet() override { SetIRecordSet(new RecordSet(columns_)); }
+
+ private:
+  std::vector<Column> columns_;
+};
+
 // A record set that gives line feeds with carriage returns.
 class TEolMemData : public testing::TTestMemData {
  public:
   using TTestMemData::TTestMemData;
   bool NeedConvertEOL() override { return true; }
 };
-
-class TEolDataSet : public TTestMemDataSet {
- public:
-  TEolDataSet(TComponent* owner, std::vector<Column> columns) : TTestMemDataSet(owner, columns), columns_(columns) {}
-
- protected:
-  void CreateIRecordSet() override { SetIRecordSet(new TEolMemData(columns_)); }
-
- private:
-  std::vector<Column> columns_;
-};
+using TEolDataSet = TDataSetOver<TEolMemData>;
 
 // A record set with a null test of its own: NAME is null in rows of even KEY.
 class TOwnNullsMemData : public testing::TTestMemData {
@@ -212,18 +219,32 @@ class TOwnNullsMemData : public testing::TTestMemData {
     GetFieldAsVariant(1, rec_buf, key);
     return key.AsInt32() % 2 == 0 || TTestMemData::GetNull(field_no, rec_buf);
   }
+  bool ReadsOwnValues() const override { return true; }
 };
+using TOwnNullsDataSet = TDataSetOver<TOwnNullsMemData>;
 
-class TOwnNullsDataSet : public TTestMemDataSet {
+// A record set that counts the values it reads. One that declares its reads
+// its own may also change them: KEY with its lowest bit flipped, NAME in
+// capitals, AMOUNT negated, STAMP a day later.
+class TReadingMemData : public testing::TTestMemData {
  public:
-  TOwnNullsDataSet(TComponent* owner, std::vector<Column> columns)
-      : TTestMemDataSet(owner, columns), columns_(columns) {}
+  using TTestMemData::TTestMemData;
+  bool declares = false;
+  bool changes = false;
+  int reads = 0;
 
- protected:
-  void CreateIRecordSet() override { SetIRecordSet(new TOwnNullsMemData(columns_)); }
-
- private:
-  std::vector<Column> columns_;
+  bool ReadsOwnValues() const override { return declares; }
+  void GetFieldData(TFieldDesc* field, void* rec_buf, void* dest, size_t dest_size) override {
+    ++reads;
+    TTestMemData::GetFieldData(field, rec_buf, dest, dest_size);
+    if (!changes) return;
+    if (field->GetName() == "KEY") StoreAt<int32_t>(dest, 0, LoadAt<int32_t>(dest) ^ 1);
+    if (field->GetName() == "AMOUNT") StoreAt<double>(dest, 0, -LoadAt<double>(dest));
+    if (field->GetName() == "STAMP") StoreAt<double>(dest, 0, LoadAt<double>(dest) + plat::kMSecsPerDay);
+    if (field->GetName() == "NAME") {
+      for (char* c = static_cast<char*>(dest); *c; ++c) *c = plat::AsciiUpper(*c);
+    }
+  }
 };
 
 // A descendant that writes a value of its own for one field.
@@ -236,6 +257,7 @@ class TOwnValueDataSet : public TTestMemDataSet {
     const std::string value = TTestMemDataSet::GetFieldXMLValue(field, desc);
     return field->FieldName() == "NAME" ? "[" + value + "]" : value;
   }
+  bool WritesOwnXMLValues() const override { return true; }
 };
 
 // A field class of its own: the export reads it as the field reads itself.
@@ -367,6 +389,13 @@ std::vector<Case> Cases() {
          ds->AddSource(RandomRows(30));
          return ds;
        }},
+      {"own_text", '.',
+       [](auto&) {
+         // NAME of the standard class, whose value the record holds directly.
+         ComponentPtr<TTestMemDataSet> ds(MakeComponent<TOwnValueDataSet>(nullptr, BenchColumns()));
+         ds->AddSource(RandomRows(20));
+         return ds;
+       }},
       {"own_values", '.',
        [](auto&) {
          ComponentPtr<TTestMemDataSet> ds(MakeComponent<TOwnValueDataSet>(nullptr, BenchColumns()));
@@ -424,6 +453,19 @@ void ExpectReadBack(const std::string& text, int rows) {
   }
 }
 
+// Where two documents part, for a failure's message.
+std::string Difference(const std::string& text, const std::string& expected) {
+  size_t at = 0;
+  while (at < text.size() && at < expected.size() && text[at] == expected[at]) ++at;
+  return "at byte " + std::to_string(at) + ": ..." + text.substr(at, 60) + " | " + expected.substr(at, 60);
+}
+
+std::string Exported(TMemDataSet& ds) {
+  TMemoryStream stream;
+  ds.SaveToXML(stream);
+  return std::string(static_cast<const char*>(stream.Memory()), static_cast<size_t>(stream.GetSize()));
+}
+
 TEST(MemDataSetXmlReference, ExportsAreTheReferenceBytes) {
   ASSERT_FALSE(plat::testing::SourceRoot().empty()) << "VARNEL_SOURCE_DIR must name the source tree";
   for (const Case& c : Cases()) {
@@ -434,9 +476,7 @@ TEST(MemDataSetXmlReference, ExportsAreTheReferenceBytes) {
     plat::ProcessFormatSettings().decimal_separator = c.separator;
     const bool was_active = ds->GetActive();
     const int position = was_active ? ds->RecNo() : 0;
-    TMemoryStream stream;
-    ds->SaveToXML(stream);
-    const std::string text(static_cast<const char*>(stream.Memory()), static_cast<size_t>(stream.GetSize()));
+    const std::string text = Exported(*ds);
     EXPECT_EQ(ds->GetActive(), was_active);
     if (was_active) {
       EXPECT_EQ(ds->RecNo(), position);
@@ -446,10 +486,7 @@ TEST(MemDataSetXmlReference, ExportsAreTheReferenceBytes) {
     if (text != expected) {
       // The document made, beside the build's tests, for a look at the difference.
       plat::WriteFileAtomic(std::string(c.name) + ".actual.xml", text);
-      size_t at = 0;
-      while (at < text.size() && at < expected.size() && text[at] == expected[at]) ++at;
-      ADD_FAILURE() << "differs from " << path << " at byte " << at << ": ..." << text.substr(at, 60) << " | "
-                    << expected.substr(at, 60);
+      ADD_FAILURE() << "differs from " << path << " " << Difference(text, expected);
       continue;
     }
     ds->SetActive(true);
@@ -457,6 +494,55 @@ TEST(MemDataSetXmlReference, ExportsAreTheReferenceBytes) {
     for (ds->First(); !ds->GetEOF(); ds->Next()) ++rows;
     ExpectReadBack(text, rows);
   }
+}
+
+// The standard fields of a plain record set are written from the record,
+// without a read through the record set, in the bytes the way through it
+// gives; a record set that reads its own way gives its own values.
+TEST(MemDataSetXmlReference, ValuesComeFromTheRecordUnlessTheRecordSetReadsItsOwnWay) {
+  std::vector<Column> columns = BenchColumns();
+  columns.resize(4);  // KEY, NAME, AMOUNT, STAMP: the kinds written from the record
+  std::vector<Row> rows = RandomRows(200);
+  for (Row& row : rows) row.resize(columns.size());
+  const auto exported = [&](bool declares, bool changes, int* reads) {
+    ComponentPtr<TDataSetOver<TReadingMemData>> ds(MakeComponent<TDataSetOver<TReadingMemData>>(nullptr, columns));
+    ds->AddSource(rows);
+    ds->Open();
+    ds->Records().declares = declares;
+    ds->Records().changes = changes;
+    ds->Records().reads = 0;
+    const std::string text = Exported(*ds);
+    if (reads) *reads = ds->Records().reads;
+    return text;
+  };
+  int reads = -1;
+  const std::string stored = exported(false, false, &reads);
+  EXPECT_EQ(reads, 0);
+  int declared_reads = -1;
+  const std::string asked = exported(true, false, &declared_reads);
+  EXPECT_TRUE(asked == stored) << Difference(asked, stored);
+  EXPECT_GT(declared_reads, 0);
+
+  // The values the changing record set gives, held by a plain one.
+  std::vector<Row> changed = rows;
+  for (Row& row : changed) {
+    if (!row[0].IsNull()) row[0] = row[0].AsInt32() ^ 1;
+    if (!row[1].IsNull()) row[1] = plat::AsciiUpperCase(row[1].AsString());
+    if (!row[2].IsNull()) row[2] = -row[2].AsDouble();
+    if (!row[3].IsNull()) {
+      plat::TimeStamp stamp = plat::DateTimeToTimeStamp(row[3].AsDateTime());
+      ++stamp.date;
+      DateTime later = 0;
+      ASSERT_TRUE(plat::TryTimeStampToDateTime(stamp, later));
+      row[3] = Variant::FromDateTime(later);
+    }
+  }
+  auto plain = MakeDataSet(columns);
+  plain->AddSource(changed);
+  const std::string expected = Exported(*plain);
+  EXPECT_NE(expected, stored);
+  const std::string own = exported(true, true, nullptr);
+  EXPECT_TRUE(own == expected) << Difference(own, expected);
 }
 
 }  // namespace
