@@ -358,7 +358,7 @@ class TMemDataSet : public TDataSet {
   void SortRecordSet();
   void CopyObjectTypeNames(TFields& fields);
 
-  // ---- records (mem_dataset_records.cpp) ----
+  // ---- field data (mem_dataset_field_data.cpp) ----
   int CalcFieldNo(TField* field);
   // How field's value may go straight into the active buffer, else null.
   struct TDirectSlot;
@@ -379,6 +379,8 @@ class TMemDataSet : public TDataSet {
   void SetConvertedFieldData(TField* field, const void* buffer);
   void PutFieldData(TField* field, const void* buffer);
   [[gnu::noinline]] void MakeDirectSlots();
+
+  // ---- buffers (mem_dataset_buffers.cpp) ----
   void SetRecInfo(TRecordBuffer buffer, int32_t record_number, uint8_t update_status, TBookmarkFlag flag);
 
   // ---- locating (mem_dataset_locate.cpp) ----
