@@ -163,10 +163,21 @@ std::vector<Row> RandomRows(int count) {
         std::memcpy(&value, &bits, sizeof value);
         return std::isfinite(value) ? value : 1.5;
       }
-      case 2: return static_cast<double>(static_cast<int64_t>(random() % 2000000) - 1000000) *
-                     std::pow(10.0, static_cast<int>(random() % 40) - 20);
-      case 3: return static_cast<double>(random() % 1000000000000000) / std::pow(10.0, static_cast<int>(random() % 8));
-      default: return std::ldexp(static_cast<double>(random() % 1000) - 500, static_cast<int>(random() % 200) - 100);
+      // Two draws in their own statements: the order of the operands' evaluation
+      // is the compiler's (the reference documents have the exponent of ldexp
+      // drawn first).
+      case 2: {
+        const double mantissa = static_cast<double>(static_cast<int64_t>(random() % 2000000) - 1000000);
+        return mantissa * std::pow(10.0, static_cast<int>(random() % 40) - 20);
+      }
+      case 3: {
+        const double mantissa = static_cast<double>(random() % 1000000000000000);
+        return mantissa / std::pow(10.0, static_cast<int>(random() % 8));
+      }
+      default: {
+        const int exponent = static_cast<int>(random() % 200) - 100;
+        return std::ldexp(static_cast<double>(random() % 1000) - 500, exponent);
+      }
     }
   };
   // From 0001-01-01 to 9999-12-31, whole milliseconds.
