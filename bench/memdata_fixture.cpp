@@ -166,7 +166,7 @@ size_t MaxOps() {
 }
 
 void RowTaskPeer(int n, int rounds, const RowTask& task, const std::string& peer, RowRole role, size_t extra_draws,
-                 std::function<RowWork(const std::vector<uint32_t>& draws)> make) {
+                 std::function<RowWork(Drawn draws)> make) {
   Task(n, rounds, task.shown, peer, Unit::kPerOp, [n, task, role, extra_draws, make](int round) {
     const std::vector<uint32_t> draws = Draws(n, round, task.draws, MaxOps() + extra_draws);
     const RowWork work = make(draws);

@@ -138,6 +138,9 @@ std::vector<uint32_t> Draws(int n, int round, const std::string& task, size_t co
 // Operations per round on single rows (VARNEL_BENCH_OPS, default 1000).
 size_t MaxOps();
 
+// A round's draws as the operations on single rows take them.
+using Drawn = const std::vector<uint32_t>&;
+
 // A task on single rows: its name in the table, and the name its draws and
 // its count of operations go by.
 struct RowTask {
@@ -158,6 +161,6 @@ struct RowWork {
 // MaxOps() + extra_draws draws.
 enum class RowRole { kSubject, kPeer };
 void RowTaskPeer(int n, int rounds, const RowTask& task, const std::string& peer, RowRole role, size_t extra_draws,
-                 std::function<RowWork(const std::vector<uint32_t>& draws)> make);
+                 std::function<RowWork(Drawn draws)> make);
 
 }  // namespace bench
