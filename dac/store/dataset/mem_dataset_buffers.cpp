@@ -1,6 +1,6 @@
 // TMemDataSet: record buffers: the record info and the bookmark each one
-// carries, allocating, freeing and initialising them, and reading the record
-// set's current record into one.
+// carries, allocating, freeing and initialising them, reading the record
+// set's current record into one, and the buffer each state reads fields from.
 #include <cstring>
 
 #include "dac/store/dataset/mem_dataset.h"
@@ -141,6 +141,48 @@ bool TMemDataSet::KeepPostedRecord(TRecordBuffer buffer) {
   SetRecInfo(buffer, bookmark.Order, data->GetUpdateStatus(), bfCurrent);
   StoreAt<TRecBookmark>(buffer, static_cast<size_t>(bookmark_ofs_), bookmark);
   return true;
+}
+
+// ---- the buffer of each state ----
+
+bool TMemDataSet::GetActiveRecBuf(TRecordBuffer& buffer) {
+  switch (GetState()) {
+    case dsBrowse:
+      buffer = in_cache_processing_ ? new_cache_rec_buf_ : (IsEmpty() ? nullptr : ActiveBuffer());
+      break;
+    case dsEdit:
+    case dsInsert: buffer = ActiveBuffer(); break;
+    case dsCalcFields: buffer = CalcBuffer(); break;
+    case dsFilter: buffer = filter_buffer_; break;
+    case dsNewValue: buffer = in_cache_processing_ ? new_cache_rec_buf_ : ActiveBuffer(); break;
+    case dsOldValue:
+      if (in_deferred_post_) {
+        buffer = old_deferred_post_buf_;
+      } else if (in_cache_processing_) {
+        buffer = old_cache_rec_buf_;
+      } else {
+        buffer = GetOldRecord();
+      }
+      break;
+    case dsBlockRead: buffer = IsEmpty() ? nullptr : ActiveBuffer(); break;
+    default: buffer = nullptr;
+  }
+  return buffer != nullptr;
+}
+
+TRecordBuffer TMemDataSet::GetOldRecord() {
+  if (!old_rec_buf_) return nullptr;
+  UpdateCursorPos();
+  // Without a current row the old record is empty, never a stale one.
+  record_set_->InitRecord(old_rec_buf_);
+  record_set_->GetOldRecord(old_rec_buf_);
+  return old_rec_buf_;
+}
+
+// The record number of the current state's buffer.
+int TMemDataSet::GetRecNo() {
+  TRecordBuffer buffer = nullptr;
+  return GetActiveRecBuf(buffer) ? RecordNumberOf(buffer) : 0;
 }
 
 }  // namespace dac

@@ -1,7 +1,7 @@
-// TMemDataSet: field data: the buffer each state reads fields from, reading
-// a field's value from it, writing one into the active buffer (straight into
-// the record's slot where the value goes as it is, else the general way with
-// its checks), and the conversions to and from the native form.
+// TMemDataSet: field data: reading a field's value from the buffer of the
+// current state, writing one into the active buffer (straight into the
+// record's slot where the value goes as it is, else the general way with its
+// checks), and the conversions to and from the native form.
 #include <cstring>
 #include <vector>
 
@@ -13,42 +13,6 @@
 #include "platform/date_time.h"
 
 namespace dac {
-
-// ---- the buffer of each state ----
-
-bool TMemDataSet::GetActiveRecBuf(TRecordBuffer& buffer) {
-  switch (GetState()) {
-    case dsBrowse:
-      buffer = in_cache_processing_ ? new_cache_rec_buf_ : (IsEmpty() ? nullptr : ActiveBuffer());
-      break;
-    case dsEdit:
-    case dsInsert: buffer = ActiveBuffer(); break;
-    case dsCalcFields: buffer = CalcBuffer(); break;
-    case dsFilter: buffer = filter_buffer_; break;
-    case dsNewValue: buffer = in_cache_processing_ ? new_cache_rec_buf_ : ActiveBuffer(); break;
-    case dsOldValue:
-      if (in_deferred_post_) {
-        buffer = old_deferred_post_buf_;
-      } else if (in_cache_processing_) {
-        buffer = old_cache_rec_buf_;
-      } else {
-        buffer = GetOldRecord();
-      }
-      break;
-    case dsBlockRead: buffer = IsEmpty() ? nullptr : ActiveBuffer(); break;
-    default: buffer = nullptr;
-  }
-  return buffer != nullptr;
-}
-
-TRecordBuffer TMemDataSet::GetOldRecord() {
-  if (!old_rec_buf_) return nullptr;
-  UpdateCursorPos();
-  // Without a current row the old record is empty, never a stale one.
-  record_set_->InitRecord(old_rec_buf_);
-  record_set_->GetOldRecord(old_rec_buf_);
-  return old_rec_buf_;
-}
 
 // ---- reading ----
 

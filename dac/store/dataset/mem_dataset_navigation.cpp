@@ -18,11 +18,6 @@ void TMemDataSet::InternalLast() { record_set_->SetToEnd(); }
 
 int TMemDataSet::GetRecordCount() { return GetActive() ? record_set_->GetRecordCount() : 0; }
 
-int TMemDataSet::GetRecNo() {
-  TRecordBuffer buffer = nullptr;
-  return GetActiveRecBuf(buffer) ? RecordNumberOf(buffer) : 0;
-}
-
 void TMemDataSet::SetRecNo(int value) {
   CheckBrowseMode();
   DoBeforeScroll();
