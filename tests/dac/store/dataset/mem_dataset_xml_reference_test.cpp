@@ -308,6 +308,79 @@ struct Case {
   std::function<ComponentPtr<TTestMemDataSet>(std::vector<ComponentPtr<TTestMemDataSet>>& keep)> make;
 };
 
+// Sorted, filtered and edited, with calculated, lookup and aliased fields.
+ComponentPtr<TTestMemDataSet> ViewsDataSet(std::vector<ComponentPtr<TTestMemDataSet>>& keep) {
+  auto names = MakeDataSet({{"K", dtInteger, 4}, {"TITLE", dtString, 11, 10}});
+  names->AddSource({{1, "one"}, {2, "two"}, {3, "three"}});
+  names->Open();
+  auto ds = MakeDataSet({{"ID", dtInteger, 4},
+                         {"K", dtInteger, 4},
+                         {"first name", dtString, 21, 20},
+                         {"Gr\xf6\xdf" "e", dtFloat, 8, 15},
+                         {"AT", dtDateTime, 8},
+                         {"RO", dtInteger, 4, 0, 0, false, fdkData, nullptr, true}});
+  ds->AddSource({{1, 3, "ann", 1.5, Stamp(2001, 1, 1, 1, 1, 1, 1), 10},
+                 {2, 1, "bob", 2.5, Stamp(2002, 2, 2, 2, 2, 2, 2), 20},
+                 {3, 2, "cy & di", Variant::Null(), Stamp(1800, 3, 3, 3, 3, 3, 3), 30},
+                 {4, 3, "dee", -4.5, Variant::Null(), 40},
+                 {5, 1, "eve", 5e-5, Stamp(1999, 12, 31, 23, 59, 59, 999), 50}});
+  CreateDefinedFields(*ds);
+  AddCalculatedInteger(*ds, "TWICE");
+  AddLookupText(*ds, "TITLE", 10, names.get(), "K", "K", "TITLE");
+  ds->SetOnCalcFields([](TDataSet* d) {
+    d->FieldByName("TWICE")->SetAsInteger(d->FieldByName("ID")->AsInteger() * 2);
+  });
+  ds->SetCachedUpdates(true);
+  ds->Open();
+  ds->F("ID")->SetRequired(true);
+  ds->Data()->FieldByName("ID")->SetIsKey(true);
+  ds->Locate("ID", 2, {});
+  ds->Edit();
+  ds->F("first name")->SetAsString("bob's <edit>");
+  ds->F("AT")->Clear();
+  ds->Post();
+  ds->Locate("ID", 4, {});
+  ds->Delete();
+  ds->Append();
+  ds->F("ID")->SetAsInteger(6);
+  ds->F("K")->SetAsInteger(2);
+  ds->F("first name")->SetAsString("new\tone");
+  ds->Post();
+  ds->SetIndexFieldNames("K DESC;ID");
+  ds->SetFilterText("ID <> 1");
+  ds->SetFiltered(true);
+  ds->First();
+  ds->Next();
+  keep.push_back(std::move(names));
+  return ds;
+}
+
+// Fields of classes of their own, a field without its column and one left out.
+ComponentPtr<TTestMemDataSet> OwnValuesDataSet(std::vector<ComponentPtr<TTestMemDataSet>>&) {
+  ComponentPtr<TTestMemDataSet> ds(MakeComponent<TOwnValueDataSet>(nullptr, BenchColumns()));
+  ds->AddSource(RandomRows(20));
+  ds->InitFieldDefs();
+  for (int i = 0; i < ds->FieldDefs().Count(); ++i) {
+    TFieldDef* def = ds->FieldDefs().Items(i);
+    if (def->Name() == "WIDE") continue;  // a field without its column: left out
+    TField* field = nullptr;
+    if (def->Name() == "KEY") {
+      field = MakeComponent<TTwiceField>(ds.get());
+    } else if (def->Name() == "BIG") {
+      continue;
+    } else if (def->Name() == "NAME") {
+      field = MakeComponent<TShoutField>(ds.get());
+      field->SetSize(40);
+    } else {
+      def->CreateField(ds.get());
+      continue;
+    }
+    field->SetFieldName(def->Name());
+    field->SetDataSet(ds.get());
+  }
+  return ds;
+}
+
 std::vector<Case> Cases() {
   return {
       {"every_type", '.',
@@ -331,52 +404,7 @@ std::vector<Case> Cases() {
          ds->AddSource(RandomRows(600));
          return ds;
        }},
-      {"views", '.',
-       [](auto& keep) {
-         auto names = MakeDataSet({{"K", dtInteger, 4}, {"TITLE", dtString, 11, 10}});
-         names->AddSource({{1, "one"}, {2, "two"}, {3, "three"}});
-         names->Open();
-         auto ds = MakeDataSet({{"ID", dtInteger, 4},
-                                {"K", dtInteger, 4},
-                                {"first name", dtString, 21, 20},
-                                {"Gr\xf6\xdf" "e", dtFloat, 8, 15},
-                                {"AT", dtDateTime, 8},
-                                {"RO", dtInteger, 4, 0, 0, false, fdkData, nullptr, true}});
-         ds->AddSource({{1, 3, "ann", 1.5, Stamp(2001, 1, 1, 1, 1, 1, 1), 10},
-                        {2, 1, "bob", 2.5, Stamp(2002, 2, 2, 2, 2, 2, 2), 20},
-                        {3, 2, "cy & di", Variant::Null(), Stamp(1800, 3, 3, 3, 3, 3, 3), 30},
-                        {4, 3, "dee", -4.5, Variant::Null(), 40},
-                        {5, 1, "eve", 5e-5, Stamp(1999, 12, 31, 23, 59, 59, 999), 50}});
-         CreateDefinedFields(*ds);
-         AddCalculatedInteger(*ds, "TWICE");
-         AddLookupText(*ds, "TITLE", 10, names.get(), "K", "K", "TITLE");
-         ds->SetOnCalcFields([](TDataSet* d) {
-           d->FieldByName("TWICE")->SetAsInteger(d->FieldByName("ID")->AsInteger() * 2);
-         });
-         ds->SetCachedUpdates(true);
-         ds->Open();
-         ds->F("ID")->SetRequired(true);
-         ds->Data()->FieldByName("ID")->SetIsKey(true);
-         ds->Locate("ID", 2, {});
-         ds->Edit();
-         ds->F("first name")->SetAsString("bob's <edit>");
-         ds->F("AT")->Clear();
-         ds->Post();
-         ds->Locate("ID", 4, {});
-         ds->Delete();
-         ds->Append();
-         ds->F("ID")->SetAsInteger(6);
-         ds->F("K")->SetAsInteger(2);
-         ds->F("first name")->SetAsString("new\tone");
-         ds->Post();
-         ds->SetIndexFieldNames("K DESC;ID");
-         ds->SetFilterText("ID <> 1");
-         ds->SetFiltered(true);
-         ds->First();
-         ds->Next();
-         keep.push_back(std::move(names));
-         return ds;
-       }},
+      {"views", '.', ViewsDataSet},
       {"trimmed", '.',
        [](auto&) {
          auto ds = MakeDataSet({{"S", dtString, 11, 10}, {"FX", dtString, 7, 6, 0, true}, {"WS", dtWideString, 22, 10}});
@@ -407,31 +435,7 @@ std::vector<Case> Cases() {
          ds->AddSource(RandomRows(20));
          return ds;
        }},
-      {"own_values", '.',
-       [](auto&) {
-         ComponentPtr<TTestMemDataSet> ds(MakeComponent<TOwnValueDataSet>(nullptr, BenchColumns()));
-         ds->AddSource(RandomRows(20));
-         ds->InitFieldDefs();
-         for (int i = 0; i < ds->FieldDefs().Count(); ++i) {
-           TFieldDef* def = ds->FieldDefs().Items(i);
-           if (def->Name() == "WIDE") continue;  // a field without its column: left out
-           TField* field = nullptr;
-           if (def->Name() == "KEY") {
-             field = MakeComponent<TTwiceField>(ds.get());
-           } else if (def->Name() == "BIG") {
-             continue;
-           } else if (def->Name() == "NAME") {
-             field = MakeComponent<TShoutField>(ds.get());
-             field->SetSize(40);
-           } else {
-             def->CreateField(ds.get());
-             continue;
-           }
-           field->SetFieldName(def->Name());
-           field->SetDataSet(ds.get());
-         }
-         return ds;
-       }},
+      {"own_values", '.', OwnValuesDataSet},
   };
 }
 
