@@ -222,14 +222,18 @@ void Sqlite::Load(const std::vector<Row>& rows) {
   Exec("BEGIN");
   Statement insert(*this, "INSERT INTO t VALUES (?, ?, ?, ?)");
   for (const Row& row : rows) {
-    sqlite3_bind_int(insert.Get(), 1, row.key);
-    sqlite3_bind_text(insert.Get(), 2, row.name.data(), static_cast<int>(row.name.size()), SQLITE_STATIC);
-    sqlite3_bind_double(insert.Get(), 3, row.amount);
-    sqlite3_bind_double(insert.Get(), 4, row.stamp);
+    BindRow(insert, row);
     insert.Step();
     insert.Reset();
   }
   Exec("COMMIT");
+}
+
+void BindRow(Statement& st, const Row& row) {
+  sqlite3_bind_int(st.Get(), 1, row.key);
+  sqlite3_bind_text(st.Get(), 2, row.name.data(), static_cast<int>(row.name.size()), SQLITE_STATIC);
+  sqlite3_bind_double(st.Get(), 3, row.amount);
+  sqlite3_bind_double(st.Get(), 4, row.stamp);
 }
 
 Statement::Statement(const Sqlite& db, const std::string& sql) : db_(db) {

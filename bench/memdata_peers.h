@@ -139,4 +139,7 @@ class Statement {
   sqlite3_stmt* stmt_ = nullptr;
 };
 
+// The row's four values as the parameters 1 to 4 (the name not copied).
+void BindRow(Statement& st, const Row& row);
+
 }  // namespace bench

@@ -113,11 +113,7 @@ TEST(DacLayout, ThePacketCodeUsesNoSocketTlsOrCompression) {
   EXPECT_GT(checked, 10u);
 }
 
-
 // ---- Function length ----
-
-// Files others reshape this round, left out until the merge: the lead empties
-// this list then.
 
 // A function's length: its lines from the first line of its head (template
 // line, return type, name; the comments above it not counted) to the line of

@@ -228,6 +228,9 @@ class TMemDataSet : public TDataSet {
   virtual void WriteFieldXMLAttributeType(TField* field, TFieldDesc* desc, const std::string& alias,
                                           XmlTextWriter& writer);
   virtual std::string GetFieldXMLValue(TField* field, TFieldDesc* desc);
+  // True when a descendant's GetFieldXMLValue makes values of its own: the
+  // export then asks it for every value, none taken from the record.
+  virtual bool WritesOwnXMLValues() const { return false; }
 
   // ---- the framework's record-buffer protocol ----
   TRecordBuffer AllocRecordBuffer() override;
@@ -355,7 +358,7 @@ class TMemDataSet : public TDataSet {
   void SortRecordSet();
   void CopyObjectTypeNames(TFields& fields);
 
-  // ---- records (mem_dataset_records.cpp) ----
+  // ---- field data (mem_dataset_field_data.cpp) ----
   int CalcFieldNo(TField* field);
   // How field's value may go straight into the active buffer, else null.
   struct TDirectSlot;
@@ -376,6 +379,8 @@ class TMemDataSet : public TDataSet {
   void SetConvertedFieldData(TField* field, const void* buffer);
   void PutFieldData(TField* field, const void* buffer);
   [[gnu::noinline]] void MakeDirectSlots();
+
+  // ---- buffers (mem_dataset_buffers.cpp) ----
   void SetRecInfo(TRecordBuffer buffer, int32_t record_number, uint8_t update_status, TBookmarkFlag flag);
 
   // ---- locating (mem_dataset_locate.cpp) ----

@@ -231,23 +231,6 @@ size_t StoredRoom(const ExportedField& item) {
   }
 }
 
-// Whether the record set reads values and tests for null with its own code,
-// not a descendant's: told by the addresses of its operations, which GCC
-// gives for an object (an extension); elsewhere always false.
-bool ReadsAsStored(TData& data) {
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wpmf-conversions"
-  using Any = void (*)();
-  return reinterpret_cast<Any>(data.*(&TData::GetFieldData)) == reinterpret_cast<Any>(&TData::GetFieldData) &&
-         reinterpret_cast<Any>(data.*(&TData::GetNull)) == reinterpret_cast<Any>(&TData::GetNull);
-#pragma GCC diagnostic pop
-#else
-  static_cast<void>(data);
-  return false;
-#endif
-}
-
 // An exported field with the attribute its rows write and the way its
 // values go.
 ExportedField PlanField(TField* field, TFieldDesc* desc, const std::string& name, bool stored_values,
@@ -420,12 +403,12 @@ void TMemDataSet::WriteFieldXMLDataType(TField* field, TFieldDesc* desc, const s
 
 // Where a scalar field of the standard class keeps its value in the current
 // record (WriteXml's row while it writes it), the record with it; null when
-// there is no record, the field is not one the record holds directly, or its
-// value is null.
+// there is no record, the field is not one the record holds directly, the
+// record set reads its values its own way, or the value is null.
 const uint8_t* TMemDataSet::NativeSlot(TField* field, TFieldDesc* desc, const TMetaClass& type,
                                        TRecordBuffer& record) {
   if (&field->ClassType() != &type || field->FieldKind() != fkData || field->FieldNo() != desc->GetFieldNo() ||
-      desc->HasParent()) {
+      desc->HasParent() || record_set_->ReadsOwnValues()) {
     return nullptr;
   }
   record = xml_record_;
@@ -565,16 +548,7 @@ void TMemDataSet::WriteXml(TStream& stream) {
   WriteSchemaStart(xml);
   // Values may be read as the record holds them when neither the dataset's
   // value text nor the record set's reading is a descendant's own.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wpmf-conversions"
-  const bool own_text = reinterpret_cast<void (*)()>(this->*(&TMemDataSet::GetFieldXMLValue)) ==
-                        reinterpret_cast<void (*)()>(&TMemDataSet::GetFieldXMLValue);
-#pragma GCC diagnostic pop
-#else
-  const bool own_text = false;
-#endif
-  const bool stored_values = own_text && ReadsAsStored(*record_set_);
+  const bool stored_values = !WritesOwnXMLValues() && !record_set_->ReadsOwnValues();
   const bool convert_eol = record_set_->NeedConvertEOL();
   std::vector<ExportedField> exported;
   int aliases = 0;

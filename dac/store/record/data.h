@@ -299,6 +299,12 @@ class TData : public TObject {
   virtual bool GetNull(uint16_t field_no, void* rec_buf);
   // Writes the indicator 0 or 1; setting a blob field null clears its blob.
   virtual void SetNull(uint16_t field_no, void* rec_buf, bool value);
+  // True when a descendant reads values or tests for null with code of its
+  // own (GetFieldData, GetNull or GetDateFromBuf overridden), so that what it
+  // gives may differ from the record's bytes: a reader that takes values
+  // straight from the slots (the XML export) then asks the record set. Such
+  // a descendant says so here.
+  virtual bool ReadsOwnValues() const { return false; }
 
   // ---- Checked access ----
 

@@ -6,7 +6,8 @@
 // views with calculated, lookup and aliased fields; trimmed text, line ends
 // the record set converts, and a dataset and a field that make values of
 // their own. The bytes must not change. Each document is read back by the
-// store's own reader, which must find what a DOM parser finds.
+// store's own reader, which must find what a DOM parser finds. Values are
+// taken straight from the record unless the record set reads its own way.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -24,7 +25,9 @@
 #include "dac/framework/values/bcd.h"
 #include "dac/framework/values/currency.h"
 #include "dac/framework/values/text_conversions.h"
+#include "dac/store/runtime/unaligned.h"
 #include "dac/store/xml/xml_text_reader.h"
+#include "platform/ascii.h"
 #include "platform/code_page.h"
 #include "platform/date_time.h"
 #include "platform/files.h"
@@ -160,10 +163,21 @@ std::vector<Row> RandomRows(int count) {
         std::memcpy(&value, &bits, sizeof value);
         return std::isfinite(value) ? value : 1.5;
       }
-      case 2: return static_cast<double>(static_cast<int64_t>(random() % 2000000) - 1000000) *
-                     std::pow(10.0, static_cast<int>(random() % 40) - 20);
-      case 3: return static_cast<double>(random() % 1000000000000000) / std::pow(10.0, static_cast<int>(random() % 8));
-      default: return std::ldexp(static_cast<double>(random() % 1000) - 500, static_cast<int>(random() % 200) - 100);
+      // Two draws in their own statements: the order of the operands' evaluation
+      // is the compiler's (the reference documents have the exponent of ldexp
+      // drawn first).
+      case 2: {
+        const double mantissa = static_cast<double>(static_cast<int64_t>(random() % 2000000) - 1000000);
+        return mantissa * std::pow(10.0, static_cast<int>(random() % 40) - 20);
+      }
+      case 3: {
+        const double mantissa = static_cast<double>(random() % 1000000000000000);
+        return mantissa / std::pow(10.0, static_cast<int>(random() % 8));
+      }
+      default: {
+        const int exponent = static_cast<int>(random() % 200) - 100;
+        return std::ldexp(static_cast<double>(random() % 1000) - 500, exponent);
+      }
     }
   };
   // From 0001-01-01 to 9999-12-31, whole milliseconds.
@@ -184,23 +198,27 @@ std::vector<Row> RandomRows(int count) {
   return rows;
 }
 
+// A dataset over a record set of the class RecordSet.
+template <typename RecordSet>
+class TDataSetOver : public TTestMemDataSet {
+ public:
+  TDataSetOver(TComponent* owner, std::vector<Column> columns) : TTestMemDataSet(owner, columns), columns_(columns) {}
+  RecordSet& Records() { return *static_cast<RecordSet*>(Data()); }
+
+ protected:
+  void CreateIRecordSet() override { SetIRecordSet(new RecordSet(columns_)); }
+
+ private:
+  std::vector<Column> columns_;
+};
+
 // A record set that gives line feeds with carriage returns.
 class TEolMemData : public testing::TTestMemData {
  public:
   using TTestMemData::TTestMemData;
   bool NeedConvertEOL() override { return true; }
 };
-
-class TEolDataSet : public TTestMemDataSet {
- public:
-  TEolDataSet(TComponent* owner, std::vector<Column> columns) : TTestMemDataSet(owner, columns), columns_(columns) {}
-
- protected:
-  void CreateIRecordSet() override { SetIRecordSet(new TEolMemData(columns_)); }
-
- private:
-  std::vector<Column> columns_;
-};
+using TEolDataSet = TDataSetOver<TEolMemData>;
 
 // A record set with a null test of its own: NAME is null in rows of even KEY.
 class TOwnNullsMemData : public testing::TTestMemData {
@@ -212,18 +230,32 @@ class TOwnNullsMemData : public testing::TTestMemData {
     GetFieldAsVariant(1, rec_buf, key);
     return key.AsInt32() % 2 == 0 || TTestMemData::GetNull(field_no, rec_buf);
   }
+  bool ReadsOwnValues() const override { return true; }
 };
+using TOwnNullsDataSet = TDataSetOver<TOwnNullsMemData>;
 
-class TOwnNullsDataSet : public TTestMemDataSet {
+// A record set that counts the values it reads. One that declares its reads
+// its own may also change them: KEY with its lowest bit flipped, NAME in
+// capitals, AMOUNT negated, STAMP a day later.
+class TReadingMemData : public testing::TTestMemData {
  public:
-  TOwnNullsDataSet(TComponent* owner, std::vector<Column> columns)
-      : TTestMemDataSet(owner, columns), columns_(columns) {}
+  using TTestMemData::TTestMemData;
+  bool declares = false;
+  bool changes = false;
+  int reads = 0;
 
- protected:
-  void CreateIRecordSet() override { SetIRecordSet(new TOwnNullsMemData(columns_)); }
-
- private:
-  std::vector<Column> columns_;
+  bool ReadsOwnValues() const override { return declares; }
+  void GetFieldData(TFieldDesc* field, void* rec_buf, void* dest, size_t dest_size) override {
+    ++reads;
+    TTestMemData::GetFieldData(field, rec_buf, dest, dest_size);
+    if (!changes) return;
+    if (field->GetName() == "KEY") StoreAt<int32_t>(dest, 0, LoadAt<int32_t>(dest) ^ 1);
+    if (field->GetName() == "AMOUNT") StoreAt<double>(dest, 0, -LoadAt<double>(dest));
+    if (field->GetName() == "STAMP") StoreAt<double>(dest, 0, LoadAt<double>(dest) + plat::kMSecsPerDay);
+    if (field->GetName() == "NAME") {
+      for (char* c = static_cast<char*>(dest); *c; ++c) *c = plat::AsciiUpper(*c);
+    }
+  }
 };
 
 // A descendant that writes a value of its own for one field.
@@ -236,6 +268,7 @@ class TOwnValueDataSet : public TTestMemDataSet {
     const std::string value = TTestMemDataSet::GetFieldXMLValue(field, desc);
     return field->FieldName() == "NAME" ? "[" + value + "]" : value;
   }
+  bool WritesOwnXMLValues() const override { return true; }
 };
 
 // A field class of its own: the export reads it as the field reads itself.
@@ -275,6 +308,79 @@ struct Case {
   std::function<ComponentPtr<TTestMemDataSet>(std::vector<ComponentPtr<TTestMemDataSet>>& keep)> make;
 };
 
+// Sorted, filtered and edited, with calculated, lookup and aliased fields.
+ComponentPtr<TTestMemDataSet> ViewsDataSet(std::vector<ComponentPtr<TTestMemDataSet>>& keep) {
+  auto names = MakeDataSet({{"K", dtInteger, 4}, {"TITLE", dtString, 11, 10}});
+  names->AddSource({{1, "one"}, {2, "two"}, {3, "three"}});
+  names->Open();
+  auto ds = MakeDataSet({{"ID", dtInteger, 4},
+                         {"K", dtInteger, 4},
+                         {"first name", dtString, 21, 20},
+                         {"Gr\xf6\xdf" "e", dtFloat, 8, 15},
+                         {"AT", dtDateTime, 8},
+                         {"RO", dtInteger, 4, 0, 0, false, fdkData, nullptr, true}});
+  ds->AddSource({{1, 3, "ann", 1.5, Stamp(2001, 1, 1, 1, 1, 1, 1), 10},
+                 {2, 1, "bob", 2.5, Stamp(2002, 2, 2, 2, 2, 2, 2), 20},
+                 {3, 2, "cy & di", Variant::Null(), Stamp(1800, 3, 3, 3, 3, 3, 3), 30},
+                 {4, 3, "dee", -4.5, Variant::Null(), 40},
+                 {5, 1, "eve", 5e-5, Stamp(1999, 12, 31, 23, 59, 59, 999), 50}});
+  CreateDefinedFields(*ds);
+  AddCalculatedInteger(*ds, "TWICE");
+  AddLookupText(*ds, "TITLE", 10, names.get(), "K", "K", "TITLE");
+  ds->SetOnCalcFields([](TDataSet* d) {
+    d->FieldByName("TWICE")->SetAsInteger(d->FieldByName("ID")->AsInteger() * 2);
+  });
+  ds->SetCachedUpdates(true);
+  ds->Open();
+  ds->F("ID")->SetRequired(true);
+  ds->Data()->FieldByName("ID")->SetIsKey(true);
+  ds->Locate("ID", 2, {});
+  ds->Edit();
+  ds->F("first name")->SetAsString("bob's <edit>");
+  ds->F("AT")->Clear();
+  ds->Post();
+  ds->Locate("ID", 4, {});
+  ds->Delete();
+  ds->Append();
+  ds->F("ID")->SetAsInteger(6);
+  ds->F("K")->SetAsInteger(2);
+  ds->F("first name")->SetAsString("new\tone");
+  ds->Post();
+  ds->SetIndexFieldNames("K DESC;ID");
+  ds->SetFilterText("ID <> 1");
+  ds->SetFiltered(true);
+  ds->First();
+  ds->Next();
+  keep.push_back(std::move(names));
+  return ds;
+}
+
+// Fields of classes of their own, a field without its column and one left out.
+ComponentPtr<TTestMemDataSet> OwnValuesDataSet(std::vector<ComponentPtr<TTestMemDataSet>>&) {
+  ComponentPtr<TTestMemDataSet> ds(MakeComponent<TOwnValueDataSet>(nullptr, BenchColumns()));
+  ds->AddSource(RandomRows(20));
+  ds->InitFieldDefs();
+  for (int i = 0; i < ds->FieldDefs().Count(); ++i) {
+    TFieldDef* def = ds->FieldDefs().Items(i);
+    if (def->Name() == "WIDE") continue;  // a field without its column: left out
+    TField* field = nullptr;
+    if (def->Name() == "KEY") {
+      field = MakeComponent<TTwiceField>(ds.get());
+    } else if (def->Name() == "BIG") {
+      continue;
+    } else if (def->Name() == "NAME") {
+      field = MakeComponent<TShoutField>(ds.get());
+      field->SetSize(40);
+    } else {
+      def->CreateField(ds.get());
+      continue;
+    }
+    field->SetFieldName(def->Name());
+    field->SetDataSet(ds.get());
+  }
+  return ds;
+}
+
 std::vector<Case> Cases() {
   return {
       {"every_type", '.',
@@ -298,52 +404,7 @@ std::vector<Case> Cases() {
          ds->AddSource(RandomRows(600));
          return ds;
        }},
-      {"views", '.',
-       [](auto& keep) {
-         auto names = MakeDataSet({{"K", dtInteger, 4}, {"TITLE", dtString, 11, 10}});
-         names->AddSource({{1, "one"}, {2, "two"}, {3, "three"}});
-         names->Open();
-         auto ds = MakeDataSet({{"ID", dtInteger, 4},
-                                {"K", dtInteger, 4},
-                                {"first name", dtString, 21, 20},
-                                {"Gr\xf6\xdf" "e", dtFloat, 8, 15},
-                                {"AT", dtDateTime, 8},
-                                {"RO", dtInteger, 4, 0, 0, false, fdkData, nullptr, true}});
-         ds->AddSource({{1, 3, "ann", 1.5, Stamp(2001, 1, 1, 1, 1, 1, 1), 10},
-                        {2, 1, "bob", 2.5, Stamp(2002, 2, 2, 2, 2, 2, 2), 20},
-                        {3, 2, "cy & di", Variant::Null(), Stamp(1800, 3, 3, 3, 3, 3, 3), 30},
-                        {4, 3, "dee", -4.5, Variant::Null(), 40},
-                        {5, 1, "eve", 5e-5, Stamp(1999, 12, 31, 23, 59, 59, 999), 50}});
-         CreateDefinedFields(*ds);
-         AddCalculatedInteger(*ds, "TWICE");
-         AddLookupText(*ds, "TITLE", 10, names.get(), "K", "K", "TITLE");
-         ds->SetOnCalcFields([](TDataSet* d) {
-           d->FieldByName("TWICE")->SetAsInteger(d->FieldByName("ID")->AsInteger() * 2);
-         });
-         ds->SetCachedUpdates(true);
-         ds->Open();
-         ds->F("ID")->SetRequired(true);
-         ds->Data()->FieldByName("ID")->SetIsKey(true);
-         ds->Locate("ID", 2, {});
-         ds->Edit();
-         ds->F("first name")->SetAsString("bob's <edit>");
-         ds->F("AT")->Clear();
-         ds->Post();
-         ds->Locate("ID", 4, {});
-         ds->Delete();
-         ds->Append();
-         ds->F("ID")->SetAsInteger(6);
-         ds->F("K")->SetAsInteger(2);
-         ds->F("first name")->SetAsString("new\tone");
-         ds->Post();
-         ds->SetIndexFieldNames("K DESC;ID");
-         ds->SetFilterText("ID <> 1");
-         ds->SetFiltered(true);
-         ds->First();
-         ds->Next();
-         keep.push_back(std::move(names));
-         return ds;
-       }},
+      {"views", '.', ViewsDataSet},
       {"trimmed", '.',
        [](auto&) {
          auto ds = MakeDataSet({{"S", dtString, 11, 10}, {"FX", dtString, 7, 6, 0, true}, {"WS", dtWideString, 22, 10}});
@@ -367,31 +428,14 @@ std::vector<Case> Cases() {
          ds->AddSource(RandomRows(30));
          return ds;
        }},
-      {"own_values", '.',
+      {"own_text", '.',
        [](auto&) {
+         // NAME of the standard class, whose value the record holds directly.
          ComponentPtr<TTestMemDataSet> ds(MakeComponent<TOwnValueDataSet>(nullptr, BenchColumns()));
          ds->AddSource(RandomRows(20));
-         ds->InitFieldDefs();
-         for (int i = 0; i < ds->FieldDefs().Count(); ++i) {
-           TFieldDef* def = ds->FieldDefs().Items(i);
-           if (def->Name() == "WIDE") continue;  // a field without its column: left out
-           TField* field = nullptr;
-           if (def->Name() == "KEY") {
-             field = MakeComponent<TTwiceField>(ds.get());
-           } else if (def->Name() == "BIG") {
-             continue;
-           } else if (def->Name() == "NAME") {
-             field = MakeComponent<TShoutField>(ds.get());
-             field->SetSize(40);
-           } else {
-             def->CreateField(ds.get());
-             continue;
-           }
-           field->SetFieldName(def->Name());
-           field->SetDataSet(ds.get());
-         }
          return ds;
        }},
+      {"own_values", '.', OwnValuesDataSet},
   };
 }
 
@@ -424,6 +468,19 @@ void ExpectReadBack(const std::string& text, int rows) {
   }
 }
 
+// Where two documents part, for a failure's message.
+std::string Difference(const std::string& text, const std::string& expected) {
+  size_t at = 0;
+  while (at < text.size() && at < expected.size() && text[at] == expected[at]) ++at;
+  return "at byte " + std::to_string(at) + ": ..." + text.substr(at, 60) + " | " + expected.substr(at, 60);
+}
+
+std::string Exported(TMemDataSet& ds) {
+  TMemoryStream stream;
+  ds.SaveToXML(stream);
+  return std::string(static_cast<const char*>(stream.Memory()), static_cast<size_t>(stream.GetSize()));
+}
+
 TEST(MemDataSetXmlReference, ExportsAreTheReferenceBytes) {
   ASSERT_FALSE(plat::testing::SourceRoot().empty()) << "VARNEL_SOURCE_DIR must name the source tree";
   for (const Case& c : Cases()) {
@@ -434,9 +491,7 @@ TEST(MemDataSetXmlReference, ExportsAreTheReferenceBytes) {
     plat::ProcessFormatSettings().decimal_separator = c.separator;
     const bool was_active = ds->GetActive();
     const int position = was_active ? ds->RecNo() : 0;
-    TMemoryStream stream;
-    ds->SaveToXML(stream);
-    const std::string text(static_cast<const char*>(stream.Memory()), static_cast<size_t>(stream.GetSize()));
+    const std::string text = Exported(*ds);
     EXPECT_EQ(ds->GetActive(), was_active);
     if (was_active) {
       EXPECT_EQ(ds->RecNo(), position);
@@ -446,10 +501,7 @@ TEST(MemDataSetXmlReference, ExportsAreTheReferenceBytes) {
     if (text != expected) {
       // The document made, beside the build's tests, for a look at the difference.
       plat::WriteFileAtomic(std::string(c.name) + ".actual.xml", text);
-      size_t at = 0;
-      while (at < text.size() && at < expected.size() && text[at] == expected[at]) ++at;
-      ADD_FAILURE() << "differs from " << path << " at byte " << at << ": ..." << text.substr(at, 60) << " | "
-                    << expected.substr(at, 60);
+      ADD_FAILURE() << "differs from " << path << " " << Difference(text, expected);
       continue;
     }
     ds->SetActive(true);
@@ -457,6 +509,55 @@ TEST(MemDataSetXmlReference, ExportsAreTheReferenceBytes) {
     for (ds->First(); !ds->GetEOF(); ds->Next()) ++rows;
     ExpectReadBack(text, rows);
   }
+}
+
+// The standard fields of a plain record set are written from the record,
+// without a read through the record set, in the bytes the way through it
+// gives; a record set that reads its own way gives its own values.
+TEST(MemDataSetXmlReference, ValuesComeFromTheRecordUnlessTheRecordSetReadsItsOwnWay) {
+  std::vector<Column> columns = BenchColumns();
+  columns.resize(4);  // KEY, NAME, AMOUNT, STAMP: the kinds written from the record
+  std::vector<Row> rows = RandomRows(200);
+  for (Row& row : rows) row.resize(columns.size());
+  const auto exported = [&](bool declares, bool changes, int* reads) {
+    ComponentPtr<TDataSetOver<TReadingMemData>> ds(MakeComponent<TDataSetOver<TReadingMemData>>(nullptr, columns));
+    ds->AddSource(rows);
+    ds->Open();
+    ds->Records().declares = declares;
+    ds->Records().changes = changes;
+    ds->Records().reads = 0;
+    const std::string text = Exported(*ds);
+    if (reads) *reads = ds->Records().reads;
+    return text;
+  };
+  int reads = -1;
+  const std::string stored = exported(false, false, &reads);
+  EXPECT_EQ(reads, 0);
+  int declared_reads = -1;
+  const std::string asked = exported(true, false, &declared_reads);
+  EXPECT_TRUE(asked == stored) << Difference(asked, stored);
+  EXPECT_GT(declared_reads, 0);
+
+  // The values the changing record set gives, held by a plain one.
+  std::vector<Row> changed = rows;
+  for (Row& row : changed) {
+    if (!row[0].IsNull()) row[0] = row[0].AsInt32() ^ 1;
+    if (!row[1].IsNull()) row[1] = plat::AsciiUpperCase(row[1].AsString());
+    if (!row[2].IsNull()) row[2] = -row[2].AsDouble();
+    if (!row[3].IsNull()) {
+      plat::TimeStamp stamp = plat::DateTimeToTimeStamp(row[3].AsDateTime());
+      ++stamp.date;
+      DateTime later = 0;
+      ASSERT_TRUE(plat::TryTimeStampToDateTime(stamp, later));
+      row[3] = Variant::FromDateTime(later);
+    }
+  }
+  auto plain = MakeDataSet(columns);
+  plain->AddSource(changed);
+  const std::string expected = Exported(*plain);
+  EXPECT_TRUE(expected != stored);
+  const std::string own = exported(true, true, nullptr);
+  EXPECT_TRUE(own == expected) << Difference(own, expected);
 }
 
 }  // namespace

@@ -624,6 +624,7 @@ class TOwnReadsData : public TTestData {
     TTestData::GetDateFromBuf(buf, offset, date, format);
     if (format == dfMSecs) StoreAt<double>(date, 0, LoadAt<double>(date) + 86400000.0);
   }
+  bool ReadsOwnValues() const override { return true; }
 };
 
 TEST(FieldAccessOverrides, GetFieldTakesTheDescendantsReads) {

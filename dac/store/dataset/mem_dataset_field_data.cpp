@@ -1,6 +1,7 @@
-// TMemDataSet: record buffers and their record info, reading records,
-// bookmarks, field access by state, and the calculated and lookup values
-// the record set keeps.
+// TMemDataSet: field data: reading a field's value from the buffer of the
+// current state, writing one into the active buffer (straight into the
+// record's slot where the value goes as it is, else the general way with its
+// checks), and the conversions to and from the native form.
 #include <cstring>
 #include <vector>
 
@@ -8,231 +9,12 @@
 #include "dac/framework/data/string_fields.h"
 #include "dac/store/dataset/mem_dataset.h"
 #include "dac/store/record/mem_data.h"
-#include "dac/store/runtime/marshal.h"
 #include "dac/store/runtime/unaligned.h"
 #include "platform/date_time.h"
 
 namespace dac {
 
-namespace {
-
-// Offsets in the record info.
-constexpr int kRecordNumber = 0;
-constexpr int kUpdateStatus = 4;
-constexpr int kBookmarkFlag = 5;
-
-TRecBookmark LoadBookmark(const void* data) { return LoadAt<TRecBookmark>(data); }
-
-}  // namespace
-
-// ---- record info ----
-
-int32_t TMemDataSet::RecordNumberOf(TRecordBuffer buffer) const {
-  return LoadAt<int32_t>(buffer, static_cast<size_t>(rec_info_ofs_ + kRecordNumber));
-}
-
-uint8_t TMemDataSet::UpdateStatusOf(TRecordBuffer buffer) const { return buffer[rec_info_ofs_ + kUpdateStatus]; }
-
-void TMemDataSet::SetRecInfo(TRecordBuffer buffer, int32_t record_number, uint8_t update_status, TBookmarkFlag flag) {
-  uint8_t* info = buffer + rec_info_ofs_;
-  StoreAt<int32_t>(info, kRecordNumber, record_number);
-  info[kUpdateStatus] = update_status;
-  info[kBookmarkFlag] = flag;
-}
-
-// ---- buffers ----
-
-TRecordBuffer TMemDataSet::AllocRecordBuffer() {
-  auto* buffer = static_cast<TRecordBuffer>(Marshal::AllocHGlobal(static_cast<size_t>(rec_buf_size_)));
-  std::memset(buffer, 0, static_cast<size_t>(rec_buf_size_));
-  return buffer;
-}
-
-void TMemDataSet::FreeRecordBuffer(TRecordBuffer& buffer) {
-  // A buffer read from a row holds that row's values: only what it owns goes.
-  FreeRefComplexFields(buffer, true);
-  DetachBlobStreams(buffer);
-  Marshal::FreeHGlobal(buffer);
-  buffer = nullptr;
-}
-
-void TMemDataSet::FreeRefComplexFields(TRecordBuffer buffer, bool with_blobs) {
-  if (!buffer || !record_set_ || !OwnsComplexFields(buffer)) return;
-  record_set_->FreeComplexFields(buffer, with_blobs);
-  SetOwnsComplexFields(buffer, false);
-}
-
-void TMemDataSet::FreeRefBuffers() {
-  if (TempBuffer()) FreeRefComplexFields(TempBuffer(), true);
-}
-
-int TMemDataSet::GetRecordSize() { return record_set_->GetRecordSize(); }
-
-void TMemDataSet::InternalInitRecord(TRecordBuffer buffer) {
-  if (buffer && OwnsComplexFields(buffer)) FreeRefComplexFields(buffer, true);
-  if (!blob_streams_.empty()) DetachBlobStreams(buffer);
-  record_set_->InitRecord(buffer);
-  if (record_set_->GetHasComplexFields()) {
-    record_set_->CreateComplexFields(buffer, true);
-    // The new record's values are the buffer's until the record set takes them.
-    SetOwnsComplexFields(buffer, true);
-  }
-}
-
-void TMemDataSet::InitRecord(TRecordBuffer buffer) {
-  TDataSet::InitRecord(buffer);
-  SetRecInfo(buffer, 0, usInserted, bfInserted);
-  // The old record buffer is made afresh whenever it is read (GetOldRecord).
-}
-
 // ---- reading ----
-
-TGetResult TMemDataSet::GetRecord(TRecordBuffer buffer, TGetMode mode, bool) {
-  if (buffer && OwnsComplexFields(buffer)) FreeRefComplexFields(buffer, true);
-  if (!blob_streams_.empty()) DetachBlobStreams(buffer);
-  switch (mode) {
-    case gmCurrent: record_set_->GetRecord(buffer); break;
-    case gmNext: record_set_->GetNextRecord(buffer); break;
-    case gmPrior: record_set_->GetPriorRecord(buffer); break;
-  }
-  if (record_set_->GetBOF()) return grBOF;
-  if (record_set_->GetEOF()) return grEOF;
-  // A record set without a current row (a lost bookmark) has nothing to give.
-  if (TMemData* data = MemData(); data && !data->GetCurrentItem()) return grEOF;
-  SetRecInfo(buffer, record_set_->GetRecordNo(), record_set_->GetUpdateStatus(), bfCurrent);
-  TRecBookmark bookmark;
-  record_set_->GetBookmark(&bookmark);
-  StoreAt<TRecBookmark>(buffer, static_cast<size_t>(bookmark_ofs_), bookmark);
-  if (!cache_calc_fields_) CalculateFields(buffer);
-  return grOK;
-}
-
-// Only where nothing but the record set's bytes can make the read differ:
-// no calculated or cached values, blobs or other referenced values, filter,
-// sort order, cached updates or blob streams. Then the cursor's row, shown
-// and holding the buffer's very bytes, reads back as the buffer.
-bool TMemDataSet::KeepPostedRecord(TRecordBuffer buffer) {
-  TMemData* data = MemData();
-  if (!data || in_cache_processing_ || in_deferred_post_ || !calc_fields_mapping_.empty() || !blob_streams_.empty() ||
-      data->GetCachedUpdates() || data->GetHasComplexFields() || data->GetCalcRecordSize() != 0 ||
-      !data->GetSortColumns().empty() || data->Filtered()) {  // Filtered: the filter function too
-    return false;
-  }
-  PItemHeader item = data->GetCurrentItem();
-  if (!item || data->OmitRecord(item)) return false;
-  if (std::memcmp(TBlockManager::GetRecordPtr(item), buffer, static_cast<size_t>(data->GetRecordSize())) != 0) {
-    return false;
-  }
-  // The rest of what GetRecord writes; the bookmark of the current row
-  // carries its record number.
-  TRecBookmark bookmark;
-  data->GetBookmark(&bookmark);
-  SetOwnsComplexFields(buffer, false);
-  SetRecInfo(buffer, bookmark.Order, data->GetUpdateStatus(), bfCurrent);
-  StoreAt<TRecBookmark>(buffer, static_cast<size_t>(bookmark_ofs_), bookmark);
-  return true;
-}
-
-void TMemDataSet::InternalFirst() { record_set_->SetToBegin(); }
-
-void TMemDataSet::InternalLast() { record_set_->SetToEnd(); }
-
-int TMemDataSet::GetRecordCount() { return GetActive() ? record_set_->GetRecordCount() : 0; }
-
-int TMemDataSet::GetRecNo() {
-  TRecordBuffer buffer = nullptr;
-  return GetActiveRecBuf(buffer) ? RecordNumberOf(buffer) : 0;
-}
-
-void TMemDataSet::SetRecNo(int value) {
-  CheckBrowseMode();
-  DoBeforeScroll();
-  record_set_->SetRecordNo(value);
-  Resync({});
-  DoAfterScroll();
-}
-
-void TMemDataSet::SetBlockReadSize(int n) {
-  if (n != BlockReadSize() && n != -1 && n != 0) UpdateCursorPos();
-  TDataSet::SetBlockReadSize(n);
-}
-
-// ---- bookmarks ----
-
-void TMemDataSet::GetBookmarkData(TRecordBuffer buffer, void* data) {
-  std::memcpy(data, buffer + bookmark_ofs_, sizeof(TRecBookmark));
-}
-
-void TMemDataSet::SetBookmarkData(TRecordBuffer buffer, const void* data) {
-  std::memcpy(buffer + bookmark_ofs_, data, sizeof(TRecBookmark));
-}
-
-TBookmarkFlag TMemDataSet::GetBookmarkFlag(TRecordBuffer buffer) {
-  return static_cast<TBookmarkFlag>(buffer[rec_info_ofs_ + kBookmarkFlag]);
-}
-
-void TMemDataSet::SetBookmarkFlag(TRecordBuffer buffer, TBookmarkFlag flag) {
-  buffer[rec_info_ofs_ + kBookmarkFlag] = flag;
-}
-
-void TMemDataSet::InternalGotoBookmark(const void* bookmark) {
-  TRecBookmark value = LoadBookmark(bookmark);
-  record_set_->SetToBookmark(&value);
-}
-
-void TMemDataSet::InternalSetToRecord(TRecordBuffer buffer) { InternalGotoBookmark(buffer + bookmark_ofs_); }
-
-bool TMemDataSet::BookmarkValid(const TBookmark& bookmark) {
-  if (!record_set_ || bookmark.size() != sizeof(TRecBookmark)) return false;
-  TRecBookmark value = LoadBookmark(bookmark.data());
-  return record_set_->BookmarkValid(&value);
-}
-
-int TMemDataSet::CompareBookmarks(const TBookmark& a, const TBookmark& b) {
-  const bool has_a = a.size() == sizeof(TRecBookmark);
-  const bool has_b = b.size() == sizeof(TRecBookmark);
-  TRecBookmark value_a = has_a ? LoadBookmark(a.data()) : TRecBookmark();
-  TRecBookmark value_b = has_b ? LoadBookmark(b.data()) : TRecBookmark();
-  return record_set_->CompareBookmarks(has_a ? &value_a : nullptr, has_b ? &value_b : nullptr);
-}
-
-// ---- the buffer of each state ----
-
-bool TMemDataSet::GetActiveRecBuf(TRecordBuffer& buffer) {
-  switch (GetState()) {
-    case dsBrowse:
-      buffer = in_cache_processing_ ? new_cache_rec_buf_ : (IsEmpty() ? nullptr : ActiveBuffer());
-      break;
-    case dsEdit:
-    case dsInsert: buffer = ActiveBuffer(); break;
-    case dsCalcFields: buffer = CalcBuffer(); break;
-    case dsFilter: buffer = filter_buffer_; break;
-    case dsNewValue: buffer = in_cache_processing_ ? new_cache_rec_buf_ : ActiveBuffer(); break;
-    case dsOldValue:
-      if (in_deferred_post_) {
-        buffer = old_deferred_post_buf_;
-      } else if (in_cache_processing_) {
-        buffer = old_cache_rec_buf_;
-      } else {
-        buffer = GetOldRecord();
-      }
-      break;
-    case dsBlockRead: buffer = IsEmpty() ? nullptr : ActiveBuffer(); break;
-    default: buffer = nullptr;
-  }
-  return buffer != nullptr;
-}
-
-TRecordBuffer TMemDataSet::GetOldRecord() {
-  if (!old_rec_buf_) return nullptr;
-  UpdateCursorPos();
-  // Without a current row the old record is empty, never a stale one.
-  record_set_->InitRecord(old_rec_buf_);
-  record_set_->GetOldRecord(old_rec_buf_);
-  return old_rec_buf_;
-}
-
-// ---- field data ----
 
 int TMemDataSet::CalcFieldNo(TField* field) {
   for (const auto& [mapped, field_no] : calc_fields_mapping_) {
@@ -297,6 +79,8 @@ bool TMemDataSet::GetFieldData(TField* field, void* buffer, bool native_format) 
   }
   return ReadWideString(*this, field, *static_cast<WideString*>(buffer));
 }
+
+// ---- writing ----
 
 namespace {
 
@@ -549,6 +333,8 @@ void TMemDataSet::PutFieldData(TField* field, const void* buffer) {
   }
 }
 
+// ---- conversions ----
+
 void TMemDataSet::DataConvert(TField* field, const void* source, void* dest, bool to_native) {
   if (field->DataType() == ftBCD) {
     std::memcpy(dest, source, 8);
@@ -560,59 +346,6 @@ void TMemDataSet::DataConvert(TField* field, const void* source, void* dest, boo
 Variant TMemDataSet::GetStateFieldValue(TDataSetState state, TField* field) {
   if (state == dsInsert || (state == dsOldValue && GetState() == dsInsert)) return Variant::Null();
   return TDataSet::GetStateFieldValue(state, field);
-}
-
-// ---- calculated and lookup values ----
-
-void TMemDataSet::DoGetCachedFields() {
-  calc_fields_mapping_.clear();
-  if (DefaultFields()) return;
-  TFieldDescs& descs = record_set_->GetFieldDescs();
-  for (int i = 0; i < Fields().Count(); ++i) {
-    TField* field = Fields().Fields(i);
-    if (field->FieldKind() != fkCalculated && field->FieldKind() != fkLookup) continue;
-    std::unique_ptr<TFieldDesc> desc(static_cast<TFieldDesc*>(record_set_->GetFieldDescType().Create()));
-    desc->SetName(field->FullName());
-    desc->SetFullName(field->FullName());
-    desc->SetFieldNo(static_cast<uint16_t>(descs.Count() + 1));
-    desc->SetDataType(GetDataType(field->DataType()));
-    int size = field->DataSize();
-    switch (field->DataType()) {
-      case ftDate:
-      case ftTime: size *= 2; break;  // kept as 8-byte date-times
-      case ftWideString: size = (field->Size() + 1) * 2; break;
-      case ftBlob:
-      case ftMemo:
-      case ftVariant: size = kReferenceSlotSize; break;
-      default: break;
-    }
-    desc->SetSize(static_cast<uint16_t>(size));
-    desc->SetLength(static_cast<uint16_t>(field->Size()));
-    desc->SetFieldDescKind(cache_calc_fields_ ? fdkCached : fdkCalculated);
-    TFieldDesc* added = descs.Add(std::move(desc));
-    calc_fields_mapping_.emplace_back(field, added->GetFieldNo());
-  }
-}
-
-void TMemDataSet::DoGetCachedBuffer(void* dest, void* source) {
-  if (CalcFieldsSize() <= 0) return;
-  const size_t values = static_cast<size_t>(record_set_->GetRecordSize()) +
-                        static_cast<size_t>(record_set_->GetCalcRecordSize());
-  // Room for the record info too: the calculation reads the buffer as a record buffer.
-  std::vector<uint8_t> work(values + 7 + sizeof(TRecBookmark), 0);
-  std::memcpy(work.data(), source ? source : dest, static_cast<size_t>(record_set_->GetRecordSize()));
-  CalculateFields(work.data());
-  std::memcpy(dest, work.data(), values);
-}
-
-void TMemDataSet::ClearCalcFields(TRecordBuffer buffer) {
-  // Calculated and cached descriptors come only from the calculated fields' mapping.
-  if (calc_fields_mapping_.empty()) return;
-  TFieldDescs& descs = record_set_->GetFieldDescs();
-  for (int i = 0; i < descs.Count(); ++i) {
-    TFieldDesc* desc = descs.GetItems(i);
-    if (desc->GetFieldDescKind() != fdkData) record_set_->SetNull(desc->GetFieldNo(), buffer, true);
-  }
 }
 
 }  // namespace dac
