@@ -21,13 +21,13 @@ std::string ReadTablePackageEntry(const std::string& name, const TXORFileStream&
   return package.ReadToString(name);
 }
 
-void WriteTableFile(const std::string& path, const TStringList& records) {
+void WriteTableFile(const std::string& path, const TStringList& records, plat::FileAccess access) {
   std::string text;
   for (const std::string& record : records) {
     text += record;
     text += "\r\n";
   }
-  WriteStringToFile(path, text);
+  WriteStringToFile(path, text, access);
 }
 
 }  // namespace content

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "content/text_lists.h"
+#include "platform/files.h"
 
 namespace content {
 
@@ -20,6 +21,7 @@ std::string ReadTablePackageEntry(const std::string& name, const TXORFileStream&
 
 // Writes every record followed by "\r\n", replacing the file in one step.
 // Throws plat::FileError; the old file then stays.
-void WriteTableFile(const std::string& path, const TStringList& records);
+void WriteTableFile(const std::string& path, const TStringList& records,
+                    plat::FileAccess access = plat::FileAccess::kShared);
 
 }  // namespace content

@@ -127,7 +127,8 @@ void TUsersList::SaveToFile(const std::string& base) const {
     }
     records.push_back(user.SaveToString());
   }
-  WriteTableFile(base + std::string(kUsersFileSuffix), records);
+  // The table holds the learners' passwords.
+  WriteTableFile(base + std::string(kUsersFileSuffix), records, plat::FileAccess::kPrivate);
 }
 
 void TUsersList::LoadFromText(std::string_view text) {

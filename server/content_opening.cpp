@@ -2,9 +2,11 @@
 // files that come with the content.
 #include <memory>
 #include <optional>
+#include <string_view>
 
 #include "content/content_paths.h"
 #include "content/debug_log.h"
+#include "content/user_notice.h"
 #include "content/table_file.h"
 #include "content/text_lines.h"
 #include "platform/files.h"
@@ -35,10 +37,17 @@ std::optional<std::string> ReadTableIn(const std::string& folder, const char* na
   return content::ReadTableFile(*path);
 }
 
+// A table file's text as the player writes it: no NUL byte, and every record
+// ended by its line end. A file cut short or overwritten is not whole.
+bool IsWholeTableText(std::string_view text) {
+  return text.find('\0') == std::string_view::npos && (text.empty() || text.back() == '\n');
+}
+
 // Loads one table: the data folder's file first, else the content folder's
-// (folder mode) or the package's entry. A table that cannot be read stays empty.
+// (folder mode) or the package's entry. A table that cannot be read stays
+// empty. True when the table was read whole (a missing file is an empty table).
 template <typename Table>
-void LoadTable(Table& table, const char* file_name, const std::string& data_folder, const std::string& content_folder,
+bool LoadTable(Table& table, const char* file_name, const std::string& data_folder, const std::string& content_folder,
                const content::TXORFileStream* package) {
   table.Clear();
   try {
@@ -46,13 +55,29 @@ void LoadTable(Table& table, const char* file_name, const std::string& data_fold
     if (!text && !package) text = ReadTableIn(content_folder, file_name);
     if (text) {
       table.LoadFromText(*text);
-    } else if (package) {
-      table.LoadFromPackage(kTablesBase, *package);
+      return IsWholeTableText(*text);
     }
+    if (package) table.LoadFromPackage(kTablesBase, *package);
+    return true;
   } catch (const std::exception& e) {
     table.Clear();
     content::LogMessage("cannot load %s: %s", file_name, e.what());
+    return false;
   }
+}
+
+std::string HeldElsewhereText(const std::string& data_folder) {
+  return "The data folder " + data_folder +
+         " is in use by another player: close that player, then start this one again.";
+}
+
+// What a package that did not open says: in words first, the detail after.
+std::string PackageErrorText(const std::exception& error) {
+  if (const auto* format = dynamic_cast<const content::PackageFormatError*>(&error))
+    return "the package is damaged or incomplete (" + format->reason() + ")";
+  if (const auto* file = dynamic_cast<const plat::FileError*>(&error))
+    return "the package cannot be read (" + file->reason() + ")";
+  return error.what();
 }
 
 }  // namespace
@@ -62,6 +87,7 @@ bool TQuizSession::SetPath(const std::string& path) {
   content_.Clear();
   Close();
   content_error_.clear();
+  data_folder_held_elsewhere_ = false;
 
   if (content::IsXORFileStream(path)) return OpenPackage(path);
 
@@ -69,6 +95,7 @@ bool TQuizSession::SetPath(const std::string& path) {
   if (plat::FileExists(folder)) {
     folder = plat::FolderPart(path);
     if (folder.empty()) folder = "./";
+    content::NoticeFolderInsteadOfPackage(path, AbsoluteFolder(folder));
   }
   if (!plat::FolderExists(folder)) {
     // Neither package, file nor folder: the previous folder, if any, stays.
@@ -80,19 +107,21 @@ bool TQuizSession::SetPath(const std::string& path) {
     content::LogMessage("%s", content_error_.c_str());
     return false;
   }
-  OpenFolder(AbsoluteFolder(folder));
-  return true;
+  return OpenFolder(AbsoluteFolder(folder));
 }
 
-void TQuizSession::OpenFolder(const std::string& folder) {
+bool TQuizSession::OpenFolder(const std::string& folder) {
   content_folder_ = folder;
   content_.SetFolder(content_folder_);
   project_id_.clear();
-  const std::string shared_data = SessionDataFolder();
-  data_folder_ = shared_data.empty() ? content_folder_ : shared_data;
+  const TSessionDataFolder shared_data = SessionDataFolder();
+  data_folder_ = shared_data.folder.empty() ? content_folder_ : shared_data.folder;
+  if (!TakeDataFolder(shared_data.problem)) return false;
   content_.SetDataFolder(data_folder_);
+  TidyDataFolder();
   LoadTables();
   skip_start_page_ = content::IsSkipStartPage(content_folder_);
+  return true;
 }
 
 bool TQuizSession::OpenPackage(const std::string& path) {
@@ -101,22 +130,24 @@ bool TQuizSession::OpenPackage(const std::string& path) {
     content_.SetPackage(
         std::make_unique<content::TXORFileStream>(path, content::TXORFileStream::kRead, content::kPackageKey));
   } catch (const std::exception& e) {
-    content_error_ = e.what();
-    content::LogMessage("cannot open the package: %s", content_error_.c_str());
+    content_error_ = PackageErrorText(e);
+    content::LogMessage("cannot open the package: %s", e.what());
     return false;
   }
   const content::TXORFileStream& package = *content_.GetPackage();
   content_folder_ = path;
 
-  const std::string shared_data = SessionDataFolder();
-  data_folder_ = shared_data.empty() ? FolderOfFile(path) : shared_data;
+  const TSessionDataFolder shared_data = SessionDataFolder();
+  data_folder_ = shared_data.folder.empty() ? FolderOfFile(path) : shared_data.folder;
   // The id names a folder: one that could lead elsewhere counts as none.
   project_id_ = content::ReadProjectId(path);
   if (project_id_.empty() && package.FileExists("projectid.txt"))
     content::LogMessage("the project id cannot name a folder; learner data stays in %s", data_folder_.c_str());
   if (!project_id_.empty()) data_folder_ += project_id_ + "/";
+  if (!TakeDataFolder(shared_data.problem)) return false;
 
   CheckTimeStamp();
+  TidyDataFolder();
   LoadTables();
   skip_start_page_ = package.FileExists("SkipStartPage.sysdata");
   RemoveStaleSessionFolders();
@@ -124,9 +155,35 @@ bool TQuizSession::OpenPackage(const std::string& path) {
   return true;
 }
 
+bool TQuizSession::TakeDataFolder(const std::string& setting_problem) {
+  if (!setting_problem.empty())
+    content::NoticeToUser("%s: learner data is kept in %s instead.", setting_problem.c_str(), data_folder_.c_str());
+  plat::FolderLock::Outcome outcome = data_lock_.Acquire(data_folder_, 0);
+  if (outcome == plat::FolderLock::Outcome::kMissing && !plat::PathExists(data_folder_)) {
+    try {
+      plat::CreateFolders(data_folder_);
+      outcome = data_lock_.Acquire(data_folder_, 0);
+    } catch (const plat::FileError& e) {
+      // A read-only medium: nothing can be written there, by anyone.
+      content::LogMessage("cannot create the data folder: %s", e.what());
+    }
+  }
+  if (outcome == plat::FolderLock::Outcome::kBusy) {
+    content_error_ = HeldElsewhereText(data_folder_);
+    data_folder_held_elsewhere_ = true;
+    content::LogMessage("%s", content_error_.c_str());
+    data_folder_.clear();
+    content_.Clear();
+    return false;
+  }
+  if (outcome != plat::FolderLock::Outcome::kLocked)
+    content::LogMessage("the data folder %s is not held: error %d", data_folder_.c_str(), data_lock_.ErrorCode());
+  return true;
+}
+
 void TQuizSession::LoadTables() {
   const content::TXORFileStream* package = content_.GetPackage();
-  LoadTable(users_, kUsersFile, data_folder_, content_folder_, package);
+  users_whole_ = LoadTable(users_, kUsersFile, data_folder_, content_folder_, package);
   LoadTable(groups_, kGroupsFile, data_folder_, content_folder_, package);
 }
 
