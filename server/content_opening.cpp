@@ -6,9 +6,9 @@
 
 #include "content/content_paths.h"
 #include "content/debug_log.h"
-#include "content/user_notice.h"
 #include "content/table_file.h"
 #include "content/text_lines.h"
+#include "content/user_notice.h"
 #include "platform/files.h"
 #include "platform/path_lookup.h"
 #include "platform/paths.h"
