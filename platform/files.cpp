@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -27,8 +28,8 @@ constexpr int kTempNameAttempts = 100;
 void DrawTempSuffix(std::string& name) {
   unsigned char random[kTempSuffixSize] = {};
   if (::getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random)) {
-    // No entropy yet: any spread will do, a taken name is only tried again.
-    static unsigned counter = 0;
+    // Without the system's source any spread will do: a taken name is only tried again.
+    static std::atomic<unsigned> counter{0};
     for (unsigned char& byte : random) byte = static_cast<unsigned char>(++counter * 97u + ::getpid());
   }
   for (size_t i = 0; i < kTempSuffixSize; ++i)
