@@ -3,6 +3,7 @@
 #include <optional>
 #include <string_view>
 
+#include "content/content_paths.h"
 #include "content/xor_file_stream.h"
 #include "platform/files.h"
 #include "platform/path_lookup.h"
@@ -62,7 +63,12 @@ class Search {
 
   void ExistingFile(const std::string& file) {
     const std::string full = FullPathName(file);
-    location_.path = content::IsXORFileStream(full) ? full : plat::FolderPart(full);
+    if (content::IsXORFileStream(full)) {
+      location_.path = full;
+      return;
+    }
+    location_.path = plat::FolderPart(full);
+    content::NoticeFolderInsteadOfPackage(full, location_.path);
   }
 
   // The program folder, in folder mode, when it holds the package.

@@ -20,7 +20,10 @@ std::string ServerUrl(const server::TQuizSession& server) {
 }
 
 void SelectContent(const std::string& path, server::TQuizSession& server) {
-  if (!server.SetPath(path)) throw std::runtime_error("Cannot open the content " + path + ": " + server.GetContentError());
+  if (server.SetPath(path)) return;
+  // Another player holds the data folder: its text says which and what to do.
+  if (server.IsDataFolderHeldElsewhere()) throw std::runtime_error(server.GetContentError());
+  throw std::runtime_error("Cannot open the content " + path + ": " + server.GetContentError());
 }
 
 // Shows the URL in the default browser when there is a display and serving

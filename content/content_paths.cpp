@@ -3,7 +3,9 @@
 #include <memory>
 
 #include "content/debug_log.h"
+#include "content/user_notice.h"
 #include "content/xor_file_stream.h"
+#include "platform/ascii.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/special_folders.h"
@@ -30,6 +32,8 @@ std::string ContentFolderOf(const std::string& content_path) {
   if (plat::FileExists(content_path)) return plat::FolderPart(content_path);
   return plat::FolderPart(plat::ToForwardSlashes(content_path));
 }
+
+constexpr std::string_view kPackageExtension = ".vrn";
 
 bool IsUsableProjectId(const std::string& id) {
   if (id.empty() || id == "." || id == "..") return false;
@@ -103,6 +107,14 @@ std::string GetLastSessionStatePath(const std::string& content_path) {
     }
   }
   return ContentFolderOf(content_path) + file_name;
+}
+
+void NoticeFolderInsteadOfPackage(const std::string& file, const std::string& folder) {
+  const std::string name = plat::NamePart(file);
+  if (name.size() <= kPackageExtension.size()) return;
+  if (!plat::SameText(std::string_view(name).substr(name.size() - kPackageExtension.size()), kPackageExtension)) return;
+  NoticeToUser("%s is not a content package (damaged or not a package): serving the folder %s instead.", file.c_str(),
+               folder.c_str());
 }
 
 }  // namespace content

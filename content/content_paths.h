@@ -20,6 +20,12 @@ bool GetSpecialFolderPath(std::string& path, int folder_id, bool create);
 // path ending in '/') holds "skipstartpage.sysdata".
 bool IsSkipStartPage(const std::string& content_path);
 
+// Content given as a file that is no package is served as the file's folder.
+// When the file's name has the package extension (a package damaged or cut
+// short, or something else under its name), says so on standard error,
+// naming the folder served instead.
+void NoticeFolderInsteadOfPackage(const std::string& file, const std::string& folder);
+
 // The content's project id from "projectid.txt", up to its first NUL; "" when
 // there is none or when it could not name a file safely.
 std::string ReadProjectId(const std::string& content_path);

@@ -6,6 +6,8 @@ namespace content {
 
 std::string ReadFileToString(const std::string& path) { return plat::ReadWholeFile(path); }
 
-void WriteStringToFile(const std::string& path, std::string_view text) { plat::WriteFileAtomic(path, text); }
+void WriteStringToFile(const std::string& path, std::string_view text, plat::FileAccess access) {
+  plat::WriteFileAtomic(path, text, access);
+}
 
 }  // namespace content

@@ -32,7 +32,9 @@ std::string TableText(const TStringList& records) {
   return text;
 }
 
-void WriteTableFile(const std::string& path, std::string_view text) { WriteStringToFile(path, text); }
+void WriteTableFile(const std::string& path, std::string_view text, plat::FileAccess access) {
+  WriteStringToFile(path, text, access);
+}
 
 std::optional<std::string> TableTextFault(std::string_view text, size_t max_fields, TRecordFault record_fault) {
   const TStringList records = NonEmptyLines(text);

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "content/text_lists.h"
+#include "platform/files.h"
 
 namespace content {
 
@@ -23,7 +24,8 @@ std::string TableText(const TStringList& records);
 
 // Writes the text, replacing the file in one step. Throws plat::FileError;
 // the old file then stays.
-void WriteTableFile(const std::string& path, std::string_view text);
+void WriteTableFile(const std::string& path, std::string_view text,
+                    plat::FileAccess access = plat::FileAccess::kShared);
 
 // Why a table read from the text would not hold all of it, so that saving
 // it would lose the rest: the text holds a NUL byte, its last record has no

@@ -133,7 +133,8 @@ std::string TUsersList::SaveToText() const {
 }
 
 void TUsersList::SaveToFile(const std::string& base) const {
-  WriteTableFile(base + std::string(kUsersFileSuffix), SaveToText());
+  // The table holds the learners' passwords.
+  WriteTableFile(base + std::string(kUsersFileSuffix), SaveToText(), plat::FileAccess::kPrivate);
 }
 
 void TUsersList::LoadFromText(std::string_view text) {

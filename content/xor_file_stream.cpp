@@ -1,5 +1,7 @@
 #include "content/xor_file_stream.h"
 
+#include <openssl/evp.h>
+
 #include <algorithm>
 #include <cstring>
 #include <exception>
@@ -55,6 +57,20 @@ TXORFileEntry ParseEntry(const char* record, int64_t file_size) {
   return entry;
 }
 
+// The SHA-256 digest of the bytes in lower-case hexadecimal.
+std::string Sha256Hex(std::string_view bytes) {
+  unsigned char digest[EVP_MAX_MD_SIZE];
+  unsigned int size = 0;
+  if (EVP_Digest(bytes.data(), bytes.size(), digest, &size, EVP_sha256(), nullptr) != 1) return "";
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string hex;
+  for (unsigned int i = 0; i < size; ++i) {
+    hex += kDigits[digest[i] >> 4];
+    hex += kDigits[digest[i] & 0x0F];
+  }
+  return hex;
+}
+
 void CheckEntryName(std::string_view name, const std::string& path) {
   if (name.empty()) throw PackageFormatError(path, "an entry needs a name");
   if (static_cast<int64_t>(name.size()) >= kPackageNameFieldSize)
@@ -66,7 +82,7 @@ void CheckEntryName(std::string_view name, const std::string& path) {
 }  // namespace
 
 PackageFormatError::PackageFormatError(const std::string& path, const std::string& reason)
-    : std::runtime_error("Not a usable package \"" + path + "\": " + reason), path_(path) {}
+    : std::runtime_error("Not a usable package \"" + path + "\": " + reason), path_(path), reason_(reason) {}
 
 bool IsXORFileStream(const std::string& path) {
   LogMessage("IsXORFileStream");
@@ -150,6 +166,7 @@ void TXORFileStream::LoadDirectory() {
 
   std::string directory(static_cast<size_t>(file_size - kOffsetFieldSize - directory_offset), '\0');
   ReadExactly(file, directory.data(), static_cast<int64_t>(directory.size()), directory_offset);
+  identity_ = std::to_string(file_size) + "-" + Sha256Hex(directory);
   shared_->key.Apply(directory.data(), directory.size(), 0);
 
   // A remainder shorter than one record is ignored.

@@ -34,9 +34,12 @@ class PackageFormatError : public std::runtime_error {
  public:
   PackageFormatError(const std::string& path, const std::string& reason);
   const std::string& path() const { return path_; }
+  // What is wrong with it, without the path.
+  const std::string& reason() const { return reason_; }
 
  private:
   std::string path_;
+  std::string reason_;
 };
 
 // True when the file opens and its first 4 bytes hold the package magic.
@@ -104,6 +107,11 @@ class TXORFileStream {
   void Finish();
 
   const std::string& GetPath() const { return shared_->path; }
+  // Read mode: what tells this package from another build of it more
+  // steadily than its time, which a plain copy changes: the file's size and
+  // a digest of its directory (every entry's name, place and size), as text.
+  // A copy of the same package gives the same text. "" in create mode.
+  const std::string& GetIdentity() const { return identity_; }
 
  private:
   void LoadDirectory();
@@ -111,6 +119,7 @@ class TXORFileStream {
   const TXORFileEntry* Find(std::string_view name) const;
 
   std::vector<TXORFileEntry> entries_;
+  std::string identity_;
   // Read mode: each name, ASCII lower-cased, to its first entry.
   std::unordered_map<std::string, size_t> index_;
   // Create mode: the file being written.

@@ -4,7 +4,8 @@
 
 namespace plat {
 
-AtomicFile::AtomicFile(std::string path) : path_(std::move(path)), temp_(File::CreateBeside(path_)) {}
+AtomicFile::AtomicFile(std::string path, FileAccess access)
+    : path_(std::move(path)), temp_(File::CreateBeside(path_, access)) {}
 
 AtomicFile::~AtomicFile() { Discard(); }
 

@@ -12,8 +12,9 @@ namespace plat {
 
 class AtomicFile {
  public:
-  // Creates the temporary file beside path; the folder must exist. Throws FileError.
-  explicit AtomicFile(std::string path);
+  // Creates the temporary file beside path, with the permissions of access;
+  // the folder must exist. Throws FileError.
+  explicit AtomicFile(std::string path, FileAccess access = FileAccess::kShared);
   // Removes the temporary file unless Commit succeeded.
   ~AtomicFile();
   AtomicFile(const AtomicFile&) = delete;

@@ -61,9 +61,9 @@ File File::Open(const std::string& path, OpenFor mode) {
   return file;
 }
 
-File File::CreateBeside(const std::string& path) {
+File File::CreateBeside(const std::string& path, FileAccess access) {
   int fd = -1;
-  std::string temp = CreateTempFileBeside(path, &fd);
+  std::string temp = CreateTempFileBeside(path, &fd, access);
   return File(fd, std::move(temp));
 }
 

@@ -50,7 +50,7 @@ class File {
   // A new empty file beside path, in the same folder so that a rename can
   // put it in place, as CreateTempFileBeside makes it; path() names it.
   // Throws FileError.
-  static File CreateBeside(const std::string& path);
+  static File CreateBeside(const std::string& path, FileAccess access = FileAccess::kShared);
   // A new temporary file in TempFolder(), mode 0600, named "~qz" and a
   // unique suffix; path() names it. Throws FileError.
   static File CreateTemporary();

@@ -1,10 +1,13 @@
 #include "platform/files.h"
 
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/atomic_file.h"
@@ -15,6 +18,44 @@ namespace plat {
 namespace {
 
 std::string ErrnoText(int err) { return std::strerror(err); }
+
+constexpr std::string_view kTempPrefix = ".~qz";
+constexpr std::string_view kTempSuffixLetters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+constexpr size_t kTempSuffixSize = 6;
+constexpr int kTempNameAttempts = 100;
+
+// Fills the last kTempSuffixSize characters of name with random letters and digits.
+void DrawTempSuffix(std::string& name) {
+  unsigned char random[kTempSuffixSize] = {};
+  if (::getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random)) {
+    // Without the system's source any spread will do: a taken name is only tried again.
+    static std::atomic<unsigned> counter{0};
+    for (unsigned char& byte : random) byte = static_cast<unsigned char>(++counter * 97u + ::getpid());
+  }
+  for (size_t i = 0; i < kTempSuffixSize; ++i)
+    name[name.size() - kTempSuffixSize + i] = kTempSuffixLetters[random[i] % kTempSuffixLetters.size()];
+}
+
+// Creates a file of a new name; the kernel applies the umask to mode, as it
+// does for every file the player creates. -1 with errno on failure.
+int CreateUniqueFile(std::string& name, mode_t mode) {
+  for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
+    DrawTempSuffix(name);
+    const int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  errno = EEXIST;
+  return -1;
+}
+
+// A replacement keeps no permission that the file it replaces lacks.
+void NarrowToReplacedMode(int fd, const std::string& replaced) {
+  struct stat old {};
+  struct stat created {};
+  if (::stat(replaced.c_str(), &old) != 0 || !S_ISREG(old.st_mode) || ::fstat(fd, &created) != 0) return;
+  const mode_t narrowed = created.st_mode & old.st_mode & 07777;
+  if (narrowed != (created.st_mode & 07777)) ::fchmod(fd, narrowed);
+}
 
 }  // namespace
 
@@ -73,24 +114,46 @@ void CreateFolders(const std::string& folder) {
   }
 }
 
-std::string CreateTempFileBeside(const std::string& path, int* fd) {
+std::string CreateTempFileBeside(const std::string& path, int* fd, FileAccess access) {
   if (NamePart(path).empty()) throw FileError(path, "no file name");
   const std::string folder = FolderPart(path);
-  std::string temp = (folder.empty() ? std::string("./") : folder) + ".~qz" + NamePart(path) + ".XXXXXX";
-  *fd = ::mkostemp(temp.data(), O_CLOEXEC);
+  std::string temp = (folder.empty() ? std::string("./") : folder) + std::string(kTempPrefix) + NamePart(path) + "." +
+                     std::string(kTempSuffixSize, 'X');
+  *fd = CreateUniqueFile(temp, access == FileAccess::kPrivate ? 0600 : 0666);
   if (*fd < 0) throw FileError(path, ErrnoText(errno));
-  // Keep the permissions of the file being replaced, else the usual 0644.
-  struct stat old {};
-  ::fchmod(*fd, ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644);
+  NarrowToReplacedMode(*fd, path);
   return temp;
 }
 
-void WriteFileAtomic(const std::string& path, std::string_view data) {
+bool IsTempFileBesideName(std::string_view name) {
+  // The prefix, at least one character of the target's name, the dot, the suffix.
+  if (name.size() < kTempPrefix.size() + 2 + kTempSuffixSize || !name.starts_with(kTempPrefix)) return false;
+  if (name[name.size() - kTempSuffixSize - 1] != '.') return false;
+  const std::string_view suffix = name.substr(name.size() - kTempSuffixSize);
+  return suffix.find_first_not_of(kTempSuffixLetters) == std::string_view::npos;
+}
+
+void WriteFileAtomic(const std::string& path, std::string_view data, FileAccess access) {
   if (NamePart(path).empty()) throw FileError(path, "no file name");
   CreateFolders(FolderPart(path));
-  AtomicFile file(path);
+  AtomicFile file(path, access);
   file.Write(data);
   file.Commit();
+}
+
+bool MakeFilePrivate(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  if ((st.st_mode & 077) == 0) return true;
+  return ::chmod(path.c_str(), st.st_mode & 07700) == 0;
+}
+
+void MoveAside(const std::string& from, const std::string& to) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return;
+  if (errno != EINVAL && errno != ENOSYS) throw FileError(from, ErrnoText(errno));
+  // A file system that cannot refuse to replace: look first.
+  if (PathExists(to)) throw FileError(from, ErrnoText(EEXIST));
+  if (::rename(from.c_str(), to.c_str()) != 0) throw FileError(from, ErrnoText(errno));
 }
 
 std::string FolderPart(std::string_view path) {

@@ -46,16 +46,32 @@ std::string ReadWholeFile(const std::string& path);
 // Creates the folder and every missing parent. Throws FileError.
 void CreateFolders(const std::string& folder);
 
+// Who may read a file the player writes. Every file is created with 0666
+// less the umask; a private one (it holds passwords) never lets group or
+// others in, whatever the umask. A file that replaces another keeps no
+// permission the old one lacked.
+enum class FileAccess { kShared, kPrivate };
+
 // Creates a new empty file beside `path`, in the same folder so that a rename
-// can put it in place: named ".~qz" + path's name + a unique suffix, with the
-// permissions of the file at path (else 0644), closed on exec. Returns its
-// name; its descriptor goes to *fd and is the caller's. Throws FileError.
-std::string CreateTempFileBeside(const std::string& path, int* fd);
+// can put it in place: named ".~qz" + path's name + "." + six letters or
+// digits, with the permissions of access (see FileAccess), closed on exec.
+// Returns its name; its descriptor goes to *fd and is the caller's. Throws FileError.
+std::string CreateTempFileBeside(const std::string& path, int* fd, FileAccess access = FileAccess::kShared);
+// The name is one that CreateTempFileBeside gives (the name part only).
+bool IsTempFileBesideName(std::string_view name);
 
 // Replaces the file's content in one step: the bytes go to a temporary file
 // in the same folder, which is flushed and renamed over the target. A failure
 // leaves the old file as it was. Missing parent folders are created. Throws FileError.
-void WriteFileAtomic(const std::string& path, std::string_view data);
+void WriteFileAtomic(const std::string& path, std::string_view data, FileAccess access = FileAccess::kShared);
+
+// Takes group's and others' permissions off the regular file (a link is left
+// alone); true when none are left.
+bool MakeFilePrivate(const std::string& path);
+
+// Renames the file or folder to `to` in one step, never replacing anything
+// that stands at `to`. Throws FileError naming from.
+void MoveAside(const std::string& from, const std::string& to);
 
 // The folder part with its trailing '/' ("" when there is none), and the name part.
 std::string FolderPart(std::string_view path);

@@ -2,13 +2,18 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
+#include <cstring>
 #include <thread>
+#include <utility>
 
 #include "platform/deadline.h"
+#include "platform/files.h"
 
 namespace plat {
 
@@ -56,6 +61,29 @@ void FolderLock::Release() {
   // Closing the only descriptor of the open folder releases its lock.
   ::close(fd_);
   fd_ = -1;
+}
+
+void FolderLock::SetAside(const std::string& folder, const std::string& aside) {
+  if (fd_ < 0) throw FileError(folder, "the folder is not held");
+  if (::mkdir(aside.c_str(), 0777) != 0) throw FileError(aside, std::strerror(errno));
+  FolderLock fresh;
+  if (fresh.Acquire(aside, 0) != Outcome::kLocked) {
+    const int error = fresh.ErrorCode();
+    ::rmdir(aside.c_str());
+    throw FileError(aside, std::strerror(error));
+  }
+  if (::renameat2(AT_FDCWD, folder.c_str(), AT_FDCWD, aside.c_str(), RENAME_EXCHANGE) == 0) {
+    // The held new folder now stands at `folder`; the old one goes free with `fresh`.
+    std::swap(fd_, fresh.fd_);
+    return;
+  }
+  const int error = errno;
+  fresh.Release();
+  ::rmdir(aside.c_str());
+  if (error != EINVAL && error != ENOSYS) throw FileError(folder, std::strerror(error));
+  MoveAside(folder, aside);
+  Release();
+  if (::mkdir(folder.c_str(), 0777) == 0) Acquire(folder, 0);
 }
 
 }  // namespace plat

@@ -29,6 +29,13 @@ class FolderLock {
   Outcome Acquire(const std::string& folder, uint32_t timeout_ms);
   void Release();
   bool IsLocked() const { return fd_ >= 0; }
+
+  // Moves the held folder, which stands at `folder`, to `aside` (a free name
+  // in the same parent) and leaves a new empty folder at `folder`, which this
+  // object then holds. Where the file system swaps two names in one step,
+  // nobody ever finds `folder` unheld; elsewhere the new folder is taken a
+  // moment after the move. Throws FileError; nothing is moved then.
+  void SetAside(const std::string& folder, const std::string& aside);
   int ErrorCode() const { return error_code_; }
 
  private:

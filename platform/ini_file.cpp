@@ -200,11 +200,11 @@ std::string IniFile::ToBytes() const {
   return out;
 }
 
-void WriteIniString(const std::string& path, std::string_view section, std::string_view key,
-                    std::string_view value) {
+void WriteIniString(const std::string& path, std::string_view section, std::string_view key, std::string_view value,
+                    FileAccess access) {
   IniFile file = IniFile::Load(path);
   file.SetString(section, key, value);
-  WriteFileAtomic(path, file.ToBytes());
+  WriteFileAtomic(path, file.ToBytes(), access);
 }
 
 }  // namespace plat

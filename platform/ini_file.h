@@ -28,6 +28,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/files.h"
+
 namespace plat {
 
 // A section, key or value that cannot be written.
@@ -80,9 +82,9 @@ class IniFile {
 };
 
 // Reads the file, sets one key and writes the file back through a temporary
-// file and a rename; a missing file (and its folder) is created.
-// Throws IniError or FileError, leaving the file as it was.
-void WriteIniString(const std::string& path, std::string_view section, std::string_view key,
-                    std::string_view value);
+// file and a rename, with the permissions of access; a missing file (and its
+// folder) is created. Throws IniError or FileError, leaving the file as it was.
+void WriteIniString(const std::string& path, std::string_view section, std::string_view key, std::string_view value,
+                    FileAccess access = FileAccess::kShared);
 
 }  // namespace plat

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "platform/environment.h"
+#include "platform/files.h"
 #include "platform/path_lookup.h"
 
 namespace plat {
@@ -70,6 +71,26 @@ void RemoveFolderTree(const std::string& folder) {
   if (fd < 0) return;
   RemoveContents(fd);
   ::rmdir(path.c_str());
+}
+
+int RemoveLeftoverTempFiles(const std::string& folder, FollowLinks links) {
+  const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (links == FollowLinks::kNo ? O_NOFOLLOW : 0);
+  const int fd = ::open(WithoutTrailingSlashes(folder).c_str(), flags);
+  if (fd < 0) return 0;
+  DIR* dir = ::fdopendir(fd);
+  if (!dir) {
+    ::close(fd);
+    return 0;
+  }
+  int removed = 0;
+  while (dirent* entry = ::readdir(dir)) {
+    if (!IsTempFileBesideName(entry->d_name)) continue;
+    struct stat st {};
+    if (::fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) continue;
+    if (::unlinkat(fd, entry->d_name, 0) == 0) ++removed;
+  }
+  ::closedir(dir);
+  return removed;
 }
 
 }  // namespace plat

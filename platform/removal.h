@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "platform/file.h"
+
 namespace plat {
 
 // Removes the file or link (never what a link points at); false when it
@@ -16,5 +18,11 @@ bool RemoveEmptyFolder(const std::string& folder);
 // argument that is itself a link is left alone. "", "/", the home folder and
 // the folders that hold it are refused.
 void RemoveFolderTree(const std::string& folder);
+
+// Removes what a save cut short left in the folder: the regular files whose
+// names CreateTempFileBeside gives, and nothing else (no link, no folder, no
+// other name). With FollowLinks::kNo a folder argument that is a link is
+// left alone. Gives how many files went.
+int RemoveLeftoverTempFiles(const std::string& folder, FollowLinks links);
 
 }  // namespace plat

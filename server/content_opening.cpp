@@ -8,6 +8,7 @@
 #include "content/debug_log.h"
 #include "content/table_file.h"
 #include "content/text_lines.h"
+#include "content/user_notice.h"
 #include "platform/files.h"
 #include "platform/path_lookup.h"
 #include "platform/paths.h"
@@ -62,6 +63,20 @@ std::optional<TTableFault> LoadTable(Table& table, const char* file_name, const 
   return std::nullopt;
 }
 
+std::string HeldElsewhereText(const std::string& data_folder) {
+  return "The data folder " + data_folder +
+         " is in use by another player: close that player, then start this one again.";
+}
+
+// What a package that did not open says: in words first, the detail after.
+std::string PackageErrorText(const std::exception& error) {
+  if (const auto* format = dynamic_cast<const content::PackageFormatError*>(&error))
+    return "the package is damaged or incomplete (" + format->reason() + ")";
+  if (const auto* file = dynamic_cast<const plat::FileError*>(&error))
+    return "the package cannot be read (" + file->reason() + ")";
+  return error.what();
+}
+
 }  // namespace
 
 bool TQuizSession::SetPath(const std::string& path) {
@@ -69,6 +84,7 @@ bool TQuizSession::SetPath(const std::string& path) {
   content_.Clear();
   Close();
   content_error_.clear();
+  data_folder_held_elsewhere_ = false;
 
   if (content::IsXORFileStream(path)) return OpenPackage(path);
 
@@ -76,6 +92,7 @@ bool TQuizSession::SetPath(const std::string& path) {
   if (plat::FileExists(folder)) {
     folder = plat::FolderPart(path);
     if (folder.empty()) folder = "./";
+    content::NoticeFolderInsteadOfPackage(path, AbsoluteFolder(folder));
   }
   if (!plat::FolderExists(folder)) {
     // Neither package, file nor folder: the previous folder, if any, stays.
@@ -87,19 +104,21 @@ bool TQuizSession::SetPath(const std::string& path) {
     content::LogMessage("%s", content_error_.c_str());
     return false;
   }
-  OpenFolder(AbsoluteFolder(folder));
-  return true;
+  return OpenFolder(AbsoluteFolder(folder));
 }
 
-void TQuizSession::OpenFolder(const std::string& folder) {
+bool TQuizSession::OpenFolder(const std::string& folder) {
   content_folder_ = folder;
   content_.SetFolder(content_folder_);
   project_id_.clear();
-  const std::string shared_data = SessionDataFolder();
-  data_folder_ = shared_data.empty() ? content_folder_ : shared_data;
+  const TSessionDataFolder shared_data = SessionDataFolder();
+  data_folder_ = shared_data.folder.empty() ? content_folder_ : shared_data.folder;
+  if (!TakeDataFolder(shared_data.problem)) return false;
   content_.SetDataFolder(data_folder_);
+  TidyDataFolder();
   LoadTables();
   skip_start_page_ = content::IsSkipStartPage(content_folder_);
+  return true;
 }
 
 bool TQuizSession::OpenPackage(const std::string& path) {
@@ -108,26 +127,54 @@ bool TQuizSession::OpenPackage(const std::string& path) {
     content_.SetPackage(
         std::make_unique<content::TXORFileStream>(path, content::TXORFileStream::kRead, content::kPackageKey));
   } catch (const std::exception& e) {
-    content_error_ = e.what();
-    content::LogMessage("cannot open the package: %s", content_error_.c_str());
+    content_error_ = PackageErrorText(e);
+    content::LogMessage("cannot open the package: %s", e.what());
     return false;
   }
   const content::TXORFileStream& package = *content_.GetPackage();
   content_folder_ = path;
 
-  const std::string shared_data = SessionDataFolder();
-  data_folder_ = shared_data.empty() ? FolderOfFile(path) : shared_data;
+  const TSessionDataFolder shared_data = SessionDataFolder();
+  data_folder_ = shared_data.folder.empty() ? FolderOfFile(path) : shared_data.folder;
   // The id names a folder: one that could lead elsewhere counts as none.
   project_id_ = content::ReadProjectId(path);
   if (project_id_.empty() && package.FileExists("projectid.txt"))
     content::LogMessage("the project id cannot name a folder; learner data stays in %s", data_folder_.c_str());
   if (!project_id_.empty()) data_folder_ += project_id_ + "/";
+  if (!TakeDataFolder(shared_data.problem)) return false;
 
   CheckTimeStamp();
+  TidyDataFolder();
   LoadTables();
   skip_start_page_ = package.FileExists("SkipStartPage.sysdata");
   RemoveStaleSessionFolders();
   LoadPackageSettings(package);
+  return true;
+}
+
+bool TQuizSession::TakeDataFolder(const std::string& setting_problem) {
+  if (!setting_problem.empty())
+    content::NoticeToUser("%s: learner data is kept in %s instead.", setting_problem.c_str(), data_folder_.c_str());
+  plat::FolderLock::Outcome outcome = data_lock_.Acquire(data_folder_, 0);
+  if (outcome == plat::FolderLock::Outcome::kMissing && !plat::PathExists(data_folder_)) {
+    try {
+      plat::CreateFolders(data_folder_);
+      outcome = data_lock_.Acquire(data_folder_, 0);
+    } catch (const plat::FileError& e) {
+      // A read-only medium: nothing can be written there, by anyone.
+      content::LogMessage("cannot create the data folder: %s", e.what());
+    }
+  }
+  if (outcome == plat::FolderLock::Outcome::kBusy) {
+    content_error_ = HeldElsewhereText(data_folder_);
+    data_folder_held_elsewhere_ = true;
+    content::LogMessage("%s", content_error_.c_str());
+    data_folder_.clear();
+    content_.Clear();
+    return false;
+  }
+  if (outcome != plat::FolderLock::Outcome::kLocked)
+    content::LogMessage("the data folder %s is not held: error %d", data_folder_.c_str(), data_lock_.ErrorCode());
   return true;
 }
 

@@ -1,14 +1,18 @@
-// Data folder housekeeping when a package opens: learner data of another
-// build of the package is wiped, and session folders of users who no longer
-// exist are removed.
+// Data folder housekeeping when content opens: learner data of other content
+// is moved aside for a fresh folder, session folders of users who no longer
+// exist are moved aside, and what a save cut short left behind is removed.
+// Learner data is never deleted.
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "content/debug_log.h"
 #include "content/file_helpers.h"
 #include "content/safe_name.h"
+#include "content/user_notice.h"
 #include "platform/ascii.h"
 #include "platform/files.h"
 #include "platform/folder_listing.h"
@@ -23,7 +27,14 @@ namespace server {
 namespace {
 
 constexpr char kTimeStampFile[] = "TimeStamp.txt";
+// The package's identity beside its time stamp: a plain copy of the package
+// changes the time, never the identity.
+constexpr char kIdentityFile[] = "PackageIdentity.txt";
 constexpr char kSessionsFolder[] = "Sessions";
+constexpr char kUsersFile[] = "all.users.csv";
+constexpr char kAdminFile[] = "admin.sysdata";
+constexpr std::string_view kEarlierContent = "earlier-content";
+constexpr std::string_view kFormerUser = "former-user";
 
 // Whether inner is outer or lies below it; both are real paths.
 bool IsSameOrBelow(const std::string& inner, const std::string& outer) {
@@ -31,8 +42,29 @@ bool IsSameOrBelow(const std::string& inner, const std::string& outer) {
   return inner.starts_with(outer) && inner[outer.size()] == '/';
 }
 
-// The folder belongs to the user: its name is the login name (folded) or
-// the login name's safe form, which is how session folders are named.
+std::string WithoutTrailingSlash(std::string path) {
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  return path;
+}
+
+// A stored stamp's text without what editors and damage add around it
+// (blanks, line ends, NUL bytes); "" when the file is missing or unreadable,
+// which counts as no stamp.
+std::string ReadStampText(const std::string& path) {
+  if (!plat::FileExists(path)) return "";
+  std::string text;
+  try {
+    text = content::ReadFileToString(path);
+  } catch (const plat::FileError& e) {
+    content::LogMessage("cannot read the time stamp: %s", e.what());
+    return "";
+  }
+  constexpr std::string_view kPadding(" \t\r\n\0", 5);
+  const size_t first = text.find_first_not_of(kPadding);
+  if (first == std::string::npos) return "";
+  return text.substr(first, text.find_last_not_of(kPadding) - first + 1);
+}
+
 // The names of the users' folders: every login name folded, and every safe
 // form, gathered once so that a sweep is not users times folders.
 class TUserFolderNames {
@@ -54,9 +86,25 @@ class TUserFolderNames {
   std::unordered_set<std::string> safe_;
 };
 
+// The session folders below sessions that name no user; folders moved aside
+// before and links are left alone. Empty when the folder cannot be read.
+std::vector<std::string> StaleSessionFolders(const std::string& sessions, const TUserFolderNames& users) {
+  std::vector<std::string> stale;
+  try {
+    for (const plat::FolderEntry& entry : plat::ListFolder(sessions)) {
+      if (entry.kind == plat::EntryKind::kFolder && !users.IsFolderOfSomeUser(entry.name) &&
+          !IsSetAsideName(entry.name, kFormerUser))
+        stale.push_back(entry.name);
+    }
+  } catch (const plat::FileError&) {
+    // No session folders.
+  }
+  return stale;
+}
+
 }  // namespace
 
-bool TQuizSession::MayWipeDataFolder() const {
+bool TQuizSession::MaySetDataFolderAside() const {
   // Without an id the data folder is shared: the package's own folder, or the
   // folder that keeps every content's data.
   if (project_id_.empty() || data_folder_.empty()) return false;
@@ -67,33 +115,51 @@ bool TQuizSession::MayWipeDataFolder() const {
   return !package || !IsSameOrBelow(*package, *data);
 }
 
-void TQuizSession::WipeDataFolder() {
-  if (!MayWipeDataFolder()) {
+bool TQuizSession::SetDataFolderAside() {
+  if (!MaySetDataFolderAside()) {
     content::LogMessage("the data folder %s is not the project's own: left as it is", data_folder_.c_str());
-    return;
+    return false;
   }
-  content::LogMessage("the package changed: clearing %s", data_folder_.c_str());
-  plat::RemoveFolderTree(data_folder_);
+  const std::string folder = WithoutTrailingSlash(data_folder_);
+  const std::string aside = SetAsideName(folder, kEarlierContent);
+  try {
+    if (data_lock_.IsLocked()) {
+      data_lock_.SetAside(folder, aside);
+    } else {
+      plat::MoveAside(folder, aside);
+    }
+  } catch (const plat::FileError& e) {
+    content::NoticeToUser("The learner data in %s belongs to other content but could not be moved aside (%s): it is "
+                          "used as it is.",
+                          data_folder_.c_str(), e.reason().c_str());
+    return false;
+  }
+  content::NoticeToUser("The learner data in %s belongs to other content: it was moved aside to %s/, and this content "
+                        "starts with a new data folder.",
+                        data_folder_.c_str(), aside.c_str());
+  return true;
 }
 
 void TQuizSession::CheckTimeStamp() {
   TMethodLog log("CheckTimeStamp");
-  const std::string stamp_path = DataFilePath(data_folder_, kTimeStampFile);
-  if (!plat::FileExists(stamp_path)) {
-    WipeDataFolder();
-    WriteTimeStamp();
-    return;
-  }
+  const content::TXORFileStream* package = content_.GetPackage();
+  int64_t created = 0;
+  if (!package || !package->GetFileTime(&created, nullptr, nullptr)) return;
+  // No stamp (never written, emptied, zeroed) tells of no other content:
+  // the learner data stays and is stamped.
+  const std::string stored = ReadStampText(DataFilePath(data_folder_, kTimeStampFile));
+  const bool other_content = !stored.empty() && stored != FormatTimeStamp(created) &&
+                             ReadStampText(DataFilePath(data_folder_, kIdentityFile)) != package->GetIdentity();
+  // A folder that holds nothing but its stamps is not worth setting aside.
+  bool holds_learner_data = false;
   try {
-    const std::string stored = content::ReadFileToString(stamp_path);
-    int64_t created = 0;
-    const content::TXORFileStream* package = content_.GetPackage();
-    if (package && package->GetFileTime(&created, nullptr, nullptr) && stored != FormatTimeStamp(created))
-      WipeDataFolder();
-  } catch (const plat::FileError& e) {
-    // Unknown is not different: learner data is kept.
-    content::LogMessage("cannot read the time stamp: %s", e.what());
+    for (const plat::FolderEntry& entry : plat::ListFolder(data_folder_))
+      holds_learner_data |= !plat::SameText(entry.name, kTimeStampFile) && !plat::SameText(entry.name, kIdentityFile);
+  } catch (const plat::FileError&) {
   }
+  // Learner data that could not be moved keeps its stamp, so that the next
+  // start tries again.
+  if (other_content && holds_learner_data && !SetDataFolderAside()) return;
   WriteTimeStamp();
 }
 
@@ -105,36 +171,64 @@ void TQuizSession::WriteTimeStamp() {
   const content::TXORFileStream* package = content_.GetPackage();
   int64_t created = 0;
   if (!package || !package->GetFileTime(&created, nullptr, nullptr)) return;
-  try {
-    content::WriteStringToFile(DataFilePath(data_folder_, kTimeStampFile), FormatTimeStamp(created));
-  } catch (const plat::FileError& e) {
-    // Content on a read-only medium still opens.
-    content::LogMessage("cannot write the time stamp: %s", e.what());
+  // The identity first: a stamp without it is taken for other content's,
+  // an identity without a stamp is no stamp.
+  const std::pair<const char*, std::string> files[] = {{kIdentityFile, package->GetIdentity()},
+                                                       {kTimeStampFile, FormatTimeStamp(created)}};
+  for (const auto& [name, text] : files) {
+    const std::string path = DataFilePath(data_folder_, name);
+    try {
+      // What is there already costs no write, and none on a read-only medium.
+      if (plat::FileExists(path) && content::ReadFileToString(path) == text) continue;
+      content::WriteStringToFile(path, text);
+    } catch (const plat::FileError& e) {
+      content::NoticeToUser("Cannot write the time stamp %s: %s.", path.c_str(), e.reason().c_str());
+      return;
+    }
   }
 }
 
 void TQuizSession::RemoveStaleSessionFolders() {
   TMethodLog log("RemoveStaleSessionFolders");
-  // No users known (a missing or unreadable table): nobody's folder is stale.
-  if (users_.Count() == 0 || data_folder_.empty()) return;
+  // No users known (a missing table), or a table not read whole: nobody's
+  // folder is known to be stale.
+  if (users_.Count() == 0 || users_fault_ || data_folder_.empty()) return;
   const std::string sessions = DataFilePath(data_folder_, kSessionsFolder);
   if (plat::IsLink(sessions)) return;
-  std::vector<std::string> stale;
-  const TUserFolderNames users(users_);
+  for (const std::string& name : StaleSessionFolders(sessions, TUserFolderNames(users_))) {
+    const std::string folder = sessions + "/" + name;
+    const std::string aside = SetAsideName(folder, kFormerUser);
+    try {
+      plat::MoveAside(folder, aside);
+      content::NoticeToUser("The session folder %s/ belongs to no user in the users table: it was moved aside to %s/.",
+                            folder.c_str(), aside.c_str());
+    } catch (const plat::FileError& e) {
+      content::NoticeToUser("The session folder %s/ belongs to no user in the users table but could not be moved "
+                            "aside (%s).",
+                            folder.c_str(), e.reason().c_str());
+    }
+  }
+}
+
+void TQuizSession::TidyDataFolder() {
+  if (data_folder_.empty()) return;
+  int removed = plat::RemoveLeftoverTempFiles(data_folder_, plat::FollowLinks::kYes);
+  const std::string sessions = DataFilePath(data_folder_, kSessionsFolder);
+  removed += plat::RemoveLeftoverTempFiles(sessions, plat::FollowLinks::kNo);
   try {
     for (const plat::FolderEntry& entry : plat::ListFolder(sessions)) {
-      // Links are left alone: what they point at is not ours to delete.
-      if (entry.kind == plat::EntryKind::kFolder && !users.IsFolderOfSomeUser(entry.name))
-        stale.push_back(entry.name);
+      if (entry.kind == plat::EntryKind::kFolder)
+        removed += plat::RemoveLeftoverTempFiles(sessions + "/" + entry.name, plat::FollowLinks::kNo);
     }
   } catch (const plat::FileError&) {
-    return;  // no session folders
+    // No session folders.
   }
-  for (const std::string& name : stale) {
-    content::LogMessage("removing the session folder of a former user: %s", name.c_str());
-    plat::RemoveFolderTree(sessions + "/" + name);
+  if (removed > 0) content::LogMessage("removed %d temporary files left by saves cut short", removed);
+  for (const char* name : {kUsersFile, kAdminFile}) {
+    const std::string path = DataFilePath(data_folder_, name);
+    if (plat::FileExists(path) && !plat::MakeFilePrivate(path))
+      content::LogMessage("cannot make %s private", path.c_str());
   }
-  if (!stale.empty()) plat::RemoveEmptyFolder(sessions);  // only once it is empty
 }
 
 }  // namespace server

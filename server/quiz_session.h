@@ -25,6 +25,7 @@
 #include "content/users.h"
 #include "content/xor_file_stream.h"
 #include "platform/event_loop.h"
+#include "platform/folder_lock.h"
 #include "platform/window_timers.h"
 #include "server/http/action_table.h"
 #include "server/http/http_server.h"
@@ -74,10 +75,18 @@ class TQuizSession {
   // (the data folder's copy first, else the content's) and the skip-start-page
   // marker; a package further gives the project id, title, subject titles and
   // grade table, and its data folder is checked against the package's time
-  // stamp and cleared of session folders of users who no longer exist. Files
-  // that cannot be read or written there are logged; the content still opens.
-  // A table that cannot be read whole is said on standard error and kept
-  // from being written over (see ChangeTables).
+  // stamp (learner data of other content is moved aside, never deleted) and
+  // of session folders of users who no longer exist (moved aside too). Files
+  // that cannot be read or written there are logged, and said on standard
+  // error where a user must know; the content still opens. A table that
+  // cannot be read whole is said on standard error and kept from being
+  // written over (see ChangeTables).
+  //
+  // The data folder is held for this server alone until the next SetPath or
+  // the server's end (a lock that ends with the process, however it ends):
+  // when another player holds it, nothing opens, SetPath gives false and
+  // IsDataFolderHeldElsewhere says why. Holding it, opening also removes the
+  // temporary files a save cut short left there.
   bool SetPath(const std::string& path);
 
   // Answers one complete request; false means the caller sends the error page.
@@ -116,6 +125,9 @@ class TQuizSession {
   const std::string& GetContentFolder() const { return content_folder_; }
   // Why the last SetPath did not open its path.
   const std::string& GetContentError() const { return content_error_; }
+  // The last SetPath found its data folder held by another player; the
+  // content error says which folder and what to do.
+  bool IsDataFolderHeldElsewhere() const { return data_folder_held_elsewhere_; }
   // The open package, null in folder mode.
   const content::TXORFileStream* GetPackageReader() const { return content_.GetPackage(); }
   const TContentResolver& GetContent() const { return content_; }
@@ -295,22 +307,35 @@ class TQuizSession {
   // Puts every handler into the action table, by the action it answers.
   void RegisterActions();
 
-  // Content opening.
+  // Content opening; false when the data folder is held elsewhere.
   bool OpenPackage(const std::string& path);
-  void OpenFolder(const std::string& folder);
+  bool OpenFolder(const std::string& folder);
+  // The data folder: when the stored setting could not give it, says which
+  // folder is used instead; then holds it (see SetPath), creating a missing
+  // one. False, with nothing open, when another player holds it.
+  bool TakeDataFolder(const std::string& setting_problem);
+  // Removes the temporary files a save cut short left in the data folder and
+  // its session folders, and takes others' permissions off the files that
+  // hold passwords.
+  void TidyDataFolder();
   // Replaces the users and groups tables: the data folder's files when they
   // exist, else the content folder's (folder mode) or the package's entries.
+  // Notes whether the users table was read whole.
   void LoadTables();
   void LoadPackageSettings(const content::TXORFileStream& package);
 
   // Data folder housekeeping (packed mode).
   void CheckTimeStamp();
+  // Writes the time stamp and the package's identity where they differ from
+  // what is stored; a failure is said on standard error.
   void WriteTimeStamp();
   void RemoveStaleSessionFolders();
-  // Whether the data folder may be wiped: it is the project id's own folder
-  // and holds no part of the open package.
-  bool MayWipeDataFolder() const;
-  void WipeDataFolder();
+  // Whether the data folder may be set aside: it is the project id's own
+  // folder and holds no part of the open package.
+  bool MaySetDataFolderAside() const;
+  // Moves the data folder aside for a new empty one and says so; false, with
+  // the reason said, when it stays where it was.
+  bool SetDataFolderAside();
 
   // Login steps, under the session list's lock.
   void ReplaceEarlierSessions(const std::string& login_name);
@@ -392,6 +417,9 @@ class TQuizSession {
   std::string content_folder_;
   std::string content_error_;
   std::string data_folder_;
+  // Held while data_folder_ is this server's; see SetPath.
+  plat::FolderLock data_lock_;
+  bool data_folder_held_elsewhere_ = false;
   std::string project_id_;
   bool skip_start_page_ = false;
   std::string skip_start_page_login_name_;

@@ -30,6 +30,8 @@ constexpr int kIconSize = 64;
 // What the server made of the content handed to it.
 struct TOpenedContent {
   bool opened = false;
+  // Another player holds the data folder: this one must not start.
+  bool held_elsewhere = false;
   std::string error;
   std::string project_title;
   uint16_t port = 0;  // 0 when it could not listen again
@@ -131,15 +133,17 @@ void TWindowPlayer::HandToServer(const std::string& path, std::optional<TRestore
     if (restore) AcceptRestoreOffer(*restore, server);
     TOpenedContent opened;
     opened.opened = server.SetPath(path);
+    opened.held_elsewhere = server.IsDataFolderHeldElsewhere();
     opened.error = server.GetContentError();
     opened.project_title = CaptionTitle(server, path);
-    if (server.Open()) opened.port = server.GetPort();
+    if (!opened.held_elsewhere && server.Open()) opened.port = server.GetPort();
     PostToMainThread([this, path, opened] { ShowContent(path, opened); });
   });
 }
 
 void TWindowPlayer::ShowContent(const std::string& path, const TOpenedContent& opened) {
   if (closing_) return;
+  if (opened.held_elsewhere) return Fail(opened.error);
   main_window_.ShowProjectTitle(opened.project_title);
   if (opened.port == 0) return Fail(NoFreePortText());
   // Content that did not open still shows the server, which answers with its

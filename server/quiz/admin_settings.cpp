@@ -25,7 +25,8 @@ std::string EffectiveAdminPassword(const std::string& data_folder) {
 
 void WriteAdminPassword(const std::string& data_folder, std::string_view password) {
   if (data_folder.empty()) throw plat::FileError(std::string(kSettingsFile), "no content is open");
-  plat::WriteIniString(DataFilePath(data_folder, kSettingsFile), kSection, kPasswordKey, password);
+  plat::WriteIniString(DataFilePath(data_folder, kSettingsFile), kSection, kPasswordKey, password,
+                       plat::FileAccess::kPrivate);
 }
 
 }  // namespace server

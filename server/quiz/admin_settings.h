@@ -17,8 +17,8 @@ inline constexpr std::string_view kAdminLoginName = "qorbe";
 std::string ReadAdminPassword(const std::string& data_folder);
 // The password that logs in: the stored one, or kAdminLoginName while that is empty.
 std::string EffectiveAdminPassword(const std::string& data_folder);
-// Stores the password, every other line of the file kept; creates the file
-// and its folder when missing. Throws plat::FileError (also without a data
+// Stores the password, every other line of the file kept, in a file that
+// only its owner may read; creates the file and its folder when missing. Throws plat::FileError (also without a data
 // folder) or plat::IniError (a CR, LF or NUL, which would add lines); the
 // file then stays as it was.
 void WriteAdminPassword(const std::string& data_folder, std::string_view password);

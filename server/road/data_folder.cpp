@@ -1,8 +1,10 @@
 #include "server/road/data_folder.h"
 
+#include <cstdio>
 #include <optional>
 
 #include "content/debug_log.h"
+#include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/settings_store.h"
@@ -18,10 +20,72 @@ std::string ReadSessionDataPath() {
   }
 }
 
-std::string SessionDataFolder() {
-  const std::string folder = plat::ToForwardSlashes(ReadSessionDataPath());
-  if (folder.empty() || !plat::FolderExists(folder)) return "";
-  return plat::WithTrailingSlash(folder);
+TSessionDataFolder SessionDataFolder() {
+  TSessionDataFolder result;
+  const std::string file = plat::SettingsFileOf(kSessionDataKey).value_or("");
+  std::string stored;
+  try {
+    stored = plat::ReadSettingString(kSessionDataKey, kSessionDataValue).value_or("");
+  } catch (const plat::FileError& e) {
+    result.problem = "The settings file " + file + " cannot be read (" + e.reason() + ")";
+    return result;
+  }
+  if (stored.empty()) {
+    if (!file.empty() && plat::PathExists(file))
+      result.problem = "The settings file " + file + " names no data folder (" + std::string(kSessionDataValue) + ")";
+    return result;
+  }
+  const std::string folder = plat::ToForwardSlashes(stored);
+  if (!plat::FolderExists(folder)) {
+    result.problem = "The data folder " + folder + " named in the settings (" + std::string(kSessionDataValue) +
+                     ") " + (plat::PathExists(folder) ? "is not a folder" : "does not exist");
+    return result;
+  }
+  result.folder = plat::WithTrailingSlash(folder);
+  return result;
+}
+
+namespace {
+
+// "YYYY-MM-DD_HH-MM-SS": digits where the pattern has 'd'.
+constexpr std::string_view kTimePattern = "dddd-dd-dd_dd-dd-dd";
+
+bool IsDigits(std::string_view text) {
+  return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+bool MatchesTimePattern(std::string_view text) {
+  if (text.size() != kTimePattern.size()) return false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const bool digit = text[i] >= '0' && text[i] <= '9';
+    if ((kTimePattern[i] == 'd') != digit || (!digit && text[i] != kTimePattern[i])) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string SetAsideName(const std::string& path, std::string_view what) {
+  const plat::LocalTime now = plat::ProcessClock().Now();
+  char time[32];
+  std::snprintf(time, sizeof time, "%04d-%02d-%02d_%02d-%02d-%02d", now.year, now.month, now.day, now.hour, now.minute,
+                now.second);
+  const std::string base = path + "." + std::string(what) + "." + time;
+  std::string name = base;
+  for (int n = 2; plat::PathExists(name); ++n) name = base + "-" + std::to_string(n);
+  return name;
+}
+
+bool IsSetAsideName(std::string_view name, std::string_view what) {
+  const std::string marker = "." + std::string(what) + ".";
+  const size_t at = name.rfind(marker);
+  if (at == std::string_view::npos || at == 0) return false;
+  std::string_view rest = name.substr(at + marker.size());
+  if (rest.size() > kTimePattern.size()) {
+    if (rest[kTimePattern.size()] != '-' || !IsDigits(rest.substr(kTimePattern.size() + 1))) return false;
+    rest = rest.substr(0, kTimePattern.size());
+  }
+  return MatchesTimePattern(rest);
 }
 
 std::string DataFilePath(const std::string& folder, std::string_view relative) {

@@ -66,14 +66,37 @@ TEST_F(ServeMode, SigintAndSighupStopItToo) {
   }
 }
 
+// A package damaged or cut short is refused in words, the detail after; a
+// file that only has the package's name is served as its folder, and said so.
 TEST_F(ServeMode, ContentThatCannotBeOpenedIsReported) {
   const std::string broken = folder_.path() + "/broken.vrn";
-  plat::WriteFileAtomic(broken, std::string("\x44\x89\x24\x67\x02\0\0\0\0\0\0\0", 12));
-  Player player({"--serve", broken}, Env());
-  EXPECT_EQ(player.FirstLine(), "");
-  EXPECT_EQ(player.Wait(), 1);
-  const std::string err = player.Stderr();
-  EXPECT_TRUE(err.starts_with("Error: Cannot open the content " + broken + ": ")) << err;
+  const std::string whole = folder_.path() + "/whole.vrn";
+  server::PutPackage(whole, {{"index.html", "<html>start</html>"}, {"projectid.txt", "cut"}});
+  const std::string bytes = plat::ReadWholeFile(whole);
+  for (const std::string& damaged : {std::string("\x44\x89\x24\x67\x02\0\0\0\0\0\0\0", 12),
+                                     bytes.substr(0, bytes.size() / 2), bytes.substr(0, 8)}) {
+    plat::WriteFileAtomic(broken, damaged);
+    Player player({"--serve", broken}, Env());
+    EXPECT_EQ(player.FirstLine(), "");
+    EXPECT_EQ(player.Wait(), 1);
+    const std::string err = player.Stderr();
+    EXPECT_TRUE(err.starts_with("Error: Cannot open the content " + broken +
+                                ": the package is damaged or incomplete ("))
+        << err;
+  }
+
+  for (const std::string& not_package : {std::string("hello"), bytes.substr(0, 3)}) {
+    const std::string fake = content_ + "course.vrn";
+    plat::WriteFileAtomic(fake, not_package);
+    Player player({"--serve", fake}, Env());
+    const uint16_t port = PortOfUrl(player.FirstLine());
+    ASSERT_NE(port, 0);
+    EXPECT_NE(Get(port, "/").find("<html>start</html>"), std::string::npos);
+    player.Signal(SIGTERM);
+    EXPECT_EQ(player.Wait(), 0);
+    EXPECT_TRUE(player.Stderr().starts_with(fake + " is not a content package (damaged or not a package): serving the "
+                                            "folder " + content_ + " instead.\nVarnel Player - course\n"));
+  }
 }
 
 TEST_F(ServeMode, NothingFoundNamesEveryPlaceSearchedAndServesNothing) {

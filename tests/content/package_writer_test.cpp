@@ -94,6 +94,7 @@ TEST_F(PackageWriterTest, FailuresToWriteAreReported) {
 
 TEST_F(PackageWriterTest, ReplacedPackageKeepsItsPermissions) {
   const std::string path = root_ + "/course.vrn";
+  const mode_t saved = ::umask(022);  // a new file's mode is 0666 less the umask
   { TXORFileStream(path, TXORFileStream::kCreate, kPackageKey).AddFile("a.txt", "1"); }
   struct stat st {};
   ASSERT_EQ(::stat(path.c_str(), &st), 0);
@@ -102,6 +103,7 @@ TEST_F(PackageWriterTest, ReplacedPackageKeepsItsPermissions) {
   { TXORFileStream(path, TXORFileStream::kCreate, kPackageKey).AddFile("a.txt", "2"); }
   ASSERT_EQ(::stat(path.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0640u);
+  ::umask(saved);
 }
 
 }  // namespace

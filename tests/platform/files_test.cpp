@@ -1,4 +1,5 @@
 #include "platform/files.h"
+#include "platform/ini_file.h"
 #include "tests/support/test_folder.h"
 
 #include <fcntl.h>
@@ -58,6 +59,48 @@ TEST_F(FilesTest, TempFileBesideKeepsTheModeAndIsClosedOnExec) {
   EXPECT_EQ(st.st_mode & 07777, 0600u);
   ::close(fd);
   ::unlink(temp.c_str());
+}
+
+// New files take 0666 less the umask; private ones (passwords) never let
+// group or others in; a replacement keeps no permission the old file lacked.
+TEST_F(FilesTest, FileModesFollowTheUmaskAndPrivateFilesStayPrivate) {
+  struct Case {
+    mode_t umask;
+    FileAccess access;
+    mode_t old_mode;  // 0: no file before
+    mode_t expected;
+  };
+  const Case cases[] = {
+      {022, FileAccess::kShared, 0, 0644},    {077, FileAccess::kShared, 0, 0600},
+      {002, FileAccess::kShared, 0, 0664},    {0, FileAccess::kShared, 0, 0666},
+      {022, FileAccess::kPrivate, 0, 0600},   {0, FileAccess::kPrivate, 0, 0600},
+      {022, FileAccess::kPrivate, 0644, 0600}, {0, FileAccess::kPrivate, 0666, 0600},
+      {022, FileAccess::kShared, 0600, 0600}, {077, FileAccess::kShared, 0644, 0600},
+      {022, FileAccess::kShared, 0755, 0644}, {002, FileAccess::kShared, 0640, 0640},
+  };
+  const mode_t saved = ::umask(022);
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(n);
+    for (const bool ini : {false, true}) {
+      const std::string path = root_ + "/f" + std::to_string(n++);
+      if (c.old_mode != 0) {
+        WriteFileAtomic(path, "old");
+        ASSERT_EQ(::chmod(path.c_str(), c.old_mode), 0);
+      }
+      ::umask(c.umask);
+      if (ini) {
+        WriteIniString(path, "system", "password", "secret", c.access);
+      } else {
+        WriteFileAtomic(path, "new", c.access);
+      }
+      ::umask(022);
+      struct stat st {};
+      ASSERT_EQ(::stat(path.c_str(), &st), 0);
+      EXPECT_EQ(st.st_mode & 07777, c.expected) << (ini ? "ini" : "file");
+    }
+  }
+  ::umask(saved);
 }
 
 TEST_F(FilesTest, ReadErrorsNameThePath) {

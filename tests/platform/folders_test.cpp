@@ -13,6 +13,7 @@
 
 #include "platform/files.h"
 #include "platform/folder_listing.h"
+#include "platform/folder_lock.h"
 #include "platform/path_lookup.h"
 #include "platform/removal.h"
 #include "tests/support/test_folder.h"
@@ -69,6 +70,66 @@ TEST_F(Folders, TreeRemovalLeavesALinkArgumentAndRefusesRoots) {
   RemoveFolderTree(root_ + "/");  // holds the home folder
   setenv("HOME", old_home.c_str(), 1);
   EXPECT_TRUE(FileExists(home + "/precious"));
+}
+
+// What a save cut short leaves is the temporary file of CreateTempFileBeside;
+// nothing else goes, and nothing through a link.
+TEST_F(Folders, LeftoverTemporaryFilesGoAndNothingElse) {
+  const std::string data = root_ + "/data";
+  CreateFolders(data + "/.~qzdir.ABCDEF");
+  Touch(root_ + "/outside.txt", "precious");
+  int fd = -1;
+  const std::string temp = CreateTempFileBeside(data + "/all.users.csv", &fd);
+  ::close(fd);
+  Touch(data + "/.~qzanswers.xml.a1B2c3");
+  const std::vector<std::string> kept = {".~qzfile.txt.abcde", ".~qzfile.txt.abcdefg", ".~qz.ABCDEF", "~qzfile.ABCDEF",
+                                         ".~qzfile.txt_ABCDEF", ".~qzfile.txt.AB-DEF", "all.users.csv"};
+  for (const std::string& name : kept) Touch(data + "/" + name);
+  ASSERT_EQ(::symlink((root_ + "/outside.txt").c_str(), (data + "/.~qzlink.txt.ABCDEF").c_str()), 0);
+  ASSERT_EQ(::symlink(data.c_str(), (root_ + "/link").c_str()), 0);
+  EXPECT_TRUE(IsTempFileBesideName(NamePart(temp))) << temp;
+
+  // A folder reached through a link is left alone when asked.
+  EXPECT_EQ(RemoveLeftoverTempFiles(root_ + "/link", FollowLinks::kNo), 0);
+  EXPECT_TRUE(FileExists(temp));
+  EXPECT_EQ(RemoveLeftoverTempFiles(data + "/", FollowLinks::kYes), 2);
+  EXPECT_FALSE(PathExists(temp));
+  EXPECT_FALSE(PathExists(data + "/.~qzanswers.xml.a1B2c3"));
+  for (const std::string& name : kept) EXPECT_TRUE(FileExists(data + "/" + name)) << name;
+  EXPECT_TRUE(IsLink(data + "/.~qzlink.txt.ABCDEF"));
+  EXPECT_EQ(ReadWholeFile(root_ + "/outside.txt"), "precious");
+  EXPECT_TRUE(FolderExists(data + "/.~qzdir.ABCDEF"));
+  EXPECT_EQ(RemoveLeftoverTempFiles(root_ + "/missing", FollowLinks::kYes), 0);
+}
+
+// Moving aside never replaces what stands at the new name; a held folder
+// moved aside leaves a new empty one in its place, held as the old one was.
+TEST_F(Folders, MovingAsideReplacesNothingAndAHeldFolderStaysHeld) {
+  Touch(root_ + "/a", "a");
+  Touch(root_ + "/b", "b");
+  EXPECT_THROW(MoveAside(root_ + "/a", root_ + "/b"), FileError);
+  EXPECT_EQ(ReadWholeFile(root_ + "/a"), "a");
+  EXPECT_EQ(ReadWholeFile(root_ + "/b"), "b");
+  MoveAside(root_ + "/a", root_ + "/c");
+  EXPECT_FALSE(PathExists(root_ + "/a"));
+  EXPECT_EQ(ReadWholeFile(root_ + "/c"), "a");
+
+  const std::string data = root_ + "/data";
+  CreateFolders(data + "/Sessions/ann");
+  Touch(data + "/Sessions/ann/answers.xml", "answers");
+  FolderLock held;
+  ASSERT_EQ(held.Acquire(data, 0), FolderLock::Outcome::kLocked);
+  EXPECT_THROW(held.SetAside(data, root_ + "/b"), FileError);  // taken: nothing moves
+  EXPECT_EQ(ReadWholeFile(data + "/Sessions/ann/answers.xml"), "answers");
+  held.SetAside(data, root_ + "/aside");
+  EXPECT_EQ(ReadWholeFile(root_ + "/aside/Sessions/ann/answers.xml"), "answers");
+  EXPECT_TRUE(FolderExists(data));
+  EXPECT_TRUE(ListFolder(data).empty());
+  FolderLock other;
+  EXPECT_EQ(other.Acquire(data, 0), FolderLock::Outcome::kBusy);
+  EXPECT_EQ(other.Acquire(root_ + "/aside", 0), FolderLock::Outcome::kLocked);
+  held.Release();
+  EXPECT_EQ(other.Acquire(data, 0), FolderLock::Outcome::kLocked);
 }
 
 TEST_F(Folders, AListingOfAFolderThatChangesUnderItHoldsEachStableEntryOnce) {

@@ -7,8 +7,10 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "platform/files.h"
 #include "platform/removal.h"
@@ -83,25 +85,47 @@ TEST_F(ContentOpening, PackedModeKeepsLearnerDataInTheProjectsFolder) {
   EXPECT_EQ(server_.GetContentFolder(), package);
 }
 
+// Learner data of other content is moved aside, never deleted; a stamp that
+// is missing or damaged, or a plain copy of the same package, keeps it.
 TEST_F(ContentOpening, TheTimeStampDecidesWhetherLearnerDataStays) {
   ScopedEnv zone("TZ", "XYZ-14");
   ::tzset();
   const std::string package = Root() + "/cd/course.vrn";
   MakePackage(package, {{"projectid.txt", "abc"}});
   const std::string data = Root() + "/cd/abc/";
+  ASSERT_TRUE(server_.SetPath(package));
+  const std::string identity = plat::ReadWholeFile(data + "PackageIdentity.txt");
+  EXPECT_EQ(identity, server_.GetPackageReader()->GetIdentity());
   struct Case {
-    const char* stamp;  // null: no stamp file
+    std::optional<std::string> stamp;  // nullopt: no stamp file
+    std::optional<std::string> identity;
     bool kept;
   };
-  for (const Case& c :
-       {Case{kPackageStamp, true}, Case{"5-9-15-3-2007", false}, Case{"", false}, Case{nullptr, false}}) {
+  const std::string other = "5-9-15-3-2007";
+  for (const Case& c : {Case{kPackageStamp, std::nullopt, true}, Case{other, std::nullopt, false},
+                        Case{other, "1-deadbeef", false}, Case{other, identity, true}, Case{other, identity + "\n", true},
+                        Case{"", std::nullopt, true}, Case{std::nullopt, std::nullopt, true},
+                        Case{std::string(13, '\0'), std::nullopt, true},
+                        Case{std::string(kPackageStamp) + "\r\n", std::nullopt, true}}) {
+    const std::string label = c.stamp.value_or("none") + " / " + c.identity.value_or("none");
+    for (const std::string& name : Tree(Root() + "/cd"))
+      if (name.find(".earlier-content.") != std::string::npos) plat::RemoveFolderTree(Root() + "/cd/" + name);
     plat::RemoveFolderTree(data);
     PutFile(data + "Sessions/ann/lastsession.session", "marker");
-    if (c.stamp) PutFile(data + "timestamp.TXT", c.stamp);  // found without regard to case
-    ASSERT_TRUE(server_.SetPath(package));
-    EXPECT_EQ(plat::FileExists(data + "Sessions/ann/lastsession.session"), c.kept) << (c.stamp ? c.stamp : "none");
+    if (c.stamp) PutFile(data + "timestamp.TXT", *c.stamp);  // found without regard to case
+    if (c.identity) PutFile(data + "PackageIdentity.txt", *c.identity);
+    ASSERT_TRUE(server_.SetPath(package)) << label;
+    EXPECT_EQ(plat::FileExists(data + "Sessions/ann/lastsession.session"), c.kept) << label;
     const std::string stamp_file = plat::FileExists(data + "timestamp.TXT") ? "timestamp.TXT" : "TimeStamp.txt";
-    EXPECT_EQ(plat::ReadWholeFile(data + stamp_file), kPackageStamp);
+    EXPECT_EQ(plat::ReadWholeFile(data + stamp_file), kPackageStamp) << label;
+    EXPECT_EQ(plat::ReadWholeFile(data + "PackageIdentity.txt"), identity) << label;
+    // What went aside is whole, beside the new folder, named for when it went.
+    std::vector<std::string> aside;
+    for (const std::string& name : Tree(Root() + "/cd"))
+      if (name.starts_with("abc.earlier-content.2") && name.ends_with("/Sessions/ann/lastsession.session"))
+        aside.push_back(name);
+    EXPECT_EQ(aside.size(), c.kept ? 0u : 1u) << label;
+    for (const std::string& name : aside) EXPECT_EQ(plat::ReadWholeFile(Root() + "/cd/" + name), "marker");
   }
   ::unsetenv("TZ");
   ::tzset();
@@ -114,6 +138,7 @@ TEST_F(ContentOpening, ProjectIdsThatAreNoFolderNameTouchNothingElsewhere) {
   PutFile(cd + "keep.txt", "beside the package");
   for (const std::string id : {"../../victim", "", ".", "..", "x/y", "x\\y", "tab\tid", "/tmp"}) {
     ::unlink((cd + "TimeStamp.txt").c_str());
+    ::unlink((cd + "PackageIdentity.txt").c_str());
     MakePackage(package, {{"projectid.txt", id}});
     const std::set<std::string> before = Tree(Root());
     ASSERT_TRUE(server_.SetPath(package)) << id;
@@ -122,6 +147,7 @@ TEST_F(ContentOpening, ProjectIdsThatAreNoFolderNameTouchNothingElsewhere) {
     std::set<std::string> after = Tree(Root());
     // The stamp is still written beside the package; nothing else changes.
     EXPECT_EQ(after.erase("a/b/cd/TimeStamp.txt"), 1u) << id;
+    EXPECT_EQ(after.erase("a/b/cd/PackageIdentity.txt"), 1u) << id;
     EXPECT_EQ(after, before) << id;
   }
 }
@@ -164,7 +190,9 @@ TEST_F(ContentOpening, TheSharedDataFolderHoldsEachProjectApart) {
   EXPECT_EQ(server_.GetDataFolder(), Root() + "/cd/");
 }
 
-TEST_F(ContentOpening, SessionFoldersOfFormerUsersGoAndLinksStay) {
+// A former user's folder is moved aside, never deleted, and only when the
+// users table was read whole.
+TEST_F(ContentOpening, SessionFoldersOfFormerUsersGoAsideAndLinksStay) {
   const std::string package = Root() + "/cd/course.vrn";
   const std::string data = Root() + "/cd/abc/";
   const std::string sessions = data + "Sessions/";
@@ -177,11 +205,29 @@ TEST_F(ContentOpening, SessionFoldersOfFormerUsersGoAndLinksStay) {
   MakePackage(package, {{"projectid.txt", "abc"}});
   ASSERT_TRUE(server_.SetPath(package));
   EXPECT_TRUE(plat::FolderExists(sessions + "old"));
+  // Nor when the data folder's table is damaged: cut short in a record, or
+  // holding NUL bytes; the users read from it do not tell who is gone.
+  for (const std::string& damaged :
+       {std::string("Ann;pw;;;Ann A\r\nJ.Doe;pw;;;J D"), std::string("Ann;pw;;;Ann A\r\n\0\0\r\n", 20)}) {
+    PutFile(data + "all.users.csv", damaged);
+    ASSERT_TRUE(server_.SetPath(package));
+    EXPECT_TRUE(plat::FolderExists(sessions + "old"));
+    EXPECT_TRUE(plat::FolderExists(sessions + "j_doe"));
+  }
+  ::unlink((data + "all.users.csv").c_str());
 
   MakePackage(package, {{"projectid.txt", "abc"}, {"all.users.csv", "Ann;pw;;;Ann A\r\nJ.Doe;pw;;;J Doe\r\n"}});
   ASSERT_TRUE(server_.SetPath(package));
   EXPECT_EQ(server_.GetUsers().Count(), 2);
   EXPECT_FALSE(plat::PathExists(sessions + "old"));
+  std::vector<std::string> aside;
+  for (const std::string& name : Tree(sessions))
+    if (name.find("old.former-user.") == 0) aside.push_back(name);
+  ASSERT_EQ(aside.size(), 2u);  // the folder and its file
+  EXPECT_EQ(plat::ReadWholeFile(sessions + aside[0] + "/lastsession.session"), "x");
+  // Once aside, it stays as it is at the next opening.
+  ASSERT_TRUE(server_.SetPath(package));
+  EXPECT_TRUE(plat::FileExists(sessions + aside[0] + "/lastsession.session"));
   EXPECT_TRUE(plat::FolderExists(sessions + "ann"));
   EXPECT_TRUE(plat::FolderExists(sessions + "j_doe"));
   EXPECT_TRUE(plat::FolderExists(sessions + "J.Doe"));

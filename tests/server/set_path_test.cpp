@@ -51,6 +51,41 @@ TEST_F(SetPath, PackageFileOrFolder) {
 
   ASSERT_TRUE(server_.SetPath(folder_.path() + "/course"));
   EXPECT_EQ(server_.GetContentFolder(), content_);
+
+  // So does a file named like a package that is none, which is said.
+  PutFile(content_ + "fake.VRN", "hello");
+  ::testing::internal::CaptureStderr();
+  ASSERT_TRUE(server_.SetPath(content_ + "fake.VRN"));
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            content_ + "fake.VRN is not a content package (damaged or not a package): serving the folder " + content_ +
+                " instead.\n");
+  EXPECT_EQ(server_.GetContentFolder(), content_);
+}
+
+// A data folder is one server's at a time: another opens nothing until the
+// first lets it go.
+TEST_F(SetPath, ADataFolderHeldByAnotherServerOpensNothing) {
+  PutFile(folder_.path() + "/other/index.html", "x");
+  PutFile(folder_.path() + "/third/index.html", "x");
+  TQuizSession other(loop_, 0);
+  for (const std::string& content : {content_, package_}) {
+    SCOPED_TRACE(content);
+    ASSERT_TRUE(server_.SetPath(content));
+    ASSERT_TRUE(server_.SetPath(content));  // opening it again keeps it
+    const std::string data = server_.GetDataFolder();
+    EXPECT_FALSE(other.SetPath(content));
+    EXPECT_TRUE(other.IsDataFolderHeldElsewhere());
+    EXPECT_EQ(other.GetContentError(),
+              "The data folder " + data + " is in use by another player: close that player, then start this one again.");
+    EXPECT_EQ(other.GetDataFolder(), "");
+    EXPECT_EQ(other.LoadFileToString("index.html"), "");
+
+    ASSERT_TRUE(server_.SetPath(folder_.path() + "/other/"));
+    EXPECT_TRUE(other.SetPath(content));
+    EXPECT_FALSE(other.IsDataFolderHeldElsewhere());
+    EXPECT_EQ(other.GetDataFolder(), data);
+    ASSERT_TRUE(other.SetPath(folder_.path() + "/third/"));
+  }
 }
 
 TEST_F(SetPath, APathThatIsNothingChangesNothingElse) {

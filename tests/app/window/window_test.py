@@ -435,8 +435,29 @@ def case_broken(args, display, work):
     expect(player.end() == 0, "the player did not end with status 0")
 
 
+def case_second(args, display, work):
+    """A second player on the data folder a running one holds: the reason in a message box, then status 1."""
+    env = dict(os.environ, DISPLAY="", WAYLAND_DISPLAY="", XDG_DATA_HOME=os.path.join(work, "data"),
+               XDG_CONFIG_HOME=os.path.join(work, "config"))
+    first = subprocess.Popen([args.player, "--serve", args.package], env=env, stdout=subprocess.PIPE,
+                             stderr=subprocess.DEVNULL, text=True)
+    try:
+        expect(first.stdout.readline().startswith("http://127.0.0.1:"), "the first player does not serve")
+        player = Player(args, display, work, [args.package])
+        display.keys(display.window("Error"), "Return")
+        expect(player.end() == 1, "the second player did not end with status 1")
+        data = os.path.join(os.path.dirname(args.package), "knots") + "/"
+        told = ("Error: The data folder %s is in use by another player: close that player, then start this one again."
+                % data)
+        expect(told in player.errors(), "the reason was not told:\n" + player.errors())
+        expect(first.poll() is None, "the first player ended")
+    finally:
+        first.send_signal(signal.SIGTERM)
+        first.wait(LIMIT)
+
+
 CASES = {"sample": case_sample, "open-dialog": case_open_dialog, "restore": case_restore, "browser": case_browser,
-         "broken": case_broken}
+         "broken": case_broken, "second": case_second}
 
 
 def main():
