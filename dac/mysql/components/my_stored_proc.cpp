@@ -11,6 +11,7 @@
 #include "dac/mysql/components/my_connection_component.h"
 #include "dac/mysql/provider/my_connection.h"
 #include "dac/mysql/provider/my_property_codes.h"
+#include "dac/mysql/provider/my_record_set.h"
 #include "dac/store/dataset/mem_dataset.h"
 #include "platform/ascii.h"
 
@@ -110,6 +111,15 @@ void TCustomMyStoredProc::BeforeOpenCursor(bool field_info_only) {
 void TCustomMyStoredProc::BeforeExecute() {
   if (!GetPrepared()) PrepareSQL();
   TCustomMyDataSet::BeforeExecute();
+}
+
+void TCustomMyStoredProc::InternalExecute() {
+  TCustomMyDataSet::InternalExecute();
+  TMySQLRecordset* record_set = MyRecordSet();
+  if (!record_set || record_set->GetCommandType() != ctCursor) return;
+  record_set->OpenLastResult();
+  // The fields are those of the last result.
+  FieldDefs().SetUpdated(false);
 }
 
 void TCustomMyStoredProc::CreateIRecordSet() {

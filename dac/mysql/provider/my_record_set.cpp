@@ -432,6 +432,35 @@ void TMySQLRecordset::DrainResults() {
   } while (result_state_ == rsMore || Command().GetSQLResult());
 }
 
+void TMySQLRecordset::OpenLastResult() {
+  TMySQLCommand& command = Command();
+  if (GetPrepared() || !command.GetSQLResult()) return;
+  // Each close keeps what follows for the next open.
+  const bool open_next = command.GetOpenNext();
+  command.SetOpenNext(true);
+  try {
+    for (;;) {
+      Open();
+      FetchAll();
+      if (!sql_result_next_) break;
+      Close();
+    }
+  } catch (...) {
+    command.SetOpenNext(open_next);
+    // The rest of the results goes with the failed run.
+    try {
+      if (GetActive()) {
+        Close();
+      } else {
+        DrainResults();
+      }
+    } catch (...) {
+    }
+    throw;
+  }
+  command.SetOpenNext(open_next);
+}
+
 // ---- opening and closing ----
 
 void TMySQLRecordset::InternalOpen() {
@@ -449,7 +478,7 @@ void TMySQLRecordset::InternalOpen() {
 void TMySQLRecordset::InternalClose() {
   // Results left behind would keep the connection from its next command,
   // unless the next open is to take them.
-  if (fetch_all_ || !Command().GetOpenNext()) {
+  if (!Command().GetOpenNext()) {
     DrainResults();
   } else {
     FreeResult(true, true);

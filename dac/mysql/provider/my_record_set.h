@@ -86,6 +86,11 @@ class TMySQLRecordset : public TDKRecordSet {
   void FreeResult(bool next_results, bool drain_rows);
   // Every further result of the batch, read away.
   void DrainResults();
+  // A statement run to its end (a procedure call): each result with rows
+  // is read whole and gives way to the next, and the last one stays open
+  // with its rows (a call's OUT values come in its last one). Nothing for
+  // a prepared statement or one without rows.
+  void OpenLastResult();
   // dtBCD for a DECIMAL column typed float, from server version 5 on.
   uint16_t GetCorrectedDataType(const TMySQLFieldDesc& field) const;
 
