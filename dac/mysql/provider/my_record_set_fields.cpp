@@ -419,7 +419,9 @@ bool MayNeedExactText(const TMySQLFieldDesc& desc) {
     case dtFmtBCD:
       return true;
     case dtFloat:
-      return desc.GetMySQLType() == mftDecimal || desc.GetMySQLType() == mftNewDecimal;
+      // A FLOAT or DOUBLE to fixed decimals may come as "-0.00".
+      return desc.GetMySQLType() == mftDecimal || desc.GetMySQLType() == mftNewDecimal ||
+             ((desc.GetMySQLType() == mftFloat || desc.GetMySQLType() == mftDouble) && desc.GetDecimals() < 31);
     case dtBoolean:
       return desc.GetMySQLType() == mftTiny;
     default:
