@@ -135,7 +135,16 @@ void TCustomMyStoredProc::Execute() {
     // The statements of the run are not traced again.
     const bool lock_debug = GetLockDebug();
     SetLockDebug(true);
-    WithCleanup([this] { TCustomMyDataSet::Execute(); }, [&] { SetLockDebug(lock_debug); });
+    WithCleanup(
+        [this] {
+          TCustomMyDataSet::Execute();
+          // Prepared, the call opened on its first result: the later ones are read past.
+          if (GetActive() && GetPrepared() && MyRecordSet()) {
+            MyRecordSet()->OpenLastResult();
+            Resync({});
+          }
+        },
+        [&] { SetLockDebug(lock_debug); });
     Variant rows;
     if (GetICommand()->GetProp(prRowsProcessed, rows)) SetRowsAffected(rows.AsInt32());
   });

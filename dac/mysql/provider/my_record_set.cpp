@@ -432,9 +432,21 @@ void TMySQLRecordset::DrainResults() {
   } while (result_state_ == rsMore || Command().GetSQLResult());
 }
 
+void TMySQLRecordset::ReadPastLaterResults() {
+  TMySQLCommand& command = Command();
+  if (!GetPrepared() || !command.GetStmt() || command_type_ != ctCursor) return;
+  Open();
+  FetchAll();
+  int32_t next = 0;
+  while ((next = API().mysql_stmt_next_result(command.GetStmt())) == 0) {
+  }
+  if (next > 0) command.CheckStmt(next);
+}
+
 void TMySQLRecordset::OpenLastResult() {
   TMySQLCommand& command = Command();
-  if (GetPrepared() || !command.GetSQLResult()) return;
+  if (GetPrepared()) return ReadPastLaterResults();
+  if (!command.GetSQLResult()) return;
   // Each close keeps what follows for the next open.
   const bool open_next = command.GetOpenNext();
   command.SetOpenNext(true);

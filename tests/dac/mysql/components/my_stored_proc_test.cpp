@@ -116,6 +116,25 @@ TEST_F(MyStoredProcTest, AProcedureWithResultSetsGivesItsOutValuesAndFreesTheSes
   proc->Close();
   EXPECT_EQ(testing::ApiQuery(other->GetAPI(), other->GetHandle(), "SELECT MAX(n) FROM sp_t")[0][0], "260");
   EXPECT_EQ(Value("SELECT COUNT(*) FROM sp_t"), std::to_string(rows + 2));
+
+  // Prepared (a call with inputs only), the first result stays open, read
+  // whole, and the session goes on at once.
+  Exec("CREATE PROCEDURE sp_two(IN lo INT) BEGIN SELECT n FROM sp_t WHERE n >= lo ORDER BY n; SELECT 'x'; END");
+  for (const bool direct : {true, false}) {
+    SCOPED_TRACE(direct ? "direct, prepared" : "client library, prepared");
+    connection->Disconnect();
+    connection->GetOptions().SetDirect(direct);
+    connection->Connect();
+    proc->SetFetchAll(true);
+    proc->SetStoredProcName("sp_two");
+    proc->ParamByName("lo")->SetAsInteger(40);
+    proc->Prepare();
+    proc->ExecProc();
+    EXPECT_EQ(proc->RecordCount(), 4);
+    EXPECT_EQ(Value("SELECT 5"), "5");
+    proc->Close();
+    proc->UnPrepare();
+  }
 }
 
 TEST_F(MyStoredProcTest, AFunctionGivesItsResultParameter) {
