@@ -30,8 +30,8 @@ std::string BatchLine(const BatchRow& row);
 // (unsigned, zero-filled to the column length as the flags say), dates and
 // times with the column's fraction digits, FLOAT and DOUBLE fixed to the
 // column's decimals or in the server's shortest form (zero-filled as
-// integers are), anything else as its
-// bytes. A value shorter than its type raises std::invalid_argument.
+// integers are), anything else as its bytes. A value shorter than its type
+// raises std::invalid_argument.
 std::string BinaryValueText(const dac::TMYSQL_FIELD& field, std::string_view value);
 
 // The current row of a text result, its values as they came.

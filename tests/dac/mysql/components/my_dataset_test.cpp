@@ -67,14 +67,14 @@ TEST_F(MyQueryTest, WritesWithoutAKeyChangeOneOfTheEqualRows) {
   Exec("CREATE TABLE `dup t``x` (`a b` INT, `where` VARCHAR(10), n TEXT)");
   auto other = testing::OpenConnection(testing::DirectApi(), settings);
   const auto on_server = [&] {
-    const auto rows = testing::ApiQuery(other->GetAPI(), other->GetHandle(),
-                                        "SELECT GROUP_CONCAT(`a b`, ':', `where` ORDER BY `a b`, `where`) FROM `dup t``x`");
-    return rows.at(0).at(0).value_or("");
+    const std::string sql = "SELECT GROUP_CONCAT(`a b`, ':', `where` ORDER BY `a b`, `where`) FROM `dup t``x`";
+    return testing::ApiQuery(other->GetAPI(), other->GetHandle(), sql).at(0).at(0).value_or("");
   };
   struct Way {
     bool direct, cached, all_fields;
   };
-  for (const Way way : {Way{true, false, false}, Way{false, false, true}, Way{true, true, true}, Way{false, true, false}}) {
+  for (const Way way :
+       {Way{true, false, false}, Way{false, false, true}, Way{true, true, true}, Way{false, true, false}}) {
     SCOPED_TRACE(std::to_string(way.direct) + std::to_string(way.cached) + std::to_string(way.all_fields));
     Exec("DELETE FROM `dup t``x`");
     Exec("INSERT INTO `dup t``x` VALUES (1, 'it''s', 'x'), (1, 'it''s', 'x'), (2, 'b', NULL), (2, 'b', NULL)");
@@ -116,7 +116,10 @@ TEST_F(MyQueryTest, WritesWithoutAKeyChangeOneOfTheEqualRows) {
 TEST_F(MyQueryTest, SearchesFindRowsNotFetchedYet) {
   Exec("CREATE TABLE q_many (id INT PRIMARY KEY, s VARCHAR(10), g INT)");
   std::string rows;
-  for (int i = 1; i <= 60; ++i) rows += (i > 1 ? "," : "") + ("(" + std::to_string(i) + ", 's" + std::to_string(i) + "', ") + std::to_string(i % 7) + ")";
+  for (int i = 1; i <= 60; ++i) {
+    const std::string n = std::to_string(i);
+    rows += (i > 1 ? ", (" : "(") + n + ", 's" + n + "', " + std::to_string(i % 7) + ")";
+  }
   Exec("INSERT INTO q_many VALUES " + rows);
   for (const bool direct : {true, false}) {
     SCOPED_TRACE(direct ? "direct" : "client library");
