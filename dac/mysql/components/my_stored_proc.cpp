@@ -114,12 +114,21 @@ void TCustomMyStoredProc::BeforeExecute() {
 }
 
 void TCustomMyStoredProc::InternalExecute() {
-  TCustomMyDataSet::InternalExecute();
   TMySQLRecordset* record_set = MyRecordSet();
-  if (!record_set || record_set->GetCommandType() != ctCursor) return;
-  record_set->OpenLastResult();
-  // The fields are those of the last result.
-  FieldDefs().SetUpdated(false);
+  if (!record_set) return TCustomMyDataSet::InternalExecute();
+  // Every result is read here: the call runs on the connection itself, in
+  // its transaction, not on a second one for the rows to come.
+  const bool create_connection = record_set->GetCreateConnection();
+  record_set->SetProp(prMyCreateConnection, false);
+  WithCleanup(
+      [&] {
+        TCustomMyDataSet::InternalExecute();
+        if (record_set->GetCommandType() != ctCursor) return;
+        record_set->OpenLastResult();
+        // The fields are those of the last result.
+        FieldDefs().SetUpdated(false);
+      },
+      [&] { record_set->SetProp(prMyCreateConnection, create_connection); });
 }
 
 void TCustomMyStoredProc::CreateIRecordSet() {

@@ -117,6 +117,19 @@ TEST_F(MyStoredProcTest, AProcedureWithResultSetsGivesItsOutValuesAndFreesTheSes
   EXPECT_EQ(testing::ApiQuery(other->GetAPI(), other->GetHandle(), "SELECT MAX(n) FROM sp_t")[0][0], "260");
   EXPECT_EQ(Value("SELECT COUNT(*) FROM sp_t"), std::to_string(rows + 2));
 
+  // The call runs in the connection's transaction, a row at a time or not.
+  for (const bool fetch_all : {true, false}) {
+    SCOPED_TRACE(fetch_all ? "rolled back" : "rolled back, a row at a time");
+    proc->SetFetchAll(fetch_all);
+    connection->StartTransaction();
+    proc->ParamByName("lo")->SetAsInteger(70);
+    proc->ExecProc();
+    EXPECT_EQ(Value("SELECT COUNT(*) FROM sp_t WHERE n = 700"), "1");
+    connection->Rollback();
+    EXPECT_EQ(testing::ApiQuery(other->GetAPI(), other->GetHandle(), "SELECT COUNT(*) FROM sp_t WHERE n = 700")[0][0],
+              "0");
+  }
+
   // Prepared (a call with inputs only), the first result stays open, read
   // whole, and the session goes on at once.
   Exec("CREATE PROCEDURE sp_two(IN lo INT) BEGIN SELECT n FROM sp_t WHERE n >= lo ORDER BY n; SELECT 'x'; END");
