@@ -493,12 +493,21 @@ TEST_F(MyExactValuesTest, ParameterValuesReachTheServerExactly) {
         insert->ParamByName("v")->SetAsVariant(Variant(int64_t{-42}));
         insert->Execute();
       }
+      // The zero date and the first day of year 1, each as itself.
+      const std::pair<int32_t, double> days[] = {{90, ZeroDate}, {91, -693593.0}};
+      for (const auto& [n, day] : days) {
+        insert->ParamByName("n")->SetAsInteger(n);
+        insert->ParamByName("dt")->SetAsDateTime(day);
+        insert->Execute();
+      }
+      EXPECT_EQ(Mariadb("SELECT dt FROM pv WHERE n >= 90 ORDER BY n"),
+                (Rows{{"0000-00-00 00:00:00.000000"}, {"0001-01-01 00:00:00.000000"}}));
       insert->ParamByName("d")->SetAsFloat(std::nan(""));
       EXPECT_THROW(insert->Execute(), Exception);
       insert->Free();
       // Read back as binary rows: the double itself.
       auto* read = MakeQuery();
-      read->SQL().SetText("SELECT d FROM pv ORDER BY n");
+      read->SQL().SetText("SELECT d FROM pv WHERE n < 90 ORDER BY n");
       read->Prepare();
       read->Open();
       size_t i = 0;
