@@ -94,6 +94,7 @@ int CompareDateTime(DateTime a, DateTime b) {
 }
 
 CalendarDate DecodeDate(DateTime value) {
+  if (IsZeroDateTime(value)) return CalendarDate{};
   return CivilFromDays(SplitDateTime(value).days_since_epoch - kUnixDateDelta);
 }
 
@@ -125,6 +126,10 @@ TimeStamp DateTimeToTimeStamp(DateTime value) {
 }
 
 bool TryTimeStampToDateTime(const TimeStamp& stamp, DateTime& out) {
+  if (stamp.date == 0 && stamp.time == 0) {
+    out = kZeroDateTime;
+    return true;
+  }
   if (stamp.time < 0 || stamp.date <= 0) return false;
   const double day = static_cast<double>(stamp.date) - kDateDelta;
   const double fraction = static_cast<double>(stamp.time) / static_cast<double>(kMSecsPerDay);
@@ -142,7 +147,7 @@ bool TryMSecsToTimeStamp(double msecs, TimeStamp& out) {
   const int64_t whole = std::llround(msecs);
   out.date = static_cast<int32_t>(whole / kMSecsPerDay);
   out.time = static_cast<int32_t>(whole % kMSecsPerDay);
-  return out.date > 0;
+  return out.date > 0 || whole == 0;
 }
 
 DateTime ToDateTime(const LocalTime& time) {

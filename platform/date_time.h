@@ -17,6 +17,12 @@ constexpr int32_t kSecsPerDay = 86400;
 constexpr int32_t kDateDelta = 693594;
 // Days from 30 December 1899 to 1 January 1970.
 constexpr int32_t kUnixDateDelta = 25569;
+// A database's all-zero date (0000-00-00): day 0 of the time stamp, the day
+// before 1 January 0001, which no date of the years 1 to 9999 is. It
+// decodes to year, month and day 0 and midnight; its time stamp is {0, 0},
+// its milliseconds 0.
+constexpr DateTime kZeroDateTime = -static_cast<DateTime>(kDateDelta);
+inline bool IsZeroDateTime(DateTime value) { return value == kZeroDateTime; }
 
 struct CalendarDate {
   int year = 0;
@@ -67,10 +73,12 @@ struct TimeStamp {
   int32_t date = 0;
 };
 TimeStamp DateTimeToTimeStamp(DateTime value);
-// False when the time is negative or the date not above 0.
+// False when the time is negative or the date not above 0, but for the
+// zero date's stamp {0, 0}.
 bool TryTimeStampToDateTime(const TimeStamp& stamp, DateTime& out);
 double TimeStampToMSecs(const TimeStamp& stamp);
-// False when the milliseconds give no valid stamp (date not above 0).
+// False when the milliseconds give no valid stamp (date not above 0), but
+// for the zero date's 0.
 bool TryMSecsToTimeStamp(double msecs, TimeStamp& out);
 
 DateTime ToDateTime(const LocalTime& time);

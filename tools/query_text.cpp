@@ -367,7 +367,7 @@ std::optional<std::string> FieldServerText(dac::TCustomMyDataSet& dataset, dac::
       return DecimalText(dac::ShortestDoubleText(field.GetAsFloat()), form);
     case dac::mftFloat:
     case dac::mftDouble:
-      return dac::ServerFloatText(field.GetAsFloat(), type == dac::mftFloat, form.decimals);
+      return dac::ServerFloatText(field.GetAsFloat(), form);
     case dac::mftDate:
     case dac::mftNewDate:
     case dac::mftDateTime:

@@ -29,8 +29,9 @@ std::string BatchLine(const BatchRow& row);
 // A binary-protocol value as text, by its column: integers in decimal
 // (unsigned, zero-filled to the column length as the flags say), dates and
 // times with the column's fraction digits, FLOAT and DOUBLE fixed to the
-// column's decimals or in the server's shortest form, anything else as its
-// bytes. A value shorter than its type raises std::invalid_argument.
+// column's decimals or in the server's shortest form (zero-filled as
+// integers are), anything else as its bytes. A value shorter than its type
+// raises std::invalid_argument.
 std::string BinaryValueText(const dac::TMYSQL_FIELD& field, std::string_view value);
 
 // The current row of a text result, its values as they came.
@@ -70,7 +71,7 @@ class StatementRows {
 // The server's text of a field's value in the dataset's current record,
 // nullopt for NULL: the dataset's exact text when the field cannot hold
 // the value, else the value written as the server writes its column's
-// type (integers zero-filled when the column says so, decimals to the
+// type (numbers zero-filled when the column says so, decimals to the
 // column's scale, FLOAT and DOUBLE in the server's form, dates and times
 // with the column's fraction digits, BIT as its bytes, text in UTF-8 when
 // the field is wide, blobs as their content).

@@ -76,7 +76,7 @@ TEST(DateTime, DateAndTimeBeforeTheEpochCountAwayFromZero) {
 }
 
 TEST(DateTime, TimeStampsRoundTrip) {
-  for (double v : {0.0, 0.5, 36526.75, -1.25, -700.5}) {
+  for (double v : {0.0, 0.5, 36526.75, -1.25, -700.5, -693593.0, -693593.5, kZeroDateTime}) {
     const TimeStamp s = DateTimeToTimeStamp(v);
     DateTime back = 99;
     ASSERT_TRUE(TryTimeStampToDateTime(s, back));
@@ -89,7 +89,13 @@ TEST(DateTime, TimeStampsRoundTrip) {
   EXPECT_EQ(DateTimeToTimeStamp(0).date, kDateDelta);
   DateTime out = 0;
   EXPECT_FALSE(TryTimeStampToDateTime(TimeStamp{-1, 5}, out));
-  EXPECT_FALSE(TryTimeStampToDateTime(TimeStamp{0, 0}, out));
+  // Day 0 is the zero date's, at midnight only; 1 January 0001 is a day of its own.
+  EXPECT_FALSE(TryTimeStampToDateTime(TimeStamp{1, 0}, out));
+  EXPECT_EQ(DateTimeToTimeStamp(kZeroDateTime).date, 0);
+  EXPECT_EQ(DecodeDate(kZeroDateTime).year, 0);
+  EXPECT_EQ(DecodeDate(kZeroDateTime).day, 0);
+  EXPECT_EQ(DecodeDate(-693593.0).year, 1);
+  EXPECT_EQ(DecodeDate(-693593.0).day, 1);
   TimeStamp s;
   EXPECT_FALSE(TryMSecsToTimeStamp(-1, s));
   EXPECT_FALSE(TryMSecsToTimeStamp(1e300, s));

@@ -62,6 +62,23 @@ class DacQueryTest : public ::testing::Test {
     return name;
   }
 
+  // Zero-filled floats, a sum the server writes as "-0.00", the first day
+  // of year 1 beside the zero date.
+  static std::string CornersSql(const std::string& name) {
+    return "CREATE OR REPLACE TABLE " + name +
+           " (dz DOUBLE(22,5) ZEROFILL, fz FLOAT(12,5) ZEROFILL, d82 DOUBLE(8,2), d DATE, dt DATETIME); "
+           "INSERT INTO " + name + " VALUES (3.14152, 3.14152, -1.1, '0001-01-01', '0001-01-01 00:00:00'), "
+           "(0, 0, -2.2, '0000-00-00', '0000-00-00 00:00:00'), (NULL, NULL, 3.3, NULL, NULL)";
+  }
+  static std::vector<std::string> CornersRows(const std::string& name) {
+    return {"SELECT * FROM " + name, "SELECT SUM(d82), SUM(dz), SUM(fz) FROM " + name};
+  }
+  std::string CornersTable(const std::string& name) {
+    const Outcome made = Mariadb(CornersSql(name));
+    EXPECT_EQ(made.status, 0) << made.err;
+    return name;
+  }
+
   std::vector<std::string> ConnectionArgs() const {
     return {"-h", s_.host, "-P", std::to_string(s_.port), "-u", s_.user, "-p" + s_.password, s_.database};
   }
@@ -158,6 +175,7 @@ TEST_F(DacQueryTest, TextRowsEscapesAndSeveralResults) {
 
 TEST_F(DacQueryTest, PreparedRowsPrintAsTheServerPrintsText) {
   const std::string table = TypesTable("dq_prepared_types");
+  const std::string corners = CornersTable("dq_prepared_corners");
   const std::string all = "SELECT * FROM " + table;
   for (const std::string api : {"direct", "client"}) {
     SCOPED_TRACE(api);
@@ -165,10 +183,12 @@ TEST_F(DacQueryTest, PreparedRowsPrintAsTheServerPrintsText) {
     EXPECT_EQ(prepared.out, Mariadb(all).out) << prepared.err;
     EXPECT_EQ(prepared.status, 0);
   }
-  for (const std::string& sql : std::vector<std::string>{"SELECT 3.4028234e38, 1e14, 1e15, 0.1e0 + 0.2e0, -1.5e-300, 1e-15, ROUND(2.5e0, 2)",
+  std::vector<std::string> statements = {"SELECT 3.4028234e38, 1e14, 1e15, 0.1e0 + 0.2e0, -1.5e-300, 1e-15, ROUND(2.5e0, 2)",
                                 "SELECT CAST(f AS FLOAT), f2 * 1, ROUND(db, 1), NOW() - NOW(), 'x' FROM " + table,
                                 "SELECT CAST('-01:30:00' AS TIME), CAST('36:00:00' AS TIME(3)), DATE('2024-02-29')",
-                                "SELECT uint, big, NULL, d FROM " + table + " WHERE uint IS NULL"}) {
+                                "SELECT uint, big, NULL, d FROM " + table + " WHERE uint IS NULL"};
+  for (const std::string& sql : CornersRows(corners)) statements.push_back(sql);
+  for (const std::string& sql : statements) {
     SCOPED_TRACE(sql);
     const std::string theirs = Mariadb(sql).out;
     for (const std::string api : {"direct", "client"}) {
@@ -326,6 +346,7 @@ TEST_F(DacQueryTest, FilesSocketsAndUsage) {
 // and prepared rows, the odd corners of every type included.
 TEST_F(DacQueryTest, ComponentsPrintWhatTheClientPrints) {
   const std::string types = TypesTable("dq_components_types");
+  const std::string corners = CornersTable("dq_components_corners");
   const Outcome made = Mariadb("CREATE OR REPLACE TABLE dq_components_odd (d65 DECIMAL(65,30), bu BIGINT UNSIGNED, b64 BIT(64), "
           "b1 BIT(1), t1 TINYINT(1), zf INT(6) ZEROFILL, dt DATE, dt6 DATETIME(6), tm6 TIME(6), c4 CHAR(4), "
           "vc VARCHAR(10), bn BINARY(4), vb VARBINARY(10), tx TEXT, js JSON, g GEOMETRY, f FLOAT, db DOUBLE) "
@@ -341,13 +362,14 @@ TEST_F(DacQueryTest, ComponentsPrintWhatTheClientPrints) {
           "'[]', NULL, 0, -0e0), (NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, "
           "NULL, NULL, NULL, NULL)");
   ASSERT_EQ(filled.status, 0) << filled.err;
-  const std::vector<std::string> statements = {
+  std::vector<std::string> statements = {
       "SELECT * FROM " + types,
       "SELECT * FROM dq_components_odd",
       "SELECT 1; DO 1; SELECT 2, 3 UNION SELECT 4, 5; SELECT 1 FROM DUAL WHERE 0; SELECT 'end' AS `a:b`",
       "SELECT 3.4028234e38, 1e14, 1e15, 0.1e0 + 0.2e0, -1.5e-300, ROUND(2.5e0, 2), CAST('-01:30:00' AS TIME), "
       "CAST('36:00:00' AS TIME(3)), NULL, '', CONCAT('nul', CHAR(0), 'x'), 7 & 3, @v := 'set'",
   };
+  for (const std::string& sql : CornersRows(corners)) statements.push_back(sql);
   for (const std::string& sql : statements) {
     SCOPED_TRACE(sql);
     const std::string theirs = Mariadb(sql).out;
@@ -577,6 +599,14 @@ TEST_F(DacQueryTest, EmbeddedServerRowsAsTheServerPrintsThem) {
   const Outcome call = Run(DAC_QUERY_PATH, prepared, "CALL dq.two()");
   EXPECT_EQ(call.out, "1\ta\n2\tb\n3\tc\n") << call.err;
   EXPECT_EQ(call.status, 0) << call.err;
+  // Zero-filled floats and -0.00 as the test server prints them.
+  ASSERT_EQ(Run(DAC_QUERY_PATH, embedded, CornersSql("dq.corners")).status, 0);
+  const std::vector<std::string> on_test_server = CornersRows(CornersTable("dq_embedded_corners"));
+  const std::vector<std::string> embedded_rows = CornersRows("dq.corners");
+  for (size_t i = 0; i < embedded_rows.size(); ++i) {
+    const Outcome corners = Run(DAC_QUERY_PATH, prepared, embedded_rows[i]);
+    EXPECT_EQ(corners.out, Mariadb(on_test_server[i]).out) << corners.err;
+  }
   // TLS to a server elsewhere, whose offer a man in the middle took out:
   // refused, no statement run.
   dac::testing::Relay relay(s_.host, s_.port);

@@ -498,6 +498,9 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   // A posted detail row that no longer matches its master leaves the store.
   void InternalPost() override;
   void InternalDeferredPost() override;
+  // A search reads on as navigation does: the next block of rows not read
+  // yet (none forward-only, where a block replaces the rows searched).
+  bool FetchMoreRows() override;
 
   // ---- the record store's write steps and batches ----
   void PerformAppend() override;

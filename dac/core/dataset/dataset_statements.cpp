@@ -63,6 +63,12 @@ bool TCustomDADataSet::Fetched() const {
   return state == csInactive;
 }
 
+bool TCustomDADataSet::FetchMoreRows() {
+  TDKRecordSet* record_set = GetIRecordSet();
+  if (!record_set || !GetActive() || GetUniDirectional() || Fetched()) return false;
+  return record_set->Fetch(false);
+}
+
 // ---- prepare ----
 
 void TCustomDADataSet::Prepare() {

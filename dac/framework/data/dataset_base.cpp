@@ -37,8 +37,9 @@ class NativeBytes {
 constexpr DateTime kMinDateTimeExcluded = -693594.0;
 constexpr DateTime kMaxDateTimeExcluded = 2958466.0;
 
+// The zero date, just below them, is one too.
 plat::TimeStamp ToTimeStamp(DateTime value) {
-  if (!(value > kMinDateTimeExcluded && value < kMaxDateTimeExcluded)) {
+  if (!(value > kMinDateTimeExcluded && value < kMaxDateTimeExcluded) && !plat::IsZeroDateTime(value)) {
     throw EConvertError(Format("'%s' is not a valid date and time", FloatToStr(value).c_str()));
   }
   return plat::DateTimeToTimeStamp(value);
@@ -75,6 +76,7 @@ DateTime DateTimeFromMSecs(double msecs) {
   // std::llround of a value in [0, 2^53): the truncation and its fraction are exact.
   int64_t whole = static_cast<int64_t>(msecs);
   if (msecs - static_cast<double>(whole) >= 0.5) ++whole;
+  if (whole == 0) return plat::kZeroDateTime;
   const auto date = static_cast<int32_t>(whole / plat::kMSecsPerDay);
   const auto time = static_cast<int32_t>(whole % plat::kMSecsPerDay);
   if (date <= 0) InvalidTimeStamp(msecs);

@@ -94,9 +94,11 @@ bool UsesTwelveHourClock(std::string_view format) {
 
 void AppendFormatted(std::string& out, std::string_view format, DateTime value, int depth);
 
-// 1 January 0001 to the end of 31 December 9999.
+// 1 January 0001 to the end of 31 December 9999, and the zero date (written
+// with zeros).
 void CheckDateRange(DateTime value) {
-  if (!(value > -693594.0 && value < 2958466.0)) throw EConvertError(Format("%g is not a valid date and time", value));
+  if (!(value > -693594.0 && value < 2958466.0) && !plat::IsZeroDateTime(value))
+    throw EConvertError(Format("%g is not a valid date and time", value));
 }
 
 // The value being written, decoded once for all the tokens of its format.

@@ -108,6 +108,12 @@ TDKFieldDesc* TMySQLGenerator::FirstTimestamp(const TKeyAndDataFields& fields) {
 void TMySQLGenerator::GenerateConditions(StringBuilder& sb, TStatementType statement_type, bool skip_unchanged,
                                          const TKeyAndDataFields& fields, int index) {
   if (statement_type == stRefreshQuick) return AddRefreshQuickCondition(sb, fields);
+  // Without a key the conditions match every row equal to the one edited:
+  // the statement changes that one row, however many are alike.
+  if ((statement_type == stUpdate || statement_type == stDelete) && fields.KeyFieldDescs.empty()) {
+    Footer().Append(kLineBreak);
+    Footer().Append("LIMIT 1");
+  }
   if ((statement_type == stUpdate || statement_type == stDelete) && MyDataSet().MyOptions().GetCheckRowVersion()) {
     return AddRowVersionConditions(sb, statement_type, skip_unchanged, fields, index);
   }

@@ -78,7 +78,8 @@ class TMySQLGenerator : public TDASQLGenerator {
   void GenerateLockSQL(const TKeyAndDataFields& fields, int index) override;
   // Quick refresh: the rows whose TIMESTAMP is at least the latest seen.
   // CheckRowVersion: an update or delete also matches the row's version
-  // (its TIMESTAMP, else every non-blob data column).
+  // (its TIMESTAMP, else every non-blob data column). An update or delete
+  // without key fields ends in LIMIT 1.
   void GenerateConditions(StringBuilder& sb, TStatementType statement_type, bool skip_unchanged,
                           const TKeyAndDataFields& fields, int index) override;
   const TMetaClass& GetParamInfoClass() const override { return TMyParamInfo::ClassInfo(); }

@@ -11,6 +11,7 @@
 #include "dac/mysql/components/my_connection_component.h"
 #include "dac/mysql/provider/my_connection.h"
 #include "dac/mysql/provider/my_property_codes.h"
+#include "dac/mysql/provider/my_record_set.h"
 #include "dac/store/dataset/mem_dataset.h"
 #include "platform/ascii.h"
 
@@ -112,6 +113,24 @@ void TCustomMyStoredProc::BeforeExecute() {
   TCustomMyDataSet::BeforeExecute();
 }
 
+void TCustomMyStoredProc::InternalExecute() {
+  TMySQLRecordset* record_set = MyRecordSet();
+  if (!record_set) return TCustomMyDataSet::InternalExecute();
+  // Every result is read here: the call runs on the connection itself, in
+  // its transaction, not on a second one for the rows to come.
+  const bool create_connection = record_set->GetCreateConnection();
+  record_set->SetProp(prMyCreateConnection, false);
+  WithCleanup(
+      [&] {
+        TCustomMyDataSet::InternalExecute();
+        if (record_set->GetCommandType() != ctCursor) return;
+        record_set->OpenLastResult();
+        // The fields are those of the last result.
+        FieldDefs().SetUpdated(false);
+      },
+      [&] { record_set->SetProp(prMyCreateConnection, create_connection); });
+}
+
 void TCustomMyStoredProc::CreateIRecordSet() {
   TCustomMyDataSet::CreateIRecordSet();
   DAC_ASSERT(GetIRecordSet() != nullptr, "The stored procedure has no record set");
@@ -125,7 +144,16 @@ void TCustomMyStoredProc::Execute() {
     // The statements of the run are not traced again.
     const bool lock_debug = GetLockDebug();
     SetLockDebug(true);
-    WithCleanup([this] { TCustomMyDataSet::Execute(); }, [&] { SetLockDebug(lock_debug); });
+    WithCleanup(
+        [this] {
+          TCustomMyDataSet::Execute();
+          // Prepared, the call opened on its first result: the later ones are read past.
+          if (GetActive() && GetPrepared() && MyRecordSet()) {
+            MyRecordSet()->OpenLastResult();
+            Resync({});
+          }
+        },
+        [&] { SetLockDebug(lock_debug); });
     Variant rows;
     if (GetICommand()->GetProp(prRowsProcessed, rows)) SetRowsAffected(rows.AsInt32());
   });

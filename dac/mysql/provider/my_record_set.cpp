@@ -432,6 +432,47 @@ void TMySQLRecordset::DrainResults() {
   } while (result_state_ == rsMore || Command().GetSQLResult());
 }
 
+void TMySQLRecordset::ReadPastLaterResults() {
+  TMySQLCommand& command = Command();
+  if (!GetPrepared() || !command.GetStmt() || command_type_ != ctCursor) return;
+  Open();
+  FetchAll();
+  int32_t next = 0;
+  while ((next = API().mysql_stmt_next_result(command.GetStmt())) == 0) {
+  }
+  if (next > 0) command.CheckStmt(next);
+}
+
+void TMySQLRecordset::OpenLastResult() {
+  TMySQLCommand& command = Command();
+  if (GetPrepared()) return ReadPastLaterResults();
+  if (!command.GetSQLResult()) return;
+  // Each close keeps what follows for the next open.
+  const bool open_next = command.GetOpenNext();
+  command.SetOpenNext(true);
+  try {
+    for (;;) {
+      Open();
+      FetchAll();
+      if (!sql_result_next_) break;
+      Close();
+    }
+  } catch (...) {
+    command.SetOpenNext(open_next);
+    // The rest of the results goes with the failed run.
+    try {
+      if (GetActive()) {
+        Close();
+      } else {
+        DrainResults();
+      }
+    } catch (...) {
+    }
+    throw;
+  }
+  command.SetOpenNext(open_next);
+}
+
 // ---- opening and closing ----
 
 void TMySQLRecordset::InternalOpen() {
@@ -449,7 +490,7 @@ void TMySQLRecordset::InternalOpen() {
 void TMySQLRecordset::InternalClose() {
   // Results left behind would keep the connection from its next command,
   // unless the next open is to take them.
-  if (fetch_all_ || !Command().GetOpenNext()) {
+  if (!Command().GetOpenNext()) {
     DrainResults();
   } else {
     FreeResult(true, true);

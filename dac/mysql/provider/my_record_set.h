@@ -86,6 +86,12 @@ class TMySQLRecordset : public TDKRecordSet {
   void FreeResult(bool next_results, bool drain_rows);
   // Every further result of the batch, read away.
   void DrainResults();
+  // A statement run to its end (a procedure call): each result with rows
+  // is read whole and gives way to the next, and the last one stays open
+  // with its rows (a call's OUT values come in its last one). Prepared,
+  // the first result (whose columns the statement describes) stays open,
+  // read whole, and the later ones are read away. Nothing without rows.
+  void OpenLastResult();
   // dtBCD for a DECIMAL column typed float, from server version 5 on.
   uint16_t GetCorrectedDataType(const TMySQLFieldDesc& field) const;
 
@@ -137,6 +143,7 @@ class TMySQLRecordset : public TDKRecordSet {
   // Reads a streamed result's rows away or kills it; true when killed.
   bool CutResult(PMySqlRes result);
   void MoveToNextResult(bool& released, bool killed);
+  void ReadPastLaterResults();
   void TakeNextResult();
 
   // Columns and tables.

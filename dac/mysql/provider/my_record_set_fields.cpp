@@ -144,9 +144,11 @@ void TMySQLRecordset::InternalInitFields() {
   if (command_type_ != ctCursor) return;
   if (GetPrepared() && GetFieldDescs().Count() > 0) return;
   BuildFields(is_show, is_explain, sql);
-  if (swap_connection_) {
+  if (swap_connection_ && !command.GetIsStoredProc()) {
+    // One SELECT alone: a statement before it may be a procedure call that
+    // still runs while its rows come, which a KILL would cut off half done.
     auto parser = SqlParser(sql, true);
-    may_kill_ = parser->ToLexem(mySELECT) == mySELECT && parser->ToLexem(mySemicolon) == 0;
+    may_kill_ = parser->GetNextCode() == mySELECT && parser->ToLexem(mySemicolon) == 0;
   }
 }
 
@@ -417,7 +419,9 @@ bool MayNeedExactText(const TMySQLFieldDesc& desc) {
     case dtFmtBCD:
       return true;
     case dtFloat:
-      return desc.GetMySQLType() == mftDecimal || desc.GetMySQLType() == mftNewDecimal;
+      // A FLOAT or DOUBLE to fixed decimals may come as "-0.00".
+      return desc.GetMySQLType() == mftDecimal || desc.GetMySQLType() == mftNewDecimal ||
+             ((desc.GetMySQLType() == mftFloat || desc.GetMySQLType() == mftDouble) && desc.GetDecimals() < 31);
     case dtBoolean:
       return desc.GetMySQLType() == mftTiny;
     default:

@@ -379,8 +379,10 @@ void TMySQLRecordset::ConvertValue(TMySQLFieldDesc& field, const TWireValue& wir
     case dtFloat: {
       const bool binary_float = binary && (field.GetMySQLType() == mftFloat || field.GetMySQLType() == mftDouble);
       const double number = binary_float ? FloatFromBinary(bytes, length) : FloatFromText(text);
-      // A DECIMAL with more digits than a double tells apart.
-      if (IsDecimalColumn(field.GetMySQLType()) && !SameDecimalValue(text, ShortestDoubleText(number)))
+      // A DECIMAL with more digits than a double tells apart; a negative
+      // value the server rounded to zero ("-0.00"), which no zero prints as.
+      if (IsDecimalColumn(field.GetMySQLType()) ? !SameDecimalValue(text, ShortestDoubleText(number))
+                                                : !binary_float && number == 0 && text.starts_with('-'))
         exact_text_ = std::string(text);
       return StoreAt<double>(slot, 0, number);
     }

@@ -252,13 +252,15 @@ std::string DecimalLiteral(uint16_t type, const Variant& value) {
   return ChangeDecimalSeparator(Variant(CurrToStr(value.AsCurrency())));
 }
 
-// 0001-01-01 up to the end of 9999-12-31, as day counts.
-constexpr double kFirstDay = -693593.0;
+// 0001-01-01 up to the end of 9999-12-31, as day counts, both bounds
+// excluded: before 1899-12-30 the time of day counts away from zero, so
+// the times of 0001-01-01 run down towards -693594.
+constexpr double kBeforeFirstDay = -693594.0;
 constexpr double kPastLastDay = 2958466.0;
 
 // With the milliseconds the value holds, when it holds any.
 std::string DateText(double value, bool with_time) {
-  if (!(value >= kFirstDay && value < kPastLastDay)) throw EConvertError(LoadResString(SDateEncodeError));
+  if (!(value > kBeforeFirstDay && value < kPastLastDay)) throw EConvertError(LoadResString(SDateEncodeError));
   const plat::CalendarDate date = plat::DecodeDate(value);
   char text[64];
   if (!with_time) {

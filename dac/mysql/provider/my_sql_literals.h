@@ -9,13 +9,15 @@
 
 #include "dac/framework/values/bytes.h"
 #include "dac/framework/values/variant.h"
+#include "platform/date_time.h"
 
 namespace dac {
 
 class StringBuilder;
 
-// The in-memory value of the server's all-zero date (0001-01-01 as a day count).
-constexpr double ZeroDate = -693593.0;
+// The in-memory value of the server's all-zero date: the day before
+// 0001-01-01, which a real date of year 1 is not taken for.
+constexpr double ZeroDate = plat::kZeroDateTime;
 
 // How the session reads a string literal: the escaping mode the server last
 // reported and the client character set the text is in.

@@ -287,7 +287,8 @@ void Increment(std::string& digits) {
 }
 
 // Fixed notation; places below 0: every digit, else exactly that many
-// fraction digits, rounded half up. Zero has no sign.
+// fraction digits, rounded half up. Zero has no sign; a negative value
+// rounded to zero keeps its own ("-0.00"), as the server writes it.
 std::string FixedText(const DecimalDigits& d, int places) {
   const int point = d.exponent + 1;
   std::string whole = "0";
@@ -311,7 +312,7 @@ std::string FixedText(const DecimalDigits& d, int places) {
   } else if (places >= 0) {
     fraction.append(static_cast<size_t>(places) - fraction.size(), '0');
   }
-  const bool zero = (whole + fraction).find_first_not_of('0') == std::string::npos;
+  const bool zero = d.digits == "0";
   return (d.negative && !zero ? "-" : "") + whole + (fraction.empty() ? "" : "." + fraction);
 }
 
@@ -401,6 +402,13 @@ std::string ServerFloatText(double value, bool is_float, int32_t decimals) {
   return FixedText(DigitsOf(value, 0), std::max(decimals, 0));
 }
 
+std::string ServerFloatText(double value, const TColumnTextForm& form) {
+  std::string text = ServerFloatText(value, form.mysql_type == mftFloat, form.decimals);
+  const size_t width = static_cast<size_t>(std::max(form.length, 0));
+  if (form.zero_fill && text.size() < width && text[0] != '-') text.insert(0, width - text.size(), '0');
+  return text;
+}
+
 std::string ServerUnsignedText(uint64_t value, const TColumnTextForm& form) {
   return Padded(value, form.zero_fill ? form.length : 0);
 }
@@ -446,13 +454,13 @@ std::optional<std::string> TextOfBinary(const TColumnTextForm& form, const uint8
       const uint32_t bits = static_cast<uint32_t>(reader.Unsigned(4));
       float f;
       std::memcpy(&f, &bits, sizeof f);
-      return ServerFloatText(f, true, form.decimals);
+      return ServerFloatText(f, form);
     }
     case mftDouble: {
       const uint64_t bits = reader.Unsigned(8);
       double d;
       std::memcpy(&d, &bits, sizeof d);
-      return ServerFloatText(d, false, form.decimals);
+      return ServerFloatText(d, form);
     }
     case mftDate:
     case mftNewDate:

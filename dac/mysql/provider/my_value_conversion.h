@@ -61,6 +61,9 @@ struct TColumnTextForm {
 // ("3.40282e38", "1e15"). A NaN or an infinity, which no column holds, is
 // "nan", "inf" or "-inf".
 std::string ServerFloatText(double value, bool is_float, int32_t decimals);
+// A FLOAT or DOUBLE column's value: as above, zero-filled to the display
+// length when the column says so.
+std::string ServerFloatText(double value, const TColumnTextForm& form);
 // Integers in decimal, zero-filled to the display length when the column says so.
 std::string ServerUnsignedText(uint64_t value, const TColumnTextForm& form);
 std::string ServerSignedText(int64_t value, const TColumnTextForm& form);

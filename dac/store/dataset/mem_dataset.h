@@ -219,6 +219,10 @@ class TMemDataSet : public TDataSet {
                               bool use_field_type);
   virtual bool BatchUpdate() { return false; }
   virtual bool CanFlushBatch() { return false; }
+  // A search found nothing in the rows read: true when more rows were
+  // read (appended after them) for it to go on in. The record set here
+  // holds all its rows; a dataset that reads them on demand reads on.
+  virtual bool FetchMoreRows() { return false; }
   // Fails the assertion "Should be overridden".
   virtual void FlushBatch();
   // The rowset XML of one field: the data type attributes, the column

@@ -206,6 +206,24 @@ int FindRow(RowSearch& rows, int first, int last, size_t sorted, size_t keys, bo
   return up ? rows.Scan(edge, first) : rows.Scan(edge, last);
 }
 
+// Going forward, the rows not read yet count too: they are read a block at
+// a time (as moving past the last row reads them) until one matches.
+int FindInRowsToCome(RowSearch& rows, TMemData& data, int first, size_t sorted, size_t keys,
+                     const std::function<bool()>& fetch_more) {
+  int read = data.GetRecordCount();
+  while (fetch_more()) {
+    const int count = data.GetRecordCount();
+    if (count <= read) continue;
+    data.PrepareRecNoCache();
+    // In a sort order new rows may sort among the old: the whole range again.
+    const int from = sorted > 0 ? first : std::max(first, read + 1);
+    read = count;
+    if (from > count) continue;
+    if (const int found = FindRow(rows, from, count, sorted, keys, false)) return found;
+  }
+  return 0;
+}
+
 }  // namespace
 
 // ---- the searches ----
@@ -318,7 +336,9 @@ bool TMemDataSet::InternalLocateRecord(std::vector<TFieldDesc*> keys, const Vari
                             : nullptr);
   // Rows outside 1..count do not exist: nothing is read then.
   const bool in_range = first >= 1 && first <= last && last <= count;
-  const int found = in_range ? FindRow(rows, first, last, sorted, search.size(), up) : 0;
+  int found = in_range ? FindRow(rows, first, last, sorted, search.size(), up) : 0;
+  if (found == 0 && !up)
+    found = FindInRowsToCome(rows, *data, first, sorted, search.size(), [this] { return FetchMoreRows(); });
   // The found row stays in the work buffer (Lookup reads it there).
   if (found > 0) rows.Read(found);
   if ((save_position || found == 0) && count > 0) data->SetToBookmark(&saved);

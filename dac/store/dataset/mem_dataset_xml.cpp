@@ -66,7 +66,8 @@ std::string TimeText(DateTime value) {
 }
 
 std::string DateTimeText(DateTime value) {
-  const plat::CalendarDate date = plat::DecodeDate(value);
+  // A database's zero date as the rowset has always held it: the first day.
+  const plat::CalendarDate date = plat::IsZeroDateTime(value) ? plat::CalendarDate{1, 1, 1} : plat::DecodeDate(value);
   const plat::TimeOfDay time = plat::DecodeTime(value);
   // yyyy-mm-ddThh:mm:ss, the year in four digits (0005 for 5).
   char text[19] = {0, 0, 0, 0, '-', 0, 0, '-', 0, 0, 'T', 0, 0, ':', 0, 0, ':', 0, 0};

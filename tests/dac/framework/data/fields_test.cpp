@@ -13,6 +13,7 @@
 #include "dac/framework/data/object_fields.h"
 #include "dac/framework/data/string_fields.h"
 #include "platform/code_page.h"
+#include "platform/date_time.h"
 #include "tests/dac/framework/error_text.h"
 #include "tests/dac/framework/settings_guard.h"
 #include "tests/dac/framework/stub_dataset.h"
@@ -127,7 +128,11 @@ TEST_F(Fields, NativeFormsAreTheRecordStores) {
   EXPECT_EQ(stamp->AsString(), "12/29/1899 6:00:00");
   stamp->SetAsDateTime(-693593.5);  // 0001-01-01, 12:00
   EXPECT_EQ(NativeAs<double>(stamp), 86400000.0 + 12 * 3600000);
-  EXPECT_EQ(ErrorOf([&] { stamp->SetAsDateTime(-693594); }), "'-693594' is not a valid date and time");
+  stamp->SetAsDateTime(plat::kZeroDateTime);  // the zero date: the stamp's 0
+  EXPECT_EQ(NativeAs<double>(stamp), 0.0);
+  EXPECT_EQ(stamp->AsDateTime(), plat::kZeroDateTime);
+  EXPECT_EQ(stamp->AsString(), "0/0/0000");
+  EXPECT_EQ(ErrorOf([&] { stamp->SetAsDateTime(-693594.5); }), "'-693594.5' is not a valid date and time");
 
   TField* clock = Make(ftTime, 0, "T");
   clock->SetAsDateTime(38051 + 0.25);  // the date is dropped
@@ -177,10 +182,13 @@ TEST_F(Fields, NativeFormsAreTheRecordStores) {
   bytes->SetData(overlong);
   EXPECT_EQ(bytes->AsString(), "xyz");
 
-  // A stored day 0 is no date.
+  // A stored day 0 is the zero date; a day before it is no date.
   const int32_t zero = 0;
   day->SetData(&zero);
-  EXPECT_EQ(ErrorOf([&] { day->AsDateTime(); }), "'0.0' is not a valid timestamp");
+  EXPECT_EQ(day->AsDateTime(), plat::kZeroDateTime);
+  const int32_t before = -1;
+  day->SetData(&before);
+  EXPECT_EQ(ErrorOf([&] { day->AsDateTime(); }), "'-1.0' is not a valid timestamp");
 }
 
 TEST_F(Fields, RefusalsAndRangesHaveTheirTexts) {

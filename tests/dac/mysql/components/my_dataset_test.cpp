@@ -59,6 +59,109 @@ TEST_F(MyQueryTest, EditsInsertsAndDeletesReachTheServer) {
   EXPECT_EQ(Names(), "b,c");
 }
 
+// A table without a key holding equal rows: an edit or a delete changes
+// one of them on the server, through both APIs, cached or not, with every
+// field written or the changed ones; a row gone meanwhile still fails as
+// before, changing nothing.
+TEST_F(MyQueryTest, WritesWithoutAKeyChangeOneOfTheEqualRows) {
+  Exec("CREATE TABLE `dup t``x` (`a b` INT, `where` VARCHAR(10), n TEXT)");
+  auto other = testing::OpenConnection(testing::DirectApi(), settings);
+  const auto on_server = [&] {
+    const std::string sql = "SELECT GROUP_CONCAT(`a b`, ':', `where` ORDER BY `a b`, `where`) FROM `dup t``x`";
+    return testing::ApiQuery(other->GetAPI(), other->GetHandle(), sql).at(0).at(0).value_or("");
+  };
+  struct Way {
+    bool direct, cached, all_fields;
+  };
+  for (const Way way :
+       {Way{true, false, false}, Way{false, false, true}, Way{true, true, true}, Way{false, true, false}}) {
+    SCOPED_TRACE(std::to_string(way.direct) + std::to_string(way.cached) + std::to_string(way.all_fields));
+    Exec("DELETE FROM `dup t``x`");
+    Exec("INSERT INTO `dup t``x` VALUES (1, 'it''s', 'x'), (1, 'it''s', 'x'), (2, 'b', NULL), (2, 'b', NULL)");
+    connection->Disconnect();
+    connection->GetOptions().SetDirect(way.direct);
+    connection->Connect();
+    query->SetCachedUpdates(way.cached);
+    query->Options().SetUpdateAllFields(way.all_fields);
+    Open(query, "SELECT * FROM `dup t``x` ORDER BY `a b`");
+    query->Edit();
+    query->FieldByName("where")->SetAsString("edited");
+    query->Post();
+    ASSERT_TRUE(query->Locate("a b", Variant(2), {}));
+    query->Delete();
+    if (way.cached) query->ApplyUpdates();
+    EXPECT_EQ(on_server(), "1:edited,1:it's,2:b");
+    // Both rows 1 gone on the server: the edit of the other finds none.
+    other->ExecStatement("DELETE FROM `dup t``x` WHERE `a b` = 1");
+    query->First();
+    query->Next();
+    query->Edit();
+    query->FieldByName("where")->SetAsString("lost");
+    if (way.cached) {
+      query->Post();
+      EXPECT_EQ(Error([&] { query->ApplyUpdates(); }), "Update failed. Found 0 records");
+      query->CancelUpdates();
+    } else {
+      EXPECT_EQ(Error([&] { query->Post(); }), "Update failed. Found 0 records");
+      query->Cancel();
+    }
+    EXPECT_EQ(on_server(), "2:b");
+    query->Close();
+  }
+}
+
+// With FetchAll off the searches read on: rows not fetched yet are found,
+// forward and from the current row on, and what is not there leaves the
+// cursor where it was.
+TEST_F(MyQueryTest, SearchesFindRowsNotFetchedYet) {
+  Exec("CREATE TABLE q_many (id INT PRIMARY KEY, s VARCHAR(10), g INT)");
+  std::string rows;
+  for (int i = 1; i <= 60; ++i) {
+    const std::string n = std::to_string(i);
+    rows += (i > 1 ? ", (" : "(") + n + ", 's" + n + "', " + std::to_string(i % 7) + ")";
+  }
+  Exec("INSERT INTO q_many VALUES " + rows);
+  for (const bool direct : {true, false}) {
+    SCOPED_TRACE(direct ? "direct" : "client library");
+    connection->Disconnect();
+    connection->GetOptions().SetDirect(direct);
+    connection->Connect();
+    query->SetFetchAll(false);
+    query->SetFetchRows(5);
+    const auto reopen = [&] {
+      query->Close();
+      Open(query, "SELECT * FROM q_many ORDER BY id");
+    };
+    const auto id = [&] { return query->FieldByName("id")->GetAsInteger(); };
+    reopen();
+    EXPECT_EQ(query->Lookup("id", Variant(52), "s").AsString(), "s52");
+    EXPECT_EQ(id(), 1);
+    ASSERT_TRUE(query->Locate("id", Variant(47), {}));
+    EXPECT_EQ(query->FieldByName("s")->GetAsString(), "s47");
+    reopen();
+    ASSERT_TRUE(query->Locate("s", Variant("S33"), {loCaseInsensitive}));
+    EXPECT_EQ(id(), 33);
+    // From the current row on: the next of its group, then none after 54.
+    ASSERT_TRUE(query->LocateEx("g", Variant(5), {lxNext}));
+    EXPECT_EQ(id(), 40);
+    ASSERT_TRUE(query->LocateEx("s", Variant("s5"), {lxNext, lxPartialKey}));
+    EXPECT_EQ(id(), 50);
+    reopen();
+    ASSERT_TRUE(query->FindKey({Variant(58)}));
+    EXPECT_EQ(id(), 58);
+    reopen();
+    ASSERT_TRUE(query->FindNearest({Variant(21)}));
+    EXPECT_EQ(id(), 21);
+    reopen();
+    query->Next();
+    EXPECT_FALSE(query->Locate("id", Variant(61), {}));
+    EXPECT_EQ(id(), 2);
+    EXPECT_TRUE(query->Fetched());
+    EXPECT_EQ(query->RecordCount(), 60);
+    query->Close();
+  }
+}
+
 TEST_F(MyQueryTest, ColumnNamesHoldingQuestionMarksAndQuotes) {
   Exec("DROP TABLE IF EXISTS `q odd`");
   Exec("CREATE TABLE `q odd` (`id?` INT PRIMARY KEY, `say ?` VARCHAR(10)) ENGINE=InnoDB");

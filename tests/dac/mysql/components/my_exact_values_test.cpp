@@ -40,9 +40,9 @@ using Cell = std::optional<std::string>;
 using Rows = std::vector<std::vector<Cell>>;
 
 // Every type, at its limits and in its odd corners: zero, partial and
-// impossible dates, microseconds, a DECIMAL beyond a double and a BCD, a
-// TINYINT(1) other than 0 and 1, text with a NUL byte and beyond the BMP,
-// bytes with NUL bytes.
+// impossible dates and the first day of year 1, microseconds, a DECIMAL
+// beyond a double and a BCD, a TINYINT(1) other than 0 and 1, text with a
+// NUL byte and beyond the BMP, bytes with NUL bytes, zero-filled floats.
 const char kColumns[] =
     "id INT PRIMARY KEY, ti TINYINT, tu TINYINT UNSIGNED, si SMALLINT, su SMALLINT UNSIGNED, mi MEDIUMINT, "
     "mu MEDIUMINT UNSIGNED, i INT, iu INT UNSIGNED, bi BIGINT, bu BIGINT UNSIGNED, zf INT(6) ZEROFILL, t1 TINYINT(1), "
@@ -50,7 +50,7 @@ const char kColumns[] =
     "dt DATE, dtt DATETIME, dt6 DATETIME(6), ts TIMESTAMP(3) NULL, tm TIME, tm6 TIME(6), yr YEAR, "
     "b1 BIT(1), b8 BIT(8), b63 BIT(63), b64 BIT(64), e ENUM('a','b','c d'), st SET('x','y','z'), "
     "c CHAR(5), vc VARCHAR(20), tx TEXT, c4 CHAR(4), bn BINARY(4), vb VARBINARY(10), bl BLOB, js JSON, "
-    "g GEOMETRY, note VARCHAR(10)";
+    "g GEOMETRY, note VARCHAR(10), dz DOUBLE(22,5) ZEROFILL, fz FLOAT(12,5) ZEROFILL";
 
 const char* const kRows[] = {
     "1, -128, 255, -32768, 65535, -8388608, 16777215, -2147483648, 4294967295, -9223372036854775808, "
@@ -60,15 +60,18 @@ const char* const kRows[] = {
     "b'10101010', b'111111111111111111111111111111111111111111111111111111111111111', "
     "b'1111111111111111111111111111111111111111111111111111111111111111', 'c d', 'x,z', 'ab', 'a\\0b', "
     "'caf\xC3\xA9 \xF0\x9F\x98\x80 text', '\xC3\xA9\xF0\x9F\x98\x80', x'00112233', x'610062', x'00FF0A00', "
-    "'{\"a\": [1, 2.5, \"x\"]}', ST_GeomFromText('POINT(1 2)'), 'one'",
+    "'{\"a\": [1, 2.5, \"x\"]}', ST_GeomFromText('POINT(1 2)'), 'one', 3.14152, 3.14152",
     "2, 127, 0, 32767, 0, 8388607, 0, 2147483647, 0, 9223372036854775807, 9223372036854775808, 0, 5, "
     "'-0.000000000000000000000000000001', -999.99, 0, -1.17549435e-38, -0.5, 2.2250738585072014e-308, "
     "'2024-00-15', '2024-02-30 12:00:00', '1000-01-01 00:00:00.000001', NULL, '-00:00:01.5', "
     "'-100:00:00.001', 1901, b'0', b'0', b'0', b'0', 'a', '', '', '', '', '', x'00000000', x'', x'', 'null', "
-    "NULL, 'two'",
+    "NULL, 'two', 0, 0",
     "3, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, "
     "NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, "
-    "NULL, NULL, NULL, NULL, NULL, 'three'",
+    "NULL, NULL, NULL, NULL, NULL, 'three', NULL, NULL",
+    "4, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, "
+    "'0001-01-01', '0001-01-01 00:00:00', '0001-01-01 12:30:45.5', NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, "
+    "NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, 'four', 12345678.5, 0.00001",
 };
 
 // How the components are set up for a run.
@@ -120,8 +123,14 @@ std::string ServerForm(TCustomMyDataSet& dataset, TField& field) {
     case ftBCD:
       return field.GetAsString();
     case ftFloat:
-      if (desc.GetMySQLType() == mftFloat || desc.GetMySQLType() == mftDouble)
-        return ServerFloatText(field.GetAsFloat(), desc.GetMySQLType() == mftFloat, decimals);
+      if (desc.GetMySQLType() == mftFloat || desc.GetMySQLType() == mftDouble) {
+        TColumnTextForm form;
+        form.mysql_type = desc.GetMySQLType();
+        form.zero_fill = desc.GetIsZeroFill();
+        form.length = desc.GetDisplayLength();
+        form.decimals = decimals;
+        return ServerFloatText(field.GetAsFloat(), form);
+      }
       return ShortestDoubleText(field.GetAsFloat());
     case ftDate:
     case ftDateTime: {
@@ -298,7 +307,7 @@ TEST_F(MyExactValuesTest, EveryTypeReadsAsTheClientShowsIt) {
     SCOPED_TRACE(mode.name);
     Apply(mode);
     const Rows expected = Mariadb("SELECT * FROM ev ORDER BY id", SessionCharset());
-    ASSERT_EQ(expected.size(), 3u);
+    ASSERT_EQ(expected.size(), 4u);
     OpenTable(mode);
     ExpectHolds(expected);
     if (mode.fields_as_string) {
@@ -484,12 +493,21 @@ TEST_F(MyExactValuesTest, ParameterValuesReachTheServerExactly) {
         insert->ParamByName("v")->SetAsVariant(Variant(int64_t{-42}));
         insert->Execute();
       }
+      // The zero date and the first day of year 1, each as itself.
+      const std::pair<int32_t, double> days[] = {{90, ZeroDate}, {91, -693593.0}};
+      for (const auto& [n, day] : days) {
+        insert->ParamByName("n")->SetAsInteger(n);
+        insert->ParamByName("dt")->SetAsDateTime(day);
+        insert->Execute();
+      }
+      EXPECT_EQ(Mariadb("SELECT dt FROM pv WHERE n >= 90 ORDER BY n"),
+                (Rows{{"0000-00-00 00:00:00.000000"}, {"0001-01-01 00:00:00.000000"}}));
       insert->ParamByName("d")->SetAsFloat(std::nan(""));
       EXPECT_THROW(insert->Execute(), Exception);
       insert->Free();
       // Read back as binary rows: the double itself.
       auto* read = MakeQuery();
-      read->SQL().SetText("SELECT d FROM pv ORDER BY n");
+      read->SQL().SetText("SELECT d FROM pv WHERE n < 90 ORDER BY n");
       read->Prepare();
       read->Open();
       size_t i = 0;

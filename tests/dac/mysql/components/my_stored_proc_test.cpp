@@ -64,6 +64,92 @@ TEST_F(MyStoredProcTest, AProcedureRunsAndReturnsItsOutValues) {
   EXPECT_EQ(proc->ParamByName("a")->GetAsInteger(), 5);
 }
 
+// A procedure that returns result sets of its own before its OUT values:
+// ExecProc reads them all, gives every OUT and INOUT value and leaves the
+// session free; over both APIs, with the rows read at once or a block at a
+// time.
+TEST_F(MyStoredProcTest, AProcedureWithResultSetsGivesItsOutValuesAndFreesTheSession) {
+  Exec("CREATE PROCEDURE `sp rs``1`(IN lo INT, INOUT tag VARCHAR(20), OUT total INT) BEGIN "
+       "SELECT n FROM sp_t WHERE n >= lo ORDER BY n; SELECT 'two' AS w, tag; INSERT INTO sp_t VALUES (lo * 10); "
+       "SELECT COUNT(*) INTO total FROM sp_t; SET tag = CONCAT(tag, '!'); END");
+  auto other = testing::OpenConnection(testing::DirectApi(), settings);
+  int rows = 2;
+  for (const bool direct : {true, false}) {
+    for (const bool fetch_all : {true, false}) {
+      SCOPED_TRACE(std::string(direct ? "direct" : "client library") + (fetch_all ? "" : ", a row at a time"));
+      connection->Disconnect();
+      connection->GetOptions().SetDirect(direct);
+      connection->Connect();
+      proc->SetFetchAll(fetch_all);
+      proc->SetFetchRows(1);
+      proc->SetStoredProcName("sp rs`1");
+      EXPECT_EQ(Described(), "lo:1,tag:3,total:2");
+      proc->ParamByName("lo")->SetAsInteger(rows);
+      proc->ParamByName("tag")->SetAsString("it's \\ \"x\"");
+      proc->ExecProc();
+      ++rows;
+      EXPECT_EQ(proc->ParamByName("tag")->GetAsString(), "it's \\ \"x\"!");
+      EXPECT_EQ(proc->ParamByName("total")->GetAsInteger(), rows);
+      // The session takes the next statement; the other one sees the row written.
+      EXPECT_EQ(Value("SELECT COUNT(*) FROM sp_t"), std::to_string(rows));
+      EXPECT_EQ(testing::ApiQuery(other->GetAPI(), other->GetHandle(), "SELECT MAX(n) FROM sp_t")[0][0],
+                std::to_string((rows - 1) * 10));
+      proc->Close();
+      proc->SetStoredProcName("");
+    }
+  }
+  // Open and OpenNext walk the same results, a row at a time; a dataset
+  // closed early lets the call run to its end.
+  proc->SetFetchAll(false);
+  proc->SetStoredProcName("sp rs`1");
+  proc->ParamByName("lo")->SetAsInteger(25);
+  proc->ParamByName("tag")->SetAsString("o");
+  proc->Open();
+  EXPECT_EQ(proc->FieldByName("n")->GetAsInteger(), 30);
+  ASSERT_TRUE(proc->OpenNext());
+  EXPECT_EQ(proc->FieldByName("tag")->GetAsString(), "o");
+  ASSERT_TRUE(proc->OpenNext());
+  EXPECT_EQ(proc->ParamByName("total")->GetAsInteger(), rows + 1);
+  EXPECT_FALSE(proc->OpenNext());
+  proc->ParamByName("lo")->SetAsInteger(26);
+  proc->Open();
+  proc->Close();
+  EXPECT_EQ(testing::ApiQuery(other->GetAPI(), other->GetHandle(), "SELECT MAX(n) FROM sp_t")[0][0], "260");
+  EXPECT_EQ(Value("SELECT COUNT(*) FROM sp_t"), std::to_string(rows + 2));
+
+  // The call runs in the connection's transaction, a row at a time or not.
+  for (const bool fetch_all : {true, false}) {
+    SCOPED_TRACE(fetch_all ? "rolled back" : "rolled back, a row at a time");
+    proc->SetFetchAll(fetch_all);
+    connection->StartTransaction();
+    proc->ParamByName("lo")->SetAsInteger(70);
+    proc->ExecProc();
+    EXPECT_EQ(Value("SELECT COUNT(*) FROM sp_t WHERE n = 700"), "1");
+    connection->Rollback();
+    EXPECT_EQ(testing::ApiQuery(other->GetAPI(), other->GetHandle(), "SELECT COUNT(*) FROM sp_t WHERE n = 700")[0][0],
+              "0");
+  }
+
+  // Prepared (a call with inputs only), the first result stays open, read
+  // whole, and the session goes on at once.
+  Exec("CREATE PROCEDURE sp_two(IN lo INT) BEGIN SELECT n FROM sp_t WHERE n >= lo ORDER BY n; SELECT 'x'; END");
+  for (const bool direct : {true, false}) {
+    SCOPED_TRACE(direct ? "direct, prepared" : "client library, prepared");
+    connection->Disconnect();
+    connection->GetOptions().SetDirect(direct);
+    connection->Connect();
+    proc->SetFetchAll(true);
+    proc->SetStoredProcName("sp_two");
+    proc->ParamByName("lo")->SetAsInteger(40);
+    proc->Prepare();
+    proc->ExecProc();
+    EXPECT_EQ(proc->RecordCount(), 4);
+    EXPECT_EQ(Value("SELECT 5"), "5");
+    proc->Close();
+    proc->UnPrepare();
+  }
+}
+
 TEST_F(MyStoredProcTest, AFunctionGivesItsResultParameter) {
   proc->SetStoredProcName("sp_f");
   EXPECT_EQ(Described(), "Result:4,x:1");

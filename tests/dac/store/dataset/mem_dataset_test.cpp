@@ -477,7 +477,8 @@ TEST(MemDataSetWalk, DateTimesConvertFromTheirMillisecondsExactly) {
   const double last = 3652060.0 * day;
   for (const double msecs : {day, day + 0.5, day + 0.49999999999999994, day + 1.5, 693594.0 * day,
                              693594.0 * day - 0.5, 693593.0 * day + 21600000.0, 730000.0 * day + 12345.678,
-                             last - 1.0, last - 0.5000001, last - 0.5, std::nextafter(day, 0.0) + 0.5}) {
+                             last - 1.0, last - 0.5000001, last - 0.5, std::nextafter(day, 0.0) + 0.5,
+                             0.0 /* the zero date */}) {
     SCOPED_TRACE(std::to_string(msecs));
     plat::TimeStamp parts;
     plat::DateTime expected = 0;
@@ -487,7 +488,7 @@ TEST(MemDataSetWalk, DateTimesConvertFromTheirMillisecondsExactly) {
     ds->DataConvert(stamp, &msecs, &value, false);
     EXPECT_EQ(std::memcmp(&value, &expected, sizeof value), 0) << value << " against " << expected;
   }
-  for (const double msecs : {-1.0, 0.0, day / 2, day - 0.5000001, last, 1e300, std::nan("")}) {
+  for (const double msecs : {-1.0, 0.5, day / 2, day - 0.5000001, last, 1e300, std::nan("")}) {
     SCOPED_TRACE(std::to_string(msecs));
     plat::TimeStamp parts;
     const bool valid = plat::TryMSecsToTimeStamp(msecs, parts);

@@ -664,11 +664,11 @@ TEST(FieldAccessOverrides, GetFieldTakesTheDescendantsReads) {
 
 TEST_F(FieldAccess, ImpossibleDatesAreRefused) {
   uint8_t out[8] = {};
-  const int32_t zero_day = 0;
+  const int32_t negative_day = -1;
   const int32_t negative_time = -1;
   const int32_t whole_day = 86400000;
   const double negative_msecs = -5;
-  EXPECT_THROW(data_.PutDateToBuf(out, 0, &zero_day, dfDate), EConvertError);
+  EXPECT_THROW(data_.PutDateToBuf(out, 0, &negative_day, dfDate), EConvertError);
   EXPECT_THROW(data_.PutDateToBuf(out, 0, &negative_time, dfTime), EConvertError);
   EXPECT_THROW(data_.PutDateToBuf(out, 0, &whole_day, dfTime), EConvertError);
   EXPECT_THROW(data_.PutDateToBuf(out, 0, &negative_msecs, dfMSecs), EConvertError);

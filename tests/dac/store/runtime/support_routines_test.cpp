@@ -12,6 +12,7 @@
 #include "dac/store/runtime/string_compare.h"
 #include "dac/store/runtime/utf8_decode.h"
 #include "dac/store/runtime/variant_routines.h"
+#include "platform/date_time.h"
 #include "tests/dac/store/zlib_hooks.h"
 
 namespace dac {
@@ -103,7 +104,8 @@ TEST(DateRoutines, EncodingAndTimeStamps) {
   } catch (const EConvertError& e) {
     EXPECT_STREQ(e.what(), "'5.-1' is not a valid timestamp");
   }
-  EXPECT_THROW(TimeStampToDateTime(TimeStamp{0, 0}), EConvertError);
+  EXPECT_EQ(TimeStampToDateTime(TimeStamp{0, 0}), plat::kZeroDateTime);  // the zero date
+  EXPECT_THROW(TimeStampToDateTime(TimeStamp{1, 0}), EConvertError);
 }
 
 TEST(VarEqualRule, StringsNullsAndTypes) {
