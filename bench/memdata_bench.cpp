@@ -1267,7 +1267,7 @@ void PrintHelp() {
       "  -h, --help  print this help and exit\n"
       "\n"
       "Settings from the environment:\n"
-      "  VARNEL_BENCH_ROWS=N[,N]...   row counts, measured in turn (10000,100000,1000000)\n"
+      "  VARNEL_BENCH_ROWS=N[,N]...   row counts, in turn (10000,100000,1000000)\n"
       "  VARNEL_BENCH_ROUNDS=N        rounds of each task (5; 3 from 1000000 rows)\n"
       "  VARNEL_BENCH_OPS=N           single-row operations in a round at most (1000)\n"
       "  VARNEL_BENCH_BUDGET=SECONDS  processor time a round of them may take (1)\n",
