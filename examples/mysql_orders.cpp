@@ -145,8 +145,9 @@ void Run(dac::TMyConnection& connection) {
 
   // A statement the server refuses raises EMyError with the server's code.
   try {
-    connection.ExecSQL("INSERT INTO " + table.Name() + " (id, customer, item, quantity) VALUES (1, 'cara', 'hook', 1)",
-                       {});
+    connection.ExecSQL(
+        "INSERT INTO " + table.Name() + " (id, customer, item, quantity) VALUES (:id, 'cara', 'hook', 1)",
+        {dac::Variant(1)});
   } catch (const dac::EMyError& e) {
     std::printf("refused as expected: %s\n", ErrorText(e).c_str());
   }

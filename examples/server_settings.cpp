@@ -79,8 +79,11 @@ SettingsLine ReadServerSettings(const std::vector<std::string>& words) {
     line.problem = "missing option --database";
   } else if (!port.empty()) {
     const std::optional<int> number = PortOf(port);
-    if (number) line.settings.port = *number;
-    else line.problem = "invalid port '" + port + "'";
+    if (number) {
+      line.settings.port = *number;
+    } else {
+      line.problem = "invalid port '" + port + "'";
+    }
   }
   return line;
 }

@@ -87,7 +87,6 @@ size_t Pack(const std::string& folder, const std::string& output) {
   return files.size();
 }
 
-
 constexpr char kUsage[] =
     "Usage: vrn-pack [OPTION]... FOLDER OUTPUT.vrn\n"
     "Packs every file below FOLDER into the content package OUTPUT.vrn. Entries\n"
