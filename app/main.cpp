@@ -22,14 +22,9 @@ int main(int argc, char** argv) {
   plat::RaiseOpenFileLimit();
 
   const app::TCommandLine line = app::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
-  if (line.kind == app::TCommandLine::Kind::kHelp) {
-    std::cout << app::UsageText();
-    return 0;
-  }
-  if (line.kind == app::TCommandLine::Kind::kUsageError) {
-    std::cerr << plat::UsageErrorText("varnel-player", line.problem);
-    return plat::kUsageErrorStatus;
-  }
+  if (const auto status = plat::AnswerHelpOrProblem("varnel-player", app::UsageText(),
+                                                    line.kind == app::TCommandLine::Kind::kHelp, line.problem))
+    return *status;
   try {
     app::TConsoleTerminal terminal;
     const app::TContentPlaces places{app::ProgramFolder(), app::kProcessMountsFile};

@@ -174,14 +174,8 @@ constexpr char kUsage[] =
 
 int main(int argc, char** argv) {
   const examples::SettingsLine line = examples::ReadServerSettings({argv + 1, argv + argc});
-  if (line.help) {
-    std::fputs(examples::kUsage, stdout);
-    return 0;
-  }
-  if (!line.problem.empty()) {
-    std::fputs(plat::UsageErrorText("mysql_orders", line.problem).c_str(), stderr);
-    return plat::kUsageErrorStatus;
-  }
+  if (const auto status = plat::AnswerHelpOrProblem("mysql_orders", examples::kUsage, line.help, line.problem))
+    return *status;
   const examples::MySQLProvider provider;
   try {
     const examples::Connection connection = examples::Connect(line.settings);

@@ -1,5 +1,7 @@
 #include "platform/program_usage.h"
 
+#include <cstdio>
+
 namespace plat {
 
 bool IsHelpOption(std::string_view word) { return word == "-h" || word == "--help"; }
@@ -11,6 +13,18 @@ std::string UsageErrorText(std::string_view program, std::string_view problem) {
   text.append(program).append(": ").append(problem).append("\n");
   text.append("Try '").append(program).append(" --help' for more information.\n");
   return text;
+}
+
+std::optional<int> AnswerHelpOrProblem(std::string_view program, std::string_view usage, bool help,
+                                       std::string_view problem) {
+  if (help) {
+    std::fwrite(usage.data(), 1, usage.size(), stdout);
+    return 0;
+  }
+  if (problem.empty()) return std::nullopt;
+  const std::string text = UsageErrorText(program, problem);
+  std::fwrite(text.data(), 1, text.size(), stderr);
+  return kUsageErrorStatus;
 }
 
 TOperands ReadOperands(const std::vector<std::string>& words, const std::vector<std::string_view>& names) {

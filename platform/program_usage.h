@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +21,13 @@ bool LooksLikeOption(std::string_view word);
 // "NAME: PROBLEM" and "Try 'NAME --help' for more information.", each line
 // ended.
 std::string UsageErrorText(std::string_view program, std::string_view problem);
+
+// What a program does first with a line that asks for help or is wrong:
+// prints the usage on standard output, or the problem on standard error,
+// and gives the exit status (0 or kUsageErrorStatus); nullopt for a line
+// to run.
+std::optional<int> AnswerHelpOrProblem(std::string_view program, std::string_view usage, bool help,
+                                       std::string_view problem);
 
 // A command line of operands, with -h and --help as its only options.
 struct TOperands {

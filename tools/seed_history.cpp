@@ -33,14 +33,8 @@ constexpr char kUsage[] =
 
 int main(int argc, char** argv) {
   const plat::TOperands line = plat::ReadOperands({argv + 1, argv + argc}, {"PACKAGE"});
-  if (line.help) {
-    std::fputs(tools::kUsage, stdout);
-    return 0;
-  }
-  if (!line.problem.empty()) {
-    std::fputs(plat::UsageErrorText("vrn-seed-history", line.problem).c_str(), stderr);
-    return plat::kUsageErrorStatus;
-  }
+  if (const auto status = plat::AnswerHelpOrProblem("vrn-seed-history", tools::kUsage, line.help, line.problem))
+    return *status;
   const std::string& package = line.words[0];
   const plat::LocalTime today = plat::SystemClock().Now();
   plat::ManualClock clock;

@@ -102,14 +102,7 @@ constexpr char kUsage[] =
 
 int main(int argc, char** argv) {
   const plat::TOperands line = plat::ReadOperands({argv + 1, argv + argc}, {"FOLDER", "OUTPUT.vrn"});
-  if (line.help) {
-    std::fputs(tools::kUsage, stdout);
-    return 0;
-  }
-  if (!line.problem.empty()) {
-    std::fputs(plat::UsageErrorText("vrn-pack", line.problem).c_str(), stderr);
-    return plat::kUsageErrorStatus;
-  }
+  if (const auto status = plat::AnswerHelpOrProblem("vrn-pack", tools::kUsage, line.help, line.problem)) return *status;
   const std::string& folder = line.words[0];
   const std::string& output = line.words[1];
   try {
