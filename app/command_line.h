@@ -1,4 +1,4 @@
-// The player's command line: varnel-player [--serve | --browser] [ARG [ARG2]].
+// The player's command line: varnel-player [OPTION]... [CONTENT | -1 [PATH]].
 #pragma once
 
 #include <string>
@@ -8,8 +8,10 @@
 namespace app {
 
 struct TCommandLine {
-  enum class Kind { kUsage, kRun };
-  Kind kind = Kind::kUsage;
+  enum class Kind { kUsageError, kHelp, kRun };
+  Kind kind = Kind::kUsageError;
+  // What is wrong with the line, for a usage error.
+  std::string problem;
   // Headless: print the URL instead of opening a browser.
   bool serve = false;
   // The default browser instead of the player's own window.
@@ -20,9 +22,9 @@ struct TCommandLine {
 };
 
 // Options come first; the first word that is not an option, or anything
-// after "--", starts the arguments, so "-1" stays an argument. An unknown
-// option, both --serve and --browser, or more than two arguments asks for
-// the usage text.
+// after "--", starts the arguments, so "-1" stays an argument. -h or --help
+// asks for the usage text; an unknown option, both --serve and --browser, or
+// more than two arguments is a usage error.
 TCommandLine ParseCommandLine(const std::vector<std::string>& words);
 
 std::string_view UsageText();

@@ -14,6 +14,7 @@
 #include "platform/console.h"
 #include "platform/open_file_limit.h"
 #include "platform/process_setup.h"
+#include "platform/program_usage.h"
 
 int main(int argc, char** argv) {
   // Writes to a client that has gone must fail, not end the player.
@@ -21,10 +22,9 @@ int main(int argc, char** argv) {
   plat::RaiseOpenFileLimit();
 
   const app::TCommandLine line = app::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
-  if (line.kind != app::TCommandLine::Kind::kRun) {
-    std::cerr << app::UsageText();
-    return 2;
-  }
+  if (const auto status = plat::AnswerHelpOrProblem("varnel-player", app::UsageText(),
+                                                    line.kind == app::TCommandLine::Kind::kHelp, line.problem))
+    return *status;
   try {
     app::TConsoleTerminal terminal;
     const app::TContentPlaces places{app::ProgramFolder(), app::kProcessMountsFile};

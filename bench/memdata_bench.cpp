@@ -44,9 +44,11 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_command_line.h"
 #include "bench/memdata_fixture.h"
 #include "bench/memdata_rounds.h"
 #include "bench/memdata_tasks.h"
+#include "platform/program_usage.h"
 
 namespace bench {
 namespace {
@@ -89,11 +91,28 @@ void RegisterAll() {
   }
 }
 
+void PrintHelp() {
+  std::fputs(
+      "Usage: dac_memdata_bench [OPTION]...\n"
+      "Sets the record store against a std::vector of structs, SQLite in memory and\n"
+      "ICU on the same generated rows; fails when their answers differ.\n"
+      "\n"
+      "  -h, --help  print this help and exit\n"
+      "\n"
+      "Settings from the environment:\n"
+      "  VARNEL_BENCH_ROWS=N[,N]...   row counts, in turn (10000,100000,1000000)\n"
+      "  VARNEL_BENCH_ROUNDS=N        rounds of each task (5; 3 from 1000000 rows)\n"
+      "  VARNEL_BENCH_OPS=N           single-row operations in a round at most (1000)\n"
+      "  VARNEL_BENCH_BUDGET=SECONDS  processor time a round of them may take (1)\n",
+      stdout);
+  PrintBenchmarkOptions();
+}
+
 }  // namespace
 }  // namespace bench
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
+  if (!bench::InitializeBenchmarks(&argc, argv, "dac_memdata_bench", bench::PrintHelp)) return plat::kUsageErrorStatus;
   bench::RegisterAll();
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

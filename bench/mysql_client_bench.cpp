@@ -37,6 +37,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_command_line.h"
 #include "bench/client_bench_work.h"
 #include "bench/mariadb_bare.h"
 #include "dac/core/server/param_desc.h"
@@ -44,6 +45,7 @@
 #include "dac/mysql/client/wire/client_records.h"
 #include "dac/mysql/client/wire/protocol.h"
 #include "dac/store/record/data_types.h"
+#include "platform/program_usage.h"
 
 namespace bench {
 namespace {
@@ -480,17 +482,31 @@ void RegisterRows() {
         ->UseRealTime();
 }
 
-}  // namespace
-}  // namespace bench
+void PrintHelp() {
+  std::fputs(
+      "Usage: dac_mysql_client_bench [OPTION]...\n"
+      "Sets the library's own protocol against the MariaDB client library on the same\n"
+      "server and work; fails when their checksums differ. Without VARNEL_MYSQL_HOST\n"
+      "and VARNEL_MYSQL_PORT it measures nothing (run it under scripts/with-mariadb).\n"
+      "\n"
+      "  -h, --help  print this help and exit\n"
+      "\n"
+      "Settings from the environment:\n"
+      "  VARNEL_MYSQL_HOST, _PORT     the server (both needed)\n"
+      "  VARNEL_MYSQL_USER, _PASSWORD its account\n"
+      "  VARNEL_MYSQL_BENCH_DATABASE  the database of its table (varnel_bench)\n"
+      "  VARNEL_BENCH_ROWS=N          table rows (200000): N/500 connects, N/2 inserts\n"
+      "  VARNEL_BENCH_ROUNDS=N        rounds of each row (5)\n"
+      "  VARNEL_BENCH_SIDE=SIDE       direct or libmariadb alone, for a profiler\n",
+      stdout);
+  PrintBenchmarkOptions();
+}
 
-int main(int argc, char** argv) {
-  using bench::g_settings;
+// The settings of the environment, with the server's; false without a server.
+bool ReadSettings() {
   const char* host = std::getenv("VARNEL_MYSQL_HOST");
   const char* port = std::getenv("VARNEL_MYSQL_PORT");
-  if (!host || !port) {
-    std::printf("no test server (run under scripts/with-mariadb): nothing measured\n");
-    return 0;
-  }
+  if (!host || !port) return false;
   auto env = [](const char* name, const char* fallback) {
     const char* v = std::getenv(name);
     return std::string(v && *v ? v : fallback);
@@ -503,11 +519,24 @@ int main(int argc, char** argv) {
   g_settings.rows = std::max(1, std::atoi(env("VARNEL_BENCH_ROWS", "200000").c_str()));
   g_settings.rounds = std::max(1, std::atoi(env("VARNEL_BENCH_ROUNDS", "5").c_str()));
   g_settings.only_side = env("VARNEL_BENCH_SIDE", "");
+  return true;
+}
+
+}  // namespace
+}  // namespace bench
+
+int main(int argc, char** argv) {
+  // The rows are registered once the settings are known, after the command line.
+  if (!bench::InitializeBenchmarks(&argc, argv, "dac_mysql_client_bench", bench::PrintHelp))
+    return plat::kUsageErrorStatus;
+  if (!bench::ReadSettings()) {
+    std::printf("no test server (run under scripts/with-mariadb): nothing measured\n");
+    return 0;
+  }
   int status = 0;
   try {
     bench::EnsureTable();
     bench::RegisterRows();
-    benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     bench::PrintTable();

@@ -15,6 +15,7 @@
 #include "platform/files.h"
 #include "platform/folder_listing.h"
 #include "platform/path_lookup.h"
+#include "platform/program_usage.h"
 
 namespace tools {
 namespace {
@@ -86,17 +87,27 @@ size_t Pack(const std::string& folder, const std::string& output) {
   return files.size();
 }
 
+constexpr char kUsage[] =
+    "Usage: vrn-pack [OPTION]... FOLDER OUTPUT.vrn\n"
+    "Packs every file below FOLDER into the content package OUTPUT.vrn. Entries\n"
+    "carry file names only, as the player looks them up, so two files of the same\n"
+    "name (in any case) in different folders are refused.\n"
+    "\n"
+    "  -h, --help  print this help and exit\n"
+    "\n"
+    "Exit status: 0 when packed, 1 when FOLDER cannot be packed, 2 for a usage error.\n";
+
 }  // namespace
 }  // namespace tools
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: vrn-pack FOLDER OUTPUT.vrn\n");
-    return 2;
-  }
+  const plat::TOperands line = plat::ReadOperands({argv + 1, argv + argc}, {"FOLDER", "OUTPUT.vrn"});
+  if (const auto status = plat::AnswerHelpOrProblem("vrn-pack", tools::kUsage, line.help, line.problem)) return *status;
+  const std::string& folder = line.words[0];
+  const std::string& output = line.words[1];
   try {
-    const size_t count = tools::Pack(argv[1], argv[2]);
-    std::printf("packed %zu files into %s\n", count, argv[2]);
+    const size_t count = tools::Pack(folder, output);
+    std::printf("packed %zu files into %s\n", count, output.c_str());
     return 0;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "vrn-pack: %s\n", e.what());

@@ -44,13 +44,23 @@ void TCustomDAConnection::Init() {
   pooling_options_ = CreatePoolingOptions();
 }
 
-void TCustomDAConnection::BeforeDestruction() {
-  ReportingErrors(this, [this] { Disconnect(); });
+std::vector<IDAConnectionClient*> TCustomDAConnection::Clients() const {
   std::vector<IDAConnectionClient*> clients = sqls_;
   for (int i = 0; i < DataSetCount(); ++i) {
     if (IDAConnectionClient* client = ConnectionClientOf(DataSets(i))) clients.push_back(client);
   }
-  for (IDAConnectionClient* client : clients) ReportingErrors(this, [client] { client->DetachFromConnection(); });
+  return clients;
+}
+
+void TCustomDAConnection::BeforeDestruction() {
+  ReportingErrors(this, [this] { Disconnect(); });
+  for (IDAConnectionClient* client : Clients()) {
+    // A client detached may free others on this connection (a dataset its
+    // update queries): only those still registered are detached.
+    const std::vector<IDAConnectionClient*> registered = Clients();
+    if (std::find(registered.begin(), registered.end(), client) == registered.end()) continue;
+    ReportingErrors(this, [client] { client->DetachFromConnection(); });
+  }
   ReportingErrors(this, [this] { TCustomConnection::BeforeDestruction(); });
   ReportingErrors(this, [this] { FreeIConnection(); });
 }

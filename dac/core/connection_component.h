@@ -251,6 +251,8 @@ class TCustomDAConnection : public TCustomConnection, public IConnectionCredenti
     bool allow_fail_over;
   };
 
+  // The SQL components and datasets registered on the connection.
+  std::vector<IDAConnectionClient*> Clients() const;
   void OpenConnection();
   void CloseConnection();
   // Step by step parts of opening and closing.

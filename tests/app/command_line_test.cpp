@@ -34,10 +34,36 @@ TEST(CommandLine, OptionsComeFirstAndTheRestAreTheArguments) {
   EXPECT_TRUE(browser.browser && !browser.serve && browser.arguments == Words{"course/"});
 }
 
-TEST(CommandLine, UnknownOptionsAndExtraArgumentsAskForUsage) {
-  for (const Words& words : std::vector<Words>{{"--bogus"}, {"--SERVE", "a"}, {"--serve", "--x", "a"}, {"a", "b", "c"},
-                                                {"--serve", "--browser"}, {"--browser", "--serve", "a"}})
-    EXPECT_EQ(ParseCommandLine(words).kind, TCommandLine::Kind::kUsage) << testing::PrintToString(words);
+TEST(CommandLine, HelpAndUsageErrors) {
+  struct Case {
+    Words words;
+    TCommandLine::Kind kind;
+    std::string problem;
+  };
+  for (const Case& c : std::vector<Case>{
+           {{"--help"}, TCommandLine::Kind::kHelp, ""},
+           {{"-h"}, TCommandLine::Kind::kHelp, ""},
+           {{"--serve", "-h", "course/"}, TCommandLine::Kind::kHelp, ""},
+           // The player has no version of its own to tell.
+           {{"--version"}, TCommandLine::Kind::kUsageError, "unrecognized option '--version'"},
+           {{"--bogus"}, TCommandLine::Kind::kUsageError, "unrecognized option '--bogus'"},
+           {{"-x", "course/"}, TCommandLine::Kind::kUsageError, "unrecognized option '-x'"},
+           {{"--SERVE", "a"}, TCommandLine::Kind::kUsageError, "unrecognized option '--SERVE'"},
+           {{"--serve", "--x", "a"}, TCommandLine::Kind::kUsageError, "unrecognized option '--x'"},
+           {{"--bogus", "--help"}, TCommandLine::Kind::kUsageError, "unrecognized option '--bogus'"},
+           {{"a", "b", "c"}, TCommandLine::Kind::kUsageError, "extra operand 'c'"},
+           {{"--serve", "--browser"}, TCommandLine::Kind::kUsageError, "--serve and --browser cannot be used together"},
+           {{"--browser", "--serve", "a"}, TCommandLine::Kind::kUsageError,
+            "--serve and --browser cannot be used together"},
+       }) {
+    const TCommandLine line = ParseCommandLine(c.words);
+    EXPECT_EQ(line.kind, c.kind) << testing::PrintToString(c.words);
+    EXPECT_EQ(line.problem, c.problem) << testing::PrintToString(c.words);
+  }
+  // Once the arguments began, -h is the argument of -1 and "-" a path.
+  EXPECT_EQ(ParseCommandLine({"-1", "-h"}).arguments, (Words{"-1", "-h"}));
+  EXPECT_EQ(ParseCommandLine({"--", "-h"}).arguments, Words{"-h"});
+  EXPECT_EQ(ParseCommandLine({"-"}).arguments, Words{"-"});
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -109,10 +110,27 @@ TEST_F(ServeMode, NothingFoundNamesEveryPlaceSearchedAndServesNothing) {
                                  "Varnel.vrn\nName a content folder or a .vrn package on the command line.\n");
 }
 
-TEST_F(ServeMode, OtherCommandLinesPrintUsage) {
-  Player player({"--bogus"});
-  EXPECT_EQ(player.Wait(), 2);
-  EXPECT_NE(player.Stderr().find("Usage: varnel-player [--serve | --browser]"), std::string::npos);
+TEST_F(ServeMode, HelpOnStandardOutputAndUsageErrorsOnStandardError) {
+  for (const char* help : {"--help", "-h"}) {
+    Player player({help}, Env());
+    EXPECT_EQ(player.Wait(), 0) << help;
+    const std::string usage = player.RestOfStdout();
+    EXPECT_TRUE(usage.starts_with("Usage: varnel-player [OPTION]... [CONTENT | -1 [PATH]]\n")) << usage;
+    for (const char* option : {"\n  --browser ", "\n  --serve ", "\n  -h, --help "})
+      EXPECT_NE(usage.find(option), std::string::npos) << option;
+    EXPECT_EQ(player.Stderr(), "") << help;
+  }
+  const std::string try_help = "Try 'varnel-player --help' for more information.\n";
+  for (const std::vector<std::string>& words : std::vector<std::vector<std::string>>{
+           {"--bogus"}, {"--version"}, {"-x", content_}, {"--serve", "--browser"}, {"a", "b", "c"}}) {
+    Player player(words, Env());
+    EXPECT_EQ(player.Wait(), 2) << words[0];
+    EXPECT_EQ(player.RestOfStdout(), "") << words[0];
+    const std::string err = player.Stderr();
+    EXPECT_TRUE(err.starts_with("varnel-player: ") && err.ends_with("\n" + try_help) &&
+                std::count(err.begin(), err.end(), '\n') == 2)
+        << err;
+  }
 }
 
 // A skip-start-page package: the login stores the learner's state, and so

@@ -31,7 +31,7 @@ TEST(PlatformSeam, NoSourceOutsidePlatformCallsTheSystem) {
   const std::string root = testing::SourceRoot();
   ASSERT_FALSE(root.empty()) << "VARNEL_SOURCE_DIR must name the source tree";
   std::vector<std::string> files;
-  for (const char* folder : {"content", "server", "app", "tools", "dac"})
+  for (const char* folder : {"content", "server", "app", "tools", "examples", "dac"})
     testing::CollectSources(root, folder, {}, files);
   ASSERT_GT(files.size(), 100u);
   for (const std::string& file : files) {

@@ -200,6 +200,26 @@ TEST_F(MyQueryTest, CachedUpdatesAreAppliedTogether) {
   EXPECT_EQ(query->FieldByName("id")->GetAsInteger(), 3);
 }
 
+// A connection freed before its datasets takes the query it owns with it,
+// and the update queries that query made on it.
+TEST_F(MyQueryTest, AConnectionFreedFirstTakesItsQueriesWithIt) {
+  auto* own = MakeComponent<TMyConnection>(nullptr);
+  own->SetLoginPrompt(false);
+  own->SetServer(settings.host);
+  own->SetPort(settings.port);
+  own->SetUsername(settings.user);
+  own->SetPassword(settings.password);
+  own->SetDatabase(settings.database);
+  auto* owned = MakeComponent<TMyQuery>(own);
+  owned->SetConnection(own);
+  Open(owned, "SELECT * FROM q_dept ORDER BY id");
+  owned->Edit();
+  owned->FieldByName("name")->SetAsString("kept");
+  owned->Post();
+  own->Free();
+  EXPECT_EQ(Names(), "kept,b");
+}
+
 TEST_F(MyQueryTest, RowVersionRefusesARowChangedMeanwhile) {
   query->MyOptions().SetCheckRowVersion(true);
   Open(query, "SELECT * FROM q_dept ORDER BY id");
