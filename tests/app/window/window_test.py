@@ -278,6 +278,8 @@ class Player:
         env = dict(os.environ, DISPLAY=display.name, WAYLAND_DISPLAY="", HOME=work,
                    XDG_CONFIG_HOME=os.path.join(work, "config"), XDG_DATA_HOME=os.path.join(work, "data"),
                    XDG_CACHE_HOME=os.path.join(work, "cache"), NO_AT_BRIDGE="1", GDK_BACKEND="x11",
+                   # GTK's settings kept in memory: without a session bus each write would try to start one.
+                   GSETTINGS_BACKEND="memory",
                    VARNEL_DEBUG_LOG=self.log, PATH=os.path.join(work, "bin") + ":" + os.environ["PATH"])
         # GTK and WebKit keep allocations to the end of the process by design.
         env["ASAN_OPTIONS"] = (env.get("ASAN_OPTIONS", "") + ":detect_leaks=0").lstrip(":")
