@@ -78,10 +78,11 @@ class Player {
   Player(const Player&) = delete;
   Player& operator=(const Player&) = delete;
 
-  // The first line on standard output, without its line end; "" after the timeout or at the end.
-  std::string FirstLine(int timeout_ms = 30000) {
+  // The first line on standard output, without its line end; "" at the end, or
+  // when the limit for a hung test passed first.
+  std::string FirstLine() {
     std::string line;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    const auto deadline = std::chrono::steady_clock::now() + plat::testing::kHungTestLimit;
     while (std::chrono::steady_clock::now() < deadline) {
       pollfd ready{out_, POLLIN, 0};
       if (::poll(&ready, 1, 50) <= 0) continue;

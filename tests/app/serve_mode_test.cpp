@@ -5,12 +5,12 @@
 #include <algorithm>
 #include <chrono>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/files.h"
 #include "tests/app/player_process.h"
 #include "tests/server/server_test_support.h"
+#include "tests/support/eventually.h"
 #include "tests/support/test_folder.h"
 
 namespace app {
@@ -192,9 +192,7 @@ TEST_F(ServeMode, WithADisplayTheUrlGoesToXdgOpen) {
     env["PATH"] = bin + ":" + std::getenv("PATH");
     env["FAKE_EXIT"] = exit_status;
     Player player({"--browser", content_}, env);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (!plat::FileExists(record) && std::chrono::steady_clock::now() < deadline)
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    plat::testing::Eventually([&] { return plat::FileExists(record); });
     const std::string opened = plat::FileExists(record) ? plat::ReadWholeFile(record) : "";
     ASSERT_TRUE(opened.starts_with("1\nhttp://127.0.0.1:")) << opened;
     const std::string url = opened.substr(2, opened.size() - 3);

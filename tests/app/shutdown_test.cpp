@@ -12,6 +12,7 @@
 #include "platform/files.h"
 #include "tests/app/fake_terminal.h"
 #include "tests/server/server_test_support.h"
+#include "tests/support/eventually.h"
 #include "tests/support/test_folder.h"
 
 namespace app {
@@ -80,6 +81,7 @@ TEST_F(Shutdown, RepliesUnderWayFinishBeforeTheServerCloses) {
   const uint16_t port = server_.GetPort();
 
   std::atomic<bool> reply_started{false};
+  std::atomic<bool> closing{false};
   std::string idle_read = "not read";
   std::string reply;
   std::thread client([&] {
@@ -90,8 +92,14 @@ TEST_F(Shutdown, RepliesUnderWayFinishBeforeTheServerCloses) {
     const ssize_t got = ::recv(fd, first, sizeof first, 0);
     if (got > 0) reply.assign(first, static_cast<size_t>(got));
     reply_started = true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    // The rest only once the shutdown has begun: the reply is under way then.
+    EXPECT_TRUE(plat::testing::Eventually([&] { return closing.load(); }));
     reply += plat::testing::ReadUpTo(fd);
+    // A connection that never sent a byte need not have reached the server
+    // (it accepts on the first bytes): then closing the listener leaves it
+    // unanswered, and the read shows only that nothing came meanwhile.
+    timeval nothing_for{5, 0};
+    ::setsockopt(idle, SOL_SOCKET, SO_RCVTIMEO, &nothing_for, sizeof nothing_for);
     idle_read = plat::testing::ReadUpTo(idle);
     ::close(fd);
     ::close(idle);
@@ -100,6 +108,7 @@ TEST_F(Shutdown, RepliesUnderWayFinishBeforeTheServerCloses) {
 
   TShutdown shutdown(loop_, server_, terminal_);
   shutdown.Begin();
+  closing = true;
   EXPECT_TRUE(shutdown.IsClosing());
   EXPECT_FALSE(server_.IsListening());
   shutdown.Begin();

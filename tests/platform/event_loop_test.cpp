@@ -8,14 +8,22 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/eventually.h"
+
 namespace plat {
 namespace {
+
+using plat::testing::Eventually;
 
 TEST(EventLoopTest, PostFromAnotherThreadWakesTheLoop) {
   EventLoop loop;
   std::thread::id ran_on;
+  // Another thread's task comes once the loop has run one of its own, and
+  // idles or is about to.
+  std::atomic<bool> running = false;
+  loop.Post([&] { running = true; });
   std::thread poster([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_TRUE(Eventually([&] { return running.load(); }));
     loop.Post([&] {
       ran_on = std::this_thread::get_id();
       loop.Quit();
@@ -41,8 +49,10 @@ TEST(EventLoopTest, TasksRunInOrderAndQuitBeforeRunEndsTheNextRun) {
 
 TEST(EventLoopTest, QuitFromAnotherThreadStopsAnIdleLoop) {
   EventLoop loop;
+  std::atomic<bool> running = false;
+  loop.Post([&] { running = true; });
   std::thread quitter([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_TRUE(Eventually([&] { return running.load(); }));
     loop.Quit();
   });
   loop.Run();
@@ -129,7 +139,7 @@ TEST(EventLoopTest, TerminationSignalsRunOnTheLoopThread) {
     for (int signal_number : {SIGTERM, SIGHUP, SIGINT}) {
       ::kill(::getpid(), signal_number);
       ++sent;
-      for (int i = 0; i < 30000 && handled < sent; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      EXPECT_TRUE(Eventually([&] { return handled >= sent; }));
     }
   });
   loop.Run();

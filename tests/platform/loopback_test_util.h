@@ -17,12 +17,14 @@
 #include "platform/event_loop.h"
 #include "platform/tcp_connection.h"
 #include "platform/window_timers.h"
+#include "tests/support/eventually.h"
 
 namespace plat::testing {
 
 // Runs the loop until `done` holds (checked every few milliseconds) or the
 // time is up. True when `done` held.
-inline bool RunUntil(EventLoop& loop, const std::function<bool()>& done, int timeout_ms = 30000) {
+inline bool RunUntil(EventLoop& loop, const std::function<bool()>& done,
+                     int timeout_ms = static_cast<int>(kHungTestLimit.count())) {
   WindowTimers timers(loop);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
   bool met = false;
@@ -39,7 +41,7 @@ inline bool RunUntil(EventLoop& loop, const std::function<bool()>& done, int tim
 inline int ConnectTo(uint16_t port, const char* ip = "127.0.0.1") {
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return -1;
-  timeval timeout{5, 0};
+  timeval timeout{std::chrono::duration_cast<std::chrono::seconds>(kHungTestLimit).count(), 0};
   ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
   ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
   sockaddr_in address{};

@@ -73,7 +73,7 @@ class TcpConnectionTest : public ::testing::Test {
 
   // Sends a request from a client of its own and reads the whole reply, once
   // the server's side of the connection has closed.
-  std::string RequestAndReadAll(int timeout_ms = 30000) {
+  std::string RequestAndReadAll() {
     std::string got;
     std::jthread client([&] {
       const int fd = ConnectTo(Port());
@@ -81,7 +81,7 @@ class TcpConnectionTest : public ::testing::Test {
       got = ReadUpTo(fd);
       ::close(fd);
     });
-    EXPECT_TRUE(RunUntil(loop_, [&] { return seen_.closed == 1; }, timeout_ms));
+    EXPECT_TRUE(RunUntil(loop_, [&] { return seen_.closed == 1; }));
     client.join();
     return got;
   }
@@ -139,7 +139,7 @@ TEST_F(TcpConnectionTest, SourceIsReadOnlyAsTheSocketTakesIt) {
     got = ReadUpTo(fd);
     ::close(fd);
   });
-  ASSERT_TRUE(RunUntil(loop_, [&] { return seen_.closed == 1; }, 20000));
+  ASSERT_TRUE(RunUntil(loop_, [&] { return seen_.closed == 1; }));
   client.join();
   EXPECT_EQ(got.size(), kSize);
   EXPECT_TRUE(got == Pattern(kSize));
@@ -336,7 +336,7 @@ TEST_F(TcpConnectionTest, SourcesInAFileOrInMemoryGoOutInOrder) {
       c.Send("end");
       c.Close();
     });
-    const std::string got = RequestAndReadAll(20000);
+    const std::string got = RequestAndReadAll();
     EXPECT_TRUE(got == kHeader + body + Pattern(100000) + "end") << got.size();
     EXPECT_EQ(seen_.errors, 0);
   }

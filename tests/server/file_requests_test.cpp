@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tests/server/server_test_support.h"
+#include "tests/support/eventually.h"
 
 namespace server {
 namespace {
@@ -108,7 +109,7 @@ TEST_F(FileRequests, SwitchingContentWhileAReplyStreamsEndsThatReplyCleanly) {
     WriteAll(fd, "GET /big.html HTTP/1.0\r\n\r\n");
     got = ReadUpTo(fd, 64 * 1024);
     started = true;
-    while (!switched) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_TRUE(plat::testing::Eventually([&] { return switched.load(); }));
     got += ReadUpTo(fd);  // what was in flight, then the end
     ::close(fd);
   });

@@ -2,12 +2,11 @@
 // that reach it, and a watcher that sees (and ends) the server's sessions.
 #pragma once
 
-#include <chrono>
 #include <string>
-#include <thread>
 
 #include "dac/mysql/provider/my_connection_pool.h"
 #include "tests/dac/mysql/client/api_test_support.h"
+#include "tests/support/eventually.h"
 
 namespace dac::testing {
 
@@ -43,10 +42,9 @@ class SessionWatcher {
     return MyQuery(&watcher_, "SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE ID = " + std::to_string(id))
                .at(0)[0] == "1";
   }
-  // A closed session leaves the server a moment later: waits up to 30 s.
+  // A closed session leaves the server a moment later.
   bool Ends(uint32_t id) {
-    for (int i = 0; i < 3000 && Alive(id); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    return !Alive(id);
+    return plat::testing::Eventually([&] { return !Alive(id); });
   }
   void Kill(uint32_t id) {
     watcher_.ExecStatement("KILL CONNECTION " + std::to_string(id));

@@ -14,6 +14,7 @@
 #include "platform/clock.h"
 #include "platform/code_page.h"
 #include "tests/dac/framework/error_text.h"
+#include "tests/support/eventually.h"
 
 namespace dac::test {
 namespace {
@@ -125,8 +126,7 @@ class NetManagerTest : public ::testing::Test {
   }
   // Lookup threads hold the backend until they end.
   void WaitForLookups() {
-    for (int i = 0; i < 3000 && backend.use_count() > 2; ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    plat::testing::Eventually([&] { return backend.use_count() <= 2; });
     ASSERT_EQ(backend.use_count(), 2);
   }
   std::vector<std::string> Lookup(TDKNetManager& manager, const std::string& keyword, int wait, int cache = 120) {
@@ -187,10 +187,10 @@ TEST_F(NetManagerTest, SlowHostMissedByTheWaitAppearsLaterAndOutlivesItsManager)
     EXPECT_EQ(Lookup(manager, "mysql", 1), Hosts{"cedar"});
     backend->SetGate(true);
     Hosts found;
-    for (int i = 0; i < 3000 && found.size() < 2; ++i) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    plat::testing::Eventually([&] {
       found = Lookup(manager, "mysql", 1);
-    }
+      return found.size() >= 2;
+    });
     EXPECT_EQ(found, (Hosts{"cedar", "pine"}));
     EXPECT_EQ(backend->enumerations, 1);
   }

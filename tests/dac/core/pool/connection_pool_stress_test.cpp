@@ -9,6 +9,7 @@
 
 #include "tests/dac/core/support/fake_local_pool.h"
 #include "tests/dac/framework/error_text.h"
+#include "tests/support/eventually.h"
 
 namespace dac::test {
 namespace {
@@ -70,7 +71,7 @@ TEST(ConnectionPoolShutdown, WaitsForASlowPassAndFreesWhatComesBackLater) {
   script->check_ms = 200;
   manager->SetValidatePeriod(1);
   manager->Init();
-  while (script->checks == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ASSERT_TRUE(plat::testing::Eventually([&] { return script->checks > 0; }));
   manager.reset();  // while the pass sleeps in the check
   EXPECT_EQ(script->Live(), 1);
   out_at_shutdown->ReturnToPool();

@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "tests/dac/mysql/client/wire_test_support.h"
+#include "tests/support/eventually.h"
 
 namespace dac::testing {
 
@@ -25,11 +26,14 @@ struct ServerPacket {
   uint8_t sequence = 0;
 };
 
+// How long the script waits for the client: only one that hangs takes longer.
+inline constexpr int kPeerLimitMs = static_cast<int>(plat::testing::kHungTestLimit.count());
+
 class PeerSocket {
  public:
   explicit PeerSocket(int fd) : fd_(fd) {}
 
-  bool ReadExactly(uint8_t* to, size_t count, int timeout_ms = 30000) {
+  bool ReadExactly(uint8_t* to, size_t count, int timeout_ms = kPeerLimitMs) {
     size_t done = 0;
     while (done < count) {
       pollfd p{fd_, POLLIN, 0};
@@ -80,7 +84,7 @@ class FakeServer {
     port_ = ntohs(address.sin_port);
     thread_ = std::thread([this, script = std::move(script)] {
       pollfd p{listener_, POLLIN, 0};
-      if (::poll(&p, 1, 30000) <= 0) return;
+      if (::poll(&p, 1, kPeerLimitMs) <= 0) return;
       const int fd = ::accept(listener_, nullptr, nullptr);
       if (fd < 0) return;
       PeerSocket peer(fd);

@@ -4,17 +4,16 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "dac/mysql/client/session/mysql_result_set.h"
 #include "dac/mysql/client/session/mysql_session.h"
 #include "dac/mysql/client/wire/client_errors.h"
 #include "tests/dac/mysql/client/wire_test_support.h"
+#include "tests/support/eventually.h"
 
 namespace dac::testing {
 
@@ -129,8 +128,7 @@ inline void ExpectLostAfterKill(const ServerSettings& s, TMySqlSession& victim) 
   const std::string id = std::to_string(victim.GetThreadId());
   Query(killer, "KILL CONNECTION " + id);
   const std::string gone = "SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE ID = " + id;
-  for (int i = 0; i < 3000 && Single(killer, gone) != "0"; ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_TRUE(plat::testing::Eventually([&] { return Single(killer, gone) == "0"; }));
   EXPECT_EQ(ErrorCodeOf([&] { Query(victim, "SELECT '" + std::string(4'000'000, 'x') + "'"); }), kCrServerLost);
 }
 

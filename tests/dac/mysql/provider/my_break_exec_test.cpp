@@ -5,7 +5,6 @@
 // built-in protocol and the client library.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <memory>
 #include <string>
 #include <thread>
@@ -15,6 +14,7 @@
 #include "dac/mysql/provider/my_property_codes.h"
 #include "tests/dac/mysql/my_provider_test_support.h"
 #include "tests/dac/mysql/support/relay.h"
+#include "tests/support/eventually.h"
 
 namespace dac {
 namespace {
@@ -75,7 +75,7 @@ TEST_P(BreakExecTest, TheStatementEndsAndTheSessionStays) {
     std::thread breaker([&] {
       const std::string runs =
           "SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE ID = " + id + " AND INFO LIKE 'DO %'";
-      while (One(*watcher, runs) != "1") std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      EXPECT_TRUE(plat::testing::Eventually([&] { return One(*watcher, runs) == "1"; }));
       command.BreakExec();
       if (c.kind == kSecondSessionRefused) watcher->ExecStatement("DO RELEASE_LOCK('" + lock + "')");
     });

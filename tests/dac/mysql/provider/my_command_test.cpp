@@ -13,6 +13,7 @@
 #include "dac/mysql/provider/my_property_codes.h"
 #include "dac/store/record/data_types.h"
 #include "tests/dac/mysql/my_provider_test_support.h"
+#include "tests/support/eventually.h"
 
 namespace dac {
 namespace {
@@ -177,21 +178,26 @@ TEST_P(MySQLCommandTest, BreakExecKillsTheRunningStatement) {
   EXPECT_THROW(idle.Execute(1), EDatabaseError);
   EXPECT_THROW(idle.Prepare(), EDatabaseError);
 
-  command.SetSQL("SELECT SLEEP(20)");
+  // Broken off once the server runs it, as a second session sees.
+  const std::string runs = "SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE ID = " +
+                           Value("SELECT CONNECTION_ID()") + " AND INFO LIKE 'SELECT SLEEP%'";
+  auto watcher = testing::OpenConnection(testing::DirectApi(), settings);
+  command.SetSQL("SELECT SLEEP(120)");
   std::thread breaker([&] {
-    while (!command.GetExecuting()) std::this_thread::yield();
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_TRUE(plat::testing::Eventually([&] {
+      return testing::ApiQuery(watcher->GetAPI(), watcher->GetHandle(), runs) == testing::Rows{testing::Row{"1"}};
+    }));
     command.BreakExec();
   });
   const auto start = std::chrono::steady_clock::now();
   // SLEEP answers 1 when killed, or the session is gone: either way Execute
-  // ends long before twenty seconds, silently.
+  // ends long before its two minutes, silently.
   try {
     command.Execute(1);
   } catch (const EAbort&) {
   }
   breaker.join();
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
   EXPECT_FALSE(command.GetExecuting());
 }
 

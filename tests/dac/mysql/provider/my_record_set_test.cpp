@@ -6,9 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdio>
-#include <thread>
 #include <vector>
 
 #include "dac/framework/classes/database_error.h"
@@ -18,6 +16,7 @@
 #include "dac/store/record/block_manager.h"
 #include "platform/date_time.h"
 #include "tests/dac/mysql/my_provider_test_support.h"
+#include "tests/support/eventually.h"
 
 namespace dac {
 namespace {
@@ -404,8 +403,7 @@ TEST_P(MySQLRecordsetTest, APartlyReadStreamRunsOnASecondConnectionAndIsCutOff) 
   EXPECT_EQ(Value("SELECT CONNECTION_ID()"), user_thread);
   // The killed session takes a moment to leave the list.
   const std::string gone = "SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE ID = '" + streaming + "'";
-  for (int i = 0; i < 1500 && Value(gone) != "0"; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  EXPECT_EQ(Value(gone), "0");
+  EXPECT_TRUE(plat::testing::Eventually([&] { return Value(gone) == "0"; }));
   // Read to its end, the stream gives its connection back without a kill.
   Make("SELECT n FROM " + big + " WHERE n <= 30", 10);
   rs->SetProp(prMyCreateConnection, true);

@@ -2,13 +2,12 @@
 // connecting, text results and their value accessors, column descriptions,
 // counts, multi-statement results, killing, prepared statements, and handles
 // that outlive their connection. Run once per API object (see the end).
-#include <chrono>
 #include <cstring>
-#include <thread>
 
 #include "dac/store/record/data_types.h"
 #include "tests/dac/mysql/client/api_test_support.h"
 #include "tests/dac/mysql/client/fake_server.h"
+#include "tests/support/eventually.h"
 
 namespace dac {
 namespace {
@@ -205,8 +204,7 @@ TEST_P(ApiConformanceTest, SelectDbPingAndKill) {
   const uint32_t id = api().mysql_thread_id(victim.get());
   EXPECT_EQ(api().mysql_kill(c.get(), id), 0) << c.error();
   const std::string gone = "SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE ID = " + std::to_string(id);
-  for (int i = 0; i < 3000 && ApiQuery(api(), c.get(), gone) != Rows{Row{"0"}}; ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_TRUE(plat::testing::Eventually([&] { return ApiQuery(api(), c.get(), gone) == Rows{Row{"0"}}; }));
   EXPECT_NE(api().mysql_ping(victim.get()), 0);
   const uint32_t lost = victim.errno_();
   EXPECT_TRUE(lost == 2006u || lost == 2013u) << lost << " " << victim.error();

@@ -79,7 +79,9 @@ TEST(MyConnectionParameters, EverySettingThatReachesTheConnectionTellsPoolsApart
 
 class MyConnectionPoolTest : public ::testing::Test {
  protected:
-  MyConnectionPoolTest() { manager_.SetSlotWait(2000); }
+  // A caller waits for a free slot as long as it takes: eight threads on
+  // three sessions of a busy server can wait long.
+  MyConnectionPoolTest() { manager_.SetSlotWait(static_cast<uint32_t>(plat::testing::kHungTestLimit.count())); }
   TMyConnectionPoolManager manager_;  // no validation thread: passes run by hand
 };
 
