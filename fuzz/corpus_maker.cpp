@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 #include <initializer_list>
+#include <limits>
 #include <fstream>
 #include <string>
 #include <string_view>
@@ -356,6 +357,9 @@ void ValueSeeds(const Corpus& corpus) {
   put("packed-time", 4, 4, std::string(1, '\1') + LittleEndian(uint32_t{2}) + "\x0c\x22\x38" + LittleEndian(uint32_t{5}));
   put("double-text", 5, 7, "\x1f" + LittleEndian(0.1));
   put("float-text", 5, 6, "\x02" + LittleEndian(3.14159f));
+  // A zero-filled DOUBLE(28,...) column that brings a NaN.
+  put("double-nan-zerofill", 5, static_cast<char>(7 | 8 | 16 | 7 << 5),
+      "\x02" + LittleEndian(std::numeric_limits<double>::quiet_NaN()));
   put("year-text", 5, 5 | 16, std::string(1, '\0') + LittleEndian(uint16_t{1999}));
 }
 

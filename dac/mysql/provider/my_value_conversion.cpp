@@ -1,6 +1,7 @@
 #include "dac/mysql/provider/my_value_conversion.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -405,7 +406,9 @@ std::string ServerFloatText(double value, bool is_float, int32_t decimals) {
 std::string ServerFloatText(double value, const TColumnTextForm& form) {
   std::string text = ServerFloatText(value, form.mysql_type == mftFloat, form.decimals);
   const size_t width = static_cast<size_t>(std::max(form.length, 0));
-  if (form.zero_fill && text.size() < width && text[0] != '-') text.insert(0, width - text.size(), '0');
+  // Only digits are padded: a NaN's or an infinity's word stays as it is.
+  const bool digits = !text.empty() && std::isdigit(static_cast<unsigned char>(text[0]));
+  if (form.zero_fill && digits && text.size() < width) text.insert(0, width - text.size(), '0');
   return text;
 }
 
