@@ -136,7 +136,8 @@ bool IsTempFileBesideName(std::string_view name, std::string_view target) {
   if (name[name.size() - kTempSuffixSize - 1] != '.') return false;
   const std::string_view suffix = name.substr(name.size() - kTempSuffixSize);
   if (suffix.find_first_not_of(kTempSuffixLetters) != std::string_view::npos) return false;
-  return target.empty() || name.substr(kTempPrefix.size(), name.size() - kTempPrefix.size() - kTempSuffixSize - 1) == target;
+  const size_t target_size = name.size() - kTempPrefix.size() - kTempSuffixSize - 1;
+  return target.empty() || name.substr(kTempPrefix.size(), target_size) == target;
 }
 
 void WriteFileAtomic(const std::string& path, std::string_view data, FileAccess access) {

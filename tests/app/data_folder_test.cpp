@@ -262,7 +262,13 @@ TEST_F(DataFolder, ADataFolderSettingThatCannotBeUsedIsSaid) {
       {std::string(40, '\0'), "The settings file " + settings + " names no data folder (SessionDataPath)"},
       {"", "The settings file " + settings + " cannot be read (is a folder)"},
       {"[Values]\r\nSessionDataPath=" + content + "index.html\r\n",
-       "The data folder " + content + "index.html named in the settings (SessionDataPath) is not a folder"}};
+       "The data folder " + content + "index.html named in the settings (SessionDataPath) is not a folder"},
+      // The system would stop at the NUL; a terminal would obey the escape.
+      {"[Values]\r\nSessionDataPath=" + content + std::string("\0x", 2) + "\r\n",
+       "The data folder " + content + "?x named in the settings (SessionDataPath) cannot be used (it holds a NUL "
+       "byte)"},
+      {"[Values]\r\nSessionDataPath=" + shared + "/\x1b[2Jgone\r\n",
+       "The data folder " + shared + "/?[2Jgone named in the settings (SessionDataPath) does not exist"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.said);
     std::filesystem::remove_all(settings);
