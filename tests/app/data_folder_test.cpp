@@ -143,7 +143,20 @@ TEST_F(DataFolder, AFullDiskAtTheFirstStartLosesNothingLater) {
   EXPECT_TRUE(plat::FileExists(data + "Sessions/ann/answers.xml"));
   EXPECT_EQ(plat::ReadWholeFile(data + "TimeStamp.txt"), "5-9-15-3-2006");
 
+  // Other content on the same disk, whose data folder was never made.
+  std::map<std::string, std::string> other = kCourse;
+  other["projectid.txt"] = "hitches";
+  MakePackage(disk.path() + "/hitches.vrn", other, kOtherBuild);
   ASSERT_TRUE(disk.SetReadOnly(true));
+  ASSERT_NE(Start(disk.path() + "/hitches.vrn"), 0);
+  AnnAnswers();
+  err = Stop();
+  // Said once, at the start, whatever is tried later.
+  const std::string said = "The data folder " + disk.path() + "/hitches/ cannot be written (Read-only file system)";
+  EXPECT_TRUE(err.starts_with(said)) << err;
+  EXPECT_EQ(err.find(said, 1), std::string::npos) << err;
+  EXPECT_FALSE(plat::PathExists(disk.path() + "/hitches"));
+
   ASSERT_NE(Start(package), 0);
   EXPECT_NE(Get(port_, "/").find("<html>start</html>"), std::string::npos);
   EXPECT_FALSE(AdminLogin("secret").empty());
