@@ -3,7 +3,6 @@
 #include <string>
 
 #include "content/content_paths.h"
-#include "content/debug_log.h"
 #include "content/user_notice.h"
 #include "platform/ascii.h"
 #include "platform/clock.h"
@@ -26,8 +25,7 @@ std::string SetDamagedSessionAside(const std::string& path) {
     plat::MoveAside(path, aside);
     return " (moved aside to " + aside + ")";
   } catch (const plat::FileError& e) {
-    content::LogMessage("cannot move the damaged session aside: %s", e.what());
-    return "";
+    return " (it could not be moved aside: " + e.reason() + ")";
   }
 }
 
@@ -108,7 +106,7 @@ void TQuizSession::ReplaceEarlierSessions(const std::string& login_name) {
         StoreCurrentSession(earlier);
       }
     } catch (const plat::FileError& e) {
-      content::LogMessage("cannot store the earlier session: %s", e.what());
+      SayNotStored("A learner's earlier session could not be stored", e);
     }
     sessions_.Delete(i);
   }
