@@ -14,6 +14,10 @@ void NoticeToUser(const char* format, ...) {
   va_start(args, format);
   std::vsnprintf(line, sizeof line, format, args);
   va_end(args);
+  // Names from files and folders must not drive the terminal nor break the line.
+  for (char* c = line; *c != '\0'; ++c) {
+    if (static_cast<unsigned char>(*c) < 0x20 || *c == 0x7F) *c = '?';
+  }
   // Lines from the server thread and the window's must not interleave.
   static std::mutex lock;
   {

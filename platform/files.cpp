@@ -114,6 +114,11 @@ void CreateFolders(const std::string& folder) {
   }
 }
 
+std::optional<std::string> FolderWriteRefusal(const std::string& folder) {
+  if (::access(folder.c_str(), W_OK | X_OK) == 0) return std::nullopt;
+  return ErrnoText(errno);
+}
+
 std::string CreateTempFileBeside(const std::string& path, int* fd, FileAccess access) {
   if (NamePart(path).empty()) throw FileError(path, "no file name");
   const std::string folder = FolderPart(path);
@@ -125,12 +130,14 @@ std::string CreateTempFileBeside(const std::string& path, int* fd, FileAccess ac
   return temp;
 }
 
-bool IsTempFileBesideName(std::string_view name) {
+bool IsTempFileBesideName(std::string_view name, std::string_view target) {
   // The prefix, at least one character of the target's name, the dot, the suffix.
   if (name.size() < kTempPrefix.size() + 2 + kTempSuffixSize || !name.starts_with(kTempPrefix)) return false;
   if (name[name.size() - kTempSuffixSize - 1] != '.') return false;
   const std::string_view suffix = name.substr(name.size() - kTempSuffixSize);
-  return suffix.find_first_not_of(kTempSuffixLetters) == std::string_view::npos;
+  if (suffix.find_first_not_of(kTempSuffixLetters) != std::string_view::npos) return false;
+  const size_t target_size = name.size() - kTempPrefix.size() - kTempSuffixSize - 1;
+  return target.empty() || name.substr(kTempPrefix.size(), target_size) == target;
 }
 
 void WriteFileAtomic(const std::string& path, std::string_view data, FileAccess access) {

@@ -45,6 +45,10 @@ std::string ReadWholeFile(const std::string& path);
 
 // Creates the folder and every missing parent. Throws FileError.
 void CreateFolders(const std::string& folder);
+// Why nothing can be created in the existing folder: a file system mounted
+// read-only, or permissions that refuse this process; nullopt when writing
+// may work (a full disk shows only when something is written).
+std::optional<std::string> FolderWriteRefusal(const std::string& folder);
 
 // Who may read a file the player writes. Every file is created with 0666
 // less the umask; a private one (it holds passwords) never lets group or
@@ -57,8 +61,9 @@ enum class FileAccess { kShared, kPrivate };
 // digits, with the permissions of access (see FileAccess), closed on exec.
 // Returns its name; its descriptor goes to *fd and is the caller's. Throws FileError.
 std::string CreateTempFileBeside(const std::string& path, int* fd, FileAccess access = FileAccess::kShared);
-// The name is one that CreateTempFileBeside gives (the name part only).
-bool IsTempFileBesideName(std::string_view name);
+// The name is one that CreateTempFileBeside gives (the name part only); for
+// a target's name, only one it gives beside that target.
+bool IsTempFileBesideName(std::string_view name, std::string_view target = {});
 
 // Replaces the file's content in one step: the bytes go to a temporary file
 // in the same folder, which is flushed and renamed over the target. A failure

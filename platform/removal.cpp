@@ -73,7 +73,7 @@ void RemoveFolderTree(const std::string& folder) {
   ::rmdir(path.c_str());
 }
 
-int RemoveLeftoverTempFiles(const std::string& folder, FollowLinks links) {
+int RemoveLeftoverTempFiles(const std::string& folder, FollowLinks links, std::string_view target) {
   const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (links == FollowLinks::kNo ? O_NOFOLLOW : 0);
   const int fd = ::open(WithoutTrailingSlashes(folder).c_str(), flags);
   if (fd < 0) return 0;
@@ -84,7 +84,7 @@ int RemoveLeftoverTempFiles(const std::string& folder, FollowLinks links) {
   }
   int removed = 0;
   while (dirent* entry = ::readdir(dir)) {
-    if (!IsTempFileBesideName(entry->d_name)) continue;
+    if (!IsTempFileBesideName(entry->d_name, target)) continue;
     struct stat st {};
     if (::fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) continue;
     if (::unlinkat(fd, entry->d_name, 0) == 0) ++removed;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "platform/file.h"
 
@@ -20,9 +21,10 @@ bool RemoveEmptyFolder(const std::string& folder);
 void RemoveFolderTree(const std::string& folder);
 
 // Removes what a save cut short left in the folder: the regular files whose
-// names CreateTempFileBeside gives, and nothing else (no link, no folder, no
-// other name). With FollowLinks::kNo a folder argument that is a link is
-// left alone. Gives how many files went.
-int RemoveLeftoverTempFiles(const std::string& folder, FollowLinks links);
+// names CreateTempFileBeside gives (beside the file named target, when one is
+// given), and nothing else (no link, no folder, no other name). With
+// FollowLinks::kNo a folder argument that is a link is left alone. Gives how
+// many files went.
+int RemoveLeftoverTempFiles(const std::string& folder, FollowLinks links, std::string_view target = {});
 
 }  // namespace plat

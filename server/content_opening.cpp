@@ -33,8 +33,11 @@ std::string FolderOfFile(const std::string& file) { return plat::FolderPart(plat
 std::optional<std::pair<std::string, std::string>> ReadTableIn(const std::string& folder, const char* name) {
   if (folder.empty()) return std::nullopt;
   const std::optional<std::string> path = plat::FindCaseInsensitive(folder, name);
-  if (!path || !plat::FileExists(*path)) return std::nullopt;
-  return std::pair(*path, content::ReadTableFile(*path).value_or(""));
+  if (!path) return std::nullopt;
+  // A folder in its place is a table that cannot be read, never a missing one.
+  std::optional<std::string> text = content::ReadTableFile(*path);
+  if (!text) return std::nullopt;
+  return std::pair(*path, std::move(*text));
 }
 
 // Loads one table: the data folder's file first, else the content folder's
@@ -85,6 +88,7 @@ bool TQuizSession::SetPath(const std::string& path) {
   Close();
   content_error_.clear();
   data_folder_held_elsewhere_ = false;
+  unwritable_reason_.clear();
 
   if (content::IsXORFileStream(path)) return OpenPackage(path);
 
@@ -115,9 +119,9 @@ bool TQuizSession::OpenFolder(const std::string& folder) {
   data_folder_ = shared_data.folder.empty() ? content_folder_ : shared_data.folder;
   if (!TakeDataFolder(shared_data.problem)) return false;
   content_.SetDataFolder(data_folder_);
-  TidyDataFolder();
   LoadTables();
   skip_start_page_ = content::IsSkipStartPage(content_folder_);
+  TidyDataFolder();
   return true;
 }
 
@@ -144,9 +148,9 @@ bool TQuizSession::OpenPackage(const std::string& path) {
   if (!TakeDataFolder(shared_data.problem)) return false;
 
   CheckTimeStamp();
-  TidyDataFolder();
   LoadTables();
   skip_start_page_ = package.FileExists("SkipStartPage.sysdata");
+  TidyDataFolder();
   RemoveStaleSessionFolders();
   LoadPackageSettings(package);
   return true;
@@ -155,14 +159,15 @@ bool TQuizSession::OpenPackage(const std::string& path) {
 bool TQuizSession::TakeDataFolder(const std::string& setting_problem) {
   if (!setting_problem.empty())
     content::NoticeToUser("%s: learner data is kept in %s instead.", setting_problem.c_str(), data_folder_.c_str());
+  std::optional<std::string> unwritable;
   plat::FolderLock::Outcome outcome = data_lock_.Acquire(data_folder_, 0);
-  if (outcome == plat::FolderLock::Outcome::kMissing && !plat::PathExists(data_folder_)) {
+  if (outcome == plat::FolderLock::Outcome::kMissing) {
     try {
       plat::CreateFolders(data_folder_);
       outcome = data_lock_.Acquire(data_folder_, 0);
     } catch (const plat::FileError& e) {
-      // A read-only medium: nothing can be written there, by anyone.
-      content::LogMessage("cannot create the data folder: %s", e.what());
+      // A read-only medium, or a file in its place: nothing can be written there, by anyone.
+      unwritable = e.reason();
     }
   }
   if (outcome == plat::FolderLock::Outcome::kBusy) {
@@ -175,7 +180,23 @@ bool TQuizSession::TakeDataFolder(const std::string& setting_problem) {
   }
   if (outcome != plat::FolderLock::Outcome::kLocked)
     content::LogMessage("the data folder %s is not held: error %d", data_folder_.c_str(), data_lock_.ErrorCode());
+  if (!unwritable) unwritable = plat::FolderWriteRefusal(data_folder_);
+  unwritable_reason_ = unwritable.value_or("");
+  if (unwritable) {
+    content::NoticeToUser("The data folder %s cannot be written (%s): the content is served, but no result, session "
+                          "or change made here is stored.",
+                          data_folder_.c_str(), unwritable->c_str());
+  }
   return true;
+}
+
+void TQuizSession::SayNotStored(std::string_view what, const plat::FileError& error) const {
+  // Said once already, when the content opened.
+  if (!unwritable_reason_.empty() && error.reason() == unwritable_reason_) {
+    content::LogMessage("%.*s: %s", static_cast<int>(what.size()), what.data(), error.what());
+    return;
+  }
+  content::NoticeToUser("%.*s: %s", static_cast<int>(what.size()), what.data(), error.what());
 }
 
 void TQuizSession::LoadTables() {

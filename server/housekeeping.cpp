@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "content/content_paths.h"
 #include "content/debug_log.h"
 #include "content/file_helpers.h"
 #include "content/safe_name.h"
@@ -19,6 +20,7 @@
 #include "platform/path_lookup.h"
 #include "platform/removal.h"
 #include "server/http/method_log.h"
+#include "server/quiz/admin_settings.h"
 #include "server/quiz/time_stamp.h"
 #include "server/quiz_session.h"
 #include "server/road/data_folder.h"
@@ -108,6 +110,8 @@ bool TQuizSession::MaySetDataFolderAside() const {
   // Without an id the data folder is shared: the package's own folder, or the
   // folder that keeps every content's data.
   if (project_id_.empty() || data_folder_.empty()) return false;
+  // A link of the project id's name moves aside alone: what it points at stays.
+  if (plat::IsLink(WithoutTrailingSlash(data_folder_))) return true;
   const std::optional<std::string> data = plat::RealPath(data_folder_);
   if (!data) return false;
   if (plat::NamePart(*data) != project_id_) return false;
@@ -182,7 +186,9 @@ void TQuizSession::WriteTimeStamp() {
       if (plat::FileExists(path) && content::ReadFileToString(path) == text) continue;
       content::WriteStringToFile(path, text);
     } catch (const plat::FileError& e) {
-      content::NoticeToUser("Cannot write the time stamp %s: %s.", path.c_str(), e.reason().c_str());
+      // An unwritable data folder was said when the content opened.
+      if (e.reason() != unwritable_reason_)
+        content::NoticeToUser("Cannot write the time stamp %s: %s.", path.c_str(), e.reason().c_str());
       return;
     }
   }
@@ -223,12 +229,20 @@ void TQuizSession::TidyDataFolder() {
   } catch (const plat::FileError&) {
     // No session folders.
   }
+  // The state files of other content lie beside this one's: only its own leftovers go.
+  const std::string state = skip_start_page_ ? content::GetLastSessionStatePath(content_folder_) : "";
+  if (!state.empty()) {
+    for (const std::string& target : {plat::NamePart(state), plat::NamePart(state) + ".name"})
+      removed += plat::RemoveLeftoverTempFiles(plat::FolderPart(state), plat::FollowLinks::kYes, target);
+  }
   if (removed > 0) content::LogMessage("removed %d temporary files left by saves cut short", removed);
   for (const char* name : {kUsersFile, kAdminFile}) {
     const std::string path = DataFilePath(data_folder_, name);
     if (plat::FileExists(path) && !plat::MakeFilePrivate(path))
       content::LogMessage("cannot make %s private", path.c_str());
   }
+  if (const std::optional<std::string> fault = AdminPasswordFault(data_folder_))
+    content::NoticeToUser("%s", fault->c_str());
 }
 
 }  // namespace server

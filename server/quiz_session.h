@@ -25,6 +25,7 @@
 #include "content/users.h"
 #include "content/xor_file_stream.h"
 #include "platform/event_loop.h"
+#include "platform/files.h"
 #include "platform/folder_lock.h"
 #include "platform/window_timers.h"
 #include "server/http/action_table.h"
@@ -312,11 +313,17 @@ class TQuizSession {
   bool OpenFolder(const std::string& folder);
   // The data folder: when the stored setting could not give it, says which
   // folder is used instead; then holds it (see SetPath), creating a missing
-  // one. False, with nothing open, when another player holds it.
+  // one. False, with nothing open, when another player holds it. A folder
+  // that cannot be written (a read-only medium) is said once, here.
   bool TakeDataFolder(const std::string& setting_problem);
-  // Removes the temporary files a save cut short left in the data folder and
-  // its session folders, and takes others' permissions off the files that
-  // hold passwords.
+  // Says on standard error that what (a sentence without its end) failed
+  // for the error's reason, unless opening said already that the data
+  // folder cannot be written for that reason.
+  void SayNotStored(std::string_view what, const plat::FileError& error) const;
+  // Removes the temporary files a save cut short left in the data folder,
+  // its session folders and (skip-start-page mode) beside the state file;
+  // takes others' permissions off the files that hold passwords; says when
+  // the administrator's password cannot be known.
   void TidyDataFolder();
   // Replaces the users and groups tables: the data folder's files when they
   // exist, else the content folder's (folder mode) or the package's entries.
@@ -331,7 +338,8 @@ class TQuizSession {
   void WriteTimeStamp();
   void RemoveStaleSessionFolders();
   // Whether the data folder may be set aside: it is the project id's own
-  // folder and holds no part of the open package.
+  // folder and holds no part of the open package, or a link of that name
+  // (which alone moves).
   bool MaySetDataFolderAside() const;
   // Moves the data folder aside for a new empty one and says so; false, with
   // the reason said, when it stays where it was.
@@ -341,7 +349,14 @@ class TQuizSession {
   void ReplaceEarlierSessions(const std::string& login_name);
   void FillNewSession(TQuizSessionParams& session, const std::string& name, const std::string& email,
                       const std::string& number, const std::string& login_name);
-  bool LoadStoredSession(const std::string& path, TQuizSessionParams& session);
+  // What becomes of a stored session file that is damaged (besides the line
+  // on standard error): the learner's own last session is moved aside, so
+  // that the next store does not write over it.
+  enum class TDamagedSession { kKeep, kSetAside };
+  // Fills the session from the file; false when there is none or it cannot
+  // be read (said on standard error), the session then as it was.
+  bool LoadStoredSession(const std::string& path, TQuizSessionParams& session,
+                         TDamagedSession damaged = TDamagedSession::kKeep);
   // Stores, and says a failure on standard error instead of raising it:
   // why the session could not be stored, or nullopt when it was.
   std::optional<std::string> TryStoreSession(const std::string& path, const TQuizSessionParams& session);
@@ -419,6 +434,8 @@ class TQuizSession {
   std::string data_folder_;
   // Held while data_folder_ is this server's; see SetPath.
   plat::FolderLock data_lock_;
+  // Why the data folder cannot be written, as opening found and said; "" when it can.
+  std::string unwritable_reason_;
   bool data_folder_held_elsewhere_ = false;
   std::string project_id_;
   bool skip_start_page_ = false;

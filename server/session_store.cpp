@@ -43,7 +43,7 @@ std::optional<std::string> TQuizSession::StoreLearnerSession(const TQuizSessionP
   try {
     StoreCurrentSession(session);
   } catch (const plat::FileError& e) {
-    content::NoticeToUser("A learner's session could not be stored: %s", e.what());
+    SayNotStored("A learner's session could not be stored", e);
     return e.reason();
   }
   return std::nullopt;

@@ -1,8 +1,9 @@
 // The administrator's login, password and module list.
+#include <optional>
 #include <string>
 
 #include "content/percent_codec.h"
-#include "content/user_notice.h"
+#include "platform/ascii.h"
 #include "platform/files.h"
 #include "platform/ini_file.h"
 #include "server/actions/admin_checks.h"
@@ -29,6 +30,11 @@ bool TQuizSession::CheckAdminSession(TNetStream* channel, const content::TReques
 
 bool TQuizSession::AdminLogin(TNetStream* channel, content::TRequestMap& map) {
   TMethodLog log("AdminLogin");
+  // A stored password that cannot be known lets nobody in, with the first one neither.
+  if (const std::optional<std::string> fault = AdminPasswordFault(data_folder_)) {
+    ReturnXML(channel, "<movie error=\"1\" errortext=\"" + plat::XmlAttrEscape(*fault) + "\" />");
+    return true;
+  }
   const std::string password = EffectiveAdminPassword(data_folder_);
   if (map.GetValue("username") != kAdminLoginName || map.GetValue("password") != password) {
     ReturnXML(channel, kLoginFailedReply);
@@ -60,7 +66,7 @@ bool TQuizSession::AdminChangePass(TNetStream* channel, content::TRequestMap& ma
     Refused(channel, "A password cannot hold a line break.");
     return true;
   } catch (const plat::FileError& e) {
-    content::NoticeToUser("The administrator's password could not be stored, so it was not changed: %s", e.what());
+    SayNotStored("The administrator's password could not be stored, so it was not changed", e);
     Refused(channel, "The password could not be stored: " + e.reason() + ".");
     return true;
   }

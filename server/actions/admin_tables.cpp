@@ -21,21 +21,8 @@ std::string TablesBase(const std::string& data_folder) {
   return data_folder + kTablesName;
 }
 
-const char* TableName(const content::TUsersList&) { return "users"; }
-const char* TableName(const content::TGroupsList&) { return "groups"; }
-
-// Writes the table over its file; on failure says so on standard error
-// (naming the table whose change caused it) and raises.
-template <typename Table>
-void StoreTable(const Table& table, const std::string& base) {
-  try {
-    table.SaveToFile(base);
-  } catch (const plat::FileError& e) {
-    content::NoticeToUser("The %s table could not be stored, so the change was not made: %s", TableName(table),
-                          e.what());
-    throw;
-  }
-}
+std::string TableName(const content::TUsersList&) { return "users"; }
+std::string TableName(const content::TGroupsList&) { return "groups"; }
 
 }  // namespace
 
@@ -76,13 +63,23 @@ std::optional<std::string> TQuizSession::ChangeTables(const TTablesChange& chang
 
 void TQuizSession::StoreChangedTables(const content::TUsersList& users, const content::TGroupsList& groups) const {
   const std::string base = TablesBase(data_folder_);
+  // Writes the table over its file; a failure is said (naming the table
+  // whose change caused it) and raised.
+  const auto store = [&](const auto& table) {
+    try {
+      table.SaveToFile(base);
+    } catch (const plat::FileError& e) {
+      SayNotStored("The " + TableName(table) + " table could not be stored, so the change was not made", e);
+      throw;
+    }
+  };
   const bool users_changed = users.SaveToText() != users_.SaveToText();
   // The users first: a groups file may get an id back that a stale users
   // file still names, whose members would then join the new group.
-  if (users_changed) StoreTable(users, base);
+  if (users_changed) store(users);
   if (groups.SaveToText() == groups_.SaveToText()) return;
   try {
-    StoreTable(groups, base);
+    store(groups);
   } catch (const plat::FileError&) {
     // Neither change is made: the users file goes back to the table's own.
     if (users_changed) {

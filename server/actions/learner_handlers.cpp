@@ -123,7 +123,7 @@ std::optional<std::string> TQuizSession::WriteAnswersRecord(const TQuizSessionPa
   try {
     AppendAnswersRecord(path, record);
   } catch (const plat::FileError& e) {
-    content::NoticeToUser("A test result could not be recorded: %s", e.what());
+    SayNotStored("A test result could not be recorded", e);
     return e.reason();
   }
   return std::nullopt;

@@ -3,7 +3,6 @@
 #include <string>
 
 #include "content/content_paths.h"
-#include "content/debug_log.h"
 #include "content/user_notice.h"
 #include "platform/ascii.h"
 #include "platform/clock.h"
@@ -13,10 +12,22 @@
 #include "server/actions/login_reply.h"
 #include "server/http/method_log.h"
 #include "server/quiz_session.h"
+#include "server/road/data_folder.h"
 #include "server/sessions/session_file.h"
 
 namespace server {
 namespace {
+
+// Moves a damaged session file aside; what the notice adds about it.
+std::string SetDamagedSessionAside(const std::string& path) {
+  const std::string aside = SetAsideName(path, "damaged");
+  try {
+    plat::MoveAside(path, aside);
+    return " (moved aside to " + aside + ")";
+  } catch (const plat::FileError& e) {
+    return " (it could not be moved aside: " + e.reason() + ")";
+  }
+}
 
 // Skip-start-page logins all share this login name, so each replaces the last.
 constexpr char kSkippedLogin[] = "skipped";
@@ -95,7 +106,7 @@ void TQuizSession::ReplaceEarlierSessions(const std::string& login_name) {
         StoreCurrentSession(earlier);
       }
     } catch (const plat::FileError& e) {
-      content::LogMessage("cannot store the earlier session: %s", e.what());
+      SayNotStored("A learner's earlier session could not be stored", e);
     }
     sessions_.Delete(i);
   }
@@ -117,7 +128,7 @@ void TQuizSession::FillNewSession(TQuizSessionParams& session, const std::string
     RemoveFileIfAny(state_path);
     RemoveFileIfAny(state_path.empty() ? "" : state_path + ".name");
   }
-  if (!data_folder_.empty() && LoadStoredSession(StoredSessionPath(login_name), session)) {
+  if (!data_folder_.empty() && LoadStoredSession(StoredSessionPath(login_name), session, TDamagedSession::kSetAside)) {
     session.SetLoginName(login_name);
     session.SetName(name);
     return;
@@ -129,14 +140,19 @@ void TQuizSession::FillNewSession(TQuizSessionParams& session, const std::string
   if (skip_start_page_) TryStoreSession(state_path, session);
 }
 
-bool TQuizSession::LoadStoredSession(const std::string& path, TQuizSessionParams& session) {
+bool TQuizSession::LoadStoredSession(const std::string& path, TQuizSessionParams& session, TDamagedSession damaged) {
   if (path.empty() || !plat::FileExists(path)) return false;
+  std::string what;
   try {
-    return LoadSessionFile(path, session);
+    if (LoadSessionFile(path, session)) return true;
+    what = "is damaged";
+    // The next store would write over what is left of it.
+    if (damaged == TDamagedSession::kSetAside) what += SetDamagedSessionAside(path);
   } catch (const plat::FileError& e) {
-    content::LogMessage("cannot read the stored session: %s", e.what());
-    return false;
+    what = "cannot be read (" + e.reason() + ")";
   }
+  content::NoticeToUser("The stored session %s %s: the learner starts afresh.", path.c_str(), what.c_str());
+  return false;
 }
 
 std::optional<std::string> TQuizSession::TryStoreSession(const std::string& path, const TQuizSessionParams& session) {

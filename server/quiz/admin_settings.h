@@ -4,6 +4,7 @@
 // name itself.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -17,6 +18,13 @@ inline constexpr std::string_view kAdminLoginName = "qorbe";
 std::string ReadAdminPassword(const std::string& data_folder);
 // The password that logs in: the stored one, or kAdminLoginName while that is empty.
 std::string EffectiveAdminPassword(const std::string& data_folder);
+// Why the stored password cannot be known although its file is there, so
+// that neither it nor kAdminLoginName may log in: the file cannot be read
+// (a folder in its place), or it gives no password and is damaged (a NUL
+// byte, a last line without its end). Nullopt when the file is missing,
+// gives a password, or plainly holds none. Otherwise the fault in words,
+// naming the file and what to do.
+std::optional<std::string> AdminPasswordFault(const std::string& data_folder);
 // Stores the password, every other line of the file kept, in a file that
 // only its owner may read; creates the file and its folder when missing. Throws plat::FileError (also without a data
 // folder) or plat::IniError (a CR, LF or NUL, which would add lines); the

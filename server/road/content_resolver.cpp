@@ -75,7 +75,8 @@ bool TContentResolver::IsLearnerDataName(std::string_view name) {
     if (plat::SameText(part, "Sessions")) return true;
     if (end == std::string_view::npos) {
       return plat::SameText(part, "admin.sysdata") || plat::SameText(part, "TimeStamp.txt") ||
-             EndsWithText(part, ".users.csv") || EndsWithText(part, ".groups.csv");
+             plat::SameText(part, "PackageIdentity.txt") || EndsWithText(part, ".users.csv") ||
+             EndsWithText(part, ".groups.csv");
     }
     start = end + 1;
   }

@@ -5,7 +5,8 @@
 //    to case, never leaving it (no "..", no absolute escape, no link out);
 //  - packed mode: package entries only, never a disk file;
 //  - in both modes the learner data that may lie beside the content (session
-//    folders, administrator settings, user and group tables, the time stamp)
+//    folders, administrator settings, user and group tables, the time stamp
+//    and the package identity beside it)
 //    is refused, whatever the case of its name;
 //  - folder mode: a data folder that lies inside the content folder is
 //    refused whole, whatever names its files have.
@@ -63,8 +64,9 @@ class TContentResolver {
   std::unique_ptr<TContentFile> Open(std::string_view name) const;
 
   // Whether a name reaches learner data: a "Sessions" component, or a last
-  // component "admin.sysdata", "TimeStamp.txt", "*.users.csv" or
-  // "*.groups.csv", all without regard to case; '/' and '\' both separate.
+  // component "admin.sysdata", "TimeStamp.txt", "PackageIdentity.txt",
+  // "*.users.csv" or "*.groups.csv", all without regard to case; '/' and '\'
+  // both separate.
   static bool IsLearnerDataName(std::string_view name);
 
  private:

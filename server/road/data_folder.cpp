@@ -1,5 +1,6 @@
 #include "server/road/data_folder.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 
@@ -36,6 +37,14 @@ TSessionDataFolder SessionDataFolder() {
     return result;
   }
   const std::string folder = plat::ToForwardSlashes(stored);
+  if (folder.find('\0') != std::string::npos) {
+    // The system would take the path only up to the NUL: another folder.
+    std::string shown = folder;
+    std::replace(shown.begin(), shown.end(), '\0', '?');
+    result.problem = "The data folder " + shown + " named in the settings (" + std::string(kSessionDataValue) +
+                     ") cannot be used (it holds a NUL byte)";
+    return result;
+  }
   if (!plat::FolderExists(folder)) {
     result.problem = "The data folder " + folder + " named in the settings (" + std::string(kSessionDataValue) +
                      ") " + (plat::PathExists(folder) ? "is not a folder" : "does not exist");

@@ -143,11 +143,27 @@ TEST_F(DataFolder, AFullDiskAtTheFirstStartLosesNothingLater) {
   EXPECT_TRUE(plat::FileExists(data + "Sessions/ann/answers.xml"));
   EXPECT_EQ(plat::ReadWholeFile(data + "TimeStamp.txt"), "5-9-15-3-2006");
 
+  // Other content on the same disk, whose data folder was never made.
+  std::map<std::string, std::string> other = kCourse;
+  other["projectid.txt"] = "hitches";
+  MakePackage(disk.path() + "/hitches.vrn", other, kOtherBuild);
   ASSERT_TRUE(disk.SetReadOnly(true));
+  ASSERT_NE(Start(disk.path() + "/hitches.vrn"), 0);
+  AnnAnswers();
+  err = Stop();
+  // Said once, at the start, whatever is tried later.
+  const std::string said = "The data folder " + disk.path() + "/hitches/ cannot be written (Read-only file system)";
+  EXPECT_TRUE(err.starts_with(said)) << err;
+  EXPECT_EQ(err.find(said, 1), std::string::npos) << err;
+  EXPECT_FALSE(plat::PathExists(disk.path() + "/hitches"));
+
   ASSERT_NE(Start(package), 0);
   EXPECT_NE(Get(port_, "/").find("<html>start</html>"), std::string::npos);
   EXPECT_FALSE(AdminLogin("secret").empty());
-  EXPECT_EQ(Stop(), "Varnel Player - Knots\nNo session to store.\n");
+  // Said once, at the start; the time stamp that cannot be written adds nothing.
+  EXPECT_EQ(Stop(), "The data folder " + data + " cannot be written (Read-only file system): the content is "
+                    "served, but no result, session or change made here is stored.\nVarnel Player - Knots\nNo "
+                    "session to store.\n");
   EXPECT_TRUE(plat::FileExists(data + "Sessions/ann/answers.xml"));
   EXPECT_TRUE(Below(disk.path(), ".earlier-content.").empty());
   ASSERT_TRUE(disk.SetReadOnly(false));
@@ -259,7 +275,13 @@ TEST_F(DataFolder, ADataFolderSettingThatCannotBeUsedIsSaid) {
       {std::string(40, '\0'), "The settings file " + settings + " names no data folder (SessionDataPath)"},
       {"", "The settings file " + settings + " cannot be read (is a folder)"},
       {"[Values]\r\nSessionDataPath=" + content + "index.html\r\n",
-       "The data folder " + content + "index.html named in the settings (SessionDataPath) is not a folder"}};
+       "The data folder " + content + "index.html named in the settings (SessionDataPath) is not a folder"},
+      // The system would stop at the NUL; a terminal would obey the escape.
+      {"[Values]\r\nSessionDataPath=" + content + std::string("\0x", 2) + "\r\n",
+       "The data folder " + content + "?x named in the settings (SessionDataPath) cannot be used (it holds a NUL "
+       "byte)"},
+      {"[Values]\r\nSessionDataPath=" + shared + "/\x1b[2Jgone\r\n",
+       "The data folder " + shared + "/?[2Jgone named in the settings (SessionDataPath) does not exist"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.said);
     std::filesystem::remove_all(settings);

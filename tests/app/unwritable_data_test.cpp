@@ -113,6 +113,8 @@ TEST_F(UnwritableData, ChangesAreStoredOrNotMadeAndEveryFailureIsSaid) {
               "<movie errortext=\"The password could not be stored: " + read_only + ".\" />");
     EXPECT_NE(PutAnswer().find("could not be recorded: " + read_only), std::string::npos);
     EXPECT_NE(AskAsAdmin("admingetgroups&groupname=-1").find(content::PercentEncode("Ann Lee")), std::string::npos);
+    // A second login stores the first one's session before it ends it.
+    EXPECT_NE(Ask("login&username=ann&password=pw1").find("error=\"0\""), std::string::npos);
 
     player.Signal(SIGTERM);
     EXPECT_EQ(player.Wait(), 0);
@@ -122,6 +124,8 @@ TEST_F(UnwritableData, ChangesAreStoredOrNotMadeAndEveryFailureIsSaid) {
              "The groups table could not be stored, so the change was not made: ",
              "A test result could not be recorded: Cannot access file \"" + course_ + answers_path + "\": ",
              "A learner's session could not be stored: ",
+             "A learner's earlier session could not be stored: Cannot access file \"" + course_ +
+                 "Sessions/ann/lastsession.session\": " + read_only,
              "The administrator's password could not be stored, so it was not changed: "})
       EXPECT_NE(err.find(line), std::string::npos) << line << "\n" << err;
     EXPECT_NE(err.find(full), std::string::npos) << err;

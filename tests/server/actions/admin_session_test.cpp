@@ -1,9 +1,11 @@
 // The administrator's login, session lifetime, password and module list.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
 
+#include "platform/files.h"
 #include "server/quiz/admin_settings.h"
 #include "tests/server/admin_test_support.h"
 
@@ -58,6 +60,48 @@ TEST_F(AdminSession, ANewPasswordThatWouldAddLinesIsRefused) {
   EXPECT_EQ(ChangePassword("old", "%20%22quoted%22%20"), kChanged);
   EXPECT_EQ(ReadAdminPassword(server_.GetDataFolder()), " \"quoted\" ");
   EXPECT_EQ(DataFile("admin.sysdata"), "; keep me\n[system]\npassword=\" \"quoted\" \"\n[other]\nkey=1\n");
+}
+
+// A password file that is there but cannot give its password lets nobody
+// in, the built-in password neither; it is said when the content opens and
+// left as it is. One that plainly holds no password is the built-in one.
+TEST_F(AdminSession, AStoredPasswordThatCannotBeKnownLetsNobodyIn) {
+  const std::string path = content_ + "admin.sysdata";
+  const std::string what_to_do = ". Mend that file, or remove it to log in with the first password again.";
+  struct Damage {
+    std::string bytes;  // "": a folder in its place
+    std::string fault;
+  };
+  for (const Damage& damage :
+       {Damage{std::string(27, '\0'), "is damaged (it holds NUL bytes)"},
+        Damage{std::string("[sys\0tem]\r\npassword=old\r\n", 26), "is damaged (it holds NUL bytes)"},
+        Damage{"[system]\r\npass", "is damaged (it was cut short)"}, Damage{"", "cannot be read (is a folder)"}}) {
+    if (damage.bytes.empty()) {
+      ASSERT_EQ(::unlink(path.c_str()), 0);
+      plat::CreateFolders(path);
+    } else {
+      PutFile(path, damage.bytes);
+    }
+    ::testing::internal::CaptureStderr();
+    OpenFolder();
+    const std::string said = "The administrator's password cannot be known: " + path + " " + damage.fault + what_to_do;
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), said + "\n");
+    for (const char* password : {"qorbe", "old", ""}) {
+      EXPECT_EQ(Ask(std::string("action=adminlogin&username=qorbe&password=") + password),
+                "<movie error=\"1\" errortext=\"" + said + "\" />")
+          << damage.fault;
+    }
+    EXPECT_FALSE(server_.GetAdminSession().Exists());
+    if (damage.bytes.empty()) {
+      EXPECT_TRUE(plat::FolderExists(path));
+      ASSERT_EQ(::rmdir(path.c_str()), 0);
+    } else {
+      EXPECT_EQ(DataFile("admin.sysdata"), damage.bytes);
+    }
+  }
+  PutFile(path, "; no password here\r\n");
+  OpenFolder();
+  LogIn("qorbe");
 }
 
 TEST_F(AdminSession, ASecondLoginEndsTheFirst) {

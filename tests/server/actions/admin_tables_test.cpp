@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/removal.h"
 #include "server/actions/admin_lists.h"
 #include "tests/server/admin_test_support.h"
 
@@ -270,20 +271,35 @@ TEST_F(AdminTables, LoginNamesThatWouldShareALearnerFolderAreRefused) {
             "ann;pw1;;;Ann Smith\r\nbob;pw2;;%34%0D%0A;Bob Ray\r\ncat;pw3;;;Cat Moss\r\nB!B;p;;;F\r\n");
 }
 
-// A change of both tables whose groups file cannot be written (a folder
-// stands in its place) puts the users file back: neither change is made.
+// A groups file that is a folder when the content opens cannot be read, so
+// nothing is changed; one that turns into a folder after cannot be written,
+// and the users file is put back: neither change is made.
 TEST_F(AdminTables, AChangeToBothTablesIsStoredWholeOrNotAtAll) {
   ASSERT_EQ(::unlink((content_ + "all.groups.csv").c_str()), 0);
   plat::CreateFolders(content_ + "all.groups.csv/inside");
+  ::testing::internal::CaptureStderr();
+  OpenFolder();
+  EXPECT_NE(::testing::internal::GetCapturedStderr().find("all.groups.csv cannot be read whole (is a folder)"),
+            std::string::npos);
+  LogIn();
+  const std::string add = "&groupname=-1&grouptitle=Fresh&users=0%250D%250A2";
+  EXPECT_EQ(AskAsAdmin("adminaddeditgroup", add),
+            Refusal("No change can be stored while the groups table cannot be read whole (is a folder). Mend " +
+                    content_ + "all.groups.csv, then start the player again."));
+  EXPECT_TRUE(plat::FolderExists(content_ + "all.groups.csv/inside"));
+
+  plat::RemoveFolderTree(content_ + "all.groups.csv");
+  PutFile(content_ + "all.groups.csv", kGroups);
   OpenFolder();
   LogIn();
+  ASSERT_EQ(::unlink((content_ + "all.groups.csv").c_str()), 0);
+  plat::CreateFolders(content_ + "all.groups.csv/inside");
   ::testing::internal::CaptureStderr();
-  EXPECT_EQ(AskAsAdmin("adminaddeditgroup", "&groupname=-1&grouptitle=Fresh&users=0%250D%250A2"),
-            Refusal("The change could not be stored: Is a directory."));
+  EXPECT_EQ(AskAsAdmin("adminaddeditgroup", add), Refusal("The change could not be stored: Is a directory."));
   const std::string err = ::testing::internal::GetCapturedStderr();
   EXPECT_TRUE(err.starts_with("The groups table could not be stored, so the change was not made: ")) << err;
   EXPECT_EQ(DataFile("all.users.csv"), kUsers);
-  EXPECT_EQ(server_.GetGroups().Count(), 0);
+  EXPECT_EQ(server_.GetGroups().Count(), 3);
   EXPECT_EQ(server_.GetUsers().GetUser(2)->GetGroupCount(), 0);
   EXPECT_TRUE(plat::FolderExists(content_ + "all.groups.csv/inside"));
 }

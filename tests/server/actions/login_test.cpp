@@ -146,11 +146,21 @@ TEST_P(Login, AStoredSessionThatCannotBeReadGivesAnEmptySession) {
   for (const std::string& corrupt : {bytes.substr(0, bytes.size() - 3), std::string("7Y(g\xff\xff\xff\xff", 8),
                                      std::string("junk"), std::string()}) {
     content::WriteStringToFile(stored, corrupt);
+    ::testing::internal::CaptureStderr();
     const LoginReply login = Parse(LoginQuery("ann", "secret"));
+    const std::string err = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(login.user_name, "Ann Smith");
     ASSERT_NE(Session(login.id), nullptr);
     EXPECT_EQ(Session(login.id)->GetTest(0), nullptr);
     server_.GetSessions().Clear();
+    // The damaged file goes aside whole, so that no store writes over it.
+    const std::string said = "The stored session " + stored + " is damaged (moved aside to ";
+    ASSERT_TRUE(err.starts_with(said + stored + ".damaged.")) << err;
+    EXPECT_TRUE(err.ends_with("): the learner starts afresh.\n")) << err;
+    const std::string aside = err.substr(said.size(), err.find(')', said.size()) - said.size());
+    EXPECT_FALSE(plat::FileExists(stored));
+    EXPECT_EQ(plat::ReadWholeFile(aside), corrupt);
+    EXPECT_TRUE(std::filesystem::remove(aside));
   }
 }
 

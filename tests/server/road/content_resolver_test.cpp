@@ -33,7 +33,7 @@ class ContentResolver : public ::testing::Test {
 TEST_F(ContentResolver, RecognisesLearnerDataWithoutCase) {
   for (const char* name : {"Sessions/bob/lastsession.session", "sessions", "x/SESSIONS/y", "a\\Sessions\\b",
                            "admin.sysdata", "sub/ADMIN.SYSDATA", "all.users.csv", "All.Users.CSV", "x.groups.csv",
-                           "TimeStamp.txt", "sub\\timestamp.TXT"})
+                           "TimeStamp.txt", "sub\\timestamp.TXT", "knots/packageidentity.TXT"})
     EXPECT_TRUE(TContentResolver::IsLearnerDataName(name)) << name;
   for (const char* name : {"index.html", "sessions.html", "mysessions/a.html", "users.csv.html", "admin.sysdata.xml",
                            "timestamp.txt.bak", "grades.sysdata"})
