@@ -93,6 +93,58 @@ int64_t DivRound(Wide a, Wide b) {
   return static_cast<int64_t>(a >= 0 ? (2 * a + b) / (2 * b) : -((-2 * a + b) / (2 * b)));
 }
 
+// A line walked along its longer axis: step t lands at major0 + major_step * t
+// there and at minor0 + minor_delta * t / steps, rounded, on the other axis.
+struct LineWalk {
+  int64_t steps;
+  bool x_major;
+  int64_t major0;
+  int64_t minor0;
+  int64_t major_step;
+  int64_t minor_delta;
+  int64_t major_limit;  // the bitmap's size along each axis
+  int64_t minor_limit;
+};
+
+LineWalk WalkOf(Point from, Point to, int width, int height) {
+  const int64_t dx = static_cast<int64_t>(to.x) - from.x;
+  const int64_t dy = static_cast<int64_t>(to.y) - from.y;
+  const bool x_major = std::abs(dx) >= std::abs(dy);
+  return LineWalk{std::max(std::abs(dx), std::abs(dy)),
+                  x_major,
+                  x_major ? from.x : from.y,
+                  x_major ? from.y : from.x,
+                  (x_major ? dx : dy) > 0 ? 1 : -1,
+                  x_major ? dy : dx,
+                  x_major ? width : height,
+                  x_major ? height : width};
+}
+
+// The first and last step that can land on the bitmap (first > last: none);
+// steps > 0.
+std::pair<int64_t, int64_t> StepsOnBitmap(const LineWalk& w) {
+  int64_t first = 0;
+  int64_t last = w.steps - 1;
+  // Steps whose major coordinate lies on the bitmap.
+  if (w.major_step > 0) {
+    first = std::max(first, -w.major0);
+    last = std::min(last, w.major_limit - 1 - w.major0);
+  } else {
+    first = std::max(first, w.major0 - (w.major_limit - 1));
+    last = std::min(last, w.major0);
+  }
+  // Steps whose minor coordinate may lie on the bitmap, with a step to spare.
+  if (w.minor_delta != 0) {
+    const double t_low = static_cast<double>(-w.minor0) * w.steps / w.minor_delta;
+    const double t_high = static_cast<double>(w.minor_limit - w.minor0) * w.steps / w.minor_delta;
+    const double lo = std::floor(std::min(t_low, t_high)) - 1;
+    const double hi = std::ceil(std::max(t_low, t_high)) + 1;
+    if (lo > static_cast<double>(first)) first = static_cast<int64_t>(lo);
+    if (hi < static_cast<double>(last)) last = static_cast<int64_t>(hi);
+  }
+  return {first, last};
+}
+
 }  // namespace
 
 struct CairoCanvas::Impl {
@@ -224,38 +276,11 @@ class ClippedDrawing {
 // can land on the bitmap are visited, so a line of any length costs at most
 // the bitmap's size.
 void CairoCanvas::Impl::DrawLinePixels(Point from, Point to) {
-  const int64_t dx = static_cast<int64_t>(to.x) - from.x;
-  const int64_t dy = static_cast<int64_t>(to.y) - from.y;
-  const int64_t steps = std::max(std::abs(dx), std::abs(dy));
-  if (steps == 0) return;
-  const bool x_major = std::abs(dx) >= std::abs(dy);
-  const int64_t major0 = x_major ? from.x : from.y;
-  const int64_t minor0 = x_major ? from.y : from.x;
-  const int64_t major_step = (x_major ? dx : dy) > 0 ? 1 : -1;
-  const int64_t minor_delta = x_major ? dy : dx;
-  const int64_t major_limit = x_major ? width : height;
-  const int64_t minor_limit = x_major ? height : width;
-
-  int64_t first = 0;
-  int64_t last = steps - 1;
-  // Steps whose major coordinate lies on the bitmap.
-  if (major_step > 0) {
-    first = std::max(first, -major0);
-    last = std::min(last, major_limit - 1 - major0);
-  } else {
-    first = std::max(first, major0 - (major_limit - 1));
-    last = std::min(last, major0);
-  }
-  // Steps whose minor coordinate may lie on the bitmap, with a step to spare.
-  if (minor_delta != 0) {
-    const double t_low = static_cast<double>(-minor0) * steps / minor_delta;
-    const double t_high = static_cast<double>(minor_limit - minor0) * steps / minor_delta;
-    const double lo = std::floor(std::min(t_low, t_high)) - 1;
-    const double hi = std::ceil(std::max(t_low, t_high)) + 1;
-    if (lo > static_cast<double>(first)) first = static_cast<int64_t>(lo);
-    if (hi < static_cast<double>(last)) last = static_cast<int64_t>(hi);
-  }
+  const LineWalk walk = WalkOf(from, to, width, height);
+  if (walk.steps == 0) return;
+  const auto [first, last] = StepsOnBitmap(walk);
   if (first > last) return;
+  const auto [steps, x_major, major0, minor0, major_step, minor_delta, major_limit, minor_limit] = walk;
 
   // Pixels that follow each other along the major axis at the same minor
   // coordinate make one run, added as one box: a path of a few boxes instead

@@ -53,6 +53,113 @@ void ExpectMatches(RowDataSet* ds, const TDataLink& link, const Model& model, in
   ASSERT_EQ(ds->live_buffers, ring_size + 1);
 }
 
+// What a random run keeps beside the model: the next new id, a bookmark and
+// the id of its record.
+struct RingRun {
+  explicit RingRun(unsigned seed) : random(seed) {}
+
+  std::mt19937 random;
+  int next_id = 13;
+  TBookmark saved;
+  int saved_id = 0;
+};
+
+// Moves the cursor or goes to a bookmark (op 0 to 6), the model alike.
+void RandomMove(RowDataSet* ds, Model& model, RingRun& run, int op) {
+  const bool empty = model.ids.empty();
+  switch (op) {
+    case 0:
+      ds->First();
+      model.pos = 0;
+      model.bof = true;
+      model.eof = empty;
+      break;
+    case 1:
+      ds->Last();
+      model.pos = std::max(model.Count() - 1, 0);
+      model.eof = true;
+      model.bof = empty;
+      break;
+    case 2:
+      ds->Next();
+      model.MoveBy(1);
+      break;
+    case 3:
+      ds->Prior();
+      model.MoveBy(-1);
+      break;
+    case 4: {
+      const int distance = static_cast<int>(run.random() % 13) - 6;
+      ASSERT_EQ(ds->MoveBy(distance), model.MoveBy(distance));
+      break;
+    }
+    case 5:
+      run.saved = ds->GetBookmark();
+      run.saved_id = empty ? 0 : model.ids[static_cast<size_t>(model.pos)];
+      break;
+    case 6: {
+      if (run.saved.empty()) break;
+      const auto it = std::find(model.ids.begin(), model.ids.end(), run.saved_id);
+      if (it == model.ids.end()) {
+        ASSERT_EQ(ErrorOf([&] { ds->GotoBookmark(run.saved); }), "DS: Record not found");
+        break;
+      }
+      ds->GotoBookmark(run.saved);
+      model.pos = static_cast<int>(it - model.ids.begin());
+      model.Settle();
+      break;
+    }
+  }
+}
+
+// Edits, inserts, appends, deletes or refreshes (op 7 to 11), the model alike.
+void RandomEdit(RowDataSet* ds, Model& model, RingRun& run, int op, int step) {
+  const bool empty = model.ids.empty();
+  switch (op) {
+    case 7:
+      if (empty) break;
+      ds->Edit();
+      ds->FieldByName("name")->SetAsString("e" + std::to_string(step));
+      ds->Post();
+      model.Settle();
+      break;
+    case 8:
+    case 9: {
+      // Every fourth new record is cancelled: an appended one leaves the cursor on the last record.
+      const bool cancel = step % 4 == 0;
+      if (op == 8) {
+        ds->Insert();
+        if (!cancel) model.ids.insert(model.ids.begin() + model.pos, run.next_id);
+      } else {
+        ds->Append();
+        if (!cancel) model.ids.push_back(run.next_id);
+        model.pos = model.Count() - 1;
+      }
+      ds->FieldByName("id")->SetAsInteger(run.next_id);
+      if (cancel) {
+        ds->Cancel();
+      } else {
+        ds->Post();
+        ++run.next_id;
+      }
+      model.Settle();
+      break;
+    }
+    case 10:
+      if (empty) {
+        ASSERT_EQ(ErrorOf([&] { ds->Delete(); }), "DS: Cannot perform this operation on an empty dataset");
+        break;
+      }
+      ds->Delete();
+      model.ids.erase(model.ids.begin() + model.pos);
+      model.Settle();
+      break;
+    default:
+      ds->Refresh();
+      model.Settle();
+  }
+}
+
 TEST(DataSetRing, RandomRunsFollowTheModelAtEveryRingSize) {
   for (const int ring_size : {1, 3, 10}) {
     SCOPED_TRACE("ring " + std::to_string(ring_size));
@@ -64,98 +171,16 @@ TEST(DataSetRing, RandomRunsFollowTheModelAtEveryRingSize) {
     Model model;
     for (int i = 1; i <= 12; ++i) model.ids.push_back(i);
     model.bof = true;
-    int next_id = 13;
-    TBookmark saved;
-    int saved_id = 0;
-    std::mt19937 random(static_cast<unsigned>(ring_size));
+    RingRun run(static_cast<unsigned>(ring_size));
     for (int step = 0; step < 600; ++step) {
-      const int op = static_cast<int>(random() % 12);
+      const int op = static_cast<int>(run.random() % 12);
       SCOPED_TRACE("step " + std::to_string(step) + " op " + std::to_string(op));
-      const bool empty = model.ids.empty();
-      switch (op) {
-        case 0:
-          ds->First();
-          model.pos = 0;
-          model.bof = true;
-          model.eof = empty;
-          break;
-        case 1:
-          ds->Last();
-          model.pos = std::max(model.Count() - 1, 0);
-          model.eof = true;
-          model.bof = empty;
-          break;
-        case 2:
-          ds->Next();
-          model.MoveBy(1);
-          break;
-        case 3:
-          ds->Prior();
-          model.MoveBy(-1);
-          break;
-        case 4: {
-          const int distance = static_cast<int>(random() % 13) - 6;
-          ASSERT_EQ(ds->MoveBy(distance), model.MoveBy(distance));
-          break;
-        }
-        case 5:
-          saved = ds->GetBookmark();
-          saved_id = empty ? 0 : model.ids[static_cast<size_t>(model.pos)];
-          break;
-        case 6: {
-          if (saved.empty()) break;
-          const auto it = std::find(model.ids.begin(), model.ids.end(), saved_id);
-          if (it == model.ids.end()) {
-            ASSERT_EQ(ErrorOf([&] { ds->GotoBookmark(saved); }), "DS: Record not found");
-            break;
-          }
-          ds->GotoBookmark(saved);
-          model.pos = static_cast<int>(it - model.ids.begin());
-          model.Settle();
-          break;
-        }
-        case 7:
-          if (empty) break;
-          ds->Edit();
-          ds->FieldByName("name")->SetAsString("e" + std::to_string(step));
-          ds->Post();
-          model.Settle();
-          break;
-        case 8:
-        case 9: {
-          // Every fourth new record is cancelled: an appended one leaves the cursor on the last record.
-          const bool cancel = step % 4 == 0;
-          if (op == 8) {
-            ds->Insert();
-            if (!cancel) model.ids.insert(model.ids.begin() + model.pos, next_id);
-          } else {
-            ds->Append();
-            if (!cancel) model.ids.push_back(next_id);
-            model.pos = model.Count() - 1;
-          }
-          ds->FieldByName("id")->SetAsInteger(next_id);
-          if (cancel) {
-            ds->Cancel();
-          } else {
-            ds->Post();
-            ++next_id;
-          }
-          model.Settle();
-          break;
-        }
-        case 10:
-          if (empty) {
-            ASSERT_EQ(ErrorOf([&] { ds->Delete(); }), "DS: Cannot perform this operation on an empty dataset");
-            break;
-          }
-          ds->Delete();
-          model.ids.erase(model.ids.begin() + model.pos);
-          model.Settle();
-          break;
-        default:
-          ds->Refresh();
-          model.Settle();
+      if (op < 7) {
+        RandomMove(ds, model, run, op);
+      } else {
+        RandomEdit(ds, model, run, op, step);
       }
+      if (HasFatalFailure()) break;
       ExpectMatches(ds, link, model, ring_size);
       if (HasFatalFailure()) break;
     }

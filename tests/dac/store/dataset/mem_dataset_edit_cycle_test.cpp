@@ -272,167 +272,184 @@ TEST(EditCycle, HandlersAndLinksHearAppendAndPostInOrder) {
   }
 }
 
-// Post refuses a required field without a value, and Append gives default
-// values, however the fields came by the setting: before or after joining
-// the dataset, while open, changed again, or from a handler of the insert.
-TEST(EditCycle, RequiredFieldsAndDefaultsFollowEverySetting) {
-  struct Case {
-    const char* name;
-    // On the closed dataset with its fields made, and once it is open.
-    std::function<void(TTestMemDataSet&)> before_open;
-    std::function<void(TTestMemDataSet&)> after_open;
-    const char* appended;  // ID|NAME|AMOUNT|NOTE after Append, null as "-"
-    const char* error;     // Post's error after ID is set; "" for none
-    const char* appended_again = nullptr;  // after the second Append, when it differs
-  };
-  const auto field = [](TTestMemDataSet& ds, const char* name) { return ds.FindField(name); };
-  const std::vector<Case> cases = {
+// How the fields come by their settings, and what Append and Post then do,
+// twice over.
+struct FieldSettingCase {
+  const char* name;
+  // On the closed dataset with its fields made, and once it is open.
+  std::function<void(TTestMemDataSet&)> before_open;
+  std::function<void(TTestMemDataSet&)> after_open;
+  const char* appended;  // ID|NAME|AMOUNT|NOTE after Append, null as "-"
+  const char* error;     // Post's error after ID is set; "" for none
+  const char* appended_again = nullptr;  // after the second Append, when it differs
+};
+
+TField* FieldOf(TTestMemDataSet& ds, const char* name) { return ds.FindField(name); }
+
+// Appends and posts twice, checking the values Append gives and the error
+// Post raises; a refused record is cancelled.
+void ExpectAppendAndPost(const FieldSettingCase& c) {
+  SCOPED_TRACE(c.name);
+  auto ds = MakeDataSet(Columns());
+  CreateDefinedFields(*ds);
+  if (c.before_open) c.before_open(*ds);
+  ds->Open();
+  if (c.after_open) c.after_open(*ds);
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    ds->Append();
+    std::string appended;
+    for (int i = 0; i < ds->Fields().Count(); ++i) {
+      TField* f = ds->Fields().Fields(i);
+      appended += (i ? "|" : "") + (f->IsNull() ? std::string("-") : f->AsString());
+    }
+    EXPECT_EQ(appended, round == 1 && c.appended_again ? c.appended_again : c.appended);
+    ds->FieldByName("ID")->SetAsInteger(round + 1);
+    std::string error;
+    try {
+      ds->Post();
+    } catch (const EDatabaseError& e) {
+      error = e.what();
+    }
+    EXPECT_EQ(error, c.error);
+    if (!error.empty()) {
+      // Nothing was posted; the insert goes on until cancelled.
+      EXPECT_EQ(ds->GetState(), dsInsert);
+      ds->Cancel();
+      EXPECT_EQ(ds->RecordCount(), 0);
+    } else {
+      EXPECT_EQ(ds->RecordCount(), round + 1);
+    }
+  }
+}
+
+// Post refuses a required field without a value, however the field came by
+// the setting: before or after joining the dataset, while open, or changed
+// again.
+TEST(EditCycle, RequiredFieldsFollowEverySetting) {
+  const std::vector<FieldSettingCase> cases = {
       {"nothing", nullptr, nullptr, "-|-|-|-", ""},
-      {"required, null", nullptr, [&](TTestMemDataSet& ds) { field(ds, "NAME")->SetRequired(true); }, "-|-|-|-",
+      {"required, null", nullptr, [](TTestMemDataSet& ds) { FieldOf(ds, "NAME")->SetRequired(true); }, "-|-|-|-",
        "Field 'NAME' must have a value"},
-      {"required before open", [&](TTestMemDataSet& ds) { field(ds, "NOTE")->SetRequired(true); }, nullptr,
+      {"required before open", [](TTestMemDataSet& ds) { FieldOf(ds, "NOTE")->SetRequired(true); }, nullptr,
        "-|-|-|-", "Field 'NOTE' must have a value"},
       {"required and labelled", nullptr,
-       [&](TTestMemDataSet& ds) {
-         field(ds, "NOTE")->SetRequired(true);
-         field(ds, "NOTE")->SetDisplayLabel("Remark");
+       [](TTestMemDataSet& ds) {
+         FieldOf(ds, "NOTE")->SetRequired(true);
+         FieldOf(ds, "NOTE")->SetDisplayLabel("Remark");
        },
        "-|-|-|-", "Field 'Remark' must have a value"},
       {"required, then not", nullptr,
-       [&](TTestMemDataSet& ds) {
-         field(ds, "NAME")->SetRequired(true);
-         field(ds, "NAME")->SetRequired(false);
+       [](TTestMemDataSet& ds) {
+         FieldOf(ds, "NAME")->SetRequired(true);
+         FieldOf(ds, "NAME")->SetRequired(false);
        },
        "-|-|-|-", ""},
       {"required twice, then not once", nullptr,
-       [&](TTestMemDataSet& ds) {
-         field(ds, "NAME")->SetRequired(true);
-         field(ds, "NAME")->SetRequired(true);
-         field(ds, "NAME")->SetRequired(false);
+       [](TTestMemDataSet& ds) {
+         FieldOf(ds, "NAME")->SetRequired(true);
+         FieldOf(ds, "NAME")->SetRequired(true);
+         FieldOf(ds, "NAME")->SetRequired(false);
        },
        "-|-|-|-", ""},
       {"not required twice, then required", nullptr,
-       [&](TTestMemDataSet& ds) {
-         field(ds, "NAME")->SetRequired(false);
-         field(ds, "NAME")->SetRequired(false);
-         field(ds, "NAME")->SetRequired(true);
+       [](TTestMemDataSet& ds) {
+         FieldOf(ds, "NAME")->SetRequired(false);
+         FieldOf(ds, "NAME")->SetRequired(false);
+         FieldOf(ds, "NAME")->SetRequired(true);
        },
        "-|-|-|-", "Field 'NAME' must have a value"},
-      {"required and given", nullptr, [&](TTestMemDataSet& ds) { field(ds, "ID")->SetRequired(true); }, "-|-|-|-",
+      {"required and given", nullptr, [](TTestMemDataSet& ds) { FieldOf(ds, "ID")->SetRequired(true); }, "-|-|-|-",
        ""},
       {"required but read-only", nullptr,
-       [&](TTestMemDataSet& ds) {
-         field(ds, "NAME")->SetRequired(true);
-         field(ds, "NAME")->SetReadOnly(true);
+       [](TTestMemDataSet& ds) {
+         FieldOf(ds, "NAME")->SetRequired(true);
+         FieldOf(ds, "NAME")->SetReadOnly(true);
        },
        "-|-|-|-", ""},
       {"two required, one leaves",
-       [&](TTestMemDataSet& ds) {
-         field(ds, "NAME")->SetRequired(true);
-         field(ds, "NOTE")->SetRequired(true);
-         TField* name = field(ds, "NAME");
+       [](TTestMemDataSet& ds) {
+         FieldOf(ds, "NAME")->SetRequired(true);
+         FieldOf(ds, "NOTE")->SetRequired(true);
+         TField* name = FieldOf(ds, "NAME");
          name->SetDataSet(nullptr);
          name->Free();
        },
        nullptr, "-|-|-", "Field 'NOTE' must have a value"},
       {"required outside the dataset, then joins",
-       [&](TTestMemDataSet& ds) {
-         TField* note = field(ds, "NOTE");
+       [](TTestMemDataSet& ds) {
+         TField* note = FieldOf(ds, "NOTE");
          note->SetDataSet(nullptr);
          note->SetRequired(true);
          note->SetDataSet(&ds);
        },
        nullptr, "-|-|-|-", "Field 'NOTE' must have a value"},
       {"left required, no longer required outside, joins again",
-       [&](TTestMemDataSet& ds) {
-         TField* note = field(ds, "NOTE");
+       [](TTestMemDataSet& ds) {
+         TField* note = FieldOf(ds, "NOTE");
          note->SetRequired(true);
          note->SetDataSet(nullptr);
          note->SetRequired(false);
          note->SetDataSet(&ds);
-         field(ds, "NAME")->SetRequired(true);
+         FieldOf(ds, "NAME")->SetRequired(true);
        },
        nullptr, "-|-|-|-", "Field 'NAME' must have a value"},
-      {"default", nullptr, [&](TTestMemDataSet& ds) { field(ds, "NAME")->SetDefaultExpression("dflt"); },
+  };
+  for (const FieldSettingCase& c : cases) ExpectAppendAndPost(c);
+}
+
+// Append gives default values, however the fields came by them: before or
+// after joining the dataset, while open, changed again, or from a handler
+// of the insert; a default field may be required too.
+TEST(EditCycle, DefaultsFollowEverySetting) {
+  const std::vector<FieldSettingCase> cases = {
+      {"default", nullptr, [](TTestMemDataSet& ds) { FieldOf(ds, "NAME")->SetDefaultExpression("dflt"); },
        "-|dflt|-|-", ""},
-      {"default before open", [&](TTestMemDataSet& ds) { field(ds, "AMOUNT")->SetDefaultExpression("2.5"); },
+      {"default before open", [](TTestMemDataSet& ds) { FieldOf(ds, "AMOUNT")->SetDefaultExpression("2.5"); },
        nullptr, "-|-|2.5|-", ""},
       {"default replaced, then another", nullptr,
-       [&](TTestMemDataSet& ds) {
-         field(ds, "NAME")->SetDefaultExpression("a");
-         field(ds, "NAME")->SetDefaultExpression("b");
-         field(ds, "NOTE")->SetDefaultExpression("n");
+       [](TTestMemDataSet& ds) {
+         FieldOf(ds, "NAME")->SetDefaultExpression("a");
+         FieldOf(ds, "NAME")->SetDefaultExpression("b");
+         FieldOf(ds, "NOTE")->SetDefaultExpression("n");
        },
        "-|b|-|n", ""},
       {"default cleared", nullptr,
-       [&](TTestMemDataSet& ds) {
-         field(ds, "NAME")->SetDefaultExpression("a");
-         field(ds, "NOTE")->SetDefaultExpression("n");
-         field(ds, "NAME")->SetDefaultExpression("");
-         field(ds, "NAME")->SetDefaultExpression("");
+       [](TTestMemDataSet& ds) {
+         FieldOf(ds, "NAME")->SetDefaultExpression("a");
+         FieldOf(ds, "NOTE")->SetDefaultExpression("n");
+         FieldOf(ds, "NAME")->SetDefaultExpression("");
+         FieldOf(ds, "NAME")->SetDefaultExpression("");
        },
        "-|-|-|n", ""},
       {"default outside the dataset, then joins",
-       [&](TTestMemDataSet& ds) {
-         TField* note = field(ds, "NOTE");
+       [](TTestMemDataSet& ds) {
+         TField* note = FieldOf(ds, "NOTE");
          note->SetDataSet(nullptr);
          note->SetDefaultExpression("n");
          note->SetDataSet(&ds);
        },
        nullptr, "-|-|-|n", ""},
       {"a default's handler gives a later field a default", nullptr,
-       [&](TTestMemDataSet& ds) {
-         field(ds, "NAME")->SetDefaultExpression("a");
-         field(ds, "NAME")->SetOnChange([&ds](TField*) { ds.FindField("NOTE")->SetDefaultExpression("late"); });
+       [](TTestMemDataSet& ds) {
+         FieldOf(ds, "NAME")->SetDefaultExpression("a");
+         FieldOf(ds, "NAME")->SetOnChange([&ds](TField*) { ds.FindField("NOTE")->SetDefaultExpression("late"); });
        },
        "-|a|-|late", ""},
       {"a default's handler takes its own away", nullptr,
-       [&](TTestMemDataSet& ds) {
-         field(ds, "NAME")->SetDefaultExpression("a");
-         field(ds, "NAME")->SetOnChange([](TField* f) { f->SetDefaultExpression(""); });
+       [](TTestMemDataSet& ds) {
+         FieldOf(ds, "NAME")->SetDefaultExpression("a");
+         FieldOf(ds, "NAME")->SetOnChange([](TField* f) { f->SetDefaultExpression(""); });
        },
        "-|a|-|-", "", "-|-|-|-"},
       {"a default and a required field", nullptr,
-       [&](TTestMemDataSet& ds) {
-         field(ds, "NOTE")->SetDefaultExpression("n");
-         field(ds, "NOTE")->SetRequired(true);
+       [](TTestMemDataSet& ds) {
+         FieldOf(ds, "NOTE")->SetDefaultExpression("n");
+         FieldOf(ds, "NOTE")->SetRequired(true);
        },
        "-|-|-|n", ""},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    auto ds = MakeDataSet(Columns());
-    CreateDefinedFields(*ds);
-    if (c.before_open) c.before_open(*ds);
-    ds->Open();
-    if (c.after_open) c.after_open(*ds);
-    for (int round = 0; round < 2; ++round) {
-      SCOPED_TRACE(round);
-      ds->Append();
-      std::string appended;
-      for (int i = 0; i < ds->Fields().Count(); ++i) {
-        TField* f = ds->Fields().Fields(i);
-        appended += (i ? "|" : "") + (f->IsNull() ? std::string("-") : f->AsString());
-      }
-      EXPECT_EQ(appended, round == 1 && c.appended_again ? c.appended_again : c.appended);
-      ds->FieldByName("ID")->SetAsInteger(round + 1);
-      std::string error;
-      try {
-        ds->Post();
-      } catch (const EDatabaseError& e) {
-        error = e.what();
-      }
-      EXPECT_EQ(error, c.error);
-      if (!error.empty()) {
-        // Nothing was posted; the insert goes on until cancelled.
-        EXPECT_EQ(ds->GetState(), dsInsert);
-        ds->Cancel();
-        EXPECT_EQ(ds->RecordCount(), 0);
-      } else {
-        EXPECT_EQ(ds->RecordCount(), round + 1);
-      }
-    }
-  }
+  for (const FieldSettingCase& c : cases) ExpectAppendAndPost(c);
 }
 
 }  // namespace

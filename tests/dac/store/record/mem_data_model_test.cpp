@@ -148,6 +148,15 @@ class MemDataModel : public ::testing::Test {
     if (large && m.rows.size() > 3200 && operation <= 1) operation = 2;
     if (m.cur < 0 && (operation == 2 || operation == 3 || operation == 9 || operation == 13)) return;  // these need a row
     ModelRow* row = m.cur >= 0 ? &m.rows[static_cast<size_t>(m.cur)] : nullptr;
+    if (operation <= 3) return RandomWrite(operation, row);
+    if (operation <= 10) return RandomMove(operation, row);
+    if (operation <= 13) return RandomReopenOrCache(operation, row);
+    if (operation <= 16) return RandomApplyOrCancel(operation);
+    return Locate(Random(9));  // operations 17 and 18
+  }
+
+  // Writes a row: appends, inserts, deletes or edits one (operations 0 to 3).
+  void RandomWrite(int operation, ModelRow* row) {
     switch (operation) {
       case 0:
       case 1: {  // append, or insert in front of the cursor
@@ -186,6 +195,12 @@ class MemDataModel : public ::testing::Test {
         row->k = Random(8);
         Write(&TMemData::UpdateRecord, row->id, row->k);
         return m.Place(m.cur);
+    }
+  }
+
+  // Moves the cursor, filters, sorts, or uses a bookmark (operations 4 to 10).
+  void RandomMove(int operation, ModelRow* row) {
+    switch (operation) {
       case 4: {
         const int direction = Random(2) == 0 ? 1 : -1;
         direction > 0 ? d.GetNextRecord(nullptr) : d.GetPriorRecord(nullptr);
@@ -222,6 +237,12 @@ class MemDataModel : public ::testing::Test {
         d.SetToBookmark(&mark->bookmark);
         if (m.Find(mark->id) >= 0 && mark->generation == m.generation) return m.Land(m.Find(mark->id));
         return m.SetRecordNo(mark->bookmark.Order);
+    }
+  }
+
+  // Reopens, turns cached updates on or off, or reverts a row (operations 11 to 13).
+  void RandomReopenOrCache(int operation, ModelRow* row) {
+    switch (operation) {
       case 11:
         d.source.clear();
         for (ModelRow& kept : m.rows) {
@@ -262,6 +283,12 @@ class MemDataModel : public ::testing::Test {
         }
         return;
       }
+    }
+  }
+
+  // Applies or cancels the cached updates, or picks the statuses shown (operations 14 to 16).
+  void RandomApplyOrCancel(int operation) {
+    switch (operation) {
       case 14:  // apply (every row applied) and commit
         if (!m.cached) return;
         d.SetToBegin();
@@ -291,9 +318,6 @@ class MemDataModel : public ::testing::Test {
         if (changed) m.eof = m.VisibleIds().empty();
         return;
       }
-      case 17:
-      case 18:
-        return Locate(Random(9));
     }
   }
 
