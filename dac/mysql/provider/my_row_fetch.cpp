@@ -11,7 +11,6 @@
 #include "dac/framework/values/bcd.h"
 #include "dac/framework/values/currency.h"
 #include "dac/framework/values/decimal_text.h"
-#include "dac/mysql/client/api/mysql_api_direct.h"
 #include "dac/mysql/provider/my_connection.h"
 #include "dac/mysql/provider/my_messages.h"
 #include "dac/mysql/provider/my_record_set.h"
@@ -42,27 +41,14 @@ void StoreInteger(uint8_t* slot, uint16_t size, int64_t value) {
   }
 }
 
-// A value of a text or a binary row through the API.
-TWireValue WireValueOf(TMySQLAPI& api, PMySqlRow row, uint32_t column, const TMySqlLengths& lengths, bool binary) {
+// A value of a text or a binary row, read where it lies.
+TWireValue RowValueOf(const TMySqlRowValues& values, uint32_t column, bool binary) {
+  DAC_ASSERT(column < values.Count(), "column beyond the row");
   TWireValue value;
-  value.is_null = api._mysql_fetch_value_is_null(row, column);
+  value.is_null = values.IsNull(column);
   if (value.is_null) return value;
-  int offset = 0;
-  value.data = api._mysql_fetch_value_arr(row, column, offset) + offset;
-  value.length = column < lengths.size() ? lengths[column] : 0;
-  value.binary = binary;
-  return value;
-}
-
-// A value of a row of the direct API, read where it lies.
-TWireValue DirectValueOf(const TMySqlBinds& values, uint32_t column, bool binary) {
-  DAC_ASSERT(column < static_cast<uint32_t>(values.Count()), "column beyond the row");
-  TWireValue value;
-  const int index = static_cast<int>(column);
-  value.is_null = values.IsNull(index);
-  if (value.is_null) return value;
-  value.data = values.ValuePtr(index);
-  value.length = values.Lengths()[column];
+  value.data = values.Data(column);
+  value.length = values.Length(column);
   value.binary = binary;
   return value;
 }
@@ -122,9 +108,10 @@ bool TMySQLRecordset::Fetch(bool) {
   int rows = 0;
   try {
     change_separator_ = plat::ProcessFormatSettings().decimal_separator != '.';
-    const bool direct = dynamic_cast<TMySQLAPIDirect*>(&API()) != nullptr;
+    // Decided once a fetch: statement rows in place, or into binds of ours.
+    const bool in_place = prepared && API()._mysql_stmt_rows_in_place();
     if (prepared && !stmt_bound_) {
-      if (direct) {
+      if (in_place) {
         TMYSQL_BINDS binds;
         command.GetMySQLConnection()->CheckStmt(command.GetStmt(),
                                                 API()._mysql_stmt_bind_result(command.GetStmt(), binds), GetComponent());
@@ -133,7 +120,7 @@ bool TMySQLRecordset::Fetch(bool) {
       }
       stmt_bound_ = true;
     }
-    const auto read = [&] { return !prepared ? ReadTextRow(direct) : direct ? ReadBinaryRow() : ReadClientRow(); };
+    const auto read = [&] { return !prepared ? ReadTextRow() : in_place ? ReadBinaryRow() : ReadClientRow(); };
     while (rows < std::max(fetch_rows_, 1) && read()) ++rows;
     if (fetch_block_) {
       if (rows > 0) {
@@ -171,7 +158,7 @@ PItemHeader TMySQLRecordset::TakeItem() {
   return item;
 }
 
-bool TMySQLRecordset::ReadTextRow(bool direct) {
+bool TMySQLRecordset::ReadTextRow() {
   TMySQLAPI& api = API();
   const PMySqlRes result = Command().GetSQLResult();
   const PMySqlRow row = api._mysql_fetch_row(result);
@@ -181,14 +168,9 @@ bool TMySQLRecordset::ReadTextRow(bool direct) {
     FreeResult(true, true);
     return false;
   }
-  if (direct) {
-    // The direct API's values are read where they lie: no call a value.
-    const TMySqlBinds& values = TMySQLAPIDirect::RowValues(row);
-    ConvertRow(Rec(TakeItem()), [&](uint32_t column) { return DirectValueOf(values, column, false); });
-    return true;
-  }
-  api._mysql_fetch_lengths(result, lengths_);
-  ConvertRow(Rec(TakeItem()), [&](uint32_t column) { return WireValueOf(api, row, column, lengths_, false); });
+  // One call a row: the values are read where they lie.
+  api._mysql_fetch_row_values(result, row, row_values_);
+  ConvertRow(Rec(TakeItem()), [&](uint32_t column) { return RowValueOf(row_values_, column, false); });
   return true;
 }
 
@@ -209,8 +191,8 @@ bool TMySQLRecordset::ReadBinaryRow() {
   TMySQLCommand& command = Command();
   PMySqlRow row = nullptr;
   if (!StatementRowCame(api._mysql_stmt_fetch(command.GetStmt(), row))) return false;
-  const TMySqlBinds& values = TMySQLAPIDirect::RowValues(row);
-  ConvertRow(Rec(TakeItem()), [&](uint32_t column) { return DirectValueOf(values, column, true); });
+  api._mysql_fetch_row_values(nullptr, row, row_values_);
+  ConvertRow(Rec(TakeItem()), [&](uint32_t column) { return RowValueOf(row_values_, column, true); });
   return true;
 }
 
