@@ -23,7 +23,8 @@ constexpr int32_t kStatementNoData = 100;
 constexpr int32_t kStatementTruncated = 101;
 
 // A value of a text or a binary row, read where it lies.
-TWireValue RowValueOf(const TMySqlRowValues& values, uint32_t column, bool binary) {
+template <typename Values>
+TWireValue RowValueOf(const Values& values, uint32_t column, bool binary) {
   DAC_ASSERT(column < values.Count(), "column beyond the row");
   TWireValue value;
   value.is_null = values.IsNull(column);
@@ -144,7 +145,9 @@ bool TMySQLRecordset::ReadTextRow() {
   }
   // One call a row: the values are read where they lie.
   api._mysql_fetch_row_values(result, row, row_values_);
-  ConvertRow(Rec(TakeItem()), [&](uint32_t column) { return RowValueOf(row_values_, column, false); });
+  row_values_.Read([&](const auto& values) {
+    ConvertRow(Rec(TakeItem()), [&](uint32_t column) { return RowValueOf(values, column, false); });
+  });
   return true;
 }
 
@@ -166,7 +169,9 @@ bool TMySQLRecordset::ReadBinaryRow() {
   PMySqlRow row = nullptr;
   if (!StatementRowCame(api._mysql_stmt_fetch(command.GetStmt(), row))) return false;
   api._mysql_fetch_row_values(nullptr, row, row_values_);
-  ConvertRow(Rec(TakeItem()), [&](uint32_t column) { return RowValueOf(row_values_, column, true); });
+  row_values_.Read([&](const auto& values) {
+    ConvertRow(Rec(TakeItem()), [&](uint32_t column) { return RowValueOf(values, column, true); });
+  });
   return true;
 }
 

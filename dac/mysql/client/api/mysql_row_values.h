@@ -27,17 +27,45 @@ class TMySqlRowValues {
     places_[column] = data;
   }
 
+  // The two forms a row comes in, each read without asking which it is.
+  struct InBinds {
+    const TMySqlBinds& binds;
+    const unsigned long* lengths;  // the row's, looked up once
+    uint32_t Count() const { return static_cast<uint32_t>(binds.Count()); }
+    bool IsNull(uint32_t column) const { return binds.IsNull(static_cast<int>(column)); }
+    const char* Data(uint32_t column) const { return binds.ValuePtr(static_cast<int>(column)); }
+    unsigned long Length(uint32_t column) const { return lengths[column]; }
+  };
+  struct Gathered {
+    const std::vector<const char*>& places;
+    const std::vector<unsigned long>& lengths;
+    uint32_t Count() const { return static_cast<uint32_t>(lengths.size()); }
+    bool IsNull(uint32_t column) const { return places[column] == nullptr; }
+    const char* Data(uint32_t column) const { return places[column]; }
+    unsigned long Length(uint32_t column) const { return lengths[column]; }
+  };
+  // read(values) with the row in its own form: a reader of many values asks
+  // once a row where they lie, not once a value.
+  template <typename Reader>
+  decltype(auto) Read(Reader&& read) const {
+    if (binds_) return read(InBinds{*binds_, binds_->Lengths()});
+    return read(Gathered{places_, lengths_});
+  }
+
+  // A value at a time, for readers of a few.
   uint32_t Count() const {
-    return static_cast<uint32_t>(binds_ ? static_cast<size_t>(binds_->Count()) : lengths_.size());
+    return Read([](const auto& values) { return values.Count(); });
   }
   bool IsNull(uint32_t column) const {
-    return binds_ ? binds_->IsNull(static_cast<int>(column)) : places_[column] == nullptr;
+    return Read([column](const auto& values) { return values.IsNull(column); });
   }
   // The value's bytes; nil for NULL.
   const char* Data(uint32_t column) const {
-    return binds_ ? binds_->ValuePtr(static_cast<int>(column)) : places_[column];
+    return Read([column](const auto& values) { return values.Data(column); });
   }
-  unsigned long Length(uint32_t column) const { return binds_ ? binds_->Lengths()[column] : lengths_[column]; }
+  unsigned long Length(uint32_t column) const {
+    return Read([column](const auto& values) { return values.Length(column); });
+  }
 
  private:
   const TMySqlBinds* binds_ = nullptr;
