@@ -170,15 +170,17 @@ class DirectConnection {
     dac::PMySqlRes result = api.mysql_use_result(con_);
     Check("use_result");
     if (!result) throw std::runtime_error("direct: no result");
-    const int fields = static_cast<int>(api.mysql_num_fields(result));
+    const uint32_t fields = api.mysql_num_fields(result);
     int64_t rows = 0;
+    dac::TMySqlRowValues values;
     while (dac::PMySqlRow row = api._mysql_fetch_row(result)) {
-      const dac::TMySqlBinds& values = dac::TMySQLAPIDirect::RowValues(row);
-      const unsigned long* lengths = values.Lengths();
-      for (int i = 0; i < fields; ++i) {
-        const char* value = values.ValuePtr(i);
-        h = Fold(h, value ? value : "", value ? lengths[i] : 0, value == nullptr);
-      }
+      api._mysql_fetch_row_values(result, row, values);
+      values.Read([&](const auto& row_values) {
+        for (uint32_t i = 0; i < fields; ++i) {
+          const char* value = row_values.Data(i);
+          h = Fold(h, value ? value : "", value ? row_values.Length(i) : 0, value == nullptr);
+        }
+      });
       ++rows;
     }
     api.mysql_free_result(result);
@@ -250,6 +252,25 @@ uint64_t FoldWireTime(uint64_t h, const uint8_t* v, size_t length) {
   return FoldTime(h, year, month, day, hour, minute, second, micro);
 }
 
+// A binary row's values folded, each read as its column's type lays it out.
+template <typename Values>
+uint64_t FoldBinaryRow(uint64_t h, const Values& values, const std::vector<uint8_t>& types) {
+  const uint32_t count = static_cast<uint32_t>(types.size());
+  for (uint32_t i = 0; i < count; ++i) {
+    const char* value = values.Data(i);
+    const uint8_t type = types[i];
+    if (!value)
+      h = Fold(h, "", 0, true);
+    else if (const size_t size = BinaryNumberSize(type))
+      h = Fold(h, value, size, false);
+    else if (IsTime(type))
+      h = FoldWireTime(h, reinterpret_cast<const uint8_t*>(value), values.Length(i));
+    else
+      h = Fold(h, value, values.Length(i), false);
+  }
+  return h;
+}
+
 Outcome DirectBinaryFetch(Stopwatch& watch) {
   DirectConnection c(false);
   dac::TMySQLAPI& api = Api();
@@ -273,22 +294,10 @@ Outcome DirectBinaryFetch(Stopwatch& watch) {
   dac::PMySqlRow row = nullptr;
   int32_t fetched;
   uint64_t& h = out.checksum;
-  const int count = static_cast<int>(types.size());
+  dac::TMySqlRowValues values;
   while ((fetched = api._mysql_stmt_fetch(stmt, row)) == 0) {
-    const dac::TMySqlBinds& values = dac::TMySQLAPIDirect::RowValues(row);
-    const unsigned long* lengths = values.Lengths();
-    for (int i = 0; i < count; ++i) {
-      const char* value = values.ValuePtr(i);
-      const uint8_t type = types[static_cast<size_t>(i)];
-      if (!value)
-        h = Fold(h, "", 0, true);
-      else if (const size_t size = BinaryNumberSize(type))
-        h = Fold(h, value, size, false);
-      else if (IsTime(type))
-        h = FoldWireTime(h, reinterpret_cast<const uint8_t*>(value), lengths[i]);
-      else
-        h = Fold(h, value, lengths[i], false);
-    }
+    api._mysql_fetch_row_values(nullptr, row, values);
+    values.Read([&](const auto& row_values) { h = FoldBinaryRow(h, row_values, types); });
     ++out.count;
   }
   if (fetched != dac::kMySqlNoData) c.CheckStatement(stmt, "fetch");

@@ -10,7 +10,6 @@
 #include "dac/framework/data/field.h"
 #include "dac/framework/values/bcd.h"
 #include "dac/framework/values/decimal_text.h"
-#include "dac/mysql/client/api/mysql_api_direct.h"
 #include "dac/mysql/client/wire/client_records.h"
 #include "dac/mysql/components/my_dataset.h"
 #include "dac/mysql/provider/my_field_desc.h"
@@ -180,7 +179,7 @@ struct StatementRows::Binds {
 
 StatementRows::StatementRows(dac::TMySQLAPI& api, dac::PMySqlStmt stmt)
     : api_(api), stmt_(stmt), columns_(StatementColumns(api, stmt)) {
-  if (dynamic_cast<dac::TMySQLAPIDirect*>(&api) || columns_.empty()) return;
+  if (api._mysql_stmt_rows_in_place() || columns_.empty()) return;
   const size_t count = columns_.size();
   binds_ = std::make_unique<Binds>();
   Binds& b = *binds_;

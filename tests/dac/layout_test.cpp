@@ -113,6 +113,23 @@ TEST(DacLayout, ThePacketCodeUsesNoSocketTlsOrCompression) {
   EXPECT_GT(checked, 10u);
 }
 
+// The provider and the components see the client API's interface, never
+// one implementation: what one does faster is an operation of the interface.
+TEST(DacLayout, AboveTheClientApiNoCodeKnowsWhichImplementationItDrives) {
+  const std::string root = plat::testing::SourceRoot();
+  ASSERT_FALSE(root.empty());
+  const std::regex implementation(R"(mysql_api_(direct|client|embedded|client_handles)\.h|)"
+                                  R"(\bTMySQLAPI(Direct|Client|Embedded)\b)");
+  size_t checked = 0;
+  for (const std::string& file : LibrarySources(root)) {
+    if (!file.starts_with("dac/mysql/provider/") && !file.starts_with("dac/mysql/components/")) continue;
+    ++checked;
+    for (const std::string& line : plat::testing::CodeLines(root + file))
+      EXPECT_FALSE(std::regex_search(line, implementation)) << file << ": " << line;
+  }
+  EXPECT_GT(checked, 40u);
+}
+
 // ---- Function length ----
 
 // A function's length: its lines from the first line of its head (template

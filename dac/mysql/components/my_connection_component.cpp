@@ -3,9 +3,7 @@
 #include "dac/core/da_param.h"
 #include "dac/core/server/messages.h"
 #include "dac/core/server/server_types.h"
-#include "dac/mysql/client/api/mysql_api_client.h"
-#include "dac/mysql/client/api/mysql_api_direct.h"
-#include "dac/mysql/client/api/mysql_api_embedded.h"
+#include "dac/mysql/client/api/mysql_api_objects.h"
 #include "dac/mysql/client/transport/io_handler.h"
 #include "dac/mysql/components/my_access_utils.h"
 #include "dac/mysql/components/my_command_component.h"
@@ -28,11 +26,7 @@ TReplaceableHook<TMyConnectDialogClassProc>& MyConnectDialogClassProc() {
   return hook;
 }
 
-TMySQLAPI& ChosenAPI(bool embedded, bool direct) {
-  if (embedded) return MyAPIEmbedded();
-  if (direct) return MyAPIDirect();
-  return MyAPIClient();
-}
+TMySQLAPI& ChosenAPI(bool embedded, bool direct) { return MySQLAPIFor(embedded, direct); }
 
 // ---- TCustomMyConnection ----
 
@@ -335,7 +329,7 @@ std::string TMyConnection::GetClientVersion() {
   if (options.GetDirect() && !options.GetEmbedded()) return "4.1.3 Direct";
   if (GetConnected()) return ConnectedIConnection().GetClientVer();
   TMySQLConnection probe;
-  probe.SetAPI(options.GetEmbedded() ? static_cast<TMySQLAPI&>(MyAPIEmbedded()) : MyAPIClient());
+  probe.SetAPI(ChosenAPI(options.GetEmbedded(), false));
   return probe.GetClientVer();
 }
 

@@ -6,8 +6,6 @@
 #include "dac/core/server/messages.h"
 #include "dac/framework/classes/database_error.h"
 #include "dac/framework/classes/exceptions.h"
-#include "dac/mysql/client/api/mysql_api_direct.h"
-#include "dac/mysql/client/session/mysql_session.h"
 #include "dac/mysql/provider/my_connection.h"
 #include "dac/mysql/provider/my_parser.h"
 #include "dac/mysql/provider/my_property_codes.h"
@@ -133,8 +131,7 @@ void TMySQLCommand::Execute(int) {
   const TCursorState old_state = cursor_state_;
   connection.GetAPI().SetTimeout(connection.GetHandle(), static_cast<uint32_t>(std::max(command_timeout_, 0)));
   // A procedure call ends with a status of its own, read with its last result.
-  if (dynamic_cast<TMySQLAPIDirect*>(&connection.GetAPI()) && connection.GetHandle())
-    reinterpret_cast<TMySqlSession*>(connection.GetHandle())->SetStoredProc(is_stored_proc_);
+  if (connection.GetHandle()) connection.GetAPI()._mysql_set_stored_proc(connection.GetHandle(), is_stored_proc_);
   {
     plat::CriticalSectionGuard guard(lock_);
     executing_ = true;

@@ -5,8 +5,7 @@
 #include "dac/core/server/messages.h"
 #include "dac/framework/classes/database_error.h"
 #include "dac/framework/classes/exceptions.h"
-#include "dac/mysql/client/api/mysql_api_direct.h"
-#include "dac/mysql/client/api/mysql_api_embedded.h"
+#include "dac/mysql/client/api/mysql_api_objects.h"
 #include "dac/mysql/client/wire/client_records.h"
 #include "dac/mysql/provider/my_error.h"
 #include "dac/mysql/provider/my_identifiers.h"
@@ -50,7 +49,8 @@ std::string TrimControls(const std::string& text) {
 
 }  // namespace
 
-TMySQLConnection::TMySQLConnection() : api_(&MyAPIDirect()) { AddMySQLMessages(); }
+// The library's own protocol unless told otherwise.
+TMySQLConnection::TMySQLConnection() : api_(&MySQLAPIFor(false, true)) { AddMySQLMessages(); }
 
 TMySQLConnection::~TMySQLConnection() {
   try {
@@ -68,7 +68,7 @@ void TMySQLConnection::Connect(const std::string& connect_string) {
     DatabaseError("Invalid character set name \"" + charset_ + "\": a name of letters, digits and '_' expected",
                   GetComponent());
   server_version_.clear();
-  if (auto* embedded = dynamic_cast<TMySQLAPIEmbedded*>(api_)) embedded->SetParams(emb_params_);
+  api_->SetParams(emb_params_);
   api_->CheckMySQLLib();
   try {
     OpenSession();
@@ -112,7 +112,8 @@ void TMySQLConnection::OpenSession() {
 void TMySQLConnection::ApplyOptions() {
   const uint32_t timeout = static_cast<uint32_t>(std::max(connection_timeout_, 0));
   Check(api_->mysql_options(handle_, MYSQL_OPT_CONNECT_TIMEOUT, &timeout), GetComponent());
-  if (auto* direct = dynamic_cast<TMySQLAPIDirect*>(api_)) direct->SetIOHandler(handle_, io_handler_);
+  // An implementation that cannot take a transport refuses it and opens its own.
+  api_->SetIOHandler(handle_, io_handler_);
   if (protocol_ == TMyProtocol::mpSSL) {
     ssl_key_ = SlashPath(ssl_key_);
     ssl_cert_ = SlashPath(ssl_cert_);
@@ -329,7 +330,7 @@ bool TMySQLConnection::GetIsServer41() const {
 
 std::string TMySQLConnection::GetClientVer() {
   if (api_->LoadedMySQLLib()) return api_->mysql_get_client_info();
-  if (auto* embedded = dynamic_cast<TMySQLAPIEmbedded*>(api_)) embedded->SetParams(emb_params_);
+  api_->SetParams(emb_params_);
   api_->CheckMySQLLib();
   std::string version = api_->mysql_get_client_info();
   api_->FreeMySQLLib();

@@ -1,8 +1,6 @@
 #include "dac/mysql/provider/my_connection_pool.h"
 
-#include "dac/mysql/client/api/mysql_api_client.h"
-#include "dac/mysql/client/api/mysql_api_direct.h"
-#include "dac/mysql/client/api/mysql_api_embedded.h"
+#include "dac/mysql/client/api/mysql_api_objects.h"
 #include "dac/mysql/provider/my_property_codes.h"
 #include "dac/store/runtime/host_hooks.h"
 #include "platform/critical_section.h"
@@ -15,21 +13,11 @@ DAC_DEFINE_CLASS(TMyConnectionPoolManager, TDKConnectionPoolManager, ::dac::TMet
 
 namespace {
 
-TMySQLAPI& APIOf(const TMyConnectionParameters& parameters) {
-  if (parameters.Embedded) return MyAPIEmbedded();
-  if (parameters.Direct) return MyAPIDirect();
-  return MyAPIClient();
-}
-
 // The process's manager and the lock that makes it once. The client API
 // objects are made first, so they outlive the manager, whose last idle
 // connections close through them when the process ends.
 struct ManagerSlot {
-  ManagerSlot() {
-    MyAPIDirect();
-    MyAPIClient();
-    MyAPIEmbedded();
-  }
+  ManagerSlot() { MakeMySQLAPIs(); }
   plat::CriticalSection lock;
   std::unique_ptr<TMyConnectionPoolManager> manager;
 };
@@ -97,7 +85,7 @@ std::unique_ptr<TDKConnection> TMyLocalConnectionPool::CreateNewConnector() {
   connection->SetProp(prMyPort, Variant(p.Port));
   connection->SetProp(prMyIsolationLevel, Variant(static_cast<int32_t>(p.IsolationLevel)));
   connection->SetIOHandler(p.IOHandler);
-  connection->SetAPI(APIOf(p));
+  connection->SetAPI(MySQLAPIFor(p.Embedded, p.Direct));
   connection->SetProp(prMyCompress, Variant(p.Compress));
   connection->SetProp(prMyUseUnicode, Variant(p.UseUnicode));
   connection->SetProp(prMyCharset, Variant(p.Charset));

@@ -3,7 +3,6 @@
 #include "dac/core/server/messages.h"
 #include "dac/framework/classes/database_error.h"
 #include "dac/framework/classes/exceptions.h"
-#include "dac/mysql/client/api/mysql_api_client.h"
 #include "dac/mysql/provider/my_connection.h"
 #include "dac/mysql/provider/my_property_codes.h"
 #include "dac/store/blob/blob.h"
@@ -347,12 +346,12 @@ void TMySQLRecordset::FreeResult(bool next_results, bool drain_rows) {
   if (command && GetPrepared() && command_type_ == ctCursor) {
     if (connection && !stmt_exhausted_ && command->GetCursorState() >= csExecuted) {
       TMySQLAPI& api = connection->GetAPI();
-      const bool client = dynamic_cast<TMySQLAPIClient*>(&api) != nullptr;
+      const bool in_place = api._mysql_stmt_rows_in_place();
       // Any answer but a row ends the drain: an error has nothing more to give.
       for (;;) {
         PMySqlRow row = nullptr;
         const int32_t answer =
-            client ? api.mysql_stmt_fetch(command->GetStmt()) : api._mysql_stmt_fetch(command->GetStmt(), row);
+            in_place ? api._mysql_stmt_fetch(command->GetStmt(), row) : api.mysql_stmt_fetch(command->GetStmt());
         if (answer != 0 && answer != kMySqlDataTruncated) break;
       }
       stmt_exhausted_ = true;

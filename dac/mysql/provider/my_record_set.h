@@ -158,14 +158,14 @@ class TMySQLRecordset : public TDKRecordSet {
 
   // Rows.
   PItemHeader TakeItem();
-  // direct: the API is the direct one, whose rows are read in place.
-  bool ReadTextRow(bool direct);
-  // The direct API's binary rows (the client library's are ReadClientRow's).
+  bool ReadTextRow();
+  // Binary rows that come in place (those that come into binds of ours are
+  // ReadClientRow's).
   bool ReadBinaryRow();
   // The answer of a statement fetch: true for a row; at the end the
   // statement is marked exhausted; an error is raised.
   bool StatementRowCame(int32_t answer);
-  // Prepared rows through the client library, bound to buffers of ours.
+  // Prepared rows that come into buffers of ours, as the client library gives them.
   void BindClientRow();
   bool ReadClientRow();
   // Every column of the row into the record, its value given by value_of.
@@ -212,7 +212,8 @@ class TMySQLRecordset : public TDKRecordSet {
   };
   TClientRowBinds client_binds_;
   std::vector<uint8_t> null_row_;
-  TMySqlLengths lengths_;
+  // The values of the row being read.
+  TMySqlRowValues row_values_;
   bool create_connection_ = true;
   TResultState result_state_ = rsNone;
   PMySqlRes sql_result_next_ = nullptr;

@@ -169,6 +169,23 @@ void TMySQLAPI::_mysql_stmt_fetch_lengths(PMySqlStmt, TMySqlLengths&) { Abstract
 const char* TMySQLAPI::_mysql_stmt_fetch_value_ptr(PMySqlStmt, uint32_t) { AbstractError(); }
 uint32_t TMySQLAPI::_mysql_server_status(PMySqlCon) { AbstractError(); }
 
+// ---- what an implementation may do its own faster way ----
+
+void TMySQLAPI::_mysql_fetch_row_values(PMySqlRes result, PMySqlRow row, TMySqlRowValues& values) {
+  TMySqlLengths& lengths = values.Gather();
+  _mysql_fetch_lengths(result, lengths);
+  for (uint32_t column = 0; column < lengths.size(); ++column) {
+    int offset = 0;
+    const char* data = _mysql_fetch_value_is_null(row, column) ? nullptr : _mysql_fetch_value_arr(row, column, offset);
+    values.Place(column, data ? data + offset : nullptr);
+  }
+}
+
+bool TMySQLAPI::_mysql_stmt_rows_in_place() { return false; }
+void TMySQLAPI::_mysql_set_stored_proc(PMySqlCon, bool) {}
+PMySqlCon TMySQLAPI::SetIOHandler(PMySqlCon, TMyIOHandler*) { return nullptr; }
+void TMySQLAPI::SetParams(const TStringList&) {}
+
 int32_t TMySQLAPI::CorrectFieldLen(uint32_t length) {
   return length > static_cast<uint32_t>(kMaxFieldLen) ? kMaxFieldLen : static_cast<int32_t>(length);
 }

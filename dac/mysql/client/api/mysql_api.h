@@ -3,7 +3,9 @@
 // ones (_mysql_...) that hide how each implementation holds rows and column
 // descriptions. The implementations are process-wide objects shared by every
 // connection: MyAPIDirect (mysql_api_direct.h), MyAPIClient
-// (mysql_api_client.h) and MyAPIEmbedded (mysql_api_embedded.h).
+// (mysql_api_client.h) and MyAPIEmbedded (mysql_api_embedded.h); callers
+// that need not know which one they drive take it by a connection's
+// settings (mysql_api_objects.h).
 //
 // Handles are opaque and owned by the implementation that made them; callers
 // only pass them back. Server and protocol failures do not escape as
@@ -19,11 +21,14 @@
 #include <vector>
 
 #include "dac/framework/classes/meta_class.h"
+#include "dac/mysql/client/api/mysql_row_values.h"
 #include "dac/mysql/client/wire/client_records.h"
 
 namespace dac {
 
+class TMyIOHandler;
 class TParamDescs;
+class TStringList;
 
 // Distinct handle types, so that a swapped handle does not compile.
 struct MySqlConnectionTag;
@@ -197,6 +202,31 @@ class TMySQLAPI : public TObject {
   // left them (protocol.h: kServerStatus...), kept across a failed
   // statement: how the session reads string literals follows from them.
   virtual uint32_t _mysql_server_status(PMySqlCon con);
+
+  // ---- what an implementation may do its own faster way ----
+  // The defaults serve every implementation through the operations above.
+  // The values of a row, one call a row and none a value: a row of
+  // mysql_fetch_row or _mysql_fetch_row of result, or (result nil) one of
+  // _mysql_stmt_fetch where _mysql_stmt_rows_in_place. Here gathered through
+  // _mysql_fetch_lengths, _mysql_fetch_value_is_null and _mysql_fetch_value_arr.
+  virtual void _mysql_fetch_row_values(PMySqlRes result, PMySqlRow row, TMySqlRowValues& values);
+  // Whether a statement's rows come in place: _mysql_stmt_bind_result then
+  // gives the statement buffers of its own, whatever binds are passed, and
+  // _mysql_stmt_fetch hands out each row for _mysql_fetch_row_values. Here
+  // false: rows come into the caller's binds (mysql_stmt_bind_result,
+  // mysql_stmt_fetch, mysql_stmt_fetch_column).
+  virtual bool _mysql_stmt_rows_in_place();
+  // Whether the connection's next statement is a procedure call, which ends
+  // with a status of its own for reading past a result to read as well.
+  // Here nothing: the implementation reads that status by itself.
+  virtual void _mysql_set_stored_proc(PMySqlCon con, bool stored_proc);
+  // The application transport (not owned) the connection opens through, set
+  // before connecting; the connection. Here refused: nil, and the
+  // connection opens a transport of its own as if none were given.
+  virtual PMySqlCon SetIOHandler(PMySqlCon con, TMyIOHandler* handler);
+  // The parameter lines of the server the implementation starts in the
+  // process, for its next start. Here nothing: it starts none.
+  virtual void SetParams(const TStringList& params);
 
   // A display length above 65535 becomes 65535.
   static int32_t CorrectFieldLen(uint32_t length);

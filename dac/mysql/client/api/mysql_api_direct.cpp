@@ -273,6 +273,10 @@ PMySqlCon TMySQLAPIDirect::SetIOHandler(PMySqlCon con, TMyIOHandler* handler) {
   return con;
 }
 
+void TMySQLAPIDirect::_mysql_set_stored_proc(PMySqlCon con, bool stored_proc) {
+  SessionOf(con).SetStoredProc(stored_proc);
+}
+
 // ---- results and rows ----
 
 uint32_t TMySQLAPIDirect::mysql_num_fields(PMySqlRes result) {
@@ -335,6 +339,10 @@ TMYSQL_FIELD TMySQLAPIDirect::_mysql_fetch_field_direct(PMySqlRes result, uint32
   if (use_unicode && !field.table.empty() && session && !session->Getprotocol41() && IsTextColumnType(field.type))
     field.length *= 3;
   return field;
+}
+
+void TMySQLAPIDirect::_mysql_fetch_row_values(PMySqlRes, PMySqlRow row, TMySqlRowValues& values) {
+  values.Refer(BindsOf(row));
 }
 
 void TMySQLAPIDirect::_mysql_fetch_lengths(PMySqlRes result, TMySqlLengths& lengths) {
@@ -460,6 +468,8 @@ int32_t TMySQLAPIDirect::_mysql_stmt_fetch(PMySqlStmt stmt, PMySqlRow& row) {
   if (fetched == 0) row = RowHandle(binds);
   return fetched;
 }
+
+bool TMySQLAPIDirect::_mysql_stmt_rows_in_place() { return true; }
 
 int32_t TMySQLAPIDirect::_mysql_stmt_execute(PMySqlStmt stmt, const TParamDescs& params, bool use_unicode) {
   TMySqlStmt& statement = StmtOf(stmt);

@@ -38,7 +38,7 @@ class TMySQLAPIEmbedded : public TMySQLAPIClient {
   TMySQLAPIEmbedded() = default;
 
   // The server's parameter lines, one parameter a line, for the next start.
-  void SetParams(const TStringList& params);
+  void SetParams(const TStringList& params) override;
 
   // Loads and binds the library, then starts the server, under one lock.
   // Exception "Cannot run second Embedded server instance for single data

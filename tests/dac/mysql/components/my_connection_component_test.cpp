@@ -10,6 +10,7 @@
 
 #include "dac/core/pool/connection_parameters.h"
 #include "dac/framework/classes/database_error.h"
+#include "dac/mysql/client/transport/io_handler.h"
 #include "dac/mysql/components/my_connection_component.h"
 #include "dac/mysql/components/my_connection_lists.h"
 #include "dac/mysql/components/my_design_lists.h"
@@ -114,6 +115,35 @@ TEST_P(MyConnectionComponentTest, ConnectsWithTheTransportAndTlsFilesItIsGiven) 
     c->Ping();
     c->Disconnect();
   }
+}
+
+// A transport that opens nothing, counting the connects asked of it.
+class NothingOpens : public TMyIOHandler {
+ public:
+  TObject* Connect(const std::string&, int, const std::string&, const std::string&, const std::string&) override {
+    ++connects;
+    return nullptr;
+  }
+  int connects = 0;
+};
+
+TEST_P(MyConnectionComponentTest, OnlyTheBuiltInProtocolTakesACallersTransport) {
+  REQUIRE_TEST_SERVER(s);
+  NothingOpens transport;
+  TMyConnection* c = Make(s);
+  c->SetIOHandler(&transport);
+  if (GetParam()) {
+    // The handler is the way to the server: one that opens nothing fails the connect.
+    EXPECT_THROW(c->Connect(), EDatabaseError);
+    EXPECT_EQ(transport.connects, 1);
+    EXPECT_FALSE(c->GetConnected());
+  } else {
+    // The client library cannot take one: it opens its own transport.
+    c->Connect();
+    EXPECT_EQ(transport.connects, 0);
+    EXPECT_EQ(Value(*c, "SELECT 6 * 7"), "42");
+  }
+  c->SetIOHandler(nullptr);
 }
 
 TEST_P(MyConnectionComponentTest, TlsFilesTheServerRefusesFailTheConnect) {

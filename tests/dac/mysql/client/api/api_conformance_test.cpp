@@ -67,6 +67,13 @@ TEST_P(ApiConformanceTest, RowsAndEveryValueAccessor) {
       EXPECT_EQ(values.ValuePtr(1), at);
       EXPECT_EQ(values.Lengths()[1], lengths[1]);
     }
+    // Every API's row read in place, whether its own way or the default's.
+    TMySqlRowValues in_place;
+    api()._mysql_fetch_row_values(result, row, in_place);
+    ASSERT_EQ(in_place.Count(), 2u);
+    EXPECT_EQ(in_place.IsNull(1), !value.has_value());
+    EXPECT_EQ(in_place.Data(1), at);
+    EXPECT_EQ(in_place.Length(1), lengths[1]);
     // NULL: a nil pointer, and a copy that still ends the reused buffer.
     std::memset(buffer, 'Z', sizeof buffer);
     api()._mysql_fetch_value_to_str(row, 1, buffer, 2, 350);
