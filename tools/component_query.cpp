@@ -14,17 +14,11 @@
 #include "dac/mysql/components/my_dataset_options.h"
 #include "dac/mysql/components/my_start_up.h"
 #include "dac/mysql/provider/my_error.h"
-#include "platform/ascii.h"
 #include "tools/query_text.h"
 
 namespace tools {
 
 namespace {
-
-bool IsUnicodeCharset(const std::string& name) {
-  const std::string lower = plat::AsciiLowerCase(name);
-  return lower.empty() || lower == "utf8mb4" || lower == "utf8" || lower == "utf8mb3";
-}
 
 // Components are freed through their own Free.
 struct ComponentFree {
@@ -45,13 +39,10 @@ Owned<dac::TMyConnection> Connected(const ComponentSettings& s) {
   dac::TMyConnectionOptions& options = connection->GetOptions();
   options.SetDirect(!s.client_library);
   options.SetCompress(s.compress);
-  // Text as Unicode, every character of it; another character set as its bytes.
-  if (IsUnicodeCharset(s.charset)) {
-    options.SetCharset(s.charset.empty() ? "utf8mb4" : s.charset);
-    options.SetUseUnicode(true);
-  } else {
-    options.SetCharset(s.charset);
-  }
+  // Text as its bytes both ways, in the session's character set: the SQL
+  // text is the caller's bytes, which UseUnicode would take for the code
+  // page and convert once more.
+  options.SetCharset(s.charset.empty() ? "utf8mb4" : s.charset);
   // Decimals to their last digit.
   options.SetNumericType(dac::ntFmtBCD);
   if (s.socket) {

@@ -1,7 +1,7 @@
 // dac-query --api components: the statements of a script run one by one
 // through the library's components, a TMyConnection and a TMyQuery, with
-// the options that keep every value exact (FMTBCD decimals, utf8mb4 text
-// read as Unicode, zero dates as zero dates, TINYINT(1) as a number), every
+// the options that keep every value exact (FMTBCD decimals, text as its
+// bytes both ways, zero dates as zero dates, TINYINT(1) as a number), every
 // result of each statement in turn (OpenNext), each row printed as the
 // other modes print it. The run is a host of the library: it starts the
 // MySQL provider up and shuts it down.
@@ -21,8 +21,8 @@ struct ComponentSettings {
   std::string user;
   std::string password;
   std::string database;
-  // The session's character set; Unicode (utf8mb4, read as UTF-16) when
-  // empty or a utf8 one.
+  // The session's character set (utf8mb4 when empty); statements and
+  // values pass as its bytes.
   std::string charset;
   // The MariaDB client library instead of the library's own protocol.
   bool client_library = false;

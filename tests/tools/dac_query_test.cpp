@@ -421,6 +421,10 @@ TEST_F(DacQueryTest, ComponentsCutScriptsAsTheClientDoes) {
       // Every statement on the one session: variables and temporary tables carry over.
       "SET @a = 5; CREATE TEMPORARY TABLE dq_cut_tmp (i INT); INSERT INTO dq_cut_tmp VALUES (@a), (6);"
       "SELECT i FROM dq_cut_tmp ORDER BY i; SELECT @a, COUNT(*) FROM dq_cut_tmp",
+      // Text beyond ASCII in the statements reaches the server as its bytes, and is stored as such.
+      "CREATE TEMPORARY TABLE dq_cut_text (v VARCHAR(10)) CHARACTER SET utf8mb4;"
+      "INSERT INTO dq_cut_text VALUES ('caf\xC3\xA9 \xF0\x9F\x98\x80'); SELECT HEX(v), v, CHAR_LENGTH(v) FROM dq_cut_text;"
+      "SELECT '\xC3\xA9', HEX(_binary'\xC3\xA9'), CAST('\xF0\x9F\x98\x80' AS BINARY)",
       "SELECT 'first'; SELECT * FROM no_such_table; SELECT 'never'",
   };
   for (const std::string& script : scripts) {
