@@ -5,6 +5,7 @@
 #include "dac/core/connection_component.h"
 #include "dac/core/da_param.h"
 #include "dac/core/dataset/dataset_component.h"
+#include "dac/core/dataset/dataset_internals.h"
 #include "dac/core/dataset/dataset_options.h"
 #include "dac/core/server/connection.h"
 #include "dac/core/server/da_errors.h"
@@ -20,12 +21,12 @@ bool TCustomDADataSet::BatchUpdate() {
   return GetInCacheProcessing() && Options().GetUpdateBatchSize() >= 2 && !GetUpdateObject();
 }
 
-bool TCustomDADataSet::CanFlushBatch() { return BatchUpdate() && batch_.Full(Options().GetUpdateBatchSize()); }
+bool TCustomDADataSet::CanFlushBatch() { return BatchUpdate() && d_->batch.Full(Options().GetUpdateBatchSize()); }
 
-void TCustomDADataSet::ClearBatch() { batch_.Clear(); }
+void TCustomDADataSet::ClearBatch() { d_->batch.Clear(); }
 
 void TCustomDADataSet::FlushBatch() {
-  batch_.Flush([this] { PerformSQL("", {stBatchUpdate}); });
+  d_->batch.Flush([this] { PerformSQL("", {stBatchUpdate}); });
 }
 
 // ---- applying ----

@@ -9,14 +9,7 @@
 // run generated statements, its own update SQL or an update object's,
 // re-reads rows, applies cached updates (in batches), and follows a master
 // dataset through parameters or in memory (see dataset_updates.cpp for
-// where each part lives).
-//
-// The state its parts share lives in collaborators, each in a file of its
-// own: the update batch (TUpdateBatch), the update statement runner with
-// its update queries (TUpdateStatementRunner) and the row merge of refresh
-// (TRefreshRowMerge), the references on the connection (TConnectionHold)
-// and the local master/detail filter (TLocalDetailFilter). Every other
-// field is written by one .cpp file; the others go through the accessors.
+// where each part lives; its own state is in dataset_internals.h).
 //
 // Connection use: every operation that talks to the server takes the
 // connection (BeginConnection) and gives it back once. A statement that
@@ -39,21 +32,15 @@
 #include <vector>
 
 #include "dac/core/connection_client.h"
-#include "dac/core/dataset/connection_hold.h"
-#include "dac/core/dataset/local_detail_filter.h"
-#include "dac/core/dataset/update_batch.h"
-#include "dac/core/dataset/update_statement_runner.h"
 #include "dac/core/server/server_types.h"
 #include "dac/core/sql_owner.h"
 #include "dac/core/trace/traced_component.h"
 #include "dac/framework/classes/string_list.h"
-#include "dac/framework/data/data_link.h"
 #include "dac/store/dataset/mem_dataset.h"
 
 namespace dac {
 
 class TCustomDAConnection;
-class TCustomDADataSet;
 class TCustomDASQL;
 class TDADataSetOptions;
 class TDAParam;
@@ -68,10 +55,11 @@ class TDKTablesInfo;
 class TDataSource;
 class TMacro;
 class TMacros;
-class TParserClass;
 class ITimerService;
 class TSharedObject;
 class TWin32Timer;
+struct TDADataSetFields;
+struct TCustomDADataSetInternals;
 
 enum TRefreshOption : uint8_t { roAfterInsert, roAfterUpdate, roBeforeEdit };
 using TRefreshOptions = TSet<TRefreshOption>;
@@ -88,26 +76,6 @@ using TBeforeFetchEvent = std::function<void(TDataSet* data_set, bool& cancel)>;
 using TAfterFetchEvent = std::function<void(TDataSet* data_set)>;
 using TUpdateExecuteEvent = std::function<void(TDataSet* sender, TStatementTypes types, TParams* params)>;
 
-// The link through which a detail dataset follows its master.
-class TDADetailDataLink : public TDetailDataLink {
- public:
-  explicit TDADetailDataLink(TCustomDADataSet* data_set) : data_set_(data_set) {}
-  TDataSet* GetDetailDataSet() override;
-
- protected:
-  // The detail takes the master's values again when the master opens or
-  // moves, or when one of the fields it is linked by changes.
-  void ActiveChanged() override;
-  void RecordChanged(TField* field) override;
-  // A detail edited under a new master row keeps its edit.
-  void CheckBrowseMode() override;
-
- private:
-  bool LinksBy(const TField* field) const;
-
-  TCustomDADataSet* data_set_;
-};
-
 class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public IDASQLOwner, public ITracedComponent {
   DAC_DECLARE_CLASS();
 
@@ -120,7 +88,7 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   void Loaded() override;
 
   // ---- connection ----
-  TCustomDAConnection* GetConnection() const { return connection_; }
+  TCustomDAConnection* GetConnection() const;
   // Leaves the old connection (closed and unprepared), registers at the new
   // one and binds a record set of its class.
   void SetConnection(TCustomDAConnection* value);
@@ -140,10 +108,9 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   int MacroCount() const;
   TMacro* FindMacro(const std::string& name) const;
   TMacro* MacroByName(const std::string& name) const;
-  TCustomDASQL* GetCommand() const { return command_; }
+  TCustomDASQL* GetCommand() const;
 
-  // ---- SQL text editing ----
-  // Each remembers the text it started from (see SaveModifiedSQL).
+  // ---- SQL text editing: each remembers the text it started from ----
   void AddWhere(const std::string& condition);
   void DeleteWhere();
   void SetOrderBy(const std::string& fields);
@@ -151,10 +118,10 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   // The base-SQL memory: the text the editing started from.
   void SaveSQL();
   void RestoreSQL();
-  bool SQLSaved() const { return !base_sql_.empty(); }
+  bool SQLSaved() const;
   // The remembered text (else the SQL text) with its macros expanded.
   std::string GetBaseSQL();
-  const std::string& GetFilterSQL() const { return filter_sql_; }
+  const std::string& GetFilterSQL() const;
   // The SQL component's assembly, then unprepared.
   void AssembleSQL();
 
@@ -166,7 +133,7 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   bool Fetching() const;
   bool FetchingAll() const;
   // -1 after an open.
-  int32_t RowsAffected() const { return rows_affected_; }
+  int32_t RowsAffected() const;
   bool IsQuery() const { return GetIsQuery(); }
   // The first row whose key fields hold the values (the first values, the
   // rest unassigned); "Key fields required to call FindKey or FindNearest"
@@ -183,57 +150,57 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   std::string GetActualFieldName(TField* field);
   std::string GetActualFieldName(TFieldDesc* field_desc);
   TDKTablesInfo* GetTablesInfo() const;
-  TDKRecordSet* GetIRecordSet() const { return irecord_set_; }
-  TDKCommand* GetICommand() const { return icommand_; }
-  TDASQLGenerator* SQLGenerator() const { return sql_generator_.get(); }
+  TDKRecordSet* GetIRecordSet() const;
+  TDKCommand* GetICommand() const;
+  TDASQLGenerator* SQLGenerator() const;
   // The update query of the statement being run, and the auto-increment field.
-  TComponent* UpdateQuery() const { return update_runner_.Query(); }
-  TField* IdentityField() const { return identity_field_; }
+  TComponent* UpdateQuery() const;
+  TField* IdentityField() const;
 
   // ---- settings ----
-  int32_t GetFetchRows() const { return fetch_rows_; }
+  int32_t GetFetchRows() const;
   // Closed dataset; 1 .. 10000, else "FetchRows must be 1..10000".
   void SetFetchRows(int32_t value);
-  bool GetFetchAll() const { return fetch_all_; }
-  bool GetUniDirectional() const { return uni_directional_; }
+  bool GetFetchAll() const;
+  bool GetUniDirectional() const;
   // Closed dataset; true switches FetchAll off.
   void SetUniDirectional(bool value);
-  bool GetDebug() const { return debug_; }
-  void SetDebug(bool value) { debug_ = value; }
-  bool GetReadOnly() const { return read_only_; }
-  bool GetAutoCommit() const { return auto_commit_; }
+  bool GetDebug() const;
+  void SetDebug(bool value);
+  bool GetReadOnly() const;
+  bool GetAutoCommit() const;
   void SetAutoCommit(bool value);
-  TRefreshOptions GetRefreshOptions() const { return refresh_options_; }
-  TDADataSetOptions& Options() const { return *options_; }
+  TRefreshOptions GetRefreshOptions() const;
+  TDADataSetOptions& Options() const;
   void SetOptions(const TDADataSetOptions& value);
-  TCustomDAUpdateSQL* GetUpdateObject() const { return update_object_; }
+  TCustomDAUpdateSQL* GetUpdateObject() const;
   // Checks the object's components, takes it from the dataset that had it.
   void SetUpdateObject(TCustomDAUpdateSQL* value);
-  const std::string& GetUpdatingTable() const { return updating_table_; }
-  int32_t GetUpdatingTableIdx() const { return updating_table_idx_; }
+  const std::string& GetUpdatingTable() const;
+  int32_t GetUpdatingTableIdx() const;
   TDataSource* GetMasterSource() const;
   // "Circular datalinks are not allowed" for a source that follows this dataset.
   void SetMasterSource(TDataSource* value);
-  const std::string& GetMasterFields() const { return master_fields_; }
+  const std::string& GetMasterFields() const;
   void SetMasterFields(const std::string& value);
-  const std::string& GetDetailFields() const { return detail_fields_; }
+  const std::string& GetDetailFields() const;
   void SetDetailFields(const std::string& value);
-  bool GetLockDebug() const { return lock_debug_; }
-  void SetLockDebug(bool value) { lock_debug_ = value; }
-  bool GetDesignCreate() const { return design_create_; }
-  void SetDesignCreate(bool value) { design_create_ = value; }
-  char LeftQuote() const { return left_quote_; }
-  char RightQuote() const { return right_quote_; }
+  bool GetLockDebug() const;
+  void SetLockDebug(bool value);
+  bool GetDesignCreate() const;
+  void SetDesignCreate(bool value);
+  char LeftQuote() const;
+  char RightQuote() const;
   // The user SQL of a statement type, or null for a type without a list.
   TStrings* GetUpdateSQLIndex(int index) const;
   void SetUpdateSQLIndex(int index, const TStrings& value);
 
   // ---- events ----
-  void SetAfterExecute(TDAAfterExecuteEvent handler) { after_execute_ = std::move(handler); }
-  void SetBeforeFetch(TBeforeFetchEvent handler) { before_fetch_ = std::move(handler); }
-  void SetAfterFetch(TAfterFetchEvent handler) { after_fetch_ = std::move(handler); }
-  void SetBeforeUpdateExecute(TUpdateExecuteEvent handler) { before_update_execute_ = std::move(handler); }
-  void SetAfterUpdateExecute(TUpdateExecuteEvent handler) { after_update_execute_ = std::move(handler); }
+  void SetAfterExecute(TDAAfterExecuteEvent handler);
+  void SetBeforeFetch(TBeforeFetchEvent handler);
+  void SetAfterFetch(TAfterFetchEvent handler);
+  void SetBeforeUpdateExecute(TUpdateExecuteEvent handler);
+  void SetAfterUpdateExecute(TUpdateExecuteEvent handler);
 
   // ---- master and detail ----
   TDataSource* GetDataSource() const override;
@@ -244,7 +211,7 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   void RefreshDetailSQL();
   // Makes the detail refresh timer when there is none (disabled).
   void CheckRefreshDetailTimer();
-  TWin32Timer* DetailRefreshTimer() const { return detail_refresh_timer_; }
+  TWin32Timer* DetailRefreshTimer() const;
   void RefreshParams();
   void RefreshDetail(TObject* sender);
   bool SetMasterParams(TDAParams& params);
@@ -315,7 +282,7 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   // its parameters bound from the delta; false: the provider applies it.
   bool PSUpdateRecord(TUpdateKind kind, TDataSet* delta) override;
 
-  // ---- the operations this class adds, in slot order ----
+  // ---- the operations this class adds, in slot order (numbered) ----
   // 1. True keeps the provider from computing key fields.
   virtual bool PreventPSKeyFields(std::string& /*key_fields*/) { return false; }
   // 2. The text of a batch of update statements.
@@ -324,12 +291,11 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   // stays empty); UnQuoteName trims and takes them off again.
   virtual std::string QuoteName(const std::string& name) const;
   virtual std::string UnQuoteName(const std::string& name) const;
-  // 5. The command component (owned) handed to SetCommand.
+  // 5-6. The command component (owned) handed to SetCommand; the options.
   virtual void CreateCommand();
-  // 6.
   virtual std::unique_ptr<TDADataSetOptions> CreateOptions();
   // 7. The connection the dataset works on: Connection here; a provider may choose one.
-  virtual TCustomDAConnection* UsedConnection() const { return connection_; }
+  virtual TCustomDAConnection* UsedConnection() const;
   // 8. BeginConnection(false).
   virtual void CheckConnection();
   // 9. "Connection is not defined" without one; always_connect counts one
@@ -346,14 +312,13 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   // 13. Normalized; while open it must name a table of the statement
   // ("Wrong UpdatingTable value - table %s is unknown"); empty: the first.
   virtual void SetUpdatingTable(const std::string& value);
-  // 14. Finds the auto-increment field; none here.
+  // 14-15. Finds the auto-increment field (none here); true.
   virtual void DetectIdentityField();
-  // 15.
   virtual bool ReadOnlyFieldsEnabled() { return true; }
-  // 16-17. Around each attempt to open a cursor.
+  // 16-18. Around each attempt to open a cursor; whether a lost connection
+  // during an open or refresh may run it again.
   virtual void BeforeOpenCursor(bool /*field_info_only*/) {}
   virtual void AfterOpenCursor(bool /*field_info_only*/) {}
-  // 18. Whether a lost connection during an open or refresh may run it again.
   virtual bool OpenCursorAllowFailOver() { return true; }
   // 19. Reads the rows changed since the last quick refresh (and drops
   // those deleted, with_deleted_check); "Unique keyfields required" without
@@ -361,25 +326,20 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   virtual void InternalRefreshQuick(bool with_deleted_check);
   // 20. The record set executes its command, reported to the SQL monitor.
   virtual void InternalExecute();
-  // 21. Rows the statement would return, counted on the server; 0 here.
+  // 21-22. Rows the statement would return, counted on the server (0 here).
   virtual int GetRecCount() { return 0; }
-  // 22.
-  virtual void SetRefreshOptions(TRefreshOptions value) { refresh_options_ = value; }
+  virtual void SetRefreshOptions(TRefreshOptions value);
   // 23. Stored and sent to the record set; true switches UniDirectional off
   // and, while open, fetches every row.
   virtual void SetFetchAll(bool value);
-  // 24.
   virtual bool SQLAutoGenerated() { return false; }
-  // 25.
   virtual void BeforeExecute() {}
   // 26-27. Whether editing (inserting) holds the connection open.
   virtual bool IsNeedEditPreconnect() { return false; }
   virtual bool IsNeedInsertPreconnect() { return false; }
-  // 28.
-  virtual void SetReadOnly(bool value) { read_only_ = value; }
+  virtual void SetReadOnly(bool value);
   // 29. The current edit or insert holds the connection.
   virtual bool IsPreconnected();
-  // 30.
   virtual void InternalBeforeEdit() {}
   // 31. The SQL generator; the previous one is freed.
   virtual void CreateSQLGenerator();
@@ -398,22 +358,16 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   virtual void CheckUpdateQuery(TStatementType statement_type);
   virtual void UpdateExecute(TStatementTypes statement_types);
   virtual void CheckUpdateSQL(const std::string& sql, TStatementTypes statement_types, TDAParamsInfo*& params_info);
-  // 39.
   virtual bool UseParamType() { return false; }
-  // 40.
   virtual TField* FieldByParamName(std::string& param_name, bool& old, int& index);
   // 41. Runs one update statement (through the runner); false when there was none.
   virtual bool PerformSQL(const std::string& sql, TStatementTypes statement_types);
-  // 42-44.
   virtual bool RefreshAfterInsertAllowed() { return true; }
   virtual bool IsRefreshQuickField(TFieldDesc* /*field_desc*/) { return false; }
   virtual void SaveMaxRefreshQuickValue(TFieldDesc* /*field_desc*/, const Variant& /*value*/) {}
-  // 45.
-  virtual bool IsAutoCommit() { return auto_commit_; }
-  // 46-47.
+  virtual bool IsAutoCommit();
   virtual bool CanRefreshField(TField* /*field*/) { return true; }
   virtual bool NeedReturnParams();
-  // 48-49.
   virtual void AssignFieldValue(TDAParam* param, TField* field, bool old);
   virtual void AssignFieldValue(TDAParam* param, TFieldDesc* field_desc, bool old);
   // 50. Reads the new auto-increment value into the identity field; nothing here.
@@ -439,10 +393,9 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
                                const std::function<TFieldDesc*(const std::string&)>& target_of);
   // 57. The statement returns rows.
   virtual bool GetIsQuery() const;
-  // 58-61.
-  virtual bool AssignedBeforeUpdateExecute() { return static_cast<bool>(before_update_execute_); }
+  virtual bool AssignedBeforeUpdateExecute();
   virtual void DoBeforeUpdateExecute(TDataSet* sender, TStatementTypes statement_types, TParams* params);
-  virtual bool AssignedAfterUpdateExecute() { return static_cast<bool>(after_update_execute_); }
+  virtual bool AssignedAfterUpdateExecute();
   virtual void DoAfterUpdateExecute(TDataSet* sender, TStatementTypes statement_types, TParams* params);
   // 62-66. The clause routines with the provider's lexer; "" in this class.
   virtual std::string SQLAddWhere(const std::string& sql, const std::string& condition);
@@ -533,20 +486,18 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   // Statements go to the SQL monitor.
   bool Traced() const;
   // RowsAffected as a provider's own execution counted it.
-  void SetRowsAffected(int32_t value) { rows_affected_ = value; }
+  void SetRowsAffected(int32_t value);
   // The auto-increment field a provider found at open.
-  void SetIdentityField(TField* field) { identity_field_ = field; }
-  void SetQuotes(char left, char right) {
-    left_quote_ = left;
-    right_quote_ = right;
-  }
+  void SetIdentityField(TField* field);
+  void SetQuotes(char left, char right);
 
   // Per AllKeyFields value: filled by a provider's GetKeyAndDataFields.
   std::array<TKeyAndDataFields, 2> cached_key_and_data_fields_;
 
  private:
-  // The collaborators that take its protected steps; they call the
-  // dataset's members, never its fields.
+  // Its files' shared steps and the collaborators that take its protected
+  // steps; the collaborators call the dataset's members, never its fields.
+  friend struct TCustomDADataSetInternals;
   friend class TLocalDetailFilter;
   friend class TRefreshRowMerge;
   friend class TUpdateStatementRunner;
@@ -555,13 +506,13 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   // update object and the SQL monitor reach the dataset through.
   // ---- IDAConnectionClient ----
   TDAClientKind ClientKind() const override { return dckDataSet; }
-  TCustomDAConnection* ClientConnection() const override { return connection_; }
+  TCustomDAConnection* ClientConnection() const override { return GetConnection(); }
   void BindServerConnection(TDKConnection* connection) override;
   void DetachFromConnection() override { SetConnection(nullptr); }
   bool ClientIsQuery() const override { return GetIsQuery(); }
   bool ClientPrepared() const override { return GetPrepared(); }
   bool ClientExecuting() const override { return Executing(); }
-  bool ClientFetchAll() const override { return fetch_all_; }
+  bool ClientFetchAll() const override { return GetFetchAll(); }
   bool ClientFetched() const override { return Fetched(); }
   bool ClientActive() const override { return GetActive(); }
   bool ClientCachedUpdates() const override { return GetCachedUpdates(); }
@@ -572,113 +523,27 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   // ---- IDASQLOwner ----
   bool OwnerActive() const override { return GetActive(); }
   std::string OwnerSQLText() const override;
-  std::string OwnerSavedSQL() const override { return base_sql_; }
-  void SetOwnerSavedSQL(const std::string& value) override { base_sql_ = value; }
-  char OwnerLeftQuote() const override { return left_quote_; }
-  char OwnerRightQuote() const override { return right_quote_; }
-  TCustomDASQL* OwnerCommand() const override { return command_; }
+  std::string OwnerSavedSQL() const override;
+  void SetOwnerSavedSQL(const std::string& value) override;
+  char OwnerLeftQuote() const override { return LeftQuote(); }
+  char OwnerRightQuote() const override { return RightQuote(); }
+  TCustomDASQL* OwnerCommand() const override { return GetCommand(); }
   std::string OwnerFinalSQL() override { return GetFinalSQL(); }
   void OwnerScanMacros() override { ScanMacros(this); }
   void OwnerAssembleSQL() override { AssembleSQL(); }
   void OwnerDisconnect() override { Disconnect(); }
   void OwnerSQLChanged() override;
-  bool OwnerPerformSQL(const std::string& sql, TStatementTypes statement_types) override {
-    return PerformSQL(sql, statement_types);
-  }
-  TCustomDAUpdateSQL* OwnerUpdateObject() const override { return update_object_; }
+  bool OwnerPerformSQL(const std::string& sql, TStatementTypes statement_types) override;
+  TCustomDAUpdateSQL* OwnerUpdateObject() const override { return GetUpdateObject(); }
   void ClearOwnerUpdateObject() override { SetUpdateObject(nullptr); }
 
   // ---- ITracedComponent ----
   TComponent* GetTraceParent() const override;
-  bool GetTraceDebug() const override { return debug_; }
-  int32_t GetTraceRowsAffected() const override { return rows_affected_; }
+  bool GetTraceDebug() const override { return GetDebug(); }
+  int32_t GetTraceRowsAffected() const override { return RowsAffected(); }
 
-  // ---- master and detail (dataset_master_detail.cpp) ----
-  bool SetLocalMasterLinks();
-  bool SetServerMasterParams(TDAParams& params);
-  // The posted row's detail fields still equal the current master's fields.
-  bool MatchesMaster();
-  bool MasterActive() const;
-  void ReopenDetail();
-  void FreeDetailRefreshTimer();
-
-  // ---- record set and command (dataset_component.cpp) ----
-  void BindCommand();
-  // The record set's statement runs on a second session of its own, not
-  // on the connection's.
-  bool CursorOnSecondSession() const;
-  void SendOptionsToRecordSet();
-  // Read from a form: loading, or running Loaded.
-  bool Loading() const { return loading_ || ComponentState().Contains(csLoading); }
-
-  // ---- running (dataset_statements.cpp) ----
-  // RecCount counted on the server for QueryRecCount, else 0.
-  void CountRecords();
-  bool FindKeyWith(const std::vector<Variant>& key_values, TLocateExOptions options);
-  // A failed preparation gives back the reference it took.
-  void EndConnectionQuietly();
-
-  // ---- updating table (dataset_updates.cpp) ----
-  // The updating table of the open dataset, by name or alias; else none.
-  void InitUpdatingTable();
-  void SetFieldsReadOnly();
-  // The record set's table list is emptied and no table is the updating one.
-  void ForgetUpdatingTable();
-
-  // ---- the provider's caches (dataset_provider.cpp) ----
-  // Filled from PSGetKeyFields (PSGetTableName), or emptied.
-  void CachePSKeyFields(bool fill);
-  void CachePSTableName(bool fill);
-
-  TCustomDAConnection* connection_ = nullptr;
-  // Where this dataset registered.
-  TClientRegistration registration_{this, [this](TObject* sender, bool connecting) { ConnectChange(sender, connecting); }};
-  int32_t fetch_rows_ = 25;
-  std::unique_ptr<TDADetailDataLink> data_link_;
-  bool debug_ = false;
-  bool read_only_ = false;
-  bool uni_directional_ = false;
-  bool auto_commit_ = true;
-  TCustomDAUpdateSQL* update_object_ = nullptr;
-  TRefreshOptions refresh_options_;
-  std::unique_ptr<TDADataSetOptions> options_;
-  bool deferred_post_running_ = false;
-  std::string base_sql_;
-  TWin32Timer* detail_refresh_timer_ = nullptr;
-  TDAAfterExecuteEvent after_execute_;
-  TBeforeFetchEvent before_fetch_;
-  TAfterFetchEvent after_fetch_;
-  TUpdateExecuteEvent before_update_execute_;
-  TUpdateExecuteEvent after_update_execute_;
-  TLocateExOptions find_key_options_;
-  std::string ps_key_fields_;
-  std::string ps_table_name_;
-  int32_t rows_affected_ = -1;
-  TDKRecordSet* irecord_set_ = nullptr;
-  TDKCommand* icommand_ = nullptr;
-  TCustomDASQL* command_ = nullptr;
-  std::string filter_sql_;
-  std::unique_ptr<TDASQLGenerator> sql_generator_;
-  TField* identity_field_ = nullptr;
-  int32_t updating_table_idx_ = -1;
-  std::string updating_table_;
-  std::string master_fields_;
-  std::string detail_fields_;
-  bool lock_debug_ = false;
-  std::array<std::unique_ptr<TStringList>, stBatchUpdate + 1> update_sql_;
-  int32_t rec_count_ = 0;
-  bool fetch_all_ = true;
-  bool fetch_canceled_ = false;
-  char left_quote_ = '"';
-  char right_quote_ = '"';
-  bool loading_ = false;
-  bool design_create_ = false;
-
-  // The collaborators (see above); the runner takes the batch.
-  TUpdateBatch batch_;
-  TUpdateStatementRunner update_runner_{*this, batch_};
-  TConnectionHold connection_hold_{*this};
-  TLocalDetailFilter local_detail_filter_;
+  // The dataset's own fields (dataset_internals.h).
+  std::unique_ptr<TDADataSetFields> d_;
 };
 
 }  // namespace dac

@@ -8,6 +8,7 @@
 #include "dac/core/connection_component.h"
 #include "dac/core/da_param.h"
 #include "dac/core/dataset/dataset_component.h"
+#include "dac/core/dataset/dataset_internals.h"
 #include "dac/core/macros.h"
 #include "dac/core/server/connection.h"
 #include "dac/core/server/messages.h"
@@ -164,7 +165,7 @@ std::string TCustomDADataSet::PSGetTableName() {
     if (tables && index >= 0 && index < tables->Count()) return tables->Items(index)->GetTableName();
     return GetUpdatingTable();
   }
-  std::string name = ps_table_name_;
+  std::string name = d_->ps_table_name;
   if (name.empty()) name = TableInfoClass().NormalizeName(GetUpdatingTable(), false);
   if (name.empty()) name = TableInfoClass().NormalizeName(GetTableNameFromSQL(SQL().Text()), false);
   return name;
@@ -173,7 +174,7 @@ std::string TCustomDADataSet::PSGetTableName() {
 std::string TCustomDADataSet::PSGetKeyFields() {
   std::string result = TMemDataSet::PSGetKeyFields();
   if (!result.empty()) return result;
-  if (!ps_key_fields_.empty()) return ps_key_fields_;
+  if (!d_->ps_key_fields.empty()) return d_->ps_key_fields;
   if (!PreventPSKeyFields(result)) {
     const bool open_here = !GetActive() && GetConnection() && GetIRecordSet() && GetIRecordSet()->GetFieldCount() == 0;
     auto collect = [this, &result] {
@@ -190,13 +191,17 @@ std::string TCustomDADataSet::PSGetKeyFields() {
       collect();
     }
   }
-  ps_key_fields_ = result;
+  d_->ps_key_fields = result;
   return result;
 }
 
-void TCustomDADataSet::CachePSKeyFields(bool fill) { ps_key_fields_ = fill ? PSGetKeyFields() : ""; }
+void TCustomDADataSetInternals::CachePSKeyFields(TCustomDADataSet& data_set, bool fill) {
+  data_set.d_->ps_key_fields = fill ? data_set.PSGetKeyFields() : "";
+}
 
-void TCustomDADataSet::CachePSTableName(bool fill) { ps_table_name_ = fill ? PSGetTableName() : ""; }
+void TCustomDADataSetInternals::CachePSTableName(TCustomDADataSet& data_set, bool fill) {
+  data_set.d_->ps_table_name = fill ? data_set.PSGetTableName() : "";
+}
 
 std::unique_ptr<TIndexDef> TCustomDADataSet::PSGetDefaultOrder() {
   const std::string order = GetOrderBy();

@@ -6,6 +6,7 @@
 #include "dac/core/da_param.h"
 #include "dac/core/data_access_globals.h"
 #include "dac/core/dataset/dataset_component.h"
+#include "dac/core/dataset/dataset_internals.h"
 #include "dac/core/dataset/dataset_options.h"
 #include "dac/core/macros.h"
 #include "dac/core/server/connection.h"
@@ -45,12 +46,12 @@ std::string TCustomDADataSet::GetOrderBy() { return SQLGetOrderBy(Trim(SQL().Tex
 
 // ---- base-SQL memory ----
 
-void TCustomDADataSet::SaveSQL() { base_sql_ = SQL().Text(); }
+void TCustomDADataSet::SaveSQL() { d_->base_sql = SQL().Text(); }
 
 void TCustomDADataSet::RestoreSQL() {
-  if (base_sql_.empty()) return;
-  SQL().SetText(base_sql_);
-  base_sql_.clear();
+  if (d_->base_sql.empty()) return;
+  SQL().SetText(d_->base_sql);
+  d_->base_sql.clear();
 }
 
 // A change of the text forgets the base (unless BaseSQLOldBehavior); an
@@ -58,26 +59,26 @@ void TCustomDADataSet::RestoreSQL() {
 // back the text before the first edit.
 void TCustomDADataSet::SaveModifiedSQL(const std::string& new_sql) {
   if (new_sql == Trim(SQL().Text())) return;
-  if (base_sql_.empty()) base_sql_ = SQL().Text();
-  const std::string base = base_sql_;
+  if (d_->base_sql.empty()) d_->base_sql = SQL().Text();
+  const std::string base = d_->base_sql;
   SQL().SetText(new_sql);
-  if (!BaseSQLOldBehavior) base_sql_ = base;
+  if (!BaseSQLOldBehavior) d_->base_sql = base;
 }
 
 // The SQL component's text changed.
 void TCustomDADataSet::OwnerSQLChanged() {
-  if (!BaseSQLOldBehavior) base_sql_.clear();
+  if (!BaseSQLOldBehavior) d_->base_sql.clear();
   Close();
   UnPrepare();
   FieldDefs().SetUpdated(false);
   if (TDKCommand* command = GetICommand()) command->SetCursorState(csInactive);
   if (TDKRecordSet* record_set = GetIRecordSet()) record_set->SetCommandType(ctUnknown);
-  ForgetUpdatingTable();
-  CachePSTableName(false);
+  TCustomDADataSetInternals::ForgetUpdatingTable(*this);
+  TCustomDADataSetInternals::CachePSTableName(*this, false);
 }
 
 std::string TCustomDADataSet::GetBaseSQL() {
-  std::string text = base_sql_.empty() ? SQL().Text() : base_sql_;
+  std::string text = d_->base_sql.empty() ? SQL().Text() : d_->base_sql;
   if (MacroCount() > 0) Macros().Expand(text);
   return text;
 }
@@ -86,7 +87,7 @@ std::string TCustomDADataSet::GetBaseSQL() {
 
 std::string TCustomDADataSet::GetFinalSQL() {
   std::string sql = GetCommand()->GetFinalSQL();
-  if (!filter_sql_.empty()) sql = SQLAddWhere(sql, filter_sql_);
+  if (!d_->filter_sql.empty()) sql = SQLAddWhere(sql, d_->filter_sql);
   if (!IsConnectedToMaster() || Options().GetLocalMasterDetail()) return sql;
   // Each detail column equals a parameter named as the master field.
   const TDKTableInfoClass& rules = TableInfoClass();
@@ -110,11 +111,11 @@ void TCustomDADataSet::AssembleSQL() {
 }
 
 void TCustomDADataSet::SetFilterSQL(const std::string& value) {
-  if (value == filter_sql_) return;
-  const std::string old = filter_sql_;
-  filter_sql_ = Trim(value);
+  if (value == d_->filter_sql) return;
+  const std::string old = d_->filter_sql;
+  d_->filter_sql = Trim(value);
   const bool was_open = GetActive();
-  if (!Loading()) {
+  if (!TCustomDADataSetInternals::Loading(*this)) {
     Close();
     UnPrepare();
   }
@@ -128,7 +129,7 @@ void TCustomDADataSet::SetFilterSQL(const std::string& value) {
       First();
     }
   } catch (...) {
-    filter_sql_ = old;
+    d_->filter_sql = old;
     AssembleSQL();
     throw;
   }
@@ -149,12 +150,12 @@ void TCustomDADataSet::SetFiltered(bool value) {
 
 std::string TCustomDADataSet::QuoteName(const std::string& name) const {
   if (!Options().GetQuoteNames() || name.empty()) return name;
-  return left_quote_ + name + right_quote_;
+  return d_->left_quote + name + d_->right_quote;
 }
 
 std::string TCustomDADataSet::UnQuoteName(const std::string& name) const {
   const std::string trimmed = Trim(name);
-  const bool quoted = trimmed.size() >= 3 && trimmed.front() == left_quote_ && trimmed.back() == right_quote_;
+  const bool quoted = trimmed.size() >= 3 && trimmed.front() == d_->left_quote && trimmed.back() == d_->right_quote;
   return Options().GetQuoteNames() && quoted ? trimmed.substr(1, trimmed.size() - 2) : trimmed;
 }
 

@@ -5,6 +5,7 @@
 #include "dac/core/connection_component.h"
 #include "dac/core/da_param.h"
 #include "dac/core/dataset/dataset_component.h"
+#include "dac/core/dataset/dataset_internals.h"
 #include "dac/core/dataset/dataset_options.h"
 #include "dac/core/dataset/sql_generator.h"
 #include "dac/core/server/connection.h"
@@ -23,17 +24,19 @@ namespace dac {
 
 bool TCustomDADataSet::Traced() const {
   TCustomDAConnection* used = UsedConnection();
-  return !lock_debug_ && used && (GetDebug() || used->SQLMonitorClass().HasMonitor());
+  return !d_->lock_debug && used && (GetDebug() || used->SQLMonitorClass().HasMonitor());
 }
 
-void TCustomDADataSet::CountRecords() { rec_count_ = Options().GetQueryRecCount() ? GetRecCount() : 0; }
+void TCustomDADataSetInternals::CountRecords(TCustomDADataSet& data_set) {
+  data_set.d_->rec_count = data_set.Options().GetQueryRecCount() ? data_set.GetRecCount() : 0;
+}
 
 int TCustomDADataSet::GetRecordCount() {
-  if (GetActive() && !Fetched() && Options().GetQueryRecCount() && rec_count_ != 0) {
+  if (GetActive() && !Fetched() && Options().GetQueryRecCount() && d_->rec_count != 0) {
     Variant read;
     TDKCommand* command = GetICommand();
     const int32_t rows_read = command && command->GetProp(prRowsProcessed, read) ? read.AsInt32() : 0;
-    return rec_count_ - rows_read + Data()->GetRecordCount();
+    return d_->rec_count - rows_read + Data()->GetRecordCount();
   }
   return TMemDataSet::GetRecordCount();
 }
@@ -75,7 +78,7 @@ void TCustomDADataSet::Prepare() {
   if (GetPrepared() || GetActive()) return;
   BeginConnection(true);
   try {
-    if (MasterActive()) SetMasterParams(Params());
+    if (TCustomDADataSetInternals::MasterActive(*this)) SetMasterParams(Params());
     const bool traced = Traced();
     const TDASQLMonitorClass& monitor = UsedConnection()->SQLMonitorClass();
     int32_t message_id = 0;
@@ -83,17 +86,17 @@ void TCustomDADataSet::Prepare() {
     StartWait();
     GetCommand()->WriteParams(false);
     TMemDataSet::Prepare();
-    connection_hold_.TakePrepared();
+    d_->connection_hold.TakePrepared();
     if (traced) monitor.SQLPrepare(this, GetFinalSQL(), &Params(), message_id, false);
   } catch (...) {
-    if (!connection_hold_.Prepared()) EndConnectionQuietly();
+    if (!d_->connection_hold.Prepared()) TCustomDADataSetInternals::EndConnectionQuietly(*this);
     throw;
   }
 }
 
-void TCustomDADataSet::EndConnectionQuietly() {
+void TCustomDADataSetInternals::EndConnectionQuietly(TCustomDADataSet& data_set) {
   try {
-    EndConnection();
+    data_set.EndConnection();
   } catch (...) {
   }
 }
@@ -103,8 +106,8 @@ void TCustomDADataSet::UnPrepare() {
   const bool traced = was_prepared && Traced();
   int32_t message_id = 0;
   if (traced) UsedConnection()->SQLMonitorClass().SQLUnprepare(this, GetFinalSQL(), &Params(), message_id, true);
-  WithCleanup([this] { TMemDataSet::UnPrepare(); }, [this] { connection_hold_.ReleasePrepared(GetPrepared()); });
-  ForgetUpdatingTable();
+  WithCleanup([this] { TMemDataSet::UnPrepare(); }, [this] { d_->connection_hold.ReleasePrepared(GetPrepared()); });
+  TCustomDADataSetInternals::ForgetUpdatingTable(*this);
   if (traced) UsedConnection()->SQLMonitorClass().SQLUnprepare(this, GetFinalSQL(), &Params(), message_id, false);
 }
 
@@ -113,31 +116,33 @@ void TCustomDADataSet::UnPrepare() {
 void TCustomDADataSet::OpenCursor(bool field_info_only) {
   TCustomDAConnection* used = UsedConnection();
   TOperationScope operation(used, clOpen, OpenCursorAllowFailOver());
-  CachePSKeyFields(false);
-  TConnectionHold::Statement hold(connection_hold_);
+  TCustomDADataSetInternals::CachePSKeyFields(*this, false);
+  TConnectionHold::Statement hold(d_->connection_hold);
   if (GetActive()) return hold.Finish(false);
   hold.RunAttempts(
       used,
       [&] {
         BeforeOpenCursor(field_info_only);
-        if (MasterActive() && !Options().GetLocalMasterDetail()) SetMasterParams(Params());
-        CountRecords();
+        if (TCustomDADataSetInternals::MasterActive(*this) && !Options().GetLocalMasterDetail()) {
+          SetMasterParams(Params());
+        }
+        TCustomDADataSetInternals::CountRecords(*this);
         StartWait();
         GetCommand()->WriteParams(true);
         TMemDataSet::OpenCursor(field_info_only);
       },
       false);
   hold.Finish(true);
-  rows_affected_ = -1;
+  d_->rows_affected = -1;
   AfterOpenCursor(field_info_only);
 }
 
 void TCustomDADataSet::CloseCursor() {
-  const bool held = connection_hold_.TakeCursor();
+  const bool held = d_->connection_hold.TakeCursor();
   WithCleanup(
       [this] {
         TMemDataSet::CloseCursor();
-        update_runner_.UnprepareQueries();
+        d_->update_runner.UnprepareQueries();
       },
       [this, held] {
         if (held) EndConnection();
@@ -152,8 +157,8 @@ void TCustomDADataSet::InternalOpen() {
   TMemDataSet::InternalOpen();
   if (traced) UsedConnection()->SQLMonitorClass().SQLExecute(this, GetFinalSQL(), &Params(), "", message_id, false);
   ClearCachedKeyAndDataFields();
-  InitUpdatingTable();
-  if (Options().GetLocalMasterDetail() && MasterActive()) {
+  TCustomDADataSetInternals::InitUpdatingTable(*this);
+  if (Options().GetLocalMasterDetail() && TCustomDADataSetInternals::MasterActive(*this)) {
     SetMasterParams(Params());
     Data()->FilterUpdated();
   }
@@ -163,9 +168,9 @@ void TCustomDADataSet::InternalClose() {
   WithCleanup([this] { TMemDataSet::InternalClose(); },
               [this] {
                 SetIdentityField(nullptr);
-                if (!GetPrepared()) ForgetUpdatingTable();
+                if (!GetPrepared()) TCustomDADataSetInternals::ForgetUpdatingTable(*this);
                 ClearCachedKeyAndDataFields();
-                local_detail_filter_.Clear();
+                d_->local_detail_filter.Clear();
               });
 }
 
@@ -175,7 +180,7 @@ void TCustomDADataSet::Execute() {
   TCustomDAConnection* used = UsedConnection();
   TOperationScope operation(used, clExecute, true);
   if (Executing()) return;
-  TConnectionHold::Statement hold(connection_hold_);
+  TConnectionHold::Statement hold(d_->connection_hold);
   hold.RunAttempts(
       used,
       [&] {
@@ -184,7 +189,7 @@ void TCustomDADataSet::Execute() {
         StartWait();
         if (Options().GetAutoPrepare()) Prepare();
         if (GetIsQuery()) return Open();
-        if (MasterActive()) SetMasterParams(Params());
+        if (TCustomDADataSetInternals::MasterActive(*this)) SetMasterParams(Params());
         GetCommand()->WriteParams(true);
         InternalExecute();
         if (GetIsQuery()) Open();
@@ -208,37 +213,37 @@ void TCustomDADataSet::DoAfterExecute(bool result) {
   if (result) {
     GetCommand()->ReadParams();
     Variant rows;
-    if (GetICommand() && GetICommand()->GetProp(prRowsProcessed, rows)) rows_affected_ = rows.AsInt32();
+    if (GetICommand() && GetICommand()->GetProp(prRowsProcessed, rows)) d_->rows_affected = rows.AsInt32();
   }
   if (!GetIsQuery()) {
     if (TCustomDAConnection* used = UsedConnection()) used->MaintainImplicitTransaction(GetAutoCommit());
-    connection_hold_.ReleaseAttempt();
+    d_->connection_hold.ReleaseAttempt();
   }
-  if (after_execute_) after_execute_(this, result);
+  if (d_->after_execute) d_->after_execute(this, result);
 }
 
 void TCustomDADataSet::DoAfterExecFetch(bool result) {
   if (result) GetCommand()->ReadParams();
-  if (after_execute_) after_execute_(this, result);
+  if (d_->after_execute) d_->after_execute(this, result);
 }
 
 void TCustomDADataSet::DoOnBeforeFetch(bool& cancel) {
   StartWait();
-  if (before_fetch_) before_fetch_(this, cancel);
-  fetch_canceled_ = cancel;
+  if (d_->before_fetch) d_->before_fetch(this, cancel);
+  d_->fetch_canceled = cancel;
 }
 
 void TCustomDADataSet::DoOnAfterFetch() {
   TDKRecordSet* record_set = GetIRecordSet();
   const bool more_to_come = GetFetchAll() && record_set->CursorState() != csFetched;
-  if (after_fetch_ && !more_to_come) after_fetch_(this);
-  if (record_set->CanDisconnect()) connection_hold_.ReleaseAfterFetch();
+  if (d_->after_fetch && !more_to_come) d_->after_fetch(this);
+  if (record_set->CanDisconnect()) d_->connection_hold.ReleaseAfterFetch();
 }
 
 void TCustomDADataSet::DoAfterScroll() {
-  if (fetch_canceled_) {
+  if (d_->fetch_canceled) {
     Resync({});
-    fetch_canceled_ = false;
+    d_->fetch_canceled = false;
   }
   TMemDataSet::DoAfterScroll();
 }
@@ -252,7 +257,7 @@ void TCustomDADataSet::Resync(TResyncMode mode) {
 void TCustomDADataSet::InternalRefresh() {
   TCustomDAConnection* used = UsedConnection();
   TOperationScope operation(used, clRefresh, OpenCursorAllowFailOver());
-  TConnectionHold::Statement hold(connection_hold_);
+  TConnectionHold::Statement hold(d_->connection_hold);
   std::vector<TField*> key_fields;
   Variant key_values;
   bool first_pass = true;
@@ -261,14 +266,14 @@ void TCustomDADataSet::InternalRefresh() {
       [&] {
         if (first_pass) GetCurrentKeys(key_fields, key_values);
         first_pass = false;
-        CountRecords();
+        TCustomDADataSetInternals::CountRecords(*this);
         const bool traced = Traced();
         int32_t message_id = 0;
         if (traced) used->SQLMonitorClass().SQLExecute(this, GetFinalSQL(), &Params(), "Refresh", message_id, true);
         StartWait();
         GetCommand()->WriteParams(true);
         // The reopen closes a cursor with rows still to come: its reference goes.
-        connection_hold_.ReleaseCursor();
+        d_->connection_hold.ReleaseCursor();
         TMemDataSet::InternalRefresh();
         if (traced) used->SQLMonitorClass().SQLExecute(this, GetFinalSQL(), &Params(), "Refresh", message_id, false);
         if (key_fields.empty()) return First();
@@ -353,30 +358,31 @@ void TCustomDADataSet::InternalRefreshQuick(bool with_deleted_check) {
 // ---- finding rows ----
 
 bool TCustomDADataSet::FindKey(const std::vector<Variant>& key_values) {
-  return FindKeyWith(key_values, find_key_options_);
+  return TCustomDADataSetInternals::FindKeyWith(*this, key_values, d_->find_key_options);
 }
 
 bool TCustomDADataSet::FindNearest(const std::vector<Variant>& key_values) {
-  find_key_options_ = {lxNearest};
+  d_->find_key_options = {lxNearest};
   try {
-    const bool found = FindKeyWith(key_values, find_key_options_);
-    find_key_options_ = {};
+    const bool found = TCustomDADataSetInternals::FindKeyWith(*this, key_values, d_->find_key_options);
+    d_->find_key_options = {};
     return found;
   } catch (...) {
-    find_key_options_ = {};
+    d_->find_key_options = {};
     throw;
   }
 }
 
-bool TCustomDADataSet::FindKeyWith(const std::vector<Variant>& key_values, TLocateExOptions options) {
-  CheckBrowseMode();
+bool TCustomDADataSetInternals::FindKeyWith(TCustomDADataSet& data_set, const std::vector<Variant>& key_values,
+                                            TLocateExOptions options) {
+  data_set.CheckBrowseMode();
   TKeyAndDataFields fields;
-  GetKeyAndDataFields(fields, false);
+  data_set.GetKeyAndDataFields(fields, false);
   if (fields.KeyFieldDescs.empty()) DatabaseError(LoadResString(SKeyFieldsRequired));
   std::vector<TField*> key_fields;
   for (TDKFieldDesc* desc : fields.KeyFieldDescs) {
-    TField* field = GetField(desc);
-    if (!field) DatabaseErrorFmt(this, "Field '%s' not found", desc->GetName().c_str());
+    TField* field = data_set.GetField(desc);
+    if (!field) DatabaseErrorFmt(&data_set, "Field '%s' not found", desc->GetName().c_str());
     key_fields.push_back(field);
   }
   std::vector<Variant> values(key_fields.size());
@@ -389,7 +395,7 @@ bool TCustomDADataSet::FindKeyWith(const std::vector<Variant>& key_values, TLoca
     values[i] = value;
   }
   const Variant key = values.size() == 1 ? values.front() : Variant(std::move(values));
-  return LocateEx(key_fields, key, options);
+  return data_set.LocateEx(key_fields, key, options);
 }
 
 void TCustomDADataSet::GotoCurrent(TCustomDADataSet* data_set) {

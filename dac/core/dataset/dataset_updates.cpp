@@ -10,6 +10,7 @@
 #include "dac/core/connection_component.h"
 #include "dac/core/da_param.h"
 #include "dac/core/dataset/dataset_component.h"
+#include "dac/core/dataset/dataset_internals.h"
 #include "dac/core/dataset/dataset_options.h"
 #include "dac/core/server/connection.h"
 #include "dac/core/server/messages.h"
@@ -26,9 +27,9 @@ namespace dac {
 
 void TCustomDADataSet::SetUpdatingTable(const std::string& value) {
   const std::string normalized = TableInfoClass().NormalizeName(value, false);
-  const std::string old = updating_table_;
-  updating_table_ = normalized;
-  if (updating_table_ != old) ClearCachedKeyAndDataFields();
+  const std::string old = d_->updating_table;
+  d_->updating_table = normalized;
+  if (d_->updating_table != old) ClearCachedKeyAndDataFields();
   TDKRecordSet* record_set = GetIRecordSet();
   if (!record_set || !record_set->GetActive()) return;
   const TDKTablesInfo& tables = record_set->GetTablesInfo();
@@ -36,29 +37,31 @@ void TCustomDADataSet::SetUpdatingTable(const std::string& value) {
   if (tables.Count() > 0 && !normalized.empty()) {
     index = tables.IndexByName(normalized);
     if (index < 0) index = tables.IndexByAlias(normalized);
-    if (index < 0 && updating_table_ != old) {
-      updating_table_ = old;
+    if (index < 0 && d_->updating_table != old) {
+      d_->updating_table = old;
       DatabaseError(FormatMessage(SBadUpdatingTable, {value}));
     }
     if (index < 0) return SetUpdatingTable("");
   } else if (tables.Count() > 0) {
     index = 0;
   }
-  updating_table_idx_ = index;
+  d_->updating_table_idx = index;
   DetectIdentityField();
-  if (!GetReadOnly() && Options().GetSetFieldsReadOnly() && ReadOnlyFieldsEnabled()) SetFieldsReadOnly();
-  if (tables.Count() > 0) CachePSKeyFields(true);
+  if (!GetReadOnly() && Options().GetSetFieldsReadOnly() && ReadOnlyFieldsEnabled()) {
+    TCustomDADataSetInternals::SetFieldsReadOnly(*this);
+  }
+  if (tables.Count() > 0) TCustomDADataSetInternals::CachePSKeyFields(*this, true);
 }
 
 // Only the updating table's data fields stay writable.
-void TCustomDADataSet::SetFieldsReadOnly() {
+void TCustomDADataSetInternals::SetFieldsReadOnly(TCustomDADataSet& data_set) {
   TKeyAndDataFields fields;
-  GetKeyAndDataFields(fields, false);
-  for (int i = 0; i < Fields().Count(); ++i) {
-    TField* field = Fields().Fields(i);
+  data_set.GetKeyAndDataFields(fields, false);
+  for (int i = 0; i < data_set.Fields().Count(); ++i) {
+    TField* field = data_set.Fields().Fields(i);
     if (field->FieldKind() != fkData) continue;
     field->SetReadOnly(true);
-    TFieldDesc* desc = TMemDataSet::GetFieldDesc(field);
+    TFieldDesc* desc = data_set.TMemDataSet::GetFieldDesc(field);
     TFieldDesc* root = desc;
     while (root && root->GetParentField()) root = root->GetParentField();
     for (TDKFieldDesc* data_desc : fields.DataFieldDescs) {
@@ -67,20 +70,20 @@ void TCustomDADataSet::SetFieldsReadOnly() {
   }
 }
 
-void TCustomDADataSet::InitUpdatingTable() {
-  std::string name = updating_table_;
-  TDKRecordSet* record_set = GetIRecordSet();
+void TCustomDADataSetInternals::InitUpdatingTable(TCustomDADataSet& data_set) {
+  std::string name = data_set.d_->updating_table;
+  TDKRecordSet* record_set = data_set.GetIRecordSet();
   if (!name.empty() && record_set) {
-    name = TableInfoClass().NormalizeName(name, false);
+    name = data_set.TableInfoClass().NormalizeName(name, false);
     const TDKTablesInfo& tables = record_set->GetTablesInfo();
     if (tables.IndexByName(name) < 0 && tables.IndexByAlias(name) < 0) name.clear();
   }
-  SetUpdatingTable(name);
+  data_set.SetUpdatingTable(name);
 }
 
-void TCustomDADataSet::ForgetUpdatingTable() {
-  if (TDKRecordSet* record_set = GetIRecordSet()) record_set->GetTablesInfo().Clear();
-  updating_table_idx_ = -1;
+void TCustomDADataSetInternals::ForgetUpdatingTable(TCustomDADataSet& data_set) {
+  if (TDKRecordSet* record_set = data_set.GetIRecordSet()) record_set->GetTablesInfo().Clear();
+  data_set.d_->updating_table_idx = -1;
 }
 
 void TCustomDADataSet::DetectIdentityField() { SetIdentityField(nullptr); }
@@ -132,11 +135,11 @@ bool TCustomDADataSet::NeedDetailRefresh(TDAParam* param, TSharedObject* object)
 }
 
 void TCustomDADataSet::DoBeforeUpdateExecute(TDataSet* sender, TStatementTypes statement_types, TParams* params) {
-  if (AssignedBeforeUpdateExecute()) before_update_execute_(sender, statement_types, params);
+  if (AssignedBeforeUpdateExecute()) d_->before_update_execute(sender, statement_types, params);
 }
 
 void TCustomDADataSet::DoAfterUpdateExecute(TDataSet* sender, TStatementTypes statement_types, TParams* params) {
-  if (AssignedAfterUpdateExecute()) after_update_execute_(sender, statement_types, params);
+  if (AssignedAfterUpdateExecute()) d_->after_update_execute(sender, statement_types, params);
 }
 
 // ---- objects and column sizes ----
