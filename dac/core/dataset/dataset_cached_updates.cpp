@@ -52,8 +52,8 @@ void TCustomDADataSet::InternalApplyUpdates(bool allow_fail_over) {
   }
 }
 
-void TCustomDADataSet::ClientTransactionEnded(bool committed) {
-  TDKRecordSet* record_set = GetIRecordSet();
+void TDADataSetInterfaces::ClientTransactionEnded(bool committed) {
+  TDKRecordSet* record_set = Self().GetIRecordSet();
   if (!record_set) return;
   if (committed) {
     record_set->ConfirmTentativeUpdates();

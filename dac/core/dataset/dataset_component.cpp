@@ -233,9 +233,10 @@ const TDKTableInfoClass& TCustomDADataSet::TableInfoClass() const {
   return d_->irecord_set ? d_->irecord_set->GetTableInfoClass() : TDKTableInfo::InfoClass();
 }
 
-void TCustomDADataSet::BindServerConnection(TDKConnection* connection) {
-  if (connection && !d_->irecord_set) CheckIRecordSet();
-  if (d_->irecord_set) d_->irecord_set->SetConnection(connection);
+void TDADataSetInterfaces::BindServerConnection(TDKConnection* connection) {
+  TCustomDADataSet& data_set = Self();
+  if (connection && !data_set.d_->irecord_set) data_set.CheckIRecordSet();
+  if (data_set.d_->irecord_set) data_set.d_->irecord_set->SetConnection(connection);
 }
 
 // ---- connection ----
@@ -309,8 +310,6 @@ void TCustomDADataSet::ConnectChange(TObject* sender, bool connecting) {
   Disconnect();
 }
 
-TComponent* TCustomDADataSet::GetTraceParent() const { return UsedConnection(); }
-
 // ---- SQL, parameters and macros ----
 
 TStrings& TCustomDADataSet::SQL() const { return d_->command->SQL(); }
@@ -340,8 +339,6 @@ int TCustomDADataSet::MacroCount() const { return d_->command->MacroCount(); }
 TMacro* TCustomDADataSet::FindMacro(const std::string& name) const { return d_->command->FindMacro(name); }
 
 TMacro* TCustomDADataSet::MacroByName(const std::string& name) const { return d_->command->MacroByName(name); }
-
-std::string TCustomDADataSet::OwnerSQLText() const { return SQL().Text(); }
 
 // ---- settings ----
 

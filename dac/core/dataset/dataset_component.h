@@ -1,21 +1,14 @@
 // TCustomDADataSet: the dataset component of the data-access layer. Its rows
-// come from a server through a provider record set that the connection
-// component makes; an internal SQL command component holds its SQL text,
-// parameters and macros. It opens, fetches in blocks or all at once,
-// executes statements, refreshes and finds its row again, runs an operation
-// again after a restored connection, finds rows by key, and edits its SQL
-// text (WHERE, ORDER BY, the filter and the master/detail condition) with
-// the provider's lexer. It writes edits back through update queries that
-// run generated statements, its own update SQL or an update object's,
-// re-reads rows, applies cached updates (in batches), and follows a master
-// dataset through parameters or in memory (see dataset_updates.cpp for
-// where each part lives; its own state is in dataset_internals.h).
-//
-// Connection use: every operation that talks to the server takes the
-// connection (BeginConnection) and gives it back once. A statement that
-// leaves a cursor open on the server keeps its reference until the last row
-// is fetched or the cursor is closed; a prepared dataset keeps one until it
-// is unprepared.
+// come from a server through a provider record set; an internal SQL command
+// component holds its SQL text, parameters and macros. It opens, fetches,
+// executes, refreshes, finds rows by key, edits its SQL text with the
+// provider's lexer, writes edits back (generated statements, its own update
+// SQL or an update object's), applies cached updates and follows a master
+// (see dataset_updates.cpp for where each part lives, dataset_internals.h
+// for its own state). Every operation that talks to the server takes the
+// connection and gives it back once; an open cursor keeps its reference
+// until the last row is fetched or it is closed, a prepared dataset until
+// it is unprepared.
 //
 //   TCustomDADataSet* query = ...;  // a provider's dataset
 //   query->SetConnection(connection);
@@ -32,9 +25,8 @@
 #include <vector>
 
 #include "dac/core/connection_client.h"
+#include "dac/core/dataset/dataset_interfaces.h"
 #include "dac/core/server/server_types.h"
-#include "dac/core/sql_owner.h"
-#include "dac/core/trace/traced_component.h"
 #include "dac/framework/classes/string_list.h"
 #include "dac/store/dataset/mem_dataset.h"
 
@@ -76,21 +68,19 @@ using TBeforeFetchEvent = std::function<void(TDataSet* data_set, bool& cancel)>;
 using TAfterFetchEvent = std::function<void(TDataSet* data_set)>;
 using TUpdateExecuteEvent = std::function<void(TDataSet* sender, TStatementTypes types, TParams* params)>;
 
-class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public IDASQLOwner, public ITracedComponent {
+class TCustomDADataSet : public TMemDataSet, public TDADataSetInterfaces {
   DAC_DECLARE_CLASS();
 
  public:
   explicit TCustomDADataSet(TComponent* owner);
   ~TCustomDADataSet() override;
-  // Makes the data link, the update SQL lists, the command component, the
-  // SQL generator and the options, and binds the record set to them.
+  // Makes its parts (CreateCommand, CreateSQLGenerator, CreateOptions) and binds the record set.
   void Init() override;
   void Loaded() override;
 
   // ---- connection ----
   TCustomDAConnection* GetConnection() const;
-  // Leaves the old connection (closed and unprepared), registers at the new
-  // one and binds a record set of its class.
+  // Leaves the old connection (closed, unprepared), binds a record set of the new one's class.
   void SetConnection(TCustomDAConnection* value);
 
   // ---- SQL, parameters and macros (the command component's) ----
@@ -135,10 +125,8 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   // -1 after an open.
   int32_t RowsAffected() const;
   bool IsQuery() const { return GetIsQuery(); }
-  // The first row whose key fields hold the values (the first values, the
-  // rest unassigned); "Key fields required to call FindKey or FindNearest"
-  // without key fields, "Invalid value for field '<index>'" for an array or
-  // object value. FindNearest takes the first row at or after them.
+  // The first row whose key fields hold the values (FindNearest: at or after them); "Key fields
+  // required to call FindKey or FindNearest", "Invalid value for field '<index>'" for an array.
   bool FindKey(const std::vector<Variant>& key_values);
   bool FindNearest(const std::vector<Variant>& key_values);
   // The row the other dataset stands on, by its keys; else the first.
@@ -218,19 +206,15 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   bool LocalDetailFilter(void* rec_buf);
 
   // ---- writing back and reading again ----
-  // Re-reads the current row from the server; a row the server no longer
-  // has leaves the store with RemoveOnRefresh.
+  // Re-reads the current row; one the server no longer has leaves with RemoveOnRefresh.
   void RefreshRecord();
-  // The record store's apply, again after a restored connection only when
-  // nothing was committed on the way ("Connection is not defined" without one).
+  // Again after a restored connection only when nothing was committed on the way.
   void ApplyUpdates() override;
-  // False when read-only or forward-only; true with local updates, an
-  // update handler under cached updates, or an update object.
+  // False read-only or forward-only; true with local updates, an update handler or object.
   bool GetCanModify() override;
   // A large-integer data field takes the value without a variant conversion.
   void SetStateFieldValue(TDataSetState state, TField* field, const Variant& value) override;
-  // The shared object (blob) the current record holds for the field; none
-  // without a current record; "Field is not BLOB" for other fields.
+  // The current record's shared object (blob) of the field, or none; "Field is not BLOB".
   TSharedObject* GetFieldObject(TFieldDesc* field_desc);
   TSharedObject* GetFieldObject(TField* field);
   TSharedObject* GetFieldObject(const std::string& field_name);
@@ -265,21 +249,15 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   // Only while both the dataset and its connection commit automatically.
   void PSStartTransaction() override;
   void PSEndTransaction(bool commit) override;
-  // The updating table; while closed the one known at the last open, else
-  // UpdatingTable, else the table after FROM.
+  // The updating table (closed: the last open's, else UpdatingTable, else the one after FROM).
   std::string PSGetTableName() override;
-  // The fields flagged as key, else the updating table's key fields. A
-  // closed dataset is opened for one row to learn them, and closed again
-  // with Debug, FetchAll and FetchRows as they were, whatever happens.
+  // The key-flagged fields, else the updating table's keys (a closed dataset opens for one row).
   std::string PSGetKeyFields() override;
   // The ORDER BY clause as an index definition; none without one.
   std::unique_ptr<TIndexDef> PSGetDefaultOrder() override;
-  // Each "?" marker (outside literals and comments) becomes ":1", ":2", ...,
-  // bound by the parameters in order. With result_set the rows come back in
-  // a new dataset owned by the caller.
+  // Each "?" marker becomes ":1", ":2", ...; result_set takes a new dataset owned by the caller.
   int PSExecuteStatement(const std::string& sql, TParams* params, TDataSet** result_set = nullptr) override;
-  // The OnUpdateRecord handler, else the update object's statement with
-  // its parameters bound from the delta; false: the provider applies it.
+  // OnUpdateRecord, else the update object's statement; false: the provider applies it.
   bool PSUpdateRecord(TUpdateKind kind, TDataSet* delta) override;
 
   // ---- the operations this class adds, in slot order (numbered) ----
@@ -287,8 +265,7 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   virtual bool PreventPSKeyFields(std::string& /*key_fields*/) { return false; }
   // 2. The text of a batch of update statements.
   virtual std::string PrepareBatch(const std::string& sql) { return sql; }
-  // 3-4. With QuoteNames, the name in the dataset's quotes (an empty name
-  // stays empty); UnQuoteName trims and takes them off again.
+  // 3-4. With QuoteNames, in the dataset's quotes (empty stays empty); UnQuoteName trims them off.
   virtual std::string QuoteName(const std::string& name) const;
   virtual std::string UnQuoteName(const std::string& name) const;
   // 5-6. The command component (owned) handed to SetCommand; the options.
@@ -298,39 +275,31 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   virtual TCustomDAConnection* UsedConnection() const;
   // 8. BeginConnection(false).
   virtual void CheckConnection();
-  // 9. "Connection is not defined" without one; always_connect counts one
-  // more user of the connection, else it is only made sure to be open.
+  // 9. "Connection is not defined"; always_connect counts one more user, else it is only opened.
   virtual void BeginConnection(bool always_connect);
   // 10. One user of the connection less.
   virtual void EndConnection();
   // 11. Closes, unprepares; the field definitions are read again at the next open.
   virtual void Disconnect();
-  // 12. The connection opens (the record set is bound) or closes: in
-  // disconnected mode, or when the session was lost, the record set lets
-  // its statement go and keeps its rows, otherwise the dataset disconnects.
+  // 12. Disconnected mode or a lost session keep the rows; otherwise a close disconnects.
   virtual void ConnectChange(TObject* sender, bool connecting);
-  // 13. Normalized; while open it must name a table of the statement
-  // ("Wrong UpdatingTable value - table %s is unknown"); empty: the first.
+  // 13. Open: a table of the statement ("Wrong UpdatingTable value - table %s is unknown").
   virtual void SetUpdatingTable(const std::string& value);
   // 14-15. Finds the auto-increment field (none here); true.
   virtual void DetectIdentityField();
   virtual bool ReadOnlyFieldsEnabled() { return true; }
-  // 16-18. Around each attempt to open a cursor; whether a lost connection
-  // during an open or refresh may run it again.
+  // 16-18. Around each attempt to open a cursor; whether a lost connection may run it again.
   virtual void BeforeOpenCursor(bool /*field_info_only*/) {}
   virtual void AfterOpenCursor(bool /*field_info_only*/) {}
   virtual bool OpenCursorAllowFailOver() { return true; }
-  // 19. Reads the rows changed since the last quick refresh (and drops
-  // those deleted, with_deleted_check); "Unique keyfields required" without
-  // key fields.
+  // 19. Rows changed since the last quick refresh; "Unique keyfields required".
   virtual void InternalRefreshQuick(bool with_deleted_check);
   // 20. The record set executes its command, reported to the SQL monitor.
   virtual void InternalExecute();
   // 21-22. Rows the statement would return, counted on the server (0 here).
   virtual int GetRecCount() { return 0; }
   virtual void SetRefreshOptions(TRefreshOptions value);
-  // 23. Stored and sent to the record set; true switches UniDirectional off
-  // and, while open, fetches every row.
+  // 23. True switches UniDirectional off and, while open, fetches every row.
   virtual void SetFetchAll(bool value);
   virtual bool SQLAutoGenerated() { return false; }
   virtual void BeforeExecute() {}
@@ -343,18 +312,15 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   virtual void InternalBeforeEdit() {}
   // 31. The SQL generator; the previous one is freed.
   virtual void CreateSQLGenerator();
-  // 32. The dataset's own update SQL of the type (a refresh condition
-  // starting with WHERE is added to the dataset's SQL).
+  // 32. The dataset's own update SQL of the type (a WHERE refresh joins the SQL).
   virtual std::string GetUpdateStatement(TStatementType statement_type);
   // 33. The statement types with update SQL: insert, update, delete, refresh.
   virtual TStatementTypes GetUpdateSQLStatementTypes();
-  // 34. The trimmed condition goes into the SQL; an open dataset opens
-  // again, and the old condition comes back when that fails.
+  // 34. An open dataset opens again; the old condition comes back when that fails.
   virtual void SetFilterSQL(const std::string& value);
   // 35. Reads the current row again (stRefresh).
   virtual void InternalRefreshRecord();
-  // 36-38. The update query of the type made ready, the statement chosen,
-  // the query run: the update statement runner's work.
+  // 36-38. The update statement runner's work.
   virtual void CheckUpdateQuery(TStatementType statement_type);
   virtual void UpdateExecute(TStatementTypes statement_types);
   virtual void CheckUpdateSQL(const std::string& sql, TStatementTypes statement_types, TDAParamsInfo*& params_info);
@@ -372,23 +338,17 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   virtual void AssignFieldValue(TDAParam* param, TFieldDesc* field_desc, bool old);
   // 50. Reads the new auto-increment value into the identity field; nothing here.
   virtual void GetIdentityField() {}
-  // 51. The key and data field descriptors of the updating table; every
-  // key field with all_key_fields. The provider chooses (this class raises).
+  // 51. The updating table's key and data fields; the provider chooses (this class raises).
   virtual void GetKeyAndDataFields(TKeyAndDataFields& key_and_data_fields, bool all_key_fields);
   // 52. Gives the object to the parameter; false.
   virtual bool NeedDetailRefresh(TDAParam* param, TSharedObject* object);
   // 53. The macros of the SQL text and of the update SQL texts.
   virtual void ScanMacros(TObject* sender);
-  // 54. The record-set command reports: output parameters and RowsAffected;
-  // for a statement without rows the implicit transaction of disconnected
-  // mode and the connection given back; then AfterExecute.
+  // 54-56. The command's report (then AfterExecute); around each fetched block.
   virtual void DoAfterExecute(bool result);
-  // 55-56. Around each fetched block; after the last one the connection is given back.
   virtual void DoOnBeforeFetch(bool& cancel);
   virtual void DoOnAfterFetch();
-  // A provider's hidden descriptor of a refreshed row, into the current
-  // record (target_of finds the record's descriptor of a column the
-  // refresh names); copied as it is here.
+  // A provider's hidden descriptor of a refreshed row into the current record (as it is here).
   virtual void CopyHiddenValue(TData& source, void* source_buf, TFieldDesc* from, TFieldDesc* to, void* target,
                                const std::function<TFieldDesc*(const std::string&)>& target_of);
   // 57. The statement returns rows.
@@ -403,11 +363,9 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   virtual std::string SQLGetWhere(const std::string& sql);
   virtual std::string SQLSetOrderBy(const std::string& sql, const std::string& fields);
   virtual std::string SQLGetOrderBy(const std::string& sql);
-  // 67. The SQL sent: the command's text with its macros expanded, the
-  // filter condition and the server-side master/detail condition added.
+  // 67. The SQL sent: macros expanded, the filter and master/detail conditions added.
   virtual std::string GetFinalSQL();
-  // 68. Runs the statement; a statement that returns rows opens the dataset.
-  // Again after a restored connection.
+  // 68. A statement that returns rows opens the dataset.
   virtual void Execute();
   // 69. Every row has been read.
   virtual bool Fetched() const;
@@ -451,8 +409,7 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   // A posted detail row that no longer matches its master leaves the store.
   void InternalPost() override;
   void InternalDeferredPost() override;
-  // A search reads on as navigation does: the next block of rows not read
-  // yet (none forward-only, where a block replaces the rows searched).
+  // A search reads the next block of rows (none forward-only).
   bool FetchMoreRows() override;
 
   // ---- the record store's write steps and batches ----
@@ -470,13 +427,11 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   void WriteFieldXMLAttributeType(TField* field, TFieldDesc* desc, const std::string& alias,
                                   XmlTextWriter& writer) override;
   void AssignTo(TPersistent* dest) const override;
-  // Closes and unprepares (errors go to the application's exception hook),
-  // leaves the connection and the update object, frees what it owns.
+  // Closes and unprepares (errors to the exception hook), frees what it owns.
   void BeforeDestruction() override;
 
   // ---- for descendants ----
-  // With one key the field and its value, with several a value array;
-  // without key fields the data fields that are neither blob nor object.
+  // The key fields (else the plain data fields) and their value, an array for several.
   void GetCurrentKeys(std::vector<TField*>& key_fields, Variant& values);
   void ClearCachedKeyAndDataFields();
   // SaveSQL's memory around a change of the SQL text (see .cpp).
@@ -495,52 +450,12 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   std::array<TKeyAndDataFields, 2> cached_key_and_data_fields_;
 
  private:
-  // Its files' shared steps and the collaborators that take its protected
-  // steps; the collaborators call the dataset's members, never its fields.
+  // Its files' shared steps, its interfaces and collaborators (dataset_internals.h).
   friend struct TCustomDADataSetInternals;
+  friend class TDADataSetInterfaces;
   friend class TLocalDetailFilter;
   friend class TRefreshRowMerge;
   friend class TUpdateStatementRunner;
-
-  // The interfaces the connection, the SQL component, its macros, the
-  // update object and the SQL monitor reach the dataset through.
-  // ---- IDAConnectionClient ----
-  TDAClientKind ClientKind() const override { return dckDataSet; }
-  TCustomDAConnection* ClientConnection() const override { return GetConnection(); }
-  void BindServerConnection(TDKConnection* connection) override;
-  void DetachFromConnection() override { SetConnection(nullptr); }
-  bool ClientIsQuery() const override { return GetIsQuery(); }
-  bool ClientPrepared() const override { return GetPrepared(); }
-  bool ClientExecuting() const override { return Executing(); }
-  bool ClientFetchAll() const override { return GetFetchAll(); }
-  bool ClientFetched() const override { return Fetched(); }
-  bool ClientActive() const override { return GetActive(); }
-  bool ClientCachedUpdates() const override { return GetCachedUpdates(); }
-  void ClientApplyUpdates() override { ApplyUpdates(); }
-  void ClientCommitUpdates() override { CommitUpdates(); }
-  void ClientTransactionEnded(bool committed) override;
-
-  // ---- IDASQLOwner ----
-  bool OwnerActive() const override { return GetActive(); }
-  std::string OwnerSQLText() const override;
-  std::string OwnerSavedSQL() const override;
-  void SetOwnerSavedSQL(const std::string& value) override;
-  char OwnerLeftQuote() const override { return LeftQuote(); }
-  char OwnerRightQuote() const override { return RightQuote(); }
-  TCustomDASQL* OwnerCommand() const override { return GetCommand(); }
-  std::string OwnerFinalSQL() override { return GetFinalSQL(); }
-  void OwnerScanMacros() override { ScanMacros(this); }
-  void OwnerAssembleSQL() override { AssembleSQL(); }
-  void OwnerDisconnect() override { Disconnect(); }
-  void OwnerSQLChanged() override;
-  bool OwnerPerformSQL(const std::string& sql, TStatementTypes statement_types) override;
-  TCustomDAUpdateSQL* OwnerUpdateObject() const override { return GetUpdateObject(); }
-  void ClearOwnerUpdateObject() override { SetUpdateObject(nullptr); }
-
-  // ---- ITracedComponent ----
-  TComponent* GetTraceParent() const override;
-  bool GetTraceDebug() const override { return GetDebug(); }
-  int32_t GetTraceRowsAffected() const override { return RowsAffected(); }
 
   // The dataset's own fields (dataset_internals.h).
   std::unique_ptr<TDADataSetFields> d_;

@@ -31,18 +31,12 @@ TComponent* TCustomDADataSet::UpdateQuery() const { return d_->update_runner.Que
 
 bool TCustomDADataSet::SQLSaved() const { return !d_->base_sql.empty(); }
 const std::string& TCustomDADataSet::GetFilterSQL() const { return d_->filter_sql; }
-std::string TCustomDADataSet::OwnerSavedSQL() const { return d_->base_sql; }
-void TCustomDADataSet::SetOwnerSavedSQL(const std::string& value) { d_->base_sql = value; }
 char TCustomDADataSet::LeftQuote() const { return d_->left_quote; }
 char TCustomDADataSet::RightQuote() const { return d_->right_quote; }
 
 void TCustomDADataSet::SetQuotes(char left, char right) {
   d_->left_quote = left;
   d_->right_quote = right;
-}
-
-bool TCustomDADataSet::OwnerPerformSQL(const std::string& sql, TStatementTypes statement_types) {
-  return PerformSQL(sql, statement_types);
 }
 
 // ---- results ----

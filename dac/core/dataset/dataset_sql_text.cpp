@@ -66,16 +66,21 @@ void TCustomDADataSet::SaveModifiedSQL(const std::string& new_sql) {
 }
 
 // The SQL component's text changed.
-void TCustomDADataSet::OwnerSQLChanged() {
-  if (!BaseSQLOldBehavior) d_->base_sql.clear();
-  Close();
-  UnPrepare();
-  FieldDefs().SetUpdated(false);
-  if (TDKCommand* command = GetICommand()) command->SetCursorState(csInactive);
-  if (TDKRecordSet* record_set = GetIRecordSet()) record_set->SetCommandType(ctUnknown);
-  TCustomDADataSetInternals::ForgetUpdatingTable(*this);
-  TCustomDADataSetInternals::CachePSTableName(*this, false);
+void TDADataSetInterfaces::OwnerSQLChanged() {
+  TCustomDADataSet& data_set = Self();
+  if (!BaseSQLOldBehavior) data_set.d_->base_sql.clear();
+  data_set.Close();
+  data_set.UnPrepare();
+  data_set.FieldDefs().SetUpdated(false);
+  if (TDKCommand* command = data_set.GetICommand()) command->SetCursorState(csInactive);
+  if (TDKRecordSet* record_set = data_set.GetIRecordSet()) record_set->SetCommandType(ctUnknown);
+  TCustomDADataSetInternals::ForgetUpdatingTable(data_set);
+  TCustomDADataSetInternals::CachePSTableName(data_set, false);
 }
+
+std::string TDADataSetInterfaces::OwnerSavedSQL() const { return Self().d_->base_sql; }
+
+void TDADataSetInterfaces::SetOwnerSavedSQL(const std::string& value) { Self().d_->base_sql = value; }
 
 std::string TCustomDADataSet::GetBaseSQL() {
   std::string text = d_->base_sql.empty() ? SQL().Text() : d_->base_sql;
