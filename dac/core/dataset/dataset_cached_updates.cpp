@@ -62,6 +62,8 @@ void TDADataSetInterfaces::ClientTransactionEnded(bool committed) {
   }
 }
 
+// The record store's apply, again after a restored connection only when
+// nothing was committed on the way ("Connection is not defined" without one).
 void TCustomDADataSet::ApplyUpdates() {
   TCustomDAConnection* used = UsedConnection();
   if (!used) DatabaseError(LoadResString(SConnectionNotDefined), this);

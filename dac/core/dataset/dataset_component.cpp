@@ -81,6 +81,9 @@ TCustomDADataSet::TCustomDADataSet(TComponent* owner)
 
 TCustomDADataSet::~TCustomDADataSet() = default;
 
+// Makes the data link, the update SQL lists, the command component
+// (CreateCommand), the SQL generator (CreateSQLGenerator) and the options
+// (CreateOptions), and binds the record set to them.
 void TCustomDADataSet::Init() {
   TMemDataSet::Init();
   d_->data_link = std::make_unique<TDADetailDataLink>(this);
@@ -101,6 +104,8 @@ void TCustomDADataSet::Init() {
   d_->design_create = ComponentState().Contains(csDesigning);
 }
 
+// Closes and unprepares (errors go to the application's exception hook),
+// leaves the connection and the update object, frees what it owns.
 void TCustomDADataSet::BeforeDestruction() {
   ReportingErrors(this, [this] { Close(); });
   ReportingErrors(this, [this] { UnPrepare(); });
@@ -141,6 +146,7 @@ std::unique_ptr<TDADataSetOptions> TCustomDADataSet::CreateOptions() {
   return std::make_unique<TDADataSetOptions>(this);
 }
 
+// The previous generator is freed.
 void TCustomDADataSet::CreateSQLGenerator() { SetSQLGenerator(std::make_unique<TDASQLGenerator>(this)); }
 
 void TCustomDADataSet::SetSQLGenerator(std::unique_ptr<TDASQLGenerator> value) { d_->sql_generator = std::move(value); }
@@ -149,6 +155,7 @@ TStatementTypes TCustomDADataSet::GetUpdateSQLStatementTypes() { return {stInser
 
 // ---- record set and command ----
 
+// A record set of the used connection's class, or none without one.
 void TCustomDADataSet::CreateIRecordSet() {
   if (Data()) FreeIRecordSet();
   TCustomDAConnection* used = UsedConnection();
@@ -165,6 +172,7 @@ void TCustomDADataSet::FreeIRecordSet() {
   delete old;
 }
 
+// Keeps a record set of the used connection's class, else makes one.
 void TCustomDADataSet::CheckIRecordSet() {
   TCustomDAConnection* used = UsedConnection();
   if (d_->irecord_set && used && d_->irecord_set->InheritsFrom(used->GetIRecordSetClass())) return;
@@ -172,6 +180,8 @@ void TCustomDADataSet::CheckIRecordSet() {
   CreateIRecordSet();
 }
 
+// Binds the record set: its command, its properties and the dataset's
+// report hooks on its events.
 void TCustomDADataSet::SetIRecordSet(TData* value) {
   TMemDataSet::SetIRecordSet(value);
   d_->irecord_set = dynamic_cast<TDKRecordSet*>(value);
@@ -205,6 +215,7 @@ void TCustomDADataSetInternals::SendOptionsToRecordSet(TCustomDADataSet& data_se
 
 void TCustomDADataSet::CreateCommand() { SetCommand(MakeComponent<TCustomDASQL>(this)); }
 
+// Takes the command component; its parameters and macros are the dataset's.
 void TCustomDADataSet::SetCommand(TCustomDASQL* value) {
   d_->command = value;
   if (!value) return;
@@ -241,6 +252,8 @@ void TDADataSetInterfaces::BindServerConnection(TDKConnection* connection) {
 
 // ---- connection ----
 
+// Leaves the old connection (the dataset closed and unprepared), registers
+// at the new one and binds a record set of its class.
 void TCustomDADataSet::SetConnection(TCustomDAConnection* value) {
   if (value == d_->connection && value == UsedConnection()) return;
   if (UsedConnection()) Disconnect();
@@ -254,6 +267,9 @@ void TCustomDADataSet::SetConnection(TCustomDAConnection* value) {
 
 void TCustomDADataSet::CheckConnection() { BeginConnection(false); }
 
+// Takes the connection: "Connection is not defined" without one;
+// always_connect counts one more user of the connection, else it is only
+// made sure to be open. Every BeginConnection(true) has its EndConnection.
 void TCustomDADataSet::BeginConnection(bool always_connect) {
   TCustomDAConnection* used = UsedConnection();
   TakeClientConnection(used, this, always_connect, [&] {
@@ -269,6 +285,7 @@ void TCustomDADataSet::EndConnection() {
   if (TCustomDAConnection* used = UsedConnection()) used->InternalDisconnect();
 }
 
+// Closes and unprepares; the field definitions are read again at the next open.
 void TCustomDADataSet::Disconnect() {
   Close();
   UnPrepare();
@@ -282,6 +299,9 @@ bool TCustomDADataSetInternals::CursorOnSecondSession(const TCustomDADataSet& da
   return running && used && running != used->GetIConnection();
 }
 
+// The connection opens (the record set is bound) or closes: in
+// disconnected mode, or when the session was lost, the record set lets its
+// statement go and keeps its rows; otherwise the dataset disconnects.
 void TCustomDADataSet::ConnectChange(TObject* sender, bool connecting) {
   TCustomDAConnection* used = UsedConnection();
   if (connecting) {
@@ -350,6 +370,8 @@ void TCustomDADataSet::SetFetchRows(int32_t value) {
   if (d_->irecord_set) d_->irecord_set->SetProp(prFetchRows, value);
 }
 
+// Stored and sent to the record set; true switches UniDirectional off and,
+// while open, fetches every row.
 void TCustomDADataSet::SetFetchAll(bool value) {
   d_->fetch_all = value;
   if (d_->irecord_set) d_->irecord_set->SetProp(prFetchAll, value);
@@ -416,6 +438,7 @@ void TCustomDADataSet::SetUpdateObject(TCustomDAUpdateSQL* value) {
   }
 }
 
+// A freed update object is let go.
 void TCustomDADataSet::Notification(TComponent* component, TOperation operation) {
   TMemDataSet::Notification(component, operation);
   if (operation == opRemove && component == d_->update_object) d_->update_object = nullptr;

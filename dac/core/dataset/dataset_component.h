@@ -1,14 +1,9 @@
 // TCustomDADataSet: the dataset component of the data-access layer. Its rows
 // come from a server through a provider record set; an internal SQL command
-// component holds its SQL text, parameters and macros. It opens, fetches,
-// executes, refreshes, finds rows by key, edits its SQL text with the
-// provider's lexer, writes edits back (generated statements, its own update
-// SQL or an update object's), applies cached updates and follows a master
-// (see dataset_updates.cpp for where each part lives, dataset_internals.h
-// for its own state). Every operation that talks to the server takes the
-// connection and gives it back once; an open cursor keeps its reference
-// until the last row is fetched or it is closed, a prepared dataset until
-// it is unprepared.
+// component holds its SQL text, parameters and macros. Every operation that
+// talks to the server takes the connection and gives it back once; an open
+// cursor keeps its reference until the last row is fetched or it is closed,
+// a prepared dataset until it is unprepared (dataset_updates.cpp: its parts).
 //
 //   TCustomDADataSet* query = ...;  // a provider's dataset
 //   query->SetConnection(connection);
@@ -24,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "dac/core/connection_client.h"
+#include "dac/core/dataset/dataset_component_types.h"
 #include "dac/core/dataset/dataset_interfaces.h"
 #include "dac/core/server/server_types.h"
 #include "dac/framework/classes/string_list.h"
@@ -32,41 +27,8 @@
 
 namespace dac {
 
-class TCustomDAConnection;
-class TCustomDASQL;
-class TDADataSetOptions;
-class TDAParam;
-class TDAParams;
-class TDAParamsInfo;
-class TDASQLGenerator;
-class TDKCommand;
-class TDKFieldDesc;
-class TDKRecordSet;
-class TDKTableInfoClass;
-class TDKTablesInfo;
-class TDataSource;
-class TMacro;
-class TMacros;
-class ITimerService;
-class TSharedObject;
-class TWin32Timer;
 struct TDADataSetFields;
 struct TCustomDADataSetInternals;
-
-enum TRefreshOption : uint8_t { roAfterInsert, roAfterUpdate, roBeforeEdit };
-using TRefreshOptions = TSet<TRefreshOption>;
-
-using TFieldDescArray = std::vector<TDKFieldDesc*>;
-// The key and data field descriptors of the updating table.
-struct TKeyAndDataFields {
-  TFieldDescArray KeyFieldDescs;
-  TFieldDescArray DataFieldDescs;
-};
-
-using TDAAfterExecuteEvent = std::function<void(TObject* sender, bool result)>;
-using TBeforeFetchEvent = std::function<void(TDataSet* data_set, bool& cancel)>;
-using TAfterFetchEvent = std::function<void(TDataSet* data_set)>;
-using TUpdateExecuteEvent = std::function<void(TDataSet* sender, TStatementTypes types, TParams* params)>;
 
 class TCustomDADataSet : public TMemDataSet, public TDADataSetInterfaces {
   DAC_DECLARE_CLASS();
@@ -105,20 +67,17 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetInterfaces {
   void DeleteWhere();
   void SetOrderBy(const std::string& fields);
   std::string GetOrderBy();
-  // The base-SQL memory: the text the editing started from.
   void SaveSQL();
   void RestoreSQL();
   bool SQLSaved() const;
   // The remembered text (else the SQL text) with its macros expanded.
   std::string GetBaseSQL();
   const std::string& GetFilterSQL() const;
-  // The SQL component's assembly, then unprepared.
   void AssembleSQL();
 
   // ---- running ----
   void Prepare() override;
   void UnPrepare() override;
-  // The record-set command runs a statement.
   bool Executing() const;
   bool Fetching() const;
   bool FetchingAll() const;
@@ -183,7 +142,6 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetInterfaces {
   TStrings* GetUpdateSQLIndex(int index) const;
   void SetUpdateSQLIndex(int index, const TStrings& value);
 
-  // ---- events ----
   void SetAfterExecute(TDAAfterExecuteEvent handler);
   void SetBeforeFetch(TBeforeFetchEvent handler);
   void SetAfterFetch(TAfterFetchEvent handler);
@@ -197,7 +155,6 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetInterfaces {
   bool IsConnectedToMaster() const;
   // Closes, unprepares and reassembles the SQL; opens again when it was open.
   void RefreshDetailSQL();
-  // Makes the detail refresh timer when there is none (disabled).
   void CheckRefreshDetailTimer();
   TWin32Timer* DetailRefreshTimer() const;
   void RefreshParams();
@@ -212,7 +169,6 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetInterfaces {
   void ApplyUpdates() override;
   // False read-only or forward-only; true with local updates, an update handler or object.
   bool GetCanModify() override;
-  // A large-integer data field takes the value without a variant conversion.
   void SetStateFieldValue(TDataSetState state, TField* field, const Variant& value) override;
   // The current record's shared object (blob) of the field, or none; "Field is not BLOB".
   TSharedObject* GetFieldObject(TFieldDesc* field_desc);
@@ -221,14 +177,12 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetInterfaces {
   // Length and scale of an integer or float column, else 0.
   int GetFieldPrecision(const std::string& field_name);
   int GetFieldScale(const std::string& field_name);
-  // The parameters and macros of the command component.
   void DefineProperties(TFiler& filer) override;
 
   // ---- the framework's dataset ----
   int GetRecordCount() override;
   void SetFiltered(bool value) override;
   void SetActive(bool value) override;
-  // A freed update object is let go.
   void Notification(TComponent* component, TOperation operation) override;
   void Resync(TResyncMode mode) override;
   std::unique_ptr<TStream> CreateBlobStream(TField* field, TBlobStreamMode mode) override;
@@ -260,73 +214,64 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetInterfaces {
   // OnUpdateRecord, else the update object's statement; false: the provider applies it.
   bool PSUpdateRecord(TUpdateKind kind, TDataSet* delta) override;
 
-  // ---- the operations this class adds, in slot order (numbered) ----
-  // 1. True keeps the provider from computing key fields.
+  // ---- the operations this class adds, in slot order ----
+  // True keeps the provider from computing key fields.
   virtual bool PreventPSKeyFields(std::string& /*key_fields*/) { return false; }
-  // 2. The text of a batch of update statements.
   virtual std::string PrepareBatch(const std::string& sql) { return sql; }
-  // 3-4. With QuoteNames, in the dataset's quotes (empty stays empty); UnQuoteName trims them off.
+  // With QuoteNames, in the dataset's quotes (empty stays empty); UnQuoteName trims them off.
   virtual std::string QuoteName(const std::string& name) const;
   virtual std::string UnQuoteName(const std::string& name) const;
-  // 5-6. The command component (owned) handed to SetCommand; the options.
+  // The command component (owned) handed to SetCommand.
   virtual void CreateCommand();
   virtual std::unique_ptr<TDADataSetOptions> CreateOptions();
-  // 7. The connection the dataset works on: Connection here; a provider may choose one.
+  // Connection here; a provider may choose another.
   virtual TCustomDAConnection* UsedConnection() const;
-  // 8. BeginConnection(false).
   virtual void CheckConnection();
-  // 9. "Connection is not defined"; always_connect counts one more user, else it is only opened.
+  // "Connection is not defined"; always_connect counts one more user, else it is only opened.
   virtual void BeginConnection(bool always_connect);
-  // 10. One user of the connection less.
   virtual void EndConnection();
-  // 11. Closes, unprepares; the field definitions are read again at the next open.
+  // The field definitions are read again at the next open.
   virtual void Disconnect();
-  // 12. Disconnected mode or a lost session keep the rows; otherwise a close disconnects.
   virtual void ConnectChange(TObject* sender, bool connecting);
-  // 13. Open: a table of the statement ("Wrong UpdatingTable value - table %s is unknown").
+  // Open: a table of the statement ("Wrong UpdatingTable value - table %s is unknown").
   virtual void SetUpdatingTable(const std::string& value);
-  // 14-15. Finds the auto-increment field (none here); true.
   virtual void DetectIdentityField();
   virtual bool ReadOnlyFieldsEnabled() { return true; }
-  // 16-18. Around each attempt to open a cursor; whether a lost connection may run it again.
+  // Around each attempt to open a cursor; whether a lost connection may run it again.
   virtual void BeforeOpenCursor(bool /*field_info_only*/) {}
   virtual void AfterOpenCursor(bool /*field_info_only*/) {}
   virtual bool OpenCursorAllowFailOver() { return true; }
-  // 19. Rows changed since the last quick refresh; "Unique keyfields required".
+  // Rows changed since the last quick refresh; "Unique keyfields required".
   virtual void InternalRefreshQuick(bool with_deleted_check);
-  // 20. The record set executes its command, reported to the SQL monitor.
+  // The record set executes its command, reported to the SQL monitor.
   virtual void InternalExecute();
-  // 21-22. Rows the statement would return, counted on the server (0 here).
+  // Rows the statement would return, counted on the server; 0 here.
   virtual int GetRecCount() { return 0; }
   virtual void SetRefreshOptions(TRefreshOptions value);
-  // 23. True switches UniDirectional off and, while open, fetches every row.
+  // True switches UniDirectional off and, while open, fetches every row.
   virtual void SetFetchAll(bool value);
   virtual bool SQLAutoGenerated() { return false; }
   virtual void BeforeExecute() {}
-  // 26-27. Whether editing (inserting) holds the connection open.
+  // Whether editing (inserting) holds the connection open.
   virtual bool IsNeedEditPreconnect() { return false; }
   virtual bool IsNeedInsertPreconnect() { return false; }
   virtual void SetReadOnly(bool value);
-  // 29. The current edit or insert holds the connection.
   virtual bool IsPreconnected();
   virtual void InternalBeforeEdit() {}
-  // 31. The SQL generator; the previous one is freed.
   virtual void CreateSQLGenerator();
-  // 32. The dataset's own update SQL of the type (a WHERE refresh joins the SQL).
+  // The dataset's own update SQL of the type (a WHERE refresh joins the SQL).
   virtual std::string GetUpdateStatement(TStatementType statement_type);
-  // 33. The statement types with update SQL: insert, update, delete, refresh.
+  // The statement types with update SQL: insert, update, delete, refresh.
   virtual TStatementTypes GetUpdateSQLStatementTypes();
-  // 34. An open dataset opens again; the old condition comes back when that fails.
+  // An open dataset opens again; the old condition comes back when that fails.
   virtual void SetFilterSQL(const std::string& value);
-  // 35. Reads the current row again (stRefresh).
   virtual void InternalRefreshRecord();
-  // 36-38. The update statement runner's work.
   virtual void CheckUpdateQuery(TStatementType statement_type);
   virtual void UpdateExecute(TStatementTypes statement_types);
   virtual void CheckUpdateSQL(const std::string& sql, TStatementTypes statement_types, TDAParamsInfo*& params_info);
   virtual bool UseParamType() { return false; }
   virtual TField* FieldByParamName(std::string& param_name, bool& old, int& index);
-  // 41. Runs one update statement (through the runner); false when there was none.
+  // False when there was no statement.
   virtual bool PerformSQL(const std::string& sql, TStatementTypes statement_types);
   virtual bool RefreshAfterInsertAllowed() { return true; }
   virtual bool IsRefreshQuickField(TFieldDesc* /*field_desc*/) { return false; }
@@ -336,42 +281,39 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetInterfaces {
   virtual bool NeedReturnParams();
   virtual void AssignFieldValue(TDAParam* param, TField* field, bool old);
   virtual void AssignFieldValue(TDAParam* param, TFieldDesc* field_desc, bool old);
-  // 50. Reads the new auto-increment value into the identity field; nothing here.
+  // The new auto-increment value into the identity field.
   virtual void GetIdentityField() {}
-  // 51. The updating table's key and data fields; the provider chooses (this class raises).
+  // The updating table's key and data fields; the provider chooses (this class raises).
   virtual void GetKeyAndDataFields(TKeyAndDataFields& key_and_data_fields, bool all_key_fields);
-  // 52. Gives the object to the parameter; false.
+  // Gives the object to the parameter; false.
   virtual bool NeedDetailRefresh(TDAParam* param, TSharedObject* object);
-  // 53. The macros of the SQL text and of the update SQL texts.
   virtual void ScanMacros(TObject* sender);
-  // 54-56. The command's report (then AfterExecute); around each fetched block.
+  // The command's report (then AfterExecute); around each fetched block.
   virtual void DoAfterExecute(bool result);
   virtual void DoOnBeforeFetch(bool& cancel);
   virtual void DoOnAfterFetch();
   // A provider's hidden descriptor of a refreshed row into the current record (as it is here).
   virtual void CopyHiddenValue(TData& source, void* source_buf, TFieldDesc* from, TFieldDesc* to, void* target,
                                const std::function<TFieldDesc*(const std::string&)>& target_of);
-  // 57. The statement returns rows.
   virtual bool GetIsQuery() const;
   virtual bool AssignedBeforeUpdateExecute();
   virtual void DoBeforeUpdateExecute(TDataSet* sender, TStatementTypes statement_types, TParams* params);
   virtual bool AssignedAfterUpdateExecute();
   virtual void DoAfterUpdateExecute(TDataSet* sender, TStatementTypes statement_types, TParams* params);
-  // 62-66. The clause routines with the provider's lexer; "" in this class.
+  // The clause routines with the provider's lexer; "" in this class.
   virtual std::string SQLAddWhere(const std::string& sql, const std::string& condition);
   virtual std::string SQLDeleteWhere(const std::string& sql);
   virtual std::string SQLGetWhere(const std::string& sql);
   virtual std::string SQLSetOrderBy(const std::string& sql, const std::string& fields);
   virtual std::string SQLGetOrderBy(const std::string& sql);
-  // 67. The SQL sent: macros expanded, the filter and master/detail conditions added.
+  // The SQL sent: macros expanded, the filter and master/detail conditions added.
   virtual std::string GetFinalSQL();
-  // 68. A statement that returns rows opens the dataset.
+  // A statement that returns rows opens the dataset.
   virtual void Execute();
-  // 69. Every row has been read.
   virtual bool Fetched() const;
-  // 70. The record store's data type of the field; dtUnknown without one.
+  // The record store's data type of the field; dtUnknown without one.
   virtual uint16_t GetDataType(const std::string& field_name);
-  // 71. Descriptor FieldNo (1-based), or null.
+  // Descriptor FieldNo (1-based), or null.
   virtual TFieldDesc* GetFieldDesc(int field_no);
 
  protected:
@@ -381,16 +323,12 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetInterfaces {
   void DoOnDataChanged() { Resync({}); }
 
   // ---- record set ----
-  // A record set of the used connection, or none without one.
   void CreateIRecordSet() override;
-  // Binds the record set: its command, properties and events.
   void SetIRecordSet(TData* value) override;
   void FreeIRecordSet();
-  // Keeps a record set of the used connection's class, else makes one.
   void CheckIRecordSet();
   // Takes the command component; its parameters and macros are the dataset's.
   void SetCommand(TCustomDASQL* value);
-  // The generator (owned).
   void SetSQLGenerator(std::unique_ptr<TDASQLGenerator> value);
   // Again from the server in place; "Fields count has changed after reopen".
   void DataReopen() override;
@@ -409,7 +347,6 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetInterfaces {
   // A posted detail row that no longer matches its master leaves the store.
   void InternalPost() override;
   void InternalDeferredPost() override;
-  // A search reads the next block of rows (none forward-only).
   bool FetchMoreRows() override;
 
   // ---- the record store's write steps and batches ----
@@ -427,7 +364,6 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetInterfaces {
   void WriteFieldXMLAttributeType(TField* field, TFieldDesc* desc, const std::string& alias,
                                   XmlTextWriter& writer) override;
   void AssignTo(TPersistent* dest) const override;
-  // Closes and unprepares (errors to the exception hook), frees what it owns.
   void BeforeDestruction() override;
 
   // ---- for descendants ----
@@ -438,11 +374,9 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetInterfaces {
   void SaveModifiedSQL(const std::string& new_sql);
   // The record set's table-info class (the base one without a record set).
   const TDKTableInfoClass& TableInfoClass() const;
-  // Statements go to the SQL monitor.
   bool Traced() const;
   // RowsAffected as a provider's own execution counted it.
   void SetRowsAffected(int32_t value);
-  // The auto-increment field a provider found at open.
   void SetIdentityField(TField* field);
   void SetQuotes(char left, char right);
 
@@ -450,14 +384,13 @@ class TCustomDADataSet : public TMemDataSet, public TDADataSetInterfaces {
   std::array<TKeyAndDataFields, 2> cached_key_and_data_fields_;
 
  private:
-  // Its files' shared steps, its interfaces and collaborators (dataset_internals.h).
+  // Its files' shared steps, its interfaces and its collaborators.
   friend struct TCustomDADataSetInternals;
   friend class TDADataSetInterfaces;
   friend class TLocalDetailFilter;
   friend class TRefreshRowMerge;
   friend class TUpdateStatementRunner;
-
-  // The dataset's own fields (dataset_internals.h).
+  // Its own fields (dataset_internals.h).
   std::unique_ptr<TDADataSetFields> d_;
 };
 

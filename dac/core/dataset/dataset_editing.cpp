@@ -104,11 +104,14 @@ void TCustomDADataSet::PerformDelete() { PerformSQL("", {stDelete}); }
 
 // ---- what may change ----
 
+// False when read-only or forward-only; true with local updates, an update
+// handler under cached updates, or an update object.
 bool TCustomDADataSet::GetCanModify() {
   if (d_->read_only || GetUniDirectional()) return false;
   return GetLocalUpdate() || (GetCachedUpdates() && on_update_record_) || GetUpdateObject() != nullptr;
 }
 
+// A large-integer data field takes the value without a variant conversion.
 void TCustomDADataSet::SetStateFieldValue(TDataSetState state, TField* field, const Variant& value) {
   auto* large = dynamic_cast<TLargeintField*>(field);
   if (!large) return TMemDataSet::SetStateFieldValue(state, field, value);

@@ -9,6 +9,8 @@
 // (TRefreshRowMerge), the references on the connection (TConnectionHold)
 // and the local master/detail filter (TLocalDetailFilter). Every other
 // field is written by one .cpp file; the others go through the accessors.
+// The collaborators take the dataset's protected steps as its friends; they
+// call its members, never its fields.
 #pragma once
 
 #include <array>

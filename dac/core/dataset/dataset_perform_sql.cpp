@@ -28,6 +28,9 @@ bool IsObjectField(const TField* field) { return field->DataType() == ftADT || f
 
 // ---- the statement ----
 
+// The update query of the type made ready (CheckUpdateQuery), the
+// statement chosen (CheckUpdateSQL), the query run (UpdateExecute): the
+// update statement runner's work.
 void TCustomDADataSet::CheckUpdateQuery(TStatementType statement_type) { d_->update_runner.PrepareQuery(statement_type); }
 
 void TCustomDADataSet::CheckUpdateSQL(const std::string& sql, TStatementTypes statement_types,

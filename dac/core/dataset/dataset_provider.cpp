@@ -158,6 +158,8 @@ void TCustomDADataSet::PSEndTransaction(bool commit) {
   }
 }
 
+// The updating table; while closed the one known at the last open, else
+// UpdatingTable, else the table after FROM.
 std::string TCustomDADataSet::PSGetTableName() {
   if (GetActive()) {
     TDKTablesInfo* tables = GetTablesInfo();
@@ -171,6 +173,9 @@ std::string TCustomDADataSet::PSGetTableName() {
   return name;
 }
 
+// The fields flagged as key, else the updating table's key fields. A closed
+// dataset is opened for one row to learn them, and closed again with Debug,
+// FetchAll and FetchRows as they were, whatever happens.
 std::string TCustomDADataSet::PSGetKeyFields() {
   std::string result = TMemDataSet::PSGetKeyFields();
   if (!result.empty()) return result;
@@ -236,6 +241,9 @@ std::unique_ptr<TIndexDef> TCustomDADataSet::PSGetDefaultOrder() {
   return index;
 }
 
+// Each "?" marker (outside literals and comments) becomes ":1", ":2", ...,
+// bound by the parameters in order. With result_set the rows come back in a
+// new dataset owned by the caller.
 int TCustomDADataSet::PSExecuteStatement(const std::string& sql, TParams* params, TDataSet** result_set) {
   TCustomDAConnection* used = UsedConnection();
   if (!used) DatabaseError(LoadResString(SConnectionNotDefined), this);
@@ -250,6 +258,8 @@ int TCustomDADataSet::PSExecuteStatement(const std::string& sql, TParams* params
   return command->RowsAffected();
 }
 
+// The OnUpdateRecord handler, else the update object's statement with its
+// parameters bound from the delta; false: the provider applies it.
 bool TCustomDADataSet::PSUpdateRecord(TUpdateKind kind, TDataSet* delta) {
   if (on_update_record_) {
     TUpdateAction action = uaFail;

@@ -90,6 +90,8 @@ std::string TCustomDADataSet::GetBaseSQL() {
 
 // ---- the SQL sent ----
 
+// The SQL sent: the command's text with its macros expanded, the filter
+// condition and the server-side master/detail condition added.
 std::string TCustomDADataSet::GetFinalSQL() {
   std::string sql = GetCommand()->GetFinalSQL();
   if (!d_->filter_sql.empty()) sql = SQLAddWhere(sql, d_->filter_sql);
@@ -110,11 +112,14 @@ std::string TCustomDADataSet::GetFinalSQL() {
   return condition.empty() ? sql : SQLAddWhere(sql, condition);
 }
 
+// The SQL component's assembly, then unprepared.
 void TCustomDADataSet::AssembleSQL() {
   GetCommand()->AssembleSQL();
   UnPrepare();
 }
 
+// The trimmed condition goes into the SQL; an open dataset opens again, and
+// the old condition comes back when that fails.
 void TCustomDADataSet::SetFilterSQL(const std::string& value) {
   if (value == d_->filter_sql) return;
   const std::string old = d_->filter_sql;
@@ -153,6 +158,8 @@ void TCustomDADataSet::SetFiltered(bool value) {
 
 // ---- names ----
 
+// With QuoteNames, the name in the dataset's quotes (an empty name stays
+// empty); UnQuoteName trims and takes them off again.
 std::string TCustomDADataSet::QuoteName(const std::string& name) const {
   if (!Options().GetQuoteNames() || name.empty()) return name;
   return d_->left_quote + name + d_->right_quote;
@@ -176,6 +183,7 @@ std::string TCustomDADataSet::GetActualFieldName(TField* field) {
 
 // ---- macros of the SQL and the update SQL ----
 
+// The macros of the SQL text and of the update SQL texts.
 void TCustomDADataSet::ScanMacros(TObject*) {
   if (!GetCommand()) return;
   std::string text = SQL().Text();
@@ -185,6 +193,8 @@ void TCustomDADataSet::ScanMacros(TObject*) {
   Macros().Scan(text);
 }
 
+// The dataset's own update SQL of the type (a refresh condition starting
+// with WHERE is added to the dataset's SQL).
 std::string TCustomDADataSet::GetUpdateStatement(TStatementType statement_type) {
   const TStrings* list = GetUpdateSQLIndex(statement_type);
   if (!list) return "";

@@ -66,6 +66,8 @@ bool TCustomDADataSet::Fetched() const {
   return state == csInactive;
 }
 
+// A search reads on as navigation does: the next block of rows not read
+// yet (none forward-only, where a block replaces the rows searched).
 bool TCustomDADataSet::FetchMoreRows() {
   TDKRecordSet* record_set = GetIRecordSet();
   if (!record_set || !GetActive() || GetUniDirectional() || Fetched()) return false;
@@ -176,6 +178,8 @@ void TCustomDADataSet::InternalClose() {
 
 // ---- execute ----
 
+// Runs the statement; a statement that returns rows opens the dataset.
+// Again after a restored connection.
 void TCustomDADataSet::Execute() {
   TCustomDAConnection* used = UsedConnection();
   TOperationScope operation(used, clExecute, true);
@@ -209,6 +213,9 @@ void TCustomDADataSet::InternalExecute() {
 
 // ---- reports of the record set and its command ----
 
+// The record-set command reports: output parameters and RowsAffected; for
+// a statement without rows the implicit transaction of disconnected mode
+// and the connection given back; then AfterExecute.
 void TCustomDADataSet::DoAfterExecute(bool result) {
   if (result) {
     GetCommand()->ReadParams();
@@ -227,6 +234,8 @@ void TCustomDADataSet::DoAfterExecFetch(bool result) {
   if (d_->after_execute) d_->after_execute(this, result);
 }
 
+// Around each fetched block; after the last one the connection is given
+// back (DoOnAfterFetch).
 void TCustomDADataSet::DoOnBeforeFetch(bool& cancel) {
   StartWait();
   if (d_->before_fetch) d_->before_fetch(this, cancel);
@@ -293,6 +302,8 @@ void TCustomDADataSet::DataReopen() {
   DAC_ASSERT(Data()->GetFieldCount() == count, "Fields count has changed after reopen");
 }
 
+// With one key the field and its value, with several a value array;
+// without key fields the data fields that are neither blob nor object.
 void TCustomDADataSet::GetCurrentKeys(std::vector<TField*>& key_fields, Variant& values) {
   key_fields.clear();
   values = Variant();
@@ -319,6 +330,8 @@ void TCustomDADataSet::GetCurrentKeys(std::vector<TField*>& key_fields, Variant&
   values = row.size() == 1 ? row.front() : Variant(std::move(row));
 }
 
+// Reads the rows changed since the last quick refresh (and drops those
+// deleted, with_deleted_check); "Unique keyfields required" without key fields.
 void TCustomDADataSet::InternalRefreshQuick(bool with_deleted_check) {
   DoBeforeRefresh();
   BeginConnection(true);
@@ -357,6 +370,10 @@ void TCustomDADataSet::InternalRefreshQuick(bool with_deleted_check) {
 
 // ---- finding rows ----
 
+// The first row whose key fields hold the values (the first values, the
+// rest unassigned); "Key fields required to call FindKey or FindNearest"
+// without key fields, "Invalid value for field '<index>'" for an array or
+// object value. FindNearest takes the first row at or after them.
 bool TCustomDADataSet::FindKey(const std::vector<Variant>& key_values) {
   return TCustomDADataSetInternals::FindKeyWith(*this, key_values, d_->find_key_options);
 }

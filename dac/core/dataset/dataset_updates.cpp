@@ -1,6 +1,16 @@
-// The dataset's write-back side, what the others share: the updating table
-// and its key fields, field descriptors and objects by number and name, the
-// small steps a provider overrides, and the filed parameters and macros.
+// The dataset opens, fetches in blocks or all at once, executes statements,
+// refreshes and finds its row again, runs an operation again after a
+// restored connection, finds rows by key, and edits its SQL text (WHERE,
+// ORDER BY, the filter and the master/detail condition) with the provider's
+// lexer. It writes edits back through update queries that run generated
+// statements, its own update SQL or an update object's, re-reads rows,
+// applies cached updates (in batches), and follows a master dataset through
+// parameters or in memory.
+//
+// This file holds the dataset's write-back side, what the others share: the
+// updating table and its key fields, field descriptors and objects by number
+// and name, the small steps a provider overrides, and the filed parameters
+// and macros.
 // Statements are chosen and run by the update statement runner
 // (dataset_perform_sql.cpp has the dataset's steps that hand them to it),
 // the rows a refresh reads back are merged by the row merge, one record is
@@ -25,6 +35,8 @@ namespace dac {
 
 // ---- updating table and key fields ----
 
+// Normalized; while open it must name a table of the statement ("Wrong
+// UpdatingTable value - table %s is unknown"); empty: the first.
 void TCustomDADataSet::SetUpdatingTable(const std::string& value) {
   const std::string normalized = TableInfoClass().NormalizeName(value, false);
   const std::string old = d_->updating_table;
@@ -86,8 +98,11 @@ void TCustomDADataSetInternals::ForgetUpdatingTable(TCustomDADataSet& data_set) 
   data_set.d_->updating_table_idx = -1;
 }
 
+// Finds the auto-increment field; none here.
 void TCustomDADataSet::DetectIdentityField() { SetIdentityField(nullptr); }
 
+// The key and data field descriptors of the updating table; every key
+// field with all_key_fields. The provider chooses (this class raises).
 void TCustomDADataSet::GetKeyAndDataFields(TKeyAndDataFields&, bool) { throw Exception("Abstract Error"); }
 
 void TCustomDADataSet::ClearCachedKeyAndDataFields() {
@@ -144,6 +159,8 @@ void TCustomDADataSet::DoAfterUpdateExecute(TDataSet* sender, TStatementTypes st
 
 // ---- objects and column sizes ----
 
+// The shared object (blob) the current record holds for the field; none
+// without a current record; "Field is not BLOB" for other fields.
 TSharedObject* TCustomDADataSet::GetFieldObject(TFieldDesc* field_desc) {
   TRecordBuffer buffer = nullptr;
   if (!GetActiveRecBuf(buffer)) return nullptr;
@@ -178,6 +195,7 @@ int TCustomDADataSet::GetFieldScale(const std::string& field_name) {
 
 // ---- filing ----
 
+// Files the parameters and macros of the command component.
 void TCustomDADataSet::DefineProperties(TFiler& filer) {
   TMemDataSet::DefineProperties(filer);
   const auto* ancestor = dynamic_cast<const TCustomDADataSet*>(filer.Ancestor());
