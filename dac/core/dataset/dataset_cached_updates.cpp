@@ -18,10 +18,10 @@ namespace dac {
 // ---- batches ----
 
 bool TCustomDADataSet::BatchUpdate() {
-  return GetInCacheProcessing() && Options().GetUpdateBatchSize() >= 2 && !GetUpdateObject();
+  return GetInCacheProcessing() && d_->options->GetUpdateBatchSize() >= 2 && !d_->update_object;
 }
 
-bool TCustomDADataSet::CanFlushBatch() { return BatchUpdate() && d_->batch.Full(Options().GetUpdateBatchSize()); }
+bool TCustomDADataSet::CanFlushBatch() { return BatchUpdate() && d_->batch.Full(d_->options->GetUpdateBatchSize()); }
 
 void TCustomDADataSet::ClearBatch() { d_->batch.Clear(); }
 
@@ -36,7 +36,7 @@ void TCustomDADataSet::InternalApplyUpdates(bool allow_fail_over) {
   TOperationScope operation(used, clApply, allow_fail_over);
   for (;;) {
     // Rows applied inside a transaction stay on the server only if it commits.
-    if (TDKRecordSet* record_set = GetIRecordSet()) record_set->SetTentativeApply(used && used->GetInTransaction());
+    if (TDKRecordSet* record_set = d_->irecord_set) record_set->SetTentativeApply(used && used->GetInTransaction());
     try {
       TMemDataSet::ApplyUpdates();
       return;

@@ -107,8 +107,8 @@ void TCustomDADataSet::PerformDelete() { PerformSQL("", {stDelete}); }
 // False when read-only or forward-only; true with local updates, an update
 // handler under cached updates, or an update object.
 bool TCustomDADataSet::GetCanModify() {
-  if (d_->read_only || GetUniDirectional()) return false;
-  return GetLocalUpdate() || (GetCachedUpdates() && on_update_record_) || GetUpdateObject() != nullptr;
+  if (d_->read_only || d_->uni_directional) return false;
+  return GetLocalUpdate() || (GetCachedUpdates() && on_update_record_) || d_->update_object != nullptr;
 }
 
 // A large-integer data field takes the value without a variant conversion.

@@ -8,7 +8,10 @@
 // its update queries (TUpdateStatementRunner) and the row merge of refresh
 // (TRefreshRowMerge), the references on the connection (TConnectionHold)
 // and the local master/detail filter (TLocalDetailFilter). Every other
-// field is written by one .cpp file; the others go through the accessors.
+// field is written by one .cpp file; the others go through the accessors,
+// which are calls now (dataset_properties.cpp): the fetch, execute and post
+// steps read the record set, its command, the command component, the
+// options and the update object through d_ itself.
 // The collaborators take the dataset's protected steps as its friends; they
 // call its members, never its fields.
 #pragma once

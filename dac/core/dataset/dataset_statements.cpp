@@ -32,9 +32,9 @@ void TCustomDADataSetInternals::CountRecords(TCustomDADataSet& data_set) {
 }
 
 int TCustomDADataSet::GetRecordCount() {
-  if (GetActive() && !Fetched() && Options().GetQueryRecCount() && d_->rec_count != 0) {
+  if (GetActive() && !Fetched() && d_->options->GetQueryRecCount() && d_->rec_count != 0) {
     Variant read;
-    TDKCommand* command = GetICommand();
+    TDKCommand* command = d_->icommand;
     const int32_t rows_read = command && command->GetProp(prRowsProcessed, read) ? read.AsInt32() : 0;
     return d_->rec_count - rows_read + Data()->GetRecordCount();
   }
@@ -43,24 +43,24 @@ int TCustomDADataSet::GetRecordCount() {
 
 // ---- state of the statement ----
 
-bool TCustomDADataSet::GetIsQuery() const { return GetIRecordSet() && GetIRecordSet()->RowsReturn(); }
+bool TCustomDADataSet::GetIsQuery() const { return d_->irecord_set && d_->irecord_set->RowsReturn(); }
 
 bool TCustomDADataSet::Executing() const {
   Variant executing;
-  return GetICommand() && GetICommand()->GetProp(prExecuting, executing) && executing.AsBoolean();
+  return d_->icommand && d_->icommand->GetProp(prExecuting, executing) && executing.AsBoolean();
 }
 
 bool TCustomDADataSet::Fetching() const {
-  const TCursorState state = GetIRecordSet() ? GetIRecordSet()->CursorState() : csInactive;
+  const TCursorState state = d_->irecord_set ? d_->irecord_set->CursorState() : csInactive;
   return state == csFetching || state == csFetchingAll;
 }
 
 bool TCustomDADataSet::FetchingAll() const {
-  return GetIRecordSet() && GetIRecordSet()->CursorState() == csFetchingAll;
+  return d_->irecord_set && d_->irecord_set->CursorState() == csFetchingAll;
 }
 
 bool TCustomDADataSet::Fetched() const {
-  const TCursorState state = GetIRecordSet() ? GetIRecordSet()->CursorState() : csInactive;
+  const TCursorState state = d_->irecord_set ? d_->irecord_set->CursorState() : csInactive;
   if (state == csFetched) return true;
   if (!GetActive()) return false;
   return state == csInactive;
@@ -69,8 +69,8 @@ bool TCustomDADataSet::Fetched() const {
 // A search reads on as navigation does: the next block of rows not read
 // yet (none forward-only, where a block replaces the rows searched).
 bool TCustomDADataSet::FetchMoreRows() {
-  TDKRecordSet* record_set = GetIRecordSet();
-  if (!record_set || !GetActive() || GetUniDirectional() || Fetched()) return false;
+  TDKRecordSet* record_set = d_->irecord_set;
+  if (!record_set || !GetActive() || d_->uni_directional || Fetched()) return false;
   return record_set->Fetch(false);
 }
 
@@ -86,7 +86,7 @@ void TCustomDADataSet::Prepare() {
     int32_t message_id = 0;
     if (traced) monitor.SQLPrepare(this, GetFinalSQL(), &Params(), message_id, true);
     StartWait();
-    GetCommand()->WriteParams(false);
+    d_->command->WriteParams(false);
     TMemDataSet::Prepare();
     d_->connection_hold.TakePrepared();
     if (traced) monitor.SQLPrepare(this, GetFinalSQL(), &Params(), message_id, false);
@@ -125,12 +125,12 @@ void TCustomDADataSet::OpenCursor(bool field_info_only) {
       used,
       [&] {
         BeforeOpenCursor(field_info_only);
-        if (TCustomDADataSetInternals::MasterActive(*this) && !Options().GetLocalMasterDetail()) {
+        if (TCustomDADataSetInternals::MasterActive(*this) && !d_->options->GetLocalMasterDetail()) {
           SetMasterParams(Params());
         }
         TCustomDADataSetInternals::CountRecords(*this);
         StartWait();
-        GetCommand()->WriteParams(true);
+        d_->command->WriteParams(true);
         TMemDataSet::OpenCursor(field_info_only);
       },
       false);
@@ -152,15 +152,15 @@ void TCustomDADataSet::CloseCursor() {
 }
 
 void TCustomDADataSet::InternalOpen() {
-  if (Options().GetAutoPrepare()) Prepare();
-  const bool traced = Traced() && !(GetICommand() && GetICommand()->GetCursorState() == csExecuted);
+  if (d_->options->GetAutoPrepare()) Prepare();
+  const bool traced = Traced() && !(d_->icommand && d_->icommand->GetCursorState() == csExecuted);
   int32_t message_id = 0;
   if (traced) UsedConnection()->SQLMonitorClass().SQLExecute(this, GetFinalSQL(), &Params(), "", message_id, true);
   TMemDataSet::InternalOpen();
   if (traced) UsedConnection()->SQLMonitorClass().SQLExecute(this, GetFinalSQL(), &Params(), "", message_id, false);
   ClearCachedKeyAndDataFields();
   TCustomDADataSetInternals::InitUpdatingTable(*this);
-  if (Options().GetLocalMasterDetail() && TCustomDADataSetInternals::MasterActive(*this)) {
+  if (d_->options->GetLocalMasterDetail() && TCustomDADataSetInternals::MasterActive(*this)) {
     SetMasterParams(Params());
     Data()->FilterUpdated();
   }
@@ -191,10 +191,10 @@ void TCustomDADataSet::Execute() {
         if (GetActive()) Close();
         BeforeExecute();
         StartWait();
-        if (Options().GetAutoPrepare()) Prepare();
+        if (d_->options->GetAutoPrepare()) Prepare();
         if (GetIsQuery()) return Open();
         if (TCustomDADataSetInternals::MasterActive(*this)) SetMasterParams(Params());
-        GetCommand()->WriteParams(true);
+        d_->command->WriteParams(true);
         InternalExecute();
         if (GetIsQuery()) Open();
       },
@@ -203,11 +203,11 @@ void TCustomDADataSet::Execute() {
 }
 
 void TCustomDADataSet::InternalExecute() {
-  DAC_ASSERT(GetIRecordSet() != nullptr, Name() + " has no record set");
+  DAC_ASSERT(d_->irecord_set != nullptr, Name() + " has no record set");
   const bool traced = Traced();
   int32_t message_id = 0;
   if (traced) UsedConnection()->SQLMonitorClass().SQLExecute(this, GetFinalSQL(), &Params(), "", message_id, true);
-  GetIRecordSet()->ExecCommand();
+  d_->irecord_set->ExecCommand();
   if (traced) UsedConnection()->SQLMonitorClass().SQLExecute(this, GetFinalSQL(), &Params(), "", message_id, false);
 }
 
@@ -218,9 +218,9 @@ void TCustomDADataSet::InternalExecute() {
 // and the connection given back; then AfterExecute.
 void TCustomDADataSet::DoAfterExecute(bool result) {
   if (result) {
-    GetCommand()->ReadParams();
+    d_->command->ReadParams();
     Variant rows;
-    if (GetICommand() && GetICommand()->GetProp(prRowsProcessed, rows)) d_->rows_affected = rows.AsInt32();
+    if (d_->icommand && d_->icommand->GetProp(prRowsProcessed, rows)) d_->rows_affected = rows.AsInt32();
   }
   if (!GetIsQuery()) {
     if (TCustomDAConnection* used = UsedConnection()) used->MaintainImplicitTransaction(GetAutoCommit());
@@ -230,7 +230,7 @@ void TCustomDADataSet::DoAfterExecute(bool result) {
 }
 
 void TCustomDADataSet::DoAfterExecFetch(bool result) {
-  if (result) GetCommand()->ReadParams();
+  if (result) d_->command->ReadParams();
   if (d_->after_execute) d_->after_execute(this, result);
 }
 
@@ -243,7 +243,7 @@ void TCustomDADataSet::DoOnBeforeFetch(bool& cancel) {
 }
 
 void TCustomDADataSet::DoOnAfterFetch() {
-  TDKRecordSet* record_set = GetIRecordSet();
+  TDKRecordSet* record_set = d_->irecord_set;
   const bool more_to_come = GetFetchAll() && record_set->CursorState() != csFetched;
   if (d_->after_fetch && !more_to_come) d_->after_fetch(this);
   if (record_set->CanDisconnect()) d_->connection_hold.ReleaseAfterFetch();
@@ -280,7 +280,7 @@ void TCustomDADataSet::InternalRefresh() {
         int32_t message_id = 0;
         if (traced) used->SQLMonitorClass().SQLExecute(this, GetFinalSQL(), &Params(), "Refresh", message_id, true);
         StartWait();
-        GetCommand()->WriteParams(true);
+        d_->command->WriteParams(true);
         // The reopen closes a cursor with rows still to come: its reference goes.
         d_->connection_hold.ReleaseCursor();
         TMemDataSet::InternalRefresh();
