@@ -5,6 +5,7 @@
 #include "dac/core/connection_component.h"
 #include "dac/core/da_param.h"
 #include "dac/core/dataset/dataset_component.h"
+#include "dac/core/dataset/dataset_internals.h"
 #include "dac/core/dataset/dataset_options.h"
 #include "dac/core/server/connection.h"
 #include "dac/core/server/da_errors.h"
@@ -17,15 +18,15 @@ namespace dac {
 // ---- batches ----
 
 bool TCustomDADataSet::BatchUpdate() {
-  return GetInCacheProcessing() && Options().GetUpdateBatchSize() >= 2 && !GetUpdateObject();
+  return GetInCacheProcessing() && d_->options->GetUpdateBatchSize() >= 2 && !d_->update_object;
 }
 
-bool TCustomDADataSet::CanFlushBatch() { return BatchUpdate() && batch_.Full(Options().GetUpdateBatchSize()); }
+bool TCustomDADataSet::CanFlushBatch() { return BatchUpdate() && d_->batch.Full(d_->options->GetUpdateBatchSize()); }
 
-void TCustomDADataSet::ClearBatch() { batch_.Clear(); }
+void TCustomDADataSet::ClearBatch() { d_->batch.Clear(); }
 
 void TCustomDADataSet::FlushBatch() {
-  batch_.Flush([this] { PerformSQL("", {stBatchUpdate}); });
+  d_->batch.Flush([this] { PerformSQL("", {stBatchUpdate}); });
 }
 
 // ---- applying ----
@@ -35,7 +36,7 @@ void TCustomDADataSet::InternalApplyUpdates(bool allow_fail_over) {
   TOperationScope operation(used, clApply, allow_fail_over);
   for (;;) {
     // Rows applied inside a transaction stay on the server only if it commits.
-    if (TDKRecordSet* record_set = GetIRecordSet()) record_set->SetTentativeApply(used && used->GetInTransaction());
+    if (TDKRecordSet* record_set = d_->irecord_set) record_set->SetTentativeApply(used && used->GetInTransaction());
     try {
       TMemDataSet::ApplyUpdates();
       return;
@@ -51,8 +52,8 @@ void TCustomDADataSet::InternalApplyUpdates(bool allow_fail_over) {
   }
 }
 
-void TCustomDADataSet::ClientTransactionEnded(bool committed) {
-  TDKRecordSet* record_set = GetIRecordSet();
+void TDADataSetInterfaces::ClientTransactionEnded(bool committed) {
+  TDKRecordSet* record_set = Self().GetIRecordSet();
   if (!record_set) return;
   if (committed) {
     record_set->ConfirmTentativeUpdates();
@@ -61,6 +62,8 @@ void TCustomDADataSet::ClientTransactionEnded(bool committed) {
   }
 }
 
+// The record store's apply, again after a restored connection only when
+// nothing was committed on the way ("Connection is not defined" without one).
 void TCustomDADataSet::ApplyUpdates() {
   TCustomDAConnection* used = UsedConnection();
   if (!used) DatabaseError(LoadResString(SConnectionNotDefined), this);

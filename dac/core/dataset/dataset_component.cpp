@@ -3,6 +3,8 @@
 // and its update object.
 #include "dac/core/dataset/dataset_component.h"
 
+#include "dac/core/dataset/dataset_internals.h"
+
 #include <exception>
 
 #include "dac/core/connection_component.h"
@@ -74,17 +76,21 @@ void TDADetailDataLink::CheckBrowseMode() {
 
 // ---- construction and destruction ----
 
-TCustomDADataSet::TCustomDADataSet(TComponent* owner) : TMemDataSet(owner) {}
+TCustomDADataSet::TCustomDADataSet(TComponent* owner)
+    : TMemDataSet(owner), d_(std::make_unique<TDADataSetFields>(*this)) {}
 
 TCustomDADataSet::~TCustomDADataSet() = default;
 
+// Makes the data link, the update SQL lists, the command component
+// (CreateCommand), the SQL generator (CreateSQLGenerator) and the options
+// (CreateOptions), and binds the record set to them.
 void TCustomDADataSet::Init() {
   TMemDataSet::Init();
-  data_link_ = std::make_unique<TDADetailDataLink>(this);
+  d_->data_link = std::make_unique<TDADetailDataLink>(this);
   const TStatementTypes types = GetUpdateSQLStatementTypes();
   for (int type = stQuery; type <= stBatchUpdate; ++type) {
     if (!types.Contains(static_cast<TStatementType>(type))) continue;
-    auto& list = update_sql_[static_cast<size_t>(type)];
+    auto& list = d_->update_sql[static_cast<size_t>(type)];
     DAC_ASSERT(!list, "Update SQL list made twice");
     list = std::make_unique<TStringList>();
     list->SetOnChange([this](TObject* sender) { ScanMacros(sender); });
@@ -92,56 +98,64 @@ void TCustomDADataSet::Init() {
   CreateCommand();
   CreateSQLGenerator();
   SetIRecordSet(Data());
-  options_ = CreateOptions();
+  d_->options = CreateOptions();
   // A record set bound before the options existed takes their values now.
-  SendOptionsToRecordSet();
-  design_create_ = ComponentState().Contains(csDesigning);
+  TCustomDADataSetInternals::SendOptionsToRecordSet(*this);
+  d_->design_create = ComponentState().Contains(csDesigning);
 }
 
+// Closes and unprepares (errors go to the application's exception hook),
+// leaves the connection and the update object, frees what it owns.
 void TCustomDADataSet::BeforeDestruction() {
   ReportingErrors(this, [this] { Close(); });
   ReportingErrors(this, [this] { UnPrepare(); });
-  ReportingErrors(this, [this] { registration_.MoveTo(nullptr); });
+  ReportingErrors(this, [this] { d_->registration.MoveTo(nullptr); });
   ReportingErrors(this, [this] { SetUpdateObject(nullptr); });
-  update_runner_.FreeQueries();
-  if (command_) {
-    command_->SetICommand(nullptr);
-    TComponent::FreeAndNil(command_);
+  d_->update_runner.FreeQueries();
+  if (d_->command) {
+    d_->command->SetICommand(nullptr);
+    TComponent::FreeAndNil(d_->command);
   }
-  FreeDetailRefreshTimer();
-  sql_generator_.reset();
-  if (data_link_) data_link_->SetDataSource(nullptr);
-  local_detail_filter_.Clear();
+  TCustomDADataSetInternals::FreeDetailRefreshTimer(*this);
+  d_->sql_generator.reset();
+  if (d_->data_link) d_->data_link->SetDataSource(nullptr);
+  d_->local_detail_filter.Clear();
   TMemDataSet::BeforeDestruction();
-  irecord_set_ = nullptr;
-  icommand_ = nullptr;
+  d_->irecord_set = nullptr;
+  d_->icommand = nullptr;
+}
+
+bool TCustomDADataSetInternals::Loading(const TCustomDADataSet& data_set) {
+  return data_set.d_->loading || data_set.ComponentState().Contains(csLoading);
 }
 
 void TCustomDADataSet::Loaded() {
-  loading_ = true;
+  d_->loading = true;
   try {
     TMemDataSet::Loaded();
   } catch (...) {
-    loading_ = false;
-    design_create_ = false;
+    d_->loading = false;
+    d_->design_create = false;
     throw;
   }
-  loading_ = false;
-  design_create_ = false;
+  d_->loading = false;
+  d_->design_create = false;
 }
 
 std::unique_ptr<TDADataSetOptions> TCustomDADataSet::CreateOptions() {
   return std::make_unique<TDADataSetOptions>(this);
 }
 
+// The previous generator is freed.
 void TCustomDADataSet::CreateSQLGenerator() { SetSQLGenerator(std::make_unique<TDASQLGenerator>(this)); }
 
-void TCustomDADataSet::SetSQLGenerator(std::unique_ptr<TDASQLGenerator> value) { sql_generator_ = std::move(value); }
+void TCustomDADataSet::SetSQLGenerator(std::unique_ptr<TDASQLGenerator> value) { d_->sql_generator = std::move(value); }
 
 TStatementTypes TCustomDADataSet::GetUpdateSQLStatementTypes() { return {stInsert, stUpdate, stDelete, stRefresh}; }
 
 // ---- record set and command ----
 
+// A record set of the used connection's class, or none without one.
 void TCustomDADataSet::CreateIRecordSet() {
   if (Data()) FreeIRecordSet();
   TCustomDAConnection* used = UsedConnection();
@@ -153,104 +167,117 @@ void TCustomDADataSet::CreateIRecordSet() {
 
 void TCustomDADataSet::FreeIRecordSet() {
   TData* old = Data();
-  if (command_) command_->SetICommand(nullptr);
+  if (d_->command) d_->command->SetICommand(nullptr);
   SetIRecordSet(nullptr);
   delete old;
 }
 
+// Keeps a record set of the used connection's class, else makes one.
 void TCustomDADataSet::CheckIRecordSet() {
   TCustomDAConnection* used = UsedConnection();
-  if (irecord_set_ && used && irecord_set_->InheritsFrom(used->GetIRecordSetClass())) return;
+  if (d_->irecord_set && used && d_->irecord_set->InheritsFrom(used->GetIRecordSetClass())) return;
   FreeIRecordSet();
   CreateIRecordSet();
 }
 
+// Binds the record set: its command, its properties and the dataset's
+// report hooks on its events.
 void TCustomDADataSet::SetIRecordSet(TData* value) {
   TMemDataSet::SetIRecordSet(value);
-  irecord_set_ = dynamic_cast<TDKRecordSet*>(value);
-  DAC_ASSERT(!value || irecord_set_, value->ClassName() + " is not a server record set");
-  icommand_ = irecord_set_ ? irecord_set_->GetCommand() : nullptr;
-  if (irecord_set_) {
-    irecord_set_->SetProp(prUniDirectional, uni_directional_);
-    irecord_set_->SetProp(prFetchRows, fetch_rows_);
-    irecord_set_->SetProp(prFetchAll, fetch_all_);
-    SendOptionsToRecordSet();
-    irecord_set_->SetOnAfterExecFetch([this](bool result) { DoAfterExecFetch(result); });
-    irecord_set_->SetOnAfterFetchAll([this](bool result) { DoAfterFetchAll(result); });
-    irecord_set_->SetOnBeforeFetch([this](bool& cancel) { DoOnBeforeFetch(cancel); });
-    irecord_set_->SetOnAfterFetch([this] { DoOnAfterFetch(); });
-    irecord_set_->SetOnDataChanged([this] { DoOnDataChanged(); });
-    irecord_set_->SetComponent(this);
+  d_->irecord_set = dynamic_cast<TDKRecordSet*>(value);
+  DAC_ASSERT(!value || d_->irecord_set, value->ClassName() + " is not a server record set");
+  d_->icommand = d_->irecord_set ? d_->irecord_set->GetCommand() : nullptr;
+  if (d_->irecord_set) {
+    d_->irecord_set->SetProp(prUniDirectional, d_->uni_directional);
+    d_->irecord_set->SetProp(prFetchRows, d_->fetch_rows);
+    d_->irecord_set->SetProp(prFetchAll, d_->fetch_all);
+    TCustomDADataSetInternals::SendOptionsToRecordSet(*this);
+    d_->irecord_set->SetOnAfterExecFetch([this](bool result) { DoAfterExecFetch(result); });
+    d_->irecord_set->SetOnAfterFetchAll([this](bool result) { DoAfterFetchAll(result); });
+    d_->irecord_set->SetOnBeforeFetch([this](bool& cancel) { DoOnBeforeFetch(cancel); });
+    d_->irecord_set->SetOnAfterFetch([this] { DoOnAfterFetch(); });
+    d_->irecord_set->SetOnDataChanged([this] { DoOnDataChanged(); });
+    d_->irecord_set->SetComponent(this);
   }
-  BindCommand();
-  update_runner_.FreeQueries();
+  TCustomDADataSetInternals::BindCommand(*this);
+  d_->update_runner.FreeQueries();
 }
 
-void TCustomDADataSet::SendOptionsToRecordSet() {
-  if (!irecord_set_ || !options_) return;
-  irecord_set_->SetProp(prLongStrings, options_->GetLongStrings());
-  irecord_set_->SetProp(prFlatBuffers, options_->GetFlatBuffers());
-  irecord_set_->SetTrimFixedChar(options_->GetTrimFixedChar());
-  irecord_set_->SetTrimVarChar(options_->GetTrimVarChar());
+void TCustomDADataSetInternals::SendOptionsToRecordSet(TCustomDADataSet& data_set) {
+  TDKRecordSet* record_set = data_set.d_->irecord_set;
+  const TDADataSetOptions* options = data_set.d_->options.get();
+  if (!record_set || !options) return;
+  record_set->SetProp(prLongStrings, options->GetLongStrings());
+  record_set->SetProp(prFlatBuffers, options->GetFlatBuffers());
+  record_set->SetTrimFixedChar(options->GetTrimFixedChar());
+  record_set->SetTrimVarChar(options->GetTrimVarChar());
 }
 
 void TCustomDADataSet::CreateCommand() { SetCommand(MakeComponent<TCustomDASQL>(this)); }
 
+// Takes the command component; its parameters and macros are the dataset's.
 void TCustomDADataSet::SetCommand(TCustomDASQL* value) {
-  command_ = value;
+  d_->command = value;
   if (!value) return;
   value->SetDataSet(this);
-  BindCommand();
+  TCustomDADataSetInternals::BindCommand(*this);
 }
 
 // The command component and the record set's command meet: the component
 // hands its SQL and parameters down; the command reports to this dataset
 // and runs on the used connection's server connection.
-void TCustomDADataSet::BindCommand() {
-  if (command_) command_->SetICommand(icommand_);
-  if (!icommand_) return;
-  TCustomDAConnection* used = UsedConnection();
-  icommand_->SetConnection(used ? used->GetIConnection() : nullptr);
-  icommand_->SetProp(prAutoCommit, auto_commit_);
-  icommand_->SetAfterExecute([this](bool result) { DoAfterExecute(result); });
+void TCustomDADataSetInternals::BindCommand(TCustomDADataSet& data_set) {
+  TDADataSetFields& d = *data_set.d_;
+  if (d.command) d.command->SetICommand(d.icommand);
+  if (!d.icommand) return;
+  TCustomDAConnection* used = data_set.UsedConnection();
+  d.icommand->SetConnection(used ? used->GetIConnection() : nullptr);
+  d.icommand->SetProp(prAutoCommit, d.auto_commit);
+  d.icommand->SetAfterExecute([&data_set](bool result) { data_set.DoAfterExecute(result); });
 }
 
 TDKTablesInfo* TCustomDADataSet::GetTablesInfo() const {
-  return irecord_set_ ? &irecord_set_->GetTablesInfo() : nullptr;
+  return d_->irecord_set ? &d_->irecord_set->GetTablesInfo() : nullptr;
 }
 
 const TDKTableInfoClass& TCustomDADataSet::TableInfoClass() const {
-  return irecord_set_ ? irecord_set_->GetTableInfoClass() : TDKTableInfo::InfoClass();
+  return d_->irecord_set ? d_->irecord_set->GetTableInfoClass() : TDKTableInfo::InfoClass();
 }
 
-void TCustomDADataSet::BindServerConnection(TDKConnection* connection) {
-  if (connection && !irecord_set_) CheckIRecordSet();
-  if (irecord_set_) irecord_set_->SetConnection(connection);
+void TDADataSetInterfaces::BindServerConnection(TDKConnection* connection) {
+  TCustomDADataSet& data_set = Self();
+  if (connection && !data_set.d_->irecord_set) data_set.CheckIRecordSet();
+  if (data_set.d_->irecord_set) data_set.d_->irecord_set->SetConnection(connection);
 }
 
 // ---- connection ----
 
+// Leaves the old connection (the dataset closed and unprepared), registers
+// at the new one and binds a record set of its class.
 void TCustomDADataSet::SetConnection(TCustomDAConnection* value) {
-  if (value == connection_ && value == UsedConnection()) return;
+  if (value == d_->connection && value == UsedConnection()) return;
   if (UsedConnection()) Disconnect();
-  connection_ = value;
-  registration_.MoveTo(value);
+  d_->connection = value;
+  d_->registration.MoveTo(value);
   CheckIRecordSet();
   TCustomDAConnection* used = UsedConnection();
-  if (irecord_set_) irecord_set_->SetConnection(used ? used->GetIConnection() : nullptr);
+  if (d_->irecord_set) d_->irecord_set->SetConnection(used ? used->GetIConnection() : nullptr);
   DataEvent(dePropertyChange, 0);
 }
 
 void TCustomDADataSet::CheckConnection() { BeginConnection(false); }
 
+// Takes the connection: "Connection is not defined" without one;
+// always_connect counts one more user of the connection, else it is only
+// made sure to be open. Every BeginConnection(true) has its EndConnection.
 void TCustomDADataSet::BeginConnection(bool always_connect) {
   TCustomDAConnection* used = UsedConnection();
   TakeClientConnection(used, this, always_connect, [&] {
     // A connection the provider chose rather than the user's.
-    if (connection_ || registration_.Connection() == used) return;
-    registration_.MoveTo(used);
+    if (d_->connection || d_->registration.Connection() == used) return;
+    d_->registration.MoveTo(used);
     CheckIRecordSet();
-    irecord_set_->SetConnection(used->GetIConnection());
+    d_->irecord_set->SetConnection(used->GetIConnection());
   });
 }
 
@@ -258,30 +285,35 @@ void TCustomDADataSet::EndConnection() {
   if (TCustomDAConnection* used = UsedConnection()) used->InternalDisconnect();
 }
 
+// Closes and unprepares; the field definitions are read again at the next open.
 void TCustomDADataSet::Disconnect() {
   Close();
   UnPrepare();
   FieldDefs().SetUpdated(false);
 }
 
-bool TCustomDADataSet::CursorOnSecondSession() const {
-  TCustomDAConnection* used = UsedConnection();
-  TDKConnection* running = icommand_ ? icommand_->GetConnection() : nullptr;
+bool TCustomDADataSetInternals::CursorOnSecondSession(const TCustomDADataSet& data_set) {
+  TCustomDAConnection* used = data_set.UsedConnection();
+  TDKCommand* command = data_set.d_->icommand;
+  TDKConnection* running = command ? command->GetConnection() : nullptr;
   return running && used && running != used->GetIConnection();
 }
 
+// The connection opens (the record set is bound) or closes: in
+// disconnected mode, or when the session was lost, the record set lets its
+// statement go and keeps its rows; otherwise the dataset disconnects.
 void TCustomDADataSet::ConnectChange(TObject* sender, bool connecting) {
   TCustomDAConnection* used = UsedConnection();
   if (connecting) {
     if (dynamic_cast<TCustomDAConnection*>(sender)) return;
-    DAC_ASSERT(irecord_set_ && used && used->GetIConnection(), "No record set or server connection to bind");
+    DAC_ASSERT(d_->irecord_set && used && used->GetIConnection(), "No record set or server connection to bind");
     // Rows still coming over a session of their own keep coming over it.
-    if (CursorOnSecondSession()) return;
-    irecord_set_->SetConnection(used->GetIConnection());
+    if (TCustomDADataSetInternals::CursorOnSecondSession(*this)) return;
+    d_->irecord_set->SetConnection(used->GetIConnection());
     return;
   }
   // The connection closed and forgot its users: nothing is held any more.
-  connection_hold_.Forget();
+  d_->connection_hold.Forget();
   // Lost while cached updates are applied: the rows and their pending
   // changes stay for another apply, and the apply's own error goes on.
   if (GetInCacheProcessing()) return;
@@ -290,92 +322,92 @@ void TCustomDADataSet::ConnectChange(TObject* sender, bool connecting) {
   // that it cannot).
   const bool lost = used && used->GetDisconnectGuard();
   if (used && (used->Options().GetDisconnectedMode() || lost)) {
-    if (irecord_set_ && !(lost && CursorOnSecondSession())) irecord_set_->Disconnect();
+    if (d_->irecord_set && !(lost && TCustomDADataSetInternals::CursorOnSecondSession(*this))) {
+      d_->irecord_set->Disconnect();
+    }
     return;
   }
   Disconnect();
 }
 
-TComponent* TCustomDADataSet::GetTraceParent() const { return UsedConnection(); }
-
 // ---- SQL, parameters and macros ----
 
-TStrings& TCustomDADataSet::SQL() const { return command_->SQL(); }
+TStrings& TCustomDADataSet::SQL() const { return d_->command->SQL(); }
 
-void TCustomDADataSet::SetSQL(const TStrings& value) { command_->SetSQL(value); }
+void TCustomDADataSet::SetSQL(const TStrings& value) { d_->command->SetSQL(value); }
 
-TDAParams& TCustomDADataSet::Params() const { return command_->Params(); }
+TDAParams& TCustomDADataSet::Params() const { return d_->command->Params(); }
 
-void TCustomDADataSet::SetParams(const TDAParams& value) { command_->SetParams(value); }
+void TCustomDADataSet::SetParams(const TDAParams& value) { d_->command->SetParams(value); }
 
-int TCustomDADataSet::ParamCount() const { return command_->ParamCount(); }
+int TCustomDADataSet::ParamCount() const { return d_->command->ParamCount(); }
 
-TDAParam* TCustomDADataSet::FindParam(const std::string& name) const { return command_->FindParam(name); }
+TDAParam* TCustomDADataSet::FindParam(const std::string& name) const { return d_->command->FindParam(name); }
 
-TDAParam* TCustomDADataSet::ParamByName(const std::string& name) const { return command_->ParamByName(name); }
+TDAParam* TCustomDADataSet::ParamByName(const std::string& name) const { return d_->command->ParamByName(name); }
 
-bool TCustomDADataSet::GetParamCheck() const { return command_->GetParamCheck(); }
+bool TCustomDADataSet::GetParamCheck() const { return d_->command->GetParamCheck(); }
 
-void TCustomDADataSet::SetParamCheck(bool value) { command_->SetParamCheck(value); }
+void TCustomDADataSet::SetParamCheck(bool value) { d_->command->SetParamCheck(value); }
 
-TMacros& TCustomDADataSet::Macros() const { return command_->Macros(); }
+TMacros& TCustomDADataSet::Macros() const { return d_->command->Macros(); }
 
-void TCustomDADataSet::SetMacros(const TMacros& value) { command_->SetMacros(value); }
+void TCustomDADataSet::SetMacros(const TMacros& value) { d_->command->SetMacros(value); }
 
-int TCustomDADataSet::MacroCount() const { return command_->MacroCount(); }
+int TCustomDADataSet::MacroCount() const { return d_->command->MacroCount(); }
 
-TMacro* TCustomDADataSet::FindMacro(const std::string& name) const { return command_->FindMacro(name); }
+TMacro* TCustomDADataSet::FindMacro(const std::string& name) const { return d_->command->FindMacro(name); }
 
-TMacro* TCustomDADataSet::MacroByName(const std::string& name) const { return command_->MacroByName(name); }
-
-std::string TCustomDADataSet::OwnerSQLText() const { return SQL().Text(); }
+TMacro* TCustomDADataSet::MacroByName(const std::string& name) const { return d_->command->MacroByName(name); }
 
 // ---- settings ----
 
 void TCustomDADataSet::SetFetchRows(int32_t value) {
-  if (value == fetch_rows_) return;
+  if (value == d_->fetch_rows) return;
   CheckInactive();
   if (value < 1 || value > 10000) DatabaseError(LoadResString(SInvalidFetchRows));
-  fetch_rows_ = value;
-  if (irecord_set_) irecord_set_->SetProp(prFetchRows, value);
+  d_->fetch_rows = value;
+  if (d_->irecord_set) d_->irecord_set->SetProp(prFetchRows, value);
 }
 
+// Stored and sent to the record set; true switches UniDirectional off and,
+// while open, fetches every row.
 void TCustomDADataSet::SetFetchAll(bool value) {
-  fetch_all_ = value;
-  if (irecord_set_) irecord_set_->SetProp(prFetchAll, value);
+  d_->fetch_all = value;
+  if (d_->irecord_set) d_->irecord_set->SetProp(prFetchAll, value);
   if (!value) return;
   SetUniDirectional(false);
   if (!GetActive()) return;
-  irecord_set_->FetchAll();
+  d_->irecord_set->FetchAll();
   Resync({});
 }
 
 void TCustomDADataSet::SetUniDirectional(bool value) {
-  if (value == uni_directional_) return;
+  if (value == d_->uni_directional) return;
   CheckInactive();
-  uni_directional_ = value;
-  if (irecord_set_) irecord_set_->SetProp(prUniDirectional, value);
+  d_->uni_directional = value;
+  if (d_->irecord_set) d_->irecord_set->SetProp(prUniDirectional, value);
   if (value) SetFetchAll(false);
 }
 
 void TCustomDADataSet::SetAutoCommit(bool value) {
-  auto_commit_ = value;
-  if (icommand_) icommand_->SetProp(prAutoCommit, value);
+  d_->auto_commit = value;
+  if (d_->icommand) d_->icommand->SetProp(prAutoCommit, value);
 }
 
-void TCustomDADataSet::SetOptions(const TDADataSetOptions& value) { options_->Assign(&value); }
+void TCustomDADataSet::SetOptions(const TDADataSetOptions& value) { d_->options->Assign(&value); }
 
 void TCustomDADataSet::SetActive(bool value) {
-  TCustomDAConnection* connection = connection_;
-  const bool stays_closed = Loading() && !ComponentState().Contains(csDesigning) && connection &&
-                            !connection->Options().GetKeepDesignConnected();
+  TCustomDAConnection* connection = d_->connection;
+  const bool stays_closed = TCustomDADataSetInternals::Loading(*this) && !ComponentState().Contains(csDesigning) &&
+                            connection && !connection->Options().GetKeepDesignConnected();
   if (!stays_closed) TMemDataSet::SetActive(value);
-  if (value && GetActive()) CachePSTableName(true);
+  if (value && GetActive()) TCustomDADataSetInternals::CachePSTableName(*this, true);
 }
 
 TStrings* TCustomDADataSet::GetUpdateSQLIndex(int index) const {
   DAC_ASSERT(index >= stQuery && index <= stBatchUpdate, "Statement type " + std::to_string(index));
-  return update_sql_[static_cast<size_t>(index)].get();
+  return d_->update_sql[static_cast<size_t>(index)].get();
 }
 
 void TCustomDADataSet::SetUpdateSQLIndex(int index, const TStrings& value) {
@@ -392,28 +424,29 @@ void TCustomDADataSet::SetUpdateObject(TCustomDAUpdateSQL* value) {
       value->CheckUpdateComponent(value->GetObjectIndex(type), this);
     }
   }
-  if (value == update_object_) return;
-  if (TCustomDAUpdateSQL* old = std::exchange(update_object_, nullptr)) {
+  if (value == d_->update_object) return;
+  if (TCustomDAUpdateSQL* old = std::exchange(d_->update_object, nullptr)) {
     if (old->GetDataSet() == this) old->SetDataSet(nullptr);
     RemoveFreeNotification(old);
   }
   if (value) {
     auto* other = dynamic_cast<TCustomDADataSet*>(value->GetDataSet());
     if (other && other != this) other->SetUpdateObject(nullptr);
-    update_object_ = value;
+    d_->update_object = value;
     value->SetDataSet(this);
     FreeNotification(value);
   }
 }
 
+// A freed update object is let go.
 void TCustomDADataSet::Notification(TComponent* component, TOperation operation) {
   TMemDataSet::Notification(component, operation);
-  if (operation == opRemove && component == update_object_) update_object_ = nullptr;
+  if (operation == opRemove && component == d_->update_object) d_->update_object = nullptr;
 }
 
 // ---- master and detail ----
 
-TDataSource* TCustomDADataSet::GetMasterSource() const { return data_link_ ? data_link_->DataSource() : nullptr; }
+TDataSource* TCustomDADataSet::GetMasterSource() const { return d_->data_link ? d_->data_link->DataSource() : nullptr; }
 
 TDataSource* TCustomDADataSet::GetDataSource() const { return GetMasterSource(); }
 
@@ -421,7 +454,7 @@ void TCustomDADataSet::SetMasterSource(TDataSource* value) {
   if (value == GetMasterSource()) return;
   if (value && value->IsLinkedTo(this)) DatabaseError("Circular datalinks are not allowed", this);
   const bool was_linked = IsConnectedToMaster();
-  data_link_->SetDataSource(value);
+  d_->data_link->SetDataSource(value);
   if (was_linked || IsConnectedToMaster()) RefreshDetailSQL();
 }
 
@@ -459,7 +492,7 @@ void TCustomDADataSet::AssignTo(TPersistent* dest) const {
   TMemDataSet::AssignTo(dest);
   auto* other = dynamic_cast<TCustomDADataSet*>(dest);
   if (!other) return;
-  other->SetConnection(connection_);
+  other->SetConnection(d_->connection);
   other->SetMasterSource(GetMasterSource());
   other->SetMasterFields(GetMasterFields());
   other->SetDetailFields(GetDetailFields());
@@ -473,12 +506,12 @@ void TCustomDADataSet::AssignTo(TPersistent* dest) const {
   other->SetMacros(Macros());
   other->SetParams(Params());
   other->SetDebug(GetDebug());
-  other->SetFetchRows(fetch_rows_);
-  other->SetUniDirectional(uni_directional_);
-  other->SetAutoCommit(auto_commit_);
+  other->SetFetchRows(d_->fetch_rows);
+  other->SetUniDirectional(d_->uni_directional);
+  other->SetAutoCommit(d_->auto_commit);
   other->SetRefreshOptions(GetRefreshOptions());
   other->SetUpdatingTable(GetUpdatingTable());
-  other->SetOptions(*options_);
+  other->SetOptions(*d_->options);
 }
 
 }  // namespace dac

@@ -1,28 +1,9 @@
 // TCustomDADataSet: the dataset component of the data-access layer. Its rows
-// come from a server through a provider record set that the connection
-// component makes; an internal SQL command component holds its SQL text,
-// parameters and macros. It opens, fetches in blocks or all at once,
-// executes statements, refreshes and finds its row again, runs an operation
-// again after a restored connection, finds rows by key, and edits its SQL
-// text (WHERE, ORDER BY, the filter and the master/detail condition) with
-// the provider's lexer. It writes edits back through update queries that
-// run generated statements, its own update SQL or an update object's,
-// re-reads rows, applies cached updates (in batches), and follows a master
-// dataset through parameters or in memory (see dataset_updates.cpp for
-// where each part lives).
-//
-// The state its parts share lives in collaborators, each in a file of its
-// own: the update batch (TUpdateBatch), the update statement runner with
-// its update queries (TUpdateStatementRunner) and the row merge of refresh
-// (TRefreshRowMerge), the references on the connection (TConnectionHold)
-// and the local master/detail filter (TLocalDetailFilter). Every other
-// field is written by one .cpp file; the others go through the accessors.
-//
-// Connection use: every operation that talks to the server takes the
-// connection (BeginConnection) and gives it back once. A statement that
-// leaves a cursor open on the server keeps its reference until the last row
-// is fetched or the cursor is closed; a prepared dataset keeps one until it
-// is unprepared.
+// come from a server through a provider record set; an internal SQL command
+// component holds its SQL text, parameters and macros. Every operation that
+// talks to the server takes the connection and gives it back once; an open
+// cursor keeps its reference until the last row is fetched or it is closed,
+// a prepared dataset until it is unprepared (dataset_updates.cpp: its parts).
 //
 //   TCustomDADataSet* query = ...;  // a provider's dataset
 //   query->SetConnection(connection);
@@ -38,91 +19,30 @@
 #include <string>
 #include <vector>
 
-#include "dac/core/connection_client.h"
-#include "dac/core/dataset/connection_hold.h"
-#include "dac/core/dataset/local_detail_filter.h"
-#include "dac/core/dataset/update_batch.h"
-#include "dac/core/dataset/update_statement_runner.h"
+#include "dac/core/dataset/dataset_component_types.h"
+#include "dac/core/dataset/dataset_interfaces.h"
 #include "dac/core/server/server_types.h"
-#include "dac/core/sql_owner.h"
-#include "dac/core/trace/traced_component.h"
 #include "dac/framework/classes/string_list.h"
-#include "dac/framework/data/data_link.h"
 #include "dac/store/dataset/mem_dataset.h"
 
 namespace dac {
 
-class TCustomDAConnection;
-class TCustomDADataSet;
-class TCustomDASQL;
-class TDADataSetOptions;
-class TDAParam;
-class TDAParams;
-class TDAParamsInfo;
-class TDASQLGenerator;
-class TDKCommand;
-class TDKFieldDesc;
-class TDKRecordSet;
-class TDKTableInfoClass;
-class TDKTablesInfo;
-class TDataSource;
-class TMacro;
-class TMacros;
-class TParserClass;
-class ITimerService;
-class TSharedObject;
-class TWin32Timer;
+struct TDADataSetFields;
+struct TCustomDADataSetInternals;
 
-enum TRefreshOption : uint8_t { roAfterInsert, roAfterUpdate, roBeforeEdit };
-using TRefreshOptions = TSet<TRefreshOption>;
-
-using TFieldDescArray = std::vector<TDKFieldDesc*>;
-// The key and data field descriptors of the updating table.
-struct TKeyAndDataFields {
-  TFieldDescArray KeyFieldDescs;
-  TFieldDescArray DataFieldDescs;
-};
-
-using TDAAfterExecuteEvent = std::function<void(TObject* sender, bool result)>;
-using TBeforeFetchEvent = std::function<void(TDataSet* data_set, bool& cancel)>;
-using TAfterFetchEvent = std::function<void(TDataSet* data_set)>;
-using TUpdateExecuteEvent = std::function<void(TDataSet* sender, TStatementTypes types, TParams* params)>;
-
-// The link through which a detail dataset follows its master.
-class TDADetailDataLink : public TDetailDataLink {
- public:
-  explicit TDADetailDataLink(TCustomDADataSet* data_set) : data_set_(data_set) {}
-  TDataSet* GetDetailDataSet() override;
-
- protected:
-  // The detail takes the master's values again when the master opens or
-  // moves, or when one of the fields it is linked by changes.
-  void ActiveChanged() override;
-  void RecordChanged(TField* field) override;
-  // A detail edited under a new master row keeps its edit.
-  void CheckBrowseMode() override;
-
- private:
-  bool LinksBy(const TField* field) const;
-
-  TCustomDADataSet* data_set_;
-};
-
-class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public IDASQLOwner, public ITracedComponent {
+class TCustomDADataSet : public TMemDataSet, public TDADataSetInterfaces {
   DAC_DECLARE_CLASS();
 
  public:
   explicit TCustomDADataSet(TComponent* owner);
   ~TCustomDADataSet() override;
-  // Makes the data link, the update SQL lists, the command component, the
-  // SQL generator and the options, and binds the record set to them.
+  // Makes its parts (CreateCommand, CreateSQLGenerator, CreateOptions) and binds the record set.
   void Init() override;
   void Loaded() override;
 
   // ---- connection ----
-  TCustomDAConnection* GetConnection() const { return connection_; }
-  // Leaves the old connection (closed and unprepared), registers at the new
-  // one and binds a record set of its class.
+  TCustomDAConnection* GetConnection() const;
+  // Leaves the old connection (closed, unprepared), binds a record set of the new one's class.
   void SetConnection(TCustomDAConnection* value);
 
   // ---- SQL, parameters and macros (the command component's) ----
@@ -140,38 +60,32 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   int MacroCount() const;
   TMacro* FindMacro(const std::string& name) const;
   TMacro* MacroByName(const std::string& name) const;
-  TCustomDASQL* GetCommand() const { return command_; }
+  TCustomDASQL* GetCommand() const;
 
-  // ---- SQL text editing ----
-  // Each remembers the text it started from (see SaveModifiedSQL).
+  // ---- SQL text editing: each remembers the text it started from ----
   void AddWhere(const std::string& condition);
   void DeleteWhere();
   void SetOrderBy(const std::string& fields);
   std::string GetOrderBy();
-  // The base-SQL memory: the text the editing started from.
   void SaveSQL();
   void RestoreSQL();
-  bool SQLSaved() const { return !base_sql_.empty(); }
+  bool SQLSaved() const;
   // The remembered text (else the SQL text) with its macros expanded.
   std::string GetBaseSQL();
-  const std::string& GetFilterSQL() const { return filter_sql_; }
-  // The SQL component's assembly, then unprepared.
+  const std::string& GetFilterSQL() const;
   void AssembleSQL();
 
   // ---- running ----
   void Prepare() override;
   void UnPrepare() override;
-  // The record-set command runs a statement.
   bool Executing() const;
   bool Fetching() const;
   bool FetchingAll() const;
   // -1 after an open.
-  int32_t RowsAffected() const { return rows_affected_; }
+  int32_t RowsAffected() const;
   bool IsQuery() const { return GetIsQuery(); }
-  // The first row whose key fields hold the values (the first values, the
-  // rest unassigned); "Key fields required to call FindKey or FindNearest"
-  // without key fields, "Invalid value for field '<index>'" for an array or
-  // object value. FindNearest takes the first row at or after them.
+  // The first row whose key fields hold the values (FindNearest: at or after them); "Key fields
+  // required to call FindKey or FindNearest", "Invalid value for field '<index>'" for an array.
   bool FindKey(const std::vector<Variant>& key_values);
   bool FindNearest(const std::vector<Variant>& key_values);
   // The row the other dataset stands on, by its keys; else the first.
@@ -183,57 +97,56 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   std::string GetActualFieldName(TField* field);
   std::string GetActualFieldName(TFieldDesc* field_desc);
   TDKTablesInfo* GetTablesInfo() const;
-  TDKRecordSet* GetIRecordSet() const { return irecord_set_; }
-  TDKCommand* GetICommand() const { return icommand_; }
-  TDASQLGenerator* SQLGenerator() const { return sql_generator_.get(); }
+  TDKRecordSet* GetIRecordSet() const;
+  TDKCommand* GetICommand() const;
+  TDASQLGenerator* SQLGenerator() const;
   // The update query of the statement being run, and the auto-increment field.
-  TComponent* UpdateQuery() const { return update_runner_.Query(); }
-  TField* IdentityField() const { return identity_field_; }
+  TComponent* UpdateQuery() const;
+  TField* IdentityField() const;
 
   // ---- settings ----
-  int32_t GetFetchRows() const { return fetch_rows_; }
+  int32_t GetFetchRows() const;
   // Closed dataset; 1 .. 10000, else "FetchRows must be 1..10000".
   void SetFetchRows(int32_t value);
-  bool GetFetchAll() const { return fetch_all_; }
-  bool GetUniDirectional() const { return uni_directional_; }
+  bool GetFetchAll() const;
+  bool GetUniDirectional() const;
   // Closed dataset; true switches FetchAll off.
   void SetUniDirectional(bool value);
-  bool GetDebug() const { return debug_; }
-  void SetDebug(bool value) { debug_ = value; }
-  bool GetReadOnly() const { return read_only_; }
-  bool GetAutoCommit() const { return auto_commit_; }
+  bool GetDebug() const;
+  void SetDebug(bool value);
+  bool GetReadOnly() const;
+  bool GetAutoCommit() const;
   void SetAutoCommit(bool value);
-  TRefreshOptions GetRefreshOptions() const { return refresh_options_; }
-  TDADataSetOptions& Options() const { return *options_; }
+  TRefreshOptions GetRefreshOptions() const;
+  TDADataSetOptions& Options() const;
   void SetOptions(const TDADataSetOptions& value);
-  TCustomDAUpdateSQL* GetUpdateObject() const { return update_object_; }
+  TCustomDAUpdateSQL* GetUpdateObject() const;
   // Checks the object's components, takes it from the dataset that had it.
   void SetUpdateObject(TCustomDAUpdateSQL* value);
-  const std::string& GetUpdatingTable() const { return updating_table_; }
-  int32_t GetUpdatingTableIdx() const { return updating_table_idx_; }
+  const std::string& GetUpdatingTable() const;
+  int32_t GetUpdatingTableIdx() const;
   TDataSource* GetMasterSource() const;
   // "Circular datalinks are not allowed" for a source that follows this dataset.
   void SetMasterSource(TDataSource* value);
-  const std::string& GetMasterFields() const { return master_fields_; }
+  const std::string& GetMasterFields() const;
   void SetMasterFields(const std::string& value);
-  const std::string& GetDetailFields() const { return detail_fields_; }
+  const std::string& GetDetailFields() const;
   void SetDetailFields(const std::string& value);
-  bool GetLockDebug() const { return lock_debug_; }
-  void SetLockDebug(bool value) { lock_debug_ = value; }
-  bool GetDesignCreate() const { return design_create_; }
-  void SetDesignCreate(bool value) { design_create_ = value; }
-  char LeftQuote() const { return left_quote_; }
-  char RightQuote() const { return right_quote_; }
+  bool GetLockDebug() const;
+  void SetLockDebug(bool value);
+  bool GetDesignCreate() const;
+  void SetDesignCreate(bool value);
+  char LeftQuote() const;
+  char RightQuote() const;
   // The user SQL of a statement type, or null for a type without a list.
   TStrings* GetUpdateSQLIndex(int index) const;
   void SetUpdateSQLIndex(int index, const TStrings& value);
 
-  // ---- events ----
-  void SetAfterExecute(TDAAfterExecuteEvent handler) { after_execute_ = std::move(handler); }
-  void SetBeforeFetch(TBeforeFetchEvent handler) { before_fetch_ = std::move(handler); }
-  void SetAfterFetch(TAfterFetchEvent handler) { after_fetch_ = std::move(handler); }
-  void SetBeforeUpdateExecute(TUpdateExecuteEvent handler) { before_update_execute_ = std::move(handler); }
-  void SetAfterUpdateExecute(TUpdateExecuteEvent handler) { after_update_execute_ = std::move(handler); }
+  void SetAfterExecute(TDAAfterExecuteEvent handler);
+  void SetBeforeFetch(TBeforeFetchEvent handler);
+  void SetAfterFetch(TAfterFetchEvent handler);
+  void SetBeforeUpdateExecute(TUpdateExecuteEvent handler);
+  void SetAfterUpdateExecute(TUpdateExecuteEvent handler);
 
   // ---- master and detail ----
   TDataSource* GetDataSource() const override;
@@ -242,42 +155,34 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   bool IsConnectedToMaster() const;
   // Closes, unprepares and reassembles the SQL; opens again when it was open.
   void RefreshDetailSQL();
-  // Makes the detail refresh timer when there is none (disabled).
   void CheckRefreshDetailTimer();
-  TWin32Timer* DetailRefreshTimer() const { return detail_refresh_timer_; }
+  TWin32Timer* DetailRefreshTimer() const;
   void RefreshParams();
   void RefreshDetail(TObject* sender);
   bool SetMasterParams(TDAParams& params);
   bool LocalDetailFilter(void* rec_buf);
 
   // ---- writing back and reading again ----
-  // Re-reads the current row from the server; a row the server no longer
-  // has leaves the store with RemoveOnRefresh.
+  // Re-reads the current row; one the server no longer has leaves with RemoveOnRefresh.
   void RefreshRecord();
-  // The record store's apply, again after a restored connection only when
-  // nothing was committed on the way ("Connection is not defined" without one).
+  // Again after a restored connection only when nothing was committed on the way.
   void ApplyUpdates() override;
-  // False when read-only or forward-only; true with local updates, an
-  // update handler under cached updates, or an update object.
+  // False read-only or forward-only; true with local updates, an update handler or object.
   bool GetCanModify() override;
-  // A large-integer data field takes the value without a variant conversion.
   void SetStateFieldValue(TDataSetState state, TField* field, const Variant& value) override;
-  // The shared object (blob) the current record holds for the field; none
-  // without a current record; "Field is not BLOB" for other fields.
+  // The current record's shared object (blob) of the field, or none; "Field is not BLOB".
   TSharedObject* GetFieldObject(TFieldDesc* field_desc);
   TSharedObject* GetFieldObject(TField* field);
   TSharedObject* GetFieldObject(const std::string& field_name);
   // Length and scale of an integer or float column, else 0.
   int GetFieldPrecision(const std::string& field_name);
   int GetFieldScale(const std::string& field_name);
-  // The parameters and macros of the command component.
   void DefineProperties(TFiler& filer) override;
 
   // ---- the framework's dataset ----
   int GetRecordCount() override;
   void SetFiltered(bool value) override;
   void SetActive(bool value) override;
-  // A freed update object is let go.
   void Notification(TComponent* component, TOperation operation) override;
   void Resync(TResyncMode mode) override;
   std::unique_ptr<TStream> CreateBlobStream(TField* field, TBlobStreamMode mode) override;
@@ -298,169 +203,117 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   // Only while both the dataset and its connection commit automatically.
   void PSStartTransaction() override;
   void PSEndTransaction(bool commit) override;
-  // The updating table; while closed the one known at the last open, else
-  // UpdatingTable, else the table after FROM.
+  // The updating table (closed: the last open's, else UpdatingTable, else the one after FROM).
   std::string PSGetTableName() override;
-  // The fields flagged as key, else the updating table's key fields. A
-  // closed dataset is opened for one row to learn them, and closed again
-  // with Debug, FetchAll and FetchRows as they were, whatever happens.
+  // The key-flagged fields, else the updating table's keys (a closed dataset opens for one row).
   std::string PSGetKeyFields() override;
   // The ORDER BY clause as an index definition; none without one.
   std::unique_ptr<TIndexDef> PSGetDefaultOrder() override;
-  // Each "?" marker (outside literals and comments) becomes ":1", ":2", ...,
-  // bound by the parameters in order. With result_set the rows come back in
-  // a new dataset owned by the caller.
+  // Each "?" marker becomes ":1", ":2", ...; result_set takes a new dataset owned by the caller.
   int PSExecuteStatement(const std::string& sql, TParams* params, TDataSet** result_set = nullptr) override;
-  // The OnUpdateRecord handler, else the update object's statement with
-  // its parameters bound from the delta; false: the provider applies it.
+  // OnUpdateRecord, else the update object's statement; false: the provider applies it.
   bool PSUpdateRecord(TUpdateKind kind, TDataSet* delta) override;
 
   // ---- the operations this class adds, in slot order ----
-  // 1. True keeps the provider from computing key fields.
+  // True keeps the provider from computing key fields.
   virtual bool PreventPSKeyFields(std::string& /*key_fields*/) { return false; }
-  // 2. The text of a batch of update statements.
   virtual std::string PrepareBatch(const std::string& sql) { return sql; }
-  // 3-4. With QuoteNames, the name in the dataset's quotes (an empty name
-  // stays empty); UnQuoteName trims and takes them off again.
+  // With QuoteNames, in the dataset's quotes (empty stays empty); UnQuoteName trims them off.
   virtual std::string QuoteName(const std::string& name) const;
   virtual std::string UnQuoteName(const std::string& name) const;
-  // 5. The command component (owned) handed to SetCommand.
+  // The command component (owned) handed to SetCommand.
   virtual void CreateCommand();
-  // 6.
   virtual std::unique_ptr<TDADataSetOptions> CreateOptions();
-  // 7. The connection the dataset works on: Connection here; a provider may choose one.
-  virtual TCustomDAConnection* UsedConnection() const { return connection_; }
-  // 8. BeginConnection(false).
+  // Connection here; a provider may choose another.
+  virtual TCustomDAConnection* UsedConnection() const;
   virtual void CheckConnection();
-  // 9. "Connection is not defined" without one; always_connect counts one
-  // more user of the connection, else it is only made sure to be open.
+  // "Connection is not defined"; always_connect counts one more user, else it is only opened.
   virtual void BeginConnection(bool always_connect);
-  // 10. One user of the connection less.
   virtual void EndConnection();
-  // 11. Closes, unprepares; the field definitions are read again at the next open.
+  // The field definitions are read again at the next open.
   virtual void Disconnect();
-  // 12. The connection opens (the record set is bound) or closes: in
-  // disconnected mode, or when the session was lost, the record set lets
-  // its statement go and keeps its rows, otherwise the dataset disconnects.
   virtual void ConnectChange(TObject* sender, bool connecting);
-  // 13. Normalized; while open it must name a table of the statement
-  // ("Wrong UpdatingTable value - table %s is unknown"); empty: the first.
+  // Open: a table of the statement ("Wrong UpdatingTable value - table %s is unknown").
   virtual void SetUpdatingTable(const std::string& value);
-  // 14. Finds the auto-increment field; none here.
   virtual void DetectIdentityField();
-  // 15.
   virtual bool ReadOnlyFieldsEnabled() { return true; }
-  // 16-17. Around each attempt to open a cursor.
+  // Around each attempt to open a cursor; whether a lost connection may run it again.
   virtual void BeforeOpenCursor(bool /*field_info_only*/) {}
   virtual void AfterOpenCursor(bool /*field_info_only*/) {}
-  // 18. Whether a lost connection during an open or refresh may run it again.
   virtual bool OpenCursorAllowFailOver() { return true; }
-  // 19. Reads the rows changed since the last quick refresh (and drops
-  // those deleted, with_deleted_check); "Unique keyfields required" without
-  // key fields.
+  // Rows changed since the last quick refresh; "Unique keyfields required".
   virtual void InternalRefreshQuick(bool with_deleted_check);
-  // 20. The record set executes its command, reported to the SQL monitor.
+  // The record set executes its command, reported to the SQL monitor.
   virtual void InternalExecute();
-  // 21. Rows the statement would return, counted on the server; 0 here.
+  // Rows the statement would return, counted on the server; 0 here.
   virtual int GetRecCount() { return 0; }
-  // 22.
-  virtual void SetRefreshOptions(TRefreshOptions value) { refresh_options_ = value; }
-  // 23. Stored and sent to the record set; true switches UniDirectional off
-  // and, while open, fetches every row.
+  virtual void SetRefreshOptions(TRefreshOptions value);
+  // True switches UniDirectional off and, while open, fetches every row.
   virtual void SetFetchAll(bool value);
-  // 24.
   virtual bool SQLAutoGenerated() { return false; }
-  // 25.
   virtual void BeforeExecute() {}
-  // 26-27. Whether editing (inserting) holds the connection open.
+  // Whether editing (inserting) holds the connection open.
   virtual bool IsNeedEditPreconnect() { return false; }
   virtual bool IsNeedInsertPreconnect() { return false; }
-  // 28.
-  virtual void SetReadOnly(bool value) { read_only_ = value; }
-  // 29. The current edit or insert holds the connection.
+  virtual void SetReadOnly(bool value);
   virtual bool IsPreconnected();
-  // 30.
   virtual void InternalBeforeEdit() {}
-  // 31. The SQL generator; the previous one is freed.
   virtual void CreateSQLGenerator();
-  // 32. The dataset's own update SQL of the type (a refresh condition
-  // starting with WHERE is added to the dataset's SQL).
+  // The dataset's own update SQL of the type (a WHERE refresh joins the SQL).
   virtual std::string GetUpdateStatement(TStatementType statement_type);
-  // 33. The statement types with update SQL: insert, update, delete, refresh.
+  // The statement types with update SQL: insert, update, delete, refresh.
   virtual TStatementTypes GetUpdateSQLStatementTypes();
-  // 34. The trimmed condition goes into the SQL; an open dataset opens
-  // again, and the old condition comes back when that fails.
+  // An open dataset opens again; the old condition comes back when that fails.
   virtual void SetFilterSQL(const std::string& value);
-  // 35. Reads the current row again (stRefresh).
   virtual void InternalRefreshRecord();
-  // 36-38. The update query of the type made ready, the statement chosen,
-  // the query run: the update statement runner's work.
   virtual void CheckUpdateQuery(TStatementType statement_type);
   virtual void UpdateExecute(TStatementTypes statement_types);
   virtual void CheckUpdateSQL(const std::string& sql, TStatementTypes statement_types, TDAParamsInfo*& params_info);
-  // 39.
   virtual bool UseParamType() { return false; }
-  // 40.
   virtual TField* FieldByParamName(std::string& param_name, bool& old, int& index);
-  // 41. Runs one update statement (through the runner); false when there was none.
+  // False when there was no statement.
   virtual bool PerformSQL(const std::string& sql, TStatementTypes statement_types);
-  // 42-44.
   virtual bool RefreshAfterInsertAllowed() { return true; }
   virtual bool IsRefreshQuickField(TFieldDesc* /*field_desc*/) { return false; }
   virtual void SaveMaxRefreshQuickValue(TFieldDesc* /*field_desc*/, const Variant& /*value*/) {}
-  // 45.
-  virtual bool IsAutoCommit() { return auto_commit_; }
-  // 46-47.
+  virtual bool IsAutoCommit();
   virtual bool CanRefreshField(TField* /*field*/) { return true; }
   virtual bool NeedReturnParams();
-  // 48-49.
   virtual void AssignFieldValue(TDAParam* param, TField* field, bool old);
   virtual void AssignFieldValue(TDAParam* param, TFieldDesc* field_desc, bool old);
-  // 50. Reads the new auto-increment value into the identity field; nothing here.
+  // The new auto-increment value into the identity field.
   virtual void GetIdentityField() {}
-  // 51. The key and data field descriptors of the updating table; every
-  // key field with all_key_fields. The provider chooses (this class raises).
+  // The updating table's key and data fields; the provider chooses (this class raises).
   virtual void GetKeyAndDataFields(TKeyAndDataFields& key_and_data_fields, bool all_key_fields);
-  // 52. Gives the object to the parameter; false.
+  // Gives the object to the parameter; false.
   virtual bool NeedDetailRefresh(TDAParam* param, TSharedObject* object);
-  // 53. The macros of the SQL text and of the update SQL texts.
   virtual void ScanMacros(TObject* sender);
-  // 54. The record-set command reports: output parameters and RowsAffected;
-  // for a statement without rows the implicit transaction of disconnected
-  // mode and the connection given back; then AfterExecute.
+  // The command's report (then AfterExecute); around each fetched block.
   virtual void DoAfterExecute(bool result);
-  // 55-56. Around each fetched block; after the last one the connection is given back.
   virtual void DoOnBeforeFetch(bool& cancel);
   virtual void DoOnAfterFetch();
-  // A provider's hidden descriptor of a refreshed row, into the current
-  // record (target_of finds the record's descriptor of a column the
-  // refresh names); copied as it is here.
+  // A provider's hidden descriptor of a refreshed row into the current record (as it is here).
   virtual void CopyHiddenValue(TData& source, void* source_buf, TFieldDesc* from, TFieldDesc* to, void* target,
                                const std::function<TFieldDesc*(const std::string&)>& target_of);
-  // 57. The statement returns rows.
   virtual bool GetIsQuery() const;
-  // 58-61.
-  virtual bool AssignedBeforeUpdateExecute() { return static_cast<bool>(before_update_execute_); }
+  virtual bool AssignedBeforeUpdateExecute();
   virtual void DoBeforeUpdateExecute(TDataSet* sender, TStatementTypes statement_types, TParams* params);
-  virtual bool AssignedAfterUpdateExecute() { return static_cast<bool>(after_update_execute_); }
+  virtual bool AssignedAfterUpdateExecute();
   virtual void DoAfterUpdateExecute(TDataSet* sender, TStatementTypes statement_types, TParams* params);
-  // 62-66. The clause routines with the provider's lexer; "" in this class.
+  // The clause routines with the provider's lexer; "" in this class.
   virtual std::string SQLAddWhere(const std::string& sql, const std::string& condition);
   virtual std::string SQLDeleteWhere(const std::string& sql);
   virtual std::string SQLGetWhere(const std::string& sql);
   virtual std::string SQLSetOrderBy(const std::string& sql, const std::string& fields);
   virtual std::string SQLGetOrderBy(const std::string& sql);
-  // 67. The SQL sent: the command's text with its macros expanded, the
-  // filter condition and the server-side master/detail condition added.
+  // The SQL sent: macros expanded, the filter and master/detail conditions added.
   virtual std::string GetFinalSQL();
-  // 68. Runs the statement; a statement that returns rows opens the dataset.
-  // Again after a restored connection.
+  // A statement that returns rows opens the dataset.
   virtual void Execute();
-  // 69. Every row has been read.
   virtual bool Fetched() const;
-  // 70. The record store's data type of the field; dtUnknown without one.
+  // The record store's data type of the field; dtUnknown without one.
   virtual uint16_t GetDataType(const std::string& field_name);
-  // 71. Descriptor FieldNo (1-based), or null.
+  // Descriptor FieldNo (1-based), or null.
   virtual TFieldDesc* GetFieldDesc(int field_no);
 
  protected:
@@ -470,16 +323,12 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   void DoOnDataChanged() { Resync({}); }
 
   // ---- record set ----
-  // A record set of the used connection, or none without one.
   void CreateIRecordSet() override;
-  // Binds the record set: its command, properties and events.
   void SetIRecordSet(TData* value) override;
   void FreeIRecordSet();
-  // Keeps a record set of the used connection's class, else makes one.
   void CheckIRecordSet();
   // Takes the command component; its parameters and macros are the dataset's.
   void SetCommand(TCustomDASQL* value);
-  // The generator (owned).
   void SetSQLGenerator(std::unique_ptr<TDASQLGenerator> value);
   // Again from the server in place; "Fields count has changed after reopen".
   void DataReopen() override;
@@ -498,8 +347,6 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   // A posted detail row that no longer matches its master leaves the store.
   void InternalPost() override;
   void InternalDeferredPost() override;
-  // A search reads on as navigation does: the next block of rows not read
-  // yet (none forward-only, where a block replaces the rows searched).
   bool FetchMoreRows() override;
 
   // ---- the record store's write steps and batches ----
@@ -517,168 +364,34 @@ class TCustomDADataSet : public TMemDataSet, public IDAConnectionClient, public 
   void WriteFieldXMLAttributeType(TField* field, TFieldDesc* desc, const std::string& alias,
                                   XmlTextWriter& writer) override;
   void AssignTo(TPersistent* dest) const override;
-  // Closes and unprepares (errors go to the application's exception hook),
-  // leaves the connection and the update object, frees what it owns.
   void BeforeDestruction() override;
 
   // ---- for descendants ----
-  // With one key the field and its value, with several a value array;
-  // without key fields the data fields that are neither blob nor object.
+  // The key fields (else the plain data fields) and their value, an array for several.
   void GetCurrentKeys(std::vector<TField*>& key_fields, Variant& values);
   void ClearCachedKeyAndDataFields();
   // SaveSQL's memory around a change of the SQL text (see .cpp).
   void SaveModifiedSQL(const std::string& new_sql);
   // The record set's table-info class (the base one without a record set).
   const TDKTableInfoClass& TableInfoClass() const;
-  // Statements go to the SQL monitor.
   bool Traced() const;
   // RowsAffected as a provider's own execution counted it.
-  void SetRowsAffected(int32_t value) { rows_affected_ = value; }
-  // The auto-increment field a provider found at open.
-  void SetIdentityField(TField* field) { identity_field_ = field; }
-  void SetQuotes(char left, char right) {
-    left_quote_ = left;
-    right_quote_ = right;
-  }
+  void SetRowsAffected(int32_t value);
+  void SetIdentityField(TField* field);
+  void SetQuotes(char left, char right);
 
   // Per AllKeyFields value: filled by a provider's GetKeyAndDataFields.
   std::array<TKeyAndDataFields, 2> cached_key_and_data_fields_;
 
  private:
-  // The collaborators that take its protected steps; they call the
-  // dataset's members, never its fields.
+  // Its files' shared steps, its interfaces and its collaborators.
+  friend struct TCustomDADataSetInternals;
+  friend class TDADataSetInterfaces;
   friend class TLocalDetailFilter;
   friend class TRefreshRowMerge;
   friend class TUpdateStatementRunner;
-
-  // The interfaces the connection, the SQL component, its macros, the
-  // update object and the SQL monitor reach the dataset through.
-  // ---- IDAConnectionClient ----
-  TDAClientKind ClientKind() const override { return dckDataSet; }
-  TCustomDAConnection* ClientConnection() const override { return connection_; }
-  void BindServerConnection(TDKConnection* connection) override;
-  void DetachFromConnection() override { SetConnection(nullptr); }
-  bool ClientIsQuery() const override { return GetIsQuery(); }
-  bool ClientPrepared() const override { return GetPrepared(); }
-  bool ClientExecuting() const override { return Executing(); }
-  bool ClientFetchAll() const override { return fetch_all_; }
-  bool ClientFetched() const override { return Fetched(); }
-  bool ClientActive() const override { return GetActive(); }
-  bool ClientCachedUpdates() const override { return GetCachedUpdates(); }
-  void ClientApplyUpdates() override { ApplyUpdates(); }
-  void ClientCommitUpdates() override { CommitUpdates(); }
-  void ClientTransactionEnded(bool committed) override;
-
-  // ---- IDASQLOwner ----
-  bool OwnerActive() const override { return GetActive(); }
-  std::string OwnerSQLText() const override;
-  std::string OwnerSavedSQL() const override { return base_sql_; }
-  void SetOwnerSavedSQL(const std::string& value) override { base_sql_ = value; }
-  char OwnerLeftQuote() const override { return left_quote_; }
-  char OwnerRightQuote() const override { return right_quote_; }
-  TCustomDASQL* OwnerCommand() const override { return command_; }
-  std::string OwnerFinalSQL() override { return GetFinalSQL(); }
-  void OwnerScanMacros() override { ScanMacros(this); }
-  void OwnerAssembleSQL() override { AssembleSQL(); }
-  void OwnerDisconnect() override { Disconnect(); }
-  void OwnerSQLChanged() override;
-  bool OwnerPerformSQL(const std::string& sql, TStatementTypes statement_types) override {
-    return PerformSQL(sql, statement_types);
-  }
-  TCustomDAUpdateSQL* OwnerUpdateObject() const override { return update_object_; }
-  void ClearOwnerUpdateObject() override { SetUpdateObject(nullptr); }
-
-  // ---- ITracedComponent ----
-  TComponent* GetTraceParent() const override;
-  bool GetTraceDebug() const override { return debug_; }
-  int32_t GetTraceRowsAffected() const override { return rows_affected_; }
-
-  // ---- master and detail (dataset_master_detail.cpp) ----
-  bool SetLocalMasterLinks();
-  bool SetServerMasterParams(TDAParams& params);
-  // The posted row's detail fields still equal the current master's fields.
-  bool MatchesMaster();
-  bool MasterActive() const;
-  void ReopenDetail();
-  void FreeDetailRefreshTimer();
-
-  // ---- record set and command (dataset_component.cpp) ----
-  void BindCommand();
-  // The record set's statement runs on a second session of its own, not
-  // on the connection's.
-  bool CursorOnSecondSession() const;
-  void SendOptionsToRecordSet();
-  // Read from a form: loading, or running Loaded.
-  bool Loading() const { return loading_ || ComponentState().Contains(csLoading); }
-
-  // ---- running (dataset_statements.cpp) ----
-  // RecCount counted on the server for QueryRecCount, else 0.
-  void CountRecords();
-  bool FindKeyWith(const std::vector<Variant>& key_values, TLocateExOptions options);
-  // A failed preparation gives back the reference it took.
-  void EndConnectionQuietly();
-
-  // ---- updating table (dataset_updates.cpp) ----
-  // The updating table of the open dataset, by name or alias; else none.
-  void InitUpdatingTable();
-  void SetFieldsReadOnly();
-  // The record set's table list is emptied and no table is the updating one.
-  void ForgetUpdatingTable();
-
-  // ---- the provider's caches (dataset_provider.cpp) ----
-  // Filled from PSGetKeyFields (PSGetTableName), or emptied.
-  void CachePSKeyFields(bool fill);
-  void CachePSTableName(bool fill);
-
-  TCustomDAConnection* connection_ = nullptr;
-  // Where this dataset registered.
-  TClientRegistration registration_{this, [this](TObject* sender, bool connecting) { ConnectChange(sender, connecting); }};
-  int32_t fetch_rows_ = 25;
-  std::unique_ptr<TDADetailDataLink> data_link_;
-  bool debug_ = false;
-  bool read_only_ = false;
-  bool uni_directional_ = false;
-  bool auto_commit_ = true;
-  TCustomDAUpdateSQL* update_object_ = nullptr;
-  TRefreshOptions refresh_options_;
-  std::unique_ptr<TDADataSetOptions> options_;
-  bool deferred_post_running_ = false;
-  std::string base_sql_;
-  TWin32Timer* detail_refresh_timer_ = nullptr;
-  TDAAfterExecuteEvent after_execute_;
-  TBeforeFetchEvent before_fetch_;
-  TAfterFetchEvent after_fetch_;
-  TUpdateExecuteEvent before_update_execute_;
-  TUpdateExecuteEvent after_update_execute_;
-  TLocateExOptions find_key_options_;
-  std::string ps_key_fields_;
-  std::string ps_table_name_;
-  int32_t rows_affected_ = -1;
-  TDKRecordSet* irecord_set_ = nullptr;
-  TDKCommand* icommand_ = nullptr;
-  TCustomDASQL* command_ = nullptr;
-  std::string filter_sql_;
-  std::unique_ptr<TDASQLGenerator> sql_generator_;
-  TField* identity_field_ = nullptr;
-  int32_t updating_table_idx_ = -1;
-  std::string updating_table_;
-  std::string master_fields_;
-  std::string detail_fields_;
-  bool lock_debug_ = false;
-  std::array<std::unique_ptr<TStringList>, stBatchUpdate + 1> update_sql_;
-  int32_t rec_count_ = 0;
-  bool fetch_all_ = true;
-  bool fetch_canceled_ = false;
-  char left_quote_ = '"';
-  char right_quote_ = '"';
-  bool loading_ = false;
-  bool design_create_ = false;
-
-  // The collaborators (see above); the runner takes the batch.
-  TUpdateBatch batch_;
-  TUpdateStatementRunner update_runner_{*this, batch_};
-  TConnectionHold connection_hold_{*this};
-  TLocalDetailFilter local_detail_filter_;
+  // Its own fields (dataset_internals.h).
+  std::unique_ptr<TDADataSetFields> d_;
 };
 
 }  // namespace dac

@@ -6,6 +6,7 @@
 
 #include "dac/core/connection_component.h"
 #include "dac/core/dataset/dataset_component.h"
+#include "dac/core/dataset/dataset_internals.h"
 #include "dac/core/dataset/dataset_options.h"
 #include "dac/core/server/connection.h"
 #include "dac/framework/classes/scoped_value.h"
@@ -64,22 +65,23 @@ void TCustomDADataSet::InternalPost() {
       if (preconnected) data_set.EndConnection();
     }
   } release{*this, preconnected};
-  if (IsConnectedToMaster() && MasterActive() && !MatchesMaster()) {
+  if (IsConnectedToMaster() && TCustomDADataSetInternals::MasterActive(*this) &&
+      !TCustomDADataSetInternals::MatchesMaster(*this)) {
     if (GetCachedUpdates()) AssertionFailed("Can not use Master/Detail with CachedUpdates", __FILE__, __LINE__);
     UpdateCursorPos();
     MemData()->RemoveRecord();
     return;
   }
-  if (inserting && !GetCachedUpdates() && refresh_options_.Contains(roAfterInsert) && RefreshAfterInsertAllowed()) {
+  if (inserting && !GetCachedUpdates() && d_->refresh_options.Contains(roAfterInsert) && RefreshAfterInsertAllowed()) {
     InternalRefreshRecord();
   }
 }
 
 void TCustomDADataSet::InternalDeferredPost() {
   const bool inserting = GetState() == dsInsert;
-  TScopedValue<bool> running(deferred_post_running_, true);
+  TScopedValue<bool> running(d_->deferred_post_running, true);
   TMemDataSet::InternalDeferredPost();
-  if (inserting && !GetCachedUpdates() && refresh_options_.Contains(roAfterInsert) && RefreshAfterInsertAllowed()) {
+  if (inserting && !GetCachedUpdates() && d_->refresh_options.Contains(roAfterInsert) && RefreshAfterInsertAllowed()) {
     InternalRefreshRecord();
   }
 }
@@ -89,24 +91,27 @@ void TCustomDADataSet::InternalDeferredPost() {
 void TCustomDADataSet::PerformAppend() {
   if (!PerformSQL("", {stInsert})) return;
   GetIdentityField();
-  if (refresh_options_.Contains(roAfterInsert) && GetInCacheProcessing() && RefreshAfterInsertAllowed()) {
+  if (d_->refresh_options.Contains(roAfterInsert) && GetInCacheProcessing() && RefreshAfterInsertAllowed()) {
     InternalRefreshRecord();
   }
 }
 
 void TCustomDADataSet::PerformUpdate() {
-  if (PerformSQL("", {stUpdate}) && refresh_options_.Contains(roAfterUpdate)) InternalRefreshRecord();
+  if (PerformSQL("", {stUpdate}) && d_->refresh_options.Contains(roAfterUpdate)) InternalRefreshRecord();
 }
 
 void TCustomDADataSet::PerformDelete() { PerformSQL("", {stDelete}); }
 
 // ---- what may change ----
 
+// False when read-only or forward-only; true with local updates, an update
+// handler under cached updates, or an update object.
 bool TCustomDADataSet::GetCanModify() {
-  if (read_only_ || GetUniDirectional()) return false;
-  return GetLocalUpdate() || (GetCachedUpdates() && on_update_record_) || GetUpdateObject() != nullptr;
+  if (d_->read_only || d_->uni_directional) return false;
+  return GetLocalUpdate() || (GetCachedUpdates() && on_update_record_) || d_->update_object != nullptr;
 }
 
+// A large-integer data field takes the value without a variant conversion.
 void TCustomDADataSet::SetStateFieldValue(TDataSetState state, TField* field, const Variant& value) {
   auto* large = dynamic_cast<TLargeintField*>(field);
   if (!large) return TMemDataSet::SetStateFieldValue(state, field, value);

@@ -6,6 +6,7 @@
 #include "dac/core/connection_component.h"
 #include "dac/core/da_param.h"
 #include "dac/core/dataset/dataset_component.h"
+#include "dac/core/dataset/dataset_internals.h"
 #include "dac/core/dataset/dataset_options.h"
 #include "dac/core/server/connection.h"
 #include "dac/core/server/messages.h"
@@ -25,25 +26,25 @@ namespace dac {
 // ---- the link ----
 
 bool TCustomDADataSet::IsConnectedToMaster() const {
-  return GetMasterSource() && !master_fields_.empty() && !detail_fields_.empty();
+  return GetMasterSource() && !d_->master_fields.empty() && !d_->detail_fields.empty();
 }
 
-bool TCustomDADataSet::MasterActive() const {
-  TDataSource* source = GetMasterSource();
+bool TCustomDADataSetInternals::MasterActive(const TCustomDADataSet& data_set) {
+  TDataSource* source = data_set.GetMasterSource();
   return source && source->DataSet() && source->DataSet()->GetActive();
 }
 
 void TCustomDADataSet::SetMasterFields(const std::string& value) {
-  if (value == master_fields_) return;
+  if (value == d_->master_fields) return;
   const bool was_linked = IsConnectedToMaster();
-  master_fields_ = value;
+  d_->master_fields = value;
   if (was_linked || IsConnectedToMaster()) RefreshDetailSQL();
 }
 
 void TCustomDADataSet::SetDetailFields(const std::string& value) {
-  if (value == detail_fields_) return;
+  if (value == d_->detail_fields) return;
   const bool was_linked = IsConnectedToMaster();
-  detail_fields_ = value;
+  d_->detail_fields = value;
   if (was_linked || IsConnectedToMaster()) RefreshDetailSQL();
 }
 
@@ -64,10 +65,10 @@ void TCustomDADataSet::GetDetailLinkFields(std::vector<TField*>& master_fields, 
     }
     return;
   }
-  if (master_fields_.empty() || detail_fields_.empty() || !master->GetActive()) return;
-  for (size_t m = 1, d = 1; m <= master_fields_.size() && d <= detail_fields_.size();) {
-    const std::string master_name = ExtractFieldName(master_fields_, m);
-    const std::string detail_name = ExtractFieldName(detail_fields_, d);
+  if (d_->master_fields.empty() || d_->detail_fields.empty() || !master->GetActive()) return;
+  for (size_t m = 1, d = 1; m <= d_->master_fields.size() && d <= d_->detail_fields.size();) {
+    const std::string master_name = ExtractFieldName(d_->master_fields, m);
+    const std::string detail_name = ExtractFieldName(d_->detail_fields, d);
     if (TField* master_field = master->FindField(master_name)) add(master_field, FindField(detail_name));
   }
 }
@@ -75,10 +76,10 @@ void TCustomDADataSet::GetDetailLinkFields(std::vector<TField*>& master_fields, 
 void TCustomDADataSet::DoOnNewRecord() {
   TDataSource* source = GetMasterSource();
   TDataSet* master = source ? source->DataSet() : nullptr;
-  if (master && master->GetActive() && !master_fields_.empty() && !detail_fields_.empty()) {
-    for (size_t m = 1, d = 1; m <= master_fields_.size() && d <= detail_fields_.size();) {
-      TField* master_field = master->FindField(ExtractFieldName(master_fields_, m));
-      TField* detail_field = FindField(ExtractFieldName(detail_fields_, d));
+  if (master && master->GetActive() && !d_->master_fields.empty() && !d_->detail_fields.empty()) {
+    for (size_t m = 1, d = 1; m <= d_->master_fields.size() && d <= d_->detail_fields.size();) {
+      TField* master_field = master->FindField(ExtractFieldName(d_->master_fields, m));
+      TField* detail_field = FindField(ExtractFieldName(d_->detail_fields, d));
       if (master_field && detail_field && !detail_field->ReadOnly()) detail_field->SetValue(master_field->Value());
     }
   }
@@ -87,13 +88,15 @@ void TCustomDADataSet::DoOnNewRecord() {
 
 // The posted row's detail fields against the master's current ones; texts
 // compare without case on a connection that is not case-sensitive.
-bool TCustomDADataSet::MatchesMaster() {
-  TDataSet* master = GetMasterSource()->DataSet();
-  TCustomDAConnection* used = UsedConnection();
+bool TCustomDADataSetInternals::MatchesMaster(TCustomDADataSet& data_set) {
+  TDataSet* master = data_set.GetMasterSource()->DataSet();
+  TCustomDAConnection* used = data_set.UsedConnection();
   const bool case_insensitive = used && !used->IsCaseSensitive();
-  for (size_t m = 1, d = 1; m <= master_fields_.size() && d <= detail_fields_.size();) {
-    TField* master_field = master->FindField(ExtractFieldName(master_fields_, m));
-    TField* detail_field = FindField(ExtractFieldName(detail_fields_, d));
+  const std::string& master_fields = data_set.d_->master_fields;
+  const std::string& detail_fields = data_set.d_->detail_fields;
+  for (size_t m = 1, d = 1; m <= master_fields.size() && d <= detail_fields.size();) {
+    TField* master_field = master->FindField(ExtractFieldName(master_fields, m));
+    TField* detail_field = data_set.FindField(ExtractFieldName(detail_fields, d));
     if (!master_field || !detail_field) continue;
     const Variant detail_value = detail_field->Value();
     const Variant master_value = master_field->Value();
@@ -119,13 +122,15 @@ void TCustomDADataSet::RefreshDetailSQL() {
 std::unique_ptr<ITimerService> TCustomDADataSet::MakeDetailTimerService() { return MakeLoopTimerService(); }
 
 void TCustomDADataSet::CheckRefreshDetailTimer() {
-  if (detail_refresh_timer_) return;
-  detail_refresh_timer_ = MakeComponent<TWin32Timer>(this, MakeDetailTimerService());
-  detail_refresh_timer_->SetEnabled(false);
-  detail_refresh_timer_->SetOnTimer([this](TObject* sender) { RefreshDetail(sender); });
+  if (d_->detail_refresh_timer) return;
+  d_->detail_refresh_timer = MakeComponent<TWin32Timer>(this, MakeDetailTimerService());
+  d_->detail_refresh_timer->SetEnabled(false);
+  d_->detail_refresh_timer->SetOnTimer([this](TObject* sender) { RefreshDetail(sender); });
 }
 
-void TCustomDADataSet::FreeDetailRefreshTimer() { TComponent::FreeAndNil(detail_refresh_timer_); }
+void TCustomDADataSetInternals::FreeDetailRefreshTimer(TCustomDADataSet& data_set) {
+  TComponent::FreeAndNil(data_set.d_->detail_refresh_timer);
+}
 
 // ---- following the master ----
 
@@ -136,16 +141,16 @@ void TCustomDADataSet::RefreshParams() {
   if (!master || !master->GetActive() || master->GetState() == dsSetKey) return;
   if (!SetMasterParams(Params())) return;
   // Rapid moves of the master refresh the detail once, after the delay.
-  if (detail_refresh_timer_ && detail_refresh_timer_->GetInterval() != 0) {
-    detail_refresh_timer_->SetEnabled(false);
-    detail_refresh_timer_->SetEnabled(true);
+  if (d_->detail_refresh_timer && d_->detail_refresh_timer->GetInterval() != 0) {
+    d_->detail_refresh_timer->SetEnabled(false);
+    d_->detail_refresh_timer->SetEnabled(true);
     return;
   }
   RefreshDetail(this);
 }
 
 void TCustomDADataSet::RefreshDetail(TObject*) {
-  if (detail_refresh_timer_) detail_refresh_timer_->SetEnabled(false);
+  if (d_->detail_refresh_timer) d_->detail_refresh_timer->SetEnabled(false);
   if (Options().GetLocalMasterDetail()) {
     Data()->FilterUpdated();
     Resync({});
@@ -161,46 +166,48 @@ void TCustomDADataSet::RefreshDetail(TObject*) {
   report(true);
   // The command's report or the last fetched block gives the reference
   // back; a failure gives it back here.
-  TConnectionHold::Statement hold(connection_hold_);
+  TConnectionHold::Statement hold(d_->connection_hold);
   try {
     DisableControls();
-    WithCleanup([&] { ReopenDetail(); }, [&] { EnableControls(); });
+    WithCleanup([&] { TCustomDADataSetInternals::ReopenDetail(*this); }, [&] { EnableControls(); });
   } catch (...) {
     hold.GiveBackQuietly();
     throw;
   }
   hold.Finish(true);
   report(false);
-  CountRecords();
+  TCustomDADataSetInternals::CountRecords(*this);
   SetRowsAffected(-1);
 }
 
 // The rows of the master's new values, the cursor kept where it can be.
-void TCustomDADataSet::ReopenDetail() {
+void TCustomDADataSetInternals::ReopenDetail(TCustomDADataSet& data_set) {
   StartWait();
-  GetCommand()->WriteParams(true);
-  DoBeforeRefresh();
-  CheckBrowseMode();
-  UpdateCursorPos();
+  data_set.GetCommand()->WriteParams(true);
+  data_set.DoBeforeRefresh();
+  data_set.CheckBrowseMode();
+  data_set.UpdateCursorPos();
   WithCleanup(
       [&] {
-        connection_hold_.ReleaseCursor();
-        DataReopen();
-        if (MemData() && !MemData()->GetSortColumns().empty()) MemData()->SortItems();
+        data_set.d_->connection_hold.ReleaseCursor();
+        data_set.DataReopen();
+        TMemData* mem_data = data_set.MemData();
+        if (mem_data && !mem_data->GetSortColumns().empty()) mem_data->SortItems();
       },
       [&] {
-        Resync({});
-        DoAfterRefresh();
-        if (!IsEmpty()) DoAfterScroll();
+        data_set.Resync({});
+        data_set.DoAfterRefresh();
+        if (!data_set.IsEmpty()) data_set.DoAfterScroll();
       });
 }
 
 bool TCustomDADataSet::SetMasterParams(TDAParams& params) {
-  return Options().GetLocalMasterDetail() ? SetLocalMasterLinks() : SetServerMasterParams(params);
+  if (Options().GetLocalMasterDetail()) return TCustomDADataSetInternals::SetLocalMasterLinks(*this);
+  return TCustomDADataSetInternals::SetServerMasterParams(*this, params);
 }
 
-bool TCustomDADataSet::SetServerMasterParams(TDAParams& params) {
-  TDataSource* source = GetMasterSource();
+bool TCustomDADataSetInternals::SetServerMasterParams(TCustomDADataSet& data_set, TDAParams& params) {
+  TDataSource* source = data_set.GetMasterSource();
   TDataSet* master = source ? source->DataSet() : nullptr;
   if (!master) return false;
   bool changed = false;
@@ -212,7 +219,7 @@ bool TCustomDADataSet::SetServerMasterParams(TDAParams& params) {
     if (param->IsObjectDataType()) {
       auto* master_data_set = dynamic_cast<TCustomDADataSet*>(master);
       TSharedObject* object = master_data_set ? master_data_set->GetFieldObject(field) : nullptr;
-      changed = NeedDetailRefresh(param, object) || changed;
+      changed = data_set.NeedDetailRefresh(param, object) || changed;
     } else {
       const Variant old = param->Value();
       const Variant value = field->Value();
@@ -227,14 +234,15 @@ bool TCustomDADataSet::SetServerMasterParams(TDAParams& params) {
 
 // The filter keeps its own copies of the master's values: the master may
 // scroll, fetch or close while the filter stands.
-bool TCustomDADataSet::SetLocalMasterLinks() {
-  TDataSource* source = GetMasterSource();
+bool TCustomDADataSetInternals::SetLocalMasterLinks(TCustomDADataSet& data_set) {
+  TDataSource* source = data_set.GetMasterSource();
   auto* master = dynamic_cast<TCustomDADataSet*>(source ? source->DataSet() : nullptr);
   DAC_ASSERT(master != nullptr, "The master of a local detail must be a data-access dataset");
-  local_detail_filter_.Take(*master, *this, master_fields_, detail_fields_);
+  TDADataSetFields& d = *data_set.d_;
+  d.local_detail_filter.Take(*master, data_set, d.master_fields, d.detail_fields);
   return true;
 }
 
-bool TCustomDADataSet::LocalDetailFilter(void* rec_buf) { return local_detail_filter_.Accepts(*MemData(), rec_buf); }
+bool TCustomDADataSet::LocalDetailFilter(void* rec_buf) { return d_->local_detail_filter.Accepts(*MemData(), rec_buf); }
 
 }  // namespace dac

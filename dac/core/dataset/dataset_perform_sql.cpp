@@ -5,6 +5,7 @@
 
 #include "dac/core/da_param.h"
 #include "dac/core/dataset/dataset_component.h"
+#include "dac/core/dataset/dataset_internals.h"
 #include "dac/framework/classes/database_error.h"
 #include "dac/framework/data/field.h"
 #include "platform/ascii.h"
@@ -27,17 +28,20 @@ bool IsObjectField(const TField* field) { return field->DataType() == ftADT || f
 
 // ---- the statement ----
 
-void TCustomDADataSet::CheckUpdateQuery(TStatementType statement_type) { update_runner_.PrepareQuery(statement_type); }
+// The update query of the type made ready (CheckUpdateQuery), the
+// statement chosen (CheckUpdateSQL), the query run (UpdateExecute): the
+// update statement runner's work.
+void TCustomDADataSet::CheckUpdateQuery(TStatementType statement_type) { d_->update_runner.PrepareQuery(statement_type); }
 
 void TCustomDADataSet::CheckUpdateSQL(const std::string& sql, TStatementTypes statement_types,
                                       TDAParamsInfo*& params_info) {
-  update_runner_.ChooseStatement(sql, statement_types, params_info);
+  d_->update_runner.ChooseStatement(sql, statement_types, params_info);
 }
 
-void TCustomDADataSet::UpdateExecute(TStatementTypes statement_types) { update_runner_.Execute(statement_types); }
+void TCustomDADataSet::UpdateExecute(TStatementTypes statement_types) { d_->update_runner.Execute(statement_types); }
 
 bool TCustomDADataSet::PerformSQL(const std::string& sql, TStatementTypes statement_types) {
-  return update_runner_.Perform(sql, statement_types);
+  return d_->update_runner.Perform(sql, statement_types);
 }
 
 // ---- parameters ----

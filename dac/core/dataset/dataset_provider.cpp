@@ -8,6 +8,7 @@
 #include "dac/core/connection_component.h"
 #include "dac/core/da_param.h"
 #include "dac/core/dataset/dataset_component.h"
+#include "dac/core/dataset/dataset_internals.h"
 #include "dac/core/macros.h"
 #include "dac/core/server/connection.h"
 #include "dac/core/server/messages.h"
@@ -157,6 +158,8 @@ void TCustomDADataSet::PSEndTransaction(bool commit) {
   }
 }
 
+// The updating table; while closed the one known at the last open, else
+// UpdatingTable, else the table after FROM.
 std::string TCustomDADataSet::PSGetTableName() {
   if (GetActive()) {
     TDKTablesInfo* tables = GetTablesInfo();
@@ -164,16 +167,19 @@ std::string TCustomDADataSet::PSGetTableName() {
     if (tables && index >= 0 && index < tables->Count()) return tables->Items(index)->GetTableName();
     return GetUpdatingTable();
   }
-  std::string name = ps_table_name_;
+  std::string name = d_->ps_table_name;
   if (name.empty()) name = TableInfoClass().NormalizeName(GetUpdatingTable(), false);
   if (name.empty()) name = TableInfoClass().NormalizeName(GetTableNameFromSQL(SQL().Text()), false);
   return name;
 }
 
+// The fields flagged as key, else the updating table's key fields. A closed
+// dataset is opened for one row to learn them, and closed again with Debug,
+// FetchAll and FetchRows as they were, whatever happens.
 std::string TCustomDADataSet::PSGetKeyFields() {
   std::string result = TMemDataSet::PSGetKeyFields();
   if (!result.empty()) return result;
-  if (!ps_key_fields_.empty()) return ps_key_fields_;
+  if (!d_->ps_key_fields.empty()) return d_->ps_key_fields;
   if (!PreventPSKeyFields(result)) {
     const bool open_here = !GetActive() && GetConnection() && GetIRecordSet() && GetIRecordSet()->GetFieldCount() == 0;
     auto collect = [this, &result] {
@@ -190,13 +196,17 @@ std::string TCustomDADataSet::PSGetKeyFields() {
       collect();
     }
   }
-  ps_key_fields_ = result;
+  d_->ps_key_fields = result;
   return result;
 }
 
-void TCustomDADataSet::CachePSKeyFields(bool fill) { ps_key_fields_ = fill ? PSGetKeyFields() : ""; }
+void TCustomDADataSetInternals::CachePSKeyFields(TCustomDADataSet& data_set, bool fill) {
+  data_set.d_->ps_key_fields = fill ? data_set.PSGetKeyFields() : "";
+}
 
-void TCustomDADataSet::CachePSTableName(bool fill) { ps_table_name_ = fill ? PSGetTableName() : ""; }
+void TCustomDADataSetInternals::CachePSTableName(TCustomDADataSet& data_set, bool fill) {
+  data_set.d_->ps_table_name = fill ? data_set.PSGetTableName() : "";
+}
 
 std::unique_ptr<TIndexDef> TCustomDADataSet::PSGetDefaultOrder() {
   const std::string order = GetOrderBy();
@@ -231,6 +241,9 @@ std::unique_ptr<TIndexDef> TCustomDADataSet::PSGetDefaultOrder() {
   return index;
 }
 
+// Each "?" marker (outside literals and comments) becomes ":1", ":2", ...,
+// bound by the parameters in order. With result_set the rows come back in a
+// new dataset owned by the caller.
 int TCustomDADataSet::PSExecuteStatement(const std::string& sql, TParams* params, TDataSet** result_set) {
   TCustomDAConnection* used = UsedConnection();
   if (!used) DatabaseError(LoadResString(SConnectionNotDefined), this);
@@ -245,6 +258,8 @@ int TCustomDADataSet::PSExecuteStatement(const std::string& sql, TParams* params
   return command->RowsAffected();
 }
 
+// The OnUpdateRecord handler, else the update object's statement with its
+// parameters bound from the delta; false: the provider applies it.
 bool TCustomDADataSet::PSUpdateRecord(TUpdateKind kind, TDataSet* delta) {
   if (on_update_record_) {
     TUpdateAction action = uaFail;

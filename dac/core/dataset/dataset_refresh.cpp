@@ -14,6 +14,8 @@ void TCustomDADataSet::InternalRefreshRecord() {
   PerformSQL("", {stRefresh});
 }
 
+// Re-reads the current row from the server; a row the server no longer has
+// leaves the store with RemoveOnRefresh.
 void TCustomDADataSet::RefreshRecord() {
   CheckActive();
   switch (GetState()) {
@@ -33,6 +35,9 @@ void TCustomDADataSet::RefreshRecord() {
   }
 }
 
+// A provider's hidden descriptor of a refreshed row, into the current
+// record (target_of finds the record's descriptor of a column the refresh
+// names); copied as it is here.
 void TCustomDADataSet::CopyHiddenValue(TData& source, void* source_buf, TFieldDesc* from, TFieldDesc* to, void* target,
                                        const std::function<TFieldDesc*(const std::string&)>&) {
   Variant value;

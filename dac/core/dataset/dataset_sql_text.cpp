@@ -6,6 +6,7 @@
 #include "dac/core/da_param.h"
 #include "dac/core/data_access_globals.h"
 #include "dac/core/dataset/dataset_component.h"
+#include "dac/core/dataset/dataset_internals.h"
 #include "dac/core/dataset/dataset_options.h"
 #include "dac/core/macros.h"
 #include "dac/core/server/connection.h"
@@ -45,12 +46,12 @@ std::string TCustomDADataSet::GetOrderBy() { return SQLGetOrderBy(Trim(SQL().Tex
 
 // ---- base-SQL memory ----
 
-void TCustomDADataSet::SaveSQL() { base_sql_ = SQL().Text(); }
+void TCustomDADataSet::SaveSQL() { d_->base_sql = SQL().Text(); }
 
 void TCustomDADataSet::RestoreSQL() {
-  if (base_sql_.empty()) return;
-  SQL().SetText(base_sql_);
-  base_sql_.clear();
+  if (d_->base_sql.empty()) return;
+  SQL().SetText(d_->base_sql);
+  d_->base_sql.clear();
 }
 
 // A change of the text forgets the base (unless BaseSQLOldBehavior); an
@@ -58,35 +59,42 @@ void TCustomDADataSet::RestoreSQL() {
 // back the text before the first edit.
 void TCustomDADataSet::SaveModifiedSQL(const std::string& new_sql) {
   if (new_sql == Trim(SQL().Text())) return;
-  if (base_sql_.empty()) base_sql_ = SQL().Text();
-  const std::string base = base_sql_;
+  if (d_->base_sql.empty()) d_->base_sql = SQL().Text();
+  const std::string base = d_->base_sql;
   SQL().SetText(new_sql);
-  if (!BaseSQLOldBehavior) base_sql_ = base;
+  if (!BaseSQLOldBehavior) d_->base_sql = base;
 }
 
 // The SQL component's text changed.
-void TCustomDADataSet::OwnerSQLChanged() {
-  if (!BaseSQLOldBehavior) base_sql_.clear();
-  Close();
-  UnPrepare();
-  FieldDefs().SetUpdated(false);
-  if (TDKCommand* command = GetICommand()) command->SetCursorState(csInactive);
-  if (TDKRecordSet* record_set = GetIRecordSet()) record_set->SetCommandType(ctUnknown);
-  ForgetUpdatingTable();
-  CachePSTableName(false);
+void TDADataSetInterfaces::OwnerSQLChanged() {
+  TCustomDADataSet& data_set = Self();
+  if (!BaseSQLOldBehavior) data_set.d_->base_sql.clear();
+  data_set.Close();
+  data_set.UnPrepare();
+  data_set.FieldDefs().SetUpdated(false);
+  if (TDKCommand* command = data_set.GetICommand()) command->SetCursorState(csInactive);
+  if (TDKRecordSet* record_set = data_set.GetIRecordSet()) record_set->SetCommandType(ctUnknown);
+  TCustomDADataSetInternals::ForgetUpdatingTable(data_set);
+  TCustomDADataSetInternals::CachePSTableName(data_set, false);
 }
 
+std::string TDADataSetInterfaces::OwnerSavedSQL() const { return Self().d_->base_sql; }
+
+void TDADataSetInterfaces::SetOwnerSavedSQL(const std::string& value) { Self().d_->base_sql = value; }
+
 std::string TCustomDADataSet::GetBaseSQL() {
-  std::string text = base_sql_.empty() ? SQL().Text() : base_sql_;
+  std::string text = d_->base_sql.empty() ? SQL().Text() : d_->base_sql;
   if (MacroCount() > 0) Macros().Expand(text);
   return text;
 }
 
 // ---- the SQL sent ----
 
+// The SQL sent: the command's text with its macros expanded, the filter
+// condition and the server-side master/detail condition added.
 std::string TCustomDADataSet::GetFinalSQL() {
   std::string sql = GetCommand()->GetFinalSQL();
-  if (!filter_sql_.empty()) sql = SQLAddWhere(sql, filter_sql_);
+  if (!d_->filter_sql.empty()) sql = SQLAddWhere(sql, d_->filter_sql);
   if (!IsConnectedToMaster() || Options().GetLocalMasterDetail()) return sql;
   // Each detail column equals a parameter named as the master field.
   const TDKTableInfoClass& rules = TableInfoClass();
@@ -104,17 +112,20 @@ std::string TCustomDADataSet::GetFinalSQL() {
   return condition.empty() ? sql : SQLAddWhere(sql, condition);
 }
 
+// The SQL component's assembly, then unprepared.
 void TCustomDADataSet::AssembleSQL() {
   GetCommand()->AssembleSQL();
   UnPrepare();
 }
 
+// The trimmed condition goes into the SQL; an open dataset opens again, and
+// the old condition comes back when that fails.
 void TCustomDADataSet::SetFilterSQL(const std::string& value) {
-  if (value == filter_sql_) return;
-  const std::string old = filter_sql_;
-  filter_sql_ = Trim(value);
+  if (value == d_->filter_sql) return;
+  const std::string old = d_->filter_sql;
+  d_->filter_sql = Trim(value);
   const bool was_open = GetActive();
-  if (!Loading()) {
+  if (!TCustomDADataSetInternals::Loading(*this)) {
     Close();
     UnPrepare();
   }
@@ -128,7 +139,7 @@ void TCustomDADataSet::SetFilterSQL(const std::string& value) {
       First();
     }
   } catch (...) {
-    filter_sql_ = old;
+    d_->filter_sql = old;
     AssembleSQL();
     throw;
   }
@@ -147,14 +158,16 @@ void TCustomDADataSet::SetFiltered(bool value) {
 
 // ---- names ----
 
+// With QuoteNames, the name in the dataset's quotes (an empty name stays
+// empty); UnQuoteName trims and takes them off again.
 std::string TCustomDADataSet::QuoteName(const std::string& name) const {
   if (!Options().GetQuoteNames() || name.empty()) return name;
-  return left_quote_ + name + right_quote_;
+  return d_->left_quote + name + d_->right_quote;
 }
 
 std::string TCustomDADataSet::UnQuoteName(const std::string& name) const {
   const std::string trimmed = Trim(name);
-  const bool quoted = trimmed.size() >= 3 && trimmed.front() == left_quote_ && trimmed.back() == right_quote_;
+  const bool quoted = trimmed.size() >= 3 && trimmed.front() == d_->left_quote && trimmed.back() == d_->right_quote;
   return Options().GetQuoteNames() && quoted ? trimmed.substr(1, trimmed.size() - 2) : trimmed;
 }
 
@@ -170,6 +183,7 @@ std::string TCustomDADataSet::GetActualFieldName(TField* field) {
 
 // ---- macros of the SQL and the update SQL ----
 
+// The macros of the SQL text and of the update SQL texts.
 void TCustomDADataSet::ScanMacros(TObject*) {
   if (!GetCommand()) return;
   std::string text = SQL().Text();
@@ -179,6 +193,8 @@ void TCustomDADataSet::ScanMacros(TObject*) {
   Macros().Scan(text);
 }
 
+// The dataset's own update SQL of the type (a refresh condition starting
+// with WHERE is added to the dataset's SQL).
 std::string TCustomDADataSet::GetUpdateStatement(TStatementType statement_type) {
   const TStrings* list = GetUpdateSQLIndex(statement_type);
   if (!list) return "";

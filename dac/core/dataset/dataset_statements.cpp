@@ -5,6 +5,7 @@
 #include "dac/core/connection_component.h"
 #include "dac/core/da_param.h"
 #include "dac/core/dataset/dataset_component.h"
+#include "dac/core/dataset/dataset_internals.h"
 #include "dac/core/dataset/dataset_options.h"
 #include "dac/core/dataset/sql_generator.h"
 #include "dac/core/server/connection.h"
@@ -23,49 +24,53 @@ namespace dac {
 
 bool TCustomDADataSet::Traced() const {
   TCustomDAConnection* used = UsedConnection();
-  return !lock_debug_ && used && (GetDebug() || used->SQLMonitorClass().HasMonitor());
+  return !d_->lock_debug && used && (GetDebug() || used->SQLMonitorClass().HasMonitor());
 }
 
-void TCustomDADataSet::CountRecords() { rec_count_ = Options().GetQueryRecCount() ? GetRecCount() : 0; }
+void TCustomDADataSetInternals::CountRecords(TCustomDADataSet& data_set) {
+  data_set.d_->rec_count = data_set.Options().GetQueryRecCount() ? data_set.GetRecCount() : 0;
+}
 
 int TCustomDADataSet::GetRecordCount() {
-  if (GetActive() && !Fetched() && Options().GetQueryRecCount() && rec_count_ != 0) {
+  if (GetActive() && !Fetched() && d_->options->GetQueryRecCount() && d_->rec_count != 0) {
     Variant read;
-    TDKCommand* command = GetICommand();
+    TDKCommand* command = d_->icommand;
     const int32_t rows_read = command && command->GetProp(prRowsProcessed, read) ? read.AsInt32() : 0;
-    return rec_count_ - rows_read + Data()->GetRecordCount();
+    return d_->rec_count - rows_read + Data()->GetRecordCount();
   }
   return TMemDataSet::GetRecordCount();
 }
 
 // ---- state of the statement ----
 
-bool TCustomDADataSet::GetIsQuery() const { return GetIRecordSet() && GetIRecordSet()->RowsReturn(); }
+bool TCustomDADataSet::GetIsQuery() const { return d_->irecord_set && d_->irecord_set->RowsReturn(); }
 
 bool TCustomDADataSet::Executing() const {
   Variant executing;
-  return GetICommand() && GetICommand()->GetProp(prExecuting, executing) && executing.AsBoolean();
+  return d_->icommand && d_->icommand->GetProp(prExecuting, executing) && executing.AsBoolean();
 }
 
 bool TCustomDADataSet::Fetching() const {
-  const TCursorState state = GetIRecordSet() ? GetIRecordSet()->CursorState() : csInactive;
+  const TCursorState state = d_->irecord_set ? d_->irecord_set->CursorState() : csInactive;
   return state == csFetching || state == csFetchingAll;
 }
 
 bool TCustomDADataSet::FetchingAll() const {
-  return GetIRecordSet() && GetIRecordSet()->CursorState() == csFetchingAll;
+  return d_->irecord_set && d_->irecord_set->CursorState() == csFetchingAll;
 }
 
 bool TCustomDADataSet::Fetched() const {
-  const TCursorState state = GetIRecordSet() ? GetIRecordSet()->CursorState() : csInactive;
+  const TCursorState state = d_->irecord_set ? d_->irecord_set->CursorState() : csInactive;
   if (state == csFetched) return true;
   if (!GetActive()) return false;
   return state == csInactive;
 }
 
+// A search reads on as navigation does: the next block of rows not read
+// yet (none forward-only, where a block replaces the rows searched).
 bool TCustomDADataSet::FetchMoreRows() {
-  TDKRecordSet* record_set = GetIRecordSet();
-  if (!record_set || !GetActive() || GetUniDirectional() || Fetched()) return false;
+  TDKRecordSet* record_set = d_->irecord_set;
+  if (!record_set || !GetActive() || d_->uni_directional || Fetched()) return false;
   return record_set->Fetch(false);
 }
 
@@ -75,25 +80,25 @@ void TCustomDADataSet::Prepare() {
   if (GetPrepared() || GetActive()) return;
   BeginConnection(true);
   try {
-    if (MasterActive()) SetMasterParams(Params());
+    if (TCustomDADataSetInternals::MasterActive(*this)) SetMasterParams(Params());
     const bool traced = Traced();
     const TDASQLMonitorClass& monitor = UsedConnection()->SQLMonitorClass();
     int32_t message_id = 0;
     if (traced) monitor.SQLPrepare(this, GetFinalSQL(), &Params(), message_id, true);
     StartWait();
-    GetCommand()->WriteParams(false);
+    d_->command->WriteParams(false);
     TMemDataSet::Prepare();
-    connection_hold_.TakePrepared();
+    d_->connection_hold.TakePrepared();
     if (traced) monitor.SQLPrepare(this, GetFinalSQL(), &Params(), message_id, false);
   } catch (...) {
-    if (!connection_hold_.Prepared()) EndConnectionQuietly();
+    if (!d_->connection_hold.Prepared()) TCustomDADataSetInternals::EndConnectionQuietly(*this);
     throw;
   }
 }
 
-void TCustomDADataSet::EndConnectionQuietly() {
+void TCustomDADataSetInternals::EndConnectionQuietly(TCustomDADataSet& data_set) {
   try {
-    EndConnection();
+    data_set.EndConnection();
   } catch (...) {
   }
 }
@@ -103,8 +108,8 @@ void TCustomDADataSet::UnPrepare() {
   const bool traced = was_prepared && Traced();
   int32_t message_id = 0;
   if (traced) UsedConnection()->SQLMonitorClass().SQLUnprepare(this, GetFinalSQL(), &Params(), message_id, true);
-  WithCleanup([this] { TMemDataSet::UnPrepare(); }, [this] { connection_hold_.ReleasePrepared(GetPrepared()); });
-  ForgetUpdatingTable();
+  WithCleanup([this] { TMemDataSet::UnPrepare(); }, [this] { d_->connection_hold.ReleasePrepared(GetPrepared()); });
+  TCustomDADataSetInternals::ForgetUpdatingTable(*this);
   if (traced) UsedConnection()->SQLMonitorClass().SQLUnprepare(this, GetFinalSQL(), &Params(), message_id, false);
 }
 
@@ -113,31 +118,33 @@ void TCustomDADataSet::UnPrepare() {
 void TCustomDADataSet::OpenCursor(bool field_info_only) {
   TCustomDAConnection* used = UsedConnection();
   TOperationScope operation(used, clOpen, OpenCursorAllowFailOver());
-  CachePSKeyFields(false);
-  TConnectionHold::Statement hold(connection_hold_);
+  TCustomDADataSetInternals::CachePSKeyFields(*this, false);
+  TConnectionHold::Statement hold(d_->connection_hold);
   if (GetActive()) return hold.Finish(false);
   hold.RunAttempts(
       used,
       [&] {
         BeforeOpenCursor(field_info_only);
-        if (MasterActive() && !Options().GetLocalMasterDetail()) SetMasterParams(Params());
-        CountRecords();
+        if (TCustomDADataSetInternals::MasterActive(*this) && !d_->options->GetLocalMasterDetail()) {
+          SetMasterParams(Params());
+        }
+        TCustomDADataSetInternals::CountRecords(*this);
         StartWait();
-        GetCommand()->WriteParams(true);
+        d_->command->WriteParams(true);
         TMemDataSet::OpenCursor(field_info_only);
       },
       false);
   hold.Finish(true);
-  rows_affected_ = -1;
+  d_->rows_affected = -1;
   AfterOpenCursor(field_info_only);
 }
 
 void TCustomDADataSet::CloseCursor() {
-  const bool held = connection_hold_.TakeCursor();
+  const bool held = d_->connection_hold.TakeCursor();
   WithCleanup(
       [this] {
         TMemDataSet::CloseCursor();
-        update_runner_.UnprepareQueries();
+        d_->update_runner.UnprepareQueries();
       },
       [this, held] {
         if (held) EndConnection();
@@ -145,15 +152,15 @@ void TCustomDADataSet::CloseCursor() {
 }
 
 void TCustomDADataSet::InternalOpen() {
-  if (Options().GetAutoPrepare()) Prepare();
-  const bool traced = Traced() && !(GetICommand() && GetICommand()->GetCursorState() == csExecuted);
+  if (d_->options->GetAutoPrepare()) Prepare();
+  const bool traced = Traced() && !(d_->icommand && d_->icommand->GetCursorState() == csExecuted);
   int32_t message_id = 0;
   if (traced) UsedConnection()->SQLMonitorClass().SQLExecute(this, GetFinalSQL(), &Params(), "", message_id, true);
   TMemDataSet::InternalOpen();
   if (traced) UsedConnection()->SQLMonitorClass().SQLExecute(this, GetFinalSQL(), &Params(), "", message_id, false);
   ClearCachedKeyAndDataFields();
-  InitUpdatingTable();
-  if (Options().GetLocalMasterDetail() && MasterActive()) {
+  TCustomDADataSetInternals::InitUpdatingTable(*this);
+  if (d_->options->GetLocalMasterDetail() && TCustomDADataSetInternals::MasterActive(*this)) {
     SetMasterParams(Params());
     Data()->FilterUpdated();
   }
@@ -163,29 +170,31 @@ void TCustomDADataSet::InternalClose() {
   WithCleanup([this] { TMemDataSet::InternalClose(); },
               [this] {
                 SetIdentityField(nullptr);
-                if (!GetPrepared()) ForgetUpdatingTable();
+                if (!GetPrepared()) TCustomDADataSetInternals::ForgetUpdatingTable(*this);
                 ClearCachedKeyAndDataFields();
-                local_detail_filter_.Clear();
+                d_->local_detail_filter.Clear();
               });
 }
 
 // ---- execute ----
 
+// Runs the statement; a statement that returns rows opens the dataset.
+// Again after a restored connection.
 void TCustomDADataSet::Execute() {
   TCustomDAConnection* used = UsedConnection();
   TOperationScope operation(used, clExecute, true);
   if (Executing()) return;
-  TConnectionHold::Statement hold(connection_hold_);
+  TConnectionHold::Statement hold(d_->connection_hold);
   hold.RunAttempts(
       used,
       [&] {
         if (GetActive()) Close();
         BeforeExecute();
         StartWait();
-        if (Options().GetAutoPrepare()) Prepare();
+        if (d_->options->GetAutoPrepare()) Prepare();
         if (GetIsQuery()) return Open();
-        if (MasterActive()) SetMasterParams(Params());
-        GetCommand()->WriteParams(true);
+        if (TCustomDADataSetInternals::MasterActive(*this)) SetMasterParams(Params());
+        d_->command->WriteParams(true);
         InternalExecute();
         if (GetIsQuery()) Open();
       },
@@ -194,51 +203,56 @@ void TCustomDADataSet::Execute() {
 }
 
 void TCustomDADataSet::InternalExecute() {
-  DAC_ASSERT(GetIRecordSet() != nullptr, Name() + " has no record set");
+  DAC_ASSERT(d_->irecord_set != nullptr, Name() + " has no record set");
   const bool traced = Traced();
   int32_t message_id = 0;
   if (traced) UsedConnection()->SQLMonitorClass().SQLExecute(this, GetFinalSQL(), &Params(), "", message_id, true);
-  GetIRecordSet()->ExecCommand();
+  d_->irecord_set->ExecCommand();
   if (traced) UsedConnection()->SQLMonitorClass().SQLExecute(this, GetFinalSQL(), &Params(), "", message_id, false);
 }
 
 // ---- reports of the record set and its command ----
 
+// The record-set command reports: output parameters and RowsAffected; for
+// a statement without rows the implicit transaction of disconnected mode
+// and the connection given back; then AfterExecute.
 void TCustomDADataSet::DoAfterExecute(bool result) {
   if (result) {
-    GetCommand()->ReadParams();
+    d_->command->ReadParams();
     Variant rows;
-    if (GetICommand() && GetICommand()->GetProp(prRowsProcessed, rows)) rows_affected_ = rows.AsInt32();
+    if (d_->icommand && d_->icommand->GetProp(prRowsProcessed, rows)) d_->rows_affected = rows.AsInt32();
   }
   if (!GetIsQuery()) {
     if (TCustomDAConnection* used = UsedConnection()) used->MaintainImplicitTransaction(GetAutoCommit());
-    connection_hold_.ReleaseAttempt();
+    d_->connection_hold.ReleaseAttempt();
   }
-  if (after_execute_) after_execute_(this, result);
+  if (d_->after_execute) d_->after_execute(this, result);
 }
 
 void TCustomDADataSet::DoAfterExecFetch(bool result) {
-  if (result) GetCommand()->ReadParams();
-  if (after_execute_) after_execute_(this, result);
+  if (result) d_->command->ReadParams();
+  if (d_->after_execute) d_->after_execute(this, result);
 }
 
+// Around each fetched block; after the last one the connection is given
+// back (DoOnAfterFetch).
 void TCustomDADataSet::DoOnBeforeFetch(bool& cancel) {
   StartWait();
-  if (before_fetch_) before_fetch_(this, cancel);
-  fetch_canceled_ = cancel;
+  if (d_->before_fetch) d_->before_fetch(this, cancel);
+  d_->fetch_canceled = cancel;
 }
 
 void TCustomDADataSet::DoOnAfterFetch() {
-  TDKRecordSet* record_set = GetIRecordSet();
+  TDKRecordSet* record_set = d_->irecord_set;
   const bool more_to_come = GetFetchAll() && record_set->CursorState() != csFetched;
-  if (after_fetch_ && !more_to_come) after_fetch_(this);
-  if (record_set->CanDisconnect()) connection_hold_.ReleaseAfterFetch();
+  if (d_->after_fetch && !more_to_come) d_->after_fetch(this);
+  if (record_set->CanDisconnect()) d_->connection_hold.ReleaseAfterFetch();
 }
 
 void TCustomDADataSet::DoAfterScroll() {
-  if (fetch_canceled_) {
+  if (d_->fetch_canceled) {
     Resync({});
-    fetch_canceled_ = false;
+    d_->fetch_canceled = false;
   }
   TMemDataSet::DoAfterScroll();
 }
@@ -252,7 +266,7 @@ void TCustomDADataSet::Resync(TResyncMode mode) {
 void TCustomDADataSet::InternalRefresh() {
   TCustomDAConnection* used = UsedConnection();
   TOperationScope operation(used, clRefresh, OpenCursorAllowFailOver());
-  TConnectionHold::Statement hold(connection_hold_);
+  TConnectionHold::Statement hold(d_->connection_hold);
   std::vector<TField*> key_fields;
   Variant key_values;
   bool first_pass = true;
@@ -261,14 +275,14 @@ void TCustomDADataSet::InternalRefresh() {
       [&] {
         if (first_pass) GetCurrentKeys(key_fields, key_values);
         first_pass = false;
-        CountRecords();
+        TCustomDADataSetInternals::CountRecords(*this);
         const bool traced = Traced();
         int32_t message_id = 0;
         if (traced) used->SQLMonitorClass().SQLExecute(this, GetFinalSQL(), &Params(), "Refresh", message_id, true);
         StartWait();
-        GetCommand()->WriteParams(true);
+        d_->command->WriteParams(true);
         // The reopen closes a cursor with rows still to come: its reference goes.
-        connection_hold_.ReleaseCursor();
+        d_->connection_hold.ReleaseCursor();
         TMemDataSet::InternalRefresh();
         if (traced) used->SQLMonitorClass().SQLExecute(this, GetFinalSQL(), &Params(), "Refresh", message_id, false);
         if (key_fields.empty()) return First();
@@ -288,6 +302,8 @@ void TCustomDADataSet::DataReopen() {
   DAC_ASSERT(Data()->GetFieldCount() == count, "Fields count has changed after reopen");
 }
 
+// With one key the field and its value, with several a value array;
+// without key fields the data fields that are neither blob nor object.
 void TCustomDADataSet::GetCurrentKeys(std::vector<TField*>& key_fields, Variant& values) {
   key_fields.clear();
   values = Variant();
@@ -314,6 +330,8 @@ void TCustomDADataSet::GetCurrentKeys(std::vector<TField*>& key_fields, Variant&
   values = row.size() == 1 ? row.front() : Variant(std::move(row));
 }
 
+// Reads the rows changed since the last quick refresh (and drops those
+// deleted, with_deleted_check); "Unique keyfields required" without key fields.
 void TCustomDADataSet::InternalRefreshQuick(bool with_deleted_check) {
   DoBeforeRefresh();
   BeginConnection(true);
@@ -352,31 +370,36 @@ void TCustomDADataSet::InternalRefreshQuick(bool with_deleted_check) {
 
 // ---- finding rows ----
 
+// The first row whose key fields hold the values (the first values, the
+// rest unassigned); "Key fields required to call FindKey or FindNearest"
+// without key fields, "Invalid value for field '<index>'" for an array or
+// object value. FindNearest takes the first row at or after them.
 bool TCustomDADataSet::FindKey(const std::vector<Variant>& key_values) {
-  return FindKeyWith(key_values, find_key_options_);
+  return TCustomDADataSetInternals::FindKeyWith(*this, key_values, d_->find_key_options);
 }
 
 bool TCustomDADataSet::FindNearest(const std::vector<Variant>& key_values) {
-  find_key_options_ = {lxNearest};
+  d_->find_key_options = {lxNearest};
   try {
-    const bool found = FindKeyWith(key_values, find_key_options_);
-    find_key_options_ = {};
+    const bool found = TCustomDADataSetInternals::FindKeyWith(*this, key_values, d_->find_key_options);
+    d_->find_key_options = {};
     return found;
   } catch (...) {
-    find_key_options_ = {};
+    d_->find_key_options = {};
     throw;
   }
 }
 
-bool TCustomDADataSet::FindKeyWith(const std::vector<Variant>& key_values, TLocateExOptions options) {
-  CheckBrowseMode();
+bool TCustomDADataSetInternals::FindKeyWith(TCustomDADataSet& data_set, const std::vector<Variant>& key_values,
+                                            TLocateExOptions options) {
+  data_set.CheckBrowseMode();
   TKeyAndDataFields fields;
-  GetKeyAndDataFields(fields, false);
+  data_set.GetKeyAndDataFields(fields, false);
   if (fields.KeyFieldDescs.empty()) DatabaseError(LoadResString(SKeyFieldsRequired));
   std::vector<TField*> key_fields;
   for (TDKFieldDesc* desc : fields.KeyFieldDescs) {
-    TField* field = GetField(desc);
-    if (!field) DatabaseErrorFmt(this, "Field '%s' not found", desc->GetName().c_str());
+    TField* field = data_set.GetField(desc);
+    if (!field) DatabaseErrorFmt(&data_set, "Field '%s' not found", desc->GetName().c_str());
     key_fields.push_back(field);
   }
   std::vector<Variant> values(key_fields.size());
@@ -389,7 +412,7 @@ bool TCustomDADataSet::FindKeyWith(const std::vector<Variant>& key_values, TLoca
     values[i] = value;
   }
   const Variant key = values.size() == 1 ? values.front() : Variant(std::move(values));
-  return LocateEx(key_fields, key, options);
+  return data_set.LocateEx(key_fields, key, options);
 }
 
 void TCustomDADataSet::GotoCurrent(TCustomDADataSet* data_set) {

@@ -1,6 +1,16 @@
-// The dataset's write-back side, what the others share: the updating table
-// and its key fields, field descriptors and objects by number and name, the
-// small steps a provider overrides, and the filed parameters and macros.
+// The dataset opens, fetches in blocks or all at once, executes statements,
+// refreshes and finds its row again, runs an operation again after a
+// restored connection, finds rows by key, and edits its SQL text (WHERE,
+// ORDER BY, the filter and the master/detail condition) with the provider's
+// lexer. It writes edits back through update queries that run generated
+// statements, its own update SQL or an update object's, re-reads rows,
+// applies cached updates (in batches), and follows a master dataset through
+// parameters or in memory.
+//
+// This file holds the dataset's write-back side, what the others share: the
+// updating table and its key fields, field descriptors and objects by number
+// and name, the small steps a provider overrides, and the filed parameters
+// and macros.
 // Statements are chosen and run by the update statement runner
 // (dataset_perform_sql.cpp has the dataset's steps that hand them to it),
 // the rows a refresh reads back are merged by the row merge, one record is
@@ -10,6 +20,7 @@
 #include "dac/core/connection_component.h"
 #include "dac/core/da_param.h"
 #include "dac/core/dataset/dataset_component.h"
+#include "dac/core/dataset/dataset_internals.h"
 #include "dac/core/dataset/dataset_options.h"
 #include "dac/core/server/connection.h"
 #include "dac/core/server/messages.h"
@@ -24,11 +35,13 @@ namespace dac {
 
 // ---- updating table and key fields ----
 
+// Normalized; while open it must name a table of the statement ("Wrong
+// UpdatingTable value - table %s is unknown"); empty: the first.
 void TCustomDADataSet::SetUpdatingTable(const std::string& value) {
   const std::string normalized = TableInfoClass().NormalizeName(value, false);
-  const std::string old = updating_table_;
-  updating_table_ = normalized;
-  if (updating_table_ != old) ClearCachedKeyAndDataFields();
+  const std::string old = d_->updating_table;
+  d_->updating_table = normalized;
+  if (d_->updating_table != old) ClearCachedKeyAndDataFields();
   TDKRecordSet* record_set = GetIRecordSet();
   if (!record_set || !record_set->GetActive()) return;
   const TDKTablesInfo& tables = record_set->GetTablesInfo();
@@ -36,29 +49,31 @@ void TCustomDADataSet::SetUpdatingTable(const std::string& value) {
   if (tables.Count() > 0 && !normalized.empty()) {
     index = tables.IndexByName(normalized);
     if (index < 0) index = tables.IndexByAlias(normalized);
-    if (index < 0 && updating_table_ != old) {
-      updating_table_ = old;
+    if (index < 0 && d_->updating_table != old) {
+      d_->updating_table = old;
       DatabaseError(FormatMessage(SBadUpdatingTable, {value}));
     }
     if (index < 0) return SetUpdatingTable("");
   } else if (tables.Count() > 0) {
     index = 0;
   }
-  updating_table_idx_ = index;
+  d_->updating_table_idx = index;
   DetectIdentityField();
-  if (!GetReadOnly() && Options().GetSetFieldsReadOnly() && ReadOnlyFieldsEnabled()) SetFieldsReadOnly();
-  if (tables.Count() > 0) CachePSKeyFields(true);
+  if (!GetReadOnly() && Options().GetSetFieldsReadOnly() && ReadOnlyFieldsEnabled()) {
+    TCustomDADataSetInternals::SetFieldsReadOnly(*this);
+  }
+  if (tables.Count() > 0) TCustomDADataSetInternals::CachePSKeyFields(*this, true);
 }
 
 // Only the updating table's data fields stay writable.
-void TCustomDADataSet::SetFieldsReadOnly() {
+void TCustomDADataSetInternals::SetFieldsReadOnly(TCustomDADataSet& data_set) {
   TKeyAndDataFields fields;
-  GetKeyAndDataFields(fields, false);
-  for (int i = 0; i < Fields().Count(); ++i) {
-    TField* field = Fields().Fields(i);
+  data_set.GetKeyAndDataFields(fields, false);
+  for (int i = 0; i < data_set.Fields().Count(); ++i) {
+    TField* field = data_set.Fields().Fields(i);
     if (field->FieldKind() != fkData) continue;
     field->SetReadOnly(true);
-    TFieldDesc* desc = TMemDataSet::GetFieldDesc(field);
+    TFieldDesc* desc = data_set.TMemDataSet::GetFieldDesc(field);
     TFieldDesc* root = desc;
     while (root && root->GetParentField()) root = root->GetParentField();
     for (TDKFieldDesc* data_desc : fields.DataFieldDescs) {
@@ -67,24 +82,27 @@ void TCustomDADataSet::SetFieldsReadOnly() {
   }
 }
 
-void TCustomDADataSet::InitUpdatingTable() {
-  std::string name = updating_table_;
-  TDKRecordSet* record_set = GetIRecordSet();
+void TCustomDADataSetInternals::InitUpdatingTable(TCustomDADataSet& data_set) {
+  std::string name = data_set.d_->updating_table;
+  TDKRecordSet* record_set = data_set.GetIRecordSet();
   if (!name.empty() && record_set) {
-    name = TableInfoClass().NormalizeName(name, false);
+    name = data_set.TableInfoClass().NormalizeName(name, false);
     const TDKTablesInfo& tables = record_set->GetTablesInfo();
     if (tables.IndexByName(name) < 0 && tables.IndexByAlias(name) < 0) name.clear();
   }
-  SetUpdatingTable(name);
+  data_set.SetUpdatingTable(name);
 }
 
-void TCustomDADataSet::ForgetUpdatingTable() {
-  if (TDKRecordSet* record_set = GetIRecordSet()) record_set->GetTablesInfo().Clear();
-  updating_table_idx_ = -1;
+void TCustomDADataSetInternals::ForgetUpdatingTable(TCustomDADataSet& data_set) {
+  if (TDKRecordSet* record_set = data_set.GetIRecordSet()) record_set->GetTablesInfo().Clear();
+  data_set.d_->updating_table_idx = -1;
 }
 
+// Finds the auto-increment field; none here.
 void TCustomDADataSet::DetectIdentityField() { SetIdentityField(nullptr); }
 
+// The key and data field descriptors of the updating table; every key
+// field with all_key_fields. The provider chooses (this class raises).
 void TCustomDADataSet::GetKeyAndDataFields(TKeyAndDataFields&, bool) { throw Exception("Abstract Error"); }
 
 void TCustomDADataSet::ClearCachedKeyAndDataFields() {
@@ -132,15 +150,17 @@ bool TCustomDADataSet::NeedDetailRefresh(TDAParam* param, TSharedObject* object)
 }
 
 void TCustomDADataSet::DoBeforeUpdateExecute(TDataSet* sender, TStatementTypes statement_types, TParams* params) {
-  if (AssignedBeforeUpdateExecute()) before_update_execute_(sender, statement_types, params);
+  if (AssignedBeforeUpdateExecute()) d_->before_update_execute(sender, statement_types, params);
 }
 
 void TCustomDADataSet::DoAfterUpdateExecute(TDataSet* sender, TStatementTypes statement_types, TParams* params) {
-  if (AssignedAfterUpdateExecute()) after_update_execute_(sender, statement_types, params);
+  if (AssignedAfterUpdateExecute()) d_->after_update_execute(sender, statement_types, params);
 }
 
 // ---- objects and column sizes ----
 
+// The shared object (blob) the current record holds for the field; none
+// without a current record; "Field is not BLOB" for other fields.
 TSharedObject* TCustomDADataSet::GetFieldObject(TFieldDesc* field_desc) {
   TRecordBuffer buffer = nullptr;
   if (!GetActiveRecBuf(buffer)) return nullptr;
@@ -175,6 +195,7 @@ int TCustomDADataSet::GetFieldScale(const std::string& field_name) {
 
 // ---- filing ----
 
+// Files the parameters and macros of the command component.
 void TCustomDADataSet::DefineProperties(TFiler& filer) {
   TMemDataSet::DefineProperties(filer);
   const auto* ancestor = dynamic_cast<const TCustomDADataSet*>(filer.Ancestor());
